@@ -1,0 +1,82 @@
+#include "app/command_line.h"
+
+#include <cstring>
+
+namespace app {
+
+const char* usage_text() {
+  return "usage: ruva [options] PROGRAM...\n"
+         "\n"
+         "Runs the PROC RUVA steps of each program file in turn.\n"
+         "\n"
+         "options:\n"
+         "  --listing FILE       write the listing to FILE (default: standard output)\n"
+         "  --log FILE           write the log to FILE (default: standard error)\n"
+         "  --json FILE          write every output table to FILE, one JSON object a line\n"
+         "  --work DIR           the WORK library: where one-level data set names live\n"
+         "                       (default: the current directory)\n"
+         "  --lib NAME=DIR       define library NAME; data set NAME.x is DIR/x.csv\n"
+         "  --option NAME[=VAL]  set a system option (LINESIZE, PAGESIZE, CENTER,\n"
+         "                       NOCENTER, DEBUG, FORMCHAR, STIMER)\n"
+         "  --set NAME=VALUE     set a named value of the kernel library\n"
+         "  --version            print the version and exit\n"
+         "  --help               print this text and exit\n"
+         "\n"
+         "Exit status: 0 when every step ended with return code 0, 1 when the\n"
+         "largest return code is 4, 2 otherwise.\n";
+}
+
+bool parse_command_line(int argc, const char* const* argv, CommandLine* out, std::string* error) {
+  auto fail = [&](const std::string& why) {
+    *error = why;
+    return false;
+  };
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    std::string value;
+    bool has_value = false;
+    // Options take their value as --name=value or as the next argument.
+    auto take = [&](const char* name) {
+      std::string flag = std::string("--") + name;
+      if (arg == flag) {
+        if (i + 1 >= argc) return false;
+        value = argv[++i];
+        has_value = true;
+        return true;
+      }
+      if (arg.rfind(flag + "=", 0) == 0) {
+        value = arg.substr(flag.size() + 1);
+        has_value = true;
+        return true;
+      }
+      return false;
+    };
+    if (arg == "--help" || arg == "-h") out->help = true;
+    else if (arg == "--version") out->version = true;
+    else if (take("listing")) out->listing = value;
+    else if (take("log")) out->log = value;
+    else if (take("json")) out->json = value;
+    else if (take("work")) out->work = value;
+    else if (take("option")) out->options.push_back(value);
+    else if (take("set")) {
+      if (value.find('=') == std::string::npos) return fail("--set needs NAME=VALUE, not " + value);
+      out->settings.push_back(value);
+    } else if (take("lib")) {
+      auto eq = value.find('=');
+      if (eq == std::string::npos || eq == 0 || eq + 1 == value.size())
+        return fail("--lib needs NAME=DIR, not " + value);
+      out->libraries.emplace_back(value.substr(0, eq), value.substr(eq + 1));
+    } else if (arg.rfind("--", 0) == 0) {
+      if (!has_value && (arg == "--listing" || arg == "--log" || arg == "--json" ||
+                         arg == "--work" || arg == "--lib" || arg == "--option" || arg == "--set"))
+        return fail(arg + " needs a value");
+      return fail("unknown option " + arg);
+    } else {
+      out->programs.push_back(arg);
+    }
+  }
+  if (!out->help && !out->version && out->programs.empty()) return fail("no program file given");
+  return true;
+}
+
+}  // namespace app

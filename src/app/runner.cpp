@@ -1,0 +1,107 @@
+#include "app/runner.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "app/program_file.h"
+#include "platform/host.h"
+
+namespace app {
+
+int exit_status(const std::vector<int>& return_codes) {
+  int largest = 0;
+  for (int rc : return_codes) largest = std::max(largest, rc);
+  if (largest == 0) return 0;
+  return largest == 4 ? 1 : 2;
+}
+
+namespace {
+
+bool read_file(const std::string& path, std::string* text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  *text = ss.str();
+  return true;
+}
+
+// Applies the command line to the host; false when a setting is not valid.
+bool configure(const CommandLine& cmd, platform::Host& host) {
+  bool ok = true;
+  if (!cmd.work.empty()) host.libraries().set_work(cmd.work);
+  for (const auto& [name, dir] : cmd.libraries) {
+    if (!host.libraries().define(name, dir)) {
+      host.log().error("The library name " + name + " is not valid.");
+      ok = false;
+    }
+  }
+  for (const std::string& opt : cmd.options) {
+    std::string why;
+    if (!host.options().set(opt, &why)) {
+      host.log().error("--option " + opt + ": " + why + ".");
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+std::string join_codes(const std::vector<int>& codes) {
+  std::string s;
+  for (std::size_t i = 0; i < codes.size(); ++i)
+    s += (i ? ", " : "") + std::to_string(i + 1) + ": " + std::to_string(codes[i]);
+  return s.empty() ? "no steps" : s;
+}
+
+}  // namespace
+
+int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
+  std::ofstream listing_file, log_file;
+  std::ostream* listing = &listing_default;
+  std::ostream* log = &log_default;
+  if (!cmd.log.empty()) {
+    log_file.open(cmd.log);
+    if (!log_file) {
+      log_default << "ERROR: The log file " << cmd.log << " cannot be written.\n";
+      return 2;
+    }
+    log = &log_file;
+  }
+  if (!cmd.listing.empty()) {
+    listing_file.open(cmd.listing);
+    if (!listing_file) {
+      *log << "ERROR: The listing file " << cmd.listing << " cannot be written.\n";
+      return 2;
+    }
+    listing = &listing_file;
+  }
+
+  platform::Host host({log, listing});
+  std::vector<int> codes;
+  if (!configure(cmd, host)) codes.push_back(2);
+  else if (host.load_module()) {
+    for (const std::string& program : cmd.programs) {
+      std::string text;
+      if (!read_file(program, &text)) {
+        host.log_message(1, 1, program.c_str());
+        codes.push_back(2);
+        continue;
+      }
+      SplitResult split = split_program(text, program);
+      for (int line : split.stray_lines) host.log_message(1, 16, line);
+      if (split.steps.empty()) {
+        host.log_message(1, 15);
+        codes.push_back(2);
+      }
+      for (const platform::StepSource& step : split.steps) codes.push_back(host.run_step(step));
+    }
+  } else {
+    codes.push_back(1012);
+  }
+  host.log_message(1, 7, join_codes(codes).c_str());
+  return exit_status(codes);
+}
+
+}  // namespace app

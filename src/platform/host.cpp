@@ -1,0 +1,179 @@
+#include "platform/host.h"
+
+#include <cctype>
+#include <cstring>
+#include <iostream>
+#include <stdexcept>
+
+#include "host/qx_handle.h"
+#include "platform/service_table.h"
+
+namespace platform {
+namespace {
+Host* g_current = nullptr;
+constexpr int kVectors = 400;
+constexpr int kAnchorBlockWord = 9;
+constexpr int kTaskRecordWord = 10;
+constexpr int kTaskPoolBudget = 0;
+
+template <class T>
+HostWord word_of(T* p) {
+  return reinterpret_cast<HostWord>(p);
+}
+}  // namespace
+
+Host::Host(HostConfig config)
+    : log_stream_(config.log ? config.log : &std::cerr),
+      listing_(config.listing ? config.listing : &std::cout),
+      log_(*log_stream_) {
+  if (g_current) throw std::logic_error("only one host may run at a time");
+  g_current = this;
+  build_service_tables();
+
+  for (int c = 0; c < 256; ++c) {
+    upcase_[c] = static_cast<unsigned char>(c < 128 ? std::toupper(c) : c);
+    translate_[0][c] = translate_[1][c] = translate_[4][c] = static_cast<unsigned char>(c);
+    translate_[2][c] = upcase_[c];
+    translate_[3][c] = static_cast<unsigned char>(c < 128 ? std::tolower(c) : c);
+  }
+  for (int code = 0; code <= 4; ++code) translate_list_[code + 2] = translate_[code].data();
+
+  task_block_[kTaskRecordWord] = word_of(task_record_.data());
+  task_anchor_[kAnchorBlockWord] = word_of(task_block_.data());
+  words_[gcb::kServiceTables] = word_of(tables_.data());
+  words_[gcb::kServiceBytes] = word_of(vector_bytes_.data());
+  words_[gcb::kTaskAnchor] = word_of(task_anchor_.data());
+  words_[gcb::kUpcaseTable] = word_of(upcase_.data());
+  words_[gcb::kTranslateTables] = word_of(translate_list_.data());
+  words_[gcb::kQXHandle] = word_of(qx_area_.data());
+  words_[gcb::kAlternateAnchoring] = 0;  // alternate anchoring is not supported
+
+  // Pools exist from the start so that tests can call services outside a step.
+  task_pool_ = std::make_unique<Pool>(kTaskPoolBudget);
+  step_pool_ = std::make_unique<Pool>();
+  words_[gcb::kTaskPool] = word_of(task_pool_->handle());
+  words_[gcb::kStepPool] = word_of(step_pool_->handle());
+  print_file_ = std::make_unique<PrintFile>(*listing_, options_);
+  task_record_[task::kPrintFile] = word_of(print_file_.get());
+
+  install_kernel_library(*this);
+  // The module's globals point at this host for the life of the host, so
+  // that services can be called (in tests) before a module is loaded.
+  v_global_gcb_anchor = words_.data();
+  Exported_QXHandle = reinterpret_cast<QXHndlp>(qx_area_.data());
+}
+
+Host::~Host() {
+  v_global_gcb_anchor = nullptr;
+  Exported_QXHandle = nullptr;
+  g_current = nullptr;
+}
+
+Host& Host::current() {
+  if (!g_current) throw std::logic_error("no host is running");
+  return *g_current;
+}
+
+bool Host::exists() { return g_current != nullptr; }
+
+void Host::build_service_tables() {
+  entries_.assign(kVectors, {});
+  for (const ServiceEntry& s : service_list()) {
+    auto& table = entries_.at(static_cast<std::size_t>(s.vector));
+    if (table.size() <= static_cast<std::size_t>(s.entry)) table.resize(s.entry + 1, nullptr);
+    if (table[s.entry]) throw std::logic_error(std::string("service entry declared twice: ") + s.name);
+    table[s.entry] = s.function;
+  }
+  tables_.assign(kVectors, nullptr);
+  for (int v = 0; v < kVectors; ++v)
+    if (!entries_[v].empty()) tables_[v] = entries_[v].data();
+  vector_bytes_.assign(kVectors, 0xFF);
+}
+
+void* Host::replace_service(int vector, int entry, void* fn) {
+  void* old = entries_.at(vector).at(entry);
+  entries_[vector][entry] = fn;
+  return old;
+}
+
+void* Host::service(int vector, int entry) const { return entries_.at(vector).at(entry); }
+
+bool Host::load_module() {
+  if (!words_[gcb::kQXHandle]) {
+    log_message(1, 13);
+    return false;
+  }
+  VIMODCON* image = mcn_main(words_.data(), nullptr);
+  if (!image || image->modconmagic != kModconMagic ||
+      std::strncmp(image->tag, "KOV_Image_Information=", 22) != 0 || !Exported_QXHandle) {
+    log_message(1, 12);
+    return false;
+  }
+  for (WIPGMCON* const* p = image->pgmcons; p && *p; ++p)
+    if (std::memcmp((*p)->name, "kovruva ", 8) == 0) procedure_ = *p;
+  if (!procedure_) {
+    log_message(1, 12);
+    return false;
+  }
+  return true;
+}
+
+void Host::begin_step(const StepSource& step) {
+  step_ = step;
+  ++step_number_;
+  task_record_.fill(0);
+  task_pool_ = std::make_unique<Pool>(kTaskPoolBudget);
+  step_pool_ = std::make_unique<Pool>();
+  words_[gcb::kTaskPool] = word_of(task_pool_->handle());
+  words_[gcb::kStepPool] = word_of(step_pool_->handle());
+  print_file_ = std::make_unique<PrintFile>(*listing_, options_);
+  task_record_[task::kPrintFile] = word_of(print_file_.get());
+  end_of_task_ = nullptr;
+  take_memory_shortage();
+}
+
+void Host::end_step() {
+  // The end-of-task routine runs once, after the step has ended either way.
+  if (auto routine = end_of_task_) {
+    end_of_task_ = nullptr;
+    try {
+      routine();
+    } catch (const StepExit&) {
+    }
+  }
+  print_file_->listing().flush();
+}
+
+int Host::run_step(const StepSource& step) {
+  if (!procedure_ && !load_module()) return 1012;
+  begin_step(step);
+  int rc = 0;
+  try {
+    procedure_->ep();
+  } catch (const StepExit& e) {
+    rc = e.rc;
+  } catch (const std::exception& e) {
+    log_message(1, 11, e.what());
+    rc = 1012;
+  }
+  end_step();
+  return rc;
+}
+
+void Host::log_message(int set, int number, va_list args) {
+  const Message* m = messages().find(set, number);
+  if (!m) {
+    log_.error(format("Message %d/%d is not in the message catalogue.", set, number));
+    return;
+  }
+  log_.write(m->severity, vformat(m->text.c_str(), args));
+}
+
+void Host::log_message(int set, int number, ...) {
+  va_list ap;
+  va_start(ap, number);
+  log_message(set, number, ap);
+  va_end(ap);
+}
+
+}  // namespace platform

@@ -1,0 +1,121 @@
+// The host: the process-wide state behind every host service. It owns the
+// global control block (a real array of words laid out as the module reads
+// it), the service tables built from the service list, the task record, the
+// memory pools, the system options, the log, the print file, the message
+// catalogue and the data-set libraries, and it runs the module's steps.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/globals.h"
+#include "host/module_entry.h"
+#include "platform/libraries.h"
+#include "platform/log.h"
+#include "platform/message_catalog.h"
+#include "platform/options.h"
+#include "platform/pool.h"
+#include "platform/print_file.h"
+
+namespace platform {
+
+// Thrown by `xexit` and caught by the step runner: the step ends with `rc`.
+struct StepExit {
+  int rc;
+};
+
+struct HostConfig {
+  std::ostream* log = nullptr;      // standard error when null
+  std::ostream* listing = nullptr;  // standard output when null
+};
+
+// One step of a program: the statements from the procedure statement to the
+// step boundary, and where they start in the program file.
+struct StepSource {
+  std::string text;
+  int first_line = 1;
+  std::string file;
+};
+
+class Host {
+ public:
+  explicit Host(HostConfig config = {});
+  ~Host();
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  // The host that is running; there is one at a time.
+  static Host& current();
+  static bool exists();
+
+  // Loads the module: calls its entry and checks the image record. Returns
+  // false (after logging why) when the module cannot be started.
+  bool load_module();
+  // Runs one step of the module and returns its return code.
+  int run_step(const StepSource& step);
+
+  HostWord* control_block() { return words_.data(); }
+  HostWord* task_record() { return task_record_.data(); }
+  void* qx_handle_area() { return qx_area_.data(); }
+
+  // Replaces entry `entry` of vector `vector`; returns the previous entry.
+  void* replace_service(int vector, int entry, void* fn);
+  void* service(int vector, int entry) const;
+
+  SystemOptions& options() { return options_; }
+  Log& log() { return log_; }
+  const MessageCatalog& messages() const { return MessageCatalog::builtin(); }
+  Libraries& libraries() { return libraries_; }
+  PrintFile& print_file() { return *print_file_; }
+  std::ostream& listing() { return *listing_; }
+  Pool& step_pool() { return *step_pool_; }
+  Pool& task_pool() { return *task_pool_; }
+  const StepSource& step() const { return step_; }
+  int step_number() const { return step_number_; }
+
+  void set_end_of_task(void (*routine)()) { end_of_task_ = routine; }
+
+  // Writes catalogue message set/number with its inserts to the log.
+  void log_message(int set, int number, va_list args);
+  void log_message(int set, int number, ...);
+
+ private:
+  void build_service_tables();
+  void begin_step(const StepSource& step);
+  void end_step();
+
+  std::ostream* log_stream_;
+  std::ostream* listing_;
+  SystemOptions options_;
+  Log log_;
+  Libraries libraries_;
+
+  std::array<HostWord, gcb::kWords> words_{};
+  std::vector<std::vector<void*>> entries_;  // entries_[vector][entry]
+  std::vector<void**> tables_;               // control-block word 0
+  std::vector<std::uint8_t> vector_bytes_;   // control-block word 1
+  std::array<HostWord, 16> task_anchor_{};   // control-block word 4
+  std::array<HostWord, 16> task_block_{};    // word 9 of the anchor
+  std::array<HostWord, task::kWords> task_record_{};
+  std::array<void*, 192> qx_area_{};         // the kernel-library handle area
+  std::array<unsigned char, 256> upcase_{};
+  std::array<std::array<unsigned char, 256>, 5> translate_{};
+  std::array<const unsigned char*, 8> translate_list_{};
+
+  std::unique_ptr<Pool> step_pool_;
+  std::unique_ptr<Pool> task_pool_;
+  std::unique_ptr<PrintFile> print_file_;
+  StepSource step_;
+  int step_number_ = 0;
+  void (*end_of_task_)() = nullptr;
+  WIPGMCON* procedure_ = nullptr;
+};
+
+// Installs the kernel library's services into the handle area.
+void install_kernel_library(Host& host);
+
+}  // namespace platform

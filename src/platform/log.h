@@ -1,0 +1,34 @@
+// The log: NOTE:, WARNING: and ERROR: lines and plain text, in the order
+// the step writes them.
+#pragma once
+
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "platform/message_catalog.h"
+
+namespace platform {
+
+class Log {
+ public:
+  explicit Log(std::ostream& out) : out_(&out) {}
+
+  void write(Severity severity, std::string_view text);
+  void note(std::string_view text) { write(Severity::Note, text); }
+  void warning(std::string_view text) { write(Severity::Warning, text); }
+  void error(std::string_view text) { write(Severity::Error, text); }
+  void line(std::string_view text) { write(Severity::Text, text); }
+
+  int errors() const { return errors_; }
+  int warnings() const { return warnings_; }
+
+ private:
+  std::ostream* out_;
+  std::mutex mutex_;
+  int errors_ = 0;
+  int warnings_ = 0;
+};
+
+}  // namespace platform
