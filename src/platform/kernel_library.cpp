@@ -1,8 +1,53 @@
-// The kernel library behind the module's kernel-library handle.
+#include "platform/kernel_library.h"
+
+#include <map>
+#include <vector>
+
+#include "host/qx_handle.h"
 #include "platform/host.h"
 
 namespace platform {
+namespace {
 
-void install_kernel_library(Host& /*host*/) {}
+std::vector<std::pair<int, void*>>& slots() {
+  static std::vector<std::pair<int, void*>> list;
+  return list;
+}
+
+std::map<std::string, ExtensionFactory, std::less<>>& extensions() {
+  static std::map<std::string, ExtensionFactory, std::less<>> map;
+  return map;
+}
+
+// loadExtension(handle, wide name, length in characters, flags).
+void* load_extension(QX_HNDL_S* /*handle*/, const QXChar* name, QXStrSize length, int /*flags*/) {
+  if (!name || length <= 0) return nullptr;
+  std::string narrow;
+  for (QXStrSize i = 0; i < length; ++i) {
+    if (name[i] <= 0 || name[i] > 127) return nullptr;
+    narrow += static_cast<char>(name[i]);
+  }
+  return create_extension(narrow);
+}
+
+const KernelSlot kLoadExtension{9, reinterpret_cast<void*>(&load_extension)};
+
+}  // namespace
+
+KernelSlot::KernelSlot(int slot, void* fn) { slots().emplace_back(slot, fn); }
+
+ExtensionRegistration::ExtensionRegistration(const char* name, ExtensionFactory factory) {
+  extensions()[name] = factory;
+}
+
+void* create_extension(std::string_view name) {
+  auto it = extensions().find(name);
+  return it == extensions().end() ? nullptr : it->second();
+}
+
+void install_kernel_library(Host& host) {
+  auto** area = static_cast<void**>(host.qx_handle_area());
+  for (auto [slot, fn] : slots()) area[slot] = fn;
+}
 
 }  // namespace platform
