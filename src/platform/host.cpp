@@ -146,10 +146,14 @@ void Host::end_step() {
 
 int Host::run_step(const StepSource& step) {
   if (!procedure_ && !load_module()) return 1012;
+  return run_step_with(procedure_->ep, step);
+}
+
+int Host::run_step_with(void (*main)(), const StepSource& step) {
   begin_step(step);
   int rc = 0;
   try {
-    procedure_->ep();
+    main();
   } catch (const StepExit& e) {
     rc = e.rc;
   } catch (const std::exception& e) {

@@ -57,6 +57,9 @@ class Host {
   bool load_module();
   // Runs one step of the module and returns its return code.
   int run_step(const StepSource& step);
+  // Runs `main` as a step's procedure main (tests use it to run code in a
+  // step without the procedure) and returns the step's return code.
+  int run_step_with(void (*main)(), const StepSource& step = {});
 
   HostWord* control_block() { return words_.data(); }
   HostWord* task_record() { return task_record_.data(); }
