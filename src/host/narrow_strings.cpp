@@ -121,8 +121,8 @@ int wztxxlt(int function, const tchar* source, tchar* dest, int len) {
   if (function > 4 || function < 0) return kWztxxltBadCode;
   if (nls_mode_active() && function != 4) {
     switch (function) {
-      case 0: return 0;  // encoding conversions arrive with the encoding services
-      case 1: return 0;
+      case 0: return wzsxcch(source, len, dest, len, 1);
+      case 1: return wzsxrch(source, len, dest, len, 1);
       case 2: std::memmove(dest, source, static_cast<size_t>(len)); wzstrup(dest, len); return 0;
       default: std::memmove(dest, source, static_cast<size_t>(len)); wzstrlo(dest, len); return 0;
     }

@@ -69,7 +69,7 @@ std::u32string status_message(QXStatus status, FormatArgs& args) {
   const auto code = static_cast<std::uint32_t>(status);
   const MessageCatalog& catalogue = MessageCatalog::builtin();
   if (const Message* m = catalogue.find_status(code)) return wide_format(from_utf8(m->text), args);
-  const Message* unknown = catalogue.find(1, 18);
+  const Message* unknown = catalogue.find(1, 60);
   return from_utf8(format(unknown ? unknown->text.c_str() : "Kernel status 0x%08X.", code));
 }
 
