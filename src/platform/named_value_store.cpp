@@ -12,7 +12,7 @@ namespace platform {
 namespace {
 
 constexpr std::u32string_view kEnvironmentPrefix = U"OSENV.";
-constexpr double kExactIntegerLimit = 9007199254740992.0;  // 2^53
+constexpr std::int64_t kExactIntegerLimit = 1LL << 53;  // every integer up to it is a double
 constexpr QXMemSize kNumberSize = 8;
 
 std::optional<NamedValueStore::Value> from_environment(std::u32string_view name) {
@@ -29,7 +29,8 @@ std::optional<NamedValueStore::Value> from_environment(std::u32string_view name)
 
 QXStatus read_double(const NamedValueStore::Value& v, double* out) {
   if (v.type == NamedValueStore::kDouble) *out = v.real;
-  else if (v.type == NamedValueStore::kInteger && std::fabs(static_cast<double>(v.integer)) <= kExactIntegerLimit)
+  else if (v.type == NamedValueStore::kInteger && v.integer >= -kExactIntegerLimit &&
+           v.integer <= kExactIntegerLimit)
     *out = static_cast<double>(v.integer);
   else
     return kQXWrongType;
