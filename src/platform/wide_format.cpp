@@ -105,17 +105,17 @@ std::u32string widen(const char* text) {
 // Formats one numeric value through snprintf with the directive's flags.
 template <class T>
 std::u32string numeric(const Directive& d, const char* length, char conversion, T value) {
-  std::string spec = "%" + d.flags;
-  if (d.width >= 0) spec += std::to_string(d.width);
-  if (d.precision >= 0) spec += "." + std::to_string(d.precision);
-  spec += length;
-  spec += conversion;
+  std::string directive = "%" + d.flags;
+  if (d.width >= 0) directive += std::to_string(d.width);
+  if (d.precision >= 0) directive += "." + std::to_string(d.precision);
+  directive += length;
+  directive += conversion;
   char small[128];
-  int n = std::snprintf(small, sizeof small, spec.c_str(), value);
+  int n = std::snprintf(small, sizeof small, directive.c_str(), value);
   if (n < 0) return U"";
   if (static_cast<std::size_t>(n) < sizeof small) return widen(small);
   std::string big(static_cast<std::size_t>(n) + 1, '\0');
-  std::snprintf(big.data(), big.size(), spec.c_str(), value);
+  std::snprintf(big.data(), big.size(), directive.c_str(), value);
   return widen(big.c_str());
 }
 
