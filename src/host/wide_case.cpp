@@ -32,18 +32,16 @@ QXChar map_char(QXChar c, const std::int32_t* meta_table, const std::int32_t* sh
 }
 
 // The handle's national-language extension, when the kernel library has one.
-QXNLSCaseMethods* nls_extension() {
-  return Exported_QXHandle ? static_cast<QXNLSCaseMethods*>(Exported_QXHandle->qxnls) : nullptr;
-}
+QXNLSh nls_extension() { return Exported_QXHandle ? Exported_QXHandle->qxnls : nullptr; }
 
-using CaseMethod = QXChar (*)(QXNLSCaseMethods*, QXChar, int);
+using CaseMethod = QXChar (*)(QXNLSh, QXChar, int);
 
 // Characters 0-127 always use the tables; others use the extension's
 // method when there is one.
 template <QXChar (*Table)(QXChar)>
-void case_string(QXChar* string, QXStrSize slen, CaseMethod QXNLSCaseMethods::*method) {
+void case_string(QXChar* string, QXStrSize slen, CaseMethod QX_NLS_S::*method) {
   if (!string || slen < 1) return;
-  QXNLSCaseMethods* nls = nls_extension();
+  QXNLSh nls = nls_extension();
   CaseMethod fn = nls ? nls->*method : nullptr;
   for (QXStrSize i = 0; i < slen; ++i) {
     const QXChar c = string[i];
@@ -65,11 +63,11 @@ QXStrSize qxzstrp(const QXChar* str, QXStrSize len) {
 }
 
 void qxzstlo(QXChar* string, QXStrSize slen) {
-  case_string<qxz_down_char>(string, slen, &QXNLSCaseMethods::toLower);
+  case_string<qxz_down_char>(string, slen, &QX_NLS_S::charLower);
 }
 
 void qxzstup(QXChar* string, QXStrSize slen) {
-  case_string<qxz_up_char>(string, slen, &QXNLSCaseMethods::toUpper);
+  case_string<qxz_up_char>(string, slen, &QX_NLS_S::charUpper);
 }
 
 void qxzstmin(QXChar* string, QXStrSize slen) {

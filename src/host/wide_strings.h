@@ -71,16 +71,3 @@ QXChar qxz_down_char(QXChar c);
 QXChar qxz_up_char(QXChar c);
 QXChar qxz_min_char(QXChar c);
 QXChar qxz_max_char(QXChar c);
-
-// The national-language extension at the kernel handle's `qxnls` slot, as
-// far as case mapping reads it: after the generic header and the owning
-// handle come its one-character lower- and upper-case methods, called with
-// the extension, the character and a count of 1.
-struct QXNLSCaseMethods {
-  void* oven;
-  const char* name;
-  void (*destroy)(void* self);
-  void* hndl;
-  QXChar (*toLower)(QXNLSCaseMethods* nls, QXChar c, int count);
-  QXChar (*toUpper)(QXNLSCaseMethods* nls, QXChar c, int count);
-};

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "host/qx_handle.h"
+#include "platform/kernel_state.h"
 #include "platform/service_table.h"
 
 namespace platform {
@@ -56,6 +57,7 @@ Host::Host(HostConfig config)
   print_file_ = std::make_unique<PrintFile>(*listing_, options_);
   task_record_[task::kPrintFile] = word_of(print_file_.get());
 
+  kernel_ = std::make_unique<KernelState>(qx_area_.data());
   install_kernel_library(*this);
   // The module's globals point at this host for the life of the host, so
   // that services can be called (in tests) before a module is loaded.

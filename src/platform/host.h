@@ -41,6 +41,8 @@ struct StepSource {
   std::string file;
 };
 
+class KernelState;
+
 class Host {
  public:
   explicit Host(HostConfig config = {});
@@ -77,6 +79,8 @@ class Host {
   std::ostream& listing() { return *listing_; }
   Pool& step_pool() { return *step_pool_; }
   Pool& task_pool() { return *task_pool_; }
+  // The kernel library's state behind the kernel-library handle.
+  KernelState& kernel() { return *kernel_; }
   const StepSource& step() const { return step_; }
   int step_number() const { return step_number_; }
 
@@ -105,6 +109,7 @@ class Host {
   std::array<HostWord, 16> task_block_{};    // word 9 of the anchor
   std::array<HostWord, task::kWords> task_record_{};
   std::array<void*, 192> qx_area_{};         // the kernel-library handle area
+  std::unique_ptr<KernelState> kernel_;
   std::array<unsigned char, 256> upcase_{};
   std::array<std::array<unsigned char, 256>, 5> translate_{};
   std::array<const unsigned char*, 8> translate_list_{};

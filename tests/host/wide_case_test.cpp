@@ -114,12 +114,12 @@ TEST(WideCase, TrailingBlanksAreTrimmed) {
 
 // A national-language extension that marks what it maps.
 int g_lower_calls = 0;
-QXChar fake_lower(QXNLSCaseMethods*, QXChar c, int count) {
+QXChar fake_lower(QXNLSh, QXChar c, int count) {
   EXPECT_EQ(count, 1);
   ++g_lower_calls;
   return c + 1000;
 }
-QXChar fake_upper(QXNLSCaseMethods*, QXChar c, int count) {
+QXChar fake_upper(QXNLSh, QXChar c, int count) {
   EXPECT_EQ(count, 1);
   return -c;
 }
@@ -127,11 +127,11 @@ QXChar fake_upper(QXNLSCaseMethods*, QXChar c, int count) {
 using WideCaseWithExtension = HostTest;
 
 TEST_F(WideCaseWithExtension, CharactersAboveAsciiGoThroughTheExtension) {
-  QXNLSCaseMethods nls{};
-  nls.toLower = &fake_lower;
-  nls.toUpper = &fake_upper;
+  QX_NLS_S nls{};
+  nls.charLower = &fake_lower;
+  nls.charUpper = &fake_upper;
   auto* handle = static_cast<QX_HNDL_S*>(host().qx_handle_area());
-  void* saved = handle->qxnls;
+  QXNLSh saved = handle->qxnls;
   handle->qxnls = &nls;
   g_lower_calls = 0;
   W w = wide("AÉ");
@@ -141,11 +141,12 @@ TEST_F(WideCaseWithExtension, CharactersAboveAsciiGoThroughTheExtension) {
   W u = wide("aé");
   qxzstup(u.data(), len(u));
   EXPECT_EQ(u, (W{'A', -0xE9}));
-  handle->qxnls = saved;
   // Without the extension the tables serve every character.
+  handle->qxnls = nullptr;
   W t = wide("AÉ");
   qxzstlo(t.data(), len(t));
   EXPECT_EQ(t, wide("aé"));
+  handle->qxnls = saved;
 }
 
 }  // namespace
