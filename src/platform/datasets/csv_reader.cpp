@@ -3,6 +3,18 @@
 #include <cstring>
 
 namespace platform::ds {
+namespace {
+
+// The characters that end or disturb an unquoted field.
+struct SpecialCharacters {
+  bool table[256] = {};
+  SpecialCharacters() {
+    for (unsigned char c : {',', '\n', '\r', '"'}) table[c] = true;
+  }
+};
+const SpecialCharacters kSpecial;
+
+}  // namespace
 
 CsvReader::CsvReader(std::string_view text) : text_(text) {
   if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;  // a UTF-8 byte-order mark
@@ -51,15 +63,11 @@ bool CsvReader::at_record_end(bool* end_of_record) {
 bool CsvReader::read_field(std::vector<std::string_view>& fields, bool* end_of_record) {
   if (pos_ < text_.size() && text_[pos_] == '"') return read_quoted(fields, end_of_record);
   std::size_t start = pos_;
-  while (pos_ < text_.size()) {
-    char c = text_[pos_];
-    if (c == ',' || c == '\n' || c == '\r') break;
-    if (c == '"') {
-      fault_ = CsvFault::QuoteInBareField;
-      record_line_ = line_;
-      return false;
-    }
-    ++pos_;
+  while (pos_ < text_.size() && !kSpecial.table[static_cast<unsigned char>(text_[pos_])]) ++pos_;
+  if (pos_ < text_.size() && text_[pos_] == '"') {
+    fault_ = CsvFault::QuoteInBareField;
+    record_line_ = line_;
+    return false;
   }
   fields.push_back(text_.substr(start, pos_ - start));
   bool ended = at_record_end(end_of_record);

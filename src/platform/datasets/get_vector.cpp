@@ -41,18 +41,6 @@ int GetVector::end() {
   return 0;
 }
 
-int GetVector::gather() {
-  const unsigned char* record = source_->current();
-  if (!record) return kXoNoRecord;
-  if (!ended_) return kXoBadState;
-  for (const NumberCopy& c : numbers_) std::memcpy(c.to, record + c.offset, 8);
-  for (const TextCopy& c : texts_) {
-    std::memcpy(c.to, record + c.offset, static_cast<std::size_t>(c.length));
-    std::memset(c.to + c.length, ' ', static_cast<std::size_t>(c.pad));
-  }
-  return 0;
-}
-
 int GetVector::gather_operation(XV_VECTOR* vector, int /*flags*/) {
   GetVector* v = Vector::get(vector);
   return v ? v->gather() : kXoBadHandle;

@@ -3,9 +3,11 @@
 // `gather` copies only the bound variables of the current record.
 #pragma once
 
+#include <cstring>
 #include <vector>
 
 #include "platform/datasets/data_set.h"
+#include "platform/datasets/input_data_set.h"
 
 namespace platform::ds {
 
@@ -21,11 +23,23 @@ class GetVector : public Vector {
   // Ends the bindings; 0 or kXoBadState when already ended.
   int end();
   // Copies the current record's bound values; 0, or a negative status when
-  // no record is current or the bindings are not ended.
-  int gather();
+  // no record is current or the bindings are not ended. Inline: it runs for
+  // every observation of every data pass.
+  int gather() {
+    const unsigned char* record = current_record();
+    if (!record) return kXoNoRecord;
+    if (!ended_) return kXoBadState;
+    for (const NumberCopy& c : numbers_) std::memcpy(c.to, record + c.offset, 8);
+    for (const TextCopy& c : texts_) {
+      std::memcpy(c.to, record + c.offset, static_cast<std::size_t>(c.length));
+      std::memset(c.to + c.length, ' ', static_cast<std::size_t>(c.pad));
+    }
+    return 0;
+  }
 
  private:
   static int gather_operation(XV_VECTOR* vector, int flags);
+  const unsigned char* current_record() const;
 
   struct Binding {
     int variable;
@@ -48,5 +62,11 @@ class GetVector : public Vector {
   std::vector<TextCopy> texts_;
   bool ended_ = false;
 };
+
+inline const unsigned char* GetVector::current_record() const { return source_->current(); }
+
+inline GetVector* Vector::get(const XV_VECTOR* vector) {
+  return static_cast<GetVector*>(live(vector, false));
+}
 
 }  // namespace platform::ds

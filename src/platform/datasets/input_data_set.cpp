@@ -117,35 +117,11 @@ void InputDataSet::report_order_break(const OrderBreak& at) {
   Host::current().raise_return_code(kOrderBreakCode);
 }
 
-void InputDataSet::set_current(const unsigned char* record, XO_PARMS* parms, std::int64_t row) {
-  current_ = record;
-  if (record) last_ = record;
-  handle_.current = record;
-  handle_.flags &= ~kXoError;
-  if (!parms) return;
-  parms->record = record;
-  parms->count = record ? 1 : 0;
-  parms->flags &= ~kXoFailed;
-  if (record) {
-    parms->rid[0] = row;
-    parms->obs = row + 1;
-  }
-}
-
-int InputDataSet::read_in_group(XO_PARMS* parms) {
-  if (!positioned_) {
-    set_current(nullptr, parms, -1);
-    handle_.flags |= kXoError;
-    parms->flags |= kXoFailed;
-    return kXoNoGroup;
-  }
-  if (next_ >= end_) {
-    set_current(nullptr, parms, -1);
-    return 0;
-  }
-  set_current(table_->record(next_), parms, next_);
-  ++next_;
-  return 0;
+int InputDataSet::fail_read(XO_PARMS* parms, int status) {
+  set_current(nullptr, parms, -1);
+  handle_.flags |= kXoError;
+  parms->flags |= kXoFailed;
+  return status;
 }
 
 int InputDataSet::open_sequential(XO_PARMS* parms) {

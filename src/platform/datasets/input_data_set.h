@@ -34,8 +34,18 @@ class InputDataSet : public DataSet {
   bool sync_to(const InputDataSet& leader);
 
   // 0 with the next record of the group current (none at the group's end),
-  // or a failure status with none current.
-  int read_in_group(XO_PARMS* parms);
+  // or a failure status with none current. Inline: it runs for every
+  // observation of every data pass.
+  int read_in_group(XO_PARMS* parms) {
+    if (!positioned_) return fail_read(parms, kXoNoGroup);
+    if (next_ >= end_) {
+      set_current(nullptr, parms, -1);
+      return 0;
+    }
+    set_current(table_->record(next_), parms, next_);
+    ++next_;
+    return 0;
+  }
   int open_sequential(XO_PARMS* parms);
   // 0 with the next record current, kXoEnd after the last, or a failure status.
   int read_sequential(XO_PARMS* parms);
@@ -50,7 +60,21 @@ class InputDataSet : public DataSet {
   const Groups& groups();
   void report_order_break(const OrderBreak& at);
   void position_group(std::int64_t group);
-  void set_current(const unsigned char* record, XO_PARMS* parms, std::int64_t row);
+  int fail_read(XO_PARMS* parms, int status);
+  void set_current(const unsigned char* record, XO_PARMS* parms, std::int64_t row) {
+    current_ = record;
+    if (record) last_ = record;
+    handle_.current = record;
+    handle_.flags &= ~kXoError;
+    if (!parms) return;
+    parms->record = record;
+    parms->count = record ? 1 : 0;
+    parms->flags &= ~kXoFailed;
+    if (record) {
+      parms->rid[0] = row;
+      parms->obs = row + 1;
+    }
+  }
 
   std::shared_ptr<const Table> table_;
   ByPlan by_;
@@ -63,5 +87,10 @@ class InputDataSet : public DataSet {
   const unsigned char* current_ = nullptr;
   const unsigned char* last_ = nullptr;
 };
+
+inline InputDataSet* DataSet::input(const XO_FILE* file) {
+  DataSet* ds = from(file);
+  return ds && !ds->output_ ? static_cast<InputDataSet*>(ds) : nullptr;
+}
 
 }  // namespace platform::ds

@@ -58,4 +58,9 @@ class OutputDataSet : public DataSet {
   std::int64_t rows_ = 0;
 };
 
+inline OutputDataSet* DataSet::output(const XO_FILE* file) {
+  DataSet* ds = from(file);
+  return ds && ds->output_ ? static_cast<OutputDataSet*>(ds) : nullptr;
+}
+
 }  // namespace platform::ds

@@ -58,4 +58,8 @@ class PutVector : public Vector {
   State state_ = State::Defining;
 };
 
+inline PutVector* Vector::put(const XV_VECTOR* vector) {
+  return static_cast<PutVector*>(live(vector, true));
+}
+
 }  // namespace platform::ds

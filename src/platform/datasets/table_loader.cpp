@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 #include "platform/datasets/csv_reader.h"
 #include "platform/datasets/sidecar.h"
@@ -22,18 +21,17 @@ bool read_text_file(const std::filesystem::path& file, std::string* text, std::s
     *why = "it is a folder";
     return false;
   }
-  std::ifstream in(file, std::ios::binary);
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
   if (!in) {
     *why = std::strerror(errno);
     return false;
   }
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  if (in.bad()) {
+  text->resize(static_cast<std::size_t>(in.tellg()));
+  in.seekg(0);
+  if (!in.read(text->data(), static_cast<std::streamsize>(text->size()))) {
     *why = std::strerror(errno);
     return false;
   }
-  *text = std::move(ss).str();
   return true;
 }
 
@@ -51,6 +49,7 @@ struct ColumnScan {
   std::size_t longest = 0;          // longest value, trailing blanks excluded
   int declared_length = 0;          // from the description, 0 when none
   std::int64_t longest_line = 0;
+  std::vector<double> values;       // the column's values while it is numeric
 };
 
 Problem csv_fault(const CsvReader& r, const std::filesystem::path& file) {
@@ -121,12 +120,14 @@ bool scan_cell(std::string_view cell, std::int64_t line, const std::filesystem::
     scan->longest_line = line;
   }
   if (!scan->numeric) return true;
-  double value;
+  double value = 0;
   switch (read_cell(cell, &value)) {
     case CellKind::Number:
     case CellKind::Missing:
+      scan->values.push_back(value);
       return true;
     case CellKind::OutOfRange:
+      scan->values.push_back(0);
       if (!scan->too_large_line) {
         scan->too_large_line = line;
         scan->too_large_value = std::string(cell);
@@ -138,6 +139,7 @@ bool scan_cell(std::string_view cell, std::int64_t line, const std::filesystem::
         return false;
       }
       scan->numeric = false;
+      std::vector<double>().swap(scan->values);
       return true;
   }
   return true;
@@ -193,8 +195,23 @@ bool settle_columns(Table* table, const std::vector<ColumnScan>& scans, Problem*
   return true;
 }
 
-void fill_rows(std::string_view text, Table* table) {
+// Numeric values come from pass 1; only character values need the text
+// read again.
+void fill_rows(std::string_view text, std::vector<ColumnScan>& scans, Table* table) {
   table->storage.assign(static_cast<std::size_t>(table->rows) * table->record_length / 8, 0.0);
+  bool any_text = false;
+  for (std::size_t c = 0; c < scans.size(); ++c) {
+    const Variable& v = table->variables[c];
+    if (v.type != VarType::Numeric) {
+      any_text = true;
+      continue;
+    }
+    for (std::int64_t row = 0; row < table->rows; ++row)
+      std::memcpy(const_cast<unsigned char*>(table->record(row)) + v.offset,
+                  &scans[c].values[static_cast<std::size_t>(row)], 8);
+    std::vector<double>().swap(scans[c].values);
+  }
+  if (!any_text) return;
   CsvReader reader(text);
   std::vector<std::string_view> fields;
   reader.next(fields);  // the header
@@ -202,15 +219,10 @@ void fill_rows(std::string_view text, Table* table) {
     auto* record = const_cast<unsigned char*>(table->record(row));
     for (std::size_t c = 0; c < fields.size(); ++c) {
       const Variable& v = table->variables[c];
-      if (v.type == VarType::Numeric) {
-        double value = 0;
-        read_cell(fields[c], &value);
-        std::memcpy(record + v.offset, &value, 8);
-      } else {
-        std::string_view s = trailing_blanks_removed(fields[c]);
-        std::memset(record + v.offset, ' ', static_cast<std::size_t>(v.length));
-        std::memcpy(record + v.offset, s.data(), s.size());
-      }
+      if (v.type == VarType::Numeric) continue;
+      std::string_view s = trailing_blanks_removed(fields[c]);
+      std::memset(record + v.offset, ' ', static_cast<std::size_t>(v.length));
+      std::memcpy(record + v.offset, s.data(), s.size());
     }
   }
 }
@@ -234,7 +246,7 @@ std::unique_ptr<Table> load_table(const std::string& name, const std::filesystem
       !scan_rows(reader, table.get(), &scans, problem) ||
       !settle_columns(table.get(), scans, problem))
     return nullptr;
-  fill_rows(text, table.get());
+  fill_rows(text, scans, table.get());
   return table;
 }
 
