@@ -1,5 +1,7 @@
 // Vector 212, reading: BY groups, observations and data-set information.
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "platform/datasets/input_data_set.h"
 #include "platform/datasets/output_data_set.h"
@@ -23,6 +25,53 @@ int refuse_read(XO_PARMS* parms, int status) {
     parms->count = 0;
   }
   return status;
+}
+
+// Items 18, 21, 22 and 95 of an input data set.
+int input_information(const InputDataSet& in, int item, void* value) {
+  const ds::Table& t = in.table();
+  switch (item) {
+    case kXoLastRecord:
+      *static_cast<const void**>(value) = in.last_record();
+      return 0;
+    case kXoType:
+      std::memcpy(value, t.type.data(), 8);
+      return 0;
+    case kXoLabel: {
+      auto* label = static_cast<XO_LABEL*>(value);
+      std::memset(label->text, ' ', sizeof label->text);
+      std::memcpy(label->text, t.label.data(), std::min(t.label.size(), sizeof label->text));
+      label->length = static_cast<std::int16_t>(sizeof label->text);
+      return 0;
+    }
+    case kXoVariables:
+      *static_cast<int*>(value) = static_cast<int>(t.variables.size());
+      return 0;
+  }
+  return kXoBadRequest;
+}
+
+// Items 21 and 22 set an output data set's type and label; 95 counts its
+// variables so far.
+int set_output_information(ds::OutputDataSet& out, int item, void* value) {
+  switch (item) {
+    case kXoType:
+      out.type().assign(static_cast<const char*>(value), 8);
+      return 0;
+    case kXoLabel: {
+      const auto* label = static_cast<const XO_LABEL*>(value);
+      std::size_t n = std::min<std::size_t>(std::max<int>(label->length, 0), sizeof label->text);
+      std::string text(label->text, n);
+      text.erase(text.find_last_not_of(' ') + 1);
+      out.label() = text;
+      return 0;
+    }
+    case kXoVariables:
+      *static_cast<int*>(value) =
+          out.vector() ? static_cast<int>(out.vector()->variables().size()) : 0;
+      return 0;
+  }
+  return kXoBadRequest;
 }
 
 }  // namespace
@@ -91,49 +140,9 @@ int xoget(XO_PARMS* parms) {
 
 int xoinfo(XO_FILE* file, int item, void* value) {
   if (!value) return kXoBadArgument;
-  if (InputDataSet* in = DataSet::input(file)) {
-    const ds::Table& t = in->table();
-    switch (item) {
-      case kXoLastRecord:
-        *static_cast<const void**>(value) = in->last_record();
-        return 0;
-      case kXoType:
-        std::memcpy(value, t.type.data(), 8);
-        return 0;
-      case kXoLabel: {
-        auto* label = static_cast<XO_LABEL*>(value);
-        std::memset(label->text, ' ', sizeof label->text);
-        std::size_t n = std::min(t.label.size(), sizeof label->text);
-        std::memcpy(label->text, t.label.data(), n);
-        label->length = static_cast<std::int16_t>(sizeof label->text);
-        return 0;
-      }
-      case kXoVariables:
-        *static_cast<int*>(value) = static_cast<int>(t.variables.size());
-        return 0;
-    }
-    return kXoBadRequest;
-  }
-  ds::OutputDataSet* out = DataSet::output(file);
-  if (!out) return kXoBadHandle;
-  switch (item) {
-    case kXoType:
-      out->type().assign(static_cast<const char*>(value), 8);
-      return 0;
-    case kXoLabel: {
-      const auto* label = static_cast<const XO_LABEL*>(value);
-      std::size_t n = label->length < 0 ? 0 : std::min<std::size_t>(label->length, sizeof label->text);
-      std::string text(label->text, n);
-      while (!text.empty() && text.back() == ' ') text.pop_back();
-      out->label() = text;
-      return 0;
-    }
-    case kXoVariables:
-      *static_cast<int*>(value) =
-          out->vector() ? static_cast<int>(out->vector()->variables().size()) : 0;
-      return 0;
-  }
-  return kXoBadRequest;
+  if (InputDataSet* in = DataSet::input(file)) return input_information(*in, item, value);
+  if (ds::OutputDataSet* out = DataSet::output(file)) return set_output_information(*out, item, value);
+  return kXoBadHandle;
 }
 
 }  // namespace platform::svc

@@ -189,6 +189,11 @@ TEST_F(InputTest, MalformedFilesGiveTheirMessageAndNoDataSet) {
     EXPECT_NE(log_text().find("ERROR: " + expected), std::string::npos)
         << c.text << "\n" << log_text();
   }
+  std::filesystem::create_directory(dir_ / "folder.csv");
+  EXPECT_EQ(open("folder"), nullptr);
+  EXPECT_NE(log_text().find("The data set WORK.folder cannot be read from " +
+                            (dir_ / "folder.csv").string() + ": it is a folder."),
+            std::string::npos);
 }
 
 TEST_F(InputTest, DescriptionsThatDoNotFitTheDataAreErrors) {
