@@ -25,15 +25,15 @@ inline constexpr std::uint32_t kXoOutput = 0x4;  // open for output
 
 // A read or write request on a data set: the access block.
 struct XO_PARMS {
-  XO_FILE* file;             // the data set
-  std::int64_t rid[2];       // record ids: rid[0] the 0-based index of the last record read
-  const void* record;        // the record of the last successful read
-  std::int64_t obs;          // its 1-based observation number in the data set
-  std::int32_t lockwait;     // not used
-  std::uint32_t flags;       // kXoByGroup, kXoFailed
-  std::int32_t opcode;       // kXoOpen or kXoNext for the descriptor's read operation
-  std::int32_t count;        // records transferred by the last request (0 or 1)
-  std::int32_t growth;       // not used
+  XO_FILE* file;          // the data set
+  std::int64_t rid[2];    // record ids: rid[0] the 0-based index of the last record read
+  const void* record;     // the record of the last successful read
+  std::int64_t obs;       // its 1-based observation number in the data set
+  std::int32_t lockwait;  // not used
+  std::uint32_t flags;    // kXoByGroup, kXoFailed
+  std::int32_t opcode;    // kXoOpen or kXoNext for the descriptor's read operation
+  std::int32_t count;     // records transferred by the last request (0 or 1)
+  std::int32_t growth;    // not used
 };
 
 inline constexpr std::uint32_t kXoByGroup = 0x40;  // read within the current BY group
@@ -48,11 +48,11 @@ inline constexpr int kXoEnd = 1;
 // the variables of an output data set bound to the addresses that hold their
 // values (output).
 struct XV_VECTOR {
-  std::uint32_t flags;                   // kXvOwnOperation
-  XO_FILE* source;                       // the data set read or written
-  int (*get)(XV_VECTOR*, int);           // input: the same as `xyvget`
-  int (*put)(XV_VECTOR*, const void*);   // output: the same as `xyvput`
-  void* host;                            // the host's vector; not for the module
+  std::uint32_t flags;                  // kXvOwnOperation
+  XO_FILE* source;                      // the data set read or written
+  int (*get)(XV_VECTOR*, int);          // input: the same as `xyvget`
+  int (*put)(XV_VECTOR*, const void*);  // output: the same as `xyvput`
+  void* host;                           // the host's vector; not for the module
 };
 
 inline constexpr std::uint32_t kXvOwnOperation = 0x1;
@@ -60,13 +60,13 @@ inline constexpr std::uint32_t kXvOwnOperation = 0x1;
 // One variable's description: filled by the caller for `xvputd`, by the host
 // for `xvname`. Texts are not NUL-terminated.
 struct NAMESTR {
-  std::int16_t type;      // 1 numeric, 2 character
-  std::int32_t length;    // bytes: 8 for numeric, 1 to 32767 for character
+  std::int16_t type;    // 1 numeric, 2 character
+  std::int32_t length;  // bytes: 8 for numeric, 1 to 32767 for character
   const char* name;
   std::int32_t namelen;
-  const char* label;      // may be null when labellen is 0
+  const char* label;  // may be null when labellen is 0
   std::int32_t labellen;
-  std::int32_t varnum;    // `xvname`: the 1-based variable number
+  std::int32_t varnum;  // `xvname`: the 1-based variable number
 };
 
 inline constexpr std::int16_t kNumeric = 1;
@@ -93,7 +93,7 @@ struct XC_FILE;
 // The open block of `xcopen`. Name fields are blank-padded.
 struct XC_OPEN {
   char libname[8];
-  char memname[8];      // "UTILITY " for the diagnostics file
+  char memname[8];  // "UTILITY " for the diagnostics file
   char memtype[8];
   std::uint32_t flags;  // 0x82000008 for a new temporary file; no other value is needed
   std::int32_t reclen;  // record length in bytes; 0 takes it from the first write

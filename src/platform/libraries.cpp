@@ -6,9 +6,13 @@
 
 namespace platform {
 
-Libraries::Libraries() { folders_["WORK"] = std::filesystem::current_path(); }
+Libraries::Libraries() {
+  folders_["WORK"] = std::filesystem::current_path();
+}
 
-void Libraries::set_work(const std::filesystem::path& dir) { folders_["WORK"] = dir; }
+void Libraries::set_work(const std::filesystem::path& dir) {
+  folders_["WORK"] = dir;
+}
 
 bool Libraries::define(const std::string& name, const std::filesystem::path& dir) {
   if (!valid_name(name) || name.size() > 8) return false;

@@ -33,8 +33,7 @@ class Libraries {
   // The file `name` in `dir`: an existing file of exactly that name, else
   // the one existing file whose name differs only in case, else the
   // lower-case name (which need not exist).
-  static std::filesystem::path find_file(const std::filesystem::path& dir,
-                                         const std::string& name);
+  static std::filesystem::path find_file(const std::filesystem::path& dir, const std::string& name);
 
  private:
   std::map<std::string, std::filesystem::path> folders_;

@@ -16,7 +16,9 @@ using ds::DataSet;
 using ds::InputDataSet;
 
 // The status for a handle that is not an input data set.
-int not_input(const XO_FILE* file) { return DataSet::from(file) ? kXoNotInput : kXoBadHandle; }
+int not_input(const XO_FILE* file) {
+  return DataSet::from(file) ? kXoNotInput : kXoBadHandle;
+}
 
 int refuse_read(XO_PARMS* parms, int status) {
   if (parms) {
@@ -109,8 +111,8 @@ int xbylist(XO_FILE* file, XO_FILE* other) {
       auto kind = [](const ds::Variable& x) {
         return x.type == ds::VarType::Numeric ? "numeric" : "character";
       };
-      ds::log_problem({ds::msg::kByVariableType,
-                       {v.name, kind(v), in->name(), kind(w), follower->name()}});
+      ds::log_problem(
+          {ds::msg::kByVariableType, {v.name, kind(v), in->name(), kind(w), follower->name()}});
       return 1;
     }
     plan.keys.push_back({i, key.descending});
@@ -141,7 +143,8 @@ int xoget(XO_PARMS* parms) {
 int xoinfo(XO_FILE* file, int item, void* value) {
   if (!value) return kXoBadArgument;
   if (InputDataSet* in = DataSet::input(file)) return input_information(*in, item, value);
-  if (ds::OutputDataSet* out = DataSet::output(file)) return set_output_information(*out, item, value);
+  if (ds::OutputDataSet* out = DataSet::output(file))
+    return set_output_information(*out, item, value);
   return kXoBadHandle;
 }
 

@@ -65,7 +65,9 @@ int xvallvr(XO_FILE* file, int* count) {
   return 0;
 }
 
-int xvsele(XO_FILE* file) { return DataSet::input(file) ? 0 : kXoNotInput; }
+int xvsele(XO_FILE* file) {
+  return DataSet::input(file) ? 0 : kXoNotInput;
+}
 
 int xvgeti(XO_FILE* file, int /*mode*/, XV_VECTOR** vector) {
   if (!vector) return kXoBadArgument;
@@ -76,8 +78,8 @@ int xvgeti(XO_FILE* file, int /*mode*/, XV_VECTOR** vector) {
   return 0;
 }
 
-int xvgetd(XV_VECTOR* vector, int varnum, int /*flags*/, void* buffer, int length,
-           int numeric_size, int /*reserved1*/, int /*reserved2*/) {
+int xvgetd(XV_VECTOR* vector, int varnum, int /*flags*/, void* buffer, int length, int numeric_size,
+           int /*reserved1*/, int /*reserved2*/) {
   ds::GetVector* v = ds::Vector::get(vector);
   if (!v) return kXoBadHandle;
   if (numeric_size != 0 && numeric_size != 8) return kXoBadArgument;

@@ -41,8 +41,8 @@ void xvnamei(NAMESTR* record) {
   record->length = 8;
 }
 
-int xvputd(XV_VECTOR* vector, const NAMESTR* record, int /*flags*/, const void* address,
-           int length, int /*reserved*/, XO_FILE* /*input*/) {
+int xvputd(XV_VECTOR* vector, const NAMESTR* record, int /*flags*/, const void* address, int length,
+           int /*reserved*/, XO_FILE* /*input*/) {
   ds::PutVector* v = ds::Vector::put(vector);
   if (!v) return kXoBadHandle;
   if (!record) return kXoBadArgument;

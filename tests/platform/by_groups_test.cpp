@@ -167,8 +167,7 @@ TEST_F(ByGroupTest, AReadErrorLeavesNoRecordCurrentAndIsReported) {
 TEST_F(ByGroupTest, MissingByVariableIsReported) {
   write_file("m.csv", "g,x\n1,1\n");
   EXPECT_EQ(open_by("m", BySpec{{{"h"}}}), nullptr);
-  EXPECT_NE(log_text().find("The BY variable h is not in the data set WORK.m."),
-            std::string::npos);
+  EXPECT_NE(log_text().find("The BY variable h is not in the data set WORK.m."), std::string::npos);
 }
 
 }  // namespace

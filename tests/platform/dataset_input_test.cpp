@@ -85,13 +85,15 @@ TEST_F(InputTest, ColumnTypesLengthsAndMissingValues) {
 }
 
 TEST_F(InputTest, CrLfLinesAByteOrderMarkAndEmptyLastFields) {
-  write_file("w.csv", "\xEF\xBB\xBF" "a,b,c\r\n1,2,\r\n\r\n3,\"x\r\ny\",\r\n");
+  write_file("w.csv",
+             "\xEF\xBB\xBF"
+             "a,b,c\r\n1,2,\r\n\r\n3,\"x\r\ny\",\r\n");
   XO_FILE* f = open("w");
   ASSERT_NE(f, nullptr) << log_text();
   EXPECT_EQ(describe(f, "a").type, kNumeric);
   EXPECT_EQ(describe(f, "b").type, kCharacter);  // "2" and "x\r\ny"
   EXPECT_EQ(describe(f, "b").length, 4);
-  EXPECT_EQ(describe(f, "c").type, kNumeric);    // empty: missing
+  EXPECT_EQ(describe(f, "c").type, kNumeric);  // empty: missing
   int rows = 0;
   XO_PARMS p{};
   p.file = f;
@@ -186,8 +188,8 @@ TEST_F(InputTest, MalformedFilesGiveTheirMessageAndNoDataSet) {
     EXPECT_EQ(open("bad"), nullptr) << c.text;
     std::string expected = c.message;
     expected.replace(expected.find("%f"), 2, (dir_ / "bad.csv").string());
-    EXPECT_NE(log_text().find("ERROR: " + expected), std::string::npos)
-        << c.text << "\n" << log_text();
+    EXPECT_NE(log_text().find("ERROR: " + expected), std::string::npos) << c.text << "\n"
+                                                                        << log_text();
   }
   std::filesystem::create_directory(dir_ / "folder.csv");
   EXPECT_EQ(open("folder"), nullptr);

@@ -62,7 +62,7 @@ TEST_F(OutputTest, ARowHoldsTheBoundValuesWhenItIsEmitted) {
   x = 2.5;
   std::memcpy(s, "de ", 3);
   ASSERT_EQ(emit(out, v), 0);
-  x = 3;  // changed but never emitted
+  x = 3;                          // changed but never emitted
   EXPECT_FALSE(exists("o.csv"));  // nothing under the final name before xvputt
   ASSERT_EQ(xvputt(v), 0);
   EXPECT_EQ(read_file("o.csv"), "x,s\n1,abc\n2.5,de\n");
@@ -73,12 +73,19 @@ TEST_F(OutputTest, ARowHoldsTheBoundValuesWhenItIsEmitted) {
 
 TEST_F(OutputTest, NumbersAndTextsSurviveAWriteAndAReadBitForBit) {
   std::mt19937_64 rng(20240611);
-  std::vector<double> values = {0.0, -0.0, 0.1, 1.0 / 3, 1e21, 123456789012345680.0,
+  std::vector<double> values = {0.0,
+                                -0.0,
+                                0.1,
+                                1.0 / 3,
+                                1e21,
+                                123456789012345680.0,
                                 std::numeric_limits<double>::denorm_min(),
                                 std::numeric_limits<double>::min(),
                                 std::numeric_limits<double>::max(),
-                                std::numeric_limits<double>::lowest(), missing_value(),
-                                underscore_missing_value(), letter_missing_value('A'),
+                                std::numeric_limits<double>::lowest(),
+                                missing_value(),
+                                underscore_missing_value(),
+                                letter_missing_value('A'),
                                 letter_missing_value('Z')};
   while (values.size() < 3000) {
     double d = std::bit_cast<double>(rng());
@@ -217,8 +224,7 @@ TEST_F(OutputTest, DefinitionsThatCannotBeMadeAreRefusedWithAMessage) {
   EXPECT_NE(define_text(v, "s", 0, "", 0), 0);
   EXPECT_NE(define_number(v, "y", nullptr), 0);
   EXPECT_EQ(host().datasets().open_output("BAD"), nullptr);
-  EXPECT_NE(log_text().find("The data set WORK.BAD is already open for output"),
-            std::string::npos);
+  EXPECT_NE(log_text().find("The data set WORK.BAD is already open for output"), std::string::npos);
 }
 
 TEST_F(OutputTest, AnUnwritableFolderLeavesNoFile) {

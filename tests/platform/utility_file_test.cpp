@@ -1,12 +1,13 @@
 // Utility files: fixed-length records written, repositioned and read back,
 // in memory and after moving to a temporary file.
+#include "platform/datasets/utility_file.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstring>
 
 #include "dataset_fixture.h"
-#include "platform/datasets/utility_file.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 namespace platform::ds {
 
 struct ByKey {
-  int variable = 0;         // index in the table
+  int variable = 0;  // index in the table
   bool descending = false;
 };
 
@@ -29,12 +29,14 @@ struct OrderBreak {
 };
 
 struct Groups {
-  std::vector<std::int64_t> starts;  // first record of each group, ascending
-  std::int64_t end = 0;              // one past the last record of the last group
+  std::vector<std::int64_t> starts;       // first record of each group, ascending
+  std::int64_t end = 0;                   // one past the last record of the last group
   std::optional<OrderBreak> order_break;  // groups from here on are not formed
 
   std::size_t count() const { return starts.size(); }
-  std::int64_t group_end(std::size_t g) const { return g + 1 < starts.size() ? starts[g + 1] : end; }
+  std::int64_t group_end(std::size_t g) const {
+    return g + 1 < starts.size() ? starts[g + 1] : end;
+  }
 };
 
 // Compares one variable's values in two records: negative, 0 or positive.

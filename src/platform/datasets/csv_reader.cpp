@@ -83,8 +83,8 @@ bool CsvReader::read_quoted(std::vector<std::string_view>& fields, bool* end_of_
   std::size_t start = ++pos_;
   std::string* copy = nullptr;  // made only when the field holds a doubled quote
   while (true) {
-    const char* found = static_cast<const char*>(
-        std::memchr(text_.data() + pos_, '"', text_.size() - pos_));
+    const char* found =
+        static_cast<const char*>(std::memchr(text_.data() + pos_, '"', text_.size() - pos_));
     if (!found) {
       fault_ = CsvFault::UnclosedQuote;
       record_line_ = start_line;

@@ -14,9 +14,9 @@ namespace platform::ds {
 
 enum class CsvFault {
   None,
-  UnclosedQuote,      // the text ends inside a quoted field
-  TextAfterQuote,     // a closing quote followed by something other than a comma or line end
-  QuoteInBareField,   // a quote inside a field that does not start with one
+  UnclosedQuote,     // the text ends inside a quoted field
+  TextAfterQuote,    // a closing quote followed by something other than a comma or line end
+  QuoteInBareField,  // a quote inside a field that does not start with one
 };
 
 class CsvReader {

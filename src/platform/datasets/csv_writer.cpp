@@ -19,7 +19,9 @@ std::filesystem::path temporary_name(const std::filesystem::path& target) {
                                  std::to_string(::getpid()) + "-" + std::to_string(++counter));
 }
 
-std::string system_reason() { return std::strerror(errno); }
+std::string system_reason() {
+  return std::strerror(errno);
+}
 
 }  // namespace
 
@@ -37,7 +39,9 @@ void append_text_field(std::string_view value, std::string* line) {
   line->push_back('"');
 }
 
-CsvWriter::~CsvWriter() { abandon(); }
+CsvWriter::~CsvWriter() {
+  abandon();
+}
 
 bool CsvWriter::open(const std::filesystem::path& target, const std::vector<Variable>& variables,
                      std::string* why) {
@@ -84,9 +88,9 @@ bool CsvWriter::write_row(const std::vector<Variable>& variables, const unsigned
       std::memcpy(&d, record + v.offset, 8);
       line_.append(number, write_number(d, number));
     } else {
-      append_text_field({reinterpret_cast<const char*>(record + v.offset),
-                         static_cast<std::size_t>(v.length)},
-                        &line_);
+      append_text_field(
+          {reinterpret_cast<const char*>(record + v.offset), static_cast<std::size_t>(v.length)},
+          &line_);
     }
   }
   line_.push_back('\n');

@@ -11,13 +11,17 @@ DataSet::DataSet(std::string name, bool output)
   if (output) handle_.flags |= kXoOutput;
 }
 
-DataSet::~DataSet() { mark_ = kDead; }
+DataSet::~DataSet() {
+  mark_ = kDead;
+}
 
 Vector::Vector(bool output) : mark_(kLive), output_(output) {
   handle_.host = this;
   handle_.flags = kXvOwnOperation;
 }
 
-Vector::~Vector() { mark_ = kDead; }
+Vector::~Vector() {
+  mark_ = kDead;
+}
 
 }  // namespace platform::ds

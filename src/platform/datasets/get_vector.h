@@ -54,7 +54,7 @@ class GetVector : public Vector {
     int offset;
     int length;  // bytes copied
     char* to;
-    int pad;     // blanks after them
+    int pad;  // blanks after them
   };
   InputDataSet* source_;
   std::vector<Binding> bindings_;
@@ -63,7 +63,9 @@ class GetVector : public Vector {
   bool ended_ = false;
 };
 
-inline const unsigned char* GetVector::current_record() const { return source_->current(); }
+inline const unsigned char* GetVector::current_record() const {
+  return source_->current();
+}
 
 inline GetVector* Vector::get(const XV_VECTOR* vector) {
   return static_cast<GetVector*>(live(vector, false));

@@ -66,8 +66,7 @@ int OutputDataSet::append() {
 
 int OutputDataSet::finish() {
   std::string why;
-  if (failure_.empty() &&
-      !writer_.publish(sidecar_text(vector_->variables(), type_, label_), &why))
+  if (failure_.empty() && !writer_.publish(sidecar_text(vector_->variables(), type_, label_), &why))
     fail(why);
   writing_ = false;
   if (!failure_.empty()) {
@@ -76,8 +75,8 @@ int OutputDataSet::finish() {
     Host::current().raise_return_code(kNotWrittenCode);
     return kXoWriteFailed;
   }
-  log_problem({msg::kWritten, {name(), std::to_string(rows_),
-                               std::to_string(vector_->variables().size())}});
+  log_problem({msg::kWritten,
+               {name(), std::to_string(rows_), std::to_string(vector_->variables().size())}});
   return 0;
 }
 
@@ -85,9 +84,12 @@ int OutputDataSet::write_operation(XO_PARMS* parms) {
   if (!parms) return kXoBadArgument;
   OutputDataSet* ds = DataSet::output(parms->file);
   int status;
-  if (!ds) status = DataSet::from(parms->file) ? kXoNotOutput : kXoBadHandle;
-  else if (!ds->vector_) status = kXoBadState;
-  else status = ds->append();
+  if (!ds)
+    status = DataSet::from(parms->file) ? kXoNotOutput : kXoBadHandle;
+  else if (!ds->vector_)
+    status = kXoBadState;
+  else
+    status = ds->append();
   parms->count = status == 0 ? 1 : 0;
   if (status == 0) {
     parms->flags &= ~kXoFailed;

@@ -22,7 +22,7 @@ class OutputDataSet : public DataSet {
   ~OutputDataSet() override;
 
   const std::filesystem::path& file() const { return file_; }
-  std::string& type() { return type_; }    // 8 characters
+  std::string& type() { return type_; }  // 8 characters
   std::string& label() { return label_; }
 
   // The vector, made on the first call; null when one was made before.
@@ -52,7 +52,7 @@ class OutputDataSet : public DataSet {
   std::unique_ptr<PutVector> vector_;
   CsvWriter writer_;
   bool writing_ = false;
-  std::string failure_;      // why the data set cannot be written, once known
+  std::string failure_;  // why the data set cannot be written, once known
   bool failure_logged_ = false;
   bool row_failure_reported_ = false;
   std::int64_t rows_ = 0;

@@ -34,8 +34,9 @@ int PutVector::add(Variable v, const void* address, int length, InputDataSet* so
                    int source_offset) {
   if (state_ != State::Defining) return refuse(v.name, "its definition has ended");
   if (!valid_name(v.name))
-    return refuse(v.name, "the name is not valid (a letter or underscore, then letters, digits "
-                          "or underscores, at most 32 characters)");
+    return refuse(v.name,
+                  "the name is not valid (a letter or underscore, then letters, digits "
+                  "or underscores, at most 32 characters)");
   for (const Variable& other : variables_)
     if (same_name(other.name, v.name)) return refuse(v.name, "it is defined already");
   if (v.label.size() > kMaxLabel) v.label.resize(kMaxLabel);
@@ -46,7 +47,8 @@ int PutVector::add(Variable v, const void* address, int length, InputDataSet* so
 }
 
 int PutVector::define(const NAMESTR& d, const void* address, int length) {
-  std::string name = d.name && d.namelen > 0 ? std::string(d.name, static_cast<std::size_t>(d.namelen)) : "";
+  std::string name =
+      d.name && d.namelen > 0 ? std::string(d.name, static_cast<std::size_t>(d.namelen)) : "";
   Variable v;
   v.name = name;
   if (d.label && d.labellen > 0) v.label.assign(d.label, static_cast<std::size_t>(d.labellen));

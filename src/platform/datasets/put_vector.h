@@ -46,9 +46,9 @@ class PutVector : public Vector {
 
   enum class State { Defining, Writing, Done };
   struct Field {
-    const void* address;    // bound variables
-    int bytes;              // bytes read from `address` (character)
-    InputDataSet* source;   // copied variables
+    const void* address;   // bound variables
+    int bytes;             // bytes read from `address` (character)
+    InputDataSet* source;  // copied variables
     int source_offset;
   };
   OutputDataSet* target_;

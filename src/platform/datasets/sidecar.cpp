@@ -32,11 +32,13 @@ bool take_variable(const json& item, SidecarVariable* v, std::string* error) {
   if (!take_string(item, "type", &type, error) || !take_string(item, "label", &v->label, error))
     return false;
   if (type) {
-    if (*type == "numeric") v->type = VarType::Numeric;
-    else if (*type == "character") v->type = VarType::Character;
+    if (*type == "numeric")
+      v->type = VarType::Numeric;
+    else if (*type == "character")
+      v->type = VarType::Character;
     else {
-      *error = "the type of " + v->name + " must be \"numeric\" or \"character\", not \"" +
-               *type + "\"";
+      *error =
+          "the type of " + v->name + " must be \"numeric\" or \"character\", not \"" + *type + "\"";
       return false;
     }
   }
@@ -92,7 +94,7 @@ std::string sidecar_text(const std::vector<Variable>& variables, const std::stri
   ordered_json vars = ordered_json::array();
   for (const Variable& v : variables) {
     ordered_json item = {{"name", v.name},
-                 {"type", v.type == VarType::Numeric ? "numeric" : "character"}};
+                         {"type", v.type == VarType::Numeric ? "numeric" : "character"}};
     if (v.type == VarType::Character) item["length"] = v.length;
     if (!v.label.empty()) item["label"] = v.label;
     vars.push_back(std::move(item));

@@ -19,9 +19,9 @@ inline constexpr int kMaxCharLength = 32767;
 struct Variable {
   std::string name;
   VarType type = VarType::Numeric;
-  int length = 8;     // bytes in the record
+  int length = 8;  // bytes in the record
   std::string label;
-  int offset = 0;     // bytes from the start of the record
+  int offset = 0;  // bytes from the start of the record
 };
 
 // Places numeric variables first, each at a multiple of 8, then the
@@ -29,13 +29,13 @@ struct Variable {
 std::size_t lay_out_record(std::vector<Variable>& variables);
 
 struct Table {
-  std::string name;              // as messages show it, e.g. WORK.growth
+  std::string name;  // as messages show it, e.g. WORK.growth
   std::filesystem::path file;
   std::vector<Variable> variables;
   std::size_t record_length = 8;
   std::int64_t rows = 0;
-  std::vector<double> storage;   // rows * record_length bytes, 8-byte aligned
-  std::string type = "        "; // the data-set type, 8 characters
+  std::vector<double> storage;    // rows * record_length bytes, 8-byte aligned
+  std::string type = "        ";  // the data-set type, 8 characters
   std::string label;
 
   const unsigned char* record(std::int64_t row) const {

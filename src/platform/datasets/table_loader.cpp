@@ -46,10 +46,10 @@ struct ColumnScan {
   bool forced = false;              // the description fixed the type
   std::int64_t too_large_line = 0;  // first cell beyond the range of a double
   std::string too_large_value;
-  std::size_t longest = 0;          // longest value, trailing blanks excluded
-  int declared_length = 0;          // from the description, 0 when none
+  std::size_t longest = 0;  // longest value, trailing blanks excluded
+  int declared_length = 0;  // from the description, 0 when none
   std::int64_t longest_line = 0;
-  std::vector<double> values;       // the column's values while it is numeric
+  std::vector<double> values;  // the column's values while it is numeric
 };
 
 Problem csv_fault(const CsvReader& r, const std::filesystem::path& file) {
@@ -150,8 +150,9 @@ bool scan_rows(CsvReader& reader, Table* table, std::vector<ColumnScan>* scans, 
   const std::size_t width = table->variables.size();
   while (reader.next(fields)) {
     if (fields.size() != width) {
-      *problem = {msg::kFieldCount, {to_string(reader.line()), table->file.string(),
-                                     to_string(fields.size()), to_string(width)}};
+      *problem = {msg::kFieldCount,
+                  {to_string(reader.line()), table->file.string(), to_string(fields.size()),
+                   to_string(width)}};
       return false;
     }
     for (std::size_t c = 0; c < width; ++c)
@@ -174,8 +175,8 @@ bool settle_columns(Table* table, const std::vector<ColumnScan>& scans, Problem*
     Variable& v = table->variables[c];
     if (s.numeric) {
       if (s.too_large_line) {
-        *problem = {msg::kNumberTooLarge, {to_string(s.too_large_line), table->file.string(),
-                                           s.too_large_value, v.name}};
+        *problem = {msg::kNumberTooLarge,
+                    {to_string(s.too_large_line), table->file.string(), s.too_large_value, v.name}};
         return false;
       }
       v.type = VarType::Numeric;
@@ -185,11 +186,13 @@ bool settle_columns(Table* table, const std::vector<ColumnScan>& scans, Problem*
     if (s.longest > static_cast<std::size_t>(kMaxCharLength) ||
         (s.declared_length && s.longest > static_cast<std::size_t>(s.declared_length))) {
       int limit = s.declared_length ? s.declared_length : kMaxCharLength;
-      *problem = {msg::kValueTooLong, {to_string(s.longest_line), table->file.string(), v.name,
-                                       to_string(s.longest), to_string(limit)}};
+      *problem = {msg::kValueTooLong,
+                  {to_string(s.longest_line), table->file.string(), v.name, to_string(s.longest),
+                   to_string(limit)}};
       return false;
     }
-    v.length = s.declared_length ? s.declared_length : std::max<int>(1, static_cast<int>(s.longest));
+    v.length =
+        s.declared_length ? s.declared_length : std::max<int>(1, static_cast<int>(s.longest));
   }
   table->record_length = lay_out_record(table->variables);
   return true;

@@ -39,6 +39,6 @@ struct XC_FILE {
   std::size_t memory_limit_;  // bytes held in memory before spilling
   std::vector<unsigned char> memory_;
   std::FILE* spill_ = nullptr;
-  std::int64_t count_ = 0;    // records in the file
-  std::int64_t position_ = 0; // the next record read or written
+  std::int64_t count_ = 0;     // records in the file
+  std::int64_t position_ = 0;  // the next record read or written
 };
