@@ -14,6 +14,7 @@
 
 #include "host/globals.h"
 #include "host/module_entry.h"
+#include "platform/datasets/registry.h"
 #include "platform/libraries.h"
 #include "platform/log.h"
 #include "platform/message_catalog.h"
@@ -75,6 +76,8 @@ class Host {
   Log& log() { return log_; }
   const MessageCatalog& messages() const { return MessageCatalog::builtin(); }
   Libraries& libraries() { return libraries_; }
+  // The step's data sets and utility files; made anew for every step.
+  DataSets& datasets() { return *datasets_; }
   PrintFile& print_file() { return *print_file_; }
   std::ostream& listing() { return *listing_; }
   Pool& step_pool() { return *step_pool_; }
@@ -85,6 +88,11 @@ class Host {
   int step_number() const { return step_number_; }
 
   void set_end_of_task(void (*routine)()) { end_of_task_ = routine; }
+
+  // Raises the step's return code to at least `rc`: the host's own failures
+  // (a data set out of BY order, one that could not be written) count
+  // whatever code the procedure ends with.
+  void raise_return_code(int rc) { rc_floor_ = rc > rc_floor_ ? rc : rc_floor_; }
 
   // Writes catalogue message set/number with its inserts to the log.
   void log_message(int set, int number, va_list args);
@@ -117,6 +125,8 @@ class Host {
   std::unique_ptr<Pool> step_pool_;
   std::unique_ptr<Pool> task_pool_;
   std::unique_ptr<PrintFile> print_file_;
+  std::unique_ptr<DataSets> datasets_;
+  int rc_floor_ = 0;
   StepSource step_;
   int step_number_ = 0;
   void (*end_of_task_)() = nullptr;
