@@ -10,13 +10,15 @@
 // e: n doubles, the superdiagonal (e[0] = 0), scratch afterwards.
 #pragma once
 
-// zsvd's code for a matrix holding, or whose reduction reaches, a value that
-// is not finite; u is unchanged when the input itself is at fault.
+// zsvd's code for a matrix holding a value that is not finite; nothing is
+// written.
 inline constexpr int kSvdNotFinite = 2;
 
 // The whole decomposition with U in u (unless v is u) and V in v, values in
-// decreasing order with the vector orientation of zsvdsor. Returns 0, or
-// zsvd2's failure code (values unsorted), or kSvdNotFinite.
+// decreasing order with the vector orientation of zsvdsor. Matrices of any
+// finite scale are accepted: the work is done on the matrix scaled by an even
+// power of two, which changes no rounding. Returns 0, or zsvd2's failure code
+// (values unsorted), or kSvdNotFinite.
 int zsvd(int m, int n, double* u, double* v, double* q, double* e);
 
 // Bidiagonal form (q diagonal, e superdiagonal) with the right transformations

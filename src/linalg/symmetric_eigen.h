@@ -14,12 +14,14 @@ inline constexpr int kEigenInvalid = 99;           // bad arguments or non-finit
 // sym: the matrix, n(n+1)/2 doubles, overwritten with the reduction's
 // Householder data. val: the n eigenvalues in descending order. vec: nvec
 // rows of n doubles, row r the unit eigenvector of val[r] with its sign
-// fixed (may be null when nvec is 0). work: 9n doubles of scratch.
+// fixed (may be null when nvec is 0). work: 9n doubles of scratch. Matrices
+// of any finite scale are accepted: the work is done on the matrix scaled by
+// an even power of two, which changes no rounding.
 //
-// Failures: 99 before anything is written; 98 with no vectors; 97 with val
-// complete, the failing run's rows rewritten and no sign fixed; 96 with val
-// complete and every vector back-transformed, the failed ones left 0, and no
-// run rotated or sign fixed.
+// Failures: 99 before anything is written; 98 with no usable values and no
+// vectors; 97 with val complete, the failing run's rows rewritten and no sign
+// fixed; 96 with val complete and every vector back-transformed, the failed
+// ones left 0, and no run rotated or sign fixed.
 int zeigen2(int n, double* sym, double* val, int nvec, double* vec, double* work);
 
 // The eigenvalue step zeigen2 tries first (zimtqlv's signature).

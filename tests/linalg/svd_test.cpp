@@ -159,3 +159,30 @@ TEST(SvdTest, SplitSearchStaysInsideTheArrays) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SvdTest, MatricesOfExtremeScale) {
+  const int m = 7, n = 5;
+  const Vec a = testmat::random_dense(m, n, 1700);
+  const Svd unit = decompose(a, m, n);
+  for (int k : {-1000, -530, 600, 1000}) {
+    Vec scaled = a;
+    for (double& x : scaled) x = std::ldexp(x, k);
+    Svd s = decompose(scaled, m, n);
+    ASSERT_EQ(s.rc, 0);
+    for (int j = 0; j < n; ++j) EXPECT_EQ(s.q[j], std::ldexp(unit.q[j], k));
+    EXPECT_EQ(s.u, unit.u);
+    EXPECT_EQ(s.v, unit.v);
+  }
+  for (double f : {1e-300, 1e-160, 1e160, 1e300}) {
+    Vec scaled = a;
+    for (double& x : scaled) x *= f;
+    Svd s = decompose(scaled, m, n);
+    ASSERT_EQ(s.rc, 0);
+    for (int j = 0; j < n; ++j) EXPECT_NEAR(s.q[j] / f, unit.q[j], 1e-13);
+    EXPECT_LT(testmat::max_abs_diff(s.v, unit.v), 1e-12);
+  }
+}
+
+}  // namespace
