@@ -1,6 +1,7 @@
 // Stand-in vector kernels for the decompositions, to be replaced by the
 // tuned kernels of the vector-kernel library when both are in one tree: same
-// names, same arguments, same results up to the order of accumulation. They
+// names, same arguments, same results up to the order of accumulation. The
+// unit-stride inner product keeps two interleaved partial sums; the others
 // are plain loops in element order.
 //
 // Packed walks: a row/column walk of a packed symmetric matrix for index j
@@ -12,20 +13,39 @@
 
 namespace vector_kernels_detail {
 
-// Offset of S(j, k) from the start of row j in a packed symmetric matrix.
-inline long walk_offset(long j, long k) {
-  return k <= j ? k : k * (k + 1) / 2 + j - j * (j + 1) / 2;
-}
+// A row/column walk of a packed symmetric matrix: along row j up to the
+// diagonal, then down column j, each step from k-1 to k advancing k cells.
+// The position is kept as an offset so that stepping past the last cell
+// forms no pointer outside the matrix.
+struct SymmetricWalk {
+  const double* start;
+  long j, k = 0, at = 0;
+  double operator*() const { return start[at]; }
+  void operator++() {
+    ++k;
+    at += k <= j ? 1 : k;
+  }
+};
 
-// Offset of L(k, j), k >= j, from the diagonal cell (j, j).
-inline long column_offset(long j, long k) { return k * (k + 1) / 2 - j * (j + 1) / 2; }
+// A column walk of a packed lower triangle from the diagonal cell (j, j).
+struct ColumnWalk {
+  const double* start;
+  long k, at = 0;
+  double operator*() const { return start[at]; }
+  void operator++() { at += ++k; }
+};
 
 }  // namespace vector_kernels_detail
 
 static inline double zvdot11(double* a, double* b, long n) {
-  double s = 0.0;
-  for (long k = 0; k < n; ++k) s += a[k] * b[k];
-  return s;
+  double even = 0.0, odd = 0.0;
+  long k = 0;
+  for (; k + 1 < n; k += 2) {
+    even += a[k] * b[k];
+    odd += a[k + 1] * b[k + 1];
+  }
+  if (k < n) even += a[k] * b[k];
+  return even + odd;
 }
 
 static inline double zinner(double* a, double* b, int n) { return zvdot11(a, b, n); }
@@ -43,41 +63,45 @@ static inline double zvdotjj(double* v1, long j1, double* v2, long j2, long n) {
 }
 
 static inline double zvdots1(double* a, long jcol, double* b, long n) {
-  double s = 0.0;
-  for (long k = 0; k < n; ++k) s += a[vector_kernels_detail::walk_offset(jcol, k)] * b[k];
+  if (n < 1) return 0.0;
+  const long row = jcol + 1 < n ? jcol + 1 : n;
+  double s = zvdot11(a, b, row);
+  vector_kernels_detail::SymmetricWalk w{a, jcol, jcol, jcol};
+  for (long k = row; k < n; ++k) {
+    ++w;
+    s += *w * b[k];
+  }
   return s;
 }
 
 static inline double zvdotsj(double* a, long ja, double* b, long jb, long n) {
   double s = 0.0;
-  for (long k = 0; k < n; ++k) s += a[vector_kernels_detail::walk_offset(ja, k)] * b[k * jb];
+  vector_kernels_detail::SymmetricWalk w{a, ja};
+  for (long k = 0; k < n; ++k, ++w) s += *w * b[k * jb];
   return s;
 }
 
 static inline double zvdotss(double* a, long ja, double* b, long jb, long n) {
-  using vector_kernels_detail::walk_offset;
   double s = 0.0;
-  for (long k = 0; k < n; ++k) s += a[walk_offset(ja, k)] * b[walk_offset(jb, k)];
+  vector_kernels_detail::SymmetricWalk wa{a, ja}, wb{b, jb};
+  for (long k = 0; k < n; ++k, ++wa, ++wb) s += *wa * *wb;
   return s;
 }
 
 static inline double zvdott1(double* c, long jc, double* a, long n) {
   double s = 0.0;
-  for (long k = jc; k < n; ++k) s += c[vector_kernels_detail::column_offset(jc, k)] * a[k];
+  vector_kernels_detail::ColumnWalk w{c, jc};
+  for (long k = jc; k < n; ++k, ++w) s += *w * a[k];
   return s;
 }
 
+// The symmetric walk of row ja is first advanced to S(ja, jb).
 static inline double zvdotsl(double* a, long ja, double* b, long jb, long n) {
-  using vector_kernels_detail::column_offset;
-  using vector_kernels_detail::walk_offset;
   double s = 0.0;
-  for (long k = jb; k < n; ++k) s += a[walk_offset(ja, k)] * b[column_offset(jb, k)];
-  return s;
-}
-
-static inline double zvsum(double* a, long n) {
-  double s = 0.0;
-  for (long k = 0; k < n; ++k) s += a[k];
+  vector_kernels_detail::SymmetricWalk wa{a, ja};
+  for (long k = 0; k < jb; ++k) ++wa;
+  vector_kernels_detail::ColumnWalk wb{b, jb};
+  for (long k = jb; k < n; ++k, ++wa, ++wb) s += *wa * *wb;
   return s;
 }
 

@@ -88,6 +88,19 @@ inline double dot(const double* a, const double* b, int n) {
   return s;
 }
 
+// The sign rule of singular and eigen vectors: the entries sum to a positive
+// value or, when the sum is below 1.05e-8 in magnitude, the first entry that
+// is clearly the largest in magnitude is positive.
+inline bool sign_rule_holds(const Vec& x) {
+  const double near_zero = 1.053671212772351e-08;
+  double s = 0.0, best = 0.0, pick = 0.0;
+  for (double v : x) s += v;
+  if (std::fabs(s) >= near_zero) return s > 0.0;
+  for (double v : x)
+    if (std::fabs(v) > best + near_zero) best = std::fabs(v), pick = v;
+  return pick >= 0.0;
+}
+
 // Packed tridiagonal matrices given by diagonal d and sub-diagonal e
 // (e[i] couples rows i and i+1).
 inline Vec packed_tridiagonal(const Vec& d, const Vec& e) {

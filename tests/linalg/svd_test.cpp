@@ -28,19 +28,6 @@ Svd decompose(const Vec& a, int m, int n) {
   return s;
 }
 
-// The orientation rule: the summed entries of the pair of vectors are
-// positive or, when that sum is below 1.05e-8 in magnitude, the first entry
-// clearly the largest in magnitude is.
-bool oriented(const Vec& entries) {
-  double s = 0.0;
-  for (double x : entries) s += x;
-  if (std::fabs(s) >= 1.053671212772351e-08) return s > 0.0;
-  double best = 0.0, pick = 0.0;
-  for (double x : entries)
-    if (std::fabs(x) > best + 1.053671212772351e-08) best = std::fabs(x), pick = x;
-  return pick >= 0.0;
-}
-
 void expect_decomposition(const Vec& a, const Svd& s, double tol) {
   ASSERT_EQ(s.rc, 0);
   for (int j = 0; j + 1 < s.n; ++j) EXPECT_GE(s.q[j], s.q[j + 1]);
@@ -53,7 +40,7 @@ void expect_decomposition(const Vec& a, const Svd& s, double tol) {
     Vec pair;
     for (int i = 0; i < s.m; ++i) pair.push_back(s.U(i, j));
     for (int i = 0; i < s.n; ++i) pair.push_back(s.V(i, j));
-    EXPECT_TRUE(oriented(pair)) << "column " << j;
+    EXPECT_TRUE(testmat::sign_rule_holds(pair)) << "column " << j;
   }
 }
 

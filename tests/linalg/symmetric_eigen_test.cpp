@@ -48,18 +48,6 @@ void lapack_eigen(Vec sym, int n, Vec& w, Vec& z) {
   ASSERT_EQ(info, 0);
 }
 
-// The sign rule: positive entry sum, or with the sum near 0 the first
-// clearly largest entry positive.
-bool sign_fixed(const double* x, int n) {
-  double s = 0.0;
-  for (int i = 0; i < n; ++i) s += x[i];
-  if (std::fabs(s) >= 1.053671212772351e-08) return s > 0.0;
-  double best = 0.0, pick = 0.0;
-  for (int i = 0; i < n; ++i)
-    if (std::fabs(x[i]) > best + 1.053671212772351e-08) best = std::fabs(x[i]), pick = x[i];
-  return pick >= 0.0;
-}
-
 double residual(const Vec& sym, const Eigen& e) {
   const Vec a = testmat::unpack(sym, e.n);
   double worst = 0.0;
@@ -80,7 +68,7 @@ void expect_matches_lapack(const Vec& sym, const Eigen& e, double tol) {
     const double* y = &z[static_cast<size_t>(e.n - 1 - r) * e.n];
     const double sign = testmat::dot(e.v(r), y, e.n) < 0 ? -1.0 : 1.0;
     for (int i = 0; i < e.n; ++i) EXPECT_NEAR(e.v(r)[i], sign * y[i], 100 * tol);
-    EXPECT_TRUE(sign_fixed(e.v(r), e.n)) << "vector " << r;
+    EXPECT_TRUE(testmat::sign_rule_holds(Vec(e.v(r), e.v(r) + e.n))) << "vector " << r;
   }
 }
 
@@ -117,7 +105,7 @@ TEST(SymmetricEigenTest, SecondDifferenceMatrixClosedForm) {
       Vec exact(n);
       for (int j = 0; j < n; ++j) exact[j] = std::sqrt(2.0 / (n + 1)) * std::sin((j + 1) * k * M_PI / (n + 1));
       EXPECT_NEAR(std::fabs(testmat::dot(e.v(r), exact.data(), n)), 1.0, 1e-13);
-      EXPECT_TRUE(sign_fixed(e.v(r), n));
+      EXPECT_TRUE(testmat::sign_rule_holds(Vec(e.v(r), e.v(r) + n)));
     }
   }
 }
