@@ -62,7 +62,7 @@ TEST(TridiagonalReductionTest, MatchesLapackAndReconstructs) {
   }
 }
 
-TEST(TridiagonalReductionTest, SpecialInputs) {
+TEST(TridiagonalReductionTest, OrderOneTridiagonalAndDiagonalInputs) {
   Vec one = {5.0}, tri1(3);
   ztred3(1, one.data(), tri1.data());
   EXPECT_EQ(tri1, (Vec{5.0, 0.0, 0.0}));
