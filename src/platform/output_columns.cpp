@@ -73,9 +73,10 @@ ColumnStyle style_of(const ColumnSpec& column) {
   }
   s.width = column.width > 0 ? std::min(column.width, 32) : 12;
   s.decimals = column.decimals;
-  if (starts_with(name, "PVALUE") || starts_with(name, "PNAME") || (name.empty() && starts_with(column.name, "Prob"))) {
+  const bool by_name = name.empty() && starts_with(column.name, "Prob");
+  if (starts_with(name, "PVALUE") || starts_with(name, "PNAME") || by_name) {
     s.kind = ColumnStyle::PValue;
-    s.width = column.width > 0 ? s.width : 6;
+    s.width = column.width > 0 && !by_name ? s.width : 6;
     s.decimals = 4;
     name_numbers(name, starts_with(name, "PVALUE") ? 6 : starts_with(name, "PNAME") ? 5 : name.size(), &s.width, &s.decimals);
   } else if (starts_with(name, "BEST")) {

@@ -110,6 +110,7 @@ std::int32_t emit_matrix(WOB_OBJ_STR* obj, void* mcoh, std::int32_t id, std::int
     ColumnSpec c;
     c.name = "RowName";
     c.label = m.corner;
+    c.role = "rowname";
     c.data_type = kTypeChars;
     c.text_width = -256;
     item.columns.push_back(c);

@@ -31,6 +31,15 @@ std::string aligned(const std::string& text, int width, bool left) {
   return left ? t + fill : fill + t;
 }
 
+// Numbers are right-aligned in their format's width; a column keeps only
+// the width its widest value needs.
+void trim_common_blanks(std::vector<std::string>* cells) {
+  std::size_t common = std::string::npos;
+  for (const std::string& c : *cells) common = std::min(common, std::min(c.find_first_not_of(' '), c.size()));
+  if (common == std::string::npos || common == 0) return;
+  for (std::string& c : *cells) c.erase(0, common);
+}
+
 GridColumn grid_column(const ColumnSpec& spec, const std::vector<std::vector<Cell>>& rows, std::size_t index,
                        int linesize) {
   std::vector<const Cell*> cells;
@@ -38,11 +47,12 @@ GridColumn grid_column(const ColumnSpec& spec, const std::vector<std::vector<Cel
   for (const auto& row : rows) cells.push_back(index < row.size() ? &row[index] : &empty);
   GridColumn g;
   g.cells = format_cells(spec, cells);
-  const ColumnStyle style = style_of(spec);
-  g.left = style.kind == ColumnStyle::Text;
-  int field = g.left ? 1 : style.width;
+  g.left = style_of(spec).kind == ColumnStyle::Text;
+  if (!g.left) trim_common_blanks(&g.cells);
+  int field = 1;
   for (const std::string& c : g.cells) field = std::max(field, static_cast<int>(c.size()));
-  const std::string label = spec.label.empty() ? spec.name : spec.label;
+  // The row names of a matrix sit under the corner text, blank or not.
+  const std::string label = spec.label.empty() && spec.role != "rowname" ? spec.name : spec.label;
   g.width = std::min(std::max(field, longest_word(label)), linesize);
   g.header = wrap_text(label, g.width);
   return g;
