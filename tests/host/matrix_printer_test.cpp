@@ -80,7 +80,9 @@ TEST_F(MatrixPrinterTest, AlignedPanelsShareTheFirstPanelsMargin) {
     zpmat2(&p);
   });
   for (const std::string& l : lines())
-    if (!l.empty()) EXPECT_EQ(l.find("rowname_01"), 3u) << l;
+    if (!l.empty()) {
+      EXPECT_EQ(l.find("rowname_01"), 3u) << l;
+    }
 }
 
 TEST_F(MatrixPrinterTest, FixedWidthsAreAbsoluteAndAtMostThirtyTwo) {

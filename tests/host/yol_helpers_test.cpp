@@ -73,7 +73,9 @@ TEST(BalancedTreeTest, RandomInsertionsStayBalancedAndOrdered) {
     TREE* got = yolbdf(&root, &n.tree, 0, off, nullptr);
     const bool fresh = reference.insert(n.key).second;
     EXPECT_EQ(got == &n.tree, fresh);
-    if (!fresh) EXPECT_EQ(reinterpret_cast<Node*>(got)->key, n.key);
+    if (!fresh) {
+      EXPECT_EQ(reinterpret_cast<Node*>(got)->key, n.key);
+    }
   }
   bool balanced = true;
   height(root, &balanced);

@@ -100,12 +100,12 @@ TEST_F(ListingServicesTest, StringFieldsForFixedWidthBuffers) {
   });
   EXPECT_EQ(std::string(buffer, 12), "name      ##");
   EXPECT_EQ(written, 4);
-  static char digits[6];
+  static char digits[8];
   print([] {
     xpils(123L, 5, digits);
     xpis(-7, 3, digits + 5);
   });
-  EXPECT_EQ(std::string(digits, 5), "  123");
+  EXPECT_EQ(std::string(digits, 8), "  123 -7");
 }
 
 }  // namespace
