@@ -138,7 +138,10 @@ int xpm(int set, int number, va_list args) {
 int xpmprn(int set, int number, va_list args) {
   Host& host = Host::current();
   const Message* m = host.messages().find(set, number);
-  if (!m) return -1;
+  if (!m) {
+    host.log_message(set, number, args);  // reports the missing message
+    return -1;
+  }
   std::string text = host.messages().format(set, number, args);
   const char* prefix = m->severity == Severity::Note      ? "NOTE: "
                        : m->severity == Severity::Warning ? "WARNING: "
