@@ -3,7 +3,10 @@
 #include <cstring>
 #include <string>
 
+#include "host/missing.h"
 #include "platform/datasets/input_data_set.h"
+#include "platform/host.h"
+#include "platform/number_format.h"
 #include "platform/datasets/output_data_set.h"
 #include "platform/datasets/problem.h"
 #include "platform/datasets/put_vector.h"
@@ -78,9 +81,38 @@ int set_output_information(ds::OutputDataSet& out, int item, void* value) {
 
 }  // namespace
 
+namespace {
+// Tells the output service the BY values of the group just entered, for the
+// BY line of the listing and the "by" member of the JSON stream.
+void announce_by_group(const InputDataSet& in) {
+  const ds::Table& t = in.table();
+  const unsigned char* record = in.group_record();
+  if (in.by().keys.empty() || !record) return;
+  std::vector<ByValue> values;
+  for (const ds::ByKey& key : in.by().keys) {
+    const ds::Variable& v = t.variables[static_cast<std::size_t>(key.variable)];
+    if (v.type == ds::VarType::Numeric) {
+      double x;
+      std::memcpy(&x, record + v.offset, sizeof x);
+      values.push_back({v.name, Cell::of_number(x), is_missing(x) ? missing_mark(x) : render_number(x, 16, 99)});
+    } else {
+      std::string text(reinterpret_cast<const char*>(record + v.offset),
+                       static_cast<std::size_t>(v.length));
+      text.erase(text.find_last_not_of(' ') + 1);
+      values.push_back({v.name, Cell::of_text(text), text});
+    }
+  }
+  Host::current().output().set_by_group(std::move(values));
+}
+}  // namespace
+
 int xbynext(XO_FILE* file) {
   InputDataSet* in = DataSet::input(file);
-  return in ? in->next_group() : -1;
+  if (!in) return -1;
+  int rc = in->next_group();
+  if (rc == 1) announce_by_group(*in);
+  else Host::current().output().clear_by_group();
+  return rc;
 }
 
 int xbyrwnd(XO_FILE* file, int where) {
