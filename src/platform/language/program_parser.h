@@ -1,0 +1,66 @@
+// Programming statements into the syntax tree: assignments, IF, DO groups
+// and loops, SELECT, RETAIN, ARRAY, LENGTH, control transfers, PUT, LABEL,
+// ATTRIB, WHERE, FORMAT, KEEP, DROP and MODEL.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/language/ast.h"
+#include "platform/language/cursor.h"
+#include "platform/language/expression_parser.h"
+
+namespace platform::language {
+
+class ProgramParser {
+ public:
+  explicit ProgramParser(Cursor& in);
+
+  // Whether a statement that begins with the current token is a programming
+  // statement (as opposed to a procedure statement).
+  bool at_programming_statement();
+
+  // Parses one statement with the statements nested in it.
+  StmtPtr parse_statement();
+
+  // Checks the GOTO and LINK targets of the whole program.
+  void check_labels(const Program& program, std::vector<ParseError>* errors) const;
+
+  const ExpressionContext& expressions() const { return expr_; }
+  // MODEL statements met since the last call, in order.
+  std::vector<const Stmt*> take_models();
+
+ private:
+  StmtPtr parse_unlabelled(std::vector<std::string> labels, const Token& first);
+  StmtPtr parse_assignment(const Token& first);
+  StmtPtr parse_if(const Token& first);
+  StmtPtr parse_do(const Token& first);
+  void parse_do_body(const Token& first, StmtList* body);
+  DoSpec parse_do_spec();
+  StmtPtr parse_select(const Token& first);
+  StmtPtr parse_model(const Token& first);
+  StmtPtr parse_retain(const Token& first, StmtKind kind);
+  StmtPtr parse_array(const Token& first);
+  StmtPtr parse_length(const Token& first);
+  StmtPtr parse_jump(const Token& first, StmtKind kind);
+  StmtPtr parse_put(const Token& first);
+  StmtPtr parse_label(const Token& first);
+  StmtPtr parse_attrib(const Token& first);
+  StmtPtr parse_format(const Token& first);
+  StmtPtr parse_simple(const Token& first, StmtKind kind);
+  ExprPtr parse_target();
+  ExprList parse_initial_values();
+  std::string parse_format_spec();
+
+  Cursor& in_;
+  ExpressionContext expr_;
+  std::set<std::string> arrays_;
+  int loop_depth_ = 0;
+  std::vector<const Stmt*> models_;
+};
+
+// Keywords of statements the grammar knows but this system does not run.
+bool is_unsupported_statement(const std::string& keyword);
+
+}  // namespace platform::language
