@@ -6,4 +6,8 @@
 
 #include "host/types.h"
 
+#include "host/cmpglobal.h"
 #include "host/linestr.h"
+#include "host/token.h"
+
+struct PROCSTR;

@@ -59,6 +59,6 @@ struct PARSINFO {
   std::int32_t custact;
   void* broutine;
   void* aroutine;
-  char reserved[48];
+  char reserved[64];
 };
 static_assert(sizeof(PARSINFO) == 128, "the parse-information block is 128 bytes");

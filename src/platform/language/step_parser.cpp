@@ -14,7 +14,7 @@ class StepParser {
  public:
   StepParser(StepParse& out, SegmentHook hook)
       : out_(out), in_(out.tokens, out.segments), program_(in_), procedures_(in_, program_.expressions()) {
-    in_.on_segment(std::move(hook));
+    if (hook) in_.on_segment([this, hook](std::size_t segment) { hook(out_, segment); });
   }
 
   void run() {
@@ -61,7 +61,14 @@ class StepParser {
   }
 
   void parse_programming() {
-    out_.program.statements.push_back(program_.parse_statement());
+    const std::size_t from = segment_index(in_.position());
+    try {
+      out_.program.statements.push_back(program_.parse_statement());
+    } catch (const ParseError&) {
+      mark_program_segments(from, segment_index(in_.position()) + 1);
+      throw;
+    }
+    mark_program_segments(from, segment_index(in_.position()));
     for (const Stmt* model : program_.take_models()) {
       ProcStatement st;
       st.keyword = "MODEL";
@@ -74,6 +81,15 @@ class StepParser {
       st.fields[1] = std::move(dep);
       out_.statements.push_back(std::move(st));
     }
+  }
+
+  std::size_t segment_index(std::size_t token) const {
+    const Segment* seg = in_.segment_at(token);
+    return seg ? static_cast<std::size_t>(seg - out_.segments.data()) : out_.segments.size();
+  }
+
+  void mark_program_segments(std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to && i < out_.segments.size(); ++i) out_.program_segments.push_back(i);
   }
 
   // The BY variables are field 0 and the ID variables field 7 of the

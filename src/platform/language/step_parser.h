@@ -21,12 +21,14 @@ struct StepParse {
   Program program;                            // what the compiler compiles and declares
   std::vector<ProcStatement> statements;      // procedure statements; the PROC statement first
   std::vector<ParseError> errors;             // in source order
+  std::vector<std::size_t> program_segments;  // segments read as programming statements, in order
   bool has_proc = false;                      // the step begins with PROC RUVA
 };
 
-// Called with the index of each segment (statement) just before the parser
-// reads it, in order.
-using SegmentHook = std::function<void(std::size_t segment)>;
+// Called with the parse so far (tokens and segments are complete) and the
+// index of each segment (statement) just before the parser reads it, in
+// order.
+using SegmentHook = std::function<void(const StepParse& step, std::size_t segment)>;
 
 std::unique_ptr<StepParse> parse_step(std::string text, int first_line, SegmentHook hook = {});
 
