@@ -21,6 +21,11 @@ const std::set<std::string> kUnsupported = {
     "LISTSUBR", "STRUCT", "EXTERNC", "POINTER", "STATIC", "INCLUDE", "INC",
     "__PROCINSERT__", "__PGSEGMENT__"};
 
+const std::set<std::string> kStatementKeywords = {
+    "IF", "DO", "SELECT", "MODEL", "RETAIN", "ARRAY", "LENGTH", "DELETE", "RETURN", "STOP", "ABORT",
+    "LEAVE", "CONTINUE", "GOTO", "GO", "LINK", "PUT", "LABEL", "ATTRIB", "WHERE", "FORMAT", "KEEP",
+    "DROP", "ELSE", "END", "WHEN", "OTHERWISE"};
+
 std::string text_of(const std::vector<Token>& tokens, const Segment& s) {
   const Token& a = tokens[s.label_begin];
   const Token& b = tokens[s.semicolon];
@@ -105,8 +110,9 @@ StmtPtr ProgramParser::parse_unlabelled(std::vector<std::string> labels, const T
     s = parse_assignment(first);
   } else if (arrays_.count(k) && (in_.is("(", 1) || in_.is("{", 1) || in_.is("[", 1))) {
     s = parse_assignment(first);
-  } else if (in_.is("{", 1) || in_.is("[", 1)) {
-    s = parse_assignment(first);  // an undeclared array: reported by the compiler
+  } else if (in_.is("{", 1) || in_.is("[", 1) ||
+             (in_.is("(", 1) && !kStatementKeywords.count(k) && !kUnsupported.count(k))) {
+    s = parse_assignment(first);  // an element of an array, declared or not
   } else if (k == "IF") {
     s = parse_if(first);
   } else if (k == "DO") {
