@@ -163,13 +163,13 @@ CMPSYM* cmpsymd(const char* name, int length, int kind, int type, CMPGLOBAL* cmp
 int cmpsts(CMPGLOBAL* cmp, CMPSYM* sym, long statement) {
   ParsedStep* step = parsed_step(cmp);
   if (!step || !sym || statement < 1) return 0;
-  const auto& program = step->parse->program_segments;
-  if (static_cast<std::size_t>(statement) > program.size()) return 0;
+  const auto& pieces = step->parse->program_pieces;
+  if (static_cast<std::size_t>(statement) > pieces.size()) return 0;
   const lang::StepParse& p = *step->parse;
-  const lang::Segment& s = p.segments[program[static_cast<std::size_t>(statement) - 1]];
-  const lang::Token& first = p.tokens[s.first];
+  const lang::SourcePiece& piece = pieces[static_cast<std::size_t>(statement) - 1];
+  const lang::Token& first = p.tokens[piece.first];
   const std::string key = upper(std::string_view(sym->name, static_cast<std::size_t>(sym->length)));
-  return first.upper == key && p.tokens[s.first + 1].is("=") ? 1 : 0;
+  return piece.name == "ASSIGN" && first.upper == key ? 1 : 0;
 }
 
 }  // namespace platform::svc

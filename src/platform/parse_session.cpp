@@ -33,16 +33,11 @@ void forget_parsed_step(const CMPGLOBAL* cmp) { registry().erase(cmp); }
 ParsedStep* active_parse() { return active; }
 void set_active_parse(ParsedStep* step) { active = step; }
 
-std::string statement_name(const language::StepParse& step, std::size_t segment) {
-  const language::Segment& seg = step.segments.at(segment);
-  const language::Token& t = step.tokens.at(seg.first);
-  std::string name = "ASSIGN";
-  const bool assignment = t.kind != language::TokenKind::Name || step.tokens.at(seg.first + 1).is("=") ||
-                          step.tokens.at(seg.first + 1).is("{") || step.tokens.at(seg.first + 1).is("[");
-  if (t.is(";")) name = "NULL";
-  else if (!assignment) name = t.upper;
-  name.resize(8, ' ');
-  return name;
+std::string_view piece_text(const language::StepParse& step, const language::SourcePiece& piece) {
+  if (piece.end <= piece.begin) return {};
+  const language::Token& a = step.tokens.at(piece.begin);
+  const language::Token& b = step.tokens.at(piece.end - 1);
+  return std::string_view(a.spell.data(), static_cast<std::size_t>(b.spell.data() + b.spell.size() - a.spell.data()));
 }
 
 void log_parse_errors(const language::StepParse& step) {

@@ -35,9 +35,8 @@ void forget_parsed_step(const CMPGLOBAL* cmp);
 ParsedStep* active_parse();
 void set_active_parse(ParsedStep* step);
 
-// The 8-character statement name of a program segment: its keyword, or
-// ASSIGN for an assignment ("MODEL   ", "IF      ", "ASSIGN  ").
-std::string statement_name(const language::StepParse& step, std::size_t segment);
+// The source text of a compiled statement, its labels included.
+std::string_view piece_text(const language::StepParse& step, const language::SourcePiece& piece);
 
 // Logs the step's statement errors (set 305), line and column first.
 void log_parse_errors(const language::StepParse& step);

@@ -94,23 +94,22 @@ int cmppars(void* /*grammar*/, PROCSTR* procstr, int, int, int, int (*callback)(
   return procstr->error;
 }
 
-// The program's statements in order: the cursor starts at 0 and holds the
-// number (from 1) of the statement last returned.
+// The program's compiled statements in order: the cursor starts at 0 and
+// holds the number (from 1) of the statement last returned.
 int cmplsrc(CMPGLOBAL* cmp, long* cursor, int, int, CMPSRC* source, int) {
   ParsedStep* step = parsed_step(cmp);
   if (!step || !cursor || *cursor < 0) return 0;
-  const auto& program = step->parse->program_segments;
-  if (static_cast<std::size_t>(*cursor) >= program.size()) return 0;
-  const std::size_t segment = program[static_cast<std::size_t>(*cursor)];
+  const auto& pieces = step->parse->program_pieces;
+  if (static_cast<std::size_t>(*cursor) >= pieces.size()) return 0;
+  const lang::SourcePiece& piece = pieces[static_cast<std::size_t>(*cursor)];
   ++*cursor;
   if (source) {
-    const lang::StepParse& p = *step->parse;
-    const lang::Segment& s = p.segments[segment];
-    const lang::Token& a = p.tokens[s.label_begin];
-    const lang::Token& b = p.tokens[s.semicolon];
-    std::memcpy(source->name, statement_name(p, segment).data(), sizeof source->name);
-    source->text = a.spell.data();
-    source->length = static_cast<std::int32_t>(b.spell.data() + b.spell.size() - a.spell.data());
+    std::string name = piece.name;
+    name.resize(sizeof source->name, ' ');
+    std::memcpy(source->name, name.data(), sizeof source->name);
+    const std::string_view text = piece_text(*step->parse, piece);
+    source->text = text.data();
+    source->length = static_cast<std::int32_t>(text.size());
   }
   return 1;
 }

@@ -21,6 +21,16 @@ struct Segment {
   std::vector<std::string> labels;  // as written
 };
 
+// One compiled statement's own tokens, without the statements nested in
+// it: "IF x THEN", "ELSE", "DO i = 1 TO 3;", "y = 1;", "END;". Labels are
+// part of the statement they stand in front of.
+struct SourcePiece {
+  std::size_t begin = 0;  // first token, its labels included
+  std::size_t first = 0;  // first token after the labels
+  std::size_t end = 0;    // one past the last token
+  std::string name;       // statement name: keyword, or ASSIGN for an assignment
+};
+
 // A statement error: abandons the statement being parsed.
 struct ParseError {
   SourcePos pos;

@@ -78,6 +78,31 @@ bool ProgramParser::at_programming_statement() {
   return kProcedureKeywords.count(t.upper) == 0;
 }
 
+std::vector<SourcePiece> ProgramParser::take_pieces() {
+  std::vector<SourcePiece> out;
+  out.swap(pieces_);
+  return out;
+}
+
+std::size_t ProgramParser::open_piece(std::size_t begin, const std::string& name) {
+  SourcePiece p;
+  p.begin = begin;
+  p.first = in_.position();
+  p.name = name;
+  pieces_.push_back(std::move(p));
+  return pieces_.size() - 1;
+}
+
+void ProgramParser::close_piece(std::size_t piece) {
+  if (piece < pieces_.size() && pieces_[piece].end == 0) pieces_[piece].end = in_.position();
+}
+
+void ProgramParser::keyword_piece(std::size_t begin, const std::string& name) {
+  const std::size_t p = open_piece(begin, name);
+  pieces_[p].first = begin;
+  close_piece(p);
+}
+
 std::vector<const Stmt*> ProgramParser::take_models() {
   std::vector<const Stmt*> out;
   out.swap(models_);
@@ -94,7 +119,14 @@ StmtPtr ProgramParser::parse_statement() {
     in_.seek(seg->first);
   }
   const Token& first = in_.peek();
+  const bool keyword = first.kind == TokenKind::Name && !in_.is("=", 1) &&
+                       (kStatementKeywords.count(first.upper) || kUnsupported.count(first.upper));
+  const std::string name = first.is(";") ? "NULL" : keyword ? first.upper : "ASSIGN";
+  const std::size_t saved = current_piece_;
+  current_piece_ = open_piece(at, name);
   StmtPtr s = parse_unlabelled(std::move(labels), first);
+  close_piece(current_piece_);
+  current_piece_ = saved;
   if (!source.empty()) s->source = std::move(source);
   return s;
 }
@@ -199,9 +231,12 @@ StmtPtr ProgramParser::parse_if(const Token& first) {
   auto s = new_stmt(StmtKind::If, first);
   s->condition = parse_expression(in_, expr_);
   in_.expect("THEN");
+  close_piece(current_piece_);
   s->body.push_back(parse_statement());
   if (in_.is("ELSE")) {
+    const std::size_t at = in_.position();
     in_.next();
+    keyword_piece(at, "ELSE");
     s->else_body.push_back(parse_statement());
   }
   return s;
@@ -213,6 +248,7 @@ StmtPtr ProgramParser::parse_do(const Token& first) {
   if (in_.is(";")) {
     s = new_stmt(StmtKind::Do, first);
     in_.next();
+    close_piece(current_piece_);
     parse_do_body(first, &s->body);
     return s;
   }
@@ -230,6 +266,7 @@ StmtPtr ProgramParser::parse_do(const Token& first) {
     } while (in_.accept(","));
   }
   in_.expect_end_of_statement();
+  close_piece(current_piece_);
   ++loop_depth_;
   parse_do_body(first, &s->body);
   --loop_depth_;
@@ -267,6 +304,7 @@ void ProgramParser::parse_do_body(const Token& first, StmtList* body) {
     if (bare && in_.is("END") && !in_.is("=", 1)) {
       in_.next();
       in_.expect_end_of_statement();
+      keyword_piece(at, "END");
       return;
     }
     body->push_back(parse_statement());
@@ -281,22 +319,32 @@ StmtPtr ProgramParser::parse_select(const Token& first) {
     in_.expect(")");
   }
   in_.expect_end_of_statement();
+  close_piece(current_piece_);
   while (in_.is("WHEN")) {
     WhenClause w;
+    const std::size_t at = in_.position();
     w.pos = in_.next().pos;
     in_.expect("(");
     do {
       w.values.push_back(parse_expression(in_, expr_));
     } while (in_.accept(","));
     in_.expect(")");
+    keyword_piece(at, "WHEN");
     w.body = parse_statement();
     s->whens.push_back(std::move(w));
   }
   if (s->whens.empty()) in_.fail_expected("WHEN");
-  if (in_.accept("OTHERWISE")) s->else_body.push_back(parse_statement());
+  if (in_.is("OTHERWISE")) {
+    const std::size_t at = in_.position();
+    in_.next();
+    keyword_piece(at, "OTHERWISE");
+    s->else_body.push_back(parse_statement());
+  }
   if (in_.at_end()) in_.fail_at(first, msg::kMissingEnd, {std::string(first.spell)});
+  const std::size_t end_at = in_.position();
   in_.expect("END");
   in_.expect_end_of_statement();
+  keyword_piece(end_at, "END");
   return s;
 }
 

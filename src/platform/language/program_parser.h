@@ -30,9 +30,15 @@ class ProgramParser {
   const ExpressionContext& expressions() const { return expr_; }
   // MODEL statements met since the last call, in order.
   std::vector<const Stmt*> take_models();
+  // The compiled statements' own pieces of source since the last call.
+  std::vector<SourcePiece> take_pieces();
 
  private:
   StmtPtr parse_unlabelled(std::vector<std::string> labels, const Token& first);
+  std::size_t open_piece(std::size_t begin, const std::string& name);
+  void close_piece(std::size_t piece);
+  // A piece of one or more keywords (ELSE, OTHERWISE, WHEN (...)).
+  void keyword_piece(std::size_t begin, const std::string& name);
   StmtPtr parse_assignment(const Token& first);
   StmtPtr parse_if(const Token& first);
   StmtPtr parse_do(const Token& first);
@@ -58,6 +64,8 @@ class ProgramParser {
   std::set<std::string> arrays_;
   int loop_depth_ = 0;
   std::vector<const Stmt*> models_;
+  std::vector<SourcePiece> pieces_;
+  std::size_t current_piece_ = 0;
 };
 
 // Keywords of statements the grammar knows but this system does not run.

@@ -61,14 +61,13 @@ class StepParser {
   }
 
   void parse_programming() {
-    const std::size_t from = segment_index(in_.position());
     try {
       out_.program.statements.push_back(program_.parse_statement());
     } catch (const ParseError&) {
-      mark_program_segments(from, segment_index(in_.position()) + 1);
+      program_.take_pieces();
       throw;
     }
-    mark_program_segments(from, segment_index(in_.position()));
+    for (SourcePiece& p : program_.take_pieces()) out_.program_pieces.push_back(std::move(p));
     for (const Stmt* model : program_.take_models()) {
       ProcStatement st;
       st.keyword = "MODEL";
@@ -81,15 +80,6 @@ class StepParser {
       st.fields[1] = std::move(dep);
       out_.statements.push_back(std::move(st));
     }
-  }
-
-  std::size_t segment_index(std::size_t token) const {
-    const Segment* seg = in_.segment_at(token);
-    return seg ? static_cast<std::size_t>(seg - out_.segments.data()) : out_.segments.size();
-  }
-
-  void mark_program_segments(std::size_t from, std::size_t to) {
-    for (std::size_t i = from; i < to && i < out_.segments.size(); ++i) out_.program_segments.push_back(i);
   }
 
   // The BY variables are field 0 and the ID variables field 7 of the

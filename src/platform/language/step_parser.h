@@ -21,7 +21,7 @@ struct StepParse {
   Program program;                            // what the compiler compiles and declares
   std::vector<ProcStatement> statements;      // procedure statements; the PROC statement first
   std::vector<ParseError> errors;             // in source order
-  std::vector<std::size_t> program_segments;  // segments read as programming statements, in order
+  std::vector<SourcePiece> program_pieces;    // the compiled statements' source, in order
   bool has_proc = false;                      // the step begins with PROC RUVA
 };
 
