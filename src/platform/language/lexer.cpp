@@ -44,6 +44,7 @@ class Lexer {
     end.kind = TokenKind::End;
     end.pos = here();
     end.offset = src_.size();
+    end.spell = src_.substr(src_.size());
     out_.tokens.push_back(std::move(end));
     return std::move(out_);
   }
