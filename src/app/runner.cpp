@@ -7,6 +7,7 @@
 
 #include "app/program_file.h"
 #include "platform/host.h"
+#include "platform/kernel_state.h"
 #include "platform/language/printer.h"
 #include "platform/language/step_parser.h"
 #include "platform/parse_session.h"
@@ -38,6 +39,13 @@ bool configure(const CommandLine& cmd, platform::Host& host) {
   for (const auto& [name, dir] : cmd.libraries) {
     if (!host.libraries().define(name, dir)) {
       host.log().error("The library name " + name + " is not valid.");
+      ok = false;
+    }
+  }
+  for (const std::string& setting : cmd.settings) {
+    std::string why;
+    if (!host.kernel().apply_setting(setting, &why)) {
+      host.log_message(1, 61, setting.c_str(), why.c_str());
       ok = false;
     }
   }

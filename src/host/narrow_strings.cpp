@@ -15,8 +15,52 @@ void vzfdl(double val, double* to, long len) {
   for (long i = 0; i < len; ++i) to[i] = val;
 }
 
+namespace {
+// Without a host (no control block or no table there) ASCII case tables and
+// the identity serve in place of the host's tables.
+struct FallbackTables {
+  unsigned char identity[256], upper[256], lower[256];
+  FallbackTables() {
+    for (int c = 0; c < 256; ++c) {
+      identity[c] = upper[c] = lower[c] = static_cast<unsigned char>(c);
+      if (c >= 'a' && c <= 'z') upper[c] = static_cast<unsigned char>(c - 'a' + 'A');
+      if (c >= 'A' && c <= 'Z') lower[c] = static_cast<unsigned char>(c - 'A' + 'a');
+    }
+  }
+};
+const FallbackTables& fallback() {
+  static const FallbackTables tables;
+  return tables;
+}
+
+const unsigned char* upcase_table() {
+  const unsigned char* up =
+      v_global_gcb_anchor ? gcb_pointer<const unsigned char>(gcb::kUpcaseTable) : nullptr;
+  return up ? up : fallback().upper;
+}
+
+// The host's translation table for wztxxlt code 0-4: entry code + 2 of the
+// table list at control-block word 27.
+const unsigned char* translation_table(int code) {
+  auto** list =
+      v_global_gcb_anchor ? gcb_pointer<const unsigned char*>(gcb::kTranslateTables) : nullptr;
+  if (list && list[code + 2]) return list[code + 2];
+  if (code == 2) return fallback().upper;
+  return code == 3 ? fallback().lower : fallback().identity;
+}
+
+// The host's national-language mode: control-block word 13 points at a
+// record whose word 3 points at a mode byte.
+bool nls_mode_active() {
+  auto* record = v_global_gcb_anchor ? gcb_pointer<HostWord>(gcb::kNlsRecord) : nullptr;
+  if (!record) return false;
+  auto* mode = reinterpret_cast<const signed char*>(record[3]);
+  return mode && *mode > 0;
+}
+}  // namespace
+
 int wzbcup(const tchar* string1, const tchar* string2, int n) {
-  const auto* up = gcb_pointer<unsigned char>(gcb::kUpcaseTable);
+  const unsigned char* up = upcase_table();
   for (int i = 0; i < n; ++i) {
     auto b1 = static_cast<unsigned char>(string1[i]);
     auto b2 = static_cast<unsigned char>(string2[i]);
@@ -35,6 +79,7 @@ int wzstcsp(const tchar* search, int slen, const tchar* options, int olen) {
 }
 
 void wzstjls(tchar* string, int length, int type, int* retlen, int* start) {
+  if (!string || length < 1) length = 0;
   int lead = 0;
   while (lead < length && string[lead] == ' ') ++lead;
   if (lead == length) {
@@ -66,6 +111,7 @@ int wzstlen(const tchar* str) { return str ? static_cast<int>(std::strlen(str)) 
 int wzstndx(const tchar* str, int slen, const tchar* tok, int tlen) {
   if (!tok || tlen == 0) return 0;
   if (tlen < 0) tlen = static_cast<int>(std::strlen(tok));
+  if (tlen == 0) return 0;
   if (slen == 0 || !str || tlen > slen) return -1;
   for (int i = 0; i + tlen <= slen; ++i)
     if (std::memcmp(str + i, tok, static_cast<size_t>(tlen)) == 0) return i;
@@ -106,29 +152,19 @@ int wzstmax(const tchar* string, int length, int off, int n) {
 short wztxdotr() { return 0; }
 short wztxdods() { return 0; }
 
-namespace {
-// The host's national-language mode: control-block word 13 points at a
-// record whose word 3 points at a mode byte.
-bool nls_mode_active() {
-  auto* record = gcb_pointer<HostWord>(gcb::kNlsRecord);
-  if (!record) return false;
-  auto* mode = reinterpret_cast<const signed char*>(record[3]);
-  return mode && *mode > 0;
-}
-}  // namespace
-
 int wztxxlt(int function, const tchar* source, tchar* dest, int len) {
   if (function > 4 || function < 0) return kWztxxltBadCode;
+  if (len < 1) return 0;
   if (nls_mode_active() && function != 4) {
     switch (function) {
-      case 0: return 0;  // encoding conversions arrive with the encoding services
-      case 1: return 0;
-      case 2: std::memmove(dest, source, static_cast<size_t>(len)); wzstrup(dest, len); return 0;
-      default: std::memmove(dest, source, static_cast<size_t>(len)); wzstrlo(dest, len); return 0;
+      case 0: wzsxcch(source, len, dest, len, 1); break;
+      case 1: wzsxrch(source, len, dest, len, 1); break;
+      case 2: std::memmove(dest, source, static_cast<size_t>(len)); wzstrup(dest, len); break;
+      default: std::memmove(dest, source, static_cast<size_t>(len)); wzstrlo(dest, len); break;
     }
+    return 0;
   }
-  auto** tables = gcb_pointer<const unsigned char*>(gcb::kTranslateTables);
-  const unsigned char* table = tables[function + 2];
+  const unsigned char* table = translation_table(function);
   for (int i = 0; i < len; ++i) dest[i] = static_cast<tchar>(table[static_cast<unsigned char>(source[i])]);
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdint>
 
+#include "host/dataset_types.h"
 #include "host/types.h"
 
 #include "host/cmpglobal.h"

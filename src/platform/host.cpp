@@ -1,11 +1,13 @@
 #include "platform/host.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <iostream>
 #include <stdexcept>
 
 #include "host/qx_handle.h"
+#include "platform/kernel_state.h"
 #include "platform/service_table.h"
 
 namespace platform {
@@ -55,7 +57,9 @@ Host::Host(HostConfig config)
   words_[gcb::kStepPool] = word_of(step_pool_->handle());
   print_file_ = std::make_unique<PrintFile>(*listing_, options_);
   task_record_[task::kPrintFile] = word_of(print_file_.get());
+  datasets_ = std::make_unique<DataSets>(libraries_);
 
+  kernel_ = std::make_unique<KernelState>(qx_area_.data());
   install_kernel_library(*this);
   // The module's globals point at this host for the life of the host, so
   // that services can be called (in tests) before a module is loaded.
@@ -128,6 +132,8 @@ void Host::begin_step(const StepSource& step) {
   words_[gcb::kStepPool] = word_of(step_pool_->handle());
   print_file_ = std::make_unique<PrintFile>(*listing_, options_);
   task_record_[task::kPrintFile] = word_of(print_file_.get());
+  datasets_ = std::make_unique<DataSets>(libraries_);
+  rc_floor_ = 0;
   end_of_task_ = nullptr;
   take_memory_shortage();
 }
@@ -141,6 +147,9 @@ void Host::end_step() {
     } catch (const StepExit&) {
     }
   }
+  // Output data sets the step did not terminate are discarded here, after
+  // the end-of-task routine had its chance.
+  datasets_ = std::make_unique<DataSets>(libraries_);
   print_file_->listing().flush();
 }
 
@@ -161,7 +170,7 @@ int Host::run_step_with(void (*main)(), const StepSource& step) {
     rc = 1012;
   }
   end_step();
-  return rc;
+  return std::max(rc, rc_floor_);
 }
 
 void Host::log_message(int set, int number, va_list args) {

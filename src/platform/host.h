@@ -14,6 +14,7 @@
 
 #include "host/globals.h"
 #include "host/module_entry.h"
+#include "platform/datasets/registry.h"
 #include "platform/libraries.h"
 #include "platform/log.h"
 #include "platform/message_catalog.h"
@@ -40,6 +41,8 @@ struct StepSource {
   int first_line = 1;
   std::string file;
 };
+
+class KernelState;
 
 class Host {
  public:
@@ -73,14 +76,23 @@ class Host {
   Log& log() { return log_; }
   const MessageCatalog& messages() const { return MessageCatalog::builtin(); }
   Libraries& libraries() { return libraries_; }
+  // The step's data sets and utility files; made anew for every step.
+  DataSets& datasets() { return *datasets_; }
   PrintFile& print_file() { return *print_file_; }
   std::ostream& listing() { return *listing_; }
   Pool& step_pool() { return *step_pool_; }
   Pool& task_pool() { return *task_pool_; }
+  // The kernel library's state behind the kernel-library handle.
+  KernelState& kernel() { return *kernel_; }
   const StepSource& step() const { return step_; }
   int step_number() const { return step_number_; }
 
   void set_end_of_task(void (*routine)()) { end_of_task_ = routine; }
+
+  // Raises the step's return code to at least `rc`: the host's own failures
+  // (a data set out of BY order, one that could not be written) count
+  // whatever code the procedure ends with.
+  void raise_return_code(int rc) { rc_floor_ = rc > rc_floor_ ? rc : rc_floor_; }
 
   // Writes catalogue message set/number with its inserts to the log.
   void log_message(int set, int number, va_list args);
@@ -105,6 +117,7 @@ class Host {
   std::array<HostWord, 16> task_block_{};    // word 9 of the anchor
   std::array<HostWord, task::kWords> task_record_{};
   std::array<void*, 192> qx_area_{};         // the kernel-library handle area
+  std::unique_ptr<KernelState> kernel_;
   std::array<unsigned char, 256> upcase_{};
   std::array<std::array<unsigned char, 256>, 5> translate_{};
   std::array<const unsigned char*, 8> translate_list_{};
@@ -112,6 +125,8 @@ class Host {
   std::unique_ptr<Pool> step_pool_;
   std::unique_ptr<Pool> task_pool_;
   std::unique_ptr<PrintFile> print_file_;
+  std::unique_ptr<DataSets> datasets_;
+  int rc_floor_ = 0;
   StepSource step_;
   int step_number_ = 0;
   void (*end_of_task_)() = nullptr;

@@ -5,6 +5,7 @@
 
 #include "host/qx_handle.h"
 #include "platform/host.h"
+#include "platform/kernel_state.h"
 
 namespace platform {
 namespace {
@@ -48,6 +49,7 @@ void* create_extension(std::string_view name) {
 void install_kernel_library(Host& host) {
   auto** area = static_cast<void**>(host.qx_handle_area());
   for (auto [slot, fn] : slots()) area[slot] = fn;
+  host.kernel().install(area);
 }
 
 }  // namespace platform

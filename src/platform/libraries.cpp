@@ -1,32 +1,22 @@
 #include "platform/libraries.h"
 
-#include <algorithm>
-#include <cctype>
+#include <system_error>
+
+#include "platform/names.h"
 
 namespace platform {
-namespace {
-std::string upper(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
-  return s;
+
+Libraries::Libraries() {
+  folders_["WORK"] = std::filesystem::current_path();
 }
 
-// A name: a letter or underscore, then letters, digits or underscores, at
-// most 32 characters.
-bool valid_name(const std::string& s) {
-  if (s.empty() || s.size() > 32) return false;
-  if (!(std::isalpha(static_cast<unsigned char>(s[0])) || s[0] == '_')) return false;
-  return std::all_of(s.begin(), s.end(),
-                     [](unsigned char c) { return std::isalnum(c) || c == '_'; });
+void Libraries::set_work(const std::filesystem::path& dir) {
+  folders_["WORK"] = dir;
 }
-}  // namespace
-
-Libraries::Libraries() { folders_["WORK"] = std::filesystem::current_path(); }
-
-void Libraries::set_work(const std::filesystem::path& dir) { folders_["WORK"] = dir; }
 
 bool Libraries::define(const std::string& name, const std::filesystem::path& dir) {
   if (!valid_name(name) || name.size() > 8) return false;
-  folders_[upper(name)] = dir;
+  folders_[upper_case(name)] = dir;
   return true;
 }
 
@@ -38,7 +28,7 @@ bool Libraries::parse(const std::string& text, DatasetName* name, std::string* e
     if (error) *error = "the data set name \"" + text + "\" is not valid";
     return false;
   }
-  name->library = upper(lib);
+  name->library = upper_case(lib);
   name->member = member;
   return true;
 }
@@ -52,16 +42,27 @@ bool Libraries::resolve(const std::string& text, std::filesystem::path* file,
     if (error) *error = "the library " + name.library + " is not defined";
     return false;
   }
-  // Files are found whatever the case of the name as written: an existing
-  // file of any case wins, else the lower-case name is used.
-  std::filesystem::path exact = it->second / (name.member + ".csv");
-  std::filesystem::path lower = it->second / ([&] {
-    std::string m = name.member;
-    std::transform(m.begin(), m.end(), m.begin(), [](unsigned char c) { return std::tolower(c); });
-    return m + ".csv";
-  }());
-  *file = std::filesystem::exists(exact) ? exact : lower;
+  *file = find_file(it->second, name.member + ".csv");
   return true;
+}
+
+std::filesystem::path Libraries::find_file(const std::filesystem::path& dir,
+                                           const std::string& name) {
+  std::error_code ec;
+  std::filesystem::path exact = dir / name;
+  if (std::filesystem::exists(exact, ec)) return exact;
+  std::filesystem::path match;
+  int matches = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    if (same_name(entry.path().filename().string(), name)) {
+      match = entry.path();
+      ++matches;
+    }
+  }
+  // Several files that differ only in case: none is preferred over another,
+  // so the lower-case name decides.
+  if (matches == 1) return match;
+  return dir / lower_case(name);
 }
 
 }  // namespace platform

@@ -1,6 +1,6 @@
 // Data-set names and the folders they live in. A one-level name `x` is the
 // file x.csv in the WORK library; a two-level name `lib.x` is x.csv in the
-// folder given to library `lib`.
+// folder given to library `lib`. File names match without regard to case.
 #pragma once
 
 #include <filesystem>
@@ -12,6 +12,9 @@ namespace platform {
 struct DatasetName {
   std::string library;  // upper case; "WORK" for a one-level name
   std::string member;   // as written
+
+  // The name as messages show it: LIBRARY.member.
+  std::string display() const { return library + "." + member; }
 };
 
 class Libraries {
@@ -26,6 +29,11 @@ class Libraries {
   // The file that holds the data set; false with a reason when the library is
   // not defined or the name is not valid. The file need not exist.
   bool resolve(const std::string& text, std::filesystem::path* file, std::string* error) const;
+
+  // The file `name` in `dir`: an existing file of exactly that name, else
+  // the one existing file whose name differs only in case, else the
+  // lower-case name (which need not exist).
+  static std::filesystem::path find_file(const std::filesystem::path& dir, const std::string& name);
 
  private:
   std::map<std::string, std::filesystem::path> folders_;

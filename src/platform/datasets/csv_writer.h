@@ -1,0 +1,48 @@
+// Writes a data set file so that it appears whole or not at all: rows go to
+// a temporary file beside the target, and only `publish` moves it, with its
+// description, to the final names. A writer destroyed unpublished removes
+// its temporary file, so a failed write never leaves a half file behind.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/datasets/table.h"
+
+namespace platform::ds {
+
+class CsvWriter {
+ public:
+  CsvWriter() = default;
+  ~CsvWriter();
+  CsvWriter(const CsvWriter&) = delete;
+  CsvWriter& operator=(const CsvWriter&) = delete;
+
+  // Creates the temporary file and writes the header line; false with the reason.
+  bool open(const std::filesystem::path& target, const std::vector<Variable>& variables,
+            std::string* why);
+  // Appends one record laid out as `variables` say; false with the reason.
+  bool write_row(const std::vector<Variable>& variables, const unsigned char* record,
+                 std::string* why);
+  // Completes the file and moves it and the description `sidecar` into
+  // place; false with the reason (then nothing new is left behind).
+  bool publish(const std::string& sidecar, std::string* why);
+  // Removes the temporary file.
+  void abandon();
+
+ private:
+  bool put(const std::string& text, std::string* why);
+
+  std::FILE* file_ = nullptr;
+  std::filesystem::path target_;
+  std::filesystem::path temp_;
+  std::string line_;
+};
+
+// A character value as a CSV field: trailing blanks dropped, quoted when it
+// holds a comma, a quote or a line break.
+void append_text_field(std::string_view value, std::string* line);
+
+}  // namespace platform::ds

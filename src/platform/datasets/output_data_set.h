@@ -1,0 +1,66 @@
+// A data set open for output: its file, type and label, the variable vector
+// that defines its variables and gathers its rows, and the writer that puts
+// the rows into the file. The file appears under its name only when the
+// vector is terminated and every row was written.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "platform/datasets/csv_writer.h"
+#include "platform/datasets/data_set.h"
+
+namespace platform::ds {
+
+class PutVector;
+
+class OutputDataSet : public DataSet {
+ public:
+  OutputDataSet(std::string name, std::filesystem::path file);
+  ~OutputDataSet() override;
+
+  const std::filesystem::path& file() const { return file_; }
+  std::string& type() { return type_; }  // 8 characters
+  std::string& label() { return label_; }
+
+  // The vector, made on the first call; null when one was made before.
+  PutVector* open_vector(int expected_variables);
+  PutVector* vector() const { return vector_.get(); }
+
+  // Creates the file and writes its header (the vector's definition ended).
+  int begin_rows();
+  // Appends the vector's gathered record; 0 or kXoWriteFailed.
+  int append();
+  // Completes and publishes the file; 0 or kXoWriteFailed after a message.
+  int finish();
+
+  std::int64_t rows() const { return rows_; }
+  // Why rows cannot be written, or empty.
+  const std::string& failure() const { return failure_; }
+  // True the first time only: a data set's failed rows are reported once.
+  bool first_row_report() { return !std::exchange(row_failure_reported_, true); }
+
+ private:
+  static int write_operation(XO_PARMS* parms);
+  void fail(std::string why);
+
+  std::filesystem::path file_;
+  std::string type_ = "        ";
+  std::string label_;
+  std::unique_ptr<PutVector> vector_;
+  CsvWriter writer_;
+  bool writing_ = false;
+  std::string failure_;  // why the data set cannot be written, once known
+  bool failure_logged_ = false;
+  bool row_failure_reported_ = false;
+  std::int64_t rows_ = 0;
+};
+
+inline OutputDataSet* DataSet::output(const XO_FILE* file) {
+  DataSet* ds = from(file);
+  return ds && ds->output_ ? static_cast<OutputDataSet*>(ds) : nullptr;
+}
+
+}  // namespace platform::ds

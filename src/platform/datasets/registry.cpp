@@ -1,0 +1,116 @@
+#include "platform/datasets/registry.h"
+
+#include <system_error>
+
+#include "platform/datasets/get_vector.h"
+#include "platform/datasets/input_data_set.h"
+#include "platform/datasets/output_data_set.h"
+#include "platform/datasets/problem.h"
+#include "platform/datasets/table_loader.h"
+#include "platform/datasets/utility_file.h"
+#include "platform/host.h"
+#include "platform/libraries.h"
+
+namespace platform {
+namespace {
+
+// Messages of the host's set 1 about names.
+constexpr int kNoSuchDataSet = 2;
+constexpr int kNoSuchLibrary = 3;
+constexpr int kNameNotValid = 4;
+
+std::string file_key(const std::filesystem::path& file) {
+  std::error_code ec;
+  std::filesystem::path canonical = std::filesystem::weakly_canonical(file, ec);
+  return (ec ? file : canonical).string();
+}
+
+}  // namespace
+
+DataSets::DataSets(const Libraries& libraries) : libraries_(libraries) {}
+
+DataSets::~DataSets() = default;
+
+bool DataSets::resolve(const std::string& text, std::string* display, std::string* file) {
+  DatasetName name;
+  if (!Libraries::parse(text, &name, nullptr)) {
+    Host::current().log_message(1, kNameNotValid, text.c_str());
+    return false;
+  }
+  std::filesystem::path path;
+  if (!libraries_.resolve(text, &path, nullptr)) {
+    Host::current().log_message(1, kNoSuchLibrary, name.library.c_str(), name.library.c_str());
+    return false;
+  }
+  *display = name.display();
+  *file = path.string();
+  return true;
+}
+
+XO_FILE* DataSets::open_input(const std::string& text) {
+  std::string display, file;
+  if (!resolve(text, &display, &file)) return nullptr;
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec)) {
+    Host::current().log_message(1, kNoSuchDataSet, display.c_str(), file.c_str());
+    return nullptr;
+  }
+  std::shared_ptr<const ds::Table>& table = tables_[file_key(file)];
+  if (!table) {
+    ds::Problem problem;
+    table = ds::load_table(display, file, &problem);
+    if (!table) {
+      tables_.erase(file_key(file));
+      ds::log_problem(problem);
+      return nullptr;
+    }
+  }
+  data_sets_.push_back(std::make_unique<ds::InputDataSet>(table));
+  return data_sets_.back()->handle();
+}
+
+XO_FILE* DataSets::open_output(const std::string& text) {
+  std::string display, file;
+  if (!resolve(text, &display, &file)) return nullptr;
+  std::string key = file_key(file);
+  if (outputs_.count(key)) {
+    ds::log_problem({ds::msg::kOutputTwice, {display}});
+    return nullptr;
+  }
+  data_sets_.push_back(std::make_unique<ds::OutputDataSet>(display, file));
+  return outputs_[key] = data_sets_.back()->handle();
+}
+
+bool DataSets::set_by(XO_FILE* input, const BySpec& by) {
+  ds::InputDataSet* in = ds::DataSet::input(input);
+  if (!in) return false;
+  ds::ByPlan plan;
+  plan.notsorted = by.notsorted;
+  for (const ByVariable& v : by.variables) {
+    int i = in->table().find(v.name);
+    if (i < 0) {
+      ds::log_problem({ds::msg::kByVariableMissing, {v.name, in->name()}});
+      return false;
+    }
+    plan.keys.push_back({i, v.descending});
+  }
+  in->set_by(std::move(plan));
+  return true;
+}
+
+std::string DataSets::name_of(const XO_FILE* file) {
+  const ds::DataSet* d = ds::DataSet::from(file);
+  return d ? d->name() : std::string();
+}
+
+XV_VECTOR* DataSets::adopt(std::unique_ptr<ds::Vector> vector) {
+  vectors_.push_back(std::move(vector));
+  return vectors_.back()->handle();
+}
+
+XC_FILE* DataSets::new_utility_file(std::int32_t record_length) {
+  utility_files_.push_back(std::make_unique<XC_FILE>(record_length, utility_memory_limit_));
+  return utility_files_.back().get();
+}
+
+}  // namespace platform

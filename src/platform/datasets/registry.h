@@ -1,0 +1,72 @@
+// The data sets and utility files of one step. A data set file is loaded
+// once per step however often it is opened; every handle stays valid until
+// the step ends, when output data sets that were not terminated are
+// discarded (their files are not written) and all storage is released.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/dataset_types.h"
+
+namespace platform {
+
+class Libraries;
+
+namespace ds {
+struct Table;
+class DataSet;
+class Vector;
+}  // namespace ds
+
+struct ByVariable {
+  std::string name;
+  bool descending = false;
+};
+
+struct BySpec {
+  std::vector<ByVariable> variables;
+  bool notsorted = false;
+};
+
+class DataSets {
+ public:
+  explicit DataSets(const Libraries& libraries);
+  ~DataSets();
+  DataSets(const DataSets&) = delete;
+  DataSets& operator=(const DataSets&) = delete;
+
+  // Opens a data set for input by name (`x` or `lib.x`); null after a
+  // message when it does not exist or cannot be read.
+  XO_FILE* open_input(const std::string& name);
+  // Opens a data set for output; null after a message when the name is not
+  // valid or the data set is already open for output in this step.
+  XO_FILE* open_output(const std::string& name);
+  // Sets the BY variables of an input data set; false after a message when
+  // one is not in it.
+  bool set_by(XO_FILE* input, const BySpec& by);
+  // The data set's name as messages show it (LIBRARY.member), or "".
+  static std::string name_of(const XO_FILE* file);
+
+  // Vectors and utility files made by the services; the registry owns them.
+  XV_VECTOR* adopt(std::unique_ptr<ds::Vector> vector);
+  XC_FILE* new_utility_file(std::int32_t record_length);
+  // Records a utility file may hold in memory before it moves to a temporary file.
+  void set_utility_memory_limit(std::size_t bytes) { utility_memory_limit_ = bytes; }
+
+ private:
+  bool resolve(const std::string& text, std::string* display, std::string* file);
+
+  const Libraries& libraries_;
+  std::map<std::string, std::shared_ptr<const ds::Table>> tables_;  // by file
+  std::map<std::string, XO_FILE*> outputs_;                         // by file
+  std::vector<std::unique_ptr<ds::DataSet>> data_sets_;
+  std::vector<std::unique_ptr<ds::Vector>> vectors_;
+  std::vector<std::unique_ptr<XC_FILE>> utility_files_;
+  std::size_t utility_memory_limit_ = std::size_t{64} << 20;
+};
+
+}  // namespace platform

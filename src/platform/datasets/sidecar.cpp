@@ -1,0 +1,108 @@
+#include "platform/datasets/sidecar.h"
+
+#include <nlohmann/json.hpp>
+
+#include "platform/libraries.h"
+
+namespace platform::ds {
+namespace {
+
+using nlohmann::json;
+using nlohmann::ordered_json;
+
+bool take_string(const json& object, const char* key, std::optional<std::string>* out,
+                 std::string* error) {
+  auto it = object.find(key);
+  if (it == object.end()) return true;
+  if (!it->is_string()) {
+    *error = std::string("\"") + key + "\" must be a text";
+    return false;
+  }
+  *out = it->get<std::string>();
+  return true;
+}
+
+bool take_variable(const json& item, SidecarVariable* v, std::string* error) {
+  if (!item.is_object() || !item.contains("name") || !item["name"].is_string()) {
+    *error = "each entry of \"variables\" needs a \"name\"";
+    return false;
+  }
+  v->name = item["name"].get<std::string>();
+  std::optional<std::string> type;
+  if (!take_string(item, "type", &type, error) || !take_string(item, "label", &v->label, error))
+    return false;
+  if (type) {
+    if (*type == "numeric")
+      v->type = VarType::Numeric;
+    else if (*type == "character")
+      v->type = VarType::Character;
+    else {
+      *error =
+          "the type of " + v->name + " must be \"numeric\" or \"character\", not \"" + *type + "\"";
+      return false;
+    }
+  }
+  if (item.contains("length")) {
+    const json& n = item["length"];
+    if (!n.is_number_integer() || n.get<long long>() < 1 || n.get<long long>() > kMaxCharLength) {
+      *error = "the length of " + v->name + " must be a whole number from 1 to 32767";
+      return false;
+    }
+    v->length = n.get<int>();
+  }
+  return true;
+}
+
+}  // namespace
+
+std::filesystem::path sidecar_path(const std::filesystem::path& csv) {
+  std::string stem = csv.stem().string();
+  return Libraries::find_file(csv.parent_path(), stem + ".meta.json");
+}
+
+bool parse_sidecar(const std::string& text, Sidecar* out, std::string* error) {
+  json doc;
+  try {
+    doc = json::parse(text);
+  } catch (const json::parse_error& e) {
+    *error = e.what();
+    return false;
+  }
+  if (!doc.is_object()) {
+    *error = "it must be a JSON object";
+    return false;
+  }
+  if (!take_string(doc, "type", &out->type, error) ||
+      !take_string(doc, "label", &out->label, error))
+    return false;
+  auto vars = doc.find("variables");
+  if (vars == doc.end()) return true;
+  if (!vars->is_array()) {
+    *error = "\"variables\" must be a list";
+    return false;
+  }
+  for (const json& item : *vars) {
+    SidecarVariable v;
+    if (!take_variable(item, &v, error)) return false;
+    out->variables.push_back(std::move(v));
+  }
+  return true;
+}
+
+std::string sidecar_text(const std::vector<Variable>& variables, const std::string& type,
+                         const std::string& label) {
+  ordered_json vars = ordered_json::array();
+  for (const Variable& v : variables) {
+    ordered_json item = {{"name", v.name},
+                         {"type", v.type == VarType::Numeric ? "numeric" : "character"}};
+    if (v.type == VarType::Character) item["length"] = v.length;
+    if (!v.label.empty()) item["label"] = v.label;
+    vars.push_back(std::move(item));
+  }
+  ordered_json doc = {{"type", type}, {"label", label}, {"variables", std::move(vars)}};
+  // Labels come from the host's byte strings; bytes that are not UTF-8 are
+  // replaced rather than failing the whole data set.
+  return doc.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace platform::ds

@@ -1,0 +1,256 @@
+#include "platform/datasets/table_loader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "platform/datasets/csv_reader.h"
+#include "platform/datasets/sidecar.h"
+#include "platform/datasets/value_text.h"
+#include "platform/names.h"
+
+namespace platform::ds {
+namespace {
+
+using std::to_string;
+
+bool read_text_file(const std::filesystem::path& file, std::string* text, std::string* why) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec)) {
+    *why = "it is a folder";
+    return false;
+  }
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
+  if (!in) {
+    *why = std::strerror(errno);
+    return false;
+  }
+  text->resize(static_cast<std::size_t>(in.tellg()));
+  in.seekg(0);
+  if (!in.read(text->data(), static_cast<std::streamsize>(text->size()))) {
+    *why = std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+std::string_view trailing_blanks_removed(std::string_view s) {
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+// What pass 1 learns about one column.
+struct ColumnScan {
+  bool numeric = true;              // every cell so far a number or missing
+  bool forced = false;              // the description fixed the type
+  std::int64_t too_large_line = 0;  // first cell beyond the range of a double
+  std::string too_large_value;
+  std::size_t longest = 0;  // longest value, trailing blanks excluded
+  int declared_length = 0;  // from the description, 0 when none
+  std::int64_t longest_line = 0;
+  std::vector<double> values;  // the column's values while it is numeric
+};
+
+Problem csv_fault(const CsvReader& r, const std::filesystem::path& file) {
+  int number = r.fault() == CsvFault::UnclosedQuote    ? msg::kUnclosedQuote
+               : r.fault() == CsvFault::TextAfterQuote ? msg::kTextAfterQuote
+                                                       : msg::kQuoteInField;
+  return {number, {to_string(r.line()), file.string()}};
+}
+
+bool read_header(CsvReader& reader, const std::filesystem::path& file, Table* table,
+                 Problem* problem) {
+  std::vector<std::string_view> fields;
+  if (!reader.next(fields)) {
+    *problem = reader.fault() != CsvFault::None ? csv_fault(reader, file)
+                                                : Problem{msg::kNoHeader, {file.string()}};
+    return false;
+  }
+  for (std::string_view f : fields) {
+    std::string name(f);
+    if (!valid_name(name)) {
+      *problem = {msg::kBadColumnName, {file.string(), name}};
+      return false;
+    }
+    if (table->find(name) >= 0) {
+      *problem = {msg::kColumnTwice, {file.string(), name}};
+      return false;
+    }
+    table->variables.push_back({name, VarType::Numeric, 8, "", 0});
+  }
+  return true;
+}
+
+bool apply_description(const std::filesystem::path& file, Table* table,
+                       std::vector<ColumnScan>* scans, Problem* problem) {
+  std::filesystem::path path = sidecar_path(file);
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return true;
+  std::string text, why;
+  Sidecar side;
+  if (!read_text_file(path, &text, &why) || !parse_sidecar(text, &side, &why)) {
+    *problem = {msg::kBadDescription, {path.string(), why}};
+    return false;
+  }
+  if (side.type) table->type = (*side.type + "        ").substr(0, 8);
+  if (side.label) table->label = *side.label;
+  for (const SidecarVariable& sv : side.variables) {
+    int i = table->find(sv.name);
+    if (i < 0) {
+      *problem = {msg::kDescribedNotInData, {path.string(), sv.name, file.string()}};
+      return false;
+    }
+    ColumnScan& scan = (*scans)[static_cast<std::size_t>(i)];
+    if (sv.type) {
+      scan.forced = true;
+      scan.numeric = *sv.type == VarType::Numeric;
+    }
+    if (sv.length) scan.declared_length = *sv.length;
+    if (sv.label) table->variables[static_cast<std::size_t>(i)].label = *sv.label;
+  }
+  return true;
+}
+
+bool scan_cell(std::string_view cell, std::int64_t line, const std::filesystem::path& file,
+               const Variable& v, ColumnScan* scan, Problem* problem) {
+  std::size_t length = trailing_blanks_removed(cell).size();
+  if (length > scan->longest) {
+    scan->longest = length;
+    scan->longest_line = line;
+  }
+  if (!scan->numeric) return true;
+  double value = 0;
+  switch (read_cell(cell, &value)) {
+    case CellKind::Number:
+    case CellKind::Missing:
+      scan->values.push_back(value);
+      return true;
+    case CellKind::OutOfRange:
+      scan->values.push_back(0);
+      if (!scan->too_large_line) {
+        scan->too_large_line = line;
+        scan->too_large_value = std::string(cell);
+      }
+      return true;
+    case CellKind::Text:
+      if (scan->forced) {
+        *problem = {msg::kNotANumber, {to_string(line), file.string(), std::string(cell), v.name}};
+        return false;
+      }
+      scan->numeric = false;
+      std::vector<double>().swap(scan->values);
+      return true;
+  }
+  return true;
+}
+
+bool scan_rows(CsvReader& reader, Table* table, std::vector<ColumnScan>* scans, Problem* problem) {
+  std::vector<std::string_view> fields;
+  const std::size_t width = table->variables.size();
+  while (reader.next(fields)) {
+    if (fields.size() != width) {
+      *problem = {msg::kFieldCount,
+                  {to_string(reader.line()), table->file.string(), to_string(fields.size()),
+                   to_string(width)}};
+      return false;
+    }
+    for (std::size_t c = 0; c < width; ++c)
+      if (!scan_cell(fields[c], reader.line(), table->file, table->variables[c], &(*scans)[c],
+                     problem))
+        return false;
+    ++table->rows;
+  }
+  if (reader.fault() != CsvFault::None) {
+    *problem = csv_fault(reader, table->file);
+    return false;
+  }
+  return true;
+}
+
+// Settles each column's type and length from what pass 1 saw.
+bool settle_columns(Table* table, const std::vector<ColumnScan>& scans, Problem* problem) {
+  for (std::size_t c = 0; c < scans.size(); ++c) {
+    const ColumnScan& s = scans[c];
+    Variable& v = table->variables[c];
+    if (s.numeric) {
+      if (s.too_large_line) {
+        *problem = {msg::kNumberTooLarge,
+                    {to_string(s.too_large_line), table->file.string(), s.too_large_value, v.name}};
+        return false;
+      }
+      v.type = VarType::Numeric;
+      continue;
+    }
+    v.type = VarType::Character;
+    if (s.longest > static_cast<std::size_t>(kMaxCharLength) ||
+        (s.declared_length && s.longest > static_cast<std::size_t>(s.declared_length))) {
+      int limit = s.declared_length ? s.declared_length : kMaxCharLength;
+      *problem = {msg::kValueTooLong,
+                  {to_string(s.longest_line), table->file.string(), v.name, to_string(s.longest),
+                   to_string(limit)}};
+      return false;
+    }
+    v.length =
+        s.declared_length ? s.declared_length : std::max<int>(1, static_cast<int>(s.longest));
+  }
+  table->record_length = lay_out_record(table->variables);
+  return true;
+}
+
+// Numeric values come from pass 1; only character values need the text
+// read again.
+void fill_rows(std::string_view text, std::vector<ColumnScan>& scans, Table* table) {
+  table->storage.assign(static_cast<std::size_t>(table->rows) * table->record_length / 8, 0.0);
+  bool any_text = false;
+  for (std::size_t c = 0; c < scans.size(); ++c) {
+    const Variable& v = table->variables[c];
+    if (v.type != VarType::Numeric) {
+      any_text = true;
+      continue;
+    }
+    for (std::int64_t row = 0; row < table->rows; ++row)
+      std::memcpy(const_cast<unsigned char*>(table->record(row)) + v.offset,
+                  &scans[c].values[static_cast<std::size_t>(row)], 8);
+    std::vector<double>().swap(scans[c].values);
+  }
+  if (!any_text) return;
+  CsvReader reader(text);
+  std::vector<std::string_view> fields;
+  reader.next(fields);  // the header
+  for (std::int64_t row = 0; row < table->rows && reader.next(fields); ++row) {
+    auto* record = const_cast<unsigned char*>(table->record(row));
+    for (std::size_t c = 0; c < fields.size(); ++c) {
+      const Variable& v = table->variables[c];
+      if (v.type == VarType::Numeric) continue;
+      std::string_view s = trailing_blanks_removed(fields[c]);
+      std::memset(record + v.offset, ' ', static_cast<std::size_t>(v.length));
+      std::memcpy(record + v.offset, s.data(), s.size());
+    }
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<Table> load_table(const std::string& name, const std::filesystem::path& csv,
+                                  Problem* problem) {
+  auto table = std::make_unique<Table>();
+  table->name = name;
+  table->file = csv;
+  std::string text, why;
+  if (!read_text_file(csv, &text, &why)) {
+    *problem = {msg::kCannotRead, {name, csv.string(), why}};
+    return nullptr;
+  }
+  CsvReader reader(text);
+  if (!read_header(reader, csv, table.get(), problem)) return nullptr;
+  std::vector<ColumnScan> scans(table->variables.size());
+  if (!apply_description(csv, table.get(), &scans, problem) ||
+      !scan_rows(reader, table.get(), &scans, problem) ||
+      !settle_columns(table.get(), scans, problem))
+    return nullptr;
+  fill_rows(text, scans, table.get());
+  return table;
+}
+
+}  // namespace platform::ds

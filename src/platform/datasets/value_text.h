@@ -1,0 +1,27 @@
+// Numeric values as text in a CSV file: reading a cell and writing a double
+// in its shortest form that reads back to the same bits.
+#pragma once
+
+#include <string_view>
+
+namespace platform::ds {
+
+enum class CellKind {
+  Number,      // a finite number
+  Missing,     // "", ".", "._" or ".A" to ".Z" (either case)
+  OutOfRange,  // written as a number but beyond the range of a double
+  Text,        // anything else
+};
+
+// Reads a cell, ignoring blanks around it; sets `value` for Number and Missing.
+CellKind read_cell(std::string_view text, double* value);
+
+// Room for the longest text `write_number` produces.
+inline constexpr int kNumberTextSize = 32;
+
+// Writes `value`: the shortest round-trip form of a number, "." for the
+// ordinary missing value (and for a value with no finite form), "._" and
+// ".A" to ".Z" for the special missing values. Returns the end of the text.
+char* write_number(double value, char* out);
+
+}  // namespace platform::ds

@@ -1,0 +1,106 @@
+// Slot 33 of the kernel-library handle: coded requests. This kernel answers
+// request 8 (resource statistics) and request 16 (elapsed time); every other
+// code is answered with 0x803FC004 (operation not supported) and leaves its
+// block as it was.
+#include <dirent.h>
+#include <sys/resource.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+
+#include "host/qx_handle.h"
+#include "host/qx_requests.h"
+#include "platform/host.h"
+#include "platform/kernel_library.h"
+#include "platform/kernel_state.h"
+
+namespace platform {
+namespace {
+
+constexpr int kStatistics = 8;
+constexpr int kElapsedTime = 16;
+
+QXTimePair time_pair(const timeval& t) { return {t.tv_sec, t.tv_usec}; }
+
+std::uint64_t resident_bytes() {
+  std::ifstream statm("/proc/self/statm");
+  std::uint64_t size = 0, resident = 0;
+  if (!(statm >> size >> resident)) return 0;
+  return resident * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+}
+
+std::uint64_t thread_count() {
+  DIR* dir = opendir("/proc/self/task");
+  if (!dir) return 1;
+  std::uint64_t n = 0;
+  while (const dirent* e = readdir(dir))
+    if (e->d_name[0] != '.') ++n;
+  closedir(dir);
+  return n;
+}
+
+// Byte and call counts of the process's reads and writes, when the system
+// reports them.
+void io_counts(QXZ_Stats_Info& s) {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  std::int64_t value = 0;
+  while (io >> key >> value) {
+    if (key == "rchar:") s.bytesRead = value;
+    else if (key == "wchar:") s.bytesWritten = value;
+    else if (key == "syscr:") s.reads = value;
+    else if (key == "syscw:") s.writes = value;
+    else continue;
+    s.bytecountsvalid = 1;
+  }
+}
+
+QXStatus statistics(QXZ_Stats_Info* s) {
+  KernelState& kernel = Host::current().kernel();
+  *s = QXZ_Stats_Info{};
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  timeval now{};
+  gettimeofday(&now, nullptr);
+  s->user_cpu_time = time_pair(usage.ru_utime);
+  s->system_cpu_time = time_pair(usage.ru_stime);
+  s->timestamp = time_pair(now);
+  s->current_memory = resident_bytes();
+  s->high_water_mark_memory = static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
+  s->current_thread_count = thread_count();
+  auto& high = kernel.thread_high_water();
+  std::uint64_t seen = high.load();
+  while (seen < s->current_thread_count && !high.compare_exchange_weak(seen, s->current_thread_count)) {
+  }
+  s->high_water_mark_thread_count = std::max(seen, s->current_thread_count);
+  s->total_io_count = static_cast<std::uint64_t>(usage.ru_inblock + usage.ru_oublock);
+  s->stepcount = static_cast<std::uint64_t>(Host::current().step_number());
+  io_counts(*s);
+  return 0;
+}
+
+// Two doubles: the clock now, then its origin; the caller takes the difference.
+QXStatus elapsed_time(double* block) {
+  block[0] = monotonic_seconds();
+  block[1] = Host::current().kernel().clock_origin();
+  return 0;
+}
+
+QXStatus configure_system(int code, void* block, std::uint32_t /*flags*/, QX_HNDL_S*) {
+  switch (code) {
+    case kStatistics:
+      return block ? statistics(static_cast<QXZ_Stats_Info*>(block)) : kQXInvalidArgument;
+    case kElapsedTime:
+      return block ? elapsed_time(static_cast<double*>(block)) : kQXInvalidArgument;
+    default:
+      return kQXNotSupported;
+  }
+}
+
+const KernelSlot kConfigureSystem{33, reinterpret_cast<void*>(&configure_system)};
+
+}  // namespace
+}  // namespace platform

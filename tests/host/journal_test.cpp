@@ -1,0 +1,149 @@
+// Journals and message formatting: wide printf formats checked against
+// snprintf, catalogue texts of statuses, capture and render, and loading
+// extensions by name.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "host/globals.h"
+#include "host/message_format.h"
+#include "host/pool.h"
+#include "host/qx_handle.h"
+#include "host/qx_journal.h"
+#include "host/qx_requests.h"
+#include "host/qx_text.h"
+#include "platform/kernel_library.h"
+#include "platform/utf8.h"
+#include "support/host_fixture.h"
+
+namespace {
+
+std::string narrow(const QXChar* text, QXStrSize n) { return platform::to_utf8(text, n); }
+
+// Formats with the journal and with snprintf (the same directive in its
+// narrow form); both must agree.
+template <class... Args>
+void expect_like_snprintf(const char32_t* wide_fmt, const char* narrow_fmt, Args... args) {
+  QXChar out[128];
+  QXStrSize n = -1;
+  ASSERT_EQ(qxlMessageToBuf(qx_default_journal(), qx_text(wide_fmt), 0, out, 128, &n, args...), 0);
+  char expected[128];
+  std::snprintf(expected, sizeof expected, narrow_fmt, args...);
+  EXPECT_EQ(narrow(out, n), expected) << narrow_fmt;
+}
+
+using JournalTest = HostTest;
+
+TEST_F(JournalTest, NumericDirectivesFormatLikeSnprintf) {
+  expect_like_snprintf(U"%d|%5i|%-5d|%+d|%05d", "%d|%5i|%-5d|%+d|%05d", 42, -7, 3, 9, -12);
+  expect_like_snprintf(U"%lli %llx %lu", "%lli %llx %lu", -9007199254740992LL, 0xABCDEFULL, 77UL);
+  expect_like_snprintf(U"%20g|%.3f|%e|%G", "%20g|%.3f|%e|%G", 1.5e-7, 3.14159, 6.02e23, 1e300);
+  expect_like_snprintf(U"%*d|%-*d|%.*f", "%*d|%-*d|%.*f", 6, 12, 4, 5, 2, 2.71828);
+  expect_like_snprintf(U"%hhd %hd %#o %X %%", "%hhd %hd %#o %X %%", 300, 70000, 8, 255u);
+}
+
+TEST_F(JournalTest, StringDirectivesTakeWideAndNarrowText) {
+  QXChar out[64];
+  QXStrSize n = 0;
+  const char32_t name[] = {U'a', U'b', U'c', U'd'};  // no terminator: the length bounds the read
+  qxlMessageToBuf(qx_default_journal(), qx_text(U"%s|%hs|%.*S|%-4S|%c%hc"), 0, out, 64, &n,
+                  qx_text(U"\u00e9t\u00e9"), "plain", 3, qx_text(name), qx_text(U"x"), 0x263A, 'z');
+  EXPECT_EQ(narrow(out, n), "\xc3\xa9t\xc3\xa9|plain|abc|x   |\xe2\x98\xbaz");
+  qxlMessageToBuf(qx_default_journal(), qx_text(U"%s %n%q!"), 0, out, 64, &n, nullptr, &n);
+  EXPECT_EQ(narrow(out, n), "(null) %q!");  // %n writes nothing; unknown directives stay text
+}
+
+TEST_F(JournalTest, ShortBuffersAreFilledTerminatedAndReported) {
+  QXChar out[4] = {9, 9, 9, 9};
+  QXStrSize n = 0;
+  EXPECT_EQ(qxlMessageToBuf(qx_default_journal(), qx_text(U"%d"), 0, out, 4, &n, 123456),
+            kQXBufferTooSmall);
+  EXPECT_EQ(n, 3);
+  EXPECT_EQ(narrow(out, n), "123");
+  EXPECT_EQ(out[3], 0);
+}
+
+TEST_F(JournalTest, MessagesAndStatusesGoToTheLogAtTheirSeverity) {
+  QXJnlh jnl = qx_default_journal();
+  EXPECT_EQ(qxlMessageToJnl(jnl, QXSeverityWarning, qx_text(U"%hs has %i rows"), 0, "table", 3), 0);
+  qxlMessageToJnl(jnl, QXSeverityNone, qx_text(U"plain line, cut here"), 10);
+  qxlStatusToJnl(jnl, QXSeverityError, static_cast<QXStatus>(0x8c7fe8c9u), 4, qx_text(U"LOUD"), 5,
+                 qx_text(U"t.sev"));
+  qxlStatusToJnl(jnl, QXSeverityNote, static_cast<QXStatus>(0x80001234u));
+  EXPECT_EQ(log_text(),
+            "WARNING: table has 3 rows\n"
+            "plain line\n"
+            "ERROR: The value 'LOUD' of the named value t.sev is not one of the keywords allowed; "
+            "the default is used.\n"
+            "NOTE: Kernel status 0x80001234.\n");
+  EXPECT_EQ(qxlMessageToJnl(nullptr, QXSeverityNote, qx_text(U"x"), 0), kQXMissingExtension);
+  EXPECT_EQ(qxlGetLocale(jnl), Exported_QXHandle->sknls_global->Localeh);
+}
+
+TEST_F(JournalTest, FormatBufferServesTheBootstrapColumnNames) {
+  QXChar out[30];
+  QXStrSize n = 0;
+  EXPECT_EQ(qxzFormatBuff(nullptr, qx_text(U"PARM_%d"), 0, out, 30, &n, 12), 0);
+  EXPECT_EQ(narrow(out, n), "PARM_12");
+  EXPECT_EQ(qxzFormatBuff(qxzGetDefLocale(), qx_text(U"PARM_%d"), 7, out, 30, &n, 3), 0);
+  EXPECT_EQ(narrow(out, n), "PARM_3");
+}
+
+TEST_F(JournalTest, StatusBufferNeedsALocale) {
+  QXChar out[80];
+  QXStrSize n = 0;
+  EXPECT_EQ(qxzStatusBuff(nullptr, kQXBufferTooSmall, out, 80, &n), 0);
+  EXPECT_EQ(narrow(out, n), "The output buffer is too small; the text was cut short.");
+  SKNLS_S* s = Exported_QXHandle->sknls_global;
+  QXLocaleh saved = s->Localeh;
+  s->Localeh = nullptr;
+  EXPECT_EQ(qxzStatusBuff(nullptr, kQXBufferTooSmall, out, 80, &n), kQXMissingExtension);
+  QXZFmtInfo_S info{};
+  EXPECT_EQ(qxzStatus2Buff(&info, kQXBufferTooSmall, out, 80, &n), kQXMissingExtension);
+  s->Localeh = saved;
+  EXPECT_EQ(qxzStatus2Buff(&info, kQXBufferTooSmall, out, 80, &n), 0);
+  EXPECT_EQ(info.locale, saved);  // the session locale is filled in
+}
+
+TEST_F(JournalTest, CapturedStatusRendersLaterWithItsOwnCopies) {
+  QXChar value[] = {'a', 'b', 'c', 0};
+  QXZCapturedp c = qxzCapture(Exported_QXHandle, step_pool(), static_cast<QXStatus>(0x8c7fe8c8u), 3,
+                              value, 3, qx_text(U"t.x"), -5LL, 5LL);
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->count, 6);
+  value[0] = 'Z';  // the capture holds its own copy
+  QXZRenderedp r = qxzRender(nullptr, step_pool(), c);
+  ASSERT_NE(r, nullptr);
+  ASSERT_EQ(r->count, 1);
+  EXPECT_EQ(narrow(r->lines[0].line, r->lines[0].lineL),
+            "The value 'abc' of the named value t.x is not a whole number from -5 to 5.");
+  QXZRenderedp two = qxzRenderFmt(nullptr, step_pool(), qx_text(U"%d\n%hs"), 0, 1, "second");
+  ASSERT_NE(two, nullptr);
+  ASSERT_EQ(two->count, 2);
+  EXPECT_EQ(narrow(two->lines[1].line, two->lines[1].lineL), "second");
+  EXPECT_EQ(qxzRenderFmt(nullptr, nullptr, qx_text(U"x"), 0), nullptr);  // no pool
+}
+
+int g_destroyed = 0;
+void destroy_test_extension(void* self) {
+  ++g_destroyed;
+  delete static_cast<platform::QXGeneric*>(self);
+}
+void* make_test_extension() { return new platform::QXGeneric{nullptr, "qxunittest", &destroy_test_extension}; }
+const platform::ExtensionRegistration kTestExtension{"qxunittest", &make_test_extension};
+
+TEST_F(JournalTest, ExtensionsLoadByNameAndUnknownNamesGiveNull) {
+  QX_HNDL_S* h = Exported_QXHandle;
+  EXPECT_EQ(h->loadExtension(h, qx_text(U"qxnosuch"), 8, 0), nullptr);
+  EXPECT_EQ(h->loadExtension(h, qx_text(U"qxunittest"), 6, 0), nullptr);  // "qxunit"
+  EXPECT_EQ(h->loadExtension(h, nullptr, 5, 0), nullptr);
+  auto* ext = static_cast<QX_GENERIC_S*>(h->loadExtension(h, qx_text(U"qxunittest"), 10, 0));
+  ASSERT_NE(ext, nullptr);
+  EXPECT_STREQ(ext->name, "qxunittest");
+  g_destroyed = 0;
+  ext->destroy(ext);
+  EXPECT_EQ(g_destroyed, 1);
+}
+
+}  // namespace

@@ -1,0 +1,223 @@
+// Input data sets from CSV files: types, lengths, missing values, the
+// description file, name resolution and the messages for bad files.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+
+#include "dataset_fixture.h"
+#include "host/missing.h"
+
+namespace {
+
+using InputTest = DataSetTest;
+
+NAMESTR describe(XO_FILE* f, const char* name) {
+  int varnum = 0;
+  EXPECT_EQ(xvfind(f, name, static_cast<int>(std::strlen(name)), &varnum, 0), 0) << name;
+  NAMESTR d{};
+  EXPECT_EQ(xvname(f, varnum, &d), 0);
+  return d;
+}
+
+TEST_F(InputTest, ColumnTypesLengthsAndMissingValues) {
+  write_file("t.csv",
+             "x,name,y,z,code\n"
+             "1.5,abc,.,.A,7\n"
+             "-2,\"he said \"\"hi\"\", twice\",,._,x\n"
+             "+3e2,\"two\nlines\",4, .z ,\n");
+  XO_FILE* f = open("t");
+  ASSERT_NE(f, nullptr) << log_text();
+  int count = 0;
+  EXPECT_EQ(xvallvr(f, &count), 0);
+  EXPECT_EQ(count, 5);
+  NAMESTR name = describe(f, "NAME");  // names match without regard to case
+  EXPECT_EQ(name.type, kCharacter);
+  EXPECT_EQ(name.length, 19);  // he said "hi", twice
+  EXPECT_EQ(std::string(name.name, name.namelen), "name");
+  EXPECT_EQ(describe(f, "code").type, kCharacter);
+  EXPECT_EQ(describe(f, "code").length, 1);
+  for (const char* n : {"x", "y", "z"}) EXPECT_EQ(describe(f, n).type, kNumeric) << n;
+
+  double x = 0, y = 0, z = 0;
+  char text[24];
+  XV_VECTOR* v = nullptr;
+  ASSERT_EQ(xvgeti(f, 2, &v), 0);
+  int nx, nn, ny, nz;
+  xvfind(f, "x", 1, &nx, 0);
+  xvfind(f, "name", 4, &nn, 0);
+  xvfind(f, "y", 1, &ny, 0);
+  xvfind(f, "z", 1, &nz, 0);
+  ASSERT_EQ(xvgetd(v, nx, 0, &x, 8, 8, 0, 0), 0);
+  ASSERT_EQ(xvgetd(v, nn, 0, text, sizeof text, 8, 0, 0), 0);
+  ASSERT_EQ(xvgetd(v, ny, 0, &y, 8, 8, 0, 0), 0);
+  ASSERT_EQ(xvgetd(v, nz, 0, &z, 8, 8, 0, 0), 0);
+  ASSERT_EQ(xvgete(v), 0);
+  ASSERT_EQ(xbynext(f), 1);
+  XO_PARMS p{};
+  p.file = f;
+  auto bits = [](double d) { return std::bit_cast<std::uint64_t>(d); };
+
+  ASSERT_EQ(xybyget(&p), 0);
+  ASSERT_EQ(xyvget(v, 0), 0);
+  EXPECT_EQ(x, 1.5);
+  EXPECT_EQ(std::string(text, 24), "abc" + std::string(21, ' '));
+  EXPECT_EQ(bits(y), kMissingBits);
+  EXPECT_EQ(bits(z), bits(letter_missing_value('A')));
+
+  ASSERT_EQ(xybyget(&p), 0);
+  ASSERT_EQ(xyvget(v, 0), 0);
+  EXPECT_EQ(x, -2.0);
+  EXPECT_EQ(std::string(text, 19), "he said \"hi\", twice");
+  EXPECT_EQ(bits(y), kMissingBits);
+  EXPECT_EQ(bits(z), kMissingUnderscoreBits);
+
+  ASSERT_EQ(xybyget(&p), 0);
+  ASSERT_EQ(xyvget(v, 0), 0);
+  EXPECT_EQ(x, 300.0);
+  EXPECT_EQ(std::string(text, 9), "two\nlines");
+  EXPECT_EQ(y, 4.0);
+  EXPECT_EQ(bits(z), bits(letter_missing_value('Z')));
+
+  ASSERT_EQ(xybyget(&p), 0);
+  EXPECT_EQ(f->current, nullptr);
+  EXPECT_EQ(xyvget(v, 0), kXoNoRecord);  // negative: ends a pass
+}
+
+TEST_F(InputTest, CrLfLinesAByteOrderMarkAndEmptyLastFields) {
+  write_file("w.csv",
+             "\xEF\xBB\xBF"
+             "a,b,c\r\n1,2,\r\n\r\n3,\"x\r\ny\",\r\n");
+  XO_FILE* f = open("w");
+  ASSERT_NE(f, nullptr) << log_text();
+  EXPECT_EQ(describe(f, "a").type, kNumeric);
+  EXPECT_EQ(describe(f, "b").type, kCharacter);  // "2" and "x\r\ny"
+  EXPECT_EQ(describe(f, "b").length, 4);
+  EXPECT_EQ(describe(f, "c").type, kNumeric);  // empty: missing
+  int rows = 0;
+  XO_PARMS p{};
+  p.file = f;
+  xopnt(&p);
+  while (xoget(&p) == 0) ++rows;
+  EXPECT_EQ(rows, 2);
+}
+
+TEST_F(InputTest, DescriptionFixesTypesLengthsAndLabels) {
+  write_file("d.csv", "id,dose\n001,1\n002,2.5\n");
+  write_file("d.meta.json",
+             R"json({"type": "DATA", "label": "Doses given",
+                 "variables": [{"name": "ID", "type": "character", "length": 6,
+                                "label": "Subject"},
+                               {"name": "dose", "label": "Dose (mg)"}]})json");
+  XO_FILE* f = open("d");
+  ASSERT_NE(f, nullptr) << log_text();
+  NAMESTR id = describe(f, "id");
+  EXPECT_EQ(id.type, kCharacter);
+  EXPECT_EQ(id.length, 6);
+  EXPECT_EQ(std::string(id.label, id.labellen), "Subject");
+  NAMESTR dose = describe(f, "dose");
+  EXPECT_EQ(dose.type, kNumeric);
+  EXPECT_EQ(std::string(dose.label, dose.labellen), "Dose (mg)");
+  char type[8];
+  XO_LABEL label{};
+  EXPECT_EQ(xoinfo(f, 21, type), 0);
+  EXPECT_EQ(std::string(type, 8), "DATA    ");
+  EXPECT_EQ(xoinfo(f, 22, &label), 0);
+  EXPECT_EQ(std::string(label.text, 11), "Doses given");
+  int nvars = 0;
+  EXPECT_EQ(xoinfo(f, 95, &nvars), 0);
+  EXPECT_EQ(nvars, 2);
+}
+
+TEST_F(InputTest, NamesResolveInLibrariesWithoutRegardToCase) {
+  write_file("Growth.CSV", "x\n1\n");
+  EXPECT_NE(open("growth"), nullptr);
+  EXPECT_NE(open("GROWTH"), nullptr);
+  std::filesystem::create_directory(dir_ / "other");
+  std::ofstream(dir_ / "other" / "b.csv") << "y\n2\n";
+  ASSERT_TRUE(host().libraries().define("lab", dir_ / "other"));
+  XO_FILE* f = open("LAB.b");
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(platform::DataSets::name_of(f), "LAB.b");
+
+  EXPECT_EQ(open("absent"), nullptr);
+  EXPECT_NE(log_text().find("ERROR: The data set WORK.absent does not exist"), std::string::npos);
+  EXPECT_EQ(open("nolib.x"), nullptr);
+  EXPECT_NE(log_text().find("The library NOLIB is not defined"), std::string::npos);
+  EXPECT_EQ(open("9x"), nullptr);
+  EXPECT_NE(log_text().find("The data set name \"9x\" is not valid"), std::string::npos);
+}
+
+TEST_F(InputTest, AFileIsLoadedOncePerStep) {
+  write_file("s.csv", "x\n1\n2\n");
+  XO_FILE* a = open("s");
+  XO_FILE* b = open("s");
+  ASSERT_NE(a, b);
+  XO_PARMS pa{}, pb{};
+  pa.file = a;
+  pb.file = b;
+  ASSERT_EQ(xopnt(&pa), 0);
+  ASSERT_EQ(xopnt(&pb), 0);
+  ASSERT_EQ(xoget(&pa), 0);
+  ASSERT_EQ(xoget(&pb), 0);
+  EXPECT_EQ(pa.record, pb.record);  // one copy of the records, two positions
+  ASSERT_EQ(xoget(&pa), 0);
+  EXPECT_NE(pa.record, pb.record);
+  EXPECT_EQ(xoget(&pa), kXoEnd);
+}
+
+struct BadFile {
+  const char* text;
+  const char* message;
+};
+
+TEST_F(InputTest, MalformedFilesGiveTheirMessageAndNoDataSet) {
+  const BadFile cases[] = {
+      {"a,b,c\n1,2,3\n4,5\n", "Line 3 of %f has 2 fields; the header line has 3."},
+      {"a,b\n1,\"open\n2,3\n", "Line 2 of %f: a quoted field is not closed."},
+      {"a,b\n\"x\"y,1\n", "Line 2 of %f: a closing quote must be followed by a comma"},
+      {"a,b\n1,ab\"c\n", "Line 2 of %f: a field that holds a quote must be enclosed in quotes"},
+      {"", "The data set file %f is empty"},
+      {"a,b c\n1,2\n", "Line 1 of %f: \"b c\" is not a valid variable name"},
+      {"a,A\n1,2\n", "Line 1 of %f: the variable A is named twice."},
+      {"a\n1\n1e999\n", "Line 3 of %f: the value 1e999 of a is too large for a number."},
+  };
+  for (const BadFile& c : cases) {
+    log_.str("");
+    write_file("bad.csv", c.text);
+    EXPECT_EQ(open("bad"), nullptr) << c.text;
+    std::string expected = c.message;
+    expected.replace(expected.find("%f"), 2, (dir_ / "bad.csv").string());
+    EXPECT_NE(log_text().find("ERROR: " + expected), std::string::npos) << c.text << "\n"
+                                                                        << log_text();
+  }
+  std::filesystem::create_directory(dir_ / "folder.csv");
+  EXPECT_EQ(open("folder"), nullptr);
+  EXPECT_NE(log_text().find("The data set WORK.folder cannot be read from " +
+                            (dir_ / "folder.csv").string() + ": it is a folder."),
+            std::string::npos);
+}
+
+TEST_F(InputTest, DescriptionsThatDoNotFitTheDataAreErrors) {
+  write_file("q.csv", "a,b\n1,xyz\n");
+  write_file("q.meta.json", R"({"variables": [{"name": "a", "type": "number"}]})");
+  EXPECT_EQ(open("q"), nullptr);
+  EXPECT_NE(log_text().find("must be \"numeric\" or \"character\""), std::string::npos);
+  write_file("q.meta.json", R"({"variables": [{"name": "b", "type": "numeric"}]})");
+  EXPECT_EQ(open("q"), nullptr);
+  EXPECT_NE(log_text().find("Line 2 of " + (dir_ / "q.csv").string() +
+                            ": the value \"xyz\" of the numeric variable b is not a number."),
+            std::string::npos);
+  write_file("q.meta.json", R"({"variables": [{"name": "b", "length": 2}]})");
+  EXPECT_EQ(open("q"), nullptr);
+  EXPECT_NE(log_text().find("the value of b is 3 characters long, more than its length 2"),
+            std::string::npos);
+  write_file("q.meta.json", R"({"variables": [{"name": "c"}]})");
+  EXPECT_EQ(open("q"), nullptr);
+  EXPECT_NE(log_text().find("names the variable c, which is not in"), std::string::npos);
+  write_file("q.meta.json", "{\"type\": ");
+  EXPECT_EQ(open("q"), nullptr);
+  EXPECT_NE(log_text().find("q.meta.json is not valid: "), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,310 @@
+// Output data sets: rows hold the bound values at emit time, numbers survive
+// a write and a read bit for bit, the description travels with the file,
+// and a data set that cannot be written leaves no file behind.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <bit>
+#include <csignal>
+#include <cstring>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <random>
+
+#include "dataset_fixture.h"
+#include "host/missing.h"
+#include "platform/datasets/name_list.h"
+
+namespace {
+
+int define_number(XV_VECTOR* v, const char* name, const double* cell, const char* label = "") {
+  NAMESTR d;
+  xvnamei(&d);
+  d.name = name;
+  d.namelen = static_cast<int>(std::strlen(name));
+  d.label = label;
+  d.labellen = static_cast<int>(std::strlen(label));
+  return xvputd(v, &d, 0, cell, 0, 0, nullptr);
+}
+
+int define_text(XV_VECTOR* v, const char* name, int length, const char* cell, int bytes) {
+  NAMESTR d;
+  xvnamei(&d);
+  d.type = kCharacter;
+  d.length = length;
+  d.name = name;
+  d.namelen = static_cast<int>(std::strlen(name));
+  return xvputd(v, &d, 0, cell, bytes, 0, nullptr);
+}
+
+// Gathers the bound values and appends the row through the write operation.
+int emit(XO_FILE* out, XV_VECTOR* v, const void* record = nullptr) {
+  EXPECT_EQ(xyvput(v, record), 0);
+  XO_PARMS p{};
+  p.file = out;
+  return out->write(&p);
+}
+
+using OutputTest = DataSetTest;
+
+TEST_F(OutputTest, ARowHoldsTheBoundValuesWhenItIsEmitted) {
+  XO_FILE* out = host().datasets().open_output("o");
+  ASSERT_NE(out, nullptr);
+  XV_VECTOR* v = nullptr;
+  ASSERT_EQ(xvputi(out, 2, 32, &v), 0);
+  double x = 0;
+  char s[16] = "abcdefghijklmno";
+  ASSERT_EQ(define_number(v, "x", &x), 0);
+  ASSERT_EQ(define_text(v, "s", 8, s, 3), 0);  // three bytes of the field, padded to 8
+  ASSERT_EQ(xvpute(v), 0);
+  x = 1;
+  ASSERT_EQ(emit(out, v), 0);
+  x = 2.5;
+  std::memcpy(s, "de ", 3);
+  ASSERT_EQ(emit(out, v), 0);
+  x = 3;                          // changed but never emitted
+  EXPECT_FALSE(exists("o.csv"));  // nothing under the final name before xvputt
+  ASSERT_EQ(xvputt(v), 0);
+  EXPECT_EQ(read_file("o.csv"), "x,s\n1,abc\n2.5,de\n");
+  EXPECT_NE(log_text().find("NOTE: The data set WORK.o has 2 observations and 2 variables."),
+            std::string::npos);
+  EXPECT_NE(xvputt(v), 0);  // terminated once
+}
+
+TEST_F(OutputTest, NumbersAndTextsSurviveAWriteAndAReadBitForBit) {
+  std::mt19937_64 rng(20240611);
+  std::vector<double> values = {0.0,
+                                -0.0,
+                                0.1,
+                                1.0 / 3,
+                                1e21,
+                                123456789012345680.0,
+                                std::numeric_limits<double>::denorm_min(),
+                                std::numeric_limits<double>::min(),
+                                std::numeric_limits<double>::max(),
+                                std::numeric_limits<double>::lowest(),
+                                missing_value(),
+                                underscore_missing_value(),
+                                letter_missing_value('A'),
+                                letter_missing_value('Z')};
+  while (values.size() < 3000) {
+    double d = std::bit_cast<double>(rng());
+    if (std::isfinite(d)) values.push_back(d);
+  }
+  const std::vector<std::string> texts = {"001", "a,b", "say \"x\"", "two\nlines", "", " lead"};
+  XO_FILE* out = host().datasets().open_output("rt");
+  XV_VECTOR* v = nullptr;
+  ASSERT_EQ(xvputi(out, 2, 0, &v), 0);
+  double x = 0;
+  char t[12];
+  ASSERT_EQ(define_number(v, "x", &x), 0);
+  ASSERT_EQ(define_text(v, "t", 12, t, 0), 0);
+  ASSERT_EQ(xvpute(v), 0);
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    x = values[i];
+    std::memset(t, ' ', sizeof t);
+    const std::string& s = texts[i % texts.size()];
+    std::memcpy(t, s.data(), s.size());
+    ASSERT_EQ(emit(out, v), 0);
+  }
+  ASSERT_EQ(xvputt(v), 0);
+
+  std::vector<double> cells;
+  XO_FILE* in = open("rt");
+  ASSERT_NE(in, nullptr) << log_text();
+  XV_VECTOR* g = bind_numbers(in, {"x"}, &cells);
+  char back[12];
+  int tv = 0;
+  ASSERT_EQ(xvfind(in, "t", 1, &tv, 0), 0);
+  NAMESTR d{};
+  ASSERT_EQ(xvname(in, tv, &d), 0);
+  EXPECT_EQ(d.type, kCharacter);  // "001" stays text: the description says so
+  EXPECT_EQ(d.length, 12);
+  XV_VECTOR* gt = nullptr;
+  ASSERT_EQ(xvgeti(in, 2, &gt), 0);
+  ASSERT_EQ(xvgetd(gt, tv, 0, back, 12, 8, 0, 0), 0);
+  ASSERT_EQ(xvgete(gt), 0);
+  ASSERT_EQ(xbynext(in), 1);
+  XO_PARMS p{};
+  p.file = in;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    ASSERT_EQ(xybyget(&p), 0);
+    ASSERT_EQ(xyvget(g, 0), 0);
+    ASSERT_EQ(xyvget(gt, 0), 0);
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(cells[0]), std::bit_cast<std::uint64_t>(values[i]))
+        << "row " << i << ": " << values[i];
+    std::string s = texts[i % texts.size()];
+    ASSERT_EQ(std::string(back, 12), s + std::string(12 - s.size(), ' ')) << "row " << i;
+  }
+}
+
+TEST_F(OutputTest, TheDescriptionCarriesTypeLabelAndVariableLabels) {
+  XO_FILE* out = host().datasets().open_output("est");
+  XV_VECTOR* v = nullptr;
+  ASSERT_EQ(xvputi(out, 1, 32, &v), 0);
+  XO_LABEL label;
+  label.length = 40;
+  std::memset(label.text, ' ', 40);
+  std::memcpy(label.text, "RUVA PARAMETER ESTIMATES", 24);
+  ASSERT_EQ(xoinfo(out, 22, &label), 0);
+  ASSERT_EQ(xoinfo(out, 21, const_cast<char*>("EST     ")), 0);
+  double sse = 4.25;
+  ASSERT_EQ(define_number(v, "_SSE_", &sse, "Sum of squared errors"), 0);
+  ASSERT_EQ(xvpute(v), 0);
+  ASSERT_EQ(emit(out, v), 0);
+  ASSERT_EQ(xvputt(v), 0);
+
+  auto doc = nlohmann::json::parse(read_file("est.meta.json"));
+  EXPECT_EQ(doc["type"], "EST     ");
+  EXPECT_EQ(doc["label"], "RUVA PARAMETER ESTIMATES");
+  EXPECT_EQ(doc["variables"][0]["label"], "Sum of squared errors");
+  XO_FILE* in = open("est");
+  char type[8];
+  ASSERT_EQ(xoinfo(in, 21, type), 0);
+  EXPECT_EQ(std::string(type, 8), "EST     ");
+}
+
+TEST_F(OutputTest, CopiedVariablesTakeTheirGroupsValuesOrTheGivenRecord) {
+  write_file("in.csv", "g,x\na,1\na,2\nb,3\n");
+  XO_FILE* in = open_by("in", platform::BySpec{{{"g"}}});
+  XO_FILE* out = host().datasets().open_output("by");
+  XV_VECTOR* v = nullptr;
+  ASSERT_EQ(xvputi(out, 3, 32, &v), 0);
+  std::vector<std::uint64_t> by_list = platform::ds::make_name_list({"G"});
+  ASSERT_EQ(xvputcv(v, in, by_list.data(), 1, 0), 0);
+  double n = 0;
+  ASSERT_EQ(define_number(v, "n", &n), 0);
+  ASSERT_EQ(xvpute(v), 0);
+
+  XO_FILE* all = host().datasets().open_output("all");
+  XV_VECTOR* va = nullptr;
+  ASSERT_EQ(xvputi(all, 2, 0, &va), 0);
+  ASSERT_EQ(xvputcv(va, in, nullptr, 2, 0), 0);
+  ASSERT_EQ(xvpute(va), 0);
+
+  std::vector<double> cells;
+  XV_VECTOR* get = bind_numbers(in, {"x"}, &cells);
+  while (xbynext(in) > 0) {
+    n = static_cast<double>(read_group(in, get, cells).size());
+    ASSERT_EQ(in->current, nullptr);  // the pass has ended
+    ASSERT_EQ(emit(out, v), 0);       // the group's BY value all the same
+    const void* last = nullptr;
+    ASSERT_EQ(xoinfo(in, 18, &last), 0);
+    ASSERT_EQ(emit(all, va, last), 0);
+  }
+  ASSERT_EQ(xvputt(v), 0);
+  ASSERT_EQ(xvputt(va), 0);
+  EXPECT_EQ(read_file("by.csv"), "g,n\na,2\nb,1\n");
+  EXPECT_EQ(read_file("all.csv"), "g,x\na,2\nb,3\n");
+
+  EXPECT_NE(xvputcv(va, in, nullptr, 1, 0), 0);  // after the end of the definition
+  std::vector<std::uint64_t> absent = platform::ds::make_name_list({"nope"});
+  XO_FILE* o2 = host().datasets().open_output("o2");
+  XV_VECTOR* v2 = nullptr;
+  ASSERT_EQ(xvputi(o2, 1, 0, &v2), 0);
+  EXPECT_NE(xvputcv(v2, in, absent.data(), 1, 0), 0);
+  EXPECT_NE(log_text().find("The variable nope is not in the data set WORK.in."),
+            std::string::npos);
+}
+
+TEST_F(OutputTest, DefinitionsThatCannotBeMadeAreRefusedWithAMessage) {
+  XO_FILE* out = host().datasets().open_output("bad");
+  XV_VECTOR* v = nullptr;
+  ASSERT_EQ(xvputi(out, 4, 0, &v), 0);
+  XV_VECTOR* again = nullptr;
+  EXPECT_NE(xvputi(out, 4, 0, &again), 0);
+  EXPECT_EQ(again, nullptr);
+  double x = 0;
+  EXPECT_EQ(define_number(v, "x", &x), 0);
+  EXPECT_NE(define_number(v, "X", &x), 0);
+  EXPECT_NE(log_text().find("The variable X cannot be added to the data set WORK.bad: it is "
+                            "defined already."),
+            std::string::npos);
+  EXPECT_NE(define_number(v, "DER_a_name_that_is_far_too_long_to_use", &x), 0);
+  EXPECT_NE(define_text(v, "s", 0, "", 0), 0);
+  EXPECT_NE(define_number(v, "y", nullptr), 0);
+  EXPECT_EQ(host().datasets().open_output("BAD"), nullptr);
+  EXPECT_NE(log_text().find("The data set WORK.BAD is already open for output"), std::string::npos);
+}
+
+TEST_F(OutputTest, AnUnwritableFolderLeavesNoFile) {
+  ASSERT_TRUE(host().libraries().define("gone", dir_ / "gone"));
+  XO_FILE* out = host().datasets().open_output("gone.x");
+  ASSERT_NE(out, nullptr);
+  XV_VECTOR* v = nullptr;
+  ASSERT_EQ(xvputi(out, 1, 0, &v), 0);
+  double x = 1;
+  ASSERT_EQ(define_number(v, "x", &x), 0);
+  EXPECT_NE(xvpute(v), 0);
+  EXPECT_NE(emit(out, v), 0);
+  EXPECT_NE(xvputt(v), 0);
+  EXPECT_NE(log_text().find("ERROR: The data set GONE.x was not written: the file"),
+            std::string::npos)
+      << log_text();
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "gone"));
+}
+
+// A step that ends without terminating its output data set writes nothing.
+void step_that_forgets_xvputt() {
+  XO_FILE* out = platform::Host::current().datasets().open_output("left");
+  XV_VECTOR* v = nullptr;
+  xvputi(out, 1, 0, &v);
+  static double x = 7;
+  define_number(v, "x", &x);
+  xvpute(v);
+  emit(out, v);
+  xexit(1016, 0);
+}
+
+TEST_F(OutputTest, AStepEndedBeforeXvputtLeavesNoFile) {
+  EXPECT_EQ(run_as_step(&step_that_forgets_xvputt), 1016);
+  EXPECT_TRUE(files().empty()) << files().front();
+}
+
+// Rows that fail part-way (here: the file-size limit) leave the previous
+// version of the data set untouched and no temporary file behind.
+int g_failed_rows = 0;
+void step_that_runs_out_of_room() {
+  XO_FILE* out = platform::Host::current().datasets().open_output("big");
+  XV_VECTOR* v = nullptr;
+  xvputi(out, 1, 0, &v);
+  static double x = 0;
+  define_number(v, "x", &x);
+  xvpute(v);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 1 << 16;
+  auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  g_failed_rows = 0;
+  for (int i = 0; i < 120000; ++i) {
+    x = 1.0 / (i + 3);
+    xyvput(v, nullptr);
+    XO_PARMS p{};
+    p.file = out;
+    if (int rc = out->write(&p)) {
+      ++g_failed_rows;
+      xofprc(&p, rc, 4);
+    }
+  }
+  int rc = xvputt(v);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+  xexit(rc == 0 ? 0 : 4, 0);
+}
+
+TEST_F(OutputTest, AWriteThatFailsPartWayKeepsTheOldFileAndFailsTheStep) {
+  write_file("big.csv", "x\n42\n");
+  EXPECT_EQ(run_as_step(&step_that_runs_out_of_room), 1016);
+  EXPECT_GT(g_failed_rows, 1);
+  EXPECT_EQ(read_file("big.csv"), "x\n42\n");
+  EXPECT_EQ(files(), (std::vector<std::string>{"big.csv"}));
+  const std::string log = log_text();
+  auto first = log.find("WARNING: Observation ");
+  ASSERT_NE(first, std::string::npos) << log;
+  EXPECT_EQ(log.find("WARNING: Observation ", first + 1), std::string::npos);  // once
+  EXPECT_NE(log.find("ERROR: The data set WORK.big was not written: writing "), std::string::npos);
+}
+
+}  // namespace
