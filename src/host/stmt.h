@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "host/dataset_types.h"
+
 // A list-valued option field.
 struct FIELDSTR {
   std::int32_t n;  // number of entries (names, values, characters)
@@ -32,7 +34,7 @@ struct STLIST {
     FIELDSTR f;
     double fval;       // a number
     char nval[8];      // a keyword, upper case, blank-padded (first 8 characters)
-    void* fid;         // a data set named on the statement (DSNAME)
+    XO_FILE* fid;      // a data set named on the statement, open for reading or writing
     void* tlist;
   } v;
 };
@@ -49,23 +51,13 @@ struct STMT {
 namespace stfield {
 inline constexpr char kNumber = 'N';    // fval
 inline constexpr char kKeyword = 'K';   // nval
-inline constexpr char kDataset = 'D';   // fid, mode
+inline constexpr char kDataset = 'D';   // fid, mode (1 read, 2 written)
 inline constexpr char kNames = 'L';     // f.n names in the host name list f.u.nlistx
 inline constexpr char kText = 'S';      // f.n characters at f.u.cval
 inline constexpr char kNumbers = 'V';   // f.n doubles at f.u.flist
 inline constexpr char kIntegers = 'I';  // f.n integers at f.u.ilist
 inline constexpr char kExprs = 'E';     // f.n expressions of the syntax-tree statement f.u.efptr
 }  // namespace stfield
-
-// A data set named on a statement (DATA=, OUT=, OUTEST=, PDATA=, PROFDATA=,
-// BOOTDATA=): the name as written, split into library and member. The
-// data-set services open it.
-struct DSNAME {
-  std::int32_t use;      // 1 read, 2 written
-  char library[9];       // upper case, NUL-terminated; "WORK" for a one-level name
-  char member[33];       // as written, NUL-terminated
-  char text[48];         // the whole name as written, NUL-terminated
-};
 
 inline bool stmt_bit(const STMT* s, int k) {
   return (s->opt[k / 8] & (0x80u >> (k % 8))) != 0;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/libraries.h"
+#include "platform/datasets/registry.h"
 
 namespace platform {
 namespace {
@@ -13,6 +13,7 @@ namespace {
 constexpr int kMinFields = 32;
 
 struct NoRoom {};
+struct DataSetFailed {};
 
 template <class T>
 T* allocate(Pool& pool, std::size_t count = 1) {
@@ -26,26 +27,34 @@ void copy_blank_padded(char* out, std::size_t width, const std::string& text) {
   std::memcpy(out, text.data(), std::min(width, text.size()));
 }
 
-void* build_dataset(const language::FieldValue& f, Pool& pool) {
-  auto* ds = allocate<DSNAME>(pool);
-  ds->use = f.mode;
-  DatasetName name;
-  std::string why;
-  if (Libraries::parse(f.text, &name, &why)) {
-    std::strncpy(ds->library, name.library.c_str(), sizeof ds->library - 1);
-    std::strncpy(ds->member, name.member.c_str(), sizeof ds->member - 1);
-  }
-  std::strncpy(ds->text, f.text.c_str(), sizeof ds->text - 1);
-  return ds;
+XO_FILE* open_dataset(const language::FieldValue& f, DataSets& data_sets) {
+  XO_FILE* file = f.mode == 2 ? data_sets.open_output(f.text) : data_sets.open_input(f.text);
+  if (!file) throw DataSetFailed{};
+  return file;
 }
 
-void fill_field(STLIST& out, const language::FieldValue& f, Pool& pool) {
+// The DATA= data set is read by the BY statement's variables.
+void apply_by(const std::vector<language::ProcStatement>& statements, const STMT* proc, DataSets& data_sets) {
+  const STLIST* data = proc ? stmt_field(proc, 9) : nullptr;
+  if (!data) return;
+  for (const language::ProcStatement& st : statements) {
+    if (st.keyword != "BY") continue;
+    BySpec by;
+    by.notsorted = st.bits.test(1);
+    const auto& names = st.fields.at(1).names;
+    const auto& descending = st.fields.at(2).integers;
+    for (std::size_t i = 0; i < names.size(); ++i) by.variables.push_back({names[i], descending[i] != 0});
+    if (!data_sets.set_by(data->v.fid, by)) throw DataSetFailed{};
+  }
+}
+
+void fill_field(STLIST& out, const language::FieldValue& f, Pool& pool, DataSets& data_sets) {
   out.type = f.type;
   out.mode = f.mode;
   switch (f.type) {
     case stfield::kNumber: out.v.fval = f.number; break;
     case stfield::kKeyword: copy_blank_padded(out.v.nval, sizeof out.v.nval, f.keyword); break;
-    case stfield::kDataset: out.v.fid = build_dataset(f, pool); break;
+    case stfield::kDataset: out.v.fid = open_dataset(f, data_sets); break;
     case stfield::kNames:
       out.v.f.n = static_cast<std::int32_t>(f.names.size());
       out.v.f.u.nlistx = build_name_list(f.names, pool);
@@ -74,7 +83,7 @@ void fill_field(STLIST& out, const language::FieldValue& f, Pool& pool) {
   }
 }
 
-STMT* build_one(const language::ProcStatement& st, Pool& pool) {
+STMT* build_one(const language::ProcStatement& st, Pool& pool, DataSets& data_sets) {
   auto* s = allocate<STMT>(pool);
   copy_blank_padded(s->name, sizeof s->name, st.keyword);
   for (int k = 0; k < 256; ++k)
@@ -83,7 +92,7 @@ STMT* build_one(const language::ProcStatement& st, Pool& pool) {
   if (!st.fields.empty()) nfld = std::max(nfld, st.fields.rbegin()->first + 1);
   s->nfld = nfld;
   s->fld = allocate<STLIST>(pool, static_cast<std::size_t>(nfld));
-  for (const auto& [k, f] : st.fields) fill_field(s->fld[k], f, pool);
+  for (const auto& [k, f] : st.fields) fill_field(s->fld[k], f, pool, data_sets);
   return s;
 }
 
@@ -107,19 +116,23 @@ void* build_name_list(const std::vector<std::string>& names, Pool& pool) {
   return block;
 }
 
-bool build_stmt_records(const std::vector<language::ProcStatement>& statements, Pool& pool, STMT** head) {
+RecordsResult build_stmt_records(const std::vector<language::ProcStatement>& statements, Pool& pool,
+                                 DataSets& data_sets, STMT** head) {
   *head = nullptr;
   STMT* last = nullptr;
   try {
     for (const language::ProcStatement& st : statements) {
-      STMT* s = build_one(st, pool);
+      STMT* s = build_one(st, pool, data_sets);
       (last ? last->next : *head) = s;
       last = s;
     }
+    if (*head && !statements.empty() && statements[0].keyword == "RUVA") apply_by(statements, *head, data_sets);
   } catch (const NoRoom&) {
-    return false;
+    return RecordsResult::NoRoom;
+  } catch (const DataSetFailed&) {
+    return RecordsResult::DataSetFailed;
   }
-  return true;
+  return RecordsResult::Ok;
 }
 
 }  // namespace platform

@@ -79,19 +79,20 @@ int cmppars(void* /*grammar*/, PROCSTR* procstr, int, int, int, int (*callback)(
     info->totparsed += info->nparsed;
   }
   if (!procstr) return step.parse->errors.empty() ? 0 : 1;
+  procstr->head = procstr->last = procstr->current = nullptr;
+  procstr->error = 1;
+  if (!step.parse->errors.empty()) return 1;
   STMT* head = nullptr;
-  if (!build_stmt_records(step.parse->statements, host.task_pool(), &head)) {
-    xmemmsg(take_memory_shortage());
-    procstr->error = 1;
-    return 1;
-  }
+  const RecordsResult built = build_stmt_records(step.parse->statements, host.task_pool(), host.datasets(), &head);
+  if (built == RecordsResult::NoRoom) xmemmsg(take_memory_shortage());
+  if (built != RecordsResult::Ok) return 1;
   procstr->head = head;
   STMT* last = head;
   while (last && last->next) last = last->next;
   procstr->last = last;
   procstr->current = head;
-  procstr->error = step.parse->errors.empty() ? 0 : 1;
-  return procstr->error;
+  procstr->error = 0;
+  return 0;
 }
 
 // The program's compiled statements in order: the cursor starts at 0 and

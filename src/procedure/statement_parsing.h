@@ -35,7 +35,7 @@ struct RUVAPARSE {
   std::int32_t seg;             // program segment to run
   CMPGLOBAL globcmp;            // compiler block; userptr leads back here
   PARSINFO* pars_info_h;        // valid only during the parse
-  void* fiddata;                // the DATA= data set (DSNAME), null when not given
+  XO_FILE* fiddata;             // the DATA= data set, null when not given
   VARSTRING depname;            // dependent variable's name
   CMPLIST* depsym;              // the MODEL.y symbol
   CMPLIST* inputdepsym;         // the dependent variable's symbol

@@ -8,7 +8,8 @@
 #include "host/procstr.h"
 #include "host/services.h"
 #include "procedure/statement_parsing.h"
-#include "support/host_fixture.h"
+#include "platform/dataset_fixture.h"
+#include "platform/datasets/registry.h"
 
 namespace {
 
@@ -21,7 +22,8 @@ struct Outcome {
   std::string depname;
   std::vector<std::string> statements;  // STMT names
   std::vector<std::string> proc_by;     // the PROC statement's BY names
-  std::string data_member;              // DATA= member
+  std::string data_member;              // DATA= data set's name
+  XO_FILE* data_file = nullptr;
 };
 
 Outcome g_out;
@@ -58,13 +60,18 @@ void parse_body() {
   }
   if (r.prochead) {
     g_out.proc_by = names_of(stmt_field(r.prochead, 0));
-    if (const STLIST* d = stmt_field(r.prochead, 9)) g_out.data_member = static_cast<const DSNAME*>(d->v.fid)->member;
+    if (const STLIST* d = stmt_field(r.prochead, 9)) {
+      g_out.data_member = platform::DataSets::name_of(d->v.fid);
+      g_out.data_file = d->v.fid;
+    }
   }
   if (rc != 0) xexit(3000, 0);
 }
 
-class Ruvapar : public HostTest {
+class Ruvapar : public DataSetTest {
  protected:
+  Ruvapar() { write_file("d.csv", "x,y,g\n1,2,1\n2,3,1\n3,5,2\n"); }
+
   const Outcome& run(const std::string& program) {
     g_out.rc = host().run_step_with(parse_body, platform::StepSource{program, 1, "test.ruva"});
     g_out.rc = g_out.rc;
@@ -92,7 +99,8 @@ TEST_F(Ruvapar, ExactlyOneDependentVariable) {
   const Outcome& o = run("proc ruva data=d; parms a=1; if x > 0 then model Resp = a*x; else model resp = a;");
   EXPECT_EQ(last_rc_, 0) << log_text();
   EXPECT_EQ(o.depname, "Resp");
-  EXPECT_EQ(o.data_member, "d");
+  EXPECT_EQ(o.data_member, "WORK.d");
+  EXPECT_EQ(o.r.fiddata, o.data_file);
   // The MODEL statements stand inside IF and ELSE: the text is rebuilt from
   // the compiled statements, each in its own text, with the MODEL places.
   EXPECT_EQ(o.text, " if x > 0 then  else ");
@@ -219,6 +227,22 @@ TEST_F(Ruvapar, BootstrapOfAComputedDependentLeavesItsStatementsOut) {
   EXPECT_EQ(o.text, " t = x + 1; m:");
   EXPECT_EQ(o.r.model_text_loc, 14);
   EXPECT_EQ(o.r.qxcmp_model_text_len1, 14);
+}
+
+TEST_F(Ruvapar, DataSetsAreOpenedAndReadByTheByVariables) {
+  const Outcome& o = run("proc ruva data=d; parms a=1; model y = a*x; by g; output out=o p=p;");
+  ASSERT_EQ(last_rc_, 0) << log_text();
+  EXPECT_NE(o.data_file, nullptr);
+  // A data set that does not exist, or a BY variable that is not in it, is
+  // a statement error.
+  log_.str("");
+  run("proc ruva data=nosuch; parms a=1; model y = a*x;");
+  EXPECT_EQ(last_rc_, 3000);
+  EXPECT_NE(log_text().find("nosuch"), std::string::npos) << log_text();
+  log_.str("");
+  run("proc ruva data=d; parms a=1; model y = a*x; by h;");
+  EXPECT_EQ(last_rc_, 3000);
+  EXPECT_NE(log_text().find("The BY variable h is not in the data set"), std::string::npos) << log_text();
 }
 
 TEST_F(Ruvapar, StatementErrorsEndTheStepWith3000) {
