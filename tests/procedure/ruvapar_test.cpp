@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "host/name_list.h"
 #include "host/procstr.h"
 #include "host/services.h"
 #include "procedure/statement_parsing.h"
@@ -28,16 +29,14 @@ struct Outcome {
 
 Outcome g_out;
 
+// The names of a name-list field, read as the procedure reads them.
 std::vector<std::string> names_of(const STLIST* f) {
-  // The host name-list format: 32 bytes of header, then length-prefixed names.
   std::vector<std::string> out;
   if (!f) return out;
-  const auto* block = static_cast<const unsigned char*>(f->v.f.u.nlistx);
-  const unsigned char* p = block + 32;
-  for (int i = 0; i < f->v.f.n; ++i) {
-    out.emplace_back(reinterpret_cast<const char*>(p + 1), *p);
-    p += 1 + *p;
-  }
+  const char* name = nullptr;
+  int length = 0;
+  for (int i = 0; zgetnmr(f->v.f.u.nlistx, i, &name, &length) == 0; ++i) out.emplace_back(name, length);
+  EXPECT_EQ(static_cast<int>(out.size()), f->v.f.n);
   return out;
 }
 
