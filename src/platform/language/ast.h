@@ -123,7 +123,8 @@ using VarList = std::vector<VarListItem>;
 enum class StmtKind {
   Null,         // ";" alone or "label: ;"
   Assign,       // target = value; target a Variable (compound DER.p too) or ArrayRef
-  Model,        // MODEL target = value; target is the dependent Variable (plain name)
+  Model,        // MODEL target = value; target is the dependent Variable (plain name);
+                //   the program's symbol for it is MODEL.<name>
   If,           // IF condition THEN body[0] [ELSE else_body[0]]
   Do,           // DO; body END;
   DoIterative,  // DO target = specs; body END;
@@ -273,7 +274,8 @@ struct Stmt {
   std::vector<ParmGroup> parm_groups;  // Parms
   std::string text;                 // Estimate, Contrast: the quoted label
   ExprList exprs;                   // Estimate, Contrast
-  std::string source;               // the statement's text as written (listings)
+  std::string source;               // the statement's text as written, labels included, for a
+                                    // statement that begins its own ";"-ended piece of source
 };
 
 // A step's program in statement order.

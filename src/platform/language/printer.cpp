@@ -60,6 +60,84 @@ std::string list_text(const ExprList& list) {
 
 std::string vars_text(const VarList& v) { return join(varlist_texts(v)); }
 
+std::string do_text(const Stmt& s) {
+  std::ostringstream o;
+  o << "DO " << expression_text(*s.target) << " =";
+  for (std::size_t i = 0; i < s.specs.size(); ++i) {
+    const DoSpec& d = s.specs[i];
+    o << (i ? ", " : " ") << expression_text(*d.start);
+    if (d.to) o << " TO " << expression_text(*d.to);
+    if (d.by) o << " BY " << expression_text(*d.by);
+    if (d.while_cond) o << " WHILE " << expression_text(*d.while_cond);
+    if (d.until_cond) o << " UNTIL " << expression_text(*d.until_cond);
+  }
+  return o.str();
+}
+
+std::string array_text(const ArrayDecl& a) {
+  std::ostringstream o;
+  o << "ARRAY " << a.name << "{";
+  for (std::size_t i = 0; i < a.dims.size(); ++i) {
+    const ArrayDim& d = a.dims[i];
+    o << (i ? ", " : "") << (d.star ? "*" : std::to_string(d.lower) + ":" + std::to_string(d.upper));
+  }
+  o << "}" << (a.is_char ? " $" : "");
+  if (a.length) o << " " << a.length;
+  if (a.temporary) o << " _TEMPORARY_";
+  if (!a.elements.empty()) o << " " << vars_text(a.elements);
+  if (!a.initial.empty()) o << " (" << list_text(a.initial) << ")";
+  return o.str();
+}
+
+std::string put_text(const Stmt& s) {
+  std::ostringstream o;
+  o << "PUT";
+  for (const PutItem& p : s.puts) {
+    if (p.kind == PutKind::Text) o << " " << quoted(p.text);
+    else if (p.kind == PutKind::All) o << " _ALL_";
+    else if (p.kind == PutKind::Page) o << " _PAGE_";
+    else o << " " << expression_text(*p.value) << (p.kind == PutKind::NamedValue ? "=" : "");
+    if (!p.format.empty()) o << " " << p.format;
+  }
+  return o.str();
+}
+
+std::string attrib_text(const Stmt& s) {
+  std::ostringstream o;
+  o << (s.kind == StmtKind::Label ? "LABEL" : s.kind == StmtKind::Attrib ? "ATTRIB" : "FORMAT");
+  for (const AttribItem& a : s.attribs) {
+    o << " " << vars_text(a.vars);
+    if (a.length) o << " LENGTH=" << (a.is_char ? "$" : "") << a.length;
+    if (a.has_label) o << " LABEL=" << quoted(a.label);
+    if (!a.format.empty()) o << " FORMAT=" << a.format;
+  }
+  return o.str();
+}
+
+std::string parms_text(const Stmt& s) {
+  std::ostringstream o;
+  o << "PARMS";
+  for (const ParmGroup& g : s.parm_groups) {
+    o << " " << vars_text(g.names);
+    if (!g.values.empty()) o << " =";
+    for (const ValueRange& r : g.values) {
+      o << " " << number_text(r.start);
+      if (r.has_to) o << " TO " << number_text(r.to) << " BY " << number_text(r.by);
+    }
+  }
+  return o.str();
+}
+
+std::string retain_text(const Stmt& s) {
+  std::ostringstream o;
+  o << (s.kind == StmtKind::Retain ? "RETAIN" : "CONTROL");
+  for (const RetainItem& r : s.retains) {
+    o << " " << vars_text(r.vars);
+    if (!r.initial.empty()) o << " (" << list_text(r.initial) << ")";
+  }
+  return o.str();
+}
+
 // One statement's head text (without nested statements).
 std::string head_text(const Stmt& s) {
   std::ostringstream o;
@@ -70,43 +148,13 @@ std::string head_text(const Stmt& s) {
     case StmtKind::Model: o << "MODEL " << s.target->name << " = " << expression_text(*s.value); break;
     case StmtKind::If: o << "IF " << expression_text(*s.condition) << " THEN"; break;
     case StmtKind::Do: o << "DO"; break;
-    case StmtKind::DoIterative: {
-      o << "DO " << expression_text(*s.target) << " =";
-      for (std::size_t i = 0; i < s.specs.size(); ++i) {
-        const DoSpec& d = s.specs[i];
-        o << (i ? ", " : " ") << expression_text(*d.start);
-        if (d.to) o << " TO " << expression_text(*d.to);
-        if (d.by) o << " BY " << expression_text(*d.by);
-        if (d.while_cond) o << " WHILE " << expression_text(*d.while_cond);
-        if (d.until_cond) o << " UNTIL " << expression_text(*d.until_cond);
-      }
-      break;
-    }
+    case StmtKind::DoIterative: o << do_text(s); break;
     case StmtKind::DoWhile: o << "DO WHILE " << expression_text(*s.condition); break;
     case StmtKind::DoUntil: o << "DO UNTIL " << expression_text(*s.condition); break;
     case StmtKind::Select: o << "SELECT" << (s.value ? " " + expression_text(*s.value) : ""); break;
     case StmtKind::Retain:
-    case StmtKind::Control:
-      o << (s.kind == StmtKind::Retain ? "RETAIN" : "CONTROL");
-      for (const RetainItem& r : s.retains) {
-        o << " " << vars_text(r.vars);
-        if (!r.initial.empty()) o << " (" << list_text(r.initial) << ")";
-      }
-      break;
-    case StmtKind::Array: {
-      const ArrayDecl& a = *s.array;
-      o << "ARRAY " << a.name << "{";
-      for (std::size_t i = 0; i < a.dims.size(); ++i) {
-        const ArrayDim& d = a.dims[i];
-        o << (i ? ", " : "") << (d.star ? "*" : std::to_string(d.lower) + ":" + std::to_string(d.upper));
-      }
-      o << "}" << (a.is_char ? " $" : "");
-      if (a.length) o << " " << a.length;
-      if (a.temporary) o << " _TEMPORARY_";
-      if (!a.elements.empty()) o << " " << vars_text(a.elements);
-      if (!a.initial.empty()) o << " (" << list_text(a.initial) << ")";
-      break;
-    }
+    case StmtKind::Control: o << retain_text(s); break;
+    case StmtKind::Array: o << array_text(*s.array); break;
     case StmtKind::Length:
       o << "LENGTH";
       for (const LengthItem& l : s.lengths) o << " " << vars_text(l.vars) << (l.is_char ? " $" : "") << " " << l.length;
@@ -119,41 +167,14 @@ std::string head_text(const Stmt& s) {
     case StmtKind::Continue: o << "CONTINUE"; break;
     case StmtKind::Goto: o << "GOTO " << s.target_label; break;
     case StmtKind::Link: o << "LINK " << s.target_label; break;
-    case StmtKind::Put:
-      o << "PUT";
-      for (const PutItem& p : s.puts) {
-        if (p.kind == PutKind::Text) o << " " << quoted(p.text);
-        else if (p.kind == PutKind::All) o << " _ALL_";
-        else if (p.kind == PutKind::Page) o << " _PAGE_";
-        else o << " " << expression_text(*p.value) << (p.kind == PutKind::NamedValue ? "=" : "");
-        if (!p.format.empty()) o << " " << p.format;
-      }
-      break;
+    case StmtKind::Put: o << put_text(s); break;
     case StmtKind::Label:
     case StmtKind::Attrib:
-    case StmtKind::Format:
-      o << (s.kind == StmtKind::Label ? "LABEL" : s.kind == StmtKind::Attrib ? "ATTRIB" : "FORMAT");
-      for (const AttribItem& a : s.attribs) {
-        o << " " << vars_text(a.vars);
-        if (a.length) o << " LENGTH=" << (a.is_char ? "$" : "") << a.length;
-        if (a.has_label) o << " LABEL=" << quoted(a.label);
-        if (!a.format.empty()) o << " FORMAT=" << a.format;
-      }
-      break;
+    case StmtKind::Format: o << attrib_text(s); break;
     case StmtKind::Where: o << "WHERE " << expression_text(*s.condition); break;
     case StmtKind::Keep: o << "KEEP " << vars_text(s.vars); break;
     case StmtKind::Drop: o << "DROP " << vars_text(s.vars); break;
-    case StmtKind::Parms:
-      o << "PARMS";
-      for (const ParmGroup& g : s.parm_groups) {
-        o << " " << vars_text(g.names);
-        if (!g.values.empty()) o << " =";
-        for (const ValueRange& r : g.values) {
-          o << " " << number_text(r.start);
-          if (r.has_to) o << " TO " << number_text(r.to) << " BY " << number_text(r.by);
-        }
-      }
-      break;
+    case StmtKind::Parms: o << parms_text(s); break;
     case StmtKind::Estimate:
     case StmtKind::Contrast:
       o << (s.kind == StmtKind::Estimate ? "ESTIMATE " : "CONTRAST ") << quoted(s.text) << " "

@@ -117,46 +117,16 @@ void ProcedureParser::apply(const OptionSpec& spec, ProcStatement& st, const Tok
                             const char* statement) {
   for (int b : spec.bits)
     if (b >= 0) st.bits.set(static_cast<std::size_t>(b));
-  FieldValue f;
-  f.pos = at.pos;
   switch (spec.kind) {
     case OptionKind::Flag:
-    case OptionKind::Action:
-      return;
-    case OptionKind::Number:
-      in_.expect("=");
-      f.type = stfield::kNumber;
-      f.number = parse_number(&spec, at);
-      break;
-    case OptionKind::Keyword: {
-      in_.expect("=");
-      const Token& v = in_.peek();
-      if (v.kind != TokenKind::Name || !matches_keyword(spec.values, v.upper))
-        in_.fail_expected(std::string("one of ") + spec.values);
-      in_.next();
-      f.type = stfield::kKeyword;
-      f.keyword = v.upper;
-      break;
-    }
-    case OptionKind::Dataset:
-      in_.expect("=");
-      f = parse_dataset(spec);
-      break;
-    case OptionKind::Names:
-      in_.expect("=");
-      f = names_field(parse_varlist(in_, true, "a variable name", true), at.pos);
-      break;
+    case OptionKind::Action: return;
     case OptionKind::Choice:
       in_.expect("=");
       if (in_.is("(") && spec.list != OptionContext::None) {
         st.bits.set(static_cast<std::size_t>(spec.list_bit));
         parse_list(spec.list, st, statement);
       } else {
-        const Token& v = in_.peek();
-        const OptionSpec* alt = v.kind == TokenKind::Name ? find_option(spec.sub, v.upper) : nullptr;
-        if (!alt) in_.fail(msg::kUnknownOption, {std::string(v.spell), option_name(spec) + "="});
-        in_.next();
-        apply(*alt, st, v, statement);
+        apply_one_of(spec, spec.sub, st, statement);
       }
       return;
     case OptionKind::Group:
@@ -164,38 +134,65 @@ void ProcedureParser::apply(const OptionSpec& spec, ProcStatement& st, const Tok
       return;
     case OptionKind::Plots:
       if (in_.is("(")) parse_list(spec.sub, st, statement);
-      if (in_.accept("=")) {
-        st.bits.set(static_cast<std::size_t>(spec.list_bit));
-        if (in_.is("(")) {
-          parse_list(spec.list, st, statement);
-        } else {
-          const Token& v = in_.peek();
-          const OptionSpec* req = v.kind == TokenKind::Name ? find_option(spec.list, v.upper) : nullptr;
-          if (!req) in_.fail(msg::kUnknownOption, {std::string(v.spell), option_name(spec) + "="});
-          in_.next();
-          apply(*req, st, v, statement);
-        }
-      }
+      if (!in_.accept("=")) return;
+      st.bits.set(static_cast<std::size_t>(spec.list_bit));
+      if (in_.is("(")) parse_list(spec.list, st, statement);
+      else apply_one_of(spec, spec.list, st, statement);
       return;
-    case OptionKind::Range: {
+    case OptionKind::Range: return parse_range(spec, st, at);
+    default:
       in_.expect("=");
-      FieldValue from, to, by;
-      from.type = to.type = by.type = stfield::kNumber;
-      from.pos = to.pos = by.pos = at.pos;
-      from.number = parse_number(nullptr, at);
-      st.fields[spec.field] = from;
-      if (in_.accept("TO")) {
-        to.number = parse_number(nullptr, at);
-        st.fields[spec.field + 1] = to;
-      }
-      if (in_.accept("BY")) {
-        by.number = parse_number(nullptr, at);
-        st.fields[spec.field + 2] = by;
-      }
-      return;
-    }
+      st.fields[spec.field] = parse_value(spec, at);
   }
-  st.fields[spec.field] = std::move(f);
+}
+
+// "= KEYWORD" naming one option of `context` (STATS=ALL, DGP=WILD, PLOTS=FIT(...)).
+void ProcedureParser::apply_one_of(const OptionSpec& spec, OptionContext context, ProcStatement& st,
+                                   const char* statement) {
+  const Token& v = in_.peek();
+  const OptionSpec* alt = v.kind == TokenKind::Name ? find_option(context, v.upper) : nullptr;
+  if (!alt) in_.fail(msg::kUnknownOption, {std::string(v.spell), option_name(spec) + "="});
+  in_.next();
+  apply(*alt, st, v, statement);
+}
+
+// The value after "=" of a Number, Keyword, Dataset or Names option.
+FieldValue ProcedureParser::parse_value(const OptionSpec& spec, const Token& at) {
+  FieldValue f;
+  f.pos = at.pos;
+  switch (spec.kind) {
+    case OptionKind::Number:
+      f.type = stfield::kNumber;
+      f.number = parse_number(&spec, at);
+      return f;
+    case OptionKind::Keyword: {
+      const Token& v = in_.peek();
+      if (v.kind != TokenKind::Name || !matches_keyword(spec.values, v.upper))
+        in_.fail_expected(std::string("one of ") + spec.values);
+      in_.next();
+      f.type = stfield::kKeyword;
+      f.keyword = v.upper;
+      return f;
+    }
+    case OptionKind::Dataset: return parse_dataset(spec);
+    default: return names_field(parse_varlist(in_, true, "a variable name", true), at.pos);
+  }
+}
+
+// RANGE= from [TO to] [BY step] into three fields; the set-up checks that
+// all three are there.
+void ProcedureParser::parse_range(const OptionSpec& spec, ProcStatement& st, const Token& at) {
+  in_.expect("=");
+  auto field = [&](int k) {
+    FieldValue f;
+    f.type = stfield::kNumber;
+    f.pos = at.pos;
+    f.number = parse_number(nullptr, at);
+    st.fields[k] = f;
+  };
+  field(spec.field);
+  if (in_.accept("TO")) field(spec.field + 1);
+  if (in_.accept("BY")) field(spec.field + 2);
 }
 
 // A number: optionally signed; a date, time or datetime literal; or a

@@ -38,6 +38,9 @@ class ProcedureParser {
   void slash_options(OptionContext context, ProcStatement& st, const char* statement);
 
   void apply(const OptionSpec& spec, ProcStatement& st, const Token& at, const char* statement);
+  void apply_one_of(const OptionSpec& spec, OptionContext context, ProcStatement& st, const char* statement);
+  FieldValue parse_value(const OptionSpec& spec, const Token& at);
+  void parse_range(const OptionSpec& spec, ProcStatement& st, const Token& at);
   void parse_list(OptionContext context, ProcStatement& st, const char* statement);
   double parse_number(const OptionSpec* spec, const Token& option);
   FieldValue parse_dataset(const OptionSpec& spec);

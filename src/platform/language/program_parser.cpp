@@ -135,75 +135,82 @@ StmtPtr ProgramParser::parse_unlabelled(std::vector<std::string> labels, const T
   StmtPtr s;
   const std::string& k = first.upper;
   const bool keyword = first.kind == TokenKind::Name && !in_.is("=", 1);
+  const bool subscript = in_.is("{", 1) || in_.is("[", 1) ||
+                         (in_.is("(", 1) && (arrays_.count(k) || (!kStatementKeywords.count(k) && !kUnsupported.count(k))));
   if (first.is(";")) {
     s = new_stmt(StmtKind::Null, first);
     in_.next();
-  } else if (first.kind == TokenKind::Compound || !keyword) {
-    s = parse_assignment(first);
-  } else if (arrays_.count(k) && (in_.is("(", 1) || in_.is("{", 1) || in_.is("[", 1))) {
-    s = parse_assignment(first);
-  } else if (in_.is("{", 1) || in_.is("[", 1) ||
-             (in_.is("(", 1) && !kStatementKeywords.count(k) && !kUnsupported.count(k))) {
-    s = parse_assignment(first);  // an element of an array, declared or not
-  } else if (k == "IF") {
-    s = parse_if(first);
-  } else if (k == "DO") {
-    s = parse_do(first);
-  } else if (k == "SELECT") {
-    s = parse_select(first);
-  } else if (k == "MODEL") {
-    s = parse_model(first);
-  } else if (k == "RETAIN") {
-    s = parse_retain(first, StmtKind::Retain);
-  } else if (k == "ARRAY") {
-    s = parse_array(first);
-  } else if (k == "LENGTH") {
-    s = parse_length(first);
-  } else if (k == "DELETE") {
-    s = parse_simple(first, StmtKind::Delete);
-  } else if (k == "RETURN") {
-    s = parse_simple(first, StmtKind::Return);
-  } else if (k == "STOP") {
-    s = parse_simple(first, StmtKind::Stop);
-  } else if (k == "ABORT") {
-    s = parse_simple(first, StmtKind::Abort);
-  } else if (k == "LEAVE" || k == "CONTINUE") {
-    if (loop_depth_ == 0) in_.fail(msg::kOutsideLoop, {k});
-    s = parse_simple(first, k == "LEAVE" ? StmtKind::Leave : StmtKind::Continue);
-  } else if (k == "GOTO" || k == "GO") {
-    s = parse_jump(first, StmtKind::Goto);
-  } else if (k == "LINK") {
-    s = parse_jump(first, StmtKind::Link);
-  } else if (k == "PUT") {
-    s = parse_put(first);
-  } else if (k == "LABEL") {
-    s = parse_label(first);
-  } else if (k == "ATTRIB") {
-    s = parse_attrib(first);
-  } else if (k == "WHERE") {
-    in_.next();
-    s = new_stmt(StmtKind::Where, first);
-    ExpressionContext where = expr_;
-    where.where = true;
-    s->condition = parse_expression(in_, where);
-    in_.expect_end_of_statement();
-  } else if (k == "FORMAT") {
-    s = parse_format(first);
-  } else if (k == "KEEP" || k == "DROP") {
-    in_.next();
-    s = new_stmt(k == "KEEP" ? StmtKind::Keep : StmtKind::Drop, first);
-    s->vars = parse_varlist(in_, true);
-    in_.expect_end_of_statement();
-  } else if (k == "ELSE") {
-    in_.fail(msg::kElseWithoutIf, {});
-  } else if (k == "END") {
-    in_.fail(msg::kEndWithoutDo, {});
-  } else if (kUnsupported.count(k)) {
-    in_.fail(msg::kUnsupportedStatement, {std::string(first.spell)});
+  } else if (first.kind == TokenKind::Compound || !keyword || subscript) {
+    s = parse_assignment(first);  // a variable, or an element of an array declared or not
   } else {
-    in_.fail(msg::kUnknownStatement, {std::string(first.spell)});
+    s = parse_keyword(first);
   }
   s->labels = std::move(labels);
+  return s;
+}
+
+// A statement that begins with its keyword.
+StmtPtr ProgramParser::parse_keyword(const Token& first) {
+  using Handler = StmtPtr (ProgramParser::*)(const Token&, StmtKind);
+  struct Entry {
+    Handler handler;
+    StmtKind kind;
+  };
+  static const std::map<std::string, Entry> kHandlers = {
+      {"IF", {&ProgramParser::parse_if, StmtKind::If}},
+      {"DO", {&ProgramParser::parse_do, StmtKind::Do}},
+      {"SELECT", {&ProgramParser::parse_select, StmtKind::Select}},
+      {"MODEL", {&ProgramParser::parse_model, StmtKind::Model}},
+      {"RETAIN", {&ProgramParser::parse_retain, StmtKind::Retain}},
+      {"ARRAY", {&ProgramParser::parse_array, StmtKind::Array}},
+      {"LENGTH", {&ProgramParser::parse_length, StmtKind::Length}},
+      {"DELETE", {&ProgramParser::parse_simple, StmtKind::Delete}},
+      {"RETURN", {&ProgramParser::parse_simple, StmtKind::Return}},
+      {"STOP", {&ProgramParser::parse_simple, StmtKind::Stop}},
+      {"ABORT", {&ProgramParser::parse_simple, StmtKind::Abort}},
+      {"LEAVE", {&ProgramParser::parse_loop_control, StmtKind::Leave}},
+      {"CONTINUE", {&ProgramParser::parse_loop_control, StmtKind::Continue}},
+      {"GOTO", {&ProgramParser::parse_jump, StmtKind::Goto}},
+      {"GO", {&ProgramParser::parse_jump, StmtKind::Goto}},
+      {"LINK", {&ProgramParser::parse_jump, StmtKind::Link}},
+      {"PUT", {&ProgramParser::parse_put, StmtKind::Put}},
+      {"LABEL", {&ProgramParser::parse_label, StmtKind::Label}},
+      {"ATTRIB", {&ProgramParser::parse_attrib, StmtKind::Attrib}},
+      {"WHERE", {&ProgramParser::parse_where, StmtKind::Where}},
+      {"FORMAT", {&ProgramParser::parse_format, StmtKind::Format}},
+      {"KEEP", {&ProgramParser::parse_var_statement, StmtKind::Keep}},
+      {"DROP", {&ProgramParser::parse_var_statement, StmtKind::Drop}},
+  };
+  const std::string& k = first.upper;
+  if (auto it = kHandlers.find(k); it != kHandlers.end()) return (this->*it->second.handler)(first, it->second.kind);
+  if (k == "ELSE") in_.fail(msg::kElseWithoutIf, {});
+  if (k == "END") in_.fail(msg::kEndWithoutDo, {});
+  if (kUnsupported.count(k)) in_.fail(msg::kUnsupportedStatement, {std::string(first.spell)});
+  in_.fail(msg::kUnknownStatement, {std::string(first.spell)});
+}
+
+StmtPtr ProgramParser::parse_loop_control(const Token& first, StmtKind kind) {
+  if (loop_depth_ == 0) in_.fail(msg::kOutsideLoop, {first.upper});
+  return parse_simple(first, kind);
+}
+
+// WHERE reads <> as "not equal".
+StmtPtr ProgramParser::parse_where(const Token& first, StmtKind kind) {
+  in_.next();
+  auto s = new_stmt(kind, first);
+  ExpressionContext where = expr_;
+  where.where = true;
+  s->condition = parse_expression(in_, where);
+  in_.expect_end_of_statement();
+  return s;
+}
+
+// KEEP and DROP: a variable list.
+StmtPtr ProgramParser::parse_var_statement(const Token& first, StmtKind kind) {
+  in_.next();
+  auto s = new_stmt(kind, first);
+  s->vars = parse_varlist(in_, true);
+  in_.expect_end_of_statement();
   return s;
 }
 
@@ -226,7 +233,7 @@ StmtPtr ProgramParser::parse_assignment(const Token& first) {
   return s;
 }
 
-StmtPtr ProgramParser::parse_if(const Token& first) {
+StmtPtr ProgramParser::parse_if(const Token& first, StmtKind) {
   in_.next();
   auto s = new_stmt(StmtKind::If, first);
   s->condition = parse_expression(in_, expr_);
@@ -242,7 +249,7 @@ StmtPtr ProgramParser::parse_if(const Token& first) {
   return s;
 }
 
-StmtPtr ProgramParser::parse_do(const Token& first) {
+StmtPtr ProgramParser::parse_do(const Token& first, StmtKind) {
   in_.next();
   StmtPtr s;
   if (in_.is(";")) {
@@ -311,7 +318,7 @@ void ProgramParser::parse_do_body(const Token& first, StmtList* body) {
   }
 }
 
-StmtPtr ProgramParser::parse_select(const Token& first) {
+StmtPtr ProgramParser::parse_select(const Token& first, StmtKind) {
   in_.next();
   auto s = new_stmt(StmtKind::Select, first);
   if (in_.accept("(")) {
@@ -348,7 +355,7 @@ StmtPtr ProgramParser::parse_select(const Token& first) {
   return s;
 }
 
-StmtPtr ProgramParser::parse_model(const Token& first) {
+StmtPtr ProgramParser::parse_model(const Token& first, StmtKind) {
   in_.next();
   auto s = new_stmt(StmtKind::Model, first);
   const Token& dep = in_.expect_name("the dependent variable");
@@ -410,7 +417,7 @@ StmtPtr ProgramParser::parse_retain(const Token& first, StmtKind kind) {
   return s;
 }
 
-StmtPtr ProgramParser::parse_array(const Token& first) {
+StmtPtr ProgramParser::parse_array(const Token& first, StmtKind) {
   in_.next();
   auto s = new_stmt(StmtKind::Array, first);
   auto a = std::make_unique<ArrayDecl>();
@@ -473,7 +480,7 @@ StmtPtr ProgramParser::parse_array(const Token& first) {
   return s;
 }
 
-StmtPtr ProgramParser::parse_length(const Token& first) {
+StmtPtr ProgramParser::parse_length(const Token& first, StmtKind) {
   in_.next();
   auto s = new_stmt(StmtKind::Length, first);
   while (!in_.is(";")) {
@@ -508,7 +515,7 @@ std::string ProgramParser::parse_format_spec() {
   return {};
 }
 
-StmtPtr ProgramParser::parse_put(const Token& first) {
+StmtPtr ProgramParser::parse_put(const Token& first, StmtKind) {
   in_.next();
   auto s = new_stmt(StmtKind::Put, first);
   while (!in_.is(";")) {
@@ -537,7 +544,7 @@ StmtPtr ProgramParser::parse_put(const Token& first) {
   return s;
 }
 
-StmtPtr ProgramParser::parse_label(const Token& first) {
+StmtPtr ProgramParser::parse_label(const Token& first, StmtKind) {
   in_.next();
   auto s = new_stmt(StmtKind::Label, first);
   while (!in_.is(";")) {
@@ -554,7 +561,7 @@ StmtPtr ProgramParser::parse_label(const Token& first) {
   return s;
 }
 
-StmtPtr ProgramParser::parse_attrib(const Token& first) {
+StmtPtr ProgramParser::parse_attrib(const Token& first, StmtKind) {
   in_.next();
   auto s = new_stmt(StmtKind::Attrib, first);
   while (!in_.is(";")) {
@@ -587,7 +594,7 @@ StmtPtr ProgramParser::parse_attrib(const Token& first) {
   return s;
 }
 
-StmtPtr ProgramParser::parse_format(const Token& first) {
+StmtPtr ProgramParser::parse_format(const Token& first, StmtKind) {
   in_.next();
   auto s = new_stmt(StmtKind::Format, first);
   while (!in_.is(";")) {
