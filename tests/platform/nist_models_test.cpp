@@ -4,10 +4,10 @@
 // observation, it gives the value of the same model written in C++.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <functional>
-#include <regex>
 #include <sstream>
 
 #include "expression_eval.h"
@@ -33,10 +33,8 @@ Problem read_problem(const std::string& file) {
   std::string line;
   bool in_model = false, in_data = false;
   int data_headers = 0;
-  const std::regex parm(R"(^\s*b(\d+)\s*=\s*\S+\s+\S+\s+(\S+))");
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::smatch m;
     if (line.rfind("Model:", 0) == 0) {
       in_model = true;
       continue;
@@ -50,7 +48,12 @@ Problem read_problem(const std::string& file) {
         else p.model += " " + text;
       }
     }
-    if (std::regex_search(line, m, parm)) p.b.push_back(std::stod(m[2]));
+    // "  b1 =  start1  start2  certified  sd": the certified estimate.
+    std::istringstream fields(line);
+    std::string name, eq, start1, start2, certified;
+    if (fields >> name >> eq >> start1 >> start2 >> certified && name.size() > 1 && name[0] == 'b' &&
+        std::isdigit(static_cast<unsigned char>(name[1])) && eq == "=")
+      p.b.push_back(std::stod(certified));
     if (line.rfind("Data:", 0) == 0 && ++data_headers == 2) {
       in_data = true;
       continue;
