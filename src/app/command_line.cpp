@@ -19,6 +19,8 @@ const char* usage_text() {
          "  --option NAME[=VAL]  set a system option (LINESIZE, PAGESIZE, CENTER,\n"
          "                       NOCENTER, DEBUG, FORMCHAR, STIMER)\n"
          "  --set NAME=VALUE     set a named value of the kernel library\n"
+         "  --parse-only         parse each step and show its statements, options\n"
+         "                       and program as the procedure sees them; run nothing\n"
          "  --version            print the version and exit\n"
          "  --help               print this text and exit\n"
          "\n"
@@ -53,6 +55,7 @@ bool parse_command_line(int argc, const char* const* argv, CommandLine* out, std
     };
     if (arg == "--help" || arg == "-h") out->help = true;
     else if (arg == "--version") out->version = true;
+    else if (arg == "--parse-only") out->parse_only = true;
     else if (take("listing")) out->listing = value;
     else if (take("log")) out->log = value;
     else if (take("json")) out->json = value;

@@ -16,6 +16,7 @@ struct CommandLine {
   std::vector<std::pair<std::string, std::string>> libraries; // --lib NAME=DIR
   std::vector<std::string> options;                           // --option NAME[=VALUE]
   std::vector<std::string> settings;                          // --set NAME=VALUE
+  bool parse_only = false;                                    // --parse-only: show the parsed statements
   bool version = false;
   bool help = false;
 };

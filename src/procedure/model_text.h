@@ -1,0 +1,20 @@
+// The growable model text: appends that keep the text's blank padding and
+// double its capacity as needed.
+#pragma once
+
+#include <cstdint>
+
+// Makes room for `extra` bytes written one past `length` (and a blank
+// after): while length + extra + 3 exceeds the capacity, the capacity
+// doubles; the text moves to a new blank-filled buffer of the task pool.
+// Ends the step with 1016 when the pool has no room.
+void model_text_reserve(char** text, std::int32_t* capacity, std::int32_t length, std::int32_t extra);
+
+// A new blank-filled text of `capacity` bytes; ends the step with 1016 when
+// the pool has no room.
+char* model_text_new(std::int32_t capacity);
+
+// Writes `n` bytes one position past `*length` and advances the length by
+// n + 2, so the text stands between blanks.
+void model_text_append(char** text, std::int32_t* capacity, std::int32_t* length, const char* bytes,
+                       std::int32_t n);

@@ -1,0 +1,84 @@
+// Statement parsing of a step (the first phase): the fields of the
+// procedure context it fills, `ruvapar`, the per-statement callback that
+// captures the model text for profiling and bootstrap, and the grammar
+// block. The procedure context RUVACOM derives from RUVAPARSE, so that these
+// routines and the callback (which finds the context through the compiler
+// block's `userptr`) read and write its members by their own names.
+#pragma once
+
+#include <cstdint>
+
+#include "host/cmpglobal.h"
+#include "host/stmt.h"
+#include "host/token.h"
+#include "host/types.h"
+
+// At most this many MODEL statements have their text positions recorded.
+inline constexpr int kMaxModelStatements = 50;
+// First capacity of the model text.
+inline constexpr std::int32_t kModelTextStart = 1024;
+
+// Statement counts that profiling and bootstrap read (members of the
+// profiling engine's common block).
+struct RUVASTMTCOUNTS {
+  std::int32_t n_cntl_stmts;    // CONTROL statements
+  std::int32_t n_retain_stmts;  // RETAIN statements
+  std::int32_t n_model_stmts;   // MODEL statements
+  std::int32_t n_where_stmts;   // WHERE statements
+  std::int32_t n_format_stmts;  // FORMAT statements
+};
+
+struct RUVAPARSE {
+  void* yolman;                 // output manager
+  std::int32_t nretain;         // compiler error flag word
+  long vnum;                    // compiler memory shortfall
+  std::int32_t seg;             // program segment to run
+  CMPGLOBAL globcmp;            // compiler block; userptr leads back here
+  PARSINFO* pars_info_h;        // valid only during the parse
+  XO_FILE* fiddata;             // the DATA= data set, null when not given
+  VARSTRING depname;            // dependent variable's name
+  CMPLIST* depsym;              // the MODEL.y symbol
+  CMPLIST* inputdepsym;         // the dependent variable's symbol
+  STMT* prochead;               // the PROC statement, first of the list
+  std::int32_t nby;             // BY variables
+
+  // The model text: the program's statements, each token between blanks,
+  // for re-compilation by profiling and bootstrap.
+  char* qxcmp_model_text;
+  std::int32_t qxcmp_model_text_len;
+  std::int32_t model_text_alloc_size;
+  std::int32_t model_text_loc;                       // position of the single MODEL statement
+  std::int32_t mmodel_text_loc[kMaxModelStatements];  // one per MODEL statement
+  char* qxcmp_model_text1;                            // bootstrap copy without the dependent's statements
+  std::int32_t qxcmp_model_text_len1;
+  std::int32_t model_text_loc1;
+  std::int32_t mmodel_text_loc1[kMaxModelStatements];
+
+  char is_bootstrap_spec;
+  char is_profile_spec;
+  char isDepComputed;           // the program assigns the dependent variable
+  char no_prof_flag;
+  char no_boot_flag;
+  char model_text_overflow;     // more MODEL statements than positions: text unusable
+  RUVASTMTCOUNTS qxprof_block;
+};
+
+// Parses the step's statements; 0 when they parsed and define exactly one
+// dependent variable, 1 otherwise (the step then ends with 3000).
+int ruvapar(RUVAPARSE* ruva);
+
+// Called by the host parser once per statement with its first token current.
+int broutine_callback(CMPGLOBAL* gcmp);
+
+// Whether a statement with this keyword belongs in the model text; sets the
+// flag of a MODEL, CONTROL or RETAIN statement. Keywords compare case-blind,
+// with every synonym the grammar accepts.
+bool stmt_needed_for_model_text(const char* tok_name, int tok_len, bool* is_model_stmt,
+                                 bool* is_cntl_stmt, bool* is_retain_stmt);
+
+// Rebuilds the model text from the compiled program when the captured one
+// does not match it (see statement_parsing.cpp).
+void isModelStmtEmbedInProgStmts(CMPGLOBAL* gcmp);
+
+// The grammar's parse-control block, a fresh copy in the task pool.
+void* ruvag();

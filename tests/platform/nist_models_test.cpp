@@ -1,0 +1,160 @@
+// Every model of the NIST StRD nonlinear problems, as NIST writes it (with
+// "[ ]" written as "( )" and the error term dropped), parses as a MODEL
+// statement; evaluated at the certified estimates and the first
+// observation, it gives the value of the same model written in C++.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "expression_eval.h"
+#include "platform/language/step_parser.h"
+
+namespace lang = platform::language;
+
+namespace {
+
+struct Problem {
+  std::string model;               // "y = ..." joined over its lines
+  std::string preamble;            // statements before the model (Roszman1's pi)
+  std::vector<double> b;           // certified estimates
+  std::vector<double> row;         // the first observation: y, x (or y, x1, x2)
+};
+
+std::string nist_dir() { return std::string(RUVA_SOURCE_DIR) + "/tests/data/nist/"; }
+
+Problem read_problem(const std::string& file) {
+  std::ifstream in(nist_dir() + file);
+  EXPECT_TRUE(in) << file;
+  Problem p;
+  std::string line;
+  bool in_model = false, in_data = false;
+  int data_headers = 0;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("Model:", 0) == 0) {
+      in_model = true;
+      continue;
+    }
+    if (in_model) {
+      if (line.find("Starting") != std::string::npos || line.find("Start 1") != std::string::npos) {
+        in_model = false;
+      } else if (line.find("Parameters") == std::string::npos && line.find_first_not_of(' ') != std::string::npos) {
+        std::string text = line.substr(line.find_first_not_of(' '));
+        if (text.rfind("pi =", 0) == 0) p.preamble += text + ";";
+        else p.model += " " + text;
+      }
+    }
+    // "  b1 =  start1  start2  certified  sd": the certified estimate.
+    std::istringstream fields(line);
+    std::string name, eq, start1, start2, certified;
+    if (fields >> name >> eq >> start1 >> start2 >> certified && name.size() > 1 && name[0] == 'b' &&
+        std::isdigit(static_cast<unsigned char>(name[1])) && eq == "=")
+      p.b.push_back(std::stod(certified));
+    if (line.rfind("Data:", 0) == 0 && ++data_headers == 2) {
+      in_data = true;
+      continue;
+    }
+    if (in_data && p.row.empty()) {
+      std::istringstream row(line);
+      double v;
+      while (row >> v) p.row.push_back(v);
+    }
+  }
+  // Drop the error term, write brackets as parentheses.
+  p.model = p.model.substr(0, p.model.rfind('+'));
+  for (char& c : p.model) c = c == '[' ? '(' : c == ']' ? ')' : c;
+  return p;
+}
+
+using Model = std::function<double(const std::vector<double>& b, const std::vector<double>& row)>;
+
+// The models written in C++, from NIST's descriptions.
+const std::map<std::string, Model>& reference_models() {
+  static const double pi = 3.141592653589793238462643383279;
+  static const std::map<std::string, Model> models = {
+      {"Chwirut1", [](auto& b, auto& r) { double x = r[1]; return std::exp(-b[0] * x) / (b[1] + b[2] * x); }},
+      {"Chwirut2", [](auto& b, auto& r) { double x = r[1]; return std::exp(-b[0] * x) / (b[1] + b[2] * x); }},
+      {"DanWood", [](auto& b, auto& r) { return b[0] * std::pow(r[1], b[1]); }},
+      {"ENSO", [](auto& b, auto& r) {
+         double x = r[1];
+         return b[0] + b[1] * std::cos(2 * pi * x / 12) + b[2] * std::sin(2 * pi * x / 12) +
+                b[4] * std::cos(2 * pi * x / b[3]) + b[5] * std::sin(2 * pi * x / b[3]) +
+                b[7] * std::cos(2 * pi * x / b[6]) + b[8] * std::sin(2 * pi * x / b[6]);
+       }},
+      {"Gauss", [](auto& b, auto& r) {
+         double x = r[1];
+         return b[0] * std::exp(-b[1] * x) + b[2] * std::exp(-std::pow(x - b[3], 2) / std::pow(b[4], 2)) +
+                b[5] * std::exp(-std::pow(x - b[6], 2) / std::pow(b[7], 2));
+       }},
+      {"Hahn1", [](auto& b, auto& r) {
+         double x = r[1];
+         return (b[0] + b[1] * x + b[2] * x * x + b[3] * x * x * x) / (1 + b[4] * x + b[5] * x * x + b[6] * x * x * x);
+       }},
+      {"Kirby2", [](auto& b, auto& r) {
+         double x = r[1];
+         return (b[0] + b[1] * x + b[2] * x * x) / (1 + b[3] * x + b[4] * x * x);
+       }},
+      {"Lanczos", [](auto& b, auto& r) {
+         double x = r[1];
+         return b[0] * std::exp(-b[1] * x) + b[2] * std::exp(-b[3] * x) + b[4] * std::exp(-b[5] * x);
+       }},
+      {"MGH17", [](auto& b, auto& r) { double x = r[1]; return b[0] + b[1] * std::exp(-x * b[3]) + b[2] * std::exp(-x * b[4]); }},
+      {"Misra1a", [](auto& b, auto& r) { return b[0] * (1 - std::exp(-b[1] * r[1])); }},
+      {"Misra1b", [](auto& b, auto& r) { return b[0] * (1 - std::pow(1 + b[1] * r[1] / 2, -2)); }},
+      {"Misra1c", [](auto& b, auto& r) { return b[0] * (1 - std::pow(1 + 2 * b[1] * r[1], -0.5)); }},
+      {"Misra1d", [](auto& b, auto& r) { return b[0] * b[1] * r[1] * std::pow(1 + b[1] * r[1], -1); }},
+      {"Nelson", [](auto& b, auto& r) { return b[0] - b[1] * r[1] * std::exp(-b[2] * r[2]); }},
+      {"Roszman1", [](auto& b, auto& r) { double x = r[1]; return b[0] - b[1] * x - std::atan(b[2] / (x - b[3])) / pi; }},
+  };
+  return models;
+}
+
+const Model& reference_for(const std::string& name) {
+  const auto& models = reference_models();
+  for (const char* family : {"Gauss", "Lanczos"})
+    if (name.rfind(family, 0) == 0) return models.at(family);
+  return models.at(name);
+}
+
+}  // namespace
+
+TEST(NistModels, EveryModelParsesAndComputesTheReferenceValue) {
+  const char* problems[] = {"Chwirut1", "Chwirut2", "DanWood", "ENSO", "Gauss1", "Gauss2", "Gauss3",
+                            "Hahn1", "Kirby2", "Lanczos1", "Lanczos2", "Lanczos3", "MGH17", "Misra1a",
+                            "Misra1b", "Misra1c", "Misra1d", "Nelson", "Roszman1"};
+  for (const std::string name : problems) {
+    Problem p = read_problem(name + ".dat");
+    ASSERT_FALSE(p.b.empty()) << name;
+    ASSERT_GE(p.row.size(), 2u) << name;
+    // "y = rhs" (Nelson's response is log(y): the model is its right side).
+    const std::string rhs = p.model.substr(p.model.find('=') + 1);
+    std::string parms = "parms";
+    for (std::size_t i = 0; i < p.b.size(); ++i) parms += " b" + std::to_string(i + 1) + "=1";
+    const std::string step = "proc ruva;\n" + parms + ";\n" + p.preamble + "\nmodel y = " + rhs + ";\n";
+    auto parsed = lang::parse_step(step, 1);
+    ASSERT_TRUE(parsed->errors.empty()) << name << ": " << step;
+
+    // ENSO uses pi without defining it; Roszman1 assigns it.
+    std::map<std::string, double> vars = {{"PI", 3.141592653589793238462643383279}};
+    for (std::size_t i = 0; i < p.b.size(); ++i) vars["B" + std::to_string(i + 1)] = p.b[i];
+    if (p.row.size() == 3) {
+      vars["X1"] = p.row[1];
+      vars["X2"] = p.row[2];
+    } else {
+      vars["X"] = p.row[1];
+    }
+    const lang::Stmt* model = nullptr;
+    for (const lang::StmtPtr& s : parsed->program.statements) {
+      if (s->kind == lang::StmtKind::Assign) vars[s->target->key] = test_eval::eval(*s->value, vars);
+      if (s->kind == lang::StmtKind::Model) model = s.get();
+    }
+    ASSERT_NE(model, nullptr) << name;
+    const double got = test_eval::eval(*model->value, vars);
+    const double want = reference_for(name)(p.b, p.row);
+    EXPECT_NEAR(got, want, 1e-13 * std::max(1.0, std::fabs(want))) << name << ": " << rhs;
+  }
+}
