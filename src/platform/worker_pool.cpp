@@ -129,7 +129,11 @@ void WorkerPool::finish() {
   if (open_.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
   QXEvent* event = nullptr;
   {
+    // Check again under the lock: the waiter may have found the pool idle,
+    // posted its own event and queued the next batch meanwhile, and that
+    // batch's event must wait for that batch.
     std::lock_guard lock(mutex_);
+    if (open_.load(std::memory_order_relaxed) != 0) return;
     event = armed_;
     armed_ = nullptr;
   }
