@@ -24,8 +24,10 @@ inline void store2(double* p, v2d v) { std::memcpy(p, &v, sizeof v); }
 
 }  // namespace linalg::simd
 
-// Hot kernels are built for AVX2 as well as the baseline, chosen at load time.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// Hot kernels are built for AVX2 as well as the baseline, chosen at load time
+// (not under the thread sanitizer, whose start-up the load-time choice
+// precedes).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define RUVA_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define RUVA_VECTOR_CLONES

@@ -88,12 +88,13 @@ void zpsweep(double* x, int k, char* df, double sing, SweepControl* control) {
 }
 
 void zpsweept(SweepControl* control) {
+  // The pool goes first: after a failed wait its threads may still be
+  // reading the work vectors and the requests.
+  if (!control->noThreadsFlag) zpudt(&control->puddleControl);
   if (control->work) vmfree_handler(task_pool(), control->work, 0, kPoolRelease);
   control->work = nullptr;
-  if (control->noThreadsFlag) return;
   if (control->parms) vmfree_handler(task_pool(), control->parms, 0, kPoolRelease);
   control->parms = nullptr;
-  zpudt(&control->puddleControl);
 }
 
 void sweepBlock(SweepParms* parms) {
