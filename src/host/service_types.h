@@ -7,3 +7,4 @@
 #include "host/types.h"
 
 #include "host/linestr.h"
+#include "host/wait_types.h"
