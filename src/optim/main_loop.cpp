@@ -116,6 +116,12 @@ int iterate(ZOPTGLOBAL* g) {
 }  // namespace
 
 int zopt(ZOPTGLOBAL* g) {
+  if (!g) return 1;
+  // A record that was never set up, or has no objective or gradient.
+  if (!g->state.marqu || !g->state.hes || !g->funcs.usobj || !g->funcs.usgrd) {
+    g->state.error = s_noobject;
+    return 1;
+  }
   reset_transient_state(g);
   int rc = 0;
   if (!start_run(g, &rc)) {

@@ -159,6 +159,7 @@ void iteration_label(ZOPTGLOBAL* g, char* label) {
 }  // namespace
 
 void open_iteration_group(ZOPTGLOBAL* g, int iteration) {
+  if (!g->opts.yolman) return;
   char name[32];
   std::snprintf(name, sizeof name, "estiter%i", iteration);
   open_group(g, name, yolmsgs(kMessageSet, 226, iteration));
@@ -171,6 +172,7 @@ void close_group(ZOPTGLOBAL* g) {
 }
 
 void report_matrix(ZOPTGLOBAL* g, int m, bool swept) {
+  if (!g->opts.yolman) return;
   char label[kIterLabelBytes];
   iteration_label(g, label);
   char* saved = nullptr;
@@ -185,6 +187,7 @@ void report_matrix(ZOPTGLOBAL* g, int m, bool swept) {
 }
 
 void report_singular_rows(ZOPTGLOBAL* g, int m) {
+  if (!g->opts.yolman) return;
   WOB_PARM_BLK_STR pb[2] = {wob_text(138, text("SingularRows")),
                             wob_text(296, yolmsg(kMessageSet, 767))};
   wobmth(g->opts.yolman, nullptr, kSelOpenSection, 2, pb);
@@ -199,6 +202,7 @@ void report_singular_rows(ZOPTGLOBAL* g, int m) {
 }
 
 void report_step(ZOPTGLOBAL* g, int m, int title) {
+  if (!g->opts.yolman) return;
   char label[kIterLabelBytes];
   iteration_label(g, label);
   char* saved = nullptr;
@@ -220,6 +224,7 @@ void note_switched_to_marquardt() { xpmprn(kMessageSet, 634); }
 
 void znpitsu(ZOPTGLOBAL* g, int (*setup)(ZOPTGLOBAL*)) {
   using namespace optim;
+  if (!g->opts.yolman) return;
   const bool running = running_table(g);
   WOB_PARM_BLK_STR pb[7] = {wob_chars(143, "yol", 3),       wob_chars(146, "data", 4),
                             wob_object(144, nullptr),        wob_int(148, -1),
@@ -248,13 +253,14 @@ void znpitsu(ZOPTGLOBAL* g, int (*setup)(ZOPTGLOBAL*)) {
 
 int znpit(ZOPTGLOBAL* g) {
   using namespace optim;
-  const bool first = g->opts.data == nullptr;
+  const bool first = g->opts.data == nullptr && g->opts.yolman;
   if (first) {
     close_group(g);
     open_group(g, "esterr", yolmsg(kMessageSet, 399));
     znpitsu(g, nullptr);
   }
   if (g->opts.details) format_changes(g);
+  if (!g->opts.yolman) return 0;  // no output manager: nothing to deliver to
   const int rc = deliver_row(g, first);
   if (first) {
     g->opts.data = nullptr;

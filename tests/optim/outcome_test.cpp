@@ -30,6 +30,18 @@ TEST_P(OutcomeTest, AFailingFirstObjectiveEndsTheRunWithItsCode) {
   EXPECT_EQ(caller_.trials.size(), 1u);
 }
 
+TEST_P(OutcomeTest, ARecordWithoutObjectiveOrSetUpIsRefused) {
+  caller_.objective = [](double, double) { return 1.0; };
+  ZOPTGLOBAL* g = make();
+  g->funcs.usgrd = nullptr;
+  EXPECT_EQ(synthetic::run(g, 0.0), 1);
+  EXPECT_EQ(g->state.error, s_noobject);
+  EXPECT_TRUE(caller_.trials.empty());
+  ZOPTGLOBAL bare{};
+  EXPECT_EQ(zopt(&bare), 1);
+  EXPECT_EQ(zopt(nullptr), 1);
+}
+
 TEST_P(OutcomeTest, ANonFiniteFirstObjectiveIsAFailedEvaluation) {
   for (double bad : {std::nan(""), std::numeric_limits<double>::infinity(),
                      -std::numeric_limits<double>::infinity()}) {
