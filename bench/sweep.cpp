@@ -9,6 +9,7 @@
 
 #include "bench_host.h"
 #include "linalg/packed.h"
+#include "linalg/puddle.h"
 #include "linalg/sweep.h"
 
 extern "C" {
@@ -74,6 +75,25 @@ BENCHMARK(BM_SweepThreads)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(2);
+
+// The fixed cost a threaded step adds: queue one empty request per thread
+// and wait for all of them (the floor under the threaded step's speed-up).
+void do_nothing(QXMemPtr, QXGenerich, QXThreadh, TPDLCallBacksp) {}
+void BM_PoolRoundTrip(benchmark::State& state) {
+  const int threads = static_cast<int>(state.range(0));
+  PuddleControl pool{};
+  if (zpudi(&pool, threads, 0, reinterpret_cast<void*>(&do_nothing)) != 0) {
+    state.SkipWithError("no worker pool");
+    return;
+  }
+  int requests[8];
+  for (auto _ : state) {
+    for (int i = 0; i < threads; ++i) zpudenq(&pool, &requests[i]);
+    zpudwt(&pool);
+  }
+  zpudt(&pool);
+}
+BENCHMARK(BM_PoolRoundTrip)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 }  // namespace
 
