@@ -101,6 +101,6 @@ void sweepBlock(SweepParms* parms) {
   sweep_update_rows(parms->x, parms->k, parms->a, parms->b, parms->start, parms->end);
 }
 
-void sweepcb(QXMemPtr /*context*/, QXGenerich request, QXThreadh /*thread*/, void* /*cb*/) {
+void sweepcb(QXMemPtr /*context*/, QXGenerich request, QXThreadh /*thread*/, TPDLCallBacksp /*cb*/) {
   sweepBlock(static_cast<SweepParms*>(request));
 }

@@ -44,4 +44,4 @@ void zpsweept(SweepControl* control);
 
 // The block update, and the pool callback that runs it on its request.
 void sweepBlock(SweepParms* parms);
-void sweepcb(QXMemPtr context, QXGenerich request, QXThreadh thread, void* cb);
+void sweepcb(QXMemPtr context, QXGenerich request, QXThreadh thread, TPDLCallBacksp cb);

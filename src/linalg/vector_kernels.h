@@ -39,7 +39,7 @@ double zv3s111(const double* a, const double* b, const double* c, long n);
 double zvsum(const double* a, long n);
 double zvasumj(const double* a, long j, long n);
 double zvamx(const double* vector, long dim);
-// Requires dim >= 1.
+// 0 when dim < 1.
 double zvamxj(const double* vector, long j, long dim);
 // The first index of largest magnitude; 0 when dim < 2.
 long zvamxi(const double* vector, long dim);

@@ -75,6 +75,7 @@ double zvamx(const double* vector, long dim) {
 }
 
 double zvamxj(const double* vector, long j, long dim) {
+  if (dim < 1) return 0.0;  // callers pass at least one element; read none otherwise
   double best = std::fabs(vector[0]);
   for (long k = 1; k < dim; ++k)
     if (std::fabs(vector[k * j]) > best) best = std::fabs(vector[k * j]);

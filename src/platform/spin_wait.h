@@ -2,29 +2,31 @@
 // microseconds, far less than putting a thread to sleep and waking it.
 #pragma once
 
+#include <sched.h>
+
 #include <chrono>
 
 namespace platform {
 
-// How long a thread spins before it blocks.
+// A thread first spins, then keeps checking while yielding its processor
+// (the thread it waits for may be queued behind it on a busy machine), and
+// blocks once the whole limit has passed.
+inline constexpr std::chrono::microseconds kSpinOnly{5};
 inline constexpr std::chrono::microseconds kSpinLimit{50};
 
-inline void cpu_relax() {
-#if defined(__x86_64__) || defined(__i386__)
-  __builtin_ia32_pause();
-#endif
-}
-
 // Spins until `ready()` holds (true) or the spin limit has passed (false).
+// No PAUSE hint in the loop: on a virtual machine a PAUSE loop makes the
+// hypervisor take the processor away from the spinning thread, which turned
+// a microsecond hand-off into tens of microseconds.
 template <class Ready>
 bool spin_until(Ready ready) {
-  const auto deadline = std::chrono::steady_clock::now() + kSpinLimit;
+  const auto start = std::chrono::steady_clock::now();
   for (;;) {
-    for (int i = 0; i < 32; ++i) {
+    for (int i = 0; i < 32; ++i)
       if (ready()) return true;
-      cpu_relax();
-    }
-    if (std::chrono::steady_clock::now() >= deadline) return ready();
+    const auto spent = std::chrono::steady_clock::now() - start;
+    if (spent >= kSpinLimit) return ready();
+    if (spent >= kSpinOnly) sched_yield();
   }
 }
 

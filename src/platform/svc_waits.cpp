@@ -14,9 +14,10 @@ namespace {
 
 std::mutex g_gate_mutex;
 std::condition_variable g_gate_posted;
+std::atomic<int> g_blocked_waiters{0};
 
 bool is_posted(GATE* gate) {
-  return std::atomic_ref<int>(gate->post).load(std::memory_order_acquire) != 0;
+  return std::atomic_ref<int>(gate->post).load(std::memory_order_seq_cst) != 0;
 }
 
 int posted_count(int count, GATE** gates) {
@@ -26,9 +27,12 @@ int posted_count(int count, GATE** gates) {
 }
 
 // Posts the gate. Nothing of the gate is touched after the store: the
-// waiter may return and release it at once.
+// waiter may return and release it at once. The lock is taken only when a
+// waiter has blocked (the store and that count are sequentially consistent
+// with the waiter's own count and check).
 void post_gate(void* context) {
-  std::atomic_ref<int>(static_cast<GATE*>(context)->post).store(1, std::memory_order_release);
+  std::atomic_ref<int>(static_cast<GATE*>(context)->post).store(1, std::memory_order_seq_cst);
+  if (g_blocked_waiters.load(std::memory_order_seq_cst) == 0) return;
   std::lock_guard lock(g_gate_mutex);
   g_gate_posted.notify_all();
 }
@@ -47,7 +51,9 @@ int wtgwait(int /*flags*/, int count, int needed, GATE** gates) {
   if (needed < 1 || needed > count) needed = count;
   if (spin_until([&] { return posted_count(count, gates) >= needed; })) return 0;
   std::unique_lock lock(g_gate_mutex);
+  g_blocked_waiters.fetch_add(1, std::memory_order_seq_cst);
   g_gate_posted.wait(lock, [&] { return posted_count(count, gates) >= needed; });
+  g_blocked_waiters.fetch_sub(1, std::memory_order_relaxed);
   return 0;
 }
 

@@ -1,8 +1,6 @@
-// The worker pool: a queue under one lock, a count of queued requests that
-// idle threads can spin on without the lock, and a count of open requests
-// whose drop to zero posts the armed event.
 #include "platform/worker_pool.h"
 
+#include <chrono>
 #include <system_error>
 
 #include "platform/spin_wait.h"
@@ -35,7 +33,11 @@ WorkerPool* WorkerPool::create(const TPDLCreateParms& parms, void* oven) {
   auto* pool = new WorkerPool(parms);
   pool->entry_.table.gen = {oven, "puddle", &pool_destroy};
   try {
-    for (std::size_t i = 0; i < parms.min; ++i) pool->threads_.emplace_back([pool] { pool->run_worker(); });
+    for (std::size_t i = 0; i < parms.min; ++i) pool->workers_.push_back(std::make_unique<Worker>());
+    for (auto& w : pool->workers_) {
+      Worker* self = w.get();
+      w->thread = std::thread([pool, self] { pool->run_worker(*self); });
+    }
   } catch (const std::system_error&) {
     delete pool;  // stops the threads that did start
     return nullptr;
@@ -46,58 +48,66 @@ WorkerPool* WorkerPool::create(const TPDLCreateParms& parms, void* oven) {
 WorkerPool::~WorkerPool() { stop_threads(); }
 
 void WorkerPool::stop_threads() {
-  {
-    std::lock_guard lock(mutex_);
-    accepting_ = false;
-    stopping_ = true;
+  accepting_.store(false);
+  stopping_.store(true, std::memory_order_seq_cst);
+  for (auto& w : workers_) {
+    {
+      std::lock_guard lock(w->mutex);
+      w->wake.notify_all();
+    }
+    if (w->thread.joinable()) w->thread.join();
   }
-  work_ready_.notify_all();
-  for (std::thread& t : threads_)
-    if (t.joinable()) t.join();
-  threads_.clear();
+  workers_.clear();
 }
 
 QXStatus WorkerPool::enqueue(void* request) {
-  std::lock_guard lock(mutex_);
-  if (!accepting_) return kPoolRefused;
-  queue_.push_back(request);
-  open_.fetch_add(1, std::memory_order_relaxed);
-  queued_.fetch_add(1, std::memory_order_release);
-  if (sleepers_ > 0) work_ready_.notify_one();
+  if (!accepting_.load(std::memory_order_acquire)) return kPoolRefused;
+  Worker& w = *workers_[deal_.fetch_add(1, std::memory_order_relaxed) % workers_.size()];
+  state_.fetch_add(1, std::memory_order_acq_rel);
+  while (!w.mailbox.push(request)) std::this_thread::yield();  // full: the thread is busy
+  // Sequentially consistent with the thread's sleeping mark, so that either
+  // the thread sees the request before it sleeps or its sleep is seen here.
+  w.queued.fetch_add(1, std::memory_order_seq_cst);
+  if (w.sleeping.load(std::memory_order_seq_cst)) {
+    std::lock_guard lock(w.mutex);
+    w.wake.notify_one();
+  }
   return 0;
 }
 
-// Stops accepting requests and waits until the open ones have finished.
 QXStatus WorkerPool::quiesce() {
-  std::unique_lock lock(mutex_);
-  accepting_ = false;
-  idle_.wait(lock, [this] { return open_.load() == 0; });
+  accepting_.store(false);
+  if (!spin_until([this] { return open_requests() == 0; }))
+    while (open_requests() != 0) std::this_thread::sleep_for(std::chrono::microseconds(100));
   return 0;
 }
 
 QXStatus WorkerPool::reset() {
-  std::lock_guard lock(mutex_);
-  if (open_.load() != 0 || stopping_) return kPoolRefused;
-  accepting_ = true;
+  if (open_requests() != 0 || stopping_.load()) return kPoolRefused;
+  deal_.store(0, std::memory_order_relaxed);
+  accepting_.store(true, std::memory_order_release);
   return 0;
 }
 
 QXStatus WorkerPool::wait(QXEvent* event) {
   if (!event || !event->post) return kPoolRefused;
-  {
-    std::lock_guard lock(mutex_);
-    if (armed_) return kPoolRefused;  // one waiter at a time
-    if (open_.load() != 0) {
-      armed_ = event;
+  std::uint64_t state = state_.load(std::memory_order_acquire);
+  if (state & kArmed) return kPoolRefused;
+  armed_event_ = event;
+  for (;;) {
+    if (static_cast<std::uint32_t>(state) == 0) {  // nothing open: post at once
+      armed_event_ = nullptr;
+      event->post(event);
       return 0;
     }
+    if (state_.compare_exchange_weak(state, state | kArmed, std::memory_order_acq_rel,
+                                     std::memory_order_acquire))
+      return 0;
   }
-  event->post(event);  // nothing open: post at once
-  return 0;
 }
 
-void WorkerPool::run_worker() {
-  while (void* request = take()) {
+void WorkerPool::run_worker(Worker& self) {
+  while (void* request = take(self)) {
     try {
       logic_(context_, request, nullptr, nullptr);
     } catch (...) {
@@ -109,36 +119,68 @@ void WorkerPool::run_worker() {
   }
 }
 
-// The next request, or null when the pool stops and its queue is empty.
-void* WorkerPool::take() {
-  spin_until([this] { return queued_.load(std::memory_order_acquire) > 0; });
-  std::unique_lock lock(mutex_);
-  while (queue_.empty() && !stopping_) {
-    ++sleepers_;
-    work_ready_.wait(lock);
-    --sleepers_;
+// The next request for this thread, or null when the pool stops and the
+// thread's mailbox is empty. A thread whose mailbox stays empty beyond the
+// pure spin takes requests still waiting in other mailboxes: their owner
+// has lost its processor, and the batch would wait for it.
+void* WorkerPool::take(Worker& self) {
+  for (;;) {
+    if (void* request = pop(self)) return request;
+    if (stopping_.load(std::memory_order_acquire)) return nullptr;
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+      if (has_work(self)) break;
+      const auto spent = std::chrono::steady_clock::now() - start;
+      if (spent >= kSpinOnly) {
+        if (void* request = steal(self)) return request;
+        if (spent >= kSpinLimit) {
+          sleep(self);
+          break;
+        }
+        sched_yield();
+      }
+    }
   }
-  if (queue_.empty()) return nullptr;
-  void* request = queue_.front();
-  queue_.pop_front();
-  queued_.fetch_sub(1, std::memory_order_relaxed);
+}
+
+bool WorkerPool::has_work(Worker& self) const {
+  for (int i = 0; i < 32; ++i)
+    if (self.queued.load(std::memory_order_seq_cst) > 0 || stopping_.load(std::memory_order_seq_cst))
+      return true;
+  return false;
+}
+
+void* WorkerPool::pop(Worker& w) {
+  void* request = w.mailbox.pop();
+  if (request) w.queued.fetch_sub(1, std::memory_order_relaxed);
   return request;
 }
 
+void* WorkerPool::steal(Worker& self) {
+  for (auto& w : workers_)
+    if (w.get() != &self && w->queued.load(std::memory_order_relaxed) > 0)
+      if (void* request = pop(*w)) return request;
+  return nullptr;
+}
+
+// Blocks until this thread's mailbox receives a request or the pool stops.
+void WorkerPool::sleep(Worker& self) {
+  std::unique_lock lock(self.mutex);
+  self.sleeping.store(true, std::memory_order_seq_cst);
+  while (!has_work(self)) self.wake.wait(lock);
+  self.sleeping.store(false, std::memory_order_relaxed);
+}
+
+// The decrement that takes the open count to zero also reads the armed
+// mark, so exactly one thread posts, and only for the batch it finished.
+// While the mark is set the waiter is blocked and queues nothing new.
 void WorkerPool::finish() {
-  if (open_.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-  QXEvent* event = nullptr;
-  {
-    // Check again under the lock: the waiter may have found the pool idle,
-    // posted its own event and queued the next batch meanwhile, and that
-    // batch's event must wait for that batch.
-    std::lock_guard lock(mutex_);
-    if (open_.load(std::memory_order_relaxed) != 0) return;
-    event = armed_;
-    armed_ = nullptr;
-  }
-  idle_.notify_all();
-  if (event) event->post(event);
+  const std::uint64_t before = state_.fetch_sub(1, std::memory_order_acq_rel);
+  if (before != (kArmed | 1)) return;
+  QXEvent* event = armed_event_;
+  armed_event_ = nullptr;
+  state_.fetch_and(~kArmed, std::memory_order_acq_rel);
+  event->post(event);
 }
 
 }  // namespace platform

@@ -68,39 +68,6 @@ TEST(VectorKernels, WalksMatchFullMatrixSums) {
   }
 }
 
-TEST(VectorKernels, ReductionsAndUpdates) {
-  const auto a = random_vector(37, 4), b = random_vector(74, 5), c = random_vector(37, 6);
-  double dot = 0, strided = 0, triple = 0, sum = 0, asum = 0;
-  for (int k = 0; k < 37; ++k) {
-    dot += a[k] * b[k];
-    strided += b[2 * k] * a[k];
-    triple += a[k] * b[k] * c[k];
-    sum += a[k];
-    asum += std::fabs(b[2 * k]);
-  }
-  EXPECT_NEAR(zvdot11(a.data(), b.data(), 37), dot, 1e-13);
-  EXPECT_NEAR(zinner(a.data(), b.data(), 37), dot, 1e-13);
-  EXPECT_NEAR(zvdotj1(b.data(), 2, a.data(), 37), strided, 1e-13);
-  EXPECT_NEAR(zvdotjj(b.data(), 2, a.data(), 1, 37), strided, 1e-13);
-  EXPECT_NEAR(zv3s111(a.data(), b.data(), c.data(), 37), triple, 1e-13);
-  EXPECT_NEAR(zvsum(a.data(), 37), sum, 1e-13);
-  EXPECT_NEAR(zvasumj(b.data(), 2, 37), asum, 1e-13);
-  EXPECT_EQ(zvdot11(a.data(), b.data(), 0), 0.0);
-  EXPECT_EQ(zinner(a.data(), b.data(), -3), 0.0);
-
-  std::vector<double> z(37);
-  zvaxpy(z.data(), a.data(), c.data(), 37, 0.5);
-  for (int k = 0; k < 37; ++k) EXPECT_EQ(z[k], a[k] + 0.5 * c[k]);
-  zvscl11(z.data(), z.data(), 37, 2.0);
-  EXPECT_EQ(z[36], 2.0 * (a[36] + 0.5 * c[36]));
-  zvxy111(z.data(), a.data(), c.data(), 37);
-  EXPECT_EQ(z[5], a[5] + c[5]);
-  std::vector<double> strided_z(74, 1.0);
-  zvxayjj(strided_z.data(), 2, a.data(), 1, 37, 2.0);
-  EXPECT_EQ(strided_z[4], 1.0 + 2.0 * a[2]);
-  EXPECT_EQ(strided_z[5], 1.0);
-}
-
 TEST(VectorKernels, InPlaceAndZeroAlphaEdges) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();

@@ -108,6 +108,37 @@ TEST_F(WorkerPoolTest, WaitOnAnIdlePoolPostsAtOnceAndResetRefusesOpenWork) {
   EXPECT_NE(pool_->enqueue(pool_, &done, nullptr, nullptr, nullptr), 0);
 }
 
+// A request dealt to a thread that is stuck in a long request is taken
+// over by an idle thread instead of waiting for it.
+TEST_F(WorkerPoolTest, RequestsOfABusyThreadAreTakenOver) {
+  ASSERT_NE(create(2), nullptr);
+  static std::atomic<bool> release{false};
+  static std::atomic<int> stuck_runs{0}, other_runs{0};
+  release = false;
+  pool_->gen.destroy(pool_);
+  TPDLCreateParms parms{};
+  parms.min = parms.max = 2;
+  parms.logic = [](QXMemPtr, QXGenerich request, QXThreadh, TPDLCallBacksp) {
+    if (request == &stuck_runs) {
+      while (!release.load()) std::this_thread::yield();
+      ++stuck_runs;
+    } else {
+      ++other_runs;
+    }
+  };
+  pool_ = ext_->create(ext_, &parms, nullptr, nullptr);
+  pool_->enqueue(pool_, &stuck_runs, nullptr, nullptr, nullptr);  // thread 0, held
+  pool_->enqueue(pool_, &other_runs, nullptr, nullptr, nullptr);  // thread 1
+  pool_->enqueue(pool_, &other_runs, nullptr, nullptr, nullptr);  // thread 0's mailbox
+  for (int i = 0; i < 2000 && other_runs.load() < 2; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(other_runs.load(), 2);
+  EXPECT_EQ(stuck_runs.load(), 0);
+  release = true;
+  wait_all();
+  EXPECT_EQ(stuck_runs.load(), 1);
+}
+
 TEST_F(WorkerPoolTest, PoolsWithoutThreadsOrRequestFunctionAreRefused) {
   TPDLCreateParms parms{};
   parms.min = parms.max = 2;
