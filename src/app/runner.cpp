@@ -86,7 +86,15 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
     listing = &listing_file;
   }
 
-  platform::Host host({log, listing});
+  std::ofstream json_file;
+  if (!cmd.json.empty()) {
+    json_file.open(cmd.json);
+    if (!json_file) {
+      *log << "ERROR: The JSON file " << cmd.json << " cannot be written.\n";
+      return 2;
+    }
+  }
+  platform::Host host({log, listing, cmd.json.empty() ? nullptr : &json_file});
   std::vector<int> codes;
   if (!configure(cmd, host)) codes.push_back(2);
   else if (host.load_module()) {

@@ -26,6 +26,7 @@ HostWord word_of(T* p) {
 Host::Host(HostConfig config)
     : log_stream_(config.log ? config.log : &std::cerr),
       listing_(config.listing ? config.listing : &std::cout),
+      json_(config.json),
       log_(*log_stream_) {
   if (g_current) throw std::logic_error("only one host may run at a time");
   g_current = this;
@@ -54,8 +55,7 @@ Host::Host(HostConfig config)
   step_pool_ = std::make_unique<Pool>();
   words_[gcb::kTaskPool] = word_of(task_pool_->handle());
   words_[gcb::kStepPool] = word_of(step_pool_->handle());
-  print_file_ = std::make_unique<PrintFile>(*listing_, options_);
-  task_record_[task::kPrintFile] = word_of(print_file_.get());
+  open_print_file();
 
   kernel_ = std::make_unique<KernelState>(qx_area_.data());
   install_kernel_library(*this);
@@ -66,6 +66,7 @@ Host::Host(HostConfig config)
 }
 
 Host::~Host() {
+  output_.reset();
   v_global_gcb_anchor = nullptr;
   Exported_QXHandle = nullptr;
   g_current = nullptr;
@@ -128,10 +129,18 @@ void Host::begin_step(const StepSource& step) {
   step_pool_ = std::make_unique<Pool>();
   words_[gcb::kTaskPool] = word_of(task_pool_->handle());
   words_[gcb::kStepPool] = word_of(step_pool_->handle());
-  print_file_ = std::make_unique<PrintFile>(*listing_, options_);
-  task_record_[task::kPrintFile] = word_of(print_file_.get());
+  open_print_file();
   end_of_task_ = nullptr;
   take_memory_shortage();
+}
+
+// A fresh print file and output service; the output of the step before
+// has been rendered by then.
+void Host::open_print_file() {
+  output_.reset();
+  print_file_ = std::make_unique<PrintFile>(*listing_, options_, &listing_pages_);
+  output_ = std::make_unique<OutputService>(*print_file_, json_, step_number_);
+  task_record_[task::kPrintFile] = word_of(print_file_.get());
 }
 
 void Host::end_step() {
@@ -143,6 +152,7 @@ void Host::end_step() {
     } catch (const StepExit&) {
     }
   }
+  output_->finish();
   print_file_->listing().flush();
 }
 

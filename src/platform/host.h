@@ -18,6 +18,7 @@
 #include "platform/log.h"
 #include "platform/message_catalog.h"
 #include "platform/options.h"
+#include "platform/output_service.h"
 #include "platform/pool.h"
 #include "platform/print_file.h"
 
@@ -31,6 +32,7 @@ struct StepExit {
 struct HostConfig {
   std::ostream* log = nullptr;      // standard error when null
   std::ostream* listing = nullptr;  // standard output when null
+  std::ostream* json = nullptr;     // the JSON stream of the output; none when null
 };
 
 // One step of a program: the statements from the procedure statement to the
@@ -76,6 +78,7 @@ class Host {
   const MessageCatalog& messages() const { return MessageCatalog::builtin(); }
   Libraries& libraries() { return libraries_; }
   PrintFile& print_file() { return *print_file_; }
+  OutputService& output() { return *output_; }
   std::ostream& listing() { return *listing_; }
   Pool& step_pool() { return *step_pool_; }
   Pool& task_pool() { return *task_pool_; }
@@ -92,11 +95,14 @@ class Host {
 
  private:
   void build_service_tables();
+  void open_print_file();
   void begin_step(const StepSource& step);
   void end_step();
 
   std::ostream* log_stream_;
   std::ostream* listing_;
+  std::ostream* json_;
+  int listing_pages_ = 0;
   SystemOptions options_;
   Log log_;
   Libraries libraries_;
@@ -117,6 +123,7 @@ class Host {
   std::unique_ptr<Pool> step_pool_;
   std::unique_ptr<Pool> task_pool_;
   std::unique_ptr<PrintFile> print_file_;
+  std::unique_ptr<OutputService> output_;
   StepSource step_;
   int step_number_ = 0;
   void (*end_of_task_)() = nullptr;

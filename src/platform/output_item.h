@@ -1,0 +1,70 @@
+// One finished piece of output (a table, a factoid, a matrix, a graph or a
+// message) as the listing and the JSON stream both render it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace platform {
+
+// A value read from a column's cell when its row was emitted.
+struct Cell {
+  enum Kind : char { Number, Integer, Text };
+  Kind kind = Number;
+  double number = 0;       // may hold a missing-value pattern
+  long long integer = 0;
+  std::string text;
+
+  static Cell of_number(double v) { return Cell{Number, v, 0, {}}; }
+  static Cell of_integer(long long v) { return Cell{Integer, 0, v, {}}; }
+  static Cell of_text(std::string v) { return Cell{Text, 0, 0, std::move(v)}; }
+};
+
+// Data types of columns (request 338, tag 103).
+inline constexpr int kTypeByte = 1;
+inline constexpr int kTypeInt = 3;
+inline constexpr int kTypeLong = 4;
+inline constexpr int kTypeDouble = 5;
+inline constexpr int kTypeChars = 6;
+inline constexpr int kTypeTextObject = 66;
+
+// A column: what it shows and where its value is read.
+struct ColumnSpec {
+  std::string name;
+  std::string label;
+  int data_type = kTypeDouble;
+  int width = 0;            // field width (tag 272); 0: by type
+  int decimals = -1;        // decimals or decimal code (tag 270); -1: none given
+  int text_width = 0;       // tag 289: > 0 a fixed field, < 0 at most -n bytes to a NUL
+  std::string format_name;  // tag 340: "PVALUE", "BEST8.", ...
+  std::string role;         // tag 339: the template column
+  const void* cell = nullptr;
+  nlohmann::ordered_json extra = nlohmann::ordered_json::object();  // other tags
+};
+
+// One BY variable of the current BY group.
+struct ByValue {
+  std::string name;
+  Cell value;
+  std::string text;  // as the BY line shows it
+};
+
+struct OutputItem {
+  std::string kind;  // "table", "factoid", "matrix", "graph", "message"
+  std::string template_path, name, label;
+  std::vector<std::string> titles;
+  bool has_by = false;
+  std::vector<ByValue> by;
+  std::vector<std::string> groups;  // open groups and sections, outermost first
+  std::vector<ColumnSpec> columns;
+  std::vector<std::vector<Cell>> rows;
+  std::vector<ColumnSpec> value_formats;  // factoids: the format of each row's value
+  std::vector<std::string> notes;
+  nlohmann::ordered_json attributes = nlohmann::ordered_json::object();
+  nlohmann::ordered_json extra = nlohmann::ordered_json::object();
+  int step = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,104 @@
+// The output service of a step: text objects, the output objects with their
+// class tables, the titles and the BY line, and the two renderings of every
+// finished output, the listing and the JSON stream (one object a line).
+#pragma once
+
+#include <array>
+#include <deque>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/output_classes.h"
+#include "platform/output_objects.h"
+
+namespace platform {
+
+class PrintFile;
+
+class OutputService {
+ public:
+  // `json` receives the JSON stream; null when there is none.
+  OutputService(PrintFile& print, std::ostream* json, int step);
+  ~OutputService();
+  OutputService(const OutputService&) = delete;
+  OutputService& operator=(const OutputService&) = delete;
+
+  // Text objects. An empty text is the null text object.
+  xobskey make_text(std::string text);
+  // The text of a text object ("" for null); false for a pointer that is no
+  // text object of this service.
+  bool text_of(const XOBKEY* key, std::string* text) const;
+
+  // Objects: registration, lookup by handle, the classes.
+  template <class T>
+  T* create(ClassId cls) {
+    auto object = std::make_unique<T>();
+    T* raw = object.get();
+    raw->shell.wob.clsh = classes_.table(cls);
+    adopt(std::move(object));
+    return raw;
+  }
+  HostObject* find(const WOB_OBJ_STR* handle) const;
+  const OutputClasses& classes() const { return classes_; }
+  void make_root(wobop block) { block->clsh = classes_.table(ClassId::Root); }
+  HostObject* manager() const { return manager_; }
+  void set_manager(HostObject* m) { manager_ = m; }
+
+  // Titles (lines 1 to 10) and the BY group shown on every page.
+  void set_title(int line, std::string text);
+  void clear_titles_from(int line);
+  const std::vector<std::string>& titles() const { return titles_; }
+  void set_by_group(std::vector<ByValue> by);
+  void clear_by_group();
+
+  // Groups and sections that enclose the outputs made while they are open.
+  void open_group(std::string name) { groups_.push_back(std::move(name)); }
+  void close_group(const std::string& name);
+  const std::vector<std::string>& groups() const { return groups_; }
+
+  // Graphs exist only in the JSON stream, so graphics are on with it.
+  bool graphics() const { return json_ != nullptr; }
+  YOLGCB* control_block() { return &gcb_; }
+  PrintFile& print() { return *print_; }
+
+  // Renders a finished output on the listing and the JSON stream.
+  void emit(OutputItem item, bool in_listing = true);
+  // A view's table, when it is released or when the step ends.
+  void emit_view(ViewObject* view);
+  // A factoid, when it is closed or when the step ends.
+  void emit_factoid(FactoidObject* fact);
+  // Renders what is still open at the end of the step.
+  void finish();
+
+  // Tests force a failure: the next request `selector` returns `status`.
+  void inject_failure(int selector, std::int32_t status) { injected_[selector] = status; }
+  std::int32_t take_injected(int selector);
+  // Why the last request failed, for diagnostics.
+  std::string last_failure;
+
+ private:
+  void adopt(std::unique_ptr<HostObject> object);
+  std::vector<std::string> page_header() const;
+
+  PrintFile* print_;
+  std::ostream* json_;
+  int step_;
+  OutputClasses classes_;
+  std::deque<XOBKEY> texts_;
+  std::unordered_set<const XOBKEY*> text_set_;
+  std::vector<std::unique_ptr<HostObject>> objects_;
+  std::unordered_set<const WOB_OBJ_STR*> handles_;
+  HostObject* manager_ = nullptr;
+  std::vector<std::string> titles_;
+  bool has_by_ = false;
+  std::vector<ByValue> by_;
+  std::vector<std::string> groups_;
+  YOLGCB gcb_{};
+  std::map<int, std::int32_t> injected_;
+};
+
+}  // namespace platform

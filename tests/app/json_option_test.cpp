@@ -1,0 +1,46 @@
+// The ruva command hands --json FILE to the host as the output's JSON stream.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/command_line.h"
+#include "app/runner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path temp_dir() {
+  fs::path dir = fs::temp_directory_path() / ("ruva_json_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  return dir;
+}
+
+TEST(JsonOptionTest, TheJsonFileIsWrittenForTheRun) {
+  const fs::path dir = temp_dir();
+  const fs::path program = dir / "prog.ruva";
+  std::ofstream(program) << "proc ruva;\nrun;\n";
+  const fs::path json = dir / "out.jsonl";
+  fs::remove(json);
+  app::CommandLine cmd;
+  cmd.programs = {program.string()};
+  cmd.json = json.string();
+  std::ostringstream listing, log;
+  EXPECT_EQ(app::run(cmd, listing, log), 0) << log.str();
+  EXPECT_TRUE(fs::exists(json));
+  fs::remove_all(dir);
+}
+
+TEST(JsonOptionTest, AJsonFileThatCannotBeWrittenEndsTheRun) {
+  app::CommandLine cmd;
+  cmd.programs = {"prog.ruva"};
+  cmd.json = "/nonexistent-folder/out.jsonl";
+  std::ostringstream listing, log;
+  EXPECT_EQ(app::run(cmd, listing, log), 2);
+  EXPECT_NE(log.str().find("ERROR: The JSON file /nonexistent-folder/out.jsonl cannot be written."),
+            std::string::npos);
+}
+
+}  // namespace

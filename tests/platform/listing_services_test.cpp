@@ -1,0 +1,111 @@
+// The listing print family: formatted writes with the host's conversions,
+// positions, clipping at the line's end, centring and pages.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "host/listing_titles.h"
+#include "host/missing.h"
+#include "host/services.h"
+#include "support/listing_fixture.h"
+
+namespace {
+
+using ListingServicesTest = ListingTest;
+
+TEST_F(ListingServicesTest, TabsFieldsAndDecimalCodes) {
+  set("NOCENTER");
+  print([] {
+    xps("%-1.*s", 6, "ab");                     // left-aligned in exactly 6
+    xps("%+*t%-1.*s", 2, -5, "cd");             // skip 2, right-aligned in 5
+    xps("%15t|");                               // to column 15
+    xps("%+*t%*.$f", 1, 8, 3L, 2.0 / 3);        // decimal code 3 in 8
+    xps("%*.$f", 6, 99L, missing_value());      // the missing mark
+    xps(" %d %s %ld", -4, "x", 5L);
+    xpoflsh();
+    xps("%*s|", 3, "abcdef");                   // counted text: at most 3 bytes
+    xps("%.89f|", 0.25);                        // a precision over 32 is a code
+    xpoflsh();
+  });
+  ASSERT_EQ(lines().size(), 2u);
+  EXPECT_EQ(lines()[0], "ab         cd |    0.667     . -4 x 5");
+  EXPECT_EQ(lines()[1], "abc|0.25|");
+}
+
+TEST_F(ListingServicesTest, WritesNeverPassTheLinesEnd) {
+  set("LINESIZE=64");
+  set("NOCENTER");
+  static std::string long_text(300, 'z');
+  print([] {
+    xps("%s", long_text.c_str());
+    xpfmtc(0, long_text.c_str(), 300, 60);
+    xpfmtcr(0, '-', 1, 500, 1);
+    xpfmtcv(0, "mid", 3, 9, 0);
+    xpoflsh();
+    LINESTR* l = output_line();
+    l->lmargin = 11;                            // the line ends 10 columns sooner
+    xps("%s", long_text.c_str());
+    xpoflsh();
+    l->lmargin = 1;
+  });
+  ASSERT_EQ(lines().size(), 2u);
+  EXPECT_EQ(lines()[0], std::string(64, '-'));
+  EXPECT_EQ(lines()[1], std::string(10, ' ') + std::string(54, 'z'));
+}
+
+TEST_F(ListingServicesTest, CentringFormattedLinesAndMessageText) {
+  set("LINESIZE=64");
+  print([] {
+    xpsout("%a%s", "centred");
+    xpsout("%s", "still centred");
+    output_line()->autocent = 0;
+    xpsout("%s", "left");
+    xpmprn(1, 14, 8);
+    xpm(1, 14, 0);
+    xpoflsh();
+  });
+  ASSERT_EQ(lines().size(), 5u);
+  EXPECT_EQ(lines()[0], std::string(28, ' ') + "centred");        // margin (64 - 7) / 2 + 1
+  EXPECT_EQ(lines()[1], std::string(25, ' ') + "still centred");
+  EXPECT_EQ(lines()[2], "left");
+  EXPECT_EQ(lines()[3], "NOTE: The step ended with return code 8.");
+  EXPECT_EQ(lines()[4], "The step ended with return code 0.");
+}
+
+TEST_F(ListingServicesTest, PagesStartWithAFormFeedAndKeepLinesTogether) {
+  set("PAGESIZE=15");
+  set("NOCENTER");
+  print([] {
+    for (int i = 0; i < 10; ++i) xpsout("line %d", i);
+    xpsout("%1.*n", 6);   // 5 lines are left: a new page
+    xpsout("after");
+    xppage();
+    xppage();             // an empty page is not printed
+    xpskip(2);
+    xpsout("end");
+  });
+  const auto l = lines();
+  ASSERT_EQ(l.size(), 14u);
+  EXPECT_EQ(l[10], "\fafter");
+  EXPECT_EQ(l[11], "\f");
+  EXPECT_EQ(l[13], "end");
+}
+
+TEST_F(ListingServicesTest, StringFieldsForFixedWidthBuffers) {
+  static char buffer[12];
+  static int written;
+  print([] {
+    std::memset(buffer, '#', sizeof buffer);
+    written = xpsstr(buffer, 10, "%*s", 4, "namexyz");
+  });
+  EXPECT_EQ(std::string(buffer, 12), "name      ##");
+  EXPECT_EQ(written, 4);
+  static char digits[8];
+  print([] {
+    xpils(123L, 5, digits);
+    xpis(-7, 3, digits + 5);
+  });
+  EXPECT_EQ(std::string(digits, 8), "  123 -7");
+}
+
+}  // namespace
