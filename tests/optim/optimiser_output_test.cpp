@@ -3,14 +3,18 @@
 // 2.2) and J = [24 10; -1 0]: J'J = [577 240; 240 100], g = J'r = (-107.8,
 // -44), F = 24.2, (J'J)^-1 = [1 -2.4; -2.4 5.77] and the step
 // (J'J)^-1 g = (-2.2, 4.84); the IterInfo row with its detail columns; the
-// iteration groups; and the singular-rows section.
+// iteration groups; the singular-rows section; and the bounded text of the
+// relative changes. Printing must not change the run.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
+#include "host/missing.h"
 #include "host/procstr.h"
 #include "host/yol.h"
 #include "mgh_problems.h"
+#include "optim/zopt_output.h"
 #include "support/output_fixture.h"
 
 namespace {
@@ -21,6 +25,7 @@ char g_x1[] = "x1", g_x2[] = "x2", g_x3[] = "x3", g_residual[] = "Residual";
 char* g_two[] = {g_x1, g_x2, g_residual};
 char* g_three[] = {g_x1, g_x2, g_x3, g_residual};
 int g_rc;
+ZOPTSTATE g_printed, g_plain;
 
 // The caller names the n parameters and then the objective column.
 ZOPTGLOBAL* printing_run(lsq::Fit* fit, char** names) {
@@ -39,7 +44,12 @@ void rosenbrock_step() {
   xinit();
   static const mgh::Case c = mgh::rosenbrock();
   static lsq::Fit fit{&c.problem, {}, {}, 0};
-  g_rc = lsq::run(printing_run(&fit, g_two), c.start);
+  ZOPTGLOBAL* printed = printing_run(&fit, g_two);
+  g_rc = lsq::run(printed, c.start);
+  g_printed = printed->state;
+  ZOPTGLOBAL* plain = lsq::make_run(step_pool(), &fit);
+  lsq::run(plain, c.start);
+  g_plain = plain->state;
 }
 
 // y = b1 + b2 t + b3 (2t): the third column repeats the second.
@@ -62,6 +72,9 @@ using OptimiserOutputTest = OutputTest;
 TEST_F(OptimiserOutputTest, FirstStepReportMatchesTheHandWorkedStep) {
   ASSERT_EQ(run_as_step(rosenbrock_step), 0) << log_text();
   ASSERT_EQ(g_rc, 0);
+  EXPECT_EQ(g_printed.iters, g_plain.iters);
+  EXPECT_EQ(g_printed.totsubiters, g_plain.totsubiters);
+  EXPECT_EQ(g_printed.objective, g_plain.objective);
   const Json xpx = json_named("XPXMat");
   ASSERT_TRUE(xpx.is_object());
   EXPECT_EQ(xpx["template"], "wyv.model.XPXMatrix");
@@ -127,6 +140,38 @@ TEST_F(OptimiserOutputTest, SingularRowsAreListedAndGetNoStep) {
   EXPECT_NE(text.find("x3", at), std::string::npos);
   const Json step = json_named("ParmChange")["rows"];
   EXPECT_EQ(step[2][1], 0.0);
+}
+
+// "%6.89f(%s)" into 256 bytes could overflow; the text is now cut to fit.
+TEST_F(OptimiserOutputTest, RelativeChangesAreFormattedWithinTheirBuffers) {
+  const mgh::Case c = mgh::rosenbrock();
+  lsq::Fit fit{&c.problem, {}, {}, 0};
+  ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit);
+  std::string long_name(600, 'p');
+  char* pname[3] = {long_name.data(), g_x2, g_residual};
+  g->opts.pname = pname;
+  g->opts.details = 1;
+  char ppc[256], rpc[256];
+  g->state.ppc_out = ppc;
+  g->state.rpc_out = rpc;
+  g->state.iters = 3;
+  g->state.ppc = 1.5e300;
+  g->state.worstp = 0;
+  g->state.rpc = 0.25;
+  g->state.worstr = 1;
+  znpit(g);  // no output manager: the texts are formatted, nothing is delivered
+  EXPECT_EQ(std::strlen(ppc), 255u);
+  EXPECT_EQ(std::string(ppc, 9), "1.5e+300(");
+  EXPECT_STREQ(rpc, "0.25(x2)");
+  g->state.rpc = missing_value();  // no previous change to show
+  znpit(g);
+  EXPECT_STREQ(rpc, "");
+}
+
+TEST_F(OptimiserOutputTest, LabelOfTheFinalStep) {
+  char label[optim::kIterLabelBytes];
+  char estype[8] = {'O', 'L', 'S', ' ', ' ', ' ', ' ', ' '};
+  EXPECT_STREQ(znprnit(missing_value(), estype, label), "Final step OLS     ");
 }
 
 }  // namespace
