@@ -34,6 +34,7 @@ namespace task {
 inline constexpr int kContext = 4;
 inline constexpr int kProcStr = 20;
 inline constexpr int kPrintFile = 34;
+inline constexpr int kSymbolTable = 36;  // the task's macro-variable scope
 inline constexpr int kWords = 64;
 }  // namespace task
 

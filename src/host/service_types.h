@@ -8,3 +8,6 @@
 #include "host/types.h"
 
 #include "host/linestr.h"
+
+// A scope of macro variables (vector 49), handed out by `xalanch`.
+struct MACRO_SCOPE;
