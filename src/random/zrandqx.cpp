@@ -222,8 +222,6 @@ int zrand_crude(ZRANSTR* q) {
   return status;
 }
 
-void zrand_check(ZRAND_S*, int) {}
-
 void zrand_fold_seed(ZRAND_S* q) {
   if (q) fold_seed(q);
 }
