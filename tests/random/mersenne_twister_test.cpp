@@ -155,24 +155,4 @@ TEST_F(MersenneTwister, KeysAndThreadsSelectReproducibleDistinctSequences) {
   }
 }
 
-TEST_F(MersenneTwister, RecordsCarryTheirDescriptors) {
-  ZRNG_S q{};
-  zrnfMTHYBRID(&q, 0);
-  EXPECT_STREQ(q.zrng_name, "MTHYBRID");
-  EXPECT_STREQ(q.zrng_label, "Hybrid 1998/2002 32-bit Mersenne Twister");
-  EXPECT_EQ(q.zrng_has, 0x28AFu);
-  EXPECT_EQ(q.zrng_blob_size(), 2500u);
-  EXPECT_EQ(q.zrng_double_open, q.zrng_double_32_reject_zero);
-  EXPECT_EQ(q.zrng_double_fast, q.zrng_double_32_closed_open);
-  EXPECT_NE(q.zrng_double_crude, nullptr);
-  EXPECT_EQ(q.zrng_double_64_closed_open, nullptr);
-  zrnfMT64(&q, 0);
-  EXPECT_EQ(q.zrng_has, 0x1157u);
-  EXPECT_EQ(q.zrng_blob_size(), 2504u);
-  EXPECT_EQ(q.zrng_double_open, q.zrng_double_64_reject_zero_one);
-  EXPECT_EQ(q.zrng_double_fast, q.zrng_double_64_closed_closed);
-  EXPECT_EQ(q.zrng_double_crude, nullptr);
-  EXPECT_EQ(q.zrng_count_64, nullptr);
-}
-
 }  // namespace

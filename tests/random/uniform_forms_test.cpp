@@ -254,15 +254,6 @@ TEST_F(UniformForms, KeyAndThreadFormsConvertAndIgnoreAsTheirWidthsSay) {
   EXPECT_EQ(none.zrng_key_double(nullptr, 9.0), 0);
 }
 
-TEST_F(UniformForms, IntegerOutputsSplitAndJoinWords) {
-  const ZRNG_S n = record<Narrow>();
-  Narrow::script({0x11111111u, 0x22222222u});
-  EXPECT_EQ(n.zrng_uint64(nullptr), 0x1111111122222222ull);
-  const ZRNG_S w = record<Wide>();
-  Wide::script({0x1234567890ABCDEFull});
-  EXPECT_EQ(w.zrng_uint32(nullptr), 0x12345678u);
-}
-
 TEST_F(UniformForms, PartialStatesAreCompletedByMixing) {
   const ZRNG_S q = record<Wide>();
   std::uint64_t blob[17] = {};
