@@ -43,10 +43,14 @@ void fill_stream(benchmark::State& state, const char32_t* method) {
   state.SetItemsProcessed(state.iterations() * kBuffer);
 }
 
-void BM_StreamFillUniform_MTHYBRID(benchmark::State& state) { fill_stream(state, U"MTHYBRID"); }
+void BM_StreamFillUniform_MTHYBRID(benchmark::State& state) {
+  fill_stream(state, U"MTHYBRID");
+}
 BENCHMARK(BM_StreamFillUniform_MTHYBRID);
 
-void BM_StreamFillUniform_MT64(benchmark::State& state) { fill_stream(state, U"MT64"); }
+void BM_StreamFillUniform_MT64(benchmark::State& state) {
+  fill_stream(state, U"MT64");
+}
 BENCHMARK(BM_StreamFillUniform_MT64);
 
 void BM_StreamOneUniform_MTHYBRID(benchmark::State& state) {

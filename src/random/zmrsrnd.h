@@ -45,8 +45,7 @@ struct MERSENNE_RAND : ZRANSTR {
   int (*FillTheBufferF)(MRandPtr q, double ndf, double ddf);
   int (*FillTheBufferGAMMA)(MRandPtr q, double alpha);
   int (*FillTheBufferGEOMETRIC)(MRandPtr q, double pr);
-  int (*FillTheBufferHYPERGEOMETRIC)(MRandPtr q, std::int64_t nn, std::int64_t n,
-                                     std::int64_t k);
+  int (*FillTheBufferHYPERGEOMETRIC)(MRandPtr q, std::int64_t nn, std::int64_t n, std::int64_t k);
   int (*FillTheBufferLOGNORMAL)(MRandPtr q);
   int (*FillTheBufferNEGBINOMIAL)(MRandPtr q, double prob_succ, double num_succ);
   int (*FillTheBufferNORMAL)(MRandPtr q);

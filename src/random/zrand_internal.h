@@ -14,7 +14,11 @@ inline void keep_first(ZRAND_S* q, QXStatus status) {
 
 // Methods of at most 32 output bits (and streams without a method) take
 // 32-bit seeds, keys and thread numbers.
-inline bool narrow(const ZRNG_S* f) { return !f || f->zrng_bits <= 32; }
-inline bool has(const ZRNG_S* f, std::uint64_t bits) { return f && (f->zrng_has & bits) != 0; }
+inline bool narrow(const ZRNG_S* f) {
+  return !f || f->zrng_bits <= 32;
+}
+inline bool has(const ZRNG_S* f, std::uint64_t bits) {
+  return f && (f->zrng_has & bits) != 0;
+}
 
 }  // namespace zrand_internal

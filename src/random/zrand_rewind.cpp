@@ -31,15 +31,21 @@ void install_shared_key(ZRAND_S* q, const ZRNG_S* f) {
 void restart_engine(ZRAND_S* q, const ZRNG_S* f) {
   const bool narrow_word = narrow(f);
   if (has(f, zrng_has::kSeeds)) {
-    if (narrow_word) f->zrng_seed_32(q->Blob, static_cast<std::uint32_t>(q->Seed));
-    else f->zrng_seed_64(q->Blob, q->Seed);
+    if (narrow_word)
+      f->zrng_seed_32(q->Blob, static_cast<std::uint32_t>(q->Seed));
+    else
+      f->zrng_seed_64(q->Blob, q->Seed);
   }
   if (has(f, zrng_has::kThreads)) {
-    if (narrow_word) f->zrng_thread_32(q->Blob, static_cast<std::uint32_t>(q->Thread));
-    else f->zrng_thread_64(q->Blob, q->Thread);
+    if (narrow_word)
+      f->zrng_thread_32(q->Blob, static_cast<std::uint32_t>(q->Thread));
+    else
+      f->zrng_thread_64(q->Blob, q->Thread);
     if (has(f, zrng_has::kKeys)) {
-      if (narrow_word) f->zrng_key_32(q->Blob, static_cast<std::uint32_t>(q->Key));
-      else f->zrng_key_64(q->Blob, q->Key);
+      if (narrow_word)
+        f->zrng_key_32(q->Blob, static_cast<std::uint32_t>(q->Key));
+      else
+        f->zrng_key_64(q->Blob, q->Key);
     }
   } else if (has(f, zrng_has::kKeys)) {
     install_shared_key(q, f);

@@ -23,7 +23,9 @@ std::uint64_t to_seed(double mapped) {
   return mapped >= 1 && mapped < kTwo64 ? static_cast<std::uint64_t>(mapped) : 0;
 }
 
-bool method_selected(const ZRANSTR* q) { return q->UserMethod == q->rng.zrng_name; }
+bool method_selected(const ZRANSTR* q) {
+  return q->UserMethod == q->rng.zrng_name;
+}
 
 void select_method(ZRANSTR* q, const char* name, int name_l, bool named) {
   q->UserMethod = q->rng.zrng_name;
@@ -57,12 +59,11 @@ void settle_seed(ZRANSTR* q, std::uint32_t width_on_entry) {
     if (q->UserSeed != 0) {
       q->Seed = to_seed(zrngd2i(q->UserSeed, f->zrng_max_seed));
       if (q->Seed != 0 && q->UserSeed != static_cast<double>(q->Seed))
-        zrngmsg(QXSeverityWarning, kSeedMapped,
-                static_cast<unsigned long long>(f->zrng_max_seed), q->Method);
+        zrngmsg(QXSeverityWarning, kSeedMapped, static_cast<unsigned long long>(f->zrng_max_seed),
+                q->Method);
     }
     if (q->Seed == 0)
-      q->Seed = width_on_entry > 32 ? zrngi64()
-                                    : static_cast<std::uint32_t>(zrngi31());
+      q->Seed = width_on_entry > 32 ? zrngi64() : static_cast<std::uint32_t>(zrngi31());
     fold_seed(q);
   } else if (q->UserSeed != 0 || q->Seed != 0) {
     keep_first(q, kTakesNoSeed);
@@ -110,8 +111,8 @@ void send_selection_note(ZRANSTR* q) {
 
 void record_seeds(ZRAND_S* q) {
   q->InitialSeed = q->Seed;
-  q->finalSeed = narrow(q->Functions) ? zmh3x32(static_cast<std::uint32_t>(q->Seed))
-                                      : zmh3x64(q->Seed);
+  q->finalSeed =
+      narrow(q->Functions) ? zmh3x32(static_cast<std::uint32_t>(q->Seed)) : zmh3x64(q->Seed);
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 // The host's macro variables and the two services that reach them.
+#include "platform/macro_variables.h"
+
 #include <gtest/gtest.h>
 
 #include "host/globals.h"
 #include "host/services.h"
-#include "platform/macro_variables.h"
 #include "support/host_fixture.h"
 
 namespace {

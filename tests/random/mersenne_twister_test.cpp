@@ -1,13 +1,14 @@
 // The Mersenne Twister methods against the standard library's engines, the
 // 1998 initialisation through a state loaded into the standard engine, and
 // the hybrid method's equivalences.
+#include "random/mersenne_twister.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
 #include <sstream>
 
-#include "random/mersenne_twister.h"
 #include "random/zrng_methods.h"
 #include "random_support.h"
 
@@ -20,8 +21,10 @@ struct Method {
   alignas(8) unsigned char area[sizeof(ZRANMT)] = {};
   Method(ZrngFill fill, std::uint64_t seed) {
     fill(&rng, 0);
-    if (rng.zrng_bits <= 32) rng.zrng_seed_32(area, static_cast<std::uint32_t>(seed));
-    else rng.zrng_seed_64(area, seed);
+    if (rng.zrng_bits <= 32)
+      rng.zrng_seed_32(area, static_cast<std::uint32_t>(seed));
+    else
+      rng.zrng_seed_64(area, seed);
   }
   std::uint32_t u32() { return rng.zrng_uint32(area); }
   std::uint64_t u64() { return rng.zrng_uint64(area); }

@@ -56,7 +56,8 @@ TEST_F(MessageGate, KeywordsMatchWhateverTheirCase) {
   rt::set_text("OSENV.KOV_RNG_MESSAGES", "LOUD");  // not a keyword: reported, default used
   send(QXSeverityWarning);
   EXPECT_EQ(shown("WARNING: "), 0);
-  EXPECT_EQ(rt::count(log_text(), "'LOUD' of the named value OSENV.KOV_RNG_MESSAGES is not one"), 1);
+  EXPECT_EQ(rt::count(log_text(), "'LOUD' of the named value OSENV.KOV_RNG_MESSAGES is not one"),
+            1);
 }
 
 TEST_F(MessageGate, CountdownsStopNotesAndErrors) {

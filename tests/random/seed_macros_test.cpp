@@ -55,8 +55,10 @@ void publish_in_a_step() {
 
 TEST_F(SeedMacros, StepListsItsMacroVariablesInTheLog) {
   EXPECT_EQ(run_as_step(&publish_in_a_step), 0);
-  EXPECT_NE(log_text().find("NOTE: The macro variable SYSRANDOM is set to 12345.\n"), std::string::npos);
-  EXPECT_NE(log_text().find("NOTE: The macro variable SYSRANEND is set to 678.\n"), std::string::npos);
+  EXPECT_NE(log_text().find("NOTE: The macro variable SYSRANDOM is set to 12345.\n"),
+            std::string::npos);
+  EXPECT_NE(log_text().find("NOTE: The macro variable SYSRANEND is set to 678.\n"),
+            std::string::npos);
   const std::size_t lines = static_cast<std::size_t>(rt::count(log_text(), "macro variable"));
   EXPECT_EQ(run_as_step(+[] {}), 0);  // a later step lists only what it set
   EXPECT_EQ(static_cast<std::size_t>(rt::count(log_text(), "macro variable")), lines);

@@ -42,7 +42,9 @@ TEST_F(Streams, MethodNamesAndAliasesAreCaseBlind) {
   EXPECT_EQ(selected("MT1998", &status), "MT1998");
   EXPECT_EQ(selected("mthybrid", &status), "MTHYBRID");
   const std::u32string wide = U" mt32 ";
-  EXPECT_EQ(selected(reinterpret_cast<const char*>(wide.c_str()), &status, zrngmeth_flags::kWideName), "MT32");
+  EXPECT_EQ(
+      selected(reinterpret_cast<const char*>(wide.c_str()), &status, zrngmeth_flags::kWideName),
+      "MT32");
   for (const char* name : {"ZZZ", "MT3", "MTHYBRIDMTHYBRID", "1998"}) {
     EXPECT_EQ(selected(name, &status), "MTHYBRID") << name;
     EXPECT_EQ(status, kUnknownMethod) << name;
@@ -52,14 +54,20 @@ TEST_F(Streams, MethodNamesAndAliasesAreCaseBlind) {
 TEST_F(Streams, UnavailableMethodsFallBackAfterNamingTheirOwnRecord) {
   rt::set_text("OSENV.KOV_RNG_MESSAGES", "ALL");
   const std::pair<const char*, const char*> aliases[] = {
-      {"RDRAND", "Intel RDRAND"}, {"HARDWARE", "Intel RDRAND"}, {"TRNG", "Intel RDRAND"},
-      {"RANUNI", "RANUNI"}, {"XORGENS", "64-bit XORGENS*"}, {"PCG", "64-bit PCG64i"},
-      {"TF", "64-bit Random123 4x64-bit Threefry"}, {"THREEFRY2X32", "32-bit Random123 2x32-bit Threefry"}};
+      {"RDRAND", "Intel RDRAND"},
+      {"HARDWARE", "Intel RDRAND"},
+      {"TRNG", "Intel RDRAND"},
+      {"RANUNI", "RANUNI"},
+      {"XORGENS", "64-bit XORGENS*"},
+      {"PCG", "64-bit PCG64i"},
+      {"TF", "64-bit Random123 4x64-bit Threefry"},
+      {"THREEFRY2X32", "32-bit Random123 2x32-bit Threefry"}};
   for (const auto& [name, label] : aliases) {
     int status = 0;
     EXPECT_EQ(selected(name, &status), "MTHYBRID") << name;
     EXPECT_EQ(status, kMethodUnavailable) << name;
-    EXPECT_NE(log_text().find(std::string("\"") + label + "\" is ready"), std::string::npos) << name;
+    EXPECT_NE(log_text().find(std::string("\"") + label + "\" is ready"), std::string::npos)
+        << name;
   }
 }
 
@@ -85,8 +93,10 @@ TEST_F(Streams, UserSeedsAreTakenOrMappedWithAWarning) {
   EXPECT_EQ(log_text(), "");
   auto half = stream(0.5);
   EXPECT_EQ(half->Seed, 1u);  // mantissa 1/2: floor((M - 2) * 0 + 1)
-  EXPECT_EQ(rt::count(log_text(), "WARNING: The seed was mapped to a whole number from 1 to 4294967295 "
-                                  "for the random-number method MTHYBRID."), 1);
+  EXPECT_EQ(rt::count(log_text(),
+                      "WARNING: The seed was mapped to a whole number from 1 to 4294967295 "
+                      "for the random-number method MTHYBRID."),
+            1);
 }
 
 TEST_F(Streams, MissingZeroAndNonFiniteSeedsDrawAnAutomaticSeed) {
@@ -95,7 +105,9 @@ TEST_F(Streams, MissingZeroAndNonFiniteSeedsDrawAnAutomaticSeed) {
   EXPECT_EQ(stream(missing_value())->Seed, 777u);
   EXPECT_EQ(stream(-5)->Seed, 777u);
   EXPECT_EQ(stream(INFINITY)->Seed, 777u);
-  EXPECT_EQ(rt::count(log_text(), "ERROR: A seed from 1 to 4294967295 cannot be made from the seed inf."), 1);
+  EXPECT_EQ(
+      rt::count(log_text(), "ERROR: A seed from 1 to 4294967295 cannot be made from the seed inf."),
+      1);
   EXPECT_EQ(zmrsrnd(nullptr), 1);
 }
 
@@ -103,7 +115,8 @@ TEST_F(Streams, ReinitialisationKeepsMethodAndSeedAndSendsOneNote) {
   rt::set_text("OSENV.KOV_RNG_MESSAGES", "NOTE");
   char name[] = "mt64";
   auto q = stream(5, name);
-  EXPECT_EQ(rt::count(log_text(), "drawn with the 64-bit Mersenne Twister method from the seed 5."), 1);
+  EXPECT_EQ(rt::count(log_text(), "drawn with the 64-bit Mersenne Twister method from the seed 5."),
+            1);
   q->UserSeed = 0;
   EXPECT_EQ(zrand_init(q.get()), 0);
   EXPECT_EQ(q->Seed, 5u);
@@ -143,8 +156,10 @@ TEST_F(Streams, KeysAreCheckedAgainstTheMethodsLimit) {
   zmrsrnd(q.get());
   EXPECT_EQ(q->Status, kBadKey);
   EXPECT_EQ(q->IsUsable, 1);
-  EXPECT_EQ(rt::count(log_text(), "ERROR: The random-stream key must be a whole number from 0 to 4294967295 "
-                                  "for the method MTHYBRID."), 1);
+  EXPECT_EQ(rt::count(log_text(),
+                      "ERROR: The random-stream key must be a whole number from 0 to 4294967295 "
+                      "for the method MTHYBRID."),
+            1);
   q->UserKey = NAN;
   EXPECT_EQ(zrand_init(q.get()), kBadKey);
   q->UserKey = 7;
@@ -196,7 +211,9 @@ struct Pool {
   QXPOOL_S pool{};
   int allocations = 0, frees = 0, fail_at = -1;
   std::vector<void*> blocks;
-  ~Pool() { for (void* b : blocks) std::free(b); }
+  ~Pool() {
+    for (void* b : blocks) std::free(b);
+  }
 };
 Pool* g_pool = nullptr;
 void* pool_alloc(QXPOOL_S*, QXMemSize size, std::uint32_t flags) {
@@ -206,7 +223,9 @@ void* pool_alloc(QXPOOL_S*, QXMemSize size, std::uint32_t flags) {
   g_pool->blocks.push_back(b);
   return b;
 }
-void pool_free(QXPOOL_S*, void*) { ++g_pool->frees; }
+void pool_free(QXPOOL_S*, void*) {
+  ++g_pool->frees;
+}
 
 TEST_F(Streams, ClonesAreKeyedSubstreamsWithTheirOwnState) {
   Pool pool;

@@ -2,6 +2,8 @@
 // parameters give the special missing value) and the NORMAL, LOGNORMAL and
 // EXPONENTIAL variates: scripted uniforms against the closed forms, then
 // moments and Kolmogorov-Smirnov checks over a real stream.
+#include "random/variates.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +14,6 @@
 #include <vector>
 
 #include "host/missing.h"
-#include "random/variates.h"
 #include "random_support.h"
 
 namespace {
@@ -29,7 +30,9 @@ std::unique_ptr<MERSENNE_RAND> scripted(rt::Script* script) {
   return q;
 }
 
-bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+bool same_bits(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
 
 // The largest distance between the sample's distribution and `cdf`.
 double ks_distance(std::vector<double> x, const std::function<double(double)>& cdf) {
@@ -88,11 +91,10 @@ TEST_F(Variates, FillsWithoutABufferDrawNothing) {
 TEST_F(Variates, FillsConsumeTheSameDrawsAsSingleDraws) {
   using Single = double (*)(MRandPtr);
   using Fill = int (*)(MRandPtr);
-  const std::pair<Single, Fill> ops[] = {
-      {&GetOneVariateUNIFORM, &FillTheBufferUNIFORM},
-      {&GetOneVariateNORMAL, &FillTheBufferNORMAL},
-      {&GetOneVariateLOGNORMAL, &FillTheBufferLOGNORMAL},
-      {&GetOneVariateEXPONENTIAL, &FillTheBufferEXPONENTIAL}};
+  const std::pair<Single, Fill> ops[] = {{&GetOneVariateUNIFORM, &FillTheBufferUNIFORM},
+                                         {&GetOneVariateNORMAL, &FillTheBufferNORMAL},
+                                         {&GetOneVariateLOGNORMAL, &FillTheBufferLOGNORMAL},
+                                         {&GetOneVariateEXPONENTIAL, &FillTheBufferEXPONENTIAL}};
   for (const auto& [single, filler] : ops) {
     auto a = stream(31), b = stream(31);
     const std::vector<double> filled = fill(a.get(), filler, 7);  // odd: a normal is left stored
@@ -155,10 +157,12 @@ TEST_F(Variates, NormalMomentsAndDistribution) {
   EXPECT_NEAR(m.skewness, 0.0, 0.012);  // sd 0.0024
   EXPECT_NEAR(m.kurtosis, 3.0, 0.025);  // sd 0.0049
   const std::vector<double> sample(x.begin(), x.begin() + 100000);
-  const double d = ks_distance(sample, [](double v) { return 0.5 * std::erfc(-v / std::sqrt(2.0)); });
+  const double d =
+      ks_distance(sample, [](double v) { return 0.5 * std::erfc(-v / std::sqrt(2.0)); });
   EXPECT_LT(d * std::sqrt(100000.0), 1.95);  // the 0.1% point of the Kolmogorov distribution
   const std::vector<double> logn = fill(q.get(), q->FillTheBufferLOGNORMAL, 100000);
-  const double dl = ks_distance(logn, [](double v) { return 0.5 * std::erfc(-std::log(v) / std::sqrt(2.0)); });
+  const double dl =
+      ks_distance(logn, [](double v) { return 0.5 * std::erfc(-std::log(v) / std::sqrt(2.0)); });
   EXPECT_LT(dl * std::sqrt(100000.0), 1.95);
 }
 
@@ -171,7 +175,8 @@ TEST_F(Variates, ExponentialAndUniformMomentsAndDistribution) {
   EXPECT_NEAR(m.skewness, 2.0, 0.08);
   for (double v : e) ASSERT_TRUE(v > 0 && std::isfinite(v));
   const std::vector<double> sample(e.begin(), e.begin() + 100000);
-  EXPECT_LT(ks_distance(sample, [](double v) { return -std::expm1(-v); }) * std::sqrt(100000.0), 1.95);
+  EXPECT_LT(ks_distance(sample, [](double v) { return -std::expm1(-v); }) * std::sqrt(100000.0),
+            1.95);
   const std::vector<double> u = fill(q.get(), q->FillTheBufferUNIFORM, 100000);
   EXPECT_LT(ks_distance(u, [](double v) { return v; }) * std::sqrt(100000.0), 1.95);
 }

@@ -1,10 +1,10 @@
 // The congruential generator modulo 2^31 - 1 against plain modular
 // arithmetic, and the normal deviate drawn from it.
+#include "random/zranuni.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "random/zranuni.h"
 
 namespace {
 
