@@ -11,6 +11,7 @@
 
 struct MERSENNE_RAND;
 using MRandPtr = MERSENNE_RAND*;
+using MRandom = MERSENNE_RAND;  // the record as the procedure's bootstrap control names it
 
 struct MERSENNE_RAND : ZRANSTR {
   double (*GetOneVariateBERNOULLI)(MRandPtr q, double p);
