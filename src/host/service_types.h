@@ -7,3 +7,5 @@
 #include "host/types.h"
 
 #include "host/linestr.h"
+
+#include "host/compiler_types.h"
