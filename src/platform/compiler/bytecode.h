@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform::compiler {
@@ -21,6 +22,10 @@ namespace platform::compiler {
   X(Div, "a<-b/c")                                               \
   X(Pow, "a<-b**c")                                              \
   X(Sqr, "a<-b*b")                                               \
+  X(NMul, "a<--(b*c)")                                           \
+  X(MulAdd, "a<-b*c+d")                                          \
+  X(MulSub, "a<-b*c-d")                                          \
+  X(SubMul, "a<-d-b*c")                                          \
   X(Neg, "a<--b")                                                \
   X(MinOp, "a<-b><c")                                            \
   X(MaxOp, "a<-b<>c")                                            \
@@ -34,6 +39,8 @@ namespace platform::compiler {
   X(And, "a<-b&c")                                               \
   X(Or, "a<-b|c")                                                \
   X(Call1, "a<-f[d](b)")                                         \
+  X(CallMul, "a<-f[d](b*c)")                                     \
+  X(CallNMul, "a<-f[d](-(b*c))")                                 \
   X(Call2, "a<-f[d](b,c)")                                       \
   X(CallN, "a<-f[d](b..b+c-1)")                                  \
   X(Jmp, "goto a")                                               \
@@ -168,6 +175,7 @@ struct Program {
   std::vector<CellInit> pass_inits;      // cmpexi(1): retained cells and their initial values
   std::vector<CharInit> pass_char_inits;
   std::vector<int> reset_cells;          // cmpexi(0): set to missing
+  std::vector<std::pair<int, int>> reset_runs;  // the same as runs of consecutive cells: first, count
   std::vector<int> reset_slots;          // cmpexi(0): set to blanks
   std::vector<ExternalCell> externals;   // candidates; the executor checks their binding
   std::vector<StatementCode> statements;

@@ -190,6 +190,15 @@ int CodeGen::num(const Expr& e, int dst) {
   }
 }
 
+// A product with a negated factor, -(b*c), in one instruction.
+bool negated_factor(const Expr& e) {
+  return e.kind == ExprKind::Unary && e.unary_op == language::UnaryOp::Minus;
+}
+
+bool is_product(const Expr& e) {
+  return e.kind == ExprKind::Binary && e.binary_op == BinaryOp::Multiply;
+}
+
 int CodeGen::num_binary(const Expr& e, int dst) {
   const BinaryOp op = e.binary_op;
   const Expr& left = *e.args[0];
@@ -200,9 +209,32 @@ int CodeGen::num_binary(const Expr& e, int dst) {
     emit(Op::CCmp, d, l, r, compare_code(op));
     return d;
   }
+  double v = 0;
+  if (op == BinaryOp::Multiply && (negated_factor(left) || negated_factor(right)) &&
+      !constant(left, &v) && !constant(right, &v)) {
+    const bool l_neg = negated_factor(left);
+    const int l = num(l_neg ? *left.args[0] : left);
+    const int r = num(l_neg || !negated_factor(right) ? right : *right.args[0]);
+    const int d = dst >= 0 ? dst : temp();
+    emit(Op::NMul, d, l, r, 0, site(e, SiteWhat::Operator, "*"));
+    return d;
+  }
+  if ((op == BinaryOp::Add || op == BinaryOp::Subtract) && (is_product(left) || is_product(right)) &&
+      !constant(left, &v) && !constant(right, &v)) {
+    // A sum with a product: the product's factors and the other term in one instruction.
+    const bool right_product = is_product(right);
+    const Expr& product = right_product ? right : left;
+    const Expr& term = right_product ? left : right;
+    const int t = num(term);
+    const int b = num(*product.args[0]);
+    const int c = num(*product.args[1]);
+    const int d = dst >= 0 ? dst : temp();
+    const Op fused = op == BinaryOp::Add ? Op::MulAdd : right_product ? Op::SubMul : Op::MulSub;
+    emit(fused, d, b, c, t, site(e, SiteWhat::Operator, op == BinaryOp::Add ? "+" : "-"));
+    return d;
+  }
   const int l = num(left);
-  double rv = 0;
-  if (op == BinaryOp::Power && constant(right, &rv) && rv == 2) {
+  if (op == BinaryOp::Power && constant(right, &v) && v == 2) {
     const int d = dst >= 0 ? dst : temp();
     emit(Op::Sqr, d, l, 0, 0, site(e, SiteWhat::Operator, "**"));
     return d;
@@ -226,6 +258,20 @@ int CodeGen::num_call(const Expr& e, int dst) {
     return d;
   }
   const int where = site(e, SiteWhat::Function, e.key.substr(0, e.key.find(':')));
+  double v = 0;
+  if (n == 1 && f.one && is_product(*e.args[0]) && !constant(*e.args[0], &v)) {
+    // f(b*c) and f(-b*c) in one instruction.
+    const Expr& product = *e.args[0];
+    const Expr& left = *product.args[0];
+    const Expr& right = *product.args[1];
+    const bool l_neg = negated_factor(left) && !constant(left, &v);
+    const bool r_neg = !l_neg && negated_factor(right) && !constant(right, &v);
+    const int b = num(l_neg ? *left.args[0] : left);
+    const int c = num(r_neg ? *right.args[0] : right);
+    const int d = dst >= 0 ? dst : temp();
+    emit(l_neg || r_neg ? Op::CallNMul : Op::CallMul, d, b, c, id, where);
+    return d;
+  }
   if (n == 1 && f.one) {
     const int x = num(*e.args[0]);
     const int d = dst >= 0 ? dst : temp();

@@ -8,6 +8,7 @@
 #include "host/missing.h"
 #include "platform/compiler/codegen.h"
 #include "platform/compiler/executor.h"
+#include "platform/compiler/first_assignments.h"
 #include "platform/compiler/source_text.h"
 
 namespace platform::compiler {
@@ -191,6 +192,7 @@ namespace {
 // What each pass and each observation set, and which cells may live outside.
 void fill_run_lists(Compiler& c, Program& p) {
   std::unordered_map<int, int> slot_of;  // character symbol -> slot
+  const std::set<int> overwritten = first_assignments(c);
   for (std::size_t i = 0; i < c.symbols.size(); ++i) {
     Symbol& s = c.symbols.at(i);
     const CMPSYM& pub = s.pub;
@@ -211,9 +213,16 @@ void fill_run_lists(Compiler& c, Program& p) {
     const bool own = pub.data == c.cells.cells() + s.cell;
     if (s.retained) {
       p.pass_inits.push_back({s.cell, s.init_values.empty() ? missing_value() : s.init_values[0]});
-    } else if (assigned && pub.dsvarno == 0 && own && !s.hidden) {
+    } else if (assigned && pub.dsvarno == 0 && own && !s.hidden && !overwritten.count(pub.id)) {
       p.reset_cells.push_back(s.cell);
     }
+  }
+  std::sort(p.reset_cells.begin(), p.reset_cells.end());
+  for (int cell : p.reset_cells) {
+    if (!p.reset_runs.empty() && p.reset_runs.back().first + p.reset_runs.back().second == cell)
+      ++p.reset_runs.back().second;
+    else
+      p.reset_runs.emplace_back(cell, 1);
   }
   for (const Symbol* s : c.pdv) {
     if (s->hidden) continue;

@@ -1,5 +1,6 @@
 #include "platform/compiler/executor.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "host/missing.h"
@@ -34,11 +35,14 @@ Executor::Executor(const Executor& model)
 // given after generation is honoured too.
 void Executor::bind_externals() {
   externals_.clear();
+  stored_externals_.clear();
   if (!symbols_) return;
   for (const ExternalCell& x : program_->externals) {
     const CMPSYM& s = symbols_->at(static_cast<std::size_t>(x.symbol)).pub;
     auto* place = static_cast<double*>(s.data);
-    if (s.type != '$' && place && place != c_ + x.cell) externals_.push_back({x.cell, place, x.stored});
+    if (s.type == '$' || !place || place == c_ + x.cell) continue;
+    externals_.push_back({x.cell, place});
+    if (x.stored) stored_externals_.push_back({x.cell, place});
   }
 }
 
@@ -60,7 +64,7 @@ void Executor::start_pass() {
 
 void Executor::prepare_observation() {
   const double missing = missing_value();
-  for (int cell : program_->reset_cells) c_[cell] = missing;
+  for (const auto& [first, count] : program_->reset_runs) std::fill_n(c_ + first, count, missing);
   for (int s : program_->reset_slots)
     std::memset(slot(s), ' ', static_cast<std::size_t>(slot_len_[static_cast<std::size_t>(s)]));
 }
@@ -80,8 +84,7 @@ int Executor::run(int segment, const RunOptions& options, RunCounts* counts) {
     FloatingPointGuard guard;
     code = interpret(program_->entry[segment], options);
   }
-  for (const External& e : externals_)
-    if (e.stored) *e.place = c_[e.cell];
+  for (const External& e : stored_externals_) *e.place = c_[e.cell];
   if (counts) *counts = {run_errors_, run_missing_};
   return code;
 }

@@ -95,13 +95,13 @@ class Executor {
   struct External {
     int cell;
     double* place;
-    bool stored;
   };
 
   void bind_externals();
   int interpret(int entry, const RunOptions& options);
   // Slow paths of the interpreter (interpreter.cpp).
   double arith_fault(const Instr& in, double x, double y, double r);
+  double fused_fault(const Instr& in, double x, double y, double z);
   double call_fault(const Instr& in, const double* args, int n, double r);
   void fail(int site, RunError kind, std::string detail = {});
   void count_missing(int site);
@@ -118,7 +118,8 @@ class Executor {
   std::vector<double> own_cells_;
   std::vector<char> own_chars_;
   std::vector<int> slot_len_;
-  std::vector<External> externals_;
+  std::vector<External> externals_;         // copied in before each run
+  std::vector<External> stored_externals_;  // the assigned ones, copied back after it
   std::vector<std::uint32_t> missing_by_site_;
   std::vector<std::uint32_t> errors_by_site_;
   std::vector<RunErrorRecord> errors_;

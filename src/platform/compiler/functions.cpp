@@ -1,5 +1,7 @@
 #include "platform/compiler/functions.h"
 
+#include <math.h>
+
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -13,21 +15,13 @@ namespace {
 namespace sp = special;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+// The mathematics library's own function, called without a wrapper (the
+// interpreter's hottest calls).
+constexpr double (*libm(double (*f)(double)))(double) { return f; }
+
 double f_abs(double x) { return std::fabs(x); }
-double f_sqrt(double x) { return std::sqrt(x); }
-double f_exp(double x) { return std::exp(x); }
-double f_log(double x) { return std::log(x); }
-double f_log10(double x) { return std::log10(x); }
-double f_log2(double x) { return std::log2(x); }
-double f_sin(double x) { return std::sin(x); }
-double f_cos(double x) { return std::cos(x); }
-double f_tan(double x) { return std::tan(x); }
 double f_asin(double x) { return std::asin(x); }
 double f_acos(double x) { return std::acos(x); }
-double f_atan(double x) { return std::atan(x); }
-double f_sinh(double x) { return std::sinh(x); }
-double f_cosh(double x) { return std::cosh(x); }
-double f_tanh(double x) { return std::tanh(x); }
 double f_asinh(double x) { return std::asinh(x); }
 double f_acosh(double x) { return std::acosh(x); }
 double f_atanh(double x) { return std::atanh(x); }
@@ -104,22 +98,22 @@ double f_nmiss(const double* a, int n) { return n - f_n(a, n); }
 
 constexpr FunctionDef kFunctions[] = {
     {"ABS", 1, 1, f_abs, nullptr, nullptr, false},
-    {"SQRT", 1, 1, f_sqrt, nullptr, nullptr, false},
-    {"EXP", 1, 1, f_exp, nullptr, nullptr, false},
-    {"LOG", 1, 1, f_log, nullptr, nullptr, false},
-    {"LOG10", 1, 1, f_log10, nullptr, nullptr, false},
-    {"LOG2", 1, 1, f_log2, nullptr, nullptr, false},
-    {"SIN", 1, 1, f_sin, nullptr, nullptr, false},
-    {"COS", 1, 1, f_cos, nullptr, nullptr, false},
-    {"TAN", 1, 1, f_tan, nullptr, nullptr, false},
+    {"SQRT", 1, 1, libm(::sqrt), nullptr, nullptr, false},
+    {"EXP", 1, 1, libm(::exp), nullptr, nullptr, false},
+    {"LOG", 1, 1, libm(::log), nullptr, nullptr, false},
+    {"LOG10", 1, 1, libm(::log10), nullptr, nullptr, false},
+    {"LOG2", 1, 1, libm(::log2), nullptr, nullptr, false},
+    {"SIN", 1, 1, libm(::sin), nullptr, nullptr, false},
+    {"COS", 1, 1, libm(::cos), nullptr, nullptr, false},
+    {"TAN", 1, 1, libm(::tan), nullptr, nullptr, false},
     {"ARSIN", 1, 1, f_asin, nullptr, nullptr, false},
     {"ASIN", 1, 1, f_asin, nullptr, nullptr, false},
     {"ARCOS", 1, 1, f_acos, nullptr, nullptr, false},
     {"ACOS", 1, 1, f_acos, nullptr, nullptr, false},
-    {"ATAN", 1, 1, f_atan, nullptr, nullptr, false},
-    {"SINH", 1, 1, f_sinh, nullptr, nullptr, false},
-    {"COSH", 1, 1, f_cosh, nullptr, nullptr, false},
-    {"TANH", 1, 1, f_tanh, nullptr, nullptr, false},
+    {"ATAN", 1, 1, libm(::atan), nullptr, nullptr, false},
+    {"SINH", 1, 1, libm(::sinh), nullptr, nullptr, false},
+    {"COSH", 1, 1, libm(::cosh), nullptr, nullptr, false},
+    {"TANH", 1, 1, libm(::tanh), nullptr, nullptr, false},
     {"ARSINH", 1, 1, f_asinh, nullptr, nullptr, false},
     {"ASINH", 1, 1, f_asinh, nullptr, nullptr, false},
     {"ARCOSH", 1, 1, f_acosh, nullptr, nullptr, false},

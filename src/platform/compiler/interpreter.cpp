@@ -41,6 +41,17 @@ double Executor::arith_fault(const Instr& in, double x, double y, double r) {
   return missing_value();
 }
 
+// A product and a sum in one instruction: a missing operand gives one
+// missing value, any other failure is an overflow.
+double Executor::fused_fault(const Instr& in, double x, double y, double z) {
+  if (std::isnan(x) || std::isnan(y) || std::isnan(z)) {
+    count_missing(in.site);
+    return missing_value();
+  }
+  fail(in.site, RunError::Overflow);
+  return missing_value();
+}
+
 double Executor::call_fault(const Instr& in, const double* args, int n, double r) {
   (void)r;
   for (int i = 0; i < n; ++i)
@@ -129,6 +140,29 @@ L_Sqr: {
   c[ip->a] = r;
   NEXT();
 }
+L_NMul:
+  ARITH(-(x * y));
+L_MulAdd: {
+  const double x = c[ip->b], y = c[ip->c], z = c[ip->d];
+  double r = x * y + z;
+  if (__builtin_expect(!finite(r), 0)) r = fused_fault(*ip, x, y, z);
+  c[ip->a] = r;
+  NEXT();
+}
+L_MulSub: {
+  const double x = c[ip->b], y = c[ip->c], z = c[ip->d];
+  double r = x * y - z;
+  if (__builtin_expect(!finite(r), 0)) r = fused_fault(*ip, x, y, z);
+  c[ip->a] = r;
+  NEXT();
+}
+L_SubMul: {
+  const double x = c[ip->b], y = c[ip->c], z = c[ip->d];
+  double r = z - x * y;
+  if (__builtin_expect(!finite(r), 0)) r = fused_fault(*ip, x, y, z);
+  c[ip->a] = r;
+  NEXT();
+}
 L_Neg: {
   const double x = c[ip->b];
   if (__builtin_expect(std::isnan(x), 0)) {
@@ -174,6 +208,22 @@ L_Call1: {
   const double x = c[ip->b];
   double r = fns[ip->d].one(x);
   if (__builtin_expect(!finite(r), 0)) r = call_fault(*ip, &x, 1, r);
+  c[ip->a] = r;
+  NEXT();
+}
+L_CallMul:
+L_CallNMul: {
+  // A function of a product, the commonest argument of EXP in a model.
+  const double x = c[ip->b], y = c[ip->c];
+  double arg = x * y;
+  if (ip->op == Op::CallNMul) arg = -arg;
+  double r;
+  if (__builtin_expect(finite(arg), 1)) {
+    r = fns[ip->d].one(arg);
+    if (__builtin_expect(!finite(r), 0)) r = call_fault(*ip, &arg, 1, r);
+  } else {
+    r = arith_fault(*ip, x, y, arg);
+  }
   c[ip->a] = r;
   NEXT();
 }

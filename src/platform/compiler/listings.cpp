@@ -28,10 +28,13 @@ std::string printf_text(const char* format, ...) {
 const char* operand_kinds(Op op) {
   switch (op) {
     case Op::Mov: case Op::Sqr: case Op::Neg: case Op::Not: return "cc--";
+    case Op::NMul: return "ccc-";
+    case Op::MulAdd: case Op::MulSub: case Op::SubMul: return "cccc";
     case Op::Add: case Op::Sub: case Op::Mul: case Op::Div: case Op::Pow: case Op::MinOp:
     case Op::MaxOp: case Op::Eq: case Op::Ne: case Op::Lt: case Op::Le: case Op::Gt: case Op::Ge:
     case Op::And: case Op::Or: return "ccc-";
     case Op::Call1: return "cc-f";
+    case Op::CallMul: case Op::CallNMul: return "cccf";
     case Op::Call2: return "cccf";
     case Op::CallN: return "cckf";
     case Op::Jmp: case Op::Loop: case Op::Link: return "j---";

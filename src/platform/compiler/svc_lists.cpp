@@ -111,7 +111,6 @@ int cmplsts(CMPLIST* list, double* storage, CMPGLOBAL* /*cmp*/) {
   for (int i = 0; i < list->n; ++i) {
     CMPSYM* s = list->s[i];
     if (!s || s->type == '$') continue;
-    storage[i] = *static_cast<double*>(s->data);
     s->data = storage + i;
   }
   return 0;
