@@ -78,6 +78,7 @@ int Executor::run(int segment, const RunOptions& options, RunCounts* counts) {
   run_errors_ = 0;
   run_missing_ = 0;
   end_site_ = -1;
+  if (!errors_.empty()) errors_.clear();
   record_ = options.record_errors;
   int code;
   {

@@ -41,7 +41,7 @@ ExprType TypeWalker::expr(const Expr& e) {
     case ExprKind::Variable: {
       Symbol* s = c_.symbols.find(e.name);
       first_use(s);
-      if (s && s->pub.type == '$') return {true, s->pub.length};
+      if (s && s->pub.type == '$') return {true, s->declared_length > 0 ? s->declared_length : s->pub.length};
       return {};
     }
     case ExprKind::ArrayRef: {
@@ -135,7 +135,9 @@ void TypeWalker::statement(const Stmt& s) {
 ExprType expression_type(Compiler& c, const Expr& e) { return TypeWalker(c).expr(e); }
 
 bool Compiler::analyse() {
-  if (analysed_) return !failed_;
+  // After an error the trees may name what does not exist: no phase walks them.
+  if (failed_) return false;
+  if (analysed_) return true;
   for (std::size_t i = 0; i < symbols.size(); ++i) {
     Symbol& s = symbols.at(i);
     if (s.pub.kind == 'l' || s.hidden) continue;

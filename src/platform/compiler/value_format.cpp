@@ -92,8 +92,9 @@ std::string format_chars(const std::string& text, const std::string& format) {
     out.resize(static_cast<std::size_t>(f.width), ' ');
     return out;
   }
-  const auto end = text.find_last_not_of(' ');
-  return end == std::string::npos ? "" : text.substr(0, end + 1);
+  const auto begin = text.find_first_not_of(' ');
+  if (begin == std::string::npos) return "";
+  return text.substr(begin, text.find_last_not_of(' ') - begin + 1);
 }
 
 }  // namespace platform::compiler

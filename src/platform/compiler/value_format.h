@@ -10,8 +10,8 @@ namespace platform::compiler {
 std::string best_text(double value, int width = 12);
 // A number under a format as written ("8.2", "BEST10.", "E12.", ""), trimmed.
 std::string format_number(double value, const std::string& format);
-// Characters under a format as written ("$10.", ""); trailing blanks removed
-// when there is no format.
+// Characters under a format as written ("$10.", ""); leading and trailing
+// blanks removed when there is no format.
 std::string format_chars(const std::string& text, const std::string& format);
 
 }  // namespace platform::compiler
