@@ -285,6 +285,7 @@ void Declarer::statement(Stmt& s, bool top) {
       return target(*s.target);
     case StmtKind::Model: {
       expression(*s.value);
+      c_.variable(s.target->name);  // the dependent variable, read by the procedure
       Symbol* m = c_.variable("MODEL." + s.target->name);
       return occurrence(m, s.target->pos, true);
     }

@@ -78,7 +78,7 @@ double digamma(double x) {
     result = -std::numbers::pi / std::tan(std::numbers::pi * x);
     x = 1 - x;
   }
-  while (x < 6) result -= 1 / x++;
+  while (x < 10) result -= 1 / x++;
   const double f = 1 / (x * x);
   const double series =
       f * (1.0 / 12 - f * (1.0 / 120 - f * (1.0 / 252 - f * (1.0 / 240 - f * (1.0 / 132)))));
@@ -92,7 +92,7 @@ double trigamma(double x) {
     return -trigamma(1 - x) + std::numbers::pi * std::numbers::pi / (s * s);
   }
   double result = 0;
-  while (x < 6) {
+  while (x < 10) {
     result += 1 / (x * x);
     x += 1;
   }
