@@ -165,5 +165,20 @@ TEST_F(Runs, SegmentOneRunsTheEstimateAndContrastExpressions) {
   EXPECT_EQ(*cmp_cell(con[1]), -1);
 }
 
+TEST_F(Runs, WhereStatementsJudgeEachObservation) {
+  data_.variables = {numeric("x", 1), character("g", 2, 3)};
+  ASSERT_TRUE(compile("where x > 0;\ny = x;\nwhere g ^= 'no';\n"));
+  start_pass();
+  const struct { double x; const char* g; int keep; } cases[] = {
+      {1, "yes", 1}, {-1, "yes", 0}, {missing_value(), "yes", 0}, {2, "no", 0}};
+  for (const auto& c : cases) {
+    cmpexi(0, 0, 0, &cmp_);
+    data_.load({c.x, std::string(c.g)});
+    EXPECT_EQ(platform::compiler::where_accepts(&cmp_), c.keep) << c.x << c.g;
+  }
+  CMPGLOBAL none{};
+  EXPECT_EQ(platform::compiler::where_accepts(&none), 1);
+}
+
 }  // namespace
 }  // namespace compiler_test

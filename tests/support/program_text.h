@@ -363,11 +363,8 @@ class ProgramText {
   lang::StmtPtr statement() {
     std::vector<std::string> labels;
     while (peek().kind == Tok::Name && is_punct(":", 1)) { labels.push_back(take().text); take(); }
-    const std::size_t start = pos_;
     auto s = bare_statement();
     s->labels = labels;
-    s->source.clear();
-    (void)start;
     return s;
   }
 

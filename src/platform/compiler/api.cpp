@@ -2,6 +2,7 @@
 
 #include "platform/compiler/compiler.h"
 #include "platform/compiler/executor.h"
+#include "platform/compiler/values.h"
 
 namespace platform::compiler {
 namespace {
@@ -38,6 +39,17 @@ int compile_text(CMPGLOBAL* cmp, std::string_view text, const std::vector<Datase
   c->resolve(inputs);
   if (c->failed() || !c->dataflow(false) || !c->check() || !c->generate()) return 1;
   return 0;
+}
+
+int where_accepts(CMPGLOBAL* cmp) {
+  Compiler* c = compiler_of(cmp);
+  if (!c || !c->executor || c->program->where_result < 0) return 1;
+  RunOptions options;
+  options.put = false;
+  options.record_errors = false;
+  RunCounts counts;
+  c->executor->run(2, options, &counts);
+  return c->executor->cells()[c->program->where_result] != 0 ? 1 : 0;
 }
 
 std::unique_ptr<Executor> new_executor(CMPGLOBAL* cmp) {

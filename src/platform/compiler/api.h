@@ -43,6 +43,11 @@ ProgramParser install_program_parser(ProgramParser parser);
 // check and generate. Returns 0, or nonzero after the errors were logged.
 int compile_text(CMPGLOBAL* cmp, std::string_view text, const std::vector<DatasetVariable>& inputs);
 
+// The WHERE statements' verdict on the observation whose values are in the
+// block's cells (after xyvget): 1 keep it, 0 leave it out. 1 when the
+// program has no WHERE statement or is not generated.
+int where_accepts(CMPGLOBAL* cmp);
+
 // An executor with a frame of its own for another thread, copied from the
 // block's own frame (after cmpgen; null before). Its cells are its own:
 // parameters and data values are set through `executor_cell`.

@@ -86,8 +86,8 @@ enum class Op : std::uint16_t {
       kCount
 };
 
+// The operation's name in the code listing.
 const char* op_name(Op op);
-const char* op_form(Op op);
 
 struct Instr {
   Op op = Op::Halt;

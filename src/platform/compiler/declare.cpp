@@ -155,6 +155,9 @@ void Declarer::expression(Expr& e) {
     case ExprKind::Unary: case ExprKind::Binary: case ExprKind::In:
       for (auto& arg : e.args) expression(*arg);
       return;
+    case ExprKind::Number:
+      if (!std::isfinite(e.number)) fail(e.pos, 27);
+      return;
     default:
       return;
   }

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 #include "host/missing.h"
@@ -87,7 +88,7 @@ Symbol* SymbolTable::literal(std::string_view text) {
   if (text == ".") return literal(missing_value());
   double value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size()) return nullptr;
+  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return nullptr;
   return literal(value);
 }
 
