@@ -40,6 +40,30 @@ TEST_F(Arith, ValuesAgreeWithTheSameArithmeticInCpp) {
   }
 }
 
+TEST_F(Arith, ProbabilityFunctionsAgreeWithClosedForms) {
+  ASSERT_TRUE(compile(
+      "p = probnorm(1.5); q = probit(p);\n"
+      "d = pdf('normal', 0.5); c = cdf('Normal', 3, 1, 2);\n"
+      "t = probt(1.5, 1); u = tinv(t, 1);\n"
+      "f = probf(2.25, 1, 7); g = 2 * probt(1.5, 7) - 1;\n"
+      "b = probbeta(0.3, 1, 2); e = erf(0.5) + erfc(0.5);\n"
+      "l = lgamma(6) - log(120); h = digamma(1);\n"));
+  start_pass();
+  ASSERT_EQ(run(), 0);
+  const double pi = 3.14159265358979323846;
+  EXPECT_NEAR(value("p"), 0.5 * std::erfc(-1.5 / std::sqrt(2.0)), 1e-16);
+  EXPECT_NEAR(value("q"), 1.5, 1e-14);
+  EXPECT_NEAR(value("d"), std::exp(-0.125) / std::sqrt(2 * pi), 1e-16);
+  EXPECT_NEAR(value("c"), 0.5 * std::erfc(-1 / std::sqrt(2.0)), 1e-15);  // (3 - 1) / 2 = 1
+  EXPECT_NEAR(value("t"), 0.5 + std::atan(1.5) / pi, 1e-15);             // Cauchy
+  EXPECT_NEAR(value("u"), 1.5, 1e-12);
+  EXPECT_NEAR(value("f"), value("g"), 1e-13);                             // F(1, n) is t(n) squared
+  EXPECT_NEAR(value("b"), 1 - 0.7 * 0.7, 1e-15);
+  EXPECT_NEAR(value("e"), 1, 1e-16);
+  EXPECT_NEAR(value("l"), 0, 1e-14);
+  EXPECT_NEAR(value("h"), -0.57721566490153286, 1e-15);
+}
+
 TEST_F(Arith, MissingOperandsGiveMissingResultsAndAreCounted) {
   data_.variables = {numeric("a", 1), numeric("b", 2)};
   ASSERT_TRUE(compile("y = a + b;\nz = y * 2 - exp(b);\nq = a;\n"));

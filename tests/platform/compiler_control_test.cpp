@@ -186,5 +186,20 @@ TEST_F(Control, LeaveOutsideALoopIsACompileError) {
       << log_text();
 }
 
+TEST_F(Control, StatementsThatCannotBeCompiledAreErrorsWithTheirPlace) {
+  EXPECT_FALSE(compile("array a{2};\ndo a{1} = 1 to 2; end;\nf(1) = 2;\ny = nosuch(1);\nz = log(1, 2);\nw = pdf('T', 1);\n"));
+  const string log = log_text();
+  EXPECT_NE(log.find("The index of an iterative DO loop must be a variable at line 2 column 4."), string::npos) << log;
+  EXPECT_NE(log.find("The array f is not declared at line 3 column 1."), string::npos) << log;
+  EXPECT_NE(log.find("The function nosuch is not known at line 4 column 5."), string::npos) << log;
+  EXPECT_NE(log.find("The function log takes 1 argument(s), not 2, at line 5 column 5."), string::npos) << log;
+  EXPECT_NE(log.find("The distribution 'T' of function PDF is not supported (only 'NORMAL') at line 6 column 5."),
+            string::npos)
+      << log;
+  // Nothing after the errors runs or crashes.
+  EXPECT_EQ(cmpdeps(&cmp_, sym("y"), 0, 1, 0), 0);
+  EXPECT_EQ(cmppsts("Code Listing", 12, &cmp_), 1);
+}
+
 }  // namespace
 }  // namespace compiler_test

@@ -77,6 +77,7 @@ void Declarer::occurrence(Symbol* s, SourcePos p, bool assigned) {
 
 void Declarer::target(Expr& e) {
   if (e.kind == ExprKind::Call && c_.array_index.count(e.key)) e.kind = ExprKind::ArrayRef;
+  if (e.kind == ExprKind::Call) return fail(e.pos, 3, e.name.c_str());
   if (e.kind == ExprKind::ArrayRef) {
     auto it = c_.array_index.find(e.key);
     if (it == c_.array_index.end()) return fail(e.pos, 3, e.name.c_str());
@@ -104,7 +105,7 @@ void Declarer::array_ref(Expr& e, ArrayInfo& a) {
 void Declarer::call(Expr& e) {
   if (auto it = c_.array_index.find(e.key); it != c_.array_index.end())
     return array_ref(e, c_.arrays[static_cast<std::size_t>(it->second)]);
-  const int n = static_cast<int>(e.args.size());
+  int n = static_cast<int>(e.args.size());
   if (const LanguageFunction* f = find_language_function(e.key)) {
     if (n < f->min_args || n > f->max_args)
       return fail(e.pos, 2, e.key.c_str(), f->arity_text, n);
@@ -126,6 +127,7 @@ void Declarer::call(Expr& e) {
       return fail(e.pos, 12, e.args[0]->name.c_str(), e.key.c_str());
     e.key += ":NORMAL";
     e.args.erase(e.args.begin());
+    --n;
   }
   const int id = find_function(e.key);
   if (id < 0) return fail(e.pos, 1, e.name.c_str());
@@ -299,6 +301,7 @@ void Declarer::statement(Stmt& s, bool top) {
     case StmtKind::Do:
       return body(s.body);
     case StmtKind::DoIterative:
+      if (s.target->kind != ExprKind::Variable) return fail(s.target->pos, 28);
       for (auto& spec : s.specs) {
         for (auto* e : {spec.start.get(), spec.to.get(), spec.by.get(), spec.while_cond.get(),
                         spec.until_cond.get()})

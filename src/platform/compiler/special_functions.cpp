@@ -81,7 +81,9 @@ double digamma(double x) {
   while (x < 10) result -= 1 / x++;
   const double f = 1 / (x * x);
   const double series =
-      f * (1.0 / 12 - f * (1.0 / 120 - f * (1.0 / 252 - f * (1.0 / 240 - f * (1.0 / 132)))));
+      f * (1.0 / 12 -
+           f * (1.0 / 120 -
+                f * (1.0 / 252 - f * (1.0 / 240 - f * (1.0 / 132 - f * (691.0 / 32760 - f / 12))))));
   return result + std::log(x) - 0.5 / x - series;
 }
 
@@ -98,7 +100,9 @@ double trigamma(double x) {
   }
   const double f = 1 / (x * x);
   const double series =
-      1 + f * (1.0 / 6 - f * (1.0 / 30 - f * (1.0 / 42 - f * (1.0 / 30 - f * 5.0 / 66))));
+      1 + f * (1.0 / 6 -
+               f * (1.0 / 30 -
+                    f * (1.0 / 42 - f * (1.0 / 30 - f * (5.0 / 66 - f * (691.0 / 2730 - f * 7.0 / 6))))));
   return result + (series / x + 0.5 * f);
 }
 
