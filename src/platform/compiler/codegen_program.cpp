@@ -134,14 +134,20 @@ int CodeGen::array_id(const std::string& key) {
     } else if (a.character) {
       // Temporary elements keep their values: they start from their initial values each pass.
       const int offset = c_.cells.add_chars(a.length);
-      if (offset < 0) return c_.error(24, a.name.c_str()), 0;
+      if (offset < 0) {
+        c_.error(24, a.name.c_str());
+        return 0;
+      }
       p_.slots.push_back({offset, a.length, true});
       shape.elements.push_back(static_cast<int>(p_.slots.size()) - 1);
       p_.pass_char_inits.push_back(
           {shape.elements.back(), k < a.char_initial.size() ? a.char_initial[k] : std::string()});
     } else {
       const int cell = c_.cells.add_cell(missing_value());
-      if (cell < 0) return c_.error(11, a.name.c_str()), 0;
+      if (cell < 0) {
+        c_.error(11, a.name.c_str());
+        return 0;
+      }
       shape.elements.push_back(cell);
       p_.pass_inits.push_back({cell, k < a.initial.size() ? a.initial[k] : missing_value()});
     }

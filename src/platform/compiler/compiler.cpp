@@ -65,7 +65,7 @@ std::vector<Symbol*> Compiler::expand(const language::VarList& list, bool create
     switch (item.kind) {
       case VarListKind::Name: {
         Symbol* s = create ? variable(item.first) : symbols.find(item.first);
-        if (s) out.push_back(s);
+        if (s) out.push_back(s);  // null: no cell left, reported by variable()
         break;
       }
       case VarListKind::Range: case VarListKind::NumericRange: case VarListKind::CharacterRange: {

@@ -203,6 +203,7 @@ void Declarer::array_decl(Stmt& s) {
   }
   for (std::size_t i = 0; i < a.elements.size(); ++i) {
     Symbol* e = a.elements[i];
+    if (!e) return;  // no cell was left: reported already
     e->declared_type = a.character ? '$' : 'n';
     if (a.character) e->declared_length = a.length;
     const bool has_init = i < (a.character ? a.char_initial.size() : a.initial.size());
@@ -229,6 +230,7 @@ void Declarer::retain(Stmt& s) {
     std::vector<Symbol*> vars = c_.expand(item.vars, true);
     for (std::size_t i = 0; i < vars.size(); ++i) {
       Symbol* v = vars[i];
+      if (!v) continue;
       v->retained = true;
       if (control) v->pub.kindcode = kCmpKindControl;
       // One value goes to every variable of the list; several go in order.
