@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "host/missing.h"
-#include "platform/compiler/fp_guard.h"
 
 namespace platform::compiler {
 
@@ -67,27 +66,6 @@ void Executor::prepare_observation() {
   for (const auto& [first, count] : program_->reset_runs) std::fill_n(c_ + first, count, missing);
   for (int s : program_->reset_slots)
     std::memset(slot(s), ' ', static_cast<std::size_t>(slot_len_[static_cast<std::size_t>(s)]));
-}
-
-int Executor::run(int segment, const RunOptions& options, RunCounts* counts) {
-  if (segment < 0 || segment >= kSegments || !program_->has_segment[segment]) {
-    if (counts) *counts = {};
-    return kRunNormal;
-  }
-  for (const External& e : externals_) c_[e.cell] = *e.place;
-  run_errors_ = 0;
-  run_missing_ = 0;
-  end_site_ = -1;
-  if (!errors_.empty()) errors_.clear();
-  record_ = options.record_errors;
-  int code;
-  {
-    FloatingPointGuard guard;
-    code = interpret(program_->entry[segment], options);
-  }
-  for (const External& e : stored_externals_) *e.place = c_[e.cell];
-  if (counts) *counts = {run_errors_, run_missing_};
-  return code;
 }
 
 std::string Executor::slot_text(int s) const {

@@ -74,7 +74,7 @@ class Executor {
   void start_pass();
   // Before each observation: non-retained variables the program assigns are missing.
   void prepare_observation();
-  // Runs a segment once; returns the run code.
+  // Runs a segment once; returns the run code (the interpreter, interpreter.cpp).
   int run(int segment, const RunOptions& options, RunCounts* counts);
 
   const Program& program() const { return *program_; }
@@ -98,7 +98,6 @@ class Executor {
   };
 
   void bind_externals();
-  int interpret(int entry, const RunOptions& options);
   // Slow paths of the interpreter (interpreter.cpp).
   double arith_fault(const Instr& in, double x, double y, double r);
   double fused_fault(const Instr& in, double x, double y, double z);

@@ -9,6 +9,7 @@
 
 #include "host/missing.h"
 #include "platform/compiler/executor.h"
+#include "platform/compiler/fp_guard.h"
 #include "platform/compiler/functions.h"
 #include "platform/compiler/values.h"
 
@@ -63,19 +64,39 @@ double Executor::call_fault(const Instr& in, const double* args, int n, double r
   return missing_value();
 }
 
-int Executor::interpret(int entry, const RunOptions& options) {
+// One run of a segment: the external cells copied in, the code interpreted
+// under the floating-point guard, the assigned external cells copied back.
+// One function, so that a run costs one call.
+int Executor::run(int segment, const RunOptions& options, RunCounts* counts) {
 #define RUVA_CMP_LABEL(name, text) &&L_##name,
   static const void* const kTable[] = {RUVA_CMP_OPCODES(RUVA_CMP_LABEL)};
 #undef RUVA_CMP_LABEL
   const Program& p = *program_;
+  if (segment < 0 || segment >= kSegments || !p.has_segment[segment]) {
+    if (counts) *counts = {};
+    return kRunNormal;
+  }
   const Instr* const code = p.code.data();
   const FunctionDef* const fns = function_table();
   double* const c = c_;
-  const Instr* ip = code + entry;
+  for (const External& e : externals_) c[e.cell] = *e.place;
+  run_errors_ = 0;
+  run_missing_ = 0;
+  end_site_ = -1;
+  if (!errors_.empty()) errors_.clear();
+  record_ = options.record_errors;
+  FloatingPointGuard guard;
+  const Instr* ip = code + p.entry[segment];
   long loops = 0;
   int depth = 0;
+  int result = kRunNormal;
 
 #define DISPATCH() goto* kTable[static_cast<int>(ip->op)]
+#define END_RUN(code_) \
+  do {                 \
+    result = (code_);  \
+    goto done;         \
+  } while (0)
 #define NEXT()  \
   do {          \
     ++ip;       \
@@ -113,7 +134,7 @@ int Executor::interpret(int entry, const RunOptions& options) {
   DISPATCH();
 
 L_Halt:
-  return kRunNormal;
+  END_RUN(kRunNormal);
 L_Mov:
   c[ip->a] = c[ip->b];
   NEXT();
@@ -257,7 +278,7 @@ L_Loop:
   if (__builtin_expect(++loops > kLoopLimit, 0)) {
     fail(ip->site, RunError::LoopLimit);
     end_site_ = ip->site;
-    return kRunLimit;
+    END_RUN(kRunLimit);
   }
   ip = code + ip->a;
   DISPATCH();
@@ -285,7 +306,7 @@ L_DoCheck: {
   if (std::isnan(start) || std::isnan(end) || std::isnan(by) || by == 0) {
     fail(ip->site, RunError::DoLoop);
     end_site_ = ip->site;
-    return kRunAbandoned;
+    END_RUN(kRunAbandoned);
   }
   NEXT();
 }
@@ -301,7 +322,7 @@ L_Index: {
   if (__builtin_expect(!(i >= 0 && i < static_cast<double>(a.extent[k])), 0)) {
     fail(ip->site, RunError::Subscript);
     end_site_ = ip->site;
-    return kRunSubscript;
+    END_RUN(kRunSubscript);
   }
   c[ip->a] = k == 0 ? i : c[ip->a] * static_cast<double>(a.extent[k]) + i;
   NEXT();
@@ -316,28 +337,28 @@ L_Link:
   if (depth == kLinkDepth) {
     fail(ip->site, RunError::LinkDepth);
     end_site_ = ip->site;
-    return kRunLimit;
+    END_RUN(kRunLimit);
   }
   link_stack_[depth++] = static_cast<int>(ip - code) + 1;
   ip = code + ip->a;
   DISPATCH();
 L_Return:
-  if (depth == 0) return kRunNormal;
+  if (depth == 0) END_RUN(kRunNormal);
   ip = code + link_stack_[--depth];
   DISPATCH();
 L_Delete:
-  return kRunDeleted;
+  END_RUN(kRunDeleted);
 L_Stop:
   end_site_ = ip->site;
-  return kRunStopped;
+  END_RUN(kRunStopped);
 L_Abort:
   fail(ip->site, RunError::Abort);
   end_site_ = ip->site;
-  return kRunAborted;
+  END_RUN(kRunAborted);
 L_NoWhen:
   fail(ip->site, RunError::NoWhen);
   end_site_ = ip->site;
-  return kRunAbandoned;
+  END_RUN(kRunAbandoned);
 L_Put:
   if (options.put) put(ip->d);
   NEXT();
@@ -356,6 +377,12 @@ L_CStoreX:
   char_op(*ip);
   NEXT();
 
+done:
+  for (const External& e : stored_externals_) *e.place = c[e.cell];
+  if (counts) *counts = {run_errors_, run_missing_};
+  return result;
+
+#undef END_RUN
 #undef DISPATCH
 #undef NEXT
 #undef JUMP_IF
