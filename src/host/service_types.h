@@ -7,7 +7,7 @@
 #include "host/dataset_types.h"
 #include "host/types.h"
 
-#include "host/cmpglobal.h"
+#include "host/compiler_types.h"
 #include "host/linestr.h"
 #include "host/wait_types.h"
 
@@ -51,3 +51,4 @@ struct PROCSTR;
 
 // A scope of macro variables (vector 49), handed out by `xalanch`.
 struct MACRO_SCOPE;
+

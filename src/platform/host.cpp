@@ -62,6 +62,7 @@ Host::Host(HostConfig config)
 
   kernel_ = std::make_unique<KernelState>(qx_area_.data());
   install_kernel_library(*this);
+  connect_compiler_to_datasets();
   // The module's globals point at this host for the life of the host, so
   // that services can be called (in tests) before a module is loaded.
   v_global_gcb_anchor = words_.data();

@@ -1,10 +1,13 @@
 // Vector 148, parsing: `cmppars` reads the step's statements, calls the
 // procedure's callback once per statement and leaves the procedure
-// statements as STMT records in the PROCSTR; `cmplsrc` walks the source of
-// the program's statements.
+// statements as STMT records in the PROCSTR, and hands the program to the
+// compiler.
 #include <cstring>
+#include <map>
+#include <vector>
 
 #include "host/procstr.h"
+#include "platform/compiler/api.h"
 #include "platform/host.h"
 #include "platform/language/messages.h"
 #include "platform/parse_session.h"
@@ -48,6 +51,40 @@ void build_host_tokens(ParsedStep& step, const lang::StepParse& parse) {
   }
 }
 
+// Hands the step's program to the compiler, statement by statement, and
+// puts the expression symbols the compiler made for each ESTIMATE and
+// CONTRAST statement into that statement's expression field (slot 2).
+void compile_program(const language::StepParse& parse, language::Program& program, STMT* head,
+                     Pool& pool, CMPGLOBAL* cmp) {
+  std::map<const language::Stmt*, std::vector<CMPSYM*>> expressions;
+  for (language::StmtPtr& st : program.statements) {
+    const language::Stmt* key = st.get();
+    const bool is_expression = st->kind == language::StmtKind::Estimate ||
+                               st->kind == language::StmtKind::Contrast;
+    std::vector<CMPSYM*> symbols = compiler::add_statement(cmp, std::move(st));
+    if (is_expression) expressions[key] = std::move(symbols);
+  }
+  program.statements.clear();
+  std::vector<compiler::SourceStatement> sources;
+  for (const language::SourcePiece& piece : parse.program_pieces) {
+    const language::Token& first = parse.tokens[piece.first];
+    sources.push_back({std::string(piece_text(parse, piece)), piece.name, first.pos.line, first.pos.column});
+  }
+  compiler::set_source_statements(cmp, std::move(sources));
+  for (STMT* s = head; s; s = s->next) {
+    for (int k = 0; k < s->nfld; ++k) {
+      STLIST& f = s->fld[k];
+      if (f.type != stfield::kExprs) continue;
+      auto it = expressions.find(static_cast<const language::Stmt*>(f.v.f.u.efptr));
+      const std::size_t n = it == expressions.end() ? 0 : it->second.size();
+      auto** symbols = static_cast<CMPSYM**>(pool.allocate(static_cast<long>(sizeof(CMPSYM*) * (n + 1))));
+      if (symbols && n) std::copy(it->second.begin(), it->second.end(), symbols);
+      f.v.f.n = symbols ? static_cast<std::int32_t>(n) : 0;
+      f.v.f.u.efptr = symbols;
+    }
+  }
+}
+
 // Resets the active parse when the callback or the parser leaves early.
 struct ActiveParse {
   explicit ActiveParse(ParsedStep* s) { set_active_parse(s); }
@@ -86,6 +123,7 @@ int cmppars(void* /*grammar*/, PROCSTR* procstr, int, int, int, int (*callback)(
   const RecordsResult built = build_stmt_records(step.parse->statements, host.task_pool(), host.datasets(), &head);
   if (built == RecordsResult::NoRoom) xmemmsg(take_memory_shortage());
   if (built != RecordsResult::Ok) return 1;
+  compile_program(*step.parse, step.parse->program, head, host.task_pool(), cmp);
   procstr->head = head;
   STMT* last = head;
   while (last && last->next) last = last->next;
@@ -93,26 +131,6 @@ int cmppars(void* /*grammar*/, PROCSTR* procstr, int, int, int, int (*callback)(
   procstr->current = head;
   procstr->error = 0;
   return 0;
-}
-
-// The program's compiled statements in order: the cursor starts at 0 and
-// holds the number (from 1) of the statement last returned.
-int cmplsrc(CMPGLOBAL* cmp, long* cursor, int, int, CMPSRC* source, int) {
-  ParsedStep* step = parsed_step(cmp);
-  if (!step || !cursor || *cursor < 0) return 0;
-  const auto& pieces = step->parse->program_pieces;
-  if (static_cast<std::size_t>(*cursor) >= pieces.size()) return 0;
-  const lang::SourcePiece& piece = pieces[static_cast<std::size_t>(*cursor)];
-  ++*cursor;
-  if (source) {
-    std::string name = piece.name;
-    name.resize(sizeof source->name, ' ');
-    std::memcpy(source->name, name.data(), sizeof source->name);
-    const std::string_view text = piece_text(*step->parse, piece);
-    source->text = text.data();
-    source->length = static_cast<std::int32_t>(text.size());
-  }
-  return 1;
 }
 
 }  // namespace platform::svc
