@@ -83,7 +83,7 @@ int ComputeTheProbability(ARGBET* q, double x, double onemx) {
     q->lpr = x == 0.0 ? 0.0 : kLogZero;
     return zldnbet(x, a, b, &q->ldens);
   }
-  q->ldens = q->am1 * std::log(x) - q->LogBetaAandB + q->bm1 * std::log(onemx);
+  q->ldens = q->am1 * log_of_x(x, onemx) - q->LogBetaAandB + q->bm1 * log_of_onemx(x, onemx);
   const bool upper = beta_use_upper_tail(x, a, b) || onemx <= q->AbsoluteLowerBound;
   double log_tail;
   if (evaluate_tail(q, x, onemx, upper, &log_tail) != 0) {

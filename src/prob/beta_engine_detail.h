@@ -1,7 +1,18 @@
 // Internals of the beta engine shared by its source files.
 #pragma once
 
+#include <cmath>
+
 #include "prob/beta_engine.h"
+
+// ln x and ln(1 - x) from whichever of x and 1 - x is the smaller, and so
+// the one the caller holds to full relative precision.
+inline double log_of_x(double x, double onemx) {
+  return x < 0.5 ? std::log(x) : std::log1p(-onemx);
+}
+inline double log_of_onemx(double x, double onemx) {
+  return x < 0.5 ? std::log1p(-x) : std::log(onemx);
+}
 
 // Sets lpl, lpr and ldens at x, with onemx = 1 - x given as exactly as the
 // caller knows it. Result 0, or 1 when no method evaluates the tail.

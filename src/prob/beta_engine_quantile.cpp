@@ -14,7 +14,8 @@ namespace {
 constexpr double kLowestX = 2.225073858507202e-293;
 constexpr double kHighestX = 0.999999999999889;
 constexpr double kLogScaleEps = 1e-7;
-constexpr int kPolishSteps = 6;
+constexpr int kPolishSteps = 8;
+constexpr double kNoiseStep = 1e-11;  // steps this small that stop shrinking are noise
 constexpr int kBracketSteps = 30;
 constexpr int kMaxNarrowing = 200;
 constexpr double kEpsilon = 2.220446049250313e-16;
@@ -53,24 +54,29 @@ int CheckBoundsQ(ARGBET* q, const Target& t) {
   return 0;
 }
 
-// Newton steps on ln(tail) in the smaller tail's variable y; false when an
-// evaluation fails, y leaves (0, 1) or the steps do not settle.
+// Newton steps on G, in x or in 1 - x, whichever is smaller and so carries
+// more digits, until a step is negligible or stops shrinking at the level
+// of rounding noise; false when an evaluation fails, the point leaves (0, 1)
+// or the steps do not settle.
 bool polish(ARGBET* q, const Target& t) {
+  double previous = 1.0;  // the last step, relative to the variable
   for (int i = 0; i < kPolishSteps; ++i) {
     double g;
     if (evaluate(q, t, &g) != 0) return false;
-    if (std::fabs(g) <= 4.0 * kEpsilon * std::fabs(t.log_prob)) return true;
-    const double y = t.upper ? q->onemx : q->x;
-    const double log_tail = t.upper ? q->lpr : q->lpl;
-    // d ln(tail)/dy = density / tail for either tail.
-    const double step = g * std::exp(log_tail - q->ldens);
-    const double next = y - (t.upper ? -step : step);
+    if (g == 0.0) return true;
+    // dG/dx = density / tail for either tail.
+    const double step = -g * std::exp((t.upper ? q->lpr : q->lpl) - q->ldens);
+    const bool in_x = q->x <= 0.5;
+    const double y = in_x ? q->x : q->onemx;
+    const double next = in_x ? y + step : y - step;
     if (!(next > 0.0 && next < 1.0)) return false;
-    place(q, t, next);
-    if (std::fabs(next - y) <= 2.0 * kEpsilon * y) {
-      double unused;
-      return evaluate(q, t, &unused) == 0;
-    }
+    const double relative = std::fabs(next - y) / y;
+    const bool settled =
+        relative <= 2.0 * kEpsilon || (relative <= kNoiseStep && relative >= previous / 2.0);
+    q->x = in_x ? next : 1.0 - next;
+    q->onemx = in_x ? 1.0 - next : next;
+    if (settled) return evaluate(q, t, &g) == 0;
+    previous = relative;
   }
   return false;
 }
