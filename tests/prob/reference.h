@@ -15,6 +15,7 @@
 #include <cmath>
 #include <numbers>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
 namespace ref {
@@ -39,6 +40,15 @@ inline Ld beta_density(Ld a, Ld b, Ld x) { return bm::ibeta_derivative(a, b, x, 
 inline Ld ibeta_ratio(Ld a, Ld b, Ld num, Ld other) {
   const Ld y = num / (num + other);
   return y < 0.5L ? ibeta(a, b, y) : ibetac(b, a, other / (num + other));
+}
+// x with I_x(a, b) = p and *complement = 1 - x; NaN where the reference's
+// own root finder gives up.
+inline Ld ibeta_inv(Ld a, Ld b, Ld p, Ld* complement) {
+  try {
+    return bm::ibeta_inv(a, b, p, complement, Policy());
+  } catch (const std::exception&) {
+    return *complement = NAN;
+  }
 }
 inline Ld lgamma(Ld x) { return bm::lgamma(x, Policy()); }
 inline Ld digamma(Ld x) { return bm::digamma(x, Policy()); }
@@ -74,6 +84,23 @@ class Worst {
   std::string name_;
   double error_ = 0.0;
   std::string where_;
+};
+
+// How often something happened over a grid; prints itself at the end.
+class Count {
+ public:
+  explicit Count(std::string name) : name_(std::move(name)) {}
+  ~Count() { std::printf("[ accuracy ] %-58s %d of %d\n", name_.c_str(), hits_, total_); }
+  void add(bool hit) {
+    hits_ += hit;
+    ++total_;
+  }
+  int hits() const { return hits_; }
+
+ private:
+  std::string name_;
+  int hits_ = 0;
+  int total_ = 0;
 };
 
 inline std::string at(double a) {
