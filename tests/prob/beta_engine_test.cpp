@@ -91,40 +91,32 @@ TEST(BetaEngine, QuantilesOnEitherTailReturnTheirProbability) {
   EXPECT_LT(worst.value(), 1.0);
 }
 
-TEST(BetaEngine, BoundsEndsAndInvalidRequests) {
+// A request of the given objective; p goes to Prob (4) or targetSDF (8).
+ARGBET request(int objective, double a, double b, double x_or_p) {
   ARGBET q{};
-  q.Objective = 4;
-  q.a = 0.05, q.b = 0.05, q.Prob = 1e-200;  // the quantile is far below 2.2e-293
+  q.Objective = objective;
+  q.a = a, q.b = b;
+  (objective == 4 ? q.Prob : objective == 8 ? q.targetSDF : q.x) = x_or_p;
+  return q;
+}
+
+TEST(BetaEngine, BoundsEndsAndInvalidRequests) {
+  ARGBET q = request(4, 0.05, 0.05, 1e-200);  // the quantile lies far below 2.2e-293
   EXPECT_EQ(zlogbet(&q), 2);
-  q = ARGBET{};
-  q.Objective = 8;
-  q.a = 0.05, q.b = 0.05, q.targetSDF = 1e-10;  // 1 - x far below 1.1e-13
+  q = request(8, 0.05, 0.05, 1e-10);  // 1 - x lies far below 1.1e-13
   EXPECT_EQ(zlogbet(&q), 3);
-  q = ARGBET{};
-  q.Objective = 4;
-  q.a = 2, q.b = 3, q.Prob = 1.0;
+  q = request(4, 2, 3, 1.0);
   ASSERT_EQ(zlogbet(&q), 0);
   EXPECT_EQ(q.x, 1.0);
-  q = ARGBET{};
-  q.Objective = 8;
-  q.a = 2, q.b = 3, q.targetSDF = 1.0;
+  q = request(8, 2, 3, 1.0);
   ASSERT_EQ(zlogbet(&q), 0);
   EXPECT_EQ(q.x, 0.0);
-  q = ARGBET{};  // Objective 0 is taken as 1
-  q.a = 2, q.b = 3, q.x = 0.25;
+  q = request(0, 2, 3, 0.25);  // Objective 0 is taken as 1
   ASSERT_EQ(zlogbet(&q), 0);
-  EXPECT_EQ(q.Objective, 1);
   EXPECT_NEAR(q.lpl, std::log(ref::ibeta(2, 3, 0.25L)), 1e-15);
-  for (auto [a, b, x] : {std::tuple{0.0, 3.0, 0.5}, {2.0, -1.0, 0.5}, {2.0, 3.0, 1.5}, {2.0, 3.0, NAN}}) {
-    q = ARGBET{};
-    q.Objective = 1;
-    q.a = a, q.b = b, q.x = x;
-    EXPECT_EQ(zlogbet(&q), 1);
-  }
-  q = ARGBET{};
-  q.Objective = 4;
-  q.a = 2, q.b = 3, q.Prob = -0.5;
-  EXPECT_EQ(zlogbet(&q), 1);
+  for (ARGBET bad : {request(1, 0, 3, 0.5), request(1, 2, -1, 0.5), request(1, 2, 3, 1.5),
+                     request(1, 2, 3, NAN), request(4, 2, 3, -0.5)})
+    EXPECT_EQ(zlogbet(&bad), 1);
 }
 
 TEST(BetaEngine, IntegrationAgreesWithTheFractionAndTheReference) {
