@@ -5,7 +5,6 @@
 #include <cmath>
 #include <utility>
 
-#include "host/missing.h"
 #include "prob/beta_engine_detail.h"
 #include "prob/t_f_beta.h"
 

@@ -117,10 +117,9 @@ int pass(shrdarg* qs, Sums& sums, bool first) {
     qs->Direction = 0;
     if (add(qs, sums, 0.0, &term) == 1) return 1;
   }
-  const int start = 1;
   const int stride = first ? 1 : 2;
-  if (side(qs, sums, -1, start, stride) != 0) return 1;
-  return side(qs, sums, 1, start, stride);
+  if (side(qs, sums, -1, 1, stride) != 0) return 1;
+  return side(qs, sums, 1, 1, stride);
 }
 
 bool valid(const shrdarg* qs) {

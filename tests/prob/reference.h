@@ -4,7 +4,6 @@
 // accuracy found can be quoted.
 #pragma once
 
-#include <boost/math/distributions/fisher_f.hpp>
 #include <boost/math/distributions/inverse_gaussian.hpp>
 #include <boost/math/distributions/students_t.hpp>
 #include <boost/math/special_functions/beta.hpp>
