@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "host/qx_handle.h"
+#include "platform/compiler/api.h"
 #include "platform/kernel_state.h"
 #include "platform/service_table.h"
 
@@ -160,6 +161,7 @@ void Host::end_step() {
     }
   }
   log_macro_variables();
+  compiler::purge_unreleased_compilers();
   // Output data sets the step did not terminate are discarded here, after
   // the end-of-task routine had its chance.
   datasets_ = std::make_unique<DataSets>(libraries_);

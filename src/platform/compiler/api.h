@@ -40,6 +40,10 @@ struct SourceStatement {
 // is tied to the syntax-tree node that starts at its position.
 void set_source_statements(CMPGLOBAL* cmp, std::vector<SourceStatement> sources);
 
+// Releases every compiler whose block was not purged; the host calls it at
+// the end of each step, after the end-of-task routine had its chance.
+void purge_unreleased_compilers();
+
 // Hands a whole program over, statement by statement.
 void add_program(CMPGLOBAL* cmp, language::Program&& program);
 
