@@ -12,8 +12,6 @@
 #include "reference.h"
 #include "support/host_fixture.h"
 
-// Linked when the decompositions are built (see moore_penrose.cpp).
-
 namespace {
 
 using Matrix = std::vector<double>;
