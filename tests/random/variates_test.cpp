@@ -104,19 +104,6 @@ TEST_F(Variates, FillsConsumeTheSameDrawsAsSingleDraws) {
   }
 }
 
-TEST_F(Variates, DistributionsNotYetBuiltAnswerNotComputed) {
-  rt::Script script{{0.5}};
-  auto q = scripted(&script);
-  EXPECT_TRUE(is_special_missing(q->GetOneVariateGAMMA(q.get(), 2.0)));
-  EXPECT_TRUE(is_special_missing(q->GetOneVariateTABLE(q.get(), 2, nullptr)));
-  std::vector<double> out(4, 0.0);
-  q->VBuffer = out.data();
-  q->NBuffer = 4;
-  EXPECT_EQ(q->FillTheBufferBINOMIAL(q.get(), 10, 0.5), 0);
-  for (double v : out) EXPECT_TRUE(is_special_missing(v));
-  EXPECT_EQ(script.drawn, 0);
-}
-
 TEST_F(Variates, NormalPairComesFromThePolarStep) {
   // (0.999, 0.999) lies outside the circle and (0.5, 0.5) is its centre:
   // both are drawn again. Then x1 = 0.5, x2 = 0.2.
