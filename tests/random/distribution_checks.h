@@ -1,0 +1,93 @@
+// Statistical checks of variate samples against closed forms: sample
+// moments, the Kolmogorov-Smirnov distance to a distribution function and
+// the chi-square goodness-of-fit p-value for counts.
+#pragma once
+
+#include <algorithm>
+#include <boost/math/special_functions/gamma.hpp>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "random/zmrsrnd.h"
+
+namespace dc {
+
+// The 0.1% point of the Kolmogorov distribution: sqrt(n) times the
+// distance of a sound sample stays below it in 999 cases of 1000.
+inline constexpr double kKolmogorov999 = 1.95;
+
+// The largest distance between the sample's distribution and `cdf`, times
+// sqrt(n).
+inline double ks_statistic(std::vector<double> x, const std::function<double(double)>& cdf) {
+  std::sort(x.begin(), x.end());
+  const double n = static_cast<double>(x.size());
+  double d = 0;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    const double f = cdf(x[i]);
+    d = std::max({d, f - i / n, (i + 1) / n - f});
+  }
+  return d * std::sqrt(n);
+}
+
+struct Moments {
+  double mean, variance, skewness, kurtosis;
+};
+inline Moments moments(const std::vector<double>& x) {
+  const double n = static_cast<double>(x.size());
+  double m = 0;
+  for (double v : x) m += v;
+  m /= n;
+  double m2 = 0, m3 = 0, m4 = 0;
+  for (double v : x) {
+    const double d = v - m;
+    m2 += d * d, m3 += d * d * d, m4 += d * d * d * d;
+  }
+  m2 /= n, m3 /= n, m4 /= n;
+  return {m, m2, m3 / std::pow(m2, 1.5), m4 / (m2 * m2)};
+}
+
+// Chi-square p-value of whole-number draws against the probability function
+// `pmf` whose support starts at `low`: values from `high` up form the last
+// cell, and values whose expected count falls below 5 are pooled with the
+// next. 0 when a draw lies below the support or is not a whole number.
+inline double chi_square_p(const std::vector<double>& draws,
+                           const std::function<double(std::int64_t)>& pmf, std::int64_t low,
+                           std::int64_t high) {
+  std::map<std::int64_t, double> observed;
+  for (double v : draws) {
+    if (!(v >= static_cast<double>(low)) || v != std::floor(v)) return 0;
+    ++observed[std::min(static_cast<std::int64_t>(v), high)];
+  }
+  const double n = static_cast<double>(draws.size());
+  std::vector<double> obs{0}, expected{0};
+  double mass = 0;
+  for (std::int64_t k = low; k <= high; ++k) {
+    if (expected.back() >= 5) obs.push_back(0), expected.push_back(0);
+    const double p = k < high ? pmf(k) : 1 - mass;
+    mass += p;
+    obs.back() += observed.count(k) ? observed[k] : 0;
+    expected.back() += n * p;
+  }
+  if (expected.size() > 1 && expected.back() < 5) {
+    obs[obs.size() - 2] += obs.back(), expected[expected.size() - 2] += expected.back();
+    obs.pop_back(), expected.pop_back();
+  }
+  double statistic = 0;
+  for (std::size_t c = 0; c < obs.size(); ++c)
+    statistic += (obs[c] - expected[c]) * (obs[c] - expected[c]) / expected[c];
+  return boost::math::gamma_q((static_cast<double>(obs.size()) - 1) / 2.0, statistic / 2);
+}
+
+inline std::vector<double> fill(MERSENNE_RAND* q, const std::function<int(MERSENNE_RAND*)>& op,
+                                int n) {
+  std::vector<double> out(static_cast<std::size_t>(n));
+  q->VBuffer = out.data();
+  q->NBuffer = n;
+  op(q);
+  return out;
+}
+
+}  // namespace dc
