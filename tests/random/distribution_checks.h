@@ -20,14 +20,16 @@ namespace dc {
 inline constexpr double kKolmogorov999 = 1.95;
 
 // The largest distance between the sample's distribution and `cdf`, times
-// sqrt(n).
+// sqrt(n). Below a sample point the distribution is read at the double
+// before it, so that values rounded onto one double (an atom of the sample)
+// are compared with the probability they carry.
 inline double ks_statistic(std::vector<double> x, const std::function<double(double)>& cdf) {
   std::sort(x.begin(), x.end());
   const double n = static_cast<double>(x.size());
   double d = 0;
   for (std::size_t i = 0; i < x.size(); ++i) {
-    const double f = cdf(x[i]);
-    d = std::max({d, f - i / n, (i + 1) / n - f});
+    const double below = cdf(std::nextafter(x[i], -INFINITY));
+    d = std::max({d, below - i / n, (i + 1) / n - cdf(x[i])});
   }
   return d * std::sqrt(n);
 }
@@ -75,6 +77,7 @@ inline double chi_square_p(const std::vector<double>& draws,
     obs[obs.size() - 2] += obs.back(), expected[expected.size() - 2] += expected.back();
     obs.pop_back(), expected.pop_back();
   }
+  if (obs.size() < 2) return 1;  // one cell holds every draw
   double statistic = 0;
   for (std::size_t c = 0; c < obs.size(); ++c)
     statistic += (obs[c] - expected[c]) * (obs[c] - expected[c]) / expected[c];

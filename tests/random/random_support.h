@@ -43,17 +43,20 @@ inline int count(const std::string& text, const std::string& piece) {
   return n;
 }
 
-// Uniforms handed out in order from a list (the last one repeats), with
-// the number drawn; installed as a record's `rangen` over its `Blob`.
+// Uniforms handed out in order from a list (the last one repeats, or the
+// whole list when `cycle` is set), with the number drawn; installed as a
+// record's `rangen` over its `Blob`.
 struct Script {
   std::vector<double> values;
   long drawn = 0;
+  bool cycle = false;
 };
 
 inline double scripted_uniform(void* blob) {
   auto* s = static_cast<Script*>(blob);
+  const std::size_t n = s->values.size();
   const std::size_t i = static_cast<std::size_t>(s->drawn++);
-  return s->values[i < s->values.size() ? i : s->values.size() - 1];
+  return s->values[s->cycle ? i % n : (i < n ? i : n - 1)];
 }
 
 inline void use_script(MERSENNE_RAND* q, Script* script) {
