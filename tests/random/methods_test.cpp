@@ -83,7 +83,7 @@ TEST_F(Methods, KeyedSubstreamsDifferAndRepeat) {
     if (!(r.zrng_has & zrng_has::kKeys)) continue;
     auto q = rt::new_stream(77, r.zrng_name);
     auto draws = [&](std::uint64_t key) {
-      ZRAND_S child;
+      ZRAND_S child{};
       ZRANMT area{};
       child.Blob = &area;
       zrand_clone(&child, key, q.get());

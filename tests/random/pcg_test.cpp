@@ -108,7 +108,7 @@ TEST_F(Pcg, WidthsConvertAsEveryMethodDoes) {
 TEST_F(Pcg, StreamKeysArriveCombinedWithTheThread) {
   auto parent = rt::new_stream(99, "PCG32I");
   EXPECT_EQ(parent->Status, 0);
-  ZRAND_S child;
+  ZRAND_S child{};
   alignas(8) unsigned char area[16] = {};
   child.Blob = area;
   EXPECT_EQ(zrand_clone(&child, 3, parent.get()), 0);
@@ -117,6 +117,7 @@ TEST_F(Pcg, StreamKeysArriveCombinedWithTheThread) {
   for (int i = 0; i < 20; ++i)
     ASSERT_EQ(child.rangen(child.Blob), expected.rng.zrng_double_open(expected.area));
   EXPECT_EQ(zrand_clone(&child, 1024, parent.get()), zrand_status::kBadKey);
+  EXPECT_EQ(zrand_clone(&child, 3, parent.get()), 0);  // a new clone has its own status
 }
 
 }  // namespace

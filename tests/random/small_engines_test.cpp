@@ -51,13 +51,13 @@ TEST_F(SmallEngines, SubtractKeyStreamsTakeTheCombinedKeyWord) {
   auto q = rt::new_stream(1000, "SUBKEY32");
   EXPECT_EQ(q->Status, 0);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(q->rangen(q->Blob), 1000 * 0x1p-32);
-  ZRAND_S child;
+  ZRAND_S child{};
   alignas(8) unsigned char area[8] = {};
   child.Blob = area;
   zrand_clone(&child, 1, q.get());
   EXPECT_EQ(child.rangen(child.Blob), (1000u - (1u << 21)) * 0x1p-32);  // modulo 2^32
   auto wide = rt::new_stream(1000, "SUBKEY64");
-  ZRAND_S wide_child;
+  ZRAND_S wide_child{};
   alignas(8) unsigned char wide_area[16] = {};
   wide_child.Blob = wide_area;
   zrand_clone(&wide_child, 2, wide.get());
