@@ -45,7 +45,7 @@ void fill_stream(benchmark::State& state, const char32_t* method) {
   state.SetItemsProcessed(state.iterations() * kBuffer);
 }
 
-const char32_t* const kMethods[] = {U"MTHYBRID", U"MT1998",  U"MT32",    U"MT64",
+const char32_t* const kMethods[] = {U"MTHYBRID", U"MT1998",   U"MT32",    U"MT64",
                                     U"SUBKEY32", U"SUBKEY64", U"MH3",     U"XOR64",
                                     U"XOR128",   U"XOR1024",  U"XOR4096", U"FRY2X32",
                                     U"FRY2X64",  U"FRY4X64",  U"PCG32I",  U"PCG64I"};

@@ -59,7 +59,7 @@ inline void mix(Word& a, Word& b, unsigned rotation) {
 // `rounds` rounds (at most 32 for two words, 72 for four) of Threefry.
 template <class Word, int W>
 [[gnu::always_inline]] inline Block<Word, W> threefry_R(unsigned rounds, Block<Word, W> in,
-                                                     Block<Word, W> k) {
+                                                        Block<Word, W> k) {
   static_assert(W == 2 || W == 4);
   rounds = std::min(rounds, W == 2 ? 32u : 72u);
   Word ks[W + 1];

@@ -57,7 +57,10 @@ struct FryEngine {
   static State* state(void* blob) { return static_cast<State*>(blob); }
   static void compute_block(State* f) {
     Block<Word, W> ctr, key;
-    for (int i = 0; i < W; ++i) ctr.v[i] = f->ctr[i], key.v[i] = f->key[i];
+    for (int i = 0; i < W; ++i) {
+      ctr.v[i] = f->ctr[i];
+      key.v[i] = f->key[i];
+    }
     const Block<Word, W> out = threefry_R(kRounds, ctr, key);
     for (int i = 0; i < W; ++i) f->rand[i] = out.v[i];
   }
@@ -65,7 +68,11 @@ struct FryEngine {
   static void seed(void* blob, Word s) {
     State* f = state(blob);
     fill_from_seed(s, f->key, W);
-    for (int i = 0; i < W; ++i) f->ctr[i] = i == 0 ? 1 : 0, f->rand[i] = 0;
+    for (int i = 0; i < W; ++i) {
+      f->ctr[i] = 0;
+      f->rand[i] = 0;
+    }
+    f->ctr[0] = 1;  // the first block is block 1
     f->which = 0;
   }
   static void key(void* blob, Word k) {
@@ -86,7 +93,8 @@ struct FryEngine {
     const Word out = f->rand[f->which];
     if (++f->which == W) {
       f->which = 0;
-      for (int i = 0; i < W && ++f->ctr[i] == 0; ++i) {
+      int i = 0;
+      while (++f->ctr[i] == 0 && ++i < W) {
       }
     }
     return out;
@@ -107,12 +115,9 @@ inline constexpr char kFry4x64Name[] = "FRY4X64";
 
 }  // namespace zrng_fry
 
-using Fry2x32Engine =
-    zrng_fry::FryEngine<std::uint32_t, 2, std::uint32_t, zrng_fry::kFry2x32Name>;
-using Fry2x64Engine =
-    zrng_fry::FryEngine<std::uint64_t, 2, std::uint64_t, zrng_fry::kFry2x64Name>;
-using Fry4x64Engine =
-    zrng_fry::FryEngine<std::uint64_t, 4, std::uint64_t, zrng_fry::kFry4x64Name>;
+using Fry2x32Engine = zrng_fry::FryEngine<std::uint32_t, 2, std::uint32_t, zrng_fry::kFry2x32Name>;
+using Fry2x64Engine = zrng_fry::FryEngine<std::uint64_t, 2, std::uint64_t, zrng_fry::kFry2x64Name>;
+using Fry4x64Engine = zrng_fry::FryEngine<std::uint64_t, 4, std::uint64_t, zrng_fry::kFry4x64Name>;
 
 inline QXMemSize zrng_FRY2X32_size() {
   return Fry2x32Engine::kBlobSize;

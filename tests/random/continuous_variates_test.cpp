@@ -49,33 +49,32 @@ void expect_ks(const std::vector<double>& sample, const std::function<double(dou
 using ContinuousVariates = RandomTest;
 
 TEST_F(ContinuousVariates, InvalidParametersDrawNothing) {
-  const std::pair<Draw, Fill> invalid[] = {
-      {[](auto q) { return GetOneVariateCHISQUARE(q, 0); },
-       [](auto q) { return FillTheBufferCHISQUARE(q, 0); }},
-      {[](auto q) { return GetOneVariateT(q, 0.05); },
-       [](auto q) { return FillTheBufferT(q, 0.05); }},
-      {[](auto q) { return GetOneVariateF(q, 0, 3); },
-       [](auto q) { return FillTheBufferF(q, 0, 3); }},
-      {[](auto q) { return GetOneVariateTRIANGLE(q, 1.5); },
-       [](auto q) { return FillTheBufferTRIANGLE(q, 1.5); }},
-      {[](auto q) { return GetOneVariateWEIBULL(q, 2, 0); },
-       [](auto q) { return FillTheBufferWEIBULL(q, 2, 0); }},
-      {[](auto q) { return GetOneVariateBETA(q, 2, -1); },
-       [](auto q) { return FillTheBufferBETA(q, 2, -1); }},
-      {[](auto q) { return GetOneVariateBETA(q, -1, 2); },
-       [](auto q) { return FillTheBufferBETA(q, -1, 2); }},
-      {[](auto q) { return GetOneVariateBETA(q, 0.5, 0); },
-       [](auto q) { return FillTheBufferBETA(q, 0.5, 0); }},
-      {[](auto q) { return GetOneVariateBETA(q, NAN, 2); },
-       [](auto q) { return FillTheBufferBETA(q, NAN, 2); }},
-      {[](auto q) { return GetOneVariateGAMMA(q, -0.5); },
-       [](auto q) { return FillTheBufferGAMMA(q, -0.5); }},
-      {[](auto q) { return GetOneVariateGAMMA(q, NAN); },
-       [](auto q) { return FillTheBufferGAMMA(q, NAN); }},
-      {[](auto q) { return GetOneVariateERLANG(q, -2); },
-       [](auto q) { return FillTheBufferERLANG(q, -2); }},
-      {[](auto q) { return GetOneVariateT(q, NAN); },
-       [](auto q) { return FillTheBufferT(q, NAN); }}};
+  const std::pair<Draw, Fill> invalid[] = {{[](auto q) { return GetOneVariateCHISQUARE(q, 0); },
+                                            [](auto q) { return FillTheBufferCHISQUARE(q, 0); }},
+                                           {[](auto q) { return GetOneVariateT(q, 0.05); },
+                                            [](auto q) { return FillTheBufferT(q, 0.05); }},
+                                           {[](auto q) { return GetOneVariateF(q, 0, 3); },
+                                            [](auto q) { return FillTheBufferF(q, 0, 3); }},
+                                           {[](auto q) { return GetOneVariateTRIANGLE(q, 1.5); },
+                                            [](auto q) { return FillTheBufferTRIANGLE(q, 1.5); }},
+                                           {[](auto q) { return GetOneVariateWEIBULL(q, 2, 0); },
+                                            [](auto q) { return FillTheBufferWEIBULL(q, 2, 0); }},
+                                           {[](auto q) { return GetOneVariateBETA(q, 2, -1); },
+                                            [](auto q) { return FillTheBufferBETA(q, 2, -1); }},
+                                           {[](auto q) { return GetOneVariateBETA(q, -1, 2); },
+                                            [](auto q) { return FillTheBufferBETA(q, -1, 2); }},
+                                           {[](auto q) { return GetOneVariateBETA(q, 0.5, 0); },
+                                            [](auto q) { return FillTheBufferBETA(q, 0.5, 0); }},
+                                           {[](auto q) { return GetOneVariateBETA(q, NAN, 2); },
+                                            [](auto q) { return FillTheBufferBETA(q, NAN, 2); }},
+                                           {[](auto q) { return GetOneVariateGAMMA(q, -0.5); },
+                                            [](auto q) { return FillTheBufferGAMMA(q, -0.5); }},
+                                           {[](auto q) { return GetOneVariateGAMMA(q, NAN); },
+                                            [](auto q) { return FillTheBufferGAMMA(q, NAN); }},
+                                           {[](auto q) { return GetOneVariateERLANG(q, -2); },
+                                            [](auto q) { return FillTheBufferERLANG(q, -2); }},
+                                           {[](auto q) { return GetOneVariateT(q, NAN); },
+                                            [](auto q) { return FillTheBufferT(q, NAN); }}};
   for (const auto& [single, fill] : invalid) {
     rt::Script script{{0.5}};
     auto q = rt::scripted(&script);
@@ -140,22 +139,24 @@ TEST_F(ContinuousVariates, DefinitionsHoldExactly) {
 }
 
 TEST_F(ContinuousVariates, FillsEqualSingleDraws) {
-  const std::pair<Draw, Fill> ops[] = {
-      {[](auto q) { return GetOneVariateCAUCHY(q); }, [](auto q) { return FillTheBufferCAUCHY(q); }},
-      {[](auto q) { return GetOneVariateTRIANGLE(q, 0.4); },
-       [](auto q) { return FillTheBufferTRIANGLE(q, 0.4); }},
-      {[](auto q) { return GetOneVariateWEIBULL(q, 0.7, 2); },
-       [](auto q) { return FillTheBufferWEIBULL(q, 0.7, 2); }},
-      {[](auto q) { return GetOneVariateGAMMA(q, 0.4); },
-       [](auto q) { return FillTheBufferGAMMA(q, 0.4); }},
-      {[](auto q) { return GetOneVariateERLANG(q, 5); },
-       [](auto q) { return FillTheBufferERLANG(q, 5); }},
-      {[](auto q) { return GetOneVariateCHISQUARE(q, 3); },
-       [](auto q) { return FillTheBufferCHISQUARE(q, 3); }},
-      {[](auto q) { return GetOneVariateT(q, 2.5); }, [](auto q) { return FillTheBufferT(q, 2.5); }},
-      {[](auto q) { return GetOneVariateBETA(q, 0.3, 0.8); },
-       [](auto q) { return FillTheBufferBETA(q, 0.3, 0.8); }},
-      {[](auto q) { return GetOneVariateF(q, 3, 9); }, [](auto q) { return FillTheBufferF(q, 3, 9); }}};
+  const std::pair<Draw, Fill> ops[] = {{[](auto q) { return GetOneVariateCAUCHY(q); },
+                                        [](auto q) { return FillTheBufferCAUCHY(q); }},
+                                       {[](auto q) { return GetOneVariateTRIANGLE(q, 0.4); },
+                                        [](auto q) { return FillTheBufferTRIANGLE(q, 0.4); }},
+                                       {[](auto q) { return GetOneVariateWEIBULL(q, 0.7, 2); },
+                                        [](auto q) { return FillTheBufferWEIBULL(q, 0.7, 2); }},
+                                       {[](auto q) { return GetOneVariateGAMMA(q, 0.4); },
+                                        [](auto q) { return FillTheBufferGAMMA(q, 0.4); }},
+                                       {[](auto q) { return GetOneVariateERLANG(q, 5); },
+                                        [](auto q) { return FillTheBufferERLANG(q, 5); }},
+                                       {[](auto q) { return GetOneVariateCHISQUARE(q, 3); },
+                                        [](auto q) { return FillTheBufferCHISQUARE(q, 3); }},
+                                       {[](auto q) { return GetOneVariateT(q, 2.5); },
+                                        [](auto q) { return FillTheBufferT(q, 2.5); }},
+                                       {[](auto q) { return GetOneVariateBETA(q, 0.3, 0.8); },
+                                        [](auto q) { return FillTheBufferBETA(q, 0.3, 0.8); }},
+                                       {[](auto q) { return GetOneVariateF(q, 3, 9); },
+                                        [](auto q) { return FillTheBufferF(q, 3, 9); }}};
   for (const auto& [single, fill] : ops) {
     auto a = rt::new_stream(909), b = rt::new_stream(909);
     const std::vector<double> filled = dc::fill(a.get(), fill, 101);
@@ -169,23 +170,33 @@ TEST_F(ContinuousVariates, GammaFamilyMatchesItsDistributions) {
   auto q = rt::new_stream(31415);
   constexpr int n = 40000;
   for (double shape : {0.3, 1.0, 2.5, 30.0}) {
-    const std::vector<double> x = dc::fill(q.get(), [&](auto r) { return FillTheBufferGAMMA(r, shape); }, n);
-    expect_ks(x, [&](double v) { return gamma_cdf(v, shape); }, "gamma");
+    const std::vector<double> x = dc::fill(
+        q.get(), [&](auto r) { return FillTheBufferGAMMA(r, shape); }, n);
+    expect_ks(
+        x, [&](double v) { return gamma_cdf(v, shape); }, "gamma");
     const dc::Moments m = dc::moments(x);
     EXPECT_NEAR(m.mean, shape, 5 * std::sqrt(shape / n));
   }
   // A sum of four exponentials: 1 - e^-x (1 + x + x^2/2 + x^3/6).
-  const std::vector<double> erlang = dc::fill(q.get(), [](auto r) { return FillTheBufferERLANG(r, 4); }, n);
-  expect_ks(erlang, [](double v) { return 1 - std::exp(-v) * (1 + v + v * v / 2 + v * v * v / 6); },
-            "erlang");
+  const std::vector<double> erlang = dc::fill(
+      q.get(), [](auto r) { return FillTheBufferERLANG(r, 4); }, n);
+  expect_ks(
+      erlang, [](double v) { return 1 - std::exp(-v) * (1 + v + v * v / 2 + v * v * v / 6); },
+      "erlang");
   // Three degrees of freedom: erf(sqrt(x/2)) - sqrt(2x/pi) e^(-x/2).
-  const std::vector<double> chi = dc::fill(q.get(), [](auto r) { return FillTheBufferCHISQUARE(r, 3); }, n);
-  expect_ks(chi, [](double v) {
-    return std::erf(std::sqrt(v / 2)) - std::sqrt(2 * v / M_PI) * std::exp(-v / 2);
-  }, "chi-square");
+  const std::vector<double> chi = dc::fill(
+      q.get(), [](auto r) { return FillTheBufferCHISQUARE(r, 3); }, n);
+  expect_ks(
+      chi,
+      [](double v) {
+        return std::erf(std::sqrt(v / 2)) - std::sqrt(2 * v / M_PI) * std::exp(-v / 2);
+      },
+      "chi-square");
   for (double df : {0.5, 3.0, 30.0}) {
-    const std::vector<double> t = dc::fill(q.get(), [&](auto r) { return FillTheBufferT(r, df); }, n);
-    expect_ks(t, [&](double v) { return t_cdf(v, df); }, "t");
+    const std::vector<double> t = dc::fill(
+        q.get(), [&](auto r) { return FillTheBufferT(r, df); }, n);
+    expect_ks(
+        t, [&](double v) { return t_cdf(v, df); }, "t");
   }
 }
 
@@ -195,21 +206,31 @@ TEST_F(ContinuousVariates, BetaFamilyAndOthersMatchTheirDistributions) {
   const std::pair<double, double> shapes[] = {{0.4, 0.7}, {2, 3}, {30, 0.5}, {0.5, 3},
                                               {3, 0.5},   {1, 2}, {2.5, 1},  {0.05, 0.1}};
   for (const auto& [a, b] : shapes) {
-    const std::vector<double> x = dc::fill(q.get(), [&](auto r) { return FillTheBufferBETA(r, a, b); }, n);
-    expect_ks(x, [&](double v) { return beta_cdf(v, a, b); }, "beta");
+    const std::vector<double> x = dc::fill(
+        q.get(), [&](auto r) { return FillTheBufferBETA(r, a, b); }, n);
+    expect_ks(
+        x, [&](double v) { return beta_cdf(v, a, b); }, "beta");
     EXPECT_NEAR(dc::moments(x).mean, a / (a + b), 0.01) << a << ' ' << b;
   }
   for (const auto& [d1, d2] : {std::pair{5.0, 10.0}, std::pair{0.5, 3.0}, std::pair{20.0, 40.0}}) {
-    const std::vector<double> f = dc::fill(q.get(), [&](auto r) { return FillTheBufferF(r, d1, d2); }, n);
-    expect_ks(f, [&](double v) { return f_cdf(v, d1, d2); }, "F");
+    const std::vector<double> f = dc::fill(
+        q.get(), [&](auto r) { return FillTheBufferF(r, d1, d2); }, n);
+    expect_ks(
+        f, [&](double v) { return f_cdf(v, d1, d2); }, "F");
   }
-  const std::vector<double> c = dc::fill(q.get(), [](auto r) { return FillTheBufferCAUCHY(r); }, n);
-  expect_ks(c, [](double v) { return 0.5 + std::atan(v) / M_PI; }, "Cauchy");
-  const std::vector<double> tri = dc::fill(q.get(), [](auto r) { return FillTheBufferTRIANGLE(r, 0.3); }, n);
-  expect_ks(tri, [](double v) { return v <= 0.3 ? v * v / 0.3 : 1 - (1 - v) * (1 - v) / 0.7; },
-            "triangle");
-  const std::vector<double> w = dc::fill(q.get(), [](auto r) { return FillTheBufferWEIBULL(r, 1.5, 2); }, n);
-  expect_ks(w, [](double v) { return 1 - std::exp(-std::pow(v / 2, 1.5)); }, "Weibull");
+  const std::vector<double> c = dc::fill(
+      q.get(), [](auto r) { return FillTheBufferCAUCHY(r); }, n);
+  expect_ks(
+      c, [](double v) { return 0.5 + std::atan(v) / M_PI; }, "Cauchy");
+  const std::vector<double> tri = dc::fill(
+      q.get(), [](auto r) { return FillTheBufferTRIANGLE(r, 0.3); }, n);
+  expect_ks(
+      tri, [](double v) { return v <= 0.3 ? v * v / 0.3 : 1 - (1 - v) * (1 - v) / 0.7; },
+      "triangle");
+  const std::vector<double> w = dc::fill(
+      q.get(), [](auto r) { return FillTheBufferWEIBULL(r, 1.5, 2); }, n);
+  expect_ks(
+      w, [](double v) { return 1 - std::exp(-std::pow(v / 2, 1.5)); }, "Weibull");
 }
 
 // F(8, 0.1): the beta draw rounds to 1 for about a sixth of the draws. Those
@@ -220,7 +241,8 @@ TEST_F(ContinuousVariates, BetaFamilyAndOthersMatchTheirDistributions) {
 TEST_F(ContinuousVariates, FBeyondTheBetaResolutionIsInfinite) {
   auto q = rt::new_stream(4242);
   constexpr int n = 40000;
-  const std::vector<double> f = dc::fill(q.get(), [](auto r) { return FillTheBufferF(r, 8, 0.1); }, n);
+  const std::vector<double> f = dc::fill(
+      q.get(), [](auto r) { return FillTheBufferF(r, 8, 0.1); }, n);
   const double bound = (0.1 / 8) * 0x1p54;  // B above 1 - 2^-54 rounds to 1
   const double tail = zprbf(bound, 8, 0.1);
   int infinite = 0;
@@ -234,8 +256,9 @@ TEST_F(ContinuousVariates, FBeyondTheBetaResolutionIsInfinite) {
   std::vector<double> censored = f;
   for (double& v : censored)
     if (v >= cut) v = INFINITY;
-  expect_ks(censored, [&](double v) { return std::isinf(v) ? 1.0 : f_cdf(std::fmin(v, cut), 8, 0.1); },
-            "F(8, 0.1)");
+  expect_ks(
+      censored, [&](double v) { return std::isinf(v) ? 1.0 : f_cdf(std::fmin(v, cut), 8, 0.1); },
+      "F(8, 0.1)");
 }
 
 // Uniforms that no trial accepts: each loop gives up after its cap of
@@ -246,13 +269,12 @@ TEST_F(ContinuousVariates, RejectionLoopsAreCapped) {
     Draw draw;
     long draws_per_trial;
   };
-  const Case cases[] = {
-      {{0.95}, [](auto q) { return GetOneVariateCAUCHY(q); }, 2},
-      {{0.9}, [](auto q) { return GetOneVariateGAMMA(q, 2.5); }, 2},
-      {{0.1, 0.999, 0.999}, [](auto q) { return GetOneVariateGAMMA(q, 0.5); }, 3},
-      {{0.9}, [](auto q) { return GetOneVariateBETA(q, 2, 3); }, 2},
-      {{0.9}, [](auto q) { return GetOneVariateBETA(q, 0.5, 3); }, 2},
-      {{0.9}, [](auto q) { return GetOneVariateBETA(q, 0.3, 0.4); }, 2}};
+  const Case cases[] = {{{0.95}, [](auto q) { return GetOneVariateCAUCHY(q); }, 2},
+                        {{0.9}, [](auto q) { return GetOneVariateGAMMA(q, 2.5); }, 2},
+                        {{0.1, 0.999, 0.999}, [](auto q) { return GetOneVariateGAMMA(q, 0.5); }, 3},
+                        {{0.9}, [](auto q) { return GetOneVariateBETA(q, 2, 3); }, 2},
+                        {{0.9}, [](auto q) { return GetOneVariateBETA(q, 0.5, 3); }, 2},
+                        {{0.9}, [](auto q) { return GetOneVariateBETA(q, 0.3, 0.4); }, 2}};
   for (const Case& c : cases) {
     rt::Script script{c.uniforms, 0, true};
     auto q = rt::scripted(&script);

@@ -85,7 +85,8 @@ TEST_F(DiscreteVariates, BranchesOverScriptedUniforms) {
   EXPECT_EQ(script.drawn, 2);
   EXPECT_EQ(GetOneVariateHYPERGEOMETRIC(q.get(), 10, 10, 10), 10);
   EXPECT_EQ(script.drawn, 12);
-  EXPECT_EQ(GetOneVariateGEOMETRIC(q.get(), 0.0005), std::ceil(std::log(0.3) / std::log1p(-0.0005)));
+  EXPECT_EQ(GetOneVariateGEOMETRIC(q.get(), 0.0005),
+            std::ceil(std::log(0.3) / std::log1p(-0.0005)));
   EXPECT_EQ(script.drawn, 13);
 
   rt::Script trials{{0.9, 0.8, 0.0005}};
@@ -124,7 +125,8 @@ TEST_F(DiscreteVariates, BinomialAndPoissonBranches) {
   // p above 1/2 counts failures by inversion: n minus the draw for 1 - p.
   auto a = rt::new_stream(5), b = rt::new_stream(5);
   for (int i = 0; i < 100; ++i)
-    ASSERT_EQ(GetOneVariateBINOMIAL(a.get(), 20, 0.7), 20 - GetOneVariateBINOMIAL(b.get(), 20, 0.3));
+    ASSERT_EQ(GetOneVariateBINOMIAL(a.get(), 20, 0.7),
+              20 - GetOneVariateBINOMIAL(b.get(), 20, 0.3));
   // A whole Poisson mean of 0 gives 0; far in the lower tail 85 gives no negative count.
   rt::Script low{{1e-300, 0.5}};
   auto l = rt::scripted(&low);
@@ -162,38 +164,44 @@ TEST_F(DiscreteVariates, CountsMatchTheirProbabilityFunctions) {
   auto q = rt::new_stream(1729);
   constexpr int n = 40000;
   auto draws = [&](const Fill& fill) { return dc::fill(q.get(), fill, n); };
-  expect_chi_square(draws([](auto r) { return FillTheBufferBERNOULLI(r, 0.3); }),
-                    [](std::int64_t k) { return k == 0 ? 0.7 : 0.3; }, 0, 1, "Bernoulli");
+  expect_chi_square(
+      draws([](auto r) { return FillTheBufferBERNOULLI(r, 0.3); }),
+      [](std::int64_t k) { return k == 0 ? 0.7 : 0.3; }, 0, 1, "Bernoulli");
   for (const auto& [size, p] : {std::pair{20L, 0.3}, std::pair{20L, 0.7}, std::pair{300L, 0.5},
                                 std::pair{1000L, 0.004}, std::pair{0L, 0.4}})
-    expect_chi_square(draws([&](auto r) { return FillTheBufferBINOMIAL(r, size, p); }),
-                      [&](std::int64_t k) { return binomial_pmf(k, size, p); }, 0, size,
-                      "binomial");
+    expect_chi_square(
+        draws([&](auto r) { return FillTheBufferBINOMIAL(r, size, p); }),
+        [&](std::int64_t k) { return binomial_pmf(k, size, p); }, 0, size, "binomial");
   for (double pr : {0.2, 0.002})
-    expect_chi_square(draws([&](auto r) { return FillTheBufferGEOMETRIC(r, pr); }),
-                      [&](std::int64_t k) { return std::pow(1 - pr, k - 1.0) * pr; }, 1,
-                      static_cast<std::int64_t>(12 / pr), "geometric");
-  expect_chi_square(draws([](auto r) { return FillTheBufferHYPERGEOMETRIC(r, 50, 20, 10); }),
-                    [](std::int64_t k) {
-                      return std::exp(log_choose(20, k) + log_choose(30, 10 - k) -
-                                      log_choose(50, 10));
-                    },
-                    0, 10, "hypergeometric");
-  expect_chi_square(draws([](auto r) { return FillTheBufferNEGBINOMIAL(r, 0.4, 2.5); }),
-                    [](std::int64_t k) {
-                      return std::exp(std::lgamma(2.5 + k) - std::lgamma(2.5) -
-                                      std::lgamma(k + 1.0) + 2.5 * std::log(0.4) +
-                                      k * std::log(0.6));
-                    },
-                    0, 60, "negative binomial");
+    expect_chi_square(
+        draws([&](auto r) { return FillTheBufferGEOMETRIC(r, pr); }),
+        [&](std::int64_t k) { return std::pow(1 - pr, k - 1.0) * pr; }, 1,
+        static_cast<std::int64_t>(12 / pr), "geometric");
+  expect_chi_square(
+      draws([](auto r) { return FillTheBufferHYPERGEOMETRIC(r, 50, 20, 10); }),
+      [](std::int64_t k) {
+        return std::exp(log_choose(20, k) + log_choose(30, 10 - k) - log_choose(50, 10));
+      },
+      0, 10, "hypergeometric");
+  expect_chi_square(
+      draws([](auto r) { return FillTheBufferNEGBINOMIAL(r, 0.4, 2.5); }),
+      [](std::int64_t k) {
+        return std::exp(std::lgamma(2.5 + k) - std::lgamma(2.5) - std::lgamma(k + 1.0) +
+                        2.5 * std::log(0.4) + k * std::log(0.6));
+      },
+      0, 60, "negative binomial");
   for (double lambda : {0.7, 3.0, 10.5, 40.0, 84.5})
-    expect_chi_square(draws([&](auto r) { return FillTheBufferPOISSON(r, lambda); }),
-                      [&](std::int64_t k) { return poisson_pmf(k, lambda); }, 0,
-                      static_cast<std::int64_t>(3 * lambda + 20), "Poisson");
+    expect_chi_square(
+        draws([&](auto r) { return FillTheBufferPOISSON(r, lambda); }),
+        [&](std::int64_t k) { return poisson_pmf(k, lambda); }, 0,
+        static_cast<std::int64_t>(3 * lambda + 20), "Poisson");
   static double table[] = {0.4, 0.5};
-  expect_chi_square(draws([](auto r) { return FillTheBufferTABLE(r, 2, table); }),
-                    [](std::int64_t k) { return k == 0 ? 0 : k == 1 ? 0.4 : k == 2 ? 0.5 : 0.1; },
-                    0, 3, "table");
+  expect_chi_square(
+      draws([](auto r) { return FillTheBufferTABLE(r, 2, table); }),
+      [](std::int64_t k) { return k == 0   ? 0
+                                  : k == 1 ? 0.4
+                                  : k == 2 ? 0.5
+                                           : 0.1; }, 0, 3, "table");
 }
 
 // Above the exact ranges a rounded normal deviate stands in: its mean and
@@ -201,10 +209,12 @@ TEST_F(DiscreteVariates, CountsMatchTheirProbabilityFunctions) {
 TEST_F(DiscreteVariates, NormalApproximationsKeepMeanAndVariance) {
   auto q = rt::new_stream(4711);
   constexpr int n = 100000;
-  const dc::Moments b = dc::moments(dc::fill(q.get(), [](auto r) { return FillTheBufferBINOMIAL(r, 1000, 0.3); }, n));
+  const dc::Moments b = dc::moments(dc::fill(
+      q.get(), [](auto r) { return FillTheBufferBINOMIAL(r, 1000, 0.3); }, n));
   EXPECT_NEAR(b.mean, 300, 0.1);
   EXPECT_NEAR(b.variance, 210, 3);
-  const dc::Moments p = dc::moments(dc::fill(q.get(), [](auto r) { return FillTheBufferPOISSON(r, 200); }, n));
+  const dc::Moments p = dc::moments(dc::fill(
+      q.get(), [](auto r) { return FillTheBufferPOISSON(r, 200); }, n));
   EXPECT_NEAR(p.mean, 200, 0.3);
   EXPECT_NEAR(p.variance, 200, 3);
 }

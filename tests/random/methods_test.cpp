@@ -21,22 +21,38 @@ struct Alias {
   const char* name;
   const char* method;
 };
-const Alias kAliases[] = {
-    {"FRY2X32", "FRY2X32"},  {"FRY2X64", "FRY2X64"},      {"FRY4X64", "FRY4X64"},
-    {"MH3", "MH3"},          {"MT", "MT64"},              {"MT1998", "MT1998"},
-    {"MT2002", "MT32"},      {"MT32", "MT32"},            {"MT64", "MT64"},
-    {"MTHYBRID", "MTHYBRID"}, {"PCG", "PCG64I"},          {"PCG32I", "PCG32I"},
-    {"PCG64I", "PCG64I"},    {"SUBKEY32", "SUBKEY32"},    {"SUBKEY64", "SUBKEY64"},
-    {"TF", "FRY4X64"},       {"TF2", "FRY2X64"},          {"TF4", "FRY4X64"},
-    {"THREEFRY", "FRY4X64"}, {"THREEFRY2X32", "FRY2X32"}, {"THREEFRY2X64", "FRY2X64"},
-    {"THREEFRY4X64", "FRY4X64"}, {"XOR64", "XOR64"},      {"XOR128", "XOR128"},
-    {"XOR1024", "XOR1024"},  {"XOR4096", "XOR4096"}};
+const Alias kAliases[] = {{"FRY2X32", "FRY2X32"},
+                          {"FRY2X64", "FRY2X64"},
+                          {"FRY4X64", "FRY4X64"},
+                          {"MH3", "MH3"},
+                          {"MT", "MT64"},
+                          {"MT1998", "MT1998"},
+                          {"MT2002", "MT32"},
+                          {"MT32", "MT32"},
+                          {"MT64", "MT64"},
+                          {"MTHYBRID", "MTHYBRID"},
+                          {"PCG", "PCG64I"},
+                          {"PCG32I", "PCG32I"},
+                          {"PCG64I", "PCG64I"},
+                          {"SUBKEY32", "SUBKEY32"},
+                          {"SUBKEY64", "SUBKEY64"},
+                          {"TF", "FRY4X64"},
+                          {"TF2", "FRY2X64"},
+                          {"TF4", "FRY4X64"},
+                          {"THREEFRY", "FRY4X64"},
+                          {"THREEFRY2X32", "FRY2X32"},
+                          {"THREEFRY2X64", "FRY2X64"},
+                          {"THREEFRY4X64", "FRY4X64"},
+                          {"XOR64", "XOR64"},
+                          {"XOR128", "XOR128"},
+                          {"XOR1024", "XOR1024"},
+                          {"XOR4096", "XOR4096"}};
 const char* const kUnavailable[] = {"HARD", "HARDWARE", "RDRAND", "TRNG", "RANUNI", "XORGENS"};
 
-const ZrngFill kAvailable[] = {&zrnfSUBKEY32, &zrnfSUBKEY64, &zrnfMT1998, &zrnfMTHYBRID,
-                               &zrnfMT32,     &zrnfMT64,     &zrnfMH3,    &zrnfXOR64,
+const ZrngFill kAvailable[] = {&zrnfSUBKEY32, &zrnfSUBKEY64, &zrnfMT1998,  &zrnfMTHYBRID,
+                               &zrnfMT32,     &zrnfMT64,     &zrnfMH3,     &zrnfXOR64,
                                &zrnfXOR128,   &zrnfXOR1024,  &zrnfXOR4096, &zrnfFRY2X32,
-                               &zrnfFRY2X64,  &zrnfFRY4X64,  &zrnfPCG32I, &zrnfPCG64I};
+                               &zrnfFRY2X64,  &zrnfFRY4X64,  &zrnfPCG32I,  &zrnfPCG64I};
 
 std::string lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -105,8 +121,7 @@ TEST_F(Methods, UniformsPassTheKolmogorovSmirnovTest) {
     auto q = rt::new_stream(2718, r.zrng_name);
     std::vector<double> u(20000);
     for (double& v : u) v = q->rangen(q->Blob);
-    EXPECT_LT(dc::ks_statistic(u, [](double x) { return x; }), dc::kKolmogorov999)
-        << r.zrng_name;
+    EXPECT_LT(dc::ks_statistic(u, [](double x) { return x; }), dc::kKolmogorov999) << r.zrng_name;
   }
 }
 

@@ -2,12 +2,13 @@
 // (RXS M XS output over a settable-stream LCG): from equal state and
 // increment the published sequence leads by one value, since it permutes
 // the state before each step and these methods after it.
+#include "random/pcg.h"
+
 #include <gtest/gtest.h>
 
 #include <pcg_random.hpp>
 #include <sstream>
 
-#include "random/pcg.h"
 #include "random/zrand_status.h"
 #include "random/zrng_methods.h"
 #include "random_support.h"

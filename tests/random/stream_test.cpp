@@ -54,12 +54,8 @@ TEST_F(Streams, MethodNamesAndAliasesAreCaseBlind) {
 TEST_F(Streams, UnavailableMethodsFallBackAfterNamingTheirOwnRecord) {
   rt::set_text("OSENV.KOV_RNG_MESSAGES", "ALL");
   const std::pair<const char*, const char*> aliases[] = {
-      {"RDRAND", "Intel RDRAND"},
-      {"HARDWARE", "Intel RDRAND"},
-      {"TRNG", "Intel RDRAND"},
-      {"HARD", "Intel RDRAND"},
-      {"RANUNI", "RANUNI"},
-      {"XORGENS", "64-bit XORGENS*"}};
+      {"RDRAND", "Intel RDRAND"}, {"HARDWARE", "Intel RDRAND"}, {"TRNG", "Intel RDRAND"},
+      {"HARD", "Intel RDRAND"},   {"RANUNI", "RANUNI"},         {"XORGENS", "64-bit XORGENS*"}};
   for (const auto& [name, label] : aliases) {
     int status = 0;
     EXPECT_EQ(selected(name, &status), "MTHYBRID") << name;

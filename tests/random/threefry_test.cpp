@@ -40,10 +40,12 @@ TEST_F(Threefry, BlockFunctionsGiveThePublishedKnownAnswers) {
   const auto a = (zrng_fry::threefry2x32)({{0, 0}}, {{0, 0}});
   EXPECT_EQ(a.v[0], 0x6b200159u);
   EXPECT_EQ(a.v[1], 0x99ba4efeu);
-  const auto b = (zrng_fry::threefry2x32)({{0xffffffffu, 0xffffffffu}}, {{0xffffffffu, 0xffffffffu}});
+  const auto b =
+      (zrng_fry::threefry2x32)({{0xffffffffu, 0xffffffffu}}, {{0xffffffffu, 0xffffffffu}});
   EXPECT_EQ(b.v[0], 0x1cb996fcu);
   EXPECT_EQ(b.v[1], 0xbb002be7u);
-  const auto c = (zrng_fry::threefry2x32)({{0x243f6a88u, 0x85a308d3u}}, {{0x13198a2eu, 0x03707344u}});
+  const auto c =
+      (zrng_fry::threefry2x32)({{0x243f6a88u, 0x85a308d3u}}, {{0x13198a2eu, 0x03707344u}});
   EXPECT_EQ(c.v[0], 0xc4923a9cu);
   EXPECT_EQ(c.v[1], 0x483df7a0u);
   const auto d = (zrng_fry::threefry2x64)({{0, 0}}, {{0, 0}});

@@ -110,9 +110,9 @@ TEST_F(Variates, NormalMomentsAndDistribution) {
   EXPECT_LT(dc::ks_statistic(sample, [](double v) { return 0.5 * std::erfc(-v / std::sqrt(2.0)); }),
             dc::kKolmogorov999);
   const std::vector<double> logn = fill(q.get(), q->FillTheBufferLOGNORMAL, 100000);
-  EXPECT_LT(
-      dc::ks_statistic(logn, [](double v) { return 0.5 * std::erfc(-std::log(v) / std::sqrt(2.0)); }),
-      dc::kKolmogorov999);
+  EXPECT_LT(dc::ks_statistic(
+                logn, [](double v) { return 0.5 * std::erfc(-std::log(v) / std::sqrt(2.0)); }),
+            dc::kKolmogorov999);
 }
 
 TEST_F(Variates, ExponentialAndUniformMomentsAndDistribution) {

@@ -1,11 +1,12 @@
 // The xorshift methods against the published recurrences (xorshift64*,
 // xorshift128+, xorshift1024*, xorshift4096* and the 64-bit xorgens with
 // 64 words), each started from the words the method's seeding writes.
+#include "random/xorshift.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "random/xorshift.h"
 #include "random/zmurmur.h"
 #include "random/zrng_methods.h"
 #include "random_support.h"
