@@ -21,7 +21,6 @@ namespace {
 
 using rt::same_bits;
 using Draw = std::function<double(MERSENNE_RAND*)>;
-using Fill = std::function<int(MERSENNE_RAND*)>;
 
 double beta_cdf(double x, double a, double b) {
   double p, d;
@@ -49,40 +48,19 @@ void expect_ks(const std::vector<double>& sample, const std::function<double(dou
 using ContinuousVariates = RandomTest;
 
 TEST_F(ContinuousVariates, InvalidParametersDrawNothing) {
-  const std::pair<Draw, Fill> invalid[] = {{[](auto q) { return GetOneVariateCHISQUARE(q, 0); },
-                                            [](auto q) { return FillTheBufferCHISQUARE(q, 0); }},
-                                           {[](auto q) { return GetOneVariateT(q, 0.05); },
-                                            [](auto q) { return FillTheBufferT(q, 0.05); }},
-                                           {[](auto q) { return GetOneVariateF(q, 0, 3); },
-                                            [](auto q) { return FillTheBufferF(q, 0, 3); }},
-                                           {[](auto q) { return GetOneVariateTRIANGLE(q, 1.5); },
-                                            [](auto q) { return FillTheBufferTRIANGLE(q, 1.5); }},
-                                           {[](auto q) { return GetOneVariateWEIBULL(q, 2, 0); },
-                                            [](auto q) { return FillTheBufferWEIBULL(q, 2, 0); }},
-                                           {[](auto q) { return GetOneVariateBETA(q, 2, -1); },
-                                            [](auto q) { return FillTheBufferBETA(q, 2, -1); }},
-                                           {[](auto q) { return GetOneVariateBETA(q, -1, 2); },
-                                            [](auto q) { return FillTheBufferBETA(q, -1, 2); }},
-                                           {[](auto q) { return GetOneVariateBETA(q, 0.5, 0); },
-                                            [](auto q) { return FillTheBufferBETA(q, 0.5, 0); }},
-                                           {[](auto q) { return GetOneVariateBETA(q, NAN, 2); },
-                                            [](auto q) { return FillTheBufferBETA(q, NAN, 2); }},
-                                           {[](auto q) { return GetOneVariateGAMMA(q, -0.5); },
-                                            [](auto q) { return FillTheBufferGAMMA(q, -0.5); }},
-                                           {[](auto q) { return GetOneVariateGAMMA(q, NAN); },
-                                            [](auto q) { return FillTheBufferGAMMA(q, NAN); }},
-                                           {[](auto q) { return GetOneVariateERLANG(q, -2); },
-                                            [](auto q) { return FillTheBufferERLANG(q, -2); }},
-                                           {[](auto q) { return GetOneVariateT(q, NAN); },
-                                            [](auto q) { return FillTheBufferT(q, NAN); }}};
-  for (const auto& [single, fill] : invalid) {
-    rt::Script script{{0.5}};
-    auto q = rt::scripted(&script);
-    EXPECT_TRUE(is_special_missing(single(q.get())));
-    const std::vector<double> out = dc::fill(q.get(), fill, 3);
-    for (double v : out) EXPECT_TRUE(is_special_missing(v));
-    EXPECT_EQ(script.drawn, 0);
-  }
+  dc::expect_invalid<&GetOneVariateCHISQUARE, &FillTheBufferCHISQUARE>(0.0);
+  dc::expect_invalid<&GetOneVariateT, &FillTheBufferT>(0.05);
+  dc::expect_invalid<&GetOneVariateT, &FillTheBufferT>(NAN);
+  dc::expect_invalid<&GetOneVariateF, &FillTheBufferF>(0.0, 3.0);
+  dc::expect_invalid<&GetOneVariateTRIANGLE, &FillTheBufferTRIANGLE>(1.5);
+  dc::expect_invalid<&GetOneVariateWEIBULL, &FillTheBufferWEIBULL>(2.0, 0.0);
+  dc::expect_invalid<&GetOneVariateBETA, &FillTheBufferBETA>(2.0, -1.0);
+  dc::expect_invalid<&GetOneVariateBETA, &FillTheBufferBETA>(-1.0, 2.0);
+  dc::expect_invalid<&GetOneVariateBETA, &FillTheBufferBETA>(0.5, 0.0);
+  dc::expect_invalid<&GetOneVariateBETA, &FillTheBufferBETA>(NAN, 2.0);
+  dc::expect_invalid<&GetOneVariateGAMMA, &FillTheBufferGAMMA>(-0.5);
+  dc::expect_invalid<&GetOneVariateGAMMA, &FillTheBufferGAMMA>(NAN);
+  dc::expect_invalid<&GetOneVariateERLANG, &FillTheBufferERLANG>(-2);
 }
 
 TEST_F(ContinuousVariates, ClosedFormsOverScriptedUniforms) {
@@ -139,31 +117,15 @@ TEST_F(ContinuousVariates, DefinitionsHoldExactly) {
 }
 
 TEST_F(ContinuousVariates, FillsEqualSingleDraws) {
-  const std::pair<Draw, Fill> ops[] = {{[](auto q) { return GetOneVariateCAUCHY(q); },
-                                        [](auto q) { return FillTheBufferCAUCHY(q); }},
-                                       {[](auto q) { return GetOneVariateTRIANGLE(q, 0.4); },
-                                        [](auto q) { return FillTheBufferTRIANGLE(q, 0.4); }},
-                                       {[](auto q) { return GetOneVariateWEIBULL(q, 0.7, 2); },
-                                        [](auto q) { return FillTheBufferWEIBULL(q, 0.7, 2); }},
-                                       {[](auto q) { return GetOneVariateGAMMA(q, 0.4); },
-                                        [](auto q) { return FillTheBufferGAMMA(q, 0.4); }},
-                                       {[](auto q) { return GetOneVariateERLANG(q, 5); },
-                                        [](auto q) { return FillTheBufferERLANG(q, 5); }},
-                                       {[](auto q) { return GetOneVariateCHISQUARE(q, 3); },
-                                        [](auto q) { return FillTheBufferCHISQUARE(q, 3); }},
-                                       {[](auto q) { return GetOneVariateT(q, 2.5); },
-                                        [](auto q) { return FillTheBufferT(q, 2.5); }},
-                                       {[](auto q) { return GetOneVariateBETA(q, 0.3, 0.8); },
-                                        [](auto q) { return FillTheBufferBETA(q, 0.3, 0.8); }},
-                                       {[](auto q) { return GetOneVariateF(q, 3, 9); },
-                                        [](auto q) { return FillTheBufferF(q, 3, 9); }}};
-  for (const auto& [single, fill] : ops) {
-    auto a = rt::new_stream(909), b = rt::new_stream(909);
-    const std::vector<double> filled = dc::fill(a.get(), fill, 101);
-    for (double v : filled) ASSERT_TRUE(same_bits(v, single(b.get())));
-    EXPECT_EQ(a->nor.HaveOne, b->nor.HaveOne);
-    EXPECT_TRUE(same_bits(single(a.get()), single(b.get())));
-  }
+  dc::expect_fill_equals_draws<&GetOneVariateCAUCHY, &FillTheBufferCAUCHY>();
+  dc::expect_fill_equals_draws<&GetOneVariateTRIANGLE, &FillTheBufferTRIANGLE>(0.4);
+  dc::expect_fill_equals_draws<&GetOneVariateWEIBULL, &FillTheBufferWEIBULL>(0.7, 2.0);
+  dc::expect_fill_equals_draws<&GetOneVariateGAMMA, &FillTheBufferGAMMA>(0.4);
+  dc::expect_fill_equals_draws<&GetOneVariateERLANG, &FillTheBufferERLANG>(5);
+  dc::expect_fill_equals_draws<&GetOneVariateCHISQUARE, &FillTheBufferCHISQUARE>(3.0);
+  dc::expect_fill_equals_draws<&GetOneVariateT, &FillTheBufferT>(2.5);
+  dc::expect_fill_equals_draws<&GetOneVariateBETA, &FillTheBufferBETA>(0.3, 0.8);
+  dc::expect_fill_equals_draws<&GetOneVariateF, &FillTheBufferF>(3.0, 9.0);
 }
 
 TEST_F(ContinuousVariates, GammaFamilyMatchesItsDistributions) {

@@ -14,7 +14,6 @@
 
 namespace {
 
-using rt::same_bits;
 using Draw = std::function<double(MERSENNE_RAND*)>;
 using Fill = std::function<int(MERSENNE_RAND*)>;
 
@@ -39,38 +38,18 @@ void expect_chi_square(const std::vector<double>& draws,
 using DiscreteVariates = RandomTest;
 
 TEST_F(DiscreteVariates, InvalidParametersDrawNothing) {
-  const std::pair<Draw, Fill> invalid[] = {
-      {[](auto q) { return GetOneVariateBERNOULLI(q, 1.5); },
-       [](auto q) { return FillTheBufferBERNOULLI(q, 1.5); }},
-      {[](auto q) { return GetOneVariateHYPERGEOMETRIC(q, 10, 11, 3); },
-       [](auto q) { return FillTheBufferHYPERGEOMETRIC(q, 10, 11, 3); }},
-      {[](auto q) { return GetOneVariateHYPERGEOMETRIC(q, 0, 0, 0); },
-       [](auto q) { return FillTheBufferHYPERGEOMETRIC(q, 0, 0, 0); }},
-      {[](auto q) { return GetOneVariateNEGBINOMIAL(q, 0, 2); },
-       [](auto q) { return FillTheBufferNEGBINOMIAL(q, 0, 2); }},
-      {[](auto q) { return GetOneVariateNEGBINOMIAL(q, 0.5, 0); },
-       [](auto q) { return FillTheBufferNEGBINOMIAL(q, 0.5, 0); }},
-      {[](auto q) { return GetOneVariateBINOMIAL(q, -1, 0.5); },
-       [](auto q) { return FillTheBufferBINOMIAL(q, -1, 0.5); }},
-      {[](auto q) { return GetOneVariateBINOMIAL(q, 10, NAN); },
-       [](auto q) { return FillTheBufferBINOMIAL(q, 10, NAN); }},
-      {[](auto q) { return GetOneVariateGEOMETRIC(q, 0); },
-       [](auto q) { return FillTheBufferGEOMETRIC(q, 0); }},
-      {[](auto q) { return GetOneVariateGEOMETRIC(q, NAN); },
-       [](auto q) { return FillTheBufferGEOMETRIC(q, NAN); }},
-      {[](auto q) { return GetOneVariatePOISSON(q, -1); },
-       [](auto q) { return FillTheBufferPOISSON(q, -1); }},
-      {[](auto q) { return GetOneVariatePOISSON(q, NAN); },
-       [](auto q) { return FillTheBufferPOISSON(q, NAN); }},
-      {[](auto q) { return GetOneVariateTABLE(q, 3, nullptr); },
-       [](auto q) { return FillTheBufferTABLE(q, 3, nullptr); }}};
-  for (const auto& [single, fill] : invalid) {
-    rt::Script script{{0.5}};
-    auto q = rt::scripted(&script);
-    EXPECT_TRUE(is_special_missing(single(q.get())));
-    for (double v : dc::fill(q.get(), fill, 3)) EXPECT_TRUE(is_special_missing(v));
-    EXPECT_EQ(script.drawn, 0);
-  }
+  dc::expect_invalid<&GetOneVariateBERNOULLI, &FillTheBufferBERNOULLI>(1.5);
+  dc::expect_invalid<&GetOneVariateHYPERGEOMETRIC, &FillTheBufferHYPERGEOMETRIC>(10, 11, 3);
+  dc::expect_invalid<&GetOneVariateHYPERGEOMETRIC, &FillTheBufferHYPERGEOMETRIC>(0, 0, 0);
+  dc::expect_invalid<&GetOneVariateNEGBINOMIAL, &FillTheBufferNEGBINOMIAL>(0.0, 2.0);
+  dc::expect_invalid<&GetOneVariateNEGBINOMIAL, &FillTheBufferNEGBINOMIAL>(0.5, 0.0);
+  dc::expect_invalid<&GetOneVariateBINOMIAL, &FillTheBufferBINOMIAL>(-1, 0.5);
+  dc::expect_invalid<&GetOneVariateBINOMIAL, &FillTheBufferBINOMIAL>(10, NAN);
+  dc::expect_invalid<&GetOneVariateGEOMETRIC, &FillTheBufferGEOMETRIC>(0.0);
+  dc::expect_invalid<&GetOneVariateGEOMETRIC, &FillTheBufferGEOMETRIC>(NAN);
+  dc::expect_invalid<&GetOneVariatePOISSON, &FillTheBufferPOISSON>(-1.0);
+  dc::expect_invalid<&GetOneVariatePOISSON, &FillTheBufferPOISSON>(NAN);
+  dc::expect_invalid<&GetOneVariateTABLE, &FillTheBufferTABLE>(3, static_cast<double*>(nullptr));
 }
 
 TEST_F(DiscreteVariates, BranchesOverScriptedUniforms) {
@@ -135,29 +114,15 @@ TEST_F(DiscreteVariates, BinomialAndPoissonBranches) {
 
 TEST_F(DiscreteVariates, FillsEqualSingleDraws) {
   static double table[] = {0.1, 0.6, 0.2};
-  const std::pair<Draw, Fill> ops[] = {
-      {[](auto q) { return GetOneVariateBERNOULLI(q, 0.3); },
-       [](auto q) { return FillTheBufferBERNOULLI(q, 0.3); }},
-      {[](auto q) { return GetOneVariateBINOMIAL(q, 40, 0.2); },
-       [](auto q) { return FillTheBufferBINOMIAL(q, 40, 0.2); }},
-      {[](auto q) { return GetOneVariateBINOMIAL(q, 500, 0.3); },
-       [](auto q) { return FillTheBufferBINOMIAL(q, 500, 0.3); }},
-      {[](auto q) { return GetOneVariateGEOMETRIC(q, 0.05); },
-       [](auto q) { return FillTheBufferGEOMETRIC(q, 0.05); }},
-      {[](auto q) { return GetOneVariateHYPERGEOMETRIC(q, 30, 12, 7); },
-       [](auto q) { return FillTheBufferHYPERGEOMETRIC(q, 30, 12, 7); }},
-      {[](auto q) { return GetOneVariateNEGBINOMIAL(q, 0.3, 2.5); },
-       [](auto q) { return FillTheBufferNEGBINOMIAL(q, 0.3, 2.5); }},
-      {[](auto q) { return GetOneVariatePOISSON(q, 12.25); },
-       [](auto q) { return FillTheBufferPOISSON(q, 12.25); }},
-      {[](auto q) { return GetOneVariateTABLE(q, 3, table); },
-       [](auto q) { return FillTheBufferTABLE(q, 3, table); }}};
-  for (const auto& [single, fill] : ops) {
-    auto a = rt::new_stream(808), b = rt::new_stream(808);
-    const std::vector<double> filled = dc::fill(a.get(), fill, 101);
-    for (double v : filled) ASSERT_TRUE(same_bits(v, single(b.get())));
-    EXPECT_TRUE(same_bits(single(a.get()), single(b.get())));
-  }
+  dc::expect_fill_equals_draws<&GetOneVariateBERNOULLI, &FillTheBufferBERNOULLI>(0.3);
+  dc::expect_fill_equals_draws<&GetOneVariateBINOMIAL, &FillTheBufferBINOMIAL>(40, 0.2);
+  dc::expect_fill_equals_draws<&GetOneVariateBINOMIAL, &FillTheBufferBINOMIAL>(500, 0.3);
+  dc::expect_fill_equals_draws<&GetOneVariateGEOMETRIC, &FillTheBufferGEOMETRIC>(0.05);
+  dc::expect_fill_equals_draws<&GetOneVariateHYPERGEOMETRIC, &FillTheBufferHYPERGEOMETRIC>(30, 12,
+                                                                                           7);
+  dc::expect_fill_equals_draws<&GetOneVariateNEGBINOMIAL, &FillTheBufferNEGBINOMIAL>(0.3, 2.5);
+  dc::expect_fill_equals_draws<&GetOneVariatePOISSON, &FillTheBufferPOISSON>(12.25);
+  dc::expect_fill_equals_draws<&GetOneVariateTABLE, &FillTheBufferTABLE>(3, table);
 }
 
 TEST_F(DiscreteVariates, CountsMatchTheirProbabilityFunctions) {

@@ -1,7 +1,10 @@
-// Statistical checks of variate samples against closed forms: sample
-// moments, the Kolmogorov-Smirnov distance to a distribution function and
-// the chi-square goodness-of-fit p-value for counts.
+// Checks of the variates: the common contract (invalid parameters draw
+// nothing, fills equal single draws), and samples against closed forms:
+// sample moments, the Kolmogorov-Smirnov distance to a distribution
+// function and the chi-square goodness-of-fit p-value for counts.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <boost/math/special_functions/gamma.hpp>
@@ -11,7 +14,9 @@
 #include <map>
 #include <vector>
 
+#include "host/missing.h"
 #include "random/zmrsrnd.h"
+#include "random_support.h"
 
 namespace dc {
 
@@ -91,6 +96,33 @@ inline std::vector<double> fill(MERSENNE_RAND* q, const std::function<int(MERSEN
   q->NBuffer = n;
   op(q);
   return out;
+}
+
+// A single draw and a fill of three with these parameters give the special
+// missing value and draw nothing.
+template <auto Single, auto Fill, class... P>
+void expect_invalid(P... parameters) {
+  SCOPED_TRACE(__PRETTY_FUNCTION__);
+  rt::Script script{{0.5}};
+  auto q = rt::scripted(&script);
+  EXPECT_TRUE(is_special_missing(Single(q.get(), parameters...)));
+  const std::vector<double> out = fill(
+      q.get(), [&](auto r) { return Fill(r, parameters...); }, 3);
+  for (double v : out) EXPECT_TRUE(is_special_missing(v));
+  EXPECT_EQ(script.drawn, 0);
+}
+
+// A fill of 101 elements holds the next 101 single draws, bit for bit, and
+// leaves the stream and its caches where those draws leave them.
+template <auto Single, auto Fill, class... P>
+void expect_fill_equals_draws(P... parameters) {
+  SCOPED_TRACE(__PRETTY_FUNCTION__);
+  auto a = rt::new_stream(909), b = rt::new_stream(909);
+  const std::vector<double> filled = fill(
+      a.get(), [&](auto r) { return Fill(r, parameters...); }, 101);
+  for (double v : filled) ASSERT_TRUE(rt::same_bits(v, Single(b.get(), parameters...)));
+  EXPECT_EQ(a->nor.HaveOne, b->nor.HaveOne);
+  EXPECT_TRUE(rt::same_bits(Single(a.get(), parameters...), Single(b.get(), parameters...)));
 }
 
 }  // namespace dc
