@@ -50,14 +50,6 @@ bool fill_row(ZOPTGLOBAL* g, const CONSTRAINT* c, double* row) {
   return true;
 }
 
-// Takes the last-added inequality out of the working list again.
-void undo_addition(ZOPTGLOBAL* g) {
-  ZOPTMARQU& mq = *g->state.marqu;
-  leave_working_set(g, working_constraints(g) - 1);
-  mq.added_bound = 0;
-  zncmat(g);
-}
-
 // The derivatives at the current point, and the factors and multipliers there.
 void refresh_at_point(ZOPTGLOBAL* g) {
   znches(g);
@@ -74,16 +66,6 @@ bool postpone_addition(ZOPTGLOBAL* g) {
   if (mq.failed == 0 && rel_changep(g) > 0.001) return true;
   if (g->opts.method == 'M' && mq.lambda < 1.0) return true;
   return g->opts.method == 'G' && g->lnsrch.damp > 0.001;
-}
-
-// Releases the constraint just added when both multiplier estimates say
-// that it holds the objective back the wrong way.
-bool release_wanted(const ZOPTGLOBAL* g, const CONSTRAINT* c) {
-  const ZOPTMARQU& mq = *g->state.marqu;
-  const int j = working_constraints(g) - 1;
-  const double first = mq.lagrange[j], second = mq.nlagr[j];
-  if (!(first < 0) || (c->nc && !(second < 0))) return false;
-  return (std::fabs(first) - std::fabs(second)) / (std::fabs(first) + 1e-9) < g->opts.rel_lagr;
 }
 
 // The disagreement of the two estimates over the active inequalities; 0
@@ -226,16 +208,13 @@ void znaddac(int cstr, ZOPTGLOBAL* g) {
   zncmat(g);
   mq.fesflag = 1;
   feasable(g);
-  const int failed_before = mq.failed;
-  const bool subiterations = g->lnsrch.maxsubiters > 0;
   mq.failed = evaluate_subiteration(g) != 0;
-  if (subiterations && (mq.failed || st.nobs < st.prevnobs || st.objective > st.prevobj)) {
+  if (g->lnsrch.maxsubiters > 0 && (mq.failed || st.nobs < st.prevnobs || st.objective > st.prevobj)) {
+    // The correction alone made the point worse. Back to the step's point;
+    // the constraint stays, and the restoration step brings the parameters
+    // onto it together with the next step along it.
     copy_parms(st.parms, g->mem.wrk4, n);
     mq.failed = evaluate_subiteration(g) != 0;
-    if (!c->nc) {
-      undo_addition(g);
-      return;
-    }
   }
   refresh_at_point(g);
   if (mq.ruvacon) {
@@ -243,12 +222,8 @@ void znaddac(int cstr, ZOPTGLOBAL* g) {
     zoptlg2(g);
   }
   if (st.nobs < n) mq.failed = 1;
-  if (subiterations && failed_before == 0 && release_wanted(g, c)) {
-    undo_addition(g);
-    copy_parms(st.parms, g->mem.wrk4, n);
-    evaluate_subiteration(g);
-    refresh_at_point(g);
-  }
+  // Whether the constraint really holds the objective back is decided by
+  // zndelac after the next step along it, from both multiplier estimates.
 }
 
 void zndelac(ZOPTGLOBAL* g) {

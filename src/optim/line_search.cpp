@@ -141,9 +141,11 @@ int cubesearch(double* delta, double* parms, double* pparms, int n, LINESRCH* ls
     for (;;) {
       if (f > kBig) return stephalv(delta, parms, pparms, n, ls);
       // The cubic lives on the bracket [0, a]: its slopes are per unit of
-      // the bracket, 2 g a.
+      // the bracket, 2 g a. As in the quadratic search the new factor is
+      // at least a tenth of the old: an interpolant fitted to a far
+      // overshoot puts its minimum too close to 0.
       const double t = interpolated_minimum(s.f0, f, 2 * s.g0 * a, 2 * g1 * a, g1_known);
-      a = t > 0 ? t * a : a / 2;
+      a = t > 0 ? std::max(t, 0.1) * a : a / 2;
       f = trial(a, delta, parms, pparms, n, ls);
       g1 = half_slope(delta, n, ls, s.f0);
       g1_known = ls->gradient && g1 != s.g0;
