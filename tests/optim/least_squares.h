@@ -118,6 +118,7 @@ struct Options {
   int maxiters = 200;
   int maxsubiters = 30;
   char update_tech = 0;
+  int moorepenrose = 0;
   // Room for constraints and their declaration (zoptac calls) before zoptsu.
   int equalities = 0;
   int inequalities = 0;
@@ -141,6 +142,7 @@ inline ZOPTGLOBAL* make_run(void* pool, Fit* fit, const Options& o = {}) {
   g->opts.maxsubiters = o.maxsubiters;
   g->lnsrch.maxsubiters = o.maxsubiters;
   g->opts.userptr = fit;
+  g->opts.moorepenrose = o.moorepenrose;
   if (zoptsu(g) != 0) return nullptr;
   g->funcs.usobj = objective_cb;
   g->funcs.usgrd = gradient_cb;
