@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "linear_constraints.h"
+#include "constraint_sets.h"
 #include "mgh_problems.h"
 #include "nist_data.h"
+#include "random/zranuni.h"
 #include "support/host_fixture.h"
 
 namespace {
@@ -210,6 +211,39 @@ TEST_F(ConstraintStart, AnEqualityHoldsAtEveryEvaluation) {
     EXPECT_NEAR(g->state.parms[1], 1 - t, 1e-9) << method;
     EXPECT_EQ(g->state.marqu->perm, 1);
   }
+}
+
+// The circle x1^2 + x2^2 = 1 has no gradient at the origin: a start there
+// is first moved by standard normal deviates drawn from the seed 123, the
+// same on every run, and the phase then brings it onto the circle.
+TEST_F(ConstraintStart, ADegenerateEqualityIsPerturbedReproducibly) {
+  const mgh::Case c = mgh::rosenbrock();
+  lsq::Fit fit(&c.problem);
+  constraints::Circle circle;
+  lsq::Options o = options_for({'M', 'H'});
+  circle.apply(o, fit);
+  ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+  g->state.parms[0] = g->state.parms[1] = 0;
+  g->state.marqu->factored = 0;
+  ASSERT_EQ(zncmat(g), 0);
+  ASSERT_EQ(check_constraints(g, g->state.marqu->mat, 2, 1), 1);
+  long seed = 123;
+  const double first = zrannor(&seed), second = zrannor(&seed);
+  EXPECT_EQ(g->state.parms[0], first);
+  EXPECT_EQ(g->state.parms[1], second);
+
+  std::vector<double> ends[2];
+  for (auto& end : ends) {
+    std::vector<double> start;
+    fit.on_objective = [&start](ZOPTGLOBAL* z) {
+      if (start.empty()) start.assign(z->state.parms, z->state.parms + 2);
+    };
+    ASSERT_EQ(lsq::run(g, {0.0, 0.0}), 0);
+    ASSERT_EQ(start.size(), 2u);
+    EXPECT_NEAR(start[0] * start[0] + start[1] * start[1], 1, 1e-10);
+    end.assign(g->state.parms, g->state.parms + 2);
+  }
+  EXPECT_EQ(ends[0], ends[1]);
 }
 
 // F = (x1 - 2)^2 + (x2 - 3)^2 with x2 >= 1, from (0, 0): the bound joins at

@@ -14,7 +14,7 @@
 
 #include "lapack.h"
 #include "linalg/packed.h"
-#include "linear_constraints.h"
+#include "constraint_sets.h"
 #include "support/host_fixture.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "lapack.h"
-#include "linear_constraints.h"
+#include "constraint_sets.h"
 #include "optim/lq.h"
 #include "support/host_fixture.h"
 

@@ -8,7 +8,7 @@
 
 #include "host/missing.h"
 #include "linalg/packed.h"
-#include "linear_constraints.h"
+#include "constraint_sets.h"
 #include "support/host_fixture.h"
 
 namespace {

@@ -1,5 +1,5 @@
-// Linear constraints for the tests, held as the procedure holds its bounds:
-// each value in a slot of its own and each coefficient in a cell that the
+// Constraints for the tests, held as the procedure holds its bounds: each
+// value in a slot of its own and each coefficient in a cell that the
 // optimiser reads through a pointer, all refreshed from the parameters by
 // the constraint callbacks. An inequality reads value >= 0.
 #pragma once
@@ -68,6 +68,30 @@ class Linear {
 
  private:
   std::vector<std::unique_ptr<Row>> rows_;
+};
+
+// The equality x1^2 + x2^2 = 1 over the first two parameters; its gradient
+// (2 x1, 2 x2) vanishes at the origin.
+class Circle {
+ public:
+  void apply(lsq::Options& o, lsq::Fit& fit) {
+    o.equalities += 1;
+    o.declare = [this](ZOPTGLOBAL* g) {
+      return zoptac(cols_, cells_, 2, &value_, 0, nullptr, nullptr, nullptr, 0, name_, nullptr, g);
+    };
+    fit.constraints = [this](const double* x) {
+      value_ = x[0] * x[0] + x[1] * x[1] - 1;
+      coefs_[0] = 2 * x[0];
+      coefs_[1] = 2 * x[1];
+    };
+  }
+
+ private:
+  double value_ = 0;
+  double coefs_[2] = {};
+  double* cells_[2] = {&coefs_[0], &coefs_[1]};
+  int cols_[2] = {0, 1};
+  char name_[7] = "Circle";
 };
 
 }  // namespace constraints
