@@ -209,7 +209,8 @@ void znaddac(int cstr, ZOPTGLOBAL* g) {
   mq.fesflag = 1;
   feasable(g);
   mq.failed = evaluate_subiteration(g) != 0;
-  if (g->lnsrch.maxsubiters > 0 && (mq.failed || st.nobs < st.prevnobs || st.objective > st.prevobj)) {
+  if (g->lnsrch.maxsubiters > 0 &&
+      (mq.failed || st.nobs < st.prevnobs || st.objective > st.prevobj)) {
     // The correction alone made the point worse. Back to the step's point;
     // the constraint stays, and the restoration step brings the parameters
     // onto it together with the next step along it.

@@ -17,7 +17,9 @@ namespace {
 
 constexpr int kTextBytes = 256;
 
-ZOPTGLOBAL* run_of(PMATSTR* pma) { return static_cast<ZOPTGLOBAL*>(pma->miscptr); }
+ZOPTGLOBAL* run_of(PMATSTR* pma) {
+  return static_cast<ZOPTGLOBAL*>(pma->miscptr);
+}
 
 char* constraint_name(const ZOPTGLOBAL* g, int row) {
   char* name = row < working_constraints(g) ? g->state.conp[row]->name : nullptr;
@@ -35,7 +37,8 @@ void centred(const char* text, int width) {
 
 int longest(const ZOPTGLOBAL* g, int count, char* (*name)(const ZOPTGLOBAL*, int)) {
   int widest = 1;
-  for (int i = 0; i < count; ++i) widest = std::max(widest, static_cast<int>(std::strlen(name(g, i))));
+  for (int i = 0; i < count; ++i)
+    widest = std::max(widest, static_cast<int>(std::strlen(name(g, i))));
   return widest;
 }
 
@@ -74,7 +77,8 @@ int report_parameter_vector(ZOPTGLOBAL* g, double* values, const char* templ, in
 }
 
 void report_full_step(ZOPTGLOBAL* g) {
-  const int rc = report_parameter_vector(g, g->state.marqu->delta, "wyv.model.pvec", 677, "ParmChange");
+  const int rc =
+      report_parameter_vector(g, g->state.marqu->delta, "wyv.model.pvec", 677, "ParmChange");
   if (rc != 0) zyolexit(rc);
 }
 
@@ -85,8 +89,8 @@ void report_multipliers(ZOPTGLOBAL* g, double* values, int title, const char* na
   auto* texts = reinterpret_cast<xobskey*>(g->mem.wrk2);
   auto** names = reinterpret_cast<char**>(g->mem.wrk2 + m);
   for (int j = 0; j < m; ++j) names[j] = constraint_name(g, j);
-  const int rc = yolvec(g->opts.yolman, yoltxt("wyv.model.vec", -1), texts, values, m, names, 12, 99,
-                        yolmsg(kMessageSet, title), yoltxt(name, -1));
+  const int rc = yolvec(g->opts.yolman, yoltxt("wyv.model.vec", -1), texts, values, m, names, 12,
+                        99, yolmsg(kMessageSet, title), yoltxt(name, -1));
   if (rc != 0) zyolexit(rc);
 }
 
@@ -95,9 +99,15 @@ void report_feasibility_pass(ZOPTGLOBAL* g, double* correction) {
   report_parameter_vector(g, g->state.parms, "wyv.model.vec", 335, "ParmVector");
 }
 
-void note_feasibility_failed(int passes) { xpmprn(kMessageSet, 670, passes); }
-void note_dependent_constraints() { xpmprn(kMessageSet, 682); }
-void log_dependent_constraints() { xpmlog(kMessageSet, 682); }
+void note_feasibility_failed(int passes) {
+  xpmprn(kMessageSet, 670, passes);
+}
+void note_dependent_constraints() {
+  xpmprn(kMessageSet, 682);
+}
+void log_dependent_constraints() {
+  xpmlog(kMessageSet, 682);
+}
 
 }  // namespace optim
 

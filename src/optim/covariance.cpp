@@ -53,7 +53,8 @@ void bordered_matrix(ZOPTGLOBAL* g) {
   const int n = nparms(g);
   std::memset(st.hes, 0, static_cast<std::size_t>(g->mem.hesl));
   std::copy_n(mq.savhes, static_cast<long>(n) * (n + 1) / 2, st.hes);
-  for (int r = 0; r < working_constraints(g); ++r) std::copy_n(mq.mat[r], n, st.hes + zisub(n + r, 0));
+  for (int r = 0; r < working_constraints(g); ++r)
+    std::copy_n(mq.mat[r], n, st.hes + zisub(n + r, 0));
 }
 
 // The sweep of K. The free parameters go first through the scaled sweep

@@ -93,7 +93,8 @@ Pass one_pass(ZOPTGLOBAL* g, int pass, double* violation) {
   if (*violation < o.ceps) return Pass::kFeasible;
   const double change = predicted_change(g, d);
   if (o.debug) xpsout("Sum %g and oldobj %g", change, *violation);
-  if (*violation != kHuge && change < 0.001 * *violation && all_independent(g)) return Pass::kFeasible;
+  if (*violation != kHuge && change < 0.001 * *violation && all_independent(g))
+    return Pass::kFeasible;
   mq.d_reason = 0;
   g->lnsrch.oldobj = *violation;
   const bool found = zlnsrch(d, st.parms, st.pparms, n, &g->lnsrch) != 0;
@@ -191,7 +192,8 @@ int feasable(ZOPTGLOBAL* g) {
   if (o.itprint && o.debug) print_constraint_matrix(g, mq.mat, 667);
   int pass = 0;
   Pass outcome = Pass::kGoOn;
-  for (; pass <= o.maxiters && outcome == Pass::kGoOn; ++pass) outcome = one_pass(g, pass, &violation);
+  for (; pass <= o.maxiters && outcome == Pass::kGoOn; ++pass)
+    outcome = one_pass(g, pass, &violation);
   ls.gradient = gradient;
   ls.objfunc = objective;
   if (outcome == Pass::kFailed) return 0;

@@ -31,11 +31,14 @@ double half_slope(const double* delta, int n, const LINESRCH* ls, double f0) {
 }
 
 Search begin(const double* delta, const double* parms, int n, const LINESRCH* ls) {
-  return {ls->oldobj, zvenorm(n, 1, parms), zvenorm(n, 1, delta), half_slope(delta, n, ls, ls->oldobj)};
+  return {ls->oldobj, zvenorm(n, 1, parms), zvenorm(n, 1, delta),
+          half_slope(delta, n, ls, ls->oldobj)};
 }
 
 // The step a delta has become negligible against the parameters.
-bool negligible(const Search& s, double a) { return a * s.size_d < s.size_p * kRoundoff; }
+bool negligible(const Search& s, double a) {
+  return a * s.size_d < s.size_p * kRoundoff;
+}
 
 // An evaluation at a: records the factor, reports it and keeps its objective.
 double evaluate_at(double a, double* delta, double* parms, double* pparms, int n, LINESRCH* ls) {
@@ -189,9 +192,13 @@ int goldsearch(double* delta, double* parms, double* pparms, int n, LINESRCH* ls
 
 int zlnsrch(double* delta, double* parms, double* pparms, int n, LINESRCH* ls) {
   switch (ls->linesearch) {
-    case 'C': return cubesearch(delta, parms, pparms, n, ls);
-    case 'G': return goldsearch(delta, parms, pparms, n, ls);
-    case 'Q': return quadsearch(delta, parms, pparms, n, ls);
-    default: return stephalv(delta, parms, pparms, n, ls);
+    case 'C':
+      return cubesearch(delta, parms, pparms, n, ls);
+    case 'G':
+      return goldsearch(delta, parms, pparms, n, ls);
+    case 'Q':
+      return quadsearch(delta, parms, pparms, n, ls);
+    default:
+      return stephalv(delta, parms, pparms, n, ls);
   }
 }

@@ -12,7 +12,9 @@
 
 namespace {
 
-inline bool independent(const char* flags, int row) { return flags[row] != '0'; }
+inline bool independent(const char* flags, int row) {
+  return flags[row] != '0';
+}
 
 // Applies I + beta v v' to x[0..length-1] (x a row segment, v its vector).
 inline void reflect(double* x, const double* v, long length, double beta) {
@@ -35,7 +37,8 @@ double hvec(double* x, double* v, int pos, int c) {
   return sigma;
 }
 
-int post(int r, int c, int row, int col, double* v, double** a, double* w, double* w2, double* beta) {
+int post(int r, int c, int row, int col, double* v, double** a, double* w, double* w2,
+         double* beta) {
   const long length = c - col;
   *beta = -2 / zvdot11(v, v, length);
   for (int i = row; i < r; ++i) w[i - row] = *beta * zvdot11(a[i] + col, v, length);

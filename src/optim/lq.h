@@ -28,7 +28,8 @@ double hvec(double* x, double* v, int pos, int c);
 // One factorisation step: beta = -2/(v.v) over the c - col entries of v,
 // then I + beta v v' applied from the right to rows row..r-1 of a on
 // columns col..c-1 (w: r - row doubles, w2: c - col doubles). Returns 1.
-int post(int r, int c, int row, int col, double* v, double** a, double* w, double* w2, double* beta);
+int post(int r, int c, int row, int col, double* v, double** a, double* w, double* w2,
+         double* beta);
 
 // Factors the r rows mat[0..r-1] of length c in place; w holds r doubles,
 // w2 c doubles. A row is independent when its remaining norm is strictly

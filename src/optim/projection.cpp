@@ -74,8 +74,8 @@ void step_angles(ZOPTGLOBAL* g) {
                                                           : special_missing_value();
   if (size_d * size_g > kSqrtTiny) {
     const double cosine = s / (size_d * size_g);
-    st.theta = cosine >= -1 && cosine <= 1 ? std::acos(cosine) / 3.141592653589793 * 180
-                                           : missing_value();
+    st.theta =
+        cosine >= -1 && cosine <= 1 ? std::acos(cosine) / 3.141592653589793 * 180 : missing_value();
   }
 }
 
@@ -98,7 +98,8 @@ double full_step(ZOPTGLOBAL* g) {
   zoptlg2(g);
   double* lagrangian = g->mem.wrk3;
   copy_parms(lagrangian, st.grad, n);
-  for (int j = 0; j < working_constraints(g); ++j) zvxay11(lagrangian, mq.mat[j], n, -mq.lagrange[j]);
+  for (int j = 0; j < working_constraints(g); ++j)
+    zvxay11(lagrangian, mq.mat[j], n, -mq.lagrange[j]);
   return std::fabs(zvdot11(mq.delta, lagrangian, n));
 }
 
@@ -229,7 +230,8 @@ int get_pk(ZOPTGLOBAL* g) {
     print_constraint_matrix(g, mq.fmat, 669);
   }
   lqsolve(m, n, mq.fmat, mq.pk, st.con, mq.q, mq.beta, mq.singrowsc);
-  if (o.itprint > 1 || o.debug) report_parameter_vector(g, mq.pk, "wyv.model.pvec", 675, "ParmChange");
+  if (o.itprint > 1 || o.debug)
+    report_parameter_vector(g, mq.pk, "wyv.model.pvec", 675, "ParmChange");
   mq.inumconstr = lq_rank(m, mq.singrowsc);
   if (o.itprint && mq.inumconstr < m) log_dependent_constraints();
   return 1;

@@ -19,11 +19,12 @@ namespace {
 using namespace optim;
 
 constexpr double kUpdateLimit = 5.643803094122288e102;  // largest component / denominator
-constexpr double kStep = 1.110223024625157e-12;          // relative finite-difference step
+constexpr double kStep = 1.110223024625157e-12;         // relative finite-difference step
 
 template <class T>
 T* take(ZOPTGLOBAL* g, long count) {
-  return static_cast<T*>(vmalcp_handler(g->mem.pool, count * static_cast<long>(sizeof(T)), kPoolCleared));
+  return static_cast<T*>(
+      vmalcp_handler(g->mem.pool, count * static_cast<long>(sizeof(T)), kPoolCleared));
 }
 
 // The record, its vectors for n parameters and the rank check's save area.
@@ -40,7 +41,8 @@ bool ensure_storage(ZOPTGLOBAL* g) {
     if (!qs.pp || !qs.pq) return false;
     qs.length = n;
   }
-  return st.quasihes || (st.quasihes = take<double>(g, g->mem.hesl / static_cast<long>(sizeof(double))));
+  return st.quasihes ||
+         (st.quasihes = take<double>(g, g->mem.hesl / static_cast<long>(sizeof(double))));
 }
 
 // The last step could not use every free direction.

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "constraint_sets.h"
 #include "lapack.h"
 #include "linalg/packed.h"
-#include "constraint_sets.h"
 #include "support/host_fixture.h"
 
 namespace {
@@ -99,7 +99,8 @@ TEST_P(ConstrainedCovariance, IsTheParameterBlockOfTheBorderedInverse) {
     for (int i = 0; i <= kParms; ++i)
       for (int j = 0; j <= i; ++j) {
         const double expected = inverse[i * 4 + j];
-        EXPECT_NEAR(hes[zisub(i, j)], expected, 1e-9 * (std::fabs(expected) + 1e-3)) << i << "," << j;
+        EXPECT_NEAR(hes[zisub(i, j)], expected, 1e-9 * (std::fabs(expected) + 1e-3))
+            << i << "," << j;
       }
     EXPECT_EQ(std::string(g->state.marqu->sweepx, kParms), "111");
     EXPECT_EQ(g->state.marqu->singrowsc[0], '1');
@@ -128,6 +129,8 @@ TEST_P(ConstrainedCovariance, VectorsLoseTheirFixedComponent) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SweepAndMoorePenrose, ConstrainedCovariance, ::testing::Values(0, 1),
-                         [](const auto& info) { return std::string(info.param ? "MoorePenrose" : "Sweep"); });
+                         [](const auto& info) {
+                           return std::string(info.param ? "MoorePenrose" : "Sweep");
+                         });
 
 }  // namespace

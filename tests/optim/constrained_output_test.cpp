@@ -51,7 +51,8 @@ TEST_F(ConstrainedOutputTest, TheCorrectionTableShowsTheCorrection) {
   EXPECT_EQ(g_rc, 0);
   Json correction;
   for (const Json& j : json_objects())
-    if (j.value("name", "") == "ParmChange" && j.value("label", "") == "Correction towards the constraints") {
+    if (j.value("name", "") == "ParmChange" &&
+        j.value("label", "") == "Correction towards the constraints") {
       correction = j;
       break;
     }

@@ -51,8 +51,9 @@ class Linear {
 
   int declare(ZOPTGLOBAL* g) {
     for (const auto& row : rows_)
-      if (zoptac(row->cols.data(), row->cells.data(), static_cast<int>(row->cols.size()), &row->value,
-                 row->inequality, nullptr, nullptr, nullptr, 0, row->name.data(), row.get(), g) != 0)
+      if (zoptac(row->cols.data(), row->cells.data(), static_cast<int>(row->cols.size()),
+                 &row->value, row->inequality, nullptr, nullptr, nullptr, 0, row->name.data(),
+                 row.get(), g) != 0)
         return 1;
     return 0;
   }
@@ -60,7 +61,8 @@ class Linear {
   void evaluate(const double* x) {
     for (const auto& row : rows_) {
       row->value = row->constant;
-      for (std::size_t k = 0; k < row->cols.size(); ++k) row->value += row->coefs[k] * x[row->cols[k]];
+      for (std::size_t k = 0; k < row->cols.size(); ++k)
+        row->value += row->coefs[k] * x[row->cols[k]];
     }
   }
 

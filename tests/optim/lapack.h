@@ -6,14 +6,15 @@
 #include <vector>
 
 extern "C" {
-void dgels_(const char* trans, const int* m, const int* n, const int* nrhs, double* a, const int* lda,
-            double* b, const int* ldb, double* work, const int* lwork, int* info, std::size_t trans_len);
+void dgels_(const char* trans, const int* m, const int* n, const int* nrhs, double* a,
+            const int* lda, double* b, const int* ldb, double* work, const int* lwork, int* info,
+            std::size_t trans_len);
 void dgelss_(const int* m, const int* n, const int* nrhs, double* a, const int* lda, double* b,
-             const int* ldb, double* s, const double* rcond, int* rank, double* work, const int* lwork,
-             int* info);
+             const int* ldb, double* s, const double* rcond, int* rank, double* work,
+             const int* lwork, int* info);
 void dgetrf_(const int* m, const int* n, double* a, const int* lda, int* ipiv, int* info);
-void dgetri_(const int* n, double* a, const int* lda, const int* ipiv, double* work, const int* lwork,
-             int* info);
+void dgetri_(const int* n, double* a, const int* lda, const int* ipiv, double* work,
+             const int* lwork, int* info);
 void dsyev_(const char* jobz, const char* uplo, const int* n, double* a, const int* lda, double* w,
             double* work, const int* lwork, int* info, std::size_t jobz_len, std::size_t uplo_len);
 }
@@ -26,13 +27,14 @@ inline std::vector<double> min_norm_solution(const std::vector<double>& a, int m
                                              const std::vector<double>& b, double rcond) {
   std::vector<double> col(static_cast<std::size_t>(m) * n);
   for (int i = 0; i < m; ++i)
-    for (int j = 0; j < n; ++j) col[static_cast<std::size_t>(j) * m + i] = a[static_cast<std::size_t>(i) * n + j];
+    for (int j = 0; j < n; ++j)
+      col[static_cast<std::size_t>(j) * m + i] = a[static_cast<std::size_t>(i) * n + j];
   const int ldb = m > n ? m : n, nrhs = 1, lwork = 1024;
   std::vector<double> x(ldb, 0.0), s(m < n ? m : n), work(lwork);
   for (int i = 0; i < m; ++i) x[i] = b[i];
   int rank = 0, info = 0;
-  dgelss_(&m, &n, &nrhs, col.data(), &m, x.data(), &ldb, s.data(), &rcond, &rank, work.data(), &lwork,
-          &info);
+  dgelss_(&m, &n, &nrhs, col.data(), &m, x.data(), &ldb, s.data(), &rcond, &rank, work.data(),
+          &lwork, &info);
   x.resize(n);
   return info == 0 ? x : std::vector<double>{};
 }

@@ -45,8 +45,8 @@ struct Line {
 // f(0), f'(0) and f(1) is the objective itself, so its minimum is the
 // second trial; with the half slope it would have been 1/6.
 TEST(LineSearchTest, QuadraticInterpolationLandsOnTheMinimumOfAQuadratic) {
-  Line line([](double a) { return (a - 0.25) * (a - 0.25); }, [](double a) { return 2 * (a - 0.25); },
-            'Q');
+  Line line([](double a) { return (a - 0.25) * (a - 0.25); },
+            [](double a) { return 2 * (a - 0.25); }, 'Q');
   ASSERT_EQ(line.search(), 1);
   ASSERT_EQ(line.trials.size(), 2u);
   EXPECT_EQ(line.trials[0], 1);
@@ -59,8 +59,8 @@ TEST(LineSearchTest, QuadraticInterpolationLandsOnTheMinimumOfAQuadratic) {
 // cubic through the values and slopes at 0 and 1 is phi itself: its
 // minimiser is the second trial and satisfies both conditions.
 TEST(LineSearchTest, CubicInterpolationTakesTheTrueStationaryPoint) {
-  Line line([](double a) { return a * a * a + a * a - a; }, [](double a) { return 3 * a * a + 2 * a - 1; },
-            'C');
+  Line line([](double a) { return a * a * a + a * a - a; },
+            [](double a) { return 3 * a * a + 2 * a - 1; }, 'C');
   line.refresh = true;
   ASSERT_EQ(line.search(), 1);
   ASSERT_EQ(line.trials.size(), 2u);
@@ -98,13 +98,15 @@ TEST(LineSearchTest, CubicWithoutTrialSlopesAcceptsTheFullStepOfAQuadratic) {
 // Golden section keeps the best point it evaluated: for (a - 1)^2 the last
 // point evaluated is often worse than one before it.
 TEST(LineSearchTest, GoldenSectionEndsAtTheBestPointEvaluated) {
-  Line line([](double a) { return (a - 1) * (a - 1) + 0.5; }, [](double a) { return 2 * (a - 1); }, 'G');
+  Line line([](double a) { return (a - 1) * (a - 1) + 0.5; }, [](double a) { return 2 * (a - 1); },
+            'G');
   ASSERT_EQ(line.search(), 1);
   double best = 1e300, best_a = -1;
   for (double a : line.trials)
     if (line.f(a) < best) best = line.f(a), best_a = a;
   EXPECT_EQ(line.parms, best_a);
-  EXPECT_EQ(std::count(line.trials.begin(), line.trials.end(), best_a), 2);  // evaluated again at the end
+  EXPECT_EQ(std::count(line.trials.begin(), line.trials.end(), best_a),
+            2);  // evaluated again at the end
   EXPECT_EQ(line.ls.currobj, best);
   EXPECT_EQ(line.ls.damp, best_a);
   EXPECT_NEAR(best_a, 1, 2e-3);
@@ -114,27 +116,6 @@ TEST(LineSearchTest, GoldenSectionEndsAtTheBestPointEvaluated) {
 TEST(LineSearchTest, GoldenSectionFailsWithoutADecrease) {
   Line line([](double a) { return a * a; }, [](double a) { return 2 * a; }, 'G');
   EXPECT_EQ(line.search(), 0);
-}
-
-// Halving from a factor of 1 with a decrease at a = 0.25 proposes
-// 0.25 / (0.15 f / f0 + 0.25) for the next search.
-TEST(LineSearchTest, HalvingProposesTheNextStartingFactor) {
-  auto f = [](double a) { return a > 0.3 ? 10.0 : 4.0; };
-  Line line(f, [](double) { return -1.0; }, 'H');
-  line.ls.oldobj = 5;
-  ASSERT_EQ(line.search(), 1);
-  EXPECT_EQ(line.ls.pdamp, 0.25);
-  EXPECT_DOUBLE_EQ(line.ls.damp, 0.25 / (0.15 * 4 / 5 + 0.25));
-}
-
-// With no trials allowed halving takes the first point and the quadratic
-// search fails.
-TEST(LineSearchTest, NoSubIterations) {
-  auto f = [](double a) { return 1 + a; };
-  Line halving(f, [](double) { return 1.0; }, 'H', 0);
-  EXPECT_EQ(halving.search(), 1);
-  Line quadratic(f, [](double) { return 1.0; }, 'Q', 0);
-  EXPECT_EQ(quadratic.search(), 0);
 }
 
 }  // namespace

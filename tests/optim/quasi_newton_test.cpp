@@ -123,7 +123,8 @@ TEST_P(QuasiNewtonRun, KeepsTheHessianPositiveDefiniteAndConverges) {
   EXPECT_GT(g_iterations, 1);
   EXPECT_GT(g_smallest, 0);
   const std::vector<double> solution = least_squares_solution();
-  for (int j = 0; j < kN; ++j) EXPECT_NEAR(g->state.parms[j], solution[j], 1e-6 * (1 + std::fabs(solution[j])));
+  for (int j = 0; j < kN; ++j)
+    EXPECT_NEAR(g->state.parms[j], solution[j], 1e-6 * (1 + std::fabs(solution[j])));
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, QuasiNewtonRun, ::testing::Values('M', 'S'));

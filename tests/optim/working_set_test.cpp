@@ -1,14 +1,14 @@
-// The working set's single decisions: which violated inequality is marked,
-// when an addition waits, how a constraint joins and where the parameters
-// go, and which active inequality the multiplier test drops.
+// The working set's single decisions: when an addition waits, how a
+// constraint joins and where the parameters go, and which active
+// inequality the multiplier test drops.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
+#include "constraint_sets.h"
 #include "host/missing.h"
 #include "linalg/packed.h"
-#include "constraint_sets.h"
 #include "support/host_fixture.h"
 
 namespace {
@@ -46,19 +46,6 @@ class WorkingSetTest : public HostTest {
   constraints::Linear bounds_;
   ZOPTGLOBAL* g_ = nullptr;
 };
-
-TEST_F(WorkingSetTest, TheMostViolatedInequalityIsMarkedAndTheToleranceHolds) {
-  g_->opts.ceps = 1e-10;
-  g_->state.parms[0] = -0.5, g_->state.parms[1] = -0.5;
-  ASSERT_EQ(zngcon(g_), 0);
-  EXPECT_EQ(g_->state.marqu->boundv, 1);
-  EXPECT_EQ(g_->state.marqu->next_act, 0);  // equal violations: the first
-  EXPECT_EQ(g_->state.conp_i[1]->act, 'v');
-  g_->state.parms[0] = -1e-10, g_->state.parms[1] = -0.25;
-  ASSERT_EQ(zngcon(g_), 0);
-  EXPECT_EQ(g_->state.conp_i[0]->act, '0');  // exactly -ceps is not violated
-  EXPECT_EQ(g_->state.marqu->next_act, 1);
-}
 
 // With sub-iterations allowed, an addition waits while the last step still
 // moved the parameters by more than 0.1 percent; without them it is made at
