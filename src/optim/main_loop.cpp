@@ -163,8 +163,11 @@ int converged(ZOPTGLOBAL* g) {
   if (g->funcs.usconv) return g->funcs.usconv(g);
   ZOPTSTATE& st = g->state;
   ZOPTMARQU& mq = *st.marqu;
-  const bool candidate = (!wzmis(st.r) && st.r < g->opts.atol) ||
-                         (st.pr < g->opts.aftl && st.nobs > 0);
+  // R measures the step along the working constraints only: a point off a
+  // curved working constraint is no candidate however small R is.
+  const bool candidate = ((!wzmis(st.r) && st.r < g->opts.atol) ||
+                          (st.pr < g->opts.aftl && st.nobs > 0)) &&
+                         !(mq.connorm > g->opts.ceps);
   bool done = false;
   if (candidate && mq.nact == 0) {
     done = true;

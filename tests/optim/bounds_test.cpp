@@ -221,7 +221,7 @@ TEST_F(ConstraintStart, ADegenerateEqualityIsPerturbedReproducibly) {
   lsq::Fit fit(&c.problem);
   constraints::Circle circle;
   lsq::Options o = options_for({'M', 'H'});
-  circle.apply(o, fit);
+  circle.apply(o, fit, true);
   ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
   g->state.parms[0] = g->state.parms[1] = 0;
   g->state.marqu->factored = 0;
@@ -244,6 +244,39 @@ TEST_F(ConstraintStart, ADegenerateEqualityIsPerturbedReproducibly) {
     end.assign(g->state.parms, g->state.parms + 2);
   }
   EXPECT_EQ(ends[0], ends[1]);
+}
+
+// F = (x1 - 2)^2 + (x2 - 2)^2 on the circle x1^2 + x2^2 = 1: the minimum is
+// (1, 1)/sqrt(2), where g = (x - 2) = lambda (2 x) gives
+// lambda = (1/sqrt(2) - 2) / sqrt(2). With the circle's curvature declared
+// the projected Hessian carries the Lagrangian's second-order term and the
+// restoration step brings the iterates back onto the circle. Declared as if
+// it were linear, the steps along its tangents leave it: the run must not
+// end there as converged.
+TEST_F(ConstraintStart, ACurvedEqualityEndsAtItsTangentPoint) {
+  lsq::Problem p{"to (2, 2)", 2, 2, [](const double* x, double* r, double* jac) {
+                   r[0] = x[0] - 2, r[1] = x[1] - 2;
+                   jac[0] = 1, jac[1] = 0, jac[2] = 0, jac[3] = 1;
+                   return true;
+                 }};
+  const double root = std::sqrt(0.5);
+  for (bool curved : {true, false}) {
+    lsq::Fit fit(&p);
+    constraints::Circle circle;
+    lsq::Options o = options_for({'M', 'H'});
+    circle.apply(o, fit, curved);
+    ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+    const int rc = lsq::run(g, {0.2, 1.5});
+    const double* x = g->state.parms;
+    if (!curved) {
+      EXPECT_TRUE(rc != 0 || std::fabs(x[0] * x[0] + x[1] * x[1] - 1) < 1e-9);
+      continue;
+    }
+    ASSERT_EQ(rc, 0);
+    EXPECT_NEAR(x[0], root, 1e-8);
+    EXPECT_NEAR(x[1], root, 1e-8);
+    EXPECT_NEAR(g->state.marqu->lagrange[0], (root - 2) / (2 * root), 1e-7);
+  }
 }
 
 // F = (x1 - 2)^2 + (x2 - 3)^2 with x2 >= 1, from (0, 0): the bound joins at

@@ -22,7 +22,6 @@ char g_x1[] = "x1", g_x2[] = "x2", g_residual[] = "Residual";
 char g_proj0[] = "Proj0", g_proj1[] = "Proj1";
 char* g_names[] = {g_x1, g_x2, g_residual};
 char* g_rows[] = {g_proj0, g_proj1, g_residual};  // only n + 1 row names, as the procedure gives
-int g_rc;
 
 void circle_step() {
   xinit();
@@ -31,7 +30,7 @@ void circle_step() {
   constraints::Circle circle;
   lsq::Options o;
   o.atol = 1e-8;
-  circle.apply(o, fit);
+  circle.apply(o, fit, true);
   ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
   g->opts.pname = g_names;
   g->opts.rname = g_rows;
@@ -41,14 +40,13 @@ void circle_step() {
   g->opts.itprint = 2;
   g->opts.debug = 1;
   g->funcs.usfout = znpit;
-  g_rc = lsq::run(g, {2.0, 1.0});
+  lsq::run(g, {2.0, 1.0});
 }
 
 using ConstrainedOutputTest = OutputTest;
 
 TEST_F(ConstrainedOutputTest, TheCorrectionTableShowsTheCorrection) {
   ASSERT_EQ(run_as_step(circle_step), 0) << log_text();
-  EXPECT_EQ(g_rc, 0);
   Json correction;
   for (const Json& j : json_objects())
     if (j.value("name", "") == "ParmChange" &&

@@ -73,13 +73,15 @@ class Linear {
 };
 
 // The equality x1^2 + x2^2 = 1 over the first two parameters; its gradient
-// (2 x1, 2 x2) vanishes at the origin.
+// (2 x1, 2 x2) vanishes at the origin. With `curved` its second
+// derivatives (2 on the diagonal) are declared as its nonlinear part.
 class Circle {
  public:
-  void apply(lsq::Options& o, lsq::Fit& fit) {
+  void apply(lsq::Options& o, lsq::Fit& fit, bool curved = false) {
     o.equalities += 1;
-    o.declare = [this](ZOPTGLOBAL* g) {
-      return zoptac(cols_, cells_, 2, &value_, 0, nullptr, nullptr, nullptr, 0, name_, nullptr, g);
+    o.declare = [this, curved](ZOPTGLOBAL* g) {
+      return zoptac(cols_, cells_, 2, &value_, 0, cols_, cols_, curvature_, curved ? 2 : 0, name_,
+                    nullptr, g);
     };
     fit.constraints = [this](const double* x) {
       value_ = x[0] * x[0] + x[1] * x[1] - 1;
@@ -93,6 +95,8 @@ class Circle {
   double coefs_[2] = {};
   double* cells_[2] = {&coefs_[0], &coefs_[1]};
   int cols_[2] = {0, 1};
+  double two_ = 2;
+  double* curvature_[2] = {&two_, &two_};
   char name_[7] = "Circle";
 };
 
