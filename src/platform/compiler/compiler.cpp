@@ -1,5 +1,6 @@
 #include "platform/compiler/compiler.h"
 
+#include "platform/compiler/derivatives.h"
 #include "platform/compiler/executor.h"
 #include "platform/compiler/source_text.h"
 #include "platform/host.h"
