@@ -156,7 +156,7 @@ void place(Expr& e, language::SourcePos pos) {
 struct Derivatives::Branch {
   ExprPtr condition;                   // null: unconditional (or the last choice)
   const Expr* operand = nullptr;
-  const Expr* own_value = nullptr;     // the target, when the operand is the whole value
+  ExprPtr own_value;                   // the target, when the operand is the whole value
   std::map<int, ExprPtr> first;        // bit -> expression
   std::map<std::pair<int, int>, ExprPtr> second;  // (lo, hi) -> expression
 };
@@ -259,7 +259,7 @@ std::vector<Derivatives::Branch> Derivatives::branches(const Site& site) {
   if (!is_selection(*s.value)) {
     out.emplace_back();
     out.back().operand = s.value.get();
-    out.back().own_value = s.target.get();
+    out.back().own_value = target_expr(s);
     return out;
   }
   ExprPtr result = target_expr(s);
@@ -408,7 +408,7 @@ bool Derivatives::build(const std::vector<Site>& all) {
       for (int bit = 0; bit < nbits; ++bit) {
         if (!n1[static_cast<std::size_t>(bit)]) continue;
         BitLeaves leaves(*this, bit, &reported);
-        b.first[bit] = differentiate(*b.operand, leaves, b.own_value);
+        b.first[bit] = differentiate(*b.operand, leaves, b.own_value.get());
       }
   }
   if (c_.failed()) return false;
