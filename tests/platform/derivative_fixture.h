@@ -110,6 +110,26 @@ class DerivativeTest : public compiler_test::CompilerTest {
     return richardson(f, step(std::max(std::fabs(b[static_cast<std::size_t>(i)]), std::fabs(b[static_cast<std::size_t>(j)]))));
   }
 
+  // Every generated first and second derivative at `b` for the observation
+  // `row` against the differences.
+  void expect_matches_differences(const std::vector<double>& b,
+                                  const std::vector<compiler_test::FakeDataset::Value>& row,
+                                  const std::string& what) {
+    const int n = static_cast<int>(b.size());
+    for (int i = 0; i < n; ++i) {
+      const double want = fd_first(b, i, row);
+      model_at(b, row, 1);
+      EXPECT_NEAR(gradient(i), want, 1e-9 * std::max(1.0, std::fabs(want))) << what << " d/d" << i;
+      if (hessian_.empty()) continue;
+      for (int j = 0; j <= i; ++j) {
+        const double want2 = fd_second(b, i, j, row);
+        model_at(b, row, 1);
+        EXPECT_NEAR(hessian(i, j), want2, 1e-7 * std::max(1.0, std::fabs(want2)))
+            << what << " d2/d" << i << "d" << j;
+      }
+    }
+  }
+
   static double step(double x) { return 0.01 * std::max(1.0, std::fabs(x)); }
 
   // Neville's tableau over h, h/2, h/4, ... for a difference with an even error expansion.

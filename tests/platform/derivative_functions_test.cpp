@@ -90,23 +90,9 @@ TEST_F(FunctionDerivatives, MatchRichardsonDifferencesOverTheGrid) {
     ASSERT_TRUE(compile_model(program)) << c.model << "\n" << log_text();
     for (double a : c.as)
       for (double b : c.bs)
-        for (double x : c.xs) {
-          const std::vector<double> p = {a, b};
-          const std::vector<compiler_test::FakeDataset::Value> row = {x};
-          for (int i = 0; i < 2; ++i) {
-            const double want = fd_first(p, i, row);
-            model_at(p, row, 1);
-            EXPECT_NEAR(gradient(i), want, 1e-9 * std::max(1.0, std::fabs(want)))
-                << c.model << " d/d" << "ab"[i] << " at a=" << a << " b=" << b << " x=" << x;
-            for (int j = 0; j <= i; ++j) {
-              const double want2 = fd_second(p, i, j, row);
-              model_at(p, row, 1);
-              EXPECT_NEAR(hessian(i, j), want2, 1e-7 * std::max(1.0, std::fabs(want2)))
-                  << c.model << " d2/d" << "ab"[i] << "d" << "ab"[j] << " at a=" << a << " b=" << b
-                  << " x=" << x;
-            }
-          }
-        }
+        for (double x : c.xs)
+          expect_matches_differences({a, b}, {x}, std::string(c.model) + " at a=" + std::to_string(a) +
+                                                      " b=" + std::to_string(b) + " x=" + std::to_string(x));
   }
 }
 

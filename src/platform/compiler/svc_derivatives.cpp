@@ -13,6 +13,8 @@
 // that is zero has no entry.
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <set>
 
 #include "platform/compiler/compiler.h"
 #include "platform/compiler/derivatives.h"
@@ -104,6 +106,21 @@ int fill(CMPDER* der, CMPLIST* obj, CMPLIST* wrt, int option, Compiler& c, CMPGL
   return 0;
 }
 
+// The statements that compute a derivative, after those of the generated
+// derivatives they read (each shown once).
+void print_definitions(Compiler& c, const CMPSYM* d, std::set<const CMPSYM*>* shown) {
+  if (!shown->insert(d).second) return;
+  const auto statements = c.derivatives->definitions(d);
+  std::function<void(const language::Expr&)> reads = [&](const language::Expr& e) {
+    if (e.kind == language::ExprKind::Variable)
+      if (const compiler::Symbol* s = c.symbols.find(e.name)) print_definitions(c, &s->pub, shown);
+    for (const auto& a : e.args) reads(*a);
+  };
+  for (const language::Stmt* s : statements) reads(*s->value);
+  for (const language::Stmt* s : statements)
+    compiler::listing_line("      " + compiler::statement_text(*s));
+}
+
 bool usable(CMPDER* der, CMPLIST* obj, CMPLIST* wrt) {
   return der && obj && wrt && (obj->n == 0 || obj->s) && (wrt->n == 0 || wrt->s);
 }
@@ -143,6 +160,7 @@ int cmppder(CMPDER* der, CMPGLOBAL* cmp) {
   compiler::listing_line(compiler::catalogue_text(94));
   compiler::listing_line("");
   compiler::listing_line(compiler::catalogue_text(96));
+  std::set<const CMPSYM*> shown;
   for (int k = 0; k < der->der.n; ++k) {
     const CMPSYM* d = der->der.s[k];
     const CMPSYM* o = der->obj.s[der->objindex[k]];
@@ -152,9 +170,7 @@ int cmppder(CMPDER* der, CMPGLOBAL* cmp) {
     line += w->name;
     line.resize(std::max<std::size_t>(line.size() + 1, 42), ' ');
     compiler::listing_line(line + d->name);
-    if (!c->derivatives) continue;
-    for (const language::Stmt* s : c->derivatives->definitions(d))
-      compiler::listing_line("      " + compiler::statement_text(*s));
+    if (c->derivatives) print_definitions(*c, d, &shown);
   }
   compiler::listing_line("");
   return 0;
