@@ -160,6 +160,16 @@ TEST_F(ProgramDerivatives, ConstantDerivativesAreLiterals) {
   EXPECT_EQ(first_.nnonzero[index_of("a")], 0);
 }
 
+TEST_F(ProgramDerivatives, AnAssignedParameterKeepsDerivativeOne) {
+  // The procedure warns about a program that assigns a parameter; the
+  // derivatives treat the parameter as the variable of differentiation
+  // wherever it is read.
+  ASSERT_TRUE(compile_model("parms a = 1 b = 1;\nb = b*2;\nmodel y = a*b*x;\n", false)) << log_text();
+  model_at({3.0, 5.0}, {2.0}, 1);
+  EXPECT_EQ(gradient(index_of("b")), 6.0);
+  EXPECT_EQ(sym("@b/@b"), nullptr);
+}
+
 TEST_F(ProgramDerivatives, RunsForTheModelValueSkipTheDerivatives) {
   ASSERT_TRUE(compile_model("parms a = 1 b = 1;\nmodel y = exp(a*x)*log(b + x);\n"));
   model_at({0.5, 1.5}, {0.4}, 1);

@@ -182,6 +182,12 @@ void Derivatives::hoist(const std::vector<Site>& all) {
   }
 }
 
+bool Derivatives::wrt_node(int n) const {
+  for (int id : wrt_)
+    if (find(id) == n) return true;
+  return false;
+}
+
 bool Derivatives::needs(const std::vector<Site>& all) {
   const std::size_t nbits = wrt_.size();
   need1_.assign(parent_.size(), std::vector<bool>(nbits, false));
@@ -205,7 +211,7 @@ bool Derivatives::needs(const std::vector<Site>& all) {
       want_pair(find(it->second.first), it->second.second, bit);
     } else {
       const int n = find(id);
-      if (active(n, bit)) set_bit(need1_[static_cast<std::size_t>(n)], bit);
+      if (active(n, bit) && !wrt_node(n)) set_bit(need1_[static_cast<std::size_t>(n)], bit);
     }
   }
   const auto finder = [this](int n) { return find(n); };
@@ -216,6 +222,7 @@ bool Derivatives::needs(const std::vector<Site>& all) {
       const auto& n2 = need2_[static_cast<std::size_t>(s.node)];
       if (!any(n1)) continue;
       read_nodes(*s.stmt->value, c_, array_base_, finder, [&](int u) {
+        if (wrt_node(u)) return;  // its derivatives are 0 and 1
         for (std::size_t b = 0; b < nbits; ++b)
           if (n1[b] && active(u, static_cast<int>(b)))
             changed |= set_bit(need1_[static_cast<std::size_t>(u)], static_cast<int>(b));

@@ -75,6 +75,9 @@ class Derivatives {
   void activity(const std::vector<Site>& all);
   void hoist(const std::vector<Site>& all);
   bool needs(const std::vector<Site>& all);
+  // A node holding a variable of differentiation: its derivatives are the
+  // constants 0 and 1 (assignments to it are not differentiated).
+  bool wrt_node(int n) const;
   void make_symbols();
   Symbol* first(Symbol& base, int bit);
   Symbol* second(Symbol& base, int lo, int hi);
