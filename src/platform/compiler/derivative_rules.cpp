@@ -38,6 +38,7 @@ class Rules {
  private:
   ExprPtr binary(const Expr& e, const Expr* value);
   ExprPtr call(const Expr& e, const Expr* value);
+  ExprPtr elementary(const Expr& e, const Expr* value);
   ExprPtr power(const Expr& e, const Expr* value);
   ExprPtr normal(const Expr& e, const Expr* value, bool density);
   ExprPtr distribution(const Expr& e, const Expr* value);
@@ -228,6 +229,12 @@ ExprPtr Rules::call(const Expr& e, const Expr* value) {
       if (!dx::is_zero(*d(*e.args[i], nullptr))) leaves_.unsupported(e, static_cast<int>(i) + 1);
     return num(0);
   }
+  return elementary(e, value);
+}
+
+// The functions of one argument u: f'(u) u'.
+ExprPtr Rules::elementary(const Expr& e, const Expr* value) {
+  const std::string& k = e.key;
   const Expr& u = *e.args[0];
   ExprPtr du = d(u, nullptr);
   if (dx::is_zero(*du)) return num(0);
