@@ -46,12 +46,14 @@ class DerivativeTest : public compiler_test::CompilerTest {
     for (int j = 0; j < parms_.n; ++j) cmplst(&gradient_, cmplit("0", 1, &cmp_), &cmp_);
     for (int k = 0; k < first_.der.n; ++k) gradient_.s[first_.wrtindex[k]] = first_.der.s[k];
     if (second) {
-      if (cmpder(&second_, &gradient_, &parms_, 201, 'p', 1, 0, &cmp_) != 0 || nretain_) return false;
-      hessian_.assign(static_cast<std::size_t>(parms_.n * (parms_.n + 1) / 2), cmplit("0", 1, &cmp_));
+      if (cmpder(&second_, &gradient_, &parms_, 201, 'p', 1, 0, &cmp_) != 0 || nretain_)
+        return false;
+      hessian_.assign(static_cast<std::size_t>(parms_.n * (parms_.n + 1) / 2),
+                      cmplit("0", 1, &cmp_));
       for (int k = 0; k < second_.der.n; ++k) {
         const int i = second_.objindex[k], j = second_.wrtindex[k];
-        hessian_[static_cast<std::size_t>(std::max(i, j) * (std::max(i, j) + 1) / 2 + std::min(i, j))] =
-            second_.der.s[k];
+        hessian_[static_cast<std::size_t>(std::max(i, j) * (std::max(i, j) + 1) / 2 +
+                                          std::min(i, j))] = second_.der.s[k];
       }
     }
     model_ = sym(dep);
@@ -67,8 +69,8 @@ class DerivativeTest : public compiler_test::CompilerTest {
   }
 
   // The model value for one observation at the parameters `b`.
-  double model_at(const std::vector<double>& b, const std::vector<compiler_test::FakeDataset::Value>& row,
-                  int derivatives = 0) {
+  double model_at(const std::vector<double>& b,
+                  const std::vector<compiler_test::FakeDataset::Value>& row, int derivatives = 0) {
     parm_ = b;
     cmpexi(1, 0, 0, &cmp_);
     cmpexi(0, 0, 0, &cmp_);
@@ -87,7 +89,8 @@ class DerivativeTest : public compiler_test::CompilerTest {
 
   // Richardson-extrapolated central differences of the program's value,
   // each parameter stepped in proportion to its size.
-  double fd_first(std::vector<double> b, int j, const std::vector<compiler_test::FakeDataset::Value>& row) {
+  double fd_first(std::vector<double> b, int j,
+                  const std::vector<compiler_test::FakeDataset::Value>& row) {
     const double s = step(b[static_cast<std::size_t>(j)]);
     auto f = [&](double t) {
       std::vector<double> up = b, down = b;
@@ -102,7 +105,8 @@ class DerivativeTest : public compiler_test::CompilerTest {
   // parameter j: one order of differencing less than differences of the
   // value, so a reference for the second derivatives good to many more
   // digits (the first derivatives are checked against the value's).
-  double fd_second(std::vector<double> b, int i, int j, const std::vector<compiler_test::FakeDataset::Value>& row) {
+  double fd_second(std::vector<double> b, int i, int j,
+                   const std::vector<compiler_test::FakeDataset::Value>& row) {
     const double s = step(b[static_cast<std::size_t>(j)]);
     auto f = [&](double t) {
       std::vector<double> up = b, down = b;
@@ -139,8 +143,9 @@ class DerivativeTest : public compiler_test::CompilerTest {
         const double want2 = fd_second(b, i, j, row);
         model_at(b, row, 1);
         const double hj = step(b[static_cast<std::size_t>(j)]);
-        EXPECT_NEAR(hessian(i, j), want2,
-                    1e-8 * std::max(1.0, std::fabs(want2)) + kNoise * g[static_cast<std::size_t>(i)] / hj)
+        EXPECT_NEAR(
+            hessian(i, j), want2,
+            1e-8 * std::max(1.0, std::fabs(want2)) + kNoise * g[static_cast<std::size_t>(i)] / hj)
             << what << " d2/d" << i << "d" << j;
       }
     }

@@ -21,7 +21,8 @@ TEST_F(NistDerivatives, MatchDifferencesAtTheCertifiedEstimates) {
     std::string program = "parms";
     for (std::size_t i = 0; i < p.b.size(); ++i) program += " b" + std::to_string(i + 1) + " = 1";
     // ENSO uses pi without defining it; Roszman1 defines it.
-    program += ";\n" + (p.preamble.empty() ? std::string("pi = 3.141592653589793238462643383279;") : p.preamble);
+    program += ";\n" + (p.preamble.empty() ? std::string("pi = 3.141592653589793238462643383279;")
+                                           : p.preamble);
     // Nelson's response is log(y): the model is the right side. NIST's
     // arctan is the language's atan.
     std::string rhs = p.model.substr(p.model.find('=') + 1);

@@ -13,20 +13,22 @@
 
 namespace nist {
 
-inline const char* const kProblems[] = {
-    "Chwirut1", "Chwirut2", "DanWood", "ENSO",    "Gauss1",  "Gauss2",  "Gauss3",
-    "Hahn1",    "Kirby2",   "Lanczos1", "Lanczos2", "Lanczos3", "MGH17", "Misra1a",
-    "Misra1b",  "Misra1c",  "Misra1d", "Nelson",  "Roszman1"};
+inline const char* const kProblems[] = {"Chwirut1", "Chwirut2", "DanWood", "ENSO",    "Gauss1",
+                                        "Gauss2",   "Gauss3",   "Hahn1",   "Kirby2",  "Lanczos1",
+                                        "Lanczos2", "Lanczos3", "MGH17",   "Misra1a", "Misra1b",
+                                        "Misra1c",  "Misra1d",  "Nelson",  "Roszman1"};
 
 struct Problem {
-  std::string model;               // "y = ..." joined over its lines
-  std::string preamble;            // statements before the model (Roszman1's pi)
-  std::vector<double> b;           // certified estimates
-  std::vector<double> row;         // the first observation: y, x (or y, x1, x2)
+  std::string model;                      // "y = ..." joined over its lines
+  std::string preamble;                   // statements before the model (Roszman1's pi)
+  std::vector<double> b;                  // certified estimates
+  std::vector<double> row;                // the first observation: y, x (or y, x1, x2)
   std::vector<std::vector<double>> rows;  // every observation
 };
 
-inline std::string nist_dir() { return std::string(RUVA_SOURCE_DIR) + "/tests/data/nist/"; }
+inline std::string nist_dir() {
+  return std::string(RUVA_SOURCE_DIR) + "/tests/data/nist/";
+}
 
 inline Problem read_problem(const std::string& file) {
   std::ifstream in(nist_dir() + file);
@@ -44,17 +46,20 @@ inline Problem read_problem(const std::string& file) {
     if (in_model) {
       if (line.find("Starting") != std::string::npos || line.find("Start 1") != std::string::npos) {
         in_model = false;
-      } else if (line.find("Parameters") == std::string::npos && line.find_first_not_of(' ') != std::string::npos) {
+      } else if (line.find("Parameters") == std::string::npos &&
+                 line.find_first_not_of(' ') != std::string::npos) {
         std::string text = line.substr(line.find_first_not_of(' '));
-        if (text.rfind("pi =", 0) == 0) p.preamble += text + ";";
-        else p.model += " " + text;
+        if (text.rfind("pi =", 0) == 0)
+          p.preamble += text + ";";
+        else
+          p.model += " " + text;
       }
     }
     // "  b1 =  start1  start2  certified  sd": the certified estimate.
     std::istringstream fields(line);
     std::string name, eq, start1, start2, certified;
-    if (fields >> name >> eq >> start1 >> start2 >> certified && name.size() > 1 && name[0] == 'b' &&
-        std::isdigit(static_cast<unsigned char>(name[1])) && eq == "=")
+    if (fields >> name >> eq >> start1 >> start2 >> certified && name.size() > 1 &&
+        name[0] == 'b' && std::isdigit(static_cast<unsigned char>(name[1])) && eq == "=")
       p.b.push_back(std::stod(certified));
     if (line.rfind("Data:", 0) == 0 && ++data_headers == 2) {
       in_data = true;
