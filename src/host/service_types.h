@@ -9,6 +9,7 @@
 
 #include "host/cmpglobal.h"
 #include "host/linestr.h"
+#include "host/wait_types.h"
 
 // A host object (host/wob.h holds its layout and the method dispatcher).
 struct WOB_OBJ_STR;

@@ -1,0 +1,56 @@
+// The sweep-based inverse: one reusable record (`ZSWPN`) through which the
+// optimiser inverts its bordered cross-product or Hessian matrix. `zswpn`
+// scales the matrix by its absolute trace, sweeps the leading rows with the
+// pivoting driver, undoes the scaling and sets the rank and, on request,
+// the determinant; with the Moore-Penrose flag it forms the pseudo-inverse
+// through the singular value decomposition instead, laid out as a sweep
+// would leave it.
+#pragma once
+
+// Print description for the debug print.
+struct ZMATINFO {
+  int msg_grp;     // message set of the title
+  int title_msg;   // message number of the title
+  char** names;    // row and column labels
+  int ndec;        // field width handed to the printer
+  long ndecfmt;    // decimal code handed to the printer
+};
+using zmatinfoptr = ZMATINFO*;
+
+struct ZSWPN {
+  char debug;          // nonzero: debug print (with itprint and matinfo)
+  char itprint;        // nonzero: iteration printing is on
+  char moorep;         // nonzero: Moore-Penrose pseudo-inverse instead of the sweep
+  char detflag;        // nonzero: compute det
+  char zsweepr[3];     // option letters for the sweep driver; two blanks when made
+  ZMATINFO* matinfo;   // print description, or null
+  int rank;            // rank found by the last zswpn
+  int n;               // largest order the record serves
+  char* sweepx;        // n pivot statuses ('0', '1', '2')
+  double sing;         // the sweep's tolerance; 1e-10 when made
+  double det;          // determinant of the full-rank part
+  double* inv;         // 2n*n doubles (Moore-Penrose only): U, then V
+  double* sweepwrk;    // 3n doubles: step scratch, singular values, reference diagonal
+};
+using zswpptr = ZSWPN*;
+
+// zswpn results besides 0.
+inline constexpr int kSwpnOutOfRange = 1;      // order too large, or elements too large
+inline constexpr int kSwpnNoPseudoInverse = 2; // the decomposition is unavailable or failed
+
+// Makes a record for orders up to n from `pool`; *bytes receives the bytes
+// taken. Null when pool is null or an allocation fails.
+zswpptr zswpnsu(void* pool, int n, zmatinfoptr mati, long* bytes, int moorep);
+// Returns the record and its vectors to `pool`.
+void zswpnfr(void* pool, zswpptr swpi);
+// Inverts the leading nest rows of the order-nest1 packed matrix xpx in
+// place, carrying the border rows nest..nest1-1 along. singrows (may be
+// null): nest flags, '1' meaning the row may be swept. Returns 0, or one of
+// the codes above (the matrix is then as it was and rank is 0).
+int zswpn(double* xpx, char* singrows, int nest, int nest1, zswpptr swpi);
+// The pseudo-inverse of the order-n packed matrix; returns the number of
+// singular values kept, 0 when the decomposition fails or is unavailable.
+int moore_penrose(double* xpx, int n, zswpptr swpi);
+// wrk[i] = sqrt(max(0, x(i,i))) for i < n; then rows i < min(n, nest1)
+// become correlation form (the debug print first, when switched on).
+void corr(double* xpx, double* wrk, int n, int nest1, zswpptr swpi);

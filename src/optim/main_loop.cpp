@@ -1,0 +1,166 @@
+// The optimiser's main loop: feasibility, first objective and first step,
+// then per iteration the step with its sub-iterations, the refresh of
+// derivatives, the next step, output and the convergence test.
+#include <cmath>
+
+#include "optim/zopt_internal.h"
+#include "optim/zopt_output.h"
+
+namespace optim {
+
+void reset_transient_state(ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  ZOPTMARQU& mq = *st.marqu;
+  st.ridge = st.doingsubit = 0;
+  st.subiters = st.totsubiters = 0;
+  st.fullsubiter = 1;
+  st.r = st.robj = st.ppc = st.rpc = missing_value();
+  st.theta = st.phi = missing_value();
+  st.kt = 0;
+  st.worstp = st.worstr = -1;
+  st.rankxpx = 0;
+  mq.ridgeflag = mq.boundv = mq.d_reason = mq.added_bound = mq.next_act = 0;
+  mq.failed = mq.singular = 0;
+  mq.connorm = mq.prevcon = 0;
+  LINESRCH& ls = g->lnsrch;
+  ls.oldobj = ls.currobj = 0;
+  ls.subiter = 0;
+  ls.objfunc = objective;
+  ls.subpfunc = nullptr;
+  ls.user_ptr = g;
+  ls.gradient = st.grad;
+  ls.linesearch = g->opts.linesearch;
+  close_group(g);  // left open by a run that was abandoned
+}
+
+}  // namespace optim
+
+namespace {
+
+using namespace optim;
+
+// Output after a step: the caller's row, then the end of the iteration's group.
+void iteration_output(ZOPTGLOBAL* g) {
+  if (g->opts.itprint && g->funcs.usfout) g->funcs.usfout(g);
+  if (g->opts.itprint > 1) close_group(g);
+}
+
+void refresh_after_nest(ZOPTGLOBAL* g) {
+  g->funcs.usnest(g);
+  g->state.marqu->user_obj = g->state.objective;
+  update_ders(g);
+}
+
+// The first objective and the first step; nonzero ends the run with the
+// result given in *rc.
+bool start_run(ZOPTGLOBAL* g, int* rc) {
+  ZOPTSTATE& st = g->state;
+  st.error = s_ok;
+  if (!zoptfes(g)) {
+    st.error = s_nofeas;
+    *rc = 1;
+    return false;
+  }
+  if (g->opts.itprint > 1) open_iteration_group(g, 0);
+  st.totsubiters = st.subiters = 0;
+  st.fullsubiter = 1;
+  st.robj = st.ppc = st.rpc = missing_value();
+  if ((*rc = zoptobj(g)) != 0) {
+    st.error = s_noobject;
+    return false;
+  }
+  st.marqu->lambda = kLambdaStart;
+  g->lnsrch.damp = g->lnsrch.pdamp = 1;
+  if (next_step(g) != 0) {
+    *rc = converged(g) && !g->funcs.usnest ? 0 : 1;
+    if (*rc) st.error = s_nodelta;
+    return false;
+  }
+  iteration_output(g);
+  return true;
+}
+
+// The iterations until convergence or the limit; nonzero is a failure with
+// state.error set.
+int iterate(ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  bool refreshed = false;
+  st.iters += 1;
+  bool done = converged(g) || st.iters > g->opts.maxiters;
+  while (!done) {
+    if (g->opts.itprint > 1) open_iteration_group(g, st.iters);
+    if (update_p(g) != 0) {
+      st.error = s_nodecr;
+      return 1;
+    }
+    if (g->funcs.usnest) {
+      refresh_after_nest(g);
+      refreshed = true;
+    }
+    if (next_step(g) != 0 && !converged(g)) {
+      st.error = s_nodelta;
+      return 1;
+    }
+    iteration_output(g);
+    st.iters += 1;
+    done = converged(g) || st.iters > g->opts.maxiters;
+  }
+  // A caller's after-step hook runs at least once, even without iterations.
+  if (!refreshed && g->funcs.usnest) {
+    refresh_after_nest(g);
+    next_step(g);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int zopt(ZOPTGLOBAL* g) {
+  if (!g) return 1;
+  // A record that was never set up, or has no objective or gradient.
+  if (!g->state.marqu || !g->state.hes || !g->funcs.usobj || !g->funcs.usgrd) {
+    g->state.error = s_noobject;
+    return 1;
+  }
+  reset_transient_state(g);
+  int rc = 0;
+  if (!start_run(g, &rc)) {
+    close_group(g);
+    return rc;
+  }
+  if (iterate(g) != 0) {
+    close_group(g);
+    return 1;
+  }
+  if (g->state.iters > g->opts.maxiters) {
+    g->state.error = s_iterexceed;
+    return 1;
+  }
+  return 0;
+}
+
+int converged(ZOPTGLOBAL* g) {
+  if (g->funcs.usconv) return g->funcs.usconv(g);
+  ZOPTSTATE& st = g->state;
+  ZOPTMARQU& mq = *st.marqu;
+  const bool candidate = (!wzmis(st.r) && st.r < g->opts.atol) ||
+                         (st.pr < g->opts.aftl && st.nobs > 0);
+  bool done = false;
+  if (candidate && mq.nact == 0) {
+    done = true;
+  } else if (candidate) {
+    const int before = mq.nact;
+    zndelac(g);
+    done = mq.nact >= before;
+    if (!done) {
+      restore_hessian(g);
+      next_step(g);
+    }
+  }
+  st.robj = st.iters >= 2 && std::fabs(st.objective) < kBig
+                ? std::fabs(st.objective - st.prevobj) / std::fabs(st.prevobj + 1e-6)
+                : missing_value();
+  st.kt = mq.nact == 0 ? 0 : kuhn_tucker(g);
+  if (done && st.iters != 0) st.iters -= 1;
+  return done;
+}

@@ -1,0 +1,83 @@
+// Step computation: `next_step` prepares the bordered Hessian (objective
+// corner, constraint matrix, projection) and `zoptdlt` sweeps its free rows
+// together with the border row, which then holds the Newton step H^-1 g.
+#include <cmath>
+#include <cstring>
+
+#include "linalg/packed.h"
+#include "optim/zopt_internal.h"
+#include "optim/zopt_output.h"
+
+namespace {
+
+using namespace optim;
+
+// A caller that leaves the objective corner empty gets the objective there,
+// |objective| as the reference quantity and the gradient as the border row.
+void fill_objective_corner(ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  const int n = nparms(g);
+  if (st.hes[corner(n)] != 0) return;
+  st.hes[corner(n)] = st.objective;
+  st.grad[n] = std::fabs(st.objective);
+  copy_parms(st.hes + border_row(n), st.grad, n);
+}
+
+// Sweeps the m free rows; returns the rank (0 when nothing could be swept).
+int sweep_free_rows(ZOPTGLOBAL* g, int m) {
+  ZSWPN* swpi = g->state.swpi;
+  swpi->sing = g->opts.sing;
+  if (m < 1) {
+    swpi->rank = 0;
+    return 0;
+  }
+  if (zswpn(g->state.hes, g->state.marqu->singrows, m, m + 1, swpi) != 0) swpi->rank = 0;
+  return swpi->rank;
+}
+
+}  // namespace
+
+int next_step(ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  ZOPTMARQU& mq = *st.marqu;
+  const int n = nparms(g);
+  if (g->funcs.usmprt) g->funcs.usmprt(g);
+  fill_objective_corner(g);
+  if (g->funcs.usjnc) zncmat(g);
+  st.pr = st.grad[n];
+  save_hessian(g);
+  znprjhs(g);
+  copy_parms(st.pparms, st.parms, n);
+  if (mq.inumconstr >= n) {
+    // The working set fixes every parameter: the restoration step is the step.
+    st.r = 0;
+    copy_parms(mq.delta, mq.pk, n);
+    return 0;
+  }
+  mark_rows_sweepable(mq.singrows, n);
+  const int made = zoptdlt(g, 1);
+  if (!made && st.subiters == 0) st.r = missing_value();
+  st.fullsubiter = 0;
+  return !made;
+}
+
+int zoptdlt(ZOPTGLOBAL* g, int print) {
+  ZOPTSTATE& st = g->state;
+  ZOPTMARQU& mq = *st.marqu;
+  const ZOPTOPT& o = g->opts;
+  const int m = nparms(g) - mq.inumconstr;
+  st.rankxpx = -1;
+  std::memset(st.swpi->sweepx, '0', static_cast<std::size_t>(m + 1));
+  if (o.itprint && o.xpx && print) report_matrix(g, m, false);
+  const int rank = sweep_free_rows(g, m);
+  mq.sweepx = st.swpi->sweepx;
+  st.rankxpx = rank;
+  mq.singular = rank < m;
+  if (mq.singular && (o.itprint > 1 || o.debug) && print) report_singular_rows(g, m);
+  if (o.itprint && o.i && print) report_matrix(g, m, true);
+  if (rank <= 0 && working_constraints(g) == 0) return 0;
+  for (int j = 0; j < m; ++j)
+    mq.delta[j] = mq.sweepx[j] == '1' ? st.hes[zisub(m, j)] : 0.0;
+  if ((o.itprint > 1 || o.debug) && print) report_step(g, m, 204);
+  return znunprd(g);
+}

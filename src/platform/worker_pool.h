@@ -1,0 +1,92 @@
+// The worker pool behind the extension "qxepdl": a fixed set of persistent
+// threads that run the pool's request function once per queued request.
+//
+// Requests are dealt round-robin into one lock-free mailbox per thread, and
+// reset() restarts the deal, so the i-th request of every batch goes to the
+// same thread: a threaded sweep's block of rows then stays in that thread's
+// cache from one step to the next. Idle threads spin briefly on their own
+// mailbox before they block (the sweep queues its next batch a few
+// microseconds after the last one ended); one that has spun a while takes
+// over requests left waiting in other mailboxes. The open-request count and the
+// "event armed" mark share one atomic word, so the thread that finishes the
+// last request of a batch alone decides to post the waiter's event.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "host/qx_puddle.h"
+#include "platform/request_queue.h"
+
+namespace platform {
+
+class WorkerPool {
+ public:
+  // Starts parms.min threads; null when a thread cannot be started.
+  static WorkerPool* create(const TPDLCreateParms& parms, void* oven);
+  ~WorkerPool();  // finishes the queued requests, then joins every thread
+  WorkerPool(const WorkerPool&) = delete;
+  WorkerPool& operator=(const WorkerPool&) = delete;
+
+  Puddle* puddle() { return &entry_.table; }
+  static WorkerPool* from(Puddle* p) { return reinterpret_cast<Entry*>(p)->owner; }
+
+  QXStatus enqueue(void* request);
+  // Stops accepting requests and waits until the open ones have finished.
+  QXStatus quiesce();
+  // Accepts requests again and restarts the deal; refused while requests
+  // are open.
+  QXStatus reset();
+  // Posts `event` when the open requests have finished (at once when none
+  // are open). One waiter at a time.
+  QXStatus wait(QXEvent* event);
+
+ private:
+  // One thread's mailbox and its means of sleeping.
+  struct Worker {
+    RequestQueue mailbox{256};
+    std::atomic<long> queued{0};
+    std::atomic<bool> sleeping{false};
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::thread thread;
+  };
+
+  explicit WorkerPool(const TPDLCreateParms& parms);
+  void run_worker(Worker& self);
+  void* take(Worker& self);
+  bool has_work(Worker& self) const;
+  void* pop(Worker& w);
+  void* steal(Worker& self);
+  void sleep(Worker& self);
+  void finish();
+  void stop_threads();
+  std::uint32_t open_requests() const {
+    return static_cast<std::uint32_t>(state_.load(std::memory_order_acquire));
+  }
+
+  // The function table handed out, with the way back to its pool.
+  struct Entry {
+    Puddle table;  // first member, so a Puddle* is an Entry*
+    WorkerPool* owner;
+  };
+  static constexpr std::uint64_t kArmed = 1ull << 63;
+
+  Entry entry_;
+  TPDLLogicFn logic_;
+  TPDLLogicFn failure_;
+  QXMemPtr context_;
+  std::vector<std::unique_ptr<Worker>> workers_;
+  std::atomic<std::size_t> deal_{0};      // the next request's worker
+  std::atomic<std::uint64_t> state_{0};   // open requests | kArmed
+  QXEvent* armed_event_ = nullptr;        // posted by the last finisher when armed
+  std::atomic<bool> accepting_{true};
+  std::atomic<bool> stopping_{false};
+};
+
+}  // namespace platform

@@ -1,0 +1,183 @@
+// The sweep inverse: trace scaling and its undoing, rank, determinant,
+// range failures that leave the matrix alone, and the Moore-Penrose branch.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "host/globals.h"
+#include "linalg/packed.h"
+#include "linalg/sweep_inverse.h"
+#include "reference.h"
+#include "support/host_fixture.h"
+
+// Linked when the decompositions are built (see moore_penrose.cpp).
+[[gnu::weak]] int zsvd(int m, int n, double* u, double* v, double* q, double* e);
+
+namespace {
+
+using Matrix = std::vector<double>;
+
+class SweepInverseTest : public HostTest {
+ protected:
+  ZSWPN* make(int n, int moorep = 0) {
+    long bytes = -1;
+    ZSWPN* swpi = zswpnsu(step_pool(), n, nullptr, &bytes, moorep);
+    EXPECT_EQ(bytes, static_cast<long>(sizeof(ZSWPN)) + 25L * n + (moorep ? 16L * n * n : 0));
+    return swpi;
+  }
+  static int invert(ZSWPN* swpi, Matrix& x, int nest, int nest1, char* singrows = nullptr) {
+    std::fill_n(swpi->sweepx, swpi->n, '0');
+    return zswpn(x.data(), singrows, nest, nest1, swpi);
+  }
+};
+
+TEST_F(SweepInverseTest, DiagonalAndRandomMatricesInvertWithTheirDeterminant) {
+  EXPECT_EQ(zswpnsu(nullptr, 3, nullptr, nullptr, 0), nullptr);
+  ZSWPN* swpi = make(12);
+  EXPECT_EQ(swpi->sing, 1e-10);
+  EXPECT_STREQ(swpi->zsweepr, "  ");
+  swpi->detflag = 1;
+  Matrix d = {4, 0, 9};
+  ASSERT_EQ(invert(swpi, d, 2, 2), 0);
+  EXPECT_EQ(swpi->rank, 2);
+  EXPECT_DOUBLE_EQ(d[0], 0.25);
+  EXPECT_DOUBLE_EQ(d[2], 1.0 / 9);
+  EXPECT_DOUBLE_EQ(swpi->det, 36.0);
+
+  // Scaling by the trace must not move the result: a matrix of 1e-150 scale.
+  for (double scale : {1.0, 1e-150, 1e100}) {
+    Matrix x = ref::random_spd(12, 4);
+    for (double& v : x) v *= scale;
+    const Matrix expected = ref::lapack_inverse(x, 12);
+    ASSERT_EQ(invert(swpi, x, 12, 12), 0);
+    EXPECT_EQ(swpi->rank, 12);
+    for (std::size_t k = 0; k < x.size(); ++k) EXPECT_NEAR(x[k] / expected[k], 1.0, 1e-12) << scale;
+  }
+}
+
+// A rank-deficient matrix's determinant is that of its full-rank part: the
+// trace factor counts once per swept pivot, not once per row.
+TEST_F(SweepInverseTest, DeterminantOfARankDeficientMatrixUsesTheRank) {
+  ZSWPN* swpi = make(2);
+  swpi->detflag = 1;
+  Matrix x = {4, 0, 0};
+  ASSERT_EQ(invert(swpi, x, 2, 2), 0);
+  EXPECT_EQ(swpi->rank, 1);
+  EXPECT_DOUBLE_EQ(swpi->det, 4.0);
+  EXPECT_EQ(std::string(swpi->sweepx, 2), "10");
+
+  Matrix zero(3, 0.0);
+  ASSERT_EQ(invert(swpi, zero, 2, 2), 0);
+  EXPECT_EQ(swpi->rank, 0);
+  EXPECT_EQ(swpi->det, 1.0);
+  EXPECT_EQ(zero, Matrix(3, 0.0));
+}
+
+// The bordered matrix of a regression: the border row receives the
+// coefficients, its corner the residual sum of squares, both unscaled.
+TEST_F(SweepInverseTest, BorderRowsAreCarriedAndRescaled) {
+  const double xs[] = {1, 2, 3, 4, 5}, ys[] = {2.1, 3.9, 6.2, 7.8, 10.1};
+  Matrix m(6, 0.0);
+  for (int i = 0; i < 5; ++i) {
+    const double v[3] = {1.0, xs[i], ys[i]};
+    for (int r = 0; r < 3; ++r)
+      for (int c = 0; c <= r; ++c) m[zisub(r, c)] += v[r] * v[c];
+  }
+  ZSWPN* swpi = make(3);
+  ASSERT_EQ(invert(swpi, m, 2, 3), 0);
+  const double slope = 1.99, intercept = 6.02 - 1.99 * 3;
+  double sse = 0;
+  for (int i = 0; i < 5; ++i) sse += std::pow(ys[i] - intercept - slope * xs[i], 2);
+  EXPECT_NEAR(m[zisub(2, 0)], intercept, 1e-12);
+  EXPECT_NEAR(m[zisub(2, 1)], slope, 1e-12);
+  EXPECT_NEAR(m[zisub(2, 2)], sse, 1e-12);
+  EXPECT_NEAR(m[zisub(0, 0)], 55.0 / 50.0, 1e-13);  // (X'X)^-1 = [55 -15; -15 5]/50
+  EXPECT_NEAR(m[zisub(1, 0)], -15.0 / 50.0, 1e-13);
+
+  // With no pivots at all the border block comes back unscaled.
+  Matrix border = {3.0, 1.0, 2.0};
+  ASSERT_EQ(invert(swpi, border, 0, 2), 0);
+  EXPECT_EQ(border, (Matrix{3.0, 1.0, 2.0}));
+}
+
+TEST_F(SweepInverseTest, RowsNotAllowedAreMarkedTwoAndKeptInScale) {
+  ZSWPN* swpi = make(3);
+  Matrix x = {4, 1, 9, 2, 3, 16};
+  char singrows[] = {'1', '0', '1'};
+  ASSERT_EQ(invert(swpi, x, 3, 3, singrows), 0);
+  EXPECT_EQ(std::string(swpi->sweepx, 3), "121");
+  EXPECT_EQ(swpi->rank, 2);
+  // Row 1 is the Schur complement 9 - [1 3] inv([4 2; 2 16]) [1 3]', in the
+  // original scale.
+  const double schur = 9 - (16 * 1 * 1 - 2 * 2 * 1 * 3 + 4 * 3 * 3) / 60.0;
+  EXPECT_NEAR(x[zisub(1, 1)], schur, 1e-13);
+}
+
+TEST_F(SweepInverseTest, FailuresLeaveTheMatrixAsItWas) {
+  ZSWPN* swpi = make(2);
+  Matrix x = {1, 2, 3};
+  EXPECT_EQ(zswpn(x.data(), nullptr, 3, 3, swpi), kSwpnOutOfRange);  // larger than the record
+  EXPECT_EQ(x, (Matrix{1, 2, 3}));
+  // Off-diagonal 2e103 over the trace 2 exceeds the range limit.
+  swpi->rank = 5;
+  Matrix huge = {1, 2e103, 1};
+  EXPECT_EQ(invert(swpi, huge, 2, 2), kSwpnOutOfRange);
+  EXPECT_EQ(huge, (Matrix{1, 2e103, 1}));
+  EXPECT_EQ(swpi->rank, 0);
+  Matrix fits = {1, 1e103, 1};
+  EXPECT_EQ(invert(swpi, fits, 2, 2), 0);
+}
+
+TEST_F(SweepInverseTest, DebugPrintDoesNotChangeTheMatrix) {
+  ZSWPN* swpi = make(2);
+  char a[] = "a", b[] = "b";
+  char* names[] = {a, b};
+  ZMATINFO info{1, 14, names, 8, 4};
+  swpi->matinfo = &info;
+  swpi->debug = swpi->itprint = 1;
+  Matrix x = {4, 0, 9}, y = x;
+  ASSERT_EQ(invert(swpi, x, 2, 2), 0);
+  swpi->debug = 0;
+  ASSERT_EQ(invert(swpi, y, 2, 2), 0);
+  EXPECT_EQ(x, y);
+}
+
+TEST_F(SweepInverseTest, CorrelationForm) {
+  Matrix x = {4, 2, 9, 0, 0, 0};
+  double wrk[3];
+  corr(x.data(), wrk, 3, 3, nullptr);
+  EXPECT_EQ(wrk[0], 2.0);
+  EXPECT_EQ(wrk[1], 3.0);
+  EXPECT_EQ(wrk[2], 0.0);
+  EXPECT_EQ(x, (Matrix{1, 2.0 / 6, 1, 0, 0, 0}));
+}
+
+TEST_F(SweepInverseTest, MoorePenroseWithoutStorageOrDecompositionReportsFailure) {
+  ZSWPN* swpi = make(3);
+  swpi->moorep = 1;  // switched on without its storage
+  Matrix ones = {1, 1, 1, 2, 2, 5};
+  EXPECT_EQ(invert(swpi, ones, 2, 3), kSwpnNoPseudoInverse);
+  EXPECT_EQ(ones, (Matrix{1, 1, 1, 2, 2, 5}));
+  EXPECT_EQ(swpi->rank, 0);
+  EXPECT_EQ(moore_penrose(ones.data(), 2, swpi), 0);
+}
+
+TEST_F(SweepInverseTest, MoorePenroseOfTheAllOnesMatrix) {
+  if (!zsvd) GTEST_SKIP() << "the singular value decomposition is not linked";
+  ZSWPN* swpi = make(3, 1);
+  Matrix ones = {1, 1, 1};
+  ASSERT_EQ(invert(swpi, ones, 2, 2), 0);
+  EXPECT_EQ(swpi->rank, 1);
+  for (double v : ones) EXPECT_NEAR(v, 0.25, 1e-15);
+  EXPECT_EQ(std::string(swpi->sweepx, 2), "10");
+  // A border row b gets A+ b and the Schur complement, as a sweep leaves it.
+  Matrix bordered = {2, 0, 4, 1, 2, 3};
+  ASSERT_EQ(invert(swpi, bordered, 2, 3), 0);
+  EXPECT_NEAR(bordered[zisub(2, 0)], 0.5, 1e-15);
+  EXPECT_NEAR(bordered[zisub(2, 1)], 0.5, 1e-15);
+  EXPECT_NEAR(bordered[zisub(2, 2)], 3 - 0.5 - 1.0, 1e-15);
+}
+
+}  // namespace

@@ -1,0 +1,144 @@
+// A least-squares caller of the optimiser for the tests: residuals r(x) and
+// their Jacobian J = dr/dx come from a problem, and the callbacks hand the
+// optimiser F = r'r, the gradient g = J'r (half of dF/dx, the library's
+// convention), the Gauss-Newton Hessian J'J, the bordered matrix with the
+// gradient row and F in its corner, and grad[n] = F as the reference pr.
+#pragma once
+
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/globals.h"
+#include "host/pool.h"
+#include "linalg/packed.h"
+#include "optim/zopt.h"
+
+namespace lsq {
+
+// Residuals (m) and Jacobian (m by n, row-major) at x; false: not computable.
+using Residuals = std::function<bool(const double* x, double* r, double* jac)>;
+
+struct Problem {
+  std::string name;
+  int n = 0;
+  int m = 0;
+  Residuals eval;
+};
+
+// The caller's side of a run: the problem, a trace of the callbacks and
+// optional hooks that tests use to interfere.
+struct Fit {
+  const Problem* problem = nullptr;
+  std::string trace;                               // one letter per callback
+  std::function<void(ZOPTGLOBAL*)> on_objective;   // after each objective
+  int objective_calls = 0;
+};
+
+inline Fit* fit_of(ZOPTGLOBAL* g) { return static_cast<Fit*>(g->opts.userptr); }
+
+// Evaluates at the current parameters; the objective is NaN when the
+// problem cannot be evaluated there.
+inline double sum_of_squares(ZOPTGLOBAL* g, std::vector<double>& r, std::vector<double>& jac) {
+  const Problem& p = *fit_of(g)->problem;
+  r.assign(p.m, 0.0);
+  jac.assign(static_cast<std::size_t>(p.m) * p.n, 0.0);
+  if (!p.eval(g->state.parms, r.data(), jac.data())) return std::nan("");
+  double f = 0;
+  for (double v : r) f += v * v;
+  return f;
+}
+
+inline int objective_cb(ZOPTGLOBAL* g) {
+  Fit* fit = fit_of(g);
+  fit->trace += 'O';
+  std::vector<double> r, jac;
+  g->state.objective = sum_of_squares(g, r, jac);
+  g->state.nobs = fit->problem->m;
+  fit->objective_calls += 1;
+  if (fit->on_objective) fit->on_objective(g);
+  return 0;
+}
+
+inline int gradient_cb(ZOPTGLOBAL* g) {
+  Fit* fit = fit_of(g);
+  fit->trace += 'G';
+  const int n = fit->problem->n;
+  std::vector<double> r, jac;
+  const double f = sum_of_squares(g, r, jac);
+  for (int j = 0; j < n; ++j) {
+    double s = 0;
+    for (int i = 0; i < fit->problem->m; ++i) s += jac[static_cast<std::size_t>(i) * n + j] * r[i];
+    g->state.grad[j] = s;
+    g->state.hes[zisub(n, j)] = s;
+  }
+  g->state.grad[n] = f;
+  g->state.hes[zisub(n, n)] = f;
+  return 0;
+}
+
+inline int hessian_cb(ZOPTGLOBAL* g) {
+  Fit* fit = fit_of(g);
+  fit->trace += 'H';
+  const int n = fit->problem->n;
+  std::vector<double> r, jac;
+  sum_of_squares(g, r, jac);
+  for (int a = 0; a < n; ++a)
+    for (int b = 0; b <= a; ++b) {
+      double s = 0;
+      for (int i = 0; i < fit->problem->m; ++i)
+        s += jac[static_cast<std::size_t>(i) * n + a] * jac[static_cast<std::size_t>(i) * n + b];
+      g->state.hes[zisub(a, b)] = s;
+    }
+  return 0;
+}
+
+struct Options {
+  char method = 'M';
+  double atol = 1e-10;
+  double aftl = 1e-30;
+  double sing = 1e-12;
+  int maxiters = 200;
+  int maxsubiters = 30;
+};
+
+// A run record set up as the procedure does it, with the least-squares
+// callbacks installed.
+inline ZOPTGLOBAL* make_run(void* pool, Fit* fit, const Options& o = {}) {
+  auto* g = static_cast<ZOPTGLOBAL*>(vmalcp_handler(pool, sizeof(ZOPTGLOBAL), kPoolCleared));
+  g->mem.pool = pool;
+  g->opts.num_parms = fit->problem->n;
+  if (zoptcnt(0, 0, g) != 0) return nullptr;
+  g->opts.method = o.method;
+  g->opts.linesearch = 'H';
+  g->opts.atol = o.atol;
+  g->opts.aftl = o.aftl;
+  g->opts.sing = o.sing;
+  g->opts.maxiters = o.maxiters;
+  g->opts.maxsubiters = o.maxsubiters;
+  g->lnsrch.maxsubiters = o.maxsubiters;
+  g->opts.userptr = fit;
+  if (zoptsu(g) != 0) return nullptr;
+  g->funcs.usobj = objective_cb;
+  g->funcs.usgrd = gradient_cb;
+  g->funcs.ushes = hessian_cb;
+  return g;
+}
+
+// The caller's resets before each run, then the run from `start`.
+inline int run(ZOPTGLOBAL* g, const std::vector<double>& start) {
+  ZOPTMARQU& mq = *g->state.marqu;
+  mq.penalty = 1.110223024625157e-16;
+  mq.lambda = mq.maxval = mq.user_obj = 0;
+  mq.singular = mq.failed = 0;
+  g->state.iters = 0;
+  g->state.prevnobs = 0;
+  g->lnsrch.subiter = 0;
+  g->lnsrch.damp = g->lnsrch.pdamp = 1;
+  g->opts.covariance = 0;
+  for (int i = 0; i < g->opts.num_parms; ++i) g->state.parms[i] = start[i];
+  return zopt(g);
+}
+
+}  // namespace lsq

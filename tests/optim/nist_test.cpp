@@ -1,0 +1,163 @@
+// NIST StRD nonlinear regression problems with analytic derivatives: from
+// both certified starting vectors, by Marquardt steps and by step halving,
+// the estimates must match the certified values to at least 6 significant
+// digits (log relative error, LRE) under a tight convergence criterion.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "least_squares.h"
+#include "support/host_fixture.h"
+
+namespace {
+
+struct Dataset {
+  std::vector<double> y, x;
+  std::vector<double> start1, start2, certified;
+  double rss = 0;
+};
+
+// Reads the certified block and the data block of a StRD file.
+Dataset read_dataset(const std::string& name) {
+  std::ifstream in("/work/shared/data/nist/" + name + ".dat");
+  Dataset d;
+  std::string line;
+  const std::regex parameter(R"(^\s*b\d+\s*=\s*(\S+)\s+(\S+)\s+(\S+))");
+  bool in_data = false;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::smatch m;
+    if (!in_data && std::regex_search(line, m, parameter)) {
+      d.start1.push_back(std::stod(m[1]));
+      d.start2.push_back(std::stod(m[2]));
+      d.certified.push_back(std::stod(m[3]));
+    } else if (line.rfind("Residual Sum of Squares:", 0) == 0) {
+      d.rss = std::stod(line.substr(line.find(':') + 1));
+    } else if (line.rfind("Data:", 0) == 0 && line.find(" y ") != std::string::npos) {
+      in_data = true;
+    } else if (in_data) {
+      std::istringstream fields(line);
+      double yv, xv;
+      if (fields >> yv >> xv) {
+        d.y.push_back(yv);
+        d.x.push_back(xv);
+      }
+    }
+  }
+  return d;
+}
+
+// A model f(b, x) with its gradient in b.
+using Model = void (*)(const double* b, double x, double* f, double* df);
+
+void misra1a(const double* b, double x, double* f, double* df) {
+  const double e = std::exp(-b[1] * x);
+  *f = b[0] * (1 - e);
+  df[0] = 1 - e;
+  df[1] = b[0] * x * e;
+}
+
+void chwirut2(const double* b, double x, double* f, double* df) {
+  const double e = std::exp(-b[0] * x), d = b[1] + b[2] * x;
+  *f = e / d;
+  df[0] = -x * e / d;
+  df[1] = -e / (d * d);
+  df[2] = -x * e / (d * d);
+}
+
+void danwood(const double* b, double x, double* f, double* df) {
+  const double p = std::pow(x, b[1]);
+  *f = b[0] * p;
+  df[0] = p;
+  df[1] = b[0] * p * std::log(x);
+}
+
+// A Gaussian peak a exp(-(x-mu)^2/s^2) and its three derivatives.
+double peak(double a, double mu, double s, double x, double* df) {
+  const double u = x - mu, e = std::exp(-u * u / (s * s));
+  df[0] = e;
+  df[1] = a * e * 2 * u / (s * s);
+  df[2] = a * e * 2 * u * u / (s * s * s);
+  return a * e;
+}
+
+void gauss1(const double* b, double x, double* f, double* df) {
+  const double e = std::exp(-b[1] * x);
+  df[0] = e;
+  df[1] = -b[0] * x * e;
+  *f = b[0] * e + peak(b[2], b[3], b[4], x, df + 2) + peak(b[5], b[6], b[7], x, df + 5);
+}
+
+lsq::Problem make_problem(const std::string& name, const Dataset* d, int n, Model model) {
+  lsq::Problem p;
+  p.name = name;
+  p.n = n;
+  p.m = static_cast<int>(d->y.size());
+  p.eval = [d, n, model](const double* b, double* r, double* jac) {
+    std::vector<double> df(n);
+    for (std::size_t i = 0; i < d->y.size(); ++i) {
+      double f = 0;
+      model(b, d->x[i], &f, df.data());
+      r[i] = d->y[i] - f;
+      for (int j = 0; j < n; ++j) jac[i * n + j] = -df[j];
+    }
+    return true;
+  };
+  return p;
+}
+
+double lre(double value, double certified) {
+  if (value == certified) return 15;
+  return std::min(15.0, -std::log10(std::fabs(value - certified) / std::fabs(certified)));
+}
+
+struct NistCase {
+  const char* name;
+  int n;
+  Model model;
+};
+
+class NistTest : public HostTest, public ::testing::WithParamInterface<NistCase> {};
+
+TEST_P(NistTest, CertifiedEstimatesFromBothStartsByBothMethods) {
+  const NistCase& nc = GetParam();
+  const Dataset data = read_dataset(nc.name);
+  ASSERT_EQ(static_cast<int>(data.certified.size()), nc.n);
+  ASSERT_FALSE(data.y.empty());
+  const lsq::Problem problem = make_problem(nc.name, &data, nc.n, nc.model);
+  for (char method : {'M', 'S'}) {
+    for (const auto* start : {&data.start1, &data.start2}) {
+      lsq::Fit fit{&problem, {}, {}, 0};
+      lsq::Options o;
+      o.method = method;
+      o.atol = 1e-7;
+      ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+      ASSERT_NE(g, nullptr);
+      const int rc = lsq::run(g, *start);
+      double worst = 15;
+      for (int j = 0; j < nc.n; ++j) worst = std::min(worst, lre(g->state.parms[j], data.certified[j]));
+      const double rss_lre = lre(g->state.objective, data.rss);
+      std::printf("%-9s %c start %d  iters %3d  LRE estimates %.1f  RSS %.1f\n", nc.name, method,
+                  start == &data.start1 ? 1 : 2, g->state.iters, worst, rss_lre);
+      EXPECT_EQ(rc, 0) << method << " error " << g->state.error;
+      EXPECT_GE(worst, 6.0) << method;
+      EXPECT_GE(rss_lre, 6.0) << method;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(StRD, NistTest,
+                         ::testing::Values(NistCase{"Misra1a", 2, misra1a},
+                                           NistCase{"Chwirut2", 3, chwirut2},
+                                           NistCase{"DanWood", 2, danwood},
+                                           NistCase{"Gauss1", 8, gauss1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

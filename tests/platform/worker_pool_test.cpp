@@ -1,0 +1,179 @@
+// The worker-pool extension "qxepdl", kernel events and the host's gates.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "host/globals.h"
+#include "host/qx_handle.h"
+#include "host/qx_puddle.h"
+#include "host/services.h"
+#include "support/host_fixture.h"
+
+namespace {
+
+struct Tally {
+  std::atomic<int> runs{0};
+  std::mutex mutex;
+  std::set<std::thread::id> threads;
+  std::atomic<bool> hold{false};
+};
+
+void count_request(QXMemPtr context, QXGenerich request, QXThreadh, TPDLCallBacksp) {
+  auto* tally = static_cast<Tally*>(context);
+  while (tally->hold.load()) std::this_thread::yield();
+  static_cast<std::atomic<int>*>(request)->fetch_add(1);
+  tally->runs.fetch_add(1);
+  std::lock_guard lock(tally->mutex);
+  tally->threads.insert(std::this_thread::get_id());
+}
+
+class WorkerPoolTest : public HostTest {
+ protected:
+  WorkerPoolTest() {
+    using Load = void* (*)(QX_HNDL_S*, const QXChar*, QXStrSize, int);
+    const QXChar name[] = {'q', 'x', 'e', 'p', 'd', 'l'};
+    ext_ = static_cast<TPDLExtension*>(
+        reinterpret_cast<Load>(Exported_QXHandle->loadExtension)(Exported_QXHandle, name, 6, 0));
+  }
+  ~WorkerPoolTest() override {
+    if (pool_) {
+      pool_->quiesce(pool_, nullptr, nullptr, nullptr);
+      pool_->gen.destroy(pool_);
+    }
+    if (ext_) ext_->gen.destroy(ext_);
+  }
+  Puddle* create(std::size_t threads) {
+    TPDLCreateParms parms{};
+    parms.min = parms.max = threads;
+    parms.logic = &count_request;
+    parms.ctxt = &tally_;
+    return pool_ = ext_->create(ext_, &parms, nullptr, nullptr);
+  }
+  // Waits for every open request through an event bound to a host gate.
+  void wait_all() {
+    QXForeignEvent foreign{};
+    GATE gate{};
+    ASSERT_EQ(wtforev(&foreign, &gate), 0);
+    QXEventCreateParms parms{0, &foreign, nullptr, nullptr};
+    QXEvent* event = reinterpret_cast<QXEventCreateFn>(Exported_QXHandle->eventCreate)(
+        Exported_QXHandle, &parms, nullptr, nullptr);
+    ASSERT_NE(event, nullptr);
+    ASSERT_EQ(pool_->wait(pool_, event), 0);
+    GATE* gates[1] = {&gate};
+    EXPECT_EQ(wtgwait(0, 1, 1, gates), 0);
+    EXPECT_EQ(gate.post, 1);
+    event->gen.destroy(event);
+  }
+
+  TPDLExtension* ext_ = nullptr;
+  Puddle* pool_ = nullptr;
+  Tally tally_;
+};
+
+TEST_F(WorkerPoolTest, RunsEveryRequestOnceAcrossItsThreads) {
+  ASSERT_NE(ext_, nullptr);
+  ASSERT_NE(create(4), nullptr);
+  for (int batch = 0; batch < 200; ++batch) {
+    std::vector<std::atomic<int>> done(8);
+    for (auto& d : done) ASSERT_EQ(pool_->enqueue(pool_, &d, nullptr, nullptr, nullptr), 0);
+    wait_all();
+    for (auto& d : done) ASSERT_EQ(d.load(), 1) << batch;  // all finished before the wait ended
+    ASSERT_EQ(pool_->reset(pool_), 0);
+  }
+  EXPECT_EQ(tally_.runs.load(), 1600);
+  EXPECT_LE(tally_.threads.size(), 4u);
+  EXPECT_GE(tally_.threads.size(), 2u);
+  EXPECT_EQ(tally_.threads.count(std::this_thread::get_id()), 0u);
+}
+
+TEST_F(WorkerPoolTest, WaitOnAnIdlePoolPostsAtOnceAndResetRefusesOpenWork) {
+  ASSERT_NE(create(2), nullptr);
+  wait_all();  // nothing queued
+  std::atomic<int> done{0};
+  tally_.hold = true;
+  pool_->enqueue(pool_, &done, nullptr, nullptr, nullptr);
+  EXPECT_NE(pool_->reset(pool_), 0);
+  tally_.hold = false;
+  wait_all();
+  EXPECT_EQ(done.load(), 1);
+  EXPECT_EQ(pool_->reset(pool_), 0);
+  // A quiesced pool finishes what it holds and takes nothing new.
+  pool_->enqueue(pool_, &done, nullptr, nullptr, nullptr);
+  pool_->quiesce(pool_, nullptr, nullptr, nullptr);
+  EXPECT_EQ(done.load(), 2);
+  EXPECT_NE(pool_->enqueue(pool_, &done, nullptr, nullptr, nullptr), 0);
+}
+
+// A request dealt to a thread that is stuck in a long request is taken
+// over by an idle thread instead of waiting for it.
+TEST_F(WorkerPoolTest, RequestsOfABusyThreadAreTakenOver) {
+  ASSERT_NE(create(2), nullptr);
+  static std::atomic<bool> release{false};
+  static std::atomic<int> stuck_runs{0}, other_runs{0};
+  release = false;
+  pool_->gen.destroy(pool_);
+  TPDLCreateParms parms{};
+  parms.min = parms.max = 2;
+  parms.logic = [](QXMemPtr, QXGenerich request, QXThreadh, TPDLCallBacksp) {
+    if (request == &stuck_runs) {
+      while (!release.load()) std::this_thread::yield();
+      ++stuck_runs;
+    } else {
+      ++other_runs;
+    }
+  };
+  pool_ = ext_->create(ext_, &parms, nullptr, nullptr);
+  pool_->enqueue(pool_, &stuck_runs, nullptr, nullptr, nullptr);  // thread 0, held
+  pool_->enqueue(pool_, &other_runs, nullptr, nullptr, nullptr);  // thread 1
+  pool_->enqueue(pool_, &other_runs, nullptr, nullptr, nullptr);  // thread 0's mailbox
+  for (int i = 0; i < 2000 && other_runs.load() < 2; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(other_runs.load(), 2);
+  EXPECT_EQ(stuck_runs.load(), 0);
+  release = true;
+  wait_all();
+  EXPECT_EQ(stuck_runs.load(), 1);
+}
+
+TEST_F(WorkerPoolTest, PoolsWithoutThreadsOrRequestFunctionAreRefused) {
+  TPDLCreateParms parms{};
+  parms.min = parms.max = 2;
+  EXPECT_EQ(ext_->create(ext_, &parms, nullptr, nullptr), nullptr);
+  parms.logic = &count_request;
+  parms.min = 0;
+  EXPECT_EQ(ext_->create(ext_, &parms, nullptr, nullptr), nullptr);
+}
+
+TEST_F(WorkerPoolTest, GatesAndEvents) {
+  // An event created posted posts its gate at once.
+  QXForeignEvent foreign{};
+  GATE gate{};
+  wtforev(&foreign, &gate);
+  QXEventCreateParms parms{1, &foreign, nullptr, nullptr};
+  QXEvent* event = reinterpret_cast<QXEventCreateFn>(Exported_QXHandle->eventCreate)(
+      Exported_QXHandle, &parms, nullptr, nullptr);
+  EXPECT_EQ(gate.post, 1);
+  EXPECT_EQ(foreign.extEvent, event);
+  event->gen.destroy(event);
+  // A gate posted by another thread after the spin has given up.
+  GATE late{};
+  QXForeignEvent bound{};
+  wtforev(&bound, &late);
+  std::thread poster([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    bound.extPost(bound.context);
+  });
+  GATE* gates[1] = {&late};
+  EXPECT_EQ(wtgwait(0, 1, 1, gates), 0);
+  EXPECT_EQ(late.post, 1);
+  poster.join();
+  EXPECT_NE(wtgwait(0, 0, 1, gates), 0);
+  EXPECT_NE(wtforev(nullptr, &late), 0);
+  EXPECT_EQ(wtpoll(), 0);
+}
+
+}  // namespace
