@@ -36,6 +36,7 @@ inline constexpr int kProcStr = 20;
 inline constexpr int kPrintFile = 34;
 inline constexpr int kTitleTable = 40;  // the title table of the listing printers
 inline constexpr int kFormatEnv = 41;   // the `reb` handed to `zfmt`
+inline constexpr int kSymbolTable = 36;  // the task's macro-variable scope
 inline constexpr int kWords = 64;
 }  // namespace task
 

@@ -48,3 +48,6 @@ struct WZ_FMTPAR {
 #include "host/token.h"
 
 struct PROCSTR;
+
+// A scope of macro variables (vector 49), handed out by `xalanch`.
+struct MACRO_SCOPE;

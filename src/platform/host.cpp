@@ -57,6 +57,7 @@ Host::Host(HostConfig config)
   words_[gcb::kTaskPool] = word_of(task_pool_->handle());
   words_[gcb::kStepPool] = word_of(step_pool_->handle());
   open_print_file();
+  task_record_[task::kSymbolTable] = word_of(&macro_scope_);
   datasets_ = std::make_unique<DataSets>(libraries_);
 
   kernel_ = std::make_unique<KernelState>(qx_area_.data());
@@ -132,6 +133,7 @@ void Host::begin_step(const StepSource& step) {
   words_[gcb::kTaskPool] = word_of(task_pool_->handle());
   words_[gcb::kStepPool] = word_of(step_pool_->handle());
   open_print_file();
+  task_record_[task::kSymbolTable] = word_of(&macro_scope_);
   datasets_ = std::make_unique<DataSets>(libraries_);
   rc_floor_ = 0;
   end_of_task_ = nullptr;
@@ -156,11 +158,17 @@ void Host::end_step() {
     } catch (const StepExit&) {
     }
   }
+  log_macro_variables();
   // Output data sets the step did not terminate are discarded here, after
   // the end-of-task routine had its chance.
   datasets_ = std::make_unique<DataSets>(libraries_);
   output_->finish();
   print_file_->listing().flush();
+}
+
+void Host::log_macro_variables() {
+  for (const auto& [name, value] : macros_.take_changes())
+    log_message(1, 18, name.c_str(), value.c_str());
 }
 
 int Host::run_step(const StepSource& step) {

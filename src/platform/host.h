@@ -17,6 +17,7 @@
 #include "platform/datasets/registry.h"
 #include "platform/libraries.h"
 #include "platform/log.h"
+#include "platform/macro_variables.h"
 #include "platform/message_catalog.h"
 #include "platform/options.h"
 #include "platform/output_service.h"
@@ -87,6 +88,10 @@ class Host {
   Pool& task_pool() { return *task_pool_; }
   // The kernel library's state behind the kernel-library handle.
   KernelState& kernel() { return *kernel_; }
+  // The macro variables, kept for the life of the host; those a step sets
+  // are listed in the log when it ends.
+  MacroVariables& macro_variables() { return macros_; }
+  MACRO_SCOPE* macro_scope() { return &macro_scope_; }
   const StepSource& step() const { return step_; }
   int step_number() const { return step_number_; }
 
@@ -106,6 +111,7 @@ class Host {
   void open_print_file();
   void begin_step(const StepSource& step);
   void end_step();
+  void log_macro_variables();
 
   std::ostream* log_stream_;
   std::ostream* listing_;
@@ -128,6 +134,8 @@ class Host {
   std::array<std::array<unsigned char, 256>, 5> translate_{};
   std::array<const unsigned char*, 8> translate_list_{};
 
+  MacroVariables macros_;
+  MACRO_SCOPE macro_scope_{&macros_};
   std::unique_ptr<Pool> step_pool_;
   std::unique_ptr<Pool> task_pool_;
   std::unique_ptr<PrintFile> print_file_;
