@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "linalg/sign_reference.h"
-#include "linalg/vector_kernels_decomp_tmp.h"
+#include "linalg/vector_kernels.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "linalg/vector_kernels_decomp_tmp.h"
+#include "linalg/vector_kernels.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "linalg/packed.h"
 #include "linalg/packed_matrix.h"
-#include "linalg/vector_kernels_decomp_tmp.h"
+#include "linalg/vector_kernels.h"
 
 namespace {
 

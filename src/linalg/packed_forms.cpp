@@ -2,7 +2,7 @@
 // matrices.
 #include "linalg/packed.h"
 #include "linalg/packed_matrix.h"
-#include "linalg/vector_kernels_decomp_tmp.h"
+#include "linalg/vector_kernels.h"
 
 namespace {
 

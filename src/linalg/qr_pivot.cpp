@@ -7,7 +7,7 @@
 #include <cmath>
 #include <utility>
 
-#include "linalg/vector_kernels_decomp_tmp.h"
+#include "linalg/vector_kernels.h"
 
 namespace {
 

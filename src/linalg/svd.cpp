@@ -10,40 +10,18 @@
 
 #include <cmath>
 
-namespace {
-
-// Largest magnitude of the matrix, or -1 when an entry is not finite.
-double largest_entry(const double* a, long count) {
-  double big = 0.0;
-  for (long k = 0; k < count; ++k) {
-    if (!std::isfinite(a[k])) return -1.0;
-    big = std::fmax(big, std::fabs(a[k]));
-  }
-  return big;
-}
-
-// The even exponent k with big·2^k in [1, 4); 0 for a zero matrix.
-int balancing_exponent(double big) {
-  if (big == 0.0) return 0;
-  return -2 * static_cast<int>(std::floor(std::ilogb(big) / 2.0));
-}
-
-void scale(double* a, long count, int k) {
-  for (long i = 0; i < count; ++i) a[i] = std::ldexp(a[i], k);
-}
-
-}  // namespace
+#include "linalg/power_of_two_scaling.h"
 
 int zsvd(int m, int n, double* u, double* v, double* q, double* e) {
   const long count = m > 0 && n > 0 ? static_cast<long>(m) * n : 0;
-  const double big = largest_entry(u, count);
+  const double big = linalg::largest_entry(u, count);
   if (big < 0.0) return kSvdNotFinite;
-  const int k = balancing_exponent(big);
-  if (k != 0) scale(u, count, k);
+  const int k = linalg::balancing_exponent(big);
+  if (k != 0) linalg::scale_by_power_of_two(u, count, k);
   const int wu = v != u;
   const double anorm = zsvd1(wu, m, n, 0, n, 0, n, u, nullptr, v, q, e);
   const int rc = zsvd2(wu, m, n, 0, n, 0, n, u, nullptr, v, q, e, anorm);
-  if (k != 0) scale(q, n, -k);
+  if (k != 0) linalg::scale_by_power_of_two(q, n, -k);
   if (rc == 0) zsvdsor(wu, m, n, n, n, u, v, q);
   return rc;
 }

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "linalg/svd.h"
-#include "linalg/vector_kernels_decomp_tmp.h"
+#include "linalg/vector_kernels.h"
 
 namespace {
 

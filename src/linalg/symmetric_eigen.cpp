@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "linalg/power_of_two_scaling.h"
+
 #include "linalg/eigen_groups.h"
 #include "linalg/inverse_iteration.h"
 #include "linalg/tridiagonal_eigenvalues.h"
@@ -25,29 +27,6 @@ namespace {
 
 bool valid_arguments(int n, double* sym, double* val, int nvec, double* vec, double* work) {
   return n > 0 && nvec >= 0 && nvec <= n && sym && val && (nvec == 0 || vec) && work;
-}
-
-// Largest magnitude of the matrix, or -1 when an entry is not finite (a NaN
-// or infinity would keep bisection and inverse iteration from meeting their
-// stopping tests).
-double largest_entry(const double* a, long count) {
-  double big = 0.0;
-  for (long k = 0; k < count; ++k) {
-    if (!std::isfinite(a[k])) return -1.0;
-    big = std::fmax(big, std::fabs(a[k]));
-  }
-  return big;
-}
-
-// The even exponent k with big·2^k in [1, 4); 0 for a zero matrix.
-int balancing_exponent(double big) {
-  if (big == 0.0) return 0;
-  return -2 * static_cast<int>(std::floor(std::ilogb(big) / 2.0));
-}
-
-void scale(double* a, long count, int k) {
-  if (k == 0) return;
-  for (long i = 0; i < count; ++i) a[i] = std::ldexp(a[i], k);
 }
 
 // The eigenvalues into val and the block numbers into ind; returns 0 (QL),
@@ -85,16 +64,16 @@ int zeigen2_using(TridiagonalEigenvalues first_choice, int n, double* sym, doubl
                   double* vec, double* work) {
   if (!valid_arguments(n, sym, val, nvec, vec, work)) return kEigenInvalid;
   const long cells = static_cast<long>(n) * (n + 1) / 2;
-  const double big = largest_entry(sym, cells);
+  const double big = linalg::largest_entry(sym, cells);
   if (big < 0.0) return kEigenInvalid;
-  const int k = balancing_exponent(big);
-  scale(sym, cells, k);
+  const int k = linalg::balancing_exponent(big);
+  linalg::scale_by_power_of_two(sym, cells, k);
   int* ind = reinterpret_cast<int*>(work + 3L * n);
   ztred3(n, sym, work);
   const int result = eigenvalues(first_choice, n, work, val, ind);
   int rc = result;
   if (result != kEigenValuesShort && nvec > 0) rc = vectors(n, nvec, sym, work, val, ind, vec, result);
-  scale(sym, cells, -k);
-  if (result != kEigenValuesShort) scale(val, n, -k);
+  linalg::scale_by_power_of_two(sym, cells, -k);
+  if (result != kEigenValuesShort) linalg::scale_by_power_of_two(val, n, -k);
   return rc;
 }

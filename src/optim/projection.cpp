@@ -4,6 +4,7 @@
 // Hessian is used as it stands: the projections leave it alone.
 #include <cmath>
 
+#include "linalg/packed.h"
 #include "linalg/vector_kernels.h"
 #include "optim/zopt_internal.h"
 #include "optim/zopt_output.h"
@@ -83,7 +84,7 @@ int znprjhe(ZOPTGLOBAL* /*g*/) { return 0; }
 int get_yk(ZOPTGLOBAL* g, double* hes) {
   ZOPTMARQU& mq = *g->state.marqu;
   const int n = nparms(g);
-  for (int i = 0; i < n; ++i) mq.yk[i] = -zvdots1(hes + border_row(i), i, mq.pk, n);
+  for (int i = 0; i < n; ++i) mq.yk[i] = -zvdots1(hes + zisub(i, 0), i, mq.pk, n);
   return 1;
 }
 

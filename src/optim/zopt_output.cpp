@@ -1,8 +1,6 @@
 // The optimiser's output: iteration groups, the IterInfo table, the step
 // report and the failure notes, delivered through the output-table library.
-// Until that library is part of the build (its header host/yol.h), tables
-// and groups are skipped and the notes go to the log, so that runs without
-// iteration printing behave the same either way.
+// A record without an output manager (`yolman`) delivers nothing.
 #include "optim/zopt_output.h"
 
 #include <algorithm>
@@ -13,13 +11,8 @@
 #include "host/services.h"
 #include "optim/zopt_internal.h"
 
-#if __has_include("host/yol.h")
-#define ZOPT_HAS_OUTPUT_TABLES 1
 #include "host/wob.h"
 #include "host/yol.h"
-#else
-#define ZOPT_HAS_OUTPUT_TABLES 0
-#endif
 
 namespace optim {
 namespace {
@@ -40,13 +33,6 @@ void format_changes(ZOPTGLOBAL* g) {
   if (st.iters != 0 && st.worstr >= 0 && !wzmis(st.rpc))
     format_change(st.rpc_out, st.rpc, st.worstr, g);
 }
-
-}  // namespace
-}  // namespace optim
-
-#if ZOPT_HAS_OUTPUT_TABLES
-namespace optim {
-namespace {
 
 constexpr int kSelCreate = 147, kSelAttribute = 316, kSelColumn = 338, kSelEndDefinition = 298;
 constexpr int kSelComplete = 299, kSelGroup = 300, kSelRow = 329, kSelOpenOutput = 422;
@@ -274,30 +260,6 @@ int znpit(ZOPTGLOBAL* g) {
   return 0;
 }
 
-#else  // no output-table library in the build yet
-
-namespace optim {
-
-void open_iteration_group(ZOPTGLOBAL*, int) {}
-void close_group(ZOPTGLOBAL* g) { g->opts.grp = nullptr; }
-void report_matrix(ZOPTGLOBAL*, int, bool) {}
-void report_singular_rows(ZOPTGLOBAL*, int) {}
-void report_step(ZOPTGLOBAL*, int, int) {}
-void note_marquardt_failed(int subiterations, double lambda) {
-  xpmlog(kMessageSet, 64, subiterations, lambda);
-}
-void note_line_search_failed(int trials) { xpmlog(kMessageSet, 68, trials); }
-void note_switched_to_marquardt() { xpmlog(kMessageSet, 634); }
-
-}  // namespace optim
-
-void znpitsu(ZOPTGLOBAL*, int (*)(ZOPTGLOBAL*)) {}
-int znpit(ZOPTGLOBAL* g) {
-  if (g->opts.details) optim::format_changes(g);
-  return 0;
-}
-
-#endif
 
 char* znprnit(double iter, char* esttype, char* pit) {
   using namespace optim;

@@ -41,8 +41,12 @@ void mix64(void* blob, std::uint64_t tag, std::uint64_t value) {
 
 }  // namespace
 
-QXMemSize zrng_MT32_size() { return sizeof(MT32State); }
-QXMemSize zrng_MT64_size() { return sizeof(MT64State); }
+QXMemSize zrng_MT32_size() {
+  return sizeof(MT32State);
+}
+QXMemSize zrng_MT64_size() {
+  return sizeof(MT64State);
+}
 
 void mt32_twist(std::uint32_t* mt) {
   constexpr int n = kMT32Words;
@@ -78,8 +82,10 @@ void zrng_MT2002_seed(void* blob, std::uint32_t seed) {
 }
 
 void zrng_MTHYBRID_seed(void* blob, std::uint32_t seed) {
-  if (seed & 0x1FFFu) zrng_MT1998_seed(blob, seed);
-  else zrng_MT2002_seed(blob, seed);
+  if (seed & 0x1FFFu)
+    zrng_MT1998_seed(blob, seed);
+  else
+    zrng_MT2002_seed(blob, seed);
 }
 
 void zrng_MT64_seed(void* blob, std::uint64_t seed) {
@@ -91,7 +97,15 @@ void zrng_MT64_seed(void* blob, std::uint64_t seed) {
   s->p = kMT64Words;
 }
 
-void zrng_MT32_key(void* blob, std::uint32_t key) { mix32(blob, kKeyTag, key); }
-void zrng_MT32_thread(void* blob, std::uint32_t thread) { mix32(blob, kThreadTag, thread); }
-void zrng_MT64_key(void* blob, std::uint64_t key) { mix64(blob, kKeyTag, key); }
-void zrng_MT64_thread(void* blob, std::uint64_t thread) { mix64(blob, kThreadTag, thread); }
+void zrng_MT32_key(void* blob, std::uint32_t key) {
+  mix32(blob, kKeyTag, key);
+}
+void zrng_MT32_thread(void* blob, std::uint32_t thread) {
+  mix32(blob, kThreadTag, thread);
+}
+void zrng_MT64_key(void* blob, std::uint64_t key) {
+  mix64(blob, kKeyTag, key);
+}
+void zrng_MT64_thread(void* blob, std::uint64_t thread) {
+  mix64(blob, kThreadTag, thread);
+}

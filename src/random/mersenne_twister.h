@@ -78,7 +78,9 @@ inline std::uint32_t zrng_MT32_uint32(void* blob) {
 }
 
 // The next output as a double in (0,1).
-inline double zrng_MT32_crude(void* blob) { return zrng_MT32_uint32(blob) * 0x1p-32; }
+inline double zrng_MT32_crude(void* blob) {
+  return zrng_MT32_uint32(blob) * 0x1p-32;
+}
 
 inline std::uint64_t zrng_MT64_uint64(void* blob) {
   auto* s = static_cast<MT64State*>(blob);

@@ -11,10 +11,14 @@
 namespace variates {
 
 // The stream's next uniform, strictly between 0 and 1.
-inline double uniform(MRandPtr q) { return q->rangen(q->Blob); }
+inline double uniform(MRandPtr q) {
+  return q->rangen(q->Blob);
+}
 
 // The value of a variate whose parameters are invalid: drawn from nothing.
-inline double invalid() { return special_missing_value(); }
+inline double invalid() {
+  return special_missing_value();
+}
 
 // Rejection loops stop after this many trials and give the special missing
 // value; a sound stream never comes near it.

@@ -49,9 +49,15 @@ double GetOneVariateEXPONENTIAL(MRandPtr q) {
   return -std::log(uniform(q));
 }
 
-int FillTheBufferUNIFORM(MRandPtr q) { return variates::fill<&GetOneVariateUNIFORM>(q); }
-int FillTheBufferNORMAL(MRandPtr q) { return variates::fill<&GetOneVariateNORMAL>(q); }
-int FillTheBufferLOGNORMAL(MRandPtr q) { return variates::fill<&GetOneVariateLOGNORMAL>(q); }
+int FillTheBufferUNIFORM(MRandPtr q) {
+  return variates::fill<&GetOneVariateUNIFORM>(q);
+}
+int FillTheBufferNORMAL(MRandPtr q) {
+  return variates::fill<&GetOneVariateNORMAL>(q);
+}
+int FillTheBufferLOGNORMAL(MRandPtr q) {
+  return variates::fill<&GetOneVariateLOGNORMAL>(q);
+}
 int FillTheBufferEXPONENTIAL(MRandPtr q) {
   return variates::fill<&GetOneVariateEXPONENTIAL>(q);
 }

@@ -25,7 +25,9 @@ int zmrsrnd(MERSENNE_RAND* q) {
   return q->IsUsable ? 0 : 1;
 }
 
-int zmrsetp(int, MERSENNE_RAND*) { return 0; }
+int zmrsetp(int, MERSENNE_RAND*) {
+  return 0;
+}
 
 void zmrsReset32(std::uint64_t seed, MERSENNE_RAND* q) {
   if (!q) return;

@@ -11,6 +11,7 @@
 
 struct MERSENNE_RAND;
 using MRandPtr = MERSENNE_RAND*;
+using MRandom = MERSENNE_RAND;  // the record as the procedure's bootstrap control names it
 
 struct MERSENNE_RAND : ZRANSTR {
   double (*GetOneVariateBERNOULLI)(MRandPtr q, double p);
@@ -45,8 +46,7 @@ struct MERSENNE_RAND : ZRANSTR {
   int (*FillTheBufferF)(MRandPtr q, double ndf, double ddf);
   int (*FillTheBufferGAMMA)(MRandPtr q, double alpha);
   int (*FillTheBufferGEOMETRIC)(MRandPtr q, double pr);
-  int (*FillTheBufferHYPERGEOMETRIC)(MRandPtr q, std::int64_t nn, std::int64_t n,
-                                     std::int64_t k);
+  int (*FillTheBufferHYPERGEOMETRIC)(MRandPtr q, std::int64_t nn, std::int64_t n, std::int64_t k);
   int (*FillTheBufferLOGNORMAL)(MRandPtr q);
   int (*FillTheBufferNEGBINOMIAL)(MRandPtr q, double prob_succ, double num_succ);
   int (*FillTheBufferNORMAL)(MRandPtr q);

@@ -26,8 +26,12 @@ std::uint32_t zmurmur32(const std::uint8_t* data, int byte_len, std::uint32_t se
   const std::uint8_t* tail = data + 4 * nblocks;
   std::uint32_t k = 0;
   switch (len & 3) {
-    case 3: k ^= static_cast<std::uint32_t>(tail[2]) << 16; [[fallthrough]];
-    case 2: k ^= static_cast<std::uint32_t>(tail[1]) << 8; [[fallthrough]];
+    case 3:
+      k ^= static_cast<std::uint32_t>(tail[2]) << 16;
+      [[fallthrough]];
+    case 2:
+      k ^= static_cast<std::uint32_t>(tail[1]) << 8;
+      [[fallthrough]];
     case 1:
       k ^= tail[0];
       k *= c1;

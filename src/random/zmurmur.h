@@ -4,8 +4,12 @@
 
 #include <cstdint>
 
-inline std::uint32_t rotl32(std::uint32_t x, int r) { return (x << r) | (x >> ((32 - r) & 31)); }
-inline std::uint64_t rotl64(std::uint64_t x, int r) { return (x << r) | (x >> ((64 - r) & 63)); }
+inline std::uint32_t rotl32(std::uint32_t x, int r) {
+  return (x << r) | (x >> ((32 - r) & 31));
+}
+inline std::uint64_t rotl64(std::uint64_t x, int r) {
+  return (x << r) | (x >> ((64 - r) & 63));
+}
 
 inline std::uint32_t zmh3x32(std::uint32_t x) {
   x ^= x >> 16;
@@ -25,8 +29,12 @@ inline std::uint64_t zmh3x64(std::uint64_t x) {
   return x;
 }
 
-inline std::uint32_t fmix32(std::uint32_t x) { return zmh3x32(x); }
-inline std::uint64_t fmix64(std::uint64_t x) { return zmh3x64(x); }
+inline std::uint32_t fmix32(std::uint32_t x) {
+  return zmh3x32(x);
+}
+inline std::uint64_t fmix64(std::uint64_t x) {
+  return zmh3x64(x);
+}
 
 // The i-th 32-bit word of `blocks`, in host byte order, at any alignment.
 std::uint32_t getblock32(const std::uint8_t* blocks, int i);

@@ -15,7 +15,7 @@ struct ZRANNOR {
   struct {
     double savednorm;
     double norm;
-  } norms;                 // not used by the variates
+  } norms;  // not used by the variates
 };
 
 // Gamma set-up, shared by GAMMA, ERLANG, CHISQUARE, T and NEGBINOMIAL.
@@ -33,7 +33,7 @@ struct ZRANGAM {
 struct ZRANBET {
   double alphasave, betasave;  // the two shapes of the cached set-up
   double d1, d2, d3, d4, d5, d6, d7;
-  double toobig;               // overflow bound of algorithm BC
+  double toobig;  // overflow bound of algorithm BC
 };
 
 struct ZRANBIN {
@@ -43,8 +43,8 @@ struct ZRANBIN {
   double omega;  // probability that the less likely outcome never occurs
   double b;
   double c;
-  std::int64_t nsave;       // n of the cached set-up
-  std::uint8_t underflow;   // omega fell below the inversion's underflow bound
+  std::int64_t nsave;      // n of the cached set-up
+  std::uint8_t underflow;  // omega fell below the inversion's underflow bound
 };
 
 struct ZRANPOI {

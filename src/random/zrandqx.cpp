@@ -1,10 +1,12 @@
-// Random streams: initialisation (method once, seed, key, note) and rewind.
+// Random streams: initialisation (the method once, seed, key, note), and
+// the method, seed and crude-double requests built on it.
 #include <cmath>
 #include <cstring>
 
 #include "host/missing.h"
 #include "host/qx_journal.h"
 #include "random/zmurmur.h"
+#include "random/zrand_internal.h"
 #include "random/zrand_status.h"
 #include "random/zrand_stream.h"
 #include "random/zrngmeth.h"
@@ -14,23 +16,16 @@
 namespace {
 
 using namespace zrand_status;
+using namespace zrand_internal;
 constexpr double kTwo64 = 18446744073709551616.0;
-constexpr std::uint64_t kKeyLimit32 = 1023;     // key-only methods share the key word
-constexpr std::uint64_t kKeyLimit64 = 0xFFFFF;  // with the thread number
-
-// Only the first problem of an initialisation is kept.
-void keep_first(ZRAND_S* q, QXStatus status) {
-  if (q->Status == 0) q->Status = status;
-}
-
-bool narrow(const ZRNG_S* f) { return !f || f->zrng_bits <= 32; }
-bool has(const ZRNG_S* f, std::uint64_t bits) { return f && (f->zrng_has & bits) != 0; }
 
 std::uint64_t to_seed(double mapped) {
   return mapped >= 1 && mapped < kTwo64 ? static_cast<std::uint64_t>(mapped) : 0;
 }
 
-bool method_selected(const ZRANSTR* q) { return q->UserMethod == q->rng.zrng_name; }
+bool method_selected(const ZRANSTR* q) {
+  return q->UserMethod == q->rng.zrng_name;
+}
 
 void select_method(ZRANSTR* q, const char* name, int name_l, bool named) {
   q->UserMethod = q->rng.zrng_name;
@@ -64,12 +59,11 @@ void settle_seed(ZRANSTR* q, std::uint32_t width_on_entry) {
     if (q->UserSeed != 0) {
       q->Seed = to_seed(zrngd2i(q->UserSeed, f->zrng_max_seed));
       if (q->Seed != 0 && q->UserSeed != static_cast<double>(q->Seed))
-        zrngmsg(QXSeverityWarning, kSeedMapped,
-                static_cast<unsigned long long>(f->zrng_max_seed), q->Method);
+        zrngmsg(QXSeverityWarning, kSeedMapped, static_cast<unsigned long long>(f->zrng_max_seed),
+                q->Method);
     }
     if (q->Seed == 0)
-      q->Seed = width_on_entry > 32 ? zrngi64()
-                                    : static_cast<std::uint32_t>(zrngi31());
+      q->Seed = width_on_entry > 32 ? zrngi64() : static_cast<std::uint32_t>(zrngi31());
     fold_seed(q);
   } else if (q->UserSeed != 0 || q->Seed != 0) {
     keep_first(q, kTakesNoSeed);
@@ -117,70 +111,11 @@ void send_selection_note(ZRANSTR* q) {
 
 void record_seeds(ZRAND_S* q) {
   q->InitialSeed = q->Seed;
-  q->finalSeed = narrow(q->Functions) ? zmh3x32(static_cast<std::uint32_t>(q->Seed))
-                                      : zmh3x64(q->Seed);
-}
-
-// A key-only method carries the key and the thread number in one word.
-void install_shared_key(ZRAND_S* q, const ZRNG_S* f) {
-  const bool narrow_word = narrow(f);
-  const std::uint64_t limit = narrow_word ? kKeyLimit32 : kKeyLimit64;
-  if (q->Key > limit) {
-    keep_first(q, kBadKey);
-    zrngmsg(QXSeverityError, kKeyTooLarge, static_cast<unsigned long long>(q->Key),
-            static_cast<unsigned long long>(limit), q->Method);
-  }
-  if (narrow_word)
-    f->zrng_key_32(q->Blob, static_cast<std::uint32_t>(((q->Key & 0x7FF) << 21) |
-                                                       static_cast<std::uint32_t>(q->Thread)));
-  else
-    f->zrng_key_64(q->Blob, q->Thread | (q->Key << 43));
-}
-
-void restart_engine(ZRAND_S* q, const ZRNG_S* f) {
-  const bool narrow_word = narrow(f);
-  if (has(f, zrng_has::kSeeds)) {
-    if (narrow_word) f->zrng_seed_32(q->Blob, static_cast<std::uint32_t>(q->Seed));
-    else f->zrng_seed_64(q->Blob, q->Seed);
-  }
-  if (has(f, zrng_has::kThreads)) {
-    if (narrow_word) f->zrng_thread_32(q->Blob, static_cast<std::uint32_t>(q->Thread));
-    else f->zrng_thread_64(q->Blob, q->Thread);
-    if (has(f, zrng_has::kKeys)) {
-      if (narrow_word) f->zrng_key_32(q->Blob, static_cast<std::uint32_t>(q->Key));
-      else f->zrng_key_64(q->Blob, q->Key);
-    }
-  } else if (has(f, zrng_has::kKeys)) {
-    install_shared_key(q, f);
-  }
-}
-
-// Keys outside every valid parameter, so that the next draw sets up afresh.
-void reset_caches(ZRAND_S* q) {
-  constexpr double kMinusPi = -3.141592653589793;
-  q->gam.alphasave = kMinusPi;
-  q->bin.psave = kMinusPi;
-  q->poi.lambdasave = kMinusPi;
-  q->bin.nsave = -9007199254740992LL;
-  q->bin.underflow = 0;
-  q->nor.HaveOne = 0;
+  q->finalSeed =
+      narrow(q->Functions) ? zmh3x32(static_cast<std::uint32_t>(q->Seed)) : zmh3x64(q->Seed);
 }
 
 }  // namespace
-
-int zrand_rewind(ZRAND_S* q) {
-  if (!q) return kNullArgument;
-  if (const ZRNG_S* f = q->Functions) {
-    if (!q->Blob || !f->zrng_seed_32) {
-      keep_first(q, kNullArgument);  // no state area or no engine: nothing to restart
-      return q->Status;
-    }
-    restart_engine(q, f);
-  }
-  reset_caches(q);
-  q->IsUsable = 1;
-  return q->Status;
-}
 
 int zrand_init(ZRANSTR* q) {
   if (!q) return kNullArgument;
@@ -221,8 +156,6 @@ int zrand_crude(ZRANSTR* q) {
     q->rangen = q->Functions->zrng_double_crude;
   return status;
 }
-
-void zrand_check(ZRAND_S*, int) {}
 
 void zrand_fold_seed(ZRAND_S* q) {
   if (q) fold_seed(q);

@@ -32,25 +32,32 @@ void complete_by_mixing(std::uint8_t* bytes, QXMemSize size, int given) {
 
 const QXChar* dump_format_32(int items) {
   switch (items) {
-    case 1: return qx_text(U"   %3i: %8x");
-    case 2: return qx_text(U"   %3i: %8x  %3i: %8x");
-    case 3: return qx_text(U"   %3i: %8x  %3i: %8x  %3i: %8x");
-    default: return qx_text(U"   %3i: %8x  %3i: %8x  %3i: %8x  %3i: %8x");
+    case 1:
+      return qx_text(U"   %3i: %8x");
+    case 2:
+      return qx_text(U"   %3i: %8x  %3i: %8x");
+    case 3:
+      return qx_text(U"   %3i: %8x  %3i: %8x  %3i: %8x");
+    default:
+      return qx_text(U"   %3i: %8x  %3i: %8x  %3i: %8x  %3i: %8x");
   }
 }
 
 const QXChar* dump_format_64(int items) {
   switch (items) {
-    case 1: return qx_text(U"   %3i: %16llx");
-    case 2: return qx_text(U"   %3i: %16llx  %3i: %16llx");
-    case 3: return qx_text(U"   %3i: %16llx  %3i: %16llx  %3i: %16llx");
-    default: return qx_text(U"   %3i: %16llx  %3i: %16llx  %3i: %16llx  %3i: %16llx");
+    case 1:
+      return qx_text(U"   %3i: %16llx");
+    case 2:
+      return qx_text(U"   %3i: %16llx  %3i: %16llx");
+    case 3:
+      return qx_text(U"   %3i: %16llx  %3i: %16llx  %3i: %16llx");
+    default:
+      return qx_text(U"   %3i: %16llx  %3i: %16llx  %3i: %16llx  %3i: %16llx");
   }
 }
 
 template <class Word, class Arg>
-void dump_words(const void* blob, QXMemSize blob_size, int max_len,
-                const QXChar* (*format)(int)) {
+void dump_words(const void* blob, QXMemSize blob_size, int max_len, const QXChar* (*format)(int)) {
   QXJnlh jnl = qx_default_journal();
   if (!jnl || !blob) return;
   const long available = static_cast<long>(blob_size / sizeof(Word));
@@ -112,8 +119,7 @@ std::uint32_t zrng_wrap_key_32(double d) {
 
 std::uint64_t zrng_wrap_key_64(double d) {
   const double r = std::trunc(std::fmod(d, kTwo64));
-  return r >= 0 ? static_cast<std::uint64_t>(r)
-                : 0ull - static_cast<std::uint64_t>(-r);
+  return r >= 0 ? static_cast<std::uint64_t>(r) : 0ull - static_cast<std::uint64_t>(-r);
 }
 
 std::uint32_t zrng_mapped_seed_32(double d) {

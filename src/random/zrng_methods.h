@@ -19,9 +19,9 @@ struct ZrngMethod {
 };
 
 namespace zrng_methods {
-extern const ZrngMethod kSUBKEY32, kSUBKEY64, kRANUNI, kRDRAND, kMT1998, kMTHYBRID, kMT32,
-    kMT64, kMH3, kXOR64, kXOR128, kXOR1024, kXOR4096, kXORGENS, kFRY2X32, kFRY2X64, kFRY4X64,
-    kPCG32I, kPCG64I;
+extern const ZrngMethod kSUBKEY32, kSUBKEY64, kRANUNI, kRDRAND, kMT1998, kMTHYBRID, kMT32, kMT64,
+    kMH3, kXOR64, kXOR128, kXOR1024, kXOR4096, kXORGENS, kFRY2X32, kFRY2X64, kFRY4X64, kPCG32I,
+    kPCG64I;
 }
 
 // Clears the record and writes the method's descriptor, sending the label

@@ -21,14 +21,22 @@ inline constexpr long kRejectZeroOneDraws = 1000000;
 // The largest double below 1.
 inline constexpr double kBelowOne = 0x1.fffffffffffffp-1;
 
-inline double closed_open_32(std::uint32_t x) { return static_cast<double>(x) * kTwoM32; }
-inline double open_open_32(std::uint32_t x) { return (static_cast<double>(x) + 0.5) * kTwoM32; }
-inline double open_closed_32(std::uint32_t x) { return (static_cast<double>(x) + 1) * kTwoM32; }
+inline double closed_open_32(std::uint32_t x) {
+  return static_cast<double>(x) * kTwoM32;
+}
+inline double open_open_32(std::uint32_t x) {
+  return (static_cast<double>(x) + 0.5) * kTwoM32;
+}
+inline double open_closed_32(std::uint32_t x) {
+  return (static_cast<double>(x) + 1) * kTwoM32;
+}
 inline double closed_closed_32(std::uint32_t x) {
   return (static_cast<double>(x & ~1u) + 2.0 * static_cast<double>(x & 1u)) * kTwoM32;
 }
 
-inline double closed_open_53(std::uint64_t x) { return static_cast<double>(x >> 11) * kTwoM53; }
+inline double closed_open_53(std::uint64_t x) {
+  return static_cast<double>(x >> 11) * kTwoM53;
+}
 inline double open_open_53(std::uint64_t x) {
   return static_cast<double>((x >> 11) | 1) * kTwoM53;
 }
@@ -39,7 +47,9 @@ inline double closed_closed_53(std::uint64_t x) {
   return 2.0 * static_cast<double>((x >> 12) + ((x >> 11) & 1)) * kTwoM53;
 }
 
-inline double closed_closed_64(std::uint64_t x) { return static_cast<double>(x) * kTwoM64; }
+inline double closed_closed_64(std::uint64_t x) {
+  return static_cast<double>(x) * kTwoM64;
+}
 inline double open_closed_64(std::uint64_t x) {
   return (static_cast<double>(x) + 1.0) * kTwoM64;
 }
@@ -49,7 +59,9 @@ inline double closed_open_64(std::uint64_t x) {
   const std::uint64_t y = x >= 0xFFFFFFFFFFFFFC00ull ? x << 54 : x;
   return static_cast<double>(y) * kTwoM64;
 }
-inline double open_open_64(std::uint64_t x) { return closed_open_64(x | 1); }
+inline double open_open_64(std::uint64_t x) {
+  return closed_open_64(x | 1);
+}
 
 // x * 2^-32 of the first nonzero word of at most 99 draws; 0.0 after 99 zeros.
 template <class Next>

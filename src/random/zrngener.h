@@ -33,8 +33,10 @@ inline constexpr bool kWide = sizeof(typename E::Word) == 8;
 
 template <class E>
 typename E::Word automatic_seed() {
-  if constexpr (kWide<E>) return zrngi64();
-  else return static_cast<std::uint32_t>(zrngi31());
+  if constexpr (kWide<E>)
+    return zrngi64();
+  else
+    return static_cast<std::uint32_t>(zrngi31());
 }
 
 template <class E>
@@ -49,9 +51,13 @@ QXMemSize blob_size() {
 }
 
 template <class E>
-void dump_blob_32(void* blob, int max_len) { zrng_dump_words_32(blob, E::kBlobSize, max_len); }
+void dump_blob_32(void* blob, int max_len) {
+  zrng_dump_words_32(blob, E::kBlobSize, max_len);
+}
 template <class E>
-void dump_blob_64(void* blob, int max_len) { zrng_dump_words_64(blob, E::kBlobSize, max_len); }
+void dump_blob_64(void* blob, int max_len) {
+  zrng_dump_words_64(blob, E::kBlobSize, max_len);
+}
 
 template <class E>
 int state(void* blob, std::uint8_t* bytes, int state_l, std::uint64_t flags) {
@@ -82,8 +88,10 @@ template <class E>
 int seed_double(void* blob, double d) {
   typename E::Word s = 0;
   if (!wzmis(d) && d > 0) {
-    if constexpr (kWide<E>) s = zrng_mapped_seed_64(d);
-    else s = zrng_mapped_seed_32(d);
+    if constexpr (kWide<E>)
+      s = zrng_mapped_seed_64(d);
+    else
+      s = zrng_mapped_seed_32(d);
   }
   seed_or_automatic<E>(blob, s);
   return 1;
@@ -124,8 +132,10 @@ int key_double(void* blob, double d) {
   } else {
     if (wzmis(d) || d == 0.0 || !std::isfinite(d)) return 0;
     typename E::Word k;
-    if constexpr (kWide<E>) k = zrng_wrap_key_64(d);
-    else k = zrng_wrap_key_32(d);
+    if constexpr (kWide<E>)
+      k = zrng_wrap_key_64(d);
+    else
+      k = zrng_wrap_key_32(d);
     if (k != 0) E::key(blob, k);
     return 1;
   }
@@ -156,8 +166,10 @@ int thread_64(void* blob, std::uint64_t t) {
 
 template <class E>
 std::uint32_t uint32(void* blob) {
-  if constexpr (kWide<E>) return static_cast<std::uint32_t>(E::next(blob) >> 32);
-  else return E::next(blob);
+  if constexpr (kWide<E>)
+    return static_cast<std::uint32_t>(E::next(blob) >> 32);
+  else
+    return E::next(blob);
 }
 
 template <class E>
@@ -172,7 +184,9 @@ std::uint64_t uint64(void* blob) {
 
 // The double forms: F maps one raw word to a double; R redraws.
 template <class E, double (*F)(typename E::Word)>
-double from_word(void* blob) { return F(E::next(blob)); }
+double from_word(void* blob) {
+  return F(E::next(blob));
+}
 
 template <class E>
 double d32_reject_zero(void* blob) {

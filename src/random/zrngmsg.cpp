@@ -14,19 +14,18 @@ constexpr int kSilent = 9;
 constexpr KOVLONG kLimit = 100;
 
 int severity_override(int severity) {
-  return qxnrlook(qx_text(U"OSENV.KOV_RNG_SEVERITY"), 0, severity,
-                  qx_text(U"ERROR"), 4, qx_text(U"ERRORS"), 4, qx_text(U"WARN"), 3,
-                  qx_text(U"WARNING"), 3, qx_text(U"WARNINGS"), 3, qx_text(U"NOTE"), 2,
-                  qx_text(U"NOTES"), 2, qx_text(U"YES"), 2, qx_text(U"INFO"), 1,
-                  qx_text(U"ALL"), 0, nullptr);
-}
-
-int threshold() {
-  return qxnrlook(qx_text(U"OSENV.KOV_RNG_MESSAGES"), 0, QXSeverityError,
-                  qx_text(U"NO"), kSilent, qx_text(U"NONE"), kSilent, qx_text(U"ERROR"), 4,
+  return qxnrlook(qx_text(U"OSENV.KOV_RNG_SEVERITY"), 0, severity, qx_text(U"ERROR"), 4,
                   qx_text(U"ERRORS"), 4, qx_text(U"WARN"), 3, qx_text(U"WARNING"), 3,
                   qx_text(U"WARNINGS"), 3, qx_text(U"NOTE"), 2, qx_text(U"NOTES"), 2,
                   qx_text(U"YES"), 2, qx_text(U"INFO"), 1, qx_text(U"ALL"), 0, nullptr);
+}
+
+int threshold() {
+  return qxnrlook(qx_text(U"OSENV.KOV_RNG_MESSAGES"), 0, QXSeverityError, qx_text(U"NO"), kSilent,
+                  qx_text(U"NONE"), kSilent, qx_text(U"ERROR"), 4, qx_text(U"ERRORS"), 4,
+                  qx_text(U"WARN"), 3, qx_text(U"WARNING"), 3, qx_text(U"WARNINGS"), 3,
+                  qx_text(U"NOTE"), 2, qx_text(U"NOTES"), 2, qx_text(U"YES"), 2, qx_text(U"INFO"),
+                  1, qx_text(U"ALL"), 0, nullptr);
 }
 
 }  // namespace

@@ -21,7 +21,9 @@ constexpr double kTwo63 = 9223372036854775808.0;
 constexpr double kTwo64 = 18446744073709551616.0;
 constexpr long kMaxClockReads = 10000000;
 
-double seed_override() { return qxnrdget(qx_text(U"qxbug.RNGSEED"), 0, 0.0); }
+double seed_override() {
+  return qxnrdget(qx_text(U"qxbug.RNGSEED"), 0, 0.0);
+}
 
 // The first clock reading and the one at which the clock ticked.
 struct Tick {
@@ -67,8 +69,7 @@ std::uint64_t clock_nanoseconds(double t) {
 // The clock hash before the reduction of zrngi64.
 std::uint64_t clock_hash() {
   const Tick tick = wait_for_tick();
-  const std::uint64_t v =
-      clock_nanoseconds(tick.t) + statistics_word() + 2 * thread_identity() + 1;
+  const std::uint64_t v = clock_nanoseconds(tick.t) + statistics_word() + 2 * thread_identity() + 1;
   return zmh3x64(v);
 }
 
@@ -82,8 +83,8 @@ std::uint32_t low_word(double v) {
 std::uint32_t clock_word() {
   const Tick tick = wait_for_tick();
   const double d = tick.t - tick.t0;
-  const double r = d != 0 ? std::fmod(tick.t * 1.0000000000000009 / d, kTwo32)
-                          : std::fmod(tick.t, kTwo32);
+  const double r =
+      d != 0 ? std::fmod(tick.t * 1.0000000000000009 / d, kTwo32) : std::fmod(tick.t, kTwo32);
   return low_word(r);
 }
 
@@ -96,10 +97,13 @@ std::uint64_t zrngi64() {
   return h < 2049 ? h : h >> 11;
 }
 
-std::uint64_t zrngt64() { return clock_hash(); }
+std::uint64_t zrngt64() {
+  return clock_hash();
+}
 
 std::int32_t zrngi31() {
-  if (const std::uint32_t fixed = low_word(seed_override())) return static_cast<std::int32_t>(fixed);
+  if (const std::uint32_t fixed = low_word(seed_override()))
+    return static_cast<std::int32_t>(fixed);
   std::uint32_t x = clock_word();
   if (x == 0) x = 1;
   x &= 0x7FFFFFFFu;
@@ -117,8 +121,8 @@ double zrngd2i(double old_seed, std::uint64_t max_seed) {
   if (wzmis(old_seed)) return 0;
   const double most = max_seed > (1ull << 53) ? kTwo53 : static_cast<double>(max_seed);
   if (!std::isfinite(old_seed)) {
-    zrngmsg(QXSeverityError, zrand_status::kSeedUnmappable,
-            static_cast<unsigned long long>(most), old_seed);
+    zrngmsg(QXSeverityError, zrand_status::kSeedUnmappable, static_cast<unsigned long long>(most),
+            old_seed);
     return 0;
   }
   if (!(old_seed > 0)) return 0;
@@ -129,7 +133,7 @@ double zrngd2i(double old_seed, std::uint64_t max_seed) {
   const double m = std::frexp(old_seed, &exponent);
   const double r = std::floor((most - 2) * ((m - 0.5) * 2) + 1);
   if (r < 1 || r > most)
-    zrngmsg(QXSeverityError, zrand_status::kSeedUnmappable,
-            static_cast<unsigned long long>(most), old_seed);
+    zrngmsg(QXSeverityError, zrand_status::kSeedUnmappable, static_cast<unsigned long long>(most),
+            old_seed);
   return r;
 }

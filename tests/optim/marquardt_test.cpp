@@ -82,7 +82,7 @@ TEST_F(MarquardtTest, FailureNoteReportsTheLastRetry) {
   EXPECT_EQ(g->state.error, s_nodecr);
   EXPECT_EQ(g->state.parms[0], 0.0);  // back at the last accepted point
   // Three ridged retries are evaluated; the fourth finds the limit.
-  EXPECT_NE(log_text().find("no decrease in 3 sub-iterations"), std::string::npos) << log_text();
+  EXPECT_NE(listing_text().find("no decrease in 3 sub-iterations"), std::string::npos) << listing_text();
 }
 
 }  // namespace

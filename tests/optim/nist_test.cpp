@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,26 +25,28 @@ struct Dataset {
 
 // Reads the certified block and the data block of a StRD file.
 Dataset read_dataset(const std::string& name) {
-  std::ifstream in("/work/shared/data/nist/" + name + ".dat");
+  std::ifstream in(std::string(RUVA_SOURCE_DIR) + "/tests/data/nist/" + name + ".dat");
   Dataset d;
   std::string line;
-  const std::regex parameter(R"(^\s*b\d+\s*=\s*(\S+)\s+(\S+)\s+(\S+))");
   bool in_data = false;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::smatch m;
-    if (!in_data && std::regex_search(line, m, parameter)) {
-      d.start1.push_back(std::stod(m[1]));
-      d.start2.push_back(std::stod(m[2]));
-      d.certified.push_back(std::stod(m[3]));
+    std::istringstream fields(line);
+    std::string label, equals;
+    double start1, start2, certified;
+    if (!in_data && fields >> label >> equals >> start1 >> start2 >> certified && label[0] == 'b' &&
+        equals == "=") {
+      d.start1.push_back(start1);
+      d.start2.push_back(start2);
+      d.certified.push_back(certified);
     } else if (line.rfind("Residual Sum of Squares:", 0) == 0) {
       d.rss = std::stod(line.substr(line.find(':') + 1));
     } else if (line.rfind("Data:", 0) == 0 && line.find(" y ") != std::string::npos) {
       in_data = true;
     } else if (in_data) {
-      std::istringstream fields(line);
+      std::istringstream values(line);
       double yv, xv;
-      if (fields >> yv >> xv) {
+      if (values >> yv >> xv) {
         d.y.push_back(yv);
         d.x.push_back(xv);
       }

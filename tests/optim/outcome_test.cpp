@@ -76,7 +76,7 @@ TEST_P(OutcomeTest, NoDecreaseRestoresTheLastAcceptedPoint) {
   EXPECT_EQ(g->state.objective, 1.0);
   EXPECT_EQ(g->state.marqu->failed, 1);
   const char* note = GetParam() == 'M' ? "Marquardt step found no decrease" : "line search found no decrease in 30 trials";
-  EXPECT_NE(log_text().find(note), std::string::npos) << log_text();
+  EXPECT_NE(listing_text().find(note), std::string::npos) << listing_text();
 }
 
 TEST_P(OutcomeTest, NoStepWhenTheHessianIsZero) {

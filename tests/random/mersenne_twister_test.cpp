@@ -1,13 +1,14 @@
 // The Mersenne Twister methods against the standard library's engines, the
 // 1998 initialisation through a state loaded into the standard engine, and
 // the hybrid method's equivalences.
+#include "random/mersenne_twister.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
 #include <sstream>
 
-#include "random/mersenne_twister.h"
 #include "random/zrng_methods.h"
 #include "random_support.h"
 
@@ -20,8 +21,10 @@ struct Method {
   alignas(8) unsigned char area[sizeof(ZRANMT)] = {};
   Method(ZrngFill fill, std::uint64_t seed) {
     fill(&rng, 0);
-    if (rng.zrng_bits <= 32) rng.zrng_seed_32(area, static_cast<std::uint32_t>(seed));
-    else rng.zrng_seed_64(area, seed);
+    if (rng.zrng_bits <= 32)
+      rng.zrng_seed_32(area, static_cast<std::uint32_t>(seed));
+    else
+      rng.zrng_seed_64(area, seed);
   }
   std::uint32_t u32() { return rng.zrng_uint32(area); }
   std::uint64_t u64() { return rng.zrng_uint64(area); }
@@ -153,26 +156,6 @@ TEST_F(MersenneTwister, KeysAndThreadsSelectReproducibleDistinctSequences) {
     ASSERT_EQ(wide_zero.u32(), p);
     ASSERT_EQ(wide.u32(), narrow.u32());
   }
-}
-
-TEST_F(MersenneTwister, RecordsCarryTheirDescriptors) {
-  ZRNG_S q{};
-  zrnfMTHYBRID(&q, 0);
-  EXPECT_STREQ(q.zrng_name, "MTHYBRID");
-  EXPECT_STREQ(q.zrng_label, "Hybrid 1998/2002 32-bit Mersenne Twister");
-  EXPECT_EQ(q.zrng_has, 0x28AFu);
-  EXPECT_EQ(q.zrng_blob_size(), 2500u);
-  EXPECT_EQ(q.zrng_double_open, q.zrng_double_32_reject_zero);
-  EXPECT_EQ(q.zrng_double_fast, q.zrng_double_32_closed_open);
-  EXPECT_NE(q.zrng_double_crude, nullptr);
-  EXPECT_EQ(q.zrng_double_64_closed_open, nullptr);
-  zrnfMT64(&q, 0);
-  EXPECT_EQ(q.zrng_has, 0x1157u);
-  EXPECT_EQ(q.zrng_blob_size(), 2504u);
-  EXPECT_EQ(q.zrng_double_open, q.zrng_double_64_reject_zero_one);
-  EXPECT_EQ(q.zrng_double_fast, q.zrng_double_64_closed_closed);
-  EXPECT_EQ(q.zrng_double_crude, nullptr);
-  EXPECT_EQ(q.zrng_count_64, nullptr);
 }
 
 }  // namespace

@@ -13,11 +13,14 @@
 
 namespace rt {
 
-inline std::u32string wide(const std::string& s) { return {s.begin(), s.end()}; }
+inline std::u32string wide(const std::string& s) {
+  return {s.begin(), s.end()};
+}
 
 inline void set_text(const std::string& name, const std::string& value) {
   const std::u32string n = wide(name), v = wide(value);
-  qxnrtset(reinterpret_cast<const QXChar*>(n.c_str()), 0, reinterpret_cast<const QXChar*>(v.c_str()), 0);
+  qxnrtset(reinterpret_cast<const QXChar*>(n.c_str()), 0,
+           reinterpret_cast<const QXChar*>(v.c_str()), 0);
 }
 
 inline void set_number(const std::string& name, double value) {
@@ -26,7 +29,9 @@ inline void set_number(const std::string& name, double value) {
 }
 
 // Every automatic seed of the process becomes `seed`.
-inline void fix_automatic_seed(double seed) { set_number("qxbug.RNGSEED", seed); }
+inline void fix_automatic_seed(double seed) {
+  set_number("qxbug.RNGSEED", seed);
+}
 
 inline int count(const std::string& text, const std::string& piece) {
   int n = 0;

@@ -32,7 +32,9 @@ struct Scripted {
 
   static void script(std::vector<W> w) { words = std::move(w), drawn = 0, calls.clear(); }
   static void seed(void*, W s) { calls.push_back({'s', s}); }
-  static W next(void*) { return words[drawn < words.size() ? drawn++ : (drawn++, words.size() - 1)]; }
+  static W next(void*) {
+    return words[drawn < words.size() ? drawn++ : (drawn++, words.size() - 1)];
+  }
   static void key(void*, W k) { calls.push_back({'k', k}); }
   static void thread(void*, W t) { calls.push_back({'t', t}); }
 };
@@ -54,7 +56,9 @@ double one(double (*form)(void*), typename E::Word w) {
 }
 
 // x * 2^-n exactly, rounded once to double.
-double scaled(long double x, int n) { return static_cast<double>(std::ldexp(x, -n)); }
+double scaled(long double x, int n) {
+  return static_cast<double>(std::ldexp(x, -n));
+}
 
 using UniformForms = RandomTest;
 
@@ -132,7 +136,8 @@ TEST_F(UniformForms, OpenBoundsAreNeverReached) {
   const ZRNG_S n = record<Narrow>();
   const ZRNG_S w = record<Wide>();
   std::vector<std::uint64_t> words = {0, 1, 2, 1023, 1024, 2047, 2048, ~0ull, ~0ull - 1};
-  for (int shift = 0; shift < 64; ++shift) words.push_back(~0ull << shift), words.push_back(~0ull >> shift);
+  for (int shift = 0; shift < 64; ++shift)
+    words.push_back(~0ull << shift), words.push_back(~0ull >> shift);
   std::mt19937_64 gen(4);
   for (int i = 0; i < 20000; ++i) words.push_back(gen());
   auto inside = [](double u) { return u > 0.0 && u < 1.0; };
@@ -206,17 +211,20 @@ TEST_F(UniformForms, SeedFormsTakeZeroAsAskingForAnAutomaticSeed) {
   EXPECT_EQ(n.zrng_seed_double(nullptr, missing_value()), 1);
   EXPECT_EQ(n.zrng_seed_double(nullptr, INFINITY), 1);
   const std::vector<std::pair<char, std::uint32_t>> expected = {
-      {'s', 7}, {'s', 12345}, {'s', 6}, {'s', 12345}, {'s', 42}, {'s', 2147483647},
-      {'s', 12345}, {'s', 12345}, {'s', 12345}};
+      {'s', 7},          {'s', 12345}, {'s', 6},     {'s', 12345}, {'s', 42},
+      {'s', 2147483647}, {'s', 12345}, {'s', 12345}, {'s', 12345}};
   EXPECT_EQ(Narrow::calls, expected);
-  EXPECT_EQ(rt::count(log_text(), "ERROR: A seed from 1 to 4294967295 cannot be made from the seed inf."), 1);
+  EXPECT_EQ(
+      rt::count(log_text(), "ERROR: A seed from 1 to 4294967295 cannot be made from the seed inf."),
+      1);
 
   const ZRNG_S w = record<Wide>();
   Wide::script({1});
   EXPECT_EQ(w.zrng_seed_32(nullptr, 5), 1);
   EXPECT_EQ(w.zrng_seed_64(nullptr, 0), 2);
   EXPECT_EQ(w.zrng_seed_double(nullptr, 0x1p63), 1);
-  const std::vector<std::pair<char, std::uint64_t>> wide = {{'s', 5}, {'s', 12345}, {'s', 1ull << 63}};
+  const std::vector<std::pair<char, std::uint64_t>> wide = {
+      {'s', 5}, {'s', 12345}, {'s', 1ull << 63}};
   EXPECT_EQ(Wide::calls, wide);
 }
 
@@ -252,15 +260,6 @@ TEST_F(UniformForms, KeyAndThreadFormsConvertAndIgnoreAsTheirWidthsSay) {
   EXPECT_EQ(none.zrng_key_32(nullptr, 9), 0);
   EXPECT_EQ(none.zrng_key_64(nullptr, 9), 0);
   EXPECT_EQ(none.zrng_key_double(nullptr, 9.0), 0);
-}
-
-TEST_F(UniformForms, IntegerOutputsSplitAndJoinWords) {
-  const ZRNG_S n = record<Narrow>();
-  Narrow::script({0x11111111u, 0x22222222u});
-  EXPECT_EQ(n.zrng_uint64(nullptr), 0x1111111122222222ull);
-  const ZRNG_S w = record<Wide>();
-  Wide::script({0x1234567890ABCDEFull});
-  EXPECT_EQ(w.zrng_uint32(nullptr), 0x12345678u);
 }
 
 TEST_F(UniformForms, PartialStatesAreCompletedByMixing) {

@@ -1,0 +1,184 @@
+// The common variate contract (buffer fills equal single draws, invalid
+// parameters give the special missing value) and the NORMAL, LOGNORMAL and
+// EXPONENTIAL variates: scripted uniforms against the closed forms, then
+// moments and Kolmogorov-Smirnov checks over a real stream.
+#include "random/variates.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "host/missing.h"
+#include "random_support.h"
+
+namespace {
+
+std::unique_ptr<MERSENNE_RAND> stream(double seed) {
+  auto q = std::make_unique<MERSENNE_RAND>();
+  rt::make_stream(q.get(), seed);
+  return q;
+}
+
+std::unique_ptr<MERSENNE_RAND> scripted(rt::Script* script) {
+  auto q = stream(1);
+  rt::use_script(q.get(), script);
+  return q;
+}
+
+bool same_bits(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+// The largest distance between the sample's distribution and `cdf`.
+double ks_distance(std::vector<double> x, const std::function<double(double)>& cdf) {
+  std::sort(x.begin(), x.end());
+  const double n = static_cast<double>(x.size());
+  double d = 0;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    const double f = cdf(x[i]);
+    d = std::max({d, f - i / n, (i + 1) / n - f});
+  }
+  return d;
+}
+
+struct Moments {
+  double mean, variance, skewness, kurtosis;
+};
+Moments moments(const std::vector<double>& x) {
+  const double n = static_cast<double>(x.size());
+  double m = 0;
+  for (double v : x) m += v;
+  m /= n;
+  double m2 = 0, m3 = 0, m4 = 0;
+  for (double v : x) {
+    const double d = v - m;
+    m2 += d * d, m3 += d * d * d, m4 += d * d * d * d;
+  }
+  m2 /= n, m3 /= n, m4 /= n;
+  return {m, m2, m3 / std::pow(m2, 1.5), m4 / (m2 * m2)};
+}
+
+std::vector<double> fill(MERSENNE_RAND* q, int (*op)(MRandPtr), int n) {
+  std::vector<double> out(static_cast<std::size_t>(n));
+  q->VBuffer = out.data();
+  q->NBuffer = n;
+  EXPECT_EQ(op(q), 0);
+  return out;
+}
+
+using Variates = RandomTest;
+
+TEST_F(Variates, FillsWithoutABufferDrawNothing) {
+  auto a = stream(8), b = stream(8);
+  a->NBuffer = 0;
+  double one = 0;
+  a->VBuffer = &one;
+  EXPECT_EQ(a->FillTheBufferUNIFORM(a.get()), 1);
+  a->NBuffer = 5;
+  a->VBuffer = nullptr;
+  EXPECT_EQ(a->FillTheBufferNORMAL(a.get()), 1);
+  EXPECT_EQ(a->FillTheBufferGAMMA(a.get(), 2.0), 1);
+  EXPECT_EQ(a->GetOneVariateUNIFORM(a.get()), b->GetOneVariateUNIFORM(b.get()));
+  std::vector<double> five = fill(a.get(), a->FillTheBufferUNIFORM, 5);
+  for (double u : five) EXPECT_EQ(u, b->GetOneVariateUNIFORM(b.get()));
+}
+
+TEST_F(Variates, FillsConsumeTheSameDrawsAsSingleDraws) {
+  using Single = double (*)(MRandPtr);
+  using Fill = int (*)(MRandPtr);
+  const std::pair<Single, Fill> ops[] = {{&GetOneVariateUNIFORM, &FillTheBufferUNIFORM},
+                                         {&GetOneVariateNORMAL, &FillTheBufferNORMAL},
+                                         {&GetOneVariateLOGNORMAL, &FillTheBufferLOGNORMAL},
+                                         {&GetOneVariateEXPONENTIAL, &FillTheBufferEXPONENTIAL}};
+  for (const auto& [single, filler] : ops) {
+    auto a = stream(31), b = stream(31);
+    const std::vector<double> filled = fill(a.get(), filler, 7);  // odd: a normal is left stored
+    for (double v : filled) ASSERT_TRUE(same_bits(v, single(b.get())));
+    EXPECT_EQ(a->nor.HaveOne, b->nor.HaveOne);
+    EXPECT_TRUE(same_bits(single(a.get()), single(b.get())));
+  }
+}
+
+TEST_F(Variates, DistributionsNotYetBuiltAnswerNotComputed) {
+  rt::Script script{{0.5}};
+  auto q = scripted(&script);
+  EXPECT_TRUE(is_special_missing(q->GetOneVariateGAMMA(q.get(), 2.0)));
+  EXPECT_TRUE(is_special_missing(q->GetOneVariateTABLE(q.get(), 2, nullptr)));
+  std::vector<double> out(4, 0.0);
+  q->VBuffer = out.data();
+  q->NBuffer = 4;
+  EXPECT_EQ(q->FillTheBufferBINOMIAL(q.get(), 10, 0.5), 0);
+  for (double v : out) EXPECT_TRUE(is_special_missing(v));
+  EXPECT_EQ(script.drawn, 0);
+}
+
+TEST_F(Variates, NormalPairComesFromThePolarStep) {
+  // (0.999, 0.999) lies outside the circle and (0.5, 0.5) is its centre:
+  // both are drawn again. Then x1 = 0.5, x2 = 0.2.
+  rt::Script script{{0.9995, 0.9995, 0.5, 0.5, 0.75, 0.6, 0.3}};
+  auto q = scripted(&script);
+  const double s = 0.2 * 0.2 + 0.5 * 0.5;
+  const double f = std::sqrt(-2 * std::log(s) / s);
+  EXPECT_DOUBLE_EQ(q->GetOneVariateNORMAL(q.get()), 0.5 * f);
+  EXPECT_EQ(script.drawn, 6);
+  EXPECT_DOUBLE_EQ(q->GetOneVariateLOGNORMAL(q.get()), std::exp(0.2 * f));  // the stored one
+  EXPECT_EQ(script.drawn, 6);
+  EXPECT_EQ(q->GetOneVariateEXPONENTIAL(q.get()), -std::log(0.3));
+}
+
+TEST_F(Variates, RewindStartsANewNormalPair) {
+  auto a = stream(5), b = stream(5);
+  a->GetOneVariateNORMAL(a.get());
+  EXPECT_EQ(a->nor.HaveOne, 1);
+  zrand_rewind(a.get());
+  EXPECT_EQ(a->nor.HaveOne, 0);
+  EXPECT_EQ(a->GetOneVariateNORMAL(a.get()), b->GetOneVariateNORMAL(b.get()));
+}
+
+TEST_F(Variates, NormalRejectionLoopIsCapped) {
+  rt::Script script{{0.9999}};  // every point outside the circle
+  auto q = scripted(&script);
+  EXPECT_TRUE(is_special_missing(q->GetOneVariateNORMAL(q.get())));
+  EXPECT_EQ(script.drawn, 2000000);
+  EXPECT_TRUE(is_special_missing(q->GetOneVariateLOGNORMAL(q.get())));
+}
+
+TEST_F(Variates, NormalMomentsAndDistribution) {
+  auto q = stream(20250101);
+  const std::vector<double> x = fill(q.get(), q->FillTheBufferNORMAL, 1000000);
+  const Moments m = moments(x);
+  EXPECT_NEAR(m.mean, 0.0, 0.005);      // sd of the mean 0.001
+  EXPECT_NEAR(m.variance, 1.0, 0.007);  // sd 0.0014
+  EXPECT_NEAR(m.skewness, 0.0, 0.012);  // sd 0.0024
+  EXPECT_NEAR(m.kurtosis, 3.0, 0.025);  // sd 0.0049
+  const std::vector<double> sample(x.begin(), x.begin() + 100000);
+  const double d =
+      ks_distance(sample, [](double v) { return 0.5 * std::erfc(-v / std::sqrt(2.0)); });
+  EXPECT_LT(d * std::sqrt(100000.0), 1.95);  // the 0.1% point of the Kolmogorov distribution
+  const std::vector<double> logn = fill(q.get(), q->FillTheBufferLOGNORMAL, 100000);
+  const double dl =
+      ks_distance(logn, [](double v) { return 0.5 * std::erfc(-std::log(v) / std::sqrt(2.0)); });
+  EXPECT_LT(dl * std::sqrt(100000.0), 1.95);
+}
+
+TEST_F(Variates, ExponentialAndUniformMomentsAndDistribution) {
+  auto q = stream(77);
+  const std::vector<double> e = fill(q.get(), q->FillTheBufferEXPONENTIAL, 1000000);
+  const Moments m = moments(e);
+  EXPECT_NEAR(m.mean, 1.0, 0.005);
+  EXPECT_NEAR(m.variance, 1.0, 0.015);
+  EXPECT_NEAR(m.skewness, 2.0, 0.08);
+  for (double v : e) ASSERT_TRUE(v > 0 && std::isfinite(v));
+  const std::vector<double> sample(e.begin(), e.begin() + 100000);
+  EXPECT_LT(ks_distance(sample, [](double v) { return -std::expm1(-v); }) * std::sqrt(100000.0),
+            1.95);
+  const std::vector<double> u = fill(q.get(), q->FillTheBufferUNIFORM, 100000);
+  EXPECT_LT(ks_distance(u, [](double v) { return v; }) * std::sqrt(100000.0), 1.95);
+}
+
+}  // namespace
