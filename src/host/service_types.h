@@ -51,3 +51,4 @@ struct PROCSTR;
 
 // A scope of macro variables (vector 49), handed out by `xalanch`.
 struct MACRO_SCOPE;
+

@@ -1,10 +1,11 @@
 // Vector 148, parsing: `cmppars` reads the step's statements, calls the
-// procedure's callback once per statement and leaves the procedure
-// statements as STMT records in the PROCSTR; `cmplsrc` walks the source of
-// the program's statements.
+// procedure's callback once per statement, leaves the procedure statements
+// as STMT records in the PROCSTR and hands the program (with the PARMS,
+// CONTROL, ESTIMATE and CONTRAST declarations) to the compiler block.
 #include <cstring>
 
 #include "host/procstr.h"
+#include "platform/compiler/api.h"
 #include "platform/host.h"
 #include "platform/language/messages.h"
 #include "platform/parse_session.h"
@@ -86,6 +87,7 @@ int cmppars(void* /*grammar*/, PROCSTR* procstr, int, int, int, int (*callback)(
   const RecordsResult built = build_stmt_records(step.parse->statements, host.task_pool(), host.datasets(), &head);
   if (built == RecordsResult::NoRoom) xmemmsg(take_memory_shortage());
   if (built != RecordsResult::Ok) return 1;
+  platform::compiler::add_program(cmp, std::move(step.parse->program));
   procstr->head = head;
   STMT* last = head;
   while (last && last->next) last = last->next;
@@ -93,26 +95,6 @@ int cmppars(void* /*grammar*/, PROCSTR* procstr, int, int, int, int (*callback)(
   procstr->current = head;
   procstr->error = 0;
   return 0;
-}
-
-// The program's compiled statements in order: the cursor starts at 0 and
-// holds the number (from 1) of the statement last returned.
-int cmplsrc(CMPGLOBAL* cmp, long* cursor, int, int, CMPSRC* source, int) {
-  ParsedStep* step = parsed_step(cmp);
-  if (!step || !cursor || *cursor < 0) return 0;
-  const auto& pieces = step->parse->program_pieces;
-  if (static_cast<std::size_t>(*cursor) >= pieces.size()) return 0;
-  const lang::SourcePiece& piece = pieces[static_cast<std::size_t>(*cursor)];
-  ++*cursor;
-  if (source) {
-    std::string name = piece.name;
-    name.resize(sizeof source->name, ' ');
-    std::memcpy(source->name, name.data(), sizeof source->name);
-    const std::string_view text = piece_text(*step->parse, piece);
-    source->text = text.data();
-    source->length = static_cast<std::int32_t>(text.size());
-  }
-  return 1;
 }
 
 }  // namespace platform::svc

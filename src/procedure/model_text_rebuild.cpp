@@ -16,7 +16,7 @@ namespace {
 
 int compiled_model_count(CMPGLOBAL* gcmp) {
   int count = 0;
-  long cursor = 0;
+  CMPSTMT* cursor = nullptr;
   CMPSRC src{};
   while (cmplsrc(gcmp, &cursor, 0, 0, &src, 0))
     if (std::memcmp(src.name, "MODEL ", 6) == 0) ++count;
@@ -72,7 +72,7 @@ void isModelStmtEmbedInProgStmts(CMPGLOBAL* gcmp) {
   auto* ruva = static_cast<RUVAPARSE*>(gcmp->userptr);
   const int compiled_models = compiled_model_count(gcmp);
   ruva->isDepComputed = ruva->depsym && ruva->inputdepsym && ruva->inputdepsym->n > 0 &&
-                        (ruva->inputdepsym->s[0]->flag[0] & kSymAssigned) != 0;
+                        cmp_assigned(ruva->inputdepsym->s[0]);
   const bool second = ruva->isDepComputed && ruva->is_bootstrap_spec;
   if (compiled_models == ruva->qxprof_block.n_model_stmts && !second) return;
 
@@ -86,11 +86,11 @@ void isModelStmtEmbedInProgStmts(CMPGLOBAL* gcmp) {
   if (!single) first.single = copy.single = &scratch;
 
   CMPSYM* dep = ruva->inputdepsym && ruva->inputdepsym->n > 0 ? ruva->inputdepsym->s[0] : nullptr;
-  long cursor = 0;
+  CMPSTMT* cursor = nullptr;
   CMPSRC src{};
   while (cmplsrc(gcmp, &cursor, 0, 0, &src, 0)) {
     const std::int32_t label = label_part(src);
-    const bool keep_in_copy = second && cmpsts(gcmp, dep, cursor) == 0;
+    const bool keep_in_copy = second && cmpsts(dep, cursor, gcmp) == 0;
     if (begins_with_model(src.text + label, src.length - label)) {
       place_model(ruva, first, src, label, &ruva->qxprof_block.n_model_stmts);
       if (keep_in_copy) place_model(ruva, copy, src, label, &copy_models);

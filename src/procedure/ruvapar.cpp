@@ -56,10 +56,10 @@ bool find_dependent(RUVAPARSE* ruva) {
   }
   const CMPSYM* model = ruva->depsym->s[0];
   const char* name = model->name + 6;
-  const std::int32_t length = model->length - 6;
+  const std::int32_t length = model->nameleng - 6;
   CMPSYM* dep = cmpsyms(name, length, &ruva->globcmp);
   if (!dep) dep = cmpsymd(name, length, 'v', ' ', &ruva->globcmp);
-  set_depname(ruva, dep->name, dep->length);
+  set_depname(ruva, dep->name, dep->nameleng);
   if (cmplst(ruva->inputdepsym, dep, &ruva->globcmp) != 0) xexit(1016, 0);
   return true;
 }

@@ -33,18 +33,16 @@ bool field_name(const STLIST* field, int i, const char** name, int* length) {
          zgetnmr(field->v.f.u.nlistx, i, name, length) == 0;
 }
 
-// ID variables are variables of the input data set or of the program; a
-// name the program does not use is defined as a data-set variable.
+// The parse gathers the ID statements' variables into field 7 of the
+// procedure statement. They are variables of the input data set or of the
+// program; a name the program does not use is made a data-set variable.
 void collect_id_variables(RUVACOM* ctx, CMPLIST* list) {
-  for (STMT* s = ctx->prochead; s; s = s->next) {
-    if (!stmt_is(s, "ID ")) continue;
-    const STLIST* names = stmt_field(s, 1);
-    const char* name = nullptr;
-    int length = 0;
-    for (int i = 0; field_name(names, i, &name, &length); ++i) {
-      CMPSYM* sym = cmpsyms(name, length, &ctx->globcmp);
-      if (!sym) sym = cmpsymd(name, length, 'v', 0, &ctx->globcmp);
-      if (sym && get_parm_index(list, sym) < 0 && cmplst(list, sym, &ctx->globcmp) != 0) return;
-    }
+  const STLIST* names = stmt_field(ctx->prochead, 7);
+  const char* name = nullptr;
+  int length = 0;
+  for (int i = 0; field_name(names, i, &name, &length); ++i) {
+    CMPSYM* sym = cmpsyms(name, length, &ctx->globcmp);
+    if (!sym) sym = cmpsymd(name, length, 'v', 0, &ctx->globcmp);
+    if (sym && get_parm_index(list, sym) < 0 && cmplst(list, sym, &ctx->globcmp) != 0) return;
   }
 }

@@ -31,7 +31,7 @@ void set_thread_count(RUVACOM* ctx) {
   } else if (c < t) {
     q.n_threads = c;
     q.ntpb = c;
-    xpmlog(305, kMsgThreadsAboveCpus, t, c);
+    xpmlog(305, kMsgThreadsAboveCpus, t, c, c);
   } else {
     q.n_threads = static_cast<std::int32_t>(t);
     q.ntpb = c;

@@ -1,0 +1,144 @@
+// The model program in the data pass: a four-parameter double-exponential
+// model with its first derivatives as DER. statements, run over 1,000,000
+// observations through the compiler's services exactly as the data pass
+// runs it (prepare, set the observation's value, run, read the model value
+// and the derivatives), against the same model and derivatives written by
+// hand in C++.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+#include <vector>
+
+#include "host/missing.h"
+#include "host/services.h"
+#include "platform/compiler/api.h"
+#include "platform/compiler/executor.h"
+#include "platform/host.h"
+#include "../tests/support/program_text.h"
+
+namespace {
+
+constexpr int kObservations = 1'000'000;
+constexpr const char* kProgram =
+    "parms b1 = 1.5 b2 = 0.05 b3 = 0.8 b4 = 0.003;\n"
+    "e1 = exp(-b2*x);\n"
+    "e2 = exp(-b4*x);\n"
+    "model y = b1*e1 + b3*e2;\n"
+    "der.b1 = e1;\n"
+    "der.b2 = -b1*x*e1;\n"
+    "der.b3 = e2;\n"
+    "der.b4 = -b3*x*e2;\n";
+
+std::vector<double> observations() {
+  std::vector<double> x(kObservations);
+  for (int i = 0; i < kObservations; ++i) x[i] = 0.001 * (i % 5000);
+  return x;
+}
+
+const std::vector<double>& xs() {
+  static const std::vector<double> x = observations();
+  return x;
+}
+
+double parm[4] = {1.5, 0.05, 0.8, 0.003};
+
+void HandWritten(benchmark::State& state) {
+  const std::vector<double>& x = xs();
+  for (auto _ : state) {
+    double sum = 0;
+    for (int i = 0; i < kObservations; ++i) {
+      const double xi = x[i];
+      const double e1 = std::exp(-parm[1] * xi);
+      const double e2 = std::exp(-parm[3] * xi);
+      const double y = parm[0] * e1 + parm[2] * e2;
+      const double d1 = e1, d2 = -parm[0] * xi * e1, d3 = e2, d4 = -parm[2] * xi * e2;
+      sum += y + d1 + d2 + d3 + d4;
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * kObservations);
+}
+BENCHMARK(HandWritten)->Unit(benchmark::kMillisecond);
+
+// A compiler block holding the benchmark program, with the parameters in
+// storage of the caller's, as the procedure binds them.
+struct Compiled {
+  std::ostringstream log, listing;
+  platform::Host host{{&log, &listing}};
+  CMPGLOBAL cmp{};
+  int nretain = 0;
+  long vnum = 0;
+  int seg = 0;
+  double* x = nullptr;
+  double* model = nullptr;
+  double* der[4] = {};
+
+  Compiled() {
+    CMPINIT init{&nretain, &vnum, &seg, 0, nullptr};
+    cmpinit(&init, &cmp);
+    platform::compiler::add_program(&cmp, test_support::parse_program(kProgram));
+    CMPLIST parms{};
+    cmplstb(&parms, kCmpKindParms, -1, &cmp);
+    cmplsts(&parms, parm, &cmp);
+    cmpdfla(0, 0, 0, 1, &cmp);
+    cmpchck(&cmp);
+    cmpgen(&cmp);
+    x = cmp_cell(cmpsyms("x", 1, &cmp));
+    model = cmp_cell(cmpsyms("MODEL.y", 7, &cmp));
+    const char* names[] = {"der.b1", "der.b2", "der.b3", "der.b4"};
+    for (int k = 0; k < 4; ++k) der[k] = cmp_cell(cmpsyms(names[k], 6, &cmp));
+    cmpexi(1, 0, 0, &cmp);
+  }
+  ~Compiled() { cmppurg(&cmp); }
+};
+
+void Compiled_Services(benchmark::State& state) {
+  Compiled c;
+  const std::vector<double>& x = xs();
+  for (auto _ : state) {
+    double sum = 0;
+    int nerr = 0, nmiss = 0;
+    for (int i = 0; i < kObservations; ++i) {
+      cmpexi(0, 0, 0, &c.cmp);
+      *c.x = x[i];
+      cmprun(0, 0, 0, 1, 1, 1, 1, 0, &nerr, &nmiss, &c.cmp);
+      sum += *c.model + *c.der[0] + *c.der[1] + *c.der[2] + *c.der[3];
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * kObservations);
+}
+BENCHMARK(Compiled_Services)->Unit(benchmark::kMillisecond);
+
+// The same through an executor of its own (the profiling engine's threads):
+// no service forwarding and no external cells.
+void Compiled_OwnExecutor(benchmark::State& state) {
+  Compiled c;
+  auto e = platform::compiler::new_executor(&c.cmp);
+  double* x = platform::compiler::executor_cell(*e, &c.cmp, cmpsyms("x", 1, &c.cmp));
+  double* model = platform::compiler::executor_cell(*e, &c.cmp, cmpsyms("MODEL.y", 7, &c.cmp));
+  const std::vector<double>& xv = xs();
+  platform::compiler::RunOptions options;
+  options.put = false;
+  options.record_errors = false;
+  e->start_pass();
+  for (auto _ : state) {
+    double sum = 0;
+    platform::compiler::RunCounts counts;
+    for (int i = 0; i < kObservations; ++i) {
+      e->prepare_observation();
+      *x = xv[i];
+      e->run(0, options, &counts);
+      sum += *model;
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * kObservations);
+}
+BENCHMARK(Compiled_OwnExecutor)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

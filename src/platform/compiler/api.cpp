@@ -1,0 +1,69 @@
+#include "platform/compiler/api.h"
+
+#include "platform/compiler/compiler.h"
+#include "platform/compiler/executor.h"
+#include "platform/compiler/values.h"
+
+namespace platform::compiler {
+namespace {
+ProgramParser g_parser = nullptr;
+}
+
+std::vector<CMPSYM*> add_statement(CMPGLOBAL* cmp, language::StmtPtr stmt) {
+  Compiler* c = compiler_of(cmp);
+  if (!c) return {};
+  return c->add_statement(std::move(stmt));
+}
+
+void add_program(CMPGLOBAL* cmp, language::Program&& program) {
+  for (auto& stmt : program.statements) add_statement(cmp, std::move(stmt));
+  program.statements.clear();
+}
+
+ProgramParser install_program_parser(ProgramParser parser) {
+  ProgramParser previous = g_parser;
+  g_parser = parser;
+  return previous;
+}
+
+int compile_text(CMPGLOBAL* cmp, std::string_view text, const std::vector<DatasetVariable>& inputs) {
+  Compiler* c = compiler_of(cmp);
+  if (!c) return 1;
+  language::Program program;
+  std::string message = "no statement parser is installed";
+  if (!g_parser || !g_parser(text, &program, &message)) {
+    c->error(25, message.c_str());
+    return 1;
+  }
+  add_program(cmp, std::move(program));
+  c->resolve(inputs);
+  if (c->failed() || !c->dataflow(false) || !c->check() || !c->generate()) return 1;
+  return 0;
+}
+
+int where_accepts(CMPGLOBAL* cmp) {
+  Compiler* c = compiler_of(cmp);
+  if (!c || !c->executor || c->program->where_result < 0) return 1;
+  RunOptions options;
+  options.put = false;
+  options.record_errors = false;
+  RunCounts counts;
+  c->executor->run(2, options, &counts);
+  return c->executor->cells()[c->program->where_result] != 0 ? 1 : 0;
+}
+
+std::unique_ptr<Executor> new_executor(CMPGLOBAL* cmp) {
+  Compiler* c = compiler_of(cmp);
+  if (!c || !c->executor) return nullptr;
+  return std::make_unique<Executor>(*c->executor);
+}
+
+double* executor_cell(Executor& executor, CMPGLOBAL* cmp, const CMPSYM* sym) {
+  Compiler* c = compiler_of(cmp);
+  if (!c || !sym || sym->type == '$') return nullptr;
+  const int cell = c->symbols.of(sym).cell;
+  if (cell < 0 || cell >= executor.program().ncells) return nullptr;
+  return executor.cells() + cell;
+}
+
+}  // namespace platform::compiler

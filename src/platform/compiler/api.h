@@ -1,0 +1,58 @@
+// The compiler's entry points beside the host services.
+//
+// The statement parser hands each parsed statement of a step over with
+// `add_statement` (cmppars calls it once per statement, in order, after
+// cmpinit): programming statements and MODEL go into the model program;
+// PARMS and CONTROL declare their symbols; each ESTIMATE and CONTRAST
+// expression becomes an expression symbol computed by program segment 1.
+//
+// The profiling engine compiles the model from its source text with
+// `compile_text`, and runs it on its own threads with executors of its own.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/compiler_types.h"
+#include "platform/compiler/dataset_view.h"
+#include "platform/language/ast.h"
+
+namespace platform::compiler {
+
+class Executor;
+
+// Hands one parsed statement to the compiler block. Returns, in order, the
+// symbols an ESTIMATE or CONTRAST statement's expressions compute (what the
+// statement's expression list holds), the parameters of a PARMS statement,
+// the variables of a CONTROL statement; nothing for other statements.
+// Errors are reported as they are found and set the block's error flag.
+std::vector<CMPSYM*> add_statement(CMPGLOBAL* cmp, language::StmtPtr stmt);
+// Hands a whole program over, statement by statement.
+void add_program(CMPGLOBAL* cmp, language::Program&& program);
+
+// Parses program text into statements; false with a message on a syntax error.
+using ProgramParser = bool (*)(std::string_view text, language::Program* program,
+                               std::string* error);
+// Installs the statement parser used by compile_text; returns the previous one.
+ProgramParser install_program_parser(ProgramParser parser);
+
+// Compiles a whole program from its text into a block already initialised
+// with cmpinit: parse, resolve the names of `inputs` as input variables,
+// check and generate. Returns 0, or nonzero after the errors were logged.
+int compile_text(CMPGLOBAL* cmp, std::string_view text, const std::vector<DatasetVariable>& inputs);
+
+// The WHERE statements' verdict on the observation whose values are in the
+// block's cells (after xyvget): 1 keep it, 0 leave it out. 1 when the
+// program has no WHERE statement or is not generated.
+int where_accepts(CMPGLOBAL* cmp);
+
+// An executor with a frame of its own for another thread, copied from the
+// block's own frame (after cmpgen; null before). Its cells are its own:
+// parameters and data values are set through `executor_cell`.
+std::unique_ptr<Executor> new_executor(CMPGLOBAL* cmp);
+// The cell of a numeric symbol in an executor's frame.
+double* executor_cell(Executor& executor, CMPGLOBAL* cmp, const CMPSYM* sym);
+
+}  // namespace platform::compiler

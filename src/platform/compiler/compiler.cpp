@@ -1,0 +1,98 @@
+#include "platform/compiler/compiler.h"
+
+#include "platform/compiler/executor.h"
+#include "platform/compiler/source_text.h"
+#include "platform/host.h"
+
+namespace platform::compiler {
+
+Compiler::Compiler(const CMPINIT& init)
+    : output_manager(init.yolman), errflag_(init.errflag), memdef_(init.memdef), seg_(init.seg) {}
+
+Compiler::~Compiler() = default;
+
+void Compiler::report(int number, va_list args) {
+  if (Host::exists()) Host::current().log_message(148, number, args);
+}
+
+void Compiler::error(int number, ...) {
+  failed_ = true;
+  if (errflag_) *errflag_ = 1;
+  va_list ap;
+  va_start(ap, number);
+  report(number, ap);
+  va_end(ap);
+}
+
+void Compiler::note(int number, ...) {
+  va_list ap;
+  va_start(ap, number);
+  report(number, ap);
+  va_end(ap);
+}
+
+Symbol* Compiler::variable(const std::string& name) {
+  Symbol* s = symbols.define(name);
+  if (!s) {
+    error(11, name.c_str());
+    return nullptr;
+  }
+  if (!s->in_pdv && !s->hidden && s->pub.kind != 'l') {
+    s->in_pdv = true;
+    pdv.push_back(s);
+  }
+  return s;
+}
+
+namespace {
+
+bool type_matches(const Symbol* s, language::VarListKind kind) {
+  const char type = s->pub.type != ' ' ? s->pub.type : s->declared_type;
+  if (kind == language::VarListKind::Numeric || kind == language::VarListKind::NumericRange)
+    return type != '$';
+  if (kind == language::VarListKind::Character || kind == language::VarListKind::CharacterRange)
+    return type == '$';
+  return true;
+}
+
+}  // namespace
+
+std::vector<Symbol*> Compiler::expand(const language::VarList& list, bool create) {
+  using language::VarListKind;
+  std::vector<Symbol*> out;
+  for (const auto& item : list) {
+    const std::size_t before = out.size();
+    switch (item.kind) {
+      case VarListKind::Name: {
+        Symbol* s = create ? variable(item.first) : symbols.find(item.first);
+        if (s) out.push_back(s);  // null: no cell left, reported by variable()
+        break;
+      }
+      case VarListKind::Range: case VarListKind::NumericRange: case VarListKind::CharacterRange: {
+        const std::string first = upper_key(item.first), last = upper_key(item.last);
+        bool inside = false;
+        for (Symbol* s : pdv) {
+          if (s->key == first) inside = true;
+          if (inside && type_matches(s, item.kind)) out.push_back(s);
+          if (s->key == last) break;
+        }
+        break;
+      }
+      case VarListKind::Prefix: {
+        const std::string prefix = upper_key(item.first);
+        for (Symbol* s : pdv)
+          if (s->key.compare(0, prefix.size(), prefix) == 0) out.push_back(s);
+        break;
+      }
+      case VarListKind::All: case VarListKind::Numeric: case VarListKind::Character:
+        for (Symbol* s : pdv)
+          if (type_matches(s, item.kind)) out.push_back(s);
+        break;
+    }
+    if (out.size() == before && item.kind != VarListKind::Name)
+      error(19, var_list_item_text(item).c_str(), item.pos.line, item.pos.column);
+  }
+  return out;
+}
+
+}  // namespace platform::compiler

@@ -1,0 +1,136 @@
+// The compiler behind a compiler block: the statements handed over by the
+// parser, the symbols they use, the arrays and labels they declare, the
+// input data set's variables, and, once generated, the program and the
+// block's own executor.
+//
+// The statements stay syntax trees until `generate`, so that later phases
+// (derivatives) can add statements to them; the phases are separate files:
+// declare.cpp (statements in), types.cpp, dataflow.cpp, checks.cpp,
+// codegen_*.cpp.
+#pragma once
+
+#include <cstdarg>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "host/compiler_types.h"
+#include "platform/compiler/bytecode.h"
+#include "platform/compiler/cell_store.h"
+#include "platform/compiler/dataset_view.h"
+#include "platform/compiler/symbol_table.h"
+#include "platform/language/ast.h"
+
+// A compiled statement: one statement of the program as the parser handed it
+// over (segment 0), or one ESTIMATE or CONTRAST expression as an assignment
+// to its expression symbol (segment 1), or a WHERE condition (segment 2).
+struct CMPSTMT {
+  int segment = 0;
+  int number = 0;  // 1-based among all compiled statements
+  platform::language::StmtPtr ast;
+  std::string source;   // as written; the canonical text when the parser kept none
+  std::string keyword;  // "ASSIGN", "MODEL", "IF", ...
+};
+
+namespace platform::compiler {
+
+class Executor;
+
+struct ArrayInfo {
+  std::string name;
+  std::string key;
+  bool character = false;
+  int length = 8;                  // bytes of a character element
+  bool temporary = false;          // _TEMPORARY_: cells without variables
+  std::vector<long> lower;         // per dimension
+  std::vector<long> extent;        // per dimension
+  std::vector<Symbol*> elements;   // row-major; empty for _TEMPORARY_
+  std::vector<double> initial;     // numeric initial values, element order
+  std::vector<std::string> char_initial;
+  long count() const;
+};
+
+class Compiler {
+ public:
+  explicit Compiler(const CMPINIT& init);
+  ~Compiler();
+  Compiler(const Compiler&) = delete;
+  Compiler& operator=(const Compiler&) = delete;
+
+  // Statements in (declare.cpp). Returns the expression symbols of an
+  // ESTIMATE or CONTRAST statement, the parameters of a PARMS statement,
+  // the variables of a CONTROL statement; nothing for other statements.
+  std::vector<CMPSYM*> add_statement(language::StmtPtr stmt);
+
+  // Phases. Each returns false after reporting a compile error.
+  void resolve(const std::vector<DatasetVariable>& variables);  // resolve.cpp
+  // Binds one symbol to the data set's variable of its name, if there is one.
+  void bind_to_dataset(Symbol* s);
+  bool analyse();             // types.cpp: types and lengths of every symbol
+  bool dataflow(bool xref);   // dataflow.cpp
+  bool check();               // checks.cpp
+  bool generate();            // codegen_program.cpp: the program and the executor
+
+  // A compile error or note: catalogue message 148/number with its inserts.
+  void error(int number, ...);
+  void note(int number, ...);
+  bool failed() const { return failed_; }
+
+  // The symbol of a variable the program uses, made when new and entered in
+  // the program's variables; null (after an error) when no cell is left.
+  Symbol* variable(const std::string& name);
+  // The variables a variable list names, in program order. Names not yet
+  // known are made when `create` is set, else reported.
+  std::vector<Symbol*> expand(const language::VarList& list, bool create);
+
+  // Marks the analyses out of date after a change to statements or symbols.
+  void changed() { analysed_ = flowed_ = false; }
+  bool analysed() const { return analysed_; }
+
+  // A failed allocation: the error flag and the shortfall tell the caller.
+  void out_of_memory(long bytes) {
+    if (errflag_) *errflag_ = 1;
+    add_shortfall(bytes);
+  }
+
+  int current_segment() const { return seg_ ? *seg_ : 0; }
+  void add_shortfall(long bytes) {
+    if (memdef_) *memdef_ += bytes;
+  }
+
+  CellStore cells;
+  SymbolTable symbols{cells};
+  std::vector<std::unique_ptr<CMPSTMT>> statements;
+  std::vector<ArrayInfo> arrays;
+  std::unordered_map<std::string, int> array_index;
+  std::unordered_map<std::string, const language::Stmt*> labels;  // segment 0, by upper-case name
+  std::vector<DatasetVariable> dataset;  // the input data set's variables, once resolved
+  std::shared_ptr<const Program> program;
+  std::unique_ptr<Executor> executor;
+  // Variables of the program in the order they first appear (the data set's first, once
+  // resolved): what _ALL_, ranges and the value listings follow.
+  std::vector<Symbol*> pdv;
+  std::vector<int> temp_cells;                     // temporaries, reused by every generation
+  std::map<int, std::vector<int>> temp_blocks;     // consecutive temporaries by size
+  int estimates = 0;       // ESTIMATE expressions so far
+  int contrast_rows = 0;   // CONTRAST rows so far
+  void* output_manager = nullptr;
+
+ private:
+  void report(int number, va_list args);
+
+  int* errflag_ = nullptr;
+  long* memdef_ = nullptr;
+  int* seg_ = nullptr;
+  int where_cell_ = -1;  // the WHERE segment's result
+  bool failed_ = false;
+  bool analysed_ = false;
+  bool flowed_ = false;
+};
+
+// The compiler of a block; null (after logging nothing) before cmpinit.
+inline Compiler* compiler_of(CMPGLOBAL* g) { return g ? g->compiler : nullptr; }
+
+}  // namespace platform::compiler

@@ -1,0 +1,39 @@
+// What the compiler needs of the input data set, behind two functions that
+// the data-set layer installs: the names, types, lengths and positions of
+// its variables (cmprslv), and a variable vector that carries each
+// observation's values into the program's cells (cmppdv, then xyvget).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform::compiler {
+
+struct DatasetVariable {
+  std::string name;
+  bool numeric = true;
+  int length = 8;  // bytes of the value
+  int number = 0;  // position in the data set, from 1
+};
+
+// Where one data-set variable's value goes for each observation.
+struct VariableBinding {
+  int number = 0;  // the data-set variable
+  bool numeric = true;
+  int length = 8;
+  void* cell = nullptr;  // a double, or `length` characters, blank-padded
+};
+
+struct DatasetAccess {
+  // The variables of the data set `fiddata`; false when it cannot be read.
+  bool (*describe)(void* fiddata, std::vector<DatasetVariable>* variables) = nullptr;
+  // The input variable vector (the handle xyvget takes) that copies the
+  // bound variables of each observation into their cells; null on failure.
+  void* (*bind)(void* fiddata, const std::vector<VariableBinding>& bindings) = nullptr;
+};
+
+// Installs the data-set layer's functions (and returns the previous ones).
+DatasetAccess install_dataset_access(const DatasetAccess& access);
+const DatasetAccess& dataset_access();
+
+}  // namespace platform::compiler
