@@ -19,16 +19,6 @@ namespace {
 
 constexpr int kFloatingPointClass = 3;
 
-// A zeroed context in the task pool, registered in the task record. It
-// outlives the driver so that the end-of-task handler can still read it.
-RUVACOM* new_context() {
-  void* block = vmalcp_handler(task_pool(), sizeof(RUVACOM), kPoolCleared);
-  if (!block) xexit(1016, 0);
-  auto* ctx = new (block) RUVACOM();
-  task_record()[task::kContext] = reinterpret_cast<HostWord>(ctx);
-  return ctx;
-}
-
 // Output data sets, profiling and bootstrap prepared for the BY groups.
 void prepare_groups(RUVACOM* ctx) {
   if (ruvares() != 0) xexit(1012, 0);
@@ -67,13 +57,23 @@ void terminate_output_data_sets(RUVACOM* ctx) {
 
 }  // namespace
 
+// In the task pool, the context outlives the driver, so that the
+// end-of-task handler can still read it.
+RUVACOM* ruva_new_context() {
+  void* block = vmalcp_handler(task_pool(), sizeof(RUVACOM), kPoolCleared);
+  if (!block) xexit(1016, 0);
+  auto* ctx = new (block) RUVACOM();
+  task_record()[task::kContext] = reinterpret_cast<HostWord>(ctx);
+  return ctx;
+}
+
 RUVACOM* ruva_context() {
   if (!v_global_gcb_anchor) return nullptr;
   return static_cast<RUVACOM*>(procedure_context());
 }
 
 void kovruva() {
-  RUVACOM* ctx = new_context();
+  RUVACOM* ctx = ruva_new_context();
   xinit();
   xytexit(RUVAEndofTask);
   ztime();

@@ -234,6 +234,8 @@ struct RUVACOM : RUVAPARSE {
   double* gradcont;        // contnt x nparm derivatives
 };
 
+// A new zeroed context for the step, registered in the task record.
+RUVACOM* ruva_new_context();
 // The context of the running step, from the task record; null when none.
 RUVACOM* ruva_context();
 

@@ -66,6 +66,10 @@ struct RUVAPARSE {
   PROF_BOOT_COMMON_BLOCK qxprof_block;
 };
 
+// Makes the step's output manager (kept in `yolman`) and sets the
+// procedure's title; 0, or the output service's negative status.
+int create_output_manager(RUVAPARSE* ruva);
+
 // Parses the step's statements; 0 when they parsed and define exactly one
 // dependent variable, 1 otherwise (the step then ends with 3000).
 int ruvapar(RUVAPARSE* ruva);
