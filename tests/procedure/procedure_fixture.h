@@ -40,6 +40,7 @@ inline void inspect_and_exit(RUVACOM* ctx) {
 inline void options_body() {
   RUVACOM* ctx = ruva_new_context();
   xinit();
+  xytexit(RUVAEndofTask);
   if (ruvapar(ctx) != 0) xexit(3000, 0);
   get_options(ctx);
   inspect_and_exit(ctx);

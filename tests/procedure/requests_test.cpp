@@ -21,6 +21,7 @@ std::string name(const CMPSYM* s) { return std::string(s->name, static_cast<std:
 void estimate_body() {
   RUVACOM* ctx = ruva_new_context();
   xinit();
+  xytexit(RUVAEndofTask);
   if (ruvapar(ctx) != 0) xexit(3000, 0);
   get_options(ctx);
   process_estimate_stmts(ctx);
