@@ -98,7 +98,8 @@ int nlexec() {
     }
     report_run_errors(ctx, nerr);
     ctx->nmissgen += nerr + nmiss;
-    cmpexlg(&ctx->globcmp);
+    // The run's execution log holds entries only when the run had errors.
+    if (nerr > 0) cmpexlg(&ctx->globcmp);
   });
   return completed ? rc : 1;
 }
