@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <regex>
 #include <sstream>
 #include <string>
 
@@ -92,14 +93,21 @@ class ProcedureTest : public ::testing::Test {
   RUVACOM* context() { return reinterpret_cast<RUVACOM*>(host_.task_record()[task::kContext]); }
 
   std::string log_text() const { return log_.str(); }
-  // How often message 305/number (its text up to the first insert) is in the log.
+  // How many lines of the log show message 305/number, whatever its inserts.
   int logged(int number) const {
     const platform::Message* m = host_.messages().find(305, number);
     if (!m) return -1;
-    const std::string key = m->text.substr(0, m->text.find('%'));
+    static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
+    static const std::regex insert(R"(%[-+ #0-9.*]*[a-zA-Z])");
+    // Literal parts escaped, each insert matching anything.
+    std::string pattern;
+    std::sregex_token_iterator part(m->text.begin(), m->text.end(), insert, -1), end;
+    for (bool first = true; part != end; ++part, first = false)
+      pattern += (first ? "" : ".*") + std::regex_replace(part->str(), special, R"(\$&)");
+    const std::regex re(pattern);
+    std::istringstream lines(log_.str());
     int count = 0;
-    const std::string log = log_.str();
-    for (std::size_t at = log.find(key); at != std::string::npos; at = log.find(key, at + 1)) ++count;
+    for (std::string line; std::getline(lines, line);) count += std::regex_search(line, re) ? 1 : 0;
     return count;
   }
 
