@@ -7,7 +7,7 @@
 #include "host/dataset_types.h"
 #include "host/types.h"
 
-#include "host/cmpglobal.h"
+#include "host/compiler_types.h"
 #include "host/linestr.h"
 #include "host/wait_types.h"
 

@@ -18,7 +18,7 @@ struct FIELDSTR {
     char (*clist)[17];   // n names of up to 16 characters
     void* nlistx;        // a host name list (zgetnmr), n names
     char (*nlist8)[8];   // n names of up to 8 characters
-    void* efptr;         // expressions: the syntax-tree statement they belong to
+    void* efptr;         // expressions: CMPSYM* array, one symbol per expression
     void* screen;
     void* longname;
     void* longlabel;
@@ -56,7 +56,7 @@ inline constexpr char kNames = 'L';     // f.n names in the host name list f.u.n
 inline constexpr char kText = 'S';      // f.n characters at f.u.cval
 inline constexpr char kNumbers = 'V';   // f.n doubles at f.u.flist
 inline constexpr char kIntegers = 'I';  // f.n integers at f.u.ilist
-inline constexpr char kExprs = 'E';     // f.n expressions of the syntax-tree statement f.u.efptr
+inline constexpr char kExprs = 'E';     // f.n expression symbols (CMPSYM*) at f.u.efptr
 }  // namespace stfield
 
 inline bool stmt_bit(const STMT* s, int k) {

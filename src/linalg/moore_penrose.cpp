@@ -7,12 +7,8 @@
 #include "linalg/constants.h"
 #include "linalg/packed.h"
 #include "linalg/sweep_inverse_parts.h"
+#include "linalg/svd.h"
 #include "linalg/vector_kernels.h"
-
-// The decomposition (m by n row-major u; V into v; singular values q in
-// decreasing order; e scratch); 0 on success. It is linked when the
-// decompositions are built; until then the pseudo-inverse is unavailable.
-[[gnu::weak]] int zsvd(int m, int n, double* u, double* v, double* q, double* e);
 
 namespace {
 
@@ -27,7 +23,7 @@ void unpack_block(const double* x, int n, double* full) {
 // the singular values in decreasing order. Returns the number kept, or -1
 // (block untouched) when the decomposition is unavailable or fails.
 int invert_leading_block(double* x, int n, ZSWPN* swpi) {
-  if (!zsvd || !swpi->inv || !swpi->sweepwrk) return -1;
+  if (!swpi->inv || !swpi->sweepwrk) return -1;
   double* u = swpi->inv;
   double* v = swpi->inv + static_cast<long>(n) * n;
   double* q = swpi->sweepwrk;

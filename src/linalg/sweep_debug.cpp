@@ -3,17 +3,13 @@
 #include <cmath>
 
 #include "host/services.h"
+#include "host/matrix_printer.h"
 #include "linalg/constants.h"
 #include "linalg/packed.h"
 #include "linalg/sweep_inverse_parts.h"
 
 using linalg::kSqrtHuge;
 using linalg::kSqrtTiny;
-
-// The packed symmetric matrix printer of the listing library. It is linked
-// with the listing printers; without them the debug print prints nothing.
-[[gnu::weak]] void zpsmat(double* x, int nn, char** name, int w, long lcode, char* corner,
-                          char* title1, char* title2);
 
 namespace {
 
@@ -29,7 +25,7 @@ double divide_guarded(double v, double den) {
 }  // namespace
 
 void print_entering_matrix(double* xpx, int nest1, const ZSWPN* swpi) {
-  if (!debug_print_on(swpi) || !zpsmat) return;
+  if (!debug_print_on(swpi)) return;
   const ZMATINFO& info = *swpi->matinfo;
   char title[256];
   const int length = wkread(info.msg_grp, info.title_msg, title, sizeof title - 1);

@@ -35,7 +35,12 @@ class OwnedControl {
     control_ = static_cast<SweepControl*>(
         vmalcp_handler(task_pool(), sizeof(SweepControl), kPoolCleared));
     if (!control_) return;  // no storage: the steps go to the host, same result
-    if (zpsweepi(threads, n, 0, 0, control_) != 0) release();
+    try {
+      if (zpsweepi(threads, n, 0, 0, control_) != 0) release();
+    } catch (...) {  // the pool could not be made and the step ends
+      release();
+      throw;
+    }
   }
   ~OwnedControl() { release(); }
   OwnedControl(const OwnedControl&) = delete;

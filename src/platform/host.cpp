@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "host/qx_handle.h"
+#include "platform/compiler/api.h"
 #include "platform/kernel_state.h"
 #include "platform/service_table.h"
 
@@ -62,6 +63,7 @@ Host::Host(HostConfig config)
 
   kernel_ = std::make_unique<KernelState>(qx_area_.data());
   install_kernel_library(*this);
+  connect_compiler_to_datasets();
   // The module's globals point at this host for the life of the host, so
   // that services can be called (in tests) before a module is loaded.
   v_global_gcb_anchor = words_.data();
@@ -159,6 +161,7 @@ void Host::end_step() {
     }
   }
   log_macro_variables();
+  compiler::purge_unreleased_compilers();
   // Output data sets the step did not terminate are discarded here, after
   // the end-of-task routine had its chance.
   datasets_ = std::make_unique<DataSets>(libraries_);

@@ -148,6 +148,9 @@ class Host {
   WIPGMCON* procedure_ = nullptr;
 };
 
+// Lets the model-program compiler read the input data set's variables.
+void connect_compiler_to_datasets();
+
 // Installs the kernel library's services into the handle area.
 void install_kernel_library(Host& host);
 

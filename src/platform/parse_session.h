@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/cmpglobal.h"
+#include "host/compiler_types.h"
 #include "host/token.h"
 #include "platform/language/step_parser.h"
 

@@ -1,8 +1,10 @@
 // Vector 148, parsing: `cmppars` reads the step's statements, calls the
-// procedure's callback once per statement, leaves the procedure statements
-// as STMT records in the PROCSTR and hands the program (with the PARMS,
-// CONTROL, ESTIMATE and CONTRAST declarations) to the compiler block.
+// procedure's callback once per statement and leaves the procedure
+// statements as STMT records in the PROCSTR, and hands the program to the
+// compiler.
 #include <cstring>
+#include <map>
+#include <vector>
 
 #include "host/procstr.h"
 #include "platform/compiler/api.h"
@@ -49,6 +51,40 @@ void build_host_tokens(ParsedStep& step, const lang::StepParse& parse) {
   }
 }
 
+// Hands the step's program to the compiler, statement by statement, and
+// puts the expression symbols the compiler made for each ESTIMATE and
+// CONTRAST statement into that statement's expression field (slot 2).
+void compile_program(const language::StepParse& parse, language::Program& program, STMT* head,
+                     Pool& pool, CMPGLOBAL* cmp) {
+  std::map<const language::Stmt*, std::vector<CMPSYM*>> expressions;
+  for (language::StmtPtr& st : program.statements) {
+    const language::Stmt* key = st.get();
+    const bool is_expression = st->kind == language::StmtKind::Estimate ||
+                               st->kind == language::StmtKind::Contrast;
+    std::vector<CMPSYM*> symbols = compiler::add_statement(cmp, std::move(st));
+    if (is_expression) expressions[key] = std::move(symbols);
+  }
+  program.statements.clear();
+  std::vector<compiler::SourceStatement> sources;
+  for (const language::SourcePiece& piece : parse.program_pieces) {
+    const language::Token& first = parse.tokens[piece.first];
+    sources.push_back({std::string(piece_text(parse, piece)), piece.name, first.pos.line, first.pos.column});
+  }
+  compiler::set_source_statements(cmp, std::move(sources));
+  for (STMT* s = head; s; s = s->next) {
+    for (int k = 0; k < s->nfld; ++k) {
+      STLIST& f = s->fld[k];
+      if (f.type != stfield::kExprs) continue;
+      auto it = expressions.find(static_cast<const language::Stmt*>(f.v.f.u.efptr));
+      const std::size_t n = it == expressions.end() ? 0 : it->second.size();
+      auto** symbols = static_cast<CMPSYM**>(pool.allocate(static_cast<long>(sizeof(CMPSYM*) * (n + 1))));
+      if (symbols && n) std::copy(it->second.begin(), it->second.end(), symbols);
+      f.v.f.n = symbols ? static_cast<std::int32_t>(n) : 0;
+      f.v.f.u.efptr = symbols;
+    }
+  }
+}
+
 // Resets the active parse when the callback or the parser leaves early.
 struct ActiveParse {
   explicit ActiveParse(ParsedStep* s) { set_active_parse(s); }
@@ -87,7 +123,7 @@ int cmppars(void* /*grammar*/, PROCSTR* procstr, int, int, int, int (*callback)(
   const RecordsResult built = build_stmt_records(step.parse->statements, host.task_pool(), host.datasets(), &head);
   if (built == RecordsResult::NoRoom) xmemmsg(take_memory_shortage());
   if (built != RecordsResult::Ok) return 1;
-  platform::compiler::add_program(cmp, std::move(step.parse->program));
+  compile_program(*step.parse, step.parse->program, head, host.task_pool(), cmp);
   procstr->head = head;
   STMT* last = head;
   while (last && last->next) last = last->next;

@@ -91,6 +91,7 @@ QXStatus WorkerPool::reset() {
 
 QXStatus WorkerPool::wait(QXEvent* event) {
   if (!event || !event->post) return kPoolRefused;
+  help_with_unclaimed();
   std::uint64_t state = state_.load(std::memory_order_acquire);
   if (state & kArmed) return kPoolRefused;
   armed_event_ = event;
@@ -106,17 +107,33 @@ QXStatus WorkerPool::wait(QXEvent* event) {
   }
 }
 
-void WorkerPool::run_worker(Worker& self) {
-  while (void* request = take(self)) {
-    try {
-      logic_(context_, request, nullptr, nullptr);
-    } catch (...) {
-      // A request function must not throw across the pool; report it as
-      // failed when the creator asked for that.
-      if (failure_) failure_(context_, request, nullptr, nullptr);
-    }
-    finish();
+// The waiting thread runs the requests that no pool thread has claimed
+// after the pure spin: on a machine whose processors are all busy the pool
+// threads may not run for milliseconds, and the batch then costs no more
+// than running it here.
+void WorkerPool::help_with_unclaimed() {
+  const auto start = std::chrono::steady_clock::now();
+  while (open_requests() != 0) {
+    if (std::chrono::steady_clock::now() - start < kSpinOnly) continue;
+    void* request = steal(nullptr);
+    if (!request) return;
+    run(request);
   }
+}
+
+void WorkerPool::run_worker(Worker& self) {
+  while (void* request = take(self)) run(request);
+}
+
+void WorkerPool::run(void* request) {
+  try {
+    logic_(context_, request, nullptr, nullptr);
+  } catch (...) {
+    // A request function must not throw across the pool; report it as
+    // failed when the creator asked for that.
+    if (failure_) failure_(context_, request, nullptr, nullptr);
+  }
+  finish();
 }
 
 // The next request for this thread, or null when the pool stops and the
@@ -132,7 +149,7 @@ void* WorkerPool::take(Worker& self) {
       if (has_work(self)) break;
       const auto spent = std::chrono::steady_clock::now() - start;
       if (spent >= kSpinOnly) {
-        if (void* request = steal(self)) return request;
+        if (void* request = steal(&self)) return request;
         if (spent >= kSpinLimit) {
           sleep(self);
           break;
@@ -156,9 +173,9 @@ void* WorkerPool::pop(Worker& w) {
   return request;
 }
 
-void* WorkerPool::steal(Worker& self) {
+void* WorkerPool::steal(const Worker* self) {
   for (auto& w : workers_)
-    if (w.get() != &self && w->queued.load(std::memory_order_relaxed) > 0)
+    if (w.get() != self && w->queued.load(std::memory_order_relaxed) > 0)
       if (void* request = pop(*w)) return request;
   return nullptr;
 }

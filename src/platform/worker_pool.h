@@ -7,7 +7,8 @@
 // cache from one step to the next. Idle threads spin briefly on their own
 // mailbox before they block (the sweep queues its next batch a few
 // microseconds after the last one ended); one that has spun a while takes
-// over requests left waiting in other mailboxes. The open-request count and the
+// over requests left waiting in other mailboxes, and so does the thread that
+// waits for the batch. The open-request count and the
 // "event armed" mark share one atomic word, so the thread that finishes the
 // last request of a batch alone decides to post the waiter's event.
 #pragma once
@@ -43,7 +44,8 @@ class WorkerPool {
   // are open.
   QXStatus reset();
   // Posts `event` when the open requests have finished (at once when none
-  // are open). One waiter at a time.
+  // are open). Requests still unclaimed after a brief spin are run on the
+  // calling thread first. One waiter at a time.
   QXStatus wait(QXEvent* event);
 
  private:
@@ -59,10 +61,13 @@ class WorkerPool {
 
   explicit WorkerPool(const TPDLCreateParms& parms);
   void run_worker(Worker& self);
+  void run(void* request);
   void* take(Worker& self);
   bool has_work(Worker& self) const;
   void* pop(Worker& w);
-  void* steal(Worker& self);
+  // A request waiting in another mailbox than self's (any, for null).
+  void* steal(const Worker* self);
+  void help_with_unclaimed();
   void sleep(Worker& self);
   void finish();
   void stop_threads();

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "host/cmpglobal.h"
+#include "host/compiler_types.h"
 #include "host/dataset_types.h"
 #include "random/zmrsrnd.h"
 #include "random/zranms.h"

@@ -2,7 +2,7 @@
 // optimiser run record with one linear inequality constraint per pair.
 #pragma once
 
-#include "host/cmpglobal.h"
+#include "host/compiler_types.h"
 
 struct RUVACOM;
 

@@ -2,7 +2,7 @@
 // the procedure's only calls of the compiler's derivative services.
 #pragma once
 
-#include "host/cmpglobal.h"
+#include "host/compiler_types.h"
 
 struct RUVACOM;
 

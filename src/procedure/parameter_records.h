@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "host/cmpglobal.h"
+#include "host/compiler_types.h"
 #include "host/dataset_types.h"
 
 // One parameter's starting values.

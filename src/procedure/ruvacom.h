@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "host/cmpglobal.h"
+#include "host/compiler_types.h"
 #include "host/dataset_types.h"
 #include "host/types.h"
 #include "procedure/analysis_requests.h"

@@ -2,7 +2,7 @@
 // it reads.
 #pragma once
 
-#include "host/cmpglobal.h"
+#include "host/compiler_types.h"
 
 struct RUVACOM;
 

@@ -3,7 +3,7 @@
 // data set they may come from.
 #pragma once
 
-#include "host/cmpglobal.h"
+#include "host/compiler_types.h"
 
 struct RUVACOM;
 

@@ -1,7 +1,7 @@
 // Lookups over the parsed statement list and the symbol lists of the step.
 #pragma once
 
-#include "host/cmpglobal.h"
+#include "host/compiler_types.h"
 #include "host/stmt.h"
 
 struct RUVACOM;

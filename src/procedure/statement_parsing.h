@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "host/cmpglobal.h"
+#include "host/compiler_types.h"
 #include "host/stmt.h"
 #include "host/token.h"
 #include "host/types.h"

@@ -201,6 +201,17 @@ TEST_F(ThreadedSweepTest, FailuresEndTheStepWithoutLeavingThreads) {
   handle_slots()[9] = nullptr;
   EXPECT_EQ(run_as_step([] { body(); }), 1012);
   EXPECT_NE(log_text().find("qxExtensionLoad failed in zpudi"), std::string::npos);
+  // An extension that cannot make a pool is still unloaded.
+  static int unloaded = 0;
+  static TPDLExtension no_pools{{nullptr, "qxepdl", [](void*) { ++unloaded; }},
+                                [](TPDLExtension*, TPDLCreateParms*, void*, void*) {
+                                  return static_cast<Puddle*>(nullptr);
+                                }};
+  handle_slots()[9] = reinterpret_cast<void*>(
+      +[](QX_HNDL_S*, const QXChar*, QXStrSize, int) -> void* { return &no_pools; });
+  EXPECT_EQ(run_as_step([] { body(); }), 1012);
+  EXPECT_NE(log_text().find("tpdlCreate failed in zpudi"), std::string::npos);
+  EXPECT_EQ(unloaded, 1);
   handle_slots()[9] = saved_load;
   EXPECT_EQ(run_as_step([] { body(); }), 0);
   EXPECT_EQ(thread_count(), baseline);

@@ -64,7 +64,6 @@ void parse_body() {
       g_out.data_file = d->v.fid;
     }
   }
-  cmppurg(&r.globcmp);
   if (rc != 0) xexit(3000, 0);
 }
 

@@ -20,6 +20,38 @@ void add_program(CMPGLOBAL* cmp, language::Program&& program) {
   program.statements.clear();
 }
 
+namespace {
+// The node of segment 0 (a statement or one nested in it) that starts at
+// the position, or null.
+const language::Stmt* node_at(const language::Stmt& s, int line, int column) {
+  if (s.pos.line == line && s.pos.column == column) return &s;
+  for (const auto* list : {&s.body, &s.else_body})
+    for (const auto& child : *list)
+      if (const language::Stmt* n = node_at(*child, line, column)) return n;
+  for (const auto& w : s.whens)
+    if (w.body)
+      if (const language::Stmt* n = node_at(*w.body, line, column)) return n;
+  return nullptr;
+}
+}  // namespace
+
+void set_source_statements(CMPGLOBAL* cmp, std::vector<SourceStatement> sources) {
+  Compiler* c = compiler_of(cmp);
+  if (!c) return;
+  c->sources.clear();
+  for (SourceStatement& src : sources) {
+    auto entry = std::make_unique<CMPSTMT>();
+    entry->number = static_cast<int>(c->sources.size()) + 1;
+    for (const auto& st : c->statements) {
+      if (st->segment != 0 || !st->ast) continue;
+      if ((entry->node = node_at(*st->ast, src.line, src.column))) break;
+    }
+    entry->source = std::move(src.text);
+    entry->keyword = std::move(src.keyword);
+    c->sources.push_back(std::move(entry));
+  }
+}
+
 ProgramParser install_program_parser(ProgramParser parser) {
   ProgramParser previous = g_parser;
   g_parser = parser;

@@ -29,6 +29,21 @@ class Executor;
 // the variables of a CONTROL statement; nothing for other statements.
 // Errors are reported as they are found and set the block's error flag.
 std::vector<CMPSYM*> add_statement(CMPGLOBAL* cmp, language::StmtPtr stmt);
+// One statement of the source as the parser split it.
+struct SourceStatement {
+  std::string text;     // as written, labels included
+  std::string keyword;  // "ASSIGN", "MODEL", "IF", ...
+  int line = 0;
+  int column = 0;
+};
+// Records the source statements (after the program was handed over); each
+// is tied to the syntax-tree node that starts at its position.
+void set_source_statements(CMPGLOBAL* cmp, std::vector<SourceStatement> sources);
+
+// Releases every compiler whose block was not purged; the host calls it at
+// the end of each step, after the end-of-task routine had its chance.
+void purge_unreleased_compilers();
+
 // Hands a whole program over, statement by statement.
 void add_program(CMPGLOBAL* cmp, language::Program&& program);
 

@@ -1,15 +1,33 @@
 #include "platform/compiler/compiler.h"
 
+#include <unordered_set>
+
 #include "platform/compiler/executor.h"
 #include "platform/compiler/source_text.h"
 #include "platform/host.h"
 
 namespace platform::compiler {
 
-Compiler::Compiler(const CMPINIT& init)
-    : output_manager(init.yolman), errflag_(init.errflag), memdef_(init.memdef), seg_(init.seg) {}
+namespace {
+// Compilers not yet purged; a step that ends without purging its compiler
+// block (an early exit before the end-of-task routine was registered)
+// leaves its compiler here for the host to release.
+std::unordered_set<Compiler*>& live_compilers() {
+  static std::unordered_set<Compiler*> live;
+  return live;
+}
+}  // namespace
 
-Compiler::~Compiler() = default;
+Compiler::Compiler(const CMPINIT& init)
+    : output_manager(init.yolman), errflag_(init.errflag), memdef_(init.memdef), seg_(init.seg) {
+  live_compilers().insert(this);
+}
+
+Compiler::~Compiler() { live_compilers().erase(this); }
+
+void purge_unreleased_compilers() {
+  while (!live_compilers().empty()) delete *live_compilers().begin();
+}
 
 void Compiler::report(int number, va_list args) {
   if (Host::exists()) Host::current().log_message(148, number, args);

@@ -30,6 +30,9 @@ struct CMPSTMT {
   int segment = 0;
   int number = 0;  // 1-based among all compiled statements
   platform::language::StmtPtr ast;
+  // A source statement (see Compiler::sources) names its syntax-tree node
+  // here instead; the node is owned by a compiled statement.
+  const platform::language::Stmt* node = nullptr;
   std::string source;   // as written; the canonical text when the parser kept none
   std::string keyword;  // "ASSIGN", "MODEL", "IF", ...
 };
@@ -103,6 +106,11 @@ class Compiler {
   CellStore cells;
   SymbolTable symbols{cells};
   std::vector<std::unique_ptr<CMPSTMT>> statements;
+  // The program's statements as the parser split the source (a MODEL
+  // statement nested in IF or ELSE is a statement of its own), for
+  // cmplsrc and cmpsts; empty when the program came without that split,
+  // and then the compiled statements serve.
+  std::vector<std::unique_ptr<CMPSTMT>> sources;
   std::vector<ArrayInfo> arrays;
   std::unordered_map<std::string, int> array_index;
   std::unordered_map<std::string, const language::Stmt*> labels;  // segment 0, by upper-case name

@@ -41,7 +41,7 @@ int cmplsrc(CMPGLOBAL* cmp, CMPSTMT** cursor, int /*reserved1*/, int /*reserved2
             CMPSRC* source, int /*reserved3*/) {
   Compiler* c = compiler_of(cmp);
   if (!c || !cursor) return 0;
-  auto& list = c->statements;
+  auto& list = c->sources.empty() ? c->statements : c->sources;
   auto it = list.begin();
   if (*cursor) {
     it = std::find_if(list.begin(), list.end(), [&](const auto& s) { return s.get() == *cursor; });
@@ -52,12 +52,13 @@ int cmplsrc(CMPGLOBAL* cmp, CMPSTMT** cursor, int /*reserved1*/, int /*reserved2
   CMPSTMT& s = **it;
   *cursor = &s;
   if (source) {
+    const language::Stmt* node = s.ast ? s.ast.get() : s.node;
     source->text = s.source.data();
     source->length = static_cast<std::int32_t>(s.source.size());
     std::memset(source->name, ' ', sizeof source->name);
     std::memcpy(source->name, s.keyword.data(), std::min(s.keyword.size(), sizeof source->name));
-    source->line = s.ast->pos.line;
-    source->column = s.ast->pos.column;
+    source->line = node ? node->pos.line : 0;
+    source->column = node ? node->pos.column : 0;
   }
   return 1;
 }
@@ -85,8 +86,9 @@ bool assigns(const language::Stmt& s, const std::string& key) {
 
 int cmpsts(CMPSYM* sym, CMPSTMT* stmt, CMPGLOBAL* cmp) {
   Compiler* c = compiler_of(cmp);
-  if (!c || !sym || !stmt || !stmt->ast) return 0;
-  return assigns(*stmt->ast, c->symbols.of(sym).key) ? 1 : 0;
+  const language::Stmt* node = stmt ? (stmt->ast ? stmt->ast.get() : stmt->node) : nullptr;
+  if (!c || !sym || !node) return 0;
+  return assigns(*node, c->symbols.of(sym).key) ? 1 : 0;
 }
 
 }  // namespace platform::svc

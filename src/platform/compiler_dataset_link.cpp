@@ -1,0 +1,41 @@
+// Connects the compiler to the data-set layer: the compiler resolves the
+// program's names against the input data set's variables and has each
+// observation's values copied into the program's cells through an input
+// variable vector.
+#include <vector>
+
+#include "platform/compiler/dataset_view.h"
+#include "platform/host.h"
+#include "platform/service_impls.h"
+
+namespace platform {
+namespace {
+
+bool describe(void* fiddata, std::vector<compiler::DatasetVariable>* variables) {
+  auto* file = static_cast<XO_FILE*>(fiddata);
+  int count = 0;
+  if (!file || svc::xvallvr(file, &count) != 0) return false;
+  variables->clear();
+  for (int k = 1; k <= count; ++k) {
+    NAMESTR n{};
+    if (svc::xvname(file, k, &n) != 0) return false;
+    variables->push_back({std::string(n.name, static_cast<std::size_t>(n.namelen)),
+                          n.type == kNumeric, n.length, k});
+  }
+  return true;
+}
+
+void* bind(void* fiddata, const std::vector<compiler::VariableBinding>& bindings) {
+  auto* file = static_cast<XO_FILE*>(fiddata);
+  XV_VECTOR* vector = nullptr;
+  if (!file || svc::xvgeti(file, 0, &vector) != 0 || !vector) return nullptr;
+  for (const compiler::VariableBinding& b : bindings)
+    if (svc::xvgetd(vector, b.number, 0, b.cell, b.length, 8, 0, 0) != 0) return nullptr;
+  return svc::xvgete(vector) == 0 ? vector : nullptr;
+}
+
+}  // namespace
+
+void connect_compiler_to_datasets() { compiler::install_dataset_access({&describe, &bind}); }
+
+}  // namespace platform

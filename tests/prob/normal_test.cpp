@@ -1,0 +1,131 @@
+// erf, erfc, the normal cdf and quantile, the Mills ratio and the log tails
+// against long-double references.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "host/missing.h"
+#include "prob/normal.h"
+#include "reference.h"
+
+namespace {
+
+using ref::Ld;
+
+TEST(ErrorFunctions, AgreeWithTheReferenceOnEveryInterval) {
+  ref::Worst erf_worst("erf relative error, |x| <= 6");
+  ref::Worst erfc_central("erfc relative error, -6 <= x <= 9");
+  ref::Worst erfc_scaled("erfc relative error / (1 + 2x^2), x to 26.5");
+  for (double x = -6; x <= 6; x += 0.000713) {
+    if (x != 0) erf_worst.add(ref::relative_error(zferf(x), ref::erf(x)), ref::at(x));
+  }
+  for (double x = -6; x <= 26.5; x += 0.000713) {
+    const double e = ref::relative_error(zferfc(x), ref::erfc(x));
+    if (x <= 9) erfc_central.add(e, ref::at(x));
+    // exp(-x^2) turns the rounding of x^2 into a relative error of about x^2 ulps.
+    erfc_scaled.add(e / (1 + 2 * x * x), ref::at(x));
+  }
+  EXPECT_LT(erf_worst.value(), 1e-15);
+  EXPECT_LT(erfc_central.value(), 1e-14);
+  EXPECT_LT(erfc_scaled.value(), 5e-16);
+  double r;
+  calerf(-5, &r, 1);
+  EXPECT_EQ(r, 2.0 - zferfc(5));
+  calerf(27, &r, 1);  // exp(-y^2) would underflow
+  EXPECT_EQ(r, 0.0);
+  EXPECT_EQ(zferf(-30), -1.0);
+  EXPECT_EQ(zferfc(1e300), 0.0);
+  EXPECT_TRUE(is_missing(zferfc(missing_value())));
+}
+
+TEST(NormalCdf, AgreesWithTheReferenceAndKeepsMissingValues) {
+  ref::Worst central("zprbnrm relative error, -8 <= x <= 8");
+  ref::Worst scaled("zprbnrm relative error / (1 + x^2), x down to -37.5");
+  for (double x = -37.5; x <= 8.5; x += 0.000617) {
+    const double e = ref::relative_error(zprbnrm(x), ref::normal_cdf(x));
+    if (x >= -8) central.add(e, ref::at(x));
+    scaled.add(e / (1 + x * x), ref::at(x));
+  }
+  EXPECT_LT(central.value(), 2e-14);
+  EXPECT_LT(scaled.value(), 5e-16);
+  EXPECT_EQ(zprbnrm(0.0), 0.5);
+  // exp(-y^2) underflows for y = 40/sqrt(2), so the erfc branch gives 0.
+  EXPECT_EQ(zprbnrm(-40.0), 0.0);
+  EXPECT_EQ(zprbnrm(40.0), 1.0);
+  // A missing argument keeps the missing pattern, not a NaN with its sign cleared.
+  EXPECT_TRUE(is_missing(zprbnrm(missing_value())));
+  EXPECT_TRUE(is_missing(zprbnrm(letter_missing_value('C'))));
+}
+
+TEST(NormalQuantile, AgreesWithTheReferenceRelativeToItsCondition) {
+  // The quantile's condition number q / (phi(z) |z|) is large next to 1/2.
+  ref::Worst tails("zprobit relative error, min(p, 1 - p) <= 0.4");
+  ref::Worst scaled("zprobit relative error / max(1, condition), p from 1e-310");
+  for (double q = 1e-310; q < 0.5; q *= 1.003) {
+    for (double p : {q, 1 - q}) {
+      if (p >= 1) continue;
+      const Ld want = ref::normal_quantile(p);
+      const double e = ref::relative_error(zprobit(p), want);
+      const double condition =
+          static_cast<double>(std::fmin(p, 1 - Ld(p)) / (ref::normal_density(want) * std::fabs(want)));
+      if (q <= 0.4) tails.add(e, ref::at(p));
+      scaled.add(e / std::fmax(1.0, condition), ref::at(p));
+    }
+  }
+  EXPECT_LT(tails.value(), 4e-15);
+  EXPECT_LT(scaled.value(), 4e-15);
+}
+
+TEST(NormalQuantile, ValuesAtTheEndsAndOnEachPath) {
+  EXPECT_NEAR(zprobit(0.975), 1.959964, 5e-7);
+  EXPECT_LT(std::fabs(zprobit(0.5)), 1e-16);
+  EXPECT_LT(ref::relative_error(zprobit(1e-20), ref::normal_quantile(1e-20)), 1e-14);
+  EXPECT_NEAR(zprobit(0.0), -37.64030867, 1e-8);
+  EXPECT_EQ(zprobit(1.0), 7.941345326170997);
+  EXPECT_TRUE(is_missing(zprobit(-0.1)));
+  EXPECT_TRUE(is_missing(zprobit(1.5)));
+  EXPECT_TRUE(is_missing(zprobit(missing_value())));
+}
+
+TEST(MillsRatio, AgreesWithTheReferenceOnBothPaths) {
+  ref::Worst worst("zmillsr relative error, -10 <= x <= 40");
+  for (double x = -10; x <= 40; x += 0.00371) {
+    double ratio;
+    ASSERT_EQ(zmillsr(x, &ratio), 0) << x;
+    // (1 - Phi(x)) / phi(x) = sqrt(pi/2) exp(x^2/2) erfc(x/sqrt(2)).
+    const Ld lx = x;
+    const Ld want = std::sqrt(std::numbers::pi_v<Ld> / 2) * std::exp(lx * lx / 2) *
+                    ref::erfc(lx / std::sqrt(2.0L));
+    worst.add(ref::relative_error(ratio, want) / (1 + (x < 5 ? x * x : 0)), ref::at(x));
+  }
+  EXPECT_LT(worst.value(), 1e-15);
+  double ratio;
+  EXPECT_EQ(zmillsr(5.0, &ratio), 0);
+  EXPECT_EQ(zmillsr(-11.0, &ratio), 0);
+  EXPECT_EQ(ratio, std::exp(0.9189385332046728 + 60.5));
+  // Near 0 the fraction converges too slowly for its 100 convergents.
+  EXPECT_EQ(zcnfmill(0.5, &ratio), 1);
+}
+
+TEST(LogNormalTails, AgreeWithTheReference) {
+  ref::Worst worst("zlognrm ln Phi, ln(1 - Phi), ln phi relative error");
+  for (double x = -200; x <= 200; x += 0.0913) {
+    double lpl, lpr, ldens;
+    ASSERT_EQ(zlognrm(x, &lpl, &lpr, &ldens), 0);
+    const Ld lx = x;
+    // The tail beyond |x| in logs, through erfc in long double.
+    const Ld far = std::log(ref::erfc(std::fabs(lx) / std::sqrt(2.0L)) / 2);
+    const Ld near = std::log1p(-std::exp(far));
+    const Ld want_l = x <= 0 ? far : near, want_r = x <= 0 ? near : far;
+    if (want_l != 0) worst.add(ref::relative_error(lpl, want_l), ref::at(x));
+    if (want_r != 0) worst.add(ref::relative_error(lpr, want_r), ref::at(x));
+    worst.add(ref::relative_error(ldens, -lx * lx / 2 - 0.918938533204672741780L), ref::at(x));
+  }
+  EXPECT_LT(worst.value(), 1e-14);
+  double lpl, lpr, ldens;
+  ASSERT_EQ(zlognrm(-6, &lpl, &lpr, &ldens), 0);
+  EXPECT_NEAR(lpl, -20.7368, 1e-4);
+  EXPECT_NEAR(lpr, -9.866e-10, 1e-13);
+}
+
+}  // namespace
