@@ -61,15 +61,3 @@ int FillTheBufferLOGNORMAL(MRandPtr q) {
 int FillTheBufferEXPONENTIAL(MRandPtr q) {
   return variates::fill<&GetOneVariateEXPONENTIAL>(q);
 }
-
-void zrand_install_variates(MERSENNE_RAND* q) {
-  zrand_install_pending_variates(q);
-  q->GetOneVariateUNIFORM = &GetOneVariateUNIFORM;
-  q->FillTheBufferUNIFORM = &FillTheBufferUNIFORM;
-  q->GetOneVariateNORMAL = &GetOneVariateNORMAL;
-  q->FillTheBufferNORMAL = &FillTheBufferNORMAL;
-  q->GetOneVariateLOGNORMAL = &GetOneVariateLOGNORMAL;
-  q->FillTheBufferLOGNORMAL = &FillTheBufferLOGNORMAL;
-  q->GetOneVariateEXPONENTIAL = &GetOneVariateEXPONENTIAL;
-  q->FillTheBufferEXPONENTIAL = &FillTheBufferEXPONENTIAL;
-}

@@ -55,6 +55,7 @@ int zrand_clone(ZRAND_S* to, std::uint64_t key, ZRAND_S* from) {
     return to->Status;
   }
   point_at_state(to, to->Blob);
+  to->Status = 0;  // the status of this clone, not of an earlier use of `to`
   to->Status = zrand_rewind(to);
   return to->Status;
 }

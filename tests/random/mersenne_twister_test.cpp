@@ -14,22 +14,7 @@
 
 namespace {
 
-// A method record with its own state area, seeded through its 32- or
-// 64-bit seed slot as a stream seeds it.
-struct Method {
-  ZRNG_S rng{};
-  alignas(8) unsigned char area[sizeof(ZRANMT)] = {};
-  Method(ZrngFill fill, std::uint64_t seed) {
-    fill(&rng, 0);
-    if (rng.zrng_bits <= 32)
-      rng.zrng_seed_32(area, static_cast<std::uint32_t>(seed));
-    else
-      rng.zrng_seed_64(area, seed);
-  }
-  std::uint32_t u32() { return rng.zrng_uint32(area); }
-  std::uint64_t u64() { return rng.zrng_uint64(area); }
-  MT32State& state32() { return *reinterpret_cast<MT32State*>(area); }
-};
+using rt::Method;
 
 // The standard engine with the given words and position, read from its
 // text form.

@@ -54,14 +54,8 @@ TEST_F(Streams, MethodNamesAndAliasesAreCaseBlind) {
 TEST_F(Streams, UnavailableMethodsFallBackAfterNamingTheirOwnRecord) {
   rt::set_text("OSENV.KOV_RNG_MESSAGES", "ALL");
   const std::pair<const char*, const char*> aliases[] = {
-      {"RDRAND", "Intel RDRAND"},
-      {"HARDWARE", "Intel RDRAND"},
-      {"TRNG", "Intel RDRAND"},
-      {"RANUNI", "RANUNI"},
-      {"XORGENS", "64-bit XORGENS*"},
-      {"PCG", "64-bit PCG64i"},
-      {"TF", "64-bit Random123 4x64-bit Threefry"},
-      {"THREEFRY2X32", "32-bit Random123 2x32-bit Threefry"}};
+      {"RDRAND", "Intel RDRAND"}, {"HARDWARE", "Intel RDRAND"}, {"TRNG", "Intel RDRAND"},
+      {"HARD", "Intel RDRAND"},   {"RANUNI", "RANUNI"},         {"XORGENS", "64-bit XORGENS*"}};
   for (const auto& [name, label] : aliases) {
     int status = 0;
     EXPECT_EQ(selected(name, &status), "MTHYBRID") << name;

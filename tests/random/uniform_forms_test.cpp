@@ -132,6 +132,20 @@ TEST_F(UniformForms, SixtyFourBitFormsAtTheirEdges) {
   }
 }
 
+// The branch-free conversion rounds as the direct one, ties to even included.
+TEST_F(UniformForms, WordsConvertToTheNearestDouble) {
+  const std::uint64_t top = 1ull << 63;
+  for (std::uint64_t x :
+       {std::uint64_t{0}, std::uint64_t{1}, ~std::uint64_t{0}, top, top + 1024, top + 3 * 1024,
+        top + 1025, top / 1024 + 1, top / 1024 + 3, std::uint64_t{0xFFFFFFFF}, top / 1024 - 1})
+    EXPECT_EQ(zrng_uniform::to_double(x), static_cast<double>(x)) << x;
+  std::mt19937_64 gen(11);
+  for (int i = 0; i < 100000; ++i) {
+    const std::uint64_t x = gen() >> (i % 64);
+    ASSERT_EQ(zrng_uniform::to_double(x), static_cast<double>(x)) << x;
+  }
+}
+
 TEST_F(UniformForms, OpenBoundsAreNeverReached) {
   const ZRNG_S n = record<Narrow>();
   const ZRNG_S w = record<Wide>();
