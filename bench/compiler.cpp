@@ -3,7 +3,9 @@
 // observations through the compiler's services exactly as the data pass
 // runs it (prepare, set the observation's value, run, read the model value
 // and the derivatives), against the same model and derivatives written by
-// hand in C++.
+// hand in C++, and against the same model whose derivatives the compiler
+// generates (cmpder), with the model written as the DER. version writes it
+// and with the exponentials inside the MODEL statement.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -30,6 +32,14 @@ constexpr const char* kProgram =
     "der.b2 = -b1*x*e1;\n"
     "der.b3 = e2;\n"
     "der.b4 = -b3*x*e2;\n";
+constexpr const char* kModelOnly =
+    "parms b1 = 1.5 b2 = 0.05 b3 = 0.8 b4 = 0.003;\n"
+    "e1 = exp(-b2*x);\n"
+    "e2 = exp(-b4*x);\n"
+    "model y = b1*e1 + b3*e2;\n";
+constexpr const char* kInline =
+    "parms b1 = 1.5 b2 = 0.05 b3 = 0.8 b4 = 0.003;\n"
+    "model y = b1*exp(-b2*x) + b3*exp(-b4*x);\n";
 
 std::vector<double> observations() {
   std::vector<double> x(kObservations);
@@ -62,8 +72,9 @@ void HandWritten(benchmark::State& state) {
 }
 BENCHMARK(HandWritten)->Unit(benchmark::kMillisecond);
 
-// A compiler block holding the benchmark program, with the parameters in
-// storage of the caller's, as the procedure binds them.
+// A compiler block holding a benchmark program, with the parameters in
+// storage of the caller's, as the procedure binds them; the derivatives are
+// the DER. variables, or generated ones when `generate` is set.
 struct Compiled {
   std::ostringstream log, listing;
   platform::Host host{{&log, &listing}};
@@ -75,42 +86,80 @@ struct Compiled {
   double* model = nullptr;
   double* der[4] = {};
 
-  Compiled() {
+  explicit Compiled(const char* program = kProgram, bool generate = false) {
     CMPINIT init{&nretain, &vnum, &seg, 0, nullptr};
     cmpinit(&init, &cmp);
-    platform::compiler::add_program(&cmp, test_support::parse_program(kProgram));
+    platform::compiler::add_program(&cmp, test_support::parse_program(program));
     CMPLIST parms{};
     cmplstb(&parms, kCmpKindParms, -1, &cmp);
     cmplsts(&parms, parm, &cmp);
     cmpdfla(0, 0, 0, 1, &cmp);
     cmpchck(&cmp);
+    CMPSYM* y = cmpsyms("MODEL.y", 7, &cmp);
+    CMPSYM* ders[4] = {};
+    if (generate) {
+      CMPLIST objective{};
+      cmplst(&objective, y, &cmp);
+      CMPDER record{};
+      cmpder(&record, &objective, &parms, 101, 'p', 1, 0, &cmp);
+      for (int k = 0; k < record.der.n; ++k) ders[record.wrtindex[k]] = record.der.s[k];
+    } else {
+      const char* names[] = {"der.b1", "der.b2", "der.b3", "der.b4"};
+      for (int k = 0; k < 4; ++k) ders[k] = cmpsyms(names[k], 6, &cmp);
+    }
     cmpgen(&cmp);
     x = cmp_cell(cmpsyms("x", 1, &cmp));
-    model = cmp_cell(cmpsyms("MODEL.y", 7, &cmp));
-    const char* names[] = {"der.b1", "der.b2", "der.b3", "der.b4"};
-    for (int k = 0; k < 4; ++k) der[k] = cmp_cell(cmpsyms(names[k], 6, &cmp));
+    model = cmp_cell(y);
+    for (int k = 0; k < 4; ++k) der[k] = cmp_cell(ders[k]);
     cmpexi(1, 0, 0, &cmp);
   }
   ~Compiled() { cmppurg(&cmp); }
 };
 
+// One pass of the data pass's calls over every observation.
+double data_pass(Compiled& c, const std::vector<double>& x, int derivatives) {
+  double sum = 0;
+  int nerr = 0, nmiss = 0;
+  for (int i = 0; i < kObservations; ++i) {
+    cmpexi(0, 0, 0, &c.cmp);
+    *c.x = x[i];
+    cmprun(0, 0, 0, 1, 1, derivatives, 1, 0, &nerr, &nmiss, &c.cmp);
+    sum += *c.model + *c.der[0] + *c.der[1] + *c.der[2] + *c.der[3];
+  }
+  return sum;
+}
+
 void Compiled_Services(benchmark::State& state) {
   Compiled c;
-  const std::vector<double>& x = xs();
-  for (auto _ : state) {
-    double sum = 0;
-    int nerr = 0, nmiss = 0;
-    for (int i = 0; i < kObservations; ++i) {
-      cmpexi(0, 0, 0, &c.cmp);
-      *c.x = x[i];
-      cmprun(0, 0, 0, 1, 1, 1, 1, 0, &nerr, &nmiss, &c.cmp);
-      sum += *c.model + *c.der[0] + *c.der[1] + *c.der[2] + *c.der[3];
-    }
-    benchmark::DoNotOptimize(sum);
-  }
+  for (auto _ : state) benchmark::DoNotOptimize(data_pass(c, xs(), 1));
   state.SetItemsProcessed(state.iterations() * kObservations);
 }
 BENCHMARK(Compiled_Services)->Unit(benchmark::kMillisecond);
+
+// The same model with generated derivatives instead of DER. statements.
+void Generated_Services(benchmark::State& state) {
+  Compiled c(kModelOnly, true);
+  for (auto _ : state) benchmark::DoNotOptimize(data_pass(c, xs(), 1));
+  state.SetItemsProcessed(state.iterations() * kObservations);
+}
+BENCHMARK(Generated_Services)->Unit(benchmark::kMillisecond);
+
+// Generated derivatives of the model written in one MODEL statement.
+void Generated_Inline(benchmark::State& state) {
+  Compiled c(kInline, true);
+  for (auto _ : state) benchmark::DoNotOptimize(data_pass(c, xs(), 1));
+  state.SetItemsProcessed(state.iterations() * kObservations);
+}
+BENCHMARK(Generated_Inline)->Unit(benchmark::kMillisecond);
+
+// A pass for the model value only (grid search, step halving): the
+// generated derivative statements are skipped.
+void Generated_ModelOnly(benchmark::State& state) {
+  Compiled c(kModelOnly, true);
+  for (auto _ : state) benchmark::DoNotOptimize(data_pass(c, xs(), 0));
+  state.SetItemsProcessed(state.iterations() * kObservations);
+}
+BENCHMARK(Generated_ModelOnly)->Unit(benchmark::kMillisecond);
 
 // The same through an executor of its own (the profiling engine's threads):
 // no service forwarding and no external cells.

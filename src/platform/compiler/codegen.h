@@ -38,6 +38,7 @@ class CodeGen {
   void statement(const language::Stmt& s);
   void assign(const language::Expr& target, const language::Expr& value);
   void assign_to_symbol(Symbol& s, const language::Expr& value);
+  void derivative_block(const language::StmtList& list);
   void if_statement(const language::Stmt& s);
   void do_iterative(const language::Stmt& s);
   int do_spec(const language::Stmt& s, const language::DoSpec& spec, int body, int next,

@@ -1,5 +1,7 @@
 // Code generation of statements: assignments, IF, the DO loops, SELECT,
 // the jumps and the statements that end a run, PUT and WHERE.
+#include <functional>
+
 #include "host/missing.h"
 #include "platform/compiler/codegen.h"
 #include "platform/compiler/source_text.h"
@@ -17,10 +19,11 @@ using language::StmtKind;
 void CodeGen::statement(const Stmt& s) {
   for (const std::string& l : s.labels) statement_labels_[upper_key(l)] = here();
   switch (s.kind) {
-    case StmtKind::Assign:
-      return assign(*s.target, *s.value);
-    case StmtKind::Model:
-      return assign_to_symbol(*c_.symbols.find("MODEL." + s.target->name), *s.value);
+    case StmtKind::Assign: case StmtKind::Model:
+      body(s.else_body);  // values the derivatives share, computed first
+      if (s.kind == StmtKind::Assign) assign(*s.target, *s.value);
+      else assign_to_symbol(*c_.symbols.find("MODEL." + s.target->name), *s.value);
+      return derivative_block(s.body);
     case StmtKind::If:
       return if_statement(s);
     case StmtKind::Do:
@@ -92,6 +95,38 @@ void CodeGen::assign_to_symbol(Symbol& s, const Expr& value) {
   const int slot = symbol_slot(s);
   const int src = chr(value);
   if (src != slot) emit(Op::CMov, slot, src);
+}
+
+namespace {
+
+// Whether skipping the statements saves more than the test costs: a few
+// plain arithmetic assignments are cheaper to run than to jump over.
+bool worth_skipping(const language::StmtList& list) {
+  if (list.size() > 3) return true;
+  std::function<bool(const Expr&)> costly = [&](const Expr& e) {
+    if (e.kind == ExprKind::Call || e.kind == ExprKind::ArrayRef ||
+        (e.kind == ExprKind::Binary && e.binary_op == language::BinaryOp::Power))
+      return true;
+    for (const auto& a : e.args)
+      if (costly(*a)) return true;
+    return false;
+  };
+  for (const auto& s : list)
+    if (s->kind != StmtKind::Assign || costly(*s->value)) return true;
+  return false;
+}
+
+}  // namespace
+
+// The derivative statements of an assignment run only when the run asks
+// for derivatives (when that is worth a test).
+void CodeGen::derivative_block(const language::StmtList& list) {
+  if (list.empty()) return;
+  if (!worth_skipping(list)) return body(list);
+  const int skip = label();
+  jump(Op::SkipDer, skip);
+  body(list);
+  place(skip);
 }
 
 void CodeGen::if_statement(const Stmt& s) {

@@ -40,6 +40,7 @@ struct CMPSTMT {
 namespace platform::compiler {
 
 class Executor;
+class Derivatives;
 
 struct ArrayInfo {
   std::string name;
@@ -122,6 +123,7 @@ class Compiler {
   std::vector<Symbol*> pdv;
   std::vector<int> temp_cells;                     // temporaries, reused by every generation
   std::map<int, std::vector<int>> temp_blocks;     // consecutive temporaries by size
+  std::unique_ptr<Derivatives> derivatives;  // made by the first derivative request
   int estimates = 0;       // ESTIMATE expressions so far
   int contrast_rows = 0;   // CONTRAST rows so far
   void* output_manager = nullptr;

@@ -97,14 +97,18 @@ void FlowGraph::statement(const Stmt& s) {
   std::set<int> from;
   switch (s.kind) {
     case StmtKind::Assign:
+      body(s.else_body);
       reads(*s.value, &from);
-      return assign(*s.target, std::move(from));
+      assign(*s.target, std::move(from));
+      return body(s.body);
     case StmtKind::Model: {
+      body(s.else_body);
       reads(*s.value, &from);
       Expr target;
       target.kind = ExprKind::Variable;
       target.name = "MODEL." + s.target->name;
-      return assign(target, std::move(from));
+      assign(target, std::move(from));
+      return body(s.body);
     }
     case StmtKind::If:
       context_.emplace_back();

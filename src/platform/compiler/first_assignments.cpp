@@ -57,16 +57,15 @@ class Scan {
 bool Scan::statement(const Stmt& s, bool top) {
   if (!s.labels.empty()) return false;
   switch (s.kind) {
-    case StmtKind::Assign:
+    case StmtKind::Assign: case StmtKind::Model: {
+      // Shared values first, then the assignment, then its derivatives.
+      for (const auto& pre : s.else_body) statement(*pre, top);
       reads(*s.value);
-      assigned(*s.target, top);
-      return true;
-    case StmtKind::Model: {
-      reads(*s.value);
-      Expr target;
-      target.kind = ExprKind::Variable;
-      target.name = "MODEL." + s.target->name;
-      assigned(target, top);
+      Expr model_target;
+      model_target.kind = ExprKind::Variable;
+      if (s.kind == StmtKind::Model) model_target.name = "MODEL." + s.target->name;
+      assigned(s.kind == StmtKind::Model ? model_target : *s.target, top);
+      for (const auto& d : s.body) statement(*d, top);
       return true;
     }
     case StmtKind::If: {

@@ -153,6 +153,9 @@ constexpr FunctionDef kFunctions[] = {
     {"N", 1, -1, nullptr, nullptr, f_n, true},
     {"NMISS", 1, -1, nullptr, nullptr, f_nmiss, true},
     {"MISSING", 1, 1, f_missing, nullptr, nullptr, true},
+    // Used by generated derivatives only: a program cannot name them.
+    {"@TETRAGAMMA", 1, 1, sp::tetragamma, nullptr, nullptr, false},
+    {"@PENTAGAMMA", 1, 1, sp::pentagamma, nullptr, nullptr, false},
 };
 
 }  // namespace

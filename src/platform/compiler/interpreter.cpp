@@ -85,6 +85,7 @@ int Executor::run(int segment, const RunOptions& options, RunCounts* counts) {
   end_site_ = -1;
   if (!errors_.empty()) errors_.clear();
   record_ = options.record_errors;
+  const bool derivatives = options.derivatives;
   FloatingPointGuard guard;
   const Instr* ip = code + p.entry[segment];
   long loops = 0;
@@ -286,6 +287,8 @@ L_Jf:
   JUMP_IF(!truth(c[ip->b]));
 L_Jt:
   JUMP_IF(truth(c[ip->b]));
+L_SkipDer:
+  JUMP_IF(!derivatives);
 L_JfEq:
   JUMP_UNLESS(Eq, x == y);
 L_JfNe:

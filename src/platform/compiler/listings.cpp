@@ -37,7 +37,7 @@ const char* operand_kinds(Op op) {
     case Op::CallMul: case Op::CallNMul: return "cccf";
     case Op::Call2: return "cccf";
     case Op::CallN: return "cckf";
-    case Op::Jmp: case Op::Loop: case Op::Link: return "j---";
+    case Op::Jmp: case Op::Loop: case Op::Link: case Op::SkipDer: return "j---";
     case Op::Jf: case Op::Jt: return "jc--";
     case Op::JfEq: case Op::JfNe: case Op::JfLt: case Op::JfLe: case Op::JfGt: case Op::JfGe:
       return "jcc-";
@@ -112,6 +112,19 @@ class CodeNames {
   int texts_ = 0;
 };
 
+// A statement as the parser kept it, its line breaks and runs of blanks as one blank.
+// (The syntax tree may since hold shared values the derivatives added.)
+std::string one_line(const std::string& text) {
+  std::string out;
+  for (char ch : text) {
+    const bool blank = ch == ' ' || ch == '\n' || ch == '\r' || ch == '\t';
+    if (blank && (out.empty() || out.back() == ' ')) continue;
+    out += blank ? ' ' : ch;
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
 std::string flags_text(const CMPSYM& s) {
   return printf_text("%02X %02X %02X %02X", s.flags[0], s.flags[1], s.flags[2], s.flags[3]);
 }
@@ -134,7 +147,7 @@ void print_program(Compiler& c) {
   listing_line(catalogue_text(91));
   for (const auto& cs : c.statements)
     listing_line(printf_text("%4d  %4d:%-4d %s", cs->number, cs->ast->pos.line, cs->ast->pos.column,
-                             statement_text(*cs->ast).c_str()));
+                             one_line(cs->source).c_str()));
   listing_line("");
 }
 

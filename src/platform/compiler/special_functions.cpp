@@ -73,6 +73,39 @@ double trigamma(double x) {
   return result + (series / x + 0.5 * f);
 }
 
+namespace {
+
+// psi^(n)(x) for n = 2 or 3: the recurrence up to x >= 20, then the
+// asymptotic series (-1)^(n+1) [(n-1)!/x^n + n!/(2x^(n+1))
+// + sum B_2k (2k+n-1)!/((2k)! x^(2k+n))].
+double polygamma(int n, double x) {
+  if (std::isnan(x) || (x <= 0 && x == std::floor(x))) return kNaN;
+  const double sign = n % 2 ? 1.0 : -1.0;  // (-1)^(n+1)
+  const double nfact = n == 2 ? 2.0 : 6.0, n1fact = n == 2 ? 1.0 : 2.0;
+  double result = 0;
+  while (x < 20) {
+    result += sign * nfact / std::pow(x, n + 1);
+    x += 1;
+  }
+  static constexpr double kBernoulli[] = {1.0 / 6, -1.0 / 30, 1.0 / 42, -1.0 / 30, 5.0 / 66,
+                                          -691.0 / 2730, 7.0 / 6};
+  const double x2 = x * x;
+  double term_power = std::pow(x, n);  // x^(2k+n), k = 0
+  double series = n1fact / term_power + nfact / (2 * term_power * x);
+  double ratio = n1fact;  // (2k+n-1)!/(2k)!, k = 0
+  for (int k = 1; k <= 7; ++k) {
+    ratio *= static_cast<double>((2 * k + n - 2) * (2 * k + n - 1)) / ((2 * k - 1) * (2 * k));
+    term_power *= x2;
+    series += kBernoulli[k - 1] * ratio / term_power;
+  }
+  return result + sign * series;
+}
+
+}  // namespace
+
+double tetragamma(double x) { return polygamma(2, x); }
+double pentagamma(double x) { return polygamma(3, x); }
+
 double beta(double a, double b) {
   if (!(a > 0) || !(b > 0)) return kNaN;
   return std::exp(log_gamma(a) + log_gamma(b) - log_gamma(a + b));

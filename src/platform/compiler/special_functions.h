@@ -13,6 +13,10 @@ double lgamma(double x);   // log |gamma(x)|; NaN at the poles
 double gamma(double x);
 double digamma(double x);
 double trigamma(double x);
+// The next two derivatives of the digamma function (the derivatives of
+// digamma and trigamma need them).
+double tetragamma(double x);
+double pentagamma(double x);
 double beta(double a, double b);
 
 double normal_cdf(double x);

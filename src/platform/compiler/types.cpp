@@ -92,10 +92,11 @@ void TypeWalker::assign(const Expr& target, ExprType value) {
 
 void TypeWalker::statement(const Stmt& s) {
   switch (s.kind) {
-    case StmtKind::Assign:
-      return assign(*s.target, expr(*s.value));
-    case StmtKind::Model:
-      expr(*s.value);
+    case StmtKind::Assign: case StmtKind::Model:
+      for (const auto& pre : s.else_body) statement(*pre);
+      if (s.kind == StmtKind::Assign) assign(*s.target, expr(*s.value));
+      else expr(*s.value);
+      for (const auto& d : s.body) statement(*d);
       return;
     case StmtKind::If:
       expr(*s.condition);

@@ -1,0 +1,269 @@
+// Generated derivatives of whole programs: control flow (IF, SELECT, DO
+// loops, GOTO and LINK), arrays, retained values across observations, the
+// derivative record (sparsity, literals), ESTIMATE expressions with their
+// inputs, user DER. variables, and the listings.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "derivative_fixture.h"
+
+namespace derivative_test {
+namespace {
+
+using compiler_test::numeric;
+
+class ProgramDerivatives : public DerivativeTest {
+ protected:
+  ProgramDerivatives() { data_.variables = {numeric("x", 1)}; }
+
+  // The record's derivative of parameter `parm`, or null when it is zero.
+  CMPSYM* first_of(const char* parm) {
+    const int j = index_of(parm);
+    for (int k = 0; k < first_.der.n; ++k)
+      if (first_.wrtindex[k] == j) return first_.der.s[k];
+    return nullptr;
+  }
+};
+
+TEST_F(ProgramDerivatives, FollowTheBranchesOfIfSelectGotoAndLink) {
+  const char* programs[] = {
+      "parms a = 1 b = 1;\n"
+      "if x > 0.5 then m = a*exp(b*x); else m = a + b*b*x;\n"
+      "model y = m*2 + a;\n",
+      "parms a = 1 b = 1;\n"
+      "select;\n"
+      "  when (x < 0.3) m = a/b;\n"
+      "  when (x < 0.6) m = a*log(b + x);\n"
+      "  otherwise m = sqrt(a*b) - b**3;\n"
+      "end;\n"
+      "model y = m*x;\n",
+      "parms a = 1 b = 1;\n"
+      "if x > 0.5 then goto big;\n"
+      "m = a*x;\n"
+      "goto done;\n"
+      "big: m = exp(a*b*x);\n"
+      "done: model y = m + b;\n",
+      "parms a = 1 b = 1;\n"
+      "link square;\n"
+      "model y = r*b;\n"
+      "return;\n"
+      "square: r = (a + b*x)**2;\n"
+      "return;\n",
+  };
+  for (const char* program : programs) {
+    reset();
+    ASSERT_TRUE(compile_model(program)) << program << log_text();
+    for (double x : {0.2, 0.45, 0.8})
+      expect_matches_differences({0.7, 1.3}, {x}, std::string(program) + " x=" + std::to_string(x));
+  }
+}
+
+TEST_F(ProgramDerivatives, FollowLoopsAndArrays) {
+  const char* programs[] = {
+      // A sum built in a loop (the target reads itself).
+      "parms a = 1 b = 1;\n"
+      "s = 0;\n"
+      "do i = 1 to 4; s = s + a**i * x**i / i; end;\n"
+      "model y = s*b;\n",
+      // Array elements assigned by subscript and read by name.
+      "parms a = 1 b = 1;\n"
+      "array c{3} c1-c3;\n"
+      "do i = 1 to 3; c{i} = a*i + b*x; end;\n"
+      "model y = c1*c{2} + c{3}**2;\n",
+      // A recurrence through a temporary array, and a DO WHILE.
+      "parms a = 1 b = 1;\n"
+      "array t{4} _temporary_;\n"
+      "t{1} = a;\n"
+      "do k = 2 to 4; t{k} = t{k-1}*b + x; end;\n"
+      "n = 0; p = 1;\n"
+      "do while (n < 3); p = p*(a + n*x); n = n + 1; end;\n"
+      "model y = t{4} + p;\n",
+  };
+  for (const char* program : programs) {
+    reset();
+    ASSERT_TRUE(compile_model(program)) << program << log_text();
+    for (double x : {0.3, 0.9})
+      expect_matches_differences({0.6, 1.4}, {x}, std::string(program) + " x=" + std::to_string(x));
+  }
+}
+
+TEST_F(ProgramDerivatives, RetainedValuesCarryTheirDerivativesAcrossObservations) {
+  ASSERT_TRUE(compile_model("parms a = 1 b = 1;\nretain s 0;\ns = s + a*x + b*b;\nmodel y = s*a;\n"));
+  parm_ = {0.5, 2.0};
+  start_pass();
+  double sum_x = 0, s = 0;
+  for (int k = 1; k <= 4; ++k) {
+    const double x = 0.3 * k;
+    sum_x += x;
+    s += 0.5 * x + 4.0;
+    ASSERT_EQ(run({x}), 0);
+    // y = s a with s = sum(a x_i + b^2): dy/da = s + a sum x, dy/db = 2 a b k.
+    EXPECT_NEAR(gradient(0), s + 0.5 * sum_x, 1e-12);
+    EXPECT_NEAR(gradient(1), 2 * 0.5 * 2.0 * k, 1e-12);
+    EXPECT_NEAR(hessian(0, 0), 2 * sum_x, 1e-12);
+    EXPECT_NEAR(hessian(1, 0), 2 * 2.0 * k, 1e-12);
+    EXPECT_NEAR(hessian(1, 1), 2 * 0.5 * k, 1e-12);
+  }
+  // A new pass starts the derivatives again from 0.
+  start_pass();
+  ASSERT_EQ(run({1.0}), 0);
+  EXPECT_NEAR(gradient(1), 2 * 0.5 * 2.0, 1e-12);
+}
+
+TEST_F(ProgramDerivatives, ParametersTheModelDoesNotUseGetNoDerivative) {
+  ASSERT_TRUE(compile_model("parms a = 1 b = 1 c = 1;\nu = c*2;\nmodel y = a*exp(b*x);\n")) << log_text();
+  const int c = index_of("c");
+  EXPECT_EQ(first_.nnonzero[c], 0);
+  EXPECT_EQ(first_.nnonzero[index_of("a")], 1);
+  EXPECT_EQ(first_.nnonzero[index_of("b")], 1);
+  EXPECT_EQ(first_of("c"), nullptr);
+  for (int k = 0; k < second_.der.n; ++k) EXPECT_NE(second_.wrtindex[k], c);
+  // No derivative of anything with respect to c was made, not even of u.
+  EXPECT_EQ(sym("@MODEL.y/@c"), nullptr);
+  EXPECT_EQ(sym("@u/@c"), nullptr);
+  cmppsts("Code Listing", 12, &cmp_);
+  EXPECT_EQ(listing_text().find("/@c"), std::string::npos) << listing_text();
+}
+
+TEST_F(ProgramDerivatives, ConstantDerivativesAreLiterals) {
+  ASSERT_TRUE(compile_model("parms a = 1 b = 1;\nmodel y = a + b*x;\n"));
+  ASSERT_NE(first_of("a"), nullptr);
+  EXPECT_TRUE(cmp_literal(first_of("a")));
+  EXPECT_EQ(*cmp_cell(first_of("a")), 1.0);
+  EXPECT_FALSE(cmp_literal(first_of("b")));
+  EXPECT_EQ(second_.der.n, 0);  // a linear model has no second derivative
+  // The derivative of b depends on x, a variable of the input data set.
+  data_.variables = {numeric("x", 1)};
+  bool reads_x = false;
+  for (CMPSYM* d = cmpndep(&cmp_, first_of("b"), nullptr, 0, 1); d; d = cmpndep(&cmp_, first_of("b"), d, 0, 1))
+    reads_x = reads_x || std::string(d->name) == "x";
+  EXPECT_TRUE(reads_x);
+
+  // The same constant on every path: a literal; different constants: a variable.
+  reset();
+  ASSERT_TRUE(compile_model("parms a = 1 b = 1;\n"
+                            "if x > 1 then m = a + 2*b; else m = 3*b + a;\n"
+                            "t = 2*(m + m);\n"
+                            "model y = t - 3*a;\n"));
+  EXPECT_TRUE(cmp_literal(first_of("a")));
+  EXPECT_EQ(*cmp_cell(first_of("a")), 1.0);
+  EXPECT_FALSE(cmp_literal(first_of("b")));
+  model_at({1, 1}, {2.0}, 1);
+  EXPECT_EQ(gradient(index_of("b")), 8.0);
+  model_at({1, 1}, {0.5}, 1);
+  EXPECT_EQ(gradient(index_of("b")), 12.0);
+
+  // A derivative that cancels to zero is no derivative at all.
+  reset();
+  ASSERT_TRUE(compile_model("parms a = 1 b = 1;\nmodel y = (a - a)*x + b*x;\n", false));
+  EXPECT_EQ(first_.nnonzero[index_of("a")], 0);
+}
+
+TEST_F(ProgramDerivatives, RunsForTheModelValueSkipTheDerivatives) {
+  ASSERT_TRUE(compile_model("parms a = 1 b = 1;\nmodel y = exp(a*x)*log(b + x);\n"));
+  model_at({0.5, 1.5}, {0.4}, 1);
+  const double before = gradient(0);
+  const double value = model_at({0.9, 2.5}, {0.4}, 0);
+  EXPECT_EQ(gradient(0), before);  // not recomputed
+  EXPECT_DOUBLE_EQ(value, std::exp(0.9 * 0.4) * std::log(2.9));
+  model_at({0.9, 2.5}, {0.4}, 1);
+  EXPECT_DOUBLE_EQ(gradient(0), 0.4 * value);
+}
+
+TEST_F(ProgramDerivatives, EstimateExpressionsHaveDerivativesAndInputs) {
+  add("parms a = 1 b = 1;\n"
+      "c = a*b;\n"
+      "model y = a + b*x;\n"
+      "estimate 'e1' exp(a)*b;\n"
+      "estimate 'e2' c + a/b;\n");
+  cmprslv(&data_, &cmp_);
+  CMPLIST parms{};
+  cmplstb(&parms, kCmpKindParms, -1, &cmp_);
+  double parm[2] = {0.7, 1.6};
+  cmplsts(&parms, parm, &cmp_);
+  cmpdfla(0, 0, 0, 1, &cmp_);
+  CMPLIST exprs{};
+  cmplst(&exprs, sym("ESTIMATE.1"), &cmp_);
+  cmplst(&exprs, sym("ESTIMATE.2"), &cmp_);
+  CMPDER record{};
+  int count = 0;
+  CMPSYM** inputs = cmpderx(&record, &exprs, &parms, 20, &count, 0, 1, 1, &cmp_);
+  ASSERT_NE(inputs, nullptr) << log_text();
+  std::vector<std::string> names;
+  for (int i = 0; i < count; ++i) names.push_back(inputs[i]->name);
+  EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c"}));
+  ASSERT_EQ(record.der.n, 4);
+  ASSERT_EQ(cmpgen(&cmp_), 0);
+  cmppdv(&data_, &dataptr_, &cmp_);
+  start_pass();
+  ASSERT_EQ(run({0.5}), 0);
+  seg_ = 1;
+  ASSERT_EQ(run({0.5}), 0);
+  seg_ = 0;
+  const double a = parm[0], b = parm[1];
+  const double want[2][2] = {{std::exp(a) * b, std::exp(a)}, {b + 1 / b, a - a / (b * b)}};
+  for (int k = 0; k < record.der.n; ++k)
+    EXPECT_NEAR(*cmp_cell(record.der.s[k]), want[record.objindex[k]][record.wrtindex[k]], 1e-14)
+        << record.der.s[k]->name;
+}
+
+TEST_F(ProgramDerivatives, UserDerivativesAreDifferentiatedForTheSecondDerivatives) {
+  // All first derivatives given: the second come from the DER. statements.
+  add("parms a = 1 b = 1;\n"
+      "model y = a*exp(b*x);\n"
+      "der.a = exp(b*x);\n"
+      "der.b = a*x*exp(b*x);\n");
+  cmprslv(&data_, &cmp_);
+  CMPLIST parms{};
+  cmplstb(&parms, kCmpKindParms, -1, &cmp_);
+  double parm[2] = {1.5, 0.4};
+  cmplsts(&parms, parm, &cmp_);
+  cmpdfla(0, 0, 0, 1, &cmp_);
+  CMPLIST gradient{};
+  cmplst(&gradient, sym("der.a"), &cmp_);
+  cmplst(&gradient, sym("der.b"), &cmp_);
+  CMPDER record{};
+  ASSERT_EQ(cmpder(&record, &gradient, &parms, 101, 'p', 1, 0, &cmp_), 0) << log_text();
+  // d der.a/da is zero; (b, a) and (a, b) are both given; (b, b).
+  ASSERT_EQ(record.der.n, 3);
+  ASSERT_EQ(cmpgen(&cmp_), 0);
+  cmppdv(&data_, &dataptr_, &cmp_);
+  start_pass();
+  ASSERT_EQ(run({2.0}), 0);
+  const double e = std::exp(0.4 * 2.0);
+  for (int k = 0; k < record.der.n; ++k) {
+    const int i = record.objindex[k], j = record.wrtindex[k];
+    const double want = i == 1 && j == 1 ? 1.5 * 4 * e : 2 * e;
+    EXPECT_NEAR(*cmp_cell(record.der.s[k]), want, 1e-13) << i << j;
+  }
+}
+
+TEST_F(ProgramDerivatives, ThirdDerivativesAreRefused) {
+  ASSERT_TRUE(compile_model("parms a = 1;\nmodel y = exp(a*x);\n"));
+  CMPLIST hess{};
+  cmplst(&hess, second_.der.s[0], &cmp_);
+  CMPDER third{};
+  EXPECT_NE(cmpder(&third, &hess, &parms_, 101, 'p', 1, 0, &cmp_), 0);
+  EXPECT_NE(nretain_, 0);
+  EXPECT_NE(log_text().find("derivatives of the third order"), std::string::npos) << log_text();
+}
+
+TEST_F(ProgramDerivatives, ListingsShowTheDerivativesAndTheDependencies) {
+  ASSERT_TRUE(compile_model("parms a = 1 b = 1;\nu = b*x;\nmodel y = a*exp(u);\n", false));
+  cmppder(&first_, &cmp_);
+  cmppdep(&cmp_);
+  const std::string text = listing_text();
+  EXPECT_NE(text.find("Listing of Derivatives"), std::string::npos) << text;
+  EXPECT_NE(text.find("MODEL.y              b                    @MODEL.y/@b"), std::string::npos) << text;
+  // The derivative's statement after those of the derivatives it reads.
+  const auto u = text.find("@u/@b = x;"), t = text.find("@@T1/@b = @T1*@u/@b;"),
+             m = text.find("@MODEL.y/@b = a*@@T1/@b;");
+  EXPECT_TRUE(u < t && t < m && m != std::string::npos) << text;
+  EXPECT_NE(text.find("Listing of Compiled Program Dependencies"), std::string::npos) << text;
+  EXPECT_NE(text.find("MODEL.y              a b x"), std::string::npos) << text;
+  EXPECT_NE(text.find("u                    b x"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace derivative_test
