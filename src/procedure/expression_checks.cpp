@@ -57,12 +57,7 @@ void check_input(RUVACOM* ctx, CMPSYM* s, bool estimate) {
 
 }  // namespace
 
-// The inputs of each expression are the symbols its value depends on.
-void check_expression_inputs(RUVACOM* ctx, CMPLIST* expressions, bool estimate) {
-  for (int i = 0; expressions && i < expressions->n; ++i) {
-    CMPSYM* e = expressions->s[i];
-    if (cmpdeps(&ctx->globcmp, e, 0, 0, 0) <= 0) continue;
-    for (CMPSYM* s = cmpndep(&ctx->globcmp, e, nullptr, 0, 0); s; s = cmpndep(&ctx->globcmp, e, s, 0, 0))
-      if (!cmp_literal(s)) check_input(ctx, s, estimate);
-  }
+void check_expression_inputs(RUVACOM* ctx, CMPSYM* const* inputs, int ninputs, bool estimate) {
+  for (int i = 0; i < ninputs; ++i)
+    if (!cmp_literal(inputs[i])) check_input(ctx, inputs[i], estimate);
 }

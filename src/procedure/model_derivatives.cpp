@@ -1,32 +1,30 @@
-// The compiler does not make analytic derivatives yet: every request is
-// reported (305/805) and fails, so a step that needs generated derivatives
-// ends in its set-up. A program that supplies every first derivative with
-// DER. statements, and needs no second ones, runs. When the compiler offers
-// its derivative services, these functions call them.
 #include "procedure/model_derivatives.h"
 
 #include "host/services.h"
+#include "procedure/ruva_memory.h"
 #include "procedure/ruvacom.h"
 
 namespace {
-constexpr int kMsgNoDerivatives = 805;
+constexpr int kPartialDerivatives = 'p';
+constexpr int kExpressionOption = 20;
 }  // namespace
 
-bool derive_model(RUVACOM* /*ctx*/, CMPDER** record, CMPLIST* /*objectives*/, CMPLIST* /*wrt*/,
-                  int /*option_code*/) {
-  *record = nullptr;
-  xpmlog(305, kMsgNoDerivatives);
-  return false;
+bool derive_model(RUVACOM* ctx, CMPDER** record, CMPLIST* objectives, CMPLIST* wrt, int option_code) {
+  *record = ruva_new_or_exit<CMPDER>();
+  const int rc = cmpder(*record, objectives, wrt, option_code, kPartialDerivatives, 1, 0, &ctx->globcmp);
+  return rc == 0 && ctx->nretain == 0;
 }
 
-bool derive_expressions(RUVACOM* /*ctx*/, CMPDER** record, CMPLIST* /*expressions*/) {
-  *record = nullptr;
-  xpmlog(305, kMsgNoDerivatives);
-  return false;
+bool derive_expressions(RUVACOM* ctx, CMPDER** record, CMPLIST* expressions, CMPSYM*** inputs, int* ninputs) {
+  *record = ruva_new_or_exit<CMPDER>();
+  *ninputs = 0;
+  *inputs = cmpderx(*record, expressions, ctx->parmsym, kExpressionOption, ninputs, 0, 1, 1, &ctx->globcmp);
+  return *inputs && ctx->nretain == 0;
 }
 
-void list_derivatives(RUVACOM* /*ctx*/, CMPDER* /*record*/) {}
-void list_dependencies(RUVACOM* /*ctx*/) {}
+void list_derivatives(RUVACOM* ctx, CMPDER* record) { cmppder(record, &ctx->globcmp); }
+
+void list_dependencies(RUVACOM* ctx) { cmppdep(&ctx->globcmp); }
 
 CMPSYM* generated_derivative(const CMPDER* record, const CMPSYM* wrt, int objective) {
   if (!record) return nullptr;

@@ -15,8 +15,9 @@ inline constexpr int kDeriveSecond = 201;
 // `*record`; false after a compile error (the compiler has reported it).
 bool derive_model(RUVACOM* ctx, CMPDER** record, CMPLIST* objectives, CMPLIST* wrt, int option_code);
 // Derivatives of ESTIMATE or CONTRAST expressions with respect to the
-// parameters into a new record; false after a compile error.
-bool derive_expressions(RUVACOM* ctx, CMPDER** record, CMPLIST* expressions);
+// parameters into a new record, and the symbols the expressions are built
+// from (`*ninputs` of them); false after a compile error.
+bool derive_expressions(RUVACOM* ctx, CMPDER** record, CMPLIST* expressions, CMPSYM*** inputs, int* ninputs);
 // LISTDER and LISTDEP listings.
 void list_derivatives(RUVACOM* ctx, CMPDER* record);
 void list_dependencies(RUVACOM* ctx);

@@ -112,19 +112,27 @@ bool bind_parameters(RUVACOM* ctx, Setup* s) {
   return true;
 }
 
-// Expressions checked, then differentiated with respect to the parameters.
-bool expression_derivatives(RUVACOM* ctx) {
+// ESTIMATE or CONTRAST expressions differentiated with respect to the
+// parameters, and what they are built from checked.
+bool expression_derivatives(RUVACOM* ctx, CMPLIST* expressions, CMPDER** record, bool estimate) {
+  CMPSYM** inputs = nullptr;
+  int ninputs = 0;
+  if (!derive_expressions(ctx, record, expressions, &inputs, &ninputs)) return false;
+  if (ctx->listder) list_derivatives(ctx, *record);
+  check_expression_inputs(ctx, inputs, ninputs, estimate);
+  return true;
+}
+
+bool estimate_and_contrast_derivatives(RUVACOM* ctx) {
   if (ctx->nesti > 0) {
-    check_expression_inputs(ctx, ctx->estisym, true);
-    if (!derive_expressions(ctx, &ctx->gradestr, ctx->estisym)) return false;
+    if (!expression_derivatives(ctx, ctx->estisym, &ctx->gradestr, true)) return false;
     ctx->gradeptr = ruva_new_or_exit<double*>(std::max(ctx->gradestr->der.n, 1));
-    ctx->gradesti = ruva_new_or_exit<double>(ctx->nesti * ctx->nparm);
+    ctx->gradesti = ruva_new_or_exit<double>(std::max(ctx->nesti * ctx->nparm, 1));
   }
   if (ctx->ncont > 0) {
-    check_expression_inputs(ctx, ctx->contsym, false);
-    if (!derive_expressions(ctx, &ctx->gradcstr, ctx->contsym)) return false;
+    if (!expression_derivatives(ctx, ctx->contsym, &ctx->gradcstr, false)) return false;
     ctx->gradcptr = ruva_new_or_exit<double*>(std::max(ctx->gradcstr->der.n, 1));
-    ctx->gradcont = ruva_new_or_exit<double>(ctx->contnt * ctx->nparm);
+    ctx->gradcont = ruva_new_or_exit<double>(std::max(ctx->contnt * ctx->nparm, 1));
   }
   return true;
 }
@@ -198,7 +206,7 @@ int set_up_program(RUVACOM* ctx, Setup* s) {
 int ruvaint(RUVACOM* ctx) {
   Setup s;
   if (set_up_parameters(ctx, &s) != 0 || set_up_program(ctx, &s) != 0) return 1;
-  if (!bind_parameters(ctx, &s) || !expression_derivatives(ctx)) return 1;
+  if (!bind_parameters(ctx, &s) || !estimate_and_contrast_derivatives(ctx)) return 1;
   set_thread_count(ctx);
   bind_cells(ctx, &s);
   locate_derivatives(ctx);

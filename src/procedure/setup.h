@@ -40,10 +40,10 @@ int process_contrast_stmts(RUVACOM* ctx);
 int process_profile_stmts(RUVACOM* ctx);
 int process_bootstrap_stmts(RUVACOM* ctx);
 
-// Checks what the ESTIMATE (estimate true) or CONTRAST expressions are built
-// from: a data-set variable or a symbol without a value ends the step with
-// 3000 after its message.
-void check_expression_inputs(RUVACOM* ctx, CMPLIST* expressions, bool estimate);
+// Checks the symbols the ESTIMATE (estimate true) or CONTRAST expressions
+// are built from: a data-set variable or a symbol without a value ends the
+// step with 3000 after its message.
+void check_expression_inputs(RUVACOM* ctx, CMPSYM* const* inputs, int ninputs, bool estimate);
 
 // The profiling engine's thread count and tasks per batch.
 void set_thread_count(RUVACOM* ctx);
