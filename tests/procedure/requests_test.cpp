@@ -81,6 +81,22 @@ TEST_F(RequestsTest, EstimateAndContrastCounts) {
   EXPECT_EQ(g_counts.contsym, (std::vector<std::string>{"CONTRAST.1", "CONTRAST.2", "CONTRAST.3"}));
 }
 
+// The expressions' derivatives with respect to the parameters.
+int g_estimate_derivatives = -1, g_contrast_derivatives = -1;
+void keep_expression_derivatives(RUVACOM* c) {
+  g_estimate_derivatives = c->gradestr ? c->gradestr->der.n : -1;
+  g_contrast_derivatives = c->gradcstr ? c->gradcstr->der.n : -1;
+}
+
+TEST_F(RequestsTest, ExpressionDerivatives) {
+  ASSERT_EQ(run_and_inspect(program("estimate 'ab' a*b; estimate 'a' 2*a; contrast 'c' b, a - b;"), setup_body,
+                            keep_expression_derivatives),
+            0)
+      << log_text();
+  EXPECT_EQ(g_estimate_derivatives, 3);  // d(ab)/da, d(ab)/db, d(2a)/da
+  EXPECT_EQ(g_contrast_derivatives, 3);  // d(b)/db, d(a-b)/da, d(a-b)/db
+}
+
 TEST_F(RequestsTest, EstimateStatementFaults) {
   EXPECT_EQ(run(program("estimate 'two' a, b;"), estimate_body), 1012);
   EXPECT_EQ(logged(602), 1);
