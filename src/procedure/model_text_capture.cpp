@@ -29,7 +29,7 @@ void begin_capture(RUVAPARSE* ruva) {
   ruva->qxcmp_model_text_len = 0;
   ruva->model_text_alloc_size = kModelTextStart;
   ruva->qxcmp_model_text = model_text_new(kModelTextStart);
-  ruva->qxprof_block = RUVASTMTCOUNTS{};
+  ruva->qxprof_block = PROF_BOOT_COMMON_BLOCK{};
   ruva->is_bootstrap_spec = ruva->is_profile_spec = 0;
   ruva->model_text_overflow = 0;
 }
@@ -118,7 +118,7 @@ int broutine_callback(CMPGLOBAL* gcmp) {
     needed = true;
     is_model = is_cntl = is_retain = false;
   }
-  RUVASTMTCOUNTS& counts = ruva->qxprof_block;
+  PROF_BOOT_COMMON_BLOCK& counts = ruva->qxprof_block;
   if (is_cntl) ++counts.n_cntl_stmts;
   else if (is_retain) ++counts.n_retain_stmts;
   if (is_model)

@@ -68,6 +68,7 @@ bool find_dependent(RUVAPARSE* ruva) {
 
 int ruvapar(RUVAPARSE* ruva) {
   ztime();
+  if (const int rc = create_output_manager(ruva); rc < 0) xexit(rc, 0);
   ruva->seg = 0;
   CMPINIT init{&ruva->nretain, &ruva->vnum, &ruva->seg, 0, ruva->yolman};
   cmpinit(&init, &ruva->globcmp);

@@ -18,14 +18,17 @@ inline constexpr int kMaxModelStatements = 50;
 // First capacity of the model text.
 inline constexpr std::int32_t kModelTextStart = 1024;
 
-// Statement counts that profiling and bootstrap read (members of the
-// profiling engine's common block).
-struct RUVASTMTCOUNTS {
+// The profiling engine's set-up that profiling and bootstrap share: the
+// statement counts the parse makes and the thread plan the set-up makes.
+// The profiling and bootstrap subsystem adds its own members after these.
+struct PROF_BOOT_COMMON_BLOCK {
   std::int32_t n_cntl_stmts;    // CONTROL statements
   std::int32_t n_retain_stmts;  // RETAIN statements
   std::int32_t n_model_stmts;   // MODEL statements
   std::int32_t n_where_stmts;   // WHERE statements
   std::int32_t n_format_stmts;  // FORMAT statements
+  std::int32_t n_threads;       // threads of the profiling engine
+  std::int32_t ntpb;            // refit tasks per batch
 };
 
 struct RUVAPARSE {
@@ -60,8 +63,12 @@ struct RUVAPARSE {
   char no_prof_flag;
   char no_boot_flag;
   char model_text_overflow;     // more MODEL statements than positions: text unusable
-  RUVASTMTCOUNTS qxprof_block;
+  PROF_BOOT_COMMON_BLOCK qxprof_block;
 };
+
+// Makes the step's output manager (kept in `yolman`) and sets the
+// procedure's title; 0, or the output service's negative status.
+int create_output_manager(RUVAPARSE* ruva);
 
 // Parses the step's statements; 0 when they parsed and define exactly one
 // dependent variable, 1 otherwise (the step then ends with 3000).

@@ -1,0 +1,71 @@
+// The PROFILE and BOOTSTRAP requests as the set-up records them, for the
+// profiling and bootstrap subsystem, which adds the members of its own work
+// after these.
+#pragma once
+
+#include <cstdint>
+
+#include "host/compiler_types.h"
+#include "host/dataset_types.h"
+#include "random/zmrsrnd.h"
+#include "random/zranms.h"
+
+struct RUVAPROFILE_CONTROL {
+  struct {
+    char u_tplot_flag;      // some statement asks for a t-plot
+    char u_confcurv_flag;   // ... a confidence curve
+    char u_jackknife_flag;  // ... the jackknife
+    char* tplot_flag;       // per parameter (nparm bytes each, one block)
+    char* confcurv_flag;
+    char* jackknife_flag;
+  } graph;
+  struct {
+    char data_flag;  // PROFDATA= given
+    XO_FILE* fid;
+  } data;
+  struct {
+    double* from;  // per profiled parameter (one block of three arrays); missing when
+    double* to;    // no statement asks for a t-plot or confidence curve of it
+    double* by;
+    CMPLIST prof_parms;     // the profiled parameters, each once, in order of first naming
+    XV_VECTOR* p_out_xv;    // the PROFDATA= variable vector, terminated at end of step
+  } comp;
+  char prof_to_be_done;
+};
+
+enum DGP_TYPE : std::int32_t { kDgpResidual = 1, kDgpWild = 2 };
+enum RESIDUAL_SCALING : std::int32_t { kScaleAdjsse = 1, kScaleJac = 2, kScaleRaw = 3, kScaleTan = 4 };
+
+struct RUVA_BOOTSTRAP_CONTROL {
+  std::int32_t n_samples;           // 1000 unless a larger NSAMPLES= is given
+  std::int32_t max_user_n_samples;  // the largest NSAMPLES= given, 0 when none
+  long user_input_seed;             // SEED=, 0 when absent or rejected
+  struct {
+    char data_flag;  // BOOTDATA= given
+    XO_FILE* fid;
+  } data;
+  struct {
+    DGP_TYPE type;
+    RESIDUAL_SCALING scaling;
+  } dgp;
+  struct {
+    char hist_box;
+    char scatter;
+  } plots;
+  struct {
+    char bc;
+    char perc;
+    char normal;
+  } ci;
+  struct {
+    char do_cov;
+    char both_cov_corr_on;
+    char scale_to_corr;
+  } cov;
+  struct {
+    MERSENNE_RAND mr;       // the bootstrap stream; restarted from the seed for every BY group
+    ZRANUSED used;          // seeds of the stream the bootstrap drew from, published at task end
+    XV_VECTOR* p_out_xv;    // the BOOTDATA= variable vector, terminated at end of step
+  } comp;
+  char boot_to_be_done;
+};

@@ -1,0 +1,91 @@
+// BOUNDS statements into records of side pairs. The grammar keeps each
+// statement's items (names and numbers as written) in slot 1 and the
+// relations in slot 2.
+#include <cctype>
+
+#include "host/services.h"
+#include "procedure/bounds.h"
+#include "procedure/ruva_memory.h"
+#include "procedure/ruvacom.h"
+#include "procedure/statement_lookup.h"
+
+namespace {
+
+constexpr int kLess = 36, kLessEqual = 37, kGreater = 40, kGreaterEqual = 41;
+
+void add(RUVACOM* ctx, CMPLIST* list, CMPSYM* sym) {
+  if (cmplst(list, sym, &ctx->globcmp) != 0) xexit(1016, 0);
+}
+
+// A number written in the statement is a literal constant; a name is the
+// program's symbol of that name (made when the program does not use it, so
+// that the constraint set-up can report it).
+CMPSYM* item_symbol(RUVACOM* ctx, const char* text, int length) {
+  const unsigned char first = static_cast<unsigned char>(text[0]);
+  CMPSYM* sym = nullptr;
+  if (std::isdigit(first) || first == '-' || first == '+' || first == '.')
+    sym = cmplit(text, length, &ctx->globcmp);
+  else if (!(sym = cmpsyms(text, length, &ctx->globcmp)))
+    sym = cmpsymd(text, length, 'v', 0, &ctx->globcmp);
+  if (!sym) xexit(1016, 0);
+  return sym;
+}
+
+void read_items(RUVACOM* ctx, BOUNDSSTR* rec, const STMT* s) {
+  const STLIST* items = stmt_field(s, 1);
+  const char* text = nullptr;
+  int length = 0;
+  for (int i = 0; field_name(items, i, &text, &length); ++i) add(ctx, &rec->bounds, item_symbol(ctx, text, length));
+}
+
+// Every (left, right) combination of one relation, left items outermost.
+void add_pairs(RUVACOM* ctx, BOUNDSSTR* rec, int code, int left0, int left1, int right1) {
+  CMPLIST* lower = nullptr;
+  CMPLIST* upper = nullptr;
+  const bool swapped = code == kGreater || code == kGreaterEqual;
+  if (code == kLess || code == kGreater) lower = &rec->strtbnds1, upper = &rec->strtbnds2;
+  else if (code == kLessEqual || code == kGreaterEqual) lower = &rec->eqbnds1, upper = &rec->eqbnds2;
+  else return;
+  for (int l = left0; l < left1; ++l) {
+    for (int r = left1; r < right1; ++r) {
+      CMPSYM* left = rec->bounds.s[l];
+      CMPSYM* right = rec->bounds.s[r];
+      add(ctx, lower, swapped ? right : left);
+      add(ctx, upper, swapped ? left : right);
+    }
+  }
+}
+
+}  // namespace
+
+BOUNDSSTR* boundsstr(RUVACOM* ctx) {
+  auto* rec = ruva_new<BOUNDSSTR>();
+  if (!rec) return nullptr;
+  rec->next = ctx->boundslist;
+  ctx->boundslist = rec;
+  return rec;
+}
+
+void process_bounds(RUVACOM* ctx, BOUNDSSTR* rec, int n, const int* relations) {
+  const int items = rec->bounds.n;
+  for (int k = 0; k + 1 < n; k += 2) {
+    const int left0 = k == 0 ? 0 : relations[k - 2];
+    const int position = relations[k];
+    const int next = k + 3 < n ? relations[k + 2] : items;
+    if (left0 < 0 || left0 > position || position > next || next > items) continue;
+    add_pairs(ctx, rec, relations[k + 1], left0, position, next);
+  }
+}
+
+int read_bounds_statements(RUVACOM* ctx) {
+  for (STMT* s = ctx->prochead; s; s = s->next) {
+    if (!stmt_is(s, "BOU")) continue;
+    BOUNDSSTR* rec = boundsstr(ctx);
+    if (!rec) return 1;
+    read_items(ctx, rec, s);
+    const STLIST* relations = stmt_field(s, 2);
+    if (relations && relations->type == stfield::kIntegers)
+      process_bounds(ctx, rec, relations->v.f.n, relations->v.f.u.ilist);
+  }
+  return 0;
+}

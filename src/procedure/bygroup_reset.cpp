@@ -1,0 +1,16 @@
+// The per-BY-group reset after each group's estimation and OUTPUT pass.
+#include "procedure/ruva_memory.h"
+#include "procedure/ruvacom.h"
+#include "procedure/step_phases.h"
+
+void reset_for_next_bygroup(RUVACOM* ctx) {
+  ruva_free(ctx->obs_computable_flag);
+  ctx->obs_computable_flag = nullptr;
+  // Every BY group draws its bootstrap samples from the same seed.
+  if (RUVA_BOOTSTRAP_CONTROL* boot = ctx->ruvabootstrap_control) {
+    MERSENNE_RAND& mr = boot->comp.mr;
+    zmrsClear(&mr);
+    mr.UserSeed = static_cast<double>(boot->user_input_seed);
+    zmrsrnd(&mr);
+  }
+}

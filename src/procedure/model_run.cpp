@@ -1,0 +1,105 @@
+#include "procedure/model_run.h"
+
+#include "host/missing.h"
+#include "host/services.h"
+#include "host/wob.h"
+#include "procedure/recovery.h"
+#include "procedure/ruva_memory.h"
+#include "procedure/ruvacom.h"
+#include "procedure/statement_lookup.h"
+
+namespace {
+
+constexpr int kMsgNoMemory = 16;
+constexpr int kMsgRunError = 66;
+constexpr int kMsgRunErrorsEnd = 68;
+constexpr int kMaxRunErrorReports = 50;
+constexpr int kShowMessage = 358;
+constexpr int kMessageKind = 108;
+
+// The cell of a special variable the program defines, or null.
+double* program_cell(RUVACOM* ctx, const char* name, int length, char* defined) {
+  CMPSYM* sym = cmpsyms(name, length, &ctx->globcmp);
+  *defined = sym ? 1 : 0;
+  return sym ? cmp_cell(sym) : nullptr;
+}
+
+// A program without _WEIGHT_, _LOSS_ or _RESID_ reads 1.0 for them; without
+// _WGTJPJ_ the cross-products are weighted like the observation.
+void bind_special_variables(RUVACOM* ctx) {
+  double* cell = program_cell(ctx, "_WEIGHT_", 8, &ctx->weightflag);
+  ctx->weight = cell ? cell : &ctx->one;
+  cell = program_cell(ctx, "_WGTJPJ_", 8, &ctx->wgtjpjflag);
+  ctx->wgtjpj = cell ? cell : ctx->weight;
+  cell = program_cell(ctx, "_LOSS_", 6, &ctx->lossflag);
+  ctx->loss = cell ? cell : &ctx->one;
+  cell = program_cell(ctx, "_RESID_", 7, &ctx->residflag);
+  ctx->resid = cell ? cell : &ctx->one;
+}
+
+// Shows a message text in the output, as the run-error reports are shown.
+void show_in_output(RUVACOM* ctx, xobskey text) {
+  WOB_PARM_BLK_STR params[2] = {wob_text(577, text), wob_byte(273, kMessageKind)};
+  wobmth(static_cast<wobop>(ctx->yolman), nullptr, kShowMessage, 2, params);
+}
+
+// Run errors are reported in the last pass only, for at most 51
+// observations of a BY group.
+void report_run_errors(RUVACOM* ctx, int nerr) {
+  if (nerr <= 0 || ctx->noprint || ctx->lastpass != 1) return;
+  show_in_output(ctx, yolmsgs(305, kMsgRunError, static_cast<int>(ctx->obs)));
+  cmpperr(2, kMaxRunErrorReports, &ctx->globcmp);
+  if (++ctx->nerrmsg > kMaxRunErrorReports) {
+    show_in_output(ctx, yolmsg(305, kMsgRunErrorsEnd));
+    ctx->lastpass = 2;
+  }
+}
+
+}  // namespace
+
+int ruvares() {
+  RUVACOM* ctx = ruva_context();
+  auto* ids = ruva_new<CMPLIST>();
+  if (!ids) {
+    xpmlog(305, kMsgNoMemory);
+    return 1;
+  }
+  collect_id_variables(ctx, ids);
+  ctx->id_vars = ids->n > 0 ? ids : nullptr;
+  // The compiler's cells never move, so they may be bound before generation.
+  bind_special_variables(ctx);
+  cmpgen(&ctx->globcmp);
+  return ctx->nretain;
+}
+
+void nlexint() {
+  RUVACOM* ctx = ruva_context();
+  ctx->obs = 0.0;
+  ctx->xoparm.file = ctx->fiddata;
+  ctx->nmissgen = 0;
+  cmpexi(1, 0, 0, &ctx->globcmp);
+}
+
+int nlexec() {
+  RUVACOM* ctx = ruva_context();
+  // An observation for which the program does not reach MODEL is unusable.
+  if (ctx->dephat) *ctx->dephat = special_missing_value();
+  ctx->obs += 1.0;
+  ctx->un_ += 1.0;
+  int rc = 1;
+  const bool completed = run_under_recovery(&ctx->exception_s.j_buf_cmp_set, [ctx, &rc] {
+    int nerr = 0, nmiss = 0;
+    rc = cmprun(0, 0, 0, 1, 1, ctx->model == 0.0 ? 1 : 0, ctx->lastpass == 0 ? 1 : 0, ctx->lastpass,
+                &nerr, &nmiss, &ctx->globcmp);
+    if (rc != 0) cmppxrc(rc);
+    if (rc >= 3) {
+      ctx->failed = 1;
+      return;
+    }
+    report_run_errors(ctx, nerr);
+    ctx->nmissgen += nerr + nmiss;
+    // The run's execution log holds entries only when the run had errors.
+    if (nerr > 0) cmpexlg(&ctx->globcmp);
+  });
+  return completed ? rc : 1;
+}

@@ -1,0 +1,20 @@
+// The procedure's side of running the compiled model program: binding the
+// special variables that weight and shape the objective, starting a pass
+// over the data and running the program for one observation. Every pass
+// over the data (the data pass, the OUTPUT pass, estimates and contrasts,
+// curvature, diagnostics, profiling and bootstrap) uses the last two. They
+// find the context through the task record.
+#pragma once
+
+// Binds _WEIGHT_, _WGTJPJ_, _LOSS_ and _RESID_ (or their stand-ins),
+// collects the ID variables and generates the program: 0, 1 when memory
+// runs out, else the compiler's error flag.
+int ruvares();
+
+// Starts a pass over the data.
+void nlexint();
+
+// Runs the program for the current observation: 0 normal, 1 or 2 the
+// observation is not to be used (also after a fault inside the run), 3 or
+// more the run failed and the pass must end.
+int nlexec();

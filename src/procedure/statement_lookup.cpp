@@ -1,0 +1,48 @@
+#include "procedure/statement_lookup.h"
+
+#include <cstring>
+
+#include "host/name_list.h"
+#include "host/services.h"
+#include "procedure/ruvacom.h"
+
+bool stmt_is(const STMT* s, const char* prefix) {
+  return std::strncmp(s->name, prefix, std::strlen(prefix)) == 0;
+}
+
+int FindStmt(const char* prefix, STMT** found) {
+  RUVACOM* ctx = ruva_context();
+  int count = 0;
+  for (STMT* s = ctx ? ctx->prochead : nullptr; s; s = s->next) {
+    if (!stmt_is(s, prefix)) continue;
+    ++count;
+    *found = s;
+  }
+  return count;
+}
+
+int get_parm_index(const CMPLIST* list, const CMPSYM* sym) {
+  if (!list) return -1;
+  for (int i = 0; i < list->n; ++i)
+    if (list->s[i] == sym) return i;
+  return -1;
+}
+
+bool field_name(const STLIST* field, int i, const char** name, int* length) {
+  return field && field->type == stfield::kNames && i < field->v.f.n &&
+         zgetnmr(field->v.f.u.nlistx, i, name, length) == 0;
+}
+
+// The parse gathers the ID statements' variables into field 7 of the
+// procedure statement. They are variables of the input data set or of the
+// program; a name the program does not use is made a data-set variable.
+void collect_id_variables(RUVACOM* ctx, CMPLIST* list) {
+  const STLIST* names = stmt_field(ctx->prochead, 7);
+  const char* name = nullptr;
+  int length = 0;
+  for (int i = 0; field_name(names, i, &name, &length); ++i) {
+    CMPSYM* sym = cmpsyms(name, length, &ctx->globcmp);
+    if (!sym) sym = cmpsymd(name, length, 'v', 0, &ctx->globcmp);
+    if (sym && get_parm_index(list, sym) < 0 && cmplst(list, sym, &ctx->globcmp) != 0) return;
+  }
+}

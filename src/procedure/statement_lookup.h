@@ -1,0 +1,23 @@
+// Lookups over the parsed statement list and the symbol lists of the step.
+#pragma once
+
+#include "host/compiler_types.h"
+#include "host/stmt.h"
+
+struct RUVACOM;
+
+// Whether the statement's keyword begins with `prefix`.
+bool stmt_is(const STMT* s, const char* prefix);
+
+// Counts the statements whose keyword begins with `prefix` and stores the
+// last of them in `*found`; 0 and no store when there is none.
+int FindStmt(const char* prefix, STMT** found);
+
+// The 0-based position of `sym` in `list`, or -1 (also for a null or empty list).
+int get_parm_index(const CMPLIST* list, const CMPSYM* sym);
+
+// Name `i` of a name-list field: false when there is none.
+bool field_name(const STLIST* field, int i, const char** name, int* length);
+
+// The variables of the ID statements, in order, into `list`.
+void collect_id_variables(RUVACOM* ctx, CMPLIST* list);

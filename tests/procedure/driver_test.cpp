@@ -1,0 +1,102 @@
+// The step driver: the return code with no BY group, faults at the
+// procedure level (in the BY-group loop and in the phases before it), the
+// bootstrap stream restarted for every group, and the end-of-task clean-up.
+#include <string>
+#include <vector>
+
+#include "procedure/recovery.h"
+#include "procedure_fixture.h"
+
+namespace {
+
+using procedure_test::ProcedureTest;
+
+class DriverTest : public ProcedureTest {
+ protected:
+  DriverTest() { write_file("d.csv", "g,x,y\n1,1,2\n1,2,4\n2,1,3\n2,2,5\n3,3,6\n"); }
+  static constexpr const char* kFit = "parms b=1; model y = b*x; der.b = x;";
+};
+
+TEST_F(DriverTest, WithoutAnyByGroupTheCodeIsTheSetUpsCode) {
+  write_file("empty.csv", "x,b,y\n");
+  // The parameter named like an input variable gives a warning (4) in the set-up.
+  EXPECT_EQ(run(std::string("proc ruva data=empty; ") + kFit), 4) << log_text();
+  EXPECT_EQ(context()->bycnt, 0);
+  EXPECT_EQ(context()->rcinit, 4);
+}
+
+TEST_F(DriverTest, EveryByGroupIsProcessed) {
+  EXPECT_EQ(run(std::string("proc ruva data=d; by g; ") + kFit), 0) << log_text();
+  EXPECT_EQ(context()->bycnt, 3);
+  EXPECT_EQ(context()->cleanedup, 1);
+}
+
+int g_groups_before_fault = 0;
+int faulting_bynext(XO_FILE*) {
+  if (g_groups_before_fault-- > 0) return 1;
+  my_fpe_handler(0);
+  return 0;
+}
+int faulting_generation(CMPGLOBAL*) {
+  my_fpe_handler(0);
+  return 0;
+}
+
+TEST_F(DriverTest, AFaultAtTheProcedureLevelEndsTheStepWith1012) {
+  g_groups_before_fault = 2;
+  void* real = host_.replace_service(212, 4, reinterpret_cast<void*>(&faulting_bynext));
+  const int rc = run(std::string("proc ruva data=d; ") + kFit);
+  host_.replace_service(212, 4, real);
+  EXPECT_EQ(rc, 1012) << log_text();
+  EXPECT_EQ(context()->bycnt, 2);
+  EXPECT_EQ(context()->exception_s.j_buf_unrecoverable_set, 0);
+}
+
+TEST_F(DriverTest, AFaultBeforeTheByGroupLoopEndsTheStepWith1012) {
+  void* real = host_.replace_service(148, 57, reinterpret_cast<void*>(&faulting_generation));
+  const int rc = run(std::string("proc ruva data=d; ") + kFit);
+  host_.replace_service(148, 57, real);
+  EXPECT_EQ(rc, 1012) << log_text();
+  EXPECT_EQ(context()->bycnt, 0);
+}
+
+// The first uniform of the bootstrap stream after each group's reset.
+std::vector<double> g_first_uniforms;
+void bootstrap_groups_body() {
+  RUVACOM* ctx = ruva_new_context();
+  xinit();
+  xytexit(RUVAEndofTask);
+  if (ruvapar(ctx) != 0) xexit(3000, 0);
+  if (ruvaint(ctx) != 0) xexit(1012, 0);
+  while (xbynext(ctx->fiddata) > 0) {
+    reset_for_next_bygroup(ctx);
+    MRandom& mr = ctx->ruvabootstrap_control->comp.mr;
+    g_first_uniforms.push_back(mr.GetOneVariateUNIFORM(&mr));
+    mr.GetOneVariateUNIFORM(&mr);  // draws that the next reset undoes
+  }
+  xexit(ctx->rc, 0);
+}
+
+TEST_F(DriverTest, EveryByGroupDrawsTheBootstrapFromTheSameSeed) {
+  g_first_uniforms.clear();
+  ASSERT_EQ(run(std::string("proc ruva data=d; by g; ") + kFit + " bootstrap / seed=4321;", bootstrap_groups_body),
+            0)
+      << log_text();
+  ASSERT_EQ(g_first_uniforms.size(), 3u);
+  EXPECT_GT(g_first_uniforms[0], 0.0);
+  EXPECT_LT(g_first_uniforms[0], 1.0);
+  EXPECT_EQ(g_first_uniforms[1], g_first_uniforms[0]);
+  EXPECT_EQ(g_first_uniforms[2], g_first_uniforms[0]);
+}
+
+TEST_F(DriverTest, TheEndOfTaskHandlerRunsOnce) {
+  ASSERT_EQ(run(std::string("proc ruva data=d; ") + kFit), 0) << log_text();
+  RUVACOM* ctx = context();
+  ASSERT_EQ(ctx->cleanedup, 1);
+  // Already cleaned up: neither entry purges the compiler block again.
+  RUVAEndofTask();
+  EXPECT_EQ(ruvapurg(ctx), 0);
+  EXPECT_EQ(ctx->globcmp.compiler, nullptr);
+}
+
+}  // namespace

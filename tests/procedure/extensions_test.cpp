@@ -1,0 +1,118 @@
+// Which kernel-library extensions a step loads for which request, the 1012
+// path when one cannot be loaded, and their release at the end of the task,
+// once even when the purge entry runs as well. The kernel library's load
+// operation is replaced by one that records the names it is asked for.
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/qx_generic.h"
+#include "host/qx_handle.h"
+#include "procedure_fixture.h"
+
+namespace {
+
+using procedure_test::ProcedureTest;
+
+struct Loader {
+  std::vector<std::string> loaded;
+  std::set<std::string> missing;
+  int destroyed = 0;
+};
+Loader g_loader;
+
+void destroy(void* self) {
+  ++g_loader.destroyed;
+  delete static_cast<QXGeneric*>(self);
+}
+
+void* fake_load(QX_HNDL_S*, const QXChar* name, QXStrSize length, int) {
+  std::string narrow;
+  for (QXStrSize i = 0; i < length; ++i) narrow += static_cast<char>(name[i]);
+  if (g_loader.missing.count(narrow)) return nullptr;
+  g_loader.loaded.push_back(narrow);
+  return new QXGeneric{nullptr, "fake", &destroy};
+}
+
+class ExtensionsTest : public ProcedureTest {
+ protected:
+  explicit ExtensionsTest(bool graphics = false) : ProcedureTest(graphics) {
+    write_file("d.csv", "x,y\n1,2\n2,4\n3,5\n");
+    qx_ = static_cast<QX_HNDL_S*>(host_.qx_handle_area());
+    saved_ = qx_->loadExtension;
+    qx_->loadExtension = &fake_load;
+  }
+  ~ExtensionsTest() override { qx_->loadExtension = saved_; }
+
+  // Runs a one-parameter model with every derivative given and `extra`.
+  int step(const std::string& extra, const std::string& opts = "") {
+    g_loader.loaded.clear();
+    g_loader.destroyed = 0;
+    return run("proc ruva data=d " + opts + "; parms a=1; model y = a*x; der.a = x; der.a.a = 0; " + extra);
+  }
+
+  QX_HNDL_S* qx_;
+  decltype(QX_HNDL_S::loadExtension) saved_;
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(ExtensionsTest, WhatEachRequestLoads) {
+  struct Case {
+    const char* extra;
+    const char* opts;
+    Names loaded;
+  };
+  const std::vector<Case> cases = {
+      {"", "", {}},
+      {"profile a;", "", {"qxprof", "qxrec", "qxznlo"}},
+      {"bootstrap;", "", {"qxprof", "qxrec", "qxznlo", "qxbstat", "qxtab"}},
+      {"profile a; bootstrap;", "", {"qxprof", "qxrec", "qxznlo", "qxbstat", "qxtab"}},
+      {"output out=o resexpec=re;", "", {"qxznlo"}},
+      {"output out=o p=pred;", "", {}},
+      {"", "bias", {"qxznlo"}},
+      {"", "ruvameasures", {"qxznlo"}},
+      {"", "hougaard", {}},
+  };
+  for (const Case& c : cases) {
+    g_loader.missing.clear();
+    EXPECT_EQ(step(c.extra, c.opts), 0) << c.extra << c.opts << "\n" << log_text();
+    EXPECT_EQ(g_loader.loaded, c.loaded) << c.extra << c.opts;
+    // Every extension is released at the end of the task, once.
+    EXPECT_EQ(g_loader.destroyed, static_cast<int>(c.loaded.size())) << c.extra << c.opts;
+    ruvapurg(context());
+    EXPECT_EQ(g_loader.destroyed, static_cast<int>(c.loaded.size())) << c.extra << c.opts;
+  }
+}
+
+TEST_F(ExtensionsTest, AMissingExtensionEndsTheStepAndTheLoadedOnesAreReleased) {
+  g_loader.missing = {"qxrec"};
+  EXPECT_EQ(step("profile a;"), 1012);
+  EXPECT_EQ(g_loader.loaded, Names{"qxprof"});
+  EXPECT_EQ(g_loader.destroyed, 1);
+  g_loader.missing = {"qxtab"};
+  EXPECT_EQ(step("bootstrap;"), 1012);
+  EXPECT_EQ(g_loader.loaded, (Names{"qxprof", "qxrec", "qxznlo", "qxbstat"}));
+  EXPECT_EQ(g_loader.destroyed, 4);
+  g_loader.missing.clear();
+}
+
+class ExtensionsGraphicsTest : public ExtensionsTest {
+ protected:
+  ExtensionsGraphicsTest() : ExtensionsTest(/*graphics=*/true) {}
+};
+
+TEST_F(ExtensionsGraphicsTest, GraphsNeedTheOptimiserAndUnavailableAnalysesAreNoted) {
+  g_loader.missing.clear();
+  EXPECT_EQ(step("", "plots=fit"), 0) << log_text();
+  EXPECT_EQ(g_loader.loaded, Names{"qxznlo"});
+  // Profiling and bootstrap are not built yet: the step notes it and goes on.
+  EXPECT_EQ(step("profile a; bootstrap;"), 0) << log_text();
+  EXPECT_EQ(logged(800), 1);
+  EXPECT_EQ(logged(801), 1);
+  EXPECT_EQ(context()->no_prof_flag, 1);
+  EXPECT_EQ(context()->no_boot_flag, 1);
+}
+
+}  // namespace

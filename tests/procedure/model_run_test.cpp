@@ -1,0 +1,167 @@
+// Running the model program for the observations of a BY group: the special
+// cells bound for the objective, run-error reports of the last pass (51 at
+// most), unusable observations, and the model-run and optimiser recovery
+// points.
+#include <string>
+#include <vector>
+
+#include "host/missing.h"
+#include "optim/zopt.h"
+#include "procedure/model_run.h"
+#include "procedure/recovery.h"
+#include "procedure_fixture.h"
+
+namespace {
+
+using procedure_test::inspect_and_exit;
+using procedure_test::ProcedureTest;
+
+// One pass over the first BY group as the data pass makes it.
+struct Pass {
+  std::vector<int> codes;
+  std::vector<double> predicted;
+  int nerrmsg = 0, nmissgen = 0, failed = 0;
+  char lastpass = 0;
+  bool unit_weight = false, weight_shared = false, unit_loss = false, unit_resid = false;
+  bool armed_after = true;
+};
+Pass g_pass;
+
+void data_pass_body() {
+  RUVACOM* ctx = ruva_new_context();
+  xinit();
+  xytexit(RUVAEndofTask);
+  if (ruvapar(ctx) != 0) xexit(3000, 0);
+  if (ruvaint(ctx) != 0 || ruvares() != 0) xexit(1012, 0);
+  g_pass.unit_weight = ctx->weight == &ctx->one;
+  g_pass.weight_shared = ctx->wgtjpj == ctx->weight;
+  g_pass.unit_loss = ctx->loss == &ctx->one;
+  g_pass.unit_resid = ctx->resid == &ctx->one;
+  xbynext(ctx->fiddata);
+  ctx->parm[0] = 2.0;  // the grid search's work
+  ctx->lastpass = 1;
+  ctx->model = 1.0;
+  nlexint();
+  while (xybyget(&ctx->xoparm) == 0 && ctx->fiddata->current) {
+    cmpexi(0, 0, 0, &ctx->globcmp);
+    xyvget(ctx->dataptr, 0);
+    g_pass.codes.push_back(nlexec());
+    g_pass.predicted.push_back(*ctx->dephat);
+    if (g_pass.codes.back() >= 3) break;
+  }
+  g_pass.nerrmsg = ctx->nerrmsg, g_pass.nmissgen = ctx->nmissgen, g_pass.failed = ctx->failed;
+  g_pass.lastpass = ctx->lastpass;
+  g_pass.armed_after = ctx->exception_s.j_buf_cmp_set != 0;
+  inspect_and_exit(ctx);
+}
+
+class ModelRunTest : public ProcedureTest {
+ protected:
+  int pass(const std::string& rows, const std::string& statements) {
+    write_file("d.csv", "x,y\n" + rows);
+    g_pass = Pass{};
+    return run("proc ruva data=d; parms a=1; " + statements, data_pass_body);
+  }
+  int count(const std::string& text, const std::string& what) const {
+    int n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  }
+};
+
+TEST_F(ModelRunTest, StandInsForAbsentSpecialVariables) {
+  ASSERT_EQ(pass("1,2\n2,4\n", "model y = a*x; der.a = x;"), 0) << log_text();
+  EXPECT_TRUE(g_pass.unit_weight);
+  EXPECT_TRUE(g_pass.weight_shared);
+  EXPECT_TRUE(g_pass.unit_loss);
+  EXPECT_TRUE(g_pass.unit_resid);
+  EXPECT_EQ(g_pass.codes, (std::vector<int>{0, 0}));
+  EXPECT_EQ(g_pass.predicted, (std::vector<double>{2, 4}));
+  ASSERT_EQ(pass("1,2\n", "model y = a*x; der.a = x; _weight_ = 1/x; _loss_ = 1;"), 0) << log_text();
+  EXPECT_FALSE(g_pass.unit_weight);
+  EXPECT_TRUE(g_pass.weight_shared);  // no _WGTJPJ_: the cross-products take _WEIGHT_
+  EXPECT_FALSE(g_pass.unit_loss);
+  EXPECT_TRUE(g_pass.unit_resid);
+  EXPECT_FALSE(g_pass.armed_after);
+}
+
+TEST_F(ModelRunTest, AnObservationThatSkipsTheModelHasNoPrediction) {
+  ASSERT_EQ(pass("1,2\n-1,4\n3,6\n", "if x > 0 then model y = a*x; der.a = x;"), 0) << log_text();
+  ASSERT_EQ(g_pass.predicted.size(), 3u);
+  EXPECT_EQ(g_pass.predicted[0], 2.0);
+  EXPECT_TRUE(is_special_missing(g_pass.predicted[1]));
+  EXPECT_EQ(g_pass.predicted[2], 6.0);
+}
+
+TEST_F(ModelRunTest, RunErrorsOfTheLastPassAreReportedFor51Observations) {
+  std::string rows;
+  for (int i = 0; i < 60; ++i) rows += "0,1\n";
+  ASSERT_EQ(pass(rows, "model y = a/x; der.a = 1/x;"), 0) << log_text();
+  EXPECT_EQ(g_pass.codes.size(), 60u);
+  EXPECT_EQ(g_pass.nerrmsg, 51);
+  EXPECT_EQ(g_pass.lastpass, 2);
+  EXPECT_GE(g_pass.nmissgen, 60);
+  const std::string out = listing_.str() + log_text();
+  EXPECT_EQ(count(out, "Execution errors for observation "), 51) << out.substr(0, 2000);
+  EXPECT_EQ(count(out, "Execution errors for observation 51:"), 1);
+  EXPECT_EQ(count(out, "Execution errors for observation 52:"), 0);
+  EXPECT_EQ(count(out, "are no longer shown"), 1);
+}
+
+// Stand-ins for the compiler's run: one that faults inside the program, one
+// that fails the pass.
+int faulting_run(int, int, int, int, int, int, int, int, int*, int*, CMPGLOBAL*) {
+  my_fpe_handler(0);
+  return 0;
+}
+int failing_run(int, int, int, int, int, int, int, int, int*, int*, CMPGLOBAL*) { return 3; }
+
+TEST_F(ModelRunTest, AFaultInsideTheRunMakesTheObservationUnusable) {
+  void* real = host_.replace_service(148, 12, reinterpret_cast<void*>(&faulting_run));
+  const int rc = pass("1,2\n2,4\n", "model y = a*x; der.a = x;");
+  host_.replace_service(148, 12, reinterpret_cast<void*>(&failing_run));
+  const Pass faulted = g_pass;
+  const int rc_failed = pass("1,2\n2,4\n", "model y = a*x; der.a = x;");
+  host_.replace_service(148, 12, real);
+  EXPECT_EQ(rc, 0) << log_text();
+  EXPECT_EQ(faulted.codes, (std::vector<int>{1, 1}));
+  EXPECT_FALSE(faulted.armed_after);
+  EXPECT_EQ(rc_failed, 0);
+  EXPECT_EQ(g_pass.codes, (std::vector<int>{3}));
+  EXPECT_EQ(g_pass.failed, 1);
+}
+
+// The optimiser call under its recovery point.
+struct Optimiser {
+  int result = -1;
+  int error = -1;
+  bool armed_after = true;
+};
+Optimiser g_optimiser;
+
+int faulting_objective(ZOPTGLOBAL*) {
+  my_fpe_handler(0);
+  return 0;
+}
+int no_gradient(ZOPTGLOBAL*) { return 0; }
+
+void keep_optimiser_run(RUVACOM* c) {
+  c->zoptg->funcs.usobj = &faulting_objective;
+  c->zoptg->funcs.usgrd = &no_gradient;
+  g_optimiser.result = zopt_under_recovery(c);
+  g_optimiser.error = c->zoptg->state.error;
+  g_optimiser.armed_after = c->exception_s.j_buf_zopt_set != 0;
+}
+
+TEST_F(ModelRunTest, AFaultInsideTheOptimiserEndsThatRunWithNoDelta) {
+  write_file("d.csv", "x,y\n1,2\n");
+  ASSERT_EQ(run_and_inspect("proc ruva data=d; parms a=2; model y = a*x; der.a = x;", procedure_test::setup_body,
+                            keep_optimiser_run),
+            0)
+      << log_text();
+  EXPECT_EQ(g_optimiser.result, 1);
+  EXPECT_EQ(g_optimiser.error, s_nodelta);
+  EXPECT_FALSE(g_optimiser.armed_after);
+}
+
+}  // namespace

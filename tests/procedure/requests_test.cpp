@@ -1,0 +1,333 @@
+// ESTIMATE, CONTRAST, PROFILE and BOOTSTRAP statements into the context's
+// request records, and the statement lookups behind them.
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "host/missing.h"
+#include "procedure/setup.h"
+#include "procedure/statement_lookup.h"
+#include "procedure_fixture.h"
+
+namespace {
+
+using procedure_test::inspect_and_exit;
+using procedure_test::ProcedureTest;
+using procedure_test::setup_body;
+
+std::string name(const CMPSYM* s) { return std::string(s->name, static_cast<std::size_t>(s->nameleng)); }
+
+// Parse, options, then the ESTIMATE and CONTRAST statements alone.
+void estimate_body() {
+  RUVACOM* ctx = ruva_new_context();
+  xinit();
+  xytexit(RUVAEndofTask);
+  if (ruvapar(ctx) != 0) xexit(3000, 0);
+  get_options(ctx);
+  process_estimate_stmts(ctx);
+  process_contrast_stmts(ctx);
+  inspect_and_exit(ctx);
+}
+
+struct Counts {
+  int nesti = 0, maxename = 0, ncont = 0, maxcname = 0, maxcontn = 0, contnt = 0;
+  std::vector<int> contn;
+  std::vector<std::string> labels, estisym, contsym;
+  bool ecovmat = false;
+};
+Counts g_counts;
+
+void keep_counts(RUVACOM* c) {
+  g_counts = Counts{};
+  g_counts.nesti = c->nesti, g_counts.maxename = c->maxename, g_counts.ncont = c->ncont;
+  g_counts.maxcname = c->maxcname, g_counts.maxcontn = c->maxcontn, g_counts.contnt = c->contnt;
+  for (int i = 0; i < c->ncont; ++i) g_counts.contn.push_back(c->contn[i]);
+  for (int i = 0; i < c->nesti; ++i) {
+    g_counts.labels.emplace_back(c->estilab[i], static_cast<std::size_t>(c->estilen[i]));
+    g_counts.estisym.push_back(name(c->estisym->s[i]));
+  }
+  for (int i = 0; i < c->contnt; ++i) g_counts.contsym.push_back(name(c->contsym->s[i]));
+  g_counts.ecovmat = c->ecovmat != nullptr;
+}
+
+class RequestsTest : public ProcedureTest {
+ protected:
+  explicit RequestsTest(bool graphics = false) : ProcedureTest(graphics) {
+    write_file("d.csv", "x,y\n1,2\n2,4\n3,5\n");
+  }
+  // A two-parameter model with both derivatives given, and `extra` statements.
+  std::string program(const std::string& extra, const std::string& opts = "") {
+    return "proc ruva data=d " + opts + "; parms a=1 b=2; model y = a + b*x; der.a = 1; der.b = x; " + extra;
+  }
+};
+
+TEST_F(RequestsTest, EstimateAndContrastCounts) {
+  ASSERT_EQ(run_and_inspect(program("estimate 'abc' a*b; estimate 'twelve chars' exp(a) / df=3; "
+                                    "contrast 'c1' a, b - 1; contrast 'second' a + b;",
+                                    "ecov"),
+                            estimate_body, keep_counts),
+            0)
+      << log_text();
+  EXPECT_EQ(g_counts.nesti, 2);
+  EXPECT_EQ(g_counts.maxename, 12);
+  EXPECT_EQ(g_counts.labels, (std::vector<std::string>{"abc", "twelve chars"}));
+  EXPECT_EQ(g_counts.estisym, (std::vector<std::string>{"ESTIMATE.1", "ESTIMATE.2"}));
+  EXPECT_TRUE(g_counts.ecovmat);
+  EXPECT_EQ(g_counts.ncont, 2);
+  EXPECT_EQ(g_counts.contn, (std::vector<int>{2, 1}));
+  EXPECT_EQ(g_counts.maxcontn, 2);
+  EXPECT_EQ(g_counts.maxcname, 6);
+  EXPECT_EQ(g_counts.contnt, 3);
+  EXPECT_EQ(g_counts.contsym, (std::vector<std::string>{"CONTRAST.1", "CONTRAST.2", "CONTRAST.3"}));
+}
+
+// The expressions' derivatives with respect to the parameters.
+int g_estimate_derivatives = -1, g_contrast_derivatives = -1;
+void keep_expression_derivatives(RUVACOM* c) {
+  g_estimate_derivatives = c->gradestr ? c->gradestr->der.n : -1;
+  g_contrast_derivatives = c->gradcstr ? c->gradcstr->der.n : -1;
+}
+
+TEST_F(RequestsTest, ExpressionDerivatives) {
+  ASSERT_EQ(run_and_inspect(program("estimate 'ab' a*b; estimate 'a' 2*a; contrast 'c' b, a - b;"), setup_body,
+                            keep_expression_derivatives),
+            0)
+      << log_text();
+  EXPECT_EQ(g_estimate_derivatives, 3);  // d(ab)/da, d(ab)/db, d(2a)/da
+  EXPECT_EQ(g_contrast_derivatives, 3);  // d(b)/db, d(a-b)/da, d(a-b)/db
+}
+
+TEST_F(RequestsTest, EstimateStatementFaults) {
+  EXPECT_EQ(run(program("estimate 'two' a, b;"), estimate_body), 1012);
+  EXPECT_EQ(logged(602), 1);
+  // An expression of the observations ends the step in the set-up.
+  EXPECT_EQ(run(program("estimate 'ax' a*x;"), setup_body), 3000);
+  EXPECT_EQ(logged(601), 1);
+  EXPECT_EQ(run(program("contrast 'cx' b - x;"), setup_body), 3000);
+  EXPECT_EQ(logged(621), 1);
+  EXPECT_EQ(run(program("estimate 'q' a*q;"), setup_body), 3000);
+  EXPECT_EQ(logged(613), 1) << log_text();  // q is read by the expression itself
+}
+
+struct Profile {
+  bool made = false, off = false;
+  std::vector<std::string> parms;
+  std::vector<double> from, to, by;
+  std::string t, c, j;  // per parameter of parmsym
+  int u_t = 0, u_c = 0, u_j = 0;
+};
+Profile g_profile;
+
+void keep_profile(RUVACOM* c) {
+  g_profile = Profile{};
+  g_profile.off = c->no_prof_flag != 0;
+  const RUVAPROFILE_CONTROL* p = c->ruvaprofile_control;
+  if (!(g_profile.made = p != nullptr)) return;
+  for (int k = 0; k < p->comp.prof_parms.n; ++k) {
+    g_profile.parms.push_back(name(p->comp.prof_parms.s[k]));
+    if (!p->comp.from) continue;
+    g_profile.from.push_back(p->comp.from[k]);
+    g_profile.to.push_back(p->comp.to[k]);
+    g_profile.by.push_back(p->comp.by[k]);
+  }
+  for (int i = 0; i < c->nparm; ++i) {
+    g_profile.t += char('0' + p->graph.tplot_flag[i]);
+    g_profile.c += char('0' + p->graph.confcurv_flag[i]);
+    g_profile.j += char('0' + p->graph.jackknife_flag[i]);
+  }
+  g_profile.u_t = p->graph.u_tplot_flag, g_profile.u_c = p->graph.u_confcurv_flag,
+  g_profile.u_j = p->graph.u_jackknife_flag;
+}
+
+class ProfileTest : public RequestsTest {
+ protected:
+  ProfileTest() : RequestsTest(/*graphics=*/true) {}
+  int profile(const std::string& statements) {
+    return run_and_inspect(program(statements), setup_body, keep_profile);
+  }
+};
+
+TEST_F(ProfileTest, RangesOfSeveralStatementsMerge) {
+  ASSERT_EQ(profile("profile a / range=-1 to 1 by 0.5; profile b a / range=-3 to 2 by 0.25 confcurv;"), 0)
+      << log_text();
+  EXPECT_EQ(g_profile.parms, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(g_profile.from, (std::vector<double>{-3, -3}));
+  EXPECT_EQ(g_profile.to, (std::vector<double>{2, 2}));
+  EXPECT_EQ(g_profile.by, (std::vector<double>{0.25, 0.25}));
+  EXPECT_EQ(g_profile.t, "10");  // only the first statement asks for t-plots
+  EXPECT_EQ(g_profile.c, "11");
+  EXPECT_FALSE(g_profile.off);
+}
+
+TEST_F(ProfileTest, DefaultsListsAndJackknife) {
+  // No names: every parameter, t-plot and confidence curve over -2 to 2 by 0.2.
+  ASSERT_EQ(profile("profile;"), 0) << log_text();
+  EXPECT_EQ(g_profile.parms, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(g_profile.from, (std::vector<double>{-2, -2}));
+  EXPECT_EQ(g_profile.by, (std::vector<double>{0.2, 0.2}));
+  EXPECT_EQ(g_profile.j, "00");
+  // Only options after the slash: still every parameter.
+  ASSERT_EQ(profile("profile / jackknife;"), 0) << log_text();
+  EXPECT_EQ(g_profile.parms, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(g_profile.u_j, 1);
+  EXPECT_EQ(g_profile.u_t + g_profile.u_c, 0);
+  EXPECT_TRUE(g_profile.from.empty());  // no ranges without a plot
+  // Jackknife of a alone besides a plotted b: a's range stays missing.
+  ASSERT_EQ(profile("profile a / jackknife; profile b / tplot;"), 0) << log_text();
+  ASSERT_EQ(g_profile.from.size(), 2u);
+  EXPECT_TRUE(is_missing(g_profile.from[0]));
+  EXPECT_EQ(g_profile.from[1], -2.0);
+  EXPECT_EQ(g_profile.t, "01");
+  EXPECT_EQ(g_profile.j, "10");
+}
+
+TEST_F(ProfileTest, NamesThatAreNotParametersAndIncompleteRanges) {
+  ASSERT_EQ(profile("profile x a zz;"), 0) << log_text();
+  EXPECT_EQ(logged(434), 2);
+  EXPECT_EQ(g_profile.parms, (std::vector<std::string>{"a"}));
+  EXPECT_EQ(profile("profile a / range=-1 to 1;"), 3000);
+  EXPECT_EQ(logged(437), 1);
+  EXPECT_EQ(profile("profile a / range=1 to -1 by 0.1;"), 3000);
+  EXPECT_EQ(logged(803), 1);
+}
+
+TEST_F(RequestsTest, ProfilingIsOffWithoutGraphicsOrAProfileDataSet) {
+  ASSERT_EQ(run_and_inspect(program("profile a;"), setup_body, keep_profile), 0);
+  EXPECT_TRUE(g_profile.made);
+  EXPECT_TRUE(g_profile.off);
+  ASSERT_EQ(run_and_inspect(program("profile a / profdata=pr;"), setup_body, keep_profile), 0);
+  EXPECT_FALSE(g_profile.off);
+  ASSERT_EQ(run_and_inspect(program(""), setup_body, keep_profile), 0);
+  EXPECT_FALSE(g_profile.made);
+  EXPECT_TRUE(g_profile.off);
+}
+
+struct Boot {
+  bool made = false;
+  int n = 0, max_n = 0;
+  long seed = -1;
+  double user_seed = -1;
+  int type = 0, scaling = 0;
+  std::string plots, ci, cov;
+};
+Boot g_boot;
+
+void keep_boot(RUVACOM* c) {
+  g_boot = Boot{};
+  const RUVA_BOOTSTRAP_CONTROL* b = c->ruvabootstrap_control;
+  if (!(g_boot.made = b != nullptr)) return;
+  g_boot.n = b->n_samples, g_boot.max_n = b->max_user_n_samples, g_boot.seed = b->user_input_seed;
+  g_boot.user_seed = b->comp.mr.UserSeed, g_boot.type = b->dgp.type, g_boot.scaling = b->dgp.scaling;
+  g_boot.plots = {char('0' + b->plots.hist_box), char('0' + b->plots.scatter)};
+  g_boot.ci = {char('0' + b->ci.bc), char('0' + b->ci.perc), char('0' + b->ci.normal)};
+  g_boot.cov = {char('0' + b->cov.do_cov), char('0' + b->cov.both_cov_corr_on), char('0' + b->cov.scale_to_corr)};
+}
+
+class BootstrapTest : public RequestsTest {
+ protected:
+  explicit BootstrapTest(bool graphics = false) : RequestsTest(graphics) {}
+  const Boot& boot(const std::string& statements, const std::string& weight = "") {
+    EXPECT_EQ(run_and_inspect(program(weight + statements), setup_body, keep_boot), 0) << log_text();
+    return g_boot;
+  }
+};
+
+TEST_F(BootstrapTest, DefaultsOfAnUnweightedAndAWeightedModel) {
+  const Boot& b = boot("bootstrap;");
+  ASSERT_TRUE(b.made);
+  EXPECT_EQ(b.n, 1000);
+  EXPECT_EQ(b.max_n, 0);
+  EXPECT_EQ(b.seed, 0);
+  EXPECT_EQ(b.type, kDgpResidual);
+  EXPECT_EQ(b.scaling, kScaleAdjsse);
+  EXPECT_EQ(b.ci, "100");
+  EXPECT_EQ(b.plots, "00");  // graphics are off
+  EXPECT_EQ(b.cov, "000");
+  EXPECT_EQ(boot("boot / dgp=residual;", "_weight_ = 1/x; ").type, kDgpWild);
+  EXPECT_EQ(logged(502), 1);
+  EXPECT_EQ(boot("bootstrap;", "_weight_ = 1/x; ").type, kDgpWild);
+  EXPECT_EQ(boot("bootstrap / dgp=wild;").type, kDgpResidual);
+  EXPECT_EQ(logged(503), 1);
+  // JAC scaling needs second derivatives, which this model gives.
+  EXPECT_EQ(boot("bootstrap / dgp=residual(jac);", "der.a.a = 0; der.b.a = 0; der.b.b = 0; ").scaling, kScaleJac);
+  EXPECT_FALSE(boot("").made);
+}
+
+TEST_F(BootstrapTest, SamplesAndSeeds) {
+  Boot b = boot("bootstrap / nsamples=500;");
+  EXPECT_EQ(b.n, 1000);
+  EXPECT_EQ(b.max_n, 500);
+  b = boot("bootstrap / nsamples=2500.9; bootstrap / nsamples=1200;");
+  EXPECT_EQ(b.n, 2500);
+  EXPECT_EQ(b.max_n, 2500);
+  b = boot("bootstrap / seed=12345.7;");
+  EXPECT_EQ(b.seed, 12345);
+  EXPECT_EQ(b.user_seed, 12345.0);
+  b = boot("bootstrap / seed=9007199254740991;");  // 2^53 - 1 is taken
+  EXPECT_EQ(b.seed, 9007199254740991L);
+  EXPECT_EQ(logged(481), 0);
+  b = boot("bootstrap / seed=9007199254740992;");
+  EXPECT_EQ(b.seed, 0);
+  EXPECT_EQ(b.user_seed, 0.0);
+  EXPECT_EQ(logged(481), 1);
+  b = boot("bootstrap / seed=-4;");
+  EXPECT_EQ(b.seed, 0);
+  EXPECT_EQ(logged(482), 1);
+  EXPECT_EQ(run(program("bootstrap / nsamples=1e12;"), setup_body), 3000);
+  EXPECT_EQ(logged(804), 1);
+}
+
+TEST_F(BootstrapTest, IntervalsAndCovariances) {
+  EXPECT_EQ(boot("bootstrap / bootci(perc normal);").ci, "011");
+  EXPECT_EQ(boot("bootstrap / ci(all);").ci, "111");
+  EXPECT_EQ(boot("bootstrap / bootcorr;").cov, "101");
+  EXPECT_EQ(boot("bootstrap / bootcov bootcorr;").cov, "111");
+  EXPECT_EQ(boot("bootstrap / cov; bootstrap / corr;").cov, "111");
+  EXPECT_EQ(boot("bootstrap / cov;").cov, "100");
+}
+
+class BootstrapGraphicsTest : public BootstrapTest {
+ protected:
+  BootstrapGraphicsTest() : BootstrapTest(/*graphics=*/true) {}
+};
+
+TEST_F(BootstrapGraphicsTest, PlotsOnlyWithGraphics) {
+  EXPECT_EQ(boot("bootstrap;").plots, "10");
+  EXPECT_EQ(boot("bootstrap / bootplots(scatter);").plots, "01");
+  EXPECT_EQ(boot("bootstrap / plots(all);").plots, "11");
+}
+
+// Counting statements by keyword prefix and finding a symbol in a list.
+struct Lookup {
+  int profiles = 0, none = 0;
+  bool last_is_third = false;
+  int index_b = -2, index_missing = -2, index_empty = -2;
+};
+Lookup g_lookup;
+
+void keep_lookup(RUVACOM* c) {
+  STMT* found = nullptr;
+  g_lookup.profiles = FindStmt("PROF", &found);
+  int k = 0;
+  for (STMT* s = c->prochead; s; s = s->next)
+    if (stmt_is(s, "PROF") && ++k == 3) g_lookup.last_is_third = s == found;
+  STMT* untouched = nullptr;
+  g_lookup.none = FindStmt("CONTRAST", &untouched) + (untouched ? 100 : 0);
+  g_lookup.index_b = get_parm_index(c->parmsym, cmpsyms("b", 1, &c->globcmp));
+  g_lookup.index_missing = get_parm_index(c->parmsym, cmpsyms("x", 1, &c->globcmp));
+  CMPLIST empty{};
+  g_lookup.index_empty = get_parm_index(&empty, c->parmsym->s[0]);
+}
+
+TEST_F(RequestsTest, FindStmtAndGetParmIndex) {
+  ASSERT_EQ(run_and_inspect(program("profile a; profile b; profile a b / jackknife;"), setup_body, keep_lookup), 0)
+      << log_text();
+  EXPECT_EQ(g_lookup.profiles, 3);
+  EXPECT_TRUE(g_lookup.last_is_third);
+  EXPECT_EQ(g_lookup.none, 0);
+  EXPECT_EQ(g_lookup.index_b, 1);
+  EXPECT_EQ(g_lookup.index_missing, -1);
+  EXPECT_EQ(g_lookup.index_empty, -1);
+}
+
+}  // namespace
