@@ -2,6 +2,7 @@
 
 #include "host/missing.h"
 #include "platform/compiler/symbol_table.h"
+#include "platform/language/operator_text.h"
 
 namespace platform::compiler {
 namespace {
@@ -33,28 +34,6 @@ int level(const Expr& e) {
     default:
       return 0;
   }
-}
-
-const char* binary_text(BinaryOp op) {
-  switch (op) {
-    case BinaryOp::Power: return "**";
-    case BinaryOp::Min: return "><";
-    case BinaryOp::Max: return "<>";
-    case BinaryOp::Multiply: return "*";
-    case BinaryOp::Divide: return "/";
-    case BinaryOp::Add: return "+";
-    case BinaryOp::Subtract: return "-";
-    case BinaryOp::Concat: return "||";
-    case BinaryOp::Eq: return "=";
-    case BinaryOp::Ne: return "^=";
-    case BinaryOp::Lt: return "<";
-    case BinaryOp::Le: return "<=";
-    case BinaryOp::Gt: return ">";
-    case BinaryOp::Ge: return ">=";
-    case BinaryOp::And: return "&";
-    case BinaryOp::Or: return "|";
-  }
-  return "?";
 }
 
 std::string quoted(const std::string& text) {
@@ -245,7 +224,7 @@ std::string expression_text(const Expr& e) {
       const int l = level(e);
       const bool right_assoc = l == 1;
       const bool spaced = l > 2;
-      const std::string op = binary_text(e.binary_op);
+      const std::string op = binary_operator_text(e.binary_op);
       return operand(*e.args[0], l, false, right_assoc) + (spaced ? " " + op + " " : op) +
              operand(*e.args[1], l, true, right_assoc);
     }

@@ -6,32 +6,11 @@
 #include "host/missing.h"
 #include "host/stmt.h"
 #include "platform/language/option_table.h"
+#include "platform/language/operator_text.h"
 #include "platform/language/varlist.h"
 
 namespace platform::language {
 namespace {
-
-const char* binary_symbol(BinaryOp op) {
-  switch (op) {
-    case BinaryOp::Power: return "**";
-    case BinaryOp::Min: return "><";
-    case BinaryOp::Max: return "<>";
-    case BinaryOp::Multiply: return "*";
-    case BinaryOp::Divide: return "/";
-    case BinaryOp::Add: return "+";
-    case BinaryOp::Subtract: return "-";
-    case BinaryOp::Concat: return "||";
-    case BinaryOp::Eq: return "=";
-    case BinaryOp::Ne: return "^=";
-    case BinaryOp::Lt: return "<";
-    case BinaryOp::Le: return "<=";
-    case BinaryOp::Gt: return ">";
-    case BinaryOp::Ge: return ">=";
-    case BinaryOp::And: return "&";
-    case BinaryOp::Or: return "|";
-  }
-  return "?";
-}
 
 std::string number_text(double v) {
   if (is_missing(v)) return ".";
@@ -274,7 +253,7 @@ std::string expression_text(const Expr& e) {
       return std::string("(") + op + expression_text(*e.args[0]) + ")";
     }
     case ExprKind::Binary:
-      return "(" + expression_text(*e.args[0]) + " " + binary_symbol(e.binary_op) + " " +
+      return "(" + expression_text(*e.args[0]) + " " + binary_operator_text(e.binary_op) + " " +
              expression_text(*e.args[1]) + ")";
     case ExprKind::In: {
       std::vector<std::string> items;
