@@ -40,44 +40,6 @@ Lattice meet(Lattice a, Lattice b) {
   return {Lattice::Bottom, 0};
 }
 
-Op fold_op(language::BinaryOp op) {
-  using language::BinaryOp;
-  switch (op) {
-    case BinaryOp::Add:
-      return Op::Add;
-    case BinaryOp::Subtract:
-      return Op::Sub;
-    case BinaryOp::Multiply:
-      return Op::Mul;
-    case BinaryOp::Divide:
-      return Op::Div;
-    case BinaryOp::Power:
-      return Op::Pow;
-    case BinaryOp::Min:
-      return Op::MinOp;
-    case BinaryOp::Max:
-      return Op::MaxOp;
-    case BinaryOp::Eq:
-      return Op::Eq;
-    case BinaryOp::Ne:
-      return Op::Ne;
-    case BinaryOp::Lt:
-      return Op::Lt;
-    case BinaryOp::Le:
-      return Op::Le;
-    case BinaryOp::Gt:
-      return Op::Gt;
-    case BinaryOp::Ge:
-      return Op::Ge;
-    case BinaryOp::And:
-      return Op::And;
-    case BinaryOp::Or:
-      return Op::Or;
-    default:
-      return Op::Halt;
-  }
-}
-
 // The value of a derivative expression when the derivative symbols have
 // the values `known` gives them (any other variable varies).
 Lattice evaluate(const Expr& e, Compiler& c, const std::unordered_map<int, Lattice>& known) {
@@ -106,7 +68,7 @@ Lattice evaluate(const Expr& e, Compiler& c, const std::unordered_map<int, Latti
       if (x.kind == Lattice::Bottom || y.kind == Lattice::Bottom) return bottom;
       if (x.kind == Lattice::Top || y.kind == Lattice::Top) return {};
       double r = 0;
-      return fold_binary(fold_op(e.binary_op), x.value, y.value, &r) ? Lattice{Lattice::Const, r}
+      return fold_binary(dx::fold_op(e.binary_op), x.value, y.value, &r) ? Lattice{Lattice::Const, r}
                                                                      : bottom;
     }
     case ExprKind::Call: {

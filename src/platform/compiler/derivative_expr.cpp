@@ -11,7 +11,35 @@ namespace {
 using language::BinaryOp;
 using language::ExprKind;
 
-Op fold_op(BinaryOp op) {
+
+ExprPtr node(ExprKind kind, SourcePos pos) {
+  auto e = std::make_unique<Expr>();
+  e->kind = kind;
+  e->pos = pos;
+  return e;
+}
+
+ExprPtr make_binary(BinaryOp op, ExprPtr a, ExprPtr b) {
+  auto e = node(ExprKind::Binary, a->pos);
+  e->binary_op = op;
+  e->args.push_back(std::move(a));
+  e->args.push_back(std::move(b));
+  return e;
+}
+
+bool is_one(const Expr& e) {
+  double v = 0;
+  return number_of(e, &v) && v == 1;
+}
+
+bool is_negation(const Expr& e) {
+  return e.kind == ExprKind::Unary && e.unary_op == language::UnaryOp::Minus;
+}
+
+}  // namespace
+
+Op fold_op(language::BinaryOp op) {
+  using language::BinaryOp;
   switch (op) {
     case BinaryOp::Power:
       return Op::Pow;
@@ -47,32 +75,6 @@ Op fold_op(BinaryOp op) {
       return Op::Halt;
   }
 }
-
-ExprPtr node(ExprKind kind, SourcePos pos) {
-  auto e = std::make_unique<Expr>();
-  e->kind = kind;
-  e->pos = pos;
-  return e;
-}
-
-ExprPtr make_binary(BinaryOp op, ExprPtr a, ExprPtr b) {
-  auto e = node(ExprKind::Binary, a->pos);
-  e->binary_op = op;
-  e->args.push_back(std::move(a));
-  e->args.push_back(std::move(b));
-  return e;
-}
-
-bool is_one(const Expr& e) {
-  double v = 0;
-  return number_of(e, &v) && v == 1;
-}
-
-bool is_negation(const Expr& e) {
-  return e.kind == ExprKind::Unary && e.unary_op == language::UnaryOp::Minus;
-}
-
-}  // namespace
 
 ExprPtr number(double value, SourcePos pos) {
   auto e = node(ExprKind::Number, pos);

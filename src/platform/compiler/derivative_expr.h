@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/compiler/bytecode.h"
 #include "platform/compiler/symbol_table.h"
 #include "platform/language/ast.h"
 
@@ -14,6 +15,9 @@ namespace platform::compiler::dexpr {
 using language::Expr;
 using language::ExprPtr;
 using language::SourcePos;
+
+// The interpreter operation that folds a binary operator of constants.
+Op fold_op(language::BinaryOp op);
 
 ExprPtr number(double value, SourcePos pos = {});
 ExprPtr variable(const Symbol& s, SourcePos pos = {});
