@@ -26,7 +26,7 @@ void skip_columns(LineCursor& line, int n) {
 namespace {
 
 // One parsed conversion: %[flags][width][.precision][length]conversion.
-struct Spec {
+struct Conversion {
   std::string flags;
   bool has_width = false, has_precision = false, code_precision = false;
   int width = 0, precision = 0;
@@ -41,8 +41,8 @@ int read_number(const char*& p) {
 }
 
 // Parses the conversion after '%', taking '*' values from the arguments.
-Spec parse_spec(const char*& p, va_list& args) {
-  Spec s;
+Conversion parse_spec(const char*& p, va_list& args) {
+  Conversion s;
   while (*p && std::strchr("-+ 0#", *p)) s.flags += *p++;
   if (*p == '*') {
     ++p;
@@ -74,7 +74,7 @@ Spec parse_spec(const char*& p, va_list& args) {
   return s;
 }
 
-std::string spec_text(const Spec& s, bool with_precision) {
+std::string spec_text(const Conversion& s, bool with_precision) {
   std::string t = "%" + s.flags;
   if (s.has_width) t += std::to_string(s.width);
   if (with_precision && s.has_precision && s.precision >= 0) t += "." + std::to_string(s.precision);
@@ -82,23 +82,23 @@ std::string spec_text(const Spec& s, bool with_precision) {
 }
 
 template <class T>
-std::string one(const std::string& spec, T value) {
-  int n = std::snprintf(nullptr, 0, spec.c_str(), value);
+std::string one(const std::string& conv, T value) {
+  int n = std::snprintf(nullptr, 0, conv.c_str(), value);
   if (n < 0) return "";
   std::string out(static_cast<std::size_t>(n) + 1, '\0');
-  std::snprintf(out.data(), out.size(), spec.c_str(), value);
+  std::snprintf(out.data(), out.size(), conv.c_str(), value);
   out.resize(static_cast<std::size_t>(n));
   return out;
 }
 
-std::string integer_conversion(const Spec& s, va_list& args) {
-  const std::string spec = spec_text(s, true);
+std::string integer_conversion(const Conversion& s, va_list& args) {
+  const std::string conv = spec_text(s, true);
   const bool is_signed = s.conversion == 'd' || s.conversion == 'i';
   if (s.length == "ll" || s.length == "j" || s.length == "q")
-    return is_signed ? one(spec, va_arg(args, long long)) : one(spec, va_arg(args, unsigned long long));
+    return is_signed ? one(conv, va_arg(args, long long)) : one(conv, va_arg(args, unsigned long long));
   if (s.length == "l" || s.length == "z")
-    return is_signed ? one(spec, va_arg(args, long)) : one(spec, va_arg(args, unsigned long));
-  return is_signed ? one(spec, va_arg(args, int)) : one(spec, va_arg(args, unsigned));
+    return is_signed ? one(conv, va_arg(args, long)) : one(conv, va_arg(args, unsigned long));
+  return is_signed ? one(conv, va_arg(args, int)) : one(conv, va_arg(args, unsigned));
 }
 
 std::string pad(std::string text, int width, bool left) {
@@ -107,7 +107,7 @@ std::string pad(std::string text, int width, bool left) {
   return left ? text + fill : fill + text;
 }
 
-std::string double_conversion(const Spec& s, va_list& args) {
+std::string double_conversion(const Conversion& s, va_list& args) {
   long code = s.code_precision ? va_arg(args, long) : 0;
   const double v = va_arg(args, double);
   const bool left = s.flags.find('-') != std::string::npos;
@@ -120,7 +120,7 @@ std::string double_conversion(const Spec& s, va_list& args) {
   return pad(text, s.has_width ? s.width : 1, left);
 }
 
-std::string string_conversion(const Spec& s, va_list& args) {
+std::string string_conversion(const Conversion& s, va_list& args) {
   const char* text = va_arg(args, const char*);
   if (!text) text = "";
   std::size_t limit = std::string::npos;
@@ -154,7 +154,7 @@ int format_line(LineCursor& line, const char* format, va_list args) {
       continue;
     }
     ++p;
-    Spec s = parse_spec(p, ap);
+    Conversion s = parse_spec(p, ap);
     switch (s.conversion) {
       case '%': emit("%"); break;
       case 'd': case 'i': case 'u': case 'o': case 'x': case 'X': emit(integer_conversion(s, ap)); break;

@@ -13,9 +13,9 @@ namespace {
 constexpr int kMaxDecimals = 32;
 constexpr int kMaxSignificant = 15;  // digits a double always holds exactly
 
-std::string printf_double(const char* spec, int precision, double v) {
+std::string printf_double(const char* desc, int precision, double v) {
   char buffer[400];
-  std::snprintf(buffer, sizeof buffer, spec, precision, v);
+  std::snprintf(buffer, sizeof buffer, desc, precision, v);
   std::string s = buffer;
   // A value that rounds to zero shows no sign.
   if (s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);

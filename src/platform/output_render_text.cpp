@@ -40,19 +40,19 @@ void trim_common_blanks(std::vector<std::string>* cells) {
   for (std::string& c : *cells) c.erase(0, common);
 }
 
-GridColumn grid_column(const ColumnSpec& spec, const std::vector<std::vector<Cell>>& rows, std::size_t index,
+GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cell>>& rows, std::size_t index,
                        int linesize) {
   std::vector<const Cell*> cells;
   static const Cell empty = Cell::of_text("");
   for (const auto& row : rows) cells.push_back(index < row.size() ? &row[index] : &empty);
   GridColumn g;
-  g.cells = format_cells(spec, cells);
-  g.left = style_of(spec).kind == ColumnStyle::Text;
+  g.cells = format_cells(desc, cells);
+  g.left = style_of(desc).kind == ColumnStyle::Text;
   if (!g.left) trim_common_blanks(&g.cells);
   int field = 1;
   for (const std::string& c : g.cells) field = std::max(field, static_cast<int>(c.size()));
   // The row names of a matrix sit under the corner text, blank or not.
-  const std::string label = spec.label.empty() && spec.role != "rowname" ? spec.name : spec.label;
+  const std::string label = desc.label.empty() && desc.role != "rowname" ? desc.name : desc.label;
   g.width = std::min(std::max(field, longest_word(label)), linesize);
   g.header = wrap_text(label, g.width);
   return g;

@@ -15,8 +15,8 @@ namespace lang = platform::language;
 
 TEST(Grammar, EveryOptionKeywordIsATerminalOfTheGrammar) {
   std::set<std::string_view> terminals(grammar_terminals().begin(), grammar_terminals().end());
-  for (const lang::OptionSpec& spec : lang::option_table()) {
-    std::string_view all(spec.keywords);
+  for (const lang::OptionSpec& desc : lang::option_table()) {
+    std::string_view all(desc.keywords);
     while (!all.empty()) {
       const std::size_t bar = all.find('|');
       const std::string_view kw = all.substr(0, bar);

@@ -465,13 +465,13 @@ class ProgramText {
     s->target = primary();
     expect("=");
     for (;;) {
-      lang::DoSpec spec;
-      spec.start = expression();
-      if (is_word("TO")) { take(); spec.to = expression(); }
-      if (is_word("BY")) { take(); spec.by = expression(); }
-      if (is_word("WHILE")) { take(); expect("("); spec.while_cond = expression(); expect(")"); }
-      if (is_word("UNTIL")) { take(); expect("("); spec.until_cond = expression(); expect(")"); }
-      s->specs.push_back(std::move(spec));
+      lang::DoClause clause;
+      clause.start = expression();
+      if (is_word("TO")) { take(); clause.to = expression(); }
+      if (is_word("BY")) { take(); clause.by = expression(); }
+      if (is_word("WHILE")) { take(); expect("("); clause.while_cond = expression(); expect(")"); }
+      if (is_word("UNTIL")) { take(); expect("("); clause.until_cond = expression(); expect(")"); }
+      s->clauses.push_back(std::move(clause));
       if (!is_punct(",")) break;
       take();
     }

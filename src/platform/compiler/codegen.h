@@ -41,7 +41,7 @@ class CodeGen {
   void derivative_block(const language::StmtList& list);
   void if_statement(const language::Stmt& s);
   void do_iterative(const language::Stmt& s);
-  int do_spec(const language::Stmt& s, const language::DoSpec& spec, int body, int next,
+  int do_clause(const language::Stmt& s, const language::DoClause& clause, int body, int next,
               int select_cell, int index);
   void select(const language::Stmt& s);
   void put(const language::Stmt& s);

@@ -142,33 +142,33 @@ void CodeGen::if_statement(const Stmt& s) {
 }
 
 // One start [TO end [BY step]] [WHILE] [UNTIL] of an iterative DO. The code
-// sets the loop variable and jumps to `body`, or to `next` when the spec
+// sets the loop variable and jumps to `body`, or to `next` when the clause
 // gives no (more) values; the step code, reached through the loop's jump
 // table (or directly when `select_cell` is -1), advances it.
-int CodeGen::do_spec(const Stmt& s, const language::DoSpec& spec, int body_label, int next,
+int CodeGen::do_clause(const Stmt& s, const language::DoClause& clause, int body_label, int next,
                      int select_cell, int index) {
   const int var = symbol_cell(*c_.symbols.find(s.target->name));
   const int where = site_at(s.pos, SiteWhat::Loop, "DO");
   if (select_cell >= 0) emit(Op::Mov, select_cell, literal_cell(index));
   int step_by = -1, end = -1;
-  const int start = num(*spec.start);
-  if (spec.to) {
+  const int start = num(*clause.start);
+  if (clause.to) {
     double v = 0;
-    end = constant(*spec.to, &v) ? literal_cell(v) : num(*spec.to, temp());
-    step_by = !spec.by ? literal_cell(1) : constant(*spec.by, &v) ? literal_cell(v) : num(*spec.by, temp());
+    end = constant(*clause.to, &v) ? literal_cell(v) : num(*clause.to, temp());
+    step_by = !clause.by ? literal_cell(1) : constant(*clause.by, &v) ? literal_cell(v) : num(*clause.by, temp());
     emit(Op::DoCheck, 0, start, end, step_by, where);
   }
   emit(Op::Mov, var, start);
   const int test = label();
   place(test);
-  if (spec.to) jump(Op::DoTest, next, var, end, step_by);
-  if (spec.while_cond) branch(*spec.while_cond, next, false);
+  if (clause.to) jump(Op::DoTest, next, var, end, step_by);
+  if (clause.while_cond) branch(*clause.while_cond, next, false);
   jump(Op::Jmp, body_label);
   // The step code.
   const int step = label();
   place(step);
-  if (spec.until_cond) branch(*spec.until_cond, next, true);
-  if (spec.to) {
+  if (clause.until_cond) branch(*clause.until_cond, next, true);
+  if (clause.to) {
     emit(Op::Add, var, var, step_by, 0, where);
     jump(Op::Jmp, test);
   } else {
@@ -179,9 +179,9 @@ int CodeGen::do_spec(const Stmt& s, const language::DoSpec& spec, int body_label
 
 void CodeGen::do_iterative(const Stmt& s) {
   const int exit = label(), body_label = label(), next = label();
-  const std::size_t n = s.specs.size();
-  // Several specs share the body; a jump table on the current spec leads
-  // back to that spec's step code.
+  const std::size_t n = s.clauses.size();
+  // Several clauses share the body; a jump table on the current clause leads
+  // back to that clause's step code.
   int select_cell = -1, table = -1, step = -1;
   if (n > 1) {
     select_cell = temp();
@@ -190,7 +190,7 @@ void CodeGen::do_iterative(const Stmt& s) {
   }
   for (std::size_t k = 0; k < n; ++k) {
     const int following = k + 1 == n ? exit : label();
-    step = do_spec(s, s.specs[k], body_label, following, select_cell, static_cast<int>(k));
+    step = do_clause(s, s.clauses[k], body_label, following, select_cell, static_cast<int>(k));
     if (table >= 0) p_.jump_tables[static_cast<std::size_t>(table)][k] = step;
     if (k + 1 < n) place(following);
   }

@@ -121,12 +121,12 @@ void FlowGraph::statement(const Stmt& s) {
       return body(s.body);
     case StmtKind::DoIterative:
       context_.emplace_back();
-      for (const auto& spec : s.specs) {
-        with_condition(spec.start.get());
-        with_condition(spec.to.get());
-        with_condition(spec.by.get());
-        with_condition(spec.while_cond.get());
-        with_condition(spec.until_cond.get());
+      for (const auto& clause : s.clauses) {
+        with_condition(clause.start.get());
+        with_condition(clause.to.get());
+        with_condition(clause.by.get());
+        with_condition(clause.while_cond.get());
+        with_condition(clause.until_cond.get());
       }
       assign(*s.target, {});
       reads(*s.target, &context_.back());
@@ -206,9 +206,9 @@ void intern_literals(Compiler& c, const Expr& e) {
 void intern_literals(Compiler& c, const Stmt& s) {
   for (const Expr* e : {s.target.get(), s.value.get(), s.condition.get()})
     if (e) intern_literals(c, *e);
-  for (const auto& spec : s.specs)
-    for (const Expr* e : {spec.start.get(), spec.to.get(), spec.by.get(), spec.while_cond.get(),
-                          spec.until_cond.get()})
+  for (const auto& clause : s.clauses)
+    for (const Expr* e : {clause.start.get(), clause.to.get(), clause.by.get(), clause.while_cond.get(),
+                          clause.until_cond.get()})
       if (e) intern_literals(c, *e);
   for (const auto& w : s.whens) {
     for (const auto& v : w.values) intern_literals(c, *v);

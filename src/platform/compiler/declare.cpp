@@ -304,9 +304,9 @@ void Declarer::statement(Stmt& s, bool top) {
       return body(s.body);
     case StmtKind::DoIterative:
       if (s.target->kind != ExprKind::Variable) return fail(s.target->pos, 28);
-      for (auto& spec : s.specs) {
-        for (auto* e : {spec.start.get(), spec.to.get(), spec.by.get(), spec.while_cond.get(),
-                        spec.until_cond.get()})
+      for (auto& clause : s.clauses) {
+        for (auto* e : {clause.start.get(), clause.to.get(), clause.by.get(), clause.while_cond.get(),
+                        clause.until_cond.get()})
           if (e) expression(*e);
       }
       target(*s.target);

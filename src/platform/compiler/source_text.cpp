@@ -68,12 +68,12 @@ std::string body_text(const language::StmtList& body) {
   return out;
 }
 
-std::string do_spec_text(const language::DoSpec& spec) {
-  std::string out = expression_text(*spec.start);
-  if (spec.to) out += " TO " + expression_text(*spec.to);
-  if (spec.by) out += " BY " + expression_text(*spec.by);
-  if (spec.while_cond) out += " WHILE(" + expression_text(*spec.while_cond) + ")";
-  if (spec.until_cond) out += " UNTIL(" + expression_text(*spec.until_cond) + ")";
+std::string do_spec_text(const language::DoClause& clause) {
+  std::string out = expression_text(*clause.start);
+  if (clause.to) out += " TO " + expression_text(*clause.to);
+  if (clause.by) out += " BY " + expression_text(*clause.by);
+  if (clause.while_cond) out += " WHILE(" + expression_text(*clause.while_cond) + ")";
+  if (clause.until_cond) out += " UNTIL(" + expression_text(*clause.until_cond) + ")";
   return out;
 }
 
@@ -134,8 +134,8 @@ std::string statement_body(const Stmt& s) {
     case StmtKind::Do: return "DO;" + body_text(s.body) + " END;";
     case StmtKind::DoIterative: {
       std::string out = "DO " + expression_text(*s.target) + " = ";
-      for (std::size_t i = 0; i < s.specs.size(); ++i)
-        out += (i ? ", " : "") + do_spec_text(s.specs[i]);
+      for (std::size_t i = 0; i < s.clauses.size(); ++i)
+        out += (i ? ", " : "") + do_spec_text(s.clauses[i]);
       return out + ";" + body_text(s.body) + " END;";
     }
     case StmtKind::DoWhile:

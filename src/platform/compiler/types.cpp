@@ -102,12 +102,12 @@ void TypeWalker::statement(const Stmt& s) {
       expr(*s.condition);
       break;
     case StmtKind::DoIterative:
-      for (const auto& spec : s.specs)
-        for (const Expr* e : {spec.start.get(), spec.to.get(), spec.by.get()})
+      for (const auto& clause : s.clauses)
+        for (const Expr* e : {clause.start.get(), clause.to.get(), clause.by.get()})
           if (e) expr(*e);
       assign(*s.target, {});
-      for (const auto& spec : s.specs)
-        for (const Expr* e : {spec.while_cond.get(), spec.until_cond.get()})
+      for (const auto& clause : s.clauses)
+        for (const Expr* e : {clause.while_cond.get(), clause.until_cond.get()})
           if (e) expr(*e);
       break;
     case StmtKind::DoWhile: case StmtKind::DoUntil: case StmtKind::Where:

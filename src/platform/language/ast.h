@@ -127,7 +127,7 @@ enum class StmtKind {
                 //   the program's symbol for it is MODEL.<name>
   If,           // IF condition THEN body[0] [ELSE else_body[0]]
   Do,           // DO; body END;
-  DoIterative,  // DO target = specs; body END;
+  DoIterative,  // DO target = clauses; body END;
   DoWhile,      // DO WHILE (condition); body END;
   DoUntil,      // DO UNTIL (condition); body END;  (body runs at least once)
   Select,       // SELECT [(condition)]; whens; [OTHERWISE else_body]; END;
@@ -160,8 +160,8 @@ using StmtPtr = std::unique_ptr<Stmt>;
 using StmtList = std::vector<StmtPtr>;
 
 // One start [TO end] [BY step] [WHILE (c)] [UNTIL (c)] of an iterative DO;
-// DO i = 1, 3, 5 has three specs with start only.
-struct DoSpec {
+// DO i = 1, 3, 5 has three clauses with start only.
+struct DoClause {
   ExprPtr start;
   ExprPtr to;          // null when absent
   ExprPtr by;          // null: step 1
@@ -265,7 +265,7 @@ struct Stmt {
   StmtList else_body;               // If: else (zero or one); Select: otherwise (zero or one);
                                     //   Assign, Model: values its derivatives share, which the
                                     //   compiler moved out of the value to compute them first
-  std::vector<DoSpec> specs;        // DoIterative
+  std::vector<DoClause> clauses;        // DoIterative
   std::vector<WhenClause> whens;    // Select
   std::vector<RetainItem> retains;  // Retain, Control
   std::unique_ptr<ArrayDecl> array; // Array

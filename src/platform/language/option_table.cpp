@@ -250,23 +250,23 @@ bool matches_keyword(std::string_view alternatives, std::string_view word) {
 }
 
 const OptionSpec* find_option(OptionContext context, std::string_view word) {
-  for (const OptionSpec& spec : kOptions)
-    if (spec.context == context && matches_keyword(spec.keywords, word)) return &spec;
+  for (const OptionSpec& desc : kOptions)
+    if (desc.context == context && matches_keyword(desc.keywords, word)) return &desc;
   return nullptr;
 }
 
-std::string option_name(const OptionSpec& spec) {
-  std::string_view kw(spec.keywords);
+std::string option_name(const OptionSpec& desc) {
+  std::string_view kw(desc.keywords);
   kw = kw.substr(0, kw.find('|'));
   if (!kw.empty() && kw.back() == '$') kw.remove_suffix(1);
   return std::string(kw);
 }
 
-std::string range_text(const OptionSpec& spec) {
-  if (spec.low != kNoBound && spec.high != kNoBound)
-    return format_bound(spec.low) + " to " + format_bound(spec.high);
-  if (spec.low != kNoBound) return "at least " + format_bound(spec.low);
-  if (spec.high != kNoBound) return "at most " + format_bound(spec.high);
+std::string range_text(const OptionSpec& desc) {
+  if (desc.low != kNoBound && desc.high != kNoBound)
+    return format_bound(desc.low) + " to " + format_bound(desc.high);
+  if (desc.low != kNoBound) return "at least " + format_bound(desc.low);
+  if (desc.high != kNoBound) return "at most " + format_bound(desc.high);
   return "any number";
 }
 

@@ -81,9 +81,9 @@ const OptionSpec* find_option(OptionContext context, std::string_view word);
 bool matches_keyword(std::string_view alternatives, std::string_view word);
 
 // The first synonym without its "$": the option's name in messages.
-std::string option_name(const OptionSpec& spec);
+std::string option_name(const OptionSpec& desc);
 
 // The range of a Number option as text: "0 to 1", "at least 0".
-std::string range_text(const OptionSpec& spec);
+std::string range_text(const OptionSpec& desc);
 
 }  // namespace platform::language

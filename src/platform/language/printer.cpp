@@ -42,8 +42,8 @@ std::string vars_text(const VarList& v) { return join(varlist_texts(v)); }
 std::string do_text(const Stmt& s) {
   std::ostringstream o;
   o << "DO " << expression_text(*s.target) << " =";
-  for (std::size_t i = 0; i < s.specs.size(); ++i) {
-    const DoSpec& d = s.specs[i];
+  for (std::size_t i = 0; i < s.clauses.size(); ++i) {
+    const DoClause& d = s.clauses[i];
     o << (i ? ", " : " ") << expression_text(*d.start);
     if (d.to) o << " TO " << expression_text(*d.to);
     if (d.by) o << " BY " << expression_text(*d.by);
@@ -202,11 +202,11 @@ std::vector<OptionContext> contexts_of(const std::string& keyword) {
 std::string bit_names(const std::string& keyword, int bit) {
   std::vector<std::string> names;
   for (OptionContext c : contexts_of(keyword))
-    for (const OptionSpec& spec : option_table()) {
-      if (spec.context != c) continue;
-      bool sets = spec.list_bit == bit;
-      for (int b : spec.bits) sets = sets || b == bit;
-      if (sets) names.push_back(option_name(spec) + (spec.list_bit == bit ? "=" : ""));
+    for (const OptionSpec& desc : option_table()) {
+      if (desc.context != c) continue;
+      bool sets = desc.list_bit == bit;
+      for (int b : desc.bits) sets = sets || b == bit;
+      if (sets) names.push_back(option_name(desc) + (desc.list_bit == bit ? "=" : ""));
     }
   if (keyword == "BY" && bit == 1) names.push_back("NOTSORTED");
   return join(names, "/");
@@ -214,10 +214,10 @@ std::string bit_names(const std::string& keyword, int bit) {
 
 std::string field_name(const std::string& keyword, int field) {
   for (OptionContext c : contexts_of(keyword))
-    for (const OptionSpec& spec : option_table())
-      if (spec.context == c && spec.field >= 0 &&
-          (spec.field == field || (spec.kind == OptionKind::Range && field > spec.field && field <= spec.field + 2)))
-        return option_name(spec) + "=";
+    for (const OptionSpec& desc : option_table())
+      if (desc.context == c && desc.field >= 0 &&
+          (desc.field == field || (desc.kind == OptionKind::Range && field > desc.field && field <= desc.field + 2)))
+        return option_name(desc) + "=";
   return {};
 }
 

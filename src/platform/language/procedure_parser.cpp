@@ -93,10 +93,10 @@ ProcStatement ProcedureParser::parse(StmtPtr* ast) {
 void ProcedureParser::parse_options(OptionContext context, ProcStatement& st, const char* statement) {
   while (in_.peek().kind == TokenKind::Name) {
     const Token& word = in_.peek();
-    const OptionSpec* spec = find_option(context, word.upper);
-    if (!spec) in_.fail(msg::kUnknownOption, {std::string(word.spell), statement});
+    const OptionSpec* desc = find_option(context, word.upper);
+    if (!desc) in_.fail(msg::kUnknownOption, {std::string(word.spell), statement});
     in_.next();
-    apply(*spec, st, word, statement);
+    apply(*desc, st, word, statement);
     in_.accept(",");
   }
 }
@@ -113,75 +113,75 @@ void ProcedureParser::parse_list(OptionContext context, ProcStatement& st, const
   in_.expect(")");
 }
 
-void ProcedureParser::apply(const OptionSpec& spec, ProcStatement& st, const Token& at,
+void ProcedureParser::apply(const OptionSpec& desc, ProcStatement& st, const Token& at,
                             const char* statement) {
-  for (int b : spec.bits)
+  for (int b : desc.bits)
     if (b >= 0) st.bits.set(static_cast<std::size_t>(b));
-  switch (spec.kind) {
+  switch (desc.kind) {
     case OptionKind::Flag:
     case OptionKind::Action: return;
     case OptionKind::Choice:
       in_.expect("=");
-      if (in_.is("(") && spec.list != OptionContext::None) {
-        st.bits.set(static_cast<std::size_t>(spec.list_bit));
-        parse_list(spec.list, st, statement);
+      if (in_.is("(") && desc.list != OptionContext::None) {
+        st.bits.set(static_cast<std::size_t>(desc.list_bit));
+        parse_list(desc.list, st, statement);
       } else {
-        apply_one_of(spec, spec.sub, st, statement);
+        apply_one_of(desc, desc.sub, st, statement);
       }
       return;
     case OptionKind::Group:
-      if (in_.is("(")) parse_list(spec.sub, st, statement);
+      if (in_.is("(")) parse_list(desc.sub, st, statement);
       return;
     case OptionKind::Plots:
-      if (in_.is("(")) parse_list(spec.sub, st, statement);
+      if (in_.is("(")) parse_list(desc.sub, st, statement);
       if (!in_.accept("=")) return;
-      st.bits.set(static_cast<std::size_t>(spec.list_bit));
-      if (in_.is("(")) parse_list(spec.list, st, statement);
-      else apply_one_of(spec, spec.list, st, statement);
+      st.bits.set(static_cast<std::size_t>(desc.list_bit));
+      if (in_.is("(")) parse_list(desc.list, st, statement);
+      else apply_one_of(desc, desc.list, st, statement);
       return;
-    case OptionKind::Range: return parse_range(spec, st, at);
+    case OptionKind::Range: return parse_range(desc, st, at);
     default:
       in_.expect("=");
-      st.fields[spec.field] = parse_value(spec, at);
+      st.fields[desc.field] = parse_value(desc, at);
   }
 }
 
 // "= KEYWORD" naming one option of `context` (STATS=ALL, DGP=WILD, PLOTS=FIT(...)).
-void ProcedureParser::apply_one_of(const OptionSpec& spec, OptionContext context, ProcStatement& st,
+void ProcedureParser::apply_one_of(const OptionSpec& desc, OptionContext context, ProcStatement& st,
                                    const char* statement) {
   const Token& v = in_.peek();
   const OptionSpec* alt = v.kind == TokenKind::Name ? find_option(context, v.upper) : nullptr;
-  if (!alt) in_.fail(msg::kUnknownOption, {std::string(v.spell), option_name(spec) + "="});
+  if (!alt) in_.fail(msg::kUnknownOption, {std::string(v.spell), option_name(desc) + "="});
   in_.next();
   apply(*alt, st, v, statement);
 }
 
 // The value after "=" of a Number, Keyword, Dataset or Names option.
-FieldValue ProcedureParser::parse_value(const OptionSpec& spec, const Token& at) {
+FieldValue ProcedureParser::parse_value(const OptionSpec& desc, const Token& at) {
   FieldValue f;
   f.pos = at.pos;
-  switch (spec.kind) {
+  switch (desc.kind) {
     case OptionKind::Number:
       f.type = stfield::kNumber;
-      f.number = parse_number(&spec, at);
+      f.number = parse_number(&desc, at);
       return f;
     case OptionKind::Keyword: {
       const Token& v = in_.peek();
-      if (v.kind != TokenKind::Name || !matches_keyword(spec.values, v.upper))
-        in_.fail_expected(std::string("one of ") + spec.values);
+      if (v.kind != TokenKind::Name || !matches_keyword(desc.values, v.upper))
+        in_.fail_expected(std::string("one of ") + desc.values);
       in_.next();
       f.type = stfield::kKeyword;
       f.keyword = v.upper;
       return f;
     }
-    case OptionKind::Dataset: return parse_dataset(spec);
+    case OptionKind::Dataset: return parse_dataset(desc);
     default: return names_field(parse_varlist(in_, true, "a variable name", true), at.pos);
   }
 }
 
 // RANGE= from [TO to] [BY step] into three fields; the set-up checks that
 // all three are there.
-void ProcedureParser::parse_range(const OptionSpec& spec, ProcStatement& st, const Token& at) {
+void ProcedureParser::parse_range(const OptionSpec& desc, ProcStatement& st, const Token& at) {
   in_.expect("=");
   auto field = [&](int k) {
     FieldValue f;
@@ -190,14 +190,14 @@ void ProcedureParser::parse_range(const OptionSpec& spec, ProcStatement& st, con
     f.number = parse_number(nullptr, at);
     st.fields[k] = f;
   };
-  field(spec.field);
-  if (in_.accept("TO")) field(spec.field + 1);
-  if (in_.accept("BY")) field(spec.field + 2);
+  field(desc.field);
+  if (in_.accept("TO")) field(desc.field + 1);
+  if (in_.accept("BY")) field(desc.field + 2);
 }
 
 // A number: optionally signed; a date, time or datetime literal; or a
 // missing value. Checked against the option's range.
-double ProcedureParser::parse_number(const OptionSpec* spec, const Token& option) {
+double ProcedureParser::parse_number(const OptionSpec* desc, const Token& option) {
   const Token& sign = in_.peek();
   double s = 1;
   if (sign.is("-") || sign.is("+")) {
@@ -220,15 +220,15 @@ double ProcedureParser::parse_number(const OptionSpec* spec, const Token& option
     default: in_.fail_expected("a number");
   }
   in_.next();
-  if (spec && !is_missing(v) &&
-      ((spec->low != kNoBound && v < spec->low) || (spec->high != kNoBound && v > spec->high))) {
+  if (desc && !is_missing(v) &&
+      ((desc->low != kNoBound && v < desc->low) || (desc->high != kNoBound && v > desc->high))) {
     std::string written = (s < 0 ? "-" : "") + std::string(t.spell);
-    in_.fail_at(option, msg::kOutOfRange, {written, option_name(*spec), range_text(*spec)});
+    in_.fail_at(option, msg::kOutOfRange, {written, option_name(*desc), range_text(*desc)});
   }
   return v;
 }
 
-FieldValue ProcedureParser::parse_dataset(const OptionSpec& spec) {
+FieldValue ProcedureParser::parse_dataset(const OptionSpec& desc) {
   const Token& t = in_.peek();
   if (t.kind != TokenKind::Name) in_.fail_expected("a data-set name");
   DatasetName name;
@@ -238,7 +238,7 @@ FieldValue ProcedureParser::parse_dataset(const OptionSpec& spec) {
   in_.next();
   FieldValue f;
   f.type = stfield::kDataset;
-  f.mode = static_cast<unsigned char>(spec.use);
+  f.mode = static_cast<unsigned char>(desc.use);
   f.text = std::string(t.spell);
   f.pos = t.pos;
   return f;

@@ -37,13 +37,13 @@ class ProcedureParser {
   void parse_bootstrap(ProcStatement& st);
   void slash_options(OptionContext context, ProcStatement& st, const char* statement);
 
-  void apply(const OptionSpec& spec, ProcStatement& st, const Token& at, const char* statement);
-  void apply_one_of(const OptionSpec& spec, OptionContext context, ProcStatement& st, const char* statement);
-  FieldValue parse_value(const OptionSpec& spec, const Token& at);
-  void parse_range(const OptionSpec& spec, ProcStatement& st, const Token& at);
+  void apply(const OptionSpec& desc, ProcStatement& st, const Token& at, const char* statement);
+  void apply_one_of(const OptionSpec& desc, OptionContext context, ProcStatement& st, const char* statement);
+  FieldValue parse_value(const OptionSpec& desc, const Token& at);
+  void parse_range(const OptionSpec& desc, ProcStatement& st, const Token& at);
   void parse_list(OptionContext context, ProcStatement& st, const char* statement);
-  double parse_number(const OptionSpec* spec, const Token& option);
-  FieldValue parse_dataset(const OptionSpec& spec);
+  double parse_number(const OptionSpec* desc, const Token& option);
+  FieldValue parse_dataset(const OptionSpec& desc);
   ValueRange parse_value_range();
 
   Cursor& in_;

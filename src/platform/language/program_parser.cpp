@@ -269,7 +269,7 @@ StmtPtr ProgramParser::parse_do(const Token& first, StmtKind) {
     s->target = parse_target();
     in_.expect("=");
     do {
-      s->specs.push_back(parse_do_spec());
+      s->clauses.push_back(parse_do_clause());
     } while (in_.accept(","));
   }
   in_.expect_end_of_statement();
@@ -280,25 +280,25 @@ StmtPtr ProgramParser::parse_do(const Token& first, StmtKind) {
   return s;
 }
 
-DoSpec ProgramParser::parse_do_spec() {
-  DoSpec spec;
-  spec.start = parse_expression(in_, expr_);
-  if (in_.accept("TO")) spec.to = parse_expression(in_, expr_);
-  if (in_.accept("BY")) spec.by = parse_expression(in_, expr_);
+DoClause ProgramParser::parse_do_clause() {
+  DoClause clause;
+  clause.start = parse_expression(in_, expr_);
+  if (in_.accept("TO")) clause.to = parse_expression(in_, expr_);
+  if (in_.accept("BY")) clause.by = parse_expression(in_, expr_);
   for (int k = 0; k < 2; ++k) {
-    if (!spec.while_cond && in_.is("WHILE")) {
+    if (!clause.while_cond && in_.is("WHILE")) {
       in_.next();
       in_.expect("(");
-      spec.while_cond = parse_expression(in_, expr_);
+      clause.while_cond = parse_expression(in_, expr_);
       in_.expect(")");
-    } else if (!spec.until_cond && in_.is("UNTIL")) {
+    } else if (!clause.until_cond && in_.is("UNTIL")) {
       in_.next();
       in_.expect("(");
-      spec.until_cond = parse_expression(in_, expr_);
+      clause.until_cond = parse_expression(in_, expr_);
       in_.expect(")");
     }
   }
-  return spec;
+  return clause;
 }
 
 // Statements up to the END of a DO group or SELECT.

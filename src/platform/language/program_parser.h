@@ -43,7 +43,7 @@ class ProgramParser {
   StmtPtr parse_if(const Token& first, StmtKind kind);
   StmtPtr parse_do(const Token& first, StmtKind kind);
   void parse_do_body(const Token& first, StmtList* body);
-  DoSpec parse_do_spec();
+  DoClause parse_do_clause();
   StmtPtr parse_select(const Token& first, StmtKind kind);
   StmtPtr parse_model(const Token& first, StmtKind kind);
   StmtPtr parse_retain(const Token& first, StmtKind kind);
