@@ -1,17 +1,14 @@
-// Constraints: their evaluation (`zngcon`), the start-up check of the
-// feasibility phase (`zoptfes`, `cobj`) and the working-set operations.
-//
-// What stands today: constraints are declared and evaluated, a start that
-// violates none of them runs with an empty working set, and trial points
-// that violate one are refused (zoptobj returns 2), so every accepted point
-// is feasible. Not built yet: the working-constraint factorisation, the
-// feasibility iterations, adding and dropping constraints, the projected
-// Hessian and the constrained covariance. Until they are, a start that
-// needs a working constraint (an equality, or a violated inequality) ends
-// with s_nofeas, and an optimum on a bound is approached from inside.
+// The active set: evaluating the constraints (`zngcon`), building and
+// factoring the matrix of working constraint gradients (`zncmat`), and
+// adding (`znaddac`) and dropping (`zndelac`) inequalities. The working
+// list `state.conp` holds the equalities first, then the active
+// inequalities in the order they joined.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "linalg/vector_kernels.h"
+#include "optim/lq.h"
 #include "optim/zopt_internal.h"
 
 namespace {
@@ -42,21 +39,106 @@ int mark_violations(ZOPTGLOBAL* g, bool* missing) {
   return worst;
 }
 
-// Every inequality violated at the last evaluation joins the working set.
-void activate_violated(ZOPTGLOBAL* g) {
-  ZOPTSTATE& st = g->state;
-  ZOPTMARQU& mq = *st.marqu;
-  for (int i = 0; i < mq.ninequal; ++i) {
-    CONSTRAINT* c = st.conp_i[i];
-    if (c->act != 'v') continue;
-    c->act = '1';
-    st.conp[mq.perm + mq.nact] = c;
-    mq.nact += 1;
+// Row j of the working matrix from the constraint's current coefficients;
+// false when one is missing or not finite. Repeated columns add up.
+bool fill_row(ZOPTGLOBAL* g, const CONSTRAINT* c, double* row) {
+  for (int k = 0; k < c->n; ++k) {
+    const double v = *c->mat[k];
+    if (!std::isfinite(v)) return false;
+    row[g->state.pmap[c->cols[k]]] += v;
   }
-  if (mq.singrowsc) std::memset(mq.singrowsc, '1', static_cast<std::size_t>(working_constraints(g)));
+  return true;
+}
+
+// The derivatives at the current point, and the factors and multipliers there.
+void refresh_at_point(ZOPTGLOBAL* g) {
+  znches(g);
+  g->funcs.usgrd(g);
+  zoptlag(g);
+  zncmat(g);
+}
+
+// Whether the addition should wait: while the steps still make progress
+// towards the constraint, or the step control is still cautious.
+bool postpone_addition(ZOPTGLOBAL* g) {
+  const ZOPTMARQU& mq = *g->state.marqu;
+  if (g->lnsrch.maxsubiters <= 0) return false;
+  if (mq.failed == 0 && rel_changep(g) > 0.001) return true;
+  if (g->opts.method == 'M' && mq.lambda < 1.0) return true;
+  return g->opts.method == 'G' && g->lnsrch.damp > 0.001;
+}
+
+// The disagreement of the two estimates over the active inequalities; 0
+// near convergence.
+double disagreement(const ZOPTGLOBAL* g) {
+  const ZOPTSTATE& st = g->state;
+  const ZOPTMARQU& mq = *st.marqu;
+  if ((!wzmis(st.r) && st.r < g->opts.atol) || st.pr < g->opts.aftl) return 0;
+  double sum = 0;
+  for (int j = mq.perm; j < working_constraints(g); ++j) {
+    const double first = mq.lagrange[j];
+    if (first != 0)
+      sum += std::fabs(std::fabs(first) - std::fabs(mq.nlagr[j])) / (std::fabs(first) + 1e-9);
+  }
+  return sum;
+}
+
+// The active inequality with the most negative estimate among those whose
+// other estimate is negative too (the later one on ties); -1 when none.
+int drop_candidate(const ZOPTGLOBAL* g) {
+  const ZOPTMARQU& mq = *g->state.marqu;
+  double lowest = 0;
+  int chosen = -1;
+  for (int j = mq.perm; j < working_constraints(g); ++j) {
+    const double first = mq.lagrange[j], second = mq.nlagr[j];
+    if (second <= lowest && first < 0) lowest = second, chosen = j;
+    if (first <= lowest && second < 0) lowest = first, chosen = j;
+  }
+  return chosen;
 }
 
 }  // namespace
+
+namespace optim {
+
+bool join_working_set(ZOPTGLOBAL* g, CONSTRAINT* c) {
+  ZOPTSTATE& st = g->state;
+  ZOPTMARQU& mq = *st.marqu;
+  const int at = working_constraints(g);
+  if (c->act == '1' || at >= st.max_conp) return false;
+  c->act = '1';
+  st.conp[at] = c;
+  mq.nact += 1;
+  mq.factored = 0;
+  return true;
+}
+
+void leave_working_set(ZOPTGLOBAL* g, int position) {
+  ZOPTSTATE& st = g->state;
+  ZOPTMARQU& mq = *st.marqu;
+  const int count = working_constraints(g);
+  st.conp[position]->act = '0';
+  for (int k = position; k + 1 < count; ++k) {
+    st.conp[k] = st.conp[k + 1];
+    st.con[k] = st.con[k + 1];
+  }
+  mq.nact -= 1;
+  mq.factored = 0;
+}
+
+void mark_rows_independent(ZOPTGLOBAL* g, int count) {
+  char* flags = g->state.marqu->singrowsc;
+  if (flags && count > 0) std::memset(flags, '1', static_cast<std::size_t>(count));
+}
+
+void join_violated(ZOPTGLOBAL* g) {
+  ZOPTMARQU& mq = *g->state.marqu;
+  for (int i = 0; i < mq.ninequal; ++i)
+    if (g->state.conp_i[i]->act == 'v') join_working_set(g, g->state.conp_i[i]);
+  mark_rows_independent(g, working_constraints(g));
+}
+
+}  // namespace optim
 
 int zngcon(ZOPTGLOBAL* g) {
   if (!g->funcs.uscon) return 0;
@@ -79,52 +161,79 @@ int zngcon(ZOPTGLOBAL* g) {
 }
 
 int zncmat(ZOPTGLOBAL* g) {
-  g->state.marqu->inumconstr = 0;
-  if (!g->funcs.usjnc || working_constraints(g) == 0) return 0;
-  return 1;  // the working-constraint factorisation is not built yet
-}
-
-void znaddac(int /*cstr*/, ZOPTGLOBAL* /*g*/) {}
-
-void zndelac(ZOPTGLOBAL* /*g*/) {}
-
-double cobj(void* user) {
-  auto* g = static_cast<ZOPTGLOBAL*>(user);
-  ZOPTMARQU& mq = *g->state.marqu;
-  const int rc = zngcon(g);
-  if (mq.boundv) {
-    mq.d_reason = 1;
-    return kHuge;
-  }
-  if (rc != 0) return kHuge;
-  double sum = 0;
-  for (int j = 0; j < working_constraints(g); ++j) {
-    if (wzmis(g->state.con[j])) return kHuge;
-    sum += std::fabs(g->state.con[j]);
-  }
-  return sum;
-}
-
-int zoptfes(ZOPTGLOBAL* g) {
   ZOPTSTATE& st = g->state;
   ZOPTMARQU& mq = *st.marqu;
-  mq.fesflag = mq.factored = 0;
-  if (mq.singrowsc && mq.perm > 0) std::memset(mq.singrowsc, '1', static_cast<std::size_t>(mq.perm));
-  for (int i = 0; i < mq.ninequal; ++i) st.conp_i[i]->act = '0';
-  mq.nact = 0;
-  double violation = cobj(g);
-  if (violation == kHuge && !mq.boundv) return 0;
-  if (mq.boundv) {
-    activate_violated(g);
-    if (cobj(g) == kHuge) return 0;
+  const int n = nparms(g);
+  const int m = working_constraints(g);
+  mq.inumconstr = 0;
+  if (!g->funcs.usjnc || m == 0) return 0;
+  const int rc = g->funcs.usjnc(g);
+  if (rc != 0) return rc;
+  std::fill_n(mq.mat[0], static_cast<long>(m) * n, 0.0);
+  for (int j = 0; j < m; ++j) {
+    if (!fill_row(g, st.conp[j], mq.mat[j])) return 1;
+    std::copy_n(mq.mat[j], n, mq.fmat[j]);
   }
-  if (zncmat(g) != 0) return 0;
-  copy_parms(st.pparms, st.parms, nparms(g));
-  return feasable(g);
+  std::memset(g->mem.wrk2, 0, static_cast<std::size_t>(g->mem.siz2));
+  znlqfct(m, n, mq.fmat, g->mem.wrk2, g->mem.wrk2 + m, mq.q, mq.beta, mq.singrowsc, g->opts.sing);
+  mq.factored = 1;
+  mq.inumconstr = lq_rank(m, mq.singrowsc);
+  zoptlag(g);
+  return 0;
 }
 
-int feasable(ZOPTGLOBAL* g) {
-  copy_parms(g->state.pparms, g->state.parms, nparms(g));
-  if (working_constraints(g) == 0) return 1;
-  return 0;  // the feasibility iterations are not built yet
+double rel_changep(ZOPTGLOBAL* g) {
+  const ZOPTSTATE& st = g->state;
+  const int n = nparms(g);
+  double* change = g->mem.wrk3;
+  for (int i = 0; i < n; ++i) change[i] = st.parms[i] - st.pparms[i];
+  const double floor = 0.001 * zvenorm(n, 1, st.parms);
+  double sum = 0;
+  for (int i = 0; i < n; ++i)
+    if (std::fabs(st.parms[i]) > floor && std::fabs(change[i]) >= kTinyNormal)
+      sum += std::fabs(change[i] / st.parms[i]);
+  return sum / n;
+}
+
+void znaddac(int cstr, ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  ZOPTMARQU& mq = *st.marqu;
+  const int n = nparms(g);
+  if (postpone_addition(g) || cstr < 0 || cstr >= mq.ninequal) return;
+  CONSTRAINT* c = st.conp_i[cstr];
+  if (!join_working_set(g, c)) return;
+  mq.added_bound = 1;
+  copy_parms(g->mem.wrk4, st.parms, n);
+  // Onto the working constraints, then judge the point reached.
+  zncmat(g);
+  mq.fesflag = 1;
+  feasable(g);
+  mq.failed = evaluate_subiteration(g) != 0;
+  if (g->lnsrch.maxsubiters > 0 &&
+      (mq.failed || st.nobs < st.prevnobs || st.objective > st.prevobj)) {
+    // The correction alone made the point worse. Back to the step's point;
+    // the constraint stays, and the restoration step brings the parameters
+    // onto it together with the next step along it.
+    copy_parms(st.parms, g->mem.wrk4, n);
+    mq.failed = evaluate_subiteration(g) != 0;
+  }
+  refresh_at_point(g);
+  if (mq.ruvacon) {
+    save_hessian(g);
+    zoptlg2(g);
+  }
+  if (st.nobs < n) mq.failed = 1;
+  // Whether the constraint really holds the objective back is decided by
+  // zndelac after the next step along it, from both multiplier estimates.
+}
+
+void zndelac(ZOPTGLOBAL* g) {
+  zoptlag(g);
+  zoptlg2(g);
+  if (disagreement(g) > g->opts.rel_lagr) return;
+  const int chosen = drop_candidate(g);
+  if (chosen < 0) return;
+  leave_working_set(g, chosen);
+  zncmat(g);
+  g->state.marqu->fesflag = 1;
 }

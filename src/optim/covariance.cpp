@@ -1,11 +1,210 @@
-// Covariance under working constraints (`zoptcv`) and projection of a vector
-// onto their null space (`zoptprv`). With no independent working row the
-// caller forms the covariance itself and vectors stay as they are; the
-// constrained forms come with the working-constraint factorisation, which
-// is not built yet (no working row can form, see active_set.cpp).
+// Covariance of the estimates under the working constraints (`zoptcv`) and
+// projection of a vector onto their null space (`zoptprv`). With no
+// independent working row the caller forms the covariance itself.
+//
+// With A the working rows and the rows of Z spanning their null space,
+// the constrained covariance (before scaling by the variance estimate) is
+// C = Z'(Z H Z')^-1 Z, the parameter block of the inverse of the bordered
+// matrix K = [H A'; A 0]; the constraint block of that inverse, -W, gives
+// the multipliers' variances W. `zoptcv` leaves the whole inverse in
+// state.hes: rows n + r hold the constraint rows.
+//
+// By default K is swept: the free parameters with the scaled sweep inverse,
+// then the rest of K pivot by pivot. Under the Moore-Penrose option the
+// sweep would pseudo-invert H itself, which is not the constrained
+// covariance; then C = Z'(Z H Z')+ Z is formed directly, and the
+// constraint block from the right inverse Y of A (A Y = I):
+// K^-1 = [C, (I - C H) Y; ., -Y'(H - H C H) Y].
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "host/services.h"
+#include "linalg/dense_products.h"
+#include "linalg/packed.h"
+#include "linalg/vector_kernels.h"
+#include "optim/lq.h"
 #include "optim/zopt_internal.h"
 
-int zoptcv(ZOPTGLOBAL* /*g*/) { return 0; }
+namespace {
 
-void zoptprv(ZOPTGLOBAL* /*g*/, double* /*vec*/, int /*n*/) {}
+using namespace optim;
 
+// A parameter is free when some null-space basis vector moves it.
+bool parameter_free(const ZOPTGLOBAL* g, int j) {
+  const ZOPTMARQU& mq = *g->state.marqu;
+  const int m = nparms(g) - mq.inumconstr;
+  for (int i = 0; i < m; ++i)
+    if (std::fabs(mq.z[i][j]) > kRoundoff) return true;
+  return false;
+}
+
+void zero_fixed_rows(ZOPTGLOBAL* g) {
+  const int n = nparms(g);
+  for (int j = 0; j < n; ++j)
+    if (!parameter_free(g, j))
+      for (int i = 0; i < n; ++i) g->state.hes[zisub(j, i)] = 0;
+}
+
+// K = [H A'; A 0] from the saved Hessian and the working rows.
+void bordered_matrix(ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  const ZOPTMARQU& mq = *st.marqu;
+  const int n = nparms(g);
+  std::memset(st.hes, 0, static_cast<std::size_t>(g->mem.hesl));
+  std::copy_n(mq.savhes, static_cast<long>(n) * (n + 1) / 2, st.hes);
+  for (int r = 0; r < working_constraints(g); ++r)
+    std::copy_n(mq.mat[r], n, st.hes + zisub(n + r, 0));
+}
+
+// The sweep of K. The free parameters go first through the scaled sweep
+// inverse; then every row still unswept is swept with a two-sided
+// tolerance scaled to the constraint rows, whose pivots are of the order
+// of 1/H. A free row the first sweep found singular is left out of that
+// second pass: its pivot is rounding noise. False when the matrix is out
+// of the sweep's range.
+bool sweep_bordered(ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  ZSWPN* swpi = st.swpi;
+  const int n = nparms(g);
+  const int order = n + working_constraints(g);
+  bordered_matrix(g);
+  double trace = 0;
+  for (int i = 0; i < n; ++i) trace += st.hes[zisub(i, i)];
+  char* flags = swpi->sweepx;
+  std::memset(flags, '0', static_cast<std::size_t>(order));
+  for (int j = 0; j < n; ++j)
+    if (!parameter_free(g, j)) flags[j] = '2';
+  const char moorep = swpi->moorep;  // the caller's switch would pseudo-invert H itself
+  swpi->moorep = 0;
+  const int rc = zswpn(st.hes, nullptr, n, order, swpi);
+  swpi->moorep = moorep;
+  if (rc != 0) return false;
+  for (int j = 0; j < n; ++j) flags[j] = flags[j] == '2' ? '0' : flags[j] == '0' ? '3' : flags[j];
+  const double scale = trace > kSqrtTiny ? 1 / trace : 1;
+  for (int r = 0; r < order; ++r)
+    if (flags[r] == '0') zsweep(st.hes, r, order, flags, g->mem.wrk1, -(scale * swpi->sing));
+  for (int j = 0; j < n; ++j)
+    if (flags[j] == '3') flags[j] = '0';
+  zero_fixed_rows(g);
+  return true;
+}
+
+// y = H x over the parameter block of the saved Hessian.
+void hessian_times(const ZOPTGLOBAL* g, const double* x, double* y) {
+  const double* h = g->state.marqu->savhes;
+  for (int i = 0; i < nparms(g); ++i) y[i] = zvdots1(h + zisub(i, 0), i, x, nparms(g));
+}
+
+// y = C x over the parameter block of state.hes.
+void covariance_times(const ZOPTGLOBAL* g, const double* x, double* y) {
+  const double* c = g->state.hes;
+  for (int i = 0; i < nparms(g); ++i) y[i] = zvdots1(c + zisub(i, 0), i, x, nparms(g));
+}
+
+// Column r of the right inverse Y: the minimum-norm solution of A y = e_r.
+void right_inverse_column(ZOPTGLOBAL* g, int r, double* b, double* y) {
+  ZOPTMARQU& mq = *g->state.marqu;
+  const int m = working_constraints(g);
+  std::fill_n(b, m, 0.0);
+  b[r] = 1;
+  lqsolve(m, nparms(g), mq.fmat, y, b, mq.q, mq.beta, mq.singrowsc);
+}
+
+// C = Z'(Z H Z')+ Z in the parameter block; returns the rank of Z H Z',
+// or -1 (nothing changed) when the decomposition failed or is unavailable.
+int constrained_pseudo_inverse(ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  const ZOPTMARQU& mq = *st.marqu;
+  const int n = nparms(g);
+  const int m = n - mq.inumconstr;
+  double* projected = g->mem.wrk1;
+  double* column = g->mem.wrk3;
+  zqform(mq.savhes, n, mq.z[0], m, projected, g->mem.wrk3, 0);
+  const int rank = moore_penrose(projected, m, st.swpi);
+  if (rank == 0) return -1;
+  std::memset(st.hes, 0, static_cast<std::size_t>(g->mem.hesl));
+  for (int j = 0; j < n; ++j) {
+    for (int a = 0; a < m; ++a) column[a] = mq.z[a][j];
+    double* t = g->mem.wrk2;  // (Z H Z')+ Z e_j
+    for (int a = 0; a < m; ++a) t[a] = zvdots1(projected + zisub(a, 0), a, column, m);
+    for (int i = j; i < n; ++i) {
+      double sum = 0;
+      for (int a = 0; a < m; ++a) sum += mq.z[a][i] * t[a];
+      st.hes[zisub(i, j)] = sum;
+    }
+  }
+  zero_fixed_rows(g);
+  return rank;
+}
+
+// The constraint rows n + r of the inverse: (I - C H) y_r and -y_s'(H - H C H) y_r.
+void constraint_block(ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  const ZOPTMARQU& mq = *st.marqu;
+  const int n = nparms(g);
+  const long half = g->mem.siz2 / static_cast<long>(2 * sizeof(double));
+  double* y = g->mem.wrk4;
+  double* w = g->mem.wrk2;
+  double* residual = g->mem.wrk2 + half;
+  double* v = g->mem.wrk3;
+  for (int r = 0; r < working_constraints(g); ++r) {
+    if (mq.singrowsc[r] == '0') continue;
+    right_inverse_column(g, r, v, y);
+    hessian_times(g, y, w);
+    covariance_times(g, w, v);
+    for (int j = 0; j < n; ++j) st.hes[zisub(n + r, j)] = y[j] - v[j];
+    hessian_times(g, v, residual);
+    for (int j = 0; j < n; ++j) residual[j] = w[j] - residual[j];
+    for (int s = 0; s <= r; ++s) {
+      if (mq.singrowsc[s] == '0') continue;
+      right_inverse_column(g, s, v, w);
+      st.hes[zisub(n + r, n + s)] = -zvdot11(w, residual, n);
+    }
+  }
+}
+
+// Status flags of the direct form: the constraint rows as the factorisation
+// found them; the parameters all swept but for as many free ones (the
+// last) as Z H Z' lacks in rank. As with any pseudo-inverse only the count
+// of unswept parameters means something.
+void pseudo_inverse_flags(ZOPTGLOBAL* g, int rank) {
+  const ZOPTMARQU& mq = *g->state.marqu;
+  const int n = nparms(g);
+  char* flags = g->state.swpi->sweepx;
+  std::memset(flags, '1', static_cast<std::size_t>(n));
+  int missing = n - mq.inumconstr - rank;
+  for (int j = n - 1; j >= 0 && missing > 0; --j)
+    if (parameter_free(g, j)) flags[j] = '0', --missing;
+  std::copy_n(mq.singrowsc, working_constraints(g), flags + n);
+}
+
+}  // namespace
+
+int zoptcv(ZOPTGLOBAL* g) {
+  ZOPTMARQU& mq = *g->state.marqu;
+  const int n = nparms(g);
+  const int k = mq.inumconstr;
+  if (k == 0) return 0;
+  mq.sweepx = g->state.swpi->sweepx;
+  const int rank = g->opts.moorepenrose && k < n ? constrained_pseudo_inverse(g) : -1;
+  if (rank >= 0) {
+    constraint_block(g);
+    pseudo_inverse_flags(g, rank);
+    return 0;
+  }
+  if (!sweep_bordered(g)) return 1;
+  std::copy_n(g->state.swpi->sweepx + n, working_constraints(g), mq.singrowsc);
+  return 0;
+}
+
+void zoptprv(ZOPTGLOBAL* g, double* vec, int n) {
+  const ZOPTMARQU& mq = *g->state.marqu;
+  const int k = mq.inumconstr;
+  if (k == 0) return;
+  const int m = n - k;
+  double* coefficient = g->mem.wrk2;
+  for (int i = 0; i < m; ++i) coefficient[i] = zvdot11(mq.z[i], vec, n);
+  std::fill_n(vec, n, 0.0);
+  for (int i = 0; i < m; ++i) zvxay11(vec, mq.z[i], n, coefficient[i]);
+}

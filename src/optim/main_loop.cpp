@@ -113,6 +113,25 @@ int iterate(ZOPTGLOBAL* g) {
   return 0;
 }
 
+// The working list stays after a run for the caller's covariance and
+// tables, but its inequalities lose the flag that exempts them from the
+// violation test: a later evaluation outside a run (the next BY group's
+// grid search) must check every inequality. Also when a callback abandons
+// the run.
+class WorkingFlagsRelease {
+ public:
+  explicit WorkingFlagsRelease(ZOPTGLOBAL* g) : g_(g) {}
+  WorkingFlagsRelease(const WorkingFlagsRelease&) = delete;
+  WorkingFlagsRelease& operator=(const WorkingFlagsRelease&) = delete;
+  ~WorkingFlagsRelease() {
+    const ZOPTMARQU& mq = *g_->state.marqu;
+    for (int i = 0; i < mq.ninequal; ++i) g_->state.conp_i[i]->act = '0';
+  }
+
+ private:
+  ZOPTGLOBAL* g_;
+};
+
 }  // namespace
 
 int zopt(ZOPTGLOBAL* g) {
@@ -123,6 +142,7 @@ int zopt(ZOPTGLOBAL* g) {
     return 1;
   }
   reset_transient_state(g);
+  const WorkingFlagsRelease release(g);
   int rc = 0;
   if (!start_run(g, &rc)) {
     close_group(g);
@@ -143,8 +163,11 @@ int converged(ZOPTGLOBAL* g) {
   if (g->funcs.usconv) return g->funcs.usconv(g);
   ZOPTSTATE& st = g->state;
   ZOPTMARQU& mq = *st.marqu;
-  const bool candidate = (!wzmis(st.r) && st.r < g->opts.atol) ||
-                         (st.pr < g->opts.aftl && st.nobs > 0);
+  // R measures the step along the working constraints only: a point off a
+  // curved working constraint is no candidate however small R is.
+  const bool candidate = ((!wzmis(st.r) && st.r < g->opts.atol) ||
+                          (st.pr < g->opts.aftl && st.nobs > 0)) &&
+                         !(mq.connorm > g->opts.ceps);
   bool done = false;
   if (candidate && mq.nact == 0) {
     done = true;

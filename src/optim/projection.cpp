@@ -1,11 +1,18 @@
-// The step in the parameters and its statistics: `znunprd` maps the swept
-// step back to all n parameters and measures it (R, the relative parameter
-// changes, the angle to the gradient). Without working constraints the
-// Hessian is used as it stands: the projections leave it alone.
+// The projected Hessian and the step in the parameters. While constraints
+// are in the working set the step is computed in the null space of their
+// gradients: `znprjhs` replaces the bordered Hessian by Z H Z' bordered by
+// the reduced gradient Z (g - H pk), where the rows of Z span the null
+// space and pk is the restoration step back onto the working constraints.
+// `znunprd` maps the swept reduced step back to all n parameters and
+// measures it (R, the relative parameter changes, the angle to the
+// gradient). Without working constraints the Hessian is used as it stands.
+#include <algorithm>
 #include <cmath>
 
+#include "linalg/dense_products.h"
 #include "linalg/packed.h"
 #include "linalg/vector_kernels.h"
+#include "optim/lq.h"
 #include "optim/zopt_internal.h"
 #include "optim/zopt_output.h"
 
@@ -67,24 +74,175 @@ void step_angles(ZOPTGLOBAL* g) {
                                                           : special_missing_value();
   if (size_d * size_g > kSqrtTiny) {
     const double cosine = s / (size_d * size_g);
-    st.theta = cosine >= -1 && cosine <= 1 ? std::acos(cosine) / 3.141592653589793 * 180
-                                           : missing_value();
+    st.theta =
+        cosine >= -1 && cosine <= 1 ? std::acos(cosine) / 3.141592653589793 * 180 : missing_value();
+  }
+}
+
+// The reduced step (delta[0..m-1]) mapped back to the n parameters, plus
+// the restoration step when one is in force; returns |delta . (g - A'lambda)|,
+// the step against the gradient of the Lagrangian.
+double full_step(ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  ZOPTMARQU& mq = *st.marqu;
+  const int n = nparms(g);
+  const int m = n - mq.inumconstr;
+  double* reduced = g->mem.wrk2;
+  std::copy_n(mq.delta, m, reduced);
+  for (int k = 0; k < n; ++k) {
+    double sum = 0;
+    for (int i = 0; i < m; ++i) sum += mq.z[i][k] * reduced[i];
+    mq.delta[k] = sum;
+  }
+  if (mq.ruvacon || mq.added_bound) zvxy111(mq.delta, mq.delta, mq.pk, n);
+  zoptlg2(g);
+  double* lagrangian = g->mem.wrk3;
+  copy_parms(lagrangian, st.grad, n);
+  for (int j = 0; j < working_constraints(g); ++j)
+    zvxay11(lagrangian, mq.mat[j], n, -mq.lagrange[j]);
+  return std::fabs(zvdot11(mq.delta, lagrangian, n));
+}
+
+// The projection applies with some but not all parameters fixed.
+bool projecting(const ZOPTGLOBAL* g) {
+  const int c = g->state.marqu->inumconstr;
+  return c > 0 && c < nparms(g);
+}
+
+// Border row m of the projected matrix: Z (g + yk), and pr in the corner.
+void reduced_gradient(ZOPTGLOBAL* g, int m) {
+  ZOPTSTATE& st = g->state;
+  const ZOPTMARQU& mq = *st.marqu;
+  const int n = nparms(g);
+  double* w = g->mem.wrk2;
+  zvxy111(w, st.grad, mq.yk, n);
+  for (int i = 0; i < m; ++i) st.hes[zisub(m, i)] = zvdot11(mq.z[i], w, n);
+  st.hes[zisub(m, m)] = st.pr;
+}
+
+// w = -(sum over the nonlinear working constraints j and their row-k
+// entries e of lambda_j value(e) z_i[col(e)]), i < m; false when a value
+// is not finite.
+bool lagrangian_row(const ZOPTGLOBAL* g, int k, int m, double* w) {
+  const ZOPTSTATE& st = g->state;
+  const ZOPTMARQU& mq = *st.marqu;
+  std::fill_n(w, m, 0.0);
+  for (int j = 0; j < working_constraints(g); ++j) {
+    const NCONSTR* nc = st.conp[j]->nc;
+    if (!nc) continue;
+    for (int e = nc->rows[k]; e < nc->rows[k + 1]; ++e) {
+      const double term = mq.lagrange[j] * *nc->mat[e];
+      if (!std::isfinite(term)) return false;
+      const int col = st.pmap[nc->cols[e]];
+      for (int i = 0; i < m; ++i) w[i] -= term * mq.z[i][col];
+    }
+  }
+  return true;
+}
+
+bool diagonally_dominant(const double* hes, int m) {
+  for (int i = 0; i < m; ++i) {
+    double off = 0;
+    for (int j = 0; j < m; ++j)
+      if (j != i) off += std::fabs(hes[zisub(i, j)]);
+    const double diagonal = hes[zisub(i, i)];
+    if (!(diagonal >= 0 && diagonal >= off)) return false;
+  }
+  return true;
+}
+
+// The accepted second-order term also goes into the saved Hessian.
+void correct_saved_hessian(ZOPTGLOBAL* g) {
+  const ZOPTSTATE& st = g->state;
+  ZOPTMARQU& mq = *st.marqu;
+  for (int j = 0; j < working_constraints(g); ++j) {
+    const NCONSTR* nc = st.conp[j]->nc;
+    if (!nc) continue;
+    for (int k = 0; k < nparms(g); ++k)
+      for (int e = nc->rows[k]; e < nc->rows[k + 1]; ++e) {
+        const int row = st.pmap[k], col = st.pmap[nc->cols[e]];
+        if (row <= col) mq.savhes[zisub(row, col)] -= mq.lagrange[j] * *nc->mat[e];
+      }
   }
 }
 
 }  // namespace
 
-// The projection onto the null space of the working constraints is not
-// built yet: no working row can form (see zncmat), so there is never
-// anything to project and the Hessian is used as it stands.
-int znprjhs(ZOPTGLOBAL* /*g*/) { return 0; }
+int znprjhs(ZOPTGLOBAL* g) {
+  if (!projecting(g)) return 0;
+  ZOPTMARQU& mq = *g->state.marqu;
+  if (zncmat(g) != 0 || !projecting(g)) return 0;
+  const int m = nparms(g) - mq.inumconstr;
+  computeQ(g);
+  for (int i = 0; i < m; ++i) mq.z[i] = mq.Q[mq.inumconstr + i];
+  znprjhe(g);
+  check_hes(g);
+  get_pk(g);
+  get_yk(g, mq.savhes);
+  reduced_gradient(g, m);
+  return 1;
+}
 
-int znprjhe(ZOPTGLOBAL* /*g*/) { return 0; }
+int znprjhe(ZOPTGLOBAL* g) {
+  if (!projecting(g)) return 0;
+  const int m = nparms(g) - g->state.marqu->inumconstr;
+  double* projected = g->mem.wrk1;
+  zqform(g->state.hes, nparms(g), g->state.marqu->z[0], m, projected, g->mem.wrk3, 0);
+  std::copy_n(projected, static_cast<long>(m) * (m + 1) / 2, g->state.hes);
+  reduced_gradient(g, m);
+  return 1;
+}
+
+void check_hes(ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  const ZOPTMARQU& mq = *st.marqu;
+  if (!mq.ruvacon || g->opts.covariance || !projecting(g)) return;
+  const int n = nparms(g);
+  const int m = n - mq.inumconstr;
+  const long cells = static_cast<long>(m) * (m + 1) / 2;
+  std::copy_n(st.hes, cells, g->mem.wrk1);
+  zoptlag(g);
+  double* w = g->mem.wrk3;
+  bool usable = true;
+  for (int k = 0; k < n && usable; ++k) {
+    usable = lagrangian_row(g, k, m, w);
+    for (int a = 0; a < m && usable; ++a)
+      for (int b = a; b < m; ++b) st.hes[zisub(a, b)] += w[b] * mq.z[a][st.pmap[k]];
+  }
+  if (usable && diagonally_dominant(st.hes, m))
+    correct_saved_hessian(g);
+  else
+    std::copy_n(g->mem.wrk1, cells, st.hes);
+}
+
+int get_pk(ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  ZOPTMARQU& mq = *st.marqu;
+  const ZOPTOPT& o = g->opts;
+  const int n = nparms(g);
+  const int m = working_constraints(g);
+  if (!mq.ruvacon && !mq.added_bound) {
+    std::fill_n(mq.pk, n, 0.0);
+    return 1;
+  }
+  if (o.itprint && o.debug) {
+    print_constraint_matrix(g, mq.mat, 667);
+    print_constraint_matrix(g, mq.fmat, 669);
+  }
+  lqsolve(m, n, mq.fmat, mq.pk, st.con, mq.q, mq.beta, mq.singrowsc);
+  if (o.itprint > 1 || o.debug)
+    report_parameter_vector(g, mq.pk, "wyv.model.pvec", 675, "ParmChange");
+  mq.inumconstr = lq_rank(m, mq.singrowsc);
+  if (o.itprint && mq.inumconstr < m) log_dependent_constraints();
+  return 1;
+}
 
 int get_yk(ZOPTGLOBAL* g, double* hes) {
   ZOPTMARQU& mq = *g->state.marqu;
   const int n = nparms(g);
   for (int i = 0; i < n; ++i) mq.yk[i] = -zvdots1(hes + zisub(i, 0), i, mq.pk, n);
+  if (g->opts.itprint > 1 || g->opts.debug)
+    report_parameter_vector(g, mq.yk, "wyv.model.vec", 676, "YkVector");
   return 1;
 }
 
@@ -92,10 +250,10 @@ int znunprd(ZOPTGLOBAL* g) {
   ZOPTSTATE& st = g->state;
   ZOPTMARQU& mq = *st.marqu;
   const int n = nparms(g);
-  if (n <= mq.inumconstr) return 0;
-  if (mq.inumconstr > 0) return 0;  // a reduced step cannot form yet (see znprjhs)
-  const double gd = zinner(mq.delta, st.grad, n);
-  if (g->opts.debug) report_step(g, n, 677);
+  const int c = mq.inumconstr;
+  if (n <= c) return 0;
+  const double gd = c == 0 ? zinner(mq.delta, st.grad, n) : full_step(g);
+  if ((g->opts.itprint > 1 && c > 0) || g->opts.debug) report_full_step(g);
   if (!mq.ridgeflag) {
     relative_offset(g, gd);
     parameter_change(g);

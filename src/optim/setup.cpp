@@ -91,7 +91,8 @@ bool allocate_constraints(ZOPTGLOBAL* g, int n, int c) {
       !(mq.fmat = take_rows(g, c, n)) || !(mq.Q = take_rows(g, n, n)))
     return false;
   if (!(mq.z = take<double*>(g, n)) || !(mq.pk = take<double>(g, std::max(n, c))) ||
-      !(mq.yk = take<double>(g, n)) || !(g->state.pmap = take<int>(g, n)))
+      !(mq.yk = take<double>(g, n)) || !(g->state.pmap = take<int>(g, n)) ||
+      !(mq.correction = take<double>(g, std::max(n, c))))
     return false;
   for (int i = 0; i < n; ++i) g->state.pmap[i] = i;
   return true;

@@ -49,8 +49,10 @@ int next_step(ZOPTGLOBAL* g) {
   znprjhs(g);
   copy_parms(st.pparms, st.parms, n);
   if (mq.inumconstr >= n) {
-    // The working set fixes every parameter: the restoration step is the step.
+    // The working set fixes every parameter: the restoration step, formed
+    // afresh for this point, is the step.
     st.r = 0;
+    get_pk(g);
     copy_parms(mq.delta, mq.pk, n);
     return 0;
   }

@@ -237,6 +237,8 @@ struct ZOPTMARQU {
   int factored;        // the factors describe the current working set
   int fesflag;         // 0 start-up feasibility phase, 1 after an addition
   int ridgeflag;       // nonzero while `ridge` computes a step
+  double* correction;  // the feasibility phase's correction step (max(n, C)), kept apart
+                       // from the work vectors so that its debug table shows it intact
 };
 
 // The quasi-Newton record, hung on state.quasi at its first use.
@@ -274,6 +276,18 @@ double kuhn_tucker(ZOPTGLOBAL* g);
 int znches(ZOPTGLOBAL* g);
 // The quasi-Newton update of the parameter block of state.hes; 0 or 1 (failed).
 int zoptqn(ZOPTGLOBAL* g);
+// The BFGS update of the packed n by n hes from (parm1, grad1) to (parm2,
+// grad2), wrk 2n doubles; 0 done, 1 a denominator was unusable.
+int znupdat(double* hes, double* parm1, double* parm2, double* grad1, double* grad2, double* wrk,
+            int n);
+// Rebuilds the parameter block by finite differences of the gradient.
+int restart(quasi* qs, ZOPTGLOBAL* g, int sing);
+// The finite-difference step for a parameter value.
+double scale(double num, double diag, double grad);
+// The rank of the projected Hessian plus the independent working rows.
+int check_sing(ZOPTGLOBAL* g);
+// Makes the parameter block diagonally dominant.
+void fix_hes(ZOPTGLOBAL* g);
 
 // Marquardt step.
 int zoptmq(ZOPTGLOBAL* g);
@@ -282,8 +296,15 @@ int not_improved(ZOPTGLOBAL* g);
 void print_error(ZOPTGLOBAL* g);
 
 // Line search.
+// The searches return nonzero when an acceptable point was found. The
+// slope along the search comes from ls->gradient, which like the rest of the
+// library holds half the objective's gradient; a null gradient stands for
+// an objective that the full step is expected to bring to zero (slope -f0).
 int zlnsrch(double* delta, double* parms, double* pparms, int n, LINESRCH* ls);
 int stephalv(double* delta, double* parms, double* pparms, int n, LINESRCH* ls);
+int quadsearch(double* delta, double* parms, double* pparms, int n, LINESRCH* ls);
+int cubesearch(double* delta, double* parms, double* pparms, int n, LINESRCH* ls);
+int goldsearch(double* delta, double* parms, double* pparms, int n, LINESRCH* ls);
 double evalfunc(double alpha, double* delta, double* parms, double* pparms, int n, LINESRCH* ls);
 int zoptspl(ZOPTGLOBAL* g);
 double objective(void* g);
@@ -295,16 +316,31 @@ int zoptdlt(ZOPTGLOBAL* g, int print);
 int znunprd(ZOPTGLOBAL* g);
 int znprjhs(ZOPTGLOBAL* g);
 int znprjhe(ZOPTGLOBAL* g);
+// Adds the Lagrangian's second-order term of the nonlinear working
+// constraints to the projected Hessian when it stays diagonally dominant.
+void check_hes(ZOPTGLOBAL* g);
+// pk = the minimum-norm restoration step: mat pk = con.
+int get_pk(ZOPTGLOBAL* g);
 // yk = -hes pk over the leading n by n block.
 int get_yk(ZOPTGLOBAL* g, double* hes);
+// The explicit orthogonal factor of the working rows into ZOPTMARQU.Q.
+int computeQ(ZOPTGLOBAL* g);
+
+// Lagrange multiplier estimates of the working constraints: the first from
+// the gradient (0 while the factors are stale), the second from the
+// gradient predicted at the end of the last step.
+int zoptlag(ZOPTGLOBAL* g);
+int zoptlg2(ZOPTGLOBAL* g);
 
 // Constraints, feasibility and covariance.
 int zngcon(ZOPTGLOBAL* g);
 int zncmat(ZOPTGLOBAL* g);
 void znaddac(int cstr, ZOPTGLOBAL* g);
 void zndelac(ZOPTGLOBAL* g);
+double rel_changep(ZOPTGLOBAL* g);
 int zoptfes(ZOPTGLOBAL* g);
 int feasable(ZOPTGLOBAL* g);
+int check_constraints(ZOPTGLOBAL* g, double** mat, int np, int nc);
 double cobj(void* g);
 int zoptcv(ZOPTGLOBAL* g);
 void zoptprv(ZOPTGLOBAL* g, double* vec, int n);

@@ -63,6 +63,18 @@ inline void mark_rows_sweepable(char* flags, int count) {
 // evaluation instead.
 inline bool objective_unusable(double value) { return !std::isfinite(value) && !wzmis(value); }
 
+// The working list of the active set: an inequality joins at its
+// end (false when it is working already or the list is full); the entry at
+// a position leaves, the later entries and their values moving down. Both
+// mark the factors stale.
+bool join_working_set(ZOPTGLOBAL* g, CONSTRAINT* c);
+void leave_working_set(ZOPTGLOBAL* g, int position);
+// Every inequality violated at the last evaluation joins; the new rows are
+// taken as independent until the factorisation says otherwise.
+void join_violated(ZOPTGLOBAL* g);
+// Marks the first `count` working rows independent.
+void mark_rows_independent(ZOPTGLOBAL* g, int count);
+
 // One objective evaluation as a sub-iteration (derivatives follow only when
 // `fullsubiter` is set); returns zoptobj's result.
 int evaluate_subiteration(ZOPTGLOBAL* g);

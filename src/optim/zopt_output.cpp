@@ -127,14 +127,16 @@ void open_group(ZOPTGLOBAL* g, const char* name, xobskey label) {
 
 // Row and column names of the step report: the parameter names, or under
 // working constraints the projected rows with the border row named `resid`.
+bool projected_names(const ZOPTGLOBAL* g) { return working_constraints(g) != 0 && g->opts.rname; }
+
 char** report_names(ZOPTGLOBAL* g, int m, char** saved) {
-  if (working_constraints(g) == 0) return g->opts.pname;
+  if (!projected_names(g)) return g->opts.pname;
   *saved = g->opts.rname[m];
   g->opts.rname[m] = g->opts.resid;
   return g->opts.rname;
 }
 void restore_names(ZOPTGLOBAL* g, int m, char* saved) {
-  if (working_constraints(g) != 0) g->opts.rname[m] = saved;
+  if (projected_names(g)) g->opts.rname[m] = saved;
 }
 
 void iteration_label(ZOPTGLOBAL* g, char* label) {
@@ -180,7 +182,7 @@ void report_singular_rows(ZOPTGLOBAL* g, int m) {
   const ZOPTSTATE& st = g->state;
   const int n = nparms(g);
   xpm(kMessageSet, 202, " ", st.rankxpx + st.marqu->inumconstr, n, n - st.rankxpx);
-  char** names = working_constraints(g) == 0 ? g->opts.pname : g->opts.rname;
+  char** names = projected_names(g) ? g->opts.rname : g->opts.pname;
   for (int j = 0; j < m; ++j)
     if (st.marqu->sweepx[j] == '0') xps("%s ", names[j]);
   xpoflsh();

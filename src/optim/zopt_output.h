@@ -7,6 +7,13 @@
 
 #include "optim/zopt.h"
 
+struct PMATSTR;
+
+// Label routines of the matrix printer for the working rows: a row is
+// named by its constraint, a column by its parameter (miscptr is the run).
+void rowp(PMATSTR* pma, int row, int width);
+void colp(PMATSTR* pma, int col, int width);
+
 namespace optim {
 
 // Room that `znprnit` needs at `pit`.
@@ -28,5 +35,25 @@ void report_step(ZOPTGLOBAL* g, int m, int title);
 void note_marquardt_failed(int subiterations, double lambda);
 void note_line_search_failed(int trials);
 void note_switched_to_marquardt();
+void note_feasibility_failed(int passes);
+void note_dependent_constraints();
+// The same fact in the log, for the projection's trace.
+void log_dependent_constraints();
+
+// The tables of the constrained steps (constraint_output.cpp). A vector of
+// the n parameters under the given template ("wyv.model.pvec" for a
+// change, "wyv.model.vec" for values), title message and object name;
+// returns the output call's result.
+int report_parameter_vector(ZOPTGLOBAL* g, double* values, const char* templ, int title,
+                            const char* name);
+// The full step in the parameters; an output failure ends the step.
+void report_full_step(ZOPTGLOBAL* g);
+// The multiplier estimates of the working constraints, labelled with the
+// constraints' own names; an output failure ends the step.
+void report_multipliers(ZOPTGLOBAL* g, double* values, int title, const char* name);
+// The feasibility pass's correction and the point it reached.
+void report_feasibility_pass(ZOPTGLOBAL* g, double* correction);
+// The working rows (mat or fmat) on the listing, titled by a message.
+void print_constraint_matrix(ZOPTGLOBAL* g, double** rows, int title);
 
 }  // namespace optim

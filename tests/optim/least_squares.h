@@ -8,6 +8,7 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/globals.h"
@@ -30,10 +31,16 @@ struct Problem {
 // The caller's side of a run: the problem, a trace of the callbacks and
 // optional hooks that tests use to interfere.
 struct Fit {
+  explicit Fit(const Problem* p = nullptr, std::string t = {}, std::function<void(ZOPTGLOBAL*)> on = {},
+               int calls = 0)
+      : problem(p), trace(std::move(t)), on_objective(std::move(on)), objective_calls(calls) {}
+
   const Problem* problem = nullptr;
   std::string trace;                               // one letter per callback
   std::function<void(ZOPTGLOBAL*)> on_objective;   // after each objective
   int objective_calls = 0;
+  // Brings the constraint values and coefficients up to date at x.
+  std::function<void(const double* x)> constraints;
 };
 
 inline Fit* fit_of(ZOPTGLOBAL* g) { return static_cast<Fit*>(g->opts.userptr); }
@@ -94,13 +101,28 @@ inline int hessian_cb(ZOPTGLOBAL* g) {
   return 0;
 }
 
+// The constraint callbacks (values and Jacobian) of a fit with constraints.
+inline int constraint_cb(ZOPTGLOBAL* g) {
+  Fit* fit = fit_of(g);
+  fit->trace += 'C';
+  if (fit->constraints) fit->constraints(g->state.parms);
+  return 0;
+}
+
 struct Options {
   char method = 'M';
+  char linesearch = 'H';
   double atol = 1e-10;
   double aftl = 1e-30;
   double sing = 1e-12;
   int maxiters = 200;
   int maxsubiters = 30;
+  char update_tech = 0;
+  int moorepenrose = 0;
+  // Room for constraints and their declaration (zoptac calls) before zoptsu.
+  int equalities = 0;
+  int inequalities = 0;
+  std::function<int(ZOPTGLOBAL*)> declare;
 };
 
 // A run record set up as the procedure does it, with the least-squares
@@ -109,9 +131,10 @@ inline ZOPTGLOBAL* make_run(void* pool, Fit* fit, const Options& o = {}) {
   auto* g = static_cast<ZOPTGLOBAL*>(vmalcp_handler(pool, sizeof(ZOPTGLOBAL), kPoolCleared));
   g->mem.pool = pool;
   g->opts.num_parms = fit->problem->n;
-  if (zoptcnt(0, 0, g) != 0) return nullptr;
+  if (zoptcnt(o.equalities, o.inequalities, g) != 0) return nullptr;
+  if (o.declare && o.declare(g) != 0) return nullptr;
   g->opts.method = o.method;
-  g->opts.linesearch = 'H';
+  g->opts.linesearch = o.linesearch;
   g->opts.atol = o.atol;
   g->opts.aftl = o.aftl;
   g->opts.sing = o.sing;
@@ -119,10 +142,13 @@ inline ZOPTGLOBAL* make_run(void* pool, Fit* fit, const Options& o = {}) {
   g->opts.maxsubiters = o.maxsubiters;
   g->lnsrch.maxsubiters = o.maxsubiters;
   g->opts.userptr = fit;
+  g->opts.moorepenrose = o.moorepenrose;
   if (zoptsu(g) != 0) return nullptr;
   g->funcs.usobj = objective_cb;
   g->funcs.usgrd = gradient_cb;
   g->funcs.ushes = hessian_cb;
+  g->opts.update_tech = o.update_tech;
+  if (o.declare) g->funcs.uscon = g->funcs.usjnc = constraint_cb;
   return g;
 }
 

@@ -20,6 +20,8 @@ struct Case {
   std::vector<double> minimiser; // when the minimum is zero and isolated
   // Why plain steps with halving do not get there, when they do not.
   const char* halving_fails = nullptr;
+  // Why plain steps with golden section do not get there, when they do not.
+  const char* golden_fails = nullptr;
 };
 
 // Wraps residuals written over dual numbers as a least-squares problem.
@@ -110,7 +112,10 @@ inline Case kowalik_osborne() {
                  for (int i = 0; i < 11; ++i)
                    r[i] = y[i] - x[0] * (u[i] * u[i] + u[i] * x[1]) / (u[i] * u[i] + u[i] * x[2] + x[3]);
                }),
-          {0.25, 0.39, 0.415, 0.39}, 3.07505e-4, {}};
+          {0.25, 0.39, 0.415, 0.39}, 3.07505e-4, {}, nullptr,
+          "along the first Gauss-Newton step the objective is below its start only for "
+          "a < 0.5 and peaks near a = 1.15; golden section over [0, 3] settles in the local "
+          "minimum near a = 1.5, which lies above the start"};
 }
 
 inline Case osborne_1() {

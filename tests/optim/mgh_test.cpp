@@ -1,32 +1,41 @@
 // The More-Garbow-Hillstrom problems as least squares, from their standard
-// starting points, by Marquardt steps ('M') and by plain steps with step
-// halving ('S'): each run must converge to the published minimum.
+// starting points, by Marquardt steps ('M') and by plain steps ('S') with
+// each line search (halving, quadratic, cubic, golden section): each run
+// must converge to the published minimum.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "mgh_problems.h"
 #include "support/host_fixture.h"
 
 namespace {
 
-class MghTest : public HostTest, public ::testing::WithParamInterface<char> {};
+struct Method {
+  char method;
+  char linesearch;
+};
+
+class MghTest : public HostTest, public ::testing::WithParamInterface<Method> {};
 
 // Zero-residual problems converge by the objective itself (aftl), the
 // others by the relative offset R (atol).
-lsq::Options options_for(const mgh::Case& c, char method) {
+lsq::Options options_for(const mgh::Case& c, Method method) {
   lsq::Options o;
-  o.method = method;
+  o.method = method.method;
+  o.linesearch = method.linesearch;
   o.atol = 1e-6;
   o.aftl = c.minimum == 0 ? 1e-24 : 1e-30;
   return o;
 }
 
 TEST_P(MghTest, EveryProblemConvergesToItsPublishedMinimum) {
-  const char method = GetParam();
+  const Method method = GetParam();
   for (const mgh::Case& c : mgh::all()) {
     SCOPED_TRACE(c.problem.name);
-    if (method == 'S' && c.halving_fails) continue;
+    if (method.method == 'S' && c.halving_fails) continue;
+    if (method.linesearch == 'G' && c.golden_fails) continue;
     lsq::Fit fit{&c.problem, {}, {}, 0};
     ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, options_for(c, method));
     ASSERT_NE(g, nullptr);
@@ -44,6 +53,11 @@ TEST_P(MghTest, EveryProblemConvergesToItsPublishedMinimum) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, MghTest, ::testing::Values('M', 'S'));
+INSTANTIATE_TEST_SUITE_P(Methods, MghTest,
+                         ::testing::Values(Method{'M', 'H'}, Method{'S', 'H'}, Method{'S', 'Q'},
+                                           Method{'S', 'C'}, Method{'S', 'G'}),
+                         [](const auto& info) {
+                           return std::string(1, info.param.method) + info.param.linesearch;
+                         });
 
 }  // namespace

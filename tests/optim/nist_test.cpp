@@ -1,5 +1,6 @@
 // NIST StRD nonlinear regression problems with analytic derivatives: from
-// both certified starting vectors, by Marquardt steps and by step halving,
+// both certified starting vectors, by Marquardt steps and by plain steps
+// with each line search (halving, quadratic, cubic, golden section),
 // the estimates must match the certified values to at least 6 significant
 // digits (log relative error, LRE) under a tight convergence criterion.
 #include <gtest/gtest.h>
@@ -7,53 +8,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "least_squares.h"
+#include "nist_data.h"
 #include "support/host_fixture.h"
 
 namespace {
 
-struct Dataset {
-  std::vector<double> y, x;
-  std::vector<double> start1, start2, certified;
-  double rss = 0;
-};
-
-// Reads the certified block and the data block of a StRD file.
-Dataset read_dataset(const std::string& name) {
-  std::ifstream in(std::string(RUVA_SOURCE_DIR) + "/tests/data/nist/" + name + ".dat");
-  Dataset d;
-  std::string line;
-  bool in_data = false;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::istringstream fields(line);
-    std::string label, equals;
-    double start1, start2, certified;
-    if (!in_data && fields >> label >> equals >> start1 >> start2 >> certified && label[0] == 'b' &&
-        equals == "=") {
-      d.start1.push_back(start1);
-      d.start2.push_back(start2);
-      d.certified.push_back(certified);
-    } else if (line.rfind("Residual Sum of Squares:", 0) == 0) {
-      d.rss = std::stod(line.substr(line.find(':') + 1));
-    } else if (line.rfind("Data:", 0) == 0 && line.find(" y ") != std::string::npos) {
-      in_data = true;
-    } else if (in_data) {
-      std::istringstream values(line);
-      double yv, xv;
-      if (values >> yv >> xv) {
-        d.y.push_back(yv);
-        d.x.push_back(xv);
-      }
-    }
-  }
-  return d;
-}
+using nist::Dataset;
+using nist::read_dataset;
 
 // A model f(b, x) with its gradient in b.
 using Model = void (*)(const double* b, double x, double* f, double* df);
@@ -123,6 +88,8 @@ struct NistCase {
   const char* name;
   int n;
   Model model;
+  // Why golden section does not get there from the first start, when it does not.
+  const char* golden_fails_from_start1 = nullptr;
 };
 
 class NistTest : public HostTest, public ::testing::WithParamInterface<NistCase> {};
@@ -133,19 +100,23 @@ TEST_P(NistTest, CertifiedEstimatesFromBothStartsByBothMethods) {
   ASSERT_EQ(static_cast<int>(data.certified.size()), nc.n);
   ASSERT_FALSE(data.y.empty());
   const lsq::Problem problem = make_problem(nc.name, &data, nc.n, nc.model);
-  for (char method : {'M', 'S'}) {
+  for (const char* method : {"MH", "SH", "SQ", "SC", "SG"}) {
     for (const auto* start : {&data.start1, &data.start2}) {
+      if (method[1] == 'G' && start == &data.start1 && nc.golden_fails_from_start1) continue;
       lsq::Fit fit{&problem, {}, {}, 0};
       lsq::Options o;
-      o.method = method;
-      o.atol = 1e-7;
+      o.method = method[0];
+      o.linesearch = method[1];
+      // Golden section asks for a point strictly below the start; at 1e-7 the
+      // last steps of Misra1a are worth less than the objective's rounding.
+      o.atol = method[1] == 'G' ? 1e-6 : 1e-7;
       ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
       ASSERT_NE(g, nullptr);
       const int rc = lsq::run(g, *start);
       double worst = 15;
       for (int j = 0; j < nc.n; ++j) worst = std::min(worst, lre(g->state.parms[j], data.certified[j]));
       const double rss_lre = lre(g->state.objective, data.rss);
-      std::printf("%-9s %c start %d  iters %3d  LRE estimates %.1f  RSS %.1f\n", nc.name, method,
+      std::printf("%-9s %s start %d  iters %3d  LRE estimates %.1f  RSS %.1f\n", nc.name, method,
                   start == &data.start1 ? 1 : 2, g->state.iters, worst, rss_lre);
       EXPECT_EQ(rc, 0) << method << " error " << g->state.error;
       EXPECT_GE(worst, 6.0) << method;
@@ -156,7 +127,11 @@ TEST_P(NistTest, CertifiedEstimatesFromBothStartsByBothMethods) {
 
 INSTANTIATE_TEST_SUITE_P(StRD, NistTest,
                          ::testing::Values(NistCase{"Misra1a", 2, misra1a},
-                                           NistCase{"Chwirut2", 3, chwirut2},
+                                           NistCase{"Chwirut2", 3, chwirut2,
+                                                    "along the first step the denominator b2 + b3 x "
+                                                    "vanishes near a = 1.1; golden section over "
+                                                    "[0, 3] is drawn past that pole, away from the "
+                                                    "minimum near a = 0.5"},
                                            NistCase{"DanWood", 2, danwood},
                                            NistCase{"Gauss1", 8, gauss1}),
                          [](const auto& info) { return std::string(info.param.name); });

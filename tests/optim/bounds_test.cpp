@@ -1,0 +1,331 @@
+// Bounds and linear constraints end to end: optima on a bound with the
+// multiplier's sign and size from the problem's own gradient, an infeasible
+// start moved onto the constraints before the first objective, an equality
+// held at every evaluation, a working constraint released by its negative
+// multiplier, and the working set of a finished run not hiding a violated
+// bound from a later evaluation.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "constraint_sets.h"
+#include "mgh_problems.h"
+#include "nist_data.h"
+#include "random/zranuni.h"
+#include "support/host_fixture.h"
+
+namespace {
+
+struct Method {
+  char method;
+  char linesearch;
+};
+
+std::string method_name(const ::testing::TestParamInfo<Method>& info) {
+  return std::string(1, info.param.method) + info.param.linesearch;
+}
+
+lsq::Options options_for(Method m) {
+  lsq::Options o;
+  o.method = m.method;
+  o.linesearch = m.linesearch;
+  o.atol = 1e-8;
+  return o;
+}
+
+// J'r, half the gradient of r'r, at x.
+std::vector<double> half_gradient(const lsq::Problem& p, const double* x) {
+  std::vector<double> r(p.m), jac(static_cast<std::size_t>(p.m) * p.n), g(p.n, 0.0);
+  p.eval(x, r.data(), jac.data());
+  for (int i = 0; i < p.m; ++i)
+    for (int j = 0; j < p.n; ++j) g[j] += jac[static_cast<std::size_t>(i) * p.n + j] * r[i];
+  return g;
+}
+
+class BoundedFit : public HostTest, public ::testing::WithParamInterface<Method> {};
+
+// Rosenbrock with x1 <= 0.5: the minimum moves to (0.5, 0.25), F = 0.25,
+// where g = J'r = (-0.5, 0) = lambda a with a = (-1, 0): lambda = +0.5.
+TEST_P(BoundedFit, RosenbrockEndsOnTheBoundWithAPositiveMultiplier) {
+  const mgh::Case c = mgh::rosenbrock();
+  for (const std::vector<double>& start : {c.start, std::vector<double>{0.3, 2.0}}) {
+    lsq::Fit fit{&c.problem, {}, {}, 0};
+    constraints::Linear bounds;
+    bounds.upper(0, 0.5, "Bound0");
+    lsq::Options o = options_for(GetParam());
+    bounds.apply(o, fit);
+    ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+    ASSERT_NE(g, nullptr);
+    ASSERT_EQ(lsq::run(g, start), 0) << "error " << g->state.error;
+    const ZOPTMARQU& mq = *g->state.marqu;
+    EXPECT_NEAR(g->state.parms[0], 0.5, 1e-10);
+    EXPECT_NEAR(g->state.parms[1], 0.25, 1e-8);
+    EXPECT_NEAR(g->state.objective, 0.25, 1e-12);
+    ASSERT_EQ(mq.nact, 1);
+    EXPECT_EQ(std::string(g->state.conp[0]->name), "Bound0");
+    EXPECT_NEAR(mq.lagrange[0], 0.5, 1e-7);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, BoundedFit,
+                         ::testing::Values(Method{'M', 'H'}, Method{'S', 'H'}, Method{'S', 'Q'},
+                                           Method{'S', 'C'}, Method{'S', 'G'}),
+                         method_name);
+
+// Misra1a, y = b1 (1 - exp(-b2 x)), whose certified optimum (238.9, 5.50e-4)
+// violates either bound below. With b1 held on its bound the optimal b2
+// solves the one-parameter problem, found here by Newton's method on the
+// exact derivatives; the multiplier is the problem's own gradient
+// component along the bound's normal, positive.
+struct MisraData {
+  std::vector<double> x, y;
+  MisraData() {
+    const nist::Dataset d = nist::read_dataset("Misra1a");
+    x = d.x;
+    y = d.y;
+  }
+  lsq::Problem problem() const {
+    lsq::Problem p{"Misra1a", 2, static_cast<int>(x.size()), {}};
+    p.eval = [this](const double* b, double* r, double* jac) {
+      for (std::size_t i = 0; i < x.size(); ++i) {
+        const double e = std::exp(-b[1] * x[i]);
+        r[i] = y[i] - b[0] * (1 - e);
+        jac[2 * i] = -(1 - e);
+        jac[2 * i + 1] = -b[0] * x[i] * e;
+      }
+      return true;
+    };
+    return p;
+  }
+  // The optimal b2 for a fixed b1, by Newton's method in long double.
+  double best_b2(double b1, double b2) const {
+    for (int k = 0; k < 100; ++k) {
+      long double g = 0, h = 0;
+      for (std::size_t i = 0; i < x.size(); ++i) {
+        const long double e = std::exp(-static_cast<long double>(b2) * x[i]);
+        const long double r = y[i] - b1 * (1 - e), dr = -b1 * x[i] * e, d2r = b1 * x[i] * x[i] * e;
+        g += r * dr;
+        h += dr * dr + r * d2r;
+      }
+      b2 = static_cast<double>(b2 - g / h);
+    }
+    return b2;
+  }
+  // The optimal b1 for a fixed b2: linear least squares.
+  double best_b1(double b2) const {
+    double num = 0, den = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+      const double u = 1 - std::exp(-b2 * x[i]);
+      num += u * y[i];
+      den += u * u;
+    }
+    return num / den;
+  }
+};
+
+TEST_P(BoundedFit, MisraEndsOnEitherBoundWithTheProblemsMultiplier) {
+  const MisraData data;
+  const lsq::Problem problem = data.problem();
+  struct Case {
+    int parameter;
+    bool upper;
+    double bound;
+  };
+  for (const Case& k : {Case{0, true, 200.0}, Case{1, false, 6e-4}}) {
+    lsq::Fit fit{&problem, {}, {}, 0};
+    constraints::Linear bounds;
+    if (k.upper)
+      bounds.upper(k.parameter, k.bound, "Bound0");
+    else
+      bounds.lower(k.parameter, k.bound, "Bound0");
+    lsq::Options o = options_for(GetParam());
+    bounds.apply(o, fit);
+    ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+    ASSERT_EQ(lsq::run(g, {500, 1e-4}), 0) << "error " << g->state.error;
+    const double b1 = k.parameter == 0 ? k.bound : data.best_b1(k.bound);
+    const double b2 = k.parameter == 1 ? k.bound : data.best_b2(k.bound, 5.5e-4);
+    EXPECT_NEAR(g->state.parms[0] / b1, 1, 1e-8);
+    EXPECT_NEAR(g->state.parms[1] / b2, 1, 1e-7);
+    ASSERT_EQ(g->state.marqu->nact, 1);
+    const double reference[2] = {b1, b2};
+    const std::vector<double> gradient = half_gradient(problem, reference);
+    const double normal = k.upper ? -1 : 1;
+    const double multiplier = gradient[k.parameter] / normal;
+    EXPECT_GT(multiplier, 0);
+    EXPECT_NEAR(g->state.marqu->lagrange[0] / multiplier, 1, 1e-5);
+  }
+}
+
+class ConstraintStart : public HostTest {};
+
+// From (2, 1) the bound x1 <= 0.5 is violated: the feasibility phase joins
+// it to the working set and moves onto it before the first objective; the
+// run then keeps x1 on the bound.
+TEST_F(ConstraintStart, AnInfeasibleStartIsMovedOntoTheBound) {
+  const mgh::Case c = mgh::rosenbrock();
+  std::vector<double> first;
+  lsq::Fit fit{&c.problem, {}, {}, 0};
+  fit.on_objective = [&first](ZOPTGLOBAL* g) {
+    if (first.empty()) first.assign(g->state.parms, g->state.parms + 2);
+  };
+  constraints::Linear bounds;
+  bounds.upper(0, 0.5, "Bound0");
+  lsq::Options o = options_for({'M', 'H'});
+  bounds.apply(o, fit);
+  ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+  ASSERT_EQ(lsq::run(g, {2.0, 1.0}), 0);
+  ASSERT_EQ(first.size(), 2u);
+  EXPECT_NEAR(first[0], 0.5, 1e-12);
+  EXPECT_EQ(first[1], 1.0);  // the minimum-norm correction moves x1 only
+  EXPECT_NEAR(g->state.parms[0], 0.5, 1e-10);
+  EXPECT_NEAR(g->state.parms[1], 0.25, 1e-8);
+}
+
+// Rosenbrock on the line x1 + x2 = 1 from (0.5, 0), which is off it:
+// every objective is evaluated on the line, and the minimum is that of
+// f(t) = (1 - t)^2 + 100 (1 - t - t^2)^2 at x = (t, 1 - t).
+TEST_F(ConstraintStart, AnEqualityHoldsAtEveryEvaluation) {
+  const mgh::Case c = mgh::rosenbrock();
+  double worst = 0;
+  lsq::Fit fit{&c.problem, {}, {}, 0};
+  fit.on_objective = [&worst](ZOPTGLOBAL* g) {
+    worst = std::max(worst, std::fabs(g->state.parms[0] + g->state.parms[1] - 1));
+  };
+  constraints::Linear line;
+  line.add({0, 1}, {1, 1}, -1, false, "Line");
+  for (char method : {'M', 'S'}) {
+    lsq::Options o = options_for({method, 'H'});
+    line.apply(o, fit);
+    ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+    ASSERT_EQ(lsq::run(g, {0.5, 0.0}), 0) << method;
+    EXPECT_LT(worst, 1e-12) << method;
+    double t = 0.6;
+    for (int k = 0; k < 50; ++k) {
+      const double u = 1 - t - t * t, du = -1 - 2 * t;
+      const double d1 = -2 * (1 - t) + 200 * u * du, d2 = 2 + 200 * (du * du - 2 * u);
+      t -= d1 / d2;
+    }
+    EXPECT_NEAR(g->state.parms[0], t, 1e-9) << method;
+    EXPECT_NEAR(g->state.parms[1], 1 - t, 1e-9) << method;
+    EXPECT_EQ(g->state.marqu->perm, 1);
+  }
+}
+
+// The circle x1^2 + x2^2 = 1 has no gradient at the origin: a start there
+// is first moved by standard normal deviates drawn from the seed 123, the
+// same on every run, and the phase then brings it onto the circle.
+TEST_F(ConstraintStart, ADegenerateEqualityIsPerturbedReproducibly) {
+  const mgh::Case c = mgh::rosenbrock();
+  lsq::Fit fit(&c.problem);
+  constraints::Circle circle;
+  lsq::Options o = options_for({'M', 'H'});
+  circle.apply(o, fit, true);
+  ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+  g->state.parms[0] = g->state.parms[1] = 0;
+  g->state.marqu->factored = 0;
+  ASSERT_EQ(zncmat(g), 0);
+  ASSERT_EQ(check_constraints(g, g->state.marqu->mat, 2, 1), 1);
+  long seed = 123;
+  const double first = zrannor(&seed), second = zrannor(&seed);
+  EXPECT_EQ(g->state.parms[0], first);
+  EXPECT_EQ(g->state.parms[1], second);
+
+  std::vector<double> ends[2];
+  for (auto& end : ends) {
+    std::vector<double> start;
+    fit.on_objective = [&start](ZOPTGLOBAL* z) {
+      if (start.empty()) start.assign(z->state.parms, z->state.parms + 2);
+    };
+    ASSERT_EQ(lsq::run(g, {0.0, 0.0}), 0);
+    ASSERT_EQ(start.size(), 2u);
+    EXPECT_NEAR(start[0] * start[0] + start[1] * start[1], 1, 1e-10);
+    end.assign(g->state.parms, g->state.parms + 2);
+  }
+  EXPECT_EQ(ends[0], ends[1]);
+}
+
+// F = (x1 - 2)^2 + (x2 - 2)^2 on the circle x1^2 + x2^2 = 1: the minimum is
+// (1, 1)/sqrt(2), where g = (x - 2) = lambda (2 x) gives
+// lambda = (1/sqrt(2) - 2) / sqrt(2). With the circle's curvature declared
+// the projected Hessian carries the Lagrangian's second-order term and the
+// restoration step brings the iterates back onto the circle. Declared as if
+// it were linear, the steps along its tangents leave it: the run must not
+// end there as converged.
+TEST_F(ConstraintStart, ACurvedEqualityEndsAtItsTangentPoint) {
+  lsq::Problem p{"to (2, 2)", 2, 2, [](const double* x, double* r, double* jac) {
+                   r[0] = x[0] - 2, r[1] = x[1] - 2;
+                   jac[0] = 1, jac[1] = 0, jac[2] = 0, jac[3] = 1;
+                   return true;
+                 }};
+  const double root = std::sqrt(0.5);
+  for (bool curved : {true, false}) {
+    lsq::Fit fit(&p);
+    constraints::Circle circle;
+    lsq::Options o = options_for({'M', 'H'});
+    circle.apply(o, fit, curved);
+    ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+    const int rc = lsq::run(g, {0.2, 1.5});
+    const double* x = g->state.parms;
+    if (!curved) {
+      EXPECT_TRUE(rc != 0 || std::fabs(x[0] * x[0] + x[1] * x[1] - 1) < 1e-9);
+      continue;
+    }
+    ASSERT_EQ(rc, 0);
+    EXPECT_NEAR(x[0], root, 1e-8);
+    EXPECT_NEAR(x[1], root, 1e-8);
+    EXPECT_NEAR(g->state.marqu->lagrange[0], (root - 2) / (2 * root), 1e-7);
+  }
+}
+
+// F = (x1 - 2)^2 + (x2 - 3)^2 with x2 >= 1, from (0, 0): the bound joins at
+// the start and holds the first steps on x2 = 1; its multiplier there is
+// -2, so at the first convergence candidate it is released and the run
+// ends at the free minimum (2, 3) with an empty working set.
+TEST_F(ConstraintStart, AConstraintWithANegativeMultiplierIsReleased) {
+  lsq::Problem p{"shifted", 2, 2, [](const double* x, double* r, double* jac) {
+                   r[0] = x[0] - 2;
+                   r[1] = x[1] - 3;
+                   jac[0] = 1, jac[1] = 0, jac[2] = 0, jac[3] = 1;
+                   return true;
+                 }};
+  std::vector<int> working;
+  lsq::Fit fit{&p, {}, {}, 0};
+  fit.on_objective = [&working](ZOPTGLOBAL* g) { working.push_back(g->state.marqu->nact); };
+  constraints::Linear bounds;
+  bounds.lower(1, 1.0, "Bound0");
+  for (char method : {'M', 'S'}) {
+    working.clear();
+    lsq::Options o = options_for({method, 'H'});
+    bounds.apply(o, fit);
+    ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+    ASSERT_EQ(lsq::run(g, {0.0, 0.0}), 0) << method;
+    ASSERT_FALSE(working.empty());
+    EXPECT_EQ(working.front(), 1) << method;
+    EXPECT_NEAR(g->state.parms[0], 2, 1e-12) << method;
+    EXPECT_NEAR(g->state.parms[1], 3, 1e-12) << method;
+    EXPECT_EQ(g->state.marqu->nact, 0) << method;
+  }
+}
+
+// After a run that ended with its bound in the working set, an evaluation
+// of the constraints at a point beyond that bound (the next BY group's grid
+// search) reports the violation.
+TEST_F(ConstraintStart, AFinishedRunDoesNotHideAViolatedBound) {
+  const mgh::Case c = mgh::rosenbrock();
+  lsq::Fit fit{&c.problem, {}, {}, 0};
+  constraints::Linear bounds;
+  bounds.upper(0, 0.5, "Bound0");
+  lsq::Options o = options_for({'M', 'H'});
+  bounds.apply(o, fit);
+  ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+  ASSERT_EQ(lsq::run(g, c.start), 0);
+  ASSERT_EQ(g->state.marqu->nact, 1);
+  g->state.parms[0] = 0.9;
+  EXPECT_EQ(zngcon(g), 0);
+  EXPECT_EQ(g->state.marqu->boundv, 1);
+  EXPECT_EQ(g->state.conp_i[0]->act, 'v');
+}
+
+}  // namespace

@@ -1,0 +1,136 @@
+// The covariance of the estimates under working constraints, taken as the
+// procedure takes it after a fit (Hessian saved, projected, zoptcv), for
+// the linear model y = b0 + b1 t + b2 t^2 with one active bound and with
+// one active two-parameter constraint. The reference is the inverse of the
+// bordered matrix K = [H a'; a 0] by LAPACK's LU: its parameter block is
+// the constrained covariance Z (Z'H Z)^-1 Z', its constraint entry minus
+// the multiplier's variance factor. The sweep and the Moore-Penrose form
+// must both give it.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "constraint_sets.h"
+#include "lapack.h"
+#include "linalg/packed.h"
+#include "support/host_fixture.h"
+
+namespace {
+
+constexpr int kObs = 12;
+constexpr int kParms = 3;
+
+lsq::Problem quadratic_model() {
+  lsq::Problem p{"quadratic", kParms, kObs, {}};
+  p.eval = [](const double* b, double* r, double* jac) {
+    for (int i = 0; i < kObs; ++i) {
+      const double t = i, x[kParms] = {1, t, t * t};
+      const double y = 1 + 0.8 * t + 0.05 * t * t + 0.3 * std::sin(2.1 * i);
+      r[i] = y - (b[0] + b[1] * x[1] + b[2] * x[2]);
+      for (int j = 0; j < kParms; ++j) jac[i * kParms + j] = -x[j];
+    }
+    return true;
+  };
+  return p;
+}
+
+// H = X'X of the model.
+std::vector<double> cross_products() {
+  std::vector<double> h(kParms * kParms, 0.0);
+  for (int i = 0; i < kObs; ++i) {
+    const double x[kParms] = {1, double(i), double(i) * i};
+    for (int a = 0; a < kParms; ++a)
+      for (int b = 0; b < kParms; ++b) h[a * kParms + b] += x[a] * x[b];
+  }
+  return h;
+}
+
+// The inverse of K = [H a'; a 0].
+std::vector<double> bordered_inverse(const std::vector<double>& a) {
+  const int order = kParms + 1;
+  const std::vector<double> h = cross_products();
+  std::vector<double> k(order * order, 0.0);
+  for (int i = 0; i < kParms; ++i) {
+    for (int j = 0; j < kParms; ++j) k[i * order + j] = h[i * kParms + j];
+    k[i * order + kParms] = k[kParms * order + i] = a[i];
+  }
+  return lapack::symmetric_inverse(k, order);
+}
+
+struct Case {
+  const char* name;
+  std::vector<int> cols;
+  std::vector<double> coefs;
+  double constant;
+};
+
+class ConstrainedCovariance : public HostTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ConstrainedCovariance, IsTheParameterBlockOfTheBorderedInverse) {
+  const lsq::Problem problem = quadratic_model();
+  // b2 <= 0.03 (the fit wants about 0.05) and b1 + b2 <= 0.5 (it wants 0.85).
+  for (const Case& c : {Case{"bound", {2}, {-1}, 0.03}, Case{"sum", {1, 2}, {-1, -1}, 0.5}}) {
+    SCOPED_TRACE(c.name);
+    lsq::Fit fit(&problem);
+    constraints::Linear constraint;
+    constraint.add(c.cols, c.coefs, c.constant, true, "Bound0");
+    lsq::Options o;
+    o.atol = 1e-9;
+    o.moorepenrose = GetParam();
+    constraint.apply(o, fit);
+    ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+    ASSERT_EQ(lsq::run(g, {0, 0, 0}), 0);
+    ASSERT_EQ(g->state.marqu->nact, 1);
+    // As the procedure: the last pass refills H, which is saved and projected.
+    lsq::hessian_cb(g);
+    lsq::gradient_cb(g);
+    std::copy_n(g->state.hes, g->mem.hesl / 8, g->state.marqu->savhes);
+    znprjhs(g);
+    ASSERT_EQ(g->state.marqu->inumconstr, 1);
+    ASSERT_EQ(zoptcv(g), 0);
+
+    std::vector<double> a(kParms, 0.0);
+    for (std::size_t k = 0; k < c.cols.size(); ++k) a[c.cols[k]] = c.coefs[k];
+    const std::vector<double> inverse = bordered_inverse(a);
+    ASSERT_EQ(inverse.size(), 16u);
+    const double* hes = g->state.hes;
+    for (int i = 0; i <= kParms; ++i)
+      for (int j = 0; j <= i; ++j) {
+        const double expected = inverse[i * 4 + j];
+        EXPECT_NEAR(hes[zisub(i, j)], expected, 1e-9 * (std::fabs(expected) + 1e-3))
+            << i << "," << j;
+      }
+    EXPECT_EQ(std::string(g->state.marqu->sweepx, kParms), "111");
+    EXPECT_EQ(g->state.marqu->singrowsc[0], '1');
+    // The multiplier's variance factor is positive.
+    EXPECT_GT(-hes[zisub(kParms, kParms)], 0);
+  }
+}
+
+// With the bound on b2 the free directions are b0 and b1: a vector loses
+// its b2 component and keeps the others.
+TEST_P(ConstrainedCovariance, VectorsLoseTheirFixedComponent) {
+  const lsq::Problem problem = quadratic_model();
+  lsq::Fit fit(&problem);
+  constraints::Linear constraint;
+  constraint.upper(2, 0.03, "Bound0");
+  lsq::Options o;
+  o.moorepenrose = GetParam();
+  constraint.apply(o, fit);
+  ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+  ASSERT_EQ(lsq::run(g, {0, 0, 0}), 0);
+  double v[3] = {1, -2, 5};
+  zoptprv(g, v, 3);
+  EXPECT_NEAR(v[0], 1, 1e-15);
+  EXPECT_NEAR(v[1], -2, 1e-15);
+  EXPECT_NEAR(v[2], 0, 1e-15);
+}
+
+INSTANTIATE_TEST_SUITE_P(SweepAndMoorePenrose, ConstrainedCovariance, ::testing::Values(0, 1),
+                         [](const auto& info) {
+                           return std::string(info.param ? "MoorePenrose" : "Sweep");
+                         });
+
+}  // namespace

@@ -1,0 +1,132 @@
+// The quasi-Newton Hessian: one BFGS update against the textbook formula
+// (secant equation, positive definiteness, a refused update leaves the
+// matrix alone), and whole runs on a quadratic objective whose Hessian is
+// only ever built by finite differences and updates: it stays positive
+// definite at every iteration and the run reaches the least-squares
+// solution.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "lapack.h"
+#include "least_squares.h"
+#include "linalg/packed.h"
+#include "support/host_fixture.h"
+
+namespace {
+
+constexpr int kN = 3;
+
+std::vector<double> unpack(const double* packed, int n) {
+  std::vector<double> full(static_cast<std::size_t>(n) * n);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j) full[i * n + j] = packed[zisub(i, j)];
+  return full;
+}
+
+double smallest_eigenvalue(const double* packed, int n) {
+  const std::vector<double> w = lapack::eigenvalues(unpack(packed, n), n);
+  return w.empty() ? -1 : w[0];
+}
+
+// H0 = diag(2, 1, 3), A the curvature of the objective, y = A s. The old
+// gradient is unrelated to H0 s: the update must not stand it in for -H s.
+TEST(QuasiNewtonUpdate, MatchesTheTextbookFormula) {
+  const double a[kN][kN] = {{4, 1, 0.5}, {1, 3, 0.2}, {0.5, 0.2, 2}};
+  const double s[kN] = {0.3, -0.7, 0.4};
+  double hes[6] = {};
+  hes[zisub(0, 0)] = 2, hes[zisub(1, 1)] = 1, hes[zisub(2, 2)] = 3;
+  double parm1[kN] = {1, 2, 3}, parm2[kN], grad1[kN] = {5, -1, 2}, grad2[kN], wrk[2 * kN];
+  double y[kN] = {};
+  for (int i = 0; i < kN; ++i) {
+    parm2[i] = parm1[i] + s[i];
+    for (int j = 0; j < kN; ++j) y[i] += a[i][j] * s[j];
+    grad2[i] = grad1[i] + y[i];
+  }
+  // H - (H s)(H s)'/(s'H s) + y y'/(y's) with H = H0.
+  const double h0[kN] = {2, 1, 3};
+  double hs[kN], shs = 0, ys = 0;
+  for (int i = 0; i < kN; ++i) hs[i] = h0[i] * s[i], shs += s[i] * hs[i], ys += y[i] * s[i];
+  ASSERT_EQ(znupdat(hes, parm1, parm2, grad1, grad2, wrk, kN), 0);
+  for (int i = 0; i < kN; ++i)
+    for (int j = 0; j <= i; ++j) {
+      const double expected = (i == j ? h0[i] : 0) - hs[i] * hs[j] / shs + y[i] * y[j] / ys;
+      EXPECT_NEAR(hes[zisub(i, j)], expected, 1e-14) << i << "," << j;
+    }
+  for (int i = 0; i < kN; ++i) {
+    double hs1 = 0;
+    for (int j = 0; j < kN; ++j) hs1 += hes[zisub(i, j)] * s[j];
+    EXPECT_NEAR(hs1, y[i], 1e-14);  // the secant equation
+  }
+  EXPECT_GT(smallest_eigenvalue(hes, kN), 0);
+
+  // A step along which the gradient does not grow: refused, H unchanged.
+  const std::vector<double> before(hes, hes + 6);
+  for (int i = 0; i < kN; ++i) grad2[i] = grad1[i] - y[i];
+  EXPECT_EQ(znupdat(hes, parm1, parm2, grad1, grad2, wrk, kN), 1);
+  EXPECT_EQ(std::vector<double>(hes, hes + 6), before);
+}
+
+// y = b0 + b1 t + b2 t^2 + wobble: F is quadratic with Hessian X'X.
+lsq::Problem quadratic_model() {
+  lsq::Problem p{"quadratic", kN, 15, {}};
+  p.eval = [](const double* b, double* r, double* jac) {
+    for (int i = 0; i < 15; ++i) {
+      const double t = 0.5 * i, x[kN] = {1, t, t * t};
+      r[i] = (3 - t + 0.2 * t * t + 0.1 * std::cos(i)) - (b[0] + b[1] * x[1] + b[2] * x[2]);
+      for (int j = 0; j < kN; ++j) jac[i * kN + j] = -x[j];
+    }
+    return true;
+  };
+  return p;
+}
+
+std::vector<double> least_squares_solution() {
+  std::vector<double> a(15 * kN), b(15);
+  for (int i = 0; i < 15; ++i) {
+    const double t = 0.5 * i;
+    a[i] = 1, a[15 + i] = t, a[30 + i] = t * t;
+    b[i] = 3 - t + 0.2 * t * t + 0.1 * std::cos(i);
+  }
+  const int m = 15, n = kN, nrhs = 1, lwork = 256;
+  int info = 0;
+  std::vector<double> work(lwork);
+  dgels_("N", &m, &n, &nrhs, a.data(), &m, b.data(), &m, work.data(), &lwork, &info, 1);
+  b.resize(kN);
+  return b;
+}
+
+int g_iterations;
+double g_smallest;
+
+class QuasiNewtonRun : public HostTest, public ::testing::WithParamInterface<char> {};
+
+TEST_P(QuasiNewtonRun, KeepsTheHessianPositiveDefiniteAndConverges) {
+  const lsq::Problem problem = quadratic_model();
+  lsq::Fit fit(&problem);
+  lsq::Options o;
+  o.method = GetParam();
+  o.update_tech = 1;
+  o.atol = 1e-8;
+  ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+  g->opts.itprint = 1;
+  g_iterations = 0;
+  g_smallest = 1e300;
+  g->funcs.usfout = [](ZOPTGLOBAL* z) {
+    // The Hessian the step was computed from.
+    g_smallest = std::min(g_smallest, smallest_eigenvalue(z->state.marqu->savhes, kN));
+    ++g_iterations;
+    return 0;
+  };
+  ASSERT_EQ(lsq::run(g, {40, -20, 5}), 0) << "error " << g->state.error;
+  EXPECT_GT(g_iterations, 1);
+  EXPECT_GT(g_smallest, 0);
+  const std::vector<double> solution = least_squares_solution();
+  for (int j = 0; j < kN; ++j)
+    EXPECT_NEAR(g->state.parms[j], solution[j], 1e-6 * (1 + std::fabs(solution[j])));
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, QuasiNewtonRun, ::testing::Values('M', 'S'));
+
+}  // namespace

@@ -1,0 +1,112 @@
+// The working set's single decisions: when an addition waits, how a
+// constraint joins and where the parameters go, and which active
+// inequality the multiplier test drops.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "constraint_sets.h"
+#include "host/missing.h"
+#include "linalg/packed.h"
+#include "support/host_fixture.h"
+
+namespace {
+
+// F = (x1 - 1)^2 + (x2 - 1)^2 with x1 >= 0 and x2 >= 0 (a = e1, e2).
+class WorkingSetTest : public HostTest {
+ protected:
+  WorkingSetTest() : problem_{"centred", 2, 2, {}}, fit_(&problem_) {
+    problem_.eval = [](const double* x, double* r, double* jac) {
+      r[0] = x[0] - 1, r[1] = x[1] - 1;
+      jac[0] = 1, jac[1] = 0, jac[2] = 0, jac[3] = 1;
+      return true;
+    };
+    bounds_.lower(0, 0.0, "Bound0").lower(1, 0.0, "Bound1");
+    lsq::Options o;
+    bounds_.apply(o, fit_);
+    g_ = lsq::make_run(step_pool(), &fit_, o);
+    g_->state.marqu->penalty = 1.110223024625157e-16;
+  }
+
+  // Both bounds in the working set, factored, with the gradient g.
+  void both_active(double g1, double g2) {
+    ZOPTSTATE& st = g_->state;
+    for (int i = 0; i < 2; ++i) {
+      st.conp[i] = st.conp_i[i];
+      st.conp_i[i]->act = '1';
+    }
+    st.marqu->nact = 2;
+    st.grad[0] = g1, st.grad[1] = g2;
+    ASSERT_EQ(zncmat(g_), 0);
+  }
+
+  lsq::Problem problem_;
+  lsq::Fit fit_;
+  constraints::Linear bounds_;
+  ZOPTGLOBAL* g_ = nullptr;
+};
+
+// With sub-iterations allowed, an addition waits while the last step still
+// moved the parameters by more than 0.1 percent; without them it is made at
+// once and the parameters are moved onto the constraint.
+TEST_F(WorkingSetTest, AnAdditionWaitsForTheStepsToStallAndThenMovesOntoTheBound) {
+  ZOPTSTATE& st = g_->state;
+  g_->lnsrch.maxsubiters = 10;
+  st.pparms[0] = -0.4, st.pparms[1] = 2;
+  st.parms[0] = -0.5, st.parms[1] = 2;
+  znaddac(0, g_);
+  EXPECT_EQ(st.marqu->nact, 0);
+
+  g_->lnsrch.maxsubiters = 0;
+  znaddac(0, g_);
+  ASSERT_EQ(st.marqu->nact, 1);
+  EXPECT_EQ(st.conp[0], st.conp_i[0]);
+  EXPECT_EQ(st.conp_i[0]->act, '1');
+  EXPECT_EQ(st.marqu->added_bound, 1);
+  EXPECT_NEAR(st.parms[0], 0, 1e-15);
+  EXPECT_EQ(st.parms[1], 2);
+  EXPECT_EQ(st.marqu->inumconstr, 1);
+
+  znaddac(0, g_);  // already working: nothing changes
+  EXPECT_EQ(st.marqu->nact, 1);
+}
+
+// lambda = g for these bounds. Equal negative estimates: the later one
+// leaves; positive ones hold.
+TEST_F(WorkingSetTest, OfTwoEqualNegativeMultipliersTheLaterIsDropped) {
+  both_active(-1, -1);
+  g_->state.r = 0;  // near convergence: the estimates are not compared
+  zndelac(g_);
+  ZOPTSTATE& st = g_->state;
+  ASSERT_EQ(st.marqu->nact, 1);
+  EXPECT_EQ(st.conp[0], st.conp_i[0]);
+  EXPECT_EQ(st.conp_i[1]->act, '0');
+  EXPECT_EQ(st.marqu->inumconstr, 1);
+
+  both_active(0.5, 2);
+  zndelac(g_);
+  EXPECT_EQ(st.marqu->nact, 2);
+}
+
+// Away from convergence the second estimate, from the gradient the saved
+// Hessian predicts after the step (g - H delta), must agree with the first.
+TEST_F(WorkingSetTest, DisagreeingEstimatesDropNothing) {
+  both_active(-1, -1);
+  ZOPTSTATE& st = g_->state;
+  st.r = missing_value();
+  st.pr = 1;
+  g_->opts.aftl = 1e-30;
+  st.marqu->savhes[zisub(0, 0)] = st.marqu->savhes[zisub(1, 1)] = 1;
+  st.marqu->delta[0] = 0, st.marqu->delta[1] = 2;
+  g_->lnsrch.pdamp = 1;
+  zndelac(g_);
+  EXPECT_DOUBLE_EQ(st.marqu->nlagr[1], -3);
+  EXPECT_EQ(st.marqu->nact, 2);
+
+  st.marqu->delta[1] = 0;  // the estimates agree again
+  zndelac(g_);
+  EXPECT_EQ(st.marqu->nact, 1);
+}
+
+}  // namespace
