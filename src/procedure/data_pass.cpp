@@ -56,93 +56,123 @@ void start_pass(RUVACOM* ctx) {
   nlexint();
 }
 
-// The program's derivative values of the observation into `der` (and its
-// second derivatives into `hessian` where they are read).
-void take_derivatives(RUVACOM* ctx) {
-  const int n = ctx->nparm;
-  if (second_derivatives_read(ctx))
-    for (long k = 0; k < packed_size(n); ++k) ctx->hessian[k] = *ctx->hessptr[k];
-  for (int i = 0; i < n; ++i) ctx->der[i] = *ctx->derloc[i];
-}
+// What stays fixed during one pass, read once from the context.
+struct Pass {
+  RUVACOM* ctx;
+  int n;
+  bool derivatives;  // the program forms them in this pass
+  bool second;       // second derivatives are read
+  bool newton;
+  bool matrix;       // the cross products are accumulated
+  bool cubic;        // the step-size gradient is accumulated
+  bool last;
+  double limit_contribution;
 
-bool any_missing(const double* const* cells, int count) {
-  for (int i = 0; i < count; ++i)
-    if (wzmis(*cells[i])) return true;
-  return false;
-}
+  explicit Pass(RUVACOM* c)
+      : ctx(c),
+        n(c->nparm),
+        derivatives(c->model == 0.0),
+        second(second_derivatives_read(c)),
+        newton(c->method == 'W'),
+        matrix(c->do_der != 0),
+        cubic(c->smethod == 'C' && !c->do_der),
+        last(c->lastpass != 0),
+        limit_contribution(kLargestContribution) {}
 
-// The derivatives are screened only when this run formed them: cells the
-// program skipped hold values of an earlier observation.
-bool derivatives_usable(const RUVACOM* ctx, double w) {
-  const int n = ctx->nparm;
-  if (ctx->model != 0.0) return true;
-  if (newton(ctx) && ctx->hessptr && wzmisn(ctx->hessian, packed_size(n))) return false;
-  if (wzmisn(ctx->der, n)) return false;
-  return zvamx(ctx->der, n) < kLargestDerivative / std::fabs(w);
-}
-
-// The weighted contribution of residual r, or false when it overflows.
-bool contribution(const RUVACOM* ctx, PassObservation* ob) {
-  if (!(std::fabs(ob->r) < kLargestResidual)) return false;
-  double c = ctx->lossflag ? *ctx->loss : ob->r * ob->r;
-  if (!ctx->weightflag) {
-    if (!(c <= kLargestContribution)) return false;
-  } else if (ob->w >= 1.0) {
-    if (!(std::fabs(c) < kLargestContribution / ob->w)) return false;
-    c *= ob->w;
-  } else {
-    c *= ob->w;
+  // The program's derivative values of the observation into `der` (and its
+  // second derivatives into `hessian` where they are read).
+  void take_derivatives() const {
+    if (second)
+      for (long k = 0; k < packed_size(n); ++k) ctx->hessian[k] = *ctx->hessptr[k];
+    double* der = ctx->der;
+    double* const* cells = ctx->derloc;
+    for (int i = 0; i < n; ++i) der[i] = *cells[i];
   }
-  ob->c = c;
-  return std::isfinite(c);
-}
 
-// The use test: true with the observation's values when it is used.
-bool screen(RUVACOM* ctx, PassObservation* ob) {
-  const double* const cells[] = {ctx->dephat, ctx->depval, ctx->weight, ctx->loss, ctx->resid, ctx->wgtjpj};
-  if (any_missing(cells, 6)) return false;
-  ob->w = *ctx->weight;
-  if (ob->w == 0.0 || !derivatives_usable(ctx, ob->w)) return false;
-  ob->u = *ctx->wgtjpj;
-  if (!(ob->u > 0.0)) return false;
-  ob->y = *ctx->depval;
-  ob->r = ctx->residflag ? *ctx->resid : ob->y - *ctx->dephat;
-  return contribution(ctx, ob);
-}
-
-void mark_used(RUVACOM* ctx, double w) {
-  const long bit = ctx->nobs - 1;
-  if (!ctx->obs_computable_flag || w <= 0 || bit < 0 || bit / 8 >= ctx->obs_computable_bytes) return;
-  ctx->obs_computable_flag[bit / 8] |= static_cast<unsigned char>(0x80u >> (bit % 8));
-}
-
-void add_derivatives(RUVACOM* ctx, const PassObservation& ob) {
-  const int n = ctx->nparm;
-  double* der = ctx->der;
-  der[n] = -ob.r;
-  if (!ctx->wgtjpjflag) {
-    zscp(der, n + 1, ob.w, ctx->xpx);
-  } else {
-    zscp(der, n, ob.u, ctx->xpx);
-    double* border = ctx->xpx + zisub(n, 0);
-    zvaxpy(border, border, der, n + 1, -ob.r * ob.w);
+  // The derivatives are screened only when this run formed them: cells the
+  // program skipped hold values of an earlier observation. One walk checks
+  // for missing values and for a size that would overflow the cross products.
+  bool derivatives_usable(double w) const {
+    if (!derivatives) return true;
+    if (newton && second && wzmisn(ctx->hessian, packed_size(n))) return false;
+    const double limit = kLargestDerivative / std::fabs(w);
+    for (int i = 0; i < n; ++i)
+      if (wzmis(ctx->der[i]) || !(std::fabs(ctx->der[i]) < limit)) return false;
+    return true;
   }
-  der[n] = ob.r;
-  if (newton(ctx))
-    for (long k = 0; k < packed_size(n); ++k) ctx->hessian2[k] += ob.r * ctx->hessian[k] * ob.u;
-}
 
-void use(RUVACOM* ctx, const PassObservation& ob) {
-  const int n = ctx->nparm;
-  ctx->sse += ob.c;
-  ++ctx->iobs;
-  if (ctx->lastpass) mark_used(ctx, ob.w);
-  ctx->der[n] = ob.r;
-  if (ctx->smethod == 'C' && !ctx->do_der)
-    for (int i = 0; i < n; ++i) ctx->gradient[i] -= ob.w * ob.r * ctx->der[i];
-  if (ctx->do_der) add_derivatives(ctx, ob);
-  if (ctx->lastpass) add_last_pass_sums(ctx, ob);
-}
+  // The weighted contribution of residual r, or false when it overflows.
+  bool contribution(PassObservation* ob) const {
+    if (!(std::fabs(ob->r) < kLargestResidual)) return false;
+    double c = ctx->lossflag ? *ctx->loss : ob->r * ob->r;
+    if (!ctx->weightflag) {
+      if (!(c <= limit_contribution)) return false;
+    } else if (ob->w >= 1.0) {
+      if (!(std::fabs(c) < limit_contribution / ob->w)) return false;
+      c *= ob->w;
+    } else {
+      c *= ob->w;
+    }
+    ob->c = c;
+    return std::isfinite(c);
+  }
+
+  // The use test: true with the observation's values when it is used.
+  bool screen(PassObservation* ob) const {
+    if (wzmis(*ctx->dephat) || wzmis(*ctx->depval) || wzmis(*ctx->weight) || wzmis(*ctx->loss) ||
+        wzmis(*ctx->resid) || wzmis(*ctx->wgtjpj))
+      return false;
+    ob->w = *ctx->weight;
+    if (ob->w == 0.0 || !derivatives_usable(ob->w)) return false;
+    ob->u = *ctx->wgtjpj;
+    if (!(ob->u > 0.0)) return false;
+    ob->y = *ctx->depval;
+    ob->r = ctx->residflag ? *ctx->resid : ob->y - *ctx->dephat;
+    return contribution(ob);
+  }
+
+  void mark_used(double w) const {
+    const long bit = ctx->nobs - 1;
+    if (!ctx->obs_computable_flag || w <= 0 || bit < 0 || bit / 8 >= ctx->obs_computable_bytes) return;
+    ctx->obs_computable_flag[bit / 8] |= static_cast<unsigned char>(0x80u >> (bit % 8));
+  }
+
+  void add_derivatives(const PassObservation& ob) const {
+    double* der = ctx->der;
+    der[n] = -ob.r;
+    if (!ctx->wgtjpjflag) {
+      add_outer_product(ctx->xpx, der, n + 1, ob.w);
+    } else {
+      add_outer_product(ctx->xpx, der, n, ob.u);
+      double* border = ctx->xpx + zisub(n, 0);
+      zvaxpy(border, border, der, n + 1, -ob.r * ob.w);
+    }
+    der[n] = ob.r;
+    if (newton)
+      for (long k = 0; k < packed_size(n); ++k) ctx->hessian2[k] += ob.r * ctx->hessian[k] * ob.u;
+  }
+
+  void use(const PassObservation& ob) const {
+    ctx->sse += ob.c;
+    ++ctx->iobs;
+    if (last) mark_used(ob.w);
+    ctx->der[n] = ob.r;
+    if (cubic)
+      for (int i = 0; i < n; ++i) ctx->gradient[i] -= ob.w * ob.r * ctx->der[i];
+    if (matrix) add_derivatives(ob);
+    if (last) add_last_pass_sums(ctx, ob);
+  }
+
+  // a += w v v' over the packed lower triangle of order m. The values were
+  // screened already; this is the inner loop of every derivative pass.
+  static void add_outer_product(double* a, const double* v, int m, double w) {
+    for (int i = 0; i < m; ++i) {
+      const double wv = w * v[i];
+      for (int j = 0; j <= i; ++j) a[j] += wv * v[j];
+      a += i + 1;
+    }
+  }
+};
 
 void finish_pass(RUVACOM* ctx) {
   const int n = ctx->nparm;
@@ -159,14 +189,15 @@ void finish_pass(RUVACOM* ctx) {
 
 long ruvass(RUVACOM* ctx) {
   start_pass(ctx);
+  const Pass pass(ctx);
   while (read_group_observation(ctx)) {
     cmpexi(0, 0, 0, &ctx->globcmp);
-    if (ctx->dataptr) xyvget(ctx->dataptr, 0);
+    move_observation(ctx);
     ++ctx->nobs;
     const int rc = nlexec();
-    take_derivatives(ctx);
+    pass.take_derivatives();
     PassObservation ob;
-    if (rc == 0 && screen(ctx, &ob)) use(ctx, ob);
+    if (rc == 0 && pass.screen(&ob)) pass.use(ob);
     if (rc >= 3) break;
   }
   finish_pass(ctx);

@@ -24,5 +24,9 @@ void com_zhz(const double* hes, int m, const double* z, int n, double* nhes, dou
 // the group and after a read error (reported), which ends the pass.
 bool read_group_observation(RUVACOM* ctx);
 
+// Moves the current observation's values into the program's variables
+// (through the vector's own operation when it has one).
+void move_observation(RUVACOM* ctx);
+
 // Sets `nobs` to the number of observations of the current BY group.
 void determine_n_obs(RUVACOM* ctx);

@@ -30,13 +30,17 @@ bool read_group_observation(RUVACOM* ctx) {
   return true;
 }
 
+void move_observation(RUVACOM* ctx) {
+  XV_VECTOR* v = ctx->dataptr;
+  if (!v) return;
+  if ((v->flags & kXvOwnOperation) && v->source && v->get) v->get(v, 0);
+  else xyvget(v, 0);
+}
+
+// Only the records are counted: the program has nothing to do with it.
 void determine_n_obs(RUVACOM* ctx) {
   ctx->nobs = 0;
   xbyrwnd(ctx->fiddata, kXoGroupStart);
   ctx->xoparm.file = ctx->fiddata;
-  while (read_group_observation(ctx)) {
-    cmpexi(0, 0, 0, &ctx->globcmp);
-    if (ctx->dataptr) xyvget(ctx->dataptr, 0);
-    ++ctx->nobs;
-  }
+  while (read_group_observation(ctx)) ++ctx->nobs;
 }
