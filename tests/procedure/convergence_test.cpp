@@ -107,7 +107,10 @@ TEST_F(ConvergenceTest, ReturnCodesAcrossByGroups) {
   EXPECT_EQ(s[0].first, 0);
   EXPECT_EQ(s[1].first, 0);
   EXPECT_EQ(logged(19), 1);
-  EXPECT_EQ(rows_of("est", "FINAL").size(), 2u);
+  const auto final = rows_of("est", "FINAL");
+  ASSERT_EQ(final.size(), 2u);
+  EXPECT_EQ(final[0].at("k"), "1");
+  EXPECT_EQ(final[1].at("k"), "3");
   EXPECT_EQ(context()->rc, 4);
 }
 

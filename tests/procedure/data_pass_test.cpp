@@ -19,6 +19,7 @@ using procedure_test::inspect_and_exit;
 
 std::vector<double> g_parms;
 bool g_last_pass = false;
+long g_bitmap_bytes = 0;  // 0: sized from the group's records
 
 // One pass over the first BY group with derivatives, at g_parms.
 void pass_body() {
@@ -31,7 +32,7 @@ void pass_body() {
   ctx->do_der = 1;
   if (g_last_pass) {
     determine_n_obs(ctx);
-    ctx->obs_computable_bytes = ctx->nobs / 8 + 1;
+    ctx->obs_computable_bytes = g_bitmap_bytes ? g_bitmap_bytes : ctx->nobs / 8 + 1;
     ctx->obs_computable_flag = new unsigned char[ctx->obs_computable_bytes]();
     ctx->lastpass = 1;
   }
@@ -85,6 +86,7 @@ class DataPassTest : public EstimationTest {
     write_file("d.csv", csv);
     g_parms = {kA, kB};
     g_last_pass = false;
+    g_bitmap_bytes = 0;
   }
 
   // Runs one pass of `statements` (the model is added) and compares.
@@ -207,6 +209,12 @@ TEST_F(DataPassTest, TheBitmapMarksTheUsedObservationsInReadingOrder) {
             0);
   EXPECT_EQ(read, 10);
   EXPECT_EQ(bits, (std::vector<unsigned char>{0xDD, 0xC0}));
+  // A bitmap too small for the group takes the bits it has room for.
+  g_bitmap_bytes = 1;
+  ASSERT_EQ(run_and_inspect("proc ruva data=d; parms a=1 b=1; model y = a*exp(-b*x);", pass_body,
+                            [&](RUVACOM* ctx) { bits.assign(ctx->obs_computable_flag, ctx->obs_computable_flag + 1); }),
+            0);
+  EXPECT_EQ(bits, (std::vector<unsigned char>{0xDD}));
 }
 
 using RunService = int (*)(int, int, int, int, int, int, int, int, int*, int*, CMPGLOBAL*);
@@ -230,6 +238,30 @@ TEST_F(DataPassTest, ARunThatFailsEndsThePassAfterItsObservation) {
   EXPECT_EQ(rc, 0);
   EXPECT_EQ(read, 5);
   EXPECT_EQ(used, 4);
+}
+
+// `failed` describes the latest run only: an observation after a failed one
+// is not marked.
+TEST_F(DataPassTest, AFailedRunMarksItsOwnObservationOnly) {
+  g_runs = 0;
+  g_real_run = reinterpret_cast<RunService>(host_.replace_service(148, 12, reinterpret_cast<void*>(&run_failing_fifth)));
+  std::vector<int> failed;
+  auto body = [] {
+    RUVACOM* ctx = ruva_new_context();
+    xinit();
+    xytexit(RUVAEndofTask);
+    if (ruvapar(ctx) != 0 || ruvaint(ctx) != 0 || ruvares() != 0 || xbynext(ctx->fiddata) <= 0) xexit(1012, 0);
+    nlexint();
+    for (int i = 0; i < 6; ++i) {
+      nlexec();
+      procedure_test::inspection()(ctx);
+    }
+    xexit(0, 0);
+  };
+  run_and_inspect("proc ruva data=d; parms a=1 b=1; model y = a*exp(-b*x);", body,
+                  [&](RUVACOM* ctx) { failed.push_back(ctx->failed); });
+  host_.replace_service(148, 12, reinterpret_cast<void*>(g_real_run));
+  EXPECT_EQ(failed, (std::vector<int>{0, 0, 0, 0, 1, 0}));
 }
 
 }  // namespace
