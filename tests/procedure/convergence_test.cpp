@@ -60,15 +60,6 @@ TEST_F(ConvergenceTest, ConvergeparmStopsAtTheFirstSmallRelativeChangeOfEveryPar
   EXPECT_EQ(k, static_cast<int>(iters.size()) - 1);
 }
 
-// A parameter whose previous value is exactly 0 is measured absolutely.
-TEST_F(ConvergenceTest, ConvergeparmMeasuresAChangeFromZeroAbsolutely) {
-  ASSERT_EQ(run("proc ruva data=d outest=est convergeparm=1e-6; parms a=1 c=0 b=0.1;"
-                " model y = a*exp(-b*x) + c;"),
-            0)
-      << log_text();
-  EXPECT_EQ(rows_of("est", "FINAL").size(), 1u);
-}
-
 TEST_F(ConvergenceTest, TheStatusSaysHowTheFitEnded) {
   ASSERT_EQ(run(std::string("proc ruva data=d") + kModel), 0);
   EXPECT_EQ(statuses().back(), std::make_pair(0, message(20)));

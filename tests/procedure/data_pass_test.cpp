@@ -240,6 +240,30 @@ TEST_F(DataPassTest, ARunThatFailsEndsThePassAfterItsObservation) {
   EXPECT_EQ(used, 4);
 }
 
+using ReadService = int (*)(XO_PARMS*);
+ReadService g_real_read = nullptr;
+int g_reads = 0;
+int read_failing_third(XO_PARMS* parms) {
+  if (++g_reads == 3) return kXoBadState;
+  return g_real_read(parms);
+}
+
+// A read error ends the pass: the observation read before it is not taken
+// a second time.
+TEST_F(DataPassTest, AReadErrorEndsThePass) {
+  g_reads = 0;
+  g_real_read = reinterpret_cast<ReadService>(host_.replace_service(212, 26, reinterpret_cast<void*>(&read_failing_third)));
+  long read = 0, used = 0;
+  double sse = 0;
+  run_and_inspect("proc ruva data=d; parms a=1 b=1; model y = a*exp(-b*x);", pass_body, [&](RUVACOM* ctx) {
+    read = ctx->nobs, used = ctx->iobs, sse = ctx->sse;
+  });
+  host_.replace_service(212, 26, reinterpret_cast<void*>(g_real_read));
+  EXPECT_EQ(read, 2);
+  EXPECT_EQ(used, 2);
+  EXPECT_NEAR(sse, std::pow(kY[0] - kA * std::exp(-kB), 2) + std::pow(kY[1] - kA * std::exp(-2 * kB), 2), 1e-15);
+}
+
 // `failed` describes the latest run only: an observation after a failed one
 // is not marked.
 TEST_F(DataPassTest, AFailedRunMarksItsOwnObservationOnly) {

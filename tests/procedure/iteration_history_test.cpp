@@ -1,6 +1,6 @@
 // The iteration-history tables as the JSON stream shows them: titles,
-// labels and columns of the grid and of the estimation for each objective
-// and method, and the rows matching the OUTEST= rows.
+// labels and columns of the grid and of the estimation for each objective,
+// and the rows matching the OUTEST= rows.
 #include <string>
 #include <vector>
 
@@ -60,17 +60,6 @@ TEST_F(HistoryTest, TheObjectiveLabelFollowsWeightsAndLoss) {
     const auto t = tables("IterHistory");
     ASSERT_EQ(t.size(), 1u);
     EXPECT_EQ(t[0]["columns"].back()["label"], message(c.label)) << c.statements;
-  }
-}
-
-TEST_F(HistoryTest, EachMethodHasItsTitle) {
-  const std::pair<const char*, int> methods[] = {{"gauss", 57}, {"newton", 59}, {"gradient", 56}};
-  for (const auto& [method, title] : methods) {
-    json_.str("");
-    ASSERT_EQ(run(std::string("proc ruva data=d maxiter=500 method=") + method + "; parms a=0 b=2; model y = a + b*x;"),
-              0)
-        << log_text();
-    EXPECT_EQ(tables("IterHistory").at(0)["titles"][2], message(title)) << method;
   }
 }
 
