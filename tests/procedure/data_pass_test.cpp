@@ -10,6 +10,7 @@
 
 #include "linalg/packed.h"
 #include "procedure/data_pass.h"
+#include "procedure/ruva_memory.h"
 #include "estimation_fixture.h"
 
 namespace {
@@ -33,12 +34,11 @@ void pass_body() {
   if (g_last_pass) {
     determine_n_obs(ctx);
     ctx->obs_computable_bytes = g_bitmap_bytes ? g_bitmap_bytes : ctx->nobs / 8 + 1;
-    ctx->obs_computable_flag = new unsigned char[ctx->obs_computable_bytes]();
+    ctx->obs_computable_flag = static_cast<unsigned char*>(ruva_alloc(ctx->obs_computable_bytes));
     ctx->lastpass = 1;
   }
   ruvass(ctx);
   inspect_and_exit(ctx);
-  delete[] ctx->obs_computable_flag;
 }
 
 // The data: x from 1 to 6 and y near 3 exp(-0.5 x).
