@@ -58,7 +58,7 @@ void standardise(int np, const double* xpx, double* sums, double mse) {
       sums[l] = special_missing_value();
       continue;
     }
-    const double g = -(mse * mse * sums[l]) / std::sqrt(v * v * v);
+    const double g = -(mse * mse * sums[l]) / std::sqrt(v * v * v) + 0.0;  // no negative zero
     sums[l] = std::fabs(g) <= kLargestSkewness ? g : special_missing_value();
   }
 }
