@@ -33,7 +33,7 @@ void covariance_row(RUVACOM* ctx, int i) {
   const int p = ctx->nparm;
   for (int j = 0; j < p; ++j) {
     double& v = ctx->parm[j];
-    if (ctx->parmdf[j] == '0' || ctx->parmdf[i] == '0' || wzmis(ctx->mse)) {
+    if (ctx->parmdf[j] == '0' || ctx->parmdf[i] == '0' || wzmis(ctx->mse) || wzmis(ctx->xpx[zisub(i, j)])) {
       v = special_missing_value();
       continue;
     }

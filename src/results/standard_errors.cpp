@@ -18,7 +18,7 @@ void standard_errors(RUVACOM* ctx) {
   for (int i = 0; i < p; ++i) {
     const double c = ctx->xpx[zisub(i, i)];
     const double mse = ctx->mse;
-    if (wzmis(mse)) {
+    if (wzmis(mse) || wzmis(c)) {
       std[i] = special_missing_value();
       continue;
     }
