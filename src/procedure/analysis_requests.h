@@ -30,8 +30,16 @@ struct RUVAPROFILE_CONTROL {
     CMPLIST prof_parms;     // the profiled parameters, each once, in order of first naming
     XV_VECTOR* p_out_xv;    // the PROFDATA= variable vector, terminated at end of step
   } comp;
+  struct {
+    std::int32_t best;           // RUVA_BEST: the procedure's own fit is the reference
+    double sumwsse;              // its weighted SSE
+    double* ref_best_parm_vals;  // its estimates (nparm), when the profiling set-up made room
+  } ref;
   char prof_to_be_done;
 };
+
+// The reference fit of profiling: the procedure's own.
+inline constexpr std::int32_t RUVA_BEST = 0;
 
 enum DGP_TYPE : std::int32_t { kDgpResidual = 1, kDgpWild = 2 };
 enum RESIDUAL_SCALING : std::int32_t { kScaleAdjsse = 1, kScaleJac = 2, kScaleRaw = 3, kScaleTan = 4 };
@@ -76,5 +84,9 @@ struct RUVA_BOOTSTRAP_CONTROL {
     ZRANUSED used;          // seeds of the stream the bootstrap drew from, published at task end
     XV_VECTOR* p_out_xv;    // the BOOTDATA= variable vector, terminated at end of step
   } comp;
+  struct {
+    double sumwsse;              // the reference fit's weighted SSE
+    double* ref_best_parm_vals;  // its estimates (nparm), when the bootstrap set-up made room
+  } ref;
   char boot_to_be_done;
 };

@@ -86,6 +86,9 @@ int nlexec() {
   if (ctx->dephat) *ctx->dephat = special_missing_value();
   ctx->obs += 1.0;
   ctx->un_ += 1.0;
+  // `failed` describes this run alone, so that one failed observation does
+  // not mark every later one.
+  ctx->failed = 0;
   int rc = 1;
   const bool completed = run_under_recovery(&ctx->exception_s.j_buf_cmp_set, [ctx, &rc] {
     int nerr = 0, nmiss = 0;

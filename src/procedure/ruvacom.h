@@ -13,6 +13,7 @@
 
 #include "host/compiler_types.h"
 #include "host/dataset_types.h"
+#include "host/service_types.h"
 #include "host/types.h"
 #include "procedure/analysis_requests.h"
 #include "procedure/graph_control.h"
@@ -132,7 +133,8 @@ struct RUVACOM : RUVAPARSE {
   std::int32_t nsave;      // best grid points kept
   std::int32_t nrank;      // BEST=, -1 when not given
   std::int32_t npoints;    // grid points
-  std::int32_t failed;     // a model run ended with code 3 or more
+  std::int32_t failed;     // the model run of the current observation ended with code 3 or more
+  std::int32_t outfailed;  // an output request of the iteration history failed
   std::int32_t nerrmsg;    // run-error reports made in this BY group
   std::int32_t nmissgen;   // missing values generated in the current pass
   std::int32_t nodf;       // UNCORRECTEDDF
@@ -190,6 +192,10 @@ struct RUVACOM : RUVAPARSE {
   RUVAGRAPH_CONTROL* graph_control;  // the PLOTS request, null when no graph is drawn
   std::int32_t ruvadiag_alloc_count;
   unsigned char* obs_computable_flag;  // used-observation bitmap of the last pass
+  long obs_computable_bytes;           // its size: one bit per observation of the BY group
+  char cov_unavailable;                // the covariance of the estimates could not be formed
+  char bootCompStrt;                   // the bootstrap of this group's fit has started
+  xobskey outputstats_path;            // the output-statistics table of the diagnostics
   RUVAPROFILE_CONTROL* ruvaprofile_control;
   RUVA_BOOTSTRAP_CONTROL* ruvabootstrap_control;
 

@@ -142,7 +142,7 @@ TEST_F(TablesTest, WeightsAreNamedInTheLabels) {
   p.w = {1, 2, 1, 2, 1, 2};
   run(p);
   const Json a = json_named("ANOVA");
-  EXPECT_EQ(a["columns"][2]["label"], "Weighted Sum of Squares");
+  EXPECT_EQ(a["columns"][2]["label"], "Weighted SS");
   EXPECT_EQ(a["columns"][3]["label"], "Weighted Mean Square");
 }
 

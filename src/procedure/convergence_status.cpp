@@ -1,0 +1,141 @@
+#include "procedure/convergence_status.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "host/missing.h"
+#include "host/services.h"
+#include "linalg/packed.h"
+#include "linalg/vector_kernels.h"
+#include "optim/zopt.h"
+#include "procedure/proc_options.h"
+#include "procedure/ruva_memory.h"
+#include "procedure/ruvacom.h"
+
+namespace {
+
+constexpr double kPerfectFit = 1e-12;
+constexpr int kMsgNotPsd = 133;
+
+long packed_size(int n) { return static_cast<long>(n) * (n + 1) / 2; }
+double& at(double* a, int i, int j) { return a[zisub(i, j)]; }
+
+// A perfect fit: a singular parameter unrelated to the estimated ones
+// becomes '2'.
+void settle_unrelated(RUVACOM* ctx) {
+  const int n = ctx->nparm;
+  char* df = ctx->parmdf;
+  for (int i = 0; i < n; ++i) {
+    if (df[i] != '0') continue;
+    df[i] = '2';
+    for (int j = 0; j < n; ++j) {
+      const double d = at(ctx->xpx, j, j);
+      if (df[j] == '1' && d != 0 && std::fabs(at(ctx->xpx, i, j) / d) > ctx->epsilon) df[i] = '0';
+    }
+  }
+}
+
+void clear_unestimated(RUVACOM* ctx) {
+  for (int i = 0; i < ctx->nparm; ++i) {
+    if (ctx->parmdf[i] == '1') continue;
+    for (int j = 0; j < ctx->nparm; ++j) at(ctx->xpx, i, j) = at(ctx->xpx2, i, j) = 0.0;
+  }
+}
+
+int estimated_count(const RUVACOM* ctx) {
+  int count = 0;
+  for (int i = 0; i < ctx->nparm; ++i) count += ctx->parmdf[i] == '1';
+  return count;
+}
+
+double error_mean_square(const RUVACOM* ctx, int ngood) {
+  if (stmt_field(ctx->prochead, proc_opt::kSigsq)) return ctx->sigsq;
+  const ZOPTMARQU& mq = *ctx->zoptg->state.marqu;
+  const int m = ctx->nodf ? 0 : mq.perm + mq.nact;
+  const long df = ctx->iobs - ngood + m;
+  if (wzmis(ctx->sumwsse) || df < 1) return special_missing_value();
+  return ctx->sumwsse / static_cast<double>(df);
+}
+
+COV_CHECK_STATUS covariance_status(const RUVACOM* ctx, int ngood) {
+  if (ctx->cov_unavailable || ngood < ctx->nparm) return COV_SING;
+  const double mse = error_mean_square(ctx, ngood);
+  if (wzmis(mse)) return COV_PSD;
+  for (int i = 0; i < ctx->nparm; ++i) {
+    const double d = ctx->xpx[zisub(i, i)];
+    if (!wzmis(d) && d * mse < 0) return COV_SING;
+  }
+  return COV_PSD;
+}
+
+// The modified Cholesky check on a copy of the parameter block: the index
+// of the first row with a clearly negative pivot, or -1.
+int first_negative_pivot(RUVACOM* ctx, bool* no_room) {
+  const int n = ctx->nparm;
+  *no_room = false;
+  if (n == 0) return -1;
+  const long p = packed_size(n);
+  auto* work = static_cast<double*>(ruva_alloc(static_cast<long>(sizeof(double)) * (p + n)));
+  if (!work) {
+    *no_room = true;
+    return -1;
+  }
+  std::memcpy(work, ctx->xpx, sizeof(double) * static_cast<std::size_t>(p));
+  double* d = work + p;
+  for (int i = 0; i < n; ++i) d[i] = work[zisub(i, i)];
+  int bad = -1;
+  for (int i = 0; i < n && bad < 0; ++i) {
+    const double tol = d[i] != 0 ? ctx->epsilon * std::fabs(d[i]) : ctx->epsilon;
+    if (ModChol(i, work, tol) < -tol) bad = i;
+  }
+  ruva_free(work);
+  return bad;
+}
+
+}  // namespace
+
+double ModChol(int k, double* base, double tol) {
+  double* row_k = base + zisub(k, 0);
+  double s = 0;
+  for (int j = 0; j <= k; ++j) {
+    const double* row_j = base + zisub(j, 0);
+    s = row_k[j] - zinner(row_j, row_k, j);
+    if (j < k) {
+      row_k[j] = row_j[j] == 0 ? 0.0 : s / row_j[j];
+      continue;
+    }
+    row_k[k] = s < -tol ? s : s <= tol ? 0.0 : std::sqrt(s);
+  }
+  return s;
+}
+
+int CheckEigVals(RUVACOM* ctx) {
+  bool no_room = false;
+  return first_negative_pivot(ctx, &no_room) >= 0 ? 1 : 0;
+}
+
+COV_CHECK_STATUS converge_tab(RUVACOM* ctx, int converged) {
+  const int n = ctx->nparm;
+  if (ctx->sumwsse < kPerfectFit) settle_unrelated(ctx);
+  clear_unestimated(ctx);
+  const int ngood = estimated_count(ctx);
+  COV_CHECK_STATUS cs = covariance_status(ctx, ngood);
+  bool flagged = false;
+  bool no_room = false;
+  if (!ctx->cov_unavailable && first_negative_pivot(ctx, &no_room) >= 0) {
+    if (cs != COV_SING) cs = COV_NOT_PSD;
+    xpmlog(305, kMsgNotPsd);
+    ruva_raise_rc(ctx, 4);
+    flagged = true;
+  }
+  // Without room for the check the covariance is not known to be usable.
+  if (no_room && cs == COV_PSD) cs = COV_NOT_PSD;
+  if (ctx->noprint) return cs;
+  double ss = ctx->sumwsse;
+  const double y2 = ctx->sumy2, eps = ctx->epsilon;
+  if (y2 < eps && std::fabs(ss) < eps) ss = 0;
+  const double d = y2 - ss;
+  const bool warn = !flagged && (ngood < n || (std::fabs(d) >= eps && d < 0));
+  show_convergence_table(ctx, converged, warn);
+  return cs;
+}

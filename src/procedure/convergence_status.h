@@ -1,0 +1,23 @@
+// The convergence status of a fit: the status of every parameter, the
+// checks of the covariance of the estimates, and the ConvergenceStatus
+// table.
+#pragma once
+
+struct RUVACOM;
+
+enum COV_CHECK_STATUS { COV_PSD = 0, COV_NOT_PSD = 1, COV_SING = 2 };
+
+// `converged` is 1 when the optimiser returned 0. Settles the parameter
+// statuses, clears the rows of the parameters that are not estimated,
+// checks the inverse and prints the table (not under NOPRINT).
+COV_CHECK_STATUS converge_tab(RUVACOM* ctx, int converged);
+
+// The ConvergenceStatus table for the fit's outcome; `warn` asks for the
+// status "converged with a warning".
+void show_convergence_table(RUVACOM* ctx, int converged, bool warn);
+
+// 1 when the parameter block of xpx is not positive semi-definite.
+int CheckEigVals(RUVACOM* ctx);
+// Row k of the modified Cholesky factor of the packed `base` in place;
+// returns the last pivot value before its square root.
+double ModChol(int k, double* base, double tol);

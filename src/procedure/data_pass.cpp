@@ -1,0 +1,205 @@
+// The data pass: one run of the model program per observation of the BY
+// group, the screening of each observation, and the accumulation of the
+// objective and of the derivative information the optimiser asks for.
+//
+// Sign: the optimiser takes g = +1/2 dF/dtheta = sum w d (f - y). The border
+// row is accumulated from the row (d, -r), r = y - f, which gives it that
+// sign and leaves the corner, sum w r^2, as it is.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "host/missing.h"
+#include "host/services.h"
+#include "linalg/packed.h"
+#include "linalg/vector_kernels.h"
+#include "procedure/data_pass.h"
+#include "procedure/data_pass_parts.h"
+#include "procedure/model_run.h"
+#include "procedure/ruvacom.h"
+
+namespace {
+
+constexpr int kLastRecordItem = 18;
+
+long packed_size(int n) { return static_cast<long>(n) * (n + 1) / 2; }
+long bordered_size(int n) { return packed_size(n + 1); }
+
+void zero(double* a, long count) {
+  if (a && count > 0) std::memset(a, 0, sizeof(double) * static_cast<std::size_t>(count));
+}
+
+bool newton(const RUVACOM* ctx) { return ctx->method == 'W'; }
+bool second_derivatives_read(const RUVACOM* ctx) {
+  return ctx->hessptr && (newton(ctx) || (ctx->lastpass && ctx->hougaard));
+}
+
+void start_pass(RUVACOM* ctx) {
+  const int n = ctx->nparm;
+  ctx->sse = 0.0;
+  ctx->model = 1.0;
+  if (ctx->lastpass) start_last_pass(ctx);
+  if (ctx->do_der) {
+    ctx->model = 0.0;
+    zero(ctx->xpx, bordered_size(n));
+    if (newton(ctx) || (ctx->lastpass && ctx->hougaard)) zero(ctx->hessian2, bordered_size(n));
+  }
+  // The last pass needs the derivatives for its sums even without a matrix.
+  if (ctx->lastpass) ctx->model = 0.0;
+  if (ctx->smethod == 'C' || ctx->do_der) {
+    zero(ctx->gradient, n);
+    ctx->model = 0.0;
+  }
+  ctx->nobs = 0;
+  ctx->iobs = 0;
+  xbyrwnd(ctx->fiddata, kXoGroupStart);
+  nlexint();
+}
+
+// What stays fixed during one pass, read once from the context.
+struct Pass {
+  RUVACOM* ctx;
+  int n;
+  bool derivatives;  // the program forms them in this pass
+  bool second;       // second derivatives are read
+  bool newton;
+  bool matrix;       // the cross products are accumulated
+  bool cubic;        // the step-size gradient is accumulated
+  bool last;
+  double limit_contribution;
+
+  explicit Pass(RUVACOM* c)
+      : ctx(c),
+        n(c->nparm),
+        derivatives(c->model == 0.0),
+        second(second_derivatives_read(c)),
+        newton(c->method == 'W'),
+        matrix(c->do_der != 0),
+        cubic(c->smethod == 'C' && !c->do_der),
+        last(c->lastpass != 0),
+        limit_contribution(kLargestContribution) {}
+
+  // The program's derivative values of the observation into `der` (and its
+  // second derivatives into `hessian` where they are read).
+  void take_derivatives() const {
+    if (second)
+      for (long k = 0; k < packed_size(n); ++k) ctx->hessian[k] = *ctx->hessptr[k];
+    double* der = ctx->der;
+    double* const* cells = ctx->derloc;
+    for (int i = 0; i < n; ++i) der[i] = *cells[i];
+  }
+
+  // The derivatives are screened only when this run formed them: cells the
+  // program skipped hold values of an earlier observation. One walk checks
+  // for missing values and for a size that would overflow the cross products.
+  bool derivatives_usable(double w) const {
+    if (!derivatives) return true;
+    if (newton && second && wzmisn(ctx->hessian, packed_size(n))) return false;
+    const double limit = kLargestDerivative / std::fabs(w);
+    for (int i = 0; i < n; ++i)
+      if (wzmis(ctx->der[i]) || !(std::fabs(ctx->der[i]) < limit)) return false;
+    return true;
+  }
+
+  // The weighted contribution of residual r, or false when it overflows.
+  bool contribution(PassObservation* ob) const {
+    if (!(std::fabs(ob->r) < kLargestResidual)) return false;
+    double c = ctx->lossflag ? *ctx->loss : ob->r * ob->r;
+    if (!ctx->weightflag) {
+      if (!(c <= limit_contribution)) return false;
+    } else if (ob->w >= 1.0) {
+      if (!(std::fabs(c) < limit_contribution / ob->w)) return false;
+      c *= ob->w;
+    } else {
+      c *= ob->w;
+    }
+    ob->c = c;
+    return std::isfinite(c);
+  }
+
+  // The use test: true with the observation's values when it is used.
+  bool screen(PassObservation* ob) const {
+    if (wzmis(*ctx->dephat) || wzmis(*ctx->depval) || wzmis(*ctx->weight) || wzmis(*ctx->loss) ||
+        wzmis(*ctx->resid) || wzmis(*ctx->wgtjpj))
+      return false;
+    ob->w = *ctx->weight;
+    if (ob->w == 0.0 || !derivatives_usable(ob->w)) return false;
+    ob->u = *ctx->wgtjpj;
+    if (!(ob->u > 0.0)) return false;
+    ob->y = *ctx->depval;
+    ob->r = ctx->residflag ? *ctx->resid : ob->y - *ctx->dephat;
+    return contribution(ob);
+  }
+
+  void mark_used(double w) const {
+    const long bit = ctx->nobs - 1;
+    if (!ctx->obs_computable_flag || w <= 0 || bit < 0 || bit / 8 >= ctx->obs_computable_bytes) return;
+    ctx->obs_computable_flag[bit / 8] |= static_cast<unsigned char>(0x80u >> (bit % 8));
+  }
+
+  void add_derivatives(const PassObservation& ob) const {
+    double* der = ctx->der;
+    der[n] = -ob.r;
+    if (!ctx->wgtjpjflag) {
+      add_outer_product(ctx->xpx, der, n + 1, ob.w);
+    } else {
+      add_outer_product(ctx->xpx, der, n, ob.u);
+      double* border = ctx->xpx + zisub(n, 0);
+      zvaxpy(border, border, der, n + 1, -ob.r * ob.w);
+    }
+    der[n] = ob.r;
+    if (newton)
+      for (long k = 0; k < packed_size(n); ++k) ctx->hessian2[k] += ob.r * ctx->hessian[k] * ob.u;
+  }
+
+  void use(const PassObservation& ob) const {
+    ctx->sse += ob.c;
+    ++ctx->iobs;
+    if (last) mark_used(ob.w);
+    ctx->der[n] = ob.r;
+    if (cubic)
+      for (int i = 0; i < n; ++i) ctx->gradient[i] -= ob.w * ob.r * ctx->der[i];
+    if (matrix) add_derivatives(ob);
+    if (last) add_last_pass_sums(ctx, ob);
+  }
+
+  // a += w v v' over the packed lower triangle of order m. The values were
+  // screened already; this is the inner loop of every derivative pass.
+  static void add_outer_product(double* a, const double* v, int m, double w) {
+    for (int i = 0; i < m; ++i) {
+      const double wv = w * v[i];
+      for (int j = 0; j <= i; ++j) a[j] += wv * v[j];
+      a += i + 1;
+    }
+  }
+};
+
+void finish_pass(RUVACOM* ctx) {
+  const int n = ctx->nparm;
+  xoinfo(ctx->fiddata, kLastRecordItem, &ctx->lastobsptr);
+  if (!ctx->do_der) return;
+  const double* border = ctx->xpx + zisub(n, 0);
+  for (int i = 0; i < n; ++i) ctx->gradient[i] = border[i];
+  if (!newton(ctx)) return;
+  if (ctx->hougaard) std::memcpy(ctx->xpx2, ctx->xpx, sizeof(double) * static_cast<std::size_t>(packed_size(n)));
+  for (long k = 0; k < packed_size(n); ++k) ctx->xpx[k] -= ctx->hessian2[k];
+}
+
+}  // namespace
+
+long ruvass(RUVACOM* ctx) {
+  start_pass(ctx);
+  const Pass pass(ctx);
+  while (read_group_observation(ctx)) {
+    cmpexi(0, 0, 0, &ctx->globcmp);
+    move_observation(ctx);
+    ++ctx->nobs;
+    const int rc = nlexec();
+    pass.take_derivatives();
+    PassObservation ob;
+    if (rc == 0 && pass.screen(&ob)) pass.use(ob);
+    if (rc >= 3) break;
+  }
+  finish_pass(ctx);
+  return ctx->iobs;
+}

@@ -1,0 +1,32 @@
+// One pass of the model program over the observations of the current BY
+// group: the objective, and on request the bordered cross-product matrix,
+// the gradient, the second-derivative terms and the last-pass sums. The
+// grid search, the optimiser callbacks and the estimation driver make their
+// passes through it.
+#pragma once
+
+struct RUVACOM;
+
+// Makes one pass; returns the number of observations used. The border row
+// of `xpx` holds sum w d (f - y) (the optimiser's half gradient) and its
+// corner sum w r^2, r = y - f.
+long ruvass(RUVACOM* ctx);
+
+// Projects the packed symmetric `hess` (order of the optimiser's parameter
+// count) onto the free directions of the active linear constraints.
+void jovfhes(RUVACOM* ctx, double* hess);
+
+// nhes = Z' H Z (packed, order n) for the packed symmetric H of order m and
+// the m by n matrix Z (row-major); wrk holds m doubles.
+void com_zhz(const double* hes, int m, const double* z, int n, double* nhes, double* wrk);
+
+// Makes the group's next observation current: true, or false at the end of
+// the group and after a read error (reported), which ends the pass.
+bool read_group_observation(RUVACOM* ctx);
+
+// Moves the current observation's values into the program's variables
+// (through the vector's own operation when it has one).
+void move_observation(RUVACOM* ctx);
+
+// Sets `nobs` to the number of observations of the current BY group.
+void determine_n_obs(RUVACOM* ctx);

@@ -1,0 +1,156 @@
+// The estimation driver `jovopt`: completes the optimiser run record with
+// the procedure's callbacks, runs the optimiser under its recovery point,
+// reports why it stopped, writes the final OUTEST row, and hands over to the
+// last data pass, the covariance, the convergence status and the results.
+#include <cmath>
+#include <cstring>
+
+#include "host/missing.h"
+#include "host/services.h"
+#include "optim/zopt.h"
+#include "procedure/estimation_callbacks.h"
+#include "procedure/estimation_parts.h"
+#include "procedure/iteration_history.h"
+#include "procedure/outest.h"
+#include "procedure/recovery.h"
+#include "procedure/ruvacom.h"
+#include "procedure/step_phases.h"
+
+namespace {
+
+constexpr int kMsgNoStep = 5, kMsgIterationLimit = 6, kMsgNoDecrease = 9, kMsgNoFeasible = 83;
+constexpr int kMsgConverged = 20, kMsgNotConverged = 21;
+constexpr int kMsgTooFewObservations = 67;
+constexpr int kMsgIterating = 78, kMsgFinal = 74, kMsgFailed = 79;
+constexpr double kPenaltyStart = 1.110223024625157e-16;
+constexpr double kLargestObjective = 1.3407807929943e154;
+
+bool sse_read_by_program(const RUVACOM* ctx) { return ctx->usse_sym && cmp_referenced(ctx->usse_sym); }
+
+void install_callbacks(RUVACOM* ctx, ZOPTGLOBAL* g) {
+  ZOPTFUNC& f = g->funcs;
+  f.usobj = jovobj;
+  f.usgrd = jovgrd;
+  f.ushes = jovhess;
+  f.uscon = jovecon;
+  f.usjnc = jovgetc;
+  if (!ctx->noprint && !ctx->noitprint) f.usfout = jovitp;
+  else f.usfout = ctx->outestptr ? jovitd : nullptr;
+  f.usnest = sse_read_by_program(ctx) ? jovsse : nullptr;
+  f.usconv = ctx->concrit != 'R' ? jovconv : nullptr;
+  // The library calls the per-iteration output only while printing is on;
+  // the ITER rows of OUTEST= are wanted under NOITPRINT as well.
+  if (f.usfout && !g->opts.itprint) g->opts.itprint = 1;
+}
+
+void reset_run_state(RUVACOM* ctx, ZOPTGLOBAL* g) {
+  ZOPTMARQU& mq = *g->state.marqu;
+  mq.penalty = kPenaltyStart;
+  mq.lambda = mq.maxval = mq.user_obj = 0;
+  mq.singular = mq.failed = 0;
+  g->state.iters = 0;
+  g->state.prevnobs = 0;
+  g->lnsrch.pdamp = g->lnsrch.damp = 1.0;
+  g->lnsrch.subiter = 0;
+  g->opts.covariance = 0;
+  g->opts.maxiters = ctx->maxiter;
+  if (ctx->lossflag) g->opts.aftl = -ctx->epsilon;
+  // The parameter-change test compares with the start at first.
+  std::memcpy(ctx->parmlast, ctx->parm, sizeof(double) * static_cast<std::size_t>(ctx->nparm));
+}
+
+void close_iteration_history(RUVACOM* ctx, ZOPTGLOBAL* g) {
+  if (ctx->noitprint || !ctx->data) return;
+  if (g->state.error == s_nodelta) jovitp(g);
+  close_history(ctx);
+  g->opts.output = nullptr;
+}
+
+// The reasons the optimiser stopped, as notes.
+void report_stop(RUVACOM* ctx, ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  if (ctx->noprint) return;
+  if (st.nobs < ctx->nparm) {
+    show_note(ctx, yolmsgs(305, kMsgTooFewObservations, st.nobs, ctx->nparm));
+    xpmlog(305, kMsgTooFewObservations, st.nobs, ctx->nparm);
+  }
+  switch (st.error) {
+    case s_nodecr:
+      st.iters -= 1;
+      note(ctx, kMsgNoDecrease);
+      break;
+    case s_nofeas:
+      note(ctx, kMsgNoFeasible);
+      break;
+    case s_nodelta:
+      note(ctx, kMsgNoStep);
+      break;
+    case s_iterexceed:
+      st.iters -= 1;
+      note(ctx, kMsgIterationLimit);
+      break;
+    default:
+      break;
+  }
+}
+
+void report_outcome(RUVACOM* ctx, ZOPTGLOBAL* g, int rc) {
+  if (rc == 0) {
+    set_outest_type(ctx, "FINAL");
+    ctx->iter = special_missing_value();
+    set_outest_status(ctx, kMsgFinal);
+    write_outest_row(ctx, ctx->lastobsptr);
+    xpmlog(305, kMsgConverged);
+    return;
+  }
+  report_stop(ctx, g);
+  if (ctx->save) {
+    set_outest_type(ctx, "FINAL");
+    ctx->iter = special_missing_value();
+  }
+  set_outest_status(ctx, kMsgFailed);
+  write_outest_row(ctx, ctx->lastobsptr);
+  xpmlog(305, kMsgNotConverged);
+  ruva_raise_rc(ctx, 4);
+}
+
+// NOHALVE hides the real previous objective from the optimiser; the
+// relative change it reports is formed from the one jovobj kept.
+void relative_change_without_halving(RUVACOM* ctx, ZOPTGLOBAL* g) {
+  if (ctx->stephalve) return;
+  ZOPTSTATE& st = g->state;
+  st.prevobj = ctx->prevobj;
+  st.robj = st.iters >= 2 && std::fabs(st.objective) < kLargestObjective
+                ? std::fabs(st.objective - st.prevobj) / std::fabs(st.prevobj + 1e-6)
+                : special_missing_value();
+}
+
+}  // namespace
+
+void note(RUVACOM* ctx, int number) {
+  show_note(ctx, yolmsg(305, number));
+  xpmlog(305, number);
+}
+
+void jovopt(RUVACOM* ctx) {
+  ZOPTGLOBAL* g = ctx->zoptg;
+  set_outest_type(ctx, "ITER");
+  install_callbacks(ctx, g);
+  reset_run_state(ctx, g);
+  if (g->funcs.usnest) ctx->usse = ctx->sse;
+  if (!ctx->noitprint) jovprt(kHistoryEstimation, ctx);
+  set_outest_status(ctx, kMsgIterating);
+  const int rc = zopt_under_recovery(ctx);
+  close_iteration_history(ctx, g);
+  report_outcome(ctx, g, rc);
+  ctx->exerror = rc == 0 ? 1 : 0;
+  ctx->do_der = 1;
+  const double sse = ctx->sse;
+  if (ctx->hougaard) prepare_hougaard(ctx);
+  run_last_pass(ctx);
+  ctx->sse = sse;
+  form_covariance(ctx);
+  relative_change_without_halving(ctx, g);
+  const COV_CHECK_STATUS cs = converge_tab(ctx, rc == 0 ? 1 : 0);
+  hand_over_results(ctx, rc, cs);
+}

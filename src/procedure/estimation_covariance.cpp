@@ -1,0 +1,129 @@
+// After the optimiser: the matrices of the Hougaard skewness, the last data
+// pass with its used-observation bitmap, and the covariance of the
+// estimates.
+#include <cstring>
+
+#include "host/missing.h"
+#include "host/services.h"
+#include "linalg/packed.h"
+#include "linalg/sweep_inverse.h"
+#include "optim/zopt.h"
+#include "procedure/data_pass.h"
+#include "procedure/estimation_callbacks.h"
+#include "procedure/estimation_parts.h"
+#include "procedure/ruva_memory.h"
+#include "procedure/ruvacom.h"
+
+namespace {
+
+constexpr int kMsgCovarianceUnavailable = 820;
+
+long packed_size(int n) { return static_cast<long>(n) * (n + 1) / 2; }
+
+void copy_block(double* to, const double* from, int n) {
+  if (n > 0) std::memcpy(to, from, sizeof(double) * static_cast<std::size_t>(packed_size(n)));
+}
+
+// Sweeps the parameter rows of the bordered xpx; parmdf marks the singular ones.
+void sweep_parameters(RUVACOM* ctx) {
+  ZOPTGLOBAL* g = ctx->zoptg;
+  const int n = ctx->nparm;
+  std::memset(g->state.swpi->sweepx, '0', static_cast<std::size_t>(n + 1));
+  zswpn(ctx->xpx, nullptr, n, n + 1, g->state.swpi);
+}
+
+// Rows and columns of the parameters held by an active constraint are zero.
+void clear_constrained_rows(RUVACOM* ctx) {
+  ZOPTGLOBAL* g = ctx->zoptg;
+  const ZOPTMARQU& mq = *g->state.marqu;
+  for (int k = 0; k < mq.perm + mq.nact; ++k) {
+    const int c = g->state.conp[k]->cols[0];
+    for (int j = 0; j < ctx->nparm; ++j) ctx->xpx[zisub(c, j)] = 0.0;
+  }
+}
+
+// The constrained covariance could not be formed: it is not available,
+// rather than a matrix of zeros that would pass for exact estimates.
+void mark_covariance_unavailable(RUVACOM* ctx) {
+  const int n = ctx->nparm;
+  std::memset(ctx->parmdf, '1', static_cast<std::size_t>(n));
+  for (long k = 0; k < packed_size(n); ++k) ctx->xpx[k] = special_missing_value();
+  ctx->cov_unavailable = 1;
+  xpmlog(305, kMsgCovarianceUnavailable);
+  ruva_raise_rc(ctx, 4);
+}
+
+// The bitmap has a bit for every record of the BY group, whatever the
+// passes before have read.
+void allocate_bitmap(RUVACOM* ctx) {
+  if (ctx->obs_computable_flag) return;
+  determine_n_obs(ctx);
+  const long bytes = ctx->nobs / 8 + 1;
+  ctx->obs_computable_flag = static_cast<unsigned char*>(ruva_alloc(bytes));
+  ctx->obs_computable_bytes = ctx->obs_computable_flag ? bytes : 0;
+}
+
+}  // namespace
+
+void prepare_hougaard(RUVACOM* ctx) {
+  ZOPTGLOBAL* g = ctx->zoptg;
+  ZOPTMARQU& mq = *g->state.marqu;
+  const int n = ctx->nparm;
+  const bool gradient = ctx->method == 'A';
+  if (gradient) copy_block(ctx->xpx, ctx->xpx2, n);
+  if (mq.inumconstr == 0) {
+    if (gradient) zoptdlt(g, 0);
+    return;
+  }
+  const bool have_z = mq.z && mq.z[0];
+  ruvass(ctx);
+  if (!gradient) jovhess(g);
+  if (!have_z) {
+    copy_block(mq.savhes, g->state.hes, n);
+    znprjhs(g);
+  }
+  clear_constrained_rows(ctx);
+  if (!have_z) copy_block(mq.savhes, ctx->xpx, n);
+  if (gradient) zoptdlt(g, 0);
+  else sweep_parameters(ctx);
+}
+
+void run_last_pass(RUVACOM* ctx) {
+  ctx->lastpass = 1;
+  ctx->nmissgen = 0;
+  allocate_bitmap(ctx);
+  ruvass(ctx);
+  ctx->lastpass = 0;
+  if (ctx->nmissgen != 0 && !ctx->noprint) {
+    cmppmis(&ctx->globcmp);
+    ++ctx->nerrmsg;
+  }
+}
+
+void form_covariance(RUVACOM* ctx) {
+  ZOPTGLOBAL* g = ctx->zoptg;
+  ZOPTMARQU& mq = *g->state.marqu;
+  const int n = ctx->nparm;
+  const bool newton_hougaard = ctx->hougaard && ctx->method == 'W';
+  ctx->cov_unavailable = 0;
+  if (mq.inumconstr == 0) {
+    if (!newton_hougaard) copy_block(ctx->xpx2, ctx->xpx, n);
+  } else {
+    copy_block(mq.savhes, g->state.hes, n);
+    znprjhs(g);
+    if (!newton_hougaard && mq.inumconstr == 0) {
+      copy_block(ctx->xpx2, ctx->xpx, n);
+    } else if (!newton_hougaard) {
+      copy_block(ctx->xpx2, mq.savhes, n);
+      jovfhes(ctx, ctx->xpx2);
+      zoptprv(g, ctx->xpx2 + zisub(n, 0), n);
+    }
+  }
+  if (mq.inumconstr < g->opts.num_parms) sweep_parameters(ctx);
+  if (mq.inumconstr == 0) return;
+  if (zoptcv(g) != 0) {
+    mark_covariance_unavailable(ctx);
+    return;
+  }
+  if (mq.sweepx != ctx->parmdf) std::memmove(ctx->parmdf, mq.sweepx, static_cast<std::size_t>(n));
+}

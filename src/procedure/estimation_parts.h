@@ -1,0 +1,22 @@
+// The stages of one BY group's estimation after the optimiser has run,
+// shared by the files of the estimation driver.
+#pragma once
+
+#include "procedure/convergence_status.h"
+
+struct RUVACOM;
+
+// Before the last pass: the matrices the Hougaard skewness is taken under.
+void prepare_hougaard(RUVACOM* ctx);
+// The last data pass of the group, with the used-observation bitmap; the
+// optimiser's SSE is kept.
+void run_last_pass(RUVACOM* ctx);
+// The inverse of the cross products (or the covariance under the active
+// constraints) into the parameter block of xpx, the cross products into
+// xpx2, the parameter statuses into parmdf.
+void form_covariance(RUVACOM* ctx);
+// The diagnostics, profiling, bootstrap, result tables, estimates and
+// contrasts, each when requested and the fit allows it.
+void hand_over_results(RUVACOM* ctx, int rc, COV_CHECK_STATUS cs);
+// Shows message 305/number (without inserts) in the listing and the log.
+void note(RUVACOM* ctx, int number);

@@ -1,0 +1,119 @@
+#include "procedure/outest.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "host/services.h"
+#include "procedure/ruvacom.h"
+
+namespace {
+
+constexpr int kMsgNoStorage = 8;
+constexpr int kMsgTypeLabel = 130;
+constexpr int kMsgStatusLabel = 54;
+constexpr int kMsgNameLabel = 131;
+constexpr int kMsgIterLabel = 132;
+constexpr int kMsgSseLabel = 114;
+constexpr int kMsgNotFitted = 75;
+constexpr int kFixedVariables = 5;
+constexpr int kWriteFailedSeverity = 4;
+constexpr int kStatusWidth = 12;
+constexpr int kNameWidth = 32;
+constexpr int kMaxLabel = 256;
+constexpr char kDataSetLabel[] = "RUVA PARAMETER ESTIMATES";
+
+int define(RUVACOM* ctx, const char* name, short type, int length, const char* label, int labellen,
+           const void* cell, int bound_length) {
+  NAMESTR d;
+  xvnamei(&d);
+  d.type = type;
+  d.length = length;
+  d.name = name;
+  d.namelen = static_cast<int>(std::strlen(name));
+  d.label = label;
+  d.labellen = std::max(labellen, 0);
+  return xvputd(ctx->outestxv, &d, 0, cell, bound_length, 0, ctx->fiddata);
+}
+
+// A fixed variable, labelled by a message of the procedure's set.
+void define_fixed(RUVACOM* ctx, const char* name, short type, int length, int label_msg, const void* cell,
+                  int bound_length) {
+  char label[kMaxLabel];
+  const int n = wkread(305, label_msg, label, sizeof label);
+  define(ctx, name, type, length, label, n, cell, bound_length);
+}
+
+int longest_parameter_name(const RUVACOM* ctx) {
+  unsigned longest = 0;
+  for (int i = 0; i < ctx->nparm; ++i)
+    longest = std::max(longest, static_cast<unsigned>(static_cast<std::uint16_t>(ctx->parmsym->s[i]->nameleng)));
+  return static_cast<int>(std::min(longest, static_cast<unsigned>(kNameWidth)));
+}
+
+void define_parameter(RUVACOM* ctx, int i) {
+  const CMPSYM* sym = ctx->parmsym->s[i];
+  const CMPSYMINFO* info = sym->info;
+  const char* label = info ? info->label : nullptr;
+  int labellen = 0;
+  if (label) labellen = info->labeleng < 0 ? static_cast<int>(std::strlen(label)) : std::min<int>(info->labeleng, kMaxLabel);
+  define(ctx, sym->name, kNumeric, 8, label, labellen, &ctx->parm[i], 0);
+}
+
+void describe_data_set(RUVACOM* ctx) {
+  char type[8];
+  std::memcpy(type, "EST     ", 8);
+  xoinfo(ctx->outestptr, kXoType, type);
+  XO_LABEL label;
+  label.length = sizeof label.text;
+  std::memset(label.text, ' ', sizeof label.text);
+  std::memcpy(label.text, kDataSetLabel, sizeof kDataSetLabel - 1);
+  xoinfo(ctx->outestptr, kXoLabel, &label);
+}
+
+}  // namespace
+
+int jovesti() {
+  RUVACOM* ctx = ruva_context();
+  const int p = std::max(ctx->nparm, 0);
+  xvputi(ctx->outestptr, ctx->nby + p + kFixedVariables, 32, &ctx->outestxv);
+  if (!ctx->outestxv) {
+    xpmlog(305, kMsgNoStorage);
+    return 1;
+  }
+  const int name_width = longest_parameter_name(ctx);
+  describe_data_set(ctx);
+  if (ctx->nby > 0) xvputcv(ctx->outestxv, ctx->fiddata, stmt_field(ctx->prochead, 0)->v.f.u.nlistx, ctx->nby, 0);
+  define_fixed(ctx, "_TYPE_", kCharacter, 8, kMsgTypeLabel, ctx->type, 8);
+  define_fixed(ctx, "_STATUS_", kCharacter, kStatusWidth, kMsgStatusLabel, ctx->status, kStatusWidth);
+  set_outest_status(ctx, kMsgNotFitted);
+  define_fixed(ctx, "_NAME_", kCharacter, kNameWidth, kMsgNameLabel, ctx->name_, name_width);
+  define_fixed(ctx, "_ITER_", kNumeric, 8, kMsgIterLabel, &ctx->iter, 0);
+  define_fixed(ctx, "_SSE_", kNumeric, 8, kMsgSseLabel, &ctx->sse, 0);
+  for (int i = 0; i < p; ++i) define_parameter(ctx, i);
+  xvpute(ctx->outestxv);
+  return 0;
+}
+
+void set_outest_type(RUVACOM* ctx, const char* type) {
+  std::memset(ctx->type, ' ', sizeof ctx->type);
+  std::memcpy(ctx->type, type, std::min(std::strlen(type), sizeof ctx->type));
+  std::memset(ctx->name_, ' ', static_cast<std::size_t>(std::clamp(ctx->maxnamelen, 0, kNameWidth)));
+}
+
+// The status text is blank-padded: the row takes its first twelve bytes.
+void set_outest_status(RUVACOM* ctx, int number) {
+  char text[sizeof ctx->status];
+  const int n = xpmstr(text, sizeof text, 305, number);
+  std::memset(ctx->status, ' ', sizeof ctx->status);
+  std::memcpy(ctx->status, text, static_cast<std::size_t>(std::max(n, 0)));
+}
+
+void write_outest_row(RUVACOM* ctx, const void* record) {
+  if (!ctx->outestptr || !ctx->outestxv) return;
+  xyvput(ctx->outestxv, record);
+  ctx->outestxo.file = ctx->outestptr;
+  ctx->outestxo.record = nullptr;
+  ctx->outestxo.flags &= ~kXoFailed;
+  const int rc = ctx->outestptr->write(&ctx->outestxo);
+  if (rc != 0 || (ctx->outestxo.flags & kXoFailed)) xofprc(&ctx->outestxo, rc, kWriteFailedSeverity);
+}
