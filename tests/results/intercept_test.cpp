@@ -112,18 +112,4 @@ TEST_F(NumericInterceptTest, ANoiseFreeModelWithoutInterceptStaysUncorrected) {
   EXPECT_FALSE(corrected(p));
 }
 
-TEST_F(NumericInterceptTest, AnExponentialIsNoIntercept) {
-  results_test::Problem p;
-  p.names = {"a", "k"};
-  p.start = {1, 0.1};
-  p.y = {1.2, 1.4, 1.9, 2.2, 2.9, 3.5, 4.4, 5.6};
-  p.model = [](const double* b, int i, double* f, double* df) {
-    const double e = std::exp(b[1] * kX[i]);
-    *f = b[0] * e;
-    df[0] = e;
-    df[1] = b[0] * kX[i] * e;
-  };
-  EXPECT_FALSE(corrected(p));
-}
-
 }  // namespace

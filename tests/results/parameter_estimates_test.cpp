@@ -152,23 +152,6 @@ TEST_F(EstimatesTableTest, AFixedVarianceWithoutErrorDegreesOfFreedomGivesNormal
   EXPECT_NEAR(cell(t, 1, "Probt").get<double>(), std::erfc(1 / std::sqrt(2.0)), 1e-14);
 }
 
-TEST_F(EstimatesTableTest, FewerObservationsThanParametersAreNoted) {
-  Problem p;
-  p.names = {"a", "b"};
-  p.start = {0, 1};
-  p.y = kY;
-  p.model = [](const double* b, int i, double* f, double* df) {
-    *f = b[0] + b[1] * kX[i];
-    df[0] = 1;
-    df[1] = kX[i];
-  };
-  FitOptions o;
-  o.before = [](RUVACOM* ctx) { ctx->iobs = 1; };
-  const Json t = run(p, o);
-  ASSERT_EQ(t["notes"].size(), 1u);
-  EXPECT_EQ(t["notes"][0], "Only 1 observations were used to estimate 2 parameters.");
-}
-
 // Two-sided p of t on 10 degrees of freedom, in closed form (even df).
 double t10_two_sided(double t) {
   const double th = std::atan(std::fabs(t) / std::sqrt(10.0)), c2 = std::cos(th) * std::cos(th);
