@@ -43,6 +43,16 @@ void install_callbacks(RUVACOM* ctx, ZOPTGLOBAL* g) {
   if (f.usfout && !g->opts.itprint) g->opts.itprint = 1;
 }
 
+// NOHALVE: every step is taken in full. The previous objective that jovobj
+// hides is enough for Marquardt steps; a line search compares its trials
+// with the objective it took at its start, so it is told to accept its
+// first trial instead (a halving search with no sub-iterations).
+void take_full_steps_without_halving(const RUVACOM* ctx, ZOPTGLOBAL* g) {
+  if (ctx->stephalve || ctx->method == 'R') return;
+  g->opts.linesearch = 'H';
+  g->lnsrch.maxsubiters = 0;
+}
+
 void reset_run_state(RUVACOM* ctx, ZOPTGLOBAL* g) {
   ZOPTMARQU& mq = *g->state.marqu;
   mq.penalty = kPenaltyStart;
@@ -55,6 +65,7 @@ void reset_run_state(RUVACOM* ctx, ZOPTGLOBAL* g) {
   g->opts.covariance = 0;
   g->opts.maxiters = ctx->maxiter;
   if (ctx->lossflag) g->opts.aftl = -ctx->epsilon;
+  take_full_steps_without_halving(ctx, g);
   // The parameter-change test compares with the start at first.
   std::memcpy(ctx->parmlast, ctx->parm, sizeof(double) * static_cast<std::size_t>(ctx->nparm));
 }

@@ -42,17 +42,6 @@ void clear_constrained_rows(RUVACOM* ctx) {
   }
 }
 
-// The constrained covariance could not be formed: it is not available,
-// rather than a matrix of zeros that would pass for exact estimates.
-void mark_covariance_unavailable(RUVACOM* ctx) {
-  const int n = ctx->nparm;
-  std::memset(ctx->parmdf, '1', static_cast<std::size_t>(n));
-  for (long k = 0; k < packed_size(n); ++k) ctx->xpx[k] = special_missing_value();
-  ctx->cov_unavailable = 1;
-  xpmlog(305, kMsgCovarianceUnavailable);
-  ruva_raise_rc(ctx, 4);
-}
-
 // The bitmap has a bit for every record of the BY group, whatever the
 // passes before have read.
 void allocate_bitmap(RUVACOM* ctx) {
@@ -64,6 +53,15 @@ void allocate_bitmap(RUVACOM* ctx) {
 }
 
 }  // namespace
+
+void mark_covariance_unavailable(RUVACOM* ctx) {
+  const int n = ctx->nparm;
+  std::memset(ctx->parmdf, '1', static_cast<std::size_t>(n));
+  for (long k = 0; k < packed_size(n); ++k) ctx->xpx[k] = special_missing_value();
+  ctx->cov_unavailable = 1;
+  xpmlog(305, kMsgCovarianceUnavailable);
+  ruva_raise_rc(ctx, 4);
+}
 
 void prepare_hougaard(RUVACOM* ctx) {
   ZOPTGLOBAL* g = ctx->zoptg;
@@ -121,6 +119,8 @@ void form_covariance(RUVACOM* ctx) {
   }
   if (mq.inumconstr < g->opts.num_parms) sweep_parameters(ctx);
   if (mq.inumconstr == 0) return;
+  // A failed constrained covariance is not available, rather than a matrix
+  // of zeros that would pass for exact estimates.
   if (zoptcv(g) != 0) {
     mark_covariance_unavailable(ctx);
     return;

@@ -15,6 +15,10 @@ void run_last_pass(RUVACOM* ctx);
 // constraints) into the parameter block of xpx, the cross products into
 // xpx2, the parameter statuses into parmdf.
 void form_covariance(RUVACOM* ctx);
+// The covariance of the estimates could not be formed: its elements become
+// missing (standard errors are not available), with a warning and return
+// code 4.
+void mark_covariance_unavailable(RUVACOM* ctx);
 // The diagnostics, profiling, bootstrap, result tables, estimates and
 // contrasts, each when requested and the fit allows it.
 void hand_over_results(RUVACOM* ctx, int rc, COV_CHECK_STATUS cs);

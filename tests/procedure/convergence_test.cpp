@@ -1,0 +1,150 @@
+// When a fit stops and what it reports: the iterations at which
+// CONVERGEOBJ= and CONVERGEPARM= stop (recomputed from the ITER rows), the
+// status of the ConvergenceStatus table for each outcome, return codes
+// across BY groups, a covariance that cannot be formed, and the modified
+// Cholesky check against a factor formed here.
+#include <algorithm>
+#include <functional>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "host/missing.h"
+#include "procedure/convergence_status.h"
+#include "procedure/estimation_parts.h"
+#include "estimation_fixture.h"
+
+namespace {
+
+using procedure_test::EstimationTest;
+using procedure_test::Row;
+
+class ConvergenceTest : public EstimationTest {
+ protected:
+  ConvergenceTest() {
+    write_file("d.csv", "x,y\n1,1.9\n2,1.1\n3,0.62\n4,0.41\n5,0.27\n6,0.13\n");
+  }
+  static constexpr const char* kModel = "; parms a=1 b=0.1; model y = a*exp(-b*x);";
+};
+
+// The first iteration k >= 1 at which `done(k)` holds.
+int first_iteration(const std::vector<Row>& iters, const std::function<bool(std::size_t)>& done) {
+  for (std::size_t k = 1; k < iters.size(); ++k)
+    if (done(k)) return static_cast<int>(k);
+  return -1;
+}
+
+TEST_F(ConvergenceTest, ConvergeobjStopsAtTheFirstSmallRelativeChangeOfTheObjective) {
+  ASSERT_EQ(run(std::string("proc ruva data=d outest=est convergeobj=1e-4 maxiter=200") + kModel), 0) << log_text();
+  const auto iters = rows_of("est", "ITER");
+  ASSERT_GT(iters.size(), 3u);
+  const int k = first_iteration(iters, [&](std::size_t i) {
+    const double f = number(iters[i], "_SSE_"), f0 = number(iters[i - 1], "_SSE_");
+    return std::fabs(f - f0) / std::fabs(f0 + 1e-6) < 1e-4;
+  });
+  EXPECT_EQ(k, static_cast<int>(iters.size()) - 1);
+  EXPECT_EQ(rows_of("est", "FINAL").size(), 1u);
+}
+
+TEST_F(ConvergenceTest, ConvergeparmStopsAtTheFirstSmallRelativeChangeOfEveryParameter) {
+  ASSERT_EQ(run(std::string("proc ruva data=d outest=est convergeparm=1e-3 maxiter=200") + kModel), 0) << log_text();
+  const auto iters = rows_of("est", "ITER");
+  ASSERT_GT(iters.size(), 3u);
+  const int k = first_iteration(iters, [&](std::size_t i) {
+    for (const char* p : {"a", "b"}) {
+      const double v = number(iters[i], p), v0 = number(iters[i - 1], p);
+      if (std::fabs((v - v0) / (v0 != 0 ? v0 : 1.0)) > 1e-3) return false;
+    }
+    return true;
+  });
+  EXPECT_EQ(k, static_cast<int>(iters.size()) - 1);
+}
+
+TEST_F(ConvergenceTest, TheStatusSaysHowTheFitEnded) {
+  ASSERT_EQ(run(std::string("proc ruva data=d") + kModel), 0);
+  EXPECT_EQ(statuses().back(), std::make_pair(0, message(20)));
+  json_.str("");
+  ASSERT_EQ(run(std::string("proc ruva data=d maxiter=1") + kModel), 4);
+  EXPECT_EQ(statuses().back(), std::make_pair(3, message(21)));
+}
+
+TEST_F(ConvergenceTest, AWarningInTheSetUpOrTheGroupGivesStatusTwo) {
+  // A parameter named like a variable of the data set: a warning of the set-up.
+  write_file("v.csv", "x,y,b\n1,1.9,0\n2,1.1,0\n3,0.62,0\n4,0.41,0\n");
+  ASSERT_EQ(run(std::string("proc ruva data=v") + kModel), 4) << log_text();
+  EXPECT_EQ(statuses().back(), std::make_pair(2, message(117)));
+  // A grid point outside the bounds: a warning of the BY group.
+  write_file("g.csv", "k,x,y\n1,1,1.9\n1,2,1.1\n1,3,0.62\n");
+  json_.str("");
+  ASSERT_EQ(run("proc ruva data=g; by k; parms a = 1 9 b=0.5; bounds a < 5; model y = a*exp(-b*x);"), 4)
+      << log_text();
+  EXPECT_EQ(statuses().back(), std::make_pair(2, message(119)));
+}
+
+TEST_F(ConvergenceTest, ASingularParameterGivesAWarningStatus) {
+  write_file("s.csv", "x,y,z\n1,1.9,0\n2,1.1,0\n3,0.62,0\n4,0.41,0\n");
+  ASSERT_EQ(run("proc ruva data=s; parms a=1 b=0.1 c=1; model y = a*exp(-b*x) + c*z;"), 0) << log_text();
+  EXPECT_EQ(statuses().back(), std::make_pair(1, message(109)));
+}
+
+// Each group starts from return code 0; the step ends with the largest.
+// The second group has no usable observation and gets no fit.
+TEST_F(ConvergenceTest, ReturnCodesAcrossByGroups) {
+  write_file("g.csv", "k,x,y\n1,1,1.9\n1,2,1.1\n1,3,0.62\n2,1,.\n2,2,.\n3,1,2\n3,2,1.2\n3,3,0.7\n");
+  ASSERT_EQ(run("proc ruva data=g outest=est; by k; parms a=1 b=0.1; model y = a*exp(-b*x);"), 4)
+      << log_text();
+  const auto s = statuses();
+  ASSERT_EQ(s.size(), 2u);
+  EXPECT_EQ(s[0].first, 0);
+  EXPECT_EQ(s[1].first, 0);
+  EXPECT_EQ(logged(19), 1);
+  const auto final = rows_of("est", "FINAL");
+  ASSERT_EQ(final.size(), 2u);
+  EXPECT_EQ(final[0].at("k"), "1");
+  EXPECT_EQ(final[1].at("k"), "3");
+  EXPECT_EQ(context()->rc, 4);
+}
+
+// The constrained covariance could not be formed: no standard error may be
+// shown, and the fit says so.
+TEST_F(ConvergenceTest, ACovarianceThatCannotBeFormedIsNotAvailable) {
+  COV_CHECK_STATUS cs = COV_PSD;
+  std::vector<double> xpx;
+  int rc = 0;
+  ASSERT_EQ(run_and_inspect(std::string("proc ruva data=d") + kModel, procedure_test::fit_first_group_body,
+                            [&](RUVACOM* ctx) {
+                              mark_covariance_unavailable(ctx);
+                              cs = converge_tab(ctx, 1);
+                              xpx.assign(ctx->xpx, ctx->xpx + 3);
+                              rc = ctx->rcby;
+                            }),
+            4)
+      << log_text();
+  EXPECT_EQ(cs, COV_SING);
+  for (double v : xpx) EXPECT_TRUE(wzmis(v));
+  EXPECT_EQ(rc, 4);
+  EXPECT_EQ(logged(820), 1);
+}
+
+// Row by row the factor of a positive definite matrix, and the first
+// clearly negative pivot of an indefinite one.
+TEST(ModifiedCholesky, FactorsRowByRowAndStopsAtANegativePivot) {
+  // A = L L' with L = [2 0 0; 1 3 0; -1 2 1].
+  double a[6] = {4, 2, 10, -2, 5, 6};
+  const double l[6] = {2, 1, 3, -1, 2, 1};
+  for (int k = 0; k < 3; ++k) {
+    const double pivot = ModChol(k, a, 1e-12);
+    EXPECT_NEAR(pivot, l[k * (k + 1) / 2 + k] * l[k * (k + 1) / 2 + k], 1e-12);
+  }
+  for (int k = 0; k < 6; ++k) EXPECT_NEAR(a[k], l[k], 1e-12);
+  double b[3] = {1, 2, 1};  // [1 2; 2 1]: eigenvalues 3 and -1
+  EXPECT_EQ(ModChol(0, b, 1e-12), 1);
+  EXPECT_NEAR(ModChol(1, b, 1e-12), -3, 1e-12);
+  // A pivot within the tolerance counts as zero.
+  double c[3] = {1, 1, 1 + 1e-14};
+  ModChol(0, c, 1e-12);
+  ModChol(1, c, 1e-12);
+  EXPECT_EQ(c[2], 0);
+}
+
+}  // namespace

@@ -1,0 +1,291 @@
+// One data pass at given parameters against sums formed here from the same
+// data: the objective, the cross products and the border row (sum w d (f-y),
+// the optimiser's half gradient) with _WEIGHT_, _LOSS_, _RESID_ and
+// _WGTJPJ_; the use test; a failed run ending the pass; the used-observation
+// bitmap of the last pass.
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "linalg/packed.h"
+#include "procedure/data_pass.h"
+#include "estimation_fixture.h"
+
+namespace {
+
+using procedure_test::EstimationTest;
+using procedure_test::inspect_and_exit;
+
+std::vector<double> g_parms;
+bool g_last_pass = false;
+long g_bitmap_bytes = 0;  // 0: sized from the group's records
+
+// One pass over the first BY group with derivatives, at g_parms.
+void pass_body() {
+  RUVACOM* ctx = ruva_new_context();
+  xinit();
+  xytexit(RUVAEndofTask);
+  if (ruvapar(ctx) != 0) xexit(3000, 0);
+  if (ruvaint(ctx) != 0 || ruvares() != 0 || xbynext(ctx->fiddata) <= 0) xexit(1012, 0);
+  for (std::size_t i = 0; i < g_parms.size(); ++i) ctx->parm[i] = g_parms[i];
+  ctx->do_der = 1;
+  if (g_last_pass) {
+    determine_n_obs(ctx);
+    ctx->obs_computable_bytes = g_bitmap_bytes ? g_bitmap_bytes : ctx->nobs / 8 + 1;
+    ctx->obs_computable_flag = new unsigned char[ctx->obs_computable_bytes]();
+    ctx->lastpass = 1;
+  }
+  ruvass(ctx);
+  inspect_and_exit(ctx);
+  delete[] ctx->obs_computable_flag;
+}
+
+// The data: x from 1 to 6 and y near 3 exp(-0.5 x).
+const std::vector<double> kX = {1, 2, 3, 4, 5, 6};
+const std::vector<double> kY = {1.9, 1.1, 0.62, 0.41, 0.27, 0.13};
+constexpr double kA = 2.8, kB = 0.45;
+
+// What one pass should hold, formed here.
+struct Sums {
+  double sse = 0, corner = 0;
+  double block[3] = {};   // packed d d' over (a, b)
+  double border[2] = {};  // sum of the border weights times d
+  long used = 0;
+};
+
+// `weight`, `cross` (the _WGTJPJ_ weight), `resid` and `loss` per observation;
+// an observation is left out when `use` says so.
+Sums expected(const std::function<double(double, double)>& weight, const std::function<double(double, double)>& cross,
+              const std::function<double(double, double, double)>& resid,
+              const std::function<double(double, double, double)>& loss) {
+  Sums s;
+  for (std::size_t i = 0; i < kX.size(); ++i) {
+    const double x = kX[i], y = kY[i];
+    const double e = std::exp(-kB * x), f = kA * e;
+    const double d[2] = {e, -kA * x * e};
+    const double w = weight(x, y), u = cross(x, y), r = resid(x, y, f);
+    if (w == 0 || !(u > 0)) continue;
+    ++s.used;
+    s.sse += w * loss(x, y, r);
+    s.corner += w * r * r;
+    s.block[0] += u * d[0] * d[0];
+    s.block[1] += u * d[1] * d[0];
+    s.block[2] += u * d[1] * d[1];
+    s.border[0] -= w * r * d[0];
+    s.border[1] -= w * r * d[1];
+  }
+  return s;
+}
+
+class DataPassTest : public EstimationTest {
+ protected:
+  DataPassTest() {
+    std::string csv = "x,y\n";
+    for (std::size_t i = 0; i < kX.size(); ++i) csv += std::to_string(kX[i]) + "," + std::to_string(kY[i]) + "\n";
+    write_file("d.csv", csv);
+    g_parms = {kA, kB};
+    g_last_pass = false;
+    g_bitmap_bytes = 0;
+  }
+
+  // Runs one pass of `statements` (the model is added) and compares.
+  void check(const std::string& statements, const Sums& want) {
+    const std::string program = "proc ruva data=d; parms a=1 b=1; " + statements +
+                                " model y = a*exp(-b*x);";
+    Sums got;
+    ASSERT_EQ(run_and_inspect(program, pass_body,
+                              [&](RUVACOM* ctx) {
+                                got.sse = ctx->sse;
+                                got.used = ctx->iobs;
+                                for (int k = 0; k < 3; ++k) got.block[k] = ctx->xpx[k];
+                                got.border[0] = ctx->xpx[zisub(2, 0)];
+                                got.border[1] = ctx->xpx[zisub(2, 1)];
+                                got.corner = ctx->xpx[zisub(2, 2)];
+                                EXPECT_EQ(ctx->gradient[0], got.border[0]);
+                                EXPECT_EQ(ctx->gradient[1], got.border[1]);
+                              }),
+              0)
+        << log_text();
+    EXPECT_EQ(got.used, want.used);
+    EXPECT_NEAR(got.sse, want.sse, 1e-13 * std::fabs(want.sse));
+    EXPECT_NEAR(got.corner, want.corner, 1e-13 * want.corner);
+    for (int k = 0; k < 3; ++k) EXPECT_NEAR(got.block[k], want.block[k], 1e-13 * std::fabs(want.block[k])) << k;
+    for (int k = 0; k < 2; ++k) EXPECT_NEAR(got.border[k], want.border[k], 1e-12 * std::fabs(want.border[k])) << k;
+  }
+};
+
+double unit(double, double) { return 1.0; }
+double plain_residual(double, double y, double f) { return y - f; }
+double squared(double, double, double r) { return r * r; }
+
+TEST_F(DataPassTest, UnweightedSumsAndTheBorderAsTheOptimiserTakesIt) {
+  check("", expected(unit, unit, plain_residual, squared));
+}
+
+TEST_F(DataPassTest, WeightsScaleTheObjectiveTheCrossProductsAndTheBorder) {
+  auto w = [](double x, double) { return 1.0 / x; };
+  check("_weight_ = 1/x;", expected(w, w, plain_residual, squared));
+}
+
+TEST_F(DataPassTest, ALossReplacesTheSquaredResidualOnlyInTheObjective) {
+  auto loss = [](double, double, double r) { return std::fabs(r); };
+  check("_loss_ = abs(y - a*exp(-b*x));", expected(unit, unit, plain_residual, loss));
+}
+
+TEST_F(DataPassTest, TheProgramsResidualIsUsedEverywhere) {
+  auto resid = [](double x, double y, double f) { return (y - f) / std::sqrt(x); };
+  check("_resid_ = (y - a*exp(-b*x))/sqrt(x);", expected(unit, unit, resid, squared));
+}
+
+TEST_F(DataPassTest, TheCrossProductWeightWeightsTheParameterBlockOnly) {
+  auto w = [](double x, double) { return x; };
+  auto u = [](double x, double) { return x * x; };
+  check("_weight_ = x; _wgtjpj_ = x*x;", expected(w, u, plain_residual, squared));
+}
+
+TEST_F(DataPassTest, ZeroWeightsAndNonPositiveCrossWeightsLeaveObservationsOut) {
+  auto w = [](double x, double) { return x == 2 ? 0.0 : 1.0; };
+  auto u = [](double x, double) { return x == 5 ? -1.0 : 1.0; };
+  check("_weight_ = (x ne 2); _wgtjpj_ = 1 - 2*(x = 5);", expected(w, u, plain_residual, squared));
+}
+
+TEST_F(DataPassTest, ANegativeWeightIsUsedAndLowersTheObjective) {
+  auto w = [](double x, double) { return x == 3 ? -1.0 : 1.0; };
+  check("_weight_ = 1 - 2*(x = 3); _wgtjpj_ = 1;", expected(w, unit, plain_residual, squared));
+}
+
+// An observation whose contribution, weighted, would overflow is left out of
+// everything, the last pass's sums included.
+TEST_F(DataPassTest, AnOverflowingWeightedContributionIsLeftOutEntirely) {
+  g_last_pass = true;
+  double sumw = 0, sumwsse = 0;
+  long used = 0;
+  unsigned char bits = 0;
+  ASSERT_EQ(run_and_inspect("proc ruva data=d; parms a=1 b=1; _weight_ = 1 + 1e308*(x = 4);"
+                            " model y = a*exp(-b*x);",
+                            pass_body,
+                            [&](RUVACOM* ctx) {
+                              sumw = ctx->sumw, sumwsse = ctx->sumwsse, used = ctx->iobs;
+                              bits = ctx->obs_computable_flag[0];
+                            }),
+            0);
+  double want = 0;
+  for (std::size_t i = 0; i < kX.size(); ++i)
+    if (kX[i] != 4) want += std::pow(kY[i] - kA * std::exp(-kB * kX[i]), 2);
+  EXPECT_EQ(used, 5);
+  EXPECT_DOUBLE_EQ(sumw, 5.0);
+  EXPECT_NEAR(sumwsse, want, 1e-14);
+  EXPECT_EQ(bits, 0xEC);  // 1110 1100: six observations, the fourth left out
+}
+
+TEST_F(DataPassTest, ALossThatOverflowsOrIsMissingLeavesTheObservationOut) {
+  g_last_pass = true;
+  long used = 0;
+  double sumw = 0;
+  ASSERT_EQ(run_and_inspect("proc ruva data=d; parms a=1 b=1; _weight_ = 2;"
+                            " if x = 1 then _loss_ = 1e308; else if x = 2 then _loss_ = .;"
+                            " else _loss_ = 1; model y = a*exp(-b*x);",
+                            pass_body, [&](RUVACOM* ctx) { used = ctx->iobs, sumw = ctx->sumw; }),
+            0);
+  EXPECT_EQ(used, 4);
+  EXPECT_DOUBLE_EQ(sumw, 8.0);
+}
+
+// The bits count every observation read, used or not, first in the most
+// significant bit.
+TEST_F(DataPassTest, TheBitmapMarksTheUsedObservationsInReadingOrder) {
+  std::string csv = "x,y\n";
+  for (int i = 1; i <= 10; ++i) csv += std::to_string(i) + "," + (i == 3 || i == 7 ? "." : "1") + "\n";
+  write_file("d.csv", csv);
+  g_last_pass = true;
+  std::vector<unsigned char> bits;
+  long read = 0;
+  ASSERT_EQ(run_and_inspect("proc ruva data=d; parms a=1 b=1; model y = a*exp(-b*x);", pass_body,
+                            [&](RUVACOM* ctx) {
+                              bits.assign(ctx->obs_computable_flag, ctx->obs_computable_flag + ctx->obs_computable_bytes);
+                              read = ctx->nobs;
+                            }),
+            0);
+  EXPECT_EQ(read, 10);
+  EXPECT_EQ(bits, (std::vector<unsigned char>{0xDD, 0xC0}));
+  // A bitmap too small for the group takes the bits it has room for.
+  g_bitmap_bytes = 1;
+  ASSERT_EQ(run_and_inspect("proc ruva data=d; parms a=1 b=1; model y = a*exp(-b*x);", pass_body,
+                            [&](RUVACOM* ctx) { bits.assign(ctx->obs_computable_flag, ctx->obs_computable_flag + 1); }),
+            0);
+  EXPECT_EQ(bits, (std::vector<unsigned char>{0xDD}));
+}
+
+using RunService = int (*)(int, int, int, int, int, int, int, int, int*, int*, CMPGLOBAL*);
+RunService g_real_run = nullptr;
+int g_runs = 0;
+int run_failing_fifth(int e, int r1, int r2, int cm, int ce, int d, int nl, int lp, int* ne, int* nm, CMPGLOBAL* c) {
+  if (++g_runs == 5) return 3;
+  return g_real_run(e, r1, r2, cm, ce, d, nl, lp, ne, nm, c);
+}
+
+TEST_F(DataPassTest, ARunThatFailsEndsThePassAfterItsObservation) {
+  std::string csv = "x,y\n";
+  for (int i = 1; i <= 9; ++i) csv += std::to_string(i) + ",1\n";
+  write_file("d.csv", csv);
+  g_runs = 0;
+  g_real_run = reinterpret_cast<RunService>(host_.replace_service(148, 12, reinterpret_cast<void*>(&run_failing_fifth)));
+  long read = 0, used = 0;
+  const int rc = run_and_inspect("proc ruva data=d; parms a=1 b=1; model y = a*exp(-b*x);", pass_body,
+                                 [&](RUVACOM* ctx) { read = ctx->nobs, used = ctx->iobs; });
+  host_.replace_service(148, 12, reinterpret_cast<void*>(g_real_run));
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(read, 5);
+  EXPECT_EQ(used, 4);
+}
+
+using ReadService = int (*)(XO_PARMS*);
+ReadService g_real_read = nullptr;
+int g_reads = 0;
+int read_failing_third(XO_PARMS* parms) {
+  if (++g_reads == 3) return kXoBadState;
+  return g_real_read(parms);
+}
+
+// A read error ends the pass: the observation read before it is not taken
+// a second time.
+TEST_F(DataPassTest, AReadErrorEndsThePass) {
+  g_reads = 0;
+  g_real_read = reinterpret_cast<ReadService>(host_.replace_service(212, 26, reinterpret_cast<void*>(&read_failing_third)));
+  long read = 0, used = 0;
+  double sse = 0;
+  run_and_inspect("proc ruva data=d; parms a=1 b=1; model y = a*exp(-b*x);", pass_body, [&](RUVACOM* ctx) {
+    read = ctx->nobs, used = ctx->iobs, sse = ctx->sse;
+  });
+  host_.replace_service(212, 26, reinterpret_cast<void*>(g_real_read));
+  EXPECT_EQ(read, 2);
+  EXPECT_EQ(used, 2);
+  EXPECT_NEAR(sse, std::pow(kY[0] - kA * std::exp(-kB), 2) + std::pow(kY[1] - kA * std::exp(-2 * kB), 2), 1e-15);
+}
+
+// `failed` describes the latest run only: an observation after a failed one
+// is not marked.
+TEST_F(DataPassTest, AFailedRunMarksItsOwnObservationOnly) {
+  g_runs = 0;
+  g_real_run = reinterpret_cast<RunService>(host_.replace_service(148, 12, reinterpret_cast<void*>(&run_failing_fifth)));
+  std::vector<int> failed;
+  auto body = [] {
+    RUVACOM* ctx = ruva_new_context();
+    xinit();
+    xytexit(RUVAEndofTask);
+    if (ruvapar(ctx) != 0 || ruvaint(ctx) != 0 || ruvares() != 0 || xbynext(ctx->fiddata) <= 0) xexit(1012, 0);
+    nlexint();
+    for (int i = 0; i < 6; ++i) {
+      nlexec();
+      procedure_test::inspection()(ctx);
+    }
+    xexit(0, 0);
+  };
+  run_and_inspect("proc ruva data=d; parms a=1 b=1; model y = a*exp(-b*x);", body,
+                  [&](RUVACOM* ctx) { failed.push_back(ctx->failed); });
+  host_.replace_service(148, 12, reinterpret_cast<void*>(g_real_run));
+  EXPECT_EQ(failed, (std::vector<int>{0, 0, 0, 0, 1, 0}));
+}
+
+}  // namespace

@@ -1,0 +1,209 @@
+// Whole fits: a model linear in its parameters reaches ordinary least
+// squares (from LAPACK) in one iteration with every METHOD=; a noise-free
+// exponential decay gives back its parameters; the OUTEST= rows of the grid,
+// the iterations and the end, also of a failed fit and with SAVE; NOHALVE;
+// a program that reads _SSE_.
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "estimation_fixture.h"
+
+extern "C" void dgels_(const char* trans, const int* m, const int* n, const int* nrhs, double* a,
+                       const int* lda, double* b, const int* ldb, double* work, const int* lwork, int* info,
+                       std::size_t);
+
+namespace {
+
+using procedure_test::EstimationTest;
+using procedure_test::Row;
+
+// Least squares of y on the columns (column-major m by n) by LAPACK.
+std::vector<double> least_squares(std::vector<double> a, std::vector<double> y, int m, int n) {
+  const int one = 1, lwork = 64 * (m + n);
+  std::vector<double> work(static_cast<std::size_t>(lwork));
+  int info = 0;
+  dgels_("N", &m, &n, &one, a.data(), &m, y.data(), &m, work.data(), &lwork, &info, 1);
+  EXPECT_EQ(info, 0);
+  y.resize(static_cast<std::size_t>(n));
+  return y;
+}
+
+class FitTest : public EstimationTest {
+ protected:
+  // The estimates of the FINAL row of OUTEST= `est`.
+  std::vector<double> final_estimates(const std::vector<std::string>& names) {
+    const auto rows = rows_of("est", "FINAL");
+    std::vector<double> b;
+    if (rows.size() != 1) {
+      ADD_FAILURE() << rows.size() << " FINAL rows\n" << log_text();
+      return b;
+    }
+    for (const auto& name : names) b.push_back(number(rows[0], name));
+    return b;
+  }
+};
+
+const std::vector<double> kX = {1, 2, 3, 4, 5, 6, 7, 8};
+const std::vector<double> kY = {2.1, 3.9, 6.2, 7.8, 10.3, 11.9, 14.4, 15.8};
+
+class LinearTest : public FitTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(LinearTest, OneIterationReachesOrdinaryLeastSquares) {
+  std::string csv = "x,y\n";
+  std::vector<double> a;
+  for (std::size_t i = 0; i < kX.size(); ++i) a.push_back(1);
+  for (double x : kX) a.push_back(x);
+  for (double x : kX) a.push_back(x * x);
+  for (std::size_t i = 0; i < kX.size(); ++i) csv += std::to_string(kX[i]) + "," + std::to_string(kY[i]) + "\n";
+  write_file("d.csv", csv);
+  const std::vector<double> ols = least_squares(a, kY, 8, 3);
+  ASSERT_EQ(run(std::string("proc ruva data=d outest=est method=") + GetParam() +
+                "; parms b0=0 b1=0 b2=0; model y = b0 + b1*x + b2*x*x;"),
+            0)
+      << log_text();
+  const auto iters = rows_of("est", "ITER");
+  ASSERT_EQ(iters.size(), 2u) << "the start and one iteration";
+  const std::vector<std::string> names = {"b0", "b1", "b2"};
+  const std::vector<double> b = final_estimates(names);
+  for (int j = 0; j < 3; ++j) {
+    EXPECT_NEAR(b[j], ols[j], 1e-9 * std::fabs(ols[j])) << names[j];
+    EXPECT_NEAR(number(iters[1], names[j]), ols[j], 1e-9 * std::fabs(ols[j])) << names[j];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, LinearTest, ::testing::Values("gauss", "marquardt", "newton"));
+
+// With orthonormal columns the gradient step is the least-squares step.
+TEST_F(FitTest, TheGradientMethodReachesLeastSquaresInOneStepOnOrthonormalColumns) {
+  write_file("d.csv", "h0,h1,h2,y\n0.5,0.5,0.5,3\n0.5,-0.5,0.5,1\n0.5,0.5,-0.5,2.5\n0.5,-0.5,-0.5,-0.5\n");
+  ASSERT_EQ(run("proc ruva data=d outest=est method=gradient; parms b0=1 b1=1 b2=1;"
+                " model y = b0*h0 + b1*h1 + b2*h2;"),
+            0)
+      << log_text();
+  const std::vector<double> ols = {0.5 * (3 + 1 + 2.5 - 0.5), 0.5 * (3 - 1 + 2.5 + 0.5), 0.5 * (3 + 1 - 2.5 + 0.5)};
+  const std::vector<double> b = final_estimates({"b0", "b1", "b2"});
+  for (int j = 0; j < 3; ++j) EXPECT_NEAR(b[j], ols[j], 1e-12);
+  EXPECT_EQ(rows_of("est", "ITER").size(), 2u);
+}
+
+TEST_F(FitTest, NoiseFreeExponentialDecayGivesBackItsParameters) {
+  std::string csv = "t,c\n";
+  char line[64];
+  for (int i = 0; i < 12; ++i) {
+    std::snprintf(line, sizeof line, "%.17g,%.17g\n", 0.5 * i, 7.5 * std::exp(-0.35 * 0.5 * i));
+    csv += line;
+  }
+  write_file("d.csv", csv);
+  ASSERT_EQ(run("proc ruva data=d outest=est; parms c0=5 k=1; model c = c0*exp(-k*t);"), 0) << log_text();
+  const std::vector<double> b = final_estimates({"c0", "k"});
+  EXPECT_NEAR(b[0], 7.5, 1e-9);
+  EXPECT_NEAR(b[1], 0.35, 1e-10);
+  EXPECT_EQ(statuses(), (std::vector<std::pair<int, std::string>>{{0, message(20)}}));
+}
+
+// The OUTEST= rows of one group: the grid in point order (the first
+// parameter fastest), the start and the iterations, the end.
+TEST_F(FitTest, OutestHoldsTheGridTheIterationsAndTheFinalEstimates) {
+  write_file("d.csv", "x,y\n1,2.9\n2,5.1\n3,7.0\n4,9.2\n");
+  ASSERT_EQ(run("proc ruva data=d outest=est; parms a = 1 2 b = 10 20 30; model y = a + b*x/10;"), 0)
+      << log_text();
+  const auto grid = rows_of("est", "GRID");
+  ASSERT_EQ(grid.size(), 6u);
+  const double want[6][2] = {{1, 10}, {2, 10}, {1, 20}, {2, 20}, {1, 30}, {2, 30}};
+  for (int k = 0; k < 6; ++k) {
+    EXPECT_EQ(number(grid[k], "a"), want[k][0]);
+    EXPECT_EQ(number(grid[k], "b"), want[k][1]);
+    EXPECT_EQ(number(grid[k], "_ITER_"), -1);
+    EXPECT_EQ(grid[k].at("_STATUS_"), message(77));
+  }
+  const auto iters = rows_of("est", "ITER");
+  ASSERT_GE(iters.size(), 2u);
+  for (std::size_t k = 0; k < iters.size(); ++k) EXPECT_EQ(number(iters[k], "_ITER_"), static_cast<double>(k));
+  // The start is the best grid point: (1, 20) fits best.
+  EXPECT_EQ(number(iters[0], "a"), 1);
+  EXPECT_EQ(number(iters[0], "b"), 20);
+  const auto final = rows_of("est", "FINAL");
+  ASSERT_EQ(final.size(), 1u);
+  EXPECT_EQ(final[0].at("_ITER_"), ".");
+  EXPECT_EQ(final[0].at("_STATUS_"), message(74));
+  EXPECT_EQ(final[0].at("_SSE_"), iters.back().at("_SSE_"));
+}
+
+TEST_F(FitTest, AOnePointGridWritesNoGridRow) {
+  write_file("d.csv", "x,y\n1,2.9\n2,5.1\n3,7.0\n");
+  ASSERT_EQ(run("proc ruva data=d outest=est; parms a=1 b=2; model y = a + b*x;"), 0) << log_text();
+  EXPECT_TRUE(rows_of("est", "GRID").empty());
+  EXPECT_TRUE(tables("IterHistory").size() == 1u);
+}
+
+// A fit stopped by MAXITER=: the last row keeps the ITER type and the last
+// iteration number, unless SAVE asks for a FINAL row.
+TEST_F(FitTest, AFailedFitEndsWithAnIterRowUnlessSaveIsGiven) {
+  write_file("d.csv", "x,y\n1,1.6\n2,2.7\n3,3.9\n4,5.5\n5,7.8\n");
+  const std::string fit = "; parms a=0.1 b=2; model y = a*exp(b*x);";
+  EXPECT_EQ(run("proc ruva data=d outest=est maxiter=2" + fit), 4) << log_text();
+  auto rows = read_rows("est");
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.back().at("_TYPE_"), "ITER");
+  EXPECT_EQ(rows.back().at("_STATUS_"), message(79));
+  EXPECT_EQ(number(rows.back(), "_ITER_"), 2);
+  EXPECT_TRUE(rows_of("est", "FINAL").empty());
+  EXPECT_EQ(logged(6), 1);
+  EXPECT_EQ(logged(21), 1);
+  EXPECT_EQ(statuses().back().first, 3);
+
+  EXPECT_EQ(run("proc ruva data=d outest=est maxiter=2 save" + fit), 4) << log_text();
+  rows = read_rows("est");
+  EXPECT_EQ(rows.back().at("_TYPE_"), "FINAL");
+  EXPECT_EQ(rows.back().at("_ITER_"), ".");
+  EXPECT_EQ(rows.back().at("_STATUS_"), message(79));
+}
+
+TEST_F(FitTest, NoitprintStillWritesTheIterationRows) {
+  write_file("d.csv", "x,y\n1,2.9\n2,5.1\n3,7.0\n4,9.2\n");
+  ASSERT_EQ(run("proc ruva data=d outest=est noitprint; parms a=0 b=1; model y = a + b*x;"), 0);
+  EXPECT_TRUE(tables("IterHistory").empty());
+  EXPECT_EQ(rows_of("est", "ITER").size(), 2u);
+  json_.str("");
+  ASSERT_EQ(run("proc ruva data=d outest=est noprint; parms a=0 b=1; model y = a + b*x;"), 0);
+  EXPECT_TRUE(tables("ConvergenceStatus").empty());
+  EXPECT_EQ(rows_of("est", "ITER").size(), 2u);
+}
+
+// From a start where the full Gauss-Newton step overshoots: with step
+// halving every accepted iteration lowers the SSE; NOHALVE takes every
+// step as it comes.
+TEST_F(FitTest, NohalveAcceptsEveryStep) {
+  write_file("d.csv", "x,y\n0,1\n1,2.7\n2,7.4\n3,20.1\n4,54.6\n");
+  const std::string fit = "; parms b=0.2; model y = exp(b*x);";
+  ASSERT_EQ(run("proc ruva data=d outest=est" + fit), 0) << log_text();
+  auto iters = rows_of("est", "ITER");
+  for (std::size_t k = 1; k < iters.size(); ++k)
+    EXPECT_LT(number(iters[k], "_SSE_"), number(iters[k - 1], "_SSE_")) << k;
+  ASSERT_EQ(run("proc ruva data=d outest=est nohalve" + fit), 0) << log_text();
+  iters = rows_of("est", "ITER");
+  bool rose = false;
+  for (std::size_t k = 1; k < iters.size(); ++k) rose = rose || number(iters[k], "_SSE_") > number(iters[k - 1], "_SSE_");
+  EXPECT_TRUE(rose);
+  EXPECT_NEAR(number(rows_of("est", "FINAL")[0], "b"), 1.0, 1e-3);
+}
+
+// The program sees the SSE of the latest update; the fit is the same.
+TEST_F(FitTest, AProgramReadingSseSeesTheLatestObjective) {
+  write_file("d.csv", "x,y\n1,2.9\n2,5.1\n3,7.0\n4,9.2\n");
+  double usse = -1, sse = -2;
+  ASSERT_EQ(run_and_inspect("proc ruva data=d; parms a=0 b=1; s = _sse_; model y = a + b*x;",
+                            procedure_test::fit_first_group_body,
+                            [&](RUVACOM* ctx) {
+                              usse = ctx->usse;
+                              sse = ctx->sse;
+                            }),
+            0)
+      << log_text();
+  EXPECT_EQ(usse, sse);
+  EXPECT_NEAR(sse, 0.018, 1e-12);
+}
+
+}  // namespace

@@ -1,0 +1,122 @@
+// The grid search: the best point starts the estimation (the earlier point
+// on a tie), BEST= prints the best points in ascending SSE, points that
+// violate the bounds are not evaluated, a grid without any usable point
+// skips the group's fit.
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "estimation_fixture.h"
+
+namespace {
+
+using procedure_test::EstimationTest;
+
+class GridSearchTest : public EstimationTest {
+ protected:
+  GridSearchTest() { write_file("d.csv", "x,y\n1,2.1\n2,3.9\n3,6.2\n4,7.8\n"); }
+
+  // The rows of the (first) grid table: parameter values and SSE.
+  std::vector<std::vector<double>> grid_rows() const {
+    std::vector<std::vector<double>> out;
+    for (const auto& t : tables("IterHistory")) {
+      if (t["label"] != message(53)) continue;
+      for (const auto& row : t["rows"]) {
+        std::vector<double> values;
+        for (const auto& v : row) values.push_back(v.is_null() ? std::nan("") : v.get<double>());
+        out.push_back(values);
+      }
+      break;
+    }
+    return out;
+  }
+};
+
+// a*a fits the same from a = -1 and a = 1: the first point listed wins and
+// the fit ends at the negative root.
+TEST_F(GridSearchTest, OfTwoEqualPointsTheEarlierStartsTheFit) {
+  ASSERT_EQ(run("proc ruva data=d outest=est; parms a = -1 1; model y = a*a*x;"), 0) << log_text();
+  const auto iters = rows_of("est", "ITER");
+  ASSERT_FALSE(iters.empty());
+  EXPECT_EQ(number(iters[0], "a"), -1);
+  EXPECT_LT(number(rows_of("est", "FINAL")[0], "a"), 0);
+}
+
+TEST_F(GridSearchTest, EveryPointIsPrintedInPointOrder) {
+  ASSERT_EQ(run("proc ruva data=d; parms a = 1 2 b = 10 20 30; model y = a + b*x/10;"), 0) << log_text();
+  const auto rows = grid_rows();
+  ASSERT_EQ(rows.size(), 6u);
+  const double want[6][2] = {{1, 10}, {2, 10}, {1, 20}, {2, 20}, {1, 30}, {2, 30}};
+  for (int k = 0; k < 6; ++k) {
+    EXPECT_EQ(rows[k][0], want[k][0]);
+    EXPECT_EQ(rows[k][1], want[k][1]);
+    double sse = 0;
+    for (int i = 1; i <= 4; ++i) {
+      const double y[] = {0, 2.1, 3.9, 6.2, 7.8};
+      sse += std::pow(y[i] - (want[k][0] + want[k][1] * i / 10), 2);
+    }
+    EXPECT_NEAR(rows[k][2], sse, 1e-12 * sse);
+  }
+}
+
+// BEST=3 of 12 points: the three lowest, ascending, ties in point order.
+// a*a gives a = -1 and a = 1 the same SSE; b = 15, then b = 20 fit best.
+TEST_F(GridSearchTest, BestPrintsTheBestPointsInAscendingOrder) {
+  ASSERT_EQ(run("proc ruva data=d best=3; parms a = -1 1 3 b = 10 15 20 25; model y = a*a + b*x/10;"), 0)
+      << log_text();
+  const auto rows = grid_rows();
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0][0], -1);
+  EXPECT_EQ(rows[0][1], 15);
+  EXPECT_EQ(rows[1][0], 1);
+  EXPECT_EQ(rows[1][1], 15);
+  EXPECT_EQ(rows[0][2], rows[1][2]);
+  EXPECT_EQ(rows[2][0], -1);
+  EXPECT_EQ(rows[2][1], 20);
+  EXPECT_LT(rows[1][2], rows[2][2]);
+}
+
+TEST_F(GridSearchTest, BestZeroPrintsNoGridButStartsFromTheBestPoint) {
+  ASSERT_EQ(run("proc ruva data=d best=0 outest=est; parms a = 5 0 b = 10 20; model y = a + b*x/10;"), 0)
+      << log_text();
+  EXPECT_TRUE(grid_rows().empty());
+  const auto iters = rows_of("est", "ITER");
+  EXPECT_EQ(number(iters[0], "a"), 0);
+  EXPECT_EQ(number(iters[0], "b"), 20);
+}
+
+TEST_F(GridSearchTest, PointsOutsideTheBoundsAreNotEvaluatedNorChosen) {
+  ASSERT_EQ(run("proc ruva data=d outest=est; parms b = 19 20 21; bounds b < 20.5; model y = b*x/10;"), 4)
+      << log_text();
+  const auto grid = rows_of("est", "GRID");
+  ASSERT_EQ(grid.size(), 3u);
+  EXPECT_EQ(grid[2].at("_SSE_"), ".");
+  EXPECT_EQ(number(rows_of("est", "ITER")[0], "b"), 20);
+  EXPECT_EQ(logged(15), 1);
+}
+
+TEST_F(GridSearchTest, WhenEveryPointViolatesTheBoundsTheFitStartsFromTheLast) {
+  ASSERT_EQ(run("proc ruva data=d outest=est; parms b = 30 40; bounds b < 25; model y = b*x/10;"), 4)
+      << log_text();
+  EXPECT_EQ(logged(76), 1);
+  for (const auto& row : rows_of("est", "GRID")) EXPECT_EQ(row.at("_SSE_"), ".");
+  EXPECT_LE(number(rows_of("est", "ITER")[0], "b"), 25);
+}
+
+// No observation is usable at any point: the group gets no fit.
+TEST_F(GridSearchTest, AGridWithoutAnyUsablePointSkipsTheFit) {
+  write_file("d.csv", "x,y\n1,.\n2,.\n");
+  ASSERT_EQ(run("proc ruva data=d outest=est; parms b = 1 2; model y = b*x;"), 4) << log_text();
+  EXPECT_EQ(logged(19), 1);
+  EXPECT_TRUE(rows_of("est", "ITER").empty());
+  EXPECT_EQ(rows_of("est", "GRID").size(), 2u);
+  EXPECT_TRUE(statuses().empty());
+}
+
+TEST_F(GridSearchTest, StimerLogsTheTimeOfTheSearch) {
+  host_.options().set("STIMER");
+  ASSERT_EQ(run("proc ruva data=d; parms b = 1 2; model y = b*x;"), 0) << log_text();
+  EXPECT_EQ(logged(7), 1);
+}
+
+}  // namespace

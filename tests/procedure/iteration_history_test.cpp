@@ -1,0 +1,66 @@
+// The iteration-history tables as the JSON stream shows them: titles,
+// labels and columns of the grid and of the estimation for each objective,
+// and the rows matching the OUTEST= rows.
+#include <string>
+#include <vector>
+
+#include "estimation_fixture.h"
+
+namespace {
+
+using procedure_test::EstimationTest;
+
+class HistoryTest : public EstimationTest {
+ protected:
+  HistoryTest() { write_file("d.csv", "x,y\n1,2.1\n2,3.9\n3,6.2\n4,7.8\n"); }
+
+  std::vector<std::string> column_names(const nlohmann::json& t) const {
+    std::vector<std::string> names;
+    for (const auto& c : t["columns"]) names.push_back(c["name"]);
+    return names;
+  }
+};
+
+TEST_F(HistoryTest, MarquardtWithWeightsTitlesAndColumns) {
+  ASSERT_EQ(run("proc ruva data=d method=marquardt outest=est; parms a = 0 1 b=2; _weight_ = 1/x;"
+                " model y = a + b*x;"),
+            0)
+      << log_text();
+  const auto t = tables("IterHistory");
+  ASSERT_EQ(t.size(), 2u);
+  const auto& grid = t[0];
+  EXPECT_EQ(grid["label"], message(53));
+  EXPECT_EQ(column_names(grid), (std::vector<std::string>{"a", "b", "SSE"}));
+  EXPECT_EQ(grid["titles"][1], "Dependent Variable y");
+  EXPECT_EQ(grid["titles"].size(), 2u);
+  const auto& est = t[1];
+  EXPECT_EQ(est["label"], message(52));
+  EXPECT_EQ(est["titles"][2], message(58));
+  EXPECT_EQ(column_names(est), (std::vector<std::string>{"Iter", "a", "b", "SSE"}));
+  EXPECT_EQ(est["columns"][3]["label"], message(30));
+  // One row per ITER row of OUTEST=, with the same values.
+  const auto iters = rows_of("est", "ITER");
+  ASSERT_EQ(est["rows"].size(), iters.size());
+  for (std::size_t k = 0; k < iters.size(); ++k) {
+    EXPECT_EQ(est["rows"][k][1].get<double>(), number(iters[k], "a"));
+    EXPECT_EQ(est["rows"][k][3].get<double>(), number(iters[k], "_SSE_"));
+  }
+}
+
+TEST_F(HistoryTest, TheObjectiveLabelFollowsWeightsAndLoss) {
+  struct Case {
+    const char* statements;
+    int label;
+  } cases[] = {{"", 32}, {"_weight_ = 1;", 30}, {"_loss_ = (y - a - b*x)**2;", 34},
+               {"_weight_ = 1; _loss_ = (y - a - b*x)**2;", 46}};
+  for (const Case& c : cases) {
+    json_.str("");
+    ASSERT_EQ(run(std::string("proc ruva data=d; parms a=0 b=2; ") + c.statements + " model y = a + b*x;"), 0)
+        << log_text();
+    const auto t = tables("IterHistory");
+    ASSERT_EQ(t.size(), 1u);
+    EXPECT_EQ(t[0]["columns"].back()["label"], message(c.label)) << c.statements;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,199 @@
+// The NIST StRD nonlinear regression problems fitted as a user fits them:
+// a program and a CSV file in a folder, the built ruva command run on them,
+// the estimates read back from the OUTEST= data set and judged by their
+// correct significant digits (log relative error against the certified
+// values). From both starting vectors:
+// - METHOD=MARQUARDT CONVERGE=1e-10: at least 6 digits in every estimate;
+// - the defaults (METHOD=GAUSS): at least 4 digits in at least 36 of the 38.
+// Where the algorithm itself stops short, the case is pinned below with the
+// evidence from its iterations.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/nist_problem.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::vector<std::string> kProblems = {"Misra1a", "Chwirut2", "Chwirut1", "Lanczos3", "Gauss1",
+                                            "Gauss2",  "DanWood",  "Misra1b",  "Kirby2",   "Hahn1",
+                                            "Nelson",  "MGH17",    "Lanczos1", "Lanczos2", "Gauss3",
+                                            "Misra1c", "Misra1d",  "Roszman1", "ENSO"};
+
+using Row = std::map<std::string, std::string>;
+
+// One fit: the OUTEST= rows and the worst log relative error.
+struct Fit {
+  int status = -1;
+  std::vector<Row> rows;
+  double digits = 0;
+  std::string folder;
+};
+
+std::vector<std::string> split(const std::string& line) {
+  std::vector<std::string> out;
+  std::istringstream in(line);
+  for (std::string f; std::getline(in, f, ',');) out.push_back(f);
+  return out;
+}
+
+std::vector<Row> read_csv(const fs::path& file) {
+  std::ifstream in(file);
+  std::vector<Row> rows;
+  std::string line;
+  if (!std::getline(in, line)) return rows;
+  const auto names = split(line);
+  while (std::getline(in, line)) {
+    const auto values = split(line);
+    Row r;
+    for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) r[names[i]] = values[i];
+    rows.push_back(r);
+  }
+  return rows;
+}
+
+double digits(double value, double certified) {
+  if (value == certified) return 15;
+  if (!std::isfinite(value)) return 0;
+  return std::min(15.0, -std::log10(std::fabs(value - certified) / std::fabs(certified)));
+}
+
+// Writes the data and the program, runs the command, reads OUTEST=.
+Fit fit(const nist::Problem& p, int start, const std::string& options) {
+  Fit f;
+  const fs::path dir = fs::temp_directory_path() /
+                       ("ruva_nist_" + std::to_string(::getpid()) + "_" + p.name + "_" + std::to_string(start));
+  fs::create_directories(dir);
+  f.folder = dir.string();
+  {
+    std::ofstream csv(dir / "d.csv");
+    for (std::size_t j = 0; j < p.variables.size(); ++j) csv << (j ? "," : "") << p.variables[j];
+    csv << "\n";
+    for (const auto& row : p.rows) {
+      for (std::size_t j = 0; j < row.size(); ++j) csv << (j ? "," : "") << row[j];
+      csv << "\n";
+    }
+  }
+  {
+    std::ofstream program(dir / "fit.ruva");
+    program << "proc ruva data=d outest=est " << options << ";\n  parms";
+    const auto& s = start == 1 ? p.start1 : p.start2;
+    for (std::size_t i = 0; i < s.size(); ++i) program << " b" << i + 1 << " = " << s[i];
+    program << ";\n";
+    if (p.response == "y") {
+      program << "  model y = " << p.model << ";\n";
+    } else {
+      program << "  response = " << p.response << ";\n  model response = " << p.model << ";\n";
+    }
+    program << "run;\n";
+  }
+  const std::string command = "cd '" + dir.string() + "' && '" + std::string(RUVA_BINARY_DIR) +
+                              "/ruva' --json out.json fit.ruva >listing.txt 2>log.txt";
+  const int status = std::system(command.c_str());
+  f.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  f.rows = read_csv(dir / "est.csv");
+  f.digits = f.rows.empty() ? 0 : 15;
+  for (std::size_t i = 0; i < p.certified.size() && !f.rows.empty(); ++i)
+    f.digits = std::min(f.digits, digits(std::stod(f.rows.back().at("b" + std::to_string(i + 1))), p.certified[i]));
+  fs::remove_all(dir);
+  return f;
+}
+
+// The ITER row of iteration k.
+const Row* iteration(const Fit& f, int k) {
+  for (const Row& r : f.rows)
+    if (r.at("_TYPE_") == "ITER" && r.at("_ITER_") == std::to_string(k)) return &r;
+  return nullptr;
+}
+double value(const Row* r, const std::string& name) { return r ? std::stod(r->at(name)) : std::nan(""); }
+
+// MGH17 from its first start: one step (the first with Marquardt, the
+// 15th with Gauss-Newton) takes b5 beyond 50, where exp(-x*b5) underflows
+// to 0 at every x >= 10 and its derivative column is zero (x = 0 gives a
+// zero derivative too). b5 never moves again and the fit settles in a
+// minimum of the model that is left, far above the certified SSE.
+void expect_mgh17_start1_stalls(const Fit& f) {
+  int k = 0;
+  while (iteration(f, k) && !(value(iteration(f, k), "b5") > 50)) ++k;
+  ASSERT_NE(iteration(f, k), nullptr) << "b5 should leave the data's range";
+  const double b5 = value(iteration(f, k), "b5");
+  for (const Row* r = iteration(f, k); r; r = iteration(f, ++k)) EXPECT_EQ(value(r, "b5"), b5);
+  EXPECT_EQ(std::stod(f.rows.back().at("b5")), b5);
+  EXPECT_GT(std::stod(f.rows.back().at("_SSE_")), 100 * 5.4648946975e-05);
+}
+
+// Lanczos from the first start: the Marquardt ridge stays near lambda
+// 1e-6 to 1e-5 on the ill-conditioned Hessian, which shortens every step;
+// at the iteration limit the SSE is still falling.
+void expect_lanczos_start1_crawls(const Fit& f) {
+  const Row* last = iteration(f, 100);
+  ASSERT_NE(last, nullptr) << "the fit should reach MAXITER=100";
+  EXPECT_LT(value(last, "_SSE_"), value(iteration(f, 50), "_SSE_"));
+  EXPECT_EQ(f.rows.back().at("_STATUS_"), "Failed");
+}
+
+TEST(NistFits, MarquardtWithATightCriterionGetsSixDigits) {
+  const std::set<std::string> pinned = {"Lanczos1/1", "Lanczos2/1", "Lanczos3/1", "MGH17/1"};
+  for (const auto& name : kProblems) {
+    const nist::Problem p = nist::read_problem(name);
+    ASSERT_FALSE(p.rows.empty()) << name;
+    for (int start : {1, 2}) {
+      const Fit f = fit(p, start, "method=marquardt converge=1e-10");
+      const std::string id = name + "/" + std::to_string(start);
+      ASSERT_FALSE(f.rows.empty()) << id << " status " << f.status;
+      std::printf("%-12s marquardt  %5.1f digits  %s\n", id.c_str(), f.digits, f.rows.back().at("_STATUS_").c_str());
+      if (!pinned.count(id)) {
+        EXPECT_GE(f.digits, 6.0) << id;
+      } else if (name == "MGH17") {
+        expect_mgh17_start1_stalls(f);
+      } else {
+        expect_lanczos_start1_crawls(f);
+      }
+    }
+  }
+}
+
+TEST(NistFits, TheDefaultsGetFourDigitsInAllButTwoCases) {
+  int good = 0;
+  for (const auto& name : kProblems) {
+    const nist::Problem p = nist::read_problem(name);
+    for (int start : {1, 2}) {
+      const Fit f = fit(p, start, "");
+      const std::string id = name + "/" + std::to_string(start);
+      ASSERT_FALSE(f.rows.empty()) << id << " status " << f.status;
+      std::printf("%-12s defaults   %5.1f digits  %s\n", id.c_str(), f.digits, f.rows.back().at("_STATUS_").c_str());
+      if (f.digits >= 4.0) {
+        ++good;
+        continue;
+      }
+      if (id == "MGH17/1") {
+        expect_mgh17_start1_stalls(f);
+      } else {
+        // Nelson from its second start converges with b1 and b3 to 5
+        // digits; b2 (certified 5.6e-9 with a standard deviation of 6.1e-9,
+        // which the data do not determine) has 3.99.
+        EXPECT_EQ(id, "Nelson/2") << f.digits;
+        EXPECT_EQ(f.rows.back().at("_TYPE_"), "FINAL");
+        EXPECT_GT(f.digits, 3.9);
+      }
+    }
+  }
+  EXPECT_GE(good, 36);
+}
+
+}  // namespace
