@@ -81,7 +81,7 @@ void correlations(RUVACOM* ctx, double* corr) {
 
 }  // namespace
 
-void jovtab(RUVACOM* ruvaptr, double* /*corr_cov_boot: the bootstrap shows its own matrices*/) {
+void jovtab(RUVACOM* ruvaptr, double* /*corr_cov_boot*/) {
   RUVACOM* ctx = ruvaptr;
   const int p = ctx->nparm;
   PoolBuffer<double> corr(static_cast<long>(p) * (p + 1) / 2);

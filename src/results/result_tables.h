@@ -18,7 +18,8 @@
 struct RUVACOM;
 
 // Produces the result tables of the BY group. `corr_cov_boot` is the
-// bootstrap's packed correlation and/or covariance array, or null. Sets
+// bootstrap's packed correlation and/or covariance array, or null; its
+// tables belong to the bootstrap and are not made here. Sets
 // `mse`, `i_error_obs` and (unless DF= was given) `estdf`. A failing output
 // request ends the step (120 with BY variables, 1020 without).
 void jovtab(RUVACOM* ruvaptr, double* corr_cov_boot);
