@@ -17,6 +17,7 @@ SystemOptions::SystemOptions() {
   options_["PAGESIZE"] = {Option::Integer, "60", 15, 32767};
   options_["CENTER"] = {Option::Switch, "1"};
   options_["STIMER"] = {Option::Switch, "0"};
+  options_["GENERIC"] = {Option::Switch, "0"};
   options_["DEBUG"] = {Option::Text, ""};
   options_["FORMCHAR"] = {Option::Text, "|----|+|---+=|-/\\<>*"};
 }

@@ -64,12 +64,20 @@ struct RUVA_BOOTSTRAP_CONTROL {
     char bc;
     char perc;
     char normal;
+    // Filled by the bootstrap run, one value per parameter, when it was done.
+    double* boot_std_dev;
+    double* bc_lower_ptr;
+    double* bc_upper_ptr;
+    double* perc_lower_ptr;
+    double* perc_upper_ptr;
+    double* normal_lower_ptr;
+    double* normal_upper_ptr;
   } ci;
   struct {
     char do_cov;
     char both_cov_corr_on;
     char scale_to_corr;
-    double* dbl_ptr;  // the packed correlation and covariance of the estimates, or null
+    double* dbl_ptr;  // the bootstrap's packed correlation and/or covariance, or null
   } cov;
   struct {
     MERSENNE_RAND mr;       // the bootstrap stream; restarted from the seed for every BY group

@@ -2,11 +2,9 @@
 // until its own code replaces it.
 #include "procedure/result_phases.h"
 
-int jovhoug(int, double*, double*, double*, double*, double, int) { return 0; }
 int ruva_diag_statstable(RUVACOM*, xobskey*) { return 1; }
 void ruva_diag_graphics(RUVACOM*) {}
 void ruva_profile(RUVACOM*) {}
 void ruva_bootstrap(RUVACOM*) {}
-void jovtab(RUVACOM*, double*) {}
 int ruvaesti(RUVACOM*) { return 0; }
 int ruvacont(RUVACOM*) { return 0; }

@@ -144,7 +144,13 @@ TEST_F(FitTest, AFailedFitEndsWithAnIterRowUnlessSaveIsGiven) {
   write_file("d.csv", "x,y\n1,1.6\n2,2.7\n3,3.9\n4,5.5\n5,7.8\n");
   const std::string fit = "; parms a=0.1 b=2; model y = a*exp(b*x);";
   EXPECT_EQ(run("proc ruva data=d outest=est maxiter=2" + fit), 4) << log_text();
-  auto rows = read_rows("est");
+  // The fit's last row comes before the COVB rows of the result tables.
+  const auto fit_rows = [this] {
+    auto rows = read_rows("est");
+    std::erase_if(rows, [](const auto& r) { return r.at("_TYPE_") == "COVB"; });
+    return rows;
+  };
+  auto rows = fit_rows();
   ASSERT_FALSE(rows.empty());
   EXPECT_EQ(rows.back().at("_TYPE_"), "ITER");
   EXPECT_EQ(rows.back().at("_STATUS_"), message(79));
@@ -155,7 +161,7 @@ TEST_F(FitTest, AFailedFitEndsWithAnIterRowUnlessSaveIsGiven) {
   EXPECT_EQ(statuses().back().first, 3);
 
   EXPECT_EQ(run("proc ruva data=d outest=est maxiter=2 save" + fit), 4) << log_text();
-  rows = read_rows("est");
+  rows = fit_rows();
   EXPECT_EQ(rows.back().at("_TYPE_"), "FINAL");
   EXPECT_EQ(rows.back().at("_ITER_"), ".");
   EXPECT_EQ(rows.back().at("_STATUS_"), message(79));

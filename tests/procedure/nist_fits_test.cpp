@@ -107,6 +107,9 @@ Fit fit(const nist::Problem& p, int start, const std::string& options) {
   const int status = std::system(command.c_str());
   f.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   f.rows = read_csv(dir / "est.csv");
+  // The fit's own rows end with FINAL (or ITER); the COVB rows of the result
+  // tables follow them.
+  std::erase_if(f.rows, [](const Row& r) { return r.at("_TYPE_") == "COVB"; });
   f.digits = f.rows.empty() ? 0 : 15;
   for (std::size_t i = 0; i < p.certified.size() && !f.rows.empty(); ++i)
     f.digits = std::min(f.digits, digits(std::stod(f.rows.back().at("b" + std::to_string(i + 1))), p.certified[i]));

@@ -1,7 +1,8 @@
 // A NIST StRD nonlinear regression problem of the tests' data folder, as a
 // statistician would take it into a program: the model as an expression of
 // the program language, the data with their variable names, both starting
-// vectors and the certified estimates.
+// vectors, the certified estimates with their standard deviations and the
+// certified residual figures.
 #pragma once
 
 #include <cctype>
@@ -20,7 +21,13 @@ struct Problem {
   std::vector<std::vector<std::string>> rows;
   std::vector<std::string> start1, start2;  // as written
   std::vector<double> certified;
+  std::vector<double> certified_sd;   // the estimates' certified standard deviations
+  double rss = 0;                     // certified residual sum of squares
+  double residual_sd = 0;             // and residual standard deviation
+  int df = 0;                         // on these degrees of freedom
 };
+
+inline double number_after_colon(const std::string& line) { return std::stod(line.substr(line.find(':') + 1)); }
 
 inline std::string trim(const std::string& s) {
   const auto a = s.find_first_not_of(' ');
@@ -71,13 +78,17 @@ inline Problem read_problem(const std::string& name) {
         model += " " + trim(line);
     }
     std::istringstream fields(line);
-    std::string b, eq, s1, s2, c;
-    if (!in_data && fields >> b >> eq >> s1 >> s2 >> c && b.size() > 1 && b[0] == 'b' &&
+    std::string b, eq, s1, s2, c, sd;
+    if (!in_data && fields >> b >> eq >> s1 >> s2 >> c >> sd && b.size() > 1 && b[0] == 'b' &&
         std::isdigit(static_cast<unsigned char>(b[1])) && eq == "=") {
       p.start1.push_back(s1);
       p.start2.push_back(s2);
       p.certified.push_back(std::stod(c));
+      p.certified_sd.push_back(std::stod(sd));
     }
+    if (line.rfind("Residual Sum of Squares:", 0) == 0) p.rss = number_after_colon(line);
+    if (line.rfind("Residual Standard Deviation:", 0) == 0) p.residual_sd = number_after_colon(line);
+    if (line.rfind("Degrees of Freedom:", 0) == 0) p.df = static_cast<int>(number_after_colon(line));
     if (line.rfind("Data:", 0) == 0 && ++data_headers == 2) {
       std::istringstream names(line.substr(5));
       for (std::string v; names >> v;) p.variables.push_back(v);

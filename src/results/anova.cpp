@@ -1,0 +1,92 @@
+// The figures of the analysis of variance. With an intercept the model row
+// is corrected for the mean: its sum of squares is the corrected total less
+// the error sum of squares, on one degree of freedom less. The F test is
+// formed only when both mean squares exist and the error mean square is
+// positive.
+#include "results/anova.h"
+
+#include <cmath>
+
+#include "host/missing.h"
+#include "host/services.h"
+#include "optim/zopt.h"
+#include "prob/t_f_beta.h"
+#include "procedure/ruvacom.h"
+#include "results/result_output.h"
+
+namespace {
+
+constexpr double kTinyWeightSum = 1e-20;
+constexpr int kMsgNegativeModelSS = 61;
+constexpr int kMsgSingular = 62;
+
+double ratio(double ss, long df) { return df >= 1 ? ss / static_cast<double>(df) : special_missing_value(); }
+
+void f_test(AnovaFigures* a) {
+  a->f = a->p = special_missing_value();
+  if (wzmis(a->model_ms) || wzmis(a->error_ms) || !(a->error_ms > 0)) return;
+  a->f = a->model_ms / a->error_ms;
+  if (a->f < 0) return;
+  const double p = zprbf(a->f, static_cast<double>(a->model_df), static_cast<double>(a->error_df));
+  if (p >= 0) a->p = p;
+}
+
+// An active constraint takes a degree of freedom from the model only when
+// all its parameters are estimated; one that pins a parameter on its own
+// leaves that parameter unestimated, which has counted already.
+int constraints_on_estimated(const RUVACOM* ctx) {
+  const ZOPTGLOBAL* g = ctx->zoptg;
+  const ZOPTMARQU* mq = g ? g->state.marqu : nullptr;
+  if (!mq || !g->state.conp) return 0;
+  int count = 0;
+  for (int k = 0; k < mq->perm + mq->nact; ++k) {
+    const CONSTRAINT* c = g->state.conp[k];
+    if (!c) continue;
+    bool all = c->n > 0;
+    for (int j = 0; j < c->n && all; ++j) all = ctx->parmdf[c->cols[j]] == '1';
+    count += all ? 1 : 0;
+  }
+  return count;
+}
+
+}  // namespace
+
+AnovaFigures anova_figures(const AnovaInput& in) {
+  AnovaFigures a;
+  const double eps = in.epsilon;
+  a.error_ss = in.sumy2 < eps && std::fabs(in.sumwsse) < eps ? 0.0 : in.sumwsse;
+  a.uncorrected_ss = in.sumy2;
+  a.corrected_ss = std::fabs(in.sumw) > kTinyWeightSum ? in.sumy2 - in.sumy * (in.sumy / in.sumw) : 0.0;
+  a.uncorrected_df = in.iobs;
+  a.corrected_df = in.iobs - 1;
+  const long m = in.uncorrected_df ? in.estimated : in.estimated - in.constrained;
+  a.error_df = in.iobs - m;
+  a.corrected = in.intercept;
+  a.model_df = a.corrected ? (m > 0 ? m - 1 : 0) : m;
+  a.model_ss = (a.corrected ? a.corrected_ss : a.uncorrected_ss) - a.error_ss;
+  if (std::fabs(a.model_ss) < eps) a.model_ss = 0.0;
+  a.model_ms = ratio(a.model_ss, a.model_df);
+  a.error_ms = ratio(a.error_ss, a.error_df);
+  f_test(&a);
+  return a;
+}
+
+AnovaInput anova_input(const RUVACOM* ctx, bool intercept) {
+  AnovaInput in;
+  in.sumw = ctx->sumw;
+  in.sumy = ctx->sumy;
+  in.sumy2 = ctx->sumy2;
+  in.sumwsse = ctx->sumwsse;
+  in.epsilon = ctx->epsilon;
+  in.iobs = ctx->iobs;
+  for (int i = 0; i < ctx->nparm; ++i) in.estimated += ctx->parmdf[i] == '1' ? 1 : 0;
+  in.constrained = constraints_on_estimated(ctx);
+  in.uncorrected_df = ctx->nodf != 0;
+  in.intercept = intercept;
+  return in;
+}
+
+void log_anova_notes(const AnovaFigures& a, bool singular) {
+  if (a.model_ss < 0) xpmlog(kResultMessages, kMsgNegativeModelSS);
+  if (singular) xpmlog(kResultMessages, kMsgSingular);
+}

@@ -1,0 +1,79 @@
+#include "results/result_output.h"
+
+#include <cstring>
+
+#include "host/services.h"
+#include "host/yol.h"
+
+namespace {
+constexpr int kCreate = 147, kAttribute = 316, kColumn = 338, kEndDefinition = 298;
+constexpr int kClose = 299, kRow = 329, kOpenOutput = 422, kReleaseOutput = 428;
+
+xobskey text(const char* s) { return yoltxt(s, -1); }
+}  // namespace
+
+xobskey result_text(int number) { return yolmsg(kResultMessages, number); }
+
+bool ResultTable::check(int rc) {
+  if (rc >= 0) return true;
+  xprrlog(0, rc);
+  status = rc;
+  return false;
+}
+
+bool ResultTable::create_table(const char* name, xobskey title) {
+  WOB_PARM_BLK_STR pb[6] = {wob_chars(143, "yol", 3),   wob_chars(146, "data", 4),
+                            wob_object(144, nullptr),   wob_int(148, -1),
+                            wob_text(138, text(name)),  wob_text(296, title)};
+  if (!check(wobmth(yolman, nullptr, kCreate, 6, pb))) return false;
+  data = pb[2].d.op;
+  return true;
+}
+
+bool ResultTable::create_factoid(const char* name, xobskey title, const char* templ) {
+  WOB_PARM_BLK_STR pb[7] = {wob_chars(143, "yol", 3),  wob_chars(146, "factoid", 7),
+                            wob_object(144, nullptr),  wob_int(148, -1),
+                            wob_text(339, text(templ)), wob_text(138, text(name)),
+                            wob_text(267, title)};
+  if (!check(wobmth(yolman, nullptr, kCreate, 7, pb))) return false;
+  data = pb[2].d.op;
+  return true;
+}
+
+bool ResultTable::column(int label, const char* name, const char* letter, void* cell) {
+  if (!ok()) return false;
+  const int rc = yolinsc(data, result_text(label), name, letter, cell);
+  if (rc == 0) return true;
+  status = rc;  // yolinsc has logged a failing status itself
+  return false;
+}
+
+bool ResultTable::column(WOB_PARM_BLK_STR* blocks, int count) {
+  return ok() && check(wobmth(data, nullptr, kColumn, count, blocks));
+}
+
+void ResultTable::attribute(const char* name, WOB_PARM_BLK_STR value) {
+  if (!ok()) return;
+  value.tag = 287;
+  WOB_PARM_BLK_STR pb[2] = {wob_text(311, text(name)), value};
+  wobmth(data, nullptr, kAttribute, 2, pb);
+}
+
+bool ResultTable::open(const char* templ, xobskey note) {
+  if (!ok() || !check(wobmth(data, nullptr, kEndDefinition, 0, nullptr))) return false;
+  WOB_PARM_BLK_STR pb[4] = {wob_object(0, nullptr), wob_object(0, data), wob_text(339, text(templ)),
+                            wob_text(377, note)};
+  if (!check(wobmth(yolman, nullptr, kOpenOutput, note ? 4 : 3, pb))) return false;
+  output = pb[0].d.op;
+  return true;
+}
+
+bool ResultTable::row() { return ok() && check(wobmth(data, nullptr, kRow, 0, nullptr)); }
+
+bool ResultTable::finish(xobskey note) {
+  if (!ok() || !check(wobmth(data, nullptr, kClose, 0, nullptr))) return false;
+  WOB_PARM_BLK_STR pb[2] = {wob_object(0, output), wob_text(378, note)};
+  return check(wobmth(yolman, nullptr, kReleaseOutput, note ? 2 : 1, pb));
+}
+
+bool ResultTable::close_factoid() { return ok() && check(wobmth(data, nullptr, kClose, 0, nullptr)); }

@@ -1,0 +1,47 @@
+// The output requests of the result tables of a fit, with the failure rule
+// they share: a negative status is logged (`xprrlog`) and kept, and every
+// later request on the same table is skipped. The caller reads `status`
+// once the table is done; a nonzero status ends the step (see jovtab).
+#pragma once
+
+#include "host/service_types.h"
+#include "host/wob.h"
+
+// Catalogue set of every label, title and note of the result tables.
+inline constexpr int kResultMessages = 305;
+
+// A catalogue message of the result tables as a text object.
+xobskey result_text(int number);
+
+struct ResultTable {
+  wobop yolman = nullptr;  // the step's output manager
+  wobop data = nullptr;    // the table or factoid
+  wobop output = nullptr;  // its output object, once opened
+  int status = 0;          // 0, or the first failing status
+
+  explicit ResultTable(void* manager) : yolman(static_cast<wobop>(manager)) {}
+
+  bool ok() const { return status == 0; }
+  // Creates a table ("data", titled through 296) or a factoid ("factoid",
+  // titled through 267, with its template).
+  bool create_table(const char* name, xobskey title);
+  bool create_factoid(const char* name, xobskey title, const char* templ);
+  // A column by format letter (`yolinsc`), or by explicit parameter blocks.
+  bool column(int label, const char* name, const char* letter, void* cell);
+  bool column(WOB_PARM_BLK_STR* blocks, int count);
+  // Sets a named attribute; its result is not examined.
+  void attribute(const char* name, WOB_PARM_BLK_STR value);
+  // Ends the definition and opens the output object from the template; the
+  // note (tag 377) is attached when not null.
+  bool open(const char* templ, xobskey note);
+  // Commits the row now held by the bound cells.
+  bool row();
+  // Closes the table and releases its output object, with a note (tag 378)
+  // when not null.
+  bool finish(xobskey note);
+  // Closes a factoid.
+  bool close_factoid();
+
+ private:
+  bool check(int rc);
+};
