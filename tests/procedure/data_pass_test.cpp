@@ -33,12 +33,13 @@ void pass_body() {
   if (g_last_pass) {
     determine_n_obs(ctx);
     ctx->obs_computable_bytes = g_bitmap_bytes ? g_bitmap_bytes : ctx->nobs / 8 + 1;
-    ctx->obs_computable_flag = new unsigned char[ctx->obs_computable_bytes]();
+    static std::vector<unsigned char> bitmap;  // outlives the step, which ends by xexit
+    bitmap.assign(static_cast<std::size_t>(ctx->obs_computable_bytes), 0);
+    ctx->obs_computable_flag = bitmap.data();
     ctx->lastpass = 1;
   }
   ruvass(ctx);
   inspect_and_exit(ctx);
-  delete[] ctx->obs_computable_flag;
 }
 
 // The data: x from 1 to 6 and y near 3 exp(-0.5 x).
