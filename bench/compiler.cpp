@@ -13,12 +13,12 @@
 #include <sstream>
 #include <vector>
 
+#include "../tests/support/program_text.h"
 #include "host/missing.h"
 #include "host/services.h"
 #include "platform/compiler/api.h"
 #include "platform/compiler/executor.h"
 #include "platform/host.h"
-#include "../tests/support/program_text.h"
 
 namespace {
 

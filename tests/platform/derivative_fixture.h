@@ -46,12 +46,14 @@ class DerivativeTest : public compiler_test::CompilerTest {
     for (int j = 0; j < parms_.n; ++j) cmplst(&gradient_, cmplit("0", 1, &cmp_), &cmp_);
     for (int k = 0; k < first_.der.n; ++k) gradient_.s[first_.wrtindex[k]] = first_.der.s[k];
     if (second) {
-      if (cmpder(&second_, &gradient_, &parms_, 201, 'p', 1, 0, &cmp_) != 0 || nretain_) return false;
-      hessian_.assign(static_cast<std::size_t>(parms_.n * (parms_.n + 1) / 2), cmplit("0", 1, &cmp_));
+      if (cmpder(&second_, &gradient_, &parms_, 201, 'p', 1, 0, &cmp_) != 0 || nretain_)
+        return false;
+      hessian_.assign(static_cast<std::size_t>(parms_.n * (parms_.n + 1) / 2),
+                      cmplit("0", 1, &cmp_));
       for (int k = 0; k < second_.der.n; ++k) {
         const int i = second_.objindex[k], j = second_.wrtindex[k];
-        hessian_[static_cast<std::size_t>(std::max(i, j) * (std::max(i, j) + 1) / 2 + std::min(i, j))] =
-            second_.der.s[k];
+        hessian_[static_cast<std::size_t>(std::max(i, j) * (std::max(i, j) + 1) / 2 +
+                                          std::min(i, j))] = second_.der.s[k];
       }
     }
     model_ = sym(dep);
@@ -67,8 +69,8 @@ class DerivativeTest : public compiler_test::CompilerTest {
   }
 
   // The model value for one observation at the parameters `b`.
-  double model_at(const std::vector<double>& b, const std::vector<compiler_test::FakeDataset::Value>& row,
-                  int derivatives = 0) {
+  double model_at(const std::vector<double>& b,
+                  const std::vector<compiler_test::FakeDataset::Value>& row, int derivatives = 0) {
     parm_ = b;
     cmpexi(1, 0, 0, &cmp_);
     cmpexi(0, 0, 0, &cmp_);
@@ -85,59 +87,85 @@ class DerivativeTest : public compiler_test::CompilerTest {
     return *cmp_cell(hessian_[static_cast<std::size_t>(hi * (hi + 1) / 2 + lo)]);
   }
 
-  // Richardson-extrapolated central differences of the program's value.
-  double fd_first(std::vector<double> b, int j, const std::vector<compiler_test::FakeDataset::Value>& row) {
-    auto f = [&](double h) {
+  // Richardson-extrapolated central differences of the program's value,
+  // each parameter stepped in proportion to its size.
+  double fd_first(std::vector<double> b, int j,
+                  const std::vector<compiler_test::FakeDataset::Value>& row) {
+    const double s = step(b[static_cast<std::size_t>(j)]);
+    auto f = [&](double t) {
       std::vector<double> up = b, down = b;
-      up[static_cast<std::size_t>(j)] += h;
-      down[static_cast<std::size_t>(j)] -= h;
-      return (model_at(up, row) - model_at(down, row)) / (2 * h);
+      up[static_cast<std::size_t>(j)] += s * t;
+      down[static_cast<std::size_t>(j)] -= s * t;
+      return (model_at(up, row) - model_at(down, row)) / (2 * s * t);
     };
-    return richardson(f, step(b[static_cast<std::size_t>(j)]));
+    return richardson(f);
   }
 
-  double fd_second(std::vector<double> b, int i, int j, const std::vector<compiler_test::FakeDataset::Value>& row) {
-    auto f = [&](double h) {
-      auto at = [&](double si, double sj) {
-        std::vector<double> x = b;
-        x[static_cast<std::size_t>(i)] += si * h;
-        x[static_cast<std::size_t>(j)] += sj * h;
-        return model_at(x, row);
-      };
-      if (i == j) return (at(1, 0) + at(-1, 0) - 2 * model_at(b, row)) / (h * h);  // at() moves i only
-      return (at(1, 1) - at(1, -1) - at(-1, 1) + at(-1, -1)) / (4 * h * h);
+  // Differences of the generated first derivative i with respect to
+  // parameter j: one order of differencing less than differences of the
+  // value, so a reference for the second derivatives good to many more
+  // digits (the first derivatives are checked against the value's).
+  double fd_second(std::vector<double> b, int i, int j,
+                   const std::vector<compiler_test::FakeDataset::Value>& row) {
+    const double s = step(b[static_cast<std::size_t>(j)]);
+    auto f = [&](double t) {
+      std::vector<double> up = b, down = b;
+      up[static_cast<std::size_t>(j)] += s * t;
+      down[static_cast<std::size_t>(j)] -= s * t;
+      model_at(up, row, 1);
+      const double g_up = gradient(i);
+      model_at(down, row, 1);
+      return (g_up - gradient(i)) / (2 * s * t);
     };
-    return richardson(f, step(std::max(std::fabs(b[static_cast<std::size_t>(i)]), std::fabs(b[static_cast<std::size_t>(j)]))));
+    return richardson(f);
   }
 
   // Every generated first and second derivative at `b` for the observation
-  // `row` against the differences.
+  // `row` against the differences. Besides a relative 1e-9 (first) or 1e-8
+  // (second), the tolerance allows the rounding noise of the differences:
+  // a few hundred rounding errors of the differenced value over the step.
   void expect_matches_differences(const std::vector<double>& b,
                                   const std::vector<compiler_test::FakeDataset::Value>& row,
                                   const std::string& what) {
     const int n = static_cast<int>(b.size());
+    constexpr double kNoise = 300 * 2.220446049250313e-16;
+    const double value = std::fabs(model_at(b, row, 1));
+    std::vector<double> g(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) g[static_cast<std::size_t>(i)] = std::fabs(gradient(i));
     for (int i = 0; i < n; ++i) {
       const double want = fd_first(b, i, row);
       model_at(b, row, 1);
-      EXPECT_NEAR(gradient(i), want, 1e-9 * std::max(1.0, std::fabs(want))) << what << " d/d" << i;
+      const double h = step(b[static_cast<std::size_t>(i)]);
+      EXPECT_NEAR(gradient(i), want, 1e-9 * std::max(1.0, std::fabs(want)) + kNoise * value / h)
+          << what << " d/d" << i;
       if (hessian_.empty()) continue;
       for (int j = 0; j <= i; ++j) {
         const double want2 = fd_second(b, i, j, row);
         model_at(b, row, 1);
-        EXPECT_NEAR(hessian(i, j), want2, 1e-7 * std::max(1.0, std::fabs(want2)))
+        const double hj = step(b[static_cast<std::size_t>(j)]);
+        EXPECT_NEAR(
+            hessian(i, j), want2,
+            1e-8 * std::max(1.0, std::fabs(want2)) + kNoise * g[static_cast<std::size_t>(i)] / hj)
             << what << " d2/d" << i << "d" << j;
       }
     }
   }
 
-  static double step(double x) { return 0.01 * std::max(1.0, std::fabs(x)); }
+  // The step of a parameter's differences: a hundredth of its size, or of
+  // `step_floor_` when that is larger (0 for parameters of any scale).
+  double step(double x) const {
+    const double scale = std::max(std::fabs(x), step_floor_);
+    return 0.01 * (scale > 0 ? scale : 1.0);
+  }
+  double step_floor_ = 1.0;
 
-  // Neville's tableau over h, h/2, h/4, ... for a difference with an even error expansion.
-  static double richardson(const std::function<double(double)>& d, double h) {
+  // Neville's tableau over t = 1, 1/2, 1/4, ... for a difference whose error
+  // expands in even powers of t.
+  static double richardson(const std::function<double(double)>& d) {
     constexpr int kLevels = 6;
     double t[kLevels][kLevels];
     for (int i = 0; i < kLevels; ++i) {
-      t[i][0] = d(h / std::pow(2.0, i));
+      t[i][0] = d(1 / std::pow(2.0, i));
       for (int k = 1; k <= i; ++k) {
         const double f = std::pow(4.0, k);
         t[i][k] = (f * t[i][k - 1] - t[i - 1][k - 1]) / (f - 1);

@@ -75,7 +75,8 @@ std::vector<Case> cases() {
       {"min(a*x, b, 2) + max(2*a, b*x, -1)", {0.3, 2.0}, kB, kX},
       {"sum(a, b*x, a*b) + mean(a*a, b)", kA, kB, kX},
       // Rounding, sign, comparisons and logical operators: zero derivatives.
-      {"a*b + int(a*x + 3.5) + round(b*4.1) + floor(b + 2.3) + ceil(a*x) + sign(a - b)", kA, kB, kX},
+      {"a*b + int(a*x + 3.5) + round(b*4.1) + floor(b + 2.3) + ceil(a*x) + sign(a - b)", kA, kB,
+       kX},
       {"a*(b > x) + (a < 2 and b >= x) + (a = b) + (b ^= 7) + not(a)", kA, kB, kX},
   };
 }
@@ -91,8 +92,9 @@ TEST_F(FunctionDerivatives, MatchRichardsonDifferencesOverTheGrid) {
     for (double a : c.as)
       for (double b : c.bs)
         for (double x : c.xs)
-          expect_matches_differences({a, b}, {x}, std::string(c.model) + " at a=" + std::to_string(a) +
-                                                      " b=" + std::to_string(b) + " x=" + std::to_string(x));
+          expect_matches_differences({a, b}, {x},
+                                     std::string(c.model) + " at a=" + std::to_string(a) +
+                                         " b=" + std::to_string(b) + " x=" + std::to_string(x));
   }
 }
 
@@ -115,7 +117,8 @@ TEST_F(FunctionDerivatives, DigammaFamilyHasItsHigherDerivatives) {
     reset();
     ASSERT_TRUE(compile_model("parms a = 1;\nmodel y = trigamma(a);\n"));
     model_at({x}, {0.0}, 1);
-    EXPECT_NEAR(gradient(0), static_cast<double>(-2 * s3), 1e-12 * std::fabs(static_cast<double>(2 * s3)));
+    EXPECT_NEAR(gradient(0), static_cast<double>(-2 * s3),
+                1e-12 * std::fabs(static_cast<double>(2 * s3)));
     EXPECT_NEAR(hessian(0, 0), static_cast<double>(6 * s4), 1e-12 * static_cast<double>(6 * s4));
   }
 }
@@ -123,7 +126,8 @@ TEST_F(FunctionDerivatives, DigammaFamilyHasItsHigherDerivatives) {
 TEST_F(FunctionDerivatives, ShapeArgumentsThatVaryAreReported) {
   data_.variables = {compiler_test::numeric("x", 1)};
   EXPECT_FALSE(compile_model("parms a = 1;\nmodel y = probt(x, a);\n"));
-  EXPECT_NE(log_text().find("PROBT with respect to its argument 2"), std::string::npos) << log_text();
+  EXPECT_NE(log_text().find("PROBT with respect to its argument 2"), std::string::npos)
+      << log_text();
   reset();
   // A fixed shape is fine.
   EXPECT_TRUE(compile_model("parms a = 1;\nd = 4;\nmodel y = probt(a*x, d);\n")) << log_text();

@@ -89,7 +89,8 @@ TEST_F(ProgramDerivatives, FollowLoopsAndArrays) {
 }
 
 TEST_F(ProgramDerivatives, RetainedValuesCarryTheirDerivativesAcrossObservations) {
-  ASSERT_TRUE(compile_model("parms a = 1 b = 1;\nretain s 0;\ns = s + a*x + b*b;\nmodel y = s*a;\n"));
+  ASSERT_TRUE(
+      compile_model("parms a = 1 b = 1;\nretain s 0;\ns = s + a*x + b*b;\nmodel y = s*a;\n"));
   parm_ = {0.5, 2.0};
   start_pass();
   double sum_x = 0, s = 0;
@@ -112,7 +113,8 @@ TEST_F(ProgramDerivatives, RetainedValuesCarryTheirDerivativesAcrossObservations
 }
 
 TEST_F(ProgramDerivatives, ParametersTheModelDoesNotUseGetNoDerivative) {
-  ASSERT_TRUE(compile_model("parms a = 1 b = 1 c = 1;\nu = c*2;\nmodel y = a*exp(b*x);\n")) << log_text();
+  ASSERT_TRUE(compile_model("parms a = 1 b = 1 c = 1;\nu = c*2;\nmodel y = a*exp(b*x);\n"))
+      << log_text();
   const int c = index_of("c");
   EXPECT_EQ(first_.nnonzero[c], 0);
   EXPECT_EQ(first_.nnonzero[index_of("a")], 1);
@@ -126,6 +128,17 @@ TEST_F(ProgramDerivatives, ParametersTheModelDoesNotUseGetNoDerivative) {
   EXPECT_EQ(listing_text().find("/@c"), std::string::npos) << listing_text();
 }
 
+TEST_F(ProgramDerivatives, SecondDerivativesComeOncePerPairInTheLowerTriangle) {
+  ASSERT_TRUE(compile_model("parms a = 1 b = 1 c = 1;\nmodel y = a*exp(b*x) + c*x;\n"));
+  // Non-zero: (b, a) and (b, b); a, c linear.
+  ASSERT_EQ(second_.der.n, 2);
+  for (int k = 0; k < second_.der.n; ++k) {
+    EXPECT_GE(second_.objindex[k], second_.wrtindex[k]);
+    EXPECT_EQ(second_.objindex[k], index_of("b"));
+  }
+  EXPECT_EQ(second_.nnonzero[index_of("c")], 0);
+}
+
 TEST_F(ProgramDerivatives, ConstantDerivativesAreLiterals) {
   ASSERT_TRUE(compile_model("parms a = 1 b = 1;\nmodel y = a + b*x;\n"));
   ASSERT_NE(first_of("a"), nullptr);
@@ -136,16 +149,18 @@ TEST_F(ProgramDerivatives, ConstantDerivativesAreLiterals) {
   // The derivative of b depends on x, a variable of the input data set.
   data_.variables = {numeric("x", 1)};
   bool reads_x = false;
-  for (CMPSYM* d = cmpndep(&cmp_, first_of("b"), nullptr, 0, 1); d; d = cmpndep(&cmp_, first_of("b"), d, 0, 1))
+  for (CMPSYM* d = cmpndep(&cmp_, first_of("b"), nullptr, 0, 1); d;
+       d = cmpndep(&cmp_, first_of("b"), d, 0, 1))
     reads_x = reads_x || std::string(d->name) == "x";
   EXPECT_TRUE(reads_x);
 
   // The same constant on every path: a literal; different constants: a variable.
   reset();
-  ASSERT_TRUE(compile_model("parms a = 1 b = 1;\n"
-                            "if x > 1 then m = a + 2*b; else m = 3*b + a;\n"
-                            "t = 2*(m + m);\n"
-                            "model y = t - 3*a;\n"));
+  ASSERT_TRUE(
+      compile_model("parms a = 1 b = 1;\n"
+                    "if x > 1 then m = a + 2*b; else m = 3*b + a;\n"
+                    "t = 2*(m + m);\n"
+                    "model y = t - 3*a;\n"));
   EXPECT_TRUE(cmp_literal(first_of("a")));
   EXPECT_EQ(*cmp_cell(first_of("a")), 1.0);
   EXPECT_FALSE(cmp_literal(first_of("b")));
@@ -158,6 +173,17 @@ TEST_F(ProgramDerivatives, ConstantDerivativesAreLiterals) {
   reset();
   ASSERT_TRUE(compile_model("parms a = 1 b = 1;\nmodel y = (a - a)*x + b*x;\n", false));
   EXPECT_EQ(first_.nnonzero[index_of("a")], 0);
+}
+
+TEST_F(ProgramDerivatives, AnAssignedParameterKeepsDerivativeOne) {
+  // The procedure warns about a program that assigns a parameter; the
+  // derivatives treat the parameter as the variable of differentiation
+  // wherever it is read.
+  ASSERT_TRUE(compile_model("parms a = 1 b = 1;\nb = b*2;\nmodel y = a*b*x;\n", false))
+      << log_text();
+  model_at({3.0, 5.0}, {2.0}, 1);
+  EXPECT_EQ(gradient(index_of("b")), 6.0);
+  EXPECT_EQ(sym("@b/@b"), nullptr);
 }
 
 TEST_F(ProgramDerivatives, RunsForTheModelValueSkipTheDerivatives) {
@@ -193,6 +219,15 @@ TEST_F(ProgramDerivatives, EstimateExpressionsHaveDerivativesAndInputs) {
   std::vector<std::string> names;
   for (int i = 0; i < count; ++i) names.push_back(inputs[i]->name);
   EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c"}));
+  // A contrast that reads a variable of the data set names it.
+  add("contrast 'k' a*x;\n");
+  CMPLIST rows{};
+  cmplst(&rows, sym("CONTRAST.1"), &cmp_);
+  CMPDER contrast{};
+  CMPSYM** read = cmpderx(&contrast, &rows, &parms, 20, &count, 0, 1, 1, &cmp_);
+  ASSERT_EQ(count, 2);
+  EXPECT_STREQ(read[1]->name, "x");
+  EXPECT_TRUE(cmp_dataset_var(read[1]));
   ASSERT_EQ(record.der.n, 4);
   ASSERT_EQ(cmpgen(&cmp_), 0);
   cmppdv(&data_, &dataptr_, &cmp_);
@@ -255,7 +290,8 @@ TEST_F(ProgramDerivatives, ListingsShowTheDerivativesAndTheDependencies) {
   cmppdep(&cmp_);
   const std::string text = listing_text();
   EXPECT_NE(text.find("Listing of Derivatives"), std::string::npos) << text;
-  EXPECT_NE(text.find("MODEL.y              b                    @MODEL.y/@b"), std::string::npos) << text;
+  EXPECT_NE(text.find("MODEL.y              b                    @MODEL.y/@b"), std::string::npos)
+      << text;
   // The derivative's statement after those of the derivatives it reads.
   const auto u = text.find("@u/@b = x;"), t = text.find("@@T1/@b = @T1*@u/@b;"),
              m = text.find("@MODEL.y/@b = a*@@T1/@b;");

@@ -11,64 +11,12 @@
 #include <sstream>
 
 #include "expression_eval.h"
+#include "nist_problems.h"
 #include "platform/language/step_parser.h"
 
 namespace lang = platform::language;
 
 namespace {
-
-struct Problem {
-  std::string model;               // "y = ..." joined over its lines
-  std::string preamble;            // statements before the model (Roszman1's pi)
-  std::vector<double> b;           // certified estimates
-  std::vector<double> row;         // the first observation: y, x (or y, x1, x2)
-};
-
-std::string nist_dir() { return std::string(RUVA_SOURCE_DIR) + "/tests/data/nist/"; }
-
-Problem read_problem(const std::string& file) {
-  std::ifstream in(nist_dir() + file);
-  EXPECT_TRUE(in) << file;
-  Problem p;
-  std::string line;
-  bool in_model = false, in_data = false;
-  int data_headers = 0;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.rfind("Model:", 0) == 0) {
-      in_model = true;
-      continue;
-    }
-    if (in_model) {
-      if (line.find("Starting") != std::string::npos || line.find("Start 1") != std::string::npos) {
-        in_model = false;
-      } else if (line.find("Parameters") == std::string::npos && line.find_first_not_of(' ') != std::string::npos) {
-        std::string text = line.substr(line.find_first_not_of(' '));
-        if (text.rfind("pi =", 0) == 0) p.preamble += text + ";";
-        else p.model += " " + text;
-      }
-    }
-    // "  b1 =  start1  start2  certified  sd": the certified estimate.
-    std::istringstream fields(line);
-    std::string name, eq, start1, start2, certified;
-    if (fields >> name >> eq >> start1 >> start2 >> certified && name.size() > 1 && name[0] == 'b' &&
-        std::isdigit(static_cast<unsigned char>(name[1])) && eq == "=")
-      p.b.push_back(std::stod(certified));
-    if (line.rfind("Data:", 0) == 0 && ++data_headers == 2) {
-      in_data = true;
-      continue;
-    }
-    if (in_data && p.row.empty()) {
-      std::istringstream row(line);
-      double v;
-      while (row >> v) p.row.push_back(v);
-    }
-  }
-  // Drop the error term, write brackets as parentheses.
-  p.model = p.model.substr(0, p.model.rfind('+'));
-  for (char& c : p.model) c = c == '[' ? '(' : c == ']' ? ')' : c;
-  return p;
-}
 
 using Model = std::function<double(const std::vector<double>& b, const std::vector<double>& row)>;
 
@@ -123,11 +71,8 @@ const Model& reference_for(const std::string& name) {
 }  // namespace
 
 TEST(NistModels, EveryModelParsesAndComputesTheReferenceValue) {
-  const char* problems[] = {"Chwirut1", "Chwirut2", "DanWood", "ENSO", "Gauss1", "Gauss2", "Gauss3",
-                            "Hahn1", "Kirby2", "Lanczos1", "Lanczos2", "Lanczos3", "MGH17", "Misra1a",
-                            "Misra1b", "Misra1c", "Misra1d", "Nelson", "Roszman1"};
-  for (const std::string name : problems) {
-    Problem p = read_problem(name + ".dat");
+  for (const std::string name : nist::kProblems) {
+    const nist::Problem p = nist::read_problem(name + ".dat");
     ASSERT_FALSE(p.b.empty()) << name;
     ASSERT_GE(p.row.size(), 2u) << name;
     // "y = rhs" (Nelson's response is log(y): the model is its right side).

@@ -10,6 +10,7 @@
 
 #include "linalg/packed.h"
 #include "procedure/data_pass.h"
+#include "procedure/ruva_memory.h"
 #include "estimation_fixture.h"
 
 namespace {
@@ -33,9 +34,7 @@ void pass_body() {
   if (g_last_pass) {
     determine_n_obs(ctx);
     ctx->obs_computable_bytes = g_bitmap_bytes ? g_bitmap_bytes : ctx->nobs / 8 + 1;
-    static std::vector<unsigned char> bitmap;  // outlives the step, which ends by xexit
-    bitmap.assign(static_cast<std::size_t>(ctx->obs_computable_bytes), 0);
-    ctx->obs_computable_flag = bitmap.data();
+    ctx->obs_computable_flag = static_cast<unsigned char*>(ruva_alloc(ctx->obs_computable_bytes));
     ctx->lastpass = 1;
   }
   ruvass(ctx);

@@ -6,7 +6,7 @@
 // The statements stay syntax trees until `generate`, so that later phases
 // (derivatives) can add statements to them; the phases are separate files:
 // declare.cpp (statements in), types.cpp, dataflow.cpp, checks.cpp,
-// codegen_*.cpp.
+// derivatives.cpp and derivative_*.cpp (analytic derivatives), codegen_*.cpp.
 #pragma once
 
 #include <cstdarg>

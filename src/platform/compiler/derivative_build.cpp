@@ -28,7 +28,9 @@ namespace dx = dexpr;
 struct Lattice {
   enum Kind { Top, Const, Bottom } kind = Top;
   double value = 0;
-  bool operator==(const Lattice& o) const { return kind == o.kind && (kind != Const || value == o.value); }
+  bool operator==(const Lattice& o) const {
+    return kind == o.kind && (kind != Const || value == o.value);
+  }
 };
 
 Lattice meet(Lattice a, Lattice b) {
@@ -41,22 +43,38 @@ Lattice meet(Lattice a, Lattice b) {
 Op fold_op(language::BinaryOp op) {
   using language::BinaryOp;
   switch (op) {
-    case BinaryOp::Add: return Op::Add;
-    case BinaryOp::Subtract: return Op::Sub;
-    case BinaryOp::Multiply: return Op::Mul;
-    case BinaryOp::Divide: return Op::Div;
-    case BinaryOp::Power: return Op::Pow;
-    case BinaryOp::Min: return Op::MinOp;
-    case BinaryOp::Max: return Op::MaxOp;
-    case BinaryOp::Eq: return Op::Eq;
-    case BinaryOp::Ne: return Op::Ne;
-    case BinaryOp::Lt: return Op::Lt;
-    case BinaryOp::Le: return Op::Le;
-    case BinaryOp::Gt: return Op::Gt;
-    case BinaryOp::Ge: return Op::Ge;
-    case BinaryOp::And: return Op::And;
-    case BinaryOp::Or: return Op::Or;
-    default: return Op::Halt;
+    case BinaryOp::Add:
+      return Op::Add;
+    case BinaryOp::Subtract:
+      return Op::Sub;
+    case BinaryOp::Multiply:
+      return Op::Mul;
+    case BinaryOp::Divide:
+      return Op::Div;
+    case BinaryOp::Power:
+      return Op::Pow;
+    case BinaryOp::Min:
+      return Op::MinOp;
+    case BinaryOp::Max:
+      return Op::MaxOp;
+    case BinaryOp::Eq:
+      return Op::Eq;
+    case BinaryOp::Ne:
+      return Op::Ne;
+    case BinaryOp::Lt:
+      return Op::Lt;
+    case BinaryOp::Le:
+      return Op::Le;
+    case BinaryOp::Gt:
+      return Op::Gt;
+    case BinaryOp::Ge:
+      return Op::Ge;
+    case BinaryOp::And:
+      return Op::And;
+    case BinaryOp::Or:
+      return Op::Or;
+    default:
+      return Op::Halt;
   }
 }
 
@@ -81,13 +99,15 @@ Lattice evaluate(const Expr& e, Compiler& c, const std::unordered_map<int, Latti
     case ExprKind::Binary: {
       const Lattice x = evaluate(*e.args[0], c, known), y = evaluate(*e.args[1], c, known);
       const bool times = e.binary_op == language::BinaryOp::Multiply;
-      if ((times || e.binary_op == language::BinaryOp::Divide) && x.kind == Lattice::Const && x.value == 0)
+      if ((times || e.binary_op == language::BinaryOp::Divide) && x.kind == Lattice::Const &&
+          x.value == 0)
         return x;
       if (times && y.kind == Lattice::Const && y.value == 0) return y;
       if (x.kind == Lattice::Bottom || y.kind == Lattice::Bottom) return bottom;
       if (x.kind == Lattice::Top || y.kind == Lattice::Top) return {};
       double r = 0;
-      return fold_binary(fold_op(e.binary_op), x.value, y.value, &r) ? Lattice{Lattice::Const, r} : bottom;
+      return fold_binary(fold_op(e.binary_op), x.value, y.value, &r) ? Lattice{Lattice::Const, r}
+                                                                     : bottom;
     }
     case ExprKind::Call: {
       const int id = find_function(e.key);
@@ -124,12 +144,18 @@ ExprPtr fold(const Expr& e, Compiler& c, const std::unordered_map<int, double>& 
     case ExprKind::Binary: {
       ExprPtr a = fold(*e.args[0], c, constants), b = fold(*e.args[1], c, constants);
       switch (e.binary_op) {
-        case BinaryOp::Add: return dx::add(std::move(a), std::move(b));
-        case BinaryOp::Subtract: return dx::sub(std::move(a), std::move(b));
-        case BinaryOp::Multiply: return dx::mul(std::move(a), std::move(b));
-        case BinaryOp::Divide: return dx::div(std::move(a), std::move(b));
-        case BinaryOp::Power: return dx::pow(std::move(a), std::move(b));
-        default: return dx::binary(e.binary_op, std::move(a), std::move(b));
+        case BinaryOp::Add:
+          return dx::add(std::move(a), std::move(b));
+        case BinaryOp::Subtract:
+          return dx::sub(std::move(a), std::move(b));
+        case BinaryOp::Multiply:
+          return dx::mul(std::move(a), std::move(b));
+        case BinaryOp::Divide:
+          return dx::div(std::move(a), std::move(b));
+        case BinaryOp::Power:
+          return dx::pow(std::move(a), std::move(b));
+        default:
+          return dx::binary(e.binary_op, std::move(a), std::move(b));
       }
     }
     case ExprKind::Call: {
@@ -154,10 +180,10 @@ void place(Expr& e, language::SourcePos pos) {
 // What the derivatives of one assignment are made of: one branch, or one
 // per operand a selection (MIN, MAX) can choose.
 struct Derivatives::Branch {
-  ExprPtr condition;                   // null: unconditional (or the last choice)
+  ExprPtr condition;  // null: unconditional (or the last choice)
   const Expr* operand = nullptr;
-  ExprPtr own_value;                   // the target, when the operand is the whole value
-  std::map<int, ExprPtr> first;        // bit -> expression
+  ExprPtr own_value;                              // the target, when the operand is the whole value
+  std::map<int, ExprPtr> first;                   // bit -> expression
   std::map<std::pair<int, int>, ExprPtr> second;  // (lo, hi) -> expression
 };
 
@@ -221,7 +247,9 @@ class Derivatives::BitLeaves : public Leaves {
 
 namespace {
 
-int pair_index(int lo, int hi) { return hi * (hi + 1) / 2 + lo; }
+int pair_index(int lo, int hi) {
+  return hi * (hi + 1) / 2 + lo;
+}
 
 ExprPtr target_expr(const Stmt& s) {
   if (s.kind == StmtKind::Model) {
@@ -282,8 +310,9 @@ struct Contribution {
   const Expr* value;
 };
 
-void solve(Compiler& c, const std::vector<Contribution>& contributions, const std::set<int>& retained,
-           std::unordered_map<int, Lattice>& known, std::unordered_map<int, double>& constants) {
+void solve(Compiler& c, const std::vector<Contribution>& contributions,
+           const std::set<int>& retained, std::unordered_map<int, Lattice>& known,
+           std::unordered_map<int, double>& constants) {
   std::set<int> symbols;
   for (const auto& k : contributions) symbols.insert(k.symbol);
   for (int s : symbols) known[s] = {};
@@ -291,7 +320,8 @@ void solve(Compiler& c, const std::vector<Contribution>& contributions, const st
     changed = false;
     std::unordered_map<int, Lattice> next;
     for (int s : symbols) next[s] = retained.count(s) ? Lattice{Lattice::Const, 0} : Lattice{};
-    for (const auto& k : contributions) next[k.symbol] = meet(next[k.symbol], evaluate(*k.value, c, known));
+    for (const auto& k : contributions)
+      next[k.symbol] = meet(next[k.symbol], evaluate(*k.value, c, known));
     for (int s : symbols)
       if (!(next[s] == known[s])) {
         known[s] = next[s];
@@ -299,8 +329,10 @@ void solve(Compiler& c, const std::vector<Contribution>& contributions, const st
       }
   }
   for (int s : symbols) {
-    if (known[s].kind == Lattice::Const) constants[s] = known[s].value;
-    else known[s] = {Lattice::Bottom, 0};
+    if (known[s].kind == Lattice::Const)
+      constants[s] = known[s].value;
+    else
+      known[s] = {Lattice::Bottom, 0};
   }
 }
 
@@ -367,7 +399,8 @@ language::StmtList Derivatives::statements(const Site& site, std::vector<Branch>
     for (auto& [bit, e] : b.first)
       if (ExprPtr t = target(bit, -1)) out.push_back(assignment(std::move(t), std::move(e), s.pos));
     for (auto& [pq, e] : b.second)
-      if (ExprPtr t = target(pq.first, pq.second)) out.push_back(assignment(std::move(t), std::move(e), s.pos));
+      if (ExprPtr t = target(pq.first, pq.second))
+        out.push_back(assignment(std::move(t), std::move(e), s.pos));
     return out;
   };
   if (block.size() == 1) return branch_body(block[0]);
@@ -432,7 +465,8 @@ bool Derivatives::build(const std::vector<Site>& all) {
     for (const StmtPtr& st : list) {
       std::function<void(const Stmt&)> record = [&](const Stmt& x) {
         if (x.kind == StmtKind::Assign && x.target->kind == ExprKind::Variable)
-          if (const Symbol* t = c_.symbols.find(x.target->name)) definitions_[t->pub.id].push_back(&x);
+          if (const Symbol* t = c_.symbols.find(x.target->name))
+            definitions_[t->pub.id].push_back(&x);
         for (const auto& child : x.body) record(*child);
         for (const auto& child : x.else_body) record(*child);
       };

@@ -13,22 +13,38 @@ using language::ExprKind;
 
 Op fold_op(BinaryOp op) {
   switch (op) {
-    case BinaryOp::Power: return Op::Pow;
-    case BinaryOp::Min: return Op::MinOp;
-    case BinaryOp::Max: return Op::MaxOp;
-    case BinaryOp::Multiply: return Op::Mul;
-    case BinaryOp::Divide: return Op::Div;
-    case BinaryOp::Add: return Op::Add;
-    case BinaryOp::Subtract: return Op::Sub;
-    case BinaryOp::Eq: return Op::Eq;
-    case BinaryOp::Ne: return Op::Ne;
-    case BinaryOp::Lt: return Op::Lt;
-    case BinaryOp::Le: return Op::Le;
-    case BinaryOp::Gt: return Op::Gt;
-    case BinaryOp::Ge: return Op::Ge;
-    case BinaryOp::And: return Op::And;
-    case BinaryOp::Or: return Op::Or;
-    default: return Op::Halt;
+    case BinaryOp::Power:
+      return Op::Pow;
+    case BinaryOp::Min:
+      return Op::MinOp;
+    case BinaryOp::Max:
+      return Op::MaxOp;
+    case BinaryOp::Multiply:
+      return Op::Mul;
+    case BinaryOp::Divide:
+      return Op::Div;
+    case BinaryOp::Add:
+      return Op::Add;
+    case BinaryOp::Subtract:
+      return Op::Sub;
+    case BinaryOp::Eq:
+      return Op::Eq;
+    case BinaryOp::Ne:
+      return Op::Ne;
+    case BinaryOp::Lt:
+      return Op::Lt;
+    case BinaryOp::Le:
+      return Op::Le;
+    case BinaryOp::Gt:
+      return Op::Gt;
+    case BinaryOp::Ge:
+      return Op::Ge;
+    case BinaryOp::And:
+      return Op::And;
+    case BinaryOp::Or:
+      return Op::Or;
+    default:
+      return Op::Halt;
   }
 }
 
@@ -133,7 +149,8 @@ ExprPtr mul(ExprPtr a, ExprPtr b) {
   double y = 0;
   if (number_of(*a, &x) && b->kind == ExprKind::Binary && b->binary_op == BinaryOp::Multiply &&
       number_of(*b->args[0], &y))
-    return mul(binary(BinaryOp::Multiply, std::move(a), std::move(b->args[0])), std::move(b->args[1]));
+    return mul(binary(BinaryOp::Multiply, std::move(a), std::move(b->args[0])),
+               std::move(b->args[1]));
   return binary(BinaryOp::Multiply, std::move(a), std::move(b));
 }
 
@@ -164,7 +181,9 @@ ExprPtr pow(ExprPtr a, ExprPtr b) {
   return binary(BinaryOp::Power, std::move(a), std::move(b));
 }
 
-ExprPtr sqr(ExprPtr a) { return pow(std::move(a), number(2)); }
+ExprPtr sqr(ExprPtr a) {
+  return pow(std::move(a), number(2));
+}
 
 ExprPtr call(const std::string& key, ExprPtr a) {
   language::ExprList args;
@@ -177,7 +196,8 @@ ExprPtr call(const std::string& key, language::ExprList args) {
   const int id = find_function(key);
   bool numbers = id >= 0 && args.size() <= 8;
   double values[8] = {};
-  for (std::size_t i = 0; numbers && i < args.size(); ++i) numbers = number_of(*args[i], &values[i]);
+  for (std::size_t i = 0; numbers && i < args.size(); ++i)
+    numbers = number_of(*args[i], &values[i]);
   if (numbers) {
     const double r = call_function(id, values, static_cast<int>(args.size()));
     if (std::isfinite(r)) return number(r, pos);

@@ -18,8 +18,8 @@ namespace dx = dexpr;
 
 // Functions that are constant between jumps, or count: derivative zero.
 const std::set<std::string>& flat_functions() {
-  static const std::set<std::string> names = {"INT", "FLOOR", "CEIL", "ROUND", "SIGN",
-                                              "N",   "NMISS", "MISSING"};
+  static const std::set<std::string> names = {"INT",  "FLOOR", "CEIL",  "ROUND",
+                                              "SIGN", "N",     "NMISS", "MISSING"};
   return names;
 }
 
@@ -38,6 +38,7 @@ class Rules {
  private:
   ExprPtr binary(const Expr& e, const Expr* value);
   ExprPtr call(const Expr& e, const Expr* value);
+  ExprPtr elementary(const Expr& e, const Expr* value);
   ExprPtr power(const Expr& e, const Expr* value);
   ExprPtr normal(const Expr& e, const Expr* value, bool density);
   ExprPtr distribution(const Expr& e, const Expr* value);
@@ -128,9 +129,7 @@ ExprPtr Rules::normal(const Expr& e, const Expr* value, bool density) {
   ExprPtr ds = n > 2 ? d(*e.args[2], nullptr) : num(0);
   if (dx::is_zero(*dxv) && dx::is_zero(*dmu) && dx::is_zero(*ds)) return num(0);
   auto sigma = [&] { return n > 2 ? c(*e.args[2]) : num(1); };
-  auto z = [&] {
-    return dx::div(n > 1 ? dx::sub(c(x), c(*e.args[1])) : c(x), sigma());
-  };
+  auto z = [&] { return dx::div(n > 1 ? dx::sub(c(x), c(*e.args[1])) : c(x), sigma()); };
   ExprPtr dz = dx::sub(dx::div(dx::sub(std::move(dxv), std::move(dmu)), sigma()),
                        dx::div(dx::mul(z(), dx::clone(*ds)), sigma()));
   if (!density) return dx::mul(fn("PDF:NORMAL", z()), std::move(dz));
@@ -164,12 +163,11 @@ ExprPtr Rules::distribution(const Expr& e, const Expr* value) {
     language::ExprList beta_args;
     beta_args.push_back(dx::div(arg(1), num(2)));
     beta_args.push_back(dx::div(arg(2), num(2)));
-    density = dx::div(
-        dx::mul(dx::mul(dx::pow(dx::div(arg(1), arg(2)), dx::div(arg(1), num(2))),
-                        dx::pow(at(), dx::sub(dx::div(arg(1), num(2)), num(1)))),
-                dx::pow(dx::add(num(1), dx::div(dx::mul(arg(1), at()), arg(2))),
-                        dx::neg(dx::div(dx::add(arg(1), arg(2)), num(2))))),
-        dx::call("BETA", std::move(beta_args)));
+    density = dx::div(dx::mul(dx::mul(dx::pow(dx::div(arg(1), arg(2)), dx::div(arg(1), num(2))),
+                                      dx::pow(at(), dx::sub(dx::div(arg(1), num(2)), num(1)))),
+                              dx::pow(dx::add(num(1), dx::div(dx::mul(arg(1), at()), arg(2))),
+                                      dx::neg(dx::div(dx::add(arg(1), arg(2)), num(2))))),
+                      dx::call("BETA", std::move(beta_args)));
   } else {
     // x^(a-1) (1-x)^(b-1) / B(a, b)
     language::ExprList beta_args;
@@ -179,14 +177,16 @@ ExprPtr Rules::distribution(const Expr& e, const Expr* value) {
                               dx::pow(dx::sub(num(1), at()), dx::sub(arg(2), num(1)))),
                       dx::call("BETA", std::move(beta_args)));
   }
-  return quantile ? dx::div(std::move(du), std::move(density)) : dx::mul(std::move(density), std::move(du));
+  return quantile ? dx::div(std::move(du), std::move(density))
+                  : dx::mul(std::move(density), std::move(du));
 }
 
 ExprPtr Rules::call(const Expr& e, const Expr* value) {
   const std::string& k = e.key;
   if (find_language_function(k) || flat_functions().count(k)) return num(0);
   if (k == "PDF:NORMAL" || k == "CDF:NORMAL") return normal(e, value, k == "PDF:NORMAL");
-  if (k == "PROBT" || k == "TINV" || k == "PROBF" || k == "FINV" || k == "PROBBETA" || k == "BETAINV")
+  if (k == "PROBT" || k == "TINV" || k == "PROBF" || k == "FINV" || k == "PROBBETA" ||
+      k == "BETAINV")
     return distribution(e, value);
   if (k == "SUM" || k == "MEAN") {
     ExprPtr total = num(0);
@@ -228,6 +228,12 @@ ExprPtr Rules::call(const Expr& e, const Expr* value) {
       if (!dx::is_zero(*d(*e.args[i], nullptr))) leaves_.unsupported(e, static_cast<int>(i) + 1);
     return num(0);
   }
+  return elementary(e, value);
+}
+
+// The functions of one argument u: f'(u) u'.
+ExprPtr Rules::elementary(const Expr& e, const Expr* value) {
+  const std::string& k = e.key;
   const Expr& u = *e.args[0];
   ExprPtr du = d(u, nullptr);
   if (dx::is_zero(*du)) return num(0);
@@ -254,7 +260,8 @@ ExprPtr Rules::call(const Expr& e, const Expr* value) {
     return over(fn("SQRT", dx::mul(dx::sub(c(u), num(1)), dx::add(c(u), num(1)))));
   if (k == "ARTANH" || k == "ATANH") return over(dx::sub(num(1), dx::sqr(c(u))));
   if (k == "ERF" || k == "ERFC") {
-    ExprPtr r = times(dx::mul(num(2 / std::sqrt(std::numbers::pi)), fn("EXP", dx::neg(dx::sqr(c(u))))));
+    ExprPtr r =
+        times(dx::mul(num(2 / std::sqrt(std::numbers::pi)), fn("EXP", dx::neg(dx::sqr(c(u))))));
     return k == "ERF" ? std::move(r) : dx::neg(std::move(r));
   }
   if (k == "GAMMA") return times(dx::mul(v(), fn("DIGAMMA", c(u))));
@@ -293,7 +300,8 @@ void differentiable_operands(const Expr& e, const std::function<void(const Expr&
 }
 
 bool is_selection(const Expr& e) {
-  if (e.kind == ExprKind::Binary) return e.binary_op == BinaryOp::Min || e.binary_op == BinaryOp::Max;
+  if (e.kind == ExprKind::Binary)
+    return e.binary_op == BinaryOp::Min || e.binary_op == BinaryOp::Max;
   return e.kind == ExprKind::Call && (e.key == "MIN" || e.key == "MAX");
 }
 
@@ -309,7 +317,9 @@ std::vector<Choice> choices(const Expr& selection, const Expr& result) {
   }
   for (std::size_t i = 0; i < selection.args.size(); ++i) {
     const bool last = i + 1 == selection.args.size();
-    out.push_back({last ? nullptr : dx::binary(BinaryOp::Eq, dx::clone(result), dx::clone(*selection.args[i])),
+    out.push_back({last
+                       ? nullptr
+                       : dx::binary(BinaryOp::Eq, dx::clone(result), dx::clone(*selection.args[i])),
                    selection.args[i].get()});
   }
   return out;
@@ -317,8 +327,8 @@ std::vector<Choice> choices(const Expr& selection, const Expr& result) {
 
 bool reuses_own_value(const Expr& e) {
   if (e.kind != ExprKind::Call) return false;
-  static const std::set<std::string> names = {"EXP", "SQRT", "TAN", "TANH", "GAMMA", "PROBIT",
-                                              "PDF:NORMAL", "BETA"};
+  static const std::set<std::string> names = {"EXP",   "SQRT",   "TAN",        "TANH",
+                                              "GAMMA", "PROBIT", "PDF:NORMAL", "BETA"};
   return names.count(e.key) > 0;
 }
 

@@ -18,7 +18,9 @@ using language::ExprKind;
 using language::Stmt;
 using language::StmtKind;
 
-int pair_index(int lo, int hi) { return hi * (hi + 1) / 2 + lo; }
+int pair_index(int lo, int hi) {
+  return hi * (hi + 1) / 2 + lo;
+}
 
 // Sets the bit; true when it was clear.
 bool set_bit(std::vector<bool>& bits, int k) {
@@ -98,8 +100,8 @@ void Derivatives::assign_nodes() {
 namespace {
 
 // The nodes whose derivatives flow into e.
-void read_nodes(const Expr& e, Compiler& c, int array_base,
-                const std::function<int(int)>& find, const std::function<void(int)>& visit) {
+void read_nodes(const Expr& e, Compiler& c, int array_base, const std::function<int(int)>& find,
+                const std::function<void(int)>& visit) {
   if (e.kind == ExprKind::Variable) {
     if (const Symbol* s = c.symbols.find(e.name)) visit(find(s->pub.id));
     return;
@@ -143,7 +145,8 @@ void Derivatives::hoist(const std::vector<Site>& all) {
     bool out = false;
     // A value moved out already (a symbol newer than the analysis) varies.
     read_nodes(e, c_, array_base_, finder, [&](int n) {
-      out = out || n >= static_cast<int>(active_.size()) || any(active_[static_cast<std::size_t>(n)]);
+      out =
+          out || n >= static_cast<int>(active_.size()) || any(active_[static_cast<std::size_t>(n)]);
     });
     return out;
   };
@@ -182,17 +185,26 @@ void Derivatives::hoist(const std::vector<Site>& all) {
   }
 }
 
+bool Derivatives::wrt_node(int n) const {
+  for (int id : wrt_)
+    if (find(id) == n) return true;
+  return false;
+}
+
 bool Derivatives::needs(const std::vector<Site>& all) {
   const std::size_t nbits = wrt_.size();
   need1_.assign(parent_.size(), std::vector<bool>(nbits, false));
   need2_.assign(parent_.size(), std::vector<bool>(nbits * (nbits + 1) / 2, false));
-  auto active = [&](int n, int b) { return active_[static_cast<std::size_t>(n)][static_cast<std::size_t>(b)]; };
+  auto active = [&](int n, int b) {
+    return active_[static_cast<std::size_t>(n)][static_cast<std::size_t>(b)];
+  };
   auto want_pair = [&](int n, int p, int q) {
     bool changed = false;
     if (active(n, p)) changed |= set_bit(need1_[static_cast<std::size_t>(n)], p);
     if (active(n, q)) changed |= set_bit(need1_[static_cast<std::size_t>(n)], q);
     if (active(n, p) && active(n, q))
-      changed |= set_bit(need2_[static_cast<std::size_t>(n)], pair_index(std::min(p, q), std::max(p, q)));
+      changed |=
+          set_bit(need2_[static_cast<std::size_t>(n)], pair_index(std::min(p, q), std::max(p, q)));
     return changed;
   };
   for (auto [id, bit] : requests_) {
@@ -205,7 +217,7 @@ bool Derivatives::needs(const std::vector<Site>& all) {
       want_pair(find(it->second.first), it->second.second, bit);
     } else {
       const int n = find(id);
-      if (active(n, bit)) set_bit(need1_[static_cast<std::size_t>(n)], bit);
+      if (active(n, bit) && !wrt_node(n)) set_bit(need1_[static_cast<std::size_t>(n)], bit);
     }
   }
   const auto finder = [this](int n) { return find(n); };
@@ -216,6 +228,7 @@ bool Derivatives::needs(const std::vector<Site>& all) {
       const auto& n2 = need2_[static_cast<std::size_t>(s.node)];
       if (!any(n1)) continue;
       read_nodes(*s.stmt->value, c_, array_base_, finder, [&](int u) {
+        if (wrt_node(u)) return;  // its derivatives are 0 and 1
         for (std::size_t b = 0; b < nbits; ++b)
           if (n1[b] && active(u, static_cast<int>(b)))
             changed |= set_bit(need1_[static_cast<std::size_t>(u)], static_cast<int>(b));
@@ -284,7 +297,8 @@ std::string Derivatives::derivative_array(int k, int lo, int hi) {
     auto wrt_name = [&](int b) {
       return c_.symbols.at(static_cast<std::size_t>(wrt_[static_cast<std::size_t>(b)])).name;
     };
-    d.name = (hi < 0 ? "@" : "@@") + a.name + "/@" + wrt_name(lo) + (hi < 0 ? "" : "@" + wrt_name(hi));
+    d.name =
+        (hi < 0 ? "@" : "@@") + a.name + "/@" + wrt_name(lo) + (hi < 0 ? "" : "@" + wrt_name(hi));
     d.key = upper_key(d.name);
     d.temporary = a.temporary;
     d.lower = a.lower;
@@ -309,7 +323,8 @@ void Derivatives::make_symbols() {
     for (int hi = 0; hi < nbits; ++hi) {
       if (need1_[static_cast<std::size_t>(node)][static_cast<std::size_t>(hi)]) each(hi, -1);
       for (int lo = 0; lo <= hi; ++lo)
-        if (need2_[static_cast<std::size_t>(node)][static_cast<std::size_t>(pair_index(lo, hi))]) each(lo, hi);
+        if (need2_[static_cast<std::size_t>(node)][static_cast<std::size_t>(pair_index(lo, hi))])
+          each(lo, hi);
     }
   };
   for (std::size_t id = 0; id < nsym; ++id) {
@@ -364,12 +379,14 @@ CMPSYM* Derivatives::result(CMPSYM* objective, int bit) {
     const int lo = std::min(p, bit), hi = std::max(p, bit);
     auto s = second_.find({base, lo, hi});
     const int n = find(base);
-    if (s == second_.end() || !need2_[static_cast<std::size_t>(n)][static_cast<std::size_t>(pair_index(lo, hi))])
+    if (s == second_.end() ||
+        !need2_[static_cast<std::size_t>(n)][static_cast<std::size_t>(pair_index(lo, hi))])
       return nullptr;
     d = s->second;
   } else {
     auto f = first_.find({objective->id, bit});
-    if (f == first_.end() || !need1_[static_cast<std::size_t>(find(objective->id))][static_cast<std::size_t>(bit)])
+    if (f == first_.end() ||
+        !need1_[static_cast<std::size_t>(find(objective->id))][static_cast<std::size_t>(bit)])
       return nullptr;
     d = f->second;
   }
@@ -383,14 +400,16 @@ bool Derivatives::request(const std::vector<std::pair<CMPSYM*, CMPSYM*>>& pairs,
   out->clear();
   if (c_.failed()) return false;
   for (auto [objective, wrt] : pairs) {
-    if (!objective || !wrt || objective->type == '$' || wrt->type == '$' || objective->kind == 'l') continue;
+    if (!objective || !wrt || objective->type == '$' || wrt->type == '$' || objective->kind == 'l')
+      continue;
     auto [it, added] = bit_of_.emplace(wrt->id, static_cast<int>(wrt_.size()));
     if (added) wrt_.push_back(wrt->id);
     requests_.emplace_back(objective->id, it->second);
   }
   if (!rebuild()) return false;
   for (auto [objective, wrt] : pairs) {
-    const bool usable = objective && wrt && objective->type != '$' && wrt->type != '$' && objective->kind != 'l';
+    const bool usable =
+        objective && wrt && objective->type != '$' && wrt->type != '$' && objective->kind != 'l';
     out->push_back(usable ? result(objective, bit_of_.at(wrt->id)) : nullptr);
   }
   return true;
@@ -400,7 +419,8 @@ bool Derivatives::first_derivative_of(const CMPSYM* s, CMPSYM** base, CMPSYM** w
   auto it = first_of_.find(s->id);
   if (it == first_of_.end()) return false;
   *base = &c_.symbols.at(static_cast<std::size_t>(it->second.first)).pub;
-  *wrt = &c_.symbols.at(static_cast<std::size_t>(wrt_[static_cast<std::size_t>(it->second.second)])).pub;
+  *wrt = &c_.symbols.at(static_cast<std::size_t>(wrt_[static_cast<std::size_t>(it->second.second)]))
+              .pub;
   return true;
 }
 
@@ -417,8 +437,10 @@ std::vector<CMPSYM*> Derivatives::inputs_of(const CMPSYM* s) {
     if (e.kind == ExprKind::Variable) {
       Symbol* v = c_.symbols.find(e.name);
       if (v && seen.insert(v->pub.id).second) {
-        if (v->hidden && v->pub.kind == 'v') of_symbol(*v);  // a shared value: what it reads
-        else out.push_back(&v->pub);
+        if (v->hidden && v->pub.kind == 'v')
+          of_symbol(*v);  // a shared value: what it reads
+        else
+          out.push_back(&v->pub);
       }
     } else if (e.kind == ExprKind::ArrayRef) {
       for (Symbol* el : c_.arrays[static_cast<std::size_t>(c_.array_index.at(e.key))].elements)

@@ -75,6 +75,9 @@ class Derivatives {
   void activity(const std::vector<Site>& all);
   void hoist(const std::vector<Site>& all);
   bool needs(const std::vector<Site>& all);
+  // A node holding a variable of differentiation: its derivatives are the
+  // constants 0 and 1 (assignments to it are not differentiated).
+  bool wrt_node(int n) const;
   void make_symbols();
   Symbol* first(Symbol& base, int bit);
   Symbol* second(Symbol& base, int lo, int hi);
@@ -83,22 +86,23 @@ class Derivatives {
   CMPSYM* result(CMPSYM* objective, int bit);
 
   Compiler& c_;
-  std::vector<int> wrt_;                    // bit -> symbol id
-  std::unordered_map<int, int> bit_of_;     // symbol id -> bit
-  std::vector<std::pair<int, int>> requests_;  // (objective symbol id, bit)
-  std::map<std::pair<int, int>, Symbol*> first_;                // (base id, bit)
-  std::map<std::tuple<int, int, int>, Symbol*> second_;         // (base id, lo, hi)
-  std::unordered_map<int, std::pair<int, int>> first_of_;       // derivative id -> (base id, bit)
+  std::vector<int> wrt_;                                   // bit -> symbol id
+  std::unordered_map<int, int> bit_of_;                    // symbol id -> bit
+  std::vector<std::pair<int, int>> requests_;              // (objective symbol id, bit)
+  std::map<std::pair<int, int>, Symbol*> first_;           // (base id, bit)
+  std::map<std::tuple<int, int, int>, Symbol*> second_;    // (base id, lo, hi)
+  std::unordered_map<int, std::pair<int, int>> first_of_;  // derivative id -> (base id, bit)
   std::set<int> second_ids_;
-  std::map<std::tuple<int, int, int>, std::string> arrays_;     // (array, lo, hi or -1) -> key
-  std::unordered_map<std::string, std::pair<int, int>> array_of_;  // first-order key -> (array, bit)
-  std::unordered_map<int, double> constant_;                    // derivative id -> its constant
+  std::map<std::tuple<int, int, int>, std::string> arrays_;  // (array, lo, hi or -1) -> key
+  std::unordered_map<std::string, std::pair<int, int>>
+      array_of_;                              // first-order key -> (array, bit)
+  std::unordered_map<int, double> constant_;  // derivative id -> its constant
   std::unordered_map<int, std::vector<const language::Stmt*>> definitions_;
   int temps_ = 0;
 
   // Analysis state of one rebuild.
-  std::vector<int> parent_;       // union-find over symbols and arrays
-  int array_base_ = 0;            // node of array k is array_base_ + k
+  std::vector<int> parent_;                // union-find over symbols and arrays
+  int array_base_ = 0;                     // node of array k is array_base_ + k
   std::vector<std::vector<bool>> active_;  // node -> bits it can depend on
   std::vector<std::vector<bool>> need1_;   // node -> bits of first derivatives wanted
   std::vector<std::vector<bool>> need2_;   // node -> pairs of second derivatives wanted

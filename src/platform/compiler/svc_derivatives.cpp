@@ -58,7 +58,8 @@ bool same_name(const std::string& a, const char* b) {
 int own_position(Derivatives& d, const CMPSYM* objective, const CMPLIST* wrt) {
   CMPSYM *base = nullptr, *of = nullptr;
   std::string name;
-  if (d.first_derivative_of(objective, &base, &of)) name = of->name;
+  if (d.first_derivative_of(objective, &base, &of))
+    name = of->name;
   else if (std::strncmp(compiler::upper_key(objective->name).c_str(), "DER.", 4) == 0)
     name = objective->name + 4;
   if (name.empty()) return -1;
@@ -83,7 +84,8 @@ int fill(CMPDER* der, CMPLIST* obj, CMPLIST* wrt, int option, Compiler& c, CMPGL
   std::vector<CMPSYM*> found;
   if (!d.request(pairs, &found)) return 1;
   *der = CMPDER{};
-  const int entries = static_cast<int>(std::count_if(found.begin(), found.end(), [](CMPSYM* s) { return s; }));
+  const int entries =
+      static_cast<int>(std::count_if(found.begin(), found.end(), [](CMPSYM* s) { return s; }));
   if (!copy_list(&der->obj, obj, cmp) || !copy_list(&der->wrt, wrt, cmp) ||
       cmplsta(&der->der, std::max(entries, 1), cmp) != 0)
     return 1;

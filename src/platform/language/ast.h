@@ -260,8 +260,11 @@ struct Stmt {
   ExprPtr target;                   // Assign, Model, DoIterative
   ExprPtr value;                    // Assign, Model; Select: its expression or null
   ExprPtr condition;                // If, DoWhile, DoUntil, Where
-  StmtList body;                    // If: then (one); Do*: the group
-  StmtList else_body;               // If: else (zero or one); Select: otherwise (zero or one)
+  StmtList body;                    // If: then (one); Do*: the group; Assign, Model: the
+                                    //   derivative statements the compiler adds after it
+  StmtList else_body;               // If: else (zero or one); Select: otherwise (zero or one);
+                                    //   Assign, Model: values its derivatives share, which the
+                                    //   compiler moved out of the value to compute them first
   std::vector<DoSpec> specs;        // DoIterative
   std::vector<WhenClause> whens;    // Select
   std::vector<RetainItem> retains;  // Retain, Control
