@@ -4,6 +4,7 @@
 
 #include "platform/compiler/functions.h"
 #include "platform/compiler/values.h"
+#include "platform/language/expression_parser.h"
 
 namespace platform::compiler::dexpr {
 namespace {
@@ -89,21 +90,7 @@ ExprPtr variable(const Symbol& s, SourcePos pos) {
   return e;
 }
 
-ExprPtr clone(const Expr& e) {
-  auto c = std::make_unique<Expr>();
-  c->kind = e.kind;
-  c->pos = e.pos;
-  c->number = e.number;
-  c->form = e.form;
-  c->missing = e.missing;
-  c->name = e.name;
-  c->key = e.key;
-  c->unary_op = e.unary_op;
-  c->binary_op = e.binary_op;
-  c->negated = e.negated;
-  for (const auto& a : e.args) c->args.push_back(clone(*a));
-  return c;
-}
+ExprPtr clone(const Expr& e) { return language::clone(e); }
 
 bool number_of(const Expr& e, double* value) {
   if (e.kind != ExprKind::Number) return false;
