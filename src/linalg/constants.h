@@ -34,5 +34,9 @@ inline constexpr double kPivotTieMargin = 0x1.6a09e667f3bcep-27;
 inline constexpr double kDefaultSingular = 1e-10;
 // Matrices of more rows than this are swept on several threads.
 inline constexpr int kThreadedSweepCutoff = 250;
+// Unless forced, a threaded sweep uses no more blocks than give each block
+// about this many element updates per step: below it, handing the pivot's
+// row and column between processors costs more than the block saves.
+inline constexpr long kSweepBlockUpdates = 12000;
 
 }  // namespace linalg

@@ -67,13 +67,15 @@ void copy_diagonal(double* x, int n, double* diag, bool flush_tiny) {
 
 // The eligible pivot of largest score, or -1 when none scores above
 // |epsilon|. A later candidate must beat the best so far by more than the
-// tie margin, so near-ties go to the lower index.
-int select_pivot(double* x, int k0, int kn, const char* df, const double* diag, double epsilon) {
+// tie margin, so near-ties go to the lower index. `current` is the matrix's
+// diagonal as a threaded sweep keeps it (null: read it from x).
+int select_pivot(const double* x, const double* current, int k0, int kn, const char* df,
+                 const double* diag, double epsilon) {
   double bar = std::fabs(epsilon);
   int pivot = -1;
   for (int i = k0; i <= kn; ++i) {
     if (df[i] != '0' || (diag && diag[i] == 0.0)) continue;
-    double score = diagonal(x, i);
+    double score = current ? current[i] : x[zisub(i, i)];
     if (diag) score /= std::fabs(diag[i]);
     if (epsilon < 0.0) score = std::fabs(score);
     if (score > bar) {
@@ -103,9 +105,10 @@ int zsweepr(double* x, int k0, int kn, int n, char* df, double* diag, double* wo
   if (has_option(options, '0')) std::fill_n(df, n > 0 ? n : 0, '0');
   if (has_option(options, 'd') && diag) copy_diagonal(x, n, diag, has_option(options, 'f'));
 
+  const double* current = control ? zpsweepdiag(control, x) : nullptr;
   int swept = 0;
   for (int pass = k0; pass <= kn; ++pass) {
-    const int p = select_pivot(x, k0, kn, df, diag, epsilon);
+    const int p = select_pivot(x, current, k0, kn, df, diag, epsilon);
     if (p < 0) break;
     const double pivot_value = diagonal(x, p);
     const char status = df[p];

@@ -32,30 +32,47 @@ inline bool is_swept(char status) { return status == '1'; }
 
 }  // namespace
 
-bool sweep_prepare(double* x, long k, long n, char* df, double tol, double* a, double* b) {
+bool sweep_begin(double* x, long k, char* df, double tol, double* d, bool* unsweep) {
+  double& pivot = x[k * (k + 1) / 2 + k];
+  *d = pivot;
+  if (tol >= 0.0 ? *d <= tol : std::fabs(*d) <= -tol) return false;
+  pivot = 1.0 / *d;
+  // An element keeps the sign of its multiplier when its status agrees
+  // with the unsweep flag.
+  *unsweep = is_swept(df[k]);
+  df[k] = *unsweep ? '0' : '1';
+  return true;
+}
+
+void sweep_prepare_row(double* x, long k, const char* df, double d, bool unsweep, double* a,
+                       double* b) {
   double* row_k = x + k * (k + 1) / 2;
-  const double d = row_k[k];
-  if (tol >= 0.0 ? d <= tol : std::fabs(d) <= -tol) return false;
-  row_k[k] = 1.0 / d;
-  // w: the step un-sweeps a swept pivot. An element keeps the sign of its
-  // multiplier when its status agrees with w.
-  const bool w = is_swept(df[k]);
-  df[k] = w ? '0' : '1';
   for (long j = 0; j < k; ++j) {
     const double v = row_k[j];
     const double t = v / d;
     b[j] = v;
-    a[j] = is_swept(df[j]) == w ? t : -t;
+    a[j] = is_swept(df[j]) == unsweep ? t : -t;
     row_k[j] = -t;
   }
-  double* cell = row_k + k;  // walks down column k
-  for (long i = k + 1; i < n; ++i) {
-    cell += i;
-    const double v = *cell;
+}
+
+void sweep_prepare_column(double* x, long k, const char* df, double d, bool unsweep, double* a,
+                          double* b, long from, long to) {
+  for (long i = from; i < to; ++i) {
+    double& cell = x[i * (i + 1) / 2 + k];
+    const double v = cell;
     a[i] = v / d;
-    b[i] = is_swept(df[i]) == w ? v : -v;
-    *cell = a[i];
+    b[i] = is_swept(df[i]) == unsweep ? v : -v;
+    cell = a[i];
   }
+}
+
+bool sweep_prepare(double* x, long k, long n, char* df, double tol, double* a, double* b) {
+  double d;
+  bool unsweep;
+  if (!sweep_begin(x, k, df, tol, &d, &unsweep)) return false;
+  sweep_prepare_row(x, k, df, d, unsweep, a, b);
+  sweep_prepare_column(x, k, df, d, unsweep, a, b, k + 1, n);
   a[k] = 0.0;
   b[k] = 0.0;
   return true;

@@ -1,11 +1,13 @@
 #include "linalg/sweep_threads.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "host/globals.h"
 #include "host/pool.h"
 #include "host/services.h"
 #include "linalg/constants.h"
+#include "linalg/packed.h"
 #include "linalg/sweep_step.h"
 
 namespace {
@@ -31,6 +33,23 @@ void split_rows(SweepControl* control) {
   }
 }
 
+// The number of blocks worth a step on a matrix of order n.
+int useful_blocks(int n) {
+  return static_cast<int>(static_cast<long>(n) * n / 2 / linalg::kSweepBlockUpdates);
+}
+
+// The calling thread runs the last block itself when there are several.
+bool caller_runs_last(const SweepControl* control) { return control->numThreads > 1; }
+
+// One round over the blocks: the pool's threads take every block but the
+// caller's, and the caller waits for them after its own.
+void run_blocks(SweepControl* control) {
+  const int pooled = control->numThreads - (caller_runs_last(control) ? 1 : 0);
+  for (int i = 0; i < pooled; ++i) zpudenq(&control->puddleControl, &control->parms[i]);
+  if (caller_runs_last(control)) sweepBlock(&control->parms[pooled]);
+  zpudwt(&control->puddleControl);
+}
+
 }  // namespace
 
 int zpsweepi(int numThreads, int numRows, int cutoff, char forceFlag, SweepControl* control) {
@@ -44,18 +63,21 @@ int zpsweepi(int numThreads, int numRows, int cutoff, char forceFlag, SweepContr
     return control->work ? 0 : 1;
   }
   if (numThreads < 1) numThreads = 1;  // forced with no thread count
+  if (!forceFlag) numThreads = std::clamp(useful_blocks(numRows), 2, numThreads);
   control->noThreadsFlag = 0;
   control->parms = static_cast<SweepParms*>(vmalcp_handler(
       task_pool(), numThreads * static_cast<long>(sizeof(SweepParms)), kPoolCleared));
-  control->work = allocate_doubles(2 * rows);
+  control->work = allocate_doubles(3 * rows);
   if (!control->parms || !control->work) {
     zpsweept(control);
     control->noThreadsFlag = 1;
     return 1;
   }
   control->numThreads = numThreads;
+  control->diagonal = control->work + 2 * rows;
   split_rows(control);
-  zpudi(&control->puddleControl, numThreads, 1, reinterpret_cast<void*>(&sweepcb));
+  const int pool_threads = numThreads > 1 ? numThreads - 1 : 1;
+  zpudi(&control->puddleControl, pool_threads, 1, reinterpret_cast<void*>(&sweepcb));
   return 0;
 }
 
@@ -72,7 +94,9 @@ void zpsweep(double* x, int k, char* df, double sing, SweepControl* control) {
   }
   double* b = control->work;
   double* a = control->work + n;
-  if (!sweep_prepare(x, k, n, df, sing, a, b)) return;
+  double d;
+  bool unsweep;
+  if (!sweep_begin(x, k, df, sing, &d, &unsweep)) return;
   const double t0 = zdattim();
   for (int i = 0; i < control->numThreads; ++i) {
     SweepParms& p = control->parms[i];
@@ -80,9 +104,18 @@ void zpsweep(double* x, int k, char* df, double sing, SweepControl* control) {
     p.x = x;
     p.a = a;
     p.b = b;
-    zpudenq(&control->puddleControl, &p);
+    p.phase = kPrepareBlock;
+    p.unsweep = unsweep;
+    p.d = d;
+    p.df = df;
+    p.diagonal = control->diagonal;
   }
-  zpudwt(&control->puddleControl);
+  run_blocks(control);
+  a[k] = 0.0;
+  b[k] = 0.0;
+  for (int i = 0; i < control->numThreads; ++i) control->parms[i].phase = kUpdateBlock;
+  run_blocks(control);
+  control->diagonal[k] = x[zisub(k, k)];
   control->time += zdattim() - t0;
   wtpoll();
 }
@@ -97,8 +130,22 @@ void zpsweept(SweepControl* control) {
   control->parms = nullptr;
 }
 
-void sweepBlock(SweepParms* parms) {
-  sweep_update_rows(parms->x, parms->k, parms->a, parms->b, parms->start, parms->end);
+const double* zpsweepdiag(SweepControl* control, const double* x) {
+  if (control->noThreadsFlag) return nullptr;
+  for (int i = 0; i < control->numRows; ++i) control->diagonal[i] = x[zisub(i, i)];
+  return control->diagonal;
+}
+
+void sweepBlock(SweepParms* p) {
+  const int k = p->k;
+  if (p->phase == kPrepareBlock) {
+    if (k >= p->start && k < p->end) sweep_prepare_row(p->x, k, p->df, p->d, p->unsweep, p->a, p->b);
+    sweep_prepare_column(p->x, k, p->df, p->d, p->unsweep, p->a, p->b, std::max(p->start, k + 1),
+                         p->end);
+    return;
+  }
+  sweep_update_rows(p->x, k, p->a, p->b, p->start, p->end);
+  for (int i = p->start; i < p->end; ++i) p->diagonal[i] = p->x[zisub(i, i)];
 }
 
 void sweepcb(QXMemPtr /*context*/, QXGenerich request, QXThreadh /*thread*/, TPDLCallBacksp /*cb*/) {

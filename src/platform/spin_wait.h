@@ -10,9 +10,13 @@ namespace platform {
 
 // A thread first spins, then keeps checking while yielding its processor
 // (the thread it waits for may be queued behind it on a busy machine), and
-// blocks once the whole limit has passed.
+// blocks once the whole limit has passed. The limit is long against a
+// hand-off: when every processor runs a spinning pool thread, a thread that
+// went to sleep waits for a scheduler tick before it runs again, and each
+// request queued to it meanwhile costs a system call, so one early sleep
+// used to slow every later step of a sweep tenfold.
 inline constexpr std::chrono::microseconds kSpinOnly{5};
-inline constexpr std::chrono::microseconds kSpinLimit{50};
+inline constexpr std::chrono::microseconds kSpinLimit{2000};
 
 // Spins until `ready()` holds (true) or the spin limit has passed (false).
 // No PAUSE hint in the loop: on a virtual machine a PAUSE loop makes the

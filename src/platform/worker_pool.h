@@ -87,11 +87,15 @@ class WorkerPool {
   TPDLLogicFn failure_;
   QXMemPtr context_;
   std::vector<std::unique_ptr<Worker>> workers_;
-  std::atomic<std::size_t> deal_{0};      // the next request's worker
-  std::atomic<std::uint64_t> state_{0};   // open requests | kArmed
-  QXEvent* armed_event_ = nullptr;        // posted by the last finisher when armed
-  std::atomic<bool> accepting_{true};
-  std::atomic<bool> stopping_{false};
+  // Each shared word that changes during a batch has a cache line of its
+  // own: the spinning threads read `stopping_` all the time, and a line
+  // shared with the open count would move between processors at every
+  // request queued or finished.
+  alignas(64) std::atomic<std::size_t> deal_{0};  // the next request's worker
+  alignas(64) std::atomic<std::uint64_t> state_{0};  // open requests | kArmed
+  QXEvent* armed_event_ = nullptr;  // posted by the last finisher when armed
+  alignas(64) std::atomic<bool> accepting_{true};
+  alignas(64) std::atomic<bool> stopping_{false};
 };
 
 }  // namespace platform
