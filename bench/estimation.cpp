@@ -17,6 +17,7 @@
 #include "host/services.h"
 #include "optim/zopt.h"
 #include "platform/host.h"
+#include "procedure/data_pass.h"
 #include "procedure/model_run.h"
 #include "procedure/ruvacom.h"
 #include "procedure/step_phases.h"
@@ -141,6 +142,7 @@ void HandWrittenGaussNewton(benchmark::State& state) {
 
 benchmark::State* g_state = nullptr;
 bool g_with_grid = true;
+bool g_one_pass = false;
 
 // The BY group's work as the step driver does it; without the grid search
 // in the timing, the estimation alone (its passes: the start, one per
@@ -150,6 +152,11 @@ void fit_body() {
   xinit();
   xytexit(RUVAEndofTask);
   if (ruvapar(ctx) != 0 || ruvaint(ctx) != 0 || ruvares() != 0 || xbynext(ctx->fiddata) <= 0) xexit(1012, 0);
+  if (g_one_pass) {  // one data pass with derivatives at the start
+    ctx->do_der = 1;
+    for (auto _ : *g_state) benchmark::DoNotOptimize(ruvass(ctx));
+    xexit(0, 0);
+  }
   for (auto _ : *g_state) {
     ctx->rcby = 0;
     if (!g_with_grid) g_state->PauseTiming();
@@ -163,7 +170,7 @@ void fit_body() {
   xexit(0, 0);
 }
 
-void run_fit(benchmark::State& state, bool with_grid) {
+void run_fit(benchmark::State& state, bool with_grid, bool one_pass = false) {
   std::string pattern = (std::filesystem::temp_directory_path() / "ruva-bench-XXXXXX").string();
   const std::filesystem::path dir = mkdtemp(pattern.data());
   {
@@ -176,6 +183,7 @@ void run_fit(benchmark::State& state, bool with_grid) {
   host.libraries().set_work(dir);
   g_state = &state;
   g_with_grid = with_grid;
+  g_one_pass = one_pass;
   if (host.run_step_with(fit_body, platform::StepSource{kProgram, 1, "bench.ruva"}) != 0)
     state.SkipWithError("the step failed");
   std::filesystem::remove_all(dir);
@@ -188,7 +196,16 @@ void ProcedureFit(benchmark::State& state) { run_fit(state, true); }
 // The estimation alone: 6 passes.
 void ProcedureEstimation(benchmark::State& state) { run_fit(state, false); }
 
+// One data pass with derivatives, against one pass of the hand-written fit.
+void ProcedureDataPass(benchmark::State& state) { run_fit(state, false, true); }
+void HandWrittenPass(benchmark::State& state) {
+  double jtj[10], jtr[4];
+  for (auto _ : state) benchmark::DoNotOptimize(pass(kStart, true, jtj, jtr));
+}
+
 BENCHMARK(HandWrittenGaussNewton)->Unit(benchmark::kMillisecond);
+BENCHMARK(HandWrittenPass)->Unit(benchmark::kMillisecond);
+BENCHMARK(ProcedureDataPass)->Unit(benchmark::kMillisecond);
 BENCHMARK(ProcedureFit)->Unit(benchmark::kMillisecond);
 BENCHMARK(ProcedureEstimation)->Unit(benchmark::kMillisecond);
 

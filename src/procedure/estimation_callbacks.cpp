@@ -11,6 +11,7 @@
 #include "procedure/bounds.h"
 #include "procedure/data_pass.h"
 #include "procedure/outest.h"
+#include "procedure/pass_memo.h"
 #include "procedure/ruvacom.h"
 
 namespace {
@@ -44,7 +45,8 @@ int jovobj(ZOPTGLOBAL* g) {
   ctx->iter = st.iters;
   ctx->halve = st.subiters;
   ctx->do_der = (st.subiters == 0 || st.fullsubiter != 0) ? 1 : 0;
-  st.nobs = ruvass(ctx);
+  long used = 0;
+  st.nobs = recall_pass(ctx, &used) ? used : ruvass(ctx);
   if (st.nobs < st.prevnobs) return 1;
   // Without step halving every new point counts as a decrease; the real
   // previous objective is kept for the convergence measures.

@@ -12,6 +12,7 @@
 #include "optim/zopt.h"
 #include "procedure/data_pass.h"
 #include "procedure/estimation_callbacks.h"
+#include "procedure/pass_memo.h"
 #include "procedure/iteration_history.h"
 #include "procedure/outest.h"
 #include "procedure/ruva_memory.h"
@@ -114,7 +115,10 @@ bool scan_points(RUVACOM* ctx, BestPoints* best, Scan* scan) {
       set_outest_status(ctx, kMsgGridRow);
       write_outest_row(ctx, nullptr);
     }
-    if (iobs > 0 && !wzmis(ctx->sse) && !scan->warn) best->offer(static_cast<int>(k), ctx->sse);
+    if (iobs > 0 && !wzmis(ctx->sse) && !scan->warn) {
+      best->offer(static_cast<int>(k), ctx->sse);
+      if ((*best)[0].parmnum == k) remember_pass(ctx, iobs);
+    }
     if (print_all) {
       if (k == 0) jovprt(scan->warn + kHistoryGrid, ctx);
       if (!add_row(ctx)) return false;
@@ -187,6 +191,7 @@ void start_search(RUVACOM* ctx) {
 int jovgrid(RUVACOM* ctx) {
   const double t0 = ztime();
   start_search(ctx);
+  forget_pass(ctx);
   if (nlparms(ctx) != 0) return 1;
   start_control_variables(ctx);
   ctx->do_der = 1;

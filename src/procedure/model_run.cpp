@@ -80,8 +80,9 @@ void nlexint() {
   cmpexi(1, 0, 0, &ctx->globcmp);
 }
 
-int nlexec() {
-  RUVACOM* ctx = ruva_context();
+int nlexec() { return nlexec(ruva_context()); }
+
+int nlexec(RUVACOM* ctx) {
   // An observation for which the program does not reach MODEL is unusable.
   if (ctx->dephat) *ctx->dephat = special_missing_value();
   ctx->obs += 1.0;

@@ -6,6 +6,8 @@
 // find the context through the task record.
 #pragma once
 
+struct RUVACOM;
+
 // Binds _WEIGHT_, _WGTJPJ_, _LOSS_ and _RESID_ (or their stand-ins),
 // collects the ID variables and generates the program: 0, 1 when memory
 // runs out, else the compiler's error flag.
@@ -18,3 +20,5 @@ void nlexint();
 // observation is not to be used (also after a fault inside the run), 3 or
 // more the run failed and the pass must end.
 int nlexec();
+// The same for the context at hand (the data pass knows it).
+int nlexec(RUVACOM* ctx);

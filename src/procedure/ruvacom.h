@@ -194,6 +194,7 @@ struct RUVACOM : RUVAPARSE {
   unsigned char* obs_computable_flag;  // used-observation bitmap of the last pass
   long obs_computable_bytes;           // its size: one bit per observation of the BY group
   char cov_unavailable;                // the covariance of the estimates could not be formed
+  struct PassMemo* pass_memo;          // the sums of the grid's best pass, for the optimiser's first
   char bootCompStrt;                   // the bootstrap of this group's fit has started
   xobskey outputstats_path;            // the output-statistics table of the diagnostics
   RUVAPROFILE_CONTROL* ruvaprofile_control;

@@ -43,6 +43,9 @@ class InputDataSet : public DataSet {
       return 0;
     }
     set_current(table_->record(next_), parms, next_);
+    // A data pass does much work per record, too much for the hardware's
+    // streaming prefetch to keep ahead: ask for the record about 2 KB on.
+    if (next_ + prefetch_ahead_ < end_) __builtin_prefetch(table_->record(next_ + prefetch_ahead_));
     ++next_;
     return 0;
   }
@@ -83,6 +86,7 @@ class InputDataSet : public DataSet {
   bool positioned_ = false;  // a group (perhaps an empty one) is current
   bool order_failed_ = false;
   std::int64_t begin_ = 0, end_ = 0, next_ = 0;
+  std::int64_t prefetch_ahead_;  // records
   std::int64_t sequential_next_ = 0;
   const unsigned char* current_ = nullptr;
   const unsigned char* last_ = nullptr;
