@@ -213,3 +213,44 @@ TEST_F(FitTest, AProgramReadingSseSeesTheLatestObjective) {
 }
 
 }  // namespace
+
+namespace {
+
+int g_pass_starts = 0;
+void* g_cmpexi = nullptr;
+int counting_cmpexi(int mode, int r1, int r2, CMPGLOBAL* cmp) {
+  if (mode == 1) ++g_pass_starts;
+  return reinterpret_cast<decltype(&counting_cmpexi)>(g_cmpexi)(mode, r1, r2, cmp);
+}
+
+// The optimiser's first objective is evaluated where the grid search ended:
+// unless the program can tell the two passes apart, it takes the grid's
+// sums instead of a pass of its own, and every result is the same.
+TEST_F(FitTest, TheFirstObjectiveReusesTheGridsBestPass) {
+  write_file("d.csv", "x,y\n0,5.02\n1,3.21\n2,2.03\n3,1.27\n4,0.83\n5,0.49\n6,0.33\n");
+  const std::string head = "proc ruva data=d outest=est; parms a = 1 4 9 b = 0.3; ";
+  const std::string model = "model y = a*exp(-b*x);";
+  auto fit = [&](const std::string& statements, int* passes) {
+    g_pass_starts = 0;
+    g_cmpexi = host_.replace_service(148, 13, reinterpret_cast<void*>(&counting_cmpexi));
+    const int rc = run(head + statements + model);
+    host_.replace_service(148, 13, g_cmpexi);
+    *passes = g_pass_starts;
+    EXPECT_EQ(rc, 0) << log_text();
+    return read_rows("est");
+  };
+  int reused = 0, plain = 0, control = 0;
+  const std::vector<Row> with_reuse = fit("", &reused);
+  // Reading _ITER_ (which the two passes set apart) or having CONTROL
+  // variables forbids the reuse.
+  const std::vector<Row> without = fit("if _iter_ < -2 then z = 1; ", &plain);
+  fit("control k 0; k = k + 1; ", &control);
+  EXPECT_EQ(reused + 1, plain);
+  EXPECT_EQ(control, plain);
+  ASSERT_EQ(with_reuse.size(), without.size());
+  for (std::size_t i = 0; i < with_reuse.size(); ++i)
+    for (const char* name : {"_TYPE_", "_ITER_", "a", "b", "_SSE_"})
+      EXPECT_EQ(with_reuse[i].at(name), without[i].at(name)) << "row " << i << " " << name;
+}
+
+}  // namespace

@@ -24,7 +24,7 @@ InputDataSet::InputDataSet(std::shared_ptr<const Table> table)
     : DataSet(table->name, false),
       table_(std::move(table)),
       prefetch_ahead_(std::max<std::int64_t>(
-          16, 16384 / static_cast<std::int64_t>(std::max<std::size_t>(table_->record_length, 8)))) {
+          16, 2048 / static_cast<std::int64_t>(std::max<std::size_t>(table_->record_length, 8)))) {
   handle_.flags |= kXoDirect;
   handle_.read = &InputDataSet::read_operation;
   handle_.write = &refuse_write;
