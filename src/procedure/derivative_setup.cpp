@@ -9,6 +9,7 @@
 #include "procedure/ruva_memory.h"
 #include "procedure/ruvacom.h"
 #include "procedure/setup.h"
+#include "procedure/starting_values.h"
 #include "procedure/statement_lookup.h"
 
 namespace {
@@ -107,10 +108,15 @@ int get_dervars(RUVACOM* ctx, int* state, CMPLIST* second) {
 }
 
 // A parameter whose derivative the program neither supplies nor makes
-// depend on anything is dropped (305/65).
+// depend on anything is dropped (305/65). The program may still read it
+// (c*0*x), so it keeps its starting value in storage of its own instead of
+// the parameter storage that no longer holds it.
 void drop_parameter(RUVACOM* ctx, CMPSYM* p, int* state) {
   xpmlog(305, kMsgUnusedParameter, p->nameleng, p->name);
   ruva_raise_rc(ctx, 4);
+  auto* cell = ruva_new_or_exit<double>();
+  *cell = first_starting_value(ctx, p);
+  p->data = cell;
   cmplstd(ctx->parmsym, p, &ctx->globcmp);
   --ctx->nparm;
   *state = -1;

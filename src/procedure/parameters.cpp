@@ -148,6 +148,18 @@ void append_start_value(RUVAPARMSTR* entry, double value) {
   entry->vals[entry->npoint++] = value;
 }
 
+double first_starting_value(const RUVACOM* ctx, const CMPSYM* sym) {
+  if (const RUVAPARMSTR* entry = pdata_entry(ctx, sym))
+    return entry->npoint > 0 && entry->vals ? entry->vals[0] : 0.0;
+  if (sym->ninit > 0) return sym->init[0];
+  const CMPLIST* list = ctx->parmsym;
+  int i = 0;
+  while (i < list->n && list->s[i] != sym) ++i;
+  for (int j = i + 1; j < list->n; ++j)
+    if (list->s[j]->ninit > 0) return list->s[j]->init[0];
+  return 0.0;
+}
+
 void nlseprm(RUVACOM* ruvaptr) {
   RUVACOM* ctx = ruvaptr;
   ctx->nparm = ctx->parmsym ? ctx->parmsym->n : -1;

@@ -15,6 +15,11 @@ void nlseprm(RUVACOM* ruvaptr);
 // data set.
 int nlparms(RUVACOM* ruva);
 
+// The first starting value of parameter `sym` by the grid's rules (its
+// parameter data set values, its PARMS values, or those of the next
+// parameter in `parmsym` that has PARMS values); 0 when it has none yet.
+double first_starting_value(const RUVACOM* ctx, const CMPSYM* sym);
+
 // Sorts values[0 .. *npoint-1] ascending in place and drops near-duplicates
 // (within 1e-10 of the next larger value), lowering *npoint; `sym` names the
 // parameter in the note.

@@ -254,3 +254,23 @@ TEST_F(FitTest, TheFirstObjectiveReusesTheGridsBestPass) {
 }
 
 }  // namespace
+
+namespace {
+
+// A parameter the model does not depend on is dropped, but the program may
+// still read it: it keeps its starting value, and the fit is the one
+// without it.
+TEST_F(FitTest, ADroppedParameterKeepsItsStartingValue) {
+  write_file("d.csv", "x,y\n0,5.02\n1,3.21\n2,2.03\n3,1.27\n4,0.83\n5,0.49\n6,0.33\n");
+  ASSERT_EQ(run("proc ruva data=d outest=est; parms a = 4 b = 0.3; model y = a*exp(-b*x);"), 0);
+  const std::vector<double> plain = final_estimates({"a", "b"});
+  // c sits between the others and borrows b's value, as the grid would.
+  ASSERT_EQ(run("proc ruva data=d outest=est; parms a = 4 c b = 0.3; model y = a*exp(-b*x) + c*0*x;"),
+            4);
+  EXPECT_NE(log_text().find("does not depend on the parameter c"), std::string::npos);
+  const std::vector<double> dropped = final_estimates({"a", "b"});
+  ASSERT_EQ(dropped.size(), 2u);
+  EXPECT_EQ(dropped, plain);
+}
+
+}  // namespace
