@@ -17,7 +17,7 @@ const char* usage_text() {
          "                       (default: the current directory)\n"
          "  --lib NAME=DIR       define library NAME; data set NAME.x is DIR/x.csv\n"
          "  --option NAME[=VAL]  set a system option (LINESIZE, PAGESIZE, CENTER,\n"
-         "                       NOCENTER, DEBUG, FORMCHAR, STIMER)\n"
+         "                       NOCENTER, DEBUG, FORMCHAR, STIMER, GENERIC)\n"
          "  --set NAME=VALUE     set a named value of the kernel library\n"
          "  --parse-only         parse each step and show its statements, options\n"
          "                       and program as the procedure sees them; run nothing\n"
