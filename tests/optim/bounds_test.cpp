@@ -12,9 +12,9 @@
 
 #include "constraint_sets.h"
 #include "mgh_problems.h"
-#include "nist_data.h"
 #include "random/zranuni.h"
 #include "support/host_fixture.h"
+#include "support/nist_problem.h"
 
 namespace {
 
@@ -82,9 +82,9 @@ INSTANTIATE_TEST_SUITE_P(Methods, BoundedFit,
 struct MisraData {
   std::vector<double> x, y;
   MisraData() {
-    const nist::Dataset d = nist::read_dataset("Misra1a");
-    x = d.x;
-    y = d.y;
+    const nist::Problem p = nist::read_problem("Misra1a");
+    x = nist::column(p, "x");
+    y = nist::column(p, "y");
   }
   lsq::Problem problem() const {
     lsq::Problem p{"Misra1a", 2, static_cast<int>(x.size()), {}};

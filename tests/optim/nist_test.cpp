@@ -9,16 +9,14 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "least_squares.h"
-#include "nist_data.h"
 #include "support/host_fixture.h"
+#include "support/nist_problem.h"
 
 namespace {
-
-using nist::Dataset;
-using nist::read_dataset;
 
 // A model f(b, x) with its gradient in b.
 using Model = void (*)(const double* b, double x, double* f, double* df);
@@ -61,17 +59,18 @@ void gauss1(const double* b, double x, double* f, double* df) {
   *f = b[0] * e + peak(b[2], b[3], b[4], x, df + 2) + peak(b[5], b[6], b[7], x, df + 5);
 }
 
-lsq::Problem make_problem(const std::string& name, const Dataset* d, int n, Model model) {
+lsq::Problem make_problem(const std::string& name, std::vector<double> x, std::vector<double> y,
+                          int n, Model model) {
   lsq::Problem p;
   p.name = name;
   p.n = n;
-  p.m = static_cast<int>(d->y.size());
-  p.eval = [d, n, model](const double* b, double* r, double* jac) {
+  p.m = static_cast<int>(y.size());
+  p.eval = [x = std::move(x), y = std::move(y), n, model](const double* b, double* r, double* jac) {
     std::vector<double> df(n);
-    for (std::size_t i = 0; i < d->y.size(); ++i) {
+    for (std::size_t i = 0; i < y.size(); ++i) {
       double f = 0;
-      model(b, d->x[i], &f, df.data());
-      r[i] = d->y[i] - f;
+      model(b, x[i], &f, df.data());
+      r[i] = y[i] - f;
       for (int j = 0; j < n; ++j) jac[i * n + j] = -df[j];
     }
     return true;
@@ -96,13 +95,17 @@ class NistTest : public HostTest, public ::testing::WithParamInterface<NistCase>
 
 TEST_P(NistTest, CertifiedEstimatesFromBothStartsByBothMethods) {
   const NistCase& nc = GetParam();
-  const Dataset data = read_dataset(nc.name);
+  const nist::Problem data = nist::read_problem(nc.name);
   ASSERT_EQ(static_cast<int>(data.certified.size()), nc.n);
-  ASSERT_FALSE(data.y.empty());
-  const lsq::Problem problem = make_problem(nc.name, &data, nc.n, nc.model);
+  const std::vector<double> x = nist::column(data, "x"), y = nist::column(data, "y");
+  ASSERT_FALSE(y.empty());
+  ASSERT_EQ(x.size(), y.size());
+  const lsq::Problem problem = make_problem(nc.name, x, y, nc.n, nc.model);
+  const std::vector<double> start1 = nist::numbers(data.start1),
+                            start2 = nist::numbers(data.start2);
   for (const char* method : {"MH", "SH", "SQ", "SC", "SG"}) {
-    for (const auto* start : {&data.start1, &data.start2}) {
-      if (method[1] == 'G' && start == &data.start1 && nc.golden_fails_from_start1) continue;
+    for (const auto* start : {&start1, &start2}) {
+      if (method[1] == 'G' && start == &start1 && nc.golden_fails_from_start1) continue;
       lsq::Fit fit{&problem, {}, {}, 0};
       lsq::Options o;
       o.method = method[0];
@@ -117,7 +120,7 @@ TEST_P(NistTest, CertifiedEstimatesFromBothStartsByBothMethods) {
       for (int j = 0; j < nc.n; ++j) worst = std::min(worst, lre(g->state.parms[j], data.certified[j]));
       const double rss_lre = lre(g->state.objective, data.rss);
       std::printf("%-9s %s start %d  iters %3d  LRE estimates %.1f  RSS %.1f\n", nc.name, method,
-                  start == &data.start1 ? 1 : 2, g->state.iters, worst, rss_lre);
+                  start == &start1 ? 1 : 2, g->state.iters, worst, rss_lre);
       EXPECT_EQ(rc, 0) << method << " error " << g->state.error;
       EXPECT_GE(worst, 6.0) << method;
       EXPECT_GE(rss_lre, 6.0) << method;

@@ -54,7 +54,7 @@ inline double eval(const lang::Expr& e, const std::map<std::string, double>& var
       if (e.key == "LOG") return std::log(arg(0));
       if (e.key == "SIN") return std::sin(arg(0));
       if (e.key == "COS") return std::cos(arg(0));
-      if (e.key == "ARCTAN" || e.key == "ATAN") return std::atan(arg(0));
+      if (e.key == "ATAN") return std::atan(arg(0));
       if (e.key == "SQRT") return std::sqrt(arg(0));
       break;
     }

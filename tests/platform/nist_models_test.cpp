@@ -1,18 +1,20 @@
-// Every model of the NIST StRD nonlinear problems, as NIST writes it (with
-// "[ ]" written as "( )" and the error term dropped), parses as a MODEL
-// statement; evaluated at the certified estimates and the first
-// observation, it gives the value of the same model written in C++.
+// Every model of the NIST StRD nonlinear problems, as a program writes it
+// (NIST's text with "[ ]" written as "( )", arctan as atan, pi as its value
+// and the error term dropped), parses as a MODEL statement; evaluated at the
+// certified estimates and the first observation, it gives the value of the
+// same model written in C++.
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <cmath>
-#include <fstream>
 #include <functional>
-#include <sstream>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "expression_eval.h"
-#include "nist_problems.h"
 #include "platform/language/step_parser.h"
+#include "support/nist_problem.h"
 
 namespace lang = platform::language;
 
@@ -71,35 +73,34 @@ const Model& reference_for(const std::string& name) {
 }  // namespace
 
 TEST(NistModels, EveryModelParsesAndComputesTheReferenceValue) {
-  for (const std::string name : nist::kProblems) {
-    const nist::Problem p = nist::read_problem(name + ".dat");
-    ASSERT_FALSE(p.b.empty()) << name;
-    ASSERT_GE(p.row.size(), 2u) << name;
-    // "y = rhs" (Nelson's response is log(y): the model is its right side).
-    const std::string rhs = p.model.substr(p.model.find('=') + 1);
+  for (const std::string& name : nist::kProblems) {
+    const nist::Problem p = nist::read_problem(name);
+    ASSERT_FALSE(p.certified.empty()) << name;
+    ASSERT_FALSE(p.rows.empty()) << name;
+    const std::vector<double> row = nist::numbers(p.rows.front());
+    ASSERT_GE(row.size(), 2u) << name;
+    // Nelson's response is log(y): the model is its right side.
     std::string parms = "parms";
-    for (std::size_t i = 0; i < p.b.size(); ++i) parms += " b" + std::to_string(i + 1) + "=1";
-    const std::string step = "proc ruva;\n" + parms + ";\n" + p.preamble + "\nmodel y = " + rhs + ";\n";
+    for (std::size_t i = 0; i < p.certified.size(); ++i)
+      parms += " b" + std::to_string(i + 1) + "=1";
+    const std::string step = "proc ruva;\n" + parms + ";\nmodel y = " + p.model + ";\n";
     auto parsed = lang::parse_step(step, 1);
     ASSERT_TRUE(parsed->errors.empty()) << name << ": " << step;
 
-    // ENSO uses pi without defining it; Roszman1 assigns it.
-    std::map<std::string, double> vars = {{"PI", 3.141592653589793238462643383279}};
-    for (std::size_t i = 0; i < p.b.size(); ++i) vars["B" + std::to_string(i + 1)] = p.b[i];
-    if (p.row.size() == 3) {
-      vars["X1"] = p.row[1];
-      vars["X2"] = p.row[2];
-    } else {
-      vars["X"] = p.row[1];
+    std::map<std::string, double> vars;
+    for (std::size_t i = 0; i < p.certified.size(); ++i)
+      vars["B" + std::to_string(i + 1)] = p.certified[i];
+    for (std::size_t j = 1; j < row.size(); ++j) {
+      std::string key = p.variables[j];
+      for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      vars[key] = row[j];
     }
     const lang::Stmt* model = nullptr;
-    for (const lang::StmtPtr& s : parsed->program.statements) {
-      if (s->kind == lang::StmtKind::Assign) vars[s->target->key] = test_eval::eval(*s->value, vars);
+    for (const lang::StmtPtr& s : parsed->program.statements)
       if (s->kind == lang::StmtKind::Model) model = s.get();
-    }
     ASSERT_NE(model, nullptr) << name;
     const double got = test_eval::eval(*model->value, vars);
-    const double want = reference_for(name)(p.b, p.row);
-    EXPECT_NEAR(got, want, 1e-13 * std::max(1.0, std::fabs(want))) << name << ": " << rhs;
+    const double want = reference_for(name)(p.certified, row);
+    EXPECT_NEAR(got, want, 1e-13 * std::max(1.0, std::fabs(want))) << name << ": " << p.model;
   }
 }

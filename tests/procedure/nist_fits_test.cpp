@@ -30,11 +30,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::vector<std::string> kProblems = {"Misra1a", "Chwirut2", "Chwirut1", "Lanczos3", "Gauss1",
-                                            "Gauss2",  "DanWood",  "Misra1b",  "Kirby2",   "Hahn1",
-                                            "Nelson",  "MGH17",    "Lanczos1", "Lanczos2", "Gauss3",
-                                            "Misra1c", "Misra1d",  "Roszman1", "ENSO"};
-
 using Row = std::map<std::string, std::string>;
 
 // One fit: the OUTEST= rows and the worst log relative error.
@@ -152,7 +147,7 @@ void expect_lanczos_start1_crawls(const Fit& f) {
 
 TEST(NistFits, MarquardtWithATightCriterionGetsSixDigits) {
   const std::set<std::string> pinned = {"Lanczos1/1", "Lanczos2/1", "Lanczos3/1", "MGH17/1"};
-  for (const auto& name : kProblems) {
+  for (const auto& name : nist::kProblems) {
     const nist::Problem p = nist::read_problem(name);
     ASSERT_FALSE(p.rows.empty()) << name;
     for (int start : {1, 2}) {
@@ -173,7 +168,7 @@ TEST(NistFits, MarquardtWithATightCriterionGetsSixDigits) {
 
 TEST(NistFits, TheDefaultsGetFourDigitsInAllButTwoCases) {
   int good = 0;
-  for (const auto& name : kProblems) {
+  for (const auto& name : nist::kProblems) {
     const nist::Problem p = nist::read_problem(name);
     for (int start : {1, 2}) {
       const Fit f = fit(p, start, "");

@@ -2,9 +2,10 @@
 // statistician would take it into a program: the model as an expression of
 // the program language, the data with their variable names, both starting
 // vectors, the certified estimates with their standard deviations and the
-// certified residual figures.
+// certified residual figures. The one reader of those files in the tests.
 #pragma once
 
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <sstream>
@@ -12,6 +13,12 @@
 #include <vector>
 
 namespace nist {
+
+// Every problem of the folder, in NIST's order of difficulty.
+inline const std::vector<std::string> kProblems = {
+    "Misra1a", "Chwirut2", "Chwirut1", "Lanczos3", "Gauss1", "Gauss2",   "DanWood",
+    "Misra1b", "Kirby2",   "Hahn1",    "Nelson",   "MGH17",  "Lanczos1", "Lanczos2",
+    "Gauss3",  "Misra1c",  "Misra1d",  "Roszman1", "ENSO"};
 
 struct Problem {
   std::string name;
@@ -109,6 +116,23 @@ inline Problem read_problem(const std::string& name) {
   for (char& c : p.response) c = c == '[' ? '(' : c == ']' ? ')' : c;
   p.model = program_expression(model.substr(eq + 1));
   return p;
+}
+
+// A row or a starting vector as numbers.
+inline std::vector<double> numbers(const std::vector<std::string>& texts) {
+  std::vector<double> values;
+  for (const std::string& t : texts) values.push_back(std::stod(t));
+  return values;
+}
+
+// The data column of a variable as numbers; empty if there is none.
+inline std::vector<double> column(const Problem& p, const std::string& variable) {
+  const auto at = std::find(p.variables.begin(), p.variables.end(), variable);
+  std::vector<double> values;
+  if (at == p.variables.end()) return values;
+  const auto j = static_cast<std::size_t>(at - p.variables.begin());
+  for (const auto& row : p.rows) values.push_back(std::stod(row[j]));
+  return values;
 }
 
 }  // namespace nist
