@@ -130,17 +130,6 @@ TEST_F(MersenneTwister, KeysAndThreadsSelectReproducibleDistinctSequences) {
     EXPECT_NE(first(fill, 1, 0), first(fill, 0, 0));
     EXPECT_NE(first(fill, 5, 0), first(fill, 0, 5));  // key and thread differ by their tags
   }
-  // A 64-bit key of a 32-bit method uses its low half.
-  Method plain(&zrnfMT32, 3), wide_zero(&zrnfMT32, 3), wide(&zrnfMT32, 3), narrow(&zrnfMT32, 3);
-  EXPECT_EQ(wide_zero.rng.zrng_key_64(wide_zero.area, 1ull << 32), 1);
-  EXPECT_EQ(wide.rng.zrng_key_64(wide.area, (1ull << 32) + 5), 1);
-  EXPECT_EQ(narrow.rng.zrng_key_32(narrow.area, 5), 2);
-  EXPECT_EQ(narrow.rng.zrng_key_32(narrow.area, 0), 0);
-  for (int i = 0; i < 20; ++i) {
-    const std::uint32_t p = plain.u32();
-    ASSERT_EQ(wide_zero.u32(), p);
-    ASSERT_EQ(wide.u32(), narrow.u32());
-  }
 }
 
 }  // namespace

@@ -1,13 +1,13 @@
-// Every method name and alias selects its own method, and every available
-// method runs a stream: the stream's uniforms are its engine's, a rewind
-// restarts them, keyed substreams differ, and the uniforms pass a
-// Kolmogorov-Smirnov test.
+// Method selection by name (aliases, case, blanks, unknown and unavailable
+// names, the named default), and every available method running a stream:
+// the stream's uniforms are its engine's, a rewind restarts them, and keyed
+// substreams differ.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "distribution_checks.h"
+#include "random/zmurmur.h"
 #include "random/zrand_status.h"
 #include "random/zrng_methods.h"
 #include "random/zrngmeth.h"
@@ -17,42 +17,29 @@ namespace {
 
 using namespace zrand_status;
 
-struct Alias {
-  const char* name;
-  const char* method;
-};
-const Alias kAliases[] = {{"FRY2X32", "FRY2X32"},
-                          {"FRY2X64", "FRY2X64"},
-                          {"FRY4X64", "FRY4X64"},
-                          {"MH3", "MH3"},
-                          {"MT", "MT64"},
-                          {"MT1998", "MT1998"},
-                          {"MT2002", "MT32"},
-                          {"MT32", "MT32"},
-                          {"MT64", "MT64"},
-                          {"MTHYBRID", "MTHYBRID"},
-                          {"PCG", "PCG64I"},
-                          {"PCG32I", "PCG32I"},
-                          {"PCG64I", "PCG64I"},
-                          {"SUBKEY32", "SUBKEY32"},
-                          {"SUBKEY64", "SUBKEY64"},
-                          {"TF", "FRY4X64"},
-                          {"TF2", "FRY2X64"},
-                          {"TF4", "FRY4X64"},
-                          {"THREEFRY", "FRY4X64"},
-                          {"THREEFRY2X32", "FRY2X32"},
-                          {"THREEFRY2X64", "FRY2X64"},
-                          {"THREEFRY4X64", "FRY4X64"},
-                          {"XOR64", "XOR64"},
-                          {"XOR128", "XOR128"},
-                          {"XOR1024", "XOR1024"},
-                          {"XOR4096", "XOR4096"}};
-const char* const kUnavailable[] = {"HARD", "HARDWARE", "RDRAND", "TRNG", "RANUNI", "XORGENS"};
+// The names other than a method's own; each method's own name is read by
+// every stream below.
+const std::pair<const char*, const char*> kAliases[] = {{"MT", "MT64"},
+                                                        {"MT2002", "MT32"},
+                                                        {"PCG", "PCG64I"},
+                                                        {"TF", "FRY4X64"},
+                                                        {"TF2", "FRY2X64"},
+                                                        {"TF4", "FRY4X64"},
+                                                        {"THREEFRY", "FRY4X64"},
+                                                        {"THREEFRY2X32", "FRY2X32"},
+                                                        {"THREEFRY2X64", "FRY2X64"},
+                                                        {"THREEFRY4X64", "FRY4X64"}};
 
 const ZrngFill kAvailable[] = {&zrnfSUBKEY32, &zrnfSUBKEY64, &zrnfMT1998,  &zrnfMTHYBRID,
                                &zrnfMT32,     &zrnfMT64,     &zrnfMH3,     &zrnfXOR64,
                                &zrnfXOR128,   &zrnfXOR1024,  &zrnfXOR4096, &zrnfFRY2X32,
                                &zrnfFRY2X64,  &zrnfFRY4X64,  &zrnfPCG32I,  &zrnfPCG64I};
+
+std::string selected(const char* name, int* status, std::uint64_t flags = 0) {
+  ZRNG_S q{};
+  *status = zrngmeth(name, -1, &q, flags);
+  return q.zrng_name;
+}
 
 std::string lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -61,21 +48,49 @@ std::string lower(std::string s) {
 
 using Methods = RandomTest;
 
-TEST_F(Methods, EveryAliasSelectsItsOwnMethod) {
-  for (const Alias& a : kAliases) {
-    std::string blank_lower = " ";
-    blank_lower.append(lower(a.name)).append("  ");
-    for (const std::string& name : {std::string(a.name), blank_lower}) {
-      ZRNG_S q{};
-      EXPECT_EQ(zrngmeth(name.c_str(), -1, &q, 0), 0) << name;
-      EXPECT_STREQ(q.zrng_name, a.method) << name;
+TEST_F(Methods, AliasesAreCaseBlindAndUnknownNamesFallBack) {
+  int status = -1;
+  for (const auto& [name, method] : kAliases) {
+    for (const std::string& form : {std::string(name), " " + lower(name) + "  "}) {
+      EXPECT_EQ(selected(form.c_str(), &status), method) << form;
+      EXPECT_EQ(status, 0) << form;
     }
   }
-  for (const char* name : kUnavailable) {
-    ZRNG_S q{};
-    EXPECT_EQ(zrngmeth(name, -1, &q, 0), kMethodUnavailable) << name;
-    EXPECT_STREQ(q.zrng_name, "MTHYBRID") << name;
+  EXPECT_EQ(selected("  mT64 ", &status), "MT64");
+  const std::u32string wide = U" mt32 ";
+  EXPECT_EQ(
+      selected(reinterpret_cast<const char*>(wide.c_str()), &status, zrngmeth_flags::kWideName),
+      "MT32");
+  for (const char* name : {"ZZZ", "MT3", "MTHYBRIDMTHYBRID", "1998"}) {
+    EXPECT_EQ(selected(name, &status), "MTHYBRID") << name;
+    EXPECT_EQ(status, kUnknownMethod) << name;
   }
+}
+
+TEST_F(Methods, UnavailableMethodsFallBackAfterNamingTheirOwnRecord) {
+  rt::set_text("OSENV.KOV_RNG_MESSAGES", "ALL");
+  const std::pair<const char*, const char*> aliases[] = {
+      {"RDRAND", "Intel RDRAND"}, {"HARDWARE", "Intel RDRAND"}, {"TRNG", "Intel RDRAND"},
+      {"HARD", "Intel RDRAND"},   {"RANUNI", "RANUNI"},         {"XORGENS", "64-bit XORGENS*"}};
+  for (const auto& [name, label] : aliases) {
+    int status = 0;
+    EXPECT_EQ(selected(name, &status), "MTHYBRID") << name;
+    EXPECT_EQ(status, kMethodUnavailable) << name;
+    EXPECT_NE(log_text().find(std::string("\"") + label + "\" is ready"), std::string::npos)
+        << name;
+  }
+}
+
+TEST_F(Methods, EmptyNameTakesTheNamedDefault) {
+  int status = -1;
+  EXPECT_EQ(selected("   ", &status), "MTHYBRID");
+  EXPECT_EQ(status, 0);
+  rt::set_text("OSENV.KOV_RNG_METHOD", "mt64");
+  EXPECT_EQ(selected(nullptr, &status), "MT64");
+  EXPECT_EQ(status, 0);
+  auto q = rt::new_stream(0);  // the procedure's stream names no method
+  EXPECT_STREQ(q->rng.zrng_name, "MT64");
+  EXPECT_EQ(q->finalSeed, zmh3x64(q->Seed));
 }
 
 TEST_F(Methods, StreamsDrawTheirEnginesUniforms) {
@@ -109,19 +124,6 @@ TEST_F(Methods, KeyedSubstreamsDifferAndRepeat) {
     };
     EXPECT_EQ(draws(1), draws(1)) << r.zrng_name;
     EXPECT_NE(draws(1), draws(2)) << r.zrng_name;
-  }
-}
-
-// The subtract-key counters are left out: they step by a fixed amount.
-TEST_F(Methods, UniformsPassTheKolmogorovSmirnovTest) {
-  for (ZrngFill fill : kAvailable) {
-    ZRNG_S r{};
-    fill(&r, 0);
-    if (std::string(r.zrng_name).starts_with("SUBKEY")) continue;
-    auto q = rt::new_stream(2718, r.zrng_name);
-    std::vector<double> u(20000);
-    for (double& v : u) v = q->rangen(q->Blob);
-    EXPECT_LT(dc::ks_statistic(u, [](double x) { return x; }), dc::kKolmogorov999) << r.zrng_name;
   }
 }
 

@@ -88,12 +88,6 @@ class AutomaticSeeds : public RandomTest {
   decltype(QX_HNDL_S::ConfigureSystem) saved_;
 };
 
-TEST_F(AutomaticSeeds, OverrideFixesEverySeed) {
-  rt::fix_automatic_seed(12345);
-  EXPECT_EQ(zrngi64(), 12345u);
-  EXPECT_EQ(zrngi31(), 12345);
-}
-
 TEST_F(AutomaticSeeds, ClockSeedsStayInTheirRanges) {
   for (int i = 0; i < 20; ++i) {
     const std::int32_t s31 = zrngi31();
@@ -111,13 +105,6 @@ TEST_F(AutomaticSeeds, ThirtyOneBitSeedIsNeverZero) {
   EXPECT_EQ(zrngi31(), 1);
   use_clock(100.0, 100.5);  // 201
   EXPECT_EQ(zrngi31(), 201);
-}
-
-TEST_F(AutomaticSeeds, SixtyFourBitSeedMixesClockAndThread) {
-  use_clock(1.0, 2.0);
-  const std::uint64_t id = Exported_QXHandle->threadGetHandle(Exported_QXHandle)->id;
-  const std::uint64_t h = zmh3x64(2000000000ull + 2 * id + 1);
-  EXPECT_EQ(zrngi64(), h < 2049 ? h : h >> 11);
 }
 
 TEST_F(AutomaticSeeds, UserSeedsMapIntoTheMethodsRange) {

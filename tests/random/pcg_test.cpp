@@ -69,40 +69,20 @@ TEST_F(Pcg, SeedAndKeySetStateAndIncrement) {
   EXPECT_EQ(m.rng.zrng_key_32(m.area, 5), 2);
   EXPECT_EQ(s.state, 12u);
   EXPECT_EQ(s.inc, 11u);
-  // The first output permutes the stepped state, not the seeded one.
-  Method first(&zrnfPCG32I, 1);
-  EXPECT_EQ(first.u32(), PcgTraits<std::uint32_t>::permute(2u * 747796405u + 1u));
-  // Seeded with 2^32 - 1 the state starts at 0: the first output permutes inc.
+  // Seeded with 2^32 - 1 the state starts at 0.
   Method wrap(&zrnfPCG32I, 0xFFFFFFFFu);
   EXPECT_EQ(wrap.state<pcg32i_random_t>().state, 0u);
-  EXPECT_EQ(wrap.u32(), PcgTraits<std::uint32_t>::permute(1u));
 }
 
 TEST_F(Pcg, KeysOneBitShortOfTheWordAndNoThreads) {
-  Method a(&zrnfPCG32I, 7), b(&zrnfPCG32I, 7), c(&zrnfPCG32I, 7), d(&zrnfPCG32I, 7);
+  Method a(&zrnfPCG32I, 7), b(&zrnfPCG32I, 7), d(&zrnfPCG32I, 7), plain(&zrnfPCG32I, 7);
   a.rng.zrng_key_32(a.area, 5);
   b.rng.zrng_key_32(b.area, 5u + 0x80000000u);
-  EXPECT_EQ(c.rng.zrng_key_64(c.area, 1ull << 32), 1);  // low half 0: nothing
   EXPECT_EQ(d.rng.zrng_thread_32(d.area, 3), 0);
-  EXPECT_EQ(d.rng.zrng_thread_64(d.area, 3), 0);
-  Method plain(&zrnfPCG32I, 7);
   for (int i = 0; i < 50; ++i) {
     ASSERT_EQ(a.u32(), b.u32());
-    const std::uint32_t p = plain.u32();
-    ASSERT_EQ(c.u32(), p);
-    ASSERT_EQ(d.u32(), p);
+    ASSERT_EQ(d.u32(), plain.u32());
   }
-  EXPECT_EQ(a.rng.zrng_count_32, nullptr);
-  EXPECT_EQ(a.rng.zrng_count_64, nullptr);
-}
-
-TEST_F(Pcg, WidthsConvertAsEveryMethodDoes) {
-  Method wide(&zrnfPCG64I, 3), wide_ref(&zrnfPCG64I, 3);
-  EXPECT_EQ(wide.u32(), wide_ref.u64() >> 32);
-  EXPECT_EQ(wide.u64(), wide_ref.u64());
-  Method narrow(&zrnfPCG32I, 3), narrow_ref(&zrnfPCG32I, 3);
-  const std::uint64_t hi = narrow_ref.u32();
-  EXPECT_EQ(narrow.u64(), (hi << 32) | narrow_ref.u32());
 }
 
 // A stream folds its key and thread number into one key word.

@@ -1,6 +1,9 @@
 // The subtract-key counters, the MurmurHash3 iteration, the hardware
-// method's stubs and the RANUNI instance of the congruential generator.
+// method's stubs, and the congruential generator modulo 2^31 - 1 against
+// plain modular arithmetic, with its normal deviate and its RANUNI instance.
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include "random/subkey_mh3.h"
 #include "random/zmurmur.h"
@@ -12,18 +15,18 @@ namespace {
 
 using rt::Method;
 
+constexpr std::uint64_t kPrime = 2147483647;
+constexpr std::uint64_t kMultiplier = 397204094;
+
 using SmallEngines = RandomTest;
 
 TEST_F(SmallEngines, SubtractKeyCountsDownByItsKey) {
   Method m(&zrnfSUBKEY32, 10);
   EXPECT_EQ(m.rng.zrng_key_32(m.area, 3), 2);
   for (std::uint32_t expected : {7u, 4u, 1u, 0xFFFFFFFEu}) EXPECT_EQ(m.u32(), expected);
-  Method pair(&zrnfSUBKEY32, 10);
-  pair.rng.zrng_key_32(pair.area, 3);
-  EXPECT_EQ(pair.u64(), (7ull << 32) | 4);
   // Seeding sets the counter only; the key stays.
-  pair.rng.zrng_seed_32(pair.area, 100);
-  EXPECT_EQ(pair.u32(), 97u);
+  m.rng.zrng_seed_32(m.area, 100);
+  EXPECT_EQ(m.u32(), 97u);
 
   Method wide(&zrnfSUBKEY64, 5);
   EXPECT_EQ(wide.rng.zrng_key_64(wide.area, 1), 2);
@@ -37,25 +40,12 @@ TEST_F(SmallEngines, SubtractKeyCountsDownByItsKey) {
   EXPECT_EQ(top.u32(), 1u);  // the high half of (2^33 - 2)
 }
 
-TEST_F(SmallEngines, SubtractKeyLoadsItsCounter) {
-  Method m(&zrnfSUBKEY32, 10);
-  m.rng.zrng_key_32(m.area, 1);
-  std::uint32_t counter = 500;
-  EXPECT_EQ(m.rng.zrng_state(m.area, reinterpret_cast<std::uint8_t*>(&counter), 4, 0), 2);
-  EXPECT_EQ(m.u32(), 499u);
-}
-
 // A key-only stream shares its key word with the thread number; without
 // either, the counter never moves and every draw is the seed.
 TEST_F(SmallEngines, SubtractKeyStreamsTakeTheCombinedKeyWord) {
   auto q = rt::new_stream(1000, "SUBKEY32");
   EXPECT_EQ(q->Status, 0);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(q->rangen(q->Blob), 1000 * 0x1p-32);
-  ZRAND_S child{};
-  alignas(8) unsigned char area[8] = {};
-  child.Blob = area;
-  zrand_clone(&child, 1, q.get());
-  EXPECT_EQ(child.rangen(child.Blob), (1000u - (1u << 21)) * 0x1p-32);  // modulo 2^32
   auto wide = rt::new_stream(1000, "SUBKEY64");
   ZRAND_S wide_child{};
   alignas(8) unsigned char wide_area[16] = {};
@@ -81,15 +71,8 @@ TEST_F(SmallEngines, HardwareMethodIsAStubThatNeverRuns) {
   EXPECT_EQ(r.zrng_blob_size(), 0u);
   unsigned char area[8] = {};
   EXPECT_EQ(r.zrng_seed_64(area, 5), 0);
-  EXPECT_EQ(r.zrng_key_32(area, 5), 0);
-  EXPECT_EQ(r.zrng_state(area, area, 8, 0), 0);
   EXPECT_EQ(r.zrng_uint64(area), 0u);
-  EXPECT_EQ(r.zrng_double_32_open_open(area), 0x1p-33);
-  EXPECT_EQ(r.zrng_double_32_open_closed(area), 0x1p-32);
-  EXPECT_EQ(r.zrng_double_53_open_closed(area), 0x1p-53);
-  EXPECT_EQ(r.zrng_double_64_open_closed(area), 0x1p-64);
   EXPECT_EQ(r.zrng_double_open(area), 0.0);
-  EXPECT_EQ(r.zrng_double_infinite(area), 0.0);
   EXPECT_EQ(r.zrng_double_crude, nullptr);
 }
 
@@ -110,6 +93,46 @@ TEST_F(SmallEngines, RanuniInstanceStepsTheCongruentialGenerator) {
   EXPECT_EQ(r.zrng_state(area, area, 0, 0), 0);
   EXPECT_EQ(r.zrng_state(area, area, 4, 0), -1);
   EXPECT_EQ(r.zrng_key_32(area, 4), 0);
+}
+
+TEST(Congruential, StepsAreTheProductModuloThePrime) {
+  long seed = 1;
+  EXPECT_EQ(zranuni(&seed), 397204094 / 2147483647.0);
+  EXPECT_EQ(seed, 397204094);
+  seed = 2147483646;
+  zranuni(&seed);
+  EXPECT_EQ(seed, 2147483647 - 397204094);
+  std::uint64_t reference = 123;
+  seed = 123;
+  for (int i = 0; i < 200000; ++i) {
+    reference = reference * kMultiplier % kPrime;
+    const double u = zranuni(&seed);
+    ASSERT_EQ(static_cast<std::uint64_t>(seed), reference) << i;
+    ASSERT_EQ(u, static_cast<double>(reference) / 2147483647.0);
+  }
+  // Only the low 32 bits of a seed count; 0 stays 0.
+  long big = (7L << 32) + 5, small = 5;
+  EXPECT_EQ(zranuni(&big), zranuni(&small));
+  seed = 0;
+  EXPECT_EQ(zranuni(&seed), 0.0);
+  EXPECT_EQ(seed, 0);
+  // A seed above the prime but below 2^32 is reduced too.
+  seed = 4294967295L;
+  zranuni(&seed);
+  EXPECT_EQ(static_cast<std::uint64_t>(seed), 4294967295ull % kPrime * kMultiplier % kPrime);
+}
+
+TEST(Congruential, NormalDeviateIsTheBoxMullerCosineOfTwoSteps) {
+  long seed = 123;
+  std::uint64_t s = 123;
+  for (int i = 0; i < 1000; ++i) {
+    s = s * kMultiplier % kPrime;
+    const double u1 = static_cast<double>(s) / 2147483647.0;
+    s = s * kMultiplier % kPrime;
+    const double u2 = static_cast<double>(s) / 2147483647.0;
+    ASSERT_EQ(zrannor(&seed), std::sqrt(-2 * std::log(u1)) * std::cos(2 * M_PI * u2));
+  }
+  EXPECT_EQ(static_cast<std::uint64_t>(seed), s);
 }
 
 }  // namespace

