@@ -26,21 +26,6 @@ struct AnovaRow {
 };
 AnovaRow g_row;
 
-void set_row(const char* source, int df, double ss, double ms, double f, double p, const char* label,
-             const char* note) {
-  std::memset(&g_row, 0, sizeof g_row);
-  std::strcpy(g_row.source, source);
-  g_row.df = df;
-  g_row.obs = 12;
-  g_row.index = df + 100;
-  g_row.ss = ss;
-  g_row.ms = ms;
-  g_row.f = f;
-  g_row.p = p;
-  std::strcpy(g_row.label, label);
-  std::strcpy(g_row.note, note);
-}
-
 void build_anova_step() {
   xinit();
   wobop man = make_manager();
@@ -54,11 +39,11 @@ void build_anova_step() {
   ASSERT_EQ(wobmth(t, nullptr, 298, 0, nullptr), 0);
   wobop out = open_table(man, t, "stat.ruva.ANOVA");
   ASSERT_NE(out, nullptr);
-  set_row("Model", 2, 1234.5678, 617.2839, 45.678, 1e-6, "model row", "corrected");
+  g_row = {"Model", 2, 12, 102, 1234.5678, 617.2839, 45.678, 1e-6, "model row", "corrected"};
   ASSERT_EQ(wobmth(t, nullptr, 329, 0, nullptr), 0);
-  set_row("Error", 10, 270.25, 27.025, missing_value(), missing_value(), "error row", "");
+  g_row = {"Error", 10, 12, 110, 270.25, 27.025, missing_value(), missing_value(), "error row", ""};
   ASSERT_EQ(wobmth(t, nullptr, 329, 0, nullptr), 0);
-  set_row("Total", 12, 1504.8178, special_missing_value(), missing_value(), letter_missing_value('B'), "", "");
+  g_row = {"Total", 12, 12, 112, 1504.8178, special_missing_value(), missing_value(), letter_missing_value('B'), "", ""};
   ASSERT_EQ(wobmth(t, nullptr, 329, 0, nullptr), 0);
   ASSERT_EQ(wobmth(t, nullptr, 299, 0, nullptr), 0);
   ASSERT_EQ(release_table(man, out), 0);
