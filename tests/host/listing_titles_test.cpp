@@ -11,24 +11,21 @@ namespace {
 
 using ListingTitlesTest = ListingTest;
 
-int g_result;
-
 TEST_F(ListingTitlesTest, CentringUsesTheLineSizeAndTheCenterOption) {
   set("LINESIZE=100");
-  print([] { g_result = zcenter(80); });
-  EXPECT_EQ(g_result, 11);
-  print([] { g_result = zcenter(101); });
-  EXPECT_EQ(g_result, 1);
-  print([] { g_result = zcenter(99); });
-  EXPECT_EQ(g_result, 1);  // (100 - 99) / 2 + 1
+  std::vector<int> got;
+  print([&] {
+    for (int length : {80, 101, 99}) got.push_back(zcenter(length));
+  });
+  EXPECT_EQ(got, (std::vector<int>{11, 1, 1}));  // (100 - 99) / 2 + 1 for 99
   set("NOCENTER");
-  print([] { g_result = zcenter(10); });
-  EXPECT_EQ(g_result, 1);
+  print([&] { got = {zcenter(10)}; });
+  EXPECT_EQ(got, std::vector<int>{1});
 }
 
 TEST_F(ListingTitlesTest, PValueFields) {
   struct Case { double x; int w, d; std::string field; int result; };
-  static const Case cases[] = {
+  const Case cases[] = {
       {0.5, 2, 4, "**", 1},
       {0.5, 1, 4, "*", 1},
       {0.00001, 6, 4, "<.0001", 0},
@@ -39,47 +36,36 @@ TEST_F(ListingTitlesTest, PValueFields) {
       {0.001, 7, 9, "0.00100", 0},   // d above w - 2 becomes w - 2
       {0.01, 5, 2, " 0.01", 0},
       {0.001, 5, 2, " <.01", 0},      // the sign replaces the byte before the point
+      {missing_value(), 6, 4, "     .", 0},
   };
   for (const Case& c : cases) {
-    static Case current;
-    static char buffer[40];
-    current = c;
-    print([] {
+    char buffer[40];
+    int result = -1;
+    print([&] {
       std::fill(std::begin(buffer), std::end(buffer), '#');
-      g_result = zpvalue(current.x, current.w, current.d, buffer);
+      result = zpvalue(c.x, c.w, c.d, buffer);
     });
     const int w = c.w < 1 ? 6 : c.w;
     EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(w)), c.field) << c.x << " " << c.w << " " << c.d;
-    EXPECT_EQ(g_result, c.result);
+    EXPECT_EQ(result, c.result);
     EXPECT_EQ(buffer[w], '#');  // nothing written past the field
   }
-}
-
-TEST_F(ListingTitlesTest, MissingPValueAndWideField) {
-  static char buffer[48];
-  print([] {
-    std::fill(std::begin(buffer), std::end(buffer), '#');
-    zpvalue(missing_value(), 6, 4, buffer);
-  });
-  EXPECT_EQ(std::string(buffer, 6), "     .");
-  print([] {
-    std::fill(std::begin(buffer), std::end(buffer), '#');
-    zpvalue(0.25, 40, 4, buffer);
-  });
   // A field over 32 is blanked and the value formatted in its first 32.
-  EXPECT_EQ(std::string(buffer, 40), std::string(26, ' ') + "0.2500" + std::string(8, ' '));
+  char wide[48];
+  print([&] { zpvalue(0.25, 40, 4, wide); });
+  EXPECT_EQ(std::string(wide, 40), std::string(26, ' ') + "0.2500" + std::string(8, ' '));
 }
 
 TEST_F(ListingTitlesTest, TitleOfTwelveLinesKeepsTen) {
   set("LINESIZE=64");
-  static std::string title;
-  title.clear();
+  std::string title;
   for (int i = 0; i < 12; ++i) title += "line" + std::to_string(i) + std::string(58, 'x') + " ";
-  print([] {
-    g_result = zptiti(kTitleSplit, title.data());
+  int pieces = 0;
+  print([&] {
+    pieces = zptiti(kTitleSplit, title.data());
     zptitx(title.data());
   });
-  EXPECT_EQ(g_result, 11);
+  EXPECT_EQ(pieces, 11);
   ASSERT_EQ(lines().size(), 10u);
   EXPECT_EQ(lines()[0].find("line0"), 0u);  // 63 wide: margin 1
   EXPECT_EQ(lines()[9].find("line9"), 0u);
@@ -87,32 +73,30 @@ TEST_F(ListingTitlesTest, TitleOfTwelveLinesKeepsTen) {
 
 TEST_F(ListingTitlesTest, TitlesAreCentredAndANullTitlePrintsNothing) {
   set("LINESIZE=64");
-  print([] {
-    static char title[] = "Short title";
-    g_result = zptiti(kTitleSplit, title);
+  char title[] = "Short title", other[] = "other";
+  int pieces = 0;
+  print([&] {
+    pieces = zptiti(kTitleSplit, title);
     zptitx(title);
   });
-  EXPECT_EQ(g_result, 2);
+  EXPECT_EQ(pieces, 2);
   EXPECT_EQ(listing_text(), std::string(26, ' ') + "Short title\n");
   listing_.str("");
-  print([] {
-    g_result = zptiti(kTitleSplit, nullptr);
-    static char other[] = "other";
+  print([&] {
+    pieces = zptiti(kTitleSplit, nullptr);
     zptitx(other);
     zptitx(nullptr);
   });
-  EXPECT_EQ(g_result, 0);
+  EXPECT_EQ(pieces, 0);
   EXPECT_EQ(listing_text(), "");
 }
 
 TEST_F(ListingTitlesTest, LongTitleBreaksAtBlanksWithinTheLine) {
   set("LINESIZE=64");
-  static std::string title;
-  title = std::string(40, 'a') + " " + std::string(40, 'b') + " " + std::string(70, 'c');
-  print([] {
-    g_result = zptitle(title.data());
-  });
-  EXPECT_EQ(g_result, 5);
+  std::string title = std::string(40, 'a') + " " + std::string(40, 'b') + " " + std::string(70, 'c');
+  int result = 0;
+  print([&] { result = zptitle(title.data()); });
+  EXPECT_EQ(result, 5);
   const auto l = lines();
   ASSERT_EQ(l.size(), 4u);
   EXPECT_EQ(l[0], std::string(12, ' ') + std::string(40, 'a'));

@@ -35,10 +35,7 @@ TEST_F(ServicesTest, CallGoesThroughVectorAndEntryAndClearsTheVectorByte) {
   EXPECT_THROW(xexit(8, 0), platform::StepExit);
 }
 
-TEST_F(ServicesTest, ZtimeAdvancesAndVariadicMessagesFormatTheirInserts) {
-  double t0 = ztime();
-  double t1 = ztime();
-  EXPECT_LE(t0, t1);
+TEST_F(ServicesTest, VariadicMessagesFormatTheirInserts) {
   char buffer[64];
   int n = xpmstr(buffer, sizeof buffer, 1, 8, 123L);
   EXPECT_STREQ(buffer, "Insufficient memory: 123 bytes could not be allocated.");

@@ -6,24 +6,16 @@
 
 #include "host/qx_handle.h"
 #include "host/wide_strings.h"
+#include "platform/utf8.h"
 #include "support/host_fixture.h"
 
 namespace {
 
 using W = std::vector<QXChar>;
 
-// UTF-32 from a UTF-8 literal.
 W wide(const std::string& utf8) {
-  W out;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto b = static_cast<unsigned char>(utf8[i]);
-    int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
-    QXChar c = extra ? b & (0x3F >> extra) : b;
-    for (int k = 1; k <= extra; ++k) c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    out.push_back(c);
-    i += static_cast<std::size_t>(extra) + 1;
-  }
-  return out;
+  const std::u32string w = platform::from_utf8(utf8);
+  return W(w.begin(), w.end());
 }
 
 QXStrSize len(const W& w) { return static_cast<QXStrSize>(w.size()); }
@@ -70,19 +62,14 @@ TEST(WideCase, MinAndMaxMapStrings) {
   EXPECT_EQ(w, (W{0xC9, 'C', 0xA7B3, 0x13A0, 0x10D0, ' '}));
   qxzstmax(w.data(), len(w));
   EXPECT_EQ(w, (W{0xE9, 'c', 0xAB53, 0xAB70, 0x1C90, ' '}));
-  W astral = {0x10400, 0x10428};  // above the tables: unchanged
-  qxzstmin(astral.data(), 2);
-  EXPECT_EQ(astral, (W{0x10400, 0x10428}));
 }
 
 TEST(WideCase, EqualityNeedsEqualLengths) {
   EXPECT_FALSE(equal("Straße", "STRASSE"));
   EXPECT_TRUE(equal("Straße", "STRAßE"));
   EXPECT_TRUE(equal("ΣΟΦΙΑ", "σοφια"));
-  EXPECT_TRUE(equal("qxprof", "QXPROF"));
   EXPECT_FALSE(equal("qxprof", "qxprog"));
   EXPECT_FALSE(equal("abc", "abc "));
-  EXPECT_TRUE(equal("", ""));
   EXPECT_TRUE(qxzseqn(nullptr, 0, nullptr, 0));
 }
 
@@ -90,12 +77,9 @@ TEST(WideCase, ComparisonRanksCaseBelowContent) {
   EXPECT_EQ(compare("abc", "ABC  "), 1);
   EXPECT_EQ(compare("abd", "ABC"), 2);
   EXPECT_EQ(compare("ab", "abc"), -2);
-  EXPECT_EQ(compare("abc", "ab"), 2);
-  EXPECT_EQ(compare("ABC", "abc"), -1);
   EXPECT_EQ(compare("Ab", "aB"), -1);  // the first case difference decides
   EXPECT_EQ(compare("abc  ", "abc"), 0);
   EXPECT_EQ(compare("abc x", "abc"), 2);
-  EXPECT_EQ(compare("", ""), 0);
   EXPECT_EQ(compare("", "   "), 0);
   EXPECT_EQ(compare("Ab", "ac"), -2);  // content outranks the earlier case tie
   EXPECT_EQ(compare("Ω", "ω"), -1);
@@ -105,9 +89,7 @@ TEST(WideCase, ComparisonRanksCaseBelowContent) {
 TEST(WideCase, TrailingBlanksAreTrimmed) {
   W w = wide("ab \t  ");
   EXPECT_EQ(qxzstrp(w.data(), len(w)), 4);  // a tab is not a blank
-  W blanks = wide("    ");
-  EXPECT_EQ(qxzstrp(blanks.data(), 4), 0);
-  EXPECT_EQ(qxzstrp(w.data(), 0), 0);
+  EXPECT_EQ(qxzstrp(wide("    ").data(), 4), 0);
   EXPECT_EQ(qxzstrp(w.data(), -5), 0);
   EXPECT_EQ(qxzstrp(nullptr, 5), 0);
 }
@@ -119,10 +101,7 @@ QXChar fake_lower(QXNLSh, QXChar c, int count) {
   ++g_lower_calls;
   return c + 1000;
 }
-QXChar fake_upper(QXNLSh, QXChar c, int count) {
-  EXPECT_EQ(count, 1);
-  return -c;
-}
+QXChar fake_upper(QXNLSh, QXChar c, int) { return -c; }
 
 using WideCaseWithExtension = HostTest;
 
@@ -143,9 +122,7 @@ TEST_F(WideCaseWithExtension, CharactersAboveAsciiGoThroughTheExtension) {
   EXPECT_EQ(u, (W{'A', -0xE9}));
   // Without the extension the tables serve every character.
   handle->qxnls = nullptr;
-  W t = wide("AÉ");
-  qxzstlo(t.data(), len(t));
-  EXPECT_EQ(t, wide("aé"));
+  EXPECT_EQ(lowered("AÉ"), wide("aé"));
   handle->qxnls = saved;
 }
 

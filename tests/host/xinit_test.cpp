@@ -17,11 +17,9 @@ constexpr unsigned char kMarker = 0x5A;
 struct PoolWatch {
   PoolAllocFn alloc = nullptr;
   PoolFreeFn free = nullptr;
-  int allocations = 0;
-  int releases = 0;
-  long last_length = 0;
-  long freed_length = 0;
-  long freed_flags = 0;
+  int allocations = 0, releases = 0;
+  long last_length = 0, freed_length = 0, freed_flags = 0;
+  int syndebug = 0, semdebug = 0;  // the switches xinit set
 };
 PoolWatch g_watch;
 
@@ -40,13 +38,6 @@ void watched_free(void* pool, void* block, long length, long flags) {
   g_watch.free(pool, block, length, flags);
 }
 
-struct Outcome {
-  int allocations, releases;
-  long freed_length, freed_flags;
-  int syndebug, semdebug;
-};
-Outcome g_outcome;
-
 void run_xinit() {
   auto** words = static_cast<void**>(task_pool());
   g_watch = {};
@@ -57,32 +48,31 @@ void run_xinit() {
   xinit();
   words[0] = reinterpret_cast<void*>(g_watch.alloc);
   words[1] = reinterpret_cast<void*>(g_watch.free);
-  PROCSTR* ps = current_procstr();
-  g_outcome = {g_watch.allocations, g_watch.releases, g_watch.freed_length,
-               g_watch.freed_flags, ps->proc_syndebug, ps->proc_semdebug};
+  g_watch.syndebug = current_procstr()->proc_syndebug;
+  g_watch.semdebug = current_procstr()->proc_semdebug;
 }
 
 class XinitTest : public HostTest {
  protected:
-  Outcome run_with_debug(const std::string& text) {
+  PoolWatch run_with_debug(const std::string& text) {
     EXPECT_TRUE(host().options().set("DEBUG=" + text));
     EXPECT_EQ(run_as_step(&run_xinit), 0);
-    return g_outcome;
+    return g_watch;
   }
 };
 
 TEST_F(XinitTest, ShortDebugTextUsesTheLocalBufferAndLongTextPoolMemory) {
   // 200 characters: only the PROCSTR comes from the pool.
-  Outcome at_limit = run_with_debug(std::string(197, 'x') + "SYN");
+  PoolWatch at_limit = run_with_debug(std::string(197, 'x') + "SYN");
   EXPECT_EQ(at_limit.allocations, 1);
   EXPECT_EQ(at_limit.releases, 0);
   EXPECT_EQ(at_limit.syndebug, 1);
   EXPECT_EQ(at_limit.semdebug, 0);
   // 201 characters: a work buffer of that length is taken and given back,
   // with the length unknown (-1) and release flags 4.
-  Outcome over = run_with_debug(std::string(198, 'x') + "SEM");
+  PoolWatch over = run_with_debug(std::string(198, 'x') + "SEM");
   EXPECT_EQ(over.allocations, 2);
-  EXPECT_EQ(g_watch.last_length, 201);
+  EXPECT_EQ(over.last_length, 201);
   EXPECT_EQ(over.releases, 1);
   EXPECT_EQ(over.freed_length, -1);
   EXPECT_EQ(over.freed_flags, 4);
@@ -90,24 +80,16 @@ TEST_F(XinitTest, ShortDebugTextUsesTheLocalBufferAndLongTextPoolMemory) {
   EXPECT_EQ(over.semdebug, 1);
 }
 
-TEST_F(XinitTest, BlankOrEmptyDebugLeavesTheBytesAsAllocated) {
-  for (const std::string& text : {std::string(), std::string("     ")}) {
-    Outcome o = run_with_debug(text);
-    EXPECT_EQ(o.syndebug, kMarker) << '"' << text << '"';
-    EXPECT_EQ(o.semdebug, kMarker) << '"' << text << '"';
-  }
-}
-
 TEST_F(XinitTest, DebugWordsAreFoundWhateverTheirCase) {
-  Outcome lower = run_with_debug("trace,syn");
-  EXPECT_EQ(lower.syndebug, 1);
-  EXPECT_EQ(lower.semdebug, 0);
-  Outcome both = run_with_debug(" Sem sYn ");
-  EXPECT_EQ(both.syndebug, 1);
-  EXPECT_EQ(both.semdebug, 1);
-  Outcome neither = run_with_debug("SY N");
-  EXPECT_EQ(neither.syndebug, 0);
-  EXPECT_EQ(neither.semdebug, 0);
+  struct Case { std::string text; int syn, sem; };
+  const Case cases[] = {{"trace,syn", 1, 0}, {" Sem sYn ", 1, 1}, {"SY N", 0, 0},
+                        // Blank or empty: the bytes stay as allocated.
+                        {"", kMarker, kMarker}, {"     ", kMarker, kMarker}};
+  for (const Case& c : cases) {
+    PoolWatch w = run_with_debug(c.text);
+    EXPECT_EQ(w.syndebug, c.syn) << '"' << c.text << '"';
+    EXPECT_EQ(w.semdebug, c.sem) << '"' << c.text << '"';
+  }
 }
 
 TEST_F(XinitTest, ProcstrIsStoredInTheTaskRecordWithItsLineRecords) {

@@ -2,7 +2,6 @@
 // or two blanks between columns, the width rules and the repeated heading.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 
 #include "host/matrix_printer.h"
@@ -18,10 +17,8 @@ double g_x3[] = {1, 0.5, 2, 0.25, 0.125, 3};
 
 TEST_F(ZpsmatTest, GoldenLayoutWithTitle) {
   set("LINESIZE=64");
-  print([] {
-    static char corner[] = "", title[] = "Packed";
-    zpsmat(g_x3, 3, g_names3, 10, 4, corner, title, nullptr);
-  });
+  char corner[] = "", title[] = "Packed";
+  print([&] { zpsmat(g_x3, 3, g_names3, 10, 4, corner, title, nullptr); });
   // Row names 5 wide, columns of 10 two blanks apart: the heading is 41
   // wide and centred at margin 12; values take the decimal code 4.
   const std::string expected =
@@ -40,33 +37,30 @@ TEST_F(ZpsmatTest, GoldenLayoutWithTitle) {
 
 TEST_F(ZpsmatTest, OneBlankBetweenColumnsOnlyWhenItSavesAPanel) {
   set("LINESIZE=64");
-  static double x[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-  static char n1[] = "v1", n2[] = "v2", n3[] = "v3", n4[] = "v4";
-  static char* names[] = {n1, n2, n3, n4};
-  static int width;
-  auto row_of_v1 = [&](int w) {
-    width = w;
+  double x[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  char n1[] = "v1", n2[] = "v2", n3[] = "v3", n4[] = "v4";
+  char* names[] = {n1, n2, n3, n4};
+  auto row_of_v1 = [&](int width) {
     listing_.str("");
-    print([] { zpsmat(x, 4, names, width, 2, nullptr, nullptr, nullptr); });
+    print([&] { zpsmat(x, 4, names, width, 2, nullptr, nullptr, nullptr); });
     for (const std::string& l : lines())
       if (l.find("v1 ") != std::string::npos && l.find("1.00") != std::string::npos) return l;
     return std::string();
   };
   // Columns of 14: two blanks fit 3 to a panel, one blank fits all 4.
-  std::string one_blank = row_of_v1(14);
-  EXPECT_EQ(one_blank, " v1           1.00           2.00           4.00           7.00");
+  EXPECT_EQ(row_of_v1(14), " v1           1.00           2.00           4.00           7.00");
   // Columns of 10: two blanks already fit all 4.
-  std::string two_blanks = row_of_v1(10);
+  const std::string two_blanks = row_of_v1(10);
   EXPECT_EQ(two_blanks.substr(two_blanks.find("v1")), "v1        1.00        2.00        4.00        7.00");
 }
 
 TEST_F(ZpsmatTest, LongNamesWidenTheRowNamesButNotTheValueColumns) {
   set("LINESIZE=100");
   set("NOCENTER");
-  static char longer[] = "a_very_long_parameter_name", shorter[] = "b";
-  static char* names[] = {longer, shorter};
-  static double x[3] = {1, 2, 3};
-  print([] { zpsmat(x, 2, names, 8, 1, nullptr, nullptr, nullptr); });
+  char longer[] = "a_very_long_parameter_name", shorter[] = "b";
+  char* names[] = {longer, shorter};
+  double x[3] = {1, 2, 3};
+  print([&] { zpsmat(x, 2, names, 8, 1, nullptr, nullptr, nullptr); });
   std::string row;
   for (const std::string& l : lines())
     if (l.rfind("b ", 0) == 0) row = l;
@@ -76,26 +70,26 @@ TEST_F(ZpsmatTest, LongNamesWidenTheRowNamesButNotTheValueColumns) {
 
 TEST_F(ZpsmatTest, HeadingIsRepeatedWhenThePageRunsOut) {
   set("PAGESIZE=15");
-  static char names[20][4];
-  static char* pointers[20];
-  static double x[210];
+  char names[20][4];
+  char* pointers[20];
+  double x[210] = {};
   for (int i = 0; i < 20; ++i) {
     std::snprintf(names[i], sizeof names[i], "p%02d", i);
     pointers[i] = names[i];
   }
-  static char corner[] = "Corner";
-  print([] { zpsmat(x, 3, pointers, 8, 2, corner, nullptr, nullptr); });
-  const auto short_listing = lines();
-  const auto short_headings = std::count_if(short_listing.begin(), short_listing.end(),
-                                            [](const std::string& l) { return l.find("Corner") != std::string::npos; });
-  EXPECT_EQ(short_headings, 1);
-  listing_.str("");
-  print([] { zpsmat(x, 20, pointers, 8, 2, corner, nullptr, nullptr); });
-  int headings = 0, pages = 0;
-  for (const std::string& l : lines()) {
-    headings += l.find("Corner") != std::string::npos;
-    pages += !l.empty() && l[0] == '\f';
-  }
+  char corner[] = "Corner";
+  auto count = [&](int n) {
+    listing_.str("");
+    print([&] { zpsmat(x, n, pointers, 8, 2, corner, nullptr, nullptr); });
+    std::pair<int, int> headings_and_pages{0, 0};
+    for (const std::string& l : lines()) {
+      headings_and_pages.first += l.find("Corner") != std::string::npos;
+      headings_and_pages.second += !l.empty() && l[0] == '\f';
+    }
+    return headings_and_pages;
+  };
+  EXPECT_EQ(count(3), std::make_pair(1, 0));
+  const auto [headings, pages] = count(20);
   EXPECT_GE(headings, 2);
   EXPECT_EQ(headings, pages + 1);
 }
