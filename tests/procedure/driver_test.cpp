@@ -25,12 +25,6 @@ TEST_F(DriverTest, WithoutAnyByGroupTheCodeIsTheSetUpsCode) {
   EXPECT_EQ(context()->rcinit, 4);
 }
 
-TEST_F(DriverTest, EveryByGroupIsProcessed) {
-  EXPECT_EQ(run(std::string("proc ruva data=d; by g; ") + kFit), 0) << log_text();
-  EXPECT_EQ(context()->bycnt, 3);
-  EXPECT_EQ(context()->cleanedup, 1);
-}
-
 int g_groups_before_fault = 0;
 int faulting_bynext(XO_FILE*) {
   if (g_groups_before_fault-- > 0) return 1;
@@ -63,11 +57,7 @@ TEST_F(DriverTest, AFaultBeforeTheByGroupLoopEndsTheStepWith1012) {
 // The first uniform of the bootstrap stream after each group's reset.
 std::vector<double> g_first_uniforms;
 void bootstrap_groups_body() {
-  RUVACOM* ctx = ruva_new_context();
-  xinit();
-  xytexit(RUVAEndofTask);
-  if (ruvapar(ctx) != 0) xexit(3000, 0);
-  if (ruvaint(ctx) != 0) xexit(1012, 0);
+  RUVACOM* ctx = procedure_test::begin_step(1);
   while (xbynext(ctx->fiddata) > 0) {
     reset_for_next_bygroup(ctx);
     MRandom& mr = ctx->ruvabootstrap_control->comp.mr;

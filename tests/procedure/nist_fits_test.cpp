@@ -18,19 +18,19 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "estimation_fixture.h"
 #include "support/nist_problem.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using Row = std::map<std::string, std::string>;
+using procedure_test::read_csv;
+using procedure_test::Row;
 
 // One fit: the OUTEST= rows and the worst log relative error.
 struct Fit {
@@ -39,28 +39,6 @@ struct Fit {
   double digits = 0;
   std::string folder;
 };
-
-std::vector<std::string> split(const std::string& line) {
-  std::vector<std::string> out;
-  std::istringstream in(line);
-  for (std::string f; std::getline(in, f, ',');) out.push_back(f);
-  return out;
-}
-
-std::vector<Row> read_csv(const fs::path& file) {
-  std::ifstream in(file);
-  std::vector<Row> rows;
-  std::string line;
-  if (!std::getline(in, line)) return rows;
-  const auto names = split(line);
-  while (std::getline(in, line)) {
-    const auto values = split(line);
-    Row r;
-    for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) r[names[i]] = values[i];
-    rows.push_back(r);
-  }
-  return rows;
-}
 
 double digits(double value, double certified) {
   if (value == certified) return 15;
