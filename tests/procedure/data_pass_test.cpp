@@ -251,8 +251,8 @@ TEST_F(DataPassTest, AReadErrorEndsThePass) {
   EXPECT_NEAR(sse, std::pow(kY[0] - kA * std::exp(-kB), 2) + std::pow(kY[1] - kA * std::exp(-2 * kB), 2), 1e-15);
 }
 
-// `failed` describes the latest run only: an observation after a failed one
-// is not marked.
+// `failed` describes the latest run only: the failed observation is marked,
+// one after it is not.
 TEST_F(DataPassTest, AFailedRunMarksItsOwnObservationOnly) {
   g_runs = 0;
   g_real_run = reinterpret_cast<RunService>(host_.replace_service(148, 12, reinterpret_cast<void*>(&run_failing_fifth)));

@@ -21,6 +21,7 @@ TEST_F(DriverTest, WithoutAnyByGroupTheCodeIsTheSetUpsCode) {
   write_file("empty.csv", "x,b,y\n");
   // The parameter named like an input variable gives a warning (4) in the set-up.
   EXPECT_EQ(run(std::string("proc ruva data=empty; ") + kFit), 4) << log_text();
+  EXPECT_EQ(logged(50), 1);
   EXPECT_EQ(context()->bycnt, 0);
   EXPECT_EQ(context()->rcinit, 4);
 }

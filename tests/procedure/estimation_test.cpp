@@ -141,13 +141,6 @@ TEST_F(FitTest, OutestAndTheTableHoldTheGridTheIterationsAndTheFinalEstimates) {
   EXPECT_EQ(final[0].at("_SSE_"), iters.back().at("_SSE_"));
 }
 
-TEST_F(FitTest, AOnePointGridWritesNoGridRow) {
-  write_file("d.csv", "x,y\n1,2.9\n2,5.1\n3,7.0\n");
-  ASSERT_EQ(run("proc ruva data=d outest=est; parms a=1 b=2; model y = a + b*x;"), 0) << log_text();
-  EXPECT_TRUE(rows_of("est", "GRID").empty());
-  EXPECT_TRUE(tables("IterHistory").size() == 1u);
-}
-
 // A fit stopped by MAXITER=: the last row keeps the ITER type and the last
 // iteration number, unless SAVE asks for a FINAL row.
 TEST_F(FitTest, AFailedFitEndsWithAnIterRowUnlessSaveIsGiven) {
@@ -177,8 +170,14 @@ TEST_F(FitTest, AFailedFitEndsWithAnIterRowUnlessSaveIsGiven) {
   EXPECT_EQ(rows.back().at("_STATUS_"), message(79));
 }
 
-TEST_F(FitTest, NoitprintStillWritesTheIterationRows) {
+// A one-point grid writes no GRID row; NOITPRINT and NOPRINT leave the
+// tables out but still write the iteration rows.
+TEST_F(FitTest, OnePointGridsAndPrintingOff) {
   write_file("d.csv", "x,y\n1,2.9\n2,5.1\n3,7.0\n4,9.2\n");
+  ASSERT_EQ(run("proc ruva data=d outest=est; parms a=0 b=1; model y = a + b*x;"), 0) << log_text();
+  EXPECT_TRUE(rows_of("est", "GRID").empty());
+  EXPECT_EQ(tables("IterHistory").size(), 1u);
+  json_.str("");
   ASSERT_EQ(run("proc ruva data=d outest=est noitprint; parms a=0 b=1; model y = a + b*x;"), 0);
   EXPECT_TRUE(tables("IterHistory").empty());
   EXPECT_EQ(rows_of("est", "ITER").size(), 2u);

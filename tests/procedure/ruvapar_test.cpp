@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-#include "host/name_list.h"
 #include "host/procstr.h"
 #include "host/services.h"
 #include "procedure/statement_parsing.h"
@@ -22,23 +21,11 @@ struct Outcome {
   std::string text_tail;  // the rest of the buffer
   std::string depname;
   std::vector<std::string> statements;  // STMT names
-  std::vector<std::string> proc_by;     // the PROC statement's BY names
   std::string data_member;              // DATA= data set's name
   XO_FILE* data_file = nullptr;
 };
 
 Outcome g_out;
-
-// The names of a name-list field, read as the procedure reads them.
-std::vector<std::string> names_of(const STLIST* f) {
-  std::vector<std::string> out;
-  if (!f) return out;
-  const char* name = nullptr;
-  int length = 0;
-  for (int i = 0; zgetnmr(f->v.f.u.nlistx, i, &name, &length) == 0; ++i) out.emplace_back(name, length);
-  EXPECT_EQ(static_cast<int>(out.size()), f->v.f.n);
-  return out;
-}
 
 void parse_body() {
   xinit();
@@ -57,12 +44,9 @@ void parse_body() {
     std::string name(s->name, sizeof s->name);
     g_out.statements.push_back(name.substr(0, name.find(' ')));
   }
-  if (r.prochead) {
-    g_out.proc_by = names_of(stmt_field(r.prochead, 0));
-    if (const STLIST* d = stmt_field(r.prochead, 9)) {
-      g_out.data_member = platform::DataSets::name_of(d->v.fid);
-      g_out.data_file = d->v.fid;
-    }
+  if (const STLIST* d = r.prochead ? stmt_field(r.prochead, 9) : nullptr) {
+    g_out.data_member = platform::DataSets::name_of(d->v.fid);
+    g_out.data_file = d->v.fid;
   }
   if (rc != 0) xexit(3000, 0);
 }
@@ -132,7 +116,6 @@ TEST_F(Ruvapar, ModelTextOfALabelledProgramByteForByte) {
   EXPECT_EQ(o.r.qxprof_block.n_cntl_stmts, 1);
   EXPECT_EQ(o.r.qxprof_block.n_model_stmts, 1);
   EXPECT_EQ(o.statements, (std::vector<std::string>{"RUVA", "PARMS", "CONTROL", "MODEL", "BY"}));
-  EXPECT_EQ(o.proc_by, (std::vector<std::string>{"g"}));
   EXPECT_EQ(o.r.nby, 1);
 }
 

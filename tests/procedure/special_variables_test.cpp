@@ -37,10 +37,4 @@ TEST_F(ProcedureTest, SpecialVariablesAndDataSetVariablesOfTheirNames) {
   EXPECT_EQ(c->rcby, 4);
 }
 
-TEST_F(ProcedureTest, AParameterNamedLikeAnInputVariable) {
-  write_file("d.csv", "x,a,y\n1,5,2\n");
-  ASSERT_EQ(run("proc ruva data=d; parms a=1; model y = a*x; der.a = x;", setup_body), 4) << log_text();
-  EXPECT_EQ(logged(50), 1);
-}
-
 }  // namespace
