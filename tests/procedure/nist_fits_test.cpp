@@ -37,7 +37,6 @@ struct Fit {
   int status = -1;
   std::vector<Row> rows;
   double digits = 0;
-  std::string folder;
 };
 
 double digits(double value, double certified) {
@@ -52,7 +51,6 @@ Fit fit(const nist::Problem& p, int start, const std::string& options) {
   const fs::path dir = fs::temp_directory_path() /
                        ("ruva_nist_" + std::to_string(::getpid()) + "_" + p.name + "_" + std::to_string(start));
   fs::create_directories(dir);
-  f.folder = dir.string();
   {
     std::ofstream csv(dir / "d.csv");
     for (std::size_t j = 0; j < p.variables.size(); ++j) csv << (j ? "," : "") << p.variables[j];

@@ -121,16 +121,12 @@ TEST_F(Ruvapar, ModelTextOfALabelledProgramByteForByte) {
 
 TEST_F(Ruvapar, ModelTextGrowsPastItsCapacityAndKeepsWhatCameBefore) {
   // 1 + 1 + ... : each token takes 3 bytes of text.
-  auto sum = [](int terms) {
-    std::string s = "1";
-    for (int i = 1; i < terms; ++i) s += " + 1";
+  auto repeat = [](int terms, std::string s, const std::string& next) {
+    for (int i = 1; i < terms; ++i) s += next;
     return s;
   };
-  auto spaced = [](int terms) {
-    std::string s = " 1 ";
-    for (int i = 1; i < terms; ++i) s += " +  1 ";
-    return s;
-  };
+  auto sum = [&](int terms) { return repeat(terms, "1", " + 1"); };
+  auto spaced = [&](int terms) { return repeat(terms, " 1 ", " +  1 "); };
   const std::string first = " a  =  2  ; ";
   const Outcome& o = run("proc ruva; parms p=1; a = 2; b = " + sum(200) + "; c = " + sum(500) +
                          "; model y = p*a;");
