@@ -24,11 +24,8 @@ long g_bitmap_bytes = 0;  // 0: sized from the group's records
 
 // One pass over the first BY group with derivatives, at g_parms.
 void pass_body() {
-  RUVACOM* ctx = ruva_new_context();
-  xinit();
-  xytexit(RUVAEndofTask);
-  if (ruvapar(ctx) != 0) xexit(3000, 0);
-  if (ruvaint(ctx) != 0 || ruvares() != 0 || xbynext(ctx->fiddata) <= 0) xexit(1012, 0);
+  RUVACOM* ctx = procedure_test::begin_step(2);
+  if (xbynext(ctx->fiddata) <= 0) xexit(1012, 0);
   for (std::size_t i = 0; i < g_parms.size(); ++i) ctx->parm[i] = g_parms[i];
   ctx->do_der = 1;
   if (g_last_pass) {
@@ -91,6 +88,7 @@ class DataPassTest : public EstimationTest {
 
   // Runs one pass of `statements` (the model is added) and compares.
   void check(const std::string& statements, const Sums& want) {
+    SCOPED_TRACE(statements);
     const std::string program = "proc ruva data=d; parms a=1 b=1; " + statements +
                                 " model y = a*exp(-b*x);";
     Sums got;
@@ -119,40 +117,29 @@ double unit(double, double) { return 1.0; }
 double plain_residual(double, double y, double f) { return y - f; }
 double squared(double, double, double r) { return r * r; }
 
-TEST_F(DataPassTest, UnweightedSumsAndTheBorderAsTheOptimiserTakesIt) {
+TEST_F(DataPassTest, SumsWithEachSpecialVariable) {
+  auto inverse = [](double x, double) { return 1.0 / x; };
+  // Unweighted: the border as the optimiser takes it.
   check("", expected(unit, unit, plain_residual, squared));
-}
-
-TEST_F(DataPassTest, WeightsScaleTheObjectiveTheCrossProductsAndTheBorder) {
-  auto w = [](double x, double) { return 1.0 / x; };
-  check("_weight_ = 1/x;", expected(w, w, plain_residual, squared));
-}
-
-TEST_F(DataPassTest, ALossReplacesTheSquaredResidualOnlyInTheObjective) {
-  auto loss = [](double, double, double r) { return std::fabs(r); };
-  check("_loss_ = abs(y - a*exp(-b*x));", expected(unit, unit, plain_residual, loss));
-}
-
-TEST_F(DataPassTest, TheProgramsResidualIsUsedEverywhere) {
+  // Weights scale the objective, the cross products and the border.
+  check("_weight_ = 1/x;", expected(inverse, inverse, plain_residual, squared));
+  // A loss replaces the squared residual only in the objective.
+  auto absolute = [](double, double, double r) { return std::fabs(r); };
+  check("_loss_ = abs(y - a*exp(-b*x));", expected(unit, unit, plain_residual, absolute));
+  // The program's residual is used everywhere.
   auto resid = [](double x, double y, double f) { return (y - f) / std::sqrt(x); };
   check("_resid_ = (y - a*exp(-b*x))/sqrt(x);", expected(unit, unit, resid, squared));
-}
-
-TEST_F(DataPassTest, TheCrossProductWeightWeightsTheParameterBlockOnly) {
-  auto w = [](double x, double) { return x; };
-  auto u = [](double x, double) { return x * x; };
-  check("_weight_ = x; _wgtjpj_ = x*x;", expected(w, u, plain_residual, squared));
-}
-
-TEST_F(DataPassTest, ZeroWeightsAndNonPositiveCrossWeightsLeaveObservationsOut) {
+  // The cross-product weight weights the parameter block only.
+  auto x1 = [](double x, double) { return x; };
+  auto x2 = [](double x, double) { return x * x; };
+  check("_weight_ = x; _wgtjpj_ = x*x;", expected(x1, x2, plain_residual, squared));
+  // Zero weights and non-positive cross weights leave observations out.
   auto w = [](double x, double) { return x == 2 ? 0.0 : 1.0; };
   auto u = [](double x, double) { return x == 5 ? -1.0 : 1.0; };
   check("_weight_ = (x ne 2); _wgtjpj_ = 1 - 2*(x = 5);", expected(w, u, plain_residual, squared));
-}
-
-TEST_F(DataPassTest, ANegativeWeightIsUsedAndLowersTheObjective) {
-  auto w = [](double x, double) { return x == 3 ? -1.0 : 1.0; };
-  check("_weight_ = 1 - 2*(x = 3); _wgtjpj_ = 1;", expected(w, unit, plain_residual, squared));
+  // A negative weight is used and lowers the objective.
+  auto negative = [](double x, double) { return x == 3 ? -1.0 : 1.0; };
+  check("_weight_ = 1 - 2*(x = 3); _wgtjpj_ = 1;", expected(negative, unit, plain_residual, squared));
 }
 
 // An observation whose contribution, weighted, would overflow is left out of
@@ -264,17 +251,15 @@ TEST_F(DataPassTest, AReadErrorEndsThePass) {
   EXPECT_NEAR(sse, std::pow(kY[0] - kA * std::exp(-kB), 2) + std::pow(kY[1] - kA * std::exp(-2 * kB), 2), 1e-15);
 }
 
-// `failed` describes the latest run only: an observation after a failed one
-// is not marked.
+// `failed` describes the latest run only: the failed observation is marked,
+// one after it is not.
 TEST_F(DataPassTest, AFailedRunMarksItsOwnObservationOnly) {
   g_runs = 0;
   g_real_run = reinterpret_cast<RunService>(host_.replace_service(148, 12, reinterpret_cast<void*>(&run_failing_fifth)));
   std::vector<int> failed;
   auto body = [] {
-    RUVACOM* ctx = ruva_new_context();
-    xinit();
-    xytexit(RUVAEndofTask);
-    if (ruvapar(ctx) != 0 || ruvaint(ctx) != 0 || ruvares() != 0 || xbynext(ctx->fiddata) <= 0) xexit(1012, 0);
+    RUVACOM* ctx = procedure_test::begin_step(2);
+    if (xbynext(ctx->fiddata) <= 0) xexit(1012, 0);
     nlexint();
     for (int i = 0; i < 6; ++i) {
       nlexec();

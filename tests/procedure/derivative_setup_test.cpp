@@ -25,11 +25,7 @@ Derivatives g_der;
 
 // One observation (x = 2) run for the model and its derivatives at b0 = 3, b1 = 0.5.
 void one_observation_body() {
-  RUVACOM* ctx = ruva_new_context();
-  xinit();
-  xytexit(RUVAEndofTask);
-  if (ruvapar(ctx) != 0) xexit(3000, 0);
-  if (ruvaint(ctx) != 0 || ruvares() != 0) xexit(1012, 0);
+  RUVACOM* ctx = procedure_test::begin_step(2);
   g_der.nparm = ctx->nparm;
   g_der.needed = ctx->needer->n;
   g_der.supplied = ctx->dersym->n;

@@ -21,14 +21,9 @@ TEST_F(DriverTest, WithoutAnyByGroupTheCodeIsTheSetUpsCode) {
   write_file("empty.csv", "x,b,y\n");
   // The parameter named like an input variable gives a warning (4) in the set-up.
   EXPECT_EQ(run(std::string("proc ruva data=empty; ") + kFit), 4) << log_text();
+  EXPECT_EQ(logged(50), 1);
   EXPECT_EQ(context()->bycnt, 0);
   EXPECT_EQ(context()->rcinit, 4);
-}
-
-TEST_F(DriverTest, EveryByGroupIsProcessed) {
-  EXPECT_EQ(run(std::string("proc ruva data=d; by g; ") + kFit), 0) << log_text();
-  EXPECT_EQ(context()->bycnt, 3);
-  EXPECT_EQ(context()->cleanedup, 1);
 }
 
 int g_groups_before_fault = 0;
@@ -63,11 +58,7 @@ TEST_F(DriverTest, AFaultBeforeTheByGroupLoopEndsTheStepWith1012) {
 // The first uniform of the bootstrap stream after each group's reset.
 std::vector<double> g_first_uniforms;
 void bootstrap_groups_body() {
-  RUVACOM* ctx = ruva_new_context();
-  xinit();
-  xytexit(RUVAEndofTask);
-  if (ruvapar(ctx) != 0) xexit(3000, 0);
-  if (ruvaint(ctx) != 0) xexit(1012, 0);
+  RUVACOM* ctx = procedure_test::begin_step(1);
   while (xbynext(ctx->fiddata) > 0) {
     reset_for_next_bygroup(ctx);
     MRandom& mr = ctx->ruvabootstrap_control->comp.mr;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -21,13 +22,33 @@ namespace procedure_test {
 
 using Row = std::map<std::string, std::string>;
 
+// The rows of a CSV file, by variable name.
+inline std::vector<Row> read_csv(const std::filesystem::path& file) {
+  auto split = [](const std::string& line) {
+    std::vector<std::string> out;
+    std::string field;
+    std::istringstream in(line);
+    while (std::getline(in, field, ',')) out.push_back(field);
+    if (!line.empty() && line.back() == ',') out.emplace_back();
+    return out;
+  };
+  std::ifstream in(file);
+  std::vector<Row> rows;
+  std::string line;
+  if (!std::getline(in, line)) return rows;
+  const std::vector<std::string> names = split(line);
+  while (std::getline(in, line)) {
+    const std::vector<std::string> values = split(line);
+    Row row;
+    for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) row[names[i]] = values[i];
+    rows.push_back(row);
+  }
+  return rows;
+}
+
 // The first BY group: grid search and estimation, then the inspection.
 inline void fit_first_group_body() {
-  RUVACOM* ctx = ruva_new_context();
-  xinit();
-  xytexit(RUVAEndofTask);
-  if (ruvapar(ctx) != 0) xexit(3000, 0);
-  if (ruvaint(ctx) != 0 || ruvares() != 0) xexit(1012, 0);
+  RUVACOM* ctx = begin_step(2);
   if (xbynext(ctx->fiddata) > 0 && jovgrid(ctx) == 0) jovopt(ctx);
   inspect_and_exit(ctx);
 }
@@ -36,21 +57,8 @@ class EstimationTest : public ProcedureTest {
  protected:
   EstimationTest() : ProcedureTest(true) {}
 
-  // The rows of a CSV data set of the WORK folder, by variable name.
-  std::vector<Row> read_rows(const std::string& name) const {
-    std::ifstream in(dir_ / (name + ".csv"));
-    std::vector<Row> rows;
-    std::string line;
-    if (!std::getline(in, line)) return rows;
-    const std::vector<std::string> names = split(line);
-    while (std::getline(in, line)) {
-      const std::vector<std::string> values = split(line);
-      Row row;
-      for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) row[names[i]] = values[i];
-      rows.push_back(row);
-    }
-    return rows;
-  }
+  // The rows of a CSV data set of the WORK folder.
+  std::vector<Row> read_rows(const std::string& name) const { return read_csv(dir_ / (name + ".csv")); }
   // The rows of one _TYPE_.
   std::vector<Row> rows_of(const std::string& data_set, const std::string& type) const {
     std::vector<Row> out;
@@ -81,16 +89,6 @@ class EstimationTest : public ProcedureTest {
   }
   // The text of message 305/number as the catalogue holds it.
   std::string message(int number) const { return host_.messages().find(305, number)->text; }
-
- private:
-  static std::vector<std::string> split(const std::string& line) {
-    std::vector<std::string> out;
-    std::string field;
-    std::istringstream in(line);
-    while (std::getline(in, field, ',')) out.push_back(field);
-    if (!line.empty() && line.back() == ',') out.emplace_back();
-    return out;
-  }
 };
 
 }  // namespace procedure_test

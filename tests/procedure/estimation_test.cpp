@@ -52,8 +52,7 @@ class LinearTest : public FitTest, public ::testing::WithParamInterface<const ch
 
 TEST_P(LinearTest, OneIterationReachesOrdinaryLeastSquares) {
   std::string csv = "x,y\n";
-  std::vector<double> a;
-  for (std::size_t i = 0; i < kX.size(); ++i) a.push_back(1);
+  std::vector<double> a(kX.size(), 1.0);  // columns 1, x, x^2
   for (double x : kX) a.push_back(x);
   for (double x : kX) a.push_back(x * x);
   for (std::size_t i = 0; i < kX.size(); ++i) csv += std::to_string(kX[i]) + "," + std::to_string(kY[i]) + "\n";
@@ -103,20 +102,31 @@ TEST_F(FitTest, NoiseFreeExponentialDecayGivesBackItsParameters) {
   EXPECT_EQ(statuses(), (std::vector<std::pair<int, std::string>>{{0, message(20)}}));
 }
 
-// The OUTEST= rows of one group: the grid in point order (the first
-// parameter fastest), the start and the iterations, the end.
-TEST_F(FitTest, OutestHoldsTheGridTheIterationsAndTheFinalEstimates) {
+// The grid of one group in point order (the first parameter fastest), in
+// OUTEST= and in the printed table with the SSE formed here; then the start
+// and the iterations, the end.
+TEST_F(FitTest, OutestAndTheTableHoldTheGridTheIterationsAndTheFinalEstimates) {
   write_file("d.csv", "x,y\n1,2.9\n2,5.1\n3,7.0\n4,9.2\n");
   ASSERT_EQ(run("proc ruva data=d outest=est; parms a = 1 2 b = 10 20 30; model y = a + b*x/10;"), 0)
       << log_text();
   const auto grid = rows_of("est", "GRID");
+  const auto table = tables("IterHistory");
   ASSERT_EQ(grid.size(), 6u);
+  ASSERT_EQ(table.at(0)["label"], message(53));
+  ASSERT_EQ(table[0]["rows"].size(), 6u);
   const double want[6][2] = {{1, 10}, {2, 10}, {1, 20}, {2, 20}, {1, 30}, {2, 30}};
+  const double y[] = {2.9, 5.1, 7.0, 9.2};
   for (int k = 0; k < 6; ++k) {
     EXPECT_EQ(number(grid[k], "a"), want[k][0]);
     EXPECT_EQ(number(grid[k], "b"), want[k][1]);
     EXPECT_EQ(number(grid[k], "_ITER_"), -1);
     EXPECT_EQ(grid[k].at("_STATUS_"), message(77));
+    double sse = 0;
+    for (int i = 1; i <= 4; ++i) sse += std::pow(y[i - 1] - (want[k][0] + want[k][1] * i / 10), 2);
+    const auto& row = table[0]["rows"][k];
+    EXPECT_EQ(row[0].get<double>(), want[k][0]);
+    EXPECT_EQ(row[1].get<double>(), want[k][1]);
+    EXPECT_NEAR(row[2].get<double>(), sse, 1e-12 * sse);
   }
   const auto iters = rows_of("est", "ITER");
   ASSERT_GE(iters.size(), 2u);
@@ -129,13 +139,6 @@ TEST_F(FitTest, OutestHoldsTheGridTheIterationsAndTheFinalEstimates) {
   EXPECT_EQ(final[0].at("_ITER_"), ".");
   EXPECT_EQ(final[0].at("_STATUS_"), message(74));
   EXPECT_EQ(final[0].at("_SSE_"), iters.back().at("_SSE_"));
-}
-
-TEST_F(FitTest, AOnePointGridWritesNoGridRow) {
-  write_file("d.csv", "x,y\n1,2.9\n2,5.1\n3,7.0\n");
-  ASSERT_EQ(run("proc ruva data=d outest=est; parms a=1 b=2; model y = a + b*x;"), 0) << log_text();
-  EXPECT_TRUE(rows_of("est", "GRID").empty());
-  EXPECT_TRUE(tables("IterHistory").size() == 1u);
 }
 
 // A fit stopped by MAXITER=: the last row keeps the ITER type and the last
@@ -167,8 +170,14 @@ TEST_F(FitTest, AFailedFitEndsWithAnIterRowUnlessSaveIsGiven) {
   EXPECT_EQ(rows.back().at("_STATUS_"), message(79));
 }
 
-TEST_F(FitTest, NoitprintStillWritesTheIterationRows) {
+// A one-point grid writes no GRID row; NOITPRINT and NOPRINT leave the
+// tables out but still write the iteration rows.
+TEST_F(FitTest, OnePointGridsAndPrintingOff) {
   write_file("d.csv", "x,y\n1,2.9\n2,5.1\n3,7.0\n4,9.2\n");
+  ASSERT_EQ(run("proc ruva data=d outest=est; parms a=0 b=1; model y = a + b*x;"), 0) << log_text();
+  EXPECT_TRUE(rows_of("est", "GRID").empty());
+  EXPECT_EQ(tables("IterHistory").size(), 1u);
+  json_.str("");
   ASSERT_EQ(run("proc ruva data=d outest=est noitprint; parms a=0 b=1; model y = a + b*x;"), 0);
   EXPECT_TRUE(tables("IterHistory").empty());
   EXPECT_EQ(rows_of("est", "ITER").size(), 2u);
@@ -212,10 +221,6 @@ TEST_F(FitTest, AProgramReadingSseSeesTheLatestObjective) {
   EXPECT_NEAR(sse, 0.018, 1e-12);
 }
 
-}  // namespace
-
-namespace {
-
 int g_pass_starts = 0;
 void* g_cmpexi = nullptr;
 int counting_cmpexi(int mode, int r1, int r2, CMPGLOBAL* cmp) {
@@ -252,10 +257,6 @@ TEST_F(FitTest, TheFirstObjectiveReusesTheGridsBestPass) {
     for (const char* name : {"_TYPE_", "_ITER_", "a", "b", "_SSE_"})
       EXPECT_EQ(with_reuse[i].at(name), without[i].at(name)) << "row " << i << " " << name;
 }
-
-}  // namespace
-
-namespace {
 
 // A parameter the model does not depend on is dropped, but the program may
 // still read it: it keeps its starting value, and the fit is the one

@@ -18,49 +18,26 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "estimation_fixture.h"
 #include "support/nist_problem.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using Row = std::map<std::string, std::string>;
+using procedure_test::read_csv;
+using procedure_test::Row;
 
 // One fit: the OUTEST= rows and the worst log relative error.
 struct Fit {
   int status = -1;
   std::vector<Row> rows;
   double digits = 0;
-  std::string folder;
 };
-
-std::vector<std::string> split(const std::string& line) {
-  std::vector<std::string> out;
-  std::istringstream in(line);
-  for (std::string f; std::getline(in, f, ',');) out.push_back(f);
-  return out;
-}
-
-std::vector<Row> read_csv(const fs::path& file) {
-  std::ifstream in(file);
-  std::vector<Row> rows;
-  std::string line;
-  if (!std::getline(in, line)) return rows;
-  const auto names = split(line);
-  while (std::getline(in, line)) {
-    const auto values = split(line);
-    Row r;
-    for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) r[names[i]] = values[i];
-    rows.push_back(r);
-  }
-  return rows;
-}
 
 double digits(double value, double certified) {
   if (value == certified) return 15;
@@ -74,7 +51,6 @@ Fit fit(const nist::Problem& p, int start, const std::string& options) {
   const fs::path dir = fs::temp_directory_path() /
                        ("ruva_nist_" + std::to_string(::getpid()) + "_" + p.name + "_" + std::to_string(start));
   fs::create_directories(dir);
-  f.folder = dir.string();
   {
     std::ofstream csv(dir / "d.csv");
     for (std::size_t j = 0; j < p.variables.size(); ++j) csv << (j ? "," : "") << p.variables[j];

@@ -21,11 +21,7 @@ struct Groups {
 Groups g_groups;
 
 void by_groups_body() {
-  RUVACOM* ctx = ruva_new_context();
-  xinit();
-  xytexit(RUVAEndofTask);
-  if (ruvapar(ctx) != 0) xexit(3000, 0);
-  if (ruvaint(ctx) != 0) xexit(1012, 0);
+  RUVACOM* ctx = procedure_test::begin_step(1);
   for (int i = 0; i < ctx->parmsym->n; ++i) g_groups.parameters.emplace_back(ctx->parmsym->s[i]->name);
   while (xbynext(ctx->fiddata) > 0) {
     g_groups.results.push_back(nlparms(ctx));

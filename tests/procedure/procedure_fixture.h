@@ -20,6 +20,7 @@
 #include "host/procstr.h"
 #include "host/services.h"
 #include "platform/host.h"
+#include "procedure/model_run.h"
 #include "procedure/proc_options.h"
 #include "procedure/ruvacom.h"
 #include "procedure/step_phases.h"
@@ -37,25 +38,27 @@ inline void inspect_and_exit(RUVACOM* ctx) {
   xexit(ctx->rc, 0);
 }
 
-// Parse and options only.
-inline void options_body() {
+// The start that every step body shares: the parse, then through the set-up
+// (`through` 1) and the result phases' set-up (2).
+inline RUVACOM* begin_step(int through) {
   RUVACOM* ctx = ruva_new_context();
   xinit();
   xytexit(RUVAEndofTask);
   if (ruvapar(ctx) != 0) xexit(3000, 0);
+  if (through >= 1 && ruvaint(ctx) != 0) xexit(1012, 0);
+  if (through >= 2 && ruvares() != 0) xexit(1012, 0);
+  return ctx;
+}
+
+// Parse and options only.
+inline void options_body() {
+  RUVACOM* ctx = begin_step(0);
   get_options(ctx);
   inspect_and_exit(ctx);
 }
 
 // Parse and set-up, as the driver runs them.
-inline void setup_body() {
-  RUVACOM* ctx = ruva_new_context();
-  xinit();
-  xytexit(RUVAEndofTask);
-  if (ruvapar(ctx) != 0) xexit(3000, 0);
-  if (ruvaint(ctx) != 0) xexit(1012, 0);
-  inspect_and_exit(ctx);
-}
+inline void setup_body() { inspect_and_exit(begin_step(1)); }
 
 class ProcedureTest : public ::testing::Test {
  protected:

@@ -11,44 +11,11 @@
 
 namespace {
 
-using procedure_test::inspect_and_exit;
 using procedure_test::ProcedureTest;
 using procedure_test::setup_body;
+using Names = std::vector<std::string>;
 
 std::string name(const CMPSYM* s) { return std::string(s->name, static_cast<std::size_t>(s->nameleng)); }
-
-// Parse, options, then the ESTIMATE and CONTRAST statements alone.
-void estimate_body() {
-  RUVACOM* ctx = ruva_new_context();
-  xinit();
-  xytexit(RUVAEndofTask);
-  if (ruvapar(ctx) != 0) xexit(3000, 0);
-  get_options(ctx);
-  process_estimate_stmts(ctx);
-  process_contrast_stmts(ctx);
-  inspect_and_exit(ctx);
-}
-
-struct Counts {
-  int nesti = 0, maxename = 0, ncont = 0, maxcname = 0, maxcontn = 0, contnt = 0;
-  std::vector<int> contn;
-  std::vector<std::string> labels, estisym, contsym;
-  bool ecovmat = false;
-};
-Counts g_counts;
-
-void keep_counts(RUVACOM* c) {
-  g_counts = Counts{};
-  g_counts.nesti = c->nesti, g_counts.maxename = c->maxename, g_counts.ncont = c->ncont;
-  g_counts.maxcname = c->maxcname, g_counts.maxcontn = c->maxcontn, g_counts.contnt = c->contnt;
-  for (int i = 0; i < c->ncont; ++i) g_counts.contn.push_back(c->contn[i]);
-  for (int i = 0; i < c->nesti; ++i) {
-    g_counts.labels.emplace_back(c->estilab[i], static_cast<std::size_t>(c->estilen[i]));
-    g_counts.estisym.push_back(name(c->estisym->s[i]));
-  }
-  for (int i = 0; i < c->contnt; ++i) g_counts.contsym.push_back(name(c->contsym->s[i]));
-  g_counts.ecovmat = c->ecovmat != nullptr;
-}
 
 class RequestsTest : public ProcedureTest {
  protected:
@@ -61,44 +28,43 @@ class RequestsTest : public ProcedureTest {
   }
 };
 
-TEST_F(RequestsTest, EstimateAndContrastCounts) {
-  ASSERT_EQ(run_and_inspect(program("estimate 'abc' a*b; estimate 'twelve chars' exp(a) / df=3; "
-                                    "contrast 'c1' a, b - 1; contrast 'second' a + b;",
+TEST_F(RequestsTest, EstimateAndContrastRecordsAndTheirDerivatives) {
+  Names labels, estisym, contsym;
+  std::vector<int> contn;
+  int estimate_derivatives = -1, contrast_derivatives = -1;
+  ASSERT_EQ(run_and_inspect(program("estimate 'ab' a*b; estimate 'twelve chars' 2*a / df=3; "
+                                    "contrast 'c1' b, a - b; contrast 'second' a + b;",
                                     "ecov"),
-                            estimate_body, keep_counts),
+                            setup_body,
+                            [&](RUVACOM* c) {
+                              for (int i = 0; i < c->nesti; ++i) {
+                                labels.emplace_back(c->estilab[i], static_cast<std::size_t>(c->estilen[i]));
+                                estisym.push_back(name(c->estisym->s[i]));
+                              }
+                              contn.assign(c->contn, c->contn + c->ncont);
+                              for (int i = 0; i < c->contnt; ++i) contsym.push_back(name(c->contsym->s[i]));
+                              estimate_derivatives = c->gradestr ? c->gradestr->der.n : -1;
+                              contrast_derivatives = c->gradcstr ? c->gradcstr->der.n : -1;
+                            }),
             0)
       << log_text();
-  EXPECT_EQ(g_counts.nesti, 2);
-  EXPECT_EQ(g_counts.maxename, 12);
-  EXPECT_EQ(g_counts.labels, (std::vector<std::string>{"abc", "twelve chars"}));
-  EXPECT_EQ(g_counts.estisym, (std::vector<std::string>{"ESTIMATE.1", "ESTIMATE.2"}));
-  EXPECT_TRUE(g_counts.ecovmat);
-  EXPECT_EQ(g_counts.ncont, 2);
-  EXPECT_EQ(g_counts.contn, (std::vector<int>{2, 1}));
-  EXPECT_EQ(g_counts.maxcontn, 2);
-  EXPECT_EQ(g_counts.maxcname, 6);
-  EXPECT_EQ(g_counts.contnt, 3);
-  EXPECT_EQ(g_counts.contsym, (std::vector<std::string>{"CONTRAST.1", "CONTRAST.2", "CONTRAST.3"}));
-}
-
-// The expressions' derivatives with respect to the parameters.
-int g_estimate_derivatives = -1, g_contrast_derivatives = -1;
-void keep_expression_derivatives(RUVACOM* c) {
-  g_estimate_derivatives = c->gradestr ? c->gradestr->der.n : -1;
-  g_contrast_derivatives = c->gradcstr ? c->gradcstr->der.n : -1;
-}
-
-TEST_F(RequestsTest, ExpressionDerivatives) {
-  ASSERT_EQ(run_and_inspect(program("estimate 'ab' a*b; estimate 'a' 2*a; contrast 'c' b, a - b;"), setup_body,
-                            keep_expression_derivatives),
-            0)
-      << log_text();
-  EXPECT_EQ(g_estimate_derivatives, 3);  // d(ab)/da, d(ab)/db, d(2a)/da
-  EXPECT_EQ(g_contrast_derivatives, 3);  // d(b)/db, d(a-b)/da, d(a-b)/db
+  const RUVACOM* c = context();
+  EXPECT_EQ(c->nesti, 2);
+  EXPECT_EQ(c->maxename, 12);
+  EXPECT_EQ(labels, (Names{"ab", "twelve chars"}));
+  EXPECT_EQ(estisym, (Names{"ESTIMATE.1", "ESTIMATE.2"}));
+  EXPECT_NE(c->ecovmat, nullptr);
+  EXPECT_EQ(c->ncont, 2);
+  EXPECT_EQ(contn, (std::vector<int>{2, 1}));
+  EXPECT_EQ(c->maxcontn, 2);
+  EXPECT_EQ(c->maxcname, 6);
+  EXPECT_EQ(contsym, (Names{"CONTRAST.1", "CONTRAST.2", "CONTRAST.3"}));
+  EXPECT_EQ(estimate_derivatives, 3);  // d(ab)/da, d(ab)/db, d(2a)/da
+  EXPECT_EQ(contrast_derivatives, 5);  // d(b)/db, d(a-b)/da, d(a-b)/db, d(a+b)/da, d(a+b)/db
 }
 
 TEST_F(RequestsTest, EstimateStatementFaults) {
-  EXPECT_EQ(run(program("estimate 'two' a, b;"), estimate_body), 1012);
+  EXPECT_EQ(run(program("estimate 'two' a, b;"), setup_body), 1012);
   EXPECT_EQ(logged(602), 1);
   // An expression of the observations ends the step in the set-up.
   EXPECT_EQ(run(program("estimate 'ax' a*x;"), setup_body), 3000);
@@ -111,7 +77,7 @@ TEST_F(RequestsTest, EstimateStatementFaults) {
 
 struct Profile {
   bool made = false, off = false;
-  std::vector<std::string> parms;
+  Names parms;
   std::vector<double> from, to, by;
   std::string t, c, j;  // per parameter of parmsym
   int u_t = 0, u_c = 0, u_j = 0;
@@ -142,15 +108,13 @@ void keep_profile(RUVACOM* c) {
 class ProfileTest : public RequestsTest {
  protected:
   ProfileTest() : RequestsTest(/*graphics=*/true) {}
-  int profile(const std::string& statements) {
-    return run_and_inspect(program(statements), setup_body, keep_profile);
-  }
+  int profile(const std::string& statements) { return run_and_inspect(program(statements), setup_body, keep_profile); }
 };
 
 TEST_F(ProfileTest, RangesOfSeveralStatementsMerge) {
   ASSERT_EQ(profile("profile a / range=-1 to 1 by 0.5; profile b a / range=-3 to 2 by 0.25 confcurv;"), 0)
       << log_text();
-  EXPECT_EQ(g_profile.parms, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(g_profile.parms, (Names{"a", "b"}));
   EXPECT_EQ(g_profile.from, (std::vector<double>{-3, -3}));
   EXPECT_EQ(g_profile.to, (std::vector<double>{2, 2}));
   EXPECT_EQ(g_profile.by, (std::vector<double>{0.25, 0.25}));
@@ -162,13 +126,13 @@ TEST_F(ProfileTest, RangesOfSeveralStatementsMerge) {
 TEST_F(ProfileTest, DefaultsListsAndJackknife) {
   // No names: every parameter, t-plot and confidence curve over -2 to 2 by 0.2.
   ASSERT_EQ(profile("profile;"), 0) << log_text();
-  EXPECT_EQ(g_profile.parms, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(g_profile.parms, (Names{"a", "b"}));
   EXPECT_EQ(g_profile.from, (std::vector<double>{-2, -2}));
   EXPECT_EQ(g_profile.by, (std::vector<double>{0.2, 0.2}));
   EXPECT_EQ(g_profile.j, "00");
   // Only options after the slash: still every parameter.
   ASSERT_EQ(profile("profile / jackknife;"), 0) << log_text();
-  EXPECT_EQ(g_profile.parms, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(g_profile.parms, (Names{"a", "b"}));
   EXPECT_EQ(g_profile.u_j, 1);
   EXPECT_EQ(g_profile.u_t + g_profile.u_c, 0);
   EXPECT_TRUE(g_profile.from.empty());  // no ranges without a plot
@@ -184,7 +148,7 @@ TEST_F(ProfileTest, DefaultsListsAndJackknife) {
 TEST_F(ProfileTest, NamesThatAreNotParametersAndIncompleteRanges) {
   ASSERT_EQ(profile("profile x a zz;"), 0) << log_text();
   EXPECT_EQ(logged(434), 2);
-  EXPECT_EQ(g_profile.parms, (std::vector<std::string>{"a"}));
+  EXPECT_EQ(g_profile.parms, (Names{"a"}));
   EXPECT_EQ(profile("profile a / range=-1 to 1;"), 3000);
   EXPECT_EQ(logged(437), 1);
   EXPECT_EQ(profile("profile a / range=1 to -1 by 0.1;"), 3000);
@@ -232,17 +196,14 @@ class BootstrapTest : public RequestsTest {
   }
 };
 
-TEST_F(BootstrapTest, DefaultsOfAnUnweightedAndAWeightedModel) {
+// A weighted model draws wild bootstrap samples, an unweighted one residual
+// samples, whatever DGP= asks for, with a note when it asked otherwise.
+TEST_F(BootstrapTest, TheDataGenerationFollowsTheWeights) {
   const Boot& b = boot("bootstrap;");
   ASSERT_TRUE(b.made);
-  EXPECT_EQ(b.n, 1000);
-  EXPECT_EQ(b.max_n, 0);
-  EXPECT_EQ(b.seed, 0);
   EXPECT_EQ(b.type, kDgpResidual);
   EXPECT_EQ(b.scaling, kScaleAdjsse);
-  EXPECT_EQ(b.ci, "100");
   EXPECT_EQ(b.plots, "00");  // graphics are off
-  EXPECT_EQ(b.cov, "000");
   EXPECT_EQ(boot("boot / dgp=residual;", "_weight_ = 1/x; ").type, kDgpWild);
   EXPECT_EQ(logged(502), 1);
   EXPECT_EQ(boot("bootstrap;", "_weight_ = 1/x; ").type, kDgpWild);
@@ -278,8 +239,10 @@ TEST_F(BootstrapTest, SamplesAndSeeds) {
 }
 
 TEST_F(BootstrapTest, IntervalsAndCovariances) {
+  EXPECT_EQ(boot("bootstrap;").ci, "100");
   EXPECT_EQ(boot("bootstrap / bootci(perc normal);").ci, "011");
   EXPECT_EQ(boot("bootstrap / ci(all);").ci, "111");
+  EXPECT_EQ(boot("bootstrap;").cov, "000");
   EXPECT_EQ(boot("bootstrap / bootcorr;").cov, "101");
   EXPECT_EQ(boot("bootstrap / bootcov bootcorr;").cov, "111");
   EXPECT_EQ(boot("bootstrap / cov; bootstrap / corr;").cov, "111");
@@ -298,36 +261,31 @@ TEST_F(BootstrapGraphicsTest, PlotsOnlyWithGraphics) {
 }
 
 // Counting statements by keyword prefix and finding a symbol in a list.
-struct Lookup {
-  int profiles = 0, none = 0;
-  bool last_is_third = false;
-  int index_b = -2, index_missing = -2, index_empty = -2;
-};
-Lookup g_lookup;
-
-void keep_lookup(RUVACOM* c) {
-  STMT* found = nullptr;
-  g_lookup.profiles = FindStmt("PROF", &found);
-  int k = 0;
-  for (STMT* s = c->prochead; s; s = s->next)
-    if (stmt_is(s, "PROF") && ++k == 3) g_lookup.last_is_third = s == found;
-  STMT* untouched = nullptr;
-  g_lookup.none = FindStmt("CONTRAST", &untouched) + (untouched ? 100 : 0);
-  g_lookup.index_b = get_parm_index(c->parmsym, cmpsyms("b", 1, &c->globcmp));
-  g_lookup.index_missing = get_parm_index(c->parmsym, cmpsyms("x", 1, &c->globcmp));
-  CMPLIST empty{};
-  g_lookup.index_empty = get_parm_index(&empty, c->parmsym->s[0]);
-}
-
 TEST_F(RequestsTest, FindStmtAndGetParmIndex) {
-  ASSERT_EQ(run_and_inspect(program("profile a; profile b; profile a b / jackknife;"), setup_body, keep_lookup), 0)
+  int profiles = 0, none = 0, index_b = -2, index_x = -2, index_empty = -2;
+  bool last_is_third = false;
+  ASSERT_EQ(run_and_inspect(program("profile a; profile b; profile a b / jackknife;"), setup_body,
+                            [&](RUVACOM* c) {
+                              STMT* found = nullptr;
+                              profiles = FindStmt("PROF", &found);
+                              int k = 0;
+                              for (STMT* s = c->prochead; s; s = s->next)
+                                if (stmt_is(s, "PROF") && ++k == 3) last_is_third = s == found;
+                              STMT* untouched = nullptr;
+                              none = FindStmt("CONTRAST", &untouched) + (untouched ? 100 : 0);
+                              index_b = get_parm_index(c->parmsym, cmpsyms("b", 1, &c->globcmp));
+                              index_x = get_parm_index(c->parmsym, cmpsyms("x", 1, &c->globcmp));
+                              CMPLIST empty{};
+                              index_empty = get_parm_index(&empty, c->parmsym->s[0]);
+                            }),
+            0)
       << log_text();
-  EXPECT_EQ(g_lookup.profiles, 3);
-  EXPECT_TRUE(g_lookup.last_is_third);
-  EXPECT_EQ(g_lookup.none, 0);
-  EXPECT_EQ(g_lookup.index_b, 1);
-  EXPECT_EQ(g_lookup.index_missing, -1);
-  EXPECT_EQ(g_lookup.index_empty, -1);
+  EXPECT_EQ(profiles, 3);
+  EXPECT_TRUE(last_is_third);
+  EXPECT_EQ(none, 0);
+  EXPECT_EQ(index_b, 1);
+  EXPECT_EQ(index_x, -1);
+  EXPECT_EQ(index_empty, -1);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-#include "host/name_list.h"
 #include "host/procstr.h"
 #include "host/services.h"
 #include "procedure/statement_parsing.h"
@@ -22,23 +21,11 @@ struct Outcome {
   std::string text_tail;  // the rest of the buffer
   std::string depname;
   std::vector<std::string> statements;  // STMT names
-  std::vector<std::string> proc_by;     // the PROC statement's BY names
   std::string data_member;              // DATA= data set's name
   XO_FILE* data_file = nullptr;
 };
 
 Outcome g_out;
-
-// The names of a name-list field, read as the procedure reads them.
-std::vector<std::string> names_of(const STLIST* f) {
-  std::vector<std::string> out;
-  if (!f) return out;
-  const char* name = nullptr;
-  int length = 0;
-  for (int i = 0; zgetnmr(f->v.f.u.nlistx, i, &name, &length) == 0; ++i) out.emplace_back(name, length);
-  EXPECT_EQ(static_cast<int>(out.size()), f->v.f.n);
-  return out;
-}
 
 void parse_body() {
   xinit();
@@ -57,12 +44,9 @@ void parse_body() {
     std::string name(s->name, sizeof s->name);
     g_out.statements.push_back(name.substr(0, name.find(' ')));
   }
-  if (r.prochead) {
-    g_out.proc_by = names_of(stmt_field(r.prochead, 0));
-    if (const STLIST* d = stmt_field(r.prochead, 9)) {
-      g_out.data_member = platform::DataSets::name_of(d->v.fid);
-      g_out.data_file = d->v.fid;
-    }
+  if (const STLIST* d = r.prochead ? stmt_field(r.prochead, 9) : nullptr) {
+    g_out.data_member = platform::DataSets::name_of(d->v.fid);
+    g_out.data_file = d->v.fid;
   }
   if (rc != 0) xexit(3000, 0);
 }
@@ -71,32 +55,27 @@ class Ruvapar : public DataSetTest {
  protected:
   Ruvapar() { write_file("d.csv", "x,y,g\n1,2,1\n2,3,1\n3,5,2\n"); }
 
+  // Parses `program` in a step of its own, with a fresh log.
   const Outcome& run(const std::string& program) {
-    g_out.rc = host().run_step_with(parse_body, platform::StepSource{program, 1, "test.ruva"});
-    g_out.rc = g_out.rc;
-    last_rc_ = g_out.rc;
+    log_.str("");
+    const int rc = host().run_step_with(parse_body, platform::StepSource{program, 1, "test.ruva"});
+    g_out.rc = rc;
     return g_out;
   }
+  bool logged(const std::string& text) const { return log_text().find(text) != std::string::npos; }
   std::string message(int number) { return host().messages().find(305, number)->text; }
-  int last_rc_ = 0;
 };
 
 }  // namespace
 
 TEST_F(Ruvapar, ExactlyOneDependentVariable) {
-  run("proc ruva data=d; parms a=1; y2 = a*x;");
-  EXPECT_EQ(last_rc_, 3000);
-  EXPECT_NE(log_text().find("with MODEL statements; it defines 0."), std::string::npos) << log_text();
-
-  log_.str("");
-  run("proc ruva data=d; parms a=1; model y = a*x; model z = a;");
-  EXPECT_EQ(last_rc_, 3000);
-  EXPECT_NE(log_text().find("it defines 2."), std::string::npos) << log_text();
-
+  EXPECT_EQ(run("proc ruva data=d; parms a=1; y2 = a*x;").rc, 3000);
+  EXPECT_TRUE(logged("with MODEL statements; it defines 0.")) << log_text();
+  EXPECT_EQ(run("proc ruva data=d; parms a=1; model y = a*x; model z = a;").rc, 3000);
+  EXPECT_TRUE(logged("it defines 2.")) << log_text();
   // Two MODEL statements for the same dependent define one.
-  log_.str("");
   const Outcome& o = run("proc ruva data=d; parms a=1; if x > 0 then model Resp = a*x; else model resp = a;");
-  EXPECT_EQ(last_rc_, 0) << log_text();
+  EXPECT_EQ(o.rc, 0) << log_text();
   EXPECT_EQ(o.depname, "Resp");
   EXPECT_EQ(o.data_member, "WORK.d");
   EXPECT_EQ(o.r.fiddata, o.data_file);
@@ -119,7 +98,7 @@ TEST_F(Ruvapar, ModelTextOfALabelledProgramByteForByte) {
       "  lab1: model y = a + b*x2;\n"
       "  if x2 > 4 then s = s + 1;\n"
       "  by g;\n");
-  ASSERT_EQ(last_rc_, 0) << log_text();
+  ASSERT_EQ(o.rc, 0) << log_text();
   // Each token is written one past the text so far and followed by a blank;
   // labels are written as "label:" for every statement, copied or not.
   const std::string expected =
@@ -137,26 +116,21 @@ TEST_F(Ruvapar, ModelTextOfALabelledProgramByteForByte) {
   EXPECT_EQ(o.r.qxprof_block.n_cntl_stmts, 1);
   EXPECT_EQ(o.r.qxprof_block.n_model_stmts, 1);
   EXPECT_EQ(o.statements, (std::vector<std::string>{"RUVA", "PARMS", "CONTROL", "MODEL", "BY"}));
-  EXPECT_EQ(o.proc_by, (std::vector<std::string>{"g"}));
   EXPECT_EQ(o.r.nby, 1);
 }
 
 TEST_F(Ruvapar, ModelTextGrowsPastItsCapacityAndKeepsWhatCameBefore) {
   // 1 + 1 + ... : each token takes 3 bytes of text.
-  auto sum = [](int terms) {
-    std::string s = "1";
-    for (int i = 1; i < terms; ++i) s += " + 1";
+  auto repeat = [](int terms, std::string s, const std::string& next) {
+    for (int i = 1; i < terms; ++i) s += next;
     return s;
   };
-  auto spaced = [](int terms) {
-    std::string s = " 1 ";
-    for (int i = 1; i < terms; ++i) s += " +  1 ";
-    return s;
-  };
+  auto sum = [&](int terms) { return repeat(terms, "1", " + 1"); };
+  auto spaced = [&](int terms) { return repeat(terms, " 1 ", " +  1 "); };
   const std::string first = " a  =  2  ; ";
   const Outcome& o = run("proc ruva; parms p=1; a = 2; b = " + sum(200) + "; c = " + sum(500) +
                          "; model y = p*a;");
-  ASSERT_EQ(last_rc_, 0) << log_text();
+  ASSERT_EQ(o.rc, 0) << log_text();
   const std::string expected = first + " b  = " + spaced(200) + " ; " + " c  = " + spaced(500) + " ; ";
   EXPECT_EQ(o.text, expected);
   // 1024 doubled as often as needed: 8192 for about 4.2 kB.
@@ -173,15 +147,13 @@ TEST_F(Ruvapar, WhereAndFormatSwitchProfilingAndBootstrapOff) {
       {"profile a; format x best8.;", 508}, {"PROFILE a; BOOTSTRAP; FORMAT x 8.2;", 509},
   };
   for (const Case& c : cases) {
-    log_.str("");
     const Outcome& o = run(std::string("proc ruva; parms a=1; model y = a*x; ") + c.statements);
-    EXPECT_EQ(last_rc_, 0) << c.statements;
-    EXPECT_NE(log_text().find(message(c.message)), std::string::npos) << c.statements << "\n" << log_text();
+    EXPECT_EQ(o.rc, 0) << c.statements;
+    EXPECT_TRUE(logged(message(c.message))) << c.statements << "\n" << log_text();
     EXPECT_EQ(o.r.no_prof_flag, 1) << c.statements;
     EXPECT_EQ(o.r.no_boot_flag, 1) << c.statements;
   }
   // Without WHERE or FORMAT nothing is said and nothing switched off.
-  log_.str("");
   const Outcome& o = run("proc ruva; parms a=1; model y = a*x; profile a; bootstrap;");
   EXPECT_EQ(log_text(), "");
   EXPECT_EQ(o.r.no_prof_flag, 0);
@@ -192,7 +164,7 @@ TEST_F(Ruvapar, WhereAndFormatSwitchProfilingAndBootstrapOff) {
 TEST_F(Ruvapar, KeywordsCompareCaseBlindWithEverySynonym) {
   const Outcome& o = run("PROC RUVA; Parms a=1; Boot / nsamples=10; Cont k 1; con j; Retain s;"
                          " Where x > 1; Format x 8.2; Model y = a*x; model = 3;");
-  ASSERT_EQ(last_rc_, 0) << log_text();
+  ASSERT_EQ(o.rc, 0) << log_text();
   EXPECT_EQ(o.r.is_bootstrap_spec, 1);
   EXPECT_EQ(o.r.qxprof_block.n_cntl_stmts, 2);
   EXPECT_EQ(o.r.qxprof_block.n_retain_stmts, 1);
@@ -207,18 +179,18 @@ TEST_F(Ruvapar, MoreModelStatementsThanPositionsSwitchesProfilingAndBootstrapOff
   std::string program = "proc ruva; parms a=1;";
   for (int i = 0; i < 51; ++i) program += " if g = " + std::to_string(i) + " then model y = a*" + std::to_string(i) + ";";
   const Outcome& o = run(program + " profile a;");
-  EXPECT_EQ(last_rc_, 0) << log_text();
+  EXPECT_EQ(o.rc, 0) << log_text();
   EXPECT_EQ(o.r.qxprof_block.n_model_stmts, 51);
   EXPECT_EQ(o.r.model_text_overflow, 1);
   EXPECT_EQ(o.r.no_prof_flag, 1);
   EXPECT_EQ(o.r.no_boot_flag, 1);
-  EXPECT_NE(log_text().find("more than 50 MODEL statements"), std::string::npos) << log_text();
+  EXPECT_TRUE(logged("more than 50 MODEL statements")) << log_text();
   EXPECT_GT(o.r.mmodel_text_loc[49], o.r.mmodel_text_loc[48]);
 }
 
 TEST_F(Ruvapar, BootstrapOfAComputedDependentLeavesItsStatementsOut) {
   const Outcome& o = run("proc ruva; parms a=1; t = x + 1; y2 = y * 2; m: model y2 = a*t; bootstrap;");
-  ASSERT_EQ(last_rc_, 0) << log_text();
+  ASSERT_EQ(o.rc, 0) << log_text();
   EXPECT_EQ(o.r.isDepComputed, 1);
   // Rebuilt from the statements' own text: the one computing y2 is left out,
   // the MODEL statement keeps its label, and without PROFILE this text is
@@ -230,29 +202,21 @@ TEST_F(Ruvapar, BootstrapOfAComputedDependentLeavesItsStatementsOut) {
 
 TEST_F(Ruvapar, DataSetsAreOpenedAndReadByTheByVariables) {
   const Outcome& o = run("proc ruva data=d; parms a=1; model y = a*x; by g; output out=o p=p;");
-  ASSERT_EQ(last_rc_, 0) << log_text();
+  ASSERT_EQ(o.rc, 0) << log_text();
   EXPECT_NE(o.data_file, nullptr);
   // A data set that does not exist, or a BY variable that is not in it, is
   // a statement error.
-  log_.str("");
-  run("proc ruva data=nosuch; parms a=1; model y = a*x;");
-  EXPECT_EQ(last_rc_, 3000);
-  EXPECT_NE(log_text().find("nosuch"), std::string::npos) << log_text();
-  log_.str("");
-  run("proc ruva data=d; parms a=1; model y = a*x; by h;");
-  EXPECT_EQ(last_rc_, 3000);
-  EXPECT_NE(log_text().find("The BY variable h is not in the data set"), std::string::npos) << log_text();
+  EXPECT_EQ(run("proc ruva data=nosuch; parms a=1; model y = a*x;").rc, 3000);
+  EXPECT_TRUE(logged("nosuch")) << log_text();
+  EXPECT_EQ(run("proc ruva data=d; parms a=1; model y = a*x; by h;").rc, 3000);
+  EXPECT_TRUE(logged("The BY variable h is not in the data set")) << log_text();
 }
 
 TEST_F(Ruvapar, StatementErrorsEndTheStepWith3000) {
-  run("proc ruva maxiter=40000; parms a=1; model y = a*x;");
-  EXPECT_EQ(last_rc_, 3000);
-  EXPECT_NE(log_text().find("ERROR: Line 1, column 11: the value 40000 of the option MAXITER= is outside its range, 0 to 32000."),
-            std::string::npos)
+  EXPECT_EQ(run("proc ruva maxiter=40000; parms a=1; model y = a*x;").rc, 3000);
+  EXPECT_TRUE(logged("ERROR: Line 1, column 11: the value 40000 of the option MAXITER= is outside its range, 0 to 32000."))
       << log_text();
-  log_.str("");
-  run("proc ruva; parms a=1; model y = a*x; restrict a + 1 > 0;");
-  EXPECT_EQ(last_rc_, 3000);
-  EXPECT_NE(log_text().find("RESTRICT statement is not supported"), std::string::npos) << log_text();
-  EXPECT_NE(log_text().find("BOUNDS"), std::string::npos);
+  EXPECT_EQ(run("proc ruva; parms a=1; model y = a*x; restrict a + 1 > 0;").rc, 3000);
+  EXPECT_TRUE(logged("RESTRICT statement is not supported")) << log_text();
+  EXPECT_TRUE(logged("BOUNDS"));
 }

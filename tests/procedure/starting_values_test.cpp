@@ -153,14 +153,6 @@ TEST_F(GridTest, ValuesTakenFromTheNextParameterWithValues) {
   EXPECT_EQ(logged(63), 1);
 }
 
-TEST_F(GridTest, DuplicatesAreDroppedFromThePointCount) {
-  const Grid& g = grid("a = 2 1 2 1.00000000001 b = 3 3 3");
-  EXPECT_EQ(g.values[0], (std::vector<double>{1.00000000001, 2}));
-  EXPECT_EQ(g.values[1], (std::vector<double>{3}));
-  EXPECT_EQ(g.npoints, 2);
-  EXPECT_EQ(logged(92), 2);
-}
-
 TEST_F(GridTest, BestPointsKept) {
   EXPECT_EQ(grid("a = 1 to 4 b = 1 2 3", "best=2").nsave, 3);
   EXPECT_EQ(grid("a = 1 to 4 b = 1 2 3", "best=20").nsave, 12);

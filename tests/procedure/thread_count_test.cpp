@@ -11,13 +11,6 @@ namespace {
 using procedure_test::ProcedureTest;
 using procedure_test::setup_body;
 
-int g_threads = -1, g_per_batch = -1;
-
-void keep_threads(RUVACOM* c) {
-  g_threads = c->qxprof_block.n_threads;
-  g_per_batch = c->qxprof_block.ntpb;
-}
-
 TEST_F(ProcedureTest, ThreadCountWithinTheProcessors) {
   write_file("d.csv", "x,y\n1,2\n");
   const QXChar name[] = {'h', 'o', 's', 't', '.', 'c', 'p', 'u', 'c', 'o', 'u', 'n', 't'};
@@ -35,9 +28,9 @@ TEST_F(ProcedureTest, ThreadCountWithinTheProcessors) {
                                          {"nthreads=4", "control k 1;", 1, 3, 0}}) {
     const std::string program = "proc ruva data=d " + c.opts + "; parms a=1; model y = a*x; der.a = x; " +
                                 c.statements;
-    ASSERT_EQ(run_and_inspect(program, setup_body, keep_threads), 0) << c.opts << c.statements << log_text();
-    EXPECT_EQ(g_threads, c.threads) << c.opts << c.statements;
-    EXPECT_EQ(g_per_batch, c.per_batch) << c.opts << c.statements;
+    ASSERT_EQ(run(program, setup_body), 0) << c.opts << c.statements << log_text();
+    EXPECT_EQ(context()->qxprof_block.n_threads, c.threads) << c.opts << c.statements;
+    EXPECT_EQ(context()->qxprof_block.ntpb, c.per_batch) << c.opts << c.statements;
     EXPECT_EQ(logged(423), c.message == 423 ? 1 : 0) << c.opts;
     EXPECT_EQ(logged(424), c.message == 424 ? 1 : 0) << c.opts;
   }
