@@ -9,7 +9,7 @@
 #include "host/globals.h"
 #include "linalg/packed.h"
 #include "linalg/sweep_inverse.h"
-#include "reference.h"
+#include "matrices.h"
 #include "support/host_fixture.h"
 
 namespace {
@@ -45,9 +45,9 @@ TEST_F(SweepInverseTest, DiagonalAndRandomMatricesInvertWithTheirDeterminant) {
 
   // Scaling by the trace must not move the result: a matrix of 1e-150 scale.
   for (double scale : {1.0, 1e-150, 1e100}) {
-    Matrix x = ref::random_spd(12, 4);
+    Matrix x = testmat::random_spd(12, 4);
     for (double& v : x) v *= scale;
-    const Matrix expected = ref::lapack_inverse(x, 12);
+    const Matrix expected = testmat::lapack_inverse(x, 12);
     ASSERT_EQ(invert(swpi, x, 12, 12), 0);
     EXPECT_EQ(swpi->rank, 12);
     for (std::size_t k = 0; k < x.size(); ++k) EXPECT_NEAR(x[k] / expected[k], 1.0, 1e-12) << scale;
@@ -75,21 +75,13 @@ TEST_F(SweepInverseTest, DeterminantOfARankDeficientMatrixUsesTheRank) {
 // The bordered matrix of a regression: the border row receives the
 // coefficients, its corner the residual sum of squares, both unscaled.
 TEST_F(SweepInverseTest, BorderRowsAreCarriedAndRescaled) {
-  const double xs[] = {1, 2, 3, 4, 5}, ys[] = {2.1, 3.9, 6.2, 7.8, 10.1};
-  Matrix m(6, 0.0);
-  for (int i = 0; i < 5; ++i) {
-    const double v[3] = {1.0, xs[i], ys[i]};
-    for (int r = 0; r < 3; ++r)
-      for (int c = 0; c <= r; ++c) m[zisub(r, c)] += v[r] * v[c];
-  }
+  testmat::LineFit fit = testmat::line_fit();
+  Matrix& m = fit.sscp;
   ZSWPN* swpi = make(3);
   ASSERT_EQ(invert(swpi, m, 2, 3), 0);
-  const double slope = 1.99, intercept = 6.02 - 1.99 * 3;
-  double sse = 0;
-  for (int i = 0; i < 5; ++i) sse += std::pow(ys[i] - intercept - slope * xs[i], 2);
-  EXPECT_NEAR(m[zisub(2, 0)], intercept, 1e-12);
-  EXPECT_NEAR(m[zisub(2, 1)], slope, 1e-12);
-  EXPECT_NEAR(m[zisub(2, 2)], sse, 1e-12);
+  EXPECT_NEAR(m[zisub(2, 0)], fit.intercept, 1e-12);
+  EXPECT_NEAR(m[zisub(2, 1)], fit.slope, 1e-12);
+  EXPECT_NEAR(m[zisub(2, 2)], fit.sse, 1e-12);
   EXPECT_NEAR(m[zisub(0, 0)], 55.0 / 50.0, 1e-13);  // (X'X)^-1 = [55 -15; -15 5]/50
   EXPECT_NEAR(m[zisub(1, 0)], -15.0 / 50.0, 1e-13);
 
