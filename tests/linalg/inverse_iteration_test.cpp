@@ -15,18 +15,6 @@ namespace {
 
 using testmat::Vec;
 
-// The tridiagonal form of d and sub-diagonal e (e[i] couples i and i+1).
-Vec tridiagonal(const Vec& d, const Vec& e) {
-  const int n = static_cast<int>(d.size());
-  Vec tri(3 * n, 0.0);
-  std::copy(d.begin(), d.end(), tri.begin());
-  for (int i = 1; i < n; ++i) {
-    tri[n + i] = e[i - 1];
-    tri[2 * n + i] = e[i - 1] * e[i - 1];
-  }
-  return tri;
-}
-
 // Eigenvalues by QL, then the vectors of the first nvec by inverse iteration.
 struct Vectors {
   Vec val, z;
@@ -77,7 +65,7 @@ TEST(InverseIterationTest, MatchesLapackUpToSign) {
 TEST(InverseIterationTest, CoincidentShiftsStillGiveOrthogonalVectors) {
   // [[2, 1], [1, 2]] with its top value passed twice: the second shift is
   // moved below the first and the vector orthogonalised against the first.
-  Vec tri = tridiagonal({2, 2}, {1});
+  Vec tri = testmat::tridiagonal_form({2, 2}, {1});
   tri[4] = 2.0;  // descending order flag
   Vec val = {3, 3}, z(4), work(10);
   std::vector<int> ind = {1, 1};
@@ -93,7 +81,7 @@ TEST(InverseIterationTest, CoincidentShiftsStillGiveOrthogonalVectors) {
 }
 
 TEST(InverseIterationTest, OneRowBlocksAndFewerVectors) {
-  Vec tri = tridiagonal({1, 3, 2}, {0, 0});
+  Vec tri = testmat::tridiagonal_form({1, 3, 2}, {0, 0});
   Vectors v = solve(tri, 3, 2);
   EXPECT_EQ(v.rc, 0);
   EXPECT_EQ(v.val, (Vec{3, 2, 1}));

@@ -1,11 +1,16 @@
-// The reference LAPACK routines the decomposition tests compare against
-// (Fortran calling convention: every argument by address, the lengths of
-// character arguments appended).
+// The reference BLAS and LAPACK routines the tests compare against (Fortran
+// calling convention: every argument by address, the lengths of character
+// arguments appended). Our row-packed lower triangle is their column-packed
+// upper triangle, 'U'.
 #pragma once
 
 #include <cstddef>
 
 extern "C" {
+void dspr_(const char* uplo, const int* n, const double* alpha, const double* x, const int* incx,
+           double* ap, std::size_t uplo_len);
+void dpptrf_(const char* uplo, const int* n, double* ap, int* info, std::size_t uplo_len);
+void dpptri_(const char* uplo, const int* n, double* ap, int* info, std::size_t uplo_len);
 void dgeqp3_(const int* m, const int* n, double* a, const int* lda, int* jpvt, double* tau,
              double* work, const int* lwork, int* info);
 void dgeqrf_(const int* m, const int* n, double* a, const int* lda, double* tau, double* work,

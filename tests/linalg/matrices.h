@@ -1,12 +1,13 @@
-// Test matrices and small dense helpers for the decomposition tests. Dense
-// matrices are row-major std::vector<double>; packed ones hold the lower
-// triangle by rows.
+// Test matrices with known properties and small dense helpers for the
+// linear-algebra tests. Dense matrices are row-major std::vector<double>;
+// packed ones hold the lower triangle by rows.
 #pragma once
 
 #include <cmath>
 #include <random>
 #include <vector>
 
+#include "lapack.h"
 #include "linalg/packed.h"
 
 namespace testmat {
@@ -21,8 +22,10 @@ inline Vec random_dense(int rows, int cols, unsigned seed) {
   return a;
 }
 
+inline long packed_size(int n) { return static_cast<long>(n) * (n + 1) / 2; }
+
 inline Vec random_packed(int n, unsigned seed) {
-  return random_dense(1, n * (n + 1) / 2, seed);
+  return random_dense(1, static_cast<int>(packed_size(n)), seed);
 }
 
 // Full symmetric matrix of a packed one.
@@ -101,6 +104,16 @@ inline bool sign_rule_holds(const Vec& x) {
   return pick >= 0.0;
 }
 
+// The tridiagonal form (3n doubles: d, e, e2) the eigenvalue routines take,
+// of diagonal d and sub-diagonal e (e[i] couples rows i and i+1).
+inline Vec tridiagonal_form(const Vec& d, const Vec& e) {
+  const int n = static_cast<int>(d.size());
+  Vec tri(3 * n, 0.0);
+  for (int i = 0; i < n; ++i) tri[i] = d[i];
+  for (int i = 1; i < n; ++i) tri[n + i] = e[i - 1], tri[2 * n + i] = e[i - 1] * e[i - 1];
+  return tri;
+}
+
 // Packed tridiagonal matrices given by diagonal d and sub-diagonal e
 // (e[i] couples rows i and i+1).
 inline Vec packed_tridiagonal(const Vec& d, const Vec& e) {
@@ -127,6 +140,90 @@ inline Vec kac(int n) {
   Vec e(n - 1);
   for (int k = 1; k < n; ++k) e[k - 1] = std::sqrt(static_cast<double>(k) * (n - k));
   return packed_tridiagonal(Vec(n, 0.0), e);
+}
+
+// The inverse of a packed SPD matrix by LAPACK's Cholesky factor and its
+// inverse; empty when the factor fails.
+inline Vec lapack_inverse(Vec a, int n) {
+  int info = 0;
+  dpptrf_("U", &n, a.data(), &info, 1);
+  if (info == 0) dpptri_("U", &n, a.data(), &info, 1);
+  if (info != 0) a.clear();
+  return a;
+}
+
+// B'B + n*I for a random n by n B: symmetric positive definite.
+inline Vec random_spd(int n, unsigned seed) {
+  const Vec b = random_dense(n, n, seed);
+  Vec a = pack(multiply(transpose(b, n, n), b, n, n, n), n);
+  for (int i = 0; i < n; ++i) a[zisub(i, i)] += n;
+  return a;
+}
+
+inline double binomial(int n, int k) {
+  if (k < 0 || k > n) return 0.0;
+  double r = 1.0;
+  for (int i = 1; i <= k; ++i) r = r * (n - k + i) / i;
+  return r;
+}
+
+// The Hilbert matrix 1/(i+j+1) and its exact (integer) inverse.
+inline Vec hilbert(int n) {
+  Vec a(packed_size(n));
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j <= i; ++j) a[zisub(i, j)] = 1.0 / (i + j + 1);
+  return a;
+}
+inline Vec hilbert_inverse(int n) {
+  Vec a(packed_size(n));
+  for (int i = 1; i <= n; ++i)
+    for (int j = 1; j <= i; ++j) {
+      const double c = binomial(i + j - 2, i - 1);
+      const double sign = (i + j) % 2 ? -1.0 : 1.0;
+      a[zisub(i - 1, j - 1)] =
+          sign * (i + j - 1) * binomial(n + i - 1, n - j) * binomial(n + j - 1, n - i) * c * c;
+    }
+  return a;
+}
+
+// The symmetric Pascal matrix C(i+j, i) = L L' with L(i,j) = C(i,j), so its
+// inverse is L^-T L^-1 with L^-1(i,j) = (-1)^(i-j) C(i,j): integers.
+inline Vec pascal(int n) {
+  Vec a(packed_size(n));
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j <= i; ++j) a[zisub(i, j)] = binomial(i + j, i);
+  return a;
+}
+inline Vec pascal_inverse(int n) {
+  Vec a(packed_size(n));
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j <= i; ++j) {
+      double s = 0.0;
+      for (int k = i; k < n; ++k)
+        s += ((k - i) % 2 ? -1.0 : 1.0) * binomial(k, i) * ((k - j) % 2 ? -1.0 : 1.0) * binomial(k, j);
+      a[zisub(i, j)] = s;
+    }
+  return a;
+}
+
+// The bordered cross-product matrix [X'X X'y; y'X y'y] (packed, order 3) of a
+// straight line through five points, with the least-squares fit by hand:
+// slope = Sxy/Sxx, intercept = ybar - slope*xbar.
+struct LineFit {
+  Vec sscp;
+  double intercept, slope, sse;
+};
+inline LineFit line_fit() {
+  const double xs[] = {1, 2, 3, 4, 5}, ys[] = {2.1, 3.9, 6.2, 7.8, 10.1};
+  const double slope = 19.9 / 10.0;
+  LineFit f{Vec(6, 0.0), 6.02 - slope * 3.0, slope, 0.0};
+  for (int i = 0; i < 5; ++i) {
+    const double v[3] = {1.0, xs[i], ys[i]};
+    for (int r = 0; r < 3; ++r)
+      for (int c = 0; c <= r; ++c) f.sscp[zisub(r, c)] += v[r] * v[c];
+    f.sse += std::pow(ys[i] - f.intercept - f.slope * xs[i], 2);
+  }
+  return f;
 }
 
 }  // namespace testmat

@@ -178,13 +178,7 @@ TEST(PackedMatrixTest, CrossProductAccumulation) {
 
 TEST(PackedMatrixTest, InversePackedIndex) {
   int col = -1, row = -1;
-  zmxun(0, &col, &row);
-  EXPECT_EQ(row, 0);
-  EXPECT_EQ(col, 0);
-  zmxun(4, &col, &row);
-  EXPECT_EQ(row, 2);
-  EXPECT_EQ(col, 1);
-  for (int i : {1, 7, 100, 50000})
+  for (int i : {0, 1, 7, 100, 50000})
     for (int j : {0, i / 2, i}) {
       zmxun(static_cast<int>(zisub(i, j)), &col, &row);
       EXPECT_EQ(row, i);

@@ -85,27 +85,21 @@ TEST(SvdTest, RankDeficientAndWideMatrices) {
 }
 
 TEST(SvdTest, SmallMatricesWorkedByHand) {
-  Svd id = decompose({1, 0, 0, 1}, 2, 2);
-  EXPECT_EQ(id.q, (Vec{1, 1}));
-  EXPECT_EQ(id.u, (Vec{1, 0, 0, 1}));
-  EXPECT_EQ(id.v, (Vec{1, 0, 0, 1}));
-
-  Svd d13 = decompose({1, 0, 0, 3}, 2, 2);
-  EXPECT_EQ(d13.q, (Vec{3, 1}));
-  EXPECT_EQ(d13.u, (Vec{0, 1, 1, 0}));
-  EXPECT_EQ(d13.v, (Vec{0, 1, 1, 0}));
-
+  struct Case { Vec a, q, u, v; };
+  for (const Case& c : {Case{{1, 0, 0, 1}, {1, 1}, {1, 0, 0, 1}, {1, 0, 0, 1}},
+                        Case{{1, 0, 0, 3}, {3, 1}, {0, 1, 1, 0}, {0, 1, 1, 0}},
+                        Case{{-2, 0, 0, 1}, {2, 1}, {1, 0, 0, 1}, {-1, 0, 0, 1}}}) {
+    Svd s = decompose(c.a, 2, 2);
+    EXPECT_EQ(s.q, c.q);
+    EXPECT_EQ(s.u, c.u);
+    EXPECT_EQ(s.v, c.v);
+  }
   Svd ones = decompose({1, 1, 1, 1}, 2, 2);
   EXPECT_NEAR(ones.q[0], 2.0, 1e-15);
   EXPECT_NEAR(ones.q[1], 0.0, 1e-15);
   EXPECT_NEAR(ones.U(0, 0), M_SQRT1_2, 1e-15);
   EXPECT_NEAR(ones.V(1, 0), M_SQRT1_2, 1e-15);
   EXPECT_GT(ones.U(0, 1), 0.0);  // sum near 0: the first largest entry decides
-
-  Svd neg = decompose({-2, 0, 0, 1}, 2, 2);
-  EXPECT_EQ(neg.q, (Vec{2, 1}));
-  EXPECT_EQ(neg.u, (Vec{1, 0, 0, 1}));
-  EXPECT_EQ(neg.v, (Vec{-1, 0, 0, 1}));
 
   double none = 0;
   EXPECT_EQ(zsvd(0, 0, &none, &none + 1, &none, &none), 0);
@@ -144,10 +138,6 @@ TEST(SvdTest, SplitSearchStaysInsideTheArrays) {
                        std::numeric_limits<double>::quiet_NaN());
   EXPECT_NE(rc, 0);
 }
-
-}  // namespace
-
-namespace {
 
 TEST(SvdTest, MatricesOfExtremeScale) {
   const int m = 7, n = 5;

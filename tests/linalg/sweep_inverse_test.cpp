@@ -9,7 +9,7 @@
 #include "host/globals.h"
 #include "linalg/packed.h"
 #include "linalg/sweep_inverse.h"
-#include "reference.h"
+#include "matrices.h"
 #include "support/host_fixture.h"
 
 namespace {
@@ -18,11 +18,8 @@ using Matrix = std::vector<double>;
 
 class SweepInverseTest : public HostTest {
  protected:
-  ZSWPN* make(int n, int moorep = 0) {
-    long bytes = -1;
-    ZSWPN* swpi = zswpnsu(step_pool(), n, nullptr, &bytes, moorep);
-    EXPECT_EQ(bytes, static_cast<long>(sizeof(ZSWPN)) + 25L * n + (moorep ? 16L * n * n : 0));
-    return swpi;
+  static ZSWPN* make(int n, int moorep = 0) {
+    return zswpnsu(step_pool(), n, nullptr, nullptr, moorep);
   }
   static int invert(ZSWPN* swpi, Matrix& x, int nest, int nest1, char* singrows = nullptr) {
     std::fill_n(swpi->sweepx, swpi->n, '0');
@@ -30,24 +27,15 @@ class SweepInverseTest : public HostTest {
   }
 };
 
-TEST_F(SweepInverseTest, DiagonalAndRandomMatricesInvertWithTheirDeterminant) {
+// Scaling by the trace must not move the result: matrices of 1e-150 and
+// 1e100 scale invert as well as those of unit scale.
+TEST_F(SweepInverseTest, RandomMatricesOfAnyScaleMatchLapack) {
   EXPECT_EQ(zswpnsu(nullptr, 3, nullptr, nullptr, 0), nullptr);
   ZSWPN* swpi = make(12);
-  EXPECT_EQ(swpi->sing, 1e-10);
-  EXPECT_STREQ(swpi->zsweepr, "  ");
-  swpi->detflag = 1;
-  Matrix d = {4, 0, 9};
-  ASSERT_EQ(invert(swpi, d, 2, 2), 0);
-  EXPECT_EQ(swpi->rank, 2);
-  EXPECT_DOUBLE_EQ(d[0], 0.25);
-  EXPECT_DOUBLE_EQ(d[2], 1.0 / 9);
-  EXPECT_DOUBLE_EQ(swpi->det, 36.0);
-
-  // Scaling by the trace must not move the result: a matrix of 1e-150 scale.
   for (double scale : {1.0, 1e-150, 1e100}) {
-    Matrix x = ref::random_spd(12, 4);
+    Matrix x = testmat::random_spd(12, 4);
     for (double& v : x) v *= scale;
-    const Matrix expected = ref::lapack_inverse(x, 12);
+    const Matrix expected = testmat::lapack_inverse(x, 12);
     ASSERT_EQ(invert(swpi, x, 12, 12), 0);
     EXPECT_EQ(swpi->rank, 12);
     for (std::size_t k = 0; k < x.size(); ++k) EXPECT_NEAR(x[k] / expected[k], 1.0, 1e-12) << scale;
@@ -56,40 +44,32 @@ TEST_F(SweepInverseTest, DiagonalAndRandomMatricesInvertWithTheirDeterminant) {
 
 // A rank-deficient matrix's determinant is that of its full-rank part: the
 // trace factor counts once per swept pivot, not once per row.
-TEST_F(SweepInverseTest, DeterminantOfARankDeficientMatrixUsesTheRank) {
+TEST_F(SweepInverseTest, RankAndDeterminantOfDiagonalMatrices) {
+  struct Case { Matrix x, inverse; int rank; double det; const char* sweepx; };
   ZSWPN* swpi = make(2);
   swpi->detflag = 1;
-  Matrix x = {4, 0, 0};
-  ASSERT_EQ(invert(swpi, x, 2, 2), 0);
-  EXPECT_EQ(swpi->rank, 1);
-  EXPECT_DOUBLE_EQ(swpi->det, 4.0);
-  EXPECT_EQ(std::string(swpi->sweepx, 2), "10");
-
-  Matrix zero(3, 0.0);
-  ASSERT_EQ(invert(swpi, zero, 2, 2), 0);
-  EXPECT_EQ(swpi->rank, 0);
-  EXPECT_EQ(swpi->det, 1.0);
-  EXPECT_EQ(zero, Matrix(3, 0.0));
+  for (const Case& c : {Case{{4, 0, 9}, {0.25, 0, 1.0 / 9}, 2, 36.0, "11"},
+                        Case{{4, 0, 0}, {0.25, 0, 0}, 1, 4.0, "10"},
+                        Case{{0, 0, 0}, {0, 0, 0}, 0, 1.0, "00"}}) {
+    Matrix x = c.x;
+    ASSERT_EQ(invert(swpi, x, 2, 2), 0);
+    EXPECT_EQ(swpi->rank, c.rank);
+    EXPECT_DOUBLE_EQ(swpi->det, c.det);
+    EXPECT_EQ(std::string(swpi->sweepx, 2), c.sweepx);
+    for (int k = 0; k < 3; ++k) EXPECT_DOUBLE_EQ(x[k], c.inverse[k]) << c.sweepx;
+  }
 }
 
 // The bordered matrix of a regression: the border row receives the
 // coefficients, its corner the residual sum of squares, both unscaled.
 TEST_F(SweepInverseTest, BorderRowsAreCarriedAndRescaled) {
-  const double xs[] = {1, 2, 3, 4, 5}, ys[] = {2.1, 3.9, 6.2, 7.8, 10.1};
-  Matrix m(6, 0.0);
-  for (int i = 0; i < 5; ++i) {
-    const double v[3] = {1.0, xs[i], ys[i]};
-    for (int r = 0; r < 3; ++r)
-      for (int c = 0; c <= r; ++c) m[zisub(r, c)] += v[r] * v[c];
-  }
+  testmat::LineFit fit = testmat::line_fit();
+  Matrix& m = fit.sscp;
   ZSWPN* swpi = make(3);
   ASSERT_EQ(invert(swpi, m, 2, 3), 0);
-  const double slope = 1.99, intercept = 6.02 - 1.99 * 3;
-  double sse = 0;
-  for (int i = 0; i < 5; ++i) sse += std::pow(ys[i] - intercept - slope * xs[i], 2);
-  EXPECT_NEAR(m[zisub(2, 0)], intercept, 1e-12);
-  EXPECT_NEAR(m[zisub(2, 1)], slope, 1e-12);
-  EXPECT_NEAR(m[zisub(2, 2)], sse, 1e-12);
+  EXPECT_NEAR(m[zisub(2, 0)], fit.intercept, 1e-12);
+  EXPECT_NEAR(m[zisub(2, 1)], fit.slope, 1e-12);
+  EXPECT_NEAR(m[zisub(2, 2)], fit.sse, 1e-12);
   EXPECT_NEAR(m[zisub(0, 0)], 55.0 / 50.0, 1e-13);  // (X'X)^-1 = [55 -15; -15 5]/50
   EXPECT_NEAR(m[zisub(1, 0)], -15.0 / 50.0, 1e-13);
 

@@ -10,7 +10,7 @@
 #include "host/services.h"
 #include "linalg/packed.h"
 #include "linalg/sweep.h"
-#include "reference.h"
+#include "matrices.h"
 #include "support/host_fixture.h"
 
 namespace {
@@ -27,12 +27,9 @@ int sweep_all(Matrix& x, int n, std::string& df, double epsilon, double* logdet 
 }
 
 double max_relative_error(const Matrix& got, const Matrix& want) {
-  double scale = 0, error = 0;
-  for (std::size_t k = 0; k < want.size(); ++k) {
-    scale = std::max(scale, std::fabs(want[k]));
-    error = std::max(error, std::fabs(got[k] - want[k]));
-  }
-  return error / scale;
+  double scale = 0;
+  for (double w : want) scale = std::max(scale, std::fabs(w));
+  return testmat::max_abs_diff(got, want) / scale;
 }
 
 // The pivots handed to the host's step, in order.
@@ -57,13 +54,13 @@ class SweepTest : public HostTest {
 
 TEST_F(SweepTest, InverseAndLogDeterminantMatchLapackOnRandomSpdMatrices) {
   for (int n : {1, 2, 5, 17, 60}) {
-    Matrix x = ref::random_spd(n, 10 + n);
+    Matrix x = testmat::random_spd(n, 10 + n);
     Matrix factor = x;
-    const Matrix expected = ref::lapack_inverse(x, n);
+    const Matrix expected = testmat::lapack_inverse(x, n);
     int info = 0;
     dpptrf_("U", &n, factor.data(), &info, 1);
     double log_det = 0;
-    for (int i = 0; i < n; ++i) log_det += 2 * std::log(factor[ref::at(i, i)]);
+    for (int i = 0; i < n; ++i) log_det += 2 * std::log(factor[zisub(i, i)]);
 
     std::string df;
     double logdet = -1;
@@ -76,24 +73,26 @@ TEST_F(SweepTest, InverseAndLogDeterminantMatchLapackOnRandomSpdMatrices) {
 
 TEST_F(SweepTest, HilbertAndPascalInversesAgreeWithTheirExactIntegers) {
   for (int n : {3, 6, 8}) {
-    Matrix x = ref::hilbert(n);
+    Matrix x = testmat::hilbert(n);
     std::string df;
     std::vector<double> diag(n);
     EXPECT_EQ(sweep_all(x, n, df, 1e-15, nullptr, "d0", diag.data()), n);
     // Conditioning grows like e^(3.5 n): about 1e10 at order 8.
-    EXPECT_LT(max_relative_error(x, ref::hilbert_inverse(n)), n < 8 ? 1e-8 : 1e-5) << n;
+    EXPECT_LT(max_relative_error(x, testmat::hilbert_inverse(n)), n < 8 ? 1e-8 : 1e-5) << n;
   }
   for (int n : {4, 8, 10}) {
-    Matrix x = ref::pascal(n);
+    Matrix x = testmat::pascal(n);
     std::string df;
     double logdet = 1;
     EXPECT_EQ(sweep_all(x, n, df, 1e-15, &logdet), n);
-    EXPECT_LT(max_relative_error(x, ref::pascal_inverse(n)), 1e-7) << n;
+    EXPECT_LT(max_relative_error(x, testmat::pascal_inverse(n)), 1e-7) << n;
     EXPECT_NEAR(logdet, 0.0, 1e-8);  // det = 1
   }
 }
 
-TEST_F(SweepTest, NearTiesGoToTheLowerIndex) {
+// A later pivot must beat an earlier one by the tie margin; a negative
+// epsilon lets negative pivots compete by magnitude.
+TEST_F(SweepTest, PivotOrderNearTiesAndNegativePivots) {
   record_pivots();
   std::string df;
   Matrix x = {4.0, 0.0, 4.000000005};
@@ -103,12 +102,9 @@ TEST_F(SweepTest, NearTiesGoToTheLowerIndex) {
   x = {4.0, 0.0, 4.00000002};
   sweep_all(x, 2, df, 0.0);
   EXPECT_EQ(g_pivots, (std::vector<long>{1, 0}));
-}
 
-TEST_F(SweepTest, NegativeEpsilonSweepsNegativePivotsByMagnitude) {
-  record_pivots();
-  std::string df;
-  Matrix x = {-5.0, 0.0, 3.0};
+  g_pivots.clear();
+  x = {-5.0, 0.0, 3.0};
   double logdet = 0;
   EXPECT_EQ(sweep_all(x, 2, df, -1e-8, &logdet), 2);
   EXPECT_EQ(g_pivots, (std::vector<long>{0, 1}));
@@ -167,7 +163,7 @@ TEST_F(SweepTest, NeverSweepStatusIsNotChosenNorZeroed) {
 }
 
 TEST_F(SweepTest, SweepingAPivotTwiceRestoresMatrixAndStatus) {
-  const Matrix original = ref::random_spd(6, 3);
+  const Matrix original = testmat::random_spd(6, 3);
   Matrix x = original;
   char df[] = "000000";
   std::vector<double> work(6);
@@ -185,27 +181,17 @@ TEST_F(SweepTest, SweepingAPivotTwiceRestoresMatrixAndStatus) {
   EXPECT_LT(max_relative_error(a, b), 1e-14);
 }
 
-// A bordered matrix [X'X X'y; y'X y'y] swept on its leading pivots holds the
+// The bordered matrix of a regression swept on its leading pivots holds the
 // coefficients in its last row (positive sign) and the residual sum of
 // squares in its corner.
 TEST_F(SweepTest, BorderedMatrixYieldsCoefficientsAndResidualSumOfSquares) {
-  const double xs[] = {1, 2, 3, 4, 5}, ys[] = {2.1, 3.9, 6.2, 7.8, 10.1};
-  Matrix m(6, 0.0);
-  for (int i = 0; i < 5; ++i) {
-    const double v[3] = {1.0, xs[i], ys[i]};
-    for (int r = 0; r < 3; ++r)
-      for (int c = 0; c <= r; ++c) m[zisub(r, c)] += v[r] * v[c];
-  }
-  // Least squares by hand: slope = Sxy/Sxx, intercept = ybar - slope*xbar.
-  const double slope = 19.9 / 10.0, intercept = 6.02 - slope * 3.0;
-  double sse = 0;
-  for (int i = 0; i < 5; ++i) sse += std::pow(ys[i] - intercept - slope * xs[i], 2);
+  testmat::LineFit fit = testmat::line_fit();
   char df[] = "000";
   std::vector<double> work(3);
-  EXPECT_EQ(zsweepr(m.data(), 0, 1, 3, df, nullptr, work.data(), 1e-10, nullptr, "", nullptr, 0), 2);
-  EXPECT_NEAR(m[zisub(2, 0)], intercept, 1e-12);
-  EXPECT_NEAR(m[zisub(2, 1)], slope, 1e-12);
-  EXPECT_NEAR(m[zisub(2, 2)], sse, 1e-12);
+  EXPECT_EQ(zsweepr(fit.sscp.data(), 0, 1, 3, df, nullptr, work.data(), 1e-10, nullptr, "", nullptr, 0), 2);
+  EXPECT_NEAR(fit.sscp[zisub(2, 0)], fit.intercept, 1e-12);
+  EXPECT_NEAR(fit.sscp[zisub(2, 1)], fit.slope, 1e-12);
+  EXPECT_NEAR(fit.sscp[zisub(2, 2)], fit.sse, 1e-12);
 }
 
 TEST_F(SweepTest, EmptyRangesZeroMatricesAndRefusedSteps) {

@@ -2,14 +2,11 @@
 // bit for bit, the choice between them, and clean shutdown on failures.
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include <chrono>
-
 #include <cstring>
 #include <dirent.h>
-#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/globals.h"
@@ -17,6 +14,7 @@
 #include "host/qx_handle.h"
 #include "linalg/packed.h"
 #include "linalg/sweep.h"
+#include "matrices.h"
 #include "support/host_fixture.h"
 
 namespace {
@@ -25,11 +23,8 @@ using Matrix = std::vector<double>;
 
 // A random symmetric matrix made positive definite by a dominant diagonal.
 Matrix dominant_matrix(int n, unsigned seed) {
-  std::mt19937_64 rng(seed);
-  std::uniform_real_distribution<double> u(-1.0, 1.0);
-  Matrix x(static_cast<std::size_t>(n) * (n + 1) / 2);
-  for (int i = 0; i < n; ++i)
-    for (int j = 0; j <= i; ++j) x[zisub(i, j)] = i == j ? n + 1.0 + u(rng) : u(rng);
+  Matrix x = testmat::random_packed(n, seed);
+  for (int i = 0; i < n; ++i) x[zisub(i, i)] += n + 1.0;
   return x;
 }
 
@@ -84,30 +79,23 @@ class ThreadedSweepTest : public HostTest {
   }
 };
 
+// Block i of k ends at the row r with r^2 = (i+1)/k of n^2: every block
+// holds the same share of the triangle. One thread, or fewer rows than the
+// cutoff, sweep without threads unless forced.
 TEST_F(ThreadedSweepTest, BlocksOfEqualTriangleArea) {
-  SweepControl c{};
-  ASSERT_EQ(zpsweepi(4, 1000, 0, 0, &c), 0);
-  ASSERT_EQ(c.noThreadsFlag, 0);
-  const int ends[] = {500, 707, 866, 1000};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(c.parms[i].start, i ? ends[i - 1] : 0);
-    EXPECT_EQ(c.parms[i].end, ends[i]);
-    EXPECT_EQ(c.parms[i].numRows, 1000);
+  struct Case { int threads, rows, force; std::vector<int> ends; };
+  for (const Case& c : {Case{4, 1000, 0, {500, 707, 866, 1000}}, Case{4, 10, 1, {5, 7, 8, 10}},
+                        Case{1, 1000, 0, {}}, Case{8, 249, 0, {}}}) {
+    SweepControl control{};
+    ASSERT_EQ(zpsweepi(c.threads, c.rows, 0, c.force, &control), 0);
+    EXPECT_EQ(control.noThreadsFlag, c.ends.empty() ? 1 : 0);
+    for (std::size_t i = 0; i < c.ends.size(); ++i) {
+      EXPECT_EQ(control.parms[i].start, i ? c.ends[i - 1] : 0);
+      EXPECT_EQ(control.parms[i].end, c.ends[i]);
+      EXPECT_EQ(control.parms[i].numRows, c.rows);
+    }
+    zpsweept(&control);
   }
-  zpsweept(&c);
-  SweepControl forced{};
-  zpsweepi(4, 10, 0, 1, &forced);
-  const int small_ends[] = {5, 7, 8, 10};
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(forced.parms[i].end, small_ends[i]);
-  zpsweept(&forced);
-  SweepControl single{};
-  zpsweepi(1, 1000, 0, 0, &single);
-  EXPECT_EQ(single.noThreadsFlag, 1);
-  zpsweept(&single);
-  SweepControl below{};
-  zpsweepi(8, 249, 0, 0, &below);
-  EXPECT_EQ(below.noThreadsFlag, 1);
-  zpsweept(&below);
 }
 
 TEST_F(ThreadedSweepTest, EqualsTheSingleThreadedSweepBitForBit) {

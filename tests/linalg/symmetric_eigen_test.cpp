@@ -72,32 +72,24 @@ void expect_matches_lapack(const Vec& sym, const Eigen& e, double tol) {
   }
 }
 
-TEST(SymmetricEigenTest, MatchesLapackOnRandomMatrices) {
-  for (int n : {2, 10, 50}) {
-    Vec sym = testmat::random_packed(n, 1300 + n);
-    Eigen e = solve(sym, n);
-    EXPECT_EQ(e.rc, 0);
-    expect_matches_lapack(sym, e, 1e-13);
-    EXPECT_LT(residual(sym, e), 1e-13 * n);
-    EXPECT_LT(testmat::orthonormality_error(e.vec.data(), n, n), 2e-14 * n);
-  }
+TEST(SymmetricEigenTest, MatchesLapackOnRandomMatricesOnBothPaths) {
+  for (int n : {1, 2, 10, 50})
+    for (bool bisection : {false, true}) {
+      Vec sym = testmat::random_packed(n, 1300 + n);
+      Eigen e = solve(sym, n, bisection);
+      EXPECT_EQ(e.rc % 10, bisection ? -1 : 0);
+      expect_matches_lapack(sym, e, 1e-13);
+      EXPECT_LT(residual(sym, e), 1e-13 * n);
+      EXPECT_LT(testmat::orthonormality_error(e.vec.data(), n, n), 2e-14 * n);
+    }
 }
 
-TEST(SymmetricEigenTest, BisectionFallbackGivesTheSameDecomposition) {
-  for (int n : {1, 7, 40}) {
-    Vec sym = testmat::random_packed(n, 1400 + n);
-    Eigen ql = solve(sym, n), bi = solve(sym, n, true);
-    EXPECT_EQ(bi.rc % 10, -1);
-    EXPECT_LT(testmat::max_abs_diff(bi.val, ql.val), 1e-14 * n);
-    EXPECT_LT(testmat::max_abs_diff(bi.vec, ql.vec), 1e-12);
-  }
-}
-
-TEST(SymmetricEigenTest, SecondDifferenceMatrixClosedForm) {
+// The second-difference matrix: values 2 - 2cos(k pi/(n+1)), vectors
+// sqrt(2/(n+1)) sin(j k pi/(n+1)). The Kac matrix: values n-1, n-3, ..., 1-n.
+TEST(SymmetricEigenTest, ClosedFormsOnBothPaths) {
   const int n = 50;
-  const Vec sym = testmat::second_difference(n);
   for (bool bisection : {false, true}) {
-    Eigen e = solve(sym, n, bisection);
+    Eigen e = solve(testmat::second_difference(n), n, bisection);
     EXPECT_EQ(e.rc, bisection ? -1 : 0);
     for (int r = 0; r < n; ++r) {
       const int k = n - r;  // values descending
@@ -107,17 +99,12 @@ TEST(SymmetricEigenTest, SecondDifferenceMatrixClosedForm) {
       EXPECT_NEAR(std::fabs(testmat::dot(e.v(r), exact.data(), n)), 1.0, 1e-13);
       EXPECT_TRUE(testmat::sign_rule_holds(Vec(e.v(r), e.v(r) + n)));
     }
-  }
-}
-
-TEST(SymmetricEigenTest, KacMatrixHasIntegerEigenvalues) {
-  for (int n : {20, 21}) {
-    const Vec sym = testmat::kac(n);
-    for (bool bisection : {false, true}) {
-      Eigen e = solve(sym, n, bisection);
-      for (int r = 0; r < n; ++r) EXPECT_NEAR(e.val[r], n - 1 - 2 * r, 1e-12);
-      EXPECT_LT(residual(sym, e), 1e-12);
-      EXPECT_LT(testmat::orthonormality_error(e.vec.data(), n, n), 1e-13);
+    for (int m : {20, 21}) {
+      const Vec kac = testmat::kac(m);
+      Eigen k = solve(kac, m, bisection);
+      for (int r = 0; r < m; ++r) EXPECT_NEAR(k.val[r], m - 1 - 2 * r, 1e-12);
+      EXPECT_LT(residual(kac, k), 1e-12);
+      EXPECT_LT(testmat::orthonormality_error(k.vec.data(), m, m), 1e-13);
     }
   }
 }
@@ -199,10 +186,6 @@ TEST(SymmetricEigenTest, BadArgumentsAndNonFiniteMatricesAreRejected) {
   EXPECT_EQ(zeigen2(2, s, v, 0, nullptr, w), 0);  // values only
   EXPECT_NEAR(val[0], 2 + std::sqrt(5.0), 1e-15);
 }
-
-}  // namespace
-
-namespace {
 
 // Entries far from 1 must not meet the solver's absolute limits: scaled by a
 // power of four the decomposition scales exactly, and at decimal scales it

@@ -27,21 +27,18 @@ TEST(TriangularInverseTest, MatchesLapackOnRandomTriangles) {
   }
 }
 
+// A pivot of at most sing in magnitude stops the inversion with code 1, the
+// pivots before it swept; a NaN pivot is not small.
 TEST(TriangularInverseTest, SmallPivotStopsWithTheEarlierPivotsSwept) {
-  Vec a = {2.0, 1.0, 4.0}, work(2);
-  EXPECT_EQ(zinvlo(a.data(), 2, work.data(), 0.0), 0);
-  EXPECT_EQ(a, (Vec{0.5, -0.125, 0.25}));
-
-  a = {2.0, 1.0, 4.0};
-  EXPECT_EQ(zinvlo(a.data(), 2, work.data(), 2.0), 1);  // |2| <= 2 at the first pivot
-  EXPECT_EQ(a, (Vec{2.0, 1.0, 4.0}));
-
-  a = {4.0, 1.0, 2.0};
-  EXPECT_EQ(zinvlo(a.data(), 2, work.data(), 3.0), 1);  // second pivot
-  EXPECT_EQ(a, (Vec{0.25, 0.25, 2.0}));
-
-  a = {NAN, 0.0, 1.0};  // a NaN pivot is not small
-  EXPECT_EQ(zinvlo(a.data(), 2, work.data(), 0.5), 0);
+  struct Case { Vec a; double sing; int rc; Vec out; };
+  for (const Case& c : {Case{{2, 1, 4}, 0.0, 0, {0.5, -0.125, 0.25}}, Case{{2, 1, 4}, 2.0, 1, {2, 1, 4}},
+                        Case{{4, 1, 2}, 3.0, 1, {0.25, 0.25, 2}}}) {
+    Vec a = c.a, work(2);
+    EXPECT_EQ(zinvlo(a.data(), 2, work.data(), c.sing), c.rc);
+    EXPECT_EQ(a, c.out);
+  }
+  Vec nan_pivot = {NAN, 0.0, 1.0}, work(2);
+  EXPECT_EQ(zinvlo(nan_pivot.data(), 2, work.data(), 0.5), 0);
 }
 
 }  // namespace

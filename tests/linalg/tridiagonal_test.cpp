@@ -112,7 +112,7 @@ TEST(TridiagonalEigenvaluesTest, QlAndBisectionMatchLapack) {
 
 TEST(TridiagonalEigenvaluesTest, BlocksTagsAndOrderOfEqualValues) {
   // Diagonal form: every row its own block.
-  Vec tri = {2, 5, 2, 1, 0, 0, 0, 0, 0, 0, 0, 0};
+  Vec tri = testmat::tridiagonal_form({2, 5, 2, 1}, {0, 0, 0});
   Vec w(4), scratch(8);
   std::vector<int> ind(4);
   Vec t = tri;
@@ -126,11 +126,7 @@ TEST(TridiagonalEigenvaluesTest, BlocksTagsAndOrderOfEqualValues) {
 
   // Two coupled blocks split by a zero coupling: tags follow the blocks and e2
   // is zero where the second block starts.
-  Vec d = {1, 1, 4, 4}, e = {0, 1, 0, 1};
-  Vec split = d;
-  split.insert(split.end(), e.begin(), e.end());
-  for (double x : e) split.push_back(x * x);
-  t = split;
+  t = testmat::tridiagonal_form({1, 1, 4, 4}, {1, 0, 1});
   ASSERT_EQ(zimtqlv(4, t.data(), w.data(), ind.data(), scratch.data()), 0);
   EXPECT_EQ(t[8 + 2], 0.0);
   EXPECT_EQ(ind, (std::vector<int>{2, 2, 1, 1}));
@@ -140,7 +136,7 @@ TEST(TridiagonalEigenvaluesTest, BlocksTagsAndOrderOfEqualValues) {
 
 TEST(TridiagonalEigenvaluesTest, BisectionSelectsByIndex) {
   // [[1, 2], [2, 4]]: values 5 and 0, the last interval straddling 0.
-  Vec tri = {1, 4, 0, 2, 0, 4}, w(2), scratch(4);
+  Vec tri = testmat::tridiagonal_form({1, 4}, {2}), w(2), scratch(4);
   std::vector<int> ind(2);
   ASSERT_EQ(zbisect(2, 2, 0.0, tri.data(), w.data(), ind.data(), scratch.data()), 2);
   EXPECT_EQ(w[1], 0.0);
@@ -149,7 +145,7 @@ TEST(TridiagonalEigenvaluesTest, BisectionSelectsByIndex) {
 
   // diag(1, 2, 2, 3): the two largest cut through the pair of 2s, so the
   // range widens to the whole pair.
-  Vec diag = {1, 2, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0}, w4(4, -7), s4(8);
+  Vec diag = testmat::tridiagonal_form({1, 2, 2, 3}, {0, 0, 0}), w4(4, -7), s4(8);
   std::vector<int> i4(4);
   ASSERT_EQ(zbisect(4, 2, 0.0, diag.data(), w4.data(), i4.data(), s4.data()), 3);
   EXPECT_EQ(w4, (Vec{3, 2, 2, -7}));
