@@ -60,19 +60,18 @@ TEST(Hougaard, ObservationsWithUnusableSecondDerivativesAddNothing) {
   EXPECT_EQ(sums[1], 0.0);
 }
 
-TEST(Hougaard, ACovarianceTooLargeToCubeMakesEverySkewnessMissing) {
-  double c[3] = {1e103, 0, 1}, jac[2] = {1, 1}, h[3] = {1, 1, 1}, sums[2] = {0, 0};
-  EXPECT_EQ(jovhoug(2, jac, h, c, sums, 0.0, 0), 1);
-  c[0] = 1;
-  EXPECT_EQ(jovhoug(2, nullptr, nullptr, c, sums, 1.0, 1), 0);
-  EXPECT_TRUE(is_special_missing(sums[0]));
-  EXPECT_TRUE(is_special_missing(sums[1]));
-}
-
-// With C = 1 and mse = 1 the skewness is -S: 10 is shown, beyond it missing;
-// a parameter without variance has none.
+// A covariance too large to cube makes every skewness missing. With C = 1
+// and mse = 1 the skewness is -S: 10 is shown, beyond it missing; a
+// parameter without variance has none.
 TEST(Hougaard, FinalGuards) {
-  double c[3] = {1, 0, 0}, sums[2] = {-10, 1};
+  double big[3] = {1e103, 0, 1}, jac[2] = {1, 1}, h[3] = {1, 1, 1}, none[2] = {0, 0};
+  EXPECT_EQ(jovhoug(2, jac, h, big, none, 0.0, 0), 1);
+  double c[3] = {1, 0, 1};
+  EXPECT_EQ(jovhoug(2, nullptr, nullptr, c, none, 1.0, 1), 0);
+  EXPECT_TRUE(is_special_missing(none[0]));
+  EXPECT_TRUE(is_special_missing(none[1]));
+  double sums[2] = {-10, 1};
+  c[2] = 0;
   jovhoug(2, nullptr, nullptr, c, sums, 1.0, 1);
   EXPECT_EQ(sums[0], 10.0);
   EXPECT_TRUE(is_special_missing(sums[1]));
@@ -96,10 +95,7 @@ TEST_F(HougaardTableTest, TheSkewnessColumnShowsTheFinalisedMeasure) {
   ASSERT_TRUE(t.is_object());
   const double theta = number(t, 0, "Estimate");
   double sxx = 0, sse = 0;
-  for (std::size_t i = 0; i < x.size(); ++i) {
-    sxx += x[i] * x[i];
-    sse += std::pow(y[i] - theta * theta * x[i], 2);
-  }
+  for (std::size_t i = 0; i < x.size(); ++i) sxx += x[i] * x[i], sse += std::pow(y[i] - theta * theta * x[i], 2);
   const double mse = sse / 5;
   EXPECT_NEAR(number(t, 0, "Skewness"), -1.5 * std::sqrt(mse) / (theta * theta * std::sqrt(sxx)), 1e-12);
 }

@@ -5,40 +5,33 @@
 // y = b x fitted exactly has none.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "fit_fixture.h"
 #include "linalg/packed.h"
-#include "procedure/model_run.h"
 #include "results/result_tables.h"
 
 namespace {
 
 using results_test::Json;
 
-// --- From the program: the set-up's derivative symbols, every parameter
-// given a positive variance and no intercept sums, so only the symbols decide.
-int g_intercept = -1;
-
-void symbolic_body() {
-  RUVACOM* ctx = ruva_new_context();
-  xinit();
-  xytexit(RUVAEndofTask);
-  if (ruvapar(ctx) != 0) xexit(3000, 0);
-  if (ruvaint(ctx) != 0 || ruvares() != 0) xexit(1012, 0);
-  for (int i = 0; i < ctx->nparm; ++i) ctx->xpx[zisub(i, i)] = 1.0;
-  std::memset(ctx->parmdf, '1', static_cast<std::size_t>(ctx->nparm));
-  g_intercept = isintercept(ctx);
-  xexit(0, 0);
-}
-
 class InterceptTest : public results_test::FitTest {
  protected:
+  // From the program: the set-up's derivative symbols decide, every
+  // parameter given a positive variance and no intercept sums.
   int symbolic(const std::string& model) {
-    g_intercept = -1;
+    int intercept = -1;
     write_file("d.csv", "x,y\n1,2\n2,4.1\n3,5.9\n");
-    EXPECT_EQ(run("proc ruva data=d; parms b0=1 b1=1; " + model, symbolic_body), 0) << log_text();
-    return g_intercept;
+    EXPECT_EQ(run_and_inspect("proc ruva data=d; parms b0=1 b1=1; " + model, procedure_test::setup_body,
+                              [&](RUVACOM* ctx) {
+                                for (int i = 0; i < ctx->nparm; ++i) ctx->xpx[zisub(i, i)] = 1.0;
+                                std::memset(ctx->parmdf, '1', static_cast<std::size_t>(ctx->nparm));
+                                intercept = isintercept(ctx);
+                              }),
+              0)
+        << log_text();
+    return intercept;
   }
   // True when the fit's ANOVA was corrected for the mean.
   bool corrected(const std::string& csv, const std::string& program) {

@@ -1,15 +1,16 @@
-// The result tables of whole fits against published references. The NIST StRD problems' certified standard
-// deviations of the estimates, residual sum of squares and residual
-// standard deviation; the Puromycin fit's estimates, standard errors and
-// Wald limits, its uncorrected analysis of variance against closed forms and
-// its correlation worked by hand; the tables in both the JSON stream and the
-// listing.
+// The result tables of whole fits against published references: the NIST
+// StRD problems' certified standard deviations of the estimates, residual
+// sum of squares and residual standard deviation; the Puromycin fit's
+// estimates, standard errors and Wald limits, its uncorrected analysis of
+// variance against closed forms and its correlation worked by hand; the
+// tables in both the JSON stream and the listing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "fit_fixture.h"
 #include "support/nist_problem.h"
@@ -27,11 +28,6 @@ double lre(double value, double reference) {
 }
 
 // --- NIST StRD.
-struct NistCase {
-  const char* name;
-  bool reproducible;  // its standard deviations and RSS survive double precision
-};
-
 // Marquardt from the second start under a tight criterion; the data as
 // written in the file.
 std::string nist_program(const nist::Problem& p) {
@@ -43,21 +39,22 @@ std::string nist_program(const nist::Problem& p) {
   return program;
 }
 
+std::string csv_line(const std::vector<std::string>& fields) {
+  std::string line;
+  for (std::size_t c = 0; c < fields.size(); ++c) line += (c ? "," : "") + fields[c];
+  return line + "\n";
+}
+
 std::string nist_data(const nist::Problem& p) {
-  std::string csv;
-  for (std::size_t c = 0; c < p.variables.size(); ++c) csv += (c ? "," : "") + p.variables[c];
-  csv += "\n";
-  for (const auto& row : p.rows) {
-    for (std::size_t c = 0; c < row.size(); ++c) csv += (c ? "," : "") + row[c];
-    csv += "\n";
-  }
+  std::string csv = csv_line(p.variables);
+  for (const auto& row : p.rows) csv += csv_line(row);
   return csv;
 }
 
-class NistFit : public results_test::FitTest, public ::testing::WithParamInterface<NistCase> {};
+class NistFit : public results_test::FitTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(NistFit, CertifiedStandardDeviationsAndResidualFigures) {
-  const nist::Problem p = nist::read_problem(GetParam().name);
+  const nist::Problem p = nist::read_problem(GetParam());
   ASSERT_FALSE(p.certified.empty());
   ASSERT_FALSE(p.rows.empty());
   // Near the optimum some problems' relative offset measure stalls at its
@@ -78,22 +75,17 @@ TEST_P(NistFit, CertifiedStandardDeviationsAndResidualFigures) {
   std::printf("%-9s LRE estimates %4.1f  std errors %4.1f  RSS %4.1f  residual sd %4.1f\n", p.name.c_str(),
               worst_estimate, worst_sd, lre(rss, p.rss), lre(residual_sd, p.residual_sd));
   EXPECT_GE(worst_estimate, 6.0);
-  if (!GetParam().reproducible) return;
+  if (p.name == "Lanczos1") return;  // its figures do not survive double precision
   EXPECT_GE(worst_sd, 5.0);
   EXPECT_GE(lre(rss, p.rss), 5.0);
   EXPECT_GE(lre(residual_sd, p.residual_sd), 5.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Problems, NistFit,
-    ::testing::Values(NistCase{"Misra1a", true}, NistCase{"Chwirut2", true}, NistCase{"Chwirut1", true},
-                      NistCase{"Lanczos3", true}, NistCase{"Gauss1", true}, NistCase{"Gauss2", true},
-                      NistCase{"DanWood", true}, NistCase{"Misra1b", true}, NistCase{"Kirby2", true},
-                      NistCase{"Hahn1", true}, NistCase{"Nelson", true}, NistCase{"MGH17", true},
-                      NistCase{"Lanczos1", false}, NistCase{"Lanczos2", true}, NistCase{"Gauss3", true},
-                      NistCase{"Misra1c", true}, NistCase{"Misra1d", true}, NistCase{"Roszman1", true},
-                      NistCase{"ENSO", true}),
-    [](const ::testing::TestParamInfo<NistCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Problems, NistFit,
+                         ::testing::Values("Misra1a", "Chwirut2", "Chwirut1", "Lanczos3", "Gauss1", "Gauss2",
+                                           "DanWood", "Misra1b", "Kirby2", "Hahn1", "Nelson", "MGH17", "Lanczos1",
+                                           "Lanczos2", "Gauss3", "Misra1c", "Misra1d", "Roszman1", "ENSO"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
 // --- Puromycin, treated state.
 using PuromycinFit = results_test::FitTest;
@@ -147,10 +139,6 @@ TEST_F(PuromycinFit, EstimatesStandardErrorsWaldLimitsAnovaAndCorrelation) {
   for (const char* text : {"Estimation Summary", "Analysis of Variance for rate", "Parameter Estimates",
                            "Approximate Correlation Matrix", "Uncorrected Total", "212.68"})
     EXPECT_NE(listing.find(text), std::string::npos) << text << "\n" << listing;
-  const Json summary = table("EstSummary");
-  ASSERT_TRUE(summary.is_object());
-  EXPECT_EQ(summary["rows"][0], Json::parse(R"(["Method", "Gauss-Newton"])"));
-  EXPECT_EQ(summary["rows"].back(), Json::parse(R"(["Observations Not Used", 0])"));
 }
 
 }  // namespace

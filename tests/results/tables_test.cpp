@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -38,7 +39,14 @@ std::vector<std::string> sources(const Json& anova) {
   return out;
 }
 
-using TablesTest = results_test::FitTest;
+class TablesTest : public results_test::FitTest {
+ protected:
+  // Fits the line and hands the context to `look` before the step ends.
+  int inspect(const std::string& program, std::function<void(RUVACOM*)> look) {
+    write_file("d.csv", kLine);
+    return run_and_inspect(program, procedure_test::fit_first_group_body, std::move(look));
+  }
+};
 
 TEST_F(TablesTest, TotalssAddsABlankRowAndTheOtherTotal) {
   ASSERT_EQ(fit(kLine, line_program("totalss")), 0) << log_text();
@@ -55,9 +63,10 @@ TEST_F(TablesTest, TotalssAddsABlankRowAndTheOtherTotal) {
 }
 
 // The loss row shows the objective the fit minimised: the sum of the losses
-// at the estimates, not the error sum of squares.
-TEST_F(TablesTest, ALossFunctionAddsItsObjectiveAsTheLastRow) {
-  ASSERT_EQ(fit(kLine, line_program("", "_loss_ = 0.5*(y - a - b*x)**2;")), 0) << log_text();
+// at the estimates, not the error sum of squares. A weight names itself in
+// the labels.
+TEST_F(TablesTest, ALossFunctionAddsItsObjectiveAsTheLastRowAndWeightsTheirLabels) {
+  ASSERT_EQ(fit(kLine, line_program("", "_weight_ = 1; _loss_ = 0.5*(y - a - b*x)**2;")), 0) << log_text();
   const Json a = table("ANOVA"), est = table("ParameterEstimates");
   EXPECT_EQ(sources(a), (std::vector<std::string>{"Model", "Error", "Corrected Total", "Loss"}));
   const double a0 = number(est, 0, "Estimate"), b = number(est, 1, "Estimate");
@@ -66,11 +75,6 @@ TEST_F(TablesTest, ALossFunctionAddsItsObjectiveAsTheLastRow) {
   EXPECT_NEAR(a["rows"][3][2].get<double>(), loss, 1e-10 * loss);
   EXPECT_TRUE(a["rows"][3][1].is_null());
   EXPECT_TRUE(a["rows"][3][3].is_null());
-}
-
-TEST_F(TablesTest, WeightsAreNamedInTheLabels) {
-  ASSERT_EQ(fit(kLine, line_program("", "_weight_ = w;")), 0) << log_text();
-  const Json a = table("ANOVA");
   EXPECT_EQ(a["columns"][2]["label"], "Weighted SS");
   EXPECT_EQ(a["columns"][3]["label"], "Weighted Mean Square");
 }
@@ -103,15 +107,14 @@ TEST_F(TablesTest, CovbRowsAreWrittenAlsoUnderNoprint) {
 // after the fit, so that it holds only the rows of the altered inverse.
 TEST_F(TablesTest, ANegativeVarianceEmptiesItsCovbRowAndMarksTheParameter) {
   std::string parmdf;
-  write_file("d.csv", kLine);
-  ASSERT_EQ(run_and_inspect(line_program("outest=est noprint"), procedure_test::fit_first_group_body,
-                            [&](RUVACOM* ctx) {
-                              ASSERT_EQ(jovesti(), 0);
-                              ctx->xpx[zisub(0, 0)] = -1;
-                              write_covb_rows(ctx);
-                              xvputt(ctx->outestxv);
-                              parmdf.assign(ctx->parmdf, 2);
-                            }),
+  ASSERT_EQ(inspect(line_program("outest=est noprint"),
+                    [&](RUVACOM* ctx) {
+                      ASSERT_EQ(jovesti(), 0);
+                      ctx->xpx[zisub(0, 0)] = -1;
+                      write_covb_rows(ctx);
+                      xvputt(ctx->outestxv);
+                      parmdf.assign(ctx->parmdf, 2);
+                    }),
             0)
       << log_text();
   const auto covb = rows_of("est", "COVB");
@@ -127,19 +130,17 @@ TEST_F(TablesTest, ANegativeVarianceEmptiesItsCovbRowAndMarksTheParameter) {
 TEST_F(TablesTest, SummaryNamesTheParameterOfTheLargestChangeAndZeroesUnderGeneric) {
   std::string error;
   ASSERT_TRUE(host_.options().set("GENERIC", &error)) << error;
-  write_file("d.csv", kLine);
-  ASSERT_EQ(run_and_inspect(line_program("noprint method=gauss", "", "a_name_of_fifteen"),
-                            procedure_test::fit_first_group_body,
-                            [](RUVACOM* ctx) {
-                              ZOPTSTATE& st = ctx->zoptg->state;
-                              st.ppc = 0.02;
-                              st.worstp = 1;
-                              st.rpc = 0.5;
-                              st.worstr = 0;
-                              st.r = 3e-9;
-                              ctx->exerror = 0;
-                              print_summary(ctx);
-                            }),
+  ASSERT_EQ(inspect(line_program("noprint method=gauss", "", "a_name_of_fifteen"),
+                    [](RUVACOM* ctx) {
+                      ZOPTSTATE& st = ctx->zoptg->state;
+                      st.ppc = 0.02;
+                      st.worstp = 1;
+                      st.rpc = 0.5;
+                      st.worstr = 0;
+                      st.r = 3e-9;
+                      ctx->exerror = 0;
+                      print_summary(ctx);
+                    }),
             0)
       << log_text();
   const Json s = table("EstSummary");
