@@ -4,7 +4,9 @@
 // degrees of freedom; a model that fits worse than the mean.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "host/missing.h"
@@ -12,17 +14,10 @@
 
 namespace {
 
+// Sums of weights, responses, squared responses and error; SINGULAR=;
+// observations; estimated parameters.
 AnovaInput line(bool intercept) {
-  AnovaInput in;
-  in.sumw = 5;
-  in.sumy = 20;
-  in.sumy2 = 86;
-  in.sumwsse = 2.4;
-  in.epsilon = 1.110223024625157e-12;
-  in.iobs = 5;
-  in.estimated = 2;
-  in.intercept = intercept;
-  return in;
+  return AnovaInput{5, 20, 86, 2.4, 1.110223024625157e-12, 5, 2, 0, false, intercept};
 }
 
 // Two-sided p of t on 3 degrees of freedom, in closed form.
@@ -31,88 +26,55 @@ double t3_two_sided(double t) {
   return 1 - 2 / std::numbers::pi * (std::atan(u) + u / (1 + u * u));
 }
 
-TEST(AnovaFigures, StraightLineWithInterceptIsCorrectedForTheMean) {
-  const AnovaFigures a = anova_figures(line(true));
-  EXPECT_TRUE(a.corrected);
-  EXPECT_EQ(a.model_df, 1);
-  EXPECT_EQ(a.error_df, 3);
-  EXPECT_EQ(a.corrected_df, 4);
-  EXPECT_EQ(a.uncorrected_df, 5);
-  EXPECT_NEAR(a.corrected_ss, 6, 1e-13);
-  EXPECT_NEAR(a.model_ss, 3.6, 1e-13);
-  EXPECT_NEAR(a.model_ms, 3.6, 1e-13);
-  EXPECT_NEAR(a.error_ms, 0.8, 1e-15);
-  EXPECT_NEAR(a.f, 4.5, 1e-13);
-  EXPECT_NEAR(a.p, t3_two_sided(std::sqrt(4.5)), 1e-14);  // F(1, 3) is t(3) squared
+// Expected figures; NaN stands for the special missing value.
+constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+
+struct Case {
+  const char* what;
+  bool intercept;
+  double sumwsse;
+  int estimated;
+  long model_df, error_df;
+  double model_ss, model_ms, error_ms, f, p;
+};
+
+void expect(double actual, double expected, const char* what) {
+  if (std::isnan(expected)) EXPECT_TRUE(is_special_missing(actual)) << what;
+  else EXPECT_NEAR(actual, expected, 1e-15 * std::max(1.0, std::fabs(expected))) << what;
 }
 
-TEST(AnovaFigures, WithoutInterceptTheModelRowIsUncorrected) {
-  const AnovaFigures a = anova_figures(line(false));
-  EXPECT_FALSE(a.corrected);
-  EXPECT_EQ(a.model_df, 2);
-  EXPECT_NEAR(a.model_ss, 83.6, 1e-12);
-  EXPECT_NEAR(a.model_ms, 41.8, 1e-12);
-  EXPECT_NEAR(a.f, 52.25, 1e-12);
-  EXPECT_NEAR(a.p, std::pow(1 + 2 * 52.25 / 3, -1.5), 1e-15);  // F(2, 3) tail
-}
-
-// An exact fit with an intercept: the model row is the corrected total on
-// m - 1 degrees of freedom with its own mean square; F has no meaning.
-TEST(AnovaFigures, ExactFitWithInterceptKeepsTheModelRowConsistent) {
-  AnovaInput in = line(true);
-  in.sumwsse = 0;
-  in.estimated = 3;
-  const AnovaFigures a = anova_figures(in);
-  EXPECT_EQ(a.model_df, 2);
-  EXPECT_EQ(a.error_df, 2);
-  EXPECT_NEAR(a.model_ss, 6, 1e-13);
-  EXPECT_NEAR(a.model_ms, 3, 1e-13);
-  EXPECT_EQ(a.error_ms, 0.0);
-  EXPECT_TRUE(is_special_missing(a.f));
-  EXPECT_TRUE(is_special_missing(a.p));
-}
-
-TEST(AnovaFigures, ExactFitWithoutIntercept) {
-  AnovaInput in = line(false);
-  in.sumwsse = 0;
-  const AnovaFigures a = anova_figures(in);
-  EXPECT_NEAR(a.model_ss, 86, 1e-13);
-  EXPECT_NEAR(a.model_ms, 43, 1e-13);
-  EXPECT_TRUE(is_special_missing(a.f));
-  EXPECT_TRUE(is_special_missing(a.p));
-}
-
-TEST(AnovaFigures, AnInterceptAloneLeavesTheModelRowWithoutDegreesOfFreedom) {
-  AnovaInput in = line(true);
-  in.estimated = 1;
-  in.sumwsse = 6;
-  const AnovaFigures a = anova_figures(in);
-  EXPECT_EQ(a.model_df, 0);
-  EXPECT_EQ(a.model_ss, 0.0);
-  EXPECT_TRUE(is_special_missing(a.model_ms));
-  EXPECT_TRUE(is_special_missing(a.f));
-  EXPECT_NEAR(a.error_ms, 1.5, 1e-15);
-}
-
-TEST(AnovaFigures, NoErrorDegreesOfFreedomLeaveTheErrorMeanSquareMissing) {
-  AnovaInput in = line(false);
-  in.estimated = 5;
-  const AnovaFigures a = anova_figures(in);
-  EXPECT_EQ(a.error_df, 0);
-  EXPECT_TRUE(is_special_missing(a.error_ms));
-  EXPECT_TRUE(is_special_missing(a.f));
-  EXPECT_TRUE(is_special_missing(a.p));
-}
-
-// A fit worse than the mean: negative model sum of squares and F, and no
-// p-value (the probability function's sentinel never reaches the table).
-TEST(AnovaFigures, AModelWorseThanTheMeanHasNoProbability) {
-  AnovaInput in = line(true);
-  in.sumwsse = 9;
-  const AnovaFigures a = anova_figures(in);
-  EXPECT_NEAR(a.model_ss, -3, 1e-13);
-  EXPECT_LT(a.f, 0);
-  EXPECT_TRUE(is_special_missing(a.p));
+// An exact fit has no F; with an intercept its model row is the corrected
+// total on m - 1 degrees of freedom with its own mean square. A fit worse
+// than the mean has a negative F and no p-value (the probability
+// function's sentinel never reaches the table).
+TEST(AnovaFigures, RowsAgainstHandWorkedFigures) {
+  const Case cases[] = {
+      // F(1, 3) is t(3) squared.
+      {"line", true, 2.4, 2, 1, 3, 3.6, 3.6, 0.8, 4.5, t3_two_sided(std::sqrt(4.5))},
+      // Uncorrected: P(F(2, 3) > f) = (1 + 2 f / 3)^(-3/2).
+      {"line without intercept", false, 2.4, 2, 2, 3, 83.6, 41.8, 0.8, 52.25, std::pow(1 + 2 * 52.25 / 3, -1.5)},
+      {"exact fit", true, 0, 3, 2, 2, 6, 3, 0, kNone, kNone},
+      {"exact fit without intercept", false, 0, 2, 2, 3, 86, 43, 0, kNone, kNone},
+      {"intercept alone", true, 6, 1, 0, 4, 0, kNone, 1.5, kNone, kNone},
+      {"no error df", false, 2.4, 5, 5, 0, 83.6, 16.72, kNone, kNone, kNone},
+      {"worse than the mean", true, 9, 2, 1, 3, -3, -3, 3, -1, kNone},
+  };
+  for (const Case& c : cases) {
+    AnovaInput in = line(c.intercept);
+    in.sumwsse = c.sumwsse;
+    in.estimated = c.estimated;
+    const AnovaFigures a = anova_figures(in);
+    EXPECT_EQ(a.model_df, c.model_df) << c.what;
+    EXPECT_EQ(a.error_df, c.error_df) << c.what;
+    expect(a.model_ss, c.model_ss, c.what);
+    expect(a.model_ms, c.model_ms, c.what);
+    expect(a.error_ms, c.error_ms, c.what);
+    expect(a.f, c.f, c.what);
+    expect(a.p, c.p, c.what);
+    EXPECT_EQ(a.corrected_df, 4);
+    EXPECT_EQ(a.uncorrected_df, 5);
+    expect(a.corrected_ss, 6, c.what);
+  }
 }
 
 TEST(AnovaFigures, ActiveConstraintsTakeDegreesOfFreedomUnlessUncorrected) {

@@ -1,110 +1,37 @@
-// The shapes of the result tables under their options: TOTALSS rows, the
-// loss row, weighted labels, NOPRINT, the COVB rows of the parameter-
-// estimates data set, the correlation matrix's missing rows, and the
-// estimation summary's labels and GENERIC zeros.
+// The shapes of the result tables under their options, on fits of a
+// straight line whose figures are worked by hand: TOTALSS rows, the loss
+// row, weighted labels, the COVB rows of the OUTEST= data set under
+// NOPRINT, the estimation summary's labels and GENERIC zeros, and the
+// correlation matrix's missing rows.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "fitted_context.h"
+#include "fit_fixture.h"
 #include "host/missing.h"
 #include "linalg/packed.h"
-#include "platform/host.h"
+#include "optim/zopt.h"
+#include "procedure/outest.h"
 #include "results/correlations.h"
-#include "support/output_fixture.h"
+#include "results/result_tables.h"
 
 namespace {
 
-using Json = nlohmann::json;
-using results_test::FitOptions;
-using results_test::Problem;
+using results_test::Json;
 
-const std::vector<double> kX = {1, 2, 3, 4, 5, 6};
-const std::vector<double> kY = {2.1, 3.9, 6.2, 7.8, 10.1, 12.2};
+const char* kLine = "x,y,w\n1,2.1,1\n2,3.9,2\n3,6.2,1\n4,7.8,2\n5,10.1,1\n6,12.2,2\n";
+const std::vector<double> kX = {1, 2, 3, 4, 5, 6}, kY = {2.1, 3.9, 6.2, 7.8, 10.1, 12.2};
+const double kMeanX = 3.5, kSxx = 17.5;
 
-Problem straight_line() {
-  Problem p;
-  p.names = {"a", "b"};
-  p.start = {0, 1};
-  p.y = kY;
-  p.model = [](const double* b, int i, double* f, double* df) {
-    *f = b[0] + b[1] * kX[i];
-    df[0] = 1;
-    df[1] = kX[i];
-  };
-  return p;
+std::string line_program(const std::string& options, const std::string& statements = "",
+                         const std::string& a = "a") {
+  return "proc ruva data=d " + options + "; parms " + a + "=0 b=1; model y = " + a + " + b*x; " + statements;
 }
-
-Problem g_problem;
-FitOptions g_options;
-struct After {
-  double mse = 0;
-  std::vector<double> parm, before;
-  std::string parmdf;
-} g_after;
-
-// The OUTEST= data set as the procedure defines it: _TYPE_, _NAME_, _ITER_
-// and one variable per parameter, bound to the context.
-void define_outest(RUVACOM* ctx) {
-  XO_FILE* out = platform::Host::current().datasets().open_output("est");
-  ctx->outestptr = out;
-  xvputi(out, 3 + ctx->nparm, 32, &ctx->outestxv);
-  auto define = [&](const char* name, short type, int length, const void* cell, int bytes) {
-    NAMESTR d;
-    xvnamei(&d);
-    d.type = type;
-    d.length = length;
-    d.name = name;
-    d.namelen = static_cast<int>(std::strlen(name));
-    xvputd(ctx->outestxv, &d, 0, cell, bytes, 0, nullptr);
-  };
-  define("_TYPE_", kCharacter, 8, ctx->type, 8);
-  define("_NAME_", kCharacter, 32, ctx->name_, ctx->maxnamelen);
-  define("_ITER_", kNumeric, 8, &ctx->iter, 0);
-  for (int i = 0; i < ctx->nparm; ++i) define(ctx->pname[i], kNumeric, 8, &ctx->parm[i], 0);
-  xvpute(ctx->outestxv);
-}
-
-void tabulate() {
-  RUVACOM* ctx = results_test::fit_and_tabulate(g_problem, g_options);
-  g_after.mse = ctx->mse;
-  g_after.parm.assign(ctx->parm, ctx->parm + ctx->nparm);
-  g_after.parmdf.assign(ctx->parmdf, ctx->parmdf + ctx->nparm);
-  if (ctx->outestxv) xvputt(ctx->outestxv);
-}
-
-class TablesTest : public OutputTest {
- protected:
-  TablesTest() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "ruva-results-XXXXXX").string();
-    dir_ = mkdtemp(pattern.data());
-    host().libraries().set_work(dir_);
-  }
-  ~TablesTest() override {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  void run(Problem p, FitOptions o = {}) {
-    g_problem = std::move(p);
-    g_options = std::move(o);
-    g_after = {};
-    ASSERT_EQ(run_as_step(tabulate), 0) << log_text();
-  }
-  std::string read(const std::string& name) const {
-    std::ifstream in(dir_ / name);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-  std::filesystem::path dir_;
-};
 
 std::vector<std::string> sources(const Json& anova) {
   std::vector<std::string> out;
@@ -112,119 +39,117 @@ std::vector<std::string> sources(const Json& anova) {
   return out;
 }
 
+class TablesTest : public results_test::FitTest {
+ protected:
+  // Fits the line and hands the context to `look` before the step ends.
+  int inspect(const std::string& program, std::function<void(RUVACOM*)> look) {
+    write_file("d.csv", kLine);
+    return run_and_inspect(program, procedure_test::fit_first_group_body, std::move(look));
+  }
+};
+
 TEST_F(TablesTest, TotalssAddsABlankRowAndTheOtherTotal) {
-  FitOptions o;
-  o.totalss = 1;
-  run(straight_line(), o);
-  const Json a = json_named("ANOVA");
+  ASSERT_EQ(fit(kLine, line_program("totalss")), 0) << log_text();
+  const Json a = table("ANOVA");
   EXPECT_EQ(sources(a), (std::vector<std::string>{"Model", "Error", "Corrected Total", "", "Uncorrected Total"}));
   for (std::size_t c = 1; c < a["rows"][3].size(); ++c) EXPECT_TRUE(a["rows"][3][c].is_null());
-  double sumy2 = 0;
-  for (double y : kY) sumy2 += y * y;
+  double mean = 0, sumy2 = 0, corrected = 0;
+  for (double y : kY) mean += y / 6, sumy2 += y * y;
+  for (double y : kY) corrected += (y - mean) * (y - mean);
+  EXPECT_EQ(a["rows"][2][1], 5);
+  EXPECT_NEAR(a["rows"][2][2].get<double>(), corrected, 1e-12);
   EXPECT_EQ(a["rows"][4][1], 6);
   EXPECT_NEAR(a["rows"][4][2].get<double>(), sumy2, 1e-12);
 }
 
-TEST_F(TablesTest, ALossFunctionAddsItsObjectiveAsTheLastRow) {
-  FitOptions o;
-  o.lossflag = 1;
-  o.before = [](RUVACOM* ctx) { ctx->sse = 123.5; };
-  run(straight_line(), o);
-  const Json a = json_named("ANOVA");
+// The loss row shows the objective the fit minimised: the sum of the losses
+// at the estimates, not the error sum of squares. A weight names itself in
+// the labels.
+TEST_F(TablesTest, ALossFunctionAddsItsObjectiveAsTheLastRowAndWeightsTheirLabels) {
+  ASSERT_EQ(fit(kLine, line_program("", "_weight_ = 1; _loss_ = 0.5*(y - a - b*x)**2;")), 0) << log_text();
+  const Json a = table("ANOVA"), est = table("ParameterEstimates");
   EXPECT_EQ(sources(a), (std::vector<std::string>{"Model", "Error", "Corrected Total", "Loss"}));
-  EXPECT_EQ(a["rows"][3][2], 123.5);
+  const double a0 = number(est, 0, "Estimate"), b = number(est, 1, "Estimate");
+  double loss = 0;
+  for (std::size_t i = 0; i < kX.size(); ++i) loss += 0.5 * std::pow(kY[i] - a0 - b * kX[i], 2);
+  EXPECT_NEAR(a["rows"][3][2].get<double>(), loss, 1e-10 * loss);
   EXPECT_TRUE(a["rows"][3][1].is_null());
   EXPECT_TRUE(a["rows"][3][3].is_null());
-}
-
-TEST_F(TablesTest, WeightsAreNamedInTheLabels) {
-  Problem p = straight_line();
-  p.w = {1, 2, 1, 2, 1, 2};
-  run(p);
-  const Json a = json_named("ANOVA");
   EXPECT_EQ(a["columns"][2]["label"], "Weighted SS");
   EXPECT_EQ(a["columns"][3]["label"], "Weighted Mean Square");
 }
 
-// COVB rows hold C times the fitted variance; the estimates are back in the
-// parameters afterwards; NOPRINT still writes them and settles the variance.
+// COVB rows hold C times the fitted variance, with the least-squares line
+// worked by hand; the estimates are back in the parameters afterwards;
+// NOPRINT still writes the rows and settles the variance.
 TEST_F(TablesTest, CovbRowsAreWrittenAlsoUnderNoprint) {
-  FitOptions o;
-  o.noprint = 1;
-  o.before = [](RUVACOM* ctx) {
-    define_outest(ctx);
-    g_after.before.assign(ctx->parm, ctx->parm + ctx->nparm);
-  };
-  run(straight_line(), o);
-  EXPECT_TRUE(json_named("ANOVA").is_null());
-  EXPECT_TRUE(json_named("ParameterEstimates").is_null());
-  EXPECT_EQ(g_after.parm, g_after.before);
-  // The line through the data by hand: Sxx = 17.5, SSE on 4 df.
-  const double b = g_after.before[1], a0 = g_after.before[0];
-  double sse = 0;
+  ASSERT_EQ(fit(kLine, line_program("outest=est noprint")), 0) << log_text();
+  EXPECT_TRUE(table("ANOVA").is_null());
+  EXPECT_TRUE(table("ParameterEstimates").is_null());
+  double sxy = 0, mean = 0, sse = 0;
+  for (std::size_t i = 0; i < kX.size(); ++i) sxy += (kX[i] - kMeanX) * kY[i], mean += kY[i] / 6;
+  const double b = sxy / kSxx, a0 = mean - b * kMeanX;
   for (std::size_t i = 0; i < kX.size(); ++i) sse += std::pow(kY[i] - a0 - b * kX[i], 2);
-  const double mse = sse / 4, sxx = 17.5;
-  EXPECT_NEAR(g_after.mse, mse, 1e-14);
-  std::istringstream csv(read("est.csv"));
-  std::string header, row_a, row_b;
-  std::getline(csv, header);
-  std::getline(csv, row_a);
-  std::getline(csv, row_b);
-  EXPECT_EQ(header, "_TYPE_,_NAME_,_ITER_,a,b");
-  auto values = [](const std::string& row) {
-    std::vector<std::string> f;
-    std::stringstream s(row);
-    for (std::string x; std::getline(s, x, ',');) f.push_back(x);
-    return f;
-  };
-  const auto ra = values(row_a), rb = values(row_b);
-  ASSERT_EQ(ra.size(), 5u);
-  EXPECT_EQ(ra[0], "COVB");
-  EXPECT_EQ(ra[1], "a");
-  EXPECT_EQ(rb[1], "b");
-  EXPECT_NEAR(std::stod(rb[4]), mse / sxx, 1e-12);
-  EXPECT_NEAR(std::stod(ra[4]), -3.5 * mse / sxx, 1e-12);  // -mean(x) var(b)
-  EXPECT_NEAR(std::stod(ra[3]), mse * (1.0 / 6 + 3.5 * 3.5 / sxx), 1e-12);
+  const double mse = sse / 4;
+  EXPECT_NEAR(context()->parm[0], a0, 1e-12);
+  EXPECT_NEAR(context()->parm[1], b, 1e-12);
+  EXPECT_NEAR(context()->mse, mse, 1e-14);
+  const auto covb = rows_of("est", "COVB");
+  ASSERT_EQ(covb.size(), 2u);
+  EXPECT_EQ(covb[0].at("_NAME_"), "a");
+  EXPECT_EQ(covb[1].at("_NAME_"), "b");
+  EXPECT_NEAR(number(covb[1], "b"), mse / kSxx, 1e-12);
+  EXPECT_NEAR(number(covb[0], "b"), -kMeanX * mse / kSxx, 1e-12);
+  EXPECT_NEAR(number(covb[0], "a"), mse * (1.0 / 6 + kMeanX * kMeanX / kSxx), 1e-12);
 }
 
+// The fit's own step leaves the data set to the driver; here it is made
+// after the fit, so that it holds only the rows of the altered inverse.
 TEST_F(TablesTest, ANegativeVarianceEmptiesItsCovbRowAndMarksTheParameter) {
-  FitOptions o;
-  o.noprint = 1;
-  o.before = [](RUVACOM* ctx) {
-    define_outest(ctx);
-    ctx->xpx[zisub(0, 0)] = -1;
-  };
-  run(straight_line(), o);
-  const std::string csv = read("est.csv");
-  EXPECT_NE(csv.find("COVB,a,.,.,.\n"), std::string::npos) << csv;
-  EXPECT_NE(csv.find("COVB,b,.,.,"), std::string::npos) << csv;
-  EXPECT_EQ(g_after.parmdf, "01");
+  std::string parmdf;
+  ASSERT_EQ(inspect(line_program("outest=est noprint"),
+                    [&](RUVACOM* ctx) {
+                      ASSERT_EQ(jovesti(), 0);
+                      ctx->xpx[zisub(0, 0)] = -1;
+                      write_covb_rows(ctx);
+                      xvputt(ctx->outestxv);
+                      parmdf.assign(ctx->parmdf, 2);
+                    }),
+            0)
+      << log_text();
+  const auto covb = rows_of("est", "COVB");
+  ASSERT_EQ(covb.size(), 2u);
+  EXPECT_EQ(covb[0].at("a") + covb[0].at("b"), "..");
+  EXPECT_EQ(covb[1].at("a"), ".");
+  EXPECT_GT(number(covb[1], "b"), 0);
+  EXPECT_EQ(parmdf, "01");
 }
 
+// PPC is named after its parameter; a name of 15 characters or more is
+// too long to show; under GENERIC a measure below 1e-8 shows as 0.
 TEST_F(TablesTest, SummaryNamesTheParameterOfTheLargestChangeAndZeroesUnderGeneric) {
   std::string error;
-  ASSERT_TRUE(host().options().set("GENERIC", &error)) << error;
-  FitOptions o;
-  o.method = 'U';
-  o.converged = false;
-  o.before = [](RUVACOM* ctx) {
-    ZOPTSTATE& st = ctx->zoptg->state;
-    st.ppc = 0.02;
-    st.worstp = 1;
-    st.rpc = 0.5;
-    st.worstr = 0;
-    st.r = 3e-9;
-  };
-  Problem p = straight_line();
-  p.names = {"a_name_of_fifteen", "b"};
-  run(p, o);
-  const Json s = json_named("EstSummary");
+  ASSERT_TRUE(host_.options().set("GENERIC", &error)) << error;
+  ASSERT_EQ(inspect(line_program("noprint method=gauss", "", "a_name_of_fifteen"),
+                    [](RUVACOM* ctx) {
+                      ZOPTSTATE& st = ctx->zoptg->state;
+                      st.ppc = 0.02;
+                      st.worstp = 1;
+                      st.rpc = 0.5;
+                      st.worstr = 0;
+                      st.r = 3e-9;
+                      ctx->exerror = 0;
+                      print_summary(ctx);
+                    }),
+            0)
+      << log_text();
+  const Json s = table("EstSummary");
   EXPECT_EQ(s["label"], "Estimation Summary (Not Converged)");
   std::map<std::string, Json> facts;
   for (const auto& row : s["rows"]) facts[row[0].get<std::string>()] = row[1];
   EXPECT_EQ(facts["Method"], "Gauss-Newton");
   EXPECT_EQ(facts["PPC(b)"], 0.02);
-  EXPECT_EQ(facts["RPC"], 0.5);  // the name is too long to show
+  EXPECT_EQ(facts["RPC"], 0.5);
   EXPECT_EQ(facts["R"], 0.0);
 }
 
