@@ -38,7 +38,6 @@ TEST(InverseGaussian, CdfAgreesWithTheReference) {
     }
   }
   EXPECT_EQ(zprbigs(0.0, 2.0), 0.0);
-  EXPECT_EQ(zprbigs(-1.0, 2.0), 0.0);
   EXPECT_TRUE(is_missing(zprbigs(1.0, 0.0)));
   EXPECT_TRUE(is_missing(zprbigs(missing_value(), 2.0)));
 }
@@ -94,7 +93,8 @@ TEST(LogBetaDensity, AgreesWithTheReferenceAndHandlesTheEnds) {
         const Ld want = dens > 0 ? std::log(dens)
                                  : (a - 1) * log_x + (b - 1) * std::log1p(-Ld(x)) -
                                        (ref::lgamma(a) + ref::lgamma(b) - lgab);
-        const Ld scale = 1 + std::fmax(std::fabs(want), std::fmax(std::fabs((a - 1) * log_x), std::fabs(lgab)));
+        const Ld scale =
+            1 + std::fmax(std::fabs(want), std::fmax(std::fabs((a - 1) * log_x), std::fabs(lgab)));
         worst.add(static_cast<double>(std::fabs(ld - want) / scale), ref::at(x, a, b));
       }
     }

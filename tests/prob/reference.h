@@ -57,7 +57,9 @@ inline Ld erf(Ld x) { return bm::erf(x, Policy()); }
 inline Ld erfc(Ld x) { return bm::erfc(x, Policy()); }
 inline Ld normal_cdf(Ld x) { return erfc(-x / std::sqrt(2.0L)) / 2; }
 inline Ld normal_quantile(Ld p) { return -bm::erfc_inv(2 * p, Policy()) * std::sqrt(2.0L); }
-inline Ld normal_density(Ld x) { return std::exp(-x * x / 2) / std::sqrt(2 * std::numbers::pi_v<Ld>); }
+inline Ld normal_density(Ld x) {
+  return std::exp(-x * x / 2) / std::sqrt(2 * std::numbers::pi_v<Ld>);
+}
 
 inline double relative_error(double got, Ld want) {
   if (want == 0) return got == 0 ? 0.0 : INFINITY;
@@ -79,7 +81,8 @@ class Worst {
     EXPECT_LT(error_, bound_) << name_ << " at " << where_;
   }
   void add(double error, const std::string& where) {
-    if (!(error <= error_)) error_ = error, where_ = where;  // NaN counts as the worst
+    // A NaN counts as the worst, and stays so.
+    if (!(error <= error_) && !std::isnan(error_)) error_ = error, where_ = where;
   }
 
  private:
