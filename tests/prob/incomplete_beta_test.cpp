@@ -17,13 +17,15 @@ const double kPoints[] = {1e-200, 1e-30, 1e-8, 1e-3, 0.01, 0.1, 0.25, 0.4, 0.5,
                           0.6,    0.75,  0.9,  0.99, 0.999, 1 - 1e-8, 1 - 1e-12};
 
 TEST(IncompleteBeta, AgreesWithTheReferenceOverShapesAndPoints) {
-  ref::Worst small("zibeta p relative error, shapes <= 1000");
-  ref::Worst large("zibeta p relative error, shapes up to 1e6");
-  ref::Worst density("zibeta d relative error, shapes <= 1000");
+  // The density is formed as exp of (a - 1) ln x + (b - 1) ln(1 - x) - ln B:
+  // its terms grow with the shapes, and their rounding with them.
+  ref::Worst small("zibeta p relative error, shapes <= 1000", 1e-12);
+  ref::Worst large("zibeta p relative error, shapes up to 1e6", 1e-9);
+  ref::Worst density("zibeta d relative error, shapes <= 1000", 1e-12);
   for (double a : kShapes) {
     for (double b : kShapes) {
       for (double x : kPoints) {
-        double p = -5, d = -5;
+        double p, d;
         ASSERT_EQ(zibeta(x, a, b, &p, &d), 0) << ref::at(x, a, b);
         const Ld want = ref::ibeta(a, b, x);
         if (want < 1e-300L) {
@@ -38,17 +40,12 @@ TEST(IncompleteBeta, AgreesWithTheReferenceOverShapesAndPoints) {
       }
     }
   }
-  // The density is formed as exp of (a - 1) ln x + (b - 1) ln(1 - x) - ln B:
-  // its terms grow with the shapes, and their rounding with them.
-  EXPECT_LT(small.value(), 1e-12);
-  EXPECT_LT(density.value(), 1e-12);
-  EXPECT_LT(large.value(), 1e-9);
 }
 
 TEST(IncompleteBeta, NormalApproximationWhereTheFractionDoesNotConverge) {
   // Within a standard deviation of the mean for shapes this large the
   // fraction needs more than its 399 iterations.
-  ref::Worst worst("zibeta cube-root normal approximation, shapes 1e6, 2e6");
+  ref::Worst worst("zibeta cube-root normal approximation, shapes 1e6, 2e6", 1e-7);
   const double a = 1e6, b = 2e6;
   const double mean = a / (a + b), sd = std::sqrt(a * b / ((a + b) * (a + b) * (a + b + 1)));
   for (double z = -1; z <= 1; z += 0.125) {
@@ -57,7 +54,6 @@ TEST(IncompleteBeta, NormalApproximationWhereTheFractionDoesNotConverge) {
     ASSERT_EQ(zibeta(x, a, b, &p, &d), 0);
     worst.add(ref::relative_error(p, ref::ibeta(a, b, x)), ref::at(x));
   }
-  EXPECT_LT(worst.value(), 1e-7);
 }
 
 TEST(IncompleteBeta, EdgeCasesOfTheAlgorithm) {

@@ -1,11 +1,10 @@
-// Quantiles of t, F and beta against long-double references, round trips
-// through the tail functions, and the edge cases of the algorithms.
+// Quantiles of t, F and beta against long-double references, and the edge
+// cases of their algorithms.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "prob/incomplete_beta.h"
 #include "prob/t_f_beta.h"
 #include "reference.h"
 
@@ -18,27 +17,30 @@ const std::vector<double> kProbabilities = {
     0.3,   0.4,   0.45, 0.47, 0.49, 0.499, 0.4995, 0.4999, 0.5, 0.5001, 0.5005,
     0.501, 0.51,  0.53, 0.55, 0.6,  0.7,  0.8,   0.9,   0.95,  0.975, 0.99,
     0.995, 0.999, 0.9999, 1 - 1e-6, 1 - 1e-8, 1 - 1e-12};
-const double kDfs[] = {1, 2, 3, 5, 10, 30, 100, 1000, 1e4, 1e5, 1e6};
 
 // The beta quantile's iterations may give up (a return code, never a wrong
 // value) at probabilities this extreme; elsewhere they must not.
 bool extreme(double p) { return p < 1e-8 || p > 1 - 1e-8; }
 
+Ld t_quantile(double df, double p) {
+  return ref::bm::quantile(ref::bm::students_t_distribution<Ld, ref::Policy>(df), Ld(p));
+}
+
 TEST(TQuantile, AgreesWithTheReference) {
-  ref::Worst away("zqt relative error, df <= 1000, |p - 1/2| >= 0.02");
-  ref::Worst away_big("zqt relative error, df 1e4 to 1e6, |p - 1/2| >= 0.02");
-  ref::Worst series("zqt relative error, series branch |p - 1/2| < 0.001");
-  ref::Worst near("zqt relative error, 0.001 <= |p - 1/2| < 0.02");
-  ref::Count failed("zqt failures, p in {1e-20, 1e-12, 1 - 1e-12}");
-  for (double df : kDfs) {
-    const ref::bm::students_t_distribution<Ld, ref::Policy> t(df);
+  // Even away from 1/2, 1 - x loses digits as df grows (p = 0.47: 1e-12 at df = 1000).
+  ref::Worst away("zqt relative error, df <= 1000, |p - 1/2| >= 0.02", 5e-12);
+  ref::Worst away_big("zqt relative error, df 1e4 to 1e6, |p - 1/2| >= 0.02", 1e-8);
+  // The short series inversion carries an error of order t^5 (about 2e-11).
+  ref::Worst series("zqt relative error, series branch |p - 1/2| < 0.001", 1e-10);
+  // Here sqrt((1 - x) df / x) takes 1 - x from a beta quantile x next to 1.
+  ref::Worst near("zqt relative error, 0.001 <= |p - 1/2| < 0.02", 1e-6);
+  for (double df : {1, 2, 3, 5, 10, 30, 100, 1000, 10000, 100000, 1000000}) {
     for (double p : kProbabilities) {
       double q = -7;
       const int rc = zqt(p, df, &q);
-      if (extreme(p)) failed.add(rc != 0);
       if (rc != 0 && extreme(p)) continue;
       ASSERT_EQ(rc, 0) << ref::at(p, df);
-      const Ld want = ref::bm::quantile(t, Ld(p));
+      const Ld want = t_quantile(df, p);
       if (want == 0) {
         EXPECT_EQ(q, 0.0);
         continue;
@@ -50,46 +52,29 @@ TEST(TQuantile, AgreesWithTheReference) {
       else (df <= 1000 ? away : away_big).add(e, ref::at(p, df));
     }
   }
-  // Even here 1 - x loses digits as df grows (p = 0.47: 1e-12 at df = 1000).
-  EXPECT_LT(away.value(), 5e-12);
-  EXPECT_LT(away_big.value(), 1e-8);
-  // The short series inversion carries an error of order t^5 (about 2e-11).
-  EXPECT_LT(series.value(), 1e-10);
-  // Here sqrt((1 - x) df / x) takes 1 - x from a beta quantile x next to 1.
-  EXPECT_LT(near.value(), 1e-6);
 }
 
 TEST(FQuantile, AgreesWithTheReference) {
-  ref::Worst worst("zqunf relative error, df <= 1000, p <= 0.9");
-  ref::Worst big("zqunf relative error, a df of 1e6, p <= 0.9");
-  // Measured only: above 0.9 the quantile is small and 1 - x cancels in it.
-  ref::Worst high("zqunf relative error, p > 0.9 (not a bound)");
-  ref::Count failed("zqunf failures, p in {1e-20, 1e-12, 1 - 1e-12}");
+  // Above 0.9 the quantile is small and 1 - x cancels in it: not checked.
+  ref::Worst worst("zqunf relative error, df <= 1000, p <= 0.9", 1e-12);
+  ref::Worst big("zqunf relative error, a df of 1e6, p <= 0.9", 1e-8);
   const double dfs[] = {1, 2, 5, 10, 100, 1000, 1e6};
   for (double ndf : dfs) {
     for (double ddf : dfs) {
       for (double p : kProbabilities) {
         const double x = zqunf(p, ndf, ddf);
-        if (extreme(p)) failed.add(x < 0);
-        if (x < 0 && !extreme(p)) ADD_FAILURE() << ref::at(p, ndf, ddf);
         if (x < 0 && extreme(p)) continue;
         ASSERT_GE(x, 0.0) << ref::at(p, ndf, ddf);
+        if (p > 0.9) continue;
         // P(F >= x) = I_y(ddf/2, ndf/2) with y = ddf/(ddf + ndf x).
         Ld one_minus_y = 0;
         const Ld y = ref::ibeta_inv(ddf / 2.0L, ndf / 2.0L, Ld(p), &one_minus_y);
         if (std::isnan(y)) continue;
         const double e = ref::relative_error(x, one_minus_y * ddf / (y * ndf));
-        if (p > 0.9) high.add(e, ref::at(p, ndf, ddf));
-        else (ndf <= 1000 && ddf <= 1000 ? worst : big).add(e, ref::at(p, ndf, ddf));
-        double lower;
-        if (p < 1e-8) continue;  // 1 - p must keep p's digits
-        ASSERT_EQ(zqf(1 - p, ndf, ddf, &lower), 0);
-        EXPECT_EQ(lower, zqunf(1 - (1 - p), ndf, ddf));
+        (ndf <= 1000 && ddf <= 1000 ? worst : big).add(e, ref::at(p, ndf, ddf));
       }
     }
   }
-  EXPECT_LT(worst.value(), 1e-12);
-  EXPECT_LT(big.value(), 1e-8);
 }
 
 TEST(BetaQuantile, SolvesTheIncompleteBetaToItsConditioning) {
@@ -97,16 +82,14 @@ TEST(BetaQuantile, SolvesTheIncompleteBetaToItsConditioning) {
   // and the forward error where the quantile is well conditioned.
   // zibeta itself is good to about 1e-11 at shapes of 1e4, and the
   // iteration solves zibeta's equation.
-  ref::Worst backward("zprobin |I(x) - p| / (2e-11 p + 4 ulp(x) d), shapes 0.5..1e4");
-  ref::Worst forward("zprobin relative error, shapes 0.5..1e4, p in [1e-8, 1 - 1e-8]");
-  ref::Count failed("zprobin failures, p in {1e-20, 1e-12, 1 - 1e-12}");
+  ref::Worst backward("zprobin |I(x) - p| / (2e-11 p + 4 ulp(x) d), shapes 0.5..1e4", 1.0);
+  ref::Worst forward("zprobin relative error, shapes 0.5..1e4, p in [1e-8, 1 - 1e-8]", 1e-10);
   const double shapes[] = {0.5, 0.9, 1, 1.5, 3, 10, 50, 300, 1e3, 1e4};
   for (double a : shapes) {
     for (double b : shapes) {
       for (double p : kProbabilities) {
         double x = -7;
         const int rc = zprobin(p, a, b, &x);
-        if (extreme(p)) failed.add(rc != 0);
         if (rc != 0 && extreme(p)) continue;
         ASSERT_EQ(rc, 0) << ref::at(p, a, b);
         const Ld back = ref::ibeta(a, b, x), d = ref::beta_density(a, b, x);
@@ -115,68 +98,21 @@ TEST(BetaQuantile, SolvesTheIncompleteBetaToItsConditioning) {
                      ref::at(p, a, b));
         Ld complement;
         const Ld want = ref::ibeta_inv(a, b, p, &complement);
-        if (p >= 1e-8 && p <= 1 - 1e-8 && !std::isnan(want))
+        if (!extreme(p) && !std::isnan(want))
           forward.add(ref::relative_error(x, want), ref::at(p, a, b));
       }
     }
   }
-  EXPECT_LT(backward.value(), 1.0);
-  EXPECT_LT(forward.value(), 1e-10);
-}
-
-TEST(RoundTrip, QuantileThenTailGivesTheProbabilityBack) {
-  ref::Worst t_trip("round trip p -> zqt -> zpgt2, smaller tail, df <= 1000");
-  ref::Worst t_big("round trip p -> zqt -> zpgt2, smaller tail, df 1e4 to 1e6");
-  ref::Worst f_trip("round trip p -> zqunf -> zprbf, df <= 1000, p <= 0.9");
-  ref::Worst f_big("round trip p -> zqunf -> zprbf, a df of 1e6, p <= 0.9");
-  ref::Worst b_trip("round trip p -> zprobin -> zibeta, |I - p| / (1e-10 p + 4 ulp(x) d)");
-  for (double p : kProbabilities) {
-    // Next to 1/2 the tail is flat in relative terms; the extremes may fail.
-    if (std::fabs(p - 0.5) < 0.02 || extreme(p)) continue;
-    const double tail = std::fmin(p, 1 - p);
-    for (double df : kDfs) {
-      double q;
-      ASSERT_EQ(zqt(p, df, &q), 0);
-      (df <= 1000 ? t_trip : t_big).add(ref::relative_error(zpgt2f(q * q, df) / 2, tail),
-                                        ref::at(p, df));
-      for (double ddf : {1.0, 10.0, 1e3, 1e6}) {
-        const double x = zqunf(p, df, ddf);
-        ASSERT_GE(x, 0.0);
-        // Above 0.9 the quantile is small and 1 - x in its formula cancels.
-        if (p <= 0.9)
-          (df <= 1000 && ddf <= 1000 ? f_trip : f_big)
-              .add(ref::relative_error(zprbf(x, df, ddf), p), ref::at(p, df, ddf));
-      }
-    }
-    for (double a : {0.5, 2.0, 30.0, 1e4}) {
-      for (double b : {0.5, 2.0, 30.0, 1e4}) {
-        double x, i, d;
-        ASSERT_EQ(zprobin(p, a, b, &x), 0);
-        ASSERT_EQ(zibeta(x, a, b, &i, &d), 0);
-        // Within 1e-12 of 1 the quantile itself is barely representable.
-        if (1 - x < 1e-12) continue;
-        const double ulp = std::nextafter(x, 2.0) - x;
-        b_trip.add(std::fabs(i - p) / (1e-10 * p + 4 * ulp * d), ref::at(p, a, b));
-      }
-    }
-  }
-  EXPECT_LT(t_trip.value(), 1e-10);
-  EXPECT_LT(t_big.value(), 1e-9);
-  EXPECT_LT(f_trip.value(), 1e-10);
-  EXPECT_LT(f_big.value(), 1e-8);
-  EXPECT_LT(b_trip.value(), 1.0);
 }
 
 TEST(QuantileEdgeCases, BranchesAndSentinels) {
   double q = -7;
   ASSERT_EQ(zqt(0.975, 10, &q), 0);
   EXPECT_NEAR(q, 2.228139, 5e-7);
-  ASSERT_EQ(zqt(0.5, 10, &q), 0);
-  EXPECT_EQ(q, 0.0);
   ASSERT_EQ(zqt(0.5004, 10, &q), 0);  // the series branch
-  EXPECT_LT(ref::relative_error(q, ref::bm::quantile(ref::bm::students_t_distribution<Ld>(10), 0.5004L)), 1e-11);
+  EXPECT_LT(ref::relative_error(q, t_quantile(10, 0.5004)), 1e-11);
   ASSERT_EQ(zqt(0.975, 0.5, &q), 0);  // below one degree of freedom: the beta quantile
-  EXPECT_LT(ref::relative_error(q, ref::bm::quantile(ref::bm::students_t_distribution<Ld>(0.5), 0.975L)), 1e-12);
+  EXPECT_LT(ref::relative_error(q, t_quantile(0.5, 0.975)), 1e-12);
   q = -7;
   EXPECT_EQ(zqt(1.0, 5, &q), 1);
   EXPECT_EQ(zqt(0.3, 0, &q), 1);
@@ -187,12 +123,14 @@ TEST(QuantileEdgeCases, BranchesAndSentinels) {
   EXPECT_EQ(zqt(0.5004, INFINITY, &q), 1);
   EXPECT_EQ(zqt(0.9, INFINITY, &q), 1);
 
+  double x;
+  ASSERT_EQ(zqf(0.95, 3, 10, &x), 0);  // the lower-tail 0.95 point of F(3, 10)
+  EXPECT_LT(ref::relative_error(x, 3.708264819046844484L), 1e-12);
+  EXPECT_EQ(zqf(1.5, 3, 10, &x), 1);
   EXPECT_EQ(zqunf(1.0, 3, 10), 0.0);  // the beta quantile is 1
   EXPECT_EQ(zqunf(0.0, 3, 10), -1.0);
   EXPECT_EQ(zqunf(1.5, 3, 10), -1.0);
   EXPECT_EQ(zqunf(0.5, 0, 10), -1.0);
-  double x;
-  EXPECT_EQ(zqf(1.5, 3, 10, &x), 1);
 
   ASSERT_EQ(zprobin(0.3, 0.5, 0.5, &x), 0);  // the Newton branch
   Ld complement;

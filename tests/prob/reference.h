@@ -1,8 +1,10 @@
 // Reference values for the probability tests: Boost.Math in long double
 // (64-bit mantissa), well beyond the double results it checks, and a
-// tracker for the worst error over a grid, which it prints so that the
-// accuracy found can be quoted.
+// tracker for the worst error over a grid, which prints it so that the
+// accuracy found can be quoted and fails the test when it reaches its bound.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <boost/math/distributions/inverse_gaussian.hpp>
 #include <boost/math/distributions/students_t.hpp>
@@ -12,8 +14,8 @@
 #include <boost/math/special_functions/gamma.hpp>
 
 #include <cmath>
-#include <numbers>
 #include <cstdio>
+#include <numbers>
 #include <stdexcept>
 #include <string>
 
@@ -55,59 +57,50 @@ inline Ld erf(Ld x) { return bm::erf(x, Policy()); }
 inline Ld erfc(Ld x) { return bm::erfc(x, Policy()); }
 inline Ld normal_cdf(Ld x) { return erfc(-x / std::sqrt(2.0L)) / 2; }
 inline Ld normal_quantile(Ld p) { return -bm::erfc_inv(2 * p, Policy()) * std::sqrt(2.0L); }
-inline Ld normal_density(Ld x) { return std::exp(-x * x / 2) / std::sqrt(2 * std::numbers::pi_v<Ld>); }
+inline Ld normal_density(Ld x) {
+  return std::exp(-x * x / 2) / std::sqrt(2 * std::numbers::pi_v<Ld>);
+}
 
 inline double relative_error(double got, Ld want) {
   if (want == 0) return got == 0 ? 0.0 : INFINITY;
   return static_cast<double>(std::fabs((got - want) / want));
 }
+// |got - want| / max(|want|, 1): a log next to 0 is known only absolutely.
+inline double log_error(double got, Ld want) {
+  return static_cast<double>(std::fabs(got - want) / std::fmax(std::fabs(want), 1.0L));
+}
 
-// The largest error over a grid and where it occurred; prints itself when
-// it goes out of scope.
+// The largest error over a grid and where it occurred. On leaving its
+// scope it prints itself and fails the test unless it stayed below bound.
 class Worst {
  public:
-  explicit Worst(std::string name) : name_(std::move(name)) {}
+  Worst(std::string name, double bound) : name_(std::move(name)), bound_(bound) {}
   ~Worst() {
     std::printf("[ accuracy ] %-58s %.2g%s%s\n", name_.c_str(), error_,
                 where_.empty() ? "" : " at ", where_.c_str());
+    EXPECT_LT(error_, bound_) << name_ << " at " << where_;
   }
   void add(double error, const std::string& where) {
-    if (!(error <= error_)) {  // NaN counts as the worst
-      error_ = error;
-      where_ = where;
-    }
+    // A NaN counts as the worst, and stays so.
+    if (!(error <= error_) && !std::isnan(error_)) error_ = error, where_ = where;
   }
-  double value() const { return error_; }
 
  private:
   std::string name_;
-  double error_ = 0.0;
+  double bound_, error_ = 0.0;
   std::string where_;
 };
 
-// How often something happened over a grid; prints itself at the end.
-class Count {
- public:
-  explicit Count(std::string name) : name_(std::move(name)) {}
-  ~Count() { std::printf("[ accuracy ] %-58s %d of %d\n", name_.c_str(), hits_, total_); }
-  void add(bool hit) {
-    hits_ += hit;
-    ++total_;
+// The arguments of a grid point, in full precision.
+template <class... T>
+std::string at(T... values) {
+  std::string text;
+  for (double v : {static_cast<double>(values)...}) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%s%.17g", text.empty() ? "" : ", ", v);
+    text += buf;
   }
-  int hits() const { return hits_; }
-
- private:
-  std::string name_;
-  int hits_ = 0;
-  int total_ = 0;
-};
-
-inline std::string at(double a) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.17g", a);
-  return buf;
+  return text;
 }
-inline std::string at(double a, double b) { return at(a) + ", " + at(b); }
-inline std::string at(double a, double b, double c) { return at(a, b) + ", " + at(c); }
 
 }  // namespace ref

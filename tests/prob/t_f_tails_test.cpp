@@ -21,9 +21,9 @@ double y_condition(Ld a, Ld b, Ld num, Ld other, Ld p) {
 }
 
 TEST(TTail, TwoSidedPValuesAgreeWithTheReference) {
-  ref::Worst upper("zpgt2 relative error, df <= 1000, p <= 0.5");
-  ref::Worst big("zpgt2 relative error, df 1e4 to 1e6, p <= 0.5");
-  ref::Worst scaled("zpgt2 relative error / (eps (1 + y d/p)), all df");
+  ref::Worst upper("zpgt2 relative error, df <= 1000, p <= 0.5", 2e-13);
+  ref::Worst big("zpgt2 relative error, df 1e4 to 1e6, p <= 0.5", 2e-10);
+  ref::Worst scaled("zpgt2 relative error / (eps (1 + y d/p)), all df", 64);
   for (double df : {1., 2., 3., 5., 10., 30., 100., 1000., 1e4, 1e5, 1e6}) {
     for (double t = 1e-3; t < 1e4; t *= 1.02) {
       const double t2 = t * t;
@@ -34,15 +34,12 @@ TEST(TTail, TwoSidedPValuesAgreeWithTheReference) {
       scaled.add(e / (ref::kEps * y_condition(df / 2, 0.5L, df, t2, want)), ref::at(t, df));
     }
   }
-  EXPECT_LT(upper.value(), 2e-13);
-  EXPECT_LT(big.value(), 2e-10);
-  EXPECT_LT(scaled.value(), 64);
 }
 
 TEST(FTail, UpperTailProbabilitiesAgreeWithTheReference) {
-  ref::Worst upper("zprbf relative error, df <= 1000, p <= 0.5");
-  ref::Worst big("zprbf relative error, a df of 1e6, p <= 0.5");
-  ref::Worst scaled("zprbf relative error / (eps (1 + y d/p)), all df");
+  ref::Worst upper("zprbf relative error, df <= 1000, p <= 0.5", 5e-13);
+  ref::Worst big("zprbf relative error, a df of 1e6, p <= 0.5", 1e-9);
+  ref::Worst scaled("zprbf relative error / (eps (1 + y d/p)), df <= 1000", 128);
   const double dfs[] = {1, 2, 5, 10, 100, 1000, 1e6};
   for (double ndf : dfs) {
     for (double ddf : dfs) {
@@ -57,14 +54,11 @@ TEST(FTail, UpperTailProbabilitiesAgreeWithTheReference) {
       }
     }
   }
-  EXPECT_LT(upper.value(), 5e-13);
-  EXPECT_LT(big.value(), 1e-9);
-  EXPECT_LT(scaled.value(), 128);
 }
 
 TEST(ConstraintPValue, AgreesWithTheBetaTail) {
   // 1 - I_y is formed by subtraction, so the error is absolute, an ulp of 1.
-  ref::Worst worst("zpgbeta error / (eps + 1e-13 p)");
+  ref::Worst worst("zpgbeta error / (eps + 1e-13 p)", 1.0);
   for (long df : {2L, 3L, 10L, 100L, 1000L}) {
     for (double t = 0.01; t < 100; t *= 1.1) {
       const Ld y = std::fmin(Ld(t) * t / df, 1.0L);
@@ -74,7 +68,6 @@ TEST(ConstraintPValue, AgreesWithTheBetaTail) {
       worst.add(error, ref::at(t, df));
     }
   }
-  EXPECT_LT(worst.value(), 1.0);
 }
 
 TEST(TailSentinels, BadArgumentsGiveValuesNoProbabilityTakes) {
@@ -93,7 +86,11 @@ TEST(TailSentinels, BadArgumentsGiveValuesNoProbabilityTakes) {
 }
 
 TEST(TailVariants, RealDegreesOfFreedomAndReturnCodes) {
-  for (long df : {1L, 7L, 250L}) EXPECT_EQ(zpgt2f(3.3, static_cast<double>(df)), zpgt2(3.3, df));
+  // Two-sided t p-values at fractional degrees of freedom.
+  for (double df : {0.5, 7.5, 250.25}) {
+    const Ld want = ref::ibeta_ratio(df / 2, 0.5L, df, 3.3L);
+    EXPECT_LT(ref::relative_error(zpgt2f(3.3, df), want), 2e-13) << df;
+  }
   double p = 0;
   EXPECT_EQ(zpgt2New(3.3, 7.5, &p), 0);
   EXPECT_EQ(p, zpgt2f(3.3, 7.5));
