@@ -78,8 +78,10 @@ TEST_F(MatrixPrinterTest, TwentyColumnsBalanceIntoPanelsOfSevenSevenAndSix) {
   EXPECT_EQ(rows[2].find("rowname_01"), 9u);  // total 82: margin 10
   // Aligned panels all take the first panel's margin.
   p.alignbit = 1;
-  for (const std::string& l : show(p))
-    if (!l.empty()) EXPECT_EQ(l.find("rowname_"), 3u) << l;
+  for (const std::string& l : show(p)) {
+    if (l.empty()) continue;
+    EXPECT_EQ(l.find("rowname_"), 3u) << l;
+  }
 }
 
 TEST_F(MatrixPrinterTest, WidthSpaceAndExpandDefaultsAndNegatives) {
