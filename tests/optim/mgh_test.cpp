@@ -36,7 +36,7 @@ TEST_P(MghTest, EveryProblemConvergesToItsPublishedMinimum) {
     SCOPED_TRACE(c.problem.name);
     if (method.method == 'S' && c.halving_fails) continue;
     if (method.linesearch == 'G' && c.golden_fails) continue;
-    lsq::Fit fit{&c.problem, {}, {}, 0};
+    lsq::Fit fit(&c.problem);
     ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, options_for(c, method));
     ASSERT_NE(g, nullptr);
     const int rc = lsq::run(g, c.start);

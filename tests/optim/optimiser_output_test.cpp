@@ -43,7 +43,7 @@ ZOPTGLOBAL* printing_run(lsq::Fit* fit, char** names) {
 void rosenbrock_step() {
   xinit();
   static const mgh::Case c = mgh::rosenbrock();
-  static lsq::Fit fit{&c.problem, {}, {}, 0};
+  static lsq::Fit fit(&c.problem);
   ZOPTGLOBAL* printed = printing_run(&fit, g_two);
   g_rc = lsq::run(printed, c.start);
   g_printed = printed->state;
@@ -63,7 +63,7 @@ void singular_step() {
                           }
                           return true;
                         }};
-  static lsq::Fit fit{&p, {}, {}, 0};
+  static lsq::Fit fit(&p);
   g_rc = lsq::run(printing_run(&fit, g_three), {0.0, 0.0, 0.0});
 }
 
@@ -145,7 +145,7 @@ TEST_F(OptimiserOutputTest, SingularRowsAreListedAndGetNoStep) {
 // "%6.89f(%s)" into 256 bytes could overflow; the text is now cut to fit.
 TEST_F(OptimiserOutputTest, RelativeChangesAreFormattedWithinTheirBuffers) {
   const mgh::Case c = mgh::rosenbrock();
-  lsq::Fit fit{&c.problem, {}, {}, 0};
+  lsq::Fit fit(&c.problem);
   ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit);
   std::string long_name(600, 'p');
   char* pname[3] = {long_name.data(), g_x2, g_residual};

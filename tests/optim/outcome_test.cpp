@@ -54,7 +54,7 @@ TEST_P(OutcomeTest, ANonFiniteFirstObjectiveIsAFailedEvaluation) {
 
 TEST_P(OutcomeTest, IterationLimit) {
   const mgh::Case c = mgh::rosenbrock();
-  lsq::Fit fit{&c.problem, {}, {}, 0};
+  lsq::Fit fit(&c.problem);
   lsq::Options o;
   o.method = GetParam();
   o.maxiters = 1;
@@ -160,11 +160,11 @@ class AbandonedRunTest : public HostTest {};
 
 TEST_F(AbandonedRunTest, TheNextRunStartsClean) {
   const mgh::Case c = mgh::rosenbrock();
-  lsq::Fit fresh_fit{&c.problem, {}, {}, 0};
+  lsq::Fit fresh_fit(&c.problem);
   ZOPTGLOBAL* fresh = lsq::make_run(step_pool(), &fresh_fit);
   ASSERT_EQ(lsq::run(fresh, c.start), 0);
 
-  lsq::Fit fit{&c.problem, {}, {}, 0};
+  lsq::Fit fit(&c.problem);
   ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit);
   fit.on_objective = [](ZOPTGLOBAL* z) {
     if (z->state.ridge && z->state.doingsubit) throw std::runtime_error("recovery");
