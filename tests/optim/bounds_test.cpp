@@ -101,7 +101,7 @@ struct MisraData {
     y = nist::column(p, "y");
   }
   lsq::Problem problem() const {
-    return mgh::make("Misra1a", 2, static_cast<int>(x.size()), [this](const dual::Dual* b, dual::Dual* r) {
+    return dual::problem("Misra1a", 2, static_cast<int>(x.size()), [this](const dual::Dual* b, dual::Dual* r) {
       for (std::size_t i = 0; i < x.size(); ++i) r[i] = y[i] - b[0] * (1.0 - dual::exp(-x[i] * b[1]));
     });
   }

@@ -57,7 +57,7 @@ TEST_P(NistTest, CertifiedEstimatesFromBothStartsByBothMethods) {
   const std::vector<double> x = nist::column(data, "x"), y = nist::column(data, "y");
   ASSERT_EQ(x.size(), y.size());
   const int m = static_cast<int>(y.size());
-  const lsq::Problem problem = mgh::make(nc.name, nc.n, m, [&](const Dual* b, Dual* r) {
+  const lsq::Problem problem = dual::problem(nc.name, nc.n, m, [&](const Dual* b, Dual* r) {
     for (int i = 0; i < m; ++i) r[i] = y[i] - nc.model(b, x[i]);
   });
   const std::vector<double> start1 = nist::numbers(data.start1), start2 = nist::numbers(data.start2);

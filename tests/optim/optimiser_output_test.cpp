@@ -58,7 +58,7 @@ void rosenbrock_step() {
 // y = b1 + b2 t + b3 (2t): the third column repeats the second.
 void singular_step() {
   xinit();
-  static const lsq::Problem p = mgh::make("dependent", 3, 6, [](const dual::Dual* b, dual::Dual* r) {
+  static const lsq::Problem p = dual::problem("dependent", 3, 6, [](const dual::Dual* b, dual::Dual* r) {
     for (int i = 0; i < 6; ++i) r[i] = (1 + 0.5 * i + 0.1 * (i % 2)) - (b[0] + i * b[1] + 2.0 * i * b[2]);
   });
   static lsq::Fit fit(&p);
