@@ -19,26 +19,9 @@
 
 namespace {
 
-struct Method {
-  char method;
-  char linesearch;
-};
-
-std::string method_name(const ::testing::TestParamInfo<Method>& info) {
-  return std::string(1, info.param.method) + info.param.linesearch;
-}
-
-lsq::Options options_for(Method m) {
-  lsq::Options o;
-  o.method = m.method;
-  o.linesearch = m.linesearch;
-  o.atol = 1e-8;
-  return o;
-}
-
 // A run of `fit` under the linear constraints `set`.
-ZOPTGLOBAL* constrained(lsq::Fit& fit, constraints::Linear& set, Method m = {'M', 'H'}) {
-  lsq::Options o = options_for(m);
+ZOPTGLOBAL* constrained(lsq::Fit& fit, constraints::Linear& set, const char* method = "MH") {
+  lsq::Options o = lsq::method(method, 1e-8);
   set.apply(o, fit);
   return lsq::make_run(step_pool(), &fit, o);
 }
@@ -61,7 +44,7 @@ std::vector<double> half_gradient(const lsq::Problem& p, const double* x) {
   return g;
 }
 
-class BoundedFit : public HostTest, public ::testing::WithParamInterface<Method> {};
+class BoundedFit : public HostTest, public ::testing::WithParamInterface<const char*> {};
 
 // Rosenbrock with x1 <= 0.5: the minimum moves to (0.5, 0.25), F = 0.25,
 // where g = J'r = (-0.5, 0) = lambda a with a = (-1, 0): lambda = +0.5.
@@ -83,10 +66,8 @@ TEST_P(BoundedFit, RosenbrockEndsOnTheBoundWithAPositiveMultiplier) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, BoundedFit,
-                         ::testing::Values(Method{'M', 'H'}, Method{'S', 'H'}, Method{'S', 'Q'},
-                                           Method{'S', 'C'}, Method{'S', 'G'}),
-                         method_name);
+INSTANTIATE_TEST_SUITE_P(Methods, BoundedFit, ::testing::ValuesIn(lsq::kMethods),
+                         [](const auto& info) { return std::string(info.param); });
 
 // Misra1a, y = b1 (1 - exp(-b2 x)), whose certified optimum (238.9, 5.50e-4)
 // violates either bound below. With b1 held on its bound the optimal b2
@@ -211,8 +192,8 @@ TEST_F(ConstraintStart, AnEqualityHoldsAtEveryEvaluation) {
   }
   constraints::Linear line;
   line.add({0, 1}, {1, 1}, -1, false, "Line");
-  for (char method : {'M', 'S'}) {
-    ZOPTGLOBAL* g = constrained(fit, line, {method, 'H'});
+  for (const char* method : {"MH", "SH"}) {
+    ZOPTGLOBAL* g = constrained(fit, line, method);
     ASSERT_EQ(lsq::run(g, {0.5, 0.0}), 0) << method;
     EXPECT_LT(worst, 1e-12) << method;
     EXPECT_NEAR(g->state.parms[0], t, 1e-9) << method;
@@ -228,7 +209,7 @@ TEST_F(ConstraintStart, ADegenerateEqualityIsPerturbedReproducibly) {
   const mgh::Case c = mgh::rosenbrock();
   lsq::Fit fit(&c.problem);
   constraints::Circle circle;
-  lsq::Options o = options_for({'M', 'H'});
+  lsq::Options o = lsq::method("MH", 1e-8);
   circle.apply(o, fit, true);
   ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
   g->state.parms[0] = g->state.parms[1] = 0;
@@ -265,7 +246,7 @@ TEST_F(ConstraintStart, ACurvedEqualityEndsAtItsTangentPoint) {
   for (bool curved : {true, false}) {
     lsq::Fit fit(&p);
     constraints::Circle circle;
-    lsq::Options o = options_for({'M', 'H'});
+    lsq::Options o = lsq::method("MH", 1e-8);
     circle.apply(o, fit, curved);
     ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
     const int rc = lsq::run(g, {0.2, 1.5});
@@ -292,9 +273,9 @@ TEST_F(ConstraintStart, AConstraintWithANegativeMultiplierIsReleased) {
   fit.on_objective = [&working](ZOPTGLOBAL* g) { working.push_back(g->state.marqu->nact); };
   constraints::Linear bounds;
   bounds.lower(1, 1.0, "Bound0");
-  for (char method : {'M', 'S'}) {
+  for (const char* method : {"MH", "SH"}) {
     working.clear();
-    ZOPTGLOBAL* g = constrained(fit, bounds, {method, 'H'});
+    ZOPTGLOBAL* g = constrained(fit, bounds, method);
     ASSERT_EQ(lsq::run(g, {0.0, 0.0}), 0) << method;
     ASSERT_FALSE(working.empty());
     EXPECT_EQ(working.front(), 1) << method;

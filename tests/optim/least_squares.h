@@ -118,6 +118,17 @@ struct Options {
   std::function<int(ZOPTGLOBAL*)> declare;
 };
 
+// Marquardt steps ('M') and plain steps ('S') with each line search
+// (halving, quadratic, cubic, golden section), as options.
+inline const char* const kMethods[] = {"MH", "SH", "SQ", "SC", "SG"};
+inline Options method(const char* name, double atol = 1e-10) {
+  Options o;
+  o.method = name[0];
+  o.linesearch = name[1];
+  o.atol = atol;
+  return o;
+}
+
 // A run record for n parameters set up as the procedure does it, with the
 // caller's pointer but no callbacks.
 inline ZOPTGLOBAL* make_record(void* pool, int n, void* user, const Options& o) {

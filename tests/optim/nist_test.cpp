@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "mgh_problems.h"
+#include "dual.h"
 #include "support/host_fixture.h"
 #include "support/nist_problem.h"
 
@@ -61,17 +61,13 @@ TEST_P(NistTest, CertifiedEstimatesFromBothStartsByBothMethods) {
     for (int i = 0; i < m; ++i) r[i] = y[i] - nc.model(b, x[i]);
   });
   const std::vector<double> start1 = nist::numbers(data.start1), start2 = nist::numbers(data.start2);
-  for (const char* method : {"MH", "SH", "SQ", "SC", "SG"}) {
+  for (const char* method : lsq::kMethods) {
     for (const auto* start : {&start1, &start2}) {
       if (method[1] == 'G' && start == &start1 && nc.golden_fails_from_start1) continue;
       lsq::Fit fit(&problem);
-      lsq::Options o;
-      o.method = method[0];
-      o.linesearch = method[1];
       // Golden section asks for a point strictly below the start; at 1e-7 the
       // last steps of Misra1a are worth less than the objective's rounding.
-      o.atol = method[1] == 'G' ? 1e-6 : 1e-7;
-      ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+      ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, lsq::method(method, method[1] == 'G' ? 1e-6 : 1e-7));
       ASSERT_NE(g, nullptr);
       const int rc = lsq::run(g, *start);
       double worst = 15;
