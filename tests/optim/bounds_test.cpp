@@ -26,15 +26,6 @@ ZOPTGLOBAL* constrained(lsq::Fit& fit, constraints::Linear& set, const char* met
   return lsq::make_run(step_pool(), &fit, o);
 }
 
-// F = (x1 - a)^2 + (x2 - b)^2.
-lsq::Problem distance_to(double a, double b) {
-  return {"distance", 2, 2, [a, b](const double* x, double* r, double* jac) {
-            r[0] = x[0] - a, r[1] = x[1] - b;
-            jac[0] = 1, jac[1] = 0, jac[2] = 0, jac[3] = 1;
-            return true;
-          }};
-}
-
 // J'r, half the gradient of r'r, at x.
 std::vector<double> half_gradient(const lsq::Problem& p, const double* x) {
   std::vector<double> r(p.m), jac(static_cast<std::size_t>(p.m) * p.n), g(p.n, 0.0);
@@ -241,7 +232,7 @@ TEST_F(ConstraintStart, ADegenerateEqualityIsPerturbedReproducibly) {
 // it were linear, the steps along its tangents leave it: the run must not
 // end there as converged.
 TEST_F(ConstraintStart, ACurvedEqualityEndsAtItsTangentPoint) {
-  const lsq::Problem p = distance_to(2, 2);
+  const lsq::Problem p = lsq::distance_to(2, 2);
   const double root = std::sqrt(0.5);
   for (bool curved : {true, false}) {
     lsq::Fit fit(&p);
@@ -267,7 +258,7 @@ TEST_F(ConstraintStart, ACurvedEqualityEndsAtItsTangentPoint) {
 // -2, so at the first convergence candidate it is released and the run
 // ends at the free minimum (2, 3) with an empty working set.
 TEST_F(ConstraintStart, AConstraintWithANegativeMultiplierIsReleased) {
-  const lsq::Problem p = distance_to(2, 3);
+  const lsq::Problem p = lsq::distance_to(2, 3);
   std::vector<int> working;
   lsq::Fit fit(&p);
   fit.on_objective = [&working](ZOPTGLOBAL* g) { working.push_back(g->state.marqu->nact); };

@@ -177,6 +177,15 @@ inline int run(ZOPTGLOBAL* g, const std::vector<double>& start) {
   return zopt(g);
 }
 
+// F = (x1 - a)^2 + (x2 - b)^2.
+inline Problem distance_to(double a, double b) {
+  return {"distance", 2, 2, [a, b](const double* x, double* r, double* jac) {
+            r[0] = x[0] - a, r[1] = x[1] - b;
+            jac[0] = 1, jac[1] = 0, jac[2] = 0, jac[3] = 1;
+            return true;
+          }};
+}
+
 // The model b0 + b1 t + b2 t^2 fitted to (t, y): F is quadratic in b with
 // Hessian X'X for the design X = [1 t t^2].
 inline std::vector<double> quadratic_design(const std::vector<double>& t) {

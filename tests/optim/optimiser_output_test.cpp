@@ -9,11 +9,12 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "constraint_sets.h"
 #include "host/missing.h"
 #include "host/procstr.h"
 #include "host/yol.h"
-#include "constraint_sets.h"
 #include "mgh_problems.h"
 #include "optim/zopt_output.h"
 #include "support/output_fixture.h"
@@ -83,6 +84,14 @@ void circle_step() {
   lsq::run(g, {2.0, 1.0});
 }
 
+// Each expected[i][j] against row i, column j + 1 (after the row's name).
+void expect_rows(const Json& rows, const std::vector<std::vector<double>>& expected, double tol) {
+  ASSERT_GE(rows.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i)
+    for (std::size_t j = 0; j < expected[i].size(); ++j)
+      EXPECT_NEAR(rows[i][j + 1].get<double>(), expected[i][j], tol) << i << "," << j;
+}
+
 using OptimiserOutputTest = OutputTest;
 
 TEST_F(OptimiserOutputTest, FirstStepReportMatchesTheHandWorkedStep) {
@@ -97,23 +106,9 @@ TEST_F(OptimiserOutputTest, FirstStepReportMatchesTheHandWorkedStep) {
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0][0], "x1");
   EXPECT_EQ(rows[2][0], "Residual");
-  EXPECT_NEAR(rows[0][1].get<double>(), 577, 1e-9);
-  EXPECT_NEAR(rows[1][1].get<double>(), 240, 1e-9);
-  EXPECT_NEAR(rows[1][2].get<double>(), 100, 1e-9);
-  EXPECT_NEAR(rows[2][1].get<double>(), -107.8, 1e-9);
-  EXPECT_NEAR(rows[2][2].get<double>(), -44, 1e-9);
-  EXPECT_NEAR(rows[2][3].get<double>(), 24.2, 1e-9);
-
-  const Json inv = json_named("InvXPXMat")["rows"];
-  EXPECT_NEAR(inv[0][1].get<double>(), 1, 1e-9);
-  EXPECT_NEAR(inv[1][1].get<double>(), -2.4, 1e-9);
-  EXPECT_NEAR(inv[1][2].get<double>(), 5.77, 1e-9);
-  EXPECT_NEAR(inv[2][1].get<double>(), -2.2, 1e-9);
-  EXPECT_NEAR(inv[2][2].get<double>(), 4.84, 1e-9);
-
-  const Json step = json_named("ParmChange")["rows"];
-  EXPECT_NEAR(step[0][1].get<double>(), -2.2, 1e-9);
-  EXPECT_NEAR(step[1][1].get<double>(), 4.84, 1e-9);
+  expect_rows(rows, {{577}, {240, 100}, {-107.8, -44, 24.2}}, 1e-9);
+  expect_rows(json_named("InvXPXMat")["rows"], {{1}, {-2.4, 5.77}, {-2.2, 4.84}}, 1e-9);
+  expect_rows(json_named("ParmChange")["rows"], {{-2.2}, {4.84}}, 1e-9);
 
   // The first row: R = 1 (the linear model explains all of F), the angle
   // between g and the step acos(24.2 / (116.43 * 5.3166)) = 87.76 degrees,
@@ -185,14 +180,10 @@ TEST_F(OptimiserOutputTest, ConstrainedTablesShowTheCorrectionAndNameTheWorkingR
     if (j.value("label", "") == "Correction towards the constraints" && correction.is_null())
       correction = j;
   ASSERT_TRUE(correction.is_object());
-  const Json rows = correction["rows"];
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0][0], "x1");
-  EXPECT_NEAR(rows[0][1].get<double>(), 0.8, 1e-15);
-  EXPECT_NEAR(rows[1][1].get<double>(), 0.4, 1e-15);
-  const Json point = json_named("ParmVector")["rows"];
-  EXPECT_NEAR(point[0][1].get<double>(), 1.2, 1e-15);
-  EXPECT_NEAR(point[1][1].get<double>(), 0.6, 1e-15);
+  ASSERT_EQ(correction["rows"].size(), 2u);
+  EXPECT_EQ(correction["rows"][0][0], "x1");
+  expect_rows(correction["rows"], {{0.8}, {0.4}}, 1e-15);
+  expect_rows(json_named("ParmVector")["rows"], {{1.2}, {0.6}}, 1e-15);
 
   EXPECT_EQ(json_named("FirstLagrMultEst")["rows"][0][0], "Circle");
   const std::string text = listing_text();

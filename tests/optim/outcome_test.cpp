@@ -64,7 +64,6 @@ TEST_P(OutcomeTest, IterationLimit) {
 
 TEST_P(OutcomeTest, NoDecreaseRestoresTheLastAcceptedPoint) {
   // The gradient points the wrong way: every step raises 1 + x^2.
-  caller_.objective = [](double x, double) { return 1 + x * x; };
   caller_.gradient = [](double) { return -1.0; };
   ZOPTGLOBAL* g = make();
   g->opts.printerror = 1;
@@ -78,7 +77,6 @@ TEST_P(OutcomeTest, NoDecreaseRestoresTheLastAcceptedPoint) {
 }
 
 TEST_P(OutcomeTest, NoStepWhenTheHessianIsZero) {
-  caller_.objective = [](double x, double) { return 1 + x * x; };
   caller_.hessian = 0;
   ZOPTGLOBAL* g = make();
   EXPECT_EQ(synthetic::run(g, 0.0), 1);
@@ -102,7 +100,6 @@ TEST_P(OutcomeTest, AnOversizedStepIsRefusedAtTheFirstIndexToo) {
 }
 
 TEST_P(OutcomeTest, ConstraintsThatCannotBeEvaluatedGiveNoFeasibleStart) {
-  caller_.objective = [](double x, double) { return 1 + x * x; };
   ZOPTGLOBAL* g = synthetic::make_run(step_pool(), &caller_, GetParam(), 1);
   ASSERT_NE(g, nullptr);
   double value = 0, one = 1;
