@@ -73,8 +73,9 @@ struct MisraData {
     y = nist::column(p, "y");
   }
   lsq::Problem problem() const {
-    return dual::problem("Misra1a", 2, static_cast<int>(x.size()), [this](const dual::Dual* b, dual::Dual* r) {
-      for (std::size_t i = 0; i < x.size(); ++i) r[i] = y[i] - b[0] * (1.0 - dual::exp(-x[i] * b[1]));
+    const int m = static_cast<int>(x.size());
+    return dual::problem("Misra1a", 2, m, [this, m](const dual::Dual* b, dual::Dual* r) {
+      for (int i = 0; i < m; ++i) r[i] = y[i] - b[0] * (1.0 - dual::exp(-x[i] * b[1]));
     });
   }
   // The optimal b2 for a fixed b1, by Newton's method in long double.
@@ -114,7 +115,8 @@ TEST_P(BoundedFit, MisraEndsOnEitherBoundWithTheProblemsMultiplier) {
   for (const Case& k : {Case{0, true, 200.0}, Case{1, false, 6e-4}}) {
     lsq::Fit fit(&problem);
     constraints::Linear bounds;
-    k.upper ? bounds.upper(k.parameter, k.bound, "Bound0") : bounds.lower(k.parameter, k.bound, "Bound0");
+    if (k.upper) bounds.upper(k.parameter, k.bound, "Bound0");
+    else bounds.lower(k.parameter, k.bound, "Bound0");
     ZOPTGLOBAL* g = constrained(fit, bounds, GetParam());
     ASSERT_EQ(lsq::run(g, {500, 1e-4}), 0) << "error " << g->state.error;
     const double b1 = k.parameter == 0 ? k.bound : data.best_b1(k.bound);

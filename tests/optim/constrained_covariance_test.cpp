@@ -24,7 +24,8 @@ constexpr int kParms = 3;
 // y = 1 + 0.8 t + 0.05 t^2 plus a fixed wobble, t = 0..11.
 std::vector<double> observations(std::vector<double>* t) {
   std::vector<double> y;
-  for (int i = 0; i < 12; ++i) t->push_back(i), y.push_back(1 + 0.8 * i + 0.05 * i * i + 0.3 * std::sin(2.1 * i));
+  for (int i = 0; i < 12; ++i)
+    t->push_back(i), y.push_back(1 + 0.8 * i + 0.05 * i * i + 0.3 * std::sin(2.1 * i));
   return y;
 }
 

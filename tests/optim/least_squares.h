@@ -195,13 +195,15 @@ inline std::vector<double> quadratic_design(const std::vector<double>& t) {
 }
 inline Problem quadratic(const std::vector<double>& t, std::vector<double> y) {
   const int m = static_cast<int>(t.size());
-  return {"quadratic", 3, m, [x = quadratic_design(t), y = std::move(y), m](const double* b, double* r, double* jac) {
-            for (int i = 0; i < m; ++i) {
-              r[i] = y[i] - (b[0] * x[3 * i] + b[1] * x[3 * i + 1] + b[2] * x[3 * i + 2]);
-              for (int j = 0; j < 3; ++j) jac[3 * i + j] = -x[3 * i + j];
-            }
-            return true;
-          }};
+  auto eval = [x = quadratic_design(t), y = std::move(y), m](const double* b, double* r,
+                                                           double* jac) {
+    for (int i = 0; i < m; ++i) {
+      r[i] = y[i] - (b[0] * x[3 * i] + b[1] * x[3 * i + 1] + b[2] * x[3 * i + 2]);
+      for (int j = 0; j < 3; ++j) jac[3 * i + j] = -x[3 * i + j];
+    }
+    return true;
+  };
+  return {"quadratic", 3, m, eval};
 }
 
 }  // namespace lsq

@@ -18,7 +18,8 @@ namespace {
 // y = 2 - 0.5 t + 0.03 t^2 plus a fixed wobble, t = 0..24.
 std::vector<double> observations(std::vector<double>* t) {
   std::vector<double> y;
-  for (int i = 0; i < 25; ++i) t->push_back(i), y.push_back(2 - 0.5 * i + 0.03 * i * i + 0.2 * std::sin(1.7 * i));
+  for (int i = 0; i < 25; ++i)
+    t->push_back(i), y.push_back(2 - 0.5 * i + 0.03 * i * i + 0.2 * std::sin(1.7 * i));
   return y;
 }
 

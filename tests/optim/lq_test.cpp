@@ -156,7 +156,8 @@ TEST_F(LqTest, SolvesMatchLapack) {
       for (int i : kept) transposed.push_back(rows[i][j]);
     const std::vector<double> lambda =
         lapack::min_norm_solution(transposed, n, static_cast<int>(kept.size()), gradient, 1e-12);
-    for (std::size_t k = 0; k < kept.size(); ++k) EXPECT_NEAR(mq.lagrange[kept[k]], lambda[k], 1e-12);
+    for (std::size_t k = 0; k < kept.size(); ++k)
+      EXPECT_NEAR(mq.lagrange[kept[k]], lambda[k], 1e-12);
     // A stale factorisation refuses to estimate.
     mq.factored = 0;
     EXPECT_EQ(zoptlag(g), 0);

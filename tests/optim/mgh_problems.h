@@ -65,7 +65,8 @@ inline Case box_3d() {
   return {problem("Box 3D", 3, 10, [](const Dual* x, Dual* r) {
             for (int i = 0; i < 10; ++i) {
               const double t = 0.1 * (i + 1);
-              r[i] = dual::exp(-t * x[0]) - dual::exp(-t * x[1]) - x[2] * (std::exp(-t) - std::exp(-10 * t));
+              const double c = std::exp(-t) - std::exp(-10 * t);
+              r[i] = dual::exp(-t * x[0]) - dual::exp(-t * x[1]) - c * x[2];
             }
           }), {0.0, 10.0, 20.0}, 0.0, {1.0, 10.0, 1.0}};
 }

@@ -60,18 +60,21 @@ TEST_P(NistTest, CertifiedEstimatesFromBothStartsByBothMethods) {
   const lsq::Problem problem = dual::problem(nc.name, nc.n, m, [&](const Dual* b, Dual* r) {
     for (int i = 0; i < m; ++i) r[i] = y[i] - nc.model(b, x[i]);
   });
-  const std::vector<double> start1 = nist::numbers(data.start1), start2 = nist::numbers(data.start2);
+  const std::vector<double> start1 = nist::numbers(data.start1);
+  const std::vector<double> start2 = nist::numbers(data.start2);
   for (const char* method : lsq::kMethods) {
     for (const auto* start : {&start1, &start2}) {
       if (method[1] == 'G' && start == &start1 && nc.golden_fails_from_start1) continue;
       lsq::Fit fit(&problem);
       // Golden section asks for a point strictly below the start; at 1e-7 the
       // last steps of Misra1a are worth less than the objective's rounding.
-      ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, lsq::method(method, method[1] == 'G' ? 1e-6 : 1e-7));
+      const lsq::Options o = lsq::method(method, method[1] == 'G' ? 1e-6 : 1e-7);
+      ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
       ASSERT_NE(g, nullptr);
       const int rc = lsq::run(g, *start);
       double worst = 15;
-      for (int j = 0; j < nc.n; ++j) worst = std::min(worst, lre(g->state.parms[j], data.certified[j]));
+      for (int j = 0; j < nc.n; ++j)
+        worst = std::min(worst, lre(g->state.parms[j], data.certified[j]));
       const double rss_lre = lre(g->state.objective, data.rss);
       std::printf("%-9s %s start %d  iters %3d  LRE estimates %.1f  RSS %.1f\n", nc.name, method,
                   start == &start1 ? 1 : 2, g->state.iters, worst, rss_lre);

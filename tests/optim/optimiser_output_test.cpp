@@ -22,6 +22,7 @@
 namespace {
 
 using Json = nlohmann::json;
+using dual::Dual;
 
 char g_x1[] = "x1", g_x2[] = "x2", g_x3[] = "x3", g_residual[] = "Residual";
 char g_proj0[] = "Proj0", g_proj1[] = "Proj1";
@@ -59,8 +60,9 @@ void rosenbrock_step() {
 // y = b1 + b2 t + b3 (2t): the third column repeats the second.
 void singular_step() {
   xinit();
-  static const lsq::Problem p = dual::problem("dependent", 3, 6, [](const dual::Dual* b, dual::Dual* r) {
-    for (int i = 0; i < 6; ++i) r[i] = (1 + 0.5 * i + 0.1 * (i % 2)) - (b[0] + i * b[1] + 2.0 * i * b[2]);
+  static const lsq::Problem p = dual::problem("dependent", 3, 6, [](const Dual* b, Dual* r) {
+    for (int i = 0; i < 6; ++i)
+      r[i] = (1 + 0.5 * i + 0.1 * (i % 2)) - (b[0] + i * b[1] + 2.0 * i * b[2]);
   });
   static lsq::Fit fit(&p);
   g_rc = lsq::run(printing_run(&fit, g_three), {0.0, 0.0, 0.0});

@@ -27,7 +27,9 @@ class OutcomeTest : public HostTest, public ::testing::WithParamInterface<char> 
 // non-finite one is a failed evaluation too.
 TEST_P(OutcomeTest, AFailedFirstObjectiveEndsTheRun) {
   const double inf = std::numeric_limits<double>::infinity();
-  for (auto [value, rc] : std::vector<std::pair<double, int>>{{1, 7}, {std::nan(""), 0}, {inf, 0}, {-inf, 0}}) {
+  const std::vector<std::pair<double, int>> cases = {
+      {1, 7}, {std::nan(""), 0}, {inf, 0}, {-inf, 0}};
+  for (auto [value, rc] : cases) {
     caller_.objective = [value = value](double, double) { return value; };
     caller_.objective_rc = rc;
     caller_.trials.clear();

@@ -1,8 +1,8 @@
 // The quasi-Newton Hessian: one BFGS update against the textbook formula
-// (a refused update leaves the matrix alone), and whole runs on a quadratic objective whose Hessian is
-// only ever built by finite differences and updates: it stays positive
-// definite at every iteration and the run reaches the least-squares
-// solution.
+// (a refused update leaves the matrix alone), and whole runs on a quadratic
+// objective whose Hessian is only ever built by finite differences and
+// updates: it stays positive definite at every iteration and the run
+// reaches the least-squares solution.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -94,7 +94,8 @@ TEST_P(QuasiNewtonRun, KeepsTheHessianPositiveDefiniteAndConverges) {
   ASSERT_EQ(lsq::run(g, {40, -20, 5}), 0) << "error " << g->state.error;
   EXPECT_GT(g_iterations, 1);
   EXPECT_GT(g_smallest, 0);
-  const std::vector<double> solution = lapack::min_norm_solution(lsq::quadratic_design(t), 15, kN, y, 1e-12);
+  const std::vector<double> solution =
+      lapack::min_norm_solution(lsq::quadratic_design(t), 15, kN, y, 1e-12);
   ASSERT_EQ(solution.size(), 3u);
   for (int j = 0; j < kN; ++j)
     EXPECT_NEAR(g->state.parms[j], solution[j], 1e-6 * (1 + std::fabs(solution[j])));

@@ -19,7 +19,9 @@ struct Trial {
 };
 
 struct Caller {
-  std::function<double(double x, double start)> objective = [](double x, double) { return 1 + x * x; };
+  std::function<double(double x, double start)> objective = [](double x, double) {
+    return 1 + x * x;
+  };
   std::function<double(double x)> gradient = [](double) { return 1.0; };
   double hessian = 1;
   int objective_rc = 0;        // what usobj returns
