@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,21 +19,11 @@
 
 namespace {
 
-struct Method {
-  char method;
-  char linesearch;
-};
-
-std::string method_name(const ::testing::TestParamInfo<Method>& info) {
-  return std::string(1, info.param.method) + info.param.linesearch;
-}
-
-lsq::Options options_for(Method m) {
-  lsq::Options o;
-  o.method = m.method;
-  o.linesearch = m.linesearch;
-  o.atol = 1e-8;
-  return o;
+// A run of `fit` under the linear constraints `set`.
+ZOPTGLOBAL* constrained(lsq::Fit& fit, constraints::Linear& set, const char* method = "MH") {
+  lsq::Options o = lsq::method(method, 1e-8);
+  set.apply(o, fit);
+  return lsq::make_run(step_pool(), &fit, o);
 }
 
 // J'r, half the gradient of r'r, at x.
@@ -44,19 +35,16 @@ std::vector<double> half_gradient(const lsq::Problem& p, const double* x) {
   return g;
 }
 
-class BoundedFit : public HostTest, public ::testing::WithParamInterface<Method> {};
+class BoundedFit : public HostTest, public ::testing::WithParamInterface<const char*> {};
 
 // Rosenbrock with x1 <= 0.5: the minimum moves to (0.5, 0.25), F = 0.25,
 // where g = J'r = (-0.5, 0) = lambda a with a = (-1, 0): lambda = +0.5.
 TEST_P(BoundedFit, RosenbrockEndsOnTheBoundWithAPositiveMultiplier) {
   const mgh::Case c = mgh::rosenbrock();
   for (const std::vector<double>& start : {c.start, std::vector<double>{0.3, 2.0}}) {
-    lsq::Fit fit{&c.problem, {}, {}, 0};
+    lsq::Fit fit(&c.problem);
     constraints::Linear bounds;
-    bounds.upper(0, 0.5, "Bound0");
-    lsq::Options o = options_for(GetParam());
-    bounds.apply(o, fit);
-    ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+    ZOPTGLOBAL* g = constrained(fit, bounds.upper(0, 0.5, "Bound0"), GetParam());
     ASSERT_NE(g, nullptr);
     ASSERT_EQ(lsq::run(g, start), 0) << "error " << g->state.error;
     const ZOPTMARQU& mq = *g->state.marqu;
@@ -69,10 +57,8 @@ TEST_P(BoundedFit, RosenbrockEndsOnTheBoundWithAPositiveMultiplier) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, BoundedFit,
-                         ::testing::Values(Method{'M', 'H'}, Method{'S', 'H'}, Method{'S', 'Q'},
-                                           Method{'S', 'C'}, Method{'S', 'G'}),
-                         method_name);
+INSTANTIATE_TEST_SUITE_P(Methods, BoundedFit, ::testing::ValuesIn(lsq::kMethods),
+                         [](const auto& info) { return std::string(info.param); });
 
 // Misra1a, y = b1 (1 - exp(-b2 x)), whose certified optimum (238.9, 5.50e-4)
 // violates either bound below. With b1 held on its bound the optimal b2
@@ -87,17 +73,10 @@ struct MisraData {
     y = nist::column(p, "y");
   }
   lsq::Problem problem() const {
-    lsq::Problem p{"Misra1a", 2, static_cast<int>(x.size()), {}};
-    p.eval = [this](const double* b, double* r, double* jac) {
-      for (std::size_t i = 0; i < x.size(); ++i) {
-        const double e = std::exp(-b[1] * x[i]);
-        r[i] = y[i] - b[0] * (1 - e);
-        jac[2 * i] = -(1 - e);
-        jac[2 * i + 1] = -b[0] * x[i] * e;
-      }
-      return true;
-    };
-    return p;
+    const int m = static_cast<int>(x.size());
+    return dual::problem("Misra1a", 2, m, [this, m](const dual::Dual* b, dual::Dual* r) {
+      for (int i = 0; i < m; ++i) r[i] = y[i] - b[0] * (1.0 - dual::exp(-x[i] * b[1]));
+    });
   }
   // The optimal b2 for a fixed b1, by Newton's method in long double.
   double best_b2(double b1, double b2) const {
@@ -134,15 +113,11 @@ TEST_P(BoundedFit, MisraEndsOnEitherBoundWithTheProblemsMultiplier) {
     double bound;
   };
   for (const Case& k : {Case{0, true, 200.0}, Case{1, false, 6e-4}}) {
-    lsq::Fit fit{&problem, {}, {}, 0};
+    lsq::Fit fit(&problem);
     constraints::Linear bounds;
-    if (k.upper)
-      bounds.upper(k.parameter, k.bound, "Bound0");
-    else
-      bounds.lower(k.parameter, k.bound, "Bound0");
-    lsq::Options o = options_for(GetParam());
-    bounds.apply(o, fit);
-    ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+    if (k.upper) bounds.upper(k.parameter, k.bound, "Bound0");
+    else bounds.lower(k.parameter, k.bound, "Bound0");
+    ZOPTGLOBAL* g = constrained(fit, bounds, GetParam());
     ASSERT_EQ(lsq::run(g, {500, 1e-4}), 0) << "error " << g->state.error;
     const double b1 = k.parameter == 0 ? k.bound : data.best_b1(k.bound);
     const double b2 = k.parameter == 1 ? k.bound : data.best_b2(k.bound, 5.5e-4);
@@ -160,27 +135,37 @@ TEST_P(BoundedFit, MisraEndsOnEitherBoundWithTheProblemsMultiplier) {
 
 class ConstraintStart : public HostTest {};
 
+// The first point of a run, as the objective sees it.
+std::function<void(ZOPTGLOBAL*)> record_first(std::vector<double>* first) {
+  return [first](ZOPTGLOBAL* g) {
+    if (first->empty()) first->assign(g->state.parms, g->state.parms + 2);
+  };
+}
+
 // From (2, 1) the bound x1 <= 0.5 is violated: the feasibility phase joins
 // it to the working set and moves onto it before the first objective; the
-// run then keeps x1 on the bound.
+// run then keeps x1 on the bound. Afterwards, with the bound still working,
+// an evaluation of the constraints beyond it (the next BY group's grid
+// search) must report the violation.
 TEST_F(ConstraintStart, AnInfeasibleStartIsMovedOntoTheBound) {
   const mgh::Case c = mgh::rosenbrock();
   std::vector<double> first;
-  lsq::Fit fit{&c.problem, {}, {}, 0};
-  fit.on_objective = [&first](ZOPTGLOBAL* g) {
-    if (first.empty()) first.assign(g->state.parms, g->state.parms + 2);
-  };
+  lsq::Fit fit(&c.problem);
+  fit.on_objective = record_first(&first);
   constraints::Linear bounds;
-  bounds.upper(0, 0.5, "Bound0");
-  lsq::Options o = options_for({'M', 'H'});
-  bounds.apply(o, fit);
-  ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+  ZOPTGLOBAL* g = constrained(fit, bounds.upper(0, 0.5, "Bound0"));
   ASSERT_EQ(lsq::run(g, {2.0, 1.0}), 0);
   ASSERT_EQ(first.size(), 2u);
   EXPECT_NEAR(first[0], 0.5, 1e-12);
   EXPECT_EQ(first[1], 1.0);  // the minimum-norm correction moves x1 only
   EXPECT_NEAR(g->state.parms[0], 0.5, 1e-10);
   EXPECT_NEAR(g->state.parms[1], 0.25, 1e-8);
+
+  ASSERT_EQ(g->state.marqu->nact, 1);
+  g->state.parms[0] = 0.9;
+  EXPECT_EQ(zngcon(g), 0);
+  EXPECT_EQ(g->state.marqu->boundv, 1);
+  EXPECT_EQ(g->state.conp_i[0]->act, 'v');
 }
 
 // Rosenbrock on the line x1 + x2 = 1 from (0.5, 0), which is off it:
@@ -189,24 +174,21 @@ TEST_F(ConstraintStart, AnInfeasibleStartIsMovedOntoTheBound) {
 TEST_F(ConstraintStart, AnEqualityHoldsAtEveryEvaluation) {
   const mgh::Case c = mgh::rosenbrock();
   double worst = 0;
-  lsq::Fit fit{&c.problem, {}, {}, 0};
+  lsq::Fit fit(&c.problem);
   fit.on_objective = [&worst](ZOPTGLOBAL* g) {
     worst = std::max(worst, std::fabs(g->state.parms[0] + g->state.parms[1] - 1));
   };
+  double t = 0.6;
+  for (int k = 0; k < 50; ++k) {
+    const double u = 1 - t - t * t, du = -1 - 2 * t;
+    t -= (-2 * (1 - t) + 200 * u * du) / (2 + 200 * (du * du - 2 * u));
+  }
   constraints::Linear line;
   line.add({0, 1}, {1, 1}, -1, false, "Line");
-  for (char method : {'M', 'S'}) {
-    lsq::Options o = options_for({method, 'H'});
-    line.apply(o, fit);
-    ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+  for (const char* method : {"MH", "SH"}) {
+    ZOPTGLOBAL* g = constrained(fit, line, method);
     ASSERT_EQ(lsq::run(g, {0.5, 0.0}), 0) << method;
     EXPECT_LT(worst, 1e-12) << method;
-    double t = 0.6;
-    for (int k = 0; k < 50; ++k) {
-      const double u = 1 - t - t * t, du = -1 - 2 * t;
-      const double d1 = -2 * (1 - t) + 200 * u * du, d2 = 2 + 200 * (du * du - 2 * u);
-      t -= d1 / d2;
-    }
     EXPECT_NEAR(g->state.parms[0], t, 1e-9) << method;
     EXPECT_NEAR(g->state.parms[1], 1 - t, 1e-9) << method;
     EXPECT_EQ(g->state.marqu->perm, 1);
@@ -220,7 +202,7 @@ TEST_F(ConstraintStart, ADegenerateEqualityIsPerturbedReproducibly) {
   const mgh::Case c = mgh::rosenbrock();
   lsq::Fit fit(&c.problem);
   constraints::Circle circle;
-  lsq::Options o = options_for({'M', 'H'});
+  lsq::Options o = lsq::method("MH", 1e-8);
   circle.apply(o, fit, true);
   ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
   g->state.parms[0] = g->state.parms[1] = 0;
@@ -235,9 +217,7 @@ TEST_F(ConstraintStart, ADegenerateEqualityIsPerturbedReproducibly) {
   std::vector<double> ends[2];
   for (auto& end : ends) {
     std::vector<double> start;
-    fit.on_objective = [&start](ZOPTGLOBAL* z) {
-      if (start.empty()) start.assign(z->state.parms, z->state.parms + 2);
-    };
+    fit.on_objective = record_first(&start);
     ASSERT_EQ(lsq::run(g, {0.0, 0.0}), 0);
     ASSERT_EQ(start.size(), 2u);
     EXPECT_NEAR(start[0] * start[0] + start[1] * start[1], 1, 1e-10);
@@ -254,16 +234,12 @@ TEST_F(ConstraintStart, ADegenerateEqualityIsPerturbedReproducibly) {
 // it were linear, the steps along its tangents leave it: the run must not
 // end there as converged.
 TEST_F(ConstraintStart, ACurvedEqualityEndsAtItsTangentPoint) {
-  lsq::Problem p{"to (2, 2)", 2, 2, [](const double* x, double* r, double* jac) {
-                   r[0] = x[0] - 2, r[1] = x[1] - 2;
-                   jac[0] = 1, jac[1] = 0, jac[2] = 0, jac[3] = 1;
-                   return true;
-                 }};
+  const lsq::Problem p = lsq::distance_to(2, 2);
   const double root = std::sqrt(0.5);
   for (bool curved : {true, false}) {
     lsq::Fit fit(&p);
     constraints::Circle circle;
-    lsq::Options o = options_for({'M', 'H'});
+    lsq::Options o = lsq::method("MH", 1e-8);
     circle.apply(o, fit, curved);
     ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
     const int rc = lsq::run(g, {0.2, 1.5});
@@ -284,22 +260,15 @@ TEST_F(ConstraintStart, ACurvedEqualityEndsAtItsTangentPoint) {
 // -2, so at the first convergence candidate it is released and the run
 // ends at the free minimum (2, 3) with an empty working set.
 TEST_F(ConstraintStart, AConstraintWithANegativeMultiplierIsReleased) {
-  lsq::Problem p{"shifted", 2, 2, [](const double* x, double* r, double* jac) {
-                   r[0] = x[0] - 2;
-                   r[1] = x[1] - 3;
-                   jac[0] = 1, jac[1] = 0, jac[2] = 0, jac[3] = 1;
-                   return true;
-                 }};
+  const lsq::Problem p = lsq::distance_to(2, 3);
   std::vector<int> working;
-  lsq::Fit fit{&p, {}, {}, 0};
+  lsq::Fit fit(&p);
   fit.on_objective = [&working](ZOPTGLOBAL* g) { working.push_back(g->state.marqu->nact); };
   constraints::Linear bounds;
   bounds.lower(1, 1.0, "Bound0");
-  for (char method : {'M', 'S'}) {
+  for (const char* method : {"MH", "SH"}) {
     working.clear();
-    lsq::Options o = options_for({method, 'H'});
-    bounds.apply(o, fit);
-    ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+    ZOPTGLOBAL* g = constrained(fit, bounds, method);
     ASSERT_EQ(lsq::run(g, {0.0, 0.0}), 0) << method;
     ASSERT_FALSE(working.empty());
     EXPECT_EQ(working.front(), 1) << method;
@@ -307,25 +276,6 @@ TEST_F(ConstraintStart, AConstraintWithANegativeMultiplierIsReleased) {
     EXPECT_NEAR(g->state.parms[1], 3, 1e-12) << method;
     EXPECT_EQ(g->state.marqu->nact, 0) << method;
   }
-}
-
-// After a run that ended with its bound in the working set, an evaluation
-// of the constraints at a point beyond that bound (the next BY group's grid
-// search) reports the violation.
-TEST_F(ConstraintStart, AFinishedRunDoesNotHideAViolatedBound) {
-  const mgh::Case c = mgh::rosenbrock();
-  lsq::Fit fit{&c.problem, {}, {}, 0};
-  constraints::Linear bounds;
-  bounds.upper(0, 0.5, "Bound0");
-  lsq::Options o = options_for({'M', 'H'});
-  bounds.apply(o, fit);
-  ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
-  ASSERT_EQ(lsq::run(g, c.start), 0);
-  ASSERT_EQ(g->state.marqu->nact, 1);
-  g->state.parms[0] = 0.9;
-  EXPECT_EQ(zngcon(g), 0);
-  EXPECT_EQ(g->state.marqu->boundv, 1);
-  EXPECT_EQ(g->state.conp_i[0]->act, 'v');
 }
 
 }  // namespace

@@ -27,14 +27,9 @@ class Linear {
   // value = sum coefs[k] x[cols[k]] + constant.
   Linear& add(std::vector<int> cols, std::vector<double> coefs, double constant, bool inequality,
               std::string name) {
-    auto row = std::make_unique<Row>();
-    row->cols = std::move(cols);
-    row->coefs = std::move(coefs);
-    for (double& c : row->coefs) row->cells.push_back(&c);
-    row->constant = constant;
-    row->inequality = inequality;
-    row->name = std::move(name);
-    rows_.push_back(std::move(row));
+    rows_.push_back(std::make_unique<Row>(
+        Row{std::move(cols), std::move(coefs), {}, constant, 0, inequality, std::move(name)}));
+    for (double& c : rows_.back()->coefs) rows_.back()->cells.push_back(&c);
     return *this;
   }
   // x_j <= bound, as BOUNDS x <= c: value = c - x_j.
@@ -45,28 +40,22 @@ class Linear {
   // Room, declarations and callbacks for a run made by lsq::make_run.
   void apply(lsq::Options& o, lsq::Fit& fit) {
     for (const auto& row : rows_) (row->inequality ? o.inequalities : o.equalities) += 1;
-    o.declare = [this](ZOPTGLOBAL* g) { return declare(g); };
-    fit.constraints = [this](const double* x) { evaluate(x); };
+    o.declare = [this](ZOPTGLOBAL* g) {
+      for (const auto& row : rows_)
+        if (zoptac(row->cols.data(), row->cells.data(), static_cast<int>(row->cols.size()),
+                   &row->value, row->inequality, nullptr, nullptr, nullptr, 0, row->name.data(),
+                   row.get(), g) != 0)
+          return 1;
+      return 0;
+    };
+    fit.constraints = [this](const double* x) {
+      for (const auto& row : rows_) {
+        row->value = row->constant;
+        for (std::size_t k = 0; k < row->cols.size(); ++k)
+          row->value += row->coefs[k] * x[row->cols[k]];
+      }
+    };
   }
-
-  int declare(ZOPTGLOBAL* g) {
-    for (const auto& row : rows_)
-      if (zoptac(row->cols.data(), row->cells.data(), static_cast<int>(row->cols.size()),
-                 &row->value, row->inequality, nullptr, nullptr, nullptr, 0, row->name.data(),
-                 row.get(), g) != 0)
-        return 1;
-    return 0;
-  }
-
-  void evaluate(const double* x) {
-    for (const auto& row : rows_) {
-      row->value = row->constant;
-      for (std::size_t k = 0; k < row->cols.size(); ++k)
-        row->value += row->coefs[k] * x[row->cols[k]];
-    }
-  }
-
-  const Row& operator[](std::size_t i) const { return *rows_[i]; }
 
  private:
   std::vector<std::unique_ptr<Row>> rows_;

@@ -5,6 +5,9 @@
 
 #include <array>
 #include <cmath>
+#include <vector>
+
+#include "least_squares.h"
 
 namespace dual {
 
@@ -16,12 +19,6 @@ struct Dual {
   Dual() = default;
   Dual(double value) : v(value) {}  // NOLINT: constants mix freely
 };
-
-inline Dual variable(double value, int index) {
-  Dual x(value);
-  x.d[index] = 1;
-  return x;
-}
 
 // f(a) with f(a.v) = value and f'(a.v) = slope.
 inline Dual chain(const Dual& a, double value, double slope) {
@@ -51,9 +48,22 @@ inline Dual operator/(const Dual& a, const Dual& b) {
   return r;
 }
 inline Dual exp(const Dual& a) { return chain(a, std::exp(a.v), std::exp(a.v)); }
-inline Dual sin(const Dual& a) { return chain(a, std::sin(a.v), std::cos(a.v)); }
-inline Dual cos(const Dual& a) { return chain(a, std::cos(a.v), -std::sin(a.v)); }
 inline Dual sqrt(const Dual& a) { return chain(a, std::sqrt(a.v), 0.5 / std::sqrt(a.v)); }
 inline Dual atan(const Dual& a) { return chain(a, std::atan(a.v), 1 / (1 + a.v * a.v)); }
+
+// Residuals written over dual numbers, body(x, r), as a least-squares problem.
+template <class Body>
+lsq::Problem problem(const char* name, int n, int m, Body body) {
+  return {name, n, m, [n, m, body](const double* x, double* r, double* jac) {
+            std::vector<Dual> xd(n), rd(m);
+            for (int j = 0; j < n; ++j) xd[j].v = x[j], xd[j].d[j] = 1;
+            body(xd.data(), rd.data());
+            for (int i = 0; i < m; ++i) {
+              r[i] = rd[i].v;
+              for (int j = 0; j < n; ++j) jac[i * n + j] = rd[i].d[j];
+            }
+            return true;
+          }};
+}
 
 }  // namespace dual

@@ -6,9 +6,6 @@
 #include <vector>
 
 extern "C" {
-void dgels_(const char* trans, const int* m, const int* n, const int* nrhs, double* a,
-            const int* lda, double* b, const int* ldb, double* work, const int* lwork, int* info,
-            std::size_t trans_len);
 void dgelss_(const int* m, const int* n, const int* nrhs, double* a, const int* lda, double* b,
              const int* ldb, double* s, const double* rcond, int* rank, double* work,
              const int* lwork, int* info);

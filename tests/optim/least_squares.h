@@ -31,10 +31,7 @@ struct Problem {
 // The caller's side of a run: the problem, a trace of the callbacks and
 // optional hooks that tests use to interfere.
 struct Fit {
-  explicit Fit(const Problem* p = nullptr, std::string t = {}, std::function<void(ZOPTGLOBAL*)> on = {},
-               int calls = 0)
-      : problem(p), trace(std::move(t)), on_objective(std::move(on)), objective_calls(calls) {}
-
+  explicit Fit(const Problem* p = nullptr) : problem(p) {}
   const Problem* problem = nullptr;
   std::string trace;                               // one letter per callback
   std::function<void(ZOPTGLOBAL*)> on_objective;   // after each objective
@@ -77,11 +74,9 @@ inline int gradient_cb(ZOPTGLOBAL* g) {
   for (int j = 0; j < n; ++j) {
     double s = 0;
     for (int i = 0; i < fit->problem->m; ++i) s += jac[static_cast<std::size_t>(i) * n + j] * r[i];
-    g->state.grad[j] = s;
-    g->state.hes[zisub(n, j)] = s;
+    g->state.grad[j] = g->state.hes[zisub(n, j)] = s;
   }
-  g->state.grad[n] = f;
-  g->state.hes[zisub(n, n)] = f;
+  g->state.grad[n] = g->state.hes[zisub(n, n)] = f;
   return 0;
 }
 
@@ -114,9 +109,7 @@ struct Options {
   char linesearch = 'H';
   double atol = 1e-10;
   double aftl = 1e-30;
-  double sing = 1e-12;
   int maxiters = 200;
-  int maxsubiters = 30;
   char update_tech = 0;
   int moorepenrose = 0;
   // Room for constraints and their declaration (zoptac calls) before zoptsu.
@@ -125,29 +118,46 @@ struct Options {
   std::function<int(ZOPTGLOBAL*)> declare;
 };
 
-// A run record set up as the procedure does it, with the least-squares
-// callbacks installed.
-inline ZOPTGLOBAL* make_run(void* pool, Fit* fit, const Options& o = {}) {
+// Marquardt steps ('M') and plain steps ('S') with each line search
+// (halving, quadratic, cubic, golden section), as options.
+inline const char* const kMethods[] = {"MH", "SH", "SQ", "SC", "SG"};
+inline Options method(const char* name, double atol = 1e-10) {
+  Options o;
+  o.method = name[0];
+  o.linesearch = name[1];
+  o.atol = atol;
+  return o;
+}
+
+// A run record for n parameters set up as the procedure does it, with the
+// caller's pointer but no callbacks.
+inline ZOPTGLOBAL* make_record(void* pool, int n, void* user, const Options& o) {
   auto* g = static_cast<ZOPTGLOBAL*>(vmalcp_handler(pool, sizeof(ZOPTGLOBAL), kPoolCleared));
   g->mem.pool = pool;
-  g->opts.num_parms = fit->problem->n;
+  g->opts.num_parms = n;
   if (zoptcnt(o.equalities, o.inequalities, g) != 0) return nullptr;
   if (o.declare && o.declare(g) != 0) return nullptr;
   g->opts.method = o.method;
   g->opts.linesearch = o.linesearch;
   g->opts.atol = o.atol;
   g->opts.aftl = o.aftl;
-  g->opts.sing = o.sing;
+  g->opts.sing = 1e-12;
   g->opts.maxiters = o.maxiters;
-  g->opts.maxsubiters = o.maxsubiters;
-  g->lnsrch.maxsubiters = o.maxsubiters;
-  g->opts.userptr = fit;
+  g->opts.maxsubiters = g->lnsrch.maxsubiters = 30;
+  g->opts.userptr = user;
   g->opts.moorepenrose = o.moorepenrose;
   if (zoptsu(g) != 0) return nullptr;
+  g->opts.update_tech = o.update_tech;
+  return g;
+}
+
+// A run record with the least-squares callbacks installed.
+inline ZOPTGLOBAL* make_run(void* pool, Fit* fit, const Options& o = {}) {
+  ZOPTGLOBAL* g = make_record(pool, fit->problem->n, fit, o);
+  if (!g) return nullptr;
   g->funcs.usobj = objective_cb;
   g->funcs.usgrd = gradient_cb;
   g->funcs.ushes = hessian_cb;
-  g->opts.update_tech = o.update_tech;
   if (o.declare) g->funcs.uscon = g->funcs.usjnc = constraint_cb;
   return g;
 }
@@ -165,6 +175,35 @@ inline int run(ZOPTGLOBAL* g, const std::vector<double>& start) {
   g->opts.covariance = 0;
   for (int i = 0; i < g->opts.num_parms; ++i) g->state.parms[i] = start[i];
   return zopt(g);
+}
+
+// F = (x1 - a)^2 + (x2 - b)^2.
+inline Problem distance_to(double a, double b) {
+  return {"distance", 2, 2, [a, b](const double* x, double* r, double* jac) {
+            r[0] = x[0] - a, r[1] = x[1] - b;
+            jac[0] = 1, jac[1] = 0, jac[2] = 0, jac[3] = 1;
+            return true;
+          }};
+}
+
+// The model b0 + b1 t + b2 t^2 fitted to (t, y): F is quadratic in b with
+// Hessian X'X for the design X = [1 t t^2].
+inline std::vector<double> quadratic_design(const std::vector<double>& t) {
+  std::vector<double> x;
+  for (double v : t) x.insert(x.end(), {1.0, v, v * v});
+  return x;
+}
+inline Problem quadratic(const std::vector<double>& t, std::vector<double> y) {
+  const int m = static_cast<int>(t.size());
+  auto eval = [x = quadratic_design(t), y = std::move(y), m](const double* b, double* r,
+                                                           double* jac) {
+    for (int i = 0; i < m; ++i) {
+      r[i] = y[i] - (b[0] * x[3 * i] + b[1] * x[3 * i + 1] + b[2] * x[3 * i + 2]);
+      for (int j = 0; j < 3; ++j) jac[3 * i + j] = -x[3 * i + j];
+    }
+    return true;
+  };
+  return {"quadratic", 3, m, eval};
 }
 
 }  // namespace lsq

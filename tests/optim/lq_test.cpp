@@ -21,32 +21,23 @@ namespace {
 
 using Matrix = std::vector<std::vector<double>>;
 
-// A caller whose objective does not matter: the working rows are all
-// equalities, declared in order, with the callbacks that refresh them.
+// A run record whose working rows are the equalities `rows` over n
+// parameters, declared in order, with the callbacks that refresh them.
 class WorkingRows {
  public:
-  WorkingRows(const Matrix& rows, int n) : problem_{"unused", n, n, {}} {
-    problem_.eval = [n](const double* x, double* r, double* jac) {
-      for (int i = 0; i < n; ++i) {
-        r[i] = x[i];
-        for (int j = 0; j < n; ++j) jac[i * n + j] = i == j;
-      }
-      return true;
-    };
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-      std::vector<int> cols(n);
-      for (int j = 0; j < n; ++j) cols[j] = j;
+  WorkingRows(const Matrix& rows, int n) {
+    std::vector<int> cols(n);
+    for (int j = 0; j < n; ++j) cols[j] = j;
+    for (std::size_t i = 0; i < rows.size(); ++i)
       constraints_.add(cols, rows[i], 0, false, "Row" + std::to_string(i));
-    }
-    fit_ = lsq::Fit(&problem_);
     lsq::Options o;
     constraints_.apply(o, fit_);
-    g_ = lsq::make_run(step_pool(), &fit_, o);
+    g_ = lsq::make_record(step_pool(), n, &fit_, o);
+    g_->funcs.uscon = g_->funcs.usjnc = lsq::constraint_cb;
   }
   ZOPTGLOBAL* run() const { return g_; }
 
  private:
-  lsq::Problem problem_;
   lsq::Fit fit_;
   constraints::Linear constraints_;
   ZOPTGLOBAL* g_ = nullptr;
@@ -130,15 +121,18 @@ TEST_F(LqTest, RandomRowsOfChosenRank) {
 
 // The correction of the feasibility phase and the restoration step: x with
 // A x = b on the independent rows and of least norm, as LAPACK's SVD
-// solution (which sees the dependent rows as consistent).
-TEST_F(LqTest, MinimumNormSolveMatchesLapack) {
+// solution (which sees the dependent rows as consistent). The multipliers
+// solve A' lambda = g in the least-squares sense (LAPACK's solution over the
+// independent rows); a dependent row gets 0.
+TEST_F(LqTest, SolvesMatchLapack) {
   std::mt19937 engine(7);
   std::normal_distribution<double> normal;
+  const int n = 5;
   for (const std::string pattern : {"111", "1101", "1011"}) {
-    const int n = 5;
+    SCOPED_TRACE(pattern);
     const Matrix rows = random_rows(engine, n, pattern);
     const int m = static_cast<int>(rows.size());
-    std::vector<double> x0(n), b(m, 0.0), flat;
+    std::vector<double> x0(n), b(m, 0.0), gradient(n), flat, transposed;
     for (double& v : x0) v = normal(engine);
     for (int i = 0; i < m; ++i) b[i] = dot(rows[i].data(), x0.data(), n);
     for (const auto& row : rows) flat.insert(flat.end(), row.begin(), row.end());
@@ -148,43 +142,24 @@ TEST_F(LqTest, MinimumNormSolveMatchesLapack) {
     ASSERT_EQ(zncmat(g), 0);
     std::vector<double> x(std::max(m, n));
     lqsolve(m, n, mq.fmat, x.data(), b.data(), mq.q, mq.beta, mq.singrowsc);
-    const std::vector<double> reference = lapack::min_norm_solution(flat, m, n, b, 1e-10);
-    ASSERT_EQ(reference.size(), static_cast<std::size_t>(n));
-    for (int j = 0; j < n; ++j) EXPECT_NEAR(x[j], reference[j], 1e-12) << pattern << " " << j;
-  }
-}
+    const std::vector<double> solution = lapack::min_norm_solution(flat, m, n, b, 1e-10);
+    ASSERT_EQ(solution.size(), static_cast<std::size_t>(n));
+    for (int j = 0; j < n; ++j) EXPECT_NEAR(x[j], solution[j], 1e-12) << j;
 
-// The multipliers solve A' lambda = g in the least-squares sense (LAPACK's
-// solution over the independent rows); a dependent row gets 0.
-TEST_F(LqTest, MultipliersAreTheLeastSquaresSolutionOfTheTransposedSystem) {
-  std::mt19937 engine(99);
-  std::normal_distribution<double> normal;
-  const int n = 5;
-  for (const std::string pattern : {"111", "1101"}) {
-    const Matrix rows = random_rows(engine, n, pattern);
-    const int m = static_cast<int>(rows.size());
-    WorkingRows w(rows, n);
-    ZOPTGLOBAL* g = w.run();
-    ASSERT_EQ(zncmat(g), 0);
-    std::vector<double> gradient(n), transposed;
     for (int j = 0; j < n; ++j) g->state.grad[j] = gradient[j] = normal(engine);
     ASSERT_EQ(zoptlag(g), 1);
-    // A' restricted to the independent rows, n by k row-major.
-    std::vector<int> kept;
+    std::vector<int> kept;  // A' over the independent rows, n by k row-major
     for (int i = 0; i < m; ++i)
       if (pattern[i] == '1') kept.push_back(i);
+      else EXPECT_EQ(mq.lagrange[i], 0);
     for (int j = 0; j < n; ++j)
       for (int i : kept) transposed.push_back(rows[i][j]);
-    const std::vector<double> reference =
+    const std::vector<double> lambda =
         lapack::min_norm_solution(transposed, n, static_cast<int>(kept.size()), gradient, 1e-12);
     for (std::size_t k = 0; k < kept.size(); ++k)
-      EXPECT_NEAR(g->state.marqu->lagrange[kept[k]], reference[k], 1e-12) << pattern;
-    for (int i = 0; i < m; ++i)
-      if (pattern[i] == '0') {
-        EXPECT_EQ(g->state.marqu->lagrange[i], 0);
-      }
+      EXPECT_NEAR(mq.lagrange[kept[k]], lambda[k], 1e-12);
     // A stale factorisation refuses to estimate.
-    g->state.marqu->factored = 0;
+    mq.factored = 0;
     EXPECT_EQ(zoptlag(g), 0);
   }
 }

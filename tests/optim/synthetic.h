@@ -9,8 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "host/pool.h"
-#include "optim/zopt.h"
+#include "least_squares.h"
 
 namespace synthetic {
 
@@ -20,7 +19,9 @@ struct Trial {
 };
 
 struct Caller {
-  std::function<double(double x, double start)> objective;
+  std::function<double(double x, double start)> objective = [](double x, double) {
+    return 1 + x * x;
+  };
   std::function<double(double x)> gradient = [](double) { return 1.0; };
   double hessian = 1;
   int objective_rc = 0;        // what usobj returns
@@ -56,43 +57,22 @@ inline int hessian_cb(ZOPTGLOBAL* g) {
 
 inline int constraint_cb(ZOPTGLOBAL* g) { return caller_of(g)->constraint_rc; }
 
-inline void install(ZOPTGLOBAL* g) {
-  g->funcs.usobj = objective_cb;
-  g->funcs.usgrd = gradient_cb;
-  g->funcs.ushes = hessian_cb;
-}
-
 // A run record for one parameter with the callbacks installed;
 // `inequalities` declares room for that many inequality constraints.
 inline ZOPTGLOBAL* make_run(void* pool, Caller* c, char method, int inequalities = 0) {
-  auto* g = static_cast<ZOPTGLOBAL*>(vmalcp_handler(pool, sizeof(ZOPTGLOBAL), kPoolCleared));
-  g->mem.pool = pool;
-  g->opts.num_parms = 1;
-  if (zoptcnt(0, inequalities, g) != 0) return nullptr;
-  g->opts.method = method;
-  g->opts.atol = 1e-8;
-  g->opts.aftl = 1e-30;
-  g->opts.sing = 1e-12;
-  g->opts.maxiters = 50;
-  g->opts.maxsubiters = 30;
-  g->lnsrch.maxsubiters = 30;
-  g->opts.userptr = c;
-  if (zoptsu(g) != 0) return nullptr;
-  install(g);
+  lsq::Options o;
+  o.method = method;
+  o.atol = 1e-8;
+  o.maxiters = 50;
+  o.inequalities = inequalities;
+  ZOPTGLOBAL* g = lsq::make_record(pool, 1, c, o);
+  if (!g) return nullptr;
+  g->funcs.usobj = objective_cb;
+  g->funcs.usgrd = gradient_cb;
+  g->funcs.ushes = hessian_cb;
   return g;
 }
 
-inline int run(ZOPTGLOBAL* g, double start) {
-  ZOPTMARQU& mq = *g->state.marqu;
-  mq.penalty = 1.110223024625157e-16;
-  mq.lambda = mq.maxval = mq.user_obj = 0;
-  mq.singular = mq.failed = 0;
-  g->state.iters = 0;
-  g->state.prevnobs = 0;
-  g->lnsrch.subiter = 0;
-  g->lnsrch.damp = g->lnsrch.pdamp = 1;
-  g->state.parms[0] = start;
-  return zopt(g);
-}
+inline int run(ZOPTGLOBAL* g, double start) { return lsq::run(g, {start}); }
 
 }  // namespace synthetic

@@ -16,12 +16,7 @@ namespace {
 // F = (x1 - 1)^2 + (x2 - 1)^2 with x1 >= 0 and x2 >= 0 (a = e1, e2).
 class WorkingSetTest : public HostTest {
  protected:
-  WorkingSetTest() : problem_{"centred", 2, 2, {}}, fit_(&problem_) {
-    problem_.eval = [](const double* x, double* r, double* jac) {
-      r[0] = x[0] - 1, r[1] = x[1] - 1;
-      jac[0] = 1, jac[1] = 0, jac[2] = 0, jac[3] = 1;
-      return true;
-    };
+  WorkingSetTest() {
     bounds_.lower(0, 0.0, "Bound0").lower(1, 0.0, "Bound1");
     lsq::Options o;
     bounds_.apply(o, fit_);
@@ -41,8 +36,8 @@ class WorkingSetTest : public HostTest {
     ASSERT_EQ(zncmat(g_), 0);
   }
 
-  lsq::Problem problem_;
-  lsq::Fit fit_;
+  const lsq::Problem problem_ = lsq::distance_to(1, 1);
+  lsq::Fit fit_{&problem_};
   constraints::Linear bounds_;
   ZOPTGLOBAL* g_ = nullptr;
 };
