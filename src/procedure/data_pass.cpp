@@ -95,7 +95,7 @@ struct Pass {
   bool derivatives_usable(double w) const {
     if (!derivatives) return true;
     if (newton && second && wzmisn(ctx->hessian, packed_size(n))) return false;
-    const double limit = w == 1.0 ? kLargestDerivative : kLargestDerivative / std::fabs(w);
+    const double limit = kLargestDerivative / std::fabs(w);
     for (int i = 0; i < n; ++i)
       if (wzmis(ctx->der[i]) || !(std::fabs(ctx->der[i]) < limit)) return false;
     return true;
@@ -164,31 +164,10 @@ struct Pass {
   }
 
   // a += w v v' over the packed lower triangle of order m. The values were
-  // screened already; this is the inner loop of every derivative pass. The
-  // common small orders run unrolled (the same operations in the same order).
+  // screened already; this is the inner loop of every derivative pass.
   static void add_outer_product(double* a, const double* v, int m, double w) {
-    switch (m) {
-      case 2: return add_outer_product_of<2>(a, v, w);
-      case 3: return add_outer_product_of<3>(a, v, w);
-      case 4: return add_outer_product_of<4>(a, v, w);
-      case 5: return add_outer_product_of<5>(a, v, w);
-      case 6: return add_outer_product_of<6>(a, v, w);
-      case 7: return add_outer_product_of<7>(a, v, w);
-      case 8: return add_outer_product_of<8>(a, v, w);
-      default: break;
-    }
     for (int i = 0; i < m; ++i) {
       const double wv = w * v[i];
-      for (int j = 0; j <= i; ++j) a[j] += wv * v[j];
-      a += i + 1;
-    }
-  }
-  template <int M>
-  static void add_outer_product_of(double* __restrict a, const double* __restrict v, double w) {
-#pragma GCC unroll 8
-    for (int i = 0; i < M; ++i) {
-      const double wv = w * v[i];
-#pragma GCC unroll 8
       for (int j = 0; j <= i; ++j) a[j] += wv * v[j];
       a += i + 1;
     }
