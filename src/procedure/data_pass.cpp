@@ -16,6 +16,7 @@
 #include "procedure/data_pass.h"
 #include "procedure/data_pass_parts.h"
 #include "procedure/model_run.h"
+#include "procedure/pass_memo.h"
 #include "procedure/ruvacom.h"
 
 namespace {
@@ -34,11 +35,11 @@ bool second_derivatives_read(const RUVACOM* ctx) {
   return ctx->hessptr && (newton(ctx) || (ctx->lastpass && ctx->hougaard));
 }
 
-void start_pass(RUVACOM* ctx) {
+void start_pass(RUVACOM* ctx, bool last_sums) {
   const int n = ctx->nparm;
   ctx->sse = 0.0;
   ctx->model = 1.0;
-  if (ctx->lastpass) start_last_pass(ctx);
+  if (last_sums) start_last_pass(ctx);
   if (ctx->do_der) {
     ctx->model = 0.0;
     zero(ctx->xpx, bordered_size(n));
@@ -65,10 +66,10 @@ struct Pass {
   bool newton;
   bool matrix;       // the cross products are accumulated
   bool cubic;        // the step-size gradient is accumulated
-  bool last;
+  bool last_sums;    // the last pass's sums and used-observation bitmap
   double limit_contribution;
 
-  explicit Pass(RUVACOM* c)
+  Pass(RUVACOM* c, bool sums)
       : ctx(c),
         n(c->nparm),
         derivatives(c->model == 0.0),
@@ -76,7 +77,7 @@ struct Pass {
         newton(c->method == 'W'),
         matrix(c->do_der != 0),
         cubic(c->smethod == 'C' && !c->do_der),
-        last(c->lastpass != 0),
+        last_sums(sums),
         limit_contribution(kLargestContribution) {}
 
   // The program's derivative values of the observation into `der` (and its
@@ -155,12 +156,12 @@ struct Pass {
   void use(const PassObservation& ob) const {
     ctx->sse += ob.c;
     ++ctx->iobs;
-    if (last) mark_used(ob.w);
+    if (last_sums) mark_used(ob.w);
     ctx->der[n] = ob.r;
     if (cubic)
       for (int i = 0; i < n; ++i) ctx->gradient[i] -= ob.w * ob.r * ctx->der[i];
     if (matrix) add_derivatives(ob);
-    if (last) add_last_pass_sums(ctx, ob);
+    if (last_sums) add_last_pass_sums(ctx, ob);
   }
 
   // a += w v v' over the packed lower triangle of order m. The values were
@@ -188,8 +189,10 @@ void finish_pass(RUVACOM* ctx) {
 }  // namespace
 
 long ruvass(RUVACOM* ctx) {
-  start_pass(ctx);
-  const Pass pass(ctx);
+  // A pass that may stand for the last pass forms its sums as well.
+  const bool last_sums = ctx->lastpass || may_stand_for_last_pass(ctx);
+  start_pass(ctx, last_sums);
+  const Pass pass(ctx, last_sums);
   while (read_group_observation(ctx)) {
     cmpexi(0, 0, 0, &ctx->globcmp);
     move_observation(ctx);
@@ -201,5 +204,6 @@ long ruvass(RUVACOM* ctx) {
     if (rc >= 3) break;
   }
   finish_pass(ctx);
+  note_latest_pass(ctx, last_sums && !ctx->lastpass);
   return ctx->iobs;
 }

@@ -19,7 +19,8 @@ inline constexpr double kLargestDerivative = 1.3407807929942597e152;
 inline constexpr double kLargestResidual = 1.3407807929942597e152;
 inline constexpr double kLargestContribution = 1.7976931348623155e304;
 
-// The last pass: clears its sums and, for the Hougaard skewness, forms the
+// The last pass (or a pass that may stand for it): clears its sums and its
+// used-observation bitmap and, for the Hougaard skewness, forms the
 // covariance it needs in xpx2.
 void start_last_pass(RUVACOM* ctx);
 // The last pass's sums for one used observation.

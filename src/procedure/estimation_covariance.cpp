@@ -11,6 +11,7 @@
 #include "procedure/data_pass.h"
 #include "procedure/estimation_callbacks.h"
 #include "procedure/estimation_parts.h"
+#include "procedure/pass_memo.h"
 #include "procedure/ruva_memory.h"
 #include "procedure/ruvacom.h"
 
@@ -40,16 +41,6 @@ void clear_constrained_rows(RUVACOM* ctx) {
     const int c = g->state.conp[k]->cols[0];
     for (int j = 0; j < ctx->nparm; ++j) ctx->xpx[zisub(c, j)] = 0.0;
   }
-}
-
-// The bitmap has a bit for every record of the BY group, whatever the
-// passes before have read.
-void allocate_bitmap(RUVACOM* ctx) {
-  if (ctx->obs_computable_flag) return;
-  determine_n_obs(ctx);
-  const long bytes = ctx->nobs / 8 + 1;
-  ctx->obs_computable_flag = static_cast<unsigned char*>(ruva_alloc(bytes));
-  ctx->obs_computable_bytes = ctx->obs_computable_flag ? bytes : 0;
 }
 
 }  // namespace
@@ -89,8 +80,7 @@ void prepare_hougaard(RUVACOM* ctx) {
 void run_last_pass(RUVACOM* ctx) {
   ctx->lastpass = 1;
   ctx->nmissgen = 0;
-  allocate_bitmap(ctx);
-  ruvass(ctx);
+  if (!recall_last_pass(ctx)) ruvass(ctx);
   ctx->lastpass = 0;
   if (ctx->nmissgen != 0 && !ctx->noprint) {
     cmppmis(&ctx->globcmp);

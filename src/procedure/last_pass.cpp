@@ -9,6 +9,7 @@
 #include "procedure/data_pass.h"
 #include "procedure/data_pass_parts.h"
 #include "procedure/result_phases.h"
+#include "procedure/ruva_memory.h"
 #include "procedure/ruvacom.h"
 
 namespace {
@@ -56,9 +57,23 @@ void add_hougaard_terms(RUVACOM* ctx, const PassObservation& ob) {
   ctx->der[n] = ob.r;
 }
 
+// The bitmap has a bit for every record of the BY group, whatever the
+// passes before have read; each pass that forms it starts it afresh.
+void clear_bitmap(RUVACOM* ctx) {
+  if (!ctx->obs_computable_flag) {
+    determine_n_obs(ctx);
+    const long bytes = ctx->nobs / 8 + 1;
+    ctx->obs_computable_flag = static_cast<unsigned char*>(ruva_alloc(bytes));
+    ctx->obs_computable_bytes = ctx->obs_computable_flag ? bytes : 0;
+  }
+  if (ctx->obs_computable_flag)
+    std::memset(ctx->obs_computable_flag, 0, static_cast<std::size_t>(ctx->obs_computable_bytes));
+}
+
 }  // namespace
 
 void start_last_pass(RUVACOM* ctx) {
+  clear_bitmap(ctx);
   std::memset(ctx->intcep, 0, sizeof(double) * static_cast<std::size_t>(ctx->nparm + 1));
   ctx->sumy2 = ctx->sumy = ctx->sumw = ctx->sumwsse = 0.0;
   if (!ctx->hougaard) return;

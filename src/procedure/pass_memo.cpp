@@ -1,5 +1,6 @@
 #include "procedure/pass_memo.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "host/services.h"
@@ -14,8 +15,7 @@ void copy(double* to, const double* from, long count) {
   if (count > 0) std::memcpy(to, from, sizeof(double) * static_cast<std::size_t>(count));
 }
 
-// The special variables whose values differ between the grid's pass and the
-// optimiser's first one.
+// The special variables whose values differ between two passes at one point.
 constexpr const char* kPassVarying[] = {"_ITER_", "_HALVE_", "_SSE_", "_N_"};
 
 bool reads_pass_varying(RUVACOM* ctx) {
@@ -36,56 +36,116 @@ bool reproducible(RUVACOM* ctx) {
   return !reads_pass_varying(ctx);
 }
 
+bool is_name_char(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// Whether `text` holds the word PUT. A variable or a quoted text of that
+// name counts too: the answer errs on the side of running the last pass.
+bool holds_put(const char* text, long length) {
+  for (long i = 0; i + 3 <= length; ++i) {
+    if ((i > 0 && is_name_char(text[i - 1])) || (i + 3 < length && is_name_char(text[i + 3]))) continue;
+    if (std::toupper(static_cast<unsigned char>(text[i])) == 'P' &&
+        std::toupper(static_cast<unsigned char>(text[i + 1])) == 'U' &&
+        std::toupper(static_cast<unsigned char>(text[i + 2])) == 'T')
+      return true;
+  }
+  return false;
+}
+
+// PUT statements write to the log in the last pass only.
+bool program_has_put(RUVACOM* ctx) {
+  CMPSTMT* cursor = nullptr;
+  CMPSRC src;
+  while (cmplsrc(&ctx->globcmp, &cursor, 0, 0, &src, 0))
+    if (holds_put(src.text, src.length)) return true;
+  return false;
+}
+
+bool allocate(KeptPass* kept, int n) {
+  double* values = ruva_new<double>(2L * n + bordered_size(n));
+  if (!values) return false;
+  kept->parms = values;
+  kept->gradient = values + n;
+  kept->xpx = values + 2L * n;
+  return true;
+}
+
 PassMemo* memo_of(RUVACOM* ctx) {
   if (ctx->pass_memo) return ctx->pass_memo;
-  const int n = ctx->nparm;
   auto* memo = ruva_new<PassMemo>();
-  double* values = ruva_new<double>(2L * n + bordered_size(n));
-  if (!memo || !values) return nullptr;
-  memo->parms = values;
-  memo->gradient = values + n;
-  memo->xpx = values + 2L * n;
+  if (!memo || !allocate(&memo->best, ctx->nparm) || !allocate(&memo->latest, ctx->nparm)) return nullptr;
+  memo->quiet = -1;
   ctx->pass_memo = memo;
   return memo;
+}
+
+void keep(RUVACOM* ctx, KeptPass* kept, long iobs) {
+  const int n = ctx->nparm;
+  kept->iobs = iobs;
+  kept->nobs = ctx->nobs;
+  kept->sse = ctx->sse;
+  kept->lastobsptr = ctx->lastobsptr;
+  copy(kept->parms, ctx->parm, n);
+  copy(kept->gradient, ctx->gradient, n);
+  copy(kept->xpx, ctx->xpx, bordered_size(n));
+  kept->valid = true;
+}
+
+// Restores a kept pass made at the current parameters, when the pass it
+// stands for is `alike`; used once either way.
+bool restore(RUVACOM* ctx, KeptPass* kept, bool alike) {
+  if (!kept->valid) return false;
+  kept->valid = false;
+  if (!alike) return false;
+  const int n = ctx->nparm;
+  if (std::memcmp(kept->parms, ctx->parm, sizeof(double) * static_cast<std::size_t>(n)) != 0) return false;
+  ctx->sse = kept->sse;
+  ctx->model = 0.0;
+  ctx->nobs = kept->nobs;
+  ctx->iobs = kept->iobs;
+  ctx->lastobsptr = kept->lastobsptr;
+  copy(ctx->gradient, kept->gradient, n);
+  copy(ctx->xpx, kept->xpx, bordered_size(n));
+  return true;
 }
 
 }  // namespace
 
 void forget_pass(RUVACOM* ctx) {
-  if (ctx->pass_memo) ctx->pass_memo->valid = false;
+  if (!ctx->pass_memo) return;
+  ctx->pass_memo->best.valid = false;
+  ctx->pass_memo->latest.valid = false;
 }
 
 void remember_pass(RUVACOM* ctx, long iobs) {
-  forget_pass(ctx);
+  if (ctx->pass_memo) ctx->pass_memo->best.valid = false;
   if (iobs <= 0 || !reproducible(ctx)) return;
-  PassMemo* memo = memo_of(ctx);
-  if (!memo) return;
-  const int n = ctx->nparm;
-  memo->iobs = iobs;
-  memo->nobs = ctx->nobs;
-  memo->sse = ctx->sse;
-  memo->lastobsptr = ctx->lastobsptr;
-  copy(memo->parms, ctx->parm, n);
-  copy(memo->gradient, ctx->gradient, n);
-  copy(memo->xpx, ctx->xpx, bordered_size(n));
-  memo->valid = true;
+  if (PassMemo* memo = memo_of(ctx)) keep(ctx, &memo->best, iobs);
 }
 
 bool recall_pass(RUVACOM* ctx, long* iobs) {
   PassMemo* memo = ctx->pass_memo;
-  if (!memo || !memo->valid) return false;
-  memo->valid = false;
-  const int n = ctx->nparm;
-  if (!reproducible(ctx) ||
-      std::memcmp(memo->parms, ctx->parm, sizeof(double) * static_cast<std::size_t>(n)) != 0)
-    return false;
-  ctx->sse = memo->sse;
-  ctx->model = 0.0;
-  ctx->nobs = memo->nobs;
-  ctx->iobs = memo->iobs;
-  ctx->lastobsptr = memo->lastobsptr;
-  copy(ctx->gradient, memo->gradient, n);
-  copy(ctx->xpx, memo->xpx, bordered_size(n));
-  *iobs = memo->iobs;
+  if (!memo || !restore(ctx, &memo->best, reproducible(ctx))) return false;
+  *iobs = memo->best.iobs;
   return true;
+}
+
+bool may_stand_for_last_pass(RUVACOM* ctx) {
+  if (ctx->hougaard || !reproducible(ctx)) return false;
+  PassMemo* memo = memo_of(ctx);
+  if (!memo) return false;
+  if (memo->quiet < 0) memo->quiet = program_has_put(ctx) ? 0 : 1;
+  return memo->quiet == 1;
+}
+
+void note_latest_pass(RUVACOM* ctx, bool formed_last_sums) {
+  PassMemo* memo = ctx->pass_memo;
+  if (!memo) return;
+  memo->latest.valid = false;
+  if (formed_last_sums && ctx->nmissgen == 0 && ctx->iobs > 0 && ctx->obs_computable_flag)
+    keep(ctx, &memo->latest, ctx->iobs);
+}
+
+bool recall_last_pass(RUVACOM* ctx) {
+  PassMemo* memo = ctx->pass_memo;
+  return memo && restore(ctx, &memo->latest, !ctx->hougaard);
 }

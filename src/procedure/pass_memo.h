@@ -1,13 +1,18 @@
-// The sums of the grid search's best pass, kept for the optimiser's first
-// objective, which is evaluated at that same point: when the model program
-// cannot tell the two passes apart, the first objective takes the kept sums
-// instead of running the program over the BY group once more.
+// Sums of earlier passes kept so that a later pass at the same point need
+// not run the model program over the BY group again, when the program
+// cannot tell the two passes apart:
+// - the grid search's best pass stands for the optimiser's first objective,
+//   which is evaluated at that same point;
+// - the latest pass, when it also formed the last pass's sums and its
+//   used-observation bitmap, stands for the last pass when the optimiser
+//   ended at its point (which it usually does: its final iteration
+//   evaluates the point it converged to).
 #pragma once
 
 struct RUVACOM;
 
-// The kept sums, from the task pool.
-struct PassMemo {
+// One kept pass, from the task pool.
+struct KeptPass {
   bool valid;
   long iobs;                // observations used
   long nobs;                // observations read
@@ -16,6 +21,12 @@ struct PassMemo {
   double* parms;            // the point (nparm values)
   double* xpx;              // the bordered cross products
   double* gradient;         // nparm values
+};
+
+struct PassMemo {
+  KeptPass best;    // the grid's best pass
+  KeptPass latest;  // the latest pass, when it can stand for the last pass
+  int quiet;        // the program has no PUT statement: 1, 0, or -1 not yet known
 };
 
 // Forgets what was kept (a new BY group).
@@ -27,3 +38,14 @@ void remember_pass(RUVACOM* ctx, long iobs);
 // Restores the kept sums when the next pass would be run at the kept point
 // with the kept kind of pass; then *iobs is that pass's result. Used once.
 bool recall_pass(RUVACOM* ctx, long* iobs);
+
+// Whether the pass about to run may stand for the last pass, and so forms
+// the last pass's sums and bitmap as well.
+bool may_stand_for_last_pass(RUVACOM* ctx);
+// After every pass: keeps it as the latest pass when it formed the last
+// pass's sums and generated no missing value and no error (the last pass
+// reports those); forgets the latest pass otherwise.
+void note_latest_pass(RUVACOM* ctx, bool formed_last_sums);
+// In place of the last pass: true with the latest pass's results restored
+// when it was made at the current parameters.
+bool recall_last_pass(RUVACOM* ctx);

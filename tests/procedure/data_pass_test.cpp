@@ -236,13 +236,14 @@ int read_failing_third(XO_PARMS* parms) {
 }
 
 // A read error ends the pass: the observation read before it is not taken
-// a second time.
+// a second time. (The program reads _N_, so that the pass does not count
+// the records first, as a pass that may stand for the last pass does.)
 TEST_F(DataPassTest, AReadErrorEndsThePass) {
   g_reads = 0;
   g_real_read = reinterpret_cast<ReadService>(host_.replace_service(212, 26, reinterpret_cast<void*>(&read_failing_third)));
   long read = 0, used = 0;
   double sse = 0;
-  run_and_inspect("proc ruva data=d; parms a=1 b=1; model y = a*exp(-b*x);", pass_body, [&](RUVACOM* ctx) {
+  run_and_inspect("proc ruva data=d; parms a=1 b=1; n = _n_; model y = a*exp(-b*x);", pass_body, [&](RUVACOM* ctx) {
     read = ctx->nobs, used = ctx->iobs, sse = ctx->sse;
   });
   host_.replace_service(212, 26, reinterpret_cast<void*>(g_real_read));
