@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "host/missing.h"
 #include "host/services.h"
@@ -57,10 +58,38 @@ void start_pass(RUVACOM* ctx, bool last_sums) {
   nlexint();
 }
 
-// What stays fixed during one pass, read once from the context.
+// a += w v v' over the packed lower triangle of order m: the inner loop of
+// every derivative pass. The values were screened already. For the usual
+// small orders the loops are unrolled at compile time; every cell takes the
+// same operations in the same order either way.
+void add_outer_product(double* __restrict a, const double* __restrict v, int m, double w) {
+  for (int i = 0; i < m; ++i) {
+    const double wv = w * v[i];
+    for (int j = 0; j <= i; ++j) a[j] += wv * v[j];
+    a += i + 1;
+  }
+}
+
+template <int M>
+void add_outer_product_of_order(double* __restrict a, const double* __restrict v, double w) {
+#pragma GCC unroll 16
+  for (int i = 0; i < M; ++i) {
+    const double wv = w * v[i];
+#pragma GCC unroll 16
+    for (int j = 0; j <= i; ++j) a[i * (i + 1) / 2 + j] += wv * v[j];
+  }
+}
+
+// Usual parameter counts have a pass of their own, whose loops over the
+// parameters the compiler unrolls.
+inline constexpr int kLargestFixedOrder = 8;
+
+// What stays fixed during one pass, read once from the context. N is the
+// number of parameters, or 0 when it is known at run time only.
+template <int N>
 struct Pass {
   RUVACOM* ctx;
-  int n;
+  int nparm;
   bool derivatives;  // the program forms them in this pass
   bool second;       // second derivatives are read
   bool newton;
@@ -71,7 +100,7 @@ struct Pass {
 
   Pass(RUVACOM* c, bool sums)
       : ctx(c),
-        n(c->nparm),
+        nparm(c->nparm),
         derivatives(c->model == 0.0),
         second(second_derivatives_read(c)),
         newton(c->method == 'W'),
@@ -80,9 +109,21 @@ struct Pass {
         last_sums(sums),
         limit_contribution(kLargestContribution) {}
 
+  int order() const {
+    if constexpr (N > 0) return N;
+    return nparm;
+  }
+
+  template <int M>
+  static void outer_product(double* a, const double* v, int m, double w) {
+    if constexpr (M > 0) add_outer_product_of_order<M>(a, v, w);
+    else add_outer_product(a, v, m, w);
+  }
+
   // The program's derivative values of the observation into `der` (and its
   // second derivatives into `hessian` where they are read).
   void take_derivatives() const {
+    const int n = order();
     if (second)
       for (long k = 0; k < packed_size(n); ++k) ctx->hessian[k] = *ctx->hessptr[k];
     double* der = ctx->der;
@@ -94,11 +135,14 @@ struct Pass {
   // program skipped hold values of an earlier observation. One walk checks
   // for missing values and for a size that would overflow the cross products.
   bool derivatives_usable(double w) const {
+    const int n = order();
     if (!derivatives) return true;
     if (newton && second && wzmisn(ctx->hessian, packed_size(n))) return false;
-    const double limit = kLargestDerivative / std::fabs(w);
+    // A missing value (a NaN) fails the comparison as well.
+    const double limit = w == 1.0 ? kLargestDerivative : kLargestDerivative / std::fabs(w);
+    const double* der = ctx->der;
     for (int i = 0; i < n; ++i)
-      if (wzmis(ctx->der[i]) || !(std::fabs(ctx->der[i]) < limit)) return false;
+      if (!(std::fabs(der[i]) < limit)) return false;
     return true;
   }
 
@@ -132,6 +176,21 @@ struct Pass {
     return contribution(ob);
   }
 
+  // The sums behind the corrected total sum of squares and the intercept
+  // test, and the Hougaard skewness sums.
+  void add_last_pass_sums(const PassObservation& ob) const {
+    const int n = order();
+    double* __restrict intcep = ctx->intcep;
+    const double* __restrict der = ctx->der;
+    for (int i = 0; i < n; ++i) intcep[i] += ob.u * der[i];
+    intcep[n] += ob.u;
+    ctx->sumw += ob.w;
+    ctx->sumy += ob.w * ob.y;
+    ctx->sumy2 += ob.w * ob.y * ob.y;
+    ctx->sumwsse += ob.w * ob.r * ob.r;
+    if (ctx->hougaard) add_hougaard_sums(ctx, ob);
+  }
+
   void mark_used(double w) const {
     const long bit = ctx->nobs - 1;
     if (!ctx->obs_computable_flag || w <= 0 || bit < 0 || bit / 8 >= ctx->obs_computable_bytes) return;
@@ -139,12 +198,13 @@ struct Pass {
   }
 
   void add_derivatives(const PassObservation& ob) const {
+    const int n = order();
     double* der = ctx->der;
     der[n] = -ob.r;
     if (!ctx->wgtjpjflag) {
-      add_outer_product(ctx->xpx, der, n + 1, ob.w);
+      outer_product<N == 0 ? 0 : N + 1>(ctx->xpx, der, n + 1, ob.w);
     } else {
-      add_outer_product(ctx->xpx, der, n, ob.u);
+      outer_product<N>(ctx->xpx, der, n, ob.u);
       double* border = ctx->xpx + zisub(n, 0);
       zvaxpy(border, border, der, n + 1, -ob.r * ob.w);
     }
@@ -154,6 +214,7 @@ struct Pass {
   }
 
   void use(const PassObservation& ob) const {
+    const int n = order();
     ctx->sse += ob.c;
     ++ctx->iobs;
     if (last_sums) mark_used(ob.w);
@@ -161,18 +222,9 @@ struct Pass {
     if (cubic)
       for (int i = 0; i < n; ++i) ctx->gradient[i] -= ob.w * ob.r * ctx->der[i];
     if (matrix) add_derivatives(ob);
-    if (last_sums) add_last_pass_sums(ctx, ob);
+    if (last_sums) add_last_pass_sums(ob);
   }
 
-  // a += w v v' over the packed lower triangle of order m. The values were
-  // screened already; this is the inner loop of every derivative pass.
-  static void add_outer_product(double* a, const double* v, int m, double w) {
-    for (int i = 0; i < m; ++i) {
-      const double wv = w * v[i];
-      for (int j = 0; j <= i; ++j) a[j] += wv * v[j];
-      a += i + 1;
-    }
-  }
 };
 
 void finish_pass(RUVACOM* ctx) {
@@ -186,13 +238,9 @@ void finish_pass(RUVACOM* ctx) {
   for (long k = 0; k < packed_size(n); ++k) ctx->xpx[k] -= ctx->hessian2[k];
 }
 
-}  // namespace
-
-long ruvass(RUVACOM* ctx) {
-  // A pass that may stand for the last pass forms its sums as well.
-  const bool last_sums = ctx->lastpass || may_stand_for_last_pass(ctx);
-  start_pass(ctx, last_sums);
-  const Pass pass(ctx, last_sums);
+template <int N>
+void run_observations(RUVACOM* ctx, bool last_sums) {
+  const Pass<N> pass(ctx, last_sums);
   while (read_group_observation(ctx)) {
     cmpexi(0, 0, 0, &ctx->globcmp);
     move_observation(ctx);
@@ -203,6 +251,24 @@ long ruvass(RUVACOM* ctx) {
     if (rc == 0 && pass.screen(&ob)) pass.use(ob);
     if (rc >= 3) break;
   }
+}
+
+// The observations through the pass of the parameter count.
+template <int... N>
+void run_observations(RUVACOM* ctx, bool last_sums, std::integer_sequence<int, N...>) {
+  using Run = void (*)(RUVACOM*, bool);
+  static constexpr Run kRuns[] = {&run_observations<N>...};
+  const int n = ctx->nparm;
+  kRuns[n >= 1 && n <= kLargestFixedOrder ? n : 0](ctx, last_sums);
+}
+
+}  // namespace
+
+long ruvass(RUVACOM* ctx) {
+  // A pass that may stand for the last pass forms its sums as well.
+  const bool last_sums = ctx->lastpass || may_stand_for_last_pass(ctx);
+  start_pass(ctx, last_sums);
+  run_observations(ctx, last_sums, std::make_integer_sequence<int, kLargestFixedOrder + 1>());
   finish_pass(ctx);
   note_latest_pass(ctx, last_sums && !ctx->lastpass);
   return ctx->iobs;

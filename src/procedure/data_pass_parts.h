@@ -23,5 +23,5 @@ inline constexpr double kLargestContribution = 1.7976931348623155e304;
 // used-observation bitmap and, for the Hougaard skewness, forms the
 // covariance it needs in xpx2.
 void start_last_pass(RUVACOM* ctx);
-// The last pass's sums for one used observation.
-void add_last_pass_sums(RUVACOM* ctx, const PassObservation& ob);
+// The Hougaard skewness sums of one used observation of the last pass.
+void add_hougaard_sums(RUVACOM* ctx, const PassObservation& ob);

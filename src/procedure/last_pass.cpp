@@ -1,6 +1,6 @@
-// The last data pass of a BY group: the sums behind the corrected total sum
-// of squares and the intercept test, and the Hougaard skewness sums with
-// the covariance they are taken under.
+// The last data pass of a BY group (or a pass that may stand for it): the
+// start of its sums and used-observation bitmap, and the Hougaard skewness
+// sums with the covariance they are taken under.
 #include <cmath>
 #include <cstring>
 
@@ -40,23 +40,6 @@ void hougaard_covariance(RUVACOM* ctx) {
   copy_block(ctx->xpx2, ctx->xpx, n);
 }
 
-// The observation's derivatives scaled to the weighted problem and
-// projected onto the free directions, added to the skewness sums.
-void add_hougaard_terms(RUVACOM* ctx, const PassObservation& ob) {
-  const int n = ctx->nparm;
-  ZOPTGLOBAL* g = ctx->zoptg;
-  if (ctx->weightflag) {
-    const double s = ob.w > 0 ? std::sqrt(ob.w) : ob.u;
-    for (long k = 0; k < packed_size(n); ++k) ctx->hessian[k] *= s;
-    for (int i = 0; i < n; ++i) ctx->der[i] *= s;
-  }
-  const int m = g->state.marqu->inumconstr;
-  if (m > 0 && m < g->opts.num_parms) jovfhes(ctx, ctx->hessian);
-  zoptprv(g, ctx->der, n);
-  jovhoug(n, ctx->der, ctx->hessian, ctx->xpx2, ctx->hougaard, 0.0, 0);
-  ctx->der[n] = ob.r;
-}
-
 // The bitmap has a bit for every record of the BY group, whatever the
 // passes before have read; each pass that forms it starts it afresh.
 void clear_bitmap(RUVACOM* ctx) {
@@ -82,13 +65,19 @@ void start_last_pass(RUVACOM* ctx) {
   hougaard_covariance(ctx);
 }
 
-void add_last_pass_sums(RUVACOM* ctx, const PassObservation& ob) {
+// The observation's derivatives scaled to the weighted problem and
+// projected onto the free directions, added to the skewness sums.
+void add_hougaard_sums(RUVACOM* ctx, const PassObservation& ob) {
   const int n = ctx->nparm;
-  for (int i = 0; i < n; ++i) ctx->intcep[i] += ob.u * ctx->der[i];
-  ctx->intcep[n] += ob.u;
-  ctx->sumw += ob.w;
-  ctx->sumy += ob.w * ob.y;
-  ctx->sumy2 += ob.w * ob.y * ob.y;
-  ctx->sumwsse += ob.w * ob.r * ob.r;
-  if (ctx->hougaard) add_hougaard_terms(ctx, ob);
+  ZOPTGLOBAL* g = ctx->zoptg;
+  if (ctx->weightflag) {
+    const double s = ob.w > 0 ? std::sqrt(ob.w) : ob.u;
+    for (long k = 0; k < packed_size(n); ++k) ctx->hessian[k] *= s;
+    for (int i = 0; i < n; ++i) ctx->der[i] *= s;
+  }
+  const int m = g->state.marqu->inumconstr;
+  if (m > 0 && m < g->opts.num_parms) jovfhes(ctx, ctx->hessian);
+  zoptprv(g, ctx->der, n);
+  jovhoug(n, ctx->der, ctx->hessian, ctx->xpx2, ctx->hougaard, 0.0, 0);
+  ctx->der[n] = ob.r;
 }

@@ -44,6 +44,18 @@ std::string value_text(const Executor& e, const compiler::VariableView& v) {
   return compiler::best_text(e.cells()[v.operand]);
 }
 
+// Out of line: the run of every observation passes by it.
+[[gnu::noinline]] void remember_abnormal_end(const Executor& e) {
+  const compiler::Program& p = e.program();
+  if (t_last.program != &p) t_last.reported.clear();
+  t_last.program = &p;
+  t_last.site_index = e.end_site();
+  t_last.site = t_last.site_index >= 0 ? p.sites[static_cast<std::size_t>(t_last.site_index)]
+                                       : compiler::Site{};
+  t_last.has_error = !e.run_errors().empty();
+  if (t_last.has_error) t_last.error = e.run_errors().back();
+}
+
 }  // namespace
 
 int cmpexi(int mode, int /*reserved1*/, int /*reserved2*/, CMPGLOBAL* cmp) {
@@ -73,16 +85,7 @@ int cmprun(int /*entry*/, int /*reserved1*/, int /*reserved2*/, int count_missin
   const int code = e->run(c->current_segment(), options, &counts);
   if (nerr && count_errors) *nerr = counts.errors;
   if (nmiss && count_missing) *nmiss = counts.missing;
-  if (code >= compiler::kRunAbandoned) {
-    const compiler::Program& p = e->program();
-    if (t_last.program != &p) t_last.reported.clear();
-    t_last.program = &p;
-    t_last.site_index = e->end_site();
-    t_last.site = t_last.site_index >= 0 ? p.sites[static_cast<std::size_t>(t_last.site_index)]
-                                         : compiler::Site{};
-    t_last.has_error = !e->run_errors().empty();
-    if (t_last.has_error) t_last.error = e->run_errors().back();
-  }
+  if (code >= compiler::kRunAbandoned) remember_abnormal_end(*e);
   return code;
 }
 
