@@ -117,6 +117,40 @@ double unit(double, double) { return 1.0; }
 double plain_residual(double, double y, double f) { return y - f; }
 double squared(double, double, double r) { return r * r; }
 
+// Polynomials of 1 to 10 coefficients (the pass has unrolled loops for up
+// to 8 parameters, plain ones beyond): the cross products are sums of
+// powers of x and the border row sums of x^i (f - y), formed here.
+TEST_F(DataPassTest, CrossProductsOfEveryParameterCount) {
+  for (int m = 1; m <= 10; ++m) {
+    SCOPED_TRACE(m);
+    std::string parms = "parms", model = "model y = b0";
+    g_parms.assign(static_cast<std::size_t>(m), 0.0);
+    for (int i = 0; i < m; ++i) {
+      parms += " b" + std::to_string(i) + "=0";
+      g_parms[static_cast<std::size_t>(i)] = 0.1 * (i + 1);
+      if (i > 0) model += " + b" + std::to_string(i) + "*x**" + std::to_string(i);
+    }
+    std::vector<double> got;
+    ASSERT_EQ(run_and_inspect("proc ruva data=d; " + parms + "; " + model + ";", pass_body,
+                              [&](RUVACOM* ctx) { got.assign(ctx->xpx, ctx->xpx + zisub(m, m) + 1); }),
+              0)
+        << log_text();
+    std::vector<double> want(got.size(), 0.0);
+    for (std::size_t k = 0; k < kX.size(); ++k) {
+      std::vector<double> row(static_cast<std::size_t>(m) + 1);
+      double f = 0;
+      for (int i = 0; i < m; ++i) {
+        row[static_cast<std::size_t>(i)] = std::pow(kX[k], i);
+        f += g_parms[static_cast<std::size_t>(i)] * row[static_cast<std::size_t>(i)];
+      }
+      row[static_cast<std::size_t>(m)] = f - kY[k];
+      for (int i = 0; i <= m; ++i)
+        for (int j = 0; j <= i; ++j) want[static_cast<std::size_t>(zisub(i, j))] += row[static_cast<std::size_t>(i)] * row[static_cast<std::size_t>(j)];
+    }
+    for (std::size_t k = 0; k < want.size(); ++k) EXPECT_NEAR(got[k], want[k], 1e-12 * std::fabs(want[k])) << k;
+  }
+}
+
 TEST_F(DataPassTest, SumsWithEachSpecialVariable) {
   auto inverse = [](double x, double) { return 1.0 / x; };
   // Unweighted: the border as the optimiser takes it.
