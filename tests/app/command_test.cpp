@@ -1,6 +1,7 @@
 // The ruva command: arguments, steps of a program, data-set names and the
 // exit status.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -104,8 +105,9 @@ TEST(ProgramFile, TextOutsideStepsIsReportedByLine) {
 class LibrariesTest : public ::testing::Test {
  protected:
   LibrariesTest() {
-    root_ = fs::temp_directory_path() /
-            ("ruva_libraries_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    // A folder of its own: the tests of this fixture may run at once.
+    std::string pattern = (fs::temp_directory_path() / "ruva_libraries_XXXXXX").string();
+    root_ = mkdtemp(pattern.data());
     fs::create_directories(root_ / "work");
     fs::create_directories(root_ / "in");
     std::ofstream(root_ / "in" / "Mixed.csv") << "x\n1\n";
