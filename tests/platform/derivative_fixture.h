@@ -87,37 +87,39 @@ class DerivativeTest : public compiler_test::CompilerTest {
     return *cmp_cell(hessian_[static_cast<std::size_t>(hi * (hi + 1) / 2 + lo)]);
   }
 
-  // Richardson-extrapolated central differences of the program's value,
-  // each parameter stepped in proportion to its size.
-  double fd_first(std::vector<double> b, int j,
-                  const std::vector<compiler_test::FakeDataset::Value>& row) {
-    const double s = step(b[static_cast<std::size_t>(j)]);
+  // Richardson-extrapolated central difference in parameter j of `value`
+  // (a function of the parameters), the parameter stepped in proportion to
+  // its size.
+  template <class Value>
+  double central_difference(const std::vector<double>& b, int j, Value value) {
+    const auto k = static_cast<std::size_t>(j);
+    const double s = step(b[k]);
     auto f = [&](double t) {
       std::vector<double> up = b, down = b;
-      up[static_cast<std::size_t>(j)] += s * t;
-      down[static_cast<std::size_t>(j)] -= s * t;
-      return (model_at(up, row) - model_at(down, row)) / (2 * s * t);
+      up[k] += s * t;
+      down[k] -= s * t;
+      const double high = value(up);
+      return (high - value(down)) / (2 * s * t);
     };
     return richardson(f);
+  }
+
+  // Differences of the program's value.
+  double fd_first(const std::vector<double>& b, int j,
+                  const std::vector<compiler_test::FakeDataset::Value>& row) {
+    return central_difference(b, j, [&](const std::vector<double>& p) { return model_at(p, row); });
   }
 
   // Differences of the generated first derivative i with respect to
   // parameter j: one order of differencing less than differences of the
   // value, so a reference for the second derivatives good to many more
   // digits (the first derivatives are checked against the value's).
-  double fd_second(std::vector<double> b, int i, int j,
+  double fd_second(const std::vector<double>& b, int i, int j,
                    const std::vector<compiler_test::FakeDataset::Value>& row) {
-    const double s = step(b[static_cast<std::size_t>(j)]);
-    auto f = [&](double t) {
-      std::vector<double> up = b, down = b;
-      up[static_cast<std::size_t>(j)] += s * t;
-      down[static_cast<std::size_t>(j)] -= s * t;
-      model_at(up, row, 1);
-      const double g_up = gradient(i);
-      model_at(down, row, 1);
-      return (g_up - gradient(i)) / (2 * s * t);
-    };
-    return richardson(f);
+    return central_difference(b, j, [&](const std::vector<double>& p) {
+      model_at(p, row, 1);
+      return gradient(i);
+    });
   }
 
   // Every generated first and second derivative at `b` for the observation
