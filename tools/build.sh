@@ -5,8 +5,13 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${RUVA_BUILD_DIR:-$root/build}"
 "$root/tools/deps.sh"
+# ccache keys on paths relative to the checkout, so that clones and worktrees
+# share one cache.
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >&2
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >&2
 fi
 jobs="$(nproc 2>/dev/null || echo 2)"
 if [ -n "${RUVA_BUILD_TARGET:-}" ]; then
