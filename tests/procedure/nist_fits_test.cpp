@@ -144,8 +144,8 @@ TEST(NistFits, MarquardtWithATightCriterionGetsSixDigits) {
 
 // Correct digits (worst estimate, floored to a tenth) of every case with
 // the defaults and with METHOD=MARQUARDT, as they were while the optimiser's
-// zero-objective test compared the SSE with SINGULAR= itself rather than
-// with SINGULAR= times the sum of w y^2.
+// zero-objective test compared the SSE with SINGULAR= itself, whatever the
+// size of the responses.
 struct Digits {
   const char* id;
   double defaults, marquardt;
