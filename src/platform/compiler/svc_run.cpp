@@ -23,7 +23,7 @@ constexpr std::size_t kLineWidth = 100;
 
 // What cmppxrc reports: the last run on this thread that ended abnormally.
 // A code is reported once per place and program, however many observations
-// and passes meet it.
+// and passes meet it; cmppxrc returns 1 when it wrote the report.
 struct LastRun {
   const compiler::Program* program = nullptr;
   compiler::Site site;
