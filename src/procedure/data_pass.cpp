@@ -19,6 +19,7 @@
 #include "procedure/model_run.h"
 #include "procedure/pass_memo.h"
 #include "procedure/ruvacom.h"
+#include "procedure/unusable_observations.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ void start_pass(RUVACOM* ctx, bool last_sums) {
   ctx->sse = ctx->sumwy2 = 0.0;
   ctx->model = 1.0;
   if (last_sums) start_last_pass(ctx);
+  if (ctx->lastpass) start_left_out(ctx);
   if (ctx->do_der) {
     ctx->model = 0.0;
     zero(ctx->xpx, bordered_size(n));
@@ -250,6 +252,7 @@ void run_observations(RUVACOM* ctx, bool last_sums) {
     pass.take_derivatives();
     PassObservation ob;
     if (rc == 0 && pass.screen(&ob)) pass.use(ob);
+    else note_left_out(ctx, rc);
     if (rc >= 3) break;
   }
 }

@@ -19,6 +19,7 @@
 #include "procedure/ruvacom.h"
 #include "procedure/step_phases.h"
 #include "procedure/starting_values.h"
+#include "procedure/unusable_observations.h"
 
 namespace {
 
@@ -168,6 +169,7 @@ int no_point_kept(RUVACOM* ctx, const Scan& scan) {
   }
   xpmlog(305, kMsgNoUsablePoint);
   reporting_pass(ctx);
+  explain_no_usable_observation(ctx);
   return 1;
 }
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -71,6 +72,53 @@ TEST_F(RuvaBinaryTest, LogAndListingGoWhereTheyAreSent) {
   EXPECT_TRUE(fs::exists(dir_ / "run.lst"));
   EXPECT_NE(read("run.log").find("1: 0"), std::string::npos);
   EXPECT_EQ(run("--log /no/such/dir/run.log fit.ruva"), 2);
+}
+
+// Every failure says why, once, and the exit status agrees with the log: an
+// analysis this build lacks is noted and the step goes on; run errors that
+// only lose an observation are notes; a loop or LINK that never ends is an
+// error that names the observation; a group with no usable observation says
+// what made them unusable.
+TEST_F(RuvaBinaryTest, FailuresSayWhyOnceAndTheExitStatusAgrees) {
+  struct Case {
+    const char* args;  // before the program (--json turns graphics on)
+    const char* proc;  // PROC statement options
+    const char* parms;
+    const char* statements;
+    std::vector<const char*> said_once;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {"--json j.json", "", "a=1", "profile a;", {"NOTE: Profiling is not available"}, 0},
+      {"", "", "a=1", "bootstrap;", {"NOTE: The bootstrap is not available"}, 0},
+      {"", "bias ruvameasures", "a=1", "", {"NOTE: The Box bias (BIAS)", "NOTE: The measures of nonlinearity"}, 0},
+      {"", "", "a=1", "output out=o resexpec=re;", {"NOTE: The OUTPUT statistics RESEXPEC="}, 0},
+      {"--json j.json", "plots=fit", "a=1", "", {"NOTE: Graphs are not available"}, 0},
+      {"", "", "a=1", "z = 1 / (x - 2);", {"NOTE: Division by zero at line 1"}, 0},
+      {"", "", "a=1", "z = log(x - 1.5);", {"NOTE: Invalid argument to function LOG at line 1"}, 0},
+      {"", "", "a=1", "do while (1); end;", {"ERROR: A loop ran more than", "for observation 1."}, 2},
+      {"", "", "a=1", "do until (x > 10); end;", {"ERROR: A loop ran more than", "for observation 1."}, 2},
+      {"", "", "a=1", "if x = 3 then do; top: z = 1; goto top; end;",
+       {"ERROR: A loop ran more than", "for observation 3."}, 2},
+      {"", "", "a=1", "link s; s: link s; return;", {"ERROR: LINK statements are nested more than 64 deep"}, 2},
+      {"", "", "a=1", "array q{2}; z = q{x};", {"ERROR: Array subscript out of range", "for observation 3."}, 2},
+      {"", "", "a=1", "_weight_ = .;", {"observation 1, has a missing weight (_WEIGHT_)"}, 1},
+      {"", "", "a=1", "_weight_ = -x;", {"observation 1, has _WEIGHT_=-1,"}, 1},
+      {"", "", "a=.", "", {"the parameter a has a missing starting value"}, 1},
+  };
+  write("d.csv", "x,y\n1,2.1\n2,3.9\n3,6.2\n4,7.8\n");
+  for (const Case& c : cases) {
+    write("p.ruva", std::string("proc ruva data=d ") + c.proc + "; parms " + c.parms + "; " + c.statements +
+                        " model y = a*x; run;\n");
+    const int status = run(std::string(c.args) + " p.ruva");
+    const std::string log = read("log.txt");
+    EXPECT_EQ(status, c.status) << c.statements << "\n" << log;
+    for (const std::string said : c.said_once) {
+      const auto at = log.find(said);
+      EXPECT_NE(at, std::string::npos) << c.statements << ": " << said << "\n" << log;
+      EXPECT_EQ(log.find(said, at + 1), std::string::npos) << c.statements << ": " << said << "\n" << log;
+    }
+  }
 }
 
 }  // namespace
