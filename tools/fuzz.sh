@@ -19,7 +19,7 @@ build="$root/build-asan"
 RUVA_BUILD_TARGET="fuzz_$target" "$root/tools/sanitizer_build.sh"
 out="$build/fuzz/$target"
 scratch="${RUVA_FUZZ_SCRATCH:-$out/corpus}"
-mkdir -p "$scratch"
+mkdir -p "$out" "$scratch"
 options=(-max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -print_final_stats=1
          -artifact_prefix="$out/")
 # Deeper nesting than this exhausts the stack of the statement parser and

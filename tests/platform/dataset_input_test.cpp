@@ -87,7 +87,7 @@ TEST_F(InputTest, ColumnTypesLengthsAndMissingValues) {
 TEST_F(InputTest, CrLfLinesAByteOrderMarkAndEmptyLastFields) {
   write_file("w.csv",
              "\xEF\xBB\xBF"
-             "a,b,c\r\n1,2,\r\n\r\n3,\"x\r\ny\",\r\n");
+             "a,b,c\r\n1,,\r\n\r\n3,\"x\r\ny\",\r\n");  // b: an empty text value
   XO_FILE* f = open("w");
   ASSERT_NE(f, nullptr) << log_text();
   EXPECT_EQ(describe(f, "a").type, kNumeric);
