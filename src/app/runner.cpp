@@ -21,18 +21,6 @@ int exit_status(const std::vector<int>& return_codes) {
   return largest == 4 ? 1 : 2;
 }
 
-namespace {
-
-bool read_file(const std::string& path, std::string* text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  *text = ss.str();
-  return true;
-}
-
-// Applies the command line to the host; false when a setting is not valid.
 bool configure(const CommandLine& cmd, platform::Host& host) {
   bool ok = true;
   if (!cmd.work.empty()) host.libraries().set_work(cmd.work);
@@ -57,6 +45,17 @@ bool configure(const CommandLine& cmd, platform::Host& host) {
     }
   }
   return ok;
+}
+
+namespace {
+
+bool read_file(const std::string& path, std::string* text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  *text = ss.str();
+  return true;
 }
 
 std::string join_codes(const std::vector<int>& codes) {

@@ -87,7 +87,7 @@ TEST_F(InputTest, ColumnTypesLengthsAndMissingValues) {
 TEST_F(InputTest, CrLfLinesAByteOrderMarkAndEmptyLastFields) {
   write_file("w.csv",
              "\xEF\xBB\xBF"
-             "a,b,c\r\n1,2,\r\n\r\n3,\"x\r\ny\",\r\n");
+             "a,b,c\r\n1,,\r\n\r\n3,\"x\r\ny\",\r\n");  // b: an empty text value
   XO_FILE* f = open("w");
   ASSERT_NE(f, nullptr) << log_text();
   EXPECT_EQ(describe(f, "a").type, kNumeric);
@@ -215,9 +215,12 @@ TEST_F(InputTest, DescriptionsThatDoNotFitTheDataAreErrors) {
   write_file("q.meta.json", R"({"variables": [{"name": "c"}]})");
   EXPECT_EQ(open("q"), nullptr);
   EXPECT_NE(log_text().find("names the variable c, which is not in"), std::string::npos);
-  write_file("q.meta.json", "{\"type\": ");
-  EXPECT_EQ(open("q"), nullptr);
-  EXPECT_NE(log_text().find("q.meta.json is not valid: "), std::string::npos);
+  for (const char* broken : {"{\"type\": ", "{\"type\": 1e999}"}) {
+    log_.str("");
+    write_file("q.meta.json", broken);
+    EXPECT_EQ(open("q"), nullptr);
+    EXPECT_NE(log_text().find("q.meta.json is not valid: "), std::string::npos) << broken;
+  }
 }
 
 }  // namespace

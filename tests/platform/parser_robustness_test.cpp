@@ -44,3 +44,11 @@ TEST(ParserRobustness, EveryPrefixOfAProgramParsesOrFails) {
   }
   EXPECT_TRUE(lang::parse_step(program, 1)->errors.empty());
 }
+
+// A statement that fails after a MODEL statement nested in it leaves no
+// MODEL statement behind for the statements that follow.
+TEST(ParserRobustness, AFailedStatementTakesItsNestedModelAlong) {
+  auto parsed = lang::parse_step("proc ruva data=d; if x then model y = a; else q r; z = 1; run;", 1);
+  ASSERT_FALSE(parsed->errors.empty());
+  for (const auto& st : parsed->statements) EXPECT_NE(st.keyword, "MODEL");
+}

@@ -83,6 +83,17 @@ TEST_F(ModelRunTest, RunErrorsOfTheLastPassAreReportedFor51Observations) {
   EXPECT_EQ(count(out, "are no longer shown"), 1);
 }
 
+// A character function's run error names the function and its place.
+TEST_F(ModelRunTest, ACharacterFunctionsRunErrorShowsItsPlace) {
+  const std::string statements = "length s $ 4; s = substr('abc', 2, k); model y = a*x; der.a = x;";
+  ASSERT_EQ(pass("1,2\n", statements), 0) << log_text();
+  const std::string column = std::to_string(std::string("proc ruva data=d; parms a=1; ").size() +
+                                            statements.find("substr") + 1);
+  EXPECT_NE(log_text().find("Invalid argument to function SUBSTR at line 1 column " + column),
+            std::string::npos)
+      << log_text();
+}
+
 // A stand-in for the compiler's run that faults inside the program. (A run
 // that fails the pass is in data_pass_test.)
 int faulting_run(int, int, int, int, int, int, int, int, int*, int*, CMPGLOBAL*) {

@@ -154,7 +154,8 @@ TEST_F(ContinuousVariates, BetaAndOthersMatchTheirDistributions) {
   constexpr int n = 40000;
   const std::pair<double, double> shapes[] = {{0.4, 0.7}, {2, 3}, {30, 0.5}, {0.5, 3},
                                               {3, 0.5},   {1, 2}, {2.5, 1},  {0.05, 0.1}};
-  for (const auto& [a, b] : shapes) {
+  for (const auto& shape : shapes) {
+    const double a = shape.first, b = shape.second;  // clang 14 lambdas capture no bindings
     const std::vector<double> x = dc::fill(
         q.get(), [&](auto r) { return FillTheBufferBETA(r, a, b); }, n);
     expect_ks(

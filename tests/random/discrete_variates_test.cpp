@@ -132,11 +132,14 @@ TEST_F(DiscreteVariates, CountsMatchTheirProbabilityFunctions) {
   expect_chi_square(
       draws([](auto r) { return FillTheBufferBERNOULLI(r, 0.3); }),
       [](std::int64_t k) { return k == 0 ? 0.7 : 0.3; }, 0, 1, "Bernoulli");
-  for (const auto& [size, p] : {std::pair{20L, 0.3}, std::pair{20L, 0.7}, std::pair{300L, 0.5},
-                                std::pair{1000L, 0.004}, std::pair{0L, 0.4}})
+  for (const auto& case_ : {std::pair{20L, 0.3}, std::pair{20L, 0.7}, std::pair{300L, 0.5},
+                             std::pair{1000L, 0.004}, std::pair{0L, 0.4}}) {
+    const long size = case_.first;  // clang 14 lambdas capture no bindings
+    const double p = case_.second;
     expect_chi_square(
         draws([&](auto r) { return FillTheBufferBINOMIAL(r, size, p); }),
         [&](std::int64_t k) { return binomial_pmf(k, size, p); }, 0, size, "binomial");
+  }
   for (double pr : {0.2, 0.002})
     expect_chi_square(
         draws([&](auto r) { return FillTheBufferGEOMETRIC(r, pr); }),

@@ -1,18 +1,31 @@
 #include "platform/compiler/cell_store.h"
 
-#include <cstdlib>
+#include <sys/mman.h>
+
 #include <cstring>
 #include <new>
 
 namespace platform::compiler {
+namespace {
 
-void CellStore::Free::operator()(void* p) const { std::free(p); }
+constexpr std::size_t kCellBytes = CellStore::kMaxCells * sizeof(double);
+
+// Zeroed memory mapped straight from the system, so that its pages are
+// committed only when touched in every build: a sanitizer's calloc would
+// fill and poison all of it for every compiler block.
+void* reserve(std::size_t bytes) {
+  void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  return p;
+}
+
+}  // namespace
+
+void CellStore::Unmap::operator()(void* p) const { munmap(p, bytes); }
 
 CellStore::CellStore()
-    : cells_(static_cast<double*>(std::calloc(kMaxCells, sizeof(double)))),
-      chars_(static_cast<char*>(std::calloc(kMaxChars, 1))) {
-  if (!cells_ || !chars_) throw std::bad_alloc();
-}
+    : cells_(static_cast<double*>(reserve(kCellBytes)), Unmap{kCellBytes}),
+      chars_(static_cast<char*>(reserve(kMaxChars)), Unmap{kMaxChars}) {}
 
 int CellStore::add_cell(double value) {
   if (cells_used_ >= kMaxCells) return -1;

@@ -28,11 +28,12 @@ class CellStore {
   int chars_used() const { return chars_used_; }
 
  private:
-  struct Free {
+  struct Unmap {
+    std::size_t bytes;
     void operator()(void* p) const;
   };
-  std::unique_ptr<double[], Free> cells_;
-  std::unique_ptr<char[], Free> chars_;
+  std::unique_ptr<double[], Unmap> cells_;
+  std::unique_ptr<char[], Unmap> chars_;
   int cells_used_ = 0;
   int chars_used_ = 0;
 };

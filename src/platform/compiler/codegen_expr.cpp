@@ -352,7 +352,7 @@ int CodeGen::chr_call(const Expr& e) {
   if (f->id == LanguageFn::Substr) {
     const int pos = num(*e.args[1]);
     const int len = e.args.size() > 2 ? num(*e.args[2]) : -1;
-    emit(Op::CSubstr, t, s, pos, len);
+    emit(Op::CSubstr, t, s, pos, len, site(e, SiteWhat::Function, e.key.substr(0, e.key.find(':'))));
   } else {
     emit(Op::CFn, t, s, 0, static_cast<int>(f->id));
   }

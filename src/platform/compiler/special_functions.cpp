@@ -16,7 +16,6 @@ namespace platform::compiler::special {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kEps = std::numeric_limits<double>::epsilon();
 
 double log_gamma(double x) {
   int sign = 0;

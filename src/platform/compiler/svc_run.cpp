@@ -113,6 +113,7 @@ int cmpperr(int /*destination*/, int max_lines, CMPGLOBAL* cmp) {
   int lines = 0;
   for (const auto& error : e->run_errors()) {
     if (lines >= max_lines) return 0;
+    if (error.site < 0) continue;  // an error of an operation with no place to show
     compiler::log_run_error(error, p.sites[static_cast<std::size_t>(error.site)]);
     ++lines;
   }

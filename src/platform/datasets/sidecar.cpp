@@ -64,7 +64,7 @@ bool parse_sidecar(const std::string& text, Sidecar* out, std::string* error) {
   json doc;
   try {
     doc = json::parse(text);
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {  // a syntax error, or a number beyond a double's range
     *error = e.what();
     return false;
   }

@@ -225,7 +225,7 @@ void fill_rows(std::string_view text, std::vector<ColumnScan>& scans, Table* tab
       if (v.type == VarType::Numeric) continue;
       std::string_view s = trailing_blanks_removed(fields[c]);
       std::memset(record + v.offset, ' ', static_cast<std::size_t>(v.length));
-      std::memcpy(record + v.offset, s.data(), s.size());
+      if (!s.empty()) std::memcpy(record + v.offset, s.data(), s.size());
     }
   }
 }

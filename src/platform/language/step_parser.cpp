@@ -64,7 +64,9 @@ class StepParser {
     try {
       out_.program.statements.push_back(program_.parse_statement());
     } catch (const ParseError&) {
+      // The statement's nodes are gone: so are its pieces and MODEL statements.
       program_.take_pieces();
+      program_.take_models();
       throw;
     }
     for (SourcePiece& p : program_.take_pieces()) out_.program_pieces.push_back(std::move(p));
