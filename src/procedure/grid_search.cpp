@@ -168,6 +168,7 @@ int no_point_kept(RUVACOM* ctx, const Scan& scan) {
   }
   xpmlog(305, kMsgNoUsablePoint);
   reporting_pass(ctx);
+  report_unused_observations(ctx);
   return 1;
 }
 
@@ -184,6 +185,7 @@ void start_search(RUVACOM* ctx) {
   cmpexi(1, 0, 0, &ctx->globcmp);
   ctx->failed = 0;
   ctx->nerrmsg = 0;
+  ctx->unused = {};  // no pass of this BY group has run yet
 }
 
 }  // namespace

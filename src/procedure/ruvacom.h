@@ -19,6 +19,7 @@
 #include "procedure/graph_control.h"
 #include "procedure/parameter_records.h"
 #include "procedure/statement_parsing.h"
+#include "procedure/unused_observations.h"
 
 struct BOUNDSSTR;
 struct CMPDER;
@@ -125,6 +126,7 @@ struct RUVACOM : RUVAPARSE {
   // Counters.
   long nobs;               // observations read in the current pass
   long iobs;               // and used
+  UnusedObservations unused;  // and why the others were not used
   long i_error_obs;
   std::int32_t nparm;
   std::int32_t nout;       // OUTPUT statements

@@ -271,12 +271,14 @@ void ProcedureParser::parse_parms(ProcStatement& st, StmtPtr* ast) {
     ParmGroup g;
     g.names = parse_varlist(in_, true);
     all.insert(all.end(), g.names.begin(), g.names.end());
-    in_.accept("=");
+    const bool equals = in_.accept("=");
     auto at_value = [&] {
       const Token& t = in_.peek();
       return t.kind == TokenKind::Number || t.kind == TokenKind::Missing || t.kind == TokenKind::Date ||
              t.kind == TokenKind::Time || t.kind == TokenKind::DateTime || t.is("-") || t.is("+");
     };
+    // "K = x" would otherwise make x a second parameter without values.
+    if (equals && !at_value()) in_.fail_expected("a starting value");
     while (at_value()) {
       g.values.push_back(parse_value_range());
       in_.accept(",");
