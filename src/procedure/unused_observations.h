@@ -9,7 +9,7 @@ struct RUVACOM;
 enum class Unused : int {
   kNone,
   kDeleted,     // the program's DELETE statement
-  kRunFailed,   // the program's run stopped with an error
+  kRunFailed,   // the program's run ended early: an error, STOP or ABORT
   kDependent,   // the dependent value is missing
   kPredicted,   // the program gave no predicted value
   kWeight,      // _WEIGHT_ missing, zero or negative
