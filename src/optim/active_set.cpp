@@ -73,7 +73,7 @@ bool postpone_addition(ZOPTGLOBAL* g) {
 double disagreement(const ZOPTGLOBAL* g) {
   const ZOPTSTATE& st = g->state;
   const ZOPTMARQU& mq = *st.marqu;
-  if ((!wzmis(st.r) && st.r < g->opts.atol) || st.pr < g->opts.aftl) return 0;
+  if ((!wzmis(st.r) && st.r < g->opts.atol) || negligible_objective(g, st.pr)) return 0;
   double sum = 0;
   for (int j = mq.perm; j < working_constraints(g); ++j) {
     const double first = mq.lagrange[j];

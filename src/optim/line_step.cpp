@@ -23,7 +23,7 @@ double objective(void* user) {
   if (mq.boundv) mq.d_reason = 1;
   if (rc != 0) return kHuge;
   if (st.nobs != st.prevnobs) return st.nobs > st.prevnobs ? -kHuge : kHuge;
-  if (std::fabs(st.objective) < g->opts.aftl) return -kHuge;
+  if (negligible_objective(g, std::fabs(st.objective))) return -kHuge;
   if (mq.connorm < mq.prevcon && st.subiters > 2 && 0.9 * st.objective < st.prevobj) return -kHuge;
   return st.objective;
 }

@@ -166,7 +166,7 @@ int converged(ZOPTGLOBAL* g) {
   // R measures the step along the working constraints only: a point off a
   // curved working constraint is no candidate however small R is.
   const bool candidate = ((!wzmis(st.r) && st.r < g->opts.atol) ||
-                          (st.pr < g->opts.aftl && st.nobs > 0)) &&
+                          (negligible_objective(g, st.pr) && st.nobs > 0)) &&
                          !(mq.connorm > g->opts.ceps);
   bool done = false;
   if (candidate && mq.nact == 0) {

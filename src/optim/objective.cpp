@@ -61,7 +61,7 @@ int evaluate_subiteration(ZOPTGLOBAL* g) {
 bool improved(const ZOPTGLOBAL* g) {
   const ZOPTSTATE& st = g->state;
   const ZOPTMARQU& mq = *st.marqu;
-  if (std::fabs(st.objective) < g->opts.aftl) return true;
+  if (negligible_objective(g, std::fabs(st.objective))) return true;
   if (st.nobs != st.prevnobs) return st.nobs > st.prevnobs;
   if (st.objective < st.prevobj) return true;
   return mq.connorm < mq.prevcon && st.subiters >= 2 && 0.9 * st.objective < st.prevobj;

@@ -177,6 +177,7 @@ int zoptsu(ZOPTGLOBAL* g) {
       !allocate_constraints(g, n, c))
     return 1;
   std::memset(g->opts.estype, ' ', sizeof g->opts.estype);
+  g->state.objscale = 1;
   LINESRCH& ls = g->lnsrch;
   ls.damp = ls.pdamp = 1;
   ls.linesearch = g->opts.linesearch;

@@ -49,7 +49,7 @@ struct ZOPTOPT {
   void* userptr;          // the caller's context
   double atol;            // tolerance on the relative-offset measure R
   double ftol, fto2, gtol, gto2, xtol;  // for the caller's own convergence test; not read
-  double aftl;            // absolute tolerance on the objective and on pr
+  double aftl;            // tolerance of the zero-objective test on the objective and on pr (see objscale)
   double agtl, axtl;      // not read
   double sing;            // singularity tolerance of the sweeps
   char linesearch;        // 'C' cubic, 'G' golden, 'H' halving, 'Q' quadratic; others halving
@@ -132,6 +132,8 @@ struct ZOPTSTATE {
   double theta, phi;    // angle of step and gradient (degrees) and slope measure
   double ppc, rpc;      // largest relative parameter change of this and the previous step
   double robj;          // relative objective change
+  double objscale;      // the caller's scale of the objective: it counts as zero when
+                        // |objective| < aftl * objscale; zoptsu sets 1 (an absolute test)
   double kt;            // Kuhn-Tucker measure
   int worstp, worstr;   // parameter of ppc and of rpc; -1 none
   char* ppc_out;        // printed forms of ppc and rpc (256 bytes each)

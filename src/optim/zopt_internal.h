@@ -31,6 +31,11 @@ inline constexpr double kLambdaMax = 1e25;
 inline constexpr double kPenaltyMax = 9007199254740988.0;
 
 inline int nparms(const ZOPTGLOBAL* g) { return g->opts.num_parms; }
+// The zero-objective test, on the objective or on pr: a fit this close to
+// perfect is done whatever R says.
+inline bool negligible_objective(const ZOPTGLOBAL* g, double value) {
+  return value < g->opts.aftl * g->state.objscale;
+}
 inline int working_constraints(const ZOPTGLOBAL* g) {
   return g->state.marqu->perm + g->state.marqu->nact;
 }

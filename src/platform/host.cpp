@@ -181,6 +181,7 @@ int Host::run_step(const StepSource& step) {
 
 int Host::run_step_with(void (*main)(), const StepSource& step) {
   begin_step(step);
+  const int errors = log_.errors(), warnings = log_.warnings();
   int rc = 0;
   try {
     main();
@@ -191,7 +192,14 @@ int Host::run_step_with(void (*main)(), const StepSource& step) {
     rc = 1012;
   }
   end_step();
-  return std::max(rc, rc_floor_);
+  return agree_with_log(std::max(rc, rc_floor_), errors, warnings);
+}
+
+int Host::agree_with_log(int rc, int errors_before, int warnings_before) {
+  if (log_.errors() > errors_before) return std::max(rc, kErrorReturnCode);
+  if (log_.warnings() > warnings_before) return std::max(rc, kWarningReturnCode);
+  if (rc != 0) log_message(1, rc == kWarningReturnCode ? 70 : 71, rc);
+  return rc;
 }
 
 void Host::log_message(int set, int number, va_list args) {

@@ -26,6 +26,10 @@
 
 namespace platform {
 
+// The least return codes of a step that logged a warning or an error.
+inline constexpr int kWarningReturnCode = 4;
+inline constexpr int kErrorReturnCode = 8;
+
 // Thrown by `xexit` and caught by the step runner: the step ends with `rc`.
 struct StepExit {
   int rc;
@@ -112,6 +116,10 @@ class Host {
   void begin_step(const StepSource& step);
   void end_step();
   void log_macro_variables();
+  // The step's return code made to agree with what it logged: an ERROR line
+  // raises it to kErrorReturnCode, a WARNING line to kWarningReturnCode, and
+  // a nonzero code that no such line explains gets one of its own.
+  int agree_with_log(int rc, int errors_before, int warnings_before);
 
   std::ostream* log_stream_;
   std::ostream* listing_;

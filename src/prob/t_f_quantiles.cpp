@@ -11,17 +11,19 @@ constexpr double kSeriesHalfWidth = 0.001;      // |p - 0.5| below it: the serie
 constexpr double kLinearBound = 1.053671212772351e-8;  // below it t = t0
 constexpr int kMaxSeriesIterations = 50;
 
-// Solves t - (1 + 1/df) t^3/6 - (1 - 1/df^2) t^5/40 = t0 by Newton's method.
+// Solves t - (1 + 1/df) t^3/6 + (1 + 1/df)(1 + 3/df) t^5/40 = t0, the t
+// distribution function's series about 0 divided by its density there, by
+// Newton's method.
 // Returns false when t0 is not finite or the iteration does not settle.
 bool invert_series(double t0, double df, double* t) {
   if (!std::isfinite(t0)) return false;
   const double c3 = 1.0 + 1.0 / df;
-  const double c5 = 1.0 - 1.0 / (df * df);
+  const double c5 = c3 * (1.0 + 3.0 / df);
   double current = t0;
   for (int it = 0; it < kMaxSeriesIterations; ++it) {
     const double t2 = current * current;
-    const double g = current - c3 * t2 * current / 6.0 - c5 * t2 * t2 * current / 40.0 - t0;
-    const double slope = 1.0 - c3 * t2 / 2.0 - c5 * t2 * t2 / 8.0;
+    const double g = current - c3 * t2 * current / 6.0 + c5 * t2 * t2 * current / 40.0 - t0;
+    const double slope = 1.0 - c3 * t2 / 2.0 + c5 * t2 * t2 / 8.0;
     const double next = current - g / slope;
     if (std::fabs(current - next) <= std::fabs(next) * 1e-7) {
       *t = next;

@@ -38,7 +38,7 @@ bool second_derivatives_read(const RUVACOM* ctx) {
 
 void start_pass(RUVACOM* ctx, bool last_sums) {
   const int n = ctx->nparm;
-  ctx->sse = 0.0;
+  ctx->sse = ctx->sumwy2 = 0.0;
   ctx->model = 1.0;
   if (last_sums) start_last_pass(ctx);
   if (ctx->do_der) {
@@ -220,6 +220,7 @@ struct Pass {
   void use(const PassObservation& ob) const {
     const int n = order();
     ctx->sse += ob.c;
+    ctx->sumwy2 += ob.w * ob.y * ob.y;
     ++ctx->iobs;
     if (last_sums) mark_used(ob.w);
     ctx->der[n] = ob.r;

@@ -37,6 +37,18 @@ double pair_difference(const CMPSYM* left, const CMPSYM* right, bool* missing) {
   return r - l;
 }
 
+// The optimiser compares the objective with SINGULAR= times this scale.
+// The sum of squares counts as zero when the residuals are SINGULAR= of
+// the responses in norm: below SINGULAR=^2 times the weighted sum of
+// squared responses (SINGULAR= times that sum stops noise-free fits at
+// six digits). Responses that are all zero (an implicit model), a sum that
+// overflows or is not positive (negative weights), a loss function or a
+// program's own residual give no such scale: the test stays absolute.
+double zero_objective_scale(const RUVACOM* ctx) {
+  const double s = ctx->epsilon * ctx->sumwy2;
+  return !ctx->lossflag && !ctx->residflag && s > 0 && std::isfinite(s) ? s : 1.0;
+}
+
 }  // namespace
 
 int jovobj(ZOPTGLOBAL* g) {
@@ -56,6 +68,7 @@ int jovobj(ZOPTGLOBAL* g) {
     g->lnsrch.oldobj = DBL_MAX;
   }
   st.objective = ctx->sse;
+  st.objscale = zero_objective_scale(ctx);
   return 0;
 }
 

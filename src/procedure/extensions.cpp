@@ -1,12 +1,67 @@
 // The kernel-library extensions a step needs, loaded by name after the
-// set-up and released at the end of the task.
+// set-up and released at the end of the task. An analysis whose extension
+// cannot be loaded is switched off with a note; the step goes on without it.
+#include <iterator>
+
 #include "host/globals.h"
 #include "host/qx_handle.h"
+#include "host/services.h"
 #include "procedure/qx_objects.h"
 #include "procedure/ruvacom.h"
 #include "procedure/step_phases.h"
 
 namespace {
+
+enum Extension : unsigned { kProf = 1, kRec = 2, kZnlo = 4, kBstat = 8, kTab = 16 };
+
+// Why an analysis is not done: its extension is not in this build.
+constexpr int kMsgProfilingUnavailable = 800, kMsgBootstrapUnavailable = 801, kMsgBiasUnavailable = 900,
+              kMsgMeasuresUnavailable = 901, kMsgGraphsUnavailable = 902, kMsgOutputStatsUnavailable = 903;
+
+// An analysis of the step, the extensions it needs, and how it is switched
+// off (returning whether it was on).
+struct Analysis {
+  unsigned needs;
+  int message;
+  bool (*requested)(const RUVACOM*);
+  bool (*switch_off)(RUVACOM*);
+};
+
+constexpr unsigned kRefits = kProf | kRec | kZnlo;
+
+template <class Flag>
+bool clear(Flag* flag) {
+  const bool was = *flag != 0;
+  *flag = 0;
+  return was;
+}
+template <class Flag>
+bool set(Flag* flag) {
+  const bool was = *flag == 0;
+  *flag = 1;
+  return was;
+}
+
+// Profiling and the bootstrap load their extensions even when their set-up
+// switched them off already; they are then not noted again.
+const Analysis kAnalyses[] = {
+    {kRefits, kMsgProfilingUnavailable, [](const RUVACOM* c) { return c->ruvaprofile_control != nullptr; },
+     [](RUVACOM* c) { return set(&c->no_prof_flag); }},
+    {kRefits | kBstat | kTab, kMsgBootstrapUnavailable,
+     [](const RUVACOM* c) { return c->ruvabootstrap_control != nullptr; },
+     [](RUVACOM* c) { return set(&c->no_boot_flag); }},
+    {kZnlo, kMsgBiasUnavailable, [](const RUVACOM* c) { return c->boxs_bias_flag != 0; },
+     [](RUVACOM* c) { return clear(&c->boxs_bias_flag); }},
+    {kZnlo, kMsgMeasuresUnavailable, [](const RUVACOM* c) { return c->ruvameasures_table_flag != 0; },
+     [](RUVACOM* c) { return clear(&c->ruvameasures_table_flag); }},
+    {kZnlo, kMsgGraphsUnavailable, [](const RUVACOM* c) { return c->graph_control != nullptr; },
+     [](RUVACOM* c) {
+       c->graph_control = nullptr;
+       return true;
+     }},
+    {kZnlo, kMsgOutputStatsUnavailable, [](const RUVACOM* c) { return c->ruvaout_flag != 0; },
+     [](RUVACOM* c) { return clear(&c->ruvaout_flag); }},
+};
 
 // Loads the named extension into `*handle`; false when it cannot be loaded.
 bool load_extension(const char32_t* name, int length, void** handle) {
@@ -18,20 +73,38 @@ bool load_extension(const char32_t* name, int length, void** handle) {
   return *handle != nullptr;
 }
 
+// The analyses that are requested, need `ext` and were not switched off here.
+template <class Each>
+void for_users(const RUVACOM* ctx, Extension ext, const bool* off, Each each) {
+  for (std::size_t i = 0; i < std::size(kAnalyses); ++i)
+    if ((kAnalyses[i].needs & ext) && !off[i] && kAnalyses[i].requested(ctx)) each(i);
+}
+
 }  // namespace
 
-int load_req_qx_extensions(RUVACOM* ctx) {
-  const bool refits = ctx->ruvaprofile_control || ctx->ruvabootstrap_control;
-  const bool curvature = refits || ctx->boxs_bias_flag || ctx->ruvameasures_table_flag ||
-                         ctx->graph_control || ctx->ruvaout_flag;
-  const bool bootstrap = ctx->ruvabootstrap_control != nullptr;
+void load_req_qx_extensions(RUVACOM* ctx) {
   RUVA_QX_EXTENSIONS& e = ctx->exts;
-  if (refits && !load_extension(U"qxprof", 6, &e.prof_ext_h)) return kQXMissingExtension;
-  if (refits && !load_extension(U"qxrec", 5, &e.qxrec_ext_h)) return kQXMissingExtension;
-  if (curvature && !load_extension(U"qxznlo", 6, &e.qxznlo_ext_h)) return kQXMissingExtension;
-  if (bootstrap && !load_extension(U"qxbstat", 7, &e.qxbstat_ext_h)) return kQXMissingExtension;
-  if (bootstrap && !load_extension(U"qxtab", 5, &e.qxtab_ext_h)) return kQXMissingExtension;
-  return 0;
+  struct Load {
+    Extension ext;
+    const char32_t* name;
+    int length;
+    void** handle;
+  };
+  const Load loads[] = {{kProf, U"qxprof", 6, &e.prof_ext_h},
+                        {kRec, U"qxrec", 5, &e.qxrec_ext_h},
+                        {kZnlo, U"qxznlo", 6, &e.qxznlo_ext_h},
+                        {kBstat, U"qxbstat", 7, &e.qxbstat_ext_h},
+                        {kTab, U"qxtab", 5, &e.qxtab_ext_h}};
+  bool off[std::size(kAnalyses)] = {};
+  for (const Load& l : loads) {
+    bool needed = false;
+    for_users(ctx, l.ext, off, [&](std::size_t) { needed = true; });
+    if (!needed || load_extension(l.name, l.length, l.handle)) continue;
+    for_users(ctx, l.ext, off, [&](std::size_t i) {
+      off[i] = true;
+      if (kAnalyses[i].switch_off(ctx)) xpmlog(305, kAnalyses[i].message);
+    });
+  }
 }
 
 void unload_qx_extensions(RUVACOM* ctx) {

@@ -24,7 +24,7 @@ void prepare_groups(RUVACOM* ctx) {
   if (ruvares() != 0) xexit(1012, 0);
   if (ctx->outestptr && jovesti() != 0) xexit(1016, 0);
   if (jovouti() != 0) xexit(1016, 0);
-  if (load_req_qx_extensions(ctx) != 0) xexit(1012, 0);
+  load_req_qx_extensions(ctx);
   if (ctx->ruvaprofile_control && !ctx->no_prof_flag && init_for_profiling(ctx) != 0)
     ctx->no_prof_flag = 1;
   if (ctx->ruvabootstrap_control && !ctx->no_boot_flag && init_for_bootstrapping(ctx) != 0)

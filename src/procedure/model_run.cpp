@@ -13,6 +13,7 @@ namespace {
 constexpr int kMsgNoMemory = 16;
 constexpr int kMsgRunError = 66;
 constexpr int kMsgRunErrorsEnd = 68;
+constexpr int kMsgRunEndObservation = 904;
 constexpr int kMaxRunErrorReports = 50;
 constexpr int kShowMessage = 358;
 constexpr int kMessageKind = 108;
@@ -95,7 +96,9 @@ int nlexec(RUVACOM* ctx) {
     int nerr = 0, nmiss = 0;
     rc = cmprun(0, 0, 0, 1, 1, ctx->model == 0.0 ? 1 : 0, ctx->lastpass == 0 ? 1 : 0, ctx->lastpass,
                 &nerr, &nmiss, &ctx->globcmp);
-    if (rc != 0) cmppxrc(rc);
+    // The compiler reports a run's abnormal end once per place; the
+    // observation it met it for goes with that report.
+    if (rc != 0 && cmppxrc(rc) != 0) xpmlog(305, kMsgRunEndObservation, static_cast<int>(ctx->obs));
     if (rc >= 3) {
       ctx->failed = 1;
       return;

@@ -83,6 +83,7 @@ void keep(RUVACOM* ctx, KeptPass* kept, long iobs) {
   kept->iobs = iobs;
   kept->nobs = ctx->nobs;
   kept->sse = ctx->sse;
+  kept->sumwy2 = ctx->sumwy2;
   kept->lastobsptr = ctx->lastobsptr;
   copy(kept->parms, ctx->parm, n);
   copy(kept->gradient, ctx->gradient, n);
@@ -99,6 +100,7 @@ bool restore(RUVACOM* ctx, KeptPass* kept, bool alike) {
   const int n = ctx->nparm;
   if (std::memcmp(kept->parms, ctx->parm, sizeof(double) * static_cast<std::size_t>(n)) != 0) return false;
   ctx->sse = kept->sse;
+  ctx->sumwy2 = kept->sumwy2;
   ctx->model = 0.0;
   ctx->nobs = kept->nobs;
   ctx->iobs = kept->iobs;

@@ -17,6 +17,7 @@ struct KeptPass {
   long iobs;                // observations used
   long nobs;                // observations read
   double sse;
+  double sumwy2;
   const void* lastobsptr;   // the last record of the pass
   double* parms;            // the point (nparm values)
   double* xpx;              // the bordered cross products

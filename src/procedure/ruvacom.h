@@ -60,6 +60,7 @@ struct RUVACOM : RUVAPARSE {
   double alpha;      // ALPHA=
   double outalpha;   // the OUTPUT statements' level
   double sse;        // objective of the current data pass
+  double sumwy2;     // and its sum of w y^2: the scale of the zero-objective test
   double epsilon;    // SINGULAR=
   double bepsilon;   // EPSILON=
   double criterion;  // convergence criterion (CONVERGE= or CONVERGEOBJ=)

@@ -26,9 +26,10 @@ void jovout(RUVACOM* ctx);
 // Frees the per-group storage and restarts the bootstrap stream.
 void reset_for_next_bygroup(RUVACOM* ctx);
 
-// The kernel-library extensions the request needs: 0, or kQXMissingExtension
-// when one cannot be loaded (those loaded before stay loaded).
-int load_req_qx_extensions(RUVACOM* ctx);
+// Loads the kernel-library extensions the request needs. An analysis whose
+// extension cannot be loaded is noted as not available and switched off;
+// the extensions loaded stay loaded.
+void load_req_qx_extensions(RUVACOM* ctx);
 // Releases every loaded extension once and clears its handle.
 void unload_qx_extensions(RUVACOM* ctx);
 

@@ -1,6 +1,6 @@
 // Why a data pass leaves observations out: counted by cause as the pass
-// screens them (only rejected observations pay for it), and reported when
-// too few observations could be used.
+// screens them (only rejected observations pay for it), and reported once
+// when too few observations could be used.
 #pragma once
 
 struct RUVACOM;
@@ -30,6 +30,7 @@ inline void note_unused(UnusedObservations* u, Unused why, long observation) {
   if (u->count[k]++ == 0) u->first[k] = observation;
 }
 
-// Logs, for each cause, how many of the observations read the latest pass
-// could not use, and the first of them.
+// Logs why too few observations could be used: a parameter with a missing
+// starting value, else, for each cause, how many of the observations read
+// the latest pass could not use, and the first of them.
 void report_unused_observations(RUVACOM* ctx);

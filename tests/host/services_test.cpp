@@ -67,6 +67,31 @@ TEST_F(ServicesTest, StepEndsThroughXexitWithItsCodeAndRunsEndOfTaskOnce) {
   EXPECT_EQ(end_calls, 1);
 }
 
+// An ERROR line makes the step's code at least 8 and a WARNING line at least
+// 4; a nonzero code that no such line explains gets a line of its own.
+TEST_F(ServicesTest, TheReturnCodeAgreesWithTheLog) {
+  struct Case {
+    void (*body)();
+    int rc;
+    const char* said;  // null: no line of the runner's own
+  };
+  const Case cases[] = {
+      {[] { xexit(1016, 0); }, 1016, "ERROR: The step ended with return code 1016 and logged no message"},
+      {[] { xexit(4, 0); }, 4, "WARNING: The step ended with return code 4 and logged no message"},
+      {[] { xpmlog(1, 8, 1L); }, 8, nullptr},
+      {[] { xpmlog(1, 16, 3); }, 4, nullptr},
+      {[] { xpmlog(1, 8, 1L); xexit(1012, 0); }, 1012, nullptr},
+      {[] { xpmlog(1, 16, 3); xexit(1012, 0); }, 1012, nullptr},
+      {[] { xpmlog(1, 14, 0); }, 0, nullptr},
+  };
+  for (const Case& c : cases) {
+    log_.str("");
+    EXPECT_EQ(host().run_step_with(c.body), c.rc) << log_text();
+    if (c.said) EXPECT_NE(log_text().find(c.said), std::string::npos) << log_text();
+    else EXPECT_EQ(log_text().find("logged no message"), std::string::npos) << log_text();
+  }
+}
+
 TEST_F(ServicesTest, EveryDeclaredServiceHasItsOwnEntry) {
   std::set<std::pair<int, int>> seen;
   for (const auto& s : platform::service_list()) {

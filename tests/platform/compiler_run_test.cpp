@@ -95,6 +95,7 @@ TEST_F(Runs, EveryRunCode) {
       "if x = 4 then a{x} = 1;\n"
       "if x = 5 then link deep;\n"
       "if x = 6 then do while (1); end;\n"
+      "if x = 7 then do until (x > 7); end;\n"
       "y = x;\n"
       "return;\n"
       "deep: link deep;\n"));
@@ -108,6 +109,7 @@ TEST_F(Runs, EveryRunCode) {
   EXPECT_EQ(nerr_, 1);
   EXPECT_EQ(run({5.0}), 6);  // LINK nested too deep
   EXPECT_EQ(run({6.0}), 6);  // a loop that never ends
+  EXPECT_EQ(run({7.0}), 6);  // ... closed by its condition
 }
 
 TEST_F(Runs, RunCodesAreReportedOncePerPlace) {
@@ -115,7 +117,10 @@ TEST_F(Runs, RunCodesAreReportedOncePerPlace) {
   ASSERT_TRUE(compile("array a{2};\nif x = 1 then stop;\ny = a{x};\n"));
   start_pass();
   for (int i = 0; i < 3; ++i) cmppxrc(run({1.0}));
-  for (int i = 0; i < 3; ++i) cmppxrc(run({9.0}));
+  // A pass that records no errors (not the last) reports the first all the
+  // same; cmppxrc says whether it wrote a report.
+  EXPECT_EQ(cmppxrc(run({9.0}, 0)), 1);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(cmppxrc(run({9.0})), 0);
   cmppxrc(run({missing_value()}));
   cmppxrc(run({2.0}));
   const string log = log_text();

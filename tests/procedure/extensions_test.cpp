@@ -1,5 +1,5 @@
-// Which kernel-library extensions a step loads for which request, the 1012
-// path when one cannot be loaded, and their release at the end of the task,
+// Which kernel-library extensions a step loads for which request, the
+// analyses switched off when one cannot be loaded, and their release at the end of the task,
 // once even when the purge entry runs as well. The kernel library's load
 // operation is replaced by one that records the names it is asked for.
 #include <algorithm>
@@ -86,18 +86,6 @@ TEST_F(ExtensionsTest, WhatEachRequestLoads) {
   }
 }
 
-TEST_F(ExtensionsTest, AMissingExtensionEndsTheStepAndTheLoadedOnesAreReleased) {
-  g_loader.missing = {"qxrec"};
-  EXPECT_EQ(step("profile a;"), 1012);
-  EXPECT_EQ(g_loader.loaded, Names{"qxprof"});
-  EXPECT_EQ(g_loader.destroyed, 1);
-  g_loader.missing = {"qxtab"};
-  EXPECT_EQ(step("bootstrap;"), 1012);
-  EXPECT_EQ(g_loader.loaded, (Names{"qxprof", "qxrec", "qxznlo", "qxbstat"}));
-  EXPECT_EQ(g_loader.destroyed, 4);
-  g_loader.missing.clear();
-}
-
 class ExtensionsGraphicsTest : public ExtensionsTest {
  protected:
   ExtensionsGraphicsTest() : ExtensionsTest(/*graphics=*/true) {}
@@ -113,6 +101,34 @@ TEST_F(ExtensionsGraphicsTest, GraphsNeedTheOptimiserAndUnavailableAnalysesAreNo
   EXPECT_EQ(logged(801), 1);
   EXPECT_EQ(context()->no_prof_flag, 1);
   EXPECT_EQ(context()->no_boot_flag, 1);
+}
+
+// An analysis whose extension cannot be loaded is noted and switched off;
+// the step goes on, loads what the other analyses need, and releases what
+// it loaded.
+TEST_F(ExtensionsGraphicsTest, AMissingExtensionSwitchesOffTheAnalysesThatNeedIt) {
+  struct Case {
+    const char* extra;
+    const char* opts;
+    const char* missing;
+    Names loaded;
+    std::vector<int> noted;
+  };
+  const std::vector<Case> cases = {
+      {"profile a;", "", "qxrec", {"qxprof"}, {800}},
+      {"bootstrap;", "", "qxtab", {"qxprof", "qxrec", "qxznlo", "qxbstat"}, {801}},
+      {"profile a; bootstrap;", "", "qxprof", {}, {800, 801}},
+      {"profile a;", "bias", "qxrec", {"qxprof", "qxznlo"}, {800}},
+      {"output out=o resexpec=re;", "bias ruvameasures plots=fit", "qxznlo", {}, {900, 901, 902, 903}},
+  };
+  for (const Case& c : cases) {
+    g_loader.missing = {c.missing};
+    EXPECT_EQ(step(c.extra, c.opts), 0) << c.extra << c.opts << "\n" << log_text();
+    EXPECT_EQ(g_loader.loaded, c.loaded) << c.extra << c.opts;
+    EXPECT_EQ(g_loader.destroyed, static_cast<int>(c.loaded.size())) << c.extra << c.opts;
+    for (int number : c.noted) EXPECT_EQ(logged(number), 1) << number << " " << c.extra << c.opts;
+  }
+  g_loader.missing.clear();
 }
 
 }  // namespace

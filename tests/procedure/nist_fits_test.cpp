@@ -142,32 +142,95 @@ TEST(NistFits, MarquardtWithATightCriterionGetsSixDigits) {
   }
 }
 
-TEST(NistFits, TheDefaultsGetFourDigitsInAllButTwoCases) {
+// Correct digits (worst estimate, floored to a tenth) of every case with
+// the defaults and with METHOD=MARQUARDT, as they were while the optimiser's
+// zero-objective test compared the SSE with SINGULAR= itself, whatever the
+// size of the responses.
+struct Digits {
+  const char* id;
+  double defaults, marquardt;
+};
+constexpr Digits kDigitsWithTheAbsoluteTest[] = {
+    {"Misra1a/1", 8.5, 6.5}, {"Misra1a/2", 7.6, 7.6},
+    {"Chwirut2/1", 6.0, 5.2}, {"Chwirut2/2", 5.8, 5.8},
+    {"Chwirut1/1", 5.7, 4.9}, {"Chwirut1/2", 5.8, 5.8},
+    {"Lanczos3/1", 5.8, 0.5}, {"Lanczos3/2", 6.4, 6.4},
+    {"Gauss1/1", 6.9, 6.9}, {"Gauss1/2", 6.8, 6.8},
+    {"Gauss2/1", 6.4, 6.4}, {"Gauss2/2", 6.3, 6.3},
+    {"DanWood/1", 7.9, 7.9}, {"DanWood/2", 6.5, 6.5},
+    {"Misra1b/1", 6.8, 7.3}, {"Misra1b/2", 8.7, 7.1},
+    {"Kirby2/1", 6.3, 6.3}, {"Kirby2/2", 5.8, 5.8},
+    {"Hahn1/1", 4.5, 5.4}, {"Hahn1/2", 5.0, 5.0},
+    {"Nelson/1", 5.9, 5.3}, {"Nelson/2", 3.9, 5.1},
+    {"MGH17/1", -5.3, -6.2}, {"MGH17/2", 6.5, 5.7},
+    {"Lanczos1/1", 7.2, 0.7}, {"Lanczos1/2", 6.3, 6.3},
+    {"Lanczos2/1", 10.1, 0.7}, {"Lanczos2/2", 9.0, 9.0},
+    {"Gauss3/1", 6.4, 6.4}, {"Gauss3/2", 8.3, 6.7},
+    {"Misra1c/1", 7.2, 6.9}, {"Misra1c/2", 7.5, 7.5},
+    {"Misra1d/1", 8.7, 6.8}, {"Misra1d/2", 8.9, 8.9},
+    {"Roszman1/1", 5.4, 5.4}, {"Roszman1/2", 5.4, 5.4},
+    {"ENSO/1", 4.0, 3.9}, {"ENSO/2", 4.0, 4.0},
+};
+
+double digits_before(const std::string& id, bool marquardt) {
+  for (const Digits& d : kDigitsWithTheAbsoluteTest)
+    if (id == d.id) return marquardt ? d.marquardt : d.defaults;
+  ADD_FAILURE() << id << " has no pinned digits";
+  return 0;
+}
+
+// The defaults: at least 4 digits in all but two cases. Both methods: no
+// case loses digits it had to 4 places, and Lanczos1 from its first start
+// (SSE near 1e-25, responses near 1) is not called converged short of 4.
+TEST(NistFits, TheDefaultsGetFourDigitsInAllButTwoAndNoCaseLosesDigits) {
   int good = 0;
   for (const auto& name : nist::kProblems) {
     const nist::Problem p = nist::read_problem(name);
     for (int start : {1, 2}) {
-      const Fit f = fit(p, start, "");
       const std::string id = name + "/" + std::to_string(start);
-      ASSERT_FALSE(f.rows.empty()) << id << " status " << f.status;
-      std::printf("%-12s defaults   %5.1f digits  %s\n", id.c_str(), f.digits, f.rows.back().at("_STATUS_").c_str());
-      if (f.digits >= 4.0) {
-        ++good;
-        continue;
-      }
-      if (id == "MGH17/1") {
-        expect_mgh17_start1_stalls(f);
-      } else {
-        // Nelson from its second start converges with b1 and b3 to 5
-        // digits; b2 (certified 5.6e-9 with a standard deviation of 6.1e-9,
-        // which the data do not determine) has 3.99.
-        EXPECT_EQ(id, "Nelson/2") << f.digits;
-        EXPECT_EQ(f.rows.back().at("_TYPE_"), "FINAL");
-        EXPECT_GT(f.digits, 3.9);
+      for (bool marquardt : {false, true}) {
+        const Fit f = fit(p, start, marquardt ? "method=marquardt" : "");
+        ASSERT_FALSE(f.rows.empty()) << id << " status " << f.status;
+        const std::string status = f.rows.back().at("_STATUS_");
+        const double before = digits_before(id, marquardt);
+        std::printf("%-12s %-9s %5.2f digits (%4.1f before)  %s\n", id.c_str(), marquardt ? "marquardt" : "defaults",
+                    f.digits, before, status.c_str());
+        if (before >= 4.0) EXPECT_GE(f.digits, before) << id << (marquardt ? " marquardt" : " defaults");
+        if (id == "Lanczos1/1" && marquardt) EXPECT_TRUE(f.digits >= 4.0 || status != "Converged") << f.digits;
+        if (marquardt) continue;
+        if (f.digits >= 4.0) {
+          ++good;
+        } else if (id == "MGH17/1") {
+          expect_mgh17_start1_stalls(f);
+        } else {
+          // Nelson from its second start converges with b1 and b3 to 5
+          // digits; b2 (certified 5.6e-9 with a standard deviation of 6.1e-9,
+          // which the data do not determine) has 3.99.
+          EXPECT_EQ(id, "Nelson/2") << f.digits;
+          EXPECT_EQ(f.rows.back().at("_TYPE_"), "FINAL");
+          EXPECT_GT(f.digits, 3.9);
+        }
       }
     }
   }
   EXPECT_GE(good, 36);
+}
+
+// Misra1a with its responses and b1 scaled by 1e-6: the certified SSE,
+// 1.2e-13, lies below SINGULAR= itself, so a zero-objective test blind to
+// the responses' scale stopped the fit at 3.4 digits.
+TEST(NistFits, SmallResponsesAreFittedNotTakenForAPerfectFit) {
+  nist::Problem p = nist::read_problem("Misra1a");
+  const auto scaled = [](const std::string& text) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.17g", std::stod(text) * 1e-6);
+    return std::string(buffer);
+  };
+  for (auto& row : p.rows) row[0] = scaled(row[0]);
+  p.start1[0] = scaled(p.start1[0]);
+  p.start2[0] = scaled(p.start2[0]);
+  p.certified[0] *= 1e-6;
+  for (int start : {1, 2}) EXPECT_GE(fit(p, start, "").digits, 6.0) << "start " << start;
 }
 
 }  // namespace

@@ -38,8 +38,9 @@ void CodeGen::statement(const Stmt& s) {
       body(s.body);
       loops_.pop_back();
       place(next);
-      if (s.kind == StmtKind::DoWhile) jump(Op::Jmp, top);
-      else branch(*s.condition, top, false);
+      if (s.kind == StmtKind::DoUntil) branch(*s.condition, exit, true);
+      // The jump back closes the loop, so that the interpreter counts it.
+      jump(Op::Jmp, top, 0, 0, 0, site_at(s.pos, SiteWhat::Loop, "DO"));
       place(exit);
       return;
     }
@@ -170,7 +171,7 @@ int CodeGen::do_clause(const Stmt& s, const language::DoClause& clause, int body
   if (clause.until_cond) branch(*clause.until_cond, next, true);
   if (clause.to) {
     emit(Op::Add, var, var, step_by, 0, where);
-    jump(Op::Jmp, test);
+    jump(Op::Jmp, test, 0, 0, 0, where);
   } else {
     jump(Op::Jmp, next);
   }
@@ -200,7 +201,7 @@ void CodeGen::do_iterative(const Stmt& s) {
   loops_.pop_back();
   place(next);
   if (table >= 0) emit(Op::JumpTable, 0, select_cell, table);
-  else jump(Op::Jmp, step);
+  else jump(Op::Jmp, step, 0, 0, 0, site_at(s.pos, SiteWhat::Loop, "DO"));
   place(exit);
 }
 

@@ -76,7 +76,8 @@ std::string Executor::slot_text(int s) const {
 void Executor::fail(int site, RunError kind, std::string detail) {
   ++run_errors_;
   if (site >= 0) ++errors_by_site_[static_cast<std::size_t>(site)];
-  if (record_ && errors_.size() < 20) errors_.push_back({site, kind, std::move(detail)});
+  last_error_ = {site, kind, std::move(detail)};
+  if (record_ && errors_.size() < 20) errors_.push_back(last_error_);
 }
 
 void Executor::count_missing(int site) {

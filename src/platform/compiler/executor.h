@@ -84,6 +84,9 @@ class Executor {
   std::string slot_text(int slot) const;
 
   const std::vector<RunErrorRecord>& run_errors() const { return errors_; }
+  // The error met last, recorded or not: the one that ended a run that
+  // abandoned the observation or ended the pass.
+  const RunErrorRecord& last_error() const { return last_error_; }
   void clear_run_errors() { errors_.clear(); }
   // Where the last run ended when it ended the pass or abandoned the observation.
   int end_site() const { return end_site_; }
@@ -122,6 +125,7 @@ class Executor {
   std::vector<std::uint32_t> missing_by_site_;
   std::vector<std::uint32_t> errors_by_site_;
   std::vector<RunErrorRecord> errors_;
+  RunErrorRecord last_error_;
   int link_stack_[kLinkDepth] = {};
   bool record_ = true;
   int run_errors_ = 0;

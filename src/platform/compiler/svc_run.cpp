@@ -23,7 +23,7 @@ constexpr std::size_t kLineWidth = 100;
 
 // What cmppxrc reports: the last run on this thread that ended abnormally.
 // A code is reported once per place and program, however many observations
-// and passes meet it.
+// and passes meet it; cmppxrc returns 1 when it wrote the report.
 struct LastRun {
   const compiler::Program* program = nullptr;
   compiler::Site site;
@@ -45,15 +45,17 @@ std::string value_text(const Executor& e, const compiler::VariableView& v) {
 }
 
 // Out of line: the run of every observation passes by it.
-[[gnu::noinline]] void remember_abnormal_end(const Executor& e) {
+[[gnu::noinline]] void remember_abnormal_end(const Executor& e, int code) {
   const compiler::Program& p = e.program();
   if (t_last.program != &p) t_last.reported.clear();
   t_last.program = &p;
   t_last.site_index = e.end_site();
   t_last.site = t_last.site_index >= 0 ? p.sites[static_cast<std::size_t>(t_last.site_index)]
                                        : compiler::Site{};
-  t_last.has_error = !e.run_errors().empty();
-  if (t_last.has_error) t_last.error = e.run_errors().back();
+  // STOP ends the pass without an error; every other abnormal end follows
+  // one at once, recorded or not.
+  t_last.has_error = code != compiler::kRunStopped;
+  if (t_last.has_error) t_last.error = e.last_error();
 }
 
 }  // namespace
@@ -85,17 +87,18 @@ int cmprun(int /*entry*/, int /*reserved1*/, int /*reserved2*/, int count_missin
   const int code = e->run(c->current_segment(), options, &counts);
   if (nerr && count_errors) *nerr = counts.errors;
   if (nmiss && count_missing) *nmiss = counts.missing;
-  if (code >= compiler::kRunAbandoned) remember_abnormal_end(*e);
+  if (code >= compiler::kRunAbandoned) remember_abnormal_end(*e, code);
   return code;
 }
 
 int cmppxrc(int code) {
   if (code < compiler::kRunAbandoned || !t_last.program || !Host::exists()) return 0;
+  if (code != compiler::kRunStopped && !t_last.has_error) return 0;
   if (!t_last.reported.insert({code, t_last.site_index}).second) return 0;
   const compiler::Site& s = t_last.site;
   if (code == compiler::kRunStopped) Host::current().log_message(148, 46, s.line, s.column);
-  else if (t_last.has_error) compiler::log_run_error(t_last.error, s);
-  return 0;
+  else compiler::log_run_error(t_last.error, s);
+  return 1;
 }
 
 int cmpexlg(CMPGLOBAL* cmp) {
