@@ -1,8 +1,37 @@
 #include "app/command_line.h"
 
 #include <cstring>
+#include <filesystem>
 
 namespace app {
+namespace {
+
+// Whether two paths name one file, whether or not it exists yet.
+bool same_file(const std::string& a, const std::string& b) {
+  std::error_code ea, eb;
+  const auto pa = std::filesystem::weakly_canonical(std::filesystem::absolute(a, ea), ea);
+  const auto pb = std::filesystem::weakly_canonical(std::filesystem::absolute(b, eb), eb);
+  return ea || eb ? a == b : pa == pb;
+}
+
+// Two outputs sent to one file would overwrite each other, and an output
+// sent to a program file would overwrite the program: empty when neither.
+std::string output_clash(const CommandLine& c) {
+  const std::pair<const char*, const std::string*> outputs[] = {
+      {"--listing", &c.listing}, {"--log", &c.log}, {"--json", &c.json}};
+  for (std::size_t i = 0; i < std::size(outputs); ++i) {
+    const std::string& file = *outputs[i].second;
+    if (file.empty()) continue;
+    for (std::size_t j = i + 1; j < std::size(outputs); ++j)
+      if (!outputs[j].second->empty() && same_file(file, *outputs[j].second))
+        return std::string(outputs[i].first) + " and " + outputs[j].first + " name the same file " + file;
+    for (const std::string& program : c.programs)
+      if (same_file(file, program)) return std::string(outputs[i].first) + " names the program file " + program;
+  }
+  return {};
+}
+
+}  // namespace
 
 const char* usage_text() {
   return "usage: ruva [options] PROGRAM...\n"
@@ -79,6 +108,7 @@ bool parse_command_line(int argc, const char* const* argv, CommandLine* out, std
     }
   }
   if (!out->help && !out->version && out->programs.empty()) return fail("no program file given");
+  if (std::string clash = output_clash(*out); !clash.empty()) return fail(clash);
   return true;
 }
 

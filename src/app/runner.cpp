@@ -1,6 +1,7 @@
 #include "app/runner.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -48,6 +49,8 @@ bool configure(const CommandLine& cmd, platform::Host& host) {
 }
 
 namespace {
+
+constexpr int kMsgProgramIsFolder = 90;
 
 bool read_file(const std::string& path, std::string* text) {
   std::ifstream in(path, std::ios::binary);
@@ -112,6 +115,12 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
   else if (host.load_module()) {
     for (const std::string& program : cmd.programs) {
       std::string text;
+      std::error_code ec;
+      if (std::filesystem::is_directory(program, ec)) {
+        host.log_message(1, kMsgProgramIsFolder, program.c_str());
+        codes.push_back(2);
+        continue;
+      }
       if (!read_file(program, &text)) {
         host.log_message(1, 1, program.c_str());
         codes.push_back(2);

@@ -1,6 +1,25 @@
 #include "platform/log.h"
 
 namespace platform {
+namespace {
+
+// A line that echoes a huge token (a megabyte-long name or string) is cut
+// in the middle: its start and its end, which says what is wrong, remain.
+constexpr std::size_t kLongestLine = 480;
+constexpr std::size_t kKeptHead = 360;
+constexpr std::size_t kKeptTail = 100;
+
+bool utf8_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+std::string shortened(std::string_view line) {
+  if (line.size() <= kLongestLine) return std::string(line);
+  std::size_t head = kKeptHead, tail = line.size() - kKeptTail;
+  while (head > 0 && utf8_continuation(line[head])) --head;
+  while (tail < line.size() && utf8_continuation(line[tail])) ++tail;
+  return std::string(line.substr(0, head)) + " ... " + std::string(line.substr(tail));
+}
+
+}  // namespace
 
 void Log::write(Severity severity, std::string_view text) {
   std::lock_guard lock(mutex_);
@@ -18,7 +37,7 @@ void Log::write(Severity severity, std::string_view text) {
   while (true) {
     std::size_t nl = text.find('\n', start);
     std::string_view piece = text.substr(start, nl == std::string_view::npos ? nl : nl - start);
-    *out_ << (first ? prefix : indent.c_str()) << piece << '\n';
+    *out_ << (first ? prefix : indent.c_str()) << shortened(piece) << '\n';
     first = false;
     if (nl == std::string_view::npos) break;
     start = nl + 1;

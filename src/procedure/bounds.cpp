@@ -2,7 +2,9 @@
 // statement's items (names and numbers as written) in slot 1 and the
 // relations in slot 2.
 #include <cctype>
+#include <limits>
 
+#include "host/missing.h"
 #include "host/services.h"
 #include "procedure/bounds.h"
 #include "procedure/ruva_memory.h"
@@ -56,7 +58,60 @@ void add_pairs(RUVACOM* ctx, BOUNDSSTR* rec, int code, int left0, int left1, int
   }
 }
 
+constexpr int kMsgBoundsCannotHold = 920;
+
+// The tightest constant limits that the BOUNDS put on one parameter.
+struct ConstantLimits {
+  double lower = -std::numeric_limits<double>::infinity();
+  double upper = std::numeric_limits<double>::infinity();
+  bool lower_strict = false;
+  bool upper_strict = false;
+
+  bool empty() const { return lower > upper || (lower == upper && (lower_strict || upper_strict)); }
+};
+
+bool literal_value(const CMPSYM* sym, double* value) {
+  if (!cmp_literal(sym) || sym->ninit < 1 || wzmis(sym->init[0])) return false;
+  *value = sym->init[0];
+  return true;
+}
+
+// Tightens the limits with the pairs (left k, right k) of one side list.
+void tighten(ConstantLimits* limits, const CMPSYM* parm, const CMPLIST& left, const CMPLIST& right,
+             bool strict) {
+  for (int k = 0; k < left.n && k < right.n; ++k) {
+    double v = 0;
+    if (right.s[k] == parm && literal_value(left.s[k], &v) &&
+        (v > limits->lower || (v == limits->lower && strict))) {
+      limits->lower = v;
+      limits->lower_strict = strict;
+    }
+    if (left.s[k] == parm && literal_value(right.s[k], &v) &&
+        (v < limits->upper || (v == limits->upper && strict))) {
+      limits->upper = v;
+      limits->upper_strict = strict;
+    }
+  }
+}
+
 }  // namespace
+
+bool bounds_consistent(RUVACOM* ctx) {
+  bool consistent = true;
+  for (int i = 0; ctx->boundslist && i < ctx->parmsym->n; ++i) {
+    const CMPSYM* parm = ctx->parmsym->s[i];
+    ConstantLimits limits;
+    for (const BOUNDSSTR* b = ctx->boundslist; b; b = b->next) {
+      tighten(&limits, parm, b->eqbnds1, b->eqbnds2, false);
+      tighten(&limits, parm, b->strtbnds1, b->strtbnds2, true);
+    }
+    if (!limits.empty()) continue;
+    xpmlog(305, kMsgBoundsCannotHold, parm->nameleng, parm->name, limits.lower_strict ? ">" : ">=", limits.lower,
+           limits.upper_strict ? "<" : "<=", limits.upper);
+    consistent = false;
+  }
+  return consistent;
+}
 
 BOUNDSSTR* boundsstr(RUVACOM* ctx) {
   auto* rec = ruva_new<BOUNDSSTR>();

@@ -30,6 +30,10 @@ void process_bounds(RUVACOM* ctx, BOUNDSSTR* rec, int n, const int* relations);
 // be allocated.
 int read_bounds_statements(RUVACOM* ctx);
 
+// False, after 305/920 for each parameter concerned, when the constant
+// limits that the BOUNDS put on a parameter leave it no value.
+bool bounds_consistent(RUVACOM* ctx);
+
 // Adds the constraint `left relation right` to the run record: 0 = done,
 // 1 = failed (a side that is neither a parameter nor a constant: 305/111).
 int do_bound(RUVACOM* ctx, CMPSYM* left, CMPSYM* right, int* count, double* value,

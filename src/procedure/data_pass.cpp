@@ -19,7 +19,6 @@
 #include "procedure/model_run.h"
 #include "procedure/pass_memo.h"
 #include "procedure/ruvacom.h"
-#include "procedure/unusable_observations.h"
 
 namespace {
 
@@ -42,7 +41,6 @@ void start_pass(RUVACOM* ctx, bool last_sums) {
   ctx->sse = ctx->sumwy2 = 0.0;
   ctx->model = 1.0;
   if (last_sums) start_last_pass(ctx);
-  if (ctx->lastpass) start_left_out(ctx);
   if (ctx->do_der) {
     ctx->model = 0.0;
     zero(ctx->xpx, bordered_size(n));
@@ -56,6 +54,7 @@ void start_pass(RUVACOM* ctx, bool last_sums) {
   }
   ctx->nobs = 0;
   ctx->iobs = 0;
+  ctx->unused = {};
   xbyrwnd(ctx->fiddata, kXoGroupStart);
   nlexint();
 }
@@ -164,18 +163,21 @@ struct Pass {
     return std::isfinite(c);
   }
 
-  // The use test: true with the observation's values when it is used.
-  bool screen(PassObservation* ob) const {
-    if (wzmis(*ctx->dephat) || wzmis(*ctx->depval) || wzmis(*ctx->weight) || wzmis(*ctx->loss) ||
-        wzmis(*ctx->resid) || wzmis(*ctx->wgtjpj))
-      return false;
+  // The use test: kNone with the observation's values when it is used,
+  // else why it is not.
+  Unused screen(PassObservation* ob) const {
+    if (wzmis(*ctx->depval)) return Unused::kDependent;
+    if (wzmis(*ctx->dephat)) return Unused::kPredicted;
+    if (wzmis(*ctx->weight)) return Unused::kWeight;
+    if (wzmis(*ctx->loss) || wzmis(*ctx->resid) || wzmis(*ctx->wgtjpj)) return Unused::kSpecial;
     ob->w = *ctx->weight;
-    if (ob->w == 0.0 || !derivatives_usable(ob->w)) return false;
+    if (ob->w == 0.0) return Unused::kWeight;
+    if (!derivatives_usable(ob->w)) return Unused::kDerivative;
     ob->u = *ctx->wgtjpj;
-    if (!(ob->u > 0.0)) return false;
+    if (!(ob->u > 0.0)) return ctx->wgtjpjflag ? Unused::kSpecial : Unused::kWeight;
     ob->y = *ctx->depval;
     ob->r = ctx->residflag ? *ctx->resid : ob->y - *ctx->dephat;
-    return contribution(ob);
+    return contribution(ob) ? Unused::kNone : Unused::kTooLarge;
   }
 
   // The sums behind the corrected total sum of squares and the intercept
@@ -251,8 +253,9 @@ void run_observations(RUVACOM* ctx, bool last_sums) {
     const int rc = nlexec(ctx);
     pass.take_derivatives();
     PassObservation ob;
-    if (rc == 0 && pass.screen(&ob)) pass.use(ob);
-    else note_left_out(ctx, rc);
+    const Unused why = rc == 0 ? pass.screen(&ob) : rc == 1 ? Unused::kDeleted : Unused::kRunFailed;
+    if (why == Unused::kNone) pass.use(ob);
+    else note_unused(&ctx->unused, why, ctx->nobs);
     if (rc >= 3) break;
   }
 }

@@ -2,6 +2,8 @@
 // supplies with DER. variables, and the requests for the rest.
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string_view>
 
 #include "host/services.h"
 #include "linalg/packed.h"
@@ -18,6 +20,7 @@ constexpr int kMsgDerivativeNotGiven = 3;
 constexpr int kMsgAssignedParameter = 84;
 constexpr int kMsgUnusedParameter = 65;
 constexpr int kMsgNoParameterLeft = 80;
+constexpr int kMsgNotAParameter = 923;
 constexpr int kBootResidual = 2, kBootJac = 8;
 
 void append(RUVACOM* ctx, CMPLIST* list, CMPSYM* sym) {
@@ -76,7 +79,35 @@ void find_second(RUVACOM* ctx, int i, int* state, CMPLIST* second) {
   }
 }
 
+bool is_parameter(RUVACOM* ctx, std::string_view name) {
+  const CMPSYM* sym = name.empty() ? nullptr : cmpsyms(name.data(), static_cast<int>(name.size()), &ctx->globcmp);
+  for (int i = 0; sym && i < ctx->parmsym->n; ++i)
+    if (ctx->parmsym->s[i] == sym) return true;
+  return false;
+}
+
+// The part of DER.a or DER.a.b that names no parameter, if any; with more
+// than two parts the name is no derivative's at all.
+std::optional<std::string_view> stray_part(RUVACOM* ctx, const CMPSYM* der) {
+  const std::string_view parts(der->name + 4, static_cast<std::size_t>(der->nameleng - 4));
+  const std::size_t dot = parts.find('.');
+  if (dot != std::string_view::npos && parts.find('.', dot + 1) != std::string_view::npos) return parts;
+  if (!is_parameter(ctx, parts.substr(0, dot))) return parts.substr(0, dot);
+  if (dot != std::string_view::npos && !is_parameter(ctx, parts.substr(dot + 1))) return parts.substr(dot + 1);
+  return std::nullopt;
+}
+
 }  // namespace
+
+void check_derivative_names(RUVACOM* ctx, const CMPLIST* ders) {
+  for (int i = 0; i < ders->n; ++i) {
+    const CMPSYM* der = ders->s[i];
+    const auto part = cmp_assigned(der) ? stray_part(ctx, der) : std::nullopt;
+    if (!part) continue;
+    xpmlog(305, kMsgNotAParameter, der->nameleng, der->name, static_cast<int>(part->size()), part->data());
+    ruva_raise_rc(ctx, 4);
+  }
+}
 
 int hessian_reqd(RUVACOM* ctx) {
   if (output_needs_diagnostics(ctx)) ctx->ruvaout_flag = 1;

@@ -84,6 +84,7 @@ void report_stop(RUVACOM* ctx, ZOPTGLOBAL* g) {
   if (st.nobs < ctx->nparm) {
     show_note(ctx, yolmsgs(305, kMsgTooFewObservations, st.nobs, ctx->nparm));
     xpmlog(305, kMsgTooFewObservations, st.nobs, ctx->nparm);
+    report_unused_observations(ctx);
   }
   switch (st.error) {
     case s_nodecr:

@@ -19,7 +19,6 @@
 #include "procedure/ruvacom.h"
 #include "procedure/step_phases.h"
 #include "procedure/starting_values.h"
-#include "procedure/unusable_observations.h"
 
 namespace {
 
@@ -169,7 +168,7 @@ int no_point_kept(RUVACOM* ctx, const Scan& scan) {
   }
   xpmlog(305, kMsgNoUsablePoint);
   reporting_pass(ctx);
-  explain_no_usable_observation(ctx);
+  report_unused_observations(ctx);
   return 1;
 }
 
@@ -186,6 +185,7 @@ void start_search(RUVACOM* ctx) {
   cmpexi(1, 0, 0, &ctx->globcmp);
   ctx->failed = 0;
   ctx->nerrmsg = 0;
+  ctx->unused = {};  // no pass of this BY group has run yet
 }
 
 }  // namespace

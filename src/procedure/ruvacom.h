@@ -19,6 +19,7 @@
 #include "procedure/graph_control.h"
 #include "procedure/parameter_records.h"
 #include "procedure/statement_parsing.h"
+#include "procedure/unused_observations.h"
 
 struct BOUNDSSTR;
 struct CMPDER;
@@ -126,16 +127,8 @@ struct RUVACOM : RUVAPARSE {
   // Counters.
   long nobs;               // observations read in the current pass
   long iobs;               // and used
+  UnusedObservations unused;  // and why the others were not used
   long i_error_obs;
-  // The last pass's first observation left out for each of these reasons
-  // (0: none), for the note that says why a group had no usable observation.
-  struct {
-    long missing_prediction;
-    long missing_weight;
-    long weight_not_positive;
-    double weight;  // the weight of that observation,
-    char wgtjpj;    // which was _WGTJPJ_ rather than _WEIGHT_
-  } left_out;
   std::int32_t nparm;
   std::int32_t nout;       // OUTPUT statements
   std::int32_t nstep;      // MAXSUBIT=

@@ -20,6 +20,8 @@ constexpr int kParmsKind = 20;
 constexpr int kControlKind = 30;
 constexpr int kMsgParameterIsVariable = 50;
 constexpr int kMsgDependentUndefined = 13;
+constexpr int kMsgNoInputData = 921;
+constexpr int kMsgParameterIsDependent = 922;
 
 // What the set-up keeps between its steps.
 struct Setup {
@@ -73,14 +75,30 @@ void check_parameter_variables(RUVACOM* ctx) {
   }
 }
 
+const CMPSYM* dependent(const RUVACOM* ctx) {
+  return ctx->inputdepsym && ctx->inputdepsym->n > 0 ? ctx->inputdepsym->s[0] : nullptr;
+}
+
 bool dependent_defined(const RUVACOM* ctx) {
-  const CMPSYM* y = ctx->inputdepsym && ctx->inputdepsym->n > 0 ? ctx->inputdepsym->s[0] : nullptr;
+  const CMPSYM* y = dependent(ctx);
   return y && (y->dsvarno > 0 || cmp_dataset_var(y) || cmp_assigned(y));
+}
+
+// A parameter cannot also be what the model is fitted to.
+bool dependent_is_parameter(const RUVACOM* ctx) {
+  const CMPSYM* y = dependent(ctx);
+  for (int i = 0; y && i < ctx->parmsym->n; ++i) {
+    if (ctx->parmsym->s[i] != y) continue;
+    xpmlog(305, kMsgParameterIsDependent, y->nameleng, y->name);
+    return true;
+  }
+  return false;
 }
 
 // Names resolved against the input data set, DER. variables marked, the
 // program's data flow analysed and checked.
 bool resolve_program(RUVACOM* ctx, Setup* s) {
+  if (dependent_is_parameter(ctx)) return false;
   cmprslv(ctx->fiddata, &ctx->globcmp);
   check_special_conflicts(ctx);
   check_parameter_variables(ctx);
@@ -91,6 +109,7 @@ bool resolve_program(RUVACOM* ctx, Setup* s) {
   s->ders = ruva_new_or_exit<CMPLIST>();
   cmplstp(s->ders, "DER.", 4, &ctx->globcmp);
   for (int i = 0; i < s->ders->n; ++i) cmp_mark(s->ders->s[i]);
+  check_derivative_names(ctx, s->ders);
   cmpdfla(0, 0, ctx->xref, 1, &ctx->globcmp);
   cmpchck(&ctx->globcmp);
   return ctx->nretain == 0;
@@ -191,7 +210,7 @@ int set_up_parameters(RUVACOM* ctx, Setup* s) {
 
 // Steps from the bounds to the derivatives of the model.
 int set_up_program(RUVACOM* ctx, Setup* s) {
-  if (read_bounds_statements(ctx) != 0) return 1;
+  if (read_bounds_statements(ctx) != 0 || !bounds_consistent(ctx)) return 1;
   process_estimate_stmts(ctx);
   process_contrast_stmts(ctx);
   if (set_specials(ctx) != 0 || !resolve_program(ctx, s)) return 1;
@@ -204,6 +223,10 @@ int set_up_program(RUVACOM* ctx, Setup* s) {
 }  // namespace
 
 int ruvaint(RUVACOM* ctx) {
+  if (!ctx->fiddata) {
+    xpmlog(305, kMsgNoInputData);
+    return 1;
+  }
   Setup s;
   if (set_up_parameters(ctx, &s) != 0 || set_up_program(ctx, &s) != 0) return 1;
   if (!bind_parameters(ctx, &s) || !estimate_and_contrast_derivatives(ctx)) return 1;

@@ -23,6 +23,10 @@ int hessian_reqd(RUVACOM* ctx);
 // supplied second-derivative variables into `second`. Returns 0.
 int get_dervars(RUVACOM* ctx, int* state, CMPLIST* second);
 
+// Warns (305/923, return codes at least 4) about each assigned DER.
+// variable whose name parts are not all parameters: its value is never used.
+void check_derivative_names(RUVACOM* ctx, const CMPLIST* ders);
+
 // The model's first derivatives: the gradient list `gradsym` from the
 // supplied DER. variables and the generated derivatives; parameters the
 // model does not depend on are dropped. `declared` holds the parameters as

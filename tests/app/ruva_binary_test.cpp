@@ -74,6 +74,50 @@ TEST_F(RuvaBinaryTest, LogAndListingGoWhereTheyAreSent) {
   EXPECT_EQ(run("--log /no/such/dir/run.log fit.ruva"), 2);
 }
 
+// Bad input: one message that says what is wrong, the exit status that
+// goes with it, and no log line that echoes a huge token in full.
+TEST_F(RuvaBinaryTest, BadInputGetsOneClearMessage) {
+  std::string full = "x,y\n", no_y = "x,y\n";
+  for (int i = 1; i <= 23; ++i) {
+    full += std::to_string(i) + "," + std::to_string(2 * i + i % 3) + "\n";
+    no_y += std::to_string(i) + ",.\n";
+  }
+  write("d.csv", full);
+  write("noy.csv", no_y);
+  const std::string fit = "proc ruva data=d; parms b=1; ";
+  const std::string model = " model y = b*x; run;\n";
+  struct Case {
+    std::string program;  // written to p.ruva
+    std::string args;
+    std::string message;
+    int status;
+  } cases[] = {
+      {"proc ruva data=d; parms Vm=7; bounds 10 < Vm < 5; model y = Vm*x; run;\n", "p.ruva",
+       "ERROR: The BOUNDS on the parameter Vm cannot all hold: no value is > 10 and < 5.", 2},
+      {"proc ruva data=noy; parms b=1;" + model, "p.ruva",
+       "NOTE: 23 of the 23 observations read could not be used: the dependent variable y is missing "
+       "(the first is observation 1).", 1},
+      {"proc ruva; parms b=1;" + model, "p.ruva", "ERROR: The PROC RUVA statement has no DATA= option", 2},
+      {"", ".", "ERROR: The program file . is a folder; name a program file.", 2},
+      {"proc ruva data=d; parms K = x;" + model, "p.ruva", "expected a starting value but found x.", 2},
+      {"proc ruva data=d; parms y=1; model y = y*x; run;\n", "p.ruva",
+       "ERROR: The parameter y is also the dependent variable of the MODEL statement", 2},
+      {fit + "model y = b*x + " + std::string(1 << 20, 'z') + "; run;\n", "p.ruva", "zzz ... zzz", 2},
+      {fit + "der.zz = 1;" + model, "p.ruva", "WARNING: The program assigns der.zz, but zz is not a parameter", 1},
+      {"proc ruva data=d; parms b=1 b=2;" + model, "p.ruva", "ERROR: The parameter b is named more than once", 2},
+      {fit + model, "--json out --listing ./out p.ruva", "--listing and --json name the same file ./out", 2},
+      {fit + model, "--log p.ruva p.ruva", "--log names the program file p.ruva", 2},
+  };
+  for (const Case& c : cases) {
+    write("p.ruva", c.program);
+    EXPECT_EQ(run(c.args), c.status) << c.program.substr(0, 80) << "\n" << read("log.txt").substr(0, 2000);
+    const std::string log = read("log.txt");
+    EXPECT_NE(log.find(c.message), std::string::npos) << c.message << "\n" << log.substr(0, 2000);
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 500u) << c.message;
+  }
+}
+
 // Every failure says why, once, and the exit status agrees with the log: an
 // analysis this build lacks is noted and the step goes on; run errors that
 // only lose an observation are notes; a loop or LINK that never ends is an
@@ -88,6 +132,9 @@ TEST_F(RuvaBinaryTest, FailuresSayWhyOnceAndTheExitStatusAgrees) {
     std::vector<const char*> said_once;
     int status;
   };
+  const char* kNoWeight =
+      "4 of the 4 observations read could not be used: the weight _WEIGHT_ is missing, zero or negative (the "
+      "first is observation 1).";
   const std::vector<Case> cases = {
       {"--json j.json", "", "a=1", "profile a;", {"NOTE: Profiling is not available"}, 0},
       {"", "", "a=1", "bootstrap;", {"NOTE: The bootstrap is not available"}, 0},
@@ -102,8 +149,8 @@ TEST_F(RuvaBinaryTest, FailuresSayWhyOnceAndTheExitStatusAgrees) {
        {"ERROR: A loop ran more than", "for observation 3."}, 2},
       {"", "", "a=1", "link s; s: link s; return;", {"ERROR: LINK statements are nested more than 64 deep"}, 2},
       {"", "", "a=1", "array q{2}; z = q{x};", {"ERROR: Array subscript out of range", "for observation 3."}, 2},
-      {"", "", "a=1", "_weight_ = .;", {"observation 1, has a missing weight (_WEIGHT_)"}, 1},
-      {"", "", "a=1", "_weight_ = -x;", {"observation 1, has _WEIGHT_=-1,"}, 1},
+      {"", "", "a=1", "_weight_ = .;", {kNoWeight}, 1},
+      {"", "", "a=1", "_weight_ = 1 - x;", {kNoWeight}, 1},
       {"", "", "a=.", "", {"the parameter a has a missing starting value"}, 1},
   };
   write("d.csv", "x,y\n1,2.1\n2,3.9\n3,6.2\n4,7.8\n");

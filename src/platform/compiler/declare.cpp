@@ -21,6 +21,7 @@ using language::Stmt;
 using language::StmtKind;
 
 constexpr int kMaxCharLength = 32767;
+constexpr int kDuplicateParameter = 140;  // a parameter named twice in PARMS
 
 // Literal value of an initial-value expression: a number, a missing value
 // or a negated number.
@@ -375,6 +376,11 @@ std::vector<CMPSYM*> declare_parms(Compiler& c, Declarer& d, const Stmt& s) {
       for (long k = 0; k <= static_cast<long>(steps); ++k) values.push_back(v.start + k * v.by);
     }
     for (Symbol* p : c.expand(group.names, true)) {
+      // A second mention would silently replace the first one's values.
+      if (p->pub.kindcode == kCmpKindParms) {
+        d.fail(s.pos, kDuplicateParameter, p->pub.name);
+        continue;
+      }
       p->pub.kindcode = kCmpKindParms;
       p->pub.flags[0] |= kCmpMarked;
       p->pub.flags[2] |= kCmpDeclaredParm;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "host/missing.h"
 #include "host/stmt.h"
@@ -267,16 +268,20 @@ void ProcedureParser::parse_parms(ProcStatement& st, StmtPtr* ast) {
   auto s = std::make_unique<Stmt>();
   s->kind = StmtKind::Parms;
   VarList all;
+  // "a= b= c = 1 2" gives a and b the values of c; but "K = x" with no values
+  // after it would make x a parameter and leave both without any.
+  std::optional<Token> name_after_equals;
   while (at_varlist_item(in_)) {
     ParmGroup g;
     g.names = parse_varlist(in_, true);
     all.insert(all.end(), g.names.begin(), g.names.end());
-    in_.accept("=");
     auto at_value = [&] {
       const Token& t = in_.peek();
       return t.kind == TokenKind::Number || t.kind == TokenKind::Missing || t.kind == TokenKind::Date ||
              t.kind == TokenKind::Time || t.kind == TokenKind::DateTime || t.is("-") || t.is("+");
     };
+    if (in_.accept("=") && !name_after_equals && in_.peek().is_name()) name_after_equals = in_.peek();
+    if (at_value()) name_after_equals.reset();
     while (at_value()) {
       g.values.push_back(parse_value_range());
       in_.accept(",");
@@ -284,6 +289,8 @@ void ProcedureParser::parse_parms(ProcStatement& st, StmtPtr* ast) {
     s->parm_groups.push_back(std::move(g));
   }
   if (all.empty()) in_.fail_expected("a parameter name");
+  if (name_after_equals)
+    in_.fail_at(*name_after_equals, msg::kExpected, {"a starting value", std::string(name_after_equals->spell)});
   st.fields[1] = names_field(all, st.pos);
   slash_options(OptionContext::Parms, st, "PARMS");
   *ast = std::move(s);

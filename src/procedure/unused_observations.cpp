@@ -1,0 +1,38 @@
+#include "procedure/unused_observations.h"
+
+#include "host/missing.h"
+#include "host/services.h"
+#include "procedure/ruvacom.h"
+
+namespace {
+
+constexpr int kMsgMissingStart = 905;
+// Messages 305/924 .. 305/931, one per cause in the order of Unused.
+constexpr int kMsgFirstCause = 923;
+
+// A parameter without a starting value leaves every prediction missing:
+// that is the one thing to say. True when it was said.
+bool report_missing_start(const RUVACOM* ctx) {
+  for (int i = 0; i < ctx->nparm; ++i) {
+    if (!wzmis(ctx->parm[i])) continue;
+    const CMPSYM* p = ctx->parmsym->s[i];
+    xpmlog(305, kMsgMissingStart, p->nameleng, p->name);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void report_unused_observations(RUVACOM* ctx) {
+  if (report_missing_start(ctx)) return;
+  const UnusedObservations& u = ctx->unused;
+  for (int k = 1; k < static_cast<int>(Unused::kCauses); ++k) {
+    if (u.count[k] == 0) continue;
+    if (static_cast<Unused>(k) == Unused::kDependent)
+      xpmlog(305, kMsgFirstCause + k, u.count[k], ctx->nobs, static_cast<int>(ctx->depname.l), ctx->depname.s,
+             u.first[k]);
+    else
+      xpmlog(305, kMsgFirstCause + k, u.count[k], ctx->nobs, u.first[k]);
+  }
+}
