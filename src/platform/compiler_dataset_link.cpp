@@ -1,10 +1,11 @@
 // Connects the compiler to the data-set layer: the compiler resolves the
-// program's names against the input data set's variables and has each
+// program's names against the input data set's variables, has each
 // observation's values copied into the program's cells through an input
-// variable vector.
+// variable vector, and hands the data set its WHERE condition.
 #include <vector>
 
 #include "platform/compiler/dataset_view.h"
+#include "platform/datasets/input_data_set.h"
 #include "platform/host.h"
 #include "platform/service_impls.h"
 
@@ -34,8 +35,15 @@ void* bind(void* fiddata, const std::vector<compiler::VariableBinding>& bindings
   return svc::xvgete(vector) == 0 ? vector : nullptr;
 }
 
+void filter(void* fiddata, std::function<bool()> accepts) {
+  if (ds::InputDataSet* in = ds::DataSet::input(static_cast<XO_FILE*>(fiddata)))
+    in->set_where(std::move(accepts));
+}
+
 }  // namespace
 
-void connect_compiler_to_datasets() { compiler::install_dataset_access({&describe, &bind}); }
+void connect_compiler_to_datasets() {
+  compiler::install_dataset_access({&describe, &bind, &filter});
+}
 
 }  // namespace platform

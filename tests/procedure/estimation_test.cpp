@@ -74,6 +74,28 @@ TEST_P(LinearTest, OneIterationReachesOrdinaryLeastSquares) {
 
 INSTANTIATE_TEST_SUITE_P(Methods, LinearTest, ::testing::Values("gauss", "marquardt", "newton"));
 
+// Observations that WHERE rejects are not read: the fit is least squares of
+// the others, and the counts read and used leave them out.
+TEST_F(FitTest, WhereLeavesObservationsOutOfTheFitAndTheCounts) {
+  std::string csv = "x,y,g\n";
+  for (std::size_t i = 0; i < kX.size(); ++i)
+    csv += std::to_string(kX[i]) + "," + std::to_string(kY[i]) + ",a\n";
+  csv += "2,900,b\n3,-50,b\n";
+  write_file("d.csv", csv);
+  ASSERT_EQ(run("proc ruva data=d outest=est; where g = 'a' and x > 1; parms b0=0 b1=0;"
+                " model y = b0 + b1*x;"),
+            0)
+      << log_text();
+  std::vector<double> a(kX.size() - 1, 1.0);
+  a.insert(a.end(), kX.begin() + 1, kX.end());
+  const std::vector<double> ols = least_squares(a, std::vector<double>(kY.begin() + 1, kY.end()), 7, 2);
+  const std::vector<double> b = final_estimates({"b0", "b1"});
+  for (int j = 0; j < 2; ++j) EXPECT_NEAR(b[j], ols[j], 1e-9 * std::fabs(ols[j]));
+  const std::string listing = listing_.str();
+  EXPECT_NE(listing.find("Observations Read      7"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("Observations Used      7"), std::string::npos) << listing;
+}
+
 // With orthonormal columns the gradient step is the least-squares step.
 TEST_F(FitTest, TheGradientMethodReachesLeastSquaresInOneStepOnOrthonormalColumns) {
   write_file("d.csv", "h0,h1,h2,y\n0.5,0.5,0.5,3\n0.5,-0.5,0.5,1\n0.5,0.5,-0.5,2.5\n0.5,-0.5,-0.5,-0.5\n");

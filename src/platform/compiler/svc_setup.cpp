@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <new>
 
+#include "platform/compiler/api.h"
 #include "platform/compiler/compiler.h"
 #include "platform/compiler/executor.h"
 #include "platform/host.h"
@@ -141,7 +142,18 @@ int cmppdv(void* fiddata, void** dataptr, CMPGLOBAL* cmp) {
   if (!access.bind) return 1;
   void* vector = access.bind(fiddata, bindings);
   if (dataptr) *dataptr = vector;
-  return vector ? 0 : 1;
+  if (!vector) return 1;
+  // The WHERE statements run on each observation's values, as the data pass
+  // would start it, once the program is generated.
+  const bool where = std::any_of(c->statements.begin(), c->statements.end(),
+                                 [](const auto& s) { return s->segment == 2; });
+  if (where && access.filter)
+    access.filter(fiddata, [cmp, vector] {
+      cmpexi(0, 0, 0, cmp);
+      xyvget(static_cast<XV_VECTOR*>(vector), 0);
+      return compiler::where_accepts(cmp) != 0;
+    });
+  return 0;
 }
 
 int cmpdfla(int /*reserved1*/, int /*reserved2*/, int xref, int /*reserved3*/, CMPGLOBAL* cmp) {

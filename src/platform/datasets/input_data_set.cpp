@@ -39,7 +39,37 @@ void InputDataSet::set_by(ByPlan plan) {
   set_current(nullptr, nullptr, -1);
 }
 
+void InputDataSet::set_where(std::function<bool()> accepts) {
+  where_ = std::move(accepts);
+  set_by(std::move(by_));
+}
+
+// The accepted records become this data set's own table; other handles of
+// the file keep every record.
+void InputDataSet::apply_where() {
+  auto kept = std::make_shared<Table>();
+  kept->name = table_->name;
+  kept->file = table_->file;
+  kept->variables = table_->variables;
+  kept->record_length = table_->record_length;
+  kept->type = table_->type;
+  kept->label = table_->label;
+  const std::size_t words = table_->record_length / 8;
+  for (std::int64_t row = 0; row < table_->rows; ++row) {
+    set_current(table_->record(row), nullptr, row);
+    if (!where_()) continue;
+    const double* record = table_->storage.data() + static_cast<std::size_t>(row) * words;
+    kept->storage.insert(kept->storage.end(), record, record + words);
+    ++kept->rows;
+  }
+  set_current(nullptr, nullptr, -1);
+  last_ = nullptr;
+  where_ = nullptr;
+  table_ = std::move(kept);
+}
+
 const Groups& InputDataSet::groups() {
+  if (where_) apply_where();
   if (!groups_) groups_ = find_groups(*table_, by_);
   return *groups_;
 }
@@ -129,6 +159,7 @@ int InputDataSet::fail_read(XO_PARMS* parms, int status) {
 }
 
 int InputDataSet::open_sequential(XO_PARMS* parms) {
+  if (where_) apply_where();
   sequential_next_ = 0;
   set_current(nullptr, parms, -1);
   parms->opcode = kXoOpen;
@@ -136,6 +167,7 @@ int InputDataSet::open_sequential(XO_PARMS* parms) {
 }
 
 int InputDataSet::read_sequential(XO_PARMS* parms) {
+  if (where_) apply_where();
   if (sequential_next_ >= table_->rows) {
     set_current(nullptr, parms, -1);
     return kXoEnd;
