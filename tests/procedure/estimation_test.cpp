@@ -124,6 +124,40 @@ TEST_F(FitTest, NoiseFreeExponentialDecayGivesBackItsParameters) {
   EXPECT_EQ(statuses(), (std::vector<std::pair<int, std::string>>{{0, message(20)}}));
 }
 
+// A column with a cell that is not a number is character; used as a number
+// it is an error that names the cell, and nothing is fitted or written.
+TEST_F(FitTest, ACharacterVariableUsedAsANumberIsAnErrorNamingItsFirstCell) {
+  struct Case {
+    const char* csv;
+    const char* statements;
+    const char* variable;
+    const char* cell;  // line, column, value; null when the description made it character
+  } cases[] = {
+      {"x,y\n1,2\n2,n/a\n3,6\n", "model y = b*x;", "y", "line 3, column 2 of %f holds \"n/a\""},
+      {"x,y\n1,2\n0x61,4\n3,6\n", "model y = b*x;", "x", "line 3, column 1 of %f holds \"0x61\""},
+      {"x,y\n1,2\n\"two\",4\n", "model y = b*x;", "x", "line 3, column 1 of %f holds \"two\""},
+      {"x,y,w\n1,2,1\n2,4,inf\n", "_weight_ = w; model y = b*x;", "w", "line 3, column 3 of %f holds \"inf\""},
+      {"x,y\n1,2\n2,4\n", "model y = b*x;", "x", nullptr},
+  };
+  for (const Case& c : cases) {
+    write_file("d.csv", c.csv);
+    std::filesystem::remove(dir_ / "d.meta.json");
+    if (!c.cell) write_file("d.meta.json", R"({"variables": [{"name": "x", "type": "character"}]})");
+    EXPECT_EQ(run(std::string("proc ruva data=d outest=est; parms b=1; ") + c.statements), 1012) << c.csv;
+    std::string expected = std::string("ERROR: The variable ") + c.variable +
+                           " of the data set WORK.d is character, ";
+    if (c.cell) {
+      std::string cell = c.cell;
+      expected += "so it cannot be used as a number: " +
+                  cell.replace(cell.find("%f"), 2, (dir_ / "d.csv").string());
+    } else {
+      expected += "as its description " + (dir_ / "d.meta.json").string() + " declares it";
+    }
+    EXPECT_NE(log_text().find(expected), std::string::npos) << c.csv << "\n" << log_text();
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "est.csv")) << c.csv;
+  }
+}
+
 // The grid of one group in point order (the first parameter fastest), in
 // OUTEST= and in the printed table with the SSE formed here; then the start
 // and the iterations, the end.

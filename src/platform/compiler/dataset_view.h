@@ -1,8 +1,9 @@
 // What the compiler needs of the input data set, behind functions that the
 // data-set layer installs: the names, types, lengths and positions of its
 // variables (cmprslv), a variable vector that carries each observation's
-// values into the program's cells (cmppdv, then xyvget), and the program's
-// WHERE condition handed to the data set.
+// values into the program's cells (cmppdv, then xyvget), the program's
+// WHERE condition handed to the data set, and why a character variable is
+// character.
 #pragma once
 
 #include <functional>
@@ -35,6 +36,9 @@ struct DatasetAccess {
   // Leaves out of the data set the observations `accepts` rejects; it is
   // called with each one current, before the first is read.
   void (*filter)(void* fiddata, std::function<bool()> accepts) = nullptr;
+  // Reports why variable `number` of the data set is character, when the
+  // program needs it as a number.
+  void (*not_a_number)(void* fiddata, int number) = nullptr;
 };
 
 // Installs the data-set layer's functions (and returns the previous ones).

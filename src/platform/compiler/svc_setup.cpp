@@ -124,6 +124,7 @@ int cmprslv(void* fiddata, CMPGLOBAL* cmp) {
     c->error(25, "the variables of the input data set cannot be read");
     return 1;
   }
+  c->dataset_file = fiddata;
   c->resolve(variables);
   return c->failed() ? 1 : 0;
 }
