@@ -17,6 +17,8 @@ int refuse_write(XO_PARMS* parms) {
 // An out-of-order input ends the step's BY processing: the step's return
 // code is at least this.
 constexpr int kOrderBreakCode = 1012;
+// A data set with no observation to read: a warning.
+constexpr int kNothingToReadCode = 4;
 
 }  // namespace
 
@@ -65,6 +67,7 @@ void InputDataSet::apply_where() {
   set_current(nullptr, nullptr, -1);
   last_ = nullptr;
   where_ = nullptr;
+  filtered_ = true;
   table_ = std::move(kept);
 }
 
@@ -95,6 +98,11 @@ int InputDataSet::next_group() {
   if (g.order_break) {
     report_order_break(*g.order_break);
     return -1;
+  }
+  // No group at all: the step has nothing to work on, which it should say.
+  if (group_ < 0) {
+    log_problem({filtered_ ? msg::kNoneSatisfyWhere : msg::kNoObservations, {name()}});
+    Host::current().raise_return_code(kNothingToReadCode);
   }
   group_ = static_cast<std::int64_t>(g.count());
   return 0;

@@ -89,6 +89,7 @@ class InputDataSet : public DataSet {
 
   std::shared_ptr<const Table> table_;
   std::function<bool()> where_;  // until applied
+  bool filtered_ = false;        // a WHERE condition was applied
   ByPlan by_;
   std::optional<Groups> groups_;
   std::int64_t group_ = -1;  // -1 before the first group
