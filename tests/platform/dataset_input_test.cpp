@@ -140,6 +140,14 @@ TEST_F(InputTest, NamesResolveInLibrariesWithoutRegardToCase) {
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(platform::DataSets::name_of(f), "LAB.b");
 
+  // Two files for one name: neither is taken.
+  write_file("growth.csv", "x\n2\n");
+  EXPECT_EQ(open("growth"), nullptr);
+  EXPECT_NE(log_text().find("ERROR: The data set WORK.growth matches more than one file, whose names "
+                            "differ only in case: " +
+                            (dir_ / "Growth.CSV").string() + " and " + (dir_ / "growth.csv").string()),
+            std::string::npos)
+      << log_text();
   EXPECT_EQ(open("absent"), nullptr);
   EXPECT_NE(log_text().find("ERROR: The data set WORK.absent does not exist"), std::string::npos);
   EXPECT_EQ(open("nolib.x"), nullptr);

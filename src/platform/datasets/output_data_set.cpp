@@ -89,6 +89,7 @@ int OutputDataSet::finish() {
   }
   log_problem({msg::kWritten,
                {name(), std::to_string(rows_), std::to_string(vector_->variables().size())}});
+  if (replaces_input_) log_problem({msg::kInputReplaced, {name()}});
   return 0;
 }
 
