@@ -1,7 +1,8 @@
 // One pass over 1,000,000 records of 5 numeric variables: loading the CSV
 // file into memory (once per step), then scanning it as a data pass does
 // (rewind the group, read each record, gather the 5 values), against a
-// hand-written floor that copies the same values out of a plain array.
+// hand-written floor that copies the same values out of a plain array. And
+// loading files whose header names very many variables.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -71,6 +72,28 @@ void BM_LoadCsv(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(data().bytes));
 }
 BENCHMARK(BM_LoadCsv)->Unit(benchmark::kMillisecond);
+
+// A wide file: a header of state.range(0) variables and two records. The
+// load should grow about linearly with the number of variables.
+void BM_LoadWideHeader(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  const std::string name = "wide" + std::to_string(n);
+  {
+    std::ofstream out(data().dir / (name + ".csv"), std::ios::binary);
+    for (int row = 0; row < 3; ++row)
+      for (int k = 1; k <= n; ++k)
+        out << (row == 0 ? "v" + std::to_string(k) : std::to_string(k + row)) << (k < n ? ',' : '\n');
+  }
+  platform::Host& h = host();
+  for (auto _ : state) {
+    platform::DataSets step_data_sets(h.libraries());
+    XO_FILE* f = step_data_sets.open_input(name);
+    if (!f) state.SkipWithError("the data set did not load");
+    benchmark::DoNotOptimize(f);
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_LoadWideHeader)->Arg(20'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
 // The read loop of a data pass through the host services.
 void BM_PassThroughServices(benchmark::State& state) {

@@ -1,10 +1,14 @@
 // Connects the compiler to the data-set layer: the compiler resolves the
-// program's names against the input data set's variables and has each
+// program's names against the input data set's variables, has each
 // observation's values copied into the program's cells through an input
-// variable vector.
+// variable vector, and hands the data set its WHERE condition.
+#include <string>
 #include <vector>
 
 #include "platform/compiler/dataset_view.h"
+#include "platform/datasets/input_data_set.h"
+#include "platform/datasets/problem.h"
+#include "platform/datasets/sidecar.h"
 #include "platform/host.h"
 #include "platform/service_impls.h"
 
@@ -34,8 +38,29 @@ void* bind(void* fiddata, const std::vector<compiler::VariableBinding>& bindings
   return svc::xvgete(vector) == 0 ? vector : nullptr;
 }
 
+void filter(void* fiddata, std::function<bool()> accepts) {
+  if (ds::InputDataSet* in = ds::DataSet::input(static_cast<XO_FILE*>(fiddata)))
+    in->set_where(std::move(accepts));
+}
+
+// Names the cell that made the variable character, or its description.
+void not_a_number(void* fiddata, int number) {
+  const ds::InputDataSet* in = ds::DataSet::input(static_cast<XO_FILE*>(fiddata));
+  if (!in || number < 1 || number > static_cast<int>(in->table().variables.size())) return;
+  const ds::Table& t = in->table();
+  const ds::Variable& v = t.variables[static_cast<std::size_t>(number - 1)];
+  if (v.text_line > 0)
+    ds::log_problem({ds::msg::kCharacterFromCell,
+                     {v.name, t.name, std::to_string(v.text_line), std::to_string(number),
+                      t.file.string(), v.text_cell}});
+  else
+    ds::log_problem({ds::msg::kCharacterDescribed, {v.name, t.name, ds::sidecar_path(t.file).string()}});
+}
+
 }  // namespace
 
-void connect_compiler_to_datasets() { compiler::install_dataset_access({&describe, &bind}); }
+void connect_compiler_to_datasets() {
+  compiler::install_dataset_access({&describe, &bind, &filter, &not_a_number});
+}
 
 }  // namespace platform

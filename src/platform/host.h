@@ -105,6 +105,7 @@ class Host {
   // (a data set out of BY order, one that could not be written) count
   // whatever code the procedure ends with.
   void raise_return_code(int rc) { rc_floor_ = rc > rc_floor_ ? rc : rc_floor_; }
+  int return_code_floor() const { return rc_floor_; }
 
   // Writes catalogue message set/number with its inserts to the log.
   void log_message(int set, int number, va_list args);

@@ -1,5 +1,6 @@
 #include "platform/libraries.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "platform/names.h"
@@ -51,18 +52,21 @@ std::filesystem::path Libraries::find_file(const std::filesystem::path& dir,
   std::error_code ec;
   std::filesystem::path exact = dir / name;
   if (std::filesystem::exists(exact, ec)) return exact;
-  std::filesystem::path match;
-  int matches = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-    if (same_name(entry.path().filename().string(), name)) {
-      match = entry.path();
-      ++matches;
-    }
-  }
+  std::vector<std::filesystem::path> matches = files_named(dir, name);
   // Several files that differ only in case: none is preferred over another,
   // so the lower-case name decides.
-  if (matches == 1) return match;
+  if (matches.size() == 1) return matches.front();
   return dir / lower_case(name);
+}
+
+std::vector<std::filesystem::path> Libraries::files_named(const std::filesystem::path& dir,
+                                                          const std::string& name) {
+  std::vector<std::filesystem::path> matches;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec))
+    if (same_name(entry.path().filename().string(), name)) matches.push_back(entry.path());
+  std::sort(matches.begin(), matches.end());
+  return matches;
 }
 
 }  // namespace platform

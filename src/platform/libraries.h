@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -34,6 +35,10 @@ class Libraries {
   // the one existing file whose name differs only in case, else the
   // lower-case name (which need not exist).
   static std::filesystem::path find_file(const std::filesystem::path& dir, const std::string& name);
+  // The existing files in `dir` whose names match `name` without regard to
+  // case, sorted.
+  static std::vector<std::filesystem::path> files_named(const std::filesystem::path& dir,
+                                                        const std::string& name);
 
  private:
   std::map<std::string, std::filesystem::path> folders_;

@@ -1,7 +1,7 @@
 // The procedure main: one call per step. It takes the step through its
 // phases, runs the BY-group loop under the procedure-level recovery point,
-// terminates the output data sets and ends the step with the largest return
-// code seen.
+// terminates the output data sets unless the step failed and ends the step
+// with the largest return code seen.
 #include <new>
 
 #include "host/globals.h"
@@ -18,6 +18,7 @@
 namespace {
 
 constexpr int kFloatingPointClass = 3;
+constexpr int kWarningCode = 4;
 
 // Output data sets, profiling and bootstrap prepared for the BY groups.
 void prepare_groups(RUVACOM* ctx) {
@@ -92,6 +93,7 @@ void kovruva() {
   });
   if (!completed) ctx->rc = 1012;
   wtspop(task, kFloatingPointClass);
-  terminate_output_data_sets(ctx);
+  // A failed step writes no data set: those not terminated are discarded.
+  if (ctx->rc <= kWarningCode) terminate_output_data_sets(ctx);
   xexit(ctx->rc, 0);
 }

@@ -1,5 +1,8 @@
 #include "procedure/model_run.h"
 
+#include <cstring>
+#include <initializer_list>
+
 #include "host/missing.h"
 #include "host/services.h"
 #include "host/wob.h"
@@ -38,6 +41,13 @@ void bind_special_variables(RUVACOM* ctx) {
   ctx->resid = cell ? cell : &ctx->one;
 }
 
+// The special variables are read as numbers: character ones are errors.
+void refuse_character_specials(RUVACOM* ctx) {
+  for (const char* name : {"_WEIGHT_", "_WGTJPJ_", "_LOSS_", "_RESID_"})
+    if (CMPSYM* sym = cmpsyms(name, static_cast<int>(std::strlen(name)), &ctx->globcmp))
+      cmpnumv(sym, &ctx->globcmp);
+}
+
 // Shows a message text in the output, as the run-error reports are shown.
 void show_in_output(RUVACOM* ctx, xobskey text) {
   WOB_PARM_BLK_STR params[2] = {wob_text(577, text), wob_byte(273, kMessageKind)};
@@ -70,6 +80,7 @@ int ruvares() {
   // The compiler's cells never move, so they may be bound before generation.
   bind_special_variables(ctx);
   cmpgen(&ctx->globcmp);
+  refuse_character_specials(ctx);
   return ctx->nretain;
 }
 

@@ -106,6 +106,7 @@ bool resolve_program(RUVACOM* ctx, Setup* s) {
     xpmlog(305, kMsgDependentUndefined, static_cast<int>(ctx->depname.l), ctx->depname.s);
     return false;
   }
+  if (cmpnumv(ctx->inputdepsym->s[0], &ctx->globcmp) != 0) return false;
   s->ders = ruva_new_or_exit<CMPLIST>();
   cmplstp(s->ders, "DER.", 4, &ctx->globcmp);
   for (int i = 0; i < s->ders->n; ++i) cmp_mark(s->ders->s[i]);

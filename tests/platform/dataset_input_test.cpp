@@ -22,22 +22,22 @@ NAMESTR describe(XO_FILE* f, const char* name) {
 
 TEST_F(InputTest, ColumnTypesLengthsAndMissingValues) {
   write_file("t.csv",
-             "x,name,y,z,code\n"
-             "1.5,abc,.,.A,7\n"
-             "-2,\"he said \"\"hi\"\", twice\",,._,x\n"
-             "+3e2,\"two\nlines\",4, .z ,\n");
+             "x,name,y,z,code,w\n"
+             "1.5,abc,.,.A,7,NA\n"
+             "-2,\"he said \"\"hi\"\", twice\",,._,x,NaN\n"
+             "+3e2,\"two\nlines\",4, .z ,,1\n");
   XO_FILE* f = open("t");
   ASSERT_NE(f, nullptr) << log_text();
   int count = 0;
   EXPECT_EQ(xvallvr(f, &count), 0);
-  EXPECT_EQ(count, 5);
+  EXPECT_EQ(count, 6);
   NAMESTR name = describe(f, "NAME");  // names match without regard to case
   EXPECT_EQ(name.type, kCharacter);
   EXPECT_EQ(name.length, 19);  // he said "hi", twice
   EXPECT_EQ(std::string(name.name, name.namelen), "name");
   EXPECT_EQ(describe(f, "code").type, kCharacter);
   EXPECT_EQ(describe(f, "code").length, 1);
-  for (const char* n : {"x", "y", "z"}) EXPECT_EQ(describe(f, n).type, kNumeric) << n;
+  for (const char* n : {"x", "y", "z", "w"}) EXPECT_EQ(describe(f, n).type, kNumeric) << n;  // NA, NaN: missing
 
   double x = 0, y = 0, z = 0;
   char text[24];
@@ -140,6 +140,14 @@ TEST_F(InputTest, NamesResolveInLibrariesWithoutRegardToCase) {
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(platform::DataSets::name_of(f), "LAB.b");
 
+  // Two files for one name: neither is taken.
+  write_file("growth.csv", "x\n2\n");
+  EXPECT_EQ(open("growth"), nullptr);
+  EXPECT_NE(log_text().find("ERROR: The data set WORK.growth matches more than one file, whose names "
+                            "differ only in case: " +
+                            (dir_ / "Growth.CSV").string() + " and " + (dir_ / "growth.csv").string()),
+            std::string::npos)
+      << log_text();
   EXPECT_EQ(open("absent"), nullptr);
   EXPECT_NE(log_text().find("ERROR: The data set WORK.absent does not exist"), std::string::npos);
   EXPECT_EQ(open("nolib.x"), nullptr);

@@ -48,6 +48,9 @@ int emit(XO_FILE* out, XV_VECTOR* v, const void* record = nullptr) {
 using OutputTest = DataSetTest;
 
 TEST_F(OutputTest, ARowHoldsTheBoundValuesWhenItIsEmitted) {
+  write_file("o.csv", "x\n7\n");
+  XO_FILE* in = open("O");  // the data set replaced by this step's output, which may be
+  ASSERT_NE(in, nullptr);
   XO_FILE* out = host().datasets().open_output("o");
   ASSERT_NE(out, nullptr);
   XV_VECTOR* v = nullptr;
@@ -63,12 +66,19 @@ TEST_F(OutputTest, ARowHoldsTheBoundValuesWhenItIsEmitted) {
   std::memcpy(s, "de ", 3);
   ASSERT_EQ(emit(out, v), 0);
   x = 3;                          // changed but never emitted
-  EXPECT_FALSE(exists("o.csv"));  // nothing under the final name before xvputt
+  EXPECT_EQ(read_file("o.csv"), "x\n7\n");  // nothing under the final name before xvputt
   ASSERT_EQ(xvputt(v), 0);
   EXPECT_EQ(read_file("o.csv"), "x,s\n1,abc\n2.5,de\n");
-  EXPECT_NE(log_text().find("NOTE: The data set WORK.o has 2 observations and 2 variables."),
-            std::string::npos);
+  EXPECT_NE(log_text().find("NOTE: The data set WORK.o has 2 observations and 2 variables.\n"
+                            "NOTE: The data set WORK.o, an input of this step, is replaced by its output."),
+            std::string::npos)
+      << log_text();
   EXPECT_NE(xvputt(v), 0);  // terminated once
+  // The input was read whole before it was replaced.
+  std::vector<double> cells;
+  XV_VECTOR* iv = bind_numbers(in, {"x"}, &cells);
+  ASSERT_EQ(xbynext(in), 1);
+  EXPECT_EQ(read_group(in, iv, cells), (std::vector<std::vector<double>>{{7}}));
 }
 
 TEST_F(OutputTest, NumbersAndTextsSurviveAWriteAndAReadBitForBit) {

@@ -24,6 +24,14 @@ TEST_F(DriverTest, WithoutAnyByGroupTheCodeIsTheSetUpsCode) {
   EXPECT_EQ(logged(50), 1);
   EXPECT_EQ(context()->bycnt, 0);
   EXPECT_EQ(context()->rcinit, 4);
+  EXPECT_NE(log_text().find("WARNING: The data set WORK.empty has no observations"), std::string::npos)
+      << log_text();
+  // No observation satisfies WHERE: a warning, and no fit.
+  EXPECT_EQ(run(std::string("proc ruva data=d; where g > 5; ") + kFit), 4) << log_text();
+  EXPECT_EQ(context()->bycnt, 0);
+  EXPECT_NE(log_text().find("WARNING: No observation of the data set WORK.d satisfies the WHERE"),
+            std::string::npos)
+      << log_text();
 }
 
 int g_groups_before_fault = 0;
@@ -45,6 +53,28 @@ TEST_F(DriverTest, AFaultAtTheProcedureLevelEndsTheStepWith1012) {
   EXPECT_EQ(rc, 1012) << log_text();
   EXPECT_EQ(context()->bycnt, 2);
   EXPECT_EQ(context()->exception_s.j_buf_unrecoverable_set, 0);
+}
+
+// A step that fails after some BY groups were fitted leaves no OUTEST=
+// file: a fault in the third group, the data out of order after the second.
+TEST_F(DriverTest, AStepThatFailsAfterSomeGroupsWritesNoDataSet) {
+  write_file("unsorted.csv", "g,x,y\n1,1,2\n1,2,4\n2,1,3\n2,2,5\n1,3,6\n");
+  struct Case {
+    const char* data;
+    bool fault;
+  } cases[] = {{"d", true}, {"unsorted", false}};
+  for (const Case& c : cases) {
+    g_groups_before_fault = 2;
+    void* real = c.fault ? host_.replace_service(212, 4, reinterpret_cast<void*>(&faulting_bynext)) : nullptr;
+    const int rc = run(std::string("proc ruva outest=est data=") + c.data + "; by g; " + kFit);
+    if (c.fault) host_.replace_service(212, 4, real);
+    EXPECT_EQ(rc, 1012) << log_text();
+    EXPECT_EQ(context()->bycnt, 2) << c.data;
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "est.csv")) << c.data;
+    EXPECT_NE(log_text().find("ERROR: The data set WORK.est was not written because the step failed."),
+              std::string::npos)
+        << log_text();
+  }
 }
 
 TEST_F(DriverTest, AFaultBeforeTheByGroupLoopEndsTheStepWith1012) {

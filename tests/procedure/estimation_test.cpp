@@ -74,6 +74,28 @@ TEST_P(LinearTest, OneIterationReachesOrdinaryLeastSquares) {
 
 INSTANTIATE_TEST_SUITE_P(Methods, LinearTest, ::testing::Values("gauss", "marquardt", "newton"));
 
+// Observations that WHERE rejects are not read: the fit is least squares of
+// the others, and the counts read and used leave them out.
+TEST_F(FitTest, WhereLeavesObservationsOutOfTheFitAndTheCounts) {
+  std::string csv = "x,y,g\n";
+  for (std::size_t i = 0; i < kX.size(); ++i)
+    csv += std::to_string(kX[i]) + "," + std::to_string(kY[i]) + ",a\n";
+  csv += "2,900,b\n3,-50,b\n";
+  write_file("d.csv", csv);
+  ASSERT_EQ(run("proc ruva data=d outest=est; where g = 'a' and x > 1; parms b0=0 b1=0;"
+                " model y = b0 + b1*x;"),
+            0)
+      << log_text();
+  std::vector<double> a(kX.size() - 1, 1.0);
+  a.insert(a.end(), kX.begin() + 1, kX.end());
+  const std::vector<double> ols = least_squares(a, std::vector<double>(kY.begin() + 1, kY.end()), 7, 2);
+  const std::vector<double> b = final_estimates({"b0", "b1"});
+  for (int j = 0; j < 2; ++j) EXPECT_NEAR(b[j], ols[j], 1e-9 * std::fabs(ols[j]));
+  const std::string listing = listing_.str();
+  EXPECT_NE(listing.find("Observations Read      7"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("Observations Used      7"), std::string::npos) << listing;
+}
+
 // With orthonormal columns the gradient step is the least-squares step.
 TEST_F(FitTest, TheGradientMethodReachesLeastSquaresInOneStepOnOrthonormalColumns) {
   write_file("d.csv", "h0,h1,h2,y\n0.5,0.5,0.5,3\n0.5,-0.5,0.5,1\n0.5,0.5,-0.5,2.5\n0.5,-0.5,-0.5,-0.5\n");
@@ -100,6 +122,40 @@ TEST_F(FitTest, NoiseFreeExponentialDecayGivesBackItsParameters) {
   EXPECT_NEAR(b[0], 7.5, 1e-9);
   EXPECT_NEAR(b[1], 0.35, 1e-10);
   EXPECT_EQ(statuses(), (std::vector<std::pair<int, std::string>>{{0, message(20)}}));
+}
+
+// A column with a cell that is not a number is character; used as a number
+// it is an error that names the cell, and nothing is fitted or written.
+TEST_F(FitTest, ACharacterVariableUsedAsANumberIsAnErrorNamingItsFirstCell) {
+  struct Case {
+    const char* csv;
+    const char* statements;
+    const char* variable;
+    const char* cell;  // line, column, value; null when the description made it character
+  } cases[] = {
+      {"x,y\n1,2\n2,n/a\n3,6\n", "model y = b*x;", "y", "line 3, column 2 of %f holds \"n/a\""},
+      {"x,y\n1,2\n0x61,4\n3,6\n", "model y = b*x;", "x", "line 3, column 1 of %f holds \"0x61\""},
+      {"x,y\n1,2\n\"two\",4\n", "model y = b*x;", "x", "line 3, column 1 of %f holds \"two\""},
+      {"x,y,w\n1,2,1\n2,4,inf\n", "_weight_ = w; model y = b*x;", "w", "line 3, column 3 of %f holds \"inf\""},
+      {"x,y\n1,2\n2,4\n", "model y = b*x;", "x", nullptr},
+  };
+  for (const Case& c : cases) {
+    write_file("d.csv", c.csv);
+    std::filesystem::remove(dir_ / "d.meta.json");
+    if (!c.cell) write_file("d.meta.json", R"({"variables": [{"name": "x", "type": "character"}]})");
+    EXPECT_EQ(run(std::string("proc ruva data=d outest=est; parms b=1; ") + c.statements), 1012) << c.csv;
+    std::string expected = std::string("ERROR: The variable ") + c.variable +
+                           " of the data set WORK.d is character, ";
+    if (c.cell) {
+      std::string cell = c.cell;
+      expected += "so it cannot be used as a number: " +
+                  cell.replace(cell.find("%f"), 2, (dir_ / "d.csv").string());
+    } else {
+      expected += "as its description " + (dir_ / "d.meta.json").string() + " declares it";
+    }
+    EXPECT_NE(log_text().find(expected), std::string::npos) << c.csv << "\n" << log_text();
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "est.csv")) << c.csv;
+  }
 }
 
 // The grid of one group in point order (the first parameter fastest), in

@@ -145,6 +145,10 @@ bool CodeGen::constant(const Expr& e, double* value) {
 int CodeGen::num(const Expr& e, int dst) {
   double v = 0;
   if (type(e).character) {
+    if (e.kind == ExprKind::Variable) {
+      Symbol& s = *c_.symbols.find(e.name);
+      if (s.pub.dsvarno > 0) c_.refuse_character(s);
+    }
     const int slot = chr(e);
     const int d = dst >= 0 ? dst : temp();
     emit(Op::C2N, d, slot, 0, 0, site(e, SiteWhat::Conversion, ""));

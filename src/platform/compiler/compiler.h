@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "host/compiler_types.h"
@@ -72,6 +73,10 @@ class Compiler {
   void resolve(const std::vector<DatasetVariable>& variables);  // resolve.cpp
   // Binds one symbol to the data set's variable of its name, if there is one.
   void bind_to_dataset(Symbol* s);
+  // A compile error for a character symbol where a number is needed, once
+  // per symbol: for a data-set variable, or one computed from data-set
+  // variables, the data set says why they are character.
+  void refuse_character(Symbol& s);
   bool analyse();             // types.cpp: types and lengths of every symbol
   bool dataflow(bool xref);   // dataflow.cpp
   bool check();               // checks.cpp
@@ -116,6 +121,7 @@ class Compiler {
   std::unordered_map<std::string, int> array_index;
   std::unordered_map<std::string, const language::Stmt*> labels;  // segment 0, by upper-case name
   std::vector<DatasetVariable> dataset;  // the input data set's variables, once resolved
+  void* dataset_file = nullptr;          // the input data set resolved against
   std::shared_ptr<const Program> program;
   std::unique_ptr<Executor> executor;
   // Variables of the program in the order they first appear (the data set's first, once
@@ -135,6 +141,7 @@ class Compiler {
   long* memdef_ = nullptr;
   int* seg_ = nullptr;
   int where_cell_ = -1;  // the WHERE segment's result
+  std::unordered_set<const CMPSYM*> refused_;  // character symbols refused as numbers
   bool failed_ = false;
   bool analysed_ = false;
   bool flowed_ = false;

@@ -1,9 +1,12 @@
-// What the compiler needs of the input data set, behind two functions that
-// the data-set layer installs: the names, types, lengths and positions of
-// its variables (cmprslv), and a variable vector that carries each
-// observation's values into the program's cells (cmppdv, then xyvget).
+// What the compiler needs of the input data set, behind functions that the
+// data-set layer installs: the names, types, lengths and positions of its
+// variables (cmprslv), a variable vector that carries each observation's
+// values into the program's cells (cmppdv, then xyvget), the program's
+// WHERE condition handed to the data set, and why a character variable is
+// character.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,12 @@ struct DatasetAccess {
   // The input variable vector (the handle xyvget takes) that copies the
   // bound variables of each observation into their cells; null on failure.
   void* (*bind)(void* fiddata, const std::vector<VariableBinding>& bindings) = nullptr;
+  // Leaves out of the data set the observations `accepts` rejects; it is
+  // called with each one current, before the first is read.
+  void (*filter)(void* fiddata, std::function<bool()> accepts) = nullptr;
+  // Reports why variable `number` of the data set is character, when the
+  // program needs it as a number.
+  void (*not_a_number)(void* fiddata, int number) = nullptr;
 };
 
 // Installs the data-set layer's functions (and returns the previous ones).

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/compiler/compiler.h"
+#include "platform/host.h"
 
 namespace platform::compiler {
 
@@ -41,6 +42,26 @@ void Compiler::bind_to_dataset(Symbol* s) {
     s->declared_length = it->length;
     if (!symbols.make_character(*s, it->length)) error(24, s->name.c_str());
   }
+}
+
+}  // namespace platform::compiler
+
+namespace platform::compiler {
+
+void Compiler::refuse_character(Symbol& s) {
+  if (!refused_.insert(&s.pub).second) return;
+  std::vector<const CMPSYM*> sources;  // the data set's character variables it comes from
+  if (s.pub.dsvarno > 0)
+    sources.push_back(&s.pub);
+  else if (dataflow(false))
+    for (const CMPSYM* d : s.deps)
+      if (d->dsvarno > 0 && d->type == '$' && refused_.insert(d).second) sources.push_back(d);
+  failed_ = true;
+  if (errflag_) *errflag_ = 1;
+  if (s.pub.dsvarno <= 0 && Host::exists()) Host::current().log_message(1, 32, s.name.c_str());
+  const DatasetAccess& access = dataset_access();
+  if (access.not_a_number && dataset_file)
+    for (const CMPSYM* v : sources) access.not_a_number(dataset_file, v->dsvarno);
 }
 
 }  // namespace platform::compiler

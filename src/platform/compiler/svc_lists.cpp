@@ -132,6 +132,13 @@ int cmplsti(CMPLIST* list, const void* item, CMPGLOBAL* cmp) {
   return 0;
 }
 
+int cmpnumv(CMPSYM* sym, CMPGLOBAL* cmp) {
+  Compiler* c = compiler_of(cmp);
+  if (!c || !sym || sym->type != '$') return 0;
+  c->refuse_character(c->symbols.of(sym));
+  return 1;
+}
+
 int cmpdeps(CMPGLOBAL* cmp, CMPSYM* sym, int /*reserved1*/, int /*reserved2*/, int /*reserved3*/) {
   Compiler* c = compiler_of(cmp);
   if (!c || !sym || !c->dataflow(false)) return 0;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <new>
 
+#include "platform/compiler/api.h"
 #include "platform/compiler/compiler.h"
 #include "platform/compiler/executor.h"
 #include "platform/host.h"
@@ -123,6 +124,7 @@ int cmprslv(void* fiddata, CMPGLOBAL* cmp) {
     c->error(25, "the variables of the input data set cannot be read");
     return 1;
   }
+  c->dataset_file = fiddata;
   c->resolve(variables);
   return c->failed() ? 1 : 0;
 }
@@ -141,7 +143,18 @@ int cmppdv(void* fiddata, void** dataptr, CMPGLOBAL* cmp) {
   if (!access.bind) return 1;
   void* vector = access.bind(fiddata, bindings);
   if (dataptr) *dataptr = vector;
-  return vector ? 0 : 1;
+  if (!vector) return 1;
+  // The WHERE statements run on each observation's values, as the data pass
+  // would start it, once the program is generated.
+  const bool where = std::any_of(c->statements.begin(), c->statements.end(),
+                                 [](const auto& s) { return s->segment == 2; });
+  if (where && access.filter)
+    access.filter(fiddata, [cmp, vector] {
+      cmpexi(0, 0, 0, cmp);
+      xyvget(static_cast<XV_VECTOR*>(vector), 0);
+      return compiler::where_accepts(cmp) != 0;
+    });
+  return 0;
 }
 
 int cmpdfla(int /*reserved1*/, int /*reserved2*/, int xref, int /*reserved3*/, CMPGLOBAL* cmp) {

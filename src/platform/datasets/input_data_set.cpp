@@ -17,6 +17,8 @@ int refuse_write(XO_PARMS* parms) {
 // An out-of-order input ends the step's BY processing: the step's return
 // code is at least this.
 constexpr int kOrderBreakCode = 1012;
+// A data set with no observation to read: a warning.
+constexpr int kNothingToReadCode = 4;
 
 }  // namespace
 
@@ -39,7 +41,38 @@ void InputDataSet::set_by(ByPlan plan) {
   set_current(nullptr, nullptr, -1);
 }
 
+void InputDataSet::set_where(std::function<bool()> accepts) {
+  where_ = std::move(accepts);
+  set_by(std::move(by_));
+}
+
+// The accepted records become this data set's own table; other handles of
+// the file keep every record.
+void InputDataSet::apply_where() {
+  auto kept = std::make_shared<Table>();
+  kept->name = table_->name;
+  kept->file = table_->file;
+  kept->variables = table_->variables;
+  kept->record_length = table_->record_length;
+  kept->type = table_->type;
+  kept->label = table_->label;
+  const std::size_t words = table_->record_length / 8;
+  for (std::int64_t row = 0; row < table_->rows; ++row) {
+    set_current(table_->record(row), nullptr, row);
+    if (!where_()) continue;
+    const double* record = table_->storage.data() + static_cast<std::size_t>(row) * words;
+    kept->storage.insert(kept->storage.end(), record, record + words);
+    ++kept->rows;
+  }
+  set_current(nullptr, nullptr, -1);
+  last_ = nullptr;
+  where_ = nullptr;
+  filtered_ = true;
+  table_ = std::move(kept);
+}
+
 const Groups& InputDataSet::groups() {
+  if (where_) apply_where();
   if (!groups_) groups_ = find_groups(*table_, by_);
   return *groups_;
 }
@@ -65,6 +98,11 @@ int InputDataSet::next_group() {
   if (g.order_break) {
     report_order_break(*g.order_break);
     return -1;
+  }
+  // No group at all: the step has nothing to work on, which it should say.
+  if (group_ < 0) {
+    log_problem({filtered_ ? msg::kNoneSatisfyWhere : msg::kNoObservations, {name()}});
+    Host::current().raise_return_code(kNothingToReadCode);
   }
   group_ = static_cast<std::int64_t>(g.count());
   return 0;
@@ -129,6 +167,7 @@ int InputDataSet::fail_read(XO_PARMS* parms, int status) {
 }
 
 int InputDataSet::open_sequential(XO_PARMS* parms) {
+  if (where_) apply_where();
   sequential_next_ = 0;
   set_current(nullptr, parms, -1);
   parms->opcode = kXoOpen;
@@ -136,6 +175,7 @@ int InputDataSet::open_sequential(XO_PARMS* parms) {
 }
 
 int InputDataSet::read_sequential(XO_PARMS* parms) {
+  if (where_) apply_where();
   if (sequential_next_ >= table_->rows) {
     set_current(nullptr, parms, -1);
     return kXoEnd;

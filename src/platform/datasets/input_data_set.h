@@ -2,9 +2,12 @@
 // Reading by BY group: `next_group` moves to the next group, `rewind_group`
 // back to its start, `read_in_group` yields its records one by one and then
 // none. Reading every record in order: `open_sequential`, `read_sequential`.
+// A WHERE condition leaves out the records it rejects: they are not read at
+// all, and the BY groups are formed from the others.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -22,6 +25,10 @@ class InputDataSet : public DataSet {
   const ByPlan& by() const { return by_; }
   // Sets the BY variables; the groups are formed again on the next move.
   void set_by(ByPlan plan);
+  // Sets the WHERE condition: `accepts` judges the current record. It runs
+  // once for every record, before the first group is formed or the first
+  // record is read, so it may depend on what is set up in between.
+  void set_where(std::function<bool()> accepts);
 
   // 1 when a group is current, 0 when there are no more, -1 (after an
   // error message) when the next group is out of order.
@@ -61,6 +68,7 @@ class InputDataSet : public DataSet {
  private:
   static int read_operation(XO_PARMS* parms);
   const Groups& groups();
+  void apply_where();
   void report_order_break(const OrderBreak& at);
   void position_group(std::int64_t group);
   int fail_read(XO_PARMS* parms, int status);
@@ -80,6 +88,8 @@ class InputDataSet : public DataSet {
   }
 
   std::shared_ptr<const Table> table_;
+  std::function<bool()> where_;  // until applied
+  bool filtered_ = false;        // a WHERE condition was applied
   ByPlan by_;
   std::optional<Groups> groups_;
   std::int64_t group_ = -1;  // -1 before the first group

@@ -16,6 +16,8 @@ int refuse_read(XO_PARMS* parms) {
 // A data set that could not be written fails the step like one that could
 // not be defined.
 constexpr int kNotWrittenCode = 1016;
+// Above this return code a step has failed, and writes no data set.
+constexpr int kWarningCode = 4;
 
 }  // namespace
 
@@ -25,7 +27,11 @@ OutputDataSet::OutputDataSet(std::string name, std::filesystem::path file)
   handle_.write = &OutputDataSet::write_operation;
 }
 
-OutputDataSet::~OutputDataSet() = default;
+// A data set whose rows were begun but never completed: the step ended
+// first, and failed.
+OutputDataSet::~OutputDataSet() {
+  if (writing_ && Host::exists()) log_problem({msg::kStepFailedNotWritten, {name()}});
+}
 
 PutVector* OutputDataSet::open_vector(int expected_variables) {
   if (vector_) return nullptr;
@@ -65,6 +71,12 @@ int OutputDataSet::append() {
 }
 
 int OutputDataSet::finish() {
+  if (Host::current().return_code_floor() > kWarningCode) {
+    writer_.abandon();
+    writing_ = false;
+    log_problem({msg::kStepFailedNotWritten, {name()}});
+    return kXoWriteFailed;
+  }
   std::string why;
   if (failure_.empty() && !writer_.publish(sidecar_text(vector_->variables(), type_, label_), &why))
     fail(why);
@@ -77,6 +89,7 @@ int OutputDataSet::finish() {
   }
   log_problem({msg::kWritten,
                {name(), std::to_string(rows_), std::to_string(vector_->variables().size())}});
+  if (replaces_input_) log_problem({msg::kInputReplaced, {name()}});
   return 0;
 }
 

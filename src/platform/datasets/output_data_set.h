@@ -39,6 +39,9 @@ class OutputDataSet : public DataSet {
   std::int64_t rows() const { return rows_; }
   // Why rows cannot be written, or empty.
   const std::string& failure() const { return failure_; }
+  // The file is also an input of the step, which is read whole before this
+  // replaces it; the log says so when it does.
+  void replaces_input() { replaces_input_ = true; }
   // True the first time only: a data set's failed rows are reported once.
   bool first_row_report() { return !std::exchange(row_failure_reported_, true); }
 
@@ -55,6 +58,7 @@ class OutputDataSet : public DataSet {
   std::string failure_;  // why the data set cannot be written, once known
   bool failure_logged_ = false;
   bool row_failure_reported_ = false;
+  bool replaces_input_ = false;
   std::int64_t rows_ = 0;
 };
 

@@ -17,8 +17,16 @@ struct Problem {
 // Writes the problem's message to the log.
 void log_problem(const Problem& problem);
 
-// Message numbers of the data-set block of set 1.
+// Message numbers of the data-set blocks of set 1.
 namespace msg {
+inline constexpr int kCharacterFromCell = 30;
+inline constexpr int kCharacterDescribed = 31;
+inline constexpr int kCharacterComputed = 32;
+inline constexpr int kCaseClash = 33;
+inline constexpr int kNoObservations = 34;
+inline constexpr int kNoneSatisfyWhere = 35;
+inline constexpr int kStepFailedNotWritten = 36;
+inline constexpr int kInputReplaced = 37;
 inline constexpr int kCannotRead = 200;
 inline constexpr int kFieldCount = 201;
 inline constexpr int kUnclosedQuote = 202;

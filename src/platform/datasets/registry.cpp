@@ -44,6 +44,11 @@ bool DataSets::resolve(const std::string& text, std::string* display, std::strin
   }
   *display = name.display();
   *file = path.string();
+  const std::vector<std::filesystem::path> same = Libraries::files_named(path.parent_path(), name.member + ".csv");
+  if (same.size() > 1) {
+    ds::log_problem({ds::msg::kCaseClash, {*display, same[0].string(), same[1].string()}});
+    return false;
+  }
   return true;
 }
 
@@ -65,6 +70,8 @@ XO_FILE* DataSets::open_input(const std::string& text) {
       return nullptr;
     }
   }
+  if (auto out = outputs_.find(file_key(file)); out != outputs_.end())
+    ds::DataSet::output(out->second)->replaces_input();
   data_sets_.push_back(std::make_unique<ds::InputDataSet>(table));
   return data_sets_.back()->handle();
 }
@@ -77,7 +84,9 @@ XO_FILE* DataSets::open_output(const std::string& text) {
     ds::log_problem({ds::msg::kOutputTwice, {display}});
     return nullptr;
   }
-  data_sets_.push_back(std::make_unique<ds::OutputDataSet>(display, file));
+  auto out = std::make_unique<ds::OutputDataSet>(display, file);
+  if (tables_.count(key)) out->replaces_input();
+  data_sets_.push_back(std::move(out));
   return outputs_[key] = data_sets_.back()->handle();
 }
 

@@ -22,6 +22,10 @@ struct Variable {
   int length = 8;  // bytes in the record
   std::string label;
   int offset = 0;  // bytes from the start of the record
+  // Why a character variable of a loaded file is character: its first cell
+  // that is not a number, or line 0 when the description says so.
+  std::int64_t text_line = 0;
+  std::string text_cell;
 };
 
 // Places numeric variables first, each at a multiple of 8, then the

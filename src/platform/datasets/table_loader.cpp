@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <unordered_set>
 
 #include "platform/datasets/csv_reader.h"
 #include "platform/datasets/sidecar.h"
@@ -49,6 +50,8 @@ struct ColumnScan {
   std::size_t longest = 0;  // longest value, trailing blanks excluded
   int declared_length = 0;  // from the description, 0 when none
   std::int64_t longest_line = 0;
+  std::int64_t text_line = 0;  // the first cell that is not a number
+  std::string text_cell;
   std::vector<double> values;  // the column's values while it is numeric
 };
 
@@ -67,17 +70,21 @@ bool read_header(CsvReader& reader, const std::filesystem::path& file, Table* ta
                                                 : Problem{msg::kNoHeader, {file.string()}};
     return false;
   }
+  std::unordered_set<std::string> seen;  // names in upper case: they match without regard to case
+  seen.reserve(fields.size());
+  table->variables.reserve(fields.size());
   for (std::string_view f : fields) {
     std::string name(f);
     if (!valid_name(name)) {
       *problem = {msg::kBadColumnName, {file.string(), name}};
       return false;
     }
-    if (table->find(name) >= 0) {
+    if (!seen.insert(upper_case(name)).second) {
       *problem = {msg::kColumnTwice, {file.string(), name}};
       return false;
     }
-    table->variables.push_back({name, VarType::Numeric, 8, "", 0});
+    Variable& v = table->variables.emplace_back();
+    v.name = std::move(name);
   }
   return true;
 }
@@ -139,6 +146,8 @@ bool scan_cell(std::string_view cell, std::int64_t line, const std::filesystem::
         return false;
       }
       scan->numeric = false;
+      scan->text_line = line;
+      scan->text_cell = std::string(cell);
       std::vector<double>().swap(scan->values);
       return true;
   }
@@ -183,6 +192,8 @@ bool settle_columns(Table* table, const std::vector<ColumnScan>& scans, Problem*
       continue;
     }
     v.type = VarType::Character;
+    v.text_line = s.text_line;
+    v.text_cell = s.text_cell;
     if (s.longest > static_cast<std::size_t>(kMaxCharLength) ||
         (s.declared_length && s.longest > static_cast<std::size_t>(s.declared_length))) {
       int limit = s.declared_length ? s.declared_length : kMaxCharLength;

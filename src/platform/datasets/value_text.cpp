@@ -21,7 +21,8 @@ std::string_view trim_blanks(std::string_view s) {
 }
 
 bool read_missing(std::string_view s, double* value) {
-  if (s.empty() || s == ".") {
+  // NA and NaN: the missing values other programs write to CSV files.
+  if (s.empty() || s == "." || s == "NA" || s == "NaN") {
     *value = missing_value();
     return true;
   }

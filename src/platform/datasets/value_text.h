@@ -8,7 +8,7 @@ namespace platform::ds {
 
 enum class CellKind {
   Number,      // a finite number
-  Missing,     // "", ".", "._" or ".A" to ".Z" (either case)
+  Missing,     // "", ".", "NA", "NaN", "._" or ".A" to ".Z" (the letter in either case)
   OutOfRange,  // written as a number but beyond the range of a double
   Text,        // anything else
 };
