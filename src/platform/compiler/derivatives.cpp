@@ -221,9 +221,12 @@ bool Derivatives::needs(const std::vector<Site>& all) {
     }
   }
   const auto finder = [this](int n) { return find(n); };
+  // Needs flow from an assignment back to what it reads: in reverse program
+  // order a chain of assignments is settled in one pass.
   for (bool changed = true; changed;) {
     changed = false;
-    for (const Site& s : all) {
+    for (auto site = all.rbegin(); site != all.rend(); ++site) {
+      const Site& s = *site;
       const auto& n1 = need1_[static_cast<std::size_t>(s.node)];
       const auto& n2 = need2_[static_cast<std::size_t>(s.node)];
       if (!any(n1)) continue;
