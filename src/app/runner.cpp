@@ -9,6 +9,7 @@
 #include "app/program_file.h"
 #include "platform/host.h"
 #include "platform/kernel_state.h"
+#include "platform/large_stack.h"
 #include "platform/language/printer.h"
 #include "platform/language/step_parser.h"
 #include "platform/parse_session.h"
@@ -71,11 +72,15 @@ std::string join_codes(const std::vector<int>& codes) {
 // Shows a step's statements as parsed; 3000 when the step has statement
 // errors, as running it would give.
 int show_parsed_step(platform::Host& host, const platform::StepSource& step, int number) {
-  auto parsed = platform::language::parse_step(step.text, step.first_line);
-  host.listing() << "Step " << number << " (" << step.file << ", line " << step.first_line << ")\n"
-                 << platform::language::step_text(*parsed) << "\n";
-  platform::log_parse_errors(*parsed);
-  return parsed->errors.empty() ? 0 : 3000;
+  int rc = 0;
+  platform::run_with_stack(platform::kTreeStackBytes, [&] {
+    auto parsed = platform::language::parse_step(step.text, step.first_line);
+    host.listing() << "Step " << number << " (" << step.file << ", line " << step.first_line << ")\n"
+                   << platform::language::step_text(*parsed) << "\n";
+    platform::log_parse_errors(*parsed);
+    rc = parsed->errors.empty() ? 0 : 3000;
+  });
+  return rc;
 }
 
 }  // namespace

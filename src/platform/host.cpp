@@ -9,6 +9,7 @@
 #include "host/qx_handle.h"
 #include "platform/compiler/api.h"
 #include "platform/kernel_state.h"
+#include "platform/large_stack.h"
 #include "platform/service_table.h"
 
 namespace platform {
@@ -179,19 +180,23 @@ int Host::run_step(const StepSource& step) {
   return run_step_with(procedure_->ep, step);
 }
 
+// The step runs on a thread with a stack for the deepest statements the
+// parser accepts (see large_stack.h).
 int Host::run_step_with(void (*main)(), const StepSource& step) {
-  begin_step(step);
   const int errors = log_.errors(), warnings = log_.warnings();
   int rc = 0;
-  try {
-    main();
-  } catch (const StepExit& e) {
-    rc = e.rc;
-  } catch (const std::exception& e) {
-    log_message(1, 11, e.what());
-    rc = 1012;
-  }
-  end_step();
+  run_with_stack(kTreeStackBytes, [&] {
+    begin_step(step);
+    try {
+      main();
+    } catch (const StepExit& e) {
+      rc = e.rc;
+    } catch (const std::exception& e) {
+      log_message(1, 11, e.what());
+      rc = 1012;
+    }
+    end_step();
+  });
   return agree_with_log(std::max(rc, rc_floor_), errors, warnings);
 }
 

@@ -42,8 +42,8 @@ std::string_view piece_text(const language::StepParse& step, const language::Sou
 
 void log_parse_errors(const language::StepParse& step) {
   Host& host = Host::current();
-  const int set = language::msg::kSet;
   for (const language::ParseError& e : step.errors) {
+    const int set = e.set;
     const auto& in = e.inserts;
     const int line = e.pos.line, col = e.pos.column;
     switch (in.size()) {

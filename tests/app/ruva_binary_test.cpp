@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -169,3 +170,54 @@ TEST_F(RuvaBinaryTest, FailuresSayWhyOnceAndTheExitStatusAgrees) {
 }
 
 }  // namespace
+
+// Deep statements of every shape compile, are differentiated and run at the
+// nesting limits (the step's thread has the stack for them), and stop with
+// the numbered error, status 2 and no crash one level beyond them.
+TEST_F(RuvaBinaryTest, DeepStatementsRunAtTheLimitsAndStopBeyondThem) {
+  write("d.csv", "x,y\n1,2.9\n2,5.1\n3,7.0\n4,9.2\n5,10.8\n");
+  auto repeat = [](const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+  };
+  const std::string model = "model y = a*x + b;\n";
+  struct Shape {
+    const char* name;
+    std::function<std::string(int)> statements;  // n levels deep
+    int limit;                                   // the most levels that compile
+    const char* beyond;                          // the error's text beyond it
+  };
+  const char* nesting = "nests more than 1000 levels";
+  const char* depth = "more than 50000 operations deep";
+  const Shape shapes[] = {
+      {"parentheses", [&](int n) { return "model y = " + repeat("(", n) + "a*x+b" + repeat(")", n) + ";\n"; },
+       999, nesting},
+      {"prefix minus", [&](int n) { return "model y = b - " + repeat("-", n) + "a*x;\n"; }, 999, nesting},
+      {"calls", [&](int n) { return "model y = b + " + repeat("log(1+", n) + "a*x" + repeat(")", n) + ";\n"; },
+       999, nesting},
+      {"IF", [&](int n) { return repeat("if x > 0 then ", n) + model; }, 999, nesting},
+      {"DO", [&](int n) { return repeat("do; ", n) + model + repeat("end; ", n); }, 999, nesting},
+      {"ELSE IF", [&](int n) {
+         std::string s = "if x = 0 then z = 0;\n";
+         for (int i = 1; i < n; ++i) s += "else if x = " + std::to_string(i) + " then z = 1;\n";
+         return s + model;
+       }, 999, nesting},
+      {"sum", [&](int n) { return "model y = b" + repeat("+a*x", n) + ";\n"; }, 49998, depth},
+      {"product", [&](int n) { return "model y = b" + repeat("*a", n) + ";\n"; }, 49999, depth},
+  };
+  for (const Shape& s : shapes) {
+    for (int n : {s.limit, s.limit + 1}) {
+      write("deep.ruva", "proc ruva data=d;\nparms a=1 b=0.5;\n" + s.statements(n) + "run;\n");
+      const int status = run("deep.ruva");
+      const std::string log = read("log.txt");
+      if (n == s.limit) {
+        EXPECT_LT(status, 2) << s.name << " at " << n << ":\n" << log.substr(0, 2000);
+        EXPECT_EQ(log.find(s.beyond), std::string::npos) << s.name;
+      } else {
+        EXPECT_EQ(status, 2) << s.name << " beyond the limit";
+        EXPECT_NE(log.find(s.beyond), std::string::npos) << s.name << ":\n" << log.substr(0, 2000);
+      }
+    }
+  }
+}

@@ -3,6 +3,7 @@
 // prefix of a valid program.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "platform/language/step_parser.h"
@@ -51,4 +52,47 @@ TEST(ParserRobustness, AFailedStatementTakesItsNestedModelAlong) {
   auto parsed = lang::parse_step("proc ruva data=d; if x then model y = a; else q r; z = 1; run;", 1);
   ASSERT_FALSE(parsed->errors.empty());
   for (const auto& st : parsed->statements) EXPECT_NE(st.keyword, "MODEL");
+}
+
+// Each shape of deep nesting parses at its limit and stops with the
+// compiler-set message one level beyond it (the parser runs on this
+// thread's ordinary stack). The statement itself is one level of nesting.
+TEST(ParserRobustness, NestingStopsAtItsLimitWithAMessage) {
+  auto repeat = [](const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+  };
+  auto else_ifs = [](int n) {
+    std::string out = "if x = 0 then z = 0;\n";
+    for (int i = 1; i < n; ++i) out += "else if x = " + std::to_string(i) + " then z = 1;\n";
+    return out;
+  };
+  const int nest = lang::kMaxNesting - 1, depth = lang::kMaxTreeDepth - 1;
+  struct Shape {
+    const char* name;
+    std::function<std::string(int)> program;  // for n levels
+    int limit;                                // the most levels that parse
+    int message;                              // set 148 beyond it
+  };
+  const Shape shapes[] = {
+      {"parentheses", [&](int n) { return "z = " + repeat("(", n) + "x" + repeat(")", n) + ";"; }, nest, 100},
+      {"prefix minus", [&](int n) { return "z = " + repeat("-", n) + "x;"; }, nest, 100},
+      {"power", [&](int n) { return "z = x" + repeat("**x", n) + ";"; }, nest, 100},
+      {"calls", [&](int n) { return "z = " + repeat("exp(", n) + "x" + repeat(")", n) + ";"; }, nest, 100},
+      {"subscripts", [&](int n) { return "z = " + repeat("w{", n) + "1" + repeat("}", n) + ";"; }, nest, 100},
+      {"IF", [&](int n) { return repeat("if x then ", n) + "z = 1;"; }, nest, 100},
+      {"DO", [&](int n) { return repeat("do; ", n) + "z = 1; " + repeat("end; ", n); }, nest, 100},
+      {"ELSE IF", else_ifs, nest, 100},
+      {"sum", [&](int n) { return "z = x" + repeat("+x", n) + ";"; }, depth, 101},
+      {"AND", [&](int n) { return "z = x" + repeat(" and x", n) + ";"; }, depth, 101},
+  };
+  for (const Shape& s : shapes) {
+    auto ok = lang::parse_step("proc ruva;\n" + s.program(s.limit), 1);
+    EXPECT_TRUE(ok->errors.empty()) << s.name << ": message " << ok->errors.front().message;
+    auto deep = lang::parse_step("proc ruva;\n" + s.program(s.limit + 1), 1);
+    ASSERT_EQ(deep->errors.size(), 1u) << s.name;
+    EXPECT_EQ(deep->errors[0].set, 148) << s.name;
+    EXPECT_EQ(deep->errors[0].message, s.message) << s.name;
+  }
 }

@@ -1,5 +1,8 @@
 #include "platform/compiler/api.h"
 
+#include <map>
+#include <utility>
+
 #include "platform/compiler/compiler.h"
 #include "platform/compiler/executor.h"
 #include "platform/compiler/values.h"
@@ -21,31 +24,30 @@ void add_program(CMPGLOBAL* cmp, language::Program&& program) {
 }
 
 namespace {
-// The node of segment 0 (a statement or one nested in it) that starts at
-// the position, or null.
-const language::Stmt* node_at(const language::Stmt& s, int line, int column) {
-  if (s.pos.line == line && s.pos.column == column) return &s;
+using NodesByPlace = std::map<std::pair<int, int>, const language::Stmt*>;
+
+// Each statement of segment 0 (one nested in it too) by the place it starts
+// at; of two at one place, the first in the order the tree is read.
+void index_nodes(const language::Stmt& s, NodesByPlace* nodes) {
+  nodes->emplace(std::make_pair(s.pos.line, s.pos.column), &s);
   for (const auto* list : {&s.body, &s.else_body})
-    for (const auto& child : *list)
-      if (const language::Stmt* n = node_at(*child, line, column)) return n;
+    for (const auto& child : *list) index_nodes(*child, nodes);
   for (const auto& w : s.whens)
-    if (w.body)
-      if (const language::Stmt* n = node_at(*w.body, line, column)) return n;
-  return nullptr;
+    if (w.body) index_nodes(*w.body, nodes);
 }
 }  // namespace
 
 void set_source_statements(CMPGLOBAL* cmp, std::vector<SourceStatement> sources) {
   Compiler* c = compiler_of(cmp);
   if (!c) return;
+  NodesByPlace nodes;
+  for (const auto& st : c->statements)
+    if (st->segment == 0 && st->ast) index_nodes(*st->ast, &nodes);
   c->sources.clear();
   for (SourceStatement& src : sources) {
     auto entry = std::make_unique<CMPSTMT>();
     entry->number = static_cast<int>(c->sources.size()) + 1;
-    for (const auto& st : c->statements) {
-      if (st->segment != 0 || !st->ast) continue;
-      if ((entry->node = node_at(*st->ast, src.line, src.column))) break;
-    }
+    if (auto it = nodes.find({src.line, src.column}); it != nodes.end()) entry->node = it->second;
     entry->source = std::move(src.text);
     entry->keyword = std::move(src.keyword);
     c->sources.push_back(std::move(entry));

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -61,10 +62,13 @@ class CodeGen {
   void branch(const language::Expr& e, int target, bool when);
   int condition_value(const language::Expr& e, int dst);
   int element_index(const language::Expr& ref, const ArrayInfo& a);
+  // Whether the expression folds to a constant, and its value; each inner
+  // node is folded once (see constants_).
   bool constant(const language::Expr& e, double* value);
+  bool fold(const language::Expr& e, double* value);
   int to_num(int slot, const language::Expr& where);
   int to_chr(int cell, const language::Expr& where);
-  ExprType type(const language::Expr& e) { return expression_type(c_, e); }
+  ExprType type(const language::Expr& e) { return expression_type(c_, e, &types_); }
 
   // Cells, slots, sites and code.
   int temp();
@@ -100,6 +104,11 @@ class CodeGen {
   std::map<std::string, int> literal_slots_;
   std::unordered_map<std::string, int> array_ids_;
   std::vector<std::pair<int, int>> c2n_places_, n2c_places_;
+  // What type() and constant() found for inner nodes: code generation asks
+  // about every node of a tree, which must not walk a chain a+b+c+... again
+  // from each operator.
+  TypeMemo types_;
+  std::unordered_map<const language::Expr*, std::optional<double>> constants_;
 };
 
 }  // namespace platform::compiler

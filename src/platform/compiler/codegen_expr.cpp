@@ -83,6 +83,18 @@ const char* operator_text(BinaryOp op) {
 }  // namespace
 
 bool CodeGen::constant(const Expr& e, double* value) {
+  if (e.args.empty()) return fold(e, value);
+  auto it = constants_.find(&e);
+  if (it == constants_.end()) {
+    double v = 0;
+    it = constants_.emplace(&e, fold(e, &v) ? std::optional<double>(v) : std::nullopt).first;
+  }
+  if (!it->second) return false;
+  *value = *it->second;
+  return true;
+}
+
+bool CodeGen::fold(const Expr& e, double* value) {
   switch (e.kind) {
     case ExprKind::Number:
       *value = e.number;

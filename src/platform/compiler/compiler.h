@@ -20,6 +20,7 @@
 #include "host/compiler_types.h"
 #include "platform/compiler/bytecode.h"
 #include "platform/compiler/cell_store.h"
+#include "platform/compiler/dataflow.h"
 #include "platform/compiler/dataset_view.h"
 #include "platform/compiler/symbol_table.h"
 #include "platform/language/ast.h"
@@ -79,6 +80,8 @@ class Compiler {
   void refuse_character(Symbol& s);
   bool analyse();             // types.cpp: types and lengths of every symbol
   bool dataflow(bool xref);   // dataflow.cpp
+  // The inputs a symbol depends on, after dataflow (dataflow.cpp).
+  const std::vector<CMPSYM*>& deps(Symbol& s);
   bool check();               // checks.cpp
   bool generate();            // codegen_program.cpp: the program and the executor
 
@@ -145,6 +148,7 @@ class Compiler {
   bool failed_ = false;
   bool analysed_ = false;
   bool flowed_ = false;
+  std::unique_ptr<FlowGraphResult> flow_;  // the last data-flow analysis
 };
 
 // The compiler of a block; null (after logging nothing) before cmpinit.

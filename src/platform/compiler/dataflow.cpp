@@ -7,6 +7,8 @@
 // symbols reached through assignments that take values from outside the
 // observation's run: data-set variables, parameters and other external
 // cells, retained variables, variables never assigned, and literals.
+#include "platform/compiler/dataflow.h"
+
 #include <algorithm>
 #include <set>
 
@@ -33,8 +35,8 @@ class FlowGraph {
   }
 
   void statement(const Stmt& s);
-  // The inputs of every assigned symbol into Symbol::deps.
-  void close();
+  // The graph for the searches of flow_inputs.
+  FlowGraphResult close();
 
  private:
   std::size_t array_node(std::size_t k) const { return nsym_ + k; }
@@ -167,33 +169,17 @@ bool FlowGraph::input(std::size_t node) const {
          (p.type == 'n' && !own_cell) || p.kindcode == kCmpKindParms;
 }
 
-void FlowGraph::close() {
-  if (!jump_guards_.empty())
-    for (std::size_t n = 0; n < nsym_; ++n)
-      if (assigned_[n]) sources_[n].insert(jump_guards_.begin(), jump_guards_.end());
-  std::vector<char> seen(sources_.size());
-  std::vector<std::size_t> stack;
-  for (std::size_t n = 0; n < nsym_; ++n) {
-    Symbol& s = c_.symbols.at(n);
-    s.deps.clear();
-    if (!assigned_[n]) continue;
-    std::fill(seen.begin(), seen.end(), 0);
-    std::vector<int> inputs;
-    stack.assign(1, n);
-    while (!stack.empty()) {
-      const std::size_t node = stack.back();
-      stack.pop_back();
-      for (int src : sources_[node]) {
-        const auto m = static_cast<std::size_t>(src);
-        if (seen[m]) continue;
-        seen[m] = 1;
-        if (input(m)) inputs.push_back(src);
-        if (m >= nsym_ || assigned_[m]) stack.push_back(m);
-      }
-    }
-    std::sort(inputs.begin(), inputs.end());
-    for (int id : inputs) s.deps.push_back(&c_.symbols.at(static_cast<std::size_t>(id)).pub);
-  }
+FlowGraphResult FlowGraph::close() {
+  FlowGraphResult g;
+  g.nsym = nsym_;
+  g.sources.reserve(sources_.size());
+  for (const std::set<int>& from : sources_) g.sources.emplace_back(from.begin(), from.end());
+  g.assigned.assign(assigned_.begin(), assigned_.end());
+  g.input.resize(sources_.size());
+  for (std::size_t n = 0; n < sources_.size(); ++n) g.input[n] = input(n);
+  g.jump_guards.assign(jump_guards_.begin(), jump_guards_.end());
+  g.seen.assign(sources_.size(), 0);
+  return g;
 }
 
 // Every numeric constant of the program becomes a literal symbol first, so
@@ -220,13 +206,53 @@ void intern_literals(Compiler& c, const Stmt& s) {
 
 }  // namespace
 
+std::vector<int> flow_inputs(FlowGraphResult& g, std::size_t node) {
+  std::vector<int> inputs;
+  if (node >= g.nsym || !g.assigned[node]) return inputs;
+  const unsigned search = ++g.searches;
+  bool guards_taken = false;  // jump guards are sources of every assigned symbol
+  std::vector<std::size_t> stack{node};
+  auto reach = [&](int src) {
+    const auto m = static_cast<std::size_t>(src);
+    if (g.seen[m] == search) return;
+    g.seen[m] = search;
+    if (g.input[m]) inputs.push_back(src);
+    if (m >= g.nsym || g.assigned[m]) stack.push_back(m);
+  };
+  while (!stack.empty()) {
+    const std::size_t n = stack.back();
+    stack.pop_back();
+    for (int src : g.sources[n]) reach(src);
+    if (n < g.nsym && !guards_taken) {
+      guards_taken = true;
+      for (int src : g.jump_guards) reach(src);
+    }
+  }
+  std::sort(inputs.begin(), inputs.end());
+  return inputs;
+}
+
+const std::vector<CMPSYM*>& Compiler::deps(Symbol& s) {
+  if (!s.deps_known && flow_) {
+    s.deps.clear();
+    for (int id : flow_inputs(*flow_, static_cast<std::size_t>(s.pub.id)))
+      s.deps.push_back(&symbols.at(static_cast<std::size_t>(id)).pub);
+    s.deps_known = true;
+  }
+  return s.deps;
+}
+
 bool Compiler::dataflow(bool xref) {
   if (!analyse()) return false;
   if (!flowed_) {
     for (const auto& cs : statements) intern_literals(*this, *cs->ast);
     FlowGraph graph(*this);
     for (const auto& cs : statements) graph.statement(*cs->ast);
-    graph.close();
+    flow_ = std::make_unique<FlowGraphResult>(graph.close());
+    for (std::size_t i = 0; i < symbols.size(); ++i) {
+      symbols.at(i).deps.clear();
+      symbols.at(i).deps_known = false;
+    }
     flowed_ = true;
   }
   if (xref) print_cross_reference(*this);

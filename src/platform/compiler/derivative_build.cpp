@@ -5,8 +5,10 @@
 // with the constants put in, their constants, and the statements placed
 // after their assignments.
 #include <cmath>
+#include <deque>
 #include <functional>
 #include <set>
+#include <unordered_set>
 
 #include "platform/compiler/derivative_rules.h"
 #include "platform/compiler/derivatives.h"
@@ -263,8 +265,10 @@ std::vector<Derivatives::Branch> Derivatives::branches(const Site& site) {
 
 // The constant analysis of one order: every derivative symbol (of a
 // variable that is not an array element) gets the meet of what its
-// assignments give it, and 0 for a retained one; repeated until nothing
-// changes. What is still unknown then varies.
+// assignments give it, and 0 for a retained one. A symbol is worked out
+// again only when a symbol its assignments read has changed, in program
+// order first, so that a chain of assignments is settled in one pass.
+// What is still unknown at the end varies.
 namespace {
 
 struct Contribution {
@@ -272,25 +276,50 @@ struct Contribution {
   const Expr* value;
 };
 
+// The derivative symbols among the variables the expression reads.
+void read_symbols(const Expr& e, Compiler& c, const std::unordered_map<int, Lattice>& known,
+                  std::vector<int>* out) {
+  std::vector<const Expr*> pending{&e};
+  while (!pending.empty()) {
+    const Expr* x = pending.back();
+    pending.pop_back();
+    if (x->kind == ExprKind::Variable)
+      if (const Symbol* s = c.symbols.find(x->name); s && known.count(s->pub.id)) out->push_back(s->pub.id);
+    for (const auto& a : x->args) pending.push_back(a.get());
+  }
+}
+
 void solve(Compiler& c, const std::vector<Contribution>& contributions,
            const std::set<int>& retained, std::unordered_map<int, Lattice>& known,
            std::unordered_map<int, double>& constants) {
-  std::set<int> symbols;
-  for (const auto& k : contributions) symbols.insert(k.symbol);
-  for (int s : symbols) known[s] = {};
-  for (bool changed = true; changed;) {
-    changed = false;
-    std::unordered_map<int, Lattice> next;
-    for (int s : symbols) next[s] = retained.count(s) ? Lattice{Lattice::Const, 0} : Lattice{};
-    for (const auto& k : contributions)
-      next[k.symbol] = meet(next[k.symbol], evaluate(*k.value, c, known));
-    for (int s : symbols)
-      if (!(next[s] == known[s])) {
-        known[s] = next[s];
-        changed = true;
-      }
+  std::vector<int> order;                                  // symbols in program order
+  std::unordered_map<int, std::vector<const Expr*>> values;  // symbol -> its assignments
+  for (const auto& k : contributions) {
+    auto [it, fresh] = values.try_emplace(k.symbol);
+    if (fresh) order.push_back(k.symbol);
+    it->second.push_back(k.value);
   }
-  for (int s : symbols) {
+  for (int s : order) known[s] = {};
+  std::unordered_map<int, std::vector<int>> readers;  // symbol -> symbols whose values read it
+  for (const auto& k : contributions) {
+    std::vector<int> read;
+    read_symbols(*k.value, c, known, &read);
+    for (int r : read) readers[r].push_back(k.symbol);
+  }
+  std::deque<int> work(order.begin(), order.end());
+  std::unordered_set<int> queued(order.begin(), order.end());
+  while (!work.empty()) {
+    const int s = work.front();
+    work.pop_front();
+    queued.erase(s);
+    Lattice next = retained.count(s) ? Lattice{Lattice::Const, 0} : Lattice{};
+    for (const Expr* v : values[s]) next = meet(next, evaluate(*v, c, known));
+    if (next == known[s]) continue;
+    known[s] = next;
+    for (int r : readers[s])
+      if (queued.insert(r).second) work.push_back(r);
+  }
+  for (int s : order) {
     if (known[s].kind == Lattice::Const)
       constants[s] = known[s].value;
     else

@@ -81,8 +81,12 @@ ExprPtr Rules::binary(const Expr& e, const Expr* value) {
       return dx::add(std::move(da), std::move(db));
     case BinaryOp::Subtract:
       return dx::sub(std::move(da), std::move(db));
-    case BinaryOp::Multiply:
-      return dx::add(dx::mul(std::move(da), c(b)), dx::mul(c(a), std::move(db)));
+    case BinaryOp::Multiply: {
+      // An operand is copied only where the other one's derivative is not zero.
+      ExprPtr left = dx::is_zero(*da) ? std::move(da) : dx::mul(std::move(da), c(b));
+      ExprPtr right = dx::is_zero(*db) ? std::move(db) : dx::mul(c(a), std::move(db));
+      return dx::add(std::move(left), std::move(right));
+    }
     case BinaryOp::Divide:
       if (dx::is_zero(*db)) return dx::div(std::move(da), c(b));
       // (a' - (a/b) b') / b, with a/b the value when it is at hand.

@@ -9,6 +9,8 @@
 #include <numeric>
 
 #include "platform/compiler/derivative_rules.h"
+#include "platform/compiler/functions.h"
+#include "platform/compiler/language_functions.h"
 
 namespace platform::compiler {
 namespace {
@@ -136,6 +138,22 @@ void Derivatives::activity(const std::vector<Site>& all) {
   }
 }
 
+namespace {
+
+constexpr std::size_t kLargestCopied = 64;  // nodes
+
+// Nodes whose derivative copies their operands: products, quotients,
+// powers, selections and the numeric functions (log(u) gives u'/u).
+bool copies_operands(const Expr& e) {
+  using language::BinaryOp;
+  if (e.kind == ExprKind::Call) return !find_language_function(e.key) && find_function(e.key) >= 0;
+  return e.kind == ExprKind::Binary && (e.binary_op == BinaryOp::Multiply || e.binary_op == BinaryOp::Divide ||
+                                        e.binary_op == BinaryOp::Power || e.binary_op == BinaryOp::Min ||
+                                        e.binary_op == BinaryOp::Max);
+}
+
+}  // namespace
+
 // Values that derivatives would compute again (exp(u) inside an expression,
 // a MIN inside an expression) and values that read their own target become
 // hidden variables assigned just before the statement.
@@ -166,11 +184,30 @@ void Derivatives::hoist(const std::vector<Site>& all) {
       slot = dexpr::variable(*t, assign->pos);
       s.else_body.push_back(std::move(assign));
     };
-    std::function<void(language::ExprPtr&)> inner = [&](language::ExprPtr& e) {
-      for (auto& a : e->args) inner(a);
-      if ((is_selection(*e) || reuses_own_value(*e)) && varies(*e)) to_temp(e);
+    // Returns the size of e once what it holds was moved out. The rules copy
+    // the operands of some nodes (copies_operands): an operand
+    // larger than kLargestCopied is computed once, so that a chain
+    // a*b*c*... does not copy ever larger trees (its derivative would grow
+    // with the square of its length).
+    std::function<std::size_t(language::ExprPtr&)> inner = [&](language::ExprPtr& e) -> std::size_t {
+      std::size_t size = 1;
+      const bool copies = copies_operands(*e);
+      for (auto& a : e->args) {
+        std::size_t part = inner(a);
+        if (copies && part > kLargestCopied) {
+          to_temp(a);
+          part = 1;
+        }
+        size += part;
+      }
+      if ((is_selection(*e) || reuses_own_value(*e)) && varies(*e)) {
+        to_temp(e);
+        return 1;
+      }
+      return size;
     };
-    for (auto& a : s.value->args) inner(a);
+    for (auto& a : s.value->args)
+      if (inner(a) > kLargestCopied && copies_operands(*s.value)) to_temp(a);
     bool self = false;
     std::function<void(const Expr&)> reads_target = [&](const Expr& e) {
       if (e.kind == ExprKind::Variable || e.kind == ExprKind::ArrayRef) {
@@ -221,9 +258,12 @@ bool Derivatives::needs(const std::vector<Site>& all) {
     }
   }
   const auto finder = [this](int n) { return find(n); };
+  // Needs flow from an assignment back to what it reads: in reverse program
+  // order a chain of assignments is settled in one pass.
   for (bool changed = true; changed;) {
     changed = false;
-    for (const Site& s : all) {
+    for (auto site = all.rbegin(); site != all.rend(); ++site) {
+      const Site& s = *site;
       const auto& n1 = need1_[static_cast<std::size_t>(s.node)];
       const auto& n2 = need2_[static_cast<std::size_t>(s.node)];
       if (!any(n1)) continue;

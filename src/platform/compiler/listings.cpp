@@ -199,10 +199,10 @@ void print_symbols(Compiler& c) {
   listing_line("");
   listing_line("  Id Name                 Kind Type Code Flags        Dsvar Length  Cell Init Deps");
   for (std::size_t i = 0; i < c.symbols.size(); ++i) {
-    const Symbol& s = c.symbols.at(i);
+    Symbol& s = c.symbols.at(i);
     const CMPSYM& p = s.pub;
     std::string deps;
-    for (const CMPSYM* d : s.deps) deps += std::string(deps.empty() ? "" : " ") + d->name;
+    for (const CMPSYM* d : c.deps(s)) deps += std::string(deps.empty() ? "" : " ") + d->name;
     listing_line(printf_text("%4d %-20s %c    %c    %4d %s %5d %6d %5d %4d %s", p.id, s.name.c_str(),
                              p.kind, p.type == ' ' ? '?' : p.type, p.kindcode, flags_text(p).c_str(),
                              p.dsvarno, p.length, s.cell, p.ninit, deps.c_str()));

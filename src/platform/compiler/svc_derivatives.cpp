@@ -184,11 +184,11 @@ int cmppdep(CMPGLOBAL* cmp) {
   compiler::listing_line(compiler::catalogue_text(95));
   compiler::listing_line("");
   compiler::listing_line(compiler::catalogue_text(97));
-  for (const compiler::Symbol* s : c->pdv) {
+  for (compiler::Symbol* s : c->pdv) {
     if (!(s->pub.flags[0] & kCmpAssigned) || s->hidden) continue;
     std::string line = s->name;
     line.resize(std::max<std::size_t>(line.size() + 1, 21), ' ');
-    for (const CMPSYM* d : s->deps)
+    for (const CMPSYM* d : c->deps(*s))
       if (d->kind != 'l') line += std::string(d->name) + " ";
     while (!line.empty() && line.back() == ' ') line.pop_back();
     compiler::listing_line(line);

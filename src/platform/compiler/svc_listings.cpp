@@ -44,8 +44,13 @@ int cmplsrc(CMPGLOBAL* cmp, CMPSTMT** cursor, int /*reserved1*/, int /*reserved2
   auto& list = c->sources.empty() ? c->statements : c->sources;
   auto it = list.begin();
   if (*cursor) {
-    it = std::find_if(list.begin(), list.end(), [&](const auto& s) { return s.get() == *cursor; });
-    if (it != list.end()) ++it;
+    // A statement's number is its place in the list, 1-based.
+    const auto at = static_cast<std::size_t>((*cursor)->number);
+    if (at >= 1 && at <= list.size() && list[at - 1].get() == *cursor)
+      it = list.begin() + static_cast<std::ptrdiff_t>(at);
+    else
+      it = std::find_if(list.begin(), list.end(), [&](const auto& s) { return s.get() == *cursor; });
+    if (it != list.end() && it->get() == *cursor) ++it;
   }
   while (it != list.end() && (*it)->segment != 0) ++it;
   if (it == list.end()) return 0;

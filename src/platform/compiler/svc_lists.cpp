@@ -142,16 +142,18 @@ int cmpnumv(CMPSYM* sym, CMPGLOBAL* cmp) {
 int cmpdeps(CMPGLOBAL* cmp, CMPSYM* sym, int /*reserved1*/, int /*reserved2*/, int /*reserved3*/) {
   Compiler* c = compiler_of(cmp);
   if (!c || !sym || !c->dataflow(false)) return 0;
-  return static_cast<int>(c->symbols.of(sym).deps.size());
+  return static_cast<int>(c->deps(c->symbols.of(sym)).size());
 }
 
 CMPSYM* cmpndep(CMPGLOBAL* cmp, CMPSYM* sym, CMPSYM* previous, int /*reserved1*/, int /*reserved2*/) {
   Compiler* c = compiler_of(cmp);
   if (!c || !sym || !c->dataflow(false)) return nullptr;
-  const std::vector<CMPSYM*>& deps = c->symbols.of(sym).deps;
+  const std::vector<CMPSYM*>& deps = c->deps(c->symbols.of(sym));
   if (!previous) return deps.empty() ? nullptr : deps.front();
-  auto it = std::find(deps.begin(), deps.end(), previous);
-  return it == deps.end() || it + 1 == deps.end() ? nullptr : *(it + 1);
+  // The inputs are in ascending order of id.
+  auto it = std::lower_bound(deps.begin(), deps.end(), previous,
+                             [](const CMPSYM* a, const CMPSYM* b) { return a->id < b->id; });
+  return it == deps.end() || *it != previous || it + 1 == deps.end() ? nullptr : *(it + 1);
 }
 
 }  // namespace platform::svc

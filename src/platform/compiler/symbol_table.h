@@ -40,7 +40,8 @@ struct Symbol {
   std::string char_init;       // initial value of a character variable
   bool has_char_init = false;
   std::vector<Occurrence> occurrences;
-  std::vector<CMPSYM*> deps;   // inputs it depends on, after the data-flow analysis
+  std::vector<CMPSYM*> deps;   // inputs it depends on: Compiler::deps fills it when asked
+  bool deps_known = false;     // deps is up to date with the data-flow analysis
   CMPSYMINFO info{};
   std::string label;
   std::string format;

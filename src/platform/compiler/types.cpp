@@ -20,7 +20,7 @@ bool inferred(const Symbol& s) {
 
 class TypeWalker {
  public:
-  explicit TypeWalker(Compiler& c) : c_(c) {}
+  explicit TypeWalker(Compiler& c, TypeMemo* memo = nullptr) : c_(c), memo_(memo) {}
 
   ExprType expr(const Expr& e);
   void statement(const Stmt& s);
@@ -31,10 +31,21 @@ class TypeWalker {
     if (s && s->pub.type == ' ') s->pub.type = 'n';
   }
 
+  ExprType node(const Expr& e);
+
   Compiler& c_;
+  TypeMemo* memo_;
 };
 
 ExprType TypeWalker::expr(const Expr& e) {
+  if (!memo_ || e.args.empty()) return node(e);
+  if (auto it = memo_->find(&e); it != memo_->end()) return it->second;
+  const ExprType t = node(e);
+  memo_->emplace(&e, t);
+  return t;
+}
+
+ExprType TypeWalker::node(const Expr& e) {
   switch (e.kind) {
     case ExprKind::String:
       return {true, std::max(1, static_cast<int>(e.name.size()))};
@@ -133,7 +144,7 @@ void TypeWalker::statement(const Stmt& s) {
 
 }  // namespace
 
-ExprType expression_type(Compiler& c, const Expr& e) { return TypeWalker(c).expr(e); }
+ExprType expression_type(Compiler& c, const Expr& e, TypeMemo* memo) { return TypeWalker(c, memo).expr(e); }
 
 bool Compiler::analyse() {
   // After an error the trees may name what does not exist: no phase walks them.

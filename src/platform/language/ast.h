@@ -79,6 +79,13 @@ using ExprPtr = std::unique_ptr<Expr>;
 using ExprList = std::vector<ExprPtr>;
 
 struct Expr {
+  Expr() = default;
+  Expr(Expr&&) = default;
+  Expr& operator=(Expr&&) = default;
+  // Takes the operands apart with a stack of its own, so that a deep tree
+  // (a long chain a+b+c+...) does not recurse once per level.
+  ~Expr();
+
   ExprKind kind = ExprKind::Number;
   SourcePos pos;
   double number = 0;                   // Number

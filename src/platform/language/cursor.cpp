@@ -76,6 +76,14 @@ void Cursor::fail_at(const Token& at, int message, std::vector<std::string> inse
   throw ParseError{at.pos, message, std::move(inserts)};
 }
 
+Cursor::Nested::Nested(Cursor& in) : in_(in) {
+  if (in_.nesting_ >= kMaxNesting) {
+    const Token& t = in_.peek();
+    throw ParseError{t.pos, msg::kTooDeep, {std::to_string(kMaxNesting)}, msg::kCompilerSet};
+  }
+  ++in_.nesting_;
+}
+
 const Segment* Cursor::segment_at(std::size_t token) const {
   auto it = std::lower_bound(segments_.begin(), segments_.end(), token,
                              [](const Segment& s, std::size_t t) { return s.semicolon < t; });

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/language/lexer.h"
+#include "platform/language/messages.h"
 
 namespace platform::language {
 
@@ -34,9 +35,22 @@ struct SourcePiece {
 // A statement error: abandons the statement being parsed.
 struct ParseError {
   SourcePos pos;
-  int message;                       // set 305
+  int message;
   std::vector<std::string> inserts;  // text inserts, in order
+  int set = msg::kSet;               // the catalogue set of `message`
 };
+
+// How deep a statement may nest. The parsers recurse once per level of
+// nesting, and every later pass over the syntax tree (type analysis,
+// data flow, derivatives, code generation, printing) recurses once per
+// level of the tree, so these limits bound the stack they all need.
+//   kMaxNesting: statements inside IF, ELSE, DO and SELECT, parentheses,
+//     the arguments of a call or subscripts of an element, prefix
+//     operators and the right operand of **, >< and <>.
+//   kMaxTreeDepth: the depth of an expression's tree, which a chain of
+//     binary operators (a+b+c+...) deepens by one for each operator.
+inline constexpr int kMaxNesting = 1000;
+inline constexpr int kMaxTreeDepth = 50000;
 
 // Splits the tokens into segments. "name:" at the start of a statement is a
 // label. For the procedure statement "PROC RUVA ...", `first` is RUVA.
@@ -69,6 +83,19 @@ class Cursor {
   [[noreturn]] void fail(int message, std::vector<std::string> inserts);
   [[noreturn]] void fail_at(const Token& at, int message, std::vector<std::string> inserts);
 
+  // One level of nesting for as long as it lives; the statement fails at
+  // the current token when it would nest more than kMaxNesting levels.
+  class Nested {
+   public:
+    explicit Nested(Cursor& in);
+    ~Nested() { --in_.nesting_; }
+    Nested(const Nested&) = delete;
+    Nested& operator=(const Nested&) = delete;
+
+   private:
+    Cursor& in_;
+  };
+
   // The segment that holds the current token and where its labels end.
   const Segment* segment_at(std::size_t token) const;
   const std::vector<Segment>& segments() const { return segments_; }
@@ -85,6 +112,7 @@ class Cursor {
   const std::vector<Segment>& segments_;
   std::size_t pos_ = 0;
   std::size_t announced_ = 0;  // segments announced so far
+  int nesting_ = 0;            // levels entered through Nested
   std::function<void(std::size_t)> hook_;
 };
 

@@ -1,6 +1,8 @@
 #include "platform/language/expression_parser.h"
 
+#include <algorithm>
 #include <optional>
+#include <utility>
 
 #include "platform/language/messages.h"
 
@@ -31,6 +33,9 @@ ExprPtr make_unary(UnaryOp op, SourcePos pos, ExprPtr operand) {
 
 bool is_not(const Token& t) { return t.is("NOT") || t.is("^") || t.is("~"); }
 
+// Every parse_* function leaves the depth of the tree it returns in
+// height_, so that a chain of binary operators, which the parser builds in
+// a loop, is stopped at kMaxTreeDepth; recursion goes through Nested.
 class ExpressionParser {
  public:
   ExpressionParser(Cursor& in, const ExpressionContext& ctx) : in_(in), ctx_(ctx) {}
@@ -39,19 +44,23 @@ class ExpressionParser {
   ExprPtr parse_or() {
     ExprPtr left = parse_and();
     while (in_.is("|") || in_.is("!") || in_.is("OR")) {
-      in_.next();
-      left = make_binary(BinaryOp::Or, std::move(left), parse_and());
+      const int left_height = height_;
+      const Token& op = in_.next();
+      ExprPtr right = parse_and();
+      left = binary(op, BinaryOp::Or, std::move(left), left_height, std::move(right));
     }
     return left;
   }
 
   ExprPtr parse_primary() {
     const Token& t = in_.peek();
+    height_ = 1;
     if (ExprPtr lit = literal_from(t)) {
       in_.next();
       return lit;
     }
     if (t.is("(")) {
+      Cursor::Nested nested(in_);
       in_.next();
       ExprPtr inner = parse_or();
       in_.expect(")");
@@ -69,12 +78,27 @@ class ExpressionParser {
   }
 
  private:
+  // left op right, right being the expression parsed last; fails at the
+  // operator when the tree would be deeper than kMaxTreeDepth.
+  ExprPtr binary(const Token& at, BinaryOp op, ExprPtr left, int left_height, ExprPtr right) {
+    grow(at, std::max(left_height, height_) + 1);
+    return make_binary(op, std::move(left), std::move(right));
+  }
+
+  void grow(const Token& at, int height) {
+    height_ = height;
+    if (height_ > kMaxTreeDepth)
+      throw ParseError{at.pos, msg::kTreeTooDeep, {std::to_string(kMaxTreeDepth)}, msg::kCompilerSet};
+  }
+
   // Group 6: & AND.
   ExprPtr parse_and() {
     ExprPtr left = parse_comparison();
     while (in_.is("&") || in_.is("AND")) {
-      in_.next();
-      left = make_binary(BinaryOp::And, std::move(left), parse_comparison());
+      const int left_height = height_;
+      const Token& op = in_.next();
+      ExprPtr right = parse_comparison();
+      left = binary(op, BinaryOp::And, std::move(left), left_height, std::move(right));
     }
     return left;
   }
@@ -83,6 +107,7 @@ class ExpressionParser {
   ExprPtr parse_comparison() {
     ExprPtr left = parse_concat();
     ExprPtr chain;
+    int chain_height = 0;
     while (true) {
       if (is_in_operator()) {
         left = parse_in_list(std::move(left));
@@ -90,21 +115,31 @@ class ExpressionParser {
       }
       auto op = comparison_operator();
       if (!op) break;
-      in_.next();
+      const int left_height = height_;
+      const Token& at = in_.next();
       ExprPtr right = parse_concat();
+      const int middle_height = height_;
       ExprPtr middle = clone(*right);
-      ExprPtr cmp = make_binary(*op, std::move(left), std::move(right));
-      chain = chain ? make_binary(BinaryOp::And, std::move(chain), std::move(cmp)) : std::move(cmp);
+      ExprPtr cmp = binary(at, *op, std::move(left), left_height, std::move(right));
+      if (chain) cmp = binary(at, BinaryOp::And, std::move(chain), chain_height, std::move(cmp));
+      chain = std::move(cmp);
+      chain_height = height_;
       left = std::move(middle);
+      height_ = middle_height;
     }
-    return chain ? std::move(chain) : std::move(left);
+    if (!chain) return left;
+    height_ = chain_height;
+    return chain;
   }
 
   bool is_in_operator() {
     return in_.is("IN") || in_.is("NOTIN") || (is_not(in_.peek()) && in_.is("IN", 1));
   }
 
+  // The value's height is height_ on entry; the list holds constants only.
   ExprPtr parse_in_list(ExprPtr value) {
+    const Token& at = in_.peek();
+    grow(at, height_ + 1);
     auto e = make(ExprKind::In, value->pos);
     if (in_.accept("NOTIN")) {
       e->negated = true;
@@ -157,8 +192,10 @@ class ExpressionParser {
   ExprPtr parse_concat() {
     ExprPtr left = parse_additive();
     while (in_.is("||") || in_.is("!!")) {
-      in_.next();
-      left = make_binary(BinaryOp::Concat, std::move(left), parse_additive());
+      const int left_height = height_;
+      const Token& op = in_.next();
+      ExprPtr right = parse_additive();
+      left = binary(op, BinaryOp::Concat, std::move(left), left_height, std::move(right));
     }
     return left;
   }
@@ -167,8 +204,11 @@ class ExpressionParser {
   ExprPtr parse_additive() {
     ExprPtr left = parse_multiplicative();
     while (in_.is("+") || in_.is("-")) {
-      const BinaryOp op = in_.next().is("+") ? BinaryOp::Add : BinaryOp::Subtract;
-      left = make_binary(op, std::move(left), parse_multiplicative());
+      const int left_height = height_;
+      const Token& op = in_.next();
+      ExprPtr right = parse_multiplicative();
+      left = binary(op, op.is("+") ? BinaryOp::Add : BinaryOp::Subtract, std::move(left), left_height,
+                    std::move(right));
     }
     return left;
   }
@@ -177,8 +217,11 @@ class ExpressionParser {
   ExprPtr parse_multiplicative() {
     ExprPtr left = parse_group1();
     while (in_.is("*") || (in_.is("/") && !(ctx_.slash_ends && ctx_.slash_ends(in_)))) {
-      const BinaryOp op = in_.next().is("*") ? BinaryOp::Multiply : BinaryOp::Divide;
-      left = make_binary(op, std::move(left), parse_group1());
+      const int left_height = height_;
+      const Token& op = in_.next();
+      ExprPtr right = parse_group1();
+      left = binary(op, op.is("*") ? BinaryOp::Multiply : BinaryOp::Divide, std::move(left), left_height,
+                    std::move(right));
     }
     return left;
   }
@@ -188,19 +231,22 @@ class ExpressionParser {
   ExprPtr parse_group1() {
     const Token& t = in_.peek();
     if (t.is("+") || t.is("-") || is_not(t)) {
-      const SourcePos pos = t.pos;
+      Cursor::Nested nested(in_);
       const UnaryOp op = t.is("+") ? UnaryOp::Plus : t.is("-") ? UnaryOp::Minus : UnaryOp::Not;
       in_.next();
-      return make_unary(op, pos, parse_group1());
+      ExprPtr operand = parse_group1();
+      grow(t, height_ + 1);
+      return make_unary(op, t.pos, std::move(operand));
     }
     ExprPtr left = parse_primary();
-    if (in_.is("**")) {
-      in_.next();
-      return make_binary(BinaryOp::Power, std::move(left), parse_group1());
-    }
-    if (in_.is("><") || (in_.is("<>") && !ctx_.where)) {
-      const BinaryOp op = in_.next().is("><") ? BinaryOp::Min : BinaryOp::Max;
-      return make_binary(op, std::move(left), parse_group1());
+    const bool power = in_.is("**");
+    if (power || in_.is("><") || (in_.is("<>") && !ctx_.where)) {
+      Cursor::Nested nested(in_);
+      const int left_height = height_;
+      const Token& op = in_.next();
+      ExprPtr right = parse_group1();
+      const BinaryOp kind = power ? BinaryOp::Power : op.is("><") ? BinaryOp::Min : BinaryOp::Max;
+      return binary(op, kind, std::move(left), left_height, std::move(right));
     }
     return left;
   }
@@ -210,39 +256,35 @@ class ExpressionParser {
     if (t.upper.find('.') != std::string::npos) in_.fail_at(t, msg::kNotAllowedHere, {std::string(t.spell)});
     const bool array = ctx_.is_array && ctx_.is_array(t.upper);
     const bool brace = in_.is("{") || in_.is("[");
-    if (brace || (in_.is("(") && array)) {
-      const std::string close = in_.is("{") ? "}" : in_.is("[") ? "]" : ")";
-      in_.next();
-      auto e = make(array || brace ? ExprKind::ArrayRef : ExprKind::Call, t.pos);
+    const bool call = !brace && in_.is("(");
+    if (!brace && !call) {
+      auto e = make(ExprKind::Variable, t.pos);
       e->name = std::string(t.spell);
       e->key = t.upper;
-      do {
-        e->args.push_back(parse_or());
-      } while (in_.accept(","));
-      in_.expect(close);
       return e;
     }
-    if (in_.is("(")) {
-      in_.next();
-      auto e = make(ExprKind::Call, t.pos);
-      e->name = std::string(t.spell);
-      e->key = t.upper;
-      if (!in_.is(")")) {
-        do {
-          e->args.push_back(parse_or());
-        } while (in_.accept(","));
-      }
-      in_.expect(")");
-      return e;
-    }
-    auto e = make(ExprKind::Variable, t.pos);
+    Cursor::Nested nested(in_);
+    const std::string close = in_.is("{") ? "}" : in_.is("[") ? "]" : ")";
+    in_.next();
+    auto e = make(array || brace ? ExprKind::ArrayRef : ExprKind::Call, t.pos);
     e->name = std::string(t.spell);
     e->key = t.upper;
+    int height = 0;
+    // A function call may have no arguments; an element needs a subscript.
+    if (e->kind == ExprKind::ArrayRef || !in_.is(")")) {
+      do {
+        e->args.push_back(parse_or());
+        height = std::max(height, height_);
+      } while (in_.accept(","));
+    }
+    in_.expect(close);
+    grow(t, height + 1);
     return e;
   }
 
   Cursor& in_;
   const ExpressionContext& ctx_;
+  int height_ = 0;  // depth of the tree the last parse_* returned
 };
 
 }  // namespace
@@ -282,7 +324,8 @@ ExprPtr parse_expression_primary_only(Cursor& in, const ExpressionContext& ctx) 
   return ExpressionParser(in, ctx).parse_primary();
 }
 
-ExprPtr clone(const Expr& e) {
+namespace {
+ExprPtr copy_node(const Expr& e) {
   auto c = std::make_unique<Expr>();
   c->kind = e.kind;
   c->pos = e.pos;
@@ -294,8 +337,24 @@ ExprPtr clone(const Expr& e) {
   c->unary_op = e.unary_op;
   c->binary_op = e.binary_op;
   c->negated = e.negated;
-  for (const ExprPtr& a : e.args) c->args.push_back(clone(*a));
   return c;
+}
+}  // namespace
+
+// With a stack of its own: a tree may be as deep as kMaxTreeDepth.
+ExprPtr clone(const Expr& e) {
+  ExprPtr root = copy_node(e);
+  std::vector<std::pair<const Expr*, Expr*>> pending{{&e, root.get()}};
+  while (!pending.empty()) {
+    const auto [from, to] = pending.back();
+    pending.pop_back();
+    to->args.reserve(from->args.size());
+    for (const ExprPtr& a : from->args) {
+      to->args.push_back(copy_node(*a));
+      pending.emplace_back(a.get(), to->args.back().get());
+    }
+  }
+  return root;
 }
 
 }  // namespace platform::language

@@ -32,4 +32,9 @@ inline constexpr int kTooManyModels = 723;     // more than 50 MODEL statements
 inline constexpr int kBadValueRange = 724;     // PARMS TO/BY that never ends
 inline constexpr int kNotAllowedHere = 725;    // a name where a variable is needed
 
+// Statement limits, in the compiler's set.
+inline constexpr int kCompilerSet = 148;
+inline constexpr int kTooDeep = 100;           // nests more than kMaxNesting levels
+inline constexpr int kTreeTooDeep = 101;       // expression deeper than kMaxTreeDepth
+
 }  // namespace platform::language::msg

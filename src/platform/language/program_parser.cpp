@@ -110,6 +110,7 @@ std::vector<const Stmt*> ProgramParser::take_models() {
 }
 
 StmtPtr ProgramParser::parse_statement() {
+  Cursor::Nested nested(in_);
   std::vector<std::string> labels;
   std::string source;
   const std::size_t at = in_.position();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "host/stmt.h"
+#include "platform/large_stack.h"
 #include "platform/language/messages.h"
 #include "platform/language/procedure_parser.h"
 #include "platform/language/program_parser.h"
@@ -115,7 +116,7 @@ std::unique_ptr<StepParse> parse_step(std::string text, int first_line, SegmentH
   out->tokens = std::move(lex.tokens);
   for (const LexError& e : lex.errors) out->errors.push_back({e.pos, e.message, {e.text}});
   out->segments = split_segments(out->tokens);
-  StepParser(*out, std::move(hook)).run();
+  run_with_stack(kParseStackBytes, [&] { StepParser(*out, std::move(hook)).run(); });
   return out;
 }
 
