@@ -54,7 +54,7 @@ void Compiler::refuse_character(Symbol& s) {
   if (s.pub.dsvarno > 0)
     sources.push_back(&s.pub);
   else if (dataflow(false))
-    for (const CMPSYM* d : s.deps)
+    for (const CMPSYM* d : deps(s))
       if (d->dsvarno > 0 && d->type == '$' && refused_.insert(d).second) sources.push_back(d);
   failed_ = true;
   if (errflag_) *errflag_ = 1;
