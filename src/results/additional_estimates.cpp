@@ -106,21 +106,20 @@ void name_matrices(RUVACOM* ctx) {
   }
 }
 
+// A negative status of ECOV or ECORR ends the matrices; EDER is the last.
 void print_matrices(RUVACOM* ctx, const Matrices& m) {
   const int n = ctx->nesti;
   name_matrices(ctx);
-  if (ctx->pecov && emit_result_matrix(ctx->yolman, {"stat.ruva.CovMatAddEst", "CovMatAddEst", result_text(kMsgCovTitle),
-                                                     result_text(kMsgCovHeader), m.cov, n, n, "sc", ctx->estnam,
-                                                     ctx->estnam}) != 0)
-    return;
-  if (ctx->pecorr && emit_result_matrix(ctx->yolman, {"stat.ruva.CorrMatAddEst", "CorrMatAddEst",
-                                                      result_text(kMsgCorrTitle), result_text(kMsgCorrHeader), m.corr,
-                                                      n, n, "sc", ctx->estnam, ctx->estnam}) != 0)
-    return;
-  if (ctx->peder)
-    emit_result_matrix(ctx->yolman, {"stat.ruva.DerMatAddEst", "DerMatAddEst", result_text(kMsgDerTitle),
-                                     result_text(kMsgDerHeader), ctx->gradesti, n, ctx->nparm, "r", ctx->estnam,
-                                     ctx->estdernam});
+  auto text = [](int message) { return result_text(message); };
+  const ResultMatrix cov{"stat.ruva.CovMatAddEst", "CovMatAddEst", text(kMsgCovTitle), text(kMsgCovHeader),
+                         m.cov, n, n, "sc", ctx->estnam, ctx->estnam};
+  if (ctx->pecov && emit_result_matrix(ctx->yolman, cov) != 0) return;
+  const ResultMatrix corr{"stat.ruva.CorrMatAddEst", "CorrMatAddEst", text(kMsgCorrTitle), text(kMsgCorrHeader),
+                          m.corr, n, n, "sc", ctx->estnam, ctx->estnam};
+  if (ctx->pecorr && emit_result_matrix(ctx->yolman, corr) != 0) return;
+  const ResultMatrix der{"stat.ruva.DerMatAddEst", "DerMatAddEst", text(kMsgDerTitle), text(kMsgDerHeader),
+                         ctx->gradesti, n, ctx->nparm, "r", ctx->estnam, ctx->estdernam};
+  if (ctx->peder) emit_result_matrix(ctx->yolman, der);
 }
 
 }  // namespace
