@@ -6,5 +6,3 @@ int ruva_diag_statstable(RUVACOM*, xobskey*) { return 1; }
 void ruva_diag_graphics(RUVACOM*) {}
 void ruva_profile(RUVACOM*) {}
 void ruva_bootstrap(RUVACOM*) {}
-int ruvaesti(RUVACOM*) { return 0; }
-int ruvacont(RUVACOM*) { return 0; }

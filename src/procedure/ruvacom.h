@@ -20,6 +20,7 @@
 #include "procedure/parameter_records.h"
 #include "procedure/statement_parsing.h"
 #include "procedure/unused_observations.h"
+#include "results/t_test.h"
 
 struct BOUNDSSTR;
 struct CMPDER;
@@ -225,6 +226,9 @@ struct RUVACOM : RUVAPARSE {
   std::int16_t estdfspec;  // 1 when DF= is positive
   std::int16_t pecorr, pecov, peder;  // ECORR, ECOV, EDER
   double* parmwork;
+  RUVA_TVAL tval;          // the t test of the current estimate
+  xobskey* estnam;         // the estimates' labels, naming matrix rows and columns
+  xobskey* estdernam;      // "Der name" for each parameter, naming EDER's columns
 
   // CONTRAST block.
   std::int32_t ncont;      // CONTRAST statements
@@ -242,6 +246,8 @@ struct RUVACOM : RUVAPARSE {
   double** gradcptr;
   CMPDER* gradcstr;
   double* gradcont;        // contnt x nparm derivatives
+  double ndf, ddf;         // the current contrast's numerator and denominator degrees of freedom
+  double fval, probf;      // its F value and p-value
 };
 
 // A new zeroed context for the step, registered in the task record.

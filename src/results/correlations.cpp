@@ -13,7 +13,6 @@
 namespace {
 
 constexpr int kMsgCorrelationTitle = 45;
-constexpr int kEmitMatrix = 388;
 
 // 1/sqrt(C(i,i)), or 0 when the parameter has no positive variance or,
 // under G4, a correlation beyond 1 with an earlier parameter.
@@ -49,22 +48,6 @@ int print_correlations(RUVACOM* ctx, double* corr) {
   if (!names.get()) ruva_out_of_memory(static_cast<long>(sizeof(xobskey)) * p);
   for (int i = 0; i < p; ++i) names.get()[i] = yoltxt(ctx->pname[i], -1);
   const xobskey title = result_text(kMsgCorrelationTitle);
-  WOB_PARM_BLK_STR pb[14] = {wob_text(339, yoltxt("stat.ruva.CorrB", -1)),
-                             wob_text(138, yoltxt("CorrB", -1)),
-                             wob_text(296, title),
-                             wob_doubles(389, corr),
-                             wob_int(390, p),
-                             wob_int(391, p),
-                             wob_text(105, yoltxt("sc", 2)),
-                             wob_int(278, 10),
-                             wob_texts(409, names.get()),
-                             wob_texts(399, names.get()),
-                             wob_int(371, 2),
-                             wob_text(267, title),
-                             wob_int(280, 1),
-                             wob_int(366, 1)};
-  const int rc = wobmth(static_cast<wobop>(ctx->yolman), nullptr, kEmitMatrix, 14, pb);
-  if (rc >= 0) return 0;
-  xprrlog(0, rc);
-  return rc;
+  return emit_result_matrix(ctx->yolman, {"stat.ruva.CorrB", "CorrB", title, title, corr, p, p, "sc", names.get(),
+                                          names.get()});
 }

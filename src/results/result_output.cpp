@@ -7,12 +7,33 @@
 
 namespace {
 constexpr int kCreate = 147, kAttribute = 316, kColumn = 338, kEndDefinition = 298;
-constexpr int kClose = 299, kRow = 329, kOpenOutput = 422, kReleaseOutput = 428;
+constexpr int kClose = 299, kRow = 329, kOpenOutput = 422, kReleaseOutput = 428, kEmitMatrix = 388;
 
 xobskey text(const char* s) { return yoltxt(s, -1); }
 }  // namespace
 
 xobskey result_text(int number) { return yolmsg(kResultMessages, number); }
+
+int emit_result_matrix(void* manager, const ResultMatrix& m) {
+  WOB_PARM_BLK_STR pb[14] = {wob_text(339, text(m.templ)),
+                             wob_text(138, text(m.name)),
+                             wob_text(296, m.title),
+                             wob_doubles(389, m.values),
+                             wob_int(390, m.cols),
+                             wob_int(391, m.rows),
+                             wob_text(105, yoltxt(m.shape, -1)),
+                             wob_int(278, 10),
+                             wob_texts(409, m.col_names),
+                             wob_texts(399, m.row_names),
+                             wob_int(371, 2),
+                             wob_text(267, m.header),
+                             wob_int(280, 1),
+                             wob_int(366, 1)};
+  const int rc = wobmth(static_cast<wobop>(manager), nullptr, kEmitMatrix, 14, pb);
+  if (rc >= 0) return 0;
+  xprrlog(0, rc);
+  return rc;
+}
 
 bool ResultTable::check(int rc) {
   if (rc >= 0) return true;

@@ -13,6 +13,23 @@ inline constexpr int kResultMessages = 305;
 // A catalogue message of the result tables as a text object.
 xobskey result_text(int number);
 
+// A matrix of the result tables through one output request (388): `shape`
+// "sc" for a packed symmetric matrix (rows = cols), "r" for a dense
+// row-major one; the row and column names are text objects. Returns 0, or
+// the failing status after logging it.
+struct ResultMatrix {
+  const char* templ;    // output template
+  const char* name;     // output name
+  xobskey title;        // label
+  xobskey header;       // title shown above it
+  const double* values;
+  int rows, cols;
+  const char* shape;
+  xobskey* row_names;
+  xobskey* col_names;
+};
+int emit_result_matrix(void* manager, const ResultMatrix& m);
+
 struct ResultTable {
   wobop yolman = nullptr;  // the step's output manager
   wobop data = nullptr;    // the table or factoid

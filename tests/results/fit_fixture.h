@@ -3,6 +3,7 @@
 // row and column name.
 #pragma once
 
+#include <cmath>
 #include <string>
 
 #include "procedure/estimation_fixture.h"
@@ -17,6 +18,16 @@ inline const char* const kPuromycin =
     "0.56,201\n1.10,207\n1.10,200\n";
 inline const double kConc[12] = {0.02, 0.02, 0.06, 0.06, 0.11, 0.11, 0.22, 0.22, 0.56, 0.56, 1.10, 1.10};
 inline const double kRate[12] = {76, 47, 97, 107, 123, 139, 159, 152, 191, 201, 207, 200};
+
+// Two-sided p of t on 10 degrees of freedom, in closed form (even df).
+inline double t10_two_sided(double t) {
+  const double th = std::atan(std::fabs(t) / std::sqrt(10.0)), c2 = std::cos(th) * std::cos(th);
+  double term = 1, sum = 1;
+  for (int k = 1; k <= 4; ++k) sum += term *= c2 * (2 * k - 1) / (2 * k);
+  return 1 - std::sin(th) * sum;
+}
+// The 0.975 quantile of t on 10 degrees of freedom.
+inline constexpr double kT10 = 2.228138851986273;
 
 class FitTest : public procedure_test::EstimationTest {
  protected:

@@ -92,14 +92,6 @@ TEST_F(EstimatesTableTest, AFixedVarianceWithoutErrorDegreesOfFreedomGivesNormal
   EXPECT_NEAR(number(t, 1, "Probt"), std::erfc(1 / std::sqrt(2.0)), 1e-14);
 }
 
-// Two-sided p of t on 10 degrees of freedom, in closed form (even df).
-double t10_two_sided(double t) {
-  const double th = std::atan(std::fabs(t) / std::sqrt(10.0)), c2 = std::cos(th) * std::cos(th);
-  double term = 1, sum = 1;
-  for (int k = 1; k <= 4; ++k) sum += term *= c2 * (2 * k - 1) / (2 * k);
-  return 1 - std::sin(th) * sum;
-}
-
 // Puromycin with K <= 0.05, which binds: K is held there, the bound gets a
 // row with its multiplier, whose variance is 1 / (J'J)^-1_KK times the
 // fitted variance, and limits from the beta quantile behind t(e - 1)^2.
@@ -129,12 +121,12 @@ TEST_F(EstimatesTableTest, AnActiveBoundGetsARowWithItsMultiplier) {
   const double se = std::sqrt(mse / ckk), est = number(t, 2, "Estimate");
   EXPECT_NEAR(est, gk, 1e-6 * std::fabs(gk));  // minus the slope of SSE / 2 in K
   EXPECT_NEAR(number(t, 2, "StdErr"), se, 1e-9 * se);
-  const double t10 = 2.228138851986273, bval = std::sqrt(e * t10 * t10 / (t10 * t10 + 10));
+  const double t10 = results_test::kT10, bval = std::sqrt(e * t10 * t10 / (t10 * t10 + 10));
   EXPECT_NEAR(number(t, 2, "LowerCL"), est - bval * se, 1e-9 * se);
   EXPECT_NEAR(number(t, 2, "UpperCL"), est + bval * se, 1e-9 * se);
   const double tv = est / se, y = tv * tv / e;
   EXPECT_NEAR(number(t, 2, "tValue"), tv, 1e-9 * std::fabs(tv));
-  EXPECT_NEAR(number(t, 2, "Probt"), t10_two_sided(std::sqrt(10 * y / (1 - y))), 1e-12);
+  EXPECT_NEAR(number(t, 2, "Probt"), results_test::t10_two_sided(std::sqrt(10 * y / (1 - y))), 1e-12);
 }
 
 }  // namespace

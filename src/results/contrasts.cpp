@@ -1,0 +1,106 @@
+// Contrasts: for each CONTRAST statement the Wald F test that its k rows L
+// are jointly zero at the final estimates, F = L' W^- L / ndf with W the
+// delta-method covariance G V G' of the rows and W^- its generalised
+// inverse by sweeping; rows that depend on earlier ones lose their pivot
+// and their degree of freedom. One row per statement in the Contrasts table.
+#include <cmath>
+#include <cstring>
+
+#include "host/missing.h"
+#include "host/services.h"
+#include "linalg/dense_products.h"
+#include "linalg/packed.h"
+#include "linalg/packed_matrix.h"
+#include "prob/t_f_beta.h"
+#include "procedure/result_phases.h"
+#include "procedure/ruvacom.h"
+#include "procedure/statement_lookup.h"
+#include "results/expression_values.h"
+#include "results/pool_buffer.h"
+#include "results/result_output.h"
+
+namespace {
+
+constexpr int kMsgTitle = 214, kMsgNumDf = 623, kMsgDenDf = 624, kMsgF = 625, kMsgProbF = 626;
+constexpr int kDfSlot = 6;
+constexpr double kRelativeTolerance = 1.110223024625157e-12;
+constexpr double kSmallestPivot = 1.491668147e-154;
+
+bool define(ResultTable* t, RUVACOM* ctx) {
+  return label_column(t, ctx, ctx->maxcname) && t->column(kMsgNumDf, "NumDF", "g", &ctx->ndf) &&
+         t->column(kMsgDenDf, "DenDF", "g", &ctx->ddf) && t->column(kMsgF, "FValue", "g", &ctx->fval) &&
+         t->column(kMsgProbF, "ProbF", "g", &ctx->probf);
+}
+
+void zero_row_and_column(double* w, int j, int k) {
+  for (int m = 0; m < k; ++m) w[zisub(j, m)] = 0.0;
+}
+
+// Sweeps W (packed, order k) into a generalised inverse pivot by pivot; a
+// pivot that has fallen below its tolerance relative to its own first
+// diagonal value is dropped. Returns the pivots swept, the rank of W.
+int generalised_inverse(RUVACOM* ctx, int k) {
+  double* w = ctx->contvar;
+  double* work = ctx->contvec + k;
+  double* diag = ctx->contvec + 2 * k;
+  for (int j = 0; j < k; ++j) diag[j] = w[zisub(j, j)];
+  std::memset(ctx->contdf, '0', static_cast<std::size_t>(k));
+  int rank = 0;
+  for (int j = 0; j < k; ++j) {
+    const double d = std::fabs(diag[j]);
+    zsweep(w, j, k, ctx->contdf, work, d > kSmallestPivot ? kRelativeTolerance * d : kRelativeTolerance);
+    if (ctx->contdf[j] == '1') ++rank;
+    else zero_row_and_column(w, j, k);
+  }
+  return rank;
+}
+
+// The F test of the k rows whose gradients start at gc.
+void contrast_test(RUVACOM* ctx, const double* v, const double* gc, double* const* values, int k) {
+  ctx->ndf = 0;
+  ctx->fval = 0;
+  if (k >= 1) {
+    zqform(v, ctx->nparm, gc, k, ctx->contvar, ctx->parmwork, 0);
+    for (int j = 0; j < k; ++j) ctx->contvec[j] = *values[j];
+    ctx->ndf = generalised_inverse(ctx, k);
+    ctx->fval = zmxq1(ctx->contvec, ctx->contvar, k, 1);
+    if (ctx->ndf != 0) ctx->fval /= ctx->ndf;
+  }
+  if (std::isnan(ctx->fval)) ctx->fval = missing_value();
+  // Any negative result is a failure code of the probability function.
+  const double p = wzmis(ctx->fval) ? -1.0 : zprbf(ctx->fval, ctx->ndf, ctx->ddf);
+  ctx->probf = p < 0 ? missing_value() : p;
+}
+
+void print_table(RUVACOM* ctx, const double* v) {
+  ResultTable t(ctx->yolman);
+  bool done = t.create_table("Contrasts", result_text(kMsgTitle)) && define(&t, ctx) &&
+              t.open("Stat.RUVA.Contrasts", nullptr);
+  int i = 0, row = 0;
+  for (const STMT* s = ctx->prochead; done && s; s = s->next) {
+    if (!stmt_is(s, "CONTRAST ")) continue;
+    const int k = ctx->contn[i];
+    set_label(ctx, ctx->maxcname, ctx->contlab[i], ctx->contlen[i]);
+    ctx->ddf = statement_number(s, kDfSlot, ctx->estdf);
+    contrast_test(ctx, v, ctx->gradcont + static_cast<long>(row) * ctx->nparm, ctx->contptr + row, k);
+    done = t.row();
+    row += k;
+    ++i;
+  }
+  if (done) t.finish(nullptr);
+  end_after_output_failure(t.status);
+}
+
+}  // namespace
+
+int ruvacont(RUVACOM* ctx) {
+  const int p = ctx->nparm;
+  if (!evaluate_expressions(ctx, "CONTRAST")) return 1012;
+  if (ctx->noprint || p < 1) return 0;
+  PoolBuffer<double> v(static_cast<long>(p) * (p + 1) / 2);
+  if (!v.get()) ruva_out_of_memory(static_cast<long>(sizeof(double)) * p * (p + 1) / 2);
+  gradient_matrix(ctx, ctx->gradcstr, ctx->gradcptr, ctx->contnt, ctx->gradcont);
+  parameter_covariance(ctx, v.get());
+  print_table(ctx, v.get());
+  return 0;
+}

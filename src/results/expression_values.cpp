@@ -1,0 +1,94 @@
+#include "results/expression_values.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "host/compiler_types.h"
+#include "host/missing.h"
+#include "host/services.h"
+#include "host/stmt.h"
+#include "host/wob.h"
+#include "linalg/vector_kernels.h"
+#include "procedure/data_pass.h"
+#include "procedure/model_run.h"
+#include "procedure/ruvacom.h"
+#include "results/result_output.h"
+
+namespace {
+constexpr int kMsgNotEvaluated = 603, kMsgLabel = 38;
+constexpr int kRunFailed = 3;  // nlexec: this and above, the run failed
+}  // namespace
+
+bool evaluate_expressions(RUVACOM* ctx, const char* kind) {
+  // Derivatives are formed, and the run is no last pass: it neither reports
+  // run errors nor executes PUT.
+  const double model = ctx->model;
+  const char lastpass = ctx->lastpass;
+  ctx->model = 0.0;
+  ctx->lastpass = 0;
+  xbyrwnd(ctx->fiddata, kXoGroupStart);
+  nlexint();
+  bool ok = read_group_observation(ctx);
+  if (ok) {
+    cmpexi(0, 0, 0, &ctx->globcmp);
+    move_observation(ctx);
+    ok = nlexec(ctx) < kRunFailed;
+  }
+  if (ok) {
+    ctx->seg = 1;
+    ok = nlexec(ctx) < kRunFailed;
+    ctx->seg = 0;
+  }
+  ctx->model = model;
+  ctx->lastpass = lastpass;
+  if (!ok) xpmlog(kResultMessages, kMsgNotEvaluated, kind);
+  return ok;
+}
+
+void gradient_matrix(const RUVACOM* ctx, const CMPDER* record, double* const* cells, int rows, double* g) {
+  const int p = ctx->nparm;
+  std::memset(g, 0, sizeof(double) * static_cast<std::size_t>(rows) * static_cast<std::size_t>(p));
+  for (int i = 0; i < rows; ++i) {
+    double* row = g + static_cast<long>(i) * p;
+    for (int k = 0; k < record->der.n; ++k) {
+      const int j = record->wrtindex[k];
+      if (record->objindex[k] != i || j < 0 || j >= p) continue;
+      const double d = *cells[k];
+      if (wzmis(d)) {
+        std::memset(row, 0, sizeof(double) * static_cast<std::size_t>(p));
+        break;
+      }
+      row[j] = d;
+    }
+  }
+}
+
+void parameter_covariance(const RUVACOM* ctx, double* v) {
+  const long n = static_cast<long>(ctx->nparm) * (ctx->nparm + 1) / 2;
+  if (wzmis(ctx->mse)) {
+    for (long k = 0; k < n; ++k) v[k] = special_missing_value();
+    return;
+  }
+  zvscl11(v, ctx->xpx, n, ctx->mse);
+}
+
+void end_after_output_failure(int status) {
+  if (status < 0 && status != kOutputSkipped) xexit(120, 0);
+}
+
+double statement_number(const STMT* s, int slot, double otherwise) {
+  const STLIST* f = stmt_field(s, slot);
+  return f && f->type == stfield::kNumber ? f->v.fval : otherwise;
+}
+
+bool label_column(ResultTable* t, RUVACOM* ctx, int width) {
+  WOB_PARM_BLK_STR pb[5] = {wob_text(138, yoltxt("Label", -1)), wob_text(296, result_text(kMsgLabel)),
+                            wob_cell(285, ctx->outbuf), wob_int(289, std::max(width, 1)), wob_int(103, 6)};
+  return t->column(pb, 5);
+}
+
+// NUL-padded: the column reads at most `width` characters up to the first NUL.
+void set_label(RUVACOM* ctx, int width, const char* text, int length) {
+  std::memset(ctx->outbuf, 0, static_cast<std::size_t>(std::max(width, 1)));
+  if (text && length > 0) std::memcpy(ctx->outbuf, text, static_cast<std::size_t>(std::min(length, width)));
+}

@@ -1,0 +1,37 @@
+// What the additional estimates and the contrasts share: one evaluation of
+// their compiled expressions and derivatives at the final estimates, the
+// gradient matrix built from the derivative record, and the covariance of
+// the parameters.
+#pragma once
+
+struct RUVACOM;
+struct CMPDER;
+struct ResultTable;
+struct STMT;
+
+// Runs the model program for the BY group's first observation, then its
+// segment 1 (the ESTIMATE and CONTRAST expressions with their derivatives)
+// at the current estimates. False when a run fails; message 305/603 names
+// `kind` ("ESTIMATE" or "CONTRAST").
+bool evaluate_expressions(RUVACOM* ctx, const char* kind);
+
+// The rows by nparm gradient matrix G (row-major) from the derivative
+// record and its value cells; a row with a missing derivative is all zero.
+void gradient_matrix(const RUVACOM* ctx, const CMPDER* record, double* const* cells, int rows, double* g);
+
+// V = mse C, packed of order nparm (C the parameter block of `xpx`); all
+// missing when the fitted variance is.
+void parameter_covariance(const RUVACOM* ctx, double* v);
+
+// Ends the step (120) after a failing output request; the status was
+// logged when it failed. The one tolerated status returns.
+void end_after_output_failure(int status);
+
+// A number option of an ESTIMATE or CONTRAST statement (ALPHA=, DF=), or
+// `otherwise` when it was not given.
+double statement_number(const STMT* s, int slot, double otherwise);
+
+// The Label column, bound to the context's label buffer as `width`
+// characters, and the label of the current row into that buffer.
+bool label_column(ResultTable* t, RUVACOM* ctx, int width);
+void set_label(RUVACOM* ctx, int width, const char* text, int length);

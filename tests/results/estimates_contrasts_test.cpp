@@ -1,0 +1,224 @@
+// Additional estimates and contrasts: the t test record against closed
+// forms on 1 and 2 degrees of freedom; ESTIMATE of nonlinear functions of
+// the Puromycin fit, with ECOV, ECORR and EDER, against the delta method
+// worked here from J'J; CONTRAST F tests of linear hypotheses on a linear
+// model against the closed form through LAPACK, and of nonlinear ones
+// against the delta-method Wald F.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "fit_fixture.h"
+#include "host/missing.h"
+#include "linalg/lapack.h"
+#include "linalg/packed.h"
+#include "results/t_test.h"
+
+namespace {
+
+using results_test::Json;
+using Matrix = std::vector<std::vector<double>>;
+
+TEST(TTestRecord, ClosedFormsAndEveryWayToAMissingResult) {
+  const double big = std::numeric_limits<double>::max(), miss = missing_value(), nan = std::nan("");
+  const double q1 = std::tan(std::numbers::pi * 0.475);  // t(0.975, 1)
+  const double q2 = 0.9 / std::sqrt(2 * 0.95 * 0.05);    // t(0.95, 2)
+  struct Case {
+    double estimate, sder, dfe, alpha;
+    int rc;
+    double t, p, lower, upper;  // NaN: expected missing
+  } cases[] = {
+      {2, 1, 1, 0.05, 0, 2, 1 - 2 / std::numbers::pi * std::atan(2.0), 2 - q1, 2 + q1},
+      {-3, 1.5, 2, 0.1, 0, -2, 1 - 2 / std::sqrt(6.0), -3 - 1.5 * q2, -3 + 1.5 * q2},
+      {3, 0, 4, 0.05, 0, big, 0, -big, big},   // no spread: extreme values
+      {0, 0, 4, 0.05, 1, nan, nan, nan, nan},  // nothing to test
+      {miss, 1, 4, 0.05, 1, nan, nan, nan, nan},
+      {1, miss, 4, 0.05, 1, nan, nan, nan, nan},
+      {1, 1, miss, 0.05, 1, nan, nan, nan, nan},
+      {1, 1, 0, 0.05, 0, 1, nan, nan, nan},    // no degrees of freedom: the probability fails with -1
+      {1, 1, nan, 0.05, 0, 1, nan, nan, nan},  // the incomplete beta fails: -2
+  };
+  for (const Case& c : cases) {
+    RUVA_TVAL t{c.estimate, c.sder, c.dfe, c.alpha, 0, 0, 0, 0};
+    EXPECT_EQ(ruvatval(&t), c.rc) << c.estimate << " " << c.sder << " " << c.dfe;
+    const double got[4] = {t.tval, t.prob, t.lower, t.upper}, want[4] = {c.t, c.p, c.lower, c.upper};
+    for (int k = 0; k < 4; ++k) {
+      if (std::isnan(want[k]))
+        EXPECT_TRUE(is_missing(got[k])) << k << ": " << got[k] << " dfe " << c.dfe;
+      else
+        EXPECT_NEAR(got[k], want[k], 1e-13 * std::fabs(want[k])) << k << " dfe " << c.dfe;
+    }
+  }
+}
+
+// M = G V G' (packed, q by q) for the q rows of G and the packed V.
+std::vector<double> congruence(const Matrix& g, const std::vector<double>& v) {
+  const std::size_t q = g.size(), p = g[0].size();
+  std::vector<double> m(q * (q + 1) / 2, 0.0);
+  for (std::size_t i = 0; i < q; ++i)
+    for (std::size_t j = 0; j <= i; ++j)
+      for (std::size_t a = 0; a < p; ++a)
+        for (std::size_t b = 0; b < p; ++b) m[zisub(i, j)] += g[i][a] * v[zisub(a, b)] * g[j][b];
+  return m;
+}
+
+void invert(std::vector<double>* packed, int n) {
+  int info = 0;
+  dpptrf_("U", &n, packed->data(), &info, 1);
+  ASSERT_EQ(info, 0);
+  dpptri_("U", &n, packed->data(), &info, 1);
+  ASSERT_EQ(info, 0);
+}
+
+// The Wald F of h = 0: h' (G V G')^-1 h / q.
+double wald_f(const Matrix& g, const std::vector<double>& v, const std::vector<double>& h) {
+  std::vector<double> w = congruence(g, v);
+  const int q = static_cast<int>(h.size());
+  invert(&w, q);
+  double f = 0;
+  for (int i = 0; i < q; ++i)
+    for (int j = 0; j < q; ++j) f += h[i] * w[zisub(i, j)] * h[j];
+  return f / q;
+}
+
+// P(F(q, 10) > f) for q = 1 and 2.
+double f10_probability(double f, int q) {
+  return q == 1 ? results_test::t10_two_sided(std::sqrt(f)) : std::pow(1 + 2 * f / 10, -5);
+}
+
+using EstimatesTest = results_test::FitTest;
+
+// Puromycin, treated: V = s2 (J'J)^-1 at the estimates; an estimate g(Vm, K)
+// has the variance g' V g, g its gradient.
+TEST_F(EstimatesTest, NonlinearFunctionsFollowTheDeltaMethod) {
+  ASSERT_EQ(fit(results_test::kPuromycin,
+                "proc ruva data=d ecov ecorr eder; parms Vm=200 K=0.1; model rate = Vm*conc/(K+conc);"
+                " estimate 'half' Vm/2; estimate 'product' Vm*K; estimate 'log' log(K) / df=5 alpha=0.1;"
+                " contrast 'product' Vm*K; contrast 'twice' Vm*K, Vm*K; contrast 'joint' Vm*K - 13, "
+                "log(K) + 2.7;"
+                " contrast 'nothing' 0*Vm / df=3;"),
+            0)
+      << log_text();
+  const Json pe = table("ParameterEstimates"), add = table("AdditionalEstimates"), con = table("Contrasts");
+  ASSERT_TRUE(add.is_object() && con.is_object()) << log_text();
+  const double vm = number(pe, 0, "Estimate"), k = number(pe, 1, "Estimate");
+  double hvv = 0, hvk = 0, hkk = 0, sse = 0;
+  for (int i = 0; i < 12; ++i) {
+    const double x = results_test::kConc[i], jv = x / (k + x), jk = -vm * x / ((k + x) * (k + x));
+    const double r = results_test::kRate[i] - vm * jv;
+    hvv += jv * jv, hvk += jv * jk, hkk += jk * jk, sse += r * r;
+  }
+  const double det = hvv * hkk - hvk * hvk, s2 = sse / 10;
+  const std::vector<double> v = {s2 * hkk / det, -s2 * hvk / det, s2 * hvv / det};
+  const Matrix g = {{0.5, 0}, {k, vm}, {0, 1 / k}};
+  const double value[3] = {vm / 2, vm * k, std::log(k)};
+  const std::vector<double> cov = congruence(g, v);
+  // Rows 0 and 1 on the fit's 10 degrees of freedom at 95%, row 2 on DF=5 at 90%.
+  const double q[3] = {results_test::kT10, results_test::kT10, 2.015048372669157};
+  for (int i = 0; i < 3; ++i) {
+    const double se = std::sqrt(cov[zisub(i, i)]), t = value[i] / se;
+    const double th = std::atan(std::fabs(t) / std::sqrt(5.0));
+    const double p = i < 2 ? results_test::t10_two_sided(t)
+                           : 1 - 2 / std::numbers::pi *
+                                     (th + std::sin(th) * std::cos(th) * (1 + 2.0 / 3 * std::pow(std::cos(th), 2)));
+    const double want[6] = {value[i], se, t, p, value[i] - q[i] * se, value[i] + q[i] * se};
+    const char* columns[6] = {"Estimate", "StandardError", "tValue", "Probt", "Lower", "Upper"};
+    // The closed form of p loses digits to cancellation: p within 1e-13.
+    for (int c = 0; c < 6; ++c)
+      EXPECT_NEAR(number(add, i, columns[c]), want[c], c == 3 ? 1e-13 : 1e-9 * std::fabs(want[c])) << i << columns[c];
+    EXPECT_EQ(cell(add, i, "DF"), i < 2 ? 10 : 5);
+    EXPECT_EQ(cell(add, i, "Alpha"), i < 2 ? 0.05 : 0.1);
+  }
+  // ECOV = G V G', ECORR its correlations, EDER = G; rows and columns named.
+  const Json ecov = table("CovMatAddEst"), ecorr = table("CorrMatAddEst"), eder = table("DerMatAddEst");
+  ASSERT_TRUE(ecov.is_object() && ecorr.is_object() && eder.is_object());
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(ecov["rows"][i][0], add["rows"][i][0]);
+    for (int j = 0; j < 3; ++j) {
+      const double c = cov[zisub(i, j)], r = c / std::sqrt(cov[zisub(i, i)] * cov[zisub(j, j)]);
+      EXPECT_NEAR(ecov["rows"][i][j + 1].get<double>(), c, 1e-9 * std::fabs(c)) << i << j;
+      EXPECT_NEAR(ecorr["rows"][i][j + 1].get<double>(), r, 1e-9) << i << j;
+    }
+    for (int j = 0; j < 2; ++j) EXPECT_NEAR(eder["rows"][i][j + 1].get<double>(), g[i][j], 1e-12 * std::fabs(g[i][j]));
+  }
+  EXPECT_EQ(eder["columns"][1]["name"], "Der Vm");
+  EXPECT_EQ(eder["columns"][2]["name"], "Der K");
+  // One row: F = t^2 of the estimate; the same row twice counts once; a
+  // joint test of two rows is the Wald F; no pivot at all leaves no test.
+  const double t = number(add, 1, "tValue");
+  const double joint = wald_f({g[1], g[2]}, v, {vm * k - 13, std::log(k) + 2.7});
+  const struct {
+    int ndf, ddf;
+    double f, p;
+  } want[4] = {{1, 10, t * t, number(add, 1, "Probt")},
+               {1, 10, t * t, number(add, 1, "Probt")},
+               {2, 10, joint, f10_probability(joint, 2)},
+               {0, 3, 0, std::nan("")}};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(cell(con, i, "NumDF"), want[i].ndf) << i;
+    EXPECT_EQ(cell(con, i, "DenDF"), want[i].ddf) << i;
+    EXPECT_NEAR(number(con, i, "FValue"), want[i].f, 1e-9 * want[i].f) << i;
+    if (std::isnan(want[i].p))
+      EXPECT_TRUE(cell(con, i, "ProbF").is_null()) << i;
+    else
+      EXPECT_NEAR(number(con, i, "ProbF"), want[i].p, 1e-9 * want[i].p) << i;
+  }
+}
+
+// y = a + b x + c x^2 on 13 points: F = (Lb - m)' (L (X'X)^-1 L')^-1 (Lb - m) / (q s2).
+TEST_F(EstimatesTest, LinearContrastsMatchTheClosedFormF) {
+  const double noise[13] = {0.3, -0.2, 0.1, 0.4, -0.5, 0.2, -0.1, 0.0, 0.3, -0.3, 0.2, -0.4, 0.1};
+  std::string csv = "x,y\n";
+  std::vector<double> xtx(6, 0.0), xty(3, 0.0), xs, ys;
+  for (int i = 0; i < 13; ++i) {
+    const double x = i - 3;
+    const std::string y = std::to_string(2 + 0.5 * x - 0.1 * x * x + noise[i]);
+    csv += std::to_string(x) + "," + y + "\n";
+    xs.push_back(x);
+    ys.push_back(std::stod(y));  // the value the data set holds
+    const double r[3] = {1, x, x * x};
+    for (int a = 0; a < 3; ++a) {
+      xty[a] += r[a] * ys.back();
+      for (int b = 0; b <= a; ++b) xtx[zisub(a, b)] += r[a] * r[b];
+    }
+  }
+  invert(&xtx, 3);
+  double beta[3] = {0, 0, 0}, sse = 0;
+  for (int a = 0; a < 3; ++a)
+    for (int b = 0; b < 3; ++b) beta[a] += xtx[zisub(a, b)] * xty[b];
+  for (int i = 0; i < 13; ++i) sse += std::pow(ys[i] - beta[0] - beta[1] * xs[i] - beta[2] * xs[i] * xs[i], 2);
+  std::vector<double> v = xtx;
+  for (double& c : v) c *= sse / 10;
+  const struct {
+    const char* text;
+    Matrix l;
+    std::vector<double> m;
+  } cases[] = {
+      {"contrast 'b' b - 0.5;", {{0, 1, 0}}, {0.5}},
+      {"contrast 'bc' b - 0.5, c + 0.1;", {{0, 1, 0}, {0, 0, 1}}, {0.5, -0.1}},
+      {"contrast 'mix' a + b + c - 2.4, b - 2*c - 0.7;", {{1, 1, 1}, {0, 1, -2}}, {2.4, 0.7}},
+      {"contrast 'dependent' b - 0.5, 2*b - 1;", {{0, 1, 0}}, {0.5}},  // one degree of freedom
+  };
+  std::string program = "proc ruva data=d; parms a=0 b=0 c=0; model y = a + b*x + c*x*x;";
+  for (const auto& c : cases) program += c.text;
+  ASSERT_EQ(fit(csv, program), 0) << log_text();
+  const Json con = table("Contrasts");
+  ASSERT_TRUE(con.is_object()) << log_text();
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    std::vector<double> h;
+    for (std::size_t r = 0; r < cases[i].l.size(); ++r)
+      h.push_back(cases[i].l[r][0] * beta[0] + cases[i].l[r][1] * beta[1] + cases[i].l[r][2] * beta[2] - cases[i].m[r]);
+    const double f = wald_f(cases[i].l, v, h);
+    const int q = static_cast<int>(h.size());
+    EXPECT_EQ(cell(con, i, "NumDF"), q) << cases[i].text;
+    EXPECT_EQ(cell(con, i, "DenDF"), 10) << cases[i].text;
+    EXPECT_NEAR(number(con, i, "FValue"), f, 1e-8 * f) << cases[i].text;
+    EXPECT_NEAR(number(con, i, "ProbF"), f10_probability(f, q), 1e-8) << cases[i].text;
+  }
+}
+
+}  // namespace
