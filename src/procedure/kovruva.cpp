@@ -14,6 +14,7 @@
 #include "procedure/recovery.h"
 #include "procedure/ruvacom.h"
 #include "procedure/step_phases.h"
+#include "results/output_data_sets.h"
 
 namespace {
 
@@ -53,7 +54,8 @@ void terminate_output_data_sets(RUVACOM* ctx) {
   if (RUVA_BOOTSTRAP_CONTROL* boot = ctx->ruvabootstrap_control; boot && boot->comp.p_out_xv)
     xvputt(boot->comp.p_out_xv);
   if (ctx->outestptr && ctx->outestxv) xvputt(ctx->outestxv);
-  if (ctx->outptr && ctx->outxv) xvputt(ctx->outxv);
+  for (int k = 0; ctx->outsets && k < ctx->nout; ++k)
+    if (ctx->outsets[k].list) xvputt(ctx->outsets[k].list);
 }
 
 }  // namespace

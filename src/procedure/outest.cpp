@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "host/services.h"
+#include "procedure/data_set_rows.h"
 #include "procedure/ruvacom.h"
+#include "procedure/statement_lookup.h"
 
 namespace {
 
@@ -16,7 +18,6 @@ constexpr int kMsgIterLabel = 132;
 constexpr int kMsgSseLabel = 114;
 constexpr int kMsgNotFitted = 75;
 constexpr int kFixedVariables = 5;
-constexpr int kWriteFailedSeverity = 4;
 constexpr int kStatusWidth = 12;
 constexpr int kNameWidth = 32;
 constexpr int kMaxLabel = 256;
@@ -24,15 +25,8 @@ constexpr char kDataSetLabel[] = "RUVA PARAMETER ESTIMATES";
 
 int define(RUVACOM* ctx, const char* name, short type, int length, const char* label, int labellen,
            const void* cell, int bound_length) {
-  NAMESTR d;
-  xvnamei(&d);
-  d.type = type;
-  d.length = length;
-  d.name = name;
-  d.namelen = static_cast<int>(std::strlen(name));
-  d.label = label;
-  d.labellen = std::max(labellen, 0);
-  return xvputd(ctx->outestxv, &d, 0, cell, bound_length, 0, ctx->fiddata);
+  const OutputVariable v{type, length, name, static_cast<int>(std::strlen(name)), label, labellen};
+  return define_output_variable(ctx->outestxv, ctx->fiddata, v, cell, bound_length);
 }
 
 // A fixed variable, labelled by a message of the procedure's set.
@@ -52,10 +46,8 @@ int longest_parameter_name(const RUVACOM* ctx) {
 
 void define_parameter(RUVACOM* ctx, int i) {
   const CMPSYM* sym = ctx->parmsym->s[i];
-  const CMPSYMINFO* info = sym->info;
-  const char* label = info ? info->label : nullptr;
-  int labellen = 0;
-  if (label) labellen = info->labeleng < 0 ? static_cast<int>(std::strlen(label)) : std::min<int>(info->labeleng, kMaxLabel);
+  const char* label = nullptr;
+  const int labellen = symbol_label(sym, &label);
   define(ctx, sym->name, kNumeric, 8, label, labellen, &ctx->parm[i], 0);
 }
 
@@ -109,11 +101,5 @@ void set_outest_status(RUVACOM* ctx, int number) {
 }
 
 void write_outest_row(RUVACOM* ctx, const void* record) {
-  if (!ctx->outestptr || !ctx->outestxv) return;
-  xyvput(ctx->outestxv, record);
-  ctx->outestxo.file = ctx->outestptr;
-  ctx->outestxo.record = nullptr;
-  ctx->outestxo.flags &= ~kXoFailed;
-  const int rc = ctx->outestptr->write(&ctx->outestxo);
-  if (rc != 0 || (ctx->outestxo.flags & kXoFailed)) xofprc(&ctx->outestxo, rc, kWriteFailedSeverity);
+  append_row(ctx->outestptr, &ctx->outestxo, ctx->outestxv, record);
 }

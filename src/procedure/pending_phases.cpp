@@ -1,6 +1,5 @@
 // The phases of a step that other parts of the system provide and that are
 // not built yet. Each stands in until its own code replaces it:
-//   jovouti, jovout   the OUTPUT data sets and their pass
 //   init_for_profiling, init_for_bootstrapping  profiling and bootstrap
 #include "host/services.h"
 #include "procedure/ruvacom.h"
@@ -10,9 +9,6 @@ namespace {
 constexpr int kMsgProfilingUnavailable = 800;
 constexpr int kMsgBootstrapUnavailable = 801;
 }  // namespace
-
-int jovouti() { return 0; }
-void jovout(RUVACOM* /*ctx*/) {}
 
 int init_for_profiling(RUVACOM* /*ctx*/) {
   xpmlog(305, kMsgProfilingUnavailable);

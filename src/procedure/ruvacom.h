@@ -112,6 +112,7 @@ struct RUVACOM : RUVAPARSE {
   XO_FILE* outptr;       // OUT= of the last OUTPUT statement
   double* outobsptr;     // the OUTPUT record
   XV_VECTOR* outxv;      // its variable vector
+  struct OutputSet* outsets;  // every OUTPUT data set, in statement order (nout of them)
 
   // Names and lists.
   char** pname;            // parameter names (nparm + 1)

@@ -1,5 +1,6 @@
 #include "procedure/statement_lookup.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "host/name_list.h"
@@ -45,4 +46,12 @@ void collect_id_variables(RUVACOM* ctx, CMPLIST* list) {
     if (!sym) sym = cmpsymd(name, length, 'v', 0, &ctx->globcmp);
     if (sym && get_parm_index(list, sym) < 0 && cmplst(list, sym, &ctx->globcmp) != 0) return;
   }
+}
+
+int symbol_label(const CMPSYM* sym, const char** text) {
+  constexpr int kMaxLabel = 256;
+  const CMPSYMINFO* info = sym->info;
+  *text = info ? info->label : nullptr;
+  if (!*text) return 0;
+  return info->labeleng < 0 ? static_cast<int>(std::strlen(*text)) : std::min<int>(info->labeleng, kMaxLabel);
 }

@@ -55,8 +55,8 @@ TEST_F(DriverTest, AFaultAtTheProcedureLevelEndsTheStepWith1012) {
   EXPECT_EQ(context()->exception_s.j_buf_unrecoverable_set, 0);
 }
 
-// A step that fails after some BY groups were fitted leaves no OUTEST=
-// file: a fault in the third group, the data out of order after the second.
+// A step that fails after some BY groups were fitted leaves no OUTEST= or
+// OUTPUT file: a fault in the third group, the data out of order after the second.
 TEST_F(DriverTest, AStepThatFailsAfterSomeGroupsWritesNoDataSet) {
   write_file("unsorted.csv", "g,x,y\n1,1,2\n1,2,4\n2,1,3\n2,2,5\n1,3,6\n");
   struct Case {
@@ -66,11 +66,12 @@ TEST_F(DriverTest, AStepThatFailsAfterSomeGroupsWritesNoDataSet) {
   for (const Case& c : cases) {
     g_groups_before_fault = 2;
     void* real = c.fault ? host_.replace_service(212, 4, reinterpret_cast<void*>(&faulting_bynext)) : nullptr;
-    const int rc = run(std::string("proc ruva outest=est data=") + c.data + "; by g; " + kFit);
+    const int rc = run(std::string("proc ruva outest=est data=") + c.data + "; by g; " + kFit + " output out=o p=p;");
     if (c.fault) host_.replace_service(212, 4, real);
     EXPECT_EQ(rc, 1012) << log_text();
     EXPECT_EQ(context()->bycnt, 2) << c.data;
     EXPECT_FALSE(std::filesystem::exists(dir_ / "est.csv")) << c.data;
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "o.csv")) << c.data;
     EXPECT_NE(log_text().find("ERROR: The data set WORK.est was not written because the step failed."),
               std::string::npos)
         << log_text();

@@ -1,0 +1,24 @@
+// Variables and rows of the procedure's output data sets.
+#pragma once
+
+#include "host/dataset_types.h"
+
+// One variable of the output data set's list: its description, and where
+// its value is read when a row is gathered (`bound_length` bytes of text for
+// a character variable, 0 meaning its length). 0 or the host's status.
+struct OutputVariable {
+  short type;  // kNumeric or kCharacter
+  int length;
+  const char* name;
+  int namelen;
+  const char* label;  // may be null
+  int labellen;
+};
+int define_output_variable(XV_VECTOR* list, XO_FILE* input, const OutputVariable& v, const void* cell,
+                           int bound_length);
+
+// Gathers the row that `list` binds (copied input variables from `record`,
+// or from the current record when it is null) and appends it to `file`
+// through the file's write routine with the parameters `xo`. A failed write
+// is reported by the host and the step goes on.
+void append_row(XO_FILE* file, XO_PARMS* xo, XV_VECTOR* list, const void* record);
