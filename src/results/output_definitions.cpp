@@ -20,6 +20,7 @@ constexpr int kMsgNoLists = 16;
 constexpr int kMsgBadAlpha = 60;
 constexpr int kMsgAlphaConflict = 64;
 constexpr int kMsgParmsNames = 110;
+constexpr int kMsgNoOut = 932;
 constexpr int kFieldParms = 14, kFieldAlpha = 24, kFieldOut = 25;
 constexpr int kDerBit = 1;
 constexpr int kLabelWidth = 200;
@@ -128,7 +129,10 @@ int requested_count(const STMT* s) {
 int define_data_set(RUVACOM* ctx, const STMT* s, int base_count, bool derivatives, OutputSet* set) {
   const STLIST* out = stmt_field(s, kFieldOut);
   set->file = out ? out->v.fid : nullptr;
-  if (!set->file) return 0;
+  if (!set->file) {
+    xpmlog(305, kMsgNoOut);
+    return 0;
+  }
   const int rc = xvputi(set->file, base_count + requested_count(s), 0, &set->list);
   if (!set->list) {
     xpmlog(305, kMsgNoLists);

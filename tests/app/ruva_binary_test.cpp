@@ -108,6 +108,9 @@ TEST_F(RuvaBinaryTest, BadInputGetsOneClearMessage) {
       {"proc ruva data=d; parms b=1 b=2;" + model, "p.ruva", "ERROR: The parameter b is named more than once", 2},
       {fit + model, "--json out --listing ./out p.ruva", "--listing and --json name the same file ./out", 2},
       {fit + model, "--log p.ruva p.ruva", "--log names the program file p.ruva", 2},
+      {fit + "output p=p;" + model, "p.ruva", "WARNING: The OUTPUT statement names no data set with OUT=", 1},
+      {fit + "output out=o p=p; output out=o r=r;" + model, "p.ruva",
+       "ERROR: The data set WORK.o is already open for output in this step.", 2},
   };
   for (const Case& c : cases) {
     write("p.ruva", c.program);
