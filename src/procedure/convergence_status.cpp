@@ -42,21 +42,6 @@ void clear_unestimated(RUVACOM* ctx) {
   }
 }
 
-int estimated_count(const RUVACOM* ctx) {
-  int count = 0;
-  for (int i = 0; i < ctx->nparm; ++i) count += ctx->parmdf[i] == '1';
-  return count;
-}
-
-double error_mean_square(const RUVACOM* ctx, int ngood) {
-  if (stmt_field(ctx->prochead, proc_opt::kSigsq)) return ctx->sigsq;
-  const ZOPTMARQU& mq = *ctx->zoptg->state.marqu;
-  const int m = ctx->nodf ? 0 : mq.perm + mq.nact;
-  const long df = ctx->iobs - ngood + m;
-  if (wzmis(ctx->sumwsse) || df < 1) return special_missing_value();
-  return ctx->sumwsse / static_cast<double>(df);
-}
-
 COV_CHECK_STATUS covariance_status(const RUVACOM* ctx, int ngood) {
   if (ctx->cov_unavailable || ngood < ctx->nparm) return COV_SING;
   const double mse = error_mean_square(ctx, ngood);
@@ -93,6 +78,21 @@ int first_negative_pivot(RUVACOM* ctx, bool* no_room) {
 }
 
 }  // namespace
+
+int estimated_count(const RUVACOM* ctx) {
+  int count = 0;
+  for (int i = 0; i < ctx->nparm; ++i) count += ctx->parmdf[i] == '1';
+  return count;
+}
+
+double error_mean_square(const RUVACOM* ctx, int ngood) {
+  if (stmt_field(ctx->prochead, proc_opt::kSigsq)) return ctx->sigsq;
+  const ZOPTMARQU& mq = *ctx->zoptg->state.marqu;
+  const int m = ctx->nodf ? 0 : mq.perm + mq.nact;
+  const long df = ctx->iobs - ngood + m;
+  if (wzmis(ctx->sumwsse) || df < 1) return special_missing_value();
+  return ctx->sumwsse / static_cast<double>(df);
+}
 
 double ModChol(int k, double* base, double tol) {
   double* row_k = base + zisub(k, 0);

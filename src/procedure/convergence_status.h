@@ -16,6 +16,13 @@ COV_CHECK_STATUS converge_tab(RUVACOM* ctx, int converged);
 // status "converged with a warning".
 void show_convergence_table(RUVACOM* ctx, int converged, bool warn);
 
+// The number of parameters estimated (status '1').
+int estimated_count(const RUVACOM* ctx);
+// The error variance of the fit with `ngood` estimated parameters: SIGSQ=
+// when given, else the weighted SSE over its degrees of freedom (missing
+// below one degree of freedom).
+double error_mean_square(const RUVACOM* ctx, int ngood);
+
 // 1 when the parameter block of xpx is not positive semi-definite.
 int CheckEigVals(RUVACOM* ctx);
 // Row k of the modified Cholesky factor of the packed `base` in place;

@@ -16,7 +16,7 @@ enum Extension : unsigned { kProf = 1, kRec = 2, kZnlo = 4, kBstat = 8, kTab = 1
 
 // Why an analysis is not done: its extension is not in this build.
 constexpr int kMsgProfilingUnavailable = 800, kMsgBootstrapUnavailable = 801, kMsgBiasUnavailable = 900,
-              kMsgMeasuresUnavailable = 901, kMsgGraphsUnavailable = 902, kMsgOutputStatsUnavailable = 903;
+              kMsgMeasuresUnavailable = 901, kMsgGraphsUnavailable = 902;
 
 // An analysis of the step, the extensions it needs, and how it is switched
 // off (returning whether it was on).
@@ -59,8 +59,6 @@ const Analysis kAnalyses[] = {
        c->graph_control = nullptr;
        return true;
      }},
-    {kZnlo, kMsgOutputStatsUnavailable, [](const RUVACOM* c) { return c->ruvaout_flag != 0; },
-     [](RUVACOM* c) { return clear(&c->ruvaout_flag); }},
 };
 
 // Loads the named extension into `*handle`; false when it cannot be loaded.

@@ -2,7 +2,6 @@
 // until its own code replaces it.
 #include "procedure/result_phases.h"
 
-int ruva_diag_statstable(RUVACOM*, xobskey*) { return 1; }
 void ruva_diag_graphics(RUVACOM*) {}
 void ruva_profile(RUVACOM*) {}
 void ruva_bootstrap(RUVACOM*) {}

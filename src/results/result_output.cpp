@@ -89,6 +89,15 @@ bool ResultTable::open(const char* templ, xobskey note) {
   return true;
 }
 
+bool ResultTable::open_data(const char* templ, bool data_output, xobskey* path) {
+  if (!ok() || !check(wobmth(data, nullptr, kEndDefinition, 0, nullptr))) return false;
+  WOB_PARM_BLK_STR pb[5] = {wob_object(0, nullptr), wob_object(504, data), wob_flag(2640, data_output ? 1 : 0),
+                            wob_text(339, text(templ)), wob_key_slot(784, path)};
+  if (!check(wobmth(yolman, nullptr, kOpenOutput, 5, pb))) return false;
+  output = pb[0].d.op;
+  return true;
+}
+
 bool ResultTable::row() { return ok() && check(wobmth(data, nullptr, kRow, 0, nullptr)); }
 
 bool ResultTable::finish(xobskey note) {

@@ -51,6 +51,10 @@ struct ResultTable {
   // Ends the definition and opens the output object from the template; the
   // note (tag 377) is attached when not null.
   bool open(const char* templ, xobskey note);
+  // Ends the definition and opens the output object from the template as a
+  // data output (kept out of the listing) or as a listed table; *path
+  // receives the output's path.
+  bool open_data(const char* templ, bool data_output, xobskey* path);
   // Commits the row now held by the bound cells.
   bool row();
   // Closes the table and releases its output object, with a note (tag 378)

@@ -119,7 +119,8 @@ TEST_F(ExtensionsGraphicsTest, AMissingExtensionSwitchesOffTheAnalysesThatNeedIt
       {"bootstrap;", "", "qxtab", {"qxprof", "qxrec", "qxznlo", "qxbstat"}, {801}},
       {"profile a; bootstrap;", "", "qxprof", {}, {800, 801}},
       {"profile a;", "bias", "qxrec", {"qxprof", "qxznlo"}, {800}},
-      {"output out=o resexpec=re;", "bias ruvameasures plots=fit", "qxznlo", {}, {900, 901, 902, 903}},
+      {"output out=o resexpec=re;", "bias ruvameasures plots=fit", "qxznlo", {}, {900, 901, 902}},
+      {"output out=o resexpec=re lmax=lm;", "", "qxznlo", {}, {}},
   };
   for (const Case& c : cases) {
     g_loader.missing = {c.missing};

@@ -1,0 +1,135 @@
+// Which diagnostics blocks the step's requests need, and their storage.
+// The curvature and regressor blocks belong to the nonlinearity measures and
+// the graphs; their requests are recorded here but they are not allocated.
+#include "results/diagnostics_record.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "host/missing.h"
+#include "host/stmt.h"
+#include "procedure/analysis_requests.h"
+#include "procedure/graph_control.h"
+#include "procedure/ruva_memory.h"
+#include "procedure/ruvacom.h"
+#include "procedure/statement_lookup.h"
+
+namespace {
+
+bool has(const RUVAPLOT_STATS* s, char RUVAPLOT_STATS::* flag) { return s && s->*flag; }
+
+bool curvature_stats(const RUVAPLOT_STATS* s) {
+  return has(s, &RUVAPLOT_STATS::maxincurv_flag) || has(s, &RUVAPLOT_STATS::maxpecurv_flag) ||
+         has(s, &RUVAPLOT_STATS::rmsincurv_flag) || has(s, &RUVAPLOT_STATS::rmspecurv_flag);
+}
+
+void from_graphs(const RUVACOM* ctx, int* flags) {
+  const RUVAGRAPH_CONTROL* g = ctx->graph_control;
+  if (!g) return;
+  const RUVARESD_PANEL* resd = g->ruvaresd_panel;
+  const RUVAFIT_PLOT* fit = g->ruvafit_plot;
+  const RUVADIAGNOSTICS_PANEL* panel = g->ruvadiagnostics_panel;
+  const RUVAPLOT_STATS* fit_stats = fit ? fit->plot_stats : nullptr;
+  if ((resd && resd->resdtype != 'P') || panel || has(fit_stats, &RUVAPLOT_STATS::var_flag)) flags[kRawBlock] = 1;
+  if ((resd && resd->resdtype != 'R') || panel || has(fit_stats, &RUVAPLOT_STATS::pvar_flag))
+    flags[kProjectedBlock] = 1;
+  if (panel) flags[kLeverageBlock] = flags[kInfluenceBlock] = 1;
+  if (curvature_stats(fit_stats) || (panel && curvature_stats(panel->plot_stats))) flags[kCurvatureBlock] = 1;
+  if (resd || fit) flags[kRegressorsBlock] = 1;
+  if (panel || fit) flags[kDependentBlock] = 1;
+}
+
+// OUTPUT options 19 (RESEXPEC) to 23 (LMAX) and the block each needs.
+bool from_output(const RUVACOM* ctx, int* flags) {
+  constexpr int kFirst = 19;
+  constexpr DiagBlock kNeeds[] = {kRawBlock, kProjectedBlock, kProjectedBlock, kLeverageBlock, kInfluenceBlock};
+  bool any = false;
+  for (const STMT* s = ctx->prochead; s; s = s->next) {
+    if (!stmt_is(s, "OUTPUT")) continue;
+    for (int k = 0; k < static_cast<int>(std::size(kNeeds)); ++k)
+      if (stmt_field(s, kFirst + k)) {
+        flags[kNeeds[k]] = 1;
+        any = true;
+      }
+  }
+  return any;
+}
+
+void from_tables(const RUVACOM* ctx, int* flags) {
+  if (ctx->boxs_bias_flag) flags[kCurvatureBlock] = 1;
+  if (ctx->ruvameasures_table_flag) flags[kCurvatureBlock] = flags[kProjectedBlock] = 1;
+}
+
+// The residual bootstrap scales by the Jacobian leverage; TAN scaling needs
+// only the covariance, which every fit has.
+void from_bootstrap(const RUVACOM* ctx, int* flags) {
+  const RUVA_BOOTSTRAP_CONTROL* boot = ctx->ruvabootstrap_control;
+  if (boot && boot->dgp.type == kDgpResidual && boot->dgp.scaling == kScaleJac) flags[kLeverageBlock] = 1;
+}
+
+template <class T>
+T* block(T** slot) {
+  if (!*slot) *slot = ruva_new_or_exit<T>();
+  return *slot;
+}
+
+// A zeroed array of `count` doubles in *slot, reusing it when it was made
+// for the same count.
+void doubles(double** slot, std::int64_t count, std::int64_t* had = nullptr) {
+  if (*slot && (!had || *had == count)) {
+    std::fill(*slot, *slot + count, 0.0);
+    return;
+  }
+  ruva_free(*slot);
+  *slot = count > 0 ? ruva_new_or_exit<double>(count) : nullptr;
+  if (had) *had = count;
+}
+
+}  // namespace
+
+int set_reqd_blcks(RUVACOM* ctx, int* flags) {
+  from_graphs(ctx, flags);
+  if (from_output(ctx, flags)) ctx->save_diag_flag = 1;
+  from_tables(ctx, flags);
+  from_bootstrap(ctx, flags);
+  int sum = 0;
+  for (int k = 0; k < kDiagBlocks; ++k) sum += flags[k];
+  if (sum > 0) flags[kCommonBlock] = flags[kQrBlock] = 1;
+  return sum;
+}
+
+void alloc_memory(RUVACOM* ctx, const int* flags) {
+  ++ctx->ruvadiag_alloc_count;
+  RUVADIAG* d = block(&ctx->ruvadiag);
+  d->obs_computable_flag = ctx->obs_computable_flag;
+  d->obs_computable_bytes = ctx->obs_computable_bytes;
+  d->not_computed = missing_value();
+  for (int k = 0; k < kDiagBlocks; ++k) d->required[k] = flags[k] ? 1 : 0;
+  const std::int64_t p = ctx->nparm, q = diag_packed(p), m = diag_augmented(p);
+  DiagCommon* c = block(&d->com_blck);
+  doubles(&c->xpx, q);
+  doubles(&c->xpx_inv, q);
+  DiagFactor* f = block(&d->x_qr_blck);
+  doubles(&f->R, q);
+  doubles(&f->L, q);
+  if (flags[kRawBlock]) doubles(&block(&d->raw_resd_blck)->temp_raw_expec, p);
+  if (flags[kProjectedBlock]) {
+    DiagProjected* pr = block(&d->proj_resd_blck);
+    doubles(&pr->temp_WpW_inv, diag_packed(m));
+    doubles(&pr->temp_proj_e, m);
+  }
+  if (flags[kLeverageBlock]) doubles(&block(&d->lev_blck)->xpx_eh_inv, q);
+  if (flags[kInfluenceBlock]) {
+    DiagInfluence* inf = block(&d->inf_blck);
+    std::int64_t n = inf->n;
+    doubles(&inf->lmax, ctx->nobs, &n);
+    inf->n = n;
+    doubles(&inf->temp_B, q);
+  }
+  if (flags[kDependentBlock]) block(&d->dep_blck);
+}
+
+bool diag_obs_used(const RUVADIAG* diag, long i) {
+  const unsigned char* bits = diag->obs_computable_flag;
+  return bits && i >= 0 && i / 8 < diag->obs_computable_bytes && (bits[i / 8] & (0x80u >> (i % 8)));
+}

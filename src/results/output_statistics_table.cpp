@@ -1,0 +1,181 @@
+// The diagnostics of a BY group's fit: the blocks its requests need, their
+// per-group quantities, then one more pass that fills the OutputStatistics
+// table, one row per observation read, and the file of saved diagnostics
+// for the OUTPUT pass (saved_diagnostics.h). The table is listed when an
+// OUTPUT statement asked for these statistics; otherwise it only serves as
+// data for other outputs.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "host/missing.h"
+#include "host/services.h"
+#include "linalg/packed_matrix.h"
+#include "linalg/vector_kernels.h"
+#include "procedure/result_phases.h"
+#include "procedure/ruva_memory.h"
+#include "results/diagnostics_pass.h"
+#include "results/diagnostics_record.h"
+#include "results/result_output.h"
+#include "results/saved_diagnostics.h"
+
+namespace {
+
+constexpr int kMsgNoSavedFile = 135, kMsgTitle = 140, kMsgObservation = 141, kMsgWeight = 142, kMsgResidual = 143,
+              kMsgStudent = 144, kMsgExpectation = 145, kMsgProjected = 146, kMsgProjStudent = 147,
+              kMsgTangent = 148, kMsgJacobian = 149, kMsgIntrinsic = 150, kMsgParameterEffects = 151,
+              kMsgLmax = 152, kMsgPredicted = 153;
+constexpr double kSmallestComplement = 1.110223024625157e-16;
+
+bool present(double x) { return !wzmis(x) && std::isfinite(x); }
+
+bool define(ResultTable* t, RUVACOM* ctx) {
+  RUVADIAG* d = ctx->ruvadiag;
+  const char* req = d->required;
+  bool ok = t->column(kMsgObservation, "Observation", "i", &d->com_blck->obs_index) &&
+            t->column(kMsgWeight, "Weight", "g", &d->com_blck->weight);
+  if (DiagRaw* r = d->raw_resd_blck; ok && req[kRawBlock])
+    ok = t->column(kMsgResidual, "Residual", "g", &r->residual) &&
+         t->column(kMsgStudent, "StudentizedResidual", "g", &r->stu_residual) &&
+         t->column(kMsgExpectation, "ResidualExpectation", "g", &r->raw_expec);
+  if (DiagProjected* p = d->proj_resd_blck; ok && req[kProjectedBlock])
+    ok = t->column(kMsgProjected, "ProjectedResidual", "g", &p->proj_residual) &&
+         t->column(kMsgProjStudent, "StudentizedProjectedResidual", "g", &p->stu_proj_residual);
+  if (DiagLeverage* l = d->lev_blck; ok && req[kLeverageBlock])
+    ok = t->column(kMsgTangent, "TangentLeverage", "g", &l->tan_leverage) &&
+         t->column(kMsgJacobian, "JacobianLeverage", "g", &l->jac_leverage);
+  if (ok && req[kCurvatureBlock])
+    ok = t->column(kMsgIntrinsic, "IntrinsicAcceleration", "g", &d->not_computed) &&
+         t->column(kMsgParameterEffects, "ParameterEffectsAcceleration", "g", &d->not_computed);
+  if (DiagInfluence* inf = d->inf_blck; ok && req[kInfluenceBlock])
+    ok = t->column(kMsgLmax, "LMAX", "g", &inf->curr_lmax);
+  if (DiagDependent* dep = d->dep_blck; ok && req[kDependentBlock]) {
+    const VARSTRING& name = ctx->depname;
+    WOB_PARM_BLK_STR observed[4] = {wob_int(103, 5), wob_cell(285, &dep->observed),
+                                    wob_text(296, yoltxt(name.s ? name.s : "", static_cast<int>(name.l))),
+                                    wob_text(138, yoltxt("Observed", -1))};
+    ok = t->column(kMsgPredicted, "Predicted", "g", &dep->predicted) && t->column(observed, 4);
+  }
+  return ok;
+}
+
+// Per-observation work: z = (d, H).
+struct RowWork {
+  double* z;
+};
+
+void raw_residuals(const RUVADIAG* d, const DiagObservation& o, const double* z, int p) {
+  DiagRaw* r = d->raw_resd_blck;
+  const double mse = d->com_blck->mse;
+  r->residual = o.e;
+  r->stu_residual = r->raw_expec = missing_value();
+  if (!o.d_ok || !o.weighted()) return;
+  double* C = d->com_blck->xpx_inv;
+  const double hw = zmxq1(const_cast<double*>(z), C, p, 1) * o.w;
+  if (present(o.e) && present(mse) && std::fabs(hw) < 1 && mse * (1 - hw) / o.w > 0)
+    r->stu_residual = o.e / std::sqrt(mse * (1 - hw) / o.w);
+  if (!o.h_ok || !present(o.e) || !present(mse)) return;
+  const double s = zmxins(const_cast<double*>(z) + p, C, p);
+  r->raw_expec = zmxbi(const_cast<double*>(z), r->temp_raw_expec, C, p) - 0.5 * mse * s;
+}
+
+void projected_residuals(const RUVADIAG* d, const DiagObservation& o, const double* z, int m) {
+  DiagProjected* pr = d->proj_resd_blck;
+  pr->proj_residual = pr->stu_proj_residual = missing_value();
+  if (!present(o.e) || !present(pr->proj_variance) || !o.d_ok || !o.h_ok || !o.weighted()) return;
+  pr->proj_residual = o.e - zinner(z, pr->temp_proj_e, m);
+  const double P = o.w * zmxq1(const_cast<double*>(z), pr->temp_WpW_inv, m, 1);
+  const double mse = d->com_blck->mse;
+  if (1 - P > kSmallestComplement && present(mse) && mse > 0)
+    pr->stu_proj_residual = std::sqrt(o.w) * pr->proj_residual / std::sqrt((1 - P) * mse);
+}
+
+// Fills the blocks for observation i (0-based) and its saved record.
+void populate(RUVACOM* ctx, long i, bool ran, const RowWork& w, double* record) {
+  RUVADIAG* d = ctx->ruvadiag;
+  const int p = ctx->nparm, m = static_cast<int>(diag_augmented(p));
+  const DiagObservation o = diag_observation(ctx, ran, w.z);
+  std::fill(record, record + kSavedDiagnostics, missing_value());
+  d->com_blck->weight = o.w;
+  d->com_blck->obs_index = static_cast<std::int32_t>(i + 1);
+  const bool raw = d->required[kRawBlock], proj = d->required[kProjectedBlock];
+  const bool lev = d->required[kLeverageBlock], inf = d->required[kInfluenceBlock];
+  if (raw) raw_residuals(d, o, w.z, p);
+  if (proj) projected_residuals(d, o, w.z, m);
+  if (lev) {
+    d->lev_blck->tan_leverage = d->lev_blck->jac_leverage = missing_value();
+    if (o.ran) leverages(ctx, &d->lev_blck->tan_leverage, &d->lev_blck->jac_leverage, 2);
+  }
+  if (inf) d->inf_blck->curr_lmax = i < d->inf_blck->n ? d->inf_blck->lmax[i] : missing_value();
+  if (DiagDependent* dep = d->dep_blck; dep && d->required[kDependentBlock]) {
+    dep->predicted = o.yhat;
+    dep->observed = o.y;
+  }
+  if (raw) record[0] = d->raw_resd_blck->raw_expec;
+  if (proj) record[1] = d->proj_resd_blck->proj_residual, record[2] = d->proj_resd_blck->stu_proj_residual;
+  if (lev) record[3] = d->lev_blck->jac_leverage;
+  if (inf) record[4] = d->inf_blck->curr_lmax;
+}
+
+void open_saved_file(RUVACOM* ctx) {
+  RUVADIAG* d = ctx->ruvadiag;
+  if (d->diag_file_ptr) xcclose(d->diag_file_ptr, 1);
+  d->diag_file_ptr = nullptr;
+  XC_OPEN block;
+  std::memset(&block, 0, sizeof block);
+  std::memset(block.libname, ' ', sizeof block.libname);
+  std::memset(block.memtype, ' ', sizeof block.memtype);
+  std::memcpy(block.memname, "UTILITY ", sizeof block.memname);
+  block.flags = 0x82000008u;
+  if (xcopen(&d->diag_file_ptr, &block) < 0) {
+    xpmlog(kResultMessages, kMsgNoSavedFile);
+    d->diag_file_ptr = nullptr;
+    return;
+  }
+  xcpoint(d->diag_file_ptr, 0);
+}
+
+// Writes one record; a failing write is reported and the file given up.
+int save(RUVADIAG* d, const double* record) {
+  if (!d->diag_file_ptr) return 0;
+  const int rc = xcwrite(d->diag_file_ptr, record, kSavedDiagnostics * static_cast<int>(sizeof(double)));
+  if (rc == 0) return 0;
+  xprrlog(0, rc);
+  xcclose(d->diag_file_ptr, 1);
+  d->diag_file_ptr = nullptr;
+  return 1;
+}
+
+int table_pass(RUVACOM* ctx, xobskey* path) {
+  RUVADIAG* d = ctx->ruvadiag;
+  ResultTable t(ctx->yolman);
+  if (!t.create_table("OutputStatistics", result_text(kMsgTitle)) || !define(&t, ctx) ||
+      !t.open_data("stat.ruva.OutputStatistics", ctx->save_diag_flag == 0, path))
+    return t.status;
+  const std::int64_t m = diag_augmented(ctx->nparm);
+  double* work = ruva_new_or_exit<double>(m + kSavedDiagnostics);
+  const RowWork w{work};
+  double* record = work + m;
+  int status = 0;
+  diag_pass(ctx, [&](long i, bool ran) {
+    populate(ctx, i, ran, w, record);
+    if (ctx->save_diag_flag) status = save(d, record);
+    t.row();
+  });
+  ruva_free(work);
+  t.finish(nullptr);
+  return t.ok() ? status : t.status;
+}
+
+}  // namespace
+
+int ruva_diag_statstable(RUVACOM* ctx, xobskey* path) {
+  int flags[kDiagBlocks] = {};
+  if (set_reqd_blcks(ctx, flags) >= 1) {
+    alloc_memory(ctx, flags);
+    intermediates(ctx);
+  }
+  if (!ctx->ruvadiag) return 0;
+  if (ctx->save_diag_flag) open_saved_file(ctx);
+  return table_pass(ctx, path);
+}
