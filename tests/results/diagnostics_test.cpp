@@ -1,0 +1,151 @@
+// The observation-level diagnostics through whole steps: against the closed
+// forms of a model linear in its parameters, a published local-influence
+// direction (also under a rescaled parameter), frequency weights against
+// replicated rows, and the saved diagnostics of the OUTPUT data set when an
+// observation in the middle cannot be used.
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "results/fit_fixture.h"
+
+namespace {
+
+using procedure_test::Row;
+
+const char* const kSaved[] = {"re", "pr", "ps", "j", "lm"};
+const std::string kOutput = "output out=o resexpec=re projres=pr projstudent=ps j=j lmax=lm;";
+
+// Exponential decay: x = 1..6.
+const double kDecayY[6] = {2.85, 1.09, -0.58, -0.02, 3.57, 0.34};
+
+std::string decay_csv() {
+  std::string s = "x,y,w\n";
+  for (int i = 0; i < 6; ++i) s += std::to_string(i + 1) + "," + std::to_string(kDecayY[i]) + "," + std::to_string(i % 3 + 1) + "\n";
+  return s;
+}
+
+void expect_near(double got, double want, double tol, const std::string& what) {
+  if (std::isnan(want)) {
+    EXPECT_TRUE(std::isnan(got)) << what << " = " << got << ", expected missing";
+    return;
+  }
+  EXPECT_NEAR(got, want, tol * std::max(1.0, std::fabs(want))) << what;
+}
+
+class DiagnosticsTest : public results_test::FitTest {
+ protected:
+  std::vector<Row> fit_rows(const std::string& csv, const std::string& program) {
+    EXPECT_EQ(fit(csv, program), 0) << log_text();
+    return read_rows("o");
+  }
+};
+
+// y = a + b x, weighted or not: with X = Σ w (1, x)(1, x)' the tangential
+// and Jacobian leverages are the hat diagonal w d'X⁻¹d and sum to 2; the
+// residuals are already orthogonal to the model, so the projected residual
+// is the residual and its studentized form is the studentized residual; the
+// residual expectation is 0.
+TEST_F(DiagnosticsTest, LinearModelGivesTheHatMatrixAndTheClosedForms) {
+  for (const bool weighted : {false, true}) {
+    const std::vector<Row> rows =
+        fit_rows(decay_csv(), std::string("proc ruva data=d; parms a=0 b=0; ") + (weighted ? "_weight_ = w; " : "") +
+                                  "model y = a + b*x; " + kOutput);
+    const results_test::Json t = tables("OutputStatistics").back();
+    ASSERT_EQ(t["type"], "table") << "asked for by OUTPUT, the table is listed";
+    double sw = 0, swx = 0, swxx = 0, swy = 0, swxy = 0;
+    for (int i = 0; i < 6; ++i) {
+      const double w = weighted ? i % 3 + 1 : 1, x = i + 1, y = kDecayY[i];
+      sw += w, swx += w * x, swxx += w * x * x, swy += w * y, swxy += w * x * y;
+    }
+    const double det = sw * swxx - swx * swx;
+    const double b = (sw * swxy - swx * swy) / det, a = (swy - b * swx) / sw;
+    double sse = 0;
+    for (int i = 0; i < 6; ++i) sse += (weighted ? i % 3 + 1 : 1) * std::pow(kDecayY[i] - a - b * (i + 1), 2);
+    const double s2 = sse / 4;
+    double leverage_sum = 0;
+    for (int i = 0; i < 6; ++i) {
+      const double w = weighted ? i % 3 + 1 : 1, x = i + 1, e = kDecayY[i] - a - b * x;
+      const double h = w * (swxx - 2 * x * swx + x * x * sw) / det;
+      const double student = std::sqrt(w) * e / std::sqrt(s2 * (1 - h));
+      const std::string where = (weighted ? " weighted" : "") + std::string(" of observation ") + std::to_string(i + 1);
+      leverage_sum += number(t, i, "TangentLeverage");
+      expect_near(number(t, i, "TangentLeverage"), h, 1e-9, "tangential leverage" + where);
+      expect_near(number(rows[i], "j"), h, 1e-9, "Jacobian leverage" + where);
+      expect_near(number(t, i, "StudentizedResidual"), student, 1e-9, "studentized residual" + where);
+      expect_near(number(rows[i], "pr"), e, 1e-9, "projected residual" + where);
+      expect_near(number(rows[i], "ps"), student, 1e-9, "studentized projected residual" + where);
+      expect_near(number(rows[i], "re"), 0, 1e-9, "residual expectation" + where);
+    }
+    EXPECT_NEAR(leverage_sum, 2, 1e-9);
+  }
+}
+
+// y = a exp(-k x) has the local-influence direction below (up to sign)
+// with eigenvalue 0.677 > 0.5; it does not depend on how k is scaled.
+TEST_F(DiagnosticsTest, LocalInfluenceIsThePublishedDirectionWhateverTheParameterScale) {
+  const double kLmax[6] = {0.5706853632, 0.0949816363, -0.2039603303, -0.3798595677, -0.4715701498, -0.5069765195};
+  const char* const models[] = {"parms a=2 k=0.2; model y = a*exp(-k*x);",
+                                "parms a=2 kk=200; model y = a*exp(-kk/1000*x);",
+                                "parms aa=2000 k=0.2; model y = aa/1000*exp(-k*x);"};
+  for (const char* model : models) {
+    const std::vector<Row> rows = fit_rows(decay_csv(), std::string("proc ruva data=d converge=1e-8; ") + model + kOutput);
+    ASSERT_EQ(rows.size(), 6u);
+    const double sign = number(rows[0], "lm") > 0 ? 1 : -1;
+    for (int i = 0; i < 6; ++i) expect_near(sign * number(rows[i], "lm"), kLmax[i], 1e-6, std::string(model) + " obs " + std::to_string(i + 1));
+  }
+}
+
+// Puromycin with frequency weights 1, 2, 3 against the same rows repeated:
+// residual expectations and projected residuals are those of each copy, the
+// leverages the sums over the copies, and LMAX the root of the copies' sum
+// of squares.
+TEST_F(DiagnosticsTest, FrequencyWeightsMatchReplicatedRows) {
+  std::string weighted = "conc,rate,w\n", replicated = "conc,rate,w\n";
+  for (int i = 0; i < 12; ++i) {
+    const std::string row = std::to_string(results_test::kConc[i]) + "," + std::to_string(results_test::kRate[i]);
+    weighted += row + "," + std::to_string(i % 3 + 1) + "\n";
+    for (int c = 0; c <= i % 3; ++c) replicated += row + ",1\n";
+  }
+  const std::string program = "proc ruva data=d converge=1e-8 sigsq=100; parms vm=200 k=0.05; _weight_ = w; "
+                              "model rate = vm*conc/(k + conc); " + kOutput;
+  const std::vector<Row> w = fit_rows(weighted, program), r = fit_rows(replicated, program);
+  ASSERT_EQ(r.size(), 24u);
+  std::size_t copy = 0;
+  for (int i = 0; i < 12; ++i) {
+    double j = 0, lm2 = 0;
+    const std::size_t first = copy;
+    for (int c = 0; c <= i % 3; ++c, ++copy) {
+      j += number(r[copy], "j");
+      lm2 += std::pow(number(r[copy], "lm"), 2);
+    }
+    const std::string where = " of observation " + std::to_string(i + 1);
+    expect_near(number(w[i], "re"), number(r[first], "re"), 1e-6, "residual expectation" + where);
+    expect_near(number(w[i], "pr"), number(r[first], "pr"), 1e-6, "projected residual" + where);
+    expect_near(number(w[i], "j"), j, 1e-6, "Jacobian leverage" + where);
+    expect_near(std::fabs(number(w[i], "lm")), std::sqrt(lm2), 1e-6, "LMAX" + where);
+  }
+}
+
+// An observation in the middle whose model run fails (log of 0) gets
+// missing saved diagnostics, LMAX included, and every other observation
+// gets its own: those of the same fit without it.
+TEST_F(DiagnosticsTest, SavedDiagnosticsLandOnTheirObservationsAroundAFailedOne) {
+  const std::string program = "proc ruva data=d; parms a=2 k=0.2; model y = a*exp(-k*x) + 0*log(x); " + kOutput;
+  std::string without = "x,y\n", with = "x,y\n";
+  for (int i = 0; i < 6; ++i) {
+    const std::string row = std::to_string(i + 1) + "," + std::to_string(kDecayY[i]) + "\n";
+    without += row;
+    with += row;
+    if (i == 2) with += "0,1.5\n";
+  }
+  const std::vector<Row> ref = fit_rows(without, program), got = fit_rows(with, program);
+  ASSERT_EQ(got.size(), 7u);
+  for (int i = 0; i < 7; ++i)
+    for (const char* name : kSaved) {
+      const double want = i == 3 ? NAN : number(ref[i < 3 ? i : i - 1], name);
+      expect_near(number(got[i], name), want, 1e-9, std::string(name) + " of observation " + std::to_string(i + 1));
+    }
+}
+
+}  // namespace
