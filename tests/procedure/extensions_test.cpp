@@ -4,6 +4,7 @@
 // operation is replaced by one that records the names it is asked for.
 #include <algorithm>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -69,7 +70,7 @@ TEST_F(ExtensionsTest, WhatEachRequestLoads) {
       {"profile a;", "", {"qxprof", "qxrec", "qxznlo"}},
       {"bootstrap;", "", {"qxprof", "qxrec", "qxznlo", "qxbstat", "qxtab"}},
       {"profile a; bootstrap;", "", {"qxprof", "qxrec", "qxznlo", "qxbstat", "qxtab"}},
-      {"output out=o resexpec=re;", "", {"qxznlo"}},
+      {"output out=o resexpec=re lmax=lm;", "", {}},
       {"output out=o p=pred;", "", {}},
       {"", "bias", {"qxznlo"}},
       {"", "ruvameasures", {"qxznlo"}},
@@ -101,6 +102,26 @@ TEST_F(ExtensionsGraphicsTest, GraphsNeedTheOptimiserAndUnavailableAnalysesAreNo
   EXPECT_EQ(logged(801), 1);
   EXPECT_EQ(context()->no_prof_flag, 1);
   EXPECT_EQ(context()->no_boot_flag, 1);
+}
+
+// With the optimiser loaded BIAS asks for the curvature block of the
+// diagnostics; nothing computes the accelerations yet, so the columns of
+// the OutputStatistics table hold missing values, not 0.
+TEST_F(ExtensionsGraphicsTest, AccelerationsAreMissingUntilSomethingComputesThem) {
+  ASSERT_EQ(step("", "bias"), 0) << log_text();
+  std::istringstream in(json_.str());
+  int cells = 0;
+  for (std::string line; std::getline(in, line);) {
+    const nlohmann::json t = nlohmann::json::parse(line);
+    if (t.value("name", "") != "OutputStatistics") continue;
+    for (const auto& row : t["rows"])
+      for (std::size_t c = 0; c < t["columns"].size(); ++c)
+        if (t["columns"][c]["name"].get<std::string>().find("Acceleration") != std::string::npos) {
+          EXPECT_TRUE(row[c].is_null()) << row;
+          ++cells;
+        }
+  }
+  EXPECT_EQ(cells, 6);  // three observations, two columns
 }
 
 // An analysis whose extension cannot be loaded is noted and switched off;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/host.h"
+#include "results/diagnostics_record.h"
 #include "results/fit_fixture.h"
 
 namespace {
@@ -146,6 +148,25 @@ TEST_F(DiagnosticsTest, SavedDiagnosticsLandOnTheirObservationsAroundAFailedOne)
       const double want = i == 3 ? NAN : number(ref[i < 3 ? i : i - 1], name);
       expect_near(number(got[i], name), want, 1e-9, std::string(name) + " of observation " + std::to_string(i + 1));
     }
+}
+
+// With 303 parameters the projection's cross products take m(m+1)/2
+// doubles, m = 303 + 303·304/2, over 2^31 bytes: the shortfall is reported
+// with its true size and the step ends with 1016.
+TEST_F(DiagnosticsTest, BlocksBeyond32BitSizesEndTheStepWithTheMemoryMessage) {
+  write_file("d.csv", decay_csv());
+  const int rc = run("proc ruva data=d; parms a=2 k=0.2; model y = a*exp(-k*x); output out=o projres=pr;", [] {
+    RUVACOM* ctx = procedure_test::begin_step(2);
+    ctx->nparm = 303;
+    platform::Host::current().task_pool().set_budget(std::size_t{1} << 30);
+    int flags[kDiagBlocks] = {};
+    set_reqd_blcks(ctx, flags);
+    alloc_memory(ctx, flags);
+    xexit(0, 0);
+  });
+  EXPECT_EQ(rc, 1016);
+  const long long m = 303 + 303 * 304 / 2;
+  EXPECT_NE(log_text().find(std::to_string(m * (m + 1) / 2 * 8) + " bytes"), std::string::npos) << log_text();
 }
 
 }  // namespace
