@@ -70,7 +70,7 @@ void compute_lmax(RUVACOM* ctx, const double* K) {
       delta[i] = 0;
       for (int j = i; j < p; ++j) delta[i] += f->L[zisub(j, i)] * v[j];
     }
-    diag_pass(ctx, [&](long i, bool ran) {
+    observation_pass(ctx, [&](long i, bool ran) {
       const DiagObservation o = diag_observation(ctx, ran, z);
       if (o.ran && o.d_ok && o.weighted() && diag_obs_used(d, i) && i < inf->n)
         inf->lmax[i] = std::sqrt(o.w) * zinner(z, delta, p);

@@ -73,7 +73,7 @@ void first_pass(RUVACOM* ctx, double* K) {
   RUVADIAG* d = ctx->ruvadiag;
   const Sums sums{d, ctx->nparm, diag_packed(ctx->nparm), diag_augmented(ctx->nparm), K};
   Work z(sums.m);
-  diag_pass(ctx, [&](long i, bool ran) {
+  observation_pass(ctx, [&](long i, bool ran) {
     const DiagObservation o = diag_observation(ctx, ran, z.v);
     if (o.ran && o.d_ok && o.weighted() && diag_obs_used(d, i)) sums.add(o, z.v);
   });
@@ -87,7 +87,7 @@ void compute_RL(RUVACOM* ctx) {
   if (p <= 0) return;
   Work u(static_cast<std::int64_t>(p) * p), scale(p), size(p), x(p), z(diag_augmented(p));
   std::fill(scale.v, scale.v + p, 1.0);
-  diag_pass(ctx, [&](long i, bool ran) {
+  observation_pass(ctx, [&](long i, bool ran) {
     const DiagObservation o = diag_observation(ctx, ran, z.v);
     if (!o.ran || !o.d_ok || !o.weighted() || !diag_obs_used(d, i)) return;
     std::copy(z.v, z.v + p, x.v);
@@ -122,7 +122,7 @@ void second_pass(RUVACOM* ctx) {
   double ss = 0, trace = 0;
   long used = 0;
   Work z(m);
-  diag_pass(ctx, [&](long i, bool ran) {
+  observation_pass(ctx, [&](long i, bool ran) {
     const DiagObservation o = diag_observation(ctx, ran, z.v);
     if (!o.ran || !o.d_ok || !o.weighted() || !diag_obs_used(d, i)) return;
     ++used;

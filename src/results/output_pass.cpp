@@ -21,6 +21,7 @@
 #include "procedure/data_pass.h"
 #include "procedure/data_set_rows.h"
 #include "procedure/model_run.h"
+#include "procedure/observation_pass.h"
 #include "procedure/ruvacom.h"
 #include "procedure/step_phases.h"
 #include "results/diagnostics_record.h"
@@ -126,15 +127,9 @@ void jovout(RUVACOM* ctx) {
   const Levels l = levels(ctx);
   XC_FILE* saved = saved_diagnostics_file(ctx);
   double* slot = ctx->outobsptr;
-  ctx->model = 0.0;
-  xbyrwnd(ctx->fiddata, kXoGroupStart);
-  nlexint();
-  for (long i = 0; read_group_observation(ctx); ++i) {
-    cmpexi(0, 0, 0, &ctx->globcmp);
-    move_observation(ctx);
-    const int rc = nlexec(ctx);
+  observation_pass(ctx, [&](long i, bool ran) {
     std::fill(slot, slot + kOutputSlots, missing_value());
-    if (rc == 0 && !ctx->failed) {
+    if (ran) {
       statistics(ctx, l, slot);
       if (saved) read_saved_diagnostics(saved, i, &slot[out_slot::kSaved]);
     }
@@ -142,7 +137,7 @@ void jovout(RUVACOM* ctx) {
       OutputSet& set = ctx->outsets[k];
       append_row(set.file, &set.xo, set.list, nullptr);
     }
-  }
+  });
   // The file served this group; the diagnostics of the next one write their own.
   if (saved) {
     xcclose(saved, 1);

@@ -157,7 +157,7 @@ int table_pass(RUVACOM* ctx, xobskey* path) {
   const RowWork w{work};
   double* record = work + m;
   int status = 0;
-  diag_pass(ctx, [&](long i, bool ran) {
+  observation_pass(ctx, [&](long i, bool ran) {
     populate(ctx, i, ran, w, record);
     if (ctx->save_diag_flag) status = save(d, record);
     t.row();
