@@ -59,11 +59,6 @@ bool define(ResultTable* t, RUVACOM* ctx) {
   return ok;
 }
 
-// Per-observation work: z = (d, H).
-struct RowWork {
-  double* z;
-};
-
 void raw_residuals(const RUVADIAG* d, const DiagObservation& o, const double* z, int p) {
   DiagRaw* r = d->raw_resd_blck;
   const double mse = d->com_blck->mse;
@@ -90,18 +85,19 @@ void projected_residuals(const RUVADIAG* d, const DiagObservation& o, const doub
     pr->stu_proj_residual = std::sqrt(o.w) * pr->proj_residual / std::sqrt((1 - P) * mse);
 }
 
-// Fills the blocks for observation i (0-based) and its saved record.
-void populate(RUVACOM* ctx, long i, bool ran, const RowWork& w, double* record) {
+// Fills the blocks for observation i (0-based) and its saved record; z
+// receives the observation's (d, H).
+void populate(RUVACOM* ctx, long i, bool ran, double* z, double* record) {
   RUVADIAG* d = ctx->ruvadiag;
   const int p = ctx->nparm, m = static_cast<int>(diag_augmented(p));
-  const DiagObservation o = diag_observation(ctx, ran, w.z);
+  const DiagObservation o = diag_observation(ctx, ran, z);
   std::fill(record, record + kSavedDiagnostics, missing_value());
   d->com_blck->weight = o.w;
   d->com_blck->obs_index = static_cast<std::int32_t>(i + 1);
   const bool raw = d->required[kRawBlock], proj = d->required[kProjectedBlock];
   const bool lev = d->required[kLeverageBlock], inf = d->required[kInfluenceBlock];
-  if (raw) raw_residuals(d, o, w.z, p);
-  if (proj) projected_residuals(d, o, w.z, m);
+  if (raw) raw_residuals(d, o, z, p);
+  if (proj) projected_residuals(d, o, z, m);
   if (lev) {
     d->lev_blck->tan_leverage = d->lev_blck->jac_leverage = missing_value();
     if (o.ran) leverages(ctx, &d->lev_blck->tan_leverage, &d->lev_blck->jac_leverage, 2);
@@ -154,11 +150,10 @@ int table_pass(RUVACOM* ctx, xobskey* path) {
     return t.status;
   const std::int64_t m = diag_augmented(ctx->nparm);
   double* work = ruva_new_or_exit<double>(m + kSavedDiagnostics);
-  const RowWork w{work};
   double* record = work + m;
   int status = 0;
   observation_pass(ctx, [&](long i, bool ran) {
-    populate(ctx, i, ran, w, record);
+    populate(ctx, i, ran, work, record);
     if (ctx->save_diag_flag) status = save(d, record);
     t.row();
   });
