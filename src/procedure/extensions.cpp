@@ -15,8 +15,9 @@ namespace {
 enum Extension : unsigned { kProf = 1, kRec = 2, kZnlo = 4, kBstat = 8, kTab = 16 };
 
 // Why an analysis is not done: its extension is not in this build.
-constexpr int kMsgProfilingUnavailable = 800, kMsgBootstrapUnavailable = 801, kMsgBiasUnavailable = 900,
-              kMsgMeasuresUnavailable = 901, kMsgGraphsUnavailable = 902;
+constexpr int kMsgProfilingUnavailable = 800, kMsgBootstrapUnavailable = 801, kMsgGraphsUnavailable = 902;
+// An extension that some request needs could not be loaded.
+constexpr int kMsgNotLoaded = 960;
 
 // An analysis of the step, the extensions it needs, and how it is switched
 // off (returning whether it was on).
@@ -29,12 +30,6 @@ struct Analysis {
 
 constexpr unsigned kRefits = kProf | kRec | kZnlo;
 
-template <class Flag>
-bool clear(Flag* flag) {
-  const bool was = *flag != 0;
-  *flag = 0;
-  return was;
-}
 template <class Flag>
 bool set(Flag* flag) {
   const bool was = *flag == 0;
@@ -50,10 +45,11 @@ const Analysis kAnalyses[] = {
     {kRefits | kBstat | kTab, kMsgBootstrapUnavailable,
      [](const RUVACOM* c) { return c->ruvabootstrap_control != nullptr; },
      [](RUVACOM* c) { return set(&c->no_boot_flag); }},
-    {kZnlo, kMsgBiasUnavailable, [](const RUVACOM* c) { return c->boxs_bias_flag != 0; },
-     [](RUVACOM* c) { return clear(&c->boxs_bias_flag); }},
-    {kZnlo, kMsgMeasuresUnavailable, [](const RUVACOM* c) { return c->ruvameasures_table_flag != 0; },
-     [](RUVACOM* c) { return clear(&c->ruvameasures_table_flag); }},
+    // Box bias and the nonlinearity measures load the optimiser for the
+    // maximum curvatures; without it they are still computed, the maxima
+    // missing.
+    {kZnlo, 0, [](const RUVACOM* c) { return c->boxs_bias_flag != 0 || c->ruvameasures_table_flag != 0; },
+     [](RUVACOM*) { return false; }},
     {kZnlo, kMsgGraphsUnavailable, [](const RUVACOM* c) { return c->graph_control != nullptr; },
      [](RUVACOM* c) {
        c->graph_control = nullptr;
@@ -85,23 +81,30 @@ void load_req_qx_extensions(RUVACOM* ctx) {
   struct Load {
     Extension ext;
     const char32_t* name;
+    const char* narrow;
     int length;
     void** handle;
   };
-  const Load loads[] = {{kProf, U"qxprof", 6, &e.prof_ext_h},
-                        {kRec, U"qxrec", 5, &e.qxrec_ext_h},
-                        {kZnlo, U"qxznlo", 6, &e.qxznlo_ext_h},
-                        {kBstat, U"qxbstat", 7, &e.qxbstat_ext_h},
-                        {kTab, U"qxtab", 5, &e.qxtab_ext_h}};
+  const Load loads[] = {{kProf, U"qxprof", "qxprof", 6, &e.prof_ext_h},
+                        {kRec, U"qxrec", "qxrec", 5, &e.qxrec_ext_h},
+                        {kZnlo, U"qxznlo", "qxznlo", 6, &e.qxznlo_ext_h},
+                        {kBstat, U"qxbstat", "qxbstat", 7, &e.qxbstat_ext_h},
+                        {kTab, U"qxtab", "qxtab", 5, &e.qxtab_ext_h}};
   bool off[std::size(kAnalyses)] = {};
   for (const Load& l : loads) {
     bool needed = false;
     for_users(ctx, l.ext, off, [&](std::size_t) { needed = true; });
     if (!needed || load_extension(l.name, l.length, l.handle)) continue;
+    xpmlog(305, kMsgNotLoaded, l.length, l.narrow);
     for_users(ctx, l.ext, off, [&](std::size_t i) {
       off[i] = true;
       if (kAnalyses[i].switch_off(ctx)) xpmlog(305, kAnalyses[i].message);
     });
+  }
+  // Nothing draws the graphs in this build.
+  if (ctx->graph_control) {
+    ctx->graph_control = nullptr;
+    xpmlog(305, kMsgGraphsUnavailable);
   }
 }
 

@@ -33,7 +33,7 @@ double multiplier_variance(double v, double mse) {
 
 void clear_extra_cells(EstimateRow* r) {
   r->boot_sd = r->bc_lower = r->bc_upper = r->perc_lower = r->perc_upper = special_missing_value();
-  r->normal_lower = r->normal_upper = r->skew = special_missing_value();
+  r->normal_lower = r->normal_upper = r->skew = r->bias = r->per_bias = special_missing_value();
 }
 
 void fill_row(const ZOPTGLOBAL* g, int p, int k, double mse, long error_df, double bval, EstimateRow* r) {

@@ -1,6 +1,6 @@
 // Which diagnostics blocks the step's requests need, and their storage.
-// The curvature and regressor blocks belong to the nonlinearity measures and
-// the graphs; their requests are recorded here but they are not allocated.
+// The regressor block belongs to the graphs; its request is recorded here
+// but it is not allocated.
 #include "results/diagnostics_record.h"
 
 #include <algorithm>
@@ -125,6 +125,13 @@ void alloc_memory(RUVACOM* ctx, const int* flags) {
     doubles(&inf->lmax, ctx->nobs, &n);
     inf->n = n;
     doubles(&inf->temp_B, q);
+  }
+  if (flags[kCurvatureBlock]) {
+    DiagCurvature* cv = block(&d->curv_blck);
+    doubles(&cv->temp_proj_hess, p * q);
+    doubles(&cv->boxs_bias, p);
+    doubles(&cv->per_boxs_bias, p);
+    doubles(&cv->h_dir, p);
   }
   if (flags[kDependentBlock]) block(&d->dep_blck);
 }

@@ -72,6 +72,20 @@ struct DiagInfluence {
   double* temp_B;  // K, then B = L K L' [q]
 };
 
+// The curvature measures of nonlinearity and Box bias (curvature_measures.h),
+// from the same √w-scaled rows as every other statistic.
+struct DiagCurvature {
+  char current_flag;       // 'P' or 'I' while that maximum is searched
+  double std_radius;       // ρ = sqrt(p·s²)
+  double max_in_curv, max_pe_curv, rms_in_curv, rms_pe_curv;
+  double curv_crit_val;    // 1/sqrt(F(1 − α; p, n − p))
+  double* boxs_bias;       // [p]
+  double* per_boxs_bias;   // [p]
+  double* h_dir;           // the direction of the maximum search [p]
+  double* temp_proj_hess;  // T = Σ w d h', h the packed second derivatives [p·q]
+  void* curv_noacc_temps;  // the direction sums of the maximum search while it runs
+};
+
 struct DiagDependent {
   double predicted, observed;
 };
@@ -87,6 +101,7 @@ struct RUVADIAG {
   DiagProjected* proj_resd_blck;
   DiagLeverage* lev_blck;
   DiagInfluence* inf_blck;
+  DiagCurvature* curv_blck;
   DiagDependent* dep_blck;
   // Bound to the curvature accelerations, which nothing computes yet: missing.
   double not_computed;

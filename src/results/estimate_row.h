@@ -20,6 +20,7 @@ struct EstimateRow {
   double perc_lower = special_missing_value(), perc_upper = special_missing_value();
   double normal_lower = special_missing_value(), normal_upper = special_missing_value();
   double skew = special_missing_value();
+  double bias = special_missing_value(), per_bias = special_missing_value();
   double t = 0, p = 0;
   char label[kLabelBytes] = {};
 

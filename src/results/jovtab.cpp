@@ -1,6 +1,6 @@
 // The result tables of a BY group, in order: estimation summary, ANOVA
 // (which settles the fitted variance and the error degrees of freedom),
-// parameter estimates, correlations, COVB rows. Under NOPRINT only the
+// parameter estimates, correlations, COVB rows, nonlinearity measures. Under NOPRINT only the
 // figures, the log notes and the COVB rows are produced.
 #include <cstring>
 
@@ -99,4 +99,5 @@ void jovtab(RUVACOM* ruvaptr, double* /*corr_cov_boot*/) {
   if (!ctx->noprint) check(ctx, print_parameter_estimates(ctx, inf));
   if (p > 0) correlations(ctx, corr.get());
   write_covb_rows(ctx);
+  if (!ctx->noprint && ctx->ruvameasures_table_flag && corr.get()) print_nonlinearity_meas_factoid(ctx);
 }

@@ -1,6 +1,7 @@
 // The per-group quantities of the observation-level diagnostics (see
 // diagnostics_record.h): a first pass sums X, K, Σ w z z' and Σ w e z over
-// the used observations, the inverses follow, a second pass factors X and
+// the used observations (and T = Σ w d h' for the curvature measures), the
+// inverses follow, a second pass factors X and
 // sums the residual expectation and the projection's variance, and a last
 // one forms the local influence. An observation whose model run fails is
 // skipped by every pass.
@@ -60,7 +61,10 @@ struct Sums {
 
   void add(const DiagObservation& o, const double* z) const {
     zscp(z, p, o.w, d->com_blck->xpx);
-    if (!o.h_ok || !present(o.e)) return;
+    if (!o.h_ok) return;
+    if (DiagCurvature* cv = d->curv_blck; cv && d->required[kCurvatureBlock])
+      for (int r = 0; r < p; ++r) zvxay11(cv->temp_proj_hess + r * q, z + p, q, o.w * z[r]);
+    if (!present(o.e)) return;
     if (K) zvxay11(K, z + p, q, o.w * o.e);
     if (DiagProjected* pr = d->proj_resd_blck; pr && d->required[kProjectedBlock]) {
       zscp(z, static_cast<int>(m), o.w, pr->temp_WpW_inv);

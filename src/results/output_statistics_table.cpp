@@ -14,6 +14,7 @@
 #include "linalg/vector_kernels.h"
 #include "procedure/result_phases.h"
 #include "procedure/ruva_memory.h"
+#include "results/curvature_measures.h"
 #include "results/diagnostics_pass.h"
 #include "results/diagnostics_record.h"
 #include "results/result_output.h"
@@ -172,5 +173,7 @@ int ruva_diag_statstable(RUVACOM* ctx, xobskey* path) {
   }
   if (!ctx->ruvadiag) return 0;
   if (ctx->save_diag_flag) open_saved_file(ctx);
-  return table_pass(ctx, path);
+  const int rc = table_pass(ctx, path);
+  if (ctx->ruvadiag->required[kCurvatureBlock] && ctx->ruvadiag->curv_blck) nonlinearity_measures(ctx);
+  return rc;
 }

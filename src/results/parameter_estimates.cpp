@@ -13,6 +13,7 @@
 #include "procedure/analysis_requests.h"
 #include "procedure/ruvacom.h"
 #include "results/constraint_rows.h"
+#include "results/diagnostics_record.h"
 #include "results/estimate_row.h"
 #include "results/hougaard.h"
 #include "results/result_output.h"
@@ -22,6 +23,7 @@ namespace {
 constexpr int kMsgTitle = 55, kMsgParameter = 35, kMsgEstimate = 36, kMsgStdErr = 37, kMsgLabel = 38;
 constexpr int kMsgLower = 39, kMsgUpper = 40, kMsgAlpha = 51, kMsgCiHeader = 49, kMsgSkewness = 108;
 constexpr int kMsgT = 72, kMsgProbT = 73, kMsgFewObservations = 107, kMsgBootStdDev = 501;
+constexpr int kMsgBias = 155, kMsgPerBias = 156;
 constexpr int kMsgBcHeader = 498, kMsgPercHeader = 499, kMsgNormalHeader = 500;
 constexpr double kSmallestStdErr = 1.491668147e-154;
 
@@ -80,6 +82,9 @@ bool define(ResultTable* t, RUVACOM* ctx, EstimateRow* r) {
   header(t, ctx, "ciheader", kMsgCiHeader);
   if (!limit_pair(t, "LowerCL", "UpperCL", &r->lower, &r->upper)) return false;
   if (bootstrap_columns(ctx) && !bootstrap_definition(t, ctx, r)) return false;
+  if (ctx->boxs_bias_flag && (!t->column(kMsgBias, "Bias", "g", &r->bias) ||
+                              !t->column(kMsgPerBias, "PerBias", "g", &r->per_bias)))
+    return false;
   if (ctx->hougaard) {
     finalise_skewness(ctx);
     if (!t->column(kMsgSkewness, "Skewness", "g", &r->skew)) return false;
@@ -100,6 +105,14 @@ void bootstrap_cells(const RUVACOM* ctx, int i, EstimateRow* r) {
   if (b->ci.normal) take(b->ci.normal_lower_ptr, &r->normal_lower), take(b->ci.normal_upper_ptr, &r->normal_upper);
 }
 
+// Box's bias of the estimate, missing when the curvature measures did not
+// run for the BY group.
+void box_bias_cells(const RUVACOM* ctx, int i, EstimateRow* r) {
+  const DiagCurvature* cv = ctx->ruvadiag ? ctx->ruvadiag->curv_blck : nullptr;
+  r->bias = cv ? cv->boxs_bias[i] : special_missing_value();
+  r->per_bias = cv ? cv->per_boxs_bias[i] : special_missing_value();
+}
+
 bool parameter_row(ResultTable* t, RUVACOM* ctx, const Inference& inf, int i, EstimateRow* r) {
   const CMPSYM* sym = ctx->parmsym->s[i];
   r->set_name(sym->name, sym->nameleng);
@@ -116,6 +129,7 @@ bool parameter_row(ResultTable* t, RUVACOM* ctx, const Inference& inf, int i, Es
   }
   r->p = t_probability(r->t, inf.error_df, inf.variance_known);
   bootstrap_cells(ctx, i, r);
+  if (ctx->boxs_bias_flag) box_bias_cells(ctx, i, r);
   if (ctx->hougaard) r->skew = ctx->hougaard[i];
   return t->row();
 }

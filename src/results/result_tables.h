@@ -3,7 +3,8 @@
 // settles the fitted variance and the error degrees of freedom that all
 // later inference uses), the parameter estimates with their standard errors
 // (left in the last row of `xpx`), the correlations of the estimates and the
-// COVB rows of the parameter-estimates data set.
+// COVB rows of the parameter-estimates data set, and the nonlinearity
+// measures.
 //
 // What the estimation leaves for them in the context: `xpx` whose parameter
 // block holds the inverted cross-product matrix C (rows of singular
@@ -23,6 +24,10 @@ struct RUVACOM;
 // `mse`, `i_error_obs` and (unless DF= was given) `estdf`. A failing output
 // request ends the step (120 with BY variables, 1020 without).
 void jovtab(RUVACOM* ruvaptr, double* corr_cov_boot);
+
+// The NonlinearityMeasures factoid (curvature_measures.h), after the COVB
+// rows when RUVAMEASURES is given.
+void print_nonlinearity_meas_factoid(RUVACOM* ruvaptr);
 
 // The EstSummary factoid.
 void print_summary(RUVACOM* ruvaptr);
