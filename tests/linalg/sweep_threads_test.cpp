@@ -203,7 +203,7 @@ TEST_F(ThreadedSweepTest, FailuresEndTheStepWithoutLeavingThreads) {
   void* saved_load = handle_slots()[9];
   handle_slots()[9] = nullptr;
   EXPECT_EQ(run_as_step([] { body(); }), 1012);
-  EXPECT_NE(log_text().find("qxExtensionLoad failed in zpudi"), std::string::npos);
+  EXPECT_NE(log_text().find("qxExtensionLoad failed in zpudi: the extension qxepdl could not be loaded"), std::string::npos);
   // An extension that cannot make a pool is still unloaded.
   static int unloaded = 0;
   static TPDLExtension no_pools{{nullptr, "qxepdl", [](void*) { ++unloaded; }},

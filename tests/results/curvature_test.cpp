@@ -1,0 +1,157 @@
+// The curvature measures of nonlinearity and Box bias through whole steps:
+// Puromycin (treated) against published figures and against a brute-force
+// search over directions done here, the intrinsic curvature unchanged by a
+// reparameterisation, a linear model (all zero), and frequency weights
+// against replicated rows.
+#include <cmath>
+#include <string>
+
+#include "results/fit_fixture.h"
+
+namespace {
+
+using results_test::Json;
+using results_test::kConc;
+using results_test::kRate;
+
+// The least-squares estimates of Puromycin (treated); maxiter=0 keeps them.
+constexpr double kVm = 212.6836297646785, kK = 0.06412110503779905;
+
+const std::string kMichaelisMenten =
+    "model rate = vm*conc/(k+conc); der.vm = conc/(k+conc); der.k = -vm*conc/(k+conc)**2; "
+    "der.vm.vm = 0; der.vm.k = -conc/(k+conc)**2; der.k.k = 2*vm*conc/(k+conc)**3;";
+
+struct Measures {
+  double max_in, rms_in, max_pe, rms_pe, critical;
+};
+
+// The largest intrinsic and parameter-effects curvatures over directions
+// h = (cos t/√G00, sin t/√G11) for the Michaelis-Menten model at (kVm, kK):
+// with X the derivative matrix, G = X'X and q_i = h'H_i h, the curvature is
+// ρ·|part of q|/h'Gh, the part normal to or in the column space of X. A
+// grid over t, then golden sections around the best point.
+void brute_force(double* max_in, double* max_pe) {
+  double sse = 0, g[3] = {};
+  for (int i = 0; i < 12; ++i) {
+    const double c = kConc[i], u = c / (kK + c), v = -kVm * c / std::pow(kK + c, 2);
+    sse += std::pow(kRate[i] - kVm * u, 2);
+    g[0] += u * u, g[1] += u * v, g[2] += v * v;
+  }
+  const double rho = std::sqrt(2 * sse / 10), det = g[0] * g[2] - g[1] * g[1];
+  auto curvature = [&](double t, bool intrinsic) {
+    const double h0 = std::cos(t) / std::sqrt(g[0]), h1 = std::sin(t) / std::sqrt(g[2]);
+    double xq0 = 0, xq1 = 0, qq = 0;
+    for (int i = 0; i < 12; ++i) {
+      const double c = kConc[i], u = c / (kK + c), v = -kVm * c / std::pow(kK + c, 2);
+      const double hvk = -c / std::pow(kK + c, 2), hkk = 2 * kVm * c / std::pow(kK + c, 3);
+      const double q = 2 * h0 * h1 * hvk + h1 * h1 * hkk;
+      xq0 += u * q, xq1 += v * q, qq += q * q;
+    }
+    const double tangential = (g[2] * xq0 * xq0 - 2 * g[1] * xq0 * xq1 + g[0] * xq1 * xq1) / det;
+    const double d = g[0] * h0 * h0 + 2 * g[1] * h0 * h1 + g[2] * h1 * h1;
+    return rho * std::sqrt(intrinsic ? std::max(0.0, qq - tangential) : tangential) / d;
+  };
+  auto maximum = [&](bool intrinsic) {
+    constexpr int kGrid = 2000;
+    int best = 0;
+    for (int k = 1; k < kGrid; ++k)
+      if (curvature(M_PI * k / kGrid, intrinsic) > curvature(M_PI * best / kGrid, intrinsic)) best = k;
+    double a = M_PI * (best - 1) / kGrid, b = M_PI * (best + 1) / kGrid;
+    for (int k = 0; k < 100; ++k) {
+      const double m1 = a + (b - a) * 0.382, m2 = a + (b - a) * 0.618;
+      if (curvature(m1, intrinsic) > curvature(m2, intrinsic))
+        b = m2;
+      else
+        a = m1;
+    }
+    return curvature((a + b) / 2, intrinsic);
+  };
+  *max_in = maximum(true);
+  *max_pe = maximum(false);
+}
+
+class CurvatureTest : public results_test::FitTest {
+ protected:
+  Measures measures() {
+    const Json t = tables("NonlinearityMeasures").back();
+    auto at = [&](int row) { return number(t, row, "Value"); };
+    return {at(0), at(1), at(2), at(3), at(4)};
+  }
+  double estimates(int row, const char* column) { return number(tables("ParameterEstimates").back(), row, column); }
+};
+
+TEST_F(CurvatureTest, PuromycinMatchesPublishedFiguresAndABruteForceSearch) {
+  char exact[160];
+  std::snprintf(exact, sizeof exact, "parms vm=%.17g k=%.17g;", kVm, kK);
+  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d bias ruvameasures maxiter=0; " + std::string(exact) +
+                                              kMichaelisMenten),
+            0)
+      << log_text();
+  const Measures m = measures();
+  EXPECT_NEAR(m.rms_pe, 0.1047131689, 1e-9);
+  EXPECT_NEAR(m.rms_in, 0.04542251108, 1e-9);
+  EXPECT_DOUBLE_EQ(m.critical, 0.49369498350353097);
+  double max_in = 0, max_pe = 0;
+  brute_force(&max_in, &max_pe);
+  EXPECT_NEAR(m.max_pe, max_pe, 1e-9);
+  EXPECT_NEAR(m.max_in, max_in, 1e-9);
+  EXPECT_NEAR(m.max_pe, 0.17234, 1e-5);
+  EXPECT_NEAR(m.max_in, 0.07417, 1e-5);
+  EXPECT_NEAR(estimates(0, "Bias"), 0.1900009406, 1e-9);
+  EXPECT_NEAR(estimates(1, "Bias"), 0.0004426147345, 1e-12);
+  EXPECT_NEAR(estimates(0, "PerBias"), 0.08933500938, 1e-9);
+  EXPECT_NEAR(estimates(1, "PerBias"), 0.6902793304, 1e-9);
+
+  // K = exp(lk): the expectation surface, and with it the intrinsic
+  // curvature, is the same; the parameter effects change.
+  std::snprintf(exact, sizeof exact, "parms vm=%.17g lk=%.17g;", kVm, std::log(kK));
+  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d ruvameasures maxiter=0; " + std::string(exact) +
+                                              "model rate = vm*conc/(exp(lk)+conc);"),
+            0)
+      << log_text();
+  const Measures r = measures();
+  EXPECT_NEAR(r.rms_in, m.rms_in, 1e-8);
+  EXPECT_NEAR(r.max_in, m.max_in, 1e-8);
+  EXPECT_GT(std::fabs(r.rms_pe - m.rms_pe), 1e-3);
+}
+
+// A model linear in its parameters has no curvature and no bias.
+TEST_F(CurvatureTest, LinearModelHasNoCurvatureAndNoBias) {
+  ASSERT_EQ(fit("x,y\n1,2.85\n2,1.09\n3,-0.58\n4,-0.02\n5,3.57\n6,0.34\n",
+                "proc ruva data=d bias ruvameasures; parms a=1 b=1; model y = a + b*x;"),
+            0)
+      << log_text();
+  const Measures m = measures();
+  for (double v : {m.max_in, m.rms_in, m.max_pe, m.rms_pe}) EXPECT_EQ(v, 0);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(estimates(i, "Bias"), 0);
+    EXPECT_EQ(estimates(i, "PerBias"), 0);
+  }
+}
+
+// Frequency weights 1, 2, 3 give the curvatures and biases of the rows
+// repeated (the variance fixed by SIGSQ=, since the degrees of freedom
+// differ).
+TEST_F(CurvatureTest, FrequencyWeightsMatchReplicatedRows) {
+  std::string weighted = "conc,rate,w\n", replicated = "conc,rate,w\n";
+  for (int i = 0; i < 12; ++i) {
+    const std::string row = std::to_string(kConc[i]) + "," + std::to_string(kRate[i]);
+    weighted += row + "," + std::to_string(i % 3 + 1) + "\n";
+    for (int c = 0; c <= i % 3; ++c) replicated += row + ",1\n";
+  }
+  const std::string program = "proc ruva data=d bias ruvameasures converge=1e-8 sigsq=100; parms vm=200 k=0.05; "
+                              "_weight_ = w; model rate = vm*conc/(k + conc);";
+  ASSERT_EQ(fit(weighted, program), 0) << log_text();
+  const Measures w = measures();
+  const double bias[2] = {estimates(0, "Bias"), estimates(1, "Bias")};
+  ASSERT_EQ(fit(replicated, program), 0) << log_text();
+  const Measures r = measures();
+  EXPECT_NEAR(w.max_in, r.max_in, 1e-7);
+  EXPECT_NEAR(w.rms_in, r.rms_in, 1e-7);
+  EXPECT_NEAR(w.max_pe, r.max_pe, 1e-7);
+  EXPECT_NEAR(w.rms_pe, r.rms_pe, 1e-7);
+  EXPECT_NEAR(bias[0], estimates(0, "Bias"), 1e-7);
+  EXPECT_NEAR(bias[1], estimates(1, "Bias"), 1e-9);
+}
+
+}  // namespace
