@@ -54,7 +54,8 @@ struct NLOTYPE_FACTORY {
   int (*RunTheOptimization)(NLOSTR*);
 };
 
-inline constexpr int kNloIterationLimit = -1, kNloFunctionLimit = -2, kNloNoDecrease = -3, kNloBadSetup = -4;
+inline constexpr int kNloIterationLimit = -1, kNloFunctionLimit = -2, kNloNoDecrease = -3,
+                     kNloBadSetup = -4;
 
 struct NLOSTR {
   QXGeneric gen;

@@ -32,7 +32,8 @@ void fail_step(const char* what) {
 rctype zpudi(PuddleControl* control, int numThreads, int errorFlags, void* userCallBack) {
   control->extHandle = load_pool_extension();
   if (!control->extHandle) {
-    if (errorFlags & kReportFailure) fail_step("qxExtensionLoad failed in zpudi: the extension qxepdl could not be loaded");
+    if (errorFlags & kReportFailure)
+      fail_step("qxExtensionLoad failed in zpudi: the extension qxepdl could not be loaded");
     return 1;
   }
   TPDLCreateParms parms{};

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr double kFloor = 1e-10;            // eigenvalues below this share of the largest are floored
+constexpr double kFloor = 1e-10;  // eigenvalues below this share of the largest are floored
 constexpr double kTiny = 2.2250738585072014e-308;
 constexpr int kLineSearchTrials = 30;
 
@@ -19,7 +19,8 @@ constexpr int kLineSearchTrials = 30;
 double newton_step(const NewtonRun& r, double* delta) {
   const int n = r.n;
   const long q = static_cast<long>(n) * (n + 1) / 2;
-  std::vector<double> sym(r.hess, r.hess + q), val(n), vec(static_cast<std::size_t>(n) * n), work(9 * n);
+  std::vector<double> sym(r.hess, r.hess + q), val(n), vec(static_cast<std::size_t>(n) * n),
+      work(9 * n);
   const int rc = zeigen2(n, sym.data(), val.data(), n, vec.data(), work.data());
   if (rc >= kEigenVectorFailed) return -1;
   double largest = 0;

@@ -7,18 +7,18 @@
 #pragma once
 
 struct NewtonRun {
-  int n;          // variables
-  double* x;      // the point, updated in place [n]
-  double* f;      // the objective at x, as the callbacks leave it
-  double* grad;   // its gradient [n]
-  double* hess;   // its packed Hessian [n(n+1)/2]
-  long* calls;    // the callbacks' count of objective evaluations
+  int n;         // variables
+  double* x;     // the point, updated in place [n]
+  double* f;     // the objective at x, as the callbacks leave it
+  double* grad;  // its gradient [n]
+  double* hess;  // its packed Hessian [n(n+1)/2]
+  long* calls;   // the callbacks' count of objective evaluations
   void* user;
   int (*value)(void* user);  // *f at x; 0 on success
   int (*all)(void* user);    // *f, grad and hess at x; 0 on success
   int min_iters, max_iters;
   long max_calls;
-  double tol;     // converged when g'H⁻¹g <= tol²·|f| (the modified H)
+  double tol;  // converged when g'H⁻¹g <= tol²·|f| (the modified H)
 };
 
 // The result codes of znewton beyond the iteration count (>= 0) of a

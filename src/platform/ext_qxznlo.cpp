@@ -22,7 +22,9 @@ struct Instance {
   int size;  // the nvar that the gradient and Hessian were made for
 };
 
-Instance* of(NLOSTR* nlo) { return reinterpret_cast<Instance*>(nlo); }
+Instance* of(NLOSTR* nlo) {
+  return reinterpret_cast<Instance*>(nlo);
+}
 
 int reset_object(NLOSTR* nlo) {
   Instance* s = of(nlo);
@@ -70,15 +72,31 @@ int run(NLOSTR* nlo) {
       !s->external.UserFunction || !s->external.UserHessianGradientAndFunction)
     return kNloBadSetup;
   s->work.nfct = 0;
-  const NewtonRun r{o.nvar, o.xest, &s->objective.crit, s->objective.grad, s->hessian.hess, &s->work.nfct, nlo,
-                    &value, &all, o.mini, o.maxi, o.maxf, o.aftl};
+  const NewtonRun r{o.nvar,
+                    o.xest,
+                    &s->objective.crit,
+                    s->objective.grad,
+                    s->hessian.hess,
+                    &s->work.nfct,
+                    nlo,
+                    &value,
+                    &all,
+                    o.mini,
+                    o.maxi,
+                    o.maxf,
+                    o.aftl};
   const int rc = znewton(r);
   switch (rc) {
-    case kNewtonIterationLimit: return kNloIterationLimit;
-    case kNewtonCallLimit: return kNloFunctionLimit;
-    case kNewtonNoDecrease: return kNloNoDecrease;
-    case kNewtonCallbackFailed: return kNloBadSetup;
-    default: return rc;
+    case kNewtonIterationLimit:
+      return kNloIterationLimit;
+    case kNewtonCallLimit:
+      return kNloFunctionLimit;
+    case kNewtonNoDecrease:
+      return kNloNoDecrease;
+    case kNewtonCallbackFailed:
+      return kNloBadSetup;
+    default:
+      return rc;
   }
 }
 
@@ -91,17 +109,26 @@ void destroy_instance(void* self) {
 
 NLOSTR* create_instance(NLOExtension* ext, int /*version*/) {
   auto* s = new Instance{};
-  s->nlo = {{ext, "qxznlo.instance", &destroy_instance}, &s->factory, &s->external, &s->options,
-            &s->objective, &s->work, &s->hessian};
+  s->nlo = {{ext, "qxznlo.instance", &destroy_instance},
+            &s->factory,
+            &s->external,
+            &s->options,
+            &s->objective,
+            &s->work,
+            &s->hessian};
   s->factory = {&reset_object, &reset_options, &transfer_options, &run};
   reset_object(&s->nlo);
   reset_options(&s->nlo, &s->options);
   return &s->nlo;
 }
 
-void destroy_extension(void* self) { delete static_cast<NLOExtension*>(self); }
+void destroy_extension(void* self) {
+  delete static_cast<NLOExtension*>(self);
+}
 
-void* make_extension() { return new NLOExtension{{nullptr, "qxznlo", &destroy_extension}, &create_instance}; }
+void* make_extension() {
+  return new NLOExtension{{nullptr, "qxznlo", &destroy_extension}, &create_instance};
+}
 
 const ExtensionRegistration kQxznlo{"qxznlo", &make_extension};
 

@@ -52,12 +52,14 @@ Required required(const RUVACOM* ctx) {
 double critical_value(const RUVACOM* ctx) {
   double f = 0;
   const int p = ctx->nparm;
-  if (zqf(1 - ctx->alpha, p, static_cast<double>(ctx->iobs - p), &f) != 0 || !(f > 0)) return missing_value();
+  if (zqf(1 - ctx->alpha, p, static_cast<double>(ctx->iobs - p), &f) != 0 || !(f > 0))
+    return missing_value();
   return 1 / std::sqrt(f);
 }
 
 void set_to_missing(RUVACOM* ctx, DiagCurvature* cv) {
-  cv->std_radius = cv->max_in_curv = cv->max_pe_curv = cv->rms_in_curv = cv->rms_pe_curv = missing_value();
+  cv->std_radius = cv->max_in_curv = cv->max_pe_curv = cv->rms_in_curv = cv->rms_pe_curv =
+      missing_value();
   cv->curv_crit_val = critical_value(ctx);
   std::fill(cv->boxs_bias, cv->boxs_bias + ctx->nparm, missing_value());
   std::fill(cv->per_boxs_bias, cv->per_boxs_bias + ctx->nparm, missing_value());
@@ -166,7 +168,8 @@ void unpack_symmetric(const double* packed, int p, double* full) {
 
 bool curvature_row(RUVACOM* ctx, long i, bool ran, double* z) {
   const DiagObservation o = diag_observation(ctx, ran, z);
-  if (!o.ran || !o.d_ok || !o.h_ok || !o.weighted() || !diag_obs_used(ctx->ruvadiag, i)) return false;
+  if (!o.ran || !o.d_ok || !o.h_ok || !o.weighted() || !diag_obs_used(ctx->ruvadiag, i))
+    return false;
   const double root = std::sqrt(o.w);
   for (long k = 0; k < diag_augmented(ctx->nparm); ++k) z[k] *= root;
   return true;

@@ -37,7 +37,15 @@ struct DirectionSums {
   long fills = 0;
 
   DirectionSums(int np, const double* xpx, const double* xpx_inv)
-      : p(np), u(np), Hq(np), h_prev(np), A(np * np), Hk(np * np), Hq_mat(np * np), G(np * np), C(np * np) {
+      : p(np),
+        u(np),
+        Hq(np),
+        h_prev(np),
+        A(np * np),
+        Hk(np * np),
+        Hq_mat(np * np),
+        G(np * np),
+        C(np * np) {
     unpack_symmetric(xpx, np, G.data());
     unpack_symmetric(xpx_inv, np, C.data());
   }
@@ -152,7 +160,8 @@ void derivatives(RUVACOM* ctx, const DirectionSums& t, double* grad, double* hes
     for (int r = 0; r < p; ++r) a[r] = t.Hq[r] - a[r];
   double e = 0;
   penalty(t, h, &e);
-  for (int r = 0; r < p; ++r) grad[r] = r2 * (-4 * a[r] / d2 + 4 * N * g[r] / d3) + 4 * t.mu * e * h[r];
+  for (int r = 0; r < p; ++r)
+    grad[r] = r2 * (-4 * a[r] / d2 + 4 * N * g[r] / d3) + 4 * t.mu * e * h[r];
   if (!hess) return;
   // m = Σ (x_i'Cu) H_i = S(T'Cu); K = A C A'.
   const long q = diag_packed(p);
@@ -170,7 +179,8 @@ void derivatives(RUVACOM* ctx, const DirectionSums& t, double* grad, double* hes
       const double K = dot(&AC[r * p], &t.A[c * p], p);
       double v = sign * (-4 * M[r * p + c] - 8 * K) / d2;
       if (t.intrinsic) v += (-4 * t.Hq_mat[r * p + c] - 8 * t.Hk[r * p + c]) / d2;
-      v += 16 * (a[r] * g[c] + g[r] * a[c]) / d3 + 4 * N * t.G[r * p + c] / d3 - 24 * N * g[r] * g[c] / (d3 * d);
+      v += 16 * (a[r] * g[c] + g[r] * a[c]) / d3 + 4 * N * t.G[r * p + c] / d3 -
+           24 * N * g[r] * g[c] / (d3 * d);
       hess[r * p + c] = r2 * v + 8 * t.mu * h[r] * h[c] + (r == c ? 4 * t.mu * e : 0.0);
     }
 }
@@ -179,8 +189,9 @@ int objective_gradient(QXMemPtr instance) {
   objective_value(instance);
   RUVACOM* ctx = context(instance);
   const DirectionSums& t = current(ctx);
-  if (t.d > 0) derivatives(ctx, t, static_cast<NLOSTR*>(instance)->ObjectivePtr->grad, nullptr);
-  else std::fill(static_cast<NLOSTR*>(instance)->ObjectivePtr->grad, static_cast<NLOSTR*>(instance)->ObjectivePtr->grad + t.p, 0.0);
+  double* grad = static_cast<NLOSTR*>(instance)->ObjectivePtr->grad;
+  std::fill(grad, grad + t.p, 0.0);
+  if (t.d > 0) derivatives(ctx, t, grad, nullptr);
   return 0;
 }
 
@@ -253,7 +264,8 @@ double search(RUVACOM* ctx, NLOSTR* nlo, DirectionSums* t, bool intrinsic) {
   const double f0 = curvature_objective(ctx, current(ctx));
   if (f0 != 0) t->mu = std::fabs(f0);
   init_nlo(nlo, ctx);
-  const int rc = nlo->FactoryPtr->RunTheOptimization ? nlo->FactoryPtr->RunTheOptimization(nlo) : kNloBadSetup;
+  const int rc =
+      nlo->FactoryPtr->RunTheOptimization ? nlo->FactoryPtr->RunTheOptimization(nlo) : kNloBadSetup;
   if (rc < 0) xpmlog(305, intrinsic ? kMsgInNotConverged : kMsgPeNotConverged);
   nlo->FactoryPtr->ResetTheObject(nlo);
   const double f = curvature_objective(ctx, current(ctx));

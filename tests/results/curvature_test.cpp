@@ -55,7 +55,8 @@ void brute_force(double* max_in, double* max_pe) {
     constexpr int kGrid = 2000;
     int best = 0;
     for (int k = 1; k < kGrid; ++k)
-      if (curvature(M_PI * k / kGrid, intrinsic) > curvature(M_PI * best / kGrid, intrinsic)) best = k;
+      if (curvature(M_PI * k / kGrid, intrinsic) > curvature(M_PI * best / kGrid, intrinsic))
+        best = k;
     double a = M_PI * (best - 1) / kGrid, b = M_PI * (best + 1) / kGrid;
     for (int k = 0; k < 100; ++k) {
       const double m1 = a + (b - a) * 0.382, m2 = a + (b - a) * 0.618;
@@ -77,14 +78,16 @@ class CurvatureTest : public results_test::FitTest {
     auto at = [&](int row) { return number(t, row, "Value"); };
     return {at(0), at(1), at(2), at(3), at(4)};
   }
-  double estimates(int row, const char* column) { return number(tables("ParameterEstimates").back(), row, column); }
+  double estimates(int row, const char* column) {
+    return number(tables("ParameterEstimates").back(), row, column);
+  }
 };
 
 TEST_F(CurvatureTest, PuromycinMatchesPublishedFiguresAndABruteForceSearch) {
   char exact[160];
   std::snprintf(exact, sizeof exact, "parms vm=%.17g k=%.17g;", kVm, kK);
-  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d bias ruvameasures maxiter=0; " + std::string(exact) +
-                                              kMichaelisMenten),
+  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d bias ruvameasures maxiter=0; " +
+                                              std::string(exact) + kMichaelisMenten),
             0)
       << log_text();
   const Measures m = measures();
@@ -105,7 +108,8 @@ TEST_F(CurvatureTest, PuromycinMatchesPublishedFiguresAndABruteForceSearch) {
   // K = exp(lk): the expectation surface, and with it the intrinsic
   // curvature, is the same; the parameter effects change.
   std::snprintf(exact, sizeof exact, "parms vm=%.17g lk=%.17g;", kVm, std::log(kK));
-  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d ruvameasures maxiter=0; " + std::string(exact) +
+  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d ruvameasures maxiter=0; " +
+                                              std::string(exact) +
                                               "model rate = vm*conc/(exp(lk)+conc);"),
             0)
       << log_text();
@@ -139,8 +143,9 @@ TEST_F(CurvatureTest, FrequencyWeightsMatchReplicatedRows) {
     weighted += row + "," + std::to_string(i % 3 + 1) + "\n";
     for (int c = 0; c <= i % 3; ++c) replicated += row + ",1\n";
   }
-  const std::string program = "proc ruva data=d bias ruvameasures converge=1e-8 sigsq=100; parms vm=200 k=0.05; "
-                              "_weight_ = w; model rate = vm*conc/(k + conc);";
+  const std::string program =
+      "proc ruva data=d bias ruvameasures converge=1e-8 sigsq=100; parms vm=200 k=0.05; "
+      "_weight_ = w; model rate = vm*conc/(k + conc);";
   ASSERT_EQ(fit(weighted, program), 0) << log_text();
   const Measures w = measures();
   const double bias[2] = {estimates(0, "Bias"), estimates(1, "Bias")};
