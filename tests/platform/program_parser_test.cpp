@@ -175,6 +175,7 @@ TEST(ProgramParser, StatementErrors) {
       {"array a{4000000000,4000000000,4000000000} x;", lang::msg::kBadArray},
       {"array a{100000000000000000000};", lang::msg::kExpected},
       {"array a{3} $ 1e10;", lang::msg::kExpected},
+      {"array a{3} c1-c12345678901234567890;", lang::msg::kExpected},
       {"f(1) = 2;", lang::msg::kSubscripts},
       {"x = ;", lang::msg::kExpected},
       {"if x y = 1;", lang::msg::kExpected},
