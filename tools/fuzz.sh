@@ -22,10 +22,17 @@ scratch="${RUVA_FUZZ_SCRATCH:-$out/corpus}"
 mkdir -p "$out" "$scratch"
 options=(-max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 -print_final_stats=1
          -artifact_prefix="$out/")
-# Deeper nesting than this exhausts the stack of the statement parser and
-# compiler; lift the limit once they are depth-safe.
-options+=(-max_len=2000)
-[ -f "$root/fuzz/$target.dict" ] && options+=(-dict="$root/fuzz/$target.dict")
+# A run reaches tens of thousands of coverage features; counting how often
+# each one was seen costs more than the run itself unless only the rarer
+# ones are counted.
+options+=(-entropic_feature_frequency_threshold=32)
+# Long enough for statements nested past the parser's nesting limit (a
+# later -max_len among the options overrides it).
+options+=(-max_len=16384)
+# The compile target reads the same programs as the program target.
+dict="$root/fuzz/$target.dict"
+[ "$target" = compile ] && dict="$root/fuzz/program.dict"
+[ -f "$dict" ] && options+=(-dict="$dict")
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 exec "$build/fuzz_$target" "${options[@]}" "$@" "$scratch" "$root/fuzz/corpus/$target"

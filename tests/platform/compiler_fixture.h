@@ -72,6 +72,14 @@ class CompilerTest : public HostTest {
     platform::compiler::install_dataset_access(previous_access_);
   }
 
+  // A fresh compiler block (the data set's variables stay).
+  void reset_block() {
+    cmppurg(&cmp_);
+    nretain_ = 0;
+    CMPINIT init{&nretain_, &vnum_, &seg_, 0, nullptr};
+    cmpinit(&init, &cmp_);
+  }
+
   // Hands the program over and resolves it against the data set.
   void add(std::string_view text) {
     platform::compiler::add_program(&cmp_, test_support::parse_program(text));

@@ -60,11 +60,18 @@ TEST_F(Arrays, TemporaryArraysKeepTheirInitialValues) {
   EXPECT_DOUBLE_EQ(value("total"), 0.1);
 }
 
-TEST_F(Arrays, DeclarationErrorsAreReportedWithTheirPlace) {
-  EXPECT_FALSE(compile("array a{3} x y;\n"));
-  EXPECT_NE(log_text().find("The array a has 3 element(s) but 2 are listed at line 1 column 1."),
-            string::npos)
-      << log_text();
+TEST_F(Arrays, DeclarationErrorsAreReported) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"array a{3} x y;", "The array a has 3 element(s) but 2 are listed at line 1 column 1."},
+      // More elements than there are cells, temporary or not, however many.
+      {"array b{2000,2000} _temporary_;", "no value cell is left for b."},
+      {"array c{2000,2000};", "no value cell is left for c."},
+      {"array d{100000,100000,100000,100000} _temporary_;", "no value cell is left for d."}};
+  for (const auto& [program, message] : cases) {
+    reset_block();
+    EXPECT_FALSE(compile(program)) << program;
+    EXPECT_NE(log_text().find(message), string::npos) << log_text();
+  }
 }
 
 TEST_F(Arrays, WrongSubscriptCountAndUndeclaredArrays) {

@@ -14,6 +14,7 @@
 #include "dataset_fixture.h"
 #include "host/missing.h"
 #include "platform/datasets/name_list.h"
+#include "platform/datasets/table_loader.h"
 
 namespace {
 
@@ -146,6 +147,25 @@ TEST_F(OutputTest, NumbersAndTextsSurviveAWriteAndAReadBitForBit) {
     std::string s = texts[i % texts.size()];
     ASSERT_EQ(std::string(back, 12), s + std::string(12 - s.size(), ' ')) << "row " << i;
   }
+}
+
+TEST_F(OutputTest, ABlankTextAloneInItsRowIsReadBackAsARow) {
+  XO_FILE* out = host().datasets().open_output("lone");
+  XV_VECTOR* v = nullptr;
+  ASSERT_EQ(xvputi(out, 1, 0, &v), 0);
+  char t[4];
+  ASSERT_EQ(define_text(v, "t", 4, t, 0), 0);
+  ASSERT_EQ(xvpute(v), 0);
+  for (const char* s : {"    ", "a   ", "    "}) {
+    std::memcpy(t, s, 4);
+    ASSERT_EQ(emit(out, v), 0);
+  }
+  ASSERT_EQ(xvputt(v), 0);
+  EXPECT_EQ(read_file("lone.csv"), "t\n\"\"\na\n\"\"\n");
+  platform::ds::Problem problem;
+  auto table = platform::ds::load_table("WORK.LONE", dir_ / "lone.csv", &problem);
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->rows, 3);
 }
 
 TEST_F(OutputTest, TheDescriptionCarriesTypeLabelAndVariableLabels) {

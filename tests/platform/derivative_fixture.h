@@ -16,12 +16,9 @@ namespace derivative_test {
 
 class DerivativeTest : public compiler_test::CompilerTest {
  protected:
-  // A fresh compiler block (the data set's variables stay).
+  // A fresh compiler block and derivatives.
   void reset() {
-    cmppurg(&cmp_);
-    nretain_ = 0;
-    CMPINIT init{&nretain_, &vnum_, &seg_, 0, nullptr};
-    cmpinit(&init, &cmp_);
+    reset_block();
     first_ = second_ = CMPDER{};
     hessian_.clear();
   }

@@ -187,6 +187,7 @@ void Declarer::array_decl(Stmt& s) {
     a.extent.push_back(extent);
   }
   const long count = a.count();
+  if (count > CellStore::kMaxCells) return c_.error(11, d.name.c_str());
   if (!a.temporary) {
     if (listed.empty()) {
       for (long i = 1; i <= count; ++i) listed.push_back(c_.variable(d.name + std::to_string(i)));
@@ -400,8 +401,10 @@ std::vector<CMPSYM*> declare_parms(Compiler& c, Declarer& d, const Stmt& s) {
 }  // namespace
 
 long ArrayInfo::count() const {
+  // Past the cells there are, the count stops growing.
+  constexpr long kCap = long{CellStore::kMaxCells} + 1;
   long n = 1;
-  for (long e : extent) n *= e;
+  for (long e : extent) n = std::min(kCap, n * std::min(kCap, e));
   return n;
 }
 

@@ -93,6 +93,8 @@ bool CsvWriter::write_row(const std::vector<Variable>& variables, const unsigned
           &line_);
     }
   }
+  // An empty line is no row to the reader: a lone blank text is quoted.
+  if (line_.empty() && !variables.empty()) line_ = "\"\"";
   line_.push_back('\n');
   return put(line_, why);
 }

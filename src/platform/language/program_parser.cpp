@@ -1,5 +1,6 @@
 #include "platform/language/program_parser.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -20,6 +21,14 @@ const std::set<std::string> kUnsupported = {
     "OUTARGS", "OUTARG", "DELETEFUNC", "DELFUNC", "DELETESUBR", "DELSUBR", "LISTFUNC",
     "LISTSUBR", "STRUCT", "EXTERNC", "POINTER", "STATIC", "INCLUDE", "INC",
     "__PROCINSERT__", "__PGSEGMENT__"};
+
+// The length of a character variable, 1 to 32767.
+int take_length(Cursor& in) {
+  const Token& t = in.peek();
+  if (t.kind != TokenKind::Number || !t.integer || t.number < 1 || t.number > 32767)
+    in.fail_expected("a length from 1 to 32767");
+  return static_cast<int>(in.next().number);
+}
 
 const std::set<std::string> kStatementKeywords = {
     "IF", "DO", "SELECT", "MODEL", "RETAIN", "ARRAY", "LENGTH", "DELETE", "RETURN", "STOP", "ABORT",
@@ -431,7 +440,9 @@ StmtPtr ProgramParser::parse_array(const Token& first, StmtKind) {
   auto bound = [&]() -> long {
     const bool minus = in_.accept("-");
     const Token& t = in_.peek();
-    if (t.kind != TokenKind::Number || !t.integer) in_.fail_expected("a whole-number bound");
+    // Far beyond any array's size, and far from the ends of a long.
+    if (t.kind != TokenKind::Number || !t.integer || t.number > 1e15)
+      in_.fail_expected("a whole-number bound of at most 15 digits");
     in_.next();
     return minus ? -static_cast<long>(t.number) : static_cast<long>(t.number);
   };
@@ -453,7 +464,7 @@ StmtPtr ProgramParser::parse_array(const Token& first, StmtKind) {
   } while (in_.accept(","));
   in_.expect(close);
   if (in_.accept("$")) a->is_char = true;
-  if (in_.peek().kind == TokenKind::Number) a->length = static_cast<int>(in_.next().number);
+  if (in_.peek().kind == TokenKind::Number) a->length = take_length(in_);
   if (in_.is("_TEMPORARY_")) {
     in_.next();
     a->temporary = true;
@@ -463,11 +474,13 @@ StmtPtr ProgramParser::parse_array(const Token& first, StmtKind) {
   if (in_.is("(")) a->initial = parse_initial_values();
   in_.expect_end_of_statement();
   // Constant shapes are checked here; lists with ranges are the compiler's.
+  // The count stops growing past any list or initial values it is compared with.
+  constexpr long kCountCap = 1L << 31;
   long count = 1;
   bool star = false;
   for (const ArrayDim& d : a->dims) {
     star = star || d.star;
-    if (!d.star) count *= d.upper - d.lower + 1;
+    if (!d.star) count = std::min(kCountCap, count * std::min(kCountCap, d.upper - d.lower + 1));
   }
   bool plain = true;
   for (const VarListItem& v : a->elements) plain = plain && v.kind == VarListKind::Name;
@@ -488,10 +501,7 @@ StmtPtr ProgramParser::parse_length(const Token& first, StmtKind) {
     LengthItem item;
     item.vars = parse_varlist(in_, true);
     item.is_char = in_.accept("$");
-    const Token& t = in_.peek();
-    if (t.kind != TokenKind::Number || !t.integer || t.number < 1 || t.number > 32767)
-      in_.fail_expected("a length from 1 to 32767");
-    item.length = static_cast<int>(in_.next().number);
+    item.length = take_length(in_);
     s->lengths.push_back(std::move(item));
   }
   in_.next();
@@ -581,10 +591,7 @@ StmtPtr ProgramParser::parse_attrib(const Token& first, StmtKind) {
         if (item.format.empty()) in_.fail_expected("a format such as best12.");
       } else if (opt.is("LENGTH")) {
         item.is_char = in_.accept("$");
-        const Token& t = in_.peek();
-        if (t.kind != TokenKind::Number || !t.integer || t.number < 1 || t.number > 32767)
-          in_.fail_expected("a length from 1 to 32767");
-        item.length = static_cast<int>(in_.next().number);
+        item.length = take_length(in_);
       } else {
         in_.fail_at(opt, msg::kUnknownOption, {std::string(opt.spell), "ATTRIB"});
       }

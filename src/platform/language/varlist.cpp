@@ -33,8 +33,9 @@ bool same_stem(const std::string& a, const std::string& b) {
 void expand_numbered(Cursor& in, const Token& first, const Token& last, VarList* out) {
   std::string stem1, digits1, stem2, digits2;
   const std::string a(first.spell), b(last.spell);
+  // Numbers of more than 18 digits would not fit a long.
   if (!split_numbered(a, &stem1, &digits1) || !split_numbered(b, &stem2, &digits2) ||
-      !same_stem(stem1, stem2))
+      !same_stem(stem1, stem2) || digits1.size() > 18 || digits2.size() > 18)
     in.fail_at(first, msg::kExpected, {"a numbered range such as x1-x3", a + "-" + b});
   const long from = std::stol(digits1), to = std::stol(digits2);
   if (to < from || to - from >= kMaxNumberedRange)
