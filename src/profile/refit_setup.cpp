@@ -2,10 +2,10 @@
 // fit: the variables the engine reads, the model text, the record size and
 // the BOUNDS constraints; and the engine instance with its parameters and
 // variables declared.
-#include <cctype>
 #include <cstring>
 
 #include "host/services.h"
+#include "procedure/model_text.h"
 #include "procedure/ruvacom.h"
 #include "procedure/ruva_memory.h"
 #include "profile/refit_engine.h"
@@ -26,24 +26,6 @@ void add_inputs_of(RUVACOM* ctx, CMPSYM* s) {
   for (CMPSYM* d = cmpndep(g, s, nullptr, 0, 0); d; d = cmpndep(g, s, d, 0, 0)) add_if_dataset_var(ctx, d);
 }
 
-// The length of a leading "label:" and the blanks after it, 0 when none.
-std::size_t label_length(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '_')) ++i;
-  if (i == 0 || i >= text.size() || text[i] != ':') return 0;
-  ++i;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-  return i;
-}
-
-bool starts_with_model(const std::string& text, std::size_t from) {
-  static const char kModel[] = "MODEL ";
-  if (text.size() < from + 6) return false;
-  for (std::size_t i = 0; i < 6; ++i)
-    if (std::toupper(static_cast<unsigned char>(text[from + i])) != kModel[i]) return false;
-  return true;
-}
-
 // Each MODEL statement as the assignment of its right-hand side to the
 // MODEL. symbol, in program order; false (after 305/438) for one without "=".
 bool model_assignments(RUVACOM* ctx, std::vector<std::string>* out) {
@@ -51,9 +33,10 @@ bool model_assignments(RUVACOM* ctx, std::vector<std::string>* out) {
   CMPSTMT* cursor = nullptr;
   CMPSRC src{};
   while (cmplsrc(&ctx->globcmp, &cursor, 0, 0, &src, 0)) {
+    const std::int32_t label = label_part(src);
+    if (!begins_with_model(src.text + label, src.length - label)) continue;
     const std::string text(src.text, static_cast<std::size_t>(src.length));
-    const std::size_t start = label_length(text);
-    if (!starts_with_model(text, start)) continue;
+    const std::size_t start = static_cast<std::size_t>(label);
     const std::size_t eq = text.find('=', start);
     if (eq == std::string::npos) {
       xpmlog(305, kMsgModelText);

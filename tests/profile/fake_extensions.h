@@ -69,6 +69,10 @@ struct TaskCopy {
 struct FakeEngine {
   QXPROF_FACTORY factory{};
   QXPROF_INSTANCE instance{};
+  QXPROF_EXTENSION extension{};
+  QXPROF_PARMS created{};
+  std::vector<QXPROF_VAR_INFO> vars;
+  std::vector<QXPROF_PARM_INFO> parms;
   std::vector<TaskCopy> tasks;
   std::int32_t nparm = 0;
   long skip_bytes = 0;
@@ -91,7 +95,19 @@ struct FakeEngine {
       }
       return 0;
     };
+    factory.define_vars = [](QXPROF_INSTANCE*, QXPROF_J, const QXPROF_VAR_INFO* v, std::int32_t n) {
+      current()->vars.assign(v, v + n);
+      return 0;
+    };
+    factory.define_parms = [](QXPROF_INSTANCE*, QXPROF_J, const QXPROF_PARM_INFO* p, std::int32_t n) {
+      current()->parms.assign(p, p + n);
+      return 0;
+    };
     instance.FactoryPtr = &factory;
+    extension.create_instance = [](QXPROF_EXTENSION*, void*, const QXPROF_PARMS* p) {
+      current()->created = *p;
+      return &current()->instance;
+    };
   }
   ~FakeEngine() { current() = nullptr; }
 };

@@ -189,6 +189,43 @@ TEST_F(RefitSetupTest, ModelWithoutInputsHasEmptyRecords) {
   });
 }
 
+// The engine learns the model's text, its parameters and its variables: the
+// response as computed variable 0, the input variables at their record offsets.
+TEST_F(RefitSetupTest, InterfaceDeclaresParametersAndVariables) {
+  set_up("grp,conc,rate\na,0.02,76\nb,0.06,97\na,0.11,123\nb,0.22,159\n",
+         "proc ruva data=d; parms theta1=200 theta2=0.1; s = 1; if grp = 'b' then s = 2; " + std::string(kMichaelis),
+         [&](RUVACOM* ctx) {
+           FakeEngine engine(ctx->nparm, 0);
+           ctx->exts.prof_ext_h = &engine.extension;
+           const QXPROF_DATA_DESC data{ctx->iobs, ctx->qxprof_block.record_size, ctx, data_reader};
+           ASSERT_EQ(interface_model(ctx, &data, 7), 0);
+           ctx->insts.prof_inst_h = ctx->exts.prof_ext_h = nullptr;
+           const QXPROF_PARMS& p = engine.created;
+           EXPECT_EQ(p.dims.n_tasks, 7);
+           EXPECT_EQ(p.model.n_parms, 2);
+           EXPECT_EQ(p.model.n_vars, 3);
+           EXPECT_EQ(p.model.n_comp_vars, 1);
+           EXPECT_EQ(p.model.type, FROM_TEXT);
+           EXPECT_EQ(std::string(p.model.based.text.objf_name_s.str), "_P_WEIGHTED_SSE_");
+           EXPECT_EQ(p.model.based.text.text, ctx->qxprof_block.model_text);
+           ASSERT_EQ(engine.parms.size(), 2u);
+           EXPECT_EQ(std::string(engine.parms[1].name, 6), "theta2");
+           struct Var {
+             QXPROF_VAR_TYPE type;
+             int place;
+             bool numeric;
+           };
+           const Var want[] = {{COMPUTED_VAR, 0, true}, {DATASET_VAR, 0, true}, {DATASET_VAR, 8, false}};
+           ASSERT_EQ(engine.vars.size(), 3u);
+           for (int i = 0; i < 3; ++i) {
+             EXPECT_EQ(engine.vars[i].index, i);
+             EXPECT_EQ(engine.vars[i].type, want[i].type) << i;
+             EXPECT_EQ(engine.vars[i].u.offset, want[i].place) << i;
+             EXPECT_EQ(engine.vars[i].numeric, want[i].numeric) << i;
+           }
+         });
+}
+
 TEST_F(RefitSetupTest, TasksOfEachKind) {
   set_up(kPuromycin,
          "proc ruva data=d; parms theta1=200 theta2=0.1; bounds theta2 <= 1; " + std::string(kMichaelis),
