@@ -10,16 +10,20 @@
 
 namespace {
 
-bool is_parameter(const RUVACOM* ctx, const CMPSYM* s) { return get_parm_index(ctx->parmsym, s) >= 0; }
+bool is_parameter(const RUVACOM* ctx, const CMPSYM* s) {
+  return get_parm_index(ctx->parmsym, s) >= 0;
+}
 
 // Calls `each(lower, upper)` for every pair of every statement in
 // statement order, its non-strict pairs before its strict ones.
 template <class Each>
 void for_each_pair(const RUVACOM* ctx, Each each) {
   std::vector<const BOUNDSSTR*> statements;
-  for (const BOUNDSSTR* b = ctx->boundslist; b; b = b->next) statements.insert(statements.begin(), b);
+  for (const BOUNDSSTR* b = ctx->boundslist; b; b = b->next)
+    statements.insert(statements.begin(), b);
   for (const BOUNDSSTR* b : statements) {
-    for (std::int32_t k = 0; k < b->eqbnds1.n && k < b->eqbnds2.n; ++k) each(b->eqbnds1.s[k], b->eqbnds2.s[k]);
+    for (std::int32_t k = 0; k < b->eqbnds1.n && k < b->eqbnds2.n; ++k)
+      each(b->eqbnds1.s[k], b->eqbnds2.s[k]);
     for (std::int32_t k = 0; k < b->strtbnds1.n && k < b->strtbnds2.n; ++k)
       each(b->strtbnds1.s[k], b->strtbnds2.s[k]);
   }
@@ -43,8 +47,10 @@ int determine_num_constr(RUVACOM* ctx, int* sp, int* mp) {
   *sp = *mp = 0;
   for_each_pair(ctx, [&](const CMPSYM* lower, const CMPSYM* upper) {
     const PairKind k = kind_of(ctx, lower, upper);
-    if (k == PairKind::kSingle) ++*sp;
-    else if (k == PairKind::kTwo) ++*mp;
+    if (k == PairKind::kSingle)
+      ++*sp;
+    else if (k == PairKind::kTwo)
+      ++*mp;
   });
   return *sp + *mp;
 }

@@ -24,7 +24,12 @@ inline constexpr std::int32_t SPACE_FOR_CHAR_LEN = 5;
 
 // Kinds of the record file's users and of refit tasks.
 inline constexpr int kRefitProfile = 3, kRefitBootstrap = 4;
-enum RefitTaskType : int { kTaskReference = 0, kTaskProfilePoint = 1, kTaskJackknife = 2, kTaskBootstrap = 4 };
+enum RefitTaskType : int {
+  kTaskReference = 0,
+  kTaskProfilePoint = 1,
+  kTaskJackknife = 2,
+  kTaskBootstrap = 4
+};
 
 // Reader position (RUVACOM::read_status).
 enum READ_STATUS : std::int32_t { START = 0, SUBSEQUENT = 1 };
@@ -36,7 +41,8 @@ int setup_qxprof_block(RUVACOM* ctx);
 // symbol or list cannot be made.
 int get_model_vars(RUVACOM* ctx);
 // The creation record of the engine instance.
-void fill_qxprof_parms(RUVACOM* ctx, const QXPROF_DATA_DESC* data, std::int32_t n_tasks, QXPROF_PARMS* parms);
+void fill_qxprof_parms(RUVACOM* ctx, const QXPROF_DATA_DESC* data, std::int32_t n_tasks,
+                       QXPROF_PARMS* parms);
 // Creates the engine instance when there is none and declares the
 // parameters and variables: 0, or 1 with both analyses switched off.
 int interface_model(RUVACOM* ctx, const QXPROF_DATA_DESC* data, std::int32_t n_tasks);
@@ -50,7 +56,8 @@ std::string wsse_text(const RUVACOM* ctx);
 std::int32_t get_wsse_text(const RUVACOM* ctx, char* buf);
 // Puts the MODEL assignments (one per MODEL statement, in order) in place in
 // the captured program text and the objective after it: 0, or 1.
-int construct_qxcmp_model_text(RUVACOM* ctx, const std::vector<std::string>& models, const std::string& objective);
+int construct_qxcmp_model_text(RUVACOM* ctx, const std::vector<std::string>& models,
+                               const std::string& objective);
 // Prefixes the model text with a LENGTH statement for character variables.
 int insert_char_var_length_text(RUVACOM* ctx);
 
@@ -67,8 +74,8 @@ int computed_vars_cb_for_prof_jack(QXPROF_COMP_VARS_CB_ARGS* args);
 int set_control_vars_for_qxprof(RUVACOM* ctx, QXPROF_COMP_VARS_CB_ARGS* args, double* dest);
 
 // ---- refit tasks and bound constraints
-int define_tasks(RUVACOM* ctx, QXPROF_TASK_DESC* task_desc_h, int batch_index, int n_tasks, int p_index,
-                 int task_type);
+int define_tasks(RUVACOM* ctx, QXPROF_TASK_DESC* task_desc_h, int batch_index, int n_tasks,
+                 int p_index, int task_type);
 int consider_bounds(RUVACOM* ctx);
 int determine_num_constr(RUVACOM* ctx, int* sp, int* mp);
 int alloc_req_memory(RUVACOM* ctx);

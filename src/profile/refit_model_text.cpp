@@ -13,7 +13,9 @@
 
 namespace {
 
-std::string name_of(const CMPSYM* s) { return std::string(s->name, static_cast<std::size_t>(s->nameleng)); }
+std::string name_of(const CMPSYM* s) {
+  return std::string(s->name, static_cast<std::size_t>(s->nameleng));
+}
 
 // A NUL-terminated copy in the task pool, or null.
 char* pool_copy(const std::string& text) {
@@ -38,14 +40,16 @@ std::int32_t get_wsse_text(const RUVACOM* ctx, char* buf) {
   return static_cast<std::int32_t>(text.size());
 }
 
-int construct_qxcmp_model_text(RUVACOM* ctx, const std::vector<std::string>& models, const std::string& objective) {
+int construct_qxcmp_model_text(RUVACOM* ctx, const std::vector<std::string>& models,
+                               const std::string& objective) {
   const std::string captured(ctx->qxcmp_model_text ? ctx->qxcmp_model_text : "",
                              static_cast<std::size_t>(ctx->qxcmp_model_text_len));
   std::string out;
   std::size_t previous = 0;
   for (std::size_t i = 0; i < models.size(); ++i) {
     const std::int32_t loc = models.size() == 1 ? ctx->model_text_loc : ctx->mmodel_text_loc[i];
-    const std::size_t at = std::min(std::max(static_cast<std::size_t>(std::max(loc, 0)), previous), captured.size());
+    const std::size_t at =
+        std::min(std::max(static_cast<std::size_t>(std::max(loc, 0)), previous), captured.size());
     out.append(captured, previous, at - previous);
     out += models[i];
     previous = at;
@@ -72,7 +76,8 @@ int insert_char_var_length_text(RUVACOM* ctx) {
     prefix += name_of(s) + " $ " + length + " ";
   }
   if (prefix.empty()) return 0;
-  const std::string text = "length " + prefix + ";" + std::string(q.model_text, static_cast<std::size_t>(q.model_text_len));
+  const std::string text = "length " + prefix + ";" +
+                           std::string(q.model_text, static_cast<std::size_t>(q.model_text_len));
   char* copy = pool_copy(text);
   if (!copy) return 1;
   q.model_text = copy;

@@ -15,9 +15,13 @@ namespace {
 
 constexpr int kMsgNoMemory = 431, kMsgNoTaskMemory = 472;
 
-QXREC_INSTANCE* record_instance(const RUVACOM* ctx) { return static_cast<QXREC_INSTANCE*>(ctx->insts.qxrec_inst_h); }
+QXREC_INSTANCE* record_instance(const RUVACOM* ctx) {
+  return static_cast<QXREC_INSTANCE*>(ctx->insts.qxrec_inst_h);
+}
 
-std::int32_t field_size(const CMPSYM* s) { return ((cmp_character(s) ? s->length : 8) + 7) / 8 * 8; }
+std::int32_t field_size(const CMPSYM* s) {
+  return ((cmp_character(s) ? s->length : 8) + 7) / 8 * 8;
+}
 
 bool used(const RUVACOM* ctx, long i) {
   return ctx->obs_computable_flag && i / 8 < ctx->obs_computable_bytes &&
@@ -32,7 +36,8 @@ void pack_record(const RUVACOM* ctx, unsigned char* record) {
   for (std::int32_t i = 0; i < q.vars->n; ++i) {
     const CMPSYM* s = q.vars->s[i];
     if (s == q.computed_dep) continue;
-    std::memcpy(record + offset, q.var_ptrs[i], static_cast<std::size_t>(cmp_character(s) ? s->length : 8));
+    std::memcpy(record + offset, q.var_ptrs[i],
+                static_cast<std::size_t>(cmp_character(s) ? s->length : 8));
     offset += field_size(s);
   }
 }
@@ -44,8 +49,11 @@ QXREC_FILE* make_file(RUVACOM* ctx) {
   const std::int64_t group = std::max<std::int64_t>(ctx->nobs, 1);
   QXREC_PARMS parms{};
   parms.RecLen = size;
-  parms.nUtRec = size > 0 ? std::min<std::int64_t>(static_cast<std::int64_t>(QXREC_BUF_SIZE / static_cast<std::uint64_t>(size)), group)
-                          : group;
+  parms.nUtRec =
+      size > 0
+          ? std::min<std::int64_t>(
+                static_cast<std::int64_t>(QXREC_BUF_SIZE / static_cast<std::uint64_t>(size)), group)
+          : group;
   parms.flags = 1;
   QXREC_INSTANCE* inst = record_instance(ctx);
   return inst->FactoryPtr->MakeFile(inst, &parms);
@@ -119,9 +127,9 @@ int data_reader(QXPROF_DATA_CB_ARGS* args) {
   args->n_act_recs_read = 0;
   auto* buffer = static_cast<unsigned char*>(args->buffer);
   while (args->n_act_recs_read < args->n_recs_to_read &&
-         inst->FactoryPtr->LoadRecord(inst, ctx->qxprof_block.qxrec_file_h, start + args->n_act_recs_read,
-                                      buffer + static_cast<std::ptrdiff_t>(args->n_act_recs_read) *
-                                                   args->buf_rec_size) == 0)
+         inst->FactoryPtr->LoadRecord(
+             inst, ctx->qxprof_block.qxrec_file_h, start + args->n_act_recs_read,
+             buffer + static_cast<std::ptrdiff_t>(args->n_act_recs_read) * args->buf_rec_size) == 0)
     ++args->n_act_recs_read;
   if (args->n_act_recs_read == 0) args->first_obs_index = -1;
   const std::int32_t next = start + args->n_act_recs_read;

@@ -6,15 +6,17 @@
 
 #include "host/services.h"
 #include "procedure/model_text.h"
-#include "procedure/ruvacom.h"
 #include "procedure/ruva_memory.h"
+#include "procedure/ruvacom.h"
 #include "profile/refit_engine.h"
 
 namespace {
 
 constexpr int kMsgNoMemory = 431, kMsgModelText = 438;
 
-bool is_dataset_var(const CMPSYM* s) { return s && s->dsvarno >= 1; }
+bool is_dataset_var(const CMPSYM* s) {
+  return s && s->dsvarno >= 1;
+}
 
 void add_if_dataset_var(RUVACOM* ctx, CMPSYM* s) {
   if (is_dataset_var(s)) cmplstx(ctx->qxprof_block.vars, s, &ctx->globcmp);
@@ -23,7 +25,8 @@ void add_if_dataset_var(RUVACOM* ctx, CMPSYM* s) {
 void add_inputs_of(RUVACOM* ctx, CMPSYM* s) {
   CMPGLOBAL* g = &ctx->globcmp;
   if (!s || cmpdeps(g, s, 0, 0, 0) <= 0) return;
-  for (CMPSYM* d = cmpndep(g, s, nullptr, 0, 0); d; d = cmpndep(g, s, d, 0, 0)) add_if_dataset_var(ctx, d);
+  for (CMPSYM* d = cmpndep(g, s, nullptr, 0, 0); d; d = cmpndep(g, s, d, 0, 0))
+    add_if_dataset_var(ctx, d);
 }
 
 // Each MODEL statement as the assignment of its right-hand side to the
@@ -42,7 +45,8 @@ bool model_assignments(RUVACOM* ctx, std::vector<std::string>* out) {
       xpmlog(305, kMsgModelText);
       return false;
     }
-    out->push_back(std::string(y->name, static_cast<std::size_t>(y->nameleng)) + " " + text.substr(eq) + " ");
+    out->push_back(std::string(y->name, static_cast<std::size_t>(y->nameleng)) + " " +
+                   text.substr(eq) + " ");
   }
   return true;
 }
@@ -61,11 +65,15 @@ void use_second_copy(RUVACOM* ctx) {
   std::memcpy(ctx->mmodel_text_loc, ctx->mmodel_text_loc1, sizeof ctx->mmodel_text_loc);
 }
 
-std::int32_t value_size(const CMPSYM* s) { return cmp_character(s) ? s->length : 8; }
+std::int32_t value_size(const CMPSYM* s) {
+  return cmp_character(s) ? s->length : 8;
+}
 
 }  // namespace
 
-std::int32_t n_control_vars(const RUVACOM* ctx) { return ctx->control ? ctx->control->n : 0; }
+std::int32_t n_control_vars(const RUVACOM* ctx) {
+  return ctx->control ? ctx->control->n : 0;
+}
 
 int get_model_vars(RUVACOM* ctx) {
   PROF_BOOT_COMMON_BLOCK& q = ctx->qxprof_block;
@@ -115,7 +123,8 @@ int setup_qxprof_block(RUVACOM* ctx) {
   return 0;
 }
 
-void fill_qxprof_parms(RUVACOM* ctx, const QXPROF_DATA_DESC* data, std::int32_t n_tasks, QXPROF_PARMS* parms) {
+void fill_qxprof_parms(RUVACOM* ctx, const QXPROF_DATA_DESC* data, std::int32_t n_tasks,
+                       QXPROF_PARMS* parms) {
   const PROF_BOOT_COMMON_BLOCK& q = ctx->qxprof_block;
   const std::int32_t n_control = n_control_vars(ctx);
   *parms = QXPROF_PARMS{};
@@ -153,7 +162,8 @@ std::vector<QXPROF_VAR_INFO> variable_declarations(const RUVACOM* ctx) {
     out.push_back(v);
     return &out.back();
   };
-  for (std::int32_t i = 0; q.vars && i < q.vars->n; ++i) declare(q.vars->s[i], q.vars->s[i] == q.computed_dep);
+  for (std::int32_t i = 0; q.vars && i < q.vars->n; ++i)
+    declare(q.vars->s[i], q.vars->s[i] == q.computed_dep);
   for (std::int32_t i = 0; i < n_control_vars(ctx); ++i) {
     QXPROF_VAR_INFO* v = declare(ctx->control->s[i], true);
     v->lag_on = true;
@@ -185,7 +195,8 @@ int interface_model(RUVACOM* ctx, const QXPROF_DATA_DESC* data, std::int32_t n_t
   }
   const std::vector<QXPROF_VAR_INFO> vars = variable_declarations(ctx);
   if (inst->FactoryPtr->define_parms(inst, nullptr, parms.data(), ctx->nparm) != 0 ||
-      inst->FactoryPtr->define_vars(inst, nullptr, vars.data(), static_cast<std::int32_t>(vars.size())) != 0)
+      inst->FactoryPtr->define_vars(inst, nullptr, vars.data(),
+                                    static_cast<std::int32_t>(vars.size())) != 0)
     return fail();
   return 0;
 }
@@ -195,7 +206,8 @@ std::int32_t get_record_size(RUVACOM* ctx) {
   std::int32_t size = 0;
   for (std::int32_t i = 0; q.vars && i < q.vars->n; ++i) {
     const CMPSYM* s = q.vars->s[i];
-    if (is_dataset_var(s) && s != q.model_dep && s != q.computed_dep) size += (value_size(s) + 7) / 8 * 8;
+    if (is_dataset_var(s) && s != q.model_dep && s != q.computed_dep)
+      size += (value_size(s) + 7) / 8 * 8;
   }
   return size;
 }

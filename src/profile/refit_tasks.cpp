@@ -40,7 +40,9 @@ void fill_common_opt_options(RUVACOM* ctx, QXPROF_TASK_DESC* t, std::int32_t id)
   }
 }
 
-QXPROF_INSTANCE* engine(const RUVACOM* ctx) { return static_cast<QXPROF_INSTANCE*>(ctx->insts.prof_inst_h); }
+QXPROF_INSTANCE* engine(const RUVACOM* ctx) {
+  return static_cast<QXPROF_INSTANCE*>(ctx->insts.prof_inst_h);
+}
 
 int submit(RUVACOM* ctx, const QXPROF_TASK_DESC* tasks, int n) {
   QXPROF_INSTANCE* inst = engine(ctx);
@@ -121,8 +123,8 @@ int jackknife_tasks(RUVACOM* ctx, QXPROF_TASK_DESC* tasks, int n) {
 
 }  // namespace
 
-int define_tasks(RUVACOM* ctx, QXPROF_TASK_DESC* task_desc_h, int /*batch_index*/, int n_tasks, int p_index,
-                 int task_type) {
+int define_tasks(RUVACOM* ctx, QXPROF_TASK_DESC* task_desc_h, int /*batch_index*/, int n_tasks,
+                 int p_index, int task_type) {
   switch (task_type) {
     case kTaskReference:
       return reference_task(ctx, task_desc_h);

@@ -42,7 +42,9 @@ struct FakeRecords {
     factory.LoadRecord = [](QXREC_INSTANCE*, QXREC_FILE* f, std::int64_t k, void* buffer) {
       auto* file = static_cast<File*>(f);
       if (k < 0 || k >= static_cast<std::int64_t>(file->records.size())) return 1;
-      if (file->length > 0) std::memcpy(buffer, file->records[static_cast<std::size_t>(k)].data(), file->records[0].size());
+      if (file->length > 0)
+        std::memcpy(buffer, file->records[static_cast<std::size_t>(k)].data(),
+                    file->records[0].size());
       return 0;
     };
     factory.TruncateFile = [](QXREC_INSTANCE*, QXREC_FILE* f) {
@@ -83,12 +85,17 @@ struct FakeEngine {
   }
   FakeEngine(std::int32_t parms, long skip) : nparm(parms), skip_bytes(skip) {
     current() = this;
-    factory.define_prof_tasks = [](QXPROF_INSTANCE*, QXPROF_J, const QXPROF_TASK_DESC* t, std::int32_t n) {
+    factory.define_prof_tasks = [](QXPROF_INSTANCE*, QXPROF_J, const QXPROF_TASK_DESC* t,
+                                   std::int32_t n) {
       FakeEngine* e = current();
       for (std::int32_t i = 0; i < n; ++i) {
-        TaskCopy c{t[i], {t[i].nlo_u_opt.parm_start_vals, t[i].nlo_u_opt.parm_start_vals + e->nparm}, {}, {}};
+        TaskCopy c{t[i],
+                   {t[i].nlo_u_opt.parm_start_vals, t[i].nlo_u_opt.parm_start_vals + e->nparm},
+                   {},
+                   {}};
         if (t[i].constr_type == SYM_CONSTR)
-          for (std::int32_t k = 0; k < t[i].constr.sym.n_c; ++k) c.constraints.push_back(*t[i].constr.sym.c_h_h[k]);
+          for (std::int32_t k = 0; k < t[i].constr.sym.n_c; ++k)
+            c.constraints.push_back(*t[i].constr.sym.c_h_h[k]);
         if (t[i].skip_obs_bit_array_h)
           c.skip.assign(t[i].skip_obs_bit_array_h, t[i].skip_obs_bit_array_h + e->skip_bytes);
         e->tasks.push_back(c);
@@ -99,7 +106,8 @@ struct FakeEngine {
       current()->vars.assign(v, v + n);
       return 0;
     };
-    factory.define_parms = [](QXPROF_INSTANCE*, QXPROF_J, const QXPROF_PARM_INFO* p, std::int32_t n) {
+    factory.define_parms = [](QXPROF_INSTANCE*, QXPROF_J, const QXPROF_PARM_INFO* p,
+                              std::int32_t n) {
       current()->parms.assign(p, p + n);
       return 0;
     };
