@@ -78,7 +78,7 @@ class RefitEngine {
   RefitModel model_;
   bool compiled_ = false;
   std::uint64_t serial_;                       // tells this engine's frames from another's
-  std::vector<std::unique_ptr<Frame>> frames_;  // one per thread
+  std::vector<std::unique_ptr<Frame>> frames_;  // one per thread, made by that thread
   std::atomic<std::size_t> next_frame_{0};
 
   std::vector<std::unique_ptr<RefitTask>> tasks_;
