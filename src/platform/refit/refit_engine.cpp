@@ -137,8 +137,11 @@ int RefitEngine::profile() {
     std::lock_guard lock(done_event_.mutex);
     done_event_.posted = false;
   }
-  for (auto& t : tasks_)
-    if (pool_->enqueue(t.get()) != 0) return 1;
+  for (std::size_t i = 0; i < tasks_.size(); ++i)
+    if (pool_->enqueue(tasks_[i].get()) != 0) {
+      queued_ = i;  // the batch ends with the tasks that were queued
+      return 1;
+    }
   return 0;
 }
 
@@ -156,13 +159,11 @@ Frame* RefitEngine::frame_of_this_thread(std::unique_ptr<Frame>* spare) {
 void RefitEngine::run_request(void* context, void* request, void*, void*) {
   auto* e = static_cast<RefitEngine*>(context);
   auto* task = static_cast<RefitTask*>(request);
-  if (e->stopping_.load(std::memory_order_relaxed)) {
-    task->stop();
-  } else {
+  // A stopped batch leaves the tasks not yet begun with their failed result.
+  if (!e->stopping_.load(std::memory_order_relaxed)) {
     std::unique_ptr<Frame> spare;
-    Frame* frame = e->frame_of_this_thread(&spare);
-    if (frame) task->run(*frame, e->observations_, e->n_computed_, e->lags_);
-    else task->stop();
+    if (Frame* frame = e->frame_of_this_thread(&spare))
+      task->run(*frame, e->observations_, e->n_computed_, e->lags_);
   }
   e->signal_finished();
 }

@@ -90,7 +90,7 @@ class RefitEngine {
   DoneEvent done_event_;
   std::atomic<bool> stopping_{false};
   std::atomic<std::size_t> finished_{0};
-  std::size_t queued_ = 0;
+  std::atomic<std::size_t> queued_{0};
   std::mutex finished_mutex_;
   std::condition_variable finished_cv_;
 };
