@@ -10,6 +10,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/compiler/api.h"
+#include "platform/language/program_text.h"
 #include "platform/refit/record_file.h"
 #include "support/host_fixture.h"
 #include "support/nist_problem.h"
@@ -62,7 +64,14 @@ std::vector<std::vector<double>> nist_batch(const nist::Problem& p, const std::v
   return out;
 }
 
-class RefitEngine : public HostTest {};
+// The production parser compiles the model text, whatever an earlier test
+// installed.
+class RefitEngine : public HostTest {
+ protected:
+  RefitEngine() : previous_(platform::compiler::install_program_parser(&platform::language::parse_program_text)) {}
+  ~RefitEngine() override { platform::compiler::install_program_parser(previous_); }
+  platform::compiler::ProgramParser previous_;
+};
 
 TEST_F(RefitEngine, NistCertifiedEstimatesSameOnOneAndEightThreads) {
   const struct {

@@ -89,10 +89,11 @@ int RefitEngine::define_vars(const QXPROF_VAR_INFO* info, int n) {
   lags_ = {static_cast<std::int32_t>(lag_columns_.size()), lag_columns_.data(), lag_max_.data(), nullptr};
   if (model_.compile(text_, objective_, parm_names_, vars_, var_names_) != 0) return 1;
   compiled_ = true;
-  // One frame per pool thread and one for the waiting thread, which may
-  // run tasks that no worker has claimed yet.
-  for (int i = 0; i <= n_threads_; ++i) frames_.push_back(model_.new_frame());
-  return frames_.back() ? 0 : 1;
+  // One frame per pool thread (and a spare); each thread makes its own, so
+  // that what one thread writes at every observation shares no cache line
+  // with another's.
+  frames_.resize(static_cast<std::size_t>(n_threads_) + 1);
+  return 0;
 }
 
 int RefitEngine::define_tasks(const QXPROF_TASK_DESC* tasks, int n) {
@@ -136,14 +137,21 @@ int RefitEngine::profile() {
     std::lock_guard lock(done_event_.mutex);
     done_event_.posted = false;
   }
-  for (auto& t : tasks_)
-    if (pool_->enqueue(t.get()) != 0) return 1;
+  for (std::size_t i = 0; i < tasks_.size(); ++i)
+    if (pool_->enqueue(tasks_[i].get()) != 0) {
+      queued_ = i;  // the batch ends with the tasks that were queued
+      return 1;
+    }
   return 0;
 }
 
 Frame* RefitEngine::frame_of_this_thread(std::unique_ptr<Frame>* spare) {
   if (t_slot.serial != serial_) t_slot = {serial_, next_frame_.fetch_add(1)};
-  if (t_slot.slot < frames_.size()) return frames_[t_slot.slot].get();
+  if (t_slot.slot < frames_.size()) {
+    std::unique_ptr<Frame>& frame = frames_[t_slot.slot];
+    if (!frame) frame = model_.new_frame();
+    return frame.get();
+  }
   *spare = model_.new_frame();  // more threads than expected: a frame for this task alone
   return spare->get();
 }
@@ -151,13 +159,11 @@ Frame* RefitEngine::frame_of_this_thread(std::unique_ptr<Frame>* spare) {
 void RefitEngine::run_request(void* context, void* request, void*, void*) {
   auto* e = static_cast<RefitEngine*>(context);
   auto* task = static_cast<RefitTask*>(request);
-  if (e->stopping_.load(std::memory_order_relaxed)) {
-    task->stop();
-  } else {
+  // A stopped batch leaves the tasks not yet begun with their failed result.
+  if (!e->stopping_.load(std::memory_order_relaxed)) {
     std::unique_ptr<Frame> spare;
-    Frame* frame = e->frame_of_this_thread(&spare);
-    if (frame) task->run(*frame, e->observations_, e->n_computed_, e->lags_);
-    else task->stop();
+    if (Frame* frame = e->frame_of_this_thread(&spare))
+      task->run(*frame, e->observations_, e->n_computed_, e->lags_);
   }
   e->signal_finished();
 }
@@ -177,6 +183,12 @@ QXStatus RefitEngine::post(QXEvent* e) {
 }
 
 int RefitEngine::wait_until_done() {
+  // The tasks first, so that the pool's wait finds none left to run on
+  // this thread; then the pool's own end of the batch.
+  {
+    std::unique_lock lock(finished_mutex_);
+    finished_cv_.wait(lock, [&] { return done(); });
+  }
   if (pool_->wait(&done_event_.event) != 0) return 1;
   std::unique_lock lock(done_event_.mutex);
   done_event_.posted_cv.wait(lock, [&] { return done_event_.posted; });

@@ -78,7 +78,7 @@ class RefitEngine {
   RefitModel model_;
   bool compiled_ = false;
   std::uint64_t serial_;                       // tells this engine's frames from another's
-  std::vector<std::unique_ptr<Frame>> frames_;  // one per thread
+  std::vector<std::unique_ptr<Frame>> frames_;  // one per thread, made by that thread
   std::atomic<std::size_t> next_frame_{0};
 
   std::vector<std::unique_ptr<RefitTask>> tasks_;
@@ -90,7 +90,7 @@ class RefitEngine {
   DoneEvent done_event_;
   std::atomic<bool> stopping_{false};
   std::atomic<std::size_t> finished_{0};
-  std::size_t queued_ = 0;
+  std::atomic<std::size_t> queued_{0};
   std::mutex finished_mutex_;
   std::condition_variable finished_cv_;
 };

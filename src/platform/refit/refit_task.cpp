@@ -194,8 +194,10 @@ bool RefitTask::define(const QXPROF_TASK_DESC& d, int n_parms, std::int64_t n_ob
   } else if (d.constr_type != UNCONSTR) {
     return false;
   }
-  result_ = {};
-  result_.task_id = id_;
+  // Until the task runs, its result is a failure at the start values.
+  parms_ = start_;
+  objective_ = missing_value();
+  result_ = {id_, kTaskStopped, 0, &objective_, parms_.data(), 0, 0};
   return true;
 }
 
@@ -249,11 +251,12 @@ int RefitTask::minimise(Frame& frame, const Observations& obs) {
     rc = kTaskFunctionLimit;
   }
   parms_.assign(g->state.parms, g->state.parms + n);
+  result_.n_iter = g->state.iters;
+  result_.n_func = static_cast<std::int32_t>(r.calls);
   return rc;
 }
 
 void RefitTask::run(Frame& frame, const Observations& data, int n_computed, const QXPROF_LAG_INFO& lags) {
-  if (result_.qxznlo_rc == kTaskStopped) return;
   std::vector<double> rows;
   Observations obs = data;
   obs.skip = skip_.empty() ? nullptr : skip_.data();

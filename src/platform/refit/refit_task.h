@@ -35,7 +35,6 @@ class RefitTask {
   // Runs the task with `frame` over `data` (records only; the computed rows
   // come from the task's callback).
   void run(Frame& frame, const Observations& data, int n_computed, const QXPROF_LAG_INFO& lags);
-  void stop() { result_.qxznlo_rc = kTaskStopped; }
 
   QXPROF_RESULT* result() { return &result_; }
   std::int32_t id() const { return id_; }
