@@ -29,6 +29,9 @@ struct RUVAPROFILE_CONTROL {
     double* by;
     CMPLIST prof_parms;     // the profiled parameters, each once, in order of first naming
     XV_VECTOR* p_out_xv;    // the PROFDATA= variable vector, terminated at end of step
+    double* y_obs_ptr;      // the used observations' responses, in record order
+    double* se;             // per profiled parameter: its standard error
+    std::int32_t* prof_parm_loc;  // per profiled parameter: its place in the parameter vector
   } comp;
   struct {
     std::int32_t best;           // RUVA_BEST: the procedure's own fit is the reference

@@ -70,12 +70,6 @@ struct ConstantLimits {
   bool empty() const { return lower > upper || (lower == upper && (lower_strict || upper_strict)); }
 };
 
-bool literal_value(const CMPSYM* sym, double* value) {
-  if (!cmp_literal(sym) || sym->ninit < 1 || wzmis(sym->init[0])) return false;
-  *value = sym->init[0];
-  return true;
-}
-
 // Tightens the limits with the pairs (left k, right k) of one side list.
 void tighten(ConstantLimits* limits, const CMPSYM* parm, const CMPLIST& left, const CMPLIST& right,
              bool strict) {
@@ -95,6 +89,12 @@ void tighten(ConstantLimits* limits, const CMPSYM* parm, const CMPLIST& left, co
 }
 
 }  // namespace
+
+bool literal_value(const CMPSYM* sym, double* value) {
+  if (!cmp_literal(sym) || sym->ninit < 1 || wzmis(sym->init[0])) return false;
+  *value = sym->init[0];
+  return true;
+}
 
 bool bounds_consistent(RUVACOM* ctx) {
   bool consistent = true;

@@ -26,6 +26,10 @@ BOUNDSSTR* boundsstr(RUVACOM* ctx);
 // relation, relation code). A list that cannot grow ends the step with 1016.
 void process_bounds(RUVACOM* ctx, BOUNDSSTR* rec, int n, const int* relations);
 
+// The value of a literal side of a bound; false for a parameter or a
+// missing value.
+bool literal_value(const CMPSYM* sym, double* value);
+
 // Reads every BOUNDS statement into a record: 0, or 1 when a record cannot
 // be allocated.
 int read_bounds_statements(RUVACOM* ctx);

@@ -2,10 +2,14 @@
 #include "procedure/ruva_memory.h"
 #include "procedure/ruvacom.h"
 #include "procedure/step_phases.h"
+#include "profile/refit_engine.h"
 
 void reset_for_next_bygroup(RUVACOM* ctx) {
   ruva_free(ctx->obs_computable_flag);
   ctx->obs_computable_flag = nullptr;
+  // The record file holds this group's observations; whichever refits were
+  // switched off, the next group makes its own.
+  close_qxrec_file(ctx);
   // Every BY group draws its bootstrap samples from the same seed.
   if (RUVA_BOOTSTRAP_CONTROL* boot = ctx->ruvabootstrap_control) {
     MERSENNE_RAND& mr = boot->comp.mr;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "host/compiler_types.h"
+
 // Makes room for `extra` bytes written one past `length` (and a blank
 // after): while length + extra + 3 exceeds the capacity, the capacity
 // doubles; the text moves to a new blank-filled buffer of the task pool.
@@ -18,3 +20,10 @@ char* model_text_new(std::int32_t capacity);
 // n + 2, so the text stands between blanks.
 void model_text_append(char** text, std::int32_t* capacity, std::int32_t* length, const char* bytes,
                        std::int32_t n);
+
+// The length of a statement source's leading "label:" and the blanks after
+// it, 0 when none.
+std::int32_t label_part(const CMPSRC& src);
+
+// Whether a statement's text (past its label) begins with "MODEL ", case-blind.
+bool begins_with_model(const char* text, std::int32_t length);

@@ -23,24 +23,6 @@ int compiled_model_count(CMPGLOBAL* gcmp) {
   return count;
 }
 
-// The length of a leading "label:" and the blanks after it, 0 when none.
-std::int32_t label_part(const CMPSRC& src) {
-  std::int32_t i = 0;
-  while (i < src.length && (std::isalnum(static_cast<unsigned char>(src.text[i])) || src.text[i] == '_')) ++i;
-  if (i == 0 || i >= src.length || src.text[i] != ':') return 0;
-  ++i;
-  while (i < src.length && std::isspace(static_cast<unsigned char>(src.text[i]))) ++i;
-  return i;
-}
-
-bool begins_with_model(const char* text, std::int32_t length) {
-  static const char kModel[] = "MODEL ";
-  if (length < 6) return false;
-  for (int i = 0; i < 6; ++i)
-    if (std::toupper(static_cast<unsigned char>(text[i])) != kModel[i]) return false;
-  return true;
-}
-
 // One text being rebuilt.
 struct Text {
   char** text;
@@ -67,6 +49,23 @@ void place_model(RUVAPARSE* ruva, Text& t, const CMPSRC& src, std::int32_t label
 }
 
 }  // namespace
+
+std::int32_t label_part(const CMPSRC& src) {
+  std::int32_t i = 0;
+  while (i < src.length && (std::isalnum(static_cast<unsigned char>(src.text[i])) || src.text[i] == '_')) ++i;
+  if (i == 0 || i >= src.length || src.text[i] != ':') return 0;
+  ++i;
+  while (i < src.length && std::isspace(static_cast<unsigned char>(src.text[i]))) ++i;
+  return i;
+}
+
+bool begins_with_model(const char* text, std::int32_t length) {
+  static const char kModel[] = "MODEL ";
+  if (length < 6) return false;
+  for (int i = 0; i < 6; ++i)
+    if (std::toupper(static_cast<unsigned char>(text[i])) != kModel[i]) return false;
+  return true;
+}
 
 void isModelStmtEmbedInProgStmts(CMPGLOBAL* gcmp) {
   auto* ruva = static_cast<RUVAPARSE*>(gcmp->userptr);

@@ -208,6 +208,8 @@ struct RUVACOM : RUVAPARSE {
   // Kernel-library objects and recovery points.
   RUVA_QX_INSTANCES insts;
   RUVA_QX_EXTENSIONS exts;
+  std::int32_t read_status;     // the refit data reader: 0 from the first record, 1 from comp_obs_index
+  std::int32_t comp_obs_index;  // next record the reader delivers
   RUVA_EXCEPTIONS exception_s;
 
   // ESTIMATE block.

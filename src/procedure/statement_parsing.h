@@ -18,6 +18,9 @@ inline constexpr int kMaxModelStatements = 50;
 // First capacity of the model text.
 inline constexpr std::int32_t kModelTextStart = 1024;
 
+struct QXPROF_CONSTRAINT;
+struct QXREC_FILE;
+
 // The profiling engine's set-up that profiling and bootstrap share: the
 // statement counts the parse makes and the thread plan the set-up makes.
 // The profiling and bootstrap subsystem adds its own members after these.
@@ -29,6 +32,27 @@ struct PROF_BOOT_COMMON_BLOCK {
   std::int32_t n_format_stmts;  // FORMAT statements
   std::int32_t n_threads;       // threads of the profiling engine
   std::int32_t ntpb;            // refit tasks per batch
+
+  // The refit engine's description of the model, built once per step after
+  // the first fit that profiling or the bootstrap refits.
+  char is_setup;                   // complete: need not be built again
+  std::int32_t model_text_len;
+  char* model_text;                // the program as the engine compiles it
+  std::int32_t record_size;        // bytes per data record
+  void** var_ptrs;                 // per member of `vars`: its value cell
+  CMPLIST* vars;                   // the variables handed to the engine
+  CMPSYM* model_dep;               // the MODEL. symbol of the response
+  CMPSYM* computed_dep;            // the response as the engine reads it
+  std::int32_t n_cons, sp, mp;     // BOUNDS constraints: all, one-parameter, two-parameter
+  double* parm_lower_limits;       // per parameter
+  double* parm_upper_limits;
+  std::int32_t* parm_constr_flag;  // per parameter
+  std::int32_t* mp_index_h;        // two per two-parameter constraint
+  double* mp_c_vals_h;             // two per two-parameter constraint
+  QXPROF_CONSTRAINT* l_u_cons_h;   // one per constraint
+  QXPROF_CONSTRAINT** c_h_h;       // pointers to them and one spare slot
+  std::int32_t n_qxrec_file_users;  // users of the BY group's record file
+  QXREC_FILE* qxrec_file_h;
 };
 
 struct RUVAPARSE {

@@ -4,12 +4,14 @@
 #include <utility>
 
 #include "platform/compiler/compiler.h"
+#include "platform/compiler/derivatives.h"
 #include "platform/compiler/executor.h"
 #include "platform/compiler/values.h"
+#include "platform/language/program_text.h"
 
 namespace platform::compiler {
 namespace {
-ProgramParser g_parser = nullptr;
+ProgramParser g_parser = &language::parse_program_text;
 }
 
 std::vector<CMPSYM*> add_statement(CMPGLOBAL* cmp, language::StmtPtr stmt) {
@@ -60,18 +62,82 @@ ProgramParser install_program_parser(ProgramParser parser) {
   return previous;
 }
 
-int compile_text(CMPGLOBAL* cmp, std::string_view text, const std::vector<DatasetVariable>& inputs) {
-  Compiler* c = compiler_of(cmp);
-  if (!c) return 1;
+namespace {
+
+// Parses the text and hands it over; false after the error was logged.
+bool add_text(Compiler* c, CMPGLOBAL* cmp, std::string_view text) {
   language::Program program;
   std::string message = "no statement parser is installed";
   if (!g_parser || !g_parser(text, &program, &message)) {
     c->error(25, message.c_str());
-    return 1;
+    return false;
   }
   add_program(cmp, std::move(program));
+  return true;
+}
+
+language::StmtPtr parms_statement(const std::vector<std::string>& names) {
+  auto s = std::make_unique<language::Stmt>();
+  s->kind = language::StmtKind::Parms;
+  language::ParmGroup group;
+  for (const std::string& n : names) {
+    language::VarListItem item;
+    item.kind = language::VarListKind::Name;
+    item.first = n;
+    group.names.push_back(item);
+  }
+  group.values.push_back({});
+  s->parm_groups.push_back(std::move(group));
+  return s;
+}
+
+bool request_derivatives(Compiler& c, ObjectiveProgram* out) {
+  if (!c.derivatives) c.derivatives = std::make_unique<Derivatives>(c);
+  Derivatives& d = *c.derivatives;
+  std::vector<std::pair<CMPSYM*, CMPSYM*>> pairs;
+  for (CMPSYM* p : out->parms) pairs.emplace_back(out->objective, p);
+  if (!d.request(pairs, &out->gradient)) return false;
+  pairs.clear();
+  std::vector<std::size_t> slots;
+  const std::size_t n = out->parms.size();
+  out->hessian.assign(n * (n + 1) / 2, nullptr);
+  CMPSYM *base = nullptr, *wrt = nullptr;
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j <= i; ++j)
+      if (out->gradient[i] && d.first_derivative_of(out->gradient[i], &base, &wrt)) {
+        pairs.emplace_back(out->gradient[i], out->parms[j]);
+        slots.push_back(i * (i + 1) / 2 + j);
+      }
+  std::vector<CMPSYM*> second;
+  if (!pairs.empty() && !d.request(pairs, &second)) return false;
+  for (std::size_t k = 0; k < slots.size() && k < second.size(); ++k) out->hessian[slots[k]] = second[k];
+  return true;
+}
+
+}  // namespace
+
+int compile_text(CMPGLOBAL* cmp, std::string_view text, const std::vector<DatasetVariable>& inputs) {
+  Compiler* c = compiler_of(cmp);
+  if (!c || !add_text(c, cmp, text)) return 1;
   c->resolve(inputs);
   if (c->failed() || !c->dataflow(false) || !c->check() || !c->generate()) return 1;
+  return 0;
+}
+
+int compile_objective_text(CMPGLOBAL* cmp, std::string_view text, const std::vector<DatasetVariable>& inputs,
+                           const std::vector<std::string>& parms, std::string_view objective,
+                           ObjectiveProgram* out) {
+  Compiler* c = compiler_of(cmp);
+  if (!c || !out) return 1;
+  *out = {};
+  out->parms = c->add_statement(parms_statement(parms));
+  if (out->parms.size() != parms.size() || !add_text(c, cmp, text)) return 1;
+  c->resolve(inputs);
+  if (c->failed() || !c->dataflow(false) || !c->check()) return 1;
+  Symbol* obj = c->symbols.find(objective);
+  if (!obj) return 1;
+  out->objective = &obj->pub;
+  if (!request_derivatives(*c, out) || c->failed() || !c->generate()) return 1;
   return 0;
 }
 

@@ -1,0 +1,62 @@
+// Refits per second of the refit engine "qxprof": batches of 100 jackknife
+// refits of y = b1 exp(-b2 x) + b3 (p = 3) on n generated observations, on
+// 1 and 8 threads. The items-per-second figure is refits per second; the
+// speed-up is the ratio of the 8-thread to the 1-thread figure for one n.
+#include <cmath>
+#include <vector>
+
+#include "bench_host.h"
+#include "../tests/support/refit_driver.h"
+
+namespace {
+
+refit_driver::Data exponential(int n) {
+  refit_driver::Data d;
+  d.inputs = {"x"};
+  d.columns.resize(1);
+  for (int i = 0; i < n; ++i) {
+    const double x = 10.0 * i / n;
+    d.columns[0].push_back(x);
+    d.y.push_back(5.0 * std::exp(-0.4 * x) + 1.0 + 0.05 * std::sin(12.9898 * i));
+  }
+  return d;
+}
+
+void BM_RefitBatch(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0)), threads = static_cast<int>(state.range(1));
+  refit_driver::Driver d(exponential(n), refit_driver::model_text("b1 * exp(-b2 * x) + b3"), {"b1", "b2", "b3"},
+                         threads);
+  if (!d.instance() || d.declare() != 0) {
+    state.SkipWithError("engine set-up failed");
+    return;
+  }
+  const int tasks_per_batch = 100;
+  std::vector<double> start = {4.5, 0.35, 1.2};
+  std::vector<std::vector<unsigned char>> skips(tasks_per_batch, std::vector<unsigned char>((n + 7) / 8));
+  std::vector<QXPROF_TASK_DESC> tasks;
+  for (int k = 0; k < tasks_per_batch; ++k) {
+    skips[static_cast<std::size_t>(k)][static_cast<std::size_t>(k / 8)] = static_cast<unsigned char>(0x80u >> (k % 8));
+    tasks.push_back(d.task(k, start.data()));
+    tasks.back().nlo_u_opt.atol = 1e-8;
+    tasks.back().skip_obs_bit_array_h = skips[static_cast<std::size_t>(k)].data();
+  }
+  for (auto _ : state) {
+    const auto results = d.run(tasks);
+    if (results.size() != tasks.size() || results[0]->qxznlo_rc <= 0) state.SkipWithError("a refit failed");
+  }
+  state.SetItemsProcessed(state.iterations() * tasks_per_batch);
+}
+BENCHMARK(BM_RefitBatch)
+    ->ArgNames({"n", "threads"})
+    ->Args({100, 1})
+    ->Args({100, 8})
+    ->Args({1000, 1})
+    ->Args({1000, 8})
+    ->Args({10000, 1})
+    ->Args({10000, 8})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+RUVA_BENCHMARK_MAIN();

@@ -1,0 +1,40 @@
+// The record file of the extension "qxrec": fixed-length records kept in
+// memory up to a byte limit and appended to an unnamed temporary file
+// beyond it. Records are read back by index in the order they were added.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+namespace platform::refit {
+
+class RecordFile {
+ public:
+  // `memory_limit` bytes of records stay in memory (at least one record).
+  RecordFile(std::int32_t record_length, std::int64_t memory_limit);
+  ~RecordFile();
+  RecordFile(const RecordFile&) = delete;
+  RecordFile& operator=(const RecordFile&) = delete;
+
+  // 0, or 1 when the spill file cannot be made or written (a record of no
+  // length may be null).
+  int add(const void* record);
+  // 0, or 1 when there is no record `index`.
+  int load(std::int64_t index, void* buffer);
+
+  std::int64_t count() const { return count_; }
+  std::int64_t in_memory() const { return in_memory_; }
+  std::size_t memory_bytes() const { return memory_.capacity(); }
+
+ private:
+  std::size_t length_;
+  std::int64_t memory_records_;  // how many records the memory part holds
+  std::vector<unsigned char> memory_;
+  std::int64_t in_memory_ = 0;
+  std::int64_t count_ = 0;
+  std::FILE* spill_ = nullptr;
+  bool spill_is_at_end_ = true;  // no read since the last append
+};
+
+}  // namespace platform::refit

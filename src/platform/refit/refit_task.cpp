@@ -1,0 +1,278 @@
+#include "platform/refit/refit_task.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "host/missing.h"
+#include "host/pool.h"
+#include "linalg/packed.h"
+#include "optim/zopt.h"
+
+namespace platform::refit {
+namespace {
+
+// The procedure's own defaults of the convergence criterion and the
+// singularity tolerance.
+constexpr double kDefaultCriterion = 1e-5;
+constexpr double kDefaultSingular = 1.110223024625157e-12;
+constexpr int kDefaultIterations = 100;
+constexpr int kDefaultFunctionCalls = 1250;
+constexpr int kSubIterations = 20;
+
+double option(double value, double fallback) { return is_missing(value) || !(value > 0) ? fallback : value; }
+
+// A pool for one run of the optimiser: its blocks live as long as the run.
+struct Arena {
+  PoolAllocFn alloc = &arena_alloc;  // first two words: the pool's functions
+  PoolFreeFn free = &arena_free;
+  std::vector<std::unique_ptr<char[]>> blocks;
+
+  static void* arena_alloc(void* pool, long length, long) {
+    auto* a = static_cast<Arena*>(pool);
+    a->blocks.push_back(std::make_unique<char[]>(static_cast<std::size_t>(std::max(length, 1L))));
+    return a->blocks.back().get();
+  }
+  static void arena_free(void*, void*, long, long) {}
+};
+
+struct FunctionLimit {};
+
+// The run's side of the callbacks: the last point evaluated and its sums,
+// and the constraint rows in the optimiser's form (value >= 0 or = 0).
+struct Run {
+  Frame* frame = nullptr;
+  const Observations* obs = nullptr;
+  int n = 0;
+  long calls = 0, max_calls = 0;
+  std::vector<double> x;
+  Sums sums;
+  bool have = false, have_derivatives = false;
+
+  struct Row {
+    std::vector<int> cols;
+    std::vector<double> coefs;
+    std::vector<double*> cells;
+    double constant = 0, value = 0;
+    bool inequality = true;
+    std::string name;
+  };
+  std::vector<std::unique_ptr<Row>> rows;
+
+  const Sums& at(const double* p, bool derivatives) {
+    if (have && (have_derivatives || !derivatives) && std::equal(p, p + n, x.begin())) return sums;
+    if (++calls > max_calls) throw FunctionLimit{};
+    x.assign(p, p + n);
+    frame->evaluate(p, *obs, derivatives, &sums);
+    have = true;
+    have_derivatives = derivatives;
+    return sums;
+  }
+};
+
+Run& run_of(ZOPTGLOBAL* g) { return *static_cast<Run*>(g->opts.userptr); }
+
+int objective_cb(ZOPTGLOBAL* g) {
+  const Sums& s = run_of(g).at(g->state.parms, false);
+  g->state.objective = s.ok && s.used > 0 ? s.f : std::nan("");
+  g->state.nobs = s.used;
+  return 0;
+}
+
+// The library's gradient and Hessian are half those of the objective.
+int gradient_cb(ZOPTGLOBAL* g) {
+  Run& r = run_of(g);
+  const Sums& s = r.at(g->state.parms, true);
+  for (int j = 0; j < r.n; ++j) g->state.grad[j] = g->state.hes[zisub(r.n, j)] = 0.5 * s.g[j];
+  g->state.grad[r.n] = g->state.hes[zisub(r.n, r.n)] = s.f;
+  g->state.nobs = s.used;
+  return 0;
+}
+
+int hessian_cb(ZOPTGLOBAL* g) {
+  Run& r = run_of(g);
+  const Sums& s = r.at(g->state.parms, true);
+  for (int a = 0; a < r.n; ++a)
+    for (int b = 0; b <= a; ++b) g->state.hes[zisub(a, b)] = 0.5 * s.h[a * (a + 1) / 2 + b];
+  g->state.nobs = s.used;
+  return 0;
+}
+
+int constraint_cb(ZOPTGLOBAL* g) {
+  for (const auto& row : run_of(g).rows) {
+    row->value = row->constant;
+    for (std::size_t k = 0; k < row->cols.size(); ++k) row->value += row->coefs[k] * g->state.parms[row->cols[k]];
+  }
+  return 0;
+}
+
+void add_rows(Run& r, const std::vector<LinearConstraint>& constraints) {
+  for (const LinearConstraint& c : constraints) {
+    auto row = std::make_unique<Run::Row>();
+    const double sign = c.rel == LEQ ? -1.0 : 1.0;  // as value >= 0 or = 0
+    row->cols = c.cols;
+    for (double v : c.coefs) row->coefs.push_back(sign * v);
+    for (double& v : row->coefs) row->cells.push_back(&v);
+    row->constant = -sign * c.value;
+    row->inequality = c.rel != EQUAL;
+    row->name = "C" + std::to_string(r.rows.size() + 1);
+    r.rows.push_back(std::move(row));
+  }
+}
+
+ZOPTGLOBAL* make_record(Arena& arena, Run& r, const QXPROF_NLO_U_OPT& o) {
+  auto* g = static_cast<ZOPTGLOBAL*>(vmalcp_handler(&arena, sizeof(ZOPTGLOBAL), kPoolCleared));
+  g->mem.pool = &arena;
+  g->opts.num_parms = r.n;
+  int equalities = 0, inequalities = 0;
+  for (const auto& row : r.rows) ++(row->inequality ? inequalities : equalities);
+  if (zoptcnt(equalities, inequalities, g) != 0) return nullptr;
+  for (const auto& row : r.rows)
+    if (zoptac(row->cols.data(), row->cells.data(), static_cast<int>(row->cols.size()), &row->value,
+               row->inequality, nullptr, nullptr, nullptr, 0, row->name.data(), row.get(), g) != 0)
+      return nullptr;
+  g->opts.method = 'M';
+  g->opts.linesearch = 'H';
+  g->opts.atol = option(o.atol, kDefaultCriterion);
+  g->opts.sing = option(o.ftol, kDefaultSingular);
+  g->opts.aftl = option(o.aftl, g->opts.sing);
+  g->opts.maxiters = o.maxi > 0 ? o.maxi : kDefaultIterations;
+  g->opts.maxsubiters = g->lnsrch.maxsubiters = kSubIterations;
+  g->opts.userptr = &r;
+  if (zoptsu(g) != 0) return nullptr;
+  g->funcs.usobj = objective_cb;
+  g->funcs.usgrd = gradient_cb;
+  g->funcs.ushes = hessian_cb;
+  if (!r.rows.empty()) g->funcs.uscon = g->funcs.usjnc = constraint_cb;
+  return g;
+}
+
+int result_code(ZOPTGLOBAL* g, int rc) {
+  if (rc == 0) return g->state.iters > 0 ? 1 : 0;
+  switch (g->state.error) {
+    case s_nofeas: return kTaskNoFeasibleStart;
+    case s_nodecr: return kTaskNoDecrease;
+    case s_nodelta: return kTaskNoStep;
+    case s_iterexceed: return kTaskIterationLimit;
+    default: return kTaskNotComputable;
+  }
+}
+
+}  // namespace
+
+bool RefitTask::define(const QXPROF_TASK_DESC& d, int n_parms, std::int64_t n_obs) {
+  id_ = d.task_id;
+  user_ = d.t_user_ptr;
+  callback_ = d.computed_vars_cb;
+  options_ = d.nlo_u_opt;
+  options_.parm_start_vals = nullptr;
+  if (!d.nlo_u_opt.parm_start_vals || d.nlo_u_opt.min_max_type != MIN) return false;
+  start_.assign(d.nlo_u_opt.parm_start_vals, d.nlo_u_opt.parm_start_vals + n_parms);
+  if (d.skip_obs_bit_array_h)
+    skip_.assign(d.skip_obs_bit_array_h, d.skip_obs_bit_array_h + (n_obs + 7) / 8);
+  if (d.constr_type == SYM_CONSTR) {
+    for (int i = 0; i < d.constr.sym.n_c; ++i) {
+      const QXPROF_CONSTRAINT* c = d.constr.sym.c_h_h ? d.constr.sym.c_h_h[i] : nullptr;
+      if (!c || c->rel_op < EQUAL || c->rel_op > LEQ) return false;
+      LinearConstraint lc;
+      lc.value = c->val;
+      lc.rel = c->rel_op;
+      if (c->c_type == SINGLE_PARM) {
+        lc.cols = {c->sp.index};
+        lc.coefs = {1.0};
+      } else if (c->c_type == MULTI_PARM_LINEAR && c->mp.index_h && c->mp.c_vals_h && c->mp.n_parms > 0) {
+        lc.cols.assign(c->mp.index_h, c->mp.index_h + c->mp.n_parms);
+        lc.coefs.assign(c->mp.c_vals_h, c->mp.c_vals_h + c->mp.n_parms);
+      } else {
+        return false;
+      }
+      for (int col : lc.cols)
+        if (col < 0 || col >= n_parms) return false;
+      constraints_.push_back(std::move(lc));
+    }
+  } else if (d.constr_type != UNCONSTR) {
+    return false;
+  }
+  // Until the task runs, its result is a failure at the start values.
+  parms_ = start_;
+  objective_ = missing_value();
+  result_ = {id_, kTaskStopped, 0, &objective_, parms_.data(), 0, 0};
+  return true;
+}
+
+bool RefitTask::computed_rows(const Observations& data, int n_computed, const QXPROF_LAG_INFO& lags,
+                              std::vector<double>* rows) {
+  rows->assign(static_cast<std::size_t>(data.n) * static_cast<std::size_t>(n_computed), 0.0);
+  if (n_computed == 0 || data.n == 0) return true;
+  if (!callback_) return false;
+  QXPROF_COMP_VARS_CB_ARGS a{};
+  a.task_id = id_;
+  a.t_user_ptr = user_;
+  a.n_comp_vars = n_computed;
+  a.parm_array = start_.data();
+  // With lagged variables one row per call, each seeing the row before.
+  const std::int64_t step = lags.n_lag_vars > 0 ? 1 : data.n;
+  std::vector<double*> previous(static_cast<std::size_t>(lags.n_lag_vars));
+  for (std::int64_t k = 0; k < data.n; k += step) {
+    a.comp_buffer = rows->data() + k * n_computed;
+    a.data_buffer = data.records + k * data.record_size;
+    a.first_obs_index = static_cast<std::int32_t>(k);
+    a.n_rows_to_compute = static_cast<std::int32_t>(step);
+    a.lag_info = lags;
+    if (k > 0)
+      for (int i = 0; i < lags.n_lag_vars; ++i)
+        previous[static_cast<std::size_t>(i)] = a.comp_buffer - n_computed + lags.lag_vars_indices[i];
+    a.lag_info.vals_ptr_ptr = previous.data();
+    if (callback_(&a) != 0 || a.n_rows_computed != step) return false;
+    ++a.n_prev_cb_calls;
+  }
+  return true;
+}
+
+int RefitTask::minimise(Frame& frame, const Observations& obs) {
+  const int n = static_cast<int>(start_.size());
+  Run r;
+  r.frame = &frame;
+  r.obs = &obs;
+  r.n = n;
+  r.max_calls = options_.maxf > 0 ? options_.maxf : kDefaultFunctionCalls;
+  add_rows(r, constraints_);
+  Arena arena;
+  ZOPTGLOBAL* g = make_record(arena, r, options_);
+  if (!g) return kTaskSetupFailed;
+  ZOPTMARQU& mq = *g->state.marqu;
+  mq.penalty = 1.110223024625157e-16;
+  std::copy(start_.begin(), start_.end(), g->state.parms);
+  int rc;
+  try {
+    rc = result_code(g, zopt(g));
+  } catch (const FunctionLimit&) {
+    rc = kTaskFunctionLimit;
+  }
+  parms_.assign(g->state.parms, g->state.parms + n);
+  result_.n_iter = g->state.iters;
+  result_.n_func = static_cast<std::int32_t>(r.calls);
+  return rc;
+}
+
+void RefitTask::run(Frame& frame, const Observations& data, int n_computed, const QXPROF_LAG_INFO& lags) {
+  std::vector<double> rows;
+  Observations obs = data;
+  obs.skip = skip_.empty() ? nullptr : skip_.data();
+  parms_ = start_;
+  const bool have_rows = computed_rows(data, n_computed, lags, &rows);
+  obs.computed = rows.data();
+  obs.n_computed = n_computed;
+  const int rc = have_rows ? minimise(frame, obs) : kTaskCallbackFailed;
+  // The objective where the run ended, and the observations behind it.
+  Sums s;
+  if (have_rows) frame.evaluate(parms_.data(), obs, false, &s);
+  objective_ = s.ok && s.used > 0 ? s.f : missing_value();
+  result_.qxznlo_rc = rc;
+  result_.n_cont_obs = s.ok ? s.used : 0;
+  result_.obj_val_ptr = &objective_;
+  result_.parm_array = parms_.data();
+}
+
+}  // namespace platform::refit

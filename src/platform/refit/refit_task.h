@@ -1,0 +1,59 @@
+// One refit task of the engine: its own copy of the description (start
+// values, options, constraints, left-out observations) and its result. A
+// task runs on one worker from start to finish: it asks its computed-variables
+// callback for the rows it needs, then minimises the objective summed over
+// the observations with the optimisation library, with the analytic
+// derivatives of a worker's frame, under its constraints.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "host/qx_prof.h"
+#include "platform/refit/refit_model.h"
+
+namespace platform::refit {
+
+// A linear constraint sum coefs[k] x[cols[k]] rel value.
+struct LinearConstraint {
+  std::vector<int> cols;
+  std::vector<double> coefs;
+  double value = 0;
+  QXPROF_REL_OP rel = EQUAL;
+};
+
+// Result codes below 0.
+inline constexpr int kTaskNoFeasibleStart = -1, kTaskNoDecrease = -2, kTaskNoStep = -3,
+                     kTaskIterationLimit = -4, kTaskNotComputable = -5, kTaskFunctionLimit = -6,
+                     kTaskCallbackFailed = -7, kTaskSetupFailed = -8, kTaskStopped = -9;
+
+class RefitTask {
+ public:
+  // Copies what the description points to; false when a constraint names a
+  // parameter outside 0..n_parms-1 or has an unknown kind.
+  bool define(const QXPROF_TASK_DESC& d, int n_parms, std::int64_t n_obs);
+  // Runs the task with `frame` over `data` (records only; the computed rows
+  // come from the task's callback).
+  void run(Frame& frame, const Observations& data, int n_computed, const QXPROF_LAG_INFO& lags);
+
+  QXPROF_RESULT* result() { return &result_; }
+  std::int32_t id() const { return id_; }
+
+ private:
+  bool computed_rows(const Observations& data, int n_computed, const QXPROF_LAG_INFO& lags,
+                     std::vector<double>* rows);
+  int minimise(Frame& frame, const Observations& obs);
+
+  std::int32_t id_ = 0;
+  void* user_ = nullptr;
+  QXPROF_COMP_VARS_CB callback_ = nullptr;
+  QXPROF_NLO_U_OPT options_{};
+  std::vector<double> start_;
+  std::vector<unsigned char> skip_;
+  std::vector<LinearConstraint> constraints_;
+  std::vector<double> parms_;
+  double objective_ = 0;
+  QXPROF_RESULT result_{};
+};
+
+}  // namespace platform::refit
