@@ -185,6 +185,39 @@ TEST_F(RefitEngine, ModelWithoutInputsFitsTheMean) {
   EXPECT_EQ(results[0]->n_cont_obs, 5);
 }
 
+// A character input, written as the procedure writes it after a LENGTH
+// statement, picks the slope: each slope has its closed form. Text that
+// does not parse is refused when the variables are declared.
+TEST_F(RefitEngine, CharacterInputAndTextThatDoesNotParse) {
+  Data data;
+  data.inputs = {"x"};
+  data.columns.resize(1);
+  double sxy[2] = {}, sxx[2] = {};
+  for (int i = 1; i <= 10; ++i) {
+    const int b = i % 2;
+    data.columns[0].push_back(i);
+    data.g.push_back(b ? "b" : "a");
+    data.y.push_back((b ? 3.0 : 2.0) * i + (i % 3 - 1) * 0.1);
+    sxy[b] += i * data.y.back();
+    sxx[b] += i * i;
+  }
+  const std::string text = "length g $ 8 ; if g = 'a' then s = b1 ; else s = b2 ;" + refit_driver::model_text("s * x");
+  Driver d(data, text, {"b1", "b2"}, 3);
+  ASSERT_NE(d.instance(), nullptr);
+  ASSERT_EQ(d.declare(), 0) << log_text();
+  double start[2] = {1, 1};
+  const auto results = d.run({d.task(0, start)});
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_GT(results[0]->qxznlo_rc, 0);
+  EXPECT_NEAR(results[0]->parm_array[0], sxy[0] / sxx[0], 1e-9);
+  EXPECT_NEAR(results[0]->parm_array[1], sxy[1] / sxx[1], 1e-9);
+
+  Driver bad(data, refit_driver::model_text("b1 * "), {"b1", "b2"}, 1);
+  ASSERT_NE(bad.instance(), nullptr);
+  EXPECT_NE(bad.declare(), 0);
+  EXPECT_NE(log_text().find("Line 1, column"), std::string::npos) << log_text();
+}
+
 // A million records of three doubles against a limit of 64 kB: the memory
 // part stops at the limit, the rest goes to the temporary file, and every
 // record reads back as written.

@@ -32,6 +32,7 @@ struct Data {
   std::vector<std::string> inputs;          // names of the record's fields
   std::vector<std::vector<double>> columns;  // one per input
   std::vector<double> y;                    // the response
+  std::vector<std::string> g;               // when given, a character input "g" of 8 bytes last
 };
 
 class Driver {
@@ -43,12 +44,16 @@ class Driver {
     rec_ext_ = static_cast<QXREC_EXTENSION*>(load_extension("qxrec"));
     if (!prof_ext_ || !rec_ext_) return;
     rec_ = rec_ext_->create_instance(rec_ext_, nullptr);
-    const auto size = static_cast<std::int32_t>(8 * data.inputs.size());
-    const QXREC_PARMS rp{size, static_cast<std::int64_t>(data.y.size()), 1, nullptr, 0, memory_limit};
+    const QXREC_PARMS rp{record_size(), static_cast<std::int64_t>(data.y.size()), 1, nullptr, 0, memory_limit};
     file_ = rec_->FactoryPtr->MakeFile(rec_, &rp);
-    std::vector<double> record(data.inputs.size());
+    std::vector<double> record(static_cast<std::size_t>(record_size()) / 8);
     for (std::size_t i = 0; i < data.y.size(); ++i) {
-      for (std::size_t j = 0; j < record.size(); ++j) record[j] = data.columns[j][i];
+      for (std::size_t j = 0; j < data.inputs.size(); ++j) record[j] = data.columns[j][i];
+      if (!data.g.empty()) {
+        std::string text = data.g[i];
+        text.resize(8, ' ');
+        std::memcpy(&record.back(), text.data(), 8);
+      }
       rec_->FactoryPtr->AddRecord(rec_, file_, record.data());
     }
     QXPROF_PARMS p{};
@@ -97,6 +102,15 @@ class Driver {
       v.name_s = {data_.inputs[j].c_str(), static_cast<std::int32_t>(data_.inputs[j].size())};
       vi.push_back(v);
     }
+    if (!data_.g.empty()) {
+      QXPROF_VAR_INFO g = vi.back();
+      g.index = static_cast<std::int32_t>(vi.size());
+      g.type = DATASET_VAR;
+      g.u.offset = static_cast<std::int32_t>(8 * data_.inputs.size());
+      g.numeric = false;
+      g.name_s = {"g", 1};
+      vi.push_back(g);
+    }
     return ops().define_vars(inst_, nullptr, vi.data(), static_cast<std::int32_t>(vi.size()));
   }
 
@@ -139,10 +153,8 @@ class Driver {
   std::atomic<int> fail_task{-1};  // the callback fails for this task
 
  private:
-  QXPROF_DATA_DESC descriptor() {
-    return {static_cast<std::int64_t>(data_.y.size()), static_cast<std::int32_t>(8 * data_.inputs.size()), this,
-            &reader};
-  }
+  std::int32_t record_size() const { return static_cast<std::int32_t>(8 * (data_.inputs.size() + !data_.g.empty())); }
+  QXPROF_DATA_DESC descriptor() { return {static_cast<std::int64_t>(data_.y.size()), record_size(), this, &reader}; }
 
   static int reader(QXPROF_DATA_CB_ARGS* a) {
     auto* self = static_cast<Driver*>(a->d_user_ptr);

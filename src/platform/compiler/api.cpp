@@ -166,4 +166,12 @@ double* executor_cell(Executor& executor, CMPGLOBAL* cmp, const CMPSYM* sym) {
   return executor.cells() + cell;
 }
 
+char* executor_text(Executor& executor, CMPGLOBAL* cmp, const CMPSYM* sym) {
+  Compiler* c = compiler_of(cmp);
+  if (!c || !sym || sym->type != '$') return nullptr;
+  const int offset = c->symbols.of(sym).char_offset;
+  if (offset < 0 || offset + sym->length > executor.program().nchars) return nullptr;
+  return executor.chars() + offset;
+}
+
 }  // namespace platform::compiler

@@ -85,5 +85,8 @@ int where_accepts(CMPGLOBAL* cmp);
 std::unique_ptr<Executor> new_executor(CMPGLOBAL* cmp);
 // The cell of a numeric symbol in an executor's frame.
 double* executor_cell(Executor& executor, CMPGLOBAL* cmp, const CMPSYM* sym);
+// The text of a character symbol in an executor's frame (its declared
+// length in bytes, blank-padded); null for other symbols.
+char* executor_text(Executor& executor, CMPGLOBAL* cmp, const CMPSYM* sym);
 
 }  // namespace platform::compiler

@@ -79,6 +79,7 @@ class Executor {
 
   const Program& program() const { return *program_; }
   double* cells() { return c_; }
+  char* chars() { return chars_; }
   const double* cells() const { return c_; }
   // The text of a character slot as the program holds it.
   std::string slot_text(int slot) const;

@@ -82,7 +82,7 @@ int RefitEngine::define_vars(const QXPROF_VAR_INFO* info, int n) {
         lag_columns_.push_back(v.u.comp_index);
         lag_max_.push_back(v.max_lag);
       }
-    } else if (v.u.offset < 0 || v.u.offset + 8 > data_.record_size) {
+    } else if (v.u.offset < 0 || v.u.offset + (v.numeric ? 8 : v.byte_len) > data_.record_size) {
       return 1;
     }
   }

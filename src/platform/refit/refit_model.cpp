@@ -1,5 +1,6 @@
 #include "platform/refit/refit_model.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "host/missing.h"
@@ -23,8 +24,9 @@ int RefitModel::compile(const std::string& text, const std::string& objective, c
   initialised_ = true;
   std::vector<compiler::DatasetVariable> inputs;
   for (std::size_t i = 0; i < vars.size(); ++i) {
-    if (!vars[i].numeric) return 1;
-    inputs.push_back({var_names[i], true, 8, static_cast<int>(i) + 1});
+    const bool numeric = vars[i].numeric || vars[i].type == COMPUTED_VAR;
+    if (!numeric && vars[i].byte_len < 1) return 1;
+    inputs.push_back({var_names[i], numeric, numeric ? 8 : vars[i].byte_len, static_cast<int>(i) + 1});
   }
   if (compiler::compile_objective_text(&cmp_, text, inputs, parms, objective, &program_) != 0 || nretain_)
     return 1;
@@ -50,10 +52,15 @@ Frame::Frame(std::unique_ptr<compiler::Executor> executor, RefitModel& m) : exec
   objective_ = cell(m.program_.objective);
   g_.resize(parms_.size());
   for (std::size_t i = 0; i < m.vars_.size(); ++i) {
+    const QXPROF_VAR_INFO& v = m.vars_[i];
+    if (v.type == DATASET_VAR && !v.numeric) {
+      char* text = m.var_syms_[i] ? compiler::executor_text(*executor_, &m.cmp_, m.var_syms_[i]) : nullptr;
+      if (text) texts_.push_back({text, std::min(v.byte_len, m.var_syms_[i]->length), v.u.offset});
+      continue;
+    }
     // A variable the program never reads has no cell.
     double* c = cell(m.var_syms_[i]);
     if (!c) continue;
-    const QXPROF_VAR_INFO& v = m.vars_[i];
     inputs_.push_back({c, v.type == COMPUTED_VAR, v.type == COMPUTED_VAR ? v.u.comp_index : v.u.offset});
   }
 }
@@ -109,6 +116,7 @@ void Frame::evaluate(const double* x, const Observations& obs, bool derivatives,
       if (in.computed) *in.cell = row[in.where];
       else std::memcpy(in.cell, record + in.where, sizeof(double));
     }
+    for (const Text& t : texts_) std::memcpy(t.text, record + t.offset, static_cast<std::size_t>(t.length));
     compiler::RunCounts counts;
     const int rc = executor_->run(0, options, &counts);
     if (rc >= compiler::kRunStopped) return;

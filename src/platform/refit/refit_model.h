@@ -50,7 +50,7 @@ class RefitModel {
   RefitModel& operator=(const RefitModel&) = delete;
 
   // Compiles `text` with the declared variables as inputs; 0, or nonzero
-  // after the compiler logged its errors (only numeric inputs are taken).
+  // after the compiler logged its errors.
   int compile(const std::string& text, const std::string& objective, const std::vector<std::string>& parms,
               const std::vector<QXPROF_VAR_INFO>& vars, const std::vector<std::string>& var_names);
   int n_parms() const { return static_cast<int>(program_.parms.size()); }
@@ -89,6 +89,12 @@ class Frame {
     std::int32_t where;  // byte offset in the record or column of the computed row
   };
   std::vector<Input> inputs_;
+  struct Text {
+    char* text;            // the variable's text in the frame
+    std::int32_t length;   // bytes copied from the record
+    std::int32_t offset;   // byte offset in the record
+  };
+  std::vector<Text> texts_;
 };
 
 }  // namespace platform::refit
