@@ -22,6 +22,7 @@ struct RUVAPROFILE_CONTROL {
   struct {
     char data_flag;  // PROFDATA= given
     XO_FILE* fid;
+    XO_PARMS xo;  // the write parameters of its rows
   } data;
   struct {
     double* from;  // per profiled parameter (one block of three arrays); missing when
@@ -32,7 +33,14 @@ struct RUVAPROFILE_CONTROL {
     double* y_obs_ptr;      // the used observations' responses, in record order
     double* se;             // per profiled parameter: its standard error
     std::int32_t* prof_parm_loc;  // per profiled parameter: its place in the parameter vector
+    double* prof_parm_best_vals;  // per profiled parameter: its reference value
   } comp;
+  struct {  // the PROFDATA= row being written
+    char type[8];
+    char prof_parm_name[32];
+    double obs_index, sse, l_stat, w_stat;
+    double* parm_vals;  // nparm
+  } out_data;
   struct {
     std::int32_t best;           // RUVA_BEST: the procedure's own fit is the reference
     double sumwsse;              // its weighted SSE

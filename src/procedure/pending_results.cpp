@@ -3,5 +3,4 @@
 #include "procedure/result_phases.h"
 
 void ruva_diag_graphics(RUVACOM*) {}
-void ruva_profile(RUVACOM*) {}
 void ruva_bootstrap(RUVACOM*) {}

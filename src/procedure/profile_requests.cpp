@@ -20,6 +20,9 @@ constexpr int kMsgNoList = 432;
 constexpr int kMsgNotParameter = 434;
 constexpr int kMsgIncompleteRange = 437;
 constexpr int kMsgBadRange = 803;
+constexpr int kMsgGridTooLarge = 950;
+// Grid points of one parameter's profile, each a refit.
+constexpr double kMaxGridPoints = 10000;
 
 // One statement's requests, parameters and range.
 struct Request {
@@ -79,6 +82,10 @@ void read_range(const STMT* s, Request* r) {
   const bool given = !is_missing(r->from) && !is_missing(r->to) && !is_missing(r->by);
   if (given && !(r->by > 0 && r->from <= r->to)) {
     xpmlog(305, kMsgBadRange, r->from, r->to, r->by);
+    ruva_exit(3000);
+  }
+  if (given && (r->to - r->from) / r->by >= kMaxGridPoints) {
+    xpmlog(305, kMsgGridTooLarge, r->from, r->to, r->by, static_cast<int>(kMaxGridPoints));
     ruva_exit(3000);
   }
 }

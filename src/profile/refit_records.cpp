@@ -10,6 +10,7 @@
 #include "procedure/ruva_memory.h"
 #include "procedure/ruvacom.h"
 #include "profile/refit_engine.h"
+#include "profile/profiling.h"
 
 namespace {
 
@@ -170,4 +171,10 @@ int set_control_vars_for_qxprof(RUVACOM* ctx, QXPROF_COMP_VARS_CB_ARGS* args, do
     dest[i] = *lag.vals_ptr_ptr[i];
   }
   return 0;
+}
+
+long used_obs_number(const RUVACOM* ctx, long k) {
+  for (long i = 0, seen = 0; i < ctx->obs_computable_bytes * 8; ++i)
+    if (used(ctx, i) && seen++ == k) return i + 1;
+  return k + 1;
 }

@@ -1,0 +1,192 @@
+// Profiling after a BY group's fit: a reference refit that may improve on
+// the fit, refits with each profiled parameter held on a grid of standard
+// errors around its estimate, and the jackknife (one refit per left-out
+// used observation), all run on the refit engine.
+#include "profile/profiling.h"
+
+#include <cmath>
+#include <vector>
+
+#include "host/missing.h"
+#include "host/services.h"
+#include "linalg/packed.h"
+#include "optim/zopt.h"
+#include "procedure/convergence_status.h"
+#include "procedure/ruva_memory.h"
+#include "procedure/ruvacom.h"
+#include "procedure/statement_lookup.h"
+#include "procedure/step_phases.h"
+#include "procedure/result_phases.h"
+#include "profile/refit_engine.h"
+
+namespace {
+
+constexpr int kMsgNoMemory = 431, kMsgEngineFailed = 438, kMsgUnusedObs = 483, kMsgBetterFit = 425;
+constexpr double kTiny = 1.110223024625157e-16;
+constexpr double kHuge = 1.3407807929943e154;
+constexpr int kQxprofBest = 2;
+
+QXPROF_INSTANCE* engine(const RUVACOM* ctx) { return static_cast<QXPROF_INSTANCE*>(ctx->insts.prof_inst_h); }
+
+// Failure of the engine or the record file: profiling stops for the step.
+void give_up(RUVACOM* ctx) {
+  ctx->no_prof_flag = 1;
+  xpmlog(305, kMsgEngineFailed);
+  ruva_raise_rc(ctx, 1012);
+}
+
+// One batch of `n` tasks of a kind through the engine; the results stay
+// valid until the next batch. Empty on failure.
+std::vector<QXPROF_RESULT*> run_batch(RUVACOM* ctx, int n, int p_index, int kind) {
+  const QXPROF_DATA_DESC data{ctx->iobs, ctx->qxprof_block.record_size, ctx, data_reader};
+  if (!ctx->insts.prof_inst_h) {
+    if (interface_model(ctx, &data, n) != 0) return {};
+  } else if (engine(ctx)->FactoryPtr->reset(engine(ctx), nullptr, &data, n, 0) != 0) {
+    return {};
+  }
+  std::vector<QXPROF_TASK_DESC> tasks(static_cast<std::size_t>(n));
+  std::vector<QXPROF_RESULT*> results(static_cast<std::size_t>(n));
+  const QXPROF_FACTORY& ops = *engine(ctx)->FactoryPtr;
+  if (define_tasks(ctx, tasks.data(), 0, n, p_index, kind) != 0 || ops.profile(engine(ctx), nullptr) != 0 ||
+      ops.wait_until_done(engine(ctx), nullptr) != 0 ||
+      ops.get_results_by_id_array(engine(ctx), nullptr, nullptr, -1, results.data()) != 0)
+    return {};
+  return results;
+}
+
+// A converged reference refit strictly below the fit's objective replaces it.
+void reset_reference_values(RUVACOM* ctx, const QXPROF_RESULT* r) {
+  auto& ref = ctx->ruvaprofile_control->ref;
+  if (r->qxznlo_rc <= 0 || !(*r->obj_val_ptr < ref.sumwsse)) return;
+  ref.best = kQxprofBest;
+  ref.sumwsse = *r->obj_val_ptr;
+  for (int i = 0; i < ctx->nparm; ++i) {
+    const double old = ref.ref_best_parm_vals[i];
+    if (std::fabs(old) > kTiny && std::fabs((old - r->parm_array[i]) / old) * 100 > 5.0) {
+      xpmlog(305, kMsgBetterFit);
+      break;
+    }
+  }
+  std::copy(r->parm_array, r->parm_array + ctx->nparm, ref.ref_best_parm_vals);
+}
+
+void compute_std_for_prof_parms(RUVACOM* ctx) {
+  RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
+  const double mse = error_mean_square(ctx, estimated_count(ctx));
+  for (int j = 0; j < prof->comp.prof_parms.n; ++j) {
+    const int loc = prof->comp.prof_parm_loc[j];
+    const double l = ctx->xpx[zisub(loc, loc)];
+    double q = l * mse;
+    if ((std::fabs(mse) > kHuge && l > 1) || (l > kHuge && std::fabs(mse) > 1)) q = kHuge;
+    const char status = ctx->parmdf[loc];
+    const bool bad = is_missing(mse) || is_missing(l) || q < 0 || (status != '1' && status != '2');
+    prof->comp.se[j] = bad ? special_missing_value() : std::sqrt(q);
+  }
+}
+
+// 1 when parameter j cannot be profiled in this BY group.
+int check_prof_conditions(const RUVACOM* ctx, int j) {
+  const RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
+  const double se = prof->comp.se[j];
+  if (is_missing(se) || is_missing(prof->comp.prof_parm_best_vals[j])) return 1;
+  for (int i = 0; i < ctx->nparm; ++i)
+    if (is_missing(prof->ref.ref_best_parm_vals[i])) return 1;
+  return se < kTiny || se > kHuge;
+}
+
+bool profile_wanted(const RUVACOM* ctx, int j) {
+  const RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
+  const int loc = prof->comp.prof_parm_loc[j];
+  return prof->graph.tplot_flag[loc] || prof->graph.confcurv_flag[loc];
+}
+
+bool write_batch(RUVACOM* ctx, std::vector<QXPROF_RESULT*>& results, int p_index, int kind) {
+  if (results.empty()) {
+    give_up(ctx);
+    return false;
+  }
+  if (ctx->ruvaprofile_control->data.data_flag)
+    write_to_dataset(ctx, results.data(), static_cast<int>(results.size()), p_index, kind);
+  return true;
+}
+
+bool reference_refit(RUVACOM* ctx) {
+  std::vector<QXPROF_RESULT*> results = run_batch(ctx, 1, -1, kTaskReference);
+  if (!results.empty()) reset_reference_values(ctx, results[0]);
+  return write_batch(ctx, results, -1, kTaskReference);
+}
+
+bool profiles(RUVACOM* ctx) {
+  RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
+  for (int j = 0; j < prof->comp.prof_parms.n; ++j) {
+    if (!profile_wanted(ctx, j) || check_prof_conditions(ctx, j)) continue;
+    const int n = determine_num_tasks(ctx, j);
+    std::vector<QXPROF_RESULT*> results;
+    if (n > 0) results = run_batch(ctx, n, j, kTaskProfilePoint);
+    if (!write_batch(ctx, results, j, kTaskProfilePoint)) return false;
+  }
+  return true;
+}
+
+bool jackknife(RUVACOM* ctx) {
+  const int n = static_cast<int>(ctx->iobs);
+  std::vector<QXPROF_RESULT*> results;
+  if (n > 0) results = run_batch(ctx, n, -1, kTaskJackknife);
+  return write_batch(ctx, results, -1, kTaskJackknife);
+}
+
+void run_profiling(RUVACOM* ctx) {
+  RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
+  if (ctx->nobs != ctx->iobs) xpmlog(305, kMsgUnusedObs);
+  if (!ctx->qxprof_block.is_setup && setup_qxprof_block(ctx) != 0) return give_up(ctx);
+  if (!ctx->qxprof_block.qxrec_file_h && put_data_qxrec(ctx, kRefitProfile) != 0) return give_up(ctx);
+  if (!reference_refit(ctx)) return;
+  for (int j = 0; j < prof->comp.prof_parms.n; ++j)
+    prof->comp.prof_parm_best_vals[j] = prof->ref.ref_best_parm_vals[prof->comp.prof_parm_loc[j]];
+  compute_std_for_prof_parms(ctx);
+  if ((prof->graph.u_tplot_flag || prof->graph.u_confcurv_flag) && !profiles(ctx)) return;
+  if (prof->graph.u_jackknife_flag) jackknife(ctx);
+}
+
+template <typename T>
+T* block_or_null(long n) {
+  return static_cast<T*>(ruva_alloc(std::max(n, 1L) * static_cast<long>(sizeof(T))));
+}
+
+}  // namespace
+
+int determine_num_tasks(const RUVACOM* ctx, int j) {
+  const RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
+  if (j < 0 || j >= prof->comp.prof_parms.n) return 0;
+  const double from = prof->comp.from[j], to = prof->comp.to[j], by = prof->comp.by[j];
+  if (is_missing(from) || is_missing(to) || is_missing(by) || by <= 0 || to < from) return 0;
+  return static_cast<int>(std::floor((to - from) / by * 1.00001)) + 1;
+}
+
+int init_for_profiling(RUVACOM* ctx) {
+  RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
+  const int n = prof->comp.prof_parms.n;
+  prof->comp.prof_parm_loc = block_or_null<std::int32_t>(n);
+  double* both = block_or_null<double>(2 * n);
+  prof->out_data.parm_vals = block_or_null<double>(ctx->nparm);
+  prof->ref.ref_best_parm_vals = block_or_null<double>(ctx->nparm);
+  if (!prof->comp.prof_parm_loc || !both || !prof->out_data.parm_vals || !prof->ref.ref_best_parm_vals) {
+    ctx->no_prof_flag = 1;
+    xpmlog(305, kMsgNoMemory);
+    xexit(1016, 0);
+  }
+  prof->comp.prof_parm_best_vals = both;
+  prof->comp.se = both + n;
+  for (int j = 0; j < n; ++j) prof->comp.prof_parm_loc[j] = get_parm_index(ctx->parmsym, prof->comp.prof_parms.s[j]);
+  if (prof->data.data_flag && init_for_profile_output(ctx) != 0) return 1;
+  return 0;
+}
+
+void ruva_profile(RUVACOM* ctx) {
+  if (ctx->no_prof_flag || !ctx->ruvaprofile_control) return;
+  run_profiling(ctx);
+  RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
+  ruva_free(prof->comp.y_obs_ptr);
+  prof->comp.y_obs_ptr = nullptr;
+  release_qxrec_file(ctx);
+}
