@@ -7,6 +7,7 @@
 
 #include "host/compiler_types.h"
 #include "host/dataset_types.h"
+#include "host/service_types.h"
 #include "random/zmrsrnd.h"
 #include "random/zranms.h"
 
@@ -18,6 +19,7 @@ struct RUVAPROFILE_CONTROL {
     char* tplot_flag;       // per parameter (nparm bytes each, one block)
     char* confcurv_flag;
     char* jackknife_flag;
+    xobskey* path_store;  // per profiled parameter: the output path of its table in this BY group, or null
   } graph;
   struct {
     char data_flag;  // PROFDATA= given
@@ -41,10 +43,19 @@ struct RUVAPROFILE_CONTROL {
     double obs_index, sse, l_stat, w_stat;
     double* parm_vals;  // nparm
   } out_data;
+  struct {  // the ProfileJackknifeOutputStatistics row being written
+    std::int32_t obs_index, stat_type;  // stat_type 1 profile, 2 jackknife
+    double l_stat, w_stat, x_value, u_wald_boundary, l_wald_boundary, parm_per_change, parm_val, parm_val_ref;
+  } table_data;
   struct {
     std::int32_t best;           // RUVA_BEST: the procedure's own fit is the reference
     double sumwsse;              // its weighted SSE
     double* ref_best_parm_vals;  // its estimates (nparm), when the profiling set-up made room
+    double tval80, tval90, tval95, tval99;  // t quantiles on the fit's error degrees of freedom
+    std::int32_t* show_tval80;  // per profiled parameter, one block of four: x passed the quantile
+    std::int32_t* show_tval90;
+    std::int32_t* show_tval95;
+    std::int32_t* show_tval99;
   } ref;
   char prof_to_be_done;
 };

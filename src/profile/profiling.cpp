@@ -4,11 +4,13 @@
 // used observation), all run on the refit engine.
 #include "profile/profiling.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "host/missing.h"
 #include "host/services.h"
+#include "host/yol.h"
 #include "linalg/packed.h"
 #include "optim/zopt.h"
 #include "procedure/convergence_status.h"
@@ -100,6 +102,12 @@ bool profile_wanted(const RUVACOM* ctx, int j) {
   return prof->graph.tplot_flag[loc] || prof->graph.confcurv_flag[loc];
 }
 
+// A table of parameter j's rows of the batch, when graphics are enabled.
+void table(RUVACOM* ctx, std::vector<QXPROF_RESULT*>& results, int j, int kind) {
+  if (!ctx->yol_graphics_flag) return;
+  if (const int rc = write_to_table(ctx, results.data(), static_cast<int>(results.size()), j, kind)) zyolexit(rc);
+}
+
 bool write_batch(RUVACOM* ctx, std::vector<QXPROF_RESULT*>& results, int p_index, int kind) {
   if (results.empty()) {
     give_up(ctx);
@@ -107,6 +115,7 @@ bool write_batch(RUVACOM* ctx, std::vector<QXPROF_RESULT*>& results, int p_index
   }
   if (ctx->ruvaprofile_control->data.data_flag)
     write_to_dataset(ctx, results.data(), static_cast<int>(results.size()), p_index, kind);
+  if (kind == kTaskProfilePoint) table(ctx, results, p_index, kind);
   return true;
 }
 
@@ -132,11 +141,17 @@ bool jackknife(RUVACOM* ctx) {
   const int n = static_cast<int>(ctx->iobs);
   std::vector<QXPROF_RESULT*> results;
   if (n > 0) results = run_batch(ctx, n, -1, kTaskJackknife);
-  return write_batch(ctx, results, -1, kTaskJackknife);
+  if (!write_batch(ctx, results, -1, kTaskJackknife)) return false;
+  const RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
+  for (int j = 0; j < prof->comp.prof_parms.n; ++j)
+    if (prof->graph.jackknife_flag[prof->comp.prof_parm_loc[j]]) table(ctx, results, j, kTaskJackknife);
+  return true;
 }
 
 void run_profiling(RUVACOM* ctx) {
   RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
+  // Tables and graph paths belong to this BY group only.
+  std::fill(prof->graph.path_store, prof->graph.path_store + prof->comp.prof_parms.n, nullptr);
   if (ctx->nobs != ctx->iobs) xpmlog(305, kMsgUnusedObs);
   if (!ctx->qxprof_block.is_setup && setup_qxprof_block(ctx) != 0) return give_up(ctx);
   if (!ctx->qxprof_block.qxrec_file_h && put_data_qxrec(ctx, kRefitProfile) != 0) return give_up(ctx);
@@ -170,13 +185,19 @@ int init_for_profiling(RUVACOM* ctx) {
   double* both = block_or_null<double>(2 * n);
   prof->out_data.parm_vals = block_or_null<double>(ctx->nparm);
   prof->ref.ref_best_parm_vals = block_or_null<double>(ctx->nparm);
-  if (!prof->comp.prof_parm_loc || !both || !prof->out_data.parm_vals || !prof->ref.ref_best_parm_vals) {
+  auto* shows = block_or_null<std::int32_t>(4 * n);
+  prof->graph.path_store = block_or_null<xobskey>(n);
+  if (!prof->comp.prof_parm_loc || !both || !prof->out_data.parm_vals || !prof->ref.ref_best_parm_vals || !shows ||
+      !prof->graph.path_store) {
     ctx->no_prof_flag = 1;
     xpmlog(305, kMsgNoMemory);
     xexit(1016, 0);
   }
   prof->comp.prof_parm_best_vals = both;
   prof->comp.se = both + n;
+  prof->ref.show_tval80 = shows, prof->ref.show_tval90 = shows + n;
+  prof->ref.show_tval95 = shows + 2 * n, prof->ref.show_tval99 = shows + 3 * n;
+  std::fill(prof->graph.path_store, prof->graph.path_store + n, nullptr);
   for (int j = 0; j < n; ++j) prof->comp.prof_parm_loc[j] = get_parm_index(ctx->parmsym, prof->comp.prof_parms.s[j]);
   if (prof->data.data_flag && init_for_profile_output(ctx) != 0) return 1;
   return 0;

@@ -22,3 +22,7 @@ double signed_root_pivot(const RUVACOM* ctx, const QXPROF_RESULT* r, int j, bool
 int determine_num_tasks(const RUVACOM* ctx, int j);
 // 1-based number within the BY group of the k-th (0-based) used observation.
 long used_obs_number(const RUVACOM* ctx, long k);
+// One ProfileJackknifeOutputStatistics table of profiled parameter
+// `p_index` from a batch; its path goes to `path_store`. 0, or the failing
+// output status.
+int write_to_table(RUVACOM* ctx, QXPROF_RESULT** res_h_h, int n_tasks, int p_index, int task_type);

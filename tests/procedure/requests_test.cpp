@@ -153,6 +153,10 @@ TEST_F(ProfileTest, NamesThatAreNotParametersAndIncompleteRanges) {
   EXPECT_EQ(logged(437), 1);
   EXPECT_EQ(profile("profile a / range=1 to -1 by 0.1;"), 3000);
   EXPECT_EQ(logged(803), 1);
+  // A step tiny against the span would ask for millions of refits.
+  EXPECT_EQ(profile("profile a / range=-2 to 2 by 1e-6;"), 3000);
+  EXPECT_EQ(logged(950), 1);
+  ASSERT_EQ(profile("profile a / range=-2 to 2 by 0.0005;"), 0) << log_text();
 }
 
 TEST_F(RequestsTest, ProfilingIsOffWithoutGraphicsOrAProfileDataSet) {

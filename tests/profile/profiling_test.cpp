@@ -1,0 +1,254 @@
+// Profiling and the jackknife through real programs: the PROFDATA= rows
+// against closed forms for a model linear in its parameters, and profile
+// intervals against published references.
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+
+#include "results/fit_fixture.h"
+#include "support/nist_problem.h"
+
+namespace {
+
+using procedure_test::Row;
+
+// Two BY groups of a weighted straight line.
+struct Obs {
+  int g;
+  double x, y, w;
+};
+const std::vector<Obs> kLine = {{1, 1, 2.1, 1},  {1, 2, 3.9, 2},   {1, 3, 6.2, 1},  {1, 4, 7.8, 0.5},
+                                {1, 5, 10.4, 1}, {1, 6, 11.7, 2},  {1, 7, 14.5, 1}, {2, 1, -0.8, 1},
+                                {2, 2, -3.1, 3}, {2, 3, -4.9, 1},  {2, 4, -7.2, 1}, {2, 5, -8.8, 0.5},
+                                {2, 6, -11.3, 1}};
+
+std::string line_csv() {
+  std::ostringstream out;
+  out.precision(17);
+  out << "g,x,y,w\n";
+  for (const Obs& o : kLine) out << o.g << ',' << o.x << ',' << o.y << ',' << o.w << '\n';
+  return out.str();
+}
+
+// Weighted least squares of y on (1, x) in closed form, with the
+// deletion estimates b(-i) = b - (X'WX)^-1 x_i w_i e_i / (1 - h_i).
+struct LineFit {
+  double a = 0, b = 0, inv[2][2] = {};
+  std::vector<std::pair<double, double>> deleted;
+};
+
+LineFit closed_form(int group) {
+  double s[2][2] = {}, r[2] = {};
+  std::vector<Obs> obs;
+  for (const Obs& o : kLine)
+    if (o.g == group) obs.push_back(o);
+  for (const Obs& o : obs) {
+    s[0][0] += o.w, s[0][1] += o.w * o.x, s[1][1] += o.w * o.x * o.x;
+    r[0] += o.w * o.y, r[1] += o.w * o.x * o.y;
+  }
+  LineFit f;
+  const double det = s[0][0] * s[1][1] - s[0][1] * s[0][1];
+  f.inv[0][0] = s[1][1] / det, f.inv[1][1] = s[0][0] / det, f.inv[0][1] = f.inv[1][0] = -s[0][1] / det;
+  f.a = f.inv[0][0] * r[0] + f.inv[0][1] * r[1];
+  f.b = f.inv[1][0] * r[0] + f.inv[1][1] * r[1];
+  for (const Obs& o : obs) {
+    const double u0 = f.inv[0][0] + f.inv[0][1] * o.x, u1 = f.inv[1][0] + f.inv[1][1] * o.x;
+    const double h = o.w * (u0 + u1 * o.x), e = o.y - f.a - f.b * o.x;
+    f.deleted.emplace_back(f.a - u0 * o.w * e / (1 - h), f.b - u1 * o.w * e / (1 - h));
+  }
+  return f;
+}
+
+class ProfilingTest : public results_test::FitTest {
+ protected:
+  std::string profdata_text() const {
+    std::ifstream in(dir_ / "pd.csv");
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+};
+
+// Linear in its parameters: each profile refit fixes one parameter and the
+// other's least-squares value follows, so the likelihood-ratio pivot equals
+// the Wald pivot; each BY group sees only its own observations; the output
+// does not depend on the engine's threads.
+TEST_F(ProfilingTest, LinearModelPivotsJackknifeAndThreads) {
+  std::string by_threads[2];
+  for (int k = 0; k < 2; ++k) {
+    ASSERT_EQ(fit(line_csv(), std::string("proc ruva data=d nthreads=") + (k ? "8" : "1") +
+                                  "; by g; parms a=0 b=1; _weight_ = w; model y = a + b*x;"
+                                  " profile a b / all profdata=pd;"),
+              0)
+        << log_text();
+    by_threads[k] = profdata_text();
+  }
+  EXPECT_EQ(by_threads[0], by_threads[1]);
+  const std::vector<Row> rows = read_rows("pd");
+  std::size_t at = 0;
+  for (int group = 1; group <= 2; ++group) {
+    SCOPED_TRACE(group);
+    const LineFit f = closed_form(group);
+    ASSERT_LT(at, rows.size());
+    EXPECT_EQ(rows[at].at("_TYPE_"), "REF");
+    EXPECT_NEAR(number(rows[at], "a"), f.a, 1e-7);
+    EXPECT_NEAR(number(rows[at], "b"), f.b, 1e-7);
+    ++at;
+    for (const std::string parm : {"a", "b"}) {
+      for (int i = 0; i <= 20; ++i, ++at) {
+        ASSERT_LT(at, rows.size());
+        const Row& r = rows[at];
+        EXPECT_EQ(r.at("_TYPE_"), "PROF");
+        EXPECT_EQ(r.at("_PROF_PARM_"), parm);
+        EXPECT_NEAR(number(r, "_WSTAT_"), -2 + 0.2 * i, 1e-12);
+        EXPECT_NEAR(number(r, "_LSTAT_"), number(r, "_WSTAT_"), 1e-8);
+        EXPECT_TRUE(std::isnan(number(r, "_OBS_INF_MEAS_")));
+      }
+    }
+    for (std::size_t i = 0; i < f.deleted.size(); ++i, ++at) {
+      ASSERT_LT(at, rows.size());
+      const Row& r = rows[at];
+      EXPECT_EQ(r.at("_TYPE_"), "JACK");
+      EXPECT_EQ(number(r, "_OBS_INF_MEAS_"), static_cast<double>(i + 1));
+      EXPECT_TRUE(std::isnan(number(r, "_LSTAT_")));
+      EXPECT_NEAR(number(r, "a"), f.deleted[i].first, 1e-7);
+      EXPECT_NEAR(number(r, "b"), f.deleted[i].second, 1e-7);
+    }
+  }
+  EXPECT_EQ(at, rows.size());
+  // The last run's tables, per group: profiles of a and b, then their jackknife.
+  const auto all = tables("ProfileJackknifeOutputStatistics");
+  ASSERT_EQ(all.size(), 16u);
+  for (int group = 1; group <= 2; ++group) {
+    const LineFit f = closed_form(group);
+    for (int k = 0; k < 4; ++k) {
+      const auto& t = all[8 + 4 * (group - 1) + k];
+      SCOPED_TRACE(t["path"].dump());
+      EXPECT_EQ(t["by"]["g"], group);
+      const bool jack = k >= 2, is_a = k % 2 == 0;
+      const double b = is_a ? f.a : f.b;
+      ASSERT_EQ(t["rows"].size(), jack ? f.deleted.size() : 21u);
+      for (std::size_t i = 0; i < t["rows"].size(); ++i) {
+        const double value = number(t, i, "ParameterValue");
+        EXPECT_EQ(number(t, i, "StatType"), jack ? 2 : 1);
+        EXPECT_EQ(number(t, i, "Observation"), jack ? static_cast<double>(i + 1) : -1.0);
+        EXPECT_NEAR(number(t, i, "ReferenceParameterValue"), b, 1e-7);
+        EXPECT_NEAR(number(t, i, "ParameterPercentageChange"), std::fabs((value - b) / b) * 100, 1e-7);
+        if (jack) {
+          EXPECT_NEAR(value, is_a ? f.deleted[i].first : f.deleted[i].second, 1e-7);
+          EXPECT_TRUE(cell(t, i, "xValue").is_null());
+          continue;
+        }
+        EXPECT_NEAR(number(t, i, "xValue"), std::fabs(number(t, i, "WaldPivotalStat")), 1e-8);
+        EXPECT_NEAR(number(t, i, "UWaldValue"), b + std::fabs(value - b), 1e-7);
+        EXPECT_NEAR(number(t, i, "LWaldValue"), b - std::fabs(value - b), 1e-7);
+      }
+    }
+  }
+}
+
+// A parameter on an active bound has no standard error and is not profiled
+// in that BY group: no rows and no table of it, none left from the group before.
+TEST_F(ProfilingTest, ParameterOnABoundIsNotProfiledInItsGroup) {
+  ASSERT_EQ(fit(line_csv(), "proc ruva data=d; by g; parms a=0 b=1; bounds b >= -1.5; model y = a + b*x;"
+                            " profile a b / profdata=pd;"),
+            0)
+      << log_text();
+  std::map<std::string, int> rows;
+  for (const Row& r : read_rows("pd"))
+    if (r.at("_TYPE_") == "PROF") ++rows[r.at("g") + r.at("_PROF_PARM_")];
+  EXPECT_EQ(rows, (std::map<std::string, int>{{"1a", 21}, {"1b", 21}, {"2a", 21}}));
+  std::vector<int> groups;
+  for (const auto& t : tables("ProfileJackknifeOutputStatistics")) groups.push_back(t["by"]["g"]);
+  EXPECT_EQ(groups, (std::vector<int>{1, 1, 2}));
+}
+
+// The profile interval: where the likelihood-ratio pivot crosses the t
+// quantile, interpolated between the grid rows on either side.
+std::pair<double, double> profile_interval(const std::vector<Row>& rows, const std::string& parm, double t) {
+  std::vector<std::pair<double, double>> curve;  // (pivot, value)
+  for (const Row& r : rows)
+    if (r.at("_TYPE_") == "PROF" && r.at("_PROF_PARM_") == parm)
+      curve.emplace_back(std::stod(r.at("_LSTAT_")), std::stod(r.at(parm)));
+  auto cross = [&](double level) {
+    for (std::size_t i = 1; i < curve.size(); ++i) {
+      const auto [l0, v0] = curve[i - 1];
+      const auto [l1, v1] = curve[i];
+      if ((l0 - level) * (l1 - level) <= 0) return v0 + (level - l0) / (l1 - l0) * (v1 - v0);
+    }
+    return std::nan("");
+  };
+  return {cross(-t), cross(t)};
+}
+
+std::string csv_of(const nist::Problem& p) {
+  std::string out;
+  for (std::size_t i = 0; i < p.variables.size(); ++i) out += (i ? "," : "") + p.variables[i];
+  out += '\n';
+  for (const auto& row : p.rows) {
+    for (std::size_t i = 0; i < row.size(); ++i) out += (i ? "," : "") + row[i];
+    out += '\n';
+  }
+  return out;
+}
+
+// Puromycin's profile of k in closed form: vm given k is a least-squares
+// slope, so S(k) is exact; the interval ends solve S(k) = S_ref (1 + t^2 / 10).
+double puromycin_sse(double k) {
+  double sxy = 0, sxx = 0, syy = 0;
+  for (int i = 0; i < 12; ++i) {
+    const double x = results_test::kConc[i] / (k + results_test::kConc[i]), y = results_test::kRate[i];
+    sxy += x * y, sxx += x * x, syy += y * y;
+  }
+  return syy - sxy * sxy / sxx;
+}
+
+double bisect(const std::function<double(double)>& f, double a, double b) {
+  for (int i = 0; i < 200; ++i) {
+    const double m = (a + b) / 2;
+    (f(a) * f(m) <= 0 ? b : a) = m;
+  }
+  return a;
+}
+
+std::pair<double, double> puromycin_k_interval() {
+  const double k = bisect([](double v) { return (puromycin_sse(v + 1e-7) - puromycin_sse(v - 1e-7)); }, 0.01, 0.2);
+  const double level = puromycin_sse(k) * (1 + results_test::kT10 * results_test::kT10 / 10);
+  auto f = [&](double v) { return puromycin_sse(v) - level; };
+  return {bisect(f, 0.01, k), bisect(f, k, 0.2)};
+}
+
+TEST_F(ProfilingTest, ProfileIntervalsMatchPublishedReferences) {
+  const nist::Problem misra = nist::read_problem("Misra1a");
+  struct Case {
+    std::string csv, program, parm;
+    double t, lower, upper;
+  } cases[] = {
+      {results_test::kPuromycin, "parms vm=200 k=0.05; model rate = vm*conc/(k+conc);", "vm",
+       results_test::kT10, 197.3021, 229.2901},
+      {results_test::kPuromycin, "parms vm=200 k=0.05; model rate = vm*conc/(k+conc);", "k",
+       results_test::kT10, 0.04692517, 0.08615995},
+      {csv_of(misra), "parms b1=250 b2=5e-4; model y = " + misra.model + ";", "b1", 2.178812829667228,
+       233.1953, 245.0177},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.parm);
+    ASSERT_EQ(fit(c.csv, "proc ruva data=d; " + c.program + " profile " + c.parm +
+                             " / range=-4 to 4 by 0.01 profdata=pd;"),
+              0)
+        << log_text();
+    const auto [lower, upper] = profile_interval(read_rows("pd"), c.parm, c.t);
+    EXPECT_NEAR(lower, c.lower, 2e-4 * std::fabs(c.lower));
+    EXPECT_NEAR(upper, c.upper, 2e-4 * std::fabs(c.upper));
+    // Puromycin's published limits are rounded; its k has an exact profile.
+    if (c.parm == "k") {
+      const auto [exact_lower, exact_upper] = puromycin_k_interval();
+      EXPECT_NEAR(lower, exact_lower, 1e-6 * exact_lower);
+      EXPECT_NEAR(upper, exact_upper, 1e-6 * exact_upper);
+    }
+  }
+}
+
+}  // namespace
