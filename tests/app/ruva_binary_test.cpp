@@ -140,7 +140,8 @@ TEST_F(RuvaBinaryTest, FailuresSayWhyOnceAndTheExitStatusAgrees) {
       "4 of the 4 observations read could not be used: the weight _WEIGHT_ is missing, zero or negative (the "
       "first is observation 1).";
   const std::vector<Case> cases = {
-      {"--json j.json", "", "a=1", "profile a;", {"NOTE: Profiling is not available"}, 0},
+      {"--json j.json", "", "a=1", "profile a / profdata=pr;",
+       {"NOTE: The data set WORK.pr has 22 observations and 7 variables."}, 0},
       {"", "", "a=1", "bootstrap;", {"NOTE: The bootstrap is not available"}, 0},
       {"--json j.json", "plots=fit", "a=1", "", {"NOTE: Graphs are not available"}, 0},
       {"", "", "a=1", "z = 1 / (x - 2);", {"NOTE: Division by zero at line 1"}, 0},
