@@ -21,34 +21,45 @@ struct Obs {
 };
 const std::vector<Obs> kLine = {{1, 1, 2.1, 1},  {1, 2, 3.9, 2},   {1, 3, 6.2, 1},  {1, 4, 7.8, 0.5},
                                 {1, 5, 10.4, 1}, {1, 6, 11.7, 2},  {1, 7, 14.5, 1}, {2, 1, -0.8, 1},
-                                {2, 2, -3.1, 3}, {2, 3, -4.9, 1},  {2, 4, -7.2, 1}, {2, 5, -8.8, 0.5},
+                                {2, 2, -3.1, 3}, {2, 2.5, NAN, 1}, {2, 3, -4.9, 1},  {2, 4, -7.2, 1}, {2, 5, -8.8, 0.5},
                                 {2, 6, -11.3, 1}};
 
 std::string line_csv() {
   std::ostringstream out;
   out.precision(17);
   out << "g,x,y,w\n";
-  for (const Obs& o : kLine) out << o.g << ',' << o.x << ',' << o.y << ',' << o.w << '\n';
+  for (const Obs& o : kLine) {
+    out << o.g << ',' << o.x << ',';
+    (std::isnan(o.y) ? out << '.' : out << o.y) << ',' << o.w << '\n';
+  }
   return out.str();
 }
 
 // Weighted least squares of y on (1, x) in closed form, with the
-// deletion estimates b(-i) = b - (X'WX)^-1 x_i w_i e_i / (1 - h_i).
+// deletion estimates b(-i) = b - (X'WX)^-1 x_i w_i e_i / (1 - h_i); an
+// observation without a response is not used but keeps its number.
 struct LineFit {
   double a = 0, b = 0, inv[2][2] = {};
   std::vector<std::pair<double, double>> deleted;
+  std::vector<double> numbers;  // of the used observations within the group
 };
 
 LineFit closed_form(int group) {
   double s[2][2] = {}, r[2] = {};
   std::vector<Obs> obs;
-  for (const Obs& o : kLine)
-    if (o.g == group) obs.push_back(o);
+  LineFit f;
+  int number = 0;
+  for (const Obs& o : kLine) {
+    if (o.g != group) continue;
+    ++number;
+    if (std::isnan(o.y)) continue;
+    f.numbers.push_back(number);
+    obs.push_back(o);
+  }
   for (const Obs& o : obs) {
     s[0][0] += o.w, s[0][1] += o.w * o.x, s[1][1] += o.w * o.x * o.x;
     r[0] += o.w * o.y, r[1] += o.w * o.x * o.y;
   }
-  LineFit f;
   const double det = s[0][0] * s[1][1] - s[0][1] * s[0][1];
   f.inv[0][0] = s[1][1] / det, f.inv[1][1] = s[0][0] / det, f.inv[0][1] = f.inv[1][0] = -s[0][1] / det;
   f.a = f.inv[0][0] * r[0] + f.inv[0][1] * r[1];
@@ -111,7 +122,7 @@ TEST_F(ProfilingTest, LinearModelPivotsJackknifeAndThreads) {
       ASSERT_LT(at, rows.size());
       const Row& r = rows[at];
       EXPECT_EQ(r.at("_TYPE_"), "JACK");
-      EXPECT_EQ(number(r, "_OBS_INF_MEAS_"), static_cast<double>(i + 1));
+      EXPECT_EQ(number(r, "_OBS_INF_MEAS_"), f.numbers[i]);
       EXPECT_TRUE(std::isnan(number(r, "_LSTAT_")));
       EXPECT_NEAR(number(r, "a"), f.deleted[i].first, 1e-7);
       EXPECT_NEAR(number(r, "b"), f.deleted[i].second, 1e-7);
@@ -133,7 +144,7 @@ TEST_F(ProfilingTest, LinearModelPivotsJackknifeAndThreads) {
       for (std::size_t i = 0; i < t["rows"].size(); ++i) {
         const double value = number(t, i, "ParameterValue");
         EXPECT_EQ(number(t, i, "StatType"), jack ? 2 : 1);
-        EXPECT_EQ(number(t, i, "Observation"), jack ? static_cast<double>(i + 1) : -1.0);
+        EXPECT_EQ(number(t, i, "Observation"), jack ? f.numbers[i] : -1.0);
         EXPECT_NEAR(number(t, i, "ReferenceParameterValue"), b, 1e-7);
         EXPECT_NEAR(number(t, i, "ParameterPercentageChange"), std::fabs((value - b) / b) * 100, 1e-7);
         if (jack) {
