@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "platform/host.h"
+#include "procedure/graph_control.h"
+#include "procedure/ruva_memory.h"
 #include "results/diagnostics_record.h"
+#include "results/output_data_sets.h"
 #include "results/fit_fixture.h"
 #include "optim/lapack.h"
 #include "support/nist_problem.h"
@@ -261,6 +264,58 @@ TEST_F(DiagnosticsTest, Misra1aMatchesDenseReferences) {
                 "studentized projected residual" + where);
     expect_near(number(rows[i], "lm"), has_lmax ? lmax_sign * v[i] : NAN, 1e-7, "LMAX" + where);
   }
+}
+
+// The step's phases with a fit plot requested after the set-up, as the
+// graphs would (this build switches them off).
+void fit_plot_body() {
+  RUVACOM* ctx = procedure_test::begin_step(2);
+  if (jovouti() != 0) xexit(1016, 0);
+  ctx->graph_control = ruva_new_or_exit<RUVAGRAPH_CONTROL>();
+  ctx->graph_control->ruvafit_plot = ruva_new_or_exit<RUVAFIT_PLOT>();
+  while (xbynext(ctx->fiddata) > 0) {
+    if (jovgrid(ctx) == 0) {
+      jovopt(ctx);
+      if (ctx->outptr) jovout(ctx);
+    }
+    reset_for_next_bygroup(ctx);
+  }
+  for (int k = 0; k < ctx->nout; ++k) xvputt(ctx->outsets[k].list);
+  procedure_test::inspect_and_exit(ctx);
+}
+
+// A fit plot puts the model's one regressor in the table of each BY group,
+// beside the ID variables, and keeps its range over the group for the graphs.
+TEST_F(DiagnosticsTest, FitPlotGivesIdAndRegressorColumnsAndTheGroupRange) {
+  std::string csv = "g,name,x,y\n";
+  for (int g = 1; g <= 2; ++g)
+    for (int i = 0; i < 6; ++i)
+      csv += std::to_string(g) + ",n" + std::to_string(i) + "," + std::to_string(i + 2 * g) + "," +
+             std::to_string(kDecayY[i]) + "\n";
+  write_file("d.csv", csv);
+  double range[2] = {};
+  int regressors = 0;
+  const int rc = run_and_inspect(
+      "proc ruva data=d; by g; id name x; parms a=2 k=0.2; model y = a*exp(-k*x); " + kOutput, fit_plot_body,
+      [&](RUVACOM* ctx) {
+        const DiagRegressors* r = ctx->ruvadiag->regs_blck;
+        regressors = r->num_regressors;
+        if (regressors > 0) range[0] = r->xmins[0], range[1] = r->xmaxs[0];
+        EXPECT_NE(ctx->outputstats_path, nullptr);
+      });
+  ASSERT_EQ(rc, 0) << log_text();
+  EXPECT_EQ(regressors, 1);
+  EXPECT_EQ(range[0], 4);
+  EXPECT_EQ(range[1], 9);
+  const std::vector<results_test::Json> groups = tables("OutputStatistics");
+  ASSERT_EQ(groups.size(), 2u);
+  for (int g = 1; g <= 2; ++g)
+    for (int i = 0; i < 6; ++i) {
+      const results_test::Json& t = groups[g - 1];
+      EXPECT_EQ(cell(t, i, "id1"), "n" + std::to_string(i));
+      EXPECT_EQ(number(t, i, "id2"), i + 2 * g);
+      EXPECT_EQ(number(t, i, "x"), i + 2 * g);
+    }
 }
 
 // With 303 parameters the projection's cross products take m(m+1)/2
