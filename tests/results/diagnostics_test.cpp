@@ -184,7 +184,8 @@ std::vector<std::vector<double>> orthonormal_basis(
 // square: tangential leverage d'Cd, Jacobian leverage d'(J'J - Σ e H)⁻¹d,
 // residual expectation -σ²/2 ((I - JCJ') s)_i with s_i = tr(H_i C), the
 // projected residual (I - P)e with P the projection onto the columns of
-// (J, H), studentized by σ²(1 - P_ii), and LMAX the leading eigenvector of
+// (J, H) (rank 3: ∂²/∂b1² is 0 and ∂²/∂b1∂b2 is ∂/∂b2 over b1), studentized
+// by σ²(1 - P_ii), and LMAX the leading eigenvector of
 // the influence matrix J(J'J - Σ e H)⁻¹J'.
 TEST_F(DiagnosticsTest, Misra1aMatchesDenseReferences) {
   const nist::Problem problem = nist::read_problem("Misra1a");
