@@ -77,6 +77,9 @@ int ruvares() {
   }
   collect_id_variables(ctx, ids);
   ctx->id_vars = ids->n > 0 ? ids : nullptr;
+  // ID variables the program does not use are read with each observation
+  // too, for the diagnostics table.
+  if (ctx->id_vars) cmppdv(ctx->fiddata, reinterpret_cast<void**>(&ctx->dataptr), &ctx->globcmp);
   // The compiler's cells never move, so they may be bound before generation.
   bind_special_variables(ctx);
   cmpgen(&ctx->globcmp);

@@ -1,12 +1,12 @@
 // Which diagnostics blocks the step's requests need, and their storage.
-// The regressor block belongs to the graphs; its request is recorded here
-// but it is not allocated.
 #include "results/diagnostics_record.h"
 
 #include <algorithm>
 #include <iterator>
 
+#include "host/compiler_types.h"
 #include "host/missing.h"
+#include "host/services.h"
 #include "host/stmt.h"
 #include "procedure/analysis_requests.h"
 #include "procedure/graph_control.h"
@@ -85,7 +85,30 @@ void doubles(double** slot, std::int64_t count, std::int64_t* had = nullptr) {
   if (had) *had = count;
 }
 
+// The regressors are found once per step; their ranges restart per group.
+void regressors_block(RUVACOM* ctx, RUVADIAG* d) {
+  const bool first = !d->regs_blck;
+  DiagRegressors* r = block(&d->regs_blck);
+  if (first) {
+    r->used_regs = ruva_new_or_exit<CMPLIST>();
+    r->num_regressors = determine_num_indep(ctx);
+    r->regressors = r->num_regressors > 0 ? ruva_new_or_exit<double*>(r->num_regressors) : nullptr;
+  }
+  doubles(&r->xmins, r->num_regressors);
+  doubles(&r->xmaxs, r->num_regressors);
+}
+
 }  // namespace
+
+int determine_num_indep(RUVACOM* ctx) {
+  CMPSYM* dep = ctx->depsym && ctx->depsym->n > 0 ? ctx->depsym->s[0] : nullptr;
+  CMPLIST* used = ctx->ruvadiag->regs_blck->used_regs;
+  if (!dep || cmpdeps(&ctx->globcmp, dep, 0, 1, 0) <= 0) return 0;
+  int count = 0;
+  for (CMPSYM* s = cmpndep(&ctx->globcmp, dep, nullptr, 0, 1); s; s = cmpndep(&ctx->globcmp, dep, s, 0, 1))
+    if (s->dsvarno > 0 && s->type == 'n' && cmplstx(used, s, &ctx->globcmp) == 0) ++count;
+  return count;
+}
 
 int set_reqd_blcks(RUVACOM* ctx, int* flags) {
   from_graphs(ctx, flags);
@@ -133,6 +156,7 @@ void alloc_memory(RUVACOM* ctx, const int* flags) {
     doubles(&cv->per_boxs_bias, p);
     doubles(&cv->h_dir, p);
   }
+  if (flags[kRegressorsBlock]) regressors_block(ctx, d);
   if (flags[kDependentBlock]) block(&d->dep_blck);
 }
 

@@ -18,6 +18,7 @@
 #include "host/dataset_types.h"
 
 struct RUVACOM;
+struct CMPLIST;
 
 // The blocks, in request order.
 enum DiagBlock {
@@ -86,6 +87,16 @@ struct DiagCurvature {
   void* curv_noacc_temps;  // the direction sums of the maximum search while it runs
 };
 
+// The data-set variables the model's prediction depends on, for the fit
+// graphics and the table's regressor columns.
+struct DiagRegressors {
+  std::int32_t num_regressors;
+  double* xmins;         // each one's range over the BY group [num_regressors]; 0 with more than two
+  double* xmaxs;
+  double** regressors;   // their current values
+  CMPLIST* used_regs;    // their symbols
+};
+
 struct DiagDependent {
   double predicted, observed;
 };
@@ -102,6 +113,7 @@ struct RUVADIAG {
   DiagLeverage* lev_blck;
   DiagInfluence* inf_blck;
   DiagCurvature* curv_blck;
+  DiagRegressors* regs_blck;
   DiagDependent* dep_blck;
   // Bound to the curvature accelerations, which nothing computes yet: missing.
   double not_computed;
@@ -122,6 +134,10 @@ int set_reqd_blcks(RUVACOM* ctx, int* flags);
 // Creates or refreshes `ruvadiag` and the required blocks for the current
 // BY group; a memory shortfall ends the step with 1016.
 void alloc_memory(RUVACOM* ctx, const int* flags);
+
+// Lists in the regressors block the numeric data-set variables the model's
+// prediction depends on; returns their number.
+int determine_num_indep(RUVACOM* ctx);
 
 // The per-group sums, inverses, factor and local influence (several passes
 // over the BY group).

@@ -73,12 +73,37 @@ struct Sums {
   }
 };
 
+// The range of each regressor over the observations whose model run gave
+// derivatives, kept only for the one or two that a fit graph can show. A
+// regressor missing on the first such observation keeps no range.
+struct Ranges {
+  DiagRegressors* r;
+  bool first = true;
+
+  void add() {
+    if (!r || r->num_regressors >= 3) return;
+    for (int k = 0; k < r->num_regressors; ++k) {
+      const double x = *r->regressors[k];
+      double &low = r->xmins[k], &high = r->xmaxs[k];
+      if (first) {
+        low = high = x;
+      } else if (present(x) && present(low) && present(high)) {
+        low = std::min(low, x);
+        high = std::max(high, x);
+      }
+    }
+    first = false;
+  }
+};
+
 void first_pass(RUVACOM* ctx, double* K) {
   RUVADIAG* d = ctx->ruvadiag;
   const Sums sums{d, ctx->nparm, diag_packed(ctx->nparm), diag_augmented(ctx->nparm), K};
+  Ranges ranges{d->required[kRegressorsBlock] ? d->regs_blck : nullptr};
   Work z(sums.m);
   observation_pass(ctx, [&](long i, bool ran) {
     const DiagObservation o = diag_observation(ctx, ran, z.v);
+    if (o.ran && o.d_ok && o.h_ok) ranges.add();
     if (o.ran && o.d_ok && o.weighted() && diag_obs_used(d, i)) sums.add(o, z.v);
   });
 }

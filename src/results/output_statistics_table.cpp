@@ -7,12 +7,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "host/missing.h"
 #include "host/services.h"
 #include "linalg/packed_matrix.h"
 #include "linalg/vector_kernels.h"
 #include "procedure/result_phases.h"
+#include "procedure/ruvacom.h"
+#include "procedure/statement_lookup.h"
 #include "procedure/ruva_memory.h"
 #include "results/curvature_measures.h"
 #include "results/diagnostics_pass.h"
@@ -30,11 +33,51 @@ constexpr double kSmallestComplement = 1.110223024625157e-16;
 
 bool present(double x) { return !wzmis(x) && std::isfinite(x); }
 
+// A text block (tag) of the symbol's label, else its name.
+WOB_PARM_BLK_STR symbol_text(int tag, const CMPSYM* sym) {
+  const char* label = nullptr;
+  const int length = symbol_label(sym, &label);
+  return wob_text(tag, length > 0 ? yoltxt(label, length) : yoltxt(sym->name, sym->nameleng));
+}
+
+// One column per distinct ID variable, named id1, id2, ... by its place in
+// the ID list (a repeated one still uses up its number).
+bool id_columns(ResultTable* t, const RUVACOM* ctx) {
+  const CMPLIST* ids = ctx->id_vars;
+  bool ok = true;
+  for (int k = 0; ok && ids && k < ids->n; ++k) {
+    const CMPSYM* sym = ids->s[k];
+    if (std::find(ids->s, ids->s + k, sym) != ids->s + k) continue;
+    const bool character = sym->type == '$';
+    const std::string name = "id" + std::to_string(k + 1);
+    WOB_PARM_BLK_STR blocks[5] = {wob_text(339, yoltxt(character ? "IDCharVariable" : "IDNumVariable", -1)),
+                                  wob_cell(285, sym->data), symbol_text(296, sym),
+                                  wob_text(138, yoltxt(name.c_str(), -1)),
+                                  character ? wob_int(289, sym->length) : wob_int(337, 5)};
+    ok = t->column(blocks, 5);
+  }
+  return ok;
+}
+
+// One column per regressor, named by its label or name.
+bool regressor_columns(ResultTable* t, const DiagRegressors* r) {
+  bool ok = true;
+  for (int k = 0; ok && k < r->num_regressors; ++k) {
+    const CMPSYM* sym = r->used_regs->s[k];
+    if (sym->dsvarno <= 0) continue;
+    WOB_PARM_BLK_STR blocks[6] = {wob_int(103, 5),        wob_text(339, yoltxt("Regressor", -1)),
+                                  wob_cell(285, r->regressors[k]), wob_text(311, yoltxt("RegressorVar", -1)),
+                                  wob_int(287, 1),        symbol_text(138, sym)};
+    ok = t->column(blocks, 6);
+  }
+  return ok;
+}
+
 bool define(ResultTable* t, RUVACOM* ctx) {
   RUVADIAG* d = ctx->ruvadiag;
   const char* req = d->required;
   bool ok = t->column(kMsgObservation, "Observation", "i", &d->com_blck->obs_index) &&
-            t->column(kMsgWeight, "Weight", "g", &d->com_blck->weight);
+            t->column(kMsgWeight, "Weight", "g", &d->com_blck->weight) && id_columns(t, ctx);
   if (DiagRaw* r = d->raw_resd_blck; ok && req[kRawBlock])
     ok = t->column(kMsgResidual, "Residual", "g", &r->residual) &&
          t->column(kMsgStudent, "StudentizedResidual", "g", &r->stu_residual) &&
@@ -50,6 +93,7 @@ bool define(ResultTable* t, RUVACOM* ctx) {
          t->column(kMsgParameterEffects, "ParameterEffectsAcceleration", "g", &d->not_computed);
   if (DiagInfluence* inf = d->inf_blck; ok && req[kInfluenceBlock])
     ok = t->column(kMsgLmax, "LMAX", "g", &inf->curr_lmax);
+  if (DiagRegressors* r = d->regs_blck; ok && r && req[kRegressorsBlock]) ok = regressor_columns(t, r);
   if (DiagDependent* dep = d->dep_blck; ok && req[kDependentBlock]) {
     const VARSTRING& name = ctx->depname;
     WOB_PARM_BLK_STR observed[4] = {wob_int(103, 5), wob_cell(285, &dep->observed),
@@ -169,6 +213,8 @@ int ruva_diag_statstable(RUVACOM* ctx, xobskey* path) {
   int flags[kDiagBlocks] = {};
   if (set_reqd_blcks(ctx, flags) >= 1) {
     alloc_memory(ctx, flags);
+    if (DiagRegressors* r = ctx->ruvadiag->regs_blck; flags[kRegressorsBlock] && r->num_regressors > 0)
+      cmplstg(r->used_regs, r->regressors, &ctx->globcmp);
     intermediates(ctx);
   }
   if (!ctx->ruvadiag) return 0;

@@ -1,15 +1,21 @@
 // The observation-level diagnostics through whole steps: against the closed
 // forms of a model linear in its parameters, a published local-influence
 // direction (also under a rescaled parameter), frequency weights against
-// replicated rows, and the saved diagnostics of the OUTPUT data set when an
-// observation in the middle cannot be used.
+// replicated rows, the saved diagnostics of the OUTPUT data set when an
+// observation in the middle cannot be used, and Misra1a against dense
+// references formed here.
 #include <cmath>
 #include <string>
 #include <vector>
 
 #include "platform/host.h"
+#include "procedure/graph_control.h"
+#include "procedure/ruva_memory.h"
 #include "results/diagnostics_record.h"
+#include "results/output_data_sets.h"
 #include "results/fit_fixture.h"
+#include "optim/lapack.h"
+#include "support/nist_problem.h"
 
 namespace {
 
@@ -147,6 +153,169 @@ TEST_F(DiagnosticsTest, SavedDiagnosticsLandOnTheirObservationsAroundAFailedOne)
     for (const char* name : kSaved) {
       const double want = i == 3 ? NAN : number(ref[i < 3 ? i : i - 1], name);
       expect_near(number(got[i], name), want, 1e-9, std::string(name) + " of observation " + std::to_string(i + 1));
+    }
+}
+
+// An orthonormal basis of the span of the columns (row-major n by c), by
+// modified Gram-Schmidt applied twice; a column left with less than 1e-9 of
+// its norm adds nothing.
+std::vector<std::vector<double>> orthonormal_basis(
+    const std::vector<std::vector<double>>& columns) {
+  std::vector<std::vector<double>> basis;
+  for (std::vector<double> v : columns) {
+    double norm0 = 0, norm = 0;
+    for (double x : v) norm0 += x * x;
+    for (int pass = 0; pass < 2; ++pass)
+      for (const auto& q : basis) {
+        double dot = 0;
+        for (std::size_t i = 0; i < v.size(); ++i) dot += q[i] * v[i];
+        for (std::size_t i = 0; i < v.size(); ++i) v[i] -= dot * q[i];
+      }
+    for (double x : v) norm += x * x;
+    if (norm <= 1e-18 * norm0 || norm0 == 0) continue;
+    for (double& x : v) x /= std::sqrt(norm);
+    basis.push_back(v);
+  }
+  return basis;
+}
+
+// Misra1a, y = b1 (1 - exp(-b2 x)), at its certified estimates, with J the
+// derivative matrix, H_i the second derivatives, C = (J'J)⁻¹ and σ² the mean
+// square: tangential leverage d'Cd, Jacobian leverage d'(J'J - Σ e H)⁻¹d,
+// residual expectation -σ²/2 ((I - JCJ') s)_i with s_i = tr(H_i C), the
+// projected residual (I - P)e with P the projection onto the columns of
+// (J, H) (rank 3: ∂²/∂b1² is 0 and ∂²/∂b1∂b2 is ∂/∂b2 over b1), studentized
+// by σ²(1 - P_ii), and LMAX the leading eigenvector of
+// the influence matrix J(J'J - Σ e H)⁻¹J'.
+TEST_F(DiagnosticsTest, Misra1aMatchesDenseReferences) {
+  const nist::Problem problem = nist::read_problem("Misra1a");
+  std::string csv = "y,x\n";
+  for (const auto& row : problem.rows) csv += row[0] + "," + row[1] + "\n";
+  char parms[160];
+  std::snprintf(parms, sizeof parms, "parms b1=%.17g b2=%.17g;", problem.certified[0],
+                problem.certified[1]);
+  const std::vector<Row> rows = fit_rows(csv, std::string("proc ruva data=d maxiter=0; ") + parms +
+                                                  "model y = b1*(1-exp(-b2*x)); " + kOutput);
+  const results_test::Json t = tables("OutputStatistics").back();
+  const std::vector<double> x = nist::column(problem, "x"), y = nist::column(problem, "y");
+  const int n = static_cast<int>(x.size());
+  ASSERT_EQ(rows.size(), x.size());
+  const double b1 = problem.certified[0], b2 = problem.certified[1];
+  std::vector<double> e(n), d0(n), d1(n), h01(n), h11(n);
+  double g[3] = {}, k[3] = {}, sse = 0;  // J'J and Σ e H, packed (00, 10, 11)
+  for (int i = 0; i < n; ++i) {
+    const double decay = std::exp(-b2 * x[i]);
+    e[i] = y[i] - b1 * (1 - decay);
+    d0[i] = 1 - decay, d1[i] = b1 * x[i] * decay, h01[i] = x[i] * decay,
+    h11[i] = -b1 * x[i] * x[i] * decay;
+    g[0] += d0[i] * d0[i], g[1] += d0[i] * d1[i], g[2] += d1[i] * d1[i];
+    k[1] += e[i] * h01[i], k[2] += e[i] * h11[i];
+    sse += e[i] * e[i];
+  }
+  const double s2 = sse / (n - 2);
+  auto quad = [](const double* a, double u, double v) {  // (u, v) a⁻¹ (u, v)'
+    return (a[2] * u * u - 2 * a[1] * u * v + a[0] * v * v) / (a[0] * a[2] - a[1] * a[1]);
+  };
+  const double det = g[0] * g[2] - g[1] * g[1], c[3] = {g[2] / det, -g[1] / det, g[0] / det};
+  const double jk[3] = {g[0] - k[0], g[1] - k[1], g[2] - k[2]};
+  std::vector<double> s(n);
+  double js[2] = {};
+  for (int i = 0; i < n; ++i) {
+    s[i] = 2 * h01[i] * c[1] + h11[i] * c[2];
+    js[0] += d0[i] * s[i], js[1] += d1[i] * s[i];
+  }
+  const auto basis = orthonormal_basis({d0, d1, std::vector<double>(n, 0.0), h01, h11});
+  // The influence matrix J(J'J - Σ e H)⁻¹J', its leading eigenpair.
+  std::vector<double> influence(n * n);
+  const double det_jk = jk[0] * jk[2] - jk[1] * jk[1];
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j)
+      influence[i * n + j] = (jk[2] * d0[i] * d0[j] - jk[1] * (d0[i] * d1[j] + d1[i] * d0[j]) +
+                              jk[0] * d1[i] * d1[j]) /
+                             det_jk;
+  std::vector<double> values(n), work(64 * n);
+  int info = 0;
+  const int lwork = 64 * n;
+  dsyev_("V", "L", &n, influence.data(), &n, values.data(), work.data(), &lwork, &info, 1, 1);
+  ASSERT_EQ(info, 0);
+  const double* v = &influence[(n - 1) * n];
+  // Its eigenvalue is 1/(1 - λ) for the reduced eigenvalue λ that must
+  // exceed 0.5; Misra1a's is 1.003, so LMAX is missing throughout.
+  const bool has_lmax = values[n - 1] > 2;
+  const double lmax_sign = has_lmax && number(rows[0], "lm") * v[0] < 0 ? -1 : 1;
+  for (int i = 0; i < n; ++i) {
+    double pe = 0, pii = 0;
+    for (const auto& q : basis) {
+      double qe = 0;
+      for (int j = 0; j < n; ++j) qe += q[j] * e[j];
+      pe += q[i] * qe, pii += q[i] * q[i];
+    }
+    const double h = quad(g, d0[i], d1[i]), pr = e[i] - pe;
+    const double re =
+        -0.5 * s2 *
+        (s[i] - d0[i] * (c[0] * js[0] + c[1] * js[1]) - d1[i] * (c[1] * js[0] + c[2] * js[1]));
+    const std::string where = " of observation " + std::to_string(i + 1);
+    expect_near(number(t, i, "TangentLeverage"), h, 1e-8, "tangential leverage" + where);
+    expect_near(number(rows[i], "j"), quad(jk, d0[i], d1[i]), 1e-8, "Jacobian leverage" + where);
+    expect_near(number(t, i, "StudentizedResidual"), e[i] / std::sqrt(s2 * (1 - h)), 1e-8,
+                "studentized residual" + where);
+    expect_near(number(rows[i], "re"), re, 1e-8, "residual expectation" + where);
+    expect_near(number(rows[i], "pr"), pr, 1e-8, "projected residual" + where);
+    expect_near(number(rows[i], "ps"), pr / std::sqrt(s2 * (1 - pii)), 1e-7,
+                "studentized projected residual" + where);
+    expect_near(number(rows[i], "lm"), has_lmax ? lmax_sign * v[i] : NAN, 1e-7, "LMAX" + where);
+  }
+}
+
+// The step's phases with a fit plot requested after the set-up, as the
+// graphs would (this build switches them off).
+void fit_plot_body() {
+  RUVACOM* ctx = procedure_test::begin_step(2);
+  if (jovouti() != 0) xexit(1016, 0);
+  ctx->graph_control = ruva_new_or_exit<RUVAGRAPH_CONTROL>();
+  ctx->graph_control->ruvafit_plot = ruva_new_or_exit<RUVAFIT_PLOT>();
+  while (xbynext(ctx->fiddata) > 0) {
+    if (jovgrid(ctx) == 0) {
+      jovopt(ctx);
+      if (ctx->outptr) jovout(ctx);
+    }
+    reset_for_next_bygroup(ctx);
+  }
+  for (int k = 0; k < ctx->nout; ++k) xvputt(ctx->outsets[k].list);
+  procedure_test::inspect_and_exit(ctx);
+}
+
+// A fit plot puts the model's one regressor in the table of each BY group,
+// beside the ID variables, and keeps its range over the group for the graphs.
+TEST_F(DiagnosticsTest, FitPlotGivesIdAndRegressorColumnsAndTheGroupRange) {
+  std::string csv = "g,name,x,y\n";
+  for (int g = 1; g <= 2; ++g)
+    for (int i = 0; i < 6; ++i)
+      csv += std::to_string(g) + ",n" + std::to_string(i) + "," + std::to_string(i + 2 * g) + "," +
+             std::to_string(kDecayY[i]) + "\n";
+  write_file("d.csv", csv);
+  double range[2] = {};
+  int regressors = 0;
+  const int rc = run_and_inspect(
+      "proc ruva data=d; by g; id name x; parms a=2 k=0.2; model y = a*exp(-k*x); " + kOutput, fit_plot_body,
+      [&](RUVACOM* ctx) {
+        const DiagRegressors* r = ctx->ruvadiag->regs_blck;
+        regressors = r->num_regressors;
+        if (regressors > 0) range[0] = r->xmins[0], range[1] = r->xmaxs[0];
+        EXPECT_NE(ctx->outputstats_path, nullptr);
+      });
+  ASSERT_EQ(rc, 0) << log_text();
+  EXPECT_EQ(regressors, 1);
+  EXPECT_EQ(range[0], 4);
+  EXPECT_EQ(range[1], 9);
+  const std::vector<results_test::Json> groups = tables("OutputStatistics");
+  ASSERT_EQ(groups.size(), 2u);
+  for (int g = 1; g <= 2; ++g)
+    for (int i = 0; i < 6; ++i) {
+      const results_test::Json& t = groups[g - 1];
+      EXPECT_EQ(cell(t, i, "id1"), "n" + std::to_string(i));
+      EXPECT_EQ(number(t, i, "id2"), i + 2 * g);
+      EXPECT_EQ(number(t, i, "x"), i + 2 * g);
     }
 }
 
