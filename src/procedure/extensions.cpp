@@ -14,7 +14,8 @@ namespace {
 
 enum Extension : unsigned { kProf = 1, kRec = 2, kZnlo = 4, kBstat = 8, kTab = 16 };
 
-// Why an analysis is not done: its extension is not in this build.
+// Why an analysis is not done: profiling when an extension it needs could
+// not be loaded; the bootstrap and the graphs, which this build lacks.
 constexpr int kMsgProfilingUnavailable = 800, kMsgBootstrapUnavailable = 801, kMsgGraphsUnavailable = 902;
 // An extension that some request needs could not be loaded.
 constexpr int kMsgNotLoaded = 960;
