@@ -105,7 +105,13 @@ struct RUVA_BOOTSTRAP_CONTROL {
     MERSENNE_RAND mr;       // the bootstrap stream; restarted from the seed for every BY group
     ZRANUSED used;          // seeds of the stream the bootstrap drew from, published at task end
     XV_VECTOR* p_out_xv;    // the BOOTDATA= variable vector, terminated at end of step
+    struct BootRun* run;    // the current BY group's residuals, uniforms and samples, or null
   } comp;
+  struct {
+    double boot_index, seed, sse;  // the BOOTDATA= row the variables are bound to
+    double* parm_vals;
+    XO_PARMS xo;
+  } out_data;
   struct {
     double sumwsse;              // the reference fit's weighted SSE
     double* ref_best_parm_vals;  // its estimates (nparm), when the bootstrap set-up made room

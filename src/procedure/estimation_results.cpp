@@ -59,8 +59,9 @@ void run_profiling(RUVACOM* ctx, int rc, COV_CHECK_STATUS cs) {
 
 void run_bootstrap(RUVACOM* ctx, int rc, COV_CHECK_STATUS cs) {
   RUVA_BOOTSTRAP_CONTROL* boot = ctx->ruvabootstrap_control;
-  if (!boot || ctx->no_boot_flag) return;
+  if (!boot) return;
   boot->boot_to_be_done = 0;
+  if (ctx->no_boot_flag) return;
   if (const int why = refusal(rc, cs, kMsgBootNotConverged, kMsgBootSingular, kMsgBootNotPsd)) {
     xpmlog(305, why);
     return;

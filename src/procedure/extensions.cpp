@@ -14,8 +14,8 @@ namespace {
 
 enum Extension : unsigned { kProf = 1, kRec = 2, kZnlo = 4, kBstat = 8, kTab = 16 };
 
-// Why an analysis is not done: profiling when an extension it needs could
-// not be loaded; the bootstrap and the graphs, which this build lacks.
+// Why an analysis is not done: profiling and the bootstrap when an extension
+// they need could not be loaded; the graphs, which this build lacks.
 constexpr int kMsgProfilingUnavailable = 800, kMsgBootstrapUnavailable = 801, kMsgGraphsUnavailable = 902;
 // An extension that some request needs could not be loaded.
 constexpr int kMsgNotLoaded = 960;
@@ -43,7 +43,7 @@ bool set(Flag* flag) {
 const Analysis kAnalyses[] = {
     {kRefits, kMsgProfilingUnavailable, [](const RUVACOM* c) { return c->ruvaprofile_control != nullptr; },
      [](RUVACOM* c) { return set(&c->no_prof_flag); }},
-    {kRefits | kBstat | kTab, kMsgBootstrapUnavailable,
+    {kRefits, kMsgBootstrapUnavailable,
      [](const RUVACOM* c) { return c->ruvabootstrap_control != nullptr; },
      [](RUVACOM* c) { return set(&c->no_boot_flag); }},
     // Box bias and the nonlinearity measures load the optimiser for the

@@ -3,4 +3,3 @@
 #include "procedure/result_phases.h"
 
 void ruva_diag_graphics(RUVACOM*) {}
-void ruva_bootstrap(RUVACOM*) {}

@@ -71,6 +71,8 @@ int data_reader(QXPROF_DATA_CB_ARGS* args);
 void** init_for_data_reader(RUVACOM* ctx);
 std::int32_t get_record_size(RUVACOM* ctx);
 int computed_vars_cb_for_prof_jack(QXPROF_COMP_VARS_CB_ARGS* args);
+// Whether observation i (0-based, in read order) entered the fit.
+bool used_observation(const RUVACOM* ctx, long i);
 int set_control_vars_for_qxprof(RUVACOM* ctx, QXPROF_COMP_VARS_CB_ARGS* args, double* dest);
 
 // ---- refit tasks and bound constraints

@@ -173,6 +173,8 @@ int set_control_vars_for_qxprof(RUVACOM* ctx, QXPROF_COMP_VARS_CB_ARGS* args, do
   return 0;
 }
 
+bool used_observation(const RUVACOM* ctx, long i) { return used(ctx, i); }
+
 long used_obs_number(const RUVACOM* ctx, long k) {
   for (long i = 0, seen = 0; i < ctx->obs_computable_bytes * 8; ++i)
     if (used(ctx, i) && seen++ == k) return i + 1;

@@ -7,6 +7,7 @@
 #include "host/services.h"
 #include "procedure/ruva_memory.h"
 #include "procedure/ruvacom.h"
+#include "profile/bootstrap.h"
 #include "profile/refit_engine.h"
 
 namespace {
@@ -121,6 +122,18 @@ int jackknife_tasks(RUVACOM* ctx, QXPROF_TASK_DESC* tasks, int n) {
   return rc;
 }
 
+// Task t refits sample t of the batch from the fit's estimates; its
+// response is computed from the task's own uniforms.
+int bootstrap_tasks(RUVACOM* ctx, QXPROF_TASK_DESC* tasks, int n) {
+  for (int k = 0; k < n; ++k) {
+    QXPROF_TASK_DESC* t = tasks + k;
+    fill_common_opt_options(ctx, t, k);
+    t->nlo_u_opt.parm_start_vals = ctx->ruvabootstrap_control->ref.ref_best_parm_vals;
+    t->computed_vars_cb = computed_vars_cb_for_bootstrap;
+  }
+  return submit(ctx, tasks, n);
+}
+
 }  // namespace
 
 int define_tasks(RUVACOM* ctx, QXPROF_TASK_DESC* task_desc_h, int /*batch_index*/, int n_tasks,
@@ -132,6 +145,8 @@ int define_tasks(RUVACOM* ctx, QXPROF_TASK_DESC* task_desc_h, int /*batch_index*
       return profile_tasks(ctx, task_desc_h, n_tasks, p_index);
     case kTaskJackknife:
       return jackknife_tasks(ctx, task_desc_h, n_tasks);
+    case kTaskBootstrap:
+      return bootstrap_tasks(ctx, task_desc_h, n_tasks);
     default:
       return 0;
   }

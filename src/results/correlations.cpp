@@ -6,13 +6,14 @@
 #include "host/missing.h"
 #include "host/services.h"
 #include "linalg/packed.h"
+#include "procedure/analysis_requests.h"
 #include "procedure/ruvacom.h"
 #include "results/pool_buffer.h"
 #include "results/result_output.h"
 
 namespace {
 
-constexpr int kMsgCorrelationTitle = 45;
+constexpr int kMsgCorrelationTitle = 45, kMsgBootstrapMatrix = 494;
 
 // 1/sqrt(C(i,i)), or 0 when the parameter has no positive variance or,
 // under G4, a correlation beyond 1 with an earlier parameter.
@@ -41,13 +42,34 @@ void correlation_matrix(const RUVACOM* ctx, double* corr, double* scale) {
   }
 }
 
-int print_correlations(RUVACOM* ctx, double* corr) {
+namespace {
+
+int print_matrix(RUVACOM* ctx, const char* templ, const char* name, xobskey title, const double* values) {
   const int p = ctx->nparm;
   if (p < 1) return 0;
   PoolBuffer<xobskey> names(p);
   if (!names.get()) ruva_out_of_memory(static_cast<long>(sizeof(xobskey)) * p);
   for (int i = 0; i < p; ++i) names.get()[i] = yoltxt(ctx->pname[i], -1);
-  const xobskey title = result_text(kMsgCorrelationTitle);
-  return emit_result_matrix(ctx->yolman, {"stat.ruva.CorrB", "CorrB", title, title, corr, p, p, "sc", names.get(),
-                                          names.get()});
+  return emit_result_matrix(ctx->yolman, {templ, name, title, title, values, p, p, "sc", names.get(), names.get()});
+}
+
+}  // namespace
+
+int print_correlations(RUVACOM* ctx, double* corr) {
+  return print_matrix(ctx, "stat.ruva.CorrB", "CorrB", result_text(kMsgCorrelationTitle), corr);
+}
+
+int print_bootstrap_matrices(RUVACOM* ctx, const double* corr_cov_boot) {
+  const RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
+  if (!corr_cov_boot || !b || !b->boot_to_be_done) return 0;
+  const bool corr = b->cov.scale_to_corr, cov = b->cov.both_cov_corr_on || (b->cov.do_cov && !corr);
+  const long t = static_cast<long>(ctx->nparm) * (ctx->nparm + 1) / 2;
+  int rc = 0;
+  if (corr)
+    rc = print_matrix(ctx, "stat.ruva.BootstrapCorr", "BootstrapCorr",
+                      yolmsgs(kResultMessages, kMsgBootstrapMatrix, "Correlation"), corr_cov_boot);
+  if (cov && rc == 0)
+    rc = print_matrix(ctx, "stat.ruva.BootstrapCov", "BootstrapCov",
+                      yolmsgs(kResultMessages, kMsgBootstrapMatrix, "Covariance"), corr ? corr_cov_boot + t : corr_cov_boot);
+  return rc;
 }

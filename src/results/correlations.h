@@ -15,6 +15,11 @@ void correlation_matrix(const RUVACOM* ctx, double* corr, double* scale);
 // failing output status.
 int print_correlations(RUVACOM* ctx, double* corr);
 
+// BootstrapCorr and BootstrapCov from the bootstrap's packed matrices
+// (correlations first when both were asked for), when the group's
+// bootstrap ran; 0 or the failing output status.
+int print_bootstrap_matrices(RUVACOM* ctx, const double* corr_cov_boot);
+
 // One COVB row per parameter in the OUTEST= data set: C times the fitted
 // variance, missing for singular parameters. A negative variance empties
 // its row and marks the parameter singular ('0') for the rows after it.

@@ -148,5 +148,9 @@ void intermediates(RUVACOM* ctx);
 // tangential only, 1 the Jacobian only, anything else both.
 void leverages(RUVACOM* ctx, double* tan_leverage, double* jac_leverage, int flag);
 
+// In-place generalised inverse of a packed symmetric matrix: pivots that
+// cannot be swept leave zero rows and columns.
+void invert(double* mat, int dim);
+
 // Whether observation i of the BY group entered the fit.
 bool diag_obs_used(const RUVADIAG* diag, long i);

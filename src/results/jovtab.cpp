@@ -66,7 +66,7 @@ Inference settle_variance(RUVACOM* ctx, const AnovaFigures& a) {
   return inf;
 }
 
-void correlations(RUVACOM* ctx, double* corr) {
+void correlations(RUVACOM* ctx, double* corr, const double* corr_cov_boot) {
   if (!corr) {
     xpmlog(kResultMessages, kMsgNoCorrelationMemory);
     ruva_raise_rc(ctx, ctx->nby != 0 ? 116 : 1016);
@@ -77,11 +77,12 @@ void correlations(RUVACOM* ctx, double* corr) {
   if (!scale.get()) ruva_out_of_memory(static_cast<long>(sizeof(double)) * ctx->nparm);
   correlation_matrix(ctx, corr, scale.get());
   check(ctx, print_correlations(ctx, corr));
+  check(ctx, print_bootstrap_matrices(ctx, corr_cov_boot));
 }
 
 }  // namespace
 
-void jovtab(RUVACOM* ruvaptr, double* /*corr_cov_boot*/) {
+void jovtab(RUVACOM* ruvaptr, double* corr_cov_boot) {
   RUVACOM* ctx = ruvaptr;
   const int p = ctx->nparm;
   PoolBuffer<double> corr(static_cast<long>(p) * (p + 1) / 2);
@@ -97,7 +98,7 @@ void jovtab(RUVACOM* ruvaptr, double* /*corr_cov_boot*/) {
   const Inference inf = settle_variance(ctx, a);
   standard_errors(ctx);
   if (!ctx->noprint) check(ctx, print_parameter_estimates(ctx, inf));
-  if (p > 0) correlations(ctx, corr.get());
+  if (p > 0) correlations(ctx, corr.get(), corr_cov_boot);
   write_covb_rows(ctx);
   if (!ctx->noprint && ctx->ruvameasures_table_flag && corr.get()) print_nonlinearity_meas_factoid(ctx);
 }

@@ -37,17 +37,6 @@ struct Work {
   Work& operator=(const Work&) = delete;
 };
 
-// In-place generalised inverse of a packed symmetric matrix: pivots that
-// cannot be swept leave zero rows and columns.
-void invert(double* mat, int dim) {
-  if (dim <= 0) return;
-  char* df = ruva_new_or_exit<char>(dim);
-  Work diag(dim), work(dim);
-  std::fill(df, df + dim, '0');
-  zsweepr(mat, 0, dim - 1, dim, df, diag.v, work.v, kSweepTolerance, nullptr, "dz", nullptr, -1);
-  ruva_free(df);
-}
-
 double error_variance(RUVACOM* ctx) {
   const double mse = error_mean_square(ctx, estimated_count(ctx));
   return present(mse) && mse >= 0 ? mse : missing_value();
@@ -172,6 +161,15 @@ void second_pass(RUVACOM* ctx) {
 }
 
 }  // namespace
+
+void invert(double* mat, int dim) {
+  if (dim <= 0) return;
+  char* df = ruva_new_or_exit<char>(dim);
+  Work diag(dim), work(dim);
+  std::fill(df, df + dim, '0');
+  zsweepr(mat, 0, dim - 1, dim, df, diag.v, work.v, kSweepTolerance, nullptr, "dz", nullptr, -1);
+  ruva_free(df);
+}
 
 bool DiagObservation::weighted() const { return present(w) && w > 0; }
 

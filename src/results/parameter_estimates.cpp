@@ -95,9 +95,10 @@ bool define(ResultTable* t, RUVACOM* ctx, EstimateRow* r) {
 
 void bootstrap_cells(const RUVACOM* ctx, int i, EstimateRow* r) {
   const RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
-  if (!bootstrap_columns(ctx) || !b->boot_to_be_done) return;
-  auto take = [i](const double* values, double* cell) {
-    if (values) *cell = values[i];
+  if (!bootstrap_columns(ctx)) return;
+  // A group whose bootstrap did not run shows missing cells.
+  auto take = [i, b](const double* values, double* cell) {
+    *cell = values && b->boot_to_be_done ? values[i] : special_missing_value();
   };
   take(b->ci.boot_std_dev, &r->boot_sd);
   if (b->ci.bc) take(b->ci.bc_lower_ptr, &r->bc_lower), take(b->ci.bc_upper_ptr, &r->bc_upper);
