@@ -32,10 +32,10 @@ void bootstrap_response(const BootResampleInput& in, const double* u, std::int32
     const double w_low = (1.0 - s) / 2.0, w_high = (1.0 + s) / 2.0;
     const double* v = u + in.n;
     for (std::int32_t r = 0; r < count; ++r) {
-      const std::int32_t i = first + r;
-      const double w = v[i] < tau ? w_low : w_high, h = in.tan_leverage[i];
+      const std::int32_t i = first + r, j = resampled(u[i], in.n);
+      const double w = v[i] < tau ? w_low : w_high, h = in.tan_leverage[j];
       out[r * stride] =
-          usable_leverage(h) ? in.pred[i] + w * std::sqrt(1.0 / (1.0 - h)) * in.raw_res[i] : missing;
+          usable_leverage(h) ? in.pred[i] + w * std::sqrt(1.0 / (1.0 - h)) * in.raw_res[j] : missing;
     }
     return;
   }

@@ -26,9 +26,11 @@ double adjsse_scale(std::int32_t n, std::int32_t p);
 
 // Writes the responses of rows first..first+count-1 (row r at
 // out + r * stride) from the sample's uniforms: u[0..n) picks the resampled
-// residual; for WILD v = u + n gives the two-point weight. The wild scheme
-// keeps each observation's own residual and leverage. A row whose leverage
-// is unusable gets the special missing value.
+// residual (and, for TAN, JAC and WILD, its leverage); for WILD v = u + n
+// gives the two-point weight (mean 0, variance 1) that multiplies the
+// resampled residual, so the wild samples keep the fit's homoscedastic
+// error model. A row whose leverage is unusable gets the special missing
+// value.
 void bootstrap_response(const BootResampleInput& in, const double* u, std::int32_t first,
                         std::int32_t count, double* out, std::int32_t stride);
 

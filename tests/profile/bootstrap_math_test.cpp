@@ -30,7 +30,7 @@ TEST(BootstrapMath, ResponsesBySchemeAndScaling) {
       {kDgpResidual, kScaleAdjsse, 2, {10 + std::sqrt(2.0), 20 - 4 * std::sqrt(2.0), 30 - 2 * std::sqrt(2.0), 40 - 4 * std::sqrt(2.0)}},
       {kDgpResidual, kScaleTan, 2, {10 + std::sqrt(2.0), m, 30 - 2 * 2, m}},
       {kDgpResidual, kScaleJac, 2, {10 + std::sqrt(1 / 0.8), m, 30 - 2 * std::sqrt(1 / 0.8), m}},
-      {kDgpWild, kScaleRaw, 2, {10 + wl * std::sqrt(2.0), 20 + wh * -2 * 2, m, m}},
+      {kDgpWild, kScaleRaw, 2, {10 + wl * std::sqrt(2.0), m, 30 + wl * 2 * -2, m}},
   };
   for (const Case& c : cases) {
     BootResampleInput in{c.type, c.scaling, 4, c.p, pred, res, tan, jac};
