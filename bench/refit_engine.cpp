@@ -2,11 +2,20 @@
 // refits of y = b1 exp(-b2 x) + b3 (p = 3) on n generated observations, on
 // 1 and 8 threads. The items-per-second figure is refits per second; the
 // speed-up is the ratio of the 8-thread to the 1-thread figure for one n.
+// Then a whole step with the bootstrap of the same model (B = 1000, n = 100)
+// against the step without it. Target: the bootstrap within half a second
+// on 8 threads.
+#include <stdlib.h>
+
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "bench_host.h"
 #include "../tests/support/refit_driver.h"
+#include "host/module_entry.h"
 
 namespace {
 
@@ -56,6 +65,30 @@ BENCHMARK(BM_RefitBatch)
     ->Args({10000, 8})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
+
+// One step per iteration over the n = 100 data set; argument 1 adds the
+// bootstrap.
+void BM_BootstrapStep(benchmark::State& state) {
+  const refit_driver::Data d = exponential(100);
+  std::string pattern = (std::filesystem::temp_directory_path() / "ruva-bench-XXXXXX").string();
+  const std::filesystem::path dir = mkdtemp(pattern.data());
+  {
+    std::ofstream csv(dir / "d.csv");
+    csv.precision(17);
+    csv << "x,y\n";
+    for (std::size_t i = 0; i < d.y.size(); ++i) csv << d.columns[0][i] << "," << d.y[i] << "\n";
+  }
+  platform::Host& host = platform::Host::current();
+  host.libraries().set_work(dir);
+  const std::string program = std::string("proc ruva data=d noprint nthreads=8; parms b1=4.5 b2=0.35 b3=1.2;"
+                                          " model y = b1*exp(-b2*x)+b3;") +
+                              (state.range(0) ? " bootstrap / seed=1;" : "");
+  for (auto _ : state)
+    if (host.run_step_with(kovruva, platform::StepSource{program, 1, "bench.ruva"}) != 0)
+      state.SkipWithError("the step failed");
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_BootstrapStep)->ArgNames({"bootstrap"})->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
