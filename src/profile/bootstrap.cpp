@@ -15,9 +15,9 @@
 #include "linalg/packed.h"
 #include "linalg/packed_matrix.h"
 #include "procedure/observation_pass.h"
+#include "procedure/result_phases.h"
 #include "procedure/ruva_memory.h"
 #include "procedure/ruvacom.h"
-#include "procedure/result_phases.h"
 #include "procedure/step_phases.h"
 #include "profile/bootstrap_math.h"
 #include "profile/refit_engine.h"
@@ -25,18 +25,22 @@
 
 namespace {
 
-constexpr int kMsgNoMemory = 431, kMsgEngineFailed = 438, kMsgUnusedObs = 485, kMsgSamplesRaised = 486;
+constexpr int kMsgNoMemory = 431, kMsgEngineFailed = 438, kMsgUnusedObs = 485,
+              kMsgSamplesRaised = 486;
 constexpr int kMsgNoScale = 970, kMsgTooFewConverged = 971, kMsgNoResults = 972;
 constexpr int kTasksPerBatch = 100;
 constexpr double kTiny = 1.110223024625157e-16;
 
-QXPROF_INSTANCE* engine(const RUVACOM* ctx) { return static_cast<QXPROF_INSTANCE*>(ctx->insts.prof_inst_h); }
+QXPROF_INSTANCE* engine(const RUVACOM* ctx) {
+  return static_cast<QXPROF_INSTANCE*>(ctx->insts.prof_inst_h);
+}
 
 // The results of the group start missing, so that a run that fails or is
 // skipped never shows a previous group's figures.
 void clear_results(RUVA_BOOTSTRAP_CONTROL* b, int p) {
-  for (double* a : {b->ci.boot_std_dev, b->ci.bc_lower_ptr, b->ci.bc_upper_ptr, b->ci.perc_lower_ptr,
-                    b->ci.perc_upper_ptr, b->ci.normal_lower_ptr, b->ci.normal_upper_ptr})
+  for (double* a :
+       {b->ci.boot_std_dev, b->ci.bc_lower_ptr, b->ci.bc_upper_ptr, b->ci.perc_lower_ptr,
+        b->ci.perc_upper_ptr, b->ci.normal_lower_ptr, b->ci.normal_upper_ptr})
     if (a) std::fill(a, a + p, special_missing_value());
 }
 
@@ -81,8 +85,9 @@ void draw_batch(RUVA_BOOTSTRAP_CONTROL* b, BootRun* run, int start, int k) {
   run->uniforms.resize(static_cast<std::size_t>(per_task * k));
   run->seeds.resize(static_cast<std::size_t>(k));
   for (int t = 0; t < k; ++t) {
-    run->seeds[t] = start == 0 && t == 0 ? static_cast<double>(static_cast<std::int64_t>(mr.UserSeed))
-                                         : static_cast<double>(mr.finalSeed);
+    run->seeds[t] = start == 0 && t == 0
+                        ? static_cast<double>(static_cast<std::int64_t>(mr.UserSeed))
+                        : static_cast<double>(mr.finalSeed);
     mr.NBuffer = per_task;
     mr.VBuffer = run->uniforms.data() + per_task * t;
     mr.FillTheBufferUNIFORM(&mr);
@@ -101,8 +106,8 @@ std::vector<QXPROF_RESULT*> run_batch(RUVACOM* ctx, int start, int k) {
   std::vector<QXPROF_TASK_DESC> tasks(static_cast<std::size_t>(k));
   std::vector<QXPROF_RESULT*> results(static_cast<std::size_t>(k));
   const QXPROF_FACTORY& ops = *engine(ctx)->FactoryPtr;
-  if (define_tasks(ctx, tasks.data(), start, k, -1, kTaskBootstrap) != 0 || ops.profile(engine(ctx), nullptr) != 0 ||
-      ops.wait_until_done(engine(ctx), nullptr) != 0 ||
+  if (define_tasks(ctx, tasks.data(), start, k, -1, kTaskBootstrap) != 0 ||
+      ops.profile(engine(ctx), nullptr) != 0 || ops.wait_until_done(engine(ctx), nullptr) != 0 ||
       ops.get_results_by_id_array(engine(ctx), nullptr, nullptr, -1, results.data()) != 0)
     return {};
   return results;
@@ -117,7 +122,8 @@ void collect(RUVACOM* ctx, BootRun* run, const std::vector<QXPROF_RESULT*>& resu
     run->records.push_back(static_cast<double>(start + static_cast<int>(t) + 1));
     run->records.push_back(run->seeds[t]);
     run->records.push_back(ok ? *r->obj_val_ptr : special_missing_value());
-    for (int j = 0; j < p; ++j) run->records.push_back(ok ? r->parm_array[j] : special_missing_value());
+    for (int j = 0; j < p; ++j)
+      run->records.push_back(ok ? r->parm_array[j] : special_missing_value());
   }
 }
 
@@ -149,10 +155,12 @@ void store_matrices(RUVACOM* ctx, const BootSummary& s) {
     for (int c = 0; c <= r; ++c) {
       double& v = b->cov.dbl_ptr[zisub(r, c)];
       if (is_missing(v)) continue;
-      if (r == c) v = 1.0;
+      if (r == c)
+        v = 1.0;
       else if (std::fabs(sd[r]) < kTiny || std::fabs(sd[c]) < kTiny || sd[r] * sd[c] < kTiny)
         v = special_missing_value();
-      else v /= sd[r] * sd[c];
+      else
+        v /= sd[r] * sd[c];
     }
 }
 
@@ -162,11 +170,14 @@ void summarise(RUVACOM* ctx, const BootRun& run) {
   std::vector<double> converged;
   for (std::size_t r = 0; r < run.records.size(); r += width)
     if (!is_missing(run.records[r + 2]))
-      converged.insert(converged.end(), run.records.begin() + r + 3, run.records.begin() + r + width);
-  if (converged.size() < static_cast<std::size_t>(p) * p) xpmlog(305, kMsgTooFewConverged, static_cast<int>(converged.size() / p), p);
+      converged.insert(converged.end(), run.records.begin() + r + 3,
+                       run.records.begin() + r + width);
+  if (converged.size() < static_cast<std::size_t>(p) * p)
+    xpmlog(305, kMsgTooFewConverged, static_cast<int>(converged.size() / p), p);
   const std::vector<double> ref(ctx->parm, ctx->parm + p);
-  const BootSummary s = bootstrap_summary(converged, ref, {b->ci.bc != 0, b->ci.perc != 0, b->ci.normal != 0,
-                                                           b->cov.do_cov != 0, ctx->alpha});
+  const BootSummary s = bootstrap_summary(
+      converged, ref,
+      {b->ci.bc != 0, b->ci.perc != 0, b->ci.normal != 0, b->cov.do_cov != 0, ctx->alpha});
   auto put = [p](const std::vector<double>& from, double* to) {
     if (to) std::copy(from.begin(), from.begin() + p, to);
   };
@@ -180,7 +191,8 @@ void summarise(RUVACOM* ctx, const BootRun& run) {
 // The run's reasons to skip: 0 to go on.
 int skip_reason(const RUVACOM* ctx) {
   const RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
-  if (b->dgp.type == kDgpResidual && b->dgp.scaling == kScaleAdjsse && adjsse_scale(ctx->iobs, ctx->nparm) == 0.0)
+  if (b->dgp.type == kDgpResidual && b->dgp.scaling == kScaleAdjsse &&
+      adjsse_scale(ctx->iobs, ctx->nparm) == 0.0)
     return kMsgNoScale;
   return 0;
 }
@@ -190,8 +202,9 @@ bool run_bootstrap(RUVACOM* ctx, BootRun* run) {
   if (!ctx->qxprof_block.is_setup && setup_qxprof_block(ctx) != 0) return false;
   if (!prepare_observations(ctx, run)) return false;
   run->factor = b->dgp.type == kDgpWild ? 2 : 1;
-  run->input = {b->dgp.type, b->dgp.scaling, static_cast<std::int32_t>(run->pred.size()), ctx->nparm,
-                run->pred.data(), run->res.data(), run->tan.data(), run->jac.data()};
+  run->input = {b->dgp.type,     b->dgp.scaling,   static_cast<std::int32_t>(run->pred.size()),
+                ctx->nparm,      run->pred.data(), run->res.data(),
+                run->tan.data(), run->jac.data()};
   if (!ctx->qxprof_block.qxrec_file_h && put_data_qxrec(ctx, kRefitBootstrap) != 0) return false;
   if (!refit_samples(ctx, run)) return false;
   if (b->data.data_flag) write_boot_rows(ctx, run->records);
@@ -207,9 +220,10 @@ int computed_vars_cb_for_bootstrap(QXPROF_COMP_VARS_CB_ARGS* args) {
   if (!run) return 1;
   const bool control = n_control_vars(ctx) > 0;
   if (control && args->n_rows_to_compute != 1) return 1;
-  const double* u = run->uniforms.data() + static_cast<std::int64_t>(args->task_id) * run->factor * run->input.n;
-  bootstrap_response(run->input, u, args->first_obs_index, args->n_rows_to_compute, args->comp_buffer,
-                     args->n_comp_vars);
+  const double* u =
+      run->uniforms.data() + static_cast<std::int64_t>(args->task_id) * run->factor * run->input.n;
+  bootstrap_response(run->input, u, args->first_obs_index, args->n_rows_to_compute,
+                     args->comp_buffer, args->n_comp_vars);
   if (control && set_control_vars_for_qxprof(ctx, args, args->comp_buffer + 1) != 0) return 1;
   args->n_rows_computed = args->n_rows_to_compute;
   return 0;
@@ -240,7 +254,8 @@ void ruva_bootstrap(RUVACOM* ctx) {
   if (!b || ctx->no_boot_flag) return;
   clear_results(b, ctx->nparm);
   if (ctx->nobs != ctx->iobs) xpmlog(305, kMsgUnusedObs);
-  if (b->max_user_n_samples > 0 && b->max_user_n_samples != b->n_samples) xpmlog(305, kMsgSamplesRaised, b->n_samples);
+  if (b->max_user_n_samples > 0 && b->max_user_n_samples != b->n_samples)
+    xpmlog(305, kMsgSamplesRaised, b->n_samples);
   if (const int why = skip_reason(ctx)) {
     xpmlog(305, why, static_cast<int>(ctx->iobs), ctx->nparm);
     return;

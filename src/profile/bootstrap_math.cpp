@@ -13,7 +13,9 @@ double adjsse_scale(std::int32_t n, std::int32_t p) {
 
 namespace {
 
-bool usable_leverage(double h) { return !is_missing(h) && std::fabs(h) < 1.0; }
+bool usable_leverage(double h) {
+  return !is_missing(h) && std::fabs(h) < 1.0;
+}
 
 // The resampled position of uniform u, kept inside the arrays when u*n
 // rounds up to n.
@@ -34,8 +36,9 @@ void bootstrap_response(const BootResampleInput& in, const double* u, std::int32
     for (std::int32_t r = 0; r < count; ++r) {
       const std::int32_t i = first + r, j = resampled(u[i], in.n);
       const double w = v[i] < tau ? w_low : w_high, h = in.tan_leverage[j];
-      out[r * stride] =
-          usable_leverage(h) ? in.pred[i] + w * std::sqrt(1.0 / (1.0 - h)) * in.raw_res[j] : missing;
+      out[r * stride] = usable_leverage(h)
+                            ? in.pred[i] + w * std::sqrt(1.0 / (1.0 - h)) * in.raw_res[j]
+                            : missing;
     }
     return;
   }
@@ -115,7 +118,8 @@ BootSummary bootstrap_summary(const std::vector<double>& samples, const std::vec
       s.perc_upper[k] = percentile_def5(sorted, 1.0 - req.alpha / 2.0);
     }
     if (req.bc) {
-      const auto below = std::count_if(sorted.begin(), sorted.end(), [&](double x) { return x <= ref[k]; });
+      const auto below =
+          std::count_if(sorted.begin(), sorted.end(), [&](double x) { return x <= ref[k]; });
       const double z0 = zprobit(static_cast<double>(below) / static_cast<double>(c));
       s.bc_lower[k] = percentile_def5(sorted, zprbnrm(2.0 * z0 - z));
       s.bc_upper[k] = percentile_def5(sorted, zprbnrm(2.0 * z0 + z));

@@ -21,7 +21,8 @@ int define_fixed(RUVACOM* ctx, const char* name, int label_msg, const double* ce
   char label[kMaxLabel];
   const int n = wkread(305, label_msg, label, sizeof label);
   const OutputVariable v{kNumeric, 8, name, static_cast<int>(std::strlen(name)), label, n};
-  return define_output_variable(ctx->ruvabootstrap_control->comp.p_out_xv, ctx->fiddata, v, cell, 0);
+  return define_output_variable(ctx->ruvabootstrap_control->comp.p_out_xv, ctx->fiddata, v, cell,
+                                0);
 }
 
 void describe_data_set(XO_FILE* fid) {
@@ -48,7 +49,8 @@ int init_for_bootstrap_output(RUVACOM* ctx) {
   describe_data_set(b->data.fid);
   int rc = 0;
   if (ctx->nby > 0)
-    rc |= xvputcv(b->comp.p_out_xv, ctx->fiddata, stmt_field(ctx->prochead, 0)->v.f.u.nlistx, ctx->nby, 0);
+    rc |= xvputcv(b->comp.p_out_xv, ctx->fiddata, stmt_field(ctx->prochead, 0)->v.f.u.nlistx,
+                  ctx->nby, 0);
   rc |= define_fixed(ctx, "_BOOT_INDEX_", kMsgIndexLabel, &row.boot_index);
   rc |= define_fixed(ctx, "_SEED_", kMsgSeedLabel, &row.seed);
   rc |= define_fixed(ctx, "_SSE_", kMsgSseLabel, &row.sse);

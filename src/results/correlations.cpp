@@ -70,6 +70,7 @@ int print_bootstrap_matrices(RUVACOM* ctx, const double* corr_cov_boot) {
                       yolmsgs(kResultMessages, kMsgBootstrapMatrix, "Correlation"), corr_cov_boot);
   if (cov && rc == 0)
     rc = print_matrix(ctx, "stat.ruva.BootstrapCov", "BootstrapCov",
-                      yolmsgs(kResultMessages, kMsgBootstrapMatrix, "Covariance"), corr ? corr_cov_boot + t : corr_cov_boot);
+                      yolmsgs(kResultMessages, kMsgBootstrapMatrix, "Covariance"),
+                      corr ? corr_cov_boot + t : corr_cov_boot);
   return rc;
 }

@@ -142,7 +142,8 @@ TEST_F(RuvaBinaryTest, FailuresSayWhyOnceAndTheExitStatusAgrees) {
   const std::vector<Case> cases = {
       {"--json j.json", "", "a=1", "profile a / profdata=pr;",
        {"NOTE: The data set WORK.pr has 22 observations and 7 variables."}, 0},
-      {"", "", "a=1", "bootstrap / bootdata=bd;", {"NOTE: The data set WORK.bd has 1000 observations and 4 variables."}, 0},
+      {"", "", "a=1", "bootstrap / bootdata=bd;",
+       {"NOTE: The data set WORK.bd has 1000 observations and 4 variables."}, 0},
       {"--json j.json", "plots=fit", "a=1", "", {"NOTE: Graphs are not available"}, 0},
       {"", "", "a=1", "z = 1 / (x - 2);", {"NOTE: Division by zero at line 1"}, 0},
       {"", "", "a=1", "z = log(x - 1.5);", {"NOTE: Invalid argument to function LOG at line 1"}, 0},

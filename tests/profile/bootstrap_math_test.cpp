@@ -2,6 +2,8 @@
 // percentile definition 5 against hand-sorted samples, the interval
 // formulas, and a residual bootstrap of a straight line whose standard
 // deviations must match the classical standard errors.
+#include "profile/bootstrap_math.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +11,6 @@
 
 #include "host/missing.h"
 #include "prob/normal.h"
-#include "profile/bootstrap_math.h"
 
 namespace {
 
@@ -27,7 +28,11 @@ TEST(BootstrapMath, ResponsesBySchemeAndScaling) {
     double want[4];
   } cases[] = {
       {kDgpResidual, kScaleRaw, 2, {11, 16, 28, 36}},
-      {kDgpResidual, kScaleAdjsse, 2, {10 + std::sqrt(2.0), 20 - 4 * std::sqrt(2.0), 30 - 2 * std::sqrt(2.0), 40 - 4 * std::sqrt(2.0)}},
+      {kDgpResidual,
+       kScaleAdjsse,
+       2,
+       {10 + std::sqrt(2.0), 20 - 4 * std::sqrt(2.0), 30 - 2 * std::sqrt(2.0),
+        40 - 4 * std::sqrt(2.0)}},
       {kDgpResidual, kScaleTan, 2, {10 + std::sqrt(2.0), m, 30 - 2 * 2, m}},
       {kDgpResidual, kScaleJac, 2, {10 + std::sqrt(1 / 0.8), m, 30 - 2 * std::sqrt(1 / 0.8), m}},
       {kDgpWild, kScaleRaw, 2, {10 + wl * std::sqrt(2.0), m, 30 + wl * 2 * -2, m}},
@@ -51,7 +56,13 @@ TEST(BootstrapMath, ResponsesBySchemeAndScaling) {
 TEST(BootstrapMath, PercentileDefinitionFiveAndIntervals) {
   const std::vector<double> v = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
   // n*q = 2.5 -> x(3); n*q = 2 -> mean of x(2), x(3); below 1/n -> x(1); q = 1 -> x(n).
-  for (auto [q, want] : {std::pair{0.25, 3.0}, {0.2, 2.5}, {0.05, 1.0}, {0.0, 1.0}, {1.0, 10.0}, {0.975, 10.0}, {0.5, 5.5}})
+  for (auto [q, want] : {std::pair{0.25, 3.0},
+                         {0.2, 2.5},
+                         {0.05, 1.0},
+                         {0.0, 1.0},
+                         {1.0, 10.0},
+                         {0.975, 10.0},
+                         {0.5, 5.5}})
     EXPECT_DOUBLE_EQ(percentile_def5(v, q), want) << q;
 
   // Five samples of two parameters, the fit's estimates (3, 0).
@@ -77,7 +88,8 @@ TEST(BootstrapMath, PercentileDefinitionFiveAndIntervals) {
   // One converged sample for two parameters: everything missing, also the
   // standard deviations (not a previous group's).
   const BootSummary few = bootstrap_summary({1, 2}, ref, {true, true, true, true, 0.05});
-  for (const auto* vec : {&few.std_dev, &few.bc_lower, &few.perc_upper, &few.normal_lower, &few.cov})
+  for (const auto* vec :
+       {&few.std_dev, &few.bc_lower, &few.perc_upper, &few.normal_lower, &few.cov})
     for (double d : *vec) EXPECT_TRUE(is_special_missing(d));
 }
 
@@ -107,7 +119,8 @@ TEST(BootstrapMath, ResidualBootstrapMatchesClassicalErrors) {
   const double s2 = sse / (n - 2);
   const double se[2] = {std::sqrt(s2 * (1.0 / n + xbar * xbar / sxx)), std::sqrt(s2 / sxx)};
   for (RESIDUAL_SCALING scaling : {kScaleAdjsse, kScaleRaw}) {
-    BootResampleInput in{kDgpResidual, scaling, n, 2, pred.data(), res.data(), lev.data(), lev.data()};
+    BootResampleInput in{kDgpResidual, scaling,    n,          2,
+                         pred.data(),  res.data(), lev.data(), lev.data()};
     std::vector<double> samples, u(n), ystar(n);
     for (int b = 0; b < B; ++b) {
       for (double& d : u) d = unif(gen);
@@ -116,7 +129,8 @@ TEST(BootstrapMath, ResidualBootstrapMatchesClassicalErrors) {
     }
     const BootSummary s = bootstrap_summary(samples, est, {false, false, false, false, 0.05});
     const double shrink = scaling == kScaleRaw ? std::sqrt((n - 2.0) / n) : 1.0;
-    for (int k = 0; k < 2; ++k) EXPECT_NEAR(s.std_dev[k] / (se[k] * shrink), 1.0, 0.05) << scaling << k;
+    for (int k = 0; k < 2; ++k)
+      EXPECT_NEAR(s.std_dev[k] / (se[k] * shrink), 1.0, 0.05) << scaling << k;
   }
 }
 

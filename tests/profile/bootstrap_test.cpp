@@ -8,8 +8,8 @@
 #include <regex>
 #include <sstream>
 
-#include "profile/bootstrap_math.h"
 #include "prob/normal.h"
+#include "profile/bootstrap_math.h"
 #include "results/fit_fixture.h"
 
 namespace {
@@ -36,7 +36,8 @@ class BootstrapTest : public results_test::FitTest {
 // n = 12, p = 2: the raw residual bootstrap runs about sqrt(10/12) low,
 // which the other scalings correct.
 TEST_F(BootstrapTest, PuromycinSchemesMatchWaldErrors) {
-  const std::string hessian = " der.Vm.Vm = 0; der.Vm.K = -conc/(K+conc)**2; der.K.K = 2*Vm*conc/(K+conc)**3;";
+  const std::string hessian =
+      " der.Vm.Vm = 0; der.Vm.K = -conc/(K+conc)**2; der.K.K = 2*Vm*conc/(K+conc)**3;";
   struct Case {
     const char* options;
     const char* extra;
@@ -49,9 +50,11 @@ TEST_F(BootstrapTest, PuromycinSchemesMatchWaldErrors) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.options);
     json_.str("");
-    ASSERT_EQ(fit(kPuromycin, std::string("proc ruva data=d; parms Vm=200 K=0.05; model rate = Vm*conc/(K+conc);") +
-                                  c.extra + " bootstrap / seed=11 bootci(all) bootdata=bd " + c.options + ";"),
-              0)
+    ASSERT_EQ(
+        fit(kPuromycin,
+            std::string("proc ruva data=d; parms Vm=200 K=0.05; model rate = Vm*conc/(K+conc);") +
+                c.extra + " bootstrap / seed=11 bootci(all) bootdata=bd " + c.options + ";"),
+        0)
         << log_text();
     const auto pe = table("ParameterEstimates");
     const std::vector<Row> rows = read_rows("bd");
@@ -59,14 +62,16 @@ TEST_F(BootstrapTest, PuromycinSchemesMatchWaldErrors) {
     const double z = zprobit(0.975);
     for (std::size_t i = 0; i < 2; ++i) {
       const std::string parm = i ? "K" : "Vm";
-      const double est = number(pe, i, "Estimate"), se = number(pe, i, "StdErr"), sd = number(pe, i, "BootStdDev");
+      const double est = number(pe, i, "Estimate"), se = number(pe, i, "StdErr"),
+                   sd = number(pe, i, "BootStdDev");
       EXPECT_NEAR(sd / (se * c.shrink), 1.0, 0.15) << parm;
       EXPECT_NEAR(number(pe, i, "NormalLowerCL"), est - z * sd, 1e-9 * est);
       std::vector<double> v = column(rows, parm);
       std::sort(v.begin(), v.end());
       EXPECT_DOUBLE_EQ(number(pe, i, "PercLowerCL"), percentile_def5(v, 0.025));
       EXPECT_DOUBLE_EQ(number(pe, i, "percUpperCL"), percentile_def5(v, 0.975));
-      const double z0 = zprobit(static_cast<double>(std::upper_bound(v.begin(), v.end(), est) - v.begin()) / 1000);
+      const double z0 = zprobit(
+          static_cast<double>(std::upper_bound(v.begin(), v.end(), est) - v.begin()) / 1000);
       EXPECT_DOUBLE_EQ(number(pe, i, "BCUpperCL"), percentile_def5(v, zprbnrm(2 * z0 + z)));
     }
   }
@@ -91,10 +96,14 @@ TEST_F(BootstrapTest, ReproducibleAcrossThreadsAndGroups) {
         << log_text();
     // Step numbers (and the page break before a later step) differ from run
     // to run; nothing else may.
-    const std::string out = std::regex_replace(listing_.str(), std::regex("^\f"), "") + std::regex_replace(json_.str(), std::regex("\"step\":[0-9]+"), "") +
+    const std::string out = std::regex_replace(listing_.str(), std::regex("^\f"), "") +
+                            std::regex_replace(json_.str(), std::regex("\"step\":[0-9]+"), "") +
                             file_text("bd.csv");
-    if (k == 0) first[0] = out;
-    else EXPECT_EQ(out, first[0]) << "nthreads " << "128"[k];
+    if (k == 0)
+      first[0] = out;
+    else
+      EXPECT_EQ(out, first[0]) << "nthreads "
+                               << "128"[k];
   }
   const std::vector<Row> rows = read_rows("bd");
   ASSERT_EQ(rows.size(), 2000u);
@@ -107,7 +116,8 @@ TEST_F(BootstrapTest, ReproducibleAcrossThreadsAndGroups) {
     const Row& b = rows[r + 1000];
     EXPECT_EQ(number(a, "_BOOT_INDEX_"), r + 1.0);
     EXPECT_EQ(a.at("_SEED_"), r == 0 ? "4321" : end[1].str());
-    for (const char* v : {"_BOOT_INDEX_", "_SEED_", "_SSE_", "Vm", "K"}) EXPECT_EQ(a.at(v), b.at(v)) << v << r;
+    for (const char* v : {"_BOOT_INDEX_", "_SEED_", "_SSE_", "Vm", "K"})
+      EXPECT_EQ(a.at(v), b.at(v)) << v << r;
   }
   const auto corr = tables("BootstrapCorr"), cov = tables("BootstrapCov");
   ASSERT_EQ(corr.size(), 2u);
@@ -126,8 +136,9 @@ TEST_F(BootstrapTest, GroupWithoutBootstrapShowsMissingResults) {
   std::istringstream in(std::string(kPuromycin).substr(10));
   for (std::string line; std::getline(in, line);) data += "1," + line + "\n";
   data += "2,0.1,100\n2,1,180\n";
-  ASSERT_EQ(fit(data, "proc ruva data=d; by g; parms Vm=200 K=0.05; model rate = Vm*conc/(K+conc);"
-                      " bootstrap / seed=5 bootci(all);"),
+  ASSERT_EQ(fit(data,
+                "proc ruva data=d; by g; parms Vm=200 K=0.05; model rate = Vm*conc/(K+conc);"
+                " bootstrap / seed=5 bootci(all);"),
             0)
       << log_text();
   const auto pe = tables("ParameterEstimates");
