@@ -17,7 +17,7 @@ namespace {
 TEST(BootstrapMath, ResponsesBySchemeAndScaling) {
   const double pred[4] = {10, 20, 30, 40}, res[4] = {1, -2, 3, -4};
   const double tan[4] = {0.5, 0.75, 1.0, missing_value()}, jac[4] = {0.2, 0.2, 0.2, 1.5};
-  const double s5 = std::sqrt(5.0), wl = (1 - s5) / 2, wh = (1 + s5) / 2;
+  const double s5 = std::sqrt(5.0), wl = (1 - s5) / 2;
   // u picks positions 0, 3, 1, 3; v straddles the wild weights' threshold.
   const double u[8] = {0.1, 0.8, 0.3, 0.9999999999, 0.5, 0.8, 0.7236, 0.5};
   const double m = special_missing_value();
