@@ -17,6 +17,14 @@ struct OutputVariable {
 int define_output_variable(XV_VECTOR* list, XO_FILE* input, const OutputVariable& v, const void* cell,
                            int bound_length);
 
+// A numeric or character variable labelled by message `label_msg` of set
+// 305. 0 or the host's status.
+int define_labelled_variable(XV_VECTOR* list, XO_FILE* input, const char* name, short type, int length,
+                             int label_msg, const void* cell);
+
+// Sets an output data set's type (8 blank-padded characters) and its label.
+void describe_output_data_set(XO_FILE* file, const char* type, const char* label);
+
 // Gathers the row that `list` binds (copied input variables from `record`,
 // or from the current record when it is null) and appends it to `file`
 // through the file's write routine with the parameters `xo`. A failed write

@@ -51,17 +51,6 @@ void define_parameter(RUVACOM* ctx, int i) {
   define(ctx, sym->name, kNumeric, 8, label, labellen, &ctx->parm[i], 0);
 }
 
-void describe_data_set(RUVACOM* ctx) {
-  char type[8];
-  std::memcpy(type, "EST     ", 8);
-  xoinfo(ctx->outestptr, kXoType, type);
-  XO_LABEL label;
-  label.length = sizeof label.text;
-  std::memset(label.text, ' ', sizeof label.text);
-  std::memcpy(label.text, kDataSetLabel, sizeof kDataSetLabel - 1);
-  xoinfo(ctx->outestptr, kXoLabel, &label);
-}
-
 }  // namespace
 
 int jovesti() {
@@ -73,7 +62,7 @@ int jovesti() {
     return 1;
   }
   const int name_width = longest_parameter_name(ctx);
-  describe_data_set(ctx);
+  describe_output_data_set(ctx->outestptr, "EST", kDataSetLabel);
   if (ctx->nby > 0) xvputcv(ctx->outestxv, ctx->fiddata, stmt_field(ctx->prochead, 0)->v.f.u.nlistx, ctx->nby, 0);
   define_fixed(ctx, "_TYPE_", kCharacter, 8, kMsgTypeLabel, ctx->type, 8);
   define_fixed(ctx, "_STATUS_", kCharacter, kStatusWidth, kMsgStatusLabel, ctx->status, kStatusWidth);

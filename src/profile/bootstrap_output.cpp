@@ -18,22 +18,8 @@ constexpr int kMaxLabel = 256;
 constexpr char kDataSetLabel[] = "RUVA BOOTSTRAP";
 
 int define_fixed(RUVACOM* ctx, const char* name, int label_msg, const double* cell) {
-  char label[kMaxLabel];
-  const int n = wkread(305, label_msg, label, sizeof label);
-  const OutputVariable v{kNumeric, 8, name, static_cast<int>(std::strlen(name)), label, n};
-  return define_output_variable(ctx->ruvabootstrap_control->comp.p_out_xv, ctx->fiddata, v, cell,
-                                0);
-}
-
-void describe_data_set(XO_FILE* fid) {
-  char type[8];
-  std::memcpy(type, "BOOT    ", 8);
-  xoinfo(fid, kXoType, type);
-  XO_LABEL label;
-  label.length = sizeof label.text;
-  std::memset(label.text, ' ', sizeof label.text);
-  std::memcpy(label.text, kDataSetLabel, sizeof kDataSetLabel - 1);
-  xoinfo(fid, kXoLabel, &label);
+  return define_labelled_variable(ctx->ruvabootstrap_control->comp.p_out_xv, ctx->fiddata, name, kNumeric, 8,
+                                  label_msg, cell);
 }
 
 }  // namespace
@@ -46,7 +32,7 @@ int init_for_bootstrap_output(RUVACOM* ctx) {
     xpmlog(305, kMsgNoStorage);
     return 1;
   }
-  describe_data_set(b->data.fid);
+  describe_output_data_set(b->data.fid, "BOOT", kDataSetLabel);
   int rc = 0;
   if (ctx->nby > 0)
     rc |= xvputcv(b->comp.p_out_xv, ctx->fiddata, stmt_field(ctx->prochead, 0)->v.f.u.nlistx,

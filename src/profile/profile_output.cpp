@@ -25,21 +25,8 @@ constexpr double kTiny = 1.110223024625157e-16;
 constexpr char kDataSetLabel[] = "RUVA PARAMETER PROFILES";
 
 int define_fixed(RUVACOM* ctx, const char* name, short type, int length, int label_msg, const void* cell) {
-  char label[kMaxLabel];
-  const int n = wkread(305, label_msg, label, sizeof label);
-  const OutputVariable v{type, length, name, static_cast<int>(std::strlen(name)), label, n};
-  return define_output_variable(ctx->ruvaprofile_control->comp.p_out_xv, ctx->fiddata, v, cell, 0);
-}
-
-void describe_data_set(XO_FILE* fid) {
-  char type[8];
-  std::memcpy(type, "PRO     ", 8);
-  xoinfo(fid, kXoType, type);
-  XO_LABEL label;
-  label.length = sizeof label.text;
-  std::memset(label.text, ' ', sizeof label.text);
-  std::memcpy(label.text, kDataSetLabel, sizeof kDataSetLabel - 1);
-  xoinfo(fid, kXoLabel, &label);
+  return define_labelled_variable(ctx->ruvaprofile_control->comp.p_out_xv, ctx->fiddata, name, type, length,
+                                  label_msg, cell);
 }
 
 void set_text(char* field, std::size_t width, const char* text, std::size_t length) {
@@ -59,7 +46,7 @@ int init_for_profile_output(RUVACOM* ctx) {
     xpmlog(305, kMsgNoStorage);
     return 1;
   }
-  describe_data_set(prof->data.fid);
+  describe_output_data_set(prof->data.fid, "PRO", kDataSetLabel);
   int rc = 0;
   if (ctx->nby > 0)
     rc |= xvputcv(prof->comp.p_out_xv, ctx->fiddata, stmt_field(ctx->prochead, 0)->v.f.u.nlistx, ctx->nby, 0);

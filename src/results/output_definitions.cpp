@@ -106,17 +106,6 @@ void define_derivatives(Definer& def) {
   }
 }
 
-void describe(XO_FILE* file) {
-  XO_LABEL label;
-  label.length = sizeof label.text;
-  std::memset(label.text, ' ', sizeof label.text);
-  std::memcpy(label.text, kDataSetLabel, sizeof kDataSetLabel - 1);
-  char type[8];
-  std::memcpy(type, "DATA    ", 8);
-  xoinfo(file, kXoLabel, &label);
-  xoinfo(file, kXoType, type);
-}
-
 // The number of variables a statement's options add.
 int requested_count(const STMT* s) {
   int k = 0;
@@ -138,7 +127,7 @@ int define_data_set(RUVACOM* ctx, const STMT* s, int base_count, bool derivative
     xpmlog(305, kMsgNoLists);
     return 1;
   }
-  describe(set->file);
+  describe_output_data_set(set->file, "DATA", kDataSetLabel);
   Definer def{ctx, set->list};
   def.status |= xvputcv(set->list, ctx->fiddata, nullptr, -1, 0);
   define_ids(def);
