@@ -257,3 +257,13 @@ TEST_F(RuvaBinaryTest, CsvFilesAreSharedWithPandasAndR) {
         "    assert (f[['b0', 'b1']].values == final[0][['b0', 'b1']].values).all(), final\n");
   EXPECT_EQ(std::system(("cd '" + dir_.string() + "' && /usr/bin/python3 compare.py").c_str()), 0);
 }
+
+TEST_F(RuvaBinaryTest, WithSeveralProgramFilesAnErrorNamesItsFile) {
+  write("d.csv", "x,y\n1,2\n2,4\n3,6.1\n");
+  write("good.ruva", "proc ruva data=d;\n  parms b=1;\n  model y = b*x;\nrun;\n");
+  write("bad.ruva", "proc ruva data=d;\n  parms b=1;\n  modle y = b*x;\nrun;\n");
+  EXPECT_EQ(run("good.ruva bad.ruva"), 2);
+  EXPECT_NE(read("log.txt").find("ERROR: bad.ruva, line 3, column 3:"), std::string::npos) << read("log.txt");
+  EXPECT_EQ(run("bad.ruva"), 2);
+  EXPECT_NE(read("log.txt").find("ERROR: Line 3, column 3:"), std::string::npos) << read("log.txt");
+}
