@@ -117,17 +117,6 @@ SymbolTexts symbol_texts(const RUVACOM* ctx, const CMPSYM* sym) {
   return t;
 }
 
-void get_symb_name_labels(const RUVACOM* ctx, const CMPSYM* sym, int* varnum, NAMESTR* desc, xobskey* name,
-                          xobskey* label, xobskey* short_label) {
-  const SymbolTexts t = symbol_texts(ctx, sym);
-  *varnum = t.varnum;
-  *desc = NAMESTR{};
-  if (t.varnum > 0) xvname(ctx->fiddata, t.varnum, desc);
-  *name = text_of(t.name);
-  if (label) *label = text_of(t.label);
-  if (short_label) *short_label = text_of(t.short_label);
-}
-
 const CMPSYM* dependent_symbol(const RUVACOM* ctx) {
   return ctx->inputdepsym && ctx->inputdepsym->n > 0 ? ctx->inputdepsym->s[0] : nullptr;
 }

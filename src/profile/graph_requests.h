@@ -88,9 +88,7 @@ struct SymbolTexts {
   int varnum = 0;  // 1-based variable number, 0 when not a data-set variable
 };
 SymbolTexts symbol_texts(const RUVACOM* ctx, const CMPSYM* sym);
-// The same as text objects; the label and short-label slots may be null.
-void get_symb_name_labels(const RUVACOM* ctx, const CMPSYM* sym, int* varnum, NAMESTR* desc, xobskey* name,
-                          xobskey* label, xobskey* short_label);
+// A text object of the string.
 xobskey text_of(const std::string& s);
 
 // The dependent variable: the first symbol of the model's response list.
