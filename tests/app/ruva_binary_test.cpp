@@ -144,7 +144,7 @@ TEST_F(RuvaBinaryTest, FailuresSayWhyOnceAndTheExitStatusAgrees) {
        {"NOTE: The data set WORK.pr has 22 observations and 7 variables."}, 0},
       {"", "", "a=1", "bootstrap / bootdata=bd;",
        {"NOTE: The data set WORK.bd has 1000 observations and 4 variables."}, 0},
-      {"--json j.json", "plots=fit", "a=1", "", {"NOTE: Graphs are not available"}, 0},
+      {"--json j.json", "plots=fit", "a=1", "", {"NOTE: Convergence criterion met."}, 0},
       {"", "", "a=1", "z = 1 / (x - 2);", {"NOTE: Division by zero at line 1"}, 0},
       {"", "", "a=1", "z = log(x - 1.5);", {"NOTE: Invalid argument to function LOG at line 1"}, 0},
       {"", "", "a=1", "do while (1); end;", {"ERROR: A loop ran more than", "for observation 1."}, 2},
