@@ -60,9 +60,12 @@ Frame::Frame(std::unique_ptr<compiler::Executor> executor, RefitModel& m) : exec
     }
     // A variable the program never reads has no cell.
     double* c = cell(m.var_syms_[i]);
+    if (v.type == COMPUTED_VAR && v.lag_on) lagged_.push_back(c ? c : &unread_lag_);
     if (!c) continue;
     inputs_.push_back({c, v.type == COMPUTED_VAR, v.type == COMPUTED_VAR ? v.u.comp_index : v.u.offset});
   }
+  const compiler::Program& program = executor_->program();
+  carries_ = !lagged_.empty() || !program.pass_inits.empty() || !program.pass_char_inits.empty();
 }
 
 Frame::~Frame() = default;
@@ -107,11 +110,15 @@ void Frame::evaluate(const double* x, const Observations& obs, bool derivatives,
   options.record_errors = false;
   options.put = false;
   executor_->start_pass();
+  // Observations in order, as the fit's pass runs them: values the program
+  // carries reach the next observation as the program left them.
   for (std::int64_t k = 0; k < obs.n; ++k) {
-    if (skipped(obs.skip, k)) continue;
+    const bool left_out = skipped(obs.skip, k);
+    if (left_out && !carries_) continue;
+    const double* row = obs.rows ? obs.rows->row(k, lagged_.data()) : obs.computed + k * obs.n_computed;
+    if (!row) return;
     executor_->prepare_observation();
     const unsigned char* record = obs.records + k * obs.record_size;
-    const double* row = obs.computed + k * obs.n_computed;
     for (const Input& in : inputs_) {
       if (in.computed) *in.cell = row[in.where];
       else std::memcpy(in.cell, record + in.where, sizeof(double));
@@ -120,7 +127,7 @@ void Frame::evaluate(const double* x, const Observations& obs, bool derivatives,
     compiler::RunCounts counts;
     const int rc = executor_->run(0, options, &counts);
     if (rc >= compiler::kRunStopped) return;
-    if (rc != compiler::kRunNormal || !objective_ || is_missing(*objective_)) continue;
+    if (left_out || rc != compiler::kRunNormal || !objective_ || is_missing(*objective_)) continue;
     out->f += *objective_;
     ++out->used;
     if (!derivatives) continue;
