@@ -94,6 +94,7 @@ TEST_F(RefitProgramsTest, ReferenceRefitReturnsToTheFitOfEveryProgram) {
   const std::string mm = "Vm*conc/(Km+conc)";
   const std::string programs[] = {
       "control k 0; k = k + 1; model rate = " + mm + " + 0.5*k;",
+      "control c 0; c = c + 10*Km; model rate = " + mm + " + c;",  // carries a derivative too
       "retain s 0; top: x2 = conc * conc; control k 1; lab1: model rate = " + mm +
           " + 2*s + k; if x2 > 0.04 then s = s + 1;",
       "retain total 100 count; total = total + conc; count = sum(count, 1); model rate = " + mm +

@@ -23,12 +23,21 @@ int RefitModel::compile(const std::string& text, const std::string& objective, c
   if (cmpinit(&init, &cmp_) != 0) return 1;
   initialised_ = true;
   std::vector<compiler::DatasetVariable> inputs;
+  // A lagged variable is retained by the program, as the fit's pass retains
+  // it: its value reaches the next observation (where its row sets it to
+  // that same value) and so does its derivative, which an input would not carry.
+  std::string retained;
   for (std::size_t i = 0; i < vars.size(); ++i) {
     const bool numeric = vars[i].numeric || vars[i].type == COMPUTED_VAR;
     if (!numeric && vars[i].byte_len < 1) return 1;
+    if (vars[i].type == COMPUTED_VAR && vars[i].lag_on) {
+      retained += " " + var_names[i];
+      continue;
+    }
     inputs.push_back({var_names[i], numeric, numeric ? 8 : vars[i].byte_len, static_cast<int>(i) + 1});
   }
-  if (compiler::compile_objective_text(&cmp_, text, inputs, parms, objective, &program_) != 0 || nretain_)
+  const std::string program = retained.empty() ? text : "retain" + retained + " ; " + text;
+  if (compiler::compile_objective_text(&cmp_, program, inputs, parms, objective, &program_) != 0 || nretain_)
     return 1;
   compiler::Compiler* c = compiler::compiler_of(&cmp_);
   vars_ = vars;
