@@ -26,7 +26,7 @@ class RowSource {
   virtual ~RowSource() = default;
   // Row k (k = 0, 1, ... within each pass); `carried` points at each lagged
   // variable's value as the program left it after row k-1. Null on failure.
-  virtual const double* row(std::int64_t k, double* const* carried) = 0;
+  virtual const double* row(std::int64_t k, double** carried) = 0;
 };
 
 // The data of one evaluation: records, the task's computed rows and its

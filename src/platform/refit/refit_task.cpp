@@ -185,7 +185,7 @@ QXPROF_COMP_VARS_CB_ARGS RefitTask::callback_args(int n_computed, const QXPROF_L
   a.t_user_ptr = user_;
   a.n_comp_vars = n_computed;
   a.lag_info = lags;
-  a.parm_array = const_cast<double*>(start_.data());
+  a.parm_array = start_.data();
   return a;
 }
 
@@ -196,7 +196,7 @@ bool RefitTask::computed_rows(const Observations& data, int n_computed, std::vec
   if (!callback_) return false;
   QXPROF_COMP_VARS_CB_ARGS a = callback_args(n_computed, {});
   a.comp_buffer = rows->data();
-  a.data_buffer = const_cast<unsigned char*>(data.records);
+  a.data_buffer = data.records;
   a.first_obs_index = 0;
   a.n_rows_to_compute = static_cast<std::int32_t>(data.n);
   return callback_(&a) == 0 && a.n_rows_computed == a.n_rows_to_compute;
@@ -211,13 +211,13 @@ class RefitTask::LaggedRows : public RowSource {
       : task_(task), data_(data), row_(static_cast<std::size_t>(n_computed)),
         args_(task.callback_args(n_computed, lags)) {}
 
-  const double* row(std::int64_t k, double* const* carried) override {
+  const double* row(std::int64_t k, double** carried) override {
     args_.comp_buffer = row_.data();
-    args_.data_buffer = const_cast<unsigned char*>(data_.records + k * data_.record_size);
+    args_.data_buffer = data_.records + k * data_.record_size;
     args_.first_obs_index = static_cast<std::int32_t>(k);
     args_.n_rows_to_compute = 1;
     args_.n_prev_cb_calls = static_cast<std::int32_t>(k);
-    args_.lag_info.vals_ptr_ptr = const_cast<double**>(carried);
+    args_.lag_info.vals_ptr_ptr = carried;
     if (!task_.callback_ || task_.callback_(&args_) != 0 || args_.n_rows_computed != 1) {
       failed_ = true;
       return nullptr;
