@@ -39,7 +39,8 @@ void give_up(RUVACOM* ctx) {
 // it, unless its estimates break a bound.
 void reset_reference_values(RUVACOM* ctx, const QXPROF_RESULT* r) {
   auto& ref = ctx->ruvaprofile_control->ref;
-  if (r->qxznlo_rc <= 0 || !(*r->obj_val_ptr < ref.sumwsse) || !within_bounds(ctx, r->parm_array)) return;
+  if (r->qxznlo_rc <= 0 || !(*r->obj_val_ptr < ref.sumwsse) || !within_bounds(ctx, r->parm_array))
+    return;
   ref.best = kQxprofBest;
   ref.sumwsse = *r->obj_val_ptr;
   for (int i = 0; i < ctx->nparm; ++i) {

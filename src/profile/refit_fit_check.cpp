@@ -17,8 +17,8 @@
 
 namespace {
 
-constexpr int kMsgDiffers = 487, kMsgNotEvaluated = 488, kMsgOwnLoss = 489, kMsgCarriedOverUnused = 490,
-              kMsgFitVariables = 495, kMsgOwnResidual = 496;
+constexpr int kMsgDiffers = 487, kMsgNotEvaluated = 488, kMsgOwnLoss = 489,
+              kMsgCarriedOverUnused = 490, kMsgFitVariables = 495, kMsgOwnResidual = 496;
 constexpr double kTolerance = 1e-9;
 
 bool reads(RUVACOM* ctx, const char* name) {
@@ -30,7 +30,8 @@ bool reads(RUVACOM* ctx, const char* name) {
 int reason(RUVACOM* ctx) {
   const PROF_BOOT_COMMON_BLOCK& q = ctx->qxprof_block;
   if (ctx->residflag) return kMsgOwnResidual;
-  if (ctx->nobs != ctx->iobs && (q.n_cntl_stmts > 0 || q.n_retain_stmts > 0)) return kMsgCarriedOverUnused;
+  if (ctx->nobs != ctx->iobs && (q.n_cntl_stmts > 0 || q.n_retain_stmts > 0))
+    return kMsgCarriedOverUnused;
   for (const char* name : {"_ITER_", "_SSE_", "_HALVE_", "_OBS_", "_N_"})
     if (reads(ctx, name)) return kMsgFitVariables;
   return 0;
@@ -51,7 +52,8 @@ void warn(RUVACOM* ctx, double refit, long used) {
 
 FitCheck check_refits_reproduce_fit(RUVACOM* ctx) {
   PROF_BOOT_COMMON_BLOCK& q = ctx->qxprof_block;
-  if (q.fit_reproduced != 0) return q.fit_reproduced > 0 ? FitCheck::kReproduced : FitCheck::kNotReproduced;
+  if (q.fit_reproduced != 0)
+    return q.fit_reproduced > 0 ? FitCheck::kReproduced : FitCheck::kNotReproduced;
   if (ctx->lossflag) {
     q.fit_reproduced = -1;
     xpmlog(305, kMsgOwnLoss);

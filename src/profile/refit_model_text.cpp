@@ -67,8 +67,8 @@ int construct_qxcmp_model_text(RUVACOM* ctx, const std::vector<std::string>& mod
     previous = at;
   }
   out.append(captured, previous, std::string::npos);
-  out = std::string(" link ") + kProgramLabel + " ; goto " + kObjectiveLabel + " ; " + kProgramLabel + ": " + out +
-        " return ; " + kObjectiveLabel + ":" + objective;
+  out = std::string(" link ") + kProgramLabel + " ; goto " + kObjectiveLabel + " ; " +
+        kProgramLabel + ": " + out + " return ; " + kObjectiveLabel + ":" + objective;
   char* text = pool_copy(out);
   if (!text) return 1;
   ctx->qxcmp_model_text = text;

@@ -92,7 +92,8 @@ int put_data_qxrec(RUVACOM* ctx, int kind) {
   // fit, and profiling's refits; they live as long as the file.
   q.fit_reproduced = 0;
   double* responses = q.used_responses = ruva_new_or_exit<double>(std::max(ctx->iobs, 1L));
-  if (kind == kRefitProfile && ctx->ruvaprofile_control) ctx->ruvaprofile_control->comp.y_obs_ptr = responses;
+  if (kind == kRefitProfile && ctx->ruvaprofile_control)
+    ctx->ruvaprofile_control->comp.y_obs_ptr = responses;
   QXREC_INSTANCE* inst = record_instance(ctx);
   std::vector<unsigned char> record(static_cast<std::size_t>(std::max(q.record_size, 1)));
   long k = 0;
@@ -168,7 +169,8 @@ int observed_rows(RUVACOM* ctx, const double* y, QXPROF_COMP_VARS_CB_ARGS* args)
 
 int computed_vars_cb_for_prof_jack(QXPROF_COMP_VARS_CB_ARGS* args) {
   auto* ctx = static_cast<RUVACOM*>(args->t_user_ptr);
-  return observed_rows(ctx, ctx->ruvaprofile_control ? ctx->ruvaprofile_control->comp.y_obs_ptr : nullptr, args);
+  return observed_rows(
+      ctx, ctx->ruvaprofile_control ? ctx->ruvaprofile_control->comp.y_obs_ptr : nullptr, args);
 }
 
 int computed_vars_cb_for_fit_check(QXPROF_COMP_VARS_CB_ARGS* args) {

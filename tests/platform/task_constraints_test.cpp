@@ -1,16 +1,20 @@
 // A refit's end point moved exactly onto the constraints it breaks by the
 // optimiser's tolerance.
-#include <gtest/gtest.h>
-
 #include "platform/refit/task_constraints.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
 using platform::refit::LinearConstraint;
 using platform::refit::project_onto;
 
-LinearConstraint single(int col, QXPROF_REL_OP rel, double value) { return {{col}, {1.0}, value, rel}; }
-LinearConstraint below(int a, int b) { return {{a, b}, {1.0, -1.0}, 0.0, LEQ}; }  // x[a] <= x[b]
+LinearConstraint single(int col, QXPROF_REL_OP rel, double value) {
+  return {{col}, {1.0}, value, rel};
+}
+LinearConstraint below(int a, int b) {
+  return {{a, b}, {1.0, -1.0}, 0.0, LEQ};
+}  // x[a] <= x[b]
 
 TEST(TaskConstraints, ProjectionLandsExactlyOnTheBrokenConstraints) {
   struct Case {
@@ -29,8 +33,10 @@ TEST(TaskConstraints, ProjectionLandsExactlyOnTheBrokenConstraints) {
     std::vector<double> x = c.x;
     project_onto(c.constraints, &x);
     for (std::size_t i = 0; i < x.size(); ++i) EXPECT_DOUBLE_EQ(x[i], c.projected[i]) << i;
-    if (c.constraints[0].cols.size() == 2) EXPECT_EQ(x[0], x[1]);
-    else EXPECT_EQ(x[0], c.projected[0]);
+    if (c.constraints[0].cols.size() == 2)
+      EXPECT_EQ(x[0], x[1]);
+    else
+      EXPECT_EQ(x[0], c.projected[0]);
   }
 }
 

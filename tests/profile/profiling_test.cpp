@@ -179,8 +179,9 @@ TEST_F(ProfilingTest, ParameterOnABoundIsNotProfiledInItsGroup) {
 // An active bound holds exactly in every refit (the optimiser keeps it only
 // to a tolerance), so the reference refit never moves the estimates off it.
 TEST_F(ProfilingTest, RefitsKeepAnActiveBoundExactly) {
-  ASSERT_EQ(fit(line_csv(), "proc ruva data=d; by g; parms a=0 b=1; bounds b <= 1.8; _weight_ = w;"
-                            " model y = a + b*x; profile a / all profdata=pd;"),
+  ASSERT_EQ(fit(line_csv(),
+                "proc ruva data=d; by g; parms a=0 b=1; bounds b <= 1.8; _weight_ = w;"
+                " model y = a + b*x; profile a / all profdata=pd;"),
             0)
       << log_text();
   int rows = 0;
@@ -197,8 +198,9 @@ TEST_F(ProfilingTest, RefitsKeepAnActiveBoundExactly) {
 
 // With SIGSQ= both pivots measure in its unit: for a straight line they agree.
 TEST_F(ProfilingTest, SigsqIsTheMeanSquareOfBothPivots) {
-  ASSERT_EQ(fit(line_csv(), "proc ruva data=d sigsq=4; by g; parms a=0 b=1; _weight_ = w; model y = a + b*x;"
-                            " profile a b / profdata=pd;"),
+  ASSERT_EQ(fit(line_csv(),
+                "proc ruva data=d sigsq=4; by g; parms a=0 b=1; _weight_ = w; model y = a + b*x;"
+                " profile a b / profdata=pd;"),
             0)
       << log_text();
   const std::vector<Row> rows = rows_of("pd", "PROF");
@@ -209,9 +211,11 @@ TEST_F(ProfilingTest, SigsqIsTheMeanSquareOfBothPivots) {
 // A grid has trunc((to - from) / by + 1.00001) points: the 0.00001 absorbs
 // a quotient rounded just below a whole number and adds no point past TO.
 TEST_F(ProfilingTest, GridPointCount) {
-  ASSERT_EQ(fit(line_csv(), "proc ruva data=d; by g; parms a=0 b=1; model y = a + b*x;"
-                            " profile a / range=0 to 999.995 by 1 profdata=pd; profile b / range=-2 to 2 by 0.5;"),
-            0)
+  ASSERT_EQ(
+      fit(line_csv(),
+          "proc ruva data=d; by g; parms a=0 b=1; model y = a + b*x;"
+          " profile a / range=0 to 999.995 by 1 profdata=pd; profile b / range=-2 to 2 by 0.5;"),
+      0)
       << log_text();
   std::map<std::string, int> points;
   double last_a = 0;

@@ -36,7 +36,8 @@ class RefitProgramsTest : public results_test::FitTest {
     for (const Row& r : read_rows(name)) {
       out.emplace_back();
       for (const auto& [column, text] : r)
-        if (column != "_TYPE_" && column != "_PROF_PARM_" && column != "state") out.back().push_back(number(r, column));
+        if (column != "_TYPE_" && column != "_PROF_PARM_" && column != "state")
+          out.back().push_back(number(r, column));
     }
     return out;
   }
@@ -50,7 +51,8 @@ class RefitProgramsTest : public results_test::FitTest {
   }
 };
 
-void expect_same(const std::vector<std::vector<double>>& a, const std::vector<std::vector<double>>& b) {
+void expect_same(const std::vector<std::vector<double>>& a,
+                 const std::vector<std::vector<double>>& b) {
   ASSERT_EQ(a.size(), b.size());
   for (std::size_t r = 0; r < a.size(); ++r) {
     ASSERT_EQ(a[r].size(), b[r].size());
@@ -59,7 +61,8 @@ void expect_same(const std::vector<std::vector<double>>& a, const std::vector<st
         EXPECT_TRUE(std::isnan(b[r][c])) << "row " << r << " column " << c;
         continue;
       }
-      EXPECT_NEAR(b[r][c], a[r][c], 1e-7 * std::max(1.0, std::fabs(a[r][c]))) << "row " << r << " column " << c;
+      EXPECT_NEAR(b[r][c], a[r][c], 1e-7 * std::max(1.0, std::fabs(a[r][c])))
+          << "row " << r << " column " << c;
     }
   }
 }
@@ -99,18 +102,23 @@ TEST_F(RefitProgramsTest, ReferenceRefitReturnsToTheFitOfEveryProgram) {
           " + 2*s + k; if x2 > 0.04 then s = s + 1;",
       "retain total 100 count; total = total + conc; count = sum(count, 1); model rate = " + mm +
           " + 0.5*count - 2*(total - 100);",
-      "control lag 0 k; d = conc - lag; lag = conc; k = sum(k, 2); model rate = " + mm + " + 10*d + 0.1*k;",
+      "control lag 0 k; d = conc - lag; lag = conc; k = sum(k, 2); model rate = " + mm +
+          " + 10*d + 0.1*k;",
       "retain prev; model rate = " + mm + " + 0.05*sum(prev, 0); prev = rate;",
-      "array a{3} (1 5 2); if i = 3 then delete; model rate = " + mm + " + a{1 + mod(i, 3)}; return;",
+      "array a{3} (1 5 2); if i = 3 then delete; model rate = " + mm +
+          " + a{1 + mod(i, 3)}; return;",
       "k = 0; f = 1; top: k = k + 1; f = f * k; if k < 3 then goto top; link twice; link twice;"
-      " model rate = " + mm + " + f / 24; return; twice: f = f * 2; return;",
-      "if conc < 0.05 then goto small; model rate = " + mm + "; return; small: model rate = " + mm + " + 1;",
+      " model rate = " +
+          mm + " + f / 24; return; twice: f = f * 2; return;",
+      "if conc < 0.05 then goto small; model rate = " + mm + "; return; small: model rate = " + mm +
+          " + 1;",
   };
   for (const std::string& program : programs) {
     for (const std::string weight : {"", "_weight_ = 1 / i; "}) {
       SCOPED_TRACE(weight + program);
-      ASSERT_EQ(fit(puromycin_with_index(false), "proc ruva data=d outest=est; by state; parms Vm=200 Km=0.05; " + weight +
-                                                     program + " profile Vm Km / profdata=pd;"),
+      ASSERT_EQ(fit(puromycin_with_index(false),
+                    "proc ruva data=d outest=est; by state; parms Vm=200 Km=0.05; " + weight +
+                        program + " profile Vm Km / profdata=pd;"),
                 0)
           << log_text();
       const std::vector<Row> fits = rows_of("est", "FINAL"), refs = rows_of("pd", "REF");
@@ -131,27 +139,32 @@ TEST_F(RefitProgramsTest, ReferenceRefitReturnsToTheFitOfEveryProgram) {
 TEST_F(RefitProgramsTest, WarningWhenTheRefitsCannotReproduceTheFit) {
   std::string csv = puromycin_with_index(false);
   csv.replace(csv.find("\n0.02,51,untreated"), 18, "\n0.02,.,untreated");
-  ASSERT_EQ(fit(csv, "proc ruva data=d; by state; parms Vm=200 K=0.05; control cnt 0; cnt = cnt + 1;"
-                     " model rate = Vm*conc/(K+conc) + 0.5*cnt;"
-                     " profile Vm K / profdata=pd; bootstrap / seed=7 bootdata=bd;"),
+  ASSERT_EQ(fit(csv,
+                "proc ruva data=d; by state; parms Vm=200 K=0.05; control cnt 0; cnt = cnt + 1;"
+                " model rate = Vm*conc/(K+conc) + 0.5*cnt;"
+                " profile Vm K / profdata=pd; bootstrap / seed=7 bootdata=bd;"),
             4);
   const std::string log = log_text();
-  EXPECT_NE(log.find("WARNING: The refits of profiling and the bootstrap cannot reproduce the fit"), std::string::npos)
+  EXPECT_NE(log.find("WARNING: The refits of profiling and the bootstrap cannot reproduce the fit"),
+            std::string::npos)
       << log;
   EXPECT_NE(log.find("carries values (CONTROL or RETAIN) across observations the fit did not use"),
             std::string::npos);
-  EXPECT_EQ(log.find("WARNING", log.find("cannot reproduce") + 1), std::string::npos) << "one WARNING for the group";
+  EXPECT_EQ(log.find("WARNING", log.find("cannot reproduce") + 1), std::string::npos)
+      << "one WARNING for the group";
   for (const std::string data : {"pd", "bd"}) {
     const std::vector<Row> rows = read_rows(data);
     EXPECT_FALSE(rows.empty()) << data;
     for (const Row& r : rows) EXPECT_EQ(r.at("state"), "treated") << data;
   }
   // A program reading a variable only the fit sets cannot be evaluated at all.
-  ASSERT_EQ(fit(puromycin_with_index(true), "proc ruva data=d; parms Vm=200 K=0.05;"
-                                            " model rate = Vm*conc/(K+conc) + 0.5*_obs_; profile Vm K / profdata=pd;"),
+  ASSERT_EQ(fit(puromycin_with_index(true),
+                "proc ruva data=d; parms Vm=200 K=0.05;"
+                " model rate = Vm*conc/(K+conc) + 0.5*_obs_; profile Vm K / profdata=pd;"),
             4);
-  EXPECT_NE(log_text().find("they cannot evaluate the model (0 of the fit's 12 observations usable)"),
-            std::string::npos)
+  EXPECT_NE(
+      log_text().find("they cannot evaluate the model (0 of the fit's 12 observations usable)"),
+      std::string::npos)
       << log_text();
   EXPECT_TRUE(read_rows("pd").empty());
 }

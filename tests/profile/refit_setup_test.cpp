@@ -88,7 +88,8 @@ TEST_F(RefitSetupTest, ModelTextVariablesAndRecordSize) {
           const std::string routine = "_P_MODEL_PROGRAM_:";
           const std::size_t start = text.find(routine);
           ASSERT_NE(start, std::string::npos) << text;
-          EXPECT_EQ(text.find(c.starts), text.find_first_not_of(' ', start + routine.size())) << text;
+          EXPECT_EQ(text.find(c.starts), text.find_first_not_of(' ', start + routine.size()))
+              << text;
           EXPECT_EQ(text.find("link _P_MODEL_PROGRAM_ ; goto _P_MODEL_OBJECTIVE_ ;"),
                     text.find("length") == std::string::npos ? 1 : text.find(';') + 2)
               << text;

@@ -37,7 +37,8 @@ int RefitModel::compile(const std::string& text, const std::string& objective, c
     inputs.push_back({var_names[i], numeric, numeric ? 8 : vars[i].byte_len, static_cast<int>(i) + 1});
   }
   const std::string program = retained.empty() ? text : "retain" + retained + " ; " + text;
-  if (compiler::compile_objective_text(&cmp_, program, inputs, parms, objective, &program_) != 0 || nretain_)
+  if (compiler::compile_objective_text(&cmp_, program, inputs, parms, objective, &program_) != 0 ||
+      nretain_)
     return 1;
   compiler::Compiler* c = compiler::compiler_of(&cmp_);
   vars_ = vars;
@@ -124,7 +125,8 @@ void Frame::evaluate(const double* x, const Observations& obs, bool derivatives,
   for (std::int64_t k = 0; k < obs.n; ++k) {
     const bool left_out = skipped(obs.skip, k);
     if (left_out && !carries_) continue;
-    const double* row = obs.rows ? obs.rows->row(k, lagged_.data()) : obs.computed + k * obs.n_computed;
+    const double* row =
+        obs.rows ? obs.rows->row(k, lagged_.data()) : obs.computed + k * obs.n_computed;
     if (!row) return;
     executor_->prepare_observation();
     const unsigned char* record = obs.records + k * obs.record_size;

@@ -179,7 +179,8 @@ bool RefitTask::define(const QXPROF_TASK_DESC& d, int n_parms, std::int64_t n_ob
   return true;
 }
 
-QXPROF_COMP_VARS_CB_ARGS RefitTask::callback_args(int n_computed, const QXPROF_LAG_INFO& lags) const {
+QXPROF_COMP_VARS_CB_ARGS RefitTask::callback_args(int n_computed,
+                                                  const QXPROF_LAG_INFO& lags) const {
   QXPROF_COMP_VARS_CB_ARGS a{};
   a.task_id = id_;
   a.t_user_ptr = user_;
@@ -208,7 +209,9 @@ bool RefitTask::computed_rows(const Observations& data, int n_computed, std::vec
 class RefitTask::LaggedRows : public RowSource {
  public:
   LaggedRows(RefitTask& task, const Observations& data, int n_computed, const QXPROF_LAG_INFO& lags)
-      : task_(task), data_(data), row_(static_cast<std::size_t>(n_computed)),
+      : task_(task),
+        data_(data),
+        row_(static_cast<std::size_t>(n_computed)),
         args_(task.callback_args(n_computed, lags)) {}
 
   const double* row(std::int64_t k, double** carried) override {

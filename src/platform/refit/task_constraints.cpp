@@ -12,18 +12,21 @@ bool copy_one(const QXPROF_CONSTRAINT* c, int n_parms, LinearConstraint* out) {
   if (c->c_type == SINGLE_PARM) {
     out->cols = {c->sp.index};
     out->coefs = {1.0};
-  } else if (c->c_type == MULTI_PARM_LINEAR && c->mp.index_h && c->mp.c_vals_h && c->mp.n_parms > 0) {
+  } else if (c->c_type == MULTI_PARM_LINEAR && c->mp.index_h && c->mp.c_vals_h &&
+             c->mp.n_parms > 0) {
     out->cols.assign(c->mp.index_h, c->mp.index_h + c->mp.n_parms);
     out->coefs.assign(c->mp.c_vals_h, c->mp.c_vals_h + c->mp.n_parms);
   } else {
     return false;
   }
-  return std::all_of(out->cols.begin(), out->cols.end(), [&](int col) { return col >= 0 && col < n_parms; });
+  return std::all_of(out->cols.begin(), out->cols.end(),
+                     [&](int col) { return col >= 0 && col < n_parms; });
 }
 
 double level(const LinearConstraint& c, const std::vector<double>& x) {
   double sum = 0;
-  for (std::size_t k = 0; k < c.cols.size(); ++k) sum += c.coefs[k] * x[static_cast<std::size_t>(c.cols[k])];
+  for (std::size_t k = 0; k < c.cols.size(); ++k)
+    sum += c.coefs[k] * x[static_cast<std::size_t>(c.cols[k])];
   return sum;
 }
 
@@ -35,9 +38,12 @@ double excess(const LinearConstraint& c, const std::vector<double>& x) {
   return r;
 }
 
-bool single(const LinearConstraint& c) { return c.cols.size() == 1 && c.coefs[0] == 1.0; }
+bool single(const LinearConstraint& c) {
+  return c.cols.size() == 1 && c.coefs[0] == 1.0;
+}
 
-void project_relation(const LinearConstraint& c, const std::vector<bool>& fixed, std::vector<double>* x) {
+void project_relation(const LinearConstraint& c, const std::vector<bool>& fixed,
+                      std::vector<double>* x) {
   std::vector<std::size_t> free;
   double norm = 0;
   for (std::size_t k = 0; k < c.cols.size(); ++k)
@@ -73,7 +79,8 @@ void project_onto(const std::vector<LinearConstraint>& constraints, std::vector<
   for (const LinearConstraint& c : constraints)
     if (single(c) && c.rel == EQUAL) fixed[static_cast<std::size_t>(c.cols[0])] = true;
   for (const LinearConstraint& c : constraints)
-    if (single(c) && c.rel != EQUAL && excess(c, *x) != 0) (*x)[static_cast<std::size_t>(c.cols[0])] = c.value;
+    if (single(c) && c.rel != EQUAL && excess(c, *x) != 0)
+      (*x)[static_cast<std::size_t>(c.cols[0])] = c.value;
   for (const LinearConstraint& c : constraints)
     if (!single(c)) project_relation(c, fixed, x);
   for (const LinearConstraint& c : constraints)
