@@ -32,10 +32,6 @@ constexpr int kMsgNoScale = 970, kMsgTooFewConverged = 971, kMsgNoResults = 972;
 constexpr int kTasksPerBatch = 100;
 constexpr double kTiny = 1.110223024625157e-16;
 
-QXPROF_INSTANCE* engine(const RUVACOM* ctx) {
-  return static_cast<QXPROF_INSTANCE*>(ctx->insts.prof_inst_h);
-}
-
 // The results of the group start missing, so that a run that fails or is
 // skipped never shows a previous group's figures.
 void clear_results(RUVA_BOOTSTRAP_CONTROL* b, int p) {
@@ -96,24 +92,6 @@ void draw_batch(RUVA_BOOTSTRAP_CONTROL* b, BootRun* run, int start, int k) {
   mr.VBuffer = nullptr;
 }
 
-// One batch through the engine; empty on failure.
-std::vector<QXPROF_RESULT*> run_batch(RUVACOM* ctx, int start, int k) {
-  const QXPROF_DATA_DESC data{ctx->iobs, ctx->qxprof_block.record_size, ctx, data_reader};
-  if (!ctx->insts.prof_inst_h) {
-    if (interface_model(ctx, &data, k) != 0) return {};
-  } else if (engine(ctx)->FactoryPtr->reset(engine(ctx), nullptr, &data, k, 0) != 0) {
-    return {};
-  }
-  std::vector<QXPROF_TASK_DESC> tasks(static_cast<std::size_t>(k));
-  std::vector<QXPROF_RESULT*> results(static_cast<std::size_t>(k));
-  const QXPROF_FACTORY& ops = *engine(ctx)->FactoryPtr;
-  if (define_tasks(ctx, tasks.data(), start, k, -1, kTaskBootstrap) != 0 ||
-      ops.profile(engine(ctx), nullptr) != 0 || ops.wait_until_done(engine(ctx), nullptr) != 0 ||
-      ops.get_results_by_id_array(engine(ctx), nullptr, nullptr, -1, results.data()) != 0)
-    return {};
-  return results;
-}
-
 // Appends the batch's sample records (index, seed, SSE, estimates).
 void collect(RUVACOM* ctx, BootRun* run, const std::vector<QXPROF_RESULT*>& results, int start) {
   const int p = ctx->nparm;
@@ -134,7 +112,7 @@ bool refit_samples(RUVACOM* ctx, BootRun* run) {
   for (int start = 0; start < b->n_samples; start += kTasksPerBatch) {
     const int k = std::min(kTasksPerBatch, b->n_samples - start);
     draw_batch(b, run, start, k);
-    const std::vector<QXPROF_RESULT*> results = run_batch(ctx, start, k);
+    const std::vector<QXPROF_RESULT*> results = run_refit_batch(ctx, k, start, -1, kTaskBootstrap);
     if (results.empty()) return false;
     collect(ctx, run, results, start);
   }
@@ -207,6 +185,8 @@ bool run_bootstrap(RUVACOM* ctx, BootRun* run) {
                 ctx->nparm,      run->pred.data(), run->res.data(),
                 run->tan.data(), run->jac.data()};
   if (!ctx->qxprof_block.qxrec_file_h && put_data_qxrec(ctx, kRefitBootstrap) != 0) return false;
+  const FitCheck check = check_refits_reproduce_fit(ctx);
+  if (check != FitCheck::kReproduced) return check == FitCheck::kNotReproduced;
   if (!refit_samples(ctx, run)) return false;
   if (b->data.data_flag) write_boot_rows(ctx, run->records);
   summarise(ctx, *run);
