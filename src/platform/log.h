@@ -2,6 +2,7 @@
 // the step writes them.
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -21,6 +22,9 @@ class Log {
   void error(std::string_view text) { write(Severity::Error, text); }
   void line(std::string_view text) { write(Severity::Text, text); }
 
+  // Called under the log's lock for every ERROR line, as it is written.
+  void on_error(std::function<void()> hook) { on_error_ = std::move(hook); }
+
   int errors() const { return errors_; }
   int warnings() const { return warnings_; }
 
@@ -29,6 +33,7 @@ class Log {
   std::mutex mutex_;
   int errors_ = 0;
   int warnings_ = 0;
+  std::function<void()> on_error_;
 };
 
 }  // namespace platform
