@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libblas-dev liblapack-dev nlohmann-json3-dev libboost-dev python3
-          librandom123-dev libpcg-cpp-dev ccache clang libclang-rt-14-dev)
+          librandom123-dev libpcg-cpp-dev ccache clang libclang-rt-14-dev python3-pandas)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -24,6 +24,9 @@ class Log {
 
   // Called under the log's lock for every ERROR line, as it is written.
   void on_error(std::function<void()> hook) { on_error_ = std::move(hook); }
+  // With several program files, messages that cite a line ("Line 3,
+  // column 2: ...") name the file they are about; empty names none.
+  void set_program_file(std::string file) { program_file_ = std::move(file); }
 
   int errors() const { return errors_; }
   int warnings() const { return warnings_; }
@@ -31,6 +34,7 @@ class Log {
  private:
   std::ostream* out_;
   std::mutex mutex_;
+  std::string program_file_;
   int errors_ = 0;
   int warnings_ = 0;
   std::function<void()> on_error_;
