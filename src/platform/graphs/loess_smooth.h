@@ -1,0 +1,25 @@
+// The LOESS smooth of residual plots: local linear regression with tricube
+// weights over the nearest fraction (the span) of the observations, the span
+// chosen among 0.2, 0.25, ..., 1 by the corrected Akaike criterion of
+// Hurvich, Simonoff and Tsai (1998):
+//   AICc = log(RSS / n) + 1 + 2 (tr L + 1) / (n - tr L - 2),
+// L being the smoother matrix at the observations.
+#pragma once
+
+#include <vector>
+
+namespace platform::graphs {
+
+struct Smooth {
+  std::vector<double> x, y;  // the smooth at evenly spaced points
+  double span = 0;           // the span chosen; 0 when there is no smooth
+};
+
+// The smooth of y on x over the pairs where both are finite; none for fewer
+// than 5 distinct x values.
+Smooth loess(const std::vector<double>& x, const std::vector<double>& y, int points = 101);
+
+// The local linear fit at x0 with a given span (exposed for tests).
+double loess_at(const std::vector<double>& x, const std::vector<double>& y, double x0, double span);
+
+}  // namespace platform::graphs
