@@ -70,7 +70,7 @@ std::string draw_bootstrap_histogram(const GraphSources& s, std::string* why) {
   xb.labels = true;
   xb.title = name.empty() ? t->label("ParameterValue1") : name;
   AxisSpec yb{"", 0, 1, Extend::None};
-  yb.labels = false;
+  yb.labels = yb.ticks = false;
   Plot box(page.svg, bottom, xb, yb, options);
   box.frame();
   box_plot(box, box_statistics(v), 0.5, 0.22, series_style(0), true);

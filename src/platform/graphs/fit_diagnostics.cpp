@@ -125,7 +125,7 @@ void box_cell(SvgDocument& svg, const Box& box, const Cell& c) {
     for (double v : s.values) include(ya, v);
   const double n = static_cast<double>(series.size());
   AxisSpec xa{"", 0.5, n + 0.5, Extend::None};
-  xa.labels = false;
+  xa.labels = xa.ticks = false;
   Plot plot(svg, box, xa, ya, c.options());
   plot.frame();
   plot.hline(0, reference_paint());

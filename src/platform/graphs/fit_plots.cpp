@@ -121,13 +121,6 @@ std::string ramp(double t) {
   return buf;
 }
 
-// The band of z between consecutive levels, and its colour.
-std::size_t band_of(double z, const std::vector<double>& levels) {
-  std::size_t b = 0;
-  while (b + 2 < levels.size() && z >= levels[b + 1]) ++b;
-  return b;
-}
-
 std::string band_colour(std::size_t band, const std::vector<double>& levels) {
   const double bands = std::max<double>(1, static_cast<double>(levels.size()) - 1);
   return ramp((static_cast<double>(band) + 0.5) / bands);
@@ -196,32 +189,13 @@ std::string draw_contour_fit_plot(const GraphSources& s, std::string* why) {
   Plot plot(page.svg, area, xa, ya);
   plot.frame();
 
-  // The surface as cells coloured by their band, a run of equal cells
-  // along y drawn as one rectangle.
+  // The bands, each edged in its own colour so that no seam shows.
   page.svg.begin_layer("surface", plot.clip());
-  auto edge = [](const std::vector<double>& v, std::size_t k) {
-    if (k == 0) return v[0] - (v[1] - v[0]) / 2;
-    if (k == v.size()) return v[k - 1] + (v[k - 1] - v[k - 2]) / 2;
-    return (v[k - 1] + v[k]) / 2;
-  };
-  for (std::size_t i = 0; i < nx; ++i) {
-    std::size_t j = 0;
-    while (j < ny) {
-      const double z = gz[i * ny + j];
-      std::size_t k = j + 1;
-      const bool present = std::isfinite(z);
-      const std::size_t band = present ? band_of(z, levels) : 0;
-      while (k < ny && std::isfinite(gz[i * ny + k]) == present &&
-             (!present || band_of(gz[i * ny + k], levels) == band))
-        ++k;
-      if (present) {
-        const double x0 = plot.px(edge(surface.x, i)), x1 = plot.px(edge(surface.x, i + 1));
-        const double y0 = plot.py(edge(surface.y, k)), y1 = plot.py(edge(surface.y, j));
-        // Overlap by a hair so that no seam shows between cells.
-        page.svg.rect(x0, y0, x1 - x0 + 0.3, y1 - y0 + 0.3, Paint{"", band_colour(band, levels)});
-      }
-      j = k;
-    }
+  for (const BandPolygon& band : band_polygons(surface, levels)) {
+    std::vector<Point> pixels;
+    for (const Point& p : band.points) pixels.push_back({plot.px(p.x), plot.py(p.y)});
+    const std::string colour = band_colour(band.band, levels);
+    page.svg.polygon(pixels, Paint{colour, colour, 0.4});
   }
   page.svg.end_layer();
 

@@ -16,17 +16,20 @@ std::string or_else(std::string s, const std::string& fallback) { return s.empty
 // the request labels data.
 void needle_cell(SvgDocument& svg, const Box& box, const GraphRequest& r, const std::vector<double>& obs,
                  const std::vector<double>& values, const std::string& xtitle, const std::string& ytitle,
-                 const std::vector<double>& cutoffs, const SeriesStyle& style, bool x_labels) {
-  AxisSpec xa = axis_over(x_labels ? xtitle : "", {&obs});
+                 const std::vector<double>& cutoffs, const std::string& cutoff_label, const SeriesStyle& style,
+                 bool inset) {
+  bool any = false;
+  for (double v : values) any = any || std::isfinite(v);
+  if (!any) return draw_note(svg, box, ytitle + ": no values");
+  AxisSpec xa = axis_over(xtitle, {&obs});
   xa.integer = true;
-  xa.labels = x_labels;
   AxisSpec ya = axis_over(ytitle, {&values});
   include(ya, 0);
   for (double c : cutoffs) include(ya, c);
   Plot plot(svg, box, xa, ya);
   plot.frame();
   plot.hline(0, reference_paint());
-  for (double c : cutoffs) plot.hline(c, reference_paint(true));
+  for (double c : cutoffs) plot.hline(c, reference_paint(true), cutoff_label);
   plot.needles(obs, values, 0, style, ytitle);
   if (r.flag("_LABEL_WITH_DATA") && !cutoffs.empty()) {
     for (std::size_t i = 0; i < obs.size() && i < values.size(); ++i) {
@@ -36,7 +39,7 @@ void needle_cell(SvgDocument& svg, const Box& box, const GraphRequest& r, const 
       if (std::isfinite(v) && beyond) plot.point_label(obs[i], v, format_value(obs[i], 8));
     }
   }
-  plot.inset(inset_statistics(r));
+  if (inset) plot.inset(inset_statistics(r));
   plot.finish();
 }
 
@@ -75,7 +78,7 @@ std::string draw_leverage_plot(const GraphSources& s, std::string* why) {
   const std::string xtitle = or_else(r.text("_X_LEV_LABEL"), t->label("Observation"));
   for (std::size_t i = 0; i < rows.size(); ++i)
     needle_cell(page.svg, cells[i], r, obs, kept(t->values(rows[i].column), used), xtitle, rows[i].title, cutoff,
-                series_style(static_cast<int>(i)), true);
+                "2p/n", series_style(static_cast<int>(i)), i == 0);
   return page.svg.str();
 }
 
@@ -99,7 +102,7 @@ std::string draw_local_influence_plot(const GraphSources& s, std::string* why) {
   if (std::isfinite(cut)) cutoffs = {cut, -cut};
   GraphPage page(r, kGraphWidth, graph_height(r, 420));
   needle_cell(page.svg, page.body, r, obs, lmax, or_else(r.text("_X_LMAX_LABEL"), t->label("Observation")),
-              or_else(r.text("_LMAX_LABEL"), t->label("LMAX")), cutoffs, series_style(0), true);
+              or_else(r.text("_LMAX_LABEL"), t->label("LMAX")), cutoffs, "", series_style(0), true);
   return page.svg.str();
 }
 

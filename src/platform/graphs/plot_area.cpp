@@ -179,7 +179,7 @@ void Plot::layout(const Box& outer) {
                            : 10.0;
   const double w = std::max(20.0, outer.w - left - right);
   // As many ticks as fit without their labels touching.
-  for (int target = std::clamp(static_cast<int>(w / 70) + 1, 3, 9);; --target) {
+  for (int target = std::clamp(static_cast<int>(std::lround(w / 80)) + 1, 4, 8);; --target) {
     xs_ = nice_scale(xlo, xhi, target, xspec_.extend, xspec_.integer);
     const double need = (widest_label(xs_, options_.font) + 10) * static_cast<double>(xs_.ticks.size());
     if (target <= 2 || !xspec_.labels || need <= w) break;
@@ -202,6 +202,7 @@ void Plot::frame() {
   svg_.begin_layer("x-axis", "", "data-lo=\"" + format_value(xs_.lo, 10) + "\" data-hi=\"" +
                                      format_value(xs_.hi, 10) + "\"");
   for (double t : xs_.ticks) {
+    if (!xspec_.ticks) break;
     const double x = px(t);
     svg_.line({x, a.y}, {x, a.y + a.h}, grid);
     svg_.line({x, a.y + a.h}, {x, a.y + a.h + kTick}, tick);
@@ -218,6 +219,7 @@ void Plot::frame() {
   label.anchor = Anchor::End;
   double widest = 0;
   for (double t : ys_.ticks) {
+    if (!yspec_.ticks) break;
     const double y = py(t);
     svg_.line({a.x, y}, {a.x + a.w, y}, grid);
     svg_.line({a.x - kTick, y}, {a.x, y}, tick);
@@ -346,8 +348,13 @@ void Plot::needles(const std::vector<double>& xs, const std::vector<double>& ys,
   svg_.begin_layer("needles", "", "data-series=\"" + xml_escape(name) + "\"");
   const Paint stem{style.colour, "", 0.8};
   const double b = std::clamp(base, ys_.lo, ys_.hi);
-  for (std::size_t i = 0; i < xs.size() && i < ys.size(); ++i)
-    if (std::isfinite(xs[i]) && std::isfinite(ys[i])) svg_.line({px(xs[i]), py(b)}, {px(xs[i]), py(ys[i])}, stem);
+  for (std::size_t i = 0; i < xs.size() && i < ys.size(); ++i) {
+    if (!std::isfinite(xs[i]) || !std::isfinite(ys[i])) continue;
+    const double top = py(std::clamp(ys[i], ys_.lo, ys_.hi)), bottom = py(b);
+    svg_.line({px(xs[i]), bottom}, {px(xs[i]), top}, stem);
+    // The stem covers the plot as much as its tip, for the inset's corner.
+    for (double y = std::min(top, bottom); y < std::max(top, bottom); y += 6) occupied_.push_back({px(xs[i]), y});
+  }
   svg_.end_layer();
   points(xs, ys, style, name);
 }

@@ -31,6 +31,7 @@ struct AxisSpec {
   Extend extend = Extend::Pad;
   bool integer = false;         // ticks at whole numbers only
   bool labels = true;           // tick labels shown
+  bool ticks = true;            // tick marks and grid lines (off for categories)
 };
 
 struct LegendEntry {
