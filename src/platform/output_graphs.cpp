@@ -108,9 +108,15 @@ void OutputService::draw_graph(OutputItem& item) {
   std::string why;
   item.svg = graphs::render_graph(request, [this](const std::string& key) { return table_at(key); }, &why);
   const std::string name = item.name.empty() ? "graph" : item.name;
+  // The graphs' lines stand apart from the table before them.
+  auto listing_line = [this](const std::string& line) {
+    if (!graph_lines_) print_->blank_lines(1);
+    graph_lines_ = true;
+    print_->write_line(line);
+  };
   if (item.svg.empty()) {
     item.graph_note = "The graph " + name + " was not drawn: " + why + ".";
-    if (!graphs_.folder.empty()) print_->write_line(item.graph_note);
+    if (!graphs_.folder.empty()) listing_line(item.graph_note);
     return;
   }
   if (graphs_.folder.empty()) return;
@@ -123,7 +129,7 @@ void OutputService::draw_graph(OutputItem& item) {
     return;
   }
   item.extra["file"] = file;
-  print_->write_line("Graph " + name + ": " + file);
+  listing_line("Graph " + name + ": " + file);
 }
 
 }  // namespace platform

@@ -111,7 +111,10 @@ void OutputService::emit(OutputItem item, bool in_listing) {
   item.by = by_;
   item.by_number = by_number();
   if (item.groups.empty()) item.groups = groups_;
-  if (in_listing) render_listing(item, *print_);
+  if (in_listing) {
+    render_listing(item, *print_);
+    graph_lines_ = false;
+  }
   if (graphs_.report && item.kind != "data") graphs_.report->add(item);
   if (json_) {
     *json_ << render_json(item).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';

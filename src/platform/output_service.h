@@ -125,6 +125,7 @@ class OutputService {
   YOLGCB gcb_{};
   std::map<int, std::int32_t> injected_;
   int by_number_ = 0;
+  bool graph_lines_ = false;  // the listing's last lines name graph files
   GraphSettings graphs_;
   std::map<std::string, int> path_counts_;
   std::map<std::string, ViewObject*> views_;

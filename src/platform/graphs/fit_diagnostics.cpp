@@ -50,6 +50,7 @@ struct Cell {
   PlotOptions options(std::vector<LegendEntry> legend = {}) const {
     PlotOptions o;
     if (panel) o.font = 9, o.marker = 2.4;
+    else o.inset = inset_statistics(r);
     o.legend = std::move(legend);
     return o;
   }
@@ -88,7 +89,6 @@ void scatter_cell(SvgDocument& svg, const Box& box, const Cell& c, const std::ve
   if (std::isfinite(vref)) plot.vline(vref, reference_paint(true));
   for (std::size_t i = 0; i < series.size(); ++i)
     plot.points(x, series[i].values, series_style(static_cast<int>(i)), series[i].name);
-  if (!c.panel) plot.inset(inset_statistics(c.r));
   plot.finish();
 }
 
@@ -112,7 +112,6 @@ void histogram_cell(SvgDocument& svg, const Box& box, const Cell& c, const char*
   plot.frame();
   histogram_bars(plot, h, column);
   normal_curve(plot, h, m, curve);
-  if (!c.panel) plot.inset(inset_statistics(c.r));
   plot.finish();
 }
 
@@ -136,7 +135,6 @@ void box_cell(SvgDocument& svg, const Box& box, const Cell& c) {
              fit_text(series[i].legend, plot.area().w / n, plot.font()),
              TextStyle{plot.font(), Anchor::Middle, FontWeight::Normal, colour::kMutedText});
   }
-  if (!c.panel) plot.inset(inset_statistics(c.r));
   plot.finish();
 }
 
@@ -182,8 +180,7 @@ void draw_cell(SvgDocument& svg, const Box& box, Diagnostic d, const Cell& c) {
       plot.frame();
       plot.diagonal(reference_paint());
       plot.points(predicted, observed, series_style(0), "observed");
-      if (!c.panel) plot.inset(inset_statistics(c.r));
-      plot.finish();
+          plot.finish();
       return;
     }
     case Diagnostic::ResidualExpectation: {
@@ -220,8 +217,8 @@ std::string draw_fit_diagnostics_panel(const GraphSources& s, std::string* why) 
   const Cell c{r, *t, used_rows(*t), true};
   const int rows = static_cast<int>(std::clamp<long long>(r.integer("_NROWS", 3), 1, 9));
   const int columns = (9 + rows - 1) / rows;
-  const std::vector<std::pair<std::string, std::string>> stats = inset_statistics(r);
-  const double side = stats.empty() ? 0 : 170;
+  const InsetLines stats = inset_statistics(r);
+  const double side = stats.empty() ? 0 : inset_width(stats, 10) + 16;
   GraphPage page(r, 780 + side, 260.0 * rows);
   Box cells_box = page.body;
   cells_box.w -= side;
@@ -231,18 +228,8 @@ std::string draw_fit_diagnostics_panel(const GraphSources& s, std::string* why) 
     draw_cell(page.svg, cells[i], kPanelOrder[i], c);
     page.svg.end_layer();
   }
-  if (!stats.empty()) {
-    // The fit statistics beside the cells, where they cover no data.
-    const double x = cells_box.x + cells_box.w + 10, y = cells_box.y + 10, line = 14;
-    page.svg.begin_layer("inset");
-    page.svg.rect(x, y, side - 14, 12 + line * static_cast<double>(stats.size()), Paint{"#999999", "#FFFFFF", 0.6});
-    for (std::size_t i = 0; i < stats.size(); ++i) {
-      const double ty = y + 6 + cap_height(10) + line * static_cast<double>(i);
-      page.svg.text({x + 5, ty}, fit_text(stats[i].first, side - 70, 10), TextStyle{10});
-      page.svg.text({x + side - 19, ty}, stats[i].second, TextStyle{10, Anchor::End});
-    }
-    page.svg.end_layer();
-  }
+  // The fit statistics beside the cells, where they cover no data.
+  if (!stats.empty()) draw_inset(page.svg, {cells_box.x + cells_box.w + 10, cells_box.y + 10}, stats, 10);
   return page.svg.str();
 }
 

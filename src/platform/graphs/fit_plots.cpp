@@ -77,6 +77,7 @@ std::string draw_fit_plot(const GraphSources& s, std::string* why) {
   const SeriesStyle limits{colour::kGreen, Marker::Circle, kDashed, 1.5};
   const Paint band{"", colour::kSkyBlue, 1, "", 0.35};
   PlotOptions options;
+  options.inset = inset_statistics(r);
   options.legend.push_back({"Fit", LegendEntry::Line, fitted});
   if (clm) options.legend.push_back({name_or(r, "_CONFLABEL", "Confidence limits"), LegendEntry::Fill, {}, band});
   if (cli) options.legend.push_back({name_or(r, "_PREDLIMLABEL", "Prediction limits"), LegendEntry::Line, limits});
@@ -100,7 +101,6 @@ std::string draw_fit_plot(const GraphSources& s, std::string* why) {
   }
   plot.line(x, fit, fitted, "fit");
   plot.points(ox, oy, observed, "observed");
-  plot.inset(inset_statistics(r));
   plot.finish();
   return page.svg.str();
 }
@@ -186,7 +186,9 @@ std::string draw_contour_fit_plot(const GraphSources& s, std::string* why) {
   if (legend) area.w -= 96;
   AxisSpec xa{r.text("_XLABEL"), surface.x.front(), surface.x.back(), Extend::None};
   AxisSpec ya{r.text("_YLABEL"), surface.y.front(), surface.y.back(), Extend::None};
-  Plot plot(page.svg, area, xa, ya);
+  PlotOptions options;
+  options.inset = inset_statistics(r);
+  Plot plot(page.svg, area, xa, ya, options);
   plot.frame();
 
   // The bands, each edged in its own colour so that no seam shows.
@@ -195,7 +197,7 @@ std::string draw_contour_fit_plot(const GraphSources& s, std::string* why) {
     std::vector<Point> pixels;
     for (const Point& p : band.points) pixels.push_back({plot.px(p.x), plot.py(p.y)});
     const std::string colour = band_colour(band.band, levels);
-    page.svg.polygon(pixels, Paint{colour, colour, 0.4});
+    page.svg.polygon(pixels, Paint{colour, colour, 0.8});
   }
   page.svg.end_layer();
 
@@ -223,7 +225,6 @@ std::string draw_contour_fit_plot(const GraphSources& s, std::string* why) {
       page.svg.end_layer();
     }
   }
-  plot.inset(inset_statistics(r));
   plot.finish();
   if (legend)
     colour_legend(page.svg, Box{area.x + area.w + 4, plot.area().y, 92, plot.area().h}, levels, zscale,

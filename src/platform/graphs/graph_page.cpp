@@ -41,8 +41,8 @@ void draw_note(SvgDocument& svg, const Box& box, const std::string& text) {
            TextStyle{11, Anchor::Middle, FontWeight::Normal, colour::kMutedText});
 }
 
-std::vector<std::pair<std::string, std::string>> inset_statistics(const GraphRequest& r) {
-  std::vector<std::pair<std::string, std::string>> lines;
+InsetLines inset_statistics(const GraphRequest& r) {
+  InsetLines lines;
   if (!r.flag("_SHOWSTATS")) return lines;
   auto add = [&](const char* show, const char* label, const char* value, bool integer) {
     if (!r.flag(show)) return;

@@ -37,7 +37,7 @@ void draw_note(SvgDocument& svg, const Box& box, const std::string& text);
 
 // The inset statistics the show flags ask for (_SHOWSTATS and _SHOWNOBS,
 // _SHOWMSE, ...), as label and value.
-std::vector<std::pair<std::string, std::string>> inset_statistics(const GraphRequest& request);
+InsetLines inset_statistics(const GraphRequest& request);
 
 // Whether each row of the output-statistics table belongs to an observation
 // the fit used: a present, positive weight when the table has weights.

@@ -26,7 +26,9 @@ void needle_cell(SvgDocument& svg, const Box& box, const GraphRequest& r, const 
   AxisSpec ya = axis_over(ytitle, {&values});
   include(ya, 0);
   for (double c : cutoffs) include(ya, c);
-  Plot plot(svg, box, xa, ya);
+  PlotOptions options;
+  if (inset) options.inset = inset_statistics(r);
+  Plot plot(svg, box, xa, ya, options);
   plot.frame();
   plot.hline(0, reference_paint());
   for (double c : cutoffs) plot.hline(c, reference_paint(true), cutoff_label);
@@ -39,7 +41,6 @@ void needle_cell(SvgDocument& svg, const Box& box, const GraphRequest& r, const 
       if (std::isfinite(v) && beyond) plot.point_label(obs[i], v, format_value(obs[i], 8));
     }
   }
-  if (inset) plot.inset(inset_statistics(r));
   plot.finish();
 }
 

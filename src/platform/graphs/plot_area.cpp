@@ -12,6 +12,38 @@ constexpr double kLegendSpacing = 14;
 
 double label_height(double font) { return cap_height(font) + descent(font); }
 
+constexpr std::size_t kInsetLinesInside = 6;
+constexpr double kInsetPad = 5;
+
+}  // namespace
+
+double inset_width(const InsetLines& lines, double f) {
+  double lw = 0, vw = 0;
+  for (const auto& [label, value] : lines) {
+    lw = std::max(lw, text_width(label, f));
+    vw = std::max(vw, text_width(value, f));
+  }
+  return kInsetPad * 2 + lw + 10 + vw;
+}
+
+// Draws the inset's box with its top-left corner at `at`.
+void draw_inset(SvgDocument& svg, Point at, const InsetLines& lines, double f) {
+  const double line_h = f * 1.3, w = inset_width(lines, f);
+  const double h = kInsetPad * 2 + line_h * static_cast<double>(lines.size()) - (line_h - f);
+  svg.begin_layer("inset");
+  Paint box{"#999999", "#FFFFFF", 0.6};
+  box.fill_opacity = 0.9;
+  svg.rect(at.x, at.y, w, h, box);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const double y = at.y + kInsetPad + cap_height(f) + line_h * static_cast<double>(i);
+    svg.text({at.x + kInsetPad, y}, lines[i].first, TextStyle{f});
+    svg.text({at.x + w - kInsetPad, y}, lines[i].second, TextStyle{f, Anchor::End});
+  }
+  svg.end_layer();
+}
+
+namespace {
+
 double title_band(const PlotOptions& o) { return o.title.empty() ? 6 : o.font + 1 + 9; }
 
 double bottom_band(const AxisSpec& x, const PlotOptions& o) {
@@ -177,7 +209,9 @@ void Plot::layout(const Box& outer) {
   const double right = xspec_.labels && !guess.ticks.empty()
                            ? std::max(10.0, text_width(tick_label(guess.ticks.back(), guess), options_.font) / 2 + 4)
                            : 10.0;
-  const double w = std::max(20.0, outer.w - left - right);
+  const double beside =
+      options_.inset.size() > kInsetLinesInside ? inset_width(options_.inset, options_.font - 1) + 8 : 0;
+  const double w = std::max(20.0, outer.w - left - right - beside);
   // As many ticks as fit without their labels touching.
   for (int target = std::clamp(static_cast<int>(std::lround(w / 80)) + 1, 4, 8);; --target) {
     xs_ = nice_scale(xlo, xhi, target, xspec_.extend, xspec_.integer);
@@ -382,15 +416,11 @@ void Plot::point_label(double x, double y, const std::string& text) {
   svg_.text(p, text, t);
 }
 
-void Plot::inset(const std::vector<std::pair<std::string, std::string>>& lines) {
+void Plot::inset(const InsetLines& lines) {
   if (lines.empty()) return;
-  const double f = options_.font - 1, line_h = f * 1.3, pad = 5;
-  double lw = 0, vw = 0;
-  for (const auto& [label, value] : lines) {
-    lw = std::max(lw, text_width(label, f));
-    vw = std::max(vw, text_width(value, f));
-  }
-  const double w = pad * 2 + lw + 10 + vw, h = pad * 2 + line_h * static_cast<double>(lines.size()) - (line_h - f);
+  const double f = options_.font - 1, line_h = f * 1.3;
+  const double w = inset_width(lines, f);
+  const double h = kInsetPad * 2 + line_h * static_cast<double>(lines.size()) - (line_h - f);
   if (w > area_.w - 8 || h > area_.h - 8) return;
   // The corner whose box covers the fewest drawn data points.
   const Point corners[] = {{area_.x + area_.w - 4 - w, area_.y + 4},
@@ -406,20 +436,14 @@ void Plot::inset(const std::vector<std::pair<std::string, std::string>>& lines) 
         ++count;
     if (count < best_count) best_count = count, best = c;
   }
-  const Point at = corners[best];
-  svg_.begin_layer("inset");
-  Paint box{"#999999", "#FFFFFF", 0.6};
-  box.fill_opacity = 0.9;
-  svg_.rect(at.x, at.y, w, h, box);
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const double y = at.y + pad + cap_height(f) + line_h * static_cast<double>(i);
-    svg_.text({at.x + pad, y}, lines[i].first, TextStyle{f});
-    svg_.text({at.x + w - pad, y}, lines[i].second, TextStyle{f, Anchor::End});
-  }
-  svg_.end_layer();
+  draw_inset(svg_, corners[best], lines, f);
 }
 
 void Plot::finish() {
+  if (options_.inset.size() > kInsetLinesInside)
+    draw_inset(svg_, {area_.x + area_.w + 8, area_.y}, options_.inset, options_.font - 1);
+  else
+    inset(options_.inset);
   if (options_.legend.size() >= 2) {
     const double h = legend_height(options_.legend, outer_.w - 20, options_.font);
     draw_legend(svg_, Box{outer_.x, outer_.y + outer_.h - h, outer_.w, h}, options_.legend, options_.font,

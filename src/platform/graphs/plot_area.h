@@ -44,12 +44,17 @@ struct LegendEntry {
   Paint fill;  // for Fill
 };
 
+using InsetLines = std::vector<std::pair<std::string, std::string>>;
+
 struct PlotOptions {
   std::string title;            // a cell's own title, above its data area
   double font = 11;             // tick labels; titles one pixel larger
   double marker = 3.2;          // marker radius
   std::vector<LegendEntry> legend;  // drawn below the plot when 2 or more
   double left_margin = -1;      // a fixed left margin, so that cells align
+  // Statistics shown in the corner the data leave emptiest; more than six
+  // lines would hide data, so they go beside the data area instead.
+  InsetLines inset;
 };
 
 class Plot {
@@ -94,8 +99,8 @@ class Plot {
   // A small text beside a data point.
   void point_label(double x, double y, const std::string& text);
   // Lines of label and value in the emptiest corner of the data area.
-  void inset(const std::vector<std::pair<std::string, std::string>>& lines);
-  // The legend and the frame's border, drawn over the data.
+  void inset(const InsetLines& lines);
+  // The options' inset, the legend and the frame's border, over the data.
   void finish();
 
   SvgDocument& svg() { return svg_; }
@@ -122,6 +127,11 @@ class Plot {
 void draw_legend(SvgDocument& svg, const Box& strip, const std::vector<LegendEntry>& entries, double font,
                  double marker);
 double legend_height(const std::vector<LegendEntry>& entries, double width, double font);
+
+// An inset's box of label and value lines with its top-left corner at `at`,
+// and its width.
+void draw_inset(SvgDocument& svg, Point at, const InsetLines& lines, double font);
+double inset_width(const InsetLines& lines, double font);
 
 // Cells of a rows x columns grid inside `outer`, row by row.
 std::vector<Box> grid_cells(const Box& outer, int rows, int columns, double gap = 8);
