@@ -39,7 +39,7 @@ struct HostConfig {
   std::ostream* log = nullptr;      // standard error when null
   std::ostream* listing = nullptr;  // standard output when null
   std::ostream* json = nullptr;     // the JSON stream of the output; none when null
-  GraphSettings graphs;             // SVG files and the HTML report; none when empty
+  GraphSettings graphs = {};        // SVG files and the HTML report; none when empty
 };
 
 // One step of a program: the statements from the procedure statement to the

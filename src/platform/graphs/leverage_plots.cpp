@@ -75,11 +75,18 @@ std::string draw_leverage_plot(const GraphSources& s, std::string* why) {
   const double p = r.number("_NPARM"), n = r.number("_NOBS");
   const std::vector<double> cutoff = p > 0 && n > 0 ? std::vector<double>{2 * p / n} : std::vector<double>{};
   GraphPage page(r, kGraphWidth, graph_height(r, 420) + (rows.size() > 1 ? 160 : 0));
-  const std::vector<Box> cells = grid_cells(page.body, static_cast<int>(rows.size()), 1, 6);
+  // With two rows the statistics stand once, beside both.
+  Box cells_box = page.body;
+  const InsetLines stats = inset_statistics(r);
+  if (rows.size() > 1 && !stats.empty()) {
+    cells_box.w -= inset_width(stats, 10) + 16;
+    draw_inset(page.svg, {cells_box.x + cells_box.w + 10, cells_box.y + 10}, stats, 10);
+  }
+  const std::vector<Box> cells = grid_cells(cells_box, static_cast<int>(rows.size()), 1, 6);
   const std::string xtitle = or_else(r.text("_X_LEV_LABEL"), t->label("Observation"));
   for (std::size_t i = 0; i < rows.size(); ++i)
     needle_cell(page.svg, cells[i], r, obs, kept(t->values(rows[i].column), used), xtitle, rows[i].title, cutoff,
-                "2p/n", series_style(static_cast<int>(i)), i == 0);
+                "2p/n", series_style(static_cast<int>(i)), rows.size() == 1);
   return page.svg.str();
 }
 

@@ -233,8 +233,10 @@ void Plot::frame() {
   const Paint tick{colour::kFrame, "", 0.8};
   TextStyle label{f, Anchor::Middle, FontWeight::Normal, colour::kMutedText};
 
+  // The axis' range and its ends in pixels, for readers of the picture.
   svg_.begin_layer("x-axis", "", "data-lo=\"" + format_value(xs_.lo, 10) + "\" data-hi=\"" +
-                                     format_value(xs_.hi, 10) + "\"");
+                                     format_value(xs_.hi, 10) + "\" data-px=\"" + coord(a.x) + " " +
+                                     coord(a.x + a.w) + "\"");
   for (double t : xs_.ticks) {
     if (!xspec_.ticks) break;
     const double x = px(t);
@@ -249,7 +251,8 @@ void Plot::frame() {
   svg_.end_layer();
 
   svg_.begin_layer("y-axis", "", "data-lo=\"" + format_value(ys_.lo, 10) + "\" data-hi=\"" +
-                                     format_value(ys_.hi, 10) + "\"");
+                                     format_value(ys_.hi, 10) + "\" data-px=\"" + coord(a.y + a.h) + " " +
+                                     coord(a.y) + "\"");
   label.anchor = Anchor::End;
   double widest = 0;
   for (double t : ys_.ticks) {

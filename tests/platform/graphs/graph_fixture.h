@@ -1,0 +1,65 @@
+// A host that draws graphs into a scratch folder and keeps the HTML report,
+// with helpers that hand the output service tables and graph requests as
+// the procedure does, and readers of the SVG the tests look into.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "host/services.h"
+#include "host/wob.h"
+#include "platform/host.h"
+#include "platform/report/html_report.h"
+
+class GraphTest : public ::testing::Test {
+ protected:
+  GraphTest();
+  ~GraphTest() override;
+
+  // Runs `body` as a step.
+  int run(std::function<void()> body);
+  // The picture written as `stem`.svg, "" when there is none.
+  std::string svg(const std::string& stem) const;
+  std::string listing_text() const { return listing_.str(); }
+
+  std::filesystem::path dir_;
+  std::ostringstream log_, listing_;
+  platform::report::HtmlReport report_;
+  platform::Host host_;
+};
+
+// The output manager of the step.
+wobop graph_manager();
+
+// Emits a table of double columns under `templ` and returns its path key.
+xobskey emit_table(wobop manager, const std::string& name, const std::string& templ,
+                   const std::vector<std::string>& columns, const std::vector<std::vector<double>>& rows);
+
+// One dynamic variable of a graph: a text, a double or an integer.
+struct Dynamic {
+  std::string name;
+  std::variant<std::string, double, int> value;
+};
+
+// Requests a graph (selector 2826); returns the request's status.
+int request_graph(wobop manager, const std::string& name, const std::string& templ,
+                  const std::vector<xobskey>& path, const std::vector<Dynamic>& dynamic);
+
+// Readers of the SVG.
+// The first layer <g class="cls" ...> (with data-series="series" when given)
+// up to its own closing tag.
+std::string layer(const std::string& svg, const std::string& cls, const std::string& series = "", int nth = 0);
+int occurrences(const std::string& text, const std::string& what);
+struct AxisRange {
+  double lo = 0, hi = 0, p0 = 0, p1 = 0;  // values at the pixel ends p0 and p1
+  double value(double px) const { return lo + (px - p0) / (p1 - p0) * (hi - lo); }
+};
+AxisRange axis(const std::string& svg, const std::string& cls, int nth = 0);
+// The vertices of the first polygon in `text`.
+std::vector<std::pair<double, double>> polygon(const std::string& text);
