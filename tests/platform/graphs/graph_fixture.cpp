@@ -52,7 +52,8 @@ wobop graph_manager() {
 }
 
 xobskey emit_table(wobop manager, const std::string& name, const std::string& templ,
-                   const std::vector<std::string>& columns, const std::vector<std::vector<double>>& rows) {
+                   const std::vector<std::string>& columns, const std::vector<std::vector<double>>& rows,
+                   bool graph_data) {
   WOB_PARM_BLK_STR make[6] = {wob_chars(143, "yol", 3), wob_chars(146, "data", 4), wob_object(144, nullptr),
                               wob_int(148, -1), wob_text(296, yoltxt(name.c_str(), -1)),
                               wob_text(138, yoltxt(name.c_str(), -1))};
@@ -66,7 +67,7 @@ xobskey emit_table(wobop manager, const std::string& name, const std::string& te
   }
   wobmth(table, nullptr, 298, 0, nullptr);
   xobskey key = nullptr;
-  WOB_PARM_BLK_STR open[5] = {wob_object(0, nullptr), wob_object(504, table), wob_flag(2640, 1),
+  WOB_PARM_BLK_STR open[5] = {wob_object(0, nullptr), wob_object(504, table), wob_flag(2640, graph_data ? 1 : 0),
                               wob_text(339, yoltxt(templ.c_str(), -1)), wob_key_slot(784, &key)};
   wobmth(manager, nullptr, 422, 5, open);
   for (const auto& row : rows) {

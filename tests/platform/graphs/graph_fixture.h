@@ -37,9 +37,11 @@ class GraphTest : public ::testing::Test {
 // The output manager of the step.
 wobop graph_manager();
 
-// Emits a table of double columns under `templ` and returns its path key.
+// Emits a table of double columns under `templ` and returns its path key;
+// graph data unless `graph_data` is false (a table of the listing).
 xobskey emit_table(wobop manager, const std::string& name, const std::string& templ,
-                   const std::vector<std::string>& columns, const std::vector<std::vector<double>>& rows);
+                   const std::vector<std::string>& columns, const std::vector<std::vector<double>>& rows,
+                   bool graph_data = true);
 
 // One dynamic variable of a graph: a text, a double or an integer.
 struct Dynamic {
