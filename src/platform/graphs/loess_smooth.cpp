@@ -68,6 +68,24 @@ std::size_t neighbours(double span, std::size_t n) {
   return std::clamp(static_cast<std::size_t>(std::ceil(span * static_cast<double>(n))), std::size_t{2}, n);
 }
 
+// The fewest neighbours such that every run of that many sorted points
+// holds at least `distinct` different x values: a smaller window fits a
+// line to replicates of one or two x values and the smooth jumps between
+// them.
+std::size_t fewest_neighbours(const Pairs& p, std::size_t distinct) {
+  const std::size_t n = p.x.size();
+  for (std::size_t q = distinct; q < n; ++q) {
+    bool enough = true;
+    for (std::size_t start = 0; start + q <= n && enough; ++start) {
+      std::size_t count = 1;
+      for (std::size_t i = start + 1; i < start + q; ++i) count += p.x[i] != p.x[i - 1];
+      enough = count >= distinct;
+    }
+    if (enough) return q;
+  }
+  return n;
+}
+
 }  // namespace
 
 double loess_at(const std::vector<double>& x, const std::vector<double>& y, double x0, double span) {
@@ -84,10 +102,11 @@ Smooth loess(const std::vector<double>& x, const std::vector<double>& y, int poi
   for (std::size_t i = 1; i < n; ++i) distinct += p.x[i] != p.x[i - 1];
   if (distinct < 5) return s;
   double best = std::numeric_limits<double>::infinity();
+  const std::size_t least = fewest_neighbours(p, 4);
   for (int k = 0; k <= 16; ++k) {
     const double span = 0.2 + 0.05 * k;
     const std::size_t q = neighbours(span, n);
-    if (q < 4) continue;
+    if (q < least && k < 16) continue;
     double rss = 0, trace = 0;
     for (std::size_t i = 0; i < n; ++i) {
       const LocalFit f = local_fit(p, p.x[i], q);

@@ -3,7 +3,8 @@
 // chosen among 0.2, 0.25, ..., 1 by the corrected Akaike criterion of
 // Hurvich, Simonoff and Tsai (1998):
 //   AICc = log(RSS / n) + 1 + 2 (tr L + 1) / (n - tr L - 2),
-// L being the smoother matrix at the observations.
+// L being the smoother matrix at the observations. Spans whose windows
+// would hold fewer than four distinct x values are not considered.
 #pragma once
 
 #include <vector>
