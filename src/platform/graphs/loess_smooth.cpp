@@ -120,12 +120,16 @@ Smooth loess(const std::vector<double>& x, const std::vector<double>& y, int poi
   }
   if (s.span == 0) s.span = 0.75;
   const std::size_t q = neighbours(s.span, n);
-  const double lo = p.x.front(), hi = p.x.back();
-  for (int i = 0; i < points; ++i) {
-    const double x0 = lo + (hi - lo) * i / (points - 1);
-    s.x.push_back(x0);
-    s.y.push_back(local_fit(p, x0, q).value);
+  // At the distinct x values when they are few, as lowess does, so that the
+  // line between them shows no bend the data do not have; else at evenly
+  // spaced points.
+  if (distinct <= static_cast<std::size_t>(points)) {
+    for (std::size_t i = 0; i < n; ++i)
+      if (i == 0 || p.x[i] != p.x[i - 1]) s.x.push_back(p.x[i]);
+  } else {
+    for (int i = 0; i < points; ++i) s.x.push_back(p.x.front() + (p.x.back() - p.x.front()) * i / (points - 1));
   }
+  for (double x0 : s.x) s.y.push_back(local_fit(p, x0, q).value);
   return s;
 }
 

@@ -12,12 +12,13 @@
 namespace platform::graphs {
 
 struct Smooth {
-  std::vector<double> x, y;  // the smooth at evenly spaced points
+  std::vector<double> x, y;  // the smooth at the distinct x values, or at `points` evenly spaced
   double span = 0;           // the span chosen; 0 when there is no smooth
 };
 
 // The smooth of y on x over the pairs where both are finite; none for fewer
-// than 5 distinct x values.
+// than 5 distinct x values. With more than `points` distinct x values the
+// smooth is evaluated at `points` evenly spaced ones.
 Smooth loess(const std::vector<double>& x, const std::vector<double>& y, int points = 101);
 
 // The local linear fit at x0 with a given span (exposed for tests).

@@ -71,7 +71,7 @@ TEST(LoessTest, LocalLinearFitsReproduceALineAndFollowACurve) {
     curve.push_back(std::sin(x.back()) + 0.05 * std::cos(37.0 * i));
   }
   const Smooth s = loess(x, line);
-  ASSERT_EQ(s.x.size(), 101u);
+  ASSERT_EQ(s.x.size(), 60u);  // at the distinct x values
   for (std::size_t i = 0; i < s.x.size(); ++i) EXPECT_NEAR(s.y[i], 3 - 0.5 * s.x[i], 1e-10);
   const Smooth c = loess(x, curve);
   EXPECT_GE(c.span, 0.2);
