@@ -134,6 +134,7 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
   if (!configure(cmd, host)) codes.push_back(2);
   else if (host.load_module()) {
     for (const std::string& program : cmd.programs) {
+      if (cmd.programs.size() > 1) host.log().set_program_file(program);
       std::string text;
       std::error_code ec;
       if (std::filesystem::is_directory(program, ec)) {

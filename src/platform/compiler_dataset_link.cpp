@@ -49,7 +49,9 @@ void not_a_number(void* fiddata, int number) {
   if (!in || number < 1 || number > static_cast<int>(in->table().variables.size())) return;
   const ds::Table& t = in->table();
   const ds::Variable& v = t.variables[static_cast<std::size_t>(number - 1)];
-  if (v.text_line > 0)
+  if (v.name == t.row_name_column)
+    ds::log_problem({ds::msg::kRowNamesAsNumber, {v.name, t.name, t.file.string()}});
+  else if (v.text_line > 0)
     ds::log_problem({ds::msg::kCharacterFromCell,
                      {v.name, t.name, std::to_string(v.text_line), std::to_string(number),
                       t.file.string(), v.text_cell}});

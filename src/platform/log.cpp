@@ -19,10 +19,19 @@ std::string shortened(std::string_view line) {
   return std::string(line.substr(0, head)) + " ... " + std::string(line.substr(tail));
 }
 
+bool cites_a_line(std::string_view text) {
+  return text.size() > 5 && text.substr(0, 5) == "Line " && text[5] >= '0' && text[5] <= '9';
+}
+
 }  // namespace
 
 void Log::write(Severity severity, std::string_view text) {
   std::lock_guard lock(mutex_);
+  std::string named;
+  if (!program_file_.empty() && cites_a_line(text)) {
+    named = program_file_ + ", line " + std::string(text.substr(5));
+    text = named;
+  }
   const char* prefix = "";
   switch (severity) {
     case Severity::Note: prefix = "NOTE: "; break;

@@ -21,12 +21,17 @@ class Log {
   void error(std::string_view text) { write(Severity::Error, text); }
   void line(std::string_view text) { write(Severity::Text, text); }
 
+  // With several program files, messages that cite a line ("Line 3,
+  // column 2: ...") name the file they are about; empty names none.
+  void set_program_file(std::string file) { program_file_ = std::move(file); }
+
   int errors() const { return errors_; }
   int warnings() const { return warnings_; }
 
  private:
   std::ostream* out_;
   std::mutex mutex_;
+  std::string program_file_;
   int errors_ = 0;
   int warnings_ = 0;
 };

@@ -68,9 +68,7 @@ std::string graph_subject(const graphs::GraphRequest& r, const std::string& desc
 
 std::string OutputService::register_view(ViewObject* view) {
   view->by_number = by_number();
-  // The name and its running number in the step: every output of the step
-  // has a path of its own.
-  const std::string key = view->data->name + "#" + std::to_string(++path_counts_[view->data->name]);
+  const std::string key = next_path_key(view->data->name);
   views_[key] = view;
   return key;
 }

@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "platform/output_columns.h"
+#include "platform/output_header_spans.h"
 #include "platform/output_render.h"
 #include "platform/print_file.h"
 
@@ -59,8 +60,10 @@ GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cel
 }
 
 // Splits the columns into panels that fit the line; leading text columns
-// are repeated in every panel when they take at most half the line.
-std::vector<std::vector<std::size_t>> panels(const std::vector<GridColumn>& cols, int linesize) {
+// are repeated in every panel when they take at most half the line. The
+// columns under one header group stay in one panel when they fit a line.
+std::vector<std::vector<std::size_t>> panels(const std::vector<GridColumn>& cols, const std::vector<HeaderSpan>& spans,
+                                             int linesize) {
   std::vector<std::size_t> ids;
   int id_width = 0;
   for (std::size_t i = 0; i + 1 < cols.size() && cols[i].left; ++i) {
@@ -71,11 +74,16 @@ std::vector<std::vector<std::size_t>> panels(const std::vector<GridColumn>& cols
     ids.clear();
     id_width = 0;
   }
+  std::vector<std::size_t> unit_end(cols.size());
+  for (std::size_t i = 0; i < cols.size(); ++i) unit_end[i] = i;
+  for (const HeaderSpan& s : spans)
+    if (s.first >= ids.size() && s.last < cols.size()) unit_end[s.first] = s.last;
   std::vector<std::vector<std::size_t>> out;
   std::vector<std::size_t> current = ids;
   int used = id_width;
   for (std::size_t i = ids.size(); i < cols.size(); ++i) {
-    const int need = cols[i].width + (current.empty() ? 0 : kGap);
+    int need = current.empty() ? -kGap : 0;
+    for (std::size_t j = i; j <= unit_end[i]; ++j) need += cols[j].width + kGap;
     if (current.size() > ids.size() && used + need > linesize) {
       out.push_back(current);
       current = ids;
@@ -90,10 +98,10 @@ std::vector<std::vector<std::size_t>> panels(const std::vector<GridColumn>& cols
 
 class TableWriter {
  public:
-  TableWriter(const OutputItem& item, PrintFile& print) : item_(item), print_(print) {}
+  TableWriter(const OutputItem& item, PrintFile& print) : item_(item), print_(print), spans_(header_spans(item)) {}
 
   void write(const std::vector<GridColumn>& cols, bool headers) {
-    const auto groups = panels(cols, print_.linesize());
+    const auto groups = panels(cols, spans_, print_.linesize());
     for (std::size_t p = 0; p < groups.size(); ++p) write_panel(cols, groups[p], headers, p == 0);
   }
 
@@ -105,7 +113,49 @@ class TableWriter {
     print_.blank_lines(1);
   }
 
+  // Header groups over runs of columns that this panel shows whole: the text
+  // centred over the run, its last line filled out with dashes to the run's
+  // width, the groups' bottom lines level.
+  void write_spans(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids, int margin) {
+    int panel_width = -kGap;
+    std::vector<int> offsets;
+    for (std::size_t i : ids) {
+      offsets.push_back(panel_width + kGap);
+      panel_width += cols[i].width + kGap;
+    }
+    struct Placed {
+      int offset, width;
+      std::vector<std::string> lines;
+    };
+    std::vector<Placed> placed;
+    std::size_t height = 0;
+    for (const HeaderSpan& s : spans_) {
+      const auto k = std::find(ids.begin(), ids.end(), s.first) - ids.begin();
+      const std::size_t n = s.last - s.first;
+      if (k + n >= ids.size() || ids[k + n] != s.last) continue;
+      const int width = offsets[k + n] + cols[s.last].width - offsets[k];
+      placed.push_back({offsets[k], width, wrap_text(s.text, width)});
+      height = std::max(height, placed.back().lines.size());
+    }
+    for (std::size_t h = 0; h < height; ++h) {
+      std::string line(static_cast<std::size_t>(panel_width), ' ');
+      for (const Placed& p : placed) {
+        const std::size_t skip = height - p.lines.size();
+        if (h < skip) continue;
+        const std::string& text = p.lines[h - skip];
+        const int left = (p.width - static_cast<int>(text.size())) / 2;
+        const bool last = h + 1 == height;
+        std::string field(static_cast<std::size_t>(p.width), last ? '-' : ' ');
+        field.replace(static_cast<std::size_t>(left), text.size(), text);
+        line.replace(static_cast<std::size_t>(p.offset), field.size(), field);
+      }
+      while (!line.empty() && line.back() == ' ') line.pop_back();
+      print_.write_line(line, margin);
+    }
+  }
+
   void write_headers(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids, int margin) {
+    write_spans(cols, ids, margin);
     std::size_t height = 0;
     for (std::size_t i : ids) height = std::max(height, cols[i].header.size());
     for (std::size_t h = 0; h < height; ++h) {
@@ -153,6 +203,7 @@ class TableWriter {
 
   const OutputItem& item_;
   PrintFile& print_;
+  std::vector<HeaderSpan> spans_;
 };
 
 void render_factoid(const OutputItem& item, PrintFile& print) {

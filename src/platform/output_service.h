@@ -90,6 +90,11 @@ class OutputService {
   YOLGCB* control_block() { return &gcb_; }
   PrintFile& print() { return *print_; }
 
+  // The path of the next output of a table or data object named `name`:
+  // the name and its running number in the step, so that every output of
+  // the step has a path of its own for the graphs that refer to it.
+  std::string next_path_key(const std::string& name) { return name + "#" + std::to_string(++path_counts_[name]); }
+
   // Renders a finished output on the listing and the JSON stream.
   void emit(OutputItem item, bool in_listing = true);
   // A view's table, when it is released or when the step ends.
@@ -122,12 +127,12 @@ class OutputService {
   bool has_by_ = false;
   std::vector<ByValue> by_;
   std::vector<std::string> groups_;
+  std::map<std::string, int> path_counts_;
   YOLGCB gcb_{};
   std::map<int, std::int32_t> injected_;
   int by_number_ = 0;
   bool graph_lines_ = false;  // the listing's last lines name graph files
   GraphSettings graphs_;
-  std::map<std::string, int> path_counts_;
   std::map<std::string, ViewObject*> views_;
   std::map<std::string, std::unique_ptr<graphs::GraphTable>> tables_;
   std::map<std::string, int> graph_files_;  // file stems used, for unique names

@@ -15,7 +15,8 @@ namespace {
 enum Extension : unsigned { kProf = 1, kRec = 2, kZnlo = 4, kBstat = 8, kTab = 16 };
 
 // Why an analysis is not done: profiling and the bootstrap when an extension
-// they need could not be loaded; the graphs, which this build lacks.
+// they need could not be loaded; the graphs, which need the optimiser for
+// the curvatures of their insets.
 constexpr int kMsgProfilingUnavailable = 800, kMsgBootstrapUnavailable = 801, kMsgGraphsUnavailable = 902;
 // An extension that some request needs could not be loaded.
 constexpr int kMsgNotLoaded = 960;
@@ -101,11 +102,6 @@ void load_req_qx_extensions(RUVACOM* ctx) {
       off[i] = true;
       if (kAnalyses[i].switch_off(ctx)) xpmlog(305, kAnalyses[i].message);
     });
-  }
-  // Nothing draws the graphs in this build.
-  if (ctx->graph_control) {
-    ctx->graph_control = nullptr;
-    xpmlog(305, kMsgGraphsUnavailable);
   }
 }
 

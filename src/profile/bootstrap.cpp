@@ -19,6 +19,7 @@
 #include "procedure/ruva_memory.h"
 #include "procedure/ruvacom.h"
 #include "procedure/step_phases.h"
+#include "profile/bootstrap_graphs.h"
 #include "profile/bootstrap_math.h"
 #include "profile/refit_engine.h"
 #include "results/diagnostics_record.h"
@@ -209,6 +210,7 @@ bool run_bootstrap(RUVACOM* ctx, BootRun* run) {
   if (!refit_samples(ctx, run)) return false;
   if (b->data.data_flag) write_boot_rows(ctx, run->records);
   summarise(ctx, *run);
+  if (ctx->yol_graphics_flag) produce_bootstrap_plots(ctx, converged_samples(run->records, ctx->nparm));
   return true;
 }
 

@@ -19,6 +19,7 @@
 #include "procedure/statement_lookup.h"
 #include "procedure/step_phases.h"
 #include "procedure/result_phases.h"
+#include "profile/graph_builders.h"
 #include "profile/refit_engine.h"
 
 namespace {
@@ -134,6 +135,7 @@ bool profiles(RUVACOM* ctx) {
     if (n > 0) results = run_batch(ctx, n, j, kTaskProfilePoint);
     if (!write_batch(ctx, results, j, kTaskProfilePoint)) return false;
   }
+  if (ctx->yol_graphics_flag) produce_t_cc_plots(ctx);
   return true;
 }
 
@@ -144,7 +146,11 @@ bool jackknife(RUVACOM* ctx) {
   if (!write_batch(ctx, results, -1, kTaskJackknife)) return false;
   const RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
   for (int j = 0; j < prof->comp.prof_parms.n; ++j)
-    if (prof->graph.jackknife_flag[prof->comp.prof_parm_loc[j]]) table(ctx, results, j, kTaskJackknife);
+    if (prof->graph.jackknife_flag[prof->comp.prof_parm_loc[j]]) {
+      prof->graph.path_store[j] = nullptr;  // a jackknife graph never draws the profile's table
+      table(ctx, results, j, kTaskJackknife);
+    }
+  if (ctx->yol_graphics_flag) produce_jackknife_plots(ctx);
   return true;
 }
 

@@ -51,6 +51,15 @@ bool ResultTable::create_table(const char* name, xobskey title) {
   return true;
 }
 
+bool ResultTable::create_data(const char* name, xobskey label) {
+  WOB_PARM_BLK_STR pb[6] = {wob_chars(143, "yol", 3), wob_chars(146, "data", 4), wob_object(144, nullptr),
+                            wob_int(148, -1),         wob_text(296, label),      wob_text(138, text(name))};
+  if (!label) pb[4] = pb[5];
+  if (!check(wobmth(yolman, nullptr, kCreate, label ? 6 : 5, pb))) return false;
+  data = pb[2].d.op;
+  return true;
+}
+
 bool ResultTable::create_factoid(const char* name, xobskey title, const char* templ) {
   WOB_PARM_BLK_STR pb[7] = {wob_chars(143, "yol", 3),  wob_chars(146, "factoid", 7),
                             wob_object(144, nullptr),  wob_int(148, -1),

@@ -43,6 +43,9 @@ struct ResultTable {
   // titled through 267, with its template).
   bool create_table(const char* name, xobskey title);
   bool create_factoid(const char* name, xobskey title, const char* templ);
+  // Creates a data object that only feeds graphs: labelled through 296
+  // when `label` is not null.
+  bool create_data(const char* name, xobskey label);
   // A column by format letter (`yolinsc`), or by explicit parameter blocks.
   bool column(int label, const char* name, const char* letter, void* cell);
   bool column(WOB_PARM_BLK_STR* blocks, int count);

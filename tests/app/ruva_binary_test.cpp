@@ -144,7 +144,7 @@ TEST_F(RuvaBinaryTest, FailuresSayWhyOnceAndTheExitStatusAgrees) {
        {"NOTE: The data set WORK.pr has 22 observations and 7 variables."}, 0},
       {"", "", "a=1", "bootstrap / bootdata=bd;",
        {"NOTE: The data set WORK.bd has 1000 observations and 4 variables."}, 0},
-      {"--json j.json", "plots=fit", "a=1", "", {"NOTE: Graphs are not available"}, 0},
+      {"--json j.json", "plots=fit", "a=1", "", {"NOTE: Convergence criterion met."}, 0},
       {"", "", "a=1", "z = 1 / (x - 2);", {"NOTE: Division by zero at line 1"}, 0},
       {"", "", "a=1", "z = log(x - 1.5);", {"NOTE: Invalid argument to function LOG at line 1"}, 0},
       {"", "", "a=1", "do while (1); end;", {"ERROR: A loop ran more than", "for observation 1."}, 2},
@@ -223,4 +223,47 @@ TEST_F(RuvaBinaryTest, DeepStatementsRunAtTheLimitsAndStopBeyondThem) {
       }
     }
   }
+}
+
+// Output data sets read as numbers in pandas without options (a missing value
+// is an empty field), and files written by pandas' to_csv and R's write.csv,
+// whose first header cell is empty, are read with that column as row names.
+TEST_F(RuvaBinaryTest, CsvFilesAreSharedWithPandasAndR) {
+  if (std::system("/usr/bin/python3 -c 'import pandas' >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "python3-pandas is not installed (tools/deps.sh installs it)";
+  write("d.csv", "x,y\n1,2.9\n2,5.1\n3,\n4,9.2\n5,10.8\n6,13.1\n");
+  const std::string step = "  parms b0=0 b1=1;\n  model y = b0 + b1*x;\n";
+  write("fit.ruva", "proc ruva data=d outest=e1;\n" + step + "  output out=o p=pred r=res;\nrun;\n");
+  ASSERT_EQ(run("fit.ruva"), 0) << read("log.txt");
+  write("export.py",
+        "import pandas as pd\n"
+        "o = pd.read_csv('o.csv')\n"
+        "assert all(o[c].dtype.kind in 'if' for c in o.columns), o.dtypes\n"
+        "assert list(o['res'].isna()) == [False, False, True, False, False, False], o\n"
+        "o[['x', 'y']].to_csv('p.csv')\n"
+        "with open('r.csv', 'w') as f:\n"
+        "    f.write('\"\",\"x\",\"y\"\\n')\n"
+        "    for i, (x, y) in enumerate(zip(o['x'], o['y'])):\n"
+        "        f.write('\"%d\",%g,%s\\n' % (i + 1, x, 'NA' if pd.isna(y) else repr(y)))\n");
+  ASSERT_EQ(std::system(("cd '" + dir_.string() + "' && /usr/bin/python3 export.py").c_str()), 0);
+  write("fit2.ruva", "proc ruva data=p outest=e2;\n" + step + "run;\nproc ruva data=r outest=e3;\n" + step +
+                         "run;\n");
+  ASSERT_EQ(run("fit2.ruva"), 0) << read("log.txt");
+  EXPECT_NE(read("log.txt").find("read as the character variable ROWNAME"), std::string::npos) << read("log.txt");
+  write("compare.py",
+        "import pandas as pd\n"
+        "final = [pd.read_csv(f).query('_TYPE_ == \"FINAL\"') for f in ('e1.csv', 'e2.csv', 'e3.csv')]\n"
+        "for f in final[1:]:\n"
+        "    assert (f[['b0', 'b1']].values == final[0][['b0', 'b1']].values).all(), final\n");
+  EXPECT_EQ(std::system(("cd '" + dir_.string() + "' && /usr/bin/python3 compare.py").c_str()), 0);
+}
+
+TEST_F(RuvaBinaryTest, WithSeveralProgramFilesAnErrorNamesItsFile) {
+  write("d.csv", "x,y\n1,2\n2,4\n3,6.1\n");
+  write("good.ruva", "proc ruva data=d;\n  parms b=1;\n  model y = b*x;\nrun;\n");
+  write("bad.ruva", "proc ruva data=d;\n  parms b=1;\n  modle y = b*x;\nrun;\n");
+  EXPECT_EQ(run("good.ruva bad.ruva"), 2);
+  EXPECT_NE(read("log.txt").find("ERROR: bad.ruva, line 3, column 3:"), std::string::npos) << read("log.txt");
+  EXPECT_EQ(run("bad.ruva"), 2);
+  EXPECT_NE(read("log.txt").find("ERROR: Line 3, column 3:"), std::string::npos) << read("log.txt");
 }

@@ -185,7 +185,7 @@ TEST_F(OutputTest, TheDescriptionCarriesTypeLabelAndVariableLabels) {
   ASSERT_EQ(xvputt(v), 0);
 
   auto doc = nlohmann::json::parse(read_file("est.meta.json"));
-  EXPECT_EQ(doc["type"], "EST     ");
+  EXPECT_EQ(doc["type"], "EST");
   EXPECT_EQ(doc["label"], "RUVA PARAMETER ESTIMATES");
   EXPECT_EQ(doc["variables"][0]["label"], "Sum of squared errors");
   XO_FILE* in = open("est");

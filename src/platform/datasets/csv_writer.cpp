@@ -86,14 +86,18 @@ bool CsvWriter::write_row(const std::vector<Variable>& variables, const unsigned
     if (v.type == VarType::Numeric) {
       double d;
       std::memcpy(&d, record + v.offset, 8);
-      line_.append(number, write_number(d, number));
+      // The ordinary missing value is an empty field, which R and pandas read
+      // as missing; the special ones keep their names.
+      char* end = write_number(d, number);
+      if (end != number + 1 || number[0] != '.') line_.append(number, end);
     } else {
       append_text_field(
           {reinterpret_cast<const char*>(record + v.offset), static_cast<std::size_t>(v.length)},
           &line_);
     }
   }
-  // An empty line is no row to the reader: a lone blank text is quoted.
+  // An empty line is no row to the reader: a lone blank or missing value is
+  // written as an empty quoted field.
   if (line_.empty() && !variables.empty()) line_ = "\"\"";
   line_.push_back('\n');
   return put(line_, why);

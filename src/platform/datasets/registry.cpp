@@ -69,6 +69,8 @@ XO_FILE* DataSets::open_input(const std::string& text) {
       ds::log_problem(problem);
       return nullptr;
     }
+    if (!table->row_name_column.empty())
+      ds::log_problem({ds::msg::kRowNames, {display, table->row_name_column}});
   }
   if (auto out = outputs_.find(file_key(file)); out != outputs_.end())
     ds::DataSet::output(out->second)->replaces_input();

@@ -99,7 +99,10 @@ std::string sidecar_text(const std::vector<Variable>& variables, const std::stri
     if (!v.label.empty()) item["label"] = v.label;
     vars.push_back(std::move(item));
   }
-  ordered_json doc = {{"type", type}, {"label", label}, {"variables", std::move(vars)}};
+  // The host pads the type to 8 and labels to their field width; the file
+  // keeps only the text.
+  auto trimmed = [](std::string s) { return s.erase(s.find_last_not_of(' ') + 1); };
+  ordered_json doc = {{"type", trimmed(type)}, {"label", trimmed(label)}, {"variables", std::move(vars)}};
   // Labels come from the host's byte strings; bytes that are not UTF-8 are
   // replaced rather than failing the whole data set.
   return doc.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";

@@ -41,6 +41,9 @@ struct Table {
   std::vector<double> storage;    // rows * record_length bytes, 8-byte aligned
   std::string type = "        ";  // the data-set type, 8 characters
   std::string label;
+  // The name given to a first column whose header cell is empty (the row
+  // names or index that R and pandas write); empty when there is none.
+  std::string row_name_column;
 
   const unsigned char* record(std::int64_t row) const {
     return reinterpret_cast<const unsigned char*>(storage.data()) +

@@ -62,6 +62,17 @@ Problem csv_fault(const CsvReader& r, const std::filesystem::path& file) {
   return {number, {to_string(r.line()), file.string()}};
 }
 
+// R's write.csv and pandas' to_csv write the row names or the index as a
+// first column with an empty header cell. That column is read as character
+// under the first of ROWNAME, ROWNAME2, ... that no other column takes.
+std::string row_name_column(const std::vector<std::string_view>& fields) {
+  std::unordered_set<std::string> taken;
+  for (std::string_view f : fields) taken.insert(upper_case(std::string(f)));
+  std::string name = "ROWNAME";
+  for (int k = 2; taken.count(name); ++k) name = "ROWNAME" + to_string(k);
+  return name;
+}
+
 bool read_header(CsvReader& reader, const std::filesystem::path& file, Table* table,
                  Problem* problem) {
   std::vector<std::string_view> fields;
@@ -70,11 +81,13 @@ bool read_header(CsvReader& reader, const std::filesystem::path& file, Table* ta
                                                 : Problem{msg::kNoHeader, {file.string()}};
     return false;
   }
+  if (fields.size() > 1 && fields[0].empty()) table->row_name_column = row_name_column(fields);
   std::unordered_set<std::string> seen;  // names in upper case: they match without regard to case
   seen.reserve(fields.size());
   table->variables.reserve(fields.size());
   for (std::string_view f : fields) {
-    std::string name(f);
+    std::string name = seen.empty() && !table->row_name_column.empty() ? table->row_name_column
+                                                                        : std::string(f);
     if (!valid_name(name)) {
       *problem = {msg::kBadColumnName, {file.string(), name}};
       return false;
@@ -256,6 +269,7 @@ std::unique_ptr<Table> load_table(const std::string& name, const std::filesystem
   CsvReader reader(text);
   if (!read_header(reader, csv, table.get(), problem)) return nullptr;
   std::vector<ColumnScan> scans(table->variables.size());
+  if (!table->row_name_column.empty()) scans[0].numeric = false;
   if (!apply_description(csv, table.get(), &scans, problem) ||
       !scan_rows(reader, table.get(), &scans, problem) ||
       !settle_columns(table.get(), scans, problem))

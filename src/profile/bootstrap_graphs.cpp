@@ -1,0 +1,162 @@
+#include "profile/bootstrap_graphs.h"
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/missing.h"
+#include "procedure/ruvacom.h"
+#include "profile/graph_requests.h"
+#include "results/result_output.h"
+
+namespace {
+
+constexpr int kMsgDataLabel = 450, kMsgHistTitle = 477, kMsgScatterTitle = 478;
+constexpr int kMsgHistGroup = 479, kMsgScatterGroup = 480;
+
+// The value cells of one BootstrapOutputStatistics row.
+struct BootTableRow {
+  std::int32_t boot_index;
+  double parm_val1, parm_val2;
+};
+
+bool bootstrap_table_template(ResultTable* t, BootTableRow* row) {
+  struct Column {
+    int type;
+    void* cell;
+    const char* name;
+  };
+  const Column columns[3] = {{3, &row->boot_index, "BootstrapIndex"},
+                             {5, &row->parm_val1, "ParameterValue1"},
+                             {5, &row->parm_val2, "ParameterValue2"}};
+  if (!t->create_data("BootstrapOutputStatistics", graph_text(kMsgDataLabel))) return false;
+  for (const Column& c : columns) {
+    WOB_PARM_BLK_STR pb[3] = {wob_int(103, c.type), wob_cell(285, c.cell), wob_text(138, yoltxt(c.name, -1))};
+    if (!t->column(pb, 3)) return false;
+  }
+  return true;
+}
+
+// Fills a data object with the samples' index and estimates i and j (j < 0:
+// the sum of squares) and leaves its path in *path; false, and no plot,
+// when there are no samples or one cannot be read.
+bool fill_samples(RUVACOM* ctx, const BootSampleReader& samples, int i, int j, xobskey* path) {
+  BootTableRow row{};
+  ResultTable t(ctx->yolman);
+  if (!bootstrap_table_template(&t, &row) || !t.open_data("stat.ruva.BootstrapOutputStatistics", true, path))
+    return false;
+  std::vector<double> record(static_cast<std::size_t>(ctx->nparm) + 3);
+  bool all = samples.count > 0 && samples.load;
+  for (long k = 0; all && k < samples.count; ++k) {
+    all = samples.load(k, record.data());
+    if (!all) break;
+    row.boot_index = static_cast<std::int32_t>(record[0]);
+    row.parm_val1 = record[3 + i];
+    row.parm_val2 = j < 0 ? record[2] : record[3 + static_cast<std::size_t>(j)];
+    t.row();
+  }
+  t.finish(nullptr);
+  return all && t.ok() && *path;
+}
+
+std::string parameter_name(const RUVACOM* ctx, int i) {
+  const CMPSYM* sym = ctx->parmsym->s[i];
+  return std::string(sym->name, static_cast<std::size_t>(sym->nameleng));
+}
+
+// Opens the family's group before its first plot.
+void open_family(RUVACOM* ctx, wobop* group, int flag, const char* name, int label) {
+  if (!(flag & kFirstPlot)) return;
+  *group = nullptr;
+  *group = open_graph_group(ctx, name, graph_text(label));
+}
+
+// Ends the family's group after its last plot.
+void close_family(wobop* group, int flag) {
+  if (!(flag & kLastPlot) || !*group) return;
+  end_graph_group(*group);
+  *group = nullptr;
+}
+
+// Flags for plot k of n of a family whose group is open or not yet.
+int plot_flag(const wobop group, long k, long n) { return (group ? 0 : kFirstPlot) | (k == n - 1 ? kLastPlot : 0); }
+
+}  // namespace
+
+BootSampleReader converged_samples(const std::vector<double>& records, int p) {
+  const std::size_t width = static_cast<std::size_t>(p) + 3;
+  auto rows = std::make_shared<std::vector<std::size_t>>();
+  for (std::size_t r = 0; r + width <= records.size(); r += width)
+    if (!is_missing(records[r + 2])) rows->push_back(r);
+  BootSampleReader reader;
+  reader.count = static_cast<long>(rows->size());
+  reader.load = [&records, rows, width](long k, double* record) {
+    const double* from = records.data() + (*rows)[static_cast<std::size_t>(k)];
+    std::copy(from, from + width, record);
+    return true;
+  };
+  return reader;
+}
+
+void produce_hist_box_plot(RUVACOM* ctx, xobskey* path, wobop* group, int i, int flag) {
+  open_family(ctx, group, flag, "BootstrapHistPlots", kMsgHistGroup);
+  const std::string name = parameter_name(ctx, i);
+  const xobskey title = graph_text(kMsgHistTitle, name.c_str());
+  GraphEntries e;
+  e.literal(138, "BootstrapHistPlot")
+      .literal(339, "stat.ruva.Graphics.BootstrapHistPlot")
+      .text(296, title)
+      .path(path, 1)
+      .var_text("_TITLE", title)
+      .var_literal("_PARM", "ParameterValue1")
+      .var_text("_PARMNAME", text_of(name))
+      .var_double("_PARM_RUVA_VAL", ctx->ruvabootstrap_control->ref.ref_best_parm_vals[i]);
+  make_graph(ctx, e);
+  close_family(group, flag);
+}
+
+void produce_scatter_plot(RUVACOM* ctx, xobskey* path, wobop* group, int i, int j, int flag) {
+  open_family(ctx, group, flag, "BootstrapScatterPlots", kMsgScatterGroup);
+  const std::string x = parameter_name(ctx, i), y = parameter_name(ctx, j);
+  const xobskey title = graph_text(kMsgScatterTitle, y.c_str(), x.c_str());
+  const double* ref = ctx->ruvabootstrap_control->ref.ref_best_parm_vals;
+  GraphEntries e;
+  e.literal(138, "BootstrapScatterPlot")
+      .literal(339, "stat.ruva.Graphics.BootstrapScatterPlot")
+      .text(296, title)
+      .path(path, 1)
+      .var_text("_TITLE", title)
+      .var_literal("_PARMX", "ParameterValue1")
+      .var_literal("_PARMY", "ParameterValue2")
+      .var_text("_PARMNAMEX", text_of(x))
+      .var_text("_PARMNAMEY", text_of(y))
+      .var_double("_PARM_X_RUVA_VAL", ref[i])
+      .var_double("_PARM_Y_RUVA_VAL", ref[j]);
+  make_graph(ctx, e);
+  close_family(group, flag);
+}
+
+// A plot whose samples cannot be placed is skipped; the group still opens
+// with the first plot made and ends after the family, however many plots
+// it holds.
+void produce_bootstrap_plots(RUVACOM* ctx, const BootSampleReader& samples) {
+  const RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
+  const int p = ctx->nparm;
+  wobop hist_group = nullptr, scatter_group = nullptr;
+  for (int i = 0; b->plots.hist_box && i < p; ++i) {
+    xobskey path = nullptr;
+    if (fill_samples(ctx, samples, i, -1, &path))
+      produce_hist_box_plot(ctx, &path, &hist_group, i, plot_flag(hist_group, i, p));
+  }
+  end_graph_group(hist_group);
+  const long pairs = static_cast<long>(p) * (p - 1) / 2;
+  long k = 0;
+  for (int i = 0; b->plots.scatter && i < p; ++i)
+    for (int j = i + 1; j < p; ++j, ++k) {
+      xobskey path = nullptr;
+      if (fill_samples(ctx, samples, i, j, &path))
+        produce_scatter_plot(ctx, &path, &scatter_group, i, j, plot_flag(scatter_group, k, pairs));
+    }
+  end_graph_group(scatter_group);
+}
