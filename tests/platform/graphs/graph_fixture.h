@@ -16,6 +16,7 @@
 #include "host/wob.h"
 #include "platform/host.h"
 #include "platform/report/html_report.h"
+#include "support/svg_reading.h"
 
 class GraphTest : public ::testing::Test {
  protected:
@@ -52,16 +53,3 @@ struct Dynamic {
 // Requests a graph (selector 2826); returns the request's status.
 int request_graph(wobop manager, const std::string& name, const std::string& templ,
                   const std::vector<xobskey>& path, const std::vector<Dynamic>& dynamic);
-
-// Readers of the SVG.
-// The first layer <g class="cls" ...> (with data-series="series" when given)
-// up to its own closing tag.
-std::string layer(const std::string& svg, const std::string& cls, const std::string& series = "", int nth = 0);
-int occurrences(const std::string& text, const std::string& what);
-struct AxisRange {
-  double lo = 0, hi = 0, p0 = 0, p1 = 0;  // values at the pixel ends p0 and p1
-  double value(double px) const { return lo + (px - p0) / (p1 - p0) * (hi - lo); }
-};
-AxisRange axis(const std::string& svg, const std::string& cls, int nth = 0);
-// The vertices of the first polygon in `text`.
-std::vector<std::pair<double, double>> polygon(const std::string& text);

@@ -6,31 +6,11 @@
 #include <set>
 
 #include "platform/graphs/graph_fixture.h"
+#include "support/straight_line.h"
 
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// y = 1 + 2 dose + e on dose 1..10, and an eleventh row of weight 0 that
-// the fit did not use. The least-squares line and its limits in closed form.
-struct StraightLine {
-  std::vector<double> dose, y;
-  double b0 = 0, b1 = 0, s = 0, xbar = 0, sxx = 0;
-  static constexpr double kT = 2.306004135204166;  // t(0.975, 8)
-  StraightLine() {
-    const double e[10] = {0.3, -0.2, 0.1, -0.4, 0.5, -0.1, 0.2, -0.3, 0.0, -0.1};
-    double ybar = 0;
-    for (int i = 0; i < 10; ++i) dose.push_back(i + 1), y.push_back(3 + 2 * i + e[i]), xbar += i + 1, ybar += y.back();
-    xbar /= 10, ybar /= 10;
-    double sxy = 0;
-    for (int i = 0; i < 10; ++i) sxx += (dose[i] - xbar) * (dose[i] - xbar), sxy += (dose[i] - xbar) * (y[i] - ybar);
-    b1 = sxy / sxx, b0 = ybar - b1 * xbar;
-    double sse = 0;
-    for (int i = 0; i < 10; ++i) sse += std::pow(y[i] - b0 - b1 * dose[i], 2);
-    s = std::sqrt(sse / 8);
-  }
-  double mean_half_width(double x) const { return kT * s * std::sqrt(0.1 + (x - xbar) * (x - xbar) / sxx); }
-};
 
 TEST_F(GraphTest, FitPlotShowsTheUsedObservationsAndTheConfidenceBand) {
   static const StraightLine line;
@@ -60,7 +40,7 @@ TEST_F(GraphTest, FitPlotShowsTheUsedObservationsAndTheConfidenceBand) {
   const AxisRange x = axis(picture, "x-axis"), y = axis(picture, "y-axis");
   EXPECT_NEAR(x.lo, 1 - 0.36, 1e-9);  // the data range widened by 4%
   EXPECT_NEAR(x.hi, 10 + 0.36, 1e-9);
-  const auto band = polygon(layer(picture, "band", "confidence"));
+  const auto band = vertices(layer(picture, "band", "confidence"));
   ASSERT_EQ(band.size(), 402u);
   const double tolerance = 0.01 * (y.hi - y.lo) / std::fabs(y.p1 - y.p0);  // a hundredth of a pixel
   for (std::size_t i = 0; i < band.size(); ++i) {
