@@ -21,7 +21,9 @@ std::string notes_html(const OutputItem& item) {
 }
 
 std::string table_html(const OutputItem& item, const std::string& id) {
-  std::string h = "<table id=\"" + id + "\">\n<caption>" + html_escape(output_caption(item)) + "</caption>\n";
+  // A wide table scrolls inside its own box rather than widening the page.
+  std::string h = "<div class=\"table-wrap\">\n<table id=\"" + id + "\">\n<caption>" +
+                  html_escape(output_caption(item)) + "</caption>\n";
   // Cells formatted as the listing shows them, column by column.
   std::vector<std::vector<std::string>> cells(item.columns.size());
   for (std::size_t c = 0; c < item.columns.size(); ++c) {
@@ -47,7 +49,7 @@ std::string table_html(const OutputItem& item, const std::string& id) {
     }
     h += "</tr>\n";
   }
-  return h + "</tbody>\n</table>\n" + notes_html(item);
+  return h + "</tbody>\n</table>\n</div>\n" + notes_html(item);
 }
 
 std::string factoid_html(const OutputItem& item, const std::string& id) {

@@ -17,6 +17,7 @@ nav.toc li { margin: 0.1rem 0; }
 a { color: #0b5394; }
 .titles { text-align: center; margin: 1rem 0 0.5rem; }
 .titles p { margin: 0.1rem 0; }
+.table-wrap { overflow-x: auto; max-width: 100%; }
 table { border-collapse: collapse; margin: 1.2rem 0 0.4rem; font-size: 0.93rem; }
 caption { caption-side: top; text-align: left; font-weight: bold; padding-bottom: 0.3rem; }
 th, td { padding: 0.15rem 0.6rem; border-bottom: 1px solid #dddddd; vertical-align: top; }
@@ -36,6 +37,7 @@ figcaption { font-size: 0.9rem; color: #444444; margin-top: 0.3rem; }
   a { color: inherit; text-decoration: none; }
   h2, h3 { break-after: avoid; }
   table, figure { break-inside: avoid; }
+  .table-wrap { overflow: visible; }
   section.step { break-before: page; }
 }
 )css";
