@@ -112,7 +112,9 @@ std::string draw_residual_panel(const GraphSources& s, std::string* why) {
   const std::vector<LegendEntry> legend = legend_of(kinds, *t);
 
   const double height = std::max(graph_height(r, 480), 250.0 * rows + 40);
-  GraphPage page(r, 760, height, r.label != graph_title(r) ? r.label : "");
+  std::string subtitle = r.label != graph_title(r) ? r.label : "";
+  if (!r.text("_PanelLabel").empty()) subtitle += (subtitle.empty() ? "" : " \xE2\x80\x94 ") + r.text("_PanelLabel");
+  GraphPage page(r, 760, height, subtitle);
   const double font = shrink ? 9 : 10;
   const double legend_h = legend.size() >= 2 ? legend_height(legend, page.body.w - 20, font) : 0;
   Box area = page.body;

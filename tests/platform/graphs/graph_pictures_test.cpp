@@ -108,6 +108,12 @@ TEST_F(GraphTest, BootstrapHistogramBarsFollowTheBinningRule) {
 TEST_F(GraphTest, SameRequestsGiveTheSameBytesAndMissingDataAreNoted) {
   auto step = [] {
     wobop man = graph_manager();
+    // A key of an earlier BY group finds nothing in a later one.
+    platform::Host::current().output().set_by_group({{"g", platform::Cell::of_number(1), "1"}});
+    xobskey earlier = emit_table(man, "ProfileJackknifeOutputStatistics", "stat.ruva.ProfileJackknifeOutputStatistics",
+                                 {"Observation", "StatType", "ParameterPercentageChange"}, {{1, 2, 0.5}, {2, 2, 1.5}});
+    platform::Host::current().output().set_by_group({{"g", platform::Cell::of_number(2), "2"}});
+    request_graph(man, "JackknifePlot", "stat.ruva.Graphics.JackknifePlot", {earlier}, {{"_PARMNAME", "k"}});
     xobskey key = emit_table(man, "BootstrapOutputStatistics", "stat.ruva.BootstrapOutputStatistics",
                              {"BootstrapIndex", "ParameterValue1", "ParameterValue2"},
                              {{1, 0.5, 1.5}, {2, 0.7, 1.1}, {3, 0.2, 1.9}, {4, 0.9, 1.0}});
@@ -117,11 +123,13 @@ TEST_F(GraphTest, SameRequestsGiveTheSameBytesAndMissingDataAreNoted) {
   };
   ASSERT_EQ(run(step), 0);
   ASSERT_EQ(run(step), 0);
-  std::string first = svg("step1_BootstrapScatterPlot_a-b"), second = svg("step2_BootstrapScatterPlot_a-b");
+  std::string first = svg("step1_by2_BootstrapScatterPlot_a-b"), second = svg("step2_by2_BootstrapScatterPlot_a-b");
   ASSERT_FALSE(first.empty());
   for (std::size_t at; (at = first.find("step1")) != std::string::npos;) first.replace(at, 5, "step2");
   EXPECT_EQ(first, second);
   EXPECT_NE(listing_text().find("The graph FitPlot was not drawn"), std::string::npos);
+  EXPECT_NE(listing_text().find("The graph JackknifePlot was not drawn"), std::string::npos);
+  EXPECT_TRUE(svg("step1_by2_JackknifePlot_k").empty());
 }
 
 }  // namespace
