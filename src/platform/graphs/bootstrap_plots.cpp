@@ -16,18 +16,13 @@ const GraphTable* samples(const GraphSources& s, std::string* why) {
   return t;
 }
 
-std::string column_name(const GraphRequest& r, const char* var, const char* fallback) {
-  const std::string v = r.text(var);
-  return v.empty() ? fallback : v;
-}
-
 }  // namespace
 
 std::string draw_bootstrap_histogram(const GraphSources& s, std::string* why) {
   const GraphTable* t = samples(s, why);
   if (!t) return {};
   const GraphRequest& r = s.request;
-  const std::vector<double> v = t->values(column_name(r, "_PARM", "ParameterValue1"));
+  const std::vector<double> v = t->values(r.text_or("_PARM", "ParameterValue1"));
   const Histogram h = histogram(v);
   if (h.n == 0) {
     *why = "no bootstrap sample converged";
@@ -84,8 +79,8 @@ std::string draw_bootstrap_scatter(const GraphSources& s, std::string* why) {
   const GraphTable* t = samples(s, why);
   if (!t) return {};
   const GraphRequest& r = s.request;
-  const std::vector<double> x = t->values(column_name(r, "_PARMX", "ParameterValue1"));
-  const std::vector<double> y = t->values(column_name(r, "_PARMY", "ParameterValue2"));
+  const std::vector<double> x = t->values(r.text_or("_PARMX", "ParameterValue1"));
+  const std::vector<double> y = t->values(r.text_or("_PARMY", "ParameterValue2"));
   const double ex = r.number("_PARM_X_RUVA_VAL"), ey = r.number("_PARM_Y_RUVA_VAL");
   // The sample correlation of the pairs present.
   const Moments mx = moments(x), my = moments(y);

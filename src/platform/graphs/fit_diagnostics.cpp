@@ -249,7 +249,7 @@ std::string draw_fit_diagnostic(const GraphSources& s, std::string* why) {
   const std::string kind = s.request.kind();
   for (const auto& [name, d] : kinds) {
     if (kind != name) continue;
-    GraphPage page(s.request, kGraphWidth, graph_height(s.request, 420));
+    GraphPage page(s.request, graph_width(inset_statistics(s.request)), graph_height(s.request, 420));
     draw_cell(page.svg, page.body, d, Cell{s.request, *t, used_rows(*t), false});
     return page.svg.str();
   }

@@ -51,6 +51,11 @@ std::string GraphRequest::text(std::string_view var) const {
   return v && v->is_string() ? v->get<std::string>() : std::string();
 }
 
+std::string GraphRequest::text_or(std::string_view var, const std::string& fallback) const {
+  std::string t = text(var);
+  return t.empty() ? fallback : t;
+}
+
 double GraphRequest::number(std::string_view var) const {
   const auto* v = find_var(dynamic, var);
   if (!v) return std::numeric_limits<double>::quiet_NaN();

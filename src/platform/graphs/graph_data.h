@@ -45,6 +45,8 @@ struct GraphRequest {
   // Dynamic variables by name (case-blind): a text ("" when absent or not a
   // text), a number (NaN when absent or missing), an integer flag.
   std::string text(std::string_view var) const;
+  // The text, or `fallback` when it is empty.
+  std::string text_or(std::string_view var, const std::string& fallback) const;
   double number(std::string_view var) const;
   bool flag(std::string_view var) const;
   long long integer(std::string_view var, long long absent) const;

@@ -30,6 +30,10 @@ GraphPage::GraphPage(const GraphRequest& request, double width, double height, c
   body = {4, y + 4, width - 8, height - y - 8};
 }
 
+double graph_width(const InsetLines& inset) {
+  return kGraphWidth + (inset_beside(inset) ? inset_width(inset, 10) + 8 : 0);
+}
+
 double graph_height(const GraphRequest& request, double fallback) {
   const double h = request.number("_HEIGHT");
   return std::isfinite(h) && h >= 200 && h <= 2000 ? h : fallback;

@@ -18,6 +18,9 @@ namespace platform::graphs {
 inline constexpr double kGraphWidth = 640;
 inline constexpr double kTitleSize = 14;
 
+// `text`, or `fallback` when it is empty.
+inline std::string or_else(std::string text, const std::string& fallback) { return text.empty() ? fallback : text; }
+
 // The title: the template variable _TITLE, else the graph's label.
 std::string graph_title(const GraphRequest& request);
 
@@ -28,6 +31,10 @@ struct GraphPage {
   SvgDocument svg;
   Box body;
 };
+
+// The width of a one-plot picture: wider by the inset when the inset
+// stands beside the plot, so that the data keep their room.
+double graph_width(const InsetLines& inset);
 
 // The picture's height: the template's _HEIGHT when it has one, else `fallback`.
 double graph_height(const GraphRequest& request, double fallback);

@@ -9,8 +9,6 @@
 namespace platform::graphs {
 namespace {
 
-std::string or_else(std::string s, const std::string& fallback) { return s.empty() ? fallback : s; }
-
 // Needles of `values` against the observation number, a dashed reference
 // at each cut-off, and the numbers of the observations beyond them when
 // the request labels data.
@@ -74,11 +72,13 @@ std::string draw_leverage_plot(const GraphSources& s, std::string* why) {
   }
   const double p = r.number("_NPARM"), n = r.number("_NOBS");
   const std::vector<double> cutoff = p > 0 && n > 0 ? std::vector<double>{2 * p / n} : std::vector<double>{};
-  GraphPage page(r, kGraphWidth, graph_height(r, 420) + (rows.size() > 1 ? 160 : 0));
   // With two rows the statistics stand once, beside both.
-  Box cells_box = page.body;
   const InsetLines stats = inset_statistics(r);
-  if (rows.size() > 1 && !stats.empty()) {
+  const bool shared = rows.size() > 1 && !stats.empty();
+  GraphPage page(r, shared ? kGraphWidth + inset_width(stats, 10) + 16 : graph_width(stats),
+                 graph_height(r, 420) + (rows.size() > 1 ? 160 : 0));
+  Box cells_box = page.body;
+  if (shared) {
     cells_box.w -= inset_width(stats, 10) + 16;
     draw_inset(page.svg, {cells_box.x + cells_box.w + 10, cells_box.y + 10}, stats, 10);
   }
@@ -108,7 +108,7 @@ std::string draw_local_influence_plot(const GraphSources& s, std::string* why) {
   const double cut = n ? 2 / std::sqrt(static_cast<double>(n)) : kNaN;
   std::vector<double> cutoffs;
   if (std::isfinite(cut)) cutoffs = {cut, -cut};
-  GraphPage page(r, kGraphWidth, graph_height(r, 420));
+  GraphPage page(r, graph_width(inset_statistics(r)), graph_height(r, 420));
   needle_cell(page.svg, page.body, r, obs, lmax, or_else(r.text("_X_LMAX_LABEL"), t->label("Observation")),
               or_else(r.text("_LMAX_LABEL"), t->label("LMAX")), cutoffs, "", series_style(0), true);
   return page.svg.str();

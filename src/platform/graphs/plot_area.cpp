@@ -17,6 +17,8 @@ constexpr double kInsetPad = 5;
 
 }  // namespace
 
+bool inset_beside(const InsetLines& lines) { return lines.size() > kInsetLinesInside; }
+
 double inset_width(const InsetLines& lines, double f) {
   double lw = 0, vw = 0;
   for (const auto& [label, value] : lines) {

@@ -132,6 +132,8 @@ double legend_height(const std::vector<LegendEntry>& entries, double width, doub
 // and its width.
 void draw_inset(SvgDocument& svg, Point at, const InsetLines& lines, double font);
 double inset_width(const InsetLines& lines, double font);
+// Whether a plot puts `lines` beside its data area rather than inside.
+bool inset_beside(const InsetLines& lines);
 
 // Cells of a rows x columns grid inside `outer`, row by row.
 std::vector<Box> grid_cells(const Box& outer, int rows, int columns, double gap = 8);

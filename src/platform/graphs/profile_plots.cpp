@@ -38,11 +38,6 @@ const GraphTable* profile_table(const GraphSources& s, std::string* why) {
   return t;
 }
 
-std::string column_name(const GraphRequest& r, const char* var, const char* fallback) {
-  const std::string v = r.text(var);
-  return v.empty() ? fallback : v;
-}
-
 std::string subtitle_of(const GraphRequest& r) {
   const std::string p = r.text("_PARMNAME");
   return p.empty() || graph_title(r).find(p) != std::string::npos ? "" : "Parameter " + p;
@@ -54,8 +49,8 @@ std::string draw_profile_t_plot(const GraphSources& s, std::string* why) {
   const GraphTable* t = profile_table(s, why);
   if (!t) return {};
   const GraphRequest& r = s.request;
-  const std::string wcol = column_name(r, "_WSTAT", "WaldPivotalStat");
-  const std::string lcol = column_name(r, "_LSTAT", "LikelihoodRatioPivotalStat");
+  const std::string wcol = r.text_or("_WSTAT", "WaldPivotalStat");
+  const std::string lcol = r.text_or("_LSTAT", "LikelihoodRatioPivotalStat");
   const std::vector<bool> keep = rows_of_kind(*t, 1);
   std::vector<double> w = kept(t->values(wcol), keep), l = kept(t->values(lcol), keep);
   sort_by_x(w, l);
@@ -85,11 +80,11 @@ std::string draw_confidence_curve(const GraphSources& s, std::string* why) {
   if (!t) return {};
   const GraphRequest& r = s.request;
   const std::vector<bool> keep = rows_of_kind(*t, 1);
-  const std::string pcol = column_name(r, "_PARM", "ParameterValue");
-  const std::string xcol = column_name(r, "_xValue", "xValue");
+  const std::string pcol = r.text_or("_PARM", "ParameterValue");
+  const std::string xcol = r.text_or("_xValue", "xValue");
   std::vector<double> theta = kept(t->values(pcol), keep), x = kept(t->values(xcol), keep);
-  std::vector<double> upper = kept(t->values(column_name(r, "_UWALDREF", "UWaldValue")), keep);
-  std::vector<double> lower = kept(t->values(column_name(r, "_LWALDREF", "LWaldValue")), keep);
+  std::vector<double> upper = kept(t->values(r.text_or("_UWALDREF", "UWaldValue")), keep);
+  std::vector<double> lower = kept(t->values(r.text_or("_LWALDREF", "LWaldValue")), keep);
   std::vector<double> xu = x, xl = x;
   sort_by_x(theta, x);
   sort_by_x(upper, xu);
@@ -133,7 +128,7 @@ std::string draw_jackknife_plot(const GraphSources& s, std::string* why) {
   const GraphTable* t = profile_table(s, why);
   if (!t) return {};
   const GraphRequest& r = s.request;
-  const std::string ycol = column_name(r, "_PARMPERDIF", "ParameterPercentageChange");
+  const std::string ycol = r.text_or("_PARMPERDIF", "ParameterPercentageChange");
   const std::vector<bool> keep = rows_of_kind(*t, 2);
   const std::vector<double> obs = kept(t->values("Observation"), keep), y = kept(t->values(ycol), keep);
   AxisSpec xa = axis_over(t->label("Observation"), {&obs});

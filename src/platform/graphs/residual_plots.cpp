@@ -74,8 +74,6 @@ const GraphTable* statistics(const GraphSources& s, std::string* why) {
   return t;
 }
 
-std::string or_else(std::string s, const std::string& fallback) { return s.empty() ? fallback : s; }
-
 }  // namespace
 
 std::string draw_residual_plot(const GraphSources& s, std::string* why) {
