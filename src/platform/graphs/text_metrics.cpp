@@ -100,6 +100,9 @@ class Fonts {
     normal_.reset();
     bold_.reset();
     if (library_) FT_Done_FreeType(library_);
+    // Fontconfig keeps caches for the life of the process unless told to
+    // let them go; nothing measures text after this.
+    FcFini();
   }
   Fonts(const Fonts&) = delete;
   Fonts& operator=(const Fonts&) = delete;
