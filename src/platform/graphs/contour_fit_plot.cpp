@@ -91,7 +91,10 @@ void draw_surface(Plot& plot, const SurfaceGrid& surface, const std::vector<doub
   svg.end_layer();
 }
 
-void draw_observations(Plot& plot, const GraphRequest& r, const GraphTable& stats, const std::vector<double>& levels) {
+// Observations by the request's style: 1 filled with the colour of their
+// observed value's band, 2 outlined only, 3 both.
+void draw_observations(Plot& plot, const GraphRequest& r, const GraphTable& stats, const std::vector<double>& levels,
+                       long long style) {
   const std::vector<bool> used = used_rows(stats);
   const std::vector<double> ox = kept(stats.values(r.text("_XVAR")), used);
   const std::vector<double> oy = kept(stats.values(r.text("_YVAR")), used);
@@ -100,7 +103,7 @@ void draw_observations(Plot& plot, const GraphRequest& r, const GraphTable& stat
   for (std::size_t i = 0; i < ox.size(); ++i) {
     if (!std::isfinite(ox[i]) || !std::isfinite(oy[i])) continue;
     const std::string fill = std::isfinite(oz[i]) ? band_colour(band_of(oz[i], levels), levels) : "#FFFFFF";
-    plot.point(ox[i], oy[i], Paint{colour::kBlack, fill, 1});
+    plot.point(ox[i], oy[i], Paint{style == 1 ? "#404040" : colour::kBlack, style == 2 ? "" : fill, 1});
   }
   plot.svg().end_layer();
 }
@@ -135,7 +138,8 @@ std::string draw_contour_fit_plot(const GraphSources& s, std::string* why) {
   plot.frame();
   draw_surface(plot, surface, levels);
   const GraphTable* stats = s.table(0);
-  if (stats && (r.flag("_SHOWOBS") || !r.dynamic.contains("_SHOWOBS"))) draw_observations(plot, r, *stats, levels);
+  const long long obs_style = r.integer("_SHOWOBS", 3);
+  if (stats && obs_style > 0) draw_observations(plot, r, *stats, levels, obs_style);
   plot.finish();
   if (legend)
     colour_legend(page.svg, Box{area.x + area.w + 4, plot.area().y, 92, plot.area().h}, levels, zscale,
