@@ -170,7 +170,10 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
     }
   }
   host.log_message(1, 7, join_codes(codes).c_str());
-  return exit_status(codes);
+  // A WARNING or ERROR logged outside any step (text outside a step) counts
+  // as a step's would.
+  const int logged = host.log().errors() > 0 ? 2 : host.log().warnings() > 0 ? 1 : 0;
+  return std::max(exit_status(codes), logged);
 }
 
 }  // namespace app

@@ -8,7 +8,6 @@
 #include "linalg/vector_kernels.h"
 
 using linalg::kSqrtHuge;
-using linalg::kSqrtTiny;
 
 namespace {
 
@@ -73,11 +72,14 @@ int zswpn(double* xpx, char* singrows, int nest, int nest1, zswpptr swpi) {
   if (swpi->moorep) return zswpn_pseudo_inverse(xpx, nest, nest1, t, swpi);
 
   scale_by_trace(xpx, count, t);
-  // The reference diagonal of the ratio test, negligible values as 0.
+  // The reference diagonal of the ratio test, negligible values as 0. Only
+  // a diagonal below the normal range counts as negligible beside the
+  // trace: the ratio test judges each row on its own scale, so a parameter
+  // of 1e100 beside one of 1 (diagonals 1e200 apart) is still a pivot.
   double* reference = swpi->sweepwrk + 2 * nest1;
   for (int i = 0; i < nest1; ++i) {
     const double d = xpx[zisub(i, i)];
-    reference[i] = std::fabs(d) < kSqrtTiny ? 0.0 : d;
+    reference[i] = std::fabs(d) < linalg::kTinyNormal ? 0.0 : d;
   }
   char* status = swpi->sweepx;
   if (singrows)

@@ -21,10 +21,12 @@ namespace {
 using namespace optim;
 
 // R = sqrt(delta'g / pr), the relative offset of the step, held to [0, 1];
-// it keeps its value when pr is too small to divide by.
+// it keeps its value when pr is too small to divide by. Too small is
+// judged on the caller's scale of the objective, so that a problem whose
+// sums of squares are all tiny (responses of 1e-80) still measures R.
 void relative_offset(ZOPTGLOBAL* g, double gd) {
   ZOPTSTATE& st = g->state;
-  if (!(st.pr > kSqrtTiny)) return;
+  if (!(st.pr > kSqrtTiny * st.objscale) || !(st.pr > 0)) return;
   double r = gd / st.pr;
   if (r > 0) r = std::sqrt(r);
   if (r < 0 || r > 1) r = 1;

@@ -35,6 +35,7 @@ Host::Host(HostConfig config)
   if (g_current) throw std::logic_error("only one host may run at a time");
   g_current = this;
   build_service_tables();
+  log_.on_error([this] { raise_return_code(kErrorReturnCode); });
 
   for (int c = 0; c < 256; ++c) {
     upcase_[c] = static_cast<unsigned char>(c < 128 ? std::toupper(c) : c);
@@ -198,7 +199,7 @@ int Host::run_step_with(void (*main)(), const StepSource& step) {
     }
     end_step();
   });
-  return agree_with_log(std::max(rc, rc_floor_), errors, warnings);
+  return agree_with_log(std::max(rc, rc_floor_.load()), errors, warnings);
 }
 
 int Host::agree_with_log(int rc, int errors_before, int warnings_before) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
@@ -104,9 +105,15 @@ class Host {
 
   // Raises the step's return code to at least `rc`: the host's own failures
   // (a data set out of BY order, one that could not be written) count
-  // whatever code the procedure ends with.
-  void raise_return_code(int rc) { rc_floor_ = rc > rc_floor_ ? rc : rc_floor_; }
-  int return_code_floor() const { return rc_floor_; }
+  // whatever code the procedure ends with. An ERROR line raises it to
+  // kErrorReturnCode as it is logged, so that a step failed by its pass
+  // writes no data set. Threads of the refit engine may log too.
+  void raise_return_code(int rc) {
+    int seen = rc_floor_.load();
+    while (seen < rc && !rc_floor_.compare_exchange_weak(seen, rc)) {
+    }
+  }
+  int return_code_floor() const { return rc_floor_.load(); }
 
   // Writes catalogue message set/number with its inserts to the log.
   void log_message(int set, int number, va_list args);
@@ -151,7 +158,7 @@ class Host {
   std::unique_ptr<Pool> task_pool_;
   std::unique_ptr<PrintFile> print_file_;
   std::unique_ptr<DataSets> datasets_;
-  int rc_floor_ = 0;
+  std::atomic<int> rc_floor_{0};
   std::unique_ptr<OutputService> output_;
   StepSource step_;
   int step_number_ = 0;

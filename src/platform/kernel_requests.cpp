@@ -1,5 +1,6 @@
 // Slot 33 of the kernel-library handle: coded requests. This kernel answers
-// request 8 (resource statistics) and request 16 (elapsed time); every other
+// request 8 (resource statistics), request 16 (elapsed time) and request 46
+// (memory available); every other
 // code is answered with 0x803FC004 (operation not supported) and leaves its
 // block as it was.
 #include <dirent.h>
@@ -22,6 +23,7 @@ namespace {
 
 constexpr int kStatistics = 8;
 constexpr int kElapsedTime = 16;
+constexpr int kMemoryAvailable = 46;
 
 QXTimePair time_pair(const timeval& t) { return {t.tv_sec, t.tv_usec}; }
 
@@ -82,6 +84,27 @@ QXStatus statistics(QXZ_Stats_Info* s) {
   return 0;
 }
 
+// The memory the process can still take: what the system reports as
+// available, or its free pages, and no more than the address-space limit.
+double available_bytes() {
+  double bytes = 0;
+  std::ifstream meminfo("/proc/meminfo");
+  std::string key, unit;
+  double kib = 0;
+  while (meminfo >> key >> kib >> unit)
+    if (key == "MemAvailable:") bytes = kib * 1024;
+  if (bytes <= 0) bytes = static_cast<double>(sysconf(_SC_AVPHYS_PAGES)) * static_cast<double>(sysconf(_SC_PAGESIZE));
+  rlimit limit{};
+  if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+    bytes = std::min(bytes, static_cast<double>(limit.rlim_cur) - static_cast<double>(resident_bytes()));
+  return std::max(bytes, 0.0);
+}
+
+struct MemoryBlock {
+  double available;
+  std::uint32_t flags;
+};
+
 // Two doubles: the clock now, then its origin; the caller takes the difference.
 QXStatus elapsed_time(double* block) {
   block[0] = monotonic_seconds();
@@ -95,6 +118,10 @@ QXStatus configure_system(int code, void* block, std::uint32_t /*flags*/, QX_HND
       return block ? statistics(static_cast<QXZ_Stats_Info*>(block)) : kQXInvalidArgument;
     case kElapsedTime:
       return block ? elapsed_time(static_cast<double*>(block)) : kQXInvalidArgument;
+    case kMemoryAvailable:
+      if (!block) return kQXInvalidArgument;
+      static_cast<MemoryBlock*>(block)->available = available_bytes();
+      return 0;
     default:
       return kQXNotSupported;
   }

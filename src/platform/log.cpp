@@ -36,7 +36,11 @@ void Log::write(Severity severity, std::string_view text) {
   switch (severity) {
     case Severity::Note: prefix = "NOTE: "; break;
     case Severity::Warning: prefix = "WARNING: "; ++warnings_; break;
-    case Severity::Error: prefix = "ERROR: "; ++errors_; break;
+    case Severity::Error:
+      prefix = "ERROR: ";
+      ++errors_;
+      if (on_error_) on_error_();
+      break;
     case Severity::Text: break;
   }
   // Continuation lines of a multi-line message are indented under the text.

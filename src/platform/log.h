@@ -2,6 +2,7 @@
 // the step writes them.
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <ostream>
 #include <string>
@@ -21,6 +22,8 @@ class Log {
   void error(std::string_view text) { write(Severity::Error, text); }
   void line(std::string_view text) { write(Severity::Text, text); }
 
+  // Called under the log's lock for every ERROR line, as it is written.
+  void on_error(std::function<void()> hook) { on_error_ = std::move(hook); }
   // With several program files, messages that cite a line ("Line 3,
   // column 2: ...") name the file they are about; empty names none.
   void set_program_file(std::string file) { program_file_ = std::move(file); }
@@ -34,6 +37,7 @@ class Log {
   std::string program_file_;
   int errors_ = 0;
   int warnings_ = 0;
+  std::function<void()> on_error_;
 };
 
 }  // namespace platform

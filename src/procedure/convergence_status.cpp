@@ -87,6 +87,10 @@ int estimated_count(const RUVACOM* ctx) {
 
 double error_mean_square(const RUVACOM* ctx, int ngood) {
   if (stmt_field(ctx->prochead, proc_opt::kSigsq)) return ctx->sigsq;
+  return residual_mean_square(ctx, ngood);
+}
+
+double residual_mean_square(const RUVACOM* ctx, int ngood) {
   const ZOPTMARQU& mq = *ctx->zoptg->state.marqu;
   const int m = ctx->nodf ? 0 : mq.perm + mq.nact;
   const long df = ctx->iobs - ngood + m;

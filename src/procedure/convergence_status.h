@@ -18,9 +18,11 @@ void show_convergence_table(RUVACOM* ctx, int converged, bool warn);
 
 // The number of parameters estimated (status '1').
 int estimated_count(const RUVACOM* ctx);
-// The error variance of the fit with `ngood` estimated parameters: SIGSQ=
-// when given, else the weighted SSE over its degrees of freedom (missing
-// below one degree of freedom).
+// The residual variance of the fit with `ngood` estimated parameters: the
+// weighted SSE over its degrees of freedom (missing below one degree of
+// freedom).
+double residual_mean_square(const RUVACOM* ctx, int ngood);
+// The error variance: SIGSQ= when given, else the residual variance.
 double error_mean_square(const RUVACOM* ctx, int ngood);
 
 // 1 when the parameter block of xpx is not positive semi-definite.

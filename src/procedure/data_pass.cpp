@@ -39,6 +39,7 @@ bool second_derivatives_read(const RUVACOM* ctx) {
 void start_pass(RUVACOM* ctx, bool last_sums) {
   const int n = ctx->nparm;
   ctx->sse = ctx->sumwy2 = 0.0;
+  ctx->nonzero_y = 0;
   ctx->model = 1.0;
   if (last_sums) start_last_pass(ctx);
   if (ctx->do_der) {
@@ -221,6 +222,7 @@ struct Pass {
     const int n = order();
     ctx->sse += ob.c;
     ctx->sumwy2 += ob.w * ob.y * ob.y;
+    ctx->nonzero_y += ob.y != 0.0;
     ++ctx->iobs;
     if (last_sums) mark_used(ob.w);
     ctx->der[n] = ob.r;

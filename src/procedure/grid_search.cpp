@@ -23,7 +23,7 @@
 namespace {
 
 constexpr int kMsgElapsed = 7, kMsgNoStorage = 8, kMsgSomeInfeasible = 15, kMsgNoUsablePoint = 19;
-constexpr int kMsgAllInfeasible = 76, kMsgGridRow = 77;
+constexpr int kMsgAllInfeasible = 76, kMsgGridRow = 77, kMsgResponsesTooSmall = 980;
 constexpr int kSelRow = 329;
 
 // One kept grid point.
@@ -96,6 +96,8 @@ bool add_row(RUVACOM* ctx) {
 struct Scan {
   bool anywarn = false;
   int warn = 0;
+  double best_sumwy2 = 0;  // the best point's sum of w y^2
+  long best_nonzero_y = 0;  // and its count of nonzero responses
 };
 
 // Every point once; false when a printed row failed.
@@ -117,7 +119,11 @@ bool scan_points(RUVACOM* ctx, BestPoints* best, Scan* scan) {
     }
     if (iobs > 0 && !wzmis(ctx->sse) && !scan->warn) {
       best->offer(static_cast<int>(k), ctx->sse);
-      if ((*best)[0].parmnum == k) remember_pass(ctx, iobs);
+      if ((*best)[0].parmnum == k) {
+        remember_pass(ctx, iobs);
+        scan->best_sumwy2 = ctx->sumwy2;
+        scan->best_nonzero_y = ctx->nonzero_y;
+      }
     }
     if (print_all) {
       if (k == 0) jovprt(scan->warn + kHistoryGrid, ctx);
@@ -172,6 +178,17 @@ int no_point_kept(RUVACOM* ctx, const Scan& scan) {
   return 1;
 }
 
+// Responses whose weighted squares sum to less than the smallest normal
+// double (y of 1e-160) leave the sums of squares and cross products without
+// precision, or zero: any fit would stop at its start. The group is not
+// fitted. A loss function or a program's own residual sets its own scale.
+int responses_too_small(RUVACOM* ctx, const Scan& scan) {
+  if (ctx->lossflag || ctx->residflag || scan.best_nonzero_y == 0 || !(scan.best_sumwy2 < DBL_MIN)) return 0;
+  xpmlog(305, kMsgResponsesTooSmall, scan.best_sumwy2);
+  ruva_raise_rc(ctx, 4);
+  return 1;
+}
+
 void report_elapsed(double t0, double t1) {
   int stimer = 0;
   if (xoptbgt("STIMER", &stimer) != 0 || !stimer) return;
@@ -218,6 +235,7 @@ int jovgrid(RUVACOM* ctx) {
     set_point(ctx, best[0].parmnum);
   }
   if (close_history(ctx) != 0) return 1;
+  if (responses_too_small(ctx, scan)) return 1;
   const double t1 = ztime();
   if (scan.anywarn) {
     xpmlog(305, kMsgSomeInfeasible);

@@ -90,8 +90,10 @@ RUVAPARMSTR* add_entry(RUVACOM* ctx, RUVA_PDATA* pd, CMPSYM* sym) {
   return entry;
 }
 
-// One row: a parameter of PARMS is reported once and ignored; any other
-// name becomes a parameter of the data set.
+// One row: a parameter with values in PARMS is reported once and ignored;
+// a parameter listed in PARMS without values (PARMS a b / PDATA=) takes its
+// values from the data set, as does any other name, which becomes a
+// parameter of the data set.
 void take_row(RUVACOM* ctx, RUVA_PDATA* pd, CMPLIST* reported) {
   int length = 0, start = 0;
   wzstjls(pd->parmname, pd->parmlen, 'l', &length, &start);
@@ -99,7 +101,7 @@ void take_row(RUVACOM* ctx, RUVA_PDATA* pd, CMPLIST* reported) {
   CMPSYM* sym = cmpsyms(pd->parmname, length, &ctx->globcmp);
   if (!sym) sym = cmpsymd(pd->parmname, length, 'v', 'n', &ctx->globcmp);
   if (!sym) xexit(1016, 0);
-  if (get_parm_index(ctx->parmsym, sym) >= 0) {
+  if (get_parm_index(ctx->parmsym, sym) >= 0 && sym->ninit > 0) {
     if (get_parm_index(reported, sym) < 0) {
       xpmlog(305, kMsgDeclaredInParms, sym->nameleng, sym->name);
       cmplst(reported, sym, &ctx->globcmp);
@@ -159,7 +161,10 @@ int CheckPData(RUVACOM* ctx) {
   RUVA_PDATA* pd = ctx->pdata;
   if (!pd) return 0;
   check_values(ctx, pd);
+  // Parameters of the data set follow those of PARMS; those listed in PARMS
+  // keep their place.
   for (int i = 0; i < pd->pdlst->n; ++i)
-    if (cmplstx(ctx->parmsym, pd->pdlst->s[i], &ctx->globcmp) != 0) xexit(1016, 0);
+    if (get_parm_index(ctx->parmsym, pd->pdlst->s[i]) < 0 && cmplstx(ctx->parmsym, pd->pdlst->s[i], &ctx->globcmp) != 0)
+      xexit(1016, 0);
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "host/missing.h"
 #include "host/narrow_strings.h"
+#include "host/qx_requests.h"
 #include "host/services.h"
 #include "procedure/ruva_memory.h"
 #include "procedure/ruvacom.h"
@@ -16,6 +17,11 @@ constexpr int kMsgNoValues = 63;
 constexpr int kMsgPdataNoValue = 129;
 constexpr int kMsgPdataSync = 128;
 constexpr int kMsgGridTooLarge = 802;
+constexpr int kMsgGridTableTooLarge = 981;
+// What one cell of a printed grid row costs until the step's output is
+// rendered (measured: about 500 bytes for a row of three cells).
+constexpr double kGridCellBytes = 160;
+constexpr double kBytesPerMB = 1048576;
 constexpr int kValueGrowth = 10;
 constexpr int kMinNameWidth = 8;
 
@@ -135,6 +141,19 @@ void set_points_kept(RUVACOM* ctx) {
   else ctx->nsave = std::min(ctx->npoints, 1);
 }
 
+// The grid table holds every point printed (all of them without BEST=)
+// until the step's output is rendered. A table that cannot be held ends the
+// step before the search allocates anything.
+void refuse_grid_table_beyond_memory(RUVACOM* ctx) {
+  if (ctx->noprint || ctx->noitprint || ctx->npoints <= 1) return;
+  const double rows = ctx->nrank < 0 ? ctx->npoints : std::min(ctx->nrank, ctx->npoints);
+  const double bytes = rows * (ctx->nparm + 1) * kGridCellBytes;
+  double available = 0;
+  if (qxmrlmem(&available, 0) != 0 || bytes <= available) return;
+  xpmlog(305, kMsgGridTableTooLarge, static_cast<double>(ctx->npoints), bytes / kBytesPerMB, available / kBytesPerMB);
+  xexit(1012, 0);
+}
+
 }  // namespace
 
 void append_start_value(RUVAPARMSTR* entry, double value) {
@@ -178,7 +197,8 @@ void nlseprm(RUVACOM* ruvaptr) {
 int nlparms(RUVACOM* ruva) {
   RUVACOM* ctx = ruva;
   const bool per_group = ctx->pdata && ctx->pdata->by;
-  if (ctx->bycnt == 0 || per_group) {
+  const bool build = ctx->bycnt == 0 || per_group;
+  if (build) {
     ctx->npoints = 1;
     if (!ctx->parms && ctx->nparm > 0) ctx->parms = ruva_new_or_exit<RUVAPARMSTR>(ctx->nparm);
     if (per_group && !read_pdata_group(ctx)) return 1;
@@ -187,5 +207,6 @@ int nlparms(RUVACOM* ruva) {
     set_name_width(ctx);
   }
   set_points_kept(ctx);
+  if (build) refuse_grid_table_beyond_memory(ctx);
   return 0;
 }

@@ -84,6 +84,7 @@ void keep(RUVACOM* ctx, KeptPass* kept, long iobs) {
   kept->nobs = ctx->nobs;
   kept->sse = ctx->sse;
   kept->sumwy2 = ctx->sumwy2;
+  kept->nonzero_y = ctx->nonzero_y;
   kept->lastobsptr = ctx->lastobsptr;
   copy(kept->parms, ctx->parm, n);
   copy(kept->gradient, ctx->gradient, n);
@@ -101,6 +102,7 @@ bool restore(RUVACOM* ctx, KeptPass* kept, bool alike) {
   if (std::memcmp(kept->parms, ctx->parm, sizeof(double) * static_cast<std::size_t>(n)) != 0) return false;
   ctx->sse = kept->sse;
   ctx->sumwy2 = kept->sumwy2;
+  ctx->nonzero_y = kept->nonzero_y;
   ctx->model = 0.0;
   ctx->nobs = kept->nobs;
   ctx->iobs = kept->iobs;

@@ -18,6 +18,7 @@ struct KeptPass {
   long nobs;                // observations read
   double sse;
   double sumwy2;
+  long nonzero_y;
   const void* lastobsptr;   // the last record of the pass
   double* parms;            // the point (nparm values)
   double* xpx;              // the bordered cross products

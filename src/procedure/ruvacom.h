@@ -62,6 +62,7 @@ struct RUVACOM : RUVAPARSE {
   double outalpha;   // the OUTPUT statements' level
   double sse;        // objective of the current data pass
   double sumwy2;     // and its sum of w y^2: the scale of the zero-objective test
+  long nonzero_y;    // and how many of its used responses are not zero
   double epsilon;    // SINGULAR=
   double bepsilon;   // EPSILON=
   double criterion;  // convergence criterion (CONVERGE= or CONVERGEOBJ=)

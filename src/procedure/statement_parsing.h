@@ -53,6 +53,9 @@ struct PROF_BOOT_COMMON_BLOCK {
   QXPROF_CONSTRAINT** c_h_h;       // pointers to them and one spare slot
   std::int32_t n_qxrec_file_users;  // users of the BY group's record file
   QXREC_FILE* qxrec_file_h;
+  double* used_responses;       // the observed response of each record of the file
+  std::int32_t fit_reproduced;  // for the file's BY group: 0 not yet checked,
+                                // 1 the refits reproduce the fit, -1 they do not
 };
 
 struct RUVAPARSE {

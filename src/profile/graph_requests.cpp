@@ -121,13 +121,6 @@ const CMPSYM* dependent_symbol(const RUVACOM* ctx) {
   return ctx->inputdepsym && ctx->inputdepsym->n > 0 ? ctx->inputdepsym->s[0] : nullptr;
 }
 
-double raw_residual_variance(const RUVACOM* ctx) {
-  const ZOPTMARQU& mq = *ctx->zoptg->state.marqu;
-  const long df = ctx->iobs - estimated_count(ctx) + (ctx->nodf ? 0 : mq.perm + mq.nact);
-  if (wzmis(ctx->sumwsse) || df < 1 || !(ctx->sumwsse > 0)) return missing_value();
-  return ctx->sumwsse / static_cast<double>(df);
-}
-
 InsetStats inset_stats(const RUVACOM* ctx, const RUVAPLOT_STATS* stats, bool fit_values_always) {
   InsetStats s{};
   const RUVADIAG* d = ctx->ruvadiag;
@@ -147,7 +140,7 @@ InsetStats inset_stats(const RUVACOM* ctx, const RUVAPLOT_STATS* stats, bool fit
     s.nobs = static_cast<std::int32_t>(ctx->iobs);
     s.nparm = ctx->nparm;
     s.mse = common ? d->com_blck->mse : 0.0;
-    s.var = common ? raw_residual_variance(ctx) : 0.0;
+    s.var = common ? d->com_blck->var : 0.0;
   }
   s.pvar = stats && projected ? d->proj_resd_blck->proj_variance : missing_value();
   if (!stats && !fit_values_always) s.pvar = 0.0;

@@ -10,6 +10,7 @@
 #include "host/services.h"
 #include "optim/zopt.h"
 #include "procedure/data_set_rows.h"
+#include "procedure/proc_options.h"
 #include "procedure/ruvacom.h"
 #include "procedure/statement_lookup.h"
 #include "profile/refit_engine.h"
@@ -66,7 +67,10 @@ int init_for_profile_output(RUVACOM* ctx) {
   return rc | xvpute(prof->comp.p_out_xv);
 }
 
+// SIGSQ= when given, as for the standard errors of the grid, so that the
+// two pivots measure in the same unit.
 double reference_mse(const RUVACOM* ctx) {
+  if (stmt_field(ctx->prochead, proc_opt::kSigsq)) return ctx->sigsq;
   const ZOPTMARQU& mq = *ctx->zoptg->state.marqu;
   const long df = ctx->iobs - ctx->nparm + mq.nact + mq.perm;
   const double s = ctx->ruvaprofile_control->ref.sumwsse;

@@ -29,8 +29,6 @@ constexpr double kTiny = 1.110223024625157e-16;
 constexpr double kHuge = 1.3407807929943e154;
 constexpr int kQxprofBest = 2;
 
-QXPROF_INSTANCE* engine(const RUVACOM* ctx) { return static_cast<QXPROF_INSTANCE*>(ctx->insts.prof_inst_h); }
-
 // Failure of the engine or the record file: profiling stops for the step.
 void give_up(RUVACOM* ctx) {
   ctx->no_prof_flag = 1;
@@ -38,29 +36,12 @@ void give_up(RUVACOM* ctx) {
   ruva_raise_rc(ctx, 1012);
 }
 
-// One batch of `n` tasks of a kind through the engine; the results stay
-// valid until the next batch. Empty on failure.
-std::vector<QXPROF_RESULT*> run_batch(RUVACOM* ctx, int n, int p_index, int kind) {
-  const QXPROF_DATA_DESC data{ctx->iobs, ctx->qxprof_block.record_size, ctx, data_reader};
-  if (!ctx->insts.prof_inst_h) {
-    if (interface_model(ctx, &data, n) != 0) return {};
-  } else if (engine(ctx)->FactoryPtr->reset(engine(ctx), nullptr, &data, n, 0) != 0) {
-    return {};
-  }
-  std::vector<QXPROF_TASK_DESC> tasks(static_cast<std::size_t>(n));
-  std::vector<QXPROF_RESULT*> results(static_cast<std::size_t>(n));
-  const QXPROF_FACTORY& ops = *engine(ctx)->FactoryPtr;
-  if (define_tasks(ctx, tasks.data(), 0, n, p_index, kind) != 0 || ops.profile(engine(ctx), nullptr) != 0 ||
-      ops.wait_until_done(engine(ctx), nullptr) != 0 ||
-      ops.get_results_by_id_array(engine(ctx), nullptr, nullptr, -1, results.data()) != 0)
-    return {};
-  return results;
-}
-
-// A converged reference refit strictly below the fit's objective replaces it.
+// A converged reference refit strictly below the fit's objective replaces
+// it, unless its estimates break a bound.
 void reset_reference_values(RUVACOM* ctx, const QXPROF_RESULT* r) {
   auto& ref = ctx->ruvaprofile_control->ref;
-  if (r->qxznlo_rc <= 0 || !(*r->obj_val_ptr < ref.sumwsse)) return;
+  if (r->qxznlo_rc <= 0 || !(*r->obj_val_ptr < ref.sumwsse) || !within_bounds(ctx, r->parm_array))
+    return;
   ref.best = kQxprofBest;
   ref.sumwsse = *r->obj_val_ptr;
   for (int i = 0; i < ctx->nparm; ++i) {
@@ -121,7 +102,7 @@ bool write_batch(RUVACOM* ctx, std::vector<QXPROF_RESULT*>& results, int p_index
 }
 
 bool reference_refit(RUVACOM* ctx) {
-  std::vector<QXPROF_RESULT*> results = run_batch(ctx, 1, -1, kTaskReference);
+  std::vector<QXPROF_RESULT*> results = run_refit_batch(ctx, 1, 0, -1, kTaskReference);
   if (!results.empty()) reset_reference_values(ctx, results[0]);
   return write_batch(ctx, results, -1, kTaskReference);
 }
@@ -132,7 +113,7 @@ bool profiles(RUVACOM* ctx) {
     if (!profile_wanted(ctx, j) || check_prof_conditions(ctx, j)) continue;
     const int n = determine_num_tasks(ctx, j);
     std::vector<QXPROF_RESULT*> results;
-    if (n > 0) results = run_batch(ctx, n, j, kTaskProfilePoint);
+    if (n > 0) results = run_refit_batch(ctx, n, 0, j, kTaskProfilePoint);
     if (!write_batch(ctx, results, j, kTaskProfilePoint)) return false;
   }
   if (ctx->yol_graphics_flag) produce_t_cc_plots(ctx);
@@ -142,7 +123,7 @@ bool profiles(RUVACOM* ctx) {
 bool jackknife(RUVACOM* ctx) {
   const int n = static_cast<int>(ctx->iobs);
   std::vector<QXPROF_RESULT*> results;
-  if (n > 0) results = run_batch(ctx, n, -1, kTaskJackknife);
+  if (n > 0) results = run_refit_batch(ctx, n, 0, -1, kTaskJackknife);
   if (!write_batch(ctx, results, -1, kTaskJackknife)) return false;
   const RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
   for (int j = 0; j < prof->comp.prof_parms.n; ++j)
@@ -161,7 +142,9 @@ void run_profiling(RUVACOM* ctx) {
   if (ctx->nobs != ctx->iobs) xpmlog(305, kMsgUnusedObs);
   if (!ctx->qxprof_block.is_setup && setup_qxprof_block(ctx) != 0) return give_up(ctx);
   if (!ctx->qxprof_block.qxrec_file_h && put_data_qxrec(ctx, kRefitProfile) != 0) return give_up(ctx);
-  if (!reference_refit(ctx)) return;
+  const FitCheck check = check_refits_reproduce_fit(ctx);
+  if (check == FitCheck::kEngineFailed) return give_up(ctx);
+  if (check == FitCheck::kNotReproduced || !reference_refit(ctx)) return;
   for (int j = 0; j < prof->comp.prof_parms.n; ++j)
     prof->comp.prof_parm_best_vals[j] = prof->ref.ref_best_parm_vals[prof->comp.prof_parm_loc[j]];
   compute_std_for_prof_parms(ctx);
@@ -181,7 +164,8 @@ int determine_num_tasks(const RUVACOM* ctx, int j) {
   if (j < 0 || j >= prof->comp.prof_parms.n) return 0;
   const double from = prof->comp.from[j], to = prof->comp.to[j], by = prof->comp.by[j];
   if (is_missing(from) || is_missing(to) || is_missing(by) || by <= 0 || to < from) return 0;
-  return static_cast<int>(std::floor((to - from) / by * 1.00001)) + 1;
+  // The 0.00001 absorbs the rounding of a quotient just below a whole number.
+  return static_cast<int>((to - from) / by + 1.00001);
 }
 
 int init_for_profiling(RUVACOM* ctx) {
@@ -212,8 +196,6 @@ int init_for_profiling(RUVACOM* ctx) {
 void ruva_profile(RUVACOM* ctx) {
   if (ctx->no_prof_flag || !ctx->ruvaprofile_control) return;
   run_profiling(ctx);
-  RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
-  ruva_free(prof->comp.y_obs_ptr);
-  prof->comp.y_obs_ptr = nullptr;
+  ctx->ruvaprofile_control->comp.y_obs_ptr = nullptr;  // the record file's: released with it
   release_qxrec_file(ctx);
 }

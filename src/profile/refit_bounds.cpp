@@ -14,7 +14,7 @@ bool is_parameter(const RUVACOM* ctx, const CMPSYM* s) {
   return get_parm_index(ctx->parmsym, s) >= 0;
 }
 
-// Calls `each(lower, upper)` for every pair of every statement in
+// Calls `each(lower, upper, strict)` for every pair of every statement in
 // statement order, its non-strict pairs before its strict ones.
 template <class Each>
 void for_each_pair(const RUVACOM* ctx, Each each) {
@@ -23,9 +23,9 @@ void for_each_pair(const RUVACOM* ctx, Each each) {
     statements.insert(statements.begin(), b);
   for (const BOUNDSSTR* b : statements) {
     for (std::int32_t k = 0; k < b->eqbnds1.n && k < b->eqbnds2.n; ++k)
-      each(b->eqbnds1.s[k], b->eqbnds2.s[k]);
+      each(b->eqbnds1.s[k], b->eqbnds2.s[k], false);
     for (std::int32_t k = 0; k < b->strtbnds1.n && k < b->strtbnds2.n; ++k)
-      each(b->strtbnds1.s[k], b->strtbnds2.s[k]);
+      each(b->strtbnds1.s[k], b->strtbnds2.s[k], true);
   }
 }
 
@@ -45,7 +45,7 @@ double side_value(const CMPSYM* s) {
 
 int determine_num_constr(RUVACOM* ctx, int* sp, int* mp) {
   *sp = *mp = 0;
-  for_each_pair(ctx, [&](const CMPSYM* lower, const CMPSYM* upper) {
+  for_each_pair(ctx, [&](const CMPSYM* lower, const CMPSYM* upper, bool) {
     const PairKind k = kind_of(ctx, lower, upper);
     if (k == PairKind::kSingle)
       ++*sp;
@@ -76,7 +76,7 @@ int alloc_req_memory(RUVACOM* ctx) {
 int consider_bounds(RUVACOM* ctx) {
   PROF_BOOT_COMMON_BLOCK& q = ctx->qxprof_block;
   int n = 0, sp = 0, mp = 0;
-  for_each_pair(ctx, [&](const CMPSYM* lower, const CMPSYM* upper) {
+  for_each_pair(ctx, [&](const CMPSYM* lower, const CMPSYM* upper, bool) {
     const PairKind k = kind_of(ctx, lower, upper);
     if (k == PairKind::kNone) return;
     QXPROF_CONSTRAINT& c = q.l_u_cons_h[n];
@@ -110,4 +110,18 @@ int consider_bounds(RUVACOM* ctx) {
   q.sp = sp;
   q.mp = mp;
   return 0;
+}
+
+bool within_bounds(const RUVACOM* ctx, const double* parms) {
+  auto value = [&](const CMPSYM* side, double* v) {
+    const int i = get_parm_index(ctx->parmsym, side);
+    if (i >= 0) *v = parms[i];
+    return i >= 0 || literal_value(side, v);
+  };
+  bool within = true;
+  for_each_pair(ctx, [&](const CMPSYM* lower, const CMPSYM* upper, bool strict) {
+    double l = 0, u = 0;
+    if (value(lower, &l) && value(upper, &u) && !(strict ? l < u : l <= u)) within = false;
+  });
+  return within;
 }

@@ -28,7 +28,8 @@ enum RefitTaskType : int {
   kTaskReference = 0,
   kTaskProfilePoint = 1,
   kTaskJackknife = 2,
-  kTaskBootstrap = 4
+  kTaskBootstrap = 4,
+  kTaskFitCheck = 5  // the objective at the fit's estimates, no iteration
 };
 
 // Reader position (RUVACOM::read_status).
@@ -71,9 +72,27 @@ int data_reader(QXPROF_DATA_CB_ARGS* args);
 void** init_for_data_reader(RUVACOM* ctx);
 std::int32_t get_record_size(RUVACOM* ctx);
 int computed_vars_cb_for_prof_jack(QXPROF_COMP_VARS_CB_ARGS* args);
+// The observed responses of the file's records (and the CONTROL variables):
+// the rows of the check that the refits reproduce the fit.
+int computed_vars_cb_for_fit_check(QXPROF_COMP_VARS_CB_ARGS* args);
 // Whether observation i (0-based, in read order) entered the fit.
 bool used_observation(const RUVACOM* ctx, long i);
 int set_control_vars_for_qxprof(RUVACOM* ctx, QXPROF_COMP_VARS_CB_ARGS* args, double* dest);
+
+// ---- batches and the check that the refits reproduce the fit
+// One batch of `n` tasks of a kind through the engine (made at the first
+// batch of the step); the results stay valid until the next batch. Empty
+// when the engine fails.
+std::vector<QXPROF_RESULT*> run_refit_batch(RUVACOM* ctx, int n, int batch_index, int p_index,
+                                            int task_type);
+enum class FitCheck { kReproduced, kNotReproduced, kEngineFailed };
+// Before the first batch of a BY group (after its record file is made):
+// whether the refit objective at the fit's estimates equals the fit's sum
+// of squares. When it does not, a WARNING says so and why, and profiling
+// and the bootstrap are not done for the group. Checked once per group.
+FitCheck check_refits_reproduce_fit(RUVACOM* ctx);
+// Whether the parameter values keep every BOUNDS relation, strict ones strictly.
+bool within_bounds(const RUVACOM* ctx, const double* parms);
 
 // ---- refit tasks and bound constraints
 int define_tasks(RUVACOM* ctx, QXPROF_TASK_DESC* task_desc_h, int batch_index, int n_tasks,

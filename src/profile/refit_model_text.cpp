@@ -4,6 +4,13 @@
 // for character variables in front and the weighted squared residual
 // assigned to the objective at the end. The texts are built as growing
 // strings and sized by what they hold.
+//
+// The fit reads the model's value however the program's run for an
+// observation ends (a RETURN, a LINK's RETURN, a GOTO past the end, or the
+// last statement), so the program runs as a LINK routine and the objective
+// follows the LINK: a RETURN anywhere in the program, or its end, comes
+// back to the objective, which a statement simply appended after the
+// program would miss.
 #include <cstdio>
 #include <cstring>
 
@@ -12,6 +19,11 @@
 #include "profile/refit_engine.h"
 
 namespace {
+
+// The labels of the program routine and of the objective; a program that
+// used one of them would fail to compile, and refits would not run.
+constexpr char kProgramLabel[] = "_P_MODEL_PROGRAM_";
+constexpr char kObjectiveLabel[] = "_P_MODEL_OBJECTIVE_";
 
 std::string name_of(const CMPSYM* s) {
   return std::string(s->name, static_cast<std::size_t>(s->nameleng));
@@ -55,8 +67,8 @@ int construct_qxcmp_model_text(RUVACOM* ctx, const std::vector<std::string>& mod
     previous = at;
   }
   out.append(captured, previous, std::string::npos);
-  out += ' ';
-  out += objective;
+  out = std::string(" link ") + kProgramLabel + " ; goto " + kObjectiveLabel + " ; " +
+        kProgramLabel + ": " + out + " return ; " + kObjectiveLabel + ":" + objective;
   char* text = pool_copy(out);
   if (!text) return 1;
   ctx->qxcmp_model_text = text;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "host/missing.h"
 #include "host/services.h"
 #include "procedure/observation_pass.h"
 #include "procedure/ruva_memory.h"
@@ -87,11 +88,12 @@ int put_data_qxrec(RUVACOM* ctx, int kind) {
     }
   }
   if (!(q.qxrec_file_h = make_file(ctx))) return 1;
-  double* responses = nullptr;
-  if (kind == kRefitProfile && ctx->ruvaprofile_control) {
-    responses = ruva_new_or_exit<double>(std::max(ctx->iobs, 1L));
+  // The observed responses serve the check that the refits reproduce the
+  // fit, and profiling's refits; they live as long as the file.
+  q.fit_reproduced = 0;
+  double* responses = q.used_responses = ruva_new_or_exit<double>(std::max(ctx->iobs, 1L));
+  if (kind == kRefitProfile && ctx->ruvaprofile_control)
     ctx->ruvaprofile_control->comp.y_obs_ptr = responses;
-  }
   QXREC_INSTANCE* inst = record_instance(ctx);
   std::vector<unsigned char> record(static_cast<std::size_t>(std::max(q.record_size, 1)));
   long k = 0;
@@ -99,7 +101,7 @@ int put_data_qxrec(RUVACOM* ctx, int kind) {
     if (!ran || !used(ctx, i)) return;
     pack_record(ctx, record.data());
     inst->FactoryPtr->AddRecord(inst, q.qxrec_file_h, record.data());
-    if (responses && k < std::max(ctx->iobs, 1L)) responses[k] = *ctx->depval;
+    if (k < std::max(ctx->iobs, 1L)) responses[k] = *ctx->depval;
     ++k;
   });
   return 0;
@@ -114,6 +116,9 @@ void release_qxrec_file(RUVACOM* ctx) {
 void close_qxrec_file(RUVACOM* ctx) {
   PROF_BOOT_COMMON_BLOCK& q = ctx->qxprof_block;
   q.n_qxrec_file_users = 0;
+  ruva_free(q.used_responses);
+  q.used_responses = nullptr;
+  if (ctx->ruvaprofile_control) ctx->ruvaprofile_control->comp.y_obs_ptr = nullptr;
   if (!q.qxrec_file_h) return;
   QXREC_INSTANCE* inst = record_instance(ctx);
   if (inst) inst->FactoryPtr->TruncateFile(inst, q.qxrec_file_h);
@@ -144,9 +149,10 @@ int data_reader(QXPROF_DATA_CB_ARGS* args) {
   return -1;
 }
 
-int computed_vars_cb_for_prof_jack(QXPROF_COMP_VARS_CB_ARGS* args) {
-  auto* ctx = static_cast<RUVACOM*>(args->t_user_ptr);
-  const double* y = ctx->ruvaprofile_control ? ctx->ruvaprofile_control->comp.y_obs_ptr : nullptr;
+namespace {
+
+// Rows of the observed responses `y` (and the CONTROL variables, one row a call).
+int observed_rows(RUVACOM* ctx, const double* y, QXPROF_COMP_VARS_CB_ARGS* args) {
   if (!y) return 1;
   if (n_control_vars(ctx) == 0) {
     std::copy_n(y + args->first_obs_index, args->n_rows_to_compute, args->comp_buffer);
@@ -159,12 +165,27 @@ int computed_vars_cb_for_prof_jack(QXPROF_COMP_VARS_CB_ARGS* args) {
   return 0;
 }
 
+}  // namespace
+
+int computed_vars_cb_for_prof_jack(QXPROF_COMP_VARS_CB_ARGS* args) {
+  auto* ctx = static_cast<RUVACOM*>(args->t_user_ptr);
+  return observed_rows(
+      ctx, ctx->ruvaprofile_control ? ctx->ruvaprofile_control->comp.y_obs_ptr : nullptr, args);
+}
+
+int computed_vars_cb_for_fit_check(QXPROF_COMP_VARS_CB_ARGS* args) {
+  auto* ctx = static_cast<RUVACOM*>(args->t_user_ptr);
+  return observed_rows(ctx, ctx->qxprof_block.used_responses, args);
+}
+
 int set_control_vars_for_qxprof(RUVACOM* ctx, QXPROF_COMP_VARS_CB_ARGS* args, double* dest) {
   const QXPROF_LAG_INFO& lag = args->lag_info;
   for (std::int32_t i = 0; i < n_control_vars(ctx); ++i) {
     const CMPSYM* s = ctx->control->s[i];
+    // A pass starts each at its initial value; without one it starts
+    // missing, as in the fit's pass.
     if (args->n_prev_cb_calls == 0) {
-      dest[i] = s->ninit > 0 && s->init ? s->init[0] : 0.0;
+      dest[i] = s->ninit > 0 && s->init ? s->init[0] : missing_value();
       continue;
     }
     if (i >= lag.n_lag_vars || lag.lag_vars_max_lag[i] != 1) return 1;

@@ -1,6 +1,7 @@
 // The tasks of one batch of refits: start values, optimiser options and
 // BOUNDS constraints common to all, and by kind an equality constraint that
-// fixes the profiled parameter or a left-out observation.
+// fixes the profiled parameter or a left-out observation; and the one task
+// that evaluates the objective at the fit's estimates.
 #include <cstring>
 
 #include "host/missing.h"
@@ -134,6 +135,17 @@ int bootstrap_tasks(RUVACOM* ctx, QXPROF_TASK_DESC* tasks, int n) {
   return submit(ctx, tasks, n);
 }
 
+// One task that evaluates the objective at the fit's estimates without
+// iterating, on the observed responses.
+int fit_check_task(RUVACOM* ctx, QXPROF_TASK_DESC* t) {
+  fill_common_opt_options(ctx, t, 0);
+  t->nlo_u_opt.parm_start_vals = ctx->parm;
+  t->nlo_u_opt.maxi = 0;
+  t->constr_type = UNCONSTR;
+  t->computed_vars_cb = computed_vars_cb_for_fit_check;
+  return submit(ctx, t, 1);
+}
+
 }  // namespace
 
 int define_tasks(RUVACOM* ctx, QXPROF_TASK_DESC* task_desc_h, int /*batch_index*/, int n_tasks,
@@ -147,6 +159,8 @@ int define_tasks(RUVACOM* ctx, QXPROF_TASK_DESC* task_desc_h, int /*batch_index*
       return jackknife_tasks(ctx, task_desc_h, n_tasks);
     case kTaskBootstrap:
       return bootstrap_tasks(ctx, task_desc_h, n_tasks);
+    case kTaskFitCheck:
+      return fit_check_task(ctx, task_desc_h);
     default:
       return 0;
   }

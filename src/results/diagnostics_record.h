@@ -37,6 +37,7 @@ enum DiagBlock {
 struct DiagCommon {
   std::int32_t obs_index;  // 1-based number of the observation last handled by the table pass
   double mse;              // the error variance: SIGSQ= when given, else the fitted mean square
+  double var;              // the fitted mean square: weighted SSE over its degrees of freedom
   double weight;           // the current observation's weight
   double* xpx;             // X = Σ w d d' [q]
   double* xpx_inv;         // C = X⁻¹ (generalised) [q]

@@ -32,6 +32,7 @@ struct DirectionSums {
   int p = 0;
   bool intrinsic = false;
   double d = 0, S = 0, mu = 1;
+  double second = 0;  // Σ of the squared second derivatives over the observations
   std::vector<double> u, Hq, h_prev;
   Matrix A, Hk, Hq_mat, G, C;  // A(r, c) = Σ (H_i h)_r x_c
   long fills = 0;
@@ -66,6 +67,7 @@ void fill(RUVACOM* ctx, DirectionSums* t, const double* h) {
   for (auto* v : {&t->u, &t->Hq}) std::fill(v->begin(), v->end(), 0.0);
   for (auto* m : {&t->A, &t->Hk, &t->Hq_mat}) std::fill(m->begin(), m->end(), 0.0);
   t->S = 0;
+  t->second = 0;
   std::vector<double> g(p), z(diag_augmented(p)), k(p);
   Matrix H(p * p);
   times(t->G, h, g.data(), p);
@@ -73,6 +75,7 @@ void fill(RUVACOM* ctx, DirectionSums* t, const double* h) {
   observation_pass(ctx, [&](long i, bool ran) {
     if (!curvature_row(ctx, i, ran, z.data())) return;
     const double* x = z.data();
+    for (long k = 0; k < diag_packed(p); ++k) t->second += x[p + k] * x[p + k];
     unpack_symmetric(x + p, p, H.data());
     times(H, h, k.data(), p);
     const double qi = dot(h, k.data(), p);
@@ -262,6 +265,10 @@ double search(RUVACOM* ctx, NLOSTR* nlo, DirectionSums* t, bool intrinsic) {
   cv->current_flag = intrinsic ? 'I' : 'P';
   start_direction(ctx->ruvadiag, p, cv->h_dir);
   const double f0 = curvature_objective(ctx, current(ctx));
+  // No second derivative anywhere (a model linear in its parameters): the
+  // curvature is zero in every direction, so the zero found at the first
+  // one is the maximum, and the search has converged there.
+  if (t->second == 0 && f0 == 0) return 0.0;
   if (f0 != 0) t->mu = std::fabs(f0);
   init_nlo(nlo, ctx);
   const int rc =

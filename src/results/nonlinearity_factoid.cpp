@@ -38,7 +38,7 @@ void print_nonlinearity_meas_factoid(RUVACOM* ruvaptr) {
   fact(&t, kMsgMaxPe, cv->max_pe_curv, false);
   fact(&t, kMsgRmsPe, cv->rms_pe_curv, false);
   fact(&t, kMsgCritical, cv->curv_crit_val, false);
-  fact(&t, kMsgRawVariance, d->com_blck->mse, true);
+  fact(&t, kMsgRawVariance, d->com_blck->var, true);
   fact(&t, kMsgProjectedVariance,
        d->proj_resd_blck ? d->proj_resd_blck->proj_variance : missing_value(), true);
   wobmth(t.data, nullptr, 299, 0, nullptr);

@@ -42,6 +42,12 @@ double error_variance(RUVACOM* ctx) {
   return present(mse) && mse >= 0 ? mse : missing_value();
 }
 
+// The residual variance whatever SIGSQ= says; missing unless positive.
+double residual_variance(RUVACOM* ctx) {
+  const double var = residual_mean_square(ctx, estimated_count(ctx));
+  return present(var) && var > 0 ? var : missing_value();
+}
+
 struct Sums {
   RUVADIAG* d;
   int p;
@@ -198,6 +204,7 @@ void intermediates(RUVACOM* ctx) {
   const std::int64_t q = diag_packed(p);
   DiagCommon* c = d->com_blck;
   c->mse = error_variance(ctx);
+  c->var = residual_variance(ctx);
   const bool needs_k = d->required[kLeverageBlock] || d->required[kInfluenceBlock];
   Work k(needs_k ? q : 0);
   first_pass(ctx, k.v);

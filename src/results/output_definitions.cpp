@@ -18,9 +18,10 @@ namespace {
 
 constexpr int kMsgNoLists = 16;
 constexpr int kMsgBadAlpha = 60;
-constexpr int kMsgAlphaConflict = 64;
 constexpr int kMsgParmsNames = 110;
 constexpr int kMsgNoOut = 932;
+// Labels of the ALPHA= limits, with their level: LCLM=, UCLM=, LCL=, UCL=.
+constexpr int kLimitLabel[out_limit::kCount] = {982, 983, 984, 985};
 constexpr int kFieldParms = 14, kFieldAlpha = 24, kFieldOut = 25;
 constexpr int kDerBit = 1;
 constexpr int kLabelWidth = 200;
@@ -78,6 +79,20 @@ void define_statistic(Definer& def, const STMT* s, int k, const void* cell) {
   def.numeric(name, namelen, label, labellen, cell);
 }
 
+// The ALPHA= limits of the data set, in its own cells, labelled with the
+// level of its statement.
+void define_limits(Definer& def, const STMT* s, OutputSet* set) {
+  for (int j = 0; j < out_limit::kCount; ++j) {
+    const char* name = nullptr;
+    int namelen = 0;
+    if (!field_name(stmt_field(s, out_slot::kLclm + 1 + j), 0, &name, &namelen)) continue;
+    char label[kLabelWidth];
+    const int labellen =
+        std::clamp(xpmstr(label, kLabelWidth, 305, kLimitLabel[j], 100 * (1 - set->alpha)), 0, kLabelWidth);
+    def.numeric(name, namelen, label, labellen, &set->limit[j]);
+  }
+}
+
 // PARMS=: the first names take the values of the parameters in order.
 void define_parameter_names(Definer& def, const STMT* s) {
   RUVACOM* ctx = def.ctx;
@@ -132,7 +147,8 @@ int define_data_set(RUVACOM* ctx, const STMT* s, int base_count, bool derivative
   def.status |= xvputcv(set->list, ctx->fiddata, nullptr, -1, 0);
   define_ids(def);
   double* record = ctx->outobsptr;
-  for (int k = 1; k <= out_slot::kUcl + 1; ++k) define_statistic(def, s, k, &record[k - 1]);
+  for (int k = 1; k <= out_slot::kStudent + 1; ++k) define_statistic(def, s, k, &record[k - 1]);
+  define_limits(def, s, set);
   define_parameter_names(def, s);
   for (int k = out_slot::kH + 1; k <= kOutputSlots; ++k) {
     const void* cell = k == out_slot::kSse + 1      ? static_cast<const void*>(&ctx->sse)
@@ -147,20 +163,15 @@ int define_data_set(RUVACOM* ctx, const STMT* s, int base_count, bool derivative
   return rc | def.status;
 }
 
-// ALPHA= of the OUTPUT statements: the first valid one sets the level of
-// every OUTPUT data set; a statement without one leaves the level as it is.
-void settle_alpha(RUVACOM* ctx, const STMT* s, bool* seen) {
+// The level of a statement's ALPHA= limits: its ALPHA=, else (or when it
+// is not a level) the PROC statement's. Each statement keeps its own.
+double statement_alpha(const RUVACOM* ctx, const STMT* s) {
   const STLIST* f = stmt_field(s, kFieldAlpha);
   const double a = f ? f->v.fval : missing_value();
-  if (is_missing(a)) return;
-  if (a <= 0 || a >= 1) {
-    xpmlog(305, kMsgBadAlpha, a);
-  } else if (*seen && a != ctx->outalpha) {
-    xpmlog(305, kMsgAlphaConflict, ctx->outalpha);
-  } else {
-    ctx->outalpha = a;
-    *seen = true;
-  }
+  if (is_missing(a)) return ctx->alpha;
+  if (a > 0 && a < 1) return a;
+  xpmlog(305, kMsgBadAlpha, a);
+  return ctx->alpha;
 }
 
 }  // namespace
@@ -184,14 +195,14 @@ int jovouti() {
     return 1;
   }
   const int base = v + (derivatives ? ctx->nparm : 0) + (ctx->id_vars ? ctx->id_vars->n : 0);
-  ctx->outalpha = ctx->alpha;
-  bool seen = false;
   int rc = 0;
   OutputSet* set = ctx->outsets;
   for (const STMT* s = ctx->prochead; s; s = s->next) {
     if (!is_output(s)) continue;
+    set->alpha = statement_alpha(ctx, s);
     if (const int r = define_data_set(ctx, s, base, derivatives, set++)) rc |= r;
-    settle_alpha(ctx, s, &seen);
   }
+  // The level of the first statement stands for the step's.
+  ctx->outalpha = ctx->outsets[0].alpha;
   return rc;
 }

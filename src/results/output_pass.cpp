@@ -3,8 +3,8 @@
 // set gets one row per observation: the predicted value and residual, the
 // standard errors of the mean prediction (STDP), of an individual
 // prediction (STDI) and of the residual (STDR), the studentized residual,
-// the leverage, confidence and prediction limits at 95% and at the OUTPUT
-// ALPHA=, and the saved diagnostics. An observation whose run fails still
+// the leverage, confidence and prediction limits at 95% and at each OUTPUT
+// statement's own ALPHA=, and the saved diagnostics. An observation whose run fails still
 // gets its row, with the statistics missing.
 //
 // With C the covariance of the estimates divided by s2 (the leading block of
@@ -47,15 +47,18 @@ struct Levels {
   double s2;   // the error variance: SIGSQ= when given, else the fitted mean square
   double eps;  // SINGULAR=
   double t1;   // t quantile of the 95% limits
-  double t2;   // and of the ALPHA= limits
 };
 
-Levels levels(const RUVACOM* ctx) {
+// The levels of the pass, and the t quantile of each data set's ALPHA= limits.
+Levels levels(RUVACOM* ctx) {
   Levels l;
   l.s2 = ctx->mse;
   l.eps = ctx->epsilon;
   l.t1 = t_quantile(0.975, ctx->i_error_obs);
-  l.t2 = ctx->outalpha == 0.05 ? l.t1 : t_quantile(1 - ctx->outalpha / 2, ctx->i_error_obs);
+  for (int k = 0; k < ctx->nout; ++k) {
+    OutputSet& set = ctx->outsets[k];
+    set.t = set.alpha == 0.05 ? l.t1 : t_quantile(1 - set.alpha / 2, ctx->i_error_obs);
+  }
   return l;
 }
 
@@ -85,7 +88,6 @@ void individual_statistics(const Levels& l, double yhat, double h, double w, dou
   if (l.s2 > -l.eps) {
     const double stdi = l.s2 <= 0 ? 0.0 : std::sqrt((1 / w + h) * l.s2);
     limits(yhat, l.t1, stdi, &slot[kL95], &slot[kU95]);
-    limits(yhat, l.t2, stdi, &slot[kLcl], &slot[kUcl]);
     slot[kStdi] = stdi;
     const double stdr = 1 / w - h > 0 && l.s2 > 0 ? std::sqrt((1 / w - h) * l.s2) : 0.0;
     if (stdr > 0 && present(slot[kResidual])) {
@@ -111,9 +113,19 @@ void statistics(RUVACOM* ctx, const Levels& l, double* slot) {
   const double stdp = l.s2 <= 0 ? 0.0 : std::sqrt(h * l.s2);
   slot[kStdp] = stdp;
   limits(yhat, l.t1, stdp, &slot[kL95m], &slot[kU95m]);
-  limits(yhat, l.t2, stdp, &slot[kLclm], &slot[kUclm]);
   const double w = *ctx->weight;
   if (present(w) && w > 0) individual_statistics(l, yhat, h, w, slot);
+}
+
+// A data set's ALPHA= limits around the row's prediction, from its STDP and
+// STDI: present exactly where the 95% limits are.
+void alpha_limits(const double* slot, OutputSet* set) {
+  using namespace out_limit;
+  std::fill(set->limit, set->limit + kCount, missing_value());
+  const double yhat = slot[out_slot::kPredicted];
+  if (!present(yhat)) return;
+  limits(yhat, set->t, slot[out_slot::kStdp], &set->limit[kLclm], &set->limit[kUclm]);
+  limits(yhat, set->t, slot[out_slot::kStdi], &set->limit[kLcl], &set->limit[kUcl]);
 }
 
 XC_FILE* saved_diagnostics_file(const RUVACOM* ctx) {
@@ -135,6 +147,7 @@ void jovout(RUVACOM* ctx) {
     }
     for (int k = 0; k < ctx->nout; ++k) {
       OutputSet& set = ctx->outsets[k];
+      alpha_limits(slot, &set);
       append_row(set.file, &set.xo, set.list, nullptr);
     }
   });

@@ -40,6 +40,20 @@ WOB_PARM_BLK_STR symbol_text(int tag, const CMPSYM* sym) {
   return wob_text(tag, length > 0 ? yoltxt(label, length) : yoltxt(sym->name, sym->nameleng));
 }
 
+// The label of "Observed": the input dependent variable's label when it has
+// one that is not blank, else its name; the symbol's name when it is not a
+// variable of the input data set.
+WOB_PARM_BLK_STR observed_label(const RUVACOM* ctx) {
+  const CMPSYM* y = ctx->inputdepsym && ctx->inputdepsym->n > 0 ? ctx->inputdepsym->s[0] : nullptr;
+  if (!y) return wob_text(296, yoltxt(ctx->depname.s ? ctx->depname.s : "", static_cast<int>(ctx->depname.l)));
+  int varnum = 0;
+  NAMESTR v{};
+  if (xvfind(ctx->fiddata, y->name, y->nameleng, &varnum, 0) != 0 || xvname(ctx->fiddata, varnum, &v) != 0)
+    return wob_text(296, yoltxt(y->name, y->nameleng));
+  const bool labelled = v.label && std::any_of(v.label, v.label + std::max(v.labellen, 0), [](char c) { return c != ' '; });
+  return wob_text(296, labelled ? yoltxt(v.label, v.labellen) : yoltxt(v.name, v.namelen));
+}
+
 // One column per distinct ID variable, named id1, id2, ... by its place in
 // the ID list (a repeated one still uses up its number).
 bool id_columns(ResultTable* t, const RUVACOM* ctx) {
@@ -95,9 +109,7 @@ bool define(ResultTable* t, RUVACOM* ctx) {
     ok = t->column(kMsgLmax, "LMAX", "g", &inf->curr_lmax);
   if (DiagRegressors* r = d->regs_blck; ok && r && req[kRegressorsBlock]) ok = regressor_columns(t, r);
   if (DiagDependent* dep = d->dep_blck; ok && req[kDependentBlock]) {
-    const VARSTRING& name = ctx->depname;
-    WOB_PARM_BLK_STR observed[4] = {wob_int(103, 5), wob_cell(285, &dep->observed),
-                                    wob_text(296, yoltxt(name.s ? name.s : "", static_cast<int>(name.l))),
+    WOB_PARM_BLK_STR observed[4] = {wob_int(103, 5), wob_cell(285, &dep->observed), observed_label(ctx),
                                     wob_text(138, yoltxt("Observed", -1))};
     ok = t->column(kMsgPredicted, "Predicted", "g", &dep->predicted) && t->column(observed, 4);
   }

@@ -24,6 +24,10 @@ TEST_F(RuvaBinaryTest, TinyFitEndsWithStatusZero) {
   write("fit.ruva", "proc ruva data=d;\n  parms b0=0 b1=1;\n  model y = b0 + b1*x;\nrun;\n");
   EXPECT_EQ(run("fit.ruva"), 0) << read("log.txt");
   EXPECT_NE(read("log.txt").find("1: 0"), std::string::npos) << read("log.txt");
+  // Text outside the step is a warning: status 1, though the step's code is 0.
+  write("stray.ruva", "options ls=80;\n" + read("fit.ruva"));
+  EXPECT_EQ(run("stray.ruva"), 1) << read("log.txt");
+  EXPECT_NE(read("log.txt").find("WARNING: Line 1: text outside"), std::string::npos) << read("log.txt");
 }
 
 TEST_F(RuvaBinaryTest, ProblemsWithTheProgramGiveStatusTwo) {

@@ -1,6 +1,7 @@
 // Coded kernel requests: the blocks and flags the module sends (seen by a
 // stand-in ConfigureSystem), and the two requests our kernel answers.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <sys/resource.h>
 
@@ -126,6 +127,14 @@ TEST_F(RequestTest, ElapsedTimeFollowsTheClock) {
   const double real = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_GE(t1 - t0, 0.02);
   EXPECT_LE(t1 - t0, real + 1e-3);
+}
+
+// The memory still available: positive, and no more than the machine has.
+TEST_F(RequestTest, AvailableMemoryIsWhatTheMachineCanStillGive) {
+  double available = 0;
+  ASSERT_EQ(qxmrlmem(&available, 0), 0);
+  EXPECT_GT(available, 0);
+  EXPECT_LE(available, static_cast<double>(sysconf(_SC_PHYS_PAGES)) * static_cast<double>(sysconf(_SC_PAGESIZE)));
 }
 
 TEST_F(RequestTest, OtherCodesAreAnsweredAsNotSupported) {

@@ -95,4 +95,11 @@ TEST(ParserRobustness, NestingStopsAtItsLimitWithAMessage) {
     EXPECT_EQ(deep->errors[0].set, 148) << s.name;
     EXPECT_EQ(deep->errors[0].message, s.message) << s.name;
   }
+  // The ELSE clauses left after a chain that failed at the limit belong to
+  // it: one error for a chain of 5,000. An ELSE after a statement that
+  // parsed is still an error.
+  EXPECT_EQ(lang::parse_step("proc ruva;\n" + else_ifs(5000), 1)->errors.size(), 1u);
+  auto stray = lang::parse_step("proc ruva;\nz = 1;\nelse z = 2;\nelse z = 3;\n", 1);
+  ASSERT_EQ(stray->errors.size(), 1u);
+  EXPECT_EQ(stray->errors[0].message, 720);
 }

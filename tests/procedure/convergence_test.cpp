@@ -79,6 +79,45 @@ TEST_F(ConvergenceTest, ASingularParameterGivesAWarningStatus) {
   EXPECT_EQ(statuses().back(), std::make_pair(1, message(109)));
 }
 
+// Puromycin (treated) with the rate and Vm scaled by 10^e: the same relative
+// estimates from 10^-150 to 10^148 (K's derivative is Vm times a number near
+// 1, so Vm and K differ in scale by up to 10^150), by Gauss-Newton and
+// Marquardt steps. Below, the squared responses underflow: a warning and no
+// fit, never convergence at the start.
+TEST_F(ConvergenceTest, ScaledResponsesGiveTheSameRelativeEstimatesOrAWarning) {
+  const double conc[] = {0.02, 0.02, 0.06, 0.06, 0.11, 0.11, 0.22, 0.22, 0.56, 0.56, 1.1, 1.1};
+  const double rate[] = {76, 47, 97, 107, 123, 139, 159, 152, 191, 201, 207, 200};
+  auto fit = [&](int e, const char* method) {
+    const double s = std::pow(10.0, e);
+    std::string csv = "conc,rate\n";
+    char line[80];
+    for (int i = 0; i < 12; ++i) {
+      std::snprintf(line, sizeof line, "%.17g,%.17g\n", conc[i], rate[i] * s);
+      csv += line;
+    }
+    write_file("p.csv", csv);
+    std::snprintf(line, sizeof line, "%.17g", 200 * s);
+    return run(std::string("proc ruva data=p outest=est method=") + method + "; parms Vm=" + line +
+               " K=0.1; model rate = Vm*conc/(K+conc);");
+  };
+  for (const char* method : {"gauss", "marquardt"}) {
+    ASSERT_EQ(fit(0, method), 0) << log_text();
+    const Row ref = rows_of("est", "FINAL").at(0);
+    for (int e : {148, 100, 60, -80, -140, -150}) {
+      ASSERT_EQ(fit(e, method), 0) << e << log_text();
+      const Row got = rows_of("est", "FINAL").at(0);
+      EXPECT_NEAR(number(got, "Vm") / std::pow(10.0, e), number(ref, "Vm"), 1e-6) << method << e;
+      EXPECT_NEAR(number(got, "K"), number(ref, "K"), 1e-9) << method << e;
+    }
+    for (int e : {-160, -170}) {
+      EXPECT_EQ(fit(e, method), 4) << e << log_text();
+      EXPECT_EQ(logged(980), 1) << e << log_text();
+      EXPECT_EQ(logged(20), 0) << e << log_text();
+      EXPECT_TRUE(rows_of("est", "FINAL").empty()) << e;
+    }
+  }
+}
+
 // Each group starts from return code 0; the step ends with the largest.
 // The second group has no usable observation and gets no fit.
 TEST_F(ConvergenceTest, ReturnCodesAcrossByGroups) {

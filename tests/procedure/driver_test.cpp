@@ -78,6 +78,21 @@ TEST_F(DriverTest, AStepThatFailsAfterSomeGroupsWritesNoDataSet) {
   }
 }
 
+// An ERROR logged by the second group's pass (ABORT, a subscript out of
+// range) fails the step: the first group's rows are not written either.
+TEST_F(DriverTest, AnErrorInTheDataPassWritesNoDataSet) {
+  const char* programs[] = {"if g=2 then abort;", "array c[2] c1-c2; c[g] = 1;"};
+  for (const char* statements : programs) {
+    const int rc = run(std::string("proc ruva outest=est data=d; by g; ") + statements + kFit + " output out=o p=p;");
+    EXPECT_EQ(rc, 8) << log_text();
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "est.csv")) << statements;
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "o.csv")) << statements;
+    EXPECT_NE(log_text().find("ERROR: The data set WORK.o was not written because the step failed."),
+              std::string::npos)
+        << log_text();
+  }
+}
+
 TEST_F(DriverTest, AFaultBeforeTheByGroupLoopEndsTheStepWith1012) {
   void* real = host_.replace_service(148, 57, reinterpret_cast<void*>(&faulting_generation));
   const int rc = run(std::string("proc ruva data=d; ") + kFit);

@@ -1,7 +1,8 @@
 // The grid search (its point order is checked in estimation_test): the best
 // point starts the estimation (the earlier point on a tie), BEST= prints the
 // best points in ascending SSE, points that violate the bounds are not
-// evaluated, a grid without any usable point skips the group's fit.
+// evaluated, a grid without any usable point skips the group's fit, a grid
+// whose table cannot be held ends the step.
 #include <cmath>
 #include <string>
 #include <vector>
@@ -94,6 +95,18 @@ TEST_F(GridSearchTest, AGridWithoutAnyUsablePointSkipsTheFit) {
   EXPECT_TRUE(rows_of("est", "ITER").empty());
   EXPECT_EQ(rows_of("est", "GRID").size(), 2u);
   EXPECT_TRUE(statuses().empty());
+}
+
+// Without BEST= the table of 10^9 points (hundreds of gigabytes) cannot be
+// held: the step ends at once, naming the points and BEST=, before any pass.
+TEST_F(GridSearchTest, AGridWhoseTableCannotBeHeldIsRefused) {
+  const std::string grid = "parms a = 1 to 1000 b = 1 to 1000 c = 1 to 1000; model y = a + b*x + c*x*x;";
+  ASSERT_EQ(run("proc ruva data=d outest=est; " + grid), 1012) << log_text();
+  EXPECT_EQ(logged(981), 1);
+  EXPECT_NE(log_text().find("has 1000000000 points"), std::string::npos) << log_text();
+  EXPECT_NE(log_text().find("BEST="), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "est.csv"));
+  EXPECT_TRUE(grid_rows().empty());
 }
 
 TEST_F(GridSearchTest, StimerLogsTheTimeOfTheSearch) {

@@ -53,6 +53,27 @@ TEST_F(ParameterDataTest, RowsGiveValuesToParametersNotInParms) {
   EXPECT_EQ(logged(125), 1);  // once for c, however many rows name it
 }
 
+// Parameters listed in PARMS without values take theirs from the data set,
+// in PARMS order, with no note that they have PARMS values and none that
+// they are uninitialized; per BY group as well.
+TEST_F(ParameterDataTest, ParmsNamesWithoutValuesTakeTheDataSetsValues) {
+  const std::string parms = "parms b c a / pdata=p";
+  ASSERT_EQ(run_with("Parameter,Estimate\na,1\nc,9\na,2\nb,5\nc,8\n", "proc ruva data=d", parms), 0) << log_text();
+  EXPECT_EQ(g_groups.parameters, (std::vector<std::string>{"b", "c", "a"}));
+  EXPECT_EQ(g_groups.values.at(0), (std::vector<std::vector<double>>{{5}, {8, 9}, {1, 2}}));
+  EXPECT_EQ(logged(125), 0);
+  ASSERT_EQ(run_with("site,Parameter,Estimate\n1,a,1\n1,b,2\n1,c,0\n2,a,3\n2,b,4\n2,c,0\n3,a,5\n3,b,6\n3,c,0\n",
+                     "proc ruva data=d; by site", parms),
+            0)
+      << log_text();
+  EXPECT_EQ(g_groups.values.at(1), (std::vector<std::vector<double>>{{4}, {0}, {3}}));
+  // A whole step: the fit starts from the data set's values, and no
+  // parameter is called uninitialized.
+  ASSERT_EQ(run_with("Parameter,Estimate\na,1\nb,0\nc,0\n", "proc ruva data=d", parms, kovruva), 0) << log_text();
+  EXPECT_EQ(log_text().find("uninitialized"), std::string::npos) << log_text();
+  EXPECT_NE(log_text().find("Convergence criterion met"), std::string::npos) << log_text();
+}
+
 TEST_F(ParameterDataTest, ShortVariableNamesAndGrowingValueLists) {
   std::string csv = "Parm,Est\n";
   for (int i = 0; i < 25; ++i) csv += "a," + std::to_string(i) + "\n";

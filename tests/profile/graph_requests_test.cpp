@@ -94,10 +94,13 @@ TEST_F(GraphRequestsTest, ScoreGridLimitsAreTheClosedFormsOfALine) {
   for (std::size_t r = 0; r < 213; ++r) {
     const bool observed = r > 200;
     const double x = number(grid, r, "xgrid");
-    if (!observed) EXPECT_NEAR(x, 0.02 + r * (1.10 - 0.02) / 200, 1e-12);
-    if (observed) EXPECT_EQ(x, results_test::kConc[r - 201]);
+    if (observed) {
+      EXPECT_EQ(x, results_test::kConc[r - 201]);
+      EXPECT_EQ(number(grid, r, "yvargrid"), results_test::kRate[r - 201]);
+    } else {
+      EXPECT_NEAR(x, 0.02 + r * (1.10 - 0.02) / 200, 1e-12);
+    }
     EXPECT_EQ(cell(grid, r, "yvargrid").is_null(), !observed);
-    if (observed) EXPECT_EQ(number(grid, r, "yvargrid"), results_test::kRate[r - 201]);
     const double yhat = l.a + l.b * x, h = l.c00 + 2 * l.c01 * x + l.c11 * x * x;
     const double se_mean = std::sqrt(h * l.mse), se_pred = std::sqrt((h + 1) * l.mse);
     EXPECT_NEAR(number(grid, r, "ygrid"), yhat, 1e-9 * std::fabs(yhat));

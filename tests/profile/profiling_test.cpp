@@ -176,6 +176,58 @@ TEST_F(ProfilingTest, ParameterOnABoundIsNotProfiledInItsGroup) {
   EXPECT_EQ(groups, (std::vector<int>{1, 1, 2}));
 }
 
+// An active bound holds exactly in every refit (the optimiser keeps it only
+// to a tolerance), so the reference refit never moves the estimates off it.
+TEST_F(ProfilingTest, RefitsKeepAnActiveBoundExactly) {
+  ASSERT_EQ(fit(line_csv(),
+                "proc ruva data=d; by g; parms a=0 b=1; bounds b <= 1.8; _weight_ = w;"
+                " model y = a + b*x; profile a / all profdata=pd;"),
+            0)
+      << log_text();
+  int rows = 0;
+  for (const Row& r : read_rows("pd")) {
+    if (r.at("g") != "1") continue;
+    ++rows;
+    EXPECT_LE(number(r, "b"), 1.8) << r.at("_TYPE_");
+    if (r.at("_TYPE_") == "REF") {
+      EXPECT_EQ(r.at("b"), "1.8");
+    }
+  }
+  EXPECT_EQ(rows, 1 + 21 + 7);
+}
+
+// With SIGSQ= both pivots measure in its unit: for a straight line they agree.
+TEST_F(ProfilingTest, SigsqIsTheMeanSquareOfBothPivots) {
+  ASSERT_EQ(fit(line_csv(),
+                "proc ruva data=d sigsq=4; by g; parms a=0 b=1; _weight_ = w; model y = a + b*x;"
+                " profile a b / profdata=pd;"),
+            0)
+      << log_text();
+  const std::vector<Row> rows = rows_of("pd", "PROF");
+  EXPECT_EQ(rows.size(), 2u * 2 * 21);
+  for (const Row& r : rows) EXPECT_NEAR(number(r, "_LSTAT_"), number(r, "_WSTAT_"), 1e-8);
+}
+
+// A grid has trunc((to - from) / by + 1.00001) points: the 0.00001 absorbs
+// a quotient rounded just below a whole number and adds no point past TO.
+TEST_F(ProfilingTest, GridPointCount) {
+  ASSERT_EQ(
+      fit(line_csv(),
+          "proc ruva data=d; by g; parms a=0 b=1; model y = a + b*x;"
+          " profile a / range=0 to 999.995 by 1 profdata=pd; profile b / range=-2 to 2 by 0.5;"),
+      0)
+      << log_text();
+  std::map<std::string, int> points;
+  double last_a = 0;
+  for (const Row& r : rows_of("pd", "PROF")) {
+    if (r.at("g") != "1") continue;
+    ++points[r.at("_PROF_PARM_")];
+    if (r.at("_PROF_PARM_") == "a") last_a = number(r, "_WSTAT_");
+  }
+  EXPECT_EQ(points, (std::map<std::string, int>{{"a", 1000}, {"b", 9}}));
+  EXPECT_NEAR(last_a, 999, 1e-9);
+}
+
 // The profile interval: where the likelihood-ratio pivot crosses the t
 // quantile, interpolated between the grid rows on either side.
 std::pair<double, double> profile_interval(const std::vector<Row>& rows, const std::string& parm, double t) {

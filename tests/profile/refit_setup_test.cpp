@@ -75,7 +75,7 @@ TEST_F(RefitSetupTest, ModelTextVariablesAndRecordSize) {
        " _P_WEIGHTED_SSE_ = ( MODEL.y - __COMPUTED_DEP__ ) * ( MODEL.y - __COMPUTED_DEP__ ) ;",
        "__COMPUTED_DEP__ conc rate ", 16},
       // A character variable: a LENGTH statement in front; its field is rounded up to 8 bytes.
-      {with_group, std::string("s = 1; if grp = 'b' then s = 2; ") + kMichaelis, "length grp $ ",
+      {with_group, std::string("s = 1; if grp = 'b' then s = 2; ") + kMichaelis, "s  =  1  ;",
        kObjective, "rate conc grp ", 16},
   };
   for (const Case& c : cases) {
@@ -84,7 +84,15 @@ TEST_F(RefitSetupTest, ModelTextVariablesAndRecordSize) {
         c.csv, "proc ruva data=d; parms theta1=200 theta2=0.1; " + c.statements, [&](RUVACOM* ctx) {
           const PROF_BOOT_COMMON_BLOCK& q = ctx->qxprof_block;
           const std::string text(q.model_text, static_cast<std::size_t>(q.model_text_len));
-          EXPECT_EQ(text.find(c.starts), text.find_first_not_of(' ')) << text;
+          // The program runs as a LINK routine, so that a RETURN comes back to the objective.
+          const std::string routine = "_P_MODEL_PROGRAM_:";
+          const std::size_t start = text.find(routine);
+          ASSERT_NE(start, std::string::npos) << text;
+          EXPECT_EQ(text.find(c.starts), text.find_first_not_of(' ', start + routine.size()))
+              << text;
+          EXPECT_EQ(text.find("link _P_MODEL_PROGRAM_ ; goto _P_MODEL_OBJECTIVE_ ;"),
+                    text.find("length") == std::string::npos ? 1 : text.find(';') + 2)
+              << text;
           EXPECT_NE(text.find(" = theta1 * conc / ( theta2 + conc );"), std::string::npos) << text;
           ASSERT_GE(text.size(), c.objective.size());
           EXPECT_EQ(text.substr(text.size() - c.objective.size()), c.objective);

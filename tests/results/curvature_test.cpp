@@ -120,6 +120,22 @@ TEST_F(CurvatureTest, PuromycinMatchesPublishedFiguresAndABruteForceSearch) {
   EXPECT_GT(std::fabs(r.rms_pe - m.rms_pe), 1e-3);
 }
 
+// The raw residual variance is the fit's SSE over its degrees of freedom,
+// also when SIGSQ= fixes the variance of the other statistics.
+TEST_F(CurvatureTest, RawResidualVarianceIsTheFitsWhateverSigsqSays) {
+  char exact[160];
+  std::snprintf(exact, sizeof exact, "parms vm=%.17g k=%.17g;", kVm, kK);
+  double sse = 0;
+  for (int i = 0; i < 12; ++i) sse += std::pow(kRate[i] - kVm * kConc[i] / (kK + kConc[i]), 2);
+  for (const char* sigsq : {"", " sigsq=100"}) {
+    ASSERT_EQ(fit(results_test::kPuromycin, std::string("proc ruva data=d ruvameasures maxiter=0") + sigsq + "; " +
+                                                exact + kMichaelisMenten),
+              0)
+        << log_text();
+    EXPECT_NEAR(number(tables("NonlinearityMeasures").back(), 5, "Value"), sse / 10, 1e-9 * sse) << sigsq;
+  }
+}
+
 // Least squares for the Michaelis-Menten model by Gauss-Newton from theta;
 // false when it does not converge.
 bool refit(const double* y, double* theta) {
@@ -183,10 +199,21 @@ TEST_F(CurvatureTest, LinearModelHasNoCurvatureAndNoBias) {
       << log_text();
   const Measures m = measures();
   for (double v : {m.max_in, m.rms_in, m.max_pe, m.rms_pe}) EXPECT_EQ(v, 0);
+  // A zero curvature at the first direction is a converged search, also
+  // where rounding would have held the search up there.
+  EXPECT_EQ(logged(157), 0) << log_text();
+  EXPECT_EQ(logged(158), 0) << log_text();
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(estimates(i, "Bias"), 0);
     EXPECT_EQ(estimates(i, "PerBias"), 0);
   }
+  ASSERT_EQ(fit("x,y\n1,2\n2,4.1\n3,5.9\n4,8.2\n5,9.9\n",
+                "proc ruva data=d ruvameasures; parms a=0 b=1; model y = a + b*x;"),
+            0)
+      << log_text();
+  EXPECT_EQ(measures().max_in, 0);
+  EXPECT_EQ(measures().max_pe, 0);
+  EXPECT_EQ(logged(157) + logged(158), 0) << log_text();
 }
 
 // Frequency weights 1, 2, 3 give the curvatures and biases of the rows

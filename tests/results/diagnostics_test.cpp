@@ -317,6 +317,19 @@ TEST_F(DiagnosticsTest, FitPlotGivesIdAndRegressorColumnsAndTheGroupRange) {
       EXPECT_EQ(number(t, i, "id2"), i + 2 * g);
       EXPECT_EQ(number(t, i, "x"), i + 2 * g);
     }
+  // "Observed" carries the dependent variable's label, else its name.
+  auto observed_label = [&] {
+    const results_test::Json t = tables("OutputStatistics").back();
+    for (const auto& c : t["columns"])
+      if (c["name"] == "Observed") return c["label"].get<std::string>();
+    return std::string("no column");
+  };
+  EXPECT_EQ(observed_label(), "y");
+  write_file("d.meta.json", R"({"variables": [{"name": "y", "label": "Remaining mass"}]})");
+  json_.str("");
+  ASSERT_EQ(run("proc ruva data=d; by g; parms a=2 k=0.2; model y = a*exp(-k*x); " + kOutput, fit_plot_body), 0)
+      << log_text();
+  EXPECT_EQ(observed_label(), "Remaining mass");
 }
 
 // With 303 parameters the projection's cross products take m(m+1)/2

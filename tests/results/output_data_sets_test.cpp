@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 #include "optim/lapack.h"
@@ -29,7 +30,7 @@ const Obs kData[] = {{1, 1, 2, 4.3, 1}, {1, 2, 1, 6.3, 2}, {1, 3, 5, 6.0, 1}, {1
                      {2, 9, 8, 16.9, 3}, {2, 10, 3, 21.7, 1}};
 constexpr int kN = 10, kP = 3;
 // Quantiles of t on 6 degrees of freedom (9 responses, 3 parameters).
-constexpr double kT975 = 2.4469118511449692, kT95 = 1.9431802805153031;
+constexpr double kT975 = 2.4469118511449692, kT95 = 1.9431802805153031, kT90 = 1.439755747265148;
 
 std::string data_csv() {
   std::string s = "g,x1,x2,y,w\n";
@@ -107,11 +108,11 @@ TEST_F(OutputDataSetTest, StatisticsAreTheClosedFormsOfLeastSquares) {
         "model y = a + b*x1 + c*x2; "
         "output out=o p=p stdp=stdp stdi=stdi r=r stdr=stdr student=st h=h l95m=l95m u95m=u95m l95=l95 "
         "u95=u95 lclm=lclm uclm=uclm lcl=lcl ucl=ucl / alpha=0.1; "
-        "output out=o2 lcl=lcl ucl=ucl;";
+        "output out=o2 lcl=lcl ucl=ucl; output out=o3 lclm=lclm ucl=ucl / alpha=0.2;";
     ASSERT_EQ(fit(data_csv(), program), 0) << log_text();
     const LeastSquares ls = least_squares(0, kN, c.weighted);
     const double s2 = std::isnan(c.sigsq) ? ls.s2 : c.sigsq;
-    const std::vector<Row> rows = read_rows("o"), rows2 = read_rows("o2");
+    const std::vector<Row> rows = read_rows("o"), rows2 = read_rows("o2"), rows3 = read_rows("o3");
     ASSERT_EQ(rows.size(), static_cast<std::size_t>(kN));
     ASSERT_EQ(rows2.size(), static_cast<std::size_t>(kN));
     for (int i = 0; i < kN; ++i) {
@@ -126,9 +127,24 @@ TEST_F(OutputDataSetTest, StatisticsAreTheClosedFormsOfLeastSquares) {
           {"uclm", yhat + kT95 * stdp}, {"lcl", yhat - kT95 * stdi}, {"ucl", yhat + kT95 * stdi}};
       const std::string where = " of observation " + std::to_string(i) + (c.weighted ? ", weighted" : "") + sigsq;
       for (const auto& [name, value] : want) expect_relative(number(rows[i], name), value, name + where);
-      // A later OUTPUT statement without ALPHA= keeps the level of the first.
-      expect_relative(number(rows2[i], "lcl"), yhat - kT95 * stdi, "lcl of o2" + where);
+      // Each statement's limits are at its own level: the PROC statement's
+      // ALPHA= (0.05) without one of its own.
+      expect_relative(number(rows2[i], "lcl"), yhat - kT975 * stdi, "lcl of o2" + where);
+      expect_relative(number(rows2[i], "ucl"), yhat + kT975 * stdi, "ucl of o2" + where);
+      expect_relative(number(rows3[i], "lclm"), yhat - kT90 * stdp, "lclm of o3" + where);
+      expect_relative(number(rows3[i], "ucl"), yhat + kT90 * stdi, "ucl of o3" + where);
     }
+  }
+  // Their labels say the level.
+  const std::tuple<const char*, const char*, const char*> labels[] = {
+      {"o", "lclm", "Lower 90% Confidence Limit for the Mean"}, {"o", "ucl", "Upper 90% Prediction Limit"},
+      {"o2", "lcl", "Lower 95% Prediction Limit"}, {"o3", "lclm", "Lower 80% Confidence Limit for the Mean"}};
+  for (const auto& [data_set, name, label] : labels) {
+    platform::ds::Problem problem;
+    const auto table = platform::ds::load_table(std::string("WORK.") + data_set, dir_ / (std::string(data_set) + ".csv"),
+                                                &problem);
+    ASSERT_TRUE(table) << data_set;
+    EXPECT_EQ(table->variables[table->find(name)].label, label) << data_set << "." << name;
   }
 }
 

@@ -26,13 +26,20 @@ class StepParser {
     }
     if (!out_.has_proc && !out_.segments.empty())
       out_.errors.push_back({out_.tokens[0].pos, msg::kProcFirst, {}});
+    bool after_failure = false;
     while (!in_.at_end()) {
       try {
         parse_one();
+        after_failure = false;
       } catch (const ParseError& e) {
-        // After an error, an END that lost its DO is no news.
-        if (!(e.message == msg::kEndWithoutDo && !out_.errors.empty())) out_.errors.push_back(e);
+        // After an error, an END that lost its DO is no news; nor is an
+        // ELSE right after a failed statement, which may have been its IF
+        // (a chain of ELSE IF beyond the nesting limit is one error).
+        const bool lost_do = e.message == msg::kEndWithoutDo && !out_.errors.empty();
+        const bool lost_if = e.message == msg::kElseWithoutIf && after_failure;
+        if (!lost_do && !lost_if) out_.errors.push_back(e);
         in_.skip_statement();
+        after_failure = true;
       }
     }
     if (out_.errors.empty()) program_.check_labels(out_.program, &out_.errors);

@@ -23,12 +23,22 @@ int RefitModel::compile(const std::string& text, const std::string& objective, c
   if (cmpinit(&init, &cmp_) != 0) return 1;
   initialised_ = true;
   std::vector<compiler::DatasetVariable> inputs;
+  // A lagged variable is retained by the program, as the fit's pass retains
+  // it: its value reaches the next observation (where its row sets it to
+  // that same value) and so does its derivative, which an input would not carry.
+  std::string retained;
   for (std::size_t i = 0; i < vars.size(); ++i) {
     const bool numeric = vars[i].numeric || vars[i].type == COMPUTED_VAR;
     if (!numeric && vars[i].byte_len < 1) return 1;
+    if (vars[i].type == COMPUTED_VAR && vars[i].lag_on) {
+      retained += " " + var_names[i];
+      continue;
+    }
     inputs.push_back({var_names[i], numeric, numeric ? 8 : vars[i].byte_len, static_cast<int>(i) + 1});
   }
-  if (compiler::compile_objective_text(&cmp_, text, inputs, parms, objective, &program_) != 0 || nretain_)
+  const std::string program = retained.empty() ? text : "retain" + retained + " ; " + text;
+  if (compiler::compile_objective_text(&cmp_, program, inputs, parms, objective, &program_) != 0 ||
+      nretain_)
     return 1;
   compiler::Compiler* c = compiler::compiler_of(&cmp_);
   vars_ = vars;
@@ -60,9 +70,12 @@ Frame::Frame(std::unique_ptr<compiler::Executor> executor, RefitModel& m) : exec
     }
     // A variable the program never reads has no cell.
     double* c = cell(m.var_syms_[i]);
+    if (v.type == COMPUTED_VAR && v.lag_on) lagged_.push_back(c ? c : &unread_lag_);
     if (!c) continue;
     inputs_.push_back({c, v.type == COMPUTED_VAR, v.type == COMPUTED_VAR ? v.u.comp_index : v.u.offset});
   }
+  const compiler::Program& program = executor_->program();
+  carries_ = !lagged_.empty() || !program.pass_inits.empty() || !program.pass_char_inits.empty();
 }
 
 Frame::~Frame() = default;
@@ -107,11 +120,16 @@ void Frame::evaluate(const double* x, const Observations& obs, bool derivatives,
   options.record_errors = false;
   options.put = false;
   executor_->start_pass();
+  // Observations in order, as the fit's pass runs them: values the program
+  // carries reach the next observation as the program left them.
   for (std::int64_t k = 0; k < obs.n; ++k) {
-    if (skipped(obs.skip, k)) continue;
+    const bool left_out = skipped(obs.skip, k);
+    if (left_out && !carries_) continue;
+    const double* row =
+        obs.rows ? obs.rows->row(k, lagged_.data()) : obs.computed + k * obs.n_computed;
+    if (!row) return;
     executor_->prepare_observation();
     const unsigned char* record = obs.records + k * obs.record_size;
-    const double* row = obs.computed + k * obs.n_computed;
     for (const Input& in : inputs_) {
       if (in.computed) *in.cell = row[in.where];
       else std::memcpy(in.cell, record + in.where, sizeof(double));
@@ -120,7 +138,7 @@ void Frame::evaluate(const double* x, const Observations& obs, bool derivatives,
     compiler::RunCounts counts;
     const int rc = executor_->run(0, options, &counts);
     if (rc >= compiler::kRunStopped) return;
-    if (rc != compiler::kRunNormal || !objective_ || is_missing(*objective_)) continue;
+    if (left_out || rc != compiler::kRunNormal || !objective_ || is_missing(*objective_)) continue;
     out->f += *objective_;
     ++out->used;
     if (!derivatives) continue;

@@ -19,15 +19,26 @@ class Executor;
 
 namespace platform::refit {
 
+// The computed rows of a program whose lagged variables carry values from
+// one observation to the next: asked for row by row as a pass reaches them.
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+  // Row k (k = 0, 1, ... within each pass); `carried` points at each lagged
+  // variable's value as the program left it after row k-1. Null on failure.
+  virtual const double* row(std::int64_t k, double** carried) = 0;
+};
+
 // The data of one evaluation: records, the task's computed rows and its
 // left-out observations.
 struct Observations {
   const unsigned char* records = nullptr;  // n x record_size bytes
   std::int32_t record_size = 0;
-  const double* computed = nullptr;  // n x n_computed values
+  const double* computed = nullptr;  // n x n_computed values, when `rows` is null
   std::int32_t n_computed = 0;
   const unsigned char* skip = nullptr;  // bit k (MSB first) leaves record k out
   std::int64_t n = 0;
+  RowSource* rows = nullptr;  // the rows one at a time instead of `computed`
 };
 
 // The objective summed over the observations; g and H hold its first and
@@ -89,6 +100,13 @@ class Frame {
     std::int32_t where;  // byte offset in the record or column of the computed row
   };
   std::vector<Input> inputs_;
+  // The cells of the lagged variables in declaration order (a cell of the
+  // frame's own when the program never reads the variable).
+  std::vector<double*> lagged_;
+  double unread_lag_ = 0;
+  // Left-out observations still run, when the program carries values, so
+  // that the others see the values the fit's pass gave them.
+  bool carries_ = false;
   struct Text {
     char* text;            // the variable's text in the frame
     std::int32_t length;   // bytes copied from the record

@@ -171,29 +171,7 @@ bool RefitTask::define(const QXPROF_TASK_DESC& d, int n_parms, std::int64_t n_ob
   start_.assign(d.nlo_u_opt.parm_start_vals, d.nlo_u_opt.parm_start_vals + n_parms);
   if (d.skip_obs_bit_array_h)
     skip_.assign(d.skip_obs_bit_array_h, d.skip_obs_bit_array_h + (n_obs + 7) / 8);
-  if (d.constr_type == SYM_CONSTR) {
-    for (int i = 0; i < d.constr.sym.n_c; ++i) {
-      const QXPROF_CONSTRAINT* c = d.constr.sym.c_h_h ? d.constr.sym.c_h_h[i] : nullptr;
-      if (!c || c->rel_op < EQUAL || c->rel_op > LEQ) return false;
-      LinearConstraint lc;
-      lc.value = c->val;
-      lc.rel = c->rel_op;
-      if (c->c_type == SINGLE_PARM) {
-        lc.cols = {c->sp.index};
-        lc.coefs = {1.0};
-      } else if (c->c_type == MULTI_PARM_LINEAR && c->mp.index_h && c->mp.c_vals_h && c->mp.n_parms > 0) {
-        lc.cols.assign(c->mp.index_h, c->mp.index_h + c->mp.n_parms);
-        lc.coefs.assign(c->mp.c_vals_h, c->mp.c_vals_h + c->mp.n_parms);
-      } else {
-        return false;
-      }
-      for (int col : lc.cols)
-        if (col < 0 || col >= n_parms) return false;
-      constraints_.push_back(std::move(lc));
-    }
-  } else if (d.constr_type != UNCONSTR) {
-    return false;
-  }
+  if (!copy_constraints(d, n_parms, &constraints_)) return false;
   // Until the task runs, its result is a failure at the start values.
   parms_ = start_;
   objective_ = missing_value();
@@ -201,34 +179,63 @@ bool RefitTask::define(const QXPROF_TASK_DESC& d, int n_parms, std::int64_t n_ob
   return true;
 }
 
-bool RefitTask::computed_rows(const Observations& data, int n_computed, const QXPROF_LAG_INFO& lags,
-                              std::vector<double>* rows) {
-  rows->assign(static_cast<std::size_t>(data.n) * static_cast<std::size_t>(n_computed), 0.0);
-  if (n_computed == 0 || data.n == 0) return true;
-  if (!callback_) return false;
+QXPROF_COMP_VARS_CB_ARGS RefitTask::callback_args(int n_computed,
+                                                  const QXPROF_LAG_INFO& lags) const {
   QXPROF_COMP_VARS_CB_ARGS a{};
   a.task_id = id_;
   a.t_user_ptr = user_;
   a.n_comp_vars = n_computed;
+  a.lag_info = lags;
   a.parm_array = start_.data();
-  // With lagged variables one row per call, each seeing the row before.
-  const std::int64_t step = lags.n_lag_vars > 0 ? 1 : data.n;
-  std::vector<double*> previous(static_cast<std::size_t>(lags.n_lag_vars));
-  for (std::int64_t k = 0; k < data.n; k += step) {
-    a.comp_buffer = rows->data() + k * n_computed;
-    a.data_buffer = data.records + k * data.record_size;
-    a.first_obs_index = static_cast<std::int32_t>(k);
-    a.n_rows_to_compute = static_cast<std::int32_t>(step);
-    a.lag_info = lags;
-    if (k > 0)
-      for (int i = 0; i < lags.n_lag_vars; ++i)
-        previous[static_cast<std::size_t>(i)] = a.comp_buffer - n_computed + lags.lag_vars_indices[i];
-    a.lag_info.vals_ptr_ptr = previous.data();
-    if (callback_(&a) != 0 || a.n_rows_computed != step) return false;
-    ++a.n_prev_cb_calls;
-  }
-  return true;
+  return a;
 }
+
+// Every row in one call, for a program without lagged variables.
+bool RefitTask::computed_rows(const Observations& data, int n_computed, std::vector<double>* rows) {
+  rows->assign(static_cast<std::size_t>(data.n) * static_cast<std::size_t>(n_computed), 0.0);
+  if (n_computed == 0 || data.n == 0) return true;
+  if (!callback_) return false;
+  QXPROF_COMP_VARS_CB_ARGS a = callback_args(n_computed, {});
+  a.comp_buffer = rows->data();
+  a.data_buffer = data.records;
+  a.first_obs_index = 0;
+  a.n_rows_to_compute = static_cast<std::int32_t>(data.n);
+  return callback_(&a) == 0 && a.n_rows_computed == a.n_rows_to_compute;
+}
+
+// One row per call as the pass reaches it, the lagged variables pointing
+// at the values the program left at the observation before; the first
+// call of a pass starts them afresh.
+class RefitTask::LaggedRows : public RowSource {
+ public:
+  LaggedRows(RefitTask& task, const Observations& data, int n_computed, const QXPROF_LAG_INFO& lags)
+      : task_(task),
+        data_(data),
+        row_(static_cast<std::size_t>(n_computed)),
+        args_(task.callback_args(n_computed, lags)) {}
+
+  const double* row(std::int64_t k, double** carried) override {
+    args_.comp_buffer = row_.data();
+    args_.data_buffer = data_.records + k * data_.record_size;
+    args_.first_obs_index = static_cast<std::int32_t>(k);
+    args_.n_rows_to_compute = 1;
+    args_.n_prev_cb_calls = static_cast<std::int32_t>(k);
+    args_.lag_info.vals_ptr_ptr = carried;
+    if (!task_.callback_ || task_.callback_(&args_) != 0 || args_.n_rows_computed != 1) {
+      failed_ = true;
+      return nullptr;
+    }
+    return row_.data();
+  }
+  bool failed() const { return failed_; }
+
+ private:
+  RefitTask& task_;
+  const Observations& data_;
+  std::vector<double> row_;
+  QXPROF_COMP_VARS_CB_ARGS args_;
+  bool failed_ = false;
+};
 
 int RefitTask::minimise(Frame& frame, const Observations& obs) {
   const int n = static_cast<int>(start_.size());
@@ -261,13 +268,22 @@ void RefitTask::run(Frame& frame, const Observations& data, int n_computed, cons
   Observations obs = data;
   obs.skip = skip_.empty() ? nullptr : skip_.data();
   parms_ = start_;
-  const bool have_rows = computed_rows(data, n_computed, lags, &rows);
-  obs.computed = rows.data();
+  LaggedRows lagged(*this, data, n_computed, lags);
+  bool have_rows = true;
+  if (lags.n_lag_vars > 0 && n_computed > 0) {
+    obs.rows = &lagged;
+  } else {
+    have_rows = computed_rows(data, n_computed, &rows);
+    obs.computed = rows.data();
+  }
   obs.n_computed = n_computed;
-  const int rc = have_rows ? minimise(frame, obs) : kTaskCallbackFailed;
+  int rc = kTaskCallbackFailed;
+  if (have_rows) rc = options_.maxi == 0 ? 0 : minimise(frame, obs);
+  project_onto(constraints_, &parms_);
   // The objective where the run ended, and the observations behind it.
   Sums s;
   if (have_rows) frame.evaluate(parms_.data(), obs, false, &s);
+  if (lagged.failed()) rc = kTaskCallbackFailed;
   objective_ = s.ok && s.used > 0 ? s.f : missing_value();
   result_.qxznlo_rc = rc;
   result_.n_cont_obs = s.ok ? s.used : 0;

@@ -1,9 +1,12 @@
 // One refit task of the engine: its own copy of the description (start
 // values, options, constraints, left-out observations) and its result. A
 // task runs on one worker from start to finish: it asks its computed-variables
-// callback for the rows it needs, then minimises the objective summed over
-// the observations with the optimisation library, with the analytic
-// derivatives of a worker's frame, under its constraints.
+// callback for the rows it needs (once, or row by row in every pass when
+// lagged variables carry values from one observation to the next), then
+// minimises the objective summed over the observations with the
+// optimisation library, with the analytic derivatives of a worker's frame,
+// under its constraints, and ends on them exactly. A task that allows no
+// iteration (`maxi` 0) only evaluates the objective at its start values.
 #pragma once
 
 #include <cstdint>
@@ -11,16 +14,9 @@
 
 #include "host/qx_prof.h"
 #include "platform/refit/refit_model.h"
+#include "platform/refit/task_constraints.h"
 
 namespace platform::refit {
-
-// A linear constraint sum coefs[k] x[cols[k]] rel value.
-struct LinearConstraint {
-  std::vector<int> cols;
-  std::vector<double> coefs;
-  double value = 0;
-  QXPROF_REL_OP rel = EQUAL;
-};
 
 // Result codes below 0.
 inline constexpr int kTaskNoFeasibleStart = -1, kTaskNoDecrease = -2, kTaskNoStep = -3,
@@ -40,8 +36,9 @@ class RefitTask {
   std::int32_t id() const { return id_; }
 
  private:
-  bool computed_rows(const Observations& data, int n_computed, const QXPROF_LAG_INFO& lags,
-                     std::vector<double>* rows);
+  class LaggedRows;
+  QXPROF_COMP_VARS_CB_ARGS callback_args(int n_computed, const QXPROF_LAG_INFO& lags) const;
+  bool computed_rows(const Observations& data, int n_computed, std::vector<double>* rows);
   int minimise(Frame& frame, const Observations& obs);
 
   std::int32_t id_ = 0;
