@@ -84,6 +84,13 @@ int show_parsed_step(platform::Host& host, const platform::StepSource& step, int
   return rc;
 }
 
+// A listing or JSON file cut short (a full disk) fails the run instead of
+// passing for a complete one: the ERROR sets the exit status.
+void check_written(std::ostream& out, const std::string& what, platform::Host& host) {
+  out.flush();
+  if (!out) host.log().error("The " + what + " could not be written completely.");
+}
+
 }  // namespace
 
 int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
@@ -169,6 +176,8 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
       codes.push_back(2);
     }
   }
+  check_written(*listing, cmd.listing.empty() ? "listing" : "listing file " + cmd.listing, host);
+  if (!cmd.json.empty()) check_written(json_file, "JSON file " + cmd.json, host);
   host.log_message(1, 7, join_codes(codes).c_str());
   // A WARNING or ERROR logged outside any step (text outside a step) counts
   // as a step's would.

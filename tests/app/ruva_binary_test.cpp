@@ -47,6 +47,10 @@ TEST_F(RuvaBinaryTest, LogAndListingGoWhereTheyAreSent) {
   EXPECT_TRUE(fs::exists(dir_ / "run.lst"));
   EXPECT_NE(read("run.log").find("1: 0"), std::string::npos);
   EXPECT_EQ(run("--log /no/such/dir/run.log fit.ruva"), 2);
+  // A full disk cuts the listing short: an error, not a silent success.
+  EXPECT_EQ(run("--listing /dev/full fit.ruva"), 2);
+  EXPECT_NE(read("log.txt").find("could not be written completely"), std::string::npos) << read("log.txt");
+  EXPECT_EQ(run("--json /dev/full fit.ruva"), 2);
 }
 
 // Bad input: one message that says what is wrong, the exit status that
