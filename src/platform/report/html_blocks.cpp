@@ -1,6 +1,7 @@
 #include "platform/report/html_blocks.h"
 
 #include "platform/output_columns.h"
+#include "platform/output_header_spans.h"
 #include "platform/report/html_report.h"
 
 namespace platform::report {
@@ -20,6 +21,24 @@ std::string notes_html(const OutputItem& item) {
   return h;
 }
 
+// The header groups as a row of cells spanning their columns, blank
+// cells over the others; empty when the table has none.
+std::string header_group_row(const OutputItem& item) {
+  const std::vector<HeaderSpan> spans = header_spans(item);
+  if (spans.empty()) return {};
+  std::string h = "<tr>";
+  std::size_t c = 0;
+  for (const HeaderSpan& s : spans) {
+    if (s.first < c) continue;
+    if (s.first > c) h += "<td colspan=\"" + std::to_string(s.first - c) + "\"></td>";
+    h += "<th scope=\"colgroup\" class=\"group\" colspan=\"" + std::to_string(s.last - s.first + 1) + "\">" +
+         html_escape(s.text) + "</th>";
+    c = s.last + 1;
+  }
+  if (c < item.columns.size()) h += "<td colspan=\"" + std::to_string(item.columns.size() - c) + "\"></td>";
+  return h + "</tr>";
+}
+
 std::string table_html(const OutputItem& item, const std::string& id) {
   // A wide table scrolls inside its own box rather than widening the page.
   std::string h = "<div class=\"table-wrap\">\n<table id=\"" + id + "\">\n<caption>" +
@@ -33,7 +52,7 @@ std::string table_html(const OutputItem& item, const std::string& id) {
     for (const Cell* cell : column) complete = complete && cell;
     if (complete) cells[c] = format_cells(item.columns[c], column);
   }
-  h += "<thead><tr>";
+  h += "<thead>" + header_group_row(item) + "<tr>";
   for (const ColumnSpec& c : item.columns) {
     const std::string label = c.label.empty() ? c.name : c.label;
     h += std::string("<th scope=\"col\"") + (numeric(c) ? " class=\"num\"" : "") + ">" + html_escape(label) + "</th>";

@@ -25,6 +25,8 @@ thead th { border-bottom: 2px solid #333333; text-align: left; font-weight: bold
 tbody th { text-align: left; font-weight: normal; }
 .num { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
 thead th.num { text-align: right; }
+thead th.group { text-align: center; border-bottom: 1px solid #333333; font-weight: normal; }
+thead td { border-bottom: none; }
 table.facts th { font-weight: normal; color: #333333; }
 p.note { color: #444444; font-size: 0.9rem; margin: 0.2rem 0 0.8rem; }
 p.message { font-family: "DejaVu Sans Mono", monospace; font-size: 0.9rem; margin: 0.8rem 0; }
