@@ -34,18 +34,18 @@ bool field_name(const STLIST* field, int i, const char** name, int* length) {
          zgetnmr(field->v.f.u.nlistx, i, name, length) == 0;
 }
 
-// The parse gathers the ID statements' variables into field 7 of the
-// procedure statement. They are variables of the input data set or of the
-// program; a name the program does not use is made a data-set variable.
+// The parse gathers the ID statements' variable lists into field 7 of the
+// procedure statement. The compiler expands them (ranges, prefixes, _ALL_)
+// over the variables of the input data set and the program; a name the
+// program does not use is made a data-set variable. Each variable is kept
+// once, at its first place.
 void collect_id_variables(RUVACOM* ctx, CMPLIST* list) {
   const STLIST* names = stmt_field(ctx->prochead, 7);
-  const char* name = nullptr;
-  int length = 0;
-  for (int i = 0; field_name(names, i, &name, &length); ++i) {
-    CMPSYM* sym = cmpsyms(name, length, &ctx->globcmp);
-    if (!sym) sym = cmpsymd(name, length, 'v', 0, &ctx->globcmp);
-    if (sym && get_parm_index(list, sym) < 0 && cmplst(list, sym, &ctx->globcmp) != 0) return;
-  }
+  if (!names) return;
+  CMPLIST expanded{};
+  if (cmplsti(&expanded, names, &ctx->globcmp) != 0 && expanded.n == 0) return;
+  for (int i = 0; i < expanded.n; ++i)
+    if (get_parm_index(list, expanded.s[i]) < 0 && cmplst(list, expanded.s[i], &ctx->globcmp) != 0) return;
 }
 
 int symbol_label(const CMPSYM* sym, const char** text) {

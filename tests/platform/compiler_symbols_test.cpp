@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/compiler_fixture.h"
+#include "platform/stmt_records.h"
 
 namespace compiler_test {
 namespace {
@@ -128,7 +129,11 @@ TEST_F(Symbols, ResolutionBindsDataSetVariables) {
   EXPECT_EQ(text("short"), "abcdef");
   EXPECT_NE(log_text().find("Variable b is uninitialized."), string::npos);
   // A symbol the procedure defines later is bound at once (an ID variable).
-  const platform::language::VarList id_vars = {{platform::language::VarListKind::Name, {}, "unused", ""}};
+  platform::Pool pool;
+  STLIST id_vars{};
+  id_vars.type = stfield::kNames;
+  id_vars.v.f.n = 1;
+  id_vars.v.f.u.nlistx = platform::build_name_list({"unused"}, pool);
   CMPLIST ids{};
   ASSERT_EQ(cmplsti(&ids, &id_vars, &cmp_), 0);
   ASSERT_EQ(ids.n, 1);

@@ -148,6 +148,25 @@ TEST_F(OutputDataSetTest, StatisticsAreTheClosedFormsOfLeastSquares) {
   }
 }
 
+// ID lists expand over the variables of the data set and the program, in
+// their order: _ALL_, ranges and prefixes, never the parameters or the
+// model's own symbols; a list that matches nothing is an error.
+TEST_F(OutputDataSetTest, IdListsExpandOverTheProgramsVariables) {
+  const std::string body = "length s $ 6; s = 'ab'; z = 10*x1; parms a=0 b=0 c=0; model y = a + b*x1 + c*x2; "
+                           "output out=o p=p;";
+  for (const char* ids : {"_all_", "g--z", "g x: y w s z", "_character_ z"}) {
+    SCOPED_TRACE(ids);
+    ASSERT_EQ(fit(data_csv(), std::string("proc ruva data=d; by g; id ") + ids + "; " + body), 0) << log_text();
+    platform::ds::Problem problem;
+    const auto table = platform::ds::load_table("WORK.o", dir_ / "o.csv", &problem);
+    ASSERT_TRUE(table);
+    std::vector<std::string> names;
+    for (const auto& v : table->variables) names.push_back(v.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"g", "x1", "x2", "y", "w", "s", "z", "p"}));
+  }
+  EXPECT_NE(fit(data_csv(), "proc ruva data=d; id q:; " + body), 0);
+}
+
 TEST_F(OutputDataSetTest, ByGroupsAppendInOrderAndTheDataSetReadsBack) {
   const std::string program =
       "proc ruva data=d; by g; id s z; length s $ 6; s = 'ab'; z = 10*x1; parms a=0 b=0 c=0; "

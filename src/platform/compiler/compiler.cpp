@@ -1,5 +1,6 @@
 #include "platform/compiler/compiler.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "platform/compiler/derivatives.h"
@@ -74,11 +75,35 @@ bool type_matches(const Symbol* s, language::VarListKind kind) {
   return true;
 }
 
+// A list (a range, a prefix, _ALL_ ...) selects the variables a user names:
+// not the parameters, nor the compiler's own MODEL. and DER. symbols.
+bool listed(const Symbol* s) {
+  return s->name.find('.') == std::string::npos && s->pub.kind != 'a' && !(s->pub.flags[2] & kCmpDeclaredParm);
+}
+
 }  // namespace
+
+// The variables in the order lists run over: the input data set's first, in
+// its order (made symbols of the program when `create` is set), then the
+// program's own in the order they appear.
+std::vector<Symbol*> Compiler::variables_in_order(bool create) {
+  std::vector<Symbol*> order;
+  for (const DatasetVariable& v : dataset) {
+    Symbol* s = create ? variable(v.name) : symbols.find(v.name);
+    if (!s) continue;
+    bind_to_dataset(s);
+    order.push_back(s);
+  }
+  for (Symbol* s : pdv)
+    if (std::find(order.begin(), order.end(), s) == order.end()) order.push_back(s);
+  return order;
+}
 
 std::vector<Symbol*> Compiler::expand(const language::VarList& list, bool create) {
   using language::VarListKind;
   std::vector<Symbol*> out;
+  const bool lists = std::any_of(list.begin(), list.end(), [](const auto& i) { return i.kind != VarListKind::Name; });
+  const std::vector<Symbol*> order = lists ? variables_in_order(create) : std::vector<Symbol*>{};
   for (const auto& item : list) {
     const std::size_t before = out.size();
     switch (item.kind) {
@@ -90,22 +115,22 @@ std::vector<Symbol*> Compiler::expand(const language::VarList& list, bool create
       case VarListKind::Range: case VarListKind::NumericRange: case VarListKind::CharacterRange: {
         const std::string first = upper_key(item.first), last = upper_key(item.last);
         bool inside = false;
-        for (Symbol* s : pdv) {
+        for (Symbol* s : order) {
           if (s->key == first) inside = true;
-          if (inside && type_matches(s, item.kind)) out.push_back(s);
+          if (inside && listed(s) && type_matches(s, item.kind)) out.push_back(s);
           if (s->key == last) break;
         }
         break;
       }
       case VarListKind::Prefix: {
         const std::string prefix = upper_key(item.first);
-        for (Symbol* s : pdv)
-          if (s->key.compare(0, prefix.size(), prefix) == 0) out.push_back(s);
+        for (Symbol* s : order)
+          if (s->key.compare(0, prefix.size(), prefix) == 0 && listed(s)) out.push_back(s);
         break;
       }
       case VarListKind::All: case VarListKind::Numeric: case VarListKind::Character:
-        for (Symbol* s : pdv)
-          if (type_matches(s, item.kind)) out.push_back(s);
+        for (Symbol* s : order)
+          if (listed(s) && type_matches(s, item.kind)) out.push_back(s);
         break;
     }
     if (out.size() == before && item.kind != VarListKind::Name)

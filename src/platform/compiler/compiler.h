@@ -96,6 +96,7 @@ class Compiler {
   // The variables a variable list names, in program order. Names not yet
   // known are made when `create` is set, else reported.
   std::vector<Symbol*> expand(const language::VarList& list, bool create);
+  std::vector<Symbol*> variables_in_order(bool create);
 
   // Marks the analyses out of date after a change to statements or symbols.
   void changed() { analysed_ = flowed_ = false; }

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "host/name_list.h"
+#include "host/stmt.h"
 #include "platform/compiler/compiler.h"
+#include "platform/language/varlist.h"
 #include "platform/host.h"
 #include "platform/service_impls.h"
 
@@ -121,10 +124,18 @@ CMPSYM* cmplstv(CMPGLOBAL* cmp) {
   return c ? c->symbols.first() : nullptr;
 }
 
+// `item` is a statement's field of variable-list texts (names, a--b,
+// a-NUMERIC-b, x:, _ALL_ ...), expanded over the program's variables in
+// their order; a name the program does not know becomes a new variable.
 int cmplsti(CMPLIST* list, const void* item, CMPGLOBAL* cmp) {
   Compiler* c = compiler_of(cmp);
-  if (!c || !list || !item) return 1;
-  const auto& vars = *static_cast<const language::VarList*>(item);
+  const auto* field = static_cast<const STLIST*>(item);
+  if (!c || !list || !field || field->type != stfield::kNames) return 1;
+  language::VarList vars;
+  const char* name = nullptr;
+  int length = 0;
+  for (int i = 0; i < field->v.f.n && zgetnmr(field->v.f.u.nlistx, i, &name, &length) == 0; ++i)
+    vars.push_back(language::varlist_item_of_text(std::string(name, static_cast<std::size_t>(length))));
   for (compiler::Symbol* s : c->expand(vars, true)) {
     c->bind_to_dataset(s);
     if (append(list, &s->pub, cmp)) return 1;

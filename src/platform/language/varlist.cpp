@@ -126,4 +126,26 @@ std::vector<std::string> varlist_texts(const VarList& list) {
   return out;
 }
 
+VarListItem varlist_item_of_text(const std::string& text) {
+  VarListItem item;
+  item.first = text;
+  const auto ranged = [&](const char* separator, VarListKind kind) {
+    const std::size_t at = text.find(separator);
+    if (at == std::string::npos || at == 0) return false;
+    item.kind = kind;
+    item.first = text.substr(0, at);
+    item.last = text.substr(at + std::char_traits<char>::length(separator));
+    return true;
+  };
+  std::string upper = text;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper == "_ALL_") item.kind = VarListKind::All;
+  else if (upper == "_NUMERIC_") item.kind = VarListKind::Numeric;
+  else if (upper == "_CHARACTER_" || upper == "_CHAR_") item.kind = VarListKind::Character;
+  else if (!text.empty() && text.back() == ':') item.kind = VarListKind::Prefix, item.first.pop_back();
+  else if (!ranged("--", VarListKind::Range) && !ranged("-NUMERIC-", VarListKind::NumericRange))
+    ranged("-CHARACTER-", VarListKind::CharacterRange);
+  return item;
+}
+
 }  // namespace platform::language

@@ -21,6 +21,8 @@ VarList parse_varlist(Cursor& in, bool required, const char* what = "a variable 
 
 // The items as text: names as written, "a--b", "x:", "_ALL_" ...
 std::vector<std::string> varlist_texts(const VarList& list);
+// The item a text of varlist_texts stands for.
+VarListItem varlist_item_of_text(const std::string& text);
 
 // Largest numbered range accepted (x1-x10000).
 inline constexpr long kMaxNumberedRange = 100000;
