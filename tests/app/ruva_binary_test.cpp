@@ -245,3 +245,12 @@ TEST_F(RuvaBinaryTest, WithSeveralProgramFilesAnErrorNamesItsFile) {
   EXPECT_EQ(run("bad.ruva"), 2);
   EXPECT_NE(read("log.txt").find("ERROR: Line 3, column 3:"), std::string::npos) << read("log.txt");
 }
+
+TEST_F(RuvaBinaryTest, AProfileWithNowhereToGoSaysSo) {
+  write("d.csv", "x,y\n1,2.1\n2,3.9\n3,6.2\n4,7.8\n5,10.1\n");
+  write("fit.ruva", "proc ruva data=d;\n  parms b=1;\n  model y = b*x;\n  profile b;\nrun;\n");
+  EXPECT_EQ(run("fit.ruva"), 0) << read("log.txt");
+  EXPECT_NE(read("log.txt").find("NOTE: The parameters are not profiled"), std::string::npos) << read("log.txt");
+  EXPECT_EQ(run("--graphs g fit.ruva"), 0) << read("log.txt");
+  EXPECT_EQ(read("log.txt").find("are not profiled"), std::string::npos) << read("log.txt");
+}
