@@ -19,6 +19,7 @@ constexpr int kTplot = 1, kConfcurv = 2, kJackknife = 3, kAll = 4, kRange = 5;
 constexpr int kMsgNoList = 432;
 constexpr int kMsgNotParameter = 434;
 constexpr int kMsgIncompleteRange = 437;
+constexpr int kMsgNowhereToGo = 976;
 constexpr int kMsgBadRange = 803;
 constexpr int kMsgGridTooLarge = 950;
 // Grid points of one parameter's profile, each a refit.
@@ -151,6 +152,10 @@ int process_profile_stmts(RUVACOM* ctx) {
     requests.push_back(std::move(r));
   }
   if ((p->graph.u_tplot_flag || p->graph.u_confcurv_flag) && p->comp.prof_parms.n > 0) merge_ranges(p, requests);
-  if (!p->data.data_flag && !ctx->yol_graphics_flag) ctx->no_prof_flag = 1;
+  // Without a data set or graphics the refits would show nothing.
+  if (!p->data.data_flag && !ctx->yol_graphics_flag) {
+    xpmlog(305, kMsgNowhereToGo);
+    ctx->no_prof_flag = 1;
+  }
   return 0;
 }

@@ -25,7 +25,6 @@
 namespace {
 
 constexpr int kMsgNoMemory = 431, kMsgEngineFailed = 438, kMsgUnusedObs = 483, kMsgBetterFit = 425;
-constexpr int kMsgNowhereToGo = 976;
 constexpr double kTiny = 1.110223024625157e-16;
 constexpr double kHuge = 1.3407807929943e154;
 constexpr int kQxprofBest = 2;
@@ -171,11 +170,6 @@ int determine_num_tasks(const RUVACOM* ctx, int j) {
 
 int init_for_profiling(RUVACOM* ctx) {
   RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
-  // Without a data set or graphics the refits would show nothing.
-  if (!prof->data.data_flag && !ctx->yol_graphics_flag) {
-    xpmlog(305, kMsgNowhereToGo);
-    return 1;
-  }
   const int n = prof->comp.prof_parms.n;
   prof->comp.prof_parm_loc = block_or_null<std::int32_t>(n);
   double* both = block_or_null<double>(2 * n);
