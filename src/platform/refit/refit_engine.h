@@ -18,7 +18,7 @@
 
 #include "host/qx_event.h"
 #include "host/qx_prof.h"
-#include "platform/refit/refit_model.h"
+#include "platform/refit/refit_frame.h"
 #include "platform/refit/refit_task.h"
 
 namespace platform {
