@@ -44,6 +44,7 @@ std::unique_ptr<RefitEngine> RefitEngine::create(const QXPROF_PARMS& p) {
   pool.logic = reinterpret_cast<TPDLLogicFn>(&RefitEngine::run_request);
   pool.failure = pool.logic;
   pool.ctxt = e.get();
+  pool.flags = kPoolLongRequests;
   e->pool_ = WorkerPool::create(pool, nullptr);
   return e->pool_ ? std::move(e) : nullptr;
 }

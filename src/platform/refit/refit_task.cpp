@@ -40,11 +40,10 @@ struct Arena {
 struct FunctionLimit {};
 
 // The run's side of the callbacks. The optimiser asks for the objective at
-// a point and, when it accepts the point, for the derivatives there (at
-// once when it is refreshing them): a pass computes both where the
-// derivatives are likely to be asked for next, and the sums of the latest
-// point and of the last accepted one are kept, so that no pass is made twice
-// at one point.
+// a point and, when it accepts the point, for the derivatives there. It
+// accepts nearly every point it tries (every one, in the refits of the
+// benchmarks), so a pass computes both; the sums of the latest point and of
+// the last accepted one are kept, so that no pass is made twice at a point.
 struct Run {
   Frame* frame = nullptr;
   const Observations* obs = nullptr;
@@ -100,11 +99,11 @@ struct Run {
     if (into->sums.order == Order::kSecond) derivative_order = Order::kSecond;
   }
 
-  // The objective, with the derivatives as well when `likely`.
-  const Sums& objective(const double* p, bool likely) {
+  // The objective, with the derivatives computed in the same pass.
+  const Sums& objective(const double* p) {
     count(p, false);
     if (const Sums* s = kept(p, false)) return *s;
-    evaluate(p, likely ? derivative_order : Order::kValue, &latest);
+    evaluate(p, derivative_order, &latest);
     return latest.sums;
   }
 
@@ -122,7 +121,7 @@ struct Run {
 Run& run_of(ZOPTGLOBAL* g) { return *static_cast<Run*>(g->opts.userptr); }
 
 int objective_cb(ZOPTGLOBAL* g) {
-  const Sums& s = run_of(g).objective(g->state.parms, true);
+  const Sums& s = run_of(g).objective(g->state.parms);
   g->state.objective = s.ok && s.used > 0 ? s.f : std::nan("");
   g->state.nobs = s.used;
   return 0;
