@@ -12,6 +12,9 @@
 
 namespace platform::refit {
 
+class PassHelpers;
+struct Terms;
+
 // The computed rows of a program whose lagged variables carry values from
 // one observation to the next: asked for row by row as a pass reaches them.
 class RowSource {
@@ -32,6 +35,7 @@ struct Observations {
   const unsigned char* skip = nullptr;  // bit k (MSB first) leaves record k out
   std::int64_t n = 0;
   RowSource* rows = nullptr;  // the rows one at a time instead of `computed`
+  PassHelpers* helpers = nullptr;  // idle threads a pass may be shared with, or null
 };
 
 // What a pass computes beside the objective.
@@ -52,25 +56,37 @@ struct Sums {
   Order order = Order::kValue;  // what the sums hold
 };
 
+// Adds an observation's Hessian term in Gauss-Newton form, from its
+// objective term f > 0 and gradient g (np values), to h.
+void add_gauss_newton(const double* g, std::size_t np, double f, double* h);
+
 class Frame {
  public:
   // Null when an executor cannot be made (before a successful compile).
   static std::unique_ptr<Frame> make(RefitModel::Compiled& first, RefitModel::Compiled& second,
                                      const std::vector<QXPROF_VAR_INFO>& vars);
   ~Frame();
-  // Evaluates at x. A pass asked for kFirst that meets a term that is not
-  // positive starts again as kSecond; `out->order` says which it was.
+  // Evaluates at x, sharing the pass with idle threads where it can. A
+  // pass asked for kFirst that meets a term that is not positive starts
+  // again as kSecond on this thread; `out->order` says which it was.
   void evaluate(const double* x, const Observations& obs, Order order, Sums* out);
+  // Observations begin..end-1 of a shared pass (not kSecond), each run
+  // afresh, into `terms`.
+  void evaluate_chunk(const double* x, const Observations& obs, Order order, std::int64_t begin,
+                      std::int64_t end, Terms* terms);
 
  private:
   class Cells;
+  enum class Shared { kNot, kSummed, kNeedsSecond };
   Frame(std::unique_ptr<Cells> first, RefitModel::Compiled& second, const std::vector<QXPROF_VAR_INFO>& vars);
+  Shared share(const double* x, const Observations& obs, Order order, Sums* out);
   // False when a kFirst pass met a term that needs the second derivatives.
   bool pass(Cells& cells, const double* x, const Observations& obs, Order order, Sums* out);
 
   std::unique_ptr<Cells> first_, second_;  // second_: made when a pass first needs it
   RefitModel::Compiled& second_program_;
   const std::vector<QXPROF_VAR_INFO>& vars_;
+  std::unique_ptr<Terms> terms_;  // of the passes this frame shares out
 };
 
 }  // namespace platform::refit
