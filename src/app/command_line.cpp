@@ -18,7 +18,7 @@ bool same_file(const std::string& a, const std::string& b) {
 // sent to a program file would overwrite the program: empty when neither.
 std::string output_clash(const CommandLine& c) {
   const std::pair<const char*, const std::string*> outputs[] = {
-      {"--listing", &c.listing}, {"--log", &c.log}, {"--json", &c.json}};
+      {"--listing", &c.listing}, {"--log", &c.log}, {"--json", &c.json}, {"--html", &c.html}};
   for (std::size_t i = 0; i < std::size(outputs); ++i) {
     const std::string& file = *outputs[i].second;
     if (file.empty()) continue;
@@ -42,6 +42,9 @@ const char* usage_text() {
          "  --listing FILE       write the listing to FILE (default: standard output)\n"
          "  --log FILE           write the log to FILE (default: standard error)\n"
          "  --json FILE          write every output table to FILE, one JSON object a line\n"
+         "  --html FILE          write the report to FILE: every table and graph of the\n"
+         "                       run on one self-contained HTML page\n"
+         "  --graphs DIR         draw every graph as an SVG file in DIR (made if need be)\n"
          "  --work DIR           the WORK library: where one-level data set names live\n"
          "                       (default: the current directory)\n"
          "  --lib NAME=DIR       define library NAME; data set NAME.x is DIR/x.csv\n"
@@ -88,6 +91,8 @@ bool parse_command_line(int argc, const char* const* argv, CommandLine* out, std
     else if (take("listing")) out->listing = value;
     else if (take("log")) out->log = value;
     else if (take("json")) out->json = value;
+    else if (take("html")) out->html = value;
+    else if (take("graphs")) out->graphs = value;
     else if (take("work")) out->work = value;
     else if (take("option")) out->options.push_back(value);
     else if (take("set")) {
@@ -99,7 +104,7 @@ bool parse_command_line(int argc, const char* const* argv, CommandLine* out, std
         return fail("--lib needs NAME=DIR, not " + value);
       out->libraries.emplace_back(value.substr(0, eq), value.substr(eq + 1));
     } else if (arg.rfind("--", 0) == 0) {
-      if (!has_value && (arg == "--listing" || arg == "--log" || arg == "--json" ||
+      if (!has_value && (arg == "--listing" || arg == "--log" || arg == "--json" || arg == "--html" || arg == "--graphs" ||
                          arg == "--work" || arg == "--lib" || arg == "--option" || arg == "--set"))
         return fail(arg + " needs a value");
       return fail("unknown option " + arg);

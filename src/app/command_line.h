@@ -12,6 +12,8 @@ struct CommandLine {
   std::string listing;                                        // --listing FILE, empty: stdout
   std::string log;                                            // --log FILE, empty: stderr
   std::string json;                                           // --json FILE
+  std::string html;                                           // --html FILE: the report
+  std::string graphs;                                         // --graphs DIR: one SVG per graph
   std::string work;                                           // --work DIR
   std::vector<std::pair<std::string, std::string>> libraries; // --lib NAME=DIR
   std::vector<std::string> options;                           // --option NAME[=VALUE]

@@ -13,6 +13,7 @@
 #include "platform/language/printer.h"
 #include "platform/language/step_parser.h"
 #include "platform/parse_session.h"
+#include "platform/report/html_report.h"
 
 namespace app {
 
@@ -114,7 +115,21 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
       return 2;
     }
   }
-  platform::Host host({log, listing, cmd.json.empty() ? nullptr : &json_file});
+  if (!cmd.graphs.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(cmd.graphs, ec);
+    if (!std::filesystem::is_directory(cmd.graphs, ec)) {
+      *log << "ERROR: The graphs folder " << cmd.graphs << " cannot be made.\n";
+      return 2;
+    }
+  }
+  platform::report::HtmlReport report;
+  if (!cmd.html.empty() && !std::ofstream(cmd.html)) {
+    *log << "ERROR: The report file " << cmd.html << " cannot be written.\n";
+    return 2;
+  }
+  platform::Host host({log, listing, cmd.json.empty() ? nullptr : &json_file,
+                       platform::GraphSettings{cmd.graphs, cmd.html.empty() ? nullptr : &report}});
   std::vector<int> codes;
   if (!configure(cmd, host)) codes.push_back(2);
   else if (host.load_module()) {
@@ -145,6 +160,14 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
     }
   } else {
     codes.push_back(1012);
+  }
+  if (!cmd.html.empty()) {
+    std::string why, title = "ruva report:";
+    for (const std::string& program : cmd.programs) title += " " + program;
+    if (!report.write(cmd.html, title, &why)) {
+      host.log().error("The report file " + cmd.html + " cannot be written: " + why + ".");
+      codes.push_back(2);
+    }
   }
   host.log_message(1, 7, join_codes(codes).c_str());
   // A WARNING or ERROR logged outside any step (text outside a step) counts

@@ -11,7 +11,8 @@
 
 // ---------------------------------------------------------------- record file
 
-inline constexpr std::int32_t QXREC_NRECS = 1;  // FValueGet: the record count
+inline constexpr std::int32_t QXREC_NRECS = 1;   // FValueGet: the record count (int64)
+inline constexpr std::int32_t QXREC_RECLEN = 2;  // FValueGet: the record length in bytes (int64)
 inline constexpr std::uint64_t QXREC_BUF_SIZE = 134217728;
 
 struct QXREC_PARMS {
@@ -29,7 +30,7 @@ struct QXREC_INSTANCE;
 struct QXREC_FILE {
   QXGeneric gen;
   // FValueGet(file, QXREC_NRECS, &count (int64), 0): 0, or nonzero for an
-  // unknown value id.
+  // unknown value id. The file's `gen.oven` is the instance that made it.
   int (*FValueGet)(QXREC_FILE* file, std::int32_t id, void* value, std::int32_t flags);
 };
 

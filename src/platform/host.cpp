@@ -30,6 +30,7 @@ Host::Host(HostConfig config)
     : log_stream_(config.log ? config.log : &std::cerr),
       listing_(config.listing ? config.listing : &std::cout),
       json_(config.json),
+      graphs_(config.graphs),
       log_(*log_stream_) {
   if (g_current) throw std::logic_error("only one host may run at a time");
   g_current = this;
@@ -149,7 +150,7 @@ void Host::begin_step(const StepSource& step) {
 void Host::open_print_file() {
   output_.reset();
   print_file_ = std::make_unique<PrintFile>(*listing_, options_, &listing_pages_);
-  output_ = std::make_unique<OutputService>(*print_file_, json_, step_number_);
+  output_ = std::make_unique<OutputService>(*print_file_, json_, step_number_, graphs_);
   task_record_[task::kPrintFile] = word_of(print_file_.get());
 }
 

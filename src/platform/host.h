@@ -40,6 +40,7 @@ struct HostConfig {
   std::ostream* log = nullptr;      // standard error when null
   std::ostream* listing = nullptr;  // standard output when null
   std::ostream* json = nullptr;     // the JSON stream of the output; none when null
+  GraphSettings graphs = {};        // SVG files and the HTML report; none when empty
 };
 
 // One step of a program: the statements from the procedure statement to the
@@ -132,6 +133,7 @@ class Host {
   std::ostream* log_stream_;
   std::ostream* listing_;
   std::ostream* json_;
+  GraphSettings graphs_;
   int listing_pages_ = 0;
   SystemOptions options_;
   Log log_;

@@ -65,6 +65,9 @@ struct OutputItem {
   nlohmann::ordered_json attributes = nlohmann::ordered_json::object();
   nlohmann::ordered_json extra = nlohmann::ordered_json::object();
   int step = 0;
+  int by_number = 0;        // the BY group's number in the step, 0 without BY groups
+  std::string svg;          // a graph's picture, when graphs are drawn
+  std::string graph_note;   // why a graph was not drawn
 };
 
 }  // namespace platform

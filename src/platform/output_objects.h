@@ -72,6 +72,7 @@ struct ViewObject : HostObject {
   bool ended = false;        // the table was closed: no more rows
   bool released = false;
   std::size_t start = 0, end = 0;
+  int by_number = 0;  // the BY group it was opened in
 };
 
 // A factoid: labelled values, one per request 164.

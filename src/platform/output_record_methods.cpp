@@ -194,6 +194,7 @@ std::int32_t make_graph(WOB_OBJ_STR* obj, void* mcoh, std::int32_t id, std::int3
   if (!description.empty()) item.extra["description"] = description;
   item.extra["path"] = path;
   item.extra["dynamic"] = dynamic;
+  if (r.service().drawing()) r.service().draw_graph(item);
   r.service().emit(std::move(item), false);
   return 0;
 }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "platform/graphs/graph_data.h"
 #include "platform/output_render.h"
+#include "platform/report/html_report.h"
 #include "platform/print_file.h"
 
 namespace platform {
@@ -11,8 +13,8 @@ namespace {
 constexpr int kTitleLines = 10;
 }  // namespace
 
-OutputService::OutputService(PrintFile& print, std::ostream* json, int step)
-    : print_(&print), json_(json), step_(step), classes_(this) {
+OutputService::OutputService(PrintFile& print, std::ostream* json, int step, GraphSettings graphs)
+    : print_(&print), json_(json), step_(step), classes_(this), graphs_(std::move(graphs)) {
   gcb_.destinations = kYolListing | (json ? kYolJson : 0);
   print_->set_header([this] { return page_header(); });
 }
@@ -62,6 +64,7 @@ void OutputService::clear_titles_from(int line) {
 
 void OutputService::set_by_group(std::vector<ByValue> by) {
   has_by_ = true;
+  ++by_number_;
   by_ = std::move(by);
 }
 
@@ -106,8 +109,13 @@ void OutputService::emit(OutputItem item, bool in_listing) {
   item.titles = titles_;
   item.has_by = has_by_;
   item.by = by_;
+  item.by_number = by_number();
   if (item.groups.empty()) item.groups = groups_;
-  if (in_listing) render_listing(item, *print_);
+  if (in_listing) {
+    render_listing(item, *print_);
+    graph_lines_ = false;
+  }
+  if (graphs_.report && item.kind != "data") graphs_.report->add(item);
   if (json_) {
     *json_ << render_json(item).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
     json_->flush();

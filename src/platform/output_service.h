@@ -18,11 +18,24 @@
 namespace platform {
 
 class PrintFile;
+namespace graphs {
+struct GraphTable;
+}
+namespace report {
+class HtmlReport;
+}
+
+// Where drawn graphs go: SVG files in a folder, and the HTML report, which
+// receives every finished output of the run.
+struct GraphSettings {
+  std::string folder;                   // "" for no files
+  report::HtmlReport* report = nullptr;
+};
 
 class OutputService {
  public:
   // `json` receives the JSON stream; null when there is none.
-  OutputService(PrintFile& print, std::ostream* json, int step);
+  OutputService(PrintFile& print, std::ostream* json, int step, GraphSettings graphs = {});
   ~OutputService();
   OutputService(const OutputService&) = delete;
   OutputService& operator=(const OutputService&) = delete;
@@ -53,6 +66,7 @@ class OutputService {
   void clear_titles_from(int line);
   const std::vector<std::string>& titles() const { return titles_; }
   void set_by_group(std::vector<ByValue> by);
+  int by_number() const { return has_by_ ? by_number_ : 0; }
   void clear_by_group();
 
   // Groups and sections that enclose the outputs made while they are open.
@@ -60,8 +74,19 @@ class OutputService {
   void close_group(const std::string& name);
   const std::vector<std::string>& groups() const { return groups_; }
 
-  // Graphs exist only in the JSON stream, so graphics are on with it.
-  bool graphics() const { return json_ != nullptr; }
+  // Graphics are on with a JSON stream, SVG files or the HTML report; the
+  // last two draw them.
+  bool graphics() const { return json_ != nullptr || drawing(); }
+  bool drawing() const { return !graphs_.folder.empty() || graphs_.report != nullptr; }
+
+  // The store of tables behind graphs: every output object opened gets a
+  // path key; a graph finds the rows under the keys of its path.
+  std::string register_view(ViewObject* view);
+  // The table under `key`; null when there is none, or when it belongs to
+  // an earlier BY group than the graph asking for it.
+  const graphs::GraphTable* table_at(const std::string& key);
+  // Draws a graph item: its picture, its file and its line in the listing.
+  void draw_graph(OutputItem& item);
   YOLGCB* control_block() { return &gcb_; }
   PrintFile& print() { return *print_; }
 
@@ -105,6 +130,12 @@ class OutputService {
   std::map<std::string, int> path_counts_;
   YOLGCB gcb_{};
   std::map<int, std::int32_t> injected_;
+  int by_number_ = 0;
+  bool graph_lines_ = false;  // the listing's last lines name graph files
+  GraphSettings graphs_;
+  std::map<std::string, ViewObject*> views_;
+  std::map<std::string, std::unique_ptr<graphs::GraphTable>> tables_;
+  std::map<std::string, int> graph_files_;  // file stems used, for unique names
 };
 
 }  // namespace platform

@@ -74,7 +74,7 @@ std::int32_t open_view(WOB_OBJ_STR* obj, void* mcoh, std::int32_t id, std::int32
   view->groups = service.groups();
   view->start = o.data->shown;
   o.data->shown = o.data->rows.size();
-  view->path_key = service.next_path_key(o.data->name);
+  view->path_key = service.register_view(view);
   o.data->views.push_back(view);
   if (o.key_slot) *o.key_slot = service.make_text(view->path_key);
   r.block(o.out_slot).d.op = view->handle();

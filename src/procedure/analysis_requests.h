@@ -94,6 +94,7 @@ struct RUVA_BOOTSTRAP_CONTROL {
     double* perc_upper_ptr;
     double* normal_lower_ptr;
     double* normal_upper_ptr;
+    std::int32_t* lower_than_ref_ct;  // per parameter: converged estimates at most the fit's (BC)
   } ci;
   struct {
     char do_cov;
@@ -106,12 +107,21 @@ struct RUVA_BOOTSTRAP_CONTROL {
     ZRANUSED used;          // seeds of the stream the bootstrap drew from, published at task end
     XV_VECTOR* p_out_xv;    // the BOOTDATA= variable vector, terminated at end of step
     struct BootRun* run;    // the current BY group's residuals, uniforms and samples, or null
+    double* single_boot_record;     // one sample record: index, seed, weighted SSE, nparm estimates
+    std::int32_t n_act_failed_tasks;  // samples of the run whose refit failed
+    void* boot_success_file_h;      // record file ("qxrec") of the run's converged sample records
+    void* tab_h;                    // table ("qxtab") over that file
+    void* qxbstat_inst_h;           // statistics ("qxbstat") of the table's estimate columns
   } comp;
   struct {
     double boot_index, seed, sse;  // the BOOTDATA= row the variables are bound to
     double* parm_vals;
     XO_PARMS xo;
   } out_data;
+  struct {  // the BootstrapOutputStatistics row of a bootstrap graph (write_to_table)
+    std::int32_t boot_index;
+    double parm_val1, parm_val2;
+  } table_data;
   struct {
     double sumwsse;              // the reference fit's weighted SSE
     double* ref_best_parm_vals;  // its estimates (nparm), when the bootstrap set-up made room

@@ -44,7 +44,7 @@ bool set(Flag* flag) {
 const Analysis kAnalyses[] = {
     {kRefits, kMsgProfilingUnavailable, [](const RUVACOM* c) { return c->ruvaprofile_control != nullptr; },
      [](RUVACOM* c) { return set(&c->no_prof_flag); }},
-    {kRefits, kMsgBootstrapUnavailable,
+    {kRefits | kBstat | kTab, kMsgBootstrapUnavailable,
      [](const RUVACOM* c) { return c->ruvabootstrap_control != nullptr; },
      [](RUVACOM* c) { return set(&c->no_boot_flag); }},
     // Box bias and the nonlinearity measures load the optimiser for the

@@ -1,9 +1,11 @@
 // The bootstrap after a BY group's fit: the fit's residuals, predictions
 // and leverages, B synthetic responses refitted on the refit engine in
 // batches of 100 whose uniforms are all drawn on the step thread before the
-// batch runs (so the samples do not depend on the thread count), then the
-// standard deviations, limits and covariance of the converged samples and
-// the BOOTDATA= rows.
+// batch runs (so the samples do not depend on the thread count), the
+// converged samples kept on a record file and the failed ones in a list,
+// then the BOOTDATA= rows and the standard deviations, limits and
+// covariance of the converged samples through the table and statistics
+// extensions.
 #include "profile/bootstrap.h"
 
 #include <algorithm>
@@ -28,9 +30,10 @@ namespace {
 
 constexpr int kMsgNoMemory = 431, kMsgEngineFailed = 438, kMsgUnusedObs = 485,
               kMsgSamplesRaised = 486;
-constexpr int kMsgNoScale = 970, kMsgTooFewConverged = 971, kMsgNoResults = 972;
+constexpr int kMsgNoScale = 970, kMsgNoResults = 972, kMsgSamplesNotKept = 974, kMsgSampleLost = 975;
+constexpr int kSaidAlready = -1;  // the failing step logged why
+constexpr int kNotRefitted = -2;  // the refits cannot reproduce the fit: a warning said so
 constexpr int kTasksPerBatch = 100;
-constexpr double kTiny = 1.110223024625157e-16;
 
 // The results of the group start missing, so that a run that fails or is
 // skipped never shows a previous group's figures.
@@ -92,79 +95,51 @@ void draw_batch(RUVA_BOOTSTRAP_CONTROL* b, BootRun* run, int start, int k) {
   mr.VBuffer = nullptr;
 }
 
-// Appends the batch's sample records (index, seed, SSE, estimates).
-void collect(RUVACOM* ctx, BootRun* run, const std::vector<QXPROF_RESULT*>& results, int start) {
-  const int p = ctx->nparm;
-  for (std::size_t t = 0; t < results.size(); ++t) {
-    const QXPROF_RESULT* r = results[t];
-    const bool ok = r->qxznlo_rc >= 0;
-    run->records.push_back(static_cast<double>(start + static_cast<int>(t) + 1));
-    run->records.push_back(run->seeds[t]);
-    run->records.push_back(ok ? *r->obj_val_ptr : special_missing_value());
-    for (int j = 0; j < p; ++j)
-      run->records.push_back(ok ? r->parm_array[j] : special_missing_value());
-  }
+// A refit counts as converged when the engine says so and its objective
+// and estimates are numbers.
+bool converged(const QXPROF_RESULT* r, int p) {
+  if (r->qxznlo_rc < 0 || !std::isfinite(*r->obj_val_ptr)) return false;
+  return std::all_of(r->parm_array, r->parm_array + p, [](double v) { return std::isfinite(v); });
 }
 
-bool refit_samples(RUVACOM* ctx, BootRun* run) {
+// The batch's sample records (index, seed, SSE, estimates): converged ones
+// to the converged-sample file, counted for the bias correction, failed
+// ones to the list. False when the file cannot take a record.
+bool keep_batch(RUVACOM* ctx, BootRun* run, const std::vector<QXPROF_RESULT*>& results, int start) {
+  RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
+  const int p = ctx->nparm;
+  double* rec = b->comp.single_boot_record;
+  for (std::size_t t = 0; t < results.size(); ++t) {
+    const QXPROF_RESULT* r = results[t];
+    const bool ok = converged(r, p);
+    rec[0] = static_cast<double>(start + static_cast<int>(t) + 1);
+    rec[1] = run->seeds[t];
+    rec[2] = ok ? *r->obj_val_ptr : special_missing_value();
+    for (int j = 0; j < p; ++j) rec[3 + j] = ok ? r->parm_array[j] : special_missing_value();
+    if (!ok) {
+      run->failed.insert(run->failed.end(), rec, rec + p + 3);
+      ++b->comp.n_act_failed_tasks;
+      continue;
+    }
+    if (b->ci.bc)
+      for (int j = 0; j < p; ++j) b->ci.lower_than_ref_ct[j] += rec[3 + j] <= b->ref.ref_best_parm_vals[j];
+    if (add_converged_sample(ctx) != 0) return false;
+  }
+  return true;
+}
+
+// 0, or the message that says why the samples are not all there.
+int refit_samples(RUVACOM* ctx, BootRun* run) {
   RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
   zmrsNoteUse(&b->comp.mr, &b->comp.used);
   for (int start = 0; start < b->n_samples; start += kTasksPerBatch) {
     const int k = std::min(kTasksPerBatch, b->n_samples - start);
     draw_batch(b, run, start, k);
     const std::vector<QXPROF_RESULT*> results = run_refit_batch(ctx, k, start, -1, kTaskBootstrap);
-    if (results.empty()) return false;
-    collect(ctx, run, results, start);
+    if (results.empty()) return kMsgEngineFailed;
+    if (!keep_batch(ctx, run, results, start)) return kMsgSamplesNotKept;
   }
-  return true;
-}
-
-// The requested matrices: correlations first when both are wanted.
-void store_matrices(RUVACOM* ctx, const BootSummary& s) {
-  RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
-  if (!b->cov.do_cov) return;
-  const std::size_t t = s.cov.size();
-  ruva_free(b->cov.dbl_ptr);
-  b->cov.dbl_ptr = ruva_new_or_exit<double>(static_cast<long>(b->cov.both_cov_corr_on ? 2 * t : t));
-  std::copy(s.cov.begin(), s.cov.end(), b->cov.dbl_ptr);
-  if (b->cov.both_cov_corr_on) std::copy(s.cov.begin(), s.cov.end(), b->cov.dbl_ptr + t);
-  if (!b->cov.scale_to_corr) return;
-  const double* sd = s.std_dev.data();
-  for (int r = 0; r < ctx->nparm; ++r)
-    for (int c = 0; c <= r; ++c) {
-      double& v = b->cov.dbl_ptr[zisub(r, c)];
-      if (is_missing(v)) continue;
-      if (r == c)
-        v = 1.0;
-      else if (std::fabs(sd[r]) < kTiny || std::fabs(sd[c]) < kTiny || sd[r] * sd[c] < kTiny)
-        v = special_missing_value();
-      else
-        v /= sd[r] * sd[c];
-    }
-}
-
-void summarise(RUVACOM* ctx, const BootRun& run) {
-  RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
-  const int p = ctx->nparm, width = p + 3;
-  std::vector<double> converged;
-  for (std::size_t r = 0; r < run.records.size(); r += width)
-    if (!is_missing(run.records[r + 2]))
-      converged.insert(converged.end(), run.records.begin() + r + 3,
-                       run.records.begin() + r + width);
-  if (converged.size() < static_cast<std::size_t>(p) * p)
-    xpmlog(305, kMsgTooFewConverged, static_cast<int>(converged.size() / p), p);
-  const std::vector<double> ref(ctx->parm, ctx->parm + p);
-  const BootSummary s = bootstrap_summary(
-      converged, ref,
-      {b->ci.bc != 0, b->ci.perc != 0, b->ci.normal != 0, b->cov.do_cov != 0, ctx->alpha});
-  auto put = [p](const std::vector<double>& from, double* to) {
-    if (to) std::copy(from.begin(), from.begin() + p, to);
-  };
-  put(s.std_dev, b->ci.boot_std_dev);
-  put(s.bc_lower, b->ci.bc_lower_ptr), put(s.bc_upper, b->ci.bc_upper_ptr);
-  put(s.perc_lower, b->ci.perc_lower_ptr), put(s.perc_upper, b->ci.perc_upper_ptr);
-  put(s.normal_lower, b->ci.normal_lower_ptr), put(s.normal_upper, b->ci.normal_upper_ptr);
-  store_matrices(ctx, s);
+  return 0;
 }
 
 // The run's reasons to skip: 0 to go on.
@@ -176,22 +151,61 @@ int skip_reason(const RUVACOM* ctx) {
   return 0;
 }
 
-bool run_bootstrap(RUVACOM* ctx, BootRun* run) {
+// Steps of the run up to its statistics; 0, or the message that says why
+// it stopped (kSaidAlready when it was logged).
+int run_bootstrap(RUVACOM* ctx, BootRun* run) {
   RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
-  if (!ctx->qxprof_block.is_setup && setup_qxprof_block(ctx) != 0) return false;
-  if (!prepare_observations(ctx, run)) return false;
+  if (!ctx->qxprof_block.is_setup && setup_qxprof_block(ctx) != 0) return kMsgEngineFailed;
+  if (!prepare_observations(ctx, run)) return kMsgEngineFailed;
   run->factor = b->dgp.type == kDgpWild ? 2 : 1;
   run->input = {b->dgp.type,     b->dgp.scaling,   static_cast<std::int32_t>(run->pred.size()),
                 ctx->nparm,      run->pred.data(), run->res.data(),
                 run->tan.data(), run->jac.data()};
-  if (!ctx->qxprof_block.qxrec_file_h && put_data_qxrec(ctx, kRefitBootstrap) != 0) return false;
+  if (!ctx->qxprof_block.qxrec_file_h && put_data_qxrec(ctx, kRefitBootstrap) != 0) return kMsgEngineFailed;
   const FitCheck check = check_refits_reproduce_fit(ctx);
-  if (check != FitCheck::kReproduced) return check == FitCheck::kNotReproduced;
-  if (!refit_samples(ctx, run)) return false;
-  if (b->data.data_flag) write_boot_rows(ctx, run->records);
-  summarise(ctx, *run);
-  if (ctx->yol_graphics_flag) produce_bootstrap_plots(ctx, converged_samples(run->records, ctx->nparm));
-  return true;
+  if (check != FitCheck::kReproduced) return check == FitCheck::kNotReproduced ? kNotRefitted : kMsgEngineFailed;
+  if (prepare_boot_qxrec_file(ctx) != 0) return kMsgSamplesNotKept;
+  b->comp.n_act_failed_tasks = 0;
+  if (b->ci.bc) std::fill(b->ci.lower_than_ref_ct, b->ci.lower_than_ref_ct + ctx->nparm, 0);
+  if (const int why = refit_samples(ctx, run)) return why;
+  if (b->data.data_flag && write_to_dataset(ctx) != 0) return kMsgSampleLost;
+  if (prepare_boot_samples_qxtab(ctx) != 0 || prepare_boot_statistics(ctx) != 0 || get_ci_cov_stats(ctx) != 0)
+    return kSaidAlready;
+  if (ctx->yol_graphics_flag) produce_bootstrap_plots(ctx);
+  return 0;
+}
+
+// The run's objects live from the start of the run to its end, also when
+// the step ends inside it.
+class RunScope {
+ public:
+  RunScope(RUVACOM* ctx, BootRun* run) : ctx_(ctx) { ctx->ruvabootstrap_control->comp.run = run; }
+  ~RunScope() {
+    ctx_->ruvabootstrap_control->comp.run = nullptr;
+    release_boot_run_objects(ctx_);
+    release_qxrec_file(ctx_);
+  }
+  RunScope(const RunScope&) = delete;
+  RunScope& operator=(const RunScope&) = delete;
+
+ private:
+  RUVACOM* ctx_;
+};
+
+// A run that stopped: no results for the group, no bootstrap for the rest
+// of the step, and the step's return code 1012.
+void give_up(RUVACOM* ctx, int why) {
+  RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
+  clear_results(b, ctx->nparm);
+  ruva_free(b->cov.dbl_ptr);
+  b->cov.dbl_ptr = nullptr;
+  if (why == kMsgEngineFailed)
+    xpmlog(305, kMsgEngineFailed), xpmlog(305, kMsgNoResults);
+  else if (why != kSaidAlready)
+    xpmlog(305, why);
+  b->boot_to_be_done = 0;
+  ctx->no_boot_flag = 1;
+  ruva_raise_rc(ctx, 1012);
 }
 
 }  // namespace
@@ -217,7 +231,10 @@ int init_for_bootstrapping(RUVACOM* ctx) {
   double* block = ruva_new<double>(7 * p);
   b->ref.ref_best_parm_vals = ruva_new<double>(p);
   b->out_data.parm_vals = ruva_new<double>(p);
-  if (!block || !b->ref.ref_best_parm_vals || !b->out_data.parm_vals) {
+  b->comp.single_boot_record = ruva_new<double>(p + 3);
+  b->ci.lower_than_ref_ct = ruva_new<std::int32_t>(p);
+  if (!block || !b->ref.ref_best_parm_vals || !b->out_data.parm_vals || !b->comp.single_boot_record ||
+      !b->ci.lower_than_ref_ct) {
     ctx->no_boot_flag = 1;
     xpmlog(305, kMsgNoMemory);
     xexit(1016, 0);
@@ -240,16 +257,17 @@ void ruva_bootstrap(RUVACOM* ctx) {
     xpmlog(305, kMsgSamplesRaised, b->n_samples);
   if (const int why = skip_reason(ctx)) {
     xpmlog(305, why, static_cast<int>(ctx->iobs), ctx->nparm);
+    b->boot_to_be_done = 0;
     return;
   }
   BootRun run;
-  b->comp.run = &run;
-  const bool ok = run_bootstrap(ctx, &run);
-  b->comp.run = nullptr;
-  release_qxrec_file(ctx);
-  if (ok) return;
-  clear_results(b, ctx->nparm);
-  xpmlog(305, kMsgEngineFailed);
-  xpmlog(305, kMsgNoResults);
-  ctx->no_boot_flag = 1;
+  int why = 0;
+  {
+    RunScope scope(ctx, &run);
+    why = run_bootstrap(ctx, &run);
+  }
+  if (why == kNotRefitted)
+    b->boot_to_be_done = 0;
+  else if (why)
+    give_up(ctx, why);
 }

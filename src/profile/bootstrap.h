@@ -1,29 +1,62 @@
-// The bootstrap's pieces shared by its driver, its data set and the refit
-// tasks.
+// The bootstrap's pieces shared by its driver, its sample files, its
+// statistics, its data set and the refit tasks.
 #pragma once
 
 #include <vector>
 
 #include "host/qx_prof.h"
+#include "host/service_types.h"
 #include "profile/bootstrap_math.h"
 
 struct RUVACOM;
 
 // One BY group's run: the fit's per-observation figures, the uniforms and
-// seeds of the current batch, and every sample's record (index, seed,
-// weighted SSE, estimates; missing SSE and estimates for a failed refit).
+// seeds of the current batch, and the records of the samples whose refit
+// failed (index, seed, then missing SSE and estimates), in sample order.
+// The converged samples' records go to the converged-sample file.
 struct BootRun {
   std::vector<double> pred, res, tan, jac;
   std::vector<double> uniforms, seeds;
   std::int32_t factor = 1;  // uniforms per observation and sample: 2 for WILD
   BootResampleInput input{};
-  std::vector<double> records;
+  std::vector<double> failed;
 };
 
 // The synthetic response (and CONTROL variables) of a bootstrap task's rows.
 int computed_vars_cb_for_bootstrap(QXPROF_COMP_VARS_CB_ARGS* args);
 
+// The converged-sample file of a run: made before the first batch (0, or
+// the step ends with 1016 after a message), one record added per converged
+// sample (0, or nonzero when the file cannot take it), and released with
+// the run's table and statistics when the run ends.
+int prepare_boot_qxrec_file(RUVACOM* ctx);
+int add_converged_sample(RUVACOM* ctx);
+void release_boot_run_objects(RUVACOM* ctx);
+
+// The table over the converged-sample file, its estimate columns marked as
+// the statistics' columns, and the statistics instance: 0, or 1 when an
+// extension refused (the step ends with 1016 when there is no memory).
+int prepare_boot_samples_qxtab(RUVACOM* ctx);
+int prepare_boot_statistics(RUVACOM* ctx);
+// Standard deviations, limits and matrices from the statistics instance: 0,
+// also when too few samples converged; 1 when the statistics fail.
+int get_ci_cov_stats(RUVACOM* ctx);
+// loc[k] := the first m with |ref[m] - value[k]| <= 2^-53, or -1.
+void get_match_indices(const double* ref_value_array, const double* value_array, int len, int* loc_array);
+
 // BOOTDATA=: the variables once per step (0, or nonzero after a message),
-// and the rows of one run in sample order.
+// and the rows of one run in sample order, merged from the converged-sample
+// file and the failed list (0; 1 when the data set is not open or a sample
+// is in neither, which ends the step with 1012).
 int init_for_bootstrap_output(RUVACOM* ctx);
-void write_boot_rows(RUVACOM* ctx, const std::vector<double>& records);
+int write_to_dataset(RUVACOM* ctx);
+
+// The rows of a bootstrap graph's data object "BootstrapOutputStatistics":
+// one per converged sample of the current run, in sample order, written by
+// filling `table_data` of the bootstrap control (its cells are the data
+// object's columns) and committing the row to `table`. `boot_index` is the
+// sample's index; `parm_val1` and `parm_val2` are the sample's estimates of
+// parameters parm1_index and parm2_index (0-based), or its weighted sum of
+// squares for an index of -1. Returns 0, or 1 when there is no converged
+// sample or a record cannot be read (the rows stop there).
+int write_to_table(RUVACOM* ctx, int parm1_index, int parm2_index, wobop table);

@@ -7,6 +7,7 @@
 
 #include "host/missing.h"
 #include "procedure/ruvacom.h"
+#include "profile/bootstrap.h"
 #include "profile/graph_requests.h"
 #include "results/result_output.h"
 
@@ -16,12 +17,7 @@ constexpr int kMsgDataLabel = 450, kMsgHistTitle = 477, kMsgScatterTitle = 478;
 constexpr int kMsgHistGroup = 479, kMsgScatterGroup = 480;
 
 // The value cells of one BootstrapOutputStatistics row.
-struct BootTableRow {
-  std::int32_t boot_index;
-  double parm_val1, parm_val2;
-};
-
-bool bootstrap_table_template(ResultTable* t, BootTableRow* row) {
+bool bootstrap_table_template(ResultTable* t, decltype(RUVA_BOOTSTRAP_CONTROL::table_data)* row) {
   struct Column {
     int type;
     void* cell;
@@ -38,24 +34,15 @@ bool bootstrap_table_template(ResultTable* t, BootTableRow* row) {
   return true;
 }
 
-// Fills a data object with the samples' index and estimates i and j (j < 0:
-// the sum of squares) and leaves its path in *path; false, and no plot,
-// when there are no samples or one cannot be read.
-bool fill_samples(RUVACOM* ctx, const BootSampleReader& samples, int i, int j, xobskey* path) {
-  BootTableRow row{};
+// Fills a data object with the converged samples' index and estimates i
+// and j (j < 0: the sum of squares) and leaves its path in *path; false, and
+// no plot, when there are no samples or one cannot be read.
+bool fill_samples(RUVACOM* ctx, int i, int j, xobskey* path) {
   ResultTable t(ctx->yolman);
-  if (!bootstrap_table_template(&t, &row) || !t.open_data("stat.ruva.BootstrapOutputStatistics", true, path))
+  if (!bootstrap_table_template(&t, &ctx->ruvabootstrap_control->table_data) ||
+      !t.open_data("stat.ruva.BootstrapOutputStatistics", true, path))
     return false;
-  std::vector<double> record(static_cast<std::size_t>(ctx->nparm) + 3);
-  bool all = samples.count > 0 && samples.load;
-  for (long k = 0; all && k < samples.count; ++k) {
-    all = samples.load(k, record.data());
-    if (!all) break;
-    row.boot_index = static_cast<std::int32_t>(record[0]);
-    row.parm_val1 = record[3 + i];
-    row.parm_val2 = j < 0 ? record[2] : record[3 + static_cast<std::size_t>(j)];
-    t.row();
-  }
+  const bool all = write_to_table(ctx, i, j, t.data) == 0;
   t.finish(nullptr);
   return all && t.ok() && *path;
 }
@@ -83,21 +70,6 @@ void close_family(wobop* group, int flag) {
 int plot_flag(const wobop group, long k, long n) { return (group ? 0 : kFirstPlot) | (k == n - 1 ? kLastPlot : 0); }
 
 }  // namespace
-
-BootSampleReader converged_samples(const std::vector<double>& records, int p) {
-  const std::size_t width = static_cast<std::size_t>(p) + 3;
-  auto rows = std::make_shared<std::vector<std::size_t>>();
-  for (std::size_t r = 0; r + width <= records.size(); r += width)
-    if (!is_missing(records[r + 2])) rows->push_back(r);
-  BootSampleReader reader;
-  reader.count = static_cast<long>(rows->size());
-  reader.load = [&records, rows, width](long k, double* record) {
-    const double* from = records.data() + (*rows)[static_cast<std::size_t>(k)];
-    std::copy(from, from + width, record);
-    return true;
-  };
-  return reader;
-}
 
 void produce_hist_box_plot(RUVACOM* ctx, xobskey* path, wobop* group, int i, int flag) {
   open_family(ctx, group, flag, "BootstrapHistPlots", kMsgHistGroup);
@@ -140,13 +112,13 @@ void produce_scatter_plot(RUVACOM* ctx, xobskey* path, wobop* group, int i, int 
 // A plot whose samples cannot be placed is skipped; the group still opens
 // with the first plot made and ends after the family, however many plots
 // it holds.
-void produce_bootstrap_plots(RUVACOM* ctx, const BootSampleReader& samples) {
+void produce_bootstrap_plots(RUVACOM* ctx) {
   const RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
   const int p = ctx->nparm;
   wobop hist_group = nullptr, scatter_group = nullptr;
   for (int i = 0; b->plots.hist_box && i < p; ++i) {
     xobskey path = nullptr;
-    if (fill_samples(ctx, samples, i, -1, &path))
+    if (fill_samples(ctx, i, -1, &path))
       produce_hist_box_plot(ctx, &path, &hist_group, i, plot_flag(hist_group, i, p));
   }
   end_graph_group(hist_group);
@@ -155,7 +127,7 @@ void produce_bootstrap_plots(RUVACOM* ctx, const BootSampleReader& samples) {
   for (int i = 0; b->plots.scatter && i < p; ++i)
     for (int j = i + 1; j < p; ++j, ++k) {
       xobskey path = nullptr;
-      if (fill_samples(ctx, samples, i, j, &path))
+      if (fill_samples(ctx, i, j, &path))
         produce_scatter_plot(ctx, &path, &scatter_group, i, j, plot_flag(scatter_group, k, pairs));
     }
   end_graph_group(scatter_group);

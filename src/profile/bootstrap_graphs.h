@@ -3,27 +3,14 @@
 // data object of the converged samples made just before it.
 #pragma once
 
-#include <functional>
-#include <vector>
-
 #include "host/service_types.h"
 
 struct RUVACOM;
 
-// The converged samples of a run, read one record at a time: sample index,
-// seed, weighted sum of squares, then the p estimates.
-struct BootSampleReader {
-  long count = 0;
-  std::function<bool(long k, double* record)> load;  // false when record k cannot be read
-};
-
-// The converged samples among `records` (p + 3 doubles each; a failed
-// sample has a missing sum of squares).
-BootSampleReader converged_samples(const std::vector<double>& records, int p);
-
-// The requested plots of a finished run, histograms first, then scatter
-// plots; each family in a group of its own that ends after its last plot.
-void produce_bootstrap_plots(RUVACOM* ctx, const BootSampleReader& samples);
+// The requested plots of a finished run, read from its converged-sample
+// file while the run lasts: histograms first, then scatter plots, each
+// family in a group of its own that ends after its last plot.
+void produce_bootstrap_plots(RUVACOM* ctx);
 
 // Flags of a plot within its family: the first opens the group, the last
 // ends it (a family of one plot has both).

@@ -1,10 +1,13 @@
 // The BOOTDATA= data set: the BY variables, the sample's number, seed and
 // weighted SSE, and its estimates; one row per sample, failed ones with
-// missing SSE and estimates.
+// missing SSE and estimates. And the rows of the bootstrap graphs' data
+// object, one per converged sample.
 #include <algorithm>
 #include <cstring>
 
+#include "host/qx_prof.h"
 #include "host/services.h"
+#include "host/wob.h"
 #include "procedure/data_set_rows.h"
 #include "procedure/ruvacom.h"
 #include "procedure/statement_lookup.h"
@@ -15,6 +18,7 @@ namespace {
 constexpr int kMsgNoStorage = 8;
 constexpr int kMsgIndexLabel = 491, kMsgSeedLabel = 492, kMsgSseLabel = 493;
 constexpr int kMaxLabel = 256;
+constexpr std::int32_t kEmitRow = 329;
 constexpr char kDataSetLabel[] = "RUVA BOOTSTRAP";
 
 int define_fixed(RUVACOM* ctx, const char* name, int label_msg, const double* cell) {
@@ -50,14 +54,68 @@ int init_for_bootstrap_output(RUVACOM* ctx) {
   return rc | xvpute(b->comp.p_out_xv);
 }
 
-void write_boot_rows(RUVACOM* ctx, const std::vector<double>& records) {
+namespace {
+
+QXREC_INSTANCE* records(const RUVACOM* ctx) { return static_cast<QXREC_INSTANCE*>(ctx->insts.qxrec_inst_h); }
+
+// Loads converged sample record k into the sample record buffer; false when
+// there is none.
+bool load_converged(RUVACOM* ctx, std::int64_t k) {
   RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
-  if (!b->comp.p_out_xv) return;
+  QXREC_INSTANCE* inst = records(ctx);
+  auto* file = static_cast<QXREC_FILE*>(b->comp.boot_success_file_h);
+  return inst && file && inst->FactoryPtr->LoadRecord &&
+         inst->FactoryPtr->LoadRecord(inst, file, k, b->comp.single_boot_record) == 0;
+}
+
+std::int64_t converged_count(RUVACOM* ctx) {
+  auto* file = static_cast<QXREC_FILE*>(ctx->ruvabootstrap_control->comp.boot_success_file_h);
+  std::int64_t n = 0;
+  return file && file->FValueGet && file->FValueGet(file, QXREC_NRECS, &n, 0) == 0 ? n : 0;
+}
+
+}  // namespace
+
+int write_to_dataset(RUVACOM* ctx) {
+  RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
+  if (!b->data.fid || !b->comp.p_out_xv) return 1;
   auto& row = b->out_data;
-  const std::size_t width = static_cast<std::size_t>(ctx->nparm) + 3;
-  for (std::size_t r = 0; r + width <= records.size(); r += width) {
-    row.boot_index = records[r], row.seed = records[r + 1], row.sse = records[r + 2];
-    std::copy(records.begin() + r + 3, records.begin() + r + width, row.parm_vals);
+  const int p = ctx->nparm;
+  const double* rec = b->comp.single_boot_record;
+  const std::vector<double>& failed = b->comp.run->failed;
+  std::int64_t next_converged = 0;
+  std::size_t next_failed = 0;
+  // Both sources are in sample order: the merge gives the rows in order.
+  for (int k = 1; k <= b->n_samples; ++k) {
+    if (load_converged(ctx, next_converged) && static_cast<int>(rec[0]) == k) {
+      ++next_converged;
+    } else if (next_failed + p + 3 <= failed.size()) {
+      rec = failed.data() + next_failed;
+      next_failed += static_cast<std::size_t>(p) + 3;
+    } else {
+      return 1;
+    }
+    row.boot_index = rec[0], row.seed = rec[1], row.sse = rec[2];
+    std::copy(rec + 3, rec + 3 + p, row.parm_vals);
     append_row(b->data.fid, &row.xo, b->comp.p_out_xv, ctx->lastobsptr);
+    rec = b->comp.single_boot_record;
   }
+  return 0;
+}
+
+int write_to_table(RUVACOM* ctx, int parm1_index, int parm2_index, wobop table) {
+  RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
+  const std::int64_t n = converged_count(ctx);
+  if (n <= 0) return 1;
+  const auto field = [](int parm) { return parm < 0 ? 2 : 3 + parm; };
+  const double* rec = b->comp.single_boot_record;
+  auto& cells = b->table_data;
+  for (std::int64_t k = 0; k < n; ++k) {
+    if (!load_converged(ctx, k)) return 1;
+    cells.boot_index = static_cast<std::int32_t>(rec[0]);
+    cells.parm_val1 = rec[field(parm1_index)];
+    cells.parm_val2 = rec[field(parm2_index)];
+    wobmth(table, nullptr, kEmitRow, 0, nullptr);
+  }
+  return 0;
 }

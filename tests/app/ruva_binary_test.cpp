@@ -11,43 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "support/ruva_command.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-class RuvaBinaryTest : public ::testing::Test {
- protected:
-  RuvaBinaryTest() {
-    dir_ = fs::temp_directory_path() /
-           ("ruva_e2e_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  ~RuvaBinaryTest() override { fs::remove_all(dir_); }
-
-  void write(const std::string& name, const std::string& text) {
-    std::ofstream(dir_ / name) << text;
-  }
-  std::string read(const std::string& name) {
-    std::ifstream in(dir_ / name);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-  // Runs the command in the test folder; returns its exit status.
-  int run(const std::string& args) {
-    const fs::path binary = fs::path(RUVA_BINARY_DIR) / "ruva";
-    if (!fs::exists(binary)) {
-      ADD_FAILURE() << binary << " is not built";
-      return -1;
-    }
-    const std::string command = "cd '" + dir_.string() + "' && '" + binary.string() + "' " +
-                                args + " >listing.txt 2>log.txt";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  fs::path dir_;
-};
+using RuvaBinaryTest = RuvaCommandTest;
 
 TEST_F(RuvaBinaryTest, TinyFitEndsWithStatusZero) {
   write("d.csv", "x,y\n1,2.9\n2,5.1\n3,7.0\n4,9.2\n5,10.8\n");
@@ -57,7 +27,7 @@ TEST_F(RuvaBinaryTest, TinyFitEndsWithStatusZero) {
   // Text outside the step is a warning: status 1, though the step's code is 0.
   write("stray.ruva", "options ls=80;\n" + read("fit.ruva"));
   EXPECT_EQ(run("stray.ruva"), 1) << read("log.txt");
-  EXPECT_NE(read("log.txt").find("WARNING: Text outside"), std::string::npos) << read("log.txt");
+  EXPECT_NE(read("log.txt").find("WARNING: Line 1: text outside"), std::string::npos) << read("log.txt");
 }
 
 TEST_F(RuvaBinaryTest, ProblemsWithTheProgramGiveStatusTwo) {

@@ -8,6 +8,7 @@
 #include "platform/options.h"
 #include "platform/output_render.h"
 #include "platform/print_file.h"
+#include "platform/report/html_blocks.h"
 
 namespace platform {
 namespace {
@@ -73,6 +74,16 @@ TEST(HeaderSpans, EachGroupSpansItsPairOfColumnsInEveryPanel) {
     }
     EXPECT_EQ(rules, 4) << all;
   }
+}
+
+TEST(HeaderSpans, TheReportSpansThePairsWithHeaderCells) {
+  const std::string html = report::output_html(estimates_with_limits(4), "t");
+  const std::string row = html.substr(html.find("<thead>"), html.find("</tr>") - html.find("<thead>"));
+  EXPECT_NE(row.find("<td colspan=\"1\"></td><th scope=\"colgroup\" class=\"group\" colspan=\"2\">Kind 0 "),
+            std::string::npos)
+      << row;
+  for (int k = 1; k < 4; ++k)
+    EXPECT_NE(row.find("colspan=\"2\">Kind " + std::to_string(k)), std::string::npos) << row;
 }
 
 TEST(HeaderSpans, AnAttributeWithoutItsColumnsDrawsNothing) {

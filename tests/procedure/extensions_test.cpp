@@ -71,8 +71,8 @@ TEST_F(ExtensionsTest, WhatEachRequestLoads) {
       {"profile a;", "", {"qxprof", "qxrec", "qxznlo"}},
       // A fit that fails (code 4) keeps the bootstrap from running on the
       // fake extensions; they are loaded all the same.
-      {"der.a = 0; bootstrap;", "", {"qxprof", "qxrec", "qxznlo"}, 4},
-      {"der.a = 0; profile a; bootstrap;", "", {"qxprof", "qxrec", "qxznlo"}, 4},
+      {"der.a = 0; bootstrap;", "", {"qxprof", "qxrec", "qxznlo", "qxbstat", "qxtab"}, 4},
+      {"der.a = 0; profile a; bootstrap;", "", {"qxprof", "qxrec", "qxznlo", "qxbstat", "qxtab"}, 4},
       {"output out=o resexpec=re lmax=lm;", "", {}},
       {"output out=o p=pred;", "", {}},
       {"", "bias", {"qxznlo"}},
@@ -135,6 +135,7 @@ TEST_F(ExtensionsGraphicsTest, AMissingExtensionSwitchesOffTheAnalysesThatNeedIt
   const std::vector<Case> cases = {
       {"profile a;", "", "qxrec", {"qxprof"}, {800}},
       {"bootstrap;", "", "qxrec", {"qxprof"}, {801}},
+      {"bootstrap;", "", "qxtab", {"qxprof", "qxrec", "qxznlo", "qxbstat"}, {801}},
       {"profile a; bootstrap;", "", "qxprof", {}, {800, 801}},
       {"profile a;", "bias", "qxrec", {"qxprof", "qxznlo"}, {800}},
       {"output out=o resexpec=re;", "bias ruvameasures plots=fit", "qxznlo", {}, {960, 902}},

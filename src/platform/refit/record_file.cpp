@@ -51,9 +51,16 @@ int RecordFile::load(std::int64_t index, void* buffer) {
     return 0;
   }
   const auto offset = static_cast<long long>(index - in_memory_) * static_cast<long long>(length_);
+  // Reading on from the last read needs no seek, so that a pass over the
+  // records in order reads the spill file through its buffer.
+  if (spill_is_at_end_ || offset != read_at_) {
+    if (fseeko(spill_, static_cast<off_t>(offset), SEEK_SET) != 0) return 1;
+  }
   spill_is_at_end_ = false;
-  if (std::fflush(spill_) != 0 || fseeko(spill_, static_cast<off_t>(offset), SEEK_SET) != 0) return 1;
-  return std::fread(buffer, 1, length_, spill_) == length_ ? 0 : 1;
+  read_at_ = -1;
+  if (std::fread(buffer, 1, length_, spill_) != length_) return 1;
+  read_at_ = offset + static_cast<long long>(length_);
+  return 0;
 }
 
 }  // namespace platform::refit

@@ -24,6 +24,7 @@ class RecordFile {
   int load(std::int64_t index, void* buffer);
 
   std::int64_t count() const { return count_; }
+  std::size_t record_length() const { return length_; }
   std::int64_t in_memory() const { return in_memory_; }
   std::size_t memory_bytes() const { return memory_.capacity(); }
 
@@ -35,6 +36,7 @@ class RecordFile {
   std::int64_t count_ = 0;
   std::FILE* spill_ = nullptr;
   bool spill_is_at_end_ = true;  // no read since the last append
+  long long read_at_ = -1;       // spill offset after the last read, -1 when unknown
 };
 
 }  // namespace platform::refit

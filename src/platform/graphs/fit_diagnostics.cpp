@@ -1,0 +1,260 @@
+// The fit-diagnostics panel (three rows of the nine diagnostics) and each
+// diagnostic as a graph of its own, drawn from the output-statistics table.
+#include <algorithm>
+#include <cmath>
+
+#include "platform/graphs/distribution_marks.h"
+#include "platform/graphs/graph_page.h"
+#include "platform/graphs/graph_templates.h"
+
+namespace platform::graphs {
+namespace {
+
+enum class Diagnostic {
+  ResidualByPredicted,
+  RStudentByPredicted,
+  RStudentByTanLeverage,
+  ObservedByPredicted,
+  ResidualExpectation,
+  RStudentByJacLeverage,
+  RawHistogram,
+  ProjectedHistogram,
+  BoxPlot
+};
+
+// The panel's cells in reading order.
+constexpr Diagnostic kPanelOrder[] = {
+    Diagnostic::ResidualByPredicted, Diagnostic::RStudentByPredicted, Diagnostic::RStudentByTanLeverage,
+    Diagnostic::ObservedByPredicted, Diagnostic::ResidualExpectation, Diagnostic::RStudentByJacLeverage,
+    Diagnostic::RawHistogram,        Diagnostic::ProjectedHistogram,  Diagnostic::BoxPlot};
+
+struct Cell {
+  const GraphRequest& r;
+  const GraphTable& t;
+  std::vector<bool> used;
+  bool panel;  // a cell of the panel: smaller type, short labels
+
+  // A label: the short variable in the panel, the long one alone, else the
+  // column's label, else `fallback`.
+  std::string text(const char* var, const char* short_var, const char* column, const char* fallback) const {
+    std::string s = panel && short_var ? r.text(short_var) : "";
+    if (s.empty()) s = r.text(var);
+    if (s.empty() && column) s = t.label(column);
+    return s.empty() ? fallback : s;
+  }
+  std::vector<double> column(const char* name) const { return kept(t.values(name), used); }
+  bool show(const char* var, const char* column) const {
+    if (!t.column(column)) return false;
+    return r.dynamic.contains(var) ? r.flag(var) : true;
+  }
+  PlotOptions options(std::vector<LegendEntry> legend = {}) const {
+    PlotOptions o;
+    if (panel) o.font = 9, o.marker = 2.4;
+    else o.inset = inset_statistics(r);
+    o.legend = std::move(legend);
+    return o;
+  }
+};
+
+struct Series {
+  std::string name, legend;
+  std::vector<double> values;
+};
+
+// The raw and projected series of a residual kind that the request shows.
+std::vector<Series> residual_series(const Cell& c, const char* raw, const char* projected, const char* raw_leg,
+                                    const char* proj_leg) {
+  std::vector<Series> s;
+  if (c.show("_SHOW_RAW", raw)) s.push_back({raw, c.text(raw_leg, nullptr, raw, "Raw"), c.column(raw)});
+  if (c.show("_SHOW_PROJ", projected))
+    s.push_back({projected, c.text(proj_leg, nullptr, projected, "Projected"), c.column(projected)});
+  return s;
+}
+
+// Residual kinds against one x column, with reference lines at `refs`.
+void scatter_cell(SvgDocument& svg, const Box& box, const Cell& c, const std::vector<double>& x,
+                  const std::string& xtitle, const std::vector<Series>& series, const std::string& ytitle,
+                  const std::vector<double>& refs, double vref) {
+  if (series.empty()) return draw_note(svg, box, ytitle + ": not available");
+  std::vector<LegendEntry> legend;
+  AxisSpec xa = axis_over(xtitle, {&x}), ya = axis_over(ytitle, {});
+  for (std::size_t i = 0; i < series.size(); ++i) {
+    legend.push_back({series[i].legend, LegendEntry::Markers, series_style(static_cast<int>(i))});
+    for (double v : series[i].values) include(ya, v);
+  }
+  for (double v : refs) include(ya, v);
+  Plot plot(svg, box, xa, ya, c.options(legend));
+  plot.frame();
+  for (double v : refs) plot.hline(v, reference_paint(v != 0));
+  if (std::isfinite(vref)) plot.vline(vref, reference_paint(true));
+  for (std::size_t i = 0; i < series.size(); ++i)
+    plot.points(x, series[i].values, series_style(static_cast<int>(i)), series[i].name);
+  plot.finish();
+}
+
+void histogram_cell(SvgDocument& svg, const Box& box, const Cell& c, const char* column, const char* xvar,
+                    const char* xshort, bool shown) {
+  const std::string xtitle = c.text(xvar, xshort, column, column);
+  if (!shown || !c.t.column(column)) return draw_note(svg, box, xtitle + ": not available");
+  const std::vector<double> v = c.column(column);
+  const Histogram h = histogram(v);
+  if (h.n == 0) return draw_note(svg, box, xtitle + ": no values");
+  const Moments m = moments(v);
+  const SeriesStyle curve{colour::kVermillion, Marker::Circle, "", 1.5};
+  std::vector<LegendEntry> legend;
+  if (!c.panel) legend = {{xtitle, LegendEntry::Fill, {}, kBarPaint}, {"Normal density", LegendEntry::Line, curve}};
+  AxisSpec xa{xtitle, h.edges.front(), h.edges.back(), Extend::Pad};
+  AxisSpec ya{c.text("_PER_LABEL", "_SHORT_PER_LABEL", nullptr, "Percent"), 0, highest_percent(h) * 1.08, Extend::None};
+  // The normal curve's peak must fit too.
+  if (m.sd > 0) ya.hi = std::max(ya.hi, 100 * h.width / (m.sd * 2.5066282746310002) * 1.05);
+  ya = AxisSpec{ya.title, 0, nice_scale(0, ya.hi, 5, Extend::ToTicks).hi, Extend::None};
+  Plot plot(svg, box, xa, ya, c.options(legend));
+  plot.frame();
+  histogram_bars(plot, h, column);
+  normal_curve(plot, h, m, curve);
+  plot.finish();
+}
+
+void box_cell(SvgDocument& svg, const Box& box, const Cell& c) {
+  const std::vector<Series> series = residual_series(c, "Residual", "ProjectedResidual", "_RAW_LEG", "_PROJ_LEG");
+  const std::string ytitle = c.text("_RESD_LABEL", "_SHORT_RESD_LABEL", "Residual", "Residual");
+  if (series.empty()) return draw_note(svg, box, ytitle + ": not available");
+  AxisSpec ya = axis_over(ytitle, {});
+  for (const Series& s : series)
+    for (double v : s.values) include(ya, v);
+  const double n = static_cast<double>(series.size());
+  AxisSpec xa{"", 0.5, n + 0.5, Extend::None};
+  xa.labels = xa.ticks = false;
+  Plot plot(svg, box, xa, ya, c.options());
+  plot.frame();
+  plot.hline(0, reference_paint());
+  for (std::size_t i = 0; i < series.size(); ++i) {
+    const double centre = static_cast<double>(i) + 1;
+    box_plot(plot, box_statistics(series[i].values), centre, 0.25, series_style(static_cast<int>(i)), false);
+    svg.text({plot.px(centre), plot.area().y + plot.area().h + 4 + cap_height(plot.font())},
+             fit_text(series[i].legend, plot.area().w / n, plot.font()),
+             TextStyle{plot.font(), Anchor::Middle, FontWeight::Normal, colour::kMutedText});
+  }
+  plot.finish();
+}
+
+// The leverage above which an observation is commonly called influential.
+double leverage_cutoff(const GraphRequest& r) {
+  const double p = r.number("_NPARM"), n = r.number("_NOBS");
+  return p > 0 && n > 0 ? 2 * p / n : kNaN;
+}
+
+void draw_cell(SvgDocument& svg, const Box& box, Diagnostic d, const Cell& c) {
+  const std::vector<double> predicted = c.column("Predicted");
+  const std::string xpred = c.text("_X_RESD_LABEL", "_X_SHORT_RESD_LABEL", "Predicted", "Predicted");
+  const std::string resd = c.text("_RESD_LABEL", "_SHORT_RESD_LABEL", "Residual", "Residual");
+  const std::string sturesd =
+      c.text("_STURESD_LABEL", "_SHORT_STURESD_LABEL", "StudentizedResidual", "Studentized residual");
+  auto residuals = [&] { return residual_series(c, "Residual", "ProjectedResidual", "_RAW_LEG", "_PROJ_LEG"); };
+  auto students = [&] {
+    return residual_series(c, "StudentizedResidual", "StudentizedProjectedResidual", "_STURAW_LEG", "_STUPROJ_LEG");
+  };
+  switch (d) {
+    case Diagnostic::ResidualByPredicted:
+      return scatter_cell(svg, box, c, predicted, xpred, residuals(), resd, {0}, kNaN);
+    case Diagnostic::RStudentByPredicted:
+      return scatter_cell(svg, box, c, predicted, c.text("_X_STURESD_LABEL", "_X_SHORT_STURESD_LABEL", "Predicted", "Predicted"),
+                          students(), sturesd, {0, -2, 2}, kNaN);
+    case Diagnostic::RStudentByTanLeverage:
+    case Diagnostic::RStudentByJacLeverage: {
+      const bool tan = d == Diagnostic::RStudentByTanLeverage;
+      const char* column = tan ? "TangentLeverage" : "JacobianLeverage";
+      const std::string xt = tan ? c.text("_X_TAN_LEV_LABEL", "_X_SHORT_TAN_LEV_LABEL", column, "Tangential leverage")
+                                 : c.text("_X_JAC_LEV_LABEL", "_X_SHORT_JAC_LEV_LABEL", column, "Jacobian leverage");
+      if (!c.t.column(column)) return draw_note(svg, box, xt + ": not available");
+      return scatter_cell(svg, box, c, c.column(column), xt, students(), sturesd, {0, -2, 2},
+                          leverage_cutoff(c.r));
+    }
+    case Diagnostic::ObservedByPredicted: {
+      const std::vector<double> observed = c.column("Observed");
+      const std::string yt = c.text("_DEPLABEL", "_SHORT_DEPLABEL", "Observed", "Observed");
+      if (!c.t.column("Observed") || !c.t.column("Predicted")) return draw_note(svg, box, yt + ": not available");
+      AxisSpec xa = axis_over(xpred, {&predicted, &observed}), ya = axis_over(yt, {&predicted, &observed});
+      xa.title = xpred;
+      Plot plot(svg, box, xa, ya, c.options());
+      plot.frame();
+      plot.diagonal(reference_paint());
+      plot.points(predicted, observed, series_style(0), "observed");
+          plot.finish();
+      return;
+    }
+    case Diagnostic::ResidualExpectation: {
+      const std::string yt = c.text("_RESDEXPEC_LABEL", "_SHORT_RESDEXPEC_LABEL", "ResidualExpectation",
+                                    "Residual expectation");
+      std::vector<Series> s;
+      if (c.t.column("ResidualExpectation")) s.push_back({"ResidualExpectation", yt, c.column("ResidualExpectation")});
+      return scatter_cell(svg, box, c, predicted,
+                          c.text("_X_RESDEXPEC_LABEL", "_X_SHORT_RESDEXPEC_LABEL", "Predicted", "Predicted"), s, yt,
+                          {0}, kNaN);
+    }
+    case Diagnostic::RawHistogram:
+      return histogram_cell(svg, box, c, "Residual", "_X_RAWRESD_LABEL", "_X_SHORT_RAWRESD_LABEL",
+                            c.show("_SHOW_RAW", "Residual"));
+    case Diagnostic::ProjectedHistogram:
+      return histogram_cell(svg, box, c, "ProjectedResidual", "_X_PROJRESD_LABEL", "_X_SHORT_PROJRESD_LABEL",
+                            c.show("_SHOW_PROJ", "ProjectedResidual"));
+    case Diagnostic::BoxPlot: return box_cell(svg, box, c);
+  }
+}
+
+const GraphTable* statistics_table(const GraphSources& s, std::string* why) {
+  const GraphTable* t = s.table(0);
+  if (!t) *why = "the output-statistics table of the fit is not in the output";
+  return t;
+}
+
+}  // namespace
+
+std::string draw_fit_diagnostics_panel(const GraphSources& s, std::string* why) {
+  const GraphTable* t = statistics_table(s, why);
+  if (!t) return {};
+  const GraphRequest& r = s.request;
+  const Cell c{r, *t, used_rows(*t), true};
+  const int rows = static_cast<int>(std::clamp<long long>(r.integer("_NROWS", 3), 1, 9));
+  const int columns = (9 + rows - 1) / rows;
+  const InsetLines stats = inset_statistics(r);
+  const double side = stats.empty() ? 0 : inset_width(stats, 10) + 16;
+  GraphPage page(r, 780 + side, 260.0 * rows);
+  Box cells_box = page.body;
+  cells_box.w -= side;
+  const std::vector<Box> cells = grid_cells(cells_box, rows, columns, 10);
+  for (std::size_t i = 0; i < cells.size() && i < 9; ++i) {
+    page.svg.begin_layer("cell", "", "data-cell=\"" + std::to_string(i + 1) + "\"");
+    draw_cell(page.svg, cells[i], kPanelOrder[i], c);
+    page.svg.end_layer();
+  }
+  // The fit statistics beside the cells, where they cover no data.
+  if (!stats.empty()) draw_inset(page.svg, {cells_box.x + cells_box.w + 10, cells_box.y + 10}, stats, 10);
+  return page.svg.str();
+}
+
+std::string draw_fit_diagnostic(const GraphSources& s, std::string* why) {
+  const GraphTable* t = statistics_table(s, why);
+  if (!t) return {};
+  static const std::pair<const char*, Diagnostic> kinds[] = {
+      {"residualbypredictedplot", Diagnostic::ResidualByPredicted},
+      {"rstudentbypredictedplot", Diagnostic::RStudentByPredicted},
+      {"rstudentbytanleverageplot", Diagnostic::RStudentByTanLeverage},
+      {"observedbypredictedplot", Diagnostic::ObservedByPredicted},
+      {"rawresidualexpectationplot", Diagnostic::ResidualExpectation},
+      {"rstudentbyjacleverageplot", Diagnostic::RStudentByJacLeverage},
+      {"rawresidualhistogram", Diagnostic::RawHistogram},
+      {"projectedresidualhistogram", Diagnostic::ProjectedHistogram},
+      {"residualboxplot", Diagnostic::BoxPlot}};
+  const std::string kind = s.request.kind();
+  for (const auto& [name, d] : kinds) {
+    if (kind != name) continue;
+    GraphPage page(s.request, graph_width(inset_statistics(s.request)), graph_height(s.request, 420));
+    draw_cell(page.svg, page.body, d, Cell{s.request, *t, used_rows(*t), false});
+    return page.svg.str();
+  }
+  *why = "no fit diagnostic is named " + s.request.template_path;
+  return {};
+}
+
+}  // namespace platform::graphs

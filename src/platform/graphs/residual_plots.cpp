@@ -1,0 +1,159 @@
+// Residuals against each regressor: panels of up to six cells that share
+// the residual axis, or one plot per regressor; raw and projected residuals
+// with an optional LOESS smooth of each.
+#include <algorithm>
+
+#include "platform/graphs/graph_page.h"
+#include "platform/graphs/graph_templates.h"
+#include "platform/graphs/loess_smooth.h"
+
+namespace platform::graphs {
+namespace {
+
+struct ResidualKind {
+  std::string column, smooth_column, legend, smooth_legend;
+  SeriesStyle style, smooth_style;
+};
+
+// The residual kinds the request shows, each with its smooth when asked for.
+std::vector<ResidualKind> kinds_shown(const GraphRequest& r, const GraphTable& t) {
+  std::vector<ResidualKind> kinds;
+  const bool smooth = r.flag("_SHOWSMOOTH");
+  auto add = [&](const char* show, const char* column, const char* smooth_column, const char* legend,
+                 const char* smooth_legend, int style) {
+    const std::string name = r.text(column);
+    if (!r.flag(show) || name.empty() || !t.column(name)) return;
+    ResidualKind k{name, smooth ? r.text(smooth_column) : "", r.text(legend), r.text(smooth_legend),
+                   series_style(style), series_style(style)};
+    if (k.legend.empty()) k.legend = t.label(name);
+    if (k.smooth_legend.empty()) k.smooth_legend = "LOESS";
+    k.smooth_style.dash = style == 0 ? "" : kDashed;
+    k.smooth_style.line_width = 2;
+    kinds.push_back(k);
+  };
+  add("_SHOWRAW", "_RAWRESD", "_SMOOTHRAWRESD", "_RAWLEGENDLABEL", "_LOESS_LEG_RAW", 0);
+  add("_SHOWPROJ", "_PROJRESD", "_SMOOTHPROJRESD", "_PROJLEGENDLABEL", "_LOESS_LEG_PROJ", 1);
+  return kinds;
+}
+
+std::vector<LegendEntry> legend_of(const std::vector<ResidualKind>& kinds, const GraphTable& t) {
+  std::vector<LegendEntry> legend;
+  for (const ResidualKind& k : kinds) legend.push_back({k.legend, LegendEntry::Markers, k.style});
+  for (const ResidualKind& k : kinds)
+    if (!k.smooth_column.empty() && t.column(k.smooth_column))
+      legend.push_back({k.smooth_legend, LegendEntry::Line, k.smooth_style});
+  return legend;
+}
+
+AxisSpec residual_axis(const std::vector<ResidualKind>& kinds, const GraphTable& t, const std::vector<bool>& used,
+                       const std::string& title) {
+  AxisSpec a = axis_over(title, {});
+  include(a, 0);
+  for (const ResidualKind& k : kinds)
+    for (double v : kept(t.values(k.column), used)) include(a, v);
+  return a;
+}
+
+// One regressor's cell: markers of each kind, their smooths, the zero line.
+void residual_cell(Plot& plot, const std::vector<ResidualKind>& kinds, const GraphTable& t,
+                   const std::vector<bool>& used, const std::vector<double>& x) {
+  plot.frame();
+  plot.hline(0, reference_paint());
+  for (const ResidualKind& k : kinds) plot.points(x, kept(t.values(k.column), used), k.style, k.column);
+  for (const ResidualKind& k : kinds) {
+    if (k.smooth_column.empty() || !t.column(k.smooth_column)) continue;
+    const Smooth s = loess(x, kept(t.values(k.smooth_column), used));
+    if (s.span > 0) plot.line(s.x, s.y, k.smooth_style, "loess " + k.smooth_column);
+  }
+  plot.finish();
+}
+
+const GraphTable* statistics(const GraphSources& s, std::string* why) {
+  const GraphTable* t = s.table(0);
+  if (!t) *why = "the output-statistics table of the fit is not in the output";
+  return t;
+}
+
+}  // namespace
+
+std::string draw_residual_plot(const GraphSources& s, std::string* why) {
+  const GraphTable* t = statistics(s, why);
+  if (!t) return {};
+  const GraphRequest& r = s.request;
+  const std::string xcolumn = r.text("_XVAR");
+  if (!t->column(xcolumn)) {
+    *why = "the output-statistics table has no column " + xcolumn;
+    return {};
+  }
+  const std::vector<bool> used = used_rows(*t);
+  const std::vector<ResidualKind> kinds = kinds_shown(r, *t);
+  const std::vector<double> x = kept(t->values(xcolumn), used);
+  PlotOptions options;
+  options.legend = legend_of(kinds, *t);
+  GraphPage page(r, kGraphWidth, graph_height(r, 420), r.label != graph_title(r) ? r.label : "");
+  Plot plot(page.svg, page.body, axis_over(or_else(r.text("_X_LABEL"), xcolumn), {&x}),
+            residual_axis(kinds, *t, used, or_else(r.text("_Y_LABEL"), "Residual")), options);
+  residual_cell(plot, kinds, *t, used, x);
+  return page.svg.str();
+}
+
+std::string draw_residual_panel(const GraphSources& s, std::string* why) {
+  const GraphTable* t = statistics(s, why);
+  if (!t) return {};
+  const GraphRequest& r = s.request;
+  const int rows = static_cast<int>(std::clamp<long long>(r.integer("_NROWS", 2), 1, 6));
+  const int columns = static_cast<int>(std::clamp<long long>(r.integer("_NCOLS", 3), 1, 6));
+  const int cells = static_cast<int>(std::clamp<long long>(r.integer("_NPLOTS", rows * columns), 0, rows * columns));
+  const bool shrink = r.flag("_SHRINKFONTS");
+  const std::vector<bool> used = used_rows(*t);
+  const std::vector<ResidualKind> kinds = kinds_shown(r, *t);
+  const std::vector<LegendEntry> legend = legend_of(kinds, *t);
+
+  const double height = std::max(graph_height(r, 480), 250.0 * rows + 40);
+  std::string subtitle = r.label != graph_title(r) ? r.label : "";
+  if (!r.text("_PanelLabel").empty()) subtitle += (subtitle.empty() ? "" : " \xE2\x80\x94 ") + r.text("_PanelLabel");
+  GraphPage page(r, 760, height, subtitle);
+  const double font = shrink ? 9 : 10;
+  const double legend_h = legend.size() >= 2 ? legend_height(legend, page.body.w - 20, font) : 0;
+  Box area = page.body;
+  area.h -= legend_h;
+
+  // The residual axis is shared: its labels and title only in the first
+  // column, whose cells are wider by the room they take.
+  AxisSpec ya = residual_axis(kinds, *t, used, or_else(r.text(shrink ? "_SHORT_Y_LABEL" : "_Y_LABEL"), "Residual"));
+  PlotOptions options;
+  options.font = font;
+  options.marker = shrink ? 2.4 : 2.8;
+  const double gap = 8, cell_h = (area.h - gap * (rows - 1)) / rows;
+  const AxisSpec any_x{"x"};
+  const double first_left = Plot::needed_left_margin(any_x, ya, Box{0, 0, 0, cell_h}, options);
+  const double other_left = Plot::needed_left_margin(any_x, AxisSpec{"", ya.lo, ya.hi, ya.extend, false, false},
+                                                     Box{0, 0, 0, cell_h}, options);
+  const double data_w = (area.w - first_left - other_left * (columns - 1) - gap * (columns - 1)) / columns;
+  for (int c = 1; c <= cells; ++c) {
+    const int row = (c - 1) / columns, col = (c - 1) % columns;
+    const std::string n = std::to_string(c);
+    const std::string xcolumn = r.text("_XVAR" + n);
+    Box box{area.x + col * (data_w + gap + other_left) + (col ? first_left - other_left : 0),
+            area.y + row * (cell_h + gap), data_w + (col ? other_left : first_left), cell_h};
+    page.svg.begin_layer("cell", "", "data-cell=\"" + n + "\"");
+    if (!t->column(xcolumn)) {
+      draw_note(page.svg, box, xcolumn + ": not in the output statistics");
+    } else {
+      const std::vector<double> x = kept(t->values(xcolumn), used);
+      AxisSpec xa = axis_over(or_else(r.text((shrink ? "_SHORTLABEL" : "_LABEL") + n), xcolumn), {&x});
+      AxisSpec y = ya;
+      if (col) y.title.clear(), y.labels = false;
+      PlotOptions cell = options;
+      cell.left_margin = col ? other_left : first_left;
+      Plot plot(page.svg, box, xa, y, cell);
+      residual_cell(plot, kinds, *t, used, x);
+    }
+    page.svg.end_layer();
+  }
+  if (legend_h > 0)
+    draw_legend(page.svg, Box{page.body.x, area.y + area.h, page.body.w, legend_h}, legend, font, options.marker);
+  return page.svg.str();
+}
+
+}  // namespace platform::graphs

@@ -1,0 +1,26 @@
+// Widths of text in the graphs' font, DejaVu Sans, read from the font file
+// through FreeType (found by fontconfig), so that labels are placed where
+// they fit. Widths come from the unhinted advances and the font's kerning
+// pairs, in pixels for a given size, and are the same on every run.
+#pragma once
+
+#include <string_view>
+
+namespace platform::graphs {
+
+enum class FontWeight { Normal, Bold };
+
+// Width in pixels of `text` (UTF-8) set at `size` pixels.
+double text_width(std::string_view text, double size, FontWeight weight = FontWeight::Normal);
+// Height above the baseline of capital letters and below it of descenders,
+// as fractions of the size.
+double cap_height(double size);
+double descent(double size);
+// Whether the widths come from the font file; false when no DejaVu Sans
+// was found and an approximation stands in.
+bool real_font_metrics();
+
+// The family name written into the SVG, matching the measured font.
+inline constexpr const char* kFontFamily = "DejaVu Sans, Verdana, sans-serif";
+
+}  // namespace platform::graphs

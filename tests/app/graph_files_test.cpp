@@ -1,0 +1,53 @@
+// The graphs of a fit drawn end to end: the limits the fit plot shows for a
+// model linear in its parameters equal their closed forms, and a run writes
+// the same pictures and report byte for byte.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "support/ruva_command.h"
+#include "support/straight_line.h"
+#include "support/svg_reading.h"
+
+namespace {
+
+using GraphFilesTest = RuvaCommandTest;
+
+TEST_F(GraphFilesTest, FitPlotLimitsAreTheClosedFormsAndRunsRepeatByteForByte) {
+  const StraightLine line;
+  std::string csv = "dose,y\n";
+  for (int i = 0; i < 10; ++i) csv += std::to_string(line.dose[i]) + "," + std::to_string(line.y[i]) + "\n";
+  csv += "5.5,.\n";  // not used: its response is missing
+  write("d.csv", csv);
+  write("fit.ruva", "proc ruva data=d plots=fit;\n  parms b0=0 b1=1;\n  model y = b0 + b1*dose;\nrun;\n");
+  ASSERT_EQ(run("--work . --graphs g --html r.html fit.ruva"), 0) << read("log.txt");
+  const std::string svg = read("g/step1_FitPlot.svg");
+  ASSERT_FALSE(svg.empty()) << read("listing.txt");
+  EXPECT_NE(read("listing.txt").find("Graph FitPlot: g/step1_FitPlot.svg"), std::string::npos);
+  EXPECT_EQ(occurrences(layer(svg, "markers", "observed"), "<circle"), 10);
+
+  const AxisRange x = axis(svg, "x-axis"), y = axis(svg, "y-axis");
+  // Two-decimal pixels: a hundredth of a pixel in y, and the slope times
+  // a hundredth of a pixel in x.
+  const double tolerance = 0.01 * ((y.hi - y.lo) / std::fabs(y.p1 - y.p0) + 2 * (x.hi - x.lo) / (x.p1 - x.p0));
+  auto check = [&](const std::vector<std::pair<double, double>>& points, auto limit, const char* what) {
+    ASSERT_FALSE(points.empty()) << what;
+    for (const auto& [px, py] : points) EXPECT_NEAR(y.value(py), limit(x.value(px)), tolerance) << what;
+  };
+  const auto band = vertices(layer(svg, "band", "confidence"));
+  ASSERT_EQ(band.size(), 402u);  // 201 grid points each way
+  check({band.begin(), band.begin() + 201}, [&](double v) { return line.b0 + line.b1 * v + line.mean_half_width(v); },
+        "upper confidence limit");
+  check({band.begin() + 201, band.end()}, [&](double v) { return line.b0 + line.b1 * v - line.mean_half_width(v); },
+        "lower confidence limit");
+  check(vertices(layer(svg, "line", "upper prediction"), "polyline"),
+        [&](double v) { return line.b0 + line.b1 * v + line.prediction_half_width(v); }, "upper prediction limit");
+  check(vertices(layer(svg, "line", "lower prediction"), "polyline"),
+        [&](double v) { return line.b0 + line.b1 * v - line.prediction_half_width(v); }, "lower prediction limit");
+
+  ASSERT_EQ(run("--work . --graphs g2 --html r2.html fit.ruva"), 0);
+  EXPECT_EQ(read("g2/step1_FitPlot.svg"), svg);
+  EXPECT_EQ(read("r2.html"), read("r.html"));
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+// The arithmetic behind the pictures: nice ticks, quantiles and box
+// statistics against R's values, the LOESS smooth, and contour bands.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/graphs/axis_scale.h"
+#include "platform/graphs/contour_lines.h"
+#include "platform/graphs/loess_smooth.h"
+#include "platform/graphs/sample_statistics.h"
+
+namespace platform::graphs {
+namespace {
+
+TEST(AxisScaleTest, TicksAreNiceNumbersWithNoMoreDecimalsThanTheStepNeeds) {
+  struct Case {
+    double lo, hi;
+    int target;
+    Extend extend;
+    std::vector<double> ticks;
+    std::vector<std::string> labels;
+  };
+  const Case cases[] = {
+      {0.02, 1.1, 6, Extend::Pad, {0, 0.2, 0.4, 0.6, 0.8, 1.0}, {"0.0", "0.2", "0.4", "0.6", "0.8", "1.0"}},
+      {-13.6, 25.4, 4, Extend::Pad, {-10, 0, 10, 20}, {"-10", "0", "10", "20"}},
+      {0, 12.4, 6, Extend::ToTicks, {0, 2.5, 5, 7.5, 10, 12.5}, {"0.0", "2.5", "5.0", "7.5", "10.0", "12.5"}},
+      {1e6, 4e6, 4, Extend::None, {1e6, 2e6, 3e6, 4e6}, {"1", "2", "3", "4"}},
+  };
+  for (const Case& c : cases) {
+    const AxisScale s = nice_scale(c.lo, c.hi, c.target, c.extend);
+    ASSERT_EQ(s.ticks.size(), c.ticks.size()) << c.lo << " " << c.hi;
+    for (std::size_t i = 0; i < s.ticks.size(); ++i) {
+      EXPECT_NEAR(s.ticks[i], c.ticks[i], 1e-12);
+      EXPECT_EQ(tick_label(s.ticks[i], s), c.labels[i]);
+    }
+  }
+  EXPECT_EQ(scale_suffix(nice_scale(1e6, 4e6, 4, Extend::None)), " (\xC3\x97 10^6)");
+  EXPECT_DOUBLE_EQ(nice_number(3.2), 2.5);
+  EXPECT_DOUBLE_EQ(nice_number(3.6), 5);
+  EXPECT_DOUBLE_EQ(nice_number(0.06), 0.05);
+  EXPECT_DOUBLE_EQ(nice_number(0.074), 0.1);
+  EXPECT_DOUBLE_EQ(nice_number(7.9, true), 5);
+}
+
+TEST(SampleStatisticsTest, QuantilesAndBoxesAgreeWithR) {
+  // R: quantile(c(1, 2, 3, 4, 10, 40), c(.25, .5, .75)) gives 2.25, 3.5, 8.5;
+  // boxplot.stats uses hinges, we use these quartiles with 1.5 IQR fences.
+  const std::vector<double> v = {10, 1, 3, 40, 2, 4, std::nan("")};
+  const std::vector<double> sorted = sorted_finite(v);
+  EXPECT_DOUBLE_EQ(quantile(sorted, 0.25), 2.25);
+  EXPECT_DOUBLE_EQ(quantile(sorted, 0.5), 3.5);
+  EXPECT_DOUBLE_EQ(quantile(sorted, 0.75), 8.5);
+  const BoxStatistics b = box_statistics(v);
+  EXPECT_EQ(b.outliers, std::vector<double>{40});  // above 8.5 + 1.5 * 6.25
+  EXPECT_DOUBLE_EQ(b.high, 10);
+  EXPECT_DOUBLE_EQ(b.low, 1);
+  EXPECT_DOUBLE_EQ(b.mean, 10);
+  const Moments m = moments({2, 4, 4, 4, 5, 5, 7, 9});
+  EXPECT_DOUBLE_EQ(m.mean, 5);
+  EXPECT_DOUBLE_EQ(m.sd, std::sqrt(32.0 / 7));
+  const Histogram h = histogram({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});  // IQR 4.5: width 4.18 -> 5
+  EXPECT_EQ(h.edges, (std::vector<double>{0, 5, 10}));
+  EXPECT_EQ(h.counts, (std::vector<double>{4, 6}));  // 10 closes the last bin
+}
+
+TEST(LoessTest, LocalLinearFitsReproduceALineAndFollowACurve) {
+  std::vector<double> x, line, curve;
+  for (int i = 0; i < 60; ++i) {
+    x.push_back(i * 0.1);
+    line.push_back(3 - 0.5 * x.back());
+    curve.push_back(std::sin(x.back()) + 0.05 * std::cos(37.0 * i));
+  }
+  const Smooth s = loess(x, line);
+  ASSERT_EQ(s.x.size(), 60u);  // at the distinct x values
+  for (std::size_t i = 0; i < s.x.size(); ++i) EXPECT_NEAR(s.y[i], 3 - 0.5 * s.x[i], 1e-10);
+  const Smooth c = loess(x, curve);
+  EXPECT_GE(c.span, 0.2);
+  EXPECT_LE(c.span, 0.6);  // a sine over a period needs a local window
+  for (std::size_t i = 10; i + 10 < c.x.size(); ++i) EXPECT_NEAR(c.y[i], std::sin(c.x[i]), 0.1);
+  EXPECT_EQ(loess({1, 1, 2, 2}, {1, 2, 3, 4}).span, 0);  // too few distinct x
+}
+
+TEST(ContourTest, BandsTileThePlaneAndLinesLieOnTheirLevel) {
+  SurfaceGrid g;
+  for (int i = 0; i <= 4; ++i) g.x.push_back(i), g.y.push_back(i);
+  for (double x : g.x)
+    for (double y : g.y) g.z.push_back(x + 2 * y);  // z = x + 2y on [0, 4]^2
+  const std::vector<double> levels = {0, 3, 6, 9, 12};
+  double area[4] = {0, 0, 0, 0};
+  for (const BandPolygon& p : band_polygons(g, levels)) {
+    double a = 0;
+    for (std::size_t k = 0; k < p.points.size(); ++k) {
+      const Point& u = p.points[k];
+      const Point& v = p.points[(k + 1) % p.points.size()];
+      a += u.x * v.y - v.x * u.y;
+    }
+    area[p.band] += std::fabs(a) / 2;
+  }
+  // The square's area 16 cut by x + 2y = 3, 6, 9: corner triangles of 2.25
+  // and two bands of 5.75 between them.
+  EXPECT_NEAR(area[0], 2.25, 1e-12);
+  EXPECT_NEAR(area[1], 5.75, 1e-12);
+  EXPECT_NEAR(area[2], 5.75, 1e-12);
+  EXPECT_NEAR(area[3], 2.25, 1e-12);
+  for (const auto& [a, b] : contour_segments(g, 6)) {
+    EXPECT_NEAR(a.x + 2 * a.y, 6, 1e-12);
+    EXPECT_NEAR(b.x + 2 * b.y, 6, 1e-12);
+  }
+}
+
+}  // namespace
+}  // namespace platform::graphs

@@ -1,0 +1,133 @@
+#!/usr/bin/env python3
+"""Loads an HTML file in headless Chromium through chromedriver and reports
+console errors, requests for anything but the file itself and inline data,
+and whether the screenshot is blank. Prints one JSON object.
+
+Exit status: 0 when the page passes, 1 when it does not, 77 when no browser
+or driver is installed (the caller skips)."""
+import base64
+import json
+import shutil
+import socket
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.request
+import zlib
+
+FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+         "--disable-background-networking", "--disable-component-update", "--disable-sync",
+         "--window-size=1280,1600"]
+
+
+def find(*names):
+    for n in names:
+        p = shutil.which(n)
+        if p:
+            return p
+    return None
+
+
+def call(port, method, path, body=None):
+    data = None if body is None else json.dumps(body).encode()
+    req = urllib.request.Request(f"http://127.0.0.1:{port}{path}", data=data, method=method,
+                                 headers={"Content-Type": "application/json"})
+    with urllib.request.urlopen(req, timeout=60) as r:
+        return json.loads(r.read().decode())["value"]
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def png_distinct_rows(png):
+    """How many different pixel rows the PNG has (8-bit RGB or RGBA)."""
+    pos, idat, width, height, channels = 8, b"", 0, 0, 4
+    while pos < len(png):
+        length, kind = struct.unpack(">I4s", png[pos:pos + 8])
+        chunk = png[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour = struct.unpack(">IIBB", chunk[:10])
+            channels = {2: 3, 6: 4}.get(colour, 4)
+        elif kind == b"IDAT":
+            idat += chunk
+        pos += 12 + length
+    raw = zlib.decompress(idat)
+    stride = width * channels
+    rows, prev, at = set(), bytearray(stride), 0
+    for _ in range(height):
+        f, line = raw[at], bytearray(raw[at + 1:at + 1 + stride])
+        at += 1 + stride
+        for i in range(stride):  # undo the PNG row filter
+            a = line[i - channels] if i >= channels else 0
+            b, c = prev[i], prev[i - channels] if i >= channels else 0
+            if f == 1: line[i] = (line[i] + a) & 255
+            elif f == 2: line[i] = (line[i] + b) & 255
+            elif f == 3: line[i] = (line[i] + (a + b) // 2) & 255
+            elif f == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.add(bytes(line))
+        prev = line
+    return len(rows)
+
+
+def main():
+    page = sys.argv[1]
+    browser = find("chromium", "chromium-browser", "google-chrome")
+    driver = find("chromedriver")
+    if not browser or not driver:
+        print(json.dumps({"skipped": "no chromium and chromedriver installed"}))
+        return 77
+    port = free_port()
+    profile = tempfile.mkdtemp(prefix="ruva-browser-")
+    proc = subprocess.Popen([driver, f"--port={port}"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        for _ in range(100):
+            try:
+                call(port, "GET", "/status")
+                break
+            except OSError:
+                time.sleep(0.1)
+        caps = {"capabilities": {"alwaysMatch": {
+            "browserName": "chrome",
+            "goog:chromeOptions": {"binary": browser, "args": FLAGS + [f"--user-data-dir={profile}"]},
+            "goog:loggingPrefs": {"browser": "ALL", "performance": "ALL"}}}}
+        session = call(port, "POST", "/session", caps)["sessionId"]
+        try:
+            call(port, "POST", f"/session/{session}/url", {"url": "file://" + page})
+            console = call(port, "POST", f"/session/{session}/se/log", {"type": "browser"})
+            network = call(port, "POST", f"/session/{session}/se/log", {"type": "performance"})
+            shot = base64.b64decode(call(port, "GET", f"/session/{session}/screenshot"))
+        finally:
+            call(port, "DELETE", f"/session/{session}")
+    finally:
+        proc.terminate()
+        proc.wait(timeout=10)
+        shutil.rmtree(profile, ignore_errors=True)
+    errors = [e["message"] for e in console if e.get("level") == "SEVERE"]
+    # The page may load nothing but itself and inline data; the browser's
+    # own start page (chrome:// documents) is not the page's doing, but a
+    # request to the network is wrong whoever made it.
+    requests = []
+    for entry in network:
+        message = json.loads(entry["message"])["message"]
+        if message.get("method") == "Network.requestWillBeSent":
+            url = message["params"]["request"]["url"]
+            from_page = message["params"].get("documentURL", "") == "file://" + page
+            network_url = url.split(":", 1)[0] in ("http", "https", "ws", "wss", "ftp")
+            if network_url or (from_page and not url.startswith(("file://", "data:"))):
+                requests.append(url)
+    rows = png_distinct_rows(shot)
+    result = {"console_errors": errors, "external_requests": requests, "distinct_rows": rows}
+    print(json.dumps(result))
+    return 0 if not errors and not requests and rows > 20 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
