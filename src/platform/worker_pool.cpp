@@ -84,12 +84,13 @@ QXStatus WorkerPool::enqueue(void* request) {
 void WorkerPool::deal(void* request) {
   Worker& w = *workers_[deal_.fetch_add(1, std::memory_order_relaxed) % workers_.size()];
   if (!w.mailbox.push(request)) {
-    // Full: the thread is busy. The mark is set before the retry, and the
-    // thread reads it after each request it takes, so one of them sees the other.
+    // Full: the thread is busy. The count is raised before the retry, and
+    // the thread reads it after each request it takes, so one of them sees
+    // the other.
     std::unique_lock lock(w.mutex);
-    w.full.store(true, std::memory_order_seq_cst);
+    w.waiting_for_room.fetch_add(1, std::memory_order_seq_cst);
     w.room.wait(lock, [&] { return w.mailbox.push(request); });
-    w.full.store(false, std::memory_order_relaxed);
+    w.waiting_for_room.fetch_sub(1, std::memory_order_relaxed);
   }
   // Sequentially consistent with the thread's sleeping mark, so that either
   // the thread sees the request before it sleeps or its sleep is seen here.
@@ -208,7 +209,7 @@ void* WorkerPool::pop(Worker& w) {
   if (!request) return nullptr;
   w.queued.fetch_sub(1, std::memory_order_relaxed);
   std::atomic_thread_fence(std::memory_order_seq_cst);  // the room made, before the mark is read
-  if (w.full.load(std::memory_order_relaxed)) {
+  if (w.waiting_for_room.load(std::memory_order_relaxed) > 0) {
     std::lock_guard lock(w.mutex);
     w.room.notify_all();
   }

@@ -64,7 +64,7 @@ class WorkerPool {
     RequestQueue mailbox{256};
     std::atomic<long> queued{0};
     std::atomic<bool> sleeping{false};
-    std::atomic<bool> full{false};  // a request waits for room in the mailbox
+    std::atomic<int> waiting_for_room{0};  // queueing threads that found the mailbox full
     std::mutex mutex;
     std::condition_variable wake, room;
     std::thread thread;
