@@ -103,8 +103,8 @@ void BM_LargeRefits(benchmark::State& state) {
   const std::string fit = "proc ruva data=" + std::string(m.name) + std::to_string(kSizes[analysis]) +
                           " noprint nthreads=" + std::to_string(threads) + "; " + m.parms + " " + m.model;
   const std::string statement =
-      analysis == kProfile     ? std::string(" profile ") + m.profiled + " / tplot range=-3 to 3 by 0.5;"
-      : analysis == kJackknife ? std::string(" profile ") + m.profiled + " / jackknife;"
+      analysis == kProfile     ? std::string(" profile ") + m.profiled + " / tplot range=-3 to 3 by 0.5 profdata=pd;"
+      : analysis == kJackknife ? std::string(" profile ") + m.profiled + " / jackknife profdata=pd;"
                                : std::string(" bootstrap / seed=1;");
   double cpu = 0;
   for (auto _ : state) {
