@@ -21,7 +21,11 @@ void pool_destroy(void* self) { delete WorkerPool::from(static_cast<Puddle*>(sel
 }  // namespace
 
 WorkerPool::WorkerPool(const TPDLCreateParms& parms)
-    : entry_{{}, this}, logic_(parms.logic), failure_(parms.failure), context_(parms.ctxt) {
+    : entry_{{}, this},
+      long_requests_((parms.flags & kPoolLongRequests) != 0),
+      logic_(parms.logic),
+      failure_(parms.failure),
+      context_(parms.ctxt) {
   entry_.table.enqueue = &pool_enqueue;
   entry_.table.quiesce = &pool_quiesce;
   entry_.table.reset = &pool_reset;
@@ -50,6 +54,10 @@ WorkerPool::~WorkerPool() { stop_threads(); }
 void WorkerPool::stop_threads() {
   accepting_.store(false);
   stopping_.store(true, std::memory_order_seq_cst);
+  {
+    std::lock_guard lock(queue_mutex_);
+    queued_cv_.notify_all();
+  }
   for (auto& w : workers_) {
     {
       std::lock_guard lock(w->mutex);
@@ -62,9 +70,28 @@ void WorkerPool::stop_threads() {
 
 QXStatus WorkerPool::enqueue(void* request) {
   if (!accepting_.load(std::memory_order_acquire)) return kPoolRefused;
-  Worker& w = *workers_[deal_.fetch_add(1, std::memory_order_relaxed) % workers_.size()];
   state_.fetch_add(1, std::memory_order_acq_rel);
-  while (!w.mailbox.push(request)) std::this_thread::yield();  // full: the thread is busy
+  if (long_requests_) {
+    std::lock_guard lock(queue_mutex_);
+    queue_.push_back(request);
+    queued_cv_.notify_one();
+  } else {
+    deal(request);
+  }
+  return 0;
+}
+
+void WorkerPool::deal(void* request) {
+  Worker& w = *workers_[deal_.fetch_add(1, std::memory_order_relaxed) % workers_.size()];
+  if (!w.mailbox.push(request)) {
+    // Full: the thread is busy. The count is raised before the retry, and
+    // the thread reads it after each request it takes, so one of them sees
+    // the other.
+    std::unique_lock lock(w.mutex);
+    w.waiting_for_room.fetch_add(1, std::memory_order_seq_cst);
+    w.room.wait(lock, [&] { return w.mailbox.push(request); });
+    w.waiting_for_room.fetch_sub(1, std::memory_order_relaxed);
+  }
   // Sequentially consistent with the thread's sleeping mark, so that either
   // the thread sees the request before it sleeps or its sleep is seen here.
   w.queued.fetch_add(1, std::memory_order_seq_cst);
@@ -72,13 +99,12 @@ QXStatus WorkerPool::enqueue(void* request) {
     std::lock_guard lock(w.mutex);
     w.wake.notify_one();
   }
-  return 0;
 }
 
 QXStatus WorkerPool::quiesce() {
   accepting_.store(false);
-  if (!spin_until([this] { return open_requests() == 0; }))
-    while (open_requests() != 0) std::this_thread::sleep_for(std::chrono::microseconds(100));
+  std::unique_lock lock(queue_mutex_);
+  idle_cv_.wait(lock, [this] { return open_requests() == 0; });
   return 0;
 }
 
@@ -91,7 +117,7 @@ QXStatus WorkerPool::reset() {
 
 QXStatus WorkerPool::wait(QXEvent* event) {
   if (!event || !event->post) return kPoolRefused;
-  help_with_unclaimed();
+  if (!long_requests_) help_with_unclaimed();
   std::uint64_t state = state_.load(std::memory_order_acquire);
   if (state & kArmed) return kPoolRefused;
   armed_event_ = event;
@@ -122,7 +148,18 @@ void WorkerPool::help_with_unclaimed() {
 }
 
 void WorkerPool::run_worker(Worker& self) {
-  while (void* request = take(self)) run(request);
+  while (void* request = long_requests_ ? take_in_order() : take(self)) run(request);
+}
+
+// The oldest queued request, blocked until there is one; null when the
+// pool stops and the queue is empty.
+void* WorkerPool::take_in_order() {
+  std::unique_lock lock(queue_mutex_);
+  queued_cv_.wait(lock, [this] { return !queue_.empty() || stopping_.load(std::memory_order_acquire); });
+  if (queue_.empty()) return nullptr;
+  void* request = queue_.front();
+  queue_.pop_front();
+  return request;
 }
 
 void WorkerPool::run(void* request) {
@@ -169,7 +206,13 @@ bool WorkerPool::has_work(Worker& self) const {
 
 void* WorkerPool::pop(Worker& w) {
   void* request = w.mailbox.pop();
-  if (request) w.queued.fetch_sub(1, std::memory_order_relaxed);
+  if (!request) return nullptr;
+  w.queued.fetch_sub(1, std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_seq_cst);  // the room made, before the mark is read
+  if (w.waiting_for_room.load(std::memory_order_relaxed) > 0) {
+    std::lock_guard lock(w.mutex);
+    w.room.notify_all();
+  }
   return request;
 }
 
@@ -193,6 +236,10 @@ void WorkerPool::sleep(Worker& self) {
 // While the mark is set the waiter is blocked and queues nothing new.
 void WorkerPool::finish() {
   const std::uint64_t before = state_.fetch_sub(1, std::memory_order_acq_rel);
+  if (static_cast<std::uint32_t>(before) == 1) {  // none open: tell a quiescing thread
+    std::lock_guard lock(queue_mutex_);
+    idle_cv_.notify_all();
+  }
   if (before != (kArmed | 1)) return;
   QXEvent* event = armed_event_;
   armed_event_ = nullptr;

@@ -1,5 +1,6 @@
 // The worker-pool extension "qxepdl", kernel events and the host's gates.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <atomic>
 #include <mutex>
@@ -11,6 +12,7 @@
 #include "host/qx_handle.h"
 #include "host/qx_puddle.h"
 #include "host/services.h"
+#include "platform/worker_pool.h"
 #include "support/host_fixture.h"
 
 namespace {
@@ -187,6 +189,72 @@ TEST_F(WorkerPoolTest, GatesAndEvents) {
   EXPECT_NE(wtgwait(0, 0, 1, gates), 0);
   EXPECT_NE(wtforev(nullptr, &late), 0);
   EXPECT_EQ(wtpoll(), 0);
+}
+
+double cpu_ms(int who) {
+  rusage u{};
+  getrusage(who, &u);
+  return 1e3 * static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         1e-3 * static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
+}
+
+// A full mailbox holds the queueing thread, blocked (it uses next to no
+// processor time meanwhile), until the busy thread makes room; every
+// request still runs once.
+TEST_F(WorkerPoolTest, FullMailboxWaitsForRoom) {
+  ASSERT_NE(create(1), nullptr);
+  std::vector<std::atomic<int>> done(300);
+  tally_.hold = true;
+  std::atomic<bool> all_queued{false};
+  double queuer_cpu = 0;
+  std::thread queuer([&] {
+    const double before = cpu_ms(RUSAGE_THREAD);
+    for (auto& d : done) pool_->enqueue(pool_, &d, nullptr, nullptr, nullptr);
+    queuer_cpu = cpu_ms(RUSAGE_THREAD) - before;
+    all_queued = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_FALSE(all_queued.load());  // more than a mailbox holds
+  tally_.hold = false;
+  queuer.join();
+  EXPECT_LT(queuer_cpu, 50.0);
+  wait_all();
+  for (auto& d : done) EXPECT_EQ(d.load(), 1);
+}
+
+// A pool for long requests runs them in queue order (one thread), takes
+// any number while its threads are busy, and its idle threads block: they
+// use next to no processor time.
+TEST_F(WorkerPoolTest, LongRequestsRunInOrderAndIdleThreadsSleep) {
+  static std::vector<int> order;
+  static std::atomic<bool> hold;
+  TPDLCreateParms parms{};
+  parms.min = parms.max = 1;
+  parms.flags = platform::kPoolLongRequests;
+  parms.logic = [](QXMemPtr, QXGenerich request, QXThreadh, TPDLCallBacksp) {
+    while (hold.load()) std::this_thread::yield();
+    order.push_back(*static_cast<int*>(request));
+  };
+  pool_ = ext_->create(ext_, &parms, nullptr, nullptr);
+  ASSERT_NE(pool_, nullptr);
+  std::vector<int> ids(1000);
+  hold = true;
+  for (int i = 0; i < 1000; ++i) {
+    ids[static_cast<std::size_t>(i)] = i;
+    ASSERT_EQ(pool_->enqueue(pool_, &ids[static_cast<std::size_t>(i)], nullptr, nullptr, nullptr), 0);
+  }
+  hold = false;
+  wait_all();
+  ASSERT_EQ(order.size(), 1000u);
+  for (int i = 0; i < 1000; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
+  pool_->quiesce(pool_, nullptr, nullptr, nullptr);
+  pool_->gen.destroy(pool_);
+  parms.min = parms.max = 8;
+  pool_ = ext_->create(ext_, &parms, nullptr, nullptr);
+  ASSERT_NE(pool_, nullptr);
+  const double before = cpu_ms(RUSAGE_SELF);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_LT(cpu_ms(RUSAGE_SELF) - before, 60.0);  // eight spinning threads would take 2400 ms
 }
 
 }  // namespace

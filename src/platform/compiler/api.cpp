@@ -91,7 +91,7 @@ language::StmtPtr parms_statement(const std::vector<std::string>& names) {
   return s;
 }
 
-bool request_derivatives(Compiler& c, ObjectiveProgram* out) {
+bool request_derivatives(Compiler& c, bool with_second, ObjectiveProgram* out) {
   if (!c.derivatives) c.derivatives = std::make_unique<Derivatives>(c);
   Derivatives& d = *c.derivatives;
   std::vector<std::pair<CMPSYM*, CMPSYM*>> pairs;
@@ -101,6 +101,7 @@ bool request_derivatives(Compiler& c, ObjectiveProgram* out) {
   std::vector<std::size_t> slots;
   const std::size_t n = out->parms.size();
   out->hessian.assign(n * (n + 1) / 2, nullptr);
+  if (!with_second) return true;
   CMPSYM *base = nullptr, *wrt = nullptr;
   for (std::size_t i = 0; i < n; ++i)
     for (std::size_t j = 0; j <= i; ++j)
@@ -126,9 +127,10 @@ int compile_text(CMPGLOBAL* cmp, std::string_view text, const std::vector<Datase
 
 int compile_objective_text(CMPGLOBAL* cmp, std::string_view text, const std::vector<DatasetVariable>& inputs,
                            const std::vector<std::string>& parms, std::string_view objective,
-                           ObjectiveProgram* out) {
+                           const ObjectiveOptions& options, ObjectiveProgram* out) {
   Compiler* c = compiler_of(cmp);
   if (!c || !out) return 1;
+  c->notes = options.notes;
   *out = {};
   out->parms = c->add_statement(parms_statement(parms));
   if (out->parms.size() != parms.size() || !add_text(c, cmp, text)) return 1;
@@ -137,7 +139,7 @@ int compile_objective_text(CMPGLOBAL* cmp, std::string_view text, const std::vec
   Symbol* obj = c->symbols.find(objective);
   if (!obj) return 1;
   out->objective = &obj->pub;
-  if (!request_derivatives(*c, out) || c->failed() || !c->generate()) return 1;
+  if (!request_derivatives(*c, options.second_derivatives, out) || c->failed() || !c->generate()) return 1;
   return 0;
 }
 

@@ -61,18 +61,22 @@ int compile_text(CMPGLOBAL* cmp, std::string_view text, const std::vector<Datase
 // A program compiled for minimisation: the objective variable, the
 // parameters, and the symbols of the objective's analytic first derivatives
 // (one per parameter) and second derivatives (packed lower triangle by
-// rows); a null derivative is zero.
+// rows; all null when they were not asked for); a null derivative is zero.
 struct ObjectiveProgram {
   CMPSYM* objective = nullptr;
   std::vector<CMPSYM*> parms;
   std::vector<CMPSYM*> gradient;
   std::vector<CMPSYM*> hessian;
 };
+struct ObjectiveOptions {
+  bool second_derivatives = true;  // the objective's second derivatives as well as its first
+  bool notes = true;               // notes logged (a second compile of one text leaves them out)
+};
 // As compile_text, with `parms` declared as the program's parameters and the
 // derivatives of the variable `objective` asked for before code generation.
 int compile_objective_text(CMPGLOBAL* cmp, std::string_view text, const std::vector<DatasetVariable>& inputs,
                            const std::vector<std::string>& parms, std::string_view objective,
-                           ObjectiveProgram* out);
+                           const ObjectiveOptions& options, ObjectiveProgram* out);
 
 // The WHERE statements' verdict on the observation whose values are in the
 // block's cells (after xyvget): 1 keep it, 0 leave it out. 1 when the

@@ -45,6 +45,7 @@ void Compiler::error(int number, ...) {
 }
 
 void Compiler::note(int number, ...) {
+  if (!notes) return;
   va_list ap;
   va_start(ap, number);
   report(number, ap);

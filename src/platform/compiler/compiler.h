@@ -134,6 +134,7 @@ class Compiler {
   std::vector<int> temp_cells;                     // temporaries, reused by every generation
   std::map<int, std::vector<int>> temp_blocks;     // consecutive temporaries by size
   std::unique_ptr<Derivatives> derivatives;  // made by the first derivative request
+  bool notes = true;       // notes are logged (errors always are)
   int estimates = 0;       // ESTIMATE expressions so far
   int contrast_rows = 0;   // CONTRAST rows so far
   void* output_manager = nullptr;

@@ -44,6 +44,7 @@ std::unique_ptr<RefitEngine> RefitEngine::create(const QXPROF_PARMS& p) {
   pool.logic = reinterpret_cast<TPDLLogicFn>(&RefitEngine::run_request);
   pool.failure = pool.logic;
   pool.ctxt = e.get();
+  pool.flags = kPoolLongRequests;
   e->pool_ = WorkerPool::create(pool, nullptr);
   return e->pool_ ? std::move(e) : nullptr;
 }
@@ -123,6 +124,7 @@ int RefitEngine::read_records() {
   }
   records_.resize(static_cast<std::size_t>(n_records_ * size));
   observations_ = {records_.data(), static_cast<std::int32_t>(size), nullptr, 0, nullptr, n_records_};
+  if (n_threads_ > 1) observations_.helpers = this;
   return 0;
 }
 
@@ -133,15 +135,20 @@ int RefitEngine::profile() {
   stopping_ = false;
   finished_ = 0;
   queued_ = tasks_.size();
+  unclaimed_ = static_cast<int>(tasks_.size());
   {
     std::lock_guard lock(done_event_.mutex);
     done_event_.posted = false;
   }
-  for (std::size_t i = 0; i < tasks_.size(); ++i)
-    if (pool_->enqueue(tasks_[i].get()) != 0) {
+  requests_.assign(tasks_.size(), {});
+  for (std::size_t i = 0; i < tasks_.size(); ++i) {
+    requests_[i].task = tasks_[i].get();
+    if (pool_->enqueue(&requests_[i]) != 0) {
       queued_ = i;  // the batch ends with the tasks that were queued
+      unclaimed_ = static_cast<int>(i);
       return 1;
     }
+  }
   return 0;
 }
 
@@ -158,14 +165,47 @@ Frame* RefitEngine::frame_of_this_thread(std::unique_ptr<Frame>* spare) {
 
 void RefitEngine::run_request(void* context, void* request, void*, void*) {
   auto* e = static_cast<RefitEngine*>(context);
-  auto* task = static_cast<RefitTask*>(request);
-  // A stopped batch leaves the tasks not yet begun with their failed result.
-  if (!e->stopping_.load(std::memory_order_relaxed)) {
-    std::unique_ptr<Frame> spare;
-    if (Frame* frame = e->frame_of_this_thread(&spare))
-      task->run(*frame, e->observations_, e->n_computed_, e->lags_);
+  auto* r = static_cast<Request*>(request);
+  if (r->task) {
+    e->run_task(*r->task);
+    return;
   }
-  e->signal_finished();
+  std::unique_ptr<Frame> spare;
+  if (Frame* frame = e->frame_of_this_thread(&spare)) r->pass->help(*frame);
+  delete r;
+  e->helping_.fetch_sub(1, std::memory_order_relaxed);
+}
+
+void RefitEngine::run_task(RefitTask& task) {
+  unclaimed_.fetch_sub(1, std::memory_order_relaxed);
+  running_.fetch_add(1, std::memory_order_relaxed);
+  // A stopped batch leaves the tasks not yet begun with their failed result.
+  if (!stopping_.load(std::memory_order_relaxed)) {
+    std::unique_ptr<Frame> spare;
+    if (Frame* frame = frame_of_this_thread(&spare)) task.run(*frame, observations_, n_computed_, lags_);
+  }
+  running_.fetch_sub(1, std::memory_order_relaxed);
+  signal_finished();
+}
+
+// Threads are idle only when every task has begun: until then a free
+// thread takes the next task.
+int RefitEngine::idle() const {
+  if (unclaimed_.load(std::memory_order_relaxed) > 0) return 0;
+  return std::max(0, n_threads_ - running_.load(std::memory_order_relaxed) -
+                         helping_.load(std::memory_order_relaxed));
+}
+
+void RefitEngine::call(const std::shared_ptr<SharedPass>& pass, int count) {
+  for (int i = 0; i < count; ++i) {
+    auto* r = new Request{nullptr, pass};
+    helping_.fetch_add(1, std::memory_order_relaxed);
+    if (pool_->enqueue(r) != 0) {
+      helping_.fetch_sub(1, std::memory_order_relaxed);
+      delete r;
+      return;
+    }
+  }
 }
 
 void RefitEngine::signal_finished() {
@@ -227,8 +267,10 @@ int RefitEngine::reset(const QXPROF_DATA_DESC* data) {
     data_ = *data;
   }
   tasks_.clear();
+  requests_.clear();
   queued_ = 0;
   finished_ = 0;
+  unclaimed_ = 0;
   return 0;
 }
 

@@ -5,7 +5,9 @@
 // The step's thread reads the batch's records through the data reader
 // (never concurrently) before the tasks are queued; the workers then read
 // only the shared records and their own task, so the results do not depend
-// on the number of threads or on which thread ran which task.
+// on the number of threads or on which thread ran which task. Once every
+// task of a batch has begun, a task's passes are shared with the threads
+// left idle (shared_pass.h), with the same sums.
 #pragma once
 
 #include <atomic>
@@ -18,8 +20,9 @@
 
 #include "host/qx_event.h"
 #include "host/qx_prof.h"
-#include "platform/refit/refit_model.h"
+#include "platform/refit/refit_frame.h"
 #include "platform/refit/refit_task.h"
+#include "platform/refit/shared_pass.h"
 
 namespace platform {
 class WorkerPool;
@@ -27,11 +30,11 @@ class WorkerPool;
 
 namespace platform::refit {
 
-class RefitEngine {
+class RefitEngine : private PassHelpers {
  public:
   // Null when the parameters are unusable or the threads cannot be started.
   static std::unique_ptr<RefitEngine> create(const QXPROF_PARMS& parms);
-  ~RefitEngine();
+  ~RefitEngine() override;
   RefitEngine(const RefitEngine&) = delete;
   RefitEngine& operator=(const RefitEngine&) = delete;
 
@@ -50,8 +53,17 @@ class RefitEngine {
   int reset(const QXPROF_DATA_DESC* data);
 
  private:
+  // A request of the pool: a task of the batch, or a pass to help with.
+  struct Request {
+    RefitTask* task = nullptr;
+    std::shared_ptr<SharedPass> pass;
+  };
+
   explicit RefitEngine(const QXPROF_PARMS& parms);
   static void run_request(void* context, void* request, void* thread, void* callbacks);
+  void run_task(RefitTask& task);
+  int idle() const override;
+  void call(const std::shared_ptr<SharedPass>& pass, int count) override;
   Frame* frame_of_this_thread(std::unique_ptr<Frame>* spare);
   int read_records();
   void signal_finished();
@@ -82,6 +94,7 @@ class RefitEngine {
   std::atomic<std::size_t> next_frame_{0};
 
   std::vector<std::unique_ptr<RefitTask>> tasks_;
+  std::vector<Request> requests_;  // one per task, queued by profile()
   std::vector<unsigned char> records_;
   std::int64_t n_records_ = 0;
   Observations observations_;
@@ -91,6 +104,9 @@ class RefitEngine {
   std::atomic<bool> stopping_{false};
   std::atomic<std::size_t> finished_{0};
   std::atomic<std::size_t> queued_{0};
+  // Tasks queued but not begun, tasks running, and help requests queued or
+  // running: what tells the threads that are idle.
+  std::atomic<int> unclaimed_{0}, running_{0}, helping_{0};
   std::mutex finished_mutex_;
   std::condition_variable finished_cv_;
 };

@@ -39,16 +39,33 @@ struct Arena {
 
 struct FunctionLimit {};
 
-// The run's side of the callbacks: the last point evaluated and its sums,
-// and the constraint rows in the optimiser's form (value >= 0 or = 0).
+// The run's side of the callbacks. The optimiser asks for the objective at
+// a point and, when it accepts the point, for the derivatives there. It
+// accepts nearly every point it tries (every one, in the refits of the
+// benchmarks), so a pass computes both; the sums of the latest point and of
+// the last accepted one are kept, so that no pass is made twice at a point.
 struct Run {
   Frame* frame = nullptr;
   const Observations* obs = nullptr;
   int n = 0;
   long calls = 0, max_calls = 0;
-  std::vector<double> x;
-  Sums sums;
-  bool have = false, have_derivatives = false;
+  Order derivative_order = Order::kFirst;  // kSecond once a pass needed the second derivatives
+
+  struct Point {
+    std::vector<double> x;
+    Sums sums;
+    bool valid = false;
+    bool holds(const double* p, bool derivatives) const {
+      return valid && (!derivatives || sums.order != Order::kValue) && std::equal(p, p + x.size(), x.begin());
+    }
+  };
+  Point latest, accepted;
+
+  // The function limit counts the requests as a pass for every request at
+  // a new point, or for derivatives at a point evaluated without them,
+  // would (and always has).
+  std::vector<double> counted_x;
+  bool counted = false, counted_derivatives = false;
 
   struct Row {
     std::vector<int> cols;
@@ -60,21 +77,51 @@ struct Run {
   };
   std::vector<std::unique_ptr<Row>> rows;
 
-  const Sums& at(const double* p, bool derivatives) {
-    if (have && (have_derivatives || !derivatives) && std::equal(p, p + n, x.begin())) return sums;
+  void count(const double* p, bool derivatives) {
+    if (counted && (counted_derivatives || !derivatives) && std::equal(p, p + n, counted_x.begin())) return;
     if (++calls > max_calls) throw FunctionLimit{};
-    x.assign(p, p + n);
-    frame->evaluate(p, *obs, derivatives, &sums);
-    have = true;
-    have_derivatives = derivatives;
-    return sums;
+    counted_x.assign(p, p + n);
+    counted = true;
+    counted_derivatives = derivatives;
+  }
+
+  // The sums at p kept from an earlier pass, or null.
+  Sums* kept(const double* p, bool derivatives) {
+    if (accepted.holds(p, derivatives)) return &accepted.sums;
+    if (latest.holds(p, derivatives)) return &latest.sums;
+    return nullptr;
+  }
+
+  void evaluate(const double* p, Order order, Point* into) {
+    into->x.assign(p, p + n);
+    frame->evaluate(p, *obs, order, &into->sums);
+    into->valid = true;
+    if (into->sums.order == Order::kSecond) derivative_order = Order::kSecond;
+  }
+
+  // The objective, with the derivatives computed in the same pass.
+  const Sums& objective(const double* p) {
+    count(p, false);
+    if (const Sums* s = kept(p, false)) return *s;
+    evaluate(p, derivative_order, &latest);
+    return latest.sums;
+  }
+
+  // The derivatives at a point the optimiser accepts.
+  const Sums& derivatives(const double* p) {
+    count(p, true);
+    if (!accepted.holds(p, true)) {
+      if (!latest.holds(p, true)) evaluate(p, derivative_order, &latest);
+      std::swap(latest, accepted);
+    }
+    return accepted.sums;
   }
 };
 
 Run& run_of(ZOPTGLOBAL* g) { return *static_cast<Run*>(g->opts.userptr); }
 
 int objective_cb(ZOPTGLOBAL* g) {
-  const Sums& s = run_of(g).at(g->state.parms, false);
+  const Sums& s = run_of(g).objective(g->state.parms);
   g->state.objective = s.ok && s.used > 0 ? s.f : std::nan("");
   g->state.nobs = s.used;
   return 0;
@@ -83,7 +130,7 @@ int objective_cb(ZOPTGLOBAL* g) {
 // The library's gradient and Hessian are half those of the objective.
 int gradient_cb(ZOPTGLOBAL* g) {
   Run& r = run_of(g);
-  const Sums& s = r.at(g->state.parms, true);
+  const Sums& s = r.derivatives(g->state.parms);
   for (int j = 0; j < r.n; ++j) g->state.grad[j] = g->state.hes[zisub(r.n, j)] = 0.5 * s.g[j];
   g->state.grad[r.n] = g->state.hes[zisub(r.n, r.n)] = s.f;
   g->state.nobs = s.used;
@@ -92,7 +139,7 @@ int gradient_cb(ZOPTGLOBAL* g) {
 
 int hessian_cb(ZOPTGLOBAL* g) {
   Run& r = run_of(g);
-  const Sums& s = r.at(g->state.parms, true);
+  const Sums& s = r.derivatives(g->state.parms);
   for (int a = 0; a < r.n; ++a)
     for (int b = 0; b <= a; ++b) g->state.hes[zisub(a, b)] = 0.5 * s.h[a * (a + 1) / 2 + b];
   g->state.nobs = s.used;
@@ -237,7 +284,7 @@ class RefitTask::LaggedRows : public RowSource {
   bool failed_ = false;
 };
 
-int RefitTask::minimise(Frame& frame, const Observations& obs) {
+int RefitTask::minimise(Frame& frame, const Observations& obs, Sums* end) {
   const int n = static_cast<int>(start_.size());
   Run r;
   r.frame = &frame;
@@ -260,6 +307,11 @@ int RefitTask::minimise(Frame& frame, const Observations& obs) {
   parms_.assign(g->state.parms, g->state.parms + n);
   result_.n_iter = g->state.iters;
   result_.n_func = static_cast<std::int32_t>(r.calls);
+  project_onto(constraints_, &parms_);
+  // The objective where the run ended is known from its last passes,
+  // unless the projection onto the constraints moved the point.
+  if (Sums* s = r.kept(parms_.data(), false)) *end = std::move(*s);
+  else frame.evaluate(parms_.data(), obs, Order::kValue, end);
   return rc;
 }
 
@@ -277,12 +329,18 @@ void RefitTask::run(Frame& frame, const Observations& data, int n_computed, cons
     obs.computed = rows.data();
   }
   obs.n_computed = n_computed;
-  int rc = kTaskCallbackFailed;
-  if (have_rows) rc = options_.maxi == 0 ? 0 : minimise(frame, obs);
-  project_onto(constraints_, &parms_);
   // The objective where the run ended, and the observations behind it.
   Sums s;
-  if (have_rows) frame.evaluate(parms_.data(), obs, false, &s);
+  int rc = kTaskCallbackFailed;
+  if (have_rows && options_.maxi != 0) {
+    rc = minimise(frame, obs, &s);
+  } else {
+    project_onto(constraints_, &parms_);
+    if (have_rows) {
+      rc = 0;
+      frame.evaluate(parms_.data(), obs, Order::kValue, &s);
+    }
+  }
   if (lagged.failed()) rc = kTaskCallbackFailed;
   objective_ = s.ok && s.used > 0 ? s.f : missing_value();
   result_.qxznlo_rc = rc;

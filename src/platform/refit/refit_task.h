@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "host/qx_prof.h"
-#include "platform/refit/refit_model.h"
+#include "platform/refit/refit_frame.h"
 #include "platform/refit/task_constraints.h"
 
 namespace platform::refit {
@@ -39,7 +39,8 @@ class RefitTask {
   class LaggedRows;
   QXPROF_COMP_VARS_CB_ARGS callback_args(int n_computed, const QXPROF_LAG_INFO& lags) const;
   bool computed_rows(const Observations& data, int n_computed, std::vector<double>* rows);
-  int minimise(Frame& frame, const Observations& obs);
+  // Minimises from the start values; `end` receives the sums where the run ended.
+  int minimise(Frame& frame, const Observations& obs, Sums* end);
 
   std::int32_t id_ = 0;
   void* user_ = nullptr;
