@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "host/named_values.h"
-#include "host/qx_text.h"
+#include "host/kernel_text_literals.h"
 #include "platform/host.h"
-#include "random/zmrsrnd.h"
+#include "random/random_record.h"
 
 namespace {
 

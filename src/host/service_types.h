@@ -8,7 +8,7 @@
 #include "host/types.h"
 
 #include "host/compiler_types.h"
-#include "host/linestr.h"
+#include "host/listing_line.h"
 #include "host/wait_types.h"
 
 // A host object (host/wob.h holds its layout and the method dispatcher).

@@ -8,9 +8,9 @@
 
 #include "host/matrix_printer.h"
 #include "host/services.h"
-#include "host/yol.h"
-#include "optim/zopt_internal.h"
-#include "optim/zopt_output.h"
+#include "host/output_tables.h"
+#include "optim/optimiser_internal.h"
+#include "optim/optimiser_output.h"
 
 namespace optim {
 namespace {

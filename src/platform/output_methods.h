@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "host/wob.h"
+#include "host/object_methods.h"
 
 namespace platform::methods {
 

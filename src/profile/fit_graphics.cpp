@@ -2,7 +2,7 @@
 // that the diagnostics pass made: the fit diagnostics with the leverage and
 // influence plots, the residual plots, then the fit plot.
 #include "procedure/result_phases.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "profile/graph_builders.h"
 
 void ruva_diag_graphics(RUVACOM* ctx) {

@@ -13,7 +13,7 @@
 #include "host/compiler_types.h"
 #include "host/dataset_types.h"
 #include "host/services.h"
-#include "host/wob.h"
+#include "host/object_methods.h"
 
 struct RUVACOM;
 struct RUVAPLOT_STATS;

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "host/globals.h"
-#include "host/qx_handle.h"
-#include "random/zrand_status.h"
-#include "random/zrngmsg.h"
+#include "host/kernel_handle.h"
+#include "random/status_codes.h"
+#include "random/message_gate.h"
 #include "random_support.h"
 
 namespace {

@@ -8,10 +8,10 @@
 
 #include "host/globals.h"
 #include "host/missing.h"
-#include "host/qx_handle.h"
-#include "host/qx_requests.h"
-#include "random/zmurmur.h"
-#include "random/zrngseed.h"
+#include "host/kernel_handle.h"
+#include "host/kernel_requests.h"
+#include "random/hash_murmur3.h"
+#include "random/seed_automatic.h"
 #include "random_support.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "platform/host.h"
-#include "random/zmurmur.h"
-#include "random/zranms.h"
+#include "random/hash_murmur3.h"
+#include "random/seed_macros.h"
 #include "random_support.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // parameters give the special missing value) and the NORMAL, LOGNORMAL and
 // EXPONENTIAL variates: scripted uniforms against the closed forms, then
 // moments and Kolmogorov-Smirnov checks over a real stream.
-#include "random/variates.h"
+#include "random/variate_operations.h"
 
 #include <gtest/gtest.h>
 

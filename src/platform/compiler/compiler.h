@@ -20,7 +20,7 @@
 #include "host/compiler_types.h"
 #include "platform/compiler/bytecode.h"
 #include "platform/compiler/cell_store.h"
-#include "platform/compiler/dataflow.h"
+#include "platform/compiler/pass4_dataflow.h"
 #include "platform/compiler/dataset_view.h"
 #include "platform/compiler/symbol_table.h"
 #include "platform/language/ast.h"

@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
-#include "host/qx_event.h"
-#include "host/qx_prof.h"
-#include "platform/refit/refit_frame.h"
+#include "host/kernel_events.h"
+#include "host/ext_refit_engine_qxprof.h"
+#include "platform/refit/refit_pass_frame.h"
 #include "platform/refit/refit_task.h"
-#include "platform/refit/shared_pass.h"
+#include "platform/refit/refit_pass_shared.h"
 
 namespace platform {
 class WorkerPool;

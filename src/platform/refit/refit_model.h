@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "host/compiler_types.h"
-#include "host/qx_prof.h"
+#include "host/ext_refit_engine_qxprof.h"
 #include "platform/compiler/api.h"
 
 namespace platform::compiler {
