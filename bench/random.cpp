@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "host/named_values.h"
 #include "host/kernel_text_literals.h"
+#include "host/named_values.h"
 #include "platform/host.h"
 #include "random/random_record.h"
 

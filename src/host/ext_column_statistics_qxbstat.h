@@ -1,5 +1,5 @@
 // The kernel-library extension "qxbstat": descriptive statistics of the
-// analysis columns of a table of "qxtab" (host/qx_tab.h): the columns of
+// analysis columns of a table of "qxtab" (host/ext_tables_qxtab.h): the columns of
 // type double not marked QXTAB_UFLAG_EXCLUDE, numbered 0, 1, ... in table
 // order. A row with a missing value in any analysis column is left out of
 // every statistic. Percentiles take the empirical distribution with

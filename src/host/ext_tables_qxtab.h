@@ -1,7 +1,7 @@
 // The kernel-library extension "qxtab": tables of named, typed columns whose
-// rows are the records of a record file of "qxrec" (host/qx_prof.h), read
+// rows are the records of a record file of "qxrec" (host/ext_refit_engine_qxprof.h), read
 // one at a time into the table's row buffer. A column's user flags are the
-// caller's own marks; the statistics extension (host/qx_bstat.h) leaves out
+// caller's own marks; the statistics extension (host/ext_column_statistics_qxbstat.h) leaves out
 // the columns marked QXTAB_UFLAG_EXCLUDE.
 #pragma once
 

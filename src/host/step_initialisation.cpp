@@ -4,8 +4,8 @@
 
 #include "host/globals.h"
 #include "host/narrow_strings.h"
-#include "host/pool.h"
 #include "host/parse_print_record.h"
+#include "host/pool.h"
 #include "host/services.h"
 
 PROCSTR* current_procstr() {

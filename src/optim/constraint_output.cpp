@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "host/matrix_printer.h"
-#include "host/services.h"
 #include "host/output_tables.h"
+#include "host/services.h"
 #include "optim/optimiser_internal.h"
 #include "optim/optimiser_output.h"
 

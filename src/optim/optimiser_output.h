@@ -1,6 +1,6 @@
 // Everything the optimiser shows goes through these functions: the output
 // groups of the iterations, the IterInfo table (`znpitsu`, `znpit`, in
-// zopt.h), the step-report tables and the failure notes. They sit in one
+// optimiser.h), the step-report tables and the failure notes. They sit in one
 // file so that the library's numerical code never talks to the output
 // service itself.
 #pragma once

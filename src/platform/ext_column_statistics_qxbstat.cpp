@@ -1,6 +1,6 @@
 // The extension "qxbstat": loaded by name through the kernel library, its
 // instances compute the descriptive statistics, percentiles and covariance
-// of the analysis columns of a "qxtab" table (host/qx_bstat.h), reading the
+// of the analysis columns of a "qxtab" table (host/ext_column_statistics_qxbstat.h), reading the
 // rows through the table as often as they need.
 #include <algorithm>
 #include <cmath>

@@ -3,6 +3,7 @@
 // the optimisation library (znewton), through the callbacks of the
 // instance's tables.
 #include "host/ext_newton_minimiser_qxznlo.h"
+
 #include "optim/newton.h"
 #include "platform/kernel_library.h"
 

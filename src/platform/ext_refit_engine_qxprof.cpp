@@ -1,6 +1,6 @@
 // The extension "qxprof": loaded by name through the kernel library, its
 // instances are refit engines (platform/refit/refit_engine.h) behind the
-// operation table of host/qx_prof.h.
+// operation table of host/ext_refit_engine_qxprof.h.
 #include "host/ext_refit_engine_qxprof.h"
 #include "platform/kernel_library.h"
 #include "platform/refit/refit_engine.h"

@@ -1,6 +1,6 @@
 // The extension "qxtab": loaded by name through the kernel library, its
 // instances make tables of double columns over a record file of "qxrec"
-// (host/qx_tab.h). A table holds no rows of its own: row k is record k of
+// (host/ext_tables_qxtab.h). A table holds no rows of its own: row k is record k of
 // the attached file, loaded into the table's row buffer when asked for.
 #include <algorithm>
 #include <memory>

@@ -1,6 +1,6 @@
 // The per-BY-group reset after each group's estimation and OUTPUT pass.
-#include "procedure/step_memory.h"
 #include "procedure/procedure_context.h"
+#include "procedure/step_memory.h"
 #include "procedure/step_phases.h"
 #include "profile/refit_client.h"
 

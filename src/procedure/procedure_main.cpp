@@ -6,13 +6,13 @@
 
 #include "host/globals.h"
 #include "host/module_entry.h"
-#include "host/pool.h"
-#include "host/parse_print_record.h"
-#include "host/services.h"
 #include "host/object_methods.h"
+#include "host/parse_print_record.h"
+#include "host/pool.h"
+#include "host/services.h"
 #include "procedure/model_run.h"
-#include "procedure/recovery.h"
 #include "procedure/procedure_context.h"
+#include "procedure/recovery.h"
 #include "procedure/step_phases.h"
 #include "results/output_data_sets.h"
 

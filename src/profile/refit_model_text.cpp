@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "procedure/step_memory.h"
 #include "procedure/procedure_context.h"
+#include "procedure/step_memory.h"
 #include "profile/refit_client.h"
 
 namespace {

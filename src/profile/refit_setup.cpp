@@ -6,8 +6,8 @@
 
 #include "host/services.h"
 #include "procedure/model_text.h"
-#include "procedure/step_memory.h"
 #include "procedure/procedure_context.h"
+#include "procedure/step_memory.h"
 #include "profile/refit_client.h"
 
 namespace {

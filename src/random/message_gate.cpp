@@ -3,10 +3,10 @@
 #include <cstdarg>
 
 #include "host/globals.h"
-#include "host/named_values.h"
 #include "host/kernel_handle.h"
 #include "host/kernel_journal_messages.h"
 #include "host/kernel_text_literals.h"
+#include "host/named_values.h"
 
 namespace {
 

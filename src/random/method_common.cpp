@@ -7,9 +7,9 @@
 #include "host/kernel_journal_messages.h"
 #include "host/kernel_text_literals.h"
 #include "random/hash_murmur3.h"
-#include "random/status_codes.h"
 #include "random/message_gate.h"
 #include "random/seed_automatic.h"
+#include "random/status_codes.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "random/status_codes.h"
 #include "random/message_gate.h"
+#include "random/status_codes.h"
 
 namespace zrng_methods {
 namespace {

@@ -2,12 +2,12 @@
 
 #include <cstring>
 
-#include "host/named_values.h"
 #include "host/kernel_text_literals.h"
+#include "host/named_values.h"
 #include "host/session_encoding.h"
 #include "host/wide_strings.h"
-#include "random/status_codes.h"
 #include "random/method_descriptors.h"
+#include "random/status_codes.h"
 
 namespace {
 

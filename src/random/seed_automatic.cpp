@@ -4,14 +4,14 @@
 #include <cstring>
 
 #include "host/globals.h"
-#include "host/missing.h"
-#include "host/named_values.h"
 #include "host/kernel_handle.h"
 #include "host/kernel_requests.h"
 #include "host/kernel_text_literals.h"
+#include "host/missing.h"
+#include "host/named_values.h"
 #include "random/hash_murmur3.h"
-#include "random/status_codes.h"
 #include "random/message_gate.h"
+#include "random/status_codes.h"
 
 namespace {
 

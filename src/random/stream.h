@@ -12,8 +12,8 @@
 
 #include "host/kernel_pool.h"
 #include "host/kernel_records.h"
-#include "random/stream_caches.h"
 #include "random/method_record.h"
+#include "random/stream_caches.h"
 
 inline constexpr std::int64_t kZrandCheck = 123456789;
 

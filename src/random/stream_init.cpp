@@ -3,15 +3,15 @@
 #include <cmath>
 #include <cstring>
 
-#include "host/missing.h"
 #include "host/kernel_journal_messages.h"
+#include "host/missing.h"
 #include "random/hash_murmur3.h"
-#include "random/stream_internal.h"
+#include "random/message_gate.h"
+#include "random/method_selection.h"
+#include "random/seed_automatic.h"
 #include "random/status_codes.h"
 #include "random/stream.h"
-#include "random/method_selection.h"
-#include "random/message_gate.h"
-#include "random/seed_automatic.h"
+#include "random/stream_internal.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // Restarting a stream: the engine is seeded, then given the thread number
 // and the key, and the variate caches are invalidated.
-#include "random/stream_internal.h"
+#include "random/message_gate.h"
 #include "random/status_codes.h"
 #include "random/stream.h"
-#include "random/message_gate.h"
+#include "random/stream_internal.h"
 
 namespace {
 

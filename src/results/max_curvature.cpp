@@ -12,8 +12,8 @@
 #include <cstring>
 #include <vector>
 
-#include "host/missing.h"
 #include "host/ext_newton_minimiser_qxznlo.h"
+#include "host/missing.h"
 #include "host/services.h"
 #include "linalg/packed.h"
 #include "procedure/procedure_context.h"

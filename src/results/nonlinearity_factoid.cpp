@@ -2,8 +2,8 @@
 // critical value and the raw and projected residual variances of the BY
 // group, as the diagnostics left them.
 #include "host/missing.h"
-#include "host/services.h"
 #include "host/output_tables.h"
+#include "host/services.h"
 #include "procedure/procedure_context.h"
 #include "results/diagnostics_record.h"
 #include "results/result_output.h"

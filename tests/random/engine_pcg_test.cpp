@@ -9,8 +9,8 @@
 #include <pcg_random.hpp>
 #include <sstream>
 
-#include "random/status_codes.h"
 #include "random/method_descriptors.h"
+#include "random/status_codes.h"
 #include "random_support.h"
 
 namespace {

@@ -1,11 +1,12 @@
 // The Threefry methods: the block functions against the Random123 headers
 // and their published known-answer blocks, then seeding, keys, thread
 // numbers, the counter carry and positioning of the counter-based engines.
+#include "random/engine_threefry.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "random/engine_threefry.h"
 #include "random/hash_murmur3.h"
 #include "random/method_descriptors.h"
 #include "random_support.h"

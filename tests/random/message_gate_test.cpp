@@ -1,11 +1,12 @@
 // The message gate: thresholds, severity overrides and the countdowns kept
 // in named values.
+#include "random/message_gate.h"
+
 #include <gtest/gtest.h>
 
 #include "host/globals.h"
 #include "host/kernel_handle.h"
 #include "random/status_codes.h"
-#include "random/message_gate.h"
 #include "random_support.h"
 
 namespace {

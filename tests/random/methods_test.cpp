@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "random/hash_murmur3.h"
-#include "random/status_codes.h"
 #include "random/method_descriptors.h"
 #include "random/method_selection.h"
+#include "random/status_codes.h"
 #include "random_support.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "host/globals.h"
-#include "host/missing.h"
 #include "host/kernel_handle.h"
 #include "host/kernel_requests.h"
+#include "host/missing.h"
 #include "random/hash_murmur3.h"
 #include "random/seed_automatic.h"
 #include "random_support.h"

@@ -11,8 +11,8 @@
 
 #include "host/named_values.h"
 #include "random/engine_mersenne_twister.h"
-#include "random/random_record.h"
 #include "random/method_record.h"
+#include "random/random_record.h"
 #include "support/host_fixture.h"
 
 namespace rt {

@@ -5,9 +5,9 @@
 
 #include <cmath>
 
+#include "random/engine_congruential.h"
 #include "random/engine_subkey_mh3.h"
 #include "random/hash_murmur3.h"
-#include "random/engine_congruential.h"
 #include "random/method_descriptors.h"
 #include "random_support.h"
 

@@ -55,11 +55,11 @@ class Derivatives {
     int node = 0;
   };
 
-  class BitLeaves;  // derivative_build.cpp
+  class BitLeaves;  // pass6_derivative_build.cpp
   struct Branch;
 
   bool rebuild();
-  // derivative_build.cpp: the derivative statements of every site.
+  // pass6_derivative_build.cpp: the derivative statements of every site.
   bool build(const std::vector<Site>& all);
   std::vector<Branch> branches(const Site& site);
   void first_constants(const std::vector<Site>& all, std::vector<std::vector<Branch>>& blocks);

@@ -35,7 +35,7 @@ class CodeGen {
     int continue_label;
   };
 
-  // codegen_stmt.cpp
+  // pass7_codegen_stmt.cpp
   void statement(const language::Stmt& s);
   void assign(const language::Expr& target, const language::Expr& value);
   void assign_to_symbol(Symbol& s, const language::Expr& value);
@@ -51,7 +51,7 @@ class CodeGen {
     for (const auto& child : list) statement(*child);
   }
 
-  // codegen_expr.cpp: numeric values, character values, conditions.
+  // pass7_codegen_expr.cpp: numeric values, character values, conditions.
   int num(const language::Expr& e, int dst = -1);
   int num_binary(const language::Expr& e, int dst);
   int num_call(const language::Expr& e, int dst);

@@ -7,7 +7,7 @@
 // only the shared records and their own task, so the results do not depend
 // on the number of threads or on which thread ran which task. Once every
 // task of a batch has begun, a task's passes are shared with the threads
-// left idle (shared_pass.h), with the same sums.
+// left idle (refit_pass_shared.h), with the same sums.
 #pragma once
 
 #include <atomic>
