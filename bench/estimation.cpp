@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "bench_host.h"
-#include "host/procstr.h"
+#include "host/parse_print_record.h"
 #include "host/services.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "platform/host.h"
 #include "procedure/data_pass.h"
 #include "procedure/model_run.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "procedure/step_phases.h"
 
 namespace {

@@ -12,11 +12,11 @@
 #include <string>
 
 #include "bench_host.h"
-#include "host/procstr.h"
+#include "host/parse_print_record.h"
 #include "host/services.h"
 #include "platform/host.h"
 #include "procedure/model_run.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "procedure/step_phases.h"
 
 namespace {

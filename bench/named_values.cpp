@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "host/named_values.h"
-#include "host/qx_text.h"
+#include "host/kernel_text_literals.h"
 #include "platform/host.h"
 
 namespace {

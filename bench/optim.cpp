@@ -13,7 +13,7 @@
 #include "host/globals.h"
 #include "host/pool.h"
 #include "linalg/packed.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "platform/host.h"
 
 namespace {

@@ -4,10 +4,10 @@
 
 #include <sstream>
 
-#include "host/procstr.h"
+#include "host/parse_print_record.h"
 #include "host/services.h"
-#include "host/wob.h"
-#include "host/yol.h"
+#include "host/object_methods.h"
+#include "host/output_tables.h"
 #include "platform/host.h"
 
 namespace {

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "host/kernel_text_literals.h"
 #include "host/named_values.h"
-#include "host/qx_text.h"
 #include "platform/host.h"
-#include "random/zmrsrnd.h"
+#include "random/random_record.h"
 
 namespace {
 

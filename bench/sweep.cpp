@@ -9,7 +9,7 @@
 
 #include "bench_host.h"
 #include "linalg/packed.h"
-#include "linalg/puddle.h"
+#include "linalg/worker_pool_client.h"
 #include "linalg/sweep.h"
 
 extern "C" {

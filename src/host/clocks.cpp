@@ -7,7 +7,7 @@
 #include <ctime>
 
 #include "host/globals.h"
-#include "host/qx_handle.h"
+#include "host/kernel_handle.h"
 #include "host/wide_strings.h"
 
 std::int64_t bkz_lasttime = 0;

@@ -3,7 +3,7 @@
 // record of the step's print file.
 #pragma once
 
-#include "host/linestr.h"
+#include "host/listing_line.h"
 
 // The title table of a task: where each piece of the last title split by
 // `zptiti` starts in the title text, and its length. At most 10 pieces.

@@ -1,7 +1,7 @@
 #include "host/message_format.h"
 
 #include "host/globals.h"
-#include "host/qx_handle.h"
+#include "host/kernel_handle.h"
 #include "host/session_encoding.h"
 
 namespace {

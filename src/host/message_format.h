@@ -8,7 +8,7 @@
 
 #include <cstdarg>
 
-#include "host/qx_types.h"
+#include "host/kernel_records.h"
 
 QXZCapturedp qxzCapture(QX_HNDL_S* qx, void* pool, QXStatus fmtStatus, ...);
 QXZCapturedp qxzCaptureV(QX_HNDL_S* qx, void* pool, QXStatus fmtStatus, va_list args);

@@ -5,8 +5,8 @@
 
 #include "host/named_values.h"
 #include "host/named_values_internal.h"
-#include "host/qx_journal.h"
-#include "host/qx_text.h"
+#include "host/kernel_journal_messages.h"
+#include "host/kernel_text_literals.h"
 #include "host/wide_strings.h"
 
 using namespace named_values;

@@ -6,8 +6,8 @@
 
 #include "host/globals.h"
 #include "host/named_values_internal.h"
-#include "host/qx_journal.h"
-#include "host/qx_text.h"
+#include "host/kernel_journal_messages.h"
+#include "host/kernel_text_literals.h"
 #include "host/session_encoding.h"
 #include "host/wide_strings.h"
 

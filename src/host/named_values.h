@@ -6,7 +6,7 @@
 // (or no kernel handle) makes getters return their default, setters 0.
 #pragma once
 
-#include "host/qx_types.h"
+#include "host/kernel_records.h"
 
 // The integer a text stands for: blanks around it, an optional sign, digits
 // and an optional point followed only by zeros. -2^53 when the text is not

@@ -3,8 +3,8 @@
 // reporting operation's name.
 #pragma once
 
-#include "host/qx_handle.h"
-#include "host/qx_types.h"
+#include "host/kernel_handle.h"
+#include "host/kernel_records.h"
 
 namespace named_values {
 

@@ -8,10 +8,10 @@
 #include "host/types.h"
 
 #include "host/compiler_types.h"
-#include "host/linestr.h"
+#include "host/listing_line.h"
 #include "host/wait_types.h"
 
-// A host object (host/wob.h holds its layout and the method dispatcher).
+// A host object (host/object_methods.h holds its layout and the method dispatcher).
 struct WOB_OBJ_STR;
 using wobop = WOB_OBJ_STR*;
 

@@ -1,9 +1,9 @@
 #include "host/session_encoding.h"
 
 #include "host/globals.h"
-#include "host/qx_handle.h"
-#include "host/qx_journal.h"
-#include "host/qx_text.h"
+#include "host/kernel_handle.h"
+#include "host/kernel_journal_messages.h"
+#include "host/kernel_text_literals.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // converting session-encoded text to wide characters.
 #pragma once
 
-#include "host/qx_types.h"
+#include "host/kernel_records.h"
 
 // Makes `cei` the session encoding. Returns 0, or a failure status (after
 // journalling it) when the encoding has no pipelines; the session is then

@@ -4,7 +4,7 @@
 
 #include "host/case_tables.h"
 #include "host/globals.h"
-#include "host/qx_handle.h"
+#include "host/kernel_handle.h"
 #include "host/wide_strings.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // pointer or an empty length gives the result its comment states.
 #pragma once
 
-#include "host/qx_pool.h"
+#include "host/kernel_pool.h"
 #include "host/types.h"
 
 inline constexpr QXMemSize kQXNotFound = ~QXMemSize{0};

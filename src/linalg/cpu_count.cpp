@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "host/globals.h"
-#include "host/qx_handle.h"
+#include "host/kernel_handle.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 // bit.
 #pragma once
 
-#include "host/qx_generic.h"
-#include "linalg/puddle.h"
+#include "host/kernel_object_header.h"
+#include "linalg/worker_pool_client.h"
 
 // One block request.
 struct SweepParms {

@@ -9,7 +9,7 @@
 
 #include "linalg/vector_kernels.h"
 #include "optim/lq.h"
-#include "optim/zopt_internal.h"
+#include "optim/optimiser_internal.h"
 
 namespace {
 

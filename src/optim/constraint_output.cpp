@@ -7,10 +7,10 @@
 #include <cstring>
 
 #include "host/matrix_printer.h"
+#include "host/output_tables.h"
 #include "host/services.h"
-#include "host/yol.h"
-#include "optim/zopt_internal.h"
-#include "optim/zopt_output.h"
+#include "optim/optimiser_internal.h"
+#include "optim/optimiser_output.h"
 
 namespace optim {
 namespace {

@@ -10,9 +10,9 @@
 
 #include "host/services.h"
 #include "optim/lq.h"
-#include "optim/zopt_internal.h"
-#include "optim/zopt_output.h"
-#include "random/zranuni.h"
+#include "optim/optimiser_internal.h"
+#include "optim/optimiser_output.h"
+#include "random/engine_congruential.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 // step succeeds.
 #include <cmath>
 
-#include "optim/zopt_internal.h"
-#include "optim/zopt_output.h"
+#include "optim/optimiser_internal.h"
+#include "optim/optimiser_output.h"
 
 namespace {
 

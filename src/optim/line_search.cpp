@@ -12,7 +12,7 @@
 #include <cmath>
 
 #include "linalg/vector_kernels.h"
-#include "optim/zopt_internal.h"
+#include "optim/optimiser_internal.h"
 
 namespace {
 

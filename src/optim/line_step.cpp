@@ -3,8 +3,8 @@
 // the most negative double and one it must refuse as the largest.
 #include <cmath>
 
-#include "optim/zopt_internal.h"
-#include "optim/zopt_output.h"
+#include "optim/optimiser_internal.h"
+#include "optim/optimiser_output.h"
 
 namespace {
 

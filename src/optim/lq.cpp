@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "linalg/vector_kernels.h"
-#include "optim/zopt_internal.h"
+#include "optim/optimiser_internal.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // derivatives, the next step, output and the convergence test.
 #include <cmath>
 
-#include "optim/zopt_internal.h"
-#include "optim/zopt_output.h"
+#include "optim/optimiser_internal.h"
+#include "optim/optimiser_output.h"
 
 namespace optim {
 

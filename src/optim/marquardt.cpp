@@ -7,8 +7,8 @@
 #include <algorithm>
 
 #include "linalg/packed.h"
-#include "optim/zopt_internal.h"
-#include "optim/zopt_output.h"
+#include "optim/optimiser_internal.h"
+#include "optim/optimiser_output.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "linalg/packed.h"
 #include "linalg/vector_kernels.h"
 #include "optim/lq.h"
-#include "optim/zopt_internal.h"
-#include "optim/zopt_output.h"
+#include "optim/optimiser_internal.h"
+#include "optim/optimiser_output.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "linalg/constants.h"
 #include "linalg/symmetric_eigen.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 
 namespace {
 

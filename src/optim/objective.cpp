@@ -6,7 +6,7 @@
 
 #include "host/services.h"
 #include "linalg/vector_kernels.h"
-#include "optim/zopt_internal.h"
+#include "optim/optimiser_internal.h"
 
 namespace {
 

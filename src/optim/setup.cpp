@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "host/pool.h"
-#include "optim/zopt_internal.h"
+#include "optim/optimiser_internal.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "linalg/packed.h"
-#include "optim/zopt_internal.h"
-#include "optim/zopt_output.h"
+#include "optim/optimiser_internal.h"
+#include "optim/optimiser_output.h"
 
 namespace {
 

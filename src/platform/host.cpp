@@ -6,7 +6,7 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "host/qx_handle.h"
+#include "host/kernel_handle.h"
 #include "platform/compiler/api.h"
 #include "platform/kernel_state.h"
 #include "platform/large_stack.h"

@@ -1,8 +1,8 @@
 // The kernel library's events (handle slot 2, eventCreate). An event made
 // for a foreign event record posts that record, which wtforev has bound to
 // a host gate; so a pool thread can wake a task that waits on the gate.
-#include "host/qx_event.h"
-#include "host/qx_handle.h"
+#include "host/kernel_events.h"
+#include "host/kernel_handle.h"
 #include "platform/kernel_library.h"
 
 namespace platform {

@@ -6,7 +6,7 @@
 #include <cstdarg>
 #include <string>
 
-#include "host/qx_types.h"
+#include "host/kernel_records.h"
 #include "platform/wide_format.h"
 
 namespace platform {

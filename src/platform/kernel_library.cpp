@@ -3,7 +3,7 @@
 #include <map>
 #include <vector>
 
-#include "host/qx_handle.h"
+#include "host/kernel_handle.h"
 #include "platform/host.h"
 #include "platform/kernel_state.h"
 

@@ -13,7 +13,7 @@ namespace platform {
 
 class Host;
 
-// Registers `fn` for slot `slot` of the handle (see host/qx_handle.h).
+// Registers `fn` for slot `slot` of the handle (see host/kernel_handle.h).
 // Use at namespace scope: `const KernelSlot kFoo{14, &name_get};`
 struct KernelSlot {
   KernelSlot(int slot, void* fn);

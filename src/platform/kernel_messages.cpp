@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "host/pool.h"
-#include "host/qx_handle.h"
+#include "host/kernel_handle.h"
 #include "platform/kernel_journal.h"
 #include "platform/kernel_library.h"
 #include "platform/wide_format.h"

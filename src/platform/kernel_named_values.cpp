@@ -1,5 +1,5 @@
 // Slots 12-15 of the kernel-library handle: the named-value store.
-#include "host/qx_handle.h"
+#include "host/kernel_handle.h"
 #include "platform/host.h"
 #include "platform/kernel_library.h"
 #include "platform/kernel_state.h"

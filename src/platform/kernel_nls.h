@@ -5,7 +5,7 @@
 // (and the default encoding, which is UTF-8); any other encoding gets none.
 #pragma once
 
-#include "host/qx_types.h"
+#include "host/kernel_records.h"
 
 namespace platform {
 

@@ -12,8 +12,8 @@
 #include <fstream>
 #include <string>
 
-#include "host/qx_handle.h"
-#include "host/qx_requests.h"
+#include "host/kernel_handle.h"
+#include "host/kernel_requests.h"
 #include "platform/host.h"
 #include "platform/kernel_library.h"
 #include "platform/kernel_state.h"

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <thread>
 
-#include "host/qx_handle.h"
+#include "host/kernel_handle.h"
 #include "platform/kernel_journal.h"
 #include "platform/utf8.h"
 

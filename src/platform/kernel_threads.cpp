@@ -2,7 +2,7 @@
 // identity word is distinct for every thread of the process.
 #include <atomic>
 
-#include "host/qx_handle.h"
+#include "host/kernel_handle.h"
 #include "platform/kernel_library.h"
 
 namespace platform {

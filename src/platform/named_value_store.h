@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/qx_types.h"
+#include "host/kernel_records.h"
 
 namespace platform {
 

@@ -1,11 +1,11 @@
-// The methods of the output service's classes (see output_classes.h). Each
+// The methods of the output service's classes (see output_object_classes.h). Each
 // takes (object, service, selector, block count, blocks) and returns 0 or a
 // negative status; a refused block gets the status in its `rc`.
 #pragma once
 
 #include <cstdint>
 
-#include "host/wob.h"
+#include "host/object_methods.h"
 
 namespace platform::methods {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/wob.h"
+#include "host/object_methods.h"
 #include "platform/output_item.h"
 
 // A text object: a literal, a catalogue message or an output path key.

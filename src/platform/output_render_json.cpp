@@ -1,5 +1,5 @@
 #include "host/missing.h"
-#include "platform/output_columns.h"
+#include "platform/output_render_columns.h"
 #include "platform/output_render.h"
 
 namespace platform {

@@ -1,7 +1,7 @@
 #include <algorithm>
 
-#include "platform/output_columns.h"
-#include "platform/output_header_spans.h"
+#include "platform/output_render_columns.h"
+#include "platform/output_render_header_spans.h"
 #include "platform/output_render.h"
 #include "platform/print_file.h"
 

@@ -12,7 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/output_classes.h"
+#include "platform/output_object_classes.h"
 #include "platform/output_objects.h"
 
 namespace platform {

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/linestr.h"
+#include "host/listing_line.h"
 
 namespace platform {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "host/qx_types.h"
+#include "host/kernel_records.h"
 #include "platform/host.h"
 #include "platform/kernel_state.h"
 #include "platform/service_impls.h"

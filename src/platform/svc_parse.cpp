@@ -6,13 +6,13 @@
 #include <map>
 #include <vector>
 
-#include "host/procstr.h"
+#include "host/parse_print_record.h"
 #include "platform/compiler/api.h"
 #include "platform/host.h"
 #include "platform/language/messages.h"
 #include "platform/parse_session.h"
 #include "platform/service_impls.h"
-#include "platform/stmt_records.h"
+#include "platform/statement_record_builder.h"
 
 namespace platform::svc {
 namespace {

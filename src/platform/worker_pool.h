@@ -28,7 +28,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/qx_puddle.h"
+#include "host/ext_worker_pools_qxepdl.h"
 #include "platform/request_queue.h"
 
 namespace platform {

@@ -8,8 +8,8 @@
 #include "host/compiler_types.h"
 #include "host/dataset_types.h"
 #include "host/service_types.h"
-#include "random/zmrsrnd.h"
-#include "random/zranms.h"
+#include "random/random_record.h"
+#include "random/seed_macros.h"
 
 struct RUVAPROFILE_CONTROL {
   struct {

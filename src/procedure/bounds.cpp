@@ -7,8 +7,8 @@
 #include "host/missing.h"
 #include "host/services.h"
 #include "procedure/bounds.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
 
 namespace {

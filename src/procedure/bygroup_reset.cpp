@@ -1,8 +1,8 @@
 // The per-BY-group reset after each group's estimation and OUTPUT pass.
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
+#include "procedure/step_memory.h"
 #include "procedure/step_phases.h"
-#include "profile/refit_engine.h"
+#include "profile/refit_client.h"
 
 void reset_for_next_bygroup(RUVACOM* ctx) {
   ruva_free(ctx->obs_computable_flag);

@@ -7,10 +7,10 @@
 #include "host/services.h"
 #include "linalg/packed.h"
 #include "linalg/vector_kernels.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "procedure/proc_options.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
 
 namespace {
 

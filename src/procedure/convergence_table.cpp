@@ -1,8 +1,8 @@
 // The ConvergenceStatus table: one row, the status code and its reason.
 #include "host/services.h"
-#include "host/wob.h"
+#include "host/object_methods.h"
 #include "procedure/convergence_status.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "procedure/data_pass_parts.h"
 #include "procedure/model_run.h"
 #include "procedure/pass_memo.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 // is cleared when it goes, so the end-of-task handler and the purge entry
 // may both run for one context.
 #include "host/services.h"
-#include "procedure/qx_objects.h"
-#include "procedure/ruvacom.h"
+#include "procedure/kernel_object_release.h"
+#include "procedure/procedure_context.h"
 #include "procedure/step_phases.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "host/services.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
 #include "procedure/setup.h"
 #include "procedure/statement_lookup.h"
 

@@ -7,13 +7,13 @@
 
 #include "host/missing.h"
 #include "host/services.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "procedure/estimation_callbacks.h"
 #include "procedure/estimation_parts.h"
 #include "procedure/iteration_history.h"
-#include "procedure/outest.h"
+#include "procedure/outest_data_set.h"
 #include "procedure/recovery.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "procedure/step_phases.h"
 
 namespace {

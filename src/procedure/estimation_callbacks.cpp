@@ -5,14 +5,14 @@
 #include <cstring>
 
 #include "host/missing.h"
-#include "host/wob.h"
+#include "host/object_methods.h"
 #include "linalg/packed.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "procedure/bounds.h"
 #include "procedure/data_pass.h"
-#include "procedure/outest.h"
+#include "procedure/outest_data_set.h"
 #include "procedure/pass_memo.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 
 namespace {
 

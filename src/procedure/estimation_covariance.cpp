@@ -7,13 +7,13 @@
 #include "host/services.h"
 #include "linalg/packed.h"
 #include "linalg/sweep_inverse.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "procedure/data_pass.h"
 #include "procedure/estimation_callbacks.h"
 #include "procedure/estimation_parts.h"
 #include "procedure/pass_memo.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
 
 namespace {
 

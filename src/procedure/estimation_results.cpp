@@ -4,12 +4,12 @@
 #include <cstring>
 
 #include "host/services.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "procedure/estimation_parts.h"
-#include "procedure/qx_objects.h"
+#include "procedure/kernel_object_release.h"
 #include "procedure/result_phases.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // What ESTIMATE and CONTRAST expressions may be built from: functions of the
 // parameters and of values fixed for the step, never of the observations.
 #include "host/services.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "procedure/setup.h"
 #include "procedure/step_exit.h"
 

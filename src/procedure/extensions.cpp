@@ -4,10 +4,10 @@
 #include <iterator>
 
 #include "host/globals.h"
-#include "host/qx_handle.h"
+#include "host/kernel_handle.h"
 #include "host/services.h"
-#include "procedure/qx_objects.h"
-#include "procedure/ruvacom.h"
+#include "procedure/kernel_object_release.h"
+#include "procedure/procedure_context.h"
 #include "procedure/step_phases.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Reading the observations of the current BY group, for every pass over it.
 #include "host/services.h"
 #include "procedure/data_pass.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 
 namespace {
 constexpr int kReadErrorSeverity = 1;

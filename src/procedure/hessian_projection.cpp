@@ -4,9 +4,9 @@
 #include "linalg/dense_products.h"
 #include "linalg/packed.h"
 #include "linalg/vector_kernels.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "procedure/data_pass.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 
 void jovfhes(RUVACOM* ctx, double* hess) {
   ZOPTGLOBAL* g = ctx->zoptg;

@@ -1,9 +1,9 @@
 #include "procedure/iteration_history.h"
 
 #include "host/services.h"
-#include "host/wob.h"
-#include "host/yol.h"
-#include "procedure/ruvacom.h"
+#include "host/object_methods.h"
+#include "host/output_tables.h"
+#include "procedure/procedure_context.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <cstring>
 
 #include "linalg/sweep_inverse.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "procedure/data_pass.h"
 #include "procedure/data_pass_parts.h"
 #include "procedure/result_phases.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
 
 namespace {
 

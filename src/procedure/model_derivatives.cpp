@@ -1,8 +1,8 @@
 #include "procedure/model_derivatives.h"
 
 #include "host/services.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
 
 namespace {
 constexpr int kPartialDerivatives = 'p';

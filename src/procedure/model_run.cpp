@@ -5,10 +5,10 @@
 
 #include "host/missing.h"
 #include "host/services.h"
-#include "host/wob.h"
+#include "host/object_methods.h"
 #include "procedure/recovery.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
 
 namespace {

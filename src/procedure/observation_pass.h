@@ -8,7 +8,7 @@
 #include "host/services.h"
 #include "procedure/data_pass.h"
 #include "procedure/model_run.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 
 template <class Each>
 void observation_pass(RUVACOM* ctx, Each each) {

@@ -6,10 +6,10 @@
 
 #include "host/globals.h"
 #include "host/services.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "procedure/bounds.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
 
 namespace {
 

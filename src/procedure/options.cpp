@@ -3,11 +3,11 @@
 // defaults that depend on other options and the checks it cannot make.
 #include "host/missing.h"
 #include "host/services.h"
-#include "host/wob.h"
+#include "host/object_methods.h"
 #include "procedure/graph_control.h"
 #include "procedure/proc_options.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
 
 namespace {
 

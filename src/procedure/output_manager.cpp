@@ -3,7 +3,7 @@
 #include "host/globals.h"
 #include "host/pool.h"
 #include "host/services.h"
-#include "host/wob.h"
+#include "host/object_methods.h"
 #include "procedure/statement_parsing.h"
 
 namespace {

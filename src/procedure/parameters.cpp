@@ -5,10 +5,10 @@
 
 #include "host/missing.h"
 #include "host/narrow_strings.h"
-#include "host/qx_requests.h"
+#include "host/kernel_requests.h"
 #include "host/services.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
 #include "procedure/starting_values.h"
 
 namespace {

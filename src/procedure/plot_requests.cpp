@@ -3,8 +3,8 @@
 #include <cctype>
 
 #include "procedure/graph_control.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
 
 namespace {
 

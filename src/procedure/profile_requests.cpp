@@ -6,8 +6,8 @@
 
 #include "host/missing.h"
 #include "host/services.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
 #include "procedure/setup.h"
 #include "procedure/statement_lookup.h"
 #include "procedure/step_exit.h"

@@ -1,7 +1,7 @@
 // The listings of the compiled program that the procedure options ask for.
 #include "host/services.h"
 #include "procedure/model_derivatives.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "procedure/setup.h"
 
 void process_list_opts(RUVACOM* ctx) {

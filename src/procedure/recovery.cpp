@@ -1,7 +1,7 @@
 #include "procedure/recovery.h"
 
-#include "optim/zopt.h"
-#include "procedure/ruvacom.h"
+#include "optim/optimiser.h"
+#include "procedure/procedure_context.h"
 
 // Every recovery point is a handler further up the stack, so throwing
 // reaches the innermost armed one; with none armed the step driver's own

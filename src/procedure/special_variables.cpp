@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "host/services.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "procedure/setup.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "host/services.h"
-#include "procedure/ruva_memory.h"
+#include "procedure/step_memory.h"
 #include "procedure/starting_values.h"
 
 namespace {

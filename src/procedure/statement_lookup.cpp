@@ -5,7 +5,7 @@
 
 #include "host/name_list.h"
 #include "host/services.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 
 bool stmt_is(const STMT* s, const char* prefix) {
   return std::strncmp(s->name, prefix, std::strlen(prefix)) == 0;

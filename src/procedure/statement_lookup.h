@@ -2,7 +2,7 @@
 #pragma once
 
 #include "host/compiler_types.h"
-#include "host/stmt.h"
+#include "host/statement_records.h"
 
 struct RUVACOM;
 

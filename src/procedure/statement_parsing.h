@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "host/compiler_types.h"
-#include "host/stmt.h"
+#include "host/statement_records.h"
 #include "host/token.h"
 #include "host/types.h"
 

@@ -8,7 +8,7 @@
 #include "host/services.h"
 #include "linalg/cpu_count.h"
 #include "procedure/proc_options.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "procedure/setup.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "host/missing.h"
 #include "host/services.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 
 namespace {
 

@@ -18,12 +18,12 @@
 #include "linalg/packed_matrix.h"
 #include "procedure/observation_pass.h"
 #include "procedure/result_phases.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
 #include "procedure/step_phases.h"
 #include "profile/bootstrap_graphs.h"
-#include "profile/bootstrap_math.h"
-#include "profile/refit_engine.h"
+#include "profile/bootstrap_resampling.h"
+#include "profile/refit_client.h"
 #include "results/diagnostics_record.h"
 
 namespace {

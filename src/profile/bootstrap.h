@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "host/qx_prof.h"
+#include "host/ext_refit_engine_qxprof.h"
 #include "host/service_types.h"
-#include "profile/bootstrap_math.h"
+#include "profile/bootstrap_resampling.h"
 
 struct RUVACOM;
 

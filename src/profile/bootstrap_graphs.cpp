@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "host/missing.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "profile/bootstrap.h"
 #include "profile/graph_requests.h"
 #include "results/result_output.h"

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "host/qx_prof.h"
+#include "host/ext_refit_engine_qxprof.h"
 #include "host/services.h"
-#include "host/wob.h"
+#include "host/object_methods.h"
 #include "procedure/data_set_rows.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
 #include "profile/bootstrap.h"
 

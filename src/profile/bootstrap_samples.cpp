@@ -4,11 +4,11 @@
 // that part; and the release of the run's extension objects.
 #include <algorithm>
 
-#include "host/qx_bstat.h"
-#include "host/qx_prof.h"
-#include "host/qx_tab.h"
+#include "host/ext_column_statistics_qxbstat.h"
+#include "host/ext_refit_engine_qxprof.h"
+#include "host/ext_tables_qxtab.h"
 #include "host/services.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "profile/bootstrap.h"
 
 namespace {

@@ -8,13 +8,13 @@
 
 #include "host/message_format.h"
 #include "host/missing.h"
-#include "host/qx_bstat.h"
-#include "host/qx_tab.h"
+#include "host/ext_column_statistics_qxbstat.h"
+#include "host/ext_tables_qxtab.h"
 #include "host/services.h"
 #include "linalg/packed.h"
 #include "prob/normal.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
 #include "profile/bootstrap.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "profile/graph_builders.h"
 #include "profile/graph_requests.h"
 

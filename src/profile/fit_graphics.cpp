@@ -1,8 +1,8 @@
 // The graphs after each fit, all placed under the output-statistics table
 // that the diagnostics pass made: the fit diagnostics with the leverage and
 // influence plots, the residual plots, then the fit plot.
+#include "procedure/procedure_context.h"
 #include "procedure/result_phases.h"
-#include "procedure/ruvacom.h"
 #include "profile/graph_builders.h"
 
 void ruva_diag_graphics(RUVACOM* ctx) {

@@ -3,7 +3,7 @@
 // (the fitted surface over two regressors). Each reads a score grid made
 // just before it, under a path of the output-statistics table's key and
 // the grid's.
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "profile/graph_builders.h"
 #include "profile/graph_requests.h"
 #include "results/diagnostics_record.h"

@@ -1,11 +1,11 @@
 #include "profile/graph_requests.h"
 
 #include "host/missing.h"
-#include "host/yol.h"
-#include "optim/zopt.h"
+#include "host/output_tables.h"
+#include "optim/optimiser.h"
 #include "procedure/convergence_status.h"
 #include "procedure/graph_control.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "results/diagnostics_record.h"
 
 namespace {

@@ -12,8 +12,8 @@
 
 #include "host/compiler_types.h"
 #include "host/dataset_types.h"
+#include "host/object_methods.h"
 #include "host/services.h"
-#include "host/wob.h"
 
 struct RUVACOM;
 struct RUVAPLOT_STATS;

@@ -4,7 +4,7 @@
 // one prepared block of dynamic variables.
 #include <string>
 
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "profile/graph_builders.h"
 #include "profile/graph_requests.h"
 

@@ -6,7 +6,7 @@
 // and names that table's columns.
 #include <string>
 
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "profile/graph_builders.h"
 #include "profile/graph_requests.h"
 

@@ -8,12 +8,12 @@
 
 #include "host/missing.h"
 #include "host/services.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "procedure/data_set_rows.h"
 #include "procedure/proc_options.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
-#include "profile/refit_engine.h"
+#include "profile/refit_client.h"
 
 namespace {
 

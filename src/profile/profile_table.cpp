@@ -5,11 +5,11 @@
 #include <cmath>
 
 #include "host/missing.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "prob/t_f_beta.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "profile/profiling.h"
-#include "profile/refit_engine.h"
+#include "profile/refit_client.h"
 #include "results/result_output.h"
 
 namespace {

@@ -10,17 +10,17 @@
 
 #include "host/missing.h"
 #include "host/services.h"
-#include "host/yol.h"
+#include "host/output_tables.h"
 #include "linalg/packed.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "procedure/convergence_status.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
 #include "procedure/step_phases.h"
 #include "procedure/result_phases.h"
 #include "profile/graph_builders.h"
-#include "profile/refit_engine.h"
+#include "profile/refit_client.h"
 
 namespace {
 

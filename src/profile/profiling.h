@@ -3,7 +3,7 @@
 // PROFDATA= rows they make.
 #pragma once
 
-#include "host/qx_prof.h"
+#include "host/ext_refit_engine_qxprof.h"
 
 struct RUVACOM;
 

@@ -1,7 +1,7 @@
 // One batch of refit tasks through the engine: the instance is made and the
 // model declared at the step's first batch, reset for every later one.
-#include "procedure/ruvacom.h"
-#include "profile/refit_engine.h"
+#include "procedure/procedure_context.h"
+#include "profile/refit_client.h"
 
 std::vector<QXPROF_RESULT*> run_refit_batch(RUVACOM* ctx, int n, int batch_index, int p_index,
                                             int task_type) {

@@ -3,10 +3,10 @@
 // two parameters the linear constraint a - b <= 0. Strict relations become
 // the same non-strict constraints.
 #include "procedure/bounds.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
-#include "profile/refit_engine.h"
+#include "procedure/step_memory.h"
+#include "profile/refit_client.h"
 
 namespace {
 

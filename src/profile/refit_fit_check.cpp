@@ -12,8 +12,8 @@
 
 #include "host/missing.h"
 #include "host/services.h"
-#include "procedure/ruvacom.h"
-#include "profile/refit_engine.h"
+#include "procedure/procedure_context.h"
+#include "profile/refit_client.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
-#include "profile/refit_engine.h"
+#include "procedure/procedure_context.h"
+#include "procedure/step_memory.h"
+#include "profile/refit_client.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include "host/missing.h"
 #include "host/services.h"
 #include "procedure/observation_pass.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
-#include "profile/refit_engine.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
+#include "profile/refit_client.h"
 #include "profile/profiling.h"
 
 namespace {

@@ -6,9 +6,9 @@
 
 #include "host/services.h"
 #include "procedure/model_text.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
-#include "profile/refit_engine.h"
+#include "procedure/procedure_context.h"
+#include "procedure/step_memory.h"
+#include "profile/refit_client.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 
 #include "host/missing.h"
 #include "host/services.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
+#include "procedure/step_memory.h"
 #include "profile/bootstrap.h"
-#include "profile/refit_engine.h"
+#include "profile/refit_client.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "profile/graph_builders.h"
 #include "profile/graph_requests.h"
 #include "results/diagnostics_record.h"

@@ -11,7 +11,7 @@
 #include "prob/t_f_beta.h"
 #include "procedure/data_pass.h"
 #include "procedure/model_run.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "profile/graph_builders.h"
 #include "profile/graph_requests.h"
 #include "results/diagnostics_record.h"

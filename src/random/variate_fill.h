@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "host/missing.h"
-#include "random/zmrsrnd.h"
+#include "random/random_record.h"
 
 namespace variates {
 

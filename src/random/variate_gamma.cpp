@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "random/variate_fill.h"
-#include "random/variates.h"
+#include "random/variate_operations.h"
 
 using variates::uniform;
 

@@ -9,9 +9,9 @@
 
 #include "host/missing.h"
 #include "host/services.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "prob/t_f_beta.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "results/result_output.h"
 
 namespace {

@@ -8,9 +8,9 @@
 
 #include "host/missing.h"
 #include "linalg/packed.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "prob/t_f_beta.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "results/constraint_rows.h"
 
 namespace {

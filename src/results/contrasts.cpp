@@ -13,7 +13,7 @@
 #include "linalg/packed_matrix.h"
 #include "prob/t_f_beta.h"
 #include "procedure/result_phases.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
 #include "results/expression_values.h"
 #include "results/pool_buffer.h"

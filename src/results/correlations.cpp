@@ -7,7 +7,7 @@
 #include "host/services.h"
 #include "linalg/packed.h"
 #include "procedure/analysis_requests.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "results/pool_buffer.h"
 #include "results/result_output.h"
 

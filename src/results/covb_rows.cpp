@@ -7,7 +7,7 @@
 #include "host/missing.h"
 #include "host/services.h"
 #include "linalg/packed.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "results/correlations.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "host/services.h"
 #include "linalg/packed.h"
 #include "prob/t_f_beta.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "results/diagnostics_pass.h"
 #include "results/diagnostics_record.h"
 

@@ -7,11 +7,11 @@
 #include "host/compiler_types.h"
 #include "host/missing.h"
 #include "host/services.h"
-#include "host/stmt.h"
+#include "host/statement_records.h"
 #include "procedure/analysis_requests.h"
 #include "procedure/graph_control.h"
-#include "procedure/ruva_memory.h"
-#include "procedure/ruvacom.h"
+#include "procedure/step_memory.h"
+#include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
 
 namespace {

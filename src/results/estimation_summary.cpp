@@ -9,9 +9,9 @@
 
 #include "host/missing.h"
 #include "host/services.h"
-#include "host/yol.h"
-#include "optim/zopt.h"
-#include "procedure/ruvacom.h"
+#include "host/output_tables.h"
+#include "optim/optimiser.h"
+#include "procedure/procedure_context.h"
 #include "results/result_output.h"
 #include "results/result_tables.h"
 

@@ -6,12 +6,12 @@
 #include "host/compiler_types.h"
 #include "host/missing.h"
 #include "host/services.h"
-#include "host/stmt.h"
-#include "host/wob.h"
+#include "host/statement_records.h"
+#include "host/object_methods.h"
 #include "linalg/vector_kernels.h"
 #include "procedure/data_pass.h"
 #include "procedure/model_run.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "results/result_output.h"
 
 namespace {

@@ -12,8 +12,8 @@
 
 #include "host/services.h"
 #include "linalg/packed.h"
-#include "optim/zopt.h"
-#include "procedure/ruvacom.h"
+#include "optim/optimiser.h"
+#include "procedure/procedure_context.h"
 #include "results/result_tables.h"
 
 namespace {

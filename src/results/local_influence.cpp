@@ -15,7 +15,7 @@
 #include "linalg/packed_matrix.h"
 #include "linalg/symmetric_eigen.h"
 #include "linalg/vector_kernels.h"
-#include "procedure/ruva_memory.h"
+#include "procedure/step_memory.h"
 #include "results/diagnostics_pass.h"
 #include "results/diagnostics_record.h"
 

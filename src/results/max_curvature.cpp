@@ -12,11 +12,11 @@
 #include <cstring>
 #include <vector>
 
+#include "host/ext_newton_minimiser_qxznlo.h"
 #include "host/missing.h"
-#include "host/qx_znlo.h"
 #include "host/services.h"
 #include "linalg/packed.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "results/curvature_measures.h"
 #include "results/diagnostics_pass.h"
 #include "results/diagnostics_record.h"

@@ -2,9 +2,9 @@
 // critical value and the raw and projected residual variances of the BY
 // group, as the diagnostics left them.
 #include "host/missing.h"
+#include "host/output_tables.h"
 #include "host/services.h"
-#include "host/yol.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "results/diagnostics_record.h"
 #include "results/result_output.h"
 #include "results/result_tables.h"

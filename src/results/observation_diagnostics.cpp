@@ -17,7 +17,7 @@
 #include "linalg/vector_kernels.h"
 #include "procedure/convergence_status.h"
 #include "procedure/data_pass_parts.h"
-#include "procedure/ruva_memory.h"
+#include "procedure/step_memory.h"
 #include "results/diagnostics_pass.h"
 #include "results/diagnostics_record.h"
 #include "results/local_influence.h"

@@ -22,7 +22,7 @@
 #include "procedure/data_set_rows.h"
 #include "procedure/model_run.h"
 #include "procedure/observation_pass.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "procedure/step_phases.h"
 #include "results/diagnostics_record.h"
 #include "results/output_data_sets.h"

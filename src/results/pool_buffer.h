@@ -2,7 +2,7 @@
 // leaves scope, also when the step ends through xexit.
 #pragma once
 
-#include "procedure/ruva_memory.h"
+#include "procedure/step_memory.h"
 
 template <class T>
 class PoolBuffer {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "host/services.h"
-#include "host/yol.h"
+#include "host/output_tables.h"
 
 namespace {
 constexpr int kCreate = 147, kAttribute = 316, kColumn = 338, kEndDefinition = 298;

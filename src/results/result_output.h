@@ -5,7 +5,7 @@
 #pragma once
 
 #include "host/service_types.h"
-#include "host/wob.h"
+#include "host/object_methods.h"
 
 // Catalogue set of every label, title and note of the result tables.
 inline constexpr int kResultMessages = 305;

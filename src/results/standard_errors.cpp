@@ -5,7 +5,7 @@
 #include "linalg/packed.h"
 #include "prob/normal.h"
 #include "prob/t_f_beta.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "results/parameter_estimates.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "host/clocks.h"
-#include "host/qx_handle.h"
+#include "host/kernel_handle.h"
 #include "host/version_record.h"
 #include "host/wide_strings.h"
 #include "support/host_fixture.h"

@@ -8,8 +8,8 @@
 
 #include "host/globals.h"
 #include "host/named_values.h"
-#include "host/qx_handle.h"
-#include "host/qx_text.h"
+#include "host/kernel_handle.h"
+#include "host/kernel_text_literals.h"
 #include "platform/kernel_state.h"
 #include "support/host_fixture.h"
 

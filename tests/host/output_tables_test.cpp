@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "host/missing.h"
-#include "host/procstr.h"
-#include "host/yol.h"
+#include "host/parse_print_record.h"
+#include "host/output_tables.h"
 #include "support/output_fixture.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/qx_handle.h"
+#include "host/kernel_handle.h"
 #include "host/wide_strings.h"
 #include "platform/utf8.h"
 #include "support/host_fixture.h"

@@ -11,7 +11,7 @@
 
 #include "host/globals.h"
 #include "host/pool.h"
-#include "host/qx_handle.h"
+#include "host/kernel_handle.h"
 #include "linalg/packed.h"
 #include "linalg/sweep.h"
 #include "matrices.h"

@@ -13,7 +13,7 @@
 
 #include "constraint_sets.h"
 #include "mgh_problems.h"
-#include "random/zranuni.h"
+#include "random/engine_congruential.h"
 #include "support/host_fixture.h"
 #include "support/nist_problem.h"
 

@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 
 namespace {
 

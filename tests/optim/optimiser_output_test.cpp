@@ -13,10 +13,10 @@
 
 #include "constraint_sets.h"
 #include "host/missing.h"
-#include "host/procstr.h"
-#include "host/yol.h"
+#include "host/parse_print_record.h"
+#include "host/output_tables.h"
 #include "mgh_problems.h"
-#include "optim/zopt_output.h"
+#include "optim/optimiser_output.h"
 #include "support/output_fixture.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "host/pool.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "support/host_fixture.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "platform/compiler_fixture.h"
-#include "platform/stmt_records.h"
+#include "platform/statement_record_builder.h"
 
 namespace compiler_test {
 namespace {

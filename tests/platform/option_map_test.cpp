@@ -9,7 +9,7 @@
 #include <set>
 
 #include "host/missing.h"
-#include "host/stmt.h"
+#include "host/statement_records.h"
 #include "platform/language/messages.h"
 #include "platform/language/step_parser.h"
 

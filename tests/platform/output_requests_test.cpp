@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "host/procstr.h"
-#include "host/yol.h"
+#include "host/parse_print_record.h"
+#include "host/output_tables.h"
 #include "support/host_fixture.h"
 #include "support/output_fixture.h"
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "host/missing.h"
-#include "host/qx_bstat.h"
-#include "host/qx_prof.h"
-#include "host/qx_tab.h"
+#include "host/ext_column_statistics_qxbstat.h"
+#include "host/ext_refit_engine_qxprof.h"
+#include "host/ext_tables_qxtab.h"
 #include "platform/kernel_library.h"
 #include "platform/stats/order_statistics.h"
 #include "prob/normal.h"

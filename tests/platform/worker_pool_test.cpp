@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "host/globals.h"
-#include "host/qx_handle.h"
-#include "host/qx_puddle.h"
+#include "host/kernel_handle.h"
+#include "host/ext_worker_pools_qxepdl.h"
 #include "host/services.h"
 #include "platform/worker_pool.h"
 #include "support/host_fixture.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "procedure/bounds.h"
 #include "procedure_fixture.h"
 

@@ -10,7 +10,7 @@
 
 #include "linalg/packed.h"
 #include "procedure/data_pass.h"
-#include "procedure/ruva_memory.h"
+#include "procedure/step_memory.h"
 #include "estimation_fixture.h"
 
 namespace {

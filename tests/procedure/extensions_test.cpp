@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "host/qx_generic.h"
-#include "host/qx_handle.h"
+#include "host/kernel_object_header.h"
+#include "host/kernel_handle.h"
 #include "procedure_fixture.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "host/missing.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 #include "procedure/model_run.h"
 #include "procedure/recovery.h"
 #include "procedure_fixture.h"

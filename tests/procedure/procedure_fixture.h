@@ -17,12 +17,12 @@
 
 #include "host/globals.h"
 #include "host/module_entry.h"
-#include "host/procstr.h"
+#include "host/parse_print_record.h"
 #include "host/services.h"
 #include "platform/host.h"
 #include "procedure/model_run.h"
 #include "procedure/proc_options.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "procedure/step_phases.h"
 
 namespace procedure_test {

@@ -7,10 +7,10 @@
 #include <memory>
 #include <vector>
 
-#include "host/qx_prof.h"
-#include "host/wob.h"
+#include "host/ext_refit_engine_qxprof.h"
+#include "host/object_methods.h"
 #include "platform/kernel_library.h"
-#include "procedure/ruvacom.h"
+#include "procedure/procedure_context.h"
 #include "profile/bootstrap.h"
 
 namespace {

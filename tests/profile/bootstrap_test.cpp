@@ -13,9 +13,9 @@
 #include <regex>
 #include <sstream>
 
-#include "host/qx_bstat.h"
-#include "host/qx_handle.h"
-#include "host/qx_prof.h"
+#include "host/ext_column_statistics_qxbstat.h"
+#include "host/kernel_handle.h"
+#include "host/ext_refit_engine_qxprof.h"
 #include "prob/normal.h"
 #include "random/random_support.h"
 #include "results/fit_fixture.h"

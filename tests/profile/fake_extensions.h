@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "host/qx_prof.h"
+#include "host/ext_refit_engine_qxprof.h"
 
 namespace profile_test {
 

@@ -6,8 +6,8 @@
 #include <regex>
 
 #include "fake_extensions.h"
-#include "procedure/ruva_memory.h"
-#include "profile/refit_engine.h"
+#include "procedure/step_memory.h"
+#include "profile/refit_client.h"
 #include "results/fit_fixture.h"
 #include "support/refit_driver.h"
 

@@ -15,7 +15,7 @@
 #include "host/missing.h"
 #include "prob/incomplete_beta.h"
 #include "prob/t_f_beta.h"
-#include "random/variates.h"
+#include "random/variate_operations.h"
 #include "random_support.h"
 
 namespace {

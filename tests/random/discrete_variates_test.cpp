@@ -9,7 +9,7 @@
 
 #include "distribution_checks.h"
 #include "host/missing.h"
-#include "random/variates.h"
+#include "random/variate_operations.h"
 #include "random_support.h"
 
 namespace {

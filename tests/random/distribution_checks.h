@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "host/missing.h"
-#include "random/zmrsrnd.h"
+#include "random/random_record.h"
 #include "random_support.h"
 
 namespace dc {

@@ -1,11 +1,12 @@
 // The message gate: thresholds, severity overrides and the countdowns kept
 // in named values.
+#include "random/message_gate.h"
+
 #include <gtest/gtest.h>
 
 #include "host/globals.h"
-#include "host/qx_handle.h"
-#include "random/zrand_status.h"
-#include "random/zrngmsg.h"
+#include "host/kernel_handle.h"
+#include "random/status_codes.h"
 #include "random_support.h"
 
 namespace {

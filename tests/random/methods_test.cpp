@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "random/zmurmur.h"
-#include "random/zrand_status.h"
-#include "random/zrng_methods.h"
-#include "random/zrngmeth.h"
+#include "random/hash_murmur3.h"
+#include "random/method_descriptors.h"
+#include "random/method_selection.h"
+#include "random/status_codes.h"
 #include "random_support.h"
 
 namespace {

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "host/globals.h"
+#include "host/kernel_handle.h"
+#include "host/kernel_requests.h"
 #include "host/missing.h"
-#include "host/qx_handle.h"
-#include "host/qx_requests.h"
-#include "random/zmurmur.h"
-#include "random/zrngseed.h"
+#include "random/hash_murmur3.h"
+#include "random/seed_automatic.h"
 #include "random_support.h"
 
 namespace {

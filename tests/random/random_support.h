@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "host/named_values.h"
-#include "random/mersenne_twister.h"
-#include "random/zmrsrnd.h"
-#include "random/zrng_record.h"
+#include "random/engine_mersenne_twister.h"
+#include "random/method_record.h"
+#include "random/random_record.h"
 #include "support/host_fixture.h"
 
 namespace rt {

@@ -1,12 +1,13 @@
 // The seed macro variables: repairs, the end-of-step log, and publishing
 // the seeds of the stream the bootstrap drew from.
+#include "random/seed_macros.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "platform/host.h"
-#include "random/zmurmur.h"
-#include "random/zranms.h"
+#include "random/hash_murmur3.h"
 #include "random_support.h"
 
 namespace {

@@ -5,10 +5,10 @@
 
 #include <cmath>
 
-#include "random/subkey_mh3.h"
-#include "random/zmurmur.h"
-#include "random/zranuni.h"
-#include "random/zrng_methods.h"
+#include "random/engine_congruential.h"
+#include "random/engine_subkey_mh3.h"
+#include "random/hash_murmur3.h"
+#include "random/method_descriptors.h"
 #include "random_support.h"
 
 namespace {

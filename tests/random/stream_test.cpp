@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "host/missing.h"
-#include "random/zmurmur.h"
-#include "random/zrand_status.h"
+#include "random/hash_murmur3.h"
+#include "random/status_codes.h"
 #include "random_support.h"
 
 namespace {

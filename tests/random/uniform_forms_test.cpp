@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "host/missing.h"
-#include "random/zmurmur.h"
-#include "random/zrngener.h"
+#include "random/hash_murmur3.h"
+#include "random/method_template.h"
 #include "random_support.h"
 
 namespace {

@@ -2,8 +2,6 @@
 // parameters give the special missing value) and the NORMAL, LOGNORMAL and
 // EXPONENTIAL variates: scripted uniforms against the closed forms, then
 // moments and Kolmogorov-Smirnov checks over a real stream.
-#include "random/variates.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +13,7 @@
 
 #include "distribution_checks.h"
 #include "host/missing.h"
+#include "random/variate_operations.h"
 #include "random_support.h"
 
 namespace {

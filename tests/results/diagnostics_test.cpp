@@ -10,7 +10,7 @@
 
 #include "platform/host.h"
 #include "procedure/graph_control.h"
-#include "procedure/ruva_memory.h"
+#include "procedure/step_memory.h"
 #include "results/diagnostics_record.h"
 #include "results/output_data_sets.h"
 #include "results/fit_fixture.h"

@@ -11,7 +11,7 @@
 
 #include "optim/lapack.h"
 #include "platform/datasets/table_loader.h"
-#include "procedure/ruva_memory.h"
+#include "procedure/step_memory.h"
 #include "results/diagnostics_record.h"
 #include "results/fit_fixture.h"
 #include "results/output_data_sets.h"

@@ -15,8 +15,8 @@
 #include "fit_fixture.h"
 #include "host/missing.h"
 #include "linalg/packed.h"
-#include "optim/zopt.h"
-#include "procedure/outest.h"
+#include "optim/optimiser.h"
+#include "procedure/outest_data_set.h"
 #include "results/correlations.h"
 #include "results/result_tables.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/procstr.h"
+#include "host/parse_print_record.h"
 #include "support/host_fixture.h"
 
 class ListingTest : public HostTest {

@@ -12,7 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/services.h"
-#include "host/wob.h"
+#include "host/object_methods.h"
 #include "platform/host.h"
 
 class OutputTest : public ::testing::Test {

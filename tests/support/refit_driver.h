@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "host/globals.h"
-#include "host/qx_handle.h"
-#include "host/qx_prof.h"
+#include "host/kernel_handle.h"
+#include "host/ext_refit_engine_qxprof.h"
 
 namespace refit_driver {
 

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "platform/compiler/compiler.h"
-#include "platform/compiler/derivatives.h"
+#include "platform/compiler/pass6_derivatives.h"
 #include "platform/compiler/executor.h"
 #include "platform/compiler/values.h"
 #include "platform/language/program_text.h"

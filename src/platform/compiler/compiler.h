@@ -4,9 +4,10 @@
 // block's own executor.
 //
 // The statements stay syntax trees until `generate`, so that later phases
-// (derivatives) can add statements to them; the phases are separate files:
-// declare.cpp (statements in), types.cpp, dataflow.cpp, checks.cpp,
-// derivatives.cpp and derivative_*.cpp (analytic derivatives), codegen_*.cpp.
+// (derivatives) can add statements to them; the passes are separate files,
+// numbered in the order they run: pass1_declare.cpp (statements in),
+// pass2_resolve.cpp, pass3_types.cpp, pass4_dataflow.cpp, pass5_checks.cpp,
+// pass6_derivative*.cpp (analytic derivatives), pass7_codegen*.cpp.
 #pragma once
 
 #include <cstdarg>
@@ -20,7 +21,7 @@
 #include "host/compiler_types.h"
 #include "platform/compiler/bytecode.h"
 #include "platform/compiler/cell_store.h"
-#include "platform/compiler/dataflow.h"
+#include "platform/compiler/pass4_dataflow.h"
 #include "platform/compiler/dataset_view.h"
 #include "platform/compiler/symbol_table.h"
 #include "platform/language/ast.h"
@@ -65,25 +66,25 @@ class Compiler {
   Compiler(const Compiler&) = delete;
   Compiler& operator=(const Compiler&) = delete;
 
-  // Statements in (declare.cpp). Returns the expression symbols of an
+  // Statements in (pass1_declare.cpp). Returns the expression symbols of an
   // ESTIMATE or CONTRAST statement, the parameters of a PARMS statement,
   // the variables of a CONTROL statement; nothing for other statements.
   std::vector<CMPSYM*> add_statement(language::StmtPtr stmt);
 
   // Phases. Each returns false after reporting a compile error.
-  void resolve(const std::vector<DatasetVariable>& variables);  // resolve.cpp
+  void resolve(const std::vector<DatasetVariable>& variables);  // pass2_resolve.cpp
   // Binds one symbol to the data set's variable of its name, if there is one.
   void bind_to_dataset(Symbol* s);
   // A compile error for a character symbol where a number is needed, once
   // per symbol: for a data-set variable, or one computed from data-set
   // variables, the data set says why they are character.
   void refuse_character(Symbol& s);
-  bool analyse();             // types.cpp: types and lengths of every symbol
-  bool dataflow(bool xref);   // dataflow.cpp
-  // The inputs a symbol depends on, after dataflow (dataflow.cpp).
+  bool analyse();             // pass3_types.cpp: types and lengths of every symbol
+  bool dataflow(bool xref);   // pass4_dataflow.cpp
+  // The inputs a symbol depends on, after dataflow (pass4_dataflow.cpp).
   const std::vector<CMPSYM*>& deps(Symbol& s);
-  bool check();               // checks.cpp
-  bool generate();            // codegen_program.cpp: the program and the executor
+  bool check();               // pass5_checks.cpp
+  bool generate();            // pass7_codegen_program.cpp: the program and the executor
 
   // A compile error or note: catalogue message 148/number with its inserts.
   void error(int number, ...);

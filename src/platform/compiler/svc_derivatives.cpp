@@ -17,8 +17,8 @@
 #include <set>
 
 #include "platform/compiler/compiler.h"
-#include "platform/compiler/derivatives.h"
 #include "platform/compiler/listings.h"
+#include "platform/compiler/pass6_derivatives.h"
 #include "platform/compiler/source_text.h"
 #include "platform/host.h"
 #include "platform/service_impls.h"

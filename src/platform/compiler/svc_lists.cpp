@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "host/name_list.h"
-#include "host/stmt.h"
+#include "host/statement_records.h"
 #include "platform/compiler/compiler.h"
 #include "platform/language/varlist.h"
 #include "platform/host.h"

@@ -4,7 +4,7 @@
 #include <sstream>
 
 #include "host/missing.h"
-#include "host/stmt.h"
+#include "host/statement_records.h"
 #include "platform/language/option_table.h"
 #include "platform/language/operator_text.h"
 #include "platform/language/varlist.h"

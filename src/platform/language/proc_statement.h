@@ -12,7 +12,7 @@
 namespace platform::language {
 
 struct FieldValue {
-  char type = 0;                   // the stfield code (host/stmt.h)
+  char type = 0;                   // the stfield code (host/statement_records.h)
   unsigned char mode = 0;          // data sets: 1 read, 2 written
   double number = 0;               // kNumber
   std::string keyword;             // kKeyword: upper case, without a trailing $

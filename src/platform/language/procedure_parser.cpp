@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "host/missing.h"
-#include "host/stmt.h"
+#include "host/statement_records.h"
 #include "platform/language/messages.h"
 #include "platform/language/program_parser.h"
 #include "platform/language/varlist.h"

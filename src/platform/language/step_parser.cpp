@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "host/stmt.h"
+#include "host/statement_records.h"
 #include "platform/large_stack.h"
 #include "platform/language/messages.h"
 #include "platform/language/procedure_parser.h"

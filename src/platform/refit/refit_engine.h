@@ -7,7 +7,7 @@
 // only the shared records and their own task, so the results do not depend
 // on the number of threads or on which thread ran which task. Once every
 // task of a batch has begun, a task's passes are shared with the threads
-// left idle (shared_pass.h), with the same sums.
+// left idle (refit_pass_shared.h), with the same sums.
 #pragma once
 
 #include <atomic>
@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
-#include "host/qx_event.h"
-#include "host/qx_prof.h"
-#include "platform/refit/refit_frame.h"
+#include "host/kernel_events.h"
+#include "host/ext_refit_engine_qxprof.h"
+#include "platform/refit/refit_pass_frame.h"
 #include "platform/refit/refit_task.h"
-#include "platform/refit/shared_pass.h"
+#include "platform/refit/refit_pass_shared.h"
 
 namespace platform {
 class WorkerPool;

@@ -3,7 +3,7 @@
 #include "host/services.h"
 #include "platform/compiler/compiler.h"
 #include "platform/compiler/executor.h"
-#include "platform/refit/refit_frame.h"
+#include "platform/refit/refit_pass_frame.h"
 
 namespace platform::refit {
 

@@ -2,7 +2,7 @@
 // text, twice over: with analytic first derivatives with respect to the
 // parameters (what nearly every pass needs) and with second derivatives as
 // well (for the passes that meet a term of the objective that is not
-// positive). Each worker evaluates it with a frame of its own (refit_frame.h).
+// positive). Each worker evaluates it with a frame of its own (refit_pass_frame.h).
 #pragma once
 
 #include <memory>
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "host/compiler_types.h"
-#include "host/qx_prof.h"
+#include "host/ext_refit_engine_qxprof.h"
 #include "platform/compiler/api.h"
 
 namespace platform::compiler {

@@ -8,7 +8,7 @@
 #include "host/missing.h"
 #include "host/pool.h"
 #include "linalg/packed.h"
-#include "optim/zopt.h"
+#include "optim/optimiser.h"
 
 namespace platform::refit {
 namespace {

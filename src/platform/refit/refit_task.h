@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/qx_prof.h"
-#include "platform/refit/refit_frame.h"
-#include "platform/refit/task_constraints.h"
+#include "host/ext_refit_engine_qxprof.h"
+#include "platform/refit/refit_pass_frame.h"
+#include "platform/refit/refit_task_constraints.h"
 
 namespace platform::refit {
 

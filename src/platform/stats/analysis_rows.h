@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/qx_tab.h"
+#include "host/ext_tables_qxtab.h"
 
 namespace platform::stats {
 

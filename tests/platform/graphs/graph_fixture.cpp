@@ -7,7 +7,7 @@
 #include <regex>
 
 #include "host/missing.h"
-#include "host/procstr.h"
+#include "host/parse_print_record.h"
 
 namespace fs = std::filesystem;
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "host/services.h"
-#include "host/wob.h"
+#include "host/object_methods.h"
 #include "platform/host.h"
 #include "platform/report/html_report.h"
 #include "support/svg_reading.h"

@@ -1,0 +1,92 @@
+// Helpers and limits shared by the files of the optimisation library.
+#pragma once
+
+#include <cmath>
+#include <cstring>
+
+#include "host/missing.h"
+#include "linalg/constants.h"
+#include "optim/optimiser.h"
+
+namespace optim {
+
+// The optimiser's message set.
+inline constexpr int kMessageSet = 235;
+
+inline constexpr double kRoundoff = linalg::kRoundoff;    // 1.110223024625157e-16
+inline constexpr double kTinyNormal = linalg::kTinyNormal;  // 2.225073858507202e-308
+inline constexpr double kSqrtTiny = linalg::kSqrtTiny;    // 1.491668147e-154
+inline constexpr double kBig = linalg::kSqrtHuge;         // 1.3407807929943e154
+inline constexpr double kHuge = linalg::kHuge;            // the largest double
+// The largest step component accepted (a little below kBig / 100).
+inline constexpr double kMaxStep = 1.3407807929942597e152;
+// Half the largest double: a diagonal above it / (1 + lambda) would overflow when ridged.
+inline constexpr double kHalfHuge = 8.988465674311578e307;
+// Marquardt lambda: start and floor, the plain-step threshold, the limits.
+inline constexpr double kLambdaStart = 1e-7;
+inline constexpr double kLambdaPlainStep = 1e-6;
+inline constexpr double kLambdaReset = 1e8;
+inline constexpr double kLambdaMax = 1e25;
+// Penalty weight bounds of the working constraints.
+inline constexpr double kPenaltyMax = 9007199254740988.0;
+
+inline int nparms(const ZOPTGLOBAL* g) { return g->opts.num_parms; }
+// The zero-objective test, on the objective or on pr: a fit this close to
+// perfect is done whatever R says.
+inline bool negligible_objective(const ZOPTGLOBAL* g, double value) {
+  return value < g->opts.aftl * g->state.objscale;
+}
+inline int working_constraints(const ZOPTGLOBAL* g) {
+  return g->state.marqu->perm + g->state.marqu->nact;
+}
+// Element (n, n) of the bordered Hessian: the objective corner.
+inline long corner(int n) { return static_cast<long>(n) * (n + 1) / 2 + n; }
+// The start of border row n.
+inline long border_row(int n) { return static_cast<long>(n) * (n + 1) / 2; }
+
+inline void save_hessian(ZOPTGLOBAL* g) {
+  std::memcpy(g->state.marqu->savhes, g->state.hes, static_cast<std::size_t>(g->mem.hesl));
+}
+inline void restore_hessian(ZOPTGLOBAL* g) {
+  std::memcpy(g->state.hes, g->state.marqu->savhes, static_cast<std::size_t>(g->mem.hesl));
+}
+// parms = pparms - factor * delta over the n parameters.
+inline void step_from_start(ZOPTGLOBAL* g, double factor) {
+  const double* delta = g->state.marqu->delta;
+  for (int i = 0; i < nparms(g); ++i)
+    g->state.parms[i] = g->state.pparms[i] - factor * delta[i];
+}
+inline void copy_parms(double* to, const double* from, int n) {
+  if (n > 0) std::memcpy(to, from, sizeof(double) * static_cast<std::size_t>(n));
+}
+inline void mark_rows_sweepable(char* flags, int count) {
+  if (flags && count > 0) std::memset(flags, '1', static_cast<std::size_t>(count));
+}
+
+// A non-finite objective that is not a missing value compares false with
+// everything and would be taken as a point to keep; it counts as a failed
+// evaluation instead.
+inline bool objective_unusable(double value) { return !std::isfinite(value) && !wzmis(value); }
+
+// The working list of the active set: an inequality joins at its
+// end (false when it is working already or the list is full); the entry at
+// a position leaves, the later entries and their values moving down. Both
+// mark the factors stale.
+bool join_working_set(ZOPTGLOBAL* g, CONSTRAINT* c);
+void leave_working_set(ZOPTGLOBAL* g, int position);
+// Every inequality violated at the last evaluation joins; the new rows are
+// taken as independent until the factorisation says otherwise.
+void join_violated(ZOPTGLOBAL* g);
+// Marks the first `count` working rows independent.
+void mark_rows_independent(ZOPTGLOBAL* g, int count);
+
+// One objective evaluation as a sub-iteration (derivatives follow only when
+// `fullsubiter` is set); returns zoptobj's result.
+int evaluate_subiteration(ZOPTGLOBAL* g);
+// The Marquardt improvement rule for a successfully evaluated point.
+bool improved(const ZOPTGLOBAL* g);
+// Resets everything a previous run, ended normally or abandoned, may have
+// left behind (flags, counters, step statistics, the line-search hooks).
+void reset_transient_state(ZOPTGLOBAL* g);
+
+}  // namespace optim

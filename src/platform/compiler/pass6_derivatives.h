@@ -1,0 +1,111 @@
+// Analytic derivatives of the program by source transformation. After every
+// assignment whose target can depend on a variable of differentiation, the
+// transformation adds statements that compute the target's derivatives
+// (first, then second) from the derivatives of what the value reads, so that
+// IF, SELECT, DO loops, GOTO, LINK and RETAIN need nothing of their own: the
+// derivative statements run on the same path as the values. Which variable
+// can depend on which variable of differentiation is a union over all
+// paths; derivatives that are zero are not computed, and those that are the
+// same constant on every path become literals.
+//
+// The derivative of `v` with respect to `p` is the symbol "@v/@p"; the
+// second derivative with respect to `p` and `q` is "@@v/@p@q" (one symbol
+// for both orders). Array elements have derivative arrays "@X/@p". Values
+// the derivatives share (exp(u) inside an expression, a MIN) become hidden
+// variables "@T<n>" computed just before their statement.
+//
+// Every request is kept: each new request rebuilds the derivative
+// statements of all requests so far from the program (the shared values
+// stay), so the statements exist once whatever the order of requests.
+#pragma once
+
+#include <map>
+#include <set>
+#include <tuple>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/compiler/compiler.h"
+
+namespace platform::compiler {
+
+class Derivatives {
+ public:
+  explicit Derivatives(Compiler& c) : c_(c) {}
+
+  // The derivatives of objective o with respect to w for each pair (o, w):
+  // a derivative symbol, a literal symbol, or null for zero. The
+  // derivative of a first derivative "@v/@p" is the second derivative of v.
+  // False after a compile error.
+  bool request(const std::vector<std::pair<CMPSYM*, CMPSYM*>>& pairs, std::vector<CMPSYM*>* out);
+
+  // The first derivative symbol "@v/@p" behind s, as (v, p), if s is one.
+  bool first_derivative_of(const CMPSYM* s, CMPSYM** base, CMPSYM** wrt) const;
+  // The statements that assign a derivative symbol (for the listing).
+  std::vector<const language::Stmt*> definitions(const CMPSYM* s) const;
+  // The variables the assignments to s read, hidden shared values expanded.
+  std::vector<CMPSYM*> inputs_of(const CMPSYM* s);
+
+ private:
+  // An assignment statement (or a MODEL statement) and its target.
+  struct Site {
+    language::Stmt* stmt = nullptr;
+    Symbol* target = nullptr;  // a variable, or null for an array element
+    int array = -1;            // the array of an element target
+    int node = 0;
+  };
+
+  class BitLeaves;  // pass6_derivative_build.cpp
+  struct Branch;
+
+  bool rebuild();
+  // pass6_derivative_build.cpp: the derivative statements of every site.
+  bool build(const std::vector<Site>& all);
+  std::vector<Branch> branches(const Site& site);
+  void first_constants(const std::vector<Site>& all, std::vector<std::vector<Branch>>& blocks);
+  void second_constants(const std::vector<Site>& all, std::vector<std::vector<Branch>>& blocks);
+  language::StmtList statements(const Site& site, std::vector<Branch>& block);
+  bool active(int node, int bit) const {
+    return active_[static_cast<std::size_t>(node)][static_cast<std::size_t>(bit)];
+  }
+  std::vector<Site> sites();
+  void assign_nodes();
+  int node_of(const Symbol& s) const { return find(s.pub.id); }
+  int find(int n) const;
+  void activity(const std::vector<Site>& all);
+  void hoist(const std::vector<Site>& all);
+  bool needs(const std::vector<Site>& all);
+  // A node holding a variable of differentiation: its derivatives are the
+  // constants 0 and 1 (assignments to it are not differentiated).
+  bool wrt_node(int n) const;
+  void make_symbols();
+  Symbol* first(Symbol& base, int bit);
+  Symbol* second(Symbol& base, int lo, int hi);
+  std::string derivative_array(int array, int lo, int hi);
+  Symbol* new_symbol(const std::string& name, const Symbol* base);
+  CMPSYM* result(CMPSYM* objective, int bit);
+
+  Compiler& c_;
+  std::vector<int> wrt_;                                   // bit -> symbol id
+  std::unordered_map<int, int> bit_of_;                    // symbol id -> bit
+  std::vector<std::pair<int, int>> requests_;              // (objective symbol id, bit)
+  std::map<std::pair<int, int>, Symbol*> first_;           // (base id, bit)
+  std::map<std::tuple<int, int, int>, Symbol*> second_;    // (base id, lo, hi)
+  std::unordered_map<int, std::pair<int, int>> first_of_;  // derivative id -> (base id, bit)
+  std::set<int> second_ids_;
+  std::map<std::tuple<int, int, int>, std::string> arrays_;  // (array, lo, hi or -1) -> key
+  std::unordered_map<std::string, std::pair<int, int>>
+      array_of_;                              // first-order key -> (array, bit)
+  std::unordered_map<int, double> constant_;  // derivative id -> its constant
+  std::unordered_map<int, std::vector<const language::Stmt*>> definitions_;
+  int temps_ = 0;
+
+  // Analysis state of one rebuild.
+  std::vector<int> parent_;                // union-find over symbols and arrays
+  int array_base_ = 0;                     // node of array k is array_base_ + k
+  std::vector<std::vector<bool>> active_;  // node -> bits it can depend on
+  std::vector<std::vector<bool>> need1_;   // node -> bits of first derivatives wanted
+  std::vector<std::vector<bool>> need2_;   // node -> pairs of second derivatives wanted
+};
+
+}  // namespace platform::compiler

@@ -1,0 +1,54 @@
+#include "platform/refit/refit_pass_shared.h"
+
+#include <algorithm>
+
+namespace platform::refit {
+
+SharedPass::SharedPass(const double* x, const Observations& obs, Order order, std::int64_t chunk, Terms* terms)
+    : x_(x), obs_(obs), order_(order), chunk_(chunk), n_chunks_((obs.n + chunk - 1) / chunk), terms_(terms) {}
+
+void SharedPass::help(Frame& frame) {
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_) return;
+    ++inside_;
+  }
+  for (std::int64_t c; (c = next_.fetch_add(1, std::memory_order_relaxed)) < n_chunks_;)
+    frame.evaluate_chunk(x_, obs_, order_, c * chunk_, std::min(obs_.n, (c + 1) * chunk_), terms_);
+  std::lock_guard lock(mutex_);
+  if (--inside_ == 0) left_.notify_all();
+}
+
+void SharedPass::close() {
+  std::unique_lock lock(mutex_);
+  closed_ = true;
+  left_.wait(lock, [this] { return inside_ == 0; });
+}
+
+bool sum_terms(const Terms& terms, std::int64_t n, std::size_t np, Order order, Sums* out) {
+  out->f = 0;
+  out->used = 0;
+  out->ok = false;
+  out->order = order;
+  out->g.assign(np, 0.0);
+  out->h.assign(np * (np + 1) / 2, 0.0);
+  for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
+    switch (terms.outcome[k]) {
+      case Term::kUnused: continue;
+      case Term::kEnded: return true;
+      case Term::kSecond: return false;
+      case Term::kUsed: break;
+    }
+    const double f = terms.f[k];
+    out->f += f;
+    ++out->used;
+    if (order == Order::kValue) continue;
+    const double* g = terms.g.data() + k * np;
+    for (std::size_t j = 0; j < np; ++j) out->g[j] += g[j];
+    add_gauss_newton(g, np, f, out->h.data());
+  }
+  out->ok = true;
+  return true;
+}
+
+}  // namespace platform::refit
