@@ -218,6 +218,17 @@ struct Pass {
       for (long k = 0; k < packed_size(n); ++k) ctx->hessian2[k] += ob.r * ctx->hessian[k] * ob.u;
   }
 
+  // One observation after its run: screened, and used or noted as unused.
+  // False when its run code ends the pass.
+  bool observe(int rc) const {
+    take_derivatives();
+    PassObservation ob;
+    const Unused why = rc == 0 ? screen(&ob) : rc == 1 ? Unused::kDeleted : Unused::kRunFailed;
+    if (why == Unused::kNone) use(ob);
+    else note_unused(&ctx->unused, why, ctx->nobs);
+    return rc < 3;
+  }
+
   void use(const PassObservation& ob) const {
     const int n = order();
     ctx->sse += ob.c;
@@ -245,20 +256,36 @@ void finish_pass(RUVACOM* ctx) {
   for (long k = 0; k < packed_size(n); ++k) ctx->xpx[k] -= ctx->hessian2[k];
 }
 
+// The program run over blocks of observations: each block's observations
+// are read, the program runs over the block, and then each observation is
+// taken in order as if it had just been run.
+template <int N>
+void run_blocks(RUVACOM* ctx, const Pass<N>& pass, int capacity) {
+  bool more = true;
+  while (more) {
+    int count = 0;
+    while (count < capacity && (more = read_group_observation(ctx))) {
+      move_observation(ctx);
+      count = cmpbadd(&ctx->globcmp);
+    }
+    if (count == 0) return;
+    cmpbrun(&ctx->globcmp);
+    for (int i = 0; i < count; ++i) {
+      ++ctx->nobs;
+      if (!pass.observe(nlexec_block(ctx, i))) return;
+    }
+  }
+}
+
 template <int N>
 void run_observations(RUVACOM* ctx, bool last_sums) {
   const Pass<N> pass(ctx, last_sums);
+  if (const int capacity = nlexblk(ctx); capacity > 0) return run_blocks(ctx, pass, capacity);
   while (read_group_observation(ctx)) {
     cmpexi(0, 0, 0, &ctx->globcmp);
     move_observation(ctx);
     ++ctx->nobs;
-    const int rc = nlexec(ctx);
-    pass.take_derivatives();
-    PassObservation ob;
-    const Unused why = rc == 0 ? pass.screen(&ob) : rc == 1 ? Unused::kDeleted : Unused::kRunFailed;
-    if (why == Unused::kNone) pass.use(ob);
-    else note_unused(&ctx->unused, why, ctx->nobs);
-    if (rc >= 3) break;
+    if (!pass.observe(nlexec(ctx))) break;
   }
 }
 

@@ -22,3 +22,12 @@ void nlexint();
 int nlexec();
 // The same for the context at hand (the data pass knows it).
 int nlexec(RUVACOM* ctx);
+
+// Starts running the program over blocks of observations in the pass that
+// nlexint started: the block's capacity, or 0 when the program's run for an
+// observation may depend on more than its values (then nlexec runs each).
+int nlexblk(RUVACOM* ctx);
+// nlexec for observation i of a block that ran (in order): its values come
+// from the block's run unless the run met a value that is not finite, in
+// which case the observation is run alone, with nlexec's reports.
+int nlexec_block(RUVACOM* ctx, int i);

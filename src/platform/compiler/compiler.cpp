@@ -2,6 +2,7 @@
 
 #include <unordered_set>
 
+#include "platform/compiler/block_runner.h"
 #include "platform/compiler/derivatives.h"
 #include "platform/compiler/executor.h"
 #include "platform/compiler/source_text.h"

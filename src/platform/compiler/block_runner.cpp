@@ -1,0 +1,185 @@
+#include "platform/compiler/block_runner.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <unordered_map>
+
+#include "host/missing.h"
+#include "platform/compiler/block_kernels.h"
+#include "platform/compiler/executor.h"
+#include "platform/compiler/fp_guard.h"
+
+namespace platform::compiler {
+namespace {
+
+bool same_frame(const BlockFrame& a, const BlockFrame& b) {
+  return a.observed == b.observed && a.externals == b.externals && a.changing == b.changing &&
+         a.temporary == b.temporary;
+}
+
+inline bool finite(double v) { return __builtin_isfinite(v); }
+
+}  // namespace
+
+bool BlockRunner::start(bool derivatives, BlockFrame frame, std::vector<Text> texts) {
+  Cached& c = cached_[derivatives ? 1 : 0];
+  if (!c.made || !same_frame(c.frame, frame)) {
+    c.made = true;
+    c.frame = std::move(frame);
+    c.qualifies = plan_block(e_.program(), derivatives, c.frame, &c.plan);
+  }
+  plan_ = c.qualifies ? &c.plan : nullptr;
+  if (!plan_) return false;
+  texts_ = std::move(texts);
+  lay_out();
+  // Variables the run may leave unassigned are missing, as at the start of
+  // every run; the ones it assigns are set by take().
+  e_.prepare_observation();
+  count_ = 0;
+  ran_ = false;
+  return true;
+}
+
+void BlockRunner::lay_out() {
+  const BlockPlan& p = *plan_;
+  // Columns start on a 64-byte boundary.
+  storage_.resize(static_cast<std::size_t>(p.columns) * kCapacity + 8);
+  const auto address = reinterpret_cast<std::uintptr_t>(storage_.data());
+  columns_ = storage_.data() + ((64 - address % 64) % 64) / sizeof(double);
+  scalars_.assign(static_cast<std::size_t>(p.scalars), 0.0);
+  bad_.assign(kCapacity, 0);
+  std::unordered_map<int, double*> places;
+  for (const Executor::External& x : e_.externals()) places.emplace(x.cell, x.place);
+  inputs_.clear();
+  checked_slots_.clear();
+  checked_columns_.clear();
+  for (const BlockValue& v : p.values) {
+    if (v.source == BlockSource::Computed) continue;
+    if (v.varying) {
+      if (v.operand) checked_columns_.push_back(v.index);
+      continue;
+    }
+    const double* from = v.source == BlockSource::External ? places.at(v.cell)
+                         : v.source == BlockSource::Frame  ? e_.cells() + v.cell
+                                                           : nullptr;
+    inputs_.push_back({v.index, from});
+    if (v.operand) checked_slots_.push_back(v.index);
+  }
+  kept_rows_.clear();
+  kept_scalars_.clear();
+  for (const auto& [cell, value] : p.kept) {
+    const BlockValue& v = p.values[static_cast<std::size_t>(value)];
+    (v.varying ? kept_rows_ : kept_scalars_).emplace_back(cell, v.index);
+  }
+  text_bytes_ = 0;
+  for (const Text& t : texts_) text_bytes_ += t.length;
+  text_rows_.resize(static_cast<std::size_t>(text_bytes_) * kCapacity);
+}
+
+int BlockRunner::add() {
+  if (ran_) {
+    count_ = 0;
+    ran_ = false;
+  }
+  const int row = count_++;
+  const double* c = e_.cells();
+  const BlockPlan& p = *plan_;
+  for (std::size_t k = 0; k < p.observed.size(); ++k)
+    column(static_cast<int>(k))[row] = c[p.values[static_cast<std::size_t>(p.observed[k])].cell];
+  if (text_bytes_ > 0) {
+    char* to = text_rows_.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(text_bytes_);
+    for (const Text& t : texts_) {
+      std::memcpy(to, t.place, static_cast<std::size_t>(t.length));
+      to += t.length;
+    }
+  }
+  return count_;
+}
+
+void BlockRunner::run() {
+  const BlockPlan& p = *plan_;
+  const int n = (count_ + kBlockLanes - 1) / kBlockLanes * kBlockLanes;
+  // Rows past the last observation repeat the first, so that they compute
+  // ordinary values; nothing reads them.
+  for (std::size_t k = 0; k < p.observed.size(); ++k) std::fill(column(static_cast<int>(k)) + count_, column(static_cast<int>(k)) + n, column(static_cast<int>(k))[0]);
+  std::fill(bad_.begin(), bad_.begin() + n, 0);
+  for (int c : checked_columns_)
+    for (int i = 0; i < count_; ++i) bad_[static_cast<std::size_t>(i)] |= !finite(column(c)[i]);
+  // The cells of external values hold what each run copies into them.
+  double* cells = e_.cells();
+  for (const Executor::External& x : e_.externals()) cells[x.cell] = *x.place;
+  for (const Input& in : inputs_) scalars_[static_cast<std::size_t>(in.slot)] = in.from ? *in.from : missing_value();
+  block_bad_ = false;
+  for (int s : checked_slots_) block_bad_ = block_bad_ || !finite(scalars_[static_cast<std::size_t>(s)]);
+  const auto scalar = [&](int v) { return v < 0 ? 0.0 : scalars_[static_cast<std::size_t>(p.values[static_cast<std::size_t>(v)].index)]; };
+  FloatingPointGuard guard;
+  std::vector<double> args;
+  for (const BlockOp& op : p.uniform_ops) {
+    if (block_bad_) break;
+    if (op.op == Op::CallN) {
+      args.clear();
+      for (int k = 0; k < op.y; ++k) args.push_back(scalar(p.args[static_cast<std::size_t>(op.x + k)]));
+    }
+    bool ok = true;
+    const double r = block_value(op, scalar(op.x), op.op == Op::CallN ? 0 : scalar(op.y), scalar(op.z), args.data(), &ok);
+    scalars_[static_cast<std::size_t>(p.values[static_cast<std::size_t>(op.result)].index)] = r;
+    block_bad_ = !ok;
+  }
+  const auto operand = [&](int v) -> BlockOperand {
+    if (v < 0) return {};
+    const BlockValue& value = p.values[static_cast<std::size_t>(v)];
+    if (value.varying) return {column(value.index), true};
+    return {&scalars_[static_cast<std::size_t>(value.index)], false};
+  };
+  std::vector<BlockOperand> many;
+  for (const BlockOp& op : p.varying_ops) {
+    if (block_bad_) break;
+    double* r = column(p.values[static_cast<std::size_t>(op.result)].index);
+    if (op.op == Op::CallN) {
+      many.clear();
+      for (int k = 0; k < op.y; ++k) many.push_back(operand(p.args[static_cast<std::size_t>(op.x + k)]));
+      block_rows(op, r, {}, {}, {}, many.data(), n, bad_.data());
+    } else {
+      block_rows(op, r, operand(op.x), operand(op.y), operand(op.z), nullptr, n, bad_.data());
+    }
+  }
+  ran_ = true;
+  scalars_written_ = false;
+}
+
+bool BlockRunner::take(int i) {
+  if (block_bad_ || bad_[static_cast<std::size_t>(i)]) {
+    restore(i);
+    scalars_written_ = false;
+    return false;
+  }
+  double* c = e_.cells();
+  for (const auto& [cell, col] : kept_rows_) c[cell] = column(col)[i];
+  if (!scalars_written_) {
+    for (const auto& [cell, slot] : kept_scalars_) c[cell] = scalars_[static_cast<std::size_t>(slot)];
+    scalars_written_ = true;
+  }
+  put_texts(i);
+  return true;
+}
+
+void BlockRunner::restore(int i) {
+  e_.prepare_observation();
+  const BlockPlan& p = *plan_;
+  double* c = e_.cells();
+  for (std::size_t k = 0; k < p.observed.size(); ++k)
+    c[p.values[static_cast<std::size_t>(p.observed[k])].cell] = column(static_cast<int>(k))[i];
+  put_texts(i);
+}
+
+void BlockRunner::put_texts(int i) {
+  if (text_bytes_ == 0) return;
+  const char* from = text_rows_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(text_bytes_);
+  for (const Text& t : texts_) {
+    std::memcpy(t.place, from, static_cast<std::size_t>(t.length));
+    from += t.length;
+  }
+}
+
+}  // namespace platform::compiler

@@ -1,0 +1,101 @@
+// Vector 148: running the model program over blocks of observations.
+//
+// cmpbpas(derivatives, changing, n, cmp), after cmpexi(1): returns the number
+// of observations a block holds when the program's run for an observation
+// depends on that observation's values alone, so that the pass may run it
+// over blocks; 0 when each observation must be run with cmprun. `changing`
+// names the n places of the caller's storage (bound to special variables)
+// that the caller changes from one observation to the next: a program that
+// reads one of them is run observation by observation.
+// cmpbadd: after the input vector moved an observation's values into the
+// cells (no cmpexi(0) is needed), takes it into the block; returns the
+// block's count.
+// cmpbrun: runs the program over the block.
+// cmpbget(i): makes observation i of the block (in order) current: 0 when
+// the cells hold what its run leaves; 1 when its input values are back in
+// the cells, as after cmpexi(0) and the input vector, and it must be run
+// with cmprun (a value of its run is not finite: its missing values and
+// errors are the interpreter's to count and report).
+#include <algorithm>
+
+#include "platform/compiler/block_runner.h"
+#include "platform/compiler/compiler.h"
+#include "platform/compiler/executor.h"
+#include "platform/service_impls.h"
+
+namespace platform::svc {
+
+using compiler::BlockFrame;
+using compiler::BlockRunner;
+using compiler::Compiler;
+using compiler::compiler_of;
+
+namespace {
+
+BlockRunner* runner_of(CMPGLOBAL* cmp) {
+  Compiler* c = compiler_of(cmp);
+  return c ? c->block_runner.get() : nullptr;
+}
+
+// The cells the input vector fills, the external cells, the caller's
+// changing places as cells, and the temporaries. False when a variable of
+// the data set lives outside the frame.
+bool describe_frame(Compiler& c, double* const* changing, int nchanging, BlockFrame* frame,
+                    std::vector<BlockRunner::Text>* texts) {
+  double* const cells = c.cells.cells();
+  for (std::size_t i = 0; i < c.symbols.size(); ++i) {
+    const compiler::Symbol& s = c.symbols.at(i);
+    const CMPSYM& pub = s.pub;
+    if (pub.dsvarno <= 0 || pub.kind == 'l' || !(pub.flags[0] & kCmpDatasetVar)) continue;
+    if (pub.type == '$') {
+      texts->push_back({static_cast<char*>(pub.data), pub.length});
+    } else {
+      if (pub.data != cells + s.cell) return false;
+      frame->observed.push_back(s.cell);
+    }
+  }
+  for (const compiler::Executor::External& x : c.executor->externals()) {
+    frame->externals.push_back(x.cell);
+    for (int k = 0; k < nchanging; ++k)
+      if (changing[k] == x.place) frame->changing.push_back(x.cell);
+  }
+  frame->temporary.assign(static_cast<std::size_t>(c.program->ncells), false);
+  const auto mark = [&](int cell) {
+    if (cell >= 0 && cell < c.program->ncells) frame->temporary[static_cast<std::size_t>(cell)] = true;
+  };
+  for (int cell : c.temp_cells) mark(cell);
+  for (const auto& [size, cells_of_size] : c.temp_blocks)
+    for (int cell : cells_of_size) mark(cell);
+  return true;
+}
+
+}  // namespace
+
+int cmpbpas(int derivatives, double* const* changing, int nchanging, CMPGLOBAL* cmp) {
+  Compiler* c = compiler_of(cmp);
+  if (!c || !c->executor || !c->program || c->current_segment() != 0) return 0;
+  BlockFrame frame;
+  std::vector<BlockRunner::Text> texts;
+  if (!describe_frame(*c, changing, nchanging, &frame, &texts)) return 0;
+  if (!c->block_runner) c->block_runner = std::make_unique<BlockRunner>(*c->executor);
+  return c->block_runner->start(derivatives != 0, std::move(frame), std::move(texts)) ? BlockRunner::kCapacity : 0;
+}
+
+int cmpbadd(CMPGLOBAL* cmp) {
+  BlockRunner* r = runner_of(cmp);
+  return r ? r->add() : 0;
+}
+
+int cmpbrun(CMPGLOBAL* cmp) {
+  BlockRunner* r = runner_of(cmp);
+  if (!r) return 1;
+  r->run();
+  return 0;
+}
+
+int cmpbget(int index, CMPGLOBAL* cmp) {
+  BlockRunner* r = runner_of(cmp);
+  return r && r->take(index) ? 0 : 1;
+}
+
+}  // namespace platform::svc
