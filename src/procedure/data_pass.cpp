@@ -17,6 +17,7 @@
 #include "procedure/data_pass.h"
 #include "procedure/data_pass_parts.h"
 #include "procedure/model_run.h"
+#include "procedure/observation_values.h"
 #include "procedure/pass_memo.h"
 #include "procedure/ruvacom.h"
 
@@ -124,13 +125,13 @@ struct Pass {
 
   // The program's derivative values of the observation into `der` (and its
   // second derivatives into `hessian` where they are read).
-  void take_derivatives() const {
+  template <class Values>
+  void take_derivatives(const Values& v) const {
     const int n = order();
     if (second)
-      for (long k = 0; k < packed_size(n); ++k) ctx->hessian[k] = *ctx->hessptr[k];
+      for (long k = 0; k < packed_size(n); ++k) ctx->hessian[k] = v.second(k);
     double* der = ctx->der;
-    double* const* cells = ctx->derloc;
-    for (int i = 0; i < n; ++i) der[i] = *cells[i];
+    for (int i = 0; i < n; ++i) der[i] = v.derivative(i);
   }
 
   // The derivatives are screened only when this run formed them: cells the
@@ -149,9 +150,10 @@ struct Pass {
   }
 
   // The weighted contribution of residual r, or false when it overflows.
-  bool contribution(PassObservation* ob) const {
+  template <class Values>
+  bool contribution(const Values& v, PassObservation* ob) const {
     if (!(std::fabs(ob->r) < kLargestResidual)) return false;
-    double c = ctx->lossflag ? *ctx->loss : ob->r * ob->r;
+    double c = ctx->lossflag ? v.loss() : ob->r * ob->r;
     if (!ctx->weightflag) {
       if (!(c <= limit_contribution)) return false;
     } else if (ob->w >= 1.0) {
@@ -166,19 +168,21 @@ struct Pass {
 
   // The use test: kNone with the observation's values when it is used,
   // else why it is not.
-  Unused screen(PassObservation* ob) const {
-    if (wzmis(*ctx->depval)) return Unused::kDependent;
-    if (wzmis(*ctx->dephat)) return Unused::kPredicted;
-    if (wzmis(*ctx->weight)) return Unused::kWeight;
-    if (wzmis(*ctx->loss) || wzmis(*ctx->resid) || wzmis(*ctx->wgtjpj)) return Unused::kSpecial;
-    ob->w = *ctx->weight;
+  template <class Values>
+  Unused screen(const Values& v, PassObservation* ob) const {
+    ob->y = v.dependent();
+    if (wzmis(ob->y)) return Unused::kDependent;
+    const double predicted = v.predicted();
+    if (wzmis(predicted)) return Unused::kPredicted;
+    ob->w = v.weight();
+    if (wzmis(ob->w)) return Unused::kWeight;
+    ob->u = v.wgtjpj();
+    if (wzmis(v.loss()) || wzmis(v.resid()) || wzmis(ob->u)) return Unused::kSpecial;
     if (ob->w == 0.0) return Unused::kWeight;
     if (!derivatives_usable(ob->w)) return Unused::kDerivative;
-    ob->u = *ctx->wgtjpj;
     if (!(ob->u > 0.0)) return ctx->wgtjpjflag ? Unused::kSpecial : Unused::kWeight;
-    ob->y = *ctx->depval;
-    ob->r = ctx->residflag ? *ctx->resid : ob->y - *ctx->dephat;
-    return contribution(ob) ? Unused::kNone : Unused::kTooLarge;
+    ob->r = ctx->residflag ? v.resid() : ob->y - predicted;
+    return contribution(v, ob) ? Unused::kNone : Unused::kTooLarge;
   }
 
   // The sums behind the corrected total sum of squares and the intercept
@@ -220,10 +224,11 @@ struct Pass {
 
   // One observation after its run: screened, and used or noted as unused.
   // False when its run code ends the pass.
-  bool observe(int rc) const {
-    take_derivatives();
+  template <class Values>
+  bool observe(int rc, const Values& v) const {
+    take_derivatives(v);
     PassObservation ob;
-    const Unused why = rc == 0 ? screen(&ob) : rc == 1 ? Unused::kDeleted : Unused::kRunFailed;
+    const Unused why = rc == 0 ? screen(v, &ob) : rc == 1 ? Unused::kDeleted : Unused::kRunFailed;
     if (why == Unused::kNone) use(ob);
     else note_unused(&ctx->unused, why, ctx->nobs);
     return rc < 3;
@@ -259,33 +264,48 @@ void finish_pass(RUVACOM* ctx) {
 // The program run over blocks of observations: each block's observations
 // are read, the program runs over the block, and then each observation is
 // taken in order as if it had just been run.
+struct BlockReader {
+  RUVACOM* ctx;
+  bool more = true;  // the group may have another observation
+
+  // The next observation of the group into the cells (cmpbfill's source).
+  static int next(void* arg) {
+    auto* r = static_cast<BlockReader*>(arg);
+    r->more = read_group_observation(r->ctx);
+    if (r->more) move_observation(r->ctx);
+    return r->more ? 1 : 0;
+  }
+};
+
 template <int N>
-void run_blocks(RUVACOM* ctx, const Pass<N>& pass, int capacity) {
-  bool more = true;
-  while (more) {
-    int count = 0;
-    while (count < capacity && (more = read_group_observation(ctx))) {
-      move_observation(ctx);
-      count = cmpbadd(&ctx->globcmp);
-    }
+void run_blocks(RUVACOM* ctx, const Pass<N>& pass) {
+  const BlockColumns columns(ctx, pass.second);
+  const CellValues cells{ctx};
+  BlockReader reader{ctx};
+  while (reader.more) {
+    const int count = cmpbfill(&BlockReader::next, &reader, &ctx->globcmp);
     if (count == 0) return;
-    cmpbrun(&ctx->globcmp);
+    const unsigned char* alone = cmpbrun(&ctx->globcmp);
     for (int i = 0; i < count; ++i) {
       ++ctx->nobs;
-      if (!pass.observe(nlexec_block(ctx, i))) return;
+      const bool go_on = alone[i] ? pass.observe(nlexec_block(ctx, i), cells)
+                                  : pass.observe(nlexec_in_block(ctx), BlockValues{&columns, i});
+      if (!go_on) return;
     }
+    // The cells hold what the block's last run left there.
+    if (!alone[count - 1]) cmpbget(count - 1, &ctx->globcmp);
   }
 }
 
 template <int N>
 void run_observations(RUVACOM* ctx, bool last_sums) {
   const Pass<N> pass(ctx, last_sums);
-  if (const int capacity = nlexblk(ctx); capacity > 0) return run_blocks(ctx, pass, capacity);
+  if (nlexblk(ctx) > 0) return run_blocks(ctx, pass);
   while (read_group_observation(ctx)) {
     cmpexi(0, 0, 0, &ctx->globcmp);
     move_observation(ctx);
     ++ctx->nobs;
-    if (!pass.observe(nlexec(ctx))) break;
+    if (!pass.observe(nlexec(ctx), CellValues{ctx})) break;
   }
 }
 

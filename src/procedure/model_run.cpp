@@ -151,3 +151,8 @@ int nlexec_block(RUVACOM* ctx, int i) {
   if (ctx->dephat) *ctx->dephat = special_missing_value();
   return run_program(ctx);
 }
+
+int nlexec_in_block(RUVACOM* ctx) {
+  begin_run(ctx);
+  return 0;
+}

@@ -27,7 +27,9 @@ int nlexec(RUVACOM* ctx);
 // nlexint started: the block's capacity, or 0 when the program's run for an
 // observation may depend on more than its values (then nlexec runs each).
 int nlexblk(RUVACOM* ctx);
-// nlexec for observation i of a block that ran (in order): its values come
-// from the block's run unless the run met a value that is not finite, in
-// which case the observation is run alone, with nlexec's reports.
+// nlexec for observation i of a block that ran (in order), one that the
+// block marked to be run alone (nlexec's reports included).
 int nlexec_block(RUVACOM* ctx, int i);
+// nlexec for an observation of a block whose run went through (its values
+// are the block's): the counts an observation's run moves on.
+int nlexec_in_block(RUVACOM* ctx);

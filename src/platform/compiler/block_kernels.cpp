@@ -3,86 +3,195 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/compiler/functions.h"
 #include "platform/compiler/values.h"
 
 namespace platform::compiler {
 namespace {
 
-// Two rows at once (an SSE2 register); each lane takes the scalar operation (no contraction,
-// no reordering), so every row gets the bits the interpreter gives it.
-using Lanes = double __attribute__((vector_size(kBlockLanes * sizeof(double))));
+// Two rows at once (an SSE2 register); each lane takes the scalar operation
+// (no contraction, no reordering), so every row gets the interpreter's bits.
+using Lanes = double __attribute__((vector_size(2 * sizeof(double))));
+using Bits = long long __attribute__((vector_size(2 * sizeof(long long))));
+constexpr int kWidth = 2;
 
 inline bool finite(double r) { return __builtin_isfinite(r); }
 
-template <bool Varying>
-inline Lanes lanes(const double* p, int i) {
+inline Lanes load(const double* p) {
   Lanes v;
-  if constexpr (Varying) {
-    std::memcpy(&v, p + i, sizeof v);
-  } else {
-    const double x = *p;
-    v = Lanes{x, x};
-  }
+  std::memcpy(&v, p, sizeof v);
   return v;
 }
 
-// r = f(x, y, z) lane by lane; returns false when some result is not finite
-// (r - r is 0 for a finite r and NaN otherwise).
-template <bool X, bool Y, bool Z, class F>
-bool map_lanes(double* r, const double* x, const double* y, const double* z, int n, F f) {
-  Lanes check{};
-  for (int i = 0; i < n; i += kBlockLanes) {
-    const Lanes v = f(lanes<X>(x, i), lanes<Y>(y, i), lanes<Z>(z, i));
+inline Lanes broadcast(const double* p) { return Lanes{*p, *p}; }
+
+template <bool Column>
+inline double value(const double* p, int i) {
+  if constexpr (Column) return p[i];
+  return *p;
+}
+
+void mark_not_finite(const double* r, int n, unsigned char* bad) {
+  for (int i = 0; i < n; ++i) bad[i] |= !finite(r[i]);
+}
+
+// r = F(x, y, z) lane by lane. r - r is +0 for a finite r and NaN otherwise,
+// so the OR of its bits is zero when every result is finite (an OR, not a
+// sum, so that no long chain of additions paces the loop). The places are
+// read once: the result does not overlap the step.
+template <class F, bool Check, bool X, bool Y, bool Z>
+void lanes_kernel(const BlockStep& s, int n, unsigned char* bad) {
+  const double* __restrict x = s.x;
+  const double* __restrict y = s.y;
+  const double* __restrict z = s.z;
+  double* __restrict r = s.r;
+  const Lanes ux = broadcast(x), uy = broadcast(y), uz = broadcast(z);
+  Bits check{};
+  for (int i = 0; i < n; i += kWidth) {
+    const Lanes v = F::apply(X ? load(x + i) : ux, Y ? load(y + i) : uy, Z ? load(z + i) : uz);
     std::memcpy(r + i, &v, sizeof v);
-    check += v - v;
+    if constexpr (Check) {
+      const Lanes d = v - v;
+      Bits b;
+      std::memcpy(&b, &d, sizeof b);
+      check |= b;
+    }
   }
-  for (int k = 0; k < kBlockLanes; ++k)
-    if (check[k] != 0) return false;
-  return true;
+  if (Check && (check[0] | check[1]) != 0) mark_not_finite(r, n, bad);
+}
+
+#define RUVA_LANES_OP(Name, expr)                                                            \
+  struct Name {                                                                              \
+    [[gnu::always_inline]] static inline Lanes apply(Lanes a, Lanes b, Lanes c) {            \
+      (void)b;                                                                               \
+      (void)c;                                                                               \
+      return expr;                                                                           \
+    }                                                                                        \
+  };
+RUVA_LANES_OP(AddOp, a + b)
+RUVA_LANES_OP(SubOp, a - b)
+RUVA_LANES_OP(MulOp, a * b)
+RUVA_LANES_OP(DivOp, a / b)
+RUVA_LANES_OP(SqrOp, a * a)
+RUVA_LANES_OP(NMulOp, -(a * b))
+RUVA_LANES_OP(MulAddOp, a * b + c)
+RUVA_LANES_OP(MulSubOp, a * b - c)
+RUVA_LANES_OP(SubMulOp, c - a * b)
+RUVA_LANES_OP(NegOp, -a)
+#undef RUVA_LANES_OP
+
+template <class F, bool Check>
+BlockKernel lanes_kernel_for(bool x, bool y, bool z) {
+  switch ((x ? 4 : 0) | (y ? 2 : 0) | (z ? 1 : 0)) {
+    case 0: return &lanes_kernel<F, Check, false, false, false>;
+    case 1: return &lanes_kernel<F, Check, false, false, true>;
+    case 2: return &lanes_kernel<F, Check, false, true, false>;
+    case 3: return &lanes_kernel<F, Check, false, true, true>;
+    case 4: return &lanes_kernel<F, Check, true, false, false>;
+    case 5: return &lanes_kernel<F, Check, true, false, true>;
+    case 6: return &lanes_kernel<F, Check, true, true, false>;
+    default: return &lanes_kernel<F, Check, true, true, true>;
+  }
 }
 
 template <class F>
-bool map_operands(double* r, BlockOperand x, BlockOperand y, BlockOperand z, int n, F f) {
-  static const double kUnused = 0;
-  const double* px = x.p ? x.p : &kUnused;
-  const double* py = y.p ? y.p : &kUnused;
-  const double* pz = z.p ? z.p : &kUnused;
-  switch ((x.varying ? 4 : 0) | (y.varying ? 2 : 0) | (z.varying ? 1 : 0)) {
-    case 0: return map_lanes<false, false, false>(r, px, py, pz, n, f);
-    case 1: return map_lanes<false, false, true>(r, px, py, pz, n, f);
-    case 2: return map_lanes<false, true, false>(r, px, py, pz, n, f);
-    case 3: return map_lanes<false, true, true>(r, px, py, pz, n, f);
-    case 4: return map_lanes<true, false, false>(r, px, py, pz, n, f);
-    case 5: return map_lanes<true, false, true>(r, px, py, pz, n, f);
-    case 6: return map_lanes<true, true, false>(r, px, py, pz, n, f);
-    default: return map_lanes<true, true, true>(r, px, py, pz, n, f);
+BlockKernel lanes_kernel_for(bool x, bool y, bool z, bool checked) {
+  return checked ? lanes_kernel_for<F, true>(x, y, z) : lanes_kernel_for<F, false>(x, y, z);
+}
+
+// A function of one argument, the commonest call of a model.
+template <bool X>
+void call1_kernel(const BlockStep& s, int n, unsigned char* bad) {
+  double (*const f)(double) = s.f->one;
+  for (int i = 0; i < n; ++i) {
+    const double r = f(value<X>(s.x, i));
+    s.r[i] = r;
+    bad[i] |= !finite(r);
   }
 }
 
-// The arithmetic operations, lane by lane; false for the others.
-bool arithmetic(Op op, double* r, BlockOperand x, BlockOperand y, BlockOperand z, int n, bool* finite_rows) {
-  bool done = true;
-  auto run = [&](auto f) { *finite_rows = map_operands(r, x, y, z, n, f); };
-  switch (op) {
-    case Op::Add: run([](Lanes a, Lanes b, Lanes) { return a + b; }); break;
-    case Op::Sub: run([](Lanes a, Lanes b, Lanes) { return a - b; }); break;
-    case Op::Mul: run([](Lanes a, Lanes b, Lanes) { return a * b; }); break;
-    case Op::Div: run([](Lanes a, Lanes b, Lanes) { return a / b; }); break;
-    case Op::Sqr: run([](Lanes a, Lanes, Lanes) { return a * a; }); break;
-    case Op::NMul: run([](Lanes a, Lanes b, Lanes) { return -(a * b); }); break;
-    case Op::MulAdd: run([](Lanes a, Lanes b, Lanes c) { return a * b + c; }); break;
-    case Op::MulSub: run([](Lanes a, Lanes b, Lanes c) { return a * b - c; }); break;
-    case Op::SubMul: run([](Lanes a, Lanes b, Lanes c) { return c - a * b; }); break;
-    case Op::Neg: run([](Lanes a, Lanes, Lanes) { return -a; }); break;
-    default: done = false;
+// A function of a product (EXP(-b*x)): the argument is checked too.
+template <bool X, bool Y, bool Negate>
+void call_product_kernel(const BlockStep& s, int n, unsigned char* bad) {
+  double (*const f)(double) = s.f->one;
+  for (int i = 0; i < n; ++i) {
+    double arg = value<X>(s.x, i) * value<Y>(s.y, i);
+    if constexpr (Negate) arg = -arg;
+    const double r = f(arg);
+    s.r[i] = r;
+    bad[i] |= !(finite(arg) && finite(r));
   }
-  return done;
 }
 
-inline double at(BlockOperand o, int i) { return !o.p ? 0.0 : o.varying ? o.p[i] : *o.p; }
+template <bool Negate>
+BlockKernel call_product_kernel_for(bool x, bool y) {
+  if (x && y) return &call_product_kernel<true, true, Negate>;
+  if (x) return &call_product_kernel<true, false, Negate>;
+  if (y) return &call_product_kernel<false, true, Negate>;
+  return &call_product_kernel<false, false, Negate>;
+}
+
+inline double at(const double* p, bool column, int i) { return !p ? 0.0 : column ? p[i] : *p; }
+
+// Any other operation, value by value.
+template <bool X, bool Y, bool Z>
+void value_kernel(const BlockStep& s, int n, unsigned char* bad) {
+  for (int i = 0; i < n; ++i) {
+    bool ok = true;
+    s.r[i] = block_value(s.op, at(s.x, X, i), at(s.y, Y, i), at(s.z, Z, i), nullptr, &ok);
+    bad[i] |= !ok;
+  }
+}
+
+void many_kernel(const BlockStep& s, int n, unsigned char* bad) {
+  constexpr int kMost = 64;
+  double row[kMost];
+  const int count = s.op.y;
+  for (int i = 0; i < n; ++i) {
+    if (count > kMost) {  // too many arguments to gather here: the interpreter runs the row
+      bad[i] = 1;
+      continue;
+    }
+    for (int k = 0; k < count; ++k) row[k] = at(s.args[k], s.varying[k], i);
+    bool ok = true;
+    s.r[i] = block_value(s.op, 0, 0, 0, row, &ok);
+    bad[i] |= !ok;
+  }
+}
+
+BlockKernel value_kernel_for(bool x, bool y, bool z) {
+  switch ((x ? 4 : 0) | (y ? 2 : 0) | (z ? 1 : 0)) {
+    case 0: return &value_kernel<false, false, false>;
+    case 1: return &value_kernel<false, false, true>;
+    case 2: return &value_kernel<false, true, false>;
+    case 3: return &value_kernel<false, true, true>;
+    case 4: return &value_kernel<true, false, false>;
+    case 5: return &value_kernel<true, false, true>;
+    case 6: return &value_kernel<true, true, false>;
+    default: return &value_kernel<true, true, true>;
+  }
+}
 
 }  // namespace
+
+BlockKernel block_kernel(Op op, bool x, bool y, bool z, bool checked) {
+  switch (op) {
+    case Op::Add: return lanes_kernel_for<AddOp>(x, y, z, checked);
+    case Op::Sub: return lanes_kernel_for<SubOp>(x, y, z, checked);
+    case Op::Mul: return lanes_kernel_for<MulOp>(x, y, z, checked);
+    case Op::Div: return lanes_kernel_for<DivOp>(x, y, z, checked);
+    case Op::Sqr: return lanes_kernel_for<SqrOp>(x, y, z, checked);
+    case Op::NMul: return lanes_kernel_for<NMulOp>(x, y, z, checked);
+    case Op::MulAdd: return lanes_kernel_for<MulAddOp>(x, y, z, checked);
+    case Op::MulSub: return lanes_kernel_for<MulSubOp>(x, y, z, checked);
+    case Op::SubMul: return lanes_kernel_for<SubMulOp>(x, y, z, checked);
+    case Op::Neg: return lanes_kernel_for<NegOp>(x, y, z, checked);
+    case Op::Call1: return x ? &call1_kernel<true> : &call1_kernel<false>;
+    case Op::CallMul: return call_product_kernel_for<false>(x, y);
+    case Op::CallNMul: return call_product_kernel_for<true>(x, y);
+    case Op::CallN: return &many_kernel;
+    default: return value_kernel_for(x, y, z);
+  }
+}
 
 double block_value(const BlockOp& op, double x, double y, double z, const double* args, bool* ok) {
   const FunctionDef& f = function_table()[op.fn];
@@ -123,29 +232,6 @@ double block_value(const BlockOp& op, double x, double y, double z, const double
   }
   *ok = argument_finite && finite(r);
   return r;
-}
-
-void block_rows(const BlockOp& op, double* r, BlockOperand x, BlockOperand y, BlockOperand z,
-                const BlockOperand* args, int n, unsigned char* bad) {
-  bool all_finite = true;
-  if (arithmetic(op.op, r, x, y, z, n, &all_finite)) {
-    if (!all_finite)
-      for (int i = 0; i < n; ++i) bad[i] |= !finite(r[i]);
-    return;
-  }
-  double row_args[64];
-  const bool many = op.op == Op::CallN;
-  if (many && op.y > 64) {  // more arguments than a row holds here: every row through the interpreter
-    for (int i = 0; i < n; ++i) bad[i] = 1;
-    return;
-  }
-  for (int i = 0; i < n; ++i) {
-    if (many)
-      for (int k = 0; k < op.y; ++k) row_args[k] = at(args[k], i);
-    bool ok = true;
-    r[i] = block_value(op, at(x, i), at(y, i), at(z, i), row_args, &ok);
-    bad[i] |= !ok;
-  }
 }
 
 }  // namespace platform::compiler

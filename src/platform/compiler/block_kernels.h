@@ -6,28 +6,40 @@
 #pragma once
 
 #include "platform/compiler/block_plan.h"
+#include "platform/compiler/functions.h"
 
 namespace platform::compiler {
 
 // Rows are processed in groups of this many; a block's row count is rounded
 // up to a multiple of it.
-inline constexpr int kBlockLanes = 2;
+inline constexpr int kBlockLanes = 4;
 
-// An operand: one value per row, or one value for every row.
-struct BlockOperand {
-  const double* p = nullptr;
-  bool varying = false;
+struct BlockStep;
+// Runs a step over rows [0, n), n a multiple of kBlockLanes; sets bad[i] for
+// each row i whose result is not finite.
+using BlockKernel = void (*)(const BlockStep& s, int n, unsigned char* bad);
+
+// One operation of a plan, bound to its places: a column of a block's rows,
+// or one value for every row.
+struct BlockStep {
+  BlockKernel kernel = nullptr;
+  BlockOp op;
+  double* r = nullptr;
+  const double* x = nullptr;
+  const double* y = nullptr;
+  const double* z = nullptr;
+  const FunctionDef* f = nullptr;
+  const double* const* args = nullptr;  // CallN: the operands' places
+  const bool* varying = nullptr;        // CallN: which of them are columns
 };
+
+// The kernel of an operation whose operands x, y, z are columns (true) or
+// single values (false); `checked`: whether its results are looked at.
+BlockKernel block_kernel(Op op, bool x, bool y, bool z, bool checked);
 
 // One value of an operation, as the interpreter computes it from finite
 // operands; *finite is false when the result or a function's argument is
-// not finite. CallN takes `args`.
+// not finite. CallN takes its operands from `args`.
 double block_value(const BlockOp& op, double x, double y, double z, const double* args, bool* finite);
-
-// The operation over rows [0, n), n a multiple of kBlockLanes, into r; bad[i]
-// set for each row i whose result is not finite. CallN takes its operands
-// from `args` (op.y of them).
-void block_rows(const BlockOp& op, double* r, BlockOperand x, BlockOperand y, BlockOperand z,
-                const BlockOperand* args, int n, unsigned char* bad);
 
 }  // namespace platform::compiler

@@ -77,15 +77,12 @@ class Planner {
     for (const auto& [cell, value] : current_)
       if ((written_.count(cell) || observed_.count(cell)) && !temporary(cell)) plan_.kept.emplace_back(cell, value);
     std::sort(plan_.kept.begin(), plan_.kept.end());
-    // The observed values take the first columns, in gathering order.
-    int columns = 0, scalars = 0;
-    for (int v : plan_.observed) plan_.values[static_cast<std::size_t>(v)].index = columns++;
-    for (BlockValue& v : plan_.values) {
-      if (v.source == BlockSource::Observed) continue;
-      v.index = v.varying ? columns++ : scalars++;
-    }
-    plan_.columns = columns;
+    int scalars = 0;
+    for (BlockValue& v : plan_.values)
+      if (!v.varying) v.index = scalars++;
     plan_.scalars = scalars;
+    assign_columns();
+    mark_checks();
   }
 
  private:
@@ -177,6 +174,80 @@ class Planner {
     (varying ? plan_.varying_ops : plan_.uniform_ops).push_back(op);
     known_.emplace(std::move(key), op.result);
     return write(in.a, op.result);
+  }
+
+  // Columns for the varying values: the observed values take the first
+  // ones, in gathering order; a computed value takes a column that no value
+  // still to be read holds, so that a block's columns stay few.
+  void assign_columns() {
+    const int last_op = static_cast<int>(plan_.varying_ops.size());
+    std::vector<int> last(plan_.values.size(), -1);  // the last operation reading each value
+    for (int k = 0; k < last_op; ++k)
+      for_operands(plan_.varying_ops[static_cast<std::size_t>(k)], [&](int v) { last[static_cast<std::size_t>(v)] = k; });
+    for (const auto& [cell, v] : plan_.kept) last[static_cast<std::size_t>(v)] = last_op;
+    int columns = 0;
+    for (int v : plan_.observed) plan_.values[static_cast<std::size_t>(v)].index = columns++;
+    std::vector<int> free;
+    for (int k = 0; k < last_op; ++k) {
+      const BlockOp& op = plan_.varying_ops[static_cast<std::size_t>(k)];
+      int column = columns;
+      if (free.empty()) ++columns;
+      else column = free.back(), free.pop_back();
+      plan_.values[static_cast<std::size_t>(op.result)].index = column;
+      const auto release = [&](int v) {
+        const BlockValue& value = plan_.values[static_cast<std::size_t>(v)];
+        if (value.varying && value.source == BlockSource::Computed && last[static_cast<std::size_t>(v)] <= k) {
+          free.push_back(value.index);
+          last[static_cast<std::size_t>(v)] = last_op + 1;  // released once
+        }
+      };
+      for_operands(op, release);
+      release(op.result);  // a value no one reads
+    }
+    plan_.columns = columns;
+  }
+
+  // A result need not be looked at when it is neither kept nor unread and
+  // every reader passes a value that is not finite on to its own result.
+  void mark_checks() {
+    std::vector<char> must(plan_.values.size(), 0), read(plan_.values.size(), 0);
+    for (const auto& [cell, v] : plan_.kept) must[static_cast<std::size_t>(v)] = 1;
+    for (const BlockOp& op : plan_.varying_ops) {
+      int position = 0;
+      for_operands(op, [&](int v) {
+        read[static_cast<std::size_t>(v)] = 1;
+        if (!passes_on(op.op, position++)) must[static_cast<std::size_t>(v)] = 1;
+      });
+    }
+    for (BlockOp& op : plan_.varying_ops) {
+      const auto r = static_cast<std::size_t>(op.result);
+      op.checked = must[r] || !read[r];
+    }
+  }
+
+  // Whether a value that is not finite as operand `position` of `op` always
+  // gives a result that is not finite (IEEE sums, differences and products;
+  // a quotient's numerator, not its divisor).
+  static bool passes_on(Op op, int position) {
+    switch (op) {
+      case Op::Add: case Op::Sub: case Op::Mul: case Op::Sqr: case Op::NMul: case Op::Neg:
+      case Op::MulAdd: case Op::MulSub: case Op::SubMul:
+        return true;
+      case Op::Div:
+        return position == 0;
+      default:
+        return false;
+    }
+  }
+
+  template <class F>
+  void for_operands(const BlockOp& op, F f) const {
+    if (op.op == Op::CallN) {
+      for (int k = 0; k < op.y; ++k) f(plan_.args[static_cast<std::size_t>(op.x + k)]);
+      return;
+    }
+    for (int v : {op.x, op.y, op.z})
+      if (v >= 0) f(v);
   }
 
   bool temporary(int cell) const {

@@ -40,6 +40,10 @@ struct BlockOp {
   int fn = 0;       // the function of a call
   int result = 0;   // value
   int x = -1, y = -1, z = -1;  // operand values; CallN: `args` from x, y of them
+  // Whether the result must be looked at: not when every operation that
+  // reads it gives a value that is not finite from one that is not (a sum,
+  // a product, a quotient's numerator), so that a later look sees it.
+  bool checked = true;
 };
 
 struct BlockPlan {

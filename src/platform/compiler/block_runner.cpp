@@ -37,7 +37,6 @@ bool BlockRunner::start(bool derivatives, BlockFrame frame, std::vector<Text> te
   // every run; the ones it assigns are set by take().
   e_.prepare_observation();
   count_ = 0;
-  ran_ = false;
   return true;
 }
 
@@ -75,34 +74,95 @@ void BlockRunner::lay_out() {
   text_bytes_ = 0;
   for (const Text& t : texts_) text_bytes_ += t.length;
   text_rows_.resize(static_cast<std::size_t>(text_bytes_) * kCapacity);
+  gathers_.clear();
+  for (std::size_t k = 0; k < p.observed.size(); ++k)
+    gathers_.push_back({e_.cells() + p.values[static_cast<std::size_t>(p.observed[k])].cell, column(static_cast<int>(k))});
+  bind_steps();
 }
 
-int BlockRunner::add() {
-  if (ran_) {
-    count_ = 0;
-    ran_ = false;
-  }
-  const int row = count_++;
-  const double* c = e_.cells();
+// Each varying operation with the places of its result and operands, and
+// the kernel for their kinds.
+void BlockRunner::bind_steps() {
+  static const double kNothing = 0;
   const BlockPlan& p = *plan_;
-  for (std::size_t k = 0; k < p.observed.size(); ++k)
-    column(static_cast<int>(k))[row] = c[p.values[static_cast<std::size_t>(p.observed[k])].cell];
-  if (text_bytes_ > 0) {
-    char* to = text_rows_.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(text_bytes_);
-    for (const Text& t : texts_) {
-      std::memcpy(to, t.place, static_cast<std::size_t>(t.length));
-      to += t.length;
+  const auto place = [&](int v) -> const double* {
+    if (v < 0) return &kNothing;
+    const BlockValue& value = p.values[static_cast<std::size_t>(v)];
+    return value.varying ? column(value.index) : &scalars_[static_cast<std::size_t>(value.index)];
+  };
+  const auto varying = [&](int v) { return v >= 0 && p.values[static_cast<std::size_t>(v)].varying; };
+  many_places_.clear();
+  std::vector<bool> many_columns;
+  for (const BlockOp& op : p.varying_ops)
+    if (op.op == Op::CallN)
+      for (int k = 0; k < op.y; ++k) {
+        const int v = p.args[static_cast<std::size_t>(op.x + k)];
+        many_places_.push_back(place(v));
+        many_columns.push_back(varying(v));
+      }
+  many_columns_ = std::make_unique<bool[]>(many_columns.size() + 1);
+  std::copy(many_columns.begin(), many_columns.end(), many_columns_.get());
+  steps_.clear();
+  std::size_t next_many = 0;
+  for (const BlockOp& op : p.varying_ops) {
+    BlockStep step;
+    step.op = op;
+    step.r = column(p.values[static_cast<std::size_t>(op.result)].index);
+    step.f = &function_table()[op.fn];
+    if (op.op == Op::CallN) {
+      step.args = many_places_.data() + next_many;
+      step.varying = many_columns_.get() + next_many;
+      next_many += static_cast<std::size_t>(op.y);
+      step.kernel = block_kernel(op.op, false, false, false, true);
+    } else {
+      step.x = place(op.x);
+      step.y = place(op.y);
+      step.z = place(op.z);
+      step.kernel = block_kernel(op.op, varying(op.x), varying(op.y), varying(op.z), op.checked);
     }
+    steps_.push_back(step);
+  }
+}
+
+int BlockRunner::fill(int (*next)(void* arg), void* arg) {
+  count_ = 0;
+  while (count_ < kCapacity && next(arg)) {
+    for (const Gather& g : gathers_) g.to[count_] = *g.from;
+    if (text_bytes_ > 0) {
+      char* to = text_rows_.data() + static_cast<std::size_t>(count_) * static_cast<std::size_t>(text_bytes_);
+      for (const Text& t : texts_) {
+        std::memcpy(to, t.place, static_cast<std::size_t>(t.length));
+        to += t.length;
+      }
+    }
+    ++count_;
   }
   return count_;
 }
 
-void BlockRunner::run() {
+const double* BlockRunner::value_place(const double* cell, long* stride) {
+  const auto address = reinterpret_cast<std::uintptr_t>(cell);
+  const auto first = reinterpret_cast<std::uintptr_t>(e_.cells());
+  *stride = 0;
+  if (!plan_ || address < first || address >= first + sizeof(double) * static_cast<std::size_t>(e_.program().ncells))
+    return cell;
+  const auto k = static_cast<int>((address - first) / sizeof(double));
+  for (const auto& [c, col] : kept_rows_)
+    if (c == k) {
+      *stride = 1;
+      return column(col);
+    }
+  for (const auto& [c, slot] : kept_scalars_)
+    if (c == k) return &scalars_[static_cast<std::size_t>(slot)];
+  return cell;
+}
+
+const unsigned char* BlockRunner::run() {
   const BlockPlan& p = *plan_;
   const int n = (count_ + kBlockLanes - 1) / kBlockLanes * kBlockLanes;
   // Rows past the last observation repeat the first, so that they compute
   // ordinary values; nothing reads them.
-  for (std::size_t k = 0; k < p.observed.size(); ++k) std::fill(column(static_cast<int>(k)) + count_, column(static_cast<int>(k)) + n, column(static_cast<int>(k))[0]);
+  for (const Gather& g : gathers_) std::fill(g.to + count_, g.to + n, g.to[0]);
   std::fill(bad_.begin(), bad_.begin() + n, 0);
   for (int c : checked_columns_)
     for (int i = 0; i < count_; ++i) bad_[static_cast<std::size_t>(i)] |= !finite(column(c)[i]);
@@ -112,40 +172,27 @@ void BlockRunner::run() {
   for (const Input& in : inputs_) scalars_[static_cast<std::size_t>(in.slot)] = in.from ? *in.from : missing_value();
   block_bad_ = false;
   for (int s : checked_slots_) block_bad_ = block_bad_ || !finite(scalars_[static_cast<std::size_t>(s)]);
-  const auto scalar = [&](int v) { return v < 0 ? 0.0 : scalars_[static_cast<std::size_t>(p.values[static_cast<std::size_t>(v)].index)]; };
+  const auto scalar = [&](int v) {
+    return v < 0 ? 0.0 : scalars_[static_cast<std::size_t>(p.values[static_cast<std::size_t>(v)].index)];
+  };
   FloatingPointGuard guard;
-  std::vector<double> args;
   for (const BlockOp& op : p.uniform_ops) {
     if (block_bad_) break;
     if (op.op == Op::CallN) {
-      args.clear();
-      for (int k = 0; k < op.y; ++k) args.push_back(scalar(p.args[static_cast<std::size_t>(op.x + k)]));
+      many_row_.clear();
+      for (int k = 0; k < op.y; ++k) many_row_.push_back(scalar(p.args[static_cast<std::size_t>(op.x + k)]));
     }
     bool ok = true;
-    const double r = block_value(op, scalar(op.x), op.op == Op::CallN ? 0 : scalar(op.y), scalar(op.z), args.data(), &ok);
-    scalars_[static_cast<std::size_t>(p.values[static_cast<std::size_t>(op.result)].index)] = r;
+    const double y = op.op == Op::CallN ? 0 : scalar(op.y);
+    scalars_[static_cast<std::size_t>(p.values[static_cast<std::size_t>(op.result)].index)] =
+        block_value(op, scalar(op.x), y, scalar(op.z), many_row_.data(), &ok);
     block_bad_ = !ok;
   }
-  const auto operand = [&](int v) -> BlockOperand {
-    if (v < 0) return {};
-    const BlockValue& value = p.values[static_cast<std::size_t>(v)];
-    if (value.varying) return {column(value.index), true};
-    return {&scalars_[static_cast<std::size_t>(value.index)], false};
-  };
-  std::vector<BlockOperand> many;
-  for (const BlockOp& op : p.varying_ops) {
-    if (block_bad_) break;
-    double* r = column(p.values[static_cast<std::size_t>(op.result)].index);
-    if (op.op == Op::CallN) {
-      many.clear();
-      for (int k = 0; k < op.y; ++k) many.push_back(operand(p.args[static_cast<std::size_t>(op.x + k)]));
-      block_rows(op, r, {}, {}, {}, many.data(), n, bad_.data());
-    } else {
-      block_rows(op, r, operand(op.x), operand(op.y), operand(op.z), nullptr, n, bad_.data());
-    }
-  }
-  ran_ = true;
+  if (!block_bad_)
+    for (const BlockStep& step : steps_) step.kernel(step, n, bad_.data());
+  if (block_bad_) std::fill(bad_.begin(), bad_.begin() + count_, 1);
   scalars_written_ = false;
+  return bad_.data();
 }
 
 bool BlockRunner::take(int i) {

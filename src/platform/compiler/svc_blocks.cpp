@@ -7,15 +7,23 @@
 // names the n places of the caller's storage (bound to special variables)
 // that the caller changes from one observation to the next: a program that
 // reads one of them is run observation by observation.
-// cmpbadd: after the input vector moved an observation's values into the
-// cells (no cmpexi(0) is needed), takes it into the block; returns the
-// block's count.
-// cmpbrun: runs the program over the block.
-// cmpbget(i): makes observation i of the block (in order) current: 0 when
-// the cells hold what its run leaves; 1 when its input values are back in
-// the cells, as after cmpexi(0) and the input vector, and it must be run
-// with cmprun (a value of its run is not finite: its missing values and
+// cmpbval(cell, &stride): where the value the cell would hold after each
+// observation's run is found once the block ran: the observation's row of
+// the returned column when *stride is 1, the returned place for every
+// observation when it is 0. Valid until the next cmpbpas.
+// cmpbfill(next, arg): fills a block: calls next(arg) until it returns 0 or
+// the block is full; next makes an observation current and moves its values
+// into the cells with the input vector (no cmpexi(0) is needed) and returns
+// 1, and the block takes it. Returns the block's count.
+// cmpbrun: runs the program over the block; returns one flag per
+// observation: 0 when its values are those cmpbval finds, 1 when it must be
+// run alone (a value of its run is not finite: its missing values and
 // errors are the interpreter's to count and report).
+// cmpbget(i), for the observations of the block in order: for one flagged
+// 1, puts its input values back in the cells, as after cmpexi(0) and the
+// input vector, for cmprun, and returns 1; for another, leaves in the cells
+// what its run would have left there and returns 0 (needed only before the
+// cells are read, by the last observation of a block at the latest).
 #include <algorithm>
 
 #include "platform/compiler/block_runner.h"
@@ -81,16 +89,23 @@ int cmpbpas(int derivatives, double* const* changing, int nchanging, CMPGLOBAL* 
   return c->block_runner->start(derivatives != 0, std::move(frame), std::move(texts)) ? BlockRunner::kCapacity : 0;
 }
 
-int cmpbadd(CMPGLOBAL* cmp) {
+int cmpbfill(int (*next)(void* arg), void* arg, CMPGLOBAL* cmp) {
   BlockRunner* r = runner_of(cmp);
-  return r ? r->add() : 0;
+  return r ? r->fill(next, arg) : 0;
 }
 
-int cmpbrun(CMPGLOBAL* cmp) {
+const unsigned char* cmpbrun(CMPGLOBAL* cmp) {
   BlockRunner* r = runner_of(cmp);
-  if (!r) return 1;
-  r->run();
-  return 0;
+  return r ? r->run() : nullptr;
+}
+
+const double* cmpbval(const double* cell, long* stride, CMPGLOBAL* cmp) {
+  BlockRunner* r = runner_of(cmp);
+  if (!r) {
+    *stride = 0;
+    return cell;
+  }
+  return r->value_place(cell, stride);
 }
 
 int cmpbget(int index, CMPGLOBAL* cmp) {
