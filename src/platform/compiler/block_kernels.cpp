@@ -8,21 +8,7 @@
 namespace platform::compiler {
 namespace {
 
-// Two rows at once (an SSE2 register); each lane takes the scalar operation
-// (no contraction, no reordering), so every row gets the interpreter's bits.
-using Lanes = double __attribute__((vector_size(2 * sizeof(double))));
-using Bits = long long __attribute__((vector_size(2 * sizeof(long long))));
-constexpr int kWidth = 2;
-
 inline bool finite(double r) { return __builtin_isfinite(r); }
-
-inline Lanes load(const double* p) {
-  Lanes v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-inline Lanes broadcast(const double* p) { return Lanes{*p, *p}; }
 
 template <bool Column>
 inline double value(const double* p, int i) {
@@ -34,68 +20,41 @@ void mark_not_finite(const double* r, int n, unsigned char* bad) {
   for (int i = 0; i < n; ++i) bad[i] |= !finite(r[i]);
 }
 
-// r = F(x, y, z) lane by lane. r - r is +0 for a finite r and NaN otherwise,
-// so the OR of its bits is zero when every result is finite (an OR, not a
-// sum, so that no long chain of additions paces the loop). The places are
-// read once: the result does not overlap the step.
-template <class F, bool Check, bool X, bool Y, bool Z>
-void lanes_kernel(const BlockStep& s, int n, unsigned char* bad) {
-  const double* __restrict x = s.x;
-  const double* __restrict y = s.y;
-  const double* __restrict z = s.z;
-  double* __restrict r = s.r;
-  const Lanes ux = broadcast(x), uy = broadcast(y), uz = broadcast(z);
-  Bits check{};
-  for (int i = 0; i < n; i += kWidth) {
-    const Lanes v = F::apply(X ? load(x + i) : ux, Y ? load(y + i) : uy, Z ? load(z + i) : uz);
-    std::memcpy(r + i, &v, sizeof v);
-    if constexpr (Check) {
-      const Lanes d = v - v;
-      Bits b;
-      std::memcpy(&b, &d, sizeof b);
-      check |= b;
-    }
-  }
-  if (Check && (check[0] | check[1]) != 0) mark_not_finite(r, n, bad);
-}
+// The arithmetic kernels twice: two rows at once in SSE2 registers, which
+// every x86-64 processor has, and four at once where AVX2 is there. Each
+// lane takes the scalar operation (no contraction, no reordering), so that
+// every row gets the interpreter's bits either way.
+namespace sse2 {
+using Lanes = double __attribute__((vector_size(2 * sizeof(double))));
+using Bits = long long __attribute__((vector_size(2 * sizeof(long long))));
+#include "platform/compiler/block_lanes.inc"
+}  // namespace sse2
 
-#define RUVA_LANES_OP(Name, expr)                                                            \
-  struct Name {                                                                              \
-    [[gnu::always_inline]] static inline Lanes apply(Lanes a, Lanes b, Lanes c) {            \
-      (void)b;                                                                               \
-      (void)c;                                                                               \
-      return expr;                                                                           \
-    }                                                                                        \
-  };
-RUVA_LANES_OP(AddOp, a + b)
-RUVA_LANES_OP(SubOp, a - b)
-RUVA_LANES_OP(MulOp, a * b)
-RUVA_LANES_OP(DivOp, a / b)
-RUVA_LANES_OP(SqrOp, a * a)
-RUVA_LANES_OP(NMulOp, -(a * b))
-RUVA_LANES_OP(MulAddOp, a * b + c)
-RUVA_LANES_OP(MulSubOp, a * b - c)
-RUVA_LANES_OP(SubMulOp, c - a * b)
-RUVA_LANES_OP(NegOp, -a)
-#undef RUVA_LANES_OP
+#if defined(__x86_64__)
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#endif
+namespace avx2 {
+using Lanes = double __attribute__((vector_size(4 * sizeof(double))));
+using Bits = long long __attribute__((vector_size(4 * sizeof(long long))));
+#include "platform/compiler/block_lanes.inc"
+}  // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
+#pragma GCC pop_options
+#endif
+#endif
 
-template <class F, bool Check>
-BlockKernel lanes_kernel_for(bool x, bool y, bool z) {
-  switch ((x ? 4 : 0) | (y ? 2 : 0) | (z ? 1 : 0)) {
-    case 0: return &lanes_kernel<F, Check, false, false, false>;
-    case 1: return &lanes_kernel<F, Check, false, false, true>;
-    case 2: return &lanes_kernel<F, Check, false, true, false>;
-    case 3: return &lanes_kernel<F, Check, false, true, true>;
-    case 4: return &lanes_kernel<F, Check, true, false, false>;
-    case 5: return &lanes_kernel<F, Check, true, false, true>;
-    case 6: return &lanes_kernel<F, Check, true, true, false>;
-    default: return &lanes_kernel<F, Check, true, true, true>;
-  }
-}
-
-template <class F>
-BlockKernel lanes_kernel_for(bool x, bool y, bool z, bool checked) {
-  return checked ? lanes_kernel_for<F, true>(x, y, z) : lanes_kernel_for<F, false>(x, y, z);
+BlockKernel arithmetic_kernel(Op op, bool x, bool y, bool z, bool checked) {
+#if defined(__x86_64__)
+  static const bool wide = __builtin_cpu_supports("avx2");
+  if (wide) return avx2::arithmetic_kernel(op, x, y, z, checked);
+#endif
+  return sse2::arithmetic_kernel(op, x, y, z, checked);
 }
 
 // A function of one argument, the commonest call of a model.
@@ -174,17 +133,8 @@ BlockKernel value_kernel_for(bool x, bool y, bool z) {
 }  // namespace
 
 BlockKernel block_kernel(Op op, bool x, bool y, bool z, bool checked) {
+  if (BlockKernel k = arithmetic_kernel(op, x, y, z, checked)) return k;
   switch (op) {
-    case Op::Add: return lanes_kernel_for<AddOp>(x, y, z, checked);
-    case Op::Sub: return lanes_kernel_for<SubOp>(x, y, z, checked);
-    case Op::Mul: return lanes_kernel_for<MulOp>(x, y, z, checked);
-    case Op::Div: return lanes_kernel_for<DivOp>(x, y, z, checked);
-    case Op::Sqr: return lanes_kernel_for<SqrOp>(x, y, z, checked);
-    case Op::NMul: return lanes_kernel_for<NMulOp>(x, y, z, checked);
-    case Op::MulAdd: return lanes_kernel_for<MulAddOp>(x, y, z, checked);
-    case Op::MulSub: return lanes_kernel_for<MulSubOp>(x, y, z, checked);
-    case Op::SubMul: return lanes_kernel_for<SubMulOp>(x, y, z, checked);
-    case Op::Neg: return lanes_kernel_for<NegOp>(x, y, z, checked);
     case Op::Call1: return x ? &call1_kernel<true> : &call1_kernel<false>;
     case Op::CallMul: return call_product_kernel_for<false>(x, y);
     case Op::CallNMul: return call_product_kernel_for<true>(x, y);
