@@ -63,8 +63,20 @@ struct BlockPlan {
 struct BlockFrame {
   std::vector<int> observed;        // numeric cells the input vector fills
   std::vector<int> externals;       // cells whose values live elsewhere, the same all pass
+  std::vector<double*> places;      // where each of them lives
   std::vector<int> changing;        // cells whose values change from one observation to the next
   std::vector<bool> temporary;      // by cell: a temporary, whose value no one reads after a run
+  std::vector<std::pair<char*, int>> texts;  // character storage the input vector fills, and its length
+
+  void clear() {
+    observed.clear();
+    externals.clear();
+    places.clear();
+    changing.clear();
+    temporary.clear();
+    texts.clear();
+  }
+  bool operator==(const BlockFrame&) const = default;
 };
 
 // Plans segment 0 with or without its derivative statements; false when

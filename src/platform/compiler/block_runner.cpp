@@ -13,26 +13,21 @@
 namespace platform::compiler {
 namespace {
 
-bool same_frame(const BlockFrame& a, const BlockFrame& b) {
-  return a.observed == b.observed && a.externals == b.externals && a.changing == b.changing &&
-         a.temporary == b.temporary;
-}
-
 inline bool finite(double v) { return __builtin_isfinite(v); }
 
 }  // namespace
 
-bool BlockRunner::start(bool derivatives, BlockFrame frame, std::vector<Text> texts) {
+bool BlockRunner::start(bool derivatives) {
   Cached& c = cached_[derivatives ? 1 : 0];
-  if (!c.made || !same_frame(c.frame, frame)) {
+  if (!c.made || !(c.frame == frame_)) {
     c.made = true;
-    c.frame = std::move(frame);
+    c.frame = frame_;
     c.qualifies = plan_block(e_.program(), derivatives, c.frame, &c.plan);
+    if (laid_out_ == &c.plan) laid_out_ = nullptr;
   }
   plan_ = c.qualifies ? &c.plan : nullptr;
   if (!plan_) return false;
-  texts_ = std::move(texts);
-  lay_out();
+  if (laid_out_ != plan_) lay_out();
   // Variables the run may leave unassigned are missing, as at the start of
   // every run; the ones it assigns are set by take().
   e_.prepare_observation();
@@ -48,8 +43,9 @@ void BlockRunner::lay_out() {
   columns_ = storage_.data() + ((64 - address % 64) % 64) / sizeof(double);
   scalars_.assign(static_cast<std::size_t>(p.scalars), 0.0);
   bad_.assign(kCapacity, 0);
+  const BlockFrame& frame = cached_[plan_ == &cached_[1].plan ? 1 : 0].frame;
   std::unordered_map<int, double*> places;
-  for (const Executor::External& x : e_.externals()) places.emplace(x.cell, x.place);
+  for (std::size_t k = 0; k < frame.externals.size(); ++k) places.emplace(frame.externals[k], frame.places[k]);
   inputs_.clear();
   checked_slots_.clear();
   checked_columns_.clear();
@@ -71,13 +67,15 @@ void BlockRunner::lay_out() {
     const BlockValue& v = p.values[static_cast<std::size_t>(value)];
     (v.varying ? kept_rows_ : kept_scalars_).emplace_back(cell, v.index);
   }
+  texts_ = frame.texts;
   text_bytes_ = 0;
-  for (const Text& t : texts_) text_bytes_ += t.length;
+  for (const auto& [place, length] : texts_) text_bytes_ += length;
   text_rows_.resize(static_cast<std::size_t>(text_bytes_) * kCapacity);
   gathers_.clear();
   for (std::size_t k = 0; k < p.observed.size(); ++k)
     gathers_.push_back({e_.cells() + p.values[static_cast<std::size_t>(p.observed[k])].cell, column(static_cast<int>(k))});
   bind_steps();
+  laid_out_ = plan_;
 }
 
 // Each varying operation with the places of its result and operands, and
@@ -130,9 +128,9 @@ int BlockRunner::fill(int (*next)(void* arg), void* arg) {
     for (const Gather& g : gathers_) g.to[count_] = *g.from;
     if (text_bytes_ > 0) {
       char* to = text_rows_.data() + static_cast<std::size_t>(count_) * static_cast<std::size_t>(text_bytes_);
-      for (const Text& t : texts_) {
-        std::memcpy(to, t.place, static_cast<std::size_t>(t.length));
-        to += t.length;
+      for (const auto& [place, length] : texts_) {
+        std::memcpy(to, place, static_cast<std::size_t>(length));
+        to += length;
       }
     }
     ++count_;
@@ -223,9 +221,9 @@ void BlockRunner::restore(int i) {
 void BlockRunner::put_texts(int i) {
   if (text_bytes_ == 0) return;
   const char* from = text_rows_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(text_bytes_);
-  for (const Text& t : texts_) {
-    std::memcpy(t.place, from, static_cast<std::size_t>(t.length));
-    from += t.length;
+  for (const auto& [place, length] : texts_) {
+    std::memcpy(place, from, static_cast<std::size_t>(length));
+    from += length;
   }
 }
 

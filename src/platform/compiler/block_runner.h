@@ -30,18 +30,14 @@ class BlockRunner {
  public:
   static constexpr int kCapacity = 128;
 
-  // A character variable the input vector fills.
-  struct Text {
-    char* place;
-    int length;
-  };
-
   explicit BlockRunner(Executor& executor) : e_(executor) {}
 
-  // Prepares a pass: true when the program runs over blocks in it. `frame`
-  // and `texts` describe the cells; the plan is made again only when they
-  // or the derivative switch change.
-  bool start(bool derivatives, BlockFrame frame, std::vector<Text> texts);
+  // The description of the cells for the next start(), to be filled anew.
+  BlockFrame& frame() { return frame_; }
+  // Prepares a pass: true when the program runs over blocks in it. The plan
+  // and the places are made again only when the frame or the derivative
+  // switch change.
+  bool start(bool derivatives);
   // A new block of the observations next(arg) puts in the cells, until it
   // returns 0 or the block is full; returns the block's observation count.
   int fill(int (*next)(void* arg), void* arg);
@@ -75,9 +71,11 @@ class BlockRunner {
   void put_texts(int i);
 
   Executor& e_;
+  BlockFrame frame_;
   Cached cached_[2];                // without and with derivatives
   const BlockPlan* plan_ = nullptr;
-  std::vector<Text> texts_;
+  const BlockPlan* laid_out_ = nullptr;  // the plan the places are made for
+  std::vector<std::pair<char*, int>> texts_;  // the observed character storage
   int text_bytes_ = 0;              // of one observation's texts
   std::vector<double> storage_;
   double* columns_ = nullptr;       // plan_->columns columns of kCapacity rows

@@ -48,15 +48,15 @@ BlockRunner* runner_of(CMPGLOBAL* cmp) {
 // The cells the input vector fills, the external cells, the caller's
 // changing places as cells, and the temporaries. False when a variable of
 // the data set lives outside the frame.
-bool describe_frame(Compiler& c, double* const* changing, int nchanging, BlockFrame* frame,
-                    std::vector<BlockRunner::Text>* texts) {
+bool describe_frame(Compiler& c, double* const* changing, int nchanging, BlockFrame* frame) {
+  frame->clear();
   double* const cells = c.cells.cells();
   for (std::size_t i = 0; i < c.symbols.size(); ++i) {
     const compiler::Symbol& s = c.symbols.at(i);
     const CMPSYM& pub = s.pub;
     if (pub.dsvarno <= 0 || pub.kind == 'l' || !(pub.flags[0] & kCmpDatasetVar)) continue;
     if (pub.type == '$') {
-      texts->push_back({static_cast<char*>(pub.data), pub.length});
+      frame->texts.emplace_back(static_cast<char*>(pub.data), pub.length);
     } else {
       if (pub.data != cells + s.cell) return false;
       frame->observed.push_back(s.cell);
@@ -64,6 +64,7 @@ bool describe_frame(Compiler& c, double* const* changing, int nchanging, BlockFr
   }
   for (const compiler::Executor::External& x : c.executor->externals()) {
     frame->externals.push_back(x.cell);
+    frame->places.push_back(x.place);
     for (int k = 0; k < nchanging; ++k)
       if (changing[k] == x.place) frame->changing.push_back(x.cell);
   }
@@ -82,11 +83,10 @@ bool describe_frame(Compiler& c, double* const* changing, int nchanging, BlockFr
 int cmpbpas(int derivatives, double* const* changing, int nchanging, CMPGLOBAL* cmp) {
   Compiler* c = compiler_of(cmp);
   if (!c || !c->executor || !c->program || c->current_segment() != 0) return 0;
-  BlockFrame frame;
-  std::vector<BlockRunner::Text> texts;
-  if (!describe_frame(*c, changing, nchanging, &frame, &texts)) return 0;
   if (!c->block_runner) c->block_runner = std::make_unique<BlockRunner>(*c->executor);
-  return c->block_runner->start(derivatives != 0, std::move(frame), std::move(texts)) ? BlockRunner::kCapacity : 0;
+  BlockRunner& r = *c->block_runner;
+  if (!describe_frame(*c, changing, nchanging, &r.frame())) return 0;
+  return r.start(derivatives != 0) ? BlockRunner::kCapacity : 0;
 }
 
 int cmpbfill(int (*next)(void* arg), void* arg, CMPGLOBAL* cmp) {
