@@ -49,11 +49,11 @@ using Bits = long long __attribute__((vector_size(4 * sizeof(long long))));
 #endif
 #endif
 
-BlockKernel arithmetic_kernel(Op op, bool x, bool y, bool z, bool checked) {
+BlockKernel arithmetic_kernel(Op op, bool x, bool y, bool z, bool checked, int lanes) {
 #if defined(__x86_64__)
-  static const bool wide = __builtin_cpu_supports("avx2");
-  if (wide) return avx2::arithmetic_kernel(op, x, y, z, checked);
+  if (lanes == 4) return avx2::arithmetic_kernel(op, x, y, z, checked);
 #endif
+  (void)lanes;
   return sse2::arithmetic_kernel(op, x, y, z, checked);
 }
 
@@ -132,8 +132,21 @@ BlockKernel value_kernel_for(bool x, bool y, bool z) {
 
 }  // namespace
 
+bool block_kernels_four_wide() {
+#if defined(__x86_64__)
+  static const bool wide = __builtin_cpu_supports("avx2");
+  return wide;
+#else
+  return false;
+#endif
+}
+
 BlockKernel block_kernel(Op op, bool x, bool y, bool z, bool checked) {
-  if (BlockKernel k = arithmetic_kernel(op, x, y, z, checked)) return k;
+  return block_kernel_of_width(op, x, y, z, checked, block_kernels_four_wide() ? 4 : 2);
+}
+
+BlockKernel block_kernel_of_width(Op op, bool x, bool y, bool z, bool checked, int lanes) {
+  if (BlockKernel k = arithmetic_kernel(op, x, y, z, checked, lanes)) return k;
   switch (op) {
     case Op::Call1: return x ? &call1_kernel<true> : &call1_kernel<false>;
     case Op::CallMul: return call_product_kernel_for<false>(x, y);

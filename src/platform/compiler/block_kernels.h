@@ -36,6 +36,11 @@ struct BlockStep {
 // The kernel of an operation whose operands x, y, z are columns (true) or
 // single values (false); `checked`: whether its results are looked at.
 BlockKernel block_kernel(Op op, bool x, bool y, bool z, bool checked);
+// The same with arithmetic kernels of `lanes` rows at once: 2 (SSE2), or 4
+// (AVX2, only where the processor has it); block_kernel takes the widest.
+BlockKernel block_kernel_of_width(Op op, bool x, bool y, bool z, bool checked, int lanes);
+// Whether the processor runs the kernels of four rows at once.
+bool block_kernels_four_wide();
 
 // One value of an operation, as the interpreter computes it from finite
 // operands; *finite is false when the result or a function's argument is

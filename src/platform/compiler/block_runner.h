@@ -38,12 +38,18 @@ class BlockRunner {
   // and the places are made again only when the frame or the derivative
   // switch change.
   bool start(bool derivatives);
+  // Whether the last start() found the program runs over blocks.
+  bool started() const { return plan_ != nullptr; }
+  // A pass that does not run over blocks.
+  void stop() { plan_ = nullptr; }
   // A new block of the observations next(arg) puts in the cells, until it
   // returns 0 or the block is full; returns the block's observation count.
   int fill(int (*next)(void* arg), void* arg);
   // One flag per observation of the block: 1 marked, else 0.
   const unsigned char* run();
   bool take(int i);
+  // Whether observation i is one of the block's.
+  bool holds(int i) const { return i >= 0 && i < count_; }
   // Where the value a cell would hold after each run is, once the block
   // ran: a column (*stride 1) or one place for every observation (0).
   const double* value_place(const double* cell, long* stride);

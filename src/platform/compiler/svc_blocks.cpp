@@ -25,11 +25,23 @@
 // what its run would have left there and returns 0 (needed only before the
 // cells are read, by the last observation of a block at the latest).
 #include <algorithm>
+#include <atomic>
+
+#include "platform/compiler/api.h"
 
 #include "platform/compiler/block_runner.h"
 #include "platform/compiler/compiler.h"
 #include "platform/compiler/executor.h"
 #include "platform/service_impls.h"
+
+namespace platform::compiler {
+namespace {
+std::atomic<bool> g_block_runs{true};
+}  // namespace
+
+void allow_block_runs(bool allowed) { g_block_runs.store(allowed, std::memory_order_relaxed); }
+
+}  // namespace platform::compiler
 
 namespace platform::svc {
 
@@ -40,9 +52,11 @@ using compiler::compiler_of;
 
 namespace {
 
+// The runner of a pass that runs over blocks, or null.
 BlockRunner* runner_of(CMPGLOBAL* cmp) {
   Compiler* c = compiler_of(cmp);
-  return c ? c->block_runner.get() : nullptr;
+  BlockRunner* r = c ? c->block_runner.get() : nullptr;
+  return r && r->started() ? r : nullptr;
 }
 
 // The cells the input vector fills, the external cells, the caller's
@@ -83,9 +97,13 @@ bool describe_frame(Compiler& c, double* const* changing, int nchanging, BlockFr
 int cmpbpas(int derivatives, double* const* changing, int nchanging, CMPGLOBAL* cmp) {
   Compiler* c = compiler_of(cmp);
   if (!c || !c->executor || !c->program || c->current_segment() != 0) return 0;
+  if (!compiler::g_block_runs.load(std::memory_order_relaxed)) return 0;
   if (!c->block_runner) c->block_runner = std::make_unique<BlockRunner>(*c->executor);
   BlockRunner& r = *c->block_runner;
-  if (!describe_frame(*c, changing, nchanging, &r.frame())) return 0;
+  if (!describe_frame(*c, changing, nchanging, &r.frame())) {
+    r.stop();
+    return 0;
+  }
   return r.start(derivatives != 0) ? BlockRunner::kCapacity : 0;
 }
 
@@ -110,6 +128,7 @@ const double* cmpbval(const double* cell, long* stride, CMPGLOBAL* cmp) {
 
 int cmpbget(int index, CMPGLOBAL* cmp) {
   BlockRunner* r = runner_of(cmp);
+  if (r && !r->holds(index)) return 1;
   return r && r->take(index) ? 0 : 1;
 }
 
