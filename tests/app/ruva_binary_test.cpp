@@ -57,7 +57,7 @@ TEST_F(RuvaBinaryTest, TinyFitEndsWithStatusZero) {
   // Text outside the step is a warning: status 1, though the step's code is 0.
   write("stray.ruva", "options ls=80;\n" + read("fit.ruva"));
   EXPECT_EQ(run("stray.ruva"), 1) << read("log.txt");
-  EXPECT_NE(read("log.txt").find("WARNING: Text outside"), std::string::npos) << read("log.txt");
+  EXPECT_NE(read("log.txt").find("WARNING: Line 1: text outside"), std::string::npos) << read("log.txt");
 }
 
 TEST_F(RuvaBinaryTest, ProblemsWithTheProgramGiveStatusTwo) {
