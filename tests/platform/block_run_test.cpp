@@ -249,7 +249,9 @@ TEST(BlockKernels, EveryRowGetsTheScalarOperation) {
                                                                 zv ? z[i] : z[2], nullptr, &ok);
             EXPECT_EQ(std::bit_cast<std::uint64_t>(r[i]), std::bit_cast<std::uint64_t>(want))
                 << op_name(op) << " lanes " << lanes << " kinds " << kinds << " row " << i;
-            if (checked) EXPECT_EQ(bad[i] != 0, !ok) << op_name(op) << " row " << i;
+            if (checked) {
+              EXPECT_EQ(bad[i] != 0, !ok) << op_name(op) << " row " << i;
+            }
           }
         }
 }
