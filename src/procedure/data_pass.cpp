@@ -12,6 +12,7 @@
 
 #include "host/missing.h"
 #include "host/services.h"
+#include "linalg/cross_product_block.h"
 #include "linalg/packed.h"
 #include "linalg/vector_kernels.h"
 #include "procedure/data_pass.h"
@@ -100,8 +101,9 @@ struct Pass {
   bool cubic;        // the step-size gradient is accumulated
   bool last_sums;    // the last pass's sums and used-observation bitmap
   double limit_contribution;
+  linalg::CrossProductBlock* cross;  // the cross products weighted like the observation
 
-  Pass(RUVACOM* c, bool sums)
+  Pass(RUVACOM* c, bool sums, linalg::CrossProductBlock* cross_products)
       : ctx(c),
         nparm(c->nparm),
         derivatives(c->model == 0.0),
@@ -110,7 +112,8 @@ struct Pass {
         matrix(c->do_der != 0),
         cubic(c->smethod == 'C' && !c->do_der),
         last_sums(sums),
-        limit_contribution(kLargestContribution) {}
+        limit_contribution(kLargestContribution),
+        cross(cross_products) {}
 
   int order() const {
     if constexpr (N > 0) return N;
@@ -211,7 +214,7 @@ struct Pass {
     double* der = ctx->der;
     der[n] = -ob.r;
     if (!ctx->wgtjpjflag) {
-      outer_product<N == 0 ? 0 : N + 1>(ctx->xpx, der, n + 1, ob.w);
+      cross->add(der, ob.w);
     } else {
       outer_product<N>(ctx->xpx, der, n, ob.u);
       double* border = ctx->xpx + zisub(n, 0);
@@ -250,10 +253,11 @@ struct Pass {
 
 };
 
-void finish_pass(RUVACOM* ctx) {
+void finish_pass(RUVACOM* ctx, linalg::CrossProductBlock* cross) {
   const int n = ctx->nparm;
   xoinfo(ctx->fiddata, kLastRecordItem, &ctx->lastobsptr);
   if (!ctx->do_der) return;
+  if (!ctx->wgtjpjflag) cross->finish(ctx->xpx);
   const double* border = ctx->xpx + zisub(n, 0);
   for (int i = 0; i < n; ++i) ctx->gradient[i] = border[i];
   if (!newton(ctx)) return;
@@ -298,8 +302,8 @@ void run_blocks(RUVACOM* ctx, const Pass<N>& pass) {
 }
 
 template <int N>
-void run_observations(RUVACOM* ctx, bool last_sums) {
-  const Pass<N> pass(ctx, last_sums);
+void run_observations(RUVACOM* ctx, bool last_sums, linalg::CrossProductBlock* cross) {
+  const Pass<N> pass(ctx, last_sums, cross);
   if (nlexblk(ctx) > 0) return run_blocks(ctx, pass);
   while (read_group_observation(ctx)) {
     cmpexi(0, 0, 0, &ctx->globcmp);
@@ -311,11 +315,12 @@ void run_observations(RUVACOM* ctx, bool last_sums) {
 
 // The observations through the pass of the parameter count.
 template <int... N>
-void run_observations(RUVACOM* ctx, bool last_sums, std::integer_sequence<int, N...>) {
-  using Run = void (*)(RUVACOM*, bool);
+void run_observations(RUVACOM* ctx, bool last_sums, linalg::CrossProductBlock* cross,
+                      std::integer_sequence<int, N...>) {
+  using Run = void (*)(RUVACOM*, bool, linalg::CrossProductBlock*);
   static constexpr Run kRuns[] = {&run_observations<N>...};
   const int n = ctx->nparm;
-  kRuns[n >= 1 && n <= kLargestFixedOrder ? n : 0](ctx, last_sums);
+  kRuns[n >= 1 && n <= kLargestFixedOrder ? n : 0](ctx, last_sums, cross);
 }
 
 }  // namespace
@@ -324,8 +329,12 @@ long ruvass(RUVACOM* ctx) {
   // A pass that may stand for the last pass forms its sums as well.
   const bool last_sums = ctx->lastpass || may_stand_for_last_pass(ctx);
   start_pass(ctx, last_sums);
-  run_observations(ctx, last_sums, std::make_integer_sequence<int, kLargestFixedOrder + 1>());
-  finish_pass(ctx);
+  // The pass's cross products weighted like the observation (all of them
+  // without _WGTJPJ_); kept from pass to pass for its storage.
+  static thread_local linalg::CrossProductBlock cross;
+  if (ctx->do_der) cross.start(ctx->nparm + 1);
+  run_observations(ctx, last_sums, &cross, std::make_integer_sequence<int, kLargestFixedOrder + 1>());
+  finish_pass(ctx, &cross);
   note_latest_pass(ctx, last_sums && !ctx->lastpass);
   return ctx->iobs;
 }
