@@ -102,6 +102,10 @@ struct Pass {
   bool last_sums;    // the last pass's sums and used-observation bitmap
   double limit_contribution;
   linalg::CrossProductBlock* cross;  // the cross products weighted like the observation
+  // The pass's running sums, kept here while the observations come and
+  // written to the context when they are done.
+  mutable double sse = 0, sumwy2 = 0, sumw = 0, sumy = 0, sumy2 = 0, sumwsse = 0;
+  mutable long nonzero_y = 0, iobs = 0;
 
   Pass(RUVACOM* c, bool sums, linalg::CrossProductBlock* cross_products)
       : ctx(c),
@@ -196,10 +200,10 @@ struct Pass {
     const double* __restrict der = ctx->der;
     for (int i = 0; i < n; ++i) intcep[i] += ob.u * der[i];
     intcep[n] += ob.u;
-    ctx->sumw += ob.w;
-    ctx->sumy += ob.w * ob.y;
-    ctx->sumy2 += ob.w * ob.y * ob.y;
-    ctx->sumwsse += ob.w * ob.r * ob.r;
+    sumw += ob.w;
+    sumy += ob.w * ob.y;
+    sumy2 += ob.w * ob.y * ob.y;
+    sumwsse += ob.w * ob.r * ob.r;
     if (ctx->hougaard) add_hougaard_sums(ctx, ob);
   }
 
@@ -237,12 +241,25 @@ struct Pass {
     return rc < 3;
   }
 
+  // The running sums into the context, at the end of the pass.
+  void store_sums() const {
+    ctx->sse = sse;
+    ctx->sumwy2 = sumwy2;
+    ctx->nonzero_y = nonzero_y;
+    ctx->iobs = iobs;
+    if (!last_sums) return;
+    ctx->sumw = sumw;
+    ctx->sumy = sumy;
+    ctx->sumy2 = sumy2;
+    ctx->sumwsse = sumwsse;
+  }
+
   void use(const PassObservation& ob) const {
     const int n = order();
-    ctx->sse += ob.c;
-    ctx->sumwy2 += ob.w * ob.y * ob.y;
-    ctx->nonzero_y += ob.y != 0.0;
-    ++ctx->iobs;
+    sse += ob.c;
+    sumwy2 += ob.w * ob.y * ob.y;
+    nonzero_y += ob.y != 0.0;
+    ++iobs;
     if (last_sums) mark_used(ob.w);
     ctx->der[n] = ob.r;
     if (cubic)
@@ -304,13 +321,17 @@ void run_blocks(RUVACOM* ctx, const Pass<N>& pass) {
 template <int N>
 void run_observations(RUVACOM* ctx, bool last_sums, linalg::CrossProductBlock* cross) {
   const Pass<N> pass(ctx, last_sums, cross);
-  if (nlexblk(ctx) > 0) return run_blocks(ctx, pass);
-  while (read_group_observation(ctx)) {
-    cmpexi(0, 0, 0, &ctx->globcmp);
-    move_observation(ctx);
-    ++ctx->nobs;
-    if (!pass.observe(nlexec(ctx), CellValues{ctx})) break;
+  if (nlexblk(ctx) > 0) {
+    run_blocks(ctx, pass);
+  } else {
+    while (read_group_observation(ctx)) {
+      cmpexi(0, 0, 0, &ctx->globcmp);
+      move_observation(ctx);
+      ++ctx->nobs;
+      if (!pass.observe(nlexec(ctx), CellValues{ctx})) break;
+    }
   }
+  pass.store_sums();
 }
 
 // The observations through the pass of the parameter count.

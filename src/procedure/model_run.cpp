@@ -99,16 +99,6 @@ int nlexec() { return nlexec(ruva_context()); }
 
 namespace {
 
-void begin_run(RUVACOM* ctx) {
-  // An observation for which the program does not reach MODEL is unusable.
-  if (ctx->dephat) *ctx->dephat = special_missing_value();
-  ctx->obs += 1.0;
-  ctx->un_ += 1.0;
-  // `failed` describes this run alone, so that one failed observation does
-  // not mark every later one.
-  ctx->failed = 0;
-}
-
 int run_program(RUVACOM* ctx) {
   int rc = 1;
   const bool completed = run_under_recovery(&ctx->exception_s.j_buf_cmp_set, [ctx, &rc] {
@@ -150,9 +140,4 @@ int nlexec_block(RUVACOM* ctx, int i) {
   // The observation's values are back as before a run: run it alone.
   if (ctx->dephat) *ctx->dephat = special_missing_value();
   return run_program(ctx);
-}
-
-int nlexec_in_block(RUVACOM* ctx) {
-  begin_run(ctx);
-  return 0;
 }
