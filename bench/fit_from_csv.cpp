@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "fit_models.h"
+#include "hand_written_fit.h"
 
 namespace {
 
@@ -77,9 +78,7 @@ const fs::path& csv_of() {
 
 // ---------------------------------------------------------------------------
 // The hand-written fit: the file read with from_chars (or, as a first program
-// often reads it, with a stream), then Gauss-Newton with step halving on the
-// packed normal equations, solved by Cholesky, until the relative offset
-// sqrt(r'J (J'J)^-1 J'r / SSE) is below 1e-5.
+// often reads it, with a stream), then hand_written_fit.h's Gauss-Newton.
 
 void read_csv_with_stream(const fs::path& path, std::vector<double>* x, std::vector<double>* y) {
   std::ifstream in(path);
@@ -109,85 +108,15 @@ void read_csv(const fs::path& path, std::vector<double>* x, std::vector<double>*
   }
 }
 
-template <class Model>
-struct HandFit {
-  static constexpr int P = Model::kParms;
-  static constexpr int kPacked = P * (P + 1) / 2;
-  std::vector<double> x, y;
-
-  double pass(const double* b, double* jtj, double* jtr) const {
-    std::fill(jtj, jtj + kPacked, 0.0);
-    std::fill(jtr, jtr + P, 0.0);
-    double sse = 0, g[P];
-    for (std::size_t i = 0; i < x.size(); ++i) {
-      const double r = y[i] - Model::value(b, x[i], g);
-      sse += r * r;
-      for (int p = 0, k = 0; p < P; ++p) {
-        jtr[p] += g[p] * r;
-        for (int q = 0; q <= p; ++q) jtj[k++] += g[p] * g[q];
-      }
-    }
-    return sse;
-  }
-
-  static void solve(const double* packed, double* v) {
-    double l[P][P] = {};
-    for (int p = 0, k = 0; p < P; ++p)
-      for (int q = 0; q <= p; ++q) l[p][q] = packed[k++];
-    for (int j = 0; j < P; ++j) {
-      for (int k = 0; k < j; ++k) l[j][j] -= l[j][k] * l[j][k];
-      l[j][j] = std::sqrt(l[j][j]);
-      for (int i = j + 1; i < P; ++i) {
-        for (int k = 0; k < j; ++k) l[i][j] -= l[i][k] * l[j][k];
-        l[i][j] /= l[j][j];
-      }
-    }
-    for (int i = 0; i < P; ++i) {
-      for (int k = 0; k < i; ++k) v[i] -= l[i][k] * v[k];
-      v[i] /= l[i][i];
-    }
-    for (int i = P - 1; i >= 0; --i) {
-      for (int k = i + 1; k < P; ++k) v[i] -= l[k][i] * v[k];
-      v[i] /= l[i][i];
-    }
-  }
-
-  // Returns the number of iterations; b holds the estimates.
-  int fit(double* b) const {
-    double jtj[kPacked], jtr[P], step[P], trial[P], tjtj[kPacked], tjtr[P];
-    double sse = pass(b, jtj, jtr);
-    int iterations = 0;
-    for (; iterations < 100; ++iterations) {
-      std::copy(jtr, jtr + P, step);
-      solve(jtj, step);
-      double offset = 0;
-      for (int p = 0; p < P; ++p) offset += step[p] * jtr[p];
-      if (std::sqrt(offset / sse) < 1e-5) break;
-      double factor = 1;
-      for (int halvings = 0; halvings < 30; ++halvings, factor /= 2) {
-        for (int p = 0; p < P; ++p) trial[p] = b[p] + factor * step[p];
-        const double s = pass(trial, tjtj, tjtr);
-        if (s < sse) {
-          std::copy(trial, trial + P, b);
-          std::copy(tjtj, tjtj + kPacked, jtj);
-          std::copy(tjtr, tjtr + P, jtr);
-          sse = s;
-          break;
-        }
-      }
-    }
-    return iterations;
-  }
-};
-
 template <class Model, bool Stream = false>
 void HandWrittenFromCsv(benchmark::State& state) {
   const fs::path& csv = csv_of<Model>();
   int iterations = 0;
   for (auto _ : state) {
-    HandFit<Model> f;
-    if (Stream) read_csv_with_stream(csv, &f.x, &f.y);
-    else read_csv(csv, &f.x, &f.y);
+    std::vector<double> x, y;
+    if (Stream) read_csv_with_stream(csv, &x, &y);
+    else read_csv(csv, &x, &y);
+    const hand_written::GaussNewton<Model> f{x, y};
     std::vector<double> b = Model::start();
     iterations = f.fit(b.data());
     benchmark::DoNotOptimize(b.data());

@@ -6,8 +6,8 @@
 // _LOSS_, _RESID_, BY groups, DER statements, NEWTON's second derivatives,
 // the Hougaard and curvature passes, RETAIN, CONTROL, lagged values, IF,
 // LINK and RETURN, GOTO, arrays, _OBS_, run errors in many observations,
-// missing values, ID variables, ESTIMATE and CONTRAST, grids, step halving,
-// profiling and the bootstrap.
+// missing values, ID variables, WHERE, ESTIMATE and CONTRAST, grids, step
+// halving, profiling and the bootstrap.
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -92,6 +92,7 @@ TEST_F(BlockPasses, EveryOutputIsTheSameEitherWay) {
       "proc ruva data=d; " + fit + "z=log(x-3); model y=a*exp(-b*x)+c+0*z;",
       "proc ruva data=d; " + fit + "z=1/(x-1); " + model + "output out=o p=p;",
       "proc ruva data=d; id name; " + fit + model + "output out=o p=p r=r h=h lmax=l;",
+      "proc ruva data=d; where x > 2; " + fit + model + "output out=o p=p;",
       "proc ruva data=d; " + fit + model + "estimate 'half' log(2)/b; contrast 'ab' a-2, b-0.4;",
       "proc ruva data=d; parms a=1 to 3 by 1 b=0.1 0.3 0.5 c=1; " + model,
       "proc ruva data=d; parms a=20 b=3 c=-1; " + model,
