@@ -1,5 +1,6 @@
 #include "linalg/cross_product_block.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "linalg/simd.h"
@@ -49,6 +50,11 @@ void sum_rows(const CrossProductBlock::Run* runs, int nruns, double* sums, const
 }  // namespace
 
 void CrossProductBlock::start(int m) {
+  count_ = 0;
+  if (m == m_ && !sums_.empty()) {  // the layout of the last sums: only the sums start again
+    std::fill(sums_.begin(), sums_.end(), 0.0);
+    return;
+  }
   m_ = m;
   padded_ = round_up(m);
   count_ = 0;

@@ -300,7 +300,8 @@ struct BlockReader {
 
 template <int N>
 void run_blocks(RUVACOM* ctx, const Pass<N>& pass) {
-  const BlockColumns columns(ctx, pass.second);
+  static thread_local BlockColumns columns;
+  columns.find(ctx, pass.second);
   const CellValues cells{ctx};
   BlockReader reader{ctx};
   while (reader.more) {

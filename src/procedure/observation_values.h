@@ -29,18 +29,21 @@ struct BlockPlace {
   double at(int row) const { return p[row * stride]; }
 };
 
-// The places of the values the pass reads, found once per pass.
+// The places of the values the pass reads, found once per pass (the object
+// is kept from pass to pass for its storage).
 struct BlockColumns {
   BlockPlace predicted, dependent, weight, wgtjpj, loss, resid;
   std::vector<BlockPlace> derivatives, seconds;
 
-  BlockColumns(RUVACOM* ctx, bool second) {
+  void find(RUVACOM* ctx, bool second) {
     predicted = place(ctx, ctx->dephat);
     dependent = place(ctx, ctx->depval);
     weight = place(ctx, ctx->weight);
     wgtjpj = place(ctx, ctx->wgtjpj);
     loss = place(ctx, ctx->loss);
     resid = place(ctx, ctx->resid);
+    derivatives.clear();
+    seconds.clear();
     for (int i = 0; i < ctx->nparm; ++i) derivatives.push_back(place(ctx, ctx->derloc[i]));
     if (second)
       for (long k = 0; k < static_cast<long>(ctx->nparm) * (ctx->nparm + 1) / 2; ++k)

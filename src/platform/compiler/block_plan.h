@@ -68,12 +68,13 @@ struct BlockFrame {
   std::vector<bool> temporary;      // by cell: a temporary, whose value no one reads after a run
   std::vector<std::pair<char*, int>> texts;  // character storage the input vector fills, and its length
 
+  // Empties the description for a new pass; the temporaries stay, as they
+  // are the same as long as the program is.
   void clear() {
     observed.clear();
     externals.clear();
     places.clear();
     changing.clear();
-    temporary.clear();
     texts.clear();
   }
   bool operator==(const BlockFrame&) const = default;

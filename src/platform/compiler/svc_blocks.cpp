@@ -82,6 +82,7 @@ bool describe_frame(Compiler& c, double* const* changing, int nchanging, BlockFr
     for (int k = 0; k < nchanging; ++k)
       if (changing[k] == x.place) frame->changing.push_back(x.cell);
   }
+  if (!frame->temporary.empty()) return true;
   frame->temporary.assign(static_cast<std::size_t>(c.program->ncells), false);
   const auto mark = [&](int cell) {
     if (cell >= 0 && cell < c.program->ncells) frame->temporary[static_cast<std::size_t>(cell)] = true;
