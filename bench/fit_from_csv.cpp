@@ -8,8 +8,16 @@
 // the file with from_chars; the one that reads it with a stream shows how
 // much of a fit a plainer first program spends reading.
 //
+// On the 8-core development machine, shared (the least of 7 runs): four
+// parameters, the binary 345-385 ms against 184-189 ms by hand with
+// from_chars (1.9-2.0 times; 2.7 before the model ran over blocks of
+// observations) and 428-434 ms by hand with a stream (0.8-0.9; 1.2 before);
+// twenty parameters, 820-831 ms against 919-937 ms (0.9; 4.6 before) and
+// 1124-1174 ms (0.7; 3.7 before).
+//
 // Then fits that must not get slower: Puromycin (12 rows), 2,000 BY groups
-// of 10 observations, and a fit with a profile and a bootstrap.
+// of 10 observations, and a fit with a profile and a bootstrap (their
+// instruction counts are within a percent of what they were).
 //
 // The binary is the one beside this benchmark, or the one RUVA_BINARY names
 // (for a before/after comparison of two builds).
