@@ -47,20 +47,23 @@ using fit_models::TwentyParameters;
 
 constexpr int kObservations = 1'000'000;
 
+// Removes the folder at exit.
+struct RemovedAtExit {
+  const fs::path& dir;
+  ~RemovedAtExit() {
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+  }
+};
+
 const fs::path& work_dir() {
   static const fs::path dir = [] {
     std::string pattern = (fs::temp_directory_path() / "ruva-fit-XXXXXX").string();
     return fs::path(mkdtemp(pattern.data()));
   }();
+  static const RemovedAtExit removed{dir};  // made after the path, so gone before it
   return dir;
 }
-
-struct RemoveWorkDir {
-  ~RemoveWorkDir() {
-    std::error_code ignored;
-    fs::remove_all(work_dir(), ignored);
-  }
-} g_remove_work_dir;
 
 fs::path binary() {
   if (const char* b = std::getenv("RUVA_BINARY")) return b;
