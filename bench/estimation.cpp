@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench_host.h"
+#include "hand_written_fit.h"
 #include "host/parse_print_record.h"
 #include "host/services.h"
 #include "optim/optimiser.h"
@@ -56,85 +57,27 @@ const Data& data() {
   return d;
 }
 
-// One pass of the hand-written fit: the SSE and, with derivatives, the
-// packed normal equations J'J (10 cells) and J'r (4).
-double pass(const double* b, bool derivatives, double* jtj, double* jtr) {
-  const Data& d = data();
-  double sse = 0;
-  if (derivatives) std::fill(jtj, jtj + 10, 0.0), std::fill(jtr, jtr + 4, 0.0);
-  for (int i = 0; i < kObservations; ++i) {
-    const double x = d.x[i];
+// The model by hand: b1 exp(-b2 x) + b3 exp(-b4 x) and its gradient.
+struct TwoExponentials {
+  static constexpr int kParms = 4;
+  static double value(const double* b, double x, double* g) {
     const double e1 = std::exp(-b[1] * x), e2 = std::exp(-b[3] * x);
-    const double r = d.y[i] - (b[0] * e1 + b[2] * e2);
-    sse += r * r;
-    if (!derivatives) continue;
-    const double g[kParms] = {e1, -b[0] * x * e1, e2, -b[2] * x * e2};
-    for (int p = 0, k = 0; p < kParms; ++p) {
-      jtr[p] += g[p] * r;
-      for (int q = 0; q <= p; ++q) jtj[k++] += g[p] * g[q];
-    }
+    g[0] = e1;
+    g[1] = -b[0] * x * e1;
+    g[2] = e2;
+    g[3] = -b[2] * x * e2;
+    return b[0] * e1 + b[2] * e2;
   }
-  return sse;
-}
+};
 
-// Solves the packed 4 by 4 system in place by Cholesky.
-void solve(double* a, double* v) {
-  double l[kParms][kParms] = {};
-  for (int p = 0, k = 0; p < kParms; ++p)
-    for (int q = 0; q <= p; ++q) l[p][q] = a[k++];
-  for (int j = 0; j < kParms; ++j) {
-    for (int k = 0; k < j; ++k) l[j][j] -= l[j][k] * l[j][k];
-    l[j][j] = std::sqrt(l[j][j]);
-    for (int i = j + 1; i < kParms; ++i) {
-      for (int k = 0; k < j; ++k) l[i][j] -= l[i][k] * l[j][k];
-      l[i][j] /= l[j][j];
-    }
-  }
-  for (int i = 0; i < kParms; ++i) {
-    for (int k = 0; k < i; ++k) v[i] -= l[i][k] * v[k];
-    v[i] /= l[i][i];
-  }
-  for (int i = kParms - 1; i >= 0; --i) {
-    for (int k = i + 1; k < kParms; ++k) v[i] -= l[k][i] * v[k];
-    v[i] /= l[i][i];
-  }
-}
-
-// Gauss-Newton with step halving until the relative offset of the residual
-// from the tangent plane, sqrt(r'J (J'J)^-1 J'r / SSE), is below 1e-5.
-int hand_written_fit(double* b) {
-  double jtj[10], jtr[4], step[4];
-  double sse = pass(b, true, jtj, jtr);
-  int iterations = 0;
-  for (; iterations < 100; ++iterations) {
-    std::copy(jtr, jtr + 4, step);
-    solve(jtj, step);
-    double offset = 0;
-    for (int p = 0; p < kParms; ++p) offset += step[p] * jtr[p];
-    if (std::sqrt(offset / sse) < 1e-5) break;
-    double trial[kParms], factor = 1;
-    for (int halvings = 0; halvings < 30; ++halvings, factor /= 2) {
-      for (int p = 0; p < kParms; ++p) trial[p] = b[p] + factor * step[p];
-      double tjtj[10], tjtr[4];
-      const double s = pass(trial, true, tjtj, tjtr);
-      if (s < sse) {
-        std::copy(trial, trial + 4, b);
-        std::copy(tjtj, tjtj + 10, jtj);
-        std::copy(tjtr, tjtr + 4, jtr);
-        sse = s;
-        break;
-      }
-    }
-  }
-  return iterations;
-}
+hand_written::GaussNewton<TwoExponentials> hand_written_fit() { return {data().x, data().y}; }
 
 void HandWrittenGaussNewton(benchmark::State& state) {
   data();
   int iterations = 0;
   for (auto _ : state) {
     double b[kParms] = {kStart[0], kStart[1], kStart[2], kStart[3]};
-    iterations = hand_written_fit(b);
+    iterations = hand_written_fit().fit(b);
     benchmark::DoNotOptimize(b);
   }
   state.counters["iterations"] = iterations;
@@ -201,7 +144,7 @@ void ProcedureEstimation(benchmark::State& state) { run_fit(state, false); }
 void ProcedureDataPass(benchmark::State& state) { run_fit(state, false, true); }
 void HandWrittenPass(benchmark::State& state) {
   double jtj[10], jtr[4];
-  for (auto _ : state) benchmark::DoNotOptimize(pass(kStart, true, jtj, jtr));
+  for (auto _ : state) benchmark::DoNotOptimize(hand_written_fit().pass(kStart, jtj, jtr));
 }
 
 BENCHMARK(HandWrittenGaussNewton)->Unit(benchmark::kMillisecond);

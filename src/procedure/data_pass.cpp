@@ -12,11 +12,13 @@
 
 #include "host/missing.h"
 #include "host/services.h"
+#include "linalg/cross_product_block.h"
 #include "linalg/packed.h"
 #include "linalg/vector_kernels.h"
 #include "procedure/data_pass.h"
 #include "procedure/data_pass_parts.h"
 #include "procedure/model_run.h"
+#include "procedure/observation_values.h"
 #include "procedure/pass_memo.h"
 #include "procedure/procedure_context.h"
 
@@ -99,8 +101,13 @@ struct Pass {
   bool cubic;        // the step-size gradient is accumulated
   bool last_sums;    // the last pass's sums and used-observation bitmap
   double limit_contribution;
+  linalg::CrossProductBlock* cross;  // the cross products weighted like the observation
+  // The pass's running sums, kept here while the observations come and
+  // written to the context when they are done.
+  mutable double sse = 0, sumwy2 = 0, sumw = 0, sumy = 0, sumy2 = 0, sumwsse = 0;
+  mutable long nonzero_y = 0, iobs = 0;
 
-  Pass(RUVACOM* c, bool sums)
+  Pass(RUVACOM* c, bool sums, linalg::CrossProductBlock* cross_products)
       : ctx(c),
         nparm(c->nparm),
         derivatives(c->model == 0.0),
@@ -109,7 +116,8 @@ struct Pass {
         matrix(c->do_der != 0),
         cubic(c->smethod == 'C' && !c->do_der),
         last_sums(sums),
-        limit_contribution(kLargestContribution) {}
+        limit_contribution(kLargestContribution),
+        cross(cross_products) {}
 
   int order() const {
     if constexpr (N > 0) return N;
@@ -124,13 +132,13 @@ struct Pass {
 
   // The program's derivative values of the observation into `der` (and its
   // second derivatives into `hessian` where they are read).
-  void take_derivatives() const {
+  template <class Values>
+  void take_derivatives(const Values& v) const {
     const int n = order();
     if (second)
-      for (long k = 0; k < packed_size(n); ++k) ctx->hessian[k] = *ctx->hessptr[k];
+      for (long k = 0; k < packed_size(n); ++k) ctx->hessian[k] = v.second(k);
     double* der = ctx->der;
-    double* const* cells = ctx->derloc;
-    for (int i = 0; i < n; ++i) der[i] = *cells[i];
+    for (int i = 0; i < n; ++i) der[i] = v.derivative(i);
   }
 
   // The derivatives are screened only when this run formed them: cells the
@@ -149,9 +157,10 @@ struct Pass {
   }
 
   // The weighted contribution of residual r, or false when it overflows.
-  bool contribution(PassObservation* ob) const {
+  template <class Values>
+  bool contribution(const Values& v, PassObservation* ob) const {
     if (!(std::fabs(ob->r) < kLargestResidual)) return false;
-    double c = ctx->lossflag ? *ctx->loss : ob->r * ob->r;
+    double c = ctx->lossflag ? v.loss() : ob->r * ob->r;
     if (!ctx->weightflag) {
       if (!(c <= limit_contribution)) return false;
     } else if (ob->w >= 1.0) {
@@ -166,19 +175,21 @@ struct Pass {
 
   // The use test: kNone with the observation's values when it is used,
   // else why it is not.
-  Unused screen(PassObservation* ob) const {
-    if (wzmis(*ctx->depval)) return Unused::kDependent;
-    if (wzmis(*ctx->dephat)) return Unused::kPredicted;
-    if (wzmis(*ctx->weight)) return Unused::kWeight;
-    if (wzmis(*ctx->loss) || wzmis(*ctx->resid) || wzmis(*ctx->wgtjpj)) return Unused::kSpecial;
-    ob->w = *ctx->weight;
+  template <class Values>
+  Unused screen(const Values& v, PassObservation* ob) const {
+    ob->y = v.dependent();
+    if (wzmis(ob->y)) return Unused::kDependent;
+    const double predicted = v.predicted();
+    if (wzmis(predicted)) return Unused::kPredicted;
+    ob->w = v.weight();
+    if (wzmis(ob->w)) return Unused::kWeight;
+    ob->u = v.wgtjpj();
+    if (wzmis(v.loss()) || wzmis(v.resid()) || wzmis(ob->u)) return Unused::kSpecial;
     if (ob->w == 0.0) return Unused::kWeight;
     if (!derivatives_usable(ob->w)) return Unused::kDerivative;
-    ob->u = *ctx->wgtjpj;
     if (!(ob->u > 0.0)) return ctx->wgtjpjflag ? Unused::kSpecial : Unused::kWeight;
-    ob->y = *ctx->depval;
-    ob->r = ctx->residflag ? *ctx->resid : ob->y - *ctx->dephat;
-    return contribution(ob) ? Unused::kNone : Unused::kTooLarge;
+    ob->r = ctx->residflag ? v.resid() : ob->y - predicted;
+    return contribution(v, ob) ? Unused::kNone : Unused::kTooLarge;
   }
 
   // The sums behind the corrected total sum of squares and the intercept
@@ -189,10 +200,10 @@ struct Pass {
     const double* __restrict der = ctx->der;
     for (int i = 0; i < n; ++i) intcep[i] += ob.u * der[i];
     intcep[n] += ob.u;
-    ctx->sumw += ob.w;
-    ctx->sumy += ob.w * ob.y;
-    ctx->sumy2 += ob.w * ob.y * ob.y;
-    ctx->sumwsse += ob.w * ob.r * ob.r;
+    sumw += ob.w;
+    sumy += ob.w * ob.y;
+    sumy2 += ob.w * ob.y * ob.y;
+    sumwsse += ob.w * ob.r * ob.r;
     if (ctx->hougaard) add_hougaard_sums(ctx, ob);
   }
 
@@ -207,7 +218,7 @@ struct Pass {
     double* der = ctx->der;
     der[n] = -ob.r;
     if (!ctx->wgtjpjflag) {
-      outer_product<N == 0 ? 0 : N + 1>(ctx->xpx, der, n + 1, ob.w);
+      cross->add(der, ob.w);
     } else {
       outer_product<N>(ctx->xpx, der, n, ob.u);
       double* border = ctx->xpx + zisub(n, 0);
@@ -218,12 +229,37 @@ struct Pass {
       for (long k = 0; k < packed_size(n); ++k) ctx->hessian2[k] += ob.r * ctx->hessian[k] * ob.u;
   }
 
+  // One observation after its run: screened, and used or noted as unused.
+  // False when its run code ends the pass.
+  template <class Values>
+  bool observe(int rc, const Values& v) const {
+    take_derivatives(v);
+    PassObservation ob;
+    const Unused why = rc == 0 ? screen(v, &ob) : rc == 1 ? Unused::kDeleted : Unused::kRunFailed;
+    if (why == Unused::kNone) use(ob);
+    else note_unused(&ctx->unused, why, ctx->nobs);
+    return rc < 3;
+  }
+
+  // The running sums into the context, at the end of the pass.
+  void store_sums() const {
+    ctx->sse = sse;
+    ctx->sumwy2 = sumwy2;
+    ctx->nonzero_y = nonzero_y;
+    ctx->iobs = iobs;
+    if (!last_sums) return;
+    ctx->sumw = sumw;
+    ctx->sumy = sumy;
+    ctx->sumy2 = sumy2;
+    ctx->sumwsse = sumwsse;
+  }
+
   void use(const PassObservation& ob) const {
     const int n = order();
-    ctx->sse += ob.c;
-    ctx->sumwy2 += ob.w * ob.y * ob.y;
-    ctx->nonzero_y += ob.y != 0.0;
-    ++ctx->iobs;
+    sse += ob.c;
+    sumwy2 += ob.w * ob.y * ob.y;
+    nonzero_y += ob.y != 0.0;
+    ++iobs;
     if (last_sums) mark_used(ob.w);
     ctx->der[n] = ob.r;
     if (cubic)
@@ -234,10 +270,11 @@ struct Pass {
 
 };
 
-void finish_pass(RUVACOM* ctx) {
+void finish_pass(RUVACOM* ctx, linalg::CrossProductBlock* cross) {
   const int n = ctx->nparm;
   xoinfo(ctx->fiddata, kLastRecordItem, &ctx->lastobsptr);
   if (!ctx->do_der) return;
+  if (!ctx->wgtjpjflag) cross->finish(ctx->xpx);
   const double* border = ctx->xpx + zisub(n, 0);
   for (int i = 0; i < n; ++i) ctx->gradient[i] = border[i];
   if (!newton(ctx)) return;
@@ -245,30 +282,67 @@ void finish_pass(RUVACOM* ctx) {
   for (long k = 0; k < packed_size(n); ++k) ctx->xpx[k] -= ctx->hessian2[k];
 }
 
-template <int N>
-void run_observations(RUVACOM* ctx, bool last_sums) {
-  const Pass<N> pass(ctx, last_sums);
-  while (read_group_observation(ctx)) {
-    cmpexi(0, 0, 0, &ctx->globcmp);
-    move_observation(ctx);
-    ++ctx->nobs;
-    const int rc = nlexec(ctx);
-    pass.take_derivatives();
-    PassObservation ob;
-    const Unused why = rc == 0 ? pass.screen(&ob) : rc == 1 ? Unused::kDeleted : Unused::kRunFailed;
-    if (why == Unused::kNone) pass.use(ob);
-    else note_unused(&ctx->unused, why, ctx->nobs);
-    if (rc >= 3) break;
+// The program run over blocks of observations: each block's observations
+// are read, the program runs over the block, and then each observation is
+// taken in order as if it had just been run.
+struct BlockReader {
+  RUVACOM* ctx;
+  bool more = true;  // the group may have another observation
+
+  // The next observation of the group into the cells (cmpbfill's source).
+  static int next(void* arg) {
+    auto* r = static_cast<BlockReader*>(arg);
+    r->more = read_group_observation(r->ctx);
+    if (r->more) move_observation(r->ctx);
+    return r->more ? 1 : 0;
   }
+};
+
+template <int N>
+void run_blocks(RUVACOM* ctx, const Pass<N>& pass) {
+  static thread_local BlockColumns columns;
+  columns.find(ctx, pass.second);
+  const CellValues cells{ctx};
+  BlockReader reader{ctx};
+  while (reader.more) {
+    const int count = cmpbfill(&BlockReader::next, &reader, &ctx->globcmp);
+    if (count == 0) return;
+    const unsigned char* alone = cmpbrun(&ctx->globcmp);
+    for (int i = 0; i < count; ++i) {
+      ++ctx->nobs;
+      const bool go_on = alone[i] ? pass.observe(nlexec_block(ctx, i), cells)
+                                  : pass.observe(nlexec_in_block(ctx), BlockValues{&columns, i});
+      if (!go_on) return;
+    }
+    // The cells hold what the block's last run left there.
+    if (!alone[count - 1]) cmpbget(count - 1, &ctx->globcmp);
+  }
+}
+
+template <int N>
+void run_observations(RUVACOM* ctx, bool last_sums, linalg::CrossProductBlock* cross) {
+  const Pass<N> pass(ctx, last_sums, cross);
+  if (nlexblk(ctx) > 0) {
+    run_blocks(ctx, pass);
+  } else {
+    while (read_group_observation(ctx)) {
+      cmpexi(0, 0, 0, &ctx->globcmp);
+      move_observation(ctx);
+      ++ctx->nobs;
+      if (!pass.observe(nlexec(ctx), CellValues{ctx})) break;
+    }
+  }
+  pass.store_sums();
 }
 
 // The observations through the pass of the parameter count.
 template <int... N>
-void run_observations(RUVACOM* ctx, bool last_sums, std::integer_sequence<int, N...>) {
-  using Run = void (*)(RUVACOM*, bool);
+void run_observations(RUVACOM* ctx, bool last_sums, linalg::CrossProductBlock* cross,
+                      std::integer_sequence<int, N...>) {
+  using Run = void (*)(RUVACOM*, bool, linalg::CrossProductBlock*);
   static constexpr Run kRuns[] = {&run_observations<N>...};
   const int n = ctx->nparm;
-  kRuns[n >= 1 && n <= kLargestFixedOrder ? n : 0](ctx, last_sums);
+  kRuns[n >= 1 && n <= kLargestFixedOrder ? n : 0](ctx, last_sums, cross);
 }
 
 }  // namespace
@@ -277,8 +351,12 @@ long ruvass(RUVACOM* ctx) {
   // A pass that may stand for the last pass forms its sums as well.
   const bool last_sums = ctx->lastpass || may_stand_for_last_pass(ctx);
   start_pass(ctx, last_sums);
-  run_observations(ctx, last_sums, std::make_integer_sequence<int, kLargestFixedOrder + 1>());
-  finish_pass(ctx);
+  // The pass's cross products weighted like the observation (all of them
+  // without _WGTJPJ_); kept from pass to pass for its storage.
+  static thread_local linalg::CrossProductBlock cross;
+  if (ctx->do_der) cross.start(ctx->nparm + 1);
+  run_observations(ctx, last_sums, &cross, std::make_integer_sequence<int, kLargestFixedOrder + 1>());
+  finish_pass(ctx, &cross);
   note_latest_pass(ctx, last_sums && !ctx->lastpass);
   return ctx->iobs;
 }

@@ -97,14 +97,9 @@ void nlexint() {
 
 int nlexec() { return nlexec(ruva_context()); }
 
-int nlexec(RUVACOM* ctx) {
-  // An observation for which the program does not reach MODEL is unusable.
-  if (ctx->dephat) *ctx->dephat = special_missing_value();
-  ctx->obs += 1.0;
-  ctx->un_ += 1.0;
-  // `failed` describes this run alone, so that one failed observation does
-  // not mark every later one.
-  ctx->failed = 0;
+namespace {
+
+int run_program(RUVACOM* ctx) {
   int rc = 1;
   const bool completed = run_under_recovery(&ctx->exception_s.j_buf_cmp_set, [ctx, &rc] {
     int nerr = 0, nmiss = 0;
@@ -123,4 +118,26 @@ int nlexec(RUVACOM* ctx) {
     if (nerr > 0) cmpexlg(&ctx->globcmp);
   });
   return completed ? rc : 1;
+}
+
+}  // namespace
+
+int nlexec(RUVACOM* ctx) {
+  begin_run(ctx);
+  return run_program(ctx);
+}
+
+int nlexblk(RUVACOM* ctx) {
+  // _OBS_ and _N_ count the observations: a program that reads them is run
+  // observation by observation.
+  double* const changing[] = {&ctx->obs, &ctx->un_};
+  return cmpbpas(ctx->model == 0.0 ? 1 : 0, changing, 2, &ctx->globcmp);
+}
+
+int nlexec_block(RUVACOM* ctx, int i) {
+  begin_run(ctx);
+  if (cmpbget(i, &ctx->globcmp) == 0) return 0;
+  // The observation's values are back as before a run: run it alone.
+  if (ctx->dephat) *ctx->dephat = special_missing_value();
+  return run_program(ctx);
 }

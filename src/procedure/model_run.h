@@ -6,7 +6,8 @@
 // find the context through the task record.
 #pragma once
 
-struct RUVACOM;
+#include "host/missing.h"
+#include "procedure/procedure_context.h"
 
 // Binds _WEIGHT_, _WGTJPJ_, _LOSS_ and _RESID_ (or their stand-ins),
 // collects the ID variables and generates the program: 0, 1 when memory
@@ -22,3 +23,27 @@ void nlexint();
 int nlexec();
 // The same for the context at hand (the data pass knows it).
 int nlexec(RUVACOM* ctx);
+
+// What nlexec does before each run: the predicted value missing (an
+// observation whose run does not reach MODEL is unusable), _OBS_ and _N_
+// counted on, `failed` cleared (it describes one run).
+inline void begin_run(RUVACOM* ctx) {
+  if (ctx->dephat) *ctx->dephat = special_missing_value();
+  ctx->obs += 1.0;
+  ctx->un_ += 1.0;
+  ctx->failed = 0;
+}
+
+// Starts running the program over blocks of observations in the pass that
+// nlexint started: the block's capacity, or 0 when the program's run for an
+// observation may depend on more than its values (then nlexec runs each).
+int nlexblk(RUVACOM* ctx);
+// nlexec for observation i of a block that ran (in order), one that the
+// block marked to be run alone (nlexec's reports included).
+int nlexec_block(RUVACOM* ctx, int i);
+// nlexec for an observation of a block whose run went through (its values
+// are the block's): the counts an observation's run moves on.
+inline int nlexec_in_block(RUVACOM* ctx) {
+  begin_run(ctx);
+  return 0;
+}

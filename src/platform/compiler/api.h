@@ -83,6 +83,11 @@ int compile_objective_text(CMPGLOBAL* cmp, std::string_view text, const std::vec
 // program has no WHERE statement or is not generated.
 int where_accepts(CMPGLOBAL* cmp);
 
+// Whether passes may run the model program over blocks of observations
+// (cmpbpas); on unless switched off. Tests switch it off to compare a pass
+// run both ways.
+void allow_block_runs(bool allowed);
+
 // An executor with a frame of its own for another thread, copied from the
 // block's own frame (after cmpgen; null before). Its cells are its own:
 // parameters and data values are set through `executor_cell`.

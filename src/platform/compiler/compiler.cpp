@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "platform/compiler/block_runner.h"
 #include "platform/compiler/pass6_derivatives.h"
 #include "platform/compiler/executor.h"
 #include "platform/compiler/source_text.h"

@@ -43,6 +43,7 @@ struct CMPSTMT {
 namespace platform::compiler {
 
 class Executor;
+class BlockRunner;
 class Derivatives;
 
 struct ArrayInfo {
@@ -129,6 +130,7 @@ class Compiler {
   void* dataset_file = nullptr;          // the input data set resolved against
   std::shared_ptr<const Program> program;
   std::unique_ptr<Executor> executor;
+  std::unique_ptr<BlockRunner> block_runner;  // runs the executor's program over blocks, once asked
   // Variables of the program in the order they first appear (the data set's first, once
   // resolved): what _ALL_, ranges and the value listings follow.
   std::vector<Symbol*> pdv;

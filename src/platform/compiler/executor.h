@@ -95,11 +95,15 @@ class Executor {
   const std::vector<std::uint32_t>& missing_by_site() const { return missing_by_site_; }
   const std::vector<std::uint32_t>& errors_by_site() const { return errors_by_site_; }
 
- private:
+  // A cell whose value lives in storage the procedure gave it.
   struct External {
     int cell;
     double* place;
   };
+  // The cells copied in from their places before each run.
+  const std::vector<External>& externals() const { return externals_; }
+
+ private:
 
   void bind_externals();
   // Slow paths of the interpreter (interpreter.cpp).

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "host/missing.h"
+#include "platform/compiler/block_runner.h"
 #include "platform/compiler/pass7_codegen.h"
 #include "platform/compiler/executor.h"
 #include "platform/compiler/pass7_first_assignments.h"
@@ -276,6 +277,7 @@ bool Compiler::generate() {
   if (!gen.num_to_char_places().empty())
     note(41, places_text(gen.num_to_char_places()).c_str());
   program = prog;
+  block_runner.reset();
   executor = std::make_unique<Executor>(program, cells, &symbols);
   return true;
 }

@@ -1,0 +1,72 @@
+// Where the data pass reads an observation's values once the program ran
+// for it: the cells the special variables and derivatives are bound to, or,
+// for an observation of a block the program ran over, the block's columns.
+#pragma once
+
+#include <vector>
+
+#include "host/services.h"
+#include "procedure/procedure_context.h"
+
+// The values in the cells, after a run of the observation alone.
+struct CellValues {
+  const RUVACOM* ctx;
+  double predicted() const { return *ctx->dephat; }
+  double dependent() const { return *ctx->depval; }
+  double weight() const { return *ctx->weight; }
+  double wgtjpj() const { return *ctx->wgtjpj; }
+  double loss() const { return *ctx->loss; }
+  double resid() const { return *ctx->resid; }
+  double derivative(int i) const { return *ctx->derloc[i]; }
+  double second(long k) const { return *ctx->hessptr[k]; }
+};
+
+// A value of every observation of a block: a column (stride 1) or one place
+// (stride 0).
+struct BlockPlace {
+  const double* p;
+  long stride;
+  double at(int row) const { return p[row * stride]; }
+};
+
+// The places of the values the pass reads, found once per pass (the object
+// is kept from pass to pass for its storage).
+struct BlockColumns {
+  BlockPlace predicted, dependent, weight, wgtjpj, loss, resid;
+  std::vector<BlockPlace> derivatives, seconds;
+
+  void find(RUVACOM* ctx, bool second) {
+    predicted = place(ctx, ctx->dephat);
+    dependent = place(ctx, ctx->depval);
+    weight = place(ctx, ctx->weight);
+    wgtjpj = place(ctx, ctx->wgtjpj);
+    loss = place(ctx, ctx->loss);
+    resid = place(ctx, ctx->resid);
+    derivatives.clear();
+    seconds.clear();
+    for (int i = 0; i < ctx->nparm; ++i) derivatives.push_back(place(ctx, ctx->derloc[i]));
+    if (second)
+      for (long k = 0; k < static_cast<long>(ctx->nparm) * (ctx->nparm + 1) / 2; ++k)
+        seconds.push_back(place(ctx, ctx->hessptr[k]));
+  }
+
+  static BlockPlace place(RUVACOM* ctx, const double* cell) {
+    BlockPlace p{cell, 0};
+    p.p = cmpbval(cell, &p.stride, &ctx->globcmp);
+    return p;
+  }
+};
+
+// The values of one observation of a block that ran.
+struct BlockValues {
+  const BlockColumns* c;
+  int row;
+  double predicted() const { return c->predicted.at(row); }
+  double dependent() const { return c->dependent.at(row); }
+  double weight() const { return c->weight.at(row); }
+  double wgtjpj() const { return c->wgtjpj.at(row); }
+  double loss() const { return c->loss.at(row); }
+  double resid() const { return c->resid.at(row); }
+  double derivative(int i) const { return c->derivatives[static_cast<std::size_t>(i)].at(row); }
+  double second(long k) const { return c->seconds[static_cast<std::size_t>(k)].at(row); }
+};
