@@ -202,16 +202,10 @@ void draw_cell(SvgDocument& svg, const Box& box, Diagnostic d, const Cell& c) {
   }
 }
 
-const GraphTable* statistics_table(const GraphSources& s, std::string* why) {
-  const GraphTable* t = s.table(0);
-  if (!t) *why = "the output-statistics table of the fit is not in the output";
-  return t;
-}
-
 }  // namespace
 
 std::string draw_fit_diagnostics_panel(const GraphSources& s, std::string* why) {
-  const GraphTable* t = statistics_table(s, why);
+  const GraphTable* t = s.output_statistics(why);
   if (!t) return {};
   const GraphRequest& r = s.request;
   const Cell c{r, *t, used_rows(*t), true};
@@ -234,7 +228,7 @@ std::string draw_fit_diagnostics_panel(const GraphSources& s, std::string* why) 
 }
 
 std::string draw_fit_diagnostic(const GraphSources& s, std::string* why) {
-  const GraphTable* t = statistics_table(s, why);
+  const GraphTable* t = s.output_statistics(why);
   if (!t) return {};
   static const std::pair<const char*, Diagnostic> kinds[] = {
       {"residualbypredictedplot", Diagnostic::ResidualByPredicted},

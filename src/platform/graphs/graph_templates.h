@@ -16,6 +16,13 @@ struct GraphSources {
   const GraphTable* table(std::size_t i) const {
     return i < request.path.size() && lookup ? lookup(request.path[i]) : nullptr;
   }
+  // The fit's output-statistics table (the path's first key), or null with
+  // the reason in *why.
+  const GraphTable* output_statistics(std::string* why) const {
+    const GraphTable* t = table(0);
+    if (!t) *why = "the output-statistics table of the fit is not in the output";
+    return t;
+  }
 };
 
 using DrawGraph = std::string (*)(const GraphSources& sources, std::string* why);

@@ -42,16 +42,10 @@ void needle_cell(SvgDocument& svg, const Box& box, const GraphRequest& r, const 
   plot.finish();
 }
 
-const GraphTable* statistics(const GraphSources& s, std::string* why) {
-  const GraphTable* t = s.table(0);
-  if (!t) *why = "the output-statistics table of the fit is not in the output";
-  return t;
-}
-
 }  // namespace
 
 std::string draw_leverage_plot(const GraphSources& s, std::string* why) {
-  const GraphTable* t = statistics(s, why);
+  const GraphTable* t = s.output_statistics(why);
   if (!t) return {};
   const GraphRequest& r = s.request;
   const std::vector<bool> used = used_rows(*t);
@@ -91,7 +85,7 @@ std::string draw_leverage_plot(const GraphSources& s, std::string* why) {
 }
 
 std::string draw_local_influence_plot(const GraphSources& s, std::string* why) {
-  const GraphTable* t = statistics(s, why);
+  const GraphTable* t = s.output_statistics(why);
   if (!t) return {};
   if (!t->column("LMAX")) {
     *why = "the output-statistics table has no local-influence column";

@@ -68,16 +68,10 @@ void residual_cell(Plot& plot, const std::vector<ResidualKind>& kinds, const Gra
   plot.finish();
 }
 
-const GraphTable* statistics(const GraphSources& s, std::string* why) {
-  const GraphTable* t = s.table(0);
-  if (!t) *why = "the output-statistics table of the fit is not in the output";
-  return t;
-}
-
 }  // namespace
 
 std::string draw_residual_plot(const GraphSources& s, std::string* why) {
-  const GraphTable* t = statistics(s, why);
+  const GraphTable* t = s.output_statistics(why);
   if (!t) return {};
   const GraphRequest& r = s.request;
   const std::string xcolumn = r.text("_XVAR");
@@ -98,7 +92,7 @@ std::string draw_residual_plot(const GraphSources& s, std::string* why) {
 }
 
 std::string draw_residual_panel(const GraphSources& s, std::string* why) {
-  const GraphTable* t = statistics(s, why);
+  const GraphTable* t = s.output_statistics(why);
   if (!t) return {};
   const GraphRequest& r = s.request;
   const int rows = static_cast<int>(std::clamp<long long>(r.integer("_NROWS", 2), 1, 6));

@@ -201,12 +201,7 @@ void Frame::evaluate_chunk(const double* x, const Observations& obs, Order order
 bool Frame::pass(Cells& c, const double* x, const Observations& obs, Order order, Sums* out) {
   const std::size_t np = c.parms.size();
   const bool derivatives = order != Order::kValue;
-  out->f = 0;
-  out->used = 0;
-  out->ok = false;
-  out->order = order;
-  out->g.assign(np, 0.0);
-  out->h.assign(np * (np + 1) / 2, 0.0);
+  out->start(np, order);
   const compiler::RunOptions options = c.start(x, derivatives);
   double* g = c.g.data();
   double* sum_g = out->g.data();

@@ -54,6 +54,16 @@ struct Sums {
   std::int64_t used = 0;  // observations whose objective was not missing
   bool ok = false;        // false when a run ended the pass
   Order order = Order::kValue;  // what the sums hold
+
+  // Empty sums of a pass over np parameters, not yet finished.
+  void start(std::size_t np, Order what) {
+    f = 0;
+    used = 0;
+    ok = false;
+    order = what;
+    g.assign(np, 0.0);
+    h.assign(np * (np + 1) / 2, 0.0);
+  }
 };
 
 // Adds an observation's Hessian term in Gauss-Newton form, from its

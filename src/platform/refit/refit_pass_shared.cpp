@@ -26,12 +26,7 @@ void SharedPass::close() {
 }
 
 bool sum_terms(const Terms& terms, std::int64_t n, std::size_t np, Order order, Sums* out) {
-  out->f = 0;
-  out->used = 0;
-  out->ok = false;
-  out->order = order;
-  out->g.assign(np, 0.0);
-  out->h.assign(np * (np + 1) / 2, 0.0);
+  out->start(np, order);
   for (std::size_t k = 0; k < static_cast<std::size_t>(n); ++k) {
     switch (terms.outcome[k]) {
       case Term::kUnused: continue;

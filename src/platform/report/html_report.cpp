@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "platform/graphs/svg_document.h"
 #include "platform/report/html_blocks.h"
 #include "platform/report/report_style.h"
 
@@ -23,20 +24,8 @@ struct Heading {
 
 }  // namespace
 
-std::string html_escape(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
+// HTML and SVG text escape alike; the report inlines both.
+std::string html_escape(const std::string& text) { return graphs::xml_escape(text); }
 
 void HtmlReport::add(const OutputItem& item) { items_.push_back(item); }
 
