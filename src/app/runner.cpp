@@ -93,91 +93,104 @@ void check_written(std::ostream& out, const std::string& what, platform::Host& h
 
 }  // namespace
 
-int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
-  std::ofstream listing_file, log_file;
-  std::ostream* listing = &listing_default;
-  std::ostream* log = &log_default;
-  if (!cmd.log.empty()) {
-    log_file.open(cmd.log);
-    if (!log_file) {
-      log_default << "ERROR: The log file " << cmd.log << " cannot be written.\n";
-      return 2;
+namespace {
+
+// The files the command line names, opened before anything runs; false
+// after a line on the log when one cannot be.
+struct OutputFiles {
+  std::ofstream listing_file, log_file, json_file;
+  std::ostream* listing = nullptr;
+  std::ostream* log = nullptr;
+
+  bool open(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
+    listing = &listing_default;
+    log = &log_default;
+    if (!cmd.log.empty()) {
+      log_file.open(cmd.log);
+      if (!log_file) return refuse("log file", cmd.log);
+      log = &log_file;
     }
-    log = &log_file;
-  }
-  if (!cmd.listing.empty()) {
-    listing_file.open(cmd.listing);
-    if (!listing_file) {
-      *log << "ERROR: The listing file " << cmd.listing << " cannot be written.\n";
-      return 2;
+    if (!cmd.listing.empty()) {
+      listing_file.open(cmd.listing);
+      if (!listing_file) return refuse("listing file", cmd.listing);
+      listing = &listing_file;
     }
-    listing = &listing_file;
+    if (!cmd.json.empty()) {
+      json_file.open(cmd.json);
+      if (!json_file) return refuse("JSON file", cmd.json);
+    }
+    if (!cmd.graphs.empty()) {
+      std::error_code ec;
+      std::filesystem::create_directories(cmd.graphs, ec);
+      if (!std::filesystem::is_directory(cmd.graphs, ec)) {
+        *log << "ERROR: The graphs folder " << cmd.graphs << " cannot be made.\n";
+        return false;
+      }
+    }
+    if (!cmd.html.empty() && !std::ofstream(cmd.html)) return refuse("report file", cmd.html);
+    return true;
   }
 
-  std::ofstream json_file;
-  if (!cmd.json.empty()) {
-    json_file.open(cmd.json);
-    if (!json_file) {
-      *log << "ERROR: The JSON file " << cmd.json << " cannot be written.\n";
-      return 2;
-    }
+  bool refuse(const std::string& what, const std::string& name) {
+    *log << "ERROR: The " << what << " " << name << " cannot be written.\n";
+    return false;
   }
-  if (!cmd.graphs.empty()) {
-    std::error_code ec;
-    std::filesystem::create_directories(cmd.graphs, ec);
-    if (!std::filesystem::is_directory(cmd.graphs, ec)) {
-      *log << "ERROR: The graphs folder " << cmd.graphs << " cannot be made.\n";
-      return 2;
-    }
+};
+
+// Runs every step of one program file; the return code of each, or 2 for a
+// file that cannot be run.
+void run_program(const CommandLine& cmd, const std::string& program, platform::Host& host, std::vector<int>* codes) {
+  if (cmd.programs.size() > 1) host.log().set_program_file(program);
+  std::string text;
+  std::error_code ec;
+  if (std::filesystem::is_directory(program, ec)) {
+    host.log_message(1, kMsgProgramIsFolder, program.c_str());
+    codes->push_back(2);
+    return;
   }
+  if (!read_file(program, &text)) {
+    host.log_message(1, 1, program.c_str());
+    codes->push_back(2);
+    return;
+  }
+  SplitResult split = split_program(text, program);
+  for (int line : split.stray_lines) host.log_message(1, 16, line);
+  if (split.steps.empty()) {
+    host.log_message(1, 15);
+    codes->push_back(2);
+  }
+  for (const platform::StepSource& step : split.steps) {
+    if (cmd.parse_only) codes->push_back(show_parsed_step(host, step, static_cast<int>(codes->size()) + 1));
+    else codes->push_back(host.run_step(step));
+  }
+}
+
+void write_report(const CommandLine& cmd, const platform::report::HtmlReport& report, platform::Host& host,
+                  std::vector<int>* codes) {
+  std::string why, title = "ruva report:";
+  for (const std::string& program : cmd.programs) title += " " + program;
+  if (report.write(cmd.html, title, &why)) return;
+  host.log().error("The report file " + cmd.html + " cannot be written: " + why + ".");
+  codes->push_back(2);
+}
+
+}  // namespace
+
+int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
+  OutputFiles files;
+  if (!files.open(cmd, listing_default, log_default)) return 2;
   platform::report::HtmlReport report;
-  if (!cmd.html.empty() && !std::ofstream(cmd.html)) {
-    *log << "ERROR: The report file " << cmd.html << " cannot be written.\n";
-    return 2;
-  }
-  platform::Host host({log, listing, cmd.json.empty() ? nullptr : &json_file,
+  platform::Host host({files.log, files.listing, cmd.json.empty() ? nullptr : &files.json_file,
                        platform::GraphSettings{cmd.graphs, cmd.html.empty() ? nullptr : &report}});
   std::vector<int> codes;
   if (!configure(cmd, host)) codes.push_back(2);
-  else if (host.load_module()) {
-    for (const std::string& program : cmd.programs) {
-      if (cmd.programs.size() > 1) host.log().set_program_file(program);
-      std::string text;
-      std::error_code ec;
-      if (std::filesystem::is_directory(program, ec)) {
-        host.log_message(1, kMsgProgramIsFolder, program.c_str());
-        codes.push_back(2);
-        continue;
-      }
-      if (!read_file(program, &text)) {
-        host.log_message(1, 1, program.c_str());
-        codes.push_back(2);
-        continue;
-      }
-      SplitResult split = split_program(text, program);
-      for (int line : split.stray_lines) host.log_message(1, 16, line);
-      if (split.steps.empty()) {
-        host.log_message(1, 15);
-        codes.push_back(2);
-      }
-      for (const platform::StepSource& step : split.steps) {
-        if (cmd.parse_only) codes.push_back(show_parsed_step(host, step, static_cast<int>(codes.size()) + 1));
-        else codes.push_back(host.run_step(step));
-      }
-    }
-  } else {
+  else if (host.load_module())
+    for (const std::string& program : cmd.programs) run_program(cmd, program, host, &codes);
+  else
     codes.push_back(1012);
-  }
-  if (!cmd.html.empty()) {
-    std::string why, title = "ruva report:";
-    for (const std::string& program : cmd.programs) title += " " + program;
-    if (!report.write(cmd.html, title, &why)) {
-      host.log().error("The report file " + cmd.html + " cannot be written: " + why + ".");
-      codes.push_back(2);
-    }
-  }
-  check_written(*listing, cmd.listing.empty() ? "listing" : "listing file " + cmd.listing, host);
-  if (!cmd.json.empty()) check_written(json_file, "JSON file " + cmd.json, host);
+  if (!cmd.html.empty()) write_report(cmd, report, host, &codes);
+  check_written(*files.listing, cmd.listing.empty() ? "listing" : "listing file " + cmd.listing, host);
+  if (!cmd.json.empty()) check_written(files.json_file, "JSON file " + cmd.json, host);
   host.log_message(1, 7, join_codes(codes).c_str());
   // A WARNING or ERROR logged outside any step (text outside a step) counts
   // as a step's would.
