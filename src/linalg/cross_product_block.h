@@ -35,6 +35,20 @@ class CrossProductBlock {
     }
     ++count_;
   }
+  // add() for rows of M values, known when compiled (M equal to the order
+  // given to start()).
+  template <int M>
+  void add_row(const double* v, double w) {
+    if (count_ == kRows) flush();
+    double* row = rows_.data() + static_cast<std::size_t>(count_) * static_cast<std::size_t>(padded_);
+    double* scaled = scaled_.data() + static_cast<std::size_t>(count_) * static_cast<std::size_t>(padded_);
+#pragma GCC unroll 16
+    for (int i = 0; i < M; ++i) {
+      row[i] = v[i];
+      scaled[i] = w * v[i];
+    }
+    ++count_;
+  }
   // The sums of every row added since start(), into the packed lower
   // triangle `a` (m(m+1)/2 values, row by row).
   void finish(double* a);

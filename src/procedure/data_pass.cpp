@@ -106,6 +106,12 @@ struct Pass {
   // written to the context when they are done.
   mutable double sse = 0, sumwy2 = 0, sumw = 0, sumy = 0, sumy2 = 0, sumwsse = 0;
   mutable long nonzero_y = 0, iobs = 0;
+  // For the fixed orders without the Hougaard sums (which write beside
+  // them), the last pass's sums of u d and u are kept here too, in
+  // registers, from the values the pass's start gave them.
+  static constexpr int kKeptIntercept = N > 0 ? N + 1 : 1;
+  mutable double intcep[kKeptIntercept] = {};
+  bool keep_intercept;
 
   Pass(RUVACOM* c, bool sums, linalg::CrossProductBlock* cross_products)
       : ctx(c),
@@ -117,7 +123,10 @@ struct Pass {
         cubic(c->smethod == 'C' && !c->do_der),
         last_sums(sums),
         limit_contribution(kLargestContribution),
-        cross(cross_products) {}
+        cross(cross_products),
+        keep_intercept(N > 0 && sums && !c->hougaard) {
+    if (keep_intercept) std::copy(c->intcep, c->intcep + kKeptIntercept, intcep);
+  }
 
   int order() const {
     if constexpr (N > 0) return N;
@@ -133,11 +142,12 @@ struct Pass {
   // The program's derivative values of the observation into `der` (and its
   // second derivatives into `hessian` where they are read).
   template <class Values>
-  void take_derivatives(const Values& v) const {
+  [[gnu::always_inline]] void take_derivatives(const Values& v) const {
     const int n = order();
     if (second)
       for (long k = 0; k < packed_size(n); ++k) ctx->hessian[k] = v.second(k);
     double* der = ctx->der;
+    #pragma GCC unroll 16
     for (int i = 0; i < n; ++i) der[i] = v.derivative(i);
   }
 
@@ -151,6 +161,7 @@ struct Pass {
     // A missing value (a NaN) fails the comparison as well.
     const double limit = w == 1.0 ? kLargestDerivative : kLargestDerivative / std::fabs(w);
     const double* der = ctx->der;
+    #pragma GCC unroll 16
     for (int i = 0; i < n; ++i)
       if (!(std::fabs(der[i]) < limit)) return false;
     return true;
@@ -176,7 +187,7 @@ struct Pass {
   // The use test: kNone with the observation's values when it is used,
   // else why it is not.
   template <class Values>
-  Unused screen(const Values& v, PassObservation* ob) const {
+  [[gnu::always_inline]] Unused screen(const Values& v, PassObservation* ob) const {
     ob->y = v.dependent();
     if (wzmis(ob->y)) return Unused::kDependent;
     const double predicted = v.predicted();
@@ -194,12 +205,18 @@ struct Pass {
 
   // The sums behind the corrected total sum of squares and the intercept
   // test, and the Hougaard skewness sums.
-  void add_last_pass_sums(const PassObservation& ob) const {
+  [[gnu::always_inline]] void add_last_pass_sums(const PassObservation& ob) const {
     const int n = order();
-    double* __restrict intcep = ctx->intcep;
     const double* __restrict der = ctx->der;
-    for (int i = 0; i < n; ++i) intcep[i] += ob.u * der[i];
-    intcep[n] += ob.u;
+    if (keep_intercept) {
+      #pragma GCC unroll 16
+      for (int i = 0; i < n; ++i) intcep[i] += ob.u * der[i];
+      intcep[n] += ob.u;
+    } else {
+      double* __restrict sums = ctx->intcep;
+      for (int i = 0; i < n; ++i) sums[i] += ob.u * der[i];
+      sums[n] += ob.u;
+    }
     sumw += ob.w;
     sumy += ob.w * ob.y;
     sumy2 += ob.w * ob.y * ob.y;
@@ -213,12 +230,13 @@ struct Pass {
     ctx->obs_computable_flag[bit / 8] |= static_cast<unsigned char>(0x80u >> (bit % 8));
   }
 
-  void add_derivatives(const PassObservation& ob) const {
+  [[gnu::always_inline]] void add_derivatives(const PassObservation& ob) const {
     const int n = order();
     double* der = ctx->der;
     der[n] = -ob.r;
     if (!ctx->wgtjpjflag) {
-      cross->add(der, ob.w);
+      if constexpr (N > 0) cross->add_row<N + 1>(der, ob.w);
+      else cross->add(der, ob.w);
     } else {
       outer_product<N>(ctx->xpx, der, n, ob.u);
       double* border = ctx->xpx + zisub(n, 0);
@@ -232,7 +250,7 @@ struct Pass {
   // One observation after its run: screened, and used or noted as unused.
   // False when its run code ends the pass.
   template <class Values>
-  bool observe(int rc, const Values& v) const {
+  [[gnu::always_inline]] bool observe(int rc, const Values& v) const {
     take_derivatives(v);
     PassObservation ob;
     const Unused why = rc == 0 ? screen(v, &ob) : rc == 1 ? Unused::kDeleted : Unused::kRunFailed;
@@ -248,13 +266,14 @@ struct Pass {
     ctx->nonzero_y = nonzero_y;
     ctx->iobs = iobs;
     if (!last_sums) return;
+    if (keep_intercept) std::copy(intcep, intcep + kKeptIntercept, ctx->intcep);
     ctx->sumw = sumw;
     ctx->sumy = sumy;
     ctx->sumy2 = sumy2;
     ctx->sumwsse = sumwsse;
   }
 
-  void use(const PassObservation& ob) const {
+  [[gnu::always_inline]] void use(const PassObservation& ob) const {
     const int n = order();
     sse += ob.c;
     sumwy2 += ob.w * ob.y * ob.y;
@@ -296,6 +315,22 @@ struct BlockReader {
     if (r->more) move_observation(r->ctx);
     return r->more ? 1 : 0;
   }
+
+  // The next block of the group's observations: straight from the data
+  // set's records when it is read directly, else one by one through next().
+  int fill() {
+    XO_FILE* file = ctx->fiddata;
+    if (file->flags & kXoDirect) {
+      const int count = cmpbrecs(&ctx->xoparm, ctx->dataptr, &ctx->globcmp);
+      if (count >= 0) {
+        file->nobs += count;
+        ctx->xoparm.record = file->current;
+        more = file->current != nullptr;
+        return count;
+      }
+    }
+    return cmpbfill(&BlockReader::next, this, &ctx->globcmp);
+  }
 };
 
 template <int N>
@@ -305,7 +340,7 @@ void run_blocks(RUVACOM* ctx, const Pass<N>& pass) {
   const CellValues cells{ctx};
   BlockReader reader{ctx};
   while (reader.more) {
-    const int count = cmpbfill(&BlockReader::next, &reader, &ctx->globcmp);
+    const int count = reader.fill();
     if (count == 0) return;
     const unsigned char* alone = cmpbrun(&ctx->globcmp);
     for (int i = 0; i < count; ++i) {

@@ -33,12 +33,12 @@ class BlockPasses : public procedure_test::ProcedureTest {
   BlockPasses() : ProcedureTest(true) {
     std::ostringstream csv;
     csv.precision(17);
-    csv << "x,y,w,g,name\n";
+    csv << "x,y,w,g,half,name\n";
     for (int i = 0; i < 300; ++i) {
       const double x = 0.05 * i;
       csv << (i % 53 == 7 ? "" : std::to_string(x)) << ',';
       if (i % 37 != 5) csv << 3 * std::exp(-0.4 * x) + 1 + 0.05 * std::sin(12.9898 * i);
-      csv << ',' << 1 + 0.1 * (i % 5) << ',' << i / 100 << ",n" << i % 7 << '\n';
+      csv << ',' << 1 + 0.1 * (i % 5) << ',' << i / 100 << ',' << (i < 256) << ",n" << i % 7 << '\n';
     }
     write_file("d.csv", csv.str());
   }
@@ -78,6 +78,9 @@ TEST_F(BlockPasses, EveryOutputIsTheSameEitherWay) {
       "proc ruva data=d; " + fit + model + "_loss_=abs(y-a*exp(-b*x)-c)**1.5;",
       "proc ruva data=d; " + fit + model + "_resid_=(y-a*exp(-b*x)-c)/sqrt(w);",
       "proc ruva data=d; by g; " + fit + model + "output out=o p=p r=r;",
+      // a group that fills two blocks exactly, then one that does not
+      "proc ruva data=d; by descending half; " + fit + model + "output out=o p=p r=r;",
+      "proc ruva data=d; " + fit + "k=(name='n3'); model y=a*exp(-b*x)+c+0*k;",
       "proc ruva data=d; " + fit + "e=exp(-b*x); model y=a*e+c; der.a=e; der.b=-a*x*e; der.c=1;",
       "proc ruva data=d method=newton; " + fit + model,
       "proc ruva data=d method=marquardt hougaard bias ruvameasures; " + fit + model,

@@ -138,6 +138,18 @@ int BlockRunner::fill(int (*next)(void* arg), void* arg) {
   return count_;
 }
 
+void BlockRunner::fill_records(const unsigned char* const* records, int n, const std::vector<RecordCopy>& copies) {
+  for (const Gather& g : gathers_) {
+    const auto copy = std::find_if(copies.begin(), copies.end(), [&](const RecordCopy& c) { return c.cell == g.from; });
+    if (copy == copies.end()) {  // a cell the vector does not move keeps its value
+      std::fill(g.to, g.to + n, *g.from);
+      continue;
+    }
+    for (int i = 0; i < n; ++i) std::memcpy(g.to + i, records[i] + copy->offset, sizeof(double));
+  }
+  count_ = n;
+}
+
 const double* BlockRunner::value_place(const double* cell, long* stride) {
   const auto address = reinterpret_cast<std::uintptr_t>(cell);
   const auto first = reinterpret_cast<std::uintptr_t>(e_.cells());

@@ -45,6 +45,17 @@ class BlockRunner {
   // A new block of the observations next(arg) puts in the cells, until it
   // returns 0 or the block is full; returns the block's observation count.
   int fill(int (*next)(void* arg), void* arg);
+  // A cell's value taken from 8 bytes at `offset` of each record.
+  struct RecordCopy {
+    int offset;
+    const void* cell;
+  };
+  // The block of `n` records whose values an input vector would move into
+  // the cells with `copies`: what fill takes when next() makes each record
+  // current and moves it, without the per-record calls. Only when
+  // takes_records(): fill takes the character values a block observes.
+  void fill_records(const unsigned char* const* records, int n, const std::vector<RecordCopy>& copies);
+  bool takes_records() const { return text_bytes_ == 0; }
   // One flag per observation of the block: 1 marked, else 0.
   const unsigned char* run();
   bool take(int i);

@@ -15,6 +15,14 @@
 // the block is full; next makes an observation current and moves its values
 // into the cells with the input vector (no cmpexi(0) is needed) and returns
 // 1, and the block takes it. Returns the block's count.
+// cmpbrecs(parms, vector): fills a block as cmpbfill does with a next that
+// reads the group's next record with xybyget and moves it with the input
+// vector, reading the records straight from the data set: the block and
+// the data set's position end as they would (the data set variables' cells
+// are not filled: the block holds their values, and cmpbget puts an
+// observation's back); returns the block's count. -1, with nothing read, when the data set, the vector or the block
+// do not allow it (a character value in the block, a vector of another
+// data set, a read that fails): then cmpbfill is used.
 // cmpbrun: runs the program over the block; returns one flag per
 // observation: 0 when its values are those cmpbval finds, 1 when it must be
 // run alone (a value of its run is not finite: its missing values and
@@ -32,6 +40,8 @@
 #include "platform/compiler/block_runner.h"
 #include "platform/compiler/compiler.h"
 #include "platform/compiler/executor.h"
+#include "platform/datasets/get_vector.h"
+#include "platform/datasets/input_data_set.h"
 #include "platform/service_impls.h"
 
 namespace platform::compiler {
@@ -111,6 +121,20 @@ int cmpbpas(int derivatives, double* const* changing, int nchanging, CMPGLOBAL* 
 int cmpbfill(int (*next)(void* arg), void* arg, CMPGLOBAL* cmp) {
   BlockRunner* r = runner_of(cmp);
   return r ? r->fill(next, arg) : 0;
+}
+
+int cmpbrecs(XO_PARMS* parms, XV_VECTOR* vector, CMPGLOBAL* cmp) {
+  BlockRunner* r = runner_of(cmp);
+  ds::InputDataSet* in = parms ? ds::DataSet::input(parms->file) : nullptr;
+  ds::GetVector* v = ds::Vector::get(vector);
+  if (!r || !in || !v || v->source() != in || !r->takes_records()) return -1;
+  static thread_local std::vector<BlockRunner::RecordCopy> copies;
+  copies.clear();
+  for (const ds::GetVector::NumberCopy& c : v->number_copies()) copies.push_back({c.offset, c.to});
+  const unsigned char* records[BlockRunner::kCapacity];
+  const int n = in->read_records_in_group(parms, records, BlockRunner::kCapacity);
+  if (n > 0) r->fill_records(records, n, copies);
+  return n;
 }
 
 const unsigned char* cmpbrun(CMPGLOBAL* cmp) {

@@ -1,5 +1,6 @@
 #include "platform/datasets/csv_reader.h"
 
+#include <charconv>
 #include <cstring>
 
 namespace platform::ds {
@@ -34,6 +35,28 @@ bool CsvReader::next(std::vector<std::string_view>& fields) {
   bool end_of_record = false;
   while (!end_of_record)
     if (!read_field(fields, &end_of_record)) return false;
+  return true;
+}
+
+bool CsvReader::next_numbers(std::size_t width, double* values, std::size_t* lengths) {
+  const char* const start = text_.data() + pos_;
+  const char* const end = text_.data() + text_.size();
+  const char* p = start;
+  for (std::size_t c = 0; c < width; ++c) {
+    const char* digits = p < end && *p == '-' ? p + 1 : p;
+    if (digits >= end || !((*digits >= '0' && *digits <= '9') || *digits == '.')) return false;
+    const auto [after, ec] = std::from_chars(p, end, values[c], std::chars_format::general);
+    if (ec != std::errc()) return false;
+    lengths[c] = static_cast<std::size_t>(after - p);
+    const bool last = c + 1 == width;
+    if (!last && (after == end || *after != ',')) return false;
+    if (last && after != end && *after != '\n' && *after != '\r') return false;
+    p = last ? after : after + 1;
+  }
+  record_line_ = line_;
+  pos_ = static_cast<std::size_t>(p - text_.data());
+  bool ended = false;
+  at_record_end(&ended);
   return true;
 }
 

@@ -37,6 +37,14 @@ class GetVector : public Vector {
     return 0;
   }
 
+  // A numeric variable's copy: 8 bytes at `offset` of a record to `to`.
+  struct NumberCopy {
+    int offset;
+    void* to;
+  };
+  // The numeric copies gather() makes, once the bindings are ended.
+  const std::vector<NumberCopy>& number_copies() const { return numbers_; }
+
  private:
   static int gather_operation(XV_VECTOR* vector, int flags);
   const unsigned char* current_record() const;
@@ -45,10 +53,6 @@ class GetVector : public Vector {
     int variable;
     void* buffer;
     int length;
-  };
-  struct NumberCopy {
-    int offset;
-    void* to;
   };
   struct TextCopy {
     int offset;

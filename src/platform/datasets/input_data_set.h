@@ -6,6 +6,7 @@
 // all, and the BY groups are formed from the others.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -55,6 +56,18 @@ class InputDataSet : public DataSet {
     if (next_ + prefetch_ahead_ < end_) __builtin_prefetch(table_->record(next_ + prefetch_ahead_));
     ++next_;
     return 0;
+  }
+  // Up to `max` records of the group into `records`, as read_in_group
+  // called until it yields none or `max` are read leaves the position:
+  // their count, or -1 (nothing read) when no group is current.
+  int read_records_in_group(XO_PARMS* parms, const unsigned char** records, int max) {
+    if (!positioned_) return -1;
+    const int n = static_cast<int>(std::min<std::int64_t>(max, end_ - next_));
+    for (int k = 0; k < n; ++k) records[k] = table_->record(next_ + k);
+    next_ += n;
+    if (n > 0) set_current(records[n - 1], parms, next_ - 1);
+    if (n < max) set_current(nullptr, parms, -1);  // the group's end, as read_in_group meets it
+    return n;
   }
   int open_sequential(XO_PARMS* parms);
   // 0 with the next record current, kXoEnd after the last, or a failure status.
