@@ -343,12 +343,19 @@ void run_blocks(RUVACOM* ctx, const Pass<N>& pass) {
     const int count = reader.fill();
     if (count == 0) return;
     const unsigned char* alone = cmpbrun(&ctx->globcmp);
+    int taken = 0;  // observations that ran with the block since an observation ran alone
     for (int i = 0; i < count; ++i) {
       ++ctx->nobs;
-      const bool go_on = alone[i] ? pass.observe(nlexec_block(ctx, i), cells)
-                                  : pass.observe(nlexec_in_block(ctx), BlockValues{&columns, i});
-      if (!go_on) return;
+      if (!alone[i]) {
+        pass.observe(0, BlockValues{&columns, i});
+        ++taken;
+        continue;
+      }
+      nlexec_in_block(ctx, taken);
+      taken = 0;
+      if (!pass.observe(nlexec_block(ctx, i), cells)) return;
     }
+    nlexec_in_block(ctx, taken);
     // The cells hold what the block's last run left there.
     if (!alone[count - 1]) cmpbget(count - 1, &ctx->globcmp);
   }

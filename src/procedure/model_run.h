@@ -41,9 +41,16 @@ int nlexblk(RUVACOM* ctx);
 // nlexec for observation i of a block that ran (in order), one that the
 // block marked to be run alone (nlexec's reports included).
 int nlexec_block(RUVACOM* ctx, int i);
-// nlexec for an observation of a block whose run went through (its values
-// are the block's): the counts an observation's run moves on.
-inline int nlexec_in_block(RUVACOM* ctx) {
-  begin_run(ctx);
-  return 0;
+// nlexec for `count` observations of a block whose run went through (their
+// values are the block's): what begin_run does for each. The program of a
+// block reads neither _OBS_ nor _N_, so they may be counted on once before
+// the next observation that runs alone, which reads them (and the counts
+// are whole numbers, which adding one at a time or all at once leaves the
+// same).
+inline void nlexec_in_block(RUVACOM* ctx, int count) {
+  if (count == 0) return;
+  if (ctx->dephat) *ctx->dephat = special_missing_value();
+  ctx->obs += count;
+  ctx->un_ += count;
+  ctx->failed = 0;
 }
