@@ -20,7 +20,7 @@ models <- list(
   exp4 = list(formula = y ~ b1 * exp(-b2 * x) + b3 * exp(-b4 * x),
               start = c(b1 = 3, b2 = 1.3, b3 = 2, b4 = 0.2)))
 
-read_data <- function(model, n) read.csv(file.path(dir, paste0(model, n, ".csv")))
+read_data <- function(model, n) read.csv(file.path(dir, paste0(model, format(n, scientific = FALSE), ".csv")))
 refit <- function(model, data, start) {
   tryCatch(coef(nls(models[[model]]$formula, data = data, start = start)),
            error = function(e) rep(NA_real_, length(start)))
