@@ -11,6 +11,15 @@
 // on 1 thread and at least twice as fast as R's mclapply on 8 processors on
 // 8 threads; cpu_s on 8 threads within 5% of 1 thread's.
 //
+// Side by side on the 8-core development machine (bench/r/side_by_side.sh,
+// medians of 3 rounds; ruva 1 thread against R serial, 8 threads against
+// mclapply on 8 processors, confint's serial figure standing for both):
+//   profile    mm 1.3x, 5.5x   exp4 2.4x, 12.1x
+//   jackknife  mm 4.0x, 6.0x   exp4 3.7x,  4.9x
+//   bootstrap  mm 2.6x, 3.3x   exp4 2.8x,  3.4x
+// and cpu_s on 8 threads 1.05 to 1.31 times 1 thread's: no thread spins,
+// the interpreter runs slower per run with eight cores busy.
+//
 // RUVA_REFIT_DATA=DIR keeps the data sets in DIR (made when missing), for
 // the R script.
 #include <stdlib.h>
