@@ -165,6 +165,8 @@ TEST_F(BlockRuns, ModelsAndTheirDerivativesGiveTheInterpretersBits) {
       "parms a b; f = a; goto m; f = 0; m: model y = f*x + b;",
       "parms a b; z = 1/(x - 1); x = x/10; model y = a*x + b*x*x + 0*z;",
       "parms a b; k = log(b); model y = a*x*k;",
+      // LINKs followed into their routines and back, one within another.
+      "parms a b; link l; model y = f + g; return; l: f = a*x; link m; return; m: g = b*x*x; return;",
   };
   for (const char* program : programs) {
     SCOPED_TRACE(program);
@@ -184,7 +186,7 @@ TEST_F(BlockRuns, ProgramsThatCarryValuesOrBranchRunObservationByObservation) {
       "parms a; retain s 0; s = s + x; model y = a*s;",
       "parms a; control k; k = k + x; model y = a*k;",
       "parms a; if x > 1 then f = a*x; else f = a; model y = f;",
-      "parms a; link l; model y = f; return; l: f = a*x; return;",
+      "parms a; goto s; l: f = a*x; return; s: link l; model y = f;",  // a LINK back
       "parms a; array t[2] t1-t2; do i = 1 to 2; t[i] = i*x; end; model y = a*t2;",
       "parms a; model y = a*x + z; z = x;",
       "parms a; model y = a*x; put x;",

@@ -7,7 +7,8 @@
 // the Hougaard and curvature passes, RETAIN, CONTROL, lagged values, IF,
 // LINK and RETURN, GOTO, arrays, _OBS_, run errors in many observations,
 // missing values, ID variables, WHERE, ESTIMATE and CONTRAST, grids, step
-// halving, profiling and the bootstrap.
+// halving, and the refits of profiling, the jackknife and the bootstrap
+// (whose passes run over blocks as well) for such programs.
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -71,6 +72,7 @@ class BlockPasses : public procedure_test::ProcedureTest {
 TEST_F(BlockPasses, EveryOutputIsTheSameEitherWay) {
   const std::string fit = "parms a=2 b=0.3 c=1; ";
   const std::string model = "model y=a*exp(-b*x)+c; ";
+  const std::string refits = " profile a b / range=-1 to 1 by 1 profdata=pd; bootstrap / nsamples=20 seed=3 bootdata=bd;";
   const std::vector<std::string> programs = {
       "proc ruva data=d; " + fit + model + "output out=o p=p r=r stdp=sp h=h parms=pp;",
       "proc ruva data=d; " + fit + "_weight_=w; " + model + "output out=o p=p r=r weight=ww;",
@@ -101,6 +103,16 @@ TEST_F(BlockPasses, EveryOutputIsTheSameEitherWay) {
       "proc ruva data=d; parms a=20 b=3 c=-1; " + model,
       "proc ruva data=d; " + fit + "model y=a*exp(-b*x)+c*(x**0.5);",
       "proc ruva data=d; " + fit + model + "profile a / range=-1 to 1 by 1; bootstrap / nsamples=20 seed=3 bootdata=bd;",
+      // Refits, whose passes run over blocks too, of programs that leave
+      // early, jump, weight, carry values or group.
+      "proc ruva data=d; " + fit + "link m; model y=f; return; m: f=a*exp(-b*x)+c; return;" + refits,
+      "proc ruva data=d; " + fit + "f=c; goto l; f=0; l: f=f+a*exp(-b*x); model y=f;" + refits,
+      "proc ruva data=d; " + fit + "_weight_=w; " + model + refits,
+      "proc ruva data=d; by g; " + fit + model + refits,
+      "proc ruva data=d; " + fit + "control k 1; model y=k*a*exp(-b*x)+c;" + refits,
+      "proc ruva data=d; " + fit + "retain prev 0; model y=a*exp(-b*x)+c+0.0001*prev; prev=x;" + refits,
+      "proc ruva data=d; " + fit + "array t[3] t1-t3; do i=1 to 3; t[i]=i; end; model y=a*exp(-b*x)+c+0*t[2];" + refits,
+      "proc ruva data=d; " + fit + model + "profile a b / jackknife profdata=pd;",
   };
   for (const std::string& program : programs) {
     SCOPED_TRACE(program);

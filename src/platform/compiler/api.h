@@ -87,6 +87,10 @@ int where_accepts(CMPGLOBAL* cmp);
 // (cmpbpas); on unless switched off. Tests switch it off to compare a pass
 // run both ways.
 void allow_block_runs(bool allowed);
+bool block_runs_allowed();
+// By cell of the program compiled in `cmp`: whether it is a temporary, whose
+// value no one reads after a run (what a BlockFrame's `temporary` holds).
+std::vector<bool> temporary_cells(CMPGLOBAL* cmp);
 
 // An executor with a frame of its own for another thread, copied from the
 // block's own frame (after cmpgen; null before). Its cells are its own:

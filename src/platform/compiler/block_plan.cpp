@@ -4,6 +4,9 @@
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
+
+#include "platform/compiler/executor.h"
 
 namespace platform::compiler {
 namespace {
@@ -48,16 +51,30 @@ class Planner {
   }
 
   // Follows segment 0 from its entry to its end; false at anything that
-  // does not qualify.
+  // does not qualify. A LINK is followed into its routine and back, as the
+  // run goes; one that would reach the run's limit of nested LINKs does not
+  // qualify, nor does a run of more than kMaxSteps instructions (routines
+  // that LINK routines many times over).
   bool walk(bool derivatives) {
+    constexpr long kMaxSteps = 100000;
     int pc = p_.entry[0];
-    for (;;) {
+    std::vector<int> links;  // where each RETURN goes back to
+    for (long step = 0; step < kMaxSteps; ++step) {
       if (pc < 0 || pc >= static_cast<int>(p_.code.size())) return false;
       const Instr& in = p_.code[static_cast<std::size_t>(pc)];
       switch (in.op) {
         case Op::Halt:
-        case Op::Return:  // outside a LINK: the run ends
           return true;
+        case Op::Return:  // outside a LINK: the run ends
+          if (links.empty()) return true;
+          pc = links.back();
+          links.pop_back();
+          break;
+        case Op::Link:
+          if (in.a <= pc || static_cast<int>(links.size()) == kLinkDepth) return false;
+          links.push_back(pc + 1);
+          pc = in.a;
+          break;
         case Op::Jmp:
           if (in.a <= pc) return false;
           pc = in.a;
@@ -71,6 +88,7 @@ class Planner {
           ++pc;
       }
     }
+    return false;
   }
 
   void finish() {

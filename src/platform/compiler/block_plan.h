@@ -3,8 +3,9 @@
 // operation once over the whole block instead of every operation once per
 // observation. Only a program whose run for one observation depends on that
 // observation's input values alone qualifies: no branch that depends on a
-// value, no loop, LINK, array subscript, PUT or character operation, no
-// retained value, and no variable read before the run assigns it.
+// value, no loop, array subscript, PUT or character operation, no retained
+// value, and no variable read before the run assigns it. A LINK to a later
+// label is followed into its routine and back.
 //
 // The plan keeps the interpreter's operations and their order for every
 // value; it computes a value that several places compute alike only once

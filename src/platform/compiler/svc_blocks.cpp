@@ -50,6 +50,20 @@ std::atomic<bool> g_block_runs{true};
 }  // namespace
 
 void allow_block_runs(bool allowed) { g_block_runs.store(allowed, std::memory_order_relaxed); }
+bool block_runs_allowed() { return g_block_runs.load(std::memory_order_relaxed); }
+
+std::vector<bool> temporary_cells(CMPGLOBAL* cmp) {
+  const Compiler* c = compiler_of(cmp);
+  if (!c || !c->program) return {};
+  std::vector<bool> temporary(static_cast<std::size_t>(c->program->ncells), false);
+  const auto mark = [&](int cell) {
+    if (cell >= 0 && cell < c->program->ncells) temporary[static_cast<std::size_t>(cell)] = true;
+  };
+  for (int cell : c->temp_cells) mark(cell);
+  for (const auto& [size, cells_of_size] : c->temp_blocks)
+    for (int cell : cells_of_size) mark(cell);
+  return temporary;
+}
 
 }  // namespace platform::compiler
 
@@ -72,7 +86,7 @@ BlockRunner* runner_of(CMPGLOBAL* cmp) {
 // The cells the input vector fills, the external cells, the caller's
 // changing places as cells, and the temporaries. False when a variable of
 // the data set lives outside the frame.
-bool describe_frame(Compiler& c, double* const* changing, int nchanging, BlockFrame* frame) {
+bool describe_frame(Compiler& c, CMPGLOBAL* cmp, double* const* changing, int nchanging, BlockFrame* frame) {
   frame->clear();
   double* const cells = c.cells.cells();
   for (std::size_t i = 0; i < c.symbols.size(); ++i) {
@@ -92,14 +106,7 @@ bool describe_frame(Compiler& c, double* const* changing, int nchanging, BlockFr
     for (int k = 0; k < nchanging; ++k)
       if (changing[k] == x.place) frame->changing.push_back(x.cell);
   }
-  if (!frame->temporary.empty()) return true;
-  frame->temporary.assign(static_cast<std::size_t>(c.program->ncells), false);
-  const auto mark = [&](int cell) {
-    if (cell >= 0 && cell < c.program->ncells) frame->temporary[static_cast<std::size_t>(cell)] = true;
-  };
-  for (int cell : c.temp_cells) mark(cell);
-  for (const auto& [size, cells_of_size] : c.temp_blocks)
-    for (int cell : cells_of_size) mark(cell);
+  if (frame->temporary.empty()) frame->temporary = compiler::temporary_cells(cmp);
   return true;
 }
 
@@ -108,10 +115,10 @@ bool describe_frame(Compiler& c, double* const* changing, int nchanging, BlockFr
 int cmpbpas(int derivatives, double* const* changing, int nchanging, CMPGLOBAL* cmp) {
   Compiler* c = compiler_of(cmp);
   if (!c || !c->executor || !c->program || c->current_segment() != 0) return 0;
-  if (!compiler::g_block_runs.load(std::memory_order_relaxed)) return 0;
+  if (!compiler::block_runs_allowed()) return 0;
   if (!c->block_runner) c->block_runner = std::make_unique<BlockRunner>(*c->executor);
   BlockRunner& r = *c->block_runner;
-  if (!describe_frame(*c, changing, nchanging, &r.frame())) {
+  if (!describe_frame(*c, cmp, changing, nchanging, &r.frame())) {
     r.stop();
     return 0;
   }

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "host/missing.h"
+#include "platform/compiler/api.h"
+#include "platform/compiler/block_runner.h"
 #include "platform/compiler/executor.h"
 #include "platform/refit/refit_pass_shared.h"
 
@@ -18,6 +20,15 @@ class Frame::Cells {
   compiler::RunOptions start(const double* x, bool derivatives);
   // Runs the program for observation k with its record and computed row.
   int run(const Observations& obs, std::int64_t k, const double* row, const compiler::RunOptions& options);
+  // Moves observation k's values into the cells, as run does before it runs.
+  void move_in(const Observations& obs, std::int64_t k, const double* row);
+  // The gradient of the last run into g.
+  void read_gradient() {
+    for (std::size_t j = 0; j < g.size(); ++j) g[j] = *gradient[j];
+  }
+  // Adds an observation's term f, whose gradient is in g, to the sums; false
+  // when a kFirst pass meets a term that needs the second derivatives.
+  bool add(double f, Order order, Sums* out) const;
   // The objective of the last run, or null when it is not usable.
   const double* term(int rc) const {
     return rc == compiler::kRunNormal && objective && !is_missing(*objective) ? objective : nullptr;
@@ -47,6 +58,14 @@ class Frame::Cells {
     std::int32_t offset;   // byte offset in the record
   };
   std::vector<Text> texts;
+  // The program run over blocks of observations, for a program that carries
+  // nothing and reads no text; null for another. The record inputs as the
+  // block runner takes them straight from the records.
+  std::unique_ptr<compiler::BlockRunner> blocks;
+  std::vector<compiler::BlockRunner::RecordCopy> record_copies;
+
+ private:
+  void describe_blocks(CMPGLOBAL* cmp);
 };
 
 Frame::Cells::Cells(std::unique_ptr<compiler::Executor> e, RefitModel::Compiled& m,
@@ -78,6 +97,22 @@ Frame::Cells::Cells(std::unique_ptr<compiler::Executor> e, RefitModel::Compiled&
   }
   const compiler::Program& program = executor->program();
   carries = !lagged.empty() || !program.pass_inits.empty() || !program.pass_char_inits.empty();
+  if (!carries && texts.empty()) describe_blocks(&m.cmp);
+}
+
+// The inputs of a block are the record's and the computed row's values.
+void Frame::Cells::describe_blocks(CMPGLOBAL* cmp) {
+  blocks = std::make_unique<compiler::BlockRunner>(*executor);
+  compiler::BlockFrame& frame = blocks->frame();
+  const double* first = executor->cells();
+  for (const auto* inputs : {&record_inputs, &computed_inputs})
+    for (const Input& in : *inputs) frame.observed.push_back(static_cast<int>(in.cell - first));
+  for (const Input& in : record_inputs) record_copies.push_back({in.where, in.cell});
+  for (const compiler::Executor::External& x : executor->externals()) {
+    frame.externals.push_back(x.cell);
+    frame.places.push_back(x.place);
+  }
+  frame.temporary = compiler::temporary_cells(cmp);
 }
 
 compiler::RunOptions Frame::Cells::start(const double* x, bool derivatives) {
@@ -91,13 +126,17 @@ compiler::RunOptions Frame::Cells::start(const double* x, bool derivatives) {
   return options;
 }
 
-int Frame::Cells::run(const Observations& obs, std::int64_t k, const double* row,
-                      const compiler::RunOptions& options) {
-  executor->prepare_observation();
+void Frame::Cells::move_in(const Observations& obs, std::int64_t k, const double* row) {
   const unsigned char* record = obs.records + k * obs.record_size;
   for (const Input& in : record_inputs) std::memcpy(in.cell, record + in.where, sizeof(double));
   for (const Input& in : computed_inputs) *in.cell = row[in.where];
   for (const Text& t : texts) std::memcpy(t.text, record + t.offset, static_cast<std::size_t>(t.length));
+}
+
+int Frame::Cells::run(const Observations& obs, std::int64_t k, const double* row,
+                      const compiler::RunOptions& options) {
+  executor->prepare_observation();
+  move_in(obs, k, row);
   compiler::RunCounts counts;
   return executor->run(0, options, &counts);
 }
@@ -178,34 +217,66 @@ void Frame::evaluate_chunk(const double* x, const Observations& obs, Order order
   const std::size_t np = c.parms.size();
   const bool derivatives = order != Order::kValue;
   const compiler::RunOptions options = c.start(x, derivatives);
-  for (std::int64_t k = begin; k < end; ++k) {
+  // What observation k's run gave; false when it ended the pass.
+  const auto take = [&](std::int64_t k, int rc, const double* f) {
     Term& outcome = terms->outcome[static_cast<std::size_t>(k)];
-    outcome = Term::kUnused;
-    if (skipped(obs.skip, k)) continue;
-    const int rc = c.run(obs, k, obs.computed + k * obs.n_computed, options);
     if (rc >= compiler::kRunStopped) {
       outcome = Term::kEnded;
-      return;
+      return false;
     }
-    const double* f = c.term(rc);
-    if (!f) continue;
+    if (!f) return true;
     terms->f[static_cast<std::size_t>(k)] = *f;
     outcome = Term::kUsed;
-    if (!derivatives) continue;
-    double* g = terms->g.data() + static_cast<std::size_t>(k) * np;
-    for (std::size_t j = 0; j < np; ++j) g[j] = *c.gradient[j];
+    if (!derivatives) return true;
+    std::copy(c.g.begin(), c.g.end(), terms->g.begin() + k * static_cast<std::int64_t>(np));
     if (!(*f > 0)) outcome = Term::kSecond;
+    return true;
+  };
+  std::fill(terms->outcome.begin() + begin, terms->outcome.begin() + end, Term::kUnused);
+  if (blocks_run(c, obs, derivatives)) {
+    over_blocks(c, obs, begin, end, derivatives, options, take);
+    return;
+  }
+  for (std::int64_t k = begin; k < end; ++k) {
+    if (skipped(obs.skip, k)) continue;
+    const int rc = c.run(obs, k, obs.computed + k * obs.n_computed, options);
+    const double* f = c.term(rc);
+    if (f && derivatives) c.read_gradient();
+    if (!take(k, rc, f)) return;
   }
 }
 
+bool Frame::Cells::add(double f, Order order, Sums* out) const {
+  out->f += f;
+  ++out->used;
+  if (order == Order::kValue) return true;
+  const std::size_t np = g.size();
+  for (std::size_t j = 0; j < np; ++j) out->g[j] += g[j];
+  if (f > 0) {
+    add_gauss_newton(g.data(), np, f, out->h.data());
+    return true;
+  }
+  if (order == Order::kFirst) return false;
+  for (std::size_t j = 0; j < hessian.size(); ++j)
+    if (hessian[j]) out->h[j] += *hessian[j];
+  return true;
+}
+
 bool Frame::pass(Cells& c, const double* x, const Observations& obs, Order order, Sums* out) {
-  const std::size_t np = c.parms.size();
   const bool derivatives = order != Order::kValue;
-  out->start(np, order);
+  out->start(c.parms.size(), order);
   const compiler::RunOptions options = c.start(x, derivatives);
-  double* g = c.g.data();
-  double* sum_g = out->g.data();
-  double* sum_h = out->h.data();
+  if (order != Order::kSecond && blocks_run(c, obs, derivatives)) {
+    bool first_suffices = true;  // no term that needs the second derivatives met
+    const bool whole = over_blocks(c, obs, 0, obs.n, derivatives, options,
+                                   [&](std::int64_t, int rc, const double* term) {
+                                     if (rc >= compiler::kRunStopped) return false;
+                                     if (term && !c.add(*term, order, out)) return first_suffices = false;
+                                     return true;
+                                   });
+    out->ok = whole;
+    return first_suffices;
+  }
   // Observations in order, as the fit's pass runs them: values the program
   // carries reach the next observation as the program left them.
   for (std::int64_t k = 0; k < obs.n; ++k) {
@@ -217,22 +288,93 @@ bool Frame::pass(Cells& c, const double* x, const Observations& obs, Order order
     if (rc >= compiler::kRunStopped) return true;
     const double* term = c.term(rc);
     if (left_out || !term) continue;
-    const double f = *term;
-    out->f += f;
-    ++out->used;
-    if (!derivatives) continue;
-    for (std::size_t j = 0; j < np; ++j) g[j] = *c.gradient[j];
-    for (std::size_t j = 0; j < np; ++j) sum_g[j] += g[j];
-    if (f > 0) {
-      add_gauss_newton(g, np, f, sum_h);
-      continue;
-    }
-    if (order == Order::kFirst) return false;
-    for (std::size_t j = 0; j < c.hessian.size(); ++j)
-      if (c.hessian[j]) sum_h[j] += *c.hessian[j];
+    if (derivatives) c.read_gradient();
+    if (!c.add(*term, order, out)) return false;
   }
   out->ok = true;
   return true;
+}
+
+// The observations from `next` to `end` that are not left out, moved into
+// the cells one at a time for the block runner to take.
+struct Frame::BlockSource {
+  Cells* cells;
+  const Observations* obs;
+  std::int64_t next, end;
+  std::int64_t taken[compiler::BlockRunner::kCapacity] = {};  // the block's observations
+  int count = 0;
+
+  static int move(void* arg) {
+    auto* s = static_cast<BlockSource*>(arg);
+    const Observations& o = *s->obs;
+    while (s->next < s->end && skipped(o.skip, s->next)) ++s->next;
+    if (s->next >= s->end) return 0;
+    s->cells->move_in(o, s->next, o.computed + s->next * o.n_computed);
+    s->taken[s->count++] = s->next++;
+    return 1;
+  }
+
+  // The next block: straight from the records when the observations have
+  // no computed values, else through move(); its count.
+  int fill(compiler::BlockRunner& r) {
+    count = 0;
+    if (!cells->computed_inputs.empty()) return r.fill(&BlockSource::move, this);
+    const unsigned char* records[compiler::BlockRunner::kCapacity];
+    for (; next < end && count < compiler::BlockRunner::kCapacity; ++next)
+      if (!skipped(obs->skip, next)) {
+        records[count] = obs->records + next * obs->record_size;
+        taken[count++] = next;
+      }
+    if (count > 0) r.fill_records(records, count, cells->record_copies);
+    return count;
+  }
+};
+
+// Runs observations begin..end-1 (those not left out) over blocks: each
+// gets the interpreter's bits. take(k, rc, term) is called for each in
+// order, with its run's code and its term (null when not usable) and, for a
+// pass with derivatives, its gradient in c.g; an observation whose run
+// meets a value that is not finite runs alone. Stops, returning false, when
+// take does.
+template <class Take>
+bool Frame::over_blocks(Cells& c, const Observations& obs, std::int64_t begin, std::int64_t end, bool derivatives,
+                        const compiler::RunOptions& options, Take take) {
+  compiler::BlockRunner& r = *c.blocks;
+  struct Place {
+    const double* at;
+    long stride;
+  };
+  Place objective{nullptr, 0};
+  objective.at = r.value_place(c.objective, &objective.stride);
+  std::vector<Place> gradient(c.gradient.size());
+  for (std::size_t j = 0; j < gradient.size(); ++j)
+    gradient[j].at = c.gradient[j] == &c.zero ? &c.zero : r.value_place(c.gradient[j], &gradient[j].stride);
+  BlockSource source{&c, &obs, begin, end};
+  for (;;) {
+    const int count = source.fill(r);
+    if (count == 0) return true;
+    const unsigned char* alone = r.run();
+    for (int i = 0; i < count; ++i) {
+      const std::int64_t k = source.taken[i];
+      if (!alone[i]) {
+        for (std::size_t j = 0; derivatives && j < gradient.size(); ++j)
+          c.g[j] = gradient[j].at[i * gradient[j].stride];
+        if (!take(k, compiler::kRunNormal, objective.at + i * objective.stride)) return false;
+        continue;
+      }
+      r.take(i);  // its values back in the cells, as before its run
+      compiler::RunCounts counts;
+      const int rc = c.executor->run(0, options, &counts);
+      const double* term = c.term(rc);
+      if (term && derivatives) c.read_gradient();
+      if (!take(k, rc, term)) return false;
+    }
+  }
+}
+
+// Whether the pass of `c` runs over blocks (after c.start).
+bool Frame::blocks_run(Cells& c, const Observations& obs, bool derivatives) {
+  return c.blocks && c.objective && !obs.rows && compiler::block_runs_allowed() && c.blocks->start(derivatives);
 }
 
 }  // namespace platform::refit

@@ -10,6 +10,10 @@
 #include "host/ext_refit_engine_qxprof.h"
 #include "platform/refit/refit_model.h"
 
+namespace platform::compiler {
+struct RunOptions;
+}
+
 namespace platform::refit {
 
 class PassHelpers;
@@ -87,11 +91,16 @@ class Frame {
 
  private:
   class Cells;
+  struct BlockSource;
   enum class Shared { kNot, kSummed, kNeedsSecond };
   Frame(std::unique_ptr<Cells> first, RefitModel::Compiled& second, const std::vector<QXPROF_VAR_INFO>& vars);
   Shared share(const double* x, const Observations& obs, Order order, Sums* out);
   // False when a kFirst pass met a term that needs the second derivatives.
   bool pass(Cells& cells, const double* x, const Observations& obs, Order order, Sums* out);
+  bool blocks_run(Cells& cells, const Observations& obs, bool derivatives);
+  template <class Take>
+  bool over_blocks(Cells& cells, const Observations& obs, std::int64_t begin, std::int64_t end, bool derivatives,
+                   const compiler::RunOptions& options, Take take);
 
   std::unique_ptr<Cells> first_, second_;  // second_: made when a pass first needs it
   RefitModel::Compiled& second_program_;
