@@ -14,11 +14,13 @@
 // Side by side on the 8-core development machine (bench/r/side_by_side.sh,
 // medians of 3 rounds; ruva 1 thread against R serial, 8 threads against
 // mclapply on 8 processors, confint's serial figure standing for both):
-//   profile    mm 1.3x, 5.5x   exp4 2.4x, 12.1x
-//   jackknife  mm 4.0x, 6.0x   exp4 3.7x,  4.9x
-//   bootstrap  mm 2.6x, 3.3x   exp4 2.8x,  3.4x
-// and cpu_s on 8 threads 1.05 to 1.31 times 1 thread's: no thread spins,
-// the interpreter runs slower per run with eight cores busy.
+//   profile    mm  3.4x, 10.7x   exp4 6.4x, 25.7x
+//   jackknife  mm 11.5x, 13.4x   exp4 7.8x,  9.7x
+//   bootstrap  mm  7.3x,  7.9x   exp4 7.3x,  7.3x
+// (1.3x to 4.0x and 3.3x to 12.1x before the refit passes ran over blocks
+// of observations). cpu_s on 8 threads is 1.09 to 1.44 times 1 thread's:
+// no thread spins (the kernel's share is 1.9% against 1.5%), the same
+// instructions run slower with eight cores of this virtual machine busy.
 //
 // RUVA_REFIT_DATA=DIR keeps the data sets in DIR (made when missing), for
 // the R script.
