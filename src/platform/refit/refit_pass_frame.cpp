@@ -59,10 +59,8 @@ class Frame::Cells {
   };
   std::vector<Text> texts;
   // The program run over blocks of observations, for a program that carries
-  // nothing and reads no text; null for another. The record inputs as the
-  // block runner takes them straight from the records.
+  // nothing and reads no text; null for another.
   std::unique_ptr<compiler::BlockRunner> blocks;
-  std::vector<compiler::BlockRunner::RecordCopy> record_copies;
 
  private:
   void describe_blocks(CMPGLOBAL* cmp);
@@ -107,7 +105,6 @@ void Frame::Cells::describe_blocks(CMPGLOBAL* cmp) {
   const double* first = executor->cells();
   for (const auto* inputs : {&record_inputs, &computed_inputs})
     for (const Input& in : *inputs) frame.observed.push_back(static_cast<int>(in.cell - first));
-  for (const Input& in : record_inputs) record_copies.push_back({in.where, in.cell});
   for (const compiler::Executor::External& x : executor->externals()) {
     frame.externals.push_back(x.cell);
     frame.places.push_back(x.place);
@@ -193,9 +190,13 @@ void Frame::evaluate(const double* x, const Observations& obs, Order order, Sums
 }
 
 // A pass is shared when threads are idle and the program carries nothing
-// from one observation to the next (no computed rows that do either).
+// from one observation to the next (no computed rows that do either), and
+// only when it runs through the interpreter: a pass over blocks is so much
+// faster that writing each observation's terms for the sum would cost more
+// processor time than the helpers save.
 Frame::Shared Frame::share(const double* x, const Observations& obs, Order order, Sums* out) {
   if (!obs.helpers || obs.rows || first_->carries || obs.n < 2 * kChunk) return Shared::kNot;
+  if (blocks_run(*first_, obs, order != Order::kValue)) return Shared::kNot;
   const int idle = obs.helpers->idle();
   if (idle < 1) return Shared::kNot;
   const std::size_t np = first_->parms.size();
@@ -217,32 +218,23 @@ void Frame::evaluate_chunk(const double* x, const Observations& obs, Order order
   const std::size_t np = c.parms.size();
   const bool derivatives = order != Order::kValue;
   const compiler::RunOptions options = c.start(x, derivatives);
-  // What observation k's run gave; false when it ended the pass.
-  const auto take = [&](std::int64_t k, int rc, const double* f) {
-    Term& outcome = terms->outcome[static_cast<std::size_t>(k)];
-    if (rc >= compiler::kRunStopped) {
-      outcome = Term::kEnded;
-      return false;
-    }
-    if (!f) return true;
-    terms->f[static_cast<std::size_t>(k)] = *f;
-    outcome = Term::kUsed;
-    if (!derivatives) return true;
-    std::copy(c.g.begin(), c.g.end(), terms->g.begin() + k * static_cast<std::int64_t>(np));
-    if (!(*f > 0)) outcome = Term::kSecond;
-    return true;
-  };
-  std::fill(terms->outcome.begin() + begin, terms->outcome.begin() + end, Term::kUnused);
-  if (blocks_run(c, obs, derivatives)) {
-    over_blocks(c, obs, begin, end, derivatives, options, take);
-    return;
-  }
   for (std::int64_t k = begin; k < end; ++k) {
+    Term& outcome = terms->outcome[static_cast<std::size_t>(k)];
+    outcome = Term::kUnused;
     if (skipped(obs.skip, k)) continue;
     const int rc = c.run(obs, k, obs.computed + k * obs.n_computed, options);
+    if (rc >= compiler::kRunStopped) {
+      outcome = Term::kEnded;
+      return;
+    }
     const double* f = c.term(rc);
-    if (f && derivatives) c.read_gradient();
-    if (!take(k, rc, f)) return;
+    if (!f) continue;
+    terms->f[static_cast<std::size_t>(k)] = *f;
+    outcome = Term::kUsed;
+    if (!derivatives) continue;
+    double* g = terms->g.data() + static_cast<std::size_t>(k) * np;
+    for (std::size_t j = 0; j < np; ++j) g[j] = *c.gradient[j];
+    if (!(*f > 0)) outcome = Term::kSecond;
   }
 }
 
@@ -266,17 +258,7 @@ bool Frame::pass(Cells& c, const double* x, const Observations& obs, Order order
   const bool derivatives = order != Order::kValue;
   out->start(c.parms.size(), order);
   const compiler::RunOptions options = c.start(x, derivatives);
-  if (order != Order::kSecond && blocks_run(c, obs, derivatives)) {
-    bool first_suffices = true;  // no term that needs the second derivatives met
-    const bool whole = over_blocks(c, obs, 0, obs.n, derivatives, options,
-                                   [&](std::int64_t, int rc, const double* term) {
-                                     if (rc >= compiler::kRunStopped) return false;
-                                     if (term && !c.add(*term, order, out)) return first_suffices = false;
-                                     return true;
-                                   });
-    out->ok = whole;
-    return first_suffices;
-  }
+  if (order != Order::kSecond && blocks_run(c, obs, derivatives)) return block_pass(c, obs, order, options, out);
   // Observations in order, as the fit's pass runs them: values the program
   // carries reach the next observation as the program left them.
   for (std::int64_t k = 0; k < obs.n; ++k) {
@@ -295,51 +277,32 @@ bool Frame::pass(Cells& c, const double* x, const Observations& obs, Order order
   return true;
 }
 
-// The observations from `next` to `end` that are not left out, moved into
-// the cells one at a time for the block runner to take.
+// The observations of a pass that are not left out, moved into the cells
+// one at a time for the block runner to take.
 struct Frame::BlockSource {
   Cells* cells;
   const Observations* obs;
-  std::int64_t next, end;
-  std::int64_t taken[compiler::BlockRunner::kCapacity] = {};  // the block's observations
-  int count = 0;
+  std::int64_t next;
 
   static int move(void* arg) {
     auto* s = static_cast<BlockSource*>(arg);
     const Observations& o = *s->obs;
-    while (s->next < s->end && skipped(o.skip, s->next)) ++s->next;
-    if (s->next >= s->end) return 0;
+    while (s->next < o.n && skipped(o.skip, s->next)) ++s->next;
+    if (s->next >= o.n) return 0;
     s->cells->move_in(o, s->next, o.computed + s->next * o.n_computed);
-    s->taken[s->count++] = s->next++;
+    ++s->next;
     return 1;
-  }
-
-  // The next block: straight from the records when the observations have
-  // no computed values, else through move(); its count.
-  int fill(compiler::BlockRunner& r) {
-    count = 0;
-    if (!cells->computed_inputs.empty()) return r.fill(&BlockSource::move, this);
-    const unsigned char* records[compiler::BlockRunner::kCapacity];
-    for (; next < end && count < compiler::BlockRunner::kCapacity; ++next)
-      if (!skipped(obs->skip, next)) {
-        records[count] = obs->records + next * obs->record_size;
-        taken[count++] = next;
-      }
-    if (count > 0) r.fill_records(records, count, cells->record_copies);
-    return count;
   }
 };
 
-// Runs observations begin..end-1 (those not left out) over blocks: each
-// gets the interpreter's bits. take(k, rc, term) is called for each in
-// order, with its run's code and its term (null when not usable) and, for a
-// pass with derivatives, its gradient in c.g; an observation whose run
-// meets a value that is not finite runs alone. Stops, returning false, when
-// take does.
-template <class Take>
-bool Frame::over_blocks(Cells& c, const Observations& obs, std::int64_t begin, std::int64_t end, bool derivatives,
-                        const compiler::RunOptions& options, Take take) {
+// pass() with the program run over a block of observations at a time: each
+// gets the interpreter's bits, and the terms are summed in observation order
+// as pass() sums them. An observation whose run meets a value that is not
+// finite runs alone.
+bool Frame::block_pass(Cells& c, const Observations& obs, Order order, const compiler::RunOptions& options,
+                       Sums* out) {
   compiler::BlockRunner& r = *c.blocks;
+  const bool derivatives = order != Order::kValue;
   struct Place {
     const double* at;
     long stride;
@@ -349,27 +312,28 @@ bool Frame::over_blocks(Cells& c, const Observations& obs, std::int64_t begin, s
   std::vector<Place> gradient(c.gradient.size());
   for (std::size_t j = 0; j < gradient.size(); ++j)
     gradient[j].at = c.gradient[j] == &c.zero ? &c.zero : r.value_place(c.gradient[j], &gradient[j].stride);
-  BlockSource source{&c, &obs, begin, end};
-  for (;;) {
-    const int count = source.fill(r);
-    if (count == 0) return true;
+  BlockSource source{&c, &obs, 0};
+  while (const int count = r.fill(&BlockSource::move, &source)) {
     const unsigned char* alone = r.run();
     for (int i = 0; i < count; ++i) {
-      const std::int64_t k = source.taken[i];
       if (!alone[i]) {
         for (std::size_t j = 0; derivatives && j < gradient.size(); ++j)
           c.g[j] = gradient[j].at[i * gradient[j].stride];
-        if (!take(k, compiler::kRunNormal, objective.at + i * objective.stride)) return false;
+        if (!c.add(objective.at[i * objective.stride], order, out)) return false;
         continue;
       }
       r.take(i);  // its values back in the cells, as before its run
       compiler::RunCounts counts;
       const int rc = c.executor->run(0, options, &counts);
+      if (rc >= compiler::kRunStopped) return true;
       const double* term = c.term(rc);
-      if (term && derivatives) c.read_gradient();
-      if (!take(k, rc, term)) return false;
+      if (!term) continue;
+      if (derivatives) c.read_gradient();
+      if (!c.add(*term, order, out)) return false;
     }
   }
+  out->ok = true;
+  return true;
 }
 
 // Whether the pass of `c` runs over blocks (after c.start).

@@ -98,9 +98,8 @@ class Frame {
   // False when a kFirst pass met a term that needs the second derivatives.
   bool pass(Cells& cells, const double* x, const Observations& obs, Order order, Sums* out);
   bool blocks_run(Cells& cells, const Observations& obs, bool derivatives);
-  template <class Take>
-  bool over_blocks(Cells& cells, const Observations& obs, std::int64_t begin, std::int64_t end, bool derivatives,
-                   const compiler::RunOptions& options, Take take);
+  bool block_pass(Cells& cells, const Observations& obs, Order order, const compiler::RunOptions& options,
+                  Sums* out);
 
   std::unique_ptr<Cells> first_, second_;  // second_: made when a pass first needs it
   RefitModel::Compiled& second_program_;
