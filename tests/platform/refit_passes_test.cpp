@@ -1,7 +1,8 @@
 // How the refit engine evaluates its passes: the second derivatives only
 // where a term of the objective is not positive (negative weights), passes
-// shared with idle threads on large data, and in every case the same
-// results on 1 and 8 threads, bit for bit.
+// shared with idle threads on large data when they run through the
+// interpreter, and in every case the same results on 1 and 8 threads, bit
+// for bit.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -75,8 +76,8 @@ std::vector<Outcome> run(const Data& data, const std::string& text, const std::v
 }
 
 // Weighted least squares with negative weights: the refit reaches the
-// solution of the normal equations, and large data (whose passes are
-// shared) gives the same bits on 1 and 8 threads.
+// solution of the normal equations, and large data gives the same bits on
+// 1 and 8 threads.
 TEST_F(RefitPasses, NegativeWeightsReachTheNormalEquations) {
   const std::string text =
       " MODEL.y = b1 + b2 * x ; _P_WEIGHTED_SSE_ = w * ( MODEL.y - y ) * ( MODEL.y - y ) ;";
@@ -100,9 +101,10 @@ TEST_F(RefitPasses, NegativeWeightsReachTheNormalEquations) {
   }
 }
 
-// Large data with programs that leave observations out (DELETE), return
-// early, or carry a value (not shared): a refit alone and a batch of fewer
-// tasks than threads give the one-thread results.
+// Large data with programs that run over blocks (not shared), leave
+// observations out (DELETE) or return early (shared: their passes run
+// through the interpreter), or carry a value (not shared): a refit alone and
+// a batch of fewer tasks than threads give the one-thread results.
 TEST_F(RefitPasses, SharedPassesGiveTheOneThreadResults) {
   Data data;
   data.inputs = {"x"};
