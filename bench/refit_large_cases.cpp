@@ -14,13 +14,14 @@
 // Side by side on the 8-core development machine (bench/r/side_by_side.sh,
 // medians of 3 rounds; ruva 1 thread against R serial, 8 threads against
 // mclapply on 8 processors, confint's serial figure standing for both):
-//   profile    mm  3.4x, 10.7x   exp4 6.4x, 25.7x
-//   jackknife  mm 11.5x, 13.4x   exp4 7.8x,  9.7x
-//   bootstrap  mm  7.3x,  7.9x   exp4 7.3x,  7.3x
+//   profile    mm  3.5x, 11.1x   exp4  6.1x, 23.8x
+//   jackknife  mm 11.7x, 12.8x   exp4 10.3x, 11.0x
+//   bootstrap  mm  7.2x,  6.1x   exp4  7.0x,  6.9x
 // (1.3x to 4.0x and 3.3x to 12.1x before the refit passes ran over blocks
-// of observations). cpu_s on 8 threads is 1.09 to 1.44 times 1 thread's:
-// no thread spins (the kernel's share is 1.9% against 1.5%), the same
-// instructions run slower with eight cores of this virtual machine busy.
+// of observations). cpu_s on 8 threads is 1.08 to 1.26 times 1 thread's:
+// no thread spins (the kernel's share is 3.1% against 2.0%, and the
+// profile is the same function by function), the same instructions run
+// slower with eight cores of this virtual machine busy.
 //
 // RUVA_REFIT_DATA=DIR keeps the data sets in DIR (made when missing), for
 // the R script.
