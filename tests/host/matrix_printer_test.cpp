@@ -38,7 +38,7 @@ std::string fixed(double v, int w, int d) {
 // Row names "rowname_01", "rowname_02", ...: ten characters each.
 char g_rownames[64 * 10 + 1];
 PMATSTR named_rows(int rows, int cols, double* m) {
-  for (int i = 0; i < rows; ++i) std::snprintf(g_rownames + 10 * i, 11, "rowname_%02d", i + 1);
+  for (int i = 0; i < rows; ++i) std::snprintf(g_rownames + 10 * i, 11, "rowname_%02d", (i + 1) % 100);
   PMATSTR p{};
   p.rows = rows, p.cols = cols, p.matrix = m, p.rowname = g_rownames, p.rowsize = 10;
   return p;

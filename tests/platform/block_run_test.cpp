@@ -159,8 +159,8 @@ TEST_F(BlockRuns, ModelsAndTheirDerivativesGiveTheInterpretersBits) {
       "parms b1 b2 b3 b4; model y = b1 + b2*exp(-b3*x) + b4*x;",
       "parms c0 a m s; model y = c0 + a*exp(-((x-m)/s)**2);",
       "parms a b; e = exp(-b*x); model y = a*e; der.a = e; der.b = -a*x*e; _weight_ = 1/w;",
-      "parms a b; t = sqrt(x) + log(x) + x**b + abs(x)**0.5 + (x > 1) + (x <= 2) + mod(x, 3)"
-      " + atan2(x, b) + sum(x, b) + max(x, 2, 3) + (x >< 2) + (x <> 1); model y = a*t + b*x;",
+      ("parms a b; t = sqrt(x) + log(x) + x**b + abs(x)**0.5 + (x > 1) + (x <= 2) + mod(x, 3)"
+       " + atan2(x, b) + sum(x, b) + max(x, 2, 3) + (x >< 2) + (x <> 1); model y = a*t + b*x;"),
       // A jump forward that every run takes.
       "parms a b; f = a; goto m; f = 0; m: model y = f*x + b;",
       "parms a b; z = 1/(x - 1); x = x/10; model y = a*x + b*x*x + 0*z;",
