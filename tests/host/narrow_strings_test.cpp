@@ -105,10 +105,11 @@ TEST_F(NarrowStringsHost, CaseBlindCompareUsesTheHostsUpperCaseTable) {
   // The table comes from control-block word 6: a host that folds 'x' onto
   // 'y' makes them equal.
   auto* table = reinterpret_cast<unsigned char*>(host().control_block()[gcb::kUpcaseTable]);
-  const unsigned char saved = table['x'];
-  table['x'] = 'Y';
+  constexpr unsigned char kX = 'x';
+  const unsigned char saved = table[kX];
+  table[kX] = 'Y';
   EXPECT_EQ(wzbcup("x", "y", 1), 0);
-  table['x'] = saved;
+  table[kX] = saved;
 }
 
 TEST_F(NarrowStringsHost, TranslationByFunctionCode) {
