@@ -25,29 +25,12 @@ class CrossProductBlock {
   // Sums of order m, all zero.
   void start(int m);
   // Adds row v (m values) with weight w.
-  void add(const double* v, double w) {
-    if (count_ == kRows) flush();
-    double* row = rows_.data() + static_cast<std::size_t>(count_) * static_cast<std::size_t>(padded_);
-    double* scaled = scaled_.data() + static_cast<std::size_t>(count_) * static_cast<std::size_t>(padded_);
-    for (int i = 0; i < m_; ++i) {
-      row[i] = v[i];
-      scaled[i] = w * v[i];
-    }
-    ++count_;
-  }
+  void add(const double* v, double w) { push<0>(v, w); }
   // add() for rows of M values, known when compiled (M equal to the order
-  // given to start()).
+  // given to start()), whose copy the compiler unrolls.
   template <int M>
   void add_row(const double* v, double w) {
-    if (count_ == kRows) flush();
-    double* row = rows_.data() + static_cast<std::size_t>(count_) * static_cast<std::size_t>(padded_);
-    double* scaled = scaled_.data() + static_cast<std::size_t>(count_) * static_cast<std::size_t>(padded_);
-#pragma GCC unroll 16
-    for (int i = 0; i < M; ++i) {
-      row[i] = v[i];
-      scaled[i] = w * v[i];
-    }
-    ++count_;
+    push<M>(v, w);
   }
   // The sums of every row added since start(), into the packed lower
   // triangle `a` (m(m+1)/2 values, row by row).
@@ -55,6 +38,20 @@ class CrossProductBlock {
 
  private:
   void flush();
+  // add() with rows of M values, or of m_ when M is 0.
+  template <int M>
+  void push(const double* v, double w) {
+    const int m = M > 0 ? M : m_;
+    if (count_ == kRows) flush();
+    double* row = rows_.data() + static_cast<std::size_t>(count_) * static_cast<std::size_t>(padded_);
+    double* scaled = scaled_.data() + static_cast<std::size_t>(count_) * static_cast<std::size_t>(padded_);
+#pragma GCC unroll 16
+    for (int i = 0; i < m; ++i) {
+      row[i] = v[i];
+      scaled[i] = w * v[i];
+    }
+    ++count_;
+  }
 
   int m_ = 0;
   int padded_ = 0;              // a row's length rounded up to four

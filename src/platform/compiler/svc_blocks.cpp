@@ -20,9 +20,10 @@
 // vector, reading the records straight from the data set: the block and
 // the data set's position end as they would (the data set variables' cells
 // are not filled: the block holds their values, and cmpbget puts an
-// observation's back); returns the block's count. -1, with nothing read, when the data set, the vector or the block
-// do not allow it (a character value in the block, a vector of another
-// data set, a read that fails): then cmpbfill is used.
+// observation's back); returns the block's count. -1, with nothing read,
+// when the data set, the vector or the block do not allow it (a character
+// value in the block, a vector of another data set, no group current):
+// then cmpbfill is used.
 // cmpbrun: runs the program over the block; returns one flag per
 // observation: 0 when its values are those cmpbval finds, 1 when it must be
 // run alone (a value of its run is not finite: its missing values and

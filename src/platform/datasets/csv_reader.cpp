@@ -39,9 +39,8 @@ bool CsvReader::next(std::vector<std::string_view>& fields) {
 }
 
 bool CsvReader::next_numbers(std::size_t width, double* values, std::size_t* lengths) {
-  const char* const start = text_.data() + pos_;
   const char* const end = text_.data() + text_.size();
-  const char* p = start;
+  const char* p = text_.data() + pos_;
   for (std::size_t c = 0; c < width; ++c) {
     const char* digits = p < end && *p == '-' ? p + 1 : p;
     if (digits >= end || !((*digits >= '0' && *digits <= '9') || *digits == '.')) return false;
