@@ -65,6 +65,9 @@ const Model kModels[] = {
 enum Analysis { kProfile, kJackknife, kBootstrap };
 const int kSizes[] = {100000, 2000, 10000};
 
+// The bi-exponential's mean at x, with b1 = 3, b3 = 2, b4 = 0.2.
+double exp4_mean(double x, double b2) { return 3 * std::exp(-b2 * x) + 2 * std::exp(-0.2 * x); }
+
 // x and y with normal errors, from a fixed seed; written once per run.
 void write_data(const fs::path& file, int model, int n) {
   std::mt19937_64 rng(42 + static_cast<unsigned>(model));
@@ -76,7 +79,7 @@ void write_data(const fs::path& file, int model, int n) {
   for (int i = 0; i < n; ++i) {
     const double x = model == 0 ? 0.02 + 1.08 * u(rng) : 10 * u(rng);
     const double y = model == 0 ? 200 * x / (0.06 + x) + 5 * e(rng)
-                                : 3 * std::exp(-1.3 * x) + 2 * std::exp(-0.2 * x) + 0.02 * e(rng);
+                                : exp4_mean(x, 1.3) + 0.02 * e(rng);
     out << x << "," << y << "\n";
   }
 }
@@ -158,13 +161,13 @@ double exp4_passes(int passes) {
   std::vector<double> x(10000), y(10000);
   for (std::size_t i = 0; i < x.size(); ++i) {
     x[i] = 1e-3 * static_cast<double>(i);
-    y[i] = 3 * std::exp(-1.3 * x[i]) + 2 * std::exp(-0.2 * x[i]);
+    y[i] = exp4_mean(x[i], 1.3);
   }
   double sum = 0;
   for (int p = 0; p < passes; ++p) {
     const double b2 = 1.3 + 1e-9 * p;
     for (std::size_t i = 0; i < x.size(); ++i) {
-      const double r = y[i] - 3 * std::exp(-b2 * x[i]) - 2 * std::exp(-0.2 * x[i]);
+      const double r = y[i] - exp4_mean(x[i], b2);
       sum += r * r;
     }
   }
