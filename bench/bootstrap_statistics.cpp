@@ -15,7 +15,7 @@
 #include "host/ext_column_statistics_qxbstat.h"
 #include "host/ext_refit_engine_qxprof.h"
 #include "host/ext_tables_qxtab.h"
-#include "platform/kernel_library.h"
+#include "platform/kernel/kernel_library.h"
 
 namespace {
 

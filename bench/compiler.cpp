@@ -31,7 +31,7 @@
 #include "platform/compiler/executor.h"
 #include "platform/host.h"
 #include "platform/language/step_parser.h"
-#include "platform/large_stack.h"
+#include "platform/threads/large_stack.h"
 
 namespace {
 

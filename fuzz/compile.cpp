@@ -16,7 +16,7 @@
 #include "platform/compiler/dataset_view.h"
 #include "platform/host.h"
 #include "platform/language/step_parser.h"
-#include "platform/large_stack.h"
+#include "platform/threads/large_stack.h"
 
 namespace {
 

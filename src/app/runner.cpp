@@ -8,8 +8,8 @@
 
 #include "app/program_file.h"
 #include "platform/host.h"
-#include "platform/kernel_state.h"
-#include "platform/large_stack.h"
+#include "platform/kernel/kernel_state.h"
+#include "platform/threads/large_stack.h"
 #include "platform/language/printer.h"
 #include "platform/language/step_parser.h"
 #include "platform/parse_session.h"

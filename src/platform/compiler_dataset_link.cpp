@@ -10,7 +10,7 @@
 #include "platform/datasets/problem.h"
 #include "platform/datasets/sidecar.h"
 #include "platform/host.h"
-#include "platform/service_impls.h"
+#include "platform/services/service_impls.h"
 
 namespace platform {
 namespace {

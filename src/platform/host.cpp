@@ -8,9 +8,9 @@
 
 #include "host/kernel_handle.h"
 #include "platform/compiler/api.h"
-#include "platform/kernel_state.h"
-#include "platform/large_stack.h"
-#include "platform/service_table.h"
+#include "platform/kernel/kernel_state.h"
+#include "platform/threads/large_stack.h"
+#include "platform/services/service_table.h"
 
 namespace platform {
 namespace {

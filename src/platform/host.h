@@ -17,13 +17,13 @@
 #include "host/module_entry.h"
 #include "platform/datasets/registry.h"
 #include "platform/libraries.h"
-#include "platform/log.h"
+#include "platform/listing/log.h"
 #include "platform/macro_variables.h"
-#include "platform/message_catalog.h"
+#include "platform/listing/message_catalog.h"
 #include "platform/options.h"
-#include "platform/output_service.h"
+#include "platform/output/output_service.h"
 #include "platform/pool.h"
-#include "platform/print_file.h"
+#include "platform/listing/print_file.h"
 
 namespace platform {
 

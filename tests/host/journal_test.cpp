@@ -13,7 +13,7 @@
 #include "host/kernel_journal_messages.h"
 #include "host/kernel_requests.h"
 #include "host/kernel_text_literals.h"
-#include "platform/kernel_library.h"
+#include "platform/kernel/kernel_library.h"
 #include "platform/utf8.h"
 #include "support/host_fixture.h"
 

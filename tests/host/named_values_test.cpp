@@ -10,7 +10,7 @@
 #include "host/named_values.h"
 #include "host/kernel_handle.h"
 #include "host/kernel_text_literals.h"
-#include "platform/kernel_state.h"
+#include "platform/kernel/kernel_state.h"
 #include "support/host_fixture.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "host/pool.h"
 #include "host/services.h"
-#include "platform/service_table.h"
+#include "platform/services/service_table.h"
 #include "support/host_fixture.h"
 
 namespace {

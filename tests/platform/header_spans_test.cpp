@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "platform/options.h"
-#include "platform/output_render.h"
-#include "platform/print_file.h"
+#include "platform/output/output_render.h"
+#include "platform/listing/print_file.h"
 #include "platform/report/html_blocks.h"
 
 namespace platform {

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/message_catalog.h"
+#include "platform/listing/message_catalog.h"
 
 namespace {
 

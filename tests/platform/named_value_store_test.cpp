@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/named_value_store.h"
+#include "platform/kernel/named_value_store.h"
 
 namespace {
 

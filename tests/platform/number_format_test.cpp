@@ -5,7 +5,7 @@
 #include <random>
 
 #include "host/missing.h"
-#include "platform/number_format.h"
+#include "platform/listing/number_format.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "host/kernel_handle.h"
 #include "host/ext_worker_pools_qxepdl.h"
 #include "host/services.h"
-#include "platform/worker_pool.h"
+#include "platform/threads/worker_pool.h"
 #include "support/host_fixture.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "host/ext_refit_engine_qxprof.h"
 #include "host/object_methods.h"
-#include "platform/kernel_library.h"
+#include "platform/kernel/kernel_library.h"
 #include "procedure/procedure_context.h"
 #include "profile/bootstrap.h"
 

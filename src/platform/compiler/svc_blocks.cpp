@@ -43,7 +43,7 @@
 #include "platform/compiler/executor.h"
 #include "platform/datasets/get_vector.h"
 #include "platform/datasets/input_data_set.h"
-#include "platform/service_impls.h"
+#include "platform/services/service_impls.h"
 
 namespace platform::compiler {
 namespace {

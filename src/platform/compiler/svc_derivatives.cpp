@@ -21,7 +21,7 @@
 #include "platform/compiler/pass6_derivatives.h"
 #include "platform/compiler/source_text.h"
 #include "platform/host.h"
-#include "platform/service_impls.h"
+#include "platform/services/service_impls.h"
 
 namespace platform::svc {
 

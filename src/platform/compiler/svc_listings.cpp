@@ -4,7 +4,7 @@
 
 #include "platform/compiler/compiler.h"
 #include "platform/compiler/listings.h"
-#include "platform/service_impls.h"
+#include "platform/services/service_impls.h"
 
 namespace platform::svc {
 

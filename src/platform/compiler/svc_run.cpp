@@ -9,7 +9,7 @@
 #include "platform/compiler/run_messages.h"
 #include "platform/compiler/value_format.h"
 #include "platform/host.h"
-#include "platform/service_impls.h"
+#include "platform/services/service_impls.h"
 
 namespace platform::svc {
 

@@ -8,7 +8,7 @@
 #include "platform/compiler/compiler.h"
 #include "platform/compiler/executor.h"
 #include "platform/host.h"
-#include "platform/service_impls.h"
+#include "platform/services/service_impls.h"
 
 namespace platform::svc {
 

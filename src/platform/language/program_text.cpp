@@ -2,8 +2,8 @@
 
 #include <cstdarg>
 
-#include "platform/large_stack.h"
-#include "platform/message_catalog.h"
+#include "platform/threads/large_stack.h"
+#include "platform/listing/message_catalog.h"
 #include "platform/language/cursor.h"
 #include "platform/language/lexer.h"
 #include "platform/language/program_parser.h"

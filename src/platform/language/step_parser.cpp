@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "host/statement_records.h"
-#include "platform/large_stack.h"
+#include "platform/threads/large_stack.h"
 #include "platform/language/messages.h"
 #include "platform/language/procedure_parser.h"
 #include "platform/language/program_parser.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "platform/worker_pool.h"
+#include "platform/threads/worker_pool.h"
 
 namespace platform::refit {
 namespace {

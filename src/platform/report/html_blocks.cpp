@@ -1,7 +1,7 @@
 #include "platform/report/html_blocks.h"
 
-#include "platform/output_render_columns.h"
-#include "platform/output_render_header_spans.h"
+#include "platform/output/output_render_columns.h"
+#include "platform/output/output_render_header_spans.h"
 #include "platform/report/html_report.h"
 
 namespace platform::report {

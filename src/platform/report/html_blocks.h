@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/output_item.h"
+#include "platform/output/output_item.h"
 
 namespace platform::report {
 

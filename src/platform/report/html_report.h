@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/output_item.h"
+#include "platform/output/output_item.h"
 
 namespace platform::report {
 

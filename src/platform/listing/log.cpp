@@ -1,0 +1,61 @@
+#include "platform/listing/log.h"
+
+namespace platform {
+namespace {
+
+// A line that echoes a huge token (a megabyte-long name or string) is cut
+// in the middle: its start and its end, which says what is wrong, remain.
+constexpr std::size_t kLongestLine = 480;
+constexpr std::size_t kKeptHead = 360;
+constexpr std::size_t kKeptTail = 100;
+
+bool utf8_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+std::string shortened(std::string_view line) {
+  if (line.size() <= kLongestLine) return std::string(line);
+  std::size_t head = kKeptHead, tail = line.size() - kKeptTail;
+  while (head > 0 && utf8_continuation(line[head])) --head;
+  while (tail < line.size() && utf8_continuation(line[tail])) ++tail;
+  return std::string(line.substr(0, head)) + " ... " + std::string(line.substr(tail));
+}
+
+bool cites_a_line(std::string_view text) {
+  return text.size() > 5 && text.substr(0, 5) == "Line " && text[5] >= '0' && text[5] <= '9';
+}
+
+}  // namespace
+
+void Log::write(Severity severity, std::string_view text) {
+  std::lock_guard lock(mutex_);
+  std::string named;
+  if (!program_file_.empty() && cites_a_line(text)) {
+    named = program_file_ + ", line " + std::string(text.substr(5));
+    text = named;
+  }
+  const char* prefix = "";
+  switch (severity) {
+    case Severity::Note: prefix = "NOTE: "; break;
+    case Severity::Warning: prefix = "WARNING: "; ++warnings_; break;
+    case Severity::Error:
+      prefix = "ERROR: ";
+      ++errors_;
+      if (on_error_) on_error_();
+      break;
+    case Severity::Text: break;
+  }
+  // Continuation lines of a multi-line message are indented under the text.
+  const std::string indent(std::char_traits<char>::length(prefix), ' ');
+  std::size_t start = 0;
+  bool first = true;
+  while (true) {
+    std::size_t nl = text.find('\n', start);
+    std::string_view piece = text.substr(start, nl == std::string_view::npos ? nl : nl - start);
+    *out_ << (first ? prefix : indent.c_str()) << shortened(piece) << '\n';
+    first = false;
+    if (nl == std::string_view::npos) break;
+    start = nl + 1;
+  }
+  out_->flush();
+}
+
+}  // namespace platform

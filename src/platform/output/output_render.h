@@ -1,0 +1,25 @@
+// The two renderings of a finished output: the listing (a centred table
+// with its label, column headers from the labels, panels of whole columns
+// when it is wider than the line, headers repeated after a page break, and
+// notes below) and one JSON object.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/output/output_item.h"
+
+namespace platform {
+
+class PrintFile;
+
+void render_listing(const OutputItem& item, PrintFile& print);
+nlohmann::ordered_json render_json(const OutputItem& item);
+// The BY line: "name=value ..." centred in a rule across the line.
+std::string by_line(const std::vector<ByValue>& by, int linesize, char rule);
+// Breaks text into lines of at most `width` columns at blanks.
+std::vector<std::string> wrap_text(const std::string& text, int width);
+
+}  // namespace platform

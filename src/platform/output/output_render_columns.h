@@ -1,0 +1,34 @@
+// How a column's values look: the listing's rendering rules for the data
+// types, widths, decimals and format names of the output service, and the
+// format text the JSON stream shows for a column.
+//
+// Numbers with decimals 0 to 32 show that many; with 89 or none given the
+// decimals are chosen for the whole column so that every value shows up to
+// seven significant digits with the decimal points aligned, whole numbers
+// show without decimals, and a value too small for the column's decimals
+// shows in E notation. Columns named Prob... without a format name of their
+// own show p-values ("<.0001"), as the result templates ask.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/output/output_item.h"
+
+namespace platform {
+
+struct ColumnStyle {
+  enum Kind { Number, PValue, Integer, Text };
+  Kind kind = Number;
+  int width = 12;
+  int decimals = -1;  // fixed decimals or a decimal code; -1 chosen by column
+};
+
+ColumnStyle style_of(const ColumnSpec& column);
+// The column's format as text: "12.4", "BEST12.", "PVALUE6.4", "$9.", "6."
+std::string format_text(const ColumnSpec& column);
+// Every value of a column as the listing shows it: numbers right-aligned in
+// the style's width, texts without trailing blanks.
+std::vector<std::string> format_cells(const ColumnSpec& column, const std::vector<const Cell*>& cells);
+
+}  // namespace platform

@@ -1,0 +1,133 @@
+// The output service's graphs: the store of tables under their path keys,
+// and the drawing of each graph request into an SVG picture, a file named
+// by step, BY group, graph and parameter, and a line in the listing.
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+
+#include "host/missing.h"
+#include "platform/graphs/graph_data.h"
+#include "platform/graphs/graph_renderer.h"
+#include "platform/host.h"
+#include "platform/output/output_service.h"
+#include "platform/listing/print_file.h"
+
+namespace platform {
+namespace {
+
+// A table's rows as the graphs read them: numbers, with missing values and
+// texts as NaN.
+std::unique_ptr<graphs::GraphTable> graph_table(const ViewObject& view) {
+  auto t = std::make_unique<graphs::GraphTable>();
+  const DataObject& data = *view.data;
+  t->name = data.name;
+  t->template_path = view.template_path;
+  const std::size_t end = view.ended ? view.end : data.rows.size();
+  const std::size_t start = std::min(view.start, end);
+  t->rows = end - start;
+  t->columns.resize(data.columns.size());
+  for (std::size_t c = 0; c < data.columns.size(); ++c) {
+    t->names.push_back(data.columns[c].name);
+    t->labels.push_back(data.columns[c].label);
+    auto& column = t->columns[c];
+    column.reserve(t->rows);
+    for (std::size_t r = start; r < end; ++r) {
+      const Cell& cell = data.rows[r][c];
+      if (cell.kind == Cell::Integer) column.push_back(static_cast<double>(cell.integer));
+      else if (cell.kind == Cell::Number && !wzmis(cell.number)) column.push_back(cell.number);
+      else column.push_back(std::numeric_limits<double>::quiet_NaN());
+    }
+  }
+  return t;
+}
+
+// Letters, digits, '-' and '.' as they are; every other run of characters
+// becomes one '_'.
+std::string file_word(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    const bool keep = std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.';
+    if (keep) out += c;
+    else if (!out.empty() && out.back() != '_') out += '_';
+  }
+  while (!out.empty() && (out.back() == '_' || out.back() == '.')) out.pop_back();
+  return out.substr(0, 60);
+}
+
+// What tells apart graphs of one name in a BY group: the parameter, the
+// parameter pair or the regressor.
+std::string graph_subject(const graphs::GraphRequest& r, const std::string& description) {
+  if (!r.text("_PARMNAME").empty()) return r.text("_PARMNAME");
+  if (!r.text("_PARMNAMEX").empty()) return r.text("_PARMNAMEX") + "-" + r.text("_PARMNAMEY");
+  if (r.kind() == "residualplot") return description;
+  return {};
+}
+
+}  // namespace
+
+std::string OutputService::register_view(ViewObject* view) {
+  view->by_number = by_number();
+  const std::string key = next_path_key(view->data->name);
+  views_[key] = view;
+  return key;
+}
+
+const graphs::GraphTable* OutputService::table_at(const std::string& key) {
+  auto it = views_.find(key);
+  if (it == views_.end() || it->second->by_number != by_number()) return nullptr;
+  const ViewObject& view = *it->second;
+  auto cached = tables_.find(key);
+  // A table still open may grow; it is read again until it is closed.
+  if (cached != tables_.end() && view.ended) return cached->second.get();
+  auto table = graph_table(view);
+  const graphs::GraphTable* t = table.get();
+  tables_[key] = std::move(table);
+  return t;
+}
+
+void OutputService::draw_graph(OutputItem& item) {
+  graphs::GraphRequest request;
+  request.template_path = item.template_path;
+  request.name = item.name;
+  request.label = item.label;
+  request.description = item.extra.value("description", "");
+  for (const auto& key : item.extra["path"]) request.path.push_back(key.get<std::string>());
+  request.dynamic = item.extra["dynamic"];
+
+  std::string stem = "step" + std::to_string(step_);
+  if (by_number()) stem += "_by" + std::to_string(by_number());
+  stem += "_" + file_word(item.name.empty() ? "graph" : item.name);
+  const std::string subject = file_word(graph_subject(request, request.description));
+  if (!subject.empty()) stem += "_" + subject;
+  if (const int n = ++graph_files_[stem]; n > 1) stem += "_" + std::to_string(n);
+  request.id = "g-" + stem;
+
+  std::string why;
+  item.svg = graphs::render_graph(request, [this](const std::string& key) { return table_at(key); }, &why);
+  const std::string name = item.name.empty() ? "graph" : item.name;
+  // The graphs' lines stand apart from the table before them.
+  auto listing_line = [this](const std::string& line) {
+    if (!graph_lines_) print_->blank_lines(1);
+    graph_lines_ = true;
+    print_->write_line(line);
+  };
+  if (item.svg.empty()) {
+    item.graph_note = "The graph " + name + " was not drawn: " + why + ".";
+    if (!graphs_.folder.empty()) listing_line(item.graph_note);
+    return;
+  }
+  if (graphs_.folder.empty()) return;
+  const std::string file = (std::filesystem::path(graphs_.folder) / (stem + ".svg")).string();
+  std::ofstream out(file, std::ios::binary);
+  out << item.svg;
+  out.close();
+  if (!out) {
+    Host::current().log().warning("The graph file " + file + " cannot be written.");
+    return;
+  }
+  item.extra["file"] = file;
+  listing_line("Graph " + name + ": " + file);
+}
+
+}  // namespace platform

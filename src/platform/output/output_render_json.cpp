@@ -1,0 +1,82 @@
+#include "host/missing.h"
+#include "platform/output/output_render_columns.h"
+#include "platform/output/output_render.h"
+
+namespace platform {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json cell_json(const Cell& c) {
+  switch (c.kind) {
+    case Cell::Integer: return c.integer;
+    case Cell::Text: {
+      std::string t = c.text;
+      while (!t.empty() && t.back() == ' ') t.pop_back();
+      return t;
+    }
+    case Cell::Number: break;
+  }
+  if (wzmis(c.number)) return nullptr;
+  return c.number;
+}
+
+const char* type_name(const ColumnSpec& column) {
+  switch (style_of(column).kind) {
+    case ColumnStyle::Text: return "text";
+    case ColumnStyle::Integer: return "integer";
+    default: return "number";
+  }
+}
+
+Json column_json(const ColumnSpec& column) {
+  Json j;
+  j["name"] = column.name;
+  j["label"] = column.label;
+  j["format"] = format_text(column);
+  j["type"] = type_name(column);
+  if (!column.role.empty()) j["role"] = column.role;
+  if (!column.extra.empty()) j["settings"] = column.extra;
+  return j;
+}
+
+}  // namespace
+
+Json render_json(const OutputItem& item) {
+  Json j;
+  j["type"] = item.kind;
+  j["step"] = item.step;
+  j["template"] = item.template_path.empty() ? Json(nullptr) : Json(item.template_path);
+  j["name"] = item.name;
+  j["label"] = item.label;
+  j["titles"] = item.titles;
+  if (item.has_by) {
+    Json by = Json::object();
+    for (const ByValue& b : item.by) by[b.name] = cell_json(b.value);
+    j["by"] = by;
+  } else {
+    j["by"] = nullptr;
+  }
+  j["groups"] = item.groups;
+  Json columns = Json::array();
+  for (const ColumnSpec& c : item.columns) columns.push_back(column_json(c));
+  j["columns"] = columns;
+  Json rows = Json::array();
+  for (const auto& row : item.rows) {
+    Json r = Json::array();
+    for (const Cell& c : row) r.push_back(cell_json(c));
+    rows.push_back(r);
+  }
+  j["rows"] = rows;
+  if (!item.value_formats.empty()) {
+    Json formats = Json::array();
+    for (const ColumnSpec& f : item.value_formats) formats.push_back(format_text(f));
+    j["formats"] = formats;
+  }
+  j["notes"] = item.notes;
+  if (!item.attributes.empty()) j["attributes"] = item.attributes;
+  for (const auto& [key, value] : item.extra.items()) j[key] = value;
+  return j;
+}
+
+}  // namespace platform

@@ -1,0 +1,273 @@
+#include <algorithm>
+
+#include "platform/output/output_render_columns.h"
+#include "platform/output/output_render_header_spans.h"
+#include "platform/output/output_render.h"
+#include "platform/listing/print_file.h"
+
+namespace platform {
+namespace {
+
+constexpr int kGap = 2;  // blanks between columns
+
+struct GridColumn {
+  std::vector<std::string> header;  // label lines, top to bottom
+  std::vector<std::string> cells;
+  int width = 1;
+  bool left = false;  // left-aligned (text)
+};
+
+int longest_word(const std::string& text) {
+  int longest = 0, run = 0;
+  for (char c : text) {
+    run = c == ' ' ? 0 : run + 1;
+    longest = std::max(longest, run);
+  }
+  return longest;
+}
+
+std::string aligned(const std::string& text, int width, bool left) {
+  std::string t = text.substr(0, static_cast<std::size_t>(width));
+  std::string fill(static_cast<std::size_t>(width) - t.size(), ' ');
+  return left ? t + fill : fill + t;
+}
+
+// Numbers are right-aligned in their format's width; a column keeps only
+// the width its widest value needs.
+void trim_common_blanks(std::vector<std::string>* cells) {
+  std::size_t common = std::string::npos;
+  for (const std::string& c : *cells) common = std::min(common, std::min(c.find_first_not_of(' '), c.size()));
+  if (common == std::string::npos || common == 0) return;
+  for (std::string& c : *cells) c.erase(0, common);
+}
+
+GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cell>>& rows, std::size_t index,
+                       int linesize) {
+  std::vector<const Cell*> cells;
+  static const Cell empty = Cell::of_text("");
+  for (const auto& row : rows) cells.push_back(index < row.size() ? &row[index] : &empty);
+  GridColumn g;
+  g.cells = format_cells(desc, cells);
+  g.left = style_of(desc).kind == ColumnStyle::Text;
+  if (!g.left) trim_common_blanks(&g.cells);
+  int field = 1;
+  for (const std::string& c : g.cells) field = std::max(field, static_cast<int>(c.size()));
+  // The row names of a matrix sit under the corner text, blank or not.
+  const std::string label = desc.label.empty() && desc.role != "rowname" ? desc.name : desc.label;
+  g.width = std::min(std::max(field, longest_word(label)), linesize);
+  g.header = wrap_text(label, g.width);
+  return g;
+}
+
+// Splits the columns into panels that fit the line; leading text columns
+// are repeated in every panel when they take at most half the line. The
+// columns under one header group stay in one panel when they fit a line.
+std::vector<std::vector<std::size_t>> panels(const std::vector<GridColumn>& cols, const std::vector<HeaderSpan>& spans,
+                                             int linesize) {
+  std::vector<std::size_t> ids;
+  int id_width = 0;
+  for (std::size_t i = 0; i + 1 < cols.size() && cols[i].left; ++i) {
+    ids.push_back(i);
+    id_width += cols[i].width + kGap;
+  }
+  if (id_width > linesize / 2) {
+    ids.clear();
+    id_width = 0;
+  }
+  std::vector<std::size_t> unit_end(cols.size());
+  for (std::size_t i = 0; i < cols.size(); ++i) unit_end[i] = i;
+  for (const HeaderSpan& s : spans)
+    if (s.first >= ids.size() && s.last < cols.size()) unit_end[s.first] = s.last;
+  std::vector<std::vector<std::size_t>> out;
+  std::vector<std::size_t> current = ids;
+  int used = id_width;
+  for (std::size_t i = ids.size(); i < cols.size(); ++i) {
+    int need = current.empty() ? -kGap : 0;
+    for (std::size_t j = i; j <= unit_end[i]; ++j) need += cols[j].width + kGap;
+    if (current.size() > ids.size() && used + need > linesize) {
+      out.push_back(current);
+      current = ids;
+      used = id_width;
+    }
+    used += cols[i].width + (current.empty() ? 0 : kGap);
+    current.push_back(i);
+  }
+  if (current.size() > ids.size() || out.empty()) out.push_back(current);
+  return out;
+}
+
+class TableWriter {
+ public:
+  TableWriter(const OutputItem& item, PrintFile& print) : item_(item), print_(print), spans_(header_spans(item)) {}
+
+  void write(const std::vector<GridColumn>& cols, bool headers) {
+    const auto groups = panels(cols, spans_, print_.linesize());
+    for (std::size_t p = 0; p < groups.size(); ++p) write_panel(cols, groups[p], headers, p == 0);
+  }
+
+ private:
+  void write_label() {
+    if (item_.label.empty()) return;
+    for (const std::string& line : wrap_text(item_.label, print_.linesize()))
+      print_.write_line(line, print_.centred_margin(static_cast<int>(line.size())));
+    print_.blank_lines(1);
+  }
+
+  // Header groups over runs of columns that this panel shows whole: the text
+  // centred over the run, its last line filled out with dashes to the run's
+  // width, the groups' bottom lines level.
+  void write_spans(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids, int margin) {
+    int panel_width = -kGap;
+    std::vector<int> offsets;
+    for (std::size_t i : ids) {
+      offsets.push_back(panel_width + kGap);
+      panel_width += cols[i].width + kGap;
+    }
+    struct Placed {
+      int offset, width;
+      std::vector<std::string> lines;
+    };
+    std::vector<Placed> placed;
+    std::size_t height = 0;
+    for (const HeaderSpan& s : spans_) {
+      const auto k = std::find(ids.begin(), ids.end(), s.first) - ids.begin();
+      const std::size_t n = s.last - s.first;
+      if (k + n >= ids.size() || ids[k + n] != s.last) continue;
+      const int width = offsets[k + n] + cols[s.last].width - offsets[k];
+      placed.push_back({offsets[k], width, wrap_text(s.text, width)});
+      height = std::max(height, placed.back().lines.size());
+    }
+    for (std::size_t h = 0; h < height; ++h) {
+      std::string line(static_cast<std::size_t>(panel_width), ' ');
+      for (const Placed& p : placed) {
+        const std::size_t skip = height - p.lines.size();
+        if (h < skip) continue;
+        const std::string& text = p.lines[h - skip];
+        const int left = (p.width - static_cast<int>(text.size())) / 2;
+        const bool last = h + 1 == height;
+        std::string field(static_cast<std::size_t>(p.width), last ? '-' : ' ');
+        field.replace(static_cast<std::size_t>(left), text.size(), text);
+        line.replace(static_cast<std::size_t>(p.offset), field.size(), field);
+      }
+      while (!line.empty() && line.back() == ' ') line.pop_back();
+      print_.write_line(line, margin);
+    }
+  }
+
+  void write_headers(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids, int margin) {
+    write_spans(cols, ids, margin);
+    std::size_t height = 0;
+    for (std::size_t i : ids) height = std::max(height, cols[i].header.size());
+    for (std::size_t h = 0; h < height; ++h) {
+      std::string line;
+      for (std::size_t k = 0; k < ids.size(); ++k) {
+        const GridColumn& c = cols[ids[k]];
+        const std::size_t skip = height - c.header.size();  // headers sit on the bottom line
+        if (k) line += std::string(kGap, ' ');
+        line += aligned(h < skip ? "" : c.header[h - skip], c.width, c.left);
+      }
+      print_.write_line(line, margin);
+    }
+  }
+
+  void write_panel(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids, bool headers,
+                   bool first) {
+    int width = -kGap;
+    for (std::size_t i : ids) width += cols[i].width + kGap;
+    const int margin = print_.centred_margin(width);
+    const std::size_t rows = cols.empty() ? 0 : cols[ids.front()].cells.size();
+    print_.keep_together(std::min<int>(print_.pagesize() / 2, 6 + static_cast<int>(std::min<std::size_t>(rows, 3))));
+    print_.blank_lines(1);
+    if (first) write_label();
+    if (headers) write_headers(cols, ids, margin);
+    for (std::size_t r = 0; r < rows; ++r) {
+      if (print_.lines_left() <= 0) {
+        print_.new_page();
+        if (headers) write_headers(cols, ids, margin);
+      }
+      std::string line;
+      for (std::size_t k = 0; k < ids.size(); ++k) {
+        if (k) line += std::string(kGap, ' ');
+        line += aligned(cols[ids[k]].cells[r], cols[ids[k]].width, cols[ids[k]].left);
+      }
+      print_.write_line(line, margin);
+    }
+    if (first) write_notes(width, margin);
+  }
+
+  void write_notes(int width, int margin) {
+    for (const std::string& note : item_.notes)
+      for (const std::string& line : wrap_text("Note: " + note, std::max(width, 40)))
+        print_.write_line(line, std::max(1, std::min(margin, print_.linesize() - 40 + 1)));
+  }
+
+  const OutputItem& item_;
+  PrintFile& print_;
+  std::vector<HeaderSpan> spans_;
+};
+
+void render_factoid(const OutputItem& item, PrintFile& print) {
+  GridColumn labels, values;
+  labels.left = values.left = true;
+  for (std::size_t r = 0; r < item.rows.size(); ++r) {
+    labels.cells.push_back(item.rows[r][0].text);
+    ColumnSpec format = r < item.value_formats.size() ? item.value_formats[r] : ColumnSpec{};
+    std::string v = format_cells(format, {&item.rows[r][1]}).front();
+    v.erase(0, v.find_first_not_of(' ') == std::string::npos ? v.size() : v.find_first_not_of(' '));
+    values.cells.push_back(v);
+  }
+  for (GridColumn* g : {&labels, &values})
+    for (const std::string& c : g->cells) g->width = std::max(g->width, static_cast<int>(c.size()));
+  TableWriter(item, print).write({labels, values}, false);
+}
+
+void render_message(const OutputItem& item, PrintFile& print) {
+  print.blank_lines(1);
+  for (const std::string& line : wrap_text(item.extra.value("text", std::string()), print.linesize()))
+    print.write_line(line, 1);
+}
+
+}  // namespace
+
+std::vector<std::string> wrap_text(const std::string& text, int width) {
+  std::vector<std::string> lines;
+  width = std::max(width, 1);
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    while (pos < text.size() && text[pos] == ' ') ++pos;
+    if (pos >= text.size()) break;
+    std::size_t end = std::min(text.size(), pos + static_cast<std::size_t>(width));
+    if (end < text.size() && text[end] != ' ') {
+      const std::size_t blank = text.rfind(' ', end);
+      if (blank != std::string::npos && blank > pos) end = blank;
+    }
+    std::string line = text.substr(pos, end - pos);
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    lines.push_back(line);
+    pos = end;
+  }
+  if (lines.empty()) lines.emplace_back();
+  return lines;
+}
+
+std::string by_line(const std::vector<ByValue>& by, int linesize, char rule) {
+  std::string text;
+  for (const ByValue& b : by) text += (text.empty() ? "" : " ") + b.name + "=" + b.text;
+  text = " " + text + " ";
+  const int fill = linesize - static_cast<int>(text.size());
+  if (fill < 2) return text.substr(1);
+  return std::string(static_cast<std::size_t>(fill / 2), rule) + text +
+         std::string(static_cast<std::size_t>(fill - fill / 2), rule);
+}
+
+void render_listing(const OutputItem& item, PrintFile& print) {
+  print.end_line(print.output());
+  if (item.kind == "message") return render_message(item, print);
+  if (item.kind == "factoid") return render_factoid(item, print);
+  std::vector<GridColumn> cols;
+  for (std::size_t i = 0; i < item.columns.size(); ++i)
+    cols.push_back(grid_column(item.columns[i], item.rows, i, print.linesize()));
+  TableWriter(item, print).write(cols, true);
+}
+
+}  // namespace platform

@@ -1,0 +1,183 @@
+#include "platform/output/output_service.h"
+
+#include <algorithm>
+
+#include "platform/graphs/graph_data.h"
+#include "platform/output/output_render.h"
+#include "platform/report/html_report.h"
+#include "platform/listing/print_file.h"
+
+namespace platform {
+
+namespace {
+constexpr int kTitleLines = 10;
+}  // namespace
+
+OutputService::OutputService(PrintFile& print, std::ostream* json, int step, GraphSettings graphs)
+    : print_(&print), json_(json), step_(step), classes_(this), graphs_(std::move(graphs)) {
+  gcb_.destinations = kYolListing | (json ? kYolJson : 0);
+  print_->set_header([this] { return page_header(); });
+}
+
+OutputService::~OutputService() { print_->set_header(nullptr); }
+
+xobskey OutputService::make_text(std::string text) {
+  if (text.empty()) return nullptr;
+  XOBKEY& key = texts_.emplace_back();
+  key.header.clsh = classes_.table(ClassId::Text);
+  key.text = std::move(text);
+  text_set_.insert(&key);
+  return &key;
+}
+
+bool OutputService::text_of(const XOBKEY* key, std::string* text) const {
+  if (!key) {
+    text->clear();
+    return true;
+  }
+  if (!text_set_.count(key)) return false;
+  *text = key->text;
+  return true;
+}
+
+void OutputService::adopt(std::unique_ptr<HostObject> object) {
+  handles_.insert(object->handle());
+  objects_.push_back(std::move(object));
+}
+
+HostObject* OutputService::find(const WOB_OBJ_STR* handle) const {
+  if (!handle || !handles_.count(handle)) return nullptr;
+  return reinterpret_cast<const ObjectShell*>(handle)->self;
+}
+
+void OutputService::set_title(int line, std::string text) {
+  if (line < 1 || line > kTitleLines) return;
+  clear_titles_from(line);
+  titles_.resize(static_cast<std::size_t>(line));
+  titles_[static_cast<std::size_t>(line - 1)] = std::move(text);
+}
+
+void OutputService::clear_titles_from(int line) {
+  if (line < 1) line = 1;
+  if (static_cast<std::size_t>(line - 1) < titles_.size()) titles_.resize(static_cast<std::size_t>(line - 1));
+}
+
+void OutputService::set_by_group(std::vector<ByValue> by) {
+  has_by_ = true;
+  ++by_number_;
+  by_ = std::move(by);
+}
+
+void OutputService::clear_by_group() {
+  has_by_ = false;
+  by_.clear();
+}
+
+void OutputService::close_group(const std::string& name) {
+  auto it = std::find(groups_.rbegin(), groups_.rend(), name);
+  if (it != groups_.rend()) groups_.erase(std::next(it).base());
+}
+
+std::int32_t OutputService::take_injected(int selector) {
+  auto it = injected_.find(selector);
+  if (it == injected_.end()) return 0;
+  const std::int32_t status = it->second;
+  injected_.erase(it);
+  return status;
+}
+
+std::vector<std::string> OutputService::page_header() const {
+  std::vector<std::string> lines;
+  for (const std::string& t : titles_) {
+    if (t.empty()) {
+      lines.emplace_back();
+      continue;
+    }
+    const int margin = print_->centred_margin(static_cast<int>(t.size()));
+    lines.push_back(std::string(static_cast<std::size_t>(margin - 1), ' ') + t);
+  }
+  if (!lines.empty()) lines.emplace_back();
+  if (has_by_ && !by_.empty()) {
+    lines.push_back(by_line(by_, print_->linesize(), print_->rule_character()));
+    lines.emplace_back();
+  }
+  return lines;
+}
+
+void OutputService::emit(OutputItem item, bool in_listing) {
+  item.step = step_;
+  item.titles = titles_;
+  item.has_by = has_by_;
+  item.by = by_;
+  item.by_number = by_number();
+  if (item.groups.empty()) item.groups = groups_;
+  if (in_listing) {
+    render_listing(item, *print_);
+    graph_lines_ = false;
+  }
+  if (graphs_.report && item.kind != "data") graphs_.report->add(item);
+  if (json_) {
+    *json_ << render_json(item).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+    json_->flush();
+  }
+}
+
+void OutputService::emit_view(ViewObject* view) {
+  DataObject* data = view->data;
+  if (!view->ended) view->end = data->rows.size();
+  view->ended = true;
+  OutputItem item;
+  item.kind = view->data_output ? "data" : "table";
+  item.template_path = view->template_path;
+  item.name = data->name;
+  item.label = data->label.empty() ? data->title : data->label;
+  item.columns = data->columns;
+  const std::size_t start = std::min(view->start, view->end);
+  item.rows.assign(data->rows.begin() + static_cast<long>(start), data->rows.begin() + static_cast<long>(view->end));
+  item.notes = view->notes;
+  item.groups = view->groups;
+  item.attributes = data->attributes;
+  if (!view->path_key.empty()) item.extra["path"] = view->path_key;
+  data->shown = std::max(data->shown, view->end);
+  emit(std::move(item), !view->data_output);
+}
+
+void OutputService::emit_factoid(FactoidObject* fact) {
+  fact->closed = true;
+  OutputItem item;
+  item.kind = "factoid";
+  item.template_path = fact->template_path;
+  item.name = fact->name;
+  item.label = fact->label;
+  ColumnSpec label_column;
+  label_column.name = "Label";
+  label_column.label = "Label";
+  label_column.data_type = kTypeChars;
+  ColumnSpec value_column;
+  value_column.name = "Value";
+  value_column.label = "Value";
+  item.columns = {label_column, value_column};
+  for (std::size_t i = 0; i < fact->values.size(); ++i)
+    item.rows.push_back({Cell::of_text(fact->labels[i]), fact->values[i]});
+  item.value_formats = fact->formats;
+  item.attributes = fact->attributes;
+  emit(std::move(item));
+}
+
+void OutputService::finish() {
+  print_->end_line(print_->output());
+  for (const auto& object : objects_) {
+    if (object->kind == ObjectKind::View) {
+      auto* view = static_cast<ViewObject*>(object.get());
+      if (!view->released) {
+        view->released = true;
+        emit_view(view);
+      }
+    } else if (object->kind == ObjectKind::Factoid) {
+      auto* fact = static_cast<FactoidObject*>(object.get());
+      if (!fact->closed) emit_factoid(fact);
+    }
+  }
+}
+
+}  // namespace platform
