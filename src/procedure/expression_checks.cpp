@@ -51,8 +51,11 @@ void check_input(RUVACOM* ctx, CMPSYM* s, bool estimate) {
     return;
   }
   if (cmpdeps(&ctx->globcmp, s, 0, 0, 0) <= 0) return;
+  // An input with a value of its own (the constant 2 of h = 2*a, a RETAIN
+  // or array initial value) is fixed for the step.
   for (CMPSYM* d = cmpndep(&ctx->globcmp, s, nullptr, 0, 0); d; d = cmpndep(&ctx->globcmp, s, d, 0, 0))
-    if (!cmp_marked(d)) fail(s, d, cmp_referenced(d) ? m.input_unset_referenced : m.input_unset);
+    if (!cmp_marked(d) && lacks_value(d))
+      fail(s, d, cmp_referenced(d) ? m.input_unset_referenced : m.input_unset);
 }
 
 }  // namespace
