@@ -77,7 +77,8 @@ TEST_F(RequestsTest, EstimateStatementFaults) {
 
 // A variable of the program is fixed for the step when every input it
 // depends on is a parameter or has a value of its own: a constant, a RETAIN
-// or array initial value. One without a value is named with the variable.
+// or array initial value. One without a value is named with the variable;
+// a variable of the input data set behind it is named itself.
 TEST_F(RequestsTest, ProgramVariablesOfTheExpressions) {
   const struct {
     const char* statements;
@@ -90,6 +91,7 @@ TEST_F(RequestsTest, ProgramVariablesOfTheExpressions) {
        "ERROR: The ESTIMATE expression uses u, which depends on q, read by the program but never given a value."},
       {"retain r; u = 2*a*r; contrast 'u' u;", 3000,
        "ERROR: The CONTRAST expression uses u, which depends on r, read by the program but never given a value."},
+      {"u = a*x; estimate 'u' u;", 3000, "ERROR: The ESTIMATE expression depends on x, which comes from the input data set."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(run(program(c.statements), setup_body), c.rc) << c.statements << log_text();
