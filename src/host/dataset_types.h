@@ -83,6 +83,14 @@ inline constexpr int kXoLastRecord = 18;  // const void*: the last record read
 inline constexpr int kXoType = 21;        // char[8]: the data-set type, blank-padded
 inline constexpr int kXoLabel = 22;       // XO_LABEL
 inline constexpr int kXoVariables = 95;   // int: the number of variables
+inline constexpr int kXoByGroupText = 96;  // XO_BYGROUP: the current BY group of an input data set
+
+// Information item 96: the current BY group as the BY line names it
+// ("state=treated"), NUL-terminated and cut to fit; empty without BY
+// variables or before the first group.
+struct XO_BYGROUP {
+  char text[256];
+};
 
 // `xbyrwnd` position: back to the first observation of the current BY group.
 inline constexpr int kXoGroupStart = 'b';

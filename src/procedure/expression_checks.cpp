@@ -28,11 +28,12 @@ constexpr Messages kContrast{621, 627, 628, 629, 630};
   ruva_exit(3000);
 }
 
-bool has_dataset_dependency(RUVACOM* ctx, CMPSYM* s) {
-  if (cmpdeps(&ctx->globcmp, s, 0, 0, 0) <= 0) return false;
+// The first variable of the input data set that `s` depends on, or null.
+const CMPSYM* dataset_dependency(RUVACOM* ctx, CMPSYM* s) {
+  if (cmpdeps(&ctx->globcmp, s, 0, 0, 0) <= 0) return nullptr;
   for (CMPSYM* d = cmpndep(&ctx->globcmp, s, nullptr, 0, 0); d; d = cmpndep(&ctx->globcmp, s, d, 0, 0))
-    if (d->dsvarno > 0) return true;
-  return false;
+    if (d->dsvarno > 0) return d;
+  return nullptr;
 }
 
 // A symbol that has no value of its own: not given one before the run and
@@ -44,15 +45,20 @@ bool lacks_value(const CMPSYM* s) {
 void check_input(RUVACOM* ctx, CMPSYM* s, bool estimate) {
   const Messages& m = estimate ? kEstimate : kContrast;
   const bool dataset = estimate ? s->dsvarno > 0 : cmp_dataset_var(s);
-  if (dataset || has_dataset_dependency(ctx, s)) fail(s, m.dataset_var);
+  if (dataset) fail(s, m.dataset_var);
+  // A computed variable: the message names the data set's variable.
+  if (const CMPSYM* d = dataset_dependency(ctx, s)) fail(d, m.dataset_var);
   if (!lacks_value(s)) return;
   if (!cmp_assigned(s)) {
     if (!cmp_marked(s)) fail(s, cmp_referenced(s) ? m.unset_referenced : m.unset);
     return;
   }
   if (cmpdeps(&ctx->globcmp, s, 0, 0, 0) <= 0) return;
+  // An input with a value of its own (the constant 2 of h = 2*a, a RETAIN
+  // or array initial value) is fixed for the step.
   for (CMPSYM* d = cmpndep(&ctx->globcmp, s, nullptr, 0, 0); d; d = cmpndep(&ctx->globcmp, s, d, 0, 0))
-    if (!cmp_marked(d)) fail(s, d, cmp_referenced(d) ? m.input_unset_referenced : m.input_unset);
+    if (!cmp_marked(d) && lacks_value(d))
+      fail(s, d, cmp_referenced(d) ? m.input_unset_referenced : m.input_unset);
 }
 
 }  // namespace

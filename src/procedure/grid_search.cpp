@@ -16,6 +16,7 @@
 #include "procedure/iteration_history.h"
 #include "procedure/outest_data_set.h"
 #include "procedure/step_memory.h"
+#include "procedure/group_name.h"
 #include "procedure/procedure_context.h"
 #include "procedure/step_phases.h"
 #include "procedure/starting_values.h"
@@ -172,7 +173,7 @@ int no_point_kept(RUVACOM* ctx, const Scan& scan) {
     xpmlog(305, kMsgAllInfeasible);
     return 0;
   }
-  xpmlog(305, kMsgNoUsablePoint);
+  xpmlog(305, kMsgNoUsablePoint, group_name(ctx).c_str());
   reporting_pass(ctx);
   report_unused_observations(ctx);
   return 1;
@@ -184,7 +185,7 @@ int no_point_kept(RUVACOM* ctx, const Scan& scan) {
 // fitted. A loss function or a program's own residual sets its own scale.
 int responses_too_small(RUVACOM* ctx, const Scan& scan) {
   if (ctx->lossflag || ctx->residflag || scan.best_nonzero_y == 0 || !(scan.best_sumwy2 < DBL_MIN)) return 0;
-  xpmlog(305, kMsgResponsesTooSmall, scan.best_sumwy2);
+  xpmlog(305, kMsgResponsesTooSmall, group_name(ctx).c_str(), scan.best_sumwy2);
   ruva_raise_rc(ctx, 4);
   return 1;
 }

@@ -8,6 +8,7 @@
 #include "host/object_methods.h"
 #include "procedure/recovery.h"
 #include "procedure/step_memory.h"
+#include "procedure/group_name.h"
 #include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
 
@@ -61,7 +62,7 @@ void report_run_errors(RUVACOM* ctx, int nerr) {
   show_in_output(ctx, yolmsgs(305, kMsgRunError, static_cast<int>(ctx->obs)));
   cmpperr(2, kMaxRunErrorReports, &ctx->globcmp);
   if (++ctx->nerrmsg > kMaxRunErrorReports) {
-    show_in_output(ctx, yolmsg(305, kMsgRunErrorsEnd));
+    show_in_output(ctx, yolmsgs(305, kMsgRunErrorsEnd, group_name(ctx).c_str()));
     ctx->lastpass = 2;
   }
 }

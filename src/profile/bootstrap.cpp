@@ -19,6 +19,7 @@
 #include "procedure/observation_pass.h"
 #include "procedure/result_phases.h"
 #include "procedure/step_memory.h"
+#include "procedure/group_name.h"
 #include "procedure/procedure_context.h"
 #include "procedure/step_phases.h"
 #include "profile/bootstrap_graphs.h"
@@ -252,7 +253,7 @@ void ruva_bootstrap(RUVACOM* ctx) {
   RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
   if (!b || ctx->no_boot_flag) return;
   clear_results(b, ctx->nparm);
-  if (ctx->nobs != ctx->iobs) xpmlog(305, kMsgUnusedObs);
+  if (ctx->nobs != ctx->iobs) xpmlog(305, kMsgUnusedObs, group_name(ctx).c_str());
   if (b->max_user_n_samples > 0 && b->max_user_n_samples != b->n_samples)
     xpmlog(305, kMsgSamplesRaised, b->n_samples);
   if (const int why = skip_reason(ctx)) {

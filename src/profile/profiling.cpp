@@ -15,6 +15,7 @@
 #include "optim/optimiser.h"
 #include "procedure/convergence_status.h"
 #include "procedure/step_memory.h"
+#include "procedure/group_name.h"
 #include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
 #include "procedure/step_phases.h"
@@ -139,7 +140,7 @@ void run_profiling(RUVACOM* ctx) {
   RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
   // Tables and graph paths belong to this BY group only.
   std::fill(prof->graph.path_store, prof->graph.path_store + prof->comp.prof_parms.n, nullptr);
-  if (ctx->nobs != ctx->iobs) xpmlog(305, kMsgUnusedObs);
+  if (ctx->nobs != ctx->iobs) xpmlog(305, kMsgUnusedObs, group_name(ctx).c_str());
   if (!ctx->qxprof_block.is_setup && setup_qxprof_block(ctx) != 0) return give_up(ctx);
   if (!ctx->qxprof_block.qxrec_file_h && put_data_qxrec(ctx, kRefitProfile) != 0) return give_up(ctx);
   const FitCheck check = check_refits_reproduce_fit(ctx);

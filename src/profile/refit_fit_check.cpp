@@ -12,6 +12,7 @@
 
 #include "host/missing.h"
 #include "host/services.h"
+#include "procedure/group_name.h"
 #include "procedure/procedure_context.h"
 #include "profile/refit_client.h"
 
@@ -41,10 +42,11 @@ void warn(RUVACOM* ctx, double refit, long used) {
   char text[512] = "";
   if (const int r = reason(ctx)) xpmstr(text, sizeof text, 305, r);
   const std::string why = text[0] ? std::string(text) + " " : "";
+  const std::string group = group_name(ctx);
   if (is_missing(refit))
-    xpmlog(305, kMsgNotEvaluated, used, ctx->iobs, why.c_str());
+    xpmlog(305, kMsgNotEvaluated, used, ctx->iobs, why.c_str(), group.c_str());
   else
-    xpmlog(305, kMsgDiffers, refit, used, ctx->sumwsse, ctx->iobs, why.c_str());
+    xpmlog(305, kMsgDiffers, refit, used, ctx->sumwsse, ctx->iobs, why.c_str(), group.c_str());
   ruva_raise_rc(ctx, 4);
 }
 
@@ -56,7 +58,7 @@ FitCheck check_refits_reproduce_fit(RUVACOM* ctx) {
     return q.fit_reproduced > 0 ? FitCheck::kReproduced : FitCheck::kNotReproduced;
   if (ctx->lossflag) {
     q.fit_reproduced = -1;
-    xpmlog(305, kMsgOwnLoss);
+    xpmlog(305, kMsgOwnLoss, group_name(ctx).c_str());
     ruva_raise_rc(ctx, 4);
     return FitCheck::kNotReproduced;
   }

@@ -14,6 +14,7 @@
 #include "linalg/packed_matrix.h"
 #include "linalg/vector_kernels.h"
 #include "procedure/result_phases.h"
+#include "procedure/group_name.h"
 #include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
 #include "procedure/step_memory.h"
@@ -181,7 +182,7 @@ void open_saved_file(RUVACOM* ctx) {
   std::memcpy(block.memname, "UTILITY ", sizeof block.memname);
   block.flags = 0x82000008u;
   if (xcopen(&d->diag_file_ptr, &block) < 0) {
-    xpmlog(kResultMessages, kMsgNoSavedFile);
+    xpmlog(kResultMessages, kMsgNoSavedFile, group_name(ctx).c_str());
     d->diag_file_ptr = nullptr;
     return;
   }

@@ -97,6 +97,14 @@ TEST_F(BoundsTest, ConstraintsWithCoefficientsLabelsAndNames) {
   EXPECT_EQ(g_bounds.method, 'S');
 }
 
+// A constant is named by the shortest text that reads back to its double.
+TEST_F(BoundsTest, ConstantsInLabelsAreTheirShortestExactText) {
+  ASSERT_EQ(run_bounds("bounds a <= 210, 0.05 <= b, 1e-300 < a, b <= 0.30000000000000004"), 0) << log_text();
+  std::vector<std::string> labels;
+  for (const Constraint& k : g_bounds.constraints) labels.push_back(k.label);
+  EXPECT_EQ(labels, (std::vector<std::string>{"a <= 210", "0.05 <= b", "b <= 0.30000000000000004", "1e-300 < a "}));
+}
+
 TEST_F(BoundsTest, NoBoundsNoConstraintAndTheMarquardtMethod) {
   ASSERT_EQ(run_bounds("", "method=marquardt"), 0) << log_text();
   EXPECT_TRUE(g_bounds.constraints.empty());

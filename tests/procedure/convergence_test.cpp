@@ -112,6 +112,7 @@ TEST_F(ConvergenceTest, ScaledResponsesGiveTheSameRelativeEstimatesOrAWarning) {
     for (int e : {-160, -170}) {
       EXPECT_EQ(fit(e, method), 4) << e << log_text();
       EXPECT_EQ(logged(980), 1) << e << log_text();
+      EXPECT_NE(log_text().find("responses of the data sum to"), std::string::npos) << log_text();
       EXPECT_EQ(logged(20), 0) << e << log_text();
       EXPECT_TRUE(rows_of("est", "FINAL").empty()) << e;
     }
@@ -129,6 +130,7 @@ TEST_F(ConvergenceTest, ReturnCodesAcrossByGroups) {
   EXPECT_EQ(s[0].first, 0);
   EXPECT_EQ(s[1].first, 0);
   EXPECT_EQ(logged(19), 1);
+  EXPECT_NE(log_text().find("observation of the BY group k=2, so no fit"), std::string::npos) << log_text();
   const auto final = rows_of("est", "FINAL");
   ASSERT_EQ(final.size(), 2u);
   EXPECT_EQ(final[0].at("k"), "1");

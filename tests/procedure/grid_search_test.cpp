@@ -92,6 +92,7 @@ TEST_F(GridSearchTest, AGridWithoutAnyUsablePointSkipsTheFit) {
   write_file("d.csv", "x,y\n1,.\n2,.\n");
   ASSERT_EQ(run("proc ruva data=d outest=est; parms b = 1 2; model y = b*x;"), 4) << log_text();
   EXPECT_EQ(logged(19), 1);
+  EXPECT_NE(log_text().find("observation of the data, so no fit is made."), std::string::npos) << log_text();
   EXPECT_TRUE(rows_of("est", "ITER").empty());
   EXPECT_EQ(rows_of("est", "GRID").size(), 2u);
   EXPECT_TRUE(statuses().empty());

@@ -74,6 +74,20 @@ TEST_F(ParameterDataTest, ParmsNamesWithoutValuesTakeTheDataSetsValues) {
   EXPECT_NE(log_text().find("Convergence criterion met"), std::string::npos) << log_text();
 }
 
+// With no names on PARMS every parameter comes from the data set, in the
+// order of its first row, per BY group as well.
+TEST_F(ParameterDataTest, ParmsWithoutNamesTakesEveryParameterFromTheDataSet) {
+  ASSERT_EQ(run_with("Parameter,Estimate\nb,5\na,2\nc,0\na,1\n", "proc ruva data=d", "parms / pdata=p"), 0)
+      << log_text();
+  EXPECT_EQ(g_groups.parameters, (std::vector<std::string>{"b", "a", "c"}));
+  EXPECT_EQ(g_groups.values.at(0), (std::vector<std::vector<double>>{{5}, {1, 2}, {0}}));
+  ASSERT_EQ(run_with("site,Parameter,Estimate\n1,c,0\n1,a,1\n1,b,2\n2,c,0\n2,a,3\n2,b,4\n3,c,0\n3,a,5\n3,b,6\n",
+                     "proc ruva data=d; by site", "parms / data=p", kovruva),
+            0)
+      << log_text();
+  EXPECT_NE(log_text().find("Convergence criterion met"), std::string::npos) << log_text();
+}
+
 TEST_F(ParameterDataTest, ShortVariableNamesAndGrowingValueLists) {
   std::string csv = "Parm,Est\n";
   for (int i = 0; i < 25; ++i) csv += "a," + std::to_string(i) + "\n";

@@ -75,6 +75,32 @@ TEST_F(RequestsTest, EstimateStatementFaults) {
   EXPECT_EQ(logged(613), 1) << log_text();  // q is read by the expression itself
 }
 
+// A variable of the program is fixed for the step when every input it
+// depends on is a parameter or has a value of its own: a constant, a RETAIN
+// or array initial value. One without a value is named with the variable;
+// a variable of the input data set behind it is named itself.
+TEST_F(RequestsTest, ProgramVariablesOfTheExpressions) {
+  const struct {
+    const char* statements;
+    int rc;
+    const char* error;  // null: accepted
+  } cases[] = {
+      {"h = 2*a; estimate 'h' h; d = b - 210; contrast 'd' d;", 0, nullptr},
+      {"retain q 5; array w[2] (1 2); u = a*q + w[2]; estimate 'u' u; contrast 'u' u;", 0, nullptr},
+      {"u = a*q; estimate 'u' u;", 3000,
+       "ERROR: The ESTIMATE expression uses u, which depends on q, read by the program but never given a value."},
+      {"retain r; u = 2*a*r; contrast 'u' u;", 3000,
+       "ERROR: The CONTRAST expression uses u, which depends on r, read by the program but never given a value."},
+      {"u = a*x; estimate 'u' u;", 3000, "ERROR: The ESTIMATE expression depends on x, which comes from the input data set."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(run(program(c.statements), setup_body), c.rc) << c.statements << log_text();
+    if (c.error) {
+      EXPECT_NE(log_text().find(c.error), std::string::npos) << log_text();
+    }
+  }
+}
+
 struct Profile {
   bool made = false, off = false;
   Names parms;

@@ -220,3 +220,28 @@ TEST_F(Ruvapar, StatementErrorsEndTheStepWith3000) {
   EXPECT_TRUE(logged("RESTRICT statement is not supported")) << log_text();
   EXPECT_TRUE(logged("BOUNDS"));
 }
+
+// Each error names where it was found: an option list by the options that
+// opened it, a PARMS statement that names neither parameters nor a
+// parameter data set, and BOUNDS relations, which are symbols only (LE is
+// a name there, and may name a parameter).
+TEST_F(Ruvapar, ErrorsNameTheListOrRelationAtFault) {
+  const struct {
+    const char* statements;
+    const char* error;
+  } cases[] = {
+      {"proc ruva data=d plots(stats=(nobs bogus));", "column 36: bogus is not an option of PLOTS(STATS=(...))."},
+      {"proc ruva data=d plots=fit(bogus);", "column 28: bogus is not an option of PLOTS=FIT(...)."},
+      {"proc ruva data=d plots(stats=bogus);", "column 30: bogus is not an option of PLOTS(STATS=...)."},
+      {"proc ruva data=d; boot / dgp=residual(bogus);", "column 39: bogus is not an option of DGP=RESIDUAL(...)."},
+      {"proc ruva data=d; parms / ;", "column 27: the PARMS statement names no parameter; name them, or give their "
+                                      "starting values in a data set with PDATA=."},
+      {"proc ruva data=d; parms a=1; bounds a le 25;",
+       "column 39: expected <, <=, > or >= (BOUNDS takes no LT, LE, GT or GE) but found le."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(run(std::string(c.statements) + " model y = a*x;").rc, 3000) << c.statements;
+    EXPECT_TRUE(logged(std::string("ERROR: Line 1, ") + c.error)) << log_text();
+  }
+  EXPECT_EQ(run("proc ruva data=d; parms le=1; bounds le <= 25; model y = le*x;").rc, 0) << log_text();
+}

@@ -92,8 +92,19 @@ double f10_probability(double f, int q) {
 
 using EstimatesTest = results_test::FitTest;
 
-// Puromycin, treated: V = s2 (J'J)^-1 at the estimates; an estimate g(Vm, K)
-// has the variance g' V g, g its gradient.
+// Puromycin, treated: V = s2 (J'J)^-1 at the estimates (Vm, K), packed.
+std::vector<double> puromycin_covariance(double vm, double k) {
+  double hvv = 0, hvk = 0, hkk = 0, sse = 0;
+  for (int i = 0; i < 12; ++i) {
+    const double x = results_test::kConc[i], jv = x / (k + x), jk = -vm * x / ((k + x) * (k + x));
+    const double r = results_test::kRate[i] - vm * jv;
+    hvv += jv * jv, hvk += jv * jk, hkk += jk * jk, sse += r * r;
+  }
+  const double det = hvv * hkk - hvk * hvk, s2 = sse / 10;
+  return {s2 * hkk / det, -s2 * hvk / det, s2 * hvv / det};
+}
+
+// An estimate g(Vm, K) has the variance g' V g, g its gradient.
 TEST_F(EstimatesTest, NonlinearFunctionsFollowTheDeltaMethod) {
   ASSERT_EQ(fit(results_test::kPuromycin,
                 "proc ruva data=d ecov ecorr eder; parms Vm=200 K=0.1; model rate = Vm*conc/(K+conc);"
@@ -106,14 +117,7 @@ TEST_F(EstimatesTest, NonlinearFunctionsFollowTheDeltaMethod) {
   const Json pe = table("ParameterEstimates"), add = table("AdditionalEstimates"), con = table("Contrasts");
   ASSERT_TRUE(add.is_object() && con.is_object()) << log_text();
   const double vm = number(pe, 0, "Estimate"), k = number(pe, 1, "Estimate");
-  double hvv = 0, hvk = 0, hkk = 0, sse = 0;
-  for (int i = 0; i < 12; ++i) {
-    const double x = results_test::kConc[i], jv = x / (k + x), jk = -vm * x / ((k + x) * (k + x));
-    const double r = results_test::kRate[i] - vm * jv;
-    hvv += jv * jv, hvk += jv * jk, hkk += jk * jk, sse += r * r;
-  }
-  const double det = hvv * hkk - hvk * hvk, s2 = sse / 10;
-  const std::vector<double> v = {s2 * hkk / det, -s2 * hvk / det, s2 * hvv / det};
+  const std::vector<double> v = puromycin_covariance(vm, k);
   const Matrix g = {{0.5, 0}, {k, vm}, {0, 1 / k}};
   const double value[3] = {vm / 2, vm * k, std::log(k)};
   const std::vector<double> cov = congruence(g, v);
@@ -167,6 +171,30 @@ TEST_F(EstimatesTest, NonlinearFunctionsFollowTheDeltaMethod) {
     else
       EXPECT_NEAR(number(con, i, "ProbF"), want[i].p, 1e-9 * want[i].p) << i;
   }
+}
+
+// Variables the program computes from the parameters and constants give
+// the delta-method results of the expressions written out.
+TEST_F(EstimatesTest, ProgramVariablesWithConstantsAreTheirExpressions) {
+  ASSERT_EQ(fit(results_test::kPuromycin,
+                "proc ruva data=d; parms Vm=200 K=0.1; model rate = Vm*conc/(K+conc);"
+                " h = 2*Vm; g = Vm/(K + 0.5); d = Vm*K - 13;"
+                " estimate 'h' h; estimate 'g' g; contrast 'd' d;"),
+            0)
+      << log_text();
+  const Json pe = table("ParameterEstimates"), add = table("AdditionalEstimates"), con = table("Contrasts");
+  ASSERT_TRUE(add.is_object() && con.is_object()) << log_text();
+  const double vm = number(pe, 0, "Estimate"), k = number(pe, 1, "Estimate");
+  const std::vector<double> v = puromycin_covariance(vm, k);
+  const Matrix g = {{2, 0}, {1 / (k + 0.5), -vm / ((k + 0.5) * (k + 0.5))}, {k, vm}};
+  const std::vector<double> cov = congruence(g, v);
+  const double value[2] = {2 * vm, vm / (k + 0.5)};
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_NEAR(number(add, i, "Estimate"), value[i], 1e-12 * value[i]) << i;
+    EXPECT_NEAR(number(add, i, "StandardError"), std::sqrt(cov[zisub(i, i)]), 1e-9 * std::sqrt(cov[zisub(i, i)])) << i;
+  }
+  const double f = std::pow(vm * k - 13, 2) / cov[zisub(2, 2)];
+  EXPECT_NEAR(number(con, 0, "FValue"), f, 1e-9 * f);
 }
 
 // y = a + b x + c x^2 on 13 points: F = (Lb - m)' (L (X'X)^-1 L')^-1 (Lb - m) / (q s2).

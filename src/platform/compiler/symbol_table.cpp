@@ -4,7 +4,6 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "host/missing.h"
 
@@ -14,18 +13,6 @@ std::string upper_key(std::string_view name) {
   std::string key(name);
   for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return key;
-}
-
-std::string number_text(double value) {
-  if (is_missing(value)) return ".";
-  char buffer[32];
-  for (int digits = 1; digits <= 17; ++digits) {
-    std::snprintf(buffer, sizeof buffer, "%.*g", digits, value);
-    double back = 0;
-    std::from_chars(buffer, buffer + std::char_traits<char>::length(buffer), back);
-    if (back == value) break;
-  }
-  return buffer;
 }
 
 Symbol* SymbolTable::find(std::string_view name) {

@@ -13,6 +13,7 @@
 
 #include "host/compiler_types.h"
 #include "platform/compiler/cell_store.h"
+#include "platform/datasets/value_text.h"
 
 namespace platform::compiler {
 
@@ -87,7 +88,7 @@ class SymbolTable {
 
 // Upper case of a name (ASCII letters only).
 std::string upper_key(std::string_view name);
-// The shortest text that reads back as the same double.
-std::string number_text(double value);
+// Constants are named by the shortest text that reads back as the same double.
+using ds::number_text;
 
 }  // namespace platform::compiler

@@ -84,4 +84,10 @@ char* write_number(double value, char* out) {
   return std::to_chars(out, out + kNumberTextSize, value).ptr;
 }
 
+std::string number_text(double value) {
+  if (is_missing(value)) return ".";
+  char text[kNumberTextSize];
+  return std::string(text, write_number(value, text));
+}
+
 }  // namespace platform::ds

@@ -2,6 +2,7 @@
 // in its shortest form that reads back to the same bits.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace platform::ds {
@@ -23,5 +24,10 @@ inline constexpr int kNumberTextSize = 32;
 // ordinary missing value (and for a value with no finite form), "._" and
 // ".A" to ".Z" for the special missing values. Returns the end of the text.
 char* write_number(double value, char* out);
+
+// The shortest text that reads back to the same double (210, 0.05, 1e-300),
+// as `write_number` gives it; "." for every missing value. Names constants
+// in programs, labels and messages.
+std::string number_text(double value);
 
 }  // namespace platform::ds

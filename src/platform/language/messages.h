@@ -31,6 +31,7 @@ inline constexpr int kSubscripts = 722;
 inline constexpr int kTooManyModels = 723;     // more than 50 MODEL statements
 inline constexpr int kBadValueRange = 724;     // PARMS TO/BY that never ends
 inline constexpr int kNotAllowedHere = 725;    // a name where a variable is needed
+inline constexpr int kParmsWithoutParameters = 726;  // PARMS with neither names nor PDATA=
 
 // Statement limits, in the compiler's set.
 inline constexpr int kCompilerSet = 148;

@@ -1,12 +1,13 @@
 #include "platform/language/procedure_parser.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 
 #include "host/missing.h"
 #include "host/statement_records.h"
+#include "platform/datasets/value_text.h"
 #include "platform/language/messages.h"
 #include "platform/language/program_parser.h"
 #include "platform/language/varlist.h"
@@ -17,21 +18,13 @@ namespace {
 
 // Relation codes of the BOUNDS relation array; a comma between items is
 // recorded with a code that pairs nothing.
+constexpr int kParmsDataField = 2;  // PDATA= or DATA=
 constexpr int kLess = 36, kLessEqual = 37, kGreater = 40, kGreaterEqual = 41, kItemEnd = 0;
 
 // Largest number of starting values one TO/BY range may produce.
 constexpr double kMaxRangeValues = 1e6;
 
-// The shortest text that reads back as the same double.
-std::string number_text(double v) {
-  if (is_missing(v)) return ".";
-  char buf[40];
-  for (int digits = 15; digits <= 17; ++digits) {
-    std::snprintf(buf, sizeof buf, "%.*g", digits, v);
-    if (std::strtod(buf, nullptr) == v) break;
-  }
-  return buf;
-}
+using ds::number_text;
 
 FieldValue names_field(const VarList& list, SourcePos pos) {
   FieldValue f;
@@ -41,16 +34,36 @@ FieldValue names_field(const VarList& list, SourcePos pos) {
   return f;
 }
 
-bool is_relation(const Token& t) {
-  return t.is("<") || t.is("<=") || t.is(">") || t.is(">=") || t.is("LT") || t.is("LE") ||
-         t.is("GT") || t.is("GE");
-}
+// BOUNDS relates its sides by the symbols alone: LT, LE, GT and GE are names
+// there (a parameter may be called le).
+bool is_relation(const Token& t) { return t.is("<") || t.is("<=") || t.is(">") || t.is(">="); }
+
+bool is_relation_mnemonic(const Token& t) { return t.is("LT") || t.is("LE") || t.is("GT") || t.is("GE"); }
 
 int relation_code(const Token& t) {
-  if (t.is("<") || t.is("LT")) return kLess;
-  if (t.is("<=") || t.is("LE")) return kLessEqual;
-  if (t.is(">") || t.is("GT")) return kGreater;
+  if (t.is("<")) return kLess;
+  if (t.is("<=")) return kLessEqual;
+  if (t.is(">")) return kGreater;
   return kGreaterEqual;
+}
+
+// Where options are read: a statement ("PROC RUVA"), or the options that
+// opened a list or a choice as written ("PLOTS(STATS=(", "DGP=").
+bool inside_option(const std::string& where) {
+  return !where.empty() && (where.back() == '(' || where.back() == '=');
+}
+
+// `option` as written inside `where`.
+std::string nested(const std::string& where, const std::string& option) {
+  return inside_option(where) ? where + option : option;
+}
+
+// How a message names the options read at `where`: the statement, or the
+// opening options completed ("PLOTS(STATS=(...))", "DGP=").
+std::string list_name(const std::string& where) {
+  const auto open = std::count(where.begin(), where.end(), '(') - std::count(where.begin(), where.end(), ')');
+  if (!inside_option(where) || open == 0) return where;
+  return where + "..." + std::string(static_cast<std::size_t>(open), ')');
 }
 
 }  // namespace
@@ -91,33 +104,34 @@ ProcStatement ProcedureParser::parse(StmtPtr* ast) {
   return st;
 }
 
-void ProcedureParser::parse_options(OptionContext context, ProcStatement& st, const char* statement) {
+void ProcedureParser::parse_options(OptionContext context, ProcStatement& st, const std::string& where) {
   while (in_.peek().kind == TokenKind::Name) {
     const Token& word = in_.peek();
     const OptionSpec* desc = find_option(context, word.upper);
-    if (!desc) in_.fail(msg::kUnknownOption, {std::string(word.spell), statement});
+    if (!desc) in_.fail(msg::kUnknownOption, {std::string(word.spell), list_name(where)});
     in_.next();
-    apply(*desc, st, word, statement);
+    apply(*desc, st, word, where);
     in_.accept(",");
   }
 }
 
-void ProcedureParser::slash_options(OptionContext context, ProcStatement& st, const char* statement) {
+void ProcedureParser::slash_options(OptionContext context, ProcStatement& st, const std::string& statement) {
   if (!in_.accept("/")) return;
   parse_options(context, st, statement);
 }
 
-// Options in parentheses.
-void ProcedureParser::parse_list(OptionContext context, ProcStatement& st, const char* statement) {
+// Options in parentheses after `opener` ("PLOTS", "STATS=").
+void ProcedureParser::parse_list(OptionContext context, ProcStatement& st, const std::string& opener) {
   in_.expect("(");
-  parse_options(context, st, statement);
+  parse_options(context, st, opener + "(");
   in_.expect(")");
 }
 
 void ProcedureParser::apply(const OptionSpec& desc, ProcStatement& st, const Token& at,
-                            const char* statement) {
+                            const std::string& where) {
   for (int b : desc.bits)
     if (b >= 0) st.bits.set(static_cast<std::size_t>(b));
+  const std::string name = nested(where, option_name(desc));
   switch (desc.kind) {
     case OptionKind::Flag:
     case OptionKind::Action: return;
@@ -125,20 +139,20 @@ void ProcedureParser::apply(const OptionSpec& desc, ProcStatement& st, const Tok
       in_.expect("=");
       if (in_.is("(") && desc.list != OptionContext::None) {
         st.bits.set(static_cast<std::size_t>(desc.list_bit));
-        parse_list(desc.list, st, statement);
+        parse_list(desc.list, st, name + "=");
       } else {
-        apply_one_of(desc, desc.sub, st, statement);
+        apply_one_of(desc, desc.sub, st, where);
       }
       return;
     case OptionKind::Group:
-      if (in_.is("(")) parse_list(desc.sub, st, statement);
+      if (in_.is("(")) parse_list(desc.sub, st, name);
       return;
     case OptionKind::Plots:
-      if (in_.is("(")) parse_list(desc.sub, st, statement);
+      if (in_.is("(")) parse_list(desc.sub, st, name);
       if (!in_.accept("=")) return;
       st.bits.set(static_cast<std::size_t>(desc.list_bit));
-      if (in_.is("(")) parse_list(desc.list, st, statement);
-      else apply_one_of(desc, desc.list, st, statement);
+      if (in_.is("(")) parse_list(desc.list, st, name + "=");
+      else apply_one_of(desc, desc.list, st, where);
       return;
     case OptionKind::Range: return parse_range(desc, st, at);
     default:
@@ -149,12 +163,13 @@ void ProcedureParser::apply(const OptionSpec& desc, ProcStatement& st, const Tok
 
 // "= KEYWORD" naming one option of `context` (STATS=ALL, DGP=WILD, PLOTS=FIT(...)).
 void ProcedureParser::apply_one_of(const OptionSpec& desc, OptionContext context, ProcStatement& st,
-                                   const char* statement) {
+                                   const std::string& where) {
+  const std::string chosen = nested(where, option_name(desc) + "=");
   const Token& v = in_.peek();
   const OptionSpec* alt = v.kind == TokenKind::Name ? find_option(context, v.upper) : nullptr;
-  if (!alt) in_.fail(msg::kUnknownOption, {std::string(v.spell), option_name(desc) + "="});
+  if (!alt) in_.fail(msg::kUnknownOption, {std::string(v.spell), list_name(chosen)});
   in_.next();
-  apply(*alt, st, v, statement);
+  apply(*alt, st, v, chosen);
 }
 
 // The value after "=" of a Number, Keyword, Dataset or Names option.
@@ -288,11 +303,13 @@ void ProcedureParser::parse_parms(ProcStatement& st, StmtPtr* ast) {
     }
     s->parm_groups.push_back(std::move(g));
   }
-  if (all.empty()) in_.fail_expected("a parameter name");
+  // Without names every parameter comes from the parameter data set.
+  if (all.empty() && !in_.is("/")) in_.fail_expected("a parameter name");
   if (name_after_equals)
     in_.fail_at(*name_after_equals, msg::kExpected, {"a starting value", std::string(name_after_equals->spell)});
   st.fields[1] = names_field(all, st.pos);
   slash_options(OptionContext::Parms, st, "PARMS");
+  if (all.empty() && !st.fields.count(kParmsDataField)) in_.fail(msg::kParmsWithoutParameters, {});
   *ast = std::move(s);
 }
 
@@ -301,11 +318,14 @@ void ProcedureParser::parse_bounds(ProcStatement& st) {
   items.type = stfield::kNames;
   relations.type = stfield::kIntegers;
   items.pos = relations.pos = st.pos;
+  std::optional<Token> mnemonic;  // an operand spelled like a relation, for the error
   auto operands = [&] {
     bool any = false;
+    mnemonic.reset();
     while (true) {
       const Token& t = in_.peek();
       if (at_varlist_item(in_)) {
+        if (is_relation_mnemonic(t)) mnemonic = t;
         VarList v;
         parse_varlist_item(in_, &v);
         for (const VarListItem& item : v) {
@@ -328,6 +348,9 @@ void ProcedureParser::parse_bounds(ProcStatement& st) {
       relations.integers.push_back(kItemEnd);
     }
     operands();
+    if (!is_relation(in_.peek()) && mnemonic)
+      in_.fail_at(*mnemonic, msg::kExpected,
+                  {"<, <=, > or >= (BOUNDS takes no LT, LE, GT or GE)", std::string(mnemonic->spell)});
     if (!is_relation(in_.peek())) in_.fail_expected("<, <=, > or >=");
     while (is_relation(in_.peek())) {
       const int code = relation_code(in_.next());

@@ -3,6 +3,8 @@
 // their options read through the option table.
 #pragma once
 
+#include <string>
+
 #include "platform/language/ast.h"
 #include "platform/language/cursor.h"
 #include "platform/language/expression_parser.h"
@@ -22,7 +24,9 @@ class ProcedureParser {
   ProcStatement parse(StmtPtr* ast);
 
   // Reads options of `context` until a token that is not an option name.
-  void parse_options(OptionContext context, ProcStatement& st, const char* statement);
+  // `where` is the statement, or inside parentheses the options that opened
+  // them as written ("PLOTS(STATS=("); messages name the list by it.
+  void parse_options(OptionContext context, ProcStatement& st, const std::string& where);
 
  private:
   void parse_proc(ProcStatement& st);
@@ -35,13 +39,13 @@ class ProcedureParser {
   void parse_estimate(ProcStatement& st, StmtPtr* ast, OptionContext options);
   void parse_profile(ProcStatement& st);
   void parse_bootstrap(ProcStatement& st);
-  void slash_options(OptionContext context, ProcStatement& st, const char* statement);
+  void slash_options(OptionContext context, ProcStatement& st, const std::string& statement);
 
-  void apply(const OptionSpec& desc, ProcStatement& st, const Token& at, const char* statement);
-  void apply_one_of(const OptionSpec& desc, OptionContext context, ProcStatement& st, const char* statement);
+  void apply(const OptionSpec& desc, ProcStatement& st, const Token& at, const std::string& where);
+  void apply_one_of(const OptionSpec& desc, OptionContext context, ProcStatement& st, const std::string& where);
   FieldValue parse_value(const OptionSpec& desc, const Token& at);
   void parse_range(const OptionSpec& desc, ProcStatement& st, const Token& at);
-  void parse_list(OptionContext context, ProcStatement& st, const char* statement);
+  void parse_list(OptionContext context, ProcStatement& st, const std::string& opener);
   double parse_number(const OptionSpec* desc, const Token& option);
   FieldValue parse_dataset(const OptionSpec& desc);
   ValueRange parse_value_range();

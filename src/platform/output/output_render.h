@@ -17,7 +17,9 @@ class PrintFile;
 
 void render_listing(const OutputItem& item, PrintFile& print);
 nlohmann::ordered_json render_json(const OutputItem& item);
-// The BY line: "name=value ..." centred in a rule across the line.
+// A BY group as the BY line names it: "name=value ...".
+std::string by_text(const std::vector<ByValue>& by);
+// The BY line: the BY group's text centred in a rule across the line.
 std::string by_line(const std::vector<ByValue>& by, int linesize, char rule);
 // Breaks text into lines of at most `width` columns at blanks.
 std::vector<std::string> wrap_text(const std::string& text, int width);

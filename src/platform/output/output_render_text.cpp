@@ -250,10 +250,14 @@ std::vector<std::string> wrap_text(const std::string& text, int width) {
   return lines;
 }
 
-std::string by_line(const std::vector<ByValue>& by, int linesize, char rule) {
+std::string by_text(const std::vector<ByValue>& by) {
   std::string text;
   for (const ByValue& b : by) text += (text.empty() ? "" : " ") + b.name + "=" + b.text;
-  text = " " + text + " ";
+  return text;
+}
+
+std::string by_line(const std::vector<ByValue>& by, int linesize, char rule) {
+  const std::string text = " " + by_text(by) + " ";
   const int fill = linesize - static_cast<int>(text.size());
   if (fill < 2) return text.substr(1);
   return std::string(static_cast<std::size_t>(fill / 2), rule) + text +

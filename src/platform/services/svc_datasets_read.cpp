@@ -10,6 +10,7 @@
 #include "platform/datasets/output_data_set.h"
 #include "platform/datasets/problem.h"
 #include "platform/datasets/put_vector.h"
+#include "platform/output/output_render.h"
 #include "platform/services/service_impls.h"
 
 namespace platform::svc {
@@ -32,10 +33,41 @@ int refuse_read(XO_PARMS* parms, int status) {
   return status;
 }
 
-// Items 18, 21, 22 and 95 of an input data set.
+// The BY values of the current group, as the BY line shows them; none
+// without BY variables or before the first group.
+std::vector<ByValue> by_values(const InputDataSet& in) {
+  const ds::Table& t = in.table();
+  const unsigned char* record = in.group_record();
+  std::vector<ByValue> values;
+  if (!record) return values;
+  for (const ds::ByKey& key : in.by().keys) {
+    const ds::Variable& v = t.variables[static_cast<std::size_t>(key.variable)];
+    if (v.type == ds::VarType::Numeric) {
+      double x;
+      std::memcpy(&x, record + v.offset, sizeof x);
+      values.push_back({v.name, Cell::of_number(x), is_missing(x) ? missing_mark(x) : render_number(x, 16, 99)});
+    } else {
+      std::string text(reinterpret_cast<const char*>(record + v.offset),
+                       static_cast<std::size_t>(v.length));
+      text.erase(text.find_last_not_of(' ') + 1);
+      values.push_back({v.name, Cell::of_text(text), text});
+    }
+  }
+  return values;
+}
+
+// Items 18, 21, 22, 95 and 96 of an input data set.
 int input_information(const InputDataSet& in, int item, void* value) {
   const ds::Table& t = in.table();
   switch (item) {
+    case kXoByGroupText: {
+      auto* group = static_cast<XO_BYGROUP*>(value);
+      const std::string text = by_text(by_values(in));
+      const std::size_t n = std::min(text.size(), sizeof group->text - 1);
+      std::memcpy(group->text, text.data(), n);
+      group->text[n] = '\0';
+      return 0;
+    }
     case kXoLastRecord:
       *static_cast<const void**>(value) = in.last_record();
       return 0;
@@ -85,24 +117,8 @@ namespace {
 // Tells the output service the BY values of the group just entered, for the
 // BY line of the listing and the "by" member of the JSON stream.
 void announce_by_group(const InputDataSet& in) {
-  const ds::Table& t = in.table();
-  const unsigned char* record = in.group_record();
-  if (in.by().keys.empty() || !record) return;
-  std::vector<ByValue> values;
-  for (const ds::ByKey& key : in.by().keys) {
-    const ds::Variable& v = t.variables[static_cast<std::size_t>(key.variable)];
-    if (v.type == ds::VarType::Numeric) {
-      double x;
-      std::memcpy(&x, record + v.offset, sizeof x);
-      values.push_back({v.name, Cell::of_number(x), is_missing(x) ? missing_mark(x) : render_number(x, 16, 99)});
-    } else {
-      std::string text(reinterpret_cast<const char*>(record + v.offset),
-                       static_cast<std::size_t>(v.length));
-      text.erase(text.find_last_not_of(' ') + 1);
-      values.push_back({v.name, Cell::of_text(text), text});
-    }
-  }
-  Host::current().output().set_by_group(std::move(values));
+  std::vector<ByValue> values = by_values(in);
+  if (!values.empty()) Host::current().output().set_by_group(std::move(values));
 }
 }  // namespace
 
