@@ -82,13 +82,13 @@ int set_output_information(ds::OutputDataSet& out, int item, void* value) {
 }  // namespace
 
 namespace {
-// Tells the output service the BY values of the group just entered, for the
-// BY line of the listing and the "by" member of the JSON stream.
-void announce_by_group(const InputDataSet& in) {
+// The BY values of the current group, as the BY line shows them; empty
+// without BY groups or a current group.
+std::vector<ByValue> by_values(const InputDataSet& in) {
   const ds::Table& t = in.table();
   const unsigned char* record = in.group_record();
-  if (in.by().keys.empty() || !record) return;
   std::vector<ByValue> values;
+  if (in.by().keys.empty() || !record) return values;
   for (const ds::ByKey& key : in.by().keys) {
     const ds::Variable& v = t.variables[static_cast<std::size_t>(key.variable)];
     if (v.type == ds::VarType::Numeric) {
@@ -102,7 +102,14 @@ void announce_by_group(const InputDataSet& in) {
       values.push_back({v.name, Cell::of_text(text), text});
     }
   }
-  Host::current().output().set_by_group(std::move(values));
+  return values;
+}
+
+// Tells the output service the BY values of the group just entered, for the
+// BY line of the listing and the "by" member of the JSON stream.
+void announce_by_group(const InputDataSet& in) {
+  std::vector<ByValue> values = by_values(in);
+  if (!values.empty()) Host::current().output().set_by_group(std::move(values));
 }
 }  // namespace
 
@@ -150,6 +157,20 @@ int xbylist(XO_FILE* file, XO_FILE* other) {
     plan.keys.push_back({i, key.descending});
   }
   follower->set_by(std::move(plan));
+  return 0;
+}
+
+int xbytext(XO_FILE* file, char* buffer, int length) {
+  const InputDataSet* in = DataSet::input(file);
+  if (!buffer || length < 1) return 1;
+  buffer[0] = '\0';
+  const std::vector<ByValue> values = in ? by_values(*in) : std::vector<ByValue>{};
+  if (values.empty()) return 1;
+  std::string text;
+  for (const ByValue& b : values) text += (text.empty() ? "" : " ") + b.name + "=" + b.text;
+  const std::size_t n = std::min(text.size(), static_cast<std::size_t>(length - 1));
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
   return 0;
 }
 
