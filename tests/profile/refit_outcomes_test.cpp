@@ -130,8 +130,11 @@ TEST_F(RefitOutcomesTest, FailedRefitsAreCountedAsTheDataSetsLoseThem) {
 // criterion finer than double precision does not pass them for converged.
 TEST_F(RefitOutcomesTest, RealFailuresStayFailuresUnderTightCriteria) {
   std::ifstream in(std::string(RUVA_SOURCE_DIR) + "/tests/data/classic/theoph.csv");
-  std::stringstream theoph;
-  theoph << in.rdbuf();
+  std::stringstream theoph;  // subjects 8 to 10
+  std::string line;
+  for (bool header = true; std::getline(in, line); header = false)
+    if (header || line.rfind("8,", 0) == 0 || line.rfind("9,", 0) == 0 || line.rfind("10,", 0) == 0)
+      theoph << line << '\n';
   for (const char* criterion : {"", "convergeobj=1e-12"}) {
     SCOPED_TRACE(criterion);
     log_.str("");
@@ -148,7 +151,7 @@ TEST_F(RefitOutcomesTest, RealFailuresStayFailuresUnderTightCriteria) {
               lost);
     EXPECT_GT(lost["9:bootstrap"], 100);
     EXPECT_EQ(logged(433), 1);
-    EXPECT_EQ(logged(444), criterion[0] ? 12 : 0);
+    EXPECT_EQ(logged(444), criterion[0] ? 3 : 0);
   }
 }
 
