@@ -243,7 +243,14 @@ struct QXPROF_RESULT {
   double* parm_array;       // all parameters, declaration order
   std::int32_t n_iter;
   std::int32_t n_func;
+  double r;                 // the relative offset R where the run ended; missing when none
 };
+
+// qxznlo_rc of a task whose criterion asked for R below what double
+// precision can measure at its end: no step lowered the objective any more,
+// and the end meets the default criterion (R below 1e-5) as the optimiser's
+// own convergence test judges it.
+inline constexpr std::int32_t QXPROF_RC_PRECISION_LIMIT = 2;
 
 struct QXPROF_INSTANCE;
 using QXPROF_J = void*;  // journal, always null here

@@ -26,20 +26,27 @@ constexpr int kMsgSeedNegative = 482;
 constexpr int kMsgResidualForWeighted = 502;
 constexpr int kMsgWildForUnweighted = 503;
 constexpr int kMsgTooManySamples = 804;
+constexpr int kMsgNoSamples = 467;
 
 struct Conflicts {
   bool residual_weighted = false;  // DGP=RESIDUAL asked for a weighted model
   bool wild_unweighted = false;    // DGP=WILD asked for an unweighted model
+  bool no_samples = false;         // an NSAMPLES= asked for fewer than one sample:
+  double samples_asked = 0;        // the first such value
 };
 
 bool on(const STMT* s, int k) { return stmt_bit(s, k); }
 
-void read_samples(RUVA_BOOTSTRAP_CONTROL* b, const STMT* s) {
+void read_samples(RUVA_BOOTSTRAP_CONTROL* b, const STMT* s, Conflicts* c) {
   const STLIST* f = stmt_field(s, kSamplesSlot);
   if (!f || is_missing(f->v.fval)) return;
   if (f->v.fval > INT_MAX) {
     xpmlog(305, kMsgTooManySamples, f->v.fval, INT_MAX);
     ruva_exit(3000);
+  }
+  if (f->v.fval < 1) {  // whole samples are counted: below one asks for none
+    if (!c->no_samples) c->no_samples = true, c->samples_asked = f->v.fval;
+    return;
   }
   const auto v = static_cast<std::int32_t>(f->v.fval);
   if (v > b->max_user_n_samples) b->max_user_n_samples = v;
@@ -118,7 +125,7 @@ int process_bootstrap_stmts(RUVACOM* ctx) {
   Conflicts conflicts;
   for (STMT* s = ctx->prochead; s; s = s->next) {
     if (!stmt_is(s, "BOOT")) continue;
-    read_samples(b, s);
+    read_samples(b, s, &conflicts);
     read_seed(b, s);
     read_process(b, s, weighted, &conflicts);
     read_outputs(ctx, b, s);
@@ -126,6 +133,7 @@ int process_bootstrap_stmts(RUVACOM* ctx) {
   zmrsrnd(&b->comp.mr);
   if (ctx->yol_graphics_flag && !b->plots.hist_box && !b->plots.scatter) b->plots.hist_box = 1;
   if (!b->ci.bc && !b->ci.perc && !b->ci.normal) b->ci.bc = 1;
+  if (conflicts.no_samples) xpmlog(305, kMsgNoSamples, conflicts.samples_asked, b->n_samples);
   if (conflicts.residual_weighted) xpmlog(305, kMsgResidualForWeighted);
   else if (conflicts.wild_unweighted) xpmlog(305, kMsgWildForUnweighted);
   return 0;

@@ -113,6 +113,7 @@ bool keep_batch(RUVACOM* ctx, BootRun* run, const std::vector<QXPROF_RESULT*>& r
   for (std::size_t t = 0; t < results.size(); ++t) {
     const QXPROF_RESULT* r = results[t];
     const bool ok = converged(r, p);
+    run->tally.add(r, !ok);
     rec[0] = static_cast<double>(start + static_cast<int>(t) + 1);
     rec[1] = run->seeds[t];
     rec[2] = ok ? *r->obj_val_ptr : special_missing_value();
@@ -170,6 +171,8 @@ int run_bootstrap(RUVACOM* ctx, BootRun* run) {
   if (b->ci.bc) std::fill(b->ci.lower_than_ref_ct, b->ci.lower_than_ref_ct + ctx->nparm, 0);
   if (const int why = refit_samples(ctx, run)) return why;
   if (b->data.data_flag && write_to_dataset(ctx) != 0) return kMsgSampleLost;
+  log_bootstrap_losses(ctx, run->tally);
+  log_precision_limit(ctx, run->tally, true);
   if (prepare_boot_samples_qxtab(ctx) != 0 || prepare_boot_statistics(ctx) != 0 || get_ci_cov_stats(ctx) != 0)
     return kSaidAlready;
   if (ctx->yol_graphics_flag) produce_bootstrap_plots(ctx);

@@ -7,6 +7,7 @@
 #include "host/ext_refit_engine_qxprof.h"
 #include "host/service_types.h"
 #include "profile/bootstrap_resampling.h"
+#include "profile/refit_outcomes.h"
 
 struct RUVACOM;
 
@@ -20,6 +21,7 @@ struct BootRun {
   std::int32_t factor = 1;  // uniforms per observation and sample: 2 for WILD
   BootResampleInput input{};
   std::vector<double> failed;
+  RefitTally tally;  // the samples refitted so far: failed, at the limit of precision
 };
 
 // The synthetic response (and CONTROL variables) of a bootstrap task's rows.

@@ -14,6 +14,7 @@
 #include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
 #include "profile/refit_client.h"
+#include "profile/refit_outcomes.h"
 
 namespace {
 
@@ -101,7 +102,7 @@ int write_to_dataset(RUVACOM* ctx, QXPROF_RESULT** res_h_h, int n_tasks, int p_i
   }
   for (int i = 0; i < n_tasks; ++i) {
     const QXPROF_RESULT* r = res_h_h[i];
-    row.sse = failed(r) || r->n_cont_obs < 1 ? special_missing_value() : *r->obj_val_ptr;
+    row.sse = refit_row_lost(r) ? special_missing_value() : *r->obj_val_ptr;
     row.obs_index = task_type == kTaskJackknife ? static_cast<double>(used_obs_number(ctx, i)) : missing_value();
     row.l_stat = row.w_stat = missing_value();
     if (task_type == kTaskProfilePoint && !failed(r)) {

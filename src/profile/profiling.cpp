@@ -22,10 +22,12 @@
 #include "procedure/result_phases.h"
 #include "profile/graph_builders.h"
 #include "profile/refit_client.h"
+#include "profile/refit_outcomes.h"
 
 namespace {
 
 constexpr int kMsgNoMemory = 431, kMsgEngineFailed = 438, kMsgUnusedObs = 483, kMsgBetterFit = 425;
+constexpr int kMsgNotProfiled = 449, kMsgSeMissing = 454, kMsgSeZero = 458, kMsgSeTooLarge = 459;
 constexpr double kTiny = 1.110223024625157e-16;
 constexpr double kHuge = 1.3407807929943e154;
 constexpr int kQxprofBest = 2;
@@ -69,14 +71,27 @@ void compute_std_for_prof_parms(RUVACOM* ctx) {
   }
 }
 
-// 1 when parameter j cannot be profiled in this BY group.
-int check_prof_conditions(const RUVACOM* ctx, int j) {
+// Why parameter j cannot be profiled in this BY group (the text of the
+// message that says so), or 0 when it can.
+int reason_not_profiled(const RUVACOM* ctx, int j) {
   const RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
   const double se = prof->comp.se[j];
-  if (is_missing(se) || is_missing(prof->comp.prof_parm_best_vals[j])) return 1;
+  if (is_missing(se) || is_missing(prof->comp.prof_parm_best_vals[j])) return kMsgSeMissing;
   for (int i = 0; i < ctx->nparm; ++i)
-    if (is_missing(prof->ref.ref_best_parm_vals[i])) return 1;
-  return se < kTiny || se > kHuge;
+    if (is_missing(prof->ref.ref_best_parm_vals[i])) return kMsgSeMissing;
+  return se < kTiny ? kMsgSeZero : se > kHuge ? kMsgSeTooLarge : 0;
+}
+
+// 1 when parameter j cannot be profiled in this BY group.
+int check_prof_conditions(const RUVACOM* ctx, int j) { return reason_not_profiled(ctx, j) != 0; }
+
+// A parameter that asks for a profile but cannot have one gets no rows and
+// no graphs; the log says so and why.
+void note_not_profiled(RUVACOM* ctx, int j) {
+  char why[256] = "";
+  xpmstr(why, sizeof why, 305, reason_not_profiled(ctx, j));
+  const CMPSYM* p = ctx->parmsym->s[ctx->ruvaprofile_control->comp.prof_parm_loc[j]];
+  xpmlog(305, kMsgNotProfiled, static_cast<int>(p->nameleng), p->name, by_group_phrase(ctx).c_str(), why);
 }
 
 bool profile_wanted(const RUVACOM* ctx, int j) {
@@ -102,30 +117,45 @@ bool write_batch(RUVACOM* ctx, std::vector<QXPROF_RESULT*>& results, int p_index
   return true;
 }
 
-bool reference_refit(RUVACOM* ctx) {
-  std::vector<QXPROF_RESULT*> results = run_refit_batch(ctx, 1, 0, -1, kTaskReference);
-  if (!results.empty()) reset_reference_values(ctx, results[0]);
-  return write_batch(ctx, results, -1, kTaskReference);
+// The batch's refits counted into the group's tally; the kind's own tally.
+RefitTally counted(std::vector<QXPROF_RESULT*>& results, RefitTally* all) {
+  const RefitTally t = tally_of(results.data(), static_cast<int>(results.size()));
+  *all += t;
+  return t;
 }
 
-bool profiles(RUVACOM* ctx) {
+bool reference_refit(RUVACOM* ctx, RefitTally* all) {
+  std::vector<QXPROF_RESULT*> results = run_refit_batch(ctx, 1, 0, -1, kTaskReference);
+  if (!results.empty()) reset_reference_values(ctx, results[0]);
+  if (!write_batch(ctx, results, -1, kTaskReference)) return false;
+  log_reference_loss(ctx, counted(results, all));
+  return true;
+}
+
+bool profiles(RUVACOM* ctx, RefitTally* all) {
   RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
   for (int j = 0; j < prof->comp.prof_parms.n; ++j) {
-    if (!profile_wanted(ctx, j) || check_prof_conditions(ctx, j)) continue;
+    if (!profile_wanted(ctx, j)) continue;
+    if (check_prof_conditions(ctx, j)) {
+      note_not_profiled(ctx, j);
+      continue;
+    }
     const int n = determine_num_tasks(ctx, j);
     std::vector<QXPROF_RESULT*> results;
     if (n > 0) results = run_refit_batch(ctx, n, 0, j, kTaskProfilePoint);
     if (!write_batch(ctx, results, j, kTaskProfilePoint)) return false;
+    log_profile_losses(ctx, j, counted(results, all));
   }
   if (ctx->yol_graphics_flag) produce_t_cc_plots(ctx);
   return true;
 }
 
-bool jackknife(RUVACOM* ctx) {
+bool jackknife(RUVACOM* ctx, RefitTally* all) {
   const int n = static_cast<int>(ctx->iobs);
   std::vector<QXPROF_RESULT*> results;
   if (n > 0) results = run_refit_batch(ctx, n, 0, -1, kTaskJackknife);
   if (!write_batch(ctx, results, -1, kTaskJackknife)) return false;
+  log_jackknife_losses(ctx, counted(results, all));
   const RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
   for (int j = 0; j < prof->comp.prof_parms.n; ++j)
     if (prof->graph.jackknife_flag[prof->comp.prof_parm_loc[j]]) {
@@ -136,7 +166,7 @@ bool jackknife(RUVACOM* ctx) {
   return true;
 }
 
-void run_profiling(RUVACOM* ctx) {
+void run_profiling(RUVACOM* ctx, RefitTally* all) {
   RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
   // Tables and graph paths belong to this BY group only.
   std::fill(prof->graph.path_store, prof->graph.path_store + prof->comp.prof_parms.n, nullptr);
@@ -145,12 +175,12 @@ void run_profiling(RUVACOM* ctx) {
   if (!ctx->qxprof_block.qxrec_file_h && put_data_qxrec(ctx, kRefitProfile) != 0) return give_up(ctx);
   const FitCheck check = check_refits_reproduce_fit(ctx);
   if (check == FitCheck::kEngineFailed) return give_up(ctx);
-  if (check == FitCheck::kNotReproduced || !reference_refit(ctx)) return;
+  if (check == FitCheck::kNotReproduced || !reference_refit(ctx, all)) return;
   for (int j = 0; j < prof->comp.prof_parms.n; ++j)
     prof->comp.prof_parm_best_vals[j] = prof->ref.ref_best_parm_vals[prof->comp.prof_parm_loc[j]];
   compute_std_for_prof_parms(ctx);
-  if ((prof->graph.u_tplot_flag || prof->graph.u_confcurv_flag) && !profiles(ctx)) return;
-  if (prof->graph.u_jackknife_flag) jackknife(ctx);
+  if ((prof->graph.u_tplot_flag || prof->graph.u_confcurv_flag) && !profiles(ctx, all)) return;
+  if (prof->graph.u_jackknife_flag) jackknife(ctx, all);
 }
 
 template <typename T>
@@ -196,7 +226,9 @@ int init_for_profiling(RUVACOM* ctx) {
 
 void ruva_profile(RUVACOM* ctx) {
   if (ctx->no_prof_flag || !ctx->ruvaprofile_control) return;
-  run_profiling(ctx);
+  RefitTally all;
+  run_profiling(ctx, &all);
+  log_precision_limit(ctx, all, false);
   ctx->ruvaprofile_control->comp.y_obs_ptr = nullptr;  // the record file's: released with it
   release_qxrec_file(ctx);
 }

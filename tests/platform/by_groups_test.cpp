@@ -51,6 +51,27 @@ TEST_F(ByGroupTest, DescendingAndSecondKeysAndCharacterValues) {
   EXPECT_EQ(log_text().find("ERROR"), std::string::npos);
 }
 
+// The current group as the BY line shows it (input information item 96);
+// empty before the first group or without BY variables.
+TEST_F(ByGroupTest, TextOfTheCurrentGroup) {
+  write_file("t.csv", "s,t,x\n\"b  \",1.5,1\na,.,2\n");
+  XO_FILE* f = open_by("t", BySpec{{{"s", true}, {"t", false}}});
+  auto text_of = [](XO_FILE* file) {
+    XO_BYGROUP group{};
+    EXPECT_EQ(xoinfo(file, kXoByGroupText, &group), 0);
+    return std::string(group.text);
+  };
+  EXPECT_EQ(text_of(f), "");
+  ASSERT_EQ(xbynext(f), 1);
+  EXPECT_EQ(text_of(f), "s=b t=1.5");
+  ASSERT_EQ(xbynext(f), 1);
+  EXPECT_EQ(text_of(f), "s=a t=.");
+  write_file("u.csv", "x\n1\n");
+  XO_FILE* u = open_by("u", BySpec{});
+  ASSERT_EQ(xbynext(u), 1);
+  EXPECT_EQ(text_of(u), "");
+}
+
 TEST_F(ByGroupTest, NotsortedGroupsAreRunsOfEqualValues) {
   write_file("n.csv", "g,x\n2,1\n2,2\n1,3\n2,4\n");
   XO_FILE* f = open_by("n", BySpec{{{"g"}}, true});

@@ -55,7 +55,7 @@ std::string draw_profile_t_plot(const GraphSources& s, std::string* why) {
   std::vector<double> w = kept(t->values(wcol), keep), l = kept(t->values(lcol), keep);
   sort_by_x(w, l);
   if (w.empty()) {
-    *why = "the profile table has no profile rows";
+    *why = "the profile table has no profile rows with statistics";
     return {};
   }
   const SeriesStyle profile = series_style(0);
@@ -90,7 +90,7 @@ std::string draw_confidence_curve(const GraphSources& s, std::string* why) {
   sort_by_x(upper, xu);
   sort_by_x(lower, xl);
   if (theta.empty()) {
-    *why = "the profile table has no profile rows";
+    *why = "the profile table has no profile rows with statistics";
     return {};
   }
   struct Quantile {

@@ -195,6 +195,25 @@ ZOPTGLOBAL* make_record(Arena& arena, Run& r, const QXPROF_NLO_U_OPT& o) {
   return g;
 }
 
+// A run whose criterion is finer than the default can end where no step
+// lowers the objective: the sum of squares no longer tells the points of
+// its last steps apart in double precision, and R stays near the square
+// root of the rounding (about 1e-8, more where the residuals are small
+// against the responses). That end is judged as the optimiser judges a
+// convergence candidate, with the default criterion in place of the finer
+// one: R below it (or a negligible objective), no working constraint
+// violated, and no active bound whose multiplier asks to leave it.
+bool at_precision_limit(ZOPTGLOBAL* g) {
+  if (g->state.error != s_nodecr || !(g->opts.atol < kDefaultCriterion)) return false;
+  const double asked = g->opts.atol;
+  const int iters = g->state.iters;
+  g->opts.atol = kDefaultCriterion;
+  const bool done = converged(g) != 0;
+  g->opts.atol = asked;
+  g->state.iters = iters;
+  return done;
+}
+
 int result_code(ZOPTGLOBAL* g, int rc) {
   if (rc == 0) return g->state.iters > 0 ? 1 : 0;
   switch (g->state.error) {
@@ -222,7 +241,7 @@ bool RefitTask::define(const QXPROF_TASK_DESC& d, int n_parms, std::int64_t n_ob
   // Until the task runs, its result is a failure at the start values.
   parms_ = start_;
   objective_ = missing_value();
-  result_ = {id_, kTaskStopped, 0, &objective_, parms_.data(), 0, 0};
+  result_ = {id_, kTaskStopped, 0, &objective_, parms_.data(), 0, 0, missing_value()};
   return true;
 }
 
@@ -300,10 +319,12 @@ int RefitTask::minimise(Frame& frame, const Observations& obs, Sums* end) {
   std::copy(start_.begin(), start_.end(), g->state.parms);
   int rc;
   try {
-    rc = result_code(g, zopt(g));
+    const int run = zopt(g);
+    rc = run != 0 && at_precision_limit(g) ? QXPROF_RC_PRECISION_LIMIT : result_code(g, run);
   } catch (const FunctionLimit&) {
     rc = kTaskFunctionLimit;
   }
+  result_.r = is_missing(g->state.r) ? missing_value() : g->state.r;
   parms_.assign(g->state.parms, g->state.parms + n);
   result_.n_iter = g->state.iters;
   result_.n_func = static_cast<std::int32_t>(r.calls);

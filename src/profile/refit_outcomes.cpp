@@ -1,0 +1,84 @@
+#include "profile/refit_outcomes.h"
+
+#include <algorithm>
+
+#include "host/missing.h"
+#include "host/services.h"
+#include "procedure/group_name.h"
+#include "procedure/procedure_context.h"
+
+namespace {
+
+constexpr int kMsgProfileLost = 426, kMsgProfileLostMany = 427, kMsgProfileLostAll = 428,
+              kMsgJackknifeLost = 429, kMsgSamplesLost = 430, kMsgSamplesLostMany = 433,
+              kMsgReferenceLost = 442, kMsgLimitProfiling = 443, kMsgLimitBootstrap = 444;
+
+}  // namespace
+
+void RefitTally::add(const QXPROF_RESULT* r, bool failed) {
+  ++tasks;
+  if (failed) {
+    ++lost;
+  } else if (r->qxznlo_rc == QXPROF_RC_PRECISION_LIMIT) {
+    ++at_limit;
+    if (!is_missing(r->r)) largest_r = std::max(largest_r, r->r);
+  }
+}
+
+RefitTally& RefitTally::operator+=(const RefitTally& other) {
+  tasks += other.tasks;
+  lost += other.lost;
+  at_limit += other.at_limit;
+  largest_r = std::max(largest_r, other.largest_r);
+  return *this;
+}
+
+bool refit_row_lost(const QXPROF_RESULT* r) { return r->qxznlo_rc < 0 || r->n_cont_obs < 1; }
+
+RefitTally tally_of(QXPROF_RESULT* const* results, int n) {
+  RefitTally t;
+  for (int i = 0; i < n; ++i) t.add(results[i], refit_row_lost(results[i]));
+  return t;
+}
+
+std::string by_group_phrase(RUVACOM* ctx) {
+  return ctx->nby < 1 ? "" : " in " + group_name(ctx);
+}
+
+void log_reference_loss(RUVACOM* ctx, const RefitTally& t) {
+  if (t.lost > 0) xpmlog(305, kMsgReferenceLost, by_group_phrase(ctx).c_str());
+}
+
+void log_profile_losses(RUVACOM* ctx, int j, const RefitTally& t) {
+  if (t.lost == 0) return;
+  const CMPSYM* p = ctx->parmsym->s[ctx->ruvaprofile_control->comp.prof_parm_loc[j]];
+  const std::string by = by_group_phrase(ctx);
+  if (t.lost == t.tasks) {
+    xpmlog(305, kMsgProfileLostAll, t.tasks, static_cast<int>(p->nameleng), p->name, by.c_str());
+  } else if (10 * t.lost > t.tasks) {
+    xpmlog(305, kMsgProfileLostMany, t.lost, t.tasks, static_cast<int>(p->nameleng), p->name, by.c_str(),
+           t.tasks - t.lost);
+  } else {
+    xpmlog(305, kMsgProfileLost, t.lost, t.tasks, static_cast<int>(p->nameleng), p->name, by.c_str());
+    return;
+  }
+  ruva_raise_rc(ctx, 4);
+}
+
+void log_jackknife_losses(RUVACOM* ctx, const RefitTally& t) {
+  if (t.lost > 0) xpmlog(305, kMsgJackknifeLost, t.lost, t.tasks, by_group_phrase(ctx).c_str());
+}
+
+void log_bootstrap_losses(RUVACOM* ctx, const RefitTally& t) {
+  if (t.lost == 0) return;
+  const int kept = t.tasks - t.lost;
+  const bool many = 10 * kept < 9 * t.tasks;
+  xpmlog(305, many ? kMsgSamplesLostMany : kMsgSamplesLost, t.lost, t.tasks, by_group_phrase(ctx).c_str(), kept);
+  if (many) ruva_raise_rc(ctx, 4);
+}
+
+void log_precision_limit(RUVACOM* ctx, const RefitTally& t, bool bootstrap) {
+  if (t.at_limit == 0) return;
+  xpmlog(305, bootstrap ? kMsgLimitBootstrap : kMsgLimitProfiling, t.at_limit, t.tasks,
+         by_group_phrase(ctx).c_str(), t.largest_r, ctx->criterion);
+}

@@ -1,0 +1,42 @@
+// What became of a BY group's refits: how many of each kind failed (their
+// rows in PROFDATA=, BOOTDATA= and the tables keep missing values) and how
+// many ended at the limit of double precision, with the log lines that
+// count them. Every failed refit is counted; nothing is lost silently.
+#pragma once
+
+#include <string>
+
+#include "host/ext_refit_engine_qxprof.h"
+
+struct RUVACOM;
+
+struct RefitTally {
+  int tasks = 0;         // refits run
+  int lost = 0;          // of them failed: their rows lose the sum of squares
+  int at_limit = 0;      // counted converged at the limit of precision
+  double largest_r = 0;  // the largest R among those
+
+  void add(const QXPROF_RESULT* r, bool failed);
+  RefitTally& operator+=(const RefitTally& other);
+};
+
+// Whether a reference, profile or jackknife refit's row has a missing sum of
+// squares (the refit failed, or no observation entered its objective).
+bool refit_row_lost(const QXPROF_RESULT* r);
+// The tally of a batch, lost rows judged by refit_row_lost.
+RefitTally tally_of(QXPROF_RESULT* const* results, int n);
+
+// " in the BY group name=value ..." for a step with BY groups, else "".
+std::string by_group_phrase(RUVACOM* ctx);
+
+// The log lines after each kind of refit, written only when some refit of
+// the kind failed; a WARNING (return code 4) when a profiled parameter lost
+// more than 10 per cent of its rows or the bootstrap statistics rest on
+// fewer than 90 per cent of the samples asked for.
+void log_reference_loss(RUVACOM* ctx, const RefitTally& t);
+void log_profile_losses(RUVACOM* ctx, int j, const RefitTally& t);
+void log_jackknife_losses(RUVACOM* ctx, const RefitTally& t);
+void log_bootstrap_losses(RUVACOM* ctx, const RefitTally& t);
+// The refits of profiling or of the bootstrap that were counted converged
+// at the limit of precision, when there are any.
+void log_precision_limit(RUVACOM* ctx, const RefitTally& t, bool bootstrap);
