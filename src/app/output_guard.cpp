@@ -56,6 +56,16 @@ bool same_name_any_case(const fs::path& output, const fs::path& used) {
          same_file(folder(output), folder(used));
 }
 
+// Whether `output` is named as the graph files in the folder `graphs` are
+// (step1_FitPlot.svg, step2_by3_ResidualPlot_x.svg).
+bool graph_file_name(const fs::path& output, const std::string& graphs) {
+  const std::string name = output.filename().string();
+  const std::size_t digits = name.find_first_not_of("0123456789", 4);
+  const bool named = name.rfind("step", 0) == 0 && digits > 4 && digits != std::string::npos && name[digits] == '_' &&
+                     output.extension() == ".svg";
+  return named && !graphs.empty() && same_file(output.has_parent_path() ? output.parent_path() : ".", graphs);
+}
+
 platform::Libraries libraries_of(const CommandLine& cmd) {
   platform::Libraries libraries;
   if (!cmd.work.empty()) libraries.set_work(cmd.work);
@@ -104,6 +114,8 @@ std::string output_clash(const CommandLine& c) {
     for (std::size_t j = i + 1; j < outputs.size(); ++j)
       if (same_file(outputs[i].second, outputs[j].second))
         return outputs[i].first + " and " + outputs[j].first + " name the same file " + outputs[i].second;
+  for (const auto& [option, file] : outputs)
+    if (graph_file_name(file, c.graphs)) return option + " names " + file + ", a graph file of --graphs " + c.graphs;
   std::vector<UsedFile> used;
   const platform::Libraries libraries = libraries_of(c);
   for (const std::string& program : c.programs) {

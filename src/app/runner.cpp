@@ -118,7 +118,7 @@ struct OutputFiles {
         *log << "ERROR: The graphs folder " << cmd.graphs << " cannot be made.\n";
         return false;
       }
-      if (!can_write(std::filesystem::path(cmd.graphs) / "graph.svg", "graphs")) return false;
+      if (!can_write(std::filesystem::path(cmd.graphs) / "step0_check.svg", "graphs")) return false;
     }
     return cmd.html.empty() || can_write(cmd.html, "report");
   }

@@ -50,6 +50,7 @@ TEST_F(OutputFilesTest, AnOutputThatWouldOverwriteWhatTheRunUsesIsRefusedFirst) 
       {"--html e.meta.json", "--html names the description e.meta.json of the data set WORK.e, which the run writes."},
       {"--log p.ruva", "--log names the program file p.ruva."},
       {"--json j.txt --html ./j.txt", "--json and --html name the same file j.txt."},
+      {"--graphs g --log g/step1_FitPlot.svg", "--log names g/step1_FitPlot.svg, a graph file of --graphs g."},
   };
   for (const auto& c : refused) {
     // The listing is named first: a refusal must not have truncated it.
