@@ -1,38 +1,7 @@
 #include "app/command_line.h"
 
-#include <cstring>
-#include <filesystem>
 
 namespace app {
-namespace {
-
-// Whether two paths name one file, whether or not it exists yet.
-bool same_file(const std::string& a, const std::string& b) {
-  std::error_code ea, eb;
-  const auto pa = std::filesystem::weakly_canonical(std::filesystem::absolute(a, ea), ea);
-  const auto pb = std::filesystem::weakly_canonical(std::filesystem::absolute(b, eb), eb);
-  return ea || eb ? a == b : pa == pb;
-}
-
-// Two outputs sent to one file would overwrite each other, and an output
-// sent to a program file would overwrite the program: empty when neither.
-std::string output_clash(const CommandLine& c) {
-  const std::pair<const char*, const std::string*> outputs[] = {
-      {"--listing", &c.listing}, {"--log", &c.log}, {"--json", &c.json}, {"--html", &c.html}};
-  for (std::size_t i = 0; i < std::size(outputs); ++i) {
-    const std::string& file = *outputs[i].second;
-    if (file.empty()) continue;
-    for (std::size_t j = i + 1; j < std::size(outputs); ++j)
-      if (!outputs[j].second->empty() && same_file(file, *outputs[j].second))
-        return std::string(outputs[i].first) + " and " + outputs[j].first + " name the same file " + file;
-    for (const std::string& program : c.programs)
-      if (same_file(file, program)) return std::string(outputs[i].first) + " names the program file " + program;
-  }
-  return {};
-}
-
-}  // namespace
-
 const char* usage_text() {
   return "usage: ruva [options] PROGRAM...\n"
          "\n"
@@ -65,6 +34,16 @@ bool parse_command_line(int argc, const char* const* argv, CommandLine* out, std
     *error = why;
     return false;
   };
+  // The options that name a file or a folder: an empty name would quietly
+  // mean none, so it is refused.
+  struct PathOption {
+    const char* name;
+    std::string* value;
+    const char* what;
+  };
+  const PathOption paths[] = {{"listing", &out->listing, "file"}, {"log", &out->log, "file"},
+                              {"json", &out->json, "file"},       {"html", &out->html, "file"},
+                              {"graphs", &out->graphs, "folder"}, {"work", &out->work, "folder"}};
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     std::string value;
@@ -85,17 +64,20 @@ bool parse_command_line(int argc, const char* const* argv, CommandLine* out, std
       }
       return false;
     };
+    auto path_option = [&]() -> const PathOption* {
+      for (const PathOption& p : paths)
+        if (take(p.name)) return &p;
+      return nullptr;
+    };
     if (arg == "--help" || arg == "-h") out->help = true;
     else if (arg == "--version") out->version = true;
     else if (arg == "--parse-only") out->parse_only = true;
-    else if (take("listing")) out->listing = value;
-    else if (take("log")) out->log = value;
-    else if (take("json")) out->json = value;
-    else if (take("html")) out->html = value;
-    else if (take("graphs")) out->graphs = value;
-    else if (take("work")) out->work = value;
-    else if (take("option")) out->options.push_back(value);
-    else if (take("set")) {
+    else if (const PathOption* p = path_option()) {
+      if (value.empty()) return fail(std::string("--") + p->name + " needs a " + p->what + " name, not an empty one");
+      *p->value = value;
+    } else if (take("option")) {
+      out->options.push_back(value);
+    } else if (take("set")) {
       if (value.find('=') == std::string::npos) return fail("--set needs NAME=VALUE, not " + value);
       out->settings.push_back(value);
     } else if (take("lib")) {
@@ -113,7 +95,6 @@ bool parse_command_line(int argc, const char* const* argv, CommandLine* out, std
     }
   }
   if (!out->help && !out->version && out->programs.empty()) return fail("no program file given");
-  if (std::string clash = output_clash(*out); !clash.empty()) return fail(clash);
   return true;
 }
 

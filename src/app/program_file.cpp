@@ -1,6 +1,8 @@
 #include "app/program_file.h"
 
 #include <cctype>
+#include <fstream>
+#include <sstream>
 
 namespace app {
 namespace {
@@ -101,6 +103,15 @@ SplitResult split_program(const std::string& text, const std::string& file) {
   }
   close(text.size());
   return result;
+}
+
+bool read_program_file(const std::string& path, std::string* text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  *text = ss.str();
+  return true;
 }
 
 }  // namespace app

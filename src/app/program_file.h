@@ -16,4 +16,7 @@ struct SplitResult {
 
 SplitResult split_program(const std::string& text, const std::string& file);
 
+// Reads a program file whole; false when it cannot be read.
+bool read_program_file(const std::string& path, std::string* text);
+
 }  // namespace app

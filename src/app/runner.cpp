@@ -4,9 +4,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 
+#include "app/output_guard.h"
 #include "app/program_file.h"
+#include "platform/datasets/whole_file.h"
 #include "platform/host.h"
 #include "platform/kernel/kernel_state.h"
 #include "platform/threads/large_stack.h"
@@ -53,15 +54,6 @@ bool configure(const CommandLine& cmd, platform::Host& host) {
 namespace {
 
 constexpr int kMsgProgramIsFolder = 90;
-
-bool read_file(const std::string& path, std::string* text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  *text = ss.str();
-  return true;
-}
 
 std::string join_codes(const std::vector<int>& codes) {
   std::string s;
@@ -126,9 +118,20 @@ struct OutputFiles {
         *log << "ERROR: The graphs folder " << cmd.graphs << " cannot be made.\n";
         return false;
       }
+      if (!can_write(std::filesystem::path(cmd.graphs) / "step0_check.svg", "graphs")) return false;
     }
-    if (!cmd.html.empty() && !std::ofstream(cmd.html)) return refuse("report file", cmd.html);
-    return true;
+    return cmd.html.empty() || can_write(cmd.html, "report");
+  }
+
+  // The graph files and the report are written whole when they are done
+  // (whole_file.h); a trial file shows now, once, whether they can be,
+  // and leaves an earlier report as it was.
+  bool can_write(const std::filesystem::path& file, const std::string& what) {
+    platform::ds::WholeFile trial;
+    std::string why;
+    if (trial.open(file, &why)) return true;
+    *log << "ERROR: The " << what << " cannot be written: " << why << ".\n";
+    return false;
   }
 
   bool refuse(const std::string& what, const std::string& name) {
@@ -148,7 +151,7 @@ void run_program(const CommandLine& cmd, const std::string& program, platform::H
     codes->push_back(2);
     return;
   }
-  if (!read_file(program, &text)) {
+  if (!read_program_file(program, &text)) {
     host.log_message(1, 1, program.c_str());
     codes->push_back(2);
     return;
@@ -165,18 +168,22 @@ void run_program(const CommandLine& cmd, const std::string& program, platform::H
   }
 }
 
-void write_report(const CommandLine& cmd, const platform::report::HtmlReport& report, platform::Host& host,
-                  std::vector<int>* codes) {
+void write_report(const CommandLine& cmd, const platform::report::HtmlReport& report, platform::Host& host) {
   std::string why, title = "ruva report:";
   for (const std::string& program : cmd.programs) title += " " + program;
-  if (report.write(cmd.html, title, &why)) return;
-  host.log().error("The report file " + cmd.html + " cannot be written: " + why + ".");
-  codes->push_back(2);
+  // An ERROR outside any step: it sets the exit status without counting
+  // as a step's return code.
+  if (!report.write(cmd.html, title, &why)) host.log().error("The report was not written: " + why + ".");
 }
 
 }  // namespace
 
 int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
+  // Before any output is opened, so that a refused one has truncated nothing.
+  if (const std::string clash = output_clash(cmd); !clash.empty()) {
+    log_default << "ERROR: " << clash << ".\n";
+    return 2;
+  }
   OutputFiles files;
   if (!files.open(cmd, listing_default, log_default)) return 2;
   platform::report::HtmlReport report;
@@ -188,7 +195,7 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
     for (const std::string& program : cmd.programs) run_program(cmd, program, host, &codes);
   else
     codes.push_back(1012);
-  if (!cmd.html.empty()) write_report(cmd, report, host, &codes);
+  if (!cmd.html.empty()) write_report(cmd, report, host);
   check_written(*files.listing, cmd.listing.empty() ? "listing" : "listing file " + cmd.listing, host);
   if (!cmd.json.empty()) check_written(files.json_file, "JSON file " + cmd.json, host);
   host.log_message(1, 7, join_codes(codes).c_str());

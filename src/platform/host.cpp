@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <iostream>
+#include <new>
 #include <stdexcept>
 
 #include "host/kernel_handle.h"
@@ -19,6 +20,8 @@ constexpr int kVectors = 400;
 constexpr int kAnchorBlockWord = 9;
 constexpr int kTaskRecordWord = 10;
 constexpr int kTaskPoolBudget = 0;
+constexpr int kMsgOutOfMemory = 19;
+constexpr int kOutOfMemoryCode = 1016;
 
 template <class T>
 HostWord word_of(T* p) {
@@ -193,6 +196,9 @@ int Host::run_step_with(void (*main)(), const StepSource& step) {
       main();
     } catch (const StepExit& e) {
       rc = e.rc;
+    } catch (const std::bad_alloc&) {
+      log_message(1, kMsgOutOfMemory);
+      rc = kOutOfMemoryCode;
     } catch (const std::exception& e) {
       log_message(1, 11, e.what());
       rc = 1012;

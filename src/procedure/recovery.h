@@ -4,10 +4,13 @@
 // guarded code, either by the floating-point handler the host calls or by
 // the code itself; the innermost armed point catches it and the interrupted
 // evaluation counts as failed. The step's own exit (`xexit`) is not a fault
-// and passes through every point.
+// and passes through every point, and neither is running out of memory
+// (std::bad_alloc), which no evaluation can recover from: the host ends the
+// step with 1016.
 #pragma once
 
 #include <exception>
+#include <new>
 
 #include "host/types.h"
 
@@ -41,6 +44,8 @@ bool run_under_recovery(QXBoolean* flag, Body&& body) {
     body();
   } catch (const RuvaFault&) {
     return false;
+  } catch (const std::bad_alloc&) {
+    throw;
   } catch (const std::exception&) {
     return false;
   }

@@ -67,6 +67,13 @@ TEST(CommandLine, BadArgumentsSayWhatIsWrong) {
   Parsed dangling = parse({"a.ruva", "--log"});
   EXPECT_FALSE(dangling.ok);
   EXPECT_NE(dangling.error.find("--log"), std::string::npos);
+  // An empty file or folder name would quietly mean none.
+  for (std::vector<const char*> args : {std::vector<const char*>{"--graphs", ""}, {"--html="}, {"--log="}, {"--work", ""}}) {
+    args.push_back("a.ruva");
+    Parsed empty = parse(args);
+    EXPECT_FALSE(empty.ok) << args[0];
+    EXPECT_NE(empty.error.find("name, not an empty one"), std::string::npos) << empty.error;
+  }
   for (const char* lib : {"in", "=dir", "in="}) {
     Parsed bad = parse({"--lib", lib, "a.ruva"});
     EXPECT_FALSE(bad.ok) << lib;

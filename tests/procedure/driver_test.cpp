@@ -1,6 +1,7 @@
 // The step driver: the return code with no BY group, faults at the
 // procedure level (in the BY-group loop and in the phases before it), the
 // bootstrap stream restarted for every group, and the end-of-task clean-up.
+#include <new>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,51 @@ TEST_F(DriverTest, AFaultBeforeTheByGroupLoopEndsTheStepWith1012) {
   host_.replace_service(148, 57, real);
   EXPECT_EQ(rc, 1012) << log_text();
   EXPECT_EQ(context()->bycnt, 0);
+}
+
+// Running out of memory is no fault a recovery point may swallow: wherever
+// std::bad_alloc is thrown (a model run, the BY-group loop, the program's
+// generation) the step ends with 1016 and says why, and writes no data set.
+int g_calls_before_shortage = 0;
+void* g_real_service = nullptr;
+void count_down_to_shortage() {
+  if (g_calls_before_shortage-- == 0) throw std::bad_alloc();
+}
+int short_bynext(XO_FILE* f) {
+  count_down_to_shortage();
+  return reinterpret_cast<int (*)(XO_FILE*)>(g_real_service)(f);
+}
+int short_generation(CMPGLOBAL* c) {
+  count_down_to_shortage();
+  return reinterpret_cast<int (*)(CMPGLOBAL*)>(g_real_service)(c);
+}
+int short_run(int e, int r1, int r2, int cm, int ce, int d, int nl, int lp, int* ne, int* nm, CMPGLOBAL* c) {
+  count_down_to_shortage();
+  return reinterpret_cast<decltype(&short_run)>(g_real_service)(e, r1, r2, cm, ce, d, nl, lp, ne, nm, c);
+}
+
+TEST_F(DriverTest, RunningOutOfMemoryAnywhereEndsTheStepWith1016) {
+  const struct {
+    int vector, entry;
+    void* service;
+    int calls_before;
+  } cases[] = {{148, 12, reinterpret_cast<void*>(&short_run), 3},
+               {212, 4, reinterpret_cast<void*>(&short_bynext), 2},
+               {148, 57, reinterpret_cast<void*>(&short_generation), 0}};
+  for (const auto& c : cases) {
+    g_calls_before_shortage = c.calls_before;
+    g_real_service = host_.replace_service(c.vector, c.entry, c.service);
+    const int rc = run(std::string("proc ruva outest=est data=d; by g; ") + kFit + " z = _obs_; output out=o p=p;");
+    host_.replace_service(c.vector, c.entry, g_real_service);
+    EXPECT_LT(g_calls_before_shortage, 0) << c.vector << "/" << c.entry << ": no shortage met";
+    EXPECT_EQ(rc, 1016) << log_text();
+    const std::string said = "ERROR: The step ran out of memory and was stopped.", log = log_text();
+    EXPECT_NE(log.find(said), std::string::npos) << log;
+    EXPECT_EQ(log.find(said, log.find(said) + 1), std::string::npos) << log;
+    EXPECT_EQ(log.find("logged no message"), std::string::npos) << log;
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "est.csv"));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "o.csv"));
+  }
 }
 
 // The first uniform of the bootstrap stream after each group's reset.

@@ -1,29 +1,11 @@
 #include "platform/datasets/csv_writer.h"
 
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
 #include <cstring>
-#include <fstream>
 
 #include "platform/datasets/sidecar.h"
 #include "platform/datasets/value_text.h"
 
 namespace platform::ds {
-namespace {
-
-std::filesystem::path temporary_name(const std::filesystem::path& target) {
-  static std::atomic<unsigned> counter{0};
-  return target.parent_path() / ("." + target.filename().string() + ".tmp" +
-                                 std::to_string(::getpid()) + "-" + std::to_string(++counter));
-}
-
-std::string system_reason() {
-  return std::strerror(errno);
-}
-
-}  // namespace
 
 void append_text_field(std::string_view value, std::string* line) {
   while (!value.empty() && value.back() == ' ') value.remove_suffix(1);
@@ -39,45 +21,21 @@ void append_text_field(std::string_view value, std::string* line) {
   line->push_back('"');
 }
 
-CsvWriter::~CsvWriter() {
-  abandon();
-}
-
 bool CsvWriter::open(const std::filesystem::path& target, const std::vector<Variable>& variables,
                      std::string* why) {
   target_ = target;
-  temp_ = temporary_name(target);
-  file_ = std::fopen(temp_.c_str(), "wbx");
-  if (!file_) {
-    *why = "the file " + temp_.string() + " cannot be created: " + system_reason();
-    temp_.clear();
-    return false;
-  }
-  static constexpr std::size_t kBuffer = 1 << 20;
-  std::setvbuf(file_, nullptr, _IOFBF, kBuffer);
+  if (!file_.open(target, why)) return false;
   line_.clear();
   for (std::size_t i = 0; i < variables.size(); ++i) {
     if (i) line_.push_back(',');
     line_ += variables[i].name;
   }
   line_.push_back('\n');
-  return put(line_, why);
-}
-
-bool CsvWriter::put(const std::string& text, std::string* why) {
-  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::ferror(file_)) {
-    *why = "writing " + temp_.string() + " failed: " + system_reason();
-    return false;
-  }
-  return true;
+  return file_.write(line_, why);
 }
 
 bool CsvWriter::write_row(const std::vector<Variable>& variables, const unsigned char* record,
                           std::string* why) {
-  if (!file_) {
-    *why = "the file is not open";
-    return false;
-  }
   line_.clear();
   char number[kNumberTextSize];
   for (std::size_t i = 0; i < variables.size(); ++i) {
@@ -100,66 +58,19 @@ bool CsvWriter::write_row(const std::vector<Variable>& variables, const unsigned
   // written as an empty quoted field.
   if (line_.empty() && !variables.empty()) line_ = "\"\"";
   line_.push_back('\n');
-  return put(line_, why);
+  return file_.write(line_, why);
 }
 
 bool CsvWriter::publish(const std::string& sidecar, std::string* why) {
-  if (!file_) {
-    *why = "the file is not open";
+  if (!file_.finish(true, why)) return false;
+  WholeFile side;
+  if (!side.open(sidecar_path(target_), why) || !side.write(sidecar, why) || !side.finish(true, why)) {
+    file_.abandon();
     return false;
   }
-  const bool flushed = std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
-  std::string reason = flushed ? "" : system_reason();
-  const bool closed = std::fclose(file_) == 0;
-  if (!closed && reason.empty()) reason = system_reason();
-  file_ = nullptr;
-  if (!flushed || !closed) {
-    *why = "completing " + temp_.string() + " failed: " + reason;
-    abandon();
-    return false;
-  }
-  std::filesystem::path side_target = sidecar_path(target_);
-  std::filesystem::path side_temp = temporary_name(side_target);
-  {
-    std::ofstream out(side_temp, std::ios::binary);
-    out << sidecar;
-    out.close();
-    if (!out) {
-      *why = "the description " + side_temp.string() + " cannot be written";
-      std::error_code ec;
-      std::filesystem::remove(side_temp, ec);
-      abandon();
-      return false;
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp_, target_, ec);
-  if (ec) {
-    *why = "renaming " + temp_.string() + " failed: " + ec.message();
-    std::filesystem::remove(side_temp, ec);
-    abandon();
-    return false;
-  }
-  temp_.clear();
-  std::filesystem::rename(side_temp, side_target, ec);
-  if (ec) {
-    *why = "renaming " + side_temp.string() + " failed: " + ec.message();
-    std::filesystem::remove(side_temp, ec);
-    return false;
-  }
-  return true;
+  return file_.commit(why) && side.commit(why);
 }
 
-void CsvWriter::abandon() {
-  if (file_) {
-    std::fclose(file_);
-    file_ = nullptr;
-  }
-  if (!temp_.empty()) {
-    std::error_code ec;
-    std::filesystem::remove(temp_, ec);
-    temp_.clear();
-  }
-}
+void CsvWriter::abandon() { file_.abandon(); }
 
 }  // namespace platform::ds

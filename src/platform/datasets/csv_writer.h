@@ -1,25 +1,20 @@
-// Writes a data set file so that it appears whole or not at all: rows go to
-// a temporary file beside the target, and only `publish` moves it, with its
-// description, to the final names. A writer destroyed unpublished removes
-// its temporary file, so a failed write never leaves a half file behind.
+// Writes a data set file so that it appears whole or not at all (see
+// whole_file.h): only `publish` moves it, with its description, to the
+// final names. A writer destroyed unpublished removes its temporary file, so
+// a failed write never leaves a half file behind.
 #pragma once
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/datasets/table.h"
+#include "platform/datasets/whole_file.h"
 
 namespace platform::ds {
 
 class CsvWriter {
  public:
-  CsvWriter() = default;
-  ~CsvWriter();
-  CsvWriter(const CsvWriter&) = delete;
-  CsvWriter& operator=(const CsvWriter&) = delete;
-
   // Creates the temporary file and writes the header line; false with the reason.
   bool open(const std::filesystem::path& target, const std::vector<Variable>& variables,
             std::string* why);
@@ -33,11 +28,8 @@ class CsvWriter {
   void abandon();
 
  private:
-  bool put(const std::string& text, std::string* why);
-
-  std::FILE* file_ = nullptr;
+  WholeFile file_;
   std::filesystem::path target_;
-  std::filesystem::path temp_;
   std::string line_;
 };
 

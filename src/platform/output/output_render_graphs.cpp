@@ -3,10 +3,10 @@
 // by step, BY group, graph and parameter, and a line in the listing.
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 
 #include "host/missing.h"
+#include "platform/datasets/whole_file.h"
 #include "platform/graphs/graph_data.h"
 #include "platform/graphs/graph_renderer.h"
 #include "platform/host.h"
@@ -119,11 +119,12 @@ void OutputService::draw_graph(OutputItem& item) {
   }
   if (graphs_.folder.empty()) return;
   const std::string file = (std::filesystem::path(graphs_.folder) / (stem + ".svg")).string();
-  std::ofstream out(file, std::ios::binary);
-  out << item.svg;
-  out.close();
-  if (!out) {
-    Host::current().log().warning("The graph file " + file + " cannot be written.");
+  // A file appears whole or not at all; one that fails is named once, in
+  // the log and where the graph stands in the listing.
+  if (!ds::write_whole_file(file, item.svg, false, &why)) {
+    const std::string note = "The graph " + name + " was not written: " + why + ".";
+    Host::current().log().warning(note);
+    listing_line(note);
     return;
   }
   item.extra["file"] = file;

@@ -1,7 +1,6 @@
 #include "platform/report/html_report.h"
 
-#include <fstream>
-
+#include "platform/datasets/whole_file.h"
 #include "platform/graphs/svg_document.h"
 #include "platform/report/html_blocks.h"
 #include "platform/report/report_style.h"
@@ -99,18 +98,7 @@ std::string HtmlReport::page(const std::string& title) const {
 }
 
 bool HtmlReport::write(const std::string& file, const std::string& title, std::string* why) const {
-  std::ofstream out(file, std::ios::binary);
-  if (!out) {
-    *why = "the file cannot be opened for writing";
-    return false;
-  }
-  out << page(title);
-  out.close();
-  if (!out) {
-    *why = "writing the file failed";
-    return false;
-  }
-  return true;
+  return ds::write_whole_file(file, page(title), false, why);
 }
 
 }  // namespace platform::report

@@ -17,7 +17,8 @@ class HtmlReport {
   void add(const OutputItem& item);
   // The page, with `title` as its heading (the program files, say).
   std::string page(const std::string& title) const;
-  // Writes the page to `file`; false with the reason when it cannot.
+  // Writes the page to `file`, whole or not at all; false with the reason
+  // when it cannot.
   bool write(const std::string& file, const std::string& title, std::string* why) const;
 
  private:

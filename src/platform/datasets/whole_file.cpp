@@ -1,0 +1,124 @@
+#include "platform/datasets/whole_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+namespace platform::ds {
+namespace {
+
+std::filesystem::path temporary_name(const std::filesystem::path& target) {
+  static std::atomic<unsigned> counter{0};
+  return target.parent_path() / ("." + target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
+                                 std::to_string(++counter));
+}
+
+std::string folder_of(const std::filesystem::path& target) {
+  return target.has_parent_path() ? target.parent_path().string() : std::string(".");
+}
+
+}  // namespace
+
+WholeFile::~WholeFile() { abandon(); }
+
+bool WholeFile::open(const std::filesystem::path& target, std::string* why) {
+  abandon();
+  target_ = target;
+  struct stat st;
+  if (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    file_ = std::fopen(target.c_str(), "wb");
+    if (!file_) *why = "the file " + target.string() + " cannot be opened for writing: " + std::strerror(errno);
+    return file_ != nullptr;
+  }
+  std::error_code ec;
+  if (std::filesystem::is_symlink(target, ec)) {
+    const std::filesystem::path linked = std::filesystem::weakly_canonical(target, ec);
+    if (!ec) target_ = linked;
+  }
+  temp_ = temporary_name(target_);
+  file_ = std::fopen(temp_.c_str(), "wbx");
+  if (!file_) {
+    *why = "no file can be created in the folder " + folder_of(target_) + ": " + std::strerror(errno);
+    temp_.clear();
+    return false;
+  }
+  static constexpr std::size_t kBuffer = 1 << 20;
+  std::setvbuf(file_, nullptr, _IOFBF, kBuffer);
+  return true;
+}
+
+bool WholeFile::write(std::string_view text, std::string* why) {
+  if (!file_) {
+    *why = "the file " + target_.string() + " is not open";
+    return false;
+  }
+  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::ferror(file_)) {
+    *why = "writing " + target_.string() + " failed: " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+bool WholeFile::finish(bool durable, std::string* why) {
+  if (!file_) {
+    *why = "the file " + target_.string() + " is not open";
+    return false;
+  }
+  // A device written in place has nothing to make durable.
+  const bool flushed =
+      std::fflush(file_) == 0 && !std::ferror(file_) && (!durable || temp_.empty() || ::fsync(::fileno(file_)) == 0);
+  std::string reason = flushed ? "" : std::strerror(errno);
+  const bool closed = std::fclose(file_) == 0;
+  if (!closed && reason.empty()) reason = std::strerror(errno);
+  file_ = nullptr;
+  if (!flushed || !closed) {
+    *why = "writing " + target_.string() + " failed: " + reason;
+    abandon();
+    return false;
+  }
+  finished_ = true;
+  return true;
+}
+
+bool WholeFile::commit(std::string* why) {
+  if (!finished_) {
+    *why = "the file " + target_.string() + " is not complete";
+    abandon();
+    return false;
+  }
+  finished_ = false;
+  if (temp_.empty()) return true;
+  std::error_code ec;
+  std::filesystem::rename(temp_, target_, ec);
+  if (ec) {
+    *why = "the file " + target_.string() + " cannot be replaced: " + ec.message();
+    abandon();
+    return false;
+  }
+  temp_.clear();
+  return true;
+}
+
+void WholeFile::abandon() {
+  if (file_) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  finished_ = false;
+  if (!temp_.empty()) {
+    std::error_code ec;
+    std::filesystem::remove(temp_, ec);
+    temp_.clear();
+  }
+}
+
+bool write_whole_file(const std::filesystem::path& target, std::string_view text, bool durable,
+                      std::string* why) {
+  WholeFile file;
+  return file.open(target, why) && file.write(text, why) && file.finish(durable, why) && file.commit(why);
+}
+
+}  // namespace platform::ds

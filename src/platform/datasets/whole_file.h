@@ -1,0 +1,51 @@
+// A file that appears whole or not at all: what is written goes to a
+// temporary file beside the target, and only `commit` moves it to the
+// target's name, so that no reader sees half a file and a failed write
+// leaves the file it would have replaced as it was. A file destroyed
+// uncommitted removes its temporary file. A target that exists and is not
+// a regular file (/dev/null, /dev/stdout, a pipe) cannot be replaced, so it
+// is written in place; a symbolic link is followed to the file it names.
+// Data sets, their descriptions, graph files and the report are all
+// written this way.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace platform::ds {
+
+class WholeFile {
+ public:
+  WholeFile() = default;
+  ~WholeFile();
+  WholeFile(const WholeFile&) = delete;
+  WholeFile& operator=(const WholeFile&) = delete;
+
+  // Creates the temporary file for `target`; false with the reason.
+  bool open(const std::filesystem::path& target, std::string* why);
+  // Appends `text`; false with the reason.
+  bool write(std::string_view text, std::string* why);
+  // Flushes and closes the file, through to the disk when `durable`; false
+  // with the reason, and then the temporary file is removed.
+  bool finish(bool durable, std::string* why);
+  // Moves the finished file to the target's name; false with the reason,
+  // and then the temporary file is removed.
+  bool commit(std::string* why);
+  // Closes and removes the temporary file; the target is left as it was.
+  void abandon();
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::filesystem::path target_;
+  std::filesystem::path temp_;  // empty when written in place
+  bool finished_ = false;
+};
+
+// Writes `text` as the whole of `target` (finish, then commit); false with
+// the reason, and then nothing new is left behind.
+bool write_whole_file(const std::filesystem::path& target, std::string_view text, bool durable,
+                      std::string* why);
+
+}  // namespace platform::ds

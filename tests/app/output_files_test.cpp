@@ -1,0 +1,118 @@
+// The files a run writes: an output named on the command line never
+// overwrites a file the run reads or writes, and is refused before anything
+// is truncated; a graph file or report that cannot be written leaves no
+// part of itself behind and is named once; a graphs folder that takes no
+// files stops the run before its first step.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+
+#include "support/ruva_command.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class OutputFilesTest : public RuvaCommandTest {
+ protected:
+  OutputFilesTest() {
+    write("d.csv", "x,y\n1,2.1\n2,3.9\n3,6.2\n4,7.8\n");
+    write("d.meta.json", R"({"label": "four points"})");
+    fs::create_directories(dir_ / "sub");
+    write("sub/s.csv", "Parameter,Estimate\na,2\n");
+    write("p.ruva", "proc ruva data=d outest=e plots=fit; parms a=1; model y = a*x; output out=o p=p; run;\n"
+                    "proc ruva data=d; parms a=1 / pdata=in.s; model y = a*x; run;\n");
+    write("keep.txt", "kept");
+  }
+  // How often `text` stands in `file`.
+  int count(const std::string& file, const std::string& text) {
+    const std::string s = read(file);
+    int n = 0;
+    for (auto at = s.find(text); at != std::string::npos; at = s.find(text, at + 1)) ++n;
+    return n;
+  }
+};
+
+TEST_F(OutputFilesTest, AnOutputThatWouldOverwriteWhatTheRunUsesIsRefusedFirst) {
+  const struct {
+    const char* args;
+    const char* message;
+  } refused[] = {
+      {"--html d.csv", "--html names the file d.csv of the data set WORK.d, which the run reads."},
+      {"--html D.CSV", "--html names the file D.CSV of the data set WORK.d, which the run reads."},
+      {"--log ./d.meta.json", "--log names the description ./d.meta.json of the data set WORK.d, which the run reads."},
+      {"--json sub/s.csv", "--json names the file sub/s.csv of the data set IN.s, which the run reads."},
+      {"--json o.csv", "--json names the file o.csv of the data set WORK.o, which the run writes."},
+      {"--html e.meta.json", "--html names the description e.meta.json of the data set WORK.e, which the run writes."},
+      {"--log p.ruva", "--log names the program file p.ruva."},
+      {"--json j.txt --html ./j.txt", "--json and --html name the same file j.txt."},
+      {"--graphs g --log g/step1_FitPlot.svg", "--log names g/step1_FitPlot.svg, a graph file of --graphs g."},
+  };
+  for (const auto& c : refused) {
+    // The listing is named first: a refusal must not have truncated it.
+    EXPECT_EQ(run(std::string("--listing keep.txt --lib in=sub ") + c.args + " p.ruva"), 2) << c.args;
+    EXPECT_EQ(count("log.txt", c.message), 1) << read("log.txt");
+    EXPECT_EQ(read("keep.txt"), "kept") << c.args;
+    EXPECT_EQ(read("d.csv"), "x,y\n1,2.1\n2,3.9\n3,6.2\n4,7.8\n") << c.args;
+    EXPECT_EQ(read("d.meta.json"), R"({"label": "four points"})") << c.args;
+    EXPECT_EQ(read("sub/s.csv"), "Parameter,Estimate\na,2\n") << c.args;
+    EXPECT_FALSE(fs::exists(dir_ / "o.csv")) << c.args;
+    EXPECT_FALSE(fs::exists(dir_ / "j.txt")) << c.args;
+  }
+  // Devices replace nothing and may be shared.
+  EXPECT_EQ(run("--listing /dev/null --log /dev/null --json /dev/null --lib in=sub p.ruva"), 0);
+  EXPECT_TRUE(fs::exists(dir_ / "o.csv"));
+}
+
+// Files larger than 12 KB cannot be written here, as on a full disk: some
+// graphs fail, and so does the report.
+TEST_F(OutputFilesTest, FilesThatFailLeaveNothingBehindAndAreNamedOnce) {
+  write("g.ruva", "proc ruva data=d plots=all; parms a=1; model y = a*x; profile a / all; run;\n");
+  write("r.html", "an earlier report");
+  rlimit before;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit small = before;
+  small.rlim_cur = 12 << 10;
+  auto* const handler = std::signal(SIGXFSZ, SIG_IGN);  // writes fail with EFBIG instead
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int status = run("--graphs g --html r.html g.ruva");
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, handler);
+
+  EXPECT_EQ(status, 2) << read("log.txt");
+  int written = 0, failed = 0;
+  for (const auto& entry : fs::directory_iterator(dir_ / "g")) {
+    const std::string name = entry.path().filename().string(), svg = read("g/" + name);
+    EXPECT_EQ(name.front(), 's') << "a temporary file is left: " << name;
+    EXPECT_EQ(svg.substr(svg.size() - 7), "</svg>\n") << name << " is cut short";
+    EXPECT_EQ(count("listing.txt", ": g/" + name), 1) << name;
+    ++written;
+  }
+  const std::string graph_failure = "was not written: writing g/";
+  for (std::string log = read("log.txt"); log.find(graph_failure) != std::string::npos;
+       log.erase(0, log.find(graph_failure) + 1))
+    ++failed;
+  EXPECT_GT(written, 0);
+  EXPECT_GT(failed, 0);
+  // Each failing file once in the log and once in the listing.
+  EXPECT_EQ(count("listing.txt", graph_failure), failed);
+  EXPECT_EQ(count("log.txt", "WARNING: The graph "), failed);
+  EXPECT_EQ(read("r.html"), "an earlier report");
+  EXPECT_EQ(count("log.txt", "ERROR: The report was not written: writing r.html failed: File too large."), 1);
+  EXPECT_EQ(count("log.txt", "Return codes by step: 1: 4."), 1) << read("log.txt");
+}
+
+TEST_F(OutputFilesTest, AGraphsFolderThatTakesNoFilesStopsTheRunOnce) {
+  // /proc/self is a folder in which no file can be made, even by root.
+  EXPECT_EQ(run("--graphs /proc/self p.ruva"), 2);
+  EXPECT_EQ(count("log.txt", "ERROR: The graphs cannot be written: no file can be created in the folder /proc/self"), 1)
+      << read("log.txt");
+  EXPECT_EQ(count("log.txt", "Return codes"), 0) << read("log.txt");
+  EXPECT_FALSE(fs::exists(dir_ / "e.csv"));
+}
+
+}  // namespace
