@@ -212,7 +212,7 @@ void Plot::layout(const Box& outer) {
                            ? std::max(10.0, text_width(tick_label(guess.ticks.back(), guess), options_.font) / 2 + 4)
                            : 10.0;
   const double beside =
-      options_.inset.size() > kInsetLinesInside ? inset_width(options_.inset, options_.font - 1) + 8 : 0;
+      !options_.inset.empty() && inset_beside_area() ? inset_width(options_.inset, options_.font - 1) + 8 : 0;
   const double w = std::max(20.0, outer.w - left - right - beside);
   // As many ticks as fit without their labels touching.
   for (int target = std::clamp(static_cast<int>(std::lround(w / 80)) + 1, 4, 8);; --target) {
@@ -410,6 +410,18 @@ void Plot::bars(const std::vector<double>& left, const std::vector<double>& righ
   svg_.end_layer();
 }
 
+bool Plot::inset_beside_area() const { return options_.inset_outside || inset_beside(options_.inset); }
+
+void Plot::occupy(Point a, Point b) {
+  for (double x = std::min(a.x, b.x);; x += 6) {
+    for (double y = std::min(a.y, b.y);; y += 6) {
+      occupied_.push_back({std::min(x, std::max(a.x, b.x)), std::min(y, std::max(a.y, b.y))});
+      if (y >= std::max(a.y, b.y)) break;
+    }
+    if (x >= std::max(a.x, b.x)) break;
+  }
+}
+
 void Plot::point_label(double x, double y, const std::string& text) {
   if (!inside(x, y)) return;
   TextStyle t{options_.font - 2, Anchor::Start, FontWeight::Normal, colour::kMutedText};
@@ -445,7 +457,7 @@ void Plot::inset(const InsetLines& lines) {
 }
 
 void Plot::finish() {
-  if (options_.inset.size() > kInsetLinesInside)
+  if (!options_.inset.empty() && inset_beside_area())
     draw_inset(svg_, {area_.x + area_.w + 8, area_.y}, options_.inset, options_.font - 1);
   else
     inset(options_.inset);
