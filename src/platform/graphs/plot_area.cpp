@@ -169,12 +169,14 @@ void draw_legend(SvgDocument& svg, const Box& strip, const std::vector<LegendEnt
     const double mid = y + row_h / 2;
     for (std::size_t i : rows[r]) {
       const LegendEntry& e = entries[i];
+      if (e.kind == LegendEntry::Line || e.kind == LegendEntry::LineMarker)
+        svg.line({x, mid}, {x + kLegendSwatch, mid}, Paint{e.style.colour, "", e.style.line_width, e.style.dash});
       if (e.kind == LegendEntry::Fill) {
         svg.rect(x + 2, mid - 5, kLegendSwatch - 4, 10, e.fill);
-      } else if (e.kind == LegendEntry::Line) {
-        svg.line({x, mid}, {x + kLegendSwatch, mid}, Paint{e.style.colour, "", e.style.line_width, e.style.dash});
-      } else {
-        const Paint paint{e.style.colour, e.style.filled ? e.style.colour : "", 1};
+      } else if (e.kind != LegendEntry::Line) {
+        // An open marker on a line is filled white, so that it reads as the marker.
+        const std::string inside = e.kind == LegendEntry::LineMarker ? "#FFFFFF" : "";
+        const Paint paint{e.style.colour, e.style.filled ? e.style.colour : inside, 1};
         const Point c{x + kLegendSwatch / 2, mid};
         if (e.style.marker == Marker::Circle) svg.circle(c, marker, paint);
         else svg.path(marker_path(e.style.marker, c, marker), paint);

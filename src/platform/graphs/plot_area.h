@@ -35,7 +35,7 @@ struct AxisSpec {
 };
 
 struct LegendEntry {
-  enum Kind { Markers, Line, Fill };
+  enum Kind { Markers, Line, Fill, LineMarker };  // LineMarker: a line with its series' marker on it
   LegendEntry(std::string text, Kind k, SeriesStyle s = {}, Paint f = {})
       : label(std::move(text)), kind(k), style(std::move(s)), fill(std::move(f)) {}
   std::string label;
