@@ -74,12 +74,12 @@ Observations of_curve(const Observations& o, const std::vector<double>& curves, 
 }
 
 // Vertical prediction limits at each observation of a weighted fit.
-void prediction_bars(Plot& plot, const Observations& o, const std::string& colour) {
+void prediction_bars(Plot& plot, const Observations& o, const SeriesStyle& style) {
   plot.svg().begin_layer("prediction-bars");
   for (std::size_t i = 0; i < o.x.size() && i < o.upper.size(); ++i)
     if (std::isfinite(o.x[i]) && std::isfinite(o.upper[i]) && std::isfinite(o.lower[i]))
       plot.svg().line({plot.px(o.x[i]), plot.py(o.lower[i])}, {plot.px(o.x[i]), plot.py(o.upper[i])},
-                      Paint{colour, "", 1, kDashed});
+                      Paint{style.colour, "", 1, style.dash});
   plot.svg().end_layer();
 }
 
@@ -175,7 +175,7 @@ std::string draw_fit_plot(const GraphSources& s, std::string* why) {
   for (std::size_t g = 0; g < curves.size(); ++g) {
     const std::string n = curves.size() > 1 ? " " + std::to_string(g + 1) : "";
     const Observations og = curves.size() > 1 ? of_curve(o, observed_curve, static_cast<double>(g + 1)) : o;
-    if (per_observation) prediction_bars(plot, og, styles[g].limits.colour);
+    if (per_observation) prediction_bars(plot, og, styles[g].limits);
     plot.line(curves[g].x, curves[g].fit, styles[g].fit, "fit" + n);
     plot.points(og.x, og.y, styles[g].observed, "observed" + n);
   }
