@@ -91,10 +91,44 @@ void draw_surface(Plot& plot, const SurfaceGrid& surface, const std::vector<doub
   svg.end_layer();
 }
 
+// The pixels the observations' markers cover, in cells of 4 pixels, so
+// that a label can keep off them at a cost that does not grow with their
+// number.
+class MarkerCover {
+ public:
+  MarkerCover(const Box& area, const std::vector<Point>& markers)
+      : area_(area), columns_(cells(area.w)), rows_(cells(area.h)), covered_(columns_ * rows_) {
+    for (const Point& p : markers) mark(p, 5);
+  }
+  // Whether the disc of radius r about p touches a marker.
+  bool touches(Point p, double r) const {
+    bool any = false;
+    for_cells(p, r, [&](std::size_t k) { any = any || covered_[k]; });
+    return any;
+  }
+
+ private:
+  static std::size_t cells(double pixels) { return static_cast<std::size_t>(std::max(1.0, std::ceil(pixels / 4))); }
+  // The cells of the square about p of half-side r.
+  template <class F>
+  void for_cells(Point p, double r, F&& f) const {
+    auto cell = [](double v, std::size_t n) { return std::min(n - 1, static_cast<std::size_t>(std::max(0.0, v / 4))); };
+    for (std::size_t i = cell(p.x - r - area_.x, columns_); i <= cell(p.x + r - area_.x, columns_); ++i)
+      for (std::size_t j = cell(p.y - r - area_.y, rows_); j <= cell(p.y + r - area_.y, rows_); ++j) f(j * columns_ + i);
+  }
+  void mark(Point p, double r) {
+    for_cells(p, r, [&](std::size_t k) { covered_[k] = true; });
+  }
+  Box area_;
+  std::size_t columns_, rows_;
+  std::vector<bool> covered_;
+};
+
 // Each contour line's level written along it, on a light patch, where the
-// labels stand farthest from each other and from the edges of the plot.
+// labels stand farthest from each other and from the edges of the plot,
+// off the observations.
 void label_contours(Plot& plot, const SurfaceGrid& surface, const std::vector<double>& levels,
-                    const AxisScale& scale) {
+                    const AxisScale& scale, const MarkerCover& markers) {
   constexpr double kSize = 9;
   const Box& a = plot.area();
   std::vector<Point> placed;
@@ -107,6 +141,7 @@ void label_contours(Plot& plot, const SurfaceGrid& surface, const std::vector<do
     for (const auto& [p, q] : contour_segments(surface, levels[l])) {
       const Point m{(plot.px(p.x) + plot.px(q.x)) / 2, (plot.py(p.y) + plot.py(q.y)) / 2};
       double room = std::min({m.x - a.x, a.x + a.w - m.x, m.y - a.y, a.y + a.h - m.y}) - half_w - 4;
+      if (room <= best_room || markers.touches(m, half_w)) continue;
       for (const Point& o : placed) room = std::min(room, std::hypot(m.x - o.x, m.y - o.y) - 2 * half_w);
       if (room <= best_room) continue;
       best_room = room, at = m;
@@ -191,8 +226,12 @@ std::string draw_contour_fit_plot(const GraphSources& s, std::string* why) {
             AxisSpec{r.text("_YLABEL"), surface.y.front(), surface.y.back(), Extend::None}, options);
   plot.frame();
   draw_surface(plot, surface, levels);
-  label_contours(plot, surface, levels, zscale);
   const long long obs_style = r.integer("_SHOWOBS", 3);
+  std::vector<Point> markers;
+  for (std::size_t i = 0; obs_style > 0 && i < observed.x.size() && i < observed.y.size(); ++i)
+    if (std::isfinite(observed.x[i]) && std::isfinite(observed.y[i]))
+      markers.push_back({plot.px(observed.x[i]), plot.py(observed.y[i])});
+  label_contours(plot, surface, levels, zscale, MarkerCover(plot.area(), markers));
   if (stats && obs_style > 0) draw_observations(plot, observed, levels, obs_style);
   plot.finish();
   if (legend)
