@@ -382,6 +382,12 @@ void Plot::diagonal(const Paint& paint) {
   svg_.begin_layer("reference");
   svg_.line({px(lo), py(lo)}, {px(hi), py(hi)}, paint);
   svg_.end_layer();
+  // The line of equality is read against the points: the inset keeps off it.
+  const double steps = std::ceil(std::hypot(px(hi) - px(lo), py(hi) - py(lo)) / 6);
+  for (double k = 0; k <= steps; ++k) {
+    const double v = lo + (hi - lo) * k / std::max(steps, 1.0);
+    occupied_.push_back({px(v), py(v)});
+  }
 }
 
 void Plot::needles(const std::vector<double>& xs, const std::vector<double>& ys, double base,
