@@ -3,7 +3,11 @@
 // (the fitted surface over two regressors). Each reads a score grid made
 // just before it, under a path of the output-statistics table's key and
 // the grid's.
+#include <string>
+
+#include "host/services.h"
 #include "procedure/procedure_context.h"
+#include "profile/fit_curve_groups.h"
 #include "profile/graph_builders.h"
 #include "profile/graph_requests.h"
 #include "results/diagnostics_record.h"
@@ -13,6 +17,7 @@ namespace {
 constexpr int kMsgWeightedPredLimits = 299, kMsgPredLimits = 300, kMsgConfLimits = 301;
 constexpr int kMsgFitPlot = 302, kMsgContourFitPlot = 303, kMsgFitTitle = 304, kMsgBothLimitsTitle = 305;
 constexpr int kMsgPredTitle = 306, kMsgConfTitle = 307, kMsgContourTitle = 308;
+constexpr int kMsgTooManyCurves = 977, kMsgNoSurface = 978;
 
 const char* c_str(const std::string& s) { return s.c_str(); }
 
@@ -26,7 +31,12 @@ xobskey fit_title(const RUVACOM* ctx, bool clm, bool cli, const SymbolTexts& dep
 void fit_plot(RUVACOM* ctx, xobskey* keys, const CMPSYM* dep_sym, const CMPSYM* x_sym) {
   const RUVAFIT_PLOT* fit = ctx->graph_control->ruvafit_plot;
   const SymbolTexts dep = symbol_texts(ctx, dep_sym), x = symbol_texts(ctx, x_sym);
-  ruvagrid(ctx, &keys[1], text_of(x.name), text_of(dep.name));
+  const CurveGroups groups = curve_groups(ctx);
+  if (groups.too_many) {
+    xpmlog(kGraphMessages, kMsgTooManyCurves, c_str(x.name), groups.names().c_str(), static_cast<int>(kMaxFitCurves));
+    return;
+  }
+  ruvagrid(ctx, &keys[1], text_of(x.name), text_of(dep.name), groups);
   if (!keys[1]) return;  // no grid to draw from
   const bool clm = !fit->noCLM_flag, cli = !fit->noCLI_flag, weighted = ctx->weightflag != 0;
   const double level = (1 - ctx->alpha) * 100;
@@ -56,12 +66,22 @@ void fit_plot(RUVACOM* ctx, xobskey* keys, const CMPSYM* dep_sym, const CMPSYM* 
       .var_text("_SHORTINDEPLABEL", text_of(x.short_label))
       .var_int("_WEIGHT", weighted ? 1 : 0);
   add_fit_plot_inset(e, inset_stats(ctx, fit->plot_stats, false));
+  if (groups.several()) {
+    e.var_literal("_CURVEVAR", "curvegrid").var_int("_NCURVES", static_cast<std::int32_t>(groups.values.size()));
+    for (std::size_t g = 0; g < groups.values.size(); ++g)
+      e.var_text(("_CURVELABEL" + std::to_string(g + 1)).c_str(), text_of(groups.label(g)));
+  }
   make_graph(ctx, e);
 }
 
 void contour_fit_plot(RUVACOM* ctx, xobskey* keys, const CMPSYM* dep_sym, CMPSYM* const* regs) {
   const RUVAFIT_PLOT* fit = ctx->graph_control->ruvafit_plot;
   const SymbolTexts dep = symbol_texts(ctx, dep_sym), x = symbol_texts(ctx, regs[0]), y = symbol_texts(ctx, regs[1]);
+  // One surface is drawn: it must not depend on anything but the two.
+  if (const CurveGroups groups = curve_groups(ctx); groups.several()) {
+    xpmlog(kGraphMessages, kMsgNoSurface, c_str(x.name), c_str(y.name), groups.names().c_str());
+    return;
+  }
   ruvagrid2d(ctx, &keys[1], text_of(x.name), text_of(y.name), text_of(dep.name));
   if (!keys[1]) return;
   GraphEntries e;

@@ -22,8 +22,10 @@ void ruvafit_graph(RUVACOM* ctx, xobskey* path);
 
 // The score grids behind the fit plots, emitted as data objects; `path`
 // receives the output path of the grid's rows. The texts label the
-// columns.
-void ruvagrid(RUVACOM* ctx, xobskey* path, xobskey x_text, xobskey y_text);
+// columns. With several combinations of the other variables the model
+// uses, the grid holds a curve for each, numbered in "curvegrid".
+struct CurveGroups;
+void ruvagrid(RUVACOM* ctx, xobskey* path, xobskey x_text, xobskey y_text, const CurveGroups& groups);
 void ruvagrid2d(RUVACOM* ctx, xobskey* path, xobskey x_text, xobskey y_text, xobskey z_text);
 
 // Profiling's graphs: the profile-t and confidence-curve groups after the

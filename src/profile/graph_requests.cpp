@@ -50,8 +50,6 @@ std::string message_string(int number) {
   return std::string(buffer, static_cast<std::size_t>(length > 0 ? length : 0));
 }
 
-xobskey text_of(const std::string& s) { return yoltxt(s.data(), static_cast<int>(s.size())); }
-
 void make_graph(RUVACOM* ctx, GraphEntries& entries) {
   const int rc = wobmth(static_cast<wobop>(ctx->yolman), nullptr, kMakeGraph, entries.size(), entries.data());
   if (rc < 0) zyolexit(rc);
@@ -96,25 +94,6 @@ PanelLayout get_panel_parms(int n) {
   }
   if (n <= 0) return {2, 3, 1, n};
   return {2, 3, (n + 5) / 6, 6};
-}
-
-SymbolTexts symbol_texts(const RUVACOM* ctx, const CMPSYM* sym) {
-  SymbolTexts t;
-  t.name.assign(sym->name, static_cast<std::size_t>(sym->nameleng));
-  t.label = t.short_label = t.name;
-  int varnum = 0;
-  NAMESTR desc{};
-  if (!ctx->fiddata || xvfind(ctx->fiddata, sym->name, sym->nameleng, &varnum, 0) != 0 ||
-      xvname(ctx->fiddata, varnum, &desc) != 0)
-    return t;
-  t.varnum = varnum;
-  t.name.assign(desc.name, static_cast<std::size_t>(desc.namelen));
-  t.label = t.short_label = t.name;
-  if (desc.label && desc.labellen > 0) {
-    t.label.assign(desc.label, static_cast<std::size_t>(desc.labellen));
-    if (desc.labellen < desc.namelen) t.short_label = t.label;
-  }
-  return t;
 }
 
 const CMPSYM* dependent_symbol(const RUVACOM* ctx) {

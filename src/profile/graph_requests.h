@@ -14,6 +14,7 @@
 #include "host/dataset_types.h"
 #include "host/object_methods.h"
 #include "host/services.h"
+#include "results/variable_texts.h"
 
 struct RUVACOM;
 struct RUVAPLOT_STATS;
@@ -78,18 +79,6 @@ struct PanelLayout {
 };
 PanelLayout get_panel_parms(int n);
 
-// The texts under which a model variable appears in graphs: a data-set
-// variable shows its name, its label (the name when it has none) and a
-// short label (the label when it is non-empty and shorter than the name,
-// else the name); a variable the program computes shows its own name for
-// all three.
-struct SymbolTexts {
-  std::string name, label, short_label;
-  int varnum = 0;  // 1-based variable number, 0 when not a data-set variable
-};
-SymbolTexts symbol_texts(const RUVACOM* ctx, const CMPSYM* sym);
-// A text object of the string.
-xobskey text_of(const std::string& s);
 
 // The dependent variable: the first symbol of the model's response list.
 const CMPSYM* dependent_symbol(const RUVACOM* ctx);

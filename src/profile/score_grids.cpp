@@ -1,8 +1,10 @@
 // The score grids behind the fit plots: the fitted model evaluated by the
 // compiled program over a fine grid of its regressor (with confidence
-// limits for the mean and prediction limits, then one row per observation
+// limits for the mean and prediction limits, once for each combination of
+// the other data-set variables the model uses, then one row per observation
 // of the BY group), or over a 50 by 50 grid of its two regressors. The rows
 // go to the output service as data objects that the plots read.
+#include <algorithm>
 #include <cmath>
 
 #include "host/missing.h"
@@ -12,6 +14,7 @@
 #include "procedure/data_pass.h"
 #include "procedure/model_run.h"
 #include "procedure/procedure_context.h"
+#include "profile/fit_curve_groups.h"
 #include "profile/graph_builders.h"
 #include "profile/graph_requests.h"
 #include "results/diagnostics_record.h"
@@ -24,9 +27,10 @@ constexpr int kContourPoints = 50;   // per regressor
 constexpr double kLargestDerivative = 1.3407807929942597e152;
 constexpr int kMsgUcm = 174, kMsgLcm = 175, kMsgUci = 176, kMsgLci = 177, kMsgObserved = 178;
 
-// The value cells of one ScoreGrid row.
+// The value cells of one ScoreGrid row; `curve` numbers the combination
+// of the other variables (from 1) when there are several.
 struct GridRow {
-  double x, y, ucm, lcm, uci, lci, yvar;
+  double x, y, ucm, lcm, uci, lci, yvar, curve;
 };
 
 struct GridSettings {
@@ -95,9 +99,11 @@ bool column(ResultTable* t, const char* name, double* cell, xobskey label) {
   return t->column(pb, 4);
 }
 
-bool define_grid(ResultTable* t, const GridSettings& g, GridRow* row, xobskey x_text, xobskey y_text) {
+bool define_grid(ResultTable* t, const GridSettings& g, GridRow* row, xobskey x_text, xobskey y_text,
+                 bool several) {
   bool ok = t->create_data("ScoreGrid", nullptr) && column(t, "xgrid", &row->x, x_text) &&
             column(t, "ygrid", &row->y, y_text);
+  if (ok && several) ok = column(t, "curvegrid", &row->curve, yoltxt("Curve", -1));
   if (ok && g.mean_limits)
     ok = column(t, "ucmgrid", &row->ucm, graph_text(kMsgUcm)) && column(t, "lcmgrid", &row->lcm, graph_text(kMsgLcm));
   if (ok && g.pred_limits)
@@ -107,24 +113,28 @@ bool define_grid(ResultTable* t, const GridSettings& g, GridRow* row, xobskey x_
 }
 
 // The grid points of the regressor's range, each run as an observation of
-// its own.
-void grid_rows(RUVACOM* ctx, const GridSettings& g, ResultTable* t, GridRow* row) {
+// its own, for each combination of the other variables.
+void grid_rows(RUVACOM* ctx, const GridSettings& g, const CurveGroups& groups, ResultTable* t, GridRow* row) {
   const DiagRegressors* r = ctx->ruvadiag->regs_blck;
   const double lo = r->xmins[0], hi = r->xmaxs[0];
-  for (int k = 0; k <= kGridSteps && t->ok(); ++k) {
-    clear_row(row);
-    row->x = lo + k * (hi - lo) / kGridSteps;
-    cmpexi(0, 0, 0, &ctx->globcmp);
-    *r->regressors[0] = row->x;
-    score_point(ctx, g, row);
-    t->row();
-  }
+  for (std::size_t c = 0; c < std::max<std::size_t>(groups.values.size(), 1); ++c)
+    for (int k = 0; k <= kGridSteps && t->ok(); ++k) {
+      clear_row(row);
+      row->x = lo + k * (hi - lo) / kGridSteps;
+      row->curve = static_cast<double>(c + 1);
+      cmpexi(0, 0, 0, &ctx->globcmp);
+      *r->regressors[0] = row->x;
+      if (c < groups.values.size()) groups.set(c);
+      score_point(ctx, g, row);
+      t->row();
+    }
 }
 
 // The BY group's observations, in a pass of their own so that a program
 // that carries values from one observation to the next predicts as in the
 // fit's pass.
-void observation_rows(RUVACOM* ctx, const GridSettings& g, ResultTable* t, GridRow* row) {
+void observation_rows(RUVACOM* ctx, const GridSettings& g, const CurveGroups& groups, ResultTable* t,
+                      GridRow* row) {
   const DiagRegressors* r = ctx->ruvadiag->regs_blck;
   xbyrwnd(ctx->fiddata, kXoGroupStart);
   nlexint();
@@ -134,6 +144,7 @@ void observation_rows(RUVACOM* ctx, const GridSettings& g, ResultTable* t, GridR
     move_observation(ctx);
     row->x = *r->regressors[0];
     row->yvar = *ctx->depval;
+    row->curve = static_cast<double>(groups.current() + 1);
     score_point(ctx, g, row);
     t->row();
   }
@@ -141,17 +152,18 @@ void observation_rows(RUVACOM* ctx, const GridSettings& g, ResultTable* t, GridR
 
 }  // namespace
 
-void ruvagrid(RUVACOM* ctx, xobskey* path, xobskey x_text, xobskey y_text) {
+void ruvagrid(RUVACOM* ctx, xobskey* path, xobskey x_text, xobskey y_text, const CurveGroups& groups) {
   const GridSettings g = grid_settings(ctx);
   GridRow row{};
   ResultTable t(ctx->yolman);
-  if (!define_grid(&t, g, &row, x_text, y_text) || !t.open_data("stat.ruva.ScoreGrid", true, path)) return;
+  if (!define_grid(&t, g, &row, x_text, y_text, groups.several()) || !t.open_data("stat.ruva.ScoreGrid", true, path))
+    return;
   const double model = ctx->model;
   ctx->model = 0.0;  // with derivatives, for the limits
   xbyrwnd(ctx->fiddata, kXoGroupStart);
   nlexint();
-  grid_rows(ctx, g, &t, &row);
-  observation_rows(ctx, g, &t, &row);
+  grid_rows(ctx, g, groups, &t, &row);
+  observation_rows(ctx, g, groups, &t, &row);
   ctx->model = model;
   t.finish(nullptr);
 }

@@ -23,6 +23,7 @@
 #include "results/diagnostics_record.h"
 #include "results/result_output.h"
 #include "results/saved_diagnostics.h"
+#include "results/variable_texts.h"
 
 namespace {
 
@@ -41,18 +42,11 @@ WOB_PARM_BLK_STR symbol_text(int tag, const CMPSYM* sym) {
   return wob_text(tag, length > 0 ? yoltxt(label, length) : yoltxt(sym->name, sym->nameleng));
 }
 
-// The label of "Observed": the input dependent variable's label when it has
-// one that is not blank, else its name; the symbol's name when it is not a
-// variable of the input data set.
+// The label of "Observed": the dependent variable's label, else its name.
 WOB_PARM_BLK_STR observed_label(const RUVACOM* ctx) {
   const CMPSYM* y = ctx->inputdepsym && ctx->inputdepsym->n > 0 ? ctx->inputdepsym->s[0] : nullptr;
   if (!y) return wob_text(296, yoltxt(ctx->depname.s ? ctx->depname.s : "", static_cast<int>(ctx->depname.l)));
-  int varnum = 0;
-  NAMESTR v{};
-  if (xvfind(ctx->fiddata, y->name, y->nameleng, &varnum, 0) != 0 || xvname(ctx->fiddata, varnum, &v) != 0)
-    return wob_text(296, yoltxt(y->name, y->nameleng));
-  const bool labelled = v.label && std::any_of(v.label, v.label + std::max(v.labellen, 0), [](char c) { return c != ' '; });
-  return wob_text(296, labelled ? yoltxt(v.label, v.labellen) : yoltxt(v.name, v.namelen));
+  return wob_text(296, text_of(symbol_texts(ctx, y).label));
 }
 
 // One column per distinct ID variable, named id1, id2, ... by its place in
@@ -74,15 +68,17 @@ bool id_columns(ResultTable* t, const RUVACOM* ctx) {
   return ok;
 }
 
-// One column per regressor, named by its label or name.
-bool regressor_columns(ResultTable* t, const DiagRegressors* r) {
+// One column per regressor that is a data-set variable, named by the
+// variable's label or name: the name under which the graphs look for it.
+bool regressor_columns(ResultTable* t, const RUVACOM* ctx, const DiagRegressors* r) {
   bool ok = true;
   for (int k = 0; ok && k < r->num_regressors; ++k) {
     const CMPSYM* sym = r->used_regs->s[k];
     if (sym->dsvarno <= 0) continue;
+    const std::string name = symbol_texts(ctx, sym).label;
     WOB_PARM_BLK_STR blocks[6] = {wob_int(103, 5),        wob_text(339, yoltxt("Regressor", -1)),
                                   wob_cell(285, r->regressors[k]), wob_text(311, yoltxt("RegressorVar", -1)),
-                                  wob_int(287, 1),        symbol_text(138, sym)};
+                                  wob_int(287, 1),        wob_text(138, text_of(name))};
     ok = t->column(blocks, 6);
   }
   return ok;
@@ -108,7 +104,7 @@ bool define(ResultTable* t, RUVACOM* ctx) {
          t->column(kMsgParameterEffects, "ParameterEffectsAcceleration", "g", &d->not_computed);
   if (DiagInfluence* inf = d->inf_blck; ok && req[kInfluenceBlock])
     ok = t->column(kMsgLmax, "LMAX", "g", &inf->curr_lmax);
-  if (DiagRegressors* r = d->regs_blck; ok && r && req[kRegressorsBlock]) ok = regressor_columns(t, r);
+  if (DiagRegressors* r = d->regs_blck; ok && r && req[kRegressorsBlock]) ok = regressor_columns(t, ctx, r);
   if (DiagDependent* dep = d->dep_blck; ok && req[kDependentBlock]) {
     WOB_PARM_BLK_STR observed[4] = {wob_int(103, 5), wob_cell(285, &dep->observed), observed_label(ctx),
                                     wob_text(138, yoltxt("Observed", -1))};

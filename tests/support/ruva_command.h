@@ -6,6 +6,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,9 +16,11 @@
 class RuvaCommandTest : public ::testing::Test {
  protected:
   RuvaCommandTest() {
+    // A parameterised test's name holds a '/', which must not make a subfolder.
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '_');
     dir_ = std::filesystem::temp_directory_path() /
-           ("ruva_e2e_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+           ("ruva_e2e_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" + name);
     std::filesystem::create_directories(dir_);
   }
   ~RuvaCommandTest() override { std::filesystem::remove_all(dir_); }

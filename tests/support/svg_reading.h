@@ -2,6 +2,7 @@
 // axes' ranges with their ends in pixels, the vertices of a polygon.
 #pragma once
 
+#include <cmath>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -65,4 +66,43 @@ inline std::vector<std::pair<double, double>> vertices(const std::string& text, 
     points.emplace_back(std::stod(pair.substr(0, comma)), std::stod(pair.substr(comma + 1)));
   }
   return points;
+}
+
+// The value of attribute `name` in an element's text, NaN when absent.
+inline double attribute(const std::string& element, const std::string& name) {
+  const std::string key = " " + name + "=\"";
+  const auto at = element.find(key);
+  return at == std::string::npos ? std::nan("") : std::stod(element.substr(at + key.size()));
+}
+
+// The elements <tag .../> (or <tag ...>...</tag>) of a text, in order.
+inline std::vector<std::string> elements(const std::string& text, const std::string& tag) {
+  std::vector<std::string> out;
+  const std::string start = "<" + tag + " ";
+  for (auto at = text.find(start); at != std::string::npos; at = text.find(start, at + 1))
+    out.push_back(text.substr(at, text.find('>', at) - at + 1));
+  return out;
+}
+
+// The centre of each marker of a layer, in pixels: a circle's centre, or
+// the mean of a marker path's vertices (triangle, square, diamond, plus
+// and cross are all symmetric about their centre).
+inline std::vector<std::pair<double, double>> marker_centres(const std::string& layer_text) {
+  std::vector<std::pair<double, double>> out;
+  for (const std::string& c : elements(layer_text, "circle")) out.emplace_back(attribute(c, "cx"), attribute(c, "cy"));
+  static const std::regex step(R"(([MLHV])([-0-9.]+)(?:,([-0-9.]+))?)");
+  for (const std::string& p : elements(layer_text, "path")) {
+    const std::string d = p.substr(p.find("d=\"") + 3, p.find('"', p.find("d=\"") + 3) - p.find("d=\"") - 3);
+    double x = 0, y = 0, sx = 0, sy = 0;
+    int n = 0;
+    for (std::sregex_iterator it(d.begin(), d.end(), step), end; it != end; ++it, ++n) {
+      const char c = (*it)[1].str()[0];
+      if (c == 'H') x = std::stod((*it)[2]);
+      else if (c == 'V') y = std::stod((*it)[2]);
+      else x = std::stod((*it)[2]), y = std::stod((*it)[3]);
+      sx += x, sy += y;
+    }
+    if (n) out.emplace_back(sx / n, sy / n);
+  }
+  return out;
 }

@@ -62,7 +62,8 @@ AxisScale nice_scale(double lo, double hi, int target, Extend extend, bool integ
   target = std::max(2, target);
   AxisScale s;
   double step = nice_number((hi - lo) / (target - 1));
-  if (integer) step = std::max(step, 1.0);
+  // Whole numbers only: a step of 2.5 becomes 2.
+  if (integer) step = std::max(std::floor(step), 1.0);
   double axis_lo = lo, axis_hi = hi;
   if (extend == Extend::Pad) {
     const double pad = 0.04 * (hi - lo);

@@ -91,19 +91,99 @@ void draw_surface(Plot& plot, const SurfaceGrid& surface, const std::vector<doub
   svg.end_layer();
 }
 
+// The pixels the observations' markers cover, in cells of 4 pixels, so
+// that a label can keep off them at a cost that does not grow with their
+// number.
+class MarkerCover {
+ public:
+  MarkerCover(const Box& area, const std::vector<Point>& markers)
+      : area_(area), columns_(cells(area.w)), rows_(cells(area.h)), covered_(columns_ * rows_) {
+    for (const Point& p : markers) mark(p, 5);
+  }
+  // Whether the disc of radius r about p touches a marker.
+  bool touches(Point p, double r) const {
+    bool any = false;
+    for_cells(p, r, [&](std::size_t k) { any = any || covered_[k]; });
+    return any;
+  }
+
+ private:
+  static std::size_t cells(double pixels) { return static_cast<std::size_t>(std::max(1.0, std::ceil(pixels / 4))); }
+  // The cells of the square about p of half-side r.
+  template <class F>
+  void for_cells(Point p, double r, F&& f) const {
+    auto cell = [](double v, std::size_t n) { return std::min(n - 1, static_cast<std::size_t>(std::max(0.0, v / 4))); };
+    for (std::size_t i = cell(p.x - r - area_.x, columns_); i <= cell(p.x + r - area_.x, columns_); ++i)
+      for (std::size_t j = cell(p.y - r - area_.y, rows_); j <= cell(p.y + r - area_.y, rows_); ++j) f(j * columns_ + i);
+  }
+  void mark(Point p, double r) {
+    for_cells(p, r, [&](std::size_t k) { covered_[k] = true; });
+  }
+  Box area_;
+  std::size_t columns_, rows_;
+  std::vector<bool> covered_;
+};
+
+// Each contour line's level written along it, on a light patch, where the
+// labels stand farthest from each other and from the edges of the plot,
+// off the observations.
+void label_contours(Plot& plot, const SurfaceGrid& surface, const std::vector<double>& levels,
+                    const AxisScale& scale, const MarkerCover& markers) {
+  constexpr double kSize = 9;
+  const Box& a = plot.area();
+  std::vector<Point> placed;
+  plot.svg().begin_layer("contour-labels");
+  for (std::size_t l = 1; l + 1 < levels.size(); ++l) {
+    const std::string text = tick_label(levels[l], scale);
+    const double half_w = text_width(text, kSize) / 2 + 2, half_h = cap_height(kSize) / 2 + 2;
+    double best_room = -1;
+    Point at{}, along{1, 0};
+    for (const auto& [p, q] : contour_segments(surface, levels[l])) {
+      const Point m{(plot.px(p.x) + plot.px(q.x)) / 2, (plot.py(p.y) + plot.py(q.y)) / 2};
+      double room = std::min({m.x - a.x, a.x + a.w - m.x, m.y - a.y, a.y + a.h - m.y}) - half_w - 4;
+      if (room <= best_room || markers.touches(m, half_w)) continue;
+      for (const Point& o : placed) room = std::min(room, std::hypot(m.x - o.x, m.y - o.y) - 2 * half_w);
+      if (room <= best_room) continue;
+      best_room = room, at = m;
+      along = {plot.px(q.x) - plot.px(p.x), plot.py(q.y) - plot.py(p.y)};
+    }
+    if (best_room < 0) continue;
+    // Along the line, never upside down.
+    if (along.x < 0) along = {-along.x, -along.y};
+    const double len = std::hypot(along.x, along.y);
+    const Point u = len > 0 ? Point{along.x / len, along.y / len} : Point{1, 0};
+    const Point n{-u.y, u.x};
+    auto corner = [&](double s, double t) { return Point{at.x + s * u.x + t * n.x, at.y + s * u.y + t * n.y}; };
+    Paint patch{"", "#FFFFFF", 1, "", 0.8};
+    plot.svg().polygon({corner(-half_w, -half_h), corner(half_w, -half_h), corner(half_w, half_h), corner(-half_w, half_h)},
+                       patch);
+    TextStyle style{kSize, Anchor::Middle, FontWeight::Normal, "#202020"};
+    style.rotate = std::atan2(u.y, u.x) * 180 / 3.14159265358979323846;
+    plot.svg().text(corner(0, cap_height(kSize) / 2), text, style);
+    placed.push_back(at);
+  }
+  plot.svg().end_layer();
+}
+
+// The used observations: their two regressors and observed response.
+struct Observed {
+  std::vector<double> x, y, z;
+};
+
+Observed observed_of(const GraphRequest& r, const GraphTable& stats) {
+  const std::vector<bool> used = used_rows(stats);
+  return {kept(stats.values(r.text("_XVAR")), used), kept(stats.values(r.text("_YVAR")), used),
+          kept(stats.values(r.text_or("_ZVAR", "Observed")), used)};
+}
+
 // Observations by the request's style: 1 filled with the colour of their
 // observed value's band, 2 outlined only, 3 both.
-void draw_observations(Plot& plot, const GraphRequest& r, const GraphTable& stats, const std::vector<double>& levels,
-                       long long style) {
-  const std::vector<bool> used = used_rows(stats);
-  const std::vector<double> ox = kept(stats.values(r.text("_XVAR")), used);
-  const std::vector<double> oy = kept(stats.values(r.text("_YVAR")), used);
-  const std::vector<double> oz = stats.values(r.text_or("_ZVAR", "Observed"));
+void draw_observations(Plot& plot, const Observed& o, const std::vector<double>& levels, long long style) {
   plot.svg().begin_layer("markers", "", "data-series=\"observed\"");
-  for (std::size_t i = 0; i < ox.size(); ++i) {
-    if (!std::isfinite(ox[i]) || !std::isfinite(oy[i])) continue;
-    const std::string fill = std::isfinite(oz[i]) ? band_colour(band_of(oz[i], levels), levels) : "#FFFFFF";
-    plot.point(ox[i], oy[i], Paint{style == 1 ? "#404040" : colour::kBlack, style == 2 ? "" : fill, 1});
+  for (std::size_t i = 0; i < o.x.size() && i < o.y.size() && i < o.z.size(); ++i) {
+    if (!std::isfinite(o.x[i]) || !std::isfinite(o.y[i])) continue;
+    const std::string fill = std::isfinite(o.z[i]) ? band_colour(band_of(o.z[i], levels), levels) : "#FFFFFF";
+    plot.point(o.x[i], o.y[i], Paint{style == 1 ? "#404040" : colour::kBlack, style == 2 ? "" : fill, 1});
   }
   plot.svg().end_layer();
 }
@@ -119,27 +199,40 @@ std::string draw_contour_fit_plot(const GraphSources& s, std::string* why) {
     return {};
   }
   if (!surface_of(r, *grid, &surface, why)) return {};
-  const std::vector<double> z = sorted_finite(surface.z);
+  const GraphTable* stats = s.table(0);
+  const Observed observed = stats ? observed_of(r, *stats) : Observed{};
+  // The levels span the observed responses too, so that no observation
+  // takes an end colour that is not its own.
+  std::vector<double> z = sorted_finite(surface.z);
   if (z.empty()) {
     *why = "the fitted surface has no value on the grid";
     return {};
   }
-  const AxisScale zscale = nice_scale(z.front(), z.back(), 8, Extend::ToTicks);
+  for (std::size_t i = 0; i < observed.z.size(); ++i)
+    if (std::isfinite(observed.x[i]) && std::isfinite(observed.y[i]) && std::isfinite(observed.z[i]))
+      z.push_back(observed.z[i]);
+  const auto [zlo, zhi] = std::minmax_element(z.begin(), z.end());
+  const AxisScale zscale = nice_scale(*zlo, *zhi, 8, Extend::ToTicks);
   const std::vector<double>& levels = zscale.ticks;
 
   const bool legend = r.flag("_SHOWCONTLEGEND");
   PlotOptions options;
   options.inset = inset_statistics(r);
-  GraphPage page(r, graph_width(options.inset) + (legend ? 96 : 0), 520);
+  options.inset_outside = true;  // the surface leaves no corner empty
+  GraphPage page(r, graph_width(options.inset, true) + (legend ? 96 : 0), 520);
   Box area = page.body;
   if (legend) area.w -= 96;
   Plot plot(page.svg, area, AxisSpec{r.text("_XLABEL"), surface.x.front(), surface.x.back(), Extend::None},
             AxisSpec{r.text("_YLABEL"), surface.y.front(), surface.y.back(), Extend::None}, options);
   plot.frame();
   draw_surface(plot, surface, levels);
-  const GraphTable* stats = s.table(0);
   const long long obs_style = r.integer("_SHOWOBS", 3);
-  if (stats && obs_style > 0) draw_observations(plot, r, *stats, levels, obs_style);
+  std::vector<Point> markers;
+  for (std::size_t i = 0; obs_style > 0 && i < observed.x.size() && i < observed.y.size(); ++i)
+    if (std::isfinite(observed.x[i]) && std::isfinite(observed.y[i]))
+      markers.push_back({plot.px(observed.x[i]), plot.py(observed.y[i])});
+  label_contours(plot, surface, levels, zscale, MarkerCover(plot.area(), markers));
+  if (stats && obs_style > 0) draw_observations(plot, observed, levels, obs_style);
   plot.finish();
   if (legend)
     colour_legend(page.svg, Box{area.x + area.w + 4, plot.area().y, 92, plot.area().h}, levels, zscale,

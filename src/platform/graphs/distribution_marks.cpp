@@ -57,6 +57,7 @@ void box_plot(Plot& plot, const BoxStatistics& b, double centre, double half, co
   const Point m = at(b.mean, centre);
   svg.path(marker_path(Marker::Diamond, m, 3.5), Paint{style.colour, style.colour, 1});
   svg.end_layer();
+  plot.occupy(at(b.low, centre - half), at(b.high, centre + half));
   std::vector<double> ox, oy;
   for (double v : b.outliers) {
     ox.push_back(horizontal ? v : centre);

@@ -43,10 +43,10 @@ struct Cell {
     return s.empty() ? fallback : s;
   }
   std::vector<double> column(const char* name) const { return kept(t.values(name), used); }
-  bool show(const char* var, const char* column) const {
-    if (!t.column(column)) return false;
-    return r.dynamic.contains(var) ? r.flag(var) : true;
-  }
+  // Whether the request asks for what the switch `var` governs (all
+  // when it has no such switch), and whether it can be drawn.
+  bool requested(const char* var) const { return r.dynamic.contains(var) ? r.flag(var) : true; }
+  bool show(const char* var, const char* column) const { return t.column(column) && requested(var); }
   PlotOptions options(std::vector<LegendEntry> legend = {}) const {
     PlotOptions o;
     if (panel) o.font = 9, o.marker = 2.4;
@@ -59,16 +59,27 @@ struct Cell {
 struct Series {
   std::string name, legend;
   std::vector<double> values;
+  SeriesStyle style;
 };
+
+// Raw residuals are drawn alike in every graph, and projected ones, so that
+// a reader can tell them apart whichever are shown.
+const SeriesStyle kRawStyle = series_style(0), kProjectedStyle = series_style(1);
 
 // The raw and projected series of a residual kind that the request shows.
 std::vector<Series> residual_series(const Cell& c, const char* raw, const char* projected, const char* raw_leg,
                                     const char* proj_leg) {
   std::vector<Series> s;
-  if (c.show("_SHOW_RAW", raw)) s.push_back({raw, c.text(raw_leg, nullptr, raw, "Raw"), c.column(raw)});
+  if (c.show("_SHOW_RAW", raw)) s.push_back({raw, c.text(raw_leg, nullptr, raw, "Raw"), c.column(raw), kRawStyle});
   if (c.show("_SHOW_PROJ", projected))
-    s.push_back({projected, c.text(proj_leg, nullptr, projected, "Projected"), c.column(projected)});
+    s.push_back({projected, c.text(proj_leg, nullptr, projected, "Projected"), c.column(projected), kProjectedStyle});
   return s;
+}
+
+// A cell whose residual kind the request turned off (RESIDUALTYPE=) says
+// so; a cell whose column the output statistics lack says that.
+void missing_note(SvgDocument& svg, const Box& box, const std::string& title, bool requested) {
+  draw_note(svg, box, title + (requested ? ": not available" : ": not requested"));
 }
 
 // Residual kinds against one x column, with reference lines at `refs`.
@@ -78,24 +89,23 @@ void scatter_cell(SvgDocument& svg, const Box& box, const Cell& c, const std::ve
   if (series.empty()) return draw_note(svg, box, ytitle + ": not available");
   std::vector<LegendEntry> legend;
   AxisSpec xa = axis_over(xtitle, {&x}), ya = axis_over(ytitle, {});
-  for (std::size_t i = 0; i < series.size(); ++i) {
-    legend.push_back({series[i].legend, LegendEntry::Markers, series_style(static_cast<int>(i))});
-    for (double v : series[i].values) include(ya, v);
+  for (const Series& s : series) {
+    legend.push_back({s.legend, LegendEntry::Markers, s.style});
+    for (double v : s.values) include(ya, v);
   }
   for (double v : refs) include(ya, v);
   Plot plot(svg, box, xa, ya, c.options(legend));
   plot.frame();
   for (double v : refs) plot.hline(v, reference_paint(v != 0));
   if (std::isfinite(vref)) plot.vline(vref, reference_paint(true));
-  for (std::size_t i = 0; i < series.size(); ++i)
-    plot.points(x, series[i].values, series_style(static_cast<int>(i)), series[i].name);
+  for (const Series& s : series) plot.points(x, s.values, s.style, s.name);
   plot.finish();
 }
 
 void histogram_cell(SvgDocument& svg, const Box& box, const Cell& c, const char* column, const char* xvar,
-                    const char* xshort, bool shown) {
+                    const char* xshort, const char* switch_var) {
   const std::string xtitle = c.text(xvar, xshort, column, column);
-  if (!shown || !c.t.column(column)) return draw_note(svg, box, xtitle + ": not available");
+  if (!c.show(switch_var, column)) return missing_note(svg, box, xtitle, c.requested(switch_var));
   const std::vector<double> v = c.column(column);
   const Histogram h = histogram(v);
   if (h.n == 0) return draw_note(svg, box, xtitle + ": no values");
@@ -125,12 +135,15 @@ void box_cell(SvgDocument& svg, const Box& box, const Cell& c) {
   const double n = static_cast<double>(series.size());
   AxisSpec xa{"", 0.5, n + 0.5, Extend::None};
   xa.labels = xa.ticks = false;
-  Plot plot(svg, box, xa, ya, c.options());
+  // The boxes leave no corner empty: the inset stands beside them.
+  PlotOptions options = c.options();
+  options.inset_outside = true;
+  Plot plot(svg, box, xa, ya, options);
   plot.frame();
   plot.hline(0, reference_paint());
   for (std::size_t i = 0; i < series.size(); ++i) {
     const double centre = static_cast<double>(i) + 1;
-    box_plot(plot, box_statistics(series[i].values), centre, 0.25, series_style(static_cast<int>(i)), false);
+    box_plot(plot, box_statistics(series[i].values), centre, 0.25, series[i].style, false);
     svg.text({plot.px(centre), plot.area().y + plot.area().h + 4 + cap_height(plot.font())},
              fit_text(series[i].legend, plot.area().w / n, plot.font()),
              TextStyle{plot.font(), Anchor::Middle, FontWeight::Normal, colour::kMutedText});
@@ -180,24 +193,25 @@ void draw_cell(SvgDocument& svg, const Box& box, Diagnostic d, const Cell& c) {
       plot.frame();
       plot.diagonal(reference_paint());
       plot.points(predicted, observed, series_style(0), "observed");
-          plot.finish();
+      plot.finish();
       return;
     }
     case Diagnostic::ResidualExpectation: {
       const std::string yt = c.text("_RESDEXPEC_LABEL", "_SHORT_RESDEXPEC_LABEL", "ResidualExpectation",
                                     "Residual expectation");
       std::vector<Series> s;
-      if (c.t.column("ResidualExpectation")) s.push_back({"ResidualExpectation", yt, c.column("ResidualExpectation")});
+      if (c.t.column("ResidualExpectation"))
+        s.push_back({"ResidualExpectation", yt, c.column("ResidualExpectation"), kRawStyle});
       return scatter_cell(svg, box, c, predicted,
                           c.text("_X_RESDEXPEC_LABEL", "_X_SHORT_RESDEXPEC_LABEL", "Predicted", "Predicted"), s, yt,
                           {0}, kNaN);
     }
     case Diagnostic::RawHistogram:
       return histogram_cell(svg, box, c, "Residual", "_X_RAWRESD_LABEL", "_X_SHORT_RAWRESD_LABEL",
-                            c.show("_SHOW_RAW", "Residual"));
+                            "_SHOW_RAW");
     case Diagnostic::ProjectedHistogram:
       return histogram_cell(svg, box, c, "ProjectedResidual", "_X_PROJRESD_LABEL", "_X_SHORT_PROJRESD_LABEL",
-                            c.show("_SHOW_PROJ", "ProjectedResidual"));
+                            "_SHOW_PROJ");
     case Diagnostic::BoxPlot: return box_cell(svg, box, c);
   }
 }
@@ -243,7 +257,8 @@ std::string draw_fit_diagnostic(const GraphSources& s, std::string* why) {
   const std::string kind = s.request.kind();
   for (const auto& [name, d] : kinds) {
     if (kind != name) continue;
-    GraphPage page(s.request, graph_width(inset_statistics(s.request)), graph_height(s.request, 420));
+    GraphPage page(s.request, graph_width(inset_statistics(s.request), d == Diagnostic::BoxPlot),
+                   graph_height(s.request, 420));
     draw_cell(page.svg, page.body, d, Cell{s.request, *t, used_rows(*t), false});
     return page.svg.str();
   }

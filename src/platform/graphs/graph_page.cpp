@@ -12,14 +12,30 @@ std::string graph_title(const GraphRequest& request) {
   return t.empty() ? request.label : t;
 }
 
+namespace {
+
+// A title too wide for one line, broken at the last blank that lets the
+// first line fit; only what the second line cannot hold is cut.
+std::vector<std::string> title_lines(const std::string& title, double width) {
+  if (text_width(title, kTitleSize, FontWeight::Bold) <= width) return {title};
+  std::size_t cut = std::string::npos;
+  for (std::size_t at = title.find(' '); at != std::string::npos; at = title.find(' ', at + 1)) {
+    if (text_width(std::string_view(title).substr(0, at), kTitleSize, FontWeight::Bold) > width) break;
+    cut = at;
+  }
+  if (cut == std::string::npos) return {fit_text(title, width, kTitleSize, FontWeight::Bold)};
+  return {title.substr(0, cut), fit_text(title.substr(cut + 1), width, kTitleSize, FontWeight::Bold)};
+}
+
+}  // namespace
+
 GraphPage::GraphPage(const GraphRequest& request, double width, double height, const std::string& subtitle)
     : svg(width, height, request.id, graph_title(request).empty() ? request.name : graph_title(request)) {
   double y = 8;
   const std::string title = graph_title(request);
-  if (!title.empty()) {
+  for (const std::string& line : title.empty() ? std::vector<std::string>{} : title_lines(title, width - 16)) {
     y += cap_height(kTitleSize);
-    svg.text({width / 2, y}, fit_text(title, width - 16, kTitleSize, FontWeight::Bold),
-             TextStyle{kTitleSize, Anchor::Middle, FontWeight::Bold});
+    svg.text({width / 2, y}, line, TextStyle{kTitleSize, Anchor::Middle, FontWeight::Bold});
     y += descent(kTitleSize) + 4;
   }
   if (!subtitle.empty()) {
@@ -30,8 +46,8 @@ GraphPage::GraphPage(const GraphRequest& request, double width, double height, c
   body = {4, y + 4, width - 8, height - y - 8};
 }
 
-double graph_width(const InsetLines& inset) {
-  return kGraphWidth + (inset_beside(inset) ? inset_width(inset, 10) + 8 : 0);
+double graph_width(const InsetLines& inset, bool outside) {
+  return kGraphWidth + (!inset.empty() && (outside || inset_beside(inset)) ? inset_width(inset, 10) + 8 : 0);
 }
 
 double graph_height(const GraphRequest& request, double fallback) {

@@ -33,8 +33,9 @@ struct GraphPage {
 };
 
 // The width of a one-plot picture: wider by the inset when the inset
-// stands beside the plot, so that the data keep their room.
-double graph_width(const InsetLines& inset);
+// stands beside the plot (long, or `outside` asked), so that the data keep
+// their room.
+double graph_width(const InsetLines& inset, bool outside = false);
 
 // The picture's height: the template's _HEIGHT when it has one, else `fallback`.
 double graph_height(const GraphRequest& request, double fallback);

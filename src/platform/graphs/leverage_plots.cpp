@@ -1,7 +1,9 @@
 // The leverage plot (tangential and Jacobian leverage of each observation,
 // one row each when both are shown) and the local-influence plot, as needle
 // plots against the observation number.
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "platform/graphs/graph_page.h"
 #include "platform/graphs/graph_templates.h"
@@ -9,23 +11,34 @@
 namespace platform::graphs {
 namespace {
 
-// Needles of `values` against the observation number, a dashed reference
-// at each cut-off, and the numbers of the observations beyond them when
-// the request labels data.
-void needle_cell(SvgDocument& svg, const Box& box, const GraphRequest& r, const std::vector<double>& obs,
-                 const std::vector<double>& values, const std::string& xtitle, const std::string& ytitle,
-                 const std::vector<double>& cutoffs, const std::string& cutoff_label, const SeriesStyle& style,
-                 bool inset) {
-  bool any = false;
-  for (double v : values) any = any || std::isfinite(v);
-  if (!any) return draw_note(svg, box, ytitle + ": no values");
+// The axes of a needle plot: observation numbers, and the values with
+// zero and the cut-offs.
+std::pair<AxisSpec, AxisSpec> needle_axes(const std::vector<double>& obs, const std::vector<double>& values,
+                                          const std::string& xtitle, const std::string& ytitle,
+                                          const std::vector<double>& cutoffs) {
   AxisSpec xa = axis_over(xtitle, {&obs});
   xa.integer = true;
   AxisSpec ya = axis_over(ytitle, {&values});
   include(ya, 0);
   for (double c : cutoffs) include(ya, c);
+  return {xa, ya};
+}
+
+// Needles of `values` against the observation number, a dashed reference
+// at each cut-off, and the numbers of the observations beyond them when
+// the request labels data. `left_margin`, when not negative, aligns the
+// plot with others above or below it.
+void needle_cell(SvgDocument& svg, const Box& box, const GraphRequest& r, const std::vector<double>& obs,
+                 const std::vector<double>& values, const std::string& xtitle, const std::string& ytitle,
+                 const std::vector<double>& cutoffs, const std::string& cutoff_label, const SeriesStyle& style,
+                 bool inset, double left_margin = -1) {
+  bool any = false;
+  for (double v : values) any = any || std::isfinite(v);
+  if (!any) return draw_note(svg, box, ytitle + ": no values");
+  const auto [xa, ya] = needle_axes(obs, values, xtitle, ytitle, cutoffs);
   PlotOptions options;
   if (inset) options.inset = inset_statistics(r);
+  options.left_margin = left_margin;
   Plot plot(svg, box, xa, ya, options);
   plot.frame();
   plot.hline(0, reference_paint());
@@ -78,9 +91,17 @@ std::string draw_leverage_plot(const GraphSources& s, std::string* why) {
   }
   const std::vector<Box> cells = grid_cells(cells_box, static_cast<int>(rows.size()), 1, 6);
   const std::string xtitle = or_else(r.text("_X_LEV_LABEL"), t->label("Observation"));
+  // The rows share the observation axis: their data areas start alike.
+  double left = 0;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const auto [xa, ya] = needle_axes(obs, kept(t->values(rows[i].column), used), xtitle, rows[i].title, cutoff);
+    PlotOptions options;
+    if (rows.size() == 1) options.inset = stats;
+    left = std::max(left, Plot::needed_left_margin(xa, ya, cells[i], options));
+  }
   for (std::size_t i = 0; i < rows.size(); ++i)
     needle_cell(page.svg, cells[i], r, obs, kept(t->values(rows[i].column), used), xtitle, rows[i].title, cutoff,
-                "2p/n", series_style(static_cast<int>(i)), rows.size() == 1);
+                "2p/n", series_style(static_cast<int>(i)), rows.size() == 1, left);
   return page.svg.str();
 }
 

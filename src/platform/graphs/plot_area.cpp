@@ -169,12 +169,14 @@ void draw_legend(SvgDocument& svg, const Box& strip, const std::vector<LegendEnt
     const double mid = y + row_h / 2;
     for (std::size_t i : rows[r]) {
       const LegendEntry& e = entries[i];
+      if (e.kind == LegendEntry::Line || e.kind == LegendEntry::LineMarker)
+        svg.line({x, mid}, {x + kLegendSwatch, mid}, Paint{e.style.colour, "", e.style.line_width, e.style.dash});
       if (e.kind == LegendEntry::Fill) {
         svg.rect(x + 2, mid - 5, kLegendSwatch - 4, 10, e.fill);
-      } else if (e.kind == LegendEntry::Line) {
-        svg.line({x, mid}, {x + kLegendSwatch, mid}, Paint{e.style.colour, "", e.style.line_width, e.style.dash});
-      } else {
-        const Paint paint{e.style.colour, e.style.filled ? e.style.colour : "", 1};
+      } else if (e.kind != LegendEntry::Line) {
+        // An open marker on a line is filled white, so that it reads as the marker.
+        const std::string inside = e.kind == LegendEntry::LineMarker ? "#FFFFFF" : "";
+        const Paint paint{e.style.colour, e.style.filled ? e.style.colour : inside, 1};
         const Point c{x + kLegendSwatch / 2, mid};
         if (e.style.marker == Marker::Circle) svg.circle(c, marker, paint);
         else svg.path(marker_path(e.style.marker, c, marker), paint);
@@ -212,7 +214,7 @@ void Plot::layout(const Box& outer) {
                            ? std::max(10.0, text_width(tick_label(guess.ticks.back(), guess), options_.font) / 2 + 4)
                            : 10.0;
   const double beside =
-      options_.inset.size() > kInsetLinesInside ? inset_width(options_.inset, options_.font - 1) + 8 : 0;
+      !options_.inset.empty() && inset_beside_area() ? inset_width(options_.inset, options_.font - 1) + 8 : 0;
   const double w = std::max(20.0, outer.w - left - right - beside);
   // As many ticks as fit without their labels touching.
   for (int target = std::clamp(static_cast<int>(std::lround(w / 80)) + 1, 4, 8);; --target) {
@@ -380,6 +382,12 @@ void Plot::diagonal(const Paint& paint) {
   svg_.begin_layer("reference");
   svg_.line({px(lo), py(lo)}, {px(hi), py(hi)}, paint);
   svg_.end_layer();
+  // The line of equality is read against the points: the inset keeps off it.
+  const double steps = std::ceil(std::hypot(px(hi) - px(lo), py(hi) - py(lo)) / 6);
+  for (double k = 0; k <= steps; ++k) {
+    const double v = lo + (hi - lo) * k / std::max(steps, 1.0);
+    occupied_.push_back({px(v), py(v)});
+  }
 }
 
 void Plot::needles(const std::vector<double>& xs, const std::vector<double>& ys, double base,
@@ -408,6 +416,18 @@ void Plot::bars(const std::vector<double>& left, const std::vector<double>& righ
     for (double y = top; y < bottom; y += 6) occupied_.push_back({(px(left[i]) + px(right[i])) / 2, y});
   }
   svg_.end_layer();
+}
+
+bool Plot::inset_beside_area() const { return options_.inset_outside || inset_beside(options_.inset); }
+
+void Plot::occupy(Point a, Point b) {
+  for (double x = std::min(a.x, b.x);; x += 6) {
+    for (double y = std::min(a.y, b.y);; y += 6) {
+      occupied_.push_back({std::min(x, std::max(a.x, b.x)), std::min(y, std::max(a.y, b.y))});
+      if (y >= std::max(a.y, b.y)) break;
+    }
+    if (x >= std::max(a.x, b.x)) break;
+  }
 }
 
 void Plot::point_label(double x, double y, const std::string& text) {
@@ -445,7 +465,7 @@ void Plot::inset(const InsetLines& lines) {
 }
 
 void Plot::finish() {
-  if (options_.inset.size() > kInsetLinesInside)
+  if (!options_.inset.empty() && inset_beside_area())
     draw_inset(svg_, {area_.x + area_.w + 8, area_.y}, options_.inset, options_.font - 1);
   else
     inset(options_.inset);

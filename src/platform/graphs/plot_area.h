@@ -35,7 +35,7 @@ struct AxisSpec {
 };
 
 struct LegendEntry {
-  enum Kind { Markers, Line, Fill };
+  enum Kind { Markers, Line, Fill, LineMarker };  // LineMarker: a line with its series' marker on it
   LegendEntry(std::string text, Kind k, SeriesStyle s = {}, Paint f = {})
       : label(std::move(text)), kind(k), style(std::move(s)), fill(std::move(f)) {}
   std::string label;
@@ -55,6 +55,7 @@ struct PlotOptions {
   // Statistics shown in the corner the data leave emptiest; more than six
   // lines would hide data, so they go beside the data area instead.
   InsetLines inset;
+  bool inset_outside = false;   // beside the data area however short (data with no empty corner)
 };
 
 class Plot {
@@ -96,6 +97,9 @@ class Plot {
   // Bars [left, right] x [0, height].
   void bars(const std::vector<double>& left, const std::vector<double>& right, const std::vector<double>& height,
             const Paint& paint, const std::string& name);
+  // Marks the pixel rectangle spanned by a and b as covered by data, for
+  // the inset's corner (marks drawn directly on the picture).
+  void occupy(Point a, Point b);
   // A small text beside a data point.
   void point_label(double x, double y, const std::string& text);
   // Lines of label and value in the emptiest corner of the data area.
@@ -110,6 +114,7 @@ class Plot {
 
  private:
   void layout(const Box& outer);
+  bool inset_beside_area() const;
   void draw_marker(Point p, const SeriesStyle& style);
   bool inside(double x, double y) const;
 

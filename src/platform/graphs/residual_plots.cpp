@@ -98,6 +98,10 @@ std::string draw_residual_panel(const GraphSources& s, std::string* why) {
   const int rows = static_cast<int>(std::clamp<long long>(r.integer("_NROWS", 2), 1, 6));
   const int columns = static_cast<int>(std::clamp<long long>(r.integer("_NCOLS", 3), 1, 6));
   const int cells = static_cast<int>(std::clamp<long long>(r.integer("_NPLOTS", rows * columns), 0, rows * columns));
+  if (cells == 0) {
+    *why = "the model uses no variable of the input data set to plot the residuals against";
+    return {};
+  }
   const bool shrink = r.flag("_SHRINKFONTS");
   const std::vector<bool> used = used_rows(*t);
   const std::vector<ResidualKind> kinds = kinds_shown(r, *t);
