@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libblas-dev liblapack-dev nlohmann-json3-dev libboost-dev python3
           librandom123-dev libpcg-cpp-dev ccache clang libclang-rt-14-dev
-          libfreetype-dev libfontconfig-dev fonts-dejavu-core python3-pandas)
+          libfreetype-dev libfontconfig-dev fonts-dejavu-core python3-pandas libexpat1-dev)
 optional=(chromium chromium-driver librsvg2-bin)
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 missing=() missing_optional=()

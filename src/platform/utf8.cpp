@@ -5,6 +5,8 @@ namespace {
 
 bool valid_scalar(char32_t c) { return c < 0x110000 && (c < 0xD800 || c > 0xDFFF); }
 
+}  // namespace
+
 void append_utf8(std::string& out, char32_t c) {
   if (!valid_scalar(c)) c = kReplacementChar;
   if (c < 0x80) {
@@ -24,9 +26,7 @@ void append_utf8(std::string& out, char32_t c) {
   }
 }
 
-// Decodes one sequence at `text[i]`; advances `i` past it (one byte when the
-// sequence is invalid).
-char32_t decode_one(std::string_view text, std::size_t& i) {
+char32_t decode_utf8(std::string_view text, std::size_t& i) {
   const auto lead = static_cast<unsigned char>(text[i]);
   if (lead < 0x80) {
     ++i;
@@ -58,8 +58,6 @@ char32_t decode_one(std::string_view text, std::size_t& i) {
   return c;
 }
 
-}  // namespace
-
 std::string to_utf8(std::u32string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -74,7 +72,7 @@ std::string to_utf8(const QXChar* text, QXStrSize length) {
 std::u32string from_utf8(std::string_view text) {
   std::u32string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) out += decode_one(text, i);
+  for (std::size_t i = 0; i < text.size();) out += decode_utf8(text, i);
   return out;
 }
 

@@ -1,13 +1,16 @@
 // The graphs of a fit drawn end to end: the limits the fit plot shows for a
-// model linear in its parameters equal their closed forms, and a run writes
-// the same pictures and report byte for byte.
+// model linear in its parameters equal their closed forms, a run writes the
+// same pictures and report byte for byte, and any bytes in labels, BY and ID
+// values give well-formed pictures and a report in UTF-8.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 #include "support/ruva_command.h"
 #include "support/straight_line.h"
 #include "support/svg_reading.h"
+#include "support/xml_check.h"
 
 namespace {
 
@@ -48,6 +51,35 @@ TEST_F(GraphFilesTest, FitPlotLimitsAreTheClosedFormsAndRunsRepeatByteForByte) {
   ASSERT_EQ(run("--work . --graphs g2 --html r2.html fit.ruva"), 0);
   EXPECT_EQ(read("g2/step1_FitPlot.svg"), svg);
   EXPECT_EQ(read("r2.html"), read("r.html"));
+}
+
+TEST_F(GraphFilesTest, AnyBytesInLabelsByAndIdValuesGiveWellFormedPicturesAndAUtf8Report) {
+  // Each BY group and ID value carries one kind of text that XML 1.0 or
+  // UTF-8 does not allow; the labels carry the characters a JSON file can.
+  const char* bad[] = {"\x01\x1F", "\xEF\xBF\xBE", "\xEF\xBF\xBF", "\xED\xA0\x80", "\xFF\xFE", "\xC0\xAF"};
+  const double time[] = {1, 2, 3, 4, 5, 7}, demand[] = {8.3, 10.3, 19, 16, 15.6, 19.8};
+  std::string csv = "grp,tag,time,demand\n";
+  for (const char* g : bad)
+    for (int i = 0; i < 6; ++i)
+      csv += std::string("g") + g + ",t" + bad[i] + "," + std::to_string(time[i]) + "," + std::to_string(demand[i]) + "\n";
+  write("d.csv", csv);
+  write("d.meta.json", R"j({"variables":[{"name":"time","label":"Time \ufffe\uffff\u0001 (days)"},)j"
+                       R"j({"name":"demand","label":"Demand \u0002\ufffe"}]})j");
+  write("p.ruva", "proc ruva data=d plots=all;\n  by grp notsorted;\n  id tag;\n  parms th1=20 th2=0.5;\n"
+                  "  model demand = th1*(1-exp(-th2*time));\n  output out=o j=jl;\nrun;\n");
+  ASSERT_EQ(run("--work . --graphs g --html r.html p.ruva"), 0) << read("log.txt");
+  int pictures = 0;
+  for (const auto& file : std::filesystem::directory_iterator(dir_ / "g")) {
+    const std::string svg = read("g/" + file.path().filename().string());
+    EXPECT_EQ(xml_error(svg), "") << file.path();
+    ++pictures;
+  }
+  EXPECT_GE(pictures, 6 * 3);  // each group's fit plot, diagnostics panel and leverage plot at least
+  const std::string html = read("r.html");
+  EXPECT_TRUE(valid_utf8(html));
+  for (const char* by : {"grp = g\xEF\xBF\xBD</h3>", "grp = g\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD</h3>"})
+    EXPECT_NE(html.find(by), std::string::npos) << by;  // U+FFFF; a lone surrogate's three bytes
+  EXPECT_NE(html.find(">t  </t"), std::string::npos);  // the ID's controls as blanks
 }
 
 }  // namespace

@@ -4,7 +4,10 @@
 // Hurvich, Simonoff and Tsai (1998):
 //   AICc = log(RSS / n) + 1 + 2 (tr L + 1) / (n - tr L - 2),
 // L being the smoother matrix at the observations. Spans whose windows
-// would hold fewer than four distinct x values are not considered.
+// would hold fewer than four distinct x values are not considered. The
+// criterion interpolates local fits made at vertices along the sorted x,
+// so that its cost grows with n, not n squared; the smooth drawn is the
+// local fits themselves.
 #pragma once
 
 #include <vector>

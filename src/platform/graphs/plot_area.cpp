@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/utf8.h"
+
 namespace platform::graphs {
 namespace {
 
@@ -84,15 +86,25 @@ double left_band(const AxisSpec& y, const AxisScale& ys, const PlotOptions& o) {
 std::string fit_text(const std::string& text, double width, double size, FontWeight weight) {
   if (text_width(text, size, weight) <= width) return text;
   static const std::string ellipsis = "\xE2\x80\xA6";
-  std::string t = text;
-  while (!t.empty()) {
-    t.pop_back();
-    // Never cut a UTF-8 sequence in two.
-    while (!t.empty() && (static_cast<unsigned char>(t.back()) & 0xC0) == 0x80) t.pop_back();
-    if (!t.empty() && (static_cast<unsigned char>(t.back()) & 0xC0) == 0xC0) t.pop_back();
-    if (text_width(t + ellipsis, size, weight) <= width) return t + ellipsis;
+  // Where each character ends: a cut never splits a UTF-8 sequence.
+  std::vector<std::size_t> ends;
+  for (std::size_t i = 0; i < text.size();) {
+    decode_utf8(text, i);
+    ends.push_back(i);
   }
-  return {};
+  auto shortened = [&](std::size_t characters) { return text.substr(0, ends[characters - 1]) + ellipsis; };
+  auto fits = [&](std::size_t characters) { return text_width(shortened(characters), size, weight) <= width; };
+  // The longest proper prefix that fits with the ellipsis, by bisection: a
+  // prefix is never narrower than a shorter one (but for kerning's fraction
+  // of a pixel), so a long label costs a few dozen measurements, not one
+  // per character.
+  if (ends.size() < 2 || !fits(1)) return {};
+  std::size_t good = 1, bad = ends.size();
+  while (bad - good > 1) {
+    const std::size_t mid = good + (bad - good) / 2;
+    (fits(mid) ? good : bad) = mid;
+  }
+  return shortened(good);
 }
 
 std::vector<Box> grid_cells(const Box& outer, int rows, int columns, double gap) {

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/utf8.h"
+
 namespace platform::graphs {
 
 std::string coord(double v) {
@@ -19,7 +21,16 @@ std::string coord(double v) {
 std::string xml_escape(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const char c = text[i];
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      // Bytes that are not UTF-8 become U+FFFD, as in the JSON output; so
+      // do U+FFFE and U+FFFF, which XML 1.0 does not allow.
+      const char32_t u = decode_utf8(text, i);
+      append_utf8(out, u == 0xFFFE || u == 0xFFFF ? kReplacementChar : u);
+      continue;
+    }
+    ++i;
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;

@@ -78,6 +78,14 @@ TEST(LoessTest, LocalLinearFitsReproduceALineAndFollowACurve) {
   EXPECT_LE(c.span, 0.6);  // a sine over a period needs a local window
   for (std::size_t i = 10; i + 10 < c.x.size(); ++i) EXPECT_NEAR(c.y[i], std::sin(c.x[i]), 0.1);
   EXPECT_EQ(loess({1, 1, 2, 2}, {1, 2, 3, 4}).span, 0);  // too few distinct x
+  // Five x values a thousand times each: a window holds four of them from
+  // 2002 observations on, so no span below 0.45 is tried.
+  std::vector<double> tx, ty;
+  for (int v = 0; v < 5; ++v)
+    for (int i = 0; i < 1000; ++i) tx.push_back(v), ty.push_back(v * v + std::sin(i));
+  const Smooth t = loess(tx, ty);
+  EXPECT_GE(t.span, 0.45);
+  EXPECT_EQ(t.x, (std::vector<double>{0, 1, 2, 3, 4}));
 }
 
 TEST(ContourTest, BandsTileThePlaneAndLinesLieOnTheirLevel) {

@@ -1,0 +1,55 @@
+// Text in the pictures: any bytes give well-formed XML in valid UTF-8, and
+// a label too long for its place is cut to the longest prefix that fits.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/graphs/plot_area.h"
+#include "platform/graphs/svg_document.h"
+#include "support/xml_check.h"
+
+namespace platform::graphs {
+namespace {
+
+TEST(GraphTextTest, AnyBytesInTextOrAttributesGiveWellFormedXml) {
+  const std::pair<const char*, std::string> bad[] = {
+      {"C0 control", "\x01\x1F"},           {"U+FFFE", "\xEF\xBF\xBE"},          {"U+FFFF", "\xEF\xBF\xBF"},
+      {"lone surrogate", "\xED\xA0\x80"},   {"stray bytes", "\xFF\xFE\x80"},     {"cut sequence", "\xE2\x82"},
+      {"overlong form", "\xC0\xAF"},        {"past U+10FFFF", "\xF4\x90\x80\x80"}, {"markup", "<&\"'>"}};
+  for (const auto& [kind, bytes] : bad) {
+    const std::string text = "a" + bytes + "b";
+    SvgDocument svg(100, 50, "id" + text, "title " + text);
+    svg.text({1, 10}, text, TextStyle{});
+    svg.begin_layer("markers", "", "data-series=\"" + xml_escape(text) + "\"");
+    svg.end_layer();
+    const std::string picture = svg.str();
+    EXPECT_EQ(xml_error(picture), "") << kind;
+    EXPECT_TRUE(valid_utf8(picture)) << kind;
+  }
+  // What XML allows passes unchanged, but for the five special characters.
+  const std::string fine = "\xC3\xA9\t\xE4\xB8\xAD\n\xF0\x9F\x98\x80\xEF\xBF\xBD \xEE\x80\x80";
+  EXPECT_EQ(xml_escape(fine + "<&>\""), fine + "&lt;&amp;&gt;&quot;");
+  EXPECT_EQ(xml_escape("x\xEF\xBF\xBEy\xFFz\x02"), "x\xEF\xBF\xBDy\xEF\xBF\xBDz ");
+}
+
+TEST(GraphTextTest, ALongLabelIsCutToTheLongestPrefixThatFits) {
+  std::string label;
+  while (label.size() < 60000) label += "Incubation time \xC3\xA9 ";  // a two-byte character among plain ones
+  const std::string ellipsis = "\xE2\x80\xA6";
+  const double width = 300, size = 11;
+  const std::string cut = fit_text(label, width, size);
+  ASSERT_GT(cut.size(), ellipsis.size());
+  const std::string kept = cut.substr(0, cut.size() - ellipsis.size());
+  EXPECT_EQ(cut.substr(kept.size()), ellipsis);
+  EXPECT_EQ(label.compare(0, kept.size(), kept), 0);
+  EXPECT_TRUE(valid_utf8(cut));
+  EXPECT_LE(text_width(cut, size), width);
+  // One character more would not fit.
+  const std::size_t next = kept.size() + ((static_cast<unsigned char>(label[kept.size()]) & 0x80) ? 2 : 1);
+  EXPECT_GT(text_width(label.substr(0, next) + ellipsis, size), width);
+  EXPECT_EQ(fit_text("short", width, size), "short");
+  EXPECT_EQ(fit_text("\xE4\xB8\xAD\xE4\xB8\xAD", 1, size), "");
+}
+
+}  // namespace
+}  // namespace platform::graphs
