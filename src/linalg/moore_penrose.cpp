@@ -6,6 +6,7 @@
 #include "host/missing.h"
 #include "linalg/constants.h"
 #include "linalg/packed.h"
+#include "linalg/sweep.h"
 #include "linalg/sweep_inverse_parts.h"
 #include "linalg/svd.h"
 #include "linalg/vector_kernels.h"
@@ -18,10 +19,25 @@ void unpack_block(const double* x, int n, double* full) {
     for (int j = 0; j < n; ++j) full[i * n + j] = x[zisub(i, j)];
 }
 
+// Marks which rows of the leading block (still the matrix itself) the
+// pseudo-inverse of rank `kept` counts as estimated: the first `kept` pivots
+// the sweep would choose get '1', the rows that depend on them '0', as the
+// plain sweep marks them. The statuses belong to the rows (parameters), so
+// the degrees of freedom and the missing standard errors fall on the rows
+// that are linear combinations of others, never on a row by its position.
+// Sweeps the block in place; the caller overwrites it.
+void mark_estimated_rows(double* x, int n, int kept, ZSWPN* swpi) {
+  double* work = swpi->sweepwrk + n;       // the superdiagonal, free after the decomposition
+  double* reference = swpi->sweepwrk + 2 * n;
+  for (int i = 0; i < n; ++i) reference[i] = x[zisub(i, i)];
+  std::fill_n(swpi->sweepx, n, '0');
+  zsweep_leading(x, n, swpi->sweepx, reference, work, kept);
+}
+
 // Replaces the leading block by its pseudo-inverse: singular values at or
-// below n*100*eps*q[0] (at least kSqrtTiny) count as zero. Statuses follow
-// the singular values in decreasing order. Returns the number kept, or -1
-// (block untouched) when the decomposition is unavailable or fails.
+// below n*100*eps*q[0] (at least kSqrtTiny) count as zero. Returns the
+// number kept, or -1 (block untouched) when the decomposition is
+// unavailable or fails.
 int invert_leading_block(double* x, int n, ZSWPN* swpi) {
   if (!swpi->inv || !swpi->sweepwrk) return -1;
   double* u = swpi->inv;
@@ -31,13 +47,13 @@ int invert_leading_block(double* x, int n, ZSWPN* swpi) {
   unpack_block(x, n, u);
   if (zsvd(n, n, u, v, q, e) != 0) return -1;
   const double tol = std::max(n * 100 * linalg::kRoundoff * q[0], linalg::kSqrtTiny);
-  int kept = n;
+  int kept = 0;
   for (int i = 0; i < n; ++i) {
     const bool zero = q[i] <= tol;
     q[i] = zero ? 0.0 : 1.0 / q[i];
-    swpi->sweepx[i] = zero ? '0' : '1';
-    kept -= zero;
+    kept += !zero;
   }
+  mark_estimated_rows(x, n, kept, swpi);
   for (int i = 0; i < n; ++i)
     for (int j = 0; j <= i; ++j) x[zisub(i, j)] = zv3s111(u + i * n, q, v + j * n, n);
   return kept;

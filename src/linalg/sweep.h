@@ -28,3 +28,12 @@
 int zsweepr(double* x, int k0, int kn, int n, char* df, double* diag, double* work,
             double epsilon, double* logdet, const tchar* options, SweepControlPtr control,
             int numThreads);
+
+// Sweeps at most `limit` pivots of the order-n packed matrix x on this
+// thread, chosen as zsweepr chooses them (largest x(i,i)/|diag[i]| first,
+// near-ties to the lower index, by magnitude so that an indefinite matrix
+// counts its negative pivots) among rows whose status is '0' and whose
+// reference diagonal is not 0, down to pivots of the smallest normal
+// magnitude. Returns how many it swept: the first `limit` rows of a greedy
+// basis of the matrix's rows.
+int zsweep_leading(double* x, int n, char* df, const double* diag, double* work, int limit);

@@ -91,23 +91,16 @@ void zero_row_and_column(double* x, int i, int n) {
   for (int j = i + 1; j < n; ++j) x[zisub(j, i)] = 0.0;
 }
 
-}  // namespace
-
-int zsweepr(double* x, int k0, int kn, int n, char* df, double* diag, double* work,
-            double epsilon, double* logdet, const tchar* options, SweepControlPtr control,
-            int numThreads) {
-  OwnedControl owned(control ? 0 : n, numThreads);
-  if (!control) control = owned.get();
+// Sweeps, in the order select_pivot gives, at most `limit` pivots of
+// k0..kn; returns how many it swept.
+int sweep_passes(double* x, int k0, int kn, int n, char* df, const double* diag, double* work,
+                 double epsilon, double* logdet, SweepControl* control, int limit) {
   // The step itself refuses only pivots that are zero or denormal in
   // practice; the size test is the selection's.
   const double tol = epsilon >= 0.0 ? std::min(epsilon, kTinyNormal) : -kTinyNormal;
-  if (logdet) *logdet = 0.0;
-  if (has_option(options, '0')) std::fill_n(df, n > 0 ? n : 0, '0');
-  if (has_option(options, 'd') && diag) copy_diagonal(x, n, diag, has_option(options, 'f'));
-
   const double* current = control ? zpsweepdiag(control, x) : nullptr;
   int swept = 0;
-  for (int pass = k0; pass <= kn; ++pass) {
+  for (int pass = k0; pass <= kn && swept < limit; ++pass) {
     const int p = select_pivot(x, current, k0, kn, df, diag, epsilon);
     if (p < 0) break;
     const double pivot_value = diagonal(x, p);
@@ -122,8 +115,26 @@ int zsweepr(double* x, int k0, int kn, int n, char* df, double* diag, double* wo
     ++swept;
     if (logdet) *logdet += std::log(pivot_value);
   }
+  return swept;
+}
+
+}  // namespace
+
+int zsweepr(double* x, int k0, int kn, int n, char* df, double* diag, double* work,
+            double epsilon, double* logdet, const tchar* options, SweepControlPtr control,
+            int numThreads) {
+  OwnedControl owned(control ? 0 : n, numThreads);
+  if (!control) control = owned.get();
+  if (logdet) *logdet = 0.0;
+  if (has_option(options, '0')) std::fill_n(df, n > 0 ? n : 0, '0');
+  if (has_option(options, 'd') && diag) copy_diagonal(x, n, diag, has_option(options, 'f'));
+  const int swept = sweep_passes(x, k0, kn, n, df, diag, work, epsilon, logdet, control, kn - k0 + 1);
   if (has_option(options, 'z'))
     for (int i = k0; i <= kn; ++i)
       if (df[i] == '0') zero_row_and_column(x, i, n);
   return swept;
+}
+
+int zsweep_leading(double* x, int n, char* df, const double* diag, double* work, int limit) {
+  return sweep_passes(x, 0, n - 1, n, df, diag, work, -kTinyNormal, nullptr, nullptr, limit);
 }

@@ -19,6 +19,8 @@ zswpptr zswpnsu(void* pool, int n, zmatinfoptr mati, long* bytes, int moorep) {
   swpi->sweepwrk = static_cast<double*>(vmalcp_handler(pool, 24 * order, kRecordFlags));
   swpi->sweepx = static_cast<char*>(vmalcp_handler(pool, order, kRecordFlags));
   taken += 25 * order;
+  // Set, not left to the pool: zswpnfr releases it whenever it is not null.
+  swpi->inv = nullptr;
   if (moorep) {
     swpi->inv = static_cast<double*>(vmalcp_handler(pool, 16 * order * order, kRecordFlags));
     taken += 16 * order * order;

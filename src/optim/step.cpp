@@ -78,8 +78,13 @@ int zoptdlt(ZOPTGLOBAL* g, int print) {
   if (mq.singular && (o.itprint > 1 || o.debug) && print) report_singular_rows(g, m);
   if (o.itprint && o.i && print) report_matrix(g, m, true);
   if (rank <= 0 && working_constraints(g) == 0) return 0;
+  // The sweep leaves a singular row's step component meaningless, so it is
+  // 0; the pseudo-inverse has already taken the singular directions out of
+  // the step, and every row keeps its component of the minimum-norm step
+  // (keeping only the '1' rows would freeze the dependent ones).
+  const bool pseudo_inverse = st.swpi->moorep;
   for (int j = 0; j < m; ++j)
-    mq.delta[j] = mq.sweepx[j] == '1' ? st.hes[zisub(m, j)] : 0.0;
+    mq.delta[j] = pseudo_inverse || mq.sweepx[j] == '1' ? st.hes[zisub(m, j)] : 0.0;
   if ((o.itprint > 1 || o.debug) && print) report_step(g, m, 204);
   return znunprd(g);
 }

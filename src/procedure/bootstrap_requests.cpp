@@ -1,6 +1,7 @@
 // BOOTSTRAP statements into the bootstrap control record: the number of
 // samples, the seed and its stream, the data-generating process, plots,
 // intervals and the covariance request.
+#include <algorithm>
 #include <climits>
 #include <new>
 
@@ -23,6 +24,7 @@ constexpr int kDefaultSamples = 1000;
 constexpr double kSeedLimit = 9007199254740992.0;  // 2^53
 constexpr int kMsgSeedTooLarge = 481;
 constexpr int kMsgSeedNegative = 482;
+constexpr int kMsgSeedMapped = 992;
 constexpr int kMsgResidualForWeighted = 502;
 constexpr int kMsgWildForUnweighted = 503;
 constexpr int kMsgTooManySamples = 804;
@@ -53,10 +55,12 @@ void read_samples(RUVA_BOOTSTRAP_CONTROL* b, const STMT* s, Conflicts* c) {
   if (v > b->n_samples) b->n_samples = v;
 }
 
-void read_seed(RUVA_BOOTSTRAP_CONTROL* b, const STMT* s) {
+// The seed as given (0 when absent or rejected) goes to *given.
+void read_seed(RUVA_BOOTSTRAP_CONTROL* b, const STMT* s, double* given) {
   const STLIST* f = stmt_field(s, kSeedSlot);
   if (!f || is_missing(f->v.fval)) return;
   double seed = f->v.fval;
+  *given = seed;
   if (seed >= kSeedLimit) {
     xpmlog(305, kMsgSeedTooLarge, seed);
     seed = 0;
@@ -64,6 +68,7 @@ void read_seed(RUVA_BOOTSTRAP_CONTROL* b, const STMT* s) {
     xpmlog(305, kMsgSeedNegative, seed);
     seed = 0;
   }
+  if (seed == 0) *given = 0;
   b->user_input_seed = static_cast<long>(seed);
   b->comp.mr.UserSeed = static_cast<double>(b->user_input_seed);
 }
@@ -108,6 +113,15 @@ void read_outputs(RUVACOM* ctx, RUVA_BOOTSTRAP_CONTROL* b, const STMT* s) {
   }
 }
 
+// The stream takes whole seeds up to its method's largest and maps any
+// other into that range (a fraction is cut off first): the log says which
+// seed the bootstrap uses when it is not the one given.
+void note_seed_in_use(const MERSENNE_RAND& mr, double given) {
+  if (given == 0 || static_cast<double>(mr.InitialSeed) == given) return;
+  const double largest = std::min(static_cast<double>(mr.rng.zrng_max_seed), kSeedLimit - 1);
+  xpmlog(305, kMsgSeedMapped, static_cast<double>(mr.InitialSeed), given, largest, mr.rng.zrng_name);
+}
+
 }  // namespace
 
 int process_bootstrap_stmts(RUVACOM* ctx) {
@@ -123,14 +137,16 @@ int process_bootstrap_stmts(RUVACOM* ctx) {
   b->dgp.type = weighted ? kDgpWild : kDgpResidual;
   if (!weighted) b->dgp.scaling = kScaleAdjsse;
   Conflicts conflicts;
+  double given_seed = 0;
   for (STMT* s = ctx->prochead; s; s = s->next) {
     if (!stmt_is(s, "BOOT")) continue;
     read_samples(b, s, &conflicts);
-    read_seed(b, s);
+    read_seed(b, s, &given_seed);
     read_process(b, s, weighted, &conflicts);
     read_outputs(ctx, b, s);
   }
   zmrsrnd(&b->comp.mr);
+  note_seed_in_use(b->comp.mr, given_seed);
   if (ctx->yol_graphics_flag && !b->plots.hist_box && !b->plots.scatter) b->plots.hist_box = 1;
   if (!b->ci.bc && !b->ci.perc && !b->ci.normal) b->ci.bc = 1;
   if (conflicts.no_samples) xpmlog(305, kMsgNoSamples, conflicts.samples_asked, b->n_samples);

@@ -113,14 +113,17 @@ bool define(ResultTable* t, RUVACOM* ctx) {
   return ok;
 }
 
-void raw_residuals(const RUVADIAG* d, const DiagObservation& o, const double* z, int p) {
+// The studentized residual takes its leverage from the fit's covariance
+// (fit_c, as OUTPUT STUDENT= does); the residual expectation is formed with
+// the diagnostics' own inverse.
+void raw_residuals(const RUVADIAG* d, const DiagObservation& o, const double* z, int p, double* fit_c) {
   DiagRaw* r = d->raw_resd_blck;
   const double mse = d->com_blck->mse;
   r->residual = o.e;
   r->stu_residual = r->raw_expec = missing_value();
   if (!o.d_ok || !o.weighted()) return;
   double* C = d->com_blck->xpx_inv;
-  const double hw = zmxq1(const_cast<double*>(z), C, p, 1) * o.w;
+  const double hw = zmxq1(const_cast<double*>(z), fit_c, p, 1) * o.w;
   if (present(o.e) && present(mse) && std::fabs(hw) < 1 && mse * (1 - hw) / o.w > 0)
     r->stu_residual = o.e / std::sqrt(mse * (1 - hw) / o.w);
   if (!o.h_ok || !present(o.e) || !present(mse)) return;
@@ -150,7 +153,7 @@ void populate(RUVACOM* ctx, long i, bool ran, double* z, double* record) {
   d->com_blck->obs_index = static_cast<std::int32_t>(i + 1);
   const bool raw = d->required[kRawBlock], proj = d->required[kProjectedBlock];
   const bool lev = d->required[kLeverageBlock], inf = d->required[kInfluenceBlock];
-  if (raw) raw_residuals(d, o, z, p);
+  if (raw) raw_residuals(d, o, z, p, ctx->xpx);
   if (proj) projected_residuals(d, o, z, m);
   if (lev) {
     d->lev_blck->tan_leverage = d->lev_blck->jac_leverage = missing_value();

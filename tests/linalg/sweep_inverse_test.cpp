@@ -1,12 +1,16 @@
 // The sweep inverse: trace scaling and its undoing, rank, determinant,
-// range failures that leave the matrix alone, and the Moore-Penrose branch.
+// range failures that leave the matrix alone, the Moore-Penrose branch
+// against LAPACK's singular value decomposition, and the record's release.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "host/globals.h"
+#include "host/pool.h"
 #include "linalg/packed.h"
 #include "linalg/sweep_inverse.h"
 #include "matrices.h"
@@ -158,6 +162,83 @@ TEST_F(SweepInverseTest, MoorePenroseOfTheAllOnesMatrix) {
   EXPECT_NEAR(bordered[zisub(2, 0)], 0.5, 1e-15);
   EXPECT_NEAR(bordered[zisub(2, 1)], 0.5, 1e-15);
   EXPECT_NEAR(bordered[zisub(2, 2)], 3 - 0.5 - 1.0, 1e-15);
+}
+
+// The pseudo-inverse V S+ U' of a full symmetric n by n matrix from LAPACK.
+Matrix lapack_pseudo_inverse(Matrix a, int n) {
+  Matrix s(n), u(n * n), vt(n * n), work(10 * n);
+  int info = 0, lwork = 10 * n;
+  dgesvd_("A", "A", &n, &n, a.data(), &n, s.data(), u.data(), &n, vt.data(), &n, work.data(), &lwork,
+          &info, 1, 1);
+  Matrix pinv(n * n, 0.0);
+  for (int k = 0; k < n; ++k) {
+    if (s[k] <= 1e-12 * s[0]) continue;
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j < n; ++j) pinv[i * n + j] += vt[k + i * n] * u[j + k * n] / s[k];
+  }
+  return pinv;
+}
+
+// Columns u, u, v: the second parameter repeats the first. The statuses
+// belong to the rows, as the plain sweep marks them: the repeated row is
+// the dependent one, not the last row by position (which would freeze the
+// third parameter's step and drop its standard error).
+TEST_F(SweepInverseTest, MoorePenroseMarksTheDependentRowNotTheLast) {
+  const Matrix u = {1, 2, 3, 4, 5}, v = {2, -1, 0, 1, 3};
+  const Matrix cols[3] = {u, u, v};
+  Matrix full(9);
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) full[i * 3 + j] = testmat::dot(cols[i].data(), cols[j].data(), 5);
+  Matrix x = testmat::pack(full, 3);
+  ZSWPN* swpi = make(3, 1);
+  ASSERT_EQ(invert(swpi, x, 3, 3), 0);
+  EXPECT_EQ(swpi->rank, 2);
+  EXPECT_EQ(std::string(swpi->sweepx, 3), "101");
+  const Matrix want = testmat::pack(lapack_pseudo_inverse(full, 3), 3);
+  for (std::size_t k = 0; k < x.size(); ++k) EXPECT_NEAR(x[k], want[k], 1e-12 * std::fabs(want[0])) << k;
+}
+
+// A pool that records every block and delivers it uncleared: zswpnfr must
+// hand back exactly the blocks zswpnsu took, each with the length it was
+// taken with (never a pointer the record did not set), and the bytes
+// zswpnsu reports are the record, 25n for the vectors and 16n^2 for the
+// Moore-Penrose matrices.
+struct Ledger {
+  std::map<void*, long> live, freed;
+};
+struct RecordingPool {  // the pool's first two words are its entries
+  PoolAllocFn alloc;
+  PoolFreeFn free;
+  Ledger* ledger;
+};
+void* take_block(void* pool, long length, long) {
+  void* block = ::operator new(static_cast<std::size_t>(length));
+  std::memset(block, 0xA5, static_cast<std::size_t>(length));
+  static_cast<RecordingPool*>(pool)->ledger->live[block] = length;
+  return block;
+}
+void give_block(void* pool, void* block, long length, long) {
+  Ledger* ledger = static_cast<RecordingPool*>(pool)->ledger;
+  ledger->freed[block] = length;
+  ledger->live.erase(block);
+  ::operator delete(block);
+}
+
+TEST_F(SweepInverseTest, ReleaseReturnsEveryBlockWithItsLength) {
+  for (const int moorep : {0, 1}) {
+    Ledger ledger;
+    RecordingPool pool{&take_block, &give_block, &ledger};
+    long bytes = -1;
+    ZSWPN* swpi = zswpnsu(&pool, 7, nullptr, &bytes, moorep);
+    ASSERT_NE(swpi, nullptr);
+    EXPECT_EQ(bytes, static_cast<long>(sizeof(ZSWPN)) + 25 * 7 + moorep * 16 * 49);
+    const std::map<void*, long> taken = ledger.live;
+    EXPECT_EQ(taken.size(), 3u + moorep);
+    zswpnfr(&pool, swpi);
+    EXPECT_TRUE(ledger.live.empty());
+    EXPECT_EQ(ledger.freed, taken) << "moorep " << moorep;
+  }
+  zswpnfr(nullptr, nullptr);  // nothing to release
 }
 
 }  // namespace

@@ -175,6 +175,51 @@ TEST_F(BootstrapTest, ReproducibleAcrossThreadsAndGroups) {
   EXPECT_NEAR(number(corr.front(), 1, "Vm"), number(cov.front(), 1, "Vm") / (sv * sk), 1e-12);
 }
 
+// MTHYBRID takes the seeds 1 to 2^32 - 1; a larger one is mapped by its
+// mantissa m to floor((2^32 - 3)(2m - 1) + 1), so 2^32 is 1 and 2^53 - 1 is
+// 2^32 - 3. A NOTE names the seed in use whenever it is not the one given,
+// and BOOTDATA's first _SEED_ is that seed (SYSRANDOM), also when it was
+// drawn from the clock; SEED= set to it repeats the samples.
+TEST_F(BootstrapTest, TheSeedInUseIsNotedRecordedAndPublished) {
+  auto mapped = [](double seed) {
+    int e = 0;
+    const double m = std::frexp(seed, &e), largest = 4294967295.0;
+    return seed <= largest ? seed : std::floor((largest - 2) * (2 * m - 1) + 1);
+  };
+  struct Case { const char* seed; double used; } cases[] = {
+      {"1", 1}, {"4294967296", mapped(4294967296.0)}, {"9007199254740991", mapped(9007199254740991.0)},
+      {"4294967295", 4294967295.0}, {"", 0}};
+  std::string one;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.seed);
+    log_.str("");
+    ASSERT_EQ(fit(kPuromycin, std::string("proc ruva data=d noprint; parms Vm=200 K=0.05;"
+                                          " model rate = Vm*conc/(K+conc); bootstrap / bootdata=bd") +
+                                  (*c.seed ? " seed=" : "") + c.seed + ";"),
+              0)
+        << log_text();
+    std::smatch m;
+    const std::string log = log_text();
+    ASSERT_TRUE(std::regex_search(log, m, std::regex("SYSRANDOM is set to ([0-9]+)"))) << log;
+    const double used = c.used ? c.used : std::stod(m[1].str());
+    EXPECT_EQ(std::stod(m[1].str()), used);
+    EXPECT_EQ(number(read_rows("bd")[0], "_SEED_"), used);
+    const bool differs = *c.seed && std::stod(c.seed) != used;
+    EXPECT_EQ(logged(992), differs ? 1 : 0) << log;
+    if (differs) {
+      char text[64];
+      std::snprintf(text, sizeof text, "uses the seed %.0f: SEED=%s", used, c.seed);
+      EXPECT_NE(log.find(text), std::string::npos) << log;
+    }
+    if (used == 1) {
+      if (one.empty()) one = file_text("bd.csv");
+      else EXPECT_EQ(file_text("bd.csv"), one);
+    }
+  }
+  EXPECT_EQ(mapped(4294967296.0), 1);
+  EXPECT_EQ(mapped(9007199254740991.0), 4294967293.0);
+}
+
 // A group whose bootstrap cannot run shows missing bootstrap cells, not the
 // group before's: two observations for two parameters leave no finite
 // ADJSSE scale (or no usable covariance).

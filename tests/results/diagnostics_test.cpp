@@ -267,6 +267,43 @@ TEST_F(DiagnosticsTest, Misra1aMatchesDenseReferences) {
   }
 }
 
+// The table's tangential leverage and studentized residual are OUTPUT H=
+// and STUDENT=: w d'Cd with C the fit's covariance over s². Under NEWTON C
+// is the inverse of the full Hessian J'J - Σ e H (so the leverage is the
+// Jacobian one); on the active bound K <= 0.06 K is fixed and the leverage
+// is Vm's alone, d²/Σd², with s² on 11 degrees of freedom.
+TEST_F(DiagnosticsTest, TheTablesLeverageAndStudentizedResidualAreTheFitsOwn) {
+  const std::string output = "output out=o h=h student=st j=j resexpec=re;";
+  for (const bool bounded : {false, true}) {
+    SCOPED_TRACE(bounded ? "K <= 0.06" : "NEWTON");
+    const std::vector<Row> rows = fit_rows(
+        results_test::kPuromycin,
+        std::string("proc ruva data=d") + (bounded ? "" : " method=newton") + "; parms Vm=200 K=0.05; " +
+            (bounded ? "bounds K <= 0.06; " : "") + "model rate = Vm*conc/(K+conc); " + output);
+    const results_test::Json t = tables("OutputStatistics").back();
+    const results_test::Json pe = tables("ParameterEstimates").back();
+    const double vm = number(pe, 0, "Estimate"), k = bounded ? 0.06 : number(pe, 1, "Estimate");
+    double m[3] = {}, sse = 0;  // J'J - Σ e H over (Vm, K), packed (00, 10, 11)
+    for (int i = 0; i < 12; ++i) {
+      const double x = results_test::kConc[i], u = k + x, e = results_test::kRate[i] - vm * x / u;
+      const double dv = x / u, dk = -vm * x / (u * u);
+      m[0] += dv * dv, m[1] += dv * dk - e * (-x / (u * u)), m[2] += dk * dk - e * (2 * vm * x / (u * u * u));
+      sse += e * e;
+    }
+    const double s2 = sse / (bounded ? 11 : 10), det = m[0] * m[2] - m[1] * m[1];
+    for (int i = 0; i < 12; ++i) {
+      const double x = results_test::kConc[i], u = k + x, e = results_test::kRate[i] - vm * x / u;
+      const double dv = x / u, dk = -vm * x / (u * u);
+      const double h = bounded ? dv * dv / m[0] : (m[2] * dv * dv - 2 * m[1] * dv * dk + m[0] * dk * dk) / det;
+      const std::string where = " of observation " + std::to_string(i + 1);
+      expect_near(number(t, i, "TangentLeverage"), h, 1e-7, "tangential leverage" + where);
+      expect_near(number(rows[i], "h"), h, 1e-7, "H=" + where);
+      expect_near(number(t, i, "StudentizedResidual"), e / std::sqrt(s2 * (1 - h)), 1e-7, "studentized" + where);
+      expect_near(number(rows[i], "st"), e / std::sqrt(s2 * (1 - h)), 1e-7, "STUDENT=" + where);
+    }
+  }
+}
+
 // The step's phases with a fit plot requested after the set-up, as the
 // graphs would (this build switches them off).
 void fit_plot_body() {

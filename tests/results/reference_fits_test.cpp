@@ -3,8 +3,9 @@
 // sum of squares and residual standard deviation, with ESTIMATE of each
 // parameter reproducing its row; the Puromycin fit's
 // estimates, standard errors and Wald limits, its uncorrected analysis of
-// variance against closed forms and its correlation worked by hand; the
-// tables in both the JSON stream and the listing.
+// variance against closed forms and its correlation worked by hand, also
+// with Vm written as a + b under G4; the tables in both the JSON stream and
+// the listing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -158,6 +159,29 @@ TEST_F(PuromycinFit, EstimatesStandardErrorsWaldLimitsAnovaAndCorrelation) {
   for (const char* text : {"Estimation Summary", "Analysis of Variance for rate", "Parameter Estimates",
                            "Approximate Correlation Matrix", "Uncorrected Total", "212.68"})
     EXPECT_NE(listing.find(text), std::string::npos) << text << "\n" << listing;
+}
+
+// Vm = a + b cannot tell a from b. The generalised inverse must still
+// reach the published minimum, by minimum-norm steps that leave a - b as
+// it started, and flag b (not K, the last row) as the dependent parameter:
+// K keeps its published standard error, the error has 10 degrees of freedom.
+TEST_F(PuromycinFit, G4ReachesThePublishedMinimumOfARankDeficientModel) {
+  for (const char* method : {"gauss", "marquardt", "newton"}) {
+    SCOPED_TRACE(method);
+    ASSERT_EQ(fit(results_test::kPuromycin, std::string("proc ruva data=d g4 method=") + method +
+                                               "; parms a=100 b=50 K=0.05; model rate = (a+b)*conc/(K+conc);"),
+              0)
+        << log_text();
+    const Json t = tables("ParameterEstimates").back(), a = tables("ANOVA").back();
+    const double ea = number(t, 0, "Estimate"), eb = number(t, 1, "Estimate");
+    EXPECT_GE(lre(ea + eb, 212.6836), 6.0);
+    EXPECT_NEAR(ea - eb, 50, 1e-6);
+    EXPECT_GE(lre(number(t, 2, "Estimate"), 0.06412103), 5.0);
+    EXPECT_NEAR(number(a, 1, "SS"), 1195.449, 5e-4);
+    EXPECT_EQ(cell(a, 1, "DF"), 10);
+    EXPECT_TRUE(cell(t, 1, "StdErr").is_null()) << "b, the repeated parameter, has no standard error";
+    if (std::string(method) != "newton") EXPECT_GE(lre(number(t, 2, "StdErr"), 0.008280922), 5.0);
+  }
 }
 
 }  // namespace
