@@ -45,38 +45,22 @@ void clear_results(RUVA_BOOTSTRAP_CONTROL* b, int p) {
     if (a) std::fill(a, a + p, special_missing_value());
 }
 
-// The fit's residual, prediction and leverages of every used observation.
-// The tangential leverage is w d'(sum w d d')^-1 d over the used
-// observations; the Jacobian one comes from the diagnostics.
+// The fit's residual, prediction and leverages of every used observation,
+// the leverages as the diagnostics define them: the tangential one from the
+// fit's covariance, the Jacobian one from the diagnostics.
 bool prepare_observations(RUVACOM* ctx, BootRun* run) {
   const RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
-  const int p = ctx->nparm;
   const bool tan = b->dgp.type == kDgpWild || b->dgp.scaling == kScaleTan;
   const bool jac = b->dgp.type == kDgpResidual && b->dgp.scaling == kScaleJac;
-  std::vector<double> d, w;
   observation_pass(ctx, [&](long i, bool ran) {
     if (!ran || !used_observation(ctx, i)) return;
     run->pred.push_back(*ctx->dephat);
     run->res.push_back(*ctx->depval - *ctx->dephat);
-    if (jac) {
-      double h = missing_value();
-      leverages(ctx, nullptr, &h, 1);
-      run->jac.push_back(h);
-    }
-    if (!tan) return;
-    w.push_back(*ctx->weight);
-    for (int j = 0; j < p; ++j) d.push_back(*ctx->derloc[j]);
+    double h = missing_value();
+    if (jac) leverages(ctx, nullptr, &h, 1), run->jac.push_back(h);
+    if (tan) leverages(ctx, &h, nullptr, 0), run->tan.push_back(h);
   });
-  const std::size_t n = run->pred.size();
-  if (!tan) return n > 0;
-  std::vector<double> x(static_cast<std::size_t>(p) * (p + 1) / 2, 0.0);
-  for (std::size_t i = 0; i < n; ++i)
-    for (int r = 0; r < p; ++r)
-      for (int c = 0; c <= r; ++c) x[zisub(r, c)] += w[i] * d[i * p + r] * d[i * p + c];
-  invert(x.data(), p);
-  for (std::size_t i = 0; i < n; ++i)
-    run->tan.push_back(w[i] > 0 ? w[i] * zmxq1(&d[i * p], x.data(), p, 1) : missing_value());
-  return n > 0;
+  return !run->pred.empty();
 }
 
 // Records the seed of every task of the batch and draws its uniforms. The

@@ -230,13 +230,13 @@ void leverages(RUVACOM* ctx, double* tan_leverage, double* jac_leverage, int fla
   Work z(diag_augmented(p));
   const DiagObservation o = diag_observation(ctx, true, z.v);
   std::copy(z.v, z.v + p, ctx->der);
-  const bool usable = d && o.d_ok && o.weighted();
+  const bool usable = o.d_ok && o.weighted();
   // The tangential leverage is OUTPUT H=: w d'Cd with C the fit's own
   // covariance over s², so parameters held by active bounds drop out.
   if (flag != 1 && tan_leverage)
     *tan_leverage = usable ? o.w * zmxq1(z.v, ctx->xpx, p, 1) : missing_value();
   if (flag != 0 && jac_leverage)
-    *jac_leverage = usable && d->required[kLeverageBlock] && present(o.y)
+    *jac_leverage = usable && d && d->required[kLeverageBlock] && present(o.y)
                         ? o.w * zmxq1(z.v, d->lev_blck->xpx_eh_inv, p, 1)
                         : missing_value();
 }
