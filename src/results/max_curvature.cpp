@@ -35,12 +35,12 @@ struct DirectionSums {
   double d = 0, S = 0, mu = 1;
   double second = 0;  // Σ of the squared second derivatives over the observations
   std::vector<double> u, Hq, h_prev;
-  Matrix A;                  // A(r, c) = Σ (H_i h)_r x_c
-  std::vector<double> Hk;    // packed Σ (H_i h)(H_i h)'
+  Matrix A;                    // A(r, c) = Σ (H_i h)_r x_c
+  std::vector<double> Hk;      // packed Σ (H_i h)(H_i h)'
   std::vector<double> Hq_mat;  // packed Σ q_i H_i
-  const double* G;           // packed Σ x x'
-  const double* C_packed;    // and its inverse, packed
-  Matrix C;                  // and in full
+  const double* G;             // packed Σ x x'
+  const double* C_packed;      // and its inverse, packed
+  Matrix C;                    // and in full
   long fills = 0;
 
   DirectionSums(int np, const double* xpx, const double* xpx_inv)
