@@ -46,8 +46,9 @@ fi
 
 rm -rf "$report"
 mkdir -p "$report/html"
-gcovr_args=(--root "$root" --object-directory "$build" --filter "$root/src/" --gcov-ignore-parse-errors
-            --print-summary)
+# CMake's compiler checks leave coverage notes of their own: not searched.
+gcovr_args=(--root "$root" --object-directory "$build" --filter "$root/src/"
+            --exclude-directories "$build/CMakeFiles/[0-9.]+" --gcov-ignore-parse-errors --print-summary)
 gcovr "${gcovr_args[@]}" --json "$report/coverage.json" --txt "$report/files.txt" \
   --html-details "$report/html/index.html" >"$report/total.txt"
 python3 "$root/tools/coverage_summary.py" "$report/coverage.json" "$report"

@@ -6,7 +6,9 @@
 Writes OUTPUT_DIR/summary.txt, the lines and functions run per folder (a
 folder's figures include its subfolders) and for src/ as a whole, and
 OUTPUT_DIR/unrun.txt, the functions no test runs, largest first, with the
-number of their lines that did not run.
+number of their lines that did not run. A function is counted once where
+it is written: a template or an inline function whose instances gcov
+lists one by one has run when any of them has.
 """
 import collections
 import json
@@ -36,18 +38,27 @@ def short_name(name):
     return name
 
 
-def unrun_functions(entry):
+def definitions(entry):
+    """{line: (ran, name)} of the functions written in the file."""
+    out = {}
+    for f in entry["functions"]:
+        ran = out.get(f["lineno"], (False, f["name"]))[0] or f["execution_count"] > 0
+        out[f["lineno"]] = (ran, f["name"])
+    return out
+
+
+def unrun_functions(entry, defs):
     """(unrun lines, file:line, name) of each function of the file that did not run."""
-    starts = sorted({f["lineno"] for f in entry["functions"]})
+    starts = sorted(defs)
     counts = {l["line_number"]: l["count"] for l in code_lines(entry)}
     out = []
-    for f in entry["functions"]:
-        if f["execution_count"] > 0:
+    for k, start in enumerate(starts):
+        ran, name = defs[start]
+        if ran:
             continue
-        later = [s for s in starts if s > f["lineno"]]
-        end = later[0] if later else max(counts, default=f["lineno"]) + 1
-        size = sum(1 for n, c in counts.items() if f["lineno"] <= n < end and c == 0)
-        out.append((size, f'{entry["file"]}:{f["lineno"]}', short_name(f["name"])))
+        end = starts[k + 1] if k + 1 < len(starts) else max(counts, default=start) + 1
+        size = sum(1 for n, c in counts.items() if start <= n < end and c == 0)
+        out.append((size, f'{entry["file"]}:{start}', short_name(name)))
     return out
 
 
@@ -63,12 +74,13 @@ def main():
     unrun = []
     for entry in files:
         lines = code_lines(entry)
+        defs = definitions(entry)
         counts = [sum(1 for l in lines if l["count"] > 0), len(lines),
-                  sum(1 for f in entry["functions"] if f["execution_count"] > 0), len(entry["functions"])]
+                  sum(1 for ran, _ in defs.values() if ran), len(defs)]
         for folder in folders(entry["file"]):
             for k in range(4):
                 sums[folder][k] += counts[k]
-        unrun.extend(unrun_functions(entry))
+        unrun.extend(unrun_functions(entry, defs))
     width = max(len(k) for k in sums) + 2
     with open(os.path.join(out_dir, "summary.txt"), "w") as f:
         f.write(f'{"folder":<{width}}{"lines run":<24}functions run\n')

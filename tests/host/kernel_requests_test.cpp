@@ -26,6 +26,7 @@ struct Seen {
   QXStatus answer = 0;
   double available = 0;  // what request 46 reports
   void* found = nullptr;  // the handle request 14 reports
+  void* module = nullptr;  // the module name request 14 was given
 } g_seen;
 
 QXStatus fake_configure(int code, void* block, std::uint32_t flags, QX_HNDL_S*) {
@@ -35,7 +36,10 @@ QXStatus fake_configure(int code, void* block, std::uint32_t flags, QX_HNDL_S*) 
   g_seen.flags = flags;
   if (code == 46) static_cast<double*>(block)[0] = g_seen.available;
   // {module, length, search path, journal, a null word, result}
-  if (code == 14) static_cast<void**>(block)[5] = g_seen.found;
+  if (code == 14) {
+    g_seen.module = static_cast<void**>(block)[0];
+    static_cast<void**>(block)[5] = g_seen.found;
+  }
   return g_seen.answer;
 }
 
@@ -100,7 +104,7 @@ TEST_F(RequestTest, VersionInformationIsReturnedWithOrWithoutAStatus) {
   EXPECT_EQ(qxzGetVerconInfo(mod, 2, 1, &status, nullptr), &information);
   EXPECT_EQ(status, g_seen.answer);
   EXPECT_EQ(g_seen.code, 14);
-  EXPECT_EQ(static_cast<const QXChar* const*>(g_seen.block)[0], mod);
+  EXPECT_EQ(g_seen.module, mod);
   EXPECT_EQ(qxzGetVerconInfo(mod, 2, 1, nullptr, nullptr), &information);
   EXPECT_EQ(g_seen.calls, 2);
 }

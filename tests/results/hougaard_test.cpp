@@ -104,7 +104,8 @@ TEST_F(HougaardTableTest, TheSkewnessColumnShowsTheFinalisedMeasure) {
 // c >= 0.5 holds c at its bound: the last pass runs on the cross products
 // projected onto a and b, so their skewness is that of the fit with c
 // fixed at 0.5, by every method (NEWTON's covariance carries the second
-// derivatives in both fits); the bound parameter has none.
+// derivatives in both fits); the bound parameter has none, nor has any
+// when every parameter is held.
 TEST_F(HougaardTableTest, AnActiveBoundLeavesTheSkewnessOfTheFreeParameters) {
   std::string csv = "x,y\n";
   for (int i = 0; i < 12; ++i)
@@ -121,6 +122,12 @@ TEST_F(HougaardTableTest, AnActiveBoundLeavesTheSkewnessOfTheFreeParameters) {
       EXPECT_NEAR(number(t[0], row, "Skewness"), fixed, 1e-5 * std::fabs(fixed)) << method << row;
     }
     EXPECT_TRUE(cell(t[0], 2, "Skewness").is_null()) << method;
+    // Every parameter held at a bound from the start: none has a skewness.
+    json_.str("");
+    ASSERT_EQ(fit(csv, options + "; parms a=3 b=0.5 c=0.7; bounds a <= 2, b >= 1, c <= 0.5; model y = a*exp(-b*x) + c;"),
+              4)
+        << log_text();
+    for (std::size_t row : {0, 1, 2}) EXPECT_TRUE(cell(table("ParameterEstimates"), row, "Skewness").is_null());
     json_.str("");
   }
 }
