@@ -52,5 +52,7 @@ gcovr_args=(--root "$root" --object-directory "$build" --filter "$root/src/"
 gcovr "${gcovr_args[@]}" --json "$report/coverage.json" --txt "$report/files.txt" \
   --html-details "$report/html/index.html" >"$report/total.txt"
 python3 "$root/tools/coverage_summary.py" "$report/coverage.json" "$report"
-cat "$report/summary.txt" "$report/total.txt"
+cat "$report/summary.txt"
+echo "gcovr's own count, in which each instance of a template or inline function is a function:"
+cat "$report/total.txt"
 echo "Per file: $report/files.txt; functions not run: $report/unrun.txt; lines: $report/html/index.html"
