@@ -67,6 +67,10 @@ void prepare_hougaard(RUVACOM* ctx) {
   const bool have_z = mq.z && mq.z[0];
   ruvass(ctx);
   if (!gradient) jovhess(g);
+  // GRADIENT's optimiser worked with the identity, which savhes still
+  // holds; the last pass forms the constrained covariance from savhes, so
+  // it takes the cross products, as the other methods' Hessian gives them.
+  else if (have_z) copy_block(mq.savhes, ctx->xpx, n);
   if (!have_z) {
     copy_block(mq.savhes, g->state.hes, n);
     znprjhs(g);

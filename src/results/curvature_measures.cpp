@@ -20,6 +20,7 @@
 #include "procedure/procedure_context.h"
 #include "results/diagnostics_pass.h"
 #include "results/diagnostics_record.h"
+#include "results/packed_full_matrices.h"
 
 namespace {
 
@@ -82,22 +83,15 @@ double trace_square(const double* a, int p) {
   return t;
 }
 
-// r = a·b, dense p-by-p.
-void product(const double* a, const double* b, double* r, int p) {
-  for (int i = 0; i < p; ++i)
-    for (int j = 0; j < p; ++j) {
-      double s = 0;
-      for (int k = 0; k < p; ++k) s += a[i * p + k] * b[k * p + j];
-      r[i * p + j] = s;
-    }
-}
-
-// tr(M)²/4 + tr(M²)/2 of M = C·S(h).
-double curvature_term(const double* C, const double* h, int p, double* full, double* m) {
-  unpack_symmetric(h, p, full);
-  product(C, full, m, p);
+// tr(M) and tr(M)²/4 + tr(M²)/2 of M = C·S(h), for packed C and h; m
+// receives M.
+struct Curvature {
+  double trace, term;
+};
+Curvature curvature_of(const double* C, const double* h, int p, double* m) {
+  symmat_symmat(C, h, m, p, 0);
   const double t = trace(m, p);
-  return t * t * 0.25 + trace_square(m, p) * 0.5;
+  return {t, t * t * 0.25 + trace_square(m, p) * 0.5};
 }
 
 struct PassSums {
@@ -110,8 +104,8 @@ PassSums observation_sums(RUVACOM* ctx, const Required& req) {
   const int p = ctx->nparm;
   const long q = diag_packed(p);
   const double* T = d->curv_blck->temp_proj_hess;
-  std::vector<double> C(p * p), z(p + q), full(p * p), m(p * p), v(p), u(q);
-  unpack_symmetric(d->com_blck->xpx_inv, p, C.data());
+  const double* C = d->com_blck->xpx_inv;
+  std::vector<double> z(p + q), m(p * p), v(p), u(q);
   PassSums s;
   s.b.assign(p, 0.0);
   const bool rms = req.rms_pe || req.rms_in;
@@ -119,21 +113,16 @@ PassSums observation_sums(RUVACOM* ctx, const Required& req) {
     if (!curvature_row(ctx, i, ran, z.data())) return;
     const double* x = z.data();
     const double* h = x + p;
-    unpack_symmetric(h, p, full.data());
-    product(C.data(), full.data(), m.data(), p);
-    const double t = trace(m.data(), p);
+    const Curvature total = curvature_of(C, h, p, m.data());
     if (req.bias)
-      for (int j = 0; j < p; ++j) s.b[j] += t * x[j];
+      for (int j = 0; j < p; ++j) s.b[j] += total.trace * x[j];
     if (!rms) return;
-    s.total += t * t * 0.25 + trace_square(m.data(), p) * 0.5;
-    for (int r = 0; r < p; ++r) {
-      v[r] = 0;
-      for (int k = 0; k < p; ++k) v[r] += C[r * p + k] * x[k];
-    }
+    s.total += total.term;
+    symmat_vec(C, x, v.data(), p, 0);
     std::fill(u.begin(), u.end(), 0.0);
     for (int r = 0; r < p; ++r)
       for (long c = 0; c < q; ++c) u[c] += v[r] * T[r * q + c];
-    s.tangential += curvature_term(C.data(), u.data(), p, full.data(), m.data());
+    s.tangential += curvature_of(C, u.data(), p, m.data()).term;
   });
   return s;
 }
@@ -160,11 +149,6 @@ void boxs_bias(RUVACOM* ctx, DiagCurvature* cv, const std::vector<double>& b) {
 }
 
 }  // namespace
-
-void unpack_symmetric(const double* packed, int p, double* full) {
-  for (int i = 0; i < p; ++i)
-    for (int j = 0; j <= i; ++j) full[i * p + j] = full[j * p + i] = packed[zisub(i, j)];
-}
 
 bool curvature_row(RUVACOM* ctx, long i, bool ran, double* z) {
   const DiagObservation o = diag_observation(ctx, ran, z);

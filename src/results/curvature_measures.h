@@ -21,6 +21,3 @@ void max_inpe_curv_noacc(RUVACOM* ctx, bool pe, bool in);
 // Reads the current observation of a pass into z (the p first and p(p+1)/2
 // second derivatives, each times √w); false when observation i is not used.
 bool curvature_row(RUVACOM* ctx, long i, bool ran, double* z);
-
-// The full p-by-p symmetric matrix of a packed one.
-void unpack_symmetric(const double* packed, int p, double* full);

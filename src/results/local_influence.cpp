@@ -18,6 +18,7 @@
 #include "procedure/step_memory.h"
 #include "results/diagnostics_pass.h"
 #include "results/diagnostics_record.h"
+#include "results/packed_full_matrices.h"
 
 namespace {
 
@@ -66,10 +67,7 @@ void compute_lmax(RUVACOM* ctx, const double* K) {
   double* v = ruva_new_or_exit<double>(2L * p);
   double* delta = v + p;
   if (leading_direction(inf->temp_B, p, v)) {
-    for (int i = 0; i < p; ++i) {
-      delta[i] = 0;
-      for (int j = i; j < p; ++j) delta[i] += f->L[zisub(j, i)] * v[j];
-    }
+    tri_vec_mul(f->L, v, delta, p, 0, 0);
     observation_pass(ctx, [&](long i, bool ran) {
       const DiagObservation o = diag_observation(ctx, ran, z);
       if (o.ran && o.d_ok && o.weighted() && diag_obs_used(d, i) && i < inf->n)

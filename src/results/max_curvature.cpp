@@ -20,6 +20,7 @@
 #include "results/curvature_measures.h"
 #include "results/diagnostics_pass.h"
 #include "results/diagnostics_record.h"
+#include "results/packed_full_matrices.h"
 
 namespace {
 
@@ -34,7 +35,12 @@ struct DirectionSums {
   double d = 0, S = 0, mu = 1;
   double second = 0;  // Σ of the squared second derivatives over the observations
   std::vector<double> u, Hq, h_prev;
-  Matrix A, Hk, Hq_mat, G, C;  // A(r, c) = Σ (H_i h)_r x_c
+  Matrix A;                    // A(r, c) = Σ (H_i h)_r x_c
+  std::vector<double> Hk;      // packed Σ (H_i h)(H_i h)'
+  std::vector<double> Hq_mat;  // packed Σ q_i H_i
+  const double* G;             // packed Σ x x'
+  const double* C_packed;      // and its inverse, packed
+  Matrix C;                    // and in full
   long fills = 0;
 
   DirectionSums(int np, const double* xpx, const double* xpx_inv)
@@ -43,12 +49,12 @@ struct DirectionSums {
         Hq(np),
         h_prev(np),
         A(np * np),
-        Hk(np * np),
-        Hq_mat(np * np),
-        G(np * np),
+        Hk(diag_packed(np)),
+        Hq_mat(diag_packed(np)),
+        G(xpx),
+        C_packed(xpx_inv),
         C(np * np) {
-    unpack_symmetric(xpx, np, G.data());
-    unpack_symmetric(xpx_inv, np, C.data());
+    copyfrom_symmetric(xpx_inv, C.data(), np);
   }
 };
 
@@ -69,15 +75,14 @@ void fill(RUVACOM* ctx, DirectionSums* t, const double* h) {
   t->S = 0;
   t->second = 0;
   std::vector<double> g(p), z(diag_augmented(p)), k(p);
-  Matrix H(p * p);
-  times(t->G, h, g.data(), p);
+  symmat_vec(t->G, h, g.data(), p, 0);
   t->d = dot(h, g.data(), p);
   observation_pass(ctx, [&](long i, bool ran) {
     if (!curvature_row(ctx, i, ran, z.data())) return;
     const double* x = z.data();
-    for (long k = 0; k < diag_packed(p); ++k) t->second += x[p + k] * x[p + k];
-    unpack_symmetric(x + p, p, H.data());
-    times(H, h, k.data(), p);
+    const double* H = x + p;
+    for (long k = 0; k < diag_packed(p); ++k) t->second += H[k] * H[k];
+    symmat_vec(H, h, k.data(), p, 0);
     const double qi = dot(h, k.data(), p);
     for (int r = 0; r < p; ++r) {
       t->u[r] += qi * x[r];
@@ -87,9 +92,9 @@ void fill(RUVACOM* ctx, DirectionSums* t, const double* h) {
     t->S += qi * qi;
     for (int r = 0; r < p; ++r) {
       t->Hq[r] += qi * k[r];
-      for (int c = 0; c < p; ++c) {
-        t->Hk[r * p + c] += k[r] * k[c];
-        t->Hq_mat[r * p + c] += qi * H[r * p + c];
+      for (int c = 0; c <= r; ++c) {
+        t->Hk[zisub(r, c)] += k[r] * k[c];
+        t->Hq_mat[zisub(r, c)] += qi * H[zisub(r, c)];
       }
     }
   });
@@ -120,7 +125,7 @@ double rho2(const RUVACOM* ctx) {
 
 // N and u'Cu for the current sums; Cu receives C·u.
 double numerator(const DirectionSums& t, double* Cu, double* T1) {
-  times(t.C, t.u.data(), Cu, t.p);
+  symmat_vec(t.C_packed, t.u.data(), Cu, t.p, 0);
   *T1 = dot(t.u.data(), Cu, t.p);
   return t.intrinsic ? t.S - *T1 : *T1;
 }
@@ -157,7 +162,7 @@ void derivatives(RUVACOM* ctx, const DirectionSums& t, double* grad, double* hes
   std::vector<double> Cu(p), g(p), a(p);
   double T1 = 0;
   const double N = numerator(t, Cu.data(), &T1);
-  times(t.G, h, g.data(), p);
+  symmat_vec(t.G, h, g.data(), p, 0);
   times(t.A, Cu.data(), a.data(), p);
   if (t.intrinsic)
     for (int r = 0; r < p; ++r) a[r] = t.Hq[r] - a[r];
@@ -173,7 +178,7 @@ void derivatives(RUVACOM* ctx, const DirectionSums& t, double* grad, double* hes
   for (int r = 0; r < p; ++r)
     for (long c = 0; c < q; ++c) mv[c] += Cu[r] * T[r * q + c];
   Matrix M(p * p), AC(p * p, 0.0);
-  unpack_symmetric(mv.data(), p, M.data());
+  copyfrom_symmetric(mv.data(), M.data(), p);
   for (int r = 0; r < p; ++r)
     for (int c = 0; c < p; ++c) AC[r * p + c] = dot(&t.A[r * p], &t.C[c * p], p);  // C symmetric
   const double sign = t.intrinsic ? -1 : 1;
@@ -181,8 +186,8 @@ void derivatives(RUVACOM* ctx, const DirectionSums& t, double* grad, double* hes
     for (int c = 0; c < p; ++c) {
       const double K = dot(&AC[r * p], &t.A[c * p], p);
       double v = sign * (-4 * M[r * p + c] - 8 * K) / d2;
-      if (t.intrinsic) v += (-4 * t.Hq_mat[r * p + c] - 8 * t.Hk[r * p + c]) / d2;
-      v += 16 * (a[r] * g[c] + g[r] * a[c]) / d3 + 4 * N * t.G[r * p + c] / d3 -
+      if (t.intrinsic) v += (-4 * t.Hq_mat[zisub(r, c)] - 8 * t.Hk[zisub(r, c)]) / d2;
+      v += 16 * (a[r] * g[c] + g[r] * a[c]) / d3 + 4 * N * t.G[zisub(r, c)] / d3 -
            24 * N * g[r] * g[c] / (d3 * d);
       hess[r * p + c] = r2 * v + 8 * t.mu * h[r] * h[c] + (r == c ? 4 * t.mu * e : 0.0);
     }
@@ -207,8 +212,7 @@ int objective_gradient_hessian(QXMemPtr instance) {
   Matrix H(p * p, 0.0);
   std::fill(nlo->ObjectivePtr->grad, nlo->ObjectivePtr->grad + p, 0.0);
   if (t.d > 0) derivatives(ctx, t, nlo->ObjectivePtr->grad, H.data());
-  for (int r = 0; r < p; ++r)
-    for (int c = 0; c <= r; ++c) nlo->HessianPtr->hess[zisub(r, c)] = H[r * p + c];
+  move_tritosym(H.data(), nlo->HessianPtr->hess, p, 1);
   return 0;
 }
 

@@ -21,6 +21,7 @@
 #include "results/diagnostics_pass.h"
 #include "results/diagnostics_record.h"
 #include "results/local_influence.h"
+#include "results/packed_full_matrices.h"
 
 namespace {
 
@@ -122,9 +123,12 @@ void compute_RL(RUVACOM* ctx) {
           nullptr);
   });
   DiagFactor* f = d->x_qr_blck;
-  for (int i = 0; i < p; ++i)
-    for (int j = 0; j <= i; ++j)
-      f->R[zisub(i, j)] = u.v[static_cast<std::int64_t>(j) * p + i] * std::sqrt(scale.v[j]);
+  for (int k = 0; k < p; ++k) {
+    double* row = u.v + static_cast<std::int64_t>(k) * p;
+    const double root = std::sqrt(scale.v[k]);
+    for (int j = k; j < p; ++j) row[j] *= root;
+  }
+  move_tritosym(u.v, f->R, p, 0);
   std::copy(f->R, f->R + diag_packed(p), f->L);
   f->usable = zinvlo(f->L, p, x.v, 1.110223024625157e-12) == 0;
 }
@@ -134,7 +138,7 @@ void projection_coefficients(RUVADIAG* d, int m) {
   DiagProjected* pr = d->proj_resd_blck;
   Work sum(m);
   std::copy(pr->temp_proj_e, pr->temp_proj_e + m, sum.v);
-  zmxvs(sum.v, pr->temp_WpW_inv, pr->temp_proj_e, 1, m);
+  symmat_vec(pr->temp_WpW_inv, sum.v, pr->temp_proj_e, m, 0);
 }
 
 void second_pass(RUVACOM* ctx) {

@@ -1,6 +1,7 @@
 // Journals and message formatting: wide printf formats checked against
-// snprintf, catalogue texts of statuses, capture and render, and loading
-// extensions by name.
+// snprintf, catalogue texts of statuses, capture and render, the kernel
+// handle the format-information forms choose, and loading extensions by
+// name.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -86,6 +87,46 @@ TEST_F(JournalTest, FormatBufferServesTheBootstrapColumnNames) {
   QXStrSize n = 0;
   EXPECT_EQ(qxzFormatBuff(nullptr, qx_text(U"PARM_%d"), 0, out, 30, &n, 12), 0);
   EXPECT_EQ(narrow(out, n), "PARM_12");
+}
+
+// The 2-forms go to the kernel handle that owns fmtinfo's locale and hand
+// it the caller's fmtinfo; without a locale, to the module's handle.
+QX_HNDL_S* g_called = nullptr;
+QXZFmtInfop g_info = nullptr;
+
+TEST_F(JournalTest, FormatInformationChoosesTheHandleThatOwnsItsLocale) {
+  QX_HNDL_S other = *Exported_QXHandle;
+  other.msgFormatBuff = [](QX_HNDL_S* h, QXZFmtInfop info, const QXChar* fmt, QXStrSize fmtL, QXChar* dest,
+                           QXStrSize destL, QXStrSize* cnvL, int flags, va_list args) {
+    g_called = h, g_info = info;
+    return Exported_QXHandle->msgFormatBuff(h, info, fmt, fmtL, dest, destL, cnvL, flags, args);
+  };
+  other.msgRenderFmt = [](QX_HNDL_S* h, QXZFmtInfop info, void* pool, const QXChar* fmt, QXStrSize fmtL,
+                          va_list args) {
+    g_called = h, g_info = info;
+    return Exported_QXHandle->msgRenderFmt(h, info, pool, fmt, fmtL, args);
+  };
+  QX_NLS_S nls{};
+  nls.hndl = &other;
+  QX_LOCALE_S locale{{}, &nls, "other"};
+  QXZFmtInfo_S info{&locale, 0, 0};
+  QXChar out[30];
+  QXStrSize n = 0;
+  EXPECT_EQ(qxzFormat2Buff(&info, qx_text(U"PARM_%d_%hs"), 0, out, 30, &n, 12, "x"), 0);
+  EXPECT_EQ(narrow(out, n), "PARM_12_x");
+  EXPECT_EQ(g_called, &other);
+  EXPECT_EQ(g_info, &info);
+  QXZRenderedp lines = qxzRender2Fmt(&info, step_pool(), qx_text(U"%d\n%hs"), 0, 7, "two");
+  ASSERT_NE(lines, nullptr);
+  ASSERT_EQ(lines->count, 2);
+  EXPECT_EQ(narrow(lines->lines[0].line, lines->lines[0].lineL), "7");
+  EXPECT_EQ(narrow(lines->lines[1].line, lines->lines[1].lineL), "two");
+  EXPECT_EQ(g_called, &other);
+  g_called = nullptr;
+  EXPECT_EQ(qxzFormat2Buff(nullptr, qx_text(U"%d"), 0, out, 30, &n, 5), 0);
+  EXPECT_EQ(narrow(out, n), "5");
+  EXPECT_EQ(qxzRender2Fmt(nullptr, step_pool(), qx_text(U"one"), 0)->count, 1);
+  EXPECT_EQ(g_called, nullptr);
 }
 
 TEST_F(JournalTest, StatusBufferNeedsALocale) {

@@ -25,6 +25,8 @@ struct Seen {
   std::uint32_t flags = 0;
   QXStatus answer = 0;
   double available = 0;  // what request 46 reports
+  void* found = nullptr;  // the handle request 14 reports
+  void* module = nullptr;  // the module name request 14 was given
 } g_seen;
 
 QXStatus fake_configure(int code, void* block, std::uint32_t flags, QX_HNDL_S*) {
@@ -33,6 +35,11 @@ QXStatus fake_configure(int code, void* block, std::uint32_t flags, QX_HNDL_S*) 
   g_seen.block = block;
   g_seen.flags = flags;
   if (code == 46) static_cast<double*>(block)[0] = g_seen.available;
+  // {module, length, search path, journal, a null word, result}
+  if (code == 14) {
+    g_seen.module = static_cast<void**>(block)[0];
+    static_cast<void**>(block)[5] = g_seen.found;
+  }
   return g_seen.answer;
 }
 
@@ -83,6 +90,23 @@ TEST_F(RequestTest, AvailableMemoryIsBoundedByTheCallersLimits) {
   g_seen.available = 123.5;
   qxmrlmem(&raw, 0);
   EXPECT_EQ(raw, 123.5);
+}
+
+// The version-information handle comes back from the block whether or not
+// the caller asks for the request's status.
+TEST_F(RequestTest, VersionInformationIsReturnedWithOrWithoutAStatus) {
+  use_fake();
+  int information = 0;
+  g_seen.found = &information;
+  g_seen.answer = static_cast<QXStatus>(0x803FC004u);
+  const QXChar mod[] = {'q', 'x', 0};
+  QXStatus status = 0;
+  EXPECT_EQ(qxzGetVerconInfo(mod, 2, 1, &status, nullptr), &information);
+  EXPECT_EQ(status, g_seen.answer);
+  EXPECT_EQ(g_seen.code, 14);
+  EXPECT_EQ(g_seen.module, mod);
+  EXPECT_EQ(qxzGetVerconInfo(mod, 2, 1, nullptr, nullptr), &information);
+  EXPECT_EQ(g_seen.calls, 2);
 }
 
 TEST_F(RequestTest, WithoutAHandleNothingIsSent) {

@@ -1,5 +1,7 @@
 // The matrix printer's layouts: column fitting, balanced panels, margins,
-// number formats, row groups, page breaks and clipping to the line.
+// number formats (one count, per-column counts, the widest fixed form),
+// row groups, page breaks, clipping to the line, and cells printed by the
+// caller.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,6 +9,7 @@
 
 #include "host/matrix_printer.h"
 #include "host/missing.h"
+#include "host/services.h"
 #include "support/listing_fixture.h"
 
 namespace {
@@ -135,6 +138,62 @@ TEST_F(MatrixPrinterTest, MissingMarksPValuesAndSmallValuesInSignificantDigits) 
   q = PMATSTR{};
   q.rows = 1, q.cols = 2, q.matrix = s, q.width = 12, q.sigbit = 1;
   EXPECT_EQ(grid(q), (Grid{{"100.0000000", "1.00000E-07"}}));
+}
+
+// 'q' gives each value the most decimals its field holds (E notation when
+// none would show a digit); 'c' gives each column the decimals that its own
+// largest value leaves room for (beside a sign), or the counts given, and
+// with sigbit each column its own threshold for small values.
+TEST_F(MatrixPrinterTest, WidestFixedAndPerColumnFormats) {
+  set("NOCENTER");
+  double q[3] = {1.5, -2.25, 1e-9};
+  PMATSTR p{};
+  p.rows = 1, p.cols = 3, p.matrix = q, p.width = 8, p.format = 'q';
+  char e[16];
+  std::snprintf(e, sizeof e, "%.2E", 1e-9);
+  EXPECT_EQ(grid(p), (Grid{{fixed(1.5, 8, 6), fixed(-2.25, 8, 5), e}}));
+
+  double c[2 * 2] = {1000.5, 0.25, 0.001, 0.001};  // columns (1000.5, 0.001) and (0.25, 0.001)
+  p = PMATSTR{};
+  p.rows = 2, p.cols = 2, p.matrix = c, p.width = 10, p.format = 'c';
+  EXPECT_EQ(grid(p), (Grid{{"1000.5000", "0.2500000"}, {"0.0010", "0.0010000"}}));
+  // Small beside 1000.5 (below 10^(3-4)), not beside 0.25 (10^(3-7)).
+  p.sigbit = 1;
+  std::snprintf(e, sizeof e, "%.3E", 0.001);
+  EXPECT_EQ(grid(p), (Grid{{"1000.5000", "0.2500000"}, {e, "0.0010000"}}));
+  int given[2] = {1, 3};
+  p.sigbit = 0, p.decptr = given;
+  EXPECT_EQ(grid(p), (Grid{{"1000.5", "0.250"}, {"0.0", "0.001"}}));
+}
+
+// A caller's cell function takes the place of the values: called row by
+// row, column by column, at the column where the value would start; cells
+// that write what the values would show give the same lines.
+std::vector<std::pair<int, int>> g_cells;
+void print_cell(PMATSTR* pmat, int row, int col) {
+  g_cells.emplace_back(row, col);
+  char text[16];
+  std::snprintf(text, sizeof text, "%6.1f", pmat->matrix[row * pmat->cols + col]);
+  xpfmtc(0, text, 6, 0);
+}
+
+TEST_F(MatrixPrinterTest, CellsPrintedByTheCallerLandWhereTheValuesWould) {
+  set("LINESIZE=64");
+  double m[2 * 8];
+  for (int i = 0; i < 16; ++i) m[i] = 1.5 * i;
+  int one = 1;
+  PMATSTR p = named_rows(2, 8, m);
+  p.width = 6, p.decptr = &one;
+  const auto values = show(p);
+  g_cells.clear();
+  p.prtfun = &print_cell;
+  EXPECT_EQ(show(p), values);
+  // Two panels of 4 columns, each row in turn.
+  std::vector<std::pair<int, int>> order;
+  for (int panel : {0, 4})
+    for (int r = 0; r < 2; ++r)
+      for (int c = panel; c < panel + 4; ++c) order.emplace_back(r, c);
+  EXPECT_EQ(g_cells, order);
 }
 
 TEST_F(MatrixPrinterTest, RowGroupsGetBlankLinesAndAreNotSplitByAPageBreak) {

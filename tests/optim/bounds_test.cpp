@@ -226,6 +226,40 @@ TEST_F(ConstraintStart, ADegenerateEqualityIsPerturbedReproducibly) {
   EXPECT_EQ(ends[0], ends[1]);
 }
 
+// x1 + x2 = 0 and x1 + x2 = 1 cannot both hold, and their rows are
+// dependent. With a single pass allowed, the pass from (3, 0) reduces the
+// violation but leaves it: the phase has run out of passes, and the notes
+// say so and name the dependent rows. With passes to spare the next
+// correction cannot reduce the violation any further: the line search
+// fails, which is noted without the dependence.
+TEST_F(ConstraintStart, AFailedFeasibilityPhaseSaysWhy) {
+  const lsq::Problem p = lsq::distance_to(0, 0);
+  lsq::Fit fit(&p);
+  constraints::Linear both;
+  both.add({0, 1}, {1, 1}, 0, false, "Zero").add({0, 1}, {1, 1}, -1, false, "One");
+  const std::string dependent = "linearly dependent";
+  for (int maxiters : {0, 200}) {
+    listing_.str("");
+    lsq::Options o = lsq::method("MH", 1e-8);
+    both.apply(o, fit);
+    ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+    g->opts.maxiters = maxiters;  // after the set-up, which takes 0 for its default
+    g->opts.printerror = 1;
+    EXPECT_EQ(lsq::run(g, {3.0, 0.0}), 1);
+    EXPECT_EQ(g->state.error, s_nofeas);
+    const double sum = g->state.parms[0] + g->state.parms[1];
+    EXPECT_TRUE(std::fabs(sum) < 1e-12 || std::fabs(sum - 1) < 1e-12) << sum;
+    const std::string text = listing_text();
+    const auto note = text.find(maxiters == 0 ? "no feasible point (pass 1)" : "no feasible point (pass");
+    EXPECT_NE(note, std::string::npos) << text;
+    if (maxiters == 0)
+      EXPECT_GT(text.find(dependent), note) << text;
+    else
+      EXPECT_EQ(text.find(dependent), std::string::npos) << text;
+    EXPECT_EQ(fit.objective_calls, 0);
+  }
+}
+
 // F = (x1 - 2)^2 + (x2 - 2)^2 on the circle x1^2 + x2^2 = 1: the minimum is
 // (1, 1)/sqrt(2), where g = (x - 2) = lambda (2 x) gives
 // lambda = (1/sqrt(2) - 2) / sqrt(2). With the circle's curvature declared

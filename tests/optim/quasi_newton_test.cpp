@@ -1,11 +1,16 @@
 // The quasi-Newton Hessian: one BFGS update against the textbook formula
-// (a refused update leaves the matrix alone), and whole runs on a quadratic
-// objective whose Hessian is only ever built by finite differences and
-// updates: it stays positive definite at every iteration and the run
-// reaches the least-squares solution.
+// (a refused update leaves the matrix alone), the rebuild by finite
+// differences with its repairs (a trial point past a bound, a parameter
+// the objective ignores), and whole runs on a quadratic objective whose
+// Hessian is only ever built by finite differences and updates: it stays
+// positive definite at every iteration and the run reaches the
+// least-squares solution.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,6 +62,70 @@ TEST(QuasiNewtonUpdate, MatchesTheTextbookFormula) {
   for (int i = 0; i < kN; ++i) grad2[i] = grad1[i] - y[i];
   EXPECT_EQ(znupdat(hes, parm1, parm2, grad1, grad2, wrk, kN), 1);
   EXPECT_EQ(std::vector<double>(hes, hes + 6), before);
+}
+
+// Residuals r = (x0 + 2 x1, x1) and, with three parameters, x2 in none:
+// the half Hessian J'J is [[1, 2, 0], [2, 5, 0], [0, 0, 0]]. From x = 0
+// each gradient difference is exact, so the rebuild is J'J itself before
+// any repair. `usable` says where the objective can be evaluated and
+// `lost` where observations drop out.
+struct Rebuild : HostTest {
+  std::function<bool(const double*)> usable = [](const double*) { return true; };
+  std::function<bool(const double*)> lost = [](const double*) { return false; };
+  lsq::Problem problem;
+  std::unique_ptr<lsq::Fit> fit;
+
+  // The parameter block after the first quasi-Newton call from x = 0.
+  std::vector<double> first_hessian(int n) {
+    problem = {"rebuild", n, 2, [this](const double* x, double* r, double* jac) {
+                 r[0] = x[0] + 2 * x[1], r[1] = x[1];
+                 const int n = problem.n;
+                 std::fill(jac, jac + 2 * n, 0.0);
+                 jac[0] = 1, jac[1] = 2, jac[n + 1] = 1;
+                 return usable(x);
+               }};
+    fit = std::make_unique<lsq::Fit>(&problem);
+    fit->on_objective = [this](ZOPTGLOBAL* g) {
+      if (lost(g->state.parms)) g->state.nobs -= 1;
+    };
+    lsq::Options o;
+    o.update_tech = 1;
+    ZOPTGLOBAL* g = lsq::make_run(step_pool(), fit.get(), o);
+    g->opts.debug = 1;
+    std::fill(g->state.parms, g->state.parms + n, 0.0);
+    EXPECT_EQ(zoptobj(g), 0);  // as the run does before its first call
+    EXPECT_EQ(zoptqn(g), 0);
+    std::vector<double> out;
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j <= i; ++j) out.push_back(g->state.hes[zisub(i, j)]);
+    for (int j = 0; j < n; ++j) EXPECT_EQ(g->state.parms[j], 0.0);  // restored
+    return out;
+  }
+};
+
+// A parameter the objective ignores leaves a zero column: the matrix is
+// made diagonally dominant, a unit diagonal where it was negligible and
+// each off-diagonal cell at most min(h_ii, h_jj)/n.
+TEST_F(Rebuild, ARankDeficientMatrixIsMadeDiagonallyDominant) {
+  EXPECT_EQ(first_hessian(3), (std::vector<double>{1, 1.0 / 3, 5, 0, 0, 1}));
+  EXPECT_NE(listing_text().find("Performing a restart"), std::string::npos);
+}
+
+// A forward point where the objective fails, or where observations are
+// lost, is replaced by the backward point: the column is unchanged. When
+// the objective fails on both sides the column is left out and the repair
+// fills it in.
+TEST_F(Rebuild, ATrialPointPastABoundIsTakenFromTheOtherSide) {
+  const std::vector<double> exact = {1, 2, 5};
+  usable = [](const double* x) { return x[0] <= 0; };
+  EXPECT_EQ(first_hessian(2), exact);
+  EXPECT_NE(listing_text().find("Ran into a boundary"), std::string::npos);
+  usable = [](const double*) { return true; };
+  lost = [](const double* x) { return x[1] > 0; };
+  EXPECT_EQ(first_hessian(2), exact);
+  usable = [](const double* x) { return x[0] == 0; };
+  // (0, 0) = 0 and (1, 0) = half of column 1's 2: rank 1 after the sweep.
+  EXPECT_EQ(first_hessian(2), (std::vector<double>{1, 0.5, 5}));
 }
 
 // y = b0 + b1 t + b2 t^2 + wobble, t = 0, 0.5, .., 7.

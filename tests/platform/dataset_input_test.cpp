@@ -1,13 +1,21 @@
 // Input data sets from CSV files: types, lengths, missing values, the
-// description file, name resolution and the messages for bad files.
+// description file, name resolution, the messages for bad files, and a
+// data set read from a pipe.
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cmath>
 #include <cstring>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
 #include "dataset_fixture.h"
 #include "host/missing.h"
+#include "platform/datasets/table_loader.h"
 
 namespace {
 
@@ -259,6 +267,41 @@ TEST_F(InputTest, DescriptionsThatDoNotFitTheDataAreErrors) {
     EXPECT_EQ(open("q"), nullptr);
     EXPECT_NE(log_text().find("q.meta.json is not valid: "), std::string::npos) << broken;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A data set that comes through a pipe (a FIFO where the file would be) has
+// no size to map: it is read to its end in many reads and gives the table
+// the same bytes in a file give, and an empty one the same message.
+TEST(PipedDataSet, ReadsLikeTheSameBytesInAFile) {
+  namespace fs = std::filesystem;
+  std::string pattern = (fs::temp_directory_path() / "ruva-pipe-XXXXXX").string();
+  const fs::path dir = mkdtemp(pattern.data());
+  std::string text = "x,name\n";
+  for (int i = 0; i < 20000; ++i) text += std::to_string(i * 0.5) + ",abc" + std::to_string(i % 97) + "\n";
+  for (const std::string& bytes : {text, std::string()}) {
+    std::ofstream(dir / "file.csv", std::ios::binary) << bytes;
+    const fs::path fifo = dir / "pipe.csv";
+    fs::remove(fifo);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] { std::ofstream(fifo, std::ios::binary) << bytes; });
+    platform::ds::Problem piped_problem, file_problem;
+    const auto piped = platform::ds::load_table("WORK.pipe", fifo, &piped_problem);
+    writer.join();
+    const auto file = platform::ds::load_table("WORK.file", dir / "file.csv", &file_problem);
+    EXPECT_EQ(piped_problem.number, file_problem.number);
+    ASSERT_EQ(piped != nullptr, file != nullptr);
+    if (!file) continue;
+    EXPECT_EQ(piped->rows, 20000);
+    EXPECT_EQ(piped->rows, file->rows);
+    ASSERT_EQ(piped->variables.size(), 2u);
+    EXPECT_EQ(piped->variables[1].type, file->variables[1].type);
+    EXPECT_EQ(piped->storage, file->storage);
+  }
+  fs::remove_all(dir);
 }
 
 }  // namespace

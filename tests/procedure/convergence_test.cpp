@@ -1,8 +1,9 @@
 // When a fit stops and what it reports: the iterations at which
 // CONVERGEOBJ= and CONVERGEPARM= stop (recomputed from the ITER rows), the
 // warning statuses of the ConvergenceStatus table, return codes
-// across BY groups, a covariance that cannot be formed, and the modified
-// Cholesky check against a factor formed here.
+// across BY groups, a covariance that cannot be formed, the note of a run
+// that stopped with too few observations, and the modified Cholesky check
+// against a factor formed here and as the stand-alone CheckEigVals.
 #include <algorithm>
 #include <functional>
 #include <cmath>
@@ -157,6 +158,46 @@ TEST_F(ConvergenceTest, ACovarianceThatCannotBeFormedIsNotAvailable) {
   for (double v : xpx) EXPECT_TRUE(wzmis(v));
   EXPECT_EQ(rc, 4);
   EXPECT_EQ(logged(820), 1);
+}
+
+// Two usable observations for three parameters: a run that stops says
+// how many it had, in the listing and the log, unless NOPRINT.
+TEST_F(ConvergenceTest, AStoppedRunWithTooFewObservationsSaysHowMany) {
+  write_file("d.csv", "x,y\n1,1.9\n2,.\n3,0.62\n4,.\n");
+  const std::string program = "; parms a=1 b=0.1 c=0; model y = a*exp(-b*x) + c;";
+  ASSERT_EQ(run("proc ruva data=d maxiter=1" + program), 4) << log_text();
+  const std::string note = "Only 2 observations could be used for 3 parameters.";
+  EXPECT_NE(log_text().find("NOTE: " + note), std::string::npos) << log_text();
+  EXPECT_NE(listing_.str().find(note), std::string::npos);
+  listing_.str("");
+  ASSERT_EQ(run("proc ruva data=d maxiter=1 noprint" + program), 4) << log_text();
+  EXPECT_EQ(log_text().find(note), std::string::npos);
+  EXPECT_EQ(listing_.str().find(note), std::string::npos);
+}
+
+// The stand-alone check of the covariance: the inverse of a fit passes, a
+// matrix with a negative eigenvalue fails; neither is logged or raises the
+// return code, and the matrix is left as it was.
+TEST_F(ConvergenceTest, CheckEigValsTellsAnIndefiniteMatrix) {
+  std::vector<int> checks;
+  std::vector<double> before, after;
+  int rc = -1;
+  ASSERT_EQ(run_and_inspect(std::string("proc ruva data=d") + kModel, procedure_test::fit_first_group_body,
+                            [&](RUVACOM* ctx) {
+                              checks.push_back(CheckEigVals(ctx));
+                              const double indefinite[3] = {1, 2, 1};  // eigenvalues 3 and -1
+                              std::copy(indefinite, indefinite + 3, ctx->xpx);
+                              before.assign(ctx->xpx, ctx->xpx + 3);
+                              checks.push_back(CheckEigVals(ctx));
+                              after.assign(ctx->xpx, ctx->xpx + 3);
+                              rc = ctx->rcby;
+                            }),
+            0)
+      << log_text();
+  EXPECT_EQ(checks, (std::vector<int>{0, 1}));
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(logged(133), 0);
 }
 
 // Row by row the factor of a positive definite matrix, and the first

@@ -2,13 +2,15 @@
 // data: the objective, the cross products and the border row (sum w d (f-y),
 // the optimiser's half gradient) with _WEIGHT_, _LOSS_, _RESID_ and
 // _WGTJPJ_; the use test; a failed run ending the pass; the used-observation
-// bitmap of the last pass.
+// bitmap of the last pass; whole weighted fits of 9 and 12 parameters (the
+// passes for more parameters than the unrolled ones) against LAPACK.
 #include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "linalg/packed.h"
+#include "optim/lapack.h"
 #include "platform/compiler/api.h"
 #include "procedure/data_pass.h"
 #include "procedure/step_memory.h"
@@ -311,6 +313,62 @@ TEST_F(DataPassTest, AFailedRunMarksItsOwnObservationOnly) {
                   [&](RUVACOM* ctx) { failed.push_back(ctx->failed); });
   host_.replace_service(148, 12, reinterpret_cast<void*>(g_real_run));
   EXPECT_EQ(failed, (std::vector<int>{0, 0, 0, 0, 1, 0}));
+}
+
+// Weighted least squares of a Fourier series of p terms (linear in its
+// parameters, so the fit is the solution LAPACK gives for the √w-scaled
+// rows), with _WEIGHT_ alone and with _WGTJPJ_ as well: the estimates and
+// their standard errors sqrt(mse · (X'WX)⁻¹_jj), mse = Σ w r² / (n - p).
+TEST_F(DataPassTest, FitsOfManyParametersMatchLapack) {
+  constexpr int n = 40;
+  auto term = [](int k, double t) { return k == 0 ? 1.0 : k % 2 ? std::cos((k + 1) / 2 * t) : std::sin(k / 2 * t); };
+  std::vector<double> t(n), y(n), w(n);
+  std::string csv = "t,y,w\n";
+  for (int i = 0; i < n; ++i) {
+    t[i] = 0.15 * i, w[i] = 1 + 0.5 * (i % 4);
+    y[i] = std::exp(-0.2 * t[i]) * std::cos(2.5 * t[i]) + 0.05 * std::sin(7.0 * i);
+    csv += std::to_string(t[i]) + "," + std::to_string(y[i]) + "," + std::to_string(w[i]) + "\n";
+    y[i] = std::stod(std::to_string(y[i])), t[i] = std::stod(std::to_string(t[i]));
+  }
+  write_file("f.csv", csv);
+  for (int p : {9, 12}) {
+    std::vector<double> rows(static_cast<std::size_t>(n) * p), rhs(n), xwx(static_cast<std::size_t>(p) * p, 0.0);
+    std::string parms = "parms", model = "model y = b0";
+    for (int k = 0; k < p; ++k) {
+      parms += " b" + std::to_string(k) + "=0";
+      if (k > 0)
+        model += " + b" + std::to_string(k) + "*" + (k % 2 ? "cos(" : "sin(") + std::to_string((k + 1) / 2) + "*t)";
+    }
+    for (int i = 0; i < n; ++i) {
+      rhs[i] = std::sqrt(w[i]) * y[i];
+      for (int k = 0; k < p; ++k) rows[i * p + k] = std::sqrt(w[i]) * term(k, t[i]);
+      for (int a = 0; a < p; ++a)
+        for (int b = 0; b < p; ++b) xwx[a * p + b] += rows[i * p + a] * rows[i * p + b];
+    }
+    const std::vector<double> beta = lapack::min_norm_solution(rows, n, p, rhs, 1e-12);
+    const std::vector<double> inverse = lapack::symmetric_inverse(xwx, p);
+    ASSERT_EQ(beta.size(), static_cast<std::size_t>(p));
+    double ss = 0;
+    for (int i = 0; i < n; ++i) {
+      double r = rhs[i];
+      for (int k = 0; k < p; ++k) r -= rows[i * p + k] * beta[k];
+      ss += r * r;
+    }
+    for (const char* weights : {"_weight_ = w;", "_weight_ = w; _wgtjpj_ = w;"}) {
+      SCOPED_TRACE(std::to_string(p) + " " + weights);
+      json_.str("");
+      ASSERT_EQ(run("proc ruva data=f; " + parms + "; " + model + "; " + weights), 0) << log_text();
+      const auto tables = this->tables("ParameterEstimates");
+      ASSERT_EQ(tables.size(), 1u);
+      const auto& est = tables[0]["rows"];
+      ASSERT_EQ(est.size(), static_cast<std::size_t>(p));
+      for (int k = 0; k < p; ++k) {
+        EXPECT_NEAR(est[k][1].get<double>(), beta[k], 1e-9) << k;
+        const double se = std::sqrt(ss / (n - p) * inverse[k * p + k]);
+        EXPECT_NEAR(est[k][2].get<double>(), se, 1e-9 * se) << k;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
 // The curvature measures of nonlinearity and Box bias through whole steps:
 // Puromycin (treated) against published figures and against a brute-force
 // search over directions done here, the intrinsic curvature unchanged by a
-// reparameterisation, a linear model (all zero), and frequency weights
-// against replicated rows.
+// reparameterisation, a linear model (all zero), frequency weights
+// against replicated rows, and the search's gradient callback against
+// differences of its objective.
 #include <cmath>
 #include <random>
 #include <string>
 
+#include "host/ext_newton_minimiser_qxznlo.h"
 #include "results/fit_fixture.h"
 
 namespace {
@@ -118,6 +120,74 @@ TEST_F(CurvatureTest, PuromycinMatchesPublishedFiguresAndABruteForceSearch) {
   EXPECT_NEAR(r.rms_in, m.rms_in, 1e-8);
   EXPECT_NEAR(r.max_in, m.max_in, 1e-8);
   EXPECT_GT(std::fabs(r.rms_pe - m.rms_pe), 1e-3);
+}
+
+// The maximum-curvature search's callbacks, checked before each search
+// runs: at two directions away from the start one (where the objective
+// varies on the scale of the small components of h), the gradient of the
+// objective-and-gradient callback against central differences of the
+// objective callback, and equal to the one the Hessian callback gives.
+int (*g_real_run)(NLOSTR*) = nullptr;
+std::vector<double> g_gradient_errors;
+
+int run_after_checking_the_gradient(NLOSTR* nlo) {
+  const int p = nlo->UserOptionsPtr->nvar;
+  double* h = nlo->UserOptionsPtr->xest;
+  const std::vector<double> start(h, h + p);
+  auto objective = [&] {
+    nlo->ExternalPtr->UserFunction(nlo);
+    return nlo->ObjectivePtr->crit;
+  };
+  for (double shift : {0.3, -0.6}) {
+    for (int j = 0; j < p; ++j) h[j] = start[j] + shift * (j + 1);
+    nlo->ExternalPtr->UserHessianGradientAndFunction(nlo);
+    const std::vector<double> full(nlo->ObjectivePtr->grad, nlo->ObjectivePtr->grad + p);
+    nlo->ExternalPtr->UserGradientAndFunction(nlo);
+    const std::vector<double> grad(nlo->ObjectivePtr->grad, nlo->ObjectivePtr->grad + p);
+    EXPECT_EQ(grad, full);
+    double error = 0, size = 0;
+    for (int j = 0; j < p; ++j) {
+      const double x = h[j], step = 1e-5 * (1 + std::fabs(x));
+      h[j] = x + step;
+      const double up = objective();
+      h[j] = x - step;
+      const double down = objective();
+      h[j] = x;
+      const double difference = (up - down) / (2 * step);
+      error = std::max(error, std::fabs(grad[j] - difference));
+      size = std::max(size, std::fabs(difference));
+    }
+    g_gradient_errors.push_back(error / size);
+  }
+  std::copy(start.begin(), start.end(), h);
+  return g_real_run(nlo);
+}
+
+void search_with_checked_gradient() {
+  RUVACOM* ctx = procedure_test::begin_step(2);
+  load_req_qx_extensions(ctx);
+  auto* ext = static_cast<NLOExtension*>(ctx->exts.qxznlo_ext_h);
+  ASSERT_NE(ext, nullptr);
+  auto* nlo = ext->CreateInstance(ext, 0);
+  ctx->insts.qxznlo_inst_h = nlo;
+  g_real_run = nlo->FactoryPtr->RunTheOptimization;
+  nlo->FactoryPtr->RunTheOptimization = &run_after_checking_the_gradient;
+  if (xbynext(ctx->fiddata) > 0 && jovgrid(ctx) == 0) jovopt(ctx);
+  procedure_test::inspect_and_exit(ctx);
+}
+
+TEST_F(CurvatureTest, TheSearchsGradientIsTheDerivativeOfItsObjective) {
+  write_file("d.csv", results_test::kPuromycin);
+  g_gradient_errors.clear();
+  ASSERT_EQ(run_and_inspect("proc ruva data=d ruvameasures; parms vm=200 k=0.05;" + kMichaelisMenten,
+                            search_with_checked_gradient, [](RUVACOM*) {}),
+            0)
+      << log_text();
+  ASSERT_EQ(g_gradient_errors.size(), 4u);  // two directions in each of the two searches
+  for (double e : g_gradient_errors) EXPECT_LT(e, 1e-6);
+  // The checks leave the search as it was.
+  EXPECT_NEAR(measures().max_pe, 0.17234, 1e-5);
+  EXPECT_NEAR(measures().max_in, 0.07417, 1e-5);
 }
 
 // The raw residual variance is the fit's SSE over its degrees of freedom,

@@ -2,7 +2,8 @@
 // term by term over random matrices; the skewness of theta in
 // y = theta^2 x + e against the delta method's closed form
 // -3/2 sigma / (theta^2 sqrt(sum x^2)), also through the tables; the guards
-// that make it missing.
+// that make it missing; under an active bound, the skewness of the free
+// parameters against a fit with the bound parameter fixed.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -98,6 +99,37 @@ TEST_F(HougaardTableTest, TheSkewnessColumnShowsTheFinalisedMeasure) {
   for (std::size_t i = 0; i < x.size(); ++i) sxx += x[i] * x[i], sse += std::pow(y[i] - theta * theta * x[i], 2);
   const double mse = sse / 5;
   EXPECT_NEAR(number(t, 0, "Skewness"), -1.5 * std::sqrt(mse) / (theta * theta * std::sqrt(sxx)), 1e-12);
+}
+
+// c >= 0.5 holds c at its bound: the last pass runs on the cross products
+// projected onto a and b, so their skewness is that of the fit with c
+// fixed at 0.5, by every method (NEWTON's covariance carries the second
+// derivatives in both fits); the bound parameter has none, nor has any
+// when every parameter is held.
+TEST_F(HougaardTableTest, AnActiveBoundLeavesTheSkewnessOfTheFreeParameters) {
+  std::string csv = "x,y\n";
+  for (int i = 0; i < 12; ++i)
+    csv += std::to_string(0.5 * i) + "," + std::to_string(3 * std::exp(-0.3 * i) + 0.2 + 0.03 * std::sin(3 * i)) + "\n";
+  for (const std::string method : {"gauss", "marquardt", "newton", "gradient"}) {
+    const std::string options = "proc ruva data=d hougaard maxiter=500 method=" + method;
+    ASSERT_EQ(fit(csv, options + "; parms a=3 b=0.5 c=0.6; bounds c >= 0.5; model y = a*exp(-b*x) + c;"), 0)
+        << log_text();
+    ASSERT_EQ(fit(csv, options + "; parms a=3 b=0.5; model y = a*exp(-b*x) + 0.5;"), 0) << log_text();
+    const auto t = tables("ParameterEstimates");
+    ASSERT_EQ(t.size(), 2u);
+    for (std::size_t row : {0, 1}) {
+      const double fixed = number(t[1], row, "Skewness");
+      EXPECT_NEAR(number(t[0], row, "Skewness"), fixed, 1e-5 * std::fabs(fixed)) << method << row;
+    }
+    EXPECT_TRUE(cell(t[0], 2, "Skewness").is_null()) << method;
+    // Every parameter held at a bound from the start: none has a skewness.
+    json_.str("");
+    ASSERT_EQ(fit(csv, options + "; parms a=3 b=0.5 c=0.7; bounds a <= 2, b >= 1, c <= 0.5; model y = a*exp(-b*x) + c;"),
+              4)
+        << log_text();
+    for (std::size_t row : {0, 1, 2}) EXPECT_TRUE(cell(table("ParameterEstimates"), row, "Skewness").is_null());
+    json_.str("");
+  }
 }
 
 }  // namespace

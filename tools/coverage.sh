@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# How much of src/ the tests run: a build with gcc's coverage
+# instrumentation in build-coverage/ (or RUVA_COVERAGE_DIR), every test run
+# in it, and a report of the lines and functions of src/ that ran, per
+# folder and per file, with the functions no test runs, largest first.
+#   tools/coverage.sh            build, run the tests, report
+#   tools/coverage.sh --report   report on the counts of the last run only
+# The report is printed and kept in build-coverage/coverage/ (summary.txt,
+# files.txt, unrun.txt, and html/index.html with every file's lines).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${RUVA_COVERAGE_DIR:-$root/build-coverage}"
+report="$build/coverage"
+
+"$root/tools/deps.sh"
+if ! command -v gcovr >/dev/null; then
+  install="DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends gcovr"
+  if [ "$(id -u)" -eq 0 ]; then
+    apt-get update >&2
+    sh -c "$install" >&2
+  else
+    echo "Missing package: gcovr" >&2
+    echo "Run as root: apt-get update && $install" >&2
+    exit 1
+  fi
+fi
+
+if [ "${1:-}" != "--report" ]; then
+  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
+  launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    # Unoptimised, so that every line and function counts where it is
+    # written; atomic counters, so that the worker threads' counts add up.
+    flags="--coverage -fprofile-update=atomic"
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DRUVA_BENCH=OFF \
+      -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
+      -DCMAKE_EXE_LINKER_FLAGS=--coverage "${launcher[@]}" >&2
+  fi
+  cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" >&2
+  # Counts of an earlier run would add to this one's.
+  find "$build" -name '*.gcda' -delete
+  (cd "$build" && ctest -j "$(nproc 2>/dev/null || echo 2)" --timeout 1800 --output-on-failure) ||
+    echo "Some tests failed; the report counts what ran." >&2
+fi
+
+rm -rf "$report"
+mkdir -p "$report/html"
+# CMake's compiler checks leave coverage notes of their own: not searched.
+gcovr_args=(--root "$root" --object-directory "$build" --filter "$root/src/"
+            --exclude-directories "$build/CMakeFiles/[0-9.]+" --gcov-ignore-parse-errors --print-summary)
+gcovr "${gcovr_args[@]}" --json "$report/coverage.json" --txt "$report/files.txt" \
+  --html-details "$report/html/index.html" >"$report/total.txt"
+python3 "$root/tools/coverage_summary.py" "$report/coverage.json" "$report"
+cat "$report/summary.txt"
+echo "gcovr's own count, in which each instance of a template or inline function is a function:"
+cat "$report/total.txt"
+echo "Per file: $report/files.txt; functions not run: $report/unrun.txt; lines: $report/html/index.html"
