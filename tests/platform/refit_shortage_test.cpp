@@ -1,13 +1,14 @@
 // The refit engine when its threads run out of memory, made without
 // exhausting it: every allocation of this test program goes through the
-// replacement below, which, once armed, fails every allocation of the
-// engine's threads from a chosen one on (the test's own thread, which
-// reads the records and waits, is spared). Wherever the shortage falls (a
-// thread's frame, a task's optimiser, a share of another task's pass), the
-// batch ends with QXPROF_OUT_OF_MEMORY and the engine's next batch gives
-// the results of a batch that never met one. A task that throws anything
-// else ends its batch as failed; the tasks not begun do not run and those
-// running stop.
+// replacement below, which, once armed, fails every allocation from a
+// chosen one on, either of the engine's threads (the test's own, which
+// reads the records and waits, spared) or of the test's thread alone.
+// Wherever the shortage falls (a thread's frame, a task's optimiser, a
+// share of another task's pass, the queueing of a batch), the batch ends,
+// with QXPROF_OUT_OF_MEMORY or the caller's std::bad_alloc, no task is left
+// running, and the engine's next batch gives the results of a batch that
+// never met one. A task that throws anything else ends its batch as
+// failed; the tasks not begun do not run and those running stop.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -25,13 +26,32 @@
 
 namespace {
 
-std::atomic<bool> g_armed{false};
+enum class Shortage { kNone, kOtherThreads, kThisThread };
+std::atomic<Shortage> g_shortage{Shortage::kNone};
 std::atomic<long> g_allocations_before_shortage{0};
-thread_local bool t_spared = false;
+thread_local bool t_arming = false;  // the thread that armed the shortage
+
+bool short_here() {
+  switch (g_shortage.load(std::memory_order_relaxed)) {
+    case Shortage::kOtherThreads: return !t_arming;
+    case Shortage::kThisThread: return t_arming;
+    default: return false;
+  }
+}
+
+void arm(Shortage where, long allocations_before) {
+  t_arming = true;
+  g_allocations_before_shortage = allocations_before;
+  g_shortage = where;
+}
+
+void disarm() {
+  g_shortage = Shortage::kNone;
+  t_arming = false;
+}
 
 void* take(std::size_t n) {
-  if (g_armed.load(std::memory_order_relaxed) && !t_spared &&
-      g_allocations_before_shortage.fetch_sub(1, std::memory_order_relaxed) <= 0)
+  if (short_here() && g_allocations_before_shortage.fetch_sub(1, std::memory_order_relaxed) <= 0)
     throw std::bad_alloc();
   if (void* p = std::malloc(n ? n : 1)) return p;
   throw std::bad_alloc();
@@ -93,12 +113,9 @@ TEST_F(RefitShortage, AShortageAnywhereOnTheThreadsEndsTheBatch) {
     SCOPED_TRACE(before);
     Driver d(data, text, {"b1", "b2", "b3"}, 8);
     ASSERT_EQ(d.declare(), 0);
-    t_spared = true;
-    g_allocations_before_shortage = before;
-    g_armed = true;
+    arm(Shortage::kOtherThreads, before);
     const auto short_of_memory = batch(d, 2, start);
-    g_armed = false;
-    t_spared = false;
+    disarm();
     if (g_allocations_before_shortage.load() < 0) {
       ++met;
       EXPECT_EQ(d.waited, QXPROF_OUT_OF_MEMORY);
@@ -147,6 +164,43 @@ TEST_F(RefitShortage, ATaskThatThrowsStopsItsBatch) {
     ASSERT_EQ(again.size(), 3u);
     EXPECT_GT(again[2][3], 0);
   }
+}
+
+// The caller's thread short of memory while it queues a batch, at each of
+// the allocations that queueing makes in turn: profile() throws, and only
+// once the tasks it had queued have ended, so that the caller may release
+// what they read; the next batch runs whole.
+TEST_F(RefitShortage, AShortageWhileQueueingLeavesNoTaskRunning) {
+  Driver d(refit_driver::zigzag_line(), refit_driver::model_text("b1 + b2 * x"), {"b1", "b2"}, 4);
+  ASSERT_EQ(d.declare(), 0);
+  static std::atomic<int> responses;
+  d.on_response = [](std::int32_t) { ++responses; };
+  std::vector<double> start = {0.5, 0.5};
+  const int n = 150;
+  const auto clean = batch(d, n, start);
+  ASSERT_EQ(clean.size(), static_cast<std::size_t>(n));
+  std::vector<QXPROF_TASK_DESC> descs;
+  for (int k = 0; k < n; ++k) descs.push_back(d.task(k, start.data()));
+  long before = 0;
+  for (;; ++before) {
+    ASSERT_EQ(d.ops().reset(d.instance(), nullptr, nullptr, n, 0), 0);
+    ASSERT_EQ(d.ops().define_prof_tasks(d.instance(), nullptr, descs.data(), n), 0);
+    bool threw = false;
+    arm(Shortage::kThisThread, before);
+    try {
+      d.ops().profile(d.instance(), nullptr);
+    } catch (const std::bad_alloc&) {
+      threw = true;
+    }
+    disarm();
+    if (!threw) break;
+    const int seen = responses.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(responses.load(), seen) << before;
+  }
+  EXPECT_EQ(d.ops().wait_until_done(d.instance(), nullptr), 0);
+  EXPECT_GE(before, 2);  // the queue grows in blocks: tasks were queued before each
+  EXPECT_EQ(batch(d, n, start), clean);
 }
 
 }  // namespace

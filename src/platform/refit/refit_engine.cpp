@@ -133,6 +133,7 @@ int RefitEngine::profile() {
   if (!compiled_ || !done()) return 1;
   pool_->quiesce();
   if (pool_->reset() != 0 || read_records() != 0) return 1;
+  requests_.assign(tasks_.size(), {});
   stopping_ = false;
   failure_ = 0;
   finished_ = 0;
@@ -142,16 +143,31 @@ int RefitEngine::profile() {
     std::lock_guard lock(done_event_.mutex);
     done_event_.posted = false;
   }
-  requests_.assign(tasks_.size(), {});
   for (std::size_t i = 0; i < tasks_.size(); ++i) {
     requests_[i].task = tasks_[i].get();
-    if (pool_->enqueue(&requests_[i]) != 0) {
-      queued_ = i;  // the batch ends with the tasks that were queued
-      unclaimed_ = static_cast<int>(i);
+    QXStatus queued = 1;
+    try {
+      queued = pool_->enqueue(&requests_[i]);
+    } catch (...) {
+      abandon_batch(i);
+      throw;
+    }
+    if (queued != 0) {
+      abandon_batch(i);
       return 1;
     }
   }
   return 0;
+}
+
+// A batch that cannot be queued whole ends with the tasks that were: they
+// stop (those not begun do not run), and the engine waits for them, so that
+// nothing of the caller's that they read is released under them.
+void RefitEngine::abandon_batch(std::size_t queued) {
+  stopping_ = true;
+  unclaimed_.fetch_sub(static_cast<int>(tasks_.size() - queued), std::memory_order_relaxed);
+  queued_ = queued;
+  pool_->quiesce();
 }
 
 Frame* RefitEngine::frame_of_this_thread(std::unique_ptr<Frame>* spare) {

@@ -67,6 +67,7 @@ class RefitEngine : private PassHelpers {
   void run_task(RefitTask& task);
   void run_help(std::unique_ptr<Request> r);
   void fail_batch(const std::exception_ptr& what) noexcept;
+  void abandon_batch(std::size_t queued);
   int idle() const override;
   void call(const std::shared_ptr<SharedPass>& pass, int count) override;
   Frame* frame_of_this_thread(std::unique_ptr<Frame>* spare);
