@@ -19,21 +19,9 @@
 
 namespace {
 
-refit_driver::Data exponential(int n) {
-  refit_driver::Data d;
-  d.inputs = {"x"};
-  d.columns.resize(1);
-  for (int i = 0; i < n; ++i) {
-    const double x = 10.0 * i / n;
-    d.columns[0].push_back(x);
-    d.y.push_back(5.0 * std::exp(-0.4 * x) + 1.0 + 0.05 * std::sin(12.9898 * i));
-  }
-  return d;
-}
-
 void BM_RefitBatch(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0)), threads = static_cast<int>(state.range(1));
-  refit_driver::Driver d(exponential(n), refit_driver::model_text("b1 * exp(-b2 * x) + b3"), {"b1", "b2", "b3"},
+  refit_driver::Driver d(refit_driver::decay_curve(n), refit_driver::model_text("b1 * exp(-b2 * x) + b3"), {"b1", "b2", "b3"},
                          threads);
   if (!d.instance() || d.declare() != 0) {
     state.SkipWithError("engine set-up failed");
@@ -69,7 +57,7 @@ BENCHMARK(BM_RefitBatch)
 // One step per iteration over the n = 100 data set; argument 1 adds the
 // bootstrap.
 void BM_BootstrapStep(benchmark::State& state) {
-  const refit_driver::Data d = exponential(100);
+  const refit_driver::Data d = refit_driver::decay_curve(100);
   std::string pattern = (std::filesystem::temp_directory_path() / "ruva-bench-XXXXXX").string();
   const std::filesystem::path dir = mkdtemp(pattern.data());
   {

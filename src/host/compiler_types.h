@@ -16,6 +16,11 @@ inline constexpr std::uint8_t kCmpReferenced = 0x40;  // its value is read by th
 inline constexpr std::uint8_t kCmpMarked = 0x20;      // marked: parameters, DER. variables
 inline constexpr std::uint8_t kCmpDatasetVar = 0x10;  // a variable of the input data set
 inline constexpr std::uint8_t kCmpHasInitial = 0x08;  // has an initial value
+// Byte 1: its value can depend on a _TEMPORARY_ array that the program
+// assigns, whose elements keep their values from one observation to the
+// next (set when cmpdeps is asked for the symbol: the array has no symbol
+// of its own to be among the inputs).
+inline constexpr std::uint8_t kCmpReadsCarriedArray = 0x80;
 // Byte 2: the symbol was declared a parameter (PARMS or a parameter data set).
 inline constexpr std::uint8_t kCmpDeclaredParm = 0x20;
 // Byte 3: the parameter mark that goes with `parmindex`.
@@ -114,6 +119,7 @@ inline bool cmp_marked(const CMPSYM* s) { return (s->flags[0] & kCmpMarked) != 0
 inline bool cmp_dataset_var(const CMPSYM* s) { return (s->flags[0] & kCmpDatasetVar) != 0; }
 inline bool cmp_has_initial(const CMPSYM* s) { return (s->flags[0] & kCmpHasInitial) != 0; }
 inline bool cmp_declared_parm(const CMPSYM* s) { return (s->flags[2] & kCmpDeclaredParm) != 0; }
+inline bool cmp_reads_carried_array(const CMPSYM* s) { return (s->flags[1] & kCmpReadsCarriedArray) != 0; }
 inline bool cmp_parm_marked(const CMPSYM* s) { return (s->flags[3] & kCmpParmMark) != 0; }
 inline bool cmp_literal(const CMPSYM* s) { return s->kind == 'l'; }
 inline bool cmp_numeric(const CMPSYM* s) { return s->type == 'n'; }

@@ -252,6 +252,13 @@ struct QXPROF_RESULT {
 // own convergence test judges it.
 inline constexpr std::int32_t QXPROF_RC_PRECISION_LIMIT = 2;
 
+// Nonzero results of wait_until_done: a task of the batch failed in a way
+// no refit result can say (it threw), and the batch was stopped; its
+// results are not to be used. QXPROF_OUT_OF_MEMORY when a task ran out of
+// memory.
+inline constexpr int QXPROF_BATCH_FAILED = 1;
+inline constexpr int QXPROF_OUT_OF_MEMORY = 2;
+
 struct QXPROF_INSTANCE;
 using QXPROF_J = void*;  // journal, always null here
 

@@ -56,6 +56,7 @@ struct RUVAFIT_PLOT {
   char contlegend_flag;
   std::int32_t obs_flag;
   RUVAPLOT_STATS* plot_stats;
+  char carried_noted;  // the note that the prediction depends on carried values was given
 };
 
 struct RUVAGRAPH_CONTROL {

@@ -7,6 +7,7 @@
 
 #include "host/services.h"
 #include "procedure/procedure_context.h"
+#include "profile/fit_carried_state.h"
 #include "profile/fit_curve_groups.h"
 #include "profile/graph_builders.h"
 #include "profile/graph_requests.h"
@@ -17,7 +18,7 @@ namespace {
 constexpr int kMsgWeightedPredLimits = 299, kMsgPredLimits = 300, kMsgConfLimits = 301;
 constexpr int kMsgFitPlot = 302, kMsgContourFitPlot = 303, kMsgFitTitle = 304, kMsgBothLimitsTitle = 305;
 constexpr int kMsgPredTitle = 306, kMsgConfTitle = 307, kMsgContourTitle = 308;
-constexpr int kMsgTooManyCurves = 977, kMsgNoSurface = 978;
+constexpr int kMsgTooManyCurves = 977, kMsgNoSurface = 978, kMsgCarriedCurve = 750, kMsgCarriedSurface = 751;
 
 const char* c_str(const std::string& s) { return s.c_str(); }
 
@@ -108,12 +109,34 @@ void contour_fit_plot(RUVACOM* ctx, xobskey* keys, const CMPSYM* dep_sym, CMPSYM
   make_graph(ctx, e);
 }
 
+// The grids score the model one point at a time, so a predicted value that
+// depends on values carried from one observation to the next has no curve
+// or surface over the regressors alone that is right at the observations.
+// The program is the same in every BY group: the plot is left out in each,
+// and the note given once.
+bool carried_values_rule_out(RUVACOM* ctx, const DiagRegressors* r) {
+  const std::string carried = carried_into_prediction(ctx);
+  if (carried.empty()) return false;
+  RUVAFIT_PLOT* fit = ctx->graph_control->ruvafit_plot;
+  if (fit->carried_noted) return true;
+  fit->carried_noted = 1;
+  const SymbolTexts x = symbol_texts(ctx, r->used_regs->s[0]);
+  if (r->num_regressors == 1) {
+    xpmlog(kGraphMessages, kMsgCarriedCurve, c_str(carried), c_str(x.name));
+  } else {
+    const SymbolTexts y = symbol_texts(ctx, r->used_regs->s[1]);
+    xpmlog(kGraphMessages, kMsgCarriedSurface, c_str(carried), c_str(x.name), c_str(y.name));
+  }
+  return true;
+}
+
 }  // namespace
 
 void ruvafit_graph(RUVACOM* ctx, xobskey* path) {
   const DiagRegressors* r = ctx->ruvadiag ? ctx->ruvadiag->regs_blck : nullptr;
   const CMPSYM* dep = dependent_symbol(ctx);
   if (!r || !dep || (r->num_regressors != 1 && r->num_regressors != 2)) return;
+  if (carried_values_rule_out(ctx, r)) return;
   xobskey keys[2] = {*path, nullptr};
   if (r->num_regressors == 1)
     fit_plot(ctx, keys, dep, r->used_regs->s[0]);

@@ -1,5 +1,7 @@
 // One batch of refit tasks through the engine: the instance is made and the
 // model declared at the step's first batch, reset for every later one.
+#include <new>
+
 #include "procedure/procedure_context.h"
 #include "profile/refit_client.h"
 
@@ -16,9 +18,13 @@ std::vector<QXPROF_RESULT*> run_refit_batch(RUVACOM* ctx, int n, int batch_index
   std::vector<QXPROF_TASK_DESC> tasks(static_cast<std::size_t>(n));
   std::vector<QXPROF_RESULT*> results(static_cast<std::size_t>(n));
   const QXPROF_FACTORY& ops = *inst->FactoryPtr;
-  if (define_tasks(ctx, tasks.data(), batch_index, n, p_index, task_type) != 0 ||
-      ops.profile(inst, nullptr) != 0 || ops.wait_until_done(inst, nullptr) != 0 ||
-      ops.get_results_by_id_array(inst, nullptr, nullptr, -1, results.data()) != 0)
+  if (define_tasks(ctx, tasks.data(), batch_index, n, p_index, task_type) != 0 || ops.profile(inst, nullptr) != 0)
     return {};
+  const int waited = ops.wait_until_done(inst, nullptr);
+  // A refit thread that ran out of memory stopped the batch: the step ends
+  // as when its own thread runs out (return code 1016, one message, no
+  // output data set kept half-written).
+  if (waited == QXPROF_OUT_OF_MEMORY) throw std::bad_alloc();
+  if (waited != 0 || ops.get_results_by_id_array(inst, nullptr, nullptr, -1, results.data()) != 0) return {};
   return results;
 }

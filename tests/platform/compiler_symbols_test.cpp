@@ -163,6 +163,26 @@ TEST_F(Symbols, DependenciesFollowAssignmentsConditionsAndArrays) {
   EXPECT_EQ(cmpndep(&cmp_, sym("x"), nullptr, 0, 1), nullptr);
 }
 
+// A _TEMPORARY_ array has no symbols to be inputs: a symbol whose value can
+// come from one that the program assigns (its elements keep their values
+// from one observation to the next) is flagged instead.
+TEST_F(Symbols, DependingOnATemporaryArrayThatCarriesValuesIsFlagged) {
+  data_.variables = {numeric("x", 1)};
+  ASSERT_TRUE(compile(
+      "array t{2} _temporary_;\n"
+      "array c{1} _temporary_ (5);\n"
+      "lagged = t{1};\n"
+      "t{1} = x;\n"
+      "fixed = c{1} + x;\n"
+      "model y = lagged;\n"));
+  for (const char* name : {"lagged", "MODEL.y", "fixed", "x"}) {
+    cmpdeps(&cmp_, sym(name), 0, 0, 0);
+    EXPECT_EQ(cmp_reads_carried_array(sym(name)), std::string(name) == "lagged" || std::string(name) == "MODEL.y")
+        << name;
+  }
+  EXPECT_EQ(deps("lagged"), (std::vector<string>{"x", "1"}));  // the element's source and subscript
+}
+
 TEST_F(Symbols, AJumpUnderAConditionMakesEveryAssignmentDependOnIt) {
   data_.variables = {numeric("x", 1), numeric("g", 2)};
   ASSERT_TRUE(compile("p = 1;\nif g then goto done;\np = x;\ndone: q = p;\n"));

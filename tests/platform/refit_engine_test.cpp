@@ -11,12 +11,10 @@
 #include <cstring>
 #include <thread>
 
-#include "platform/compiler/api.h"
-#include "platform/language/program_text.h"
 #include "platform/refit/record_file.h"
-#include "support/host_fixture.h"
 #include "support/nist_problem.h"
 #include "support/refit_driver.h"
+#include "support/refit_fixture.h"
 
 namespace {
 
@@ -65,14 +63,7 @@ std::vector<std::vector<double>> nist_batch(const nist::Problem& p, const std::v
   return out;
 }
 
-// The production parser compiles the model text, whatever an earlier test
-// installed.
-class RefitEngine : public HostTest {
- protected:
-  RefitEngine() : previous_(platform::compiler::install_program_parser(&platform::language::parse_program_text)) {}
-  ~RefitEngine() override { platform::compiler::install_program_parser(previous_); }
-  platform::compiler::ProgramParser previous_;
-};
+class RefitEngine : public RefitHostTest {};
 
 TEST_F(RefitEngine, NistCertifiedEstimatesSameOnOneAndEightThreads) {
   const struct {
@@ -103,13 +94,7 @@ TEST_F(RefitEngine, NistCertifiedEstimatesSameOnOneAndEightThreads) {
 
 // y = b1 + b2 x on x = 0..9 with a fixed b1 per task: b2 has a closed form.
 TEST_F(RefitEngine, TaskOrderFailuresAloneAndRefusedDefinitions) {
-  Data data;
-  data.inputs = {"x"};
-  data.columns.resize(1);
-  for (int i = 0; i < 10; ++i) {
-    data.columns[0].push_back(i);
-    data.y.push_back(1.0 + 2.0 * i + ((i % 3) - 1) * 0.25);
-  }
+  const Data data = refit_driver::zigzag_line();
   Driver d(data, refit_driver::model_text("b1 + b2 * x"), {"b1", "b2"}, 8);
   ASSERT_NE(d.instance(), nullptr);
   // A parameter index below 0 is refused.

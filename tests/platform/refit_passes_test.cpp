@@ -8,22 +8,15 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/compiler/api.h"
-#include "platform/language/program_text.h"
-#include "support/host_fixture.h"
 #include "support/refit_driver.h"
+#include "support/refit_fixture.h"
 
 namespace {
 
 using refit_driver::Data;
 using refit_driver::Driver;
 
-class RefitPasses : public HostTest {
- protected:
-  RefitPasses() : previous_(platform::compiler::install_program_parser(&platform::language::parse_program_text)) {}
-  ~RefitPasses() override { platform::compiler::install_program_parser(previous_); }
-  platform::compiler::ProgramParser previous_;
-};
+class RefitPasses : public RefitHostTest {};
 
 // y = 1 + 2x + noise on x in [0, 10), weight w; a few weights negative.
 Data weighted_line(int n) {
@@ -106,14 +99,7 @@ TEST_F(RefitPasses, NegativeWeightsReachTheNormalEquations) {
 // through the interpreter), or carry a value (not shared): a refit alone and
 // a batch of fewer tasks than threads give the one-thread results.
 TEST_F(RefitPasses, SharedPassesGiveTheOneThreadResults) {
-  Data data;
-  data.inputs = {"x"};
-  data.columns.resize(1);
-  for (int i = 0; i < 30000; ++i) {
-    const double x = 10.0 * i / 30000;
-    data.columns[0].push_back(x);
-    data.y.push_back(5 * std::exp(-0.4 * x) + 1 + 0.05 * std::sin(12.9898 * i));
-  }
+  const Data data = refit_driver::decay_curve(30000);
   const std::string model = "b1 * exp(-b2 * x) + b3";
   for (const std::string& program :
        {refit_driver::model_text(model),

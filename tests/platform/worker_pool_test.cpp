@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <new>
 #include <set>
 #include <thread>
 #include <vector>
@@ -258,3 +259,35 @@ TEST_F(WorkerPoolTest, LongRequestsRunInOrderAndIdleThreadsSleep) {
 }
 
 }  // namespace
+
+// A request function that throws is reported once through the failure
+// function, never run again; a failure function that throws in turn (out
+// of memory once more) ends neither the thread nor the process, and the
+// batch still ends: on both kinds of pool.
+TEST_F(WorkerPoolTest, RequestsThatThrowAreReportedOnceAndStillFinish) {
+  static std::atomic<int> runs, reports;
+  TPDLCreateParms parms{};
+  parms.min = parms.max = 3;
+  parms.logic = [](QXMemPtr, QXGenerich, QXThreadh, TPDLCallBacksp) {
+    ++runs;
+    throw std::bad_alloc();
+  };
+  parms.failure = [](QXMemPtr, QXGenerich, QXThreadh, TPDLCallBacksp) {
+    ++reports;
+    throw std::bad_alloc();
+  };
+  for (unsigned flags : {0u, platform::kPoolLongRequests}) {
+    runs = reports = 0;
+    parms.flags = flags;
+    pool_ = ext_->create(ext_, &parms, nullptr, nullptr);
+    ASSERT_NE(pool_, nullptr);
+    int ids[20];
+    for (int& id : ids) ASSERT_EQ(pool_->enqueue(pool_, &id, nullptr, nullptr, nullptr), 0);
+    wait_all();
+    EXPECT_EQ(runs.load(), 20) << flags;
+    EXPECT_EQ(reports.load(), 20) << flags;
+    EXPECT_EQ(pool_->reset(pool_), 0) << flags;  // no request left open
+    pool_->gen.destroy(pool_);
+    pool_ = nullptr;
+  }
+}

@@ -118,16 +118,17 @@ TEST_F(GraphRequestsTest, ScoreGridLimitsAreTheClosedFormsOfALine) {
 }
 
 // The observation rows rerun the program over the BY group after the grid:
-// a program that carries values from one observation to the next (RETAIN,
-// a weight, BY groups) predicts there exactly as in the fit's own pass.
+// with a weight, BY groups and a counter kept for the log, they predict
+// exactly as in the fit's own pass. When the counter feeds the prediction
+// no curve over x is the model at the observations: no fit plot in either
+// group, and one note for the step.
 TEST_F(GraphRequestsTest, ObservationRowsPredictAsTheFit) {
   std::ostringstream csv;
   csv << "g,x,w,y\n";
   for (int i = 0; i < 16; ++i) csv << 1 + i / 8 << ',' << i % 8 << ',' << 1 + i % 3 << ',' << 2 + 0.7 * (i % 8) + (i % 8 > 3) + 0.05 * std::sin(i) << '\n';
-  ASSERT_EQ(fit(csv.str(),
-                "proc ruva data=d plots=fit; by g; parms a=1 b=1 c=0; retain k 0; k = k + 1; "
-                "_weight_ = w; model y = a + b*x + c*(k > 4); output out=o predicted=p;"),
-            0) << log_text();
+  const std::string step = "proc ruva data=d plots=fit; by g; parms a=1 b=1 c=0; retain k 0; k = k + 1; "
+                           "_weight_ = w; output out=o predicted=p; model y = a + b*x + c*";
+  ASSERT_EQ(fit(csv.str(), step + "(x > 3); if k > 100 then put k=;"), 0) << log_text();
   const std::vector<Row> out = read_rows("o");
   for (int group = 0; group < 2; ++group) {
     const Json grid = data_of(graph("FitPlot", group), 1);
@@ -135,6 +136,59 @@ TEST_F(GraphRequestsTest, ObservationRowsPredictAsTheFit) {
     for (std::size_t r = 201; r < 209; ++r)
       EXPECT_NEAR(number(grid, r, "ygrid"), number(out[group * 8 + r - 201], "p"), 1e-9) << group << " " << r;
     EXPECT_EQ(graph("FitPlot", group)["dynamic"]["_YVARGRID"], "yvargrid");  // weighted
+  }
+  json_.str("");
+  ASSERT_EQ(fit(csv.str(), step + "(k > 4);"), 0) << log_text();
+  EXPECT_TRUE(items("graph").empty());
+  EXPECT_EQ(logged(750), 1) << log_text();
+}
+
+// Programs that carry values from one observation to the next. Where the
+// carried value feeds the prediction (a counter, the previous observation's
+// value through RETAIN or CONTROL, an array element with an initial value,
+// a _TEMPORARY_ array, _OBS_, _N_, a jump that skips the model) the fit
+// plot is left out with a note naming it; where it does not (a counter for
+// the log, LINK and RETURN, GOTO, CONTROL and _TEMPORARY_ values kept
+// aside) the plot is drawn from the very grid of the plain model.
+TEST_F(GraphRequestsTest, CurvesOfProgramsThatCarryValues) {
+  const std::string model = "model rate = Vm*conc/(K + conc)";
+  const auto grid_of = [&](const std::string& program) {
+    json_.str("");
+    log_.str("");
+    EXPECT_EQ(rates("proc ruva data=d plots=fit; parms Vm=200 K=0.05; " + program), 0) << program << log_text();
+    const std::vector<std::string> names = graph_names();
+    return names.empty() ? Json() : data_of(graph("FitPlot"), 1)["rows"];
+  };
+  const Json plain = grid_of(model + ";");
+  ASSERT_EQ(plain.size(), 213u);
+  for (const std::string& drawn :
+       {"retain n 0; n = n + 1; if n > 100 then put n=; " + model + ";",
+        "link sub; " + model + "*f; return; sub: f = 1; return;",
+        "f = 1; if conc < 0 then goto done; f = 2; done: " + model + "*(f > 0);",
+        "control c0 0; c0 = c0 + conc; " + model + ";",
+        "array t[2] _temporary_; t[1] = conc; " + model + ";",
+        "retain seven 7; " + model + " + 0*seven;"}) {
+    SCOPED_TRACE(drawn);
+    EXPECT_EQ(grid_of(drawn), plain);
+    EXPECT_EQ(logged(750), 0);
+  }
+  const struct {
+    std::string program, named;
+  } left_out[] = {
+      {"retain cnt 0; cnt = cnt + 1; " + model + " + 0*cnt;", "cnt"},
+      {"retain prev 0; " + model + " + 0.01*prev; prev = conc;", "prev"},
+      {"control last 0; " + model + " + 0.01*last; last = conc;", "last"},
+      {"array w[1] w1 (0); " + model + " + 0.01*w1; w1 = conc;", "w1"},
+      {"array t[1] _temporary_; " + model + " + 0.01*t[1]; t[1] = conc;", "a _TEMPORARY_ array"},
+      {model + " + 0*_OBS_;", "_OBS_"},
+      {model + " + 0*_N_;", "_N_"},
+      {"retain cnt 0; cnt = cnt + 1; if cnt > 50 then goto out; " + model + "; out: ;", "cnt"},
+  };
+  for (const auto& c : left_out) {
+    SCOPED_TRACE(c.program);
+    EXPECT_TRUE(grid_of(c.program).is_null());
+    EXPECT_EQ(logged(750), 1) << log_text();
+    EXPECT_NE(log_text().find("depends on " + c.named + ", which"), std::string::npos) << log_text();
   }
 }
 
@@ -321,6 +375,21 @@ TEST_F(GraphRequestsTest, ContourGridWidensByTheRange) {
   EXPECT_NEAR(number(grid, 0, "ygrid"), 1.6, 1e-12);
   EXPECT_NEAR(number(grid, 49, "ygrid"), 10.4, 1e-12);
   EXPECT_NEAR(number(grid, 50, "xgrid"), -10.4 + 8.8 / 49, 1e-12);
+}
+
+// A surface over two regressors that a carried value feeds is left out
+// with a note that names both.
+TEST_F(GraphRequestsTest, ContourOfAProgramThatCarriesValues) {
+  std::ostringstream csv;
+  csv << "u,v,y\n";
+  for (int i = 0; i < 9; ++i) csv << i << ',' << (i * 5) % 9 << ',' << 1 + 0.5 * i + 0.1 * ((i * 5) % 9) << '\n';
+  ASSERT_EQ(fit(csv.str(), "proc ruva data=d plots=fit; parms a=0 b=1 c=1; retain k 0; k = k + 1; "
+                           "model y = a + b*u + c*v + 0*k;"),
+            0) << log_text();
+  EXPECT_TRUE(items("graph").empty());
+  EXPECT_NE(log_text().find("NOTE: The contour fit plot is not made: the predicted value depends on k, "), std::string::npos)
+      << log_text();
+  EXPECT_NE(log_text().find("so a surface over u and v alone"), std::string::npos);
 }
 
 // PLOTS=ALL on every example program runs clean.

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -34,6 +35,32 @@ struct Data {
   std::vector<double> y;                    // the response
   std::vector<std::string> g;               // when given, a character input "g" of 8 bytes last
 };
+
+// y = 5 exp(-0.4 x) + 1 with a little noise on n points of x in [0, 10):
+// for b1 exp(-b2 x) + b3.
+inline Data decay_curve(int n) {
+  Data data;
+  data.inputs = {"x"};
+  data.columns.resize(1);
+  for (int i = 0; i < n; ++i) {
+    const double x = 10.0 * i / n;
+    data.columns[0].push_back(x);
+    data.y.push_back(5 * std::exp(-0.4 * x) + 1 + 0.05 * std::sin(12.9898 * i));
+  }
+  return data;
+}
+
+// y = 1 + 2x with a zigzag of ±0.25 on x = 0..9.
+inline Data zigzag_line() {
+  Data data;
+  data.inputs = {"x"};
+  data.columns.resize(1);
+  for (int i = 0; i < 10; ++i) {
+    data.columns[0].push_back(i);
+    data.y.push_back(1.0 + 2.0 * i + ((i % 3) - 1) * 0.25);
+  }
+  return data;
+}
 
 class Driver {
  public:
@@ -133,19 +160,21 @@ class Driver {
     return t;
   }
 
-  // One batch: reset (after the first), define, run, wait; results in task order.
+  // One batch: reset (after the first), define, run, wait; results in task
+  // order, none when the batch failed.
   std::vector<QXPROF_RESULT*> run(const std::vector<QXPROF_TASK_DESC>& tasks) {
     const QXPROF_DATA_DESC d = descriptor();
     const auto n = static_cast<std::int32_t>(tasks.size());
     std::vector<QXPROF_RESULT*> out(tasks.size());
     if ((batches_++ > 0 && ops().reset(inst_, nullptr, &d, n, 0) != 0) ||
         ops().define_prof_tasks(inst_, nullptr, tasks.data(), n) != 0 || ops().profile(inst_, nullptr) != 0 ||
-        ops().wait_until_done(inst_, nullptr) != 0 ||
+        (waited = ops().wait_until_done(inst_, nullptr)) != 0 ||
         ops().get_results_by_id_array(inst_, nullptr, nullptr, -1, out.data()) != 0)
       return {};
     return out;
   }
 
+  int waited = 0;  // what the last batch's wait_until_done returned
   std::atomic<int> reader_calls{0};
   std::atomic<bool> reader_overlap{false};
   // Called by the response callback with the task id before it answers.

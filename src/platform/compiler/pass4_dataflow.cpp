@@ -6,7 +6,9 @@
 // all paths is taken, so the answer is conservative. The inputs are the
 // symbols reached through assignments that take values from outside the
 // observation's run: data-set variables, parameters and other external
-// cells, retained variables, variables never assigned, and literals.
+// cells, retained variables, variables never assigned, and literals; and,
+// since their elements are no symbols, the _TEMPORARY_ arrays the program
+// assigns, which keep their values from one observation to the next.
 #include "platform/compiler/pass4_dataflow.h"
 
 #include <algorithm>
@@ -57,6 +59,7 @@ class FlowGraph {
   std::size_t nsym_;
   std::vector<std::set<int>> sources_;
   std::vector<bool> assigned_ = std::vector<bool>(nsym_, false);
+  std::vector<bool> assigned_arrays_ = std::vector<bool>(c_.arrays.size(), false);
   std::vector<std::set<int>> context_{{}};  // symbols of the enclosing conditions
   std::set<int> jump_guards_;
 };
@@ -84,6 +87,7 @@ void FlowGraph::assign(const Expr& target, std::set<int> from) {
   if (target.kind == ExprKind::ArrayRef) {
     for (const auto& sub : target.args) reads(*sub, &from);
     node = array_node(target.key);
+    assigned_arrays_[node - nsym_] = true;
     for (Symbol* e : c_.arrays[static_cast<std::size_t>(c_.array_index.at(target.key))].elements)
       assigned_[static_cast<std::size_t>(e->pub.id)] = true;
   } else {
@@ -161,7 +165,7 @@ void FlowGraph::statement(const Stmt& s) {
 }
 
 bool FlowGraph::input(std::size_t node) const {
-  if (node >= nsym_) return false;
+  if (node >= nsym_) return c_.arrays[node - nsym_].temporary && assigned_arrays_[node - nsym_];
   Symbol& s = c_.symbols.at(node);
   const CMPSYM& p = s.pub;
   const bool own_cell = p.data == c_.cells.cells() + s.cell;
@@ -235,8 +239,11 @@ std::vector<int> flow_inputs(FlowGraphResult& g, std::size_t node) {
 const std::vector<CMPSYM*>& Compiler::deps(Symbol& s) {
   if (!s.deps_known && flow_) {
     s.deps.clear();
-    for (int id : flow_inputs(*flow_, static_cast<std::size_t>(s.pub.id)))
-      s.deps.push_back(&symbols.at(static_cast<std::size_t>(id)).pub);
+    s.pub.flags[1] &= static_cast<std::uint8_t>(~kCmpReadsCarriedArray);
+    for (int id : flow_inputs(*flow_, static_cast<std::size_t>(s.pub.id))) {
+      if (static_cast<std::size_t>(id) >= flow_->nsym) s.pub.flags[1] |= kCmpReadsCarriedArray;
+      else s.deps.push_back(&symbols.at(static_cast<std::size_t>(id)).pub);
+    }
     s.deps_known = true;
   }
   return s.deps;

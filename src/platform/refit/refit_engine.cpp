@@ -41,8 +41,9 @@ std::unique_ptr<RefitEngine> RefitEngine::create(const QXPROF_PARMS& p) {
   std::unique_ptr<RefitEngine> e(new RefitEngine(p));
   TPDLCreateParms pool{};
   pool.min = pool.max = static_cast<std::size_t>(e->n_threads_);
+  // Every request catches what it throws (run_request): nothing is left
+  // for the pool to report, and a request is never run twice.
   pool.logic = reinterpret_cast<TPDLLogicFn>(&RefitEngine::run_request);
-  pool.failure = pool.logic;
   pool.ctxt = e.get();
   pool.flags = kPoolLongRequests;
   e->pool_ = WorkerPool::create(pool, nullptr);
@@ -132,7 +133,9 @@ int RefitEngine::profile() {
   if (!compiled_ || !done()) return 1;
   pool_->quiesce();
   if (pool_->reset() != 0 || read_records() != 0) return 1;
+  requests_.assign(tasks_.size(), {});
   stopping_ = false;
+  failure_ = 0;
   finished_ = 0;
   queued_ = tasks_.size();
   unclaimed_ = static_cast<int>(tasks_.size());
@@ -140,16 +143,31 @@ int RefitEngine::profile() {
     std::lock_guard lock(done_event_.mutex);
     done_event_.posted = false;
   }
-  requests_.assign(tasks_.size(), {});
   for (std::size_t i = 0; i < tasks_.size(); ++i) {
     requests_[i].task = tasks_[i].get();
-    if (pool_->enqueue(&requests_[i]) != 0) {
-      queued_ = i;  // the batch ends with the tasks that were queued
-      unclaimed_ = static_cast<int>(i);
+    QXStatus queued = 1;
+    try {
+      queued = pool_->enqueue(&requests_[i]);
+    } catch (...) {
+      abandon_batch(i);
+      throw;
+    }
+    if (queued != 0) {
+      abandon_batch(i);
       return 1;
     }
   }
   return 0;
+}
+
+// A batch that cannot be queued whole ends with the tasks that were: they
+// stop (those not begun do not run), and the engine waits for them, so that
+// nothing of the caller's that they read is released under them.
+void RefitEngine::abandon_batch(std::size_t queued) {
+  stopping_ = true;
+  unclaimed_.fetch_sub(static_cast<int>(tasks_.size() - queued), std::memory_order_relaxed);
+  queued_ = queued;
+  pool_->quiesce();
 }
 
 Frame* RefitEngine::frame_of_this_thread(std::unique_ptr<Frame>* spare) {
@@ -170,10 +188,7 @@ void RefitEngine::run_request(void* context, void* request, void*, void*) {
     e->run_task(*r->task);
     return;
   }
-  std::unique_ptr<Frame> spare;
-  if (Frame* frame = e->frame_of_this_thread(&spare)) r->pass->help(*frame);
-  delete r;
-  e->helping_.fetch_sub(1, std::memory_order_relaxed);
+  e->run_help(std::unique_ptr<Request>(r));
 }
 
 void RefitEngine::run_task(RefitTask& task) {
@@ -181,11 +196,45 @@ void RefitEngine::run_task(RefitTask& task) {
   running_.fetch_add(1, std::memory_order_relaxed);
   // A stopped batch leaves the tasks not yet begun with their failed result.
   if (!stopping_.load(std::memory_order_relaxed)) {
-    std::unique_ptr<Frame> spare;
-    if (Frame* frame = frame_of_this_thread(&spare)) task.run(*frame, observations_, n_computed_, lags_);
+    try {
+      std::unique_ptr<Frame> spare;
+      if (Frame* frame = frame_of_this_thread(&spare))
+        task.run(*frame, observations_, n_computed_, lags_, &stopping_);
+    } catch (...) {
+      fail_batch(std::current_exception());
+    }
   }
   running_.fetch_sub(1, std::memory_order_relaxed);
   signal_finished();
+}
+
+void RefitEngine::run_help(std::unique_ptr<Request> r) {
+  try {
+    std::unique_ptr<Frame> spare;
+    if (Frame* frame = frame_of_this_thread(&spare)) r->pass->help(*frame);
+  } catch (...) {
+    fail_batch(std::current_exception());
+  }
+  r.reset();
+  helping_.fetch_sub(1, std::memory_order_relaxed);
+}
+
+// A task or a share of a pass that threw (out of memory, most likely) ends
+// the batch: the tasks still running stop at their next pass, those not
+// begun do not run, and wait_until_done says why. A shortage of memory
+// outranks any other failure, since it is likely behind them.
+void RefitEngine::fail_batch(const std::exception_ptr& what) noexcept {
+  int kind = QXPROF_BATCH_FAILED;
+  try {
+    std::rethrow_exception(what);
+  } catch (const std::bad_alloc&) {
+    kind = QXPROF_OUT_OF_MEMORY;
+  } catch (...) {
+  }
+  int seen = failure_.load(std::memory_order_relaxed);
+  while (seen < kind && !failure_.compare_exchange_weak(seen, kind, std::memory_order_relaxed)) {
+  }
+  stopping_.store(true, std::memory_order_relaxed);
 }
 
 // Threads are idle only when every task has begun: until then a free
@@ -198,13 +247,20 @@ int RefitEngine::idle() const {
 
 void RefitEngine::call(const std::shared_ptr<SharedPass>& pass, int count) {
   for (int i = 0; i < count; ++i) {
-    auto* r = new Request{nullptr, pass};
+    auto r = std::make_unique<Request>(Request{nullptr, pass});
     helping_.fetch_add(1, std::memory_order_relaxed);
-    if (pool_->enqueue(r) != 0) {
+    QXStatus queued = 1;
+    try {
+      queued = pool_->enqueue(r.get());
+    } catch (...) {
       helping_.fetch_sub(1, std::memory_order_relaxed);
-      delete r;
+      throw;
+    }
+    if (queued != 0) {
+      helping_.fetch_sub(1, std::memory_order_relaxed);
       return;
     }
+    r.release();  // the request's own thread deletes it
   }
 }
 
@@ -229,10 +285,10 @@ int RefitEngine::wait_until_done() {
     std::unique_lock lock(finished_mutex_);
     finished_cv_.wait(lock, [&] { return done(); });
   }
-  if (pool_->wait(&done_event_.event) != 0) return 1;
+  if (pool_->wait(&done_event_.event) != 0) return QXPROF_BATCH_FAILED;
   std::unique_lock lock(done_event_.mutex);
   done_event_.posted_cv.wait(lock, [&] { return done_event_.posted; });
-  return 0;
+  return failure_.load(std::memory_order_relaxed);
 }
 
 int RefitEngine::wait_for(int msec) {

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -45,6 +46,8 @@ class RefitEngine : private PassHelpers {
   int profile();
   int stop();
   bool done() const { return finished_.load(std::memory_order_acquire) >= queued_; }
+  // 0, QXPROF_OUT_OF_MEMORY or QXPROF_BATCH_FAILED (a task or the pool
+  // failed: the batch was stopped and its results are not to be used).
   int wait_until_done();
   // 0 when done within `msec` milliseconds, 1 when still running.
   int wait_for(int msec);
@@ -62,6 +65,9 @@ class RefitEngine : private PassHelpers {
   explicit RefitEngine(const QXPROF_PARMS& parms);
   static void run_request(void* context, void* request, void* thread, void* callbacks);
   void run_task(RefitTask& task);
+  void run_help(std::unique_ptr<Request> r);
+  void fail_batch(const std::exception_ptr& what) noexcept;
+  void abandon_batch(std::size_t queued);
   int idle() const override;
   void call(const std::shared_ptr<SharedPass>& pass, int count) override;
   Frame* frame_of_this_thread(std::unique_ptr<Frame>* spare);
@@ -102,6 +108,7 @@ class RefitEngine : private PassHelpers {
   WorkerPool* pool_ = nullptr;
   DoneEvent done_event_;
   std::atomic<bool> stopping_{false};
+  std::atomic<int> failure_{0};  // the batch's failure: 0 or a wait_until_done code
   std::atomic<std::size_t> finished_{0};
   std::atomic<std::size_t> queued_{0};
   // Tasks queued but not begun, tasks running, and help requests queued or

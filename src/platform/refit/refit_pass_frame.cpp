@@ -206,9 +206,17 @@ Frame::Shared Frame::share(const double* x, const Observations& obs, Order order
   terms_->f.resize(n);
   terms_->g.resize(n * np);
   auto shared = std::make_shared<SharedPass>(x, obs, order, kChunk, terms_.get());
-  obs.helpers->call(shared, static_cast<int>(std::min<std::int64_t>(idle, (obs.n - 1) / kChunk)));
-  shared->help(*this);
+  // The pass is closed on every way out: a helper that starts later must
+  // not read x or write the terms once this pass has ended.
+  try {
+    obs.helpers->call(shared, static_cast<int>(std::min<std::int64_t>(idle, (obs.n - 1) / kChunk)));
+    shared->help(*this);
+  } catch (...) {
+    shared->close();
+    throw;
+  }
   shared->close();
+  shared->rethrow_failure();
   return sum_terms(*terms_, obs.n, np, order, out) ? Shared::kSummed : Shared::kNeedsSecond;
 }
 

@@ -13,16 +13,30 @@ void SharedPass::help(Frame& frame) {
     if (closed_) return;
     ++inside_;
   }
-  for (std::int64_t c; (c = next_.fetch_add(1, std::memory_order_relaxed)) < n_chunks_;)
-    frame.evaluate_chunk(x_, obs_, order_, c * chunk_, std::min(obs_.n, (c + 1) * chunk_), terms_);
-  std::lock_guard lock(mutex_);
-  if (--inside_ == 0) left_.notify_all();
+  std::exception_ptr failed;
+  try {
+    for (std::int64_t c; (c = next_.fetch_add(1, std::memory_order_relaxed)) < n_chunks_;)
+      frame.evaluate_chunk(x_, obs_, order_, c * chunk_, std::min(obs_.n, (c + 1) * chunk_), terms_);
+  } catch (...) {
+    next_.store(n_chunks_, std::memory_order_relaxed);
+    failed = std::current_exception();
+  }
+  {
+    std::lock_guard lock(mutex_);
+    if (failed && !failure_) failure_ = failed;
+    if (--inside_ == 0) left_.notify_all();
+  }
+  if (failed) std::rethrow_exception(failed);
 }
 
 void SharedPass::close() {
   std::unique_lock lock(mutex_);
   closed_ = true;
   left_.wait(lock, [this] { return inside_ == 0; });
+}
+
+void SharedPass::rethrow_failure() const {
+  if (failure_) std::rethrow_exception(failure_);
 }
 
 bool sum_terms(const Terms& terms, std::int64_t n, std::size_t np, Order order, Sums* out) {

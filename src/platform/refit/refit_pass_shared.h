@@ -11,6 +11,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -37,11 +38,16 @@ class SharedPass {
  public:
   SharedPass(const double* x, const Observations& obs, Order order, std::int64_t chunk, Terms* terms);
   // Claims and evaluates chunks until none remain; a thread that comes
-  // after the owner closed the pass does nothing.
+  // after the owner closed the pass does nothing. A chunk that throws
+  // (out of memory) leaves its terms unfinished: no chunk is claimed after
+  // it, and the exception goes on up the helper's thread.
   void help(Frame& frame);
-  // The owner's end: no thread joins any more; waits until those inside
-  // have finished their chunks.
+  // The owner's end, on every way out of the pass: no thread joins any
+  // more; waits until those inside have left.
   void close();
+  // After close: rethrows, on the owner's thread, what a helper's chunk
+  // threw, since the terms are then incomplete.
+  void rethrow_failure() const;
 
  private:
   const double* x_;
@@ -55,6 +61,7 @@ class SharedPass {
   std::condition_variable left_;
   int inside_ = 0;
   bool closed_ = false;
+  std::exception_ptr failure_;  // the first chunk's exception
 };
 
 // The threads a pass can be shared with (the refit engine's idle workers).

@@ -38,6 +38,7 @@ struct Arena {
 };
 
 struct FunctionLimit {};
+struct Stopped {};  // the batch was stopped while the task ran
 
 // The run's side of the callbacks. The optimiser asks for the objective at
 // a point and, when it accepts the point, for the derivatives there. It
@@ -49,6 +50,7 @@ struct Run {
   const Observations* obs = nullptr;
   int n = 0;
   long calls = 0, max_calls = 0;
+  const std::atomic<bool>* stop = nullptr;
   Order derivative_order = Order::kFirst;  // kSecond once a pass needed the second derivatives
 
   struct Point {
@@ -78,6 +80,7 @@ struct Run {
   std::vector<std::unique_ptr<Row>> rows;
 
   void count(const double* p, bool derivatives) {
+    if (stop && stop->load(std::memory_order_relaxed)) throw Stopped{};
     if (counted && (counted_derivatives || !derivatives) && std::equal(p, p + n, counted_x.begin())) return;
     if (++calls > max_calls) throw FunctionLimit{};
     counted_x.assign(p, p + n);
@@ -303,12 +306,13 @@ class RefitTask::LaggedRows : public RowSource {
   bool failed_ = false;
 };
 
-int RefitTask::minimise(Frame& frame, const Observations& obs, Sums* end) {
+int RefitTask::minimise(Frame& frame, const Observations& obs, const std::atomic<bool>* stop, Sums* end) {
   const int n = static_cast<int>(start_.size());
   Run r;
   r.frame = &frame;
   r.obs = &obs;
   r.n = n;
+  r.stop = stop;
   r.max_calls = options_.maxf > 0 ? options_.maxf : kDefaultFunctionCalls;
   add_rows(r, constraints_);
   Arena arena;
@@ -323,6 +327,8 @@ int RefitTask::minimise(Frame& frame, const Observations& obs, Sums* end) {
     rc = run != 0 && at_precision_limit(g) ? QXPROF_RC_PRECISION_LIMIT : result_code(g, run);
   } catch (const FunctionLimit&) {
     rc = kTaskFunctionLimit;
+  } catch (const Stopped&) {
+    return kTaskStopped;  // no objective: `end` stays unfinished
   }
   result_.r = is_missing(g->state.r) ? missing_value() : g->state.r;
   parms_.assign(g->state.parms, g->state.parms + n);
@@ -336,7 +342,8 @@ int RefitTask::minimise(Frame& frame, const Observations& obs, Sums* end) {
   return rc;
 }
 
-void RefitTask::run(Frame& frame, const Observations& data, int n_computed, const QXPROF_LAG_INFO& lags) {
+void RefitTask::run(Frame& frame, const Observations& data, int n_computed, const QXPROF_LAG_INFO& lags,
+                    const std::atomic<bool>* stop) {
   std::vector<double> rows;
   Observations obs = data;
   obs.skip = skip_.empty() ? nullptr : skip_.data();
@@ -354,7 +361,7 @@ void RefitTask::run(Frame& frame, const Observations& data, int n_computed, cons
   Sums s;
   int rc = kTaskCallbackFailed;
   if (have_rows && options_.maxi != 0) {
-    rc = minimise(frame, obs, &s);
+    rc = minimise(frame, obs, stop, &s);
   } else {
     project_onto(constraints_, &parms_);
     if (have_rows) {

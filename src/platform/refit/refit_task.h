@@ -9,6 +9,7 @@
 // iteration (`maxi` 0) only evaluates the objective at its start values.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -29,8 +30,10 @@ class RefitTask {
   // parameter outside 0..n_parms-1 or has an unknown kind.
   bool define(const QXPROF_TASK_DESC& d, int n_parms, std::int64_t n_obs);
   // Runs the task with `frame` over `data` (records only; the computed rows
-  // come from the task's callback).
-  void run(Frame& frame, const Observations& data, int n_computed, const QXPROF_LAG_INFO& lags);
+  // come from the task's callback). Once `stop` is set the task ends at its
+  // next pass with kTaskStopped.
+  void run(Frame& frame, const Observations& data, int n_computed, const QXPROF_LAG_INFO& lags,
+           const std::atomic<bool>* stop = nullptr);
 
   QXPROF_RESULT* result() { return &result_; }
   std::int32_t id() const { return id_; }
@@ -40,7 +43,7 @@ class RefitTask {
   QXPROF_COMP_VARS_CB_ARGS callback_args(int n_computed, const QXPROF_LAG_INFO& lags) const;
   bool computed_rows(const Observations& data, int n_computed, std::vector<double>* rows);
   // Minimises from the start values; `end` receives the sums where the run ended.
-  int minimise(Frame& frame, const Observations& obs, Sums* end);
+  int minimise(Frame& frame, const Observations& obs, const std::atomic<bool>* stop, Sums* end);
 
   std::int32_t id_ = 0;
   void* user_ = nullptr;

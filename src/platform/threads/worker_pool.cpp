@@ -70,12 +70,16 @@ void WorkerPool::stop_threads() {
 
 QXStatus WorkerPool::enqueue(void* request) {
   if (!accepting_.load(std::memory_order_acquire)) return kPoolRefused;
-  state_.fetch_add(1, std::memory_order_acq_rel);
   if (long_requests_) {
+    // Counted once queued, so that a queue that cannot grow (out of
+    // memory) leaves no open request behind; no thread takes it before the
+    // lock is released.
     std::lock_guard lock(queue_mutex_);
     queue_.push_back(request);
+    state_.fetch_add(1, std::memory_order_acq_rel);
     queued_cv_.notify_one();
   } else {
+    state_.fetch_add(1, std::memory_order_acq_rel);
     deal(request);
   }
   return 0;
@@ -168,9 +172,20 @@ void WorkerPool::run(void* request) {
   } catch (...) {
     // A request function must not throw across the pool; report it as
     // failed when the creator asked for that.
-    if (failure_) failure_(context_, request, nullptr, nullptr);
+    report_failure(request);
   }
   finish();
+}
+
+// The failure function runs once per failed request and is never retried;
+// what it throws in turn (it may run out of memory too) is dropped, so that
+// the request still finishes and the thread lives on.
+void WorkerPool::report_failure(void* request) noexcept {
+  if (!failure_) return;
+  try {
+    failure_(context_, request, nullptr, nullptr);
+  } catch (...) {
+  }
 }
 
 // The next request for this thread, or null when the pool stops and the

@@ -73,6 +73,7 @@ class WorkerPool {
   explicit WorkerPool(const TPDLCreateParms& parms);
   void run_worker(Worker& self);
   void run(void* request);
+  void report_failure(void* request) noexcept;
   void deal(void* request);
   void* take(Worker& self);
   void* take_in_order();
