@@ -102,9 +102,8 @@ std::int32_t release_view(WOB_OBJ_STR* obj, void* mcoh, std::int32_t id, std::in
   }
   if (!view) return r.fail(kOutputMissingParameter, "no output object to release");
   if (view->released) return r.fail(kOutputWrongState, "the output object was already released");
-  view->released = true;
   view->notes.insert(view->notes.end(), notes.begin(), notes.end());
-  r.service().emit_view(view);
+  r.service().release_view(view);
   return 0;
 }
 

@@ -73,6 +73,11 @@ std::string OutputService::register_view(ViewObject* view) {
   return key;
 }
 
+void OutputService::keep_table(ViewObject* view) {
+  auto it = views_.find(view->path_key);
+  if (it != views_.end() && it->second == view) tables_[view->path_key] = graph_table(*view);
+}
+
 const graphs::GraphTable* OutputService::table_at(const std::string& key) {
   auto it = views_.find(key);
   if (it == views_.end() || it->second->by_number != by_number()) return nullptr;
