@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "platform/graphs/contour_lines.h"
+#include "platform/graphs/dense_marks.h"
 #include "platform/graphs/graph_page.h"
 #include "platform/graphs/graph_templates.h"
 #include "platform/graphs/sample_statistics.h"
@@ -91,19 +92,47 @@ void draw_surface(Plot& plot, const SurfaceGrid& surface, const std::vector<doub
   svg.end_layer();
 }
 
-// Observations by the request's style: 1 filled with the colour of their
-// observed value's band, 2 outlined only, 3 both.
-void draw_observations(Plot& plot, const GraphRequest& r, const GraphTable& stats, const std::vector<double>& levels,
-                       long long style) {
+// The observations the fit used, at their two regressors, with their
+// observed values.
+struct Observed {
+  std::vector<double> x, y, z;
+  std::vector<std::size_t> rows;  // drawn one by one: all, or those that matter in a dense plot
+  bool dense = false;
+};
+
+// In a dense plot, the footnote says how the observations are shown.
+Observed observed_of(const GraphRequest& r, const GraphTable& stats, GraphPage& page) {
   const std::vector<bool> used = used_rows(stats);
-  const std::vector<double> ox = kept(stats.values(r.text("_XVAR")), used);
-  const std::vector<double> oy = kept(stats.values(r.text("_YVAR")), used);
-  const std::vector<double> oz = stats.values(r.text_or("_ZVAR", "Observed"));
+  Observed o{kept(stats.values(r.text("_XVAR")), used), kept(stats.values(r.text("_YVAR")), used),
+             stats.values(r.text_or("_ZVAR", "Observed")), {}, false};
+  const std::size_t n = present(o.x, o.y);
+  const MarkPlan plan = mark_plan(n, 1);
+  o.dense = plan.dense;
+  if (!o.dense) {
+    o.rows.resize(o.x.size());
+    for (std::size_t i = 0; i < o.rows.size(); ++i) o.rows[i] = i;
+    return o;
+  }
+  const Flagged f = flagged_rows(o.x, o.y, studentized_scores(stats, used, "Residual"), plan.per_series);
+  o.rows = f.rows;
+  footnote(page, dense_note(n, "observations",
+                            "they are shown as hexagonal bins coloured by the mean observed value of the "
+                            "observations in each",
+                            flagged_text(f.beyond, f.rows.size(), "with a studentized residual beyond \xC2\xB1" "2")));
+  return o;
+}
+
+// Observations by the request's style: 1 filled with the colour of their
+// observed value's band, 2 outlined only, 3 both; in a dense plot the bins
+// first, coloured and outlined alike.
+void draw_observations(Plot& plot, const Observed& o, const std::vector<double>& levels, long long style) {
+  const std::string stroke = style == 1 ? "#404040" : colour::kBlack;
+  auto fill = [&](double z) { return style == 2 ? std::string() : band_colour(band_of(z, levels), levels); };
+  if (o.dense) draw_value_bins(plot, hex_bins(plot, o.x, o.y, &o.z), fill, stroke, "observed");
   plot.svg().begin_layer("markers", "", "data-series=\"observed\"");
-  for (std::size_t i = 0; i < ox.size(); ++i) {
-    if (!std::isfinite(ox[i]) || !std::isfinite(oy[i])) continue;
-    const std::string fill = std::isfinite(oz[i]) ? band_colour(band_of(oz[i], levels), levels) : "#FFFFFF";
-    plot.point(ox[i], oy[i], Paint{style == 1 ? "#404040" : colour::kBlack, style == 2 ? "" : fill, 1});
+  for (std::size_t i : o.rows) {
+    if (!std::isfinite(o.x[i]) || !std::isfinite(o.y[i])) continue;
+    plot.point(o.x[i], o.y[i], Paint{stroke, std::isfinite(o.z[i]) ? fill(o.z[i]) : style == 2 ? "" : "#FFFFFF", 1});
   }
   plot.svg().end_layer();
 }
@@ -131,15 +160,17 @@ std::string draw_contour_fit_plot(const GraphSources& s, std::string* why) {
   PlotOptions options;
   options.inset = inset_statistics(r);
   GraphPage page(r, graph_width(options.inset) + (legend ? 96 : 0), 520);
+  const GraphTable* stats = s.table(0);
+  const long long obs_style = r.integer("_SHOWOBS", 3);
+  Observed observed;
+  if (stats && obs_style > 0) observed = observed_of(r, *stats, page);
   Box area = page.body;
   if (legend) area.w -= 96;
   Plot plot(page.svg, area, AxisSpec{r.text("_XLABEL"), surface.x.front(), surface.x.back(), Extend::None},
             AxisSpec{r.text("_YLABEL"), surface.y.front(), surface.y.back(), Extend::None}, options);
   plot.frame();
   draw_surface(plot, surface, levels);
-  const GraphTable* stats = s.table(0);
-  const long long obs_style = r.integer("_SHOWOBS", 3);
-  if (stats && obs_style > 0) draw_observations(plot, r, *stats, levels, obs_style);
+  if (stats && obs_style > 0) draw_observations(plot, observed, levels, obs_style);
   plot.finish();
   if (legend)
     colour_legend(page.svg, Box{area.x + area.w + 4, plot.area().y, 92, plot.area().h}, levels, zscale,

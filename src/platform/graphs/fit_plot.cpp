@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/graphs/dense_marks.h"
 #include "platform/graphs/graph_page.h"
 #include "platform/graphs/graph_templates.h"
 
@@ -65,6 +66,50 @@ void prediction_bars(Plot& plot, const Observations& o) {
   plot.svg().end_layer();
 }
 
+// The curve's values at each x, linear between the grid's points; NaN
+// outside the grid.
+std::vector<double> along(const std::vector<double>& grid_x, const std::vector<double>& grid_y,
+                          const std::vector<double>& x) {
+  std::vector<double> out(x.size(), kNaN);
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    const auto hi = std::lower_bound(grid_x.begin(), grid_x.end(), x[i]);
+    if (!std::isfinite(x[i]) || hi == grid_x.end()) continue;
+    const std::size_t k = static_cast<std::size_t>(hi - grid_x.begin());
+    if (k == 0 || *hi == x[i]) {
+      out[i] = k < grid_y.size() ? grid_y[k] : kNaN;
+      continue;
+    }
+    const double f = (x[i] - grid_x[k - 1]) / (grid_x[k] - grid_x[k - 1]);
+    out[i] = grid_y[k - 1] + f * (grid_y[k] - grid_y[k - 1]);
+  }
+  return out;
+}
+
+// How far outside [lower, upper] each y lies, in widths of the interval
+// past 1; 0 inside it.
+std::vector<double> outside_scores(const std::vector<double>& y, const std::vector<double>& lower,
+                                   const std::vector<double>& upper) {
+  std::vector<double> s(y.size(), kNaN);
+  for (std::size_t i = 0; i < y.size() && i < lower.size() && i < upper.size(); ++i) {
+    const double w = upper[i] - lower[i];
+    if (!(w > 0) || !std::isfinite(y[i])) continue;
+    s[i] = y[i] > upper[i] ? 1 + (y[i] - upper[i]) / w : y[i] < lower[i] ? 1 + (lower[i] - y[i]) / w : 0;
+  }
+  return s;
+}
+
+// The observations that matter when the fit plot has more than it draws
+// one by one: those outside their prediction limits, or without limits
+// those with a studentized residual beyond +-2. Says which in `what`.
+std::vector<double> observation_scores(const Observations& o, const Curve& c, const GraphTable* stats, bool cli,
+                                       bool per_observation, std::string* what) {
+  *what = "outside the prediction limits";
+  if (per_observation) return outside_scores(o.y, o.lower, o.upper);
+  if (cli) return outside_scores(o.y, along(c.x, c.lci, o.x), along(c.x, c.uci, o.x));
+  *what = "with a studentized residual beyond \xC2\xB1" "2";
+  return stats ? studentized_scores(*stats, used_rows(*stats), "Residual") : std::vector<double>{};
+}
+
 }  // namespace
 
 std::string draw_fit_plot(const GraphSources& s, std::string* why) {
@@ -97,16 +142,30 @@ std::string draw_fit_plot(const GraphSources& s, std::string* why) {
   options.legend.push_back({r.text_or("_YVAR", "Observed"), LegendEntry::Markers, observed});
 
   GraphPage page(r, graph_width(options.inset), 480);
+  // Observations, and prediction bars with weights, are the marks that
+  // grow with the data.
+  const std::size_t n = present(o.x, o.y);
+  const MarkPlan plan = mark_plan(n, per_observation ? 2 : 1);
+  std::vector<double> scores;
+  Observations flagged;
+  if (plan.dense) {
+    std::string what;
+    scores = observation_scores(o, c, s.table(0), cli, per_observation, &what);
+    const Flagged f = flagged_rows(o.x, o.y, scores, plan.per_series);
+    flagged = {at_rows(o.x, f.rows), at_rows(o.y, f.rows), at_rows(o.upper, f.rows), at_rows(o.lower, f.rows)};
+    footnote(page, dense_note(n, "observations", kBinnedPoints, flagged_text(f.beyond, f.rows.size(), what)));
+  }
   Plot plot(page.svg, page.body, xa, ya, options);
   plot.frame();
+  series_bins(plot, o.x, o.y, observed, "observed", plan);
   if (clm) plot.band(c.x, c.lcm, c.ucm, band, "confidence");
   if (cli && !per_observation) {
     plot.line(c.x, c.uci, limits, "upper prediction");
     plot.line(c.x, c.lci, limits, "lower prediction");
   }
-  if (per_observation) prediction_bars(plot, o);
+  if (per_observation) prediction_bars(plot, plan.dense ? flagged : o);
   plot.line(c.x, c.fit, fitted, "fit");
-  plot.points(o.x, o.y, observed, "observed");
+  series_points(plot, o.x, o.y, observed, "observed", plan, scores);
   plot.finish();
   return page.svg.str();
 }

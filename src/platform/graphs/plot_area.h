@@ -96,6 +96,9 @@ class Plot {
   // Bars [left, right] x [0, height].
   void bars(const std::vector<double>& left, const std::vector<double>& right, const std::vector<double>& height,
             const Paint& paint, const std::string& name);
+  // Marks data drawn directly on the picture at `p`, so that the inset
+  // keeps clear of it.
+  void occupy(Point p) { occupied_.push_back(p); }
   // A small text beside a data point.
   void point_label(double x, double y, const std::string& text);
   // Lines of label and value in the emptiest corner of the data area.
@@ -107,6 +110,7 @@ class Plot {
   // A clip to the data area, for drawing done directly on the picture.
   std::string clip() { return svg_.define_clip(area_.x, area_.y, area_.w, area_.h); }
   double font() const { return options_.font; }
+  double marker() const { return options_.marker; }
 
  private:
   void layout(const Box& outer);

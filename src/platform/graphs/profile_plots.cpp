@@ -6,6 +6,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "platform/graphs/dense_marks.h"
 #include "platform/graphs/graph_page.h"
 #include "platform/graphs/graph_templates.h"
 
@@ -136,9 +137,13 @@ std::string draw_jackknife_plot(const GraphSources& s, std::string* why) {
   AxisSpec ya = axis_over(t->label(ycol), {&y});
   include(ya, 0);
   GraphPage page(r, kGraphWidth, 420, subtitle_of(r));
+  const std::size_t n = present(obs, y);
+  const bool dense = mark_plan(n, 1).dense;
+  if (dense) footnote(page, dense_note(n, "observations", kNeedleRanges, ""));
   Plot plot(page.svg, page.body, xa, ya);
   plot.frame();
-  plot.needles(obs, y, 0, series_style(0), "jackknife");
+  if (dense) needle_envelope(plot, obs, y, 0, series_style(0).colour, "jackknife");
+  else plot.needles(obs, y, 0, series_style(0), "jackknife");
   plot.finish();
   return page.svg.str();
 }

@@ -128,7 +128,7 @@ void OutputService::emit(OutputItem item, bool in_listing) {
 }
 
 void OutputService::end_rows(ViewObject* view) {
-  if (!view->ended) view->end = view->data->rows.size();
+  if (!view->ended) view->end = view->data->row_count();
   view->ended = true;
   view->data->shown = std::max(view->data->shown, view->end);
 }
@@ -143,7 +143,9 @@ void OutputService::emit_view(ViewObject* view) {
   item.label = data->label.empty() ? data->title : data->label;
   item.columns = data->columns;
   const std::size_t start = std::min(view->start, view->end);
-  item.rows.assign(data->rows.begin() + static_cast<long>(start), data->rows.begin() + static_cast<long>(view->end));
+  // Rows kept as numbers are graph data, which nothing renders.
+  if (!data->graph_only)
+    item.rows.assign(data->rows.begin() + static_cast<long>(start), data->rows.begin() + static_cast<long>(view->end));
   item.notes = view->notes;
   item.groups = view->groups;
   item.attributes = data->attributes;
@@ -187,8 +189,7 @@ void OutputService::drop_taken_rows(DataObject* data) {
   for (const ViewObject* view : data->views)
     if (!view->released) keep_from = std::min(keep_from, view->start);
   if (keep_from == 0) return;
-  data->rows.erase(data->rows.begin(), data->rows.begin() + static_cast<long>(keep_from));
-  if (data->rows.empty()) data->rows.shrink_to_fit();
+  data->drop_rows(keep_from);
   data->shown -= keep_from;
   for (ViewObject* view : data->views) {
     view->start -= std::min(view->start, keep_from);

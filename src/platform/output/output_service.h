@@ -84,6 +84,7 @@ class OutputService {
   // last two draw them.
   bool graphics() const { return json_ != nullptr || drawing(); }
   bool drawing() const { return !graphs_.folder.empty() || graphs_.report != nullptr; }
+  bool json_stream() const { return json_ != nullptr; }
 
   // The store of tables behind graphs: every output object opened gets a
   // path key; a graph finds the rows under the keys of its path.
