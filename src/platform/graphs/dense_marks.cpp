@@ -8,11 +8,11 @@ namespace platform::graphs {
 namespace {
 
 constexpr double kRootThree = 1.7320508075688772;
-constexpr double kHexesAcross = 40;  // across a data area, unless they would be smaller than
-constexpr double kSmallestRadius = 4;  // pixels
-constexpr int kShades = 5;           // classes of count, lightest to darkest
+constexpr double kHexesAcross = 40;                 // hexagons across a data area,
+constexpr double kSmallestRadius = 4;               // but none smaller, in pixels
+constexpr int kShades = 5;                          // classes of count, lightest to darkest
 constexpr double kLightest = 0.15, kDarkest = 0.8;  // their fill opacities
-constexpr double kDenseMarker = 2.2;  // radius of the markers drawn one by one in a dense plot
+constexpr double kDenseMarker = 2.2;                // radius of the markers drawn one by one
 constexpr double kFootnoteSize = 10;
 
 // A hexagon pointed at the top, as path data.

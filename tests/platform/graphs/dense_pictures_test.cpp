@@ -1,7 +1,7 @@
 // Graphs past the marks they draw one by one: needle plots as the range of
-// each pixel column with the needles beyond the cut-off drawn one by one;
-// graph data kept as numbers and turned back into rows when a second
-// output object shows the table.
+// each pixel column with the needles beyond the cut-off drawn one by one,
+// profile curves without their markers; graph data kept as numbers and
+// turned back into rows when a second output object shows the table.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,8 +10,9 @@
 
 namespace {
 
+constexpr int kRows = 6000;
+
 TEST_F(GraphTest, LeveragesOfManyObservationsAreNeedleRangesWithThoseAboveTwoPOverNOneByOne) {
-  constexpr int kRows = 6000;
   ASSERT_EQ(run([] {
               wobop man = graph_manager();
               std::vector<std::vector<double>> rows;
@@ -43,6 +44,26 @@ TEST_F(GraphTest, LeveragesOfManyObservationsAreNeedleRangesWithThoseAboveTwoPOv
     EXPECT_NE(picture.find(">" + std::to_string(obs) + "</text>"), std::string::npos) << obs;
   }
   EXPECT_NE(layer(picture, "footnote").find("the 10 observations with a leverage above 2p/n"), std::string::npos);
+}
+
+TEST_F(GraphTest, ProfileCurveOfManyPointsIsDrawnWithoutMarkers) {
+  ASSERT_EQ(run([] {
+              wobop man = graph_manager();
+              std::vector<std::vector<double>> rows;
+              for (int i = 0; i < kRows; ++i) {
+                const double w = -3 + 6.0 * i / kRows;
+                rows.push_back({1, w, w + 0.1 * w * w});
+              }
+              xobskey key = emit_table(man, "ProfileJackknifeOutputStatistics",
+                                       "stat.ruva.ProfileJackknifeOutputStatistics",
+                                       {"StatType", "WaldPivotalStat", "LikelihoodRatioPivotalStat"}, rows);
+              request_graph(man, "ProfiletPlot", "stat.ruva.Graphics.ProfiletPlot", {key}, {{"_PARMNAME", "k"}});
+            }),
+            0);
+  const std::string picture = svg("step1_ProfiletPlot_k");
+  EXPECT_EQ(vertices(layer(picture, "line", "profile"), "polyline").size(), std::size_t(kRows)) << listing_text();
+  EXPECT_EQ(occurrences(layer(picture, "markers", "profile"), "<circle"), 0);
+  EXPECT_NE(layer(picture, "footnote").find("6,000 profile points"), std::string::npos);
 }
 
 TEST_F(GraphTest, GraphDataShownBySecondOutputObjectKeepsEveryRow) {
