@@ -177,6 +177,11 @@ void series_points(Plot& plot, const std::vector<double>& xs, const std::vector<
     plot.points(xs, ys, style, name);
     return;
   }
+  draw_markers(plot, xs, ys, flagged_rows(xs, ys, scores, plan.per_series).rows, style, name);
+}
+
+void draw_markers(Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys,
+                  const std::vector<std::size_t>& rows, const SeriesStyle& style, const std::string& name) {
   // The stroke is the layer's, so that each of up to the limit's markers
   // takes few bytes; small and thin, so that they leave the curves and
   // reference lines in sight.
@@ -185,13 +190,30 @@ void series_points(Plot& plot, const std::vector<double>& xs, const std::vector<
                   "data-series=\"" + xml_escape(name) + "\" stroke=\"" + style.colour + "\" stroke-width=\"0.8\"");
   const Paint inside{"", style.filled ? style.colour : ""};
   const double radius = std::min(plot.marker(), kDenseMarker);
-  for (std::size_t r : flagged_rows(xs, ys, scores, plan.per_series).rows) {
+  for (std::size_t r : rows) {
     const Point p{plot.px(xs[r]), plot.py(ys[r])};
     if (style.marker == Marker::Circle) svg.circle(p, radius, inside);
     else svg.path(marker_path(style.marker, p, radius), inside);
     plot.occupy(p);
   }
   svg.end_layer();
+}
+
+void draw_needles(Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys,
+                  const std::vector<std::size_t>& rows, double base, const SeriesStyle& style,
+                  const std::string& name) {
+  const AxisScale& y = plot.yscale();
+  const double b = plot.py(std::clamp(base, y.lo, y.hi));
+  std::string d;
+  for (std::size_t r : rows) {
+    const double x = plot.px(xs[r]), tip = plot.py(std::clamp(ys[r], y.lo, y.hi));
+    d += "M" + coord(x) + "," + coord(b) + "V" + coord(tip);
+    for (double p = std::min(tip, b); p < std::max(tip, b); p += 6) plot.occupy({x, p});
+  }
+  plot.svg().begin_layer("needles", "", "data-series=\"" + xml_escape(name) + "\"");
+  if (!d.empty()) plot.svg().path(d, Paint{style.colour, "", 0.8});
+  plot.svg().end_layer();
+  draw_markers(plot, xs, ys, rows, style, name);
 }
 
 void needle_envelope(Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys, double base,

@@ -75,6 +75,13 @@ void series_bins(Plot& plot, const std::vector<double>& xs, const std::vector<do
 void series_points(Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys,
                    const SeriesStyle& style, const std::string& name, const MarkPlan& plan,
                    const std::vector<double>& scores);
+// The points at `rows` one by one, in few bytes each.
+void draw_markers(Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys,
+                  const std::vector<std::size_t>& rows, const SeriesStyle& style, const std::string& name);
+// The needles at `rows` from `base`, with their markers, in few bytes each.
+void draw_needles(Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys,
+                  const std::vector<std::size_t>& rows, double base, const SeriesStyle& style,
+                  const std::string& name);
 // Needles from `base` drawn as the range of their tips in each pixel column.
 void needle_envelope(Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys, double base,
                      const std::string& colour, const std::string& name);

@@ -45,7 +45,7 @@ void needle_cell(SvgDocument& svg, const Box& box, const GraphRequest& r, const 
   for (double c : cutoffs) plot.hline(c, reference_paint(true), cutoff_label);
   if (flagged) {
     needle_envelope(plot, obs, values, 0, style.colour, ytitle);
-    plot.needles(at_rows(obs, flagged->rows), at_rows(values, flagged->rows), 0, style, ytitle);
+    draw_needles(plot, obs, values, flagged->rows, 0, style, ytitle);
   } else {
     plot.needles(obs, values, 0, style, ytitle);
   }

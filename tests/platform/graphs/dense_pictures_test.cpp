@@ -38,7 +38,8 @@ TEST_F(GraphTest, LeveragesOfManyObservationsAreNeedleRangesWithThoseAboveTwoPOv
   EXPECT_LE(occurrences(ranges, "V"), std::fabs(x.p1 - x.p0) + 1);
   // The ten above the cut-off, at their observation numbers and labelled.
   const std::string one_by_one = layer(picture, "needles", "Leverage", 1);
-  EXPECT_EQ(occurrences(one_by_one, "<line"), 10);
+  EXPECT_EQ(occurrences(one_by_one, "V"), 10);
+  EXPECT_EQ(occurrences(layer(picture, "markers", "Leverage"), "<circle"), 10);
   for (int k = 0; k < 10; ++k) {
     const int obs = 600 * k + 5;
     EXPECT_NE(picture.find(">" + std::to_string(obs) + "</text>"), std::string::npos) << obs;
