@@ -10,13 +10,13 @@
 //
 // On the 8-core development machine, shared (peak with graphs against
 // without, largest SVG, report, time with graphs):
-//   200,000 observations   59 MB against 16 MB, 500 KB, 1.2 MB, 0.7 s
+//   200,000 observations   58 MB against 16 MB, 500 KB, 1.2 MB, 0.6 s
 //                          (before: 1,513 MB, 182 MB, 306 MB, 14.5 s, every
 //                          point drawn one by one and every output kept)
-//   10,000 BY groups       15 MB against 13 MB, 48 KB, 983 MB, 53 s
+//   10,000 BY groups       16 MB against 13 MB, 48 KB, 983 MB, 37 s
 //                          (before: 637 MB at 1,000 groups already, growing
 //                          with each group)
-//   1,000,000 bootstrap    97 MB against 9 MB, 35 KB, 0.1 MB, 14.8 s
+//   1,000,000 bootstrap    95 MB against 9 MB, 35 KB, 0.1 MB, 12 s
 //                          (before: 1,204 MB, 86 MB, 92 MB, 21.4 s)
 //
 // The binary is the one beside this benchmark, or the one RUVA_BINARY names.
