@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cmath>
 #include <random>
 #include <regex>
@@ -25,7 +26,7 @@ std::vector<std::pair<double, double>> circles(const std::string& svg_layer, con
   return points;
 }
 
-// Columns `names` of a CSV file of numbers, row by row.
+// Columns `names` of a CSV file, row by row; NaN for a text.
 std::vector<std::vector<double>> csv_columns(const std::string& text, const std::vector<std::string>& names) {
   std::istringstream in(text);
   std::string line, field;
@@ -37,7 +38,7 @@ std::vector<std::vector<double>> csv_columns(const std::string& text, const std:
   std::vector<std::vector<double>> rows;
   while (std::getline(in, line)) {
     std::vector<double> fields;
-    for (std::istringstream r(line); std::getline(r, field, ',');) fields.push_back(std::stod(field));
+    for (std::istringstream r(line); std::getline(r, field, ',');) fields.push_back(std::strtod(field.c_str(), nullptr));
     std::vector<double> row;
     for (std::size_t i : at) row.push_back(fields.at(i));
     rows.push_back(row);
@@ -84,6 +85,65 @@ TEST_F(DenseGraphsTest, ResidualsPastTheLimitAreBinnedAndThoseBeyondTwoDrawnOneB
     EXPECT_NEAR(drawn[i].first, beyond[i].first, dx) << i;
     EXPECT_NEAR(drawn[i].second, beyond[i].second, dy) << i;
   }
+}
+
+// One curve per value of a variable the model uses besides its regressor,
+// past the limit: each curve's observations binned in its colour, and
+// drawn one by one where they lie outside their own curve's prediction
+// limits. The planted observations sit on the other curve, inside its
+// limits: judged against the wrong curve they would be missed. The
+// residual plot draws its projected residuals as triangles there too.
+TEST_F(DenseGraphsTest, EachCurvesObservationsAreJudgedByTheirOwnCurve) {
+  auto curve = [](bool treated, double conc) {
+    return (treated ? 212.7 : 160.3) * conc / ((treated ? 0.0641 : 0.0477) + conc);
+  };
+  std::mt19937 random(48);
+  std::uniform_real_distribution<double> unit(0, 1);
+  std::ostringstream csv;
+  csv.precision(10);
+  csv << "conc,rate,state\n";
+  std::vector<std::vector<int>> planted(2);  // rows, by curve: treated first, as the data set has them
+  for (int i = 0; i < 6000; ++i) {
+    const bool treated = i % 2 == 0, plant = i % 500 < 2;
+    const double conc = plant ? 0.5 + 0.5 * unit(random) : 0.02 + 1.08 * unit(random);
+    const double rate = plant ? curve(!treated, conc) : curve(treated, conc) + 2 * unit(random) - 1;
+    if (plant) planted[treated ? 0 : 1].push_back(i);
+    csv << conc << ',' << rate << ',' << (treated ? "treated" : "untreated") << '\n';
+  }
+  write("d.csv", csv.str());
+  write("curves.ruva",
+        "proc ruva data=d plots=(fit residuals);\n  parms Vm=160 dV=40 K=0.05 dK=0.01;\n"
+        "  treated = (state = 'treated');\n  model rate = (Vm + dV*treated)*conc / (K + dK*treated + conc);\n"
+        "  output out=o l95=l95 u95=u95;\nrun;\n");
+  ASSERT_EQ(run("--work . --graphs g curves.ruva"), 0) << read("log.txt");
+  const std::string svg = read("g/step1_FitPlot.svg");
+  ASSERT_FALSE(svg.empty()) << read("listing.txt");
+  EXPECT_NE(layer(svg, "footnote").find("the 24 observations outside the prediction"), std::string::npos)
+      << layer(svg, "footnote");
+  const std::vector<std::vector<double>> out = csv_columns(read("o.csv"), {"conc", "rate", "l95", "u95"});
+  const AxisRange x = axis(svg, "x-axis"), y = axis(svg, "y-axis");
+  const double dx = 0.01 * (x.hi - x.lo) / std::fabs(x.p1 - x.p0), dy = 0.01 * (y.hi - y.lo) / std::fabs(y.p1 - y.p0);
+  for (int c = 0; c < 2; ++c) {
+    const std::string series = "observed " + std::to_string(c + 1);
+    EXPECT_NE(layer(svg, "bins", series).find("data-counted=\"3000\""), std::string::npos) << series;
+    std::vector<std::pair<double, double>> drawn, expected;
+    for (const auto& [px, py] : marker_centres(layer(svg, "markers", series))) drawn.emplace_back(x.value(px), y.value(py));
+    for (int i : planted[c]) {
+      const std::vector<double>& row = out.at(static_cast<std::size_t>(i));
+      EXPECT_TRUE(row[1] < row[2] || row[1] > row[3]) << "row " << i << " lies within its own limits";
+      expected.emplace_back(row[0], row[1]);
+    }
+    ASSERT_EQ(drawn.size(), expected.size()) << series;
+    std::sort(drawn.begin(), drawn.end());
+    std::sort(expected.begin(), expected.end());
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+      EXPECT_NEAR(drawn[i].first, expected[i].first, dx) << series << " " << i;
+      EXPECT_NEAR(drawn[i].second, expected[i].second, dy) << series << " " << i;
+    }
+  }
+  const std::string projected = layer(read("g/step1_ResidualPlot_conc.svg"), "markers", "ProjectedResidual");
+  EXPECT_EQ(elements(projected, "circle").size(), 0u);
+  EXPECT_GE(elements(projected, "path").size(), 24u);
 }
 
 }  // namespace

@@ -47,6 +47,34 @@ TEST_F(GraphTest, LeveragesOfManyObservationsAreNeedleRangesWithThoseAboveTwoPOv
   EXPECT_NE(layer(picture, "footnote").find("the 10 observations with a leverage above 2p/n"), std::string::npos);
 }
 
+// Stacked rows of a dense leverage plot still share the observation axis:
+// their data areas start at the same left edge however wide their values'
+// tick labels, and each row draws its own needles beyond the cut-off.
+TEST_F(GraphTest, StackedDenseLeverageRowsShareTheirLeftEdge) {
+  ASSERT_EQ(run([] {
+              wobop man = graph_manager();
+              std::vector<std::vector<double>> rows;
+              for (int i = 1; i <= kRows; ++i) {
+                // Ten of each row beyond 2p/n; the Jacobian row's tick labels are far wider.
+                const bool beyond = i % 600 == 5;
+                const double h = (beyond ? 3.0 : 1 + 0.5 * std::sin(0.7 * i)) / kRows;
+                rows.push_back({double(i), 1, h, beyond ? -250000 : h});
+              }
+              xobskey os = emit_table(man, "OutputStatistics", "stat.ruva.OutputStatistics",
+                                      {"Observation", "Weight", "TangentLeverage", "JacobianLeverage"}, rows);
+              request_graph(man, "LeveragePlot", "stat.ruva.Graphics.LeveragePlot", {os},
+                            {{"_SHOW_TAN", 1}, {"_SHOW_JAC", 1}, {"_NPARM", 1}, {"_NOBS", kRows}});
+            }),
+            0);
+  const std::string picture = svg("step1_LeveragePlot");
+  ASSERT_FALSE(picture.empty()) << listing_text();
+  EXPECT_DOUBLE_EQ(axis(picture, "x-axis", 0).p0, axis(picture, "x-axis", 1).p0);
+  for (const char* row : {"TangentLeverage", "JacobianLeverage"}) {
+    EXPECT_NE(layer(picture, "needles", row).find("data-envelope"), std::string::npos) << row;
+    EXPECT_EQ(occurrences(layer(picture, "needles", row, 1), "V"), 10) << row;
+  }
+}
+
 TEST_F(GraphTest, ProfileCurveOfManyPointsIsDrawnWithoutMarkers) {
   ASSERT_EQ(run([] {
               wobop man = graph_manager();
