@@ -33,34 +33,15 @@
 #include <string>
 #include <vector>
 
+#include "binary_runs.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-// Removes the folder at exit.
-struct RemovedAtExit {
-  const fs::path& dir;
-  ~RemovedAtExit() {
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-  }
-};
-
-const fs::path& work_dir() {
-  static const fs::path dir = [] {
-    std::string pattern = (fs::temp_directory_path() / "ruva-graph-memory-XXXXXX").string();
-    return fs::path(mkdtemp(pattern.data()));
-  }();
-  static const RemovedAtExit removed{dir};  // made after the path, so gone before it
-  return dir;
-}
-
-fs::path binary() {
-  if (const char* b = std::getenv("RUVA_BINARY")) return b;
-  return fs::read_symlink("/proc/self/exe").parent_path() / "ruva";
-}
-
-void write_file(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
+using binary_runs::binary;
+using binary_runs::write_file;
+const fs::path& work_dir() { return binary_runs::work_dir("ruva-graph-memory"); }
 
 // Runs the binary with `args` in the work folder, under a 6 GB address
 // space so that a runaway cannot take the machine; its peak resident set
