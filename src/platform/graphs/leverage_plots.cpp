@@ -55,11 +55,16 @@ void needle_cell(SvgDocument& svg, const Box& box, const GraphRequest& r, const 
   Plot plot(svg, box, xa, ya, options);
   plot.frame();
   plot.hline(0, reference_paint());
-  for (double c : cutoffs) plot.hline(c, reference_paint(true), cutoff_label);
+  auto cutoff_lines = [&] {
+    for (double c : cutoffs) plot.hline(c, reference_paint(true), cutoff_label);
+  };
   if (flagged) {
+    // The ranges fill their columns solid: the cut-offs go over them.
     needle_envelope(plot, obs, values, 0, style.colour, ytitle);
     draw_needles(plot, obs, values, flagged->rows, 0, style, ytitle);
+    cutoff_lines();
   } else {
+    cutoff_lines();
     plot.needles(obs, values, 0, style, ytitle);
   }
   if (r.flag("_LABEL_WITH_DATA") && !cutoffs.empty()) {

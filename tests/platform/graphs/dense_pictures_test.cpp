@@ -45,6 +45,8 @@ TEST_F(GraphTest, LeveragesOfManyObservationsAreNeedleRangesWithThoseAboveTwoPOv
     EXPECT_NE(picture.find(">" + std::to_string(obs) + "</text>"), std::string::npos) << obs;
   }
   EXPECT_NE(layer(picture, "footnote").find("the 10 observations with a leverage above 2p/n"), std::string::npos);
+  // The ranges fill their columns: the cut-off is drawn over them.
+  EXPECT_GT(picture.find(">2p/n</text>"), picture.find("data-envelope"));
 }
 
 // Stacked rows of a dense leverage plot still share the observation axis:
