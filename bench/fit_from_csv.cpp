@@ -40,6 +40,7 @@
 #include <string>
 #include <vector>
 
+#include "binary_runs.h"
 #include "fit_models.h"
 #include "hand_written_fit.h"
 
@@ -51,30 +52,9 @@ using fit_models::TwentyParameters;
 
 constexpr int kObservations = 1'000'000;
 
-// Removes the folder at exit.
-struct RemovedAtExit {
-  const fs::path& dir;
-  ~RemovedAtExit() {
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-  }
-};
-
-const fs::path& work_dir() {
-  static const fs::path dir = [] {
-    std::string pattern = (fs::temp_directory_path() / "ruva-fit-XXXXXX").string();
-    return fs::path(mkdtemp(pattern.data()));
-  }();
-  static const RemovedAtExit removed{dir};  // made after the path, so gone before it
-  return dir;
-}
-
-fs::path binary() {
-  if (const char* b = std::getenv("RUVA_BINARY")) return b;
-  return fs::read_symlink("/proc/self/exe").parent_path() / "ruva";
-}
-
-void write_file(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
+using binary_runs::binary;
+using binary_runs::write_file;
+const fs::path& work_dir() { return binary_runs::work_dir("ruva-fit"); }
 
 template <class Model>
 const fs::path& csv_of() {

@@ -3,6 +3,7 @@
 // together (scatter plot crossed at the fit's estimates).
 #include <cmath>
 
+#include "platform/graphs/dense_marks.h"
 #include "platform/graphs/distribution_marks.h"
 #include "platform/graphs/graph_page.h"
 #include "platform/graphs/graph_templates.h"
@@ -68,7 +69,9 @@ std::string draw_bootstrap_histogram(const GraphSources& s, std::string* why) {
   yb.labels = yb.ticks = false;
   Plot box(page.svg, bottom, xb, yb, options);
   box.frame();
-  box_plot(box, box_statistics(v), 0.5, 0.22, series_style(0), true);
+  BoxStatistics b = box_statistics(v);
+  if (b.outliers.size() > kMarkLimit) thin_outliers(b, box, true);
+  box_plot(box, b, 0.5, 0.22, series_style(0), true);
   box.vline(estimate, Paint{mark.colour, "", mark.line_width, mark.dash});
   box.finish();
   draw_legend(page.svg, Box{page.body.x, body.y + body.h, page.body.w, legend_h}, legend, 11, 3.2);
@@ -102,11 +105,14 @@ std::string draw_bootstrap_scatter(const GraphSources& s, std::string* why) {
   options.marker = n > 500 ? 2.2 : 2.8;
   options.legend = {{"Bootstrap estimates", LegendEntry::Markers, points}, {"Estimate", LegendEntry::Markers, estimate}};
   GraphPage page(r, kGraphWidth, 520);
+  const MarkPlan plan = mark_plan(n, 1);
+  if (plan.dense) footnote(page, dense_note(n, "bootstrap samples", kBinnedPoints, ""));
   Plot plot(page.svg, page.body, xa, ya, options);
   plot.frame();
+  series_bins(plot, x, y, points, "bootstrap", plan);
   plot.vline(ex, reference_paint(true));
   plot.hline(ey, reference_paint(true));
-  plot.points(x, y, points, "bootstrap");
+  series_points(plot, x, y, points, "bootstrap", plan, {});
   if (std::isfinite(ex) && std::isfinite(ey)) plot.points({ex}, {ey}, estimate, "estimate");
   plot.inset({{"Samples", std::to_string(n)}, {"Correlation", format_value(corr, 3)}});
   plot.finish();

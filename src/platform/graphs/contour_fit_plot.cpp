@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "platform/graphs/contour_lines.h"
+#include "platform/graphs/dense_marks.h"
 #include "platform/graphs/graph_page.h"
 #include "platform/graphs/graph_templates.h"
 #include "platform/graphs/sample_statistics.h"
@@ -165,25 +166,76 @@ void label_contours(Plot& plot, const SurfaceGrid& surface, const std::vector<do
   plot.svg().end_layer();
 }
 
-// The used observations: their two regressors and observed response.
+// The observations the fit used: their two regressors and observed
+// response, and which of them are drawn one by one (all, or in a dense
+// plot those whose studentized residual lies beyond +-2, the farthest
+// first).
 struct Observed {
   std::vector<double> x, y, z;
+  std::vector<std::size_t> rows;
+  bool dense = false;
+  std::size_t present = 0, beyond = 0;
 };
 
 Observed observed_of(const GraphRequest& r, const GraphTable& stats) {
   const std::vector<bool> used = used_rows(stats);
-  return {kept(stats.values(r.text("_XVAR")), used), kept(stats.values(r.text("_YVAR")), used),
-          kept(stats.values(r.text_or("_ZVAR", "Observed")), used)};
+  Observed o{kept(stats.values(r.text("_XVAR")), used), kept(stats.values(r.text("_YVAR")), used),
+             kept(stats.values(r.text_or("_ZVAR", "Observed")), used), {}, false, 0, 0};
+  o.present = present(o.x, o.y);
+  const MarkPlan plan = mark_plan(o.present, 1);
+  o.dense = plan.dense;
+  if (!o.dense) {
+    o.rows.resize(o.x.size());
+    for (std::size_t i = 0; i < o.rows.size(); ++i) o.rows[i] = i;
+    return o;
+  }
+  const Flagged f = flagged_rows(o.x, o.y, studentized_scores(stats, used, "Residual"), plan.per_series);
+  o.rows = f.rows;
+  o.beyond = f.beyond;
+  return o;
 }
 
-// Observations by the request's style: 1 filled with the colour of their
-// observed value's band, 2 outlined only, 3 both.
-void draw_observations(Plot& plot, const Observed& o, const std::vector<double>& levels, long long style) {
+// The footnote of a dense plot: how its observations are shown.
+void dense_footnote(GraphPage& page, const Observed& o) {
+  footnote(page, dense_note(o.present, "observations",
+                            "they are shown as hexagonal bins coloured by the mean observed value of the "
+                            "observations in each",
+                            flagged_text(o.beyond, o.rows.size(), "with a studentized residual beyond \xC2\xB1" "2")));
+}
+
+// How the request's style draws observations: 1 filled with the colour of
+// their observed value's band, 2 outlined only, 3 both.
+struct ObservedPaint {
+  const std::vector<double>& levels;
+  long long style;
+  std::string stroke() const { return style == 1 ? "#404040" : colour::kBlack; }
+  std::string fill(double z) const {
+    if (style == 2) return "";
+    return std::isfinite(z) ? band_colour(band_of(z, levels), levels) : "#FFFFFF";
+  }
+};
+
+// A dense plot's observations as hexagonal bins, coloured by the mean
+// observed value in each and outlined like the markers.
+void draw_observed_bins(Plot& plot, const Observed& o, const ObservedPaint& paint) {
+  draw_value_bins(plot, hex_bins(plot, o.x, o.y, &o.z), [&](double z) { return paint.fill(z); }, paint.stroke(),
+                  "observed");
+}
+
+// The observations drawn one by one, in pixels.
+std::vector<Point> marker_points(const Plot& plot, const Observed& o) {
+  std::vector<Point> markers;
+  for (std::size_t i : o.rows)
+    if (std::isfinite(o.x[i]) && std::isfinite(o.y[i])) markers.push_back({plot.px(o.x[i]), plot.py(o.y[i])});
+  return markers;
+}
+
+// The observations drawn one by one.
+void draw_observations(Plot& plot, const Observed& o, const ObservedPaint& paint) {
   plot.svg().begin_layer("markers", "", "data-series=\"observed\"");
-  for (std::size_t i = 0; i < o.x.size() && i < o.y.size() && i < o.z.size(); ++i) {
+  for (std::size_t i : o.rows) {
     if (!std::isfinite(o.x[i]) || !std::isfinite(o.y[i])) continue;
-    const std::string fill = std::isfinite(o.z[i]) ? band_colour(band_of(o.z[i], levels), levels) : "#FFFFFF";
-    plot.point(o.x[i], o.y[i], Paint{style == 1 ? "#404040" : colour::kBlack, style == 2 ? "" : fill, 1});
+    plot.point(o.x[i], o.y[i], Paint{paint.stroke(), paint.fill(o.z[i]), 1});
   }
   plot.svg().end_layer();
 }
@@ -220,19 +272,21 @@ std::string draw_contour_fit_plot(const GraphSources& s, std::string* why) {
   options.inset = inset_statistics(r);
   options.inset_outside = true;  // the surface leaves no corner empty
   GraphPage page(r, graph_width(options.inset, true) + (legend ? 96 : 0), 520);
+  const long long obs_style = stats ? r.integer("_SHOWOBS", 3) : 0;
+  if (obs_style > 0 && observed.dense) dense_footnote(page, observed);
   Box area = page.body;
   if (legend) area.w -= 96;
   Plot plot(page.svg, area, AxisSpec{r.text("_XLABEL"), surface.x.front(), surface.x.back(), Extend::None},
             AxisSpec{r.text("_YLABEL"), surface.y.front(), surface.y.back(), Extend::None}, options);
   plot.frame();
   draw_surface(plot, surface, levels);
-  const long long obs_style = r.integer("_SHOWOBS", 3);
-  std::vector<Point> markers;
-  for (std::size_t i = 0; obs_style > 0 && i < observed.x.size() && i < observed.y.size(); ++i)
-    if (std::isfinite(observed.x[i]) && std::isfinite(observed.y[i]))
-      markers.push_back({plot.px(observed.x[i]), plot.py(observed.y[i])});
-  label_contours(plot, surface, levels, zscale, MarkerCover(plot.area(), markers));
-  if (stats && obs_style > 0) draw_observations(plot, observed, levels, obs_style);
+  const ObservedPaint paint{levels, obs_style};
+  // A dense plot's bins lie under the level labels, which keep off the
+  // observations drawn one by one.
+  if (obs_style > 0 && observed.dense) draw_observed_bins(plot, observed, paint);
+  label_contours(plot, surface, levels, zscale,
+                 MarkerCover(plot.area(), obs_style > 0 ? marker_points(plot, observed) : std::vector<Point>{}));
+  if (obs_style > 0) draw_observations(plot, observed, paint);
   plot.finish();
   if (legend)
     colour_legend(page.svg, Box{area.x + area.w + 4, plot.area().y, 92, plot.area().h}, levels, zscale,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/graphs/dense_marks.h"
 #include "platform/graphs/distribution_marks.h"
 #include "platform/graphs/graph_page.h"
 #include "platform/graphs/graph_templates.h"
@@ -32,7 +33,8 @@ struct Cell {
   const GraphRequest& r;
   const GraphTable& t;
   std::vector<bool> used;
-  bool panel;  // a cell of the panel: smaller type, short labels
+  bool panel;     // a cell of the panel: smaller type, short labels
+  MarkPlan plan;  // points one by one, or binned
 
   // A label: the short variable in the panel, the long one alone, else the
   // column's label, else `fallback`.
@@ -47,6 +49,9 @@ struct Cell {
   // when it has no such switch), and whether it can be drawn.
   bool requested(const char* var) const { return r.dynamic.contains(var) ? r.flag(var) : true; }
   bool show(const char* var, const char* column) const { return t.column(column) && requested(var); }
+  std::vector<double> studentized_scores(const std::string& column) const {
+    return graphs::studentized_scores(t, used, column);
+  }
   PlotOptions options(std::vector<LegendEntry> legend = {}) const {
     PlotOptions o;
     if (panel) o.font = 9, o.marker = 2.4;
@@ -60,6 +65,7 @@ struct Series {
   std::string name, legend;
   std::vector<double> values;
   SeriesStyle style;
+  std::vector<double> scores;  // above 1 for the points drawn one by one in a dense graph
 };
 
 // Raw residuals are drawn alike in every graph, and projected ones, so that
@@ -70,9 +76,11 @@ const SeriesStyle kRawStyle = series_style(0), kProjectedStyle = series_style(1)
 std::vector<Series> residual_series(const Cell& c, const char* raw, const char* projected, const char* raw_leg,
                                     const char* proj_leg) {
   std::vector<Series> s;
-  if (c.show("_SHOW_RAW", raw)) s.push_back({raw, c.text(raw_leg, nullptr, raw, "Raw"), c.column(raw), kRawStyle});
+  if (c.show("_SHOW_RAW", raw))
+    s.push_back({raw, c.text(raw_leg, nullptr, raw, "Raw"), c.column(raw), kRawStyle, c.studentized_scores(raw)});
   if (c.show("_SHOW_PROJ", projected))
-    s.push_back({projected, c.text(proj_leg, nullptr, projected, "Projected"), c.column(projected), kProjectedStyle});
+    s.push_back({projected, c.text(proj_leg, nullptr, projected, "Projected"), c.column(projected), kProjectedStyle,
+                 c.studentized_scores(projected)});
   return s;
 }
 
@@ -96,9 +104,13 @@ void scatter_cell(SvgDocument& svg, const Box& box, const Cell& c, const std::ve
   for (double v : refs) include(ya, v);
   Plot plot(svg, box, xa, ya, c.options(legend));
   plot.frame();
+  for (const Series& s : series) series_bins(plot, x, s.values, s.style, s.name, c.plan);
   for (double v : refs) plot.hline(v, reference_paint(v != 0));
   if (std::isfinite(vref)) plot.vline(vref, reference_paint(true));
-  for (const Series& s : series) plot.points(x, s.values, s.style, s.name);
+  // Past a leverage cut-off an observation matters whatever its residual.
+  const std::vector<double> xscores = std::isfinite(vref) ? beyond_scores(x, vref) : std::vector<double>{};
+  for (const Series& s : series)
+    series_points(plot, x, s.values, s.style, s.name, c.plan, larger_scores(s.scores, xscores));
   plot.finish();
 }
 
@@ -143,7 +155,9 @@ void box_cell(SvgDocument& svg, const Box& box, const Cell& c) {
   plot.hline(0, reference_paint());
   for (std::size_t i = 0; i < series.size(); ++i) {
     const double centre = static_cast<double>(i) + 1;
-    box_plot(plot, box_statistics(series[i].values), centre, 0.25, series[i].style, false);
+    BoxStatistics b = box_statistics(series[i].values);
+    if (c.plan.dense || b.outliers.size() > kMarkLimit) thin_outliers(b, plot, false);
+    box_plot(plot, b, centre, 0.25, series[i].style, false);
     svg.text({plot.px(centre), plot.area().y + plot.area().h + 4 + cap_height(plot.font())},
              fit_text(series[i].legend, plot.area().w / n, plot.font()),
              TextStyle{plot.font(), Anchor::Middle, FontWeight::Normal, colour::kMutedText});
@@ -191,8 +205,9 @@ void draw_cell(SvgDocument& svg, const Box& box, Diagnostic d, const Cell& c) {
       xa.title = xpred;
       Plot plot(svg, box, xa, ya, c.options());
       plot.frame();
+      series_bins(plot, predicted, observed, series_style(0), "observed", c.plan);
       plot.diagonal(reference_paint());
-      plot.points(predicted, observed, series_style(0), "observed");
+      series_points(plot, predicted, observed, series_style(0), "observed", c.plan, c.studentized_scores("Residual"));
       plot.finish();
       return;
     }
@@ -201,7 +216,8 @@ void draw_cell(SvgDocument& svg, const Box& box, Diagnostic d, const Cell& c) {
                                     "Residual expectation");
       std::vector<Series> s;
       if (c.t.column("ResidualExpectation"))
-        s.push_back({"ResidualExpectation", yt, c.column("ResidualExpectation"), kRawStyle});
+        s.push_back({"ResidualExpectation", yt, c.column("ResidualExpectation"), kRawStyle,
+                     c.studentized_scores("Residual")});
       return scatter_cell(svg, box, c, predicted,
                           c.text("_X_RESDEXPEC_LABEL", "_X_SHORT_RESDEXPEC_LABEL", "Predicted", "Predicted"), s, yt,
                           {0}, kNaN);
@@ -216,18 +232,45 @@ void draw_cell(SvgDocument& svg, const Box& box, Diagnostic d, const Cell& c) {
   }
 }
 
+bool leverage_cell(Diagnostic d) {
+  return d == Diagnostic::RStudentByTanLeverage || d == Diagnostic::RStudentByJacLeverage;
+}
+
+// The plan of the cells `shown`: each residual cell draws a series per
+// residual kind, the observed and the expectation cells one, the
+// histograms and the box plot none one by one. In a dense graph the
+// footnote goes to the bottom of the page.
+void plan_cells(Cell& c, const std::vector<Diagnostic>& shown, GraphPage& page) {
+  const std::size_t kinds = c.show("_SHOW_RAW", "Residual") + c.show("_SHOW_PROJ", "ProjectedResidual");
+  std::size_t series = 0;
+  bool leverage = false;
+  for (Diagnostic d : shown) {
+    if (d == Diagnostic::ObservedByPredicted || d == Diagnostic::ResidualExpectation) ++series;
+    else if (d == Diagnostic::ResidualByPredicted || d == Diagnostic::RStudentByPredicted || leverage_cell(d))
+      series += kinds;
+    leverage = leverage || leverage_cell(d);
+  }
+  const std::size_t n = static_cast<std::size_t>(std::count(c.used.begin(), c.used.end(), true));
+  if (series == 0) return;
+  c.plan = mark_plan(n, series);
+  if (!c.plan.dense) return;
+  footnote(page, dense_note(n, "observations", "the scatter plots show them as counts in hexagonal bins, darker for more",
+                            outliers_text(c.plan.per_series, leverage)));
+}
+
 }  // namespace
 
 std::string draw_fit_diagnostics_panel(const GraphSources& s, std::string* why) {
   const GraphTable* t = s.output_statistics(why);
   if (!t) return {};
   const GraphRequest& r = s.request;
-  const Cell c{r, *t, used_rows(*t), true};
+  Cell c{r, *t, used_rows(*t), true, {}};
   const int rows = static_cast<int>(std::clamp<long long>(r.integer("_NROWS", 3), 1, 9));
   const int columns = (9 + rows - 1) / rows;
   const InsetLines stats = inset_statistics(r);
   const double side = stats.empty() ? 0 : inset_width(stats, 10) + 16;
   GraphPage page(r, 780 + side, 260.0 * rows);
+  plan_cells(c, std::vector<Diagnostic>(std::begin(kPanelOrder), std::end(kPanelOrder)), page);
   Box cells_box = page.body;
   cells_box.w -= side;
   const std::vector<Box> cells = grid_cells(cells_box, rows, columns, 10);
@@ -259,7 +302,9 @@ std::string draw_fit_diagnostic(const GraphSources& s, std::string* why) {
     if (kind != name) continue;
     GraphPage page(s.request, graph_width(inset_statistics(s.request), d == Diagnostic::BoxPlot),
                    graph_height(s.request, 420));
-    draw_cell(page.svg, page.body, d, Cell{s.request, *t, used_rows(*t), false});
+    Cell c{s.request, *t, used_rows(*t), false, {}};
+    plan_cells(c, {d}, page);
+    draw_cell(page.svg, page.body, d, c);
     return page.svg.str();
   }
   *why = "no fit diagnostic is named " + s.request.template_path;

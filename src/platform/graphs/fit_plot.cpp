@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/graphs/dense_marks.h"
 #include "platform/graphs/graph_page.h"
 #include "platform/graphs/graph_templates.h"
 
@@ -121,6 +122,75 @@ std::vector<LegendEntry> legend_of(const GraphRequest& r, const std::vector<Curv
   return legend;
 }
 
+// The curve's values at each x, linear between the grid's points; NaN
+// outside the grid. The grid's points without an x (another curve's) are
+// left out.
+std::vector<double> along(const std::vector<double>& curve_x, const std::vector<double>& curve_y,
+                          const std::vector<double>& x) {
+  std::vector<double> grid_x, grid_y;
+  for (std::size_t k = 0; k < curve_x.size() && k < curve_y.size(); ++k)
+    if (std::isfinite(curve_x[k])) grid_x.push_back(curve_x[k]), grid_y.push_back(curve_y[k]);
+  std::vector<double> out(x.size(), kNaN);
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    const auto hi = std::lower_bound(grid_x.begin(), grid_x.end(), x[i]);
+    if (!std::isfinite(x[i]) || hi == grid_x.end()) continue;
+    const std::size_t k = static_cast<std::size_t>(hi - grid_x.begin());
+    if (k == 0 || *hi == x[i]) {
+      out[i] = k < grid_y.size() ? grid_y[k] : kNaN;
+      continue;
+    }
+    const double f = (x[i] - grid_x[k - 1]) / (grid_x[k] - grid_x[k - 1]);
+    out[i] = grid_y[k - 1] + f * (grid_y[k] - grid_y[k - 1]);
+  }
+  return out;
+}
+
+// How far outside [lower, upper] each y lies, in widths of the interval
+// past 1; 0 inside it.
+std::vector<double> outside_scores(const std::vector<double>& y, const std::vector<double>& lower,
+                                   const std::vector<double>& upper) {
+  std::vector<double> s(y.size(), kNaN);
+  for (std::size_t i = 0; i < y.size() && i < lower.size() && i < upper.size(); ++i) {
+    const double w = upper[i] - lower[i];
+    if (!(w > 0) || !std::isfinite(y[i])) continue;
+    s[i] = y[i] > upper[i] ? 1 + (y[i] - upper[i]) / w : y[i] < lower[i] ? 1 + (lower[i] - y[i]) / w : 0;
+  }
+  return s;
+}
+
+// The observations that matter when the fit plot has more than it draws
+// one by one: those outside their prediction limits (each against its own
+// curve's), or without limits those with a studentized residual beyond
+// +-2. Says which in `what`.
+std::vector<double> observation_scores(const Observations& o, const std::vector<Curve>& curves,
+                                       const std::vector<double>& observed_curve, const GraphTable* stats, bool cli,
+                                       bool per_observation, std::string* what) {
+  *what = "outside the prediction limits";
+  if (per_observation) return outside_scores(o.y, o.lower, o.upper);
+  if (cli) {
+    std::vector<double> scores;
+    for (std::size_t g = 0; g < curves.size(); ++g) {
+      std::vector<double> own;  // the curve's observations' x, the others' NaN
+      if (curves.size() > 1) own = of_curve(o.x, observed_curve, static_cast<double>(g + 1));
+      const std::vector<double>& x = curves.size() > 1 ? own : o.x;
+      const Curve& c = curves[g];
+      scores = larger_scores(scores, outside_scores(o.y, along(c.x, c.lci, x), along(c.x, c.uci, x)));
+    }
+    return scores;
+  }
+  *what = "with a studentized residual beyond \xC2\xB1" "2";
+  return stats ? studentized_scores(*stats, used_rows(*stats), "Residual") : std::vector<double>{};
+}
+
+// The rows among `rows` whose observation belongs to curve `curve`.
+std::vector<std::size_t> rows_of_curve(const std::vector<std::size_t>& rows, const std::vector<double>& observed_curve,
+                                       double curve) {
+  std::vector<std::size_t> out;
+  for (std::size_t r : rows)
+    if (r < observed_curve.size() && observed_curve[r] == curve) out.push_back(r);
+  return out;
+}
+
 }  // namespace
 
 std::string draw_fit_plot(const GraphSources& s, std::string* why) {
@@ -161,23 +231,62 @@ std::string draw_fit_plot(const GraphSources& s, std::string* why) {
   options.inset = inset_statistics(r);
   options.legend = legend_of(r, styles, clm, cli);
   GraphPage page(r, graph_width(options.inset), 480);
+  // Observations, and prediction bars with weights, are the marks that
+  // grow with the data. Past the limit, the observations that matter are
+  // chosen from all the curves' together, the farthest first, so that the
+  // curves share the limit as their observations call for it.
+  const std::size_t n = present(o.x, o.y);
+  const MarkPlan plan = mark_plan(n, per_observation ? 2 : 1);
+  std::vector<std::size_t> flagged;
+  if (plan.dense) {
+    std::string what;
+    const std::vector<double> scores =
+        observation_scores(o, curves, observed_curve, s.table(0), cli, per_observation, &what);
+    const Flagged f = flagged_rows(o.x, o.y, scores, plan.per_series);
+    flagged = f.rows;
+    const std::string shown = curves.size() > 1 ? std::string(kBinnedPoints) + ", in the colour of their curve"
+                                                : std::string(kBinnedPoints);
+    footnote(page, dense_note(n, "observations", shown, flagged_text(f.beyond, f.rows.size(), what)));
+  }
   Plot plot(page.svg, page.body, xa, ya, options);
   plot.frame();
+  auto suffix = [&](std::size_t g) { return curves.size() > 1 ? " " + std::to_string(g + 1) : std::string(); };
+  // Curve g's observations, the others' left out; no copy for one curve.
+  Observations of_one;
+  auto observations = [&](std::size_t g) -> const Observations& {
+    if (curves.size() == 1) return o;
+    of_one = of_curve(o, observed_curve, static_cast<double>(g + 1));
+    return of_one;
+  };
+  if (plan.dense)
+    for (std::size_t g = 0; g < curves.size(); ++g) {
+      const Observations& og = observations(g);
+      series_bins(plot, og.x, og.y, styles[g].observed, "observed" + suffix(g), plan);
+    }
   for (std::size_t g = 0; g < curves.size(); ++g) {
     const Curve& c = curves[g];
-    const std::string n = curves.size() > 1 ? " " + std::to_string(g + 1) : "";
-    if (clm) plot.band(c.x, c.lcm, c.ucm, styles[g].band, "confidence" + n);
+    if (clm) plot.band(c.x, c.lcm, c.ucm, styles[g].band, "confidence" + suffix(g));
     if (cli && !per_observation) {
-      plot.line(c.x, c.uci, styles[g].limits, "upper prediction" + n);
-      plot.line(c.x, c.lci, styles[g].limits, "lower prediction" + n);
+      plot.line(c.x, c.uci, styles[g].limits, "upper prediction" + suffix(g));
+      plot.line(c.x, c.lci, styles[g].limits, "lower prediction" + suffix(g));
     }
   }
   for (std::size_t g = 0; g < curves.size(); ++g) {
-    const std::string n = curves.size() > 1 ? " " + std::to_string(g + 1) : "";
-    const Observations og = curves.size() > 1 ? of_curve(o, observed_curve, static_cast<double>(g + 1)) : o;
-    if (per_observation) prediction_bars(plot, og, styles[g].limits);
-    plot.line(curves[g].x, curves[g].fit, styles[g].fit, "fit" + n);
-    plot.points(og.x, og.y, styles[g].observed, "observed" + n);
+    const std::string name = "observed" + suffix(g);
+    if (!plan.dense) {
+      const Observations& og = observations(g);
+      if (per_observation) prediction_bars(plot, og, styles[g].limits);
+      plot.line(curves[g].x, curves[g].fit, styles[g].fit, "fit" + suffix(g));
+      plot.points(og.x, og.y, styles[g].observed, name);
+      continue;
+    }
+    const std::vector<std::size_t> rows =
+        curves.size() > 1 ? rows_of_curve(flagged, observed_curve, static_cast<double>(g + 1)) : flagged;
+    if (per_observation)
+      prediction_bars(plot, {at_rows(o.x, rows), at_rows(o.y, rows), at_rows(o.upper, rows), at_rows(o.lower, rows)},
+                      styles[g].limits);
+    plot.line(curves[g].x, curves[g].fit, styles[g].fit, "fit" + suffix(g));
+    draw_markers(plot, o.x, o.y, rows, styles[g].observed, name);
   }
   plot.finish();
   return page.svg.str();

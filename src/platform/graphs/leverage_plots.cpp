@@ -3,13 +3,24 @@
 // plots against the observation number.
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <utility>
 
+#include "platform/graphs/dense_marks.h"
 #include "platform/graphs/graph_page.h"
 #include "platform/graphs/graph_templates.h"
 
 namespace platform::graphs {
 namespace {
+
+// The observations of a dense needle plot drawn one by one: those beyond
+// the cut-off, the farthest first; null when every needle is drawn.
+std::unique_ptr<Flagged> flag_needles(const MarkPlan& plan, const std::vector<double>& obs,
+                                      const std::vector<double>& values, const std::vector<double>& cutoffs) {
+  if (!plan.dense) return nullptr;
+  const std::vector<double> scores = beyond_scores(values, cutoffs.empty() ? kNaN : std::fabs(cutoffs.front()));
+  return std::make_unique<Flagged>(flagged_rows(obs, values, scores, plan.per_series));
+}
 
 // The axes of a needle plot: observation numbers, and the values with
 // zero and the cut-offs.
@@ -26,12 +37,14 @@ std::pair<AxisSpec, AxisSpec> needle_axes(const std::vector<double>& obs, const 
 
 // Needles of `values` against the observation number, a dashed reference
 // at each cut-off, and the numbers of the observations beyond them when
-// the request labels data. `left_margin`, when not negative, aligns the
-// plot with others above or below it.
+// the request labels data. With `flagged`, the needles are drawn as their
+// range in each pixel column and only the flagged ones one by one.
+// `left_margin`, when not negative, aligns the plot with others above or
+// below it.
 void needle_cell(SvgDocument& svg, const Box& box, const GraphRequest& r, const std::vector<double>& obs,
                  const std::vector<double>& values, const std::string& xtitle, const std::string& ytitle,
                  const std::vector<double>& cutoffs, const std::string& cutoff_label, const SeriesStyle& style,
-                 bool inset, double left_margin = -1) {
+                 bool inset, const Flagged* flagged, double left_margin = -1) {
   bool any = false;
   for (double v : values) any = any || std::isfinite(v);
   if (!any) return draw_note(svg, box, ytitle + ": no values");
@@ -42,10 +55,22 @@ void needle_cell(SvgDocument& svg, const Box& box, const GraphRequest& r, const 
   Plot plot(svg, box, xa, ya, options);
   plot.frame();
   plot.hline(0, reference_paint());
-  for (double c : cutoffs) plot.hline(c, reference_paint(true), cutoff_label);
-  plot.needles(obs, values, 0, style, ytitle);
+  auto cutoff_lines = [&] {
+    for (double c : cutoffs) plot.hline(c, reference_paint(true), cutoff_label);
+  };
+  if (flagged) {
+    // The ranges fill their columns solid: the cut-offs go over them.
+    needle_envelope(plot, obs, values, 0, style.colour, ytitle);
+    draw_needles(plot, obs, values, flagged->rows, 0, style, ytitle);
+    cutoff_lines();
+  } else {
+    cutoff_lines();
+    plot.needles(obs, values, 0, style, ytitle);
+  }
   if (r.flag("_LABEL_WITH_DATA") && !cutoffs.empty()) {
-    for (std::size_t i = 0; i < obs.size() && i < values.size(); ++i) {
+    for (std::size_t k = 0; k < (flagged ? flagged->rows.size() : obs.size()); ++k) {
+      const std::size_t i = flagged ? flagged->rows[k] : k;
+      if (i >= values.size()) break;
       const double v = values[i];
       bool beyond = false;
       for (double c : cutoffs) beyond = beyond || (c > 0 ? v > c : v < c);
@@ -53,6 +78,10 @@ void needle_cell(SvgDocument& svg, const Box& box, const GraphRequest& r, const 
     }
   }
   plot.finish();
+}
+
+std::size_t used_count(const std::vector<bool>& used) {
+  return static_cast<std::size_t>(std::count(used.begin(), used.end(), true));
 }
 
 }  // namespace
@@ -84,6 +113,20 @@ std::string draw_leverage_plot(const GraphSources& s, std::string* why) {
   const bool shared = rows.size() > 1 && !stats.empty();
   GraphPage page(r, shared ? kGraphWidth + inset_width(stats, 10) + 16 : graph_width(stats),
                  graph_height(r, 420) + (rows.size() > 1 ? 160 : 0));
+  const MarkPlan plan = mark_plan(used_count(used), rows.size());
+  std::vector<std::vector<double>> values;
+  std::vector<std::unique_ptr<Flagged>> flagged;
+  for (const Row& row : rows) {
+    values.push_back(kept(t->values(row.column), used));
+    flagged.push_back(flag_needles(plan, obs, values.back(), cutoff));
+  }
+  if (plan.dense) {
+    const std::string what = "with a leverage above 2p/n";
+    footnote(page, dense_note(used_count(used), "observations", kNeedleRanges,
+                              rows.size() == 1 ? flagged_text(flagged[0]->beyond, flagged[0]->rows.size(), what)
+                                               : "Drawn one by one, at most " + count_text(plan.per_series) +
+                                                     " in each plot, the farthest first: the observations " + what + "."));
+  }
   Box cells_box = page.body;
   if (shared) {
     cells_box.w -= inset_width(stats, 10) + 16;
@@ -94,14 +137,14 @@ std::string draw_leverage_plot(const GraphSources& s, std::string* why) {
   // The rows share the observation axis: their data areas start alike.
   double left = 0;
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    const auto [xa, ya] = needle_axes(obs, kept(t->values(rows[i].column), used), xtitle, rows[i].title, cutoff);
+    const auto [xa, ya] = needle_axes(obs, values[i], xtitle, rows[i].title, cutoff);
     PlotOptions options;
     if (rows.size() == 1) options.inset = stats;
     left = std::max(left, Plot::needed_left_margin(xa, ya, cells[i], options));
   }
   for (std::size_t i = 0; i < rows.size(); ++i)
-    needle_cell(page.svg, cells[i], r, obs, kept(t->values(rows[i].column), used), xtitle, rows[i].title, cutoff,
-                "2p/n", series_style(static_cast<int>(i)), rows.size() == 1, left);
+    needle_cell(page.svg, cells[i], r, obs, values[i], xtitle, rows[i].title, cutoff, "2p/n",
+                series_style(static_cast<int>(i)), rows.size() == 1, flagged[i].get(), left);
   return page.svg.str();
 }
 
@@ -124,8 +167,13 @@ std::string draw_local_influence_plot(const GraphSources& s, std::string* why) {
   std::vector<double> cutoffs;
   if (std::isfinite(cut)) cutoffs = {cut, -cut};
   GraphPage page(r, graph_width(inset_statistics(r)), graph_height(r, 420));
+  const std::unique_ptr<Flagged> flagged = flag_needles(mark_plan(n, 1), obs, lmax, cutoffs);
+  if (flagged)
+    footnote(page, dense_note(n, "observations", kNeedleRanges,
+                              flagged_text(flagged->beyond, flagged->rows.size(),
+                                           "with a local influence beyond \xC2\xB1" "2/\xE2\x88\x9An")));
   needle_cell(page.svg, page.body, r, obs, lmax, or_else(r.text("_X_LMAX_LABEL"), t->label("Observation")),
-              or_else(r.text("_LMAX_LABEL"), t->label("LMAX")), cutoffs, "", series_style(0), true);
+              or_else(r.text("_LMAX_LABEL"), t->label("LMAX")), cutoffs, "", series_style(0), true, flagged.get());
   return page.svg.str();
 }
 

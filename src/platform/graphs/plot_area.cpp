@@ -81,6 +81,15 @@ double left_band(const AxisSpec& y, const AxisScale& ys, const PlotOptions& o) {
   return l;
 }
 
+// An axis title with its scale's suffix, shortened to `width`: the title
+// gives way before the suffix, without which the values cannot be read.
+std::string axis_title(const std::string& title, const AxisScale& scale, double width, double size) {
+  const std::string suffix = scale_suffix(scale), whole = title + suffix;
+  if (suffix.empty() || text_width(whole, size) <= width) return fit_text(whole, width, size);
+  const std::string shortened = fit_text(title, width - text_width(suffix, size), size);
+  return shortened.empty() ? fit_text(suffix, width, size) : shortened + suffix;
+}
+
 }  // namespace
 
 std::string fit_text(const std::string& text, double width, double size, FontWeight weight) {
@@ -262,7 +271,7 @@ void Plot::frame() {
   }
   if (!xspec_.title.empty()) {
     const double y = a.y + a.h + kTick + kGap + (xspec_.labels ? label_height(f) : 0) + 6 + cap_height(f + 1);
-    svg_.text({a.x + a.w / 2, y}, fit_text(xspec_.title + scale_suffix(xs_), a.w, f + 1), TextStyle{f + 1, Anchor::Middle});
+    svg_.text({a.x + a.w / 2, y}, axis_title(xspec_.title, xs_, a.w, f + 1), TextStyle{f + 1, Anchor::Middle});
   }
   svg_.end_layer();
 
@@ -286,7 +295,7 @@ void Plot::frame() {
     const double x = a.x - kTick - kGap - widest - 8 - descent(f + 1);
     TextStyle t{f + 1, Anchor::Middle};
     t.rotate = -90;
-    svg_.text({x, a.y + a.h / 2}, fit_text(yspec_.title + scale_suffix(ys_), a.h, f + 1), t);
+    svg_.text({x, a.y + a.h / 2}, axis_title(yspec_.title, ys_, a.h, f + 1), t);
   }
   svg_.end_layer();
 }

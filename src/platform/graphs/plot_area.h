@@ -100,6 +100,8 @@ class Plot {
   // Marks the pixel rectangle spanned by a and b as covered by data, for
   // the inset's corner (marks drawn directly on the picture).
   void occupy(Point a, Point b);
+  // The same for a single point of data at `p`.
+  void occupy(Point p) { occupy(p, p); }
   // A small text beside a data point.
   void point_label(double x, double y, const std::string& text);
   // Lines of label and value in the emptiest corner of the data area.
@@ -111,6 +113,7 @@ class Plot {
   // A clip to the data area, for drawing done directly on the picture.
   std::string clip() { return svg_.define_clip(area_.x, area_.y, area_.w, area_.h); }
   double font() const { return options_.font; }
+  double marker() const { return options_.marker; }
 
  private:
   void layout(const Box& outer);

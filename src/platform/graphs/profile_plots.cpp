@@ -6,6 +6,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "platform/graphs/dense_marks.h"
 #include "platform/graphs/graph_page.h"
 #include "platform/graphs/graph_templates.h"
 
@@ -38,6 +39,14 @@ const GraphTable* profile_table(const GraphSources& s, std::string* why) {
   return t;
 }
 
+// Whether a profile curve of `n` points draws a marker at each; past the
+// limit the footnote says it does not.
+bool profile_markers(GraphPage& page, std::size_t n) {
+  if (!mark_plan(n, 1).dense) return true;
+  footnote(page, dense_note(n, "profile points", "the curve is drawn without a marker at each", ""));
+  return false;
+}
+
 std::string subtitle_of(const GraphRequest& r) {
   const std::string p = r.text("_PARMNAME");
   return p.empty() || graph_title(r).find(p) != std::string::npos ? "" : "Parameter " + p;
@@ -64,13 +73,15 @@ std::string draw_profile_t_plot(const GraphSources& s, std::string* why) {
   options.legend = {{"Profile t", LegendEntry::Markers, profile}, {"Linear model (t = Wald)", LegendEntry::Line, linear}};
   AxisSpec xa = axis_over(t->label(wcol), {&w, &l}), ya = axis_over(t->label(lcol), {&w, &l});
   GraphPage page(r, kGraphWidth, 480, subtitle_of(r));
+  const bool markers = profile_markers(page, w.size());
+  if (!markers) options.legend.front().kind = LegendEntry::Line;
   Plot plot(page.svg, page.body, xa, ya, options);
   plot.frame();
   plot.hline(0, reference_paint());
   plot.vline(0, reference_paint());
   plot.diagonal(Paint{linear.colour, "", linear.line_width, linear.dash});
   plot.line(w, l, profile, "profile");
-  plot.points(w, l, profile, "profile");
+  if (markers) plot.points(w, l, profile, "profile");
   plot.finish();
   return page.svg.str();
 }
@@ -110,6 +121,8 @@ std::string draw_confidence_curve(const GraphSources& s, std::string* why) {
   PlotOptions options;
   options.legend = {{"Likelihood ratio", LegendEntry::Markers, lr}, {"Wald", LegendEntry::Line, wald}};
   GraphPage page(r, kGraphWidth, 480, subtitle_of(r));
+  const bool markers = profile_markers(page, theta.size());
+  if (!markers) options.legend.front().kind = LegendEntry::Line;
   Plot plot(page.svg, page.body, xa, ya, options);
   plot.frame();
   for (const Quantile& q : quantiles)
@@ -119,7 +132,7 @@ std::string draw_confidence_curve(const GraphSources& s, std::string* why) {
   plot.line(upper, xu, wald, "wald upper");
   plot.line(lower, xl, wald, "wald lower");
   plot.line(theta, x, lr, "likelihood ratio");
-  plot.points(theta, x, lr, "likelihood ratio");
+  if (markers) plot.points(theta, x, lr, "likelihood ratio");
   plot.finish();
   return page.svg.str();
 }
@@ -136,9 +149,13 @@ std::string draw_jackknife_plot(const GraphSources& s, std::string* why) {
   AxisSpec ya = axis_over(t->label(ycol), {&y});
   include(ya, 0);
   GraphPage page(r, kGraphWidth, 420, subtitle_of(r));
+  const std::size_t n = present(obs, y);
+  const bool dense = mark_plan(n, 1).dense;
+  if (dense) footnote(page, dense_note(n, "observations", kNeedleRanges, ""));
   Plot plot(page.svg, page.body, xa, ya);
   plot.frame();
-  plot.needles(obs, y, 0, series_style(0), "jackknife");
+  if (dense) needle_envelope(plot, obs, y, 0, series_style(0).colour, "jackknife");
+  else plot.needles(obs, y, 0, series_style(0), "jackknife");
   plot.finish();
   return page.svg.str();
 }

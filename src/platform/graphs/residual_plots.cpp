@@ -3,6 +3,7 @@
 // with an optional LOESS smooth of each.
 #include <algorithm>
 
+#include "platform/graphs/dense_marks.h"
 #include "platform/graphs/graph_page.h"
 #include "platform/graphs/graph_templates.h"
 #include "platform/graphs/loess_smooth.h"
@@ -56,16 +57,30 @@ AxisSpec residual_axis(const std::vector<ResidualKind>& kinds, const GraphTable&
 
 // One regressor's cell: markers of each kind, their smooths, the zero line.
 void residual_cell(Plot& plot, const std::vector<ResidualKind>& kinds, const GraphTable& t,
-                   const std::vector<bool>& used, const std::vector<double>& x) {
+                   const std::vector<bool>& used, const std::vector<double>& x, const MarkPlan& plan) {
   plot.frame();
+  for (const ResidualKind& k : kinds) series_bins(plot, x, kept(t.values(k.column), used), k.style, k.column, plan);
   plot.hline(0, reference_paint());
-  for (const ResidualKind& k : kinds) plot.points(x, kept(t.values(k.column), used), k.style, k.column);
+  for (const ResidualKind& k : kinds)
+    series_points(plot, x, kept(t.values(k.column), used), k.style, k.column, plan,
+                  studentized_scores(t, used, k.column));
   for (const ResidualKind& k : kinds) {
     if (k.smooth_column.empty() || !t.column(k.smooth_column)) continue;
     const Smooth s = loess(x, kept(t.values(k.smooth_column), used));
     if (s.span > 0) plot.line(s.x, s.y, k.smooth_style, "loess " + k.smooth_column);
   }
   plot.finish();
+}
+
+// The plan of `cells` cells of every kind shown; a dense graph gets its
+// footnote.
+MarkPlan plan_cells(GraphPage& page, const std::vector<bool>& used, std::size_t series) {
+  const std::size_t n = static_cast<std::size_t>(std::count(used.begin(), used.end(), true));
+  const MarkPlan plan = mark_plan(n, series);
+  if (plan.dense && series > 0)
+    footnote(page, dense_note(n, "observations", kBinnedPoints,
+                              outliers_text(plan.per_series, false)));
+  return series > 0 ? plan : MarkPlan{};
 }
 
 }  // namespace
@@ -85,9 +100,10 @@ std::string draw_residual_plot(const GraphSources& s, std::string* why) {
   PlotOptions options;
   options.legend = legend_of(kinds, *t);
   GraphPage page(r, kGraphWidth, graph_height(r, 420), r.label != graph_title(r) ? r.label : "");
+  const MarkPlan plan = plan_cells(page, used, kinds.size());
   Plot plot(page.svg, page.body, axis_over(or_else(r.text("_X_LABEL"), xcolumn), {&x}),
             residual_axis(kinds, *t, used, or_else(r.text("_Y_LABEL"), "Residual")), options);
-  residual_cell(plot, kinds, *t, used, x);
+  residual_cell(plot, kinds, *t, used, x, plan);
   return page.svg.str();
 }
 
@@ -111,6 +127,9 @@ std::string draw_residual_panel(const GraphSources& s, std::string* why) {
   std::string subtitle = r.label != graph_title(r) ? r.label : "";
   if (!r.text("_PanelLabel").empty()) subtitle += (subtitle.empty() ? "" : " \xE2\x80\x94 ") + r.text("_PanelLabel");
   GraphPage page(r, 760, height, subtitle);
+  std::size_t drawn_cells = 0;
+  for (int c = 1; c <= cells; ++c) drawn_cells += t->column(r.text("_XVAR" + std::to_string(c))) != nullptr;
+  const MarkPlan plan = plan_cells(page, used, kinds.size() * drawn_cells);
   const double font = shrink ? 9 : 10;
   const double legend_h = legend.size() >= 2 ? legend_height(legend, page.body.w - 20, font) : 0;
   Box area = page.body;
@@ -145,7 +164,7 @@ std::string draw_residual_panel(const GraphSources& s, std::string* why) {
       PlotOptions cell = options;
       cell.left_margin = col ? other_left : first_left;
       Plot plot(page.svg, box, xa, y, cell);
-      residual_cell(plot, kinds, *t, used, x);
+      residual_cell(plot, kinds, *t, used, x, plan);
     }
     page.svg.end_layer();
   }

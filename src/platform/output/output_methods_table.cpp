@@ -54,20 +54,38 @@ std::int32_t read_column(Request& r, ColumnSpec* c) {
   return 0;
 }
 
-// The value of one cell, read as its column's data type.
-Cell read_cell(OutputService& service, const ColumnSpec& c) {
+// The value of an integer column's cell.
+long long read_integer(const ColumnSpec& c) {
   switch (c.data_type) {
-    case kTypeByte: return Cell::of_integer(*static_cast<const signed char*>(c.cell));
+    case kTypeByte: return *static_cast<const signed char*>(c.cell);
     case kTypeInt: {
       std::int32_t v;
       std::memcpy(&v, c.cell, sizeof v);
-      return Cell::of_integer(v);
+      return v;
     }
-    case kTypeLong: {
+    default: {
       std::int64_t v;
       std::memcpy(&v, c.cell, sizeof v);
-      return Cell::of_integer(v);
+      return v;
     }
+  }
+}
+
+// The value of a numeric column's cell as a double, missing values as
+// they are.
+double read_number(const ColumnSpec& c) {
+  if (c.data_type != kTypeDouble) return static_cast<double>(read_integer(c));
+  double v;
+  std::memcpy(&v, c.cell, sizeof v);
+  return v;
+}
+
+// The value of one cell, read as its column's data type.
+Cell read_cell(OutputService& service, const ColumnSpec& c) {
+  switch (c.data_type) {
+    case kTypeByte:
+    case kTypeInt:
+    case kTypeLong: return Cell::of_integer(read_integer(c));
     case kTypeChars: {
       const char* p = static_cast<const char*>(c.cell);
       const std::size_t most = static_cast<std::size_t>(c.text_width < 0 ? -c.text_width : c.text_width);
@@ -140,6 +158,11 @@ std::int32_t add_row(WOB_OBJ_STR* obj, void* mcoh, std::int32_t id, std::int32_t
   auto* data = r.self<DataObject>(ObjectKind::Data);
   if (!data || data->state != DataObject::Defined)
     return r.fail(kOutputWrongState, "rows are added to a defined table that is not closed");
+  if (data->graph_only) {
+    for (std::size_t c = 0; c < data->columns.size(); ++c) data->numbers[c].push_back(read_number(data->columns[c]));
+    ++data->number_rows;
+    return 0;
+  }
   std::vector<Cell> row;
   row.reserve(data->columns.size());
   for (const ColumnSpec& c : data->columns) row.push_back(read_cell(r.service(), c));
@@ -158,7 +181,7 @@ std::int32_t close_data(WOB_OBJ_STR* obj, void* mcoh, std::int32_t id, std::int3
   // The output objects open on the table end with the rows emitted so far.
   for (ViewObject* view : data->views)
     if (!view->ended) {
-      view->end = data->rows.size();
+      view->end = data->row_count();
       view->ended = true;
     }
   if (!keep_open) data->state = DataObject::Closed;

@@ -65,6 +65,8 @@ std::int32_t open_view(WOB_OBJ_STR* obj, void* mcoh, std::int32_t id, std::int32
   if (o.data->state != DataObject::Defined)
     return r.fail(kOutputWrongState, "the table " + o.data->name + " is not defined or is closed");
   OutputService& service = r.service();
+  // A second output object shows the rows kept for the graphs of the first.
+  o.data->to_cells();
   auto* view = service.create<ViewObject>(ClassId::View);
   view->data = o.data;
   view->parent = service.find(obj);
@@ -73,7 +75,9 @@ std::int32_t open_view(WOB_OBJ_STR* obj, void* mcoh, std::int32_t id, std::int32
   view->data_output = o.data_output;
   view->groups = service.groups();
   view->start = o.data->shown;
-  o.data->shown = o.data->rows.size();
+  o.data->shown = o.data->row_count();
+  if (o.data_output && !service.json_stream() && o.data->views.empty() && o.data->row_count() == 0 && o.data->numeric())
+    o.data->keep_numbers();
   view->path_key = service.register_view(view);
   o.data->views.push_back(view);
   if (o.key_slot) *o.key_slot = service.make_text(view->path_key);
@@ -102,9 +106,8 @@ std::int32_t release_view(WOB_OBJ_STR* obj, void* mcoh, std::int32_t id, std::in
   }
   if (!view) return r.fail(kOutputMissingParameter, "no output object to release");
   if (view->released) return r.fail(kOutputWrongState, "the output object was already released");
-  view->released = true;
   view->notes.insert(view->notes.end(), notes.begin(), notes.end());
-  r.service().emit_view(view);
+  r.service().release_view(view);
   return 0;
 }
 

@@ -56,9 +56,25 @@ struct DataObject : HostObject {
   std::string name, label, title, template_path;
   std::vector<ColumnSpec> columns;
   std::vector<std::vector<Cell>> rows;
+  // Graph data that nothing but the graphs reads (one output object, no
+  // JSON stream, numeric columns) keep their rows as doubles by column, as
+  // the columns hold them: a seventh of the room of cells.
+  bool graph_only = false;
+  std::vector<std::vector<double>> numbers;
+  std::size_t number_rows = 0;
   std::size_t shown = 0;  // rows already taken by an output object
   nlohmann::ordered_json attributes = nlohmann::ordered_json::object();
   std::vector<ViewObject*> views;  // output objects opened on it
+
+  std::size_t row_count() const { return graph_only ? number_rows : rows.size(); }
+  // Whether every column holds numbers (no text).
+  bool numeric() const;
+  // Keeps the rows as numbers from now on; the table has none yet.
+  void keep_numbers();
+  // The rows as cells again, for an output object that shows them.
+  void to_cells();
+  // Drops the first `n` rows.
+  void drop_rows(std::size_t n);
 };
 
 // An output object (request 422): the rows of its table emitted while open.

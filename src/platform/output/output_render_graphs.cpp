@@ -17,28 +17,42 @@ namespace platform {
 namespace {
 
 // A table's rows as the graphs read them: numbers, with missing values and
-// texts as NaN.
-std::unique_ptr<graphs::GraphTable> graph_table(const ViewObject& view) {
+// texts as NaN. With `take`, rows kept as numbers that the view covers
+// whole move to the graph table, leaving the table without rows.
+std::unique_ptr<graphs::GraphTable> graph_table(const ViewObject& view, bool take = false) {
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
   auto t = std::make_unique<graphs::GraphTable>();
-  const DataObject& data = *view.data;
+  DataObject& data = *view.data;
   t->name = data.name;
   t->template_path = view.template_path;
-  const std::size_t end = view.ended ? view.end : data.rows.size();
+  const std::size_t end = view.ended ? view.end : data.row_count();
   const std::size_t start = std::min(view.start, end);
+  const bool whole = take && data.graph_only && start == 0 && end == data.number_rows;
   t->rows = end - start;
   t->columns.resize(data.columns.size());
   for (std::size_t c = 0; c < data.columns.size(); ++c) {
     t->names.push_back(data.columns[c].name);
     t->labels.push_back(data.columns[c].label);
     auto& column = t->columns[c];
+    if (whole) {
+      column.swap(data.numbers[c]);
+      for (double& v : column)
+        if (wzmis(v)) v = kNaN;
+      continue;
+    }
     column.reserve(t->rows);
     for (std::size_t r = start; r < end; ++r) {
+      if (data.graph_only) {
+        column.push_back(wzmis(data.numbers[c][r]) ? kNaN : data.numbers[c][r]);
+        continue;
+      }
       const Cell& cell = data.rows[r][c];
       if (cell.kind == Cell::Integer) column.push_back(static_cast<double>(cell.integer));
       else if (cell.kind == Cell::Number && !wzmis(cell.number)) column.push_back(cell.number);
-      else column.push_back(std::numeric_limits<double>::quiet_NaN());
+      else column.push_back(kNaN);
     }
   }
+  if (whole) data.number_rows = 0;
   return t;
 }
 
@@ -71,6 +85,11 @@ std::string OutputService::register_view(ViewObject* view) {
   const std::string key = next_path_key(view->data->name);
   views_[key] = view;
   return key;
+}
+
+void OutputService::keep_table(ViewObject* view) {
+  auto it = views_.find(view->path_key);
+  if (it != views_.end() && it->second == view) tables_[view->path_key] = graph_table(*view, true);
 }
 
 const graphs::GraphTable* OutputService::table_at(const std::string& key) {

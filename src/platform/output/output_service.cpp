@@ -1,6 +1,7 @@
 #include "platform/output/output_service.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "platform/graphs/graph_data.h"
 #include "platform/output/output_render.h"
@@ -23,10 +24,12 @@ OutputService::~OutputService() { print_->set_header(nullptr); }
 
 xobskey OutputService::make_text(std::string text) {
   if (text.empty()) return nullptr;
+  if (auto it = text_index_.find(text); it != text_index_.end()) return it->second;
   XOBKEY& key = texts_.emplace_back();
   key.header.clsh = classes_.table(ClassId::Text);
   key.text = std::move(text);
   text_set_.insert(&key);
+  text_index_.emplace(key.text, &key);
   return &key;
 }
 
@@ -63,12 +66,14 @@ void OutputService::clear_titles_from(int line) {
 }
 
 void OutputService::set_by_group(std::vector<ByValue> by) {
+  end_by_group();
   has_by_ = true;
   ++by_number_;
   by_ = std::move(by);
 }
 
 void OutputService::clear_by_group() {
+  end_by_group();
   has_by_ = false;
   by_.clear();
 }
@@ -122,10 +127,15 @@ void OutputService::emit(OutputItem item, bool in_listing) {
   }
 }
 
+void OutputService::end_rows(ViewObject* view) {
+  if (!view->ended) view->end = view->data->row_count();
+  view->ended = true;
+  view->data->shown = std::max(view->data->shown, view->end);
+}
+
 void OutputService::emit_view(ViewObject* view) {
   DataObject* data = view->data;
-  if (!view->ended) view->end = data->rows.size();
-  view->ended = true;
+  end_rows(view);
   OutputItem item;
   item.kind = view->data_output ? "data" : "table";
   item.template_path = view->template_path;
@@ -133,13 +143,23 @@ void OutputService::emit_view(ViewObject* view) {
   item.label = data->label.empty() ? data->title : data->label;
   item.columns = data->columns;
   const std::size_t start = std::min(view->start, view->end);
-  item.rows.assign(data->rows.begin() + static_cast<long>(start), data->rows.begin() + static_cast<long>(view->end));
+  // Rows kept as numbers are graph data, which nothing renders.
+  if (!data->graph_only)
+    item.rows.assign(data->rows.begin() + static_cast<long>(start), data->rows.begin() + static_cast<long>(view->end));
   item.notes = view->notes;
   item.groups = view->groups;
   item.attributes = data->attributes;
   if (!view->path_key.empty()) item.extra["path"] = view->path_key;
-  data->shown = std::max(data->shown, view->end);
   emit(std::move(item), !view->data_output);
+}
+
+void OutputService::release_view(ViewObject* view) {
+  view->released = true;
+  end_rows(view);
+  if (drawing()) keep_table(view);
+  // Graph data go to the JSON stream only: without one they need no copy.
+  if (!view->data_output || json_) emit_view(view);
+  drop_taken_rows(view->data);
 }
 
 void OutputService::emit_factoid(FactoidObject* fact) {
@@ -162,6 +182,75 @@ void OutputService::emit_factoid(FactoidObject* fact) {
   item.value_formats = fact->formats;
   item.attributes = fact->attributes;
   emit(std::move(item));
+}
+
+void OutputService::drop_taken_rows(DataObject* data) {
+  std::size_t keep_from = data->shown;
+  for (const ViewObject* view : data->views)
+    if (!view->released) keep_from = std::min(keep_from, view->start);
+  if (keep_from == 0) return;
+  data->drop_rows(keep_from);
+  data->shown -= keep_from;
+  for (ViewObject* view : data->views) {
+    view->start -= std::min(view->start, keep_from);
+    view->end -= std::min(view->end, keep_from);
+  }
+}
+
+namespace {
+// Whether an object can do nothing more: an output object released, a
+// table closed with all its output objects released, a fact list closed, a
+// group ended, a graph or matrix made.
+bool life_over(const HostObject& object) {
+  switch (object.kind) {
+    case ObjectKind::View: return static_cast<const ViewObject&>(object).released;
+    case ObjectKind::Data: {
+      const auto& data = static_cast<const DataObject&>(object);
+      if (data.state != DataObject::Closed) return false;
+      for (const ViewObject* view : data.views)
+        if (!view->released) return false;
+      return true;
+    }
+    case ObjectKind::Factoid: return static_cast<const FactoidObject&>(object).closed;
+    case ObjectKind::Group: return static_cast<const GroupObject&>(object).ended;
+    case ObjectKind::Graph:
+    case ObjectKind::Matrix: return true;
+    case ObjectKind::Manager: break;
+  }
+  return false;
+}
+}  // namespace
+
+void OutputService::end_by_group() {
+  views_.clear();
+  tables_.clear();
+  // File names of the group's graphs carry its number: none comes again.
+  if (by_number() > 0) {
+    const std::string prefix = "step" + std::to_string(step_) + "_by" + std::to_string(by_number()) + "_";
+    std::erase_if(graph_files_, [&](const auto& file) { return file.first.rfind(prefix, 0) == 0; });
+  }
+  // An object stays while a live object names it as its parent.
+  std::unordered_set<const HostObject*> kept;
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (const auto& object : objects_) {
+      const bool live = !life_over(*object) || kept.count(object.get());
+      if (live && object->parent && kept.insert(object->parent).second) grew = true;
+    }
+  }
+  std::vector<std::unique_ptr<HostObject>> live;
+  for (auto& object : objects_) {
+    if (!life_over(*object) || kept.count(object.get())) {
+      live.push_back(std::move(object));
+      continue;
+    }
+    if (object->kind == ObjectKind::View) {
+      auto& views = static_cast<ViewObject*>(object.get())->data->views;
+      views.erase(std::remove(views.begin(), views.end(), object.get()), views.end());
+    }
+    handles_.erase(object->handle());
+  }
+  objects_.swap(live);
 }
 
 void OutputService::finish() {

@@ -9,6 +9,8 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -40,7 +42,9 @@ class OutputService {
   OutputService(const OutputService&) = delete;
   OutputService& operator=(const OutputService&) = delete;
 
-  // Text objects. An empty text is the null text object.
+  // Text objects. An empty text is the null text object; equal texts are
+  // one object, so that a step's texts take room once whatever the number
+  // of its BY groups.
   xobskey make_text(std::string text);
   // The text of a text object ("" for null); false for a pointer that is no
   // text object of this service.
@@ -65,6 +69,8 @@ class OutputService {
   void set_title(int line, std::string text);
   void clear_titles_from(int line);
   const std::vector<std::string>& titles() const { return titles_; }
+  // Entering a BY group, or leaving the last one, ends the one before: its
+  // finished objects and its tables behind graphs are let go.
   void set_by_group(std::vector<ByValue> by);
   int by_number() const { return has_by_ ? by_number_ : 0; }
   void clear_by_group();
@@ -78,6 +84,7 @@ class OutputService {
   // last two draw them.
   bool graphics() const { return json_ != nullptr || drawing(); }
   bool drawing() const { return !graphs_.folder.empty() || graphs_.report != nullptr; }
+  bool json_stream() const { return json_ != nullptr; }
 
   // The store of tables behind graphs: every output object opened gets a
   // path key; a graph finds the rows under the keys of its path.
@@ -99,6 +106,9 @@ class OutputService {
   void emit(OutputItem item, bool in_listing = true);
   // A view's table, when it is released or when the step ends.
   void emit_view(ViewObject* view);
+  // Releases an output object: its table is emitted, kept as graph data
+  // when graphs are drawn, and its rows let go once no open view needs them.
+  void release_view(ViewObject* view);
   // A factoid, when it is closed or when the step ends.
   void emit_factoid(FactoidObject* fact);
   // Renders what is still open at the end of the step.
@@ -112,6 +122,15 @@ class OutputService {
 
  private:
   void adopt(std::unique_ptr<HostObject> object);
+  // Lets go of the objects whose life is over (released, closed, ended)
+  // and of the tables kept for the graphs of the BY group that ended.
+  void end_by_group();
+  // Ends an output object's rows where its table stands.
+  void end_rows(ViewObject* view);
+  // Keeps a released output object's table for the graphs of its BY group.
+  void keep_table(ViewObject* view);
+  // Drops the rows of `data` that every output object has taken.
+  void drop_taken_rows(DataObject* data);
   std::vector<std::string> page_header() const;
 
   PrintFile* print_;
@@ -120,6 +139,7 @@ class OutputService {
   OutputClasses classes_;
   std::deque<XOBKEY> texts_;
   std::unordered_set<const XOBKEY*> text_set_;
+  std::unordered_map<std::string_view, XOBKEY*> text_index_;  // views into texts_
   std::vector<std::unique_ptr<HostObject>> objects_;
   std::unordered_set<const WOB_OBJ_STR*> handles_;
   HostObject* manager_ = nullptr;

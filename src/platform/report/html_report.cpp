@@ -1,5 +1,7 @@
 #include "platform/report/html_report.h"
 
+#include <string_view>
+
 #include "platform/datasets/whole_file.h"
 #include "platform/graphs/svg_document.h"
 #include "platform/report/html_blocks.h"
@@ -14,91 +16,120 @@ std::string by_text(const OutputItem& item) {
   return t;
 }
 
-// Steps, the BY groups within each and the outputs within each, in order.
-struct Heading {
-  std::string id, text;
-  std::vector<std::pair<std::string, std::string>> outputs;  // anchor, caption
-  std::vector<Heading> children;
-};
+// A heading's link and the list of its outputs' links.
+std::string toc_entry(const std::string& id, const std::string& text,
+                      const std::vector<std::pair<std::string, std::string>>& outputs) {
+  std::string t = "<a href=\"#" + id + "\">" + html_escape(text) + "</a>";
+  if (outputs.empty()) return t;
+  t += "<ol>";
+  for (const auto& [anchor, caption] : outputs) t += "<li><a href=\"#" + anchor + "\">" + html_escape(caption) + "</a></li>";
+  return t + "</ol>";
+}
+
+std::string group_entry(const std::string& id, const std::string& text,
+                        const std::vector<std::pair<std::string, std::string>>& outputs) {
+  return "<li>" + toc_entry(id, text, outputs) + "</li>";
+}
 
 }  // namespace
 
 // HTML and SVG text escape alike; the report inlines both.
 std::string html_escape(const std::string& text) { return graphs::xml_escape(text); }
 
-void HtmlReport::add(const OutputItem& item) { items_.push_back(item); }
+// Closes the open BY group's section and writes its entry of the contents.
+void HtmlReport::end_group() {
+  if (!in_by_) return;
+  body_.append("</section>\n");
+  toc_.append(group_entry(group_.id, group_.text, group_.outputs));
+  steps_.back().groups_end = toc_.size();
+  group_ = {};
+  in_by_ = false;
+}
+
+void HtmlReport::add(const OutputItem& item) {
+  if (item.step != step_) {
+    end_group();
+    if (step_ >= 0) body_.append("</section>\n");
+    step_ = item.step, by_ = 0, outputs_ = 0;
+    titles_.clear();
+    const std::string id = "s" + std::to_string(step_);
+    steps_.push_back({{id, "Step " + std::to_string(step_), {}}, toc_.size(), toc_.size()});
+    body_.append("<section class=\"step\" id=\"" + id + "\">\n<h2>Step " + std::to_string(step_) + "</h2>\n");
+  }
+  if (item.by_number != by_) {
+    end_group();
+    by_ = item.by_number;
+    in_by_ = by_ > 0;
+    if (in_by_) {
+      group_ = {"s" + std::to_string(step_) + "-by" + std::to_string(by_),
+                "BY group " + std::to_string(by_) + ": " + by_text(item), {}};
+      body_.append("<section class=\"by-group\" id=\"" + group_.id + "\">\n<h3>" + html_escape(group_.text) + "</h3>\n");
+    }
+  }
+  if (item.titles != titles_) {
+    titles_ = item.titles;
+    std::string t;
+    for (const std::string& line : titles_)
+      if (!line.empty()) t += "<p>" + html_escape(line) + "</p>";
+    if (!t.empty()) body_.append("<div class=\"titles\">" + t + "</div>\n");
+  }
+  const std::string id = "s" + std::to_string(step_) + "-o" + std::to_string(++outputs_);
+  (in_by_ ? group_ : steps_.back().heading).outputs.emplace_back(id, output_caption(item));
+  body_.append(output_html(item, id));
+}
+
+bool HtmlReport::write_page(const std::string& title, const Spool::Sink& sink) const {
+  auto put = [&](const std::string& text) { sink(text.data(), text.size()); };
+  put("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+      "<link rel=\"icon\" href=\"data:,\">\n<title>" +
+      html_escape(title) + "</title>\n<style>" + report_css() + "</style>\n</head>\n<body>\n<h1>" +
+      html_escape(title) + "</h1>\n");
+  bool ok = true;
+  if (steps_.empty()) {
+    put("<p class=\"note\">The run produced no output.</p>\n");
+  } else {
+    put("<nav class=\"toc\" aria-label=\"Contents\">\n<h2>Contents</h2>\n<ol>\n");
+    for (const Step& s : steps_) {
+      const bool open = in_by_ && &s == &steps_.back();
+      put("<li>" + toc_entry(s.heading.id, s.heading.text, s.heading.outputs));
+      if (s.groups_end > s.groups_begin || open) {
+        put("<ol>");
+        ok = toc_.read(s.groups_begin, s.groups_end, sink) && ok;
+        if (open) put(group_entry(group_.id, group_.text, group_.outputs));
+        put("</ol>");
+      }
+      put("</li>\n");
+    }
+    put("</ol>\n</nav>\n");
+  }
+  put("<main>\n");
+  ok = body_.read(0, body_.size(), sink) && ok;
+  put(std::string(in_by_ ? "</section>\n" : "") + (step_ >= 0 ? "</section>\n" : "") + "</main>\n</body>\n</html>\n");
+  return ok;
+}
 
 std::string HtmlReport::page(const std::string& title) const {
-  std::string body;
-  std::vector<Heading> steps;
-  int step = -1, by = -1, n = 0;
-  std::vector<std::string> titles;
-  bool in_by = false;
-  for (const OutputItem& item : items_) {
-    if (item.step != step) {
-      if (in_by) body += "</section>\n";
-      if (step >= 0) body += "</section>\n";
-      step = item.step, by = 0, n = 0, in_by = false;
-      titles.clear();
-      const std::string id = "s" + std::to_string(step);
-      steps.push_back({id, "Step " + std::to_string(step), {}, {}});
-      body += "<section class=\"step\" id=\"" + id + "\">\n<h2>Step " + std::to_string(step) + "</h2>\n";
-    }
-    if (item.by_number != by) {
-      if (in_by) body += "</section>\n";
-      by = item.by_number;
-      in_by = by > 0;
-      if (in_by) {
-        const std::string id = "s" + std::to_string(step) + "-by" + std::to_string(by);
-        const std::string text = "BY group " + std::to_string(by) + ": " + by_text(item);
-        steps.back().children.push_back({id, text, {}, {}});
-        body += "<section class=\"by-group\" id=\"" + id + "\">\n<h3>" + html_escape(text) + "</h3>\n";
-      }
-    }
-    if (item.titles != titles) {
-      titles = item.titles;
-      std::string t;
-      for (const std::string& line : titles)
-        if (!line.empty()) t += "<p>" + html_escape(line) + "</p>";
-      if (!t.empty()) body += "<div class=\"titles\">" + t + "</div>\n";
-    }
-    const std::string id = "s" + std::to_string(step) + "-o" + std::to_string(++n);
-    Heading& place = in_by ? steps.back().children.back() : steps.back();
-    place.outputs.emplace_back(id, output_caption(item));
-    body += output_html(item, id);
-  }
-  if (in_by) body += "</section>\n";
-  if (step >= 0) body += "</section>\n";
-
-  auto outputs = [](const Heading& h) {
-    if (h.outputs.empty()) return std::string();
-    std::string t = "<ol>";
-    for (const auto& [id, caption] : h.outputs) t += "<li><a href=\"#" + id + "\">" + html_escape(caption) + "</a></li>";
-    return t + "</ol>";
-  };
-  std::string toc = "<nav class=\"toc\" aria-label=\"Contents\">\n<h2>Contents</h2>\n<ol>\n";
-  for (const Heading& s : steps) {
-    toc += "<li><a href=\"#" + s.id + "\">" + html_escape(s.text) + "</a>" + outputs(s);
-    if (!s.children.empty()) {
-      toc += "<ol>";
-      for (const Heading& b : s.children)
-        toc += "<li><a href=\"#" + b.id + "\">" + html_escape(b.text) + "</a>" + outputs(b) + "</li>";
-      toc += "</ol>";
-    }
-    toc += "</li>\n";
-  }
-  toc += "</ol>\n</nav>\n";
-  if (steps.empty()) toc = "<p class=\"note\">The run produced no output.</p>\n";
-
-  return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-         "<link rel=\"icon\" href=\"data:,\">\n<title>" +
-         html_escape(title) + "</title>\n<style>" + report_css() + "</style>\n</head>\n<body>\n<h1>" +
-         html_escape(title) + "</h1>\n" + toc + "<main>\n" + body + "</main>\n</body>\n</html>\n";
+  std::string page;
+  write_page(title, [&](const char* data, std::size_t size) { page.append(data, size); });
+  return page;
 }
 
 bool HtmlReport::write(const std::string& file, const std::string& title, std::string* why) const {
-  return ds::write_whole_file(file, page(title), false, why);
+  // The page is assembled from the spool into a temporary file, which
+  // takes the report's name only once it is whole.
+  ds::WholeFile out;
+  if (!out.open(file, why)) return false;
+  bool written = true;
+  const bool read = write_page(title, [&](const char* data, std::size_t size) {
+    written = written && out.write(std::string_view(data, size), why);
+  });
+  if (!written) return false;
+  if (!read) {
+    *why = "writing " + file + " failed: " + (body_.error().empty() ? toc_.error() : body_.error());
+    return false;
+  }
+  return out.finish(false, why) && out.commit(why);
 }
 
 }  // namespace platform::report

@@ -1,11 +1,13 @@
 // Text in the pictures: any bytes give well-formed XML in valid UTF-8, and
-// a label too long for its place is cut to the longest prefix that fits.
+// a label too long for its place is cut to the longest prefix that fits;
+// an axis title keeps the scale its values are read with.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "platform/graphs/plot_area.h"
 #include "platform/graphs/svg_document.h"
+#include "support/svg_reading.h"
 #include "support/xml_check.h"
 
 namespace platform::graphs {
@@ -49,6 +51,19 @@ TEST(GraphTextTest, ALongLabelIsCutToTheLongestPrefixThatFits) {
   EXPECT_GT(text_width(label.substr(0, next) + ellipsis, size), width);
   EXPECT_EQ(fit_text("short", width, size), "short");
   EXPECT_EQ(fit_text("\xE4\xB8\xAD\xE4\xB8\xAD", 1, size), "");
+}
+
+TEST(GraphTextTest, AnAxisTitleTooLongGivesWayBeforeItsScale) {
+  SvgDocument svg(400, 160, "id", "title");
+  Plot plot(svg, Box{0, 0, 400, 160}, AxisSpec{"Observation", 1, 200000},
+            AxisSpec{"Tangential leverage of the observation in the fit", 0, 2e-5});
+  plot.frame();
+  // The title is the axis's last text.
+  const std::string axis = layer(svg.str(), "y-axis");
+  const std::size_t start = axis.find('>', axis.rfind("<text")) + 1;
+  const std::string title = axis.substr(start, axis.find("</text>", start) - start);
+  EXPECT_EQ(title.rfind("Tange", 0), 0u) << title;
+  EXPECT_EQ(title.substr(title.size() - 14), "\xE2\x80\xA6 (\xC3\x97 10^-5)") << title;
 }
 
 }  // namespace

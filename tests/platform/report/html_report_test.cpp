@@ -1,4 +1,5 @@
-// The HTML report: its structure, and the page loaded in a real browser.
+// The HTML report: its structure, the page loaded in a real browser, and
+// the page written as outputs arrive equal to the page assembled whole.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -7,6 +8,8 @@
 #include <fstream>
 
 #include "platform/graphs/graph_fixture.h"
+#include "platform/report/html_blocks.h"
+#include "platform/report/report_style.h"
 
 namespace {
 
@@ -50,6 +53,115 @@ TEST_F(ReportTest, TablesAndGraphsStandUnderStepAndByHeadingsAndOpenInABrowser) 
   const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   if (code == 77) GTEST_SKIP() << "No browser to load the report in (tools/deps.sh installs chromium): " << result;
   EXPECT_EQ(code, 0) << result;
+}
+
+// The page assembled from every output at once, as the report was built
+// before it wrote each output as it came: the reference for the page
+// written as the run goes.
+std::string whole_page(const std::vector<platform::OutputItem>& items, const std::string& title) {
+  using platform::report::html_escape;
+  struct Heading {
+    std::string id, text, outputs;
+    std::vector<Heading> children;
+  };
+  std::vector<Heading> steps;
+  std::string body;
+  int step = -1, by = -1, n = 0;
+  bool in_by = false;
+  std::vector<std::string> titles;
+  for (const platform::OutputItem& item : items) {
+    if (item.step != step) {
+      body += std::string(in_by ? "</section>\n" : "") + (step >= 0 ? "</section>\n" : "");
+      step = item.step, by = 0, n = 0, in_by = false;
+      titles.clear();
+      steps.push_back({"s" + std::to_string(step), "Step " + std::to_string(step), "", {}});
+      body += "<section class=\"step\" id=\"s" + std::to_string(step) + "\">\n<h2>Step " + std::to_string(step) + "</h2>\n";
+    }
+    if (item.by_number != by) {
+      if (in_by) body += "</section>\n";
+      by = item.by_number;
+      in_by = by > 0;
+      if (in_by) {
+        std::string text = "BY group " + std::to_string(by) + ": ";
+        for (std::size_t i = 0; i < item.by.size(); ++i) text += (i ? ", " : "") + item.by[i].name + " = " + item.by[i].text;
+        const std::string id = "s" + std::to_string(step) + "-by" + std::to_string(by);
+        steps.back().children.push_back({id, text, "", {}});
+        body += "<section class=\"by-group\" id=\"" + id + "\">\n<h3>" + html_escape(text) + "</h3>\n";
+      }
+    }
+    if (item.titles != titles) {
+      titles = item.titles;
+      std::string t;
+      for (const std::string& line : titles)
+        if (!line.empty()) t += "<p>" + html_escape(line) + "</p>";
+      if (!t.empty()) body += "<div class=\"titles\">" + t + "</div>\n";
+    }
+    const std::string id = "s" + std::to_string(step) + "-o" + std::to_string(++n);
+    (in_by ? steps.back().children.back() : steps.back()).outputs +=
+        "<li><a href=\"#" + id + "\">" + html_escape(platform::report::output_caption(item)) + "</a></li>";
+    body += platform::report::output_html(item, id);
+  }
+  body += std::string(in_by ? "</section>\n" : "") + (step >= 0 ? "</section>\n" : "");
+  auto entry = [](const Heading& h) {
+    return "<a href=\"#" + h.id + "\">" + html_escape(h.text) + "</a>" + (h.outputs.empty() ? "" : "<ol>" + h.outputs + "</ol>");
+  };
+  std::string toc = "<nav class=\"toc\" aria-label=\"Contents\">\n<h2>Contents</h2>\n<ol>\n";
+  for (const Heading& s : steps) {
+    toc += "<li>" + entry(s);
+    if (!s.children.empty()) {
+      toc += "<ol>";
+      for (const Heading& b : s.children) toc += "<li>" + entry(b) + "</li>";
+      toc += "</ol>";
+    }
+    toc += "</li>\n";
+  }
+  toc += "</ol>\n</nav>\n";
+  return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+         "<link rel=\"icon\" href=\"data:,\">\n<title>" + html_escape(title) + "</title>\n<style>" +
+         platform::report::report_css() + "</style>\n</head>\n<body>\n<h1>" + html_escape(title) + "</h1>\n" + toc +
+         "<main>\n" + body + "</main>\n</body>\n</html>\n";
+}
+
+TEST(ReportPage, WrittenOutputByOutputItEqualsThePageAssembledWhole) {
+  // Two steps: outputs before, in and after two BY groups with a title
+  // that changes, then a step without BY groups.
+  std::vector<platform::OutputItem> items;
+  auto add = [&](int step, int by, const char* kind, const char* label, std::vector<std::string> titles) {
+    platform::OutputItem item;
+    item.step = step, item.by_number = by, item.has_by = by > 0, item.kind = kind, item.label = label;
+    item.name = label;
+    item.titles = std::move(titles);
+    if (by > 0) item.by = {{"site", platform::Cell::of_text(by == 1 ? "north" : "<south>"), by == 1 ? "north" : "<south>"}};
+    if (item.kind == "message") item.extra["text"] = std::string("NOTE & ") + label;
+    if (item.kind == "graph") item.svg = "<svg><title>" + std::string(label) + "</title></svg>\n";
+    if (item.kind == "table") {
+      platform::ColumnSpec c;
+      c.name = c.label = "Estimate";
+      item.columns = {c};
+      item.rows = {{platform::Cell::of_number(by + 0.25)}};
+    }
+    items.push_back(item);
+  };
+  add(1, 0, "message", "set-up", {"The RUVA Procedure"});
+  add(1, 1, "table", "Parameter Estimates", {"The RUVA Procedure"});
+  add(1, 1, "graph", "Fit Plot", {"The RUVA Procedure", "Dependent Variable y"});
+  add(1, 2, "table", "Parameter Estimates", {"The RUVA Procedure"});
+  add(1, 2, "graph", "Fit Plot", {"The RUVA Procedure"});
+  add(1, 0, "message", "end", {});
+  add(2, 0, "table", "Estimates", {"Second"});
+  platform::report::HtmlReport report;
+  for (const platform::OutputItem& item : items) report.add(item);
+  const std::string expected = whole_page(items, "ruva report: a & b");
+  EXPECT_EQ(report.page("ruva report: a & b"), expected);
+  const std::string file = (std::filesystem::temp_directory_path() / "ruva_report_whole_page.html").string();
+  std::string why;
+  ASSERT_TRUE(report.write(file, "ruva report: a & b", &why)) << why;
+  std::ifstream in(file);
+  std::stringstream written;
+  written << in.rdbuf();
+  std::filesystem::remove(file);
+  EXPECT_EQ(written.str(), expected);
 }
 
 }  // namespace

@@ -1,0 +1,117 @@
+// Graphs of many observations. A graph draws at most kMarkLimit data marks
+// (markers, needles, prediction bars) one by one; past that its scatters
+// show the points as counts in hexagonal bins, darker for more, its needle
+// plots the range of the needles in each pixel column, and the points that
+// matter to the diagnostic (those beyond the plot's cut-offs) are still
+// drawn one by one, the farthest first, up to the same limit. A footnote
+// says so. Files stay a few hundred kilobytes whatever the number of
+// observations.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/graphs/graph_page.h"
+#include "platform/graphs/plot_area.h"
+#include "platform/graphs/sample_statistics.h"
+
+namespace platform::graphs {
+
+inline constexpr std::size_t kMarkLimit = 5000;
+
+// How a graph draws the points of its series.
+struct MarkPlan {
+  bool dense = false;          // summarised rather than one by one
+  std::size_t per_series = 0;  // when dense, the most points of one series drawn one by one
+};
+// The plan of a graph with `series` series of `points` points each.
+MarkPlan mark_plan(std::size_t points, std::size_t series);
+// The points present in both coordinates.
+std::size_t present(const std::vector<double>& xs, const std::vector<double>& ys);
+
+// How far past a cut-off each value lies: |v| / cut, above 1 beyond it,
+// NaN where the value is missing.
+std::vector<double> beyond_scores(const std::vector<double>& values, double cut);
+// The larger of two scores, element by element; an empty vector counts as none.
+std::vector<double> larger_scores(std::vector<double> a, const std::vector<double>& b);
+
+// The rows scored above 1 where both coordinates are present, the farthest
+// `most` of them in row order, and how many there are in all.
+struct Flagged {
+  std::vector<std::size_t> rows;
+  std::size_t beyond = 0;
+};
+Flagged flagged_rows(const std::vector<double>& xs, const std::vector<double>& ys, const std::vector<double>& scores,
+                     std::size_t most);
+std::vector<double> at_rows(const std::vector<double>& values, const std::vector<std::size_t>& rows);
+
+// Hexagonal bins, pointed at the top, over the plot's data area: each with
+// its centre in pixels, the points it holds and the sum of their `values`.
+struct HexBin {
+  Point centre;
+  std::size_t count = 0, valued = 0;
+  double sum = 0;
+};
+struct HexGrid {
+  double radius = 0;
+  std::vector<HexBin> bins;  // the bins that hold points, row by row
+  std::size_t counted = 0;   // the points inside the data area
+};
+HexGrid hex_bins(const Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys,
+                 const std::vector<double>* values = nullptr);
+// The bins filled with `colour`, more opaque for more points.
+void draw_count_bins(Plot& plot, const HexGrid& grid, const std::string& colour, const std::string& name);
+// The bins painted by the mean of their values; `stroke` outlines them.
+void draw_value_bins(Plot& plot, const HexGrid& grid, const std::function<std::string(double mean)>& fill,
+                     const std::string& stroke, const std::string& name);
+
+// A series of points in two layers: under the curves and reference lines,
+// its counts in hexagonal bins when the plan is dense (nothing otherwise);
+// over them, its points one by one, or when dense those scored beyond 1.
+void series_bins(Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys,
+                 const SeriesStyle& style, const std::string& name, const MarkPlan& plan);
+void series_points(Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys,
+                   const SeriesStyle& style, const std::string& name, const MarkPlan& plan,
+                   const std::vector<double>& scores);
+// The points at `rows` one by one, in few bytes each.
+void draw_markers(Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys,
+                  const std::vector<std::size_t>& rows, const SeriesStyle& style, const std::string& name);
+// The needles at `rows` from `base`, with their markers, in few bytes each.
+void draw_needles(Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys,
+                  const std::vector<std::size_t>& rows, double base, const SeriesStyle& style,
+                  const std::string& name);
+// Needles from `base` drawn as the range of their tips in each pixel column.
+void needle_envelope(Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys, double base,
+                     const std::string& colour, const std::string& name);
+// The box plot's outliers, one per pixel along the axis: the same picture.
+void thin_outliers(BoxStatistics& box, const Plot& plot, bool horizontal);
+
+// How far beyond +-2 the studentized residual of the residual kind of
+// `column` (the studentized residual itself, or the raw or projected
+// residual it studentizes) lies in the used rows; empty when the table has
+// no such column.
+std::vector<double> studentized_scores(const GraphTable& table, const std::vector<bool>& used,
+                                       const std::string& column);
+
+// How a dense graph shows its points and its needles, for its footnote.
+inline constexpr const char* kBinnedPoints = "the points are shown as counts in hexagonal bins, darker for more";
+inline constexpr const char* kNeedleRanges = "the needles are drawn as the range of the values in each pixel column";
+
+// A number with thousands separators: 200,000.
+std::string count_text(std::size_t n);
+// The footnote of a dense graph: `n` and what they are, how they are
+// shown, and which are drawn one by one.
+std::string dense_note(std::size_t n, const std::string& unit, const std::string& shown, const std::string& flagged);
+// Which of `beyond` points (a phrase after "the") are drawn one by one when
+// at most `drawn` are.
+std::string flagged_text(std::size_t beyond, std::size_t drawn, const std::string& what);
+// The footnote's sentence on residual scatters: the observations with a
+// studentized residual beyond +-2 (or a leverage above 2p/n) are drawn one
+// by one, at most `per_series` a series.
+std::string outliers_text(std::size_t per_series, bool leverage);
+// Takes room for `text` at the bottom of the page's body and writes it there.
+void footnote(GraphPage& page, const std::string& text);
+
+}  // namespace platform::graphs

@@ -1,0 +1,144 @@
+// Graphs past the marks they draw one by one: needle plots as the range of
+// each pixel column with the needles beyond the cut-off drawn one by one,
+// profile curves without their markers; graph data kept as numbers and
+// turned back into rows when a second output object shows the table.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/graphs/graph_fixture.h"
+
+namespace {
+
+constexpr int kRows = 6000;
+
+TEST_F(GraphTest, LeveragesOfManyObservationsAreNeedleRangesWithThoseAboveTwoPOverNOneByOne) {
+  ASSERT_EQ(run([] {
+              wobop man = graph_manager();
+              std::vector<std::vector<double>> rows;
+              for (int i = 1; i <= kRows; ++i) {
+                // 2p/n is 4/6000; ten observations stand above it.
+                const double h = i % 600 == 5 ? 1e-3 + i * 1e-8 : (1 + 0.5 * std::sin(0.7 * i)) / kRows;
+                rows.push_back({double(i), 1, h});
+              }
+              xobskey os = emit_table(man, "OutputStatistics", "stat.ruva.OutputStatistics",
+                                      {"Observation", "Weight", "TangentLeverage"}, rows);
+              request_graph(man, "LeveragePlot", "stat.ruva.Graphics.LeveragePlot", {os},
+                            {{"_SHOW_TAN", 1}, {"_SHOW_JAC", 0}, {"_NPARM", 2}, {"_NOBS", kRows},
+                             {"_LEV_LABEL", "Leverage"}, {"_LABEL_WITH_DATA", 1}});
+            }),
+            0);
+  const std::string picture = svg("step1_LeveragePlot");
+  ASSERT_FALSE(picture.empty()) << listing_text();
+  EXPECT_LT(picture.size(), 60'000u);
+  // One vertical stroke per pixel column of the data area.
+  const std::string ranges = layer(picture, "needles", "Leverage");
+  ASSERT_NE(ranges.find("data-envelope"), std::string::npos);
+  const AxisRange x = axis(picture, "x-axis");
+  EXPECT_LE(occurrences(ranges, "V"), std::fabs(x.p1 - x.p0) + 1);
+  // The ten above the cut-off, at their observation numbers and labelled.
+  const std::string one_by_one = layer(picture, "needles", "Leverage", 1);
+  EXPECT_EQ(occurrences(one_by_one, "V"), 10);
+  EXPECT_EQ(occurrences(layer(picture, "markers", "Leverage"), "<circle"), 10);
+  for (int k = 0; k < 10; ++k) {
+    const int obs = 600 * k + 5;
+    EXPECT_NE(picture.find(">" + std::to_string(obs) + "</text>"), std::string::npos) << obs;
+  }
+  EXPECT_NE(layer(picture, "footnote").find("the 10 observations with a leverage above 2p/n"), std::string::npos);
+  // The ranges fill their columns: the cut-off is drawn over them.
+  EXPECT_GT(picture.find(">2p/n</text>"), picture.find("data-envelope"));
+}
+
+// Stacked rows of a dense leverage plot still share the observation axis:
+// their data areas start at the same left edge however wide their values'
+// tick labels, and each row draws its own needles beyond the cut-off.
+TEST_F(GraphTest, StackedDenseLeverageRowsShareTheirLeftEdge) {
+  ASSERT_EQ(run([] {
+              wobop man = graph_manager();
+              std::vector<std::vector<double>> rows;
+              for (int i = 1; i <= kRows; ++i) {
+                // Ten of each row beyond 2p/n; the Jacobian row's tick labels are far wider.
+                const bool beyond = i % 600 == 5;
+                const double h = (beyond ? 3.0 : 1 + 0.5 * std::sin(0.7 * i)) / kRows;
+                rows.push_back({double(i), 1, h, beyond ? -250000 : h});
+              }
+              xobskey os = emit_table(man, "OutputStatistics", "stat.ruva.OutputStatistics",
+                                      {"Observation", "Weight", "TangentLeverage", "JacobianLeverage"}, rows);
+              request_graph(man, "LeveragePlot", "stat.ruva.Graphics.LeveragePlot", {os},
+                            {{"_SHOW_TAN", 1}, {"_SHOW_JAC", 1}, {"_NPARM", 1}, {"_NOBS", kRows}});
+            }),
+            0);
+  const std::string picture = svg("step1_LeveragePlot");
+  ASSERT_FALSE(picture.empty()) << listing_text();
+  EXPECT_DOUBLE_EQ(axis(picture, "x-axis", 0).p0, axis(picture, "x-axis", 1).p0);
+  for (const char* row : {"TangentLeverage", "JacobianLeverage"}) {
+    EXPECT_NE(layer(picture, "needles", row).find("data-envelope"), std::string::npos) << row;
+    EXPECT_EQ(occurrences(layer(picture, "needles", row, 1), "V"), 10) << row;
+  }
+}
+
+TEST_F(GraphTest, ProfileCurveOfManyPointsIsDrawnWithoutMarkers) {
+  ASSERT_EQ(run([] {
+              wobop man = graph_manager();
+              std::vector<std::vector<double>> rows;
+              for (int i = 0; i < kRows; ++i) {
+                const double w = -3 + 6.0 * i / kRows;
+                rows.push_back({1, w, w + 0.1 * w * w});
+              }
+              xobskey key = emit_table(man, "ProfileJackknifeOutputStatistics",
+                                       "stat.ruva.ProfileJackknifeOutputStatistics",
+                                       {"StatType", "WaldPivotalStat", "LikelihoodRatioPivotalStat"}, rows);
+              request_graph(man, "ProfiletPlot", "stat.ruva.Graphics.ProfiletPlot", {key}, {{"_PARMNAME", "k"}});
+            }),
+            0);
+  const std::string picture = svg("step1_ProfiletPlot_k");
+  EXPECT_EQ(vertices(layer(picture, "line", "profile"), "polyline").size(), std::size_t(kRows)) << listing_text();
+  EXPECT_EQ(occurrences(layer(picture, "markers", "profile"), "<circle"), 0);
+  EXPECT_NE(layer(picture, "footnote").find("6,000 profile points"), std::string::npos);
+}
+
+TEST_F(GraphTest, GraphDataShownBySecondOutputObjectKeepsEveryRow) {
+  ASSERT_EQ(run([] {
+              wobop man = graph_manager();
+              WOB_PARM_BLK_STR make[5] = {wob_chars(143, "yol", 3), wob_chars(146, "data", 4), wob_object(144, nullptr),
+                                          wob_int(148, -1), wob_text(138, yoltxt("BootstrapOutputStatistics", -1))};
+              wobmth(man, nullptr, 147, 5, make);
+              wobop table = make[2].d.op;
+              static double cells[2];
+              for (int c = 0; c < 2; ++c) {
+                const char* name = c ? "ParameterValue2" : "ParameterValue1";
+                WOB_PARM_BLK_STR column[3] = {wob_int(103, 5), wob_text(138, yoltxt(name, -1)), wob_cell(285, &cells[c])};
+                wobmth(table, nullptr, 338, 3, column);
+              }
+              wobmth(table, nullptr, 298, 0, nullptr);
+              auto open = [&](int graph_data, xobskey* key) {
+                WOB_PARM_BLK_STR pb[5] = {wob_object(0, nullptr), wob_object(504, table), wob_flag(2640, graph_data),
+                                          wob_text(339, yoltxt("stat.ruva.BootstrapOutputStatistics", -1)),
+                                          wob_key_slot(784, key)};
+                wobmth(man, nullptr, 422, 5, pb);
+                return pb[0].d.op;
+              };
+              auto row = [&](double a) {
+                cells[0] = a, cells[1] = 10 * a;
+                wobmth(table, nullptr, 329, 0, nullptr);
+              };
+              xobskey graph_key = nullptr, listed_key = nullptr;
+              wobop graph_data = open(1, &graph_key);
+              row(1), row(2), row(3);
+              wobop listed = open(0, &listed_key);  // the rows so far become cells again
+              row(4);
+              wobmth(table, nullptr, 299, 0, nullptr);
+              for (wobop out : {listed, graph_data}) {
+                WOB_PARM_BLK_STR release[1] = {wob_object(0, out)};
+                wobmth(man, nullptr, 428, 1, release);
+              }
+              request_graph(man, "BootstrapScatterPlot", "stat.ruva.Graphics.BootstrapScatterPlot", {graph_key},
+                            {{"_PARMNAMEX", "a"}, {"_PARMNAMEY", "b"}});
+            }),
+            0);
+  const std::string picture = svg("step1_BootstrapScatterPlot_a-b");
+  EXPECT_EQ(occurrences(layer(picture, "markers", "bootstrap"), "<circle"), 4) << listing_text();
+  EXPECT_NE(listing_text().find("40"), std::string::npos);  // the second output object's one row
+}
+
+}  // namespace
