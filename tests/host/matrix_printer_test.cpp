@@ -305,4 +305,54 @@ TEST_F(MatrixPrinterTest, GoldenTwoPanelLayout) {
   EXPECT_EQ(listing_text(), expected);
 }
 
+// E notation for every value, a label column to the right of the rows,
+// and a second panel that does not fit the page starting a new one under
+// the title again.
+char g_labels[] = "first labelsecond labl";
+void blank_row_label(PMATSTR* p, int row, int width) { zpmrow(p, row, width); }
+void blank_col_label(PMATSTR* p, int col, int width) { zpmcol(p, col, width); }
+
+TEST_F(MatrixPrinterTest, ENotationLabelsAndAPanelThatStartsAPage) {
+  set("LINESIZE=64");
+  set("PAGESIZE=15");
+  set("NOCENTER");
+  double m[9 * 8];
+  for (int i = 0; i < 72; ++i) m[i] = (i + 1) * 1234.5678e-7;
+  char title[] = "Panels";
+  PMATSTR p = named_rows(9, 8, m);
+  p.format = 'e', p.title = title;
+  const auto out = show(p);
+  int titles = 0;
+  for (std::size_t i = 0; i < out.size(); ++i)
+    if (out[i].find("Panels") != std::string::npos) {
+      ++titles;
+      if (titles == 2) {
+        EXPECT_EQ(out[i][0], '\f') << "the second panel starts a page";
+      }
+    }
+  EXPECT_EQ(titles, 2);
+  const auto first = words(out[1]);
+  ASSERT_EQ(first.size(), 5u) << out[1];
+  for (int c = 0; c < 4; ++c) {
+    EXPECT_NE(first[c + 1].find('E'), std::string::npos) << first[c + 1];
+    EXPECT_NEAR(std::stod(first[c + 1]), m[c], 1e-4 * m[c]) << first[c + 1];
+  }
+
+  PMATSTR l = named_rows(2, 1, m);
+  l.label = g_labels, l.labsize = 11, l.format = 'b';
+  const auto labelled = show(l);
+  ASSERT_EQ(labelled.size(), 2u);
+  EXPECT_EQ(words(labelled[0]), (std::vector<std::string>{"rowname_01", "0.0001234568", "first", "label"}));
+  EXPECT_EQ(words(labelled[1]).back(), "labl");
+
+  // Callbacks that fall back on the default labels without names: blanks.
+  PMATSTR b{};
+  b.rows = 1, b.cols = 1, b.matrix = m, b.format = 'b', b.rowsize = 4;
+  b.rowfun = &blank_row_label, b.colfun = &blank_col_label;
+  const auto blank = show(b);
+  ASSERT_FALSE(blank.empty());
+  EXPECT_EQ(words(blank.back()), std::vector<std::string>{"0.0001234568"});
+  EXPECT_EQ(blank.back().substr(0, 4), "    ");
+}
+
 }  // namespace
