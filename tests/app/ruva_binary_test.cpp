@@ -39,6 +39,15 @@ TEST_F(RuvaBinaryTest, ProblemsWithTheProgramGiveStatusTwo) {
   EXPECT_EQ(run("--lib bad x.ruva"), 2);
 }
 
+TEST_F(RuvaBinaryTest, HelpVersionAndUsageErrors) {
+  EXPECT_EQ(run("--version"), 0);
+  EXPECT_EQ(read("listing.txt"), std::string("ruva ") + RUVA_VERSION + "\n");
+  EXPECT_EQ(run("--help x.ruva"), 0);
+  EXPECT_EQ(read("listing.txt").rfind("usage: ruva [options] PROGRAM...\n", 0), 0u) << read("listing.txt");
+  EXPECT_EQ(run("--colour x.ruva"), 2);
+  EXPECT_EQ(read("log.txt").rfind("ruva: unknown option --colour\n\nusage: ruva", 0), 0u) << read("log.txt");
+}
+
 TEST_F(RuvaBinaryTest, LogAndListingGoWhereTheyAreSent) {
   write("d.csv", "x,y\n1,2\n2,4\n3,6.1\n");
   write("fit.ruva", "proc ruva data=d;\n  parms b=1;\n  model y = b*x;\nrun;\n");
