@@ -184,4 +184,10 @@ TEST_F(RequestBlockTest, EveryMemberSendsItsCodeFlagsAndBlock) {
   }
 }
 
+// The one member that sends nothing: the session's default locale.
+TEST_F(RequestBlockTest, TheDefaultLocaleIsTheSessions) {
+  ASSERT_NE(Exported_QXHandle->sknls_global, nullptr);
+  EXPECT_EQ(qxzGetDefLocale(), Exported_QXHandle->sknls_global->Localeh);
+}
+
 }  // namespace

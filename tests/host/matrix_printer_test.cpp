@@ -355,4 +355,16 @@ TEST_F(MatrixPrinterTest, ENotationLabelsAndAPanelThatStartsAPage) {
   EXPECT_EQ(blank.back().substr(0, 4), "    ");
 }
 
+// The heading hook that nothing calls ends the pending line.
+TEST_F(MatrixPrinterTest, TheHeadingHookEndsTheLine) {
+  set("NOCENTER");
+  print([] {
+    xps("abc");
+    zpmhead(nullptr);
+    xps("def");
+    xpoflsh();
+  });
+  EXPECT_EQ(lines(), (std::vector<std::string>{"abc", "def"}));
+}
+
 }  // namespace

@@ -4,11 +4,13 @@
 #include <cstring>
 #include <set>
 #include <stdexcept>
+#include <vector>
 
 #include "host/globals.h"
 #include "host/module_entry.h"
 #include "host/parse_print_record.h"
 #include "host/pool.h"
+#include "host/token.h"
 #include "host/services.h"
 #include "platform/services/service_table.h"
 #include "support/host_fixture.h"
@@ -156,6 +158,33 @@ TEST_F(ServicesTest, UnknownOptionsStatusesAndMessagesAreAnswered) {
       << listing_text();
   EXPECT_NE(listing_text().find("ERROR: Insufficient memory: 2 bytes could not be allocated."), std::string::npos);
   EXPECT_NE(log_text().find("ERROR: Message 999/1 is not in the message catalogue."), std::string::npos);
+}
+
+// The parse callback reads the step's tokens with their host classes.
+std::vector<int> g_token_types;
+int record_token_types(CMPGLOBAL*) {
+  if (!g_token_types.empty()) return 0;
+  for (TOKEN* t = xttkcur(); t; t = xttkpk(t, 0)) {
+    g_token_types.push_back(t->type);
+    if (t->type == token_type::kEndOfStep) break;
+  }
+  return 0;
+}
+
+TEST_F(ServicesTest, TheParseCallbackSeesEveryClassOfToken) {
+  g_token_types.clear();
+  host().run_step_with(
+      [] {
+        static CMPGLOBAL cmp{};
+        cmppars(nullptr, nullptr, 0, 0, 0, &record_token_types, nullptr, 0, &cmp);
+      },
+      {"proc ruva;\n  x = '01jan2020'd + '10:30't + '01jan2020:10:30'dt + 2 + . + 'a' + der.b;\n", 1, "t.ruva"});
+  using namespace token_type;
+  // From the first statement's first token after PROC.
+  EXPECT_EQ(g_token_types, (std::vector<int>{kName, kPunctuation, kName, kPunctuation, kDate, kPunctuation,
+                                             kTime, kPunctuation, kDateTime, kPunctuation, kNumber, kPunctuation,
+                                             kMissing, kPunctuation, kString, kPunctuation, kCompound, kPunctuation,
+                                             kEndOfStep}));
 }
 
 TEST_F(ServicesTest, EveryDeclaredServiceHasItsOwnEntry) {
