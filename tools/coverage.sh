@@ -55,8 +55,11 @@ if [ "${1:-}" != "--report" ]; then
       -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
       -DCMAKE_EXE_LINKER_FLAGS=--coverage "${launcher[@]}" >&2
   fi
+  # Counts of an earlier run would add to this one's; and the test programs
+  # list their tests as they are built, which would merge into counts of
+  # objects compiled since, with a warning each.
+  find "$build" -name '*.gcda' -delete
   cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" >&2
-  # Counts of an earlier run would add to this one's.
   find "$build" -name '*.gcda' -delete
   rm -f "$gcov_errors"
   (cd "$build" && GCOV_ERROR_FILE="$gcov_errors" ctest -j "$(nproc 2>/dev/null || echo 2)" --timeout 1800 \

@@ -47,7 +47,16 @@ TEST_F(JournalTest, NumericDirectivesFormatLikeSnprintf) {
                        std::ptrdiff_t{-8});
   expect_like_snprintf(U"%ju %zu %tx %p", "%ju %zu %tx %p", std::uintmax_t{9}, std::size_t{10}, std::ptrdiff_t{255},
                        static_cast<void*>(&g_seen_marker));
-  expect_like_snprintf(U"%100.90f|", "%100.90f|", 1.0 / 3);  // longer than the formatter's own buffer
+}
+
+// A number wider than the formatter's own buffer comes out whole.
+TEST_F(JournalTest, WideNumbersComeOutWhole) {
+  QXChar out[256];
+  QXStrSize n = 0;
+  ASSERT_EQ(qxlMessageToBuf(qx_default_journal(), qx_text(U"%150.140f|"), 0, out, 256, &n, 1.0 / 3), 0);
+  char expected[256];
+  std::snprintf(expected, sizeof expected, "%150.140f|", 1.0 / 3);
+  EXPECT_EQ(narrow(out, n), expected);
 }
 
 TEST_F(JournalTest, StringDirectivesTakeWideAndNarrowText) {
@@ -209,6 +218,9 @@ TEST_F(JournalTest, StatusTextsGoToBuffersAndTheOtherMethodsAnswer) {
   EXPECT_EQ(jnl->config(jnl, 0), kQXNotSupported);
   qxlMessageToJnl(jnl, QXSeverityNote, qx_text(U"written"), 0);
   EXPECT_EQ(jnl->hasData(jnl), 1);
+  jnl->generic.destroy(jnl);  // the kernel's own journal outlives its users
+  EXPECT_EQ(qx_default_journal(), jnl);
+  EXPECT_EQ(jnl->flush(jnl), 0);
 }
 
 int g_destroyed = 0;

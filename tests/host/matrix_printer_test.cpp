@@ -9,7 +9,9 @@
 
 #include "host/matrix_printer.h"
 #include "host/missing.h"
+#include "host/pool.h"
 #include "host/services.h"
+#include "platform/pool.h"
 #include "support/listing_fixture.h"
 
 namespace {
@@ -365,6 +367,28 @@ TEST_F(MatrixPrinterTest, TheHeadingHookEndsTheLine) {
     xpoflsh();
   });
   EXPECT_EQ(lines(), (std::vector<std::string>{"abc", "def"}));
+}
+
+// Without pool room for the per-column thresholds, small values print like
+// the others, and the call still succeeds.
+PMATSTR g_thresholds{};
+TEST_F(MatrixPrinterTest, WithoutRoomForThresholdsSmallValuesPrintLikeTheOthers) {
+  set("NOCENTER");
+  static double c[2 * 2] = {1000.5, 0.25, 0.001, 0.001};
+  static int given[2] = {4, 7};
+  g_thresholds = PMATSTR{};
+  g_thresholds.rows = 2, g_thresholds.cols = 2, g_thresholds.matrix = c, g_thresholds.width = 10;
+  g_thresholds.format = 'c', g_thresholds.sigbit = 1, g_thresholds.decptr = given;
+  listing_.str("");
+  print([] {
+    platform::Pool* pool = platform::Pool::from_handle(step_pool());
+    pool->set_budget(pool->bytes_held() + 1);  // room for no block (a budget of 0 is none)
+    EXPECT_EQ(zpmat2(&g_thresholds), 0);
+    pool->set_budget(0);
+  });
+  Grid out;
+  for (const std::string& l : lines()) out.push_back(words(l));
+  EXPECT_EQ(out, (Grid{{"1000.5000", "0.2500000"}, {"0.0010", "0.0010000"}}));
 }
 
 }  // namespace

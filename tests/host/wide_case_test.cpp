@@ -135,6 +135,9 @@ TEST_F(WideCaseWithExtension, TheKernelsOwnExtensionMapsByUnicode) {
   W odd = {-5, 0x110000};
   qxzstup(odd.data(), len(odd));
   EXPECT_EQ(odd, (W{-5, 0x110000}));
+  QXNLSh nls = static_cast<QX_HNDL_S*>(host().qx_handle_area())->qxnls;
+  nls->generic.destroy(nls);  // the kernel owns its extension: it stays
+  EXPECT_EQ(uppered("\u00e9"), wide("\u00c9"));
 }
 
 }  // namespace

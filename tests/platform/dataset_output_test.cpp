@@ -70,6 +70,7 @@ TEST_F(OutputTest, ServicesAnswerWhatAnOutputHasAndRefuseTheRest) {
   EXPECT_EQ(xoinfo(open("d"), 99, &count), kXoBadRequest);
   XO_FILE none{};  // a handle the host did not make
   EXPECT_EQ(xoinfo(&none, kXoVariables, &count), kXoBadHandle);
+  EXPECT_EQ(xvfind(&none, "x", 1, &varnum, 0), kXoBadArgument);
   for (XO_FILE* file : {out, &none})
     for (int (*read)(XO_PARMS*) : {&xybyget, &xopnt, &xoget}) {
       XO_PARMS parms{};
