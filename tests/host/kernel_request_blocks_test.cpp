@@ -43,7 +43,7 @@ QXStatus fake_configure(int code, void* block, std::uint32_t flags, QX_HNDL_S* h
   g_seen.block = block;
   g_seen.flags = flags;
   g_seen.handle = handle;
-  std::memcpy(g_seen.words, block, g_seen.copy_bytes);
+  if (g_seen.copy_bytes) std::memcpy(g_seen.words, block, g_seen.copy_bytes);
   if (g_seen.result_word >= 0) {
     const auto marker = static_cast<std::uint32_t>(kMarker);
     std::memcpy(static_cast<std::uint64_t*>(block) + g_seen.result_word, &marker, sizeof marker);
