@@ -25,7 +25,25 @@ if ! command -v gcovr >/dev/null; then
   fi
 fi
 
+# Two runs in one build folder would delete and rebuild each other's counts.
+mkdir -p "$build"
+exec 9>"$build/coverage.lock"
+if ! flock -n 9; then
+  echo "Another coverage run is using $build; wait for it to end." >&2
+  exit 1
+fi
+
+# A process that cannot write its counts in full (a full disk, a limit on
+# the size of its files) leaves a count file cut short, which every later
+# process then fails to merge into: libgcov says so on standard error, and
+# the figures come out low. Its messages go to this file instead of the
+# tests' own output, where a test that compares a run's log would fail on
+# them.
+gcov_errors="$build/libgcov-errors.txt"
+
 if [ "${1:-}" != "--report" ]; then
+  # ccache may serve the objects: it keys a coverage object on the path of
+  # its count file, so no other folder's object is ever served here.
   export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
   launcher=()
   command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
@@ -37,11 +55,26 @@ if [ "${1:-}" != "--report" ]; then
       -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
       -DCMAKE_EXE_LINKER_FLAGS=--coverage "${launcher[@]}" >&2
   fi
-  cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" >&2
-  # Counts of an earlier run would add to this one's.
+  # Counts of an earlier run would add to this one's; and the test programs
+  # list their tests as they are built, which would merge into counts of
+  # objects compiled since, with a warning each.
   find "$build" -name '*.gcda' -delete
-  (cd "$build" && ctest -j "$(nproc 2>/dev/null || echo 2)" --timeout 1800 --output-on-failure) ||
-    echo "Some tests failed; the report counts what ran." >&2
+  cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" >&2
+  find "$build" -name '*.gcda' -delete
+  rm -f "$gcov_errors"
+  (cd "$build" && GCOV_ERROR_FILE="$gcov_errors" ctest -j "$(nproc 2>/dev/null || echo 2)" --timeout 1800 \
+     --output-on-failure 9>&-) || echo "Some tests failed; the report counts what ran." >&2
+fi
+
+if [ -s "$gcov_errors" ]; then
+  echo "The counts are not whole: $(wc -l <"$gcov_errors") errors from libgcov ($gcov_errors), first:" >&2
+  sed 3q "$gcov_errors" >&2
+  echo "A process could not write its counts in full: a full disk ($(df -h "$build" | awk 'NR == 2 {print $4}')" \
+       "free now), or a test that limits the size of the files its child processes write." >&2
+  if [ "${1:-}" != "--report" ]; then
+    echo "No report: its figures would be too low. tools/coverage.sh --report reports these counts anyway." >&2
+    exit 1
+  fi
 fi
 
 rm -rf "$report"

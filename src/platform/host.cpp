@@ -10,6 +10,7 @@
 #include "host/kernel_handle.h"
 #include "platform/compiler/api.h"
 #include "platform/kernel/kernel_state.h"
+#include "platform/parse_session.h"
 #include "platform/threads/large_stack.h"
 #include "platform/services/service_table.h"
 
@@ -168,6 +169,7 @@ void Host::end_step() {
   }
   log_macro_variables();
   compiler::purge_unreleased_compilers();
+  forget_parsed_steps();
   // Output data sets the step did not terminate are discarded here, after
   // the end-of-task routine had its chance.
   datasets_ = std::make_unique<DataSets>(libraries_);

@@ -17,18 +17,13 @@ thread_local ParsedStep* active = nullptr;
 
 }  // namespace
 
-ParsedStep* parsed_step(const CMPGLOBAL* cmp) {
-  auto it = registry().find(cmp);
-  return it == registry().end() ? nullptr : it->second.get();
-}
-
 ParsedStep& begin_parsed_step(const CMPGLOBAL* cmp) {
   auto& slot = registry()[cmp];
   slot = std::make_unique<ParsedStep>();
   return *slot;
 }
 
-void forget_parsed_step(const CMPGLOBAL* cmp) { registry().erase(cmp); }
+void forget_parsed_steps() { registry().clear(); }
 
 ParsedStep* active_parse() { return active; }
 void set_active_parse(ParsedStep* step) { active = step; }

@@ -24,12 +24,11 @@ struct ParsedStep {
   std::size_t segment = 0;     // the statement whose callback runs
 };
 
-// The step last parsed with this compiler block, or null.
-ParsedStep* parsed_step(const CMPGLOBAL* cmp);
 // Starts a new parse for the block, replacing the previous one.
 ParsedStep& begin_parsed_step(const CMPGLOBAL* cmp);
-// Drops the block's parsed step (when the compiler block is purged).
-void forget_parsed_step(const CMPGLOBAL* cmp);
+// Drops every parse: the host calls it at the end of a step, once the
+// step's compilers are purged, so that no parse outlives its step.
+void forget_parsed_steps();
 
 // The parse whose callback is running (for the token services), or null.
 ParsedStep* active_parse();

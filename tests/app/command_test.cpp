@@ -100,6 +100,10 @@ TEST(ProgramFile, StepsRunFromProcToRunOrTheNextProc) {
   EXPECT_EQ(r.steps[2].first_line, 7);
   EXPECT_EQ(r.steps[2].file, "p.ruva");
   EXPECT_TRUE(r.stray_lines.empty());
+  // A comment inside a statement hides its semicolons too.
+  app::SplitResult c = app::split_program("proc ruva data=a /* ; */ outest=e;\nrun;\n", "c");
+  ASSERT_EQ(c.steps.size(), 1u);
+  EXPECT_EQ(c.steps[0].text, "proc ruva data=a /* ; */ outest=e;\n");
 }
 
 TEST(ProgramFile, TextOutsideStepsIsReportedByLine) {

@@ -79,9 +79,10 @@ TEST_F(OutputFilesTest, FilesThatFailLeaveNothingBehindAndAreNamedOnce) {
   small.rlim_cur = 12 << 10;
   auto* const handler = std::signal(SIGXFSZ, SIG_IGN);  // writes fail with EFBIG instead
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const int status = run("--graphs g --html r.html g.ruva");
+  const int status = run_here("--graphs g --html r.html g.ruva");
   setrlimit(RLIMIT_FSIZE, &before);
   std::signal(SIGXFSZ, handler);
+  keep_captured();
 
   EXPECT_EQ(status, 2) << read("log.txt");
   int written = 0, failed = 0;

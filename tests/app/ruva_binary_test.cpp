@@ -39,6 +39,15 @@ TEST_F(RuvaBinaryTest, ProblemsWithTheProgramGiveStatusTwo) {
   EXPECT_EQ(run("--lib bad x.ruva"), 2);
 }
 
+TEST_F(RuvaBinaryTest, HelpVersionAndUsageErrors) {
+  EXPECT_EQ(run("--version"), 0);
+  EXPECT_EQ(read("listing.txt"), std::string("ruva ") + RUVA_VERSION + "\n");
+  EXPECT_EQ(run("--help x.ruva"), 0);
+  EXPECT_EQ(read("listing.txt").rfind("usage: ruva [options] PROGRAM...\n", 0), 0u) << read("listing.txt");
+  EXPECT_EQ(run("--colour x.ruva"), 2);
+  EXPECT_EQ(read("log.txt").rfind("ruva: unknown option --colour\n\nusage: ruva", 0), 0u) << read("log.txt");
+}
+
 TEST_F(RuvaBinaryTest, LogAndListingGoWhereTheyAreSent) {
   write("d.csv", "x,y\n1,2\n2,4\n3,6.1\n");
   write("fit.ruva", "proc ruva data=d;\n  parms b=1;\n  model y = b*x;\nrun;\n");
@@ -234,6 +243,18 @@ TEST_F(RuvaBinaryTest, CsvFilesAreSharedWithPandasAndR) {
         "for f in final[1:]:\n"
         "    assert (f[['b0', 'b1']].values == final[0][['b0', 'b1']].values).all(), final\n");
   EXPECT_EQ(std::system(("cd '" + dir_.string() + "' && /usr/bin/python3 compare.py").c_str()), 0);
+}
+
+// The row names of such a file are text: the model cannot use them as a number.
+TEST_F(RuvaBinaryTest, RowNamesUsedAsANumberAreNamedAsSuch) {
+  write("rn.csv", ",x,y\nr1,1,2.1\nr2,2,3.9\nr3,3,6.2\n");
+  write("rn.ruva", "proc ruva data=rn; parms a=1; model y = a*x + 0*rowname; run;\n");
+  EXPECT_EQ(run("--work . rn.ruva"), 2);
+  EXPECT_NE(read("log.txt").find("ERROR: The variable ROWNAME of the data set WORK.rn holds the row names or index "
+                                 "written in the first column of ./rn.csv, so it is character and cannot be used as "
+                                 "a number."),
+            std::string::npos)
+      << read("log.txt");
 }
 
 TEST_F(RuvaBinaryTest, WithSeveralProgramFilesAnErrorNamesItsFile) {

@@ -143,6 +143,15 @@ TEST_F(EncodingTest, BadBytesAreSubstitutedAndJournalled) {
   QXChar out[4];
   EXPECT_EQ(zCharToQXChar("abc", out, 3), 0);
   s->SessToQXChar = saved;
+  // Nor the other way.
+  saved = s->SessFromQXChar;
+  s->SessFromQXChar = nullptr;
+  char bytes[4] = "---";
+  EXPECT_EQ(zQXCharToSess(qx_text(U"abc"), 3, bytes, 3), 0);
+  EXPECT_STREQ(bytes, "---");
+  s->SessFromQXChar = saved;
+  EXPECT_NE(log_text().find("ERROR: A required locale, extension or kernel handle is not available."),
+            std::string::npos);
 }
 
 TEST_F(EncodingTest, PipelinesReportShortOutputAndUnrepresentableCharacters) {

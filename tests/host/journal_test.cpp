@@ -35,6 +35,7 @@ void expect_like_snprintf(const char32_t* wide_fmt, const char* narrow_fmt, Args
 }
 
 using JournalTest = HostTest;
+int g_seen_marker;
 
 TEST_F(JournalTest, NumericDirectivesFormatLikeSnprintf) {
   expect_like_snprintf(U"%d|%5i|%-5d|%+d|%05d", "%d|%5i|%-5d|%+d|%05d", 42, -7, 3, 9, -12);
@@ -42,6 +43,20 @@ TEST_F(JournalTest, NumericDirectivesFormatLikeSnprintf) {
   expect_like_snprintf(U"%20g|%.3f|%e|%G", "%20g|%.3f|%e|%G", 1.5e-7, 3.14159, 6.02e23, 1e300);
   expect_like_snprintf(U"%*d|%-*d|%.*f", "%*d|%-*d|%.*f", 6, 12, 4, 5, 2, 2.71828);
   expect_like_snprintf(U"%hhd %hd %#o %X %%", "%hhd %hd %#o %X %%", 300, 70000, 8, 255u);
+  expect_like_snprintf(U"%ld %jd %zd %td", "%ld %jd %zd %td", -5L, std::intmax_t{-6}, std::ptrdiff_t{7},
+                       std::ptrdiff_t{-8});
+  expect_like_snprintf(U"%ju %zu %tx %p", "%ju %zu %tx %p", std::uintmax_t{9}, std::size_t{10}, std::ptrdiff_t{255},
+                       static_cast<void*>(&g_seen_marker));
+}
+
+// A number wider than the formatter's own buffer comes out whole.
+TEST_F(JournalTest, WideNumbersComeOutWhole) {
+  QXChar out[256];
+  QXStrSize n = 0;
+  ASSERT_EQ(qxlMessageToBuf(qx_default_journal(), qx_text(U"%150.140f|"), 0, out, 256, &n, 1.0 / 3), 0);
+  char expected[256];
+  std::snprintf(expected, sizeof expected, "%150.140f|", 1.0 / 3);
+  EXPECT_EQ(narrow(out, n), expected);
 }
 
 TEST_F(JournalTest, StringDirectivesTakeWideAndNarrowText) {
@@ -53,6 +68,10 @@ TEST_F(JournalTest, StringDirectivesTakeWideAndNarrowText) {
   EXPECT_EQ(narrow(out, n), "\xc3\xa9t\xc3\xa9|plain|abc|x   |\xe2\x98\xbaz");
   qxlMessageToBuf(qx_default_journal(), qx_text(U"%s %n%q!"), 0, out, 64, &n, nullptr, &n);
   EXPECT_EQ(narrow(out, n), "(null) %q!");  // %n writes nothing; unknown directives stay text
+  for (const char32_t* cut : {U"at 100%", U"width %-5"}) {  // directives cut short by the end stay text
+    qxlMessageToBuf(qx_default_journal(), qx_text(cut), 0, out, 64, &n);
+    EXPECT_EQ(platform::from_utf8(narrow(out, n)), cut);
+  }
 }
 
 TEST_F(JournalTest, ShortBuffersAreFilledTerminatedAndReported) {
@@ -162,6 +181,46 @@ TEST_F(JournalTest, CapturedStatusRendersLaterWithItsOwnCopies) {
   ASSERT_EQ(two->count, 2);
   EXPECT_EQ(narrow(two->lines[1].line, two->lines[1].lineL), "second");
   EXPECT_EQ(qxzRenderFmt(nullptr, nullptr, qx_text(U"x"), 0), nullptr);  // no pool
+}
+
+TEST_F(JournalTest, CapturedNumbersRenderAsGivenAndMissingOnesAsZero) {
+  const auto status = static_cast<QXStatus>(0x8c7fe819u);  // its text takes %llu and %.15g
+  QXZCapturedp c = qxzCapture(Exported_QXHandle, step_pool(), status, 2147483646ULL, 0.1);
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->count, 2);
+  QXZRenderedp r = qxzRender(nullptr, step_pool(), c);
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(narrow(r->lines[0].line, r->lines[0].lineL),
+            "A seed from 1 to 2147483646 cannot be made from the seed 0.1.");
+  r->gen.destroy(r);  // the pool owns the record: it stays readable
+  EXPECT_EQ(r->count, 1);
+  // A capture with fewer arguments than its text asks for.
+  QXZCaptured_S bare = *c;
+  bare.count = 0;
+  r = qxzRender(nullptr, step_pool(), &bare);
+  EXPECT_EQ(narrow(r->lines[0].line, r->lines[0].lineL), "A seed from 1 to 0 cannot be made from the seed 0.");
+  // Without a pool the copies of the texts have nowhere to go.
+  QXChar name[] = {'a', 0};
+  EXPECT_EQ(qxzCapture(Exported_QXHandle, nullptr, static_cast<QXStatus>(0x8c7fe8c8u), 1, name, 1, name, 0LL, 0LL),
+            nullptr);
+}
+
+TEST_F(JournalTest, StatusTextsGoToBuffersAndTheOtherMethodsAnswer) {
+  QXJnlh jnl = qx_default_journal();
+  QXChar out[80];
+  QXStrSize n = 0;
+  EXPECT_EQ(qxlStatusToBuf(jnl, kQXBufferTooSmall, out, 80, &n), 0);
+  EXPECT_EQ(narrow(out, n), "The output buffer is too small; the text was cut short.");
+  EXPECT_EQ(qxlStatusToBuf(nullptr, kQXBufferTooSmall, out, 80, &n), kQXMissingExtension);
+  EXPECT_EQ(jnl->flush(jnl), 0);
+  EXPECT_EQ(jnl->concat(jnl, jnl), kQXNotSupported);
+  EXPECT_EQ(jnl->tee(jnl, jnl), kQXNotSupported);
+  EXPECT_EQ(jnl->config(jnl, 0), kQXNotSupported);
+  qxlMessageToJnl(jnl, QXSeverityNote, qx_text(U"written"), 0);
+  EXPECT_EQ(jnl->hasData(jnl), 1);
+  jnl->generic.destroy(jnl);  // the kernel's own journal outlives its users
+  EXPECT_EQ(qx_default_journal(), jnl);
+  EXPECT_EQ(jnl->flush(jnl), 0);
 }
 
 int g_destroyed = 0;

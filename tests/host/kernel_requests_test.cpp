@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <set>
 #include <thread>
 #include <vector>
@@ -161,6 +162,29 @@ TEST_F(RequestTest, AvailableMemoryIsWhatTheMachineCanStillGive) {
   EXPECT_LE(available, static_cast<double>(sysconf(_SC_PHYS_PAGES)) * static_cast<double>(sysconf(_SC_PAGESIZE)));
 }
 
+// Under a limit on the address space, what the limit leaves of it bounds
+// the memory available: mapped pages count whether in memory or not.
+TEST_F(RequestTest, AnAddressSpaceLimitBoundsTheMemoryAvailable) {
+  std::ifstream statm("/proc/self/statm");
+  double pages = 0;
+  ASSERT_TRUE(statm >> pages);
+  const double mapped = pages * static_cast<double>(sysconf(_SC_PAGESIZE));
+  constexpr double kRoom = 64 << 20;
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_AS, &before), 0);
+  if (before.rlim_max != RLIM_INFINITY && static_cast<double>(before.rlim_max) < mapped + kRoom)
+    GTEST_SKIP() << "the address space is limited already";
+  rlimit limit = before;
+  limit.rlim_cur = static_cast<rlim_t>(mapped + kRoom);
+  ASSERT_EQ(setrlimit(RLIMIT_AS, &limit), 0);
+  double available = 0;
+  const QXStatus rc = qxmrlmem(&available, 0);
+  setrlimit(RLIMIT_AS, &before);
+  EXPECT_EQ(rc, 0);
+  EXPECT_LE(available, kRoom);
+  EXPECT_GT(available, kRoom / 2);
+}
+
 TEST_F(RequestTest, OtherCodesAreAnsweredAsNotSupported) {
   EXPECT_EQ(qxzSetEncodings(), kQXNotSupported);
   EXPECT_EQ(qxRemoveAbortCallback(nullptr), kQXNotSupported);
@@ -174,6 +198,9 @@ TEST_F(RequestTest, EveryThreadHasItsOwnIdentity) {
   const std::uint64_t mine = h->threadGetHandle(h)->id;
   EXPECT_EQ(h->threadGetHandle(h)->id, mine);
   EXPECT_EQ(reinterpret_cast<std::uint64_t*>(h->threadGetHandle(h))[7], mine);
+  QXThreadRecord* record = h->threadGetHandle(h);
+  record->generic.destroy(record);  // the thread owns its record: it stays
+  EXPECT_EQ(h->threadGetHandle(h)->id, mine);
   std::vector<std::uint64_t> ids(8);
   std::vector<std::thread> threads;
   for (int i = 0; i < 8; ++i) threads.emplace_back([&ids, h, i] { ids[i] = h->threadGetHandle(h)->id; });

@@ -9,7 +9,9 @@
 
 #include "host/matrix_printer.h"
 #include "host/missing.h"
+#include "host/pool.h"
 #include "host/services.h"
+#include "platform/pool.h"
 #include "support/listing_fixture.h"
 
 namespace {
@@ -303,6 +305,90 @@ TEST_F(MatrixPrinterTest, GoldenTwoPanelLayout) {
       " first              0          0.25           0.5          0.75\n"
       " second             2          2.25           2.5          2.75\n";
   EXPECT_EQ(listing_text(), expected);
+}
+
+// E notation for every value, a label column to the right of the rows,
+// and a second panel that does not fit the page starting a new one under
+// the title again.
+char g_labels[] = "first labelsecond labl";
+void blank_row_label(PMATSTR* p, int row, int width) { zpmrow(p, row, width); }
+void blank_col_label(PMATSTR* p, int col, int width) { zpmcol(p, col, width); }
+
+TEST_F(MatrixPrinterTest, ENotationLabelsAndAPanelThatStartsAPage) {
+  set("LINESIZE=64");
+  set("PAGESIZE=15");
+  set("NOCENTER");
+  double m[9 * 8];
+  for (int i = 0; i < 72; ++i) m[i] = (i + 1) * 1234.5678e-7;
+  char title[] = "Panels";
+  PMATSTR p = named_rows(9, 8, m);
+  p.format = 'e', p.title = title;
+  const auto out = show(p);
+  int titles = 0;
+  for (std::size_t i = 0; i < out.size(); ++i)
+    if (out[i].find("Panels") != std::string::npos) {
+      ++titles;
+      if (titles == 2) {
+        EXPECT_EQ(out[i][0], '\f') << "the second panel starts a page";
+      }
+    }
+  EXPECT_EQ(titles, 2);
+  const auto first = words(out[1]);
+  ASSERT_EQ(first.size(), 5u) << out[1];
+  for (int c = 0; c < 4; ++c) {
+    EXPECT_NE(first[c + 1].find('E'), std::string::npos) << first[c + 1];
+    EXPECT_NEAR(std::stod(first[c + 1]), m[c], 1e-4 * m[c]) << first[c + 1];
+  }
+
+  PMATSTR l = named_rows(2, 1, m);
+  l.label = g_labels, l.labsize = 11, l.format = 'b';
+  const auto labelled = show(l);
+  ASSERT_EQ(labelled.size(), 2u);
+  EXPECT_EQ(words(labelled[0]), (std::vector<std::string>{"rowname_01", "0.0001234568", "first", "label"}));
+  EXPECT_EQ(words(labelled[1]).back(), "labl");
+
+  // Callbacks that fall back on the default labels without names: blanks.
+  PMATSTR b{};
+  b.rows = 1, b.cols = 1, b.matrix = m, b.format = 'b', b.rowsize = 4;
+  b.rowfun = &blank_row_label, b.colfun = &blank_col_label;
+  const auto blank = show(b);
+  ASSERT_FALSE(blank.empty());
+  EXPECT_EQ(words(blank.back()), std::vector<std::string>{"0.0001234568"});
+  EXPECT_EQ(blank.back().substr(0, 4), "    ");
+}
+
+// The heading hook that nothing calls ends the pending line.
+TEST_F(MatrixPrinterTest, TheHeadingHookEndsTheLine) {
+  set("NOCENTER");
+  print([] {
+    xps("abc");
+    zpmhead(nullptr);
+    xps("def");
+    xpoflsh();
+  });
+  EXPECT_EQ(lines(), (std::vector<std::string>{"abc", "def"}));
+}
+
+// Without pool room for the per-column thresholds, small values print like
+// the others, and the call still succeeds.
+PMATSTR g_thresholds{};
+TEST_F(MatrixPrinterTest, WithoutRoomForThresholdsSmallValuesPrintLikeTheOthers) {
+  set("NOCENTER");
+  static double c[2 * 2] = {1000.5, 0.25, 0.001, 0.001};
+  static int given[2] = {4, 7};
+  g_thresholds = PMATSTR{};
+  g_thresholds.rows = 2, g_thresholds.cols = 2, g_thresholds.matrix = c, g_thresholds.width = 10;
+  g_thresholds.format = 'c', g_thresholds.sigbit = 1, g_thresholds.decptr = given;
+  listing_.str("");
+  print([] {
+    platform::Pool* pool = platform::Pool::from_handle(step_pool());
+    pool->set_budget(pool->bytes_held() + 1);  // room for no block (a budget of 0 is none)
+    EXPECT_EQ(zpmat2(&g_thresholds), 0);
+    pool->set_budget(0);
+  });
+  Grid out;
+  for (const std::string& l : lines()) out.push_back(words(l));
+  EXPECT_EQ(out, (Grid{{"1000.5000", "0.2500000"}, {"0.0010", "0.0010000"}}));
 }
 
 }  // namespace

@@ -2,9 +2,12 @@
 // reports that go to the log.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "host/globals.h"
 #include "host/named_values.h"
@@ -176,6 +179,56 @@ TEST_F(NamedValuesTest, DebugSwitchTracesEveryAccess) {
   qxnrdget(qx_text(U"t.v"), 0, 0);
   EXPECT_NE(log_text().find("qxnrlget(t.v)=5"), std::string::npos) << log_text();
   EXPECT_NE(log_text().find("qxnrdget(t.v)=                   5"), std::string::npos) << log_text();
+}
+
+// With the switch on, every operation traces what it returns in its own
+// form, and the integer fallbacks say what they did.
+TEST_F(NamedValuesTest, EachOperationTracesInItsOwnForm) {
+  qxnrtset(qx_text(U"t.txt"), 0, qx_text(U"abc"), 0);
+  qxnrtset(qx_text(U"t.bad"), 0, qx_text(U"ABC"), 0);
+  qxnrtset(qx_text(U"t.m"), 0, qx_text(U"xor64"), 0);
+  qxnrtset(qx_text(U"OSENV.KOV_QXNR_DEBUG"), 0, qx_text(U"1"), 0);
+  QXChar wide_out[8];
+  char narrow_out[8];
+  EXPECT_EQ(qxnrtget(qx_text(U"t.txt"), 0, wide_out, 8), 3);
+  EXPECT_EQ(qxnrcget(qx_text(U"t.txt"), 0, narrow_out, 8), 3);
+  EXPECT_EQ(qxnrlset(qx_text(U"t.v"), 0, 5), 0);
+  EXPECT_EQ(qxnrlimit(qx_text(U"t.n"), 0, 3), 3);
+  EXPECT_EQ(qxnrlset(qx_text(U"t.txt"), 0, 12), 0);  // stored as the text 12
+  EXPECT_EQ(qxnrlimit(qx_text(U"t.bad"), 0, 3), 99);
+  EXPECT_EQ(qxnrlook(qx_text(U"t.m"), 0, -1, qx_text(U"MT"), 1, qx_text(U"XOR64"), 2, nullptr), 2);
+  std::vector<std::string> lines;
+  std::istringstream log(log_text());
+  for (std::string line; std::getline(log, line);) lines.push_back(line);
+  for (const char* line : {"qxnrtget(t.txt)='abc'", "qxnrcget(t.txt)='abc'", "qxnrlset(t.v)=5", "qxnrlimit(t.n)=3",
+                           "qxnrlset(t.txt)=12", "ERROR: The named value holds a value of another type.",
+                           "qxnrlset(t.txt)='12'",
+                           "ERROR: qxNameValueGet failed for t.bad in qxnrlimit. The existing value may not be a "
+                           "QXChar string or KOVLONG.",
+                           "qxnrlimit(t.bad)=99", "qxnrlook(t.m) 'XOR64' != 'MT' 1",
+                           "qxnrlook(t.m) 'XOR64' == 'XOR64' 2", "qxnrlook(t.m)=2 'XOR64'"})
+    EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line << "\n" << log_text();
+}
+
+// A value that cannot be read as an integer at all (a double, or a name the
+// kernel refuses) gives the default and a report naming the operation.
+TEST_F(NamedValuesTest, UnreadableIntegersGiveTheDefaultWithAReport) {
+  qxnrdset(qx_text(U"t.d"), 0, 2.5);
+  EXPECT_EQ(qxnrlget(qx_text(U"t.d"), 0, 9), 9);
+  EXPECT_EQ(count(log_text(), "ERROR: qxNameValueGet failed for t.d in qxnrtget"), 1) << log_text();
+  EXPECT_EQ(count(log_text(), "ERROR: qxNameValueGet failed for t.d in qxnrlget"), 1) << log_text();
+  EXPECT_EQ(qxnrlget(qx_text(U""), 0, 8), 8);  // an empty name
+  EXPECT_EQ(count(log_text(), "ERROR: qxNameValueGet failed for  in qxnrlget"), 1) << log_text();
+}
+
+TEST_F(NamedValuesTest, ClearingANameMakesItAbsent) {
+  QX_HNDL_S* h = Exported_QXHandle;
+  qxnrlset(qx_text(U"t.gone"), 0, 4);
+  EXPECT_EQ(h->nameClear(h, qx_text(U"t.gone"), 6), 0);
+  EXPECT_EQ(h->nameExists(h, qx_text(U"t.gone"), 6), 0);
+  EXPECT_EQ(qxnrlget(qx_text(U"t.gone"), 0, 9), 9);
+  EXPECT_EQ(h->nameClear(h, qx_text(U"t.gone"), 6), kQXNameAbsent);
+  EXPECT_EQ(h->nameClear(h, nullptr, 6), kQXInvalidArgument);
 }
 
 TEST_F(NamedValuesTest, CpuCountIsPresetAndCommandLineSettingsAreChecked) {

@@ -140,6 +140,13 @@ TEST_F(NarrowStringsHost, NationalLanguageModeUsesTheHostsCaseServices) {
   char out[4] = {};
   wztxxlt(2, "abc", out, 3);
   EXPECT_EQ(std::string(out, 3), "ABC");
+  wztxxlt(3, "ABC", out, 3);
+  EXPECT_EQ(std::string(out, 3), "abc");
+  for (int code : {0, 1}) {  // the host's encoding services: ASCII passes unchanged
+    std::memset(out, 0, sizeof out);
+    EXPECT_EQ(wztxxlt(code, "xY1", out, 3), 0);
+    EXPECT_EQ(std::string(out, 3), "xY1") << code;
+  }
   tables[2 + 2] = saved;
   host().control_block()[gcb::kNlsRecord] = 0;
 }
@@ -150,6 +157,15 @@ TEST(NarrowStringsWithoutHost, AsciiTablesServe) {
   char out[4] = {};
   EXPECT_EQ(wztxxlt(2, "abc", out, 3), 0);
   EXPECT_EQ(std::string(out, 3), "ABC");
+  EXPECT_EQ(wztxxlt(3, "ABC", out, 3), 0);
+  EXPECT_EQ(std::string(out, 3), "abc");
+  EXPECT_EQ(wztxxlt(4, "AbC", out, 3), 0);
+  EXPECT_EQ(std::string(out, 3), "AbC");
+  // The grammar's tables never need translating; max and min of ints.
+  EXPECT_EQ(wztxdotr(), 0);
+  EXPECT_EQ(wztxdods(), 0);
+  EXPECT_EQ(max(-3, 2), 2);
+  EXPECT_EQ(min(-3, 2), -3);
 }
 
 }  // namespace

@@ -178,4 +178,37 @@ TEST_F(OutputTablesTest, BuildersReturnTheFailingStatusNotOne) {
   EXPECT_NE(log_text().find("ERROR: An output request came when"), std::string::npos);
 }
 
+// A format letter the library does not know is an internal error, and an
+// emit the output service refuses is logged with its status returned.
+int g_unknown_rc, g_emit_rc;
+wobop g_unknown_table;
+void unknown_formats_step() {
+  xinit();
+  wobop man = make_manager();
+  wobop t = make_object(man, "data", "T", "T");
+  static double x;
+  g_unknown_rc = yolinsc(t, yoltxt("X", -1), "X", "z", &x);
+  const char* names[] = {"X"};
+  xobskey keys[] = {yoltxt("X", -1)};
+  void* cells[] = {&x};
+  YOLTAB info{yoltxt("U", -1), "U", keys, names, "z", cells, 1};
+  g_unknown_table = yoltab(&info, man);
+  platform::Host::current().output().inject_failure(388, kOutputWrongState);
+  double v[1] = {1};
+  char name[] = "a";
+  char* vnames[] = {name};
+  xobskey work[1];
+  g_emit_rc = yolvec(man, yoltxt("stat.ruva.V", -1), work, v, 1, vnames, 8, 0, yoltxt("V", -1), yoltxt("V", -1));
+}
+
+TEST_F(OutputTablesTest, UnknownFormatsAndRefusedEmitsAreReported) {
+  run_as_step(unknown_formats_step);
+  EXPECT_EQ(g_unknown_rc, 1);
+  EXPECT_EQ(g_unknown_table, nullptr);
+  EXPECT_EQ(g_emit_rc, kOutputWrongState);
+  for (const char* text : {"yolinsc: unknown format z", "yoltab: unknown format z",
+                           "ERROR: An output request came when its object could not take it."})
+    EXPECT_NE(log_text().find(text), std::string::npos) << text << "\n" << log_text();
+}
+
 }  // namespace

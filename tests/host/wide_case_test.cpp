@@ -126,4 +126,18 @@ TEST_F(WideCaseWithExtension, CharactersAboveAsciiGoThroughTheExtension) {
   handle->qxnls = saved;
 }
 
+// The kernel's own extension maps by Unicode, beyond the tables' plane
+// too (Deseret), and leaves what is not a character alone.
+TEST_F(WideCaseWithExtension, TheKernelsOwnExtensionMapsByUnicode) {
+  ASSERT_NE(static_cast<QX_HNDL_S*>(host().qx_handle_area())->qxnls, nullptr);
+  EXPECT_EQ(uppered("ärger σοφια москва \U00010428"), wide("ÄRGER ΣΟΦΙΑ МОСКВА \U00010400"));
+  EXPECT_EQ(lowered("ÄRGER ΣΟΦΙΑ МОСКВА \U00010400"), wide("ärger σοφια москва \U00010428"));
+  W odd = {-5, 0x110000};
+  qxzstup(odd.data(), len(odd));
+  EXPECT_EQ(odd, (W{-5, 0x110000}));
+  QXNLSh nls = static_cast<QX_HNDL_S*>(host().qx_handle_area())->qxnls;
+  nls->generic.destroy(nls);  // the kernel owns its extension: it stays
+  EXPECT_EQ(uppered("\u00e9"), wide("\u00c9"));
+}
+
 }  // namespace

@@ -48,6 +48,42 @@ int emit(XO_FILE* out, XV_VECTOR* v, const void* record = nullptr) {
 
 using OutputTest = DataSetTest;
 
+// The information, variable and reading services answer for an output
+// data set what it has, and refuse what it, or a handle that is no data
+// set, cannot give.
+TEST_F(OutputTest, ServicesAnswerWhatAnOutputHasAndRefuseTheRest) {
+  XO_FILE* out = host().datasets().open_output("o");
+  int count = -1;
+  ASSERT_EQ(xoinfo(out, kXoVariables, &count), 0);
+  EXPECT_EQ(count, 0);
+  XV_VECTOR* v = nullptr;
+  ASSERT_EQ(xvputi(out, 1, 32, &v), 0);
+  double x = 1;
+  ASSERT_EQ(define_number(v, "x", &x), 0);
+  ASSERT_EQ(xoinfo(out, kXoVariables, &count), 0);
+  EXPECT_EQ(count, 1);
+  int varnum = 0;
+  EXPECT_EQ(xvfind(out, "X", 1, &varnum, 0), 0);
+  EXPECT_EQ(varnum, 1);
+  EXPECT_EQ(xoinfo(out, 99, &count), kXoBadRequest);
+  write_file("d.csv", "a\n1\n");
+  EXPECT_EQ(xoinfo(open("d"), 99, &count), kXoBadRequest);
+  XO_FILE none{};  // a handle the host did not make
+  EXPECT_EQ(xoinfo(&none, kXoVariables, &count), kXoBadHandle);
+  EXPECT_EQ(xvfind(&none, "x", 1, &varnum, 0), kXoBadArgument);
+  for (XO_FILE* file : {out, &none})
+    for (int (*read)(XO_PARMS*) : {&xybyget, &xopnt, &xoget}) {
+      XO_PARMS parms{};
+      parms.file = file;
+      parms.record = &x;
+      parms.count = 1;
+      EXPECT_EQ(read(&parms), file == out ? kXoNotInput : kXoBadHandle);
+      EXPECT_NE(parms.flags & kXoFailed, 0u);
+      EXPECT_EQ(parms.record, nullptr);
+      EXPECT_EQ(parms.count, 0);
+    }
+}
+
 TEST_F(OutputTest, ARowHoldsTheBoundValuesWhenItIsEmitted) {
   write_file("o.csv", "x\n7\n");
   XO_FILE* in = open("O");  // the data set replaced by this step's output, which may be

@@ -2,11 +2,14 @@
 // positions, clipping at the line's end, centring and pages.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <sstream>
 
 #include "host/listing_titles.h"
 #include "host/missing.h"
 #include "host/services.h"
+#include "platform/listing/log.h"
 #include "support/listing_fixture.h"
 
 namespace {
@@ -30,6 +33,22 @@ TEST_F(ListingServicesTest, TabsFieldsAndDecimalCodes) {
   ASSERT_EQ(lines().size(), 2u);
   EXPECT_EQ(lines()[0], "ab         cd |    0.667     . -4 x 5");
   EXPECT_EQ(lines()[1], "abc|0.25|");
+}
+
+// The rest of printf: a negative width from the arguments aligns left;
+// long integers, percent signs, characters and pointers; an unknown
+// conversion is written as it stands, and a '%' that ends the format is
+// not written.
+char g_pointer_text[32];
+TEST_F(ListingServicesTest, TheOtherConversions) {
+  set("NOCENTER");
+  std::snprintf(g_pointer_text, sizeof g_pointer_text, "%p", static_cast<void*>(g_pointer_text));
+  print([] {
+    xps("%*d|%lld|%%|%c|%p|%y|%", -4, 7, 1234567890123LL, 'z', static_cast<void*>(g_pointer_text));
+    xpoflsh();
+  });
+  ASSERT_EQ(lines().size(), 1u);
+  EXPECT_EQ(lines()[0], std::string("7   |1234567890123|%|z|") + g_pointer_text + "|%y|");
 }
 
 TEST_F(ListingServicesTest, WritesNeverPassTheLinesEnd) {
@@ -106,6 +125,15 @@ TEST_F(ListingServicesTest, StringFieldsForFixedWidthBuffers) {
     xpis(-7, 3, digits + 5);
   });
   EXPECT_EQ(std::string(digits, 8), "  123 -7");
+}
+
+// A message of several lines keeps its continuation lines under its text.
+TEST(LogTest, ContinuationLinesAreIndentedUnderTheText) {
+  std::ostringstream out;
+  platform::Log log(out);
+  log.warning("first\nsecond");
+  EXPECT_EQ(out.str(), "WARNING: first\n         second\n");
+  EXPECT_EQ(log.warnings(), 1);
 }
 
 }  // namespace

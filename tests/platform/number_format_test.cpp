@@ -72,6 +72,18 @@ TEST(NumberFormatTest, FieldsTooNarrowAreStars) {
   EXPECT_EQ(std::string(out, 4), "****");
   EXPECT_TRUE(platform::integer_field(-45, 4, out));
   EXPECT_EQ(std::string(out, 4), " -45");
+  EXPECT_FALSE(platform::power_of_ten_field(4, 4, out));  // .0001 needs five
+  EXPECT_EQ(std::string(out, 4), "****");
+  f = "kept";
+  EXPECT_FALSE(format_number(1.5, 0, 2, &f));  // no field at all
+  EXPECT_EQ(f, "");
+}
+
+// A code that is neither a count of decimals nor one of the named codes
+// shows the value at its best.
+TEST(NumberFormatTest, UnknownCodesShowTheBest) {
+  for (int code : {33, 50, 97, -40, -100})
+    EXPECT_EQ(field(2.0 / 3, 10, code), field(2.0 / 3, 10, 99)) << code;
 }
 
 TEST(NumberFormatTest, DecimalsForAMagnitude) {

@@ -12,6 +12,10 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/runner.h"
 
 class RuvaCommandTest : public ::testing::Test {
  protected:
@@ -46,5 +50,38 @@ class RuvaCommandTest : public ::testing::Test {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
+  // Runs the command inside this process, in the test folder, and keeps its
+  // listing and log in memory. For a test that limits what the run may do
+  // (the size of the files it writes, say): a child process would keep the
+  // limit up to its exit, where a build instrumented for coverage writes its
+  // counts, which the limit would cut short and garble.
+  int run_here(const std::string& args) {
+    std::vector<std::string> words{"ruva"};
+    std::istringstream in(args);
+    for (std::string w; in >> w;) words.push_back(w);
+    std::vector<const char*> argv;
+    for (const std::string& w : words) argv.push_back(w.c_str());
+    app::CommandLine cmd;
+    std::string error;
+    if (!app::parse_command_line(static_cast<int>(argv.size()), argv.data(), &cmd, &error)) {
+      ADD_FAILURE() << error;
+      return -1;
+    }
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir_);
+    std::ostringstream listing, log;
+    const int status = app::run(cmd, listing, log);
+    std::filesystem::current_path(before);
+    here_listing_ = listing.str();
+    here_log_ = log.str();
+    return status;
+  }
+  // Puts the listing and log of the last run_here in their files (once the
+  // run's limits are lifted).
+  void keep_captured() {
+    write("listing.txt", here_listing_);
+    write("log.txt", here_log_);
+  }
+  std::string here_listing_, here_log_;
   std::filesystem::path dir_;
 };

@@ -27,11 +27,13 @@ constexpr int kMemoryAvailable = 46;
 
 QXTimePair time_pair(const timeval& t) { return {t.tv_sec, t.tv_usec}; }
 
-std::uint64_t resident_bytes() {
+// The process's size in bytes: its address space (`resident` false) or the
+// part of it in memory.
+std::uint64_t process_bytes(bool resident) {
   std::ifstream statm("/proc/self/statm");
-  std::uint64_t size = 0, resident = 0;
-  if (!(statm >> size >> resident)) return 0;
-  return resident * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+  std::uint64_t size = 0, in_memory = 0;
+  if (!(statm >> size >> in_memory)) return 0;
+  return (resident ? in_memory : size) * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
 }
 
 std::uint64_t thread_count() {
@@ -70,7 +72,7 @@ QXStatus statistics(QXZ_Stats_Info* s) {
   s->user_cpu_time = time_pair(usage.ru_utime);
   s->system_cpu_time = time_pair(usage.ru_stime);
   s->timestamp = time_pair(now);
-  s->current_memory = resident_bytes();
+  s->current_memory = process_bytes(true);
   s->high_water_mark_memory = static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
   s->current_thread_count = thread_count();
   auto& high = kernel.thread_high_water();
@@ -85,7 +87,8 @@ QXStatus statistics(QXZ_Stats_Info* s) {
 }
 
 // The memory the process can still take: what the system reports as
-// available, or its free pages, and no more than the address-space limit.
+// available, or its free pages, and no more than the address-space limit
+// leaves of the address space, which counts what is mapped, resident or not.
 double available_bytes() {
   double bytes = 0;
   std::ifstream meminfo("/proc/meminfo");
@@ -96,7 +99,7 @@ double available_bytes() {
   if (bytes <= 0) bytes = static_cast<double>(sysconf(_SC_AVPHYS_PAGES)) * static_cast<double>(sysconf(_SC_PAGESIZE));
   rlimit limit{};
   if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
-    bytes = std::min(bytes, static_cast<double>(limit.rlim_cur) - static_cast<double>(resident_bytes()));
+    bytes = std::min(bytes, static_cast<double>(limit.rlim_cur) - static_cast<double>(process_bytes(false)));
   return std::max(bytes, 0.0);
 }
 

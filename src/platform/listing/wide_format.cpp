@@ -172,10 +172,8 @@ std::u32string convert(const Directive& d, FormatArgs& args) {
     }
     case 's': case 'S':
       return pad(string_arg(d, d.length != 'h', args), d);
-    case '%':
+    default:  // '%': the caller passes only the conversions above
       return U"%";
-    default:
-      return U"";
   }
 }
 
