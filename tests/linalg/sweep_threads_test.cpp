@@ -124,6 +124,35 @@ TEST_F(ThreadedSweepTest, EqualsTheSingleThreadedSweepBitForBit) {
   }
 }
 
+// A control without threads sweeps on the step's thread; a threaded sweep
+// without room for its threads' storage goes to the host's steps. Either
+// way the result is the single-threaded sweep's.
+TEST_F(ThreadedSweepTest, WithoutThreadsTheSweepIsTheSingleThreadedOne) {
+  const int n = 300;
+  const Matrix original = dominant_matrix(n, 7);
+  Matrix single = original;
+  std::string single_df;
+  ASSERT_EQ(sweep(single, n, n, single_df, 0), n);
+  for (bool room : {true, false}) {
+    Matrix x = original;
+    std::string df;
+    if (room) {
+      SweepControl control{};
+      ASSERT_EQ(zpsweepi(1, n, 0, 0, &control), 0);
+      EXPECT_EQ(control.noThreadsFlag, 1);
+      EXPECT_EQ(sweep(x, n, n, df, 4, &control), n);
+      zpsweept(&control);
+    } else {
+      platform::Pool& pool = host().task_pool();
+      pool.set_budget(pool.bytes_held() + sizeof(SweepControl) + 1);  // the control, not its threads
+      EXPECT_EQ(sweep(x, n, n, df, 4), n);
+      pool.set_budget(0);
+    }
+    EXPECT_EQ(df, single_df);
+    EXPECT_EQ(std::memcmp(x.data(), single.data(), single.size() * sizeof(double)), 0) << room;
+  }
+}
+
 TEST_F(ThreadedSweepTest, MoreThan250RowsGoToThreadsAndTheCpuCountDecides) {
   count_host_steps();
   std::string df;
