@@ -2,6 +2,7 @@
 // bit for bit, the choice between them, and clean shutdown on failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <dirent.h>
@@ -12,6 +13,7 @@
 #include "host/globals.h"
 #include "host/pool.h"
 #include "host/kernel_handle.h"
+#include "linalg/cpu_count.h"
 #include "linalg/packed.h"
 #include "linalg/sweep.h"
 #include "matrices.h"
@@ -185,6 +187,8 @@ TEST_F(ThreadedSweepTest, MoreThan250RowsGoToThreadsAndTheCpuCountDecides) {
   status = static_cast<QXStatus>(0x803fc26a);  // a failed read leaves one thread
   sweep(x, 251, 5, df, -1);
   EXPECT_EQ(g_host_steps, 5);
+  handle_slots()[14] = nullptr;  // no named values: the processors the system has
+  EXPECT_EQ(host_cpu_count(), std::max(1, static_cast<int>(std::thread::hardware_concurrency())));
   handle_slots()[14] = saved;
 }
 
