@@ -28,11 +28,10 @@ bool succeeded(RUVACOM* ctx, int rc) {
 int method_message(char method) {
   switch (method) {
     case 'A': return 56;
-    case 'U': return 57;
     case 'R': return 58;
     case 'W': return 59;
+    default: return 57;  // 'U'
   }
-  return 57;
 }
 
 int objective_label(const RUVACOM* ctx) {
@@ -96,7 +95,8 @@ int close_history(RUVACOM* ctx) {
   if (!ctx->data) return 0;
   int rc = wobmth(static_cast<wobop>(ctx->data), nullptr, kSelClose, 0, nullptr);
   ctx->data = nullptr;
-  if (rc >= 0) {
+  // A table whose definition failed was never opened: no output to release.
+  if (rc >= 0 && ctx->output) {
     WOB_PARM_BLK_STR release = wob_object(0, static_cast<wobop>(ctx->output));
     rc = wobmth(manager(ctx), nullptr, kSelRelease, 1, &release);
   }

@@ -139,6 +139,22 @@ TEST(SvdTest, SplitSearchStaysInsideTheArrays) {
   EXPECT_NE(rc, 0);
 }
 
+// Right-hand sides given to the two phases receive U'b, U taken before the
+// sort; the module itself passes none.
+TEST(SvdTest, RightHandSidesReceiveTheLeftVectorsTransposedTimesThem) {
+  const int m = 6, n = 4, p = 2;
+  const Vec a = testmat::random_dense(m, n, 77), b = testmat::random_dense(m, p, 78);
+  Vec u = a, v(n * n), q(n), e(n), ub = b;
+  const double anorm = zsvd1(1, m, n, p, n, p, n, u.data(), ub.data(), v.data(), q.data(), e.data());
+  ASSERT_EQ(zsvd2(1, m, n, p, n, p, n, u.data(), ub.data(), v.data(), q.data(), e.data(), anorm), 0);
+  for (int j = 0; j < n; ++j)
+    for (int c = 0; c < p; ++c) {
+      double want = 0;
+      for (int i = 0; i < m; ++i) want += u[i * n + j] * b[i * p + c];
+      EXPECT_NEAR(ub[j * p + c], want, 1e-13) << j << " " << c;
+    }
+}
+
 TEST(SvdTest, MatricesOfExtremeScale) {
   const int m = 7, n = 5;
   const Vec a = testmat::random_dense(m, n, 1700);

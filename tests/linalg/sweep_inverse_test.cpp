@@ -205,6 +205,7 @@ TEST_F(SweepInverseTest, MoorePenroseMarksTheDependentRowNotTheLast) {
 // Moore-Penrose matrices.
 struct Ledger {
   std::map<void*, long> live, freed;
+  int taken = 0, refused = -1;  // the block, counted from 0, that is not delivered
 };
 struct RecordingPool {  // the pool's first two words are its entries
   PoolAllocFn alloc;
@@ -212,9 +213,11 @@ struct RecordingPool {  // the pool's first two words are its entries
   Ledger* ledger;
 };
 void* take_block(void* pool, long length, long) {
+  Ledger* ledger = static_cast<RecordingPool*>(pool)->ledger;
+  if (ledger->taken++ == ledger->refused) return nullptr;
   void* block = ::operator new(static_cast<std::size_t>(length));
   std::memset(block, 0xA5, static_cast<std::size_t>(length));
-  static_cast<RecordingPool*>(pool)->ledger->live[block] = length;
+  ledger->live[block] = length;
   return block;
 }
 void give_block(void* pool, void* block, long length, long) {
@@ -239,6 +242,14 @@ TEST_F(SweepInverseTest, ReleaseReturnsEveryBlockWithItsLength) {
     EXPECT_EQ(ledger.freed, taken) << "moorep " << moorep;
   }
   zswpnfr(nullptr, nullptr);  // nothing to release
+  // A block that cannot be had: no record, and nothing kept.
+  for (int refused = 0; refused < 4; ++refused) {
+    Ledger ledger;
+    ledger.refused = refused;
+    RecordingPool pool{&take_block, &give_block, &ledger};
+    EXPECT_EQ(zswpnsu(&pool, 7, nullptr, nullptr, 1), nullptr) << refused;
+    EXPECT_TRUE(ledger.live.empty()) << refused;
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // bit for bit, the choice between them, and clean shutdown on failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <dirent.h>
@@ -12,6 +13,7 @@
 #include "host/globals.h"
 #include "host/pool.h"
 #include "host/kernel_handle.h"
+#include "linalg/cpu_count.h"
 #include "linalg/packed.h"
 #include "linalg/sweep.h"
 #include "matrices.h"
@@ -124,6 +126,35 @@ TEST_F(ThreadedSweepTest, EqualsTheSingleThreadedSweepBitForBit) {
   }
 }
 
+// A control without threads sweeps on the step's thread; a threaded sweep
+// without room for its threads' storage goes to the host's steps. Either
+// way the result is the single-threaded sweep's.
+TEST_F(ThreadedSweepTest, WithoutThreadsTheSweepIsTheSingleThreadedOne) {
+  const int n = 300;
+  const Matrix original = dominant_matrix(n, 7);
+  Matrix single = original;
+  std::string single_df;
+  ASSERT_EQ(sweep(single, n, n, single_df, 0), n);
+  for (bool room : {true, false}) {
+    Matrix x = original;
+    std::string df;
+    if (room) {
+      SweepControl control{};
+      ASSERT_EQ(zpsweepi(1, n, 0, 0, &control), 0);
+      EXPECT_EQ(control.noThreadsFlag, 1);
+      EXPECT_EQ(sweep(x, n, n, df, 4, &control), n);
+      zpsweept(&control);
+    } else {
+      platform::Pool& pool = host().task_pool();
+      pool.set_budget(pool.bytes_held() + sizeof(SweepControl) + 1);  // the control, not its threads
+      EXPECT_EQ(sweep(x, n, n, df, 4), n);
+      pool.set_budget(0);
+    }
+    EXPECT_EQ(df, single_df);
+    EXPECT_EQ(std::memcmp(x.data(), single.data(), single.size() * sizeof(double)), 0) << room;
+  }
+}
+
 TEST_F(ThreadedSweepTest, MoreThan250RowsGoToThreadsAndTheCpuCountDecides) {
   count_host_steps();
   std::string df;
@@ -156,6 +187,8 @@ TEST_F(ThreadedSweepTest, MoreThan250RowsGoToThreadsAndTheCpuCountDecides) {
   status = static_cast<QXStatus>(0x803fc26a);  // a failed read leaves one thread
   sweep(x, 251, 5, df, -1);
   EXPECT_EQ(g_host_steps, 5);
+  handle_slots()[14] = nullptr;  // no named values: the processors the system has
+  EXPECT_EQ(host_cpu_count(), std::max(1, static_cast<int>(std::thread::hardware_concurrency())));
   handle_slots()[14] = saved;
 }
 

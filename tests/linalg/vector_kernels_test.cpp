@@ -92,6 +92,8 @@ TEST(VectorKernels, MagnitudesAndNorm) {
   EXPECT_EQ(zvamx(v, 0), 0.0);
   EXPECT_EQ(zvamxj(v, 2, 2), 5.0);
   EXPECT_EQ(zvamxj(v, 1, 1), 3.0);
+  EXPECT_EQ(zvsum(v, 3), 3.0);
+  EXPECT_EQ(zvsum(v, 0), 0.0);
   const double three_four[] = {3, 4}, zeros[] = {0, 0, 0}, big[] = {1e200, 1e200};
   EXPECT_DOUBLE_EQ(zvenorm(2, 1, three_four), 5.0);
   EXPECT_EQ(zvenorm(3, 1, zeros), 0.0);

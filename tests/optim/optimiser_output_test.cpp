@@ -7,6 +7,7 @@
 // constrained steps' tables. Printing must not change the run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -130,6 +131,44 @@ TEST_F(OptimiserOutputTest, FirstStepReportMatchesTheHandWorkedStep) {
   EXPECT_EQ(row[10], "4.84(x2)");
   EXPECT_EQ(row[11], "");
   EXPECT_EQ(row[12], -1.2);
+}
+
+// Plain steps with step halving, printed with or without the details.
+bool g_details;
+void line_search_step() {
+  xinit();
+  static const mgh::Case c = mgh::rosenbrock();
+  static lsq::Fit fit(&c.problem);
+  ZOPTGLOBAL* g = printing_run(&fit, g_two, lsq::method("SH"));
+  g->opts.details = g_details;
+  g_rc = lsq::run(g, c.start);
+  g_printed = g->state;
+}
+
+// A line-search step shows its step size (a Marquardt step its lambda), or
+// only its sub-iteration count without the details; beyond the rows of the
+// start and of each iteration, the trials of the searches have theirs.
+TEST_F(OptimiserOutputTest, LineSearchStepsShowTheirStepSizeAndSubiterations) {
+  for (bool details : {true, false}) {
+    json_.str("");
+    g_details = details;
+    ASSERT_EQ(run_as_step(line_search_step), 0) << log_text();
+    ASSERT_EQ(g_rc, 0);
+    std::vector<std::string> names;
+    long rows = 0;
+    for (const Json& j : json_objects()) {
+      if (j.value("name", "") != "IterInfo") continue;
+      rows += static_cast<long>(j["rows"].size());
+      if (names.empty())
+        for (const Json& col : j["columns"]) names.push_back(col["name"]);
+    }
+    auto has = [&](const char* name) { return std::find(names.begin(), names.end(), name) != names.end(); };
+    EXPECT_EQ(has("stepsize"), details);
+    EXPECT_FALSE(has("lambda"));
+    EXPECT_EQ(has("Nsubit"), !details);
+    EXPECT_GT(g_printed.totsubiters, 0);
+    EXPECT_GT(rows, 1 + g_printed.iters) << details;
+  }
 }
 
 TEST_F(OptimiserOutputTest, SingularRowsAreListedAndGetNoStep) {

@@ -149,6 +149,23 @@ TEST_F(HalvingTest, AMinusInfiniteTrialIsRefused) {
   EXPECT_EQ(caller.trials[2].x, 1.0);  // half the step
 }
 
+// A failed line-search step of method G switches the run to Marquardt for
+// good, with a note; here no step can lower 1 + x^2 against the gradient.
+TEST_F(HalvingTest, AFailedStepOfMethodGSwitchesToMarquardt) {
+  synthetic::Caller caller;
+  caller.gradient = [](double) { return -1.0; };
+  ZOPTGLOBAL* g = synthetic::make_run(step_pool(), &caller, 'G');
+  g->opts.printerror = 1;
+  EXPECT_EQ(synthetic::run(g, 0.0), 1);
+  EXPECT_EQ(g->opts.method, 'M');
+  EXPECT_EQ(g->state.error, s_nodecr);
+  EXPECT_EQ(g->state.parms[0], 0.0);
+  EXPECT_NE(listing_text().find("The line-search step failed; the Marquardt method is used from now on."),
+            std::string::npos)
+      << listing_text();
+  EXPECT_NE(listing_text().find("Marquardt step found no decrease"), std::string::npos);
+}
+
 // A run abandoned by an exception from a callback (the caller's recovery)
 // leaves ridge and sub-iteration flags set; one that ended inside the step
 // report leaves ridgeflag set and a stale R. The next run on the same

@@ -152,6 +152,13 @@ TEST_F(ByGroupTest, DescendingOrderBrokenByAnAscendingPair) {
   EXPECT_NE(log_text().find("not in descending order of g: observation 3 (2) follows "
                             "observation 2 (1)"),
             std::string::npos);
+  write_file("w.csv", "s\nb\n\"a  \"\n");  // texts are quoted, without their trailing blanks
+  XO_FILE* w = open_by("w", BySpec{{{"s"}}});
+  EXPECT_EQ(xbynext(w), 1);
+  EXPECT_EQ(xbynext(w), -1);
+  EXPECT_NE(log_text().find("not in ascending order of s: observation 2 (\"a\") follows observation 1 (\"b\")"),
+            std::string::npos)
+      << log_text();
 }
 
 TEST_F(ByGroupTest, AReadErrorLeavesNoRecordCurrentAndIsReported) {

@@ -261,12 +261,64 @@ TEST_F(InputTest, DescriptionsThatDoNotFitTheDataAreErrors) {
   write_file("q.meta.json", R"({"variables": [{"name": "c"}]})");
   EXPECT_EQ(open("q"), nullptr);
   EXPECT_NE(log_text().find("names the variable c, which is not in"), std::string::npos);
-  for (const char* broken : {"{\"type\": ", "{\"type\": 1e999}"}) {
+  const std::pair<const char*, const char*> broken[] = {
+      {"{\"type\": ", ""},
+      {"{\"type\": 1e999}", ""},
+      {"[1]", "it must be a JSON object"},
+      {R"({"label": 5})", "\"label\" must be a text"},
+      {R"({"variables": {}})", "\"variables\" must be a list"},
+      {R"({"variables": [{"label": "x"}]})", "each entry of \"variables\" needs a \"name\""},
+      {R"({"variables": [{"name": "b", "type": 2}]})", "\"type\" must be a text"},
+      {R"({"variables": [{"name": "b", "length": 0}]})", "the length of b must be a whole number from 1 to 32767"}};
+  for (const auto& [text, why] : broken) {
     log_.str("");
-    write_file("q.meta.json", broken);
+    write_file("q.meta.json", text);
     EXPECT_EQ(open("q"), nullptr);
-    EXPECT_NE(log_text().find("q.meta.json is not valid: "), std::string::npos) << broken;
+    EXPECT_NE(log_text().find(std::string("q.meta.json is not valid: ") + why), std::string::npos) << text;
   }
+}
+
+// A last line without its line end is read like any other, also when it
+// ends with a comma.
+TEST_F(InputTest, TheLastRecordNeedsNoLineEnd) {
+  int k = 0;
+  for (const char* text : {"a,b\n1,2", "a,b\n1,", "a,b,c\n1,\"x\","}) {
+    const std::string name = "e" + std::to_string(k++);  // a file is read once a step
+    write_file(name + ".csv", text);
+    XO_FILE* f = open(name);
+    ASSERT_NE(f, nullptr) << text << log_text();
+    std::vector<double> cells;
+    XV_VECTOR* v = bind_numbers(f, {"a"}, &cells);
+    ASSERT_EQ(xbynext(f), 1);
+    EXPECT_EQ(read_group(f, v, cells), (std::vector<std::vector<double>>{{1}})) << text;
+  }
+}
+
+// The read operation of an input data set does what the services do; it
+// refuses writing and requests it does not know.
+TEST_F(InputTest, AnInputDataSetRefusesWhatItCannotDo) {
+  write_file("r.csv", "a\n1\n");
+  XO_FILE* in = open("r");
+  ASSERT_NE(in, nullptr);
+  XO_PARMS p{};
+  p.file = in;
+  EXPECT_EQ(in->write(&p), kXoNotOutput);
+  EXPECT_TRUE(p.flags & kXoFailed);
+  p = XO_PARMS{};
+  p.file = in;
+  p.opcode = 99;
+  EXPECT_EQ(in->read(&p), kXoBadRequest);
+  EXPECT_TRUE(p.flags & kXoFailed);
+  XO_FILE* out = host().datasets().open_output("w");
+  ASSERT_NE(out, nullptr);
+  p = XO_PARMS{};
+  p.file = out;
+  p.opcode = kXoNext;
+  EXPECT_EQ(in->read(&p), kXoNotInput);  // another data set's request
+  EXPECT_EQ(out->read(&p), kXoNotInput);
+  EXPECT_EQ(out->write(&p), kXoBadState);  // no variables yet
+  p.file = in;
+  EXPECT_EQ(out->write(&p), kXoNotOutput);
 }
 
 }  // namespace
@@ -302,6 +354,20 @@ TEST(PipedDataSet, ReadsLikeTheSameBytesInAFile) {
     EXPECT_EQ(piped->storage, file->storage);
   }
   fs::remove_all(dir);
+}
+
+// A file that cannot be opened says why; one that cannot be mapped (a file
+// of the kernel's, with only a nominal size) is read like a pipe.
+TEST(PipedDataSet, FilesThatCannotBeMappedAreReadAndOthersSayWhyNot) {
+  platform::ds::Problem problem;
+  EXPECT_EQ(platform::ds::load_table("WORK.none", "/no/such/folder/none.csv", &problem), nullptr);
+  EXPECT_EQ(problem.number, platform::ds::msg::kCannotRead);
+  EXPECT_EQ(problem.inserts.back(), "No such file or directory");
+  const std::filesystem::path kernel_file = "/sys/devices/system/cpu/online";  // "0-7" or so
+  if (!std::filesystem::exists(kernel_file)) GTEST_SKIP() << "no " << kernel_file;
+  problem = {};
+  EXPECT_EQ(platform::ds::load_table("WORK.online", kernel_file, &problem), nullptr);
+  EXPECT_EQ(problem.number, platform::ds::msg::kBadColumnName);  // its text was read
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <bit>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <limits>
@@ -97,11 +98,19 @@ TEST_F(OutputTest, ARowHoldsTheBoundValuesWhenItIsEmitted) {
   ASSERT_EQ(define_number(v, "x", &x), 0);
   ASSERT_EQ(define_text(v, "s", 8, s, 3), 0);  // three bytes of the field, padded to 8
   ASSERT_EQ(xvpute(v), 0);
+  int count = 0, varnum = 0;
+  EXPECT_EQ(xoinfo(out, kXoVariables, &count), 0);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(xvfind(out, "S", 1, &varnum, 0), 0);
+  EXPECT_EQ(varnum, 2);
   x = 1;
   ASSERT_EQ(emit(out, v), 0);
   x = 2.5;
   std::memcpy(s, "de ", 3);
-  ASSERT_EQ(emit(out, v), 0);
+  ASSERT_EQ(v->put(v, nullptr), 0);  // the vector's own operation is xyvput
+  XO_PARMS p{};
+  p.file = out;
+  ASSERT_EQ(out->write(&p), 0);
   x = 3;                          // changed but never emitted
   EXPECT_EQ(read_file("o.csv"), "x\n7\n");  // nothing under the final name before xvputt
   ASSERT_EQ(xvputt(v), 0);
@@ -183,6 +192,22 @@ TEST_F(OutputTest, NumbersAndTextsSurviveAWriteAndAReadBitForBit) {
     std::string s = texts[i % texts.size()];
     ASSERT_EQ(std::string(back, 12), s + std::string(12 - s.size(), ' ')) << "row " << i;
   }
+}
+
+// A value that is no number (an infinity, a NaN) is written as missing.
+TEST_F(OutputTest, ValuesThatAreNoNumbersAreWrittenAsMissing) {
+  XO_FILE* out = host().datasets().open_output("inf");
+  XV_VECTOR* v = nullptr;
+  ASSERT_EQ(xvputi(out, 1, 0, &v), 0);
+  double x = 0;
+  ASSERT_EQ(define_number(v, "x", &x), 0);
+  ASSERT_EQ(xvpute(v), 0);
+  for (double d : {HUGE_VAL, -HUGE_VAL, std::nan(""), 1.5}) {
+    x = d;
+    ASSERT_EQ(emit(out, v), 0);
+  }
+  ASSERT_EQ(xvputt(v), 0);
+  EXPECT_EQ(read_file("inf.csv"), "x\n\"\"\n\"\"\n\"\"\n1.5\n");
 }
 
 TEST_F(OutputTest, ABlankTextAloneInItsRowIsReadBackAsARow) {
@@ -289,6 +314,16 @@ TEST_F(OutputTest, DefinitionsThatCannotBeMadeAreRefusedWithAMessage) {
   EXPECT_NE(define_number(v, "DER_a_name_that_is_far_too_long_to_use", &x), 0);
   EXPECT_NE(define_text(v, "s", 0, "", 0), 0);
   EXPECT_NE(define_number(v, "y", nullptr), 0);
+  NAMESTR d;
+  xvnamei(&d);
+  d.type = 3;
+  d.name = "z";
+  d.namelen = 1;
+  EXPECT_NE(xvputd(v, &d, 0, &x, 0, 0, nullptr), 0);
+  EXPECT_NE(log_text().find("The variable z cannot be added to the data set WORK.bad: its type must be 1 (numeric) "
+                            "or 2 (character)."),
+            std::string::npos)
+      << log_text();
   EXPECT_EQ(host().datasets().open_output("BAD"), nullptr);
   EXPECT_NE(log_text().find("The data set WORK.BAD is already open for output"), std::string::npos);
 }
@@ -308,6 +343,24 @@ TEST_F(OutputTest, AnUnwritableFolderLeavesNoFile) {
             std::string::npos)
       << log_text();
   EXPECT_FALSE(std::filesystem::exists(dir_ / "gone"));
+}
+
+// The description goes with the data: when it cannot be written, neither is.
+TEST_F(OutputTest, ADescriptionThatCannotBeWrittenLeavesNoData) {
+  std::filesystem::create_directory(dir_ / "d.meta.json");
+  XO_FILE* out = host().datasets().open_output("d");
+  XV_VECTOR* v = nullptr;
+  double x = 1;
+  ASSERT_EQ(xvputi(out, 1, 0, &v), 0);
+  ASSERT_EQ(define_number(v, "x", &x), 0);
+  ASSERT_EQ(xvpute(v), 0);
+  ASSERT_EQ(emit(out, v), 0);
+  EXPECT_NE(xvputt(v), 0);
+  EXPECT_NE(log_text().find("The data set WORK.d was not written: the file " + (dir_ / "d.meta.json").string() +
+                            " cannot be opened for writing: Is a directory"),
+            std::string::npos)
+      << log_text();
+  EXPECT_EQ(files(), (std::vector<std::string>{"d.meta.json"}));
 }
 
 // A step that ends without terminating its output data set writes nothing.

@@ -97,6 +97,39 @@ TEST_F(ParameterDataSetTest, ByGroupsAlignWithTheInputDataSet) {
   EXPECT_TRUE(by_site[3].empty());  // no values for this group
 }
 
+// Character BY values of different lengths match as if the shorter were
+// padded with blanks, whichever data set has the longer variable.
+TEST_F(ParameterDataSetTest, CharacterByValuesMatchAsIfPaddedWithBlanks) {
+  const std::string head = "site,Parameter,Estimate\n";
+  const std::string n = head + "n,a,1\n", n_na = head + "n,a,2\nna,a,3\n", na = head + "na,a,4\n";
+  const struct {
+    std::string leader, follower;
+    std::vector<std::size_t> sizes;
+  } cases[] = {{n_na, n, {1, 0}}, {n, n_na, {1}}, {n, na, {0}}};
+  int k = 0;
+  for (const auto& c : cases) {
+    const std::string leader = "l" + std::to_string(k), follower = "f" + std::to_string(k++);
+    write_file(leader + ".csv", c.leader);
+    write_file(follower + ".csv", c.follower);
+    XO_FILE* data = open_by(leader, platform::BySpec{{{"site"}}});
+    XO_FILE* pd = open(follower);
+    bind(pd);
+    ASSERT_EQ(xbylist(data, pd), 0);
+    std::vector<std::size_t> sizes;
+    XO_PARMS dp{};
+    dp.file = data;
+    while (xbynext(data) > 0) {
+      ASSERT_EQ(xybyget(&dp), 0);
+      ASSERT_EQ(xbysync(pd, data), 0);
+      ASSERT_EQ(xbyrwnd(pd, 'b'), 0);
+      XO_PARMS pp{};
+      pp.file = pd;
+      sizes.push_back(rows(&pp, [](XO_PARMS* p) { return xybyget(p); }).size());
+    }
+    EXPECT_EQ(sizes, c.sizes) << c.leader << c.follower;
+  }
+}
+
 TEST_F(ParameterDataSetTest, ByVariablesLackingOrOfAnotherType) {
   write_file("data.csv", "site,x\n1,0.5\n");
   write_file("nosite.csv", "Parameter,Estimate\na,1\n");

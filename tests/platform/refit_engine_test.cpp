@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 #include <thread>
 
 #include "platform/refit/record_file.h"
+#include "platform/refit/refit_task.h"
 #include "support/nist_problem.h"
 #include "support/refit_driver.h"
 #include "support/refit_fixture.h"
@@ -203,6 +205,64 @@ TEST_F(RefitEngine, CharacterInputAndTextThatDoesNotParse) {
   ASSERT_NE(bad.instance(), nullptr);
   EXPECT_NE(bad.declare(), 0);
   EXPECT_NE(log_text().find("Line 1, column"), std::string::npos) << log_text();
+
+  // A variable past the end of the record is refused, and so is an engine
+  // without model text.
+  Driver beyond(data, text, {"b1", "b2"}, 1);
+  const QXPROF_PARM_INFO parms[] = {{"b1", 2, 0}, {"b2", 2, 1}};
+  ASSERT_EQ(beyond.ops().define_parms(beyond.instance(), nullptr, parms, 2), 0);
+  QXPROF_VAR_INFO past{};
+  past.type = DATASET_VAR;
+  past.numeric = true;
+  past.byte_len = 8;
+  past.u.offset = 16;  // the record holds x and g: 16 bytes
+  past.name_s = {"x", 1};
+  EXPECT_NE(beyond.ops().define_vars(beyond.instance(), nullptr, &past, 1), 0);
+  auto* ext = static_cast<QXPROF_EXTENSION*>(refit_driver::load_extension("qxprof"));
+  const QXPROF_PARMS no_text{};
+  EXPECT_EQ(ext->create_instance(ext, nullptr, &no_text), nullptr);
+  ext->gen.destroy(ext);
+}
+
+// The operations the procedure does not call keep their contract: a batch
+// can be watched and stopped, and its results read by task id.
+TEST_F(RefitEngine, ABatchCanBeWatchedStoppedAndReadByTaskId) {
+  static std::atomic<bool> release;
+  release = false;
+  Driver d(refit_driver::zigzag_line(), refit_driver::model_text("b1 + b2 * x"), {"b1", "b2"}, 1);
+  ASSERT_EQ(d.declare(), 0);
+  d.on_response = [](std::int32_t id) {
+    while (id == 0 && !release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  std::vector<double> start(2, 0.5);
+  std::vector<QXPROF_TASK_DESC> tasks;
+  for (int k = 0; k < 4; ++k) tasks.push_back(d.task(k, start.data()));
+  QXPROF_FACTORY& ops = d.ops();
+  ASSERT_EQ(ops.define_prof_tasks(d.instance(), nullptr, tasks.data(), 4), 0);
+  ASSERT_EQ(ops.profile(d.instance(), nullptr), 0);
+  EXPECT_EQ(ops.check_done(d.instance(), nullptr), 1);  // task 0 waits for its response
+  EXPECT_EQ(ops.wait_for_some_time_and_check_done(d.instance(), nullptr, 5), 1);
+  QXPROF_RESULT* early[1];
+  EXPECT_NE(ops.get_results_by_id_array(d.instance(), nullptr, nullptr, -1, early), 0);
+  EXPECT_EQ(ops.stop(d.instance(), nullptr), 0);
+  release = true;
+  EXPECT_EQ(ops.wait_until_done(d.instance(), nullptr), 0);
+  EXPECT_EQ(ops.check_done(d.instance(), nullptr), 0);
+  EXPECT_EQ(ops.wait_for_some_time_and_check_done(d.instance(), nullptr, 0), 0);
+  const std::int32_t ids[] = {3, 0};
+  QXPROF_RESULT* picked[2] = {};
+  ASSERT_EQ(ops.get_results_by_id_array(d.instance(), nullptr, ids, 2, picked), 0);
+  EXPECT_EQ(picked[0]->task_id, 3);
+  EXPECT_EQ(picked[0]->qxznlo_rc, platform::refit::kTaskStopped);  // never begun
+  EXPECT_EQ(picked[1]->task_id, 0);
+  EXPECT_EQ(picked[1]->qxznlo_rc, platform::refit::kTaskStopped);  // stopped at its next pass
+  const std::int32_t unknown[] = {9};
+  EXPECT_NE(ops.get_results_by_id_array(d.instance(), nullptr, unknown, 1, picked), 0);
+  EXPECT_EQ(ops.set_foreign_event_for_plw_gate(d.instance(), nullptr, nullptr), 0);
+  EXPECT_NE(ops.set_foreign_event_for_plw_gate(nullptr, nullptr, nullptr), 0);
+  EXPECT_NE(ops.stop(nullptr, nullptr), 0);
+  EXPECT_EQ(ops.check_done(nullptr, nullptr), 0);
+  EXPECT_EQ(ops.wait_for_some_time_and_check_done(nullptr, nullptr, 0), 0);
 }
 
 // A million records of three doubles against a limit of 64 kB: the memory

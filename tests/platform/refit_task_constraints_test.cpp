@@ -28,6 +28,8 @@ TEST(TaskConstraints, ProjectionLandsExactlyOnTheBrokenConstraints) {
       {{below(0, 1)}, {1.00000000002, 1.0}, {1.00000000001, 1.00000000001}},
       // A parameter that a profile fixes keeps its value; the other moves.
       {{below(0, 1), single(0, EQUAL, 2.0)}, {2.0, 1.99999999999}, {2.0, 2.0}},
+      // An equality between two parameters is broken either way.
+      {{{{0, 1}, {1.0, -1.0}, 0.0, EQUAL}}, {0.99999999999, 1.0}, {0.999999999995, 0.999999999995}},
   };
   for (const Case& c : cases) {
     std::vector<double> x = c.x;
@@ -38,6 +40,26 @@ TEST(TaskConstraints, ProjectionLandsExactlyOnTheBrokenConstraints) {
     else
       EXPECT_EQ(x[0], c.projected[0]);
   }
+}
+
+// Only linear constraints on declared parameters are taken.
+TEST(TaskConstraints, CopiesLinearConstraintsOnDeclaredParametersOnly) {
+  std::int32_t cols[] = {0, 1};
+  double coefs[] = {1.0, -1.0};
+  QXPROF_CONSTRAINT relation{0.0, MULTI_PARM_LINEAR, LEQ, {}};
+  relation.mp = {2, cols, nullptr, coefs};
+  QXPROF_CONSTRAINT* list[] = {&relation};
+  QXPROF_TASK_DESC d{};
+  d.constr_type = SYM_CONSTR;
+  d.constr.sym = {1, list};
+  std::vector<LinearConstraint> out;
+  ASSERT_TRUE(platform::refit::copy_constraints(d, 2, &out));
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].cols, (std::vector<int>{0, 1}));
+  EXPECT_EQ(out[0].coefs, (std::vector<double>{1.0, -1.0}));
+  EXPECT_FALSE(platform::refit::copy_constraints(d, 1, &out));  // parameter 1 is not declared
+  relation.c_type = NONLINEAR;
+  EXPECT_FALSE(platform::refit::copy_constraints(d, 2, &out));
 }
 
 }  // namespace

@@ -111,6 +111,25 @@ TEST_F(StatsExtensions, PercentileDefinitionFiveWithTies) {
   EXPECT_NE(st_->FactoryPtr->PercIntervals(st_, &ip), 0);
 }
 
+// Values and tables the extensions do not have are refused; a table ends
+// with its generic header's destroy as with DeleteTable.
+TEST_F(StatsExtensions, UnknownValuesAndTablesAreRefused) {
+  load({{1}, {2}});
+  std::int64_t length = 0, unknown = 0;
+  EXPECT_EQ(file_->FValueGet(file_, QXREC_RECLEN, &length, 0), 0);
+  EXPECT_EQ(length, 16);
+  EXPECT_NE(file_->FValueGet(file_, 99, &unknown, 0), 0);
+  std::int32_t n = 0;
+  EXPECT_NE(st_->FactoryPtr->ValueGet(st_, 99, &n, nullptr), 0);
+  static constexpr QXChar kName[] = {'u'};
+  QXTAB_TABLE_PARMS parms{QXTAB_ROW_BUF, kName, 1, nullptr, 0, 0, 0, false, QXTAB_ACTION_DELETE, nullptr};
+  QXTAB_TABLE* other = tab_->FactoryPtr->NewTable(tab_, &parms, nullptr);
+  ASSERT_NE(other, nullptr);
+  other->gen.destroy(other);  // released now, not again with the instance
+  parms.name_len = -1;
+  EXPECT_EQ(tab_->FactoryPtr->NewTable(tab_, &parms, nullptr), nullptr);
+}
+
 // a = 1..5, b = 2 1 4 3 5: means 3 and 3, variances 2.5, covariance 8/4.
 // The row with a missing b is left out of everything.
 TEST_F(StatsExtensions, CovarianceOfAKnownSample) {
@@ -130,6 +149,19 @@ TEST_F(StatsExtensions, CovarianceOfAKnownSample) {
     EXPECT_DOUBLE_EQ(d.intnorm.lower, 3.0 - zprobit(0.95) * std::sqrt(2.5));
   }
   EXPECT_EQ(st_->FactoryPtr->GetTheCovariance(st_, 1), nullptr);
+  EXPECT_EQ(st_->FactoryPtr->GetTheCovariance(st_, 0), nullptr);
+}
+
+// With every row left out there is nothing to describe: no count, mean,
+// limits or covariance.
+TEST_F(StatsExtensions, NoRowsLeftHaveNoStatistics) {
+  load({{missing_value()}, {missing_value()}});
+  percentiles({0.5});
+  const QXBSTAT_DIAG& d = column(0);
+  EXPECT_EQ(d.n, 0);
+  EXPECT_TRUE(is_special_missing(d.mean));
+  EXPECT_TRUE(is_special_missing(d.min));
+  EXPECT_TRUE(is_special_missing(d.std));
   EXPECT_EQ(st_->FactoryPtr->GetTheCovariance(st_, 0), nullptr);
 }
 

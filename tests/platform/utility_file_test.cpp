@@ -3,6 +3,9 @@
 #include "platform/datasets/utility_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <array>
 #include <cstring>
@@ -77,6 +80,36 @@ TEST_F(UtilityFileTest, MisuseGivesAStatusNotACrash) {
   EXPECT_EQ(file, nullptr);
   xprrlog(0, kXcBadLength);
   EXPECT_NE(log_text().find("The record length differs"), std::string::npos);
+}
+
+// A temporary file that cannot grow (a full disk, here a file-size limit)
+// fails the request that needed the room with a status.
+TEST_F(UtilityFileTest, ATemporaryFileThatCannotGrowGivesAStatus) {
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit small = before;
+  small.rlim_cur = 16 << 10;
+  auto* const handler = std::signal(SIGXFSZ, SIG_IGN);  // writes fail with EFBIG instead
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  XC_OPEN block = diagnostics_block();
+  Row r{};
+  int moved = 0, grown = 0, read = 0;
+  host().datasets().set_utility_memory_limit(40000);  // moved at record 1001, all at once
+  XC_FILE* file = nullptr;
+  xcopen(&file, &block);
+  for (int i = 0; i < 1001 && moved == 0; ++i) moved = xcwrite(file, r.data(), 40);
+  xcclose(file, 1);
+  host().datasets().set_utility_memory_limit(4000);  // moved early, then grown
+  xcopen(&file, &block);
+  for (int i = 0; i < 1000 && grown == 0; ++i) grown = xcwrite(file, r.data(), 40);
+  xcpoint(file, file->records() - 1);  // written to the buffer, lost with it
+  read = xcread(file, r.data(), 40);
+  xcclose(file, 1);
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_EQ(moved, kXcIoFailed);
+  EXPECT_EQ(grown, kXcIoFailed);
+  EXPECT_EQ(read, kXcIoFailed);
 }
 
 }  // namespace

@@ -101,7 +101,7 @@ TEST(BetaEngine, BoundsEndsAndInvalidRequests) {
   ASSERT_EQ(zlogbet(&q), 0);
   EXPECT_NEAR(q.lpl, std::log(ref::ibeta(2, 3, 0.25L)), 1e-15);
   for (ARGBET bad : {request(1, 0, 3, 0.5), request(1, 2, -1, 0.5), request(1, 2, 3, 1.5),
-                     request(1, 2, 3, NAN), request(4, 2, 3, -0.5)})
+                     request(1, 2, 3, NAN), request(4, 2, 3, -0.5), request(1, 1e17, 3, 0.5)})
     EXPECT_EQ(zlogbet(&bad), 1);
 }
 

@@ -5,6 +5,7 @@
 #include <boost/multiprecision/cpp_bin_float.hpp>
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "host/missing.h"
@@ -67,6 +68,12 @@ TEST(NormalMixture, VerificationCodesAndNormalisation) {
   EXPECT_EQ(m.w, (std::vector<double>{0.25, 0.75}));
   EXPECT_EQ(m.mu, (std::vector<double>{-1, 5}));
   EXPECT_EQ(m.sigma, (std::vector<double>{2, 1}));
+  // Proportions too large to add up are scaled by the largest first.
+  const double huge = std::numeric_limits<double>::max();
+  Mixture big({huge, huge / 3}, {5, -1}, {1, 2});
+  ASSERT_EQ(zmxnorm(&big.arg), 0);
+  EXPECT_DOUBLE_EQ(big.w[0], 0.75);
+  EXPECT_DOUBLE_EQ(big.w[1], 0.25);
 }
 
 TEST(NormalMixture, LogTailsAndDensityAgreeWithTheDirectSum) {

@@ -87,6 +87,14 @@ TEST(MillsRatio, AgreesWithTheReferenceOnBothPaths) {
   EXPECT_EQ(ratio, std::exp(0.9189385332046728 + 60.5));
   // Near 0 the fraction converges too slowly for its 100 convergents.
   EXPECT_EQ(zcnfmill(0.5, &ratio), 1);
+  // A missing argument comes back missing.
+  double lpl, lpr, ldens;
+  EXPECT_EQ(zmillsr(missing_value(), &ratio), 0);
+  EXPECT_TRUE(is_missing(ratio));
+  EXPECT_EQ(zcnfmill(missing_value(), &ratio), 0);
+  EXPECT_TRUE(is_missing(ratio));
+  EXPECT_EQ(zlognrm(missing_value(), &lpl, &lpr, &ldens), 0);
+  EXPECT_TRUE(is_missing(lpl) && is_missing(lpr) && is_missing(ldens));
 }
 
 // ln of the normal tail beyond |x|: through erfc in long double, and from

@@ -63,4 +63,34 @@ TEST_F(HistoryTest, TheObjectiveLabelFollowsWeightsAndLoss) {
   }
 }
 
+// A failing output request leaves the table as far as it was built, with
+// the host's message (an error: return code 8), and nothing is released
+// that was never opened. The grid search gives up the group when a row
+// cannot be added; the estimation goes on otherwise.
+TEST_F(HistoryTest, AFailingRequestLeavesTheTableWithTheHostsMessage) {
+  struct Case {
+    int selector;
+    const char* statements;
+    std::size_t histories;  // IterHistory tables shown
+    bool estimated;
+  } cases[] = {
+      {338, "parms a=0 b=2;", 0, true},                    // the Iter column
+      {338, "parms a=0 1 b=2;", 0, false},                 // a grid column, then its rows
+      {329, "parms a=0 1 b=2;", 1, false},                 // a grid row
+      {299, "parms a=5 6 b=2; bounds a < 3;", 2, true},  // closing the grid of infeasible points
+  };
+  for (const Case& c : cases) {
+    json_.str("");
+    procedure_test::failing_selector() = c.selector;
+    EXPECT_EQ(run(std::string("proc ruva data=d; ") + c.statements + " model y = a + b*x;", &procedure_test::failing_request_body),
+              8)
+        << c.statements << log_text();
+    EXPECT_NE(log_text().find("ERROR: An output request came when its object could not take it."), std::string::npos)
+        << c.statements << log_text();
+    EXPECT_EQ(log_text().find("carried a parameter"), std::string::npos) << c.statements << log_text();
+    EXPECT_EQ(tables("IterHistory").size(), c.histories) << c.statements;
+    EXPECT_EQ(tables("ParameterEstimates").size(), c.estimated ? 1u : 0u) << c.statements;
+  }
+}
+
 }  // namespace

@@ -17,6 +17,7 @@
 
 #include "host/globals.h"
 #include "host/module_entry.h"
+#include "host/object_methods.h"
 #include "host/parse_print_record.h"
 #include "host/services.h"
 #include "platform/host.h"
@@ -48,6 +49,17 @@ inline RUVACOM* begin_step(int through) {
   if (through >= 1 && ruvaint(ctx) != 0) xexit(1012, 0);
   if (through >= 2 && ruvares() != 0) xexit(1012, 0);
   return ctx;
+}
+
+// A whole step whose output service fails the step's first request with
+// the selector `failing_selector()` (an output request out of order).
+inline int& failing_selector() {
+  static int selector = 0;
+  return selector;
+}
+inline void failing_request_body() {
+  platform::Host::current().output().inject_failure(failing_selector(), kOutputWrongState);
+  kovruva();
 }
 
 // Parse and options only.

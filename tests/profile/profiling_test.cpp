@@ -201,6 +201,35 @@ TEST_F(ProfilingTest, RefitsKeepAnActiveBoundExactly) {
   EXPECT_EQ(rows, 1 + 21 + 7);
 }
 
+// A BOUNDS relation between two parameters reaches every refit as
+// b - a <= 0: where it is active, the reference refit and each jackknife
+// refit are the fit of y = a (1 + x), the latter without its observation,
+// to the refits' convergence criterion.
+TEST_F(ProfilingTest, ABoundBetweenTwoParametersHoldsInEveryRefit) {
+  ASSERT_EQ(fit(line_csv(), "proc ruva data=d; by g; parms a=1 b=1; bounds b <= a; _weight_ = w;"
+                            " model y = a + b*x; profile a / all profdata=pd;"),
+            0)
+      << log_text();
+  const auto tied = [](int left_out) {
+    double num = 0, den = 0;
+    int i = 0;
+    for (const Obs& o : kLine)
+      if (o.g == 1 && i++ != left_out) num += o.w * o.y * (1 + o.x), den += o.w * (1 + o.x) * (1 + o.x);
+    return num / den;
+  };
+  int jack = 0;
+  for (const Row& r : read_rows("pd")) {
+    if (r.at("g") != "1") continue;
+    EXPECT_LE(number(r, "b"), number(r, "a")) << r.at("_TYPE_");
+    if (r.at("_TYPE_") == "REF") EXPECT_NEAR(number(r, "a"), tied(-1), 1e-6);
+    if (r.at("_TYPE_") != "JACK") continue;
+    EXPECT_NEAR(number(r, "a"), tied(jack), 1e-6);
+    EXPECT_EQ(number(r, "b"), number(r, "a"));
+    ++jack;
+  }
+  EXPECT_EQ(jack, 7);
+}
+
 // With SIGSQ= both pivots measure in its unit: for a straight line they agree.
 TEST_F(ProfilingTest, SigsqIsTheMeanSquareOfBothPivots) {
   ASSERT_EQ(fit(line_csv(),

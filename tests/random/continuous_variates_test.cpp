@@ -205,6 +205,18 @@ TEST_F(ContinuousVariates, FBeyondTheBetaResolutionIsInfinite) {
       "F(8, 0.1)");
 }
 
+// Algorithm BC beyond the range of exp: w is infinite, so the draw is 1 when
+// the larger shape is alpha and 0 when it is beta.
+TEST_F(ContinuousVariates, BetaBeyondTheExponentialsRangeIsAtItsBound) {
+  const double cases[][3] = {{2.0, 0.01, 1.0}, {0.01, 2.0, 0.0}};
+  for (const auto& c : cases) {
+    rt::Script script{{0.9999, 0.2505}};  // z = u1 u1 u2 just above 1/4, v = 100 logit(u1)
+    auto q = rt::scripted(&script);
+    EXPECT_EQ(GetOneVariateBETA(q.get(), c[0], c[1]), c[2]) << c[0];
+    EXPECT_EQ(script.drawn, 2);
+  }
+}
+
 // Uniforms that no trial accepts: each loop gives up after its cap of
 // trials with the special missing value.
 TEST_F(ContinuousVariates, RejectionLoopsAreCapped) {

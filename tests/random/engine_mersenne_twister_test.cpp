@@ -107,6 +107,12 @@ TEST_F(MersenneTwister, ThirtyTwoBitOutputSkipsZeroAndNeverHangs) {
   std::memset(ours.area, 0, sizeof ours.area);
   EXPECT_EQ(ours.u32(), 1u);
   EXPECT_GT(ours.rng.zrng_double_32_closed_open(ours.area), 0.0);
+  EXPECT_EQ(ours.rng.zrng_double_crude(ours.area), 0x1p-32);
+  EXPECT_EQ(ours.rng.zrng_blob_size(), zrng_MT32_size());
+  EXPECT_EQ(zrng_MT32_size(), 2500u);
+  Method wide(&zrnfMT64, 1);
+  EXPECT_EQ(wide.rng.zrng_blob_size(), zrng_MT64_size());
+  EXPECT_EQ(zrng_MT64_size(), 2504u);
 }
 
 TEST_F(MersenneTwister, WideOutputOfANarrowMethodTakesTwoWordsFirstHigh) {

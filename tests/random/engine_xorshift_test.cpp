@@ -154,4 +154,26 @@ TEST_F(Xorshift, KeysAndThreadsChangeNothing) {
   }
 }
 
+TEST_F(Xorshift, RecordsReportTheEnginesBlobSizesAndXorgensLoadsNoState) {
+  const struct {
+    ZrngFill fill;
+    QXMemSize engine, expected;
+  } sizes[] = {{&zrnfXOR64, zrng_XOR64_size(), 8},
+               {&zrnfXOR128, zrng_XOR128_size(), 16},
+               {&zrnfXOR1024, zrng_XOR1024_size(), 136},
+               {&zrnfXOR4096, zrng_XOR4096_size(), 520},
+               {&zrnfXORGENS, zrng_XORGENS_size(), 528}};
+  for (const auto& c : sizes) {
+    ZRNG_S r{};
+    c.fill(&r, 0);
+    EXPECT_EQ(c.engine, c.expected) << r.zrng_name;
+    EXPECT_EQ(r.zrng_blob_size(), c.expected) << r.zrng_name;
+  }
+  Method gens(&zrnfXORGENS, 3), copy(&zrnfXORGENS, 3);
+  std::uint8_t bytes[16] = {1, 2, 3};
+  EXPECT_EQ(gens.rng.zrng_state(gens.area, bytes, 16, 0), -1);
+  EXPECT_EQ(gens.rng.zrng_state(gens.area, bytes, 0, 0), 0);
+  for (int i = 0; i < 20; ++i) ASSERT_EQ(gens.u64(), copy.u64());
+}
+
 }  // namespace

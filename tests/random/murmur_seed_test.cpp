@@ -63,13 +63,14 @@ TEST(Murmur, FinalisersFixZeroAndWordHashPadsAnOddWord) {
   }
 }
 
-// A kernel whose clock reads from a script and whose statistics are zero.
+// A kernel whose clock reads from a script (t0 until it ticks, then t) and
+// whose statistics are zero.
 double g_clock[2];
-int g_clock_reads = 0;
+long g_clock_reads = 0, g_tick_at = 1;
 QXStatus scripted_kernel(int code, void* block, std::uint32_t, QX_HNDL_S*) {
   if (code == 16) {
     auto* pair = static_cast<double*>(block);
-    pair[0] = g_clock[g_clock_reads++ == 0 ? 0 : 1];
+    pair[0] = g_clock[g_clock_reads++ < g_tick_at ? 0 : 1];
     pair[1] = 0;
     return 0;
   }
@@ -81,8 +82,8 @@ class AutomaticSeeds : public RandomTest {
  protected:
   AutomaticSeeds() : saved_(Exported_QXHandle->ConfigureSystem) {}
   ~AutomaticSeeds() override { Exported_QXHandle->ConfigureSystem = saved_; }
-  void use_clock(double t0, double t) {
-    g_clock[0] = t0, g_clock[1] = t, g_clock_reads = 0;
+  void use_clock(double t0, double t, long tick_at = 1) {
+    g_clock[0] = t0, g_clock[1] = t, g_clock_reads = 0, g_tick_at = tick_at;
     Exported_QXHandle->ConfigureSystem = &scripted_kernel;
   }
   decltype(QX_HNDL_S::ConfigureSystem) saved_;
@@ -107,6 +108,38 @@ TEST_F(AutomaticSeeds, ThirtyOneBitSeedIsNeverZero) {
   EXPECT_EQ(zrngi31(), 201);
 }
 
+// The seed comes from the reading at which the clock ticked, however many
+// readings that took; a clock that never ticks is given up after 10^7.
+TEST_F(AutomaticSeeds, TheClockIsReadUntilItTicks) {
+  for (long tick_at : {1, 2, 3, 4, 7}) {
+    use_clock(100.0, 100.5, tick_at);
+    EXPECT_EQ(zrngi31(), 201) << tick_at;
+    EXPECT_EQ(g_clock_reads, tick_at + 1) << tick_at;
+  }
+  use_clock(100.0, 100.0, 1L << 40);
+  EXPECT_EQ(zrngi31(), 100);  // no tick: the reading itself
+  EXPECT_EQ(g_clock_reads, 10000001);
+}
+
+// The plain clock seeds take no named-value override and keep their full
+// range: all 32 bits, and the 64-bit hash before zrngi64 reduces it.
+TEST_F(AutomaticSeeds, PlainClockSeedsIgnoreTheOverride) {
+  use_clock(100.0, 100.5);
+  const std::uint64_t hash = zrngt64();
+  use_clock(100.0, 100.5);
+  EXPECT_EQ(zrngi64(), hash < 2049 ? hash : hash >> 11);
+  rt::fix_automatic_seed(12345);
+  EXPECT_EQ(zrngi64(), 12345u);
+  use_clock(100.0, 100.5);
+  EXPECT_EQ(zrngt64(), hash);
+  use_clock(100.0, 100.5);
+  EXPECT_EQ(zrngt32(), 201u);
+  use_clock(2147483647.0, 2147483648.0);
+  EXPECT_EQ(zrngt32(), 0x80000000u);  // where zrngi31 gives 1
+  use_clock(-1.0, 0.0);
+  EXPECT_EQ(zrngt32(), 1u);  // 0 is replaced
+}
+
 TEST_F(AutomaticSeeds, UserSeedsMapIntoTheMethodsRange) {
   EXPECT_EQ(zrngd2i(3, 100), 3);
   EXPECT_EQ(zrngd2i(3.5, 100), 74);  // mantissa 0.875
@@ -122,6 +155,9 @@ TEST_F(AutomaticSeeds, UserSeedsMapIntoTheMethodsRange) {
   EXPECT_EQ(zrngd2i(-HUGE_VAL, 100), 0);
   EXPECT_EQ(zrngd2i(NAN, 100), 0);
   EXPECT_EQ(rt::count(log_text(), "ERROR: A seed from 1 to 100 cannot be made"), 3);
+  // A range of one seed has room for no mapped seed but itself.
+  EXPECT_EQ(zrngd2i(3.5, 1), 0);
+  EXPECT_EQ(rt::count(log_text(), "ERROR: A seed from 1 to 1 cannot be made from the seed 3.5."), 1);
 }
 
 }  // namespace

@@ -73,6 +73,19 @@ TEST_F(SmallEngines, HardwareMethodIsAStubThatNeverRuns) {
   EXPECT_EQ(r.zrng_seed_64(area, 5), 0);
   EXPECT_EQ(r.zrng_uint64(area), 0u);
   EXPECT_EQ(r.zrng_double_open(area), 0.0);
+  // Every double form gives what its formula gives for a zero word.
+  EXPECT_EQ(r.zrng_double_32_open_open(area), 0x1p-33);
+  EXPECT_EQ(r.zrng_double_32_open_closed(area), 0x1p-32);
+  EXPECT_EQ(r.zrng_double_53_open_open(area), 0x1p-53);
+  EXPECT_EQ(r.zrng_double_53_open_closed(area), 0x1p-53);
+  EXPECT_EQ(r.zrng_double_64_open_open(area), 0x1p-64);
+  EXPECT_EQ(r.zrng_double_64_open_closed(area), 0x1p-64);
+  EXPECT_EQ(r.zrng_double_64_closed_closed(area), 0.0);
+  std::uint8_t state[4] = {1, 2, 3, 4};
+  EXPECT_EQ(r.zrng_state(area, state, 4, 0), 0);
+  r.zrng_dump_blob_32(area, 4);
+  r.zrng_dump_blob_64(area, 4);
+  EXPECT_EQ(log_text(), "");
   EXPECT_EQ(r.zrng_double_crude, nullptr);
 }
 

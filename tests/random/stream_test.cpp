@@ -10,6 +10,7 @@
 
 #include "host/missing.h"
 #include "random/hash_murmur3.h"
+#include "random/method_descriptors.h"
 #include "random/status_codes.h"
 #include "random_support.h"
 
@@ -139,6 +140,9 @@ TEST_F(Streams, ResetAndStateCopyRestartTheSequence) {
   EXPECT_EQ(b->Seed, 11u);
   const auto rest = rt::uniforms(b.get(), 400);
   EXPECT_EQ(rest, std::vector<double>(first.begin() + 300, first.end()));
+  auto c = new_stream(11);
+  EXPECT_EQ(zmrsetp(2, c.get()), 0);  // no effect
+  EXPECT_EQ(first, rt::uniforms(c.get(), 700));
 }
 
 // A kernel pool over malloc that can be told to fail.
@@ -187,6 +191,57 @@ TEST_F(Streams, ClonesHaveTheirOwnStateFromThePool) {
   EXPECT_EQ(zrand_clone(&bare, 1, q), kNullArgument);
   EXPECT_EQ(bare.IsUsable, 0);
   EXPECT_EQ(zrand_clone(nullptr, 1, q), kNullArgument);
+  bare.Functions = q->Functions;  // a method but no state area: nothing to restart
+  EXPECT_EQ(zrand_rewind(&bare), kNullArgument);
+  EXPECT_EQ(bare.IsUsable, 0);
+}
+
+// What a method cannot take is reported and left out, and the stream still
+// draws.
+TEST_F(Streams, SeedsAndKeysAMethodCannotTakeAreIgnoredWithAWarning) {
+  rt::set_text("OSENV.KOV_RNG_MESSAGES", "NOTE");
+  auto keyed = new_stream(42, "XOR64");
+  keyed->UserKey = 5;
+  EXPECT_EQ(zrand_init(keyed.get()), kTakesNoKey);
+  EXPECT_EQ(rt::count(log_text(), "WARNING: The random-number method XOR64 takes no key; the key 5 is ignored."), 1);
+  EXPECT_EQ(rt::uniforms(keyed.get(), 20), rt::uniforms(new_stream(42, "XOR64").get(), 20));
+
+  // No method in use takes no seed; the hardware method's record, which
+  // selection never keeps, is put in place as selection would leave it.
+  auto seedless = std::make_unique<MERSENNE_RAND>();
+  zrnfRDRAND(&seedless->rng, 0);
+  std::memcpy(seedless->Method, seedless->rng.zrng_qxname, sizeof seedless->Method);
+  seedless->UserMethod = seedless->rng.zrng_name;
+  seedless->Flags = zrand_flags::kMethodNamed;
+  seedless->UserSeed = 9;
+  EXPECT_EQ(zmrsrnd(seedless.get()), 0);
+  EXPECT_EQ(seedless->Status, kTakesNoSeed);
+  EXPECT_EQ(seedless->Seed, 0u);
+  EXPECT_EQ(rt::count(log_text(), "WARNING: The random-number method RDRAND takes no seed; the seed 9 is ignored."),
+            1);
+  EXPECT_EQ(rt::count(log_text(), "NOTE: Random numbers are drawn with the Intel RDRAND method.\n"), 1);
+}
+
+// A key that a state copy brought along is named in the note, or refused
+// when the method's keys do not reach it.
+TEST_F(Streams, AKeyCarriedIntoInitialisationIsNotedOrRefused) {
+  rt::set_text("OSENV.KOV_RNG_MESSAGES", "NOTE");
+  char pcg[] = "PCG32I";
+  auto q = std::make_unique<MERSENNE_RAND>();
+  q->UserMethod = pcg;
+  q->UserSeed = 11;
+  q->Key = 3;
+  zmrsrnd(q.get());
+  EXPECT_EQ(q->Status, 0);
+  EXPECT_EQ(rt::count(log_text(),
+                      "NOTE: Random numbers are drawn with the 32-bit PCG32i method from the seed 11 with the key 3."),
+            1);
+  q->Key = 1ull << 31;
+  EXPECT_EQ(zrand_init(q.get()), kBadKey);
+  EXPECT_EQ(rt::count(log_text(),
+                      "ERROR: The random-stream key 2147483648 is larger than 2147483647, the largest the "
+                      "method PCG32I takes."),
+            1);
 }
 
 }  // namespace

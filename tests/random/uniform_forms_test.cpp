@@ -282,4 +282,29 @@ TEST_F(UniformForms, DumpsJournalFourWordsToALine) {
   EXPECT_EQ(rt::count(log_text(), "Further elements omitted."), 1);
 }
 
+// The last line of a dump holds what is left of the four words a line takes.
+TEST_F(UniformForms, DumpsEndWithTheWordsLeftOver) {
+  const ZRNG_S q = record<Wide>();
+  std::uint32_t words32[34] = {};
+  std::uint64_t words64[17] = {};
+  for (int i = 0; i < 17; ++i) words32[i] = static_cast<std::uint32_t>(0xA0 + i), words64[i] = 0xB0ull + i;
+  const char* last32[] = {"     4:       a4\n", "     4:       a4    5:       a5\n",
+                          "     4:       a4    5:       a5    6:       a6\n"};
+  const char* last64[] = {"     4:               b4\n", "     4:               b4    5:               b5\n",
+                          "     4:               b4    5:               b5    6:               b6\n"};
+  for (int left = 1; left <= 3; ++left) {
+    log_.str("");
+    q.zrng_dump_blob_32(words32, 4 + left);
+    EXPECT_NE(log_text().find(last32[left - 1]), std::string::npos) << log_text();
+    log_.str("");
+    q.zrng_dump_blob_64(words64, 4 + left);
+    EXPECT_NE(log_text().find(last64[left - 1]), std::string::npos) << log_text();
+    EXPECT_EQ(rt::count(log_text(), "Further elements omitted."), 1);
+  }
+  log_.str("");
+  q.zrng_dump_blob_64(words64, 100);  // no more than the blob's 17 words
+  EXPECT_NE(log_text().find("    16:               c0\n"), std::string::npos) << log_text();
+  EXPECT_EQ(rt::count(log_text(), "Further elements omitted."), 0);
+}
+
 }  // namespace

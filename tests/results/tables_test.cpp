@@ -180,3 +180,36 @@ TEST(CorrelationMatrix, MissingRowsForNoVarianceAndUnderG4ForCorrelationsBeyondO
 }
 
 }  // namespace
+
+namespace {
+
+// A failing request of the result tables is reported; the estimation
+// summary alone is given up, while any other table ends the step: with 120
+// when there are BY variables, else 1020.
+TEST_F(TablesTest, AFailingResultRequestIsReportedAndEndsTheStep) {
+  struct Case {
+    int selector;  // 164 a fact, 388 a matrix
+    const char* by;
+    int rc;
+    bool summary;  // the summary's facts are shown
+  } cases[] = {{164, "", 8, false}, {388, "", 1020, true}, {388, "by g;", 120, true}};
+  std::string csv = results_test::kPuromycin;
+  csv.replace(0, csv.find('\n'), "conc,rate,g");
+  for (std::size_t at = csv.find('\n', csv.find('\n') + 1); at != std::string::npos; at = csv.find('\n', at + 3))
+    csv.insert(at, ",1");
+  for (const Case& c : cases) {
+    procedure_test::failing_selector() = c.selector;
+    json_.str("");
+    write_file("d.csv", csv);
+    EXPECT_EQ(run(std::string("proc ruva data=d noitprint; ") + c.by + " parms Vm=200 K=0.05;"
+                  " model rate = Vm*conc/(K+conc);",
+                  &procedure_test::failing_request_body),
+              c.rc)
+        << c.selector << log_text();
+    EXPECT_NE(log_text().find("ERROR: An output request came when its object could not take it."), std::string::npos);
+    ASSERT_EQ(tables("EstSummary").size(), 1u);
+    EXPECT_EQ(tables("EstSummary")[0]["rows"].empty(), !c.summary) << c.selector;  // abandoned: no facts
+  }
+}
+
+}  // namespace

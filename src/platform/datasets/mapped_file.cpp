@@ -47,7 +47,7 @@ bool MappedFile::open(const std::filesystem::path& file, std::string* why) {
   } else if (ok && st.st_size > 0) {
     void* p = mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
     if (p == MAP_FAILED) {
-      ok = false;
+      ok = read_stream(fd, why);  // a file system without mapping: read it instead
     } else {
       data_ = static_cast<const char*>(p);
       size_ = static_cast<std::size_t>(st.st_size);

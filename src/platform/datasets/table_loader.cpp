@@ -134,16 +134,16 @@ bool scan_cell(std::string_view cell, std::int64_t line, const std::filesystem::
       }
       return true;
     case CellKind::Text:
-      if (scan->forced) {
-        *problem = {msg::kNotANumber, {to_string(line), file.string(), std::string(cell), v.name}};
-        return false;
-      }
-      scan->numeric = false;
-      scan->text_line = line;
-      scan->text_cell = std::string(cell);
-      std::vector<double>().swap(scan->values);
-      return true;
+      break;
   }
+  if (scan->forced) {
+    *problem = {msg::kNotANumber, {to_string(line), file.string(), std::string(cell), v.name}};
+    return false;
+  }
+  scan->numeric = false;
+  scan->text_line = line;
+  scan->text_cell = std::string(cell);
+  std::vector<double>().swap(scan->values);
   return true;
 }
 

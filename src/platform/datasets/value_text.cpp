@@ -52,6 +52,8 @@ CellKind read_cell(std::string_view text, double* value) {
   const char* first = s[0] == '+' ? s.data() + 1 : s.data();
   const char* last = s.data() + s.size();
   double v = 0;
+  // A text that is no number stops from_chars at its start, so reading to
+  // the end leaves only a value out of range to look at.
   auto [end, ec] = std::from_chars(first, last, v, std::chars_format::general);
   if (end != last) return CellKind::Text;
   if (ec == std::errc::result_out_of_range) {
@@ -59,8 +61,6 @@ CellKind read_cell(std::string_view text, double* value) {
     // is out of range.
     v = std::strtod(std::string(s).c_str(), nullptr);
     if (std::isinf(v)) return CellKind::OutOfRange;
-  } else if (ec != std::errc()) {
-    return CellKind::Text;
   }
   *value = v;
   return CellKind::Number;

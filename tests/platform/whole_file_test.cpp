@@ -1,0 +1,99 @@
+// Files written whole or not at all: the target changes only at the commit,
+// a failure leaves the old file and no temporary file behind, a link is
+// followed and a device is written in place.
+#include "platform/datasets/whole_file.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::ds::WholeFile;
+using platform::ds::write_whole_file;
+
+class WholeFileTest : public ::testing::Test {
+ protected:
+  WholeFileTest() {
+    std::string pattern = (fs::temp_directory_path() / "ruva-whole-XXXXXX").string();
+    dir_ = mkdtemp(pattern.data());
+  }
+  ~WholeFileTest() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  std::string read(const fs::path& file) const {
+    std::ostringstream ss;
+    ss << std::ifstream(file, std::ios::binary).rdbuf();
+    return ss.str();
+  }
+  int entries() const {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(dir_)) n += e.exists();
+    return n;
+  }
+  fs::path dir_;
+};
+
+TEST_F(WholeFileTest, TheTargetChangesOnlyAtTheCommit) {
+  const fs::path target = dir_ / "t.csv";
+  std::ofstream(target) << "old";
+  WholeFile file;
+  std::string why;
+  ASSERT_TRUE(file.open(target, &why)) << why;
+  ASSERT_TRUE(file.write("new", &why));
+  ASSERT_TRUE(file.finish(true, &why));
+  EXPECT_EQ(read(target), "old");
+  ASSERT_TRUE(file.commit(&why));
+  EXPECT_EQ(read(target), "new");
+  EXPECT_EQ(entries(), 1);
+}
+
+TEST_F(WholeFileTest, ALinkIsFollowedAndDevicesAreWrittenInPlace) {
+  const fs::path real = dir_ / "real.csv", link = dir_ / "link.csv";
+  std::ofstream(real) << "old";
+  fs::create_symlink(real, link);
+  std::string why;
+  ASSERT_TRUE(write_whole_file(link, "new", true, &why)) << why;
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(read(real), "new");
+  EXPECT_TRUE(write_whole_file("/dev/null", "x", true, &why)) << why;
+  EXPECT_FALSE(write_whole_file("/dev/full", "x", true, &why));
+  EXPECT_EQ(why, "writing /dev/full failed: No space left on device");
+  fs::create_directory(dir_ / "folder");
+  EXPECT_FALSE(write_whole_file(dir_ / "folder", "x", false, &why));
+  EXPECT_EQ(why, "the file " + (dir_ / "folder").string() + " cannot be opened for writing: Is a directory");
+}
+
+// Each failure names the file and leaves what was there before.
+TEST_F(WholeFileTest, FailuresLeaveTheOldFileAndNoTemporaryFile) {
+  const fs::path target = dir_ / "t.csv";
+  std::ofstream(target) << "old";
+  WholeFile file;
+  std::string why;
+  EXPECT_FALSE(file.write("x", &why));
+  EXPECT_NE(why.find("is not open"), std::string::npos);
+  ASSERT_TRUE(file.open(target, &why));
+  ASSERT_TRUE(file.write("x", &why));
+  EXPECT_FALSE(file.commit(&why));  // not finished
+  EXPECT_EQ(why, "the file " + target.string() + " is not complete");
+  EXPECT_FALSE(file.finish(false, &why));  // abandoned: nothing open
+  EXPECT_EQ(why, "the file " + target.string() + " is not open");
+  EXPECT_EQ(entries(), 1);
+
+  ASSERT_TRUE(file.open(target, &why));
+  ASSERT_TRUE(file.write("new", &why) && file.finish(false, &why));
+  fs::remove(target);
+  fs::create_directories(target / "inside");  // a folder where the file was
+  EXPECT_FALSE(file.commit(&why));
+  EXPECT_EQ(why.rfind("the file " + target.string() + " cannot be replaced: ", 0), 0u) << why;
+  EXPECT_EQ(entries(), 1);
+  EXPECT_TRUE(fs::is_directory(target / "inside"));
+}
+
+}  // namespace
