@@ -48,27 +48,6 @@ Op jump_unless(BinaryOp op) {
   return ops[compare_code(op)];
 }
 
-Op value_op(BinaryOp op) {
-  switch (op) {
-    case BinaryOp::Power: return Op::Pow;
-    case BinaryOp::Min: return Op::MinOp;
-    case BinaryOp::Max: return Op::MaxOp;
-    case BinaryOp::Multiply: return Op::Mul;
-    case BinaryOp::Divide: return Op::Div;
-    case BinaryOp::Add: return Op::Add;
-    case BinaryOp::Subtract: return Op::Sub;
-    case BinaryOp::Eq: return Op::Eq;
-    case BinaryOp::Ne: return Op::Ne;
-    case BinaryOp::Lt: return Op::Lt;
-    case BinaryOp::Le: return Op::Le;
-    case BinaryOp::Gt: return Op::Gt;
-    case BinaryOp::Ge: return Op::Ge;
-    case BinaryOp::And: return Op::And;
-    case BinaryOp::Or: return Op::Or;
-    default: return Op::Halt;
-  }
-}
-
 const char* operator_text(BinaryOp op) {
   switch (op) {
     case BinaryOp::Power: return "**";
@@ -118,7 +97,7 @@ bool CodeGen::fold(const Expr& e, double* value) {
       if (op == BinaryOp::Concat || !constant(*e.args[0], &x) || !constant(*e.args[1], &y))
         return false;
       double r = 0;
-      if (!fold_binary(value_op(op), x, y, &r)) return false;
+      if (!fold_binary(binary_op_code(op), x, y, &r)) return false;
       return *value = r, true;
     }
     case ExprKind::Call: {
@@ -258,7 +237,7 @@ int CodeGen::num_binary(const Expr& e, int dst) {
   const int r = num(right);
   const int d = dst >= 0 ? dst : temp();
   const char* text = operator_text(op);
-  emit(value_op(op), d, l, r, 0, *text ? site(e, SiteWhat::Operator, text) : -1);
+  emit(binary_op_code(op), d, l, r, 0, *text ? site(e, SiteWhat::Operator, text) : -1);
   return d;
 }
 

@@ -7,6 +7,7 @@
 
 #include "host/missing.h"
 #include "platform/compiler/bytecode.h"
+#include "platform/language/ast.h"
 
 namespace platform::compiler {
 
@@ -37,6 +38,10 @@ inline bool compare_holds(Op op, double x, double y) {
     default: return c >= 0;
   }
 }
+
+// The instruction of a binary operator; Halt for concatenation, which
+// works on text.
+Op binary_op_code(language::BinaryOp op);
 
 // Folds a binary operator over two constants. False when the result is not
 // a constant the program would compute without a note or an error (a missing
