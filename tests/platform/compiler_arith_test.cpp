@@ -17,6 +17,14 @@ using std::string;
 
 bool is_plain_missing(double v) { return std::bit_cast<std::uint64_t>(v) == kMissingBits; }
 
+// The value of a numeric literal of the language: a number or a missing value.
+double constant_value(const string& text) {
+  if (text == ".") return missing_value();
+  if (text == "._") return underscore_missing_value();
+  if (text[0] == '.' && std::isalpha(static_cast<unsigned char>(text[1]))) return letter_missing_value(text[1]);
+  return std::stod(text);
+}
+
 class Arith : public CompilerTest {};
 
 TEST_F(Arith, ValuesAgreeWithTheSameArithmeticInCpp) {
@@ -179,6 +187,47 @@ TEST_F(Arith, MissingComparesBelowEveryNumberAndByKind) {
     EXPECT_EQ(std::bit_cast<std::uint64_t>(value("mn")), std::bit_cast<std::uint64_t>(low));
     EXPECT_EQ(nmiss_, 0);
   }
+}
+
+// Comparisons, logic and selections of constants are folded when the
+// program is generated: every result must have the bits the same operators
+// give at run time.
+TEST_F(Arith, ConstantComparisonsLogicAndSelectionsFoldAsTheyRun) {
+  const char* const operations =
+      "lt = X < Y; le = X <= Y; eq = X = Y; ne = X ^= Y; gt = X > Y; ge = X >= Y;\n"
+      "an = X and Y; o = X or Y; mn = X >< Y; mx = X <> Y; nt = not X;\n";
+  const char* const results[] = {"lt", "le", "eq", "ne", "gt", "ge", "an", "o", "mn", "mx", "nt"};
+  const auto with = [&](const string& x, const string& y) {
+    string text = operations;
+    for (std::size_t at; (at = text.find('X')) != string::npos;) text.replace(at, 1, "(" + x + ")");
+    for (std::size_t at; (at = text.find('Y')) != string::npos;) text.replace(at, 1, "(" + y + ")");
+    return text;
+  };
+  const std::pair<const char*, const char*> cases[] = {
+      {".", "-1e308"}, {"._", "."}, {".", ".A"}, {".Z", ".B"}, {"2", "1"}, {"0", "3"}, {"-0.5", "-0.5"}};
+  for (const auto& [x, y] : cases) {
+    SCOPED_TRACE(string(x) + " and " + y);
+    reset_block();
+    data_.variables = {numeric("x", 1), numeric("y", 2)};
+    ASSERT_TRUE(compile_parsed(with("x", "y")));
+    start_pass();
+    std::vector<std::uint64_t> run_bits;
+    ASSERT_EQ(run({constant_value(x), constant_value(y)}), 0);
+    for (const char* r : results) run_bits.push_back(std::bit_cast<std::uint64_t>(value(r)));
+    reset_block();
+    data_.variables.clear();
+    ASSERT_TRUE(compile_parsed(with(x, y)));
+    cmppsts("Folded", 6, &cmp_);
+    start_pass();
+    ASSERT_EQ(run(), 0);
+    for (std::size_t k = 0; k < run_bits.size(); ++k)
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(value(results[k])), run_bits[k]) << results[k];
+  }
+  // Nothing but moves of the folded values.
+  const string listing = listing_text();
+  EXPECT_NE(listing.find(" Mov "), string::npos) << listing;
+  for (const char* op : {" Lt ", " Ge ", " And ", " Or ", " MinOp ", " MaxOp ", " Not "})
+    EXPECT_EQ(listing.find(op), string::npos) << op << listing;
 }
 
 TEST_F(Arith, NoTrapEvenWhenTheCallerUnmasksFloatingPointExceptions) {
