@@ -230,6 +230,21 @@ TEST_F(Arith, ConstantComparisonsLogicAndSelectionsFoldAsTheyRun) {
     EXPECT_EQ(listing.find(op), string::npos) << op << listing;
 }
 
+TEST_F(Arith, DateTimeAndDatetimeConstantsAndNotIn) {
+  data_.variables = {numeric("x", 1)};
+  ASSERT_TRUE(compile_parsed(
+      "d = '02jan1960'd; t = '12:30't; dt = '01jan2020:12:00:30'dt;\n"
+      "out = x notin (1, 2); also = x not in (3);\n"));
+  start_pass();
+  ASSERT_EQ(run({3.0}), 0);
+  EXPECT_EQ(value("d"), 1);               // days since 1 January 1960
+  EXPECT_EQ(value("t"), 12 * 3600 + 30 * 60);  // seconds since midnight
+  // 60 years of 365 days and the 15 leap days of 1960 to 2016, then noon and 30 seconds.
+  EXPECT_EQ(value("dt"), (60 * 365 + 15) * 86400.0 + 12 * 3600 + 30);
+  EXPECT_EQ(value("out"), 1);
+  EXPECT_EQ(value("also"), 0);
+}
+
 TEST_F(Arith, NoTrapEvenWhenTheCallerUnmasksFloatingPointExceptions) {
   data_.variables = {numeric("x", 1)};
   ASSERT_TRUE(compile("a = 1/x; b = log(x - 1); c = exp(1000 + x); d = 0 * a;"));

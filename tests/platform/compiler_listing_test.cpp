@@ -121,6 +121,21 @@ TEST(SourceText, EveryStatementReadsBackAsItself) {
 
 class SourceTextValues : public CompilerTest {};
 
+// The keyword each compiled statement is named by, as the procedure reads it
+// to find the MODEL statements of the program's text.
+TEST_F(SourceTextValues, CompiledStatementsAreNamedByTheirKeyword) {
+  ASSERT_TRUE(compile_parsed(
+      "y = 1; ; label y = 'why'; attrib y format=8.2; format y 8.; keep y; drop z;\n"
+      "do i = 1 to 2; end; if y > 5 then y = 5; delete; stop; abort; model y = 2;\n"));
+  std::vector<string> names;
+  CMPSTMT* cursor = nullptr;
+  CMPSRC src{};
+  while (cmplsrc(&cmp_, &cursor, 0, 0, &src, 0)) names.emplace_back(src.name, sizeof src.name);
+  EXPECT_EQ(names, (std::vector<string>{"ASSIGN  ", "NULL    ", "LABEL   ", "ATTRIB  ", "FORMAT  ", "KEEP    ",
+                                        "DROP    ", "DO      ", "IF      ", "DELETE  ", "STOP    ", "ABORT   ",
+                                        "MODEL   "}));
+}
+
 // Only the parentheses the operators need are written: the expressions read
 // back must compute the same bits.
 TEST_F(SourceTextValues, ExpressionsWrittenBackComputeTheSame) {

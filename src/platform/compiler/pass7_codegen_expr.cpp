@@ -79,9 +79,7 @@ bool CodeGen::fold(const Expr& e, double* value) {
       *value = e.number;
       return true;
     case ExprKind::Missing:
-      *value = e.missing == '.'   ? missing_value()
-               : e.missing == '_' ? underscore_missing_value()
-                                  : letter_missing_value(e.missing);
+      *value = missing_literal_value(e.missing);
       return true;
     case ExprKind::Unary: {
       double x = 0;

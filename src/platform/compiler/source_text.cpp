@@ -137,7 +137,7 @@ std::string put_text(const std::vector<language::PutItem>& items) {
 
 std::string statement_body(const Stmt& s) {
   switch (s.kind) {
-    case StmtKind::Null: return ";";
+    case StmtKind::Null: break;
     case StmtKind::Assign:
       return expression_text(*s.target) + " = " + expression_text(*s.value) + ";";
     case StmtKind::Model:
@@ -226,7 +226,7 @@ std::string expression_text(const Expr& e) {
     case ExprKind::Number: return number_text(e.number);
     case ExprKind::Missing: return e.missing == '.' ? "." : std::string(".") + e.missing;
     case ExprKind::String: return quoted(e.name);
-    case ExprKind::Variable: return e.name;
+    case ExprKind::Variable: break;
     case ExprKind::ArrayRef: return e.name + "{" + args_text(e.args) + "}";
     case ExprKind::Call: return e.key + "(" + args_text(e.args) + ")";
     case ExprKind::In:
@@ -245,7 +245,7 @@ std::string expression_text(const Expr& e) {
              operand(*e.args[1], l, true, right_assoc);
     }
   }
-  return "?";
+  return e.name;
 }
 
 std::string var_list_text(const language::VarList& list) {
@@ -265,7 +265,7 @@ std::string statement_text(const Stmt& s) {
 
 const char* statement_keyword(const Stmt& s) {
   switch (s.kind) {
-    case StmtKind::Null: return "NULL";
+    case StmtKind::Null: break;
     case StmtKind::Assign: return "ASSIGN";
     case StmtKind::Model: return "MODEL";
     case StmtKind::If: return "IF";
@@ -295,7 +295,7 @@ const char* statement_keyword(const Stmt& s) {
     case StmtKind::Estimate: return "ESTIMATE";
     case StmtKind::Contrast: return "CONTRAST";
   }
-  return "?";
+  return "NULL";
 }
 
 }  // namespace platform::compiler

@@ -11,6 +11,12 @@
 
 namespace platform::compiler {
 
+// The value of a missing-value literal: '.' for ".", '_' for "._", or a
+// letter for ".A" to ".Z".
+inline double missing_literal_value(char kind) {
+  return kind == '.' ? missing_value() : kind == '_' ? underscore_missing_value() : letter_missing_value(kind);
+}
+
 // True when the value is neither zero nor missing.
 inline bool truth(double v) { return !std::isnan(v) && v != 0; }
 

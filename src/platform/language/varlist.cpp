@@ -111,7 +111,7 @@ VarList parse_varlist(Cursor& in, bool required, const char* what, bool option_e
 
 std::string varlist_item_text(const VarListItem& v) {
   switch (v.kind) {
-    case VarListKind::Name: return v.first;
+    case VarListKind::Name: break;
     case VarListKind::Range: return v.first + "--" + v.last;
     case VarListKind::NumericRange: return v.first + "-NUMERIC-" + v.last;
     case VarListKind::CharacterRange: return v.first + "-CHARACTER-" + v.last;
