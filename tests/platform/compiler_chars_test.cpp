@@ -94,14 +94,14 @@ class Put : public CompilerTest {};
 TEST_F(Put, FormatsAllVariablesAndPageItems) {
   data_.variables = {numeric("x", 1), character("name", 2, 6)};
   ASSERT_TRUE(compile_parsed(
-      "y = x * 100; z = x * 1e-300;\n"
-      "put x 8.2 y e10. name $3. z best3. _page_ 'end';\n"
+      "y = x * 100; z = x * 1e-300; a = .A; u = ._;\n"
+      "put x 8.2 y e10. name $3. z best3. _page_ 'end' a u;\n"
       "put _all_;\n"));
   start_pass();
   ASSERT_EQ(run({3.14159, string("abcdef")}), 0);
   const string log = log_text();
-  EXPECT_NE(log.find("3.14 3.142E2 abc *** end\n"), string::npos) << log;
-  EXPECT_NE(log.find("x=3.14159 name=abcdef y=314.159 z=3.14159E-300\n"), string::npos) << log;
+  EXPECT_NE(log.find("3.14 3.142E2 abc *** end .A ._\n"), string::npos) << log;
+  EXPECT_NE(log.find("x=3.14159 name=abcdef y=314.159 z=3.14159E-300 a=.A u=._\n"), string::npos) << log;
 }
 
 }  // namespace

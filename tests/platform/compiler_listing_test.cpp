@@ -25,7 +25,8 @@ TEST_F(CodeListing, NamesEveryOperandByWhatItIs) {
       "if s < 'ab' or x then n = length(s) + index(s, 'b') + missing(s);\n"
       "c = substr(upcase(s), 2, 1); d = c * 2; length g $ 12; g = x;\n"
       "do i = 1, 3; end;\n"
-      "put x= s;\n"))
+      "put x= s;\n"
+      "do j = 1 to k; end; stop;\n"))
       << log_text();
   cmppsts("Code Listing", 12, &cmp_);
   const string listing = listing_text();
@@ -61,6 +62,12 @@ TEST_F(CodeListing, NamesEveryOperandByWhatItIs) {
       "      41  JumpTable  _T1, 0\n"
       "Stmt 15, line 8: PUT x= s;\n"
       "      42  Put        put#0\n",
+      // The loop's end and step checked once, then the test before each round.
+      "      44  DoCheck    1, _T1, 1\n"
+      "      45  Mov        j, 1\n"
+      "      46  DoTest     @51, j, _T1, 1\n",
+      "Stmt 17, line 9: STOP;\n"
+      "      51  Stop       \n",
   };
   for (const char* expected : lines) EXPECT_NE(listing.find(expected), string::npos) << expected << listing;
 }
