@@ -136,6 +136,40 @@ TEST_F(Arith, TheErrorReportStopsAtTheLinesAsked) {
   EXPECT_EQ(log_text(), log);
 }
 
+// The places of a note and the values of an error's observation fill lines
+// of at most 100 characters, and the error report stops at the lines asked.
+TEST_F(Arith, LongNotesAndValueListsWrapAtTheLineWidth) {
+  data_.variables = {numeric("x", 1)};
+  string program;
+  for (int i = 1; i <= 30; ++i) program += "value_with_a_long_name_" + std::to_string(i) + " = x + " + std::to_string(i) + ";\n";
+  program += "r = 1/x;\n";
+  ASSERT_TRUE(compile(program));
+  const auto lines_of = [](const string& text) {
+    std::vector<string> out;
+    for (std::size_t at = 0, eol; at < text.size(); at = eol + 1) out.push_back(text.substr(at, (eol = text.find('\n', at)) - at));
+    return out;
+  };
+  start_pass();
+  run({missing_value()});
+  cmppmis(&cmp_);
+  string shown;
+  for (const string& line : lines_of(log_text())) {
+    EXPECT_LE(line.size(), 100u) << line;
+    shown += line + " ";
+  }
+  for (int i = 1; i <= 30; ++i) EXPECT_NE(shown.find(" 1 at " + std::to_string(i) + ":"), string::npos) << i;
+  run({0.0});
+  log_.str("");
+  cmpperr(2, 50, &cmp_);
+  const std::vector<string> all = lines_of(log_text());
+  ASSERT_GT(all.size(), 3u);
+  for (const string& line : all) EXPECT_LE(line.size(), 100u) << line;
+  EXPECT_NE(log_text().find("value_with_a_long_name_30=30 r=."), string::npos) << log_text();
+  log_.str("");
+  cmpperr(2, 3, &cmp_);
+  EXPECT_EQ(lines_of(log_text()).size(), 3u) << log_text();
+}
+
 TEST_F(Arith, PlacesOfGeneratedMissingValuesAreNotedAfterThePass) {
   data_.variables = {numeric("x", 1), numeric("y", 2)};
   ASSERT_TRUE(compile("a = x + y;\nb = 1 / y;\n"));
@@ -230,11 +264,11 @@ TEST_F(Arith, ConstantComparisonsLogicAndSelectionsFoldAsTheyRun) {
     EXPECT_EQ(listing.find(op), string::npos) << op << listing;
 }
 
-TEST_F(Arith, DateTimeAndDatetimeConstantsAndNotIn) {
+TEST_F(Arith, DateTimeAndDatetimeConstantsNotInAndMissing) {
   data_.variables = {numeric("x", 1)};
   ASSERT_TRUE(compile_parsed(
       "d = '02jan1960'd; t = '12:30't; dt = '01jan2020:12:00:30'dt;\n"
-      "out = x notin (1, 2); also = x not in (3);\n"));
+      "out = x notin (1, 2); also = x not in (3); m = missing(x) + 10 * missing(.A);\n"));
   start_pass();
   ASSERT_EQ(run({3.0}), 0);
   EXPECT_EQ(value("d"), 1);               // days since 1 January 1960
@@ -243,6 +277,7 @@ TEST_F(Arith, DateTimeAndDatetimeConstantsAndNotIn) {
   EXPECT_EQ(value("dt"), (60 * 365 + 15) * 86400.0 + 12 * 3600 + 30);
   EXPECT_EQ(value("out"), 1);
   EXPECT_EQ(value("also"), 0);
+  EXPECT_EQ(value("m"), 10);
 }
 
 TEST_F(Arith, NoTrapEvenWhenTheCallerUnmasksFloatingPointExceptions) {

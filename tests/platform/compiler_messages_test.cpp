@@ -1,5 +1,6 @@
 // Declarations the compiler refuses or notes: each with its message text
 // and place, and the values declarations give.
+#include "platform/compiler/cell_store.h"
 #include "platform/compiler_fixture.h"
 
 namespace compiler_test {
@@ -22,6 +23,10 @@ TEST_F(Declarations, RefusedWithTheirMessageAndPlace) {
       {"y = exp(1, 2);\n", true, "The function exp takes 1 argument(s), not 2, at line 1 column 5."},
       {"y = round(1, 2, 3);\n", true, "The function round takes 1 to 2 argument(s), not 3, at line 1 column 5."},
       {"x = 1;\ny = dim(x);\n", true, "The argument of function DIM must be an array name at line 2 column 5."},
+      {"array m{2,3};\ny = dim(m, 3);\n", true, "The array m has no dimension 3 at line 2 column 5."},
+      {"array m{2};\ny = hbound(m, .);\n", true, "The array m has no dimension 0 at line 2 column 5."},
+      {"array m{2};\ny = lbound(m, 1e300);\n", true, "The array m has no dimension 1000000000 at line 2 column 5."},
+      {"y = sum();\n", true, "The function sum takes at least 1 argument(s), not 0, at line 1 column 5."},
       {"array c{2} $ 40000;\n", false, "The length 40000 of c is not between 1 and 32767 at line 1 column 1."},
       {"array e{*} e1 e2 (1 2 3);\n", true, "The array e has 2 element(s) but 3 initial value(s) are given at line 1 column 1."},
       {"length z $ 40000;\n", false, "The length 40000 of z is not between 1 and 32767 at line 1 column 1."},
@@ -66,6 +71,38 @@ TEST_F(Declarations, InitialValuesLengthsAndTheDataSetsTypes) {
   EXPECT_EQ(value("n"), -1);
   EXPECT_EQ(bits(value("m")), bits(letter_missing_value('B')));
   EXPECT_EQ(text("s"), "abcdef");
+}
+
+// As the value cells and the character storage run out (the program takes a
+// little less or more room than the arrays leave), each kind of value that
+// needs some is refused with its message, never a crash.
+TEST_F(Declarations, ValueCellsAndCharacterStorageRunOut) {
+  const auto messages_over = [&](const char* program, long from, long to) {
+    string all;
+    for (long n = from; n <= to; ++n) {
+      reset_block();
+      log_.str("");
+      string text = program;
+      text.replace(text.find('N'), 1, std::to_string(n));
+      if (!compile_parsed(text)) all += log_text();
+    }
+    return all;
+  };
+  const long cells = platform::compiler::CellStore::kMaxCells;
+  // The folded 2 * 3.5 is a literal the code makes after the array took its cells.
+  string log = messages_over("array t{N} _temporary_;\nt{1} = 0;\ny = 2 * 3.5;\nz = sum(t{1}, t{1}, 5) * 3;\n",
+                             cells - 16, cells);
+  for (const char* what : {"t", "a literal", "a temporary value", "a function argument"})
+    EXPECT_NE(log.find(string("no value cell is left for ") + what + "."), string::npos) << what << log;
+  // 4095 elements of 4096 characters leave 4096 of the storage's 4096 times 4096.
+  log = messages_over(
+      "array s{4095} $ 4096 _temporary_;\narray u{N} $ 1 _temporary_;\ns{1} = 'a';\nu{1} = 'b';\nd = 'zz';\n"
+      "e = d || d;\n",
+      4076, 4096);
+  for (const char* what : {"u", "a literal", "a temporary value"})
+    EXPECT_NE(log.find(string("The program has too much character data: no storage is left for ") + what + "."),
+              string::npos)
+        << what << log;
 }
 
 // The program text of the refits, read by the statement language's parser:
