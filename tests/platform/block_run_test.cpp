@@ -206,6 +206,22 @@ TEST_F(BlockRuns, ProgramsThatCarryValuesOrBranchRunObservationByObservation) {
     cmpexi(1, 0, 0, &cmp_);
     EXPECT_EQ(cmpbpas(1, nullptr, 0, &cmp_), 0) << program;
   }
+  // Before a block pass the value of a cell is the cell itself.
+  reset();
+  ASSERT_TRUE(compile_model("parms a; model y = a*x;", false));
+  long stride = -1;
+  double* const first = &parm_[0];
+  EXPECT_EQ(cmpbval(first, &stride, &cmp_), first);
+  EXPECT_EQ(stride, 0);
+  // A variable of the data set whose value the caller keeps elsewhere.
+  reset();
+  data_.variables = {compiler_test::numeric("x", 1), compiler_test::numeric("_halve_", 2)};
+  double halve = 0;
+  ASSERT_TRUE(compile_model("parms a; model y = a*x + _halve_;", false));
+  cmpsyma("_HALVE_", 7, 'n', 8, &halve, &cmp_);
+  cmpexi(1, 0, 0, &cmp_);
+  EXPECT_EQ(cmpbpas(1, nullptr, 0, &cmp_), 0);
+  data_.variables = {compiler_test::numeric("x", 1)};
   // A special variable the caller changes from one observation to the next.
   reset();
   double obs = 0;

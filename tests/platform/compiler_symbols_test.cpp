@@ -244,6 +244,13 @@ TEST_F(Symbols, SourceStatementsAndWhatTheyAssign) {
   EXPECT_EQ(texts, (std::vector<string>{"a = 1;", "lab: IF a THEN y2 = 2;", "MODEL y2 = a*3;"}));
   EXPECT_EQ(keywords, (std::vector<string>{"ASSIGN  ", "IF      ", "MODEL   "}));
   EXPECT_EQ(assigning, 1);  // the IF; the MODEL statement assigns MODEL.y2
+  // Assignments in an ELSE branch and in a WHEN clause count too.
+  reset_block();
+  add("a = 1;\nif a then z = 1; else y2 = 2;\nselect; when (a) y2 = 3; otherwise; end;\n");
+  cursor = nullptr;
+  std::vector<int> assigns;
+  while (cmplsrc(&cmp_, &cursor, 0, 0, &src, 0)) assigns.push_back(cmpsts(sym("y2"), cursor, &cmp_));
+  EXPECT_EQ(assigns, (std::vector<int>{0, 1, 1}));
 }
 
 TEST_F(Symbols, Listings) {
