@@ -35,6 +35,7 @@ TEST_F(Declarations, RefusedWithTheirMessageAndPlace) {
       {"x = 1;\nif x then parms a 1;\n", false, "The PARMS statement is not allowed inside another statement at line 2 column 11."},
       {"x = 1;\ndo; estimate 'e' x; end;\n", false, "The ESTIMATE statement is not allowed inside another statement at line 2 column 5."},
       {"x = 1;\ndo; contrast 'c' x; end;\n", false, "The CONTRAST statement is not allowed inside another statement at line 2 column 5."},
+      {"x = 1;\ndo; control k; end;\n", false, "The CONTROL statement is not allowed inside another statement at line 2 column 5."},
       {"continue;\n", false, "The CONTINUE statement at line 1 column 1 is not inside a DO loop."},
   };
   for (const Case& c : cases) {
@@ -52,7 +53,7 @@ TEST_F(Declarations, InitialValuesLengthsAndTheDataSetsTypes) {
       "array q{2} _temporary_ (-1 .B);\n"
       "attrib s length=$6 label='six' n length=8;\n"
       "length code 8;\n"
-      "keep r1-r2 s; drop n;\n"
+      "keep r1-r2 s _numeric_ _character_; drop n;\n"
       "s = 'abcdefgh'; n = q{1}; m = q{2};\n"));
   EXPECT_NE(log_text().find("The variable code is declared numeric but the data set holds it as character; "
                             "the data set's type is used."),

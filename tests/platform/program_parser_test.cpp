@@ -192,6 +192,8 @@ TEST(ProgramParser, StatementErrors) {
       {"attrib x size=8;", lang::msg::kUnknownOption},
       {"parms a = b;", lang::msg::kExpected},
       {"bounds a lt 1;", lang::msg::kExpected},
+      {"keep ab1-x3;", lang::msg::kExpected},
+      {"keep x3-x1;", lang::msg::kExpected},
   };
   for (const Case& c : cases) EXPECT_EQ(first_error(c.program), c.message) << c.program;
 }
