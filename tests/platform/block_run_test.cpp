@@ -167,8 +167,17 @@ TEST_F(BlockRuns, ModelsAndTheirDerivativesGiveTheInterpretersBits) {
       "parms a b; k = log(b); model y = a*x*k;",
       // LINKs followed into their routines and back, one within another.
       "parms a b; link l; model y = f + g; return; l: f = a*x; link m; return; m: g = b*x*x; return;",
+      // Logic as values, and calls of the parameters alone, computed once per block.
+      "parms a b; t = (x > a) and (x < 4) or not (x > 2*b); model y = a*x + b*t;",
+      "parms a b; model y = a*exp(-a*b)*x + exp(a*b) + sum(a, b, 1)*x;",
   };
-  for (const char* program : programs) {
+  // A call with more arguments than a block gathers: its rows are left to the interpreter.
+  std::string many = "parms a b; model y = a*sum(b";
+  for (int k = 0; k < 70; ++k) many += ", x";
+  many += ");";
+  std::vector<std::string> all(std::begin(programs), std::end(programs));
+  all.push_back(many);
+  for (const std::string& program : all) {
     SCOPED_TRACE(program);
     reset();
     ASSERT_TRUE(compile_model(program));
@@ -197,6 +206,22 @@ TEST_F(BlockRuns, ProgramsThatCarryValuesOrBranchRunObservationByObservation) {
     cmpexi(1, 0, 0, &cmp_);
     EXPECT_EQ(cmpbpas(1, nullptr, 0, &cmp_), 0) << program;
   }
+  // Before a block pass the value of a cell is the cell itself.
+  reset();
+  ASSERT_TRUE(compile_model("parms a; model y = a*x;", false));
+  long stride = -1;
+  double* const first = &parm_[0];
+  EXPECT_EQ(cmpbval(first, &stride, &cmp_), first);
+  EXPECT_EQ(stride, 0);
+  // A variable of the data set whose value the caller keeps elsewhere.
+  reset();
+  data_.variables = {compiler_test::numeric("x", 1), compiler_test::numeric("_halve_", 2)};
+  double halve = 0;
+  ASSERT_TRUE(compile_model("parms a; model y = a*x + _halve_;", false));
+  cmpsyma("_HALVE_", 7, 'n', 8, &halve, &cmp_);
+  cmpexi(1, 0, 0, &cmp_);
+  EXPECT_EQ(cmpbpas(1, nullptr, 0, &cmp_), 0);
+  data_.variables = {compiler_test::numeric("x", 1)};
   // A special variable the caller changes from one observation to the next.
   reset();
   double obs = 0;
@@ -227,7 +252,8 @@ TEST(BlockKernels, EveryRowGetsTheScalarOperation) {
   std::vector<int> widths = {2};
   if (platform::compiler::block_kernels_four_wide()) widths.push_back(4);
   const Op ops[] = {Op::Add, Op::Sub, Op::Mul, Op::Div, Op::Sqr, Op::NMul, Op::MulAdd,
-                    Op::MulSub, Op::SubMul, Op::Neg, Op::Pow, Op::MinOp, Op::Le, Op::Call1};
+                    Op::MulSub, Op::SubMul, Op::Neg, Op::Pow, Op::MinOp, Op::Le, Op::Call1,
+                    Op::CallMul, Op::CallNMul, Op::Not, Op::And, Op::Or};
   for (int lanes : widths)
     for (Op op : ops)
       for (int kinds = 0; kinds < 8; ++kinds)

@@ -17,6 +17,14 @@ using std::string;
 
 bool is_plain_missing(double v) { return std::bit_cast<std::uint64_t>(v) == kMissingBits; }
 
+// The value of a numeric literal of the language: a number or a missing value.
+double constant_value(const string& text) {
+  if (text == ".") return missing_value();
+  if (text == "._") return underscore_missing_value();
+  if (text[0] == '.' && std::isalpha(static_cast<unsigned char>(text[1]))) return letter_missing_value(text[1]);
+  return std::stod(text);
+}
+
 class Arith : public CompilerTest {};
 
 TEST_F(Arith, ValuesAgreeWithTheSameArithmeticInCpp) {
@@ -128,6 +136,40 @@ TEST_F(Arith, TheErrorReportStopsAtTheLinesAsked) {
   EXPECT_EQ(log_text(), log);
 }
 
+// The places of a note and the values of an error's observation fill lines
+// of at most 100 characters, and the error report stops at the lines asked.
+TEST_F(Arith, LongNotesAndValueListsWrapAtTheLineWidth) {
+  data_.variables = {numeric("x", 1)};
+  string program;
+  for (int i = 1; i <= 30; ++i) program += "value_with_a_long_name_" + std::to_string(i) + " = x + " + std::to_string(i) + ";\n";
+  program += "r = 1/x;\n";
+  ASSERT_TRUE(compile(program));
+  const auto lines_of = [](const string& text) {
+    std::vector<string> out;
+    for (std::size_t at = 0, eol; at < text.size(); at = eol + 1) out.push_back(text.substr(at, (eol = text.find('\n', at)) - at));
+    return out;
+  };
+  start_pass();
+  run({missing_value()});
+  cmppmis(&cmp_);
+  string shown;
+  for (const string& line : lines_of(log_text())) {
+    EXPECT_LE(line.size(), 100u) << line;
+    shown += line + " ";
+  }
+  for (int i = 1; i <= 30; ++i) EXPECT_NE(shown.find(" 1 at " + std::to_string(i) + ":"), string::npos) << i;
+  run({0.0});
+  log_.str("");
+  cmpperr(2, 50, &cmp_);
+  const std::vector<string> all = lines_of(log_text());
+  ASSERT_GT(all.size(), 3u);
+  for (const string& line : all) EXPECT_LE(line.size(), 100u) << line;
+  EXPECT_NE(log_text().find("value_with_a_long_name_30=30 r=."), string::npos) << log_text();
+  log_.str("");
+  cmpperr(2, 3, &cmp_);
+  EXPECT_EQ(lines_of(log_text()).size(), 3u) << log_text();
+}
+
 TEST_F(Arith, PlacesOfGeneratedMissingValuesAreNotedAfterThePass) {
   data_.variables = {numeric("x", 1), numeric("y", 2)};
   ASSERT_TRUE(compile("a = x + y;\nb = 1 / y;\n"));
@@ -179,6 +221,63 @@ TEST_F(Arith, MissingComparesBelowEveryNumberAndByKind) {
     EXPECT_EQ(std::bit_cast<std::uint64_t>(value("mn")), std::bit_cast<std::uint64_t>(low));
     EXPECT_EQ(nmiss_, 0);
   }
+}
+
+// Comparisons, logic and selections of constants are folded when the
+// program is generated: every result must have the bits the same operators
+// give at run time.
+TEST_F(Arith, ConstantComparisonsLogicAndSelectionsFoldAsTheyRun) {
+  const char* const operations =
+      "lt = X < Y; le = X <= Y; eq = X = Y; ne = X ^= Y; gt = X > Y; ge = X >= Y;\n"
+      "an = X and Y; o = X or Y; mn = X >< Y; mx = X <> Y; nt = not X;\n";
+  const char* const results[] = {"lt", "le", "eq", "ne", "gt", "ge", "an", "o", "mn", "mx", "nt"};
+  const auto with = [&](const string& x, const string& y) {
+    string text = operations;
+    for (std::size_t at; (at = text.find('X')) != string::npos;) text.replace(at, 1, "(" + x + ")");
+    for (std::size_t at; (at = text.find('Y')) != string::npos;) text.replace(at, 1, "(" + y + ")");
+    return text;
+  };
+  const std::pair<const char*, const char*> cases[] = {
+      {".", "-1e308"}, {"._", "."}, {".", ".A"}, {".Z", ".B"}, {"2", "1"}, {"0", "3"}, {"-0.5", "-0.5"}};
+  for (const auto& [x, y] : cases) {
+    SCOPED_TRACE(string(x) + " and " + y);
+    reset_block();
+    data_.variables = {numeric("x", 1), numeric("y", 2)};
+    ASSERT_TRUE(compile_parsed(with("x", "y")));
+    start_pass();
+    std::vector<std::uint64_t> run_bits;
+    ASSERT_EQ(run({constant_value(x), constant_value(y)}), 0);
+    for (const char* r : results) run_bits.push_back(std::bit_cast<std::uint64_t>(value(r)));
+    reset_block();
+    data_.variables.clear();
+    ASSERT_TRUE(compile_parsed(with(x, y)));
+    cmppsts("Folded", 6, &cmp_);
+    start_pass();
+    ASSERT_EQ(run(), 0);
+    for (std::size_t k = 0; k < run_bits.size(); ++k)
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(value(results[k])), run_bits[k]) << results[k];
+  }
+  // Nothing but moves of the folded values.
+  const string listing = listing_text();
+  EXPECT_NE(listing.find(" Mov "), string::npos) << listing;
+  for (const char* op : {" Lt ", " Ge ", " And ", " Or ", " MinOp ", " MaxOp ", " Not "})
+    EXPECT_EQ(listing.find(op), string::npos) << op << listing;
+}
+
+TEST_F(Arith, DateTimeAndDatetimeConstantsNotInAndMissing) {
+  data_.variables = {numeric("x", 1)};
+  ASSERT_TRUE(compile_parsed(
+      "d = '02jan1960'd; t = '12:30't; dt = '01jan2020:12:00:30'dt;\n"
+      "out = x notin (1, 2); also = x not in (3); m = missing(x) + 10 * missing(.A);\n"));
+  start_pass();
+  ASSERT_EQ(run({3.0}), 0);
+  EXPECT_EQ(value("d"), 1);               // days since 1 January 1960
+  EXPECT_EQ(value("t"), 12 * 3600 + 30 * 60);  // seconds since midnight
+  // 60 years of 365 days and the 15 leap days of 1960 to 2016, then noon and 30 seconds.
+  EXPECT_EQ(value("dt"), (60 * 365 + 15) * 86400.0 + 12 * 3600 + 30);
+  EXPECT_EQ(value("out"), 1);
+  EXPECT_EQ(value("also"), 0);
+  EXPECT_EQ(value("m"), 10);
 }
 
 TEST_F(Arith, NoTrapEvenWhenTheCallerUnmasksFloatingPointExceptions) {

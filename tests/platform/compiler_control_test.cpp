@@ -30,6 +30,28 @@ TEST_F(Control, IfElseChainsAndShortCircuitConditions) {
   }
 }
 
+// Each comparison as the first operand of OR (a jump when it holds) and
+// under NOT, against the comparison in C++.
+TEST_F(Control, EveryComparisonJumpsBothWays) {
+  data_.variables = {numeric("x", 1), numeric("k", 2)};
+  ASSERT_TRUE(compile(
+      "if x = 1 or k then f1 = 1; else f1 = 0;\n"
+      "if x ^= 1 or k then f2 = 1; else f2 = 0;\n"
+      "if x < 1 or k then f3 = 1; else f3 = 0;\n"
+      "if x <= 1 or k then f4 = 1; else f4 = 0;\n"
+      "if x > 1 or k then f5 = 1; else f5 = 0;\n"
+      "if x >= 1 or k then f6 = 1; else f6 = 0;\n"
+      "if not (x <= 1) then n4 = 1; else n4 = 0;\n"));
+  start_pass();
+  for (double x : {0.0, 1.0, 2.0})
+    for (double k : {0.0, 1.0}) {
+      ASSERT_EQ(run({x, k}), 0);
+      const bool held[] = {x == 1, x != 1, x < 1, x <= 1, x > 1, x >= 1};
+      for (int i = 0; i < 6; ++i) EXPECT_EQ(value(("f" + std::to_string(i + 1)).c_str()), held[i] || k) << x << " " << i;
+      EXPECT_EQ(value("n4"), !(x <= 1));
+    }
+}
+
 TEST_F(Control, IterativeDoLoopsWithToByWhileAndUntil) {
   data_.variables = {numeric("n", 1)};
   ASSERT_TRUE(compile(

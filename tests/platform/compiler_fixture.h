@@ -13,6 +13,7 @@
 #include "host/services.h"
 #include "platform/compiler/api.h"
 #include "platform/compiler/dataset_view.h"
+#include "platform/language/program_text.h"
 #include "support/host_fixture.h"
 #include "support/program_text.h"
 
@@ -84,9 +85,24 @@ class CompilerTest : public HostTest {
   void add(std::string_view text) {
     platform::compiler::add_program(&cmp_, test_support::parse_program(text));
   }
+  // As add, read by the statement language's own parser.
+  void add_parsed(std::string_view text) {
+    platform::language::Program program;
+    std::string error;
+    ASSERT_TRUE(platform::language::parse_program_text(text, &program, &error)) << error;
+    platform::compiler::add_program(&cmp_, std::move(program));
+  }
   // Hands the program over, resolves, checks and generates; true when it compiled.
   bool compile(std::string_view text) {
     add(text);
+    return generate();
+  }
+  bool compile_parsed(std::string_view text) {
+    add_parsed(text);
+    return generate();
+  }
+  // Resolves, checks and generates what was handed over.
+  bool generate() {
     cmprslv(data_.variables.empty() ? nullptr : &data_, &cmp_);
     cmpdfla(0, 0, 0, 1, &cmp_);
     cmpchck(&cmp_);

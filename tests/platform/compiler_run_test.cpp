@@ -144,6 +144,16 @@ TEST_F(Runs, RunningBeforeGenerationFailsCleanly) {
   EXPECT_EQ(cmpsyms("y", 1, &empty), nullptr);
 }
 
+TEST_F(Runs, ASegmentTheProgramDoesNotHaveRunsNothing) {
+  ASSERT_TRUE(compile("y = 1;"));
+  start_pass();
+  seg_ = 2;  // the program has no WHERE statement
+  nerr_ = nmiss_ = 7;
+  EXPECT_EQ(run(), 0);
+  EXPECT_TRUE(is_missing(value("y")));
+  EXPECT_EQ(nerr_ + nmiss_, 0);
+}
+
 TEST_F(Runs, SegmentOneRunsTheEstimateAndContrastExpressions) {
   std::vector<CMPSYM*> est, con;
   add("parms a = 2 b = 3;\nmodel y = a * x + b;\n");

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/compiler_fixture.h"
+#include "platform/pool.h"
 #include "platform/statement_record_builder.h"
 
 namespace compiler_test {
@@ -86,6 +87,32 @@ TEST_F(Symbols, ListServicesAppendFindDeleteAndBind) {
   EXPECT_GE(count, 3);
 }
 
+// A list or a derivative record the pool cannot hold: the call fails, the
+// compile error flag is set and the bytes missing are added to the shortfall
+// the caller reports.
+TEST_F(Symbols, ListsAndDerivativesThePoolCannotHoldNoteTheShortfall) {
+  add("parms a = 1; model y = a*2;");
+  platform::Pool small(16);
+  CMPLIST list{};
+  list.pool = small.handle();
+  EXPECT_EQ(cmplst(&list, sym("a"), &cmp_), 1);  // 4 entries: 32 bytes
+  EXPECT_NE(nretain_, 0);
+  EXPECT_EQ(vnum_, 32);
+  nretain_ = 0;
+  vnum_ = 0;
+  CMPLIST parms{}, objective{};
+  cmplstb(&parms, kCmpKindParms, -1, &cmp_);
+  cmplst(&objective, sym("MODEL.y"), &cmp_);
+  platform::Pool& pool = host().task_pool();
+  pool.set_budget(pool.bytes_held());
+  CMPDER der{};
+  int count = 0;
+  EXPECT_EQ(cmpderx(&der, &objective, &parms, 20, &count, 0, 1, 1, &cmp_), nullptr);
+  pool.set_budget(0);
+  EXPECT_NE(nretain_, 0);
+  EXPECT_GT(vnum_, 0);
+}
+
 TEST_F(Symbols, SymbolServicesFindDefineLiteralsAndNames) {
   add("q = 1;");
   EXPECT_EQ(cmpsyms("Q  ", 3, &cmp_), sym("q"));  // any case, trailing blanks ignored
@@ -138,6 +165,18 @@ TEST_F(Symbols, ResolutionBindsDataSetVariables) {
   ASSERT_EQ(cmplsti(&ids, &id_vars, &cmp_), 0);
   ASSERT_EQ(ids.n, 1);
   EXPECT_EQ(ids.s[0]->dsvarno, 4);
+}
+
+TEST_F(Symbols, ADataSetWhoseVariablesCannotBeReadIsAnError) {
+  const auto previous = platform::compiler::install_dataset_access(
+      {[](void*, std::vector<DatasetVariable>*) { return false; }, &FakeDataset::bind});
+  add("y = x;");
+  EXPECT_EQ(cmprslv(&data_, &cmp_), 1);
+  EXPECT_NE(nretain_, 0);
+  EXPECT_NE(log_text().find("The program text cannot be compiled: the variables of the input data set cannot be read"),
+            string::npos)
+      << log_text();
+  platform::compiler::install_dataset_access(previous);
 }
 
 TEST_F(Symbols, DependenciesFollowAssignmentsConditionsAndArrays) {
@@ -205,6 +244,13 @@ TEST_F(Symbols, SourceStatementsAndWhatTheyAssign) {
   EXPECT_EQ(texts, (std::vector<string>{"a = 1;", "lab: IF a THEN y2 = 2;", "MODEL y2 = a*3;"}));
   EXPECT_EQ(keywords, (std::vector<string>{"ASSIGN  ", "IF      ", "MODEL   "}));
   EXPECT_EQ(assigning, 1);  // the IF; the MODEL statement assigns MODEL.y2
+  // Assignments in an ELSE branch and in a WHEN clause count too.
+  reset_block();
+  add("a = 1;\nif a then z = 1; else y2 = 2;\nselect; when (a) y2 = 3; otherwise; end;\n");
+  cursor = nullptr;
+  std::vector<int> assigns;
+  while (cmplsrc(&cmp_, &cursor, 0, 0, &src, 0)) assigns.push_back(cmpsts(sym("y2"), cursor, &cmp_));
+  EXPECT_EQ(assigns, (std::vector<int>{0, 1, 1}));
 }
 
 TEST_F(Symbols, Listings) {

@@ -60,6 +60,24 @@ TEST_F(Arrays, TemporaryArraysKeepTheirInitialValues) {
   EXPECT_DOUBLE_EQ(value("total"), 0.1);
 }
 
+TEST_F(Arrays, BoundsOfADimensionTheProgramComputes) {
+  data_.variables = {numeric("k", 1)};
+  ASSERT_TRUE(compile("array m{2:4, 3};\nn = dim(m, k); h = hbound(m, k); l = lbound(m, k); k = dim(m, k);\n"));
+  start_pass();
+  const double miss = missing_value();
+  // The whole part of k names the dimension; a value that names none gives missing values.
+  const std::pair<double, std::vector<double>> cases[] = {
+      {1, {3, 4, 2}}, {2, {3, 3, 1}}, {2.7, {3, 3, 1}}, {3, {miss, miss, miss}}, {0, {miss, miss, miss}},
+      {miss, {miss, miss, miss}}};
+  for (const auto& [k, want] : cases) {
+    ASSERT_EQ(run({k}), 0);
+    const std::vector<double> got = {value("n"), value("h"), value("l")};
+    for (std::size_t i = 0; i < 3; ++i)
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(got[i]), std::bit_cast<std::uint64_t>(want[i])) << k << " " << i;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(value("k")), std::bit_cast<std::uint64_t>(want[0]));  // k read before written
+  }
+}
+
 TEST_F(Arrays, DeclarationErrorsAreReported) {
   const std::pair<const char*, const char*> cases[] = {
       {"array a{3} x y;", "The array a has 3 element(s) but 2 are listed at line 1 column 1."},

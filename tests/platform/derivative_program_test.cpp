@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "derivative_fixture.h"
+#include "platform/language/step_parser.h"
 
 namespace derivative_test {
 namespace {
@@ -23,6 +24,24 @@ class ProgramDerivatives : public DerivativeTest {
     for (int k = 0; k < first_.der.n; ++k)
       if (first_.wrtindex[k] == j) return first_.der.s[k];
     return nullptr;
+  }
+
+  // Resolves the program, binds the parameters to `parm`, and takes the
+  // derivatives of the named expressions (cmpderx); the names of their inputs.
+  std::vector<std::string> expression_derivatives(std::initializer_list<const char*> expressions, double* parm,
+                                                  CMPDER* record) {
+    cmprslv(&data_, &cmp_);
+    parms_ = {};
+    cmplstb(&parms_, kCmpKindParms, -1, &cmp_);
+    cmplsts(&parms_, parm, &cmp_);
+    cmpdfla(0, 0, 0, 1, &cmp_);
+    CMPLIST exprs{};
+    for (const char* e : expressions) cmplst(&exprs, sym(e), &cmp_);
+    int count = 0;
+    CMPSYM** inputs = cmpderx(record, &exprs, &parms_, 20, &count, 0, 1, 1, &cmp_);
+    std::vector<std::string> names;
+    for (int i = 0; inputs && i < count; ++i) names.push_back(inputs[i]->name);
+    return names;
   }
 };
 
@@ -79,6 +98,17 @@ TEST_F(ProgramDerivatives, FollowLoopsAndArrays) {
       "n = 0; p = 1;\n"
       "do while (n < 3); p = p*(a + n*x); n = n + 1; end;\n"
       "model y = t{4} + p;\n",
+      // The parameters themselves read through an array.
+      "parms a = 1 b = 1;\n"
+      "array p{2} a b;\n"
+      "model y = p{1}*exp(-p{2}*x);\n",
+      // An array whose elements include one that depends on no parameter and
+      // a variable of the data set, which is read by name as well.
+      "parms a = 1 b = 1;\n"
+      "array t{3} t1 t2 x;\n"
+      "t1 = a*x; t2 = 5 + x;\n"
+      "k = 1 + (x > 0.5);\n"
+      "model y = b*t{k} + t{3}*a + b*x;\n",
   };
   for (const char* program : programs) {
     reset();
@@ -203,28 +233,18 @@ TEST_F(ProgramDerivatives, EstimateExpressionsHaveDerivativesAndInputs) {
       "model y = a + b*x;\n"
       "estimate 'e1' exp(a)*b;\n"
       "estimate 'e2' c + a/b;\n");
-  cmprslv(&data_, &cmp_);
-  CMPLIST parms{};
-  cmplstb(&parms, kCmpKindParms, -1, &cmp_);
   double parm[2] = {0.7, 1.6};
-  cmplsts(&parms, parm, &cmp_);
-  cmpdfla(0, 0, 0, 1, &cmp_);
-  CMPLIST exprs{};
-  cmplst(&exprs, sym("ESTIMATE.1"), &cmp_);
-  cmplst(&exprs, sym("ESTIMATE.2"), &cmp_);
   CMPDER record{};
-  int count = 0;
-  CMPSYM** inputs = cmpderx(&record, &exprs, &parms, 20, &count, 0, 1, 1, &cmp_);
-  ASSERT_NE(inputs, nullptr) << log_text();
-  std::vector<std::string> names;
-  for (int i = 0; i < count; ++i) names.push_back(inputs[i]->name);
-  EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(expression_derivatives({"ESTIMATE.1", "ESTIMATE.2"}, parm, &record),
+            (std::vector<std::string>{"a", "b", "c"}))
+      << log_text();
   // A contrast that reads a variable of the data set names it.
   add("contrast 'k' a*x;\n");
   CMPLIST rows{};
   cmplst(&rows, sym("CONTRAST.1"), &cmp_);
   CMPDER contrast{};
-  CMPSYM** read = cmpderx(&contrast, &rows, &parms, 20, &count, 0, 1, 1, &cmp_);
+  int count = 0;
+  CMPSYM** read = cmpderx(&contrast, &rows, &parms_, 20, &count, 0, 1, 1, &cmp_);
   ASSERT_EQ(count, 2);
   EXPECT_STREQ(read[1]->name, "x");
   EXPECT_TRUE(cmp_dataset_var(read[1]));
@@ -241,6 +261,38 @@ TEST_F(ProgramDerivatives, EstimateExpressionsHaveDerivativesAndInputs) {
   for (int k = 0; k < record.der.n; ++k)
     EXPECT_NEAR(*cmp_cell(record.der.s[k]), want[record.objindex[k]][record.wrtindex[k]], 1e-14)
         << record.der.s[k]->name;
+}
+
+// ESTIMATE expressions the statement language reads without knowing the
+// program's arrays (an element written p(1)), with selections inside them.
+TEST_F(ProgramDerivatives, EstimatesOfArrayElementsAndSelections) {
+  auto step = platform::language::parse_step(
+      "proc ruva;\nparms b1 = 1 b2 = 1;\narray p{2} b1-b2;\nmodel y = p{1} + p{2}*x;\n"
+      "estimate 'ratio' p(1) / p{2};\n"
+      "estimate 'smaller' +b1 >< b2;\n"
+      "estimate 'largest' max(b1, 2*b2, 0.1);\n"
+      "estimate 'larger' b1 <> b2*2;\n",
+      1);
+  ASSERT_TRUE(step->errors.empty());
+  platform::compiler::add_program(&cmp_, std::move(step->program));
+  double parm[2] = {0.7, 1.6};
+  CMPDER record{};
+  EXPECT_EQ(expression_derivatives({"ESTIMATE.1", "ESTIMATE.2", "ESTIMATE.3", "ESTIMATE.4"}, parm, &record),
+            (std::vector<std::string>{"b1", "b2"}))
+      << log_text();
+  ASSERT_EQ(cmpgen(&cmp_), 0);
+  cmppdv(&data_, &dataptr_, &cmp_);
+  start_pass();
+  seg_ = 1;
+  ASSERT_EQ(run({0.5}), 0);
+  seg_ = 0;
+  const double a = parm[0], b = parm[1];
+  // a/b; a below b; 2b the largest; 2b above a.
+  const double want[4][2] = {{1 / b, -a / (b * b)}, {1, 0}, {0, 2}, {0, 2}};
+  double got[4][2] = {};
+  for (int k = 0; k < record.der.n; ++k) got[record.objindex[k]][record.wrtindex[k]] = *cmp_cell(record.der.s[k]);
+  for (int e = 0; e < 4; ++e)
+    for (int j = 0; j < 2; ++j) EXPECT_NEAR(got[e][j], want[e][j], 1e-15) << e << " " << j;
 }
 
 TEST_F(ProgramDerivatives, UserDerivativesAreDifferentiatedForTheSecondDerivatives) {

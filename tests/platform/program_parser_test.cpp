@@ -187,6 +187,13 @@ TEST(ProgramParser, StatementErrors) {
       {"parms a = 0 to 1 by 0;", lang::msg::kBadValueRange},
       {"parms a = 0 to 1e9 by 1e-3;", lang::msg::kBadValueRange},
       {"proc_x = 1; output out=1abc;", lang::msg::kBadNumber},
+      {"output out=librarytoolong.o;", lang::msg::kBadDatasetName},
+      {"array a{*};", lang::msg::kBadArray},
+      {"attrib x size=8;", lang::msg::kUnknownOption},
+      {"parms a = b;", lang::msg::kExpected},
+      {"bounds a lt 1;", lang::msg::kExpected},
+      {"keep ab1-x3;", lang::msg::kExpected},
+      {"keep x3-x1;", lang::msg::kExpected},
   };
   for (const Case& c : cases) EXPECT_EQ(first_error(c.program), c.message) << c.program;
 }

@@ -6,8 +6,8 @@
 #include "platform/compiler/block_runner.h"
 #include "platform/compiler/pass6_derivatives.h"
 #include "platform/compiler/executor.h"
-#include "platform/compiler/source_text.h"
 #include "platform/host.h"
+#include "platform/language/varlist.h"
 
 namespace platform::compiler {
 
@@ -136,7 +136,7 @@ std::vector<Symbol*> Compiler::expand(const language::VarList& list, bool create
         break;
     }
     if (out.size() == before && item.kind != VarListKind::Name)
-      error(19, var_list_item_text(item).c_str(), item.pos.line, item.pos.column);
+      error(19, language::varlist_item_text(item).c_str(), item.pos.line, item.pos.column);
   }
   return out;
 }

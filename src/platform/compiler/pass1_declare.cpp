@@ -10,6 +10,7 @@
 #include "platform/compiler/functions.h"
 #include "platform/compiler/language_functions.h"
 #include "platform/compiler/source_text.h"
+#include "platform/compiler/values.h"
 
 namespace platform::compiler {
 namespace {
@@ -23,21 +24,13 @@ using language::StmtKind;
 constexpr int kMaxCharLength = 32767;
 constexpr int kDuplicateParameter = 140;  // a parameter named twice in PARMS
 
-// Literal value of an initial-value expression: a number, a missing value
-// or a negated number.
+// Literal value of an initial-value expression: a number (the parsers give
+// it with its sign) or a missing value.
 bool literal_number(const Expr& e, double* value) {
   if (e.kind == ExprKind::Number) return *value = e.number, true;
-  if (e.kind == ExprKind::Missing) {
-    *value = e.missing == '.'   ? missing_value()
-             : e.missing == '_' ? underscore_missing_value()
-                                : letter_missing_value(e.missing);
-    return true;
-  }
-  if (e.kind == ExprKind::Unary && e.args.size() == 1 && e.args[0]->kind == ExprKind::Number) {
-    *value = e.unary_op == language::UnaryOp::Minus ? -e.args[0]->number : e.args[0]->number;
-    return true;
-  }
-  return false;
+  if (e.kind != ExprKind::Missing) return false;
+  *value = missing_literal_value(e.missing);
+  return true;
 }
 
 class Declarer {

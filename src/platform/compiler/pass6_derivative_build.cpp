@@ -70,7 +70,7 @@ Lattice evaluate(const Expr& e, Compiler& c, const std::unordered_map<int, Latti
       if (x.kind == Lattice::Bottom || y.kind == Lattice::Bottom) return bottom;
       if (x.kind == Lattice::Top || y.kind == Lattice::Top) return {};
       double r = 0;
-      return fold_binary(dx::fold_op(e.binary_op), x.value, y.value, &r) ? Lattice{Lattice::Const, r}
+      return fold_binary(binary_op_code(e.binary_op), x.value, y.value, &r) ? Lattice{Lattice::Const, r}
                                                                      : bottom;
     }
     case ExprKind::Call: {

@@ -39,44 +39,6 @@ bool is_negation(const Expr& e) {
 
 }  // namespace
 
-Op fold_op(language::BinaryOp op) {
-  using language::BinaryOp;
-  switch (op) {
-    case BinaryOp::Power:
-      return Op::Pow;
-    case BinaryOp::Min:
-      return Op::MinOp;
-    case BinaryOp::Max:
-      return Op::MaxOp;
-    case BinaryOp::Multiply:
-      return Op::Mul;
-    case BinaryOp::Divide:
-      return Op::Div;
-    case BinaryOp::Add:
-      return Op::Add;
-    case BinaryOp::Subtract:
-      return Op::Sub;
-    case BinaryOp::Eq:
-      return Op::Eq;
-    case BinaryOp::Ne:
-      return Op::Ne;
-    case BinaryOp::Lt:
-      return Op::Lt;
-    case BinaryOp::Le:
-      return Op::Le;
-    case BinaryOp::Gt:
-      return Op::Gt;
-    case BinaryOp::Ge:
-      return Op::Ge;
-    case BinaryOp::And:
-      return Op::And;
-    case BinaryOp::Or:
-      return Op::Or;
-    default:
-      return Op::Halt;
-  }
-}
-
 ExprPtr number(double value, SourcePos pos) {
   auto e = node(ExprKind::Number, pos);
   e->number = value;
@@ -105,7 +67,7 @@ bool is_zero(const Expr& e) {
 
 ExprPtr binary(BinaryOp op, ExprPtr a, ExprPtr b) {
   double x = 0, y = 0, r = 0;
-  if (number_of(*a, &x) && number_of(*b, &y) && fold_binary(fold_op(op), x, y, &r))
+  if (number_of(*a, &x) && number_of(*b, &y) && fold_binary(binary_op_code(op), x, y, &r))
     return number(r, a->pos);
   return make_binary(op, std::move(a), std::move(b));
 }

@@ -16,9 +16,6 @@ using language::Expr;
 using language::ExprPtr;
 using language::SourcePos;
 
-// The interpreter operation that folds a binary operator of constants.
-Op fold_op(language::BinaryOp op);
-
 ExprPtr number(double value, SourcePos pos = {});
 ExprPtr variable(const Symbol& s, SourcePos pos = {});
 ExprPtr clone(const Expr& e);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <numeric>
+#include <unordered_set>
 
 #include "platform/compiler/pass6_derivative_rules.h"
 #include "platform/compiler/functions.h"
@@ -380,6 +381,35 @@ void Derivatives::make_symbols() {
   }
 }
 
+// A value no statement assigns (a variable of the data set, a parameter, a
+// special variable) has no derivative statements, yet its derivative symbol
+// is read where an array holds it: through the array, or by name once the
+// array makes it one node with elements that depend on the parameters. Such
+// a derivative is a constant, 1 for a parameter with respect to itself and 0
+// otherwise, set at the start of every pass and kept. (Assignments to a
+// parameter of differentiation do not change its derivative.)
+void Derivatives::constant_derivatives(const std::vector<Site>& all) {
+  std::unordered_set<int> assigned;
+  for (const Site& s : all) {
+    if (!s.target) {
+      for (const Symbol* e : c_.arrays[static_cast<std::size_t>(s.array)].elements) assigned.insert(e->pub.id);
+    } else if (!bit_of_.count(s.target->pub.id)) {
+      assigned.insert(s.target->pub.id);
+    }
+  }
+  const auto settle = [&](int base, Symbol* d, double value) {
+    if (!d) return;
+    const bool constant = !assigned.count(base);
+    d->retained = constant || c_.symbols.at(static_cast<std::size_t>(base)).retained;
+    d->init_values = {constant ? value : 0.0};
+    d->pub.ninit = d->retained ? 1 : 0;
+    d->pub.init = d->retained ? d->init_values.data() : nullptr;
+  };
+  for (const auto& [key, d] : first_)
+    settle(key.first, d, wrt_[static_cast<std::size_t>(key.second)] == key.first ? 1 : 0);
+  for (const auto& [key, d] : second_) settle(std::get<0>(key), d, 0);
+}
+
 bool Derivatives::rebuild() {
   for (int segment : {0, 1})
     for (auto& cs : c_.statements)
@@ -399,6 +429,7 @@ bool Derivatives::rebuild() {
   if (!needs(all)) return false;
   make_symbols();
   if (c_.failed() || !build(all)) return false;
+  constant_derivatives(all);
   c_.changed();
   c_.program.reset();
   return !c_.failed();

@@ -79,6 +79,7 @@ class Derivatives {
   // constants 0 and 1 (assignments to it are not differentiated).
   bool wrt_node(int n) const;
   void make_symbols();
+  void constant_derivatives(const std::vector<Site>& all);
   Symbol* first(Symbol& base, int bit);
   Symbol* second(Symbol& base, int lo, int hi);
   std::string derivative_array(int array, int lo, int hi);

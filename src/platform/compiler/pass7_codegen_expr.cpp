@@ -1,6 +1,7 @@
 // Code generation of expressions: numeric values into cells, character
 // values into slots, and conditions as jumps (AND and OR short-circuit).
 // Constant subexpressions are folded when they give a finite value.
+#include <algorithm>
 #include <cmath>
 
 #include "host/missing.h"
@@ -48,25 +49,10 @@ Op jump_unless(BinaryOp op) {
   return ops[compare_code(op)];
 }
 
-Op value_op(BinaryOp op) {
-  switch (op) {
-    case BinaryOp::Power: return Op::Pow;
-    case BinaryOp::Min: return Op::MinOp;
-    case BinaryOp::Max: return Op::MaxOp;
-    case BinaryOp::Multiply: return Op::Mul;
-    case BinaryOp::Divide: return Op::Div;
-    case BinaryOp::Add: return Op::Add;
-    case BinaryOp::Subtract: return Op::Sub;
-    case BinaryOp::Eq: return Op::Eq;
-    case BinaryOp::Ne: return Op::Ne;
-    case BinaryOp::Lt: return Op::Lt;
-    case BinaryOp::Le: return Op::Le;
-    case BinaryOp::Gt: return Op::Gt;
-    case BinaryOp::Ge: return Op::Ge;
-    case BinaryOp::And: return Op::And;
-    case BinaryOp::Or: return Op::Or;
-    default: return Op::Halt;
-  }
+// DIM, LBOUND or HBOUND of dimension `dim` (from 0) of the array.
+double array_bound(const ArrayInfo& a, LanguageFn fn, std::size_t dim) {
+  const long lo = a.lower[dim], extent = a.extent[dim];
+  return static_cast<double>(fn == LanguageFn::Dim ? extent : fn == LanguageFn::Lbound ? lo : lo + extent - 1);
 }
 
 const char* operator_text(BinaryOp op) {
@@ -100,9 +86,7 @@ bool CodeGen::fold(const Expr& e, double* value) {
       *value = e.number;
       return true;
     case ExprKind::Missing:
-      *value = e.missing == '.'   ? missing_value()
-               : e.missing == '_' ? underscore_missing_value()
-                                  : letter_missing_value(e.missing);
+      *value = missing_literal_value(e.missing);
       return true;
     case ExprKind::Unary: {
       double x = 0;
@@ -118,26 +102,22 @@ bool CodeGen::fold(const Expr& e, double* value) {
       if (op == BinaryOp::Concat || !constant(*e.args[0], &x) || !constant(*e.args[1], &y))
         return false;
       double r = 0;
-      if (!fold_binary(value_op(op), x, y, &r)) return false;
+      if (!fold_binary(binary_op_code(op), x, y, &r)) return false;
       return *value = r, true;
     }
     case ExprKind::Call: {
       if (const LanguageFunction* f = find_language_function(e.key)) {
         if (!f->array_argument) return false;
         const ArrayInfo& a = array(e.args[0]->key);
-        long dim = 1;
-        if (e.args.size() > 1) {
-          double d = 0;
-          if (!constant(*e.args[1], &d)) return false;
-          dim = static_cast<long>(d);
-        }
-        if (dim < 1 || dim > static_cast<long>(a.lower.size())) {
-          c_.error(21, a.name.c_str(), dim, e.pos.line, e.pos.column);
+        double dim = 1;
+        if (e.args.size() > 1 && !constant(*e.args[1], &dim)) return false;
+        // Compared as a double first: a missing or huge dimension has no whole number.
+        if (!(dim >= 1 && dim < static_cast<double>(a.lower.size()) + 1)) {
+          const long shown = std::isnan(dim) ? 0 : static_cast<long>(std::clamp(dim, -1e9, 1e9));
+          c_.error(21, a.name.c_str(), shown, e.pos.line, e.pos.column);
           return false;
         }
-        const long lo = a.lower[static_cast<std::size_t>(dim - 1)];
-        const long ext = a.extent[static_cast<std::size_t>(dim - 1)];
-        *value = f->id == LanguageFn::Dim ? ext : f->id == LanguageFn::Lbound ? lo : lo + ext - 1;
+        *value = array_bound(a, f->id, static_cast<std::size_t>(dim) - 1);
         return true;
       }
       const int id = find_function(e.key);
@@ -258,7 +238,7 @@ int CodeGen::num_binary(const Expr& e, int dst) {
   const int r = num(right);
   const int d = dst >= 0 ? dst : temp();
   const char* text = operator_text(op);
-  emit(value_op(op), d, l, r, 0, *text ? site(e, SiteWhat::Operator, text) : -1);
+  emit(binary_op_code(op), d, l, r, 0, *text ? site(e, SiteWhat::Operator, text) : -1);
   return d;
 }
 
@@ -317,14 +297,26 @@ int CodeGen::language_call(const Expr& e, int dst) {
     emit(f.id == LanguageFn::Index ? Op::CIndex : Op::CLength, d, s, t);
     return d;
   }
-  // A character function in a numeric place, or an array bound that could not be folded.
-  if (f.character_result) {
-    const int d = dst >= 0 ? dst : temp();
-    emit(Op::C2N, d, chr(e), 0, 0, site(e, SiteWhat::Conversion, ""));
-    c2n_places_.emplace_back(e.pos.line, e.pos.column);
-    return d;
+  // Character functions come here only as text (num converts them); what is
+  // left is an array bound of a dimension the program computes: the bound of
+  // the dimension its whole part names, missing for a value that names none.
+  const ArrayInfo& a = array(e.args[0]->key);
+  const int k = num(*e.args[1]);
+  const int d = temp();
+  const int done = label();
+  emit(Op::Mov, d, literal_cell(missing_value()));
+  for (std::size_t i = 0; i < a.lower.size(); ++i) {
+    const int next = label();
+    jump(Op::JfGe, next, k, literal_cell(static_cast<double>(i + 1)));
+    jump(Op::JfLt, next, k, literal_cell(static_cast<double>(i + 2)));
+    emit(Op::Mov, d, literal_cell(array_bound(a, f.id, i)));
+    jump(Op::Jmp, done);
+    place(next);
   }
-  return literal_cell(missing_value());
+  place(done);
+  if (dst < 0) return d;
+  emit(Op::Mov, dst, d);
+  return dst;
 }
 
 int CodeGen::chr(const Expr& e) {

@@ -3,6 +3,7 @@
 #include "host/missing.h"
 #include "platform/compiler/symbol_table.h"
 #include "platform/language/operator_text.h"
+#include "platform/language/varlist.h"
 
 namespace platform::compiler {
 namespace {
@@ -14,13 +15,15 @@ using language::Stmt;
 using language::StmtKind;
 using language::UnaryOp;
 
+constexpr int kComparisonLevel = 5;
+
 // Binding level of an operator: 1 binds tightest.
 int level(const Expr& e) {
   switch (e.kind) {
     case ExprKind::Unary:
       return 1;
     case ExprKind::In:
-      return 5;
+      return kComparisonLevel;
     case ExprKind::Binary:
       switch (e.binary_op) {
         case BinaryOp::Power: case BinaryOp::Min: case BinaryOp::Max: return 1;
@@ -29,7 +32,7 @@ int level(const Expr& e) {
         case BinaryOp::Concat: return 4;
         case BinaryOp::And: return 6;
         case BinaryOp::Or: return 7;
-        default: return 5;
+        default: return kComparisonLevel;
       }
     default:
       return 0;
@@ -48,7 +51,10 @@ std::string quoted(const std::string& text) {
 std::string operand(const Expr& e, int parent, bool right_side, bool right_assoc) {
   const int l = level(e);
   bool paren = l > parent;
-  if (l == parent && l != 0) paren = right_assoc ? !right_side : right_side;
+  // A comparison inside a comparison keeps its parentheses: a < b = c
+  // would read as the chain (a < b) & (b = c).
+  if (l == parent && l == kComparisonLevel) paren = true;
+  else if (l == parent && l != 0) paren = right_assoc ? !right_side : right_side;
   const std::string text = expression_text(e);
   return paren ? "(" + text + ")" : text;
 }
@@ -82,6 +88,16 @@ std::string retain_text(const std::vector<language::RetainItem>& items) {
   for (const auto& item : items) {
     if (!item.vars.empty()) out += " " + var_list_text(item.vars);
     if (!item.initial.empty()) out += " (" + args_text(item.initial) + ")";
+  }
+  return out;
+}
+
+// CONTROL names its variables, each list followed by its one value.
+std::string control_text(const std::vector<language::RetainItem>& items) {
+  std::string out;
+  for (const auto& item : items) {
+    out += " " + var_list_text(item.vars);
+    if (!item.initial.empty()) out += " = " + expression_text(*item.initial[0]);
   }
   return out;
 }
@@ -121,7 +137,7 @@ std::string put_text(const std::vector<language::PutItem>& items) {
 
 std::string statement_body(const Stmt& s) {
   switch (s.kind) {
-    case StmtKind::Null: return ";";
+    case StmtKind::Null: break;
     case StmtKind::Assign:
       return expression_text(*s.target) + " = " + expression_text(*s.value) + ";";
     case StmtKind::Model:
@@ -152,7 +168,7 @@ std::string statement_body(const Stmt& s) {
       return out + " END;";
     }
     case StmtKind::Retain: return "RETAIN" + retain_text(s.retains) + ";";
-    case StmtKind::Control: return "CONTROL" + retain_text(s.retains) + ";";
+    case StmtKind::Control: return "CONTROL" + control_text(s.retains) + ";";
     case StmtKind::Array: return array_text(*s.array) + ";";
     case StmtKind::Length: {
       std::string out = "LENGTH";
@@ -210,11 +226,11 @@ std::string expression_text(const Expr& e) {
     case ExprKind::Number: return number_text(e.number);
     case ExprKind::Missing: return e.missing == '.' ? "." : std::string(".") + e.missing;
     case ExprKind::String: return quoted(e.name);
-    case ExprKind::Variable: return e.name;
+    case ExprKind::Variable: break;
     case ExprKind::ArrayRef: return e.name + "{" + args_text(e.args) + "}";
     case ExprKind::Call: return e.key + "(" + args_text(e.args) + ")";
     case ExprKind::In:
-      return operand(*e.args[0], 5, false, false) + (e.negated ? " NOT IN (" : " IN (") +
+      return operand(*e.args[0], kComparisonLevel, false, false) + (e.negated ? " NOT IN (" : " IN (") +
              args_text(e.args, 1) + ")";
     case ExprKind::Unary: {
       const char* op = e.unary_op == UnaryOp::Minus ? "-" : e.unary_op == UnaryOp::Plus ? "+" : "NOT ";
@@ -229,28 +245,14 @@ std::string expression_text(const Expr& e) {
              operand(*e.args[1], l, true, right_assoc);
     }
   }
-  return "?";
-}
-
-std::string var_list_item_text(const language::VarListItem& item) {
-  switch (item.kind) {
-    case language::VarListKind::Name: return item.first;
-    case language::VarListKind::Range: return item.first + "--" + item.last;
-    case language::VarListKind::NumericRange: return item.first + "-NUMERIC-" + item.last;
-    case language::VarListKind::CharacterRange: return item.first + "-CHARACTER-" + item.last;
-    case language::VarListKind::Prefix: return item.first + ":";
-    case language::VarListKind::All: return "_ALL_";
-    case language::VarListKind::Numeric: return "_NUMERIC_";
-    case language::VarListKind::Character: return "_CHARACTER_";
-  }
-  return "?";
+  return e.name;
 }
 
 std::string var_list_text(const language::VarList& list) {
   std::string out;
   for (const auto& item : list) {
     if (!out.empty()) out += " ";
-    out += var_list_item_text(item);
+    out += language::varlist_item_text(item);
   }
   return out;
 }
@@ -263,7 +265,7 @@ std::string statement_text(const Stmt& s) {
 
 const char* statement_keyword(const Stmt& s) {
   switch (s.kind) {
-    case StmtKind::Null: return "NULL";
+    case StmtKind::Null: break;
     case StmtKind::Assign: return "ASSIGN";
     case StmtKind::Model: return "MODEL";
     case StmtKind::If: return "IF";
@@ -293,7 +295,7 @@ const char* statement_keyword(const Stmt& s) {
     case StmtKind::Estimate: return "ESTIMATE";
     case StmtKind::Contrast: return "CONTRAST";
   }
-  return "?";
+  return "NULL";
 }
 
 }  // namespace platform::compiler

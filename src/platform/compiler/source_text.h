@@ -12,7 +12,6 @@ namespace platform::compiler {
 std::string expression_text(const language::Expr& e);
 std::string statement_text(const language::Stmt& s);
 std::string var_list_text(const language::VarList& list);
-std::string var_list_item_text(const language::VarListItem& item);
 // The keyword of a statement as the compiled program names it ("ASSIGN", "IF", ...).
 const char* statement_keyword(const language::Stmt& s);
 

@@ -4,6 +4,28 @@
 
 namespace platform::compiler {
 
+Op binary_op_code(language::BinaryOp op) {
+  using language::BinaryOp;
+  switch (op) {
+    case BinaryOp::Power: return Op::Pow;
+    case BinaryOp::Min: return Op::MinOp;
+    case BinaryOp::Max: return Op::MaxOp;
+    case BinaryOp::Multiply: return Op::Mul;
+    case BinaryOp::Divide: return Op::Div;
+    case BinaryOp::Add: return Op::Add;
+    case BinaryOp::Subtract: return Op::Sub;
+    case BinaryOp::Eq: return Op::Eq;
+    case BinaryOp::Ne: return Op::Ne;
+    case BinaryOp::Lt: return Op::Lt;
+    case BinaryOp::Le: return Op::Le;
+    case BinaryOp::Gt: return Op::Gt;
+    case BinaryOp::Ge: return Op::Ge;
+    case BinaryOp::And: return Op::And;
+    case BinaryOp::Or: return Op::Or;
+    default: return Op::Halt;
+  }
+}
+
 bool fold_binary(Op op, double x, double y, double* result) {
   double r = 0;
   switch (op) {

@@ -7,8 +7,15 @@
 
 #include "host/missing.h"
 #include "platform/compiler/bytecode.h"
+#include "platform/language/ast.h"
 
 namespace platform::compiler {
+
+// The value of a missing-value literal: '.' for ".", '_' for "._", or a
+// letter for ".A" to ".Z".
+inline double missing_literal_value(char kind) {
+  return kind == '.' ? missing_value() : kind == '_' ? underscore_missing_value() : letter_missing_value(kind);
+}
 
 // True when the value is neither zero nor missing.
 inline bool truth(double v) { return !std::isnan(v) && v != 0; }
@@ -37,6 +44,10 @@ inline bool compare_holds(Op op, double x, double y) {
     default: return c >= 0;
   }
 }
+
+// The instruction of a binary operator; Halt for concatenation, which
+// works on text.
+Op binary_op_code(language::BinaryOp op);
 
 // Folds a binary operator over two constants. False when the result is not
 // a constant the program would compute without a note or an error (a missing

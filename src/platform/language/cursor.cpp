@@ -103,8 +103,4 @@ void Cursor::announce_up_to(std::size_t token) {
   }
 }
 
-std::string describe(const Token& t) {
-  return "line " + std::to_string(t.pos.line) + " column " + std::to_string(t.pos.column);
-}
-
 }  // namespace platform::language

@@ -116,7 +116,4 @@ class Cursor {
   std::function<void(std::size_t)> hook_;
 };
 
-// "line L column C" text inserts for messages.
-std::string describe(const Token& t);
-
 }  // namespace platform::language

@@ -23,9 +23,9 @@ inline const char* binary_operator_text(BinaryOp op) {
     case BinaryOp::Gt: return ">";
     case BinaryOp::Ge: return ">=";
     case BinaryOp::And: return "&";
-    case BinaryOp::Or: return "|";
+    case BinaryOp::Or: break;
   }
-  return "?";
+  return "|";
 }
 
 }  // namespace platform::language

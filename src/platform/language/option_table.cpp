@@ -262,12 +262,10 @@ std::string option_name(const OptionSpec& desc) {
   return std::string(kw);
 }
 
+// Every option the table gives a range has its lower end; some have no upper one.
 std::string range_text(const OptionSpec& desc) {
-  if (desc.low != kNoBound && desc.high != kNoBound)
-    return format_bound(desc.low) + " to " + format_bound(desc.high);
-  if (desc.low != kNoBound) return "at least " + format_bound(desc.low);
-  if (desc.high != kNoBound) return "at most " + format_bound(desc.high);
-  return "any number";
+  if (desc.high == kNoBound) return "at least " + format_bound(desc.low);
+  return format_bound(desc.low) + " to " + format_bound(desc.high);
 }
 
 }  // namespace platform::language

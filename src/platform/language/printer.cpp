@@ -245,7 +245,7 @@ std::string expression_text(const Expr& e) {
     case ExprKind::Number: return number_text(e.number);
     case ExprKind::Missing: return e.missing == '.' ? "." : std::string(".") + e.missing;
     case ExprKind::String: return quoted(e.name);
-    case ExprKind::Variable: return e.name;
+    case ExprKind::Variable: break;
     case ExprKind::ArrayRef: return e.name + "{" + list_text(e.args) + "}";
     case ExprKind::Call: return e.name + "(" + list_text(e.args) + ")";
     case ExprKind::Unary: {
@@ -261,7 +261,7 @@ std::string expression_text(const Expr& e) {
       return "(" + expression_text(*e.args[0]) + (e.negated ? " NOT IN (" : " IN (") + join(items, ", ") + "))";
     }
   }
-  return "?";
+  return e.name;
 }
 
 std::string program_text(const Program& program) {

@@ -74,8 +74,6 @@ void collect_labels(const StmtList& list, std::map<std::string, SourcePos>* defi
 
 }  // namespace
 
-bool is_unsupported_statement(const std::string& keyword) { return kUnsupported.count(keyword) > 0; }
-
 ProgramParser::ProgramParser(Cursor& in) : in_(in) {
   expr_.is_array = [this](const std::string& key) { return arrays_.count(key) > 0; };
 }

@@ -72,7 +72,4 @@ class ProgramParser {
   std::size_t current_piece_ = 0;
 };
 
-// Keywords of statements the grammar knows but this system does not run.
-bool is_unsupported_statement(const std::string& keyword);
-
 }  // namespace platform::language

@@ -109,20 +109,23 @@ VarList parse_varlist(Cursor& in, bool required, const char* what, bool option_e
   return out;
 }
 
+std::string varlist_item_text(const VarListItem& v) {
+  switch (v.kind) {
+    case VarListKind::Name: break;
+    case VarListKind::Range: return v.first + "--" + v.last;
+    case VarListKind::NumericRange: return v.first + "-NUMERIC-" + v.last;
+    case VarListKind::CharacterRange: return v.first + "-CHARACTER-" + v.last;
+    case VarListKind::Prefix: return v.first + ":";
+    case VarListKind::All: return "_ALL_";
+    case VarListKind::Numeric: return "_NUMERIC_";
+    case VarListKind::Character: return "_CHARACTER_";
+  }
+  return v.first;
+}
+
 std::vector<std::string> varlist_texts(const VarList& list) {
   std::vector<std::string> out;
-  for (const VarListItem& v : list) {
-    switch (v.kind) {
-      case VarListKind::Name: out.push_back(v.first); break;
-      case VarListKind::Range: out.push_back(v.first + "--" + v.last); break;
-      case VarListKind::NumericRange: out.push_back(v.first + "-NUMERIC-" + v.last); break;
-      case VarListKind::CharacterRange: out.push_back(v.first + "-CHARACTER-" + v.last); break;
-      case VarListKind::Prefix: out.push_back(v.first + ":"); break;
-      case VarListKind::All: out.push_back("_ALL_"); break;
-      case VarListKind::Numeric: out.push_back("_NUMERIC_"); break;
-      case VarListKind::Character: out.push_back("_CHARACTER_"); break;
-    }
-  }
+  for (const VarListItem& v : list) out.push_back(varlist_item_text(v));
   return out;
 }
 

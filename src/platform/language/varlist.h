@@ -19,7 +19,9 @@ void parse_varlist_item(Cursor& in, VarList* out);
 VarList parse_varlist(Cursor& in, bool required, const char* what = "a variable name",
                       bool option_ends = false);
 
-// The items as text: names as written, "a--b", "x:", "_ALL_" ...
+// An item as text: a name as written, "a--b", "x:", "_ALL_" ...
+std::string varlist_item_text(const VarListItem& item);
+// The items as text.
 std::vector<std::string> varlist_texts(const VarList& list);
 // The item a text of varlist_texts stands for.
 VarListItem varlist_item_of_text(const std::string& text);
