@@ -21,8 +21,9 @@ fs::path scratch_folder() {
 }
 }  // namespace
 
-GraphTest::GraphTest()
+GraphTest::GraphTest(platform::report::ReportSettings report)
     : dir_(scratch_folder()),
+      report_(std::move(report)),
       host_({&log_, &listing_, nullptr, platform::GraphSettings{scratch_folder().string(), &report_}}) {
   fs::create_directories(dir_);
 }

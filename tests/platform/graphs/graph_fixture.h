@@ -20,7 +20,8 @@
 
 class GraphTest : public ::testing::Test {
  protected:
-  GraphTest();
+  // `report` sets the report's budget and the names its note gives.
+  explicit GraphTest(platform::report::ReportSettings report = {});
   ~GraphTest() override;
 
   // Runs `body` as a step.
