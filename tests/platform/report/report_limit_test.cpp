@@ -127,6 +127,22 @@ INSTANTIATE_TEST_SUITE_P(
                             "in the listing (standard output). The graphs left out are in no file: "
                             "--graphs DIR writes each graph as an SVG file."}));
 
+// Five BY groups of one bootstrap histogram each.
+void five_histograms() {
+  for (const char* site : {"a", "b", "c", "d", "e"}) {
+    platform::Host::current().output().set_by_group({{"site", platform::Cell::of_text(site), site}});
+    wobop man = graph_manager();
+    xobskey key = emit_table(man, "BootstrapOutputStatistics", "stat.ruva.BootstrapOutputStatistics",
+                             {"BootstrapIndex", "ParameterValue1"}, {{1, 0.5}, {2, 0.7}, {3, 0.2}});
+    request_graph(man, "BootstrapHistPlot", "stat.ruva.Graphics.BootstrapHistPlot", {key},
+                  {{"_PARM", "ParameterValue1"}, {"_PARMNAME", "a"}, {"_PARM_RUVA_VAL", 0.5}});
+  }
+}
+
+const char kLogNote[] =
+    "NOTE: The report r.html has reached its limit of 20000 bytes: the outputs from step 1, BY group 2 (site = b) on "
+    "are not embedded in it; they are in the listing (standard output)";
+
 class ReportBudgetRun : public GraphTest {
  protected:
   // Room for one BY group's histogram (about 12 KB), not two.
@@ -134,27 +150,28 @@ class ReportBudgetRun : public GraphTest {
 };
 
 TEST_F(ReportBudgetRun, ARunPastTheBudgetLogsOneNoteAndStillWritesEveryGraphFile) {
-  ASSERT_EQ(run([] {
-              for (const char* site : {"a", "b", "c", "d", "e"}) {
-                platform::Host::current().output().set_by_group({{"site", platform::Cell::of_text(site), site}});
-                wobop man = graph_manager();
-                xobskey key = emit_table(man, "BootstrapOutputStatistics", "stat.ruva.BootstrapOutputStatistics",
-                                         {"BootstrapIndex", "ParameterValue1"}, {{1, 0.5}, {2, 0.7}, {3, 0.2}});
-                request_graph(man, "BootstrapHistPlot", "stat.ruva.Graphics.BootstrapHistPlot", {key},
-                              {{"_PARM", "ParameterValue1"}, {"_PARMNAME", "a"}, {"_PARM_RUVA_VAL", 0.5}});
-              }
-            }),
-            0);
-  EXPECT_EQ(occurrences(log_.str(), "NOTE: The report r.html has reached its limit of 20000 bytes: the outputs from step 1, "
-                                    "BY group 2 (site = b) on are not embedded in it; they are in the listing "
-                                    "(standard output) and the graph files in g."),
-            1)
-      << log_.str();
+  ASSERT_EQ(run(five_histograms), 0);
+  EXPECT_EQ(occurrences(log_.str(), std::string(kLogNote) + " and the graph files in g."), 1) << log_.str();
   const std::string page = report_.page("t");
   EXPECT_EQ(occurrences(page, "<svg"), 1);
   EXPECT_NE(page.find("from step1_by2_BootstrapHistPlot_a.svg to step1_by5_BootstrapHistPlot_a.svg."), std::string::npos);
   for (int by = 1; by <= 5; ++by)
     EXPECT_FALSE(svg("step1_by" + std::to_string(by) + "_BootstrapHistPlot_a").empty()) << by;
+}
+
+class ReportBudgetRunWithoutFiles : public GraphTest {
+ protected:
+  ReportBudgetRunWithoutFiles() : GraphTest({20000, "r.html", "", "", ""}, false) {}
+};
+
+TEST_F(ReportBudgetRunWithoutFiles, ARunWithoutGraphFilesSaysTheGraphsLeftOutAreInNoFile) {
+  ASSERT_EQ(run(five_histograms), 0);
+  EXPECT_EQ(occurrences(log_.str(), std::string(kLogNote) + "."), 1) << log_.str();
+  const std::string page = report_.page("t");
+  EXPECT_EQ(occurrences(page, "<svg"), 1);
+  EXPECT_NE(page.find("4 graphs), from step 1, BY group 2 (site = b) to step 1, BY group 5 (site = e). The tables, "
+                      "fact lists and messages are in the listing (standard output). The graphs left out are in no file"),
+            std::string::npos);
 }
 
 }  // namespace
