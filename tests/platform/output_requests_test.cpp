@@ -334,6 +334,64 @@ TEST_F(OutputRequestsTest, GraphsAndTheirDataAreRecordedInTheJsonStreamOnly) {
   EXPECT_EQ(listing_text().find("xgrid"), std::string::npos);
 }
 
+// A title line left empty between two others keeps its place on the page.
+TEST_F(OutputRequestsTest, ATitleLineLeftEmptyKeepsItsPlace) {
+  run_as_step([] {
+    xinit();
+    wobop man = make_manager();
+    WOB_PARM_BLK_STR first[2] = {wob_int(440, 1), wob_text(577, yoltxt("First title", -1))};
+    WOB_PARM_BLK_STR third[2] = {wob_int(440, 3), wob_text(577, yoltxt("Third title", -1))};
+    wobmth(man, nullptr, 439, 2, first);
+    wobmth(man, nullptr, 439, 2, third);
+    wobop t = make_object(man, "data", "A", "Table A");
+    static double x = 1;
+    yolinsc(t, yoltxt("X", -1), "X", "g", &x);
+    wobmth(t, nullptr, 298, 0, nullptr);
+    wobop out = open_table(man, t, "stat.ruva.A");
+    wobmth(t, nullptr, 329, 0, nullptr);
+    wobmth(t, nullptr, 299, 0, nullptr);
+    release_table(man, out);
+  });
+  const std::string text = listing_text();
+  const std::size_t first = text.find("First title"), third = text.find("Third title");
+  ASSERT_NE(first, std::string::npos) << text;
+  ASSERT_NE(third, std::string::npos) << text;
+  const std::string between = text.substr(first, third - first);
+  EXPECT_EQ(std::count(between.begin(), between.end(), '\n'), 2) << text;  // an empty line between
+}
+
+// A table wider than the line is split into panels; its leading text
+// column is repeated in each only when it takes at most half the line.
+TEST_F(OutputRequestsTest, LeadingTextWiderThanHalfTheLineIsNotRepeatedInEachPanel) {
+  run_as_step([] {
+    xinit();
+    wobop man = make_manager();
+    wobop t = make_object(man, "data", "Wide", "Wide");
+    static char name[80];
+    static double values[12];
+    WOB_PARM_BLK_STR text[4] = {wob_int(103, 6), wob_int(289, 80), wob_text(138, yoltxt("Name", -1)), wob_cell(285, name)};
+    wobmth(t, nullptr, 338, 4, text);
+    for (int c = 0; c < 12; ++c) {
+      const std::string column = "Value" + std::to_string(c + 1);
+      WOB_PARM_BLK_STR number[3] = {wob_int(103, 5), wob_text(138, yoltxt(column.c_str(), -1)), wob_cell(285, &values[c])};
+      wobmth(t, nullptr, 338, 3, number);
+    }
+    wobmth(t, nullptr, 298, 0, nullptr);
+    wobop out = open_table(man, t, "stat.ruva.Wide");
+    std::memset(name, ' ', sizeof name);
+    std::memset(name, 'n', 70);  // 70 of the line's 132 columns
+    for (int c = 0; c < 12; ++c) values[c] = c + 0.5;
+    wobmth(t, nullptr, 329, 0, nullptr);
+    wobmth(t, nullptr, 299, 0, nullptr);
+    release_table(man, out);
+  });
+  const std::string text = listing_text();
+  ASSERT_NE(text.find("Value12"), std::string::npos) << text;
+  const std::string row_name(70, 'n');
+  EXPECT_GT(text.find("Value12"), text.find(row_name));  // a later panel
+  EXPECT_EQ(text.find(row_name, text.find(row_name) + 1), std::string::npos) << text;
+}
+
 // Each request with one block of the wrong kind, and why it is refused.
 struct Refusal {
   std::int32_t (*request)();
