@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
@@ -65,12 +66,12 @@ int write_past_file_limit(const std::filesystem::path& file) {
 }
 
 TEST(ReportSpool, WithNoTemporaryFileThePageIsBuiltInMemoryTheSame) {
-  EXPECT_EXIT(std::_Exit(build_in_memory()), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(std::exit(build_in_memory()), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(ReportSpool, ATemporaryFileThatCannotTakeThePageFailsTheReportWhole) {
   const std::filesystem::path file = std::filesystem::temp_directory_path() / "ruva_report_spool_full.html";
-  EXPECT_EXIT(std::_Exit(write_past_file_limit(file)), ::testing::ExitedWithCode(0),
+  EXPECT_EXIT(std::exit(write_past_file_limit(file)), ::testing::ExitedWithCode(0),
               "writing .*ruva_report_spool_full.html failed: File too large");
 }
 
