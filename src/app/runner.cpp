@@ -186,7 +186,7 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
   }
   OutputFiles files;
   if (!files.open(cmd, listing_default, log_default)) return 2;
-  platform::report::HtmlReport report;
+  platform::report::HtmlReport report({platform::report::kReportBudget, cmd.html, cmd.listing, cmd.graphs, cmd.json});
   platform::Host host({files.log, files.listing, cmd.json.empty() ? nullptr : &files.json_file,
                        platform::GraphSettings{cmd.graphs, cmd.html.empty() ? nullptr : &report}});
   std::vector<int> codes;

@@ -17,15 +17,6 @@ namespace {
 
 using DenseGraphsTest = RuvaCommandTest;
 
-// The (x, y) of each marker <circle> of `svg_layer`, in data units.
-std::vector<std::pair<double, double>> circles(const std::string& svg_layer, const AxisRange& x, const AxisRange& y) {
-  static const std::regex circle(R"re(<circle cx="([^"]+)" cy="([^"]+)")re");
-  std::vector<std::pair<double, double>> points;
-  for (std::sregex_iterator it(svg_layer.begin(), svg_layer.end(), circle), end; it != end; ++it)
-    points.emplace_back(x.value(std::stod((*it)[1])), y.value(std::stod((*it)[2])));
-  return points;
-}
-
 // Columns `names` of a CSV file, row by row; NaN for a text.
 std::vector<std::vector<double>> csv_columns(const std::string& text, const std::vector<std::string>& names) {
   std::istringstream in(text);
@@ -44,6 +35,34 @@ std::vector<std::vector<double>> csv_columns(const std::string& text, const std:
     rows.push_back(row);
   }
   return rows;
+}
+
+// The observations of OUT= (columns x, y and the test's `flag` column)
+// that `flagged` picks, sorted.
+std::vector<std::pair<double, double>> picked(const std::vector<std::vector<double>>& out,
+                                              bool (*flagged)(const std::vector<double>& row)) {
+  std::vector<std::pair<double, double>> points;
+  for (const auto& row : out)
+    if (flagged(row)) points.emplace_back(row[0], row[1]);
+  std::sort(points.begin(), points.end());
+  return points;
+}
+
+// The markers of `svg`'s layer in data units, sorted, checked against
+// `expected` to a hundredth of a pixel.
+void expect_markers(const std::string& svg, const std::string& markers,
+                    const std::vector<std::pair<double, double>>& expected, const std::string& what) {
+  const AxisRange x = axis(svg, "x-axis"), y = axis(svg, "y-axis");
+  std::vector<std::pair<double, double>> drawn;
+  for (const auto& [px, py] : marker_centres(markers)) drawn.emplace_back(x.value(px), y.value(py));
+  std::sort(drawn.begin(), drawn.end());
+  ASSERT_EQ(drawn.size(), expected.size()) << what;
+  ASSERT_FALSE(drawn.empty()) << what;
+  const double dx = 0.01 * (x.hi - x.lo) / std::fabs(x.p1 - x.p0), dy = 0.01 * (y.hi - y.lo) / std::fabs(y.p1 - y.p0);
+  for (std::size_t i = 0; i < drawn.size(); ++i) {
+    EXPECT_NEAR(drawn[i].first, expected[i].first, dx) << what << " " << i;
+    EXPECT_NEAR(drawn[i].second, expected[i].second, dy) << what << " " << i;
+  }
 }
 
 TEST_F(DenseGraphsTest, ResidualsPastTheLimitAreBinnedAndThoseBeyondTwoDrawnOneByOne) {
@@ -70,21 +89,11 @@ TEST_F(DenseGraphsTest, ResidualsPastTheLimitAreBinnedAndThoseBeyondTwoDrawnOneB
     EXPECT_NE(note.find(says), std::string::npos) << says << " in " << note;
   EXPECT_NE(layer(svg, "bins", "Residual").find("data-counted=\"6000\""), std::string::npos);
 
-  std::vector<std::pair<double, double>> beyond;
-  for (const auto& row : csv_columns(read("o.csv"), {"x", "r", "st"}))
-    if (std::fabs(row[2]) > 2) beyond.emplace_back(row[0], row[1]);
-  const AxisRange x = axis(svg, "x-axis"), y = axis(svg, "y-axis");
-  std::vector<std::pair<double, double>> drawn = circles(layer(svg, "markers", "Residual"), x, y);
-  ASSERT_EQ(drawn.size(), beyond.size());
+  const std::vector<std::pair<double, double>> beyond =
+      picked(csv_columns(read("o.csv"), {"x", "r", "st"}), [](const std::vector<double>& r) { return std::fabs(r[2]) > 2; });
   EXPECT_GE(beyond.size(), 100u);  // the tails of 6,000 normal errors and the six planted outliers
-  std::sort(drawn.begin(), drawn.end());
-  std::sort(beyond.begin(), beyond.end());
-  // Coordinates are written to a hundredth of a pixel.
-  const double dx = 0.01 * (x.hi - x.lo) / std::fabs(x.p1 - x.p0), dy = 0.01 * (y.hi - y.lo) / std::fabs(y.p1 - y.p0);
-  for (std::size_t i = 0; i < drawn.size(); ++i) {
-    EXPECT_NEAR(drawn[i].first, beyond[i].first, dx) << i;
-    EXPECT_NEAR(drawn[i].second, beyond[i].second, dy) << i;
-  }
+  expect_markers(svg, layer(svg, "markers", "Residual"), beyond, "residual plot");
+  EXPECT_EQ(elements(layer(svg, "markers", "Residual"), "circle").size(), beyond.size());
 }
 
 // One curve per value of a variable the model uses besides its regressor,
@@ -144,6 +153,75 @@ TEST_F(DenseGraphsTest, EachCurvesObservationsAreJudgedByTheirOwnCurve) {
   const std::string projected = layer(read("g/step1_ResidualPlot_conc.svg"), "markers", "ProjectedResidual");
   EXPECT_EQ(elements(projected, "circle").size(), 0u);
   EXPECT_GE(elements(projected, "path").size(), 24u);
+}
+
+// Weighted prediction limits drawn as a bar at each observation outside
+// them; without prediction limits the studentized residuals beyond 2; the
+// diagnostics panel and the contour plot of two regressors binned too.
+TEST_F(DenseGraphsTest, WeightedLimitsStudentizedResidualsPanelAndContourPastTheLimit) {
+  std::mt19937 random(49);
+  std::normal_distribution<double> noise(0, 1);
+  std::ostringstream csv;
+  csv.precision(10);
+  csv << "x,z,w,y\n";
+  for (int i = 0; i < 6000; ++i) {
+    const double x = i / 600.0, z = (i * 7919 % 6000) / 600.0, w = 0.5 + (i % 4) * 0.5;
+    csv << x << ',' << z << ',' << w << ',' << 2 + 0.5 * x + 0.3 * z + noise(random) / std::sqrt(w) << '\n';
+  }
+  write("d.csv", csv.str());
+  write("dense.ruva", R"(
+proc ruva data=d plots=fit;
+  parms b0=1 b1=1;
+  _weight_ = w;
+  model y = b0 + b1*x;
+  output out=o1 l95=l u95=u;
+run;
+proc ruva data=d plots=(fit(nocli) diagnostics);
+  parms b0=1 b1=1;
+  model y = b0 + b1*x;
+  output out=o2 student=st;
+run;
+proc ruva data=d plots=fit;
+  parms b0=1 b1=1 b2=1;
+  model y = b0 + b1*x + b2*z;
+  output out=o3 student=st;
+run;
+)");
+  ASSERT_EQ(run("--work . --graphs g dense.ruva"), 0) << read("log.txt");
+
+  const std::string weighted = read("g/step1_FitPlot.svg");
+  const auto outside = [](const std::vector<double>& r) { return r[1] < r[2] || r[1] > r[3]; };
+  const std::vector<std::vector<double>> o1 = csv_columns(read("o1.csv"), {"x", "y", "l", "u"});
+  expect_markers(weighted, layer(weighted, "markers", "observed"), picked(o1, outside), "weighted fit plot");
+  // Each bar runs from the observation's lower limit to its upper one.
+  const AxisRange y = axis(weighted, "y-axis");
+  std::vector<std::pair<double, double>> bars, limits;
+  for (const std::string& line : elements(layer(weighted, "prediction-bars"), "line"))
+    bars.emplace_back(y.value(attribute(line, "y1")), y.value(attribute(line, "y2")));
+  for (const auto& r : o1)
+    if (outside(r)) limits.emplace_back(r[2], r[3]);
+  std::sort(bars.begin(), bars.end());
+  std::sort(limits.begin(), limits.end());
+  ASSERT_EQ(bars.size(), limits.size());
+  const double dy = 0.01 * (y.hi - y.lo) / std::fabs(y.p1 - y.p0);
+  for (std::size_t i = 0; i < bars.size(); ++i) {
+    EXPECT_NEAR(bars[i].first, limits[i].first, dy) << i;
+    EXPECT_NEAR(bars[i].second, limits[i].second, dy) << i;
+  }
+
+  const auto beyond_two = [](const std::vector<double>& r) { return std::fabs(r[2]) > 2; };
+  const std::string plain = read("g/step2_FitPlot.svg");
+  EXPECT_NE(layer(plain, "footnote").find("with a studentized residual beyond"), std::string::npos);
+  expect_markers(plain, layer(plain, "markers", "observed"), picked(csv_columns(read("o2.csv"), {"x", "y", "st"}), beyond_two),
+                 "fit plot without limits");
+  const std::string panel = read("g/step2_FitDiagnosticsPanel.svg");
+  EXPECT_NE(layer(panel, "footnote").find("6,000 observations make more marks"), std::string::npos) << layer(panel, "footnote");
+
+  const std::string contour = read("g/step3_ContourFitPlot.svg");
+  EXPECT_NE(layer(contour, "footnote").find("hexagonal bins coloured by the mean observed value"), std::string::npos);
+  EXPECT_NE(layer(contour, "bins", "observed").find("data-counted=\"6000\""), std::string::npos);
+  expect_markers(contour, layer(contour, "markers", "observed"), picked(csv_columns(read("o3.csv"), {"x", "z", "st"}), beyond_two),
+                 "contour plot");
 }
 
 }  // namespace

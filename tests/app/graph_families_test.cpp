@@ -397,6 +397,38 @@ TEST_F(GraphCurves, OneCurvePerValueOfTheOtherVariables) {
   }
 }
 
+// Five curves, the most a fit plot draws: each curve's observations in a
+// marker of their own (circle, triangle, square, diamond, cross).
+TEST_F(GraphCurves, FiveCurvesEachMarkTheirObservationsWithTheirOwnMarker) {
+  std::string csv = "lot,x,y\n";
+  for (int lot = 1; lot <= 5; ++lot)
+    for (int x = 1; x <= 6; ++x)
+      csv += std::string(1, 'A' + lot - 1) + "," + std::to_string(x) + "," +
+             std::to_string(3 + x + (lot == 3 ? 0.5 : 0) + 0.1 * std::sin(7 * lot + x)) + "\n";
+  write("lots.csv", csv);
+  write("p.ruva", "proc ruva data=lots plots=fit;\n  parms a=1 b=1 c=1;\n  model y = a + b*x + c*(lot = 'C');\n"
+                  "  output out=o;\nrun;\n");
+  ASSERT_EQ(run("--work . --graphs g p.ruva"), 0) << read("log.txt");
+  const DataSet o = read_csv(read("o.csv"));
+  const PlotView v(read("g/step1_FitPlot.svg"), -1, 0);
+  ASSERT_FALSE(v.text.empty()) << read("listing.txt");
+  // A marker path's moves and lines: a square's H and V, a cross's two strokes.
+  const char* shapes[] = {"", "MLLZ", "MHVHZ", "MLLLZ", "MLML"};
+  for (int lot = 1; lot <= 5; ++lot) {
+    const std::string series = "observed " + std::to_string(lot), key(1, 'A' + lot - 1);
+    expect_marks(v, series, where(o, "x", {{"lot", key}}), where(o, "y", {{"lot", key}}), series);
+    const std::vector<std::string> paths = elements(layer(v.text, "markers", series), "path");
+    ASSERT_EQ(paths.size(), lot == 1 ? 0u : 6u) << series;
+    for (const std::string& path : paths) {
+      const std::size_t d = path.find("d=\"") + 3;
+      std::string commands;
+      for (char c : path.substr(d, path.find('"', d) - d))
+        if (std::isupper(static_cast<unsigned char>(c))) commands += c;
+      EXPECT_EQ(commands, shapes[lot - 1]) << series << ": " << path;
+    }
+  }
+}
+
 // What the drawing must not do: lose an observation to a curve or surface
 // the other variables would change, cover the box plot with the fit
 // statistics, leave a blank panel, draw projected residuals one way here

@@ -91,6 +91,13 @@ TEST(HeaderSpans, AnAttributeWithoutItsColumnsDrawsNothing) {
   item.attributes["bcheader"] = "Never shown";
   item.template_path = "stat.ruva.Other";
   for (const std::string& line : listing_lines(item, 80)) EXPECT_EQ(line.find("95%"), std::string::npos) << line;
+  // The table's own template, with the columns of one group only.
+  OutputItem one = estimates_with_limits(1);
+  one.attributes["bcheader"] = "Never shown";
+  std::string all;
+  for (const std::string& line : listing_lines(one, 80)) all += line + "\n";
+  EXPECT_EQ(all.find("Never shown"), std::string::npos) << all;
+  EXPECT_NE(all.find("Kind 0"), std::string::npos) << all;
 }
 
 }  // namespace

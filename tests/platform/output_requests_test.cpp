@@ -334,6 +334,198 @@ TEST_F(OutputRequestsTest, GraphsAndTheirDataAreRecordedInTheJsonStreamOnly) {
   EXPECT_EQ(listing_text().find("xgrid"), std::string::npos);
 }
 
+// A title line left empty between two others keeps its place on the page.
+TEST_F(OutputRequestsTest, ATitleLineLeftEmptyKeepsItsPlace) {
+  run_as_step([] {
+    xinit();
+    wobop man = make_manager();
+    WOB_PARM_BLK_STR first[2] = {wob_int(440, 1), wob_text(577, yoltxt("First title", -1))};
+    WOB_PARM_BLK_STR third[2] = {wob_int(440, 3), wob_text(577, yoltxt("Third title", -1))};
+    wobmth(man, nullptr, 439, 2, first);
+    wobmth(man, nullptr, 439, 2, third);
+    wobop t = make_object(man, "data", "A", "Table A");
+    static double x = 1;
+    yolinsc(t, yoltxt("X", -1), "X", "g", &x);
+    wobmth(t, nullptr, 298, 0, nullptr);
+    wobop out = open_table(man, t, "stat.ruva.A");
+    wobmth(t, nullptr, 329, 0, nullptr);
+    wobmth(t, nullptr, 299, 0, nullptr);
+    release_table(man, out);
+  });
+  const std::string text = listing_text();
+  const std::size_t first = text.find("First title"), third = text.find("Third title");
+  ASSERT_NE(first, std::string::npos) << text;
+  ASSERT_NE(third, std::string::npos) << text;
+  const std::string between = text.substr(first, third - first);
+  EXPECT_EQ(std::count(between.begin(), between.end(), '\n'), 2) << text;  // an empty line between
+}
+
+// A table wider than the line is split into panels; its leading text
+// column is repeated in each only when it takes at most half the line.
+TEST_F(OutputRequestsTest, LeadingTextWiderThanHalfTheLineIsNotRepeatedInEachPanel) {
+  run_as_step([] {
+    xinit();
+    wobop man = make_manager();
+    wobop t = make_object(man, "data", "Wide", "Wide");
+    static char name[80];
+    static double values[12];
+    WOB_PARM_BLK_STR text[4] = {wob_int(103, 6), wob_int(289, 80), wob_text(138, yoltxt("Name", -1)), wob_cell(285, name)};
+    wobmth(t, nullptr, 338, 4, text);
+    for (int c = 0; c < 12; ++c) {
+      const std::string column = "Value" + std::to_string(c + 1);
+      WOB_PARM_BLK_STR number[3] = {wob_int(103, 5), wob_text(138, yoltxt(column.c_str(), -1)), wob_cell(285, &values[c])};
+      wobmth(t, nullptr, 338, 3, number);
+    }
+    wobmth(t, nullptr, 298, 0, nullptr);
+    wobop out = open_table(man, t, "stat.ruva.Wide");
+    std::memset(name, ' ', sizeof name);
+    std::memset(name, 'n', 70);  // 70 of the line's 132 columns
+    for (int c = 0; c < 12; ++c) values[c] = c + 0.5;
+    wobmth(t, nullptr, 329, 0, nullptr);
+    wobmth(t, nullptr, 299, 0, nullptr);
+    release_table(man, out);
+  });
+  const std::string text = listing_text();
+  ASSERT_NE(text.find("Value12"), std::string::npos) << text;
+  const std::string row_name(70, 'n');
+  EXPECT_GT(text.find("Value12"), text.find(row_name));  // a later panel
+  EXPECT_EQ(text.find(row_name, text.find(row_name) + 1), std::string::npos) << text;
+}
+
+// Each request with one block of the wrong kind, and why it is refused.
+struct Refusal {
+  std::int32_t (*request)();
+  const char* why;
+};
+
+std::int32_t matrix_with(WOB_PARM_BLK_STR names, int rows) {
+  static const double value = 1;
+  WOB_PARM_BLK_STR pb[4] = {wob_doubles(389, &value), wob_int(391, rows), wob_int(390, 1), names};
+  return wobmth(make_manager(), nullptr, 388, 4, pb);
+}
+
+const Refusal kRefusals[] = {
+    {[] {
+       WOB_PARM_BLK_STR pb[1] = {wob_chars(577, "x", -1)};
+       return wobmth(make_manager(), nullptr, 358, 1, pb);
+     },
+     "parameter 1 (tag 577): a character array with no characters"},
+    {[] {
+       WOB_PARM_BLK_STR pb[1] = {wob_int(577, 1)};
+       return wobmth(make_manager(), nullptr, 358, 1, pb);
+     },
+     "a text was expected, not value kind 3"},
+    {[] {
+       WOB_PARM_BLK_STR pb[2] = {wob_double(296, 2), wob_double(287, 1)};
+       return wobmth(make_object(make_manager(), "factoid", "F", "F"), nullptr, 164, 2, pb);
+     },
+     "a text was expected, not value kind 5"},
+    {[] {
+       WOB_PARM_BLK_STR pb[1] = {wob_double(440, 1)};
+       return wobmth(make_manager(), nullptr, 439, 1, pb);
+     },
+     "an integer was expected, not value kind 5"},
+    {[] {
+       WOB_PARM_BLK_STR pb[3] = {wob_int(103, 5), wob_text(138, yoltxt("X", -1)), wob_double(272, 8)};
+       return wobmth(make_object(make_manager(), "data", "T", "T"), nullptr, 338, 3, pb);
+     },
+     "an integer was expected, not value kind 5"},
+    {[] {
+       WOB_PARM_BLK_STR pb[2] = {wob_object(144, nullptr), wob_int(435, 0)};
+       return wobmth(make_manager(), nullptr, 300, 2, pb);
+     },
+     "an on/off flag was expected, not value kind 3"},
+    {[] {
+       WOB_PARM_BLK_STR pb[1] = {wob_int(144, 0)};
+       return wobmth(make_manager(), nullptr, 300, 1, pb);
+     },
+     "an object slot was expected"},
+    {[] {
+       WOB_PARM_BLK_STR pb[3] = {wob_int(103, 5), wob_text(138, yoltxt("X", -1)), wob_cell(285, nullptr)};
+       return wobmth(make_object(make_manager(), "data", "T", "T"), nullptr, 338, 3, pb);
+     },
+     "the address of a value cell was expected"},
+    {[] {
+       WOB_PARM_BLK_STR pb[1] = {wob_flag(1335, 0)};
+       return wobmth(make_manager(), nullptr, 2, 1, pb);
+     },
+     "the manager has no such attribute"},
+    {[] {
+       static double x;
+       static xobskey foreign[1] = {reinterpret_cast<xobskey>(&x)};
+       return matrix_with(wob_texts(398, foreign), 1);
+     },
+     "a name is no text object of the output service"},
+    {[] {
+       static VARSTRING names[1] = {{3, 3, nullptr}};
+       return matrix_with(wob_strings(398, names), 1);
+     },
+     "a counted name with no text"},
+    {[] { return matrix_with(wob_int(398, 1), 1); }, "an array of names was expected"},
+    {[] { return matrix_with(wob_int(999, 1), 0); }, "a matrix of 0 by 1"},
+    {[] {
+       WOB_PARM_BLK_STR pb[2] = {wob_text(138, yoltxt("FitPlot", -1)), wob_int(2829, 1)};
+       return wobmth(make_manager(), nullptr, 2826, 2, pb);
+     },
+     "an output path was expected"},
+    {[] {
+       WOB_PARM_BLK_STR pb[2] = {wob_text(138, yoltxt("FitPlot", -1)), wob_int(174, 1)};
+       return wobmth(make_manager(), nullptr, 2826, 2, pb);
+     },
+     "an array of dynamic values was expected"},
+};
+
+class MalformedBlocks : public OutputTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(MalformedBlocks, AreRefusedWithTheReason) {
+  static const Refusal* current;
+  current = &GetParam();
+  static std::string why;
+  run_as_step([] {
+    xinit();
+    g_rc[0] = current->request();
+    why = platform::Host::current().output().last_failure;
+  });
+  EXPECT_EQ(g_rc[0], kOutputBadParameter);
+  EXPECT_NE(why.find(GetParam().why), std::string::npos) << why;
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, MalformedBlocks, ::testing::ValuesIn(kRefusals));
+
+// Tags no method reads are recorded in the JSON stream, whatever their kind.
+TEST_F(OutputRequestsTest, UnreadTagsAreRecordedNotRefused) {
+  run_as_step([] {
+    xinit();
+    wobop man = make_manager();
+    wobop t = make_object(man, "data", "T", "T");
+    static double x = 1;
+    WOB_PARM_BLK_STR column[5] = {wob_int(103, 5), wob_text(138, yoltxt("X", -1)), wob_cell(285, &x),
+                                  wob_flag(2224, 1), wob_long(901, 1LL << 40)};
+    g_rc[0] = wobmth(t, nullptr, 338, 5, column);
+    wobmth(t, nullptr, 298, 0, nullptr);
+    WOB_PARM_BLK_STR open[4] = {wob_object(0, nullptr), wob_object(504, t), wob_text(339, yoltxt("stat.ruva.T", -1)),
+                                wob_int(902, 1)};
+    g_rc[1] = wobmth(man, nullptr, 422, 4, open);
+    wobmth(t, nullptr, 329, 0, nullptr);
+    wobmth(t, nullptr, 299, 0, nullptr);
+    release_table(man, open[0].d.op);
+    static double y;
+    static xobskey foreign = reinterpret_cast<xobskey>(&y);
+    WOB_PARM_BLK_STR graph[6] = {wob_text(138, yoltxt("G", -1)), wob_flag(903, 1), wob_byte(904, 7),
+                                 wob_text(905, foreign), wob_object(906, man), wob_path(2829, nullptr, 0)};
+    g_rc[2] = wobmth(man, nullptr, 2826, 6, graph);
+    g_rc[3] = graph[3].rc;
+    WOB_PARM_BLK_STR group[3] = {wob_object(144, nullptr), wob_flag(435, 0), wob_int(907, 1)};
+    g_rc[4] = wobmth(man, nullptr, 300, 3, group);
+    wobop fact = make_object(man, "factoid", "F", "F");
+    WOB_PARM_BLK_STR row[3] = {wob_text(296, yoltxt("n", -1)), wob_int(287, 5), wob_int(908, 1)};
+    g_rc[5] = wobmth(fact, nullptr, 164, 3, row);
+  });
+  for (int i : {0, 1, 2, 3, 4, 5}) EXPECT_EQ(g_rc[i], 0) << i << log_text();
+  EXPECT_EQ(json_named("T")["columns"][0]["settings"], Json::parse(R"({"descriptor": true, "901": 1099511627776})"));
+  EXPECT_EQ(json_named("G")["attributes"], Json::parse(R"({"903": true, "904": 7, "905": null, "906": null})"));
+}
+
 using NoJsonTest = HostTest;
 
 TEST_F(NoJsonTest, WithoutAJsonStreamGraphsAreSkippedWithTheToleratedStatus) {

@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 
 namespace platform::graphs {
@@ -60,16 +59,9 @@ double GraphRequest::number(std::string_view var) const {
   const auto* v = find_var(dynamic, var);
   if (!v) return std::numeric_limits<double>::quiet_NaN();
   if (v->is_number()) return v->get<double>();
-  // A text such as "TRUE" or "12" as some templates receive them.
-  if (v->is_string()) {
-    const std::string s = v->get<std::string>();
-    if (same_name(s, "TRUE")) return 1;
-    if (same_name(s, "FALSE")) return 0;
-    char* end = nullptr;
-    const double d = std::strtod(s.c_str(), &end);
-    if (end && end != s.c_str() && *end == 0) return d;
-  }
-  if (v->is_boolean()) return v->get<bool>() ? 1 : 0;
+  // A switch some templates receive as the text "TRUE" or "FALSE".
+  if (v->is_string() && same_name(v->get<std::string>(), "TRUE")) return 1;
+  if (v->is_string() && same_name(v->get<std::string>(), "FALSE")) return 0;
   return std::numeric_limits<double>::quiet_NaN();
 }
 

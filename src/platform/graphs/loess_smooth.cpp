@@ -112,9 +112,9 @@ std::size_t fewest_neighbours(const Pairs& p, std::size_t distinct) {
     for (; s < n && (r + 1 == starts.size() || s < starts[r + 1]); ++s)
       need[s] = r + distinct - 1 < starts.size() ? starts[r + distinct - 1] - s + 1 : n + 1;
   for (std::size_t s = 1; s < n; ++s) need[s] = std::max(need[s], need[s - 1]);  // over all earlier starts
-  for (std::size_t q = distinct; q < n; ++q)
-    if (need[n - q] <= q) return q;
-  return n;
+  std::size_t q = distinct;
+  while (q < n && need[n - q] > q) ++q;
+  return q;
 }
 
 // The vertices of the interpolated smooth: every `step`-th sorted x, the
@@ -185,12 +185,6 @@ double chosen_span(const Pairs& p) {
 }
 
 }  // namespace
-
-double loess_at(const std::vector<double>& x, const std::vector<double>& y, double x0, double span) {
-  const Pairs p = sorted_pairs(x, y);
-  if (p.x.size() < 2) return std::numeric_limits<double>::quiet_NaN();
-  return local_line(p, x0, neighbours(span, p.x.size())).value;
-}
 
 Smooth loess(const std::vector<double>& x, const std::vector<double>& y, int points) {
   Smooth s;

@@ -24,7 +24,4 @@ struct Smooth {
 // smooth is evaluated at `points` evenly spaced ones.
 Smooth loess(const std::vector<double>& x, const std::vector<double>& y, int points = 101);
 
-// The local linear fit at x0 with a given span (exposed for tests).
-double loess_at(const std::vector<double>& x, const std::vector<double>& y, double x0, double span);
-
 }  // namespace platform::graphs

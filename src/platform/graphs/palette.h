@@ -25,7 +25,7 @@ inline const std::string kText = "#000000";
 inline const std::string kMutedText = "#4D4D4D";
 }  // namespace colour
 
-enum class Marker { Circle, Triangle, Square, Diamond, Plus, Cross };
+enum class Marker { Circle, Triangle, Square, Diamond, Cross };
 
 // How one series is drawn.
 struct SeriesStyle {

@@ -48,7 +48,8 @@ void draw_inset(SvgDocument& svg, Point at, const InsetLines& lines, double f) {
 
 namespace {
 
-double title_band(const PlotOptions& o) { return o.title.empty() ? 6 : o.font + 1 + 9; }
+// Room above the data area.
+constexpr double kTopBand = 6;
 
 double bottom_band(const AxisSpec& x, const PlotOptions& o) {
   double b = kTick + kGap + 4;
@@ -143,8 +144,6 @@ std::string marker_path(Marker m, Point p, double r) {
       const double s = r * 1.2;
       return "M" + pt(p.x, p.y - s) + "L" + pt(p.x + s, p.y) + "L" + pt(p.x, p.y + s) + "L" + pt(p.x - s, p.y) + "Z";
     }
-    case Marker::Plus:
-      return "M" + pt(p.x - r, p.y) + "H" + coord(p.x + r) + "M" + pt(p.x, p.y - r) + "V" + coord(p.y + r);
     case Marker::Cross: {
       const double s = r * 0.8;
       return "M" + pt(p.x - s, p.y - s) + "L" + pt(p.x + s, p.y + s) + "M" + pt(p.x - s, p.y + s) + "L" +
@@ -210,7 +209,7 @@ void draw_legend(SvgDocument& svg, const Box& strip, const std::vector<LegendEnt
 }
 
 double Plot::needed_left_margin(const AxisSpec& x, const AxisSpec& y, const Box& outer, const PlotOptions& o) {
-  double h = outer.h - title_band(o) - bottom_band(x, o);
+  double h = outer.h - kTopBand - bottom_band(x, o);
   if (o.legend.size() >= 2) h -= legend_height(o.legend, outer.w - 20, o.font);
   h = std::max(20.0, h);
   return left_band(y, y_scale_for(y, h), o);
@@ -222,7 +221,7 @@ Plot::Plot(SvgDocument& svg, Box outer, AxisSpec x, AxisSpec y, PlotOptions opti
 }
 
 void Plot::layout(const Box& outer) {
-  const double top = title_band(options_);
+  const double top = kTopBand;
   double bottom = bottom_band(xspec_, options_);
   if (options_.legend.size() >= 2) bottom += legend_height(options_.legend, outer.w - 20, options_.font);
   const double h = std::max(20.0, outer.h - top - bottom);
@@ -250,10 +249,6 @@ void Plot::frame() {
   const Box& a = area_;
   svg_.rect(a.x, a.y, a.w, a.h, Paint{"", "#FFFFFF"});
   const double f = options_.font;
-  if (!options_.title.empty()) {
-    TextStyle t{f + 1, Anchor::Middle};
-    svg_.text({a.x + a.w / 2, outer_.y + f + 2}, fit_text(options_.title, outer_.w, f + 1), t);
-  }
   const Paint grid{colour::kGrid, "", 0.8};
   const Paint tick{colour::kFrame, "", 0.8};
   TextStyle label{f, Anchor::Middle, FontWeight::Normal, colour::kMutedText};
@@ -324,11 +319,10 @@ int Plot::points(const std::vector<double>& xs, const std::vector<double>& ys, c
   return drawn;
 }
 
-void Plot::point(double x, double y, const Paint& paint, Marker marker) {
+void Plot::point(double x, double y, const Paint& paint) {
   if (!std::isfinite(x) || !std::isfinite(y)) return;
   const Point p{px(x), py(y)};
-  if (marker == Marker::Circle) svg_.circle(p, options_.marker, paint);
-  else svg_.path(marker_path(marker, p, options_.marker), paint);
+  svg_.circle(p, options_.marker, paint);
   occupied_.push_back(p);
 }
 
@@ -386,14 +380,10 @@ void Plot::hline(double y, const Paint& paint, const std::string& label) {
   svg_.end_layer();
 }
 
-void Plot::vline(double x, const Paint& paint, const std::string& label) {
+void Plot::vline(double x, const Paint& paint) {
   if (!std::isfinite(x) || x < xs_.lo || x > xs_.hi) return;
   svg_.begin_layer("reference");
   svg_.line({px(x), area_.y}, {px(x), area_.y + area_.h}, paint);
-  if (!label.empty()) {
-    TextStyle t{options_.font - 1, Anchor::Start, FontWeight::Normal, colour::kMutedText};
-    svg_.text({px(x) + 3, area_.y + cap_height(options_.font) + 3}, label, t);
-  }
   svg_.end_layer();
 }
 

@@ -47,7 +47,6 @@ struct LegendEntry {
 using InsetLines = std::vector<std::pair<std::string, std::string>>;
 
 struct PlotOptions {
-  std::string title;            // a cell's own title, above its data area
   double font = 11;             // tick labels; titles one pixel larger
   double marker = 3.2;          // marker radius
   std::vector<LegendEntry> legend;  // drawn below the plot when 2 or more
@@ -78,8 +77,8 @@ class Plot {
   // many were drawn.
   int points(const std::vector<double>& xs, const std::vector<double>& ys, const SeriesStyle& style,
              const std::string& name);
-  // One marker painted as given (a filled marker coloured by a value).
-  void point(double x, double y, const Paint& paint, Marker marker = Marker::Circle);
+  // One circle painted as given (a filled marker coloured by a value).
+  void point(double x, double y, const Paint& paint);
   // A line through the points, broken where a value is missing.
   void line(const std::vector<double>& xs, const std::vector<double>& ys, const SeriesStyle& style,
             const std::string& name);
@@ -88,7 +87,7 @@ class Plot {
             const Paint& paint, const std::string& name);
   // Reference lines across the data area.
   void hline(double y, const Paint& paint, const std::string& label = "");
-  void vline(double x, const Paint& paint, const std::string& label = "");
+  void vline(double x, const Paint& paint);
   // A line of slope 1 through the origin (observed against predicted).
   void diagonal(const Paint& paint);
   // Vertical needles from `base` to each y, with a marker at the tip.

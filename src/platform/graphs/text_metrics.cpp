@@ -146,10 +146,4 @@ double text_width(std::string_view text, double size, FontWeight weight) {
 double cap_height(double size) { return size * 0.729; }
 double descent(double size) { return size * 0.236; }
 
-bool real_font_metrics() {
-  Fonts& f = fonts();
-  std::lock_guard<std::mutex> hold(f.lock());
-  return f.face(FontWeight::Normal) != nullptr;
-}
-
 }  // namespace platform::graphs

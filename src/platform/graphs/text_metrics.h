@@ -16,9 +16,6 @@ double text_width(std::string_view text, double size, FontWeight weight = FontWe
 // as fractions of the size.
 double cap_height(double size);
 double descent(double size);
-// Whether the widths come from the font file; false when no DejaVu Sans
-// was found and an approximation stands in.
-bool real_font_metrics();
 
 // The family name written into the SVG, matching the measured font.
 inline constexpr const char* kFontFamily = "DejaVu Sans, Verdana, sans-serif";

@@ -52,17 +52,6 @@ bool Request::integer(int i, long long* out) {
   }
 }
 
-bool Request::number(int i, double* out) {
-  if (pb_[i].type == kWobDouble) {
-    *out = pb_[i].d.d;
-    return true;
-  }
-  long long v = 0;
-  if (!integer(i, &v)) return false;
-  *out = static_cast<double>(v);
-  return true;
-}
-
 bool Request::flag(int i, bool* out) {
   if (pb_[i].type != kWobFlag) {
     fail(i, kOutputBadParameter, format("an on/off flag was expected, not value kind %d", pb_[i].type));

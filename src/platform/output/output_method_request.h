@@ -33,7 +33,6 @@ class Request {
   // Block readers; each returns false after recording the refusal.
   bool text(int i, std::string* out);                 // 'B', 20
   bool integer(int i, long long* out);                // 1, 3, 4
-  bool number(int i, double* out);                    // 1, 3, 4, 5
   bool flag(int i, bool* out);                        // 13
   bool object(int i, HostObject** out);               // 12, an object of this service
   bool slot(int i);                                   // 12, a slot to fill

@@ -12,6 +12,7 @@
 #include "platform/host.h"
 #include "platform/output/output_service.h"
 #include "platform/listing/print_file.h"
+#include "platform/report/html_report.h"
 
 namespace platform {
 namespace {
@@ -122,6 +123,8 @@ void OutputService::draw_graph(OutputItem& item) {
   if (const int n = ++graph_files_[stem]; n > 1) stem += "_" + std::to_string(n);
   request.id = "g-" + stem;
 
+  // A picture neither a file nor the report would take is not drawn.
+  if (graphs_.folder.empty() && !graphs_.report->embedding()) return;
   std::string why;
   item.svg = graphs::render_graph(request, [this](const std::string& key) { return table_at(key); }, &why);
   const std::string name = item.name.empty() ? "graph" : item.name;

@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "platform/graphs/graph_data.h"
+#include "platform/host.h"
 #include "platform/output/output_render.h"
 #include "platform/report/html_report.h"
 #include "platform/listing/print_file.h"
@@ -120,7 +121,9 @@ void OutputService::emit(OutputItem item, bool in_listing) {
     render_listing(item, *print_);
     graph_lines_ = false;
   }
-  if (graphs_.report && item.kind != "data") graphs_.report->add(item);
+  // The report tells once, when its budget first leaves an output out.
+  if (graphs_.report && item.kind != "data" && graphs_.report->add(item))
+    Host::current().log().note(graphs_.report->log_note());
   if (json_) {
     *json_ << render_json(item).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
     json_->flush();

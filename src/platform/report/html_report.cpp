@@ -1,5 +1,6 @@
 #include "platform/report/html_report.h"
 
+#include <filesystem>
 #include <string_view>
 
 #include "platform/datasets/whole_file.h"
@@ -16,19 +17,29 @@ std::string by_text(const OutputItem& item) {
   return t;
 }
 
+// An output's line in the contents.
+std::string output_entry(const std::string& anchor, const std::string& caption) {
+  return "<li><a href=\"#" + anchor + "\">" + html_escape(caption) + "</a></li>";
+}
+
 // A heading's link and the list of its outputs' links.
 std::string toc_entry(const std::string& id, const std::string& text,
                       const std::vector<std::pair<std::string, std::string>>& outputs) {
   std::string t = "<a href=\"#" + id + "\">" + html_escape(text) + "</a>";
   if (outputs.empty()) return t;
   t += "<ol>";
-  for (const auto& [anchor, caption] : outputs) t += "<li><a href=\"#" + anchor + "\">" + html_escape(caption) + "</a></li>";
+  for (const auto& [anchor, caption] : outputs) t += output_entry(anchor, caption);
   return t + "</ol>";
 }
 
 std::string group_entry(const std::string& id, const std::string& text,
                         const std::vector<std::pair<std::string, std::string>>& outputs) {
   return "<li>" + toc_entry(id, text, outputs) + "</li>";
+}
+
+// The bytes a heading takes in the contents, with room for its list's tags.
+std::size_t heading_size(const std::string& id, const std::string& text) {
+  return toc_entry(id, text, {}).size() + std::string("<li><ol></ol></li>\n").size();
 }
 
 }  // namespace
@@ -39,43 +50,84 @@ std::string html_escape(const std::string& text) { return graphs::xml_escape(tex
 // Closes the open BY group's section and writes its entry of the contents.
 void HtmlReport::end_group() {
   if (!in_by_) return;
-  body_.append("</section>\n");
+  if (!stopped_) body_.append("</section>\n");
   toc_.append(group_entry(group_.id, group_.text, group_.outputs));
   steps_.back().groups_end = toc_.size();
   group_ = {};
   in_by_ = false;
 }
 
-void HtmlReport::add(const OutputItem& item) {
+// Opens the step's and the BY group's headings when `item` starts them;
+// once the report has stopped, in the contents only, leading to the note.
+void HtmlReport::open_headings(const OutputItem& item) {
   if (item.step != step_) {
     end_group();
-    if (step_ >= 0) body_.append("</section>\n");
+    if (step_ >= 0 && !stopped_) body_.append("</section>\n");
     step_ = item.step, by_ = 0, outputs_ = 0;
     titles_.clear();
-    const std::string id = "s" + std::to_string(step_);
-    steps_.push_back({{id, "Step " + std::to_string(step_), {}}, toc_.size(), toc_.size()});
-    body_.append("<section class=\"step\" id=\"" + id + "\">\n<h2>Step " + std::to_string(step_) + "</h2>\n");
+    const std::string id = "s" + std::to_string(step_), text = "Step " + std::to_string(step_);
+    steps_.push_back({{stopped_ ? kLeftOutId : id, text, {}}, toc_.size(), toc_.size()});
+    toc_size_ += heading_size(id, text);
+    if (!stopped_) body_.append("<section class=\"step\" id=\"" + id + "\">\n<h2>" + text + "</h2>\n");
   }
-  if (item.by_number != by_) {
-    end_group();
-    by_ = item.by_number;
-    in_by_ = by_ > 0;
-    if (in_by_) {
-      group_ = {"s" + std::to_string(step_) + "-by" + std::to_string(by_),
-                "BY group " + std::to_string(by_) + ": " + by_text(item), {}};
-      body_.append("<section class=\"by-group\" id=\"" + group_.id + "\">\n<h3>" + html_escape(group_.text) + "</h3>\n");
-    }
-  }
+  if (item.by_number == by_) return;
+  end_group();
+  by_ = item.by_number;
+  in_by_ = by_ > 0;
+  if (!in_by_) return;
+  const std::string id = "s" + std::to_string(step_) + "-by" + std::to_string(by_);
+  group_ = {stopped_ ? kLeftOutId : id, "BY group " + std::to_string(by_) + ": " + by_text(item), {}};
+  toc_size_ += heading_size(group_.id, group_.text);
+  if (!stopped_)
+    body_.append("<section class=\"by-group\" id=\"" + id + "\">\n<h3>" + html_escape(group_.text) + "</h3>\n");
+}
+
+bool HtmlReport::embed(const OutputItem& item) {
+  std::string titles;
   if (item.titles != titles_) {
-    titles_ = item.titles;
-    std::string t;
-    for (const std::string& line : titles_)
-      if (!line.empty()) t += "<p>" + html_escape(line) + "</p>";
-    if (!t.empty()) body_.append("<div class=\"titles\">" + t + "</div>\n");
+    for (const std::string& line : item.titles)
+      if (!line.empty()) titles += "<p>" + html_escape(line) + "</p>";
+    if (!titles.empty()) titles = "<div class=\"titles\">" + titles + "</div>\n";
   }
-  const std::string id = "s" + std::to_string(step_) + "-o" + std::to_string(++outputs_);
-  (in_by_ ? group_ : steps_.back().heading).outputs.emplace_back(id, output_caption(item));
-  body_.append(output_html(item, id));
+  const std::string id = "s" + std::to_string(step_) + "-o" + std::to_string(outputs_ + 1);
+  const std::string caption = output_caption(item), html = output_html(item, id);
+  const std::size_t entry = output_entry(id, caption).size();
+  if (body_.size() + toc_size_ + titles.size() + html.size() + entry > settings_.budget) return false;
+  titles_ = item.titles;
+  ++outputs_;
+  body_.append(titles);
+  (in_by_ ? group_ : steps_.back().heading).outputs.emplace_back(id, caption);
+  toc_size_ += entry;
+  body_.append(html);
+  return true;
+}
+
+void HtmlReport::leave_out(const OutputItem& item) {
+  std::string at = "step " + std::to_string(item.step);
+  if (item.by_number > 0) at += ", BY group " + std::to_string(item.by_number) + " (" + by_text(item) + ")";
+  if (left_out_.from.empty()) left_out_.from = at;
+  left_out_.to = std::move(at);
+  if (item.kind != "graph") {
+    ++left_out_.others;
+    return;
+  }
+  ++left_out_.graphs;
+  const std::string file = std::filesystem::path(item.extra.value("file", std::string())).filename().string();
+  if (file.empty()) return;
+  if (left_out_.first_file.empty()) left_out_.first_file = file;
+  left_out_.last_file = file;
+}
+
+bool HtmlReport::add(const OutputItem& item) {
+  open_headings(item);
+  if (!stopped_ && embed(item)) return false;
+  const bool first = !stopped_;
+  if (first) {
+    stopped_ = true;
+    left_out_.closing = std::string(in_by_ ? "</section>\n" : "") + "</section>\n";
+  }
+  leave_out(item);
+  return first;
 }
 
 bool HtmlReport::write_page(const std::string& title, const Spool::Sink& sink) const {
@@ -105,7 +157,9 @@ bool HtmlReport::write_page(const std::string& title, const Spool::Sink& sink) c
   }
   put("<main>\n");
   ok = body_.read(0, body_.size(), sink) && ok;
-  put(std::string(in_by_ ? "</section>\n" : "") + (step_ >= 0 ? "</section>\n" : "") + "</main>\n</body>\n</html>\n");
+  if (stopped_) put(left_out_html() + left_out_.closing);
+  else put(std::string(in_by_ ? "</section>\n" : "") + (step_ >= 0 ? "</section>\n" : ""));
+  put("</main>\n</body>\n</html>\n");
   return ok;
 }
 

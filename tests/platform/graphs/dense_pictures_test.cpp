@@ -49,6 +49,29 @@ TEST_F(GraphTest, LeveragesOfManyObservationsAreNeedleRangesWithThoseAboveTwoPOv
   EXPECT_GT(picture.find(">2p/n</text>"), picture.find("data-envelope"));
 }
 
+TEST_F(GraphTest, LocalInfluenceOfManyObservationsDrawsThoseBeyondTheCutOffsOneByOne) {
+  ASSERT_EQ(run([] {
+              wobop man = graph_manager();
+              std::vector<std::vector<double>> rows;
+              for (int i = 1; i <= kRows; ++i) {
+                // 2/sqrt(n) is 0.0258; six observations stand beyond it, three on each side.
+                const double l = i % 1000 == 7 ? (i % 2000 == 7 ? 0.1 : -0.1) : 0.01 * std::sin(0.3 * i);
+                rows.push_back({double(i), 1, l});
+              }
+              xobskey os = emit_table(man, "OutputStatistics", "stat.ruva.OutputStatistics",
+                                      {"Observation", "Weight", "LMAX"}, rows);
+              request_graph(man, "LocalInfluencePlot", "stat.ruva.Graphics.LocalInfluencePlot", {os}, {});
+            }),
+            0);
+  const std::string picture = svg("step1_LocalInfluencePlot");
+  ASSERT_FALSE(picture.empty()) << listing_text();
+  EXPECT_LT(picture.size(), 60'000u);
+  EXPECT_NE(layer(picture, "needles", "", 0).find("data-envelope"), std::string::npos);
+  EXPECT_EQ(occurrences(layer(picture, "needles", "", 1), "V"), 6);
+  EXPECT_NE(layer(picture, "footnote").find("the 6 observations with a local influence beyond"), std::string::npos)
+      << layer(picture, "footnote");
+}
+
 // Stacked rows of a dense leverage plot still share the observation axis:
 // their data areas start at the same left edge however wide their values'
 // tick labels, and each row draws its own needles beyond the cut-off.

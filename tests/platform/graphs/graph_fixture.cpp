@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <cmath>
 #include <regex>
@@ -16,14 +17,17 @@ std::function<void()> g_body;
 
 fs::path scratch_folder() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return fs::temp_directory_path() /
-         ("ruva_graphs_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" + info->name());
+  // A parameterised test's names hold a '/', which must not make a subfolder.
+  std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+  std::replace(name.begin(), name.end(), '/', '_');
+  return fs::temp_directory_path() / ("ruva_graphs_" + std::to_string(::getpid()) + "_" + name);
 }
 }  // namespace
 
-GraphTest::GraphTest()
+GraphTest::GraphTest(platform::report::ReportSettings report, bool files)
     : dir_(scratch_folder()),
-      host_({&log_, &listing_, nullptr, platform::GraphSettings{scratch_folder().string(), &report_}}) {
+      report_(std::move(report)),
+      host_({&log_, &listing_, nullptr, platform::GraphSettings{files ? scratch_folder().string() : "", &report_}}) {
   fs::create_directories(dir_);
 }
 

@@ -20,7 +20,9 @@
 
 class GraphTest : public ::testing::Test {
  protected:
-  GraphTest();
+  // `report` sets the report's budget and the names its note gives;
+  // without `files` the graphs go to the report only.
+  explicit GraphTest(platform::report::ReportSettings report = {}, bool files = true);
   ~GraphTest() override;
 
   // Runs `body` as a step.

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "platform/graphs/axis_scale.h"
 #include "platform/graphs/contour_lines.h"
+#include "platform/graphs/dense_marks.h"
 #include "platform/graphs/loess_smooth.h"
 #include "platform/graphs/sample_statistics.h"
 
@@ -25,6 +27,8 @@ TEST(AxisScaleTest, TicksAreNiceNumbersWithNoMoreDecimalsThanTheStepNeeds) {
       {-13.6, 25.4, 4, Extend::Pad, {-10, 0, 10, 20}, {"-10", "0", "10", "20"}},
       {0, 12.4, 6, Extend::ToTicks, {0, 2.5, 5, 7.5, 10, 12.5}, {"0.0", "2.5", "5.0", "7.5", "10.0", "12.5"}},
       {1e6, 4e6, 4, Extend::None, {1e6, 2e6, 3e6, 4e6}, {"1", "2", "3", "4"}},
+      // A step of 0.1 has no tick inside the padded range: the finer 0.025.
+      {0.11, 0.19, 2, Extend::Pad, {0.125, 0.15, 0.175}, {"0.125", "0.150", "0.175"}},
   };
   for (const Case& c : cases) {
     const AxisScale s = nice_scale(c.lo, c.hi, c.target, c.extend);
@@ -40,6 +44,8 @@ TEST(AxisScaleTest, TicksAreNiceNumbersWithNoMoreDecimalsThanTheStepNeeds) {
   EXPECT_DOUBLE_EQ(nice_number(0.06), 0.05);
   EXPECT_DOUBLE_EQ(nice_number(0.074), 0.1);
   EXPECT_DOUBLE_EQ(nice_number(7.9, true), 5);
+  // Whole numbers only: none lies between 1.2 and 1.8, so no tick.
+  EXPECT_EQ(nice_scale(1.2, 1.8, 2, Extend::Pad, true).ticks, (std::vector<double>{}));
 }
 
 TEST(SampleStatisticsTest, QuantilesAndBoxesAgreeWithR) {
@@ -61,6 +67,14 @@ TEST(SampleStatisticsTest, QuantilesAndBoxesAgreeWithR) {
   const Histogram h = histogram({1, 2, 3, 4, 5, 6, 7, 8, 9, 10});  // IQR 4.5: width 4.18 -> 5
   EXPECT_EQ(h.edges, (std::vector<double>{0, 5, 10}));
   EXPECT_EQ(h.counts, (std::vector<double>{4, 6}));  // 10 closes the last bin
+  // One value: one bar 10% of it wide (1 wide about zero).
+  for (const auto& [v, lo, hi] : {std::tuple{3.0, 2.85, 3.15}, std::tuple{0.0, -0.5, 0.5}}) {
+    const Histogram one = histogram({v, v, v});
+    ASSERT_EQ(one.edges.size(), 2u);
+    EXPECT_DOUBLE_EQ(one.edges[0], lo);
+    EXPECT_DOUBLE_EQ(one.edges[1], hi);
+    EXPECT_EQ(one.counts, (std::vector<double>{3}));
+  }
 }
 
 TEST(LoessTest, LocalLinearFitsReproduceALineAndFollowACurve) {
@@ -88,6 +102,29 @@ TEST(LoessTest, LocalLinearFitsReproduceALineAndFollowACurve) {
   EXPECT_EQ(t.x, (std::vector<double>{0, 1, 2, 3, 4}));
 }
 
+TEST(DenseMarksTest, PastTheLimitTheFarthestAreKeptInTheirOrder) {
+  // Scores above 1 are beyond the cut-off; the last point has no x.
+  const std::vector<double> xs = {1, 2, 3, 4, 5, 6, NAN}, ys(7, 0), scores = {0.5, 3, NAN, 2, 5, 1.5, 4};
+  const Flagged all = flagged_rows(xs, ys, scores, 10), two = flagged_rows(xs, ys, scores, 2);
+  EXPECT_EQ(all.rows, (std::vector<std::size_t>{1, 3, 4, 5}));
+  EXPECT_EQ(two.rows, (std::vector<std::size_t>{1, 4}));  // scores 3 and 5, in the data's order
+  EXPECT_EQ(two.beyond, 4u);
+  EXPECT_EQ(flagged_text(12345, 5000, "beyond 2"),
+            "Drawn one by one: the 5,000 farthest of the 12,345 observations beyond 2.");
+  EXPECT_EQ(flagged_text(1, 1, "beyond 2"), "Drawn one by one: the 1 observation beyond 2.");
+}
+
+// The shoelace area of a band's polygon.
+double polygon_area(const BandPolygon& p) {
+  double a = 0;
+  for (std::size_t k = 0; k < p.points.size(); ++k) {
+    const Point& u = p.points[k];
+    const Point& v = p.points[(k + 1) % p.points.size()];
+    a += u.x * v.y - v.x * u.y;
+  }
+  return std::fabs(a) / 2;
+}
+
 TEST(ContourTest, BandsTileThePlaneAndLinesLieOnTheirLevel) {
   SurfaceGrid g;
   for (int i = 0; i <= 4; ++i) g.x.push_back(i), g.y.push_back(i);
@@ -95,15 +132,7 @@ TEST(ContourTest, BandsTileThePlaneAndLinesLieOnTheirLevel) {
     for (double y : g.y) g.z.push_back(x + 2 * y);  // z = x + 2y on [0, 4]^2
   const std::vector<double> levels = {0, 3, 6, 9, 12};
   double area[4] = {0, 0, 0, 0};
-  for (const BandPolygon& p : band_polygons(g, levels)) {
-    double a = 0;
-    for (std::size_t k = 0; k < p.points.size(); ++k) {
-      const Point& u = p.points[k];
-      const Point& v = p.points[(k + 1) % p.points.size()];
-      a += u.x * v.y - v.x * u.y;
-    }
-    area[p.band] += std::fabs(a) / 2;
-  }
+  for (const BandPolygon& p : band_polygons(g, levels)) area[p.band] += polygon_area(p);
   // The square's area 16 cut by x + 2y = 3, 6, 9: corner triangles of 2.25
   // and two bands of 5.75 between them.
   EXPECT_NEAR(area[0], 2.25, 1e-12);
@@ -114,6 +143,11 @@ TEST(ContourTest, BandsTileThePlaneAndLinesLieOnTheirLevel) {
     EXPECT_NEAR(a.x + 2 * a.y, 6, 1e-12);
     EXPECT_NEAR(b.x + 2 * b.y, 6, 1e-12);
   }
+  // A missing value at (2, 2) leaves out the four cells around it.
+  g.z[2 * 5 + 2] = NAN;
+  double covered = 0;
+  for (const BandPolygon& p : band_polygons(g, levels)) covered += polygon_area(p);
+  EXPECT_NEAR(covered, 12, 1e-12);
 }
 
 }  // namespace
