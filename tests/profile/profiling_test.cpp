@@ -221,7 +221,9 @@ TEST_F(ProfilingTest, ABoundBetweenTwoParametersHoldsInEveryRefit) {
   for (const Row& r : read_rows("pd")) {
     if (r.at("g") != "1") continue;
     EXPECT_LE(number(r, "b"), number(r, "a")) << r.at("_TYPE_");
-    if (r.at("_TYPE_") == "REF") EXPECT_NEAR(number(r, "a"), tied(-1), 1e-6);
+    if (r.at("_TYPE_") == "REF") {
+      EXPECT_NEAR(number(r, "a"), tied(-1), 1e-6);
+    }
     if (r.at("_TYPE_") != "JACK") continue;
     EXPECT_NEAR(number(r, "a"), tied(jack), 1e-6);
     EXPECT_EQ(number(r, "b"), number(r, "a"));
