@@ -104,4 +104,26 @@ TEST_F(WorkingSetTest, DisagreeingEstimatesDropNothing) {
   EXPECT_EQ(st.marqu->nact, 1);
 }
 
+// A bound given twice is one constraint row twice: the restoration step
+// leaves the second out as dependent, and says so when iterations print.
+TEST_F(WorkingSetTest, ARepeatedBoundIsADependentRowTheStepLeavesOut) {
+  constraints::Linear twice;
+  twice.lower(0, 0.0, "Bound0").lower(0, 0.0, "Again");
+  lsq::Options o;
+  twice.apply(o, fit_);
+  ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit_, o);
+  ZOPTSTATE& st = g->state;
+  for (int i = 0; i < 2; ++i) {
+    st.conp[i] = st.conp_i[i];
+    st.conp_i[i]->act = '1';
+  }
+  st.marqu->nact = 2;
+  ASSERT_EQ(zncmat(g), 0);
+  st.marqu->added_bound = 1;
+  g->opts.itprint = 1;
+  ASSERT_EQ(get_pk(g), 1);
+  EXPECT_EQ(st.marqu->inumconstr, 1);
+  EXPECT_NE(log_text().find("The working constraints are linearly dependent"), std::string::npos) << log_text();
+}
+
 }  // namespace
