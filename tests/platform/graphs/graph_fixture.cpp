@@ -55,6 +55,20 @@ wobop graph_manager() {
   return wobmth(&root, nullptr, 147, 3, pb) == 0 ? pb[2].d.op : nullptr;
 }
 
+wobop open_estimates_table(wobop manager, double cells[2]) {
+  WOB_PARM_BLK_STR make[5] = {wob_chars(143, "yol", 3), wob_chars(146, "data", 4), wob_object(144, nullptr),
+                              wob_int(148, -1), wob_text(138, yoltxt("BootstrapOutputStatistics", -1))};
+  wobmth(manager, nullptr, 147, 5, make);
+  wobop table = make[2].d.op;
+  for (int c = 0; c < 2; ++c) {
+    const char* name = c ? "ParameterValue2" : "ParameterValue1";
+    WOB_PARM_BLK_STR column[3] = {wob_int(103, 5), wob_text(138, yoltxt(name, -1)), wob_cell(285, &cells[c])};
+    wobmth(table, nullptr, 338, 3, column);
+  }
+  wobmth(table, nullptr, 298, 0, nullptr);
+  return table;
+}
+
 xobskey emit_table(wobop manager, const std::string& name, const std::string& templ,
                    const std::vector<std::string>& columns, const std::vector<std::vector<double>>& rows,
                    bool graph_data) {

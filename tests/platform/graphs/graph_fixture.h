@@ -46,6 +46,10 @@ xobskey emit_table(wobop manager, const std::string& name, const std::string& te
                    const std::vector<std::string>& columns, const std::vector<std::vector<double>>& rows,
                    bool graph_data = true);
 
+// Defines, and leaves open, the bootstrap-estimates table of two columns
+// (ParameterValue1 and 2) whose rows take the values of `cells` when added.
+wobop open_estimates_table(wobop manager, double cells[2]);
+
 // One dynamic variable of a graph: a text, a double or an integer.
 struct Dynamic {
   std::string name;

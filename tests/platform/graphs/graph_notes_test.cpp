@@ -155,17 +155,8 @@ TEST_F(GraphTest, APanelNotesTheCellItCannotFillAndALabelNearTheEdgeTurnsInward)
 TEST_F(GraphTest, AGraphOfATableStillOpenShowsItsRowsSoFar) {
   ASSERT_EQ(run([] {
               wobop man = graph_manager();
-              WOB_PARM_BLK_STR make[5] = {wob_chars(143, "yol", 3), wob_chars(146, "data", 4), wob_object(144, nullptr),
-                                          wob_int(148, -1), wob_text(138, yoltxt("BootstrapOutputStatistics", -1))};
-              wobmth(man, nullptr, 147, 5, make);
-              wobop table = make[2].d.op;
               static double cells[2];
-              for (int c = 0; c < 2; ++c) {
-                WOB_PARM_BLK_STR column[3] = {wob_int(103, 5), wob_text(138, yoltxt(c ? "ParameterValue2" : "ParameterValue1", -1)),
-                                              wob_cell(285, &cells[c])};
-                wobmth(table, nullptr, 338, 3, column);
-              }
-              wobmth(table, nullptr, 298, 0, nullptr);
+              wobop table = open_estimates_table(man, cells);
               xobskey key = nullptr;
               WOB_PARM_BLK_STR open[5] = {wob_object(0, nullptr), wob_object(504, table), wob_flag(2640, 1),
                                           wob_text(339, yoltxt("stat.ruva.BootstrapOutputStatistics", -1)),
