@@ -63,8 +63,8 @@ TEST(StepText, NamesTheBitsAndFieldsOfEveryProcedureStatement) {
       "  field 1 (P=): pred\n"
       "  field 7 (R=): res\n"
       "  field 25 (OUT=): o (written)\n",
-      "line 5: ESTIMATE 'e''s' (a * b), exp(a)\n"
-      "line 6: CONTRAST 'c' (a - b)\n",
+      ("line 5: ESTIMATE 'e''s' (a * b), exp(a)\n"
+       "line 6: CONTRAST 'c' (a - b)\n"),
   };
   for (const char* part : expected) EXPECT_NE(shown.find(part), std::string::npos) << part << "\n" << shown;
 }
