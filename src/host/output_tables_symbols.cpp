@@ -30,9 +30,9 @@ WOB_PARM_BLK_STR yolscvl(wobop sym, xobskey key, int search) {
     pb[1] = empty_slot();
     rc = wobmth(table, nullptr, kGetValue, 2, pb);
   }
-  if (rc != 0) return {};
-  if (pb[1].type == kWobBlocks) return pb[1].d.ary.p.pbp ? *pb[1].d.ary.p.pbp : WOB_PARM_BLK_STR{};
-  return pb[1];
+  // A found value comes back as a block holding the stored one.
+  if (rc != 0 || pb[1].type != kWobBlocks || !pb[1].d.ary.p.pbp) return {};
+  return *pb[1].d.ary.p.pbp;
 }
 
 int yolqbit(void* /*reb*/, std::uint32_t dest) {

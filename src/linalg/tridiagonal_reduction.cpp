@@ -11,7 +11,9 @@
 
 namespace {
 
-constexpr double kTiny = 2.225073858507202e-308;
+// A row whose entries sum to no more than this (beside a largest entry near
+// 1, as the solver scales it) is left as it is: its reflection would be of
+// entries whose squares underflow, for a change far below the rounding.
 constexpr double kSmall = 1.491668147e-154;
 
 struct Tridiagonal {
@@ -61,7 +63,7 @@ void ztred3(int n, double* a, double* tri) {
       scale += std::fabs(row[k]);
     }
     double h = 0.0;
-    if (r == 0 || scale <= kTiny)
+    if (r == 0 || scale <= kSmall)
       t.e[r] = t.e2[r] = 0.0;
     else
       h = reflect_row(a, r, scale, t);
@@ -74,7 +76,7 @@ void ztrbak3(int n, int m, double* a, double* z) {
   for (int i = 1; i < n; ++i) {
     double* row = a + zisub(i, 0);
     const double h = row[i];
-    if (std::fabs(h) <= kSmall) continue;
+    if (h == 0.0) continue;  // the reduction left this row as it was
     for (int j = 0; j < m; ++j) {
       double* zj = z + static_cast<long>(j) * n;
       const double s = (zinner(row, zj, i) / h) / h;  // two divisions: h² may underflow

@@ -1,11 +1,13 @@
 // I_x(a, b) from the continued fraction of whichever tail converges, with
 // the density formed on the log scale; a cube-root normal approximation
-// covers the large shapes the fraction cannot reach in its iterations.
+// covers the large shapes the fraction cannot reach in its iterations, and
+// the log-scale engine the rest.
 #include "prob/incomplete_beta.h"
 
 #include <cmath>
 
 #include "host/missing.h"
+#include "prob/beta_engine.h"
 #include "prob/beta_fraction.h"
 #include "prob/constants.h"
 #include "prob/log_gamma.h"
@@ -28,6 +30,17 @@ double cube_root_normal(double x, double a, double b) {
   const double z = ((1.0 - 1.0 / (9.0 * b)) * w - (1.0 - 1.0 / (9.0 * a))) /
                    std::sqrt(w * w / (9.0 * b) + 1.0 / (9.0 * a));
   return zprbnrm(z);
+}
+
+// I_x(a, b) from the log-scale engine, which integrates where the fraction
+// fails (a small shape beside a large one); false when it fails too.
+bool from_log_engine(double x, double a, double b, double* prob) {
+  ARGBET q{};
+  q.Objective = 1;
+  q.x = x, q.a = a, q.b = b;
+  if (zlogbet(&q) != 0) return false;
+  *prob = q.lpl < q.lpr ? std::exp(q.lpl) : -std::expm1(q.lpr);
+  return true;
 }
 
 }  // namespace
@@ -59,7 +72,7 @@ int zibeta(double x, double a, double b, double* p, double* d) {
     if (upper) prob = 1.0 - prob;
   } else if ((a > 5000.0 && b > 100.0) || (b > 5000.0 && a > 100.0)) {
     prob = cube_root_normal(x, a, b);
-  } else {
+  } else if (!from_log_engine(x, a, b, &prob)) {
     return fail(p, d);
   }
   *p = std::fmin(1.0, std::fmax(prob, 0.0));

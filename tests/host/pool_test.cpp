@@ -50,4 +50,21 @@ TEST_F(PoolTest, ShortfallIsReportedThroughXmemdefAndEndsTheStepWith1016) {
   EXPECT_NE(log_text().find("ERROR: Insufficient memory: 64 bytes"), std::string::npos);
 }
 
+TEST_F(PoolTest, ABlockTheSystemRefusesIsRecordedAsAShortfall) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's allocator aborts on a request this large";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  GTEST_SKIP() << "the sanitizer's allocator aborts on a request this large";
+#endif
+#endif
+  platform::Pool pool;  // no budget: only the system can refuse
+  platform::take_memory_shortage();  // start from none
+  const long huge = 1L << 60;
+  EXPECT_EQ(pool.allocate(huge), nullptr);
+  EXPECT_EQ(platform::take_memory_shortage(), huge);
+  EXPECT_EQ(pool.blocks_held(), 0u);
+  EXPECT_NE(pool.allocate(16), nullptr);
+}
+
 }  // namespace

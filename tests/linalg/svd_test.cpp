@@ -100,6 +100,15 @@ TEST(SvdTest, SmallMatricesWorkedByHand) {
   EXPECT_NEAR(ones.U(0, 0), M_SQRT1_2, 1e-15);
   EXPECT_NEAR(ones.V(1, 0), M_SQRT1_2, 1e-15);
   EXPECT_GT(ones.U(0, 1), 0.0);  // sum near 0: the first largest entry decides
+  // Rank one with a zero row or proportional rows: the second value is
+  // exactly 0 and its rotation against it the identity.
+  for (const auto& [a, q0] : {std::pair<Vec, double>{{0, 0, 1, 1}, std::sqrt(2.0)}, {{2, 2, 1, 1}, std::sqrt(10.0)}}) {
+    Svd s = decompose(a, 2, 2);
+    expect_decomposition(a, s, 1e-15);
+    EXPECT_NEAR(s.q[0], q0, 1e-15);
+    EXPECT_EQ(s.q[1], 0.0);
+    EXPECT_NEAR(std::fabs(s.V(0, 0)), M_SQRT1_2, 1e-15);
+  }
 
   double none = 0;
   EXPECT_EQ(zsvd(0, 0, &none, &none + 1, &none, &none), 0);

@@ -214,4 +214,41 @@ TEST(SymmetricEigenTest, MatricesOfExtremeScale) {
   }
 }
 
+// Entries from 1e-49 down to 1e-315, the largest far off the diagonal: the
+// values crowd near 0 beside the norm, and inverse iteration meets an
+// iterate that its orthogonalisation cancels exactly, which it restarts.
+TEST(SymmetricEigenTest, EntriesSpanningTheRangeOfDoubles) {
+  const int n = 6;
+  const Vec sym = {8.356688705799396e-263, 4.7369373201831964e-263, 6.5001884806062949e-99,
+                   9.8018116623732597e-165, -7.8703528802767374e-244, 7.2564890419736972e-113,
+                   4.750604165141798e-125, -0.0, -8.2701873356048246e-315, -1.0402040084304253e-155,
+                   8.1130696746252876e-49, -1.9022785860520974e-167, -5.6263426776456883e-214,
+                   7.252065636488614e-190, 6.488571730791111e-300, 1.0014343774784318e-119,
+                   -1.0216362627981201e-203, -4.7965600170126388e-281, -8.3397017242915e-147,
+                   -3.8802507101109226e-281, -1.4538774527112885e-207};
+  const Eigen e = solve(sym, n);
+  EXPECT_EQ(e.rc, 0);
+  const double norm = 8.1130696746252876e-49;
+  Vec w, z;
+  lapack_eigen(sym, n, w, z);
+  for (int r = 0; r < n; ++r) EXPECT_NEAR(e.val[r] / norm, w[n - 1 - r] / norm, 1e-15);
+  EXPECT_LT(residual(sym, e) / norm, 1e-15 * n);
+  EXPECT_LT(testmat::orthonormality_error(e.vec.data(), n, n), 1e-14 * n);
+}
+
+// A last row of entries near 1e-300 beside ones near 1: its reflection is
+// of that size too, yet it turns the leading rows by a finite angle, and the
+// vectors must be turned back by it.
+TEST(SymmetricEigenTest, AReflectionOfTinyEntriesIsUndoneInTheVectors) {
+  for (int n : {3, 6})
+    for (bool bisection : {false, true}) {
+      Vec sym = testmat::random_packed(n, 1700 + n);
+      for (int j = 0; j < n; ++j) sym[zisub(n - 1, j)] *= 1e-300;
+      Eigen e = solve(sym, n, bisection);
+      EXPECT_EQ(e.rc % 10, bisection ? -1 : 0);
+      expect_matches_lapack(sym, e, 1e-14);
+      EXPECT_LT(residual(sym, e), 1e-14 * n);
+    }
+}
+
 }  // namespace

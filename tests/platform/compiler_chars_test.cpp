@@ -78,7 +78,7 @@ TEST_F(CharacterFunctions, SelectOnACharacterValueAndLetterMissingValuesInText) 
 
 TEST_F(CharacterFunctions, NumbersTurnedToTextTakeTwelveCharacters) {
   data_.variables = {numeric("x", 1)};
-  ASSERT_TRUE(compile_parsed("length t $ 12;\nt = x;\n"));
+  ASSERT_TRUE(compile_parsed("length t $ 12;\nt = x;\nu = '<' || (x + 1) || 7;\n"));
   start_pass();
   const std::pair<double, const char*> cases[] = {
       {42, "          42"}, {-0.125, "      -0.125"}, {1e20, "        1E20"}, {2.5e-9, "      2.5E-9"},
@@ -87,6 +87,8 @@ TEST_F(CharacterFunctions, NumbersTurnedToTextTakeTwelveCharacters) {
     ASSERT_EQ(run({x}), 0);
     EXPECT_EQ(text("t"), want) << x;
   }
+  // Operands of a concatenation: an arithmetic expression and a literal.
+  EXPECT_EQ(text("u"), "<1.2345679E14           7");
 }
 
 class Put : public CompilerTest {};

@@ -111,6 +111,27 @@ TEST_F(Symbols, ListsAndDerivativesThePoolCannotHoldNoteTheShortfall) {
   pool.set_budget(0);
   EXPECT_NE(nretain_, 0);
   EXPECT_GT(vnum_, 0);
+  // Each budget short of what the record needs fails at one of its blocks
+  // with the shortfall noted; the first that suffices gives the derivative.
+  for (std::size_t extra = 8;; extra += 8) {
+    ASSERT_LT(extra, 4096u);
+    nretain_ = 0;
+    vnum_ = 0;
+    pool.set_budget(pool.bytes_held() + extra);
+    CMPSYM** inputs = cmpderx(&der, &objective, &parms, 20, &count, 0, 1, 1, &cmp_);
+    pool.set_budget(0);
+    if (inputs) {
+      EXPECT_EQ(der.der.n, 1);
+      EXPECT_EQ(inputs[0], sym("a"));
+      break;
+    }
+    EXPECT_NE(nretain_, 0);
+    EXPECT_GT(vnum_, 0);
+  }
+  platform::Pool tiny(8);  // a prefix search whose list cannot grow
+  CMPLIST models{};
+  models.pool = tiny.handle();
+  EXPECT_EQ(cmplstp(&models, "MODEL.", 6, &cmp_), 1);
 }
 
 TEST_F(Symbols, SymbolServicesFindDefineLiteralsAndNames) {

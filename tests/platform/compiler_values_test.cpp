@@ -29,6 +29,14 @@ TEST_F(Arrays, OneAndTwoDimensionsWithOwnBounds) {
   EXPECT_EQ(value("n"), 5 + 2 + 3);
 }
 
+TEST_F(Arrays, AnElementInParenthesesReadsAsAFunctionCallAndIsTheElement) {
+  data_.variables = {numeric("x", 1)};
+  ASSERT_TRUE(compile_parsed("array t{2} a b;\na = x; b = 2*x;\ny = t(2) + t(1);\n"));
+  start_pass();
+  ASSERT_EQ(run({3.0}), 0);
+  EXPECT_EQ(value("y"), 9);
+}
+
 TEST_F(Arrays, SubscriptsOutOfRangeEndThePassWithTheirPlace) {
   data_.variables = {numeric("i", 1)};
   ASSERT_TRUE(compile("array a{-1:1} a1-a3;\ny = 0;\ny = a{i};\n"));

@@ -193,6 +193,7 @@ TEST(ProgramParser, StatementErrors) {
       {"parms a = b;", lang::msg::kExpected},
       {"bounds a lt 1;", lang::msg::kExpected},
       {"keep ab1-x3;", lang::msg::kExpected},
+      {"keep a1-b3;", lang::msg::kExpected},  // stems of one length that differ
       {"keep x3-x1;", lang::msg::kExpected},
   };
   for (const Case& c : cases) EXPECT_EQ(first_error(c.program), c.message) << c.program;

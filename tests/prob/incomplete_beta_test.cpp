@@ -56,6 +56,23 @@ TEST(IncompleteBeta, NormalApproximationWhereTheFractionDoesNotConverge) {
   }
 }
 
+TEST(IncompleteBeta, LogEngineWhereTheFractionFailsBesideATinyShape) {
+  // A shape of 1e-4 or 1e-3 beside one of 100 or more: between about 2 and
+  // 20 of the small shape's own scale b x the fraction does not converge on
+  // either tail and the log-scale engine gives the answer.
+  ref::Worst worst("zibeta beside a tiny shape, relative error", 1e-12);
+  for (double a : {1e-4, 1e-3}) {
+    for (double b : {100.0, 1e3, 1e4, 1e6, 1e9, 1e12}) {
+      for (double bx : {0.02, 0.025, 0.03, 0.05, 0.08, 0.1}) {
+        const double x = bx / b;
+        double p, d;
+        ASSERT_EQ(zibeta(x, a, b, &p, &d), 0) << ref::at(x, a, b);
+        worst.add(ref::relative_error(p, ref::ibeta(a, b, x)), ref::at(x, a, b));
+      }
+    }
+  }
+}
+
 TEST(IncompleteBeta, EdgeCasesOfTheAlgorithm) {
   double p = -5, d = -5;
   ASSERT_EQ(zibeta(0.5, 1, 1, &p, &d), 0);

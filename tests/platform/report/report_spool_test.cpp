@@ -12,6 +12,7 @@
 #include <iostream>
 
 #include "platform/report/html_report.h"
+#include "platform/report/report_spool.h"
 #include "support/xml_check.h"
 
 namespace {
@@ -78,6 +79,27 @@ TEST(ReportSpool, ATemporaryFileThatCannotTakeThePageFailsTheReportWhole) {
   const std::filesystem::path file = std::filesystem::temp_directory_path() / "ruva_report_spool_full.html";
   EXPECT_EXIT(std::exit(write_past_file_limit(file)), ::testing::ExitedWithCode(0),
               "writing .*ruva_report_spool_full.html failed: File too large");
+}
+
+// 0 when text still in the temporary file's buffer, which the file size
+// limit refuses when it is flushed for reading, fails the read with the reason.
+int read_past_file_limit() {
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit before{};
+  getrlimit(RLIMIT_FSIZE, &before);
+  const rlimit size{1000, before.rlim_max};
+  setrlimit(RLIMIT_FSIZE, &size);
+  platform::report::Spool spool;
+  spool.append(std::string(2000, 'x'));
+  std::size_t delivered = 0;
+  const bool read = spool.read(0, 2000, [&](const char*, std::size_t n) { delivered += n; });
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::cerr << spool.error();
+  return !read && delivered == 0 ? 0 : 1;
+}
+
+TEST(ReportSpool, ATemporaryFileThatCannotBeFlushedForReadingFailsTheRead) {
+  EXPECT_EXIT(std::exit(read_past_file_limit()), ::testing::ExitedWithCode(0), "File too large");
 }
 
 }  // namespace
