@@ -107,6 +107,32 @@ TEST_F(OutputFilesTest, FilesThatFailLeaveNothingBehindAndAreNamedOnce) {
   EXPECT_EQ(count("log.txt", "Return codes by step: 1: 4."), 1) << read("log.txt");
 }
 
+// Converged bootstrap samples beyond 1 MB are kept in a file; when that
+// file cannot be written (files over 64 KB fail here), the bootstrap has no
+// results: one ERROR says why and the step ends with 1012.
+TEST_F(OutputFilesTest, SamplesThatCannotBeKeptLeaveTheBootstrapWithoutResults) {
+  write("d.csv", "conc,rate\n0.02,76\n0.02,47\n0.06,97\n0.06,107\n0.11,123\n0.11,139\n0.22,159\n0.22,152\n"
+                 "0.56,191\n0.56,201\n1.10,207\n1.10,200\n");
+  write("b.ruva", "proc ruva data=d nthreads=4; parms Vm=200 K=0.05; model rate = Vm*conc/(K+conc);"
+                  " bootstrap / seed=1 nsamples=30000; run;\n");
+  rlimit before;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit small = before;
+  small.rlim_cur = 64 << 10;
+  auto* const handler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int status = run_here("b.ruva");
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, handler);
+  keep_captured();
+  EXPECT_EQ(status, 2) << read("log.txt");
+  EXPECT_EQ(count("log.txt", "ERROR: The bootstrap results are missing: the record file of the converged samples "
+                             "could not be written."),
+            1);
+  EXPECT_EQ(count("log.txt", "ERROR"), 1);
+  EXPECT_EQ(count("log.txt", "Return codes by step: 1: 1012."), 1) << read("log.txt");
+}
+
 TEST_F(OutputFilesTest, AGraphsFolderThatTakesNoFilesStopsTheRunOnce) {
   // /proc/self is a folder in which no file can be made, even by root.
   EXPECT_EQ(run("--graphs /proc/self p.ruva"), 2);

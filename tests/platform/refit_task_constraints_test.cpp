@@ -40,6 +40,16 @@ TEST(TaskConstraints, ProjectionLandsExactlyOnTheBrokenConstraints) {
     else
       EXPECT_EQ(x[0], c.projected[0]);
   }
+  // 0.7a + 0.3b <= 0.1 from (a, b) = (1.444..., 1.193...): the nearest point
+  // on the line, x - r·c/|c|², rounds to a level above 0.1; b is then solved
+  // for, so that the level is 0.1 (or below) exactly.
+  const LinearConstraint tilted{{0, 1}, {0.7, 0.3}, 0.1, LEQ};
+  std::vector<double> x = {1.4440354434132994, 1.1937557623097041};
+  const double r = 0.7 * x[0] + 0.3 * x[1] - 0.1;
+  project_onto({tilted}, &x);
+  EXPECT_DOUBLE_EQ(x[0], 1.4440354434132994 - r * 0.7 / 0.58);
+  EXPECT_DOUBLE_EQ(x[1], 1.1937557623097041 - r * 0.3 / 0.58);
+  EXPECT_LE(0.7 * x[0] + 0.3 * x[1], 0.1);
 }
 
 // Only linear constraints on declared parameters are taken.

@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <unistd.h>
+
 #include <atomic>
+#include <fstream>
 #include <mutex>
 #include <new>
 #include <set>
@@ -162,6 +165,25 @@ TEST_F(WorkerPoolTest, PoolsWithoutThreadsOrRequestFunctionAreRefused) {
   parms.logic = &count_request;
   parms.min = 0;
   EXPECT_EQ(ext_->create(ext_, &parms, nullptr, nullptr), nullptr);
+}
+
+// Threads the system cannot make (no address space left for new stacks)
+// refuse the pool; once there is room, it is made.
+TEST_F(WorkerPoolTest, APoolWhoseThreadsCannotStartIsRefused) {
+  std::ifstream statm("/proc/self/statm");
+  double pages = 0;
+  ASSERT_TRUE(statm >> pages);
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_AS, &before), 0);
+  rlimit limit = before;
+  limit.rlim_cur = static_cast<rlim_t>(pages * static_cast<double>(sysconf(_SC_PAGESIZE))) + (1 << 20);
+  if (before.rlim_max != RLIM_INFINITY && before.rlim_max < limit.rlim_cur)
+    GTEST_SKIP() << "the address space is limited already";
+  ASSERT_EQ(setrlimit(RLIMIT_AS, &limit), 0);
+  Puddle* refused = create(64);  // more stacks than the C library keeps from ended threads
+  setrlimit(RLIMIT_AS, &before);
+  EXPECT_EQ(refused, nullptr);
+  ASSERT_NE(create(4), nullptr);
 }
 
 TEST_F(WorkerPoolTest, GatesAndEvents) {

@@ -175,6 +175,22 @@ TEST_F(BootstrapTest, ReproducibleAcrossThreadsAndGroups) {
   EXPECT_NEAR(number(corr.front(), 1, "Vm"), number(cov.front(), 1, "Vm") / (sv * sk), 1e-12);
 }
 
+// A parameter the BOUNDS hold at one value has that value in every sample:
+// its bootstrap standard deviation is 0, not the rounding of a sum, and
+// its correlations are missing.
+TEST_F(BootstrapTest, AParameterHeldByItsBoundsHasNoSpreadOrCorrelation) {
+  ASSERT_EQ(fit(kPuromycin, "proc ruva data=d; parms Vm=200 K=0.05; bounds 0.05 <= K <= 0.05;"
+                            " model rate = Vm*conc/(K+conc); bootstrap / seed=1 bootcorr bootdata=bd;"),
+            0)
+      << log_text();
+  for (const Row& r : read_rows("bd")) ASSERT_EQ(number(r, "K"), 0.05);
+  EXPECT_EQ(number(table("ParameterEstimates"), 1, "BootStdDev"), 0.0);
+  EXPECT_GT(number(table("ParameterEstimates"), 0, "BootStdDev"), 1.0);
+  const auto corr = table("BootstrapCorr");
+  EXPECT_EQ(number(corr, 0, "Vm"), 1.0);
+  EXPECT_TRUE(cell(corr, 1, "Vm").is_null()) << corr.dump();
+}
+
 // MTHYBRID takes the seeds 1 to 2^32 - 1; a larger one is mapped by its
 // mantissa m to floor((2^32 - 3)(2m - 1) + 1), so 2^32 is 1 and 2^53 - 1 is
 // 2^32 - 3. A NOTE names the seed in use whenever it is not the one given,

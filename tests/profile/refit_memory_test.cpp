@@ -4,10 +4,13 @@
 // a computed-variables callback that throws std::bad_alloc from a chosen
 // call on: on a refit thread, while other refits of the batch run on theirs.
 #include <atomic>
+#include <fstream>
+#include <sstream>
 #include <new>
 
 #include "host/ext_refit_engine_qxprof.h"
 #include "host/kernel_handle.h"
+#include "host/pool.h"
 #include "results/fit_fixture.h"
 
 namespace {
@@ -89,6 +92,65 @@ TEST_F(RefitMemoryTest, ShortageOnARefitThreadEndsTheStepWith1016) {
       EXPECT_FALSE(std::filesystem::exists(dir_ / name)) << name;
   }
   qx->loadExtension = g_real_load;
+}
+
+}  // namespace
+
+namespace {
+
+PoolAllocFn g_pool_alloc = nullptr;
+long g_blocks_left = -1;  // below 0: no shortage
+long g_blocks_taken = 0;
+
+void* short_pool_alloc(void* pool, long length, long flags) {
+  ++g_blocks_taken;
+  if (g_blocks_left >= 0 && g_blocks_left-- == 0) {
+    g_blocks_left = 0;
+    return nullptr;
+  }
+  return g_pool_alloc(pool, length, flags);
+}
+
+void short_step() {
+  auto** words = static_cast<void**>(task_pool());
+  g_pool_alloc = reinterpret_cast<PoolAllocFn>(words[0]);
+  words[0] = reinterpret_cast<void*>(&short_pool_alloc);
+  kovruva();
+}
+
+// The step's own memory short from its n-th block on, for every n past the
+// fit (its iterations have converged), over a program with a character
+// variable: the set-up of the refits, of profiling, of the bootstrap and of
+// their tasks end the step with 1016 (1012 when the refits' model could not
+// be set up), the first ERROR saying why, and no data set.
+TEST_F(RefitMemoryTest, ShortageOfTheStepsMemoryAfterTheFitEndsTheStepWith1016) {
+  std::ifstream in(std::string(RUVA_SOURCE_DIR) + "/examples/puromycin.csv");
+  std::stringstream puromycin;
+  puromycin << in.rdbuf();
+  write_file("d.csv", puromycin.str());
+  const std::string program =
+      "proc ruva data=d outest=est; parms Vm=200 dV=10 K=0.05;"
+      " model rate = (Vm + dV*(state = 'treated'))*conc/(K+conc);"
+      " profile Vm / all profdata=pd; bootstrap / seed=1 bootdata=bd;";
+  g_blocks_left = -1, g_blocks_taken = 0;
+  ASSERT_EQ(run(program, &short_step), 0) << log_text();
+  int after_fit = 0;
+  for (long n = 0, blocks = g_blocks_taken; n < blocks; ++n) {
+    for (const char* name : {"est.csv", "pd.csv", "bd.csv"}) std::filesystem::remove(dir_ / name);
+    g_blocks_left = n;
+    const int rc = run(program, &short_step);
+    const std::string log = log_text();
+    if (log.find("Convergence criterion met.") == std::string::npos) continue;
+    ++after_fit;
+    SCOPED_TRACE("shortage from block " + std::to_string(n) + "\n" + log);
+    EXPECT_TRUE(rc == 1016 || rc == 1012) << rc;  // 1012: the refits' model could not be set up
+    const std::size_t error = log.find("ERROR: ");
+    ASSERT_NE(error, std::string::npos);
+    EXPECT_NE(log.substr(error, log.find('\n', error) - error).find("memory"), std::string::npos);
+    EXPECT_EQ(log.find("logged no message"), std::string::npos);
+    for (const char* name : {"est.csv", "pd.csv", "bd.csv"}) EXPECT_FALSE(std::filesystem::exists(dir_ / name)) << name;
+  }
+  EXPECT_GE(after_fit, 20);
 }
 
 }  // namespace

@@ -124,6 +124,40 @@ TEST_F(RefitOutcomesTest, FailedRefitsAreCountedAsTheDataSetsLoseThem) {
   EXPECT_EQ(logged(971), 2);
 }
 
+// A model undefined for K < 0 (sqrt(K)**2 for K): the profile points below
+// zero cannot be refitted. Two of 41 lost is a NOTE (return code 0); all
+// lost is a WARNING (4). The rows lost are those with K < 0.
+TEST_F(RefitOutcomesTest, ProfilePointsOutsideTheModelsDomainAreLost) {
+  std::ifstream in(std::string(RUVA_SOURCE_DIR) + "/examples/puromycin.csv");
+  std::stringstream puromycin;
+  puromycin << in.rdbuf();
+  const struct {
+    const char* range;
+    int rc, lost, tasks;
+    const char* said;
+  } cases[] = {{"-6 to 4 by 0.25", 0, 2, 41, "NOTE: 2 of the 41 refits of the profile of K failed;"},
+               {"-14 to -10 by 1", 4, 5, 5, "WARNING: Every one of the 5 refits of the profile of K failed;"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.range);
+    log_.str("");
+    ASSERT_EQ(fit(puromycin.str(), std::string("proc ruva data=d; parms Vm=200 K=0.05;"
+                                               " model rate = Vm*conc/(sqrt(K)**2+conc);"
+                                               " profile K / range=") +
+                                       c.range + " profdata=pd;"),
+              c.rc)
+        << log_text();
+    EXPECT_NE(log_text().find(c.said), std::string::npos) << log_text();
+    int rows = 0, lost = 0;
+    for (const Row& r : rows_of("pd", "PROF")) {
+      ++rows;
+      EXPECT_EQ(std::isnan(number(r, "_SSE_")), number(r, "K") < 0) << number(r, "K");
+      lost += std::isnan(number(r, "_SSE_"));
+    }
+    EXPECT_EQ(rows, c.tasks);
+    EXPECT_EQ(lost, c.lost);
+  }
+}
+
 // Theophylline, one subject per BY group: some bootstrap refits of subject 9
 // really fail (its absorption rate is barely determined). They are counted
 // per subject as BOOTDATA= loses them, with a warning past a tenth, and a

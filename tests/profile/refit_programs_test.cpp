@@ -167,6 +167,19 @@ TEST_F(RefitProgramsTest, WarningWhenTheRefitsCannotReproduceTheFit) {
       std::string::npos)
       << log_text();
   EXPECT_TRUE(read_rows("pd").empty());
+  // A loss of its own is not refitted at all; _MODEL_, which only the fit's
+  // passes set, leaves the refits nothing to evaluate, with no reason known.
+  for (const auto& [program, said] :
+       {std::pair{"model rate = Vm*conc/(K+conc); _loss_ = abs(rate - model.rate);",
+                  "the program defines _LOSS_, and the refits minimise the weighted sum of squared residuals."},
+        std::pair{"model rate = Vm*conc/(K+conc) + 3*_model_;", "(0 of the fit's 12 observations usable). Profiling"}}) {
+    log_.str("");
+    ASSERT_EQ(fit(puromycin_with_index(true), std::string("proc ruva data=d; parms Vm=200 K=0.05; ") + program +
+                                                  " profile Vm K / profdata=pd;"),
+              4);
+    EXPECT_NE(log_text().find(said), std::string::npos) << log_text();
+    EXPECT_TRUE(read_rows("pd").empty());
+  }
 }
 
 }  // namespace

@@ -98,17 +98,15 @@ Frame::Cells::Cells(std::unique_ptr<compiler::Executor> e, RefitModel::Compiled&
   if (!carries && texts.empty()) describe_blocks(&m.cmp);
 }
 
-// The inputs of a block are the record's and the computed row's values.
+// The inputs of a block are the record's and the computed row's values. A
+// refit's executor is a copy, bound to no procedure storage: it has no
+// external cells.
 void Frame::Cells::describe_blocks(CMPGLOBAL* cmp) {
   blocks = std::make_unique<compiler::BlockRunner>(*executor);
   compiler::BlockFrame& frame = blocks->frame();
   const double* first = executor->cells();
   for (const auto* inputs : {&record_inputs, &computed_inputs})
     for (const Input& in : *inputs) frame.observed.push_back(static_cast<int>(in.cell - first));
-  for (const compiler::Executor::External& x : executor->externals()) {
-    frame.externals.push_back(x.cell);
-    frame.places.push_back(x.place);
-  }
   frame.temporary = compiler::temporary_cells(cmp);
 }
 

@@ -23,7 +23,10 @@ bool compute_moments(AnalysisRows& rows, Moments* out) {
     *out = m;
     return true;
   }
-  for (double s : sum) m.mean.push_back(s / static_cast<double>(m.n));
+  // A constant column's mean is its value: the rounding of its sum would
+  // otherwise give it a spread of its own.
+  for (std::size_t c = 0; c < p; ++c)
+    m.mean.push_back(m.min[c] == m.max[c] ? m.min[c] : sum[c] / static_cast<double>(m.n));
   if (m.n >= 2) {
     std::vector<double> cross(p * (p + 1) / 2, 0.0), d(p);
     const bool again = rows.for_each([&](const double* x) {

@@ -34,19 +34,21 @@ WorkerPool::WorkerPool(const TPDLCreateParms& parms)
 
 WorkerPool* WorkerPool::create(const TPDLCreateParms& parms, void* oven) {
   if (!parms.logic || parms.min < 1) return nullptr;
-  auto* pool = new WorkerPool(parms);
+  // Owned until every thread has started: a shortage of memory on the way
+  // (std::bad_alloc, which the caller reports) releases it too.
+  std::unique_ptr<WorkerPool> pool(new WorkerPool(parms));
   pool->entry_.table.gen = {oven, "puddle", &pool_destroy};
+  for (std::size_t i = 0; i < parms.min; ++i) pool->workers_.push_back(std::make_unique<Worker>());
   try {
-    for (std::size_t i = 0; i < parms.min; ++i) pool->workers_.push_back(std::make_unique<Worker>());
     for (auto& w : pool->workers_) {
       Worker* self = w.get();
-      w->thread = std::thread([pool, self] { pool->run_worker(*self); });
+      WorkerPool* owner = pool.get();
+      w->thread = std::thread([owner, self] { owner->run_worker(*self); });
     }
   } catch (const std::system_error&) {
-    delete pool;  // stops the threads that did start
-    return nullptr;
+    return nullptr;  // the threads that did start are stopped
   }
-  return pool;
+  return pool.release();
 }
 
 WorkerPool::~WorkerPool() { stop_threads(); }
