@@ -22,6 +22,7 @@ constexpr int kAnchorBlockWord = 9;
 constexpr int kTaskRecordWord = 10;
 constexpr int kTaskPoolBudget = 0;
 constexpr int kMsgOutOfMemory = 19;
+constexpr int kMsgShortfall = 8;
 constexpr int kOutOfMemoryCode = 1016;
 
 template <class T>
@@ -213,7 +214,15 @@ int Host::run_step_with(void (*main)(), const StepSource& step) {
 int Host::agree_with_log(int rc, int errors_before, int warnings_before) {
   if (log_.errors() > errors_before) return std::max(rc, kErrorReturnCode);
   if (log_.warnings() > warnings_before) return std::max(rc, kWarningReturnCode);
-  if (rc != 0) log_message(1, rc == kWarningReturnCode ? 70 : 71, rc);
+  if (rc == 0) return rc;
+  // A step that stops without a word after an allocation failed (or with
+  // the out-of-memory code) ran short of memory: say so, with that code.
+  if (const long shortage = take_memory_shortage(); shortage > 0 || rc == kOutOfMemoryCode) {
+    if (shortage > 0) log_message(1, kMsgShortfall, shortage);
+    else log_message(1, kMsgOutOfMemory);
+    return std::max(rc, kOutOfMemoryCode);
+  }
+  log_message(1, rc == kWarningReturnCode ? 70 : 71, rc);
   return rc;
 }
 

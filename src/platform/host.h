@@ -127,7 +127,8 @@ class Host {
   void log_macro_variables();
   // The step's return code made to agree with what it logged: an ERROR line
   // raises it to kErrorReturnCode, a WARNING line to kWarningReturnCode, and
-  // a nonzero code that no such line explains gets one of its own.
+  // a nonzero code that no such line explains gets one of its own (the
+  // out-of-memory message and code when an allocation failed).
   int agree_with_log(int rc, int errors_before, int warnings_before);
 
   std::ostream* log_stream_;

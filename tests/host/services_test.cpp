@@ -11,6 +11,7 @@
 #include "host/parse_print_record.h"
 #include "host/pool.h"
 #include "host/token.h"
+#include "platform/pool.h"
 #include "host/services.h"
 #include "platform/services/service_table.h"
 #include "support/host_fixture.h"
@@ -80,7 +81,8 @@ TEST_F(ServicesTest, StepEndsThroughXexitWithItsCodeAndRunsEndOfTaskOnce) {
 }
 
 // An ERROR line makes the step's code at least 8 and a WARNING line at least
-// 4; a nonzero code that no such line explains gets a line of its own.
+// 4; a nonzero code that no such line explains gets a line of its own,
+// the memory message with 1016 when an allocation failed in the step.
 TEST_F(ServicesTest, TheReturnCodeAgreesWithTheLog) {
   struct Case {
     void (*body)();
@@ -88,7 +90,10 @@ TEST_F(ServicesTest, TheReturnCodeAgreesWithTheLog) {
     const char* said;  // null: no line of the runner's own
   };
   const Case cases[] = {
-      {[] { xexit(1016, 0); }, 1016, "ERROR: The step ended with return code 1016 and logged no message"},
+      {[] { xexit(1016, 0); }, 1016, "ERROR: The step ran out of memory and was stopped."},
+      {[] { platform::add_memory_shortage(64); xexit(1012, 0); }, 1016,
+       "ERROR: Insufficient memory: 64 bytes could not be allocated."},
+      {[] { xexit(1012, 0); }, 1012, "ERROR: The step ended with return code 1012 and logged no message"},
       {[] { xexit(4, 0); }, 4, "WARNING: The step ended with return code 4 and logged no message"},
       {[] { xpmlog(1, 8, 1L); }, 8, nullptr},
       {[] { xpmlog(1, 16, 3); }, 4, nullptr},
