@@ -66,6 +66,11 @@ TEST_F(ConvergenceTest, AWarningInTheSetUpOrTheGroupGivesStatusTwo) {
   write_file("v.csv", "x,y,b\n1,1.9,0\n2,1.1,0\n3,0.62,0\n4,0.41,0\n");
   ASSERT_EQ(run(std::string("proc ruva data=v") + kModel), 4) << log_text();
   EXPECT_EQ(statuses().back(), std::make_pair(2, message(117)));
+  // The same warning with BY groups: each group's status names the set-up.
+  write_file("v.csv", "k,x,y,b\n1,1,1.9,0\n1,2,1.1,0\n1,3,0.62,0\n2,1,2,0\n2,2,1.2,0\n2,3,0.7,0\n");
+  json_.str("");
+  ASSERT_EQ(run(std::string("proc ruva data=v; by k") + kModel), 4) << log_text();
+  EXPECT_EQ(statuses(), (std::vector<std::pair<int, std::string>>(2, {2, message(118)})));
   // A grid point outside the bounds: a warning of the BY group.
   write_file("g.csv", "k,x,y\n1,1,1.9\n1,2,1.1\n1,3,0.62\n");
   json_.str("");

@@ -259,6 +259,21 @@ TEST_F(FitTest, NohalveAcceptsEveryStep) {
   for (std::size_t k = 1; k < iters.size(); ++k) rose = rose || number(iters[k], "_SSE_") > number(iters[k - 1], "_SSE_");
   EXPECT_TRUE(rose);
   EXPECT_NEAR(number(rows_of("est", "FINAL")[0], "b"), 1.0, 1e-3);
+  // A model linear in its parameters converges in one iteration: without
+  // halving the relative change of the objective needs two, so it is
+  // missing; with halving it is |f1 - f0| / |f0 + 1e-6| of the ITER rows.
+  json_.str("");
+  const std::string linear = "; parms a=1 b=0.1; model y = a + b*x;";
+  ASSERT_EQ(run("proc ruva data=d outest=est nohalve" + linear), 0) << log_text();
+  ASSERT_EQ(run("proc ruva data=d outest=est" + linear), 0) << log_text();
+  iters = rows_of("est", "ITER");
+  ASSERT_EQ(iters.size(), 2u);
+  const double f0 = number(iters[0], "_SSE_"), f1 = number(iters[1], "_SSE_");
+  const auto summaries = tables("EstSummary");
+  ASSERT_EQ(summaries.size(), 2u);
+  EXPECT_EQ(summaries[0]["rows"][5][0], "Object");
+  EXPECT_TRUE(summaries[0]["rows"][5][1].is_null());
+  EXPECT_NEAR(summaries[1]["rows"][5][1].get<double>(), std::fabs(f1 - f0) / std::fabs(f0 + 1e-6), 1e-12);
 }
 
 // The program sees the SSE of the latest update; the fit is the same.
