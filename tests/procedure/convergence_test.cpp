@@ -221,6 +221,15 @@ TEST_F(ConvergenceTest, AnIndefiniteHessianGivesACovarianceThatIsNotPositiveSemi
   EXPECT_EQ(cs, COV_NOT_PSD);
 }
 
+// No point satisfies a < b and b < a: the iterations stop before any pass,
+// so the note is the bounds', with no count of usable observations.
+TEST_F(ConvergenceTest, BoundsThatNoStartSatisfiesStopTheIterations) {
+  ASSERT_EQ(run("proc ruva data=d; parms a=1 b=0.1; bounds a < b, b < a; model y = a*exp(-b*x);"), 4) << log_text();
+  EXPECT_EQ(logged(83), 1) << log_text();
+  EXPECT_EQ(logged(67), 0) << log_text();
+  EXPECT_EQ(statuses().back(), std::make_pair(3, message(21)));
+}
+
 // The stand-alone check of the covariance: the inverse of a fit passes, a
 // matrix with a negative eigenvalue fails; neither is logged or raises the
 // return code, and the matrix is left as it was.
