@@ -387,6 +387,11 @@ TEST_F(FitTest, ADroppedParameterKeepsItsStartingValue) {
   const std::vector<double> dropped = final_estimates({"a", "b"});
   ASSERT_EQ(dropped.size(), 2u);
   EXPECT_EQ(dropped, plain);
+  // Its starting value from a PDATA= data set.
+  write_file("p.csv", "Parameter,Estimate\na,4\nc,7\nb,0.3\n");
+  ASSERT_EQ(run("proc ruva data=d outest=est; parms / pdata=p; model y = a*exp(-b*x) + c*0*x;"), 4) << log_text();
+  EXPECT_NE(log_text().find("does not depend on the parameter c"), std::string::npos);
+  EXPECT_EQ(final_estimates({"a", "b"}), plain);
 }
 
 }  // namespace
