@@ -367,6 +367,13 @@ TEST_F(DiagnosticsTest, FitPlotGivesIdAndRegressorColumnsAndTheGroupRange) {
   ASSERT_EQ(run("proc ruva data=d; by g; parms a=2 k=0.2; model y = a*exp(-k*x); " + kOutput, fit_plot_body), 0)
       << log_text();
   EXPECT_EQ(observed_label(), "Remaining mass");
+  // A dependent variable the program computes has its own name.
+  json_.str("");
+  ASSERT_EQ(run("proc ruva data=d; by g; parms a=2 k=0.2; ly = log(y); model ly = log(a) - k*x; " + kOutput,
+                fit_plot_body),
+            0)
+      << log_text();
+  EXPECT_EQ(observed_label(), "ly");
 }
 
 // With 303 parameters the projection's cross products take m(m+1)/2
