@@ -168,6 +168,24 @@ TEST_F(ConstraintStart, AnInfeasibleStartIsMovedOntoTheBound) {
   EXPECT_EQ(g->state.conp_i[0]->act, 'v');
 }
 
+// From (2, 1) the correction onto x1 <= 0.5 moves x1 alone, and every
+// point along it breaks x1 + x2 >= 3, which is not working: the search
+// fails, that inequality joins, and the pass starts again from (2, 1) onto
+// both, whose corner (0.5, 2.5) is the first point evaluated.
+TEST_F(ConstraintStart, AnInequalityThatEveryCorrectionBreaksJoinsAndThePassRestarts) {
+  const mgh::Case c = mgh::rosenbrock();
+  std::vector<double> first;
+  lsq::Fit fit(&c.problem);
+  fit.on_objective = record_first(&first);
+  constraints::Linear bounds;
+  bounds.upper(0, 0.5, "Bound0").add({0, 1}, {1, 1}, -3, true, "Sum");
+  ZOPTGLOBAL* g = constrained(fit, bounds);
+  ASSERT_EQ(lsq::run(g, {2.0, 1.0}), 0);
+  ASSERT_EQ(first.size(), 2u);
+  EXPECT_NEAR(first[0], 0.5, 1e-12);
+  EXPECT_NEAR(first[1], 2.5, 1e-12);
+}
+
 // Rosenbrock on the line x1 + x2 = 1 from (0.5, 0), which is off it:
 // every objective is evaluated on the line, and the minimum is that of
 // f(t) = (1 - t)^2 + 100 (1 - t - t^2)^2 at x = (t, 1 - t).
