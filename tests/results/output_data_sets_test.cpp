@@ -150,6 +150,24 @@ TEST_F(OutputDataSetTest, StatisticsAreTheClosedFormsOfLeastSquares) {
   }
 }
 
+// An OUTPUT ALPHA= of 0 or 1 gives no level: it is ignored with a warning,
+// and the limits are at the PROC statement's level.
+TEST_F(OutputDataSetTest, AnOutputAlphaOutsideTheOpenIntervalIsIgnored) {
+  for (const char* alpha : {"0", "1"}) {
+    ASSERT_EQ(fit(data_csv(), std::string("proc ruva data=d alpha=0.1; parms a=0 b=0 c=0; model y = a + b*x1 + c*x2; "
+                                          "output out=o lcl=lcl / alpha=") + alpha + ";"),
+              4)
+        << log_text();
+    EXPECT_NE(log_text().find(std::string("WARNING: ALPHA=") + alpha + " of the OUTPUT statement must lie strictly"),
+              std::string::npos)
+        << log_text();
+    platform::ds::Problem problem;
+    const auto table = platform::ds::load_table("WORK.o", dir_ / "o.csv", &problem);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->variables[table->find("lcl")].label, "Lower 90% Prediction Limit") << alpha;
+  }
+}
+
 // ID lists expand over the variables of the data set and the program, in
 // their order: _ALL_, ranges and prefixes, never the parameters or the
 // model's own symbols; a list that matches nothing is an error.
