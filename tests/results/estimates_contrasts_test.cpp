@@ -205,6 +205,19 @@ TEST_F(EstimatesTest, ProgramVariablesWithConstantsAreTheirExpressions) {
   }
 }
 
+// sqrt(|K| - K) is 0 at K > 0, where its derivative 1/(2 sqrt(0)) cannot be
+// formed: that estimate has no standard error; the next is unaffected.
+TEST_F(EstimatesTest, AnEstimateWithoutADerivativeHasNoStandardError) {
+  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d; parms Vm=200 K=0.1; model rate = Vm*conc/(K+conc);"
+                                          " estimate 'root' sqrt(abs(K) - K); estimate 'half' Vm/2;"),
+            0)
+      << log_text();
+  const Json pe = table("ParameterEstimates"), add = table("AdditionalEstimates");
+  EXPECT_EQ(number(add, 0, "Estimate"), 0);
+  EXPECT_TRUE(cell(add, 0, "StandardError").is_null());
+  EXPECT_NEAR(number(add, 1, "StandardError"), number(pe, 0, "StdErr") / 2, 1e-12 * number(pe, 0, "StdErr"));
+}
+
 // y = a + b x + c x^2 on 13 points: F = (Lb - m)' (L (X'X)^-1 L')^-1 (Lb - m) / (q s2).
 TEST_F(EstimatesTest, LinearContrastsMatchTheClosedFormF) {
   const double noise[13] = {0.3, -0.2, 0.1, 0.4, -0.5, 0.2, -0.1, 0.0, 0.3, -0.3, 0.2, -0.4, 0.1};
