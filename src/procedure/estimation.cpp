@@ -81,7 +81,9 @@ void close_iteration_history(RUVACOM* ctx, ZOPTGLOBAL* g) {
 void report_stop(RUVACOM* ctx, ZOPTGLOBAL* g) {
   ZOPTSTATE& st = g->state;
   if (ctx->noprint) return;
-  if (st.nobs < ctx->nparm) {
+  // Without a feasible start no pass was made: the count of usable
+  // observations is unknown, not zero.
+  if (st.error != s_nofeas && st.nobs < ctx->nparm) {
     show_note(ctx, yolmsgs(305, kMsgTooFewObservations, st.nobs, ctx->nparm));
     xpmlog(305, kMsgTooFewObservations, st.nobs, ctx->nparm);
     report_unused_observations(ctx);

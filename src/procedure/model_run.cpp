@@ -78,6 +78,8 @@ int ruvares() {
   }
   collect_id_variables(ctx, ids);
   ctx->id_vars = ids->n > 0 ? ids : nullptr;
+  attach_symbol_labels(ctx, ctx->parmsym);
+  attach_symbol_labels(ctx, ctx->id_vars);
   // ID variables the program does not use are read with each observation
   // too, for the diagnostics table.
   if (ctx->id_vars) cmppdv(ctx->fiddata, reinterpret_cast<void**>(&ctx->dataptr), &ctx->globcmp);

@@ -48,6 +48,11 @@ void collect_id_variables(RUVACOM* ctx, CMPLIST* list) {
     if (get_parm_index(list, expanded.s[i]) < 0 && cmplst(list, expanded.s[i], &ctx->globcmp) != 0) return;
 }
 
+void attach_symbol_labels(RUVACOM* ctx, const CMPLIST* list) {
+  for (int i = 0; list && i < list->n; ++i)
+    if (!list->s[i]->info) cmpsymi(list->s[i], &ctx->globcmp);
+}
+
 int symbol_label(const CMPSYM* sym, const char** text) {
   constexpr int kMaxLabel = 256;
   const CMPSYMINFO* info = sym->info;

@@ -22,6 +22,10 @@ bool field_name(const STLIST* field, int i, const char** name, int* length);
 // The variables of the ID statements, in order, into `list`.
 void collect_id_variables(RUVACOM* ctx, CMPLIST* list);
 
+// Gives each symbol of `list` its information block, through which the
+// labels of LABEL statements reach the tables and output data sets.
+void attach_symbol_labels(RUVACOM* ctx, const CMPLIST* list);
+
 // The label of a symbol: its text at *text (null when it has none) and its
 // length, at most 256 (the text's own length when the stored one is negative).
 int symbol_label(const CMPSYM* sym, const char** text);

@@ -146,16 +146,25 @@ std::function<void(ZOPTGLOBAL*)> record_first(std::vector<double>* first) {
 // it to the working set and moves onto it before the first objective; the
 // run then keeps x1 on the bound. Afterwards, with the bound still working,
 // an evaluation of the constraints beyond it (the next BY group's grid
-// search) must report the violation.
+// search) must report the violation. With x1 + x2 >= 3 as well, which every
+// point of that correction breaks, the search fails, the second inequality
+// joins, and the pass starts again from (2, 1) onto both: their corner
+// (0.5, 2.5) is the first point evaluated.
 TEST_F(ConstraintStart, AnInfeasibleStartIsMovedOntoTheBound) {
   const mgh::Case c = mgh::rosenbrock();
   std::vector<double> first;
   lsq::Fit fit(&c.problem);
   fit.on_objective = record_first(&first);
+  auto start = [&](constraints::Linear& bounds) {
+    first.clear();
+    ZOPTGLOBAL* g = constrained(fit, bounds);
+    EXPECT_EQ(lsq::run(g, {2.0, 1.0}), 0);
+    EXPECT_EQ(first.size(), 2u);
+    first.resize(2);
+    return g;
+  };
   constraints::Linear bounds;
-  ZOPTGLOBAL* g = constrained(fit, bounds.upper(0, 0.5, "Bound0"));
-  ASSERT_EQ(lsq::run(g, {2.0, 1.0}), 0);
-  ASSERT_EQ(first.size(), 2u);
+  ZOPTGLOBAL* g = start(bounds.upper(0, 0.5, "Bound0"));
   EXPECT_NEAR(first[0], 0.5, 1e-12);
   EXPECT_EQ(first[1], 1.0);  // the minimum-norm correction moves x1 only
   EXPECT_NEAR(g->state.parms[0], 0.5, 1e-10);
@@ -166,6 +175,11 @@ TEST_F(ConstraintStart, AnInfeasibleStartIsMovedOntoTheBound) {
   EXPECT_EQ(zngcon(g), 0);
   EXPECT_EQ(g->state.marqu->boundv, 1);
   EXPECT_EQ(g->state.conp_i[0]->act, 'v');
+
+  constraints::Linear corner;
+  start(corner.upper(0, 0.5, "Bound0").add({0, 1}, {1, 1}, -3, true, "Sum"));
+  EXPECT_NEAR(first[0], 0.5, 1e-12);
+  EXPECT_NEAR(first[1], 2.5, 1e-12);
 }
 
 // Rosenbrock on the line x1 + x2 = 1 from (0.5, 0), which is off it:

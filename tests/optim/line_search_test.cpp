@@ -55,6 +55,16 @@ TEST(LineSearchTest, QuadraticInterpolationLandsOnTheMinimumOfAQuadratic) {
   EXPECT_EQ(line.ls.subiter, 1);
 }
 
+// Slopes beyond 1e154 (1e160 (a - 1/4)^2) are not interpolated, whose
+// coefficients could overflow: the search halves down to the minimum.
+TEST(LineSearchTest, QuadraticSearchHalvesWhenTheSlopeIsTooLargeToInterpolate) {
+  Line line([](double a) { return 1e160 * (a - 0.25) * (a - 0.25); },
+            [](double a) { return 2e160 * (a - 0.25); }, 'Q');
+  ASSERT_EQ(line.search(), 1);
+  EXPECT_EQ(line.trials, (std::vector<double>{1, 0.5, 0.25}));
+  EXPECT_EQ(line.ls.currobj, 0);
+}
+
 // phi(a) = a^3 + a^2 - a has its minimum at 1/3 (phi' = 3a^2 + 2a - 1). The
 // cubic through the values and slopes at 0 and 1 is phi itself: its
 // minimiser is the second trial and satisfies both conditions.
@@ -66,6 +76,17 @@ TEST(LineSearchTest, CubicInterpolationTakesTheTrueStationaryPoint) {
   ASSERT_EQ(line.trials.size(), 2u);
   EXPECT_DOUBLE_EQ(line.trials[1], 1.0 / 3);
   EXPECT_DOUBLE_EQ(line.ls.pdamp, 1.0 / 3);
+}
+
+// phi(a) = a^3 - a^2/2 - a/5: the cubic's quadratic term is negative, its
+// minimiser (1 + sqrt 3.4)/6 comes from the root on the cubic term's side.
+TEST(LineSearchTest, CubicWithANegativeQuadraticTermTakesTheOtherRoot) {
+  Line line([](double a) { return a * a * a - 0.5 * a * a - 0.2 * a; },
+            [](double a) { return 3 * a * a - a - 0.2; }, 'C');
+  line.refresh = true;
+  ASSERT_EQ(line.search(), 1);
+  ASSERT_EQ(line.trials.size(), 2u);
+  EXPECT_NEAR(line.trials[1], (1 + std::sqrt(3.4)) / 6, 1e-15);
 }
 
 // phi(a) = (a - 0.05)^2 (a + 1) has its minimum at 0.05. The first cubic,

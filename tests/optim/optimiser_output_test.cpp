@@ -133,6 +133,27 @@ TEST_F(OptimiserOutputTest, FirstStepReportMatchesTheHandWorkedStep) {
   EXPECT_EQ(row[12], -1.2);
 }
 
+// The output service refuses the first group (300) or the first row (329)
+// of the iteration report: the host's message is logged, and the run is
+// the unprinted run's.
+int g_refused_selector;
+void refused_request_step() {
+  platform::Host::current().output().inject_failure(g_refused_selector, kOutputWrongState);
+  rosenbrock_step();
+}
+
+TEST_F(OptimiserOutputTest, ARefusedReportRequestLeavesTheRunAsItIs) {
+  for (int selector : {300, 329}) {
+    g_refused_selector = selector;
+    run_as_step(refused_request_step);
+    EXPECT_NE(log_text().find("An output request came when its object could not take it."), std::string::npos)
+        << selector << log_text();
+    ASSERT_EQ(g_rc, 0);
+    EXPECT_EQ(g_printed.iters, g_plain.iters);
+    EXPECT_EQ(g_printed.objective, g_plain.objective);
+  }
+}
+
 // Plain steps with step halving, printed with or without the details.
 bool g_details;
 void line_search_step() {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "host/pool.h"
+#include "platform/pool.h"
 #include "optim/optimiser.h"
 #include "support/host_fixture.h"
 
@@ -90,6 +91,35 @@ TEST_F(SetupTest, FailsWithoutStorageOrParameters) {
 
   ZOPTGLOBAL* none = record(0);
   EXPECT_EQ(zoptsu(none), 1);
+}
+
+// Under every budget short of what a run with constraints needs, the
+// set-up fails with 1 and the shortage is recorded; from the first budget
+// that suffices it succeeds, with every constraint's storage in place.
+TEST_F(SetupTest, EveryShortageOfTheSetUpFails) {
+  int failures = 0;
+  bool succeeded = false;
+  for (std::size_t budget = 2000; budget < 40000 && !succeeded; budget += 8) {
+    platform::Pool pool(budget);
+    ZOPTGLOBAL* g = record(12, pool.handle());
+    ASSERT_NE(g, nullptr);
+    int rc = zoptcnt(0, 3, g);
+    for (int k = 0; rc == 0 && k < 3; ++k) rc = add(g, 1, k);
+    if (rc == 0) rc = zoptsu(g);
+    const long shortage = platform::take_memory_shortage();
+    if (rc != 0) {
+      EXPECT_EQ(rc, 1);
+      EXPECT_GT(shortage, 0) << budget;
+      ++failures;
+      continue;
+    }
+    succeeded = true;
+    const ZOPTMARQU& mq = *g->state.marqu;
+    EXPECT_TRUE(mq.singrowsc && mq.q && mq.beta && mq.mat && mq.fmat && mq.Q && mq.z && mq.pk && mq.yk &&
+                g->state.pmap && mq.correction);
+  }
+  EXPECT_TRUE(succeeded);
+  EXPECT_GT(failures, 100);
 }
 
 }  // namespace

@@ -68,7 +68,7 @@ TEST_F(WorkingSetTest, AnAdditionWaitsForTheStepsToStallAndThenMovesOntoTheBound
 }
 
 // lambda = g for these bounds. Equal negative estimates: the later one
-// leaves; positive ones hold.
+// leaves; positive ones hold; a negative first one leaves the list.
 TEST_F(WorkingSetTest, OfTwoEqualNegativeMultipliersTheLaterIsDropped) {
   both_active(-1, -1);
   g_->state.r = 0;  // near convergence: the estimates are not compared
@@ -82,6 +82,14 @@ TEST_F(WorkingSetTest, OfTwoEqualNegativeMultipliersTheLaterIsDropped) {
   both_active(0.5, 2);
   zndelac(g_);
   EXPECT_EQ(st.marqu->nact, 2);
+
+  // Only the first is negative: it leaves and the second takes its place.
+  both_active(-1, 2);
+  zndelac(g_);
+  ASSERT_EQ(st.marqu->nact, 1);
+  EXPECT_EQ(st.conp[0], st.conp_i[1]);
+  EXPECT_EQ(st.conp_i[0]->act, '0');
+  EXPECT_EQ(st.conp_i[1]->act, '1');
 }
 
 // Away from convergence the second estimate, from the gradient the saved

@@ -2,15 +2,19 @@
 // CONVERGEOBJ= and CONVERGEPARM= stop (recomputed from the ITER rows), the
 // warning statuses of the ConvergenceStatus table, return codes
 // across BY groups, a covariance that cannot be formed, the note of a run
-// that stopped with too few observations, and the modified Cholesky check
+// that stopped with too few observations, a covariance that is not positive
+// semi-definite or could not be checked, and the modified Cholesky check
 // against a factor formed here and as the stand-alone CheckEigVals.
 #include <algorithm>
 #include <functional>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "host/missing.h"
+#include "platform/pool.h"
 #include "procedure/convergence_status.h"
 #include "procedure/estimation_parts.h"
 #include "estimation_fixture.h"
@@ -66,6 +70,11 @@ TEST_F(ConvergenceTest, AWarningInTheSetUpOrTheGroupGivesStatusTwo) {
   write_file("v.csv", "x,y,b\n1,1.9,0\n2,1.1,0\n3,0.62,0\n4,0.41,0\n");
   ASSERT_EQ(run(std::string("proc ruva data=v") + kModel), 4) << log_text();
   EXPECT_EQ(statuses().back(), std::make_pair(2, message(117)));
+  // The same warning with BY groups: each group's status names the set-up.
+  write_file("v.csv", "k,x,y,b\n1,1,1.9,0\n1,2,1.1,0\n1,3,0.62,0\n2,1,2,0\n2,2,1.2,0\n2,3,0.7,0\n");
+  json_.str("");
+  ASSERT_EQ(run(std::string("proc ruva data=v; by k") + kModel), 4) << log_text();
+  EXPECT_EQ(statuses(), (std::vector<std::pair<int, std::string>>(2, {2, message(118)})));
   // A grid point outside the bounds: a warning of the BY group.
   write_file("g.csv", "k,x,y\n1,1,1.9\n1,2,1.1\n1,3,0.62\n");
   json_.str("");
@@ -173,6 +182,52 @@ TEST_F(ConvergenceTest, AStoppedRunWithTooFewObservationsSaysHowMany) {
   ASSERT_EQ(run("proc ruva data=d maxiter=1 noprint" + program), 4) << log_text();
   EXPECT_EQ(log_text().find(note), std::string::npos);
   EXPECT_EQ(listing_.str().find(note), std::string::npos);
+}
+
+// NEWTON with G4 inverts the full Hessian of the SSE as it is. At a start
+// where that Hessian (in closed form here) is indefinite the covariance
+// fails the check with a warning; where it is positive definite it passes.
+// Without room for the check the covariance is not known to be usable.
+TEST_F(ConvergenceTest, AnIndefiniteHessianGivesACovarianceThatIsNotPositiveSemiDefinite) {
+  const double x[6] = {1, 2, 3, 4, 5, 6}, y[6] = {1.9, 1.1, 0.62, 0.41, 0.27, 0.13};
+  auto determinant = [&](double a, double b) {
+    double saa = 0, sab = 0, sbb = 0;
+    for (int i = 0; i < 6; ++i) {
+      const double e = std::exp(-b * x[i]), r = y[i] - a * e;
+      saa += e * e, sab += r * x[i] * e - a * x[i] * e * e, sbb += a * a * x[i] * x[i] * e * e - r * a * x[i] * x[i] * e;
+    }
+    return saa * sbb - sab * sab;
+  };
+  const std::pair<const char*, bool> starts[] = {{"a=0.5 b=2", false}, {"a=3 b=0.5", true}};
+  for (const auto& [start, definite] : starts) {
+    ASSERT_EQ(determinant(std::atof(start + 2), std::atof(std::strchr(start, 'b') + 2)) > 0, definite);
+    EXPECT_EQ(run(std::string("proc ruva data=d method=newton g4 maxiter=0; parms ") + start +
+                  "; model y = a*exp(-b*x);"),
+              4)
+        << log_text();
+    EXPECT_EQ(logged(133), definite ? 0 : 1) << start << log_text();
+  }
+  COV_CHECK_STATUS cs = COV_PSD;
+  ASSERT_EQ(run_and_inspect(std::string("proc ruva data=d") + kModel, procedure_test::fit_first_group_body,
+                            [&](RUVACOM* ctx) {
+                              platform::Pool& pool = platform::Host::current().task_pool();
+                              pool.set_budget(pool.bytes_held() + 1);
+                              cs = converge_tab(ctx, 1);
+                              pool.set_budget(0);
+                              platform::take_memory_shortage();
+                            }),
+            0)
+      << log_text();
+  EXPECT_EQ(cs, COV_NOT_PSD);
+}
+
+// No point satisfies a < b and b < a: the iterations stop before any pass,
+// so the note is the bounds', with no count of usable observations.
+TEST_F(ConvergenceTest, BoundsThatNoStartSatisfiesStopTheIterations) {
+  ASSERT_EQ(run("proc ruva data=d; parms a=1 b=0.1; bounds a < b, b < a; model y = a*exp(-b*x);"), 4) << log_text();
+  EXPECT_EQ(logged(83), 1) << log_text();
+  EXPECT_EQ(logged(67), 0) << log_text();
+  EXPECT_EQ(statuses().back(), std::make_pair(3, message(21)));
 }
 
 // The stand-alone check of the covariance: the inverse of a fit passes, a

@@ -2,7 +2,7 @@
 // each kept parameter's first derivative and for the packed second
 // derivatives, checked against the closed forms of an exponential model at
 // one observation; supplied DER. variables, CHECKDER, and parameters the
-// model does not use.
+// model does not use; the LISTDER and LISTDEP listings.
 #include <cmath>
 #include <string>
 #include <vector>
@@ -104,6 +104,30 @@ TEST_F(DerivativeSetupTest, ParametersTheModelDoesNotUse) {
 TEST_F(DerivativeSetupTest, AnUndefinedDependentVariable) {
   EXPECT_EQ(run("proc ruva data=d; parms b0=1; model z = b0*x;", one_observation_body), 1012);
   EXPECT_EQ(logged(13), 1);
+}
+
+// LISTDER lists each generated derivative with its chain rule through the
+// program's own variables: d/db1 of b0/(1 + h), h = b1 x, is -y x/(1 + h).
+// LISTDEP lists what each assigned variable depends on.
+TEST_F(DerivativeSetupTest, ListderAndListdepListTheDerivativesAndDependencies) {
+  write_file("d.csv", "x,y\n1,2\n2,1.4\n4,0.9\n");
+  ASSERT_EQ(run("proc ruva data=d listder listdep noprint; parms b0=1 b1=1; h = b1*x; model y = b0/(1+h);"),
+            0)
+      << log_text();
+  std::istringstream listing(listing_.str());
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(listing, line);) {
+    std::istringstream words(line);
+    std::string word, joined;
+    while (words >> word) joined += (joined.empty() ? "" : " ") + word;
+    if (!joined.empty()) lines.push_back(joined);
+  }
+  EXPECT_EQ(lines, (std::vector<std::string>{"Listing of Derivatives", "Objective With respect to Derivative",
+                                             "MODEL.y b0 @MODEL.y/@b0", "@MODEL.y/@b0 = 1/(1 + h);",
+                                             "MODEL.y b1 @MODEL.y/@b1", "@h/@b1 = x;",
+                                             "@MODEL.y/@b1 = -(MODEL.y*@h/@b1)/(1 + h);",
+                                             "Listing of Compiled Program Dependencies", "Variable Depends on",
+                                             "h b1 x", "MODEL.y b0 b1 x"}));
 }
 
 }  // namespace

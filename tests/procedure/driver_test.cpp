@@ -1,6 +1,7 @@
 // The step driver: the return code with no BY group, faults at the
-// procedure level (in the BY-group loop and in the phases before it), the
-// bootstrap stream restarted for every group, and the end-of-task clean-up.
+// procedure level (in the BY-group loop and in the phases before it), output
+// data sets the host gives no variable list, the bootstrap stream restarted
+// for every group, and the end-of-task clean-up.
 #include <new>
 #include <string>
 #include <vector>
@@ -100,6 +101,35 @@ TEST_F(DriverTest, AFaultBeforeTheByGroupLoopEndsTheStepWith1012) {
   host_.replace_service(148, 57, real);
   EXPECT_EQ(rc, 1012) << log_text();
   EXPECT_EQ(context()->bycnt, 0);
+}
+
+// The host refuses an output data set its variable list: OUTEST= and OUTPUT
+// end the step with 1016 before any fit; a PROFILE or BOOTSTRAP data set
+// gives up that request alone, and the fit goes on (an error: no data set).
+int refuse_variable_list(XO_FILE*, int, int, XV_VECTOR** vector) {
+  *vector = nullptr;
+  return 0;
+}
+
+TEST_F(DriverTest, AnOutputDataSetWithoutAVariableListIsReported) {
+  const struct {
+    const char *options, *statements, *data_set, *message;
+    int rc;
+  } cases[] = {
+      {" outest=est", "", "est", "Work storage for the fit could not be allocated.", 1016},
+      {"", " output out=o p=p;", "o", "There is not enough memory for the step's lists.", 1016},
+      {"", " profile b / profdata=pr;", "pr", "Work storage for the fit could not be allocated.", 8},
+      {"", " bootstrap / bootdata=bt nsamples=10;", "bt", "Work storage for the fit could not be allocated.", 8},
+  };
+  for (const auto& c : cases) {
+    void* real = host_.replace_service(212, 71, reinterpret_cast<void*>(&refuse_variable_list));
+    const int rc = run(std::string("proc ruva data=d") + c.options + "; " + kFit + c.statements);
+    host_.replace_service(212, 71, real);
+    EXPECT_EQ(rc, c.rc) << c.statements << log_text();
+    EXPECT_NE(log_text().find(std::string("ERROR: ") + c.message), std::string::npos) << log_text();
+    EXPECT_EQ(logged(20), c.rc == 8 ? 1 : 0) << log_text();
+    EXPECT_FALSE(std::filesystem::exists(dir_ / (std::string(c.data_set) + ".csv")));
+  }
 }
 
 // Running out of memory is no fault a recovery point may swallow: wherever

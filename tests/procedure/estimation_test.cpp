@@ -259,6 +259,40 @@ TEST_F(FitTest, NohalveAcceptsEveryStep) {
   for (std::size_t k = 1; k < iters.size(); ++k) rose = rose || number(iters[k], "_SSE_") > number(iters[k - 1], "_SSE_");
   EXPECT_TRUE(rose);
   EXPECT_NEAR(number(rows_of("est", "FINAL")[0], "b"), 1.0, 1e-3);
+  // A model linear in its parameters converges in one iteration: without
+  // halving the relative change of the objective needs two, so it is
+  // missing; with halving it is |f1 - f0| / |f0 + 1e-6| of the ITER rows.
+  json_.str("");
+  const std::string linear = "; parms a=1 b=0.1; model y = a + b*x;";
+  ASSERT_EQ(run("proc ruva data=d outest=est nohalve" + linear), 0) << log_text();
+  ASSERT_EQ(run("proc ruva data=d outest=est" + linear), 0) << log_text();
+  iters = rows_of("est", "ITER");
+  ASSERT_EQ(iters.size(), 2u);
+  const double f0 = number(iters[0], "_SSE_"), f1 = number(iters[1], "_SSE_");
+  const auto summaries = tables("EstSummary");
+  ASSERT_EQ(summaries.size(), 2u);
+  EXPECT_EQ(summaries[0]["rows"][5][0], "Object");
+  EXPECT_TRUE(summaries[0]["rows"][5][1].is_null());
+  EXPECT_NEAR(summaries[1]["rows"][5][1].get<double>(), std::fabs(f1 - f0) / std::fabs(f0 + 1e-6), 1e-12);
+}
+
+// From Vm=100 K=1 the Gauss-Newton step overshoots: the cubic and the
+// quadratic step-size searches (the cubic with the gradient accumulated at
+// trial points that skip the derivatives) reach Bates and Watts' estimates
+// for the treated Puromycin data, Vm = 212.68, K = 0.06412.
+TEST_F(FitTest, StepSizeSearchesReachThePublishedPuromycinEstimates) {
+  write_file("p.csv", "conc,rate\n0.02,76\n0.02,47\n0.06,97\n0.06,107\n0.11,123\n0.11,139\n0.22,159\n0.22,152\n"
+                      "0.56,191\n0.56,201\n1.10,207\n1.10,200\n");
+  for (const char* method : {"cubic", "quad"}) {
+    ASSERT_EQ(run(std::string("proc ruva data=p outest=est smethod=") + method +
+                  "; parms Vm=100 K=1; model rate = Vm*conc/(K+conc);"),
+              0)
+        << method << log_text();
+    const Row final = rows_of("est", "FINAL").at(0);
+    EXPECT_NEAR(number(final, "Vm"), 212.68, 0.005) << method;
+    EXPECT_NEAR(number(final, "K"), 0.06412, 0.000005) << method;
+    EXPECT_GT(rows_of("est", "ITER").size(), 3u) << method;
+  }
 }
 
 // The program sees the SSE of the latest update; the fit is the same.
@@ -353,6 +387,11 @@ TEST_F(FitTest, ADroppedParameterKeepsItsStartingValue) {
   const std::vector<double> dropped = final_estimates({"a", "b"});
   ASSERT_EQ(dropped.size(), 2u);
   EXPECT_EQ(dropped, plain);
+  // Its starting value from a PDATA= data set.
+  write_file("p.csv", "Parameter,Estimate\na,4\nc,7\nb,0.3\n");
+  ASSERT_EQ(run("proc ruva data=d outest=est; parms / pdata=p; model y = a*exp(-b*x) + c*0*x;"), 4) << log_text();
+  EXPECT_NE(log_text().find("does not depend on the parameter c"), std::string::npos);
+  EXPECT_EQ(final_estimates({"a", "b"}), plain);
 }
 
 }  // namespace

@@ -110,6 +110,14 @@ TEST_F(GridSearchTest, AGridWhoseTableCannotBeHeldIsRefused) {
   EXPECT_TRUE(grid_rows().empty());
 }
 
+// 2000^3 points pass the largest count a grid may have, BEST= or not.
+TEST_F(GridSearchTest, AGridOfMoreThanTheLargestCountIsRefused) {
+  const std::string grid = "parms a = 1 to 2000 b = 1 to 2000 c = 1 to 2000; model y = a + b*x + c*x*x;";
+  ASSERT_EQ(run("proc ruva data=d best=1; " + grid), 1012) << log_text();
+  EXPECT_NE(log_text().find("ERROR: The grid of starting values has more than 2147483647 points."), std::string::npos)
+      << log_text();
+}
+
 TEST_F(GridSearchTest, StimerLogsTheTimeOfTheSearch) {
   host_.options().set("STIMER");
   ASSERT_EQ(run("proc ruva data=d; parms b = 1 2; model y = b*x;"), 0) << log_text();

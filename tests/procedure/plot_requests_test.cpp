@@ -58,6 +58,8 @@ struct Case {
 
 const std::vector<Case> kCases = {
     {"plots", "d1 a0 u0 B0", "a0d0 111110000", "u0 rB0 lB0 o0 global", "u0 s0 rB0", "m0 i0 c0 o1 global"},
+    // An empty list asks for the default set, as PLOTS alone does.
+    {"plots=()", "d1 a0 u0 B0", "a0d0 111110000", "u0 rB0 lB0 o0 global", "u0 s0 rB0", "m0 i0 c0 o1 global"},
     {"plots=none", "d0 a0 u0 B0", "a0d0 111110000", "-", "-", "-"},
     {"plots=all", "d0 a1 u0 B0", "a0d0 111110000", "u0 rB0 lB0 o0 global", "u0 s0 rB0", "m0 i0 c0 o1 global"},
     {"plots(stats=none)=fit", "d0 a0 u0 B0", "-", "-", "-", "m0 i0 c0 o1 -"},

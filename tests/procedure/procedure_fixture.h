@@ -113,7 +113,7 @@ class ProcedureTest : public ::testing::Test {
     const platform::Message* m = host_.messages().find(305, number);
     if (!m) return -1;
     static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
-    static const std::regex insert(R"(%[-+ #0-9.*]*[a-zA-Z])");
+    static const std::regex insert(R"(%[-+ #0-9.*]*[hlLqjzt]*[a-zA-Z])");
     // Literal parts escaped, each insert matching anything.
     std::string pattern;
     std::sregex_token_iterator part(m->text.begin(), m->text.end(), insert, -1), end;

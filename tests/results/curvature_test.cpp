@@ -286,6 +286,36 @@ TEST_F(CurvatureTest, LinearModelHasNoCurvatureAndNoBias) {
   EXPECT_EQ(logged(157) + logged(158), 0) << log_text();
 }
 
+// Without a standard radius (no error degrees of freedom) or with a
+// parameter that cannot be estimated there are no measures and no biases;
+// the critical value 1/sqrt(F(0.95; p, n - p)) stays where it exists: with
+// p = n - p = 2, F's distribution function is x/(1 + x), so F = 19. A fit
+// without error degrees of freedom has no skewness and no standard error
+// of an additional estimate either.
+TEST_F(CurvatureTest, NoMeasuresWithoutARadiusOrAFullRank) {
+  ASSERT_EQ(fit("x,y\n1,1.9\n3,0.62\n", "proc ruva data=d ruvameasures bias hougaard; parms a=1 b=0.1; "
+                "model y = a*exp(-b*x); estimate 'half' log(2)/b;"),
+            0)
+      << log_text();
+  EXPECT_NE(log_text().find("Incorrect or missing standard radius"), std::string::npos) << log_text();
+  const Json m = table("NonlinearityMeasures");
+  for (int row = 0; row < 5; ++row) EXPECT_TRUE(cell(m, row, "Value").is_null()) << row;
+  for (const char* column : {"Bias", "Skewness", "StdErr"})
+    for (int row = 0; row < 2; ++row) EXPECT_TRUE(cell(table("ParameterEstimates"), row, column).is_null()) << column;
+  EXPECT_NEAR(number(table("AdditionalEstimates"), 0, "Estimate"), std::log(2.0) / estimates(1, "Estimate"), 1e-12);
+  EXPECT_TRUE(cell(table("AdditionalEstimates"), 0, "StandardError").is_null());
+
+  json_.str("");
+  ASSERT_EQ(fit("x,y,z\n1,1.9,0\n2,1.1,0\n3,0.62,0\n4,0.41,0\n",
+                "proc ruva data=d ruvameasures; parms a=1 c=1; model y = a*exp(-0.5*x) + c*z;"),
+            0)
+      << log_text();
+  EXPECT_NE(log_text().find("Singular first derivative matrix."), std::string::npos) << log_text();
+  const Json s = table("NonlinearityMeasures");
+  for (int row = 0; row < 4; ++row) EXPECT_TRUE(cell(s, row, "Value").is_null()) << row;
+  EXPECT_NEAR(number(s, 4, "Value"), 1 / std::sqrt(19.0), 1e-12);
+}
+
 // Frequency weights 1, 2, 3 give the curvatures and biases of the rows
 // repeated (the variance fixed by SIGSQ=, since the degrees of freedom
 // differ).

@@ -2,8 +2,8 @@
 // forms of a model linear in its parameters, a published local-influence
 // direction (also under a rescaled parameter), frequency weights against
 // replicated rows, the saved diagnostics of the OUTPUT data set when an
-// observation in the middle cannot be used, and Misra1a against dense
-// references formed here.
+// observation in the middle cannot be used or their file fails, and
+// Misra1a against dense references formed here.
 #include <cmath>
 #include <string>
 #include <vector>
@@ -367,6 +367,74 @@ TEST_F(DiagnosticsTest, FitPlotGivesIdAndRegressorColumnsAndTheGroupRange) {
   ASSERT_EQ(run("proc ruva data=d; by g; parms a=2 k=0.2; model y = a*exp(-k*x); " + kOutput, fit_plot_body), 0)
       << log_text();
   EXPECT_EQ(observed_label(), "Remaining mass");
+  // A dependent variable the program computes has its own name.
+  json_.str("");
+  ASSERT_EQ(run("proc ruva data=d; by g; parms a=2 k=0.2; ly = log(y); model ly = log(a) - k*x; " + kOutput,
+                fit_plot_body),
+            0)
+      << log_text();
+  EXPECT_EQ(observed_label(), "ly");
+}
+
+// The file of saved diagnostics cannot be opened: the saved statistics
+// stay missing, with a warning, and the predicted values are the fit's own.
+// A write to it fails: the host's error, and the step writes no data set.
+// A read fails: that observation's are missing.
+int refuse_open(XC_FILE** file, const XC_OPEN*) {
+  *file = nullptr;
+  return kXcBadOpen;
+}
+int g_calls_before_failure = 0;
+void* g_real_service = nullptr;
+int failing_write(XC_FILE* file, const void* record, int length) {
+  if (g_calls_before_failure-- == 0) return kXcIoFailed;
+  return reinterpret_cast<decltype(&failing_write)>(g_real_service)(file, record, length);
+}
+
+int failing_read(XC_FILE* file, void* buffer, int length) {
+  if (g_calls_before_failure-- == 0) return kXcIoFailed;
+  return reinterpret_cast<decltype(&failing_read)>(g_real_service)(file, buffer, length);
+}
+
+TEST_F(DiagnosticsTest, WithoutTheFileOfSavedDiagnosticsTheyStayMissing) {
+  const std::string program = "proc ruva data=d; parms a=2 k=0.2; model y = a*exp(-k*x); " + kOutput + " output out=q p=p;";
+  ASSERT_EQ(fit(decay_csv(), program), 0) << log_text();
+  const std::vector<Row> ref = read_rows("q"), ref_saved = read_rows("o");
+  struct {
+    int entry, rc;
+    void* service;
+    const char* message;
+  } cases[] = {{7, 4, reinterpret_cast<void*>(&refuse_open), "WARNING: The file of saved diagnostics could not be opened"},
+               {11, 8, reinterpret_cast<void*>(&failing_write),
+                "ERROR: The utility file's temporary file could not be read or written."}};
+  for (const auto& c : cases) {
+    for (const char* file : {"o.csv", "q.csv"}) std::filesystem::remove(dir_ / file);
+    g_calls_before_failure = 2;
+    g_real_service = host_.replace_service(48, c.entry, c.service);
+    EXPECT_EQ(fit(decay_csv(), program), c.rc) << log_text();
+    host_.replace_service(48, c.entry, g_real_service);
+    EXPECT_NE(log_text().find(c.message), std::string::npos) << log_text();
+    if (c.rc == 8) {
+      EXPECT_FALSE(std::filesystem::exists(dir_ / "o.csv"));
+      continue;
+    }
+    const std::vector<Row> saved = read_rows("o"), predicted = read_rows("q");
+    ASSERT_EQ(saved.size(), ref.size());
+    ASSERT_EQ(predicted.size(), ref.size());
+    for (std::size_t i = 0; i < ref.size(); ++i) {
+      for (const char* name : kSaved) EXPECT_TRUE(std::isnan(number(saved[i], name))) << name << i;
+      EXPECT_EQ(number(predicted[i], "p"), number(ref[i], "p"));
+    }
+  }
+  // A failed read leaves that observation's saved statistics missing.
+  g_calls_before_failure = 2;
+  g_real_service = host_.replace_service(48, 9, reinterpret_cast<void*>(&failing_read));
+  EXPECT_EQ(fit(decay_csv(), program), 0) << log_text();
+  host_.replace_service(48, 9, g_real_service);
+  const std::vector<Row> saved = read_rows("o");
+  ASSERT_EQ(saved.size(), ref_saved.size());
+  for (std::size_t i = 0; i < saved.size(); ++i)
+    for (const char* name : kSaved) expect_near(number(saved[i], name), i == 2 ? NAN : number(ref_saved[i], name), 0, name);
 }
 
 // With 303 parameters the projection's cross products take m(m+1)/2

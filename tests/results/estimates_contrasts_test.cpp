@@ -174,27 +174,48 @@ TEST_F(EstimatesTest, NonlinearFunctionsFollowTheDeltaMethod) {
 }
 
 // Variables the program computes from the parameters and constants give
-// the delta-method results of the expressions written out.
+// the delta-method results of the expressions written out, as a parameter
+// itself does, whether the parameters come from PARMS or from a PDATA= data
+// set.
 TEST_F(EstimatesTest, ProgramVariablesWithConstantsAreTheirExpressions) {
-  ASSERT_EQ(fit(results_test::kPuromycin,
-                "proc ruva data=d; parms Vm=200 K=0.1; model rate = Vm*conc/(K+conc);"
-                " h = 2*Vm; g = Vm/(K + 0.5); d = Vm*K - 13;"
-                " estimate 'h' h; estimate 'g' g; contrast 'd' d;"),
+  write_file("p.csv", "Parameter,Estimate\nVm,200\nK,0.1\n");
+  for (const char* parms : {"parms Vm=200 K=0.1;", "parms / pdata=p;"}) {
+    SCOPED_TRACE(parms);
+    json_.str("");
+    ASSERT_EQ(fit(results_test::kPuromycin, std::string("proc ruva data=d; ") + parms +
+                                                " model rate = Vm*conc/(K+conc);"
+                                                " h = 2*Vm; g = Vm/(K + 0.5); d = Vm*K - 13;"
+                                                " estimate 'h' h; estimate 'g' g; estimate 'half' Vm/2; contrast 'd' d;"),
+              0)
+        << log_text();
+    const Json pe = table("ParameterEstimates"), add = table("AdditionalEstimates"), con = table("Contrasts");
+    ASSERT_TRUE(add.is_object() && con.is_object()) << log_text();
+    const double vm = number(pe, 0, "Estimate"), k = number(pe, 1, "Estimate");
+    const std::vector<double> v = puromycin_covariance(vm, k);
+    const Matrix g = {{2, 0}, {1 / (k + 0.5), -vm / ((k + 0.5) * (k + 0.5))}, {k, vm}};
+    const std::vector<double> cov = congruence(g, v);
+    const double value[2] = {2 * vm, vm / (k + 0.5)};
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_NEAR(number(add, i, "Estimate"), value[i], 1e-12 * value[i]) << i;
+      EXPECT_NEAR(number(add, i, "StandardError"), std::sqrt(cov[zisub(i, i)]), 1e-9 * std::sqrt(cov[zisub(i, i)])) << i;
+    }
+    EXPECT_NEAR(number(add, 2, "StandardError"), std::sqrt(v[zisub(0, 0)]) / 2, 1e-9 * std::sqrt(v[zisub(0, 0)]));
+    const double f = std::pow(vm * k - 13, 2) / cov[zisub(2, 2)];
+    EXPECT_NEAR(number(con, 0, "FValue"), f, 1e-9 * f);
+  }
+}
+
+// sqrt(|K| - K) is 0 at K > 0, where its derivative 1/(2 sqrt(0)) cannot be
+// formed: that estimate has no standard error; the next is unaffected.
+TEST_F(EstimatesTest, AnEstimateWithoutADerivativeHasNoStandardError) {
+  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d; parms Vm=200 K=0.1; model rate = Vm*conc/(K+conc);"
+                                          " estimate 'root' sqrt(abs(K) - K); estimate 'half' Vm/2;"),
             0)
       << log_text();
-  const Json pe = table("ParameterEstimates"), add = table("AdditionalEstimates"), con = table("Contrasts");
-  ASSERT_TRUE(add.is_object() && con.is_object()) << log_text();
-  const double vm = number(pe, 0, "Estimate"), k = number(pe, 1, "Estimate");
-  const std::vector<double> v = puromycin_covariance(vm, k);
-  const Matrix g = {{2, 0}, {1 / (k + 0.5), -vm / ((k + 0.5) * (k + 0.5))}, {k, vm}};
-  const std::vector<double> cov = congruence(g, v);
-  const double value[2] = {2 * vm, vm / (k + 0.5)};
-  for (int i = 0; i < 2; ++i) {
-    EXPECT_NEAR(number(add, i, "Estimate"), value[i], 1e-12 * value[i]) << i;
-    EXPECT_NEAR(number(add, i, "StandardError"), std::sqrt(cov[zisub(i, i)]), 1e-9 * std::sqrt(cov[zisub(i, i)])) << i;
-  }
-  const double f = std::pow(vm * k - 13, 2) / cov[zisub(2, 2)];
-  EXPECT_NEAR(number(con, 0, "FValue"), f, 1e-9 * f);
+  const Json pe = table("ParameterEstimates"), add = table("AdditionalEstimates");
+  EXPECT_EQ(number(add, 0, "Estimate"), 0);
+  EXPECT_TRUE(cell(add, 0, "StandardError").is_null());
+  EXPECT_NEAR(number(add, 1, "StandardError"), number(pe, 0, "StdErr") / 2, 1e-12 * number(pe, 0, "StdErr"));
 }
 
 // y = a + b x + c x^2 on 13 points: F = (Lb - m)' (L (X'X)^-1 L')^-1 (Lb - m) / (q s2).

@@ -101,6 +101,30 @@ TEST_F(HougaardTableTest, TheSkewnessColumnShowsTheFinalisedMeasure) {
   EXPECT_NEAR(number(t, 0, "Skewness"), -1.5 * std::sqrt(mse) / (theta * theta * std::sqrt(sxx)), 1e-12);
 }
 
+// Weights w give the skewness of the unweighted fit of sqrt(w) y on
+// sqrt(w) f(x): the same sum of squares, derivatives and second derivatives.
+TEST_F(HougaardTableTest, WeightsGiveTheSkewnessOfTheRescaledFit) {
+  const double x[6] = {1, 2, 3, 4, 5, 6}, y[6] = {1.9, 1.1, 0.62, 0.41, 0.27, 0.13}, w[6] = {1, 2, 0.5, 3, 1, 2};
+  std::string weighted = "x,y,w\n", rescaled = "x,y,s\n";
+  char line[120];
+  for (int i = 0; i < 6; ++i) {
+    std::snprintf(line, sizeof line, "%g,%.17g,%.17g\n", x[i], y[i], w[i]);
+    weighted += line;
+    std::snprintf(line, sizeof line, "%g,%.17g,%.17g\n", x[i], y[i] * std::sqrt(w[i]), std::sqrt(w[i]));
+    rescaled += line;
+  }
+  ASSERT_EQ(fit(weighted, "proc ruva data=d hougaard; parms a=1 b=0.1; _weight_ = w; model y = a*exp(-b*x);"), 0)
+      << log_text();
+  ASSERT_EQ(fit(rescaled, "proc ruva data=d hougaard; parms a=1 b=0.1; model y = s*a*exp(-b*x);"), 0) << log_text();
+  const auto t = tables("ParameterEstimates");
+  ASSERT_EQ(t.size(), 2u);
+  for (std::size_t row : {0, 1}) {
+    const double expected = number(t[1], row, "Skewness");
+    EXPECT_NE(expected, 0);
+    EXPECT_NEAR(number(t[0], row, "Skewness"), expected, 1e-8 * std::fabs(expected)) << row;
+  }
+}
+
 // c >= 0.5 holds c at its bound: the last pass runs on the cross products
 // projected onto a and b, so their skewness is that of the fit with c
 // fixed at 0.5, by every method (NEWTON's covariance carries the second

@@ -1,11 +1,13 @@
 // The OUTPUT data sets of fits of a model linear in its parameters, against
 // the closed forms of (weighted) least squares computed here with LAPACK;
+// the labels of LABEL statements;
 // their layout and description read back by the data-set loader; and the
 // OUTPUT pass at a fit state set by the test (a rounding-negative leverage,
 // a file of saved diagnostics).
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <tuple>
 #include <vector>
 
@@ -148,6 +150,24 @@ TEST_F(OutputDataSetTest, StatisticsAreTheClosedFormsOfLeastSquares) {
   }
 }
 
+// An OUTPUT ALPHA= of 0 or 1 gives no level: it is ignored with a warning,
+// and the limits are at the PROC statement's level.
+TEST_F(OutputDataSetTest, AnOutputAlphaOutsideTheOpenIntervalIsIgnored) {
+  for (const char* alpha : {"0", "1"}) {
+    ASSERT_EQ(fit(data_csv(), std::string("proc ruva data=d alpha=0.1; parms a=0 b=0 c=0; model y = a + b*x1 + c*x2; "
+                                          "output out=o lcl=lcl / alpha=") + alpha + ";"),
+              4)
+        << log_text();
+    EXPECT_NE(log_text().find(std::string("WARNING: ALPHA=") + alpha + " of the OUTPUT statement must lie strictly"),
+              std::string::npos)
+        << log_text();
+    platform::ds::Problem problem;
+    const auto table = platform::ds::load_table("WORK.o", dir_ / "o.csv", &problem);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->variables[table->find("lcl")].label, "Lower 90% Prediction Limit") << alpha;
+  }
+}
+
 // ID lists expand over the variables of the data set and the program, in
 // their order: _ALL_, ranges and prefixes, never the parameters or the
 // model's own symbols; a list that matches nothing is an error.
@@ -165,6 +185,31 @@ TEST_F(OutputDataSetTest, IdListsExpandOverTheProgramsVariables) {
     EXPECT_EQ(names, (std::vector<std::string>{"g", "x1", "x2", "y", "w", "s", "z", "p"}));
   }
   EXPECT_NE(fit(data_csv(), "proc ruva data=d; id q:; " + body), 0);
+}
+
+// LABEL statements label the parameters in OUTEST= (and in the estimates
+// table's Label column, shown under an active bound) and the program's ID
+// variables in OUTPUT data sets; an unlabelled parameter has no label.
+TEST_F(OutputDataSetTest, LabelStatementsLabelParametersAndIdVariables) {
+  ASSERT_EQ(fit(data_csv(), "proc ruva data=d outest=est; id z; z = 10*x1; label a = 'Intercept at zero' z = 'Ten x1'; "
+                            "parms a=0 b=0 c=0; bounds c >= 0; model y = a + b*x1 + c*x2; output out=o p=p;"),
+            0)
+      << log_text();
+  auto labels = [&](const char* name) {
+    platform::ds::Problem problem;
+    const auto table = platform::ds::load_table(std::string("WORK.") + name, dir_ / (std::string(name) + ".csv"), &problem);
+    std::map<std::string, std::string> out;
+    if (table)
+      for (const auto& v : table->variables) out[v.name] = v.label;
+    return out;
+  };
+  const auto est = labels("est");
+  EXPECT_EQ(est.at("a"), "Intercept at zero");
+  EXPECT_EQ(est.at("b"), "");
+  EXPECT_EQ(labels("o").at("z"), "Ten x1");
+  const results_test::Json t = table("ParameterEstimates");
+  EXPECT_EQ(cell(t, 0, "Label"), "Intercept at zero");
+  EXPECT_EQ(cell(t, 1, "Label"), "");
 }
 
 TEST_F(OutputDataSetTest, ByGroupsAppendInOrderAndTheDataSetReadsBack) {

@@ -186,4 +186,23 @@ TEST_F(PuromycinFit, G4ReachesThePublishedMinimumOfARankDeficientModel) {
   }
 }
 
+// With K held at the bound K <= 0.05 as well, the projected problem still
+// cannot tell a from b: b is flagged and has no standard error. The
+// Moore-Penrose inverse of a block [s s; s s] holds 1/(4s), so a has half
+// the standard error of Vm in the fit with K fixed at 0.05 (11 error
+// degrees of freedom in both), as without the bound.
+TEST_F(PuromycinFit, G4UnderAnActiveBoundFlagsTheDependentParameter) {
+  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d g4; parms a=100 b=50 K=0.04; bounds K <= 0.05; "
+                                          "model rate = (a+b)*conc/(K+conc);"),
+            0)
+      << log_text();
+  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d; parms Vm=150; model rate = Vm*conc/(0.05+conc);"), 0)
+      << log_text();
+  const auto t = tables("ParameterEstimates");
+  ASSERT_EQ(t.size(), 2u);
+  EXPECT_NEAR(number(t[0], 0, "Estimate") + number(t[0], 1, "Estimate"), number(t[1], 0, "Estimate"), 1e-6);
+  EXPECT_TRUE(cell(t[0], 1, "StdErr").is_null());
+  EXPECT_NEAR(number(t[0], 0, "StdErr"), number(t[1], 0, "StdErr") / 2, 1e-9 * number(t[1], 0, "StdErr"));
+}
+
 }  // namespace
