@@ -150,7 +150,9 @@ TEST_F(RefitEngine, TaskOrderFailuresAloneAndRefusedDefinitions) {
     EXPECT_EQ(r.task_id, k);
     if (k == 5 || k == 9 || k == 12) {
       EXPECT_LT(r.qxznlo_rc, 0);
-      if (k == 12) EXPECT_EQ(r.qxznlo_rc, platform::refit::kTaskFunctionLimit);
+      if (k == 12) {
+        EXPECT_EQ(r.qxznlo_rc, platform::refit::kTaskFunctionLimit);
+      }
       continue;
     }
     EXPECT_GT(r.qxznlo_rc, 0);
