@@ -51,8 +51,8 @@ void check_input(RUVACOM* ctx, CMPSYM* s, bool estimate) {
   // A computed variable: the message names the data set's variable.
   if (const CMPSYM* d = dataset_dependency(ctx, s)) fail(d, m.dataset_var);
   // A value that differs between observations though no data-set variable
-  // is behind it: the expression would take the value of whichever
-  // observation ran last.
+  // is behind it: the expression would report the value at one observation
+  // as if it held for all.
   if (const std::string carried = carried_input(ctx, s); !carried.empty()) {
     xpmlog(305, m.carried, carried.c_str());
     ruva_exit(3000);
