@@ -1,6 +1,7 @@
 // What ESTIMATE and CONTRAST expressions may be built from: functions of the
 // parameters and of values fixed for the step, never of the observations.
 #include "host/services.h"
+#include "procedure/carried_values.h"
 #include "procedure/procedure_context.h"
 #include "procedure/setup.h"
 #include "procedure/step_exit.h"
@@ -14,9 +15,10 @@ struct Messages {
   int unset;                 // 614, 628
   int input_unset_referenced;  // 615, 629
   int input_unset;           // 616, 630
+  int carried;               // 1010, 1011
 };
-constexpr Messages kEstimate{601, 613, 614, 615, 616};
-constexpr Messages kContrast{621, 627, 628, 629, 630};
+constexpr Messages kEstimate{601, 613, 614, 615, 616, 1010};
+constexpr Messages kContrast{621, 627, 628, 629, 630, 1011};
 
 [[noreturn]] void fail(const CMPSYM* s, int number) {
   xpmlog(305, number, s->nameleng, s->name);
@@ -48,6 +50,13 @@ void check_input(RUVACOM* ctx, CMPSYM* s, bool estimate) {
   if (dataset) fail(s, m.dataset_var);
   // A computed variable: the message names the data set's variable.
   if (const CMPSYM* d = dataset_dependency(ctx, s)) fail(d, m.dataset_var);
+  // A value that differs between observations though no data-set variable
+  // is behind it: the expression would report the value at one observation
+  // as if it held for all.
+  if (const std::string carried = carried_input(ctx, s); !carried.empty()) {
+    xpmlog(305, m.carried, carried.c_str());
+    ruva_exit(3000);
+  }
   if (!lacks_value(s)) return;
   if (!cmp_assigned(s)) {
     if (!cmp_marked(s)) fail(s, cmp_referenced(s) ? m.unset_referenced : m.unset);

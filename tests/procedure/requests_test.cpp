@@ -101,6 +101,42 @@ TEST_F(RequestsTest, ProgramVariablesOfTheExpressions) {
   }
 }
 
+// A value that can change from one observation to the next (a RETAIN,
+// CONTROL or array value the program assigns, a _TEMPORARY_ array, _OBS_,
+// _N_) gives the expression a different value at each observation: refused,
+// named like a data-set variable. Such values kept aside, and RETAIN or
+// array initial values never reassigned, leave the expression fixed.
+TEST_F(RequestsTest, ValuesCarriedBetweenObservations) {
+  const struct {
+    const char* statements;
+    const char* named;  // null: accepted
+    int message;
+  } cases[] = {
+      {"retain r 0; r = r + 1; h = a*r; estimate 'h' h;", "r", 1010},
+      {"retain r 0; r = r + 1; h = a*r; contrast 'h' h;", "r", 1011},
+      {"retain r 0; r = r + 1; estimate 'r' a*r;", "r", 1010},
+      {"retain prev 0; h = a*prev; prev = 2; estimate 'h' h;", "prev", 1010},
+      {"control c 1; c = c + 1; h = a*c; contrast 'h' h;", "c", 1011},
+      {"array w[2] (1 2); w[1] = w[1] + 1; h = a*w[1]; estimate 'h' h;", "w1", 1010},
+      {"array t[2] _temporary_; t[1] = sum(t[1], 1); h = b*t[1]; contrast 'h' h;", "a _TEMPORARY_ array", 1011},
+      {"h = a*_obs_; estimate 'h' h;", "_obs_", 1010},
+      {"contrast 'n' b*_n_;", "_n_", 1011},
+      {"retain n 0; n = n + 1; array t[1] _temporary_; t[1] = n; retain s 3; array w[1] (4); "
+       "h = a*s + w[1]; estimate 'h' h; contrast 'h' h;",
+       nullptr, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.statements);
+    EXPECT_EQ(run(program(c.statements), setup_body), c.named ? 3000 : 0) << log_text();
+    if (!c.named) continue;
+    EXPECT_EQ(logged(c.message), 1) << log_text();
+    const std::string which = c.message == 1010 ? "ESTIMATE" : "CONTRAST";
+    EXPECT_NE(log_text().find("ERROR: The " + which + " expression depends on " + c.named + ", whose value can change"),
+              std::string::npos)
+        << log_text();
+  }
+}
+
 struct Profile {
   bool made = false, off = false;
   Names parms;
