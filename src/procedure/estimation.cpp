@@ -77,13 +77,18 @@ void close_iteration_history(RUVACOM* ctx, ZOPTGLOBAL* g) {
   g->opts.output = nullptr;
 }
 
+// The optimiser stopped for want of usable observations, which the notes of
+// its stop explain cause by cause. Without a feasible start no pass was
+// made: the count of usable observations is unknown, not zero.
+bool stopped_for_too_few_observations(const RUVACOM* ctx, const ZOPTGLOBAL* g, int rc) {
+  return rc != 0 && !ctx->noprint && g->state.error != s_nofeas && g->state.nobs < ctx->nparm;
+}
+
 // The reasons the optimiser stopped, as notes.
-void report_stop(RUVACOM* ctx, ZOPTGLOBAL* g) {
+void report_stop(RUVACOM* ctx, ZOPTGLOBAL* g, int rc) {
   ZOPTSTATE& st = g->state;
   if (ctx->noprint) return;
-  // Without a feasible start no pass was made: the count of usable
-  // observations is unknown, not zero.
-  if (st.error != s_nofeas && st.nobs < ctx->nparm) {
+  if (stopped_for_too_few_observations(ctx, g, rc)) {
     show_note(ctx, yolmsgs(305, kMsgTooFewObservations, st.nobs, ctx->nparm));
     xpmlog(305, kMsgTooFewObservations, st.nobs, ctx->nparm);
     report_unused_observations(ctx);
@@ -117,7 +122,7 @@ void report_outcome(RUVACOM* ctx, ZOPTGLOBAL* g, int rc) {
     xpmlog(305, kMsgConverged);
     return;
   }
-  report_stop(ctx, g);
+  report_stop(ctx, g, rc);
   if (ctx->save) {
     set_outest_type(ctx, "FINAL");
     ctx->iter = special_missing_value();
@@ -162,6 +167,7 @@ void jovopt(RUVACOM* ctx) {
   const double sse = ctx->sse;
   if (ctx->hougaard) prepare_hougaard(ctx);
   run_last_pass(ctx);
+  if (!stopped_for_too_few_observations(ctx, g, rc)) report_uncomputable_observations(ctx);
   ctx->sse = sse;
   form_covariance(ctx);
   relative_change_without_halving(ctx, g);

@@ -42,6 +42,8 @@ RUVAPARMSTR* pdata_entry(const RUVACOM* ctx, const CMPSYM* sym) {
 
 // The values of the current BY group of the parameter data set; false
 // (after notes 305/129) when a parameter of the data set has none here.
+// Only the parameters of the fit need one: a name of the data set that the
+// model was found not to use was dropped, and its values are never read.
 bool read_pdata_group(RUVACOM* ctx) {
   RUVA_PDATA* pd = ctx->pdata;
   if (xbysync(pd->fid, ctx->fiddata) != 0) {
@@ -61,9 +63,11 @@ bool read_pdata_group(RUVACOM* ctx) {
     if (RUVAPARMSTR* entry = sym ? pdata_entry(ctx, sym) : nullptr) append_start_value(entry, pd->estval);
   }
   bool complete = true;
-  for (int i = 0; i < pd->npstr; ++i) {
-    if (pd->pstr[i].npoint > 0) continue;
-    xpmlog(305, kMsgPdataNoValue, pd->pstr[i].sym->nameleng, pd->pstr[i].sym->name);
+  for (int i = 0; i < ctx->nparm; ++i) {
+    const CMPSYM* sym = ctx->parmsym->s[i];
+    const RUVAPARMSTR* entry = pdata_entry(ctx, sym);
+    if (!entry || entry->npoint > 0) continue;
+    xpmlog(305, kMsgPdataNoValue, sym->nameleng, sym->name);
     complete = false;
   }
   if (!complete) ruva_raise_rc(ctx, 4);

@@ -22,17 +22,27 @@ bool report_missing_start(const RUVACOM* ctx) {
   return false;
 }
 
+// How many of the observations read the latest pass left out for `why`,
+// and the first of them; nothing when there are none.
+void report_cause(const RUVACOM* ctx, Unused why) {
+  const int k = static_cast<int>(why);
+  const UnusedObservations& u = ctx->unused;
+  if (u.count[k] == 0) return;
+  if (why == Unused::kDependent)
+    xpmlog(305, kMsgFirstCause + k, u.count[k], ctx->nobs, static_cast<int>(ctx->depname.l), ctx->depname.s,
+           u.first[k]);
+  else
+    xpmlog(305, kMsgFirstCause + k, u.count[k], ctx->nobs, u.first[k]);
+}
+
 }  // namespace
 
 void report_unused_observations(RUVACOM* ctx) {
   if (report_missing_start(ctx)) return;
-  const UnusedObservations& u = ctx->unused;
-  for (int k = 1; k < static_cast<int>(Unused::kCauses); ++k) {
-    if (u.count[k] == 0) continue;
-    if (static_cast<Unused>(k) == Unused::kDependent)
-      xpmlog(305, kMsgFirstCause + k, u.count[k], ctx->nobs, static_cast<int>(ctx->depname.l), ctx->depname.s,
-             u.first[k]);
-    else
-      xpmlog(305, kMsgFirstCause + k, u.count[k], ctx->nobs, u.first[k]);
-  }
+  for (int k = 1; k < static_cast<int>(Unused::kCauses); ++k) report_cause(ctx, static_cast<Unused>(k));
+}
+
+void report_uncomputable_observations(RUVACOM* ctx) {
+  report_cause(ctx, Unused::kDerivative);
+  report_cause(ctx, Unused::kTooLarge);
 }

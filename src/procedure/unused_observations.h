@@ -34,3 +34,8 @@ inline void note_unused(UnusedObservations* u, Unused why, long observation) {
 // starting value, else, for each cause, how many of the observations read
 // the latest pass could not use, and the first of them.
 void report_unused_observations(RUVACOM* ctx);
+// Logs, once per fit after its last pass, the observations left out because
+// a value could not be computed (a derivative, or the residual's square or
+// contribution, overflows or is not a number): for each such cause how many
+// and the first of them. Missing data are left out without a note.
+void report_uncomputable_observations(RUVACOM* ctx);

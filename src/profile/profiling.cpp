@@ -117,6 +117,12 @@ bool write_batch(RUVACOM* ctx, std::vector<QXPROF_RESULT*>& results, int p_index
   return true;
 }
 
+// A BY group's refits: the reference refit's loss is judged by those after
+// it, which are measured against it.
+struct GroupTally {
+  RefitTally reference, later;
+};
+
 // The batch's refits counted into the group's tally; the kind's own tally.
 RefitTally counted(std::vector<QXPROF_RESULT*>& results, RefitTally* all) {
   const RefitTally t = tally_of(results.data(), static_cast<int>(results.size()));
@@ -128,7 +134,7 @@ bool reference_refit(RUVACOM* ctx, RefitTally* all) {
   std::vector<QXPROF_RESULT*> results = run_refit_batch(ctx, 1, 0, -1, kTaskReference);
   if (!results.empty()) reset_reference_values(ctx, results[0]);
   if (!write_batch(ctx, results, -1, kTaskReference)) return false;
-  log_reference_loss(ctx, counted(results, all));
+  counted(results, all);
   return true;
 }
 
@@ -166,7 +172,7 @@ bool jackknife(RUVACOM* ctx, RefitTally* all) {
   return true;
 }
 
-void run_profiling(RUVACOM* ctx, RefitTally* all) {
+void run_profiling(RUVACOM* ctx, GroupTally* tally) {
   RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
   // Tables and graph paths belong to this BY group only.
   std::fill(prof->graph.path_store, prof->graph.path_store + prof->comp.prof_parms.n, nullptr);
@@ -175,12 +181,12 @@ void run_profiling(RUVACOM* ctx, RefitTally* all) {
   if (!ctx->qxprof_block.qxrec_file_h && put_data_qxrec(ctx, kRefitProfile) != 0) return give_up(ctx);
   const FitCheck check = check_refits_reproduce_fit(ctx);
   if (check == FitCheck::kEngineFailed) return give_up(ctx);
-  if (check == FitCheck::kNotReproduced || !reference_refit(ctx, all)) return;
+  if (check == FitCheck::kNotReproduced || !reference_refit(ctx, &tally->reference)) return;
   for (int j = 0; j < prof->comp.prof_parms.n; ++j)
     prof->comp.prof_parm_best_vals[j] = prof->ref.ref_best_parm_vals[prof->comp.prof_parm_loc[j]];
   compute_std_for_prof_parms(ctx);
-  if ((prof->graph.u_tplot_flag || prof->graph.u_confcurv_flag) && !profiles(ctx, all)) return;
-  if (prof->graph.u_jackknife_flag) jackknife(ctx, all);
+  if ((prof->graph.u_tplot_flag || prof->graph.u_confcurv_flag) && !profiles(ctx, &tally->later)) return;
+  if (prof->graph.u_jackknife_flag) jackknife(ctx, &tally->later);
 }
 
 template <typename T>
@@ -226,9 +232,10 @@ int init_for_profiling(RUVACOM* ctx) {
 
 void ruva_profile(RUVACOM* ctx) {
   if (ctx->no_prof_flag || !ctx->ruvaprofile_control) return;
-  RefitTally all;
-  run_profiling(ctx, &all);
-  log_precision_limit(ctx, all, false);
+  GroupTally tally;
+  run_profiling(ctx, &tally);
+  log_reference_loss(ctx, tally.reference, tally.later);
+  log_precision_limit(ctx, tally.reference += tally.later, false);
   ctx->ruvaprofile_control->comp.y_obs_ptr = nullptr;  // the record file's: released with it
   release_qxrec_file(ctx);
 }

@@ -11,7 +11,18 @@ namespace {
 
 constexpr int kMsgProfileLost = 426, kMsgProfileLostMany = 427, kMsgProfileLostAll = 428,
               kMsgJackknifeLost = 429, kMsgSamplesLost = 430, kMsgSamplesLostMany = 433,
-              kMsgReferenceLost = 442, kMsgLimitProfiling = 443, kMsgLimitBootstrap = 444;
+              kMsgReferenceLost = 442, kMsgLimitProfiling = 443, kMsgLimitBootstrap = 444,
+              kMsgJackknifeLostMany = 1020, kMsgJackknifeLostAll = 1021, kMsgReferenceLostAll = 1022;
+
+// How much of a kind's refits failed. Past a tenth the statistics rest on
+// too few of them to go without a warning.
+enum class Loss { kNone, kFew, kMany, kAll };
+
+Loss loss_of(const RefitTally& t) {
+  if (t.lost == 0) return Loss::kNone;
+  if (t.lost == t.tasks) return Loss::kAll;
+  return 10 * t.lost > t.tasks ? Loss::kMany : Loss::kFew;
+}
 
 }  // namespace
 
@@ -45,35 +56,51 @@ std::string by_group_phrase(RUVACOM* ctx) {
   return ctx->nby < 1 ? "" : " in " + group_name(ctx);
 }
 
-void log_reference_loss(RUVACOM* ctx, const RefitTally& t) {
-  if (t.lost > 0) xpmlog(305, kMsgReferenceLost, by_group_phrase(ctx).c_str());
+// The profiles and the jackknife are measured against the reference: when
+// it failed and no refit after it converged, nothing of them stands.
+void log_reference_loss(RUVACOM* ctx, const RefitTally& reference, const RefitTally& later) {
+  if (reference.lost == 0) return;
+  const bool alone = later.lost == later.tasks;
+  xpmlog(305, alone ? kMsgReferenceLostAll : kMsgReferenceLost, by_group_phrase(ctx).c_str());
+  if (alone) ruva_raise_rc(ctx, 4);
 }
 
 void log_profile_losses(RUVACOM* ctx, int j, const RefitTally& t) {
-  if (t.lost == 0) return;
+  const Loss loss = loss_of(t);
+  if (loss == Loss::kNone) return;
   const CMPSYM* p = ctx->parmsym->s[ctx->ruvaprofile_control->comp.prof_parm_loc[j]];
+  const int length = static_cast<int>(p->nameleng);
   const std::string by = by_group_phrase(ctx);
-  if (t.lost == t.tasks) {
-    xpmlog(305, kMsgProfileLostAll, t.tasks, static_cast<int>(p->nameleng), p->name, by.c_str());
-  } else if (10 * t.lost > t.tasks) {
-    xpmlog(305, kMsgProfileLostMany, t.lost, t.tasks, static_cast<int>(p->nameleng), p->name, by.c_str(),
-           t.tasks - t.lost);
-  } else {
-    xpmlog(305, kMsgProfileLost, t.lost, t.tasks, static_cast<int>(p->nameleng), p->name, by.c_str());
-    return;
-  }
-  ruva_raise_rc(ctx, 4);
+  if (loss == Loss::kAll)
+    xpmlog(305, kMsgProfileLostAll, t.tasks, length, p->name, by.c_str());
+  else if (loss == Loss::kMany)
+    xpmlog(305, kMsgProfileLostMany, t.lost, t.tasks, length, p->name, by.c_str(), t.tasks - t.lost);
+  else
+    xpmlog(305, kMsgProfileLost, t.lost, t.tasks, length, p->name, by.c_str());
+  if (loss != Loss::kFew) ruva_raise_rc(ctx, 4);
 }
 
 void log_jackknife_losses(RUVACOM* ctx, const RefitTally& t) {
-  if (t.lost > 0) xpmlog(305, kMsgJackknifeLost, t.lost, t.tasks, by_group_phrase(ctx).c_str());
+  const Loss loss = loss_of(t);
+  if (loss == Loss::kNone) return;
+  const std::string by = by_group_phrase(ctx);
+  if (loss == Loss::kAll)
+    xpmlog(305, kMsgJackknifeLostAll, t.tasks, by.c_str());
+  else if (loss == Loss::kMany)
+    xpmlog(305, kMsgJackknifeLostMany, t.lost, t.tasks, by.c_str(), t.tasks - t.lost);
+  else
+    xpmlog(305, kMsgJackknifeLost, t.lost, t.tasks, by.c_str());
+  if (loss != Loss::kFew) ruva_raise_rc(ctx, 4);
 }
 
+// The bootstrap says "fewer than 90 per cent" for every loss past a tenth,
+// all of them included: note 971 tells when too few samples are left.
 void log_bootstrap_losses(RUVACOM* ctx, const RefitTally& t) {
-  if (t.lost == 0) return;
-  const int kept = t.tasks - t.lost;
-  const bool many = 10 * kept < 9 * t.tasks;
-  xpmlog(305, many ? kMsgSamplesLostMany : kMsgSamplesLost, t.lost, t.tasks, by_group_phrase(ctx).c_str(), kept);
+  const Loss loss = loss_of(t);
+  if (loss == Loss::kNone) return;
+  const bool many = loss != Loss::kFew;
+  xpmlog(305, many ? kMsgSamplesLostMany : kMsgSamplesLost, t.lost, t.tasks, by_group_phrase(ctx).c_str(),
+         t.tasks - t.lost);
   if (many) ruva_raise_rc(ctx, 4);
 }
 

@@ -30,10 +30,10 @@ RefitTally tally_of(QXPROF_RESULT* const* results, int n);
 std::string by_group_phrase(RUVACOM* ctx);
 
 // The log lines after each kind of refit, written only when some refit of
-// the kind failed; a WARNING (return code 4) when a profiled parameter lost
-// more than 10 per cent of its rows or the bootstrap statistics rest on
-// fewer than 90 per cent of the samples asked for.
-void log_reference_loss(RUVACOM* ctx, const RefitTally& t);
+// the kind failed; a WARNING (return code 4) when a profile, the jackknife
+// or the bootstrap lost more than 10 per cent of its refits, and when the
+// reference refit failed and none of the `later` refits converged.
+void log_reference_loss(RUVACOM* ctx, const RefitTally& reference, const RefitTally& later);
 void log_profile_losses(RUVACOM* ctx, int j, const RefitTally& t);
 void log_jackknife_losses(RUVACOM* ctx, const RefitTally& t);
 void log_bootstrap_losses(RUVACOM* ctx, const RefitTally& t);

@@ -96,6 +96,39 @@ TEST_F(FitTest, WhereLeavesObservationsOutOfTheFitAndTheCounts) {
   EXPECT_NE(listing.find("Observations Used      7"), std::string::npos) << listing;
 }
 
+// Observations whose square or derivative overflows are left out with one
+// note per BY group, counting them and naming the first (its number within
+// the group); a missing response is left out without a word. The fit is
+// the least-squares line through the other observations.
+TEST_F(FitTest, ObservationsThatCannotBeComputedAreNotedOncePerGroup) {
+  std::string csv = "g,x,y\n";
+  for (const std::string g : {"1", "2"}) {
+    for (std::size_t i = 0; i < kX.size(); ++i)
+      csv += g + "," + std::to_string(kX[i]) + "," + std::to_string(kY[i]) + "\n";
+    csv += g == "1" ? "1,3,1e160\n1,4,-1e170\n1,5,.\n" : "2,1e200,1\n";
+  }
+  write_file("d.csv", csv);
+  ASSERT_EQ(run("proc ruva data=d outest=est; by g; parms b0=0 b1=0; model y = b0 + b1*x;"), 0) << log_text();
+  const std::string log = log_text();
+  EXPECT_NE(log.find("NOTE: 2 of the 11 observations read could not be used: the residual or its contribution to "
+                     "the objective is too large (the first is observation 9)."),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("NOTE: 1 of the 9 observations read could not be used: a derivative of the model is missing or "
+                     "too large (the first is observation 9)."),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(logged(930) + logged(931), 2);
+  EXPECT_EQ(logged(926), 0);
+  std::vector<double> a(kX.size(), 1.0);
+  a.insert(a.end(), kX.begin(), kX.end());
+  const std::vector<double> ols = least_squares(a, kY, 8, 2);
+  const auto finals = rows_of("est", "FINAL");
+  ASSERT_EQ(finals.size(), 2u);
+  for (const auto& row : finals)
+    for (int j = 0; j < 2; ++j) EXPECT_NEAR(number(row, j ? "b1" : "b0"), ols[j], 1e-9 * std::fabs(ols[j]));
+}
+
 // With orthonormal columns the gradient step is the least-squares step.
 TEST_F(FitTest, TheGradientMethodReachesLeastSquaresInOneStepOnOrthonormalColumns) {
   write_file("d.csv", "h0,h1,h2,y\n0.5,0.5,0.5,3\n0.5,-0.5,0.5,1\n0.5,0.5,-0.5,2.5\n0.5,-0.5,-0.5,-0.5\n");

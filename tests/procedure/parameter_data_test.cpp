@@ -148,6 +148,17 @@ TEST_F(ParameterDataTest, TheStepCodeIsTheLargestOverTheGroups) {
   EXPECT_EQ(context()->rc, 4);
 }
 
+// A name of the data set that the model does not use is dropped with its
+// warning; a group without a value for it is still fitted.
+TEST_F(ParameterDataTest, ADroppedParameterNeedsNoValueInAGroup) {
+  const int rc = run_with("site,Parameter,Estimate\n1,a,1\n1,b,2\n1,zz,1\n2,a,3\n2,b,4\n3,a,5\n3,b,6\n",
+                          "proc ruva data=d; by site", "parms c=0 / pdata=p", kovruva);
+  EXPECT_EQ(rc, 4) << log_text();
+  EXPECT_EQ(logged(65), 1);
+  EXPECT_EQ(logged(129), 0) << log_text();
+  EXPECT_EQ(logged(20), 3) << log_text();  // every group converged
+}
+
 TEST_F(ParameterDataTest, AnUnsortedDataSetCannotBeMatchedByGroup) {
   EXPECT_EQ(run_with("site,Parameter,Estimate\n2,a,1\n2,b,1\n1,a,3\n1,b,2\n", "proc ruva data=d; by site"), 1012);
   EXPECT_EQ(logged(128), 1);
