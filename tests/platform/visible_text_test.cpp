@@ -6,7 +6,6 @@
 #include <sstream>
 #include <string>
 
-#include "platform/listing/log.h"
 #include "platform/listing/print_file.h"
 #include "platform/listing/visible_text.h"
 #include "platform/options.h"
@@ -70,13 +69,6 @@ TEST(VisibleText, ListingColumnsAndTheByLineKeepTheirWidths) {
   const std::string by = by_line({{"state", Cell::of_text("x\x07y"), "x\x07y"}}, 64, '-');
   EXPECT_EQ(by.size(), 64u);
   EXPECT_NE(by.find(" state=x\\x07y "), std::string::npos) << by;
-}
-
-TEST(VisibleText, TheLogShowsItsLinesEscaped) {
-  std::ostringstream out;
-  Log log(out);
-  log.error("cell \"\x1B]0;title\x07\"\nnext\tline");
-  EXPECT_EQ(out.str(), "ERROR: cell \"\\x1B]0;title\\x07\"\n       next\tline\n");
 }
 
 }  // namespace
