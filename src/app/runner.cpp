@@ -68,8 +68,9 @@ int show_parsed_step(platform::Host& host, const platform::StepSource& step, int
   int rc = 0;
   platform::run_with_stack(platform::kTreeStackBytes, [&] {
     auto parsed = platform::language::parse_step(step.text, step.first_line);
-    host.listing() << "Step " << number << " (" << step.file << ", line " << step.first_line << ")\n"
-                   << platform::language::step_text(*parsed) << "\n";
+    host.print_file().write_unpaged("Step " + std::to_string(number) + " (" + step.file + ", line " +
+                                    std::to_string(step.first_line) + ")\n" +
+                                    platform::language::step_text(*parsed));
     platform::log_parse_errors(*parsed);
     rc = parsed->errors.empty() ? 0 : 3000;
   });

@@ -2,6 +2,8 @@
 // per (parameter, starting value), the name in "Parameter" or "Parm", the
 // value in "Estimate" or "Est".
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "host/missing.h"
 #include "host/narrow_strings.h"
@@ -22,6 +24,7 @@ constexpr int kMsgNameNumeric = 124;
 constexpr int kMsgDeclaredInParms = 125;
 constexpr int kMsgNoValue = 126;
 constexpr int kMsgNoByVariables = 127;
+constexpr int kMsgNulInName = 1045;
 
 // The step's exit code for a faulty parameter data set.
 int pdata_exit_code(const RUVACOM* ctx) { return ctx->nby ? 108 : 1008; }
@@ -90,14 +93,26 @@ RUVAPARMSTR* add_entry(RUVACOM* ctx, RUVA_PDATA* pd, CMPSYM* sym) {
   return entry;
 }
 
+// A NUL byte would end the name where it stands and make another
+// parameter of it; the name is refused, shown with the byte written out.
+void refuse_nul_in_name(RUVACOM* ctx, const RUVA_PDATA* pd, int length, int observation) {
+  const std::string_view name(pd->parmname, static_cast<std::size_t>(length));
+  if (name.find('\0') == std::string_view::npos) return;
+  std::string shown;
+  for (char c : name) shown += c ? std::string(1, c) : std::string("\\x00");
+  xpmlog(305, kMsgNulInName, shown.c_str(), observation);
+  xexit(pdata_exit_code(ctx), 0);
+}
+
 // One row: a parameter with values in PARMS is reported once and ignored;
 // a parameter listed in PARMS without values (PARMS a b / PDATA=) takes its
 // values from the data set, as does any other name, which becomes a
 // parameter of the data set.
-void take_row(RUVACOM* ctx, RUVA_PDATA* pd, CMPLIST* reported) {
+void take_row(RUVACOM* ctx, RUVA_PDATA* pd, CMPLIST* reported, int observation) {
   int length = 0, start = 0;
   wzstjls(pd->parmname, pd->parmlen, 'l', &length, &start);
   if (length < 1) return;
+  refuse_nul_in_name(ctx, pd, length, observation);
   CMPSYM* sym = cmpsyms(pd->parmname, length, &ctx->globcmp);
   if (!sym) sym = cmpsymd(pd->parmname, length, 'v', 'n', &ctx->globcmp);
   if (!sym) xexit(1016, 0);
@@ -120,9 +135,9 @@ void read_rows(RUVACOM* ctx, RUVA_PDATA* pd) {
   pd->xoparm = XO_PARMS{};
   pd->xoparm.file = pd->fid;
   if (xopnt(&pd->xoparm) != 0) return;
-  while (xoget(&pd->xoparm) == 0 && pd->fid->current) {
+  for (int observation = 1; xoget(&pd->xoparm) == 0 && pd->fid->current; ++observation) {
     xyvget(pd->get, 0);
-    take_row(ctx, pd, &reported);
+    take_row(ctx, pd, &reported, observation);
   }
 }
 

@@ -138,7 +138,7 @@ std::string catalogue_text(int number) {
 }
 
 void listing_line(const std::string& line) {
-  if (Host::exists()) Host::current().print_file().listing() << line << '\n';
+  if (Host::exists()) Host::current().print_file().write_unpaged(line);
 }
 
 void print_program(Compiler& c) {

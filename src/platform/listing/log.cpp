@@ -1,5 +1,7 @@
 #include "platform/listing/log.h"
 
+#include "platform/listing/visible_text.h"
+
 namespace platform {
 namespace {
 
@@ -44,13 +46,14 @@ void Log::write(Severity severity, std::string_view text) {
     case Severity::Text: break;
   }
   // Continuation lines of a multi-line message are indented under the text.
+  // Every byte of the log goes out below, shown as visible_text does.
   const std::string indent(std::char_traits<char>::length(prefix), ' ');
   std::size_t start = 0;
   bool first = true;
   while (true) {
     std::size_t nl = text.find('\n', start);
     std::string_view piece = text.substr(start, nl == std::string_view::npos ? nl : nl - start);
-    *out_ << (first ? prefix : indent.c_str()) << shortened(piece) << '\n';
+    *out_ << (first ? prefix : indent.c_str()) << visible_text(shortened(piece)) << '\n';
     first = false;
     if (nl == std::string_view::npos) break;
     start = nl + 1;

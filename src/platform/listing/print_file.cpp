@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/listing/visible_text.h"
 #include "platform/options.h"
 
 namespace platform {
@@ -63,14 +64,16 @@ void PrintFile::write_line(std::string_view text, int margin) {
   if (!page_open_ || left_ <= 0) start_page();
   margin = std::clamp(margin, 1, std::max(1, linesize_));
   const std::size_t room = static_cast<std::size_t>(linesize_ - (margin - 1));
-  text = text.substr(0, std::min(text.size(), room));
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  if (!text.empty()) *listing_ << std::string(static_cast<std::size_t>(margin - 1), ' ') << text;
+  std::string shown = visible_text(text, room);
+  while (!shown.empty() && shown.back() == ' ') shown.pop_back();
+  if (!shown.empty()) *listing_ << std::string(static_cast<std::size_t>(margin - 1), ' ') << shown;
   *listing_ << '\n';
   --left_;
   ++body_lines_;
   sync_left();
 }
+
+void PrintFile::write_unpaged(std::string_view text) { *listing_ << visible_text(text) << '\n'; }
 
 void PrintFile::blank_lines(int n) {
   for (int i = 0; i < n; ++i) write_line("");
@@ -97,7 +100,7 @@ void PrintFile::start_page() {
   body_lines_ = 0;
   if (header_)
     for (const std::string& h : header_()) {
-      *listing_ << h.substr(0, static_cast<std::size_t>(linesize_)) << '\n';
+      *listing_ << visible_text(h, static_cast<std::size_t>(linesize_)) << '\n';
       --left_;
     }
   // A header taller than the page still leaves room for one body line.

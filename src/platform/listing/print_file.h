@@ -40,8 +40,13 @@ class PrintFile {
   // at its margin (centred when `autocent` and `center` are on), then
   // clears the buffer and its column. Returns true when a line was written.
   bool end_line(LINESTR* l);
-  // Writes one line at the 1-based `margin`, cut at the line size.
+  // Writes one line at the 1-based `margin`, cut at the line size. Here,
+  // in the page header and in write_unpaged, and nowhere else, the listing
+  // gets its bytes: each place shows the text as visible_text does.
   void write_line(std::string_view text, int margin = 1);
+  // Writes text and a line end outside the pages (the program as compiled,
+  // a step as parsed): no header, no line count, no cut at the line size.
+  void write_unpaged(std::string_view text);
   void blank_lines(int n);
   // The next line starts a new page (nothing happens on an empty page).
   void new_page();

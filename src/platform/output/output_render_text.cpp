@@ -4,6 +4,7 @@
 #include "platform/output/output_render_header_spans.h"
 #include "platform/output/output_render.h"
 #include "platform/listing/print_file.h"
+#include "platform/listing/visible_text.h"
 
 namespace platform {
 namespace {
@@ -47,13 +48,15 @@ GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cel
   static const Cell empty = Cell::of_text("");
   for (const auto& row : rows) cells.push_back(index < row.size() ? &row[index] : &empty);
   GridColumn g;
+  // Widths are measured on the text as the listing shows it, escapes and all.
   g.cells = format_cells(desc, cells);
+  for (std::string& c : g.cells) c = visible_text(c);
   g.left = style_of(desc).kind == ColumnStyle::Text;
   if (!g.left) trim_common_blanks(&g.cells);
   int field = 1;
   for (const std::string& c : g.cells) field = std::max(field, static_cast<int>(c.size()));
   // The row names of a matrix sit under the corner text, blank or not.
-  const std::string label = desc.label.empty() && desc.role != "rowname" ? desc.name : desc.label;
+  const std::string label = visible_text(desc.label.empty() && desc.role != "rowname" ? desc.name : desc.label);
   g.width = std::min(std::max(field, longest_word(label)), linesize);
   g.header = wrap_text(label, g.width);
   return g;
@@ -210,11 +213,11 @@ void render_factoid(const OutputItem& item, PrintFile& print) {
   GridColumn labels, values;
   labels.left = values.left = true;
   for (std::size_t r = 0; r < item.rows.size(); ++r) {
-    labels.cells.push_back(item.rows[r][0].text);
+    labels.cells.push_back(visible_text(item.rows[r][0].text));
     ColumnSpec format = r < item.value_formats.size() ? item.value_formats[r] : ColumnSpec{};
     std::string v = format_cells(format, {&item.rows[r][1]}).front();
     v.erase(0, v.find_first_not_of(' ') == std::string::npos ? v.size() : v.find_first_not_of(' '));
-    values.cells.push_back(v);
+    values.cells.push_back(visible_text(v));
   }
   for (GridColumn* g : {&labels, &values})
     for (const std::string& c : g->cells) g->width = std::max(g->width, static_cast<int>(c.size()));
@@ -257,7 +260,7 @@ std::string by_text(const std::vector<ByValue>& by) {
 }
 
 std::string by_line(const std::vector<ByValue>& by, int linesize, char rule) {
-  const std::string text = " " + by_text(by) + " ";
+  const std::string text = " " + visible_text(by_text(by)) + " ";
   const int fill = linesize - static_cast<int>(text.size());
   if (fill < 2) return text.substr(1);
   return std::string(static_cast<std::size_t>(fill / 2), rule) + text +

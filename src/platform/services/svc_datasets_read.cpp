@@ -7,6 +7,7 @@
 #include "platform/datasets/input_data_set.h"
 #include "platform/host.h"
 #include "platform/listing/number_format.h"
+#include "platform/listing/visible_text.h"
 #include "platform/datasets/output_data_set.h"
 #include "platform/datasets/problem.h"
 #include "platform/datasets/put_vector.h"
@@ -62,7 +63,9 @@ int input_information(const InputDataSet& in, int item, void* value) {
   switch (item) {
     case kXoByGroupText: {
       auto* group = static_cast<XO_BYGROUP*>(value);
-      const std::string text = by_text(by_values(in));
+      // Shown as the log shows it, so that a NUL byte in a value does not
+      // end the text early.
+      const std::string text = visible_text(by_text(by_values(in)));
       const std::size_t n = std::min(text.size(), sizeof group->text - 1);
       std::memcpy(group->text, text.data(), n);
       group->text[n] = '\0';

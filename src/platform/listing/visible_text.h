@@ -1,0 +1,19 @@
+// Text as the listing and the log show it. A data value or a name may hold
+// any byte, and both files are read on terminals: an escape sequence or a
+// bell written raw would drive the terminal instead of being read. Control
+// characters other than tab and newline (C0, DEL and the C1 range) and
+// bytes that are not UTF-8 are shown as \xHH, one escape per byte; valid
+// UTF-8 text passes unchanged. The result holds no byte that needs
+// escaping, so showing it again changes nothing.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// At most `limit` bytes of the shown text; a character or an escape that
+// does not fit whole is left out with all that follows it.
+std::string visible_text(std::string_view text, std::size_t limit = std::string_view::npos);
+
+}  // namespace platform
