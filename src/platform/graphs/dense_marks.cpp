@@ -280,10 +280,29 @@ std::string flagged_text(std::size_t beyond, std::size_t drawn, const std::strin
   return "Drawn one by one: the " + count_text(beyond) + (beyond == 1 ? " observation " : " observations ") + what + ".";
 }
 
-std::string outliers_text(std::size_t per_series, bool leverage) {
-  return "Drawn one by one, at most " + count_text(per_series) +
-         " a series, the farthest first: the observations with a studentized residual beyond \xC2\xB1" "2" +
-         (leverage ? " or a leverage above 2p/n." : ".");
+std::size_t beyond_count(const std::vector<double>& scores) {
+  return static_cast<std::size_t>(std::count_if(scores.begin(), scores.end(), [](double s) { return s > 1; }));
+}
+
+namespace {
+// " (raw: 4,597 in all; projected: 4,601 in all)"
+std::string totals_text(const SeriesTotals& totals) {
+  std::string text;
+  for (const auto& [series, n] : totals) text += (text.empty() ? " (" : "; ") + series + ": " + count_text(n) + " in all";
+  return text.empty() ? text : text + ")";
+}
+}  // namespace
+
+std::string capped_text(std::size_t per_series, const std::string& unit, const std::string& what,
+                        const SeriesTotals& totals) {
+  return "Drawn one by one, at most " + count_text(per_series) + " " + unit + ", the farthest first: the observations " +
+         what + totals_text(totals) + ".";
+}
+
+std::string outliers_text(std::size_t per_series, const SeriesTotals& residuals, const SeriesTotals& leverage) {
+  std::string what = "with a studentized residual beyond \xC2\xB1" "2" + totals_text(residuals);
+  if (!leverage.empty()) what += " or a leverage above 2p/n" + totals_text(leverage);
+  return capped_text(per_series, "a series", what, {});
 }
 
 void footnote(GraphPage& page, const std::string& text) {

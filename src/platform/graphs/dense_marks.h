@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/graphs/graph_page.h"
@@ -107,10 +108,19 @@ std::string dense_note(std::size_t n, const std::string& unit, const std::string
 // Which of `beyond` points (a phrase after "the") are drawn one by one when
 // at most `drawn` are.
 std::string flagged_text(std::size_t beyond, std::size_t drawn, const std::string& what);
+// How many observations of each series lie beyond a cut-off, the series
+// named as the footnote names it.
+using SeriesTotals = std::vector<std::pair<std::string, std::size_t>>;
+// How many scores lie above 1.
+std::size_t beyond_count(const std::vector<double>& scores);
 // The footnote's sentence on residual scatters: the observations with a
-// studentized residual beyond +-2 (or a leverage above 2p/n) are drawn one
-// by one, at most `per_series` a series.
-std::string outliers_text(std::size_t per_series, bool leverage);
+// studentized residual beyond +-2 (or, when `leverage` names any series, a
+// leverage above 2p/n) are drawn one by one, at most `per_series` a series,
+// and how many there are of each series in all.
+std::string outliers_text(std::size_t per_series, const SeriesTotals& residuals, const SeriesTotals& leverage = {});
+// The same for series of one cut-off, `what` after "the observations".
+std::string capped_text(std::size_t per_series, const std::string& unit, const std::string& what,
+                        const SeriesTotals& totals);
 // Takes room for `text` at the bottom of the page's body and writes it there.
 void footnote(GraphPage& page, const std::string& text);
 

@@ -2,6 +2,7 @@
 // diagnostic as a graph of its own, drawn from the output-statistics table.
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "platform/graphs/dense_marks.h"
 #include "platform/graphs/distribution_marks.h"
@@ -236,6 +237,29 @@ bool leverage_cell(Diagnostic d) {
   return d == Diagnostic::RStudentByTanLeverage || d == Diagnostic::RStudentByJacLeverage;
 }
 
+// How many observations of each residual kind shown lie beyond +-2, and
+// of each leverage above 2p/n, for the footnote.
+SeriesTotals residual_totals(const Cell& c) {
+  SeriesTotals totals;
+  if (c.show("_SHOW_RAW", "Residual"))
+    totals.push_back({c.text("_RAW_LEG", nullptr, "Residual", "Raw"), beyond_count(c.studentized_scores("Residual"))});
+  if (c.show("_SHOW_PROJ", "ProjectedResidual"))
+    totals.push_back({c.text("_PROJ_LEG", nullptr, "ProjectedResidual", "Projected"),
+                      beyond_count(c.studentized_scores("ProjectedResidual"))});
+  return totals;
+}
+
+SeriesTotals leverage_totals(const Cell& c) {
+  SeriesTotals totals;
+  const double cut = leverage_cutoff(c.r);
+  for (const auto& [column, var, short_var, fallback] :
+       {std::tuple{"TangentLeverage", "_X_TAN_LEV_LABEL", "_X_SHORT_TAN_LEV_LABEL", "Tangential leverage"},
+        std::tuple{"JacobianLeverage", "_X_JAC_LEV_LABEL", "_X_SHORT_JAC_LEV_LABEL", "Jacobian leverage"}})
+    if (c.t.column(column))
+      totals.push_back({c.text(var, short_var, column, fallback), beyond_count(beyond_scores(c.column(column), cut))});
+  return totals;
+}
+
 // The plan of the cells `shown`: each residual cell draws a series per
 // residual kind, the observed and the expectation cells one, the
 // histograms and the box plot none one by one. In a dense graph the
@@ -255,7 +279,7 @@ void plan_cells(Cell& c, const std::vector<Diagnostic>& shown, GraphPage& page) 
   c.plan = mark_plan(n, series);
   if (!c.plan.dense) return;
   footnote(page, dense_note(n, "observations", "the scatter plots show them as counts in hexagonal bins, darker for more",
-                            outliers_text(c.plan.per_series, leverage)));
+                            outliers_text(c.plan.per_series, residual_totals(c), leverage ? leverage_totals(c) : SeriesTotals{})));
 }
 
 }  // namespace

@@ -73,14 +73,17 @@ void residual_cell(Plot& plot, const std::vector<ResidualKind>& kinds, const Gra
 }
 
 // The plan of `cells` cells of every kind shown; a dense graph gets its
-// footnote.
-MarkPlan plan_cells(GraphPage& page, const std::vector<bool>& used, std::size_t series) {
+// footnote, with how many observations of each kind lie beyond +-2.
+MarkPlan plan_cells(GraphPage& page, const GraphTable& t, const std::vector<bool>& used,
+                    const std::vector<ResidualKind>& kinds, std::size_t cells) {
   const std::size_t n = static_cast<std::size_t>(std::count(used.begin(), used.end(), true));
+  const std::size_t series = kinds.size() * cells;
   const MarkPlan plan = mark_plan(n, series);
-  if (plan.dense && series > 0)
-    footnote(page, dense_note(n, "observations", kBinnedPoints,
-                              outliers_text(plan.per_series, false)));
-  return series > 0 ? plan : MarkPlan{};
+  if (!plan.dense || series == 0) return series > 0 ? plan : MarkPlan{};
+  SeriesTotals totals;
+  for (const ResidualKind& k : kinds) totals.push_back({k.legend, beyond_count(studentized_scores(t, used, k.column))});
+  footnote(page, dense_note(n, "observations", kBinnedPoints, outliers_text(plan.per_series, totals)));
+  return plan;
 }
 
 }  // namespace
@@ -100,7 +103,7 @@ std::string draw_residual_plot(const GraphSources& s, std::string* why) {
   PlotOptions options;
   options.legend = legend_of(kinds, *t);
   GraphPage page(r, kGraphWidth, graph_height(r, 420), r.label != graph_title(r) ? r.label : "");
-  const MarkPlan plan = plan_cells(page, used, kinds.size());
+  const MarkPlan plan = plan_cells(page, *t, used, kinds, 1);
   Plot plot(page.svg, page.body, axis_over(or_else(r.text("_X_LABEL"), xcolumn), {&x}),
             residual_axis(kinds, *t, used, or_else(r.text("_Y_LABEL"), "Residual")), options);
   residual_cell(plot, kinds, *t, used, x, plan);
@@ -129,7 +132,7 @@ std::string draw_residual_panel(const GraphSources& s, std::string* why) {
   GraphPage page(r, 760, height, subtitle);
   std::size_t drawn_cells = 0;
   for (int c = 1; c <= cells; ++c) drawn_cells += t->column(r.text("_XVAR" + std::to_string(c))) != nullptr;
-  const MarkPlan plan = plan_cells(page, used, kinds.size() * drawn_cells);
+  const MarkPlan plan = plan_cells(page, *t, used, kinds, drawn_cells);
   const double font = shrink ? 9 : 10;
   const double legend_h = legend.size() >= 2 ? legend_height(legend, page.body.w - 20, font) : 0;
   Box area = page.body;

@@ -100,6 +100,58 @@ TEST_F(GraphTest, StackedDenseLeverageRowsShareTheirLeftEdge) {
   }
 }
 
+// Past the cap on the points of a series drawn one by one, the footnote
+// still says how many of each series lie beyond the cut-off in all.
+TEST_F(GraphTest, CappedSeriesFootnotesGiveTheirTotals) {
+  ASSERT_EQ(run([] {
+              wobop man = graph_manager();
+              std::vector<std::vector<double>> rows;
+              for (int i = 1; i <= kRows; ++i) {
+                // 3,000 raw and 2,800 projected residuals beyond 2, 2,600 and 2,700 leverages above 2p/n.
+                const double raw = i % 2 ? 3 : 0.5, projected = i % 15 < 7 ? -2.5 : 1;
+                const double tangent = i % 30 < 13 ? 3.0 / kRows : 0.1 / kRows, jacobian = i % 20 < 9 ? 3.0 / kRows : 0;
+                rows.push_back({double(i), 1, i * 0.01, raw, raw, projected, projected, tangent, jacobian});
+              }
+              xobskey os = emit_table(man, "OutputStatistics", "stat.ruva.OutputStatistics",
+                                      {"Observation", "Weight", "x", "Residual", "StudentizedResidual",
+                                       "ProjectedResidual", "StudentizedProjectedResidual", "TangentLeverage",
+                                       "JacobianLeverage"},
+                                      rows);
+              request_graph(man, "ResidualPlot_x", "stat.ruva.Graphics.ResidualPlot", {os},
+                            {{"_XVAR", "x"}, {"_SHOWRAW", 1}, {"_RAWRESD", "Residual"}, {"_RAWLEGENDLABEL", "Raw"},
+                             {"_SHOWPROJ", 1}, {"_PROJRESD", "ProjectedResidual"}, {"_PROJLEGENDLABEL", "Projected"}});
+              request_graph(man, "LeveragePlot", "stat.ruva.Graphics.LeveragePlot", {os},
+                            {{"_SHOW_TAN", 1}, {"_SHOW_JAC", 1}, {"_NPARM", 1}, {"_NOBS", kRows},
+                             {"_TAN_LEG", "Tangential"}, {"_JAC_LEG", "Jacobian"}});
+              request_graph(man, "FitDiagnosticsPanel", "stat.ruva.Graphics.FitDiagnosticsPanel", {os},
+                            {{"_NPARM", 1}, {"_NOBS", kRows}, {"_RAW_LEG", "Raw"}, {"_PROJ_LEG", "Projected"},
+                             {"_X_SHORT_TAN_LEV_LABEL", "Tangential"}, {"_X_SHORT_JAC_LEV_LABEL", "Jacobian"}});
+            }),
+            0);
+  const std::string residuals = svg("step1_ResidualPlot_x"), leverage = svg("step1_LeveragePlot");
+  ASSERT_FALSE(residuals.empty() || leverage.empty()) << listing_text();
+  auto note = [](const std::string& picture) {  // the footnote's lines as one text
+    const std::string lines = layer(picture, "footnote");
+    std::string text;
+    for (auto end = lines.find("</text>"); end != std::string::npos; end = lines.find("</text>", end + 1)) {
+      const auto start = lines.rfind('>', end) + 1;
+      text += (text.empty() ? "" : " ") + lines.substr(start, end - start);
+    }
+    return text;
+  };
+  EXPECT_NE(note(residuals).find("at most 2,500 a series, the farthest first: the observations with a studentized "
+                                 "residual beyond \xC2\xB1" "2 (Raw: 3,000 in all; Projected: 2,800 in all)."),
+            std::string::npos) << note(residuals);
+  EXPECT_EQ(occurrences(layer(residuals, "markers", "Residual"), "<circle"), 2500);
+  EXPECT_NE(note(leverage).find("above 2p/n (Tangential: 2,600 in all; Jacobian: 2,700 in all)."), std::string::npos)
+      << note(leverage);
+  EXPECT_EQ(occurrences(layer(leverage, "markers", "Tangential"), "<circle"), 2500);
+  const std::string panel = svg("step1_FitDiagnosticsPanel");
+  EXPECT_NE(note(panel).find("(Raw: 3,000 in all; Projected: 2,800 in all) or a leverage above 2p/n (Tangential: "
+                             "2,600 in all; Jacobian: 2,700 in all)."),
+            std::string::npos) << note(panel);
+}
+
 TEST_F(GraphTest, ProfileCurveOfManyPointsIsDrawnWithoutMarkers) {
   ASSERT_EQ(run([] {
               wobop man = graph_manager();
