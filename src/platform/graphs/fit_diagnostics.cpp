@@ -53,11 +53,13 @@ struct Cell {
   std::vector<double> studentized_scores(const std::string& column) const {
     return graphs::studentized_scores(t, used, column);
   }
-  PlotOptions options(std::vector<LegendEntry> legend = {}) const {
+  // A scatter's options have room for the key of its bins when dense.
+  PlotOptions options(std::vector<LegendEntry> legend = {}, bool scatter = false) const {
     PlotOptions o;
     if (panel) o.font = 9, o.marker = 2.4;
     else o.inset = inset_statistics(r);
     o.legend = std::move(legend);
+    if (scatter && plan.dense) o.key = count_key_room(used_count(used));
     return o;
   }
 };
@@ -98,14 +100,16 @@ void scatter_cell(SvgDocument& svg, const Box& box, const Cell& c, const std::ve
   if (series.empty()) return draw_note(svg, box, ytitle + ": not available");
   std::vector<LegendEntry> legend;
   AxisSpec xa = axis_over(xtitle, {&x}), ya = axis_over(ytitle, {});
+  std::vector<BinnedSeries> bins;
   for (const Series& s : series) {
-    legend.push_back({s.legend, LegendEntry::Markers, s.style});
+    legend.push_back({s.legend, c.plan.dense ? LegendEntry::Binned : LegendEntry::Markers, s.style});
+    bins.push_back({x, s.values, s.style.colour, s.name});
     for (double v : s.values) include(ya, v);
   }
   for (double v : refs) include(ya, v);
-  Plot plot(svg, box, xa, ya, c.options(legend));
+  Plot plot(svg, box, xa, ya, c.options(legend, true));
   plot.frame();
-  for (const Series& s : series) series_bins(plot, x, s.values, s.style, s.name, c.plan);
+  series_bins(plot, bins, c.plan);
   for (double v : refs) plot.hline(v, reference_paint(v != 0));
   if (std::isfinite(vref)) plot.vline(vref, reference_paint(true));
   // Past a leverage cut-off an observation matters whatever its residual.
@@ -204,9 +208,9 @@ void draw_cell(SvgDocument& svg, const Box& box, Diagnostic d, const Cell& c) {
       if (!c.t.column("Observed") || !c.t.column("Predicted")) return draw_note(svg, box, yt + ": not available");
       AxisSpec xa = axis_over(xpred, {&predicted, &observed}), ya = axis_over(yt, {&predicted, &observed});
       xa.title = xpred;
-      Plot plot(svg, box, xa, ya, c.options());
+      Plot plot(svg, box, xa, ya, c.options({}, true));
       plot.frame();
-      series_bins(plot, predicted, observed, series_style(0), "observed", c.plan);
+      series_bins(plot, {{predicted, observed, series_style(0).colour, "observed"}}, c.plan);
       plot.diagonal(reference_paint());
       series_points(plot, predicted, observed, series_style(0), "observed", c.plan, c.studentized_scores("Residual"));
       plot.finish();
@@ -274,7 +278,7 @@ void plan_cells(Cell& c, const std::vector<Diagnostic>& shown, GraphPage& page) 
       series += kinds;
     leverage = leverage || leverage_cell(d);
   }
-  const std::size_t n = static_cast<std::size_t>(std::count(c.used.begin(), c.used.end(), true));
+  const std::size_t n = used_count(c.used);
   if (series == 0) return;
   c.plan = mark_plan(n, series);
   if (!c.plan.dense) return;

@@ -104,7 +104,9 @@ CurveStyle group_curve_style(int g, std::string label) {
           s, Paint{"", s.colour, 1, "", 0.18}};
 }
 
-std::vector<LegendEntry> legend_of(const GraphRequest& r, const std::vector<CurveStyle>& styles, bool clm, bool cli) {
+// The legend; a dense plot shows a single curve's observations as bins.
+std::vector<LegendEntry> legend_of(const GraphRequest& r, const std::vector<CurveStyle>& styles, bool clm, bool cli,
+                                   bool dense) {
   std::vector<LegendEntry> legend;
   const bool several = styles.size() > 1;
   const std::string confidence = r.text_or("_CONFLABEL", "Confidence limits");
@@ -114,7 +116,7 @@ std::vector<LegendEntry> legend_of(const GraphRequest& r, const std::vector<Curv
     legend.push_back({"Fit", LegendEntry::Line, s.fit});
     if (clm) legend.push_back({confidence, LegendEntry::Fill, {}, s.band});
     if (cli) legend.push_back({prediction, LegendEntry::Line, s.limits});
-    legend.push_back({r.text_or("_YVAR", "Observed"), LegendEntry::Markers, s.observed});
+    legend.push_back({r.text_or("_YVAR", "Observed"), dense ? LegendEntry::Binned : LegendEntry::Markers, s.observed});
     return legend;
   }
   for (const CurveStyle& s : styles) legend.push_back({s.label, LegendEntry::LineMarker, s.fit});
@@ -194,7 +196,6 @@ std::string draw_fit_plot(const GraphSources& s, std::string* why) {
 
   PlotOptions options;
   options.inset = inset_statistics(r);
-  options.legend = legend_of(r, styles, clm, cli);
   GraphPage page(r, graph_width(options.inset), 480);
   // Observations, and prediction bars with weights, are the marks that
   // grow with the data. Past the limit, the observations that matter are
@@ -211,7 +212,9 @@ std::string draw_fit_plot(const GraphSources& s, std::string* why) {
     const std::string shown = curves.size() > 1 ? std::string(kBinnedPoints) + ", in the colour of their curve"
                                                 : std::string(kBinnedPoints);
     footnote(page, dense_note(n, "observations", shown, flagged_text(f.beyond, f.rows.size(), what)));
+    options.key = count_key_room(n);
   }
+  options.legend = legend_of(r, styles, clm, cli, plan.dense);
   Plot plot(page.svg, page.body, xa, ya, options);
   plot.frame();
   auto suffix = [&](std::size_t g) { return curves.size() > 1 ? " " + std::to_string(g + 1) : std::string(); };
@@ -222,11 +225,15 @@ std::string draw_fit_plot(const GraphSources& s, std::string* why) {
     of_one = of_curve(o, observed_curve, static_cast<double>(g + 1));
     return of_one;
   };
-  if (plan.dense)
-    for (std::size_t g = 0; g < curves.size(); ++g) {
-      const Observations& og = observations(g);
-      series_bins(plot, og.x, og.y, styles[g].observed, "observed" + suffix(g), plan);
-    }
+  if (plan.dense) {
+    std::vector<std::vector<double>> xs;  // each curve's observations' x, the others' NaN
+    for (std::size_t g = 0; g < curves.size(); ++g)
+      xs.push_back(curves.size() > 1 ? of_curve(o.x, observed_curve, static_cast<double>(g + 1)) : o.x);
+    std::vector<BinnedSeries> bins;
+    for (std::size_t g = 0; g < curves.size(); ++g)
+      bins.push_back({xs[g], o.y, styles[g].observed.colour, "observed" + suffix(g)});
+    series_bins(plot, bins, plan);
+  }
   for (std::size_t g = 0; g < curves.size(); ++g) {
     const Curve& c = curves[g];
     if (clm) plot.band(c.x, c.lcm, c.ucm, styles[g].band, "confidence" + suffix(g));

@@ -80,10 +80,6 @@ void needle_cell(SvgDocument& svg, const Box& box, const GraphRequest& r, const 
   plot.finish();
 }
 
-std::size_t used_count(const std::vector<bool>& used) {
-  return static_cast<std::size_t>(std::count(used.begin(), used.end(), true));
-}
-
 }  // namespace
 
 std::string draw_leverage_plot(const GraphSources& s, std::string* why) {
