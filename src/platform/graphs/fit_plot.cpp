@@ -157,6 +157,20 @@ std::vector<std::size_t> rows_of_curve(const std::vector<std::size_t>& rows, con
   return out;
 }
 
+// Each curve's observations in bins of its colour, side by side in each
+// hexagon.
+void curve_bins(Plot& plot, const Observations& o, const std::vector<double>& observed_curve,
+                const std::vector<CurveStyle>& styles, const MarkPlan& plan) {
+  const std::size_t curves = styles.size();
+  std::vector<std::vector<double>> xs;  // each curve's observations' x, the others' NaN
+  for (std::size_t g = 0; g < curves; ++g)
+    xs.push_back(curves > 1 ? of_curve(o.x, observed_curve, static_cast<double>(g + 1)) : o.x);
+  std::vector<BinnedSeries> bins;
+  for (std::size_t g = 0; g < curves; ++g)
+    bins.push_back({xs[g], o.y, styles[g].observed.colour, curves > 1 ? "observed " + std::to_string(g + 1) : "observed"});
+  series_bins(plot, bins, plan);
+}
+
 }  // namespace
 
 std::string draw_fit_plot(const GraphSources& s, std::string* why) {
@@ -225,15 +239,7 @@ std::string draw_fit_plot(const GraphSources& s, std::string* why) {
     of_one = of_curve(o, observed_curve, static_cast<double>(g + 1));
     return of_one;
   };
-  if (plan.dense) {
-    std::vector<std::vector<double>> xs;  // each curve's observations' x, the others' NaN
-    for (std::size_t g = 0; g < curves.size(); ++g)
-      xs.push_back(curves.size() > 1 ? of_curve(o.x, observed_curve, static_cast<double>(g + 1)) : o.x);
-    std::vector<BinnedSeries> bins;
-    for (std::size_t g = 0; g < curves.size(); ++g)
-      bins.push_back({xs[g], o.y, styles[g].observed.colour, "observed" + suffix(g)});
-    series_bins(plot, bins, plan);
-  }
+  if (plan.dense) curve_bins(plot, o, observed_curve, styles, plan);
   for (std::size_t g = 0; g < curves.size(); ++g) {
     const Curve& c = curves[g];
     if (clm) plot.band(c.x, c.lcm, c.ucm, styles[g].band, "confidence" + suffix(g));

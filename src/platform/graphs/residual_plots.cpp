@@ -60,6 +60,12 @@ AxisSpec residual_axis(const std::vector<ResidualKind>& kinds, const std::string
   return a;
 }
 
+std::vector<std::string> kind_colours(const std::vector<ResidualKind>& kinds) {
+  std::vector<std::string> colours;
+  for (const ResidualKind& k : kinds) colours.push_back(k.style.colour);
+  return colours;
+}
+
 std::vector<BinnedSeries> binned(const std::vector<ResidualKind>& kinds, const std::vector<double>& x) {
   std::vector<BinnedSeries> series;
   for (const ResidualKind& k : kinds) series.push_back({x, k.values, k.style.colour, k.column});
@@ -186,6 +192,7 @@ std::string draw_residual_panel(const GraphSources& s, std::string* why) {
     cell.left_margin = col ? other_left : first_left;
     return Plot(page.svg, cell_box(c), xa, y, cell);
   };
+  // One key for every cell: shades up to the fullest bin of them all.
   CountClasses classes;
   for (int c = 1; c <= cells && plan.dense; ++c)
     if (const std::optional<Plot> plot = cell_plot(c))
@@ -199,11 +206,7 @@ std::string draw_residual_panel(const GraphSources& s, std::string* why) {
     }
     page.svg.end_layer();
   }
-  if (plan.dense) {
-    std::vector<std::string> colours;
-    for (const ResidualKind& k : kinds) colours.push_back(k.style.colour);
-    shared.key = count_key(classes, colours);
-  }
+  if (plan.dense) shared.key = count_key(classes, kind_colours(kinds));
   if (legend_h > 0)
     draw_legend(page.svg, Box{page.body.x, area.y + area.h, page.body.w, legend_h}, legend_and_key(shared), font,
                 options.marker);
