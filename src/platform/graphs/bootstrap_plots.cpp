@@ -106,7 +106,7 @@ std::string draw_bootstrap_scatter(const GraphSources& s, std::string* why) {
   GraphPage page(r, kGraphWidth, 520);
   const MarkPlan plan = mark_plan(n, 1);
   if (plan.dense) footnote(page, dense_note(n, "bootstrap samples", kBinnedPoints, ""));
-  options.legend = {{"Bootstrap estimates", plan.dense ? LegendEntry::Binned : LegendEntry::Markers, points},
+  options.legend = {{"Bootstrap estimates", plan.dense ? LegendEntry::Bins : LegendEntry::Markers, points},
                     {"Estimate", LegendEntry::Markers, estimate}};
   if (plan.dense) options.key = count_key_room(n);
   Plot plot(page.svg, page.body, xa, ya, options);

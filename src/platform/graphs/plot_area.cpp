@@ -199,8 +199,9 @@ std::vector<std::vector<std::size_t>> legend_layout(const std::vector<LegendEntr
 
 // The swatch of a legend entry of the bins drawn, centred at c.
 void bin_swatch(SvgDocument& svg, const LegendEntry& e, Point c, double marker) {
-  if (e.kind == LegendEntry::Binned) {
+  if (e.kind == LegendEntry::Binned || e.kind == LegendEntry::Bins) {
     svg.path(hex_path(c, 8), Paint{"", e.style.colour, 1, "", 0.45});
+    if (e.kind == LegendEntry::Bins) return;
     const Paint paint{e.style.colour, e.style.filled ? e.style.colour : "#FFFFFF", 0.8};
     if (e.style.marker == Marker::Circle) svg.circle(c, marker * 0.8, paint);
     else svg.path(marker_path(e.style.marker, c, marker * 0.8), paint);
@@ -240,7 +241,7 @@ void draw_legend(SvgDocument& svg, const Box& strip, const std::vector<LegendEnt
         x += entry_width(e, font);
         continue;
       }
-      if (e.kind == LegendEntry::Binned) {
+      if (e.kind == LegendEntry::Binned || e.kind == LegendEntry::Bins) {
         bin_swatch(svg, e, {x + kLegendSwatch / 2, mid}, marker);
         svg.text({x + kLegendSwatch + 4, text_y}, e.label, TextStyle{font});
         x += entry_width(e, font);

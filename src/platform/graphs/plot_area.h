@@ -37,9 +37,10 @@ struct AxisSpec {
 struct LegendEntry {
   // LineMarker: a line with its series' marker on it; Binned: a hexagonal
   // bin of the series' colour with its marker, for a series drawn as counts
-  // in bins; Shade: a bin at one shade of a count key, split among
-  // `colours` as the plot splits its bins; Caption: the label alone.
-  enum Kind { Markers, Line, Fill, LineMarker, Binned, Shade, Caption };
+  // in bins and its points that matter one by one (Bins: none one by one);
+  // Shade: a bin at one shade of a count key, split among `colours` as the
+  // plot splits its bins; Caption: the label alone.
+  enum Kind { Markers, Line, Fill, LineMarker, Binned, Bins, Shade, Caption };
   LegendEntry(std::string text, Kind k, SeriesStyle s = {}, Paint f = {})
       : label(std::move(text)), kind(k), style(std::move(s)), fill(std::move(f)) {}
   std::string label;
