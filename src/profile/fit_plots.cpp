@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/services.h"
+#include "procedure/group_name.h"
 #include "procedure/procedure_context.h"
 #include "profile/fit_carried_state.h"
 #include "profile/fit_curve_groups.h"
@@ -19,6 +20,7 @@ constexpr int kMsgWeightedPredLimits = 299, kMsgPredLimits = 300, kMsgConfLimits
 constexpr int kMsgFitPlot = 302, kMsgContourFitPlot = 303, kMsgFitTitle = 304, kMsgBothLimitsTitle = 305;
 constexpr int kMsgPredTitle = 306, kMsgConfTitle = 307, kMsgContourTitle = 308;
 constexpr int kMsgTooManyCurves = 977, kMsgNoSurface = 978, kMsgCarriedCurve = 750, kMsgCarriedSurface = 751;
+constexpr int kMsgConstantRegressor = 1030;
 
 const char* c_str(const std::string& s) { return s.c_str(); }
 
@@ -83,6 +85,14 @@ void contour_fit_plot(RUVACOM* ctx, xobskey* keys, const CMPSYM* dep_sym, CMPSYM
     xpmlog(kGraphMessages, kMsgNoSurface, c_str(x.name), c_str(y.name), groups.names().c_str());
     return;
   }
+  // A regressor that takes one value in the group gives the surface no
+  // extent along it: there is nothing to draw contours over.
+  const DiagRegressors* r = ctx->ruvadiag->regs_blck;
+  for (int k = 0; k < 2; ++k)
+    if (r->xmins[k] == r->xmaxs[k]) {
+      xpmlog(kGraphMessages, kMsgConstantRegressor, c_str((k == 0 ? x : y).name), group_name(ctx).c_str());
+      return;
+    }
   ruvagrid2d(ctx, &keys[1], text_of(x.name), text_of(y.name), text_of(dep.name));
   if (!keys[1]) return;
   GraphEntries e;

@@ -155,6 +155,33 @@ TEST_F(DenseGraphsTest, EachCurvesObservationsAreJudgedByTheirOwnCurve) {
   EXPECT_GE(elements(projected, "path").size(), 24u);
 }
 
+// The fit plot judges each observation by its own prediction limits, as
+// OUTPUT gives them, not by the limit curves read between their grid
+// points: a steep decay bends the limits enough between two grid points to
+// move observations near them across.
+TEST_F(DenseGraphsTest, FitPlotCountsTheObservationsOutsideTheLimitsOfOutput) {
+  std::mt19937 random(50);
+  std::normal_distribution<double> noise(0, 0.5);
+  std::ostringstream csv;
+  csv.precision(10);
+  csv << "x,y\n";
+  for (int i = 0; i < 9000; ++i) {
+    const double x = i / 450.0;
+    csv << x << ',' << 100 * std::exp(-x) + 1 + noise(random) << '\n';
+  }
+  write("d.csv", csv.str());
+  write("decay.ruva", "proc ruva data=d plots=fit;\n  parms a=90 k=0.9 c=0;\n  model y = a*exp(-k*x) + c;\n"
+                      "  output out=o l95=l u95=u;\nrun;\n");
+  ASSERT_EQ(run("--work . --graphs g decay.ruva"), 0) << read("log.txt");
+  const std::string svg = read("g/step1_FitPlot.svg");
+  ASSERT_FALSE(svg.empty()) << read("listing.txt");
+  const std::vector<std::pair<double, double>> outside = picked(
+      csv_columns(read("o.csv"), {"x", "y", "l", "u"}), [](const std::vector<double>& r) { return r[1] < r[2] || r[1] > r[3]; });
+  EXPECT_NE(layer(svg, "footnote").find("the " + std::to_string(outside.size()) + " observations outside"),
+            std::string::npos) << layer(svg, "footnote");
+  expect_markers(svg, layer(svg, "markers", "observed"), outside, "fit plot");
+}
+
 // Weighted prediction limits drawn as a bar at each observation outside
 // them; without prediction limits the studentized residuals beyond 2; the
 // diagnostics panel and the contour plot of two regressors binned too.

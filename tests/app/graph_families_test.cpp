@@ -442,6 +442,7 @@ TEST_F(GraphCurves, DrawingFaultsStayMended) {
   write("lots.csv", lots);
   write("d1.csv", kDecay);
   write("long.csv", "incubation_time_in_days_total,biochemical_oxygen_demand_mgl\n1,8.3\n2,10.3\n3,19\n4,16\n5,15.6\n7,19.8\n");
+  write("dose.csv", "g,dose,t,y\n1,4,1,3.1\n1,4,2,5.2\n1,4,3,6.8\n1,4,4,9.1\n2,5,1,3.9\n2,5,2,6.1\n2,5,3,8.2\n2,5,4,10.1\n");
   write("p.ruva", R"(
 proc ruva data=lots plots=(fit residuals);
   parms a=1 b=0.1;
@@ -467,6 +468,11 @@ proc ruva data=long plots=fit;
   parms a=20 b=0.5;
   model biochemical_oxygen_demand_mgl = a*(1 - exp(-b*incubation_time_in_days_total));
 run;
+proc ruva data=dose plots=fit;
+  by g;
+  parms a=1 b=0.5;
+  model y = a + b*dose*t;
+run;
 )");
   ASSERT_EQ(run("--work . --graphs g p.ruva"), 0) << read("log.txt");
   const std::string log = read("log.txt"), listing = read("listing.txt");
@@ -479,6 +485,12 @@ run;
   EXPECT_NE(listing.find("The graph ResidualPanel was not drawn: the model uses no variable of the input data set"),
             std::string::npos) << listing;
   EXPECT_TRUE(read("g/step3_ResidualPanel.svg").empty());
+  // A regressor that takes one value in a BY group: the note names it.
+  for (const char* g : {"1", "2"})
+    EXPECT_NE(log.find(std::string("NOTE: The contour fit plot is not made: the regressor dose is constant in the BY "
+                                   "group g=") + g),
+              std::string::npos) << log;
+  EXPECT_EQ(listing.find("rectangular"), std::string::npos);
 
   // Projected residuals are triangles in every graph; the raw histogram's cell was turned off.
   const std::string panel = read("g/step4_FitDiagnosticsPanel.svg"), plot = read("g/step4_ResidualPlot_x.svg");

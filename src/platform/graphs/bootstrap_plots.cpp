@@ -103,13 +103,15 @@ std::string draw_bootstrap_scatter(const GraphSources& s, std::string* why) {
   const SeriesStyle estimate{colour::kVermillion, Marker::Diamond, "", 1.5, true};
   PlotOptions options;
   options.marker = n > 500 ? 2.2 : 2.8;
-  options.legend = {{"Bootstrap estimates", LegendEntry::Markers, points}, {"Estimate", LegendEntry::Markers, estimate}};
   GraphPage page(r, kGraphWidth, 520);
   const MarkPlan plan = mark_plan(n, 1);
   if (plan.dense) footnote(page, dense_note(n, "bootstrap samples", kBinnedPoints, ""));
+  options.legend = {{"Bootstrap estimates", plan.dense ? LegendEntry::Bins : LegendEntry::Markers, points},
+                    {"Estimate", LegendEntry::Markers, estimate}};
+  if (plan.dense) options.key = count_key_room(n);
   Plot plot(page.svg, page.body, xa, ya, options);
   plot.frame();
-  series_bins(plot, x, y, points, "bootstrap", plan);
+  series_bins(plot, {{x, y, points.colour, "bootstrap"}}, plan);
   plot.vline(ex, reference_paint(true));
   plot.hline(ey, reference_paint(true));
   series_points(plot, x, y, points, "bootstrap", plan, {});

@@ -15,13 +15,6 @@ constexpr double kLightest = 0.15, kDarkest = 0.8;  // their fill opacities
 constexpr double kDenseMarker = 2.2;                // radius of the markers drawn one by one
 constexpr double kFootnoteSize = 10;
 
-// A hexagon pointed at the top, as path data.
-std::string hex_path(Point c, double r) {
-  const double half = kRootThree * r / 2;
-  return "M" + coord(c.x) + "," + coord(c.y - r) + "l" + coord(half) + "," + coord(r / 2) + "v" + coord(r) + "l" +
-         coord(-half) + "," + coord(r / 2) + "l" + coord(-half) + "," + coord(-r / 2) + "v" + coord(-r) + "z";
-}
-
 bool on_axes(const Plot& plot, double x, double y) {
   return std::isfinite(x) && std::isfinite(y) && x >= plot.xscale().lo && x <= plot.xscale().hi &&
          y >= plot.yscale().lo && y <= plot.yscale().hi;
@@ -129,23 +122,59 @@ HexGrid hex_bins(const Plot& plot, const std::vector<double>& xs, const std::vec
   return g;
 }
 
-void draw_count_bins(Plot& plot, const HexGrid& grid, const std::string& colour, const std::string& name) {
-  std::size_t most = 0;
-  for (const HexBin& b : grid.bins) most = std::max(most, b.count);
+int CountClasses::shade(std::size_t count) const {
+  if (most <= 1) return kShades - 1;
+  const double f = std::log(static_cast<double>(count) + 1) / std::log(static_cast<double>(most) + 1);
+  return std::clamp(static_cast<int>(std::ceil(f * kShades)) - 1, 0, kShades - 1);
+}
+
+std::vector<std::pair<std::size_t, std::size_t>> CountClasses::ranges() const {
+  // The least count of each shade or a darker one, by bisection: shades
+  // grow with the count.
+  auto least = [&](int k) {
+    std::size_t lo = 1, hi = most + 1;
+    while (lo < hi) {
+      const std::size_t mid = lo + (hi - lo) / 2;
+      if (shade(mid) >= k) hi = mid;
+      else lo = mid + 1;
+    }
+    return lo;
+  };
+  std::vector<std::pair<std::size_t, std::size_t>> out(kShades, {1, 0});
+  for (int k = 0; k < kShades && most > 0; ++k) out[static_cast<std::size_t>(k)] = {least(k), least(k + 1) - 1};
+  return out;
+}
+
+double shade_opacity(int shade) { return kLightest + (kDarkest - kLightest) * shade / (kShades - 1); }
+
+std::vector<LegendEntry> count_key(const CountClasses& classes, const std::vector<std::string>& colours) {
+  std::vector<LegendEntry> key{{"Points per bin:", LegendEntry::Caption}};
+  key.front().row_start = true;
+  const auto ranges = classes.ranges();
+  for (int k = 0; k < kShades; ++k) {
+    const auto [lo, hi] = ranges[static_cast<std::size_t>(k)];
+    if (lo > hi) continue;
+    const std::string label = lo == hi ? count_text(lo) : count_text(lo) + "\xE2\x80\x93" + count_text(hi);
+    key.push_back({label, LegendEntry::Shade, {}, Paint{"", "", 1, "", shade_opacity(k)}});
+    key.back().colours = colours;
+  }
+  return key;
+}
+
+std::vector<LegendEntry> count_key_room(std::size_t points) { return count_key(CountClasses{points}, {}); }
+
+void draw_count_bins(Plot& plot, const HexGrid& grid, const std::string& colour, const std::string& name,
+                     const CountClasses& classes, int slice, int slices) {
   std::vector<std::string> shades(kShades);
   for (const HexBin& b : grid.bins) {
-    // Classes on a log scale: a bin of one point is light, the fullest dark.
-    const double f = most > 1 ? std::log(static_cast<double>(b.count) + 1) / std::log(static_cast<double>(most) + 1) : 1;
-    const int shade = std::clamp(static_cast<int>(std::ceil(f * kShades)) - 1, 0, kShades - 1);
-    shades[static_cast<std::size_t>(shade)] += hex_path(b.centre, grid.radius);
+    shades[static_cast<std::size_t>(classes.shade(b.count))] += hex_path(b.centre, grid.radius, slice, slices);
     plot.occupy(b.centre);
   }
   SvgDocument& svg = plot.svg();
   svg.begin_layer("bins", plot.clip(), bins_attributes(name, grid.counted));
   for (int k = 0; k < kShades; ++k)
     if (!shades[static_cast<std::size_t>(k)].empty())
-      svg.path(shades[static_cast<std::size_t>(k)],
-               Paint{"", colour, 1, "", kLightest + (kDarkest - kLightest) * k / (kShades - 1)});
+      svg.path(shades[static_cast<std::size_t>(k)], Paint{"", colour, 1, "", shade_opacity(k)});
   svg.end_layer();
 }
 
@@ -165,9 +194,31 @@ void draw_value_bins(Plot& plot, const HexGrid& grid, const std::function<std::s
   svg.end_layer();
 }
 
-void series_bins(Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys,
-                 const SeriesStyle& style, const std::string& name, const MarkPlan& plan) {
-  if (plan.dense) draw_count_bins(plot, hex_bins(plot, xs, ys), style.colour, name);
+std::size_t fullest_bin(const Plot& plot, const std::vector<BinnedSeries>& series) {
+  std::size_t most = 0;
+  for (const BinnedSeries& s : series)
+    for (const HexBin& b : hex_bins(plot, s.xs, s.ys).bins) most = std::max(most, b.count);
+  return most;
+}
+
+CountClasses series_bins(Plot& plot, const std::vector<BinnedSeries>& series, const MarkPlan& plan,
+                         CountClasses classes) {
+  if (!plan.dense) return classes;
+  std::vector<HexGrid> grids;
+  std::vector<std::string> colours;
+  for (const BinnedSeries& s : series) {
+    grids.push_back(hex_bins(plot, s.xs, s.ys));
+    colours.push_back(s.colour);
+    if (classes.most == 0)
+      for (const HexBin& b : grids.back().bins) classes.most = std::max(classes.most, b.count);
+  }
+  const int slices = static_cast<int>(series.size());
+  for (int k = 0; k < slices; ++k) {
+    const BinnedSeries& s = series[static_cast<std::size_t>(k)];
+    draw_count_bins(plot, grids[static_cast<std::size_t>(k)], s.colour, s.name, classes, k, slices);
+  }
+  plot.set_key(count_key(classes, colours));
+  return classes;
 }
 
 void series_points(Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys,
@@ -280,10 +331,29 @@ std::string flagged_text(std::size_t beyond, std::size_t drawn, const std::strin
   return "Drawn one by one: the " + count_text(beyond) + (beyond == 1 ? " observation " : " observations ") + what + ".";
 }
 
-std::string outliers_text(std::size_t per_series, bool leverage) {
-  return "Drawn one by one, at most " + count_text(per_series) +
-         " a series, the farthest first: the observations with a studentized residual beyond \xC2\xB1" "2" +
-         (leverage ? " or a leverage above 2p/n." : ".");
+std::size_t beyond_count(const std::vector<double>& scores) {
+  return static_cast<std::size_t>(std::count_if(scores.begin(), scores.end(), [](double s) { return s > 1; }));
+}
+
+namespace {
+// " (raw: 4,597 in all; projected: 4,601 in all)"
+std::string totals_text(const SeriesTotals& totals) {
+  std::string text;
+  for (const auto& [series, n] : totals) text += (text.empty() ? " (" : "; ") + series + ": " + count_text(n) + " in all";
+  return text.empty() ? text : text + ")";
+}
+}  // namespace
+
+std::string capped_text(std::size_t per_series, const std::string& unit, const std::string& what,
+                        const SeriesTotals& totals) {
+  return "Drawn one by one, at most " + count_text(per_series) + " " + unit + ", the farthest first: the observations " +
+         what + totals_text(totals) + ".";
+}
+
+std::string outliers_text(std::size_t per_series, const SeriesTotals& residuals, const SeriesTotals& leverage) {
+  std::string what = "with a studentized residual beyond \xC2\xB1" "2" + totals_text(residuals);
+  if (!leverage.empty()) what += " or a leverage above 2p/n" + totals_text(leverage);
+  return capped_text(per_series, "a series", what, {});
 }
 
 void footnote(GraphPage& page, const std::string& text) {

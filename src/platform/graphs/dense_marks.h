@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/graphs/graph_page.h"
@@ -61,17 +62,46 @@ struct HexGrid {
 };
 HexGrid hex_bins(const Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys,
                  const std::vector<double>* values = nullptr);
-// The bins filled with `colour`, more opaque for more points.
-void draw_count_bins(Plot& plot, const HexGrid& grid, const std::string& colour, const std::string& name);
+// The shades of bins filled by count: five classes on a log scale, from a
+// bin of one point (lightest) to the fullest, `most` (darkest).
+struct CountClasses {
+  std::size_t most = 0;
+  int shade(std::size_t count) const;
+  // The least and the most points of each shade's bins; none for a shade
+  // that no count takes.
+  std::vector<std::pair<std::size_t, std::size_t>> ranges() const;
+};
+// The fill opacity of a shade.
+double shade_opacity(int shade);
+// The count key of `classes`, each shade a bin split among `colours` as
+// the plot's bins are.
+std::vector<LegendEntry> count_key(const CountClasses& classes, const std::vector<std::string>& colours);
+// A key as wide as that of any bins of `points` points, for PlotOptions::key.
+std::vector<LegendEntry> count_key_room(std::size_t points);
+// The bins filled with `colour` by `classes`, each its `slice`-th of
+// `slices` vertical strips so that the series of one plot lie side by side.
+void draw_count_bins(Plot& plot, const HexGrid& grid, const std::string& colour, const std::string& name,
+                     const CountClasses& classes, int slice = 0, int slices = 1);
 // The bins painted by the mean of their values; `stroke` outlines them.
 void draw_value_bins(Plot& plot, const HexGrid& grid, const std::function<std::string(double mean)>& fill,
                      const std::string& stroke, const std::string& name);
 
-// A series of points in two layers: under the curves and reference lines,
-// its counts in hexagonal bins when the plan is dense (nothing otherwise);
-// over them, its points one by one, or when dense those scored beyond 1.
-void series_bins(Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys,
-                 const SeriesStyle& style, const std::string& name, const MarkPlan& plan);
+// The series of points of one plot, each drawn in two layers: under the
+// curves and reference lines, its counts in hexagonal bins when the plan is
+// dense (nothing otherwise); over them, its points one by one, or when
+// dense those scored beyond 1.
+struct BinnedSeries {
+  const std::vector<double>& xs;
+  const std::vector<double>& ys;
+  std::string colour, name;
+};
+// The fullest bin of the series in the plot.
+std::size_t fullest_bin(const Plot& plot, const std::vector<BinnedSeries>& series);
+// The series' bins side by side in each hexagon, shaded by `classes` (by
+// the fullest of these bins when its `most` is 0), and their key given to
+// the plot; returns the classes.
+CountClasses series_bins(Plot& plot, const std::vector<BinnedSeries>& series, const MarkPlan& plan,
+                         CountClasses classes = {});
 void series_points(Plot& plot, const std::vector<double>& xs, const std::vector<double>& ys,
                    const SeriesStyle& style, const std::string& name, const MarkPlan& plan,
                    const std::vector<double>& scores);
@@ -107,10 +137,19 @@ std::string dense_note(std::size_t n, const std::string& unit, const std::string
 // Which of `beyond` points (a phrase after "the") are drawn one by one when
 // at most `drawn` are.
 std::string flagged_text(std::size_t beyond, std::size_t drawn, const std::string& what);
+// How many observations of each series lie beyond a cut-off, the series
+// named as the footnote names it.
+using SeriesTotals = std::vector<std::pair<std::string, std::size_t>>;
+// How many scores lie above 1.
+std::size_t beyond_count(const std::vector<double>& scores);
 // The footnote's sentence on residual scatters: the observations with a
-// studentized residual beyond +-2 (or a leverage above 2p/n) are drawn one
-// by one, at most `per_series` a series.
-std::string outliers_text(std::size_t per_series, bool leverage);
+// studentized residual beyond +-2 (or, when `leverage` names any series, a
+// leverage above 2p/n) are drawn one by one, at most `per_series` a series,
+// and how many there are of each series in all.
+std::string outliers_text(std::size_t per_series, const SeriesTotals& residuals, const SeriesTotals& leverage = {});
+// The same for series of one cut-off, `what` after "the observations".
+std::string capped_text(std::size_t per_series, const std::string& unit, const std::string& what,
+                        const SeriesTotals& totals);
 // Takes room for `text` at the bottom of the page's body and writes it there.
 void footnote(GraphPage& page, const std::string& text);
 

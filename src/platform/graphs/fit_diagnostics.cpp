@@ -2,6 +2,7 @@
 // diagnostic as a graph of its own, drawn from the output-statistics table.
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "platform/graphs/dense_marks.h"
 #include "platform/graphs/distribution_marks.h"
@@ -52,11 +53,13 @@ struct Cell {
   std::vector<double> studentized_scores(const std::string& column) const {
     return graphs::studentized_scores(t, used, column);
   }
-  PlotOptions options(std::vector<LegendEntry> legend = {}) const {
+  // A scatter's options have room for the key of its bins when dense.
+  PlotOptions options(std::vector<LegendEntry> legend = {}, bool scatter = false) const {
     PlotOptions o;
     if (panel) o.font = 9, o.marker = 2.4;
     else o.inset = inset_statistics(r);
     o.legend = std::move(legend);
+    if (scatter && plan.dense) o.key = count_key_room(used_count(used));
     return o;
   }
 };
@@ -97,14 +100,16 @@ void scatter_cell(SvgDocument& svg, const Box& box, const Cell& c, const std::ve
   if (series.empty()) return draw_note(svg, box, ytitle + ": not available");
   std::vector<LegendEntry> legend;
   AxisSpec xa = axis_over(xtitle, {&x}), ya = axis_over(ytitle, {});
+  std::vector<BinnedSeries> bins;
   for (const Series& s : series) {
-    legend.push_back({s.legend, LegendEntry::Markers, s.style});
+    legend.push_back({s.legend, c.plan.dense ? LegendEntry::Binned : LegendEntry::Markers, s.style});
+    bins.push_back({x, s.values, s.style.colour, s.name});
     for (double v : s.values) include(ya, v);
   }
   for (double v : refs) include(ya, v);
-  Plot plot(svg, box, xa, ya, c.options(legend));
+  Plot plot(svg, box, xa, ya, c.options(legend, true));
   plot.frame();
-  for (const Series& s : series) series_bins(plot, x, s.values, s.style, s.name, c.plan);
+  series_bins(plot, bins, c.plan);
   for (double v : refs) plot.hline(v, reference_paint(v != 0));
   if (std::isfinite(vref)) plot.vline(vref, reference_paint(true));
   // Past a leverage cut-off an observation matters whatever its residual.
@@ -203,9 +208,9 @@ void draw_cell(SvgDocument& svg, const Box& box, Diagnostic d, const Cell& c) {
       if (!c.t.column("Observed") || !c.t.column("Predicted")) return draw_note(svg, box, yt + ": not available");
       AxisSpec xa = axis_over(xpred, {&predicted, &observed}), ya = axis_over(yt, {&predicted, &observed});
       xa.title = xpred;
-      Plot plot(svg, box, xa, ya, c.options());
+      Plot plot(svg, box, xa, ya, c.options({}, true));
       plot.frame();
-      series_bins(plot, predicted, observed, series_style(0), "observed", c.plan);
+      series_bins(plot, {{predicted, observed, series_style(0).colour, "observed"}}, c.plan);
       plot.diagonal(reference_paint());
       series_points(plot, predicted, observed, series_style(0), "observed", c.plan, c.studentized_scores("Residual"));
       plot.finish();
@@ -236,6 +241,29 @@ bool leverage_cell(Diagnostic d) {
   return d == Diagnostic::RStudentByTanLeverage || d == Diagnostic::RStudentByJacLeverage;
 }
 
+// How many observations of each residual kind shown lie beyond +-2, and
+// of each leverage above 2p/n, for the footnote.
+SeriesTotals residual_totals(const Cell& c) {
+  SeriesTotals totals;
+  if (c.show("_SHOW_RAW", "Residual"))
+    totals.push_back({c.text("_RAW_LEG", nullptr, "Residual", "Raw"), beyond_count(c.studentized_scores("Residual"))});
+  if (c.show("_SHOW_PROJ", "ProjectedResidual"))
+    totals.push_back({c.text("_PROJ_LEG", nullptr, "ProjectedResidual", "Projected"),
+                      beyond_count(c.studentized_scores("ProjectedResidual"))});
+  return totals;
+}
+
+SeriesTotals leverage_totals(const Cell& c) {
+  SeriesTotals totals;
+  const double cut = leverage_cutoff(c.r);
+  for (const auto& [column, var, short_var, fallback] :
+       {std::tuple{"TangentLeverage", "_X_TAN_LEV_LABEL", "_X_SHORT_TAN_LEV_LABEL", "Tangential leverage"},
+        std::tuple{"JacobianLeverage", "_X_JAC_LEV_LABEL", "_X_SHORT_JAC_LEV_LABEL", "Jacobian leverage"}})
+    if (c.t.column(column))
+      totals.push_back({c.text(var, short_var, column, fallback), beyond_count(beyond_scores(c.column(column), cut))});
+  return totals;
+}
+
 // The plan of the cells `shown`: each residual cell draws a series per
 // residual kind, the observed and the expectation cells one, the
 // histograms and the box plot none one by one. In a dense graph the
@@ -250,12 +278,12 @@ void plan_cells(Cell& c, const std::vector<Diagnostic>& shown, GraphPage& page) 
       series += kinds;
     leverage = leverage || leverage_cell(d);
   }
-  const std::size_t n = static_cast<std::size_t>(std::count(c.used.begin(), c.used.end(), true));
+  const std::size_t n = used_count(c.used);
   if (series == 0) return;
   c.plan = mark_plan(n, series);
   if (!c.plan.dense) return;
   footnote(page, dense_note(n, "observations", "the scatter plots show them as counts in hexagonal bins, darker for more",
-                            outliers_text(c.plan.per_series, leverage)));
+                            outliers_text(c.plan.per_series, residual_totals(c), leverage ? leverage_totals(c) : SeriesTotals{})));
 }
 
 }  // namespace

@@ -45,19 +45,20 @@ Curve curve_of(const GraphRequest& r, const GraphTable& grid, std::size_t rows, 
           column(r.text("_LCM")), column(r.text("_UCI")), column(r.text("_LCI"))};
 }
 
-// The observations the fit used; with weights their own prediction limits
-// come from the grid's observation rows, otherwise the output statistics
-// hold them.
+// The observations the fit used. With prediction limits they come from the
+// grid's observation rows, which also hold each observation's own limits,
+// scored at the observation with its own values of every variable, as
+// OUTPUT computes them; otherwise from the output statistics.
 struct Observations {
   std::vector<double> x, y, upper, lower;
 };
 
-Observations observations_of(const GraphRequest& r, const GraphTable& grid, const GraphTable* stats,
-                             bool per_observation, std::size_t curve_rows) {
+Observations observations_of(const GraphRequest& r, const GraphTable& grid, const GraphTable* stats, bool cli,
+                             std::size_t curve_rows) {
   Observations o;
   std::vector<bool> used;
   if (stats) used = used_rows(*stats);
-  if (per_observation || !stats) {
+  if (cli || !stats) {
     o.x = tail(grid.values(r.text_or("_XPRED", "xgrid")), curve_rows);
     o.y = tail(grid.values(r.text_or("_YVARGRID", "yvargrid")), curve_rows);
     if (used.size() == o.x.size()) o.x = kept(o.x, used);
@@ -65,7 +66,7 @@ Observations observations_of(const GraphRequest& r, const GraphTable& grid, cons
     o.x = kept(stats->values(r.text("_XVAR")), used);
     o.y = kept(stats->values(r.text_or("_YVAR", "Observed")), used);
   }
-  if (per_observation)
+  if (cli)
     o.upper = tail(grid.values(r.text("_UCI")), curve_rows), o.lower = tail(grid.values(r.text("_LCI")), curve_rows);
   return o;
 }
@@ -103,7 +104,9 @@ CurveStyle group_curve_style(int g, std::string label) {
           s, Paint{"", s.colour, 1, "", 0.18}};
 }
 
-std::vector<LegendEntry> legend_of(const GraphRequest& r, const std::vector<CurveStyle>& styles, bool clm, bool cli) {
+// The legend; a dense plot shows a single curve's observations as bins.
+std::vector<LegendEntry> legend_of(const GraphRequest& r, const std::vector<CurveStyle>& styles, bool clm, bool cli,
+                                   bool dense) {
   std::vector<LegendEntry> legend;
   const bool several = styles.size() > 1;
   const std::string confidence = r.text_or("_CONFLABEL", "Confidence limits");
@@ -113,36 +116,13 @@ std::vector<LegendEntry> legend_of(const GraphRequest& r, const std::vector<Curv
     legend.push_back({"Fit", LegendEntry::Line, s.fit});
     if (clm) legend.push_back({confidence, LegendEntry::Fill, {}, s.band});
     if (cli) legend.push_back({prediction, LegendEntry::Line, s.limits});
-    legend.push_back({r.text_or("_YVAR", "Observed"), LegendEntry::Markers, s.observed});
+    legend.push_back({r.text_or("_YVAR", "Observed"), dense ? LegendEntry::Binned : LegendEntry::Markers, s.observed});
     return legend;
   }
   for (const CurveStyle& s : styles) legend.push_back({s.label, LegendEntry::LineMarker, s.fit});
   if (clm) legend.push_back({confidence, LegendEntry::Fill, {}, Paint{"", colour::kReference, 1, "", 0.3}});
   if (cli) legend.push_back({prediction, LegendEntry::Line, SeriesStyle{colour::kReference, Marker::Circle, kDotted, 1}});
   return legend;
-}
-
-// The curve's values at each x, linear between the grid's points; NaN
-// outside the grid. The grid's points without an x (another curve's) are
-// left out.
-std::vector<double> along(const std::vector<double>& curve_x, const std::vector<double>& curve_y,
-                          const std::vector<double>& x) {
-  std::vector<double> grid_x, grid_y;
-  for (std::size_t k = 0; k < curve_x.size() && k < curve_y.size(); ++k)
-    if (std::isfinite(curve_x[k])) grid_x.push_back(curve_x[k]), grid_y.push_back(curve_y[k]);
-  std::vector<double> out(x.size(), kNaN);
-  for (std::size_t i = 0; i < x.size(); ++i) {
-    const auto hi = std::lower_bound(grid_x.begin(), grid_x.end(), x[i]);
-    if (!std::isfinite(x[i]) || hi == grid_x.end()) continue;
-    const std::size_t k = static_cast<std::size_t>(hi - grid_x.begin());
-    if (k == 0 || *hi == x[i]) {
-      out[i] = k < grid_y.size() ? grid_y[k] : kNaN;
-      continue;
-    }
-    const double f = (x[i] - grid_x[k - 1]) / (grid_x[k] - grid_x[k - 1]);
-    out[i] = grid_y[k - 1] + f * (grid_y[k] - grid_y[k - 1]);
-  }
-  return out;
 }
 
 // How far outside [lower, upper] each y lies, in widths of the interval
@@ -159,25 +139,11 @@ std::vector<double> outside_scores(const std::vector<double>& y, const std::vect
 }
 
 // The observations that matter when the fit plot has more than it draws
-// one by one: those outside their prediction limits (each against its own
-// curve's), or without limits those with a studentized residual beyond
-// +-2. Says which in `what`.
-std::vector<double> observation_scores(const Observations& o, const std::vector<Curve>& curves,
-                                       const std::vector<double>& observed_curve, const GraphTable* stats, bool cli,
-                                       bool per_observation, std::string* what) {
+// one by one: those outside their own prediction limits, or without limits
+// those with a studentized residual beyond +-2. Says which in `what`.
+std::vector<double> observation_scores(const Observations& o, const GraphTable* stats, bool cli, std::string* what) {
   *what = "outside the prediction limits";
-  if (per_observation) return outside_scores(o.y, o.lower, o.upper);
-  if (cli) {
-    std::vector<double> scores;
-    for (std::size_t g = 0; g < curves.size(); ++g) {
-      std::vector<double> own;  // the curve's observations' x, the others' NaN
-      if (curves.size() > 1) own = of_curve(o.x, observed_curve, static_cast<double>(g + 1));
-      const std::vector<double>& x = curves.size() > 1 ? own : o.x;
-      const Curve& c = curves[g];
-      scores = larger_scores(scores, outside_scores(o.y, along(c.x, c.lci, x), along(c.x, c.uci, x)));
-    }
-    return scores;
-  }
+  if (cli) return outside_scores(o.y, o.lower, o.upper);
   *what = "with a studentized residual beyond \xC2\xB1" "2";
   return stats ? studentized_scores(*stats, used_rows(*stats), "Residual") : std::vector<double>{};
 }
@@ -189,6 +155,20 @@ std::vector<std::size_t> rows_of_curve(const std::vector<std::size_t>& rows, con
   for (std::size_t r : rows)
     if (r < observed_curve.size() && observed_curve[r] == curve) out.push_back(r);
   return out;
+}
+
+// Each curve's observations in bins of its colour, side by side in each
+// hexagon.
+void curve_bins(Plot& plot, const Observations& o, const std::vector<double>& observed_curve,
+                const std::vector<CurveStyle>& styles, const MarkPlan& plan) {
+  const std::size_t curves = styles.size();
+  std::vector<std::vector<double>> xs;  // each curve's observations' x, the others' NaN
+  for (std::size_t g = 0; g < curves; ++g)
+    xs.push_back(curves > 1 ? of_curve(o.x, observed_curve, static_cast<double>(g + 1)) : o.x);
+  std::vector<BinnedSeries> bins;
+  for (std::size_t g = 0; g < curves; ++g)
+    bins.push_back({xs[g], o.y, styles[g].observed.colour, curves > 1 ? "observed " + std::to_string(g + 1) : "observed"});
+  series_bins(plot, bins, plan);
 }
 
 }  // namespace
@@ -207,7 +187,7 @@ std::string draw_fit_plot(const GraphSources& s, std::string* why) {
   const bool clm = r.flag("_HASCONFLIMITS") && !r.text("_UCM").empty();
   const bool cli = r.flag("_HASPREDLIMITS") && !r.text("_UCI").empty();
   const bool per_observation = cli && !r.text("_YVARGRID").empty();
-  const Observations o = observations_of(r, *grid, s.table(0), per_observation, curve_rows);
+  const Observations o = observations_of(r, *grid, s.table(0), cli, curve_rows);
   const std::vector<double> observed_curve = tail(curve_column, curve_rows);
 
   std::vector<Curve> curves;
@@ -219,7 +199,8 @@ std::string draw_fit_plot(const GraphSources& s, std::string* why) {
   }
 
   AxisSpec xa = axis_over(r.text("_XVAR").empty() ? grid->label("xgrid") : r.text("_XVAR"), {&o.x});
-  AxisSpec ya = axis_over(r.text_or("_DEPLABEL", "Observed"), {&o.y, &o.upper, &o.lower});
+  AxisSpec ya = axis_over(r.text_or("_DEPLABEL", "Observed"),
+                          {&o.y, per_observation ? &o.upper : nullptr, per_observation ? &o.lower : nullptr});
   for (const Curve& c : curves) {
     for (const auto* v : {&c.x}) for (double d : *v) include(xa, d);
     for (const auto* v : {&c.fit, clm ? &c.ucm : nullptr, clm ? &c.lcm : nullptr,
@@ -229,7 +210,6 @@ std::string draw_fit_plot(const GraphSources& s, std::string* why) {
 
   PlotOptions options;
   options.inset = inset_statistics(r);
-  options.legend = legend_of(r, styles, clm, cli);
   GraphPage page(r, graph_width(options.inset), 480);
   // Observations, and prediction bars with weights, are the marks that
   // grow with the data. Past the limit, the observations that matter are
@@ -240,14 +220,15 @@ std::string draw_fit_plot(const GraphSources& s, std::string* why) {
   std::vector<std::size_t> flagged;
   if (plan.dense) {
     std::string what;
-    const std::vector<double> scores =
-        observation_scores(o, curves, observed_curve, s.table(0), cli, per_observation, &what);
+    const std::vector<double> scores = observation_scores(o, s.table(0), cli, &what);
     const Flagged f = flagged_rows(o.x, o.y, scores, plan.per_series);
     flagged = f.rows;
     const std::string shown = curves.size() > 1 ? std::string(kBinnedPoints) + ", in the colour of their curve"
                                                 : std::string(kBinnedPoints);
     footnote(page, dense_note(n, "observations", shown, flagged_text(f.beyond, f.rows.size(), what)));
+    options.key = count_key_room(n);
   }
+  options.legend = legend_of(r, styles, clm, cli, plan.dense);
   Plot plot(page.svg, page.body, xa, ya, options);
   plot.frame();
   auto suffix = [&](std::size_t g) { return curves.size() > 1 ? " " + std::to_string(g + 1) : std::string(); };
@@ -258,11 +239,7 @@ std::string draw_fit_plot(const GraphSources& s, std::string* why) {
     of_one = of_curve(o, observed_curve, static_cast<double>(g + 1));
     return of_one;
   };
-  if (plan.dense)
-    for (std::size_t g = 0; g < curves.size(); ++g) {
-      const Observations& og = observations(g);
-      series_bins(plot, og.x, og.y, styles[g].observed, "observed" + suffix(g), plan);
-    }
+  if (plan.dense) curve_bins(plot, o, observed_curve, styles, plan);
   for (std::size_t g = 0; g < curves.size(); ++g) {
     const Curve& c = curves[g];
     if (clm) plot.band(c.x, c.lcm, c.ucm, styles[g].band, "confidence" + suffix(g));

@@ -89,6 +89,10 @@ std::vector<bool> used_rows(const GraphTable& table) {
   return used;
 }
 
+std::size_t used_count(const std::vector<bool>& used) {
+  return static_cast<std::size_t>(std::count(used.begin(), used.end(), true));
+}
+
 std::vector<double> kept(const std::vector<double>& values, const std::vector<bool>& keep) {
   std::vector<double> out(values.size(), kNaN);
   for (std::size_t i = 0; i < values.size() && i < keep.size(); ++i)

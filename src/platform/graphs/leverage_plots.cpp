@@ -80,10 +80,6 @@ void needle_cell(SvgDocument& svg, const Box& box, const GraphRequest& r, const 
   plot.finish();
 }
 
-std::size_t used_count(const std::vector<bool>& used) {
-  return static_cast<std::size_t>(std::count(used.begin(), used.end(), true));
-}
-
 }  // namespace
 
 std::string draw_leverage_plot(const GraphSources& s, std::string* why) {
@@ -122,10 +118,11 @@ std::string draw_leverage_plot(const GraphSources& s, std::string* why) {
   }
   if (plan.dense) {
     const std::string what = "with a leverage above 2p/n";
+    SeriesTotals totals;
+    for (std::size_t i = 0; i < rows.size(); ++i) totals.push_back({rows[i].title, flagged[i]->beyond});
     footnote(page, dense_note(used_count(used), "observations", kNeedleRanges,
                               rows.size() == 1 ? flagged_text(flagged[0]->beyond, flagged[0]->rows.size(), what)
-                                               : "Drawn one by one, at most " + count_text(plan.per_series) +
-                                                     " in each plot, the farthest first: the observations " + what + "."));
+                                               : capped_text(plan.per_series, "in each plot", what, totals)));
   }
   Box cells_box = page.body;
   if (shared) {

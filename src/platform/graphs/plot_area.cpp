@@ -154,19 +154,63 @@ std::string marker_path(Marker m, Point p, double r) {
   return {};
 }
 
+std::string hex_path(Point c, double r, int slice, int slices) {
+  constexpr double kRootThree = 1.7320508075688772;
+  const double half = kRootThree * r / 2;
+  if (slices <= 1)
+    return "M" + coord(c.x) + "," + coord(c.y - r) + "l" + coord(half) + "," + coord(r / 2) + "v" + coord(r) + "l" +
+           coord(-half) + "," + coord(r / 2) + "l" + coord(-half) + "," + coord(-r / 2) + "v" + coord(-r) + "z";
+  // The strip [a, b] across: under the top edges, which rise from -r/2 at
+  // the sides to -r at the middle, and over the bottom ones.
+  const double a = -half + 2 * half * slice / slices, b = a + 2 * half / slices;
+  auto top = [&](double x) { return -r + r / 2 * std::fabs(x) / half; };
+  auto pt = [&](double x, double y) { return coord(c.x + x) + "," + coord(c.y + y); };
+  std::string d = "M" + pt(a, top(a));
+  if (a < 0 && b > 0) d += "L" + pt(0, -r);
+  d += "L" + pt(b, top(b)) + "L" + pt(b, -top(b));
+  if (a < 0 && b > 0) d += "L" + pt(0, r);
+  return d + "L" + pt(a, -top(a)) + "Z";
+}
+
 namespace {
+constexpr double kKeySwatch = 14;  // a count key's hexagon
+
+double entry_width(const LegendEntry& e, double font) {
+  const double text = text_width(e.label, font);
+  if (e.kind == LegendEntry::Caption) return text + 6;
+  if (e.kind == LegendEntry::Shade) return kKeySwatch + 3 + text + 10;
+  return kLegendSwatch + 4 + text + kLegendSpacing;
+}
+
 // The entries of each legend row, fitted to `width`.
 std::vector<std::vector<std::size_t>> legend_layout(const std::vector<LegendEntry>& entries, double width,
                                                     double font, std::vector<double>* row_widths) {
   std::vector<std::vector<std::size_t>> rows(1);
   row_widths->assign(1, 0);
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const double w = kLegendSwatch + 4 + text_width(entries[i].label, font) + kLegendSpacing;
-    if (!rows.back().empty() && row_widths->back() + w > width) rows.emplace_back(), row_widths->push_back(0);
+    const double w = entry_width(entries[i], font);
+    if (!rows.back().empty() && (entries[i].row_start || row_widths->back() + w > width))
+      rows.emplace_back(), row_widths->push_back(0);
     rows.back().push_back(i);
     row_widths->back() += w;
   }
   return rows;
+}
+
+// The swatch of a legend entry of the bins drawn, centred at c.
+void bin_swatch(SvgDocument& svg, const LegendEntry& e, Point c, double marker) {
+  if (e.kind == LegendEntry::Binned || e.kind == LegendEntry::Bins) {
+    svg.path(hex_path(c, 8), Paint{"", e.style.colour, 1, "", 0.45});
+    if (e.kind == LegendEntry::Bins) return;
+    const Paint paint{e.style.colour, e.style.filled ? e.style.colour : "#FFFFFF", 0.8};
+    if (e.style.marker == Marker::Circle) svg.circle(c, marker * 0.8, paint);
+    else svg.path(marker_path(e.style.marker, c, marker * 0.8), paint);
+    return;
+  }
+  const int slices = static_cast<int>(e.colours.size());
+  for (int k = 0; k < slices; ++k)
+    svg.path(hex_path(c, kKeySwatch / 2, k, slices),
+             Paint{"", e.colours[static_cast<std::size_t>(k)], 1, "", e.fill.fill_opacity});
 }
 }  // namespace
 
@@ -189,6 +233,20 @@ void draw_legend(SvgDocument& svg, const Box& strip, const std::vector<LegendEnt
     const double mid = y + row_h / 2;
     for (std::size_t i : rows[r]) {
       const LegendEntry& e = entries[i];
+      const double text_y = mid + cap_height(font) / 2;
+      if (e.kind == LegendEntry::Caption || e.kind == LegendEntry::Shade) {
+        if (e.kind == LegendEntry::Shade) bin_swatch(svg, e, {x + kKeySwatch / 2, mid}, marker);
+        const double at = e.kind == LegendEntry::Shade ? x + kKeySwatch + 3 : x;
+        svg.text({at, text_y}, e.label, TextStyle{font, Anchor::Start, FontWeight::Normal, colour::kMutedText});
+        x += entry_width(e, font);
+        continue;
+      }
+      if (e.kind == LegendEntry::Binned || e.kind == LegendEntry::Bins) {
+        bin_swatch(svg, e, {x + kLegendSwatch / 2, mid}, marker);
+        svg.text({x + kLegendSwatch + 4, text_y}, e.label, TextStyle{font});
+        x += entry_width(e, font);
+        continue;
+      }
       if (e.kind == LegendEntry::Line || e.kind == LegendEntry::LineMarker)
         svg.line({x, mid}, {x + kLegendSwatch, mid}, Paint{e.style.colour, "", e.style.line_width, e.style.dash});
       if (e.kind == LegendEntry::Fill) {
@@ -201,16 +259,27 @@ void draw_legend(SvgDocument& svg, const Box& strip, const std::vector<LegendEnt
         if (e.style.marker == Marker::Circle) svg.circle(c, marker, paint);
         else svg.path(marker_path(e.style.marker, c, marker), paint);
       }
-      svg.text({x + kLegendSwatch + 4, mid + cap_height(font) / 2}, e.label, TextStyle{font});
-      x += kLegendSwatch + 4 + text_width(e.label, font) + kLegendSpacing;
+      svg.text({x + kLegendSwatch + 4, text_y}, e.label, TextStyle{font});
+      x += entry_width(e, font);
     }
   }
   svg.end_layer();
 }
 
+std::vector<LegendEntry> legend_and_key(const PlotOptions& o) {
+  std::vector<LegendEntry> entries = o.legend;
+  entries.insert(entries.end(), o.key.begin(), o.key.end());
+  return entries;
+}
+
+double legend_room(const PlotOptions& o, double width) {
+  const std::vector<LegendEntry> entries = legend_and_key(o);
+  return entries.size() >= 2 ? legend_height(entries, width, o.font) : 0;
+}
+
 double Plot::needed_left_margin(const AxisSpec& x, const AxisSpec& y, const Box& outer, const PlotOptions& o) {
   double h = outer.h - kTopBand - bottom_band(x, o);
-  if (o.legend.size() >= 2) h -= legend_height(o.legend, outer.w - 20, o.font);
+  h -= legend_room(o, outer.w - 20);
   h = std::max(20.0, h);
   return left_band(y, y_scale_for(y, h), o);
 }
@@ -222,8 +291,8 @@ Plot::Plot(SvgDocument& svg, Box outer, AxisSpec x, AxisSpec y, PlotOptions opti
 
 void Plot::layout(const Box& outer) {
   const double top = kTopBand;
-  double bottom = bottom_band(xspec_, options_);
-  if (options_.legend.size() >= 2) bottom += legend_height(options_.legend, outer.w - 20, options_.font);
+  legend_h_ = legend_room(options_, outer.w - 20);
+  const double bottom = bottom_band(xspec_, options_) + legend_h_;
   const double h = std::max(20.0, outer.h - top - bottom);
   ys_ = y_scale_for(yspec_, h);
   const double left = options_.left_margin >= 0 ? options_.left_margin : left_band(yspec_, ys_, options_);
@@ -480,11 +549,9 @@ void Plot::finish() {
     draw_inset(svg_, {area_.x + area_.w + 8, area_.y}, options_.inset, options_.font - 1);
   else
     inset(options_.inset);
-  if (options_.legend.size() >= 2) {
-    const double h = legend_height(options_.legend, outer_.w - 20, options_.font);
-    draw_legend(svg_, Box{outer_.x, outer_.y + outer_.h - h, outer_.w, h}, options_.legend, options_.font,
-                options_.marker);
-  }
+  if (legend_h_ > 0)
+    draw_legend(svg_, Box{outer_.x, outer_.y + outer_.h - legend_h_, outer_.w, legend_h_}, legend_and_key(options_),
+                options_.font, options_.marker);
   svg_.rect(area_.x, area_.y, area_.w, area_.h, Paint{colour::kFrame, "", 0.8});
 }
 

@@ -35,13 +35,20 @@ struct AxisSpec {
 };
 
 struct LegendEntry {
-  enum Kind { Markers, Line, Fill, LineMarker };  // LineMarker: a line with its series' marker on it
+  // LineMarker: a line with its series' marker on it; Binned: a hexagonal
+  // bin of the series' colour with its marker, for a series drawn as counts
+  // in bins and its points that matter one by one (Bins: none one by one);
+  // Shade: a bin at one shade of a count key, split among `colours` as the
+  // plot splits its bins; Caption: the label alone.
+  enum Kind { Markers, Line, Fill, LineMarker, Binned, Bins, Shade, Caption };
   LegendEntry(std::string text, Kind k, SeriesStyle s = {}, Paint f = {})
       : label(std::move(text)), kind(k), style(std::move(s)), fill(std::move(f)) {}
   std::string label;
   Kind kind = Markers;
   SeriesStyle style;
-  Paint fill;  // for Fill
+  Paint fill;                        // for Fill; for Shade, the shade's opacity
+  std::vector<std::string> colours;  // for Shade
+  bool row_start = false;            // begins a row of the legend
 };
 
 using InsetLines = std::vector<std::pair<std::string, std::string>>;
@@ -50,6 +57,9 @@ struct PlotOptions {
   double font = 11;             // tick labels; titles one pixel larger
   double marker = 3.2;          // marker radius
   std::vector<LegendEntry> legend;  // drawn below the plot when 2 or more
+  // The count key of the plot's bins, after the legend: at layout a key as
+  // wide as its bins' can be, for its room; set_key() puts the real one.
+  std::vector<LegendEntry> key;
   double left_margin = -1;      // a fixed left margin, so that cells align
   // Statistics shown in the corner the data leave emptiest; more than six
   // lines would hide data, so they go beside the data area instead.
@@ -105,6 +115,8 @@ class Plot {
   void point_label(double x, double y, const std::string& text);
   // Lines of label and value in the emptiest corner of the data area.
   void inset(const InsetLines& lines);
+  // The count key of the bins drawn, in the room the options' key took.
+  void set_key(std::vector<LegendEntry> key) { options_.key = std::move(key); }
   // The options' inset, the legend and the frame's border, over the data.
   void finish();
 
@@ -126,7 +138,13 @@ class Plot {
   Box outer_, area_;
   AxisScale xs_, ys_;
   std::vector<Point> occupied_;  // drawn data, in pixels, for the inset
+  double legend_h_ = 0;          // the room of the legend and key below the plot
 };
+
+// The legend and count key of a plot, and the height they take in `width`
+// pixels (0 when there is nothing to show).
+std::vector<LegendEntry> legend_and_key(const PlotOptions& options);
+double legend_room(const PlotOptions& options, double width);
 
 // A legend in rows centred across `strip`: each entry a marker, a line or a
 // filled swatch with its label. legend_height() is the height it takes in
@@ -150,5 +168,8 @@ std::string fit_text(const std::string& text, double width, double size, FontWei
 
 // The SVG path of a marker centred at p with radius r.
 std::string marker_path(Marker m, Point p, double r);
+// A hexagon pointed at the top, centred at c with radius r; with `slices`
+// above 1, its `slice`-th of as many vertical strips, left to right.
+std::string hex_path(Point c, double r, int slice = 0, int slices = 1);
 
 }  // namespace platform::graphs

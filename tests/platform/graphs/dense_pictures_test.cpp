@@ -5,10 +5,52 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <regex>
+#include <set>
 
 #include "platform/graphs/graph_fixture.h"
 
 namespace {
+
+using Polygon = std::vector<std::pair<double, double>>;
+
+// The polygons of the paths of a layer: absolute M and L, and the relative
+// l and v of a whole hexagon.
+std::vector<Polygon> polygons(const std::string& layer_text) {
+  std::vector<Polygon> out;
+  static const std::regex data("<path d=\"([^\"]*)\"");
+  for (std::sregex_iterator m(layer_text.begin(), layer_text.end(), data), end; m != end; ++m) {
+    std::istringstream in((*m)[1].str());
+    char c = 0, comma = 0;
+    double x = 0, y = 0, a = 0, b = 0;
+    while (in >> c) {
+      if (c == 'Z' || c == 'z') continue;
+      if (c == 'M') out.emplace_back();
+      if (c == 'v') in >> a, y += a;
+      else if (in >> a >> comma >> b; c == 'l') x += a, y += b;
+      else x = a, y = b;
+      out.back().push_back({x, y});
+    }
+  }
+  return out;
+}
+
+bool inside(const Polygon& p, std::pair<double, double> q) {
+  bool in = false;
+  for (std::size_t i = 0, j = p.size() - 1; i < p.size(); j = i++)
+    if ((p[i].second > q.second) != (p[j].second > q.second) &&
+        q.first < p[j].first + (q.second - p[j].second) * (p[i].first - p[j].first) / (p[i].second - p[j].second))
+      in = !in;
+  return in;
+}
+
+// Attribute `name`'s values in a text.
+std::set<std::string> values_of(const std::string& text, const std::string& name) {
+  std::set<std::string> out;
+  const std::regex attribute(" " + name + "=\"([^\"]*)\"");
+  for (std::sregex_iterator m(text.begin(), text.end(), attribute), end; m != end; ++m) out.insert((*m)[1].str());
+  return out;
+}
 
 constexpr int kRows = 6000;
 
@@ -98,6 +140,128 @@ TEST_F(GraphTest, StackedDenseLeverageRowsShareTheirLeftEdge) {
     EXPECT_NE(layer(picture, "needles", row).find("data-envelope"), std::string::npos) << row;
     EXPECT_EQ(occurrences(layer(picture, "needles", row, 1), "V"), 10) << row;
   }
+}
+
+// Past the cap on the points of a series drawn one by one, the footnote
+// still says how many of each series lie beyond the cut-off in all.
+TEST_F(GraphTest, CappedSeriesFootnotesGiveTheirTotals) {
+  ASSERT_EQ(run([] {
+              wobop man = graph_manager();
+              std::vector<std::vector<double>> rows;
+              for (int i = 1; i <= kRows; ++i) {
+                // 3,000 raw and 2,800 projected residuals beyond 2, 2,600 and 2,700 leverages above 2p/n.
+                const double raw = i % 2 ? 3 : 0.5, projected = i % 15 < 7 ? -2.5 : 1;
+                const double tangent = i % 30 < 13 ? 3.0 / kRows : 0.1 / kRows, jacobian = i % 20 < 9 ? 3.0 / kRows : 0;
+                rows.push_back({double(i), 1, i * 0.01, raw, raw, projected, projected, tangent, jacobian});
+              }
+              xobskey os = emit_table(man, "OutputStatistics", "stat.ruva.OutputStatistics",
+                                      {"Observation", "Weight", "x", "Residual", "StudentizedResidual",
+                                       "ProjectedResidual", "StudentizedProjectedResidual", "TangentLeverage",
+                                       "JacobianLeverage"},
+                                      rows);
+              request_graph(man, "ResidualPlot_x", "stat.ruva.Graphics.ResidualPlot", {os},
+                            {{"_XVAR", "x"}, {"_SHOWRAW", 1}, {"_RAWRESD", "Residual"}, {"_RAWLEGENDLABEL", "Raw"},
+                             {"_SHOWPROJ", 1}, {"_PROJRESD", "ProjectedResidual"}, {"_PROJLEGENDLABEL", "Projected"}});
+              request_graph(man, "LeveragePlot", "stat.ruva.Graphics.LeveragePlot", {os},
+                            {{"_SHOW_TAN", 1}, {"_SHOW_JAC", 1}, {"_NPARM", 1}, {"_NOBS", kRows},
+                             {"_TAN_LEG", "Tangential"}, {"_JAC_LEG", "Jacobian"}});
+              request_graph(man, "FitDiagnosticsPanel", "stat.ruva.Graphics.FitDiagnosticsPanel", {os},
+                            {{"_NPARM", 1}, {"_NOBS", kRows}, {"_RAW_LEG", "Raw"}, {"_PROJ_LEG", "Projected"},
+                             {"_X_SHORT_TAN_LEV_LABEL", "Tangential"}, {"_X_SHORT_JAC_LEV_LABEL", "Jacobian"}});
+            }),
+            0);
+  const std::string residuals = svg("step1_ResidualPlot_x"), leverage = svg("step1_LeveragePlot");
+  ASSERT_FALSE(residuals.empty() || leverage.empty()) << listing_text();
+  auto note = [](const std::string& picture) {  // the footnote's lines as one text
+    const std::string lines = layer(picture, "footnote");
+    std::string text;
+    for (auto end = lines.find("</text>"); end != std::string::npos; end = lines.find("</text>", end + 1)) {
+      const auto start = lines.rfind('>', end) + 1;
+      text += (text.empty() ? "" : " ") + lines.substr(start, end - start);
+    }
+    return text;
+  };
+  EXPECT_NE(note(residuals).find("at most 2,500 a series, the farthest first: the observations with a studentized "
+                                 "residual beyond \xC2\xB1" "2 (Raw: 3,000 in all; Projected: 2,800 in all)."),
+            std::string::npos) << note(residuals);
+  EXPECT_EQ(occurrences(layer(residuals, "markers", "Residual"), "<circle"), 2500);
+  EXPECT_NE(note(leverage).find("above 2p/n (Tangential: 2,600 in all; Jacobian: 2,700 in all)."), std::string::npos)
+      << note(leverage);
+  EXPECT_EQ(occurrences(layer(leverage, "markers", "Tangential"), "<circle"), 2500);
+  const std::string panel = svg("step1_FitDiagnosticsPanel");
+  EXPECT_NE(note(panel).find("(Raw: 3,000 in all; Projected: 2,800 in all) or a leverage above 2p/n (Tangential: "
+                             "2,600 in all; Jacobian: 2,700 in all)."),
+            std::string::npos) << note(panel);
+}
+
+// A dense residual plot of both kinds with their smooths: the smooths in a
+// colour and weight no mark has, each kind's bins in a strip of every
+// hexagon of their own, the bins shown in the legend with a key of counts.
+TEST_F(GraphTest, DenseResidualPlotKeysItsBinsKeepsTheKindsApartAndItsSmoothInSight) {
+  ASSERT_EQ(run([] {
+              wobop man = graph_manager();
+              std::vector<std::vector<double>> rows;
+              for (int i = 1; i <= kRows; ++i) {
+                const double x = i / 600.0, r = std::sin(x) + std::sin(7.3 * i);
+                rows.push_back({double(i), x, r, 0.8 * r + 0.1});
+              }
+              xobskey os = emit_table(man, "OutputStatistics", "stat.ruva.OutputStatistics",
+                                      {"Observation", "x", "Residual", "ProjectedResidual"}, rows);
+              request_graph(man, "ResidualPlot_x", "stat.ruva.Graphics.ResidualPlot", {os},
+                            {{"_XVAR", "x"}, {"_SHOWRAW", 1}, {"_RAWRESD", "Residual"}, {"_RAWLEGENDLABEL", "Raw"},
+                             {"_SHOWPROJ", 1}, {"_PROJRESD", "ProjectedResidual"}, {"_PROJLEGENDLABEL", "Projected"},
+                             {"_SHOWSMOOTH", 1}, {"_SMOOTHRAWRESD", "Residual"}, {"_SMOOTHPROJRESD", "ProjectedResidual"}});
+            }),
+            0);
+  const std::string picture = svg("step1_ResidualPlot_x");
+  ASSERT_FALSE(picture.empty()) << listing_text();
+  std::set<std::string> mark_colours;
+  double heaviest_mark = 0;
+  for (const char* cls : {"markers", "bins"})
+    for (int n = 0; !layer(picture, cls, "", n).empty(); ++n) {
+      const std::string marks = layer(picture, cls, "", n);
+      for (const char* paint : {"stroke", "fill"})
+        for (const std::string& c : values_of(marks, paint)) mark_colours.insert(c);
+      for (const std::string& w : values_of(marks, "stroke-width")) heaviest_mark = std::max(heaviest_mark, std::stod(w));
+    }
+  for (const char* smooth : {"loess Residual", "loess ProjectedResidual"}) {
+    const std::string line = layer(picture, "line", smooth);
+    ASSERT_FALSE(line.empty()) << smooth;
+    EXPECT_EQ(mark_colours.count(*values_of(line, "stroke").begin()), 0u) << smooth;
+    EXPECT_GT(std::stod(*values_of(line, "stroke-width").begin()), heaviest_mark + 1) << smooth;
+  }
+
+  const std::vector<Polygon> raw = polygons(layer(picture, "bins", "Residual")),
+                             projected = polygons(layer(picture, "bins", "ProjectedResidual"));
+  ASSERT_GT(raw.size(), 100u);
+  ASSERT_GT(projected.size(), 100u);
+  for (const auto& [mine, others] : {std::pair{&raw, &projected}, std::pair{&projected, &raw}})
+    for (const Polygon& p : *mine) {
+      std::pair<double, double> centre{0, 0};
+      for (const auto& [x, y] : p) centre.first += x / p.size(), centre.second += y / p.size();
+      for (const Polygon& q : *others) ASSERT_FALSE(inside(q, centre)) << "a bin covers another kind's";
+    }
+
+  // The legend: each kind's bin before its label, then a key whose ranges
+  // of counts follow on from 1, in the shades the bins have.
+  const std::string legend = layer(picture, "legend");
+  const std::size_t raw_label = legend.find(">Raw<");
+  ASSERT_NE(raw_label, std::string::npos);
+  EXPECT_NE(legend.substr(0, raw_label).find("fill=\"#0072B2\" fill-opacity"), std::string::npos) << legend;
+  const std::size_t key = legend.find("Points per bin:");
+  ASSERT_NE(key, std::string::npos) << legend;
+  const std::string ranges = legend.substr(key);
+  static const std::regex range(">([0-9,]+)(\xE2\x80\x93([0-9,]+))?<");
+  std::size_t next = 1, shades = 0;
+  auto number = [](std::string s) { return std::stoul(std::regex_replace(s, std::regex(","), "")); };
+  for (std::sregex_iterator m(ranges.begin(), ranges.end(), range), end; m != end; ++m, ++shades) {
+    EXPECT_EQ(number((*m)[1]), next);
+    next = number((*m)[3].matched ? (*m)[3].str() : (*m)[1].str()) + 1;
+  }
+  EXPECT_GE(shades, 2u);
+  std::set<std::string> bin_shades = values_of(layer(picture, "bins", "Residual"), "fill-opacity");
+  for (const std::string& o : values_of(layer(picture, "bins", "ProjectedResidual"), "fill-opacity")) bin_shades.insert(o);
+  EXPECT_EQ(values_of(ranges, "fill-opacity"), bin_shades);
 }
 
 TEST_F(GraphTest, ProfileCurveOfManyPointsIsDrawnWithoutMarkers) {

@@ -114,6 +114,22 @@ TEST(DenseMarksTest, PastTheLimitTheFarthestAreKeptInTheirOrder) {
   EXPECT_EQ(flagged_text(1, 1, "beyond 2"), "Drawn one by one: the 1 observation beyond 2.");
 }
 
+// Five shades on a log scale up to the fullest bin: shade k holds the
+// counts c with (k/5) log(most + 1) < log(c + 1) <= ((k + 1)/5) log(most + 1),
+// which for 1,000 ends at floor(1001^(k/5 + 1/5) - 1): 2, 14, 62, 250, 1000.
+TEST(DenseMarksTest, CountClassesCoverEveryCountOnceOnALogScale) {
+  using Ranges = std::vector<std::pair<std::size_t, std::size_t>>;
+  EXPECT_EQ(CountClasses{1000}.ranges(), (Ranges{{1, 2}, {3, 14}, {15, 62}, {63, 250}, {251, 1000}}));
+  // One point a bin: the one shade that count takes is the darkest.
+  EXPECT_EQ(CountClasses{1}.ranges(), (Ranges{{1, 0}, {1, 0}, {1, 0}, {1, 0}, {1, 1}}));
+  const CountClasses classes{4};
+  const Ranges r = classes.ranges();
+  for (std::size_t c = 1; c <= 4; ++c) {
+    const auto [lo, hi] = r[static_cast<std::size_t>(classes.shade(c))];
+    EXPECT_TRUE(lo <= c && c <= hi) << c;
+  }
+}
+
 // The shoelace area of a band's polygon.
 double polygon_area(const BandPolygon& p) {
   double a = 0;
