@@ -23,9 +23,9 @@ bool has_dependent_parameters(const RUVACOM* ctx) {
 }  // namespace
 
 void keep_inverted_matrix(RUVACOM* ctx) {
-  const ZOPTMARQU& mq = *ctx->zoptg->state.marqu;
   const int n = ctx->nparm;
   if (!ctx->inverted || n < 1) return;
+  const ZOPTMARQU& mq = *ctx->zoptg->state.marqu;
   if (mq.inumconstr == 0) {
     std::memcpy(ctx->inverted, ctx->xpx, block_bytes(n));
     return;
@@ -51,7 +51,7 @@ bool estimable(RUVACOM* ctx, const double* g) {
   double* h = work.get();  // g on the free directions
   double* u = h + p;       // G h
   std::copy_n(g, p, h);
-  zoptprv(ctx->zoptg, h, p);
+  if (ctx->zoptg) zoptprv(ctx->zoptg, h, p);
   const double* G = inverse_in_use(ctx);
   const double* A = ctx->inverted;
   for (int i = 0; i < p; ++i) u[i] = zvdots1(G + zisub(i, 0), i, h, p);
