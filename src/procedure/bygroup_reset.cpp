@@ -7,6 +7,7 @@
 void reset_for_next_bygroup(RUVACOM* ctx) {
   ruva_free(ctx->obs_computable_flag);
   ctx->obs_computable_flag = nullptr;
+  ctx->whole_inverse_kept = 0;
   // The record file holds this group's observations; whichever refits were
   // switched off, the next group makes its own.
   close_qxrec_file(ctx);

@@ -8,6 +8,7 @@
 #include "linalg/packed.h"
 #include "linalg/vector_kernels.h"
 #include "optim/optimiser.h"
+#include "procedure/inverse_in_use.h"
 #include "procedure/proc_options.h"
 #include "procedure/step_memory.h"
 #include "procedure/procedure_context.h"
@@ -121,6 +122,7 @@ int CheckEigVals(RUVACOM* ctx) {
 COV_CHECK_STATUS converge_tab(RUVACOM* ctx, int converged) {
   const int n = ctx->nparm;
   if (ctx->sumwsse < kPerfectFit) settle_unrelated(ctx);
+  keep_whole_inverse(ctx);
   clear_unestimated(ctx);
   const int ngood = estimated_count(ctx);
   COV_CHECK_STATUS cs = covariance_status(ctx, ngood);

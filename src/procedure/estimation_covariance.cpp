@@ -11,6 +11,7 @@
 #include "procedure/data_pass.h"
 #include "procedure/estimation_callbacks.h"
 #include "procedure/estimation_parts.h"
+#include "procedure/inverse_in_use.h"
 #include "procedure/pass_memo.h"
 #include "procedure/step_memory.h"
 #include "procedure/procedure_context.h"
@@ -111,6 +112,7 @@ void form_covariance(RUVACOM* ctx) {
       zoptprv(g, ctx->xpx2 + zisub(n, 0), n);
     }
   }
+  keep_inverted_matrix(ctx);
   if (mq.inumconstr < g->opts.num_parms) sweep_parameters(ctx);
   if (mq.inumconstr == 0) return;
   // A failed constrained covariance is not available, rather than a matrix

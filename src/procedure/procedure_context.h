@@ -99,6 +99,8 @@ struct RUVACOM : RUVAPARSE {
   double** col2;
   double* dephat;     // cell of the predicted value
   double* xpx2;       // covariance work matrix
+  double* inverted;   // the matrix whose inverse xpx holds (parameter block), for estimability
+  double* whole_inverse;  // G4: the pseudo-inverse before the rows of dependent parameters are cleared
   double* work;
   double* hougaard;   // Hougaard sums (n doubles) when HOUGAARD was asked for
 
@@ -200,6 +202,7 @@ struct RUVACOM : RUVAPARSE {
   unsigned char* obs_computable_flag;  // used-observation bitmap of the last pass
   long obs_computable_bytes;           // its size: one bit per observation of the BY group
   char cov_unavailable;                // the covariance of the estimates could not be formed
+  char whole_inverse_kept;             // this group's results use whole_inverse, not xpx
   struct PassMemo* pass_memo;          // the sums of the grid's best pass, for the optimiser's first
   char bootCompStrt;                   // the bootstrap of this group's fit has started
   xobskey outputstats_path;            // the output-statistics table of the diagnostics

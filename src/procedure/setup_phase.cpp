@@ -56,6 +56,8 @@ void allocate_arrays(RUVACOM* ctx, Setup* s) {
   ctx->hessian2 = ruva_new_or_exit<double>(packed);
   ctx->swept = ruva_new_or_exit<char>(n);
   ctx->xpx2 = ruva_new_or_exit<double>(packed);
+  ctx->inverted = ruva_new_or_exit<double>(packed);
+  if (ctx->g4) ctx->whole_inverse = ruva_new_or_exit<double>(packed);
   s->ndeclared = ctx->nparm;
   s->declared = ruva_new_or_exit<CMPSYM*>(n);
   s->state = ruva_new_or_exit<int>(n);

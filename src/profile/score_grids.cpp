@@ -12,6 +12,7 @@
 #include "linalg/packed.h"
 #include "prob/t_f_beta.h"
 #include "procedure/data_pass.h"
+#include "procedure/inverse_in_use.h"
 #include "procedure/model_run.h"
 #include "procedure/procedure_context.h"
 #include "profile/fit_curve_groups.h"
@@ -60,10 +61,11 @@ bool leverage_form(const RUVACOM* ctx, double* h) {
     const double di = *ctx->derloc[i];
     if (!present(di) || !(std::fabs(di) < kLargestDerivative)) return false;
   }
+  const double* c = inverse_in_use(ctx);
   for (int i = 0; i < p; ++i) {
     const double di = *ctx->derloc[i];
-    *h += di * di * ctx->xpx[zisub(i, i)];
-    for (int j = 0; j < i; ++j) *h += 2 * di * *ctx->derloc[j] * ctx->xpx[zisub(i, j)];
+    *h += di * di * c[zisub(i, i)];
+    for (int j = 0; j < i; ++j) *h += 2 * di * *ctx->derloc[j] * c[zisub(i, j)];
   }
   return true;
 }

@@ -3,6 +3,8 @@
 // covariance of the parameters), t test and confidence limits, in the
 // AdditionalEstimates table; on request the covariance G V G' of the
 // estimates (ECOV), their correlations (ECORR) and the gradients (EDER).
+// An estimate the data do not determine (inverse_in_use.h) has no standard
+// error, test, limits or covariance.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -12,6 +14,7 @@
 #include "linalg/dense_products.h"
 #include "linalg/packed.h"
 #include "linalg/packed_matrix.h"
+#include "procedure/inverse_in_use.h"
 #include "procedure/result_phases.h"
 #include "procedure/step_memory.h"
 #include "procedure/procedure_context.h"
@@ -26,6 +29,7 @@ constexpr int kMsgTitle = 604, kMsgEstimate = 36, kMsgStdErr = 37, kMsgDf = 29;
 constexpr int kMsgT = 605, kMsgProbT = 606, kMsgAlpha = 51;
 constexpr int kMsgCovHeader = 607, kMsgCorrHeader = 608, kMsgDerHeader = 609;
 constexpr int kMsgCorrTitle = 610, kMsgCovTitle = 611, kMsgDerTitle = 612;
+constexpr int kMsgNotEstimable = 1000;
 constexpr int kAlphaSlot = 5, kDfSlot = 6;
 constexpr int kLongestDerName = 50;
 
@@ -64,10 +68,23 @@ double standard_error(const double* g, const double* v, int p) {
 }
 
 struct Matrices {
-  const double* v;  // covariance of the parameters
-  double* cov;      // of the estimates, with ECOV or ECORR
-  double* corr;     // their correlations, with ECORR
+  const double* v;         // covariance of the parameters
+  double* cov;             // of the estimates, with ECOV or ECORR
+  double* corr;            // their correlations, with ECORR
+  const char* determined;  // per estimate: the data determine it
 };
+
+// Which estimates the data determine; a NOTE names each one they do not,
+// whose covariances with the others become missing.
+void mark_determined(RUVACOM* ctx, char* determined, double* cov) {
+  const int n = ctx->nesti, p = ctx->nparm;
+  for (int i = 0; i < n; ++i) {
+    determined[i] = estimable(ctx, ctx->gradesti + static_cast<long>(i) * p) ? 1 : 0;
+    if (determined[i]) continue;
+    xpmlog(kResultMessages, kMsgNotEstimable, ctx->estilen[i], ctx->estilab[i] ? ctx->estilab[i] : "");
+    for (int j = 0; cov && j < n; ++j) cov[zisub(i, j)] = missing_value();
+  }
+}
 
 bool estimate_row(ResultTable* t, RUVACOM* ctx, const STMT* s, int i, const Matrices& m) {
   const int p = ctx->nparm;
@@ -76,7 +93,7 @@ bool estimate_row(ResultTable* t, RUVACOM* ctx, const STMT* s, int i, const Matr
   RUVA_TVAL& v = ctx->tval;
   v.estimate = *ctx->estiptr[i];
   if (ctx->pecorr) correlation_row(m.cov, i, m.corr);
-  v.sder = standard_error(g, m.v, p);
+  v.sder = m.determined[i] ? standard_error(g, m.v, p) : missing_value();
   v.alpha = statement_number(s, kAlphaSlot, ctx->alpha);
   v.dfe = statement_number(s, kDfSlot, ctx->estdf);
   ruvatval(&v);
@@ -129,11 +146,14 @@ int ruvaesti(RUVACOM* ctx) {
   if (!evaluate_expressions(ctx, "ESTIMATE")) return 1012;
   if (ctx->noprint || n < 1 || p < 1) return 0;
   PoolBuffer<double> v(static_cast<long>(p) * (p + 1) / 2), corr(static_cast<long>(n) * (n + 1) / 2);
-  if (!v.get() || !corr.get()) ruva_out_of_memory(static_cast<long>(sizeof(double)) * (p * (p + 1) + n * (n + 1)) / 2);
+  PoolBuffer<char> determined(n);
+  if (!v.get() || !corr.get() || !determined.get())
+    ruva_out_of_memory(static_cast<long>(sizeof(double)) * (p * (p + 1) + n * (n + 1)) / 2 + n);
   gradient_matrix(ctx, ctx->gradestr, ctx->gradeptr, n, ctx->gradesti);
   parameter_covariance(ctx, v.get());
-  const Matrices m{v.get(), ctx->ecovmat ? ctx->ecovmat + 2 * n : nullptr, corr.get()};
+  const Matrices m{v.get(), ctx->ecovmat ? ctx->ecovmat + 2 * n : nullptr, corr.get(), determined.get()};
   if (m.cov) zqform(v.get(), p, ctx->gradesti, n, m.cov, ctx->parmwork, 0);
+  mark_determined(ctx, determined.get(), m.cov);
   print_table(ctx, m);
   if (ctx->pecov || ctx->pecorr || ctx->peder) print_matrices(ctx, m);
   return 0;

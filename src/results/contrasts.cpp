@@ -3,6 +3,8 @@
 // delta-method covariance G V G' of the rows and W^- its generalised
 // inverse by sweeping; rows that depend on earlier ones lose their pivot
 // and their degree of freedom. One row per statement in the Contrasts table.
+// A statement with a row the data do not determine (inverse_in_use.h) has
+// no test.
 #include <cmath>
 #include <cstring>
 
@@ -12,6 +14,7 @@
 #include "linalg/packed.h"
 #include "linalg/packed_matrix.h"
 #include "prob/t_f_beta.h"
+#include "procedure/inverse_in_use.h"
 #include "procedure/result_phases.h"
 #include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
@@ -23,6 +26,7 @@ namespace {
 
 constexpr int kMsgTitle = 214, kMsgNumDf = 623, kMsgDenDf = 624, kMsgF = 625, kMsgProbF = 626;
 constexpr int kDfSlot = 6;
+constexpr int kMsgNotEstimable = 1001;
 constexpr double kRelativeTolerance = 1.110223024625157e-12;
 constexpr double kSmallestPivot = 1.491668147e-154;
 
@@ -72,6 +76,17 @@ void contrast_test(RUVACOM* ctx, const double* v, const double* gc, double* cons
   ctx->probf = p < 0 ? missing_value() : p;
 }
 
+// True when the data determine each of the k rows whose gradients start at
+// gc; else a NOTE names contrast i.
+bool determined(RUVACOM* ctx, const double* gc, int k, int i) {
+  for (int r = 0; r < k; ++r) {
+    if (estimable(ctx, gc + static_cast<long>(r) * ctx->nparm)) continue;
+    xpmlog(kResultMessages, kMsgNotEstimable, ctx->contlen[i], ctx->contlab[i] ? ctx->contlab[i] : "");
+    return false;
+  }
+  return true;
+}
+
 void print_table(RUVACOM* ctx, const double* v) {
   ResultTable t(ctx->yolman);
   bool done = t.create_table("Contrasts", result_text(kMsgTitle)) && define(&t, ctx) &&
@@ -82,7 +97,9 @@ void print_table(RUVACOM* ctx, const double* v) {
     const int k = ctx->contn[i];
     set_label(ctx, ctx->maxcname, ctx->contlab[i], ctx->contlen[i]);
     ctx->ddf = statement_number(s, kDfSlot, ctx->estdf);
-    contrast_test(ctx, v, ctx->gradcont + static_cast<long>(row) * ctx->nparm, ctx->contptr + row, k);
+    const double* gc = ctx->gradcont + static_cast<long>(row) * ctx->nparm;
+    contrast_test(ctx, v, gc, ctx->contptr + row, k);
+    if (!determined(ctx, gc, k, i)) ctx->fval = ctx->probf = missing_value();
     done = t.row();
     row += k;
     ++i;

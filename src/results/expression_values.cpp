@@ -10,6 +10,7 @@
 #include "host/object_methods.h"
 #include "linalg/vector_kernels.h"
 #include "procedure/data_pass.h"
+#include "procedure/inverse_in_use.h"
 #include "procedure/model_run.h"
 #include "procedure/procedure_context.h"
 #include "results/result_output.h"
@@ -69,7 +70,7 @@ void parameter_covariance(const RUVACOM* ctx, double* v) {
     for (long k = 0; k < n; ++k) v[k] = special_missing_value();
     return;
   }
-  zvscl11(v, ctx->xpx, n, ctx->mse);
+  zvscl11(v, inverse_in_use(ctx), n, ctx->mse);
 }
 
 void end_after_output_failure(int status) {

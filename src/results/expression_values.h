@@ -19,7 +19,7 @@ bool evaluate_expressions(RUVACOM* ctx, const char* kind);
 // record and its value cells; a row with a missing derivative is all zero.
 void gradient_matrix(const RUVACOM* ctx, const CMPDER* record, double* const* cells, int rows, double* g);
 
-// V = mse C, packed of order nparm (C the parameter block of `xpx`); all
+// V = mse C, packed of order nparm (C the inverse in use, inverse_in_use.h); all
 // missing when the fitted variance is.
 void parameter_covariance(const RUVACOM* ctx, double* v);
 

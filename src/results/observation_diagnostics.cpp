@@ -17,6 +17,7 @@
 #include "linalg/vector_kernels.h"
 #include "procedure/convergence_status.h"
 #include "procedure/data_pass_parts.h"
+#include "procedure/inverse_in_use.h"
 #include "procedure/step_memory.h"
 #include "results/diagnostics_pass.h"
 #include "results/diagnostics_record.h"
@@ -238,7 +239,7 @@ void leverages(RUVACOM* ctx, double* tan_leverage, double* jac_leverage, int fla
   // The tangential leverage is OUTPUT H=: w d'Cd with C the fit's own
   // covariance over s², so parameters held by active bounds drop out.
   if (flag != 1 && tan_leverage)
-    *tan_leverage = usable ? o.w * zmxq1(z.v, ctx->xpx, p, 1) : missing_value();
+    *tan_leverage = usable ? o.w * zmxq1(z.v, inverse_in_use(ctx), p, 1) : missing_value();
   if (flag != 0 && jac_leverage)
     *jac_leverage = usable && d && d->required[kLeverageBlock] && present(o.y)
                         ? o.w * zmxq1(z.v, d->lev_blck->xpx_eh_inv, p, 1)

@@ -7,8 +7,8 @@
 // statement's own ALPHA=, and the saved diagnostics. An observation whose run fails still
 // gets its row, with the statistics missing.
 //
-// With C the covariance of the estimates divided by s2 (the leading block of
-// `xpx`), d the model's derivatives and w the weight of the observation:
+// With C the covariance of the estimates divided by s2 (the inverse in use,
+// inverse_in_use.h), d the model's derivatives and w the weight of the observation:
 // h = d'Cd, STDP = sqrt(h s2), STDI = sqrt((1/w + h) s2),
 // STDR = sqrt((1/w - h) s2), H = w h.
 #include <algorithm>
@@ -20,6 +20,7 @@
 #include "prob/t_f_beta.h"
 #include "procedure/data_pass.h"
 #include "procedure/data_set_rows.h"
+#include "procedure/inverse_in_use.h"
 #include "procedure/model_run.h"
 #include "procedure/observation_pass.h"
 #include "procedure/procedure_context.h"
@@ -78,7 +79,7 @@ double leverage(RUVACOM* ctx) {
     d[j] = *ctx->derloc[j];
     if (!present(d[j]) || !(std::fabs(d[j]) < kLargestDerivative)) return missing_value();
   }
-  const double h = zmxq1(d, ctx->xpx, p, 1);
+  const double h = zmxq1(d, inverse_in_use(ctx), p, 1);
   return present(h) ? std::max(h, 0.0) : missing_value();
 }
 

@@ -15,6 +15,7 @@
 #include "linalg/vector_kernels.h"
 #include "procedure/result_phases.h"
 #include "procedure/group_name.h"
+#include "procedure/inverse_in_use.h"
 #include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
 #include "procedure/step_memory.h"
@@ -153,7 +154,7 @@ void populate(RUVACOM* ctx, long i, bool ran, double* z, double* record) {
   d->com_blck->obs_index = static_cast<std::int32_t>(i + 1);
   const bool raw = d->required[kRawBlock], proj = d->required[kProjectedBlock];
   const bool lev = d->required[kLeverageBlock], inf = d->required[kInfluenceBlock];
-  if (raw) raw_residuals(d, o, z, p, ctx->xpx);
+  if (raw) raw_residuals(d, o, z, p, inverse_in_use(ctx));
   if (proj) projected_residuals(d, o, z, m);
   if (lev) {
     d->lev_blck->tan_leverage = d->lev_blck->jac_leverage = missing_value();

@@ -218,6 +218,58 @@ TEST_F(EstimatesTest, AnEstimateWithoutADerivativeHasNoStandardError) {
   EXPECT_NEAR(number(add, 1, "StandardError"), number(pe, 0, "StdErr") / 2, 1e-12 * number(pe, 0, "StdErr"));
 }
 
+// (a + b) conc / (K + conc) determines a + b but not a - b. With and
+// without G4 what follows the fit is the full-rank fit in Vm = a + b: the
+// standard error of a + b and the F of a + b = 210 from its covariance V,
+// STDP = sqrt(d'Vd), leverages summing to the rank 2; a - b gets no standard
+// error, test or F, with a NOTE. Under an active bound K <= 0.05 the same
+// holds with K fixed: Var(Vm) = s2 / sum (x/(K+x))^2 on 11 degrees of freedom.
+TEST_F(EstimatesTest, DependentParametersGiveTheReparametrisedFit) {
+  const std::string model =
+      " parms a=150 b=50 K=0.05; model rate = (a+b)*conc/(K+conc); estimate 'a+b' a+b; estimate 'a-b' a-b;"
+      " estimate 'a+b+K' a+b+K; contrast 'a+b' a+b-210; contrast 'both' a+b-210, a-b;";
+  for (const std::string options : {"", " g4", " g4 bounded"}) {
+    SCOPED_TRACE(options);
+    json_.str("");
+    const bool bounded = options == " g4 bounded";
+    const std::string program = "proc ruva data=d" + (bounded ? std::string(" g4") : options) + ";" + model +
+                                (bounded ? " bounds K <= 0.05;" : " output out=o h=h stdp=stdp j=j;");
+    ASSERT_EQ(fit(results_test::kPuromycin, program), 0) << log_text();
+    const Json pe = table("ParameterEstimates"), add = table("AdditionalEstimates"), con = table("Contrasts");
+    const double vm = number(add, 0, "Estimate"), k = number(pe, 2, "Estimate");
+    const std::vector<double> v = puromycin_covariance(vm, k);
+    double var = v[0], with_k = v[0] + 2 * v[1] + v[2];
+    if (bounded) {
+      double sjj = 0, sse = 0;
+      for (int i = 0; i < 12; ++i) {
+        const double x = results_test::kConc[i];
+        sjj += std::pow(x / (k + x), 2), sse += std::pow(results_test::kRate[i] - vm * x / (k + x), 2);
+      }
+      var = with_k = sse / 11 / sjj;
+    }
+    EXPECT_NEAR(number(add, 0, "StandardError"), std::sqrt(var), 1e-9 * std::sqrt(var));
+    EXPECT_NEAR(number(add, 2, "StandardError"), std::sqrt(with_k), 1e-9 * std::sqrt(with_k));
+    for (const char* c : {"StandardError", "tValue", "Probt", "Lower", "Upper"}) EXPECT_TRUE(cell(add, 1, c).is_null());
+    EXPECT_NEAR(number(con, 0, "FValue"), std::pow(vm - 210, 2) / var, 1e-9);
+    EXPECT_TRUE(cell(con, 1, "FValue").is_null() && cell(con, 1, "ProbF").is_null());
+    EXPECT_NE(log_text().find("ESTIMATE 'a-b' is not estimable"), std::string::npos);
+    EXPECT_NE(log_text().find("CONTRAST 'both' tests a function that is not estimable"), std::string::npos);
+    EXPECT_EQ(log_text().find("'a+b' is not"), std::string::npos);
+    if (bounded) continue;
+    const std::vector<procedure_test::Row> rows = read_rows("o");
+    const Json stats = tables("OutputStatistics").back();
+    double h = 0, tangent = 0;
+    for (int i = 0; i < 12; ++i) {
+      const double x = results_test::kConc[i], dv = x / (k + x), dk = -vm * x / ((k + x) * (k + x));
+      const double stdp = std::sqrt(dv * dv * v[0] + 2 * dv * dk * v[1] + dk * dk * v[2]);
+      EXPECT_NEAR(number(rows[i], "stdp"), stdp, 1e-9 * stdp) << i;
+      h += number(rows[i], "h"), tangent += number(stats, i, "TangentLeverage");
+    }
+    EXPECT_NEAR(h, 2, 1e-9);
+    EXPECT_NEAR(tangent, 2, 1e-9);
+  }
+}
+
 // y = a + b x + c x^2 on 13 points: F = (Lb - m)' (L (X'X)^-1 L')^-1 (Lb - m) / (q s2).
 TEST_F(EstimatesTest, LinearContrastsMatchTheClosedFormF) {
   const double noise[13] = {0.3, -0.2, 0.1, 0.4, -0.5, 0.2, -0.1, 0.0, 0.3, -0.3, 0.2, -0.4, 0.1};
