@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "app/program_file.h"
