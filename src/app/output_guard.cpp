@@ -3,37 +3,62 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "app/program_file.h"
-#include "host/statement_records.h"
+#include "platform/datasets/descriptor_name.h"
 #include "platform/datasets/sidecar.h"
-#include "platform/language/step_parser.h"
+#include "platform/language/step_data_sets.h"
 #include "platform/libraries.h"
+#include "platform/listing/message_catalog.h"
 #include "platform/names.h"
-#include "platform/threads/large_stack.h"
 
 namespace app {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A file the run uses and what it is, as a message says it: "the program
-// file p.ruva", "the file w/bod.csv of the data set WORK.bod, which the run
-// reads", where the name is the output's.
+constexpr int kMsgSameFile = 230;
+constexpr int kMsgProgramFile = 231;
+constexpr int kMsgDataSetFile = 232;
+constexpr int kMsgDescription = 233;
+constexpr int kMsgGraphFile = 234;
+constexpr int kMsgProgramIsGraph = 235;
+
+// A data set's file or description the run uses.
 struct UsedFile {
   fs::path path;
-  std::string kind;
-  std::string of;
-  bool any_case = false;  // a data set's: its name matches without regard to case
+  int message;       // kMsgDataSetFile or kMsgDescription
+  std::string name;  // WORK.bod
+  const char* use;   // "reads" or "writes"
 };
 
-// A file that exists and is not a regular file cannot be replaced.
-bool replaces_nothing(const std::string& path) {
+// An output as the guard compares it: the stream it reaches, and the file
+// it names when it names one.
+struct Output {
+  std::string option;   // "--json", or "the log on standard error" for a default
+  std::string file;     // as named; empty for a default stream
+  int descriptor = -1;  // the stream it reaches (1 standard output), or -1
+  std::optional<struct stat> status;  // of the file, when it exists
+};
+
+std::optional<struct stat> status_of(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+  return ::stat(path.c_str(), &st) == 0 ? std::optional(st) : std::nullopt;
 }
+
+Output named_output(const char* option, const std::string& file) {
+  return {option, file, platform::ds::descriptor_named(file), status_of(file)};
+}
+
+Output default_stream(const char* what, int descriptor) {
+  struct stat st;
+  return {what, "", descriptor, ::fstat(descriptor, &st) == 0 ? std::optional(st) : std::nullopt};
+}
+
+bool regular(const Output& o) { return o.status && S_ISREG(o.status->st_mode); }
 
 // Whether two paths name one file: the same file when both exist (links
 // and all), the same absolute path when neither does yet.
@@ -48,6 +73,15 @@ bool same_file(const fs::path& a, const fs::path& b) {
   return ea || eb ? a == b : pa == pb;
 }
 
+// Two streams clash when they are one descriptor; otherwise two outputs
+// clash when they would replace one regular file, or make one new one.
+bool one_file(const Output& a, const Output& b) {
+  if (a.descriptor >= 0 && b.descriptor >= 0) return a.descriptor == b.descriptor;
+  if (regular(a) && regular(b))
+    return a.status->st_dev == b.status->st_dev && a.status->st_ino == b.status->st_ino;
+  return !a.status && !b.status && !a.file.empty() && !b.file.empty() && same_file(a.file, b.file);
+}
+
 // Whether `output` would stand beside `used` under its name in another
 // case: the data sets would then find two files for one name.
 bool same_name_any_case(const fs::path& output, const fs::path& used) {
@@ -56,14 +90,14 @@ bool same_name_any_case(const fs::path& output, const fs::path& used) {
          same_file(folder(output), folder(used));
 }
 
-// Whether `output` is named as the graph files in the folder `graphs` are
+// Whether `file` is named as the graph files in the folder `graphs` are
 // (step1_FitPlot.svg, step2_by3_ResidualPlot_x.svg).
-bool graph_file_name(const fs::path& output, const std::string& graphs) {
-  const std::string name = output.filename().string();
+bool graph_file_name(const fs::path& file, const std::string& graphs) {
+  const std::string name = file.filename().string();
   const std::size_t digits = name.find_first_not_of("0123456789", 4);
   const bool named = name.rfind("step", 0) == 0 && digits > 4 && digits != std::string::npos && name[digits] == '_' &&
-                     output.extension() == ".svg";
-  return named && !graphs.empty() && same_file(output.has_parent_path() ? output.parent_path() : ".", graphs);
+                     file.extension() == ".svg";
+  return named && !graphs.empty() && same_file(file.has_parent_path() ? file.parent_path() : ".", graphs);
 }
 
 platform::Libraries libraries_of(const CommandLine& cmd) {
@@ -73,59 +107,79 @@ platform::Libraries libraries_of(const CommandLine& cmd) {
   return libraries;
 }
 
-// A data set a step names, with its description; a name that does not
-// resolve is left to the step to report.
-void add_data_set(const platform::language::FieldValue& f, const platform::Libraries& libraries,
-                  std::vector<UsedFile>* used) {
-  platform::DatasetName name;
-  fs::path csv;
-  if (!platform::Libraries::parse(f.text, &name, nullptr) || !libraries.resolve(f.text, &csv, nullptr)) return;
-  const std::string of = " of the data set " + name.display() + ", which the run " + (f.mode == 2 ? "writes" : "reads");
-  used->push_back({csv, "the file", of, true});
-  used->push_back({platform::ds::sidecar_path(csv), "the description", of, true});
-}
-
-// The data sets of every step of a program file, read by the parser that
-// runs the steps; a file that cannot be read is left to the run to report.
+// The files of the data sets every step of a program file names, valid
+// statements or not; a file that cannot be read, or a name that does not
+// resolve, is left to the run to report.
 void add_data_sets(const std::string& program, const platform::Libraries& libraries, std::vector<UsedFile>* used) {
   std::error_code ec;
   std::string text;
   if (fs::is_directory(program, ec) || !read_program_file(program, &text)) return;
   for (const platform::StepSource& step : split_program(text, program).steps) {
-    platform::run_with_stack(platform::kTreeStackBytes, [&] {
-      const auto parsed = platform::language::parse_step(step.text, step.first_line);
-      for (const platform::language::ProcStatement& statement : parsed->statements)
-        for (const auto& [number, field] : statement.fields)
-          if (field.type == stfield::kDataset) add_data_set(field, libraries, used);
-    });
+    for (const auto& data_set : platform::language::step_data_sets(step.text, step.first_line)) {
+      platform::DatasetName name;
+      fs::path csv;
+      if (!platform::Libraries::parse(data_set.name, &name, nullptr) || !libraries.resolve(data_set.name, &csv, nullptr))
+        continue;
+      const char* use = data_set.written ? "writes" : "reads";
+      used->push_back({csv, kMsgDataSetFile, name.display(), use});
+      used->push_back({platform::ds::sidecar_path(csv), kMsgDescription, name.display(), use});
+    }
   }
+}
+
+// The outputs of the command line: those it names, then the default
+// streams that the listing and the log keep when it names no file for them.
+std::vector<Output> outputs_of(const CommandLine& c) {
+  std::vector<Output> outputs;
+  const std::pair<const char*, const std::string*> named[] = {
+      {"--listing", &c.listing}, {"--log", &c.log}, {"--json", &c.json}, {"--html", &c.html}};
+  for (const auto& [option, file] : named)
+    if (!file->empty()) outputs.push_back(named_output(option, *file));
+  if (c.listing.empty()) outputs.push_back(default_stream("the listing on standard output", 1));
+  if (c.log.empty()) outputs.push_back(default_stream("the log on standard error", 2));
+  return outputs;
+}
+
+std::string shared_file(const std::vector<Output>& outputs) {
+  for (std::size_t i = 0; i < outputs.size(); ++i)
+    for (std::size_t j = i + 1; j < outputs.size(); ++j)
+      if (!outputs[i].file.empty() && one_file(outputs[i], outputs[j]))
+        return platform::message_text(1, kMsgSameFile, outputs[i].option.c_str(), outputs[j].option.c_str(),
+                                      outputs[i].file.c_str());
+  return {};
+}
+
+// What an output that would replace a file (not a device, nor a pipe)
+// would replace of what the run uses.
+std::string replaced_file(const Output& o, const CommandLine& c, const std::vector<UsedFile>& used) {
+  const char* option = o.option.c_str();
+  const char* file = o.file.c_str();
+  if (graph_file_name(o.file, c.graphs)) return platform::message_text(1, kMsgGraphFile, option, file, c.graphs.c_str());
+  for (const std::string& program : c.programs)
+    if (same_file(o.file, program)) return platform::message_text(1, kMsgProgramFile, option, file);
+  for (const UsedFile& u : used)
+    if (same_file(o.file, u.path) || same_name_any_case(o.file, u.path))
+      return platform::message_text(1, u.message, option, file, u.name.c_str(), u.use);
+  return {};
 }
 
 }  // namespace
 
 std::string output_clash(const CommandLine& c) {
-  const std::pair<const char*, const std::string*> options[] = {
-      {"--listing", &c.listing}, {"--log", &c.log}, {"--json", &c.json}, {"--html", &c.html}};
-  std::vector<std::pair<std::string, std::string>> outputs;  // option, file
-  for (const auto& [option, file] : options)
-    if (!file->empty() && !replaces_nothing(*file)) outputs.emplace_back(option, *file);
-  if (outputs.empty()) return {};
-  for (std::size_t i = 0; i < outputs.size(); ++i)
-    for (std::size_t j = i + 1; j < outputs.size(); ++j)
-      if (same_file(outputs[i].second, outputs[j].second))
-        return outputs[i].first + " and " + outputs[j].first + " name the same file " + outputs[i].second;
-  for (const auto& [option, file] : outputs)
-    if (graph_file_name(file, c.graphs)) return option + " names " + file + ", a graph file of --graphs " + c.graphs;
+  const std::vector<Output> outputs = outputs_of(c);
+  if (std::string clash = shared_file(outputs); !clash.empty()) return clash;
+  for (const std::string& program : c.programs)
+    if (graph_file_name(program, c.graphs))
+      return platform::message_text(1, kMsgProgramIsGraph, program.c_str(), c.graphs.c_str());
+  std::vector<const Output*> replacing;  // named, and neither a device nor a pipe
+  for (const Output& o : outputs)
+    if (!o.file.empty() && (!o.status || regular(o))) replacing.push_back(&o);
+  if (replacing.empty()) return {};
   std::vector<UsedFile> used;
   const platform::Libraries libraries = libraries_of(c);
-  for (const std::string& program : c.programs) {
-    used.push_back({program, "the program file", ""});
-    add_data_sets(program, libraries, &used);
-  }
-  for (const auto& [option, file] : outputs)
-    for (const UsedFile& u : used)
-      if (same_file(file, u.path) || (u.any_case && same_name_any_case(file, u.path)))
-        return option + " names " + u.kind + " " + file + u.of;
+  for (const std::string& program : c.programs) add_data_sets(program, libraries, &used);
+  for (const Output* o : replacing)
+    if (std::string clash = replaced_file(*o, c, used); !clash.empty()) return clash;
   return {};
 }
 

@@ -5,9 +5,8 @@
 #include <fstream>
 #include <iostream>
 
-#include "app/output_guard.h"
+#include "app/output_files.h"
 #include "app/program_file.h"
-#include "platform/datasets/whole_file.h"
 #include "platform/host.h"
 #include "platform/kernel/kernel_state.h"
 #include "platform/threads/large_stack.h"
@@ -88,59 +87,6 @@ void check_written(std::ostream& out, const std::string& what, platform::Host& h
 
 namespace {
 
-// The files the command line names, opened before anything runs; false
-// after a line on the log when one cannot be.
-struct OutputFiles {
-  std::ofstream listing_file, log_file, json_file;
-  std::ostream* listing = nullptr;
-  std::ostream* log = nullptr;
-
-  bool open(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
-    listing = &listing_default;
-    log = &log_default;
-    if (!cmd.log.empty()) {
-      log_file.open(cmd.log);
-      if (!log_file) return refuse("log file", cmd.log);
-      log = &log_file;
-    }
-    if (!cmd.listing.empty()) {
-      listing_file.open(cmd.listing);
-      if (!listing_file) return refuse("listing file", cmd.listing);
-      listing = &listing_file;
-    }
-    if (!cmd.json.empty()) {
-      json_file.open(cmd.json);
-      if (!json_file) return refuse("JSON file", cmd.json);
-    }
-    if (!cmd.graphs.empty()) {
-      std::error_code ec;
-      std::filesystem::create_directories(cmd.graphs, ec);
-      if (!std::filesystem::is_directory(cmd.graphs, ec)) {
-        *log << "ERROR: The graphs folder " << cmd.graphs << " cannot be made.\n";
-        return false;
-      }
-      if (!can_write(std::filesystem::path(cmd.graphs) / "step0_check.svg", "graphs")) return false;
-    }
-    return cmd.html.empty() || can_write(cmd.html, "report");
-  }
-
-  // The graph files and the report are written whole when they are done
-  // (whole_file.h); a trial file shows now, once, whether they can be,
-  // and leaves an earlier report as it was.
-  bool can_write(const std::filesystem::path& file, const std::string& what) {
-    platform::ds::WholeFile trial;
-    std::string why;
-    if (trial.open(file, &why)) return true;
-    *log << "ERROR: The " << what << " cannot be written: " << why << ".\n";
-    return false;
-  }
-
-  bool refuse(const std::string& what, const std::string& name) {
-    *log << "ERROR: The " << what << " " << name << " cannot be written.\n";
-    return false;
-  }
-};
-
 // Runs every step of one program file; the return code of each, or 2 for a
 // file that cannot be run.
 void run_program(const CommandLine& cmd, const std::string& program, platform::Host& host, std::vector<int>* codes) {
@@ -180,11 +126,6 @@ void write_report(const CommandLine& cmd, const platform::report::HtmlReport& re
 }  // namespace
 
 int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
-  // Before any output is opened, so that a refused one has truncated nothing.
-  if (const std::string clash = output_clash(cmd); !clash.empty()) {
-    log_default << "ERROR: " << clash << ".\n";
-    return 2;
-  }
   OutputFiles files;
   if (!files.open(cmd, listing_default, log_default)) return 2;
   platform::report::HtmlReport report({platform::report::kReportBudget, cmd.html, cmd.listing, cmd.graphs, cmd.json});

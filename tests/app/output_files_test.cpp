@@ -1,6 +1,7 @@
 // The files a run writes: an output named on the command line never
-// overwrites a file the run reads or writes, and is refused before anything
-// is truncated; a graph file or report that cannot be written leaves no
+// overwrites a file the run reads or writes, even one a statement in error
+// names, and is refused before anything is truncated; a graph file or the
+// report replaces a link at its name; one that cannot be written leaves no
 // part of itself behind and is named once; a graphs folder that takes no
 // files stops the run before its first step.
 #include <gtest/gtest.h>
@@ -51,6 +52,9 @@ TEST_F(OutputFilesTest, AnOutputThatWouldOverwriteWhatTheRunUsesIsRefusedFirst) 
       {"--log p.ruva", "--log names the program file p.ruva."},
       {"--json j.txt --html ./j.txt", "--json and --html name the same file j.txt."},
       {"--graphs g --log g/step1_FitPlot.svg", "--log names g/step1_FitPlot.svg, a graph file of --graphs g."},
+      // Every check comes before any output is opened or a folder made.
+      {"--json nodir/x.json", "The JSON file nodir/x.json cannot be written."},
+      {"--graphs g2 --html nodir/r.html", "The report cannot be written: no file can be created in the folder nodir"},
   };
   for (const auto& c : refused) {
     // The listing is named first: a refusal must not have truncated it.
@@ -62,10 +66,82 @@ TEST_F(OutputFilesTest, AnOutputThatWouldOverwriteWhatTheRunUsesIsRefusedFirst) 
     EXPECT_EQ(read("sub/s.csv"), "Parameter,Estimate\na,2\n") << c.args;
     EXPECT_FALSE(fs::exists(dir_ / "o.csv")) << c.args;
     EXPECT_FALSE(fs::exists(dir_ / "j.txt")) << c.args;
+    EXPECT_FALSE(fs::exists(dir_ / "g2")) << c.args;
   }
   // Devices replace nothing and may be shared.
   EXPECT_EQ(run("--listing /dev/null --log /dev/null --json /dev/null --lib in=sub p.ruva"), 0);
   EXPECT_TRUE(fs::exists(dir_ / "o.csv"));
+}
+
+// A statement in error still names its data sets, whatever the error and
+// whichever step or statement holds it: the guard reads them from the
+// options as written.
+TEST_F(OutputFilesTest, AStatementInErrorLeavesItsDataSetsGuarded) {
+  const std::string fit = "proc ruva data=d; parms a=1; model y = a*x; ";
+  const struct {
+    std::string program;
+    const char* args;
+    const char* message;
+  } refused[] = {
+      {"proc ruva data=d alpha=2; parms a=1; model y = a*x; run;", "--listing d.csv",
+       "--listing names the file d.csv of the data set WORK.d, which the run reads."},
+      {"proc ruva data=d bogus=1; parms a=1; model y = a*x; run;", "--log d.meta.json",
+       "--log names the description d.meta.json of the data set WORK.d, which the run reads."},
+      {"proc ruva data=d; parms a=1 / pdata=in.s bogus=1; model y = a*x; run;", "--json sub/s.csv",
+       "--json names the file sub/s.csv of the data set IN.s, which the run reads."},
+      {"proc ruva data=d; parmz a=1 / pdata=in.s; model y = a*x; run;", "--html sub/S.CSV",
+       "--html names the file sub/S.CSV of the data set IN.s, which the run reads."},
+      {"proc ruva data=d outest=e plots=(fit; parms a=1; model y = a*x; run;", "--json e.csv",
+       "--json names the file e.csv of the data set WORK.e, which the run writes."},
+      {"proc ruva data=d outest=e label='open; parms a=1; model y = a*x; run;", "--json e.meta.json",
+       "--json names the description e.meta.json of the data set WORK.e, which the run writes."},
+      {fit + "output out=o p=p / alpha=3; run;", "--json o.csv",
+       "--json names the file o.csv of the data set WORK.o, which the run writes."},
+      {fit + "profile a / profdata=pf alpha=7; run;", "--log pf.csv",
+       "--log names the file pf.csv of the data set WORK.pf, which the run writes."},
+      {fit + "bootstrap / data=bd bogus; run;", "--html bd.csv",
+       "--html names the file bd.csv of the data set WORK.bd, which the run writes."},
+      {fit + "run;\nproc ruva data=d outest=e2 maxiter=-5; parms a=1; model y = a*x; run;", "--json e2.csv",
+       "--json names the file e2.csv of the data set WORK.e2, which the run writes."},
+  };
+  for (const auto& c : refused) {
+    write("e.ruva", c.program + "\n");
+    EXPECT_EQ(run(std::string("--lib in=sub ") + c.args + " e.ruva"), 2) << c.program;
+    EXPECT_EQ(count("log.txt", std::string("ERROR: ") + c.message), 1) << c.program << "\n" << read("log.txt");
+    EXPECT_EQ(read("d.csv"), "x,y\n1,2.1\n2,3.9\n3,6.2\n4,7.8\n") << c.args;
+    EXPECT_EQ(read("d.meta.json"), R"({"label": "four points"})") << c.args;
+    EXPECT_EQ(read("sub/s.csv"), "Parameter,Estimate\na,2\n") << c.args;
+  }
+}
+
+// A graph file or the report replaces a link at its name, symbolic or hard,
+// and leaves what it linked to alone; a program named as a graph file is
+// refused before the first step.
+TEST_F(OutputFilesTest, GraphFilesAndTheReportReplaceALinkAtTheirName) {
+  fs::create_directories(dir_ / "g");
+  fs::create_symlink("../d.csv", dir_ / "g/step1_FitPlot.svg");
+  fs::create_hard_link(dir_ / "p.ruva", dir_ / "g/step2_FitPlot.svg");
+  fs::create_symlink("keep.txt", dir_ / "r.html");
+  write("q.ruva", "proc ruva data=d plots=fit; parms a=1; model y = a*x; run;\n"
+                  "proc ruva data=d plots=fit; parms a=1; model y = a*x; run;\n");
+  const std::string program = read("p.ruva");
+  EXPECT_EQ(run("--graphs g --html r.html q.ruva"), 0) << read("log.txt");
+  EXPECT_EQ(read("d.csv"), "x,y\n1,2.1\n2,3.9\n3,6.2\n4,7.8\n");
+  EXPECT_EQ(read("p.ruva"), program);
+  EXPECT_EQ(read("keep.txt"), "kept");
+  for (const char* file : {"g/step1_FitPlot.svg", "g/step2_FitPlot.svg", "r.html"}) {
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir_ / file))) << file;
+    EXPECT_EQ(fs::hard_link_count(dir_ / file), 1u) << file;
+  }
+  EXPECT_EQ(read("r.html").substr(0, 15), "<!DOCTYPE html>");
+
+  write("g/step1_FitPlot.svg", read("q.ruva"));
+  EXPECT_EQ(run("--graphs g g/step1_FitPlot.svg"), 2);
+  EXPECT_EQ(read("g/step1_FitPlot.svg"), read("q.ruva"));
+  EXPECT_EQ(count("log.txt", "ERROR: The program file g/step1_FitPlot.svg has the name of a graph file of --graphs "
+                             "g, which would replace it."),
+            1)
+      << read("log.txt");
 }
 
 // Files larger than 12 KB cannot be written here, as on a full disk: some

@@ -38,14 +38,16 @@ class RuvaCommandTest : public ::testing::Test {
     ss << in.rdbuf();
     return ss.str();
   }
-  // Runs the command in the test folder; returns its exit status.
-  int run(const std::string& args) {
+  // Runs the command in the test folder; returns its exit status, 124 when
+  // it is stopped after `seconds` (none when 0).
+  int run(const std::string& args, int seconds = 0) {
     const std::filesystem::path binary = std::filesystem::path(RUVA_BINARY_DIR) / "ruva";
     if (!std::filesystem::exists(binary)) {
       ADD_FAILURE() << binary << " is not built";
       return -1;
     }
-    const std::string command = "cd '" + dir_.string() + "' && '" + binary.string() + "' " +
+    const std::string limit = seconds > 0 ? "timeout " + std::to_string(seconds) + " " : "";
+    const std::string command = "cd '" + dir_.string() + "' && " + limit + "'" + binary.string() + "' " +
                                 args + " >listing.txt 2>log.txt";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -1,11 +1,14 @@
 #include "platform/datasets/whole_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+
+#include "platform/datasets/descriptor_name.h"
 
 namespace platform::ds {
 namespace {
@@ -24,17 +27,14 @@ std::string folder_of(const std::filesystem::path& target) {
 
 WholeFile::~WholeFile() { abandon(); }
 
-bool WholeFile::open(const std::filesystem::path& target, std::string* why) {
+bool WholeFile::open(const std::filesystem::path& target, std::string* why, AtLink at_link) {
   abandon();
   target_ = target;
   struct stat st;
-  if (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    file_ = std::fopen(target.c_str(), "wb");
-    if (!file_) *why = "the file " + target.string() + " cannot be opened for writing: " + std::strerror(errno);
-    return file_ != nullptr;
-  }
+  if ((::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) || descriptor_named(target) >= 0)
+    return open_in_place(why);
   std::error_code ec;
-  if (std::filesystem::is_symlink(target, ec)) {
+  if (at_link == AtLink::Follow && std::filesystem::is_symlink(target, ec)) {
     const std::filesystem::path linked = std::filesystem::weakly_canonical(target, ec);
     if (!ec) target_ = linked;
   }
@@ -48,6 +48,19 @@ bool WholeFile::open(const std::filesystem::path& target, std::string* why) {
   static constexpr std::size_t kBuffer = 1 << 20;
   std::setvbuf(file_, nullptr, _IOFBF, kBuffer);
   return true;
+}
+
+// Without a reader a pipe would hold the open for ever: opened without
+// waiting, it fails at once instead, and then it is written as any file.
+bool WholeFile::open_in_place(std::string* why) {
+  const int fd = ::open(target_.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
+  if (fd >= 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) file_ = ::fdopen(fd, "wb");
+  if (file_) return true;
+  const int error = errno;
+  if (fd >= 0) ::close(fd);
+  *why = error == ENXIO ? "no process reads the pipe " + target_.string()
+                        : "the file " + target_.string() + " cannot be opened for writing: " + std::strerror(error);
+  return false;
 }
 
 bool WholeFile::write(std::string_view text, std::string* why) {
@@ -116,9 +129,9 @@ void WholeFile::abandon() {
 }
 
 bool write_whole_file(const std::filesystem::path& target, std::string_view text, bool durable,
-                      std::string* why) {
+                      std::string* why, AtLink at_link) {
   WholeFile file;
-  return file.open(target, why) && file.write(text, why) && file.finish(durable, why) && file.commit(why);
+  return file.open(target, why, at_link) && file.write(text, why) && file.finish(durable, why) && file.commit(why);
 }
 
 }  // namespace platform::ds

@@ -3,8 +3,9 @@
 // target's name, so that no reader sees half a file and a failed write
 // leaves the file it would have replaced as it was. A file destroyed
 // uncommitted removes its temporary file. A target that exists and is not
-// a regular file (/dev/null, /dev/stdout, a pipe) cannot be replaced, so it
-// is written in place; a symbolic link is followed to the file it names.
+// a regular file (/dev/null, a pipe), or that names one of the process's
+// streams (/dev/stdout), cannot be replaced, so it is written in place; a
+// pipe that no process reads fails at once instead of waiting for one.
 // Data sets, their descriptions, graph files and the report are all
 // written this way.
 #pragma once
@@ -16,6 +17,12 @@
 
 namespace platform::ds {
 
+// What becomes of a symbolic link at the target's name: data sets follow
+// it to the file it names (a library may be a link); graph files and the
+// report replace the link itself, so that a link planted where they go
+// never leads them over another file.
+enum class AtLink { Follow, Replace };
+
 class WholeFile {
  public:
   WholeFile() = default;
@@ -24,7 +31,7 @@ class WholeFile {
   WholeFile& operator=(const WholeFile&) = delete;
 
   // Creates the temporary file for `target`; false with the reason.
-  bool open(const std::filesystem::path& target, std::string* why);
+  bool open(const std::filesystem::path& target, std::string* why, AtLink at_link = AtLink::Follow);
   // Appends `text`; false with the reason.
   bool write(std::string_view text, std::string* why);
   // Flushes and closes the file, through to the disk when `durable`; false
@@ -37,6 +44,8 @@ class WholeFile {
   void abandon();
 
  private:
+  bool open_in_place(std::string* why);
+
   std::FILE* file_ = nullptr;
   std::filesystem::path target_;
   std::filesystem::path temp_;  // empty when written in place
@@ -46,6 +55,6 @@ class WholeFile {
 // Writes `text` as the whole of `target` (finish, then commit); false with
 // the reason, and then nothing new is left behind.
 bool write_whole_file(const std::filesystem::path& target, std::string_view text, bool durable,
-                      std::string* why);
+                      std::string* why, AtLink at_link = AtLink::Follow);
 
 }  // namespace platform::ds

@@ -1,7 +1,5 @@
 #include "platform/language/program_text.h"
 
-#include <cstdarg>
-
 #include "platform/threads/large_stack.h"
 #include "platform/listing/message_catalog.h"
 #include "platform/language/cursor.h"
@@ -11,14 +9,6 @@
 namespace platform::language {
 namespace {
 
-std::string catalogue_text(int set, int number, ...) {
-  va_list args;
-  va_start(args, number);
-  std::string text = MessageCatalog::builtin().format(set, number, args);
-  va_end(args);
-  return text;
-}
-
 // The error's catalogue text (its place, then the inserts), as the step's
 // parse would log it.
 std::string error_text(const ParseError& e) {
@@ -26,10 +16,10 @@ std::string error_text(const ParseError& e) {
   const int line = e.pos.line, col = e.pos.column;
   std::string text;
   switch (in.size()) {
-    case 0: text = catalogue_text(e.set, e.message, line, col); break;
-    case 1: text = catalogue_text(e.set, e.message, line, col, in[0].c_str()); break;
-    case 2: text = catalogue_text(e.set, e.message, line, col, in[0].c_str(), in[1].c_str()); break;
-    default: text = catalogue_text(e.set, e.message, line, col, in[0].c_str(), in[1].c_str(), in[2].c_str());
+    case 0: text = message_text(e.set, e.message, line, col); break;
+    case 1: text = message_text(e.set, e.message, line, col, in[0].c_str()); break;
+    case 2: text = message_text(e.set, e.message, line, col, in[0].c_str(), in[1].c_str()); break;
+    default: text = message_text(e.set, e.message, line, col, in[0].c_str(), in[1].c_str(), in[2].c_str());
   }
   if (text.empty()) text = "error " + std::to_string(e.message) + " at line " + std::to_string(line);
   return text;

@@ -83,4 +83,12 @@ std::string MessageCatalog::format(int set, int number, va_list args) const {
   return m ? vformat(m->text.c_str(), args) : std::string();
 }
 
+std::string message_text(int set, int number, ...) {
+  va_list args;
+  va_start(args, number);
+  std::string text = MessageCatalog::builtin().format(set, number, args);
+  va_end(args);
+  return text;
+}
+
 }  // namespace platform

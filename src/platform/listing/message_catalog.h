@@ -40,4 +40,8 @@ class MessageCatalog {
 std::string vformat(const char* format, va_list args);
 std::string format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// The text of the built-in catalogue's message set/number with its inserts,
+// for a line written before there is a log to take it; empty when unknown.
+std::string message_text(int set, int number, ...);
+
 }  // namespace platform

@@ -141,9 +141,10 @@ void OutputService::draw_graph(OutputItem& item) {
   }
   if (graphs_.folder.empty()) return;
   const std::string file = (std::filesystem::path(graphs_.folder) / (stem + ".svg")).string();
-  // A file appears whole or not at all; one that fails is named once, in
-  // the log and where the graph stands in the listing.
-  if (!ds::write_whole_file(file, item.svg, false, &why)) {
+  // A file appears whole or not at all, replacing a link at its name; one
+  // that fails is named once, in the log and where the graph stands in the
+  // listing.
+  if (!ds::write_whole_file(file, item.svg, false, &why, ds::AtLink::Replace)) {
     const std::string note = "The graph " + name + " was not written: " + why + ".";
     Host::current().log().warning(note);
     listing_line(note);

@@ -171,9 +171,9 @@ std::string HtmlReport::page(const std::string& title) const {
 
 bool HtmlReport::write(const std::string& file, const std::string& title, std::string* why) const {
   // The page is assembled from the spool into a temporary file, which
-  // takes the report's name only once it is whole.
+  // takes the report's name (a link there included) only once it is whole.
   ds::WholeFile out;
-  if (!out.open(file, why)) return false;
+  if (!out.open(file, why, ds::AtLink::Replace)) return false;
   bool written = true;
   const bool read = write_page(title, [&](const char* data, std::size_t size) {
     written = written && out.write(std::string_view(data, size), why);

@@ -1,0 +1,42 @@
+// The files the command line names for the run's output (--listing, --log,
+// --json, --html and the --graphs folder), checked all together before any
+// is opened, so that a refused run has truncated, made or replaced nothing:
+// the guard (output_guard.h), then whether each can be written. A named
+// pipe must have a reader: it is refused at once without one, and
+// otherwise held open until the run ends, so that its reader waits for the
+// whole output instead of taking the check's open for an empty one.
+#pragma once
+
+#include <fstream>
+#include <iosfwd>
+#include <vector>
+
+#include "app/command_line.h"
+
+namespace app {
+
+struct OutputFiles {
+  OutputFiles() = default;
+  OutputFiles(const OutputFiles&) = delete;
+  OutputFiles& operator=(const OutputFiles&) = delete;
+  ~OutputFiles();
+
+  // Checks the outputs, makes the graphs folder and opens the files; false
+  // after an ERROR on `log_default`, and then no file has been written.
+  bool open(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default);
+
+  std::ofstream listing_file, log_file, json_file;
+  std::ostream* listing = nullptr;
+  std::ostream* log = nullptr;
+
+ private:
+  bool check(const CommandLine& cmd, std::ostream& log_default);
+  bool check_stream(const std::string& file, const char* what, std::ostream& log_default);
+  bool check_whole(const std::string& file, std::ostream& log_default);
+  bool check_graphs(const std::string& folder, std::ostream& log_default);
+  bool hold_pipe(const std::string& file, const char* what, std::ostream& log_default);
+
+  std::vector<int> held_pipes_;  // descriptors of named pipes, closed when the run ends
+};
+
+}  // namespace app

@@ -1,0 +1,16 @@
+// Names that reach one of the process's open files rather than a file of
+// their own: /dev/stdout, /dev/fd/1, /proc/self/fd/1 and links to them
+// all lead through /proc/<pid>/fd. Such a name is the stream itself, so an
+// output named so is written through it, and two outputs that reach one
+// descriptor share one stream whatever the file behind it.
+#pragma once
+
+#include <filesystem>
+
+namespace platform::ds {
+
+// The descriptor of this process that `path` reaches, or -1 when it names
+// a file by the file's own name.
+int descriptor_named(const std::filesystem::path& path);
+
+}  // namespace platform::ds
