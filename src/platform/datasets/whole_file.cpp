@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/datasets/temporary_files.h"
+
 namespace platform::ds {
 namespace {
 
@@ -39,10 +41,11 @@ bool WholeFile::open(const std::filesystem::path& target, std::string* why) {
     if (!ec) target_ = linked;
   }
   temp_ = temporary_name(target_);
+  ticket_ = track_temporary(temp_.c_str());
   file_ = std::fopen(temp_.c_str(), "wbx");
   if (!file_) {
     *why = "no file can be created in the folder " + folder_of(target_) + ": " + std::strerror(errno);
-    temp_.clear();
+    forget_temporary();
     return false;
   }
   static constexpr std::size_t kBuffer = 1 << 20;
@@ -98,7 +101,7 @@ bool WholeFile::commit(std::string* why) {
     abandon();
     return false;
   }
-  temp_.clear();
+  forget_temporary();
   return true;
 }
 
@@ -111,8 +114,14 @@ void WholeFile::abandon() {
   if (!temp_.empty()) {
     std::error_code ec;
     std::filesystem::remove(temp_, ec);
-    temp_.clear();
+    forget_temporary();
   }
+}
+
+void WholeFile::forget_temporary() {
+  release_temporary(ticket_);
+  ticket_ = -1;
+  temp_.clear();
 }
 
 bool write_whole_file(const std::filesystem::path& target, std::string_view text, bool durable,
