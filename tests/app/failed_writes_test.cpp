@@ -78,7 +78,7 @@ TEST_F(FailedWritesTest, AStoppedRunRemovesItsTemporaryFilesAndEndsByTheSignal) 
   write("d.csv", rows);
   write("o.ruva", "proc ruva data=d outest=e; parms a=1; model y = a*x; output out=o p=p r=r h=h student=s; run;\n");
   const std::string binary = (fs::path(RUVA_BINARY_DIR) / "ruva").string();
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {

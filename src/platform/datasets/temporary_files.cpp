@@ -1,9 +1,11 @@
 #include "platform/datasets/temporary_files.h"
 
+#include <time.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 
 namespace platform::ds {
@@ -19,9 +21,17 @@ constexpr int kSlots = 256;
 std::array<std::atomic<char*>, kSlots> g_slots{};
 static_assert(std::atomic<char*>::is_always_lock_free, "the signal handler needs lock-free slots");
 
-}  // namespace
+// A signal may be handled on one thread while another creates a file: the
+// handler waits until no creation is under way (new ones see `g_stopping`
+// and give up), so that every file that exists is in a slot when it looks.
+std::atomic<bool> g_stopping{false};
+std::atomic<int> g_creating{0};
 
-int track_temporary(const char* path) {
+// How long the handler waits for creations under way: bounded, for the
+// handler may have interrupted the very thread that creates.
+constexpr int kWaitMilliseconds = 100;
+
+int track(const char* path) {
   const std::size_t length = std::strlen(path) + 1;
   char* copy = new char[length];
   std::memcpy(copy, path, length);
@@ -33,6 +43,28 @@ int track_temporary(const char* path) {
   return -1;
 }
 
+}  // namespace
+
+std::FILE* create_temporary(const char* path, int* ticket) {
+  *ticket = -1;
+  ++g_creating;
+  std::FILE* file = nullptr;
+  if (g_stopping) {
+    errno = ECANCELED;
+  } else {
+    *ticket = track(path);
+    file = std::fopen(path, "wbx");
+    const int reason = errno;
+    if (!file) {
+      release_temporary(*ticket);
+      *ticket = -1;
+    }
+    errno = reason;
+  }
+  --g_creating;
+  return file;
+}
+
 void release_temporary(int ticket) {
   if (ticket < 0 || ticket >= kSlots) return;
   // Null when the signal handler took the name: the run is ending, and the
@@ -41,6 +73,9 @@ void release_temporary(int ticket) {
 }
 
 void remove_temporaries() {
+  g_stopping = true;
+  const timespec millisecond{0, 1000000};
+  for (int waited = 0; g_creating > 0 && waited < kWaitMilliseconds; ++waited) nanosleep(&millisecond, nullptr);
   for (std::atomic<char*>& slot : g_slots)
     if (const char* name = slot.exchange(nullptr)) ::unlink(name);
 }

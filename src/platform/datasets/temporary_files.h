@@ -3,16 +3,20 @@
 // hidden half-written file is left beside its target.
 #pragma once
 
+#include <cstdio>
+
 namespace platform::ds {
 
-// Records `path` (copied) as a temporary file; called before the file is
-// created, so that the file never exists untracked. Returns the ticket that
-// releases it, or -1 when the table is full and the file goes untracked.
-int track_temporary(const char* path);
+// Creates `path` (which must not exist) for writing and tracks it; sets
+// `ticket` to what releases it (-1 when the table is full and the file goes
+// untracked). Null with errno set when it cannot be created, ECANCELED once
+// the run is being stopped.
+std::FILE* create_temporary(const char* path, int* ticket);
 // Forgets the file of `ticket`; called once the file is removed or renamed.
 void release_temporary(int ticket);
-// Removes every file still tracked. Async-signal-safe: atomic exchanges and
-// unlink(2) only, and no memory is freed.
+// Removes every file still tracked, once no thread is halfway through
+// creating one. Async-signal-safe: atomics, nanosleep(2) and unlink(2),
+// and no memory is freed. Only for a run that ends next.
 void remove_temporaries();
 
 }  // namespace platform::ds

@@ -41,11 +41,10 @@ bool WholeFile::open(const std::filesystem::path& target, std::string* why) {
     if (!ec) target_ = linked;
   }
   temp_ = temporary_name(target_);
-  ticket_ = track_temporary(temp_.c_str());
-  file_ = std::fopen(temp_.c_str(), "wbx");
+  file_ = create_temporary(temp_.c_str(), &ticket_);
   if (!file_) {
     *why = "no file can be created in the folder " + folder_of(target_) + ": " + std::strerror(errno);
-    forget_temporary();
+    temp_.clear();
     return false;
   }
   static constexpr std::size_t kBuffer = 1 << 20;
