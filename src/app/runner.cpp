@@ -212,8 +212,7 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
   if (!cmd.json.empty()) check_written(files.json_file, "JSON file " + cmd.json, host);
   host.log_message(1, 7, join_codes(codes).c_str());
   // A WARNING or ERROR logged outside any step (text outside a step) counts
-  // as a step's would.
-  // So does a log that could not be written, wherever the rest of it went.
+  // as a step's would, and so does a log that could not be written.
   const int logged = host.log().errors() > 0 || host.log().failed() ? 2 : host.log().warnings() > 0 ? 1 : 0;
   return std::max(exit_status(codes), logged);
 }
