@@ -7,6 +7,7 @@
 
 #include "app/output_files.h"
 #include "app/program_file.h"
+#include "app/run_signals.h"
 #include "platform/host.h"
 #include "platform/kernel/kernel_state.h"
 #include "platform/threads/large_stack.h"
@@ -76,11 +77,20 @@ int show_parsed_step(platform::Host& host, const platform::StepSource& step, int
   return rc;
 }
 
+constexpr int kMsgNotWrittenCompletely = 240;
+constexpr int kMsgLogNotWritten = 241;
+
 // A listing or JSON file cut short (a full disk) fails the run instead of
 // passing for a complete one: the ERROR sets the exit status.
 void check_written(std::ostream& out, const std::string& what, platform::Host& host) {
   out.flush();
-  if (!out) host.log().error("The " + what + " could not be written completely.");
+  if (!out) host.log_message(1, kMsgNotWrittenCompletely, what.c_str());
+}
+
+// A log file that fails goes on in the default log, which says so first.
+void fall_back_from_log_file(const std::string& log_file, std::ostream& log_default, platform::Host& host) {
+  const platform::Message* notice = host.messages().find(1, kMsgLogNotWritten);
+  if (notice) host.log().set_fallback(log_default, platform::format(notice->text.c_str(), log_file.c_str()));
 }
 
 }  // namespace
@@ -126,11 +136,13 @@ void write_report(const CommandLine& cmd, const platform::report::HtmlReport& re
 }  // namespace
 
 int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
+  const RunSignals signals;
   OutputFiles files;
   if (!files.open(cmd, listing_default, log_default)) return 2;
   platform::report::HtmlReport report({platform::report::kReportBudget, cmd.html, cmd.listing, cmd.graphs, cmd.json});
   platform::Host host({files.log, files.listing, cmd.json.empty() ? nullptr : &files.json_file,
                        platform::GraphSettings{cmd.graphs, cmd.html.empty() ? nullptr : &report}});
+  if (!cmd.log.empty()) fall_back_from_log_file(cmd.log, log_default, host);
   std::vector<int> codes;
   if (!configure(cmd, host)) codes.push_back(2);
   else if (host.load_module())
@@ -142,8 +154,8 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
   if (!cmd.json.empty()) check_written(files.json_file, "JSON file " + cmd.json, host);
   host.log_message(1, 7, join_codes(codes).c_str());
   // A WARNING or ERROR logged outside any step (text outside a step) counts
-  // as a step's would.
-  const int logged = host.log().errors() > 0 ? 2 : host.log().warnings() > 0 ? 1 : 0;
+  // as a step's would, and so does a log that could not be written.
+  const int logged = host.log().errors() > 0 || host.log().failed() ? 2 : host.log().warnings() > 0 ? 1 : 0;
   return std::max(exit_status(codes), logged);
 }
 

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/datasets/descriptor_name.h"
+#include "platform/datasets/temporary_files.h"
 
 namespace platform::ds {
 namespace {
@@ -39,7 +40,7 @@ bool WholeFile::open(const std::filesystem::path& target, std::string* why, AtLi
     if (!ec) target_ = linked;
   }
   temp_ = temporary_name(target_);
-  file_ = std::fopen(temp_.c_str(), "wbx");
+  file_ = create_temporary(temp_.c_str(), &ticket_);
   if (!file_) {
     *why = "no file can be created in the folder " + folder_of(target_) + ": " + std::strerror(errno);
     temp_.clear();
@@ -111,7 +112,7 @@ bool WholeFile::commit(std::string* why) {
     abandon();
     return false;
   }
-  temp_.clear();
+  forget_temporary();
   return true;
 }
 
@@ -124,8 +125,14 @@ void WholeFile::abandon() {
   if (!temp_.empty()) {
     std::error_code ec;
     std::filesystem::remove(temp_, ec);
-    temp_.clear();
+    forget_temporary();
   }
+}
+
+void WholeFile::forget_temporary() {
+  release_temporary(ticket_);
+  ticket_ = -1;
+  temp_.clear();
 }
 
 bool write_whole_file(const std::filesystem::path& target, std::string_view text, bool durable,

@@ -45,10 +45,13 @@ class WholeFile {
 
  private:
   bool open_in_place(std::string* why);
+  // Stops tracking the temporary file, once it is removed or renamed.
+  void forget_temporary();
 
   std::FILE* file_ = nullptr;
   std::filesystem::path target_;
   std::filesystem::path temp_;  // empty when written in place
+  int ticket_ = -1;  // tracks temp_ for a run stopped by a signal (temporary_files.h)
   bool finished_ = false;
 };
 

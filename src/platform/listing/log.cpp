@@ -48,16 +48,35 @@ void Log::write(Severity severity, std::string_view text) {
   // Continuation lines of a multi-line message are indented under the text.
   // Every byte of the log goes out below, shown as visible_text does.
   const std::string indent(std::char_traits<char>::length(prefix), ' ');
+  std::string lines;
   std::size_t start = 0;
   bool first = true;
   while (true) {
     std::size_t nl = text.find('\n', start);
     std::string_view piece = text.substr(start, nl == std::string_view::npos ? nl : nl - start);
-    *out_ << (first ? prefix : indent.c_str()) << visible_text(shortened(piece)) << '\n';
+    lines += (first ? prefix : indent.c_str()) + visible_text(shortened(piece)) + '\n';
     first = false;
     if (nl == std::string_view::npos) break;
     start = nl + 1;
   }
+  *out_ << lines;
+  out_->flush();
+  if (!*out_ && !failed_) divert(lines);
+}
+
+void Log::set_fallback(std::ostream& fallback, std::string notice) {
+  std::lock_guard lock(mutex_);
+  fallback_ = &fallback;
+  notice_ = std::move(notice);
+}
+
+// Not counted as the step's ERROR: the step's results stand, and the
+// command's exit status answers for the lost lines.
+void Log::divert(const std::string& failed_lines) {
+  failed_ = true;
+  if (!fallback_ || fallback_ == out_) return;
+  out_ = fallback_;
+  *out_ << "ERROR: " << notice_ << '\n' << failed_lines;
   out_->flush();
 }
 

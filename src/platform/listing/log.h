@@ -27,12 +27,22 @@ class Log {
   // With several program files, messages that cite a line ("Line 3,
   // column 2: ...") name the file they are about; empty names none.
   void set_program_file(std::string file) { program_file_ = std::move(file); }
+  // Where the log goes when its stream fails (a full disk): an ERROR line
+  // `notice` first, then the line that failed and every later one.
+  void set_fallback(std::ostream& fallback, std::string notice);
+  // Whether a line could not be written where it was meant to go.
+  bool failed() const { return failed_; }
 
   int errors() const { return errors_; }
   int warnings() const { return warnings_; }
 
  private:
+  void divert(const std::string& failed_lines);
+
   std::ostream* out_;
+  std::ostream* fallback_ = nullptr;
+  std::string notice_;
+  bool failed_ = false;
   std::mutex mutex_;
   std::string program_file_;
   int errors_ = 0;

@@ -1,0 +1,22 @@
+// The temporary files being written, kept where a signal handler can reach
+// them: a run stopped by a signal removes them before it ends, so that no
+// hidden half-written file is left beside its target.
+#pragma once
+
+#include <cstdio>
+
+namespace platform::ds {
+
+// Creates `path` (which must not exist) for writing and tracks it; sets
+// `ticket` to what releases it (-1 when the table is full and the file goes
+// untracked). Null with errno set when it cannot be created, ECANCELED once
+// the run is being stopped.
+std::FILE* create_temporary(const char* path, int* ticket);
+// Forgets the file of `ticket`; called once the file is removed or renamed.
+void release_temporary(int ticket);
+// Removes every file still tracked, once no thread is halfway through
+// creating one. Async-signal-safe: atomics, nanosleep(2) and unlink(2),
+// and no memory is freed. Only for a run that ends next.
+void remove_temporaries();
+
+}  // namespace platform::ds

@@ -1,0 +1,102 @@
+// Writes that fail and runs that are stopped: a log that cannot be written
+// goes on in the default log and fails the run, a file beyond the size
+// limit is a failed write like any other, and a run stopped by a signal
+// leaves no temporary file and ends by that signal.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include "support/ruva_command.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class FailedWritesTest : public RuvaCommandTest {
+ protected:
+  FailedWritesTest() {
+    write("d.csv", "x,y\n1,2.1\n2,3.9\n3,6.2\n4,7.8\n");
+    write("p.ruva", "proc ruva data=d; parms a=1; model y = a*x; run;\n");
+  }
+  // The temporary files (hidden, beside their targets) left in `folder`.
+  int hidden_files(const std::string& folder) {
+    int n = 0;
+    for (const auto& entry : fs::directory_iterator(dir_ / folder)) n += entry.path().filename().string()[0] == '.';
+    return n;
+  }
+};
+
+TEST_F(FailedWritesTest, ALogThatCannotBeWrittenGoesOnInTheDefaultLogAndFailsTheRun) {
+  ASSERT_EQ(run_here("--log whole.log p.ruva"), 0);
+  EXPECT_EQ(run_here("--log /dev/full p.ruva"), 2);
+  EXPECT_EQ(here_log_, "ERROR: The log file /dev/full could not be written completely; the rest of the log is "
+                       "written to standard error.\n" + read("whole.log"));
+  // The default log itself: nowhere left to say so, but the status does.
+  app::CommandLine cmd;
+  std::string error;
+  const std::string work = dir_.string(), program = (dir_ / "p.ruva").string();
+  const char* argv[] = {"ruva", "--work", work.c_str(), program.c_str()};
+  ASSERT_TRUE(app::parse_command_line(4, argv, &cmd, &error)) << error;
+  std::ostringstream listing;
+  std::ostream broken(nullptr);
+  EXPECT_EQ(app::run(cmd, listing, broken), 2);
+}
+
+// Files over 12 KB cannot be written, and SIGXFSZ keeps its default action,
+// which would end the process.
+TEST_F(FailedWritesTest, AFileBeyondTheSizeLimitIsAFailedWrite) {
+  write("g.ruva", "proc ruva data=d plots=all; parms a=1; model y = a*x; run;\n");
+  rlimit before;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit small = before;
+  small.rlim_cur = 12 << 10;
+  auto* const handler = std::signal(SIGXFSZ, SIG_DFL);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int status = run_here("--graphs g g.ruva");
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_EQ(status, 1) << here_log_;
+  EXPECT_NE(here_log_.find("WARNING: The graph FitDiagnosticsPanel was not written: writing "
+                           "g/step1_FitDiagnosticsPanel.svg failed: File too large."),
+            std::string::npos)
+      << here_log_;
+  EXPECT_EQ(hidden_files("g"), 0);
+}
+
+// The run is stopped while it writes its output data sets (o.csv is about
+// 10 MB), as soon as one of their temporary files is seen.
+TEST_F(FailedWritesTest, AStoppedRunRemovesItsTemporaryFilesAndEndsByTheSignal) {
+  std::string rows = "x,y\n";
+  for (int i = 1; i <= 100000; ++i) rows += std::to_string(i) + "," + std::to_string(2 * i + i % 7) + "\n";
+  write("d.csv", rows);
+  write("o.ruva", "proc ruva data=d outest=e; parms a=1; model y = a*x; output out=o p=p r=r h=h student=s; run;\n");
+  const std::string binary = (fs::path(RUVA_BINARY_DIR) / "ruva").string();
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      std::signal(signal, SIG_DFL);  // not ignored as in a background job
+      if (chdir(dir_.c_str()) == 0 && freopen("/dev/null", "w", stdout) && freopen("/dev/null", "w", stderr))
+        execl(binary.c_str(), "ruva", "o.ruva", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    int status = 0;
+    bool seen = false;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+      if (!seen && hidden_files(".") > 0) seen = kill(child, signal) == 0;
+      usleep(200);
+    }
+    ASSERT_TRUE(seen) << "the run ended before a temporary file was seen";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(hidden_files("."), 0) << strsignal(signal);
+  }
+}
+
+}  // namespace
