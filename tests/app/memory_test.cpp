@@ -69,13 +69,14 @@ class MemoryTest : public RuvaCommandTest {
     app::CommandLine cmd;
     std::string error;
     app::parse_command_line(10, argv, &cmd, &error);
+    const fs::path before = fs::current_path();
     fs::current_path(folder);
     std::ostringstream listing, log;
     g_allocations = 0;
     g_refused = refused;
     const int status = app::run(cmd, listing, log);
     g_refused = -1;
-    fs::current_path(dir_);
+    fs::current_path(before);
     *log_text = log.str();
     return status;
   }
