@@ -1,10 +1,13 @@
 // The ruva command.
 #include <iostream>
+#include <new>
 
 #include "app/command_line.h"
 #include "app/runner.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int run_command(int argc, char** argv) {
   app::CommandLine cmd;
   std::string error;
   if (!app::parse_command_line(argc, argv, &cmd, &error)) {
@@ -20,4 +23,17 @@ int main(int argc, char** argv) {
     return 0;
   }
   return app::run(cmd, std::cout, std::cerr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The run itself reports a shortage of memory; this is for the command
+  // line read before it.
+  try {
+    return run_command(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "ruva: there is not enough memory to start.\n";
+    return 2;
+  }
 }

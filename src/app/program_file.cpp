@@ -2,7 +2,7 @@
 
 #include <cctype>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace app {
 namespace {
@@ -108,9 +108,9 @@ SplitResult split_program(const std::string& text, const std::string& file) {
 bool read_program_file(const std::string& path, std::string* text) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  *text = ss.str();
+  // Read through iterators, not a string stream, which would keep a failed
+  // allocation to itself and hand back part of the program.
+  text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return true;
 }
 

@@ -4,12 +4,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <new>
 
 #include "app/output_files.h"
 #include "app/program_file.h"
 #include "app/run_signals.h"
 #include "platform/host.h"
 #include "platform/kernel/kernel_state.h"
+#include "platform/listing/message_catalog.h"
+#include "platform/memory_reserve.h"
 #include "platform/threads/large_stack.h"
 #include "platform/language/printer.h"
 #include "platform/language/step_parser.h"
@@ -54,6 +57,9 @@ bool configure(const CommandLine& cmd, platform::Host& host) {
 namespace {
 
 constexpr int kMsgProgramIsFolder = 90;
+constexpr int kMsgRunOutOfMemory = 250, kMsgReportOutOfMemory = 251;
+
+std::string out_of_memory_text() { return platform::MessageCatalog::builtin().find(1, kMsgRunOutOfMemory)->text; }
 
 std::string join_codes(const std::vector<int>& codes) {
   std::string s;
@@ -129,16 +135,16 @@ void write_report(const CommandLine& cmd, const platform::report::HtmlReport& re
   std::string why, title = "ruva report:";
   for (const std::string& program : cmd.programs) title += " " + program;
   // An ERROR outside any step: it sets the exit status without counting
-  // as a step's return code.
-  if (!report.write(cmd.html, title, &why)) host.log().error("The report was not written: " + why + ".");
+  // as a step's return code. A report short of memory leaves no part of
+  // itself behind (whole_file.h).
+  try {
+    if (!report.write(cmd.html, title, &why)) host.log().error("The report was not written: " + why + ".");
+  } catch (const std::bad_alloc&) {
+    host.log_message(1, kMsgReportOutOfMemory, cmd.html.c_str());
+  }
 }
 
-}  // namespace
-
-int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
-  const RunSignals signals;
-  OutputFiles files;
-  if (!files.open(cmd, listing_default, log_default)) return 2;
+int run_with_files(const CommandLine& cmd, OutputFiles& files, std::ostream& log_default) {
   platform::report::HtmlReport report({platform::report::kReportBudget, cmd.html, cmd.listing, cmd.graphs, cmd.json});
   platform::Host host({files.log, files.listing, cmd.json.empty() ? nullptr : &files.json_file,
                        platform::GraphSettings{cmd.graphs, cmd.html.empty() ? nullptr : &report}});
@@ -146,7 +152,16 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
   std::vector<int> codes;
   if (!configure(cmd, host)) codes.push_back(2);
   else if (host.load_module())
-    for (const std::string& program : cmd.programs) run_program(cmd, program, host, &codes);
+    for (const std::string& program : cmd.programs) {
+      // A step says itself that it ran short; between steps, the file's
+      // remaining steps are not run.
+      try {
+        run_program(cmd, program, host, &codes);
+      } catch (const std::bad_alloc&) {
+        host.log_message(1, kMsgRunOutOfMemory);
+        codes.push_back(2);
+      }
+    }
   else
     codes.push_back(1012);
   if (!cmd.html.empty()) write_report(cmd, report, host);
@@ -157,6 +172,23 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
   // as a step's would, and so does a log that could not be written.
   const int logged = host.log().errors() > 0 || host.log().failed() ? 2 : host.log().warnings() > 0 ? 1 : 0;
   return std::max(exit_status(codes), logged);
+}
+
+}  // namespace
+
+int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
+  platform::arm_memory_reserve();
+  const RunSignals signals;
+  OutputFiles files;
+  try {
+    if (!files.open(cmd, listing_default, log_default)) return 2;
+    return run_with_files(cmd, files, log_default);
+  } catch (const std::bad_alloc&) {
+    // Out of memory outside a step (a step says so itself and goes on to
+    // the next): the host and its files are gone, the log stays.
+    *(files.log ? files.log : &log_default) << "ERROR: " << out_of_memory_text() << "\n";
+    return 2;
+  }
 }
 
 }  // namespace app

@@ -10,6 +10,7 @@
 #include "host/kernel_handle.h"
 #include "platform/compiler/api.h"
 #include "platform/kernel/kernel_state.h"
+#include "platform/memory_reserve.h"
 #include "platform/parse_session.h"
 #include "platform/threads/large_stack.h"
 #include "platform/services/service_table.h"
@@ -135,6 +136,8 @@ bool Host::load_module() {
 }
 
 void Host::begin_step(const StepSource& step) {
+  arm_memory_reserve();
+  memory_said_ = false;
   step_ = step;
   ++step_number_;
   task_record_.fill(0);
@@ -159,23 +162,33 @@ void Host::open_print_file() {
   task_record_[task::kPrintFile] = word_of(print_file_.get());
 }
 
-void Host::end_step() {
+// Each part of the end runs whatever became of the one before, so that a
+// shortage of memory in one (rendering what is still open, say) still
+// lets the data sets the step did not finish be discarded.
+int Host::end_step() {
+  int rc = 0;
   // The end-of-task routine runs once, after the step has ended either way.
   if (auto routine = end_of_task_) {
     end_of_task_ = nullptr;
-    try {
-      routine();
-    } catch (const StepExit&) {
-    }
+    rc = run_part([routine] {
+      try {
+        routine();
+      } catch (const StepExit&) {
+      }
+    });
   }
-  log_macro_variables();
+  rc = std::max(rc, run_part([this] { log_macro_variables(); }));
   compiler::purge_unreleased_compilers();
   forget_parsed_steps();
   // Output data sets the step did not terminate are discarded here, after
   // the end-of-task routine had its chance.
-  datasets_ = std::make_unique<DataSets>(libraries_);
-  output_->finish();
-  print_file_->listing().flush();
+  rc = std::max(rc, run_part([this] {
+    datasets_.reset();
+    datasets_ = std::make_unique<DataSets>(libraries_);
+  }));
+  if (output_) rc = std::max(rc, run_part([this] { output_->finish(); }));
+  if (print_file_) print_file_->listing().flush();
+  return rc;
 }
 
 void Host::log_macro_variables() {
@@ -188,27 +201,38 @@ int Host::run_step(const StepSource& step) {
   return run_step_with(procedure_->ep, step);
 }
 
+template <class Part>
+int Host::run_part(Part&& part) {
+  try {
+    part();
+    return 0;
+  } catch (const StepExit& e) {
+    return e.rc;
+  } catch (const std::bad_alloc&) {
+    if (!memory_said_) log_message(1, kMsgOutOfMemory);
+    memory_said_ = true;
+    return kOutOfMemoryCode;
+  } catch (const std::exception& e) {
+    log_message(1, 11, e.what());
+    return 1012;
+  }
+}
+
 // The step runs on a thread with a stack for the deepest statements the
 // parser accepts (see large_stack.h).
 int Host::run_step_with(void (*main)(), const StepSource& step) {
   const int errors = log_.errors(), warnings = log_.warnings();
   int rc = 0;
-  run_with_stack(kTreeStackBytes, [&] {
-    begin_step(step);
-    try {
-      main();
-    } catch (const StepExit& e) {
-      rc = e.rc;
-    } catch (const std::bad_alloc&) {
-      log_message(1, kMsgOutOfMemory);
-      rc = kOutOfMemoryCode;
-    } catch (const std::exception& e) {
-      log_message(1, 11, e.what());
-      rc = 1012;
-    }
-    end_step();
+  const int outer = run_part([&] {
+    run_with_stack(kTreeStackBytes, [&] {
+      rc = run_part([&] {
+        begin_step(step);
+        main();
+      });
+      rc = std::max(rc, end_step());
+    });
   });
-  return agree_with_log(std::max(rc, rc_floor_.load()), errors, warnings);
+  return agree_with_log(std::max({rc, outer, rc_floor_.load()}), errors, warnings);
 }
 
 int Host::agree_with_log(int rc, int errors_before, int warnings_before) {

@@ -123,7 +123,13 @@ class Host {
   void build_service_tables();
   void open_print_file();
   void begin_step(const StepSource& step);
-  void end_step();
+  // The step's end; its return code, 1016 when it ran short of memory.
+  int end_step();
+  // Runs one part of a step: 0 when it returns, else the code it ends the
+  // step with (its exit code; 1016 for a shortage of memory and 1012 for
+  // an unexpected error, each after saying so).
+  template <class Part>
+  int run_part(Part&& part);
   void log_macro_variables();
   // The step's return code made to agree with what it logged: an ERROR line
   // raises it to kErrorReturnCode, a WARNING line to kWarningReturnCode, and
@@ -163,6 +169,7 @@ class Host {
   std::unique_ptr<OutputService> output_;
   StepSource step_;
   int step_number_ = 0;
+  bool memory_said_ = false;  // the step's shortage of memory has been logged
   void (*end_of_task_)() = nullptr;
   WIPGMCON* procedure_ = nullptr;
 };

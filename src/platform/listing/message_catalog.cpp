@@ -34,13 +34,17 @@ bool valid_severity(char c) { return c == 'N' || c == 'W' || c == 'E' || c == 'T
 
 MessageCatalog MessageCatalog::parse(std::string_view text, std::string* errors) {
   MessageCatalog cat;
+  // A stream keeps a failed allocation to itself as a bad state, which
+  // would end the catalogue early without a word: it is thrown instead.
   std::istringstream in{std::string(text)};
+  in.exceptions(std::ios::badbit);
   std::string line;
   int lineno = 0;
   while (std::getline(in, line)) {
     ++lineno;
     if (line.empty() || line[0] == '#') continue;
     std::istringstream fields(line);
+    fields.exceptions(std::ios::badbit);
     std::string set, number, severity;
     fields >> set >> number >> severity;
     std::string rest;

@@ -192,8 +192,9 @@ std::int32_t make_graph(WOB_OBJ_STR* obj, void* mcoh, std::int32_t id, std::int3
   record->name = item.name;
   record->parent = r.service().find(obj);
   if (!description.empty()) item.extra["description"] = description;
-  item.extra["path"] = path;
-  item.extra["dynamic"] = dynamic;
+  // Moved, so that no copy is left to destroy (which allocates).
+  item.extra["path"] = std::move(path);
+  item.extra["dynamic"] = std::move(dynamic);
   if (r.service().drawing()) r.service().draw_graph(item);
   r.service().emit(std::move(item), false);
   return 0;

@@ -16,7 +16,8 @@ namespace platform {
 class PrintFile;
 
 void render_listing(const OutputItem& item, PrintFile& print);
-nlohmann::ordered_json render_json(const OutputItem& item);
+// The JSON object of an output, on one line.
+std::string render_json(const OutputItem& item);
 // A BY group as the BY line names it: "name=value ...".
 std::string by_text(const std::vector<ByValue>& by);
 // The BY line: the BY group's text centred in a rule across the line.

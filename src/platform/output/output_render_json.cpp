@@ -40,9 +40,24 @@ Json column_json(const ColumnSpec& column) {
   return j;
 }
 
-}  // namespace
+// Takes a value apart from its leaves up: a JSON value destroys its
+// children through a list it allocates, which with memory short would fail
+// inside a destructor and end the process; empty containers need no list.
+void dismantle(Json& j) noexcept {
+  if (!j.is_array() && !j.is_object()) return;
+  for (Json& child : j) dismantle(child);
+  j.clear();
+}
 
-Json render_json(const OutputItem& item) {
+// Dismantles its value when it goes, however the scope is left.
+struct Dismantled {
+  Json& j;
+  ~Dismantled() { dismantle(j); }
+};
+
+// The output as one JSON value. Every part is moved into place, so that
+// no copy of a container is left to destroy.
+Json item_json(const OutputItem& item) {
   Json j;
   j["type"] = item.kind;
   j["step"] = item.step;
@@ -53,30 +68,39 @@ Json render_json(const OutputItem& item) {
   if (item.has_by) {
     Json by = Json::object();
     for (const ByValue& b : item.by) by[b.name] = cell_json(b.value);
-    j["by"] = by;
+    j["by"] = std::move(by);
   } else {
     j["by"] = nullptr;
   }
   j["groups"] = item.groups;
   Json columns = Json::array();
   for (const ColumnSpec& c : item.columns) columns.push_back(column_json(c));
-  j["columns"] = columns;
+  j["columns"] = std::move(columns);
   Json rows = Json::array();
   for (const auto& row : item.rows) {
     Json r = Json::array();
     for (const Cell& c : row) r.push_back(cell_json(c));
-    rows.push_back(r);
+    rows.push_back(std::move(r));
   }
-  j["rows"] = rows;
+  j["rows"] = std::move(rows);
   if (!item.value_formats.empty()) {
     Json formats = Json::array();
     for (const ColumnSpec& f : item.value_formats) formats.push_back(format_text(f));
-    j["formats"] = formats;
+    j["formats"] = std::move(formats);
   }
   j["notes"] = item.notes;
   if (!item.attributes.empty()) j["attributes"] = item.attributes;
   for (const auto& [key, value] : item.extra.items()) j[key] = value;
   return j;
+}
+
+}  // namespace
+
+std::string render_json(const OutputItem& item) {
+  Json j;
+  const Dismantled taken_apart{j};
+  j = item_json(item);
+  return j.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 }  // namespace platform

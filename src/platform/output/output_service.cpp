@@ -125,7 +125,7 @@ void OutputService::emit(OutputItem item, bool in_listing) {
   if (graphs_.report && item.kind != "data" && graphs_.report->add(item))
     Host::current().log().note(graphs_.report->log_note());
   if (json_) {
-    *json_ << render_json(item).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+    *json_ << render_json(item) << '\n';
     json_->flush();
   }
 }

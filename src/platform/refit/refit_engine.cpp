@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 
 #include "platform/threads/worker_pool.h"
 
@@ -47,7 +48,10 @@ std::unique_ptr<RefitEngine> RefitEngine::create(const QXPROF_PARMS& p) {
   pool.ctxt = e.get();
   pool.flags = kPoolLongRequests;
   e->pool_ = WorkerPool::create(pool, nullptr);
-  return e->pool_ ? std::move(e) : nullptr;
+  // The request is valid, so threads that could not start lacked the
+  // memory for their stacks.
+  if (!e->pool_) throw std::bad_alloc();
+  return e;
 }
 
 RefitEngine::~RefitEngine() {

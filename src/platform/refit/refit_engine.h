@@ -33,7 +33,8 @@ namespace platform::refit {
 
 class RefitEngine : private PassHelpers {
  public:
-  // Null when the parameters are unusable or the threads cannot be started.
+  // Null when the parameters are unusable; throws std::bad_alloc when the
+  // threads cannot be started (no room for their stacks).
   static std::unique_ptr<RefitEngine> create(const QXPROF_PARMS& parms);
   ~RefitEngine() override;
   RefitEngine(const RefitEngine&) = delete;

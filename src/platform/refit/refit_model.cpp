@@ -1,5 +1,7 @@
 #include "platform/refit/refit_model.h"
 
+#include <new>
+
 #include "host/services.h"
 #include "platform/compiler/compiler.h"
 #include "platform/compiler/executor.h"
@@ -20,10 +22,14 @@ int RefitModel::Compiled::compile(const std::string& text, const std::vector<com
                                   const std::vector<std::string>& var_names) {
   if (initialised) return 1;
   CMPINIT init{&nretain, &vnum, &seg, 0, nullptr};
-  if (cmpinit(&init, &cmp) != 0) return 1;
-  initialised = true;
-  if (compiler::compile_objective_text(&cmp, text, inputs, parms, objective, options, &program) != 0 || nretain)
-    return 1;
+  const bool made = cmpinit(&init, &cmp) == 0;
+  initialised = made;
+  const bool compiled =
+      made && compiler::compile_objective_text(&cmp, text, inputs, parms, objective, options, &program) == 0;
+  // The compiler reports a shortage as a shortfall (vnum), which is no
+  // fault of the text: it ends the step as any other shortage does.
+  if (vnum > 0) throw std::bad_alloc();
+  if (!compiled || nretain) return 1;
   compiler::Compiler* c = compiler::compiler_of(&cmp);
   for (const std::string& name : var_names) {
     compiler::Symbol* s = c->symbols.find(name);
