@@ -18,6 +18,7 @@
 #include "profile/fit_curve_groups.h"
 #include "profile/graph_builders.h"
 #include "profile/graph_requests.h"
+#include "results/anova.h"
 #include "results/diagnostics_record.h"
 #include "results/result_output.h"
 
@@ -46,7 +47,10 @@ GridSettings grid_settings(const RUVACOM* ctx) {
   const RUVAFIT_PLOT* fit = ctx->graph_control->ruvafit_plot;
   GridSettings g{!fit->noCLM_flag, !fit->noCLI_flag, special_missing_value(), ctx->ruvadiag->com_blck->mse};
   if (!g.mean_limits && !g.pred_limits) return g;
-  const double df = static_cast<double>(ctx->iobs - ctx->nparm);
+  // The fit's error degrees of freedom, as OUTPUT's limits have them: a
+  // dependent parameter, or one held by an active bound, does not count.
+  // The result tables that record them come after the graphs.
+  const double df = static_cast<double>(anova_figures(anova_input(ctx, false)).error_df);
   double q = 0;
   if (zqt(1 - ctx->alpha / 2, df, &q) == 0) g.t = q;
   return g;

@@ -29,6 +29,8 @@ class GraphRequestsTest : public results_test::FitTest {
     }
     return out;
   }
+  // The fit plot of a straight line fitted to the rates, against closed forms.
+  void check_line_grid() const;
   std::vector<std::string> graph_names() const {
     std::vector<std::string> out;
     for (const Json& g : items("graph")) out.push_back(g["name"]);
@@ -80,10 +82,23 @@ TEST(PanelLayout, FollowsThePlotCount) {
 
 // ucm/lcm = yhat ± t sqrt(h mse) and uci/lci = yhat ± t sqrt((h + 1) mse),
 // h = (1, x) C (1, x)', on 201 grid rows from the smallest to the largest x,
-// then one row per observation with its response.
+// then one row per observation with its response. The same line with a
+// dependent parameter (with G4 and without) or with a parameter held by its
+// bound has the same error degrees of freedom, 10, and the same limits.
 TEST_F(GraphRequestsTest, ScoreGridLimitsAreTheClosedFormsOfALine) {
-  ASSERT_EQ(rates("proc ruva data=d plots=fit; parms a=50 b=100; model rate = a + b*conc;"),
-            0) << log_text();
+  for (const char* step : {"proc ruva data=d plots=fit; parms a=50 b=100; model rate = a + b*conc;",
+                           "proc ruva data=d plots=fit g4; parms a=50 c=0 b=100; model rate = a + c + b*conc;",
+                           "proc ruva data=d plots=fit; parms a=50 c=0 b=100; model rate = a + c + b*conc;",
+                           "proc ruva data=d plots=fit; parms a=50 b=100 c=0; bounds c >= 0; "
+                           "model rate = a + b*conc + c*conc*conc;"}) {
+    SCOPED_TRACE(step);
+    json_.str("");
+    ASSERT_EQ(rates(step), 0) << log_text();
+    check_line_grid();
+  }
+}
+
+void GraphRequestsTest::check_line_grid() const {
   const Line l = fit_line(results_test::kConc, results_test::kRate, 12);
   const Json plot = graph("FitPlot");
   ASSERT_EQ(plot["path"].size(), 2u);
