@@ -90,8 +90,8 @@ bool OutputFiles::check_graphs(const std::string& folder, std::ostream& log_defa
          refuse(log_default, kMsgCannotWriteWhy, std::string("graphs"), why);
 }
 
-bool OutputFiles::check(const CommandLine& cmd, std::ostream& log_default) {
-  if (const std::string clash = output_clash(cmd); !clash.empty()) {
+bool OutputFiles::check(const CommandLine& cmd, ProgramTexts& programs, std::ostream& log_default) {
+  if (const std::string clash = output_clash(cmd, programs); !clash.empty()) {
     platform::Log(log_default).error(clash);
     return false;
   }
@@ -100,10 +100,11 @@ bool OutputFiles::check(const CommandLine& cmd, std::ostream& log_default) {
          check_graphs(cmd.graphs, log_default);
 }
 
-bool OutputFiles::open(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
+bool OutputFiles::open(const CommandLine& cmd, ProgramTexts& programs, std::ostream& listing_default,
+                       std::ostream& log_default) {
   listing = &listing_default;
   log = &log_default;
-  if (!check(cmd, log_default)) return false;
+  if (!check(cmd, programs, log_default)) return false;
   const struct {
     std::ofstream* stream;
     const std::string* file;

@@ -135,11 +135,13 @@ platform::Libraries libraries_of(const CommandLine& cmd) {
 // The files of the data sets every step of a program file names, valid
 // statements or not; a file that cannot be read, or a name that does not
 // resolve, is left to the run to report.
-void add_data_sets(const std::string& program, const platform::Libraries& libraries, std::vector<UsedFile>* used) {
+void add_data_sets(const std::string& program, ProgramTexts& programs, const platform::Libraries& libraries,
+                   std::vector<UsedFile>* used) {
   std::error_code ec;
-  std::string text;
-  if (fs::is_directory(program, ec) || !read_program_file(program, &text)) return;
-  for (const platform::StepSource& step : split_program(text, program).steps) {
+  if (fs::is_directory(program, ec)) return;
+  const std::string* text = programs.text(program);
+  if (!text) return;
+  for (const platform::StepSource& step : split_program(*text, program).steps) {
     for (const auto& data_set : platform::language::step_data_sets(step.text, step.first_line)) {
       platform::DatasetName name;
       fs::path csv;
@@ -190,7 +192,7 @@ std::string replaced_file(const Output& o, const CommandLine& c, const std::vect
 
 }  // namespace
 
-std::string output_clash(const CommandLine& c) {
+std::string output_clash(const CommandLine& c, ProgramTexts& programs) {
   const std::vector<Output> outputs = outputs_of(c);
   if (std::string clash = shared_file(outputs); !clash.empty()) return clash;
   for (const std::string& program : c.programs) {
@@ -205,7 +207,7 @@ std::string output_clash(const CommandLine& c) {
   if (replacing.empty() && c.graphs.empty()) return {};
   std::vector<UsedFile> used;
   const platform::Libraries libraries = libraries_of(c);
-  for (const std::string& program : c.programs) add_data_sets(program, libraries, &used);
+  for (const std::string& program : c.programs) add_data_sets(program, programs, libraries, &used);
   for (const Output* o : replacing) {
     if (std::string clash = replaced_file(*o, c, used); !clash.empty()) return clash;
     const std::string subject = "The " + o->option + " file " + o->file;

@@ -99,21 +99,22 @@ namespace {
 
 // Runs every step of one program file; the return code of each, or 2 for a
 // file that cannot be run.
-void run_program(const CommandLine& cmd, const std::string& program, platform::Host& host, std::vector<int>* codes) {
+void run_program(const CommandLine& cmd, const std::string& program, ProgramTexts& programs, platform::Host& host,
+                 std::vector<int>* codes) {
   if (cmd.programs.size() > 1) host.log().set_program_file(program);
-  std::string text;
   std::error_code ec;
   if (std::filesystem::is_directory(program, ec)) {
     host.log_message(1, kMsgProgramIsFolder, program.c_str());
     codes->push_back(2);
     return;
   }
-  if (!read_program_file(program, &text)) {
+  const std::string* text = programs.text(program);
+  if (!text) {
     host.log_message(1, 1, program.c_str());
     codes->push_back(2);
     return;
   }
-  SplitResult split = split_program(text, program);
+  SplitResult split = split_program(*text, program);
   for (int line : split.stray_lines) host.log_message(1, 16, line);
   if (split.steps.empty()) {
     host.log_message(1, 15);
@@ -137,8 +138,9 @@ void write_report(const CommandLine& cmd, const platform::report::HtmlReport& re
 
 int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
   const RunSignals signals;
+  ProgramTexts programs;
   OutputFiles files;
-  if (!files.open(cmd, listing_default, log_default)) return 2;
+  if (!files.open(cmd, programs, listing_default, log_default)) return 2;
   platform::report::HtmlReport report({platform::report::kReportBudget, cmd.html, cmd.listing, cmd.graphs, cmd.json});
   platform::Host host({files.log, files.listing, cmd.json.empty() ? nullptr : &files.json_file,
                        platform::GraphSettings{cmd.graphs, cmd.html.empty() ? nullptr : &report}});
@@ -146,7 +148,7 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
   std::vector<int> codes;
   if (!configure(cmd, host)) codes.push_back(2);
   else if (host.load_module())
-    for (const std::string& program : cmd.programs) run_program(cmd, program, host, &codes);
+    for (const std::string& program : cmd.programs) run_program(cmd, program, programs, host, &codes);
   else
     codes.push_back(1012);
   if (!cmd.html.empty()) write_report(cmd, report, host);

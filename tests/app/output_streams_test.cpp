@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -80,6 +81,20 @@ TEST_F(OutputStreamsTest, APipeGetsTheWholeOutputOnceOrIsRefusedAtOnce) {
   EXPECT_EQ(report.rfind("<!DOCTYPE html>", 0), 0u);
   EXPECT_EQ(report.find("<!DOCTYPE html>", 1), std::string::npos);
   EXPECT_EQ(report.substr(report.size() - 8), "</html>\n");
+}
+
+// A program read from a pipe can be read only once: the guard of the
+// outputs, which reads the data sets the steps name, and the steps see the
+// same text.
+TEST_F(OutputStreamsTest, AProgramFromAPipeIsReadOnce) {
+  const fs::path fifo = dir_ / "p.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const char* outputs : {"--json j.json", "--graphs g"}) {
+    std::thread writer([&] { std::ofstream(fifo) << read("p.ruva"); });
+    EXPECT_EQ(run(std::string(outputs) + " p.fifo", 30), 0) << outputs << "\n" << read("log.txt");
+    writer.join();
+    EXPECT_NE(read("listing.txt").find("Parameter Estimates"), std::string::npos) << outputs;
+  }
 }
 
 }  // namespace
