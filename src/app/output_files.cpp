@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/output_guard.h"
+#include "platform/datasets/descriptor_name.h"
 #include "platform/datasets/whole_file.h"
 #include "platform/listing/log.h"
 
@@ -113,7 +114,9 @@ bool OutputFiles::open(const CommandLine& cmd, ProgramTexts& programs, std::ostr
                {&json_file, &cmd.json, "JSON file"}};
   for (const auto& [stream, file, what] : files) {
     if (file->empty()) continue;
-    stream->open(*file);
+    // A stream of the process (/dev/stdout) is written on as it stands,
+    // without truncating the file behind it.
+    stream->open(*file, platform::ds::descriptor_named(*file) >= 0 ? std::ios::app : std::ios::out);
     // Only a file changed since its check fails here.
     if (!*stream) return refuse(*log, kMsgCannotWrite, std::string(what), *file);
     if (stream == &log_file) log = &log_file;

@@ -52,6 +52,17 @@ TEST_F(OutputStreamsTest, AStreamTakesOneOutputByAnyName) {
   EXPECT_NE(read("log.txt").find("NOTE: Return codes by step: 1: 0."), std::string::npos);
 }
 
+// An output named by a stream of the process writes on through it as the
+// stream would: a file it appends to keeps what it held.
+TEST_F(OutputStreamsTest, AnOutputThroughADescriptorTruncatesNothing) {
+  for (const char* option : {"--listing", "--json", "--html"}) {
+    write("kept.txt", "kept\n");
+    EXPECT_EQ(run(std::string(option) + " /dev/fd/3 p.ruva 3>>kept.txt"), 0) << option << read("log.txt");
+    EXPECT_EQ(read("kept.txt").substr(0, 5), "kept\n") << option;
+    EXPECT_GT(read("kept.txt").size(), 1000u) << option;
+  }
+}
+
 // Reads the pipe as a reader that stops at its first end of file does.
 std::string read_to_end_of_file(int fd) {
   std::string got;
