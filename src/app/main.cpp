@@ -1,10 +1,27 @@
 // The ruva command.
+#include <fcntl.h>
+
+#include <cerrno>
 #include <iostream>
 
 #include "app/command_line.h"
 #include "app/runner.h"
 
+namespace {
+
+// A standard stream closed by the caller (>&-) would lend its number to
+// the first file the run opens, and the listing or the log meant for it
+// would go into that file. /dev/null opened for reading holds the number
+// instead: a write there fails, and is reported as any failed write.
+void hold_closed_standard_streams() {
+  for (int fd = 0; fd <= 2; ++fd)
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) ::open("/dev/null", O_RDONLY);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  hold_closed_standard_streams();
   app::CommandLine cmd;
   std::string error;
   if (!app::parse_command_line(argc, argv, &cmd, &error)) {
