@@ -1,4 +1,7 @@
 // The ruva command.
+#include <fcntl.h>
+
+#include <cerrno>
 #include <iostream>
 #include <new>
 
@@ -6,6 +9,15 @@
 #include "app/runner.h"
 
 namespace {
+
+// A standard stream closed by the caller (>&-) would lend its number to
+// the first file the run opens, and the listing or the log meant for it
+// would go into that file. /dev/null opened for reading holds the number
+// instead: a write there fails, and is reported as any failed write.
+void hold_closed_standard_streams() {
+  for (int fd = 0; fd <= 2; ++fd)
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) ::open("/dev/null", O_RDONLY);
+}
 
 int run_command(int argc, char** argv) {
   app::CommandLine cmd;
@@ -28,6 +40,7 @@ int run_command(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  hold_closed_standard_streams();
   // The run itself reports a shortage of memory; this is for the command
   // line read before it.
   try {

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/output_guard.h"
+#include "platform/datasets/descriptor_name.h"
 #include "platform/datasets/whole_file.h"
 #include "platform/listing/log.h"
 
@@ -90,8 +91,8 @@ bool OutputFiles::check_graphs(const std::string& folder, std::ostream& log_defa
          refuse(log_default, kMsgCannotWriteWhy, std::string("graphs"), why);
 }
 
-bool OutputFiles::check(const CommandLine& cmd, std::ostream& log_default) {
-  if (const std::string clash = output_clash(cmd); !clash.empty()) {
+bool OutputFiles::check(const CommandLine& cmd, ProgramTexts& programs, std::ostream& log_default) {
+  if (const std::string clash = output_clash(cmd, programs); !clash.empty()) {
     platform::Log(log_default).error(clash);
     return false;
   }
@@ -100,10 +101,11 @@ bool OutputFiles::check(const CommandLine& cmd, std::ostream& log_default) {
          check_graphs(cmd.graphs, log_default);
 }
 
-bool OutputFiles::open(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
+bool OutputFiles::open(const CommandLine& cmd, ProgramTexts& programs, std::ostream& listing_default,
+                       std::ostream& log_default) {
   listing = &listing_default;
   log = &log_default;
-  if (!check(cmd, log_default)) return false;
+  if (!check(cmd, programs, log_default)) return false;
   const struct {
     std::ofstream* stream;
     const std::string* file;
@@ -112,7 +114,9 @@ bool OutputFiles::open(const CommandLine& cmd, std::ostream& listing_default, st
                {&json_file, &cmd.json, "JSON file"}};
   for (const auto& [stream, file, what] : files) {
     if (file->empty()) continue;
-    stream->open(*file);
+    // A stream of the process (/dev/stdout) is written on as it stands,
+    // without truncating the file behind it.
+    stream->open(*file, platform::ds::descriptor_named(*file) >= 0 ? std::ios::app : std::ios::out);
     // Only a file changed since its check fails here.
     if (!*stream) return refuse(*log, kMsgCannotWrite, std::string(what), *file);
     if (stream == &log_file) log = &log_file;

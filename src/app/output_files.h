@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/program_file.h"
 
 namespace app {
 
@@ -23,14 +24,15 @@ struct OutputFiles {
 
   // Checks the outputs, makes the graphs folder and opens the files; false
   // after an ERROR on `log_default`, and then no file has been written.
-  bool open(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default);
+  // The guard reads the program files through `programs`.
+  bool open(const CommandLine& cmd, ProgramTexts& programs, std::ostream& listing_default, std::ostream& log_default);
 
   std::ofstream listing_file, log_file, json_file;
   std::ostream* listing = nullptr;
   std::ostream* log = nullptr;
 
  private:
-  bool check(const CommandLine& cmd, std::ostream& log_default);
+  bool check(const CommandLine& cmd, ProgramTexts& programs, std::ostream& log_default);
   bool check_stream(const std::string& file, const char* what, std::ostream& log_default);
   bool check_whole(const std::string& file, std::ostream& log_default);
   bool check_graphs(const std::string& folder, std::ostream& log_default);

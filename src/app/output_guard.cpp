@@ -26,6 +26,7 @@ constexpr int kMsgDataSetFile = 232;
 constexpr int kMsgDescription = 233;
 constexpr int kMsgGraphFile = 234;
 constexpr int kMsgProgramIsGraph = 235;
+constexpr int kMsgLinkToGraphFile = 270;
 
 // A data set's file or description the run uses.
 struct UsedFile {
@@ -100,6 +101,30 @@ bool graph_file_name(const fs::path& file, const std::string& graphs) {
   return named && !graphs.empty() && same_file(file.has_parent_path() ? file.parent_path() : ".", graphs);
 }
 
+// The graph file of --graphs that `file` reaches through symbolic links,
+// or empty. Writing the graph replaces the link at the graph's name, and
+// what `file` stands for would go with it.
+fs::path linked_graph_file(const fs::path& file, const std::string& graphs) {
+  constexpr int kMostLinks = 40;  // as the kernel follows at most
+  std::error_code ec;
+  fs::path at = file;
+  for (int links = 0; !graphs.empty() && links < kMostLinks && fs::is_symlink(at, ec); ++links) {
+    const fs::path target = fs::read_symlink(at, ec);
+    if (ec) break;
+    at = target.is_absolute() ? target : at.parent_path() / target;
+    if (graph_file_name(at, graphs)) return at;
+  }
+  return {};
+}
+
+// The message for `file`, which `subject` names ("The program file
+// p.ruva"), when it leads to a graph file; empty when it does not.
+std::string link_to_graph_file(const std::string& subject, const fs::path& file, const std::string& graphs) {
+  const fs::path graph = linked_graph_file(file, graphs);
+  if (graph.empty()) return {};
+  return platform::message_text(1, kMsgLinkToGraphFile, subject.c_str(), graph.c_str(), graphs.c_str());
+}
+
 platform::Libraries libraries_of(const CommandLine& cmd) {
   platform::Libraries libraries;
   if (!cmd.work.empty()) libraries.set_work(cmd.work);
@@ -110,11 +135,13 @@ platform::Libraries libraries_of(const CommandLine& cmd) {
 // The files of the data sets every step of a program file names, valid
 // statements or not; a file that cannot be read, or a name that does not
 // resolve, is left to the run to report.
-void add_data_sets(const std::string& program, const platform::Libraries& libraries, std::vector<UsedFile>* used) {
+void add_data_sets(const std::string& program, ProgramTexts& programs, const platform::Libraries& libraries,
+                   std::vector<UsedFile>* used) {
   std::error_code ec;
-  std::string text;
-  if (fs::is_directory(program, ec) || !read_program_file(program, &text)) return;
-  for (const platform::StepSource& step : split_program(text, program).steps) {
+  if (fs::is_directory(program, ec)) return;
+  const std::string* text = programs.text(program);
+  if (!text) return;
+  for (const platform::StepSource& step : split_program(*text, program).steps) {
     for (const auto& data_set : platform::language::step_data_sets(step.text, step.first_line)) {
       platform::DatasetName name;
       fs::path csv;
@@ -165,21 +192,32 @@ std::string replaced_file(const Output& o, const CommandLine& c, const std::vect
 
 }  // namespace
 
-std::string output_clash(const CommandLine& c) {
+std::string output_clash(const CommandLine& c, ProgramTexts& programs) {
   const std::vector<Output> outputs = outputs_of(c);
   if (std::string clash = shared_file(outputs); !clash.empty()) return clash;
-  for (const std::string& program : c.programs)
+  for (const std::string& program : c.programs) {
     if (graph_file_name(program, c.graphs))
       return platform::message_text(1, kMsgProgramIsGraph, program.c_str(), c.graphs.c_str());
+    if (std::string clash = link_to_graph_file("The program file " + program, program, c.graphs); !clash.empty())
+      return clash;
+  }
   std::vector<const Output*> replacing;  // named, and neither a device nor a pipe
   for (const Output& o : outputs)
     if (!o.file.empty() && (!o.status || regular(o))) replacing.push_back(&o);
-  if (replacing.empty()) return {};
+  if (replacing.empty() && c.graphs.empty()) return {};
   std::vector<UsedFile> used;
   const platform::Libraries libraries = libraries_of(c);
-  for (const std::string& program : c.programs) add_data_sets(program, libraries, &used);
-  for (const Output* o : replacing)
+  for (const std::string& program : c.programs) add_data_sets(program, programs, libraries, &used);
+  for (const Output* o : replacing) {
     if (std::string clash = replaced_file(*o, c, used); !clash.empty()) return clash;
+    const std::string subject = "The " + o->option + " file " + o->file;
+    if (std::string clash = link_to_graph_file(subject, o->file, c.graphs); !clash.empty()) return clash;
+  }
+  for (const UsedFile& u : used) {
+    const std::string subject = std::string(u.message == kMsgDataSetFile ? "The file " : "The description ") +
+                                u.path.string() + " of the data set " + u.name;
+    if (std::string clash = link_to_graph_file(subject, u.path, c.graphs); !clash.empty()) return clash;
+  }
   return {};
 }
 

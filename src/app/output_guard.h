@@ -15,12 +15,13 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/program_file.h"
 
 namespace app {
 
 // The numbered message (set 1) that says why an output of `cmd` would
 // overwrite a file the run needs or share a file with another output;
 // empty when none would.
-std::string output_clash(const CommandLine& cmd);
+std::string output_clash(const CommandLine& cmd, ProgramTexts& programs);
 
 }  // namespace app

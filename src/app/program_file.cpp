@@ -114,4 +114,13 @@ bool read_program_file(const std::string& path, std::string* text) {
   return true;
 }
 
+const std::string* ProgramTexts::text(const std::string& file) {
+  auto [at, added] = texts_.try_emplace(file);
+  if (added) {
+    std::string text;
+    if (read_program_file(file, &text)) at->second = std::move(text);
+  }
+  return at->second ? &*at->second : nullptr;
+}
+
 }  // namespace app

@@ -2,6 +2,8 @@
 // statement up to RUN; or QUIT;, the next PROC statement or the end.
 #pragma once
 
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,5 +20,17 @@ SplitResult split_program(const std::string& text, const std::string& file);
 
 // Reads a program file whole; false when it cannot be read.
 bool read_program_file(const std::string& path, std::string* text);
+
+// The program files of a run, each read once, when first asked for: the
+// guard of the outputs and the steps see one text, even from a pipe that
+// can be read only once (<(...), /dev/stdin).
+class ProgramTexts {
+ public:
+  // The text of `file`; null when it cannot be read.
+  const std::string* text(const std::string& file);
+
+ private:
+  std::map<std::string, std::optional<std::string>> texts_;
+};
 
 }  // namespace app

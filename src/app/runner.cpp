@@ -105,21 +105,22 @@ namespace {
 
 // Runs every step of one program file; the return code of each, or 2 for a
 // file that cannot be run.
-void run_program(const CommandLine& cmd, const std::string& program, platform::Host& host, std::vector<int>* codes) {
+void run_program(const CommandLine& cmd, const std::string& program, ProgramTexts& programs, platform::Host& host,
+                 std::vector<int>* codes) {
   if (cmd.programs.size() > 1) host.log().set_program_file(program);
-  std::string text;
   std::error_code ec;
   if (std::filesystem::is_directory(program, ec)) {
     host.log_message(1, kMsgProgramIsFolder, program.c_str());
     codes->push_back(2);
     return;
   }
-  if (!read_program_file(program, &text)) {
+  const std::string* text = programs.text(program);
+  if (!text) {
     host.log_message(1, 1, program.c_str());
     codes->push_back(2);
     return;
   }
-  SplitResult split = split_program(text, program);
+  SplitResult split = split_program(*text, program);
   for (int line : split.stray_lines) host.log_message(1, 16, line);
   if (split.steps.empty()) {
     host.log_message(1, 15);
@@ -144,7 +145,7 @@ void write_report(const CommandLine& cmd, const platform::report::HtmlReport& re
   }
 }
 
-int run_with_files(const CommandLine& cmd, OutputFiles& files, std::ostream& log_default) {
+int run_with_files(const CommandLine& cmd, ProgramTexts& programs, OutputFiles& files, std::ostream& log_default) {
   platform::report::HtmlReport report({platform::report::kReportBudget, cmd.html, cmd.listing, cmd.graphs, cmd.json});
   platform::Host host({files.log, files.listing, cmd.json.empty() ? nullptr : &files.json_file,
                        platform::GraphSettings{cmd.graphs, cmd.html.empty() ? nullptr : &report}});
@@ -156,7 +157,7 @@ int run_with_files(const CommandLine& cmd, OutputFiles& files, std::ostream& log
       // A step says itself that it ran short; between steps, the file's
       // remaining steps are not run.
       try {
-        run_program(cmd, program, host, &codes);
+        run_program(cmd, program, programs, host, &codes);
       } catch (const std::bad_alloc&) {
         host.log_message(1, kMsgRunOutOfMemory);
         codes.push_back(2);
@@ -179,10 +180,11 @@ int run_with_files(const CommandLine& cmd, OutputFiles& files, std::ostream& log
 int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
   platform::arm_memory_reserve();
   const RunSignals signals;
+  ProgramTexts programs;
   OutputFiles files;
   try {
-    if (!files.open(cmd, listing_default, log_default)) return 2;
-    return run_with_files(cmd, files, log_default);
+    if (!files.open(cmd, programs, listing_default, log_default)) return 2;
+    return run_with_files(cmd, programs, files, log_default);
   } catch (const std::bad_alloc&) {
     // Out of memory outside a step (a step says so itself and goes on to
     // the next): the host and its files are gone, the log stays.

@@ -49,6 +49,21 @@ TEST_F(FailedWritesTest, ALogThatCannotBeWrittenGoesOnInTheDefaultLogAndFailsThe
   EXPECT_EQ(app::run(cmd, listing, broken), 2);
 }
 
+// A standard stream closed when the run starts is no free number for the
+// first file the run opens: the listing meant for it goes into no other
+// output, and fails as any write does.
+TEST_F(FailedWritesTest, AClosedStandardOutputLendsItsNumberToNoFile) {
+  ASSERT_EQ(run("--html r.html --json j.json p.ruva"), 0);
+  const std::string report = read("r.html"), json = read("j.json");
+  const std::string command = "cd '" + dir_.string() + "' && '" + (fs::path(RUVA_BINARY_DIR) / "ruva").string() +
+                              "' --html r.html --json j.json p.ruva >&- 2>log.txt";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2) << read("log.txt");
+  EXPECT_TRUE(read("r.html") == report) << "the report differs";
+  EXPECT_TRUE(read("j.json") == json) << "the JSON lines differ";
+  EXPECT_NE(read("log.txt").find("ERROR: The listing could not be written completely."), std::string::npos);
+}
+
 // Files over 12 KB cannot be written, and SIGXFSZ keeps its default action,
 // which would end the process.
 TEST_F(FailedWritesTest, AFileBeyondTheSizeLimitIsAFailedWrite) {

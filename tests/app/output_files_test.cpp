@@ -144,6 +144,37 @@ TEST_F(OutputFilesTest, GraphFilesAndTheReportReplaceALinkAtTheirName) {
       << read("log.txt");
 }
 
+// A graph file replaces a link at its name: a program, a data set or an
+// output reached through a link that stands there would be lost with it.
+TEST_F(OutputFilesTest, ALinkAtAGraphFilesNameIsRefusedForWhatItLeadsTo) {
+  fs::create_directories(dir_ / "g");
+  write("g/step1_FitPlot.svg", "proc ruva data=d plots=fit; parms a=1; model y = a*x; run;\n");
+  write("g/step1_by1_FitPlot.svg", read("d.csv"));
+  fs::create_symlink("g/step1_FitPlot.svg", dir_ / "q.ruva");
+  fs::create_symlink("q.ruva", dir_ / "qq.ruva");
+  fs::create_symlink("g/step1_by1_FitPlot.svg", dir_ / "l.csv");
+  fs::create_symlink("g/step2_FitPlot.svg", dir_ / "out.lst");
+  write("l.ruva", "proc ruva data=l plots=fit; parms a=1; model y = a*x; run;\n");
+  const struct {
+    const char* args;
+    const char* subject;  // the data set's file is named as the library finds it
+    const char* graph;
+  } refused[] = {
+      {"q.ruva", "ERROR: The program file q.ruva", "g/step1_FitPlot.svg"},
+      {"qq.ruva", "ERROR: The program file qq.ruva", "g/step1_FitPlot.svg"},
+      {"l.ruva", "l.csv of the data set WORK.l", "g/step1_by1_FitPlot.svg"},
+      {"--listing out.lst p.ruva", "ERROR: The --listing file out.lst", "g/step2_FitPlot.svg"},
+  };
+  for (const auto& c : refused) {
+    EXPECT_EQ(run(std::string("--graphs g ") + c.args), 2) << c.args;
+    EXPECT_EQ(count("log.txt", std::string(c.subject) + " leads through a link to "), 1) << read("log.txt");
+    EXPECT_EQ(count("log.txt", std::string(c.graph) + ", a graph file of --graphs g, which would replace it."), 1);
+    EXPECT_EQ(read("g/step1_by1_FitPlot.svg"), read("d.csv"));
+    EXPECT_EQ(read("g/step1_FitPlot.svg").substr(0, 9), "proc ruva");
+    EXPECT_FALSE(fs::exists(dir_ / "g/step2_FitPlot.svg"));
+  }
+}
+
 // Files larger than 12 KB cannot be written here, as on a full disk: some
 // graphs fail, and so does the report.
 TEST_F(OutputFilesTest, FilesThatFailLeaveNothingBehindAndAreNamedOnce) {

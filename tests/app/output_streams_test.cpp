@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -51,6 +52,17 @@ TEST_F(OutputStreamsTest, AStreamTakesOneOutputByAnyName) {
   EXPECT_NE(read("log.txt").find("NOTE: Return codes by step: 1: 0."), std::string::npos);
 }
 
+// An output named by a stream of the process writes on through it as the
+// stream would: a file it appends to keeps what it held.
+TEST_F(OutputStreamsTest, AnOutputThroughADescriptorTruncatesNothing) {
+  for (const char* option : {"--listing", "--json", "--html"}) {
+    write("kept.txt", "kept\n");
+    EXPECT_EQ(run(std::string(option) + " /dev/fd/3 p.ruva 3>>kept.txt"), 0) << option << read("log.txt");
+    EXPECT_EQ(read("kept.txt").substr(0, 5), "kept\n") << option;
+    EXPECT_GT(read("kept.txt").size(), 1000u) << option;
+  }
+}
+
 // Reads the pipe as a reader that stops at its first end of file does.
 std::string read_to_end_of_file(int fd) {
   std::string got;
@@ -80,6 +92,20 @@ TEST_F(OutputStreamsTest, APipeGetsTheWholeOutputOnceOrIsRefusedAtOnce) {
   EXPECT_EQ(report.rfind("<!DOCTYPE html>", 0), 0u);
   EXPECT_EQ(report.find("<!DOCTYPE html>", 1), std::string::npos);
   EXPECT_EQ(report.substr(report.size() - 8), "</html>\n");
+}
+
+// A program read from a pipe can be read only once: the guard of the
+// outputs, which reads the data sets the steps name, and the steps see the
+// same text.
+TEST_F(OutputStreamsTest, AProgramFromAPipeIsReadOnce) {
+  const fs::path fifo = dir_ / "p.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const char* outputs : {"--json j.json", "--graphs g"}) {
+    std::thread writer([&] { std::ofstream(fifo) << read("p.ruva"); });
+    EXPECT_EQ(run(std::string(outputs) + " p.fifo", 30), 0) << outputs << "\n" << read("log.txt");
+    writer.join();
+    EXPECT_NE(read("listing.txt").find("Parameter Estimates"), std::string::npos) << outputs;
+  }
 }
 
 }  // namespace

@@ -53,8 +53,10 @@ bool WholeFile::open(const std::filesystem::path& target, std::string* why, AtLi
 
 // Without a reader a pipe would hold the open for ever: opened without
 // waiting, it fails at once instead, and then it is written as any file.
+// Appending, as a stream of the process does: /dev/stdout for a file the
+// shell appends to keeps what the file held.
 bool WholeFile::open_in_place(std::string* why) {
-  const int fd = ::open(target_.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
+  const int fd = ::open(target_.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
   if (fd >= 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) file_ = ::fdopen(fd, "wb");
   if (file_) return true;
   const int error = errno;
