@@ -60,6 +60,7 @@ Output default_stream(const char* what, int descriptor) {
 }
 
 bool regular(const Output& o) { return o.status && S_ISREG(o.status->st_mode); }
+bool named_pipe(const Output& o) { return o.status && S_ISFIFO(o.status->st_mode); }
 
 // Whether two paths name one file: the same file when both exist (links
 // and all), the same absolute path when neither does yet.
@@ -75,10 +76,11 @@ bool same_file(const fs::path& a, const fs::path& b) {
 }
 
 // Two streams clash when they are one descriptor; otherwise two outputs
-// clash when they would replace one regular file, or make one new one.
+// clash when they would replace one regular file, or make one new one, or
+// write into one pipe, where their lines would interleave.
 bool one_file(const Output& a, const Output& b) {
   if (a.descriptor >= 0 && b.descriptor >= 0) return a.descriptor == b.descriptor;
-  if (regular(a) && regular(b))
+  if ((regular(a) && regular(b)) || (named_pipe(a) && named_pipe(b)))
     return a.status->st_dev == b.status->st_dev && a.status->st_ino == b.status->st_ino;
   return !a.status && !b.status && !a.file.empty() && !b.file.empty() && same_file(a.file, b.file);
 }

@@ -92,6 +92,9 @@ TEST_F(OutputStreamsTest, APipeGetsTheWholeOutputOnceOrIsRefusedAtOnce) {
   EXPECT_EQ(report.rfind("<!DOCTYPE html>", 0), 0u);
   EXPECT_EQ(report.find("<!DOCTYPE html>", 1), std::string::npos);
   EXPECT_EQ(report.substr(report.size() - 8), "</html>\n");
+  // Two outputs into one pipe would interleave their lines.
+  EXPECT_EQ(run("--json r.fifo --html ./r.fifo p.ruva", 60), 2);
+  EXPECT_NE(read("log.txt").find("--json and --html name the same file r.fifo."), std::string::npos) << read("log.txt");
 }
 
 // A program read from a pipe can be read only once: the guard of the
