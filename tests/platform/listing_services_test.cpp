@@ -77,18 +77,20 @@ TEST_F(ListingServicesTest, CentringFormattedLinesAndMessageText) {
   print([] {
     xpsout("%a%s", "centred");
     xpsout("%s", "still centred");
+    xpsout("%s", "Z\xC3\xBCrich");
     output_line()->autocent = 0;
     xpsout("%s", "left");
     xpmprn(1, 14, 8);
     xpm(1, 14, 0);
     xpoflsh();
   });
-  ASSERT_EQ(lines().size(), 5u);
+  ASSERT_EQ(lines().size(), 6u);
   EXPECT_EQ(lines()[0], std::string(28, ' ') + "centred");        // margin (64 - 7) / 2 + 1
   EXPECT_EQ(lines()[1], std::string(25, ' ') + "still centred");
-  EXPECT_EQ(lines()[2], "left");
-  EXPECT_EQ(lines()[3], "NOTE: The step ended with return code 8.");
-  EXPECT_EQ(lines()[4], "The step ended with return code 0.");
+  EXPECT_EQ(lines()[2], std::string(29, ' ') + "Z\xC3\xBCrich");   // six columns in seven bytes
+  EXPECT_EQ(lines()[3], "left");
+  EXPECT_EQ(lines()[4], "NOTE: The step ended with return code 8.");
+  EXPECT_EQ(lines()[5], "The step ended with return code 0.");
 }
 
 TEST_F(ListingServicesTest, PagesStartWithAFormFeedAndKeepLinesTogether) {

@@ -334,13 +334,14 @@ TEST_F(OutputRequestsTest, GraphsAndTheirDataAreRecordedInTheJsonStreamOnly) {
   EXPECT_EQ(listing_text().find("xgrid"), std::string::npos);
 }
 
-// A title line left empty between two others keeps its place on the page.
+// A title line left empty between two others keeps its place on the page;
+// titles as wide on the page are centred alike, whatever bytes they take.
 TEST_F(OutputRequestsTest, ATitleLineLeftEmptyKeepsItsPlace) {
   run_as_step([] {
     xinit();
     wobop man = make_manager();
     WOB_PARM_BLK_STR first[2] = {wob_int(440, 1), wob_text(577, yoltxt("First title", -1))};
-    WOB_PARM_BLK_STR third[2] = {wob_int(440, 3), wob_text(577, yoltxt("Third title", -1))};
+    WOB_PARM_BLK_STR third[2] = {wob_int(440, 3), wob_text(577, yoltxt("Th\xC3\xAFrd t\xC3\xAFtle", -1))};
     wobmth(man, nullptr, 439, 2, first);
     wobmth(man, nullptr, 439, 2, third);
     wobop t = make_object(man, "data", "A", "Table A");
@@ -353,11 +354,13 @@ TEST_F(OutputRequestsTest, ATitleLineLeftEmptyKeepsItsPlace) {
     release_table(man, out);
   });
   const std::string text = listing_text();
-  const std::size_t first = text.find("First title"), third = text.find("Third title");
+  const std::size_t first = text.find("First title"), third = text.find("Th\xC3\xAFrd t\xC3\xAFtle");
   ASSERT_NE(first, std::string::npos) << text;
   ASSERT_NE(third, std::string::npos) << text;
   const std::string between = text.substr(first, third - first);
   EXPECT_EQ(std::count(between.begin(), between.end(), '\n'), 2) << text;  // an empty line between
+  auto margin = [&](std::size_t at) { return at - text.find_last_not_of(' ', at - 1); };
+  EXPECT_EQ(margin(third), margin(first)) << text;
 }
 
 // A table wider than the line is split into panels; its leading text

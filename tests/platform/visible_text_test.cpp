@@ -1,10 +1,12 @@
 // What reaches a terminal through the listing and the log: control bytes
 // and bytes that are not UTF-8 shown as \xHH, UTF-8 text unchanged, and the
-// listing's columns and BY line as wide as the text they show.
+// listing's columns and BY line as wide, in terminal columns, as the text
+// they show.
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/listing/print_file.h"
 #include "platform/listing/visible_text.h"
@@ -40,7 +42,33 @@ TEST(VisibleText, ControlsAndBadBytesAreEscapedUtf8PassesUnchanged) {
   EXPECT_EQ(visible_text("ab\x1B" "c", 6), "ab\\x1B");
 }
 
-TEST(VisibleText, ListingColumnsAndTheByLineKeepTheirWidths) {
+TEST(VisibleText, DisplayWidthCountsTerminalColumns) {
+  const struct {
+    std::string text;
+    std::size_t width;
+  } cases[] = {
+      {"", 0},
+      {"Estimate", 8},
+      {"Montr\xC3\xA9" "al Z\xC3\xBCrich", 15},                   // precomposed accents: one column each
+      {"e\xCC\x81te\xCC\x81 a\xE2\x80\x8B", 5},                 // U+0301 combining acute, U+200B
+      {"\xE6\x97\xA5\xE6\x9C\xAC x \xF0\x9F\x98\x80", 9},    // CJK, emoji: two columns each
+      {"a\x1B", 5},                                               // ESC shows as \x1B ...
+      {"a\\x1B", 5},                                              // ... which counts as ASCII
+      {"\xC3", 4},                                                // a byte that is no character
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(display_width(c.text), c.width) << c.text;
+    EXPECT_EQ(display_width(visible_text(c.text)), c.width) << c.text;
+  }
+  // A cut keeps whole characters, their combining marks and whole escapes.
+  EXPECT_EQ(fit_width("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", 5), "\xE6\x97\xA5\xE6\x9C\xAC");
+  EXPECT_EQ(fit_width("e\xCC\x81t", 1), "e\xCC\x81");
+  EXPECT_EQ(fit_width("Z\xC3\xBCrich", 2), "Z\xC3\xBC");
+  EXPECT_EQ(fit_width("ab\x1B", 5), "ab");
+}
+
+// The listing of a table of texts beside one number, on 64 columns.
+std::string listing_of(const std::vector<std::string>& texts, double number) {
   OutputItem item;
   item.kind = "table";
   ColumnSpec name, value;
@@ -48,22 +76,53 @@ TEST(VisibleText, ListingColumnsAndTheByLineKeepTheirWidths) {
   name.data_type = kTypeChars;
   value.name = "Value";
   item.columns = {name, value};
-  for (const char* text : {"a\x1B[2Jb", "caf\xC3\xA9", "plain"})
-    item.rows.push_back({Cell::of_text(text), Cell::of_number(1.5)});
+  for (const std::string& text : texts) item.rows.push_back({Cell::of_text(text), Cell::of_number(number)});
+  SystemOptions options;
+  EXPECT_TRUE(options.set("LINESIZE=64"));
+  std::ostringstream out;
+  PrintFile print(out, options);
+  render_listing(item, print);
+  return out.str();
+}
+
+// The rows of a table end where its header does, and the BY line fills the
+// line exactly, whatever bytes their characters take.
+TEST(VisibleText, AccentedAndWideTextLinesUpInColumns) {
+  const std::string listing =
+      listing_of({"\xC3\xA9t\xC3\xA9 \xC3\xA0 Z\xC3\xBCrich", "plain", "\xE6\x97\xA5\xE6\x9C\xAC"}, 4.071429);
+  std::istringstream lines(listing);
+  std::size_t header_end = 0, rows = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("Value") != std::string::npos) header_end = display_width(line);
+    if (line.find("4.071429") == std::string::npos) continue;
+    ++rows;
+    EXPECT_EQ(display_width(line), header_end) << listing;
+  }
+  EXPECT_EQ(rows, 3u) << listing;
+  EXPECT_NE(listing.find("\xC3\xA9t\xC3\xA9 \xC3\xA0 Z\xC3\xBCrich  4.071429"), std::string::npos) << listing;
+  const std::string by = by_line({{"city", Cell::of_text("Montr\xC3\xA9" "al"), "Montr\xC3\xA9" "al"}}, 64, '-');
+  EXPECT_EQ(display_width(by), 64u) << by;
+  // A line longer than LINESIZE is cut at LINESIZE columns, not bytes.
+  std::string long_line;
+  for (int i = 0; i < 40; ++i) long_line += "\xC3\xA9" "a";
   SystemOptions options;
   ASSERT_TRUE(options.set("LINESIZE=64"));
   std::ostringstream out;
   PrintFile print(out, options);
-  render_listing(item, print);
-  const std::string listing = out.str();
+  print.write_line(long_line);
+  EXPECT_EQ(display_width(out.str()), 64u + 1) << out.str();  // and the newline
+}
+
+TEST(VisibleText, ListingColumnsAndTheByLineKeepTheirWidths) {
+  const std::string listing = listing_of({"a\x1B[2Jb", "caf\xC3\xA9", "plain"}, 1.5);
   EXPECT_EQ(listing.find('\x1B'), std::string::npos) << listing;
   // The numbers, right-aligned, end in one column in every row.
   std::istringstream lines(listing);
   std::size_t end = 0;
   for (std::string line; std::getline(lines, line);)
     if (line.find("1.5") != std::string::npos) {
-      if (!end) end = line.size();
-      EXPECT_EQ(line.size(), end) << listing;
+      if (!end) end = display_width(line);
+      EXPECT_EQ(display_width(line), end) << listing;
     }
   EXPECT_NE(listing.find("a\\x1B[2Jb"), std::string::npos) << listing;
   const std::string by = by_line({{"state", Cell::of_text("x\x07y"), "x\x07y"}}, 64, '-');

@@ -52,7 +52,7 @@ bool PrintFile::end_line(LINESTR* l) {
   if (pending) {
     std::string_view text(l->out + 1, static_cast<std::size_t>(length));
     int margin = l->lmargin;
-    if (l->autocent && l->center) margin = centred_margin(length) + l->cindent;
+    if (l->autocent && l->center) margin = centred_margin(static_cast<int>(display_width(text))) + l->cindent;
     write_line(text, margin);
   }
   std::memset(l->out, ' ', static_cast<std::size_t>(l->capacity));
@@ -64,7 +64,7 @@ void PrintFile::write_line(std::string_view text, int margin) {
   if (!page_open_ || left_ <= 0) start_page();
   margin = std::clamp(margin, 1, std::max(1, linesize_));
   const std::size_t room = static_cast<std::size_t>(linesize_ - (margin - 1));
-  std::string shown = visible_text(text, room);
+  std::string shown = visible_text(fit_width(text, room));
   while (!shown.empty() && shown.back() == ' ') shown.pop_back();
   if (!shown.empty()) *listing_ << std::string(static_cast<std::size_t>(margin - 1), ' ') << shown;
   *listing_ << '\n';
@@ -100,7 +100,7 @@ void PrintFile::start_page() {
   body_lines_ = 0;
   if (header_)
     for (const std::string& h : header_()) {
-      *listing_ << visible_text(h, static_cast<std::size_t>(linesize_)) << '\n';
+      *listing_ << visible_text(fit_width(h, static_cast<std::size_t>(linesize_))) << '\n';
       --left_;
     }
   // A header taller than the page still leaves room for one body line.

@@ -40,7 +40,8 @@ class PrintFile {
   // at its margin (centred when `autocent` and `center` are on), then
   // clears the buffer and its column. Returns true when a line was written.
   bool end_line(LINESTR* l);
-  // Writes one line at the 1-based `margin`, cut at the line size. Here,
+  // Writes one line at the 1-based `margin`, cut at the line size (in
+  // columns, as display_width counts them). Here,
   // in the page header and in write_unpaged, and nowhere else, the listing
   // gets its bytes: each place shows the text as visible_text does.
   void write_line(std::string_view text, int margin = 1);

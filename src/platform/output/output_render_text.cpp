@@ -5,6 +5,7 @@
 #include "platform/output/output_render.h"
 #include "platform/listing/print_file.h"
 #include "platform/listing/visible_text.h"
+#include "platform/utf8.h"
 
 namespace platform {
 namespace {
@@ -18,18 +19,25 @@ struct GridColumn {
   bool left = false;  // left-aligned (text)
 };
 
+// Widths here are terminal columns, as display_width counts them: text
+// with accents or wide characters lines up as ASCII does.
+int columns(std::string_view text) { return static_cast<int>(display_width(text)); }
+
 int longest_word(const std::string& text) {
-  int longest = 0, run = 0;
-  for (char c : text) {
-    run = c == ' ' ? 0 : run + 1;
-    longest = std::max(longest, run);
+  int longest = 0;
+  for (std::size_t start = 0; start <= text.size();) {
+    const std::size_t blank = std::min(text.find(' ', start), text.size());
+    longest = std::max(longest, columns(std::string_view(text).substr(start, blank - start)));
+    start = blank + 1;
   }
   return longest;
 }
 
+std::string repeated(int n, char c = ' ') { return std::string(static_cast<std::size_t>(std::max(n, 0)), c); }
+
 std::string aligned(const std::string& text, int width, bool left) {
-  std::string t = text.substr(0, static_cast<std::size_t>(width));
-  std::string fill(static_cast<std::size_t>(width) - t.size(), ' ');
+  const std::string t(fit_width(text, static_cast<std::size_t>(width)));
+  const std::string fill = repeated(width - columns(t));
   return left ? t + fill : fill + t;
 }
 
@@ -54,7 +62,7 @@ GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cel
   g.left = style_of(desc).kind == ColumnStyle::Text;
   if (!g.left) trim_common_blanks(&g.cells);
   int field = 1;
-  for (const std::string& c : g.cells) field = std::max(field, static_cast<int>(c.size()));
+  for (const std::string& c : g.cells) field = std::max(field, columns(c));
   // The row names of a matrix sit under the corner text, blank or not.
   const std::string label = visible_text(desc.label.empty() && desc.role != "rowname" ? desc.name : desc.label);
   g.width = std::min(std::max(field, longest_word(label)), linesize);
@@ -112,7 +120,7 @@ class TableWriter {
   void write_label() {
     if (item_.label.empty()) return;
     for (const std::string& line : wrap_text(item_.label, print_.linesize()))
-      print_.write_line(line, print_.centred_margin(static_cast<int>(line.size())));
+      print_.write_line(line, print_.centred_margin(columns(line)));
     print_.blank_lines(1);
   }
 
@@ -141,16 +149,18 @@ class TableWriter {
       height = std::max(height, placed.back().lines.size());
     }
     for (std::size_t h = 0; h < height; ++h) {
-      std::string line(static_cast<std::size_t>(panel_width), ' ');
+      // Spans come in column order and share no column: each is appended
+      // after the blanks that lead to its offset.
+      std::string line;
+      int used = 0;
       for (const Placed& p : placed) {
         const std::size_t skip = height - p.lines.size();
-        if (h < skip) continue;
+        if (h < skip || p.offset < used) continue;
         const std::string& text = p.lines[h - skip];
-        const int left = (p.width - static_cast<int>(text.size())) / 2;
-        const bool last = h + 1 == height;
-        std::string field(static_cast<std::size_t>(p.width), last ? '-' : ' ');
-        field.replace(static_cast<std::size_t>(left), text.size(), text);
-        line.replace(static_cast<std::size_t>(p.offset), field.size(), field);
+        const int left = (p.width - columns(text)) / 2;
+        const char fill = h + 1 == height ? '-' : ' ';
+        line += repeated(p.offset - used) + repeated(left, fill) + text + repeated(p.width - left - columns(text), fill);
+        used = p.offset + p.width;
       }
       while (!line.empty() && line.back() == ' ') line.pop_back();
       print_.write_line(line, margin);
@@ -220,7 +230,7 @@ void render_factoid(const OutputItem& item, PrintFile& print) {
     values.cells.push_back(visible_text(v));
   }
   for (GridColumn* g : {&labels, &values})
-    for (const std::string& c : g->cells) g->width = std::max(g->width, static_cast<int>(c.size()));
+    for (const std::string& c : g->cells) g->width = std::max(g->width, columns(c));
   TableWriter(item, print).write({labels, values}, false);
 }
 
@@ -239,7 +249,8 @@ std::vector<std::string> wrap_text(const std::string& text, int width) {
   while (pos < text.size()) {
     while (pos < text.size() && text[pos] == ' ') ++pos;
     if (pos >= text.size()) break;
-    std::size_t end = std::min(text.size(), pos + static_cast<std::size_t>(width));
+    std::size_t end = pos + fit_width(std::string_view(text).substr(pos), static_cast<std::size_t>(width)).size();
+    if (end == pos) decode_utf8(text, end);  // a character wider than the line goes on a line alone
     if (end < text.size() && text[end] != ' ') {
       const std::size_t blank = text.rfind(' ', end);
       if (blank != std::string::npos && blank > pos) end = blank;
@@ -261,7 +272,7 @@ std::string by_text(const std::vector<ByValue>& by) {
 
 std::string by_line(const std::vector<ByValue>& by, int linesize, char rule) {
   const std::string text = " " + visible_text(by_text(by)) + " ";
-  const int fill = linesize - static_cast<int>(text.size());
+  const int fill = linesize - columns(text);
   if (fill < 2) return text.substr(1);
   return std::string(static_cast<std::size_t>(fill / 2), rule) + text +
          std::string(static_cast<std::size_t>(fill - fill / 2), rule);

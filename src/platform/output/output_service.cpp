@@ -8,6 +8,7 @@
 #include "platform/output/output_render.h"
 #include "platform/report/html_report.h"
 #include "platform/listing/print_file.h"
+#include "platform/listing/visible_text.h"
 
 namespace platform {
 
@@ -99,7 +100,7 @@ std::vector<std::string> OutputService::page_header() const {
       lines.emplace_back();
       continue;
     }
-    const int margin = print_->centred_margin(static_cast<int>(t.size()));
+    const int margin = print_->centred_margin(static_cast<int>(display_width(t)));
     lines.push_back(std::string(static_cast<std::size_t>(margin - 1), ' ') + t);
   }
   if (!lines.empty()) lines.emplace_back();
