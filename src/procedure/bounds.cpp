@@ -59,6 +59,7 @@ void add_pairs(RUVACOM* ctx, BOUNDSSTR* rec, int code, int left0, int left1, int
 }
 
 constexpr int kMsgBoundsCannotHold = 920;
+constexpr int kMsgBoundDropped = 1061;
 
 // The tightest constant limits that the BOUNDS put on one parameter.
 struct ConstantLimits {
@@ -88,7 +89,38 @@ void tighten(ConstantLimits* limits, const CMPSYM* parm, const CMPLIST& left, co
   }
 }
 
+// A parameter of the PARMS statement or the parameter data set that is no
+// longer one of the fit's.
+bool dropped_parameter(const RUVACOM* ctx, const CMPSYM* s) {
+  return cmp_declared_parm(s) && get_parm_index(ctx->parmsym, s) < 0;
+}
+
+// Removes the pairs (left k, right k) that name a dropped parameter.
+void drop_pairs(const RUVACOM* ctx, CMPLIST* left, CMPLIST* right, const char* relation) {
+  int kept = 0;
+  for (int k = 0; k < left->n && k < right->n; ++k) {
+    const CMPSYM* l = left->s[k];
+    const CMPSYM* r = right->s[k];
+    const CMPSYM* dropped = dropped_parameter(ctx, l) ? l : dropped_parameter(ctx, r) ? r : nullptr;
+    if (dropped) {
+      xpmlog(305, kMsgBoundDropped, l->nameleng, l->name, relation, r->nameleng, r->name, dropped->nameleng,
+             dropped->name);
+      continue;
+    }
+    left->s[kept] = left->s[k];
+    right->s[kept++] = right->s[k];
+  }
+  left->n = right->n = kept;
+}
+
 }  // namespace
+
+void drop_bounds_on_dropped_parameters(RUVACOM* ctx) {
+  for (BOUNDSSTR* b = ctx->boundslist; b; b = b->next) {
+    drop_pairs(ctx, &b->eqbnds1, &b->eqbnds2, "<=");
+    drop_pairs(ctx, &b->strtbnds1, &b->strtbnds2, "<");
+  }
+}
 
 bool literal_value(const CMPSYM* sym, double* value) {
   if (!cmp_literal(sym) || sym->ninit < 1 || wzmis(sym->init[0])) return false;

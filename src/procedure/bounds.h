@@ -38,6 +38,12 @@ int read_bounds_statements(RUVACOM* ctx);
 // limits that the BOUNDS put on a parameter leave it no value.
 bool bounds_consistent(RUVACOM* ctx);
 
+// Drops, with note 305/1061 for each, the pairs of the BOUNDS that name a
+// parameter the model was found not to depend on (dropped with 305/65):
+// such a parameter has no effect on the fit, nor then has a bound on it,
+// even one that ties it to a kept parameter.
+void drop_bounds_on_dropped_parameters(RUVACOM* ctx);
+
 // Adds the constraint `left relation right` to the run record: 0 = done,
 // 1 = failed (a side that is neither a parameter nor a constant: 305/111).
 int do_bound(RUVACOM* ctx, CMPSYM* left, CMPSYM* right, int* count, double* value,

@@ -153,18 +153,29 @@ struct Pass {
 
   // The derivatives are screened only when this run formed them: cells the
   // program skipped hold values of an earlier observation. One walk checks
-  // for missing values and for a size that would overflow the cross products.
-  bool derivatives_usable(double w) const {
+  // for missing values and for a size that would overflow the cross products
+  // once weighted; kNone when they are usable.
+  Unused screen_derivatives(double w) const {
     const int n = order();
-    if (!derivatives) return true;
-    if (newton && second && wzmisn(ctx->hessian, packed_size(n))) return false;
+    if (!derivatives) return Unused::kNone;
+    if (newton && second && wzmisn(ctx->hessian, packed_size(n))) return Unused::kDerivative;
     // A missing value (a NaN) fails the comparison as well.
     const double limit = w == 1.0 ? kLargestDerivative : kLargestDerivative / std::fabs(w);
     const double* der = ctx->der;
     #pragma GCC unroll 16
     for (int i = 0; i < n; ++i)
-      if (!(std::fabs(der[i]) < limit)) return false;
-    return true;
+      if (!(std::fabs(der[i]) < limit)) return overflow_cause();
+    return Unused::kNone;
+  }
+
+  // Why a derivative failed the weighted limit: it is missing or too large
+  // itself, or only its product with a large weight overflows, which is the
+  // observation's contribution to the objective being too large.
+  [[gnu::cold, gnu::noinline]] Unused overflow_cause() const {
+    const int n = order();
+    for (int i = 0; i < n; ++i)
+      if (!(std::fabs(ctx->der[i]) < kLargestDerivative)) return Unused::kDerivative;
+    return Unused::kTooLarge;
   }
 
   // The weighted contribution of residual r, or false when it overflows.
@@ -197,8 +208,10 @@ struct Pass {
     ob->u = v.wgtjpj();
     if (wzmis(v.loss()) || wzmis(v.resid()) || wzmis(ob->u)) return Unused::kSpecial;
     if (ob->w == 0.0) return Unused::kWeight;
-    if (!derivatives_usable(ob->w)) return Unused::kDerivative;
+    const Unused derivatives = screen_derivatives(ob->w);
+    if (derivatives == Unused::kDerivative) return derivatives;
     if (!(ob->u > 0.0)) return ctx->wgtjpjflag ? Unused::kSpecial : Unused::kWeight;
+    if (derivatives != Unused::kNone) return derivatives;
     ob->r = ctx->residflag ? v.resid() : ob->y - predicted;
     return contribution(v, ob) ? Unused::kNone : Unused::kTooLarge;
   }

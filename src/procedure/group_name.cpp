@@ -17,3 +17,5 @@ std::string group_name(const RUVACOM* ctx) {
     xpmstr(text, sizeof text, 305, kMsgTheData);
   return text;
 }
+
+std::string by_group_phrase(const RUVACOM* ctx) { return ctx->nby < 1 ? "" : " in " + group_name(ctx); }

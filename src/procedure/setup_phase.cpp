@@ -219,6 +219,7 @@ int set_up_program(RUVACOM* ctx, Setup* s) {
   if (set_specials(ctx) != 0 || !resolve_program(ctx, s)) return 1;
   const bool first_made = ctx->needer->n > 0;
   if (first_derivatives(ctx, s->state, s->declared, s->ndeclared) != 0) return 1;
+  drop_bounds_on_dropped_parameters(ctx);
   if (s->second_needed && second_derivatives(ctx, ctx->hesssym, first_made) != 0) return 1;
   return 0;
 }

@@ -52,10 +52,6 @@ RefitTally tally_of(QXPROF_RESULT* const* results, int n) {
   return t;
 }
 
-std::string by_group_phrase(RUVACOM* ctx) {
-  return ctx->nby < 1 ? "" : " in " + group_name(ctx);
-}
-
 // The profiles and the jackknife are measured against the reference: when
 // it failed and no refit after it converged, nothing of them stands.
 void log_reference_loss(RUVACOM* ctx, const RefitTally& reference, const RefitTally& later) {

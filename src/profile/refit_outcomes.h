@@ -26,9 +26,6 @@ bool refit_row_lost(const QXPROF_RESULT* r);
 // The tally of a batch, lost rows judged by refit_row_lost.
 RefitTally tally_of(QXPROF_RESULT* const* results, int n);
 
-// " in the BY group name=value ..." for a step with BY groups, else "".
-std::string by_group_phrase(RUVACOM* ctx);
-
 // The log lines after each kind of refit, written only when some refit of
 // the kind failed; a WARNING (return code 4) when a profile, the jackknife
 // or the bootstrap lost more than 10 per cent of its refits, and when the

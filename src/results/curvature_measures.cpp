@@ -17,15 +17,19 @@
 #include "host/services.h"
 #include "linalg/packed.h"
 #include "prob/t_f_beta.h"
+#include "procedure/group_name.h"
 #include "procedure/procedure_context.h"
+#include "results/anova.h"
 #include "results/diagnostics_pass.h"
 #include "results/diagnostics_record.h"
 #include "results/packed_full_matrices.h"
+#include "results/result_output.h"
 
 namespace {
 
 constexpr double kSmallestRadius = 1e-15;
 constexpr double kSmallestEstimate = 1.110223024625157e-16;
+constexpr int kMsgDependentParameters = 1060;
 
 struct Required {
   bool max_pe = false, max_in = false, rms_pe = false, rms_in = false, bias = false;
@@ -50,10 +54,15 @@ Required required(const RUVACOM* ctx) {
   return r;
 }
 
+// 1/sqrt(F(1 − α; r, n − r)), r the rank: the tangent plane has one
+// dimension per parameter the data determine, so a dependent parameter does
+// not count. A parameter on an active bound does, unlike in the analysis of
+// variance, since the curvatures take it as free.
 double critical_value(const RUVACOM* ctx) {
+  const AnovaInput in = anova_input(ctx, false);
+  const int rank = in.estimated;
   double f = 0;
-  const int p = ctx->nparm;
-  if (zqf(1 - ctx->alpha, p, static_cast<double>(ctx->iobs - p), &f) != 0 || !(f > 0))
+  if (zqf(1 - ctx->alpha, rank, static_cast<double>(in.iobs - rank), &f) != 0 || !(f > 0))
     return missing_value();
   return 1 / std::sqrt(f);
 }
@@ -170,7 +179,7 @@ int nonlinearity_measures(RUVACOM* ctx) {
     return 1;
   }
   if (!all_estimable(ctx)) {
-    xpslog("Singular first derivative matrix.");
+    xpmlog(kResultMessages, kMsgDependentParameters, by_group_phrase(ctx).c_str());
     return 1;
   }
   const Required req = required(ctx);

@@ -1,7 +1,7 @@
 // The curvature measures of nonlinearity of a fit (maximum and RMS,
 // intrinsic and parameter-effects, scaled by the standard radius
-// ρ = sqrt(p·s²)), their critical value 1/sqrt(F(1 − α; p, n − p)) and
-// Box's bias of the estimates, left in the curvature block of the
+// ρ = sqrt(p·s²)), their critical value 1/sqrt(F(1 − α; r, n − r)) (r the
+// rank) and Box's bias of the estimates, left in the curvature block of the
 // diagnostics record. Every sum uses the √w-scaled rows x = √w·d and second
 // derivatives √w·H of the used observations, so C = (Σ x x')⁻¹ and
 // T = Σ x h' (h the packed √w·H) are those of the diagnostics.
@@ -11,7 +11,7 @@ struct RUVACOM;
 
 // The measures the step asks for, after the diagnostics of the BY group;
 // 1 (with a log line) when the standard radius is missing or tiny or a
-// parameter is not estimable, else 0.
+// parameter depends linearly on others, else 0.
 int nonlinearity_measures(RUVACOM* ctx);
 
 // The maximum parameter-effects (`pe`) and intrinsic (`in`) curvatures,

@@ -80,7 +80,7 @@ struct DiagCurvature {
   char current_flag;       // 'P' or 'I' while that maximum is searched
   double std_radius;       // ρ = sqrt(p·s²)
   double max_in_curv, max_pe_curv, rms_in_curv, rms_pe_curv;
-  double curv_crit_val;    // 1/sqrt(F(1 − α; p, n − p))
+  double curv_crit_val;    // 1/sqrt(F(1 − α; r, n − r)), r the rank
   double* boxs_bias;       // [p]
   double* per_boxs_bias;   // [p]
   double* h_dir;           // the direction of the maximum search [p]

@@ -119,4 +119,27 @@ TEST_F(BoundsTest, ABoundOnANonParameterEndsTheStep) {
   EXPECT_EQ(logged(111), 1);
 }
 
+// A parameter the model does not use is dropped, and with it every bound
+// that names it, alone or tied to a kept parameter, each with a note; the
+// other bounds stay and the step goes on (code 4 for the dropping's warning).
+TEST_F(BoundsTest, BoundsOnADroppedParameterGoWithIt) {
+  g_bounds = Bounds{};
+  ASSERT_EQ(run_and_inspect("proc ruva data=d; parms a=1 b=2 zz=1; bounds 0 < zz < a, b <= 7; bounds zz >= b;"
+                            " model y = a + b*x; der.a = 1; der.b = x;",
+                            setup_body, keep_bounds),
+            4)
+      << log_text();
+  using Lists = std::vector<std::vector<std::string>>;
+  EXPECT_EQ(g_bounds.non_strict, (Lists{{}, {"b,7"}}));
+  EXPECT_EQ(g_bounds.strict, (Lists{{}, {}}));
+  ASSERT_EQ(g_bounds.constraints.size(), 1u);
+  EXPECT_EQ(g_bounds.constraints[0].label, "b <= 7");
+  EXPECT_EQ(logged(111), 0);
+  EXPECT_EQ(logged(1061), 3);
+  for (const char* bound : {"0 < zz", "zz < a", "b <= zz"})
+    EXPECT_NE(log_text().find(std::string("NOTE: The bound ") + bound + " is dropped with the parameter zz,"),
+              std::string::npos)
+        << log_text();
+}
+
 }  // namespace

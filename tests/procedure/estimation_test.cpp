@@ -129,6 +129,27 @@ TEST_F(FitTest, ObservationsThatCannotBeComputedAreNotedOncePerGroup) {
     for (int j = 0; j < 2; ++j) EXPECT_NEAR(number(row, j ? "b1" : "b0"), ols[j], 1e-9 * std::fabs(ols[j]));
 }
 
+// A weight of 1e300 overflows the observation's weighted contribution, not
+// its derivatives (1 and x): the note gives that cause, and the fit is the
+// least-squares line through the other observations.
+TEST_F(FitTest, AHugeWeightOverflowsTheContributionNotTheDerivatives) {
+  std::string csv = "x,y,w\n";
+  for (std::size_t i = 0; i < kX.size(); ++i) csv += std::to_string(kX[i]) + "," + std::to_string(kY[i]) + ",1\n";
+  write_file("d.csv", csv + "9,18,1e300\n");
+  ASSERT_EQ(run("proc ruva data=d outest=est; parms b0=0 b1=0; _weight_ = w; model y = b0 + b1*x;"), 0) << log_text();
+  EXPECT_NE(log_text().find("NOTE: 1 of the 9 observations read could not be used: the residual or its "
+                            "contribution to the objective is too large (the first is observation 9)."),
+            std::string::npos)
+      << log_text();
+  EXPECT_EQ(logged(930), 0);
+  std::vector<double> a(kX.size(), 1.0);
+  a.insert(a.end(), kX.begin(), kX.end());
+  const std::vector<double> ols = least_squares(a, kY, 8, 2);
+  const auto finals = rows_of("est", "FINAL");
+  ASSERT_EQ(finals.size(), 1u);
+  for (int j = 0; j < 2; ++j) EXPECT_NEAR(number(finals[0], j ? "b1" : "b0"), ols[j], 1e-9 * std::fabs(ols[j]));
+}
+
 // With orthonormal columns the gradient step is the least-squares step.
 TEST_F(FitTest, TheGradientMethodReachesLeastSquaresInOneStepOnOrthonormalColumns) {
   write_file("d.csv", "h0,h1,h2,y\n0.5,0.5,0.5,3\n0.5,-0.5,0.5,1\n0.5,0.5,-0.5,2.5\n0.5,-0.5,-0.5,-0.5\n");

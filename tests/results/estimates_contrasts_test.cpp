@@ -270,6 +270,24 @@ TEST_F(EstimatesTest, DependentParametersGiveTheReparametrisedFit) {
   }
 }
 
+// With BY groups the notes say which group's data leave a - b undetermined.
+TEST_F(EstimatesTest, UndeterminedFunctionsNameTheirByGroup) {
+  std::string csv = "g,conc,rate\n";
+  for (int g = 1; g <= 2; ++g)
+    for (int i = 0; i < 12; ++i)
+      csv += std::to_string(g) + "," + std::to_string(results_test::kConc[i]) + "," +
+             std::to_string(results_test::kRate[i]) + "\n";
+  ASSERT_EQ(fit(csv, "proc ruva data=d; by g; parms a=150 b=50 K=0.05; model rate = (a+b)*conc/(K+conc);"
+                     " estimate 'a-b' a-b; contrast 'both' a+b-210, a-b;"),
+            0)
+      << log_text();
+  for (const char* g : {"1", "2"}) {
+    const std::string by = std::string(" is not estimable in the BY group g=") + g + ": it changes";
+    EXPECT_NE(log_text().find("ESTIMATE 'a-b'" + by), std::string::npos) << g;
+    EXPECT_NE(log_text().find("CONTRAST 'both' tests a function that" + by), std::string::npos) << g;
+  }
+}
+
 // y = a + b x + c x^2 on 13 points: F = (Lb - m)' (L (X'X)^-1 L')^-1 (Lb - m) / (q s2).
 TEST_F(EstimatesTest, LinearContrastsMatchTheClosedFormF) {
   const double noise[13] = {0.3, -0.2, 0.1, 0.4, -0.5, 0.2, -0.1, 0.0, 0.3, -0.3, 0.2, -0.4, 0.1};
