@@ -14,13 +14,25 @@ namespace {
 
 using Polygon = std::vector<std::pair<double, double>>;
 
+// The quoted values that follow `opening` (`<path d="`) in a text. Found
+// by hand: the standard regex recurses once a character and overflows the
+// stack on a path of thousands of hexagons.
+std::vector<std::string> quoted_after(const std::string& text, const std::string& opening) {
+  std::vector<std::string> out;
+  for (std::size_t at = text.find(opening); at != std::string::npos; at = text.find(opening, at)) {
+    at += opening.size();
+    const std::size_t close = text.find('"', at);
+    out.push_back(text.substr(at, close - at));
+  }
+  return out;
+}
+
 // The polygons of the paths of a layer: absolute M and L, and the relative
 // l and v of a whole hexagon.
 std::vector<Polygon> polygons(const std::string& layer_text) {
   std::vector<Polygon> out;
-  static const std::regex data("<path d=\"([^\"]*)\"");
-  for (std::sregex_iterator m(layer_text.begin(), layer_text.end(), data), end; m != end; ++m) {
-    std::istringstream in((*m)[1].str());
+  for (const std::string& data : quoted_after(layer_text, "<path d=\"")) {
+    std::istringstream in(data);
     char c = 0, comma = 0;
     double x = 0, y = 0, a = 0, b = 0;
     while (in >> c) {
@@ -46,10 +58,8 @@ bool inside(const Polygon& p, std::pair<double, double> q) {
 
 // Attribute `name`'s values in a text.
 std::set<std::string> values_of(const std::string& text, const std::string& name) {
-  std::set<std::string> out;
-  const std::regex attribute(" " + name + "=\"([^\"]*)\"");
-  for (std::sregex_iterator m(text.begin(), text.end(), attribute), end; m != end; ++m) out.insert((*m)[1].str());
-  return out;
+  const std::vector<std::string> all = quoted_after(text, " " + name + "=\"");
+  return {all.begin(), all.end()};
 }
 
 constexpr int kRows = 6000;
