@@ -24,10 +24,10 @@ OptionContext statement_options(const std::string& keyword) {
 // (DATA= reads in PROC RUVA and PARMS, writes in BOOTSTRAP); null when none.
 const OptionSpec* data_set_option(const std::string& word, OptionContext context) {
   const OptionSpec* any = nullptr;
-  for (const OptionSpec& spec : option_table()) {
-    if (spec.kind != OptionKind::Dataset || !matches_keyword(spec.keywords, word)) continue;
-    if (spec.context == context) return &spec;
-    if (!any) any = &spec;
+  for (const OptionSpec& option : option_table()) {
+    if (option.kind != OptionKind::Dataset || !matches_keyword(option.keywords, word)) continue;
+    if (option.context == context) return &option;
+    if (!any) any = &option;
   }
   return any;
 }
