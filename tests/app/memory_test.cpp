@@ -9,9 +9,10 @@
 //
 // Only the allocations of the run's own thread and of its steps' threads
 // are counted and refused: their order does not depend on timing, so the
-// same allocation is refused every time. RUVA_MEMORY_SWEEP=stride[:nthreads]
-// refuses every stride-th allocation of the run instead, with the
-// procedure's threads too when nthreads is above 1, and reports the counts.
+// same allocation is refused every time. RUVA_MEMORY_SWEEP=stride[:nthreads
+// [:first:last]] refuses every stride-th allocation of the run (from first
+// to last) instead, with the procedure's threads too when nthreads is above
+// 1, and reports the counts.
 #include <gtest/gtest.h>
 
 #include <pthread.h>
@@ -31,6 +32,7 @@
 #include "platform/output/output_objects.h"
 #include "platform/output/output_render.h"
 #include "platform/threads/large_stack.h"
+#include "support/output_fixture.h"
 #include "support/ruva_command.h"
 
 namespace {
@@ -150,6 +152,22 @@ TEST(MemoryRefusalTest, JsonValuesAreBuiltRenderedAndDestroyedOrThrowWhenShort) 
   });
 }
 
+// A table made with a setting, in a step of its own.
+void table_with_a_setting() {
+  WOB_PARM_BLK_STR pb[5] = {wob_chars(143, "yol", 3), wob_chars(146, "data", 4), wob_object(144, nullptr),
+                            wob_text(138, yoltxt("t", -1)), wob_int(500, 1)};
+  wobmth(make_manager(), nullptr, 147, 5, pb);
+}
+
+// The output service's requests end their step, the step's end included,
+// and nothing else: made at each refusal in turn, an object's settings go
+// whatever becomes of it.
+TEST(MemoryRefusalTest, AnOutputRequestEndsItsStepWhenShort) {
+  std::ostringstream log, listing;
+  platform::Host host({&log, &listing, nullptr});
+  expect_every_refusal_thrown([&] { host.run_step_with(&table_with_a_setting); });
+}
+
 const char* const kProgram =
     "proc ruva data=puromycin nthreads=%d outest=est;\n by state;\n parms Vm=200 K=0.05;\n"
     " model rate = Vm*conc/(K+conc);\n profile Vm K / all profdata=pp;\n"
@@ -259,10 +277,10 @@ TEST_F(MemoryTest, EveryAddressSpaceLimitEndsTheRunWithARightOutcome) {
 // Every stride-th allocation, four children at a time (RUVA_MEMORY_SWEEP).
 TEST_F(MemoryTest, Sweep) {
   const char* setting = std::getenv("RUVA_MEMORY_SWEEP");
-  if (!setting) GTEST_SKIP() << "set RUVA_MEMORY_SWEEP=stride[:nthreads]";
-  long stride = 1;
+  if (!setting) GTEST_SKIP() << "set RUVA_MEMORY_SWEEP=stride[:nthreads[:first:last]]";
+  long stride = 1, first = 0, last = -1;
   int threads = 1;
-  std::sscanf(setting, "%ld:%d", &stride, &threads);
+  std::sscanf(setting, "%ld:%d:%ld:%ld", &stride, &threads, &first, &last);
   g_every_thread = threads > 1;
   std::string log;
   ASSERT_EQ(run_in("whole", -1, &log, threads), 0) << log;
@@ -278,7 +296,7 @@ TEST_F(MemoryTest, Sweep) {
     fs::remove_all(dir_ / ("n" + std::to_string(running[pid])));
     running.erase(pid);
   };
-  for (long n = 0; n < total; n += stride) {
+  for (long n = first; n < (last < 0 ? total : last); n += stride) {
     if (running.size() >= 4) reap();
     const pid_t pid = fork();
     if (pid == 0) {  // 0: stopped as a shortage must, 2: completed, 1: wrong
