@@ -28,6 +28,8 @@
 
 #include "platform/datasets/sidecar.h"
 #include "platform/graphs/graph_data.h"
+#include "platform/language/printer.h"
+#include "platform/language/step_parser.h"
 #include "platform/libraries.h"
 #include "platform/output/output_objects.h"
 #include "platform/output/output_render.h"
@@ -97,21 +99,22 @@ int in_child(const std::function<int()>& body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
-// Refuses each allocation of `body` in turn: each must end in a result or
-// std::bad_alloc, never end the process.
-void expect_every_refusal_thrown(const std::function<void()>& body) {
+// Refuses each allocation of `body` in turn: each must end in the right
+// result (`body` says whether it is) or std::bad_alloc, never end the
+// process.
+void expect_every_refusal_thrown(const std::function<bool()>& body) {
   g_allocations = 0;
-  body();
+  ASSERT_TRUE(body());
   const long total = g_allocations;
   for (long k = 0; k < total; ++k)
     EXPECT_EQ(in_child([&] {
                 g_allocations = 0;
                 g_refused = k;
                 try {
-                  body();
+                  return body() ? 0 : 1;
                 } catch (const std::bad_alloc&) {
+                  return 0;
                 }
-                return 0;
               }),
               0)
         << "allocation " << k << " of " << total;
@@ -121,7 +124,7 @@ TEST(MemoryRefusalTest, ACaseBlindSearchForAFileThrowsWhenShort) {
   const fs::path dir = fs::temp_directory_path() / ("ruva_refusal_" + std::to_string(getpid()));
   fs::create_directories(dir);
   std::ofstream(dir / "Data.CSV") << "x\n1\n";
-  expect_every_refusal_thrown([&] { platform::Libraries::find_file(dir, "data.csv"); });
+  expect_every_refusal_thrown([&] { return platform::Libraries::find_file(dir, "data.csv") == dir / "Data.CSV"; });
   fs::remove_all(dir);
 }
 
@@ -148,7 +151,7 @@ TEST(MemoryRefusalTest, JsonValuesAreBuiltRenderedAndDestroyedOrThrowWhenShort) 
     platform::ds::Variable v;
     v.name = "s";
     v.type = platform::ds::VarType::Character;
-    platform::ds::sidecar_text({v, v}, "EST", "label");
+    return !platform::ds::sidecar_text({v, v}, "EST", "label").empty();
   });
 }
 
@@ -165,7 +168,15 @@ void table_with_a_setting() {
 TEST(MemoryRefusalTest, AnOutputRequestEndsItsStepWhenShort) {
   std::ostringstream log, listing;
   platform::Host host({&log, &listing, nullptr});
-  expect_every_refusal_thrown([&] { host.run_step_with(&table_with_a_setting); });
+  expect_every_refusal_thrown([&] { return host.run_step_with(&table_with_a_setting) <= 1016; });
+}
+
+// What --parse-only shows is the whole text or none of it.
+TEST(MemoryRefusalTest, AParsedStepIsShownWholeOrNotAtAll) {
+  const auto step = platform::language::parse_step(
+      "proc ruva data=d; parms a=1 b=2; if x > 1 then y = a; else y = b; model z = a*exp(-b*x); run;", 1);
+  const std::string whole = platform::language::step_text(*step);
+  expect_every_refusal_thrown([&] { return platform::language::step_text(*step) == whole; });
 }
 
 const char* const kProgram =
