@@ -72,8 +72,16 @@ void* operator new(std::size_t bytes) {
     handler();
   }
 }
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
+  try {
+    return ::operator new(bytes);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 void operator delete(void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
 
 namespace {
 
