@@ -24,7 +24,6 @@ constexpr int kTaskRecordWord = 10;
 constexpr int kTaskPoolBudget = 0;
 constexpr int kMsgOutOfMemory = 19;
 constexpr int kMsgShortfall = 8;
-constexpr int kOutOfMemoryCode = 1016;
 
 template <class T>
 HostWord word_of(T* p) {

@@ -30,6 +30,8 @@ namespace platform {
 // The least return codes of a step that logged a warning or an error.
 inline constexpr int kWarningReturnCode = 4;
 inline constexpr int kErrorReturnCode = 8;
+// The return code of a step that ran short of memory.
+inline constexpr int kOutOfMemoryCode = 1016;
 
 // Thrown by `xexit` and caught by the step runner: the step ends with `rc`.
 struct StepExit {

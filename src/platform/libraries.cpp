@@ -1,7 +1,9 @@
 #include "platform/libraries.h"
 
+#include <dirent.h>
+
 #include <algorithm>
-#include <system_error>
+#include <memory>
 
 #include "platform/names.h"
 
@@ -61,10 +63,14 @@ std::filesystem::path Libraries::find_file(const std::filesystem::path& dir,
 
 std::vector<std::filesystem::path> Libraries::files_named(const std::filesystem::path& dir,
                                                           const std::string& name) {
+  // Read with the system's calls: the library's directory iterator ends
+  // the process when an allocation fails inside it, where this lets the
+  // shortage reach the step.
   std::vector<std::filesystem::path> matches;
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(dir, ec))
-    if (same_name(entry.path().filename().string(), name)) matches.push_back(entry.path());
+  const std::unique_ptr<DIR, int (*)(DIR*)> folder(opendir(dir.c_str()), &closedir);
+  if (!folder) return matches;
+  while (const dirent* entry = readdir(folder.get()))
+    if (same_name(entry->d_name, name)) matches.push_back(dir / entry->d_name);
   std::sort(matches.begin(), matches.end());
   return matches;
 }

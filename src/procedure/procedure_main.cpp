@@ -13,6 +13,8 @@
 #include "procedure/model_run.h"
 #include "procedure/procedure_context.h"
 #include "procedure/recovery.h"
+#include "procedure/step_exit.h"
+#include "procedure/step_memory.h"
 #include "procedure/step_phases.h"
 #include "results/output_data_sets.h"
 
@@ -21,9 +23,17 @@ namespace {
 constexpr int kFloatingPointClass = 3;
 constexpr int kWarningCode = 4;
 
+// A set-up phase failed: for want of storage when an allocation fell short
+// (the work storage of the fit, say), which ends the step as every shortage
+// does, with 1016; otherwise with 1012.
+[[noreturn]] void end_failed_set_up() {
+  if (const long shortfall = xmemdef(); shortfall > 0) ruva_out_of_memory(shortfall);
+  ruva_exit(1012);
+}
+
 // Output data sets, profiling and bootstrap prepared for the BY groups.
 void prepare_groups(RUVACOM* ctx) {
-  if (ruvares() != 0) xexit(1012, 0);
+  if (ruvares() != 0) end_failed_set_up();
   if (ctx->outestptr && jovesti() != 0) xexit(1016, 0);
   if (jovouti() != 0) xexit(1016, 0);
   load_req_qx_extensions(ctx);
@@ -81,7 +91,7 @@ void kovruva() {
   xytexit(RUVAEndofTask);
   ztime();
   if (ruvapar(ctx) != 0) xexit(3000, 0);
-  if (ruvaint(ctx) != 0) xexit(1012, 0);
+  if (ruvaint(ctx) != 0) end_failed_set_up();
 
   // From here on a fault resumes the procedure-level point: the step ends
   // with 1012 after its output data sets are terminated. The point covers

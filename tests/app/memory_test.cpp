@@ -1,11 +1,21 @@
 // Running out of memory anywhere in a run ends the step with 1016 and the
 // out-of-memory message, later steps run as after any failed step, and no
-// temporary file is left: allocations of a run that fits, profiles,
-// bootstraps, draws and writes data sets are refused in turn (by this
-// program's operator new), and the run is made under a sweep of
-// address-space limits. Each run is a child process in a folder of its own.
+// temporary file is left. This program's operator new refuses a chosen
+// allocation, as the system does when it has no room: the parts that met
+// shortages take every refusal in turn, a run that fits, profiles,
+// bootstraps, draws and writes data sets takes refusals spread over it, and
+// it runs under a sweep of address-space limits. Each refusal is made in a
+// child process.
+//
+// Only the allocations of the run's own thread and of its steps' threads
+// are counted and refused: their order does not depend on timing, so the
+// same allocation is refused every time. RUVA_MEMORY_SWEEP=stride[:nthreads
+// [:first:last]] refuses every stride-th allocation of the run (from first
+// to last) instead, with the procedure's threads too when nthreads is above
+// 1, and reports the counts.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,14 +23,40 @@
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <new>
 
+#include "platform/datasets/sidecar.h"
+#include "platform/graphs/graph_data.h"
+#include "platform/language/printer.h"
+#include "platform/language/step_parser.h"
+#include "platform/libraries.h"
+#include "platform/output/output_objects.h"
+#include "platform/output/output_render.h"
+#include "platform/threads/large_stack.h"
+#include "support/output_fixture.h"
 #include "support/ruva_command.h"
 
 namespace {
 
 std::atomic<long> g_allocations{0};
 std::atomic<long> g_refused{-1};  // the allocation refused; below 0, none
+bool g_every_thread = false;      // count the procedure's worker threads too
+
+// The first thread and the steps' threads, whose stacks are large; not the
+// worker pools' threads.
+bool counted_thread() {
+  thread_local const bool counted = [] {
+    if (gettid() == getpid()) return true;
+    pthread_attr_t attr;
+    std::size_t size = 0;
+    if (pthread_getattr_np(pthread_self(), &attr) != 0) return false;
+    pthread_attr_getstacksize(&attr, &size);
+    pthread_attr_destroy(&attr);
+    return size >= platform::kParseStackBytes;
+  }();
+  return g_every_thread || counted;
+}
 
 }  // namespace
 
@@ -28,15 +64,24 @@ std::atomic<long> g_refused{-1};  // the allocation refused; below 0, none
 // runs, as when the system has no room.
 void* operator new(std::size_t bytes) {
   for (;;) {
-    if (g_allocations.fetch_add(1, std::memory_order_relaxed) != g_refused.load(std::memory_order_relaxed))
+    const long at = counted_thread() ? g_allocations.fetch_add(1, std::memory_order_relaxed) : -2;
+    if (at != g_refused.load(std::memory_order_relaxed))
       if (void* block = std::malloc(bytes ? bytes : 1)) return block;
     const std::new_handler handler = std::get_new_handler();
     if (!handler) throw std::bad_alloc();
     handler();
   }
 }
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
+  try {
+    return ::operator new(bytes);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 void operator delete(void* block) noexcept { std::free(block); }
 void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
 
 namespace {
 
@@ -53,25 +98,119 @@ constexpr bool kSanitized = true;
 constexpr bool kSanitized = false;
 #endif
 
+// Runs `body` in a child process; its exit status, or -signal.
+int in_child(const std::function<int()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+// Refuses each allocation of `body` in turn: each must end in the right
+// result (`body` says whether it is) or std::bad_alloc, never end the
+// process.
+void expect_every_refusal_thrown(const std::function<bool()>& body) {
+  g_allocations = 0;
+  ASSERT_TRUE(body());
+  const long total = g_allocations;
+  for (long k = 0; k < total; ++k)
+    EXPECT_EQ(in_child([&] {
+                g_allocations = 0;
+                g_refused = k;
+                try {
+                  return body() ? 0 : 1;
+                } catch (const std::bad_alloc&) {
+                  return 0;
+                }
+              }),
+              0)
+        << "allocation " << k << " of " << total;
+}
+
+TEST(MemoryRefusalTest, ACaseBlindSearchForAFileThrowsWhenShort) {
+  const fs::path dir = fs::temp_directory_path() / ("ruva_refusal_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  std::ofstream(dir / "Data.CSV") << "x\n1\n";
+  expect_every_refusal_thrown([&] { return platform::Libraries::find_file(dir, "data.csv") == dir / "Data.CSV"; });
+  fs::remove_all(dir);
+}
+
+// JSON values are taken apart without allocating, so that they can go at
+// any time, and are built so that no container is left to destroy.
+TEST(MemoryRefusalTest, JsonValuesAreBuiltRenderedAndDestroyedOrThrowWhenShort) {
+  platform::OutputItem item;
+  item.kind = "graph";
+  item.columns.resize(2);
+  item.columns[0].extra["287"] = "a";
+  item.rows = {{platform::Cell::of_number(1.5), platform::Cell::of_text("b")}};
+  item.attributes["x"] = 1;
+  item.extra["path"] = nlohmann::ordered_json::array({"p", "q"});
+  item.extra["dynamic"] = nlohmann::ordered_json::object();
+  item.extra["dynamic"]["_ALPHA"] = 0.05;
+  item.extra["file"] = "g/fit.svg";
+  expect_every_refusal_thrown([&] {
+    const platform::OutputItem copy = item;
+    platform::render_json(copy);
+    platform::DataObject table;
+    table.attributes["a"] = 1;
+    platform::graphs::GraphRequest graph;
+    graph.dynamic["b"] = 2;
+    platform::ds::Variable v;
+    v.name = "s";
+    v.type = platform::ds::VarType::Character;
+    return !platform::ds::sidecar_text({v, v}, "EST", "label").empty();
+  });
+}
+
+// A table made with a setting, in a step of its own.
+void table_with_a_setting() {
+  WOB_PARM_BLK_STR pb[5] = {wob_chars(143, "yol", 3), wob_chars(146, "data", 4), wob_object(144, nullptr),
+                            wob_text(138, yoltxt("t", -1)), wob_int(500, 1)};
+  wobmth(make_manager(), nullptr, 147, 5, pb);
+}
+
+// The output service's requests end their step, the step's end included,
+// and nothing else: made at each refusal in turn, an object's settings go
+// whatever becomes of it.
+TEST(MemoryRefusalTest, AnOutputRequestEndsItsStepWhenShort) {
+  std::ostringstream log, listing;
+  platform::Host host({&log, &listing, nullptr});
+  expect_every_refusal_thrown([&] { return host.run_step_with(&table_with_a_setting) <= 1016; });
+}
+
+// What --parse-only shows is the whole text or none of it.
+TEST(MemoryRefusalTest, AParsedStepIsShownWholeOrNotAtAll) {
+  const auto step = platform::language::parse_step(
+      "proc ruva data=d; parms a=1 b=2; if x > 1 then y = a; else y = b; model z = a*exp(-b*x); run;", 1);
+  const std::string whole = platform::language::step_text(*step);
+  expect_every_refusal_thrown([&] { return platform::language::step_text(*step) == whole; });
+}
+
 const char* const kProgram =
-    "proc ruva data=puromycin nthreads=1 outest=est;\n by state;\n parms Vm=200 K=0.05;\n"
+    "proc ruva data=puromycin nthreads=%d outest=est;\n by state;\n parms Vm=200 K=0.05;\n"
     " model rate = Vm*conc/(K+conc);\n profile Vm K / all profdata=pp;\n"
     " bootstrap / seed=1 nsamples=20 bootplots(all) bootdata=bb;\n output out=o p=p;\nrun;\n"
-    "proc ruva data=puromycin; parms Vm=200 K=0.05; model rate = Vm*conc/(K+conc); run;\n";
+    "proc ruva data=puromycin nthreads=%d; parms Vm=200 K=0.05; model rate = Vm*conc/(K+conc); run;\n";
 
 class MemoryTest : public RuvaCommandTest {
  protected:
   // Runs the command in a fresh folder `name` with the allocation `refused`
   // refused (none when negative); the exit status and the log.
-  int run_in(const std::string& name, long refused, std::string* log_text) {
+  int run_in(const std::string& name, long refused, std::string* log_text, int threads = 1) {
     const fs::path folder = dir_ / name;
     fs::create_directories(folder);
     fs::copy_file(fs::path(RUVA_SOURCE_DIR) / "examples/puromycin.csv", folder / "puromycin.csv");
-    std::ofstream(folder / "p.ruva") << kProgram;
-    const char* argv[] = {"ruva", "--work", ".", "--json", "j.json", "--html", "r.html", "--graphs", "g", "p.ruva"};
+    char program[1024];
+    std::snprintf(program, sizeof program, kProgram, threads, threads);
+    std::ofstream(folder / "p.ruva") << program;
+    // The listing and log go to files, as the command's do: a string
+    // stream keeps a failed allocation to itself.
+    const char* argv[] = {"ruva", "--work", ".", "--listing", "l.lst", "--log", "r.log", "--json", "j.json",
+                          "--html", "r.html", "--graphs", "g", "p.ruva"};
     app::CommandLine cmd;
     std::string error;
-    app::parse_command_line(10, argv, &cmd, &error);
+    app::parse_command_line(14, argv, &cmd, &error);
     const fs::path before = fs::current_path();
     fs::current_path(folder);
     std::ostringstream listing, log;
@@ -80,7 +219,8 @@ class MemoryTest : public RuvaCommandTest {
     const int status = app::run(cmd, listing, log);
     g_refused = -1;
     fs::current_path(before);
-    *log_text = log.str();
+    std::ifstream in(folder / "r.log");
+    *log_text = log.str() + std::string(std::istreambuf_iterator<char>(in), {});
     return status;
   }
 
@@ -98,26 +238,22 @@ class MemoryTest : public RuvaCommandTest {
     if (!said) return "no word of memory";
     const std::size_t codes = log.find("Return codes by step: ");
     if (codes != std::string::npos && log.find("1012", codes) != std::string::npos) return "1012";
-    // A failed first step writes no data set; after it, the second runs.
+    // A failed first step keeps the data sets it finished and discards,
+    // saying so, those it did not; after it, the second step runs.
     if (codes != std::string::npos && log.find("1: 1016", codes) != std::string::npos) {
-      for (const char* ds : {"est.csv", "pp.csv", "bb.csv", "o.csv"})
-        if (fs::exists(folder / ds)) return std::string("wrote ") + ds;
+      for (const std::string ds : {"est", "pp", "bb", "o"})
+        if (fs::exists(folder / (ds + ".csv")) &&
+            log.find("The data set WORK." + ds + " was not written") != std::string::npos)
+          return "wrote " + ds + ", said not to be written";
       if (transient && log.find("2: 0", codes) == std::string::npos) return "the second step did not run";
     }
     return "";
   }
 
-  // Runs `body` in a child process; its exit status, or -signal.
-  static int in_child(const std::function<int()>& body) {
-    const pid_t pid = fork();
-    if (pid == 0) _exit(body());
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-  }
-  int checked_run(const std::string& name, long refused) {
+  // 0 when the run ended as it must, else 1 after saying why.
+  int checked_run(const std::string& name, long refused, int threads = 1) {
     std::string log;
-    const int status = run_in(name, refused, &log);
+    const int status = run_in(name, refused, &log, threads);
     const std::string why = fault(dir_ / name, status, log, refused >= 0);
     if (why.empty()) return 0;
     std::fprintf(stderr, "%s: %s\n%s", name.c_str(), why.c_str(), log.c_str());
@@ -155,6 +291,47 @@ TEST_F(MemoryTest, EveryAddressSpaceLimitEndsTheRunWithARightOutcome) {
     if (status == 0 && fs::exists(dir_ / ("mb" + std::to_string(extra_mb)) / "bb.csv")) ++completed;
   }
   EXPECT_EQ(completed, 2) << "no limit left room for the whole run";
+}
+
+// Every stride-th allocation, four children at a time (RUVA_MEMORY_SWEEP).
+TEST_F(MemoryTest, Sweep) {
+  const char* setting = std::getenv("RUVA_MEMORY_SWEEP");
+  if (!setting) GTEST_SKIP() << "set RUVA_MEMORY_SWEEP=stride[:nthreads[:first:last]]";
+  long stride = 1, first = 0, last = -1;
+  int threads = 1;
+  std::sscanf(setting, "%ld:%d:%ld:%ld", &stride, &threads, &first, &last);
+  g_every_thread = threads > 1;
+  std::string log;
+  ASSERT_EQ(run_in("whole", -1, &log, threads), 0) << log;
+  const long total = g_allocations.load();
+  std::map<pid_t, long> running;
+  std::map<int, long> ends;  // by how the child ended (below)
+  auto reap = [&] {
+    int status = 0;
+    const pid_t pid = wait(&status);
+    const int end = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+    ++ends[end];
+    EXPECT_TRUE(end == 0 || end == 2) << "allocation " << running[pid];
+    fs::remove_all(dir_ / ("n" + std::to_string(running[pid])));
+    running.erase(pid);
+  };
+  for (long n = first; n < (last < 0 ? total : last); n += stride) {
+    if (running.size() >= 4) reap();
+    const pid_t pid = fork();
+    if (pid == 0) {  // 0: stopped as a shortage must, 2: completed, 1: wrong
+      const std::string name = "n" + std::to_string(n);
+      const int status = run_in(name, n, &log, threads);
+      const std::string why = fault(dir_ / name, status, log, true);
+      if (!why.empty()) std::fprintf(stderr, "%s: %s\n%s", name.c_str(), why.c_str(), log.c_str());
+      _exit(!why.empty() ? 1 : status == 0 ? 2 : 0);
+    }
+    running[pid] = n;
+  }
+  while (!running.empty()) reap();
+  long refused = 0;
+  for (const auto& [end, count] : ends) refused += count;
+  std::fprintf(stderr, "%ld allocations, %ld refused: %ld stopped with the message, %ld completed, %ld wrong, %ld killed\n",
+               total, refused, ends[0], ends[2], ends[1], refused - ends[0] - ends[1] - ends[2]);
 }
 
 }  // namespace

@@ -177,6 +177,33 @@ TEST_F(DriverTest, RunningOutOfMemoryAnywhereEndsTheStepWith1016) {
   }
 }
 
+// The step's storage held to what it has when it starts and `g_room` bytes.
+std::size_t g_room = 0;
+void short_pool_body() {
+  platform::Pool& pool = platform::Host::current().task_pool();
+  pool.set_budget(pool.bytes_held() + g_room);
+  kovruva();
+}
+
+// A task pool short by any amount, in the statements' records, the
+// compiled program or the fit's work storage, ends the step with 1016 and
+// the shortfall or the work storage's message: never as a statement error
+// or a failed set-up.
+TEST_F(DriverTest, ATaskPoolShortByAnyAmountEndsTheStepWith1016) {
+  int short_runs = 0, work_storage = 0;
+  for (g_room = 1; g_room < 100000; g_room += 16) {
+    const int rc = run(std::string("proc ruva data=d; bounds b > 0; ") + kFit, short_pool_body);
+    if (rc == 0) break;
+    ++short_runs;
+    EXPECT_EQ(rc, 1016) << g_room << " bytes: " << log_text();
+    const bool said = log_text().find("ERROR: Insufficient memory: ") != std::string::npos;
+    EXPECT_TRUE(said || logged(8) == 1) << log_text();
+    work_storage += logged(8);
+  }
+  EXPECT_GT(short_runs, 100);
+  EXPECT_GT(work_storage, 0) << "no run fell short in the fit's work storage";
+}
+
 // The first uniform of the bootstrap stream after each group's reset.
 std::vector<double> g_first_uniforms;
 void bootstrap_groups_body() {

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/json_teardown.h"
 #include "platform/libraries.h"
 
 namespace platform::ds {
@@ -62,6 +63,7 @@ std::filesystem::path sidecar_path(const std::filesystem::path& csv) {
 
 bool parse_sidecar(const std::string& text, Sidecar* out, std::string* error) {
   json doc;
+  const DismantleOnExit doc_goes(doc);
   try {
     doc = json::parse(text);
   } catch (const json::exception& e) {  // a syntax error, or a number beyond a double's range
@@ -91,18 +93,23 @@ bool parse_sidecar(const std::string& text, Sidecar* out, std::string* error) {
 
 std::string sidecar_text(const std::vector<Variable>& variables, const std::string& type,
                          const std::string& label) {
-  ordered_json vars = ordered_json::array();
-  for (const Variable& v : variables) {
-    ordered_json item = {{"name", v.name},
-                         {"type", v.type == VarType::Numeric ? "numeric" : "character"}};
-    if (v.type == VarType::Character) item["length"] = v.length;
-    if (!v.label.empty()) item["label"] = v.label;
-    vars.push_back(std::move(item));
-  }
+  // Built member by member and taken apart at the end, so that neither the
+  // building nor the end allocates in a destructor (json_teardown.h).
+  ordered_json doc = ordered_json::object();
+  const DismantleOnExit doc_goes(doc);
   // The host pads the type to 8 and labels to their field width; the file
   // keeps only the text.
   auto trimmed = [](std::string s) { return s.erase(s.find_last_not_of(' ') + 1); };
-  ordered_json doc = {{"type", trimmed(type)}, {"label", trimmed(label)}, {"variables", std::move(vars)}};
+  doc["type"] = trimmed(type);
+  doc["label"] = trimmed(label);
+  ordered_json& vars = doc["variables"] = ordered_json::array();
+  for (const Variable& v : variables) {
+    ordered_json& item = vars.emplace_back(ordered_json::object());
+    item["name"] = v.name;
+    item["type"] = v.type == VarType::Numeric ? "numeric" : "character";
+    if (v.type == VarType::Character) item["length"] = v.length;
+    if (!v.label.empty()) item["label"] = v.label;
+  }
   // Labels come from the host's byte strings; bytes that are not UTF-8 are
   // replaced rather than failing the whole data set.
   return doc.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";

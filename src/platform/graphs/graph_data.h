@@ -11,6 +11,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/json_teardown.h"
+
 namespace platform::graphs {
 
 // Compares two names without regard to case (ASCII).
@@ -35,6 +37,13 @@ struct GraphTable {
 using TableLookup = std::function<const GraphTable*(const std::string& key)>;
 
 struct GraphRequest {
+  GraphRequest() = default;
+  GraphRequest(const GraphRequest&) = default;
+  GraphRequest(GraphRequest&&) = default;
+  GraphRequest& operator=(const GraphRequest&) = default;
+  GraphRequest& operator=(GraphRequest&&) = default;
+  ~GraphRequest() { dismantle(dynamic); }
+
   std::string template_path, name, label, description;
   std::vector<std::string> path;             // output path keys, outermost first
   nlohmann::ordered_json dynamic = nlohmann::ordered_json::object();

@@ -12,6 +12,14 @@
 namespace platform::language {
 namespace {
 
+// A string stream that lets a failed allocation through as std::bad_alloc,
+// where the library's would keep it to itself and hand back part of the
+// text.
+class TextStream : public std::ostringstream {
+ public:
+  TextStream() { exceptions(std::ios::badbit); }
+};
+
 std::string number_text(double v) {
   if (is_missing(v)) return ".";
   char buf[40];
@@ -40,7 +48,7 @@ std::string list_text(const ExprList& list) {
 std::string vars_text(const VarList& v) { return join(varlist_texts(v)); }
 
 std::string do_text(const Stmt& s) {
-  std::ostringstream o;
+  TextStream o;
   o << "DO " << expression_text(*s.target) << " =";
   for (std::size_t i = 0; i < s.clauses.size(); ++i) {
     const DoClause& d = s.clauses[i];
@@ -54,7 +62,7 @@ std::string do_text(const Stmt& s) {
 }
 
 std::string array_text(const ArrayDecl& a) {
-  std::ostringstream o;
+  TextStream o;
   o << "ARRAY " << a.name << "{";
   for (std::size_t i = 0; i < a.dims.size(); ++i) {
     const ArrayDim& d = a.dims[i];
@@ -69,7 +77,7 @@ std::string array_text(const ArrayDecl& a) {
 }
 
 std::string put_text(const Stmt& s) {
-  std::ostringstream o;
+  TextStream o;
   o << "PUT";
   for (const PutItem& p : s.puts) {
     if (p.kind == PutKind::Text) o << " " << quoted(p.text);
@@ -82,7 +90,7 @@ std::string put_text(const Stmt& s) {
 }
 
 std::string attrib_text(const Stmt& s) {
-  std::ostringstream o;
+  TextStream o;
   o << (s.kind == StmtKind::Label ? "LABEL" : s.kind == StmtKind::Attrib ? "ATTRIB" : "FORMAT");
   for (const AttribItem& a : s.attribs) {
     o << " " << vars_text(a.vars);
@@ -94,7 +102,7 @@ std::string attrib_text(const Stmt& s) {
 }
 
 std::string parms_text(const Stmt& s) {
-  std::ostringstream o;
+  TextStream o;
   o << "PARMS";
   for (const ParmGroup& g : s.parm_groups) {
     o << " " << vars_text(g.names);
@@ -108,7 +116,7 @@ std::string parms_text(const Stmt& s) {
 }
 
 std::string retain_text(const Stmt& s) {
-  std::ostringstream o;
+  TextStream o;
   o << (s.kind == StmtKind::Retain ? "RETAIN" : "CONTROL");
   for (const RetainItem& r : s.retains) {
     o << " " << vars_text(r.vars);
@@ -119,7 +127,7 @@ std::string retain_text(const Stmt& s) {
 
 // One statement's head text (without nested statements).
 std::string head_text(const Stmt& s) {
-  std::ostringstream o;
+  TextStream o;
   for (const std::string& l : s.labels) o << l << ": ";
   switch (s.kind) {
     case StmtKind::Null: o << ";"; break;
@@ -163,9 +171,9 @@ std::string head_text(const Stmt& s) {
   return o.str();
 }
 
-void print_list(const StmtList& list, int depth, std::ostringstream& o);
+void print_list(const StmtList& list, int depth, std::ostream& o);
 
-void print_stmt(const Stmt& s, int depth, std::ostringstream& o) {
+void print_stmt(const Stmt& s, int depth, std::ostream& o) {
   const std::string indent(static_cast<std::size_t>(2 * depth), ' ');
   o << indent << "line " << s.pos.line << ": " << head_text(s) << "\n";
   print_list(s.body, depth + 1, o);
@@ -179,7 +187,7 @@ void print_stmt(const Stmt& s, int depth, std::ostringstream& o) {
   }
 }
 
-void print_list(const StmtList& list, int depth, std::ostringstream& o) {
+void print_list(const StmtList& list, int depth, std::ostream& o) {
   for (const StmtPtr& s : list) print_stmt(*s, depth, o);
 }
 
@@ -265,13 +273,13 @@ std::string expression_text(const Expr& e) {
 }
 
 std::string program_text(const Program& program) {
-  std::ostringstream o;
+  TextStream o;
   print_list(program.statements, 0, o);
   return o.str();
 }
 
 std::string proc_statement_text(const ProcStatement& st) {
-  std::ostringstream o;
+  TextStream o;
   o << st.keyword << " (line " << st.pos.line << ")\n";
   for (int b = 0; b < 256; ++b)
     if (st.bits.test(static_cast<std::size_t>(b))) o << "  bit " << b << ": " << bit_names(st.keyword, b) << "\n";
@@ -285,7 +293,7 @@ std::string proc_statement_text(const ProcStatement& st) {
 }
 
 std::string step_text(const StepParse& step) {
-  std::ostringstream o;
+  TextStream o;
   o << "Procedure statements\n";
   for (const ProcStatement& st : step.statements) o << proc_statement_text(st);
   o << "\nProgram\n" << program_text(step.program);

@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/json_teardown.h"
+
 namespace platform {
 
 // A value read from a column's cell when its row was emitted.
@@ -30,8 +32,16 @@ inline constexpr int kTypeDouble = 5;
 inline constexpr int kTypeChars = 6;
 inline constexpr int kTypeTextObject = 66;
 
-// A column: what it shows and where its value is read.
+// A column: what it shows and where its value is read. Like the item
+// below, it takes its JSON value apart when it goes (json_teardown.h).
 struct ColumnSpec {
+  ColumnSpec() = default;
+  ColumnSpec(const ColumnSpec&) = default;
+  ColumnSpec(ColumnSpec&&) = default;
+  ColumnSpec& operator=(const ColumnSpec&) = default;
+  ColumnSpec& operator=(ColumnSpec&&) = default;
+  ~ColumnSpec() { dismantle(extra); }
+
   std::string name;
   std::string label;
   int data_type = kTypeDouble;
@@ -52,6 +62,16 @@ struct ByValue {
 };
 
 struct OutputItem {
+  OutputItem() = default;
+  OutputItem(const OutputItem&) = default;
+  OutputItem(OutputItem&&) = default;
+  OutputItem& operator=(const OutputItem&) = default;
+  OutputItem& operator=(OutputItem&&) = default;
+  ~OutputItem() {
+    dismantle(attributes);
+    dismantle(extra);
+  }
+
   std::string kind;  // "table", "factoid", "matrix", "graph", "message"
   std::string template_path, name, label;
   std::vector<std::string> titles;

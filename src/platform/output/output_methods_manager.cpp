@@ -1,5 +1,6 @@
 // Methods of the root object and of the output manager: making objects,
 // titles, BY sections, messages, groups and output objects.
+#include "platform/json_teardown.h"
 #include "platform/output/output_methods.h"
 #include "platform/output/output_method_request.h"
 #include "platform/listing/print_file.h"
@@ -39,6 +40,7 @@ std::int32_t create_object(WOB_OBJ_STR* obj, void* mcoh, std::int32_t id, std::i
   std::string kind, name, label, title, templ, text;
   int slot = -1;
   nlohmann::ordered_json settings = nlohmann::ordered_json::object();
+  const DismantleOnExit settings_go(settings);
   for (int i = 0; i < r.count(); ++i) {
     bool ok = true;
     switch (r.tag(i)) {

@@ -1,6 +1,7 @@
 // Matrices and vectors shown as tables (388) and graphs (2826); graphs are
 // recorded in the JSON stream only.
 #include "platform/output/output_methods.h"
+#include "platform/json_teardown.h"
 #include "platform/output/output_method_request.h"
 
 namespace platform::methods {
@@ -47,6 +48,7 @@ struct MatrixRequest {
   long long rows = 0, cols = 0, width = 10;
   int row_names = -1, col_names = -1;
   nlohmann::ordered_json settings = nlohmann::ordered_json::object();
+  ~MatrixRequest() { dismantle(settings); }
 };
 
 std::int32_t read_matrix(Request& r, MatrixRequest* m) {
@@ -153,6 +155,7 @@ std::int32_t make_graph(WOB_OBJ_STR* obj, void* mcoh, std::int32_t id, std::int3
   item.kind = "graph";
   std::string description, pair_name;
   nlohmann::ordered_json path = nlohmann::ordered_json::array(), dynamic = nlohmann::ordered_json::object();
+  const DismantleOnExit path_goes(path), dynamic_goes(dynamic);
   for (int i = 0; i < r.count(); ++i) {
     const WOB_PARM_BLK_STR& b = r.block(i);
     bool ok = true;
@@ -191,8 +194,9 @@ std::int32_t make_graph(WOB_OBJ_STR* obj, void* mcoh, std::int32_t id, std::int3
   auto* record = r.service().create<RecordObject>(ClassId::Graph);
   record->name = item.name;
   record->parent = r.service().find(obj);
+  // Room for the file's name too, which the drawing adds.
+  item.extra = object_with_room(4);
   if (!description.empty()) item.extra["description"] = description;
-  // Moved, so that no copy is left to destroy (which allocates).
   item.extra["path"] = std::move(path);
   item.extra["dynamic"] = std::move(dynamic);
   if (r.service().drawing()) r.service().draw_graph(item);

@@ -51,6 +51,7 @@ struct ViewObject;
 // A table: columns bound to value cells, rows read when emitted.
 struct DataObject : HostObject {
   DataObject() : HostObject(ObjectKind::Data) {}
+  ~DataObject() override { dismantle(attributes); }
   enum State { Defining, Defined, Closed };
   State state = Defining;
   std::string name, label, title, template_path;
@@ -94,6 +95,7 @@ struct ViewObject : HostObject {
 // A factoid: labelled values, one per request 164.
 struct FactoidObject : HostObject {
   FactoidObject() : HostObject(ObjectKind::Factoid) {}
+  ~FactoidObject() override { dismantle(attributes); }
   std::string name, label, template_path;
   std::vector<std::string> labels;
   std::vector<Cell> values;

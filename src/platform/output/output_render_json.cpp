@@ -1,4 +1,5 @@
 #include "host/missing.h"
+#include "platform/json_teardown.h"
 #include "platform/output/output_render_columns.h"
 #include "platform/output/output_render.h"
 
@@ -30,7 +31,7 @@ const char* type_name(const ColumnSpec& column) {
 }
 
 Json column_json(const ColumnSpec& column) {
-  Json j;
+  Json j = Json::object();
   j["name"] = column.name;
   j["label"] = column.label;
   j["format"] = format_text(column);
@@ -40,25 +41,11 @@ Json column_json(const ColumnSpec& column) {
   return j;
 }
 
-// Takes a value apart from its leaves up: a JSON value destroys its
-// children through a list it allocates, which with memory short would fail
-// inside a destructor and end the process; empty containers need no list.
-void dismantle(Json& j) noexcept {
-  if (!j.is_array() && !j.is_object()) return;
-  for (Json& child : j) dismantle(child);
-  j.clear();
-}
-
-// Dismantles its value when it goes, however the scope is left.
-struct Dismantled {
-  Json& j;
-  ~Dismantled() { dismantle(j); }
-};
-
 // The output as one JSON value. Every part is moved into place, so that
 // no copy of a container is left to destroy.
 Json item_json(const OutputItem& item) {
-  Json j;
+  constexpr std::size_t kMembers = 13;  // as many as are set below, at most
+  Json j = object_with_room(kMembers + item.extra.size());
   j["type"] = item.kind;
   j["step"] = item.step;
   j["template"] = item.template_path.empty() ? Json(nullptr) : Json(item.template_path);
@@ -98,7 +85,7 @@ Json item_json(const OutputItem& item) {
 
 std::string render_json(const OutputItem& item) {
   Json j;
-  const Dismantled taken_apart{j};
+  const DismantleOnExit taken_apart(j);
   j = item_json(item);
   return j.dump(-1, ' ', false, Json::error_handler_t::replace);
 }

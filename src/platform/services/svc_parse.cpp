@@ -121,7 +121,12 @@ int cmppars(void* /*grammar*/, PROCSTR* procstr, int, int, int, int (*callback)(
   if (!step.parse->errors.empty()) return 1;
   STMT* head = nullptr;
   const RecordsResult built = build_stmt_records(step.parse->statements, host.task_pool(), host.datasets(), &head);
-  if (built == RecordsResult::NoRoom) xmemmsg(take_memory_shortage());
+  // Out of room, the step ends as every shortage does, not as a statement
+  // error would.
+  if (built == RecordsResult::NoRoom) {
+    xmemmsg(take_memory_shortage());
+    xexit(kOutOfMemoryCode, 0);
+  }
   if (built != RecordsResult::Ok) return 1;
   compile_program(*step.parse, step.parse->program, head, host.task_pool(), cmp);
   procstr->head = head;
