@@ -68,15 +68,7 @@ TEST_F(FailedWritesTest, AClosedStandardOutputLendsItsNumberToNoFile) {
 // which would end the process.
 TEST_F(FailedWritesTest, AFileBeyondTheSizeLimitIsAFailedWrite) {
   write("g.ruva", "proc ruva data=d plots=all; parms a=1; model y = a*x; run;\n");
-  rlimit before;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
-  rlimit small = before;
-  small.rlim_cur = 12 << 10;
-  auto* const handler = std::signal(SIGXFSZ, SIG_DFL);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const int status = run_here("--graphs g g.ruva");
-  setrlimit(RLIMIT_FSIZE, &before);
-  std::signal(SIGXFSZ, handler);
+  const int status = run_here_with_file_limit("--graphs g g.ruva", 12 << 10, SIG_DFL);
   EXPECT_EQ(status, 1) << here_log_;
   EXPECT_NE(here_log_.find("WARNING: The graph FitDiagnosticsPanel was not written: writing "
                            "g/step1_FitDiagnosticsPanel.svg failed: File too large."),

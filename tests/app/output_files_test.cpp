@@ -180,15 +180,7 @@ TEST_F(OutputFilesTest, ALinkAtAGraphFilesNameIsRefusedForWhatItLeadsTo) {
 TEST_F(OutputFilesTest, FilesThatFailLeaveNothingBehindAndAreNamedOnce) {
   write("g.ruva", "proc ruva data=d plots=all; parms a=1; model y = a*x; profile a / all; run;\n");
   write("r.html", "an earlier report");
-  rlimit before;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
-  rlimit small = before;
-  small.rlim_cur = 12 << 10;
-  auto* const handler = std::signal(SIGXFSZ, SIG_IGN);  // writes fail with EFBIG instead
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const int status = run_here("--graphs g --html r.html g.ruva");
-  setrlimit(RLIMIT_FSIZE, &before);
-  std::signal(SIGXFSZ, handler);
+  const int status = run_here_with_file_limit("--graphs g --html r.html g.ruva", 12 << 10, SIG_IGN);
   keep_captured();
 
   EXPECT_EQ(status, 2) << read("log.txt");
@@ -222,15 +214,7 @@ TEST_F(OutputFilesTest, SamplesThatCannotBeKeptLeaveTheBootstrapWithoutResults) 
                  "0.56,191\n0.56,201\n1.10,207\n1.10,200\n");
   write("b.ruva", "proc ruva data=d nthreads=4; parms Vm=200 K=0.05; model rate = Vm*conc/(K+conc);"
                   " bootstrap / seed=1 nsamples=30000; run;\n");
-  rlimit before;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
-  rlimit small = before;
-  small.rlim_cur = 64 << 10;
-  auto* const handler = std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const int status = run_here("b.ruva");
-  setrlimit(RLIMIT_FSIZE, &before);
-  std::signal(SIGXFSZ, handler);
+  const int status = run_here_with_file_limit("b.ruva", 64 << 10, SIG_IGN);
   keep_captured();
   EXPECT_EQ(status, 2) << read("log.txt");
   EXPECT_EQ(count("log.txt", "ERROR: The bootstrap results are missing: the record file of the converged samples "

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cstdlib>
@@ -76,6 +79,20 @@ class RuvaCommandTest : public ::testing::Test {
     std::filesystem::current_path(before);
     here_listing_ = listing.str();
     here_log_ = log.str();
+    return status;
+  }
+  // run_here with files limited to `bytes` and SIGXFSZ given `action`
+  // (SIG_IGN: a write past the limit fails with EFBIG; SIG_DFL: it would
+  // end the process); both are restored after the run.
+  int run_here_with_file_limit(const std::string& args, rlim_t bytes, void (*action)(int)) {
+    rlimit before;
+    if (getrlimit(RLIMIT_FSIZE, &before) != 0) return -1;
+    rlimit limited = before;
+    limited.rlim_cur = bytes;
+    auto* const handler = std::signal(SIGXFSZ, action);
+    const int status = setrlimit(RLIMIT_FSIZE, &limited) == 0 ? run_here(args) : -1;
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, handler);
     return status;
   }
   // Puts the listing and log of the last run_here in their files (once the
