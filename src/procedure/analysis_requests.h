@@ -94,7 +94,7 @@ struct RUVA_BOOTSTRAP_CONTROL {
     double* perc_upper_ptr;
     double* normal_lower_ptr;
     double* normal_upper_ptr;
-    std::int32_t* lower_than_ref_ct;  // per parameter: converged estimates at most the fit's (BC)
+    double* lower_than_ref_ct;  // per parameter: converged estimates below the fit's, ties counted as half (BC)
   } ci;
   struct {
     char do_cov;

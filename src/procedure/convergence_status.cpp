@@ -91,10 +91,14 @@ double error_mean_square(const RUVACOM* ctx, int ngood) {
   return residual_mean_square(ctx, ngood);
 }
 
-double residual_mean_square(const RUVACOM* ctx, int ngood) {
+long error_df(const RUVACOM* ctx, int ngood) {
   const ZOPTMARQU& mq = *ctx->zoptg->state.marqu;
   const int m = ctx->nodf ? 0 : mq.perm + mq.nact;
-  const long df = ctx->iobs - ngood + m;
+  return ctx->iobs - ngood + m;
+}
+
+double residual_mean_square(const RUVACOM* ctx, int ngood) {
+  const long df = error_df(ctx, ngood);
   if (wzmis(ctx->sumwsse) || df < 1) return special_missing_value();
   return ctx->sumwsse / static_cast<double>(df);
 }

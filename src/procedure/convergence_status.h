@@ -18,6 +18,10 @@ void show_convergence_table(RUVACOM* ctx, int converged, bool warn);
 
 // The number of parameters estimated (status '1').
 int estimated_count(const RUVACOM* ctx);
+// The error degrees of freedom of the fit with `ngood` estimated parameters:
+// the observations used less those parameters, plus the active constraints
+// unless UNCORRECTEDDF.
+long error_df(const RUVACOM* ctx, int ngood);
 // The residual variance of the fit with `ngood` estimated parameters: the
 // weighted SSE over its degrees of freedom (missing below one degree of
 // freedom).

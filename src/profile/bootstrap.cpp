@@ -84,6 +84,14 @@ void draw_batch(RUVA_BOOTSTRAP_CONTROL* b, BootRun* run, int start, int k) {
 
 // A refit counts as converged when the engine says so and its objective
 // and estimates are numbers.
+// A sample's share of the count below the fit's estimate for the bias
+// correction: a tie counts as half (its mid-rank), so that many samples on the
+// estimate (a parameter held at its bound) cannot make the correction infinite.
+double mid_rank_share(double sample, double estimate) {
+  if (sample < estimate) return 1.0;
+  return sample == estimate ? 0.5 : 0.0;
+}
+
 bool converged(const QXPROF_RESULT* r, int p) {
   if (r->qxznlo_rc < 0 || !std::isfinite(*r->obj_val_ptr)) return false;
   return std::all_of(r->parm_array, r->parm_array + p, [](double v) { return std::isfinite(v); });
@@ -110,7 +118,7 @@ bool keep_batch(RUVACOM* ctx, BootRun* run, const std::vector<QXPROF_RESULT*>& r
       continue;
     }
     if (b->ci.bc)
-      for (int j = 0; j < p; ++j) b->ci.lower_than_ref_ct[j] += rec[3 + j] <= b->ref.ref_best_parm_vals[j];
+      for (int j = 0; j < p; ++j) b->ci.lower_than_ref_ct[j] += mid_rank_share(rec[3 + j], b->ref.ref_best_parm_vals[j]);
     if (add_converged_sample(ctx) != 0) return false;
   }
   return true;
@@ -154,7 +162,7 @@ int run_bootstrap(RUVACOM* ctx, BootRun* run) {
   if (check != FitCheck::kReproduced) return check == FitCheck::kNotReproduced ? kNotRefitted : kMsgEngineFailed;
   if (prepare_boot_qxrec_file(ctx) != 0) return kMsgSamplesNotKept;
   b->comp.n_act_failed_tasks = 0;
-  if (b->ci.bc) std::fill(b->ci.lower_than_ref_ct, b->ci.lower_than_ref_ct + ctx->nparm, 0);
+  if (b->ci.bc) std::fill(b->ci.lower_than_ref_ct, b->ci.lower_than_ref_ct + ctx->nparm, 0.0);
   if (const int why = refit_samples(ctx, run)) return why;
   if (b->data.data_flag && write_to_dataset(ctx) != 0) return kMsgSampleLost;
   log_bootstrap_losses(ctx, run->tally);
@@ -222,7 +230,7 @@ int init_for_bootstrapping(RUVACOM* ctx) {
   b->ref.ref_best_parm_vals = ruva_new<double>(p);
   b->out_data.parm_vals = ruva_new<double>(p);
   b->comp.single_boot_record = ruva_new<double>(p + 3);
-  b->ci.lower_than_ref_ct = ruva_new<std::int32_t>(p);
+  b->ci.lower_than_ref_ct = ruva_new<double>(p);
   if (!block || !b->ref.ref_best_parm_vals || !b->out_data.parm_vals || !b->comp.single_boot_record ||
       !b->ci.lower_than_ref_ct) {
     ctx->no_boot_flag = 1;

@@ -103,7 +103,7 @@ std::vector<double> wanted_levels(RUVACOM* ctx, std::int64_t converged) {
   std::vector<double> levels;
   if (b->ci.bc)
     for (int i = 0; i < ctx->nparm; ++i) {
-      const double z0 = zprobit(static_cast<double>(b->ci.lower_than_ref_ct[i]) / static_cast<double>(converged));
+      const double z0 = zprobit(b->ci.lower_than_ref_ct[i] / static_cast<double>(converged));
       levels.push_back(zprbnrm(2.0 * z0 - z));
       levels.push_back(zprbnrm(2.0 * z0 + z));
     }

@@ -9,6 +9,7 @@
 #include "host/missing.h"
 #include "host/services.h"
 #include "optim/optimiser.h"
+#include "procedure/convergence_status.h"
 #include "procedure/data_set_rows.h"
 #include "procedure/proc_options.h"
 #include "procedure/procedure_context.h"
@@ -69,11 +70,11 @@ int init_for_profile_output(RUVACOM* ctx) {
 }
 
 // SIGSQ= when given, as for the standard errors of the grid, so that the
-// two pivots measure in the same unit.
+// two pivots measure in the same unit; else the reference SSE over the fit's
+// own error degrees of freedom.
 double reference_mse(const RUVACOM* ctx) {
   if (stmt_field(ctx->prochead, proc_opt::kSigsq)) return ctx->sigsq;
-  const ZOPTMARQU& mq = *ctx->zoptg->state.marqu;
-  const long df = ctx->iobs - ctx->nparm + mq.nact + mq.perm;
+  const long df = error_df(ctx, estimated_count(ctx));
   const double s = ctx->ruvaprofile_control->ref.sumwsse;
   if (df < 1 || is_missing(s)) return special_missing_value();
   return s / static_cast<double>(df);

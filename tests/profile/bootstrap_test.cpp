@@ -36,6 +36,14 @@ double percentile5(const std::vector<double>& v, double q) {
   return nq > static_cast<double>(j) ? at(j + 1) : (at(j) + at(j + 1)) / 2;
 }
 
+// The bias correction's z0 from ascending samples: the share below the
+// estimate, ties counted as half.
+double mid_rank_z0(const std::vector<double>& v, double est) {
+  const auto [lo, hi] = std::equal_range(v.begin(), v.end(), est);
+  const double below = static_cast<double>(lo - v.begin()) + static_cast<double>(hi - lo) / 2;
+  return zprobit(below / static_cast<double>(v.size()));
+}
+
 // Heteroscedasticity-consistent (HC2) standard errors of the Michaelis-Menten
 // fit to Puromycin at (vm, k): what the wild bootstrap estimates.
 std::vector<double> puromycin_sandwich_errors(double vm, double k) {
@@ -117,8 +125,7 @@ TEST_F(BootstrapTest, PuromycinSchemesMatchTheirStandardErrors) {
       std::sort(v.begin(), v.end());
       EXPECT_DOUBLE_EQ(number(pe, i, "PercLowerCL"), percentile5(v, 0.025));
       EXPECT_DOUBLE_EQ(number(pe, i, "percUpperCL"), percentile5(v, 0.975));
-      const double z0 = zprobit(
-          static_cast<double>(std::upper_bound(v.begin(), v.end(), est) - v.begin()) / 1000);
+      const double z0 = mid_rank_z0(v, est);
       EXPECT_DOUBLE_EQ(number(pe, i, "BCUpperCL"), percentile5(v, zprbnrm(2 * z0 + z)));
     }
   }
@@ -189,6 +196,26 @@ TEST_F(BootstrapTest, AParameterHeldByItsBoundsHasNoSpreadOrCorrelation) {
   const auto corr = table("BootstrapCorr");
   EXPECT_EQ(number(corr, 0, "Vm"), 1.0);
   EXPECT_TRUE(cell(corr, 1, "Vm").is_null()) << corr.dump();
+}
+
+// With Vm held at its upper bound about half the samples sit on the bound:
+// counted as half below, they leave the bias-corrected limits apart instead
+// of both on the bound.
+TEST_F(BootstrapTest, SamplesOnTheEstimateCountHalfBelowIt) {
+  ASSERT_EQ(fit(kPuromycin, "proc ruva data=d; parms Vm=190 K=0.05; bounds Vm <= 200; _weight_ = 1/sqrt(conc);"
+                            " model rate = Vm*conc/(K+conc); bootstrap / seed=5 bootci(all) bootdata=bd;"),
+            0)
+      << log_text();
+  const auto pe = table("ParameterEstimates");
+  ASSERT_EQ(number(pe, 0, "Estimate"), 200.0);
+  std::vector<double> vm = column(read_rows("bd"), "Vm");
+  std::sort(vm.begin(), vm.end());
+  const auto on_bound = std::count(vm.begin(), vm.end(), 200.0);
+  ASSERT_GT(on_bound, 100) << "the bound should hold many samples";
+  const double z = zprobit(0.975), z0 = mid_rank_z0(vm, 200.0);
+  EXPECT_DOUBLE_EQ(number(pe, 0, "BCLowerCL"), percentile5(vm, zprbnrm(2 * z0 - z)));
+  EXPECT_DOUBLE_EQ(number(pe, 0, "BCUpperCL"), percentile5(vm, zprbnrm(2 * z0 + z)));
+  EXPECT_LT(number(pe, 0, "BCLowerCL"), 200.0 - number(pe, 0, "BootStdDev") / 2);
 }
 
 // MTHYBRID takes the seeds 1 to 2^32 - 1; a larger one is mapped by its
@@ -385,9 +412,8 @@ TEST_F(BootstrapTest, FailedSamplesKeepTheirPlace) {
   for (std::size_t r = 0; r < vm.size(); ++r) mv += vm[r] / c, mk += k[r] / c;
   for (std::size_t r = 0; r < vm.size(); ++r) cross += (vm[r] - mv) * (k[r] - mk);
   EXPECT_NEAR(number(table("BootstrapCov"), 1, "Vm"), cross / (c - 1), 1e-9 * std::fabs(cross / c));
-  const double below = static_cast<double>(std::count_if(k.begin(), k.end(), [&](double v) { return v <= est; }));
   std::sort(k.begin(), k.end());
-  const double z = zprobit(0.975), z0 = zprobit(below / c);
+  const double z = zprobit(0.975), z0 = mid_rank_z0(k, est);
   EXPECT_DOUBLE_EQ(number(pe, 1, "BCLowerCL"), percentile5(k, zprbnrm(2 * z0 - z)));
   EXPECT_DOUBLE_EQ(number(pe, 1, "PercLowerCL"), percentile5(k, 0.025));
 }

@@ -1,6 +1,7 @@
 // Profiling and the jackknife through real programs: the PROFDATA= rows
 // against closed forms for a model linear in its parameters, and profile
 // intervals against published references.
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <functional>
@@ -13,6 +14,7 @@
 namespace {
 
 using procedure_test::Row;
+using results_test::Json;
 
 // Two BY groups of a weighted straight line.
 struct Obs {
@@ -242,6 +244,28 @@ TEST_F(ProfilingTest, SigsqIsTheMeanSquareOfBothPivots) {
   const std::vector<Row> rows = rows_of("pd", "PROF");
   EXPECT_EQ(rows.size(), 2u * 2 * 21);
   for (const Row& r : rows) EXPECT_NEAR(number(r, "_LSTAT_"), number(r, "_WSTAT_"), 1e-8);
+}
+
+// UNCORRECTEDDF with the slope held at its bound: the likelihood pivot
+// divides by the fit's own error mean square (the ANOVA's, on n - p
+// degrees of freedom), as every other statistic does.
+TEST_F(ProfilingTest, TheLikelihoodPivotUsesTheFitsErrorMeanSquare) {
+  std::istringstream lines(line_csv());
+  std::string csv, line;
+  while (std::getline(lines, line))
+    if (line[0] != '2') csv += line + "\n";
+  ASSERT_EQ(fit(csv, "proc ruva data=d uncorrecteddf; parms a=0 b=1; bounds b <= 1.5;"
+                            " _weight_ = w; model y = a + b*x; profile a / profdata=pd;"),
+            0)
+      << log_text();
+  const Json anova = table("ANOVA");
+  ASSERT_EQ(number(anova, 1, "DF"), 5.0);
+  const double mse = number(anova, 1, "MS"), sse_ref = number(rows_of("pd", "REF").at(0), "_SSE_");
+  EXPECT_NEAR(sse_ref / 5, mse, 1e-12 * mse);
+  for (const Row& r : rows_of("pd", "PROF")) {
+    const double x = std::sqrt(std::max(number(r, "_SSE_") - sse_ref, 0.0) / mse);
+    EXPECT_NEAR(std::fabs(number(r, "_LSTAT_")), x, 1e-9 * (1 + x)) << number(r, "_WSTAT_");
+  }
 }
 
 // A grid has trunc((to - from) / by + 1.00001) points: the 0.00001 absorbs
