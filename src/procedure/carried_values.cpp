@@ -10,11 +10,14 @@ namespace {
 constexpr int kMsgTemporaryArray = 752;
 
 // Among the inputs of a symbol, a variable of the program's own that the
-// program assigns is one that keeps its value between observations: an
+// program writes is one that keeps its value between observations: an
 // assigned variable that starts each observation afresh is no input (the
-// data flow goes through it to what it is computed from).
-bool retained_and_assigned(const CMPSYM* s) {
-  return s->kind == 'v' && cmp_assigned(s) && s->dsvarno == 0 && s->kindcode != kCmpKindParms;
+// data flow goes through it to what it is computed from). An element of an
+// array counts only when an assignment through the array can name it, so
+// that the element that carries the value is the one named.
+bool retained_and_written(RUVACOM* ctx, CMPSYM* s) {
+  return s->kind == 'v' && cmp_assigned(s) && s->dsvarno == 0 && s->kindcode != kCmpKindParms &&
+         cmpwrit(&ctx->globcmp, s) != 0;
 }
 
 bool is_special(RUVACOM* ctx, const CMPSYM* s, const char* name) {
@@ -35,10 +38,13 @@ std::string carried_input(RUVACOM* ctx, CMPSYM* s) {
   const int n = cmpdeps(&ctx->globcmp, s, 0, 0, 0);
   for (CMPSYM* d = n > 0 ? cmpndep(&ctx->globcmp, s, nullptr, 0, 0) : nullptr; d;
        d = cmpndep(&ctx->globcmp, s, d, 0, 0))
-    if (retained_and_assigned(d) || counts_observations(ctx, d)) return name_of(d);
+    if (retained_and_written(ctx, d) || counts_observations(ctx, d)) return name_of(d);
   // cmpdeps has set the flag for the symbol.
   if (!cmp_reads_carried_array(s)) return "";
+  char name[64] = "";
+  cmpcarr(&ctx->globcmp, s, name, sizeof name);
+  if (std::strchr(name, '[')) return name;
   char text[128] = "";
-  xpmstr(text, sizeof text, 305, kMsgTemporaryArray);
+  xpmstr(text, sizeof text, 305, kMsgTemporaryArray, name);
   return text;
 }

@@ -13,8 +13,9 @@
 struct RUVACOM;
 
 // The name of what carries values into `s` (the symbol itself, or the first
-// of its inputs in the program's symbol order; a _TEMPORARY_ array has no
-// name of its own and is described instead), or "" when nothing does. From
+// of its inputs in the program's symbol order; an element of a _TEMPORARY_
+// array as NAME[i], the array described when its subscripts vary), or ""
+// when nothing does. From
 // the compiler's data flow, which is conservative: a value that could reach
 // `s` on some path counts.
 std::string carried_input(RUVACOM* ctx, CMPSYM* s);

@@ -11,6 +11,7 @@
 #include "procedure/estimation_callbacks.h"
 #include "procedure/estimation_parts.h"
 #include "procedure/iteration_history.h"
+#include "procedure/loss_stationarity.h"
 #include "procedure/outest_data_set.h"
 #include "procedure/recovery.h"
 #include "procedure/procedure_context.h"
@@ -162,6 +163,7 @@ void jovopt(RUVACOM* ctx) {
   const int rc = zopt_under_recovery(ctx);
   close_iteration_history(ctx, g);
   report_outcome(ctx, g, rc);
+  if (rc == 0) check_loss_stationarity(ctx, g);
   ctx->exerror = rc == 0 ? 1 : 0;
   ctx->do_der = 1;
   const double sse = ctx->sse;

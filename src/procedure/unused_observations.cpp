@@ -1,7 +1,10 @@
 #include "procedure/unused_observations.h"
 
+#include <string>
+
 #include "host/missing.h"
 #include "host/services.h"
+#include "procedure/group_name.h"
 #include "procedure/procedure_context.h"
 
 namespace {
@@ -23,16 +26,18 @@ bool report_missing_start(const RUVACOM* ctx) {
 }
 
 // How many of the observations read the latest pass left out for `why`,
-// and the first of them; nothing when there are none.
+// and the first of them (numbered within its BY group, which the note
+// names); nothing when there are none.
 void report_cause(const RUVACOM* ctx, Unused why) {
   const int k = static_cast<int>(why);
   const UnusedObservations& u = ctx->unused;
   if (u.count[k] == 0) return;
+  const std::string by = by_group_phrase(ctx);
   if (why == Unused::kDependent)
-    xpmlog(305, kMsgFirstCause + k, u.count[k], ctx->nobs, static_cast<int>(ctx->depname.l), ctx->depname.s,
-           u.first[k]);
+    xpmlog(305, kMsgFirstCause + k, u.count[k], ctx->nobs, by.c_str(), static_cast<int>(ctx->depname.l),
+           ctx->depname.s, u.first[k]);
   else
-    xpmlog(305, kMsgFirstCause + k, u.count[k], ctx->nobs, u.first[k]);
+    xpmlog(305, kMsgFirstCause + k, u.count[k], ctx->nobs, by.c_str(), u.first[k]);
 }
 
 }  // namespace

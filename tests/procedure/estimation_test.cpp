@@ -97,8 +97,8 @@ TEST_F(FitTest, WhereLeavesObservationsOutOfTheFitAndTheCounts) {
 }
 
 // Observations whose square or derivative overflows are left out with one
-// note per BY group, counting them and naming the first (its number within
-// the group); a missing response is left out without a word. The fit is
+// note per BY group, counting them and naming the group and the first (its
+// number within the group); a missing response is left out without a word. The fit is
 // the least-squares line through the other observations.
 TEST_F(FitTest, ObservationsThatCannotBeComputedAreNotedOncePerGroup) {
   std::string csv = "g,x,y\n";
@@ -110,12 +110,12 @@ TEST_F(FitTest, ObservationsThatCannotBeComputedAreNotedOncePerGroup) {
   write_file("d.csv", csv);
   ASSERT_EQ(run("proc ruva data=d outest=est; by g; parms b0=0 b1=0; model y = b0 + b1*x;"), 0) << log_text();
   const std::string log = log_text();
-  EXPECT_NE(log.find("NOTE: 2 of the 11 observations read could not be used: the residual or its contribution to "
-                     "the objective is too large (the first is observation 9)."),
+  EXPECT_NE(log.find("NOTE: 2 of the 11 observations read in the BY group g=1 could not be used: the residual or its "
+                     "contribution to the objective is too large (the first is observation 9)."),
             std::string::npos)
       << log;
-  EXPECT_NE(log.find("NOTE: 1 of the 9 observations read could not be used: a derivative of the model is missing or "
-                     "too large (the first is observation 9)."),
+  EXPECT_NE(log.find("NOTE: 1 of the 9 observations read in the BY group g=2 could not be used: a derivative of the "
+                     "model is missing or too large (the first is observation 9)."),
             std::string::npos)
       << log;
   EXPECT_EQ(logged(930) + logged(931), 2);

@@ -88,10 +88,10 @@ TEST_F(RequestsTest, ProgramVariablesOfTheExpressions) {
       {"h = 2*a; estimate 'h' h; d = b - 210; contrast 'd' d;", 0, nullptr},
       {"retain q 5; array w[2] (1 2); u = a*q + w[2]; estimate 'u' u; contrast 'u' u;", 0, nullptr},
       {"u = a*q; estimate 'u' u;", 3000,
-       "ERROR: The ESTIMATE expression uses u, which depends on q, read by the program but never given a value."},
+       "ERROR: Line 1, column 85: The ESTIMATE 'u' expression uses u, which depends on q, read by the program but never given a value."},
       {"retain r; u = 2*a*r; contrast 'u' u;", 3000,
-       "ERROR: The CONTRAST expression uses u, which depends on r, read by the program but never given a value."},
-      {"u = a*x; estimate 'u' u;", 3000, "ERROR: The ESTIMATE expression depends on x, which comes from the input data set."},
+       "The CONTRAST 'u' expression uses u, which depends on r, read by the program but never given a value."},
+      {"u = a*x; estimate 'u' u;", 3000, "The ESTIMATE 'u' expression depends on x, which comes from the input data set."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(run(program(c.statements), setup_body), c.rc) << c.statements << log_text();
@@ -104,8 +104,10 @@ TEST_F(RequestsTest, ProgramVariablesOfTheExpressions) {
 // A value that can change from one observation to the next (a RETAIN,
 // CONTROL or array value the program assigns, a _TEMPORARY_ array, _OBS_,
 // _N_) gives the expression a different value at each observation: refused,
-// named like a data-set variable. Such values kept aside, and RETAIN or
-// array initial values never reassigned, leave the expression fixed.
+// named like a data-set variable (an array's element by the one its
+// assignment writes), with the statement's label. Such values kept aside,
+// and RETAIN or array initial values never reassigned, leave the
+// expression fixed.
 TEST_F(RequestsTest, ValuesCarriedBetweenObservations) {
   const struct {
     const char* statements;
@@ -114,13 +116,18 @@ TEST_F(RequestsTest, ValuesCarriedBetweenObservations) {
   } cases[] = {
       {"retain r 0; r = r + 1; h = a*r; estimate 'h' h;", "r", 1010},
       {"retain r 0; r = r + 1; h = a*r; contrast 'h' h;", "r", 1011},
-      {"retain r 0; r = r + 1; estimate 'r' a*r;", "r", 1010},
+      {"retain r 0; r = r + 1; estimate 'h' a*r;", "r", 1010},
       {"retain prev 0; h = a*prev; prev = 2; estimate 'h' h;", "prev", 1010},
       {"control c 1; c = c + 1; h = a*c; contrast 'h' h;", "c", 1011},
       {"array w[2] (1 2); w[1] = w[1] + 1; h = a*w[1]; estimate 'h' h;", "w1", 1010},
-      {"array t[2] _temporary_; t[1] = sum(t[1], 1); h = b*t[1]; contrast 'h' h;", "a _TEMPORARY_ array", 1011},
+      {"array w[2] (1 2); w[2] = w[2] + 1; h = a*w[2]; estimate 'h' h;", "w2", 1010},
+      {"array w[2,2] (1 2 3 4); w[2,1] = w[2,1] + 1; estimate 'h' a*w[2,1];", "w3", 1010},
+      {"array t[2] _temporary_; t[1] = sum(t[1], 1); h = b*t[1]; contrast 'h' h;", "t[1]", 1011},
+      {"array tt[1] _temporary_ (5); tt[1] = tt[1] + 1; estimate 'h' a*tt[1];", "tt[1]", 1010},
+      {"array t[2,3] _temporary_; t[2,3] = 1; contrast 'h' b, a*t[2,3];", "t[2,3]", 1011},
+      {"array t[2] _temporary_; i = 2; t[i] = 1; estimate 'h' a*t[1];", "the _TEMPORARY_ array t", 1010},
       {"h = a*_obs_; estimate 'h' h;", "_obs_", 1010},
-      {"contrast 'n' b*_n_;", "_n_", 1011},
+      {"contrast 'h' b*_n_;", "_n_", 1011},
       {"retain n 0; n = n + 1; array t[1] _temporary_; t[1] = n; retain s 3; array w[1] (4); "
        "h = a*s + w[1]; estimate 'h' h; contrast 'h' h;",
        nullptr, 0},
@@ -131,10 +138,28 @@ TEST_F(RequestsTest, ValuesCarriedBetweenObservations) {
     if (!c.named) continue;
     EXPECT_EQ(logged(c.message), 1) << log_text();
     const std::string which = c.message == 1010 ? "ESTIMATE" : "CONTRAST";
-    EXPECT_NE(log_text().find("ERROR: The " + which + " expression depends on " + c.named + ", whose value can change"),
+    EXPECT_NE(log_text().find(": The " + which + " 'h' expression depends on " + c.named + ", whose value can change"),
               std::string::npos)
         << log_text();
   }
+}
+
+// The error names the statement it refuses: its label, and the line and
+// column where it starts.
+TEST_F(RequestsTest, TheRefusedStatementIsNamedWithItsLine) {
+  const std::string head = "proc ruva data=d;\n parms a=1 b=2;\n model y = a + b*x;\n";
+  EXPECT_EQ(run(head + " array tt[1] _temporary_ (5);\n tt[1] = tt[1] + 1;\n estimate 'first' a;\n"
+                       "  contrast 'c' b,\n    a*tt[1];\n",
+                setup_body),
+            3000);
+  EXPECT_NE(log_text().find("ERROR: Line 7, column 3: The CONTRAST 'c' expression depends on tt[1], whose value"),
+            std::string::npos)
+      << log_text();
+  EXPECT_EQ(run(head + " u = a*x;\n estimate 'fixed' 2*a;\n   estimate 'u' u;\n", setup_body), 3000);
+  EXPECT_NE(log_text().find("ERROR: Line 6, column 4: The ESTIMATE 'u' expression depends on x, which comes from the "
+                            "input data set."),
+            std::string::npos)
+      << log_text();
 }
 
 struct Profile {

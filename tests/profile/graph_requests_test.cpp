@@ -194,7 +194,7 @@ TEST_F(GraphRequestsTest, CurvesOfProgramsThatCarryValues) {
       {"retain prev 0; " + model + " + 0.01*prev; prev = conc;", "prev"},
       {"control last 0; " + model + " + 0.01*last; last = conc;", "last"},
       {"array w[1] w1 (0); " + model + " + 0.01*w1; w1 = conc;", "w1"},
-      {"array t[1] _temporary_; " + model + " + 0.01*t[1]; t[1] = conc;", "a _TEMPORARY_ array"},
+      {"array t[1] _temporary_; " + model + " + 0.01*t[1]; t[1] = conc;", "t[1]"},
       {model + " + 0*_OBS_;", "_OBS_"},
       {model + " + 0*_N_;", "_N_"},
       {"retain cnt 0; cnt = cnt + 1; if cnt > 50 then goto out; " + model + "; out: ;", "cnt"},

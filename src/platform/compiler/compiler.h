@@ -84,6 +84,15 @@ class Compiler {
   bool dataflow(bool xref);   // pass4_dataflow.cpp
   // The inputs a symbol depends on, after dataflow (pass4_dataflow.cpp).
   const std::vector<CMPSYM*>& deps(Symbol& s);
+  // Whether an assignment can write `s`: by its name, or through an array
+  // whose assignment's subscripts can name it (constant subscripts name one
+  // element). After dataflow.
+  bool written(const Symbol& s);
+  // The first _TEMPORARY_ array the program assigns that the value of `s`
+  // can read, named by the element its assignments write first (NAME[i]),
+  // or by the array's name alone when a subscript there is not a constant;
+  // "" when none.
+  std::string carried_temporary(Symbol& s);
   bool check();               // pass5_checks.cpp
   bool generate();            // pass7_codegen_program.cpp: the program and the executor
 
@@ -155,6 +164,10 @@ class Compiler {
   bool flowed_ = false;
   std::unique_ptr<FlowGraphResult> flow_;  // the last data-flow analysis
 };
+
+// An element of an array as the program writes it: NAME[i] or NAME[i,j],
+// from its row-major index.
+std::string element_name(const ArrayInfo& a, long index);
 
 // The compiler of a block; null (after logging nothing) before cmpinit.
 inline Compiler* compiler_of(CMPGLOBAL* g) { return g ? g->compiler : nullptr; }

@@ -445,7 +445,9 @@ std::vector<CMPSYM*> Compiler::add_statement(language::StmtPtr stmt) {
         assign->pos = e->pos;
         assign->target = std::make_unique<Expr>();
         assign->target->kind = ExprKind::Variable;
-        assign->target->pos = e->pos;
+        // The expression symbol is assigned where the statement starts, which
+        // the procedure's messages about the statement give.
+        assign->target->pos = stmt->pos;
         assign->target->name = sym->name;
         assign->target->key = sym->key;
         assign->value = std::move(e);

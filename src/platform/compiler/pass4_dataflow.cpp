@@ -12,6 +12,7 @@
 #include "platform/compiler/pass4_dataflow.h"
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 
 #include "platform/compiler/compiler.h"
@@ -60,6 +61,8 @@ class FlowGraph {
   std::vector<std::set<int>> sources_;
   std::vector<bool> assigned_ = std::vector<bool>(nsym_, false);
   std::vector<bool> assigned_arrays_ = std::vector<bool>(c_.arrays.size(), false);
+  std::vector<char> named_ = std::vector<char>(nsym_, 0);
+  std::vector<std::vector<long>> writes_ = std::vector<std::vector<long>>(c_.arrays.size());
   std::vector<std::set<int>> context_{{}};  // symbols of the enclosing conditions
   std::set<int> jump_guards_;
 };
@@ -81,6 +84,20 @@ void FlowGraph::reads(const Expr& e, std::set<int>* out) {
   for (const auto& arg : e.args) reads(*arg, out);
 }
 
+// The row-major index of the element that constant subscripts name, or -1
+// when a subscript is not a constant or is out of bounds.
+long constant_element(const ArrayInfo& a, const Expr& target) {
+  long index = 0;
+  for (std::size_t d = 0; d < target.args.size() && d < a.lower.size(); ++d) {
+    const Expr& sub = *target.args[d];
+    if (sub.kind != ExprKind::Number || sub.number != std::floor(sub.number)) return -1;
+    const double at = sub.number - static_cast<double>(a.lower[d]);
+    if (at < 0 || at >= static_cast<double>(a.extent[d])) return -1;
+    index = index * a.extent[d] + static_cast<long>(at);
+  }
+  return index;
+}
+
 void FlowGraph::assign(const Expr& target, std::set<int> from) {
   for (const auto& level : context_) from.insert(level.begin(), level.end());
   std::size_t node;
@@ -88,6 +105,9 @@ void FlowGraph::assign(const Expr& target, std::set<int> from) {
     for (const auto& sub : target.args) reads(*sub, &from);
     node = array_node(target.key);
     assigned_arrays_[node - nsym_] = true;
+    std::vector<long>& writes = writes_[node - nsym_];
+    const long element = constant_element(c_.arrays[node - nsym_], target);
+    if (std::find(writes.begin(), writes.end(), element) == writes.end()) writes.push_back(element);
     for (Symbol* e : c_.arrays[static_cast<std::size_t>(c_.array_index.at(target.key))].elements)
       assigned_[static_cast<std::size_t>(e->pub.id)] = true;
   } else {
@@ -95,6 +115,7 @@ void FlowGraph::assign(const Expr& target, std::set<int> from) {
     if (!s) return;
     node = static_cast<std::size_t>(s->pub.id);
     assigned_[node] = true;
+    named_[node] = 1;
   }
   sources_[node].insert(from.begin(), from.end());
 }
@@ -179,6 +200,8 @@ FlowGraphResult FlowGraph::close() {
   g.sources.reserve(sources_.size());
   for (const std::set<int>& from : sources_) g.sources.emplace_back(from.begin(), from.end());
   g.assigned.assign(assigned_.begin(), assigned_.end());
+  g.named = named_;
+  g.array_writes = writes_;
   g.input.resize(sources_.size());
   for (std::size_t n = 0; n < sources_.size(); ++n) g.input[n] = input(n);
   g.jump_guards.assign(jump_guards_.begin(), jump_guards_.end());
@@ -209,6 +232,17 @@ void intern_literals(Compiler& c, const Stmt& s) {
 }
 
 }  // namespace
+
+std::string element_name(const ArrayInfo& a, long index) {
+  std::vector<long> subscripts(a.extent.size());
+  for (std::size_t d = a.extent.size(); d-- > 0;) {
+    subscripts[d] = a.lower[d] + index % a.extent[d];
+    index /= a.extent[d];
+  }
+  std::string name = a.name + "[";
+  for (std::size_t d = 0; d < subscripts.size(); ++d) name += (d ? "," : "") + std::to_string(subscripts[d]);
+  return name + "]";
+}
 
 std::vector<int> flow_inputs(FlowGraphResult& g, std::size_t node) {
   std::vector<int> inputs;
@@ -247,6 +281,34 @@ const std::vector<CMPSYM*>& Compiler::deps(Symbol& s) {
     s.deps_known = true;
   }
   return s.deps;
+}
+
+bool Compiler::written(const Symbol& s) {
+  const auto id = static_cast<std::size_t>(s.pub.id);
+  if (!dataflow(false) || id >= flow_->nsym) return false;
+  if (flow_->named[id]) return true;
+  for (std::size_t k = 0; k < arrays.size(); ++k) {
+    const std::vector<Symbol*>& elements = arrays[k].elements;
+    const std::vector<long>& writes = flow_->array_writes[k];
+    for (std::size_t i = 0; i < elements.size(); ++i)
+      if (elements[i] == &s && std::find_if(writes.begin(), writes.end(), [i](long w) {
+                                 return w < 0 || static_cast<std::size_t>(w) == i;
+                               }) != writes.end())
+        return true;
+  }
+  return false;
+}
+
+std::string Compiler::carried_temporary(Symbol& s) {
+  if (!dataflow(false)) return "";
+  for (int id : flow_inputs(*flow_, static_cast<std::size_t>(s.pub.id))) {
+    if (static_cast<std::size_t>(id) < flow_->nsym) continue;
+    const std::size_t k = static_cast<std::size_t>(id) - flow_->nsym;
+    const std::vector<long>& writes = flow_->array_writes[k];
+    if (writes.empty() || std::find(writes.begin(), writes.end(), -1L) != writes.end()) return arrays[k].name;
+    return element_name(arrays[k], writes.front());
+  }
+  return "";
 }
 
 bool Compiler::dataflow(bool xref) {

@@ -12,6 +12,11 @@ struct FlowGraphResult {
   std::size_t nsym = 0;                   // nodes 0..nsym-1 are symbols, the rest arrays
   std::vector<std::vector<int>> sources;  // node -> the nodes its value is taken from
   std::vector<char> assigned;             // symbol node -> assigned by the program
+  std::vector<char> named;                // symbol node -> assigned by its own name
+  // Array -> the elements its assignments write (row-major index), in the
+  // order first written; -1 for an assignment whose subscripts are not all
+  // constants, which can write any element.
+  std::vector<std::vector<long>> array_writes;
   std::vector<char> input;                // node -> an input (see pass4_dataflow.cpp)
   std::vector<int> jump_guards;           // what every assignment depends on through jumps
   std::vector<unsigned> seen;             // node -> the last search that reached it

@@ -167,4 +167,33 @@ CMPSYM* cmpndep(CMPGLOBAL* cmp, CMPSYM* sym, CMPSYM* previous, int /*reserved1*/
   return it == deps.end() || *it != previous || it + 1 == deps.end() ? nullptr : *(it + 1);
 }
 
+int cmpwrit(CMPGLOBAL* cmp, CMPSYM* sym) {
+  Compiler* c = compiler_of(cmp);
+  return c && sym && c->written(c->symbols.of(sym)) ? 1 : 0;
+}
+
+int cmpcarr(CMPGLOBAL* cmp, CMPSYM* sym, char* text, int size) {
+  Compiler* c = compiler_of(cmp);
+  if (!text || size < 1) return 0;
+  text[0] = '\0';
+  if (!c || !sym) return 0;
+  const std::string name = c->carried_temporary(c->symbols.of(sym));
+  const std::size_t n = std::min(name.size(), static_cast<std::size_t>(size - 1));
+  std::memcpy(text, name.data(), n);
+  text[n] = '\0';
+  return static_cast<int>(n);
+}
+
+int cmpspos(CMPGLOBAL* cmp, CMPSYM* sym, int* line, int* column) {
+  Compiler* c = compiler_of(cmp);
+  if (!c || !sym) return 1;
+  for (const compiler::Occurrence& o : c->symbols.of(sym).occurrences) {
+    if (!o.assigned) continue;
+    if (line) *line = o.line;
+    if (column) *column = o.column;
+    return 0;
+  }
+  return 1;
+}
+
 }  // namespace platform::svc
