@@ -63,14 +63,13 @@ int sweep_rank(double* x, int n, char* status, double* work, double sing) {
   return rank;
 }
 
-// Replaces the leading block A by a generalised inverse decided on its
-// scaled form S = D^-1/2 A D^-1/2 (D the diagonal of A): the rank is the
-// default sweep's on S, and G = D^-1/2 S+ D^-1/2 with S+ keeping the rank's
-// largest singular values of S. So the rank, the fit and the standard
-// errors of what the data determine do not depend on the units of the
-// parameters, and a matrix of full rank gets its inverse. Returns the rank,
-// or -1 (block untouched) when the decomposition is unavailable or fails.
-int invert_leading_block(double* x, int n, ZSWPN* swpi) {
+// The block's scaled form S = D^-1/2 A D^-1/2 (D the diagonal of A)
+// decomposed: U, V in `inv`, the singular values in sweepwrk, the scales
+// sqrt(D) from sweepwrk + 2n, and the rank as the default sweep decides it
+// on S (pivots above `sing` relative to the unit diagonal), with the
+// statuses. Returns the rank, or -1 (block untouched) when the
+// decomposition is unavailable or fails; otherwise the block is scratch.
+int decompose_scaled(double* x, int n, ZSWPN* swpi) {
   if (!swpi->inv || !swpi->sweepwrk) return -1;
   double* u = swpi->inv;
   double* v = swpi->inv + static_cast<long>(n) * n;
@@ -81,7 +80,22 @@ int invert_leading_block(double* x, int n, ZSWPN* swpi) {
   scale_block(x, n, d, u);
   if (zsvd(n, n, u, v, q, e) != 0) return -1;
   scale_block(x, n, d, nullptr);
-  const int rank = sweep_rank(x, n, swpi->sweepx, e, swpi->sing);
+  return sweep_rank(x, n, swpi->sweepx, e, swpi->sing);
+}
+
+// Replaces the leading block A by the generalised inverse
+// G = D^-1/2 S+ D^-1/2, S+ keeping the rank's largest singular values of S.
+// So the rank, the fit and the standard errors of what the data determine
+// do not depend on the units of the parameters, and a matrix of full rank
+// gets its inverse. Returns the number of values kept (the rank), or -1
+// (block untouched) when the decomposition is unavailable or fails.
+int invert_leading_block(double* x, int n, ZSWPN* swpi) {
+  const int rank = decompose_scaled(x, n, swpi);
+  if (rank < 0) return -1;
+  const double* u = swpi->inv;
+  const double* v = swpi->inv + static_cast<long>(n) * n;
+  double* q = swpi->sweepwrk;
+  const double* d = swpi->sweepwrk + 2 * n;
   int kept = 0;
   for (int i = 0; i < n; ++i) {
     const bool zero = i >= rank || !(q[i] > linalg::kTinyNormal);
@@ -131,4 +145,15 @@ int moore_penrose(double* xpx, int n, zswpptr swpi) {
   if (!swpi || n <= 0 || n > swpi->n) return 0;
   const int kept = invert_leading_block(xpx, n, swpi);
   return kept < 0 ? 0 : kept;
+}
+
+int undetermined_directions(double* xpx, int n, zswpptr swpi, double* directions, double* scales) {
+  if (!swpi || n <= 0 || n > swpi->n) return -1;
+  const int rank = decompose_scaled(xpx, n, swpi);
+  if (rank < 0) return -1;
+  const double* v = swpi->inv + static_cast<long>(n) * n;
+  for (int k = rank; k < n; ++k)
+    for (int j = 0; j < n; ++j) directions[(k - rank) * n + j] = v[j * n + k];
+  std::copy_n(swpi->sweepwrk + 2 * n, n, scales);
+  return n - rank;
 }

@@ -54,6 +54,14 @@ int zswpn(double* xpx, char* singrows, int nest, int nest1, zswpptr swpi);
 // singular values of S as the sweep finds pivots above `sing` in S; returns
 // that number, 0 when the decomposition fails or is unavailable.
 int moore_penrose(double* xpx, int n, zswpptr swpi);
+// The directions the order-n packed matrix A leaves undetermined, decided
+// as moore_penrose decides its rank: returns their number n - rank, or -1
+// when the decomposition fails or is unavailable. The directions go to
+// `directions` as rows of n, unit vectors in the parameters scaled to unit
+// diagonal (theta_j sqrt(a_jj)); the scales sqrt|a_jj| (for a row whose
+// diagonal is negligible, its largest scaled entry) go to `scales`. A is
+// overwritten.
+int undetermined_directions(double* xpx, int n, zswpptr swpi, double* directions, double* scales);
 // wrk[i] = sqrt(max(0, x(i,i))) for i < n; then rows i < min(n, nest1)
 // become correlation form (the debug print first, when switched on).
 void corr(double* xpx, double* wrk, int n, int nest1, zswpptr swpi);

@@ -232,6 +232,7 @@ Matrix scaled_pseudo_inverse(const Matrix& a, int n, int r) {
 // - u, u + 1e-4 w, 1e6 v: nearly collinear but the smallest scaled pivot is
 //   above SINGULAR=, so the sweep and G4 both invert it in full;
 // - u, 0, v: a parameter the model does not use has a zero row.
+// The directions left undetermined are those of S's null space.
 TEST_F(SweepInverseTest, MoorePenroseDecidesTheRankOnTheScaledMatrix) {
   const Matrix u = {1, 2, 3, 4, 5, 6}, v = {2, -1, 0, 1, 3, -2}, w = {1, -1, 1, -1, 1, 1};
   auto times = [](Matrix c, double f) { for (double& x : c) x *= f; return c; };
@@ -259,6 +260,17 @@ TEST_F(SweepInverseTest, MoorePenroseDecidesTheRankOnTheScaledMatrix) {
     for (std::size_t k = 0; k < x.size(); ++k) EXPECT_NEAR(x[k], want[k], 1e-6 * std::fabs(want[k]) + 1e-300) << k;
     for (std::size_t k = 0; c.rank == 3 && k < x.size(); ++k)
       EXPECT_NEAR(x[k], swept[k], 1e-6 * std::fabs(swept[k])) << k;
+    // The directions left undetermined: S z = 0 for unit z, S the scaled matrix.
+    Matrix a = testmat::pack(full, 3), z(9), scales(3);
+    ASSERT_EQ(undetermined_directions(a.data(), 3, swpi, z.data(), scales.data()), 3 - c.rank);
+    for (int k = 0; k < 3 - c.rank; ++k) {
+      EXPECT_NEAR(testmat::dot(&z[3 * k], &z[3 * k], 3), 1.0, 1e-14);
+      for (int i = 0; i < 3; ++i) {
+        double sz = 0;
+        for (int j = 0; j < 3; ++j) sz += full[i * 3 + j] / scales[i] / scales[j] * z[3 * k + j];
+        EXPECT_NEAR(sz, 0.0, 1e-12) << i;
+      }
+    }
   }
 }
 
