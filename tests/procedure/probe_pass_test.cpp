@@ -40,54 +40,50 @@ class ProbePassTest : public EstimationTest {
   }
 };
 
+// The third derivative column of each program: the running sum of x, the
+// previous x (0 first) or x itself; the weight 1/(1 + x) or 1.
 TEST_F(ProbePassTest, AtTheEstimatesItIsTheFitsPassAndElsewhereJtWJ) {
-  const char* programs[] = {
-      "retain s 0; s = s + x; model y = a*exp(-b*x) + c*s;",
-      "retain prev 0; xl = prev; prev = x; model y = a*exp(-b*x) + c*xl;",
-      "array t[2] _temporary_; t[1] = exp(-b*x); t[2] = x; model y = a*t[1] + c*t[2];",
-      "_weight_ = 1/(1 + x); model y = a*exp(-b*x) + c*x;",
+  enum Third { kRunningSum, kPrevious, kItself };
+  const struct Case {
+    const char* program;
+    Third third;
+    bool weighted;
+  } cases[] = {
+      {"retain s 0; s = s + x; model y = a*exp(-b*x) + c*s;", kRunningSum, false},
+      {"retain prev 0; xl = prev; prev = x; model y = a*exp(-b*x) + c*xl;", kPrevious, false},
+      {"array t[2] _temporary_; t[1] = exp(-b*x); t[2] = x; model y = a*t[1] + c*t[2];", kItself, false},
+      {"_weight_ = 1/(1 + x); model y = a*exp(-b*x) + c*x;", kItself, true},
   };
-  for (const char* program : programs) {
-    SCOPED_TRACE(program);
-    std::vector<double> at_estimates, moved, estimates;
-    double sse = 0;
-    long iobs = 0;
-    const double* fit_matrix = nullptr;
-    ASSERT_EQ(run_and_inspect(std::string("proc ruva data=d; by g; parms a=3 b=0.5 c=0.1; ") + program,
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.program);
+    std::vector<double> moved(10, 0.0), estimates;
+    ASSERT_EQ(run_and_inspect(std::string("proc ruva data=d; by g; parms a=3 b=0.5 c=0.1; ") + c.program,
                               second_group_body,
                               [&](RUVACOM* ctx) {
-                                const int p = ctx->nparm;
-                                at_estimates.assign(zisub(p + 1, 0), 0.0);
-                                moved = at_estimates;
-                                estimates.assign(ctx->parm, ctx->parm + p);
-                                sse = ctx->sse, iobs = ctx->iobs, fit_matrix = ctx->xpx;
+                                estimates.assign(ctx->parm, ctx->parm + 3);
+                                const double sse = ctx->sse;
+                                const double* fit_matrix = ctx->xpx;
+                                std::vector<double> at_estimates(10);
                                 EXPECT_EQ(cross_products_at(ctx, ctx->parm, at_estimates.data()), 6);
-                                for (long k = 0; k < zisub(p, 0); ++k)
-                                  EXPECT_NEAR(at_estimates[k], ctx->inverted[k], 1e-12 * std::fabs(ctx->inverted[k]))
-                                      << k;
+                                for (int k = 0; k < 6; ++k)
+                                  EXPECT_NEAR(at_estimates[k], ctx->inverted[k], 1e-12 * std::fabs(ctx->inverted[k]));
                                 const double point[3] = {estimates[0] + 0.5, estimates[1] * 1.2, estimates[2] - 0.1};
                                 EXPECT_EQ(cross_products_at(ctx, point, moved.data()), 6);
-                                EXPECT_EQ(std::vector<double>(ctx->parm, ctx->parm + p), estimates);
-                                EXPECT_EQ(ctx->sse, sse);
-                                EXPECT_EQ(ctx->iobs, iobs);
-                                EXPECT_EQ(ctx->xpx, fit_matrix);
+                                EXPECT_EQ(std::vector<double>(ctx->parm, ctx->parm + 3), estimates);
+                                EXPECT_TRUE(ctx->sse == sse && ctx->iobs == 6 && ctx->xpx == fit_matrix);
                               }),
               0)
         << log_text();
-    // J'WJ at the moved point from the second group's data.
     const double a = estimates[0] + 0.5, b = estimates[1] * 1.2;
     std::vector<double> want(6, 0.0);
-    double s = 0, prev = 0;
+    double sum = 0, previous = 0;
     for (int i = 0; i < 6; ++i) {
-      const double x = kX[1][i], e = std::exp(-b * x);
-      s += x;
-      const std::string text = program;
-      const double third = text.find("retain s") == 0 ? s : text.find("prev") != std::string::npos ? prev : x;
-      const double w = text.find("_weight_") != std::string::npos ? 1 / (1 + x) : 1.0;
-      const double j[3] = {e, -a * x * e, third};
+      const double x = kX[1][i], e = std::exp(-b * x), w = c.weighted ? 1 / (1 + x) : 1.0;
+      sum += x;
+      const double j[3] = {e, -a * x * e, c.third == kRunningSum ? sum : c.third == kPrevious ? previous : x};
       for (int r = 0; r < 3; ++r)
-        for (int c = 0; c <= r; ++c) want[zisub(r, c)] += w * j[r] * j[c];
-      prev = x;
+        for (int s = 0; s <= r; ++s) want[zisub(r, s)] += w * j[r] * j[s];
+      previous = x;
     }
     for (int k = 0; k < 6; ++k) EXPECT_NEAR(moved[k], want[k], 1e-10 * std::fabs(want[k])) << k;
   }
