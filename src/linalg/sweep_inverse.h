@@ -3,8 +3,9 @@
 // scales the matrix by its absolute trace, sweeps the leading rows with the
 // pivoting driver, undoes the scaling and sets the rank and, on request,
 // the determinant; with the Moore-Penrose flag it forms the pseudo-inverse
-// through the singular value decomposition instead, laid out as a sweep
-// would leave it.
+// of the matrix scaled to unit diagonal through the singular value
+// decomposition instead, its rank decided as the sweep decides it, laid out
+// as a sweep would leave it.
 #pragma once
 
 // Print description for the debug print.
@@ -30,7 +31,7 @@ struct ZSWPN {
   double sing;         // the sweep's tolerance; 1e-10 when made
   double det;          // determinant of the full-rank part
   double* inv;         // 2n*n doubles (Moore-Penrose only): U, then V
-  double* sweepwrk;    // 3n doubles: step scratch, singular values, reference diagonal
+  double* sweepwrk;    // 3n doubles: step scratch, singular values, reference diagonal (or scales)
 };
 using zswpptr = ZSWPN*;
 
@@ -48,9 +49,19 @@ void zswpnfr(void* pool, zswpptr swpi);
 // null): nest flags, '1' meaning the row may be swept. Returns 0, or one of
 // the codes above (the matrix is then as it was and rank is 0).
 int zswpn(double* xpx, char* singrows, int nest, int nest1, zswpptr swpi);
-// The pseudo-inverse of the order-n packed matrix; returns the number of
-// singular values kept, 0 when the decomposition fails or is unavailable.
+// The generalised inverse D^-1/2 S+ D^-1/2 of the order-n packed matrix A,
+// S = D^-1/2 A D^-1/2 its scaled form (D the diagonal of A), keeping as many
+// singular values of S as the sweep finds pivots above `sing` in S; returns
+// that number, 0 when the decomposition fails or is unavailable.
 int moore_penrose(double* xpx, int n, zswpptr swpi);
+// The directions the order-n packed matrix A leaves undetermined, decided
+// as moore_penrose decides its rank: returns their number n - rank, or -1
+// when the decomposition fails or is unavailable. The directions go to
+// `directions` as rows of n, unit vectors in the parameters scaled to unit
+// diagonal (theta_j sqrt(a_jj)); the scales sqrt|a_jj| (for a row whose
+// diagonal is negligible, its largest scaled entry) go to `scales`. A is
+// overwritten.
+int undetermined_directions(double* xpx, int n, zswpptr swpi, double* directions, double* scales);
 // wrk[i] = sqrt(max(0, x(i,i))) for i < n; then rows i < min(n, nest1)
 // become correlation form (the debug print first, when switched on).
 void corr(double* xpx, double* wrk, int n, int nest1, zswpptr swpi);

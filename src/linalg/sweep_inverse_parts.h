@@ -3,8 +3,9 @@
 
 #include "linalg/sweep_inverse.h"
 
-// The Moore-Penrose branch of zswpn (no trace scaling): the pseudo-inverse
-// of the leading block, the border rows carried as a sweep would. Returns 0
+// The Moore-Penrose branch of zswpn (no trace scaling): the generalised
+// inverse of moore_penrose for the leading block, the border rows carried
+// as a sweep would. Returns 0
 // or kSwpnNoPseudoInverse; sets rank and, with detflag, det.
 int zswpn_pseudo_inverse(double* xpx, int nest, int nest1, double trace, zswpptr swpi);
 

@@ -400,11 +400,7 @@ void run_observations(RUVACOM* ctx, bool last_sums, linalg::CrossProductBlock* c
   kRuns[n >= 1 && n <= kLargestFixedOrder ? n : 0](ctx, last_sums, cross);
 }
 
-}  // namespace
-
-long ruvass(RUVACOM* ctx) {
-  // A pass that may stand for the last pass forms its sums as well.
-  const bool last_sums = ctx->lastpass || may_stand_for_last_pass(ctx);
+void run_pass(RUVACOM* ctx, bool last_sums) {
   start_pass(ctx, last_sums);
   // The pass's cross products weighted like the observation (all of them
   // without _WGTJPJ_); kept from pass to pass for its storage.
@@ -412,6 +408,19 @@ long ruvass(RUVACOM* ctx) {
   if (ctx->do_der) cross.start(ctx->nparm + 1);
   run_observations(ctx, last_sums, &cross, std::make_integer_sequence<int, kLargestFixedOrder + 1>());
   finish_pass(ctx, &cross);
+}
+
+}  // namespace
+
+long ruvass(RUVACOM* ctx) {
+  // A pass that may stand for the last pass forms its sums as well.
+  const bool last_sums = ctx->lastpass || may_stand_for_last_pass(ctx);
+  run_pass(ctx, last_sums);
   note_latest_pass(ctx, last_sums && !ctx->lastpass);
+  return ctx->iobs;
+}
+
+long pass_off_the_fit(RUVACOM* ctx) {
+  run_pass(ctx, false);
   return ctx->iobs;
 }

@@ -12,6 +12,17 @@ struct RUVACOM;
 // corner sum w r^2, r = y - f.
 long ruvass(RUVACOM* ctx);
 
+// The same pass at a point other than the fit's (the checks after the fit):
+// it forms no last-pass sums and is not kept to stand for another pass.
+long pass_off_the_fit(RUVACOM* ctx);
+
+// The weighted cross products J'WJ of the model's derivatives at `point`
+// (nparm values) into `xpx` (packed, order nparm + 1, the border as the
+// pass forms it) by pass_off_the_fit, whatever the METHOD=; the parameters,
+// the fit's matrix and every sum and count of the context are as they were
+// afterwards. Returns the number of observations used.
+long cross_products_at(RUVACOM* ctx, const double* point, double* xpx);
+
 // Projects the packed symmetric `hess` (order of the optimiser's parameter
 // count) onto the free directions of the active linear constraints.
 void jovfhes(RUVACOM* ctx, double* hess);

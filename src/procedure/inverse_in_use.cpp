@@ -16,11 +16,13 @@ namespace {
 
 std::size_t block_bytes(int n) { return sizeof(double) * static_cast<std::size_t>(n) * (n + 1) / 2; }
 
+}  // namespace
+
 bool has_dependent_parameters(const RUVACOM* ctx) {
   return std::any_of(ctx->parmdf, ctx->parmdf + ctx->nparm, [](char s) { return s != '1'; });
 }
 
-}  // namespace
+double estimability_tolerance(const RUVACOM* ctx) { return std::sqrt(std::max(ctx->epsilon, DBL_EPSILON)); }
 
 void keep_inverted_matrix(RUVACOM* ctx) {
   const int n = ctx->nparm;
@@ -64,6 +66,5 @@ bool estimable(RUVACOM* ctx, const double* g) {
     residual += r * r;
     size += h[j] * scale * h[j] * scale;
   }
-  const double tolerance = std::sqrt(std::max(ctx->epsilon, DBL_EPSILON));
-  return !(std::sqrt(residual) > tolerance * std::sqrt(size));
+  return !(std::sqrt(residual) > estimability_tolerance(ctx) * std::sqrt(size));
 }

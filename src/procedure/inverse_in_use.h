@@ -23,10 +23,17 @@ void keep_whole_inverse(RUVACOM* ctx);
 // The parameter block of G, packed of order nparm.
 double* inverse_in_use(const RUVACOM* ctx);
 
-// True when the data determine the function of the parameters with
-// gradient g (nparm entries): g lies in the row space of A, g'(I - G A) = 0
-// to sqrt(SINGULAR=) relative to |g|, measured with the parameters scaled
-// to unit diagonal of A. Always true for a fit without dependent
+// Some parameter is not estimated (status other than '1').
+bool has_dependent_parameters(const RUVACOM* ctx);
+
+// The relative size below which a function's gradient counts as having no
+// part along the directions the data leave undetermined: sqrt(SINGULAR=).
+double estimability_tolerance(const RUVACOM* ctx);
+
+// True when the data determine, to first order, the function of the
+// parameters with gradient g (nparm entries): g lies in the row space of
+// A, g'(I - G A) = 0 to sqrt(SINGULAR=) relative to |g|, measured with the
+// parameters scaled to unit diagonal of A. Always true for a fit without dependent
 // parameters. Under active constraints g is first projected onto their
 // free directions.
 bool estimable(RUVACOM* ctx, const double* g);

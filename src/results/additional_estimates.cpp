@@ -3,8 +3,8 @@
 // covariance of the parameters), t test and confidence limits, in the
 // AdditionalEstimates table; on request the covariance G V G' of the
 // estimates (ECOV), their correlations (ECORR) and the gradients (EDER).
-// An estimate the data do not determine (inverse_in_use.h) has no standard
-// error, test, limits or covariance.
+// An estimate the data do not determine (inverse_in_use.h,
+// determined_functions.h) has no standard error, test, limits or covariance.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -20,6 +20,7 @@
 #include "procedure/step_memory.h"
 #include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
+#include "results/determined_functions.h"
 #include "results/expression_values.h"
 #include "results/pool_buffer.h"
 #include "results/result_output.h"
@@ -79,8 +80,9 @@ struct Matrices {
 // whose covariances with the others become missing.
 void mark_determined(RUVACOM* ctx, char* determined, double* cov) {
   const int n = ctx->nesti, p = ctx->nparm;
+  for (int i = 0; i < n; ++i) determined[i] = estimable(ctx, ctx->gradesti + static_cast<long>(i) * p) ? 1 : 0;
+  confirm_determined(ctx, ctx->gradestr, ctx->gradeptr, n, determined);
   for (int i = 0; i < n; ++i) {
-    determined[i] = estimable(ctx, ctx->gradesti + static_cast<long>(i) * p) ? 1 : 0;
     if (determined[i]) continue;
     xpmlog(kResultMessages, kMsgNotEstimable, ctx->estilen[i], ctx->estilab[i] ? ctx->estilab[i] : "",
            by_group_phrase(ctx).c_str());

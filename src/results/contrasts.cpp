@@ -3,8 +3,9 @@
 // delta-method covariance G V G' of the rows and W^- its generalised
 // inverse by sweeping; rows that depend on earlier ones lose their pivot
 // and their degree of freedom. One row per statement in the Contrasts table.
-// A statement with a row the data do not determine (inverse_in_use.h) has
-// no test.
+// A statement with a row the data do not determine (inverse_in_use.h,
+// determined_functions.h) has no test.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -19,6 +20,7 @@
 #include "procedure/result_phases.h"
 #include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
+#include "results/determined_functions.h"
 #include "results/expression_values.h"
 #include "results/pool_buffer.h"
 #include "results/result_output.h"
@@ -77,11 +79,17 @@ void contrast_test(RUVACOM* ctx, const double* v, const double* gc, double* cons
   ctx->probf = p < 0 ? missing_value() : p;
 }
 
-// True when the data determine each of the k rows whose gradients start at
-// gc; else a NOTE names contrast i.
-bool determined(RUVACOM* ctx, const double* gc, int k, int i) {
+// Which rows of all the contrasts the data determine.
+void mark_determined(RUVACOM* ctx, char* rows) {
+  for (int r = 0; r < ctx->contnt; ++r) rows[r] = estimable(ctx, ctx->gradcont + static_cast<long>(r) * ctx->nparm);
+  confirm_determined(ctx, ctx->gradcstr, ctx->gradcptr, ctx->contnt, rows);
+}
+
+// True when the data determine each of the k rows of contrast i (flags
+// from mark_determined); else a NOTE names the contrast.
+bool determined(RUVACOM* ctx, const char* rows, int k, int i) {
   for (int r = 0; r < k; ++r) {
-    if (estimable(ctx, gc + static_cast<long>(r) * ctx->nparm)) continue;
+    if (rows[r]) continue;
     xpmlog(kResultMessages, kMsgNotEstimable, ctx->contlen[i], ctx->contlab[i] ? ctx->contlab[i] : "",
            by_group_phrase(ctx).c_str());
     return false;
@@ -89,7 +97,7 @@ bool determined(RUVACOM* ctx, const double* gc, int k, int i) {
   return true;
 }
 
-void print_table(RUVACOM* ctx, const double* v) {
+void print_table(RUVACOM* ctx, const double* v, const char* rows_determined) {
   ResultTable t(ctx->yolman);
   bool done = t.create_table("Contrasts", result_text(kMsgTitle)) && define(&t, ctx) &&
               t.open("Stat.RUVA.Contrasts", nullptr);
@@ -101,7 +109,7 @@ void print_table(RUVACOM* ctx, const double* v) {
     ctx->ddf = statement_number(s, kDfSlot, ctx->estdf);
     const double* gc = ctx->gradcont + static_cast<long>(row) * ctx->nparm;
     contrast_test(ctx, v, gc, ctx->contptr + row, k);
-    if (!determined(ctx, gc, k, i)) ctx->fval = ctx->probf = missing_value();
+    if (!determined(ctx, rows_determined + row, k, i)) ctx->fval = ctx->probf = missing_value();
     done = t.row();
     row += k;
     ++i;
@@ -117,9 +125,11 @@ int ruvacont(RUVACOM* ctx) {
   if (!evaluate_expressions(ctx, "CONTRAST")) return 1012;
   if (ctx->noprint || p < 1) return 0;
   PoolBuffer<double> v(static_cast<long>(p) * (p + 1) / 2);
-  if (!v.get()) ruva_out_of_memory(static_cast<long>(sizeof(double)) * p * (p + 1) / 2);
+  PoolBuffer<char> rows(std::max(ctx->contnt, 1));
+  if (!v.get() || !rows.get()) ruva_out_of_memory(static_cast<long>(sizeof(double)) * p * (p + 1) / 2 + ctx->contnt);
   gradient_matrix(ctx, ctx->gradcstr, ctx->gradcptr, ctx->contnt, ctx->gradcont);
   parameter_covariance(ctx, v.get());
-  print_table(ctx, v.get());
+  mark_determined(ctx, rows.get());
+  print_table(ctx, v.get(), rows.get());
   return 0;
 }

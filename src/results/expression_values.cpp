@@ -20,7 +20,7 @@ constexpr int kMsgNotEvaluated = 603, kMsgLabel = 38;
 constexpr int kRunFailed = 3;  // nlexec: this and above, the run failed
 }  // namespace
 
-bool evaluate_expressions(RUVACOM* ctx, const char* kind) {
+bool run_expressions(RUVACOM* ctx) {
   // Derivatives are formed, and the run is no last pass: it neither reports
   // run errors nor executes PUT.
   const double model = ctx->model;
@@ -42,6 +42,11 @@ bool evaluate_expressions(RUVACOM* ctx, const char* kind) {
   }
   ctx->model = model;
   ctx->lastpass = lastpass;
+  return ok;
+}
+
+bool evaluate_expressions(RUVACOM* ctx, const char* kind) {
+  const bool ok = run_expressions(ctx);
   if (!ok) xpmlog(kResultMessages, kMsgNotEvaluated, kind);
   return ok;
 }

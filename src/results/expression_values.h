@@ -14,6 +14,8 @@ struct STMT;
 // at the current estimates. False when a run fails; message 305/603 names
 // `kind` ("ESTIMATE" or "CONTRAST").
 bool evaluate_expressions(RUVACOM* ctx, const char* kind);
+// The same run at the current parameters, without the message.
+bool run_expressions(RUVACOM* ctx);
 
 // The rows by nparm gradient matrix G (row-major) from the derivative
 // record and its value cells; a row with a missing derivative is all zero.

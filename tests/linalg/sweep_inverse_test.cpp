@@ -198,6 +198,75 @@ TEST_F(SweepInverseTest, MoorePenroseMarksTheDependentRowNotTheLast) {
   for (std::size_t k = 0; k < x.size(); ++k) EXPECT_NEAR(x[k], want[k], 1e-12 * std::fabs(want[0])) << k;
 }
 
+// The cross products of columns given as rows of `cols` (each of length m).
+Matrix cross_products(const std::vector<Matrix>& cols, int m) {
+  const int n = static_cast<int>(cols.size());
+  Matrix full(n * n);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j) full[i * n + j] = testmat::dot(cols[i].data(), cols[j].data(), m);
+  return full;
+}
+
+// D^-1/2 S+ D^-1/2 for S = D^-1/2 A D^-1/2 (D the diagonal of A, 1 where
+// it is 0), S+ from LAPACK, packed.
+Matrix scaled_pseudo_inverse(const Matrix& a, int n) {
+  Matrix d(n), s(n * n);
+  for (int i = 0; i < n; ++i) d[i] = a[i * n + i] > 0 ? std::sqrt(a[i * n + i]) : 1.0;
+  for (int i = 0; i < n * n; ++i) s[i] = a[i] / d[i / n] / d[i % n];
+  Matrix g = lapack_pseudo_inverse(s, n);
+  for (int i = 0; i < n * n; ++i) g[i] /= d[i / n] * d[i % n];
+  return testmat::pack(g, n);
+}
+
+// The rank is decided on the matrix scaled to unit diagonal, as the sweep
+// judges its pivots, so that the units of a parameter do not matter:
+// - u, 1e-6 u, 1e8 v: the second column repeats the first in other units;
+//   rank 2 (the unscaled singular values are 1e28 apart);
+// - u, u + 1e-4 w, 1e6 v: nearly collinear but the smallest scaled pivot is
+//   above SINGULAR=, so the sweep and G4 both invert it in full;
+// - u, 0, v: a parameter the model does not use has a zero row.
+// The directions left undetermined are those of S's null space.
+TEST_F(SweepInverseTest, MoorePenroseDecidesTheRankOnTheScaledMatrix) {
+  const Matrix u = {1, 2, 3, 4, 5, 6}, v = {2, -1, 0, 1, 3, -2}, w = {1, -1, 1, -1, 1, 1};
+  auto times = [](Matrix c, double f) { for (double& x : c) x *= f; return c; };
+  Matrix near = u;
+  for (int i = 0; i < 6; ++i) near[i] += 1e-4 * w[i];
+  const struct Case {
+    std::vector<Matrix> cols;
+    int rank;
+    const char* sweepx;
+  } cases[] = {{{u, times(u, 1e-6), times(v, 1e8)}, 2, "101"},
+               {{u, near, times(v, 1e6)}, 3, "111"},
+               {{u, Matrix(6, 0.0), v}, 2, "101"}};
+  ZSWPN* swpi = make(3, 1);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sweepx);
+    const Matrix full = cross_products(c.cols, 6);
+    Matrix x = testmat::pack(full, 3), swept = x;
+    ASSERT_EQ(invert(swpi, x, 3, 3), 0);
+    EXPECT_EQ(swpi->rank, c.rank);
+    EXPECT_EQ(std::string(swpi->sweepx, 3), c.sweepx);
+    ZSWPN* plain = make(3);
+    ASSERT_EQ(invert(plain, swept, 3, 3), 0);
+    EXPECT_EQ(plain->rank, c.rank) << "the default sweep's rank";
+    const Matrix want = scaled_pseudo_inverse(full, 3);
+    for (std::size_t k = 0; k < x.size(); ++k) EXPECT_NEAR(x[k], want[k], 1e-6 * std::fabs(want[k]) + 1e-300) << k;
+    for (std::size_t k = 0; c.rank == 3 && k < x.size(); ++k)
+      EXPECT_NEAR(x[k], swept[k], 1e-6 * std::fabs(swept[k])) << k;
+    // The directions left undetermined: S z = 0 for unit z, S the scaled matrix.
+    Matrix a = testmat::pack(full, 3), z(9), scales(3);
+    ASSERT_EQ(undetermined_directions(a.data(), 3, swpi, z.data(), scales.data()), 3 - c.rank);
+    for (int k = 0; k < 3 - c.rank; ++k) {
+      EXPECT_NEAR(testmat::dot(&z[3 * k], &z[3 * k], 3), 1.0, 1e-14);
+      for (int i = 0; i < 3; ++i) {
+        double sz = 0;
+        for (int j = 0; j < 3; ++j) sz += full[i * 3 + j] / scales[i] / scales[j] * z[3 * k + j];
+        EXPECT_NEAR(sz, 0.0, 1e-12) << i;
+      }
+    }
+  }
+}
+
 // A pool that records every block and delivers it uncleared: zswpnfr must
 // hand back exactly the blocks zswpnsu took, each with the length it was
 // taken with (never a pointer the record did not set), and the bytes

@@ -3,7 +3,8 @@
 // the Puromycin fit, with ECOV, ECORR and EDER, against the delta method
 // worked here from J'J; CONTRAST F tests of linear hypotheses on a linear
 // model against the closed form through LAPACK, and of nonlinear ones
-// against the delta-method Wald F.
+// against the delta-method Wald F; functions the data determine only to
+// first order are refused.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -267,6 +268,63 @@ TEST_F(EstimatesTest, DependentParametersGiveTheReparametrisedFit) {
     }
     EXPECT_NEAR(h, 2, 1e-9);
     EXPECT_NEAR(tangent, 2, 1e-9);
+  }
+}
+
+// (a+b)*1e-2*conc/(K*1e2+conc) determines a + b and K only. a*b and
+// a^2 + b^2 change along a - b although, at a = b (where G4's minimum-norm
+// steps leave them), their gradients lie in the row space: both are refused,
+// with G4 and without. Functions of a + b and K keep R's standard errors
+// (nls on V*1e-2*conc/(K*1e2+conc): SE(V) 694.7146, SE(K) 8.280922e-5).
+TEST_F(EstimatesTest, FunctionsThatChangeWhereTheFitDoesNotAreNotDetermined) {
+  for (const std::string options : {"", " g4"}) {
+    SCOPED_TRACE(options);
+    json_.str("");
+    ASSERT_EQ(fit(results_test::kPuromycin,
+                  "proc ruva data=d" + options +
+                      "; parms a=1e4 b=1e4 K=5e-4; model rate = (a+b)*1e-2*conc/(K*1e2+conc);"
+                      " estimate 'ab' a*b; estimate 'squares' a**2+b**2; estimate 'a+b' a+b;"
+                      " estimate 'twice' 2*(a+b); estimate 'K' K; contrast 'ab' a*b - 1e8;"
+                      " contrast 'a+b' a+b - 21000;"),
+              0)
+        << log_text();
+    const Json add = table("AdditionalEstimates"), con = table("Contrasts");
+    for (int i : {0, 1})
+      for (const char* c : {"StandardError", "tValue", "Probt", "Lower", "Upper"})
+        EXPECT_TRUE(cell(add, i, c).is_null()) << i << " " << c;
+    EXPECT_NE(log_text().find("ESTIMATE 'ab' is not estimable"), std::string::npos);
+    EXPECT_NE(log_text().find("ESTIMATE 'squares' is not estimable"), std::string::npos);
+    EXPECT_TRUE(cell(con, 0, "FValue").is_null());
+    const double se = 694.7146;
+    EXPECT_NEAR(number(add, 2, "StandardError"), se, 1e-6 * se);
+    EXPECT_NEAR(number(add, 3, "StandardError"), 2 * se, 2e-6 * se);
+    EXPECT_NEAR(number(add, 4, "StandardError"), 8.280922e-5, 1e-5 * 8.280922e-5);
+    const double f = std::pow((number(add, 2, "Estimate") - 21000) / number(add, 2, "StandardError"), 2);
+    EXPECT_NEAR(number(con, 1, "FValue"), f, 1e-9 * f);
+  }
+}
+
+// a*c*conc/(K+conc) determines only the product, and the directions it
+// leaves undetermined bend with the parameters: a*c and functions of it
+// keep the standard errors of the fit with Vm = a*c (the delta method from
+// J'J here); a and a/c are refused.
+TEST_F(EstimatesTest, AProductTheModelDeterminesKeepsItsStandardError) {
+  for (const std::string options : {"", " g4"}) {
+    SCOPED_TRACE(options);
+    json_.str("");
+    ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d" + options +
+                                                "; parms a=10 c=20 K=0.05; model rate = a*c*conc/(K+conc);"
+                                                " estimate 'ac' a*c; estimate 'ac+K' 2*a*c + K;"
+                                                " estimate 'a' a; estimate 'a/c' a/c;"),
+              0)
+        << log_text();
+    const Json pe = table("ParameterEstimates"), add = table("AdditionalEstimates");
+    const std::vector<double> v = puromycin_covariance(number(add, 0, "Estimate"), number(pe, 2, "Estimate"));
+    EXPECT_NEAR(number(add, 0, "StandardError"), std::sqrt(v[0]), 1e-8 * std::sqrt(v[0]));
+    const double twice = std::sqrt(4 * v[0] + 4 * v[1] + v[2]);
+    EXPECT_NEAR(number(add, 1, "StandardError"), twice, 1e-8 * twice);
+    EXPECT_TRUE(cell(add, 2, "StandardError").is_null());
+    EXPECT_TRUE(cell(add, 3, "StandardError").is_null());
   }
 }
 

@@ -4,8 +4,9 @@
 // parameter reproducing its row; the Puromycin fit's
 // estimates, standard errors and Wald limits, its uncorrected analysis of
 // variance against closed forms and its correlation worked by hand, also
-// with Vm written as a + b under G4; the tables in both the JSON stream and
-// the listing.
+// with Vm written as a + b under G4, in units far apart and nearly
+// collinear against R's nls; the tables in both the JSON stream and the
+// listing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -203,6 +204,43 @@ TEST_F(PuromycinFit, G4UnderAnActiveBoundFlagsTheDependentParameter) {
   EXPECT_NEAR(number(t[0], 0, "Estimate") + number(t[0], 1, "Estimate"), number(t[1], 0, "Estimate"), 1e-6);
   EXPECT_TRUE(cell(t[0], 1, "StdErr").is_null());
   EXPECT_NEAR(number(t[0], 0, "StdErr"), number(t[1], 0, "StdErr") / 2, 1e-9 * number(t[1], 0, "StdErr"));
+}
+
+// G4 decides which directions the data determine on the matrix scaled to
+// unit diagonal, so the units of a parameter do not matter. R's nls on
+// V*1e-2*conc/(K*1e2+conc): SSE 1195.449, V = 21268.36 (SE 694.7146),
+// K = 6.412103e-4 (SE 8.280922e-5). A nearly collinear model the sweep finds
+// of full rank is of full rank under G4 too, with the default's results
+// (R on the same model: SSE 1030.577, SE(a+b) 16.34780, SE(K) 0.01154036).
+TEST_F(PuromycinFit, G4GivesTheSameFitInAnyUnitsAndInvertsWhatTheSweepInverts) {
+  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d g4; parms a=1e4 b=1e4 K=5e-4;"
+                                          " model rate = (a+b)*1e-2*conc/(K*1e2+conc);"
+                                          " estimate 'a+b' a+b; estimate 'K' K;"),
+            0)
+      << log_text();
+  Json add = tables("AdditionalEstimates").back();
+  EXPECT_NEAR(number(tables("ANOVA").back(), 1, "SS"), 1195.449, 5e-4);
+  EXPECT_GE(lre(number(add, 0, "Estimate"), 21268.36), 6.0);
+  EXPECT_GE(lre(number(add, 0, "StandardError"), 694.7146), 6.0);
+  EXPECT_GE(lre(number(add, 1, "Estimate"), 6.412103e-4), 5.0);
+  EXPECT_GE(lre(number(add, 1, "StandardError"), 8.280922e-5), 5.0);
+  EXPECT_GE(lre(number(tables("ParameterEstimates").back(), 2, "StdErr"), 8.280922e-5), 5.0);
+  for (const char* g4 : {"", " g4"}) {
+    SCOPED_TRACE(g4);
+    ASSERT_EQ(fit(results_test::kPuromycin, std::string("proc ruva data=d") + g4 +
+                                               "; parms a=100 b=100 K=0.05;"
+                                               " model rate = (a + b*(1+1e-4*conc))*conc/(K+conc);"
+                                               " estimate 'a+b' a+b; estimate 'K' K;"),
+              0)
+        << log_text();
+    const Json anova = tables("ANOVA").back(), pe = tables("ParameterEstimates").back();
+    add = tables("AdditionalEstimates").back();
+    EXPECT_NEAR(number(anova, 1, "SS"), 1030.577, 5e-4);
+    EXPECT_EQ(cell(anova, 1, "DF"), 9);
+    EXPECT_GE(lre(number(add, 0, "StandardError"), 16.34780), 5.5);
+    EXPECT_GE(lre(number(add, 1, "StandardError"), 0.01154036), 5.5);
+    EXPECT_EQ(number(pe, 2, "StdErr"), number(add, 1, "StandardError"));
+  }
 }
 
 }  // namespace
