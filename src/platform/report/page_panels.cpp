@@ -23,11 +23,13 @@ constexpr int kPadding = 100;
 // screen the body's 70 rem hold 75 em of the 0.93 rem tables.
 constexpr int kPageWidth = 6400;
 
+// The least width the browser can give the column: labels and texts wrap
+// at blanks, numbers do not wrap.
 int estimated_width(const ColumnSpec& column, const std::vector<std::string>& cells) {
+  const bool text = style_of(column).kind == ColumnStyle::Text;
   int widest = 0;
-  for (const std::string& c : cells) widest = std::max(widest, static_cast<int>(display_width(c)));
-  // Column labels wrap at blanks and numbers do not; a text cell is counted
-  // whole, as the listing counts it, though the browser may wrap it.
+  for (const std::string& c : cells)
+    widest = std::max(widest, text ? longest_word(c) : static_cast<int>(display_width(c)));
   const std::string label = column.label.empty() ? column.name : column.label;
   return std::max(widest * kCellChar, longest_word(label) * kLabelChar) + kPadding;
 }
