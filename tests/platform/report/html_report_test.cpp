@@ -167,6 +167,20 @@ std::string whole_page(const std::vector<platform::OutputItem>& items, const std
          "<main>\n" + body + "</main>\n</body>\n</html>\n";
 }
 
+// Texts wrap at blanks in the browser: a long reason needs no panel of its own.
+TEST(ReportPage, ATableWhoseTextWrapsStaysWhole) {
+  platform::OutputItem item;
+  item.kind = "table", item.name = "ConvergenceStatus";
+  platform::ColumnSpec status, reason;
+  status.name = "Status", reason.name = "Reason", reason.data_type = platform::kTypeChars, reason.width = 400;
+  item.columns = {status, reason};
+  std::string text;
+  for (int i = 0; i < 30; ++i) text += "converged ";
+  item.rows = {{platform::Cell::of_number(1), platform::Cell::of_text(text)}};
+  const std::string html = platform::report::output_html(item, "t");
+  EXPECT_EQ(occurrences(html, "<table"), 1) << html;
+}
+
 TEST(ReportPage, WrittenOutputByOutputItEqualsThePageAssembledWhole) {
   // Two steps: outputs before, in and after two BY groups with a title
   // that changes, then a step without BY groups.
