@@ -82,8 +82,13 @@ TEST(HeaderSpans, TheReportSpansThePairsWithHeaderCells) {
   EXPECT_NE(row.find("<td colspan=\"1\"></td><th scope=\"colgroup\" class=\"group\" colspan=\"2\">Kind 0 "),
             std::string::npos)
       << row;
-  for (int k = 1; k < 4; ++k)
-    EXPECT_NE(row.find("colspan=\"2\">Kind " + std::to_string(k)), std::string::npos) << row;
+  // The table is wider than the page: each group spans its pair once, in
+  // whichever panel holds it.
+  for (int k = 1; k < 4; ++k) {
+    const std::string group = "colspan=\"2\">Kind " + std::to_string(k);
+    EXPECT_NE(html.find(group), std::string::npos) << html;
+    EXPECT_EQ(html.find(group), html.rfind(group)) << html;
+  }
 }
 
 TEST(HeaderSpans, AnAttributeWithoutItsColumnsDrawsNothing) {

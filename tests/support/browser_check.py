@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Loads an HTML file in headless Chromium through chromedriver and reports
 console errors, requests for anything but the file itself and inline data,
-and whether the screenshot is blank. Prints one JSON object.
+whether the screenshot is blank, and the boxes wider than the page (any
+table's box, or the page itself, that scrolls sideways) on a 1280-pixel
+screen and in print on A4 paper. Prints one JSON object.
 
 Exit status: 0 when the page passes, 1 when it does not, 77 when no browser
 or driver is installed (the caller skips)."""
@@ -36,6 +38,31 @@ def call(port, method, path, body=None):
                                  headers={"Content-Type": "application/json"})
     with urllib.request.urlopen(req, timeout=60) as r:
         return json.loads(r.read().decode())["value"]
+
+
+# The boxes that scroll sideways: the page's and those of its tables.
+OVERFLOW = """
+const wide = [];
+const page = document.documentElement;
+if (page.scrollWidth > page.clientWidth) wide.push(['page', page.scrollWidth, page.clientWidth]);
+for (const box of document.querySelectorAll('.table-wrap, table'))
+  if (box.scrollWidth > box.clientWidth) wide.push([box.id || box.className || 'table', box.scrollWidth, box.clientWidth]);
+return wide;
+"""
+# A4 portrait less the print style sheet's 12 mm margins, in CSS pixels
+# (96 to the inch); Letter is wider.
+PRINT_WIDTH = round((210 - 2 * 12) / 25.4 * 96)
+
+
+def overflow_in_print(port, session):
+    """The wide boxes of the page laid out as print lays it out on A4."""
+    def cdp(cmd, params):
+        call(port, "POST", f"/session/{session}/goog/cdp/execute", {"cmd": cmd, "params": params})
+    cdp("Emulation.setEmulatedMedia", {"media": "print"})
+    cdp("Emulation.setScrollbarsHidden", {"hidden": True})
+    cdp("Emulation.setDeviceMetricsOverride", {"width": PRINT_WIDTH, "height": 1100, "deviceScaleFactor": 1,
+                                               "mobile": False})
+    return call(port, "POST", f"/session/{session}/execute/sync", {"script": OVERFLOW, "args": []})
 
 
 def free_port():
@@ -104,6 +131,8 @@ def main():
             console = call(port, "POST", f"/session/{session}/se/log", {"type": "browser"})
             network = call(port, "POST", f"/session/{session}/se/log", {"type": "performance"})
             shot = base64.b64decode(call(port, "GET", f"/session/{session}/screenshot"))
+            wide_on_screen = call(port, "POST", f"/session/{session}/execute/sync", {"script": OVERFLOW, "args": []})
+            wide_in_print = overflow_in_print(port, session)
         finally:
             call(port, "DELETE", f"/session/{session}")
     finally:
@@ -124,9 +153,11 @@ def main():
             if network_url or (from_page and not url.startswith(("file://", "data:"))):
                 requests.append(url)
     rows = png_distinct_rows(shot)
-    result = {"console_errors": errors, "external_requests": requests, "distinct_rows": rows}
+    result = {"console_errors": errors, "external_requests": requests, "distinct_rows": rows,
+              "wide_on_screen": wide_on_screen, "wide_in_print": wide_in_print}
     print(json.dumps(result))
-    return 0 if not errors and not requests and rows > 20 else 1
+    fits = not wide_on_screen and not wide_in_print
+    return 0 if not errors and not requests and rows > 20 and fits else 1
 
 
 if __name__ == "__main__":

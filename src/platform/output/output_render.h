@@ -24,5 +24,7 @@ std::string by_text(const std::vector<ByValue>& by);
 std::string by_line(const std::vector<ByValue>& by, int linesize, char rule);
 // Breaks text into lines of at most `width` columns at blanks.
 std::vector<std::string> wrap_text(const std::string& text, int width);
+// The columns of the widest blank-separated word of `text`.
+int longest_word(const std::string& text);
 
 }  // namespace platform

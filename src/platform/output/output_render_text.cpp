@@ -2,6 +2,7 @@
 
 #include "platform/output/output_render_columns.h"
 #include "platform/output/output_render_header_spans.h"
+#include "platform/output/output_render_panels.h"
 #include "platform/output/output_render.h"
 #include "platform/listing/print_file.h"
 #include "platform/listing/visible_text.h"
@@ -22,16 +23,6 @@ struct GridColumn {
 // Widths here are terminal columns, as display_width counts them: text
 // with accents or wide characters lines up as ASCII does.
 int columns(std::string_view text) { return static_cast<int>(display_width(text)); }
-
-int longest_word(const std::string& text) {
-  int longest = 0;
-  for (std::size_t start = 0; start <= text.size();) {
-    const std::size_t blank = std::min(text.find(' ', start), text.size());
-    longest = std::max(longest, columns(std::string_view(text).substr(start, blank - start)));
-    start = blank + 1;
-  }
-  return longest;
-}
 
 std::string repeated(int n, char c = ' ') { return std::string(static_cast<std::size_t>(std::max(n, 0)), c); }
 
@@ -70,41 +61,12 @@ GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cel
   return g;
 }
 
-// Splits the columns into panels that fit the line; leading text columns
-// are repeated in every panel when they take at most half the line. The
-// columns under one header group stay in one panel when they fit a line.
+// The panels of the listing: widths in columns, kGap blanks between them.
 std::vector<std::vector<std::size_t>> panels(const std::vector<GridColumn>& cols, const std::vector<HeaderSpan>& spans,
                                              int linesize) {
-  std::vector<std::size_t> ids;
-  int id_width = 0;
-  for (std::size_t i = 0; i + 1 < cols.size() && cols[i].left; ++i) {
-    ids.push_back(i);
-    id_width += cols[i].width + kGap;
-  }
-  if (id_width > linesize / 2) {
-    ids.clear();
-    id_width = 0;
-  }
-  std::vector<std::size_t> unit_end(cols.size());
-  for (std::size_t i = 0; i < cols.size(); ++i) unit_end[i] = i;
-  for (const HeaderSpan& s : spans)
-    if (s.first >= ids.size() && s.last < cols.size()) unit_end[s.first] = s.last;
-  std::vector<std::vector<std::size_t>> out;
-  std::vector<std::size_t> current = ids;
-  int used = id_width;
-  for (std::size_t i = ids.size(); i < cols.size(); ++i) {
-    int need = current.empty() ? -kGap : 0;
-    for (std::size_t j = i; j <= unit_end[i]; ++j) need += cols[j].width + kGap;
-    if (current.size() > ids.size() && used + need > linesize) {
-      out.push_back(current);
-      current = ids;
-      used = id_width;
-    }
-    used += cols[i].width + (current.empty() ? 0 : kGap);
-    current.push_back(i);
-  }
-  if (current.size() > ids.size() || out.empty()) out.push_back(current);
-  return out;
+  std::vector<PanelColumn> widths;
+  for (const GridColumn& c : cols) widths.push_back({c.width, c.left});
+  return table_panels(widths, spans, linesize, kGap);
 }
 
 class TableWriter {
@@ -241,6 +203,16 @@ void render_message(const OutputItem& item, PrintFile& print) {
 }
 
 }  // namespace
+
+int longest_word(const std::string& text) {
+  int longest = 0;
+  for (std::size_t start = 0; start <= text.size();) {
+    const std::size_t blank = std::min(text.find(' ', start), text.size());
+    longest = std::max(longest, columns(std::string_view(text).substr(start, blank - start)));
+    start = blank + 1;
+  }
+  return longest;
+}
 
 std::vector<std::string> wrap_text(const std::string& text, int width) {
   std::vector<std::string> lines;

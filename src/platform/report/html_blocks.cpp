@@ -1,8 +1,11 @@
 #include "platform/report/html_blocks.h"
 
+#include <algorithm>
+
 #include "platform/output/output_render_columns.h"
 #include "platform/output/output_render_header_spans.h"
 #include "platform/report/html_report.h"
+#include "platform/report/page_panels.h"
 
 namespace platform::report {
 namespace {
@@ -21,54 +24,75 @@ std::string notes_html(const OutputItem& item) {
   return h;
 }
 
-// The header groups as a row of cells spanning their columns, blank
-// cells over the others; empty when the table has none.
-std::string header_group_row(const OutputItem& item) {
-  const std::vector<HeaderSpan> spans = header_spans(item);
-  if (spans.empty()) return {};
-  std::string h = "<tr>";
-  std::size_t c = 0;
+// The header groups over the panel's columns `ids` that show a group's
+// columns whole, blank cells over the others; empty when there are none.
+std::string header_group_row(const std::vector<HeaderSpan>& spans, const std::vector<std::size_t>& ids) {
+  auto blank = [](std::size_t n) { return "<td colspan=\"" + std::to_string(n) + "\"></td>"; };
+  std::string h;
+  std::size_t k = 0;  // the panel's columns before k have their cell
   for (const HeaderSpan& s : spans) {
-    if (s.first < c) continue;
-    if (s.first > c) h += "<td colspan=\"" + std::to_string(s.first - c) + "\"></td>";
-    h += "<th scope=\"colgroup\" class=\"group\" colspan=\"" + std::to_string(s.last - s.first + 1) + "\">" +
-         html_escape(s.text) + "</th>";
-    c = s.last + 1;
+    const std::size_t first = std::find(ids.begin(), ids.end(), s.first) - ids.begin();
+    const std::size_t n = s.last - s.first + 1;
+    if (first < k || first + n > ids.size() || ids[first + n - 1] != s.last) continue;
+    if (first > k) h += blank(first - k);
+    h += "<th scope=\"colgroup\" class=\"group\" colspan=\"" + std::to_string(n) + "\">" + html_escape(s.text) + "</th>";
+    k = first + n;
   }
-  if (c < item.columns.size()) h += "<td colspan=\"" + std::to_string(item.columns.size() - c) + "\"></td>";
-  return h + "</tr>";
+  if (h.empty()) return {};
+  if (k < ids.size()) h += blank(ids.size() - k);
+  return "<tr>" + h + "</tr>";
 }
 
-std::string table_html(const OutputItem& item, const std::string& id) {
-  // A wide table scrolls inside its own box rather than widening the page.
-  std::string h = "<div class=\"table-wrap\">\n<table id=\"" + id + "\">\n<caption>" +
-                  html_escape(output_caption(item)) + "</caption>\n";
-  // Cells formatted as the listing shows them, column by column.
-  std::vector<std::vector<std::string>> cells(item.columns.size());
+// Each column's cells as the listing shows them, blank where a row lacks it.
+std::vector<std::vector<std::string>> table_cells(const OutputItem& item) {
+  std::vector<std::vector<std::string>> cells(item.columns.size(), std::vector<std::string>(item.rows.size()));
   for (std::size_t c = 0; c < item.columns.size(); ++c) {
     std::vector<const Cell*> column;
-    for (const auto& row : item.rows) column.push_back(c < row.size() ? &row[c] : nullptr);
-    bool complete = true;
-    for (const Cell* cell : column) complete = complete && cell;
-    if (complete) cells[c] = format_cells(item.columns[c], column);
+    for (const auto& row : item.rows)
+      if (c < row.size()) column.push_back(&row[c]);
+    if (column.size() < item.rows.size()) continue;
+    const std::vector<std::string> shown = format_cells(item.columns[c], column);
+    for (std::size_t r = 0; r < shown.size(); ++r) cells[c][r] = trimmed(shown[r]);
   }
-  h += "<thead>" + header_group_row(item) + "<tr>";
-  for (const ColumnSpec& c : item.columns) {
-    const std::string label = c.label.empty() ? c.name : c.label;
-    h += std::string("<th scope=\"col\"") + (numeric(c) ? " class=\"num\"" : "") + ">" + html_escape(label) + "</th>";
+  return cells;
+}
+
+// One panel: the table of the columns `ids`.
+std::string panel_html(const OutputItem& item, const std::vector<std::vector<std::string>>& cells,
+                       const std::vector<HeaderSpan>& spans, const std::vector<std::size_t>& ids,
+                       const std::string& attributes, const std::string& caption) {
+  std::string h = "<table" + attributes + ">\n<caption>" + html_escape(caption) + "</caption>\n";
+  h += "<thead>" + header_group_row(spans, ids) + "<tr>";
+  for (std::size_t c : ids) {
+    const ColumnSpec& column = item.columns[c];
+    const std::string label = column.label.empty() ? column.name : column.label;
+    h += std::string("<th scope=\"col\"") + (numeric(column) ? " class=\"num\"" : "") + ">" + html_escape(label) + "</th>";
   }
   h += "</tr></thead>\n<tbody>\n";
   for (std::size_t r = 0; r < item.rows.size(); ++r) {
     h += "<tr>";
-    for (std::size_t c = 0; c < item.columns.size(); ++c) {
-      const std::string text = r < cells[c].size() ? trimmed(cells[c][r]) : "";
+    for (std::size_t c : ids) {
       const bool head = c == 0 && !numeric(item.columns[c]);
       h += std::string(head ? "<th scope=\"row\"" : "<td") + (numeric(item.columns[c]) ? " class=\"num\"" : "") + ">" +
-           html_escape(text) + (head ? "</th>" : "</td>");
+           html_escape(cells[c][r]) + (head ? "</th>" : "</td>");
     }
     h += "</tr>\n";
   }
-  return h + "</tbody>\n</table>\n</div>\n" + notes_html(item);
+  return h + "</tbody>\n</table>\n";
+}
+
+// A table wider than the page comes in panels, each repeating the row
+// labels; the box scrolls only on a screen narrower than the panels.
+std::string table_html(const OutputItem& item, const std::string& id) {
+  const std::vector<std::vector<std::string>> cells = table_cells(item);
+  const std::vector<HeaderSpan> spans = header_spans(item);
+  const std::vector<std::vector<std::size_t>> panels = page_panels(item, cells, spans);
+  const std::string caption = output_caption(item);
+  std::string h = "<div class=\"table-wrap\">\n";
+  for (std::size_t p = 0; p < panels.size(); ++p)
+    h += p == 0 ? panel_html(item, cells, spans, panels[p], " id=\"" + id + "\"", caption)
+                : panel_html(item, cells, spans, panels[p], " class=\"continued\"", caption + " (continued)");
+  return h + "</div>\n" + notes_html(item);
 }
 
 std::string factoid_html(const OutputItem& item, const std::string& id) {

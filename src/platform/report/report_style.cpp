@@ -19,12 +19,13 @@ a { color: #0b5394; }
 .titles p { margin: 0.1rem 0; }
 .table-wrap { overflow-x: auto; max-width: 100%; }
 table { border-collapse: collapse; margin: 1.2rem 0 0.4rem; font-size: 0.93rem; }
+table.continued { margin-top: 0.8rem; }
 caption { caption-side: top; text-align: left; font-weight: bold; padding-bottom: 0.3rem; }
-th, td { padding: 0.15rem 0.6rem; border-bottom: 1px solid #dddddd; vertical-align: top; }
+th, td { padding: 0.15em 0.5em; border-bottom: 1px solid #dddddd; vertical-align: top; }
 thead th { border-bottom: 2px solid #333333; text-align: left; font-weight: bold; }
 tbody th { text-align: left; font-weight: normal; }
 .num { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
-thead th.num { text-align: right; }
+thead th.num { text-align: right; white-space: normal; }
 thead th.group { text-align: center; border-bottom: 1px solid #333333; font-weight: normal; }
 thead td { border-bottom: none; }
 table.facts th { font-weight: normal; color: #333333; }
@@ -33,8 +34,10 @@ p.message { font-family: "DejaVu Sans Mono", monospace; font-size: 0.9rem; margi
 figure { margin: 1.5rem 0; }
 figure svg { max-width: 100%; height: auto; display: block; }
 figcaption { font-size: 0.9rem; color: #444444; margin-top: 0.3rem; }
+@page { margin: 12mm; }
 @media print {
   body { max-width: none; padding: 0; font-size: 10pt; }
+  table { font-size: 8pt; }
   nav.toc { break-after: page; background: none; }
   a { color: inherit; text-decoration: none; }
   h2, h3 { break-after: avoid; }

@@ -10,10 +10,22 @@
 #include "platform/graphs/graph_fixture.h"
 #include "platform/report/html_blocks.h"
 #include "platform/report/report_style.h"
+#include "support/ruva_command.h"
 
 namespace {
 
 using ReportTest = GraphTest;
+
+// Loads the page in headless Chromium (tests/support/browser_check.py): 0
+// when it passes, 77 when no browser is installed; `result` says what it saw.
+int browser_check(const std::string& file, std::string* result) {
+  const std::string command = std::string("python3 '") + RUVA_SOURCE_DIR + "/tests/support/browser_check.py' '" + file + "'";
+  FILE* out = popen(command.c_str(), "r");
+  if (!out) return -1;
+  for (char buf[512]; fgets(buf, sizeof buf, out);) *result += buf;
+  const int status = pclose(out);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 TEST_F(ReportTest, TablesAndGraphsStandUnderStepAndByHeadingsAndOpenInABrowser) {
   auto group = [](const char* site) {
@@ -44,13 +56,45 @@ TEST_F(ReportTest, TablesAndGraphsStandUnderStepAndByHeadingsAndOpenInABrowser) 
 
   const std::string file = (dir_ / "report.html").string();
   std::ofstream(file) << page;
-  const std::string command = std::string("python3 '") + RUVA_SOURCE_DIR + "/tests/support/browser_check.py' '" + file + "'";
-  FILE* out = popen(command.c_str(), "r");
-  ASSERT_NE(out, nullptr);
   std::string result;
-  for (char buf[512]; fgets(buf, sizeof buf, out);) result += buf;
-  const int status = pclose(out);
-  const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const int code = browser_check(file, &result);
+  if (code == 77) GTEST_SKIP() << "No browser to load the report in (tools/deps.sh installs chromium): " << result;
+  EXPECT_EQ(code, 0) << result;
+}
+
+using ReportPages = RuvaCommandTest;
+
+// A table wider than the page comes in panels of whole columns, each
+// starting with the row labels, and a table that fits stays whole; in the
+// browser no table's box is wider than the page, on a 1280-pixel screen or
+// printed on A4. The bootstrap's Parameter Estimates has fifteen columns;
+// bias.ruva's Output Statistics and estimate.ruva's Additional Estimates
+// are wide too.
+TEST_F(ReportPages, WideTablesComeInPanelsThatFitTheScreenAndThePrintedPage) {
+  const std::filesystem::path examples = std::filesystem::path(RUVA_SOURCE_DIR) / "examples";
+  for (const auto& entry : std::filesystem::directory_iterator(examples))
+    if (entry.path().extension() == ".csv") std::filesystem::copy_file(entry.path(), dir_ / entry.path().filename());
+  std::string programs;
+  for (const char* name : {"bootstrap.ruva", "bias.ruva", "estimate.ruva"}) programs += " '" + (examples / name).string() + "'";
+  ASSERT_EQ(run("--work . --html r.html" + programs), 0) << read("log.txt");
+  const std::string page = read("r.html");
+
+  const std::size_t from = page.find("<caption>Parameter Estimates</caption>");
+  ASSERT_NE(from, std::string::npos);
+  const std::string estimates = page.substr(from, page.find("</div>", from) - from);
+  const int panels = occurrences(estimates, "<caption>");
+  EXPECT_GE(panels, 2);
+  EXPECT_EQ(occurrences(estimates, "<caption>Parameter Estimates (continued)</caption>"), panels - 1);
+  EXPECT_EQ(occurrences(estimates, "<th scope=\"col\">Parameter</th>"), panels);
+  EXPECT_EQ(occurrences(estimates, "<th scope=\"row\">b</th>"), panels);
+  // Every other column once: four pairs of limits, the t value, the p-value.
+  EXPECT_EQ(occurrences(estimates, "Confidence Limit</th>"), 8);
+  EXPECT_EQ(occurrences(estimates, ">t Value</th>"), 1);
+  EXPECT_EQ(occurrences(estimates, ">Approx Pr &gt; |t|</th>"), 1);
+  EXPECT_EQ(page.find("Iterative Phase (continued)"), std::string::npos);
+
+  std::string result;
+  const int code = browser_check((dir_ / "r.html").string(), &result);
   if (code == 77) GTEST_SKIP() << "No browser to load the report in (tools/deps.sh installs chromium): " << result;
   EXPECT_EQ(code, 0) << result;
 }
@@ -121,6 +165,20 @@ std::string whole_page(const std::vector<platform::OutputItem>& items, const std
          "<link rel=\"icon\" href=\"data:,\">\n<title>" + html_escape(title) + "</title>\n<style>" +
          platform::report::report_css() + "</style>\n</head>\n<body>\n<h1>" + html_escape(title) + "</h1>\n" + toc +
          "<main>\n" + body + "</main>\n</body>\n</html>\n";
+}
+
+// Texts wrap at blanks in the browser: a long reason needs no panel of its own.
+TEST(ReportPage, ATableWhoseTextWrapsStaysWhole) {
+  platform::OutputItem item;
+  item.kind = "table", item.name = "ConvergenceStatus";
+  platform::ColumnSpec status, reason;
+  status.name = "Status", reason.name = "Reason", reason.data_type = platform::kTypeChars, reason.width = 400;
+  item.columns = {status, reason};
+  std::string text;
+  for (int i = 0; i < 30; ++i) text += "converged ";
+  item.rows = {{platform::Cell::of_number(1), platform::Cell::of_text(text)}};
+  const std::string html = platform::report::output_html(item, "t");
+  EXPECT_EQ(occurrences(html, "<table"), 1) << html;
 }
 
 TEST(ReportPage, WrittenOutputByOutputItEqualsThePageAssembledWhole) {

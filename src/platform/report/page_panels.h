@@ -1,0 +1,26 @@
+// The panels of a table in the report: a table wider than the page is split
+// into panels of whole columns, as the listing splits one wider than its
+// line, each panel starting with the row labels; a table that fits stays one.
+//
+// The browser lays the table out; the report can only estimate its columns'
+// widths from their characters, at widths per character that the report's
+// fonts do not exceed for ordinary text, against the narrowest page the
+// style sheet sets: A4 portrait in print.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "platform/output/output_item.h"
+#include "platform/output/output_render_header_spans.h"
+
+namespace platform::report {
+
+// The columns of each panel of `item`, whose cells stand in `cells` column
+// by column as the report shows them.
+std::vector<std::vector<std::size_t>> page_panels(const OutputItem& item,
+                                                  const std::vector<std::vector<std::string>>& cells,
+                                                  const std::vector<HeaderSpan>& spans);
+
+}  // namespace platform::report
