@@ -22,6 +22,10 @@ long pass_off_the_fit(RUVACOM* ctx);
 // the fit's matrix and every sum and count of the context are as they were
 // afterwards. Returns the number of observations used.
 long cross_products_at(RUVACOM* ctx, const double* point, double* xpx);
+// The objective the pass forms (the weighted sum of squares, or of _LOSS_)
+// at `point` into *objective, by the same pass without derivatives, leaving
+// the context as it was. Returns the number of observations used.
+long objective_at(RUVACOM* ctx, const double* point, double* objective);
 
 // Projects the packed symmetric `hess` (order of the optimiser's parameter
 // count) onto the free directions of the active linear constraints.

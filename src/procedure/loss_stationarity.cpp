@@ -35,64 +35,29 @@ constexpr double kRelativeStep = 1e-4;
 // kept across passes) cannot be re-run faithfully, and is not judged.
 constexpr double kSameObjective = 1e-9;
 
-// What a pass overwrites that the fit's results read.
-struct PassState {
-  double sse, sumwy2;
-  long nobs, iobs, nonzero_y;
-  double model;
-  char do_der;
-  const void* lastobsptr;
-  std::vector<double> parm, gradient;
-
-  explicit PassState(RUVACOM* ctx)
-      : sse(ctx->sse),
-        sumwy2(ctx->sumwy2),
-        nobs(ctx->nobs),
-        iobs(ctx->iobs),
-        nonzero_y(ctx->nonzero_y),
-        model(ctx->model),
-        do_der(ctx->do_der),
-        lastobsptr(ctx->lastobsptr),
-        parm(ctx->parm, ctx->parm + ctx->nparm),
-        gradient(ctx->gradient, ctx->gradient + ctx->nparm) {}
-
-  void restore(RUVACOM* ctx) const {
-    ctx->sse = sse;
-    ctx->sumwy2 = sumwy2;
-    ctx->nobs = nobs;
-    ctx->iobs = iobs;
-    ctx->nonzero_y = nonzero_y;
-    ctx->model = model;
-    ctx->do_der = do_der;
-    ctx->lastobsptr = lastobsptr;
-    std::copy(parm.begin(), parm.end(), ctx->parm);
-    std::copy(gradient.begin(), gradient.end(), ctx->gradient);
-  }
-};
-
-// The objective at `theta` by a pass without derivatives; NaN when the pass
-// does not use the fit's observations.
-double objective_at(RUVACOM* ctx, const std::vector<double>& theta, long used) {
-  std::copy(theta.begin(), theta.end(), ctx->parm);
-  ctx->do_der = 0;
-  const long n = ruvass(ctx);
-  return n == used && std::isfinite(ctx->sse) ? ctx->sse : std::nan("");
+// The objective at `theta`; NaN when the pass does not use the fit's
+// observations.
+double objective_or_nan(RUVACOM* ctx, const std::vector<double>& theta, long used) {
+  double f = 0.0;
+  const long n = objective_at(ctx, theta.data(), &f);
+  return n == used && std::isfinite(f) ? f : std::nan("");
 }
 
 double scale_of(double theta) { return theta != 0.0 ? std::fabs(theta) : 1.0; }
 
 // The largest scaled gradient, and the parameter it belongs to in *which;
 // negative when a pass could not be made.
-double largest_scaled_gradient(RUVACOM* ctx, const PassState& fit, double f0, int* which) {
+double largest_scaled_gradient(RUVACOM* ctx, const std::vector<double>& estimates, double f0, int* which) {
   double largest = 0.0;
-  std::vector<double> theta = fit.parm;
+  const long used = ctx->iobs;
+  std::vector<double> theta = estimates;
   for (int j = 0; j < ctx->nparm; ++j) {
-    const double h = kRelativeStep * scale_of(fit.parm[j]);
-    theta[j] = fit.parm[j] + h;
-    const double up = objective_at(ctx, theta, fit.iobs);
-    theta[j] = fit.parm[j] - h;
-    const double down = objective_at(ctx, theta, fit.iobs);
-    theta[j] = fit.parm[j];
+    const double h = kRelativeStep * scale_of(estimates[j]);
+    theta[j] = estimates[j] + h;
+    const double up = objective_or_nan(ctx, theta, used);
+    theta[j] = estimates[j] - h;
+    const double down = objective_or_nan(ctx, theta, used);
+    theta[j] = estimates[j];
     if (std::isnan(up) || std::isnan(down)) return -1.0;
     const double scaled = std::fabs(up - down) / (2.0 * kRelativeStep * std::max(std::fabs(f0), DBL_MIN));
     if (scaled > largest) {
@@ -114,12 +79,11 @@ void warn(RUVACOM* ctx, double f0, double gradient, int which) {
 
 void check_loss_stationarity(RUVACOM* ctx, ZOPTGLOBAL* g) {
   if (!ctx->lossflag || ctx->nparm < 1 || g->state.marqu->nact != 0) return;
-  const PassState fit(ctx);
-  const double f0 = objective_at(ctx, fit.parm, fit.iobs);
+  const std::vector<double> estimates(ctx->parm, ctx->parm + ctx->nparm);
+  const double f0 = objective_or_nan(ctx, estimates, ctx->iobs);
   int which = 0;
   double gradient = -1.0;
-  if (!std::isnan(f0) && std::fabs(f0 - fit.sse) <= kSameObjective * std::fabs(fit.sse))
-    gradient = largest_scaled_gradient(ctx, fit, f0, &which);
-  fit.restore(ctx);
+  if (!std::isnan(f0) && std::fabs(f0 - ctx->sse) <= kSameObjective * std::fabs(ctx->sse))
+    gradient = largest_scaled_gradient(ctx, estimates, f0, &which);
   if (gradient > kLossStationarityTolerance) warn(ctx, f0, gradient, which);
 }

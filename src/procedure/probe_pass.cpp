@@ -35,9 +35,12 @@ struct PassFields {
 
 }  // namespace
 
-long cross_products_at(RUVACOM* ctx, const double* point, double* xpx) {
+namespace {
+
+// One pass at `point`: with derivatives into `xpx` when it is given, without
+// them otherwise; the objective it forms goes to *objective when asked.
+long pass_at(RUVACOM* ctx, const double* point, double* xpx, double* objective) {
   const int n = ctx->nparm;
-  if (n < 1) return 0;
   PoolBuffer<double> saved(2L * n);
   if (!saved.get()) ruva_out_of_memory(static_cast<long>(sizeof(double)) * 2 * n);
   double* parms = saved.get();
@@ -46,15 +49,26 @@ long cross_products_at(RUVACOM* ctx, const double* point, double* xpx) {
   std::copy_n(ctx->gradient, n, gradient);
   const PassFields fields(ctx);
   std::copy_n(point, n, ctx->parm);
-  ctx->xpx = xpx;
-  ctx->do_der = 1;
+  if (xpx) ctx->xpx = xpx;
+  ctx->do_der = xpx ? 1 : 0;
   ctx->lastpass = 0;
   // NEWTON's pass would subtract the second-derivative terms: the cross
   // products are those of GAUSS.
   if (ctx->method == 'W') ctx->method = 'U';
   const long used = pass_off_the_fit(ctx);
+  if (objective) *objective = ctx->sse;
   fields.restore(ctx);
   std::copy_n(parms, n, ctx->parm);
   std::copy_n(gradient, n, ctx->gradient);
   return used;
+}
+
+}  // namespace
+
+long cross_products_at(RUVACOM* ctx, const double* point, double* xpx) {
+  return ctx->nparm < 1 ? 0 : pass_at(ctx, point, xpx, nullptr);
+}
+
+long objective_at(RUVACOM* ctx, const double* point, double* objective) {
+  return ctx->nparm < 1 ? 0 : pass_at(ctx, point, nullptr, objective);
 }
