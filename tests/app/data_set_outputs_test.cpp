@@ -1,6 +1,7 @@
 // The output data sets of a step as a whole: a step that fails writes none
-// of them, a data set asked for and not filled is written with no rows, and
-// labels from the program are cut between characters.
+// of them, a data set asked for and not filled is written with no rows, two
+// runs writing one data set leave a matching pair of files, and labels from
+// the program are cut between characters.
 #include <gtest/gtest.h>
 
 #include <csignal>

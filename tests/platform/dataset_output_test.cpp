@@ -1,6 +1,7 @@
 // Output data sets: rows hold the bound values at emit time, numbers survive
-// a write and a read bit for bit, the description travels with the file,
-// and a data set that cannot be written leaves no file behind.
+// a write and a read bit for bit, the description travels with the file
+// (beside a link's target, under the folder's lock), and a data set that
+// cannot be written, or whose step fails, leaves no file behind.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 

@@ -39,15 +39,13 @@ bool MappedFile::open(const std::filesystem::path& file, std::string* why) {
   }
   struct stat st {};
   bool ok = fstat(fd, &st) == 0;
+  if (ok && S_ISREG(st.st_mode)) modified_ = std::int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec;
   if (ok && S_ISDIR(st.st_mode)) {
     *why = "it is a folder";
     ok = false;
   } else if (ok && !S_ISREG(st.st_mode)) {
     ok = read_stream(fd, why);  // a pipe or a device: no size to map
-  } else if (ok) {
-    modified_ = std::int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec;
-  }
-  if (ok && S_ISREG(st.st_mode) && st.st_size > 0) {
+  } else if (ok && st.st_size > 0) {
     void* p = mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
     if (p == MAP_FAILED) {
       ok = read_stream(fd, why);  // a file system without mapping: read it instead

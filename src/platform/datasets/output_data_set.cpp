@@ -1,8 +1,8 @@
 #include "platform/datasets/output_data_set.h"
 
 #include "platform/datasets/problem.h"
-#include "platform/datasets/registry.h"
 #include "platform/datasets/put_vector.h"
+#include "platform/datasets/registry.h"
 #include "platform/datasets/sidecar.h"
 #include "platform/host.h"
 

@@ -41,8 +41,8 @@ int PutVector::add(Variable v, const void* address, int length, InputDataSet* so
                   "or underscores, at most 32 characters)");
   for (const Variable& other : variables_)
     if (same_name(other.name, v.name)) return refuse(v.name, "it is defined already");
-  v.label.resize(static_cast<std::size_t>(
-      utf8_cut_length(v.label.data(), static_cast<int>(std::min<std::size_t>(v.label.size(), INT_MAX)), kMaxLabel)));
+  const int label_length = static_cast<int>(std::min<std::size_t>(v.label.size(), INT_MAX));
+  v.label.resize(static_cast<std::size_t>(utf8_cut_length(v.label.data(), label_length, kMaxLabel)));
   int bytes = length > 0 ? std::min(length, v.length) : v.length;
   variables_.push_back(std::move(v));
   fields_.push_back({address, bytes, source, source_offset});
