@@ -41,7 +41,8 @@ bool write_back(const Table& table, const fs::path& file) {
   if (!writer.open(file, table.variables, &why)) return false;
   for (std::int64_t row = 0; row < table.rows; ++row)
     if (!writer.write_row(table.variables, table.record(row), &why)) return false;
-  return writer.publish(platform::ds::sidecar_text(table.variables, table.type, table.label), &why);
+  return writer.complete(platform::ds::sidecar_text(table.variables, table.type, table.label), &why) &&
+         writer.publish(&why);
 }
 
 }  // namespace

@@ -1,7 +1,54 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
 
 namespace app {
+namespace {
+
+// A library's folder as an option gives it.
+struct LibraryFolder {
+  std::string library;  // upper case
+  std::string folder;
+  std::string option;  // "--work X", "--lib name=X"
+};
+
+std::string upper(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return s;
+}
+
+// A folder's name made absolute and plain (no ".", "..", link or final /).
+std::filesystem::path plain_folder(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::path p = std::filesystem::weakly_canonical(std::filesystem::absolute(folder, ec), ec);
+  if (ec) p = std::filesystem::path(folder).lexically_normal();
+  return p.has_filename() ? p : p.parent_path();
+}
+
+// One folder however it is spelled (X, ./X, X/, a link to X).
+bool same_folder(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  if (std::filesystem::exists(a, ec) && std::filesystem::exists(b, ec)) return std::filesystem::equivalent(a, b, ec);
+  return plain_folder(a) == plain_folder(b);
+}
+
+// A library given two folders would read one of them and never say which:
+// the message names both.
+bool one_folder_each(const std::vector<LibraryFolder>& given, std::string* error) {
+  for (std::size_t i = 0; i < given.size(); ++i)
+    for (std::size_t j = i + 1; j < given.size(); ++j)
+      if (given[i].library == given[j].library && !same_folder(given[i].folder, given[j].folder)) {
+        *error = given[i].option + " and " + given[j].option + " give the library " + given[i].library +
+                 " two folders, " + given[i].folder + " and " + given[j].folder + "; give it one";
+        return false;
+      }
+  return true;
+}
+
+}  // namespace
+
 const char* usage_text() {
   return "usage: ruva [options] PROGRAM...\n"
          "\n"
@@ -44,6 +91,7 @@ bool parse_command_line(int argc, const char* const* argv, CommandLine* out, std
   const PathOption paths[] = {{"listing", &out->listing, "file"}, {"log", &out->log, "file"},
                               {"json", &out->json, "file"},       {"html", &out->html, "file"},
                               {"graphs", &out->graphs, "folder"}, {"work", &out->work, "folder"}};
+  std::vector<LibraryFolder> folders;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     std::string value;
@@ -75,6 +123,7 @@ bool parse_command_line(int argc, const char* const* argv, CommandLine* out, std
     else if (const PathOption* p = path_option()) {
       if (value.empty()) return fail(std::string("--") + p->name + " needs a " + p->what + " name, not an empty one");
       *p->value = value;
+      if (p->value == &out->work) folders.push_back({"WORK", value, "--work " + value});
     } else if (take("option")) {
       out->options.push_back(value);
     } else if (take("set")) {
@@ -85,6 +134,7 @@ bool parse_command_line(int argc, const char* const* argv, CommandLine* out, std
       if (eq == std::string::npos || eq == 0 || eq + 1 == value.size())
         return fail("--lib needs NAME=DIR, not " + value);
       out->libraries.emplace_back(value.substr(0, eq), value.substr(eq + 1));
+      folders.push_back({upper(value.substr(0, eq)), value.substr(eq + 1), "--lib " + value});
     } else if (arg.rfind("--", 0) == 0) {
       if (!has_value && (arg == "--listing" || arg == "--log" || arg == "--json" || arg == "--html" || arg == "--graphs" ||
                          arg == "--work" || arg == "--lib" || arg == "--option" || arg == "--set"))
@@ -95,7 +145,7 @@ bool parse_command_line(int argc, const char* const* argv, CommandLine* out, std
     }
   }
   if (!out->help && !out->version && out->programs.empty()) return fail("no program file given");
-  return true;
+  return one_folder_each(folders, error);
 }
 
 }  // namespace app

@@ -124,6 +124,14 @@ int wzstpos(const tchar* str, int len, unsigned char c) {
   return p ? static_cast<int>(static_cast<const tchar*>(p) - str) : -1;
 }
 
+int utf8_cut_length(const tchar* str, int len, int limit) {
+  if (len <= limit) return len;
+  int cut = limit < 0 ? 0 : limit;
+  // A continuation byte (10xxxxxx) at the cut means a character spans it.
+  while (cut > 0 && (static_cast<unsigned char>(str[cut]) & 0xC0) == 0x80) --cut;
+  return cut;
+}
+
 int wzstrip(const tchar* str, int len) {
   if (len < 1) return len;
   // Eight bytes at a time over long runs of trailing blanks.

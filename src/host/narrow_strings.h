@@ -14,6 +14,10 @@ int wzstndx(const tchar* str, int slen, const tchar* tok, int tlen);
 int wzstpos(const tchar* str, int len, unsigned char c);
 int wzstrip(const tchar* str, int len);
 int wzstmax(const tchar* string, int length, int off, int n);
+// The bytes of `str` (`len` long) kept when it is cut to at most `limit`
+// bytes: the cut moves back to the start of a UTF-8 character rather than
+// split one.
+int utf8_cut_length(const tchar* str, int len, int limit);
 short wztxdotr();
 short wztxdods();
 // Translates len bytes by function code: 0 and 1 the host's encoding

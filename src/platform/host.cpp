@@ -164,7 +164,7 @@ void Host::open_print_file() {
 // Each part of the end runs whatever became of the one before, so that a
 // shortage of memory in one (rendering what is still open, say) still
 // lets the data sets the step did not finish be discarded.
-int Host::end_step() {
+int Host::end_step(int step_rc) {
   int rc = 0;
   // The end-of-task routine runs once, after the step has ended either way.
   if (auto routine = end_of_task_) {
@@ -176,11 +176,15 @@ int Host::end_step() {
       }
     });
   }
+  // The data sets the step completed are written only now, and only when
+  // nothing failed it: its code, the end-of-task routine's, and the host's
+  // own failures (an ERROR line, a data set that could not be written).
+  const bool failed = std::max({step_rc, rc, rc_floor_.load()}) > kWarningReturnCode;
+  rc = std::max(rc, run_part([this, failed] { datasets_->end_outputs(failed); }));
   rc = std::max(rc, run_part([this] { log_macro_variables(); }));
   compiler::purge_unreleased_compilers();
   forget_parsed_steps();
-  // Output data sets the step did not terminate are discarded here, after
-  // the end-of-task routine had its chance.
+  // Output data sets the step did not terminate are discarded here.
   rc = std::max(rc, run_part([this] {
     datasets_.reset();
     datasets_ = std::make_unique<DataSets>(libraries_);
@@ -228,7 +232,7 @@ int Host::run_step_with(void (*main)(), const StepSource& step) {
         begin_step(step);
         main();
       });
-      rc = std::max(rc, end_step());
+      rc = std::max(rc, end_step(rc));
     });
   });
   return agree_with_log(std::max({rc, outer, rc_floor_.load()}), errors, warnings);

@@ -125,8 +125,9 @@ class Host {
   void build_service_tables();
   void open_print_file();
   void begin_step(const StepSource& step);
-  // The step's end; its return code, 1016 when it ran short of memory.
-  int end_step();
+  // The step's end after its procedure ended with `step_rc`; its return
+  // code, 1016 when it ran short of memory.
+  int end_step(int step_rc);
   // Runs one part of a step: 0 when it returns, else the code it ends the
   // step with (its exit code; 1016 for a shortage of memory and 1012 for
   // an unexpected error, each after saying so).

@@ -154,3 +154,10 @@ int process_bootstrap_stmts(RUVACOM* ctx) {
   else if (conflicts.wild_unweighted) xpmlog(305, kMsgWildForUnweighted);
   return 0;
 }
+
+XO_FILE* requested_bootstrap_data(const RUVACOM* ctx) {
+  XO_FILE* requested = nullptr;
+  for (const STMT* s = ctx->prochead; s; s = s->next)
+    if (const STLIST* data = stmt_is(s, "BOOT") ? stmt_field(s, kDataSlot) : nullptr) requested = data->v.fid;
+  return requested;
+}

@@ -16,6 +16,8 @@
 #include "procedure/step_exit.h"
 #include "procedure/step_memory.h"
 #include "procedure/step_phases.h"
+#include "profile/bootstrap.h"
+#include "profile/profiling.h"
 #include "results/output_data_sets.h"
 
 namespace {
@@ -58,7 +60,10 @@ void by_group_loop(RUVACOM* ctx) {
   }
 }
 
+// PROFDATA= and BOOTDATA= are written whether or not the refits ran.
 void terminate_output_data_sets(RUVACOM* ctx) {
+  define_unfilled_profile_output(ctx);
+  define_unfilled_bootstrap_output(ctx);
   if (RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control; prof && prof->comp.p_out_xv)
     xvputt(prof->comp.p_out_xv);
   if (RUVA_BOOTSTRAP_CONTROL* boot = ctx->ruvabootstrap_control; boot && boot->comp.p_out_xv)

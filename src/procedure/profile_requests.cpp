@@ -159,3 +159,10 @@ int process_profile_stmts(RUVACOM* ctx) {
   }
   return 0;
 }
+
+XO_FILE* requested_profile_data(const RUVACOM* ctx) {
+  XO_FILE* requested = nullptr;
+  for (const STMT* s = ctx->prochead; s; s = s->next)
+    if (const STLIST* data = stmt_is(s, "PROF") ? stmt_field(s, kDataSlot) : nullptr) requested = data->v.fid;
+  return requested;
+}

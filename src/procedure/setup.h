@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/compiler_types.h"
+#include "host/dataset_types.h"
 
 struct RUVACOM;
 
@@ -43,6 +44,11 @@ int process_contrast_stmts(RUVACOM* ctx);
 // The PROFILE and BOOTSTRAP requests into their control records. Return 0.
 int process_profile_stmts(RUVACOM* ctx);
 int process_bootstrap_stmts(RUVACOM* ctx);
+// The PROFDATA= or BOOTDATA= data set of the last PROFILE or BOOTSTRAP
+// statement that gives one, whether or not the refits run; null when none
+// does.
+XO_FILE* requested_profile_data(const RUVACOM* ctx);
+XO_FILE* requested_bootstrap_data(const RUVACOM* ctx);
 
 // Checks the symbols the ESTIMATE (estimate true) or CONTRAST expressions
 // are built from: a data-set variable or a symbol without a value ends the

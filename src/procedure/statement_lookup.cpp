@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "host/name_list.h"
+#include "host/narrow_strings.h"
 #include "host/services.h"
 #include "procedure/procedure_context.h"
 
@@ -58,5 +59,6 @@ int symbol_label(const CMPSYM* sym, const char** text) {
   const CMPSYMINFO* info = sym->info;
   *text = info ? info->label : nullptr;
   if (!*text) return 0;
-  return info->labeleng < 0 ? static_cast<int>(std::strlen(*text)) : std::min<int>(info->labeleng, kMaxLabel);
+  const int length = info->labeleng < 0 ? static_cast<int>(std::strlen(*text)) : info->labeleng;
+  return utf8_cut_length(*text, length, kMaxLabel);
 }

@@ -27,5 +27,6 @@ void collect_id_variables(RUVACOM* ctx, CMPLIST* list);
 void attach_symbol_labels(RUVACOM* ctx, const CMPLIST* list);
 
 // The label of a symbol: its text at *text (null when it has none) and its
-// length, at most 256 (the text's own length when the stored one is negative).
+// length (the text's own length when the stored one is negative), cut to
+// at most 256 bytes at the start of a UTF-8 character.
 int symbol_label(const CMPSYM* sym, const char** text);

@@ -52,6 +52,11 @@ void get_match_indices(const double* ref_value_array, const double* value_array,
 // is in neither, which ends the step with 1012).
 int init_for_bootstrap_output(RUVACOM* ctx);
 int write_to_dataset(RUVACOM* ctx);
+// A BOOTDATA= data set asked for and never defined, as when the bootstrap
+// was switched off (a WHERE or FORMAT statement): defined now, to be
+// written with its variables and no rows (see
+// define_unfilled_profile_output).
+void define_unfilled_bootstrap_output(RUVACOM* ctx);
 
 // The rows of a bootstrap graph's data object "BootstrapOutputStatistics":
 // one per converged sample of the current run, in sample order, written by

@@ -4,13 +4,16 @@
 // object, one per converged sample.
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "host/ext_refit_engine_qxprof.h"
 #include "host/services.h"
 #include "host/object_methods.h"
 #include "procedure/data_set_rows.h"
 #include "procedure/procedure_context.h"
+#include "procedure/setup.h"
 #include "procedure/statement_lookup.h"
+#include "procedure/step_memory.h"
 #include "profile/bootstrap.h"
 
 namespace {
@@ -52,6 +55,17 @@ int init_for_bootstrap_output(RUVACOM* ctx) {
     rc |= define_output_variable(b->comp.p_out_xv, ctx->fiddata, v, &row.parm_vals[i], 0);
   }
   return rc | xvpute(b->comp.p_out_xv);
+}
+
+void define_unfilled_bootstrap_output(RUVACOM* ctx) {
+  RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
+  XO_FILE* requested = requested_bootstrap_data(ctx);
+  if (!requested || (b && b->comp.p_out_xv)) return;
+  if (!b) b = ctx->ruvabootstrap_control = new (ruva_new_or_exit<RUVA_BOOTSTRAP_CONTROL>()) RUVA_BOOTSTRAP_CONTROL();
+  b->data.fid = requested;
+  b->data.data_flag = 1;
+  if (!b->out_data.parm_vals) b->out_data.parm_vals = ruva_new_or_exit<double>(std::max(ctx->nparm, 1));
+  init_for_bootstrap_output(ctx);
 }
 
 namespace {

@@ -13,7 +13,9 @@
 #include "procedure/data_set_rows.h"
 #include "procedure/proc_options.h"
 #include "procedure/procedure_context.h"
+#include "procedure/setup.h"
 #include "procedure/statement_lookup.h"
+#include "procedure/step_memory.h"
 #include "profile/refit_client.h"
 #include "profile/refit_outcomes.h"
 
@@ -67,6 +69,17 @@ int init_for_profile_output(RUVACOM* ctx) {
     rc |= define_output_variable(prof->comp.p_out_xv, ctx->fiddata, v, &row.parm_vals[i], 0);
   }
   return rc | xvpute(prof->comp.p_out_xv);
+}
+
+void define_unfilled_profile_output(RUVACOM* ctx) {
+  RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
+  XO_FILE* requested = requested_profile_data(ctx);
+  if (!requested || (prof && prof->comp.p_out_xv)) return;
+  if (!prof) prof = ctx->ruvaprofile_control = ruva_new_or_exit<RUVAPROFILE_CONTROL>();
+  prof->data.fid = requested;
+  prof->data.data_flag = 1;
+  if (!prof->out_data.parm_vals) prof->out_data.parm_vals = ruva_new_or_exit<double>(std::max(ctx->nparm, 1));
+  init_for_profile_output(ctx);
 }
 
 // SIGSQ= when given, as for the standard errors of the grid, so that the

@@ -9,6 +9,11 @@ struct RUVACOM;
 
 // PROFDATA= variables: 0, or nonzero after a message or a failed definition.
 int init_for_profile_output(RUVACOM* ctx);
+// A PROFDATA= data set asked for and never defined, as when profiling was
+// switched off (a WHERE or FORMAT statement): defined now, to be written
+// with its variables and no rows, as when the refits cannot reproduce the
+// fit, so that no file of an earlier run stays under its name.
+void define_unfilled_profile_output(RUVACOM* ctx);
 // One row per task; `p_index` is the profiled parameter of PROF rows.
 // 1 when no PROFDATA= data set is open.
 int write_to_dataset(RUVACOM* ctx, QXPROF_RESULT** res_h_h, int n_tasks, int p_index, int task_type);

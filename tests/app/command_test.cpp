@@ -81,6 +81,21 @@ TEST(CommandLine, BadArgumentsSayWhatIsWrong) {
   }
 }
 
+// One library, two folders: the message names both. One folder however
+// spelled, given twice, is one.
+TEST(CommandLine, ALibraryGivenTwoFoldersIsRefused) {
+  const std::string here = std::filesystem::current_path().string();
+  for (std::vector<const char*> args : {std::vector<const char*>{"--work", "X", "--lib", "work=Y"},
+                                        {"--lib", "in=X", "--lib", "IN=Y"}, {"--work", "X", "--work=Y"}}) {
+    args.push_back("a.ruva");
+    Parsed p = parse(args);
+    EXPECT_FALSE(p.ok) << args[0];
+    EXPECT_NE(p.error.find("two folders, X and Y"), std::string::npos) << p.error;
+  }
+  EXPECT_TRUE(parse({"--work", ".", "--lib", "work=./", "--lib", "a=X", "--lib", "A=X/", "a.ruva"}).ok);
+  EXPECT_TRUE(parse({"--work", here.c_str(), "--lib", "work=.", "a.ruva"}).ok);
+}
+
 TEST(ProgramFile, StepsRunFromProcToRunOrTheNextProc) {
   const std::string text =
       "/* header; with a semicolon */\n"

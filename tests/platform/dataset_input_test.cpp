@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -292,6 +293,45 @@ TEST_F(InputTest, TheLastRecordNeedsNoLineEnd) {
     ASSERT_EQ(xbynext(f), 1);
     EXPECT_EQ(read_group(f, v, cells), (std::vector<std::vector<double>>{{1}})) << text;
   }
+}
+
+// A line of only blanks and tabs, as an editor may leave last, is no record,
+// wherever it stands; a line with a blank field among others is one.
+TEST_F(InputTest, LinesOfOnlyBlanksAreSkippedLikeEmptyLines) {
+  write_file("s.csv", "a,b\n1,2\n \t \n3,4\n\t\n  ");
+  XO_FILE* f = open("s");
+  ASSERT_NE(f, nullptr) << log_text();
+  std::vector<double> cells;
+  XV_VECTOR* v = bind_numbers(f, {"a", "b"}, &cells);
+  ASSERT_EQ(xbynext(f), 1);
+  EXPECT_EQ(read_group(f, v, cells), (std::vector<std::vector<double>>{{1, 2}, {3, 4}}));
+  write_file("t.csv", "t\nx\n \n");  // a lone blank field would need quotes to be a record
+  XO_FILE* t = open("t");
+  ASSERT_NE(t, nullptr) << log_text();
+  XO_PARMS p{};
+  p.file = t;
+  xopnt(&p);
+  int rows = 0;
+  while (xoget(&p) == 0) ++rows;
+  EXPECT_EQ(rows, 1);
+}
+
+// A description older than its data was not written with them (another
+// tool rewrote the file): the data set is read as described, with a NOTE.
+TEST_F(InputTest, ADescriptionOlderThanItsDataIsNoted) {
+  write_file("n.csv", "x\n1\n");
+  write_file("n.meta.json", R"({"variables": [{"name": "x", "label": "Dose"}]})");
+  write_file("m.csv", "x\n1\n");
+  write_file("m.meta.json", R"({"variables": [{"name": "x", "label": "Dose"}]})");
+  const auto now = std::filesystem::last_write_time(dir_ / "n.csv");
+  std::filesystem::last_write_time(dir_ / "n.meta.json", now - std::chrono::seconds(10));
+  ASSERT_NE(open("m"), nullptr);
+  EXPECT_EQ(log_text().find("NOTE: The description"), std::string::npos) << log_text();
+  ASSERT_NE(open("n"), nullptr);
+  EXPECT_NE(log_text().find("NOTE: The description " + (dir_ / "n.meta.json").string() +
+                            " is older than the data set file " + (dir_ / "n.csv").string()),
+            std::string::npos)
+      << log_text();
 }
 
 // The read operation of an input data set does what the services do; it

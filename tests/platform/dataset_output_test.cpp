@@ -1,16 +1,24 @@
 // Output data sets: rows hold the bound values at emit time, numbers survive
-// a write and a read bit for bit, the description travels with the file,
-// and a data set that cannot be written leaves no file behind.
+// a write and a read bit for bit, the description travels with the file
+// (beside a link's target, under the folder's lock), and a data set that
+// cannot be written, or whose step fails, leaves no file behind.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <atomic>
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstring>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "dataset_fixture.h"
 #include "host/missing.h"
@@ -47,7 +55,16 @@ int emit(XO_FILE* out, XV_VECTOR* v, const void* record = nullptr) {
   return out->write(&p);
 }
 
-using OutputTest = DataSetTest;
+class OutputTest : public DataSetTest {
+ protected:
+  // Terminates the vector, then ends the data sets as a step that succeeded
+  // does: a data set is written under its name only then.
+  int terminate(XV_VECTOR* v) {
+    const int rc = xvputt(v);
+    host().datasets().end_outputs(false);
+    return rc;
+  }
+};
 
 // The information, variable and reading services answer for an output
 // data set what it has, and refuse what it, or a handle that is no data
@@ -112,8 +129,9 @@ TEST_F(OutputTest, ARowHoldsTheBoundValuesWhenItIsEmitted) {
   p.file = out;
   ASSERT_EQ(out->write(&p), 0);
   x = 3;                          // changed but never emitted
-  EXPECT_EQ(read_file("o.csv"), "x\n7\n");  // nothing under the final name before xvputt
   ASSERT_EQ(xvputt(v), 0);
+  EXPECT_EQ(read_file("o.csv"), "x\n7\n");  // nothing under the final name before the step ends
+  host().datasets().end_outputs(false);
   EXPECT_EQ(read_file("o.csv"), "x,s\n1,abc\n2.5,de\n");
   EXPECT_NE(log_text().find("NOTE: The data set WORK.o has 2 observations and 2 variables.\n"
                             "NOTE: The data set WORK.o, an input of this step, is replaced by its output."),
@@ -163,7 +181,7 @@ TEST_F(OutputTest, NumbersAndTextsSurviveAWriteAndAReadBitForBit) {
     std::memcpy(t, s.data(), s.size());
     ASSERT_EQ(emit(out, v), 0);
   }
-  ASSERT_EQ(xvputt(v), 0);
+  ASSERT_EQ(terminate(v), 0);
 
   std::vector<double> cells;
   XO_FILE* in = open("rt");
@@ -206,7 +224,7 @@ TEST_F(OutputTest, ValuesThatAreNoNumbersAreWrittenAsMissing) {
     x = d;
     ASSERT_EQ(emit(out, v), 0);
   }
-  ASSERT_EQ(xvputt(v), 0);
+  ASSERT_EQ(terminate(v), 0);
   EXPECT_EQ(read_file("inf.csv"), "x\n\"\"\n\"\"\n\"\"\n1.5\n");
 }
 
@@ -221,7 +239,7 @@ TEST_F(OutputTest, ABlankTextAloneInItsRowIsReadBackAsARow) {
     std::memcpy(t, s, 4);
     ASSERT_EQ(emit(out, v), 0);
   }
-  ASSERT_EQ(xvputt(v), 0);
+  ASSERT_EQ(terminate(v), 0);
   EXPECT_EQ(read_file("lone.csv"), "t\n\"\"\na\n\"\"\n");
   platform::ds::Problem problem;
   auto table = platform::ds::load_table("WORK.LONE", dir_ / "lone.csv", &problem);
@@ -243,7 +261,7 @@ TEST_F(OutputTest, TheDescriptionCarriesTypeLabelAndVariableLabels) {
   ASSERT_EQ(define_number(v, "_SSE_", &sse, "Sum of squared errors"), 0);
   ASSERT_EQ(xvpute(v), 0);
   ASSERT_EQ(emit(out, v), 0);
-  ASSERT_EQ(xvputt(v), 0);
+  ASSERT_EQ(terminate(v), 0);
 
   auto doc = nlohmann::json::parse(read_file("est.meta.json"));
   EXPECT_EQ(doc["type"], "EST");
@@ -284,7 +302,7 @@ TEST_F(OutputTest, CopiedVariablesTakeTheirGroupsValuesOrTheGivenRecord) {
     ASSERT_EQ(emit(all, va, last), 0);
   }
   ASSERT_EQ(xvputt(v), 0);
-  ASSERT_EQ(xvputt(va), 0);
+  ASSERT_EQ(terminate(va), 0);
   EXPECT_EQ(read_file("by.csv"), "g,n\na,2\nb,1\n");
   EXPECT_EQ(read_file("all.csv"), "g,x\na,2\nb,3\n");
 
@@ -424,6 +442,127 @@ TEST_F(OutputTest, AWriteThatFailsPartWayKeepsTheOldFileAndFailsTheStep) {
   ASSERT_NE(first, std::string::npos) << log;
   EXPECT_EQ(log.find("WARNING: Observation ", first + 1), std::string::npos);  // once
   EXPECT_NE(log.find("ERROR: The data set WORK.big was not written: writing "), std::string::npos);
+}
+
+// A step that completes a data set and then fails, for whatever cause,
+// writes none: the earlier file stays as it was, and nothing is left beside.
+void step_that_fails_after_xvputt() {
+  XO_FILE* out = platform::Host::current().datasets().open_output("kept");
+  XV_VECTOR* v = nullptr;
+  xvputi(out, 1, 0, &v);
+  static double x = 7;
+  define_number(v, "x", &x);
+  xvpute(v);
+  emit(out, v);
+  if (xvputt(v) == 0) xexit(1012, 0);
+}
+
+TEST_F(OutputTest, AStepThatFailsAfterCompletingADataSetWritesNone) {
+  write_file("kept.csv", "x\n42\n");
+  EXPECT_EQ(run_as_step(&step_that_fails_after_xvputt), 1012);
+  EXPECT_EQ(read_file("kept.csv"), "x\n42\n");
+  EXPECT_EQ(files(), (std::vector<std::string>{"kept.csv"}));
+  EXPECT_NE(log_text().find("ERROR: The data set WORK.kept was not written because the step failed."),
+            std::string::npos)
+      << log_text();
+}
+
+// Writes data set `name` with one variable x and the given rows.
+void write_rows(XO_FILE* out, std::initializer_list<double> rows, const char* label = "") {
+  XV_VECTOR* v = nullptr;
+  double x = 0;
+  ASSERT_EQ(xvputi(out, 1, 0, &v), 0);
+  ASSERT_EQ(define_number(v, "x", &x, label), 0);
+  ASSERT_EQ(xvpute(v), 0);
+  for (double row : rows) {
+    x = row;
+    ASSERT_EQ(emit(out, v), 0);
+  }
+  ASSERT_EQ(xvputt(v), 0);
+}
+
+// A data set written through a link goes with its description to the
+// link's target, and is read back from there whole.
+TEST_F(OutputTest, ALinkedFileIsWrittenWithItsDescriptionBesideTheTarget) {
+  std::filesystem::create_directories(dir_ / "L");
+  std::filesystem::create_directories(dir_ / "real");
+  write_file("real/target.csv", "x,y\n1,2\n");
+  write_file("real/target.meta.json", R"({"variables": [{"name": "y", "label": "old"}]})");
+  std::filesystem::create_symlink("../real/target.csv", dir_ / "L" / "out.csv");
+  ASSERT_TRUE(host().libraries().define("L", dir_ / "L"));
+  write_rows(host().datasets().open_output("L.out"), {3}, "new");
+  host().datasets().end_outputs(false);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "L" / "out.csv"));
+  EXPECT_FALSE(exists("L/out.meta.json"));
+  EXPECT_EQ(read_file("real/target.csv"), "x\n3\n");
+  EXPECT_EQ(nlohmann::json::parse(read_file("real/target.meta.json"))["variables"][0]["label"], "new");
+  XO_FILE* in = open("L.out");
+  ASSERT_NE(in, nullptr) << log_text();
+  int varnum = 0;
+  ASSERT_EQ(xvfind(in, "x", 1, &varnum, 0), 0);
+  NAMESTR d{};
+  ASSERT_EQ(xvname(in, varnum, &d), 0);
+  EXPECT_EQ(std::string(d.label, static_cast<std::size_t>(d.labellen)), "new");
+}
+
+// A label is cut to 256 bytes at the start of a character: the description
+// holds a whole character less, never a replacement character.
+TEST_F(OutputTest, ALongLabelIsCutBetweenCharacters) {
+  const std::string label = std::string(255, 'a') + "\xC3\xA9" + "tail";  // 'é' spans bytes 256 and 257
+  write_rows(host().datasets().open_output("lab"), {1}, label.c_str());
+  host().datasets().end_outputs(false);
+  const auto doc = nlohmann::json::parse(read_file("lab.meta.json"));
+  EXPECT_EQ(doc["variables"][0]["label"], std::string(255, 'a'));
+}
+
+// The two files of a data set are renamed under the folder's lock, and
+// read under it: while another process holds it, a reader waits, and then
+// sees the pair that was put in place under the lock whole; a writer waits
+// while a reader holds it.
+class FolderHolder {
+ public:
+  FolderHolder(const std::filesystem::path& folder, int how) : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY)) {
+    EXPECT_EQ(::flock(fd_, how), 0);
+  }
+  ~FolderHolder() { release(); }
+  void release() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+};
+
+TEST_F(OutputTest, AReaderAndAWriterWaitForTheFoldersLock) {
+  write_file("p.csv", "x\n1\n");
+  write_file("p.meta.json", R"({"label": "first"})");
+  std::atomic<bool> done{false};
+  std::shared_ptr<const platform::ds::Table> table;
+  FolderHolder writer(dir_, LOCK_EX);
+  std::thread reader([&] {
+    platform::ds::Problem problem;
+    table = platform::ds::load_table("WORK.p", dir_ / "p.csv", &problem);
+    done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(done) << "read while the pair was being replaced";
+  write_file("p.csv", "x,y\n1,2\n");
+  write_file("p.meta.json", R"({"label": "second", "variables": [{"name": "y"}]})");
+  writer.release();
+  reader.join();
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->label, "second");
+
+  XO_FILE* out = host().datasets().open_output("q");
+  write_rows(out, {5});
+  FolderHolder reading(dir_, LOCK_SH);
+  std::thread publisher([&] { host().datasets().end_outputs(false); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(exists("q.csv")) << "written while a reader held the folder";
+  reading.release();
+  publisher.join();
+  EXPECT_EQ(read_file("q.csv"), "x\n5\n");
 }
 
 }  // namespace

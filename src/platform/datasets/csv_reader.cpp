@@ -25,17 +25,26 @@ bool CsvReader::next(std::vector<std::string_view>& fields) {
   fields.clear();
   unescaped_.clear();
   if (fault_ != CsvFault::None) return false;
-  // Skip empty lines.
-  while (pos_ < text_.size() && (text_[pos_] == '\n' || text_[pos_] == '\r')) {
-    if (text_[pos_] == '\n') ++line_;
-    ++pos_;
-  }
+  skip_blank_lines();
   if (pos_ >= text_.size()) return false;
   record_line_ = line_;
   bool end_of_record = false;
   while (!end_of_record)
     if (!read_field(fields, &end_of_record)) return false;
   return true;
+}
+
+// Skips empty lines and lines of only spaces and tabs (an editor's last
+// line, say), which hold no record.
+void CsvReader::skip_blank_lines() {
+  for (std::size_t at = pos_; at < text_.size(); ++at) {
+    const char c = text_[at];
+    if (c == ' ' || c == '\t') continue;
+    if (c != '\n' && c != '\r') return;
+    if (c == '\n') ++line_;
+    pos_ = at + 1;
+  }
+  pos_ = text_.size();
 }
 
 bool CsvReader::next_numbers(std::size_t width, double* values, std::size_t* lengths) {

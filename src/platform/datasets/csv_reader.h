@@ -1,7 +1,8 @@
 // Reads CSV text (RFC 4180) one record at a time: fields separated by
 // commas, records ended by LF or CRLF, fields optionally enclosed in double
 // quotes, a quote inside a quoted field written twice. Quoted fields may
-// hold commas and line breaks. Empty lines are skipped.
+// hold commas and line breaks. Empty lines, and lines of only spaces and
+// tabs, are skipped.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +47,7 @@ class CsvReader {
   bool read_field(std::vector<std::string_view>& fields, bool* end_of_record);
   bool read_quoted(std::vector<std::string_view>& fields, bool* end_of_record);
   bool at_record_end(bool* end_of_record);
+  void skip_blank_lines();
 
   std::string_view text_;
   std::size_t pos_ = 0;

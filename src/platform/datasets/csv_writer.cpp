@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/datasets/folder_lock.h"
 #include "platform/datasets/sidecar.h"
 #include "platform/datasets/value_text.h"
 
@@ -61,16 +62,27 @@ bool CsvWriter::write_row(const std::vector<Variable>& variables, const unsigned
   return file_.write(line_, why);
 }
 
-bool CsvWriter::publish(const std::string& sidecar, std::string* why) {
+// The description is finished after the data, so that its time is never
+// before theirs: a description older than its data was not written with them.
+bool CsvWriter::complete(const std::string& sidecar, std::string* why) {
   if (!file_.finish(true, why)) return false;
-  WholeFile side;
-  if (!side.open(sidecar_path(target_), why) || !side.write(sidecar, why) || !side.finish(true, why)) {
-    file_.abandon();
+  if (!sidecar_.open(sidecar_path(target_), why) || !sidecar_.write(sidecar, why) || !sidecar_.finish(true, why)) {
+    abandon();
     return false;
   }
-  return file_.commit(why) && side.commit(why);
+  return true;
 }
 
-void CsvWriter::abandon() { file_.abandon(); }
+bool CsvWriter::publish(std::string* why) {
+  const FolderLock lock(followed_link(target_), FolderLock::Mode::Exclusive);
+  const bool published = file_.commit(why) && sidecar_.commit(why);
+  if (!published) abandon();
+  return published;
+}
+
+void CsvWriter::abandon() {
+  file_.abandon();
+  sidecar_.abandon();
+}
 
 }  // namespace platform::ds

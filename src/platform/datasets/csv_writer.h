@@ -1,7 +1,8 @@
 // Writes a data set file so that it appears whole or not at all (see
-// whole_file.h): only `publish` moves it, with its description, to the
-// final names. A writer destroyed unpublished removes its temporary file, so
-// a failed write never leaves a half file behind.
+// whole_file.h): `complete` finishes it and its description as temporary
+// files, and only `publish` moves the two to their final names, under the
+// folder's lock (folder_lock.h). A writer destroyed unpublished removes its
+// temporary files, so a failed write never leaves a half file behind.
 #pragma once
 
 #include <filesystem>
@@ -21,14 +22,19 @@ class CsvWriter {
   // Appends one record laid out as `variables` say; false with the reason.
   bool write_row(const std::vector<Variable>& variables, const unsigned char* record,
                  std::string* why);
-  // Completes the file and moves it and the description `sidecar` into
-  // place; false with the reason (then nothing new is left behind).
-  bool publish(const std::string& sidecar, std::string* why);
-  // Removes the temporary file.
+  // Completes the file and writes the description `sidecar` beside the
+  // file the data go to; false with the reason (then nothing new is left
+  // behind).
+  bool complete(const std::string& sidecar, std::string* why);
+  // Moves the completed file and description to their names; false with the
+  // reason.
+  bool publish(std::string* why);
+  // Removes the temporary files.
   void abandon();
 
  private:
   WholeFile file_;
+  WholeFile sidecar_;
   std::filesystem::path target_;
   std::string line_;
 };

@@ -39,6 +39,7 @@ bool MappedFile::open(const std::filesystem::path& file, std::string* why) {
   }
   struct stat st {};
   bool ok = fstat(fd, &st) == 0;
+  if (ok && S_ISREG(st.st_mode)) modified_ = std::int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec;
   if (ok && S_ISDIR(st.st_mode)) {
     *why = "it is a folder";
     ok = false;

@@ -3,6 +3,7 @@
 // the copy into a buffer and the zeroing of that buffer.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -19,6 +20,8 @@ class MappedFile {
   // Maps `file`; false with the reason in `why` when it cannot be read.
   bool open(const std::filesystem::path& file, std::string* why);
   std::string_view text() const { return {data_, size_}; }
+  // When the file was last changed, in nanoseconds; 0 for a pipe or a device.
+  std::int64_t modified() const { return modified_; }
 
  private:
   bool read_stream(int fd, std::string* why);
@@ -26,6 +29,7 @@ class MappedFile {
   std::string copy_;  // the bytes of a file that cannot be mapped
   const char* data_ = nullptr;
   std::size_t size_ = 0;
+  std::int64_t modified_ = 0;
 };
 
 }  // namespace platform::ds

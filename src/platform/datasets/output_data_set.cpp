@@ -2,6 +2,7 @@
 
 #include "platform/datasets/problem.h"
 #include "platform/datasets/put_vector.h"
+#include "platform/datasets/registry.h"
 #include "platform/datasets/sidecar.h"
 #include "platform/host.h"
 
@@ -27,10 +28,10 @@ OutputDataSet::OutputDataSet(std::string name, std::filesystem::path file)
   handle_.write = &OutputDataSet::write_operation;
 }
 
-// A data set whose rows were begun but never completed: the step ended
-// first, and failed.
+// A data set whose rows were begun but never completed, or never
+// published: the step ended first, and failed.
 OutputDataSet::~OutputDataSet() {
-  if (writing_ && Host::exists()) log_problem({msg::kStepFailedNotWritten, {name()}});
+  if ((writing_ || completed_) && Host::exists()) log_problem({msg::kStepFailedNotWritten, {name()}});
 }
 
 PutVector* OutputDataSet::open_vector(int expected_variables) {
@@ -49,10 +50,7 @@ int OutputDataSet::begin_rows() {
   std::string why;
   if (!writer_.open(file_, vector_->variables(), &why)) {
     fail(why);
-    log_problem({msg::kNotWritten, {name(), failure_}});
-    failure_logged_ = true;
-    Host::current().raise_return_code(kNotWrittenCode);
-    return kXoWriteFailed;
+    return report_failure();
   }
   writing_ = true;
   return 0;
@@ -78,19 +76,39 @@ int OutputDataSet::finish() {
     return kXoWriteFailed;
   }
   std::string why;
-  if (failure_.empty() && !writer_.publish(sidecar_text(vector_->variables(), type_, label_), &why))
+  if (failure_.empty() && !writer_.complete(sidecar_text(vector_->variables(), type_, label_), &why))
     fail(why);
   writing_ = false;
-  if (!failure_.empty()) {
-    if (!failure_logged_) log_problem({msg::kNotWritten, {name(), failure_}});
-    failure_logged_ = true;
-    Host::current().raise_return_code(kNotWrittenCode);
-    return kXoWriteFailed;
+  if (!failure_.empty()) return report_failure();
+  completed_ = true;
+  Host::current().datasets().hold(this);
+  return 0;
+}
+
+int OutputDataSet::publish() {
+  if (!std::exchange(completed_, false)) return kXoBadState;
+  std::string why;
+  if (!writer_.publish(&why)) {
+    fail(why);
+    return report_failure();
   }
   log_problem({msg::kWritten,
                {name(), std::to_string(rows_), std::to_string(vector_->variables().size())}});
   if (replaces_input_) log_problem({msg::kInputReplaced, {name()}});
   return 0;
+}
+
+void OutputDataSet::discard() {
+  if (!std::exchange(completed_, false)) return;
+  writer_.abandon();
+  log_problem({msg::kStepFailedNotWritten, {name()}});
+}
+
+int OutputDataSet::report_failure() {
+  if (!failure_logged_) log_problem({msg::kNotWritten, {name(), failure_}});
+  failure_logged_ = true;
+  Host::current().raise_return_code(kNotWrittenCode);
+  return kXoWriteFailed;
 }
 
 int OutputDataSet::write_operation(XO_PARMS* parms) {

@@ -1,7 +1,9 @@
 // A data set open for output: its file, type and label, the variable vector
 // that defines its variables and gathers its rows, and the writer that puts
-// the rows into the file. The file appears under its name only when the
-// vector is terminated and every row was written.
+// the rows into the file. The file is completed when the vector is
+// terminated and every row was written, and appears under its name only
+// when the step then ends without failing: a failed step writes none of its
+// data sets.
 #pragma once
 
 #include <filesystem>
@@ -33,8 +35,14 @@ class OutputDataSet : public DataSet {
   int begin_rows();
   // Appends the vector's gathered record; 0 or kXoWriteFailed.
   int append();
-  // Completes and publishes the file; 0 or kXoWriteFailed after a message.
+  // Completes the file, to be published when the step ends (the registry
+  // holds it until then); 0 or kXoWriteFailed after a message.
   int finish();
+  // Moves the completed file to its name: 0, or kXoWriteFailed after a
+  // message and with the step failed.
+  int publish();
+  // Drops the completed file: the step failed, and says so.
+  void discard();
 
   std::int64_t rows() const { return rows_; }
   // Why rows cannot be written, or empty.
@@ -48,6 +56,8 @@ class OutputDataSet : public DataSet {
  private:
   static int write_operation(XO_PARMS* parms);
   void fail(std::string why);
+  // Logs why the data set was not written, once, and fails the step.
+  int report_failure();
 
   std::filesystem::path file_;
   std::string type_ = "        ";
@@ -55,6 +65,7 @@ class OutputDataSet : public DataSet {
   std::unique_ptr<PutVector> vector_;
   CsvWriter writer_;
   bool writing_ = false;
+  bool completed_ = false;  // finished and waiting for the end of the step
   std::string failure_;  // why the data set cannot be written, once known
   bool failure_logged_ = false;
   bool row_failure_reported_ = false;

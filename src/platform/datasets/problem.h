@@ -52,6 +52,7 @@ inline constexpr int kWritten = 219;
 inline constexpr int kCannotDefine = 220;
 inline constexpr int kOutputTwice = 221;
 inline constexpr int kNoVariable = 222;
+inline constexpr int kOlderDescription = 223;
 }  // namespace msg
 
 }  // namespace platform::ds

@@ -1,9 +1,11 @@
 #include "platform/datasets/put_vector.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "host/missing.h"
+#include "host/narrow_strings.h"
 #include "platform/datasets/input_data_set.h"
 #include "platform/datasets/name_list.h"
 #include "platform/datasets/output_data_set.h"
@@ -12,7 +14,7 @@
 
 namespace platform::ds {
 namespace {
-constexpr std::size_t kMaxLabel = 256;
+constexpr int kMaxLabel = 256;
 }  // namespace
 
 PutVector::PutVector(OutputDataSet* target, int expected_variables)
@@ -39,7 +41,8 @@ int PutVector::add(Variable v, const void* address, int length, InputDataSet* so
                   "or underscores, at most 32 characters)");
   for (const Variable& other : variables_)
     if (same_name(other.name, v.name)) return refuse(v.name, "it is defined already");
-  if (v.label.size() > kMaxLabel) v.label.resize(kMaxLabel);
+  const int label_length = static_cast<int>(std::min<std::size_t>(v.label.size(), INT_MAX));
+  v.label.resize(static_cast<std::size_t>(utf8_cut_length(v.label.data(), label_length, kMaxLabel)));
   int bytes = length > 0 ? std::min(length, v.length) : v.length;
   variables_.push_back(std::move(v));
   fields_.push_back({address, bytes, source, source_offset});

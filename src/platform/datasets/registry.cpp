@@ -1,6 +1,7 @@
 #include "platform/datasets/registry.h"
 
 #include <system_error>
+#include <utility>
 
 #include "platform/datasets/get_vector.h"
 #include "platform/datasets/input_data_set.h"
@@ -71,6 +72,8 @@ XO_FILE* DataSets::open_input(const std::string& text) {
     }
     if (!table->row_name_column.empty())
       ds::log_problem({ds::msg::kRowNames, {display, table->row_name_column}});
+    if (!table->older_description.empty())
+      ds::log_problem({ds::msg::kOlderDescription, {table->older_description.string(), file}});
   }
   if (auto out = outputs_.find(file_key(file)); out != outputs_.end())
     ds::DataSet::output(out->second)->replaces_input();
@@ -112,6 +115,16 @@ bool DataSets::set_by(XO_FILE* input, const BySpec& by) {
 std::string DataSets::name_of(const XO_FILE* file) {
   const ds::DataSet* d = ds::DataSet::from(file);
   return d ? d->name() : std::string();
+}
+
+void DataSets::end_outputs(bool step_failed) {
+  const std::vector<ds::OutputDataSet*> held = std::exchange(completed_, {});
+  for (ds::OutputDataSet* out : held) {
+    if (step_failed)
+      out->discard();
+    else
+      step_failed = out->publish() != 0;
+  }
 }
 
 XV_VECTOR* DataSets::adopt(std::unique_ptr<ds::Vector> vector) {

@@ -1,7 +1,9 @@
 // The data sets and utility files of one step. A data set file is loaded
 // once per step however often it is opened; every handle stays valid until
-// the step ends, when output data sets that were not terminated are
-// discarded (their files are not written) and all storage is released.
+// the step ends. Output data sets terminated in the step are held complete
+// until then, and published together when the step succeeded; when it
+// failed, they are discarded with those never terminated (no file of theirs
+// is written) and all storage is released.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +21,7 @@ class Libraries;
 namespace ds {
 struct Table;
 class DataSet;
+class OutputDataSet;
 class Vector;
 }  // namespace ds
 
@@ -51,6 +54,13 @@ class DataSets {
   // The data set's name as messages show it (LIBRARY.member), or "".
   static std::string name_of(const XO_FILE* file);
 
+  // Holds a completed output data set until the step ends.
+  void hold(ds::OutputDataSet* completed) { completed_.push_back(completed); }
+  // The step's end for its output data sets: those held are published, in
+  // the order they were completed, unless the step failed (or fails on the
+  // way), when they are discarded with a message each.
+  void end_outputs(bool step_failed);
+
   // Vectors and utility files made by the services; the registry owns them.
   XV_VECTOR* adopt(std::unique_ptr<ds::Vector> vector);
   XC_FILE* new_utility_file(std::int32_t record_length);
@@ -64,6 +74,7 @@ class DataSets {
   std::map<std::string, std::shared_ptr<const ds::Table>> tables_;  // by file
   std::map<std::string, XO_FILE*> outputs_;                         // by file
   std::vector<std::unique_ptr<ds::DataSet>> data_sets_;
+  std::vector<ds::OutputDataSet*> completed_;  // held until the step ends
   std::vector<std::unique_ptr<ds::Vector>> vectors_;
   std::vector<std::unique_ptr<XC_FILE>> utility_files_;
   std::size_t utility_memory_limit_ = std::size_t{64} << 20;

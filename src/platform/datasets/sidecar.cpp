@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/datasets/whole_file.h"
 #include "platform/json_teardown.h"
 #include "platform/libraries.h"
 
@@ -57,8 +58,8 @@ bool take_variable(const json& item, SidecarVariable* v, std::string* error) {
 }  // namespace
 
 std::filesystem::path sidecar_path(const std::filesystem::path& csv) {
-  std::string stem = csv.stem().string();
-  return Libraries::find_file(csv.parent_path(), stem + ".meta.json");
+  const std::filesystem::path data = followed_link(csv);
+  return Libraries::find_file(data.parent_path(), data.stem().string() + ".meta.json");
 }
 
 bool parse_sidecar(const std::string& text, Sidecar* out, std::string* error) {

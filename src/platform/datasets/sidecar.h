@@ -31,7 +31,9 @@ struct Sidecar {
   std::vector<SidecarVariable> variables;
 };
 
-// The description file of data set file `csv`, found like the data file.
+// The description file of data set file `csv`, found like the data file
+// beside the file the name leads to: a CSV name that is a symbolic link is
+// described beside the link's target, where its data are written.
 std::filesystem::path sidecar_path(const std::filesystem::path& csv);
 
 // Parses description text; false with the reason when it is not valid.

@@ -44,6 +44,9 @@ struct Table {
   // The name given to a first column whose header cell is empty (the row
   // names or index that R and pandas write); empty when there is none.
   std::string row_name_column;
+  // The description when it is older than the file (the data were changed
+  // after it was written); empty otherwise.
+  std::filesystem::path older_description;
 
   const unsigned char* record(std::int64_t row) const {
     return reinterpret_cast<const unsigned char*>(storage.data()) +

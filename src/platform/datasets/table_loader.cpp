@@ -5,9 +5,11 @@
 #include <unordered_set>
 
 #include "platform/datasets/csv_reader.h"
+#include "platform/datasets/folder_lock.h"
 #include "platform/datasets/mapped_file.h"
 #include "platform/datasets/sidecar.h"
 #include "platform/datasets/value_text.h"
+#include "platform/datasets/whole_file.h"
 #include "platform/names.h"
 
 namespace platform::ds {
@@ -81,18 +83,49 @@ bool read_header(CsvReader& reader, const std::filesystem::path& file, Table* ta
   return true;
 }
 
-bool apply_description(const std::filesystem::path& file, Table* table,
-                       std::vector<ColumnScan>* scans, Problem* problem) {
-  std::filesystem::path path = sidecar_path(file);
+// A data set's file and its description, opened together under the
+// folder's lock so that both come from one writer (folder_lock.h).
+struct DataSetFiles {
+  MappedFile data;
+  MappedFile description;
+  std::filesystem::path description_path;  // empty when there is none
+};
+
+bool open_files(const std::string& name, const std::filesystem::path& csv, DataSetFiles* files,
+                Problem* problem) {
+  const FolderLock lock(followed_link(csv), FolderLock::Mode::Shared);
+  std::string why;
+  if (!files->data.open(csv, &why)) {
+    *problem = {msg::kCannotRead, {name, csv.string(), why}};
+    return false;
+  }
+  const std::filesystem::path path = sidecar_path(csv);
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) return true;
-  MappedFile text;
-  std::string why;
-  Sidecar side;
-  if (!text.open(path, &why) || !parse_sidecar(std::string(text.text()), &side, &why)) {
+  if (!files->description.open(path, &why)) {
     *problem = {msg::kBadDescription, {path.string(), why}};
     return false;
   }
+  files->description_path = path;
+  return true;
+}
+
+bool apply_description(const DataSetFiles& files, Table* table, std::vector<ColumnScan>* scans,
+                       Problem* problem) {
+  const std::filesystem::path& path = files.description_path;
+  const std::filesystem::path& file = table->file;
+  if (path.empty()) return true;
+  std::string why;
+  Sidecar side;
+  if (!parse_sidecar(std::string(files.description.text()), &side, &why)) {
+    *problem = {msg::kBadDescription, {path.string(), why}};
+    return false;
+  }
+  // Written after its data, a description is never older than the file it
+  // was written with; an older one describes data since changed.
+  // (A pipe has no time to compare.)
+  const std::int64_t described = files.description.modified(), changed = files.data.modified();
+  if (described && changed && described < changed) table->older_description = path;
   if (side.type) table->type = (*side.type + "        ").substr(0, 8);
   if (side.label) table->label = *side.label;
   for (const SidecarVariable& sv : side.variables) {
@@ -282,18 +315,14 @@ std::unique_ptr<Table> load_table(const std::string& name, const std::filesystem
   auto table = std::make_unique<Table>();
   table->name = name;
   table->file = csv;
-  MappedFile file;
-  std::string why;
-  if (!file.open(csv, &why)) {
-    *problem = {msg::kCannotRead, {name, csv.string(), why}};
-    return nullptr;
-  }
-  const std::string_view text = file.text();
+  DataSetFiles files;
+  if (!open_files(name, csv, &files, problem)) return nullptr;
+  const std::string_view text = files.data.text();
   CsvReader reader(text);
   if (!read_header(reader, csv, table.get(), problem)) return nullptr;
   std::vector<ColumnScan> scans(table->variables.size());
   if (!table->row_name_column.empty()) scans[0].numeric = false;
-  if (!apply_description(csv, table.get(), &scans, problem)) return nullptr;
+  if (!apply_description(files, table.get(), &scans, problem)) return nullptr;
   reserve_values(text, &scans);
   if (!scan_rows(reader, table.get(), &scans, problem) ||
       !settle_columns(table.get(), scans, problem))

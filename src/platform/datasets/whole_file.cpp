@@ -26,6 +26,13 @@ std::string folder_of(const std::filesystem::path& target) {
 
 }  // namespace
 
+std::filesystem::path followed_link(const std::filesystem::path& target) {
+  std::error_code ec;
+  if (!std::filesystem::is_symlink(target, ec)) return target;
+  const std::filesystem::path linked = std::filesystem::weakly_canonical(target, ec);
+  return ec ? target : linked;
+}
+
 WholeFile::~WholeFile() { abandon(); }
 
 bool WholeFile::open(const std::filesystem::path& target, std::string* why, AtLink at_link) {
@@ -34,11 +41,7 @@ bool WholeFile::open(const std::filesystem::path& target, std::string* why, AtLi
   struct stat st;
   if ((::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) || descriptor_named(target) >= 0)
     return open_in_place(why);
-  std::error_code ec;
-  if (at_link == AtLink::Follow && std::filesystem::is_symlink(target, ec)) {
-    const std::filesystem::path linked = std::filesystem::weakly_canonical(target, ec);
-    if (!ec) target_ = linked;
-  }
+  if (at_link == AtLink::Follow) target_ = followed_link(target);
   temp_ = temporary_name(target_);
   file_ = create_temporary(temp_.c_str(), &ticket_);
   if (!file_) {

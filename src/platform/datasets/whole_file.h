@@ -23,6 +23,10 @@ namespace platform::ds {
 // never leads them over another file.
 enum class AtLink { Follow, Replace };
 
+// What a data set's file name leads to: the file a symbolic link at that
+// name names, else the name itself.
+std::filesystem::path followed_link(const std::filesystem::path& target);
+
 class WholeFile {
  public:
   WholeFile() = default;

@@ -1,0 +1,28 @@
+// A data set is two files, its CSV and its description, which a writer
+// renames into place one after the other. Writers hold this lock on the
+// folder, exclusive, over both renames, and readers hold it shared while
+// they open both, so that a reader never takes one run's CSV with another
+// run's description. The lock is the folder's own (flock on its
+// descriptor): nothing is left in the folder. Where it cannot be taken (a
+// folder that cannot be opened, a file system without locks) the files are
+// used without it.
+#pragma once
+
+#include <filesystem>
+
+namespace platform::ds {
+
+class FolderLock {
+ public:
+  enum class Mode { Shared, Exclusive };
+  // Waits for the lock of the folder that holds `file`.
+  FolderLock(const std::filesystem::path& file, Mode mode);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace platform::ds
