@@ -1,7 +1,6 @@
 #include "app/runner.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <new>
@@ -11,6 +10,7 @@
 #include "app/run_signals.h"
 #include "platform/host.h"
 #include "platform/kernel/kernel_state.h"
+#include "platform/listing/log.h"
 #include "platform/listing/message_catalog.h"
 #include "platform/memory_reserve.h"
 #include "platform/threads/large_stack.h"
@@ -56,7 +56,6 @@ bool configure(const CommandLine& cmd, platform::Host& host) {
 
 namespace {
 
-constexpr int kMsgProgramIsFolder = 90;
 constexpr int kMsgRunOutOfMemory = 250, kMsgReportOutOfMemory = 251;
 
 std::string out_of_memory_text() { return platform::MessageCatalog::builtin().find(1, kMsgRunOutOfMemory)->text; }
@@ -104,23 +103,12 @@ void fall_back_from_log_file(const std::string& log_file, std::ostream& log_defa
 namespace {
 
 // Runs every step of one program file; the return code of each, or 2 for a
-// file that cannot be run.
+// file that holds no step.
 void run_program(const CommandLine& cmd, const std::string& program, ProgramTexts& programs, platform::Host& host,
                  std::vector<int>* codes) {
   if (cmd.programs.size() > 1) host.log().set_program_file(program);
-  std::error_code ec;
-  if (std::filesystem::is_directory(program, ec)) {
-    host.log_message(1, kMsgProgramIsFolder, program.c_str());
-    codes->push_back(2);
-    return;
-  }
-  const std::string* text = programs.text(program);
-  if (!text) {
-    host.log_message(1, 1, program.c_str());
-    codes->push_back(2);
-    return;
-  }
-  SplitResult split = split_program(*text, program);
+  // Every program was read before the outputs were opened (run).
+  SplitResult split = split_program(*programs.text(program), program);
   for (int line : split.stray_lines) host.log_message(1, 16, line);
   if (split.steps.empty()) {
     host.log_message(1, 15);
@@ -183,6 +171,12 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
   ProgramTexts programs;
   OutputFiles files;
   try {
+    // A program that cannot be read stops the run before any output is
+    // opened, and so leaves every earlier output as it was.
+    if (const std::string unreadable = programs.read_all(cmd.programs); !unreadable.empty()) {
+      platform::Log(log_default).error(unreadable);
+      return 2;
+    }
     if (!files.open(cmd, programs, listing_default, log_default)) return 2;
     return run_with_files(cmd, programs, files, log_default);
   } catch (const std::bad_alloc&) {
