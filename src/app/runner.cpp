@@ -85,8 +85,8 @@ int show_parsed_step(platform::Host& host, const platform::StepSource& step, int
 constexpr int kMsgNotWrittenCompletely = 240;
 constexpr int kMsgLogNotWritten = 241;
 
-// A listing or JSON file cut short (a full disk) fails the run instead of
-// passing for a complete one: the ERROR sets the exit status.
+// A listing cut short (a full disk) fails the run instead of passing for a
+// complete one: the ERROR sets the exit status.
 void check_written(std::ostream& out, const std::string& what, platform::Host& host) {
   out.flush();
   if (!out) host.log_message(1, kMsgNotWrittenCompletely, what.c_str());
@@ -135,7 +135,7 @@ void write_report(const CommandLine& cmd, const platform::report::HtmlReport& re
 
 int run_with_files(const CommandLine& cmd, ProgramTexts& programs, OutputFiles& files, std::ostream& log_default) {
   platform::report::HtmlReport report({platform::report::kReportBudget, cmd.html, cmd.listing, cmd.graphs, cmd.json});
-  platform::Host host({files.log, files.listing, cmd.json.empty() ? nullptr : &files.json_file,
+  platform::Host host({files.log, files.listing, cmd.json.empty() ? nullptr : &files.json_file.stream(),
                        platform::GraphSettings{cmd.graphs, cmd.html.empty() ? nullptr : &report}});
   if (!cmd.log.empty()) fall_back_from_log_file(cmd.log, log_default, host);
   std::vector<int> codes;
@@ -155,7 +155,9 @@ int run_with_files(const CommandLine& cmd, ProgramTexts& programs, OutputFiles& 
     codes.push_back(1012);
   if (!cmd.html.empty()) write_report(cmd, report, host);
   check_written(*files.listing, cmd.listing.empty() ? "listing" : "listing file " + cmd.listing, host);
-  if (!cmd.json.empty()) check_written(files.json_file, "JSON file " + cmd.json, host);
+  // The JSON file takes its name now, whole, or leaves the earlier one.
+  if (!cmd.json.empty() && !files.json_file.close())
+    host.log_message(1, kMsgNotWrittenCompletely, ("JSON file " + cmd.json).c_str());
   host.log_message(1, 7, join_codes(codes).c_str());
   // A WARNING or ERROR logged outside any step (text outside a step) counts
   // as a step's would, and so does a log that could not be written.
