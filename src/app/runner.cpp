@@ -169,7 +169,7 @@ int run_with_files(const CommandLine& cmd, ProgramTexts& programs, OutputFiles& 
 
 int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
   platform::arm_memory_reserve();
-  const RunSignals signals;
+  RunSignals signals;
   ProgramTexts programs;
   OutputFiles files;
   try {
@@ -180,6 +180,7 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
       return 2;
     }
     if (!files.open(cmd, programs, listing_default, log_default)) return 2;
+    signals.end_log_in(cmd.log);
     return run_with_files(cmd, programs, files, log_default);
   } catch (const std::bad_alloc&) {
     // Out of memory outside a step (a step says so itself and goes on to
