@@ -7,6 +7,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "platform/datasets/descriptor_name.h"
 #include "platform/datasets/temporary_files.h"
 #include "platform/listing/log.h"
 #include "platform/listing/message_catalog.h"
@@ -84,11 +85,13 @@ RunSignals::~RunSignals() {
 }
 
 // A descriptor of its own, appending: it writes after whatever the log's
-// stream has written, and needs nothing of the stream's state.
+// stream has written, and needs nothing of the stream's state. A log named
+// as a stream of the process (/dev/stderr) is written through that stream.
 void RunSignals::end_log_in(const std::string& log_file) {
   make_stop_lines();
-  if (!log_file.empty()) own_log_ = ::open(log_file.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
-  log_descriptor.store(log_file.empty() ? STDERR_FILENO : own_log_);
+  int fd = log_file.empty() ? STDERR_FILENO : platform::ds::descriptor_named(log_file);
+  if (fd < 0) fd = own_log_ = ::open(log_file.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
+  log_descriptor.store(fd);
 }
 
 }  // namespace app
