@@ -56,8 +56,9 @@ bool OutputFiles::hold_pipe(const std::string& file, const char* what, std::ostr
   return true;
 }
 
-// The listing, the log and the JSON lines are written into their file as
-// the run goes.
+// The listing and the log are written into their file as the run goes;
+// so are the JSON lines into a stream, a pipe or a device, and into a
+// temporary file otherwise (json_file.h).
 bool OutputFiles::check_stream(const std::string& file, const char* what, std::ostream& log_default) {
   if (file.empty()) return true;
   struct stat st;
@@ -106,12 +107,15 @@ bool OutputFiles::open(const CommandLine& cmd, ProgramTexts& programs, std::ostr
   listing = &listing_default;
   log = &log_default;
   if (!check(cmd, programs, log_default)) return false;
+  // Opened first: its temporary file replaces nothing, so that if it
+  // cannot be made the other outputs are still as they were.
+  if (!cmd.json.empty() && !json_file.open(cmd.json))
+    return refuse(log_default, kMsgCannotWrite, std::string("JSON file"), cmd.json);
   const struct {
     std::ofstream* stream;
     const std::string* file;
     const char* what;
-  } files[] = {{&log_file, &cmd.log, "log file"}, {&listing_file, &cmd.listing, "listing file"},
-               {&json_file, &cmd.json, "JSON file"}};
+  } files[] = {{&log_file, &cmd.log, "log file"}, {&listing_file, &cmd.listing, "listing file"}};
   for (const auto& [stream, file, what] : files) {
     if (file->empty()) continue;
     // A stream of the process (/dev/stdout) is written on as it stands,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/json_file.h"
 #include "app/program_file.h"
 
 namespace app {
@@ -27,7 +28,8 @@ struct OutputFiles {
   // The guard reads the program files through `programs`.
   bool open(const CommandLine& cmd, ProgramTexts& programs, std::ostream& listing_default, std::ostream& log_default);
 
-  std::ofstream listing_file, log_file, json_file;
+  std::ofstream listing_file, log_file;
+  JsonFile json_file;
   std::ostream* listing = nullptr;
   std::ostream* log = nullptr;
 

@@ -135,12 +135,10 @@ platform::Libraries libraries_of(const CommandLine& cmd) {
 }
 
 // The files of the data sets every step of a program file names, valid
-// statements or not; a file that cannot be read, or a name that does not
-// resolve, is left to the run to report.
+// statements or not; a name that does not resolve is left to the run to
+// report, as is a file that cannot be read (ProgramTexts::read_all).
 void add_data_sets(const std::string& program, ProgramTexts& programs, const platform::Libraries& libraries,
                    std::vector<UsedFile>* used) {
-  std::error_code ec;
-  if (fs::is_directory(program, ec)) return;
   const std::string* text = programs.text(program);
   if (!text) return;
   for (const platform::StepSource& step : split_program(*text, program).steps) {

@@ -1,8 +1,13 @@
 #include "app/program_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cctype>
-#include <fstream>
-#include <iterator>
+#include <cerrno>
+#include <filesystem>
+
+#include "platform/listing/message_catalog.h"
 
 namespace app {
 namespace {
@@ -105,13 +110,33 @@ SplitResult split_program(const std::string& text, const std::string& file) {
   return result;
 }
 
+// Read with read(2), which reports a failed read (EIO, EISDIR) instead of
+// ending the file there or throwing; a failed allocation still throws.
 bool read_program_file(const std::string& path, std::string* text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  // Read through iterators, not a string stream, which would keep a failed
-  // allocation to itself and hand back part of the program.
-  text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  char buffer[1 << 16];
+  while (true) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) return true;
+    if (n > 0) text->append(buffer, static_cast<std::size_t>(n));
+    else if (errno != EINTR) return false;
+  }
+}
+
+std::string ProgramTexts::read_all(const std::vector<std::string>& files) {
+  constexpr int kMsgCannotRead = 1, kMsgProgramIsFolder = 90;
+  for (const std::string& file : files) {
+    if (text(file)) continue;
+    std::error_code ec;
+    const bool folder = std::filesystem::is_directory(file, ec);
+    return platform::message_text(1, folder ? kMsgProgramIsFolder : kMsgCannotRead, file.c_str());
+  }
+  return {};
 }
 
 const std::string* ProgramTexts::text(const std::string& file) {

@@ -18,15 +18,20 @@ struct SplitResult {
 
 SplitResult split_program(const std::string& text, const std::string& file);
 
-// Reads a program file whole; false when it cannot be read.
+// Reads a program file whole; false when it cannot be read (it does not
+// exist, is a folder, may not be read, or a read fails).
 bool read_program_file(const std::string& path, std::string* text);
 
-// The program files of a run, each read once, when first asked for: the
-// guard of the outputs and the steps see one text, even from a pipe that
-// can be read only once (<(...), /dev/stdin).
+// The program files of a run, each read once: the guard of the outputs and
+// the steps see one text, even from a pipe that can be read only once
+// (<(...), /dev/stdin).
 class ProgramTexts {
  public:
-  // The text of `file`; null when it cannot be read.
+  // Reads every file of `files` now, before any output is opened, so that a
+  // program that cannot be read changes no output; the numbered message
+  // (set 1) for the first that cannot be read, or empty.
+  std::string read_all(const std::vector<std::string>& files);
+  // The text of `file`, read when first asked for; null when it cannot be read.
   const std::string* text(const std::string& file);
 
  private:

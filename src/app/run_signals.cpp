@@ -1,14 +1,61 @@
 #include "app/run_signals.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <sstream>
+
+#include "platform/datasets/descriptor_name.h"
 #include "platform/datasets/temporary_files.h"
+#include "platform/listing/log.h"
+#include "platform/listing/message_catalog.h"
 
 namespace app {
 namespace {
+
+constexpr int kMsgStoppedBySignal = 260;
+
+// The log's last line for each signal, by its number, made before the
+// handler can need it: a handler may not allocate or format.
+struct StopLine {
+  char text[128];
+  std::size_t size;
+};
+constexpr int kLastSignal = 31;  // the standard signals
+std::array<StopLine, kLastSignal + 1> stop_lines;
+std::atomic<int> log_descriptor{-1};  // -1 until the outputs are open
+
+void make_stop_lines() {
+  for (int signal = 1; signal <= kLastSignal; ++signal) {
+    const char* abbreviation = sigabbrev_np(signal);
+    const std::string name = "SIG" + (abbreviation ? std::string(abbreviation) : std::to_string(signal));
+    std::ostringstream line;
+    platform::Log(line).error(platform::message_text(1, kMsgStoppedBySignal, name.c_str()));
+    stop_lines[signal].size = line.str().copy(stop_lines[signal].text, sizeof stop_lines[signal].text);
+  }
+}
+
+// Async-signal-safe: write(2) and sigaction(2). A log on a pipe whose
+// reader has gone fails the write instead of raising SIGPIPE, so that the
+// run still ends by its own signal.
+void end_log(int signal) {
+  const int fd = log_descriptor.load();
+  if (fd < 0 || signal <= 0 || signal > kLastSignal) return;
+  struct sigaction ignore {}, before {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &ignore, &before);
+  const ssize_t written = ::write(fd, stop_lines[signal].text, stop_lines[signal].size);
+  (void)written;  // a log that fails now has nowhere left to say so
+  sigaction(SIGPIPE, &before, nullptr);
+}
 
 // SA_RESETHAND has restored the default action: the signal raised again is
 // delivered when the handler returns and ends the process.
 void stop_run(int signal) {
   platform::ds::remove_temporaries();
+  end_log(signal);
   ::raise(signal);
 }
 
@@ -32,7 +79,19 @@ RunSignals::RunSignals() {
 }
 
 RunSignals::~RunSignals() {
+  log_descriptor.store(-1);
+  if (own_log_ >= 0) ::close(own_log_);
   for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &before_[i], nullptr);
+}
+
+// A descriptor of its own, appending: it writes after whatever the log's
+// stream has written, and needs nothing of the stream's state. A log named
+// as a stream of the process (/dev/stderr) is written through that stream.
+void RunSignals::end_log_in(const std::string& log_file) {
+  make_stop_lines();
+  int fd = log_file.empty() ? STDERR_FILENO : platform::ds::descriptor_named(log_file);
+  if (fd < 0) fd = own_log_ = ::open(log_file.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
+  log_descriptor.store(fd);
 }
 
 }  // namespace app

@@ -1,8 +1,9 @@
 // The signals a run meets. Stopped by SIGINT, SIGTERM or SIGHUP, or by
 // SIGPIPE when the reader of its output has gone, it removes the temporary
-// files it is writing and ends by the same signal, so that its status is
-// the signal's own (128 plus its number, in a shell); files under their
-// final names are always whole, so nothing else needs undoing.
+// files it is writing, ends its log with a line that names the signal, and
+// ends by the same signal, so that its status is the signal's own (128 plus
+// its number, in a shell); files under their final names are always whole,
+// so nothing else needs undoing.
 // A write beyond the file-size limit fails with EFBIG and is reported like
 // any failed write, instead of SIGXFSZ ending the run.
 #pragma once
@@ -10,6 +11,7 @@
 #include <signal.h>
 
 #include <array>
+#include <string>
 
 namespace app {
 
@@ -22,7 +24,13 @@ class RunSignals {
   RunSignals(const RunSignals&) = delete;
   RunSignals& operator=(const RunSignals&) = delete;
 
+  // From now on, once the outputs are open, a stopped run ends its log
+  // with an ERROR line: in the file `log_file`, or on standard error when
+  // it is empty.
+  void end_log_in(const std::string& log_file);
+
  private:
+  int own_log_ = -1;  // the descriptor end_log_in opened, closed with the run
   static constexpr std::array<int, 5> kSignals{SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ};
   std::array<struct sigaction, kSignals.size()> before_{};
 };

@@ -1,7 +1,6 @@
 #include "app/runner.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <new>
@@ -11,6 +10,7 @@
 #include "app/run_signals.h"
 #include "platform/host.h"
 #include "platform/kernel/kernel_state.h"
+#include "platform/listing/log.h"
 #include "platform/listing/message_catalog.h"
 #include "platform/memory_reserve.h"
 #include "platform/threads/large_stack.h"
@@ -56,7 +56,6 @@ bool configure(const CommandLine& cmd, platform::Host& host) {
 
 namespace {
 
-constexpr int kMsgProgramIsFolder = 90;
 constexpr int kMsgRunOutOfMemory = 250, kMsgReportOutOfMemory = 251;
 
 std::string out_of_memory_text() { return platform::MessageCatalog::builtin().find(1, kMsgRunOutOfMemory)->text; }
@@ -86,8 +85,8 @@ int show_parsed_step(platform::Host& host, const platform::StepSource& step, int
 constexpr int kMsgNotWrittenCompletely = 240;
 constexpr int kMsgLogNotWritten = 241;
 
-// A listing or JSON file cut short (a full disk) fails the run instead of
-// passing for a complete one: the ERROR sets the exit status.
+// A listing cut short (a full disk) fails the run instead of passing for a
+// complete one: the ERROR sets the exit status.
 void check_written(std::ostream& out, const std::string& what, platform::Host& host) {
   out.flush();
   if (!out) host.log_message(1, kMsgNotWrittenCompletely, what.c_str());
@@ -104,23 +103,12 @@ void fall_back_from_log_file(const std::string& log_file, std::ostream& log_defa
 namespace {
 
 // Runs every step of one program file; the return code of each, or 2 for a
-// file that cannot be run.
+// file that holds no step.
 void run_program(const CommandLine& cmd, const std::string& program, ProgramTexts& programs, platform::Host& host,
                  std::vector<int>* codes) {
   if (cmd.programs.size() > 1) host.log().set_program_file(program);
-  std::error_code ec;
-  if (std::filesystem::is_directory(program, ec)) {
-    host.log_message(1, kMsgProgramIsFolder, program.c_str());
-    codes->push_back(2);
-    return;
-  }
-  const std::string* text = programs.text(program);
-  if (!text) {
-    host.log_message(1, 1, program.c_str());
-    codes->push_back(2);
-    return;
-  }
-  SplitResult split = split_program(*text, program);
+  // Every program was read before the outputs were opened (run).
+  SplitResult split = split_program(*programs.text(program), program);
   for (int line : split.stray_lines) host.log_message(1, 16, line);
   if (split.steps.empty()) {
     host.log_message(1, 15);
@@ -147,7 +135,7 @@ void write_report(const CommandLine& cmd, const platform::report::HtmlReport& re
 
 int run_with_files(const CommandLine& cmd, ProgramTexts& programs, OutputFiles& files, std::ostream& log_default) {
   platform::report::HtmlReport report({platform::report::kReportBudget, cmd.html, cmd.listing, cmd.graphs, cmd.json});
-  platform::Host host({files.log, files.listing, cmd.json.empty() ? nullptr : &files.json_file,
+  platform::Host host({files.log, files.listing, cmd.json.empty() ? nullptr : &files.json_file.stream(),
                        platform::GraphSettings{cmd.graphs, cmd.html.empty() ? nullptr : &report}});
   if (!cmd.log.empty()) fall_back_from_log_file(cmd.log, log_default, host);
   std::vector<int> codes;
@@ -167,7 +155,9 @@ int run_with_files(const CommandLine& cmd, ProgramTexts& programs, OutputFiles& 
     codes.push_back(1012);
   if (!cmd.html.empty()) write_report(cmd, report, host);
   check_written(*files.listing, cmd.listing.empty() ? "listing" : "listing file " + cmd.listing, host);
-  if (!cmd.json.empty()) check_written(files.json_file, "JSON file " + cmd.json, host);
+  // The JSON file takes its name now, whole, or leaves the earlier one.
+  if (!cmd.json.empty() && !files.json_file.close())
+    host.log_message(1, kMsgNotWrittenCompletely, ("JSON file " + cmd.json).c_str());
   host.log_message(1, 7, join_codes(codes).c_str());
   // A WARNING or ERROR logged outside any step (text outside a step) counts
   // as a step's would, and so does a log that could not be written.
@@ -179,11 +169,18 @@ int run_with_files(const CommandLine& cmd, ProgramTexts& programs, OutputFiles& 
 
 int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
   platform::arm_memory_reserve();
-  const RunSignals signals;
+  RunSignals signals;
   ProgramTexts programs;
   OutputFiles files;
   try {
+    // A program that cannot be read stops the run before any output is
+    // opened, and so leaves every earlier output as it was.
+    if (const std::string unreadable = programs.read_all(cmd.programs); !unreadable.empty()) {
+      platform::Log(log_default).error(unreadable);
+      return 2;
+    }
     if (!files.open(cmd, programs, listing_default, log_default)) return 2;
+    signals.end_log_in(cmd.log);
     return run_with_files(cmd, programs, files, log_default);
   } catch (const std::bad_alloc&) {
     // Out of memory outside a step (a step says so itself and goes on to

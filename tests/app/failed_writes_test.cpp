@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/ruva_command.h"
 
@@ -24,6 +25,29 @@ class FailedWritesTest : public RuvaCommandTest {
   FailedWritesTest() {
     write("d.csv", "x,y\n1,2.1\n2,3.9\n3,6.2\n4,7.8\n");
     write("p.ruva", "proc ruva data=d; parms a=1; model y = a*x; run;\n");
+  }
+  // Starts the command in the test folder with `args`, its listing and log
+  // going nowhere unless named; SIGTERM keeps its default action, as it
+  // would not in a background job.
+  pid_t start(const std::vector<std::string>& args) {
+    const std::string binary = (fs::path(RUVA_BINARY_DIR) / "ruva").string();
+    std::vector<char*> argv{const_cast<char*>("ruva")};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+      std::signal(SIGTERM, SIG_DFL);
+      if (chdir(dir_.c_str()) == 0 && freopen("/dev/null", "w", stdout) && freopen("/dev/null", "w", stderr))
+        execv(binary.c_str(), argv.data());
+      _exit(127);
+    }
+    return child;
+  }
+  // A data set large enough that its fit plot's JSON takes a while.
+  void write_large_data() {
+    std::string rows = "x,y\n";
+    for (int i = 1; i <= 100000; ++i) rows += std::to_string(i) + "," + std::to_string(2 * i + i % 7) + "\n";
+    write("d.csv", rows);
   }
   // The temporary files (hidden, beside their targets) left in `folder`.
   int hidden_files(const std::string& folder) {
@@ -104,6 +128,67 @@ TEST_F(FailedWritesTest, AStoppedRunRemovesItsTemporaryFilesAndEndsByTheSignal) 
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
     EXPECT_EQ(hidden_files("."), 0) << strsignal(signal);
   }
+}
+
+// The JSON file is written whole or not at all: a run stopped while it
+// writes it (its temporary file holds some lines, or, written in place, the
+// file has changed) leaves the earlier file and no temporary file, and its
+// log ends with the signal's name.
+TEST_F(FailedWritesTest, AStoppedRunKeepsTheEarlierJsonAndEndsItsLogWithTheSignal) {
+  write_large_data();
+  write("j.ruva", "proc ruva data=d plots=fit; parms a=1; model y = a*x; run;\n");
+  ASSERT_EQ(run("--json j.json j.ruva"), 0) << read("log.txt");
+  const std::string earlier = read("j.json");
+  auto json_begun = [&] {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(dir_))
+      if (entry.path().filename().string().rfind(".j.json", 0) == 0 && fs::file_size(entry.path(), ec) > 0) return true;
+    return fs::file_size(dir_ / "j.json", ec) != earlier.size();
+  };
+  const pid_t child = start({"--log", "j.log", "--json", "j.json", "j.ruva"});
+  ASSERT_GT(child, 0);
+  int status = 0;
+  bool stopped = false;
+  while (waitpid(child, &status, WNOHANG) == 0) {
+    if (!stopped && json_begun()) stopped = kill(child, SIGTERM) == 0;
+    usleep(200);
+  }
+  ASSERT_TRUE(stopped) << "the run ended before its JSON was begun";
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_TRUE(read("j.json") == earlier) << "the earlier JSON file is not whole";
+  EXPECT_EQ(hidden_files("."), 0);
+  const std::string log = read("j.log");
+  EXPECT_EQ(log.substr(log.rfind('\n', log.size() - 2) + 1), "ERROR: The run was stopped by signal SIGTERM.\n")
+      << log;
+}
+
+// A JSON file that fails (files over 12 KB fail here) leaves the earlier one.
+TEST_F(FailedWritesTest, AJsonFileThatFailsLeavesTheEarlierOne) {
+  write("g.ruva", "proc ruva data=d plots=all; parms a=1; model y = a*x; run;\n");
+  write("j.json", "earlier");
+  EXPECT_EQ(run_here_with_file_limit("--json j.json g.ruva", 12 << 10, SIG_IGN), 2);
+  EXPECT_TRUE(read("j.json") == "earlier") << "the earlier JSON file is lost";
+  EXPECT_EQ(hidden_files("."), 0);
+  EXPECT_NE(here_log_.find("ERROR: The JSON file j.json could not be written completely."), std::string::npos)
+      << here_log_;
+}
+
+// Two runs started together into one JSON file leave one run's file whole.
+TEST_F(FailedWritesTest, TwoRunsIntoOneJsonFileLeaveOneOfTheirFiles) {
+  write_large_data();
+  write("a.ruva", "proc ruva data=d plots=fit; parms a=1; model y = a*x; run;\n");
+  write("b.ruva", "proc ruva data=d plots=fit; parms b=1; model y = b*x + 1; run;\n");
+  ASSERT_EQ(run("--json j.json a.ruva"), 0);
+  const std::string a = read("j.json");
+  ASSERT_EQ(run("--json j.json b.ruva"), 0);
+  const std::string b = read("j.json");
+  const pid_t first = start({"--json", "j.json", "a.ruva"}), second = start({"--json", "j.json", "b.ruva"});
+  int status_a = 0, status_b = 0;
+  waitpid(first, &status_a, 0);
+  waitpid(second, &status_b, 0);
+  EXPECT_TRUE(WIFEXITED(status_a) && WEXITSTATUS(status_a) == 0 && WIFEXITED(status_b) && WEXITSTATUS(status_b) == 0);
+  const std::string json = read("j.json");
+  EXPECT_TRUE(json == a || json == b) << "the JSON file mixes the two runs";
 }
 
 }  // namespace

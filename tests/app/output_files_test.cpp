@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "support/ruva_command.h"
@@ -222,6 +223,37 @@ TEST_F(OutputFilesTest, SamplesThatCannotBeKeptLeaveTheBootstrapWithoutResults) 
             1);
   EXPECT_EQ(count("log.txt", "ERROR"), 1);
   EXPECT_EQ(count("log.txt", "Return codes by step: 1: 1012."), 1) << read("log.txt");
+}
+
+// Every program file is read before any output is opened: one that cannot
+// be read, after a good one, leaves every output of the earlier run as it
+// was, byte for byte.
+TEST_F(OutputFilesTest, AProgramThatCannotBeReadChangesNoOutput) {
+  const std::string outputs = "--lib in=sub --listing n.lst --log n.log --json n.json --html n.html --graphs ng p.ruva ";
+  ASSERT_EQ(run(outputs), 0) << read("n.log");
+  auto files = [&] {
+    std::map<std::string, std::string> contents;
+    for (const char* file : {"n.lst", "n.log", "n.json", "n.html", "e.csv"}) contents[file] = read(file);
+    for (const auto& entry : fs::directory_iterator(dir_ / "ng"))
+      contents[entry.path().filename().string()] = read("ng/" + entry.path().filename().string());
+    return contents;
+  };
+  const auto before = files();
+  ASSERT_GT(before.size(), 5u);
+  fs::create_directories(dir_ / "folder.ruva");
+  const struct {
+    const char* program;
+    const char* message;
+  } unreadable[] = {
+      {"typo.ruva", "ERROR: The program file typo.ruva cannot be read."},
+      {"folder.ruva", "ERROR: The program file folder.ruva is a folder; name a program file."},
+      {"/proc/self/mem", "ERROR: The program file /proc/self/mem cannot be read."},  // a read that fails
+  };
+  for (const auto& c : unreadable) {
+    EXPECT_EQ(run(outputs + c.program), 2) << c.program;
+    EXPECT_EQ(read("log.txt"), std::string(c.message) + "\n");
+    EXPECT_TRUE(files() == before) << c.program;
+  }
 }
 
 TEST_F(OutputFilesTest, AGraphsFolderThatTakesNoFilesStopsTheRunOnce) {

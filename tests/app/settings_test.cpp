@@ -10,8 +10,13 @@
 
 namespace {
 
+// A program that can be read and holds no step: a run that reached it
+// would say so.
+constexpr const char* kProgram = "/dev/null";
+constexpr const char* kProgramRan = "The program file holds no PROC RUVA step.";
+
 TEST(SetOption, InvalidCpuCountStopsTheRunWithAMessage) {
-  const char* argv[] = {"ruva", "--set", "host.cpucount=0", "missing.ruva"};
+  const char* argv[] = {"ruva", "--set", "host.cpucount=0", kProgram};
   app::CommandLine cmd;
   std::string error;
   ASSERT_TRUE(app::parse_command_line(4, argv, &cmd, &error)) << error;
@@ -25,7 +30,7 @@ TEST(SetOption, InvalidCpuCountStopsTheRunWithAMessage) {
 
 TEST(SetOption, ValidSettingsAreAccepted) {
   const char* argv[] = {"ruva", "--set", "host.cpucount=2", "--set", "OSENV.KOV_RNG_METHOD=MT64",
-                        "missing.ruva"};
+                        kProgram};
   app::CommandLine cmd;
   std::string error;
   ASSERT_TRUE(app::parse_command_line(6, argv, &cmd, &error)) << error;
@@ -54,20 +59,20 @@ TEST(SetOption, EveryBadPieceOfTheCommandLineIsNamed) {
   for (const auto& c : cases) {
     std::vector<const char*> argv{"ruva"};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
-    argv.push_back("missing.ruva");
+    argv.push_back(kProgram);
     app::CommandLine cmd;
     std::string error;
     ASSERT_TRUE(app::parse_command_line(static_cast<int>(argv.size()), argv.data(), &cmd, &error)) << error;
     std::ostringstream listing, log;
     EXPECT_EQ(app::run(cmd, listing, log), 2) << c.message;
     EXPECT_NE(log.str().find(c.message), std::string::npos) << log.str();
-    EXPECT_EQ(log.str().find("missing.ruva"), std::string::npos) << log.str();  // no program ran
+    EXPECT_EQ(log.str().find(kProgramRan), std::string::npos) << log.str();
   }
 }
 
 // A module the host cannot start runs no program: status 2.
 TEST(SetOption, AModuleThatCannotStartRunsNoProgram) {
-  const char* argv[] = {"ruva", "missing.ruva"};
+  const char* argv[] = {"ruva", kProgram};
   app::CommandLine cmd;
   std::string error;
   ASSERT_TRUE(app::parse_command_line(2, argv, &cmd, &error)) << error;
@@ -77,7 +82,7 @@ TEST(SetOption, AModuleThatCannotStartRunsNoProgram) {
   vi_mcn.modconmagic = kModconMagic;
   EXPECT_EQ(status, 2);
   EXPECT_NE(log.str().find("ERROR: The module did not return a valid image record."), std::string::npos) << log.str();
-  EXPECT_EQ(log.str().find("missing.ruva"), std::string::npos) << log.str();
+  EXPECT_EQ(log.str().find(kProgramRan), std::string::npos) << log.str();
 }
 
 }  // namespace

@@ -81,6 +81,13 @@ bool WholeFile::write(std::string_view text, std::string* why) {
   return true;
 }
 
+bool WholeFile::flush(std::string* why) {
+  if (!write({}, why)) return false;  // not open, or an earlier write failed
+  if (!temp_.empty() || std::fflush(file_) == 0) return true;
+  *why = "writing " + target_.string() + " failed: " + std::strerror(errno);
+  return false;
+}
+
 bool WholeFile::finish(bool durable, std::string* why) {
   if (!file_) {
     *why = "the file " + target_.string() + " is not open";

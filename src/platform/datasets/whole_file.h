@@ -38,6 +38,10 @@ class WholeFile {
   bool open(const std::filesystem::path& target, std::string* why, AtLink at_link = AtLink::Follow);
   // Appends `text`; false with the reason.
   bool write(std::string_view text, std::string* why);
+  // Passes what is written so far on to a target written in place, so
+  // that a pipe's reader sees it as it comes; a temporary file keeps it
+  // in its buffer. False with the reason.
+  bool flush(std::string* why);
   // Flushes and closes the file, through to the disk when `durable`; false
   // with the reason, and then the temporary file is removed.
   bool finish(bool durable, std::string* why);
