@@ -293,6 +293,37 @@ TEST_F(MemoryTest, EveryAddressSpaceLimitEndsTheRunWithARightOutcome) {
   EXPECT_EQ(completed, 2) << "no limit left room for the whole run";
 }
 
+// Limits from the least the loader needs, in steps of 20 KB through the
+// start and then wider up to one the run fits in: the command runs, or
+// ends with 2 and says why in its log, or, when it could not start, says
+// so on standard error and leaves the log empty. A log never ends inside a
+// line.
+TEST_F(MemoryTest, EveryStartShortOfMemoryEndsWithTheMessageAndTheLogInWholeLines) {
+  if (kSanitized) GTEST_SKIP() << "a sanitizer reserves more address space than any limit leaves";
+  for (const char* file : {"bod.csv", "profile.ruva"})
+    fs::copy_file(fs::path(RUVA_SOURCE_DIR) / "examples" / file, dir_ / file);
+  const std::string args = "--listing l.lst --log l.log profile.ruva";
+  // The loader fails with 127 below some limit, before any of the command
+  // runs: the sweep starts there.
+  auto loaded = [&](long kb) { return run_with_memory_limit(args, kb) != 127; };
+  long low = 4096, high = 1L << 22;
+  ASSERT_FALSE(loaded(low));
+  ASSERT_TRUE(loaded(high));
+  while (high - low > 20) (loaded((low + high) / 2) ? high : low) = (low + high) / 2;
+  int status = 2, failed = 0;
+  for (long kb = high; status != 0 && kb < (1L << 22) && failed < 5; kb += kb < high + 4000 ? 20 : kb / 20) {
+    fs::remove(dir_ / "l.log");
+    status = run_with_memory_limit(args, kb);
+    const std::string log = read("l.log"), said = read("log.txt");
+    const bool right = (status == 0 || status == 2) && (log.empty() || log.back() == '\n') &&
+                       (status == 0 || log.find("ERROR: ") != std::string::npos ||
+                        said == "ruva: there is not enough memory to start.\n");
+    if (!right) ++failed;
+    EXPECT_TRUE(right) << kb << " KB: exit " << status << "\nlog: " << log << "\nstandard error: " << said;
+  }
+  EXPECT_EQ(status, 0) << "no limit left room for the run";
+}
+
 // Every stride-th allocation, four children at a time (RUVA_MEMORY_SWEEP).
 TEST_F(MemoryTest, Sweep) {
   const char* setting = std::getenv("RUVA_MEMORY_SWEEP");
