@@ -228,7 +228,7 @@ class MemoryTest : public RuvaCommandTest {
   // With `transient`, one allocation was refused and the second step runs.
   static std::string fault(const fs::path& folder, int status, const std::string& log, bool transient) {
     for (const auto& e : fs::recursive_directory_iterator(folder))
-      if (e.path().filename().string().find(".tmp") != std::string::npos) return "left " + e.path().string();
+      if (e.path().filename().string().rfind(".ruva-", 0) == 0) return "left " + e.path().string();
     if (status == 0) return "";  // the refused allocation had a way round it
     const bool said = log.find("ERROR: The step ran out of memory and was stopped.") != std::string::npos ||
                       log.find("ERROR: Insufficient memory") != std::string::npos ||

@@ -14,10 +14,12 @@
 namespace platform::ds {
 namespace {
 
+// A short name of its own in the target's folder (.ruva-PID-N), not the
+// target's name with a suffix: any name the file system allows for the
+// target can then be written, even one at the longest a name may be.
 std::filesystem::path temporary_name(const std::filesystem::path& target) {
   static std::atomic<unsigned> counter{0};
-  return target.parent_path() / ("." + target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
-                                 std::to_string(++counter));
+  return target.parent_path() / (".ruva-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
 }
 
 std::string folder_of(const std::filesystem::path& target) {
