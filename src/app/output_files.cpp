@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/output_guard.h"
+#include "app/output_rights.h"
 #include "platform/datasets/descriptor_name.h"
 #include "platform/datasets/whole_file.h"
 #include "platform/listing/log.h"
@@ -96,9 +97,14 @@ bool OutputFiles::check(const CommandLine& cmd, ProgramTexts& programs, std::ost
     platform::Log(log_default).error(clash);
     return false;
   }
-  return check_stream(cmd.log, "log file", log_default) && check_stream(cmd.listing, "listing file", log_default) &&
-         check_stream(cmd.json, "JSON file", log_default) && check_whole(cmd.html, log_default) &&
-         check_graphs(cmd.graphs, log_default);
+  if (!(check_stream(cmd.log, "log file", log_default) && check_stream(cmd.listing, "listing file", log_default) &&
+        check_stream(cmd.json, "JSON file", log_default) && check_whole(cmd.html, log_default)))
+    return false;
+  if (const std::string refused = unreplaceable_output(cmd, programs); !refused.empty()) {
+    platform::Log(log_default).error(refused);
+    return false;
+  }
+  return check_graphs(cmd.graphs, log_default);
 }
 
 bool OutputFiles::open(const CommandLine& cmd, ProgramTexts& programs, std::ostream& listing_default,

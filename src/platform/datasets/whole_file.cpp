@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "platform/datasets/descriptor_name.h"
+#include "platform/datasets/replace_rights.h"
 #include "platform/datasets/temporary_files.h"
 
 namespace platform::ds {
@@ -40,6 +41,12 @@ bool WholeFile::open(const std::filesystem::path& target, std::string* why, AtLi
   if (at_link == AtLink::Follow && std::filesystem::is_symlink(target, ec)) {
     const std::filesystem::path linked = std::filesystem::weakly_canonical(target, ec);
     if (!ec) target_ = linked;
+  }
+  // Refused now rather than at the commit, and over a file the user may
+  // not write, which the rename alone would allow.
+  if (const std::string refusal = replace_refusal(target_); !refusal.empty()) {
+    *why = "the file " + target_.string() + " may not be replaced: " + refusal;
+    return false;
   }
   temp_ = temporary_name(target_);
   file_ = create_temporary(temp_.c_str(), &ticket_);

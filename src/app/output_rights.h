@@ -1,0 +1,19 @@
+// The files a run would replace that this user may not replace
+// (replace_rights.h), found before the first step: the files and
+// descriptions of the data sets the steps write, and the graph files
+// already in the --graphs folder. The report's own check opens it as it
+// will be written, which refuses it the same way.
+#pragma once
+
+#include <string>
+
+#include "app/command_line.h"
+#include "app/program_file.h"
+
+namespace app {
+
+// The numbered message (set 1) that names the first such file and says
+// why it may not be replaced; empty when there is none.
+std::string unreplaceable_output(const CommandLine& cmd, ProgramTexts& programs);
+
+}  // namespace app
