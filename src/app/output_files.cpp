@@ -64,7 +64,12 @@ bool OutputFiles::check_stream(const std::string& file, const char* what, std::o
   struct stat st;
   const bool exists = ::stat(file.c_str(), &st) == 0;
   if (exists && S_ISFIFO(st.st_mode)) return hold_pipe(file, what, log_default);
-  return can_open(file, exists ? &st : nullptr) || refuse(log_default, kMsgCannotWrite, std::string(what), file);
+  if (!can_open(file, exists ? &st : nullptr)) return refuse(log_default, kMsgCannotWrite, std::string(what), file);
+  if (const std::string refused = unreplaceable_stream(file, what); !refused.empty()) {
+    platform::Log(log_default).error(refused);
+    return false;
+  }
+  return true;
 }
 
 // The report is written whole at the end (whole_file.h): a trial file shows

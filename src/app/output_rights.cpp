@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "app/output_guard.h"
+#include "platform/datasets/descriptor_name.h"
 #include "platform/datasets/replace_rights.h"
 #include "platform/listing/message_catalog.h"
 
@@ -19,7 +20,8 @@ std::string refused(const std::string& what, const fs::path& file, const std::st
   return platform::message_text(1, kMsgCannotWriteWhy, what.c_str(), why.c_str());
 }
 
-// A data set follows a link at its name to the file it names (whole_file.h).
+// A data set, like a file written in place, follows a link at its name to
+// the file it names (whole_file.h).
 fs::path followed(const fs::path& file) {
   std::error_code ec;
   if (!fs::is_symlink(file, ec)) return file;
@@ -54,6 +56,13 @@ std::string unreplaceable_graph(const std::string& graphs) {
 std::string unreplaceable_output(const CommandLine& cmd, ProgramTexts& programs) {
   if (std::string message = unreplaceable_data_set(cmd, programs); !message.empty()) return message;
   return unreplaceable_graph(cmd.graphs);
+}
+
+std::string unreplaceable_stream(const std::string& file, const char* what) {
+  if (file.empty() || platform::ds::descriptor_named(file) >= 0) return {};
+  const fs::path followed_file = followed(file);
+  const std::string refusal = platform::ds::replace_refusal(followed_file);
+  return refusal.empty() ? refusal : refused(what, followed_file, refusal);
 }
 
 }  // namespace app

@@ -252,7 +252,8 @@ TEST_F(OutputFilesTest, AnOutputTheUserMayNotReplaceIsRefusedBeforeTheFirstStep)
   fs::permissions(dir_ / "c", fs::perms(0755));
   ASSERT_EQ(::chown((dir_ / "n").c_str(), 65534, 65534), 0);
   fs::copy_file(dir_ / "d.csv", dir_ / "t/d.csv");
-  const char* old_files[] = {"t/r.html", "t/e.csv", "t/g/step1_FitPlot.svg", "c/e.csv", "n/r.html"};
+  const char* old_files[] = {"t/r.html", "t/e.csv", "t/g/step1_FitPlot.svg", "c/e.csv", "n/r.html",
+                             "t/l.log", "t/j.json", "c/l.lst"};
   for (const char* file : old_files) {
     write(file, "old");
     fs::permissions(dir_ / file, fs::perms(0666));
@@ -271,6 +272,12 @@ TEST_F(OutputFilesTest, AnOutputTheUserMayNotReplaceIsRefusedBeforeTheFirstStep)
       {"--work . --lib c=../c ../qc.ruva", "c/e.csv", "may not be replaced: this user may not replace files in the folder "},
       {"--graphs g ../q.ruva", "t/g/step1_FitPlot.svg",
        "The graphs cannot be written: the file g/step1_FitPlot.svg may not be replaced: the folder g is sticky"},
+      // Written in place, but refused alike.
+      {"--log l.log ../q.ruva", "t/l.log", "The log file cannot be written: the file l.log may not be replaced: " + sticky},
+      {"--json j.json ../q.ruva", "t/j.json", "The JSON file cannot be written: the file j.json may not be replaced: " + sticky},
+      {"--listing ../c/l.lst ../q.ruva", "c/l.lst",
+       "The listing file cannot be written: the file ../c/l.lst may not be replaced: this user may not replace files in "
+       "the folder ../c."},
   };
   for (const auto& c : refused) {
     EXPECT_EQ(run_after("cd t && " + nobody, c.args), 2) << c.args;
