@@ -97,7 +97,6 @@ bool same_name_any_case(const fs::path& output, const fs::path& used) {
          same_file(folder(output), folder(used));
 }
 
-
 // The graph file of --graphs that `file` reaches through symbolic links,
 // or empty. Writing the graph replaces the link at the graph's name, and
 // what `file` stands for would go with it.
