@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "app/runner.h"
+#include "platform/memory_reserve.h"
 
 namespace {
 
@@ -37,16 +38,27 @@ int run_command(int argc, char** argv) {
   return app::run(cmd, std::cout, std::cerr);
 }
 
+constexpr const char* kNoMemoryToStart = "ruva: there is not enough memory to start.\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
   hold_closed_standard_streams();
-  // The run itself reports a shortage of memory; this is for the command
-  // line read before it.
+  // Without the reserve, a failed allocation could not even raise its
+  // exception (its object is allocated too), and the process would end in
+  // std::terminate: a start without room for it stops here instead.
+  platform::arm_memory_reserve();
+  if (!platform::memory_reserve_held()) {
+    std::cerr << kNoMemoryToStart;
+    return 2;
+  }
+  // The run itself reports a shortage of memory once its log is open; this
+  // is for the command line read before it and for a run that could not
+  // say so in its log.
   try {
     return run_command(argc, argv);
   } catch (const std::bad_alloc&) {
-    std::cerr << "ruva: there is not enough memory to start.\n";
+    std::cerr << kNoMemoryToStart;
     return 2;
   }
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/output_guard.h"
+#include "app/output_rights.h"
 #include "platform/datasets/descriptor_name.h"
 #include "platform/datasets/whole_file.h"
 #include "platform/listing/log.h"
@@ -64,7 +65,12 @@ bool OutputFiles::check_stream(const std::string& file, const char* what, std::o
   struct stat st;
   const bool exists = ::stat(file.c_str(), &st) == 0;
   if (exists && S_ISFIFO(st.st_mode)) return hold_pipe(file, what, log_default);
-  return can_open(file, exists ? &st : nullptr) || refuse(log_default, kMsgCannotWrite, std::string(what), file);
+  if (!can_open(file, exists ? &st : nullptr)) return refuse(log_default, kMsgCannotWrite, std::string(what), file);
+  if (const std::string refused = unreplaceable_stream(file, what); !refused.empty()) {
+    platform::Log(log_default).error(refused);
+    return false;
+  }
+  return true;
 }
 
 // The report is written whole at the end (whole_file.h): a trial file shows
@@ -97,9 +103,14 @@ bool OutputFiles::check(const CommandLine& cmd, ProgramTexts& programs, std::ost
     platform::Log(log_default).error(clash);
     return false;
   }
-  return check_stream(cmd.log, "log file", log_default) && check_stream(cmd.listing, "listing file", log_default) &&
-         check_stream(cmd.json, "JSON file", log_default) && check_whole(cmd.html, log_default) &&
-         check_graphs(cmd.graphs, log_default);
+  if (!(check_stream(cmd.log, "log file", log_default) && check_stream(cmd.listing, "listing file", log_default) &&
+        check_stream(cmd.json, "JSON file", log_default) && check_whole(cmd.html, log_default)))
+    return false;
+  if (const std::string refused = unreplaceable_output(cmd, programs); !refused.empty()) {
+    platform::Log(log_default).error(refused);
+    return false;
+  }
+  return check_graphs(cmd.graphs, log_default);
 }
 
 bool OutputFiles::open(const CommandLine& cmd, ProgramTexts& programs, std::ostream& listing_default,

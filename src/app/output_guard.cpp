@@ -36,6 +36,10 @@ struct UsedFile {
   const char* use;   // "reads" or "writes"
 };
 
+UsedFile used_file(const DataSetFile& f) {
+  return {f.path, f.description ? kMsgDescription : kMsgDataSetFile, f.name, f.written ? "writes" : "reads"};
+}
+
 // An output as the guard compares it: the stream it reaches, and the file
 // it names when it names one.
 struct Output {
@@ -93,16 +97,6 @@ bool same_name_any_case(const fs::path& output, const fs::path& used) {
          same_file(folder(output), folder(used));
 }
 
-// Whether `file` is named as the graph files in the folder `graphs` are
-// (step1_FitPlot.svg, step2_by3_ResidualPlot_x.svg).
-bool graph_file_name(const fs::path& file, const std::string& graphs) {
-  const std::string name = file.filename().string();
-  const std::size_t digits = name.find_first_not_of("0123456789", 4);
-  const bool named = name.rfind("step", 0) == 0 && digits > 4 && digits != std::string::npos && name[digits] == '_' &&
-                     file.extension() == ".svg";
-  return named && !graphs.empty() && same_file(file.has_parent_path() ? file.parent_path() : ".", graphs);
-}
-
 // The graph file of --graphs that `file` reaches through symbolic links,
 // or empty. Writing the graph replaces the link at the graph's name, and
 // what `file` stands for would go with it.
@@ -138,7 +132,7 @@ platform::Libraries libraries_of(const CommandLine& cmd) {
 // statements or not; a name that does not resolve is left to the run to
 // report, as is a file that cannot be read (ProgramTexts::read_all).
 void add_data_sets(const std::string& program, ProgramTexts& programs, const platform::Libraries& libraries,
-                   std::vector<UsedFile>* used) {
+                   std::vector<DataSetFile>* used) {
   const std::string* text = programs.text(program);
   if (!text) return;
   for (const platform::StepSource& step : split_program(*text, program).steps) {
@@ -147,9 +141,8 @@ void add_data_sets(const std::string& program, ProgramTexts& programs, const pla
       fs::path csv;
       if (!platform::Libraries::parse(data_set.name, &name, nullptr) || !libraries.resolve(data_set.name, &csv, nullptr))
         continue;
-      const char* use = data_set.written ? "writes" : "reads";
-      used->push_back({csv, kMsgDataSetFile, name.display(), use});
-      used->push_back({platform::ds::sidecar_path(csv), kMsgDescription, name.display(), use});
+      used->push_back({csv, false, name.display(), data_set.written});
+      used->push_back({platform::ds::sidecar_path(csv), true, name.display(), data_set.written});
     }
   }
 }
@@ -192,6 +185,21 @@ std::string replaced_file(const Output& o, const CommandLine& c, const std::vect
 
 }  // namespace
 
+bool graph_file_name(const fs::path& file, const std::string& graphs) {
+  const std::string name = file.filename().string();
+  const std::size_t digits = name.find_first_not_of("0123456789", 4);
+  const bool named = name.rfind("step", 0) == 0 && digits > 4 && digits != std::string::npos && name[digits] == '_' &&
+                     file.extension() == ".svg";
+  return named && !graphs.empty() && same_file(file.has_parent_path() ? file.parent_path() : ".", graphs);
+}
+
+std::vector<DataSetFile> data_set_files(const CommandLine& cmd, ProgramTexts& programs) {
+  std::vector<DataSetFile> files;
+  const platform::Libraries libraries = libraries_of(cmd);
+  for (const std::string& program : cmd.programs) add_data_sets(program, programs, libraries, &files);
+  return files;
+}
+
 std::string output_clash(const CommandLine& c, ProgramTexts& programs) {
   const std::vector<Output> outputs = outputs_of(c);
   if (std::string clash = shared_file(outputs); !clash.empty()) return clash;
@@ -206,8 +214,7 @@ std::string output_clash(const CommandLine& c, ProgramTexts& programs) {
     if (!o.file.empty() && (!o.status || regular(o))) replacing.push_back(&o);
   if (replacing.empty() && c.graphs.empty()) return {};
   std::vector<UsedFile> used;
-  const platform::Libraries libraries = libraries_of(c);
-  for (const std::string& program : c.programs) add_data_sets(program, programs, libraries, &used);
+  for (const DataSetFile& f : data_set_files(c, programs)) used.push_back(used_file(f));
   for (const Output* o : replacing) {
     if (std::string clash = replaced_file(*o, c, used); !clash.empty()) return clash;
     const std::string subject = "The " + o->option + " file " + o->file;

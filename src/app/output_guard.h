@@ -12,12 +12,30 @@
 // to). A program file named as a graph file of --graphs is refused too.
 #pragma once
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/program_file.h"
 
 namespace app {
+
+// A data set's file or its description, which a step of the run names.
+struct DataSetFile {
+  std::filesystem::path path;
+  bool description = false;  // the .meta.json beside the data set's file
+  std::string name;          // WORK.bod
+  bool written = false;      // the step writes the data set
+};
+
+// The files of the data sets the steps of `cmd`'s program files name,
+// found in the libraries the command line defines.
+std::vector<DataSetFile> data_set_files(const CommandLine& cmd, ProgramTexts& programs);
+
+// Whether `file` is named as the graph files in the folder `graphs` are
+// (step1_FitPlot.svg, step2_by3_ResidualPlot_x.svg).
+bool graph_file_name(const std::filesystem::path& file, const std::string& graphs);
 
 // The numbered message (set 1) that says why an output of `cmd` would
 // overwrite a file the run needs or share a file with another output;

@@ -184,8 +184,11 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
     return run_with_files(cmd, programs, files, log_default);
   } catch (const std::bad_alloc&) {
     // Out of memory outside a step (a step says so itself and goes on to
-    // the next): the host and its files are gone, the log stays.
-    *(files.log ? files.log : &log_default) << "ERROR: " << out_of_memory_text() << "\n";
+    // the next): the host and its files are gone, the log stays. The line
+    // is made whole before any of it is written; without room for it, the
+    // log is left as it is and the command says it could not start.
+    const std::string line = "ERROR: " + out_of_memory_text() + "\n";
+    *(files.log ? files.log : &log_default) << line << std::flush;
     return 2;
   }
 }

@@ -228,7 +228,7 @@ class MemoryTest : public RuvaCommandTest {
   // With `transient`, one allocation was refused and the second step runs.
   static std::string fault(const fs::path& folder, int status, const std::string& log, bool transient) {
     for (const auto& e : fs::recursive_directory_iterator(folder))
-      if (e.path().filename().string().find(".tmp") != std::string::npos) return "left " + e.path().string();
+      if (e.path().filename().string().rfind(".ruva-", 0) == 0) return "left " + e.path().string();
     if (status == 0) return "";  // the refused allocation had a way round it
     const bool said = log.find("ERROR: The step ran out of memory and was stopped.") != std::string::npos ||
                       log.find("ERROR: Insufficient memory") != std::string::npos ||
@@ -291,6 +291,37 @@ TEST_F(MemoryTest, EveryAddressSpaceLimitEndsTheRunWithARightOutcome) {
     if (status == 0 && fs::exists(dir_ / ("mb" + std::to_string(extra_mb)) / "bb.csv")) ++completed;
   }
   EXPECT_EQ(completed, 2) << "no limit left room for the whole run";
+}
+
+// Limits from the least the loader needs, in steps of 20 KB through the
+// start and then wider up to one the run fits in: the command runs, or
+// ends with 2 and says why in its log, or, when it could not start, says
+// so on standard error and leaves the log empty. A log never ends inside a
+// line.
+TEST_F(MemoryTest, EveryStartShortOfMemoryEndsWithTheMessageAndTheLogInWholeLines) {
+  if (kSanitized) GTEST_SKIP() << "a sanitizer reserves more address space than any limit leaves";
+  for (const char* file : {"bod.csv", "profile.ruva"})
+    fs::copy_file(fs::path(RUVA_SOURCE_DIR) / "examples" / file, dir_ / file);
+  const std::string args = "--listing l.lst --log l.log profile.ruva";
+  // The loader fails with 127 below some limit, before any of the command
+  // runs: the sweep starts there.
+  auto loaded = [&](long kb) { return run_with_memory_limit(args, kb) != 127; };
+  long low = 4096, high = 1L << 22;
+  ASSERT_FALSE(loaded(low));
+  ASSERT_TRUE(loaded(high));
+  while (high - low > 20) (loaded((low + high) / 2) ? high : low) = (low + high) / 2;
+  int status = 2, failed = 0;
+  for (long kb = high; status != 0 && kb < (1L << 22) && failed < 5; kb += kb < high + 4000 ? 20 : kb / 20) {
+    fs::remove(dir_ / "l.log");
+    status = run_with_memory_limit(args, kb);
+    const std::string log = read("l.log"), said = read("log.txt");
+    const bool right = (status == 0 || status == 2) && (log.empty() || log.back() == '\n') &&
+                       (status == 0 || log.find("ERROR: ") != std::string::npos ||
+                        said == "ruva: there is not enough memory to start.\n");
+    if (!right) ++failed;
+    EXPECT_TRUE(right) << kb << " KB: exit " << status << "\nlog: " << log << "\nstandard error: " << said;
+  }
+  EXPECT_EQ(status, 0) << "no limit left room for the run";
 }
 
 // Every stride-th allocation, four children at a time (RUVA_MEMORY_SWEEP).

@@ -3,10 +3,12 @@
 // names, and is refused before anything is truncated; a graph file or the
 // report replaces a link at its name; one that cannot be written leaves no
 // part of itself behind and is named once; a graphs folder that takes no
-// files stops the run before its first step.
+// files stops the run before its first step; an existing output that the
+// user may not replace is refused before it too.
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -263,6 +265,62 @@ TEST_F(OutputFilesTest, AGraphsFolderThatTakesNoFilesStopsTheRunOnce) {
       << read("log.txt");
   EXPECT_EQ(count("log.txt", "Return codes"), 0) << read("log.txt");
   EXPECT_FALSE(fs::exists(dir_ / "e.csv"));
+}
+
+// Run as another user (nobody): an existing output that user may not write,
+// or may not replace in its folder (a folder closed to it, a sticky folder
+// where neither the folder nor the file is its own), is refused before the
+// first step, named, and kept as it was. Root replaces it as ever.
+TEST_F(OutputFilesTest, AnOutputTheUserMayNotReplaceIsRefusedBeforeTheFirstStep) {
+  if (::geteuid() != 0 || std::system("setpriv --version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "running as another user needs root and setpriv";
+  const std::string nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  const std::string sticky = "the folder . is sticky, and neither it nor the file belongs to this user";
+  write("q.ruva", "proc ruva data=d plots=fit; parms a=1; model y = a*x; run;\n");
+  write("qe.ruva", "proc ruva data=d outest=e; parms a=1; model y = a*x; run;\n");
+  write("qc.ruva", "proc ruva data=d outest=c.e; parms a=1; model y = a*x; run;\n");
+  for (const char* folder : {"t", "t/g", "c", "n"}) fs::create_directories(dir_ / folder);
+  for (const char* folder : {"t", "t/g"}) fs::permissions(dir_ / folder, fs::perms(01777));
+  fs::permissions(dir_ / "c", fs::perms(0755));
+  ASSERT_EQ(::chown((dir_ / "n").c_str(), 65534, 65534), 0);
+  fs::copy_file(dir_ / "d.csv", dir_ / "t/d.csv");
+  const char* old_files[] = {"t/r.html", "t/e.csv", "t/g/step1_FitPlot.svg", "c/e.csv", "n/r.html",
+                             "t/l.log", "t/j.json", "c/l.lst"};
+  for (const char* file : old_files) {
+    write(file, "old");
+    fs::permissions(dir_ / file, fs::perms(0666));
+  }
+  ASSERT_EQ(::chown((dir_ / "n/r.html").c_str(), 65534, 65534), 0);
+  fs::permissions(dir_ / "n/r.html", fs::perms(0444));
+  const struct {
+    const char* args;
+    const char* file;
+    std::string message;
+  } refused[] = {
+      {"--html r.html ../q.ruva", "t/r.html", "The report cannot be written: the file r.html may not be replaced: " + sticky},
+      {"--html ../n/r.html ../q.ruva", "n/r.html",
+       "The report cannot be written: the file ../n/r.html may not be replaced: this user may not write it"},
+      {"--work . ../qe.ruva", "t/e.csv", "The data set WORK.e cannot be written: the file "},
+      {"--work . --lib c=../c ../qc.ruva", "c/e.csv", "may not be replaced: this user may not replace files in the folder "},
+      {"--graphs g ../q.ruva", "t/g/step1_FitPlot.svg",
+       "The graphs cannot be written: the file g/step1_FitPlot.svg may not be replaced: the folder g is sticky"},
+      // Written in place, but refused alike.
+      {"--log l.log ../q.ruva", "t/l.log", "The log file cannot be written: the file l.log may not be replaced: " + sticky},
+      {"--json j.json ../q.ruva", "t/j.json", "The JSON file cannot be written: the file j.json may not be replaced: " + sticky},
+      {"--listing ../c/l.lst ../q.ruva", "c/l.lst",
+       "The listing file cannot be written: the file ../c/l.lst may not be replaced: this user may not replace files in "
+       "the folder ../c."},
+  };
+  for (const auto& c : refused) {
+    EXPECT_EQ(run_after("cd t && " + nobody, c.args), 2) << c.args;
+    const std::string log = read("t/log.txt");
+    EXPECT_EQ(log.rfind("ERROR: " + (c.message.front() == 'T' ? c.message : ""), 0), 0u) << c.args << "\n" << log;
+    EXPECT_NE(log.find(c.message), std::string::npos) << log;
+    EXPECT_EQ(count("t/log.txt", "\n"), 1) << log;  // the ERROR alone: no step ran
+    EXPECT_EQ(read(c.file), "old") << c.args;
+  }
+  EXPECT_EQ(run_after("cd t && ", "--html r.html ../q.ruva"), 0);
+  EXPECT_EQ(read("t/r.html").rfind("<!DOCTYPE html>", 0), 0u);
 }
 
 }  // namespace

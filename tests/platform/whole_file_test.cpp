@@ -1,10 +1,12 @@
 // Files written whole or not at all: the target changes only at the commit,
 // a failure leaves the old file and no temporary file behind, a link is
-// followed and a device is written in place.
+// followed and a device is written in place, and a name as long as the
+// file system allows is written.
 #include "platform/datasets/whole_file.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -68,6 +70,21 @@ TEST_F(WholeFileTest, ALinkIsFollowedAndDevicesAreWrittenInPlace) {
   fs::create_directory(dir_ / "folder");
   EXPECT_FALSE(write_whole_file(dir_ / "folder", "x", false, &why));
   EXPECT_EQ(why, "the file " + (dir_ / "folder").string() + " cannot be opened for writing: Is a directory");
+}
+
+// The temporary file's name is no longer for a longer target: a name of
+// NAME_MAX bytes is written, whether it replaces a file or a link.
+TEST_F(WholeFileTest, ANameAsLongAsTheFileSystemAllowsIsWritten) {
+  const long longest = ::pathconf(dir_.c_str(), _PC_NAME_MAX);
+  ASSERT_GT(longest, 20);
+  for (const auto at_link : {platform::ds::AtLink::Follow, platform::ds::AtLink::Replace}) {
+    const fs::path target = dir_ / std::string(static_cast<std::size_t>(longest), 'a');
+    std::ofstream(target) << "old";
+    std::string why;
+    EXPECT_TRUE(write_whole_file(target, "new", false, &why, at_link)) << why;
+    EXPECT_EQ(read(target), "new");
+    EXPECT_EQ(entries(), 1);
+  }
 }
 
 // Each failure names the file and leaves what was there before.

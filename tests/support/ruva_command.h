@@ -44,13 +44,22 @@ class RuvaCommandTest : public ::testing::Test {
   // Runs the command in the test folder; returns its exit status, 124 when
   // it is stopped after `seconds` (none when 0).
   int run(const std::string& args, int seconds = 0) {
+    return run_after(seconds > 0 ? "timeout " + std::to_string(seconds) + " " : "", args);
+  }
+  // Runs the command with its address space limited to `kilobytes` (as
+  // ulimit -v does, from the loader on); its exit status (-1, or 128 plus
+  // the number, when a signal ended it).
+  int run_with_memory_limit(const std::string& args, long kilobytes) {
+    return run_after("ulimit -v " + std::to_string(kilobytes) + " && ", args);
+  }
+  // run, with the shell's `prefix` before the command.
+  int run_after(const std::string& prefix, const std::string& args) {
     const std::filesystem::path binary = std::filesystem::path(RUVA_BINARY_DIR) / "ruva";
     if (!std::filesystem::exists(binary)) {
       ADD_FAILURE() << binary << " is not built";
       return -1;
     }
-    const std::string limit = seconds > 0 ? "timeout " + std::to_string(seconds) + " " : "";
-    const std::string command = "cd '" + dir_.string() + "' && " + limit + "'" + binary.string() + "' " +
+    const std::string command = "cd '" + dir_.string() + "' && " + prefix + "'" + binary.string() + "' " +
                                 args + " >listing.txt 2>log.txt";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

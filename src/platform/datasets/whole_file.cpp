@@ -9,15 +9,18 @@
 #include <cstring>
 
 #include "platform/datasets/descriptor_name.h"
+#include "platform/datasets/replace_rights.h"
 #include "platform/datasets/temporary_files.h"
 
 namespace platform::ds {
 namespace {
 
+// A short name of its own in the target's folder (.ruva-PID-N), not the
+// target's name with a suffix: any name the file system allows for the
+// target can then be written, even one at the longest a name may be.
 std::filesystem::path temporary_name(const std::filesystem::path& target) {
   static std::atomic<unsigned> counter{0};
-  return target.parent_path() / ("." + target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
-                                 std::to_string(++counter));
+  return target.parent_path() / (".ruva-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
 }
 
 std::string folder_of(const std::filesystem::path& target) {
@@ -42,6 +45,12 @@ bool WholeFile::open(const std::filesystem::path& target, std::string* why, AtLi
   if ((::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) || descriptor_named(target) >= 0)
     return open_in_place(why);
   if (at_link == AtLink::Follow) target_ = followed_link(target);
+  // Refused now rather than at the commit, and over a file the user may
+  // not write, which the rename alone would allow.
+  if (const std::string refusal = replace_refusal(target_); !refusal.empty()) {
+    *why = "the file " + target_.string() + " may not be replaced: " + refusal;
+    return false;
+  }
   temp_ = temporary_name(target_);
   file_ = create_temporary(temp_.c_str(), &ticket_);
   if (!file_) {

@@ -1,11 +1,12 @@
 // A file that appears whole or not at all: what is written goes to a
-// temporary file beside the target, and only `commit` moves it to the
+// hidden temporary file beside the target (.ruva-PID-N), and only `commit` moves it to the
 // target's name, so that no reader sees half a file and a failed write
 // leaves the file it would have replaced as it was. A file destroyed
 // uncommitted removes its temporary file. A target that exists and is not
 // a regular file (/dev/null, a pipe), or that names one of the process's
 // streams (/dev/stdout), cannot be replaced, so it is written in place; a
-// pipe that no process reads fails at once instead of waiting for one.
+// pipe that no process reads fails at once instead of waiting for one. A
+// file this user may not replace (replace_rights.h) is refused at the open.
 // Data sets, their descriptions, graph files and the report are all
 // written this way.
 #pragma once

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <map>
+#include <string_view>
 
 #include "platform/language/messages.h"
 #include "platform/language/varlist.h"
@@ -10,17 +12,25 @@
 namespace platform::language {
 namespace {
 
+// The keyword lists are arrays, not sets: built at compile time, they take
+// no memory before main, where a start short of it is reported.
+
 // Statement keywords of the procedure (parsed elsewhere).
-const std::set<std::string> kProcedureKeywords = {
+constexpr std::string_view kProcedureKeywords[] = {
     "RUVA", "PARMS", "PARM", "PARAMETERS", "PARAMETER", "BOUNDS", "BOUND", "ID", "BY",
     "CONTROL", "CONT", "CON", "OUTPUT", "ESTIMATE", "CONTRAST", "PROFILE", "BOOTSTRAP",
     "BOOT", "RESTRICT"};
 
-const std::set<std::string> kUnsupported = {
+constexpr std::string_view kUnsupported[] = {
     "CALL", "FILE", "DECLARE", "FUNCTION", "FUNC", "SUBROUTINE", "SUB", "ENDFUNC", "ENDSUB",
     "OUTARGS", "OUTARG", "DELETEFUNC", "DELFUNC", "DELETESUBR", "DELSUBR", "LISTFUNC",
     "LISTSUBR", "STRUCT", "EXTERNC", "POINTER", "STATIC", "INCLUDE", "INC",
     "__PROCINSERT__", "__PGSEGMENT__"};
+
+template <std::size_t N>
+bool listed(const std::string_view (&words)[N], std::string_view word) {
+  return std::find(std::begin(words), std::end(words), word) != std::end(words);
+}
 
 // The length of a character variable, 1 to 32767.
 int take_length(Cursor& in) {
@@ -30,7 +40,7 @@ int take_length(Cursor& in) {
   return static_cast<int>(in.next().number);
 }
 
-const std::set<std::string> kStatementKeywords = {
+constexpr std::string_view kStatementKeywords[] = {
     "IF", "DO", "SELECT", "MODEL", "RETAIN", "ARRAY", "LENGTH", "DELETE", "RETURN", "STOP", "ABORT",
     "LEAVE", "CONTINUE", "GOTO", "GO", "LINK", "PUT", "LABEL", "ATTRIB", "WHERE", "FORMAT", "KEEP",
     "DROP", "ELSE", "END", "WHEN", "OTHERWISE"};
@@ -82,7 +92,7 @@ bool ProgramParser::at_programming_statement() {
   const Token& t = in_.peek();
   if (t.kind != TokenKind::Name) return true;
   if (in_.is("=", 1)) return true;  // an assignment, whatever the name
-  return kProcedureKeywords.count(t.upper) == 0;
+  return !listed(kProcedureKeywords, t.upper);
 }
 
 std::vector<SourcePiece> ProgramParser::take_pieces() {
@@ -128,7 +138,7 @@ StmtPtr ProgramParser::parse_statement() {
   }
   const Token& first = in_.peek();
   const bool keyword = first.kind == TokenKind::Name && !in_.is("=", 1) &&
-                       (kStatementKeywords.count(first.upper) || kUnsupported.count(first.upper));
+                       (listed(kStatementKeywords, first.upper) || listed(kUnsupported, first.upper));
   const std::string name = first.is(";") ? "NULL" : keyword ? first.upper : "ASSIGN";
   const std::size_t saved = current_piece_;
   current_piece_ = open_piece(at, name);
@@ -144,7 +154,7 @@ StmtPtr ProgramParser::parse_unlabelled(std::vector<std::string> labels, const T
   const std::string& k = first.upper;
   const bool keyword = first.kind == TokenKind::Name && !in_.is("=", 1);
   const bool subscript = in_.is("{", 1) || in_.is("[", 1) ||
-                         (in_.is("(", 1) && (arrays_.count(k) || (!kStatementKeywords.count(k) && !kUnsupported.count(k))));
+                         (in_.is("(", 1) && (arrays_.count(k) || (!listed(kStatementKeywords, k) && !listed(kUnsupported, k))));
   if (first.is(";")) {
     s = new_stmt(StmtKind::Null, first);
     in_.next();
@@ -193,7 +203,7 @@ StmtPtr ProgramParser::parse_keyword(const Token& first) {
   if (auto it = kHandlers.find(k); it != kHandlers.end()) return (this->*it->second.handler)(first, it->second.kind);
   if (k == "ELSE") in_.fail(msg::kElseWithoutIf, {});
   if (k == "END") in_.fail(msg::kEndWithoutDo, {});
-  if (kUnsupported.count(k)) in_.fail(msg::kUnsupportedStatement, {std::string(first.spell)});
+  if (listed(kUnsupported, k)) in_.fail(msg::kUnsupportedStatement, {std::string(first.spell)});
   in_.fail(msg::kUnknownStatement, {std::string(first.spell)});
 }
 
