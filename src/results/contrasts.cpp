@@ -14,7 +14,6 @@
 #include "linalg/packed.h"
 #include "linalg/packed_matrix.h"
 #include "prob/t_f_beta.h"
-#include "procedure/group_name.h"
 #include "procedure/inverse_in_use.h"
 #include "procedure/result_phases.h"
 #include "procedure/procedure_context.h"
@@ -82,8 +81,7 @@ void contrast_test(RUVACOM* ctx, const double* v, const double* gc, double* cons
 bool determined(RUVACOM* ctx, const double* gc, int k, int i) {
   for (int r = 0; r < k; ++r) {
     if (estimable(ctx, gc + static_cast<long>(r) * ctx->nparm)) continue;
-    xpmlog(kResultMessages, kMsgNotEstimable, ctx->contlen[i], ctx->contlab[i] ? ctx->contlab[i] : "",
-           by_group_phrase(ctx).c_str());
+    note_not_estimable(ctx, kMsgNotEstimable, ctx->contlab[i], ctx->contlen[i]);
     return false;
   }
   return true;

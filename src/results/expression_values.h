@@ -35,3 +35,7 @@ double statement_number(const STMT* s, int slot, double otherwise);
 // text, and the label of the current row into it.
 bool label_column(ResultTable* t, RUVACOM* ctx, int width);
 void set_label(RUVACOM* ctx, int width, const char* text, int length);
+
+// NOTE `message` (set 305) on the ESTIMATE or CONTRAST of that label, which
+// is not estimable, with the BY group's phrase.
+void note_not_estimable(RUVACOM* ctx, int message, const char* label, int length);

@@ -79,6 +79,11 @@ TEST_F(TerminalTextTest, ANulInALabelIsKeptInEveryOutput) {
   }
   EXPECT_NE(json.find("\"E\\u0000F\""), std::string::npos);
   EXPECT_NE(json.find("\"De\\u0000mand\""), std::string::npos);
+  // ... and in a note that names the estimate.
+  write("fit.ruva", "proc ruva data=d g4;\n  parms a=10 b=10;\n  model demand=(a+b)*(1-exp(-time/2));\n"
+                    "  estimate 'N\0N' a;\nrun;\n"s);
+  ASSERT_EQ(run("fit.ruva"), 0) << read("log.txt");
+  EXPECT_NE(read("log.txt").find("ESTIMATE 'N\\x00N' is not estimable"), std::string::npos) << read("log.txt");
   // A NUL where the program has no business holding one is shown in the error.
   write("fit.ruva", "proc ruva data=d;\n  parms a=20;\n  model demand=a\0;\nrun;\n"s);
   EXPECT_EQ(run("fit.ruva"), 2);
