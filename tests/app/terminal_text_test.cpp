@@ -70,15 +70,16 @@ TEST_F(TerminalTextTest, ANulInALabelIsKeptInEveryOutput) {
   write("d.csv", "time,demand\n1,8.3\n2,10.3\n3,19.0\n4,16.0\n5,15.6\n7,19.8\n");
   write("d.meta.json", R"({"variables":[{"name":"demand","type":"numeric","label":"De\u0000mand"}]})");
   write("fit.ruva", "proc ruva data=d plots=fit;\n  parms a=20 b=.5;\n  model demand=a*(1-exp(-b*time));\n"
-                    "  estimate 'E\0F' a*b;\n  output out=o j=j;\nrun;\n"s);
-  ASSERT_EQ(run("--json r.json --html r.html fit.ruva"), 0) << read("log.txt");
+                    "  label a='A\0a';\n  bounds a < 19;\n  estimate 'E\0F' a*b;\n  output out=o j=j;\nrun;\n"s);
+  ASSERT_EQ(run("--json r.json --html r.html fit.ruva"), 1) << read("log.txt");  // a=20 breaks the bound
   const std::string listing = read("listing.txt"), json = read("r.json"), html = read("r.html");
-  for (const std::string label : {"E\\x00F", "De\\x00mand"}) {
+  for (const std::string label : {"E\\x00F", "De\\x00mand", "A\\x00a"}) {
     EXPECT_NE(listing.find(label), std::string::npos) << label << listing;
     EXPECT_NE(html.find(label + "<"), std::string::npos) << label;
   }
   EXPECT_NE(json.find("\"E\\u0000F\""), std::string::npos);
   EXPECT_NE(json.find("\"De\\u0000mand\""), std::string::npos);
+  EXPECT_NE(json.find("\"A\\u0000a\""), std::string::npos);
   // ... and in a note that names the estimate.
   write("fit.ruva", "proc ruva data=d g4;\n  parms a=10 b=10;\n  model demand=(a+b)*(1-exp(-time/2));\n"
                     "  estimate 'N\0N' a;\nrun;\n"s);
