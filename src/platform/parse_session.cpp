@@ -4,6 +4,7 @@
 
 #include "platform/host.h"
 #include "platform/language/messages.h"
+#include "platform/listing/visible_text.h"
 
 namespace platform {
 namespace {
@@ -39,7 +40,10 @@ void log_parse_errors(const language::StepParse& step) {
   Host& host = Host::current();
   for (const language::ParseError& e : step.errors) {
     const int set = e.set;
-    const auto& in = e.inserts;
+    // The inserts travel as NUL-terminated text: a NUL byte in the program
+    // would end one there and hide what is wrong, so they are shown first.
+    std::vector<std::string> in;
+    for (const std::string& insert : e.inserts) in.push_back(visible_text(insert));
     const int line = e.pos.line, col = e.pos.column;
     switch (in.size()) {
       case 0: host.log_message(set, e.message, line, col); break;

@@ -227,7 +227,7 @@ struct RUVACOM : RUVAPARSE {
   double** gradeptr;       // their derivative cells
   CMPLIST* estisym;        // one expression symbol per statement
   CMPDER* gradestr;
-  char* outbuf;            // label buffer
+  xobskey outlabel;        // the current row's label, a text object
   double mse;
   double estdf;            // DF=, -1 when absent
   std::int16_t estdfspec;  // 1 when DF= is positive

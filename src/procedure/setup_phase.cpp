@@ -180,7 +180,6 @@ void bind_cells(RUVACOM* ctx, Setup* s) {
     cmplstg(&ctx->gradcstr->der, ctx->gradcptr, &ctx->globcmp);
   }
   if (ctx->nesti > 0 || ctx->ncont > 0) {
-    ctx->outbuf = ruva_new_or_exit<char>(std::max({ctx->maxename, ctx->maxcname, 1}));
     ctx->parmwork = ruva_new_or_exit<double>(std::max(ctx->nparm, 1));
   }
 }

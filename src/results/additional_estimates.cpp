@@ -14,7 +14,6 @@
 #include "linalg/dense_products.h"
 #include "linalg/packed.h"
 #include "linalg/packed_matrix.h"
-#include "procedure/group_name.h"
 #include "procedure/inverse_in_use.h"
 #include "procedure/result_phases.h"
 #include "procedure/step_memory.h"
@@ -84,8 +83,7 @@ void mark_determined(RUVACOM* ctx, char* determined, double* cov) {
   confirm_determined(ctx, ctx->gradestr, ctx->gradeptr, n, determined);
   for (int i = 0; i < n; ++i) {
     if (determined[i]) continue;
-    xpmlog(kResultMessages, kMsgNotEstimable, ctx->estilen[i], ctx->estilab[i] ? ctx->estilab[i] : "",
-           by_group_phrase(ctx).c_str());
+    note_not_estimable(ctx, kMsgNotEstimable, ctx->estilab[i], ctx->estilen[i]);
     for (int j = 0; cov && j < n; ++j) cov[zisub(i, j)] = missing_value();
   }
 }

@@ -15,7 +15,6 @@
 #include "linalg/packed.h"
 #include "linalg/packed_matrix.h"
 #include "prob/t_f_beta.h"
-#include "procedure/group_name.h"
 #include "procedure/inverse_in_use.h"
 #include "procedure/result_phases.h"
 #include "procedure/procedure_context.h"
@@ -90,8 +89,7 @@ void mark_determined(RUVACOM* ctx, char* rows) {
 bool determined(RUVACOM* ctx, const char* rows, int k, int i) {
   for (int r = 0; r < k; ++r) {
     if (rows[r]) continue;
-    xpmlog(kResultMessages, kMsgNotEstimable, ctx->contlen[i], ctx->contlab[i] ? ctx->contlab[i] : "",
-           by_group_phrase(ctx).c_str());
+    note_not_estimable(ctx, kMsgNotEstimable, ctx->contlab[i], ctx->contlen[i]);
     return false;
   }
   return true;

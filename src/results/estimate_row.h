@@ -7,6 +7,7 @@
 
 #include "host/compiler_types.h"
 #include "host/missing.h"
+#include "host/services.h"
 
 struct EstimateRow {
   static constexpr int kNameBytes = 33;    // names of at most 32 characters
@@ -22,7 +23,7 @@ struct EstimateRow {
   double skew = special_missing_value();
   double bias = special_missing_value(), per_bias = special_missing_value();
   double t = 0, p = 0;
-  char label[kLabelBytes] = {};
+  xobskey label = nullptr;  // a text object, as a label may hold a NUL byte
 
   void set_name(const char* text, int length) {
     const int n = std::clamp(length, 0, kNameBytes - 1);
@@ -31,9 +32,9 @@ struct EstimateRow {
   }
   // The symbol's label, or blank when it has none.
   void set_label(const CMPSYMINFO* info) {
-    std::memset(label, 0, sizeof label);
+    label = nullptr;
     if (!info || !info->label) return;
     const int length = info->labeleng < 0 ? static_cast<int>(std::strlen(info->label)) : info->labeleng;
-    std::memcpy(label, info->label, static_cast<std::size_t>(std::min(length, kLabelBytes - 1)));
+    label = yoltxt(info->label, std::min(length, kLabelBytes - 1));
   }
 };

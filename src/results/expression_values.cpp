@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "host/compiler_types.h"
 #include "host/missing.h"
@@ -10,6 +11,7 @@
 #include "host/object_methods.h"
 #include "linalg/vector_kernels.h"
 #include "procedure/data_pass.h"
+#include "procedure/group_name.h"
 #include "procedure/inverse_in_use.h"
 #include "procedure/model_run.h"
 #include "procedure/procedure_context.h"
@@ -87,14 +89,22 @@ double statement_number(const STMT* s, int slot, double otherwise) {
   return f && f->type == stfield::kNumber ? f->v.fval : otherwise;
 }
 
+// A text object column (type 66) rather than a character buffer, which
+// would end the label at a NUL byte it holds.
 bool label_column(ResultTable* t, RUVACOM* ctx, int width) {
   WOB_PARM_BLK_STR pb[5] = {wob_text(138, yoltxt("Label", -1)), wob_text(296, result_text(kMsgLabel)),
-                            wob_cell(285, ctx->outbuf), wob_int(289, std::max(width, 1)), wob_int(103, 6)};
+                            wob_cell(285, &ctx->outlabel), wob_int(289, std::max(width, 1)), wob_int(103, 66)};
   return t->column(pb, 5);
 }
 
-// NUL-padded: the column reads at most `width` characters up to the first NUL.
+void note_not_estimable(RUVACOM* ctx, int message, const char* label, int length) {
+  // The message's text would end the label at a NUL byte: it is written as
+  // the log shows it.
+  std::string shown;
+  for (int k = 0; label && k < length; ++k) shown += label[k] == '\0' ? std::string("\\x00") : std::string(1, label[k]);
+  xpmlog(kResultMessages, message, static_cast<int>(shown.size()), shown.c_str(), by_group_phrase(ctx).c_str());
+}
+
 void set_label(RUVACOM* ctx, int width, const char* text, int length) {
-  std::memset(ctx->outbuf, 0, static_cast<std::size_t>(std::max(width, 1)));
-  if (text && length > 0) std::memcpy(ctx->outbuf, text, static_cast<std::size_t>(std::min(length, width)));
+  ctx->outlabel = text && length > 0 ? yoltxt(text, std::min(length, width)) : nullptr;
 }

@@ -33,7 +33,11 @@ void end_after_output_failure(int status);
 // `otherwise` when it was not given.
 double statement_number(const STMT* s, int slot, double otherwise);
 
-// The Label column, bound to the context's label buffer as `width`
-// characters, and the label of the current row into that buffer.
+// The Label column, `width` characters wide, bound to the context's label
+// text, and the label of the current row into it.
 bool label_column(ResultTable* t, RUVACOM* ctx, int width);
 void set_label(RUVACOM* ctx, int width, const char* text, int length);
+
+// NOTE `message` (set 305) on the ESTIMATE or CONTRAST of that label, which
+// is not estimable, with the BY group's phrase.
+void note_not_estimable(RUVACOM* ctx, int message, const char* label, int length);

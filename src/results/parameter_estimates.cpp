@@ -90,7 +90,12 @@ bool define(ResultTable* t, RUVACOM* ctx, EstimateRow* r) {
     if (!t->column(kMsgSkewness, "Skewness", "g", &r->skew)) return false;
   }
   if (!t->column(kMsgT, "tValue", "g", &r->t) || !t->column(kMsgProbT, "Probt", "g", &r->p)) return false;
-  return active_constraint_count(ctx) == 0 || t->column(kMsgLabel, "Label", "l", r->label);
+  if (active_constraint_count(ctx) == 0) return true;
+  // A text object column, 256 wide as a long text: a character buffer would
+  // end a label at a NUL byte.
+  WOB_PARM_BLK_STR label[5] = {wob_text(138, yoltxt("Label", -1)), wob_text(296, result_text(kMsgLabel)),
+                               wob_cell(285, &r->label), wob_int(289, -256), wob_int(103, 66)};
+  return t->column(label, 5);
 }
 
 void bootstrap_cells(const RUVACOM* ctx, int i, EstimateRow* r) {

@@ -80,7 +80,7 @@ TEST_F(GraphFilesTest, AnyBytesInLabelsByAndIdValuesGiveWellFormedPicturesAndAUt
   EXPECT_TRUE(valid_utf8(html));
   for (const char* by : {"grp = g\xEF\xBF\xBD</h3>", "grp = g\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD</h3>"})
     EXPECT_NE(html.find(by), std::string::npos) << by;  // U+FFFF; a lone surrogate's three bytes
-  EXPECT_NE(html.find(">t  </t"), std::string::npos);  // the ID's controls as blanks
+  EXPECT_NE(html.find(">t\\x01\\x1F</t"), std::string::npos);  // the ID's controls escaped, as the listing shows them
 }
 
 // The text contents of a picture, in order.

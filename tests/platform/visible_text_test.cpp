@@ -31,11 +31,15 @@ TEST(VisibleText, ControlsAndBadBytesAreEscapedUtf8PassesUnchanged) {
       {"\xFF\x80x", "\\xFF\\x80x"},                    // no lead byte, a stray continuation
       {"\xC0\xAF\xED\xA0\x80", "\\xC0\\xAF\\xED\\xA0\\x80"},  // overlong '/', a surrogate
       {"ab\xE6\x97", "ab\\xE6\\x97"},                  // a character cut short
+      {"\xE2\x80\xAE" "cba\xE2\x81\xA6", "\\xE2\\x80\\xAEcba\\xE2\\x81\\xA6"},  // right-to-left override, isolate
+      {"\xD8\x9C\xE2\x80\x8B\xEF\xBB\xBF", "\\xD8\\x9C\\xE2\\x80\\x8B\\xEF\\xBB\\xBF"},  // U+061C, U+200B, U+FEFF
+      {"1\xC2\xA0" "000", "1\xC2\xA0" "000"},         // a no-break space shows as it is ...
   };
   for (const auto& c : cases) {
     EXPECT_EQ(visible_text(c.in), c.shown) << c.shown;
     EXPECT_EQ(visible_text(c.shown), c.shown) << "showing twice changes nothing";
   }
+  EXPECT_EQ(quoted_value_text("1\xC2\xA0" "000\x01"), "1\\xC2\\xA0" "000\\x01");  // ... but in a quoted value
   // A limit keeps whole characters and whole escapes only.
   EXPECT_EQ(visible_text("ab\x1B", 5), "ab");
   EXPECT_EQ(visible_text("ab\xE6\x97\xA5", 4), "ab");
@@ -50,7 +54,7 @@ TEST(VisibleText, DisplayWidthCountsTerminalColumns) {
       {"", 0},
       {"Estimate", 8},
       {"Montr\xC3\xA9" "al Z\xC3\xBCrich", 15},                   // precomposed accents: one column each
-      {"e\xCC\x81te\xCC\x81 a\xE2\x80\x8B", 5},                 // U+0301 combining acute, U+200B
+      {"e\xCC\x81te\xCC\x81 a\xE2\x80\x8B", 17},  // U+0301 combining acute; U+200B shown as 3 escapes
       {"\xE6\x97\xA5\xE6\x9C\xAC x \xF0\x9F\x98\x80", 9},    // CJK, emoji: two columns each
       {"a\x1B", 5},                                               // ESC shows as \x1B ...
       {"a\\x1B", 5},                                              // ... which counts as ASCII
@@ -65,6 +69,27 @@ TEST(VisibleText, DisplayWidthCountsTerminalColumns) {
   EXPECT_EQ(fit_width("e\xCC\x81t", 1), "e\xCC\x81");
   EXPECT_EQ(fit_width("Z\xC3\xBCrich", 2), "Z\xC3\xBC");
   EXPECT_EQ(fit_width("ab\x1B", 5), "ab");
+}
+
+// Printable ASCII is passed over eight bytes at a time: a byte that needs
+// escaping is found wherever it stands, and the bytes either side of the
+// printable range are not taken for printable.
+TEST(VisibleText, PrintableAsciiRunsEndAtTheFirstOtherByte) {
+  for (std::size_t k = 0; k < 20; ++k) {
+    const std::string run(k, '~');
+    for (const char* other : {"\x1F", "\x7F", "\x80", "\xC3\xA9"}) {
+      const std::string text = run + other + " ";
+      const bool escaped = std::string(other) != "\xC3\xA9";
+      EXPECT_EQ(plain_text(text), false) << k;
+      EXPECT_EQ(visible_text(text), run + (escaped ? visible_text(other) : other) + " ") << k;
+      EXPECT_EQ(display_width(text), k + (escaped ? 5 : 2)) << k;
+      std::size_t used = 0;
+      EXPECT_EQ(fit_width(text, k, &used), run) << k;
+      EXPECT_EQ(used, k);
+    }
+    EXPECT_TRUE(plain_text(run + " !"));
+    EXPECT_EQ(fit_width(run + " !", k + 1), run + " ");
+  }
 }
 
 // The listing of a table of texts beside one number, on 64 columns.

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/listing/visible_text.h"
+
 namespace platform::graphs {
 
 bool same_name(std::string_view a, std::string_view b) {
@@ -21,7 +23,7 @@ const std::vector<double>* GraphTable::column(std::string_view name) const {
 
 std::string GraphTable::label(std::string_view name) const {
   for (std::size_t i = 0; i < names.size(); ++i)
-    if (same_name(names[i], name)) return labels[i].empty() ? names[i] : labels[i];
+    if (same_name(names[i], name)) return visible_text(labels[i].empty() ? names[i] : labels[i]);
   return {};
 }
 
@@ -47,7 +49,7 @@ const nlohmann::ordered_json* find_var(const nlohmann::ordered_json& dynamic, st
 
 std::string GraphRequest::text(std::string_view var) const {
   const auto* v = find_var(dynamic, var);
-  return v && v->is_string() ? v->get<std::string>() : std::string();
+  return v && v->is_string() ? visible_text(v->get<std::string>()) : std::string();
 }
 
 std::string GraphRequest::text_or(std::string_view var, const std::string& fallback) const {

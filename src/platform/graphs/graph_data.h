@@ -27,7 +27,8 @@ struct GraphTable {
 
   // The column of that name (case-blind), or null.
   const std::vector<double>* column(std::string_view name) const;
-  // A column's label, its name when it has none, "" when there is no column.
+  // A column's label, its name when it has none, "" when there is no column;
+  // shown as visible_text shows it, so that it is measured as it is drawn.
   std::string label(std::string_view name) const;
   // The column, or a column of NaN when the table has none of that name.
   std::vector<double> values(std::string_view name) const;
@@ -52,7 +53,8 @@ struct GraphRequest {
   // The template's name after its last dot, lower case: "fitplot".
   std::string kind() const;
   // Dynamic variables by name (case-blind): a text ("" when absent or not a
-  // text), a number (NaN when absent or missing), an integer flag.
+  // text; shown as visible_text shows it), a number (NaN when absent or
+  // missing), an integer flag.
   std::string text(std::string_view var) const;
   // The text, or `fallback` when it is empty.
   std::string text_or(std::string_view var, const std::string& fallback) const;

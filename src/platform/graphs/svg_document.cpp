@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/listing/visible_text.h"
 #include "platform/utf8.h"
 
 namespace platform::graphs {
@@ -22,24 +23,21 @@ std::string xml_escape(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
-    const char c = text[i];
-    if (static_cast<unsigned char>(c) >= 0x80) {
-      // Bytes that are not UTF-8 become U+FFFD, as in the JSON output; so
-      // do U+FFFE and U+FFFF, which XML 1.0 does not allow.
-      const char32_t u = decode_utf8(text, i);
-      append_utf8(out, u == 0xFFFE || u == 0xFFFF ? kReplacementChar : u);
+    const std::size_t start = i;
+    char32_t c = decode_utf8(text, i);
+    // Bytes that are not UTF-8 become U+FFFD, as in the JSON output; so
+    // do U+FFFE and U+FFFF, which XML 1.0 does not allow.
+    if (c == 0xFFFE || c == 0xFFFF) c = kReplacementChar;
+    if (shown_escaped(c)) {
+      out += visible_text(text.substr(start, i - start));
       continue;
     }
-    ++i;
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
-      default:
-        // Control characters are not allowed in XML 1.0.
-        if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') out += ' ';
-        else out += c;
+      default: append_utf8(out, c);
     }
   }
   return out;

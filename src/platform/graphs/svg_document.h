@@ -83,9 +83,10 @@ class SvgDocument {
 // A number in SVG coordinates: two decimals, no trailing zeros, no "-0".
 std::string coord(double v);
 // Text with the XML special characters escaped and made well-formed XML
-// 1.0 in valid UTF-8, whatever the bytes: control characters other than tab
-// and line feed become spaces; bytes that are not UTF-8, U+FFFE and U+FFFF
-// become U+FFFD. SVG and HTML text alike go through it.
+// 1.0 in valid UTF-8, whatever the bytes: control characters and invisible
+// ones are shown as \xHH, as the listing shows them (visible_text.h); bytes
+// that are not UTF-8, U+FFFE and U+FFFF become U+FFFD. SVG and HTML text
+// alike go through it.
 std::string xml_escape(std::string_view text);
 
 }  // namespace platform::graphs

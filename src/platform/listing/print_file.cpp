@@ -64,8 +64,10 @@ void PrintFile::write_line(std::string_view text, int margin) {
   if (!page_open_ || left_ <= 0) start_page();
   margin = std::clamp(margin, 1, std::max(1, linesize_));
   const std::size_t room = static_cast<std::size_t>(linesize_ - (margin - 1));
-  std::string shown = visible_text(fit_width(text, room));
-  while (!shown.empty() && shown.back() == ' ') shown.pop_back();
+  std::string_view shown = text.substr(0, std::min(text.size(), room));
+  std::string escaped;
+  if (!plain_text(shown)) shown = escaped = visible_text(fit_width(text, room));
+  while (!shown.empty() && shown.back() == ' ') shown.remove_suffix(1);
   if (!shown.empty()) *listing_ << std::string(static_cast<std::size_t>(margin - 1), ' ') << shown;
   *listing_ << '\n';
   --left_;

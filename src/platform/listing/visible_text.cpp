@@ -1,6 +1,8 @@
 #include "platform/listing/visible_text.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "platform/utf8.h"
 
@@ -8,16 +10,22 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kEscapeLength = 4;  // \xHH
+constexpr char32_t kNoBreakSpace = 0xA0;
 
 struct Range {
   char32_t first, last;
 };
 
-// Combining marks, then the zero-width space, joiners, direction marks,
-// word joiner and invisible operators, and the byte order mark.
+// The invisible characters shown escaped: the Arabic letter mark, zero-
+// width spaces and joiners, direction marks, embeddings and overrides, the
+// word joiner and invisible operators, isolates, the byte order mark.
+constexpr Range kInvisible[] = {
+    {0x061C, 0x061C}, {0x200B, 0x200F}, {0x202A, 0x202E}, {0x2060, 0x2064}, {0x2066, 0x2069}, {0xFEFF, 0xFEFF},
+};
+
+// Combining marks.
 constexpr Range kZeroWidth[] = {
     {0x0300, 0x036F}, {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x20D0, 0x20FF}, {0xFE20, 0xFE2F},
-    {0x200B, 0x200F}, {0x2060, 0x2064}, {0xFEFF, 0xFEFF},
 };
 
 // Hangul Jamo and syllables, the CJK blocks, fullwidth forms, emoji.
@@ -31,7 +39,21 @@ bool within(char32_t c, const Range (&ranges)[N]) {
   return std::any_of(ranges, ranges + N, [c](const Range& r) { return c >= r.first && c <= r.last; });
 }
 
-bool shown_as_is(char32_t c) { return c == '\t' || c == '\n' || (c >= 0x20 && c < 0x7F) || c >= 0xA0; }
+// The length of the leading run of printable ASCII, shown as it is at a
+// column a byte. Eight bytes are looked at together: `below` has a high
+// bit set when one of them is below 0x20, `above` when one is above 0x7E.
+std::size_t plain_prefix(std::string_view text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101, kHighBits = 0x8080808080808080;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, text.data() + i, 8);
+    const std::uint64_t below = (w - kOnes * 0x20) & ~w, above = (w + kOnes) | w;
+    if ((below | above) & kHighBits) break;
+  }
+  while (i < text.size() && static_cast<unsigned char>(text[i]) - 0x20u < 0x5Fu) ++i;
+  return i;
+}
 
 // One character of the text, or the bytes of one that is shown escaped.
 struct Unit {
@@ -40,13 +62,13 @@ struct Unit {
   char32_t c;
 };
 
-Unit next_unit(std::string_view text, std::size_t i) {
+Unit next_unit(std::string_view text, std::size_t i, bool escape_no_break_space) {
   Unit u{i, i, false, 0};
   u.c = decode_utf8(text, u.end);
   // decode_utf8 gives U+FFFD for a byte that starts no valid character
   // and moves on by that byte alone; U+FFFD written in UTF-8 takes three.
   const bool valid = !(u.c == kReplacementChar && u.end - u.start == 1);
-  u.escaped = !valid || !shown_as_is(u.c);
+  u.escaped = !valid || shown_escaped(u.c) || (escape_no_break_space && u.c == kNoBreakSpace);
   return u;
 }
 
@@ -64,13 +86,13 @@ void append_escape(std::string& out, unsigned char byte) {
   out += kHex[byte & 0xF];
 }
 
-}  // namespace
-
-std::string visible_text(std::string_view text, std::size_t limit) {
-  std::string out;
+std::string shown_text(std::string_view text, std::size_t limit, bool escape_no_break_space) {
+  const std::size_t plain = plain_prefix(text);
+  if (plain >= std::min(text.size(), limit)) return std::string(text.substr(0, limit));
+  std::string out(text.substr(0, plain));
   out.reserve(std::min(text.size(), limit));
-  for (std::size_t i = 0; i < text.size();) {
-    const Unit u = next_unit(text, i);
+  for (std::size_t i = plain; i < text.size();) {
+    const Unit u = next_unit(text, i, escape_no_break_space);
     const std::size_t bytes = u.end - u.start;
     i = u.end;
     if (!u.escaped) {
@@ -84,24 +106,45 @@ std::string visible_text(std::string_view text, std::size_t limit) {
   return out;
 }
 
+}  // namespace
+
+bool shown_escaped(char32_t c) {
+  if (c < 0x20) return c != '\t' && c != '\n';
+  if (c < 0x7F) return false;
+  if (c < 0xA0) return true;  // DEL and the C1 controls
+  return c >= 0x061C && within(c, kInvisible);
+}
+
+bool plain_text(std::string_view text) { return plain_prefix(text) == text.size(); }
+
+std::string visible_text(std::string_view text, std::size_t limit) { return shown_text(text, limit, false); }
+
+std::string quoted_value_text(std::string_view text) { return shown_text(text, std::string_view::npos, true); }
+
 std::size_t display_width(std::string_view text) {
-  std::size_t width = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    const Unit u = next_unit(text, i);
+  std::size_t width = plain_prefix(text);
+  for (std::size_t i = width; i < text.size();) {
+    const Unit u = next_unit(text, i, false);
     width += columns(u);
     i = u.end;
   }
   return width;
 }
 
-std::string_view fit_width(std::string_view text, std::size_t width) {
-  std::size_t used = 0, i = 0;
-  while (i < text.size()) {
-    const Unit u = next_unit(text, i);
-    used += columns(u);
-    if (used > width) break;
-    i = u.end;
-  }
+std::string_view fit_width(std::string_view text, std::size_t width, std::size_t* columns_used) {
+  // Printable ASCII takes a column a byte; past it each character is
+  // measured, and a combining mark after the last column's character stays
+  // with it.
+  const std::size_t plain = plain_prefix(text);
+  std::size_t i = std::min(plain, width), used = i;
+  if (plain <= width)
+    while (i < text.size()) {
+      const Unit u = next_unit(text, i, false);
+      if (used + columns(u) > width) break;
+      used += columns(u);
+      i = u.end;
+    }
+  if (columns_used) *columns_used = used;
   return text.substr(0, i);
 }
 

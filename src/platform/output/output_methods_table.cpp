@@ -89,8 +89,10 @@ Cell read_cell(OutputService& service, const ColumnSpec& c) {
     case kTypeChars: {
       const char* p = static_cast<const char*>(c.cell);
       const std::size_t most = static_cast<std::size_t>(c.text_width < 0 ? -c.text_width : c.text_width);
-      const std::size_t n = c.text_width < 0 ? strnlen(p, most) : most;
-      return Cell::of_text(std::string(p, strnlen(p, n)));
+      // A character variable's value fills its cell, padded with blanks: a
+      // NUL byte in it is data. Other cells end at their first NUL.
+      if (c.role == "IDCharVariable" && c.text_width > 0) return Cell::of_text(std::string(p, most));
+      return Cell::of_text(std::string(p, strnlen(p, most)));
     }
     case kTypeTextObject: {
       xobskey key;

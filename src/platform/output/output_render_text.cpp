@@ -17,7 +17,8 @@ struct GridColumn {
   std::vector<std::string> header;  // label lines, top to bottom
   std::vector<std::string> cells;
   int width = 1;
-  bool left = false;  // left-aligned (text)
+  bool left = false;   // left-aligned (text)
+  bool plain = false;  // every cell printable ASCII, a column a byte
 };
 
 // Widths here are terminal columns, as display_width counts them: text
@@ -26,10 +27,16 @@ int columns(std::string_view text) { return static_cast<int>(display_width(text)
 
 std::string repeated(int n, char c = ' ') { return std::string(static_cast<std::size_t>(std::max(n, 0)), c); }
 
-std::string aligned(const std::string& text, int width, bool left) {
-  const std::string t(fit_width(text, static_cast<std::size_t>(width)));
-  const std::string fill = repeated(width - columns(t));
-  return left ? t + fill : fill + t;
+// Appends `text` to `line` in a field `width` columns wide; `plain` text
+// is known to take a column a byte.
+void append_aligned(std::string& line, std::string_view text, int width, bool left, bool plain = false) {
+  const auto field = static_cast<std::size_t>(std::max(width, 0));
+  std::size_t used = std::min(text.size(), field);
+  const std::string_view t = plain ? text.substr(0, used) : fit_width(text, field, &used);
+  const std::size_t fill = field - used;
+  if (!left) line.append(fill, ' ');
+  line += t;
+  if (left) line.append(fill, ' ');
 }
 
 // Numbers are right-aligned in their format's width; a column keeps only
@@ -49,11 +56,16 @@ GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cel
   GridColumn g;
   // Widths are measured on the text as the listing shows it, escapes and all.
   g.cells = format_cells(desc, cells);
-  for (std::string& c : g.cells) c = visible_text(c);
+  g.plain = true;
+  for (std::string& c : g.cells)
+    if (!plain_text(c)) {
+      c = visible_text(c);
+      g.plain = false;
+    }
   g.left = style_of(desc).kind == ColumnStyle::Text;
   if (!g.left) trim_common_blanks(&g.cells);
   int field = 1;
-  for (const std::string& c : g.cells) field = std::max(field, columns(c));
+  for (const std::string& c : g.cells) field = std::max(field, g.plain ? static_cast<int>(c.size()) : columns(c));
   // The row names of a matrix sit under the corner text, blank or not.
   const std::string label = visible_text(desc.label.empty() && desc.role != "rowname" ? desc.name : desc.label);
   g.width = std::min(std::max(field, longest_word(label)), linesize);
@@ -139,7 +151,7 @@ class TableWriter {
         const GridColumn& c = cols[ids[k]];
         const std::size_t skip = height - c.header.size();  // headers sit on the bottom line
         if (k) line += std::string(kGap, ' ');
-        line += aligned(h < skip ? "" : c.header[h - skip], c.width, c.left);
+        append_aligned(line, h < skip ? "" : c.header[h - skip], c.width, c.left);
       }
       print_.write_line(line, margin);
     }
@@ -163,7 +175,8 @@ class TableWriter {
       std::string line;
       for (std::size_t k = 0; k < ids.size(); ++k) {
         if (k) line += std::string(kGap, ' ');
-        line += aligned(cols[ids[k]].cells[r], cols[ids[k]].width, cols[ids[k]].left);
+        const GridColumn& c = cols[ids[k]];
+        append_aligned(line, c.cells[r], c.width, c.left, c.plain);
       }
       print_.write_line(line, margin);
     }

@@ -24,9 +24,10 @@ std::string message_text(int set, int number, va_list* args) {
 
 }  // namespace
 
+// A given length is taken whole: a label may hold a NUL byte.
 xobskey yoltxt(const char* text, int length) {
   if (!text) return nullptr;
-  const std::size_t n = length < 0 ? std::strlen(text) : strnlen(text, static_cast<std::size_t>(length));
+  const std::size_t n = length < 0 ? std::strlen(text) : static_cast<std::size_t>(length);
   return output().make_text(std::string(text, n));
 }
 

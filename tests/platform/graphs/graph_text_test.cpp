@@ -31,7 +31,7 @@ TEST(GraphTextTest, AnyBytesInTextOrAttributesGiveWellFormedXml) {
   // What XML allows passes unchanged, but for the five special characters.
   const std::string fine = "\xC3\xA9\t\xE4\xB8\xAD\n\xF0\x9F\x98\x80\xEF\xBF\xBD \xEE\x80\x80";
   EXPECT_EQ(xml_escape(fine + "<&>\""), fine + "&lt;&amp;&gt;&quot;");
-  EXPECT_EQ(xml_escape("x\xEF\xBF\xBEy\xFFz\x02"), "x\xEF\xBF\xBDy\xEF\xBF\xBDz ");
+  EXPECT_EQ(xml_escape("x\xEF\xBF\xBEy\xFFz\x02"), "x\xEF\xBF\xBDy\xEF\xBF\xBDz\\x02");
 }
 
 TEST(GraphTextTest, ALongLabelIsCutToTheLongestPrefixThatFits) {
