@@ -13,8 +13,9 @@ namespace platform::graphs {
 
 inline constexpr double kFontUnitsPerEm = 2048;
 
+// Every character of the table lies below U+10000.
 struct Advance {
-  char32_t code;       // a character the face maps
+  std::uint16_t code;  // a character the face maps
   std::int16_t units;  // its unhinted advance
 };
 

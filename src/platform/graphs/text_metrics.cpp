@@ -11,8 +11,8 @@ namespace {
 // The advance of `c` in the face, null when the table lacks it.
 const Advance* find_advance(const FaceMetrics& face, char32_t c) {
   const auto it = std::lower_bound(face.advances.begin(), face.advances.end(), c,
-                                   [](const Advance& a, char32_t code) { return a.code < code; });
-  return it != face.advances.end() && it->code == c ? &*it : nullptr;
+                                   [](const Advance& a, char32_t code) { return char32_t{a.code} < code; });
+  return it != face.advances.end() && char32_t{it->code} == c ? &*it : nullptr;
 }
 
 int kerning(const FaceMetrics& face, char32_t left, char32_t right) {
