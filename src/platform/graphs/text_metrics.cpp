@@ -26,8 +26,9 @@ int kerning(const FaceMetrics& face, char32_t left, char32_t right) {
 
 // A character outside the table (one the face lacks, or one of a script the
 // graphs do not expect) takes the advance of the face's missing-glyph box,
-// 1229 units (0.6 em), and no kerning on either side: what a renderer that
-// measured with the font file gave a character the font lacks.
+// 1229 units (0.6 em), with no kerning on either side: the width that
+// measuring with the font file gave a character the font lacks, so such
+// text keeps its width.
 double text_width(std::string_view text, double size, FontWeight weight) {
   const FaceMetrics& face = dejavu_sans(weight);
   long total = 0;
