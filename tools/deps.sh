@@ -4,8 +4,9 @@
 # The browser that the report's test loads the HTML report in is wanted,
 # not required: without root and without it, that test is skipped.
 set -euo pipefail
-# fonts-dejavu-core is the font the graphs and the report name: the browser
-# test shows them in it, and a test checks the graphs' metrics against it.
+# fonts-dejavu-core is the font the graphs and the report name, for the
+# browser test to show them in and tools/gen_font_metrics.py to read; the
+# program itself carries the metrics it needs.
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libblas-dev liblapack-dev nlohmann-json3-dev libboost-dev python3
           librandom123-dev libpcg-cpp-dev ccache clang libclang-rt-14-dev
