@@ -151,9 +151,11 @@ std::string draw_residual_panel(const GraphSources& s, std::string* why) {
   std::size_t drawn_cells = 0;
   for (int c = 1; c <= cells; ++c) drawn_cells += t->column(r.text("_XVAR" + std::to_string(c))) != nullptr;
   const MarkPlan plan = plan_cells(page, *t, used, kinds, drawn_cells);
-  // The cells share the legend and, when dense, the key of their bins.
+  // The cells share the legend and, when dense, the key of their bins,
+  // sized in the font they are drawn in.
   const double font = shrink ? 9 : 10;
   PlotOptions shared;
+  shared.font = font;
   shared.legend = legend_of(kinds, *t, plan.dense);
   if (plan.dense) shared.key = count_key_room(used_count(used));
   const double legend_h = legend_room(shared, page.body.w - 20);

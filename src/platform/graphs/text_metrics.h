@@ -1,7 +1,8 @@
-// Widths of text in the graphs' font, DejaVu Sans, read from the font file
-// through FreeType (found by fontconfig), so that labels are placed where
-// they fit. Widths come from the unhinted advances and the font's kerning
-// pairs, in pixels for a given size, and are the same on every run.
+// Widths of text in the graphs' font, DejaVu Sans, so that labels are placed
+// where they fit. Widths come from the font's unhinted advances and kerning
+// pairs, carried in the program (font_metrics_table.h), in pixels for a
+// given size: the same on every run and every machine, whatever fonts it
+// has.
 #pragma once
 
 #include <string_view>

@@ -133,3 +133,36 @@ TEST_F(GraphTest, SameRequestsGiveTheSameBytesAndMissingDataAreNoted) {
 }
 
 }  // namespace
+
+// The residual panel's legend is sized in the font it is drawn in (10
+// pixels, 9 when the panel is shrunk): its strip, from the cells down to
+// the picture's 4-pixel margin, holds one row as tall as the text (1.5
+// times its size) and 2 pixels above and below, the row's marks centred:
+// a strip sized in a larger font would set them higher.
+TEST_F(GraphTest, ResidualPanelLegendRowIsAsTallAsItsText) {
+  for (int shrink : {0, 1}) {
+    ASSERT_EQ(run([shrink] {
+                wobop man = graph_manager();
+                std::vector<std::vector<double>> rows;
+                for (int i = 1; i <= 12; ++i) rows.push_back({i * 1.0, 1, std::sin(i), std::cos(i), i * 0.5, i % 4 * 1.0});
+                xobskey os = emit_table(man, "OutputStatistics", "stat.ruva.OutputStatistics",
+                                        {"Observation", "Weight", "Residual", "ProjectedResidual", "x", "z"}, rows);
+                request_graph(man, "ResidualPanel", "stat.ruva.Graphics.ResidualPanel", {os},
+                              {{"_NROWS", 1}, {"_NCOLS", 2}, {"_NPLOTS", 2}, {"_XVAR1", "x"}, {"_XVAR2", "z"},
+                               {"_SHOWRAW", 1}, {"_RAWRESD", "Residual"}, {"_SHOWPROJ", 1},
+                               {"_PROJRESD", "ProjectedResidual"}, {"_SHRINKFONTS", shrink}});
+              }),
+              0)
+        << log_.str();
+    const std::string panel = svg("step" + std::to_string(shrink + 1) + "_ResidualPanel");
+    ASSERT_FALSE(panel.empty()) << listing_text();
+    const std::string legend = layer(panel, "legend");
+    const double font = attribute(elements(legend, "text").at(0), "font-size");
+    EXPECT_EQ(font, shrink ? 9 : 10);
+    const double bottom = attribute(elements(panel, "svg").at(0), "height") - 4;
+    const double row = 1.5 * font, strip = row + 4;
+    const auto marks = marker_centres(legend);
+    ASSERT_EQ(marks.size(), 2u);
+    for (const auto& [x, y] : marks) EXPECT_NEAR(y, bottom - strip + 2 + row / 2, 0.01) << "shrunk " << shrink;
+  }
+}

@@ -1,12 +1,14 @@
-// Text in the pictures: any bytes give well-formed XML in valid UTF-8, and
-// a label too long for its place is cut to the longest prefix that fits;
-// an axis title keeps the scale its values are read with.
+// Text in the pictures: measured with the font's own metrics, any bytes
+// give well-formed XML in valid UTF-8, a label too long for its place is
+// cut to the longest prefix that fits, and an axis title keeps the scale its
+// values are read with.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "platform/graphs/plot_area.h"
 #include "platform/graphs/svg_document.h"
+#include "platform/graphs/text_metrics.h"
 #include "support/svg_reading.h"
 #include "support/xml_check.h"
 
@@ -32,6 +34,30 @@ TEST(GraphTextTest, AnyBytesInTextOrAttributesGiveWellFormedXml) {
   const std::string fine = "\xC3\xA9\t\xE4\xB8\xAD\n\xF0\x9F\x98\x80\xEF\xBF\xBD \xEE\x80\x80";
   EXPECT_EQ(xml_escape(fine + "<&>\""), fine + "&lt;&amp;&gt;&quot;");
   EXPECT_EQ(xml_escape("x\xEF\xBF\xBEy\xFFz\x02"), "x\xEF\xBF\xBDy\xEF\xBF\xBDz\\x02");
+}
+
+// Widths are DejaVu Sans' advances and kerning pairs, in font units of
+// 2048 to the em, as its hmtx and kern tables give them (version 2.37).
+TEST(GraphTextTest, WidthsAreTheFontsAdvancesAndKerningPairs) {
+  const struct {
+    const char* text;
+    FontWeight weight;
+    int units;
+  } cases[] = {
+      {"0", FontWeight::Normal, 1303},          {"0", FontWeight::Bold, 1425},
+      {"W e", FontWeight::Normal, 2025 + 651 + 1260},
+      {"AV", FontWeight::Normal, 1401 + 1401 - 131}, {"AV", FontWeight::Bold, 1585 + 1585 - 139},
+      {"Ty", FontWeight::Normal, 1251 + 1212 - 319}, {"LT", FontWeight::Bold, 1305 + 1397 - 339},
+      {"\xCE\xB1\xE2\x88\x92", FontWeight::Normal, 1350 + 1716},  // alpha, minus sign
+      {"e\xCC\x81", FontWeight::Normal, 1260 + 0},                   // e and a combining acute accent
+      // A character outside the table is the missing glyph's box and breaks
+      // the kerning (a CJK ideograph, a control character); a stray byte is
+      // the replacement character.
+      {"A\xE4\xB8\xADV", FontWeight::Normal, 1401 + 1229 + 1401},
+      {"A\x01V\xFF", FontWeight::Bold, 1585 + 1229 + 1585 + 2280},
+  };
+  for (const auto& c : cases)
+    EXPECT_DOUBLE_EQ(text_width(c.text, 20.48, c.weight), c.units / 100.0) << c.text;
 }
 
 TEST(GraphTextTest, ALongLabelIsCutToTheLongestPrefixThatFits) {
