@@ -131,7 +131,7 @@ TEST_F(FailedWritesTest, AStoppedRunRemovesItsTemporaryFilesAndEndsByTheSignal) 
 }
 
 // The JSON file is written whole or not at all: a run stopped while it
-// writes it (its temporary file holds some lines, or, written in place, the
+// writes it (its temporary file, the run's only one, holds some lines, or, written in place, the
 // file has changed) leaves the earlier file and no temporary file, and its
 // log ends with the signal's name.
 TEST_F(FailedWritesTest, AStoppedRunKeepsTheEarlierJsonAndEndsItsLogWithTheSignal) {
@@ -142,7 +142,7 @@ TEST_F(FailedWritesTest, AStoppedRunKeepsTheEarlierJsonAndEndsItsLogWithTheSigna
   auto json_begun = [&] {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(dir_))
-      if (entry.path().filename().string().rfind(".j.json", 0) == 0 && fs::file_size(entry.path(), ec) > 0) return true;
+      if (entry.path().filename().string().rfind(".ruva-", 0) == 0 && fs::file_size(entry.path(), ec) > 0) return true;
     return fs::file_size(dir_ / "j.json", ec) != earlier.size();
   };
   const pid_t child = start({"--log", "j.log", "--json", "j.json", "j.ruva"});
