@@ -42,6 +42,8 @@ namespace {
 namespace fs = std::filesystem;
 
 using binary_runs::binary;
+using binary_runs::ChildRun;
+using binary_runs::run_quietly;
 using binary_runs::write_file;
 const fs::path& work_dir() { return binary_runs::work_dir("ruva-graph-memory"); }
 
@@ -49,24 +51,8 @@ const fs::path& work_dir() { return binary_runs::work_dir("ruva-graph-memory"); 
 // space so that a runaway cannot take the machine; its peak resident set
 // in megabytes, or -1 when it failed.
 double peak_megabytes(const std::vector<std::string>& args) {
-  const std::string bin = binary().string();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(work_dir().c_str()) != 0) _exit(127);
-    if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(127);
-    const rlimit limit{6'000'000'000, 6'000'000'000};
-    setrlimit(RLIMIT_AS, &limit);
-    std::vector<char*> argv{const_cast<char*>(bin.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(bin.c_str(), argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) return -1;
-  return static_cast<double>(usage.ru_maxrss) / 1024;
+  const ChildRun run = run_quietly(binary().string(), args, work_dir(), 6'000'000'000);
+  return run.succeeded(1) ? static_cast<double>(run.usage.ru_maxrss) / 1024 : -1;
 }
 
 // The program `name`.ruva run with graphs (timed) and without; the

@@ -23,7 +23,6 @@
 // The binary under test is the one beside this benchmark, or the one
 // RUVA_BINARY names; without a baseline only it is timed.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,6 +41,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using binary_runs::binary;
+using binary_runs::ChildRun;
+using binary_runs::run_quietly;
 using binary_runs::write_file;
 
 constexpr int kRounds = 7;
@@ -65,23 +66,10 @@ void write_inputs() {
 // /dev/null; the processor time of the run in milliseconds, or -1 when it
 // failed.
 double cpu_milliseconds(const std::string& bin, const std::vector<std::string>& args) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(work_dir().c_str()) != 0) _exit(127);
-    const int null = open("/dev/null", O_WRONLY);
-    if (null < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0) _exit(127);
-    std::vector<char*> argv{const_cast<char*>(bin.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(bin.c_str(), argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  const ChildRun run = run_quietly(bin, args, work_dir());
+  if (!run.succeeded(0)) return -1;
   auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
-  return ms(usage.ru_utime) + ms(usage.ru_stime);
+  return ms(run.usage.ru_utime) + ms(run.usage.ru_stime);
 }
 
 double median(std::vector<double> v) {
