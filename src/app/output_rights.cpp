@@ -6,6 +6,7 @@
 #include "app/output_guard.h"
 #include "platform/datasets/descriptor_name.h"
 #include "platform/datasets/replace_rights.h"
+#include "platform/datasets/whole_file.h"
 #include "platform/listing/message_catalog.h"
 
 namespace app {
@@ -20,19 +21,10 @@ std::string refused(const std::string& what, const fs::path& file, const std::st
   return platform::message_text(1, kMsgCannotWriteWhy, what.c_str(), why.c_str());
 }
 
-// A data set, like a file written in place, follows a link at its name to
-// the file it names (whole_file.h).
-fs::path followed(const fs::path& file) {
-  std::error_code ec;
-  if (!fs::is_symlink(file, ec)) return file;
-  const fs::path target = fs::weakly_canonical(file, ec);
-  return ec ? file : target;
-}
-
 std::string unreplaceable_data_set(const CommandLine& cmd, ProgramTexts& programs) {
   for (const DataSetFile& f : data_set_files(cmd, programs)) {
     if (!f.written) continue;
-    const fs::path file = followed(f.path);
+    const fs::path file = platform::ds::followed_link(f.path);
     if (const std::string refusal = platform::ds::replace_refusal(file); !refusal.empty())
       return refused("data set " + f.name, file, refusal);
   }
@@ -60,7 +52,7 @@ std::string unreplaceable_output(const CommandLine& cmd, ProgramTexts& programs)
 
 std::string unreplaceable_stream(const std::string& file, const char* what) {
   if (file.empty() || platform::ds::descriptor_named(file) >= 0) return {};
-  const fs::path followed_file = followed(file);
+  const fs::path followed_file = platform::ds::followed_link(file);
   const std::string refusal = platform::ds::replace_refusal(followed_file);
   return refusal.empty() ? refusal : refused(what, followed_file, refusal);
 }
