@@ -381,15 +381,22 @@ TEST_F(OutputTest, ADescriptionThatCannotBeWrittenLeavesNoData) {
   EXPECT_EQ(files(), (std::vector<std::string>{"d.meta.json"}));
 }
 
-// A step that ends without terminating its output data set writes nothing.
-void step_that_forgets_xvputt() {
-  XO_FILE* out = platform::Host::current().datasets().open_output("left");
+// An output data set `name` of one variable x = 7 with its one row
+// written, not yet terminated.
+XV_VECTOR* one_row_output(const char* name) {
+  XO_FILE* out = platform::Host::current().datasets().open_output(name);
   XV_VECTOR* v = nullptr;
   xvputi(out, 1, 0, &v);
   static double x = 7;
   define_number(v, "x", &x);
   xvpute(v);
   emit(out, v);
+  return v;
+}
+
+// A step that ends without terminating its output data set writes nothing.
+void step_that_forgets_xvputt() {
+  one_row_output("left");
   xexit(1016, 0);
 }
 
@@ -447,14 +454,7 @@ TEST_F(OutputTest, AWriteThatFailsPartWayKeepsTheOldFileAndFailsTheStep) {
 // A step that completes a data set and then fails, for whatever cause,
 // writes none: the earlier file stays as it was, and nothing is left beside.
 void step_that_fails_after_xvputt() {
-  XO_FILE* out = platform::Host::current().datasets().open_output("kept");
-  XV_VECTOR* v = nullptr;
-  xvputi(out, 1, 0, &v);
-  static double x = 7;
-  define_number(v, "x", &x);
-  xvpute(v);
-  emit(out, v);
-  if (xvputt(v) == 0) xexit(1012, 0);
+  if (xvputt(one_row_output("kept")) == 0) xexit(1012, 0);
 }
 
 TEST_F(OutputTest, AStepThatFailsAfterCompletingADataSetWritesNone) {
