@@ -1,6 +1,16 @@
 // The Moore-Penrose pseudo-inverse of the matrix scaled to unit diagonal,
-// through the singular value decomposition, laid out as a sweep would leave
-// the matrix.
+// laid out as a sweep would leave the matrix.
+//
+// The sweep of zswpn decides the rank and inverts the rows it keeps, so a
+// matrix of full rank gets exactly the sweep's inverse. With dependent rows
+// the sweep leaves a generalised inverse G (the kept rows' inverse, zero
+// elsewhere) and, in its mixed block, the null directions the dependent
+// rows give. For a symmetric S with S G S = S, S+ = S+ S G S S+ = P G P,
+// P = I - N N' the projector onto the range (N an orthonormal basis of the
+// null directions). So the pseudo-inverse keeps the accuracy of the sweep,
+// which a singular value decomposition of an ill-conditioned S does not.
+// The projection is made on S = D^-1/2 A D^-1/2 (D the diagonal of A), so
+// that the result does not depend on the units of the parameters.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -8,107 +18,132 @@
 #include "host/missing.h"
 #include "linalg/constants.h"
 #include "linalg/packed.h"
-#include "linalg/sweep.h"
 #include "linalg/sweep_inverse_parts.h"
-#include "linalg/svd.h"
 #include "linalg/vector_kernels.h"
 
 namespace {
 
+long packed_size(int n) {
+  return static_cast<long>(n) * (n + 1) / 2;
+}
+
 // The scale that brings each row to unit diagonal, sqrt|a_ii|, into d. A
 // row whose diagonal is negligible beside the trace (a parameter the model
-// does not use) is no pivot, as in the sweep: its status becomes '2' and
-// its scale makes its largest entry against the scaled rows 1 (1 for a
-// zero row), so that its scaled entries do not depend on its units either.
-void unit_diagonal_scales(const double* x, int n, double* d, char* status) {
-  double trace = 0.0;
-  for (int i = 0; i < n; ++i) trace += std::fabs(x[zisub(i, i)]);
-  for (int i = 0; i < n; ++i) {
+// does not use) is no pivot of the sweep; its scale makes its largest entry
+// against the other rows 1 (1 for a zero row), so that its scaled entries
+// do not depend on its units either.
+void unit_diagonal_scales(const double* x, int n, double* d) {
+  const double trace = absolute_trace(x, n);
+  auto pivot = [&](int i) {
     const double a = std::fabs(x[zisub(i, i)]);
-    d[i] = a > 0.0 && a >= linalg::kTinyNormal * trace ? std::sqrt(a) : 0.0;
-    status[i] = d[i] > 0.0 ? '0' : '2';
-  }
+    return a > 0.0 && a >= linalg::kTinyNormal * trace;
+  };
+  for (int i = 0; i < n; ++i) d[i] = pivot(i) ? std::sqrt(std::fabs(x[zisub(i, i)])) : 0.0;
   for (int i = 0; i < n; ++i) {
-    if (status[i] == '0') continue;
+    if (pivot(i)) continue;
     double largest = 0.0;
     for (int j = 0; j < n; ++j)
-      if (status[j] == '0') largest = std::max(largest, std::fabs(x[zisub(i, j)]) / d[j]);
+      if (pivot(j)) largest = std::max(largest, std::fabs(x[zisub(i, j)]) / d[j]);
     d[i] = largest > 0.0 ? largest : 1.0;
   }
 }
 
-// x(i,j) / (d_i d_j) for the packed block, in place, or into `full` (row-major).
-void scale_block(double* x, int n, const double* d, double* full) {
+// The scales into d, then the sweep of the leading block by magnitude (so
+// that an indefinite Hessian keeps its negative directions), statuses
+// starting at '0'. Returns the rank.
+int scaled_sweep(double* x, int nest, int nest1, double t, ZSWPN* swpi, double* d) {
+  static const tchar kNoOptions[] = "";
+  unit_diagonal_scales(x, nest, d);
+  std::fill_n(swpi->sweepx, nest, '0');
+  return sweep_leading_rows(x, nest, nest1, t, -std::fabs(swpi->sing), kNoOptions, swpi);
+}
+
+// The entry c(s, u) of A_SS^-1 A_SN (S the swept rows) that the sweep
+// leaves in its mixed block, negated above the diagonal of u.
+double dependency(const double* x, int s, int u) {
+  return s < u ? x[zisub(u, s)] : -x[zisub(s, u)];
+}
+
+// The null direction of the unswept row u, in the scaled parameters: e_u
+// less c(., u) over the swept rows, each entry times its scale.
+void null_direction(const double* x, int n, const char* status, const double* d, int u, double* w) {
+  for (int i = 0; i < n; ++i) {
+    if (i == u)
+      w[i] = d[u];
+    else if (status[i] != '1')
+      w[i] = 0.0;
+    else
+      w[i] = -dependency(x, i, u) * d[i];
+  }
+}
+
+// An orthonormal basis of the null directions of the swept block, as
+// `count` rows of n in `basis`: modified Gram-Schmidt, twice over. The
+// directions are independent (each has its own unswept row).
+int null_basis(const double* x, int n, const char* status, const double* d, double* basis) {
+  int count = 0;
+  for (int u = 0; u < n; ++u) {
+    if (status[u] == '1') continue;
+    double* w = basis + static_cast<long>(count) * n;
+    null_direction(x, n, status, d, u, w);
+    zvscl11(w, w, n, 1.0 / zvenorm(n, 1, w));
+    for (int pass = 0; pass < 2; ++pass)
+      for (int b = 0; b < count; ++b) {
+        const double* v = basis + static_cast<long>(b) * n;
+        zvxay11(w, v, n, -zvdot11(w, v, n));
+      }
+    zvscl11(w, w, n, 1.0 / zvenorm(n, 1, w));
+    ++count;
+  }
+  return count;
+}
+
+// The swept block becomes G of the scaled matrix: the kept rows' inverse
+// times their scales, zero elsewhere.
+void scaled_generalised_inverse(double* x, int n, const char* status, const double* d) {
   for (int i = 0; i < n; ++i)
     for (int j = 0; j <= i; ++j) {
-      const double s = x[zisub(i, j)] / d[i] / d[j];
-      if (full) full[i * n + j] = full[j * n + i] = s;
-      else x[zisub(i, j)] = s;
+      double& g = x[zisub(i, j)];
+      g = status[i] == '1' && status[j] == '1' ? g * d[i] * d[j] : 0.0;
     }
 }
 
-// The rank of the scaled block as the default sweep decides it: the rows
-// a greedy sweep takes with a pivot above `sing` (by magnitude, so that an
-// indefinite Hessian keeps its negative directions) relative to the unit
-// diagonal. They are marked '1', the rows that depend on them '0', so the
-// degrees of freedom and the missing standard errors fall on the rows that
-// are linear combinations of others, never on a row by its position. Sweeps
-// the block in place; the caller overwrites it.
-int sweep_rank(double* x, int n, char* status, double* work, double sing) {
-  static const tchar kNoOptions[] = "";
-  const int rank = zsweepr(x, 0, n - 1, n, status, nullptr, work, -std::fabs(sing), nullptr, kNoOptions,
-                           nullptr, 0);
-  for (int i = 0; i < n; ++i)
-    if (status[i] != '1') status[i] = '0';
-  return rank;
-}
-
-// The block's scaled form S = D^-1/2 A D^-1/2 (D the diagonal of A)
-// decomposed: U, V in `inv`, the singular values in sweepwrk, the scales
-// sqrt(D) from sweepwrk + 2n, and the rank as the default sweep decides it
-// on S (pivots above `sing` relative to the unit diagonal), with the
-// statuses. Returns the rank, or -1 (block untouched) when the
-// decomposition is unavailable or fails; otherwise the block is scratch.
-int decompose_scaled(double* x, int n, ZSWPN* swpi) {
-  if (!swpi->inv || !swpi->sweepwrk) return -1;
-  double* u = swpi->inv;
-  double* v = swpi->inv + static_cast<long>(n) * n;
-  double* q = swpi->sweepwrk;
-  double* e = swpi->sweepwrk + n;  // the superdiagonal, then the rank sweep's scratch
-  double* d = swpi->sweepwrk + 2 * n;
-  unit_diagonal_scales(x, n, d, swpi->sweepx);
-  scale_block(x, n, d, u);
-  if (zsvd(n, n, u, v, q, e) != 0) return -1;
-  scale_block(x, n, d, nullptr);
-  return sweep_rank(x, n, swpi->sweepx, e, swpi->sing);
-}
-
-// Replaces the leading block A by the generalised inverse
-// G = D^-1/2 S+ D^-1/2, S+ keeping the rank's largest singular values of S.
-// So the rank, the fit and the standard errors of what the data determine
-// do not depend on the units of the parameters, and a matrix of full rank
-// gets its inverse. Returns the number of values kept (the rank), or -1
-// (block untouched) when the decomposition is unavailable or fails.
-int invert_leading_block(double* x, int n, ZSWPN* swpi) {
-  const int rank = decompose_scaled(x, n, swpi);
-  if (rank < 0) return -1;
-  const double* u = swpi->inv;
-  const double* v = swpi->inv + static_cast<long>(n) * n;
-  double* q = swpi->sweepwrk;
-  const double* d = swpi->sweepwrk + 2 * n;
-  int kept = 0;
-  for (int i = 0; i < n; ++i) {
-    const bool zero = i >= rank || !(q[i] > linalg::kTinyNormal);
-    q[i] = zero ? 0.0 : 1.0 / q[i];
-    kept += !zero;
+// P G P = G - N V' - V N' with V = G N - N (N' G N) / 2, in place of G;
+// `v` takes V as rows of n, `t` the k products of a column.
+void project_onto_range(double* x, int n, const double* basis, int k, double* v, double* t) {
+  for (int a = 0; a < k; ++a) {
+    double* va = v + static_cast<long>(a) * n;
+    for (int i = 0; i < n; ++i)
+      va[i] = zvdots1(x + zisub(i, 0), i, basis + static_cast<long>(a) * n, n);
+    for (int b = 0; b < k; ++b) t[b] = zvdot11(basis + static_cast<long>(b) * n, va, n);
+    for (int b = 0; b < k; ++b) zvxay11(va, basis + static_cast<long>(b) * n, n, -0.5 * t[b]);
   }
   for (int i = 0; i < n; ++i)
-    for (int j = 0; j <= i; ++j) x[zisub(i, j)] = zv3s111(u + i * n, q, v + j * n, n) / d[i] / d[j];
-  return kept;
+    for (int j = 0; j <= i; ++j) {
+      double sum = 0.0;
+      for (int a = 0; a < k; ++a) {
+        const double* na = basis + static_cast<long>(a) * n;
+        const double* va = v + static_cast<long>(a) * n;
+        sum += na[i] * va[j] + va[i] * na[j];
+      }
+      x[zisub(i, j)] -= sum;
+    }
 }
 
-// The border rows r (nest <= r < nest1) become A+ a_r in their leading
-// entries and carry the Schur complement in the border block.
+// The swept block of rank below n becomes D^-1/2 (P G P) D^-1/2, G and P
+// those of the scaled matrix. The record's inv holds the basis and V.
+void pseudo_inverse_of_swept_block(double* x, int n, ZSWPN* swpi, const double* d) {
+  double* basis = swpi->inv;
+  double* v = swpi->inv + static_cast<long>(swpi->n) * swpi->n;
+  const int k = null_basis(x, n, swpi->sweepx, d, basis);
+  scaled_generalised_inverse(x, n, swpi->sweepx, d);
+  project_onto_range(x, n, basis, k, v, swpi->sweepwrk);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j <= i; ++j) x[zisub(i, j)] /= d[i] * d[j];
+}
+
+// The border rows r (nest <= r < nest1), as they entered, become A+ a_r in
+// their leading entries and carry the Schur complement in the border block.
 void carry_border_rows(double* x, int nest, int nest1, ZSWPN* swpi) {
   double* saved = swpi->inv;  // the old leading entries, one row per border row
   double* h = swpi->sweepwrk;
@@ -124,36 +159,45 @@ void carry_border_rows(double* x, int nest, int nest1, ZSWPN* swpi) {
       x[zisub(r, s)] -= zvdot11(saved + (r - nest) * nest, x + zisub(s, 0), nest);
 }
 
+// The pseudo-inverse of the leading block, the border rows carried; the
+// rank. The scales go after the sweep's step scratch, clear of its
+// reference diagonal; the border rows wait in inv while the block is swept.
+int pseudo_invert(double* x, int nest, int nest1, double t, ZSWPN* swpi) {
+  double* d = swpi->sweepwrk + nest1;
+  const long border = packed_size(nest1) - packed_size(nest);
+  double* border_rows = x + packed_size(nest);
+  std::copy_n(border_rows, border, swpi->inv);
+  const int rank = scaled_sweep(x, nest, nest1, t, swpi, d);
+  if (rank == nest) return rank;
+  std::copy_n(swpi->inv, border, border_rows);
+  pseudo_inverse_of_swept_block(x, nest, swpi, d);
+  if (nest < nest1) carry_border_rows(x, nest, nest1, swpi);
+  return rank;
+}
+
 }  // namespace
 
-int zswpn_pseudo_inverse(double* xpx, int nest, int nest1, double trace, zswpptr swpi) {
-  const int kept = nest == 0 ? 0 : invert_leading_block(xpx, nest, swpi);
-  if (kept < 0) {
-    // Nothing was changed; the border is not rewritten from an un-inverted block.
+int zswpn_pseudo_inverse(double* xpx, int nest, int nest1, double t, zswpptr swpi) {
+  if (!swpi->inv || !swpi->sweepwrk) {
+    // Nothing was changed; there is no room for the projection.
     swpi->rank = 0;
     return kSwpnNoPseudoInverse;
   }
-  if (nest > 0 && nest < nest1) carry_border_rows(xpx, nest, nest1, swpi);
+  swpi->rank = pseudo_invert(xpx, nest, nest1, t, swpi);
   // The pseudo-inverse has no log-determinant: det is not a number (1 for
   // the zero matrix, as the sweep gives).
-  if (swpi->detflag) swpi->det = determinant_from_log(trace == 0.0 ? 0.0 : special_missing_value());
-  swpi->rank = kept;
+  if (swpi->detflag) swpi->det = determinant_from_log(t == 0.0 ? 0.0 : special_missing_value());
   return 0;
 }
 
 int moore_penrose(double* xpx, int n, zswpptr swpi) {
-  if (!swpi || n <= 0 || n > swpi->n) return 0;
-  const int kept = invert_leading_block(xpx, n, swpi);
-  return kept < 0 ? 0 : kept;
+  if (!swpi || n <= 0 || n > swpi->n || !swpi->inv || !swpi->sweepwrk) return 0;
+  return pseudo_invert(xpx, n, n, absolute_trace(xpx, n), swpi);
 }
 
 int undetermined_directions(double* xpx, int n, zswpptr swpi, double* directions, double* scales) {
-  if (!swpi || n <= 0 || n > swpi->n) return -1;
-  const int rank = decompose_scaled(xpx, n, swpi);
-  if (rank < 0) return -1;
-  const double* v = swpi->inv + static_cast<long>(n) * n;
-  for (int k = rank; k < n; ++k)
-    for (int j = 0; j < n; ++j) directions[(k - rank) * n + j] = v[j * n + k];
-  std::copy_n(swpi->sweepwrk + 2 * n, n, scales);
+  if (!swpi || n <= 0 || n > swpi->n || !swpi->sweepwrk) return -1;
+  const int rank = scaled_sweep(xpx, n, n, absolute_trace(xpx, n), swpi, scales);
+  null_basis(xpx, n, swpi->sweepx, scales, directions);
   return n - rank;
 }

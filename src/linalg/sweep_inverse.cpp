@@ -17,12 +17,6 @@ double divide_by_trace(double v, double t) {
   return v / t;
 }
 
-double absolute_trace(const double* x, int order) {
-  double t = 0.0;
-  for (int i = 0; i < order; ++i) t += std::fabs(x[zisub(i, i)]);
-  return t;
-}
-
 // The range test, made before anything is scaled: would the element of
 // largest magnitude exceed the limit once divided by the trace?
 bool out_of_range(const double* x, long count, double t) {
@@ -65,13 +59,21 @@ int zswpn(double* xpx, char* singrows, int nest, int nest1, zswpptr swpi) {
   print_entering_matrix(xpx, nest1, swpi);
   const long count = static_cast<long>(nest1) * (nest1 + 1) / 2;
   const double t = absolute_trace(xpx, nest1);
-  if (out_of_range(xpx, count, swpi->moorep ? 0.0 : t)) {
+  if (out_of_range(xpx, count, t)) {
     swpi->rank = 0;
     return kSwpnOutOfRange;
   }
   if (swpi->moorep) return zswpn_pseudo_inverse(xpx, nest, nest1, t, swpi);
+  if (singrows)
+    for (int i = 0; i < nest; ++i)
+      if (singrows[i] != '1') swpi->sweepx[i] = '2';
+  swpi->rank = sweep_leading_rows(xpx, nest, nest1, t, swpi->sing, swpi->zsweepr, swpi);
+  return 0;
+}
 
-  scale_by_trace(xpx, count, t);
+int sweep_leading_rows(double* xpx, int nest, int nest1, double t, double epsilon,
+                       const tchar* options, zswpptr swpi) {
+  scale_by_trace(xpx, static_cast<long>(nest1) * (nest1 + 1) / 2, t);
   // The reference diagonal of the ratio test, negligible values as 0. Only
   // a diagonal below the normal range counts as negligible beside the
   // trace: the ratio test judges each row on its own scale, so a parameter
@@ -82,19 +84,21 @@ int zswpn(double* xpx, char* singrows, int nest, int nest1, zswpptr swpi) {
     reference[i] = std::fabs(d) < linalg::kTinyNormal ? 0.0 : d;
   }
   char* status = swpi->sweepx;
-  if (singrows)
-    for (int i = 0; i < nest; ++i)
-      if (singrows[i] != '1') status[i] = '2';
   double logdet = 0.0;
-  zsweepr(xpx, 0, nest - 1, nest1, status, reference, swpi->sweepwrk, swpi->sing,
-          swpi->detflag ? &logdet : nullptr, swpi->zsweepr, nullptr, 0);
+  zsweepr(xpx, 0, nest - 1, nest1, status, reference, swpi->sweepwrk, epsilon,
+          swpi->detflag ? &logdet : nullptr, options, nullptr, 0);
   int rank = nest;
   for (int i = 0; i < nest; ++i) rank -= status[i] != '1';
   // The determinant of the full-rank part: each swept pivot was divided by t.
   if (swpi->detflag) swpi->det = determinant_from_log(t == 0.0 ? 0.0 : rank * std::log(t) + logdet);
   undo_trace_scaling(xpx, nest, nest1, t, status);
-  swpi->rank = rank;
-  return 0;
+  return rank;
+}
+
+double absolute_trace(const double* x, int order) {
+  double t = 0.0;
+  for (int i = 0; i < order; ++i) t += std::fabs(x[zisub(i, i)]);
+  return t;
 }
 
 double determinant_from_log(double logdet) {

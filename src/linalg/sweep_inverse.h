@@ -3,9 +3,10 @@
 // scales the matrix by its absolute trace, sweeps the leading rows with the
 // pivoting driver, undoes the scaling and sets the rank and, on request,
 // the determinant; with the Moore-Penrose flag it forms the pseudo-inverse
-// of the matrix scaled to unit diagonal through the singular value
-// decomposition instead, its rank decided as the sweep decides it, laid out
-// as a sweep would leave it.
+// of the matrix scaled to unit diagonal instead: the same sweep decides the
+// rank and inverts the rows it keeps (a matrix of full rank gets the
+// sweep's inverse), and with dependent rows that inverse is projected onto
+// the matrix's range; laid out as a sweep would leave it.
 #pragma once
 
 // Print description for the debug print.
@@ -30,14 +31,14 @@ struct ZSWPN {
   char* sweepx;        // n pivot statuses ('0', '1', '2')
   double sing;         // the sweep's tolerance; 1e-10 when made
   double det;          // determinant of the full-rank part
-  double* inv;         // 2n*n doubles (Moore-Penrose only): U, then V
+  double* inv;         // 2n*n doubles (Moore-Penrose only): the projection's scratch
   double* sweepwrk;    // 3n doubles: step scratch, singular values, reference diagonal (or scales)
 };
 using zswpptr = ZSWPN*;
 
 // zswpn results besides 0.
 inline constexpr int kSwpnOutOfRange = 1;      // order too large, or elements too large
-inline constexpr int kSwpnNoPseudoInverse = 2; // the decomposition is unavailable or failed
+inline constexpr int kSwpnNoPseudoInverse = 2; // the record has no room for the pseudo-inverse
 
 // Makes a record for orders up to n from `pool`; *bytes receives the bytes
 // taken. Null when pool is null or an allocation fails.
@@ -50,13 +51,13 @@ void zswpnfr(void* pool, zswpptr swpi);
 // the codes above (the matrix is then as it was and rank is 0).
 int zswpn(double* xpx, char* singrows, int nest, int nest1, zswpptr swpi);
 // The generalised inverse D^-1/2 S+ D^-1/2 of the order-n packed matrix A,
-// S = D^-1/2 A D^-1/2 its scaled form (D the diagonal of A), keeping as many
-// singular values of S as the sweep finds pivots above `sing` in S; returns
-// that number, 0 when the decomposition fails or is unavailable.
+// S = D^-1/2 A D^-1/2 its scaled form (D the diagonal of A), S+ the
+// pseudo-inverse of S at the rank the sweep finds with pivots above `sing`
+// (by magnitude); returns that rank, 0 when the record has no room for it.
 int moore_penrose(double* xpx, int n, zswpptr swpi);
 // The directions the order-n packed matrix A leaves undetermined, decided
 // as moore_penrose decides its rank: returns their number n - rank, or -1
-// when the decomposition fails or is unavailable. The directions go to
+// when the record has no work space. The directions go to
 // `directions` as rows of n, unit vectors in the parameters scaled to unit
 // diagonal (theta_j sqrt(a_jj)); the scales sqrt|a_jj| (for a row whose
 // diagonal is negligible, its largest scaled entry) go to `scales`. A is

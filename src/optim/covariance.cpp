@@ -112,7 +112,7 @@ void right_inverse_column(ZOPTGLOBAL* g, int r, double* b, double* y) {
 }
 
 // C = Z'(Z H Z')+ Z in the parameter block; returns the rank of Z H Z',
-// or -1 (nothing changed) when the decomposition failed or is unavailable.
+// or -1 (nothing changed) when it is 0 or the record has no room for it.
 int constrained_pseudo_inverse(ZOPTGLOBAL* g) {
   ZOPTSTATE& st = g->state;
   const ZOPTMARQU& mq = *st.marqu;

@@ -243,4 +243,77 @@ TEST_F(PuromycinFit, G4GivesTheSameFitInAnyUnitsAndInvertsWhatTheSweepInverts) {
   }
 }
 
+// --- Quadratic trends of full rank but ill-conditioned, in calendar years
+// and in log concentration shifted by 1000 (DNase run 1).
+using IllConditionedFit = results_test::FitTest;
+
+std::string years_csv() {
+  const double y[30] = {33.27, 35.35, 36.41, 36.27, 39.91, 40.82, 41.14, 43.51, 44.48, 45.54,
+                        46.35, 47.88, 47.54, 49.01, 49.52, 51.37, 51.52, 51.84, 51.94, 52.99,
+                        53.73, 53.85, 55.77, 55.78, 52.29, 53.28, 55.11, 54.91, 55.53, 55.47};
+  std::string csv = "year,y\n";
+  for (int i = 0; i < 30; ++i) csv += std::to_string(1991 + i) + "," + std::to_string(y[i]) + "\n";
+  return csv;
+}
+
+double leverage_sum(const std::vector<procedure_test::Row>& rows) {
+  double sum = 0;
+  for (const auto& r : rows) sum += std::stod(r.at("h"));
+  return sum;
+}
+
+// G4 is the default to the bit: the ESTIMATE's standard error is R's (lm
+// and predict(se.fit = TRUE)) to the digits the cross products allow, the
+// leverages sum to the rank 3 and STDP= is the default's.
+TEST_F(IllConditionedFit, G4GivesTheDefaultsInverseOfAFullRankMatrix) {
+  const struct {
+    std::string csv, program;
+    double se, digits, leverage;
+  } trends[] = {
+      {years_csv(), "model y = a + b*year + c*year**2; estimate 'fit' a + b*2020 + c*2020**2;",
+       0.4310410643, 7.0, 1e-6},
+      {"conc,density\n0.04882812,0.017\n0.04882812,0.018\n0.1953125,0.121\n0.1953125,0.124\n"
+       "0.390625,0.206\n0.390625,0.215\n0.78125,0.377\n0.78125,0.374\n1.5625,0.614\n1.5625,0.609\n"
+       "3.125,1.019\n3.125,1.001\n6.25,1.334\n6.25,1.364\n12.5,1.73\n12.5,1.71\n",
+       "x = log(conc) + 1000; model density = a + b*x + c*x**2; estimate 'fit' a + b*1001 + c*1001**2;",
+       0.01128715, 4.5, 1e-3},
+  };
+  for (const auto& t : trends) {
+    SCOPED_TRACE(t.program);
+    double se[2];
+    std::vector<procedure_test::Row> rows[2];
+    for (int g4 = 0; g4 < 2; ++g4) {
+      ASSERT_EQ(fit(t.csv, std::string("proc ruva data=d") + (g4 ? " g4" : "") + "; parms a=0 b=0 c=0; " +
+                               t.program + " output out=o h=h stdp=sp;"),
+                0)
+          << log_text();
+      se[g4] = number(tables("AdditionalEstimates").back(), 0, "StandardError");
+      rows[g4] = read_rows("o");
+      EXPECT_GE(lre(se[g4], t.se), t.digits);
+      EXPECT_NEAR(leverage_sum(rows[g4]), 3.0, t.leverage);
+    }
+    EXPECT_EQ(se[1], se[0]);
+    for (std::size_t i = 0; i < rows[0].size(); ++i) EXPECT_EQ(rows[1].at(i).at("sp"), rows[0][i].at("sp"));
+  }
+}
+
+// With year entering twice the rows are dependent: G4's pseudo-inverse
+// keeps the sweep's accuracy, so the leverages still sum to the rank 3 and
+// STDP= is that of the model written once.
+TEST_F(IllConditionedFit, G4OfDependentRowsKeepsTheSweepsAccuracy) {
+  const std::string years = years_csv();
+  ASSERT_EQ(fit(years, "proc ruva data=d; parms a=0 b=0 c=0; model y = a + b*year + c*year**2;"
+                       " output out=o stdp=sp;"),
+            0);
+  const auto once = read_rows("o");
+  ASSERT_EQ(fit(years, "proc ruva data=d g4; parms a=0 b=0 b2=0 c=0; model y = a + b*year + b2*year + c*year**2;"
+                       " output out=o h=h stdp=sp;"),
+            0)
+      << log_text();
+  const auto twice = read_rows("o");
+  EXPECT_NEAR(leverage_sum(twice), 3.0, 1e-5);
+  for (std::size_t i = 0; i < once.size(); ++i)
+    EXPECT_NEAR(std::stod(twice.at(i).at("sp")) / std::stod(once[i].at("sp")), 1.0, 1e-5) << i;
+}
+
 }  // namespace
