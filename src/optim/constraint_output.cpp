@@ -102,11 +102,13 @@ void report_feasibility_pass(ZOPTGLOBAL* g, double* correction) {
 void note_feasibility_failed(int passes) {
   xpmprn(kMessageSet, 670, passes);
 }
+// The listing shows the note under the caller's own headings; the log
+// says which fit it belongs to.
 void note_dependent_constraints() {
-  xpmprn(kMessageSet, 682);
+  xpmprn(kMessageSet, 682, "");
 }
-void log_dependent_constraints() {
-  xpmlog(kMessageSet, 682);
+void log_dependent_constraints(const ZOPTGLOBAL* g) {
+  xpmlog(kMessageSet, 682, g->opts.where ? g->opts.where : "");
 }
 
 }  // namespace optim

@@ -57,12 +57,28 @@ void bordered_matrix(ZOPTGLOBAL* g) {
     std::copy_n(mq.mat[r], n, st.hes + zisub(n + r, 0));
 }
 
+// A free row that H alone leaves singular may be determined once the
+// constraint rows are swept: the constraints can hold exactly the direction
+// H does not (a <= b active when only a + b enters the model). Its pivot
+// is then 1 / C_jj > 0, while for a direction that Z H Z' leaves
+// undetermined too it is rounding noise; the test is the first sweep's,
+// relative to the row's own diagonal.
+void sweep_after_constraints(ZOPTGLOBAL* g, int order, char* flags) {
+  const double* h = g->state.marqu->savhes;
+  const double sing = g->state.swpi->sing;
+  for (int j = 0; j < nparms(g); ++j) {
+    if (flags[j] != '3') continue;
+    flags[j] = '0';
+    zsweep(g->state.hes, j, order, flags, g->mem.wrk1, sing * std::fabs(h[zisub(j, j)]));
+  }
+}
+
 // The sweep of K. The free parameters go first through the scaled sweep
 // inverse; then every row still unswept is swept with a two-sided
 // tolerance scaled to the constraint rows, whose pivots are of the order
 // of 1/H. A free row the first sweep found singular is left out of that
-// second pass: its pivot is rounding noise. False when the matrix is out
-// of the sweep's range.
+// second pass, whose tolerance does not suit it, and swept last by its own
+// test. False when the matrix is out of the sweep's range.
 bool sweep_bordered(ZOPTGLOBAL* g) {
   ZOPTSTATE& st = g->state;
   ZSWPN* swpi = st.swpi;
@@ -84,8 +100,7 @@ bool sweep_bordered(ZOPTGLOBAL* g) {
   const double scale = trace > kSqrtTiny ? 1 / trace : 1;
   for (int r = 0; r < order; ++r)
     if (flags[r] == '0') zsweep(st.hes, r, order, flags, g->mem.wrk1, -(scale * swpi->sing));
-  for (int j = 0; j < n; ++j)
-    if (flags[j] == '3') flags[j] = '0';
+  sweep_after_constraints(g, order, flags);
   zero_fixed_rows(g);
   return true;
 }

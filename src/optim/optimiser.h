@@ -78,6 +78,7 @@ struct ZOPTOPT {
   WOB_OBJ_STR* output;    // output object of the current row
   WOB_OBJ_STR* grp;       // the open output group (null when none)
   XOBKEY* templ;          // template under which IterInfo rows are delivered
+  const char* where;      // which fit the run is, as the log notes end it (" in the BY group g=1"); null: none
 };
 
 // Callbacks; each returns 0 on success. `usobj` and `usgrd` are required.

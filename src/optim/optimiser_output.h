@@ -37,8 +37,8 @@ void note_line_search_failed(int trials);
 void note_switched_to_marquardt();
 void note_feasibility_failed(int passes);
 void note_dependent_constraints();
-// The same fact in the log, for the projection's trace.
-void log_dependent_constraints();
+// The same fact in the log, for the projection's trace, naming the fit.
+void log_dependent_constraints(const ZOPTGLOBAL* g);
 
 // The tables of the constrained steps (constraint_output.cpp). A vector of
 // the n parameters under the given template ("wyv.model.pvec" for a

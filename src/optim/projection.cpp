@@ -235,7 +235,7 @@ int get_pk(ZOPTGLOBAL* g) {
   if (o.itprint > 1 || o.debug)
     report_parameter_vector(g, mq.pk, "wyv.model.pvec", 675, "ParmChange");
   mq.inumconstr = lq_rank(m, mq.singrowsc);
-  if (o.itprint && mq.inumconstr < m) log_dependent_constraints();
+  if (o.itprint && mq.inumconstr < m) log_dependent_constraints(g);
   return 1;
 }
 

@@ -8,6 +8,7 @@
 #include "linalg/packed.h"
 #include "linalg/vector_kernels.h"
 #include "optim/optimiser.h"
+#include "procedure/group_name.h"
 #include "procedure/inverse_in_use.h"
 #include "procedure/proc_options.h"
 #include "procedure/step_memory.h"
@@ -134,7 +135,7 @@ COV_CHECK_STATUS converge_tab(RUVACOM* ctx, int converged) {
   bool no_room = false;
   if (!ctx->cov_unavailable && first_negative_pivot(ctx, &no_room) >= 0) {
     if (cs != COV_SING) cs = COV_NOT_PSD;
-    xpmlog(305, kMsgNotPsd);
+    xpmlog(305, kMsgNotPsd, by_group_phrase(ctx).c_str());
     ruva_raise_rc(ctx, 4);
     flagged = true;
   }

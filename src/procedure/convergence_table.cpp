@@ -56,7 +56,9 @@ void show_convergence_table(RUVACOM* ctx, int converged, bool warn) {
   if (!table) return;
   const Status status = decide(ctx, converged, warn);
   std::int32_t code = status.code;
-  xobskey reason = yolmsg(305, status.message);
+  // The table stands under the group's BY line: the reasons that can
+  // name a group in the log do not here.
+  xobskey reason = yolmsgs(305, status.message, "");
   define_columns(table, &code, &reason);
   WOB_PARM_BLK_STR open[3] = {wob_object(0, nullptr), wob_object(0, table),
                               wob_text(339, yoltxt("Stat.ruva.ConvergenceStatus", -1))};

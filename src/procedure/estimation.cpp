@@ -4,12 +4,14 @@
 // last data pass, the covariance, the convergence status and the results.
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "host/missing.h"
 #include "host/services.h"
 #include "optim/optimiser.h"
 #include "procedure/estimation_callbacks.h"
 #include "procedure/estimation_parts.h"
+#include "procedure/group_name.h"
 #include "procedure/iteration_history.h"
 #include "procedure/loss_stationarity.h"
 #include "procedure/outest_data_set.h"
@@ -90,8 +92,8 @@ void report_stop(RUVACOM* ctx, ZOPTGLOBAL* g, int rc) {
   ZOPTSTATE& st = g->state;
   if (ctx->noprint) return;
   if (stopped_for_too_few_observations(ctx, g, rc)) {
-    show_note(ctx, yolmsgs(305, kMsgTooFewObservations, st.nobs, ctx->nparm));
-    xpmlog(305, kMsgTooFewObservations, st.nobs, ctx->nparm);
+    show_note(ctx, yolmsgs(305, kMsgTooFewObservations, st.nobs, ctx->nparm, ""));
+    xpmlog(305, kMsgTooFewObservations, st.nobs, ctx->nparm, by_group_phrase(ctx).c_str());
     report_unused_observations(ctx);
   }
   switch (st.error) {
@@ -120,7 +122,7 @@ void report_outcome(RUVACOM* ctx, ZOPTGLOBAL* g, int rc) {
     ctx->iter = special_missing_value();
     set_outest_status(ctx, kMsgFinal);
     write_outest_row(ctx, ctx->lastobsptr);
-    xpmlog(305, kMsgConverged);
+    xpmlog(305, kMsgConverged, by_group_phrase(ctx).c_str());
     return;
   }
   report_stop(ctx, g, rc);
@@ -130,7 +132,7 @@ void report_outcome(RUVACOM* ctx, ZOPTGLOBAL* g, int rc) {
   }
   set_outest_status(ctx, kMsgFailed);
   write_outest_row(ctx, ctx->lastobsptr);
-  xpmlog(305, kMsgNotConverged);
+  xpmlog(305, kMsgNotConverged, by_group_phrase(ctx).c_str());
   ruva_raise_rc(ctx, 4);
 }
 
@@ -148,12 +150,15 @@ void relative_change_without_halving(RUVACOM* ctx, ZOPTGLOBAL* g) {
 }  // namespace
 
 void note(RUVACOM* ctx, int number) {
-  show_note(ctx, yolmsg(305, number));
-  xpmlog(305, number);
+  show_note(ctx, yolmsgs(305, number, ""));
+  xpmlog(305, number, by_group_phrase(ctx).c_str());
 }
 
 void jovopt(RUVACOM* ctx) {
   ZOPTGLOBAL* g = ctx->zoptg;
+  // The optimiser's log notes name the group as the procedure's do.
+  const std::string where = by_group_phrase(ctx);
+  g->opts.where = where.c_str();
   set_outest_type(ctx, "ITER");
   install_callbacks(ctx, g);
   reset_run_state(ctx, g);
@@ -175,4 +180,5 @@ void jovopt(RUVACOM* ctx) {
   relative_change_without_halving(ctx, g);
   const COV_CHECK_STATUS cs = converge_tab(ctx, rc == 0 ? 1 : 0);
   hand_over_results(ctx, rc, cs);
+  g->opts.where = nullptr;
 }

@@ -11,6 +11,7 @@
 #include "procedure/data_pass.h"
 #include "procedure/estimation_callbacks.h"
 #include "procedure/estimation_parts.h"
+#include "procedure/group_name.h"
 #include "procedure/inverse_in_use.h"
 #include "procedure/pass_memo.h"
 #include "procedure/step_memory.h"
@@ -51,7 +52,7 @@ void mark_covariance_unavailable(RUVACOM* ctx) {
   std::memset(ctx->parmdf, '1', static_cast<std::size_t>(n));
   for (long k = 0; k < packed_size(n); ++k) ctx->xpx[k] = special_missing_value();
   ctx->cov_unavailable = 1;
-  xpmlog(305, kMsgCovarianceUnavailable);
+  xpmlog(305, kMsgCovarianceUnavailable, by_group_phrase(ctx).c_str());
   ruva_raise_rc(ctx, 4);
 }
 

@@ -22,5 +22,6 @@ void mark_covariance_unavailable(RUVACOM* ctx);
 // The diagnostics, profiling, bootstrap, result tables, estimates and
 // contrasts, each when requested and the fit allows it.
 void hand_over_results(RUVACOM* ctx, int rc, COV_CHECK_STATUS cs);
-// Shows message 305/number (without inserts) in the listing and the log.
+// Shows message 305/number, whose one insert names the BY group, in the
+// listing (under the group's BY line, so without it) and in the log.
 void note(RUVACOM* ctx, int number);

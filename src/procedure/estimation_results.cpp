@@ -6,6 +6,7 @@
 #include "host/services.h"
 #include "optim/optimiser.h"
 #include "procedure/estimation_parts.h"
+#include "procedure/group_name.h"
 #include "procedure/kernel_object_release.h"
 #include "procedure/result_phases.h"
 #include "procedure/step_memory.h"
@@ -26,7 +27,7 @@ bool diagnostics_needed(const RUVACOM* ctx) {
 
 void run_diagnostics(RUVACOM* ctx) {
   const ZOPTMARQU& mq = *ctx->zoptg->state.marqu;
-  if (mq.perm + mq.nact > 0) xpmlog(305, kMsgDiagnosticsWithBounds);
+  if (mq.perm + mq.nact > 0) xpmlog(305, kMsgDiagnosticsWithBounds, by_group_phrase(ctx).c_str());
   if (ruva_diag_statstable(ctx, &ctx->outputstats_path) == 0 && ctx->graph_control) ruva_diag_graphics(ctx);
 }
 
@@ -47,7 +48,7 @@ void run_profiling(RUVACOM* ctx, int rc, COV_CHECK_STATUS cs) {
   if (!prof || ctx->no_prof_flag) return;
   prof->prof_to_be_done = 0;
   if (const int why = refusal(rc, cs, kMsgProfileNotConverged, kMsgProfileSingular, kMsgProfileNotPsd)) {
-    xpmlog(305, why);
+    xpmlog(305, why, by_group_phrase(ctx).c_str());
     return;
   }
   prof->prof_to_be_done = 1;
@@ -63,7 +64,7 @@ void run_bootstrap(RUVACOM* ctx, int rc, COV_CHECK_STATUS cs) {
   boot->boot_to_be_done = 0;
   if (ctx->no_boot_flag) return;
   if (const int why = refusal(rc, cs, kMsgBootNotConverged, kMsgBootSingular, kMsgBootNotPsd)) {
-    xpmlog(305, why);
+    xpmlog(305, why, by_group_phrase(ctx).c_str());
     return;
   }
   ctx->bootCompStrt = 1;

@@ -170,7 +170,7 @@ int no_point_kept(RUVACOM* ctx, const Scan& scan) {
   close_history(ctx);
   ruva_raise_rc(ctx, 4);
   if (scan.anywarn) {
-    xpmlog(305, kMsgAllInfeasible);
+    xpmlog(305, kMsgAllInfeasible, by_group_phrase(ctx).c_str());
     return 0;
   }
   xpmlog(305, kMsgNoUsablePoint, group_name(ctx).c_str());
@@ -190,11 +190,12 @@ int responses_too_small(RUVACOM* ctx, const Scan& scan) {
   return 1;
 }
 
-void report_elapsed(double t0, double t1) {
+void report_elapsed(const RUVACOM* ctx, double t0, double t1) {
   int stimer = 0;
   if (xoptbgt("STIMER", &stimer) != 0 || !stimer) return;
   const long e = static_cast<long>(t1 - t0);
-  xpmlog(305, kMsgElapsed, static_cast<int>(e / 3600), static_cast<int>(e % 3600 / 60), static_cast<int>(e % 60));
+  xpmlog(305, kMsgElapsed, by_group_phrase(ctx).c_str(), static_cast<int>(e / 3600), static_cast<int>(e % 3600 / 60),
+         static_cast<int>(e % 60));
 }
 
 void start_search(RUVACOM* ctx) {
@@ -239,10 +240,10 @@ int jovgrid(RUVACOM* ctx) {
   if (responses_too_small(ctx, scan)) return 1;
   const double t1 = ztime();
   if (scan.anywarn) {
-    xpmlog(305, kMsgSomeInfeasible);
+    xpmlog(305, kMsgSomeInfeasible, by_group_phrase(ctx).c_str());
     ruva_raise_rc(ctx, 4);
-    if (!ctx->noprint) show_note(ctx, yolmsg(305, kMsgSomeInfeasible));
+    if (!ctx->noprint) show_note(ctx, yolmsgs(305, kMsgSomeInfeasible, ""));
   }
-  report_elapsed(t0, t1);
+  report_elapsed(ctx, t0, t1);
   return 0;
 }

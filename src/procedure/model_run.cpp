@@ -110,7 +110,8 @@ int run_program(RUVACOM* ctx) {
                 &nerr, &nmiss, &ctx->globcmp);
     // The compiler reports a run's abnormal end once per place; the
     // observation it met it for goes with that report.
-    if (rc != 0 && cmppxrc(rc) != 0) xpmlog(305, kMsgRunEndObservation, static_cast<int>(ctx->obs));
+    if (rc != 0 && cmppxrc(rc) != 0)
+      xpmlog(305, kMsgRunEndObservation, static_cast<int>(ctx->obs), by_group_phrase(ctx).c_str());
     if (rc >= 3) {
       ctx->failed = 1;
       return;

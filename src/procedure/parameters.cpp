@@ -7,6 +7,7 @@
 #include "host/narrow_strings.h"
 #include "host/kernel_requests.h"
 #include "host/services.h"
+#include "procedure/group_name.h"
 #include "procedure/step_memory.h"
 #include "procedure/procedure_context.h"
 #include "procedure/starting_values.h"
@@ -67,7 +68,7 @@ bool read_pdata_group(RUVACOM* ctx) {
     const CMPSYM* sym = ctx->parmsym->s[i];
     const RUVAPARMSTR* entry = pdata_entry(ctx, sym);
     if (!entry || entry->npoint > 0) continue;
-    xpmlog(305, kMsgPdataNoValue, sym->nameleng, sym->name);
+    xpmlog(305, kMsgPdataNoValue, sym->nameleng, sym->name, group_name(ctx).c_str());
     complete = false;
   }
   if (!complete) ruva_raise_rc(ctx, 4);

@@ -198,9 +198,9 @@ void give_up(RUVACOM* ctx, int why) {
   ruva_free(b->cov.dbl_ptr);
   b->cov.dbl_ptr = nullptr;
   if (why == kMsgEngineFailed)
-    xpmlog(305, kMsgEngineFailed), xpmlog(305, kMsgNoResults);
+    xpmlog(305, kMsgEngineFailed), xpmlog(305, kMsgNoResults, by_group_phrase(ctx).c_str());
   else if (why != kSaidAlready)
-    xpmlog(305, why);
+    xpmlog(305, why, by_group_phrase(ctx).c_str());
   b->boot_to_be_done = 0;
   ctx->no_boot_flag = 1;
   ruva_raise_rc(ctx, 1012);
@@ -254,7 +254,7 @@ void ruva_bootstrap(RUVACOM* ctx) {
   if (b->max_user_n_samples > 0 && b->max_user_n_samples != b->n_samples)
     xpmlog(305, kMsgSamplesRaised, b->n_samples);
   if (const int why = skip_reason(ctx)) {
-    xpmlog(305, why, static_cast<int>(ctx->iobs), ctx->nparm);
+    xpmlog(305, why, by_group_phrase(ctx).c_str(), static_cast<int>(ctx->iobs), ctx->nparm);
     b->boot_to_be_done = 0;
     return;
   }

@@ -13,6 +13,7 @@
 #include "host/services.h"
 #include "linalg/packed.h"
 #include "prob/normal.h"
+#include "procedure/group_name.h"
 #include "procedure/step_memory.h"
 #include "procedure/procedure_context.h"
 #include "profile/bootstrap.h"
@@ -27,8 +28,8 @@ RUVA_BOOTSTRAP_CONTROL* control(RUVACOM* ctx) { return ctx->ruvabootstrap_contro
 QXTAB_TABLE* table(RUVACOM* ctx) { return static_cast<QXTAB_TABLE*>(control(ctx)->comp.tab_h); }
 QXBSTAT_INSTANCE* statistics(RUVACOM* ctx) { return static_cast<QXBSTAT_INSTANCE*>(control(ctx)->comp.qxbstat_inst_h); }
 
-int refused(const char* extension) {
-  xpmlog(305, kMsgExtensionFailed, extension);
+int refused(const RUVACOM* ctx, const char* extension) {
+  xpmlog(305, kMsgExtensionFailed, by_group_phrase(ctx).c_str(), extension);
   return 1;
 }
 
@@ -62,7 +63,7 @@ int prepare_boot_samples_qxtab(RUVACOM* ctx) {
     ctx->insts.qxtab_inst_h = ext ? ext->create_instance(ext, nullptr, &parms) : nullptr;
   }
   auto* inst = static_cast<QXTAB_INSTANCE*>(ctx->insts.qxtab_inst_h);
-  if (!inst) return refused("qxtab");
+  if (!inst) return refused(ctx, "qxtab");
   static constexpr char32_t kName[] = U"ConvergedBootstrapSamples";
   const QXTAB_TABLE_PARMS parms{QXTAB_ROW_BUF,       reinterpret_cast<const QXChar*>(kName), 25, nullptr, 0, 0, 0, false,
                                 QXTAB_ACTION_DELETE, ctx};
@@ -70,19 +71,19 @@ int prepare_boot_samples_qxtab(RUVACOM* ctx) {
   b->comp.tab_h = t;
   if (!t || !add_columns(t, ctx->nparm) ||
       t->ops->AttachFile(t, static_cast<QXREC_FILE*>(b->comp.boot_success_file_h)) != 0)
-    return refused("qxtab");
+    return refused(ctx, "qxtab");
   return 0;
 }
 
 int prepare_boot_statistics(RUVACOM* ctx) {
   QXTAB_TABLE* t = table(ctx);
   for (std::int32_t k = 0; k < kFixedColumns + ctx->nparm; ++k)
-    if (t->ops->SetUserFlags(t, k, QXTAB_UFLAG_EXCLUDE, k < kFixedColumns) != 0) return refused("qxtab");
+    if (t->ops->SetUserFlags(t, k, QXTAB_UFLAG_EXCLUDE, k < kFixedColumns) != 0) return refused(ctx, "qxtab");
   auto* ext = static_cast<QXBSTAT_EXTENSION*>(ctx->exts.qxbstat_ext_h);
   const QXBSTAT_PARMS parms{1, ctx->qxprof_block.n_threads, t, nullptr};
   auto* inst = ext ? ext->create_instance(ext, nullptr, &parms) : nullptr;
   control(ctx)->comp.qxbstat_inst_h = inst;
-  return inst ? 0 : refused("qxbstat");
+  return inst ? 0 : refused(ctx, "qxbstat");
 }
 
 void get_match_indices(const double* ref_value_array, const double* value_array, int len, int* loc_array) {
@@ -200,18 +201,18 @@ int get_ci_cov_stats(RUVACOM* ctx) {
   if (b->cov.do_cov) clear_matrices(ctx);
   // A spread needs two samples, a covariance at least as many as parameters.
   if (converged < p || converged < 2) {
-    xpmlog(305, kMsgTooFewConverged, static_cast<int>(converged), p);
+    xpmlog(305, kMsgTooFewConverged, static_cast<int>(converged), p, by_group_phrase(ctx).c_str());
     return 0;
   }
   QXBSTAT_INSTANCE* st = statistics(ctx);
-  if (!st || st->FactoryPtr->Descriptive(st) != 0) return refused("qxbstat");
+  if (!st || st->FactoryPtr->Descriptive(st) != 0) return refused(ctx, "qxbstat");
   std::vector<int> at;
-  if (!match_levels(ctx, wanted_levels(ctx, converged), &at)) return refused("qxbstat");
+  if (!match_levels(ctx, wanted_levels(ctx, converged), &at)) return refused(ctx, "qxbstat");
   for (int i = 0; i < p; ++i) {
     const QXBSTAT_DIAG* d = st->FactoryPtr->GetStatistics(st, i);
-    if (!d) return refused("qxbstat");
+    if (!d) return refused(ctx, "qxbstat");
     store_parameter(ctx, i, *d, at);
   }
-  if (b->cov.do_cov && !store_matrices(ctx)) return refused("qxbstat");
+  if (b->cov.do_cov && !store_matrices(ctx)) return refused(ctx, "qxbstat");
   return 0;
 }

@@ -50,7 +50,7 @@ void reset_reference_values(RUVACOM* ctx, const QXPROF_RESULT* r) {
   for (int i = 0; i < ctx->nparm; ++i) {
     const double old = ref.ref_best_parm_vals[i];
     if (std::fabs(old) > kTiny && std::fabs((old - r->parm_array[i]) / old) * 100 > 5.0) {
-      xpmlog(305, kMsgBetterFit);
+      xpmlog(305, kMsgBetterFit, by_group_phrase(ctx).c_str());
       break;
     }
   }

@@ -6,11 +6,13 @@
 #include "results/anova.h"
 
 #include <cmath>
+#include <string>
 
 #include "host/missing.h"
 #include "host/services.h"
 #include "optim/optimiser.h"
 #include "prob/t_f_beta.h"
+#include "procedure/group_name.h"
 #include "procedure/procedure_context.h"
 #include "results/result_output.h"
 
@@ -86,7 +88,8 @@ AnovaInput anova_input(const RUVACOM* ctx, bool intercept) {
   return in;
 }
 
-void log_anova_notes(const AnovaFigures& a, bool singular) {
-  if (a.model_ss < 0) xpmlog(kResultMessages, kMsgNegativeModelSS);
-  if (singular) xpmlog(kResultMessages, kMsgSingular);
+void log_anova_notes(const RUVACOM* ctx, const AnovaFigures& a, bool singular) {
+  const std::string where = by_group_phrase(ctx);
+  if (a.model_ss < 0) xpmlog(kResultMessages, kMsgNegativeModelSS, where.c_str());
+  if (singular) xpmlog(kResultMessages, kMsgSingular, where.c_str());
 }

@@ -38,5 +38,5 @@ AnovaInput anova_input(const RUVACOM* ctx, bool intercept);
 int print_anova(RUVACOM* ctx, const AnovaFigures& a, bool singular);
 
 // The log notes of the ANOVA step: 305/61 for a negative model sum of
-// squares, 305/62 when some parameter is singular.
-void log_anova_notes(const AnovaFigures& a, bool singular);
+// squares, 305/62 when some parameter is singular; each names the BY group.
+void log_anova_notes(const RUVACOM* ctx, const AnovaFigures& a, bool singular);

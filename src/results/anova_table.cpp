@@ -106,7 +106,7 @@ int print_anova(RUVACOM* ctx, const AnovaFigures& a, bool singular) {
   const bool done = t.create_table("ANOVA", yolmsgs(kResultMessages, kMsgTitle, static_cast<int>(dep.l),
                                                     dep.s ? dep.s : "")) &&
                     define(&t, ctx, &r) && t.open("stat.ruva.ANOVA", a.corrected ? nullptr : result_text(kMsgNoIntercept)) &&
-                    rows(&t, ctx, &r, a) && t.finish(singular ? result_text(kMsgSingular) : nullptr);
+                    rows(&t, ctx, &r, a) && t.finish(singular ? yolmsgs(kResultMessages, kMsgSingular, "") : nullptr);
   ruva_free(r.source);
   return done ? 0 : t.status;
 }

@@ -49,7 +49,7 @@ bool run_expressions(RUVACOM* ctx) {
 
 bool evaluate_expressions(RUVACOM* ctx, const char* kind) {
   const bool ok = run_expressions(ctx);
-  if (!ok) xpmlog(kResultMessages, kMsgNotEvaluated, kind);
+  if (!ok) xpmlog(kResultMessages, kMsgNotEvaluated, kind, by_group_phrase(ctx).c_str());
   return ok;
 }
 

@@ -16,6 +16,7 @@
 #include "host/missing.h"
 #include "host/services.h"
 #include "linalg/packed.h"
+#include "procedure/group_name.h"
 #include "procedure/procedure_context.h"
 #include "results/curvature_measures.h"
 #include "results/diagnostics_pass.h"
@@ -277,7 +278,7 @@ double search(RUVACOM* ctx, NLOSTR* nlo, DirectionSums* t, bool intrinsic) {
   init_nlo(nlo, ctx);
   const int rc =
       nlo->FactoryPtr->RunTheOptimization ? nlo->FactoryPtr->RunTheOptimization(nlo) : kNloBadSetup;
-  if (rc < 0) xpmlog(305, intrinsic ? kMsgInNotConverged : kMsgPeNotConverged);
+  if (rc < 0) xpmlog(305, intrinsic ? kMsgInNotConverged : kMsgPeNotConverged, by_group_phrase(ctx).c_str());
   nlo->FactoryPtr->ResetTheObject(nlo);
   const double f = curvature_objective(ctx, current(ctx));
   return f <= 0 ? std::sqrt(-f) : missing_value();

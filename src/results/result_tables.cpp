@@ -9,6 +9,7 @@
 #include "optim/optimiser.h"
 #include "prob/t_f_beta.h"
 #include "procedure/analysis_requests.h"
+#include "procedure/group_name.h"
 #include "procedure/proc_options.h"
 #include "procedure/procedure_context.h"
 #include "results/anova.h"
@@ -62,7 +63,7 @@ Inference settle_variance(RUVACOM* ctx, const AnovaFigures& a) {
   inf.t_quantile = zqt(1 - ctx->alpha / 2, static_cast<double>(a.error_df), &q) == 0 ? q : special_missing_value();
   const RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
   if (b && b->boot_to_be_done && (b->ci.bc || b->ci.perc || b->ci.normal))
-    xpmlog(kResultMessages, kMsgBootstrapLimits);
+    xpmlog(kResultMessages, kMsgBootstrapLimits, by_group_phrase(ctx).c_str());
   return inf;
 }
 
@@ -94,7 +95,7 @@ void jovtab(RUVACOM* ruvaptr, double* corr_cov_boot) {
   const AnovaFigures a = anova_figures(anova_input(ctx, intercept));
   const bool singular = any_singular(ctx);
   if (!ctx->noprint) check(ctx, print_anova(ctx, a, singular));
-  log_anova_notes(a, singular);
+  log_anova_notes(ctx, a, singular);
   const Inference inf = settle_variance(ctx, a);
   standard_errors(ctx);
   if (!ctx->noprint) check(ctx, print_parameter_estimates(ctx, inf));

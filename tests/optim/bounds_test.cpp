@@ -274,6 +274,27 @@ TEST_F(ConstraintStart, AFailedFeasibilityPhaseSaysWhy) {
   }
 }
 
+// x1 + x2 = 1 declared twice, the second row dependent on the first; from
+// (1, 0) the way to (0.5, 0.5) meets x1 >= 0.8, which joins the working set
+// at (0.8, 0.2). Under iteration printing the projection then logs the
+// dependent rows, ending the note with the caller's name for the fit.
+TEST_F(ConstraintStart, TheLogNoteOfDependentRowsNamesTheFit) {
+  const lsq::Problem p = lsq::distance_to(2, 2);
+  lsq::Fit fit(&p);
+  constraints::Linear set;
+  set.add({0, 1}, {1, 1}, -1, false, "One").add({0, 1}, {1, 1}, -1, false, "Again").lower(0, 0.8, "Low");
+  for (const char* where : {" in the BY group g=2", ""}) {
+    log_.str("");
+    ZOPTGLOBAL* g = constrained(fit, set);
+    g->opts.itprint = 1;
+    g->opts.where = *where ? where : nullptr;
+    EXPECT_EQ(lsq::run(g, {1.0, 0.0}), 0);
+    EXPECT_NEAR(g->state.parms[0], 0.8, 1e-8);
+    const std::string note = std::string("linearly dependent") + where + "; the dependent rows are left out.";
+    EXPECT_NE(log_text().find(note), std::string::npos) << log_text();
+  }
+}
+
 // F = (x1 - 2)^2 + (x2 - 2)^2 on the circle x1^2 + x2^2 = 1: the minimum is
 // (1, 1)/sqrt(2), where g = (x - 2) = lambda (2 x) gives
 // lambda = (1/sqrt(2) - 2) / sqrt(2). With the circle's curvature declared

@@ -206,6 +206,40 @@ TEST_F(PuromycinFit, G4UnderAnActiveBoundFlagsTheDependentParameter) {
   EXPECT_NEAR(number(t[0], 0, "StdErr"), number(t[1], 0, "StdErr") / 2, 1e-9 * number(t[1], 0, "StdErr"));
 }
 
+// With a <= b active at a = b the bound holds exactly the direction a - b
+// that the data leave undetermined: the fit is R's nls(rate ~
+// 2*a*conc/(K+conc)), a = 106.34179 with SE 3.4735731, SE(K) 0.0082809224,
+// SE(a+b) 6.9471462 on 10 degrees of freedom, and no parameter depends on
+// another. From a start where the bound stays inactive, and under G4,
+// a + b and K keep those standard errors.
+TEST_F(PuromycinFit, ABoundOnTheUndeterminedDirectionLeavesEveryParameterEstimated) {
+  const std::string model = "model rate = (a+b)*conc/(K+conc); estimate 'a+b' a+b; estimate 'K' K;";
+  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d; parms a=100 b=100 K=0.05; bounds a <= b; " + model), 0)
+      << log_text();
+  const Json pe = table("ParameterEstimates"), add = table("AdditionalEstimates");
+  for (int i : {0, 1}) {
+    EXPECT_GE(lre(number(pe, i, "Estimate"), 106.34179), 6.0) << i;
+    EXPECT_GE(lre(number(pe, i, "StdErr"), 3.4735731), 6.0) << i;
+  }
+  EXPECT_GE(lre(number(pe, 2, "StdErr"), 0.0082809224), 5.5);
+  EXPECT_EQ(cell(pe, 3, "Parameter"), "Bound0");
+  EXPECT_GE(lre(number(add, 0, "StandardError"), 6.9471462), 6.0);
+  EXPECT_EQ(cell(add, 0, "DF"), 10);
+  EXPECT_EQ(cell(table("ANOVA"), 1, "DF"), 10);
+  EXPECT_EQ(log_text().find("linearly dependent"), std::string::npos) << log_text();
+  EXPECT_EQ(log_text().find("not estimable"), std::string::npos);
+  for (const char* start : {"g4; parms a=100 b=100", "; parms a=90 b=120"}) {
+    SCOPED_TRACE(start);
+    ASSERT_EQ(fit(results_test::kPuromycin,
+                  std::string("proc ruva data=d ") + start + " K=0.05; bounds a <= b; " + model),
+              0)
+        << log_text();
+    const Json same = tables("AdditionalEstimates").back();
+    EXPECT_GE(lre(number(same, 0, "StandardError"), 6.9471462), 5.5);
+    EXPECT_GE(lre(number(same, 1, "StandardError"), 0.0082809224), 5.5);
+  }
+}
+
 // G4 decides which directions the data determine on the matrix scaled to
 // unit diagonal, so the units of a parameter do not matter. R's nls on
 // V*1e-2*conc/(K*1e2+conc): SSE 1195.449, V = 21268.36 (SE 694.7146),
