@@ -87,9 +87,11 @@ int estimated_count(const RUVACOM* ctx) {
   return count;
 }
 
-double error_mean_square(const RUVACOM* ctx, int ngood) {
+double error_mean_square(const RUVACOM* ctx, int ngood) { return error_mean_square(ctx, ngood, ctx->sumwsse); }
+
+double error_mean_square(const RUVACOM* ctx, int ngood, double sumwsse) {
   if (stmt_field(ctx->prochead, proc_opt::kSigsq)) return ctx->sigsq;
-  return residual_mean_square(ctx, ngood);
+  return residual_mean_square(ctx, ngood, sumwsse);
 }
 
 long error_df(const RUVACOM* ctx, int ngood) {
@@ -98,10 +100,12 @@ long error_df(const RUVACOM* ctx, int ngood) {
   return ctx->iobs - ngood + m;
 }
 
-double residual_mean_square(const RUVACOM* ctx, int ngood) {
+double residual_mean_square(const RUVACOM* ctx, int ngood) { return residual_mean_square(ctx, ngood, ctx->sumwsse); }
+
+double residual_mean_square(const RUVACOM* ctx, int ngood, double sumwsse) {
   const long df = error_df(ctx, ngood);
-  if (wzmis(ctx->sumwsse) || df < 1) return special_missing_value();
-  return ctx->sumwsse / static_cast<double>(df);
+  if (wzmis(sumwsse) || df < 1) return special_missing_value();
+  return sumwsse / static_cast<double>(df);
 }
 
 double ModChol(int k, double* base, double tol) {

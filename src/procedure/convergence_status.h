@@ -28,6 +28,10 @@ long error_df(const RUVACOM* ctx, int ngood);
 double residual_mean_square(const RUVACOM* ctx, int ngood);
 // The error variance: SIGSQ= when given, else the residual variance.
 double error_mean_square(const RUVACOM* ctx, int ngood);
+// The same two for a weighted SSE other than the last pass's (a pass away
+// from the fit's).
+double residual_mean_square(const RUVACOM* ctx, int ngood, double sumwsse);
+double error_mean_square(const RUVACOM* ctx, int ngood, double sumwsse);
 
 // 1 when the parameter block of xpx is not positive semi-definite.
 int CheckEigVals(RUVACOM* ctx);
