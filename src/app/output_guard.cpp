@@ -4,11 +4,13 @@
 
 #include <filesystem>
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "app/program_file.h"
 #include "platform/datasets/descriptor_name.h"
+#include "platform/datasets/link_chain.h"
 #include "platform/datasets/sidecar.h"
 #include "platform/language/step_data_sets.h"
 #include "platform/libraries.h"
@@ -27,6 +29,7 @@ constexpr int kMsgDescription = 233;
 constexpr int kMsgGraphFile = 234;
 constexpr int kMsgProgramIsGraph = 235;
 constexpr int kMsgLinkToGraphFile = 270;
+constexpr int kMsgDataSetAtProgram = 271;
 
 // A data set's file or description the run uses.
 struct UsedFile {
@@ -38,6 +41,12 @@ struct UsedFile {
 
 UsedFile used_file(const DataSetFile& f) {
   return {f.path, f.description ? kMsgDescription : kMsgDataSetFile, f.name, f.written ? "writes" : "reads"};
+}
+
+// "The file d.csv of the data set WORK.d", as messages name it.
+std::string subject_of(const UsedFile& u) {
+  return std::string(u.message == kMsgDataSetFile ? "The file " : "The description ") + u.path.string() +
+         " of the data set " + u.name;
 }
 
 // An output as the guard compares it: the stream it reaches, and the file
@@ -67,15 +76,16 @@ bool regular(const Output& o) { return o.status && S_ISREG(o.status->st_mode); }
 bool named_pipe(const Output& o) { return o.status && S_ISFIFO(o.status->st_mode); }
 
 // Whether two paths name one file: the same file when both exist (links
-// and all), the same absolute path when neither does yet.
+// and all), the same absolute path when neither does yet, where a link
+// that dangles names the file that writing through it would make.
 bool same_file(const fs::path& a, const fs::path& b) {
   std::error_code ec;
   const bool a_exists = fs::exists(a, ec), b_exists = fs::exists(b, ec);
   if (a_exists != b_exists) return false;
   if (a_exists) return fs::equivalent(a, b, ec);
   std::error_code ea, eb;
-  const fs::path pa = fs::weakly_canonical(fs::absolute(a, ea), ea);
-  const fs::path pb = fs::weakly_canonical(fs::absolute(b, eb), eb);
+  const fs::path pa = fs::weakly_canonical(fs::absolute(platform::ds::followed_link(a), ea), ea);
+  const fs::path pb = fs::weakly_canonical(fs::absolute(platform::ds::followed_link(b), eb), eb);
   return ea || eb ? a == b : pa == pb;
 }
 
@@ -101,15 +111,9 @@ bool same_name_any_case(const fs::path& output, const fs::path& used) {
 // or empty. Writing the graph replaces the link at the graph's name, and
 // what `file` stands for would go with it.
 fs::path linked_graph_file(const fs::path& file, const std::string& graphs) {
-  constexpr int kMostLinks = 40;  // as the kernel follows at most
-  std::error_code ec;
-  fs::path at = file;
-  for (int links = 0; !graphs.empty() && links < kMostLinks && fs::is_symlink(at, ec); ++links) {
-    const fs::path target = fs::read_symlink(at, ec);
-    if (ec) break;
-    at = target.is_absolute() ? target : at.parent_path() / target;
+  if (graphs.empty()) return {};
+  for (const fs::path& at : platform::ds::link_chain(file))
     if (graph_file_name(at, graphs)) return at;
-  }
   return {};
 }
 
@@ -183,6 +187,16 @@ std::string replaced_file(const Output& o, const CommandLine& c, const std::vect
   return {};
 }
 
+// The message for a data set that a step writes whose file or description
+// is a program file, or leads to one through links; empty when none is.
+std::string written_program(const std::vector<UsedFile>& used, const std::vector<std::string>& programs) {
+  for (const UsedFile& u : used)
+    for (const std::string& program : programs)
+      if (std::string_view(u.use) == "writes" && same_file(u.path, program))
+        return platform::message_text(1, kMsgDataSetAtProgram, subject_of(u).c_str(), program.c_str());
+  return {};
+}
+
 }  // namespace
 
 bool graph_file_name(const fs::path& file, const std::string& graphs) {
@@ -209,22 +223,19 @@ std::string output_clash(const CommandLine& c, ProgramTexts& programs) {
     if (std::string clash = link_to_graph_file("The program file " + program, program, c.graphs); !clash.empty())
       return clash;
   }
+  std::vector<UsedFile> used;
+  for (const DataSetFile& f : data_set_files(c, programs)) used.push_back(used_file(f));
+  if (std::string clash = written_program(used, c.programs); !clash.empty()) return clash;
   std::vector<const Output*> replacing;  // named, and neither a device nor a pipe
   for (const Output& o : outputs)
     if (!o.file.empty() && (!o.status || regular(o))) replacing.push_back(&o);
-  if (replacing.empty() && c.graphs.empty()) return {};
-  std::vector<UsedFile> used;
-  for (const DataSetFile& f : data_set_files(c, programs)) used.push_back(used_file(f));
   for (const Output* o : replacing) {
     if (std::string clash = replaced_file(*o, c, used); !clash.empty()) return clash;
     const std::string subject = "The " + o->option + " file " + o->file;
     if (std::string clash = link_to_graph_file(subject, o->file, c.graphs); !clash.empty()) return clash;
   }
-  for (const UsedFile& u : used) {
-    const std::string subject = std::string(u.message == kMsgDataSetFile ? "The file " : "The description ") +
-                                u.path.string() + " of the data set " + u.name;
-    if (std::string clash = link_to_graph_file(subject, u.path, c.graphs); !clash.empty()) return clash;
-  }
+  for (const UsedFile& u : used)
+    if (std::string clash = link_to_graph_file(subject_of(u), u.path, c.graphs); !clash.empty()) return clash;
   return {};
 }
 

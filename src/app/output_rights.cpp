@@ -21,11 +21,18 @@ std::string refused(const std::string& what, const fs::path& file, const std::st
   return platform::message_text(1, kMsgCannotWriteWhy, what.c_str(), why.c_str());
 }
 
+// A folder at a data set's name, or where a link at it leads, would take
+// no file: the step would fail only once it writes.
+std::string data_set_refusal(const fs::path& file) {
+  std::error_code ec;
+  return fs::is_directory(file, ec) ? "it is a folder" : platform::ds::replace_refusal(file);
+}
+
 std::string unreplaceable_data_set(const CommandLine& cmd, ProgramTexts& programs) {
   for (const DataSetFile& f : data_set_files(cmd, programs)) {
     if (!f.written) continue;
     const fs::path file = platform::ds::followed_link(f.path);
-    if (const std::string refusal = platform::ds::replace_refusal(file); !refusal.empty())
+    if (const std::string refusal = data_set_refusal(file); !refusal.empty())
       return refused("data set " + f.name, file, refusal);
   }
   return {};

@@ -9,9 +9,9 @@
 
 namespace platform {
 
-Libraries::Libraries() {
-  folders_["WORK"] = std::filesystem::current_path();
-}
+// The current folder by no name of its own, so that its files are named as
+// the program names them (x.csv), as the other outputs are.
+Libraries::Libraries() { folders_["WORK"] = std::filesystem::path(); }
 
 void Libraries::set_work(const std::filesystem::path& dir) {
   folders_["WORK"] = dir;
@@ -67,7 +67,7 @@ std::vector<std::filesystem::path> Libraries::files_named(const std::filesystem:
   // the process when an allocation fails inside it, where this lets the
   // shortage reach the step.
   std::vector<std::filesystem::path> matches;
-  const std::unique_ptr<DIR, int (*)(DIR*)> folder(opendir(dir.c_str()), &closedir);
+  const std::unique_ptr<DIR, int (*)(DIR*)> folder(opendir(dir.empty() ? "." : dir.c_str()), &closedir);
   if (!folder) return matches;
   while (const dirent* entry = readdir(folder.get()))
     if (same_name(entry->d_name, name)) matches.push_back(dir / entry->d_name);

@@ -1,6 +1,7 @@
 // Data-set names and the folders they live in. A one-level name `x` is the
 // file x.csv in the WORK library; a two-level name `lib.x` is x.csv in the
 // folder given to library `lib`. File names match without regard to case.
+// A folder may be the empty path: the current folder.
 #pragma once
 
 #include <filesystem>

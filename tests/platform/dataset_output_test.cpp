@@ -134,7 +134,7 @@ TEST_F(OutputTest, ARowHoldsTheBoundValuesWhenItIsEmitted) {
   host().datasets().end_outputs(false);
   EXPECT_EQ(read_file("o.csv"), "x,s\n1,abc\n2.5,de\n");
   EXPECT_NE(log_text().find("NOTE: The data set WORK.o has 2 observations and 2 variables.\n"
-                            "NOTE: The data set WORK.o, an input of this step, is replaced by its output."),
+                            "NOTE: The data set WORK.O, an input of this step, is replaced by its output."),
             std::string::npos)
       << log_text();
   EXPECT_NE(xvputt(v), 0);  // terminated once

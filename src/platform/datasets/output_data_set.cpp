@@ -94,7 +94,7 @@ int OutputDataSet::publish() {
   }
   log_problem({msg::kWritten,
                {name(), std::to_string(rows_), std::to_string(vector_->variables().size())}});
-  if (replaces_input_) log_problem({msg::kInputReplaced, {name()}});
+  if (!replaced_input_.empty()) log_problem({msg::kInputReplaced, {replaced_input_}});
   return 0;
 }
 

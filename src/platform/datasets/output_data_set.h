@@ -47,9 +47,9 @@ class OutputDataSet : public DataSet {
   std::int64_t rows() const { return rows_; }
   // Why rows cannot be written, or empty.
   const std::string& failure() const { return failure_; }
-  // The file is also an input of the step, which is read whole before this
-  // replaces it; the log says so when it does.
-  void replaces_input() { replaces_input_ = true; }
+  // The file is also the step's input `input` (WORK.bod), which is read
+  // whole before this replaces it; the log says so when it does.
+  void replaces_input(std::string input) { replaced_input_ = std::move(input); }
   // True the first time only: a data set's failed rows are reported once.
   bool first_row_report() { return !std::exchange(row_failure_reported_, true); }
 
@@ -69,7 +69,7 @@ class OutputDataSet : public DataSet {
   std::string failure_;  // why the data set cannot be written, once known
   bool failure_logged_ = false;
   bool row_failure_reported_ = false;
-  bool replaces_input_ = false;
+  std::string replaced_input_;  // empty when no input is replaced
   std::int64_t rows_ = 0;
 };
 

@@ -76,7 +76,7 @@ XO_FILE* DataSets::open_input(const std::string& text) {
       ds::log_problem({ds::msg::kOlderDescription, {table->older_description.string(), file}});
   }
   if (auto out = outputs_.find(file_key(file)); out != outputs_.end())
-    ds::DataSet::output(out->second)->replaces_input();
+    ds::DataSet::output(out->second)->replaces_input(display);
   data_sets_.push_back(std::make_unique<ds::InputDataSet>(table));
   return data_sets_.back()->handle();
 }
@@ -90,7 +90,8 @@ XO_FILE* DataSets::open_output(const std::string& text) {
     return nullptr;
   }
   auto out = std::make_unique<ds::OutputDataSet>(display, file);
-  if (tables_.count(key)) out->replaces_input();
+  // The input's own name: a link at the output's name may lead to it.
+  if (auto in = tables_.find(key); in != tables_.end()) out->replaces_input(in->second->name);
   data_sets_.push_back(std::move(out));
   return outputs_[key] = data_sets_.back()->handle();
 }

@@ -29,13 +29,6 @@ std::string folder_of(const std::filesystem::path& target) {
 
 }  // namespace
 
-std::filesystem::path followed_link(const std::filesystem::path& target) {
-  std::error_code ec;
-  if (!std::filesystem::is_symlink(target, ec)) return target;
-  const std::filesystem::path linked = std::filesystem::weakly_canonical(target, ec);
-  return ec ? target : linked;
-}
-
 WholeFile::~WholeFile() { abandon(); }
 
 bool WholeFile::open(const std::filesystem::path& target, std::string* why, AtLink at_link) {

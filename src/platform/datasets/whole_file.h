@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/datasets/link_chain.h"
+
 namespace platform::ds {
 
 // What becomes of a symbolic link at the target's name: data sets follow
@@ -23,10 +25,6 @@ namespace platform::ds {
 // report replace the link itself, so that a link planted where they go
 // never leads them over another file.
 enum class AtLink { Follow, Replace };
-
-// What a data set's file name leads to: the file a symbolic link at that
-// name names, else the name itself.
-std::filesystem::path followed_link(const std::filesystem::path& target);
 
 class WholeFile {
  public:

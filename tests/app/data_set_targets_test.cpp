@@ -1,0 +1,105 @@
+// Where a data set that a step writes lands: a link at its name that
+// reaches a program file or another output of the run, dangling or not,
+// and a folder at its name, refuse the run before its first step; a link
+// at the step's input replaces that input; the log names every file as
+// given, never as an absolute path the run made up.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/ruva_command.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kBod[] = "time,demand\n1,8.3\n2,10.3\n3,19\n4,16\n5,15.6\n7,19.8\n";
+constexpr char kFit[] = "proc ruva data=bod outest=est; parms a=20 b=.5; model demand=a*(1-exp(-b*time)); "
+                        "output out=pred p=p; run;\n";
+
+class DataSetTargetsTest : public RuvaCommandTest {
+ protected:
+  DataSetTargetsTest() {
+    write("bod.csv", kBod);
+    write("prog.ruva", kFit);
+  }
+};
+
+// Each run is refused with its one ERROR alone, and leaves every file and
+// link as it was: no listing, log or description appears.
+TEST_F(DataSetTargetsTest, ALinkToAProgramOrAnotherOutputIsRefusedBeforeTheFirstStep) {
+  write("m.meta.json", kFit);
+  const struct {
+    const char* link;  // the data set's name
+    const char* to;
+    const char* args;
+    const char* message;
+  } refused[] = {
+      {"pred.csv", "prog.ruva", "prog.ruva",
+       "The file pred.csv of the data set WORK.pred, which the run writes, reaches the program file prog.ruva."},
+      {"est.csv", "o.lst", "--listing o.lst prog.ruva",
+       "--listing names the file o.lst of the data set WORK.est, which the run writes."},
+      {"est.csv", "o.log", "--log o.log prog.ruva",
+       "--log names the file o.log of the data set WORK.est, which the run writes."},
+      // The description lies beside the file the link leads to, yet to be made.
+      {"pred.csv", "m.csv", "m.meta.json",
+       "The description m.meta.json of the data set WORK.pred, which the run writes, reaches the program file "
+       "m.meta.json."},
+  };
+  for (const auto& c : refused) {
+    fs::create_symlink(c.to, dir_ / c.link);
+    EXPECT_EQ(run(c.args), 2) << c.args;
+    EXPECT_EQ(read("log.txt"), std::string("ERROR: ") + c.message + "\n") << c.args;
+    EXPECT_EQ(read("prog.ruva"), kFit);
+    EXPECT_EQ(read("m.meta.json"), kFit);
+    EXPECT_TRUE(fs::is_symlink(dir_ / c.link)) << c.args;
+    for (const char* made : {"o.lst", "o.log", "m.csv", "prog.meta.json", "pred.csv", "est.csv"})
+      EXPECT_TRUE(std::string(made) == c.link || !fs::exists(dir_ / made)) << c.args << ": " << made;
+    fs::remove(dir_ / c.link);
+  }
+}
+
+TEST_F(DataSetTargetsTest, ALinkAtTheInputReplacesItAndTheNoteNamesTheInput) {
+  fs::create_symlink("bod.csv", dir_ / "pred.csv");
+  ASSERT_EQ(run("prog.ruva"), 0) << read("log.txt");
+  EXPECT_NE(read("log.txt").find("NOTE: The data set WORK.bod, an input of this step, is replaced by its output.\n"),
+            std::string::npos)
+      << read("log.txt");
+  EXPECT_TRUE(fs::is_symlink(dir_ / "pred.csv"));
+  EXPECT_EQ(read("bod.csv").substr(0, 19), "time,demand,p\n1,8.3");
+}
+
+// A folder at the name of a data set or of its description, or where a link
+// at the name leads, cannot take the file.
+TEST_F(DataSetTargetsTest, AFolderAtADataSetsNameIsRefusedBeforeTheFirstStep) {
+  fs::create_directories(dir_ / "sub/est.csv");
+  fs::create_symlink("sub/est.csv", dir_ / "est.csv");
+  const char* why = "may not be replaced: it is a folder.\n";
+  EXPECT_EQ(run("prog.ruva"), 2);
+  EXPECT_EQ(read("log.txt"), std::string("ERROR: The data set WORK.est cannot be written: the file sub/est.csv ") + why);
+  fs::remove(dir_ / "est.csv");
+  fs::create_directories(dir_ / "pred.meta.json");
+  EXPECT_EQ(run("prog.ruva"), 2);
+  EXPECT_EQ(read("log.txt"), std::string("ERROR: The data set WORK.pred cannot be written: the file pred.meta.json ") +
+                                 why);
+  EXPECT_FALSE(fs::exists(dir_ / "est.csv"));
+}
+
+// Files in the current folder, and those reached through a link, are named
+// as the library and the link name them.
+TEST_F(DataSetTargetsTest, MessagesNameDataSetFilesAsGiven) {
+  fs::create_directories(dir_ / "sub");
+  write("sub/real.csv", kBod);
+  write("sub/real.meta.json", "{");
+  fs::create_symlink("sub/real.csv", dir_ / "l.csv");
+  write("p.ruva", "proc ruva data=nothere; parms a=1; model demand=a; run;\n"
+                  "proc ruva data=l; parms a=1; model demand=a; run;\n");
+  EXPECT_EQ(run("p.ruva"), 2);
+  const std::string log = read("log.txt");
+  EXPECT_NE(log.find("ERROR: The data set WORK.nothere does not exist (looked for nothere.csv).\n"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("ERROR: The description sub/real.meta.json is not valid: "), std::string::npos) << log;
+}
+
+}  // namespace
