@@ -4,7 +4,9 @@ namespace app {
 
 std::streamsize JsonFile::Buffer::xsputn(const char* text, std::streamsize size) {
   std::string why;
-  return file_.write(std::string_view(text, static_cast<std::size_t>(size)), &why) ? size : 0;
+  if (file_.write(std::string_view(text, static_cast<std::size_t>(size)), &why)) return size;
+  if (failure_.empty()) failure_ = why;
+  return 0;
 }
 
 JsonFile::Buffer::int_type JsonFile::Buffer::overflow(int_type c) {
@@ -15,21 +17,20 @@ JsonFile::Buffer::int_type JsonFile::Buffer::overflow(int_type c) {
 
 int JsonFile::Buffer::sync() {
   std::string why;
-  return file_.flush(&why) ? 0 : -1;
+  if (file_.flush(&why)) return 0;
+  if (failure_.empty()) failure_ = why;
+  return -1;
 }
 
-bool JsonFile::open(const std::string& file) {
-  std::string why;
-  return file_.open(file, &why);
-}
+bool JsonFile::open(const std::string& file, std::string* why) { return file_.open(file, why); }
 
-bool JsonFile::close() {
-  std::string why;
+bool JsonFile::close(std::string* why) {
   if (!stream_.flush()) {
+    *why = buffer_.failure();
     file_.abandon();
     return false;
   }
-  return file_.finish(false, &why) && file_.commit(&why);
+  return file_.finish(false, why) && file_.commit(why);
 }
 
 }  // namespace app

@@ -21,20 +21,22 @@ class JsonFile {
   JsonFile& operator=(const JsonFile&) = delete;
 
   // Creates the temporary file (or opens the target written in place);
-  // false when it cannot be.
-  bool open(const std::string& file);
+  // false with the reason when it cannot be.
+  bool open(const std::string& file, std::string* why);
   // What the run writes; a failed write sets its badbit.
   std::ostream& stream() { return stream_; }
   // Ends the file: true when it was written whole and has taken its name;
-  // otherwise the temporary file is removed and an earlier file under the
-  // name stays as it was.
-  bool close();
+  // otherwise false with the reason of the first failure, the temporary
+  // file is removed and an earlier file under the name stays as it was.
+  bool close(std::string* why);
 
  private:
   // Passes every write straight on to the file, which buffers it.
   class Buffer : public std::streambuf {
    public:
     explicit Buffer(platform::ds::WholeFile& file) : file_(file) {}
+    // Why the first write that failed failed; empty while none has.
+    const std::string& failure() const { return failure_; }
 
    protected:
     std::streamsize xsputn(const char* text, std::streamsize size) override;
@@ -43,6 +45,7 @@ class JsonFile {
 
    private:
     platform::ds::WholeFile& file_;
+    std::string failure_;
   };
 
   platform::ds::WholeFile file_;

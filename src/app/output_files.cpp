@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "app/output_guard.h"
@@ -18,7 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kMsgCannotWrite = 236;
 constexpr int kMsgPipeWithoutReader = 237;
 constexpr int kMsgCannotWriteWhy = 238;
 constexpr int kMsgGraphsFolder = 239;
@@ -30,16 +30,55 @@ bool refuse(std::ostream& log, int number, const Inserts&... inserts) {
   return false;
 }
 
-// Whether `file` can be opened for writing, found without changing it: an
-// existing file is opened without truncating it, a new one made and
-// removed again.
-bool can_open(const std::string& file, const struct stat* existing) {
-  const int fd = existing ? ::open(file.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)
-                          : ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  ::close(fd);
-  if (!existing) ::unlink(file.c_str());
-  return true;
+std::string cannot_open(const std::string& file, int error) {
+  return "the file " + file + " cannot be opened for writing: " + std::strerror(error);
+}
+
+// Why the run could not write `file`, found without making, opening or
+// removing that name, which another run may fill meanwhile: a file of the
+// run's own name is made in its folder and removed again (whole_file.h);
+// a device or a stream at the name is opened as it will be. A name that
+// cannot be reached (too long, or through a folder this user may not
+// search) is refused as its open would be.
+std::string trial_refusal(const std::string& file, platform::ds::AtLink at_link) {
+  struct stat st;
+  if (::lstat(file.c_str(), &st) != 0 && errno != ENOENT) return cannot_open(file, errno);
+  platform::ds::WholeFile trial;
+  std::string why;
+  return trial.open(file, &why, at_link) ? std::string() : why;
+}
+
+// Why this user may not write the existing regular file `file` in place;
+// its folder need not take new files.
+std::string unwritable_in_place(const std::string& file) {
+  // Effective ids, as the open will be checked with.
+  if (::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0) return cannot_open(file, errno);
+  // The open may make the file, and the system refuses such an open of a
+  // file in a sticky folder that others may write (/tmp) when the file is
+  // neither this user's nor the folder owner's, whatever its mode.
+  const fs::path folder = platform::ds::followed_link(file).parent_path();
+  const std::string shown = folder.empty() ? std::string(".") : folder.string();
+  struct stat st, dir;
+  if (::stat(file.c_str(), &st) == 0 && ::stat(shown.c_str(), &dir) == 0 && (dir.st_mode & S_ISVTX) &&
+      (dir.st_mode & (S_IWGRP | S_IWOTH)) && st.st_uid != ::geteuid() && st.st_uid != dir.st_uid)
+    return "the folder " + shown + " is sticky, and the file belongs neither to this user nor to the folder's owner";
+  return {};
+}
+
+// Why the run could not write `file` in place (opened, truncated,
+// written): an existing file must take this user's open, whatever its
+// folder; a new one needs a folder that takes files. A link that leads to
+// no file is refused: its open would make a file elsewhere, at the link's
+// end, where this check does not look.
+std::string in_place_refusal(const std::string& file) {
+  struct stat st;
+  if (::stat(file.c_str(), &st) != 0) {
+    const int error = errno;
+    if (::lstat(file.c_str(), &st) != 0) return trial_refusal(file, platform::ds::AtLink::Follow);
+    return error == ENOENT ? "the file " + file + " is a link that leads to no file" : cannot_open(file, error);
+  }
+  if (S_ISREG(st.st_mode) && platform::ds::descriptor_named(file) < 0) return unwritable_in_place(file);
+  return trial_refusal(file, platform::ds::AtLink::Follow);
 }
 
 }  // namespace
@@ -52,37 +91,30 @@ bool OutputFiles::hold_pipe(const std::string& file, const char* what, std::ostr
   const int fd = ::open(file.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0)
     return errno == ENXIO ? refuse(log_default, kMsgPipeWithoutReader, std::string(what), file)
-                          : refuse(log_default, kMsgCannotWrite, std::string(what), file);
+                          : refuse(log_default, kMsgCannotWriteWhy, std::string(what), cannot_open(file, errno));
   held_pipes_.push_back(fd);
   return true;
 }
 
-// The listing and the log are written into their file as the run goes;
-// so are the JSON lines into a stream, a pipe or a device, and into a
-// temporary file otherwise (json_file.h).
-bool OutputFiles::check_stream(const std::string& file, const char* what, std::ostream& log_default) {
+// The listing and the log are written into their file as the run goes.
+bool OutputFiles::check_in_place(const std::string& file, const char* what, std::ostream& log_default) {
   if (file.empty()) return true;
   struct stat st;
-  const bool exists = ::stat(file.c_str(), &st) == 0;
-  if (exists && S_ISFIFO(st.st_mode)) return hold_pipe(file, what, log_default);
-  if (!can_open(file, exists ? &st : nullptr)) return refuse(log_default, kMsgCannotWrite, std::string(what), file);
-  if (const std::string refused = unreplaceable_stream(file, what); !refused.empty()) {
-    platform::Log(log_default).error(refused);
-    return false;
-  }
-  return true;
+  if (::stat(file.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) return hold_pipe(file, what, log_default);
+  const std::string why = in_place_refusal(file);
+  return why.empty() || refuse(log_default, kMsgCannotWriteWhy, std::string(what), why);
 }
 
-// The report is written whole at the end (whole_file.h): a trial file shows
-// now whether it can be, and leaves an earlier report as it was.
-bool OutputFiles::check_whole(const std::string& file, std::ostream& log_default) {
+// The JSON file and the report are written whole, through a temporary file
+// that takes the name at the end (whole_file.h): a trial one shows now
+// whether they can be, and leaves an earlier file as it was.
+bool OutputFiles::check_whole(const std::string& file, const char* what, platform::ds::AtLink at_link,
+                              std::ostream& log_default) {
   if (file.empty()) return true;
   struct stat st;
-  if (::stat(file.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) return hold_pipe(file, "report", log_default);
-  platform::ds::WholeFile trial;
-  std::string why;
-  return trial.open(file, &why, platform::ds::AtLink::Replace) ||
-         refuse(log_default, kMsgCannotWriteWhy, std::string("report"), why);
+  if (::stat(file.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) return hold_pipe(file, what, log_default);
+  const std::string why = trial_refusal(file, at_link);
+  return why.empty() || refuse(log_default, kMsgCannotWriteWhy, std::string(what), why);
 }
 
 // The graphs folder is made last, once everything else has passed, and
@@ -103,8 +135,10 @@ bool OutputFiles::check(const CommandLine& cmd, ProgramTexts& programs, std::ost
     platform::Log(log_default).error(clash);
     return false;
   }
-  if (!(check_stream(cmd.log, "log file", log_default) && check_stream(cmd.listing, "listing file", log_default) &&
-        check_stream(cmd.json, "JSON file", log_default) && check_whole(cmd.html, log_default)))
+  using platform::ds::AtLink;
+  if (!(check_in_place(cmd.log, "log file", log_default) && check_in_place(cmd.listing, "listing file", log_default) &&
+        check_whole(cmd.json, "JSON file", AtLink::Follow, log_default) &&
+        check_whole(cmd.html, "report", AtLink::Replace, log_default)))
     return false;
   if (const std::string refused = unreplaceable_output(cmd, programs); !refused.empty()) {
     platform::Log(log_default).error(refused);
@@ -120,8 +154,8 @@ bool OutputFiles::open(const CommandLine& cmd, ProgramTexts& programs, std::ostr
   if (!check(cmd, programs, log_default)) return false;
   // Opened first: its temporary file replaces nothing, so that if it
   // cannot be made the other outputs are still as they were.
-  if (!cmd.json.empty() && !json_file.open(cmd.json))
-    return refuse(log_default, kMsgCannotWrite, std::string("JSON file"), cmd.json);
+  if (std::string why; !cmd.json.empty() && !json_file.open(cmd.json, &why))
+    return refuse(log_default, kMsgCannotWriteWhy, std::string("JSON file"), why);
   const struct {
     std::ofstream* stream;
     const std::string* file;
@@ -133,7 +167,7 @@ bool OutputFiles::open(const CommandLine& cmd, ProgramTexts& programs, std::ostr
     // without truncating the file behind it.
     stream->open(*file, platform::ds::descriptor_named(*file) >= 0 ? std::ios::app : std::ios::out);
     // Only a file changed since its check fails here.
-    if (!*stream) return refuse(*log, kMsgCannotWrite, std::string(what), *file);
+    if (!*stream) return refuse(*log, kMsgCannotWriteWhy, std::string(what), cannot_open(*file, errno));
     if (stream == &log_file) log = &log_file;
   }
   if (!cmd.listing.empty()) listing = &listing_file;

@@ -1,7 +1,9 @@
 // The files the command line names for the run's output (--listing, --log,
 // --json, --html and the --graphs folder), checked all together before any
 // is opened, so that a refused run has truncated, made or replaced nothing:
-// the guard (output_guard.h), then whether each can be written. A named
+// the guard (output_guard.h), then whether each can be written, found
+// without making, opening or removing an output's own name, which another
+// run may fill meanwhile; a refusal says why. A named
 // pipe must have a reader: it is refused at once without one, and
 // otherwise held open until the run ends, so that its reader waits for the
 // whole output instead of taking the check's open for an empty one.
@@ -35,8 +37,8 @@ struct OutputFiles {
 
  private:
   bool check(const CommandLine& cmd, ProgramTexts& programs, std::ostream& log_default);
-  bool check_stream(const std::string& file, const char* what, std::ostream& log_default);
-  bool check_whole(const std::string& file, std::ostream& log_default);
+  bool check_in_place(const std::string& file, const char* what, std::ostream& log_default);
+  bool check_whole(const std::string& file, const char* what, platform::ds::AtLink at_link, std::ostream& log_default);
   bool check_graphs(const std::string& folder, std::ostream& log_default);
   bool hold_pipe(const std::string& file, const char* what, std::ostream& log_default);
 

@@ -4,7 +4,6 @@
 #include <system_error>
 
 #include "app/output_guard.h"
-#include "platform/datasets/descriptor_name.h"
 #include "platform/datasets/replace_rights.h"
 #include "platform/datasets/whole_file.h"
 #include "platform/listing/message_catalog.h"
@@ -55,13 +54,6 @@ std::string unreplaceable_graph(const std::string& graphs) {
 std::string unreplaceable_output(const CommandLine& cmd, ProgramTexts& programs) {
   if (std::string message = unreplaceable_data_set(cmd, programs); !message.empty()) return message;
   return unreplaceable_graph(cmd.graphs);
-}
-
-std::string unreplaceable_stream(const std::string& file, const char* what) {
-  if (file.empty() || platform::ds::descriptor_named(file) >= 0) return {};
-  const fs::path followed_file = platform::ds::followed_link(file);
-  const std::string refusal = platform::ds::replace_refusal(followed_file);
-  return refusal.empty() ? refusal : refused(what, followed_file, refusal);
 }
 
 }  // namespace app

@@ -84,6 +84,7 @@ int show_parsed_step(platform::Host& host, const platform::StepSource& step, int
 
 constexpr int kMsgNotWrittenCompletely = 240;
 constexpr int kMsgLogNotWritten = 241;
+constexpr int kMsgNotWrittenCompletelyWhy = 242;
 
 // A listing cut short (a full disk) fails the run instead of passing for a
 // complete one: the ERROR sets the exit status.
@@ -156,8 +157,8 @@ int run_with_files(const CommandLine& cmd, ProgramTexts& programs, OutputFiles& 
   if (!cmd.html.empty()) write_report(cmd, report, host);
   check_written(*files.listing, cmd.listing.empty() ? "listing" : "listing file " + cmd.listing, host);
   // The JSON file takes its name now, whole, or leaves the earlier one.
-  if (!cmd.json.empty() && !files.json_file.close())
-    host.log_message(1, kMsgNotWrittenCompletely, ("JSON file " + cmd.json).c_str());
+  if (std::string why; !cmd.json.empty() && !files.json_file.close(&why))
+    host.log_message(1, kMsgNotWrittenCompletelyWhy, ("JSON file " + cmd.json).c_str(), why.c_str());
   host.log_message(1, 7, join_codes(codes).c_str());
   // A WARNING or ERROR logged outside any step (text outside a step) counts
   // as a step's would, and so does a log that could not be written.

@@ -162,14 +162,16 @@ TEST_F(FailedWritesTest, AStoppedRunKeepsTheEarlierJsonAndEndsItsLogWithTheSigna
       << log;
 }
 
-// A JSON file that fails (files over 12 KB fail here) leaves the earlier one.
+// A JSON file that fails (files over 12 KB fail here) leaves the earlier one
+// and says why.
 TEST_F(FailedWritesTest, AJsonFileThatFailsLeavesTheEarlierOne) {
   write("g.ruva", "proc ruva data=d plots=all; parms a=1; model y = a*x; run;\n");
   write("j.json", "earlier");
   EXPECT_EQ(run_here_with_file_limit("--json j.json g.ruva", 12 << 10, SIG_IGN), 2);
   EXPECT_TRUE(read("j.json") == "earlier") << "the earlier JSON file is lost";
   EXPECT_EQ(hidden_files("."), 0);
-  EXPECT_NE(here_log_.find("ERROR: The JSON file j.json could not be written completely."), std::string::npos)
+  EXPECT_NE(here_log_.find("ERROR: The JSON file j.json could not be written completely: writing j.json failed: "
+                           "File too large."), std::string::npos)
       << here_log_;
 }
 

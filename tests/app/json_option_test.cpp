@@ -40,8 +40,10 @@ TEST(JsonOptionTest, AJsonFileThatCannotBeWrittenEndsTheRun) {
   cmd.json = "/nonexistent-folder/out.jsonl";
   std::ostringstream listing, log;
   EXPECT_EQ(app::run(cmd, listing, log), 2);
-  EXPECT_NE(log.str().find("ERROR: The JSON file /nonexistent-folder/out.jsonl cannot be written."),
-            std::string::npos);
+  EXPECT_NE(log.str().find("ERROR: The JSON file cannot be written: no file can be created in the folder "
+                           "/nonexistent-folder: No such file or directory."),
+            std::string::npos)
+      << log.str();
 }
 
 }  // namespace

@@ -56,7 +56,8 @@ TEST_F(OutputFilesTest, AnOutputThatWouldOverwriteWhatTheRunUsesIsRefusedFirst) 
       {"--json j.txt --html ./j.txt", "--json and --html name the same file j.txt."},
       {"--graphs g --log g/step1_FitPlot.svg", "--log names g/step1_FitPlot.svg, a graph file of --graphs g."},
       // Every check comes before any output is opened or a folder made.
-      {"--json nodir/x.json", "The JSON file nodir/x.json cannot be written."},
+      {"--json nodir/x.json",
+       "The JSON file cannot be written: no file can be created in the folder nodir: No such file or directory."},
       {"--graphs g2 --html nodir/r.html", "The report cannot be written: no file can be created in the folder nodir"},
   };
   for (const auto& c : refused) {
@@ -270,7 +271,8 @@ TEST_F(OutputFilesTest, AGraphsFolderThatTakesNoFilesStopsTheRunOnce) {
 // Run as another user (nobody): an existing output that user may not write,
 // or may not replace in its folder (a folder closed to it, a sticky folder
 // where neither the folder nor the file is its own), is refused before the
-// first step, named, and kept as it was. Root replaces it as ever.
+// first step, named, and kept as it was. Root replaces it as ever. The
+// listing and the log, written in place, need only the file's rights.
 TEST_F(OutputFilesTest, AnOutputTheUserMayNotReplaceIsRefusedBeforeTheFirstStep) {
   if (::geteuid() != 0 || std::system("setpriv --version >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "running as another user needs root and setpriv";
@@ -279,19 +281,20 @@ TEST_F(OutputFilesTest, AnOutputTheUserMayNotReplaceIsRefusedBeforeTheFirstStep)
   write("q.ruva", "proc ruva data=d plots=fit; parms a=1; model y = a*x; run;\n");
   write("qe.ruva", "proc ruva data=d outest=e; parms a=1; model y = a*x; run;\n");
   write("qc.ruva", "proc ruva data=d outest=c.e; parms a=1; model y = a*x; run;\n");
-  for (const char* folder : {"t", "t/g", "c", "n"}) fs::create_directories(dir_ / folder);
-  for (const char* folder : {"t", "t/g"}) fs::permissions(dir_ / folder, fs::perms(01777));
+  for (const char* folder : {"t", "t/g", "c", "n", "s"}) fs::create_directories(dir_ / folder);
+  for (const char* folder : {"t", "t/g", "s"}) fs::permissions(dir_ / folder, fs::perms(01777));
   fs::permissions(dir_ / "c", fs::perms(0755));
-  ASSERT_EQ(::chown((dir_ / "n").c_str(), 65534, 65534), 0);
+  for (const char* folder : {"n", "s"}) ASSERT_EQ(::chown((dir_ / folder).c_str(), 65534, 65534), 0);
   fs::copy_file(dir_ / "d.csv", dir_ / "t/d.csv");
   const char* old_files[] = {"t/r.html", "t/e.csv", "t/g/step1_FitPlot.svg", "c/e.csv", "n/r.html",
-                             "t/l.log", "t/j.json", "c/l.lst"};
+                             "t/l.log", "t/j.json", "c/l.lst", "n/l.lst", "s/l.log"};
   for (const char* file : old_files) {
     write(file, "old");
     fs::permissions(dir_ / file, fs::perms(0666));
   }
   ASSERT_EQ(::chown((dir_ / "n/r.html").c_str(), 65534, 65534), 0);
   fs::permissions(dir_ / "n/r.html", fs::perms(0444));
+  fs::permissions(dir_ / "n/l.lst", fs::perms(0444));
   const struct {
     const char* args;
     const char* file;
@@ -304,12 +307,13 @@ TEST_F(OutputFilesTest, AnOutputTheUserMayNotReplaceIsRefusedBeforeTheFirstStep)
       {"--work . --lib c=../c ../qc.ruva", "c/e.csv", "may not be replaced: this user may not replace files in the folder "},
       {"--graphs g ../q.ruva", "t/g/step1_FitPlot.svg",
        "The graphs cannot be written: the file g/step1_FitPlot.svg may not be replaced: the folder g is sticky"},
-      // Written in place, but refused alike.
-      {"--log l.log ../q.ruva", "t/l.log", "The log file cannot be written: the file l.log may not be replaced: " + sticky},
       {"--json j.json ../q.ruva", "t/j.json", "The JSON file cannot be written: the file j.json may not be replaced: " + sticky},
-      {"--listing ../c/l.lst ../q.ruva", "c/l.lst",
-       "The listing file cannot be written: the file ../c/l.lst may not be replaced: this user may not replace files in "
-       "the folder ../c."},
+      // Written in place: the file must take the open.
+      {"--listing ../n/l.lst ../q.ruva", "n/l.lst",
+       "The listing file cannot be written: the file ../n/l.lst cannot be opened for writing: Permission denied."},
+      {"--log ../s/l.log ../q.ruva", "s/l.log",
+       "The log file cannot be written: the folder ../s is sticky, and the file belongs neither to this user nor to "
+       "the folder's owner."},
   };
   for (const auto& c : refused) {
     EXPECT_EQ(run_after("cd t && " + nobody, c.args), 2) << c.args;
@@ -321,6 +325,15 @@ TEST_F(OutputFilesTest, AnOutputTheUserMayNotReplaceIsRefusedBeforeTheFirstStep)
   }
   EXPECT_EQ(run_after("cd t && ", "--html r.html ../q.ruva"), 0);
   EXPECT_EQ(read("t/r.html").rfind("<!DOCTYPE html>", 0), 0u);
+  // A listing or log this user may write is written in place, in a folder
+  // it may not write (c) or replace files in (t); a new one needs a folder
+  // that takes files.
+  EXPECT_EQ(run_after("cd t && " + nobody, "--log l.log --listing ../c/l.lst ../q.ruva"), 0) << read("t/log.txt");
+  EXPECT_NE(read("t/l.log").find("NOTE: Return codes by step: 1: 0."), std::string::npos) << read("t/l.log");
+  EXPECT_NE(read("c/l.lst").find("Parameter Estimates"), std::string::npos);
+  EXPECT_EQ(run_after("cd t && " + nobody, "--listing ../c/new.lst ../q.ruva"), 2);
+  EXPECT_EQ(read("t/log.txt"), "ERROR: The listing file cannot be written: no file can be created in the folder ../c: "
+                               "Permission denied.\n");
 }
 
 }  // namespace
