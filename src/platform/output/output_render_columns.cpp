@@ -88,6 +88,10 @@ ColumnStyle style_of(const ColumnSpec& column) {
   return s;
 }
 
+std::string column_heading(const ColumnSpec& column) {
+  return column.label.empty() && column.role != "rowname" ? column.name : column.label;
+}
+
 std::string format_text(const ColumnSpec& column) {
   const ColumnStyle s = style_of(column);
   const std::string w = std::to_string(s.width);

@@ -25,6 +25,9 @@ struct ColumnStyle {
 };
 
 ColumnStyle style_of(const ColumnSpec& column);
+// The text over a column: its label, else its name; a matrix's row names
+// stand under the matrix's corner text, blank or not.
+std::string column_heading(const ColumnSpec& column);
 // The column's format as text: "12.4", "BEST12.", "PVALUE6.4", "$9.", "6."
 std::string format_text(const ColumnSpec& column);
 // Every value of a column as the listing shows it: numbers right-aligned in

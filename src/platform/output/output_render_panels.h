@@ -12,14 +12,13 @@ namespace platform {
 // A column as the split sees it, its width in the caller's unit.
 struct PanelColumn {
   int width = 1;
-  bool text = false;  // leading text columns name the rows
+  bool row_header = false;  // says which row a row is (output_render_row_headers.h)
 };
 
-// The columns of each panel, in order. Each panel fits `line` with `gap`
-// between its columns unless one column alone is wider. The leading text
-// columns (never the last column) start every panel when they take at
-// most half the line; the columns under one header group stay in one panel
-// when they fit.
+// The columns of each panel, in table order. Every panel holds the row
+// headers and a run of the other columns that fits `line` with `gap`
+// between columns, at least one of them however wide; the columns under one
+// header group stay in one panel when they fit.
 std::vector<std::vector<std::size_t>> table_panels(const std::vector<PanelColumn>& columns,
                                                    const std::vector<HeaderSpan>& spans, int line, int gap);
 

@@ -3,6 +3,7 @@
 #include "platform/output/output_render_columns.h"
 #include "platform/output/output_render_header_spans.h"
 #include "platform/output/output_render_panels.h"
+#include "platform/output/output_render_row_headers.h"
 #include "platform/output/output_render.h"
 #include "platform/listing/print_file.h"
 #include "platform/listing/visible_text.h"
@@ -14,11 +15,13 @@ namespace {
 constexpr int kGap = 2;  // blanks between columns
 
 struct GridColumn {
-  std::vector<std::string> header;  // label lines, top to bottom
+  std::string heading;              // the text over the column
+  std::vector<std::string> header;  // the heading's lines, top to bottom
   std::vector<std::string> cells;
   int width = 1;
-  bool left = false;   // left-aligned (text)
-  bool plain = false;  // every cell printable ASCII, a column a byte
+  bool left = false;        // left-aligned (text)
+  bool plain = false;       // every cell printable ASCII, a column a byte
+  bool row_header = false;  // starts every panel
 };
 
 // Widths here are terminal columns, as display_width counts them: text
@@ -66,18 +69,34 @@ GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cel
   if (!g.left) trim_common_blanks(&g.cells);
   int field = 1;
   for (const std::string& c : g.cells) field = std::max(field, g.plain ? static_cast<int>(c.size()) : columns(c));
-  // The row names of a matrix sit under the corner text, blank or not.
-  const std::string label = visible_text(desc.label.empty() && desc.role != "rowname" ? desc.name : desc.label);
-  g.width = std::min(std::max(field, longest_word(label)), linesize);
-  g.header = wrap_text(label, g.width);
+  g.heading = visible_text(column_heading(desc));
+  g.width = std::min(std::max(field, longest_word(g.heading)), linesize);
   return g;
+}
+
+// Row headers start every panel. When they leave too little of the line
+// for the widest other column, text ones give up width, down to their
+// heading's longest word, so that it fits beside them; their cells are cut.
+void leave_room_beside_row_headers(std::vector<GridColumn>* cols, int linesize) {
+  int headers = 0, widest = 0;
+  for (const GridColumn& c : *cols) {
+    if (c.row_header) headers += c.width + kGap;
+    else widest = std::max(widest, c.width);
+  }
+  for (int excess = headers + widest - linesize; widest > 0 && excess > 0; --excess) {
+    GridColumn* wide = nullptr;
+    for (GridColumn& c : *cols)
+      if (c.row_header && c.left && c.width > longest_word(c.heading) && (!wide || c.width > wide->width)) wide = &c;
+    if (!wide) return;
+    --wide->width;
+  }
 }
 
 // The panels of the listing: widths in columns, kGap blanks between them.
 std::vector<std::vector<std::size_t>> panels(const std::vector<GridColumn>& cols, const std::vector<HeaderSpan>& spans,
                                              int linesize) {
   std::vector<PanelColumn> widths;
-  for (const GridColumn& c : cols) widths.push_back({c.width, c.left});
+  for (const GridColumn& c : cols) widths.push_back({c.width, c.row_header});
   return table_panels(widths, spans, linesize, kGap);
 }
 
@@ -197,6 +216,7 @@ class TableWriter {
 void render_factoid(const OutputItem& item, PrintFile& print) {
   GridColumn labels, values;
   labels.left = values.left = true;
+  labels.row_header = true;
   for (std::size_t r = 0; r < item.rows.size(); ++r) {
     labels.cells.push_back(visible_text(item.rows[r][0].text));
     ColumnSpec format = r < item.value_formats.size() ? item.value_formats[r] : ColumnSpec{};
@@ -268,8 +288,13 @@ void render_listing(const OutputItem& item, PrintFile& print) {
   if (item.kind == "message") return render_message(item, print);
   if (item.kind == "factoid") return render_factoid(item, print);
   std::vector<GridColumn> cols;
-  for (std::size_t i = 0; i < item.columns.size(); ++i)
+  const std::vector<bool> row_headers = row_header_columns(item);
+  for (std::size_t i = 0; i < item.columns.size(); ++i) {
     cols.push_back(grid_column(item.columns[i], item.rows, i, print.linesize()));
+    cols.back().row_header = row_headers[i];
+  }
+  leave_room_beside_row_headers(&cols, print.linesize());
+  for (GridColumn& c : cols) c.header = wrap_text(c.heading, c.width);
   TableWriter(item, print).write(cols, true);
 }
 

@@ -65,8 +65,8 @@ std::string panel_html(const OutputItem& item, const std::vector<std::vector<std
   h += "<thead>" + header_group_row(spans, ids) + "<tr>";
   for (std::size_t c : ids) {
     const ColumnSpec& column = item.columns[c];
-    const std::string label = column.label.empty() ? column.name : column.label;
-    h += std::string("<th scope=\"col\"") + (numeric(column) ? " class=\"num\"" : "") + ">" + html_escape(label) + "</th>";
+    h += std::string("<th scope=\"col\"") + (numeric(column) ? " class=\"num\"" : "") + ">" +
+         html_escape(column_heading(column)) + "</th>";
   }
   h += "</tr></thead>\n<tbody>\n";
   for (std::size_t r = 0; r < item.rows.size(); ++r) {

@@ -6,6 +6,7 @@
 #include "platform/output/output_render.h"
 #include "platform/output/output_render_columns.h"
 #include "platform/output/output_render_panels.h"
+#include "platform/output/output_render_row_headers.h"
 
 namespace platform::report {
 namespace {
@@ -30,8 +31,7 @@ int estimated_width(const ColumnSpec& column, const std::vector<std::string>& ce
   int widest = 0;
   for (const std::string& c : cells)
     widest = std::max(widest, text ? longest_word(c) : static_cast<int>(display_width(c)));
-  const std::string label = column.label.empty() ? column.name : column.label;
-  return std::max(widest * kCellChar, longest_word(label) * kLabelChar) + kPadding;
+  return std::max(widest * kCellChar, longest_word(column_heading(column)) * kLabelChar) + kPadding;
 }
 
 }  // namespace
@@ -39,9 +39,10 @@ int estimated_width(const ColumnSpec& column, const std::vector<std::string>& ce
 std::vector<std::vector<std::size_t>> page_panels(const OutputItem& item,
                                                   const std::vector<std::vector<std::string>>& cells,
                                                   const std::vector<HeaderSpan>& spans) {
+  const std::vector<bool> row_headers = row_header_columns(item);
   std::vector<PanelColumn> widths;
   for (std::size_t c = 0; c < item.columns.size(); ++c)
-    widths.push_back({estimated_width(item.columns[c], cells[c]), style_of(item.columns[c]).kind == ColumnStyle::Text});
+    widths.push_back({estimated_width(item.columns[c], cells[c]), row_headers[c]});
   return table_panels(widths, spans, kPageWidth, 0);
 }
 

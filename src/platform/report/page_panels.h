@@ -1,6 +1,6 @@
 // The panels of a table in the report: a table wider than the page is split
 // into panels of whole columns, as the listing splits one wider than its
-// line, each panel starting with the row labels; a table that fits stays one.
+// line, each panel starting with the row headers; a table that fits stays one.
 //
 // The browser lays the table out; the report can only estimate its columns'
 // widths from their characters, at widths per character that the report's

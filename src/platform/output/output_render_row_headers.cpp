@@ -1,0 +1,46 @@
+#include "platform/output/output_render_row_headers.h"
+
+#include "platform/names.h"
+
+namespace platform {
+namespace {
+
+struct RowHeaderRule {
+  const char* template_path;
+  const char* column;
+};
+
+// The row headers that the templates declare by column name.
+constexpr RowHeaderRule kRules[] = {
+    {"stat.ruva.IterHistory", "Iter"},
+    {"stat.ruva.IterHistory", "Esttype"},  // the optimiser's own rows
+    {"stat.ruva.IterHistory", "Iteration"},
+    {"stat.ruva.ANOVA", "Source"},
+    {"stat.ruva.ParameterEstimates", "Parameter"},
+    {"stat.ruva.AdditionalEstimates", "Label"},
+    {"stat.ruva.Contrasts", "Label"},
+    {"stat.ruva.OutputStatistics", "Observation"},
+};
+
+// Roles that make a column a row header in any table: a matrix's row
+// names and the ID variables.
+constexpr const char* kRoles[] = {"rowname", "IDNumVariable", "IDCharVariable"};
+
+bool declared(const std::string& templ, const ColumnSpec& column) {
+  for (const char* role : kRoles)
+    if (column.role == role) return true;
+  for (const RowHeaderRule& rule : kRules)
+    if (same_name(templ, rule.template_path) && same_name(column.name, rule.column)) return true;
+  return false;
+}
+
+}  // namespace
+
+std::vector<bool> row_header_columns(const OutputItem& item) {
+  std::vector<bool> headers;
+  headers.reserve(item.columns.size());
+  for (const ColumnSpec& column : item.columns) headers.push_back(declared(item.template_path, column));
+  return headers;
+}
+
+}  // namespace platform
