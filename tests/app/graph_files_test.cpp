@@ -111,6 +111,37 @@ TEST_F(GraphFilesTest, AWideCharacterLabelIsShortenedToFitItsAxis) {
   EXPECT_NEAR(attribute(title, "x"), (x.p0 + x.p1) / 2, 0.01);
 }
 
+// In the bod example the 2p/n line lies near the top of each leverage
+// plot: its label stays inside the plot area. An em above the baseline and
+// a quarter below it bound any glyph, an em in width any character.
+TEST_F(GraphFilesTest, TheLeverageCutOffsLabelStaysInsideThePlotArea) {
+  const std::filesystem::path examples = std::filesystem::path(RUVA_SOURCE_DIR) / "examples";
+  std::filesystem::copy_file(examples / "bod.csv", dir_ / "bod.csv");
+  std::ifstream in(examples / "bod.ruva");
+  std::string program{std::istreambuf_iterator<char>(in), {}};
+  const std::string method = "method=marquardt";
+  ASSERT_NE(program.find(method), std::string::npos) << program;
+  write("bod.ruva", program.insert(program.find(method) + method.size(), " plots=diagnostics"));
+  ASSERT_EQ(run("--work . --graphs g bod.ruva"), 0) << read("log.txt");
+  const std::string svg = read("g/step1_LeveragePlot.svg");
+  int labels = 0;
+  for (int nth = 0; !layer(svg, "reference", "", nth).empty(); ++nth) {
+    const std::string reference = layer(svg, "reference", "", nth);
+    const std::size_t at = reference.find("<text");
+    if (at == std::string::npos) continue;
+    const std::string text = reference.substr(at, reference.find("</text>") - at);
+    ASSERT_EQ(text.substr(text.find('>') + 1), "2p/n");
+    const AxisRange x = axis(svg, "x-axis", labels), y = axis(svg, "y-axis", labels);
+    ++labels;
+    const double size = attribute(text, "font-size"), right = attribute(text, "x"), base = attribute(text, "y");
+    EXPECT_GE(base - size, y.p1) << text;
+    EXPECT_LE(base + size / 4, y.p0) << text;
+    EXPECT_LE(right, x.p1) << text;
+    EXPECT_GE(right - 4 * size, x.p0) << text;
+  }
+  EXPECT_EQ(labels, 2);  // the tangential and the Jacobian leverage
+}
+
 // The graphs measure their text with the font's metrics carried in the
 // program: a machine without any font (fontconfig given a configuration
 // that lists none) writes the stored pictures of the graphs example byte
