@@ -10,7 +10,8 @@ and bold) the table holds, in font units:
   * the face's kerning pairs (its 'kern' table, format 0, the values added
     up over the subtables) between those characters;
   * the advance of the missing-glyph box, which a character outside the
-    table takes.
+    table takes (but for an East Asian wide or fullwidth character or an
+    emoji, which measures a full em).
 
 Characters the face does not map are left out: they measure as the missing
 glyph, as they did when the font file was read. The values are the font's
@@ -35,7 +36,8 @@ FACES = [("Regular", "DejaVuSans.ttf"), ("Bold", "DejaVuSans-Bold.ttf")]
 # Latin with its accents, phonetic letters and spacing accents, Greek,
 # Cyrillic, and the punctuation, symbols and shapes of statistics, units and
 # tables (check marks, sex symbols, ligatures copied from documents). The
-# font's other scripts and symbols measure as the missing glyph.
+# font's other scripts and symbols measure as the missing glyph, or a full
+# em when wide.
 BLOCKS = [
     (0x0000, 0x007F, "Basic Latin"),
     (0x0080, 0x00FF, "Latin-1 Supplement"),

@@ -85,6 +85,63 @@ TEST_F(GraphFilesTest, AnyBytesInLabelsByAndIdValuesGiveWellFormedPicturesAndAUt
   EXPECT_NE(html.find(">t\\x01\\x1F</t"), std::string::npos);  // the ID's controls escaped, as the listing shows them
 }
 
+// A CJK character shows a full em wide, as does the ellipsis: a variable
+// label of 66 of them is cut to the most that fit the plot's width with
+// the ellipsis, centred under the plot.
+TEST_F(GraphFilesTest, AWideCharacterLabelIsShortenedToFitItsAxis) {
+  std::string label;
+  for (int i = 0; i < 66; ++i) label += "\xE6\x99\x82";  // U+6642, a CJK ideograph of three bytes
+  write("d.csv", "t,y\n1,2.1\n2,3.9\n3,6.2\n4,7.8\n");
+  write("d.meta.json", R"({"variables":[{"name":"t","label":")" + label + R"("}]})");
+  write("p.ruva", "proc ruva data=d plots=fit; parms b=1; model y = b*t; run;\n");
+  ASSERT_EQ(run("--work . --graphs g p.ruva"), 0) << read("log.txt");
+  const std::string svg = read("g/step1_FitPlot.svg");
+  // The title is the axis's last text.
+  const std::string axis_text = layer(svg, "x-axis");
+  const std::size_t at = axis_text.rfind("<text"), start = axis_text.find('>', at) + 1;
+  const std::string title = axis_text.substr(at, start - at);
+  const std::string shown = axis_text.substr(start, axis_text.find("</text>", start) - start);
+  ASSERT_EQ(shown.size() % 3, 0u) << shown;
+  const std::size_t kept = shown.size() / 3 - 1;
+  EXPECT_EQ(shown, label.substr(0, 3 * kept) + "\xE2\x80\xA6");
+  const AxisRange x = axis(svg, "x-axis");
+  const double size = attribute(title, "font-size"), width = (kept + 1) * size;
+  EXPECT_LE(width, x.p1 - x.p0);
+  EXPECT_GT(width + size, x.p1 - x.p0);  // one character more would not fit
+  EXPECT_NEAR(attribute(title, "x"), (x.p0 + x.p1) / 2, 0.01);
+}
+
+// In the bod example the 2p/n line lies near the top of each leverage
+// plot: its label stays inside the plot area. An em above the baseline and
+// a quarter below it bound any glyph, an em in width any character.
+TEST_F(GraphFilesTest, TheLeverageCutOffsLabelStaysInsideThePlotArea) {
+  const std::filesystem::path examples = std::filesystem::path(RUVA_SOURCE_DIR) / "examples";
+  std::filesystem::copy_file(examples / "bod.csv", dir_ / "bod.csv");
+  std::ifstream in(examples / "bod.ruva");
+  std::string program{std::istreambuf_iterator<char>(in), {}};
+  const std::string method = "method=marquardt";
+  ASSERT_NE(program.find(method), std::string::npos) << program;
+  write("bod.ruva", program.insert(program.find(method) + method.size(), " plots=diagnostics"));
+  ASSERT_EQ(run("--work . --graphs g bod.ruva"), 0) << read("log.txt");
+  const std::string svg = read("g/step1_LeveragePlot.svg");
+  int labels = 0;
+  for (int nth = 0; !layer(svg, "reference", "", nth).empty(); ++nth) {
+    const std::string reference = layer(svg, "reference", "", nth);
+    const std::size_t at = reference.find("<text");
+    if (at == std::string::npos) continue;
+    const std::string text = reference.substr(at, reference.find("</text>") - at);
+    ASSERT_EQ(text.substr(text.find('>') + 1), "2p/n");
+    const AxisRange x = axis(svg, "x-axis", labels), y = axis(svg, "y-axis", labels);
+    ++labels;
+    const double size = attribute(text, "font-size"), right = attribute(text, "x"), base = attribute(text, "y");
+    EXPECT_GE(base - size, y.p1) << text;
+    EXPECT_LE(base + size / 4, y.p0) << text;
+    EXPECT_LE(right, x.p1) << text;
+    EXPECT_GE(right - 4 * size, x.p0) << text;
+  }
+  EXPECT_EQ(labels, 2);  // the tangential and the Jacobian leverage
+}
+
 // The graphs measure their text with the font's metrics carried in the
 // program: a machine without any font (fontconfig given a configuration
 // that lists none) writes the stored pictures of the graphs example byte

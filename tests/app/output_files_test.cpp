@@ -276,7 +276,13 @@ TEST_F(OutputFilesTest, AGraphsFolderThatTakesNoFilesStopsTheRunOnce) {
 TEST_F(OutputFilesTest, AnOutputTheUserMayNotReplaceIsRefusedBeforeTheFirstStep) {
   if (::geteuid() != 0 || std::system("setpriv --version >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "running as another user needs root and setpriv";
-  const std::string nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  // A build instrumented for coverage writes its counts at exit: as nobody,
+  // under a folder of that user's (GCOV_PREFIX), where the build's own
+  // would refuse them and fill standard error with the complaint.
+  fs::create_directories(dir_ / "counts");
+  ASSERT_EQ(::chown((dir_ / "counts").c_str(), 65534, 65534), 0);
+  const std::string nobody =
+      "GCOV_PREFIX='" + (dir_ / "counts").string() + "' setpriv --reuid=65534 --regid=65534 --clear-groups ";
   const std::string sticky = "the folder . is sticky, and neither it nor the file belongs to this user";
   write("q.ruva", "proc ruva data=d plots=fit; parms a=1; model y = a*x; run;\n");
   write("qe.ruva", "proc ruva data=d outest=e; parms a=1; model y = a*x; run;\n");

@@ -443,8 +443,11 @@ void Plot::hline(double y, const Paint& paint, const std::string& label) {
   svg_.begin_layer("reference");
   svg_.line({area_.x, py(y)}, {area_.x + area_.w, py(y)}, paint);
   if (!label.empty()) {
+    // Above the line, or below it where the line is too near the top for
+    // the label to stay inside the frame.
     TextStyle t{options_.font - 1, Anchor::End, FontWeight::Normal, colour::kMutedText};
-    svg_.text({area_.x + area_.w - 3, py(y) - 3}, label, t);
+    const double above = py(y) - 3, below = py(y) + 3 + cap_height(t.size);
+    svg_.text({area_.x + area_.w - 3, above - cap_height(t.size) < area_.y ? below : above}, label, t);
   }
   svg_.end_layer();
 }

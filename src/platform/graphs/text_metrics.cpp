@@ -3,10 +3,13 @@
 #include <algorithm>
 
 #include "platform/graphs/font_metrics_table.h"
+#include "platform/listing/visible_text.h"
 #include "platform/utf8.h"
 
 namespace platform::graphs {
 namespace {
+
+constexpr long kWideUnits = 2048;  // a full em
 
 // The advance of `c` in the face, null when the table lacks it.
 const Advance* find_advance(const FaceMetrics& face, char32_t c) {
@@ -24,11 +27,12 @@ int kerning(const FaceMetrics& face, char32_t left, char32_t right) {
 
 }  // namespace
 
-// A character outside the table (one the face lacks, or one of a script the
-// graphs do not expect) takes the advance of the face's missing-glyph box,
-// 1229 units (0.6 em), with no kerning on either side: the width that
-// measuring with the font file gave a character the font lacks, so such
-// text keeps its width.
+// A character outside the table takes no kerning on either side. An East
+// Asian wide or fullwidth character or an emoji (two columns in the
+// listing) shows a full em wide in any font that has it, so it measures
+// 1 em; any other (one the face lacks, or of a script the graphs do not
+// expect) takes the advance of the face's missing-glyph box, 1229 units
+// (0.6 em): the width that measuring with the font file gave it.
 double text_width(std::string_view text, double size, FontWeight weight) {
   const FaceMetrics& face = dejavu_sans(weight);
   long total = 0;
@@ -37,7 +41,7 @@ double text_width(std::string_view text, double size, FontWeight weight) {
     const char32_t c = decode_utf8(text, i);
     const Advance* a = find_advance(face, c);
     if (previous && a) total += kerning(face, previous, c);
-    total += a ? a->units : face.missing;
+    total += a ? a->units : double_width(c) ? kWideUnits : face.missing;
     previous = a ? c : 0;
   }
   return size * (static_cast<double>(total) / kFontUnitsPerEm);

@@ -76,7 +76,7 @@ std::size_t columns(const Unit& u) {
   if (u.escaped) return kEscapeLength * (u.end - u.start);
   if (u.c < 0x300) return 1;  // below the first combining mark: the common case
   if (within(u.c, kZeroWidth)) return 0;
-  return within(u.c, kDoubleWidth) ? 2 : 1;
+  return double_width(u.c) ? 2 : 1;
 }
 
 void append_escape(std::string& out, unsigned char byte) {
@@ -114,6 +114,8 @@ bool shown_escaped(char32_t c) {
   if (c < 0xA0) return true;  // DEL and the C1 controls
   return c >= 0x061C && within(c, kInvisible);
 }
+
+bool double_width(char32_t c) { return c >= 0x1100 && within(c, kDoubleWidth); }
 
 bool plain_text(std::string_view text) { return plain_prefix(text) == text.size(); }
 

@@ -37,6 +37,10 @@ std::string visible_text(std::string_view text, std::size_t limit = std::string_
 // (U+00A0) would pass for a space: it is escaped too.
 std::string quoted_value_text(std::string_view text);
 
+// Whether the character takes two columns: East Asian wide or fullwidth
+// (Hangul, the CJK blocks, fullwidth forms) or an emoji.
+bool double_width(char32_t c);
+
 // The columns `text` takes once shown; the same for the text and for its
 // visible_text.
 std::size_t display_width(std::string_view text);

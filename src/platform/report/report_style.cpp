@@ -2,6 +2,9 @@
 
 namespace platform::report {
 
+// A word longer than the page (a program's path, a BY value without
+// blanks) breaks anywhere in the headings, the contents, captions, titles
+// and notes rather than widen the page; in tables, numbers never break.
 const char* report_css() {
   return R"css(
 :root { color-scheme: light; }
@@ -15,6 +18,7 @@ nav.toc h2 { border: none; margin: 0.5rem 0; font-size: 1.1rem; }
 nav.toc ol { margin: 0.2rem 0; padding-left: 1.4rem; }
 nav.toc li { margin: 0.1rem 0; }
 a { color: #0b5394; }
+h1, h2, h3, nav.toc, caption, .titles, figcaption, p.note, p.message { overflow-wrap: anywhere; }
 .titles { text-align: center; margin: 1rem 0 0.5rem; }
 .titles p { margin: 0.1rem 0; }
 .table-wrap { overflow-x: auto; max-width: 100%; }

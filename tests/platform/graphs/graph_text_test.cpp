@@ -50,10 +50,12 @@ TEST(GraphTextTest, WidthsAreTheFontsAdvancesAndKerningPairs) {
       {"Ty", FontWeight::Normal, 1251 + 1212 - 319}, {"LT", FontWeight::Bold, 1305 + 1397 - 339},
       {"\xCE\xB1\xE2\x88\x92", FontWeight::Normal, 1350 + 1716},  // alpha, minus sign
       {"e\xCC\x81", FontWeight::Normal, 1260 + 0},                   // e and a combining acute accent
-      // A character outside the table is the missing glyph's box and breaks
-      // the kerning (a CJK ideograph, a control character); a stray byte is
-      // the replacement character.
-      {"A\xE4\xB8\xADV", FontWeight::Normal, 1401 + 1229 + 1401},
+      // A character outside the table breaks the kerning: an East Asian
+      // wide or fullwidth one or an emoji takes a full em, any other (a
+      // Hebrew letter, a control character) the missing glyph's box; a
+      // stray byte is the replacement character.
+      {"A\xE4\xB8\xADV", FontWeight::Normal, 1401 + 2048 + 1401},
+      {"\xEF\xBC\xA1\xF0\x9F\x98\x80\xD7\x90", FontWeight::Normal, 2048 + 2048 + 1229},
       {"A\x01V\xFF", FontWeight::Bold, 1585 + 1229 + 1585 + 2280},
   };
   for (const auto& c : cases)

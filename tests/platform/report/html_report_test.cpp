@@ -66,18 +66,35 @@ using ReportPages = RuvaCommandTest;
 
 // A table wider than the page comes in panels of whole columns, each
 // starting with the row labels, and a table that fits stays whole; in the
-// browser no table's box is wider than the page, on a 1280-pixel screen or
-// printed on A4. The bootstrap's Parameter Estimates has fifteen columns;
+// browser no box is wider than the page, on a 1280-pixel screen or printed
+// on A4. The bootstrap's Parameter Estimates has fifteen columns;
 // bias.ruva's Output Statistics and estimate.ruva's Additional Estimates
-// are wide too.
+// are wide too. Words longer than a line break to fit: the programs' path
+// in the title (a folder's name without blank or hyphen, given relative to
+// the run's folder, so that the page is the same wherever the checkout
+// is), and a BY value of 110 characters in the contents and its heading.
 TEST_F(ReportPages, WideTablesComeInPanelsThatFitTheScreenAndThePrintedPage) {
   const std::filesystem::path examples = std::filesystem::path(RUVA_SOURCE_DIR) / "examples";
   for (const auto& entry : std::filesystem::directory_iterator(examples))
     if (entry.path().extension() == ".csv") std::filesystem::copy_file(entry.path(), dir_ / entry.path().filename());
+  const std::string folder = "programs_kept_in_a_folder_whose_name_runs_on_and_on_without_any_blank_or_hyphen_in_it";
+  std::filesystem::create_directory(dir_ / folder);
   std::string programs;
-  for (const char* name : {"bootstrap.ruva", "bias.ruva", "estimate.ruva"}) programs += " '" + (examples / name).string() + "'";
-  ASSERT_EQ(run("--work . --html r.html" + programs), 0) << read("log.txt");
+  for (const char* name : {"bootstrap.ruva", "bias.ruva", "estimate.ruva"}) {
+    std::filesystem::copy_file(examples / name, dir_ / folder / name);
+    programs += " " + folder + "/" + name;
+  }
+  std::string site;
+  while (site.size() < 110) site += "MeasuringStation";
+  site.resize(110);
+  write("sites.csv", "site,time,demand\n" + site + ",1,8.3\n" + site + ",2,10.3\n" + site + ",3,19\n" + site +
+                         ",4,16\n" + site + ",5,15.6\n" + site + ",7,19.8\n");
+  write(folder + "/sites.ruva", "proc ruva data=sites; by site; parms a=20 b=0.5;\n"
+                                "  model demand = a*(1 - exp(-b*time));\nrun;\n");
+  ASSERT_EQ(run("--work . --html r.html" + programs + " " + folder + "/sites.ruva"), 0) << read("log.txt");
   const std::string page = read("r.html");
+  EXPECT_NE(page.find("<h1>ruva report: " + folder + "/bootstrap.ruva"), std::string::npos);
+  EXPECT_NE(page.find("<h3>BY group 1: site = " + site + "</h3>"), std::string::npos);
 
   const std::size_t from = page.find("<caption>Parameter Estimates</caption>");
   ASSERT_NE(from, std::string::npos);
