@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -48,19 +49,32 @@ std::string trial_refusal(const std::string& file, platform::ds::AtLink at_link)
   return trial.open(file, &why, at_link) ? std::string() : why;
 }
 
+// The folder rights under which the system refuses an open that may make
+// the file, of an existing file in a sticky folder that is neither this
+// user's nor the folder owner's: none, others' (/tmp), or the group's too,
+// as the kernel's setting fs.protected_regular says (assumed on when it
+// cannot be read).
+mode_t protected_sticky_rights() {
+  int level = 1;
+  if (FILE* f = std::fopen("/proc/sys/fs/protected_regular", "r")) {
+    if (std::fscanf(f, "%d", &level) != 1) level = 1;
+    std::fclose(f);
+  }
+  return level <= 0 ? 0 : level == 1 ? S_IWOTH : (S_IWOTH | S_IWGRP);
+}
+
 // Why this user may not write the existing regular file `file` in place;
 // its folder need not take new files.
 std::string unwritable_in_place(const std::string& file) {
   // Effective ids, as the open will be checked with.
   if (::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0) return cannot_open(file, errno);
-  // The open may make the file, and the system refuses such an open of a
-  // file in a sticky folder that others may write (/tmp) when the file is
-  // neither this user's nor the folder owner's, whatever its mode.
+  // The open may make the file, and the system may refuse that whatever
+  // the file's mode (protected_sticky_rights).
   const fs::path folder = platform::ds::followed_link(file).parent_path();
   const std::string shown = folder.empty() ? std::string(".") : folder.string();
   struct stat st, dir;
   if (::stat(file.c_str(), &st) == 0 && ::stat(shown.c_str(), &dir) == 0 && (dir.st_mode & S_ISVTX) &&
-      (dir.st_mode & (S_IWGRP | S_IWOTH)) && st.st_uid != ::geteuid() && st.st_uid != dir.st_uid)
+      (dir.st_mode & protected_sticky_rights()) && st.st_uid != ::geteuid() && st.st_uid != dir.st_uid)
     return "the folder " + shown + " is sticky, and the file belongs neither to this user nor to the folder's owner";
   return {};
 }
