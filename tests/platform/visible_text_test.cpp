@@ -56,6 +56,7 @@ TEST(VisibleText, DisplayWidthCountsTerminalColumns) {
       {"Montr\xC3\xA9" "al Z\xC3\xBCrich", 15},                   // precomposed accents: one column each
       {"e\xCC\x81te\xCC\x81 a\xE2\x80\x8B", 17},  // U+0301 combining acute; U+200B shown as 3 escapes
       {"\xE6\x97\xA5\xE6\x9C\xAC x \xF0\x9F\x98\x80", 9},    // CJK, emoji: two columns each
+      {"\xF0\x9F\x9A\x80\xE2\x8C\x9A\xE2\x8C\x98", 5},  // rocket, watch: two columns; U+2318 one
       {"a\x1B", 5},                                               // ESC shows as \x1B ...
       {"a\\x1B", 5},                                              // ... which counts as ASCII
       {"\xC3", 4},                                                // a byte that is no character
