@@ -30,6 +30,7 @@ constexpr int kMsgGraphFile = 234;
 constexpr int kMsgProgramIsGraph = 235;
 constexpr int kMsgLinkToGraphFile = 270;
 constexpr int kMsgDataSetAtProgram = 271;
+constexpr int kMsgStreamIsDataSet = 272;
 
 // A data set's file or description the run uses.
 struct UsedFile {
@@ -197,6 +198,23 @@ std::string written_program(const std::vector<UsedFile>& used, const std::vector
   return {};
 }
 
+// The message for a default stream (the listing on standard output, the
+// log on standard error) that the shell sent into the file of a data set a
+// step writes, which would replace it and take the stream's lines along;
+// empty when there is none.
+std::string stream_at_written_data_set(const std::vector<Output>& outputs, const std::vector<UsedFile>& used) {
+  for (const Output& o : outputs) {
+    if (!o.file.empty() || !regular(o)) continue;
+    for (const UsedFile& u : used) {
+      const std::optional<struct stat> st = status_of(u.path);
+      if (std::string_view(u.use) == "writes" && st && st->st_dev == o.status->st_dev && st->st_ino == o.status->st_ino)
+        return platform::message_text(1, kMsgStreamIsDataSet, ("T" + o.option.substr(1)).c_str(), u.path.c_str(),
+                                      u.name.c_str());
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 bool graph_file_name(const fs::path& file, const std::string& graphs) {
@@ -226,6 +244,7 @@ std::string output_clash(const CommandLine& c, ProgramTexts& programs) {
   std::vector<UsedFile> used;
   for (const DataSetFile& f : data_set_files(c, programs)) used.push_back(used_file(f));
   if (std::string clash = written_program(used, c.programs); !clash.empty()) return clash;
+  if (std::string clash = stream_at_written_data_set(outputs, used); !clash.empty()) return clash;
   std::vector<const Output*> replacing;  // named, and neither a device nor a pipe
   for (const Output& o : outputs)
     if (!o.file.empty() && (!o.status || regular(o))) replacing.push_back(&o);

@@ -42,6 +42,11 @@ TEST_F(DataSetTargetsTest, ALinkToAProgramOrAnotherOutputIsRefusedBeforeTheFirst
        "--listing names the file o.lst of the data set WORK.est, which the run writes."},
       {"est.csv", "o.log", "--log o.log prog.ruva",
        "--log names the file o.log of the data set WORK.est, which the run writes."},
+      // The shell sent the listing or the log (listing.txt, log.txt) there.
+      {"pred.csv", "listing.txt", "prog.ruva",
+       "The listing on standard output is the file pred.csv of the data set WORK.pred, which the run writes."},
+      {"est.csv", "log.txt", "prog.ruva",
+       "The log on standard error is the file est.csv of the data set WORK.est, which the run writes."},
       // The description lies beside the file the link leads to, yet to be made.
       {"pred.csv", "m.csv", "m.meta.json",
        "The description m.meta.json of the data set WORK.pred, which the run writes, reaches the program file "
