@@ -142,13 +142,15 @@ int run_with_files(const CommandLine& cmd, ProgramTexts& programs, OutputFiles& 
   if (!configure(cmd, host)) codes.push_back(2);
   else if (host.load_module())
     for (const std::string& program : cmd.programs) {
-      // A step says itself that it ran short; between steps, the file's
-      // remaining steps are not run.
+      // A step says itself that it ran short; a shortage between steps
+      // (taking the file apart into steps, say) is the next step's, which
+      // ends with the code of a shortage, and the file's remaining steps
+      // are not run.
       try {
         run_program(cmd, program, programs, host, &codes);
       } catch (const std::bad_alloc&) {
         host.log_message(1, kMsgRunOutOfMemory);
-        codes.push_back(2);
+        codes.push_back(platform::kOutOfMemoryCode);
       }
     }
   else
