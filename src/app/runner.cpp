@@ -18,6 +18,7 @@
 #include "platform/language/step_parser.h"
 #include "platform/parse_session.h"
 #include "platform/report/html_report.h"
+#include "platform/run_stop.h"
 
 namespace app {
 
@@ -190,7 +191,7 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
     // is made whole before any of it is written; without room for it, the
     // log is left as it is and the command says it could not start.
     const std::string line = "ERROR: " + out_of_memory_text() + "\n";
-    *(files.log ? files.log : &log_default) << line << std::flush;
+    if (const platform::LogLineGate gate; gate.open()) *(files.log ? files.log : &log_default) << line << std::flush;
     return 2;
   }
 }
