@@ -14,8 +14,11 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
+#include "platform/listing/log.h"
+#include "platform/run_stop.h"
 #include "support/ruva_command.h"
 
 namespace fs = std::filesystem;
@@ -94,6 +97,24 @@ TEST_F(StoppedPublicationTest, ASignalWhileTheRunWaitsForAFoldersLockLeavesTheSt
   ::close(folder);
   waitpid(child, &status, 0);
   expect_stopped_whole(status);
+}
+
+// Once a stop has begun, a line that another thread logs (a graph cut off
+// by the stop, say) would come after the line that names the signal: the
+// log takes none. In a child process, for the stop cannot be undone.
+TEST(RunStopTest, TheLogTakesNoLineOnceTheStopHasBegun) {
+  std::ostringstream out;
+  platform::Log log(out);
+  log.note("before");
+  const pid_t child = fork();
+  if (child == 0) {
+    platform::close_log_for_stop();
+    log.warning("after");
+    _exit(out.str() == "NOTE: before\n" && log.warnings() == 0 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace
