@@ -6,11 +6,12 @@
 set -euo pipefail
 # fonts-dejavu-core is the font the graphs and the report name, for the
 # browser test to show them in and tools/gen_font_metrics.py to read; the
-# program itself carries the metrics it needs.
+# program itself carries the metrics it needs. strace sends a signal at a
+# chosen system call, for the tests of a run stopped at a given point.
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libblas-dev liblapack-dev nlohmann-json3-dev libboost-dev python3
           librandom123-dev libpcg-cpp-dev ccache clang libclang-rt-14-dev
-          fonts-dejavu-core python3-pandas libexpat1-dev)
+          fonts-dejavu-core python3-pandas libexpat1-dev strace)
 optional=(chromium chromium-driver librsvg2-bin)
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 missing=() missing_optional=()

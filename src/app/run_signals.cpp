@@ -11,6 +11,7 @@
 #include "platform/datasets/temporary_files.h"
 #include "platform/listing/log.h"
 #include "platform/listing/message_catalog.h"
+#include "platform/run_stop.h"
 
 namespace app {
 namespace {
@@ -51,17 +52,27 @@ void end_log(int signal) {
   sigaction(SIGPIPE, &before, nullptr);
 }
 
-// SA_RESETHAND has restored the default action: the signal raised again is
-// delivered when the handler returns and ends the process.
+// The run's stop (platform/run_stop.h): on the thread that took the
+// signal, or on the one whose hold held it off. With the default action
+// restored, the signal raised again and let through ends the process here.
 void stop_run(int signal) {
+  platform::close_log_for_stop();
   platform::ds::remove_temporaries();
   end_log(signal);
+  struct sigaction default_action {};
+  default_action.sa_handler = SIG_DFL;
+  sigaction(signal, &default_action, nullptr);
   ::raise(signal);
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, signal);
+  sigprocmask(SIG_UNBLOCK, &only, nullptr);
 }
 
 }  // namespace
 
 RunSignals::RunSignals() {
+  platform::set_stop_action(&stop_run);
   for (std::size_t i = 0; i < kSignals.size(); ++i) {
     sigaction(kSignals[i], nullptr, &before_[i]);
     // A signal ignored from the start (nohup, a background job) stays so.
@@ -71,8 +82,10 @@ RunSignals::RunSignals() {
     if (kSignals[i] == SIGXFSZ) {
       action.sa_handler = SIG_IGN;
     } else {
-      action.sa_handler = stop_run;
-      action.sa_flags = SA_RESETHAND;
+      // A handler that returns (the signal held off, or another thread
+      // stopping the run) lets the call it interrupted go on.
+      action.sa_handler = platform::stop_or_hold;
+      action.sa_flags = SA_RESTART;
     }
     sigaction(kSignals[i], &action, nullptr);
   }
@@ -82,6 +95,7 @@ RunSignals::~RunSignals() {
   log_descriptor.store(-1);
   if (own_log_ >= 0) ::close(own_log_);
   for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &before_[i], nullptr);
+  platform::set_stop_action(nullptr);
 }
 
 // A descriptor of its own, appending: it writes after whatever the log's

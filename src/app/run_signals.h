@@ -3,7 +3,9 @@
 // files it is writing, ends its log with a line that names the signal, and
 // ends by the same signal, so that its status is the signal's own (128 plus
 // its number, in a shell); files under their final names are always whole,
-// so nothing else needs undoing.
+// so nothing else needs undoing. A signal that comes while a step's data
+// sets are put in place takes effect once all of them are
+// (platform/run_stop.h).
 // A write beyond the file-size limit fails with EFBIG and is reported like
 // any failed write, instead of SIGXFSZ ending the run.
 #pragma once

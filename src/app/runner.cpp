@@ -18,6 +18,7 @@
 #include "platform/language/step_parser.h"
 #include "platform/parse_session.h"
 #include "platform/report/html_report.h"
+#include "platform/run_stop.h"
 
 namespace app {
 
@@ -143,13 +144,15 @@ int run_with_files(const CommandLine& cmd, ProgramTexts& programs, OutputFiles& 
   if (!configure(cmd, host)) codes.push_back(2);
   else if (host.load_module())
     for (const std::string& program : cmd.programs) {
-      // A step says itself that it ran short; between steps, the file's
-      // remaining steps are not run.
+      // A step says itself that it ran short; a shortage between steps
+      // (taking the file apart into steps, say) is the next step's, which
+      // ends with the code of a shortage, and the file's remaining steps
+      // are not run.
       try {
         run_program(cmd, program, programs, host, &codes);
       } catch (const std::bad_alloc&) {
         host.log_message(1, kMsgRunOutOfMemory);
-        codes.push_back(2);
+        codes.push_back(platform::kOutOfMemoryCode);
       }
     }
   else
@@ -189,7 +192,7 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
     // is made whole before any of it is written; without room for it, the
     // log is left as it is and the command says it could not start.
     const std::string line = "ERROR: " + out_of_memory_text() + "\n";
-    *(files.log ? files.log : &log_default) << line << std::flush;
+    if (const platform::LogLineGate gate; gate.open()) *(files.log ? files.log : &log_default) << line << std::flush;
     return 2;
   }
 }

@@ -26,23 +26,6 @@ class FailedWritesTest : public RuvaCommandTest {
     write("d.csv", "x,y\n1,2.1\n2,3.9\n3,6.2\n4,7.8\n");
     write("p.ruva", "proc ruva data=d; parms a=1; model y = a*x; run;\n");
   }
-  // Starts the command in the test folder with `args`, its listing and log
-  // going nowhere unless named; SIGTERM keeps its default action, as it
-  // would not in a background job.
-  pid_t start(const std::vector<std::string>& args) {
-    const std::string binary = (fs::path(RUVA_BINARY_DIR) / "ruva").string();
-    std::vector<char*> argv{const_cast<char*>("ruva")};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-      std::signal(SIGTERM, SIG_DFL);
-      if (chdir(dir_.c_str()) == 0 && freopen("/dev/null", "w", stdout) && freopen("/dev/null", "w", stderr))
-        execv(binary.c_str(), argv.data());
-      _exit(127);
-    }
-    return child;
-  }
   // A data set large enough that its fit plot's JSON takes a while.
   void write_large_data() {
     std::string rows = "x,y\n";

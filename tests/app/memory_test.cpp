@@ -294,6 +294,34 @@ TEST_F(MemoryTest, EveryAddressSpaceLimitEndsTheRunWithARightOutcome) {
   EXPECT_EQ(completed, 2) << "no limit left room for the whole run";
 }
 
+// A shortage met as the run takes its program apart into steps, before
+// the first step begins, is that step's: it ends with 1016. The first
+// refused allocation after which the log lists the steps' return codes is
+// the first of that work, found by bisection: before it, the run stops
+// without a step.
+TEST_F(MemoryTest, AShortageBeforeTheFirstStepBeginsEndsItWith1016) {
+  std::string log;
+  ASSERT_EQ(run_in("whole", -1, &log), 0) << log;
+  auto log_with_refused = [&](long k) {
+    const std::string name = "n" + std::to_string(k);
+    fs::remove_all(dir_ / name);
+    in_child([&] {
+      run_in(name, k, &log);
+      std::ofstream(dir_ / name / "all.log") << log;
+      return 0;
+    });
+    return read(name + "/all.log");
+  };
+  auto lists_codes = [&](long k) { return log_with_refused(k).find("Return codes by step: ") != std::string::npos; };
+  long low = 0, high = g_allocations.load() / 2;
+  ASSERT_FALSE(lists_codes(low));
+  ASSERT_TRUE(lists_codes(high));
+  while (high - low > 1) (lists_codes((low + high) / 2) ? high : low) = (low + high) / 2;
+  log = log_with_refused(high);
+  EXPECT_NE(log.find("ERROR: The run ran out of memory and was stopped.\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("NOTE: Return codes by step: 1: 1016.\n"), std::string::npos) << log;
+}
+
 // Limits from the least the loader needs, in steps of 20 KB through the
 // start and then wider up to one the run fits in: the command runs, or
 // ends with 2 and says why in its log, or, when it could not start, says

@@ -481,6 +481,18 @@ void write_rows(XO_FILE* out, std::initializer_list<double> rows, const char* la
   ASSERT_EQ(xvputt(v), 0);
 }
 
+// A step's data sets are put in place under their folders' locks, all
+// taken first: a folder named twice, once through a link, is locked once,
+// for a second lock of it would wait for the first for ever.
+TEST_F(OutputTest, AFolderNamedTwiceIsLockedOnceForAStepsDataSets) {
+  std::filesystem::create_directory_symlink(dir_, dir_ / "again");
+  ASSERT_TRUE(host().libraries().define("L", dir_ / "again"));
+  write_rows(host().datasets().open_output("a"), {1});
+  write_rows(host().datasets().open_output("L.b"), {2});
+  host().datasets().end_outputs(false);
+  EXPECT_EQ(read_file("a.csv") + read_file("b.csv"), "x\n1\nx\n2\n");
+}
+
 // A data set written through a link goes with its description to the
 // link's target, and is read back from there whole.
 TEST_F(OutputTest, ALinkedFileIsWrittenWithItsDescriptionBesideTheTarget) {

@@ -6,6 +6,7 @@
 
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 
@@ -63,6 +64,26 @@ class RuvaCommandTest : public ::testing::Test {
                                 args + " >listing.txt 2>log.txt";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  // Starts the command with `args` in the test folder, run by `runner`
+  // (a program and its arguments, such as strace) when one is given; its
+  // standard output and error go nowhere, and SIGTERM keeps its default
+  // action, as it would not in a background job. The process id.
+  pid_t start(const std::vector<std::string>& args, std::vector<std::string> runner = {}) {
+    std::vector<std::string> words = std::move(runner);
+    words.push_back((std::filesystem::path(RUVA_BINARY_DIR) / "ruva").string());
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+      std::signal(SIGTERM, SIG_DFL);
+      if (chdir(dir_.c_str()) == 0 && freopen("/dev/null", "w", stdout) && freopen("/dev/null", "w", stderr))
+        execvp(argv[0], argv.data());
+      _exit(127);
+    }
+    return child;
   }
   // Runs the command inside this process, in the test folder, and keeps its
   // listing and log in memory. For a test that limits what the run may do

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "platform/datasets/folder_lock.h"
 #include "platform/datasets/sidecar.h"
 #include "platform/datasets/value_text.h"
 
@@ -74,7 +73,6 @@ bool CsvWriter::complete(const std::string& sidecar, std::string* why) {
 }
 
 bool CsvWriter::publish(std::string* why) {
-  const FolderLock lock(followed_link(target_), FolderLock::Mode::Exclusive);
   const bool published = file_.commit(why) && sidecar_.commit(why);
   if (!published) abandon();
   return published;

@@ -1,8 +1,9 @@
 // Writes a data set file so that it appears whole or not at all (see
 // whole_file.h): `complete` finishes it and its description as temporary
 // files, and only `publish` moves the two to their final names, under the
-// folder's lock (folder_lock.h). A writer destroyed unpublished removes its
-// temporary files, so a failed write never leaves a half file behind.
+// folder's lock, which its caller holds (folder_lock.h). A writer
+// destroyed unpublished removes its temporary files, so a failed write
+// never leaves a half file behind.
 #pragma once
 
 #include <filesystem>
@@ -26,8 +27,8 @@ class CsvWriter {
   // file the data go to; false with the reason (then nothing new is left
   // behind).
   bool complete(const std::string& sidecar, std::string* why);
-  // Moves the completed file and description to their names; false with the
-  // reason.
+  // Moves the completed file and description to their names, with the
+  // folder's lock held (folder_lock.h); false with the reason.
   bool publish(std::string* why);
   // Removes the temporary files.
   void abandon();

@@ -2,27 +2,73 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <tuple>
 
 namespace platform::ds {
+namespace {
 
-FolderLock::FolderLock(const std::filesystem::path& file, Mode mode) {
+// The folder that holds `file`, open for its lock; -1 when it cannot be.
+int open_folder_of(const std::filesystem::path& file) {
   const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
-  fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd_ < 0) return;
-  int rc;
-  do rc = ::flock(fd_, mode == Mode::Exclusive ? LOCK_EX : LOCK_SH);
-  while (rc != 0 && errno == EINTR);
-  if (rc != 0) {
-    ::close(fd_);
-    fd_ = -1;
-  }
+  return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
+
+// Waits for the lock; closes `fd` and gives -1 when it cannot be had.
+int locked(int fd, int operation) {
+  if (fd < 0) return -1;
+  int rc;
+  do rc = ::flock(fd, operation);
+  while (rc != 0 && errno == EINTR);
+  if (rc == 0) return fd;
+  ::close(fd);
+  return -1;
+}
+
+}  // namespace
+
+FolderLock::FolderLock(const std::filesystem::path& file, Mode mode)
+    : fd_(locked(open_folder_of(file), mode == Mode::Exclusive ? LOCK_EX : LOCK_SH)) {}
 
 FolderLock::~FolderLock() {
   if (fd_ >= 0) ::close(fd_);  // closing the descriptor releases the lock
+}
+
+FolderLocks::FolderLocks(const std::vector<std::filesystem::path>& files) {
+  struct Folder {
+    dev_t device;
+    ino_t inode;
+    int fd;
+  };
+  // Room made first: nothing may throw while a descriptor or a lock is
+  // held only here.
+  std::vector<Folder> folders;
+  folders.reserve(files.size());
+  fds_.reserve(files.size());
+  for (const std::filesystem::path& file : files) {
+    const int fd = open_folder_of(file);
+    if (fd < 0) continue;
+    struct stat st;
+    auto same = [&st](const Folder& f) { return f.device == st.st_dev && f.inode == st.st_ino; };
+    // A second lock of one folder would wait for the first for ever.
+    if (::fstat(fd, &st) != 0 || std::any_of(folders.begin(), folders.end(), same))
+      ::close(fd);
+    else
+      folders.push_back({st.st_dev, st.st_ino, fd});
+  }
+  std::sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) {
+    return std::tie(a.device, a.inode) < std::tie(b.device, b.inode);
+  });
+  for (const Folder& folder : folders)
+    if (const int fd = locked(folder.fd, LOCK_EX); fd >= 0) fds_.push_back(fd);
+}
+
+FolderLocks::~FolderLocks() {
+  for (const int fd : fds_) ::close(fd);
 }
 
 }  // namespace platform::ds

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <filesystem>
+#include <vector>
 
 namespace platform::ds {
 
@@ -23,6 +24,21 @@ class FolderLock {
 
  private:
   int fd_ = -1;
+};
+
+// The exclusive locks of the folders that hold `files`, for a step's data
+// sets, which are put in place together: each folder's once, however
+// many names lead to it, and all in one order (by device and inode), so
+// that two runs that wait for each other's folders never wait in a circle.
+class FolderLocks {
+ public:
+  explicit FolderLocks(const std::vector<std::filesystem::path>& files);
+  ~FolderLocks();
+  FolderLocks(const FolderLocks&) = delete;
+  FolderLocks& operator=(const FolderLocks&) = delete;
+
+ private:
+  std::vector<int> fds_;
 };
 
 }  // namespace platform::ds

@@ -3,14 +3,17 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/datasets/folder_lock.h"
 #include "platform/datasets/get_vector.h"
 #include "platform/datasets/input_data_set.h"
 #include "platform/datasets/output_data_set.h"
 #include "platform/datasets/problem.h"
 #include "platform/datasets/table_loader.h"
 #include "platform/datasets/utility_file.h"
+#include "platform/datasets/whole_file.h"
 #include "platform/host.h"
 #include "platform/libraries.h"
+#include "platform/run_stop.h"
 
 namespace platform {
 namespace {
@@ -120,6 +123,17 @@ std::string DataSets::name_of(const XO_FILE* file) {
 
 void DataSets::end_outputs(bool step_failed) {
   const std::vector<ds::OutputDataSet*> held = std::exchange(completed_, {});
+  if (step_failed) {
+    for (ds::OutputDataSet* out : held) out->discard();
+    return;
+  }
+  // Every folder's lock first: a signal that comes while the run waits for
+  // one still stops it with the data sets as they were. Then the renames,
+  // all of them before a signal takes effect.
+  std::vector<std::filesystem::path> files;
+  for (const ds::OutputDataSet* out : held) files.push_back(ds::followed_link(out->file()));
+  const ds::FolderLocks locks(files);
+  const StopHold hold;
   for (ds::OutputDataSet* out : held) {
     if (step_failed)
       out->discard();

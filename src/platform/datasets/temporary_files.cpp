@@ -1,12 +1,14 @@
 #include "platform/datasets/temporary_files.h"
 
-#include <time.h>
+#include <stdio.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+
+#include "platform/run_stop.h"
 
 namespace platform::ds {
 namespace {
@@ -21,15 +23,12 @@ constexpr int kSlots = 256;
 std::array<std::atomic<char*>, kSlots> g_slots{};
 static_assert(std::atomic<char*>::is_always_lock_free, "the signal handler needs lock-free slots");
 
-// A signal may be handled on one thread while another creates a file: the
-// handler waits until no creation is under way (new ones see `g_stopping`
-// and give up), so that every file that exists is in a slot when it looks.
+// A signal may be handled on one thread while another creates or renames
+// a file: the handler waits until neither is under way (new ones see
+// `g_stopping` and give up), so that every file that exists is in a slot
+// when it looks, and it never removes a file as it is being renamed.
 std::atomic<bool> g_stopping{false};
-std::atomic<int> g_creating{0};
-
-// How long the handler waits for creations under way: bounded, for the
-// handler may have interrupted the very thread that creates.
-constexpr int kWaitMilliseconds = 100;
+std::atomic<int> g_under_way{0};
 
 int track(const char* path) {
   const std::size_t length = std::strlen(path) + 1;
@@ -47,7 +46,7 @@ int track(const char* path) {
 
 std::FILE* create_temporary(const char* path, int* ticket) {
   *ticket = -1;
-  ++g_creating;
+  ++g_under_way;
   std::FILE* file = nullptr;
   if (g_stopping) {
     errno = ECANCELED;
@@ -61,7 +60,7 @@ std::FILE* create_temporary(const char* path, int* ticket) {
     }
     errno = reason;
   }
-  --g_creating;
+  --g_under_way;
   return file;
 }
 
@@ -72,10 +71,20 @@ void release_temporary(int ticket) {
   delete[] g_slots[ticket].exchange(nullptr);
 }
 
+bool rename_temporary(const char* path, const char* target) {
+  ++g_under_way;
+  bool renamed = false;
+  if (g_stopping) errno = ECANCELED;
+  else renamed = ::rename(path, target) == 0;
+  const int reason = errno;
+  --g_under_way;
+  errno = reason;
+  return renamed;
+}
+
 void remove_temporaries() {
   g_stopping = true;
-  const timespec millisecond{0, 1000000};
-  for (int waited = 0; g_creating > 0 && waited < kWaitMilliseconds; ++waited) nanosleep(&millisecond, nullptr);
+  wait_for_work_under_way(g_under_way);
   for (std::atomic<char*>& slot : g_slots)
     if (const char* name = slot.exchange(nullptr)) ::unlink(name);
 }

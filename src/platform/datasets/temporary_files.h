@@ -14,9 +14,13 @@ namespace platform::ds {
 std::FILE* create_temporary(const char* path, int* ticket);
 // Forgets the file of `ticket`; called once the file is removed or renamed.
 void release_temporary(int ticket);
+// Renames the tracked file `path` to `target`; false with errno set, to
+// ECANCELED once the run is being stopped (the file is then removed with
+// the others).
+bool rename_temporary(const char* path, const char* target);
 // Removes every file still tracked, once no thread is halfway through
-// creating one. Async-signal-safe: atomics, nanosleep(2) and unlink(2),
-// and no memory is freed. Only for a run that ends next.
+// creating or renaming one. Async-signal-safe: atomics, nanosleep(2) and
+// unlink(2), and no memory is freed. Only for a run that ends next.
 void remove_temporaries();
 
 }  // namespace platform::ds

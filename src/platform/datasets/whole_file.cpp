@@ -119,10 +119,9 @@ bool WholeFile::commit(std::string* why) {
   }
   finished_ = false;
   if (temp_.empty()) return true;
-  std::error_code ec;
-  std::filesystem::rename(temp_, target_, ec);
-  if (ec) {
-    *why = "the file " + target_.string() + " cannot be replaced: " + ec.message();
+  if (!rename_temporary(temp_.c_str(), target_.c_str())) {
+    const int error = errno;
+    *why = "the file " + target_.string() + " cannot be replaced: " + std::strerror(error);
     abandon();
     return false;
   }

@@ -1,6 +1,7 @@
 #include "platform/listing/log.h"
 
 #include "platform/listing/visible_text.h"
+#include "platform/run_stop.h"
 
 namespace platform {
 namespace {
@@ -28,6 +29,10 @@ bool cites_a_line(std::string_view text) {
 }  // namespace
 
 void Log::write(Severity severity, std::string_view text) {
+  // A run being stopped by a signal ends its log with the line that names
+  // the signal: no line may follow it (run_stop.h).
+  const LogLineGate gate;
+  if (!gate.open()) return;
   std::lock_guard lock(mutex_);
   std::string named;
   if (!program_file_.empty() && cites_a_line(text)) {

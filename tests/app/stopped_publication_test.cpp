@@ -1,0 +1,120 @@
+// A run stopped by a signal while a step's data sets are put in place
+// leaves them all new, or all as they were when the signal came before
+// the first of them; its log ends with the line that names the signal and
+// says nothing false before it. The signal comes at a chosen point: strace
+// sends it as a chosen rename begins, or the run is waiting for a folder's
+// lock that the test holds.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/listing/log.h"
+#include "platform/run_stop.h"
+#include "support/ruva_command.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Two data sets in each of two folders, published in this order.
+const char* const kFiles[] = {"a/prof", "a/boot", "b/est", "b/pred"};
+
+class StoppedPublicationTest : public RuvaCommandTest {
+ protected:
+  StoppedPublicationTest() {
+    fs::copy_file(fs::path(RUVA_SOURCE_DIR) / "examples/puromycin.csv", dir_ / "puromycin.csv");
+    write("p.ruva",
+          "proc ruva data=puromycin outest=b.est; parms Vm=200 K=0.05; model rate = Vm*conc/(K+conc);\n"
+          " profile Vm K / profdata=a.prof; bootstrap / seed=1 nsamples=20 bootdata=a.boot;\n"
+          " output out=b.pred p=p; run;\n");
+    for (const char* folder : {"a", "b"}) fs::create_directories(dir_ / folder);
+    for (const std::string file : kFiles)
+      for (const char* ending : {".csv", ".meta.json"}) write(file + ending, "earlier\n");
+  }
+  pid_t start_run(std::vector<std::string> runner = {}) {
+    return start({"--lib", "a=a", "--lib", "b=b", "--log", "s.log", "p.ruva"}, std::move(runner));
+  }
+  // How many of the data sets' eight files are the earlier ones.
+  int earlier_files() {
+    int n = 0;
+    for (const std::string file : kFiles)
+      for (const char* ending : {".csv", ".meta.json"}) n += read(file + ending) == "earlier\n";
+    return n;
+  }
+  // The run ended by SIGTERM with every file new or every file earlier,
+  // no temporary file left, and a log whose only ERROR is its last line.
+  void expect_stopped_whole(int status) {
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    const int earlier = earlier_files();
+    EXPECT_TRUE(earlier == 0 || earlier == 8) << earlier << " of the 8 files are the earlier ones";
+    for (const char* folder : {"a", "b"})
+      for (const auto& entry : fs::directory_iterator(dir_ / folder))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+    const std::string log = read("s.log"), last = "ERROR: The run was stopped by signal SIGTERM.\n";
+    EXPECT_TRUE(log.ends_with(last) && log.find("ERROR") == log.size() - last.size()) << log;
+    EXPECT_EQ(log.find("WARNING"), std::string::npos) << log;
+  }
+};
+
+// strace sends SIGTERM as the third rename (boot.csv, after prof's two
+// files) begins: the rename goes on, and so do the others.
+TEST_F(StoppedPublicationTest, ASignalBetweenTwoRenamesWaitsForTheStepsLastDataSet) {
+  if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace cannot run here";
+  int status = 0;
+  waitpid(start_run({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=rename", "-e",
+                     "inject=rename:signal=SIGTERM:when=3"}),
+          &status, 0);
+  expect_stopped_whole(status);
+  EXPECT_EQ(earlier_files(), 0);
+}
+
+// The run waits for b's lock, which the test holds, when SIGTERM comes.
+TEST_F(StoppedPublicationTest, ASignalWhileTheRunWaitsForAFoldersLockLeavesTheStepsDataSetsWhole) {
+  const int folder = ::open((dir_ / "b").c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+  const pid_t child = start_run();
+  // A request that waits is listed in /proc/locks with "->" and its process.
+  auto waiting = [&] {
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);)
+      if (line.find("-> FLOCK") != std::string::npos && line.find(" " + std::to_string(child) + " ") != std::string::npos)
+        return true;
+    return false;
+  };
+  int status = 0;
+  while (!waiting() && waitpid(child, &status, WNOHANG) == 0) usleep(1000);
+  ASSERT_TRUE(waiting()) << "the run ended without waiting for the lock";
+  kill(child, SIGTERM);
+  ::close(folder);
+  waitpid(child, &status, 0);
+  expect_stopped_whole(status);
+}
+
+// Once a stop has begun, a line that another thread logs (a graph cut off
+// by the stop, say) would come after the line that names the signal: the
+// log takes none. In a child process, for the stop cannot be undone.
+TEST(RunStopTest, TheLogTakesNoLineOnceTheStopHasBegun) {
+  std::ostringstream out;
+  platform::Log log(out);
+  log.note("before");
+  const pid_t child = fork();
+  if (child == 0) {
+    platform::close_log_for_stop();
+    log.warning("after");
+    _exit(out.str() == "NOTE: before\n" && log.warnings() == 0 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+}  // namespace
