@@ -104,21 +104,40 @@ void fall_back_from_log_file(const std::string& log_file, std::ostream& log_defa
 
 namespace {
 
-// Runs every step of one program file; the return code of each, or 2 for a
-// file that holds no step.
+// Runs every step of one program file; the return code of each. A file
+// that holds no step adds none: its ERROR, outside any step, sets the exit
+// status.
 void run_program(const CommandLine& cmd, const std::string& program, ProgramTexts& programs, platform::Host& host,
                  std::vector<int>* codes) {
   if (cmd.programs.size() > 1) host.log().set_program_file(program);
   // Every program was read before the outputs were opened (run).
   SplitResult split = split_program(*programs.text(program), program);
   for (int line : split.stray_lines) host.log_message(1, 16, line);
-  if (split.steps.empty()) {
-    host.log_message(1, 15);
-    codes->push_back(2);
-  }
+  if (split.steps.empty()) host.log_message(1, 15);
   for (const platform::StepSource& step : split.steps) {
     if (cmd.parse_only) codes->push_back(show_parsed_step(host, step, static_cast<int>(codes->size()) + 1));
     else codes->push_back(host.run_step(step));
+  }
+}
+
+// Runs every program file's steps, once the module is loaded (1012 for the
+// first step when it cannot be).
+void run_programs(const CommandLine& cmd, ProgramTexts& programs, platform::Host& host, std::vector<int>* codes) {
+  if (!host.load_module()) {
+    codes->push_back(1012);
+    return;
+  }
+  for (const std::string& program : cmd.programs) {
+    // A step says itself that it ran short; a shortage between steps
+    // (taking the file apart into steps, say) is the next step's, which
+    // ends with the code of a shortage, and the file's remaining steps
+    // are not run.
+    try {
+      run_program(cmd, program, programs, host, codes);
+    } catch (const std::bad_alloc&) {
+      host.log_message(1, kMsgRunOutOfMemory);
+      codes->push_back(platform::kOutOfMemoryCode);
+    }
   }
 }
 
@@ -141,22 +160,9 @@ int run_with_files(const CommandLine& cmd, ProgramTexts& programs, OutputFiles& 
                        platform::GraphSettings{cmd.graphs, cmd.html.empty() ? nullptr : &report}});
   if (!cmd.log.empty()) fall_back_from_log_file(cmd.log, log_default, host);
   std::vector<int> codes;
-  if (!configure(cmd, host)) codes.push_back(2);
-  else if (host.load_module())
-    for (const std::string& program : cmd.programs) {
-      // A step says itself that it ran short; a shortage between steps
-      // (taking the file apart into steps, say) is the next step's, which
-      // ends with the code of a shortage, and the file's remaining steps
-      // are not run.
-      try {
-        run_program(cmd, program, programs, host, &codes);
-      } catch (const std::bad_alloc&) {
-        host.log_message(1, kMsgRunOutOfMemory);
-        codes.push_back(platform::kOutOfMemoryCode);
-      }
-    }
-  else
-    codes.push_back(1012);
+  // A setting in error has logged its ERROR, which sets the exit status;
+  // no step runs.
+  if (configure(cmd, host)) run_programs(cmd, programs, host, &codes);
   if (!cmd.html.empty()) write_report(cmd, report, host);
   check_written(*files.listing, cmd.listing.empty() ? "listing" : "listing file " + cmd.listing, host);
   // The JSON file takes its name now, whole, or leaves the earlier one.

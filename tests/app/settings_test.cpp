@@ -70,6 +70,18 @@ TEST(SetOption, EveryBadPieceOfTheCommandLineIsNamed) {
   }
 }
 
+// A program file without a step is an ERROR outside any step: status 2, and
+// no step's return code stands for it.
+TEST(SetOption, AProgramWithoutAStepHasNoReturnCode) {
+  const char* argv[] = {"ruva", kProgram};
+  app::CommandLine cmd;
+  std::string error;
+  ASSERT_TRUE(app::parse_command_line(2, argv, &cmd, &error)) << error;
+  std::ostringstream listing, log;
+  EXPECT_EQ(app::run(cmd, listing, log), 2);
+  EXPECT_EQ(log.str(), std::string("ERROR: ") + kProgramRan + "\nNOTE: Return codes by step: no steps.\n");
+}
+
 // A module the host cannot start runs no program: status 2.
 TEST(SetOption, AModuleThatCannotStartRunsNoProgram) {
   const char* argv[] = {"ruva", kProgram};
