@@ -189,8 +189,13 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
       platform::Log(log_default).error(unreadable);
       return 2;
     }
-    if (!files.open(cmd, programs, listing_default, log_default)) return 2;
-    signals.end_log_in(cmd.log);
+    {
+      // A signal while the outputs open waits until the log, truncated by
+      // then, can take the line that names it.
+      const platform::StopHold hold;
+      if (!files.open(cmd, programs, listing_default, log_default)) return 2;
+      signals.end_log_in(cmd.log);
+    }
     return run_with_files(cmd, programs, files, log_default);
   } catch (const std::bad_alloc&) {
     // Out of memory outside a step (a step says so itself and goes on to

@@ -77,6 +77,20 @@ TEST_F(StoppedPublicationTest, ASignalBetweenTwoRenamesWaitsForTheStepsLastDataS
   EXPECT_EQ(earlier_files(), 0);
 }
 
+// strace sends SIGTERM as the log file opens (truncated): the signal waits
+// until the log can take its line, so that no log is left empty.
+TEST_F(StoppedPublicationTest, ASignalAsTheLogOpensIsNamedInIt) {
+  if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace cannot run here";
+  write("s.log", "earlier\n");
+  int status = 0;
+  waitpid(start_run({"strace", "-f", "-qq", "-o", "/dev/null", "-P", "s.log", "-e", "trace=openat", "-e",
+                     "inject=openat:signal=SIGTERM:when=1"}),
+          &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(read("s.log"), "ERROR: The run was stopped by signal SIGTERM.\n");
+  EXPECT_EQ(earlier_files(), 8);
+}
+
 // The run waits for b's lock, which the test holds, when SIGTERM comes.
 TEST_F(StoppedPublicationTest, ASignalWhileTheRunWaitsForAFoldersLockLeavesTheStepsDataSetsWhole) {
   const int folder = ::open((dir_ / "b").c_str(), O_RDONLY | O_DIRECTORY);
