@@ -156,9 +156,14 @@ void note(RUVACOM* ctx, int number) {
 
 void jovopt(RUVACOM* ctx) {
   ZOPTGLOBAL* g = ctx->zoptg;
-  // The optimiser's log notes name the group as the procedure's do.
+  // The optimiser's log notes name the group as the procedure's do, for as
+  // long as the phrase lives, however this call ends.
   const std::string where = by_group_phrase(ctx);
   g->opts.where = where.c_str();
+  struct Forget {
+    ZOPTGLOBAL* g;
+    ~Forget() { g->opts.where = nullptr; }
+  } forget{g};
   set_outest_type(ctx, "ITER");
   install_callbacks(ctx, g);
   reset_run_state(ctx, g);
@@ -180,5 +185,4 @@ void jovopt(RUVACOM* ctx) {
   relative_change_without_halving(ctx, g);
   const COV_CHECK_STATUS cs = converge_tab(ctx, rc == 0 ? 1 : 0);
   hand_over_results(ctx, rc, cs);
-  g->opts.where = nullptr;
 }
