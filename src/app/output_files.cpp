@@ -12,6 +12,7 @@
 #include "app/output_guard.h"
 #include "app/output_rights.h"
 #include "platform/datasets/descriptor_name.h"
+#include "platform/datasets/link_chain.h"
 #include "platform/datasets/whole_file.h"
 #include "platform/listing/log.h"
 
@@ -83,8 +84,10 @@ std::string unwritable_in_place(const std::string& file) {
 // written): an existing file must take this user's open, whatever its
 // folder; a new one needs a folder that takes files. A link that leads to
 // no file is refused: its open would make a file elsewhere, at the link's
-// end, where this check does not look.
+// end, where this check does not look. So is a link another user planted
+// (link_chain.h), which the kernel follows where its setting allows it.
 std::string in_place_refusal(const std::string& file) {
+  if (std::string refusal = platform::ds::planted_link_refusal(file); !refusal.empty()) return refusal;
   struct stat st;
   if (::stat(file.c_str(), &st) != 0) {
     const int error = errno;
@@ -102,6 +105,8 @@ OutputFiles::~OutputFiles() {
 }
 
 bool OutputFiles::hold_pipe(const std::string& file, const char* what, std::ostream& log_default) {
+  if (const std::string refusal = platform::ds::planted_link_refusal(file); !refusal.empty())
+    return refuse(log_default, kMsgCannotWriteWhy, std::string(what), refusal);
   const int fd = ::open(file.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0)
     return errno == ENXIO ? refuse(log_default, kMsgPipeWithoutReader, std::string(what), file)

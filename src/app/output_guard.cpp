@@ -12,6 +12,7 @@
 #include "platform/datasets/descriptor_name.h"
 #include "platform/datasets/link_chain.h"
 #include "platform/datasets/sidecar.h"
+#include "platform/datasets/whole_file.h"
 #include "platform/language/step_data_sets.h"
 #include "platform/libraries.h"
 #include "platform/listing/message_catalog.h"
@@ -76,20 +77,6 @@ Output default_stream(const char* what, int descriptor) {
 bool regular(const Output& o) { return o.status && S_ISREG(o.status->st_mode); }
 bool named_pipe(const Output& o) { return o.status && S_ISFIFO(o.status->st_mode); }
 
-// Whether two paths name one file: the same file when both exist (links
-// and all), the same absolute path when neither does yet, where a link
-// that dangles names the file that writing through it would make.
-bool same_file(const fs::path& a, const fs::path& b) {
-  std::error_code ec;
-  const bool a_exists = fs::exists(a, ec), b_exists = fs::exists(b, ec);
-  if (a_exists != b_exists) return false;
-  if (a_exists) return fs::equivalent(a, b, ec);
-  std::error_code ea, eb;
-  const fs::path pa = fs::weakly_canonical(fs::absolute(platform::ds::followed_link(a), ea), ea);
-  const fs::path pb = fs::weakly_canonical(fs::absolute(platform::ds::followed_link(b), eb), eb);
-  return ea || eb ? a == b : pa == pb;
-}
-
 // Two streams clash when they are one descriptor; otherwise two outputs
 // clash when they would replace one regular file, or make one new one, or
 // write into one pipe, where their lines would interleave.
@@ -147,7 +134,9 @@ void add_data_sets(const std::string& program, ProgramTexts& programs, const pla
       if (!platform::Libraries::parse(data_set.name, &name, nullptr) || !libraries.resolve(data_set.name, &csv, nullptr))
         continue;
       used->push_back({csv, false, name.display(), data_set.written});
-      used->push_back({platform::ds::sidecar_path(csv), true, name.display(), data_set.written});
+      // A data set written to a device or a stream has no description.
+      if (!data_set.written || !platform::ds::written_in_place(csv))
+        used->push_back({platform::ds::sidecar_path(csv), true, name.display(), data_set.written});
     }
   }
 }
@@ -216,6 +205,17 @@ std::string stream_at_written_data_set(const std::vector<Output>& outputs, const
 }
 
 }  // namespace
+
+bool same_file(const fs::path& a, const fs::path& b) {
+  std::error_code ec;
+  const bool a_exists = fs::exists(a, ec), b_exists = fs::exists(b, ec);
+  if (a_exists != b_exists) return false;
+  if (a_exists) return fs::equivalent(a, b, ec);
+  std::error_code ea, eb;
+  const fs::path pa = fs::weakly_canonical(fs::absolute(platform::ds::followed_link(a), ea), ea);
+  const fs::path pb = fs::weakly_canonical(fs::absolute(platform::ds::followed_link(b), eb), eb);
+  return ea || eb ? a == b : pa == pb;
+}
 
 bool graph_file_name(const fs::path& file, const std::string& graphs) {
   const std::string name = file.filename().string();

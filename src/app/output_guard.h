@@ -33,6 +33,11 @@ struct DataSetFile {
 // found in the libraries the command line defines.
 std::vector<DataSetFile> data_set_files(const CommandLine& cmd, ProgramTexts& programs);
 
+// Whether two paths name one file: the same file when both exist (links
+// and all), the same absolute path when neither does yet, where a link
+// that dangles names the file that writing through it would make.
+bool same_file(const std::filesystem::path& a, const std::filesystem::path& b);
+
 // Whether `file` is named as the graph files in the folder `graphs` are
 // (step1_FitPlot.svg, step2_by3_ResidualPlot_x.svg).
 bool graph_file_name(const std::filesystem::path& file, const std::string& graphs);

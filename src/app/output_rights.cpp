@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "app/output_guard.h"
+#include "platform/datasets/link_chain.h"
 #include "platform/datasets/replace_rights.h"
 #include "platform/datasets/whole_file.h"
 #include "platform/listing/message_catalog.h"
@@ -15,24 +16,42 @@ namespace fs = std::filesystem;
 
 constexpr int kMsgCannotWriteWhy = 238;
 
-std::string refused(const std::string& what, const fs::path& file, const std::string& refusal) {
-  const std::string why = "the file " + file.string() + " may not be replaced: " + refusal;
+std::string refused(const std::string& what, const std::string& why) {
   return platform::message_text(1, kMsgCannotWriteWhy, what.c_str(), why.c_str());
 }
 
-// A folder at a data set's name, or where a link at it leads, would take
-// no file: the step would fail only once it writes.
-std::string data_set_refusal(const fs::path& file) {
+std::string not_replaced(const fs::path& file, const std::string& refusal) {
+  return refusal.empty() ? refusal : "the file " + file.string() + " may not be replaced: " + refusal;
+}
+
+bool is_graphs_folder(const fs::path& file, const std::string& graphs) {
+  return !graphs.empty() && same_file(file, graphs);
+}
+
+// Why the file or description `name` of a data set cannot be written,
+// found before the first step rather than once the step writes it: a link
+// on the way that is not followed; a folder where the name leads, which
+// takes no file, even the one the run makes (--graphs); no folder to hold
+// the file there, unless the run makes it; a file this user may not
+// replace. A device or a stream is written in place.
+std::string data_set_refusal(const fs::path& name, const std::string& graphs) {
+  if (std::string refusal = platform::ds::planted_link_refusal(name); !refusal.empty()) return refusal;
+  const fs::path file = platform::ds::followed_link(name);
   std::error_code ec;
-  return fs::is_directory(file, ec) ? "it is a folder" : platform::ds::replace_refusal(file);
+  if (fs::is_directory(file, ec)) return not_replaced(file, "it is a folder");
+  if (platform::ds::written_in_place(name)) return {};
+  const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+  if (!fs::is_directory(folder, ec) && !is_graphs_folder(folder, graphs))
+    return "the file " + file.string() + " cannot be made: there is no folder " + folder.string();
+  if (is_graphs_folder(file, graphs)) return not_replaced(file, "it is the folder --graphs " + graphs + ", which the run makes");
+  return not_replaced(file, platform::ds::replace_refusal(file));
 }
 
 std::string unreplaceable_data_set(const CommandLine& cmd, ProgramTexts& programs) {
   for (const DataSetFile& f : data_set_files(cmd, programs)) {
     if (!f.written) continue;
-    const fs::path file = platform::ds::followed_link(f.path);
-    if (const std::string refusal = data_set_refusal(file); !refusal.empty())
-      return refused("data set " + f.name, file, refusal);
+    if (const std::string why = data_set_refusal(f.path, cmd.graphs); !why.empty())
+      return refused("data set " + f.name, why);
   }
   return {};
 }
@@ -44,7 +63,7 @@ std::string unreplaceable_graph(const std::string& graphs) {
     const fs::path& file = it->path();
     if (!graph_file_name(file, graphs)) continue;
     if (const std::string refusal = platform::ds::replace_refusal(file); !refusal.empty())
-      return refused("graphs", file, refusal);
+      return refused("graphs", not_replaced(file, refusal));
   }
   return {};
 }

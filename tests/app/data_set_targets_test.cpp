@@ -1,10 +1,12 @@
 // Where a data set that a step writes lands: a link at its name that
 // reaches a program file or another output of the run, dangling or not,
-// and a folder at its name, refuse the run before its first step; a link
+// a folder at its name and a link into no folder, refuse the run before
+// its first step; a device or a stream is written in place; a link
 // at the step's input replaces that input; the log names every file as
 // given, never as an absolute path the run made up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -89,6 +91,51 @@ TEST_F(DataSetTargetsTest, AFolderAtADataSetsNameIsRefusedBeforeTheFirstStep) {
   EXPECT_EQ(read("log.txt"), std::string("ERROR: The data set WORK.pred cannot be written: the file pred.meta.json ") +
                                  why);
   EXPECT_FALSE(fs::exists(dir_ / "est.csv"));
+}
+
+// A link that leads into a folder yet to be made, or that the run makes
+// (--graphs), would fail the step once it writes. Into the graphs folder
+// the data set is written, once the run has made it.
+TEST_F(DataSetTargetsTest, ALinkIntoNoFolderIsRefusedBeforeTheFirstStep) {
+  fs::create_symlink("nodir/x.csv", dir_ / "pred.csv");
+  EXPECT_EQ(run("prog.ruva"), 2);
+  EXPECT_EQ(read("log.txt"), "ERROR: The data set WORK.pred cannot be written: the file nodir/x.csv cannot be made: "
+                             "there is no folder nodir.\n");
+  fs::remove(dir_ / "pred.csv");
+  fs::create_symlink("g", dir_ / "pred.csv");
+  EXPECT_EQ(run("--graphs g prog.ruva"), 2);
+  EXPECT_EQ(read("log.txt"), "ERROR: The data set WORK.pred cannot be written: the file g may not be replaced: it is "
+                             "the folder --graphs g, which the run makes.\n");
+  EXPECT_FALSE(fs::exists(dir_ / "g"));
+  EXPECT_FALSE(fs::exists(dir_ / "est.csv"));
+  fs::remove(dir_ / "pred.csv");
+  fs::create_symlink("g/x.csv", dir_ / "pred.csv");
+  EXPECT_EQ(run("--graphs g prog.ruva"), 0) << read("log.txt");
+  EXPECT_EQ(read("g/x.csv").substr(0, 14), "time,demand,p\n");
+}
+
+// A device or a stream takes the data where the name leads, and counts as
+// written; no description is made beside it (in /dev, /proc).
+TEST_F(DataSetTargetsTest, ADataSetAtADeviceOrAStreamIsWrittenInPlace) {
+  const std::string note = "NOTE: The file pred.csv of the data set WORK.pred is a device or a stream: it is written "
+                           "in place, without a description.\n";
+  const bool described_before = fs::exists("/dev/null.meta.json");
+  fs::create_symlink("/dev/null", dir_ / "pred.csv");
+  EXPECT_EQ(run("prog.ruva"), 0) << read("log.txt");
+  EXPECT_NE(read("log.txt").find("NOTE: The data set WORK.pred has 6 observations and 3 variables.\n" + note),
+            std::string::npos)
+      << read("log.txt");
+  EXPECT_EQ(fs::exists("/dev/null.meta.json"), described_before);
+  EXPECT_TRUE(fs::exists(dir_ / "est.meta.json"));
+  // Standard output a pipe: the data go down it.
+  fs::remove(dir_ / "pred.csv");
+  fs::create_symlink("/dev/stdout", dir_ / "pred.csv");
+  EXPECT_EQ(run_after("{ ", "--listing l.lst prog.ruva 2>err.txt; echo $? >rc.txt; } | cat"), 0);
+  EXPECT_EQ(read("rc.txt"), "0\n") << read("err.txt");
+  EXPECT_NE(read("err.txt").find(note), std::string::npos) << read("err.txt");
+  const std::string piped = read("listing.txt");
+  EXPECT_EQ(piped.substr(0, 23), "time,demand,p\n1,8.3,7.8");
+  EXPECT_EQ(std::count(piped.begin(), piped.end(), '\n'), 7);
 }
 
 // Files in the current folder, and those reached through a link, are named

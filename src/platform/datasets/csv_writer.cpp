@@ -63,8 +63,10 @@ bool CsvWriter::write_row(const std::vector<Variable>& variables, const unsigned
 
 // The description is finished after the data, so that its time is never
 // before theirs: a description older than its data was not written with them.
+// A device or a stream has none: nothing is made beside it (in /dev, /proc).
 bool CsvWriter::complete(const std::string& sidecar, std::string* why) {
   if (!file_.finish(true, why)) return false;
+  if (file_.in_place()) return true;
   if (!sidecar_.open(sidecar_path(target_), why) || !sidecar_.write(sidecar, why) || !sidecar_.finish(true, why)) {
     abandon();
     return false;
@@ -73,7 +75,7 @@ bool CsvWriter::complete(const std::string& sidecar, std::string* why) {
 }
 
 bool CsvWriter::publish(std::string* why) {
-  const bool published = file_.commit(why) && sidecar_.commit(why);
+  const bool published = file_.commit(why) && (file_.in_place() || sidecar_.commit(why));
   if (!published) abandon();
   return published;
 }

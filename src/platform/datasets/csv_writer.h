@@ -24,14 +24,17 @@ class CsvWriter {
   bool write_row(const std::vector<Variable>& variables, const unsigned char* record,
                  std::string* why);
   // Completes the file and writes the description `sidecar` beside the
-  // file the data go to; false with the reason (then nothing new is left
-  // behind).
+  // file the data go to, unless they go in place (in_place); false with
+  // the reason (then nothing new is left behind).
   bool complete(const std::string& sidecar, std::string* why);
   // Moves the completed file and description to their names, with the
   // folder's lock held (folder_lock.h); false with the reason.
   bool publish(std::string* why);
   // Removes the temporary files.
   void abandon();
+  // Whether the data go to a device or a stream, written in place and
+  // without a description.
+  bool in_place() const { return file_.in_place(); }
 
  private:
   WholeFile file_;

@@ -94,6 +94,7 @@ int OutputDataSet::publish() {
   }
   log_problem({msg::kWritten,
                {name(), std::to_string(rows_), std::to_string(vector_->variables().size())}});
+  if (writer_.in_place()) log_problem({msg::kNoDescription, {file_.string(), name()}});
   if (!replaced_input_.empty()) log_problem({msg::kInputReplaced, {replaced_input_}});
   return 0;
 }

@@ -29,14 +29,24 @@ std::string folder_of(const std::filesystem::path& target) {
 
 }  // namespace
 
+bool written_in_place(const std::filesystem::path& target) {
+  struct stat st;
+  return (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) || descriptor_named(target) >= 0;
+}
+
 WholeFile::~WholeFile() { abandon(); }
 
 bool WholeFile::open(const std::filesystem::path& target, std::string* why, AtLink at_link) {
   abandon();
   target_ = target;
-  struct stat st;
-  if ((::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) || descriptor_named(target) >= 0)
-    return open_in_place(why);
+  in_place_ = written_in_place(target);
+  if (at_link == AtLink::Follow || in_place_) {
+    if (std::string refusal = planted_link_refusal(target); !refusal.empty()) {
+      *why = std::move(refusal);
+      return false;
+    }
+  }
+  if (in_place_) return open_in_place(why);
   if (at_link == AtLink::Follow) target_ = followed_link(target);
   // Refused now rather than at the commit, and over a file the user may
   // not write, which the rename alone would allow.

@@ -6,7 +6,9 @@
 // a regular file (/dev/null, a pipe), or that names one of the process's
 // streams (/dev/stdout), cannot be replaced, so it is written in place; a
 // pipe that no process reads fails at once instead of waiting for one. A
-// file this user may not replace (replace_rights.h) is refused at the open.
+// file this user may not replace (replace_rights.h), and a link another
+// user planted in a shared folder (planted_link_refusal), are refused at
+// the open.
 // Data sets, their descriptions, graph files and the report are all
 // written this way.
 #pragma once
@@ -25,6 +27,11 @@ namespace platform::ds {
 // report replace the link itself, so that a link planted where they go
 // never leads them over another file.
 enum class AtLink { Follow, Replace };
+
+// Whether `target` is written in place rather than replaced: it exists and
+// is no regular file (a device, a pipe), or it names a stream of the
+// process (/dev/stdout).
+bool written_in_place(const std::filesystem::path& target);
 
 class WholeFile {
  public:
@@ -49,6 +56,8 @@ class WholeFile {
   bool commit(std::string* why);
   // Closes and removes the temporary file; the target is left as it was.
   void abandon();
+  // Whether the last open wrote the target in place (written_in_place).
+  bool in_place() const { return in_place_; }
 
  private:
   bool open_in_place(std::string* why);
@@ -60,6 +69,7 @@ class WholeFile {
   std::filesystem::path temp_;  // empty when written in place
   int ticket_ = -1;  // tracks temp_ for a run stopped by a signal (temporary_files.h)
   bool finished_ = false;
+  bool in_place_ = false;
 };
 
 // Writes `text` as the whole of `target` (finish, then commit); false with
