@@ -44,8 +44,10 @@ std::vector<bool> row_header_columns(const OutputItem& item) {
   for (const ColumnSpec& column : item.columns) headers.push_back(declared(item.template_path, column));
   // The grid search's table has the iteration history's template without
   // its iteration's number: a grid point is its parameters' values.
-  if (same_name(item.template_path, "stat.ruva.IterHistory") && std::find(headers.begin(), headers.end(), true) == headers.end())
-    for (std::size_t i = 0; i < item.columns.size(); ++i) headers[i] = item.columns[i].role == "parameter";
+  if (same_name(item.template_path, "stat.ruva.IterHistory") &&
+      std::find(headers.begin(), headers.end(), true) == headers.end())
+    for (std::size_t i = 0; i < item.columns.size(); ++i)
+      headers[i] = item.columns[i].role == "parameter";
   return headers;
 }
 

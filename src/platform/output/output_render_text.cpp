@@ -54,8 +54,8 @@ void trim_common_blanks(std::vector<std::string>* cells) {
   for (std::string& c : *cells) c.erase(0, common);
 }
 
-GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cell>>& rows, std::size_t index,
-                       int linesize, bool row_header) {
+GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cell>>& rows,
+                       std::size_t index, int linesize, bool row_header) {
   std::vector<const Cell*> cells;
   static const Cell empty = Cell::of_text("");
   for (const auto& row : rows) cells.push_back(index < row.size() ? &row[index] : &empty);
@@ -75,7 +75,8 @@ GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cel
   g.row_header = row_header;
   g.wraps = row_header && g.left;
   if (!g.left) trim_common_blanks(&g.cells);
-  for (const std::string& c : g.cells) g.field = std::max(g.field, g.plain ? static_cast<int>(c.size()) : columns(c));
+  for (const std::string& c : g.cells)
+    g.field = std::max(g.field, g.plain ? static_cast<int>(c.size()) : columns(c));
   g.heading = visible_text(column_heading(desc));
   g.width = std::min(std::max(g.field, longest_word(g.heading)), linesize);
   return g;
@@ -86,7 +87,9 @@ constexpr int kNarrowText = 10;
 
 // The least width a column's values need: numbers whole, wrapping text
 // kNarrowText columns. A heading's word breaks where its column is narrower.
-int value_width(const GridColumn& c) { return c.left ? std::min(c.field, kNarrowText) : c.field; }
+int value_width(const GridColumn& c) {
+  return c.left ? std::min(c.field, kNarrowText) : c.field;
+}
 
 int row_headers_width(const std::vector<GridColumn>& cols) {
   int width = 0;
@@ -108,7 +111,8 @@ int widest_other(const std::vector<GridColumn>& cols, Need need) {
 template <class Need, class Least>
 void narrow_row_headers(std::vector<GridColumn>* cols, int linesize, Need need, Least least) {
   const int widest = widest_other(*cols, need);
-  for (int excess = row_headers_width(*cols) + widest - linesize; widest > 0 && excess > 0; --excess) {
+  for (int excess = row_headers_width(*cols) + widest - linesize; widest > 0 && excess > 0;
+       --excess) {
     GridColumn* wide = nullptr;
     for (GridColumn& c : *cols)
       if (c.row_header && c.width > least(c) && (!wide || c.width > wide->width)) wide = &c;
@@ -121,15 +125,20 @@ void narrow_row_headers(std::vector<GridColumn>* cols, int linesize, Need need, 
 // them. Text ones leave room for the others' headings, up to half the
 // line, down to their own heading's longest word (their cells wrap). Where
 // the values would still not fit, any gives up the width its heading holds
-// (the heading's words break), and the last ones left too wide start no
-// panel but their own. The others' headings break to fit beside them.
+// (the heading's words break), and the last ones still too wide show once,
+// as the others do. The others' headings break to fit beside them.
 void fit_beside_row_headers(std::vector<GridColumn>* cols, int linesize) {
   narrow_row_headers(
-      cols, linesize, [&](const GridColumn& c) { return std::min(c.width, std::max(value_width(c), linesize / 2)); },
-      [](const GridColumn& c) { return c.left ? std::max(longest_word(c.heading), value_width(c)) : c.width; });
+      cols, linesize,
+      [&](const GridColumn& c) {
+        return std::min(c.width, std::max(value_width(c), linesize / 2));
+      },
+      [](const GridColumn& c) {
+        return c.left ? std::max(longest_word(c.heading), value_width(c)) : c.width;
+      });
   narrow_row_headers(cols, linesize, value_width, value_width);
-  for (auto c = cols->rbegin(); c != cols->rend() && row_headers_width(*cols) + widest_other(*cols, value_width) > linesize; ++c)
-    c->row_header = false;
+  for (auto c = cols->rbegin(); c != cols->rend(); ++c)
+    if (row_headers_width(*cols) + widest_other(*cols, value_width) > linesize) c->row_header = false;
   const int room = linesize - row_headers_width(*cols);
   for (GridColumn& c : *cols)
     if (!c.row_header) c.width = std::min(c.width, std::max(c.field, room));
@@ -145,8 +154,8 @@ std::vector<std::vector<std::size_t>> panels(const std::vector<GridColumn>& cols
 
 // The lines of row `r` in a panel: its values on the first, the text that
 // says which row it is wrapped over as many as it needs.
-std::vector<std::string> row_lines(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids,
-                                   std::size_t r) {
+std::vector<std::string> row_lines(const std::vector<GridColumn>& cols,
+                                   const std::vector<std::size_t>& ids, std::size_t r) {
   std::vector<std::vector<std::string>> parts;
   std::size_t height = 1;
   for (std::size_t i : ids) {
