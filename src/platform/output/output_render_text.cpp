@@ -156,20 +156,23 @@ std::vector<std::vector<std::size_t>> panels(const std::vector<GridColumn>& cols
 // says which row it is wrapped over as many as it needs.
 std::vector<std::string> row_lines(const std::vector<GridColumn>& cols,
                                    const std::vector<std::size_t>& ids, std::size_t r) {
-  std::vector<std::vector<std::string>> parts;
+  std::vector<std::vector<std::string>> wrapped(ids.size());  // empty: the cell on one line
   std::size_t height = 1;
-  for (std::size_t i : ids) {
-    const GridColumn& c = cols[i];
-    const bool wrap = c.wraps && columns(c.cells[r]) > c.width;
-    parts.push_back(wrap ? wrap_text(c.cells[r], c.width) : std::vector<std::string>{c.cells[r]});
-    height = std::max(height, parts.back().size());
+  for (std::size_t k = 0; k < ids.size(); ++k) {
+    const GridColumn& c = cols[ids[k]];
+    if (!c.wraps || columns(c.cells[r]) <= c.width) continue;
+    wrapped[k] = wrap_text(c.cells[r], c.width);
+    height = std::max(height, wrapped[k].size());
   }
   std::vector<std::string> lines(height);
   for (std::size_t h = 0; h < height; ++h)
     for (std::size_t k = 0; k < ids.size(); ++k) {
       const GridColumn& c = cols[ids[k]];
+      const std::vector<std::string>& parts = wrapped[k];
+      const std::string_view text = parts.empty() ? (h ? "" : std::string_view(c.cells[r]))
+                                    : h < parts.size() ? std::string_view(parts[h]) : "";
       if (k) lines[h] += std::string(kGap, ' ');
-      append_aligned(lines[h], h < parts[k].size() ? parts[k][h] : "", c.width, c.left, c.plain);
+      append_aligned(lines[h], text, c.width, c.left, c.plain);
     }
   return lines;
 }
