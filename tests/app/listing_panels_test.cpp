@@ -6,10 +6,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "support/listing_fixture.h"
 #include "support/ruva_command.h"
@@ -19,9 +20,8 @@ namespace {
 using nlohmann::json;
 
 constexpr char kTreated[] =
-    "conc,rate\n0.02,76\n0.02,47\n0.06,97\n0.06,107\n0.11,123\n0.11,139\n0.22,159\n0.22,152\n0.56,"
-    "191\n0.56,201\n"
-    "1.1,207\n1.1,200\n";
+    "conc,rate\n0.02,76\n0.02,47\n0.06,97\n0.06,107\n0.11,123\n0.11,139\n"
+    "0.22,159\n0.22,152\n0.56,191\n0.56,201\n1.1,207\n1.1,200\n";
 constexpr char kBod[] = "time,demand\n1,8.3\n2,10.3\n3,19\n4,16\n5,15.6\n7,19.8\n";
 constexpr char kFit[] = "parms Vm = 200 K = 0.05; model rate = Vm*conc / (K + conc);";
 
@@ -146,8 +146,8 @@ TEST_F(ListingPanelsTest, NoValueIsLostUnderALongHeading) {
     const json stats = output("Output Statistics", &lines);
     EXPECT_GE(reads_down(lines, label), 1);
     for (const json& row : stats["rows"]) {
-      std::vector<std::string>
-          shown;  // the words after the observation's number, on every line it starts
+      // The words after the observation's number, on every line it starts.
+      std::vector<std::string> shown;
       for (const std::string& line : lines)
         if (const auto w = words(line); !w.empty() && w[0] == row[0].dump())
           shown.insert(shown.end(), w.begin() + 1, w.end());
@@ -168,12 +168,10 @@ TEST_F(ListingPanelsTest, NoValueIsLostUnderALongHeading) {
 // stands beside its point.
 TEST_F(ListingPanelsTest, EveryGridSearchPanelShowsItsPoints) {
   write("bod.csv", kBod);
-  run_at(
-      "proc ruva data=bod; parms asymptote_of_the_demand_curve = 15 20 25 "
-      "rate_constant_of_the_demand_curv = 0.3 0.5;"
-      " model demand = asymptote_of_the_demand_curve*(1 - "
-      "exp(-rate_constant_of_the_demand_curv*time)); run;\n",
-      64);
+  run_at("proc ruva data=bod; parms asymptote_of_the_demand_curve = 15 20 25"
+         " rate_constant_of_the_demand_curv = 0.3 0.5; model demand ="
+         " asymptote_of_the_demand_curve*(1 - exp(-rate_constant_of_the_demand_curv*time)); run;\n",
+         64);
   std::vector<std::string> lines;
   const json rows = output("Grid Search", &lines)["rows"];
   ASSERT_EQ(rows.size(), 6u);
@@ -184,10 +182,8 @@ TEST_F(ListingPanelsTest, EveryGridSearchPanelShowsItsPoints) {
     auto has = [&](double v) {
       return std::any_of(w.begin(), w.end(), [&](const std::string& t) { return shows(t, v); });
     };
-    if (w.empty() || !std::all_of(w.begin(), w.end(), [](const std::string& t) {
-          return shows(t, std::strtod(t.c_str(), nullptr));
-        }))
-      continue;
+    const auto number = [](const std::string& t) { return shows(t, std::atof(t.c_str())); };
+    if (w.empty() || !std::all_of(w.begin(), w.end(), number)) continue;
     const std::size_t r = k++ % rows.size();
     for (std::size_t c = 0; c + 1 < rows[r].size(); ++c)
       EXPECT_TRUE(has(rows[r][c].get<double>())) << line;
@@ -221,11 +217,9 @@ TEST_F(ListingPanelsTest, RowsAlikeButForTheirEndReadApart) {
   }
   std::istringstream treated(kTreated);
   std::string data, line;
+  const std::string sample = "laboratory_sample_of_the_treated_enzyme_preparation_number_";
   for (int r = 0; std::getline(treated, line); ++r)
-    data += line +
-            (r ? ",laboratory_sample_of_the_treated_enzyme_preparation_number_" + std::to_string(r)
-               : ",sample") +
-            "\n";
+    data += line + (r ? "," + sample + std::to_string(r) : ",sample") + "\n";
   write("ids.csv", data);
   run_at(std::string("proc ruva data=ids; ") + kFit + " id sample; output out=o j=j; run;\n", 64);
   std::vector<std::string> lines;
