@@ -1,5 +1,7 @@
 #include "platform/output/output_render_row_headers.h"
 
+#include <algorithm>
+
 #include "platform/names.h"
 
 namespace platform {
@@ -40,6 +42,12 @@ std::vector<bool> row_header_columns(const OutputItem& item) {
   std::vector<bool> headers;
   headers.reserve(item.columns.size());
   for (const ColumnSpec& column : item.columns) headers.push_back(declared(item.template_path, column));
+  // The grid search's table has the iteration history's template without
+  // its iteration's number: a grid point is its parameters' values.
+  if (same_name(item.template_path, "stat.ruva.IterHistory") &&
+      std::find(headers.begin(), headers.end(), true) == headers.end())
+    for (std::size_t i = 0; i < item.columns.size(); ++i)
+      headers[i] = item.columns[i].role == "parameter";
   return headers;
 }
 

@@ -1,8 +1,9 @@
 // Row headers: the columns that say which row of a table a row is, such as
-// an observation's number and ID variables, a parameter's name, an
-// estimate's label, an iteration's number or a matrix's row names. The
-// table's template declares them, or the column's own role does; every
-// panel of a table split across the line or the page starts with them.
+// an observation's number and ID variables, a parameter's name, a grid
+// point's parameter values, an estimate's label, an iteration's number or a
+// matrix's row names. The table's template declares them, or the column's
+// own role does; every panel of a table split across the line or the page
+// starts with them.
 #pragma once
 
 #include <vector>

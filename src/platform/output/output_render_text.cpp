@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <limits>
 
 #include "platform/output/output_render_columns.h"
 #include "platform/output/output_render_header_spans.h"
@@ -19,9 +20,11 @@ struct GridColumn {
   std::vector<std::string> header;  // the heading's lines, top to bottom
   std::vector<std::string> cells;
   int width = 1;
+  int field = 1;            // the widest cell
   bool left = false;        // left-aligned (text)
   bool plain = false;       // every cell printable ASCII, a column a byte
   bool row_header = false;  // starts every panel
+  bool wraps = false;       // text that says which row it is: wrapped, never cut
 };
 
 // Widths here are terminal columns, as display_width counts them: text
@@ -51,14 +54,17 @@ void trim_common_blanks(std::vector<std::string>* cells) {
   for (std::string& c : *cells) c.erase(0, common);
 }
 
-GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cell>>& rows, std::size_t index,
-                       int linesize) {
+GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cell>>& rows,
+                       std::size_t index, int linesize, bool row_header) {
   std::vector<const Cell*> cells;
   static const Cell empty = Cell::of_text("");
   for (const auto& row : rows) cells.push_back(index < row.size() ? &row[index] : &empty);
   GridColumn g;
+  // Text that says which row a row is shows whole, whatever its format's width.
+  ColumnSpec spec = desc;
+  if (row_header) spec.text_width = std::numeric_limits<int>::max();
   // Widths are measured on the text as the listing shows it, escapes and all.
-  g.cells = format_cells(desc, cells);
+  g.cells = format_cells(spec, cells);
   g.plain = true;
   for (std::string& c : g.cells)
     if (!plain_text(c)) {
@@ -66,30 +72,76 @@ GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cel
       g.plain = false;
     }
   g.left = style_of(desc).kind == ColumnStyle::Text;
+  g.row_header = row_header;
+  g.wraps = row_header && g.left;
   if (!g.left) trim_common_blanks(&g.cells);
-  int field = 1;
-  for (const std::string& c : g.cells) field = std::max(field, g.plain ? static_cast<int>(c.size()) : columns(c));
+  for (const std::string& c : g.cells)
+    g.field = std::max(g.field, g.plain ? static_cast<int>(c.size()) : columns(c));
   g.heading = visible_text(column_heading(desc));
-  g.width = std::min(std::max(field, longest_word(g.heading)), linesize);
+  g.width = std::min(std::max(g.field, longest_word(g.heading)), linesize);
   return g;
 }
 
-// Row headers start every panel. When they leave too little of the line
-// for the widest other column, text ones give up width, down to their
-// heading's longest word, so that it fits beside them; their cells are cut.
-void leave_room_beside_row_headers(std::vector<GridColumn>* cols, int linesize) {
-  int headers = 0, widest = 0;
-  for (const GridColumn& c : *cols) {
-    if (c.row_header) headers += c.width + kGap;
-    else widest = std::max(widest, c.width);
-  }
-  for (int excess = headers + widest - linesize; widest > 0 && excess > 0; --excess) {
+// Text that wraps is still read in this many columns.
+constexpr int kNarrowText = 10;
+
+// The least width a column's values need: numbers whole, wrapping text
+// kNarrowText columns. A heading's word breaks where its column is narrower.
+int value_width(const GridColumn& c) {
+  return c.left ? std::min(c.field, kNarrowText) : c.field;
+}
+
+int row_headers_width(const std::vector<GridColumn>& cols) {
+  int width = 0;
+  for (const GridColumn& c : cols) width += c.row_header ? c.width + kGap : 0;
+  return width;
+}
+
+// The widest column beside the row headers, as `need` measures it.
+template <class Need>
+int widest_other(const std::vector<GridColumn>& cols, Need need) {
+  int widest = 0;
+  for (const GridColumn& c : cols)
+    if (!c.row_header) widest = std::max(widest, need(c));
+  return widest;
+}
+
+// Row headers give up width, the widest first and none below `least`,
+// until they leave room for the widest other column as `need` measures it.
+template <class Need, class Least>
+void narrow_row_headers(std::vector<GridColumn>* cols, int linesize, Need need, Least least) {
+  const int widest = widest_other(*cols, need);
+  for (int excess = row_headers_width(*cols) + widest - linesize; widest > 0 && excess > 0;
+       --excess) {
     GridColumn* wide = nullptr;
     for (GridColumn& c : *cols)
-      if (c.row_header && c.left && c.width > longest_word(c.heading) && (!wide || c.width > wide->width)) wide = &c;
+      if (c.row_header && c.width > least(c) && (!wide || c.width > wide->width)) wide = &c;
     if (!wide) return;
     --wide->width;
   }
+}
+
+// Row headers start every panel, and every other column must fit beside
+// them. Text ones leave room for the others' headings, up to half the
+// line, down to their own heading's longest word (their cells wrap). Where
+// the values would still not fit, any gives up the width its heading holds
+// (the heading's words break), and the last ones still too wide show once,
+// as the others do. The others' headings break to fit beside them.
+void fit_beside_row_headers(std::vector<GridColumn>* cols, int linesize) {
+  narrow_row_headers(
+      cols, linesize,
+      [&](const GridColumn& c) {
+        return std::min(c.width, std::max(value_width(c), linesize / 2));
+      },
+      [](const GridColumn& c) {
+        return c.left ? std::max(longest_word(c.heading), value_width(c)) : c.width;
+      });
+  narrow_row_headers(cols, linesize, value_width, value_width);
+  for (auto c = cols->rbegin(); c != cols->rend(); ++c)
+    if (row_headers_width(*cols) + widest_other(*cols, value_width) > linesize) c->row_header = false;
+  const int room = linesize - row_headers_width(*cols);
+  for (GridColumn& c : *cols)
+    if (!c.row_header) c.width = std::min(c.width, std::max(c.field, room));
 }
 
 // The panels of the listing: widths in columns, kGap blanks between them.
@@ -98,6 +150,31 @@ std::vector<std::vector<std::size_t>> panels(const std::vector<GridColumn>& cols
   std::vector<PanelColumn> widths;
   for (const GridColumn& c : cols) widths.push_back({c.width, c.row_header});
   return table_panels(widths, spans, linesize, kGap);
+}
+
+// The lines of row `r` in a panel: its values on the first, the text that
+// says which row it is wrapped over as many as it needs.
+std::vector<std::string> row_lines(const std::vector<GridColumn>& cols,
+                                   const std::vector<std::size_t>& ids, std::size_t r) {
+  std::vector<std::vector<std::string>> wrapped(ids.size());  // empty: the cell on one line
+  std::size_t height = 1;
+  for (std::size_t k = 0; k < ids.size(); ++k) {
+    const GridColumn& c = cols[ids[k]];
+    if (!c.wraps || columns(c.cells[r]) <= c.width) continue;
+    wrapped[k] = wrap_text(c.cells[r], c.width);
+    height = std::max(height, wrapped[k].size());
+  }
+  std::vector<std::string> lines(height);
+  for (std::size_t h = 0; h < height; ++h)
+    for (std::size_t k = 0; k < ids.size(); ++k) {
+      const GridColumn& c = cols[ids[k]];
+      const std::vector<std::string>& parts = wrapped[k];
+      const std::string_view text = parts.empty() ? (h ? "" : std::string_view(c.cells[r]))
+                                    : h < parts.size() ? std::string_view(parts[h]) : "";
+      if (k) lines[h] += std::string(kGap, ' ');
+      append_aligned(lines[h], text, c.width, c.left, c.plain);
+    }
+  return lines;
 }
 
 class TableWriter {
@@ -187,17 +264,12 @@ class TableWriter {
     if (first) write_label();
     if (headers) write_headers(cols, ids, margin);
     for (std::size_t r = 0; r < rows; ++r) {
-      if (print_.lines_left() <= 0) {
+      const std::vector<std::string> lines = row_lines(cols, ids, r);
+      if (print_.lines_left() < static_cast<int>(lines.size())) {
         print_.new_page();
         if (headers) write_headers(cols, ids, margin);
       }
-      std::string line;
-      for (std::size_t k = 0; k < ids.size(); ++k) {
-        if (k) line += std::string(kGap, ' ');
-        const GridColumn& c = cols[ids[k]];
-        append_aligned(line, c.cells[r], c.width, c.left, c.plain);
-      }
-      print_.write_line(line, margin);
+      for (const std::string& line : lines) print_.write_line(line, margin);
     }
     if (first) write_notes(width, margin);
   }
@@ -289,11 +361,9 @@ void render_listing(const OutputItem& item, PrintFile& print) {
   if (item.kind == "factoid") return render_factoid(item, print);
   std::vector<GridColumn> cols;
   const std::vector<bool> row_headers = row_header_columns(item);
-  for (std::size_t i = 0; i < item.columns.size(); ++i) {
-    cols.push_back(grid_column(item.columns[i], item.rows, i, print.linesize()));
-    cols.back().row_header = row_headers[i];
-  }
-  leave_room_beside_row_headers(&cols, print.linesize());
+  for (std::size_t i = 0; i < item.columns.size(); ++i)
+    cols.push_back(grid_column(item.columns[i], item.rows, i, print.linesize(), row_headers[i]));
+  fit_beside_row_headers(&cols, print.linesize());
   for (GridColumn& c : cols) c.header = wrap_text(c.heading, c.width);
   TableWriter(item, print).write(cols, true);
 }

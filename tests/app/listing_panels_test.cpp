@@ -1,0 +1,235 @@
+// The listing read back against the JSON of the same run: every value of a
+// table shows under a heading that reads whole, and every panel tells its
+// rows apart, however long the headings, labels and names.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "support/listing_fixture.h"
+#include "support/ruva_command.h"
+
+namespace {
+
+using nlohmann::json;
+
+constexpr char kTreated[] =
+    "conc,rate\n0.02,76\n0.02,47\n0.06,97\n0.06,107\n0.11,123\n0.11,139\n"
+    "0.22,159\n0.22,152\n0.56,191\n0.56,201\n1.1,207\n1.1,200\n";
+constexpr char kBod[] = "time,demand\n1,8.3\n2,10.3\n3,19\n4,16\n5,15.6\n7,19.8\n";
+constexpr char kFit[] = "parms Vm = 200 K = 0.05; model rate = Vm*conc / (K + conc);";
+
+// Whether `token` shows `v` as the listing rounds it, at its last digit.
+bool shows(const std::string& token, double v) {
+  char* end = nullptr;
+  const double t = std::strtod(token.c_str(), &end);
+  if (end == token.c_str() || *end) return false;
+  const std::size_t e = token.find_first_of("eE"), dot = token.find('.');
+  const int decimals =
+      dot == std::string::npos ? 0 : static_cast<int>(std::min(e, token.size()) - dot - 1);
+  const int exponent = e == std::string::npos ? 0 : std::atoi(token.c_str() + e + 1);
+  return std::fabs(t - v) <= 0.5000001 * std::pow(10.0, exponent - decimals);
+}
+
+struct Piece {
+  std::size_t start;
+  std::string text;
+};
+
+// The texts of a line that two blanks or more set apart, as columns are.
+std::vector<Piece> pieces(const std::string& line) {
+  std::vector<Piece> out;
+  for (std::size_t at = line.find_first_not_of(' '); at != std::string::npos;) {
+    const std::size_t end = std::min(line.find("  ", at), line.size());
+    out.push_back({at, line.substr(at, end - at)});
+    at = line.find_first_not_of(' ', end);
+  }
+  return out;
+}
+
+// How often `text` reads whole down a column: a piece of `least`
+// characters or more, then the pieces below that start or end where it
+// does (a wrapped cell, a heading broken over lines).
+int reads_down(const std::vector<std::string>& lines, const std::string& text,
+               std::size_t least = 20) {
+  int count = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    for (const Piece& first : pieces(lines[i])) {
+      if (first.text.size() < least || text.rfind(first.text, 0) != 0) continue;
+      std::string read = first.text;
+      for (std::size_t j = i + 1; j < lines.size() && read.size() < text.size(); ++j) {
+        const std::size_t blank = text[read.size()] == ' ';
+        const std::vector<Piece> below = pieces(lines[j]);
+        const auto next = std::find_if(below.begin(), below.end(), [&](const Piece& p) {
+          return (p.start == first.start ||
+                  p.start + p.text.size() == first.start + first.text.size()) &&
+                 text.compare(read.size() + blank, p.text.size(), p.text) == 0;
+        });
+        if (next == below.end()) break;
+        read += std::string(blank, ' ') + next->text;
+      }
+      count += read == text;
+    }
+  return count;
+}
+
+class ListingPanelsTest : public RuvaCommandTest {
+ protected:
+  void run_at(const std::string& program, int linesize) {
+    write("p.ruva", program);
+    ASSERT_EQ(run("p.ruva --json j.json --option LINESIZE=" + std::to_string(linesize)), 0)
+        << read("log.txt");
+    outputs_.clear();
+    std::istringstream json_lines(read("j.json")), listing(read("listing.txt"));
+    for (std::string line; std::getline(json_lines, line);) outputs_.push_back(json::parse(line));
+    lines_.clear();
+    for (std::string line; std::getline(listing, line);) {
+      EXPECT_LE(static_cast<int>(line.size()), linesize + (line[0] == '\f')) << line;
+      lines_.push_back(line);
+    }
+  }
+  // The output labelled `label` in the JSON, and its lines in the listing:
+  // from its label down to the next output's.
+  json output(const std::string& label, std::vector<std::string>* lines) const {
+    const auto at = std::find_if(outputs_.begin(), outputs_.end(),
+                                 [&](const json& o) { return o.value("label", "") == label; });
+    if (at == outputs_.end()) return json();
+    const auto next = std::find_if(at + 1, outputs_.end(),
+                                   [](const json& o) { return !o.value("label", "").empty(); });
+    auto labelled = [](const std::string& l) {
+      return [l](const std::string& s) { return words(s) == words(l); };
+    };
+    const auto from = std::find_if(lines_.begin(), lines_.end(), labelled(label));
+    const auto to = next == outputs_.end()
+                        ? lines_.end()
+                        : std::find_if(from, lines_.end(), labelled((*next)["label"]));
+    lines->assign(from, to);
+    return *at;
+  }
+  // Each of `texts`, which share their first 20 characters, reads whole
+  // wherever a row starts with those.
+  void expect_rows_read_apart(const std::vector<std::string>& lines,
+                              const std::vector<std::string>& texts) {
+    int starts = 0;
+    for (const std::string& line : lines)
+      for (const Piece& p : pieces(line))
+        starts += p.text.size() >= 20 && texts[0].rfind(p.text.substr(0, 20), 0) == 0;
+    EXPECT_GT(starts, 0);
+    for (const std::string& text : texts)
+      EXPECT_EQ(reads_down(lines, text) * static_cast<int>(texts.size()), starts) << text;
+  }
+
+  std::vector<json> outputs_;
+  std::vector<std::string> lines_;
+};
+
+// The regressor's label, one word longer than the line leaves beside the
+// observation's number: the heading breaks across its lines and loses no
+// character, and every row shows every value of its JSON row.
+TEST_F(ListingPanelsTest, NoValueIsLostUnderALongHeading) {
+  const std::string word = "Substrate_concentration_in_millimoles_per_litre_of_the_solution";
+  write("puro.csv", kTreated);
+  for (const auto& [linesize, label] :
+       {std::pair{64, word}, {132, (word + "_" + word + "_" + word).substr(0, 192)}}) {
+    SCOPED_TRACE(linesize);
+    write("puro.meta.json",
+          R"({"type": "DATA", "variables": [{"name": "conc", "label": ")" + label + "\"}]}");
+    run_at(std::string("proc ruva data=puro plots=fit; ") + kFit + " output out=o j=j; run;\n",
+           linesize);
+    std::vector<std::string> lines;
+    const json stats = output("Output Statistics", &lines);
+    EXPECT_GE(reads_down(lines, label), 1);
+    for (const json& row : stats["rows"]) {
+      // The words after the observation's number, on every line it starts.
+      std::vector<std::string> shown;
+      for (const std::string& line : lines)
+        if (const auto w = words(line); !w.empty() && w[0] == row[0].dump())
+          shown.insert(shown.end(), w.begin() + 1, w.end());
+      for (std::size_t c = 1; c < row.size(); ++c) {
+        const auto at = std::find_if(shown.begin(), shown.end(), [&](const std::string& t) {
+          return shows(t, row[c].get<double>());
+        });
+        ASSERT_NE(at, shown.end()) << stats["columns"][c]["name"] << " of row " << row[0];
+        shown.erase(at);
+      }
+      EXPECT_TRUE(shown.empty()) << shown.front();
+    }
+  }
+}
+
+// Two parameters with long names at LINESIZE=64: every line of every panel
+// of the Grid Search shows the grid point it is, and each sum of squares
+// stands beside its point.
+TEST_F(ListingPanelsTest, EveryGridSearchPanelShowsItsPoints) {
+  write("bod.csv", kBod);
+  run_at("proc ruva data=bod; parms asymptote_of_the_demand_curve = 15 20 25"
+         " rate_constant_of_the_demand_curv = 0.3 0.5; model demand ="
+         " asymptote_of_the_demand_curve*(1 - exp(-rate_constant_of_the_demand_curv*time)); run;\n",
+         64);
+  std::vector<std::string> lines;
+  const json rows = output("Grid Search", &lines)["rows"];
+  ASSERT_EQ(rows.size(), 6u);
+  std::size_t k = 0;  // the data lines, row after row in each panel
+  std::vector<int> sums(rows.size());
+  for (const std::string& line : lines) {
+    const std::vector<std::string> w = words(line);
+    auto has = [&](double v) {
+      return std::any_of(w.begin(), w.end(), [&](const std::string& t) { return shows(t, v); });
+    };
+    const auto number = [](const std::string& t) { return shows(t, std::atof(t.c_str())); };
+    if (w.empty() || !std::all_of(w.begin(), w.end(), number)) continue;
+    const std::size_t r = k++ % rows.size();
+    for (std::size_t c = 0; c + 1 < rows[r].size(); ++c)
+      EXPECT_TRUE(has(rows[r][c].get<double>())) << line;
+    sums[r] += has(rows[r].back().get<double>());
+  }
+  EXPECT_EQ(k % rows.size(), 0u);
+  for (int shown : sums) EXPECT_GE(shown, 1);
+}
+
+// ESTIMATE and CONTRAST labels alike but for their end, at LINESIZE=80:
+// each reads whole in every panel of the estimates, the contrasts and the
+// estimates' matrices. Likewise an ID value longer than the line leaves.
+TEST_F(ListingPanelsTest, RowsAlikeButForTheirEndReadApart) {
+  write("puro.csv", kTreated);
+  const std::string label = "Predicted rate of the treated enzyme at a substrate concentration of ";
+  std::string statements;
+  for (const char* at : {"0.02", "0.50"})
+    for (const char* statement : {"estimate", "contrast"})
+      statements += std::string(statement) + " '" + label + at + "' Vm*" + at + "/(K+" + at + ")" +
+                    (statement[0] == 'c' ? " - 100;" : ";");
+  run_at(std::string("proc ruva data=puro ecorr ecov eder; ") + kFit + statements + " run;\n", 80);
+  for (const char* table : {"Additional Estimates", "Contrasts",
+                            "Approximate Covariance Matrix of Additional Estimates",
+                            "Approximate Correlation Matrix of Additional Estimates",
+                            "Derivatives of Additional Estimates by Parameter"}) {
+    SCOPED_TRACE(table);
+    std::vector<std::string> lines;
+    const json rows = output(table, &lines)["rows"];
+    ASSERT_EQ(rows.size(), 2u);
+    expect_rows_read_apart(lines, {rows[0][0].get<std::string>(), rows[1][0].get<std::string>()});
+  }
+  std::istringstream treated(kTreated);
+  std::string data, line;
+  const std::string sample = "laboratory_sample_of_the_treated_enzyme_preparation_number_";
+  for (int r = 0; std::getline(treated, line); ++r)
+    data += line + (r ? "," + sample + std::to_string(r) : ",sample") + "\n";
+  write("ids.csv", data);
+  run_at(std::string("proc ruva data=ids; ") + kFit + " id sample; output out=o j=j; run;\n", 64);
+  std::vector<std::string> lines;
+  std::vector<std::string> ids;
+  const json stats = output("Output Statistics", &lines);
+  for (const json& row : stats["rows"])
+    for (const json& cell : row)
+      if (cell.is_string()) ids.push_back(cell.get<std::string>());
+  ASSERT_EQ(ids.size(), 12u);
+  expect_rows_read_apart(lines, ids);
+}
+
+}  // namespace
