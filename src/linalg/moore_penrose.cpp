@@ -201,3 +201,26 @@ int undetermined_directions(double* xpx, int n, zswpptr swpi, double* directions
   null_basis(xpx, n, swpi->sweepx, scales, directions);
   return n - rank;
 }
+
+double kept_rows_condition(const double* a, int n, zswpptr swpi, double* work) {
+  if (!swpi || n <= 0 || n > swpi->n || !swpi->sweepwrk) return -1.0;
+  std::copy_n(a, packed_size(n), work);
+  double* d = swpi->sweepwrk + n;
+  scaled_sweep(work, n, n, absolute_trace(work, n), swpi, d);
+  // The kept rows have unit-diagonal scales d; the sweep left their
+  // inverse in their block of `work`, in the units of A.
+  const char* status = swpi->sweepx;
+  double norm = 0.0, inverse_norm = 0.0;
+  for (int i = 0; i < n; ++i) {
+    if (status[i] != '1') continue;
+    double row = 0.0, inverse_row = 0.0;
+    for (int j = 0; j < n; ++j) {
+      if (status[j] != '1') continue;
+      row += std::fabs(a[zisub(i, j)]) / (d[i] * d[j]);
+      inverse_row += std::fabs(work[zisub(i, j)]) * d[i] * d[j];
+    }
+    norm = std::max(norm, row);
+    inverse_norm = std::max(inverse_norm, inverse_row);
+  }
+  return norm * inverse_norm;
+}

@@ -63,6 +63,13 @@ int moore_penrose(double* xpx, int n, zswpptr swpi);
 // diagonal is negligible, its largest scaled entry) go to `scales`. A is
 // overwritten.
 int undetermined_directions(double* xpx, int n, zswpptr swpi, double* directions, double* scales);
+// The condition number ||S_KK|| ||S_KK^-1|| (infinity norm) of the rows K
+// of the order-n packed matrix A that moore_penrose keeps, S = D^-1/2 A
+// D^-1/2 its form scaled to unit diagonal: the factor by which rounding in
+// the inverse of those rows may exceed the unit roundoff. 0 when no row is
+// kept; -1 when the record has no work space. `work` takes n(n+1)/2
+// doubles; A is left as it was.
+double kept_rows_condition(const double* a, int n, zswpptr swpi, double* work);
 // wrk[i] = sqrt(max(0, x(i,i))) for i < n; then rows i < min(n, nest1)
 // become correlation form (the debug print first, when switched on).
 void corr(double* xpx, double* wrk, int n, int nest1, zswpptr swpi);

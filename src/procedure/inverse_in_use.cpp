@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "host/globals.h"
 #include "linalg/packed.h"
+#include "linalg/sweep_inverse.h"
 #include "linalg/vector_kernels.h"
 #include "optim/optimiser.h"
 #include "procedure/data_pass.h"
@@ -16,16 +18,44 @@ namespace {
 
 std::size_t block_bytes(int n) { return sizeof(double) * static_cast<std::size_t>(n) * (n + 1) / 2; }
 
+// Rounding in the inverse of rows of condition number k leaves residuals of
+// about k times the unit roundoff; they are allowed for with this margin,
+// but never beyond kMostRounding of the function: a residual that large is
+// the function's own part along an undetermined direction.
+constexpr double kRoundingMargin = 10;
+constexpr double kMostRounding = 1e-2;
+
+// The condition number of the rows of the inverted matrix that its sweep
+// keeps, once per inversion.
+double inverted_condition(RUVACOM* ctx) {
+  if (ctx->inverted_condition > 0) return ctx->inverted_condition;
+  const int p = ctx->nparm;
+  PoolBuffer<double> work(static_cast<long>(p) * (p + 1) / 2);
+  ZSWPN* swpi = zswpnsu(task_pool(), p, nullptr, nullptr, 0);
+  if (!work.get() || !swpi) {
+    zswpnfr(task_pool(), swpi);
+    ruva_out_of_memory(static_cast<long>(block_bytes(p)));
+  }
+  swpi->sing = ctx->epsilon;
+  const double condition = kept_rows_condition(ctx->inverted, p, swpi, work.get());
+  zswpnfr(task_pool(), swpi);
+  return ctx->inverted_condition = std::max(1.0, condition);
+}
+
 }  // namespace
 
 bool has_dependent_parameters(const RUVACOM* ctx) {
   return std::any_of(ctx->parmdf, ctx->parmdf + ctx->nparm, [](char s) { return s != '1'; });
 }
 
-double estimability_tolerance(const RUVACOM* ctx) { return std::sqrt(std::max(ctx->epsilon, DBL_EPSILON)); }
+double estimability_tolerance(const RUVACOM* ctx, double condition) {
+  const double rounding = std::min(kRoundingMargin * DBL_EPSILON * condition, kMostRounding);
+  return std::max(std::sqrt(std::max(ctx->epsilon, DBL_EPSILON)), rounding);
+}
 
 void keep_inverted_matrix(RUVACOM* ctx) {
   const int n = ctx->nparm;
+  ctx->inverted_condition = 0;
   if (!ctx->inverted || n < 1) return;
   const ZOPTMARQU& mq = *ctx->zoptg->state.marqu;
   if (mq.inumconstr == 0) {
@@ -66,5 +96,5 @@ bool estimable(RUVACOM* ctx, const double* g) {
     residual += r * r;
     size += h[j] * scale * h[j] * scale;
   }
-  return !(std::sqrt(residual) > estimability_tolerance(ctx) * std::sqrt(size));
+  return !(std::sqrt(residual) > estimability_tolerance(ctx, inverted_condition(ctx)) * std::sqrt(size));
 }

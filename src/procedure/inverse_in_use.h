@@ -27,13 +27,15 @@ double* inverse_in_use(const RUVACOM* ctx);
 bool has_dependent_parameters(const RUVACOM* ctx);
 
 // The relative size below which a function's gradient counts as having no
-// part along the directions the data leave undetermined: sqrt(SINGULAR=).
-double estimability_tolerance(const RUVACOM* ctx);
+// part along the directions the data leave undetermined: sqrt(SINGULAR=),
+// or more when rounding in a matrix of the given condition number (that of
+// the rows the sweep keeps, scaled to unit diagonal) can leave that much.
+double estimability_tolerance(const RUVACOM* ctx, double condition);
 
 // True when the data determine, to first order, the function of the
 // parameters with gradient g (nparm entries): g lies in the row space of
-// A, g'(I - G A) = 0 to sqrt(SINGULAR=) relative to |g|, measured with the
-// parameters scaled to unit diagonal of A. Always true for a fit without dependent
+// A, g'(I - G A) = 0 to the tolerance above relative to |g|, measured with
+// the parameters scaled to unit diagonal of A. Always true for a fit without dependent
 // parameters. Under active constraints g is first projected onto their
 // free directions.
 bool estimable(RUVACOM* ctx, const double* g);

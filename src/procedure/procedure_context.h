@@ -100,6 +100,7 @@ struct RUVACOM : RUVAPARSE {
   double* dephat;     // cell of the predicted value
   double* xpx2;       // covariance work matrix
   double* inverted;   // the matrix whose inverse xpx holds (parameter block), for estimability
+  double inverted_condition;  // of the rows of `inverted` the sweep keeps; 0 until estimable asks
   double* whole_inverse;  // G4: the pseudo-inverse before the rows of dependent parameters are cleared
   double* work;
   double* hougaard;   // Hougaard sums (n doubles) when HOUGAARD was asked for

@@ -74,9 +74,9 @@ void project(RUVACOM* ctx, double* v) {
   if (ctx->zoptg) zoptprv(ctx->zoptg, v, ctx->nparm);
 }
 
-// Whether g (p values) has a part along the `count` directions above the
-// tolerance, relative to its length, both in the scaled parameters.
-bool changes_along(RUVACOM* ctx, const Work& w, const double* g, int count) {
+// Whether g (p values) has a part along the `count` directions above
+// `tolerance`, relative to its length, both in the scaled parameters.
+bool changes_along(RUVACOM* ctx, const Work& w, const double* g, int count, double tolerance) {
   double* h = w.projected;
   std::copy_n(g, w.p, h);
   project(ctx, h);
@@ -87,7 +87,7 @@ bool changes_along(RUVACOM* ctx, const Work& w, const double* g, int count) {
     for (int j = 0; j < w.p; ++j) dot += w.directions[static_cast<long>(k) * w.p + j] * h[j] / w.scales[j];
     along += dot * dot;
   }
-  return std::sqrt(along) > estimability_tolerance(ctx) * std::sqrt(size);
+  return std::sqrt(along) > tolerance * std::sqrt(size);
 }
 
 // At work.point: the cross products and the functions' gradients by the
@@ -113,9 +113,12 @@ void check_side(RUVACOM* ctx, Work& w, double sign, const CMPDER* record, double
     const double length = sign * std::pow(0.1, t);
     for (int j = 0; j < w.p; ++j) w.point[j] = w.estimates[j] + length * w.step[j];
     if (!evaluate_at_point(ctx, w, record, cells)) continue;
+    w.swpi->sing = ctx->epsilon;
+    const double condition = kept_rows_condition(w.matrix, w.p, w.swpi, w.scratch);
+    const double tolerance = estimability_tolerance(ctx, condition);
     const int count = find_directions(w, w.matrix, ctx->epsilon);
     for (int i = 0; i < w.rows; ++i)
-      if (determined[i] && changes_along(ctx, w, w.gradients + static_cast<long>(i) * w.p, count))
+      if (determined[i] && changes_along(ctx, w, w.gradients + static_cast<long>(i) * w.p, count, tolerance))
         determined[i] = 0;
     return;
   }

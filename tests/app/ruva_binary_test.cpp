@@ -3,6 +3,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -60,6 +61,41 @@ TEST_F(RuvaBinaryTest, LogAndListingGoWhereTheyAreSent) {
   EXPECT_EQ(run("--listing /dev/full fit.ruva"), 2);
   EXPECT_NE(read("log.txt").find("could not be written completely"), std::string::npos) << read("log.txt");
   EXPECT_EQ(run("--json /dev/full fit.ruva"), 2);
+}
+
+// No message is cut, however long the BY value it names (here up to 200
+// characters): the loss warning of a fit not at the Poisson deviance's
+// minimum, the notes of dependent parameters and of a function not
+// estimable name each group whole, and the warning ends as the catalog's
+// text does.
+TEST_F(RuvaBinaryTest, MessagesNamingALongByGroupAreWhole) {
+  const std::string label = "a_much_longer_group_label_to_see_the_cut";
+  const std::string groups[3] = {label, label + label + label + label + label, "short"};
+  const int counts[10] = {3, 5, 4, 8, 9, 14, 15, 22, 30, 41};
+  std::string csv = "g,x,y\n";
+  for (const std::string& g : groups)
+    for (int x = 0; x < 10; ++x) csv += g + "," + std::to_string(x) + "," + std::to_string(counts[x]) + "\n";
+  write("d.csv", csv);
+  write("p.ruva",
+        "proc ruva data=d; by g; parms a=1 b=0.3; mu = exp(a + b*x); model y = mu;"
+        " _weight_ = 1; _loss_ = 2*(y*log(y/mu) - (y - mu)); run;\n"
+        "proc ruva data=d; by g; parms a=1 b=0.3 b2=0; model y = exp(a + (b + b2)*x); estimate 'b' b; run;\n");
+  EXPECT_EQ(run("p.ruva"), 1) << read("log.txt");
+  const std::string log = read("log.txt");
+  EXPECT_EQ(log.find(" ... "), std::string::npos) << log;
+  int named = 0;
+  for (std::size_t at = log.find(" group g="); at != std::string::npos; at = log.find(" group g=", at + 1), ++named) {
+    const std::size_t start = at + 9, end = log.find_first_not_of("abcdefghijklmnopqrstuvwxyz_", start);
+    EXPECT_NE(std::find(groups, groups + 3, log.substr(start, end - start)), groups + 3) << log.substr(at, 300);
+  }
+  EXPECT_GE(named, 9);
+  for (const std::string& g : groups) {
+    const std::size_t warning = log.find("WARNING: The estimates do not minimise the loss in the BY group g=" + g + ":");
+    ASSERT_NE(warning, std::string::npos) << g;
+    const std::string tail = "as _WEIGHT_ = 1/mu does for the Poisson deviance).\n";
+    EXPECT_EQ(log.find(tail, warning), log.find('\n', warning) + 1 - tail.size()) << g;
+    EXPECT_NE(log.find("ESTIMATE 'b' is not estimable in the BY group g=" + g + ":"), std::string::npos) << g;
+  }
 }
 
 // Bad input: one message that says what is wrong, the exit status that

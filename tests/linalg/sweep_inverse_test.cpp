@@ -3,6 +3,7 @@
 // against LAPACK's singular value decomposition, and the record's release.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -264,6 +265,26 @@ TEST_F(SweepInverseTest, MoorePenroseDecidesTheRankOnTheScaledMatrix) {
         EXPECT_NEAR(sz, 0.0, 1e-12) << i;
       }
     }
+  }
+}
+
+// The condition number of the kept rows in the infinity norm, in closed
+// form: S = [1 r; r 1] has ||S|| ||S^-1|| = (1 + r)/(1 - r). A third
+// parameter repeating the second in other units is not kept and does not
+// count; nor do the units of the others. A is left as it was.
+TEST_F(SweepInverseTest, TheConditionOfTheKeptRowsIsThatOfTheScaledMatrix) {
+  ZSWPN* swpi = make(3, 1);
+  for (const double r : {0.5, 0.999}) {
+    SCOPED_TRACE(r);
+    const double d[3] = {1e-3, 2e4, 7.0};
+    const double s[9] = {1, r, r, r, 1, 1, r, 1, 1};
+    Matrix full(9);
+    for (int k = 0; k < 9; ++k) full[k] = s[k] * d[k / 3] * d[k % 3];
+    const Matrix a = testmat::pack(full, 3);
+    Matrix work(6);
+    EXPECT_NEAR(kept_rows_condition(a.data(), 3, swpi, work.data()), (1 + r) / (1 - r), 1e-9 * (1 + r) / (1 - r));
+    EXPECT_EQ(std::count(swpi->sweepx, swpi->sweepx + 3, '1'), 2);
+    EXPECT_EQ(a, testmat::pack(full, 3));
   }
 }
 

@@ -281,12 +281,15 @@ TEST_F(PuromycinFit, G4GivesTheSameFitInAnyUnitsAndInvertsWhatTheSweepInverts) {
 // and in log concentration shifted by 1000 (DNase run 1).
 using IllConditionedFit = results_test::FitTest;
 
-std::string years_csv() {
-  const double y[30] = {33.27, 35.35, 36.41, 36.27, 39.91, 40.82, 41.14, 43.51, 44.48, 45.54,
-                        46.35, 47.88, 47.54, 49.01, 49.52, 51.37, 51.52, 51.84, 51.94, 52.99,
-                        53.73, 53.85, 55.77, 55.78, 52.29, 53.28, 55.11, 54.91, 55.53, 55.47};
+const double kYearsY[30] = {33.27, 35.35, 36.41, 36.27, 39.91, 40.82, 41.14, 43.51, 44.48, 45.54,
+                            46.35, 47.88, 47.54, 49.01, 49.52, 51.37, 51.52, 51.84, 51.94, 52.99,
+                            53.73, 53.85, 55.77, 55.78, 52.29, 53.28, 55.11, 54.91, 55.53, 55.47};
+
+// The years from..to of 1991-2020.
+std::string years_csv(int from = 1991, int to = 2020) {
   std::string csv = "year,y\n";
-  for (int i = 0; i < 30; ++i) csv += std::to_string(1991 + i) + "," + std::to_string(y[i]) + "\n";
+  for (int year = from; year <= to; ++year)
+    csv += std::to_string(year) + "," + std::to_string(kYearsY[year - 1991]) + "\n";
   return csv;
 }
 
@@ -348,6 +351,84 @@ TEST_F(IllConditionedFit, G4OfDependentRowsKeepsTheSweepsAccuracy) {
   EXPECT_NEAR(leverage_sum(twice), 3.0, 1e-5);
   for (std::size_t i = 0; i < once.size(); ++i)
     EXPECT_NEAR(std::stod(twice.at(i).at("sp")) / std::stod(once[i].at("sp")), 1.0, 1e-5) << i;
+}
+
+// The standard error of l'(a, b, c) in y = a + b*year + c*year**2 over the
+// years from..to, to long double: the normal equations in the years centred
+// on m (small integers, so the cross products are exact and well
+// conditioned) solved for the coefficients and for l carried to the
+// centred ones (a + b m + c m^2, b + 2 c m, c).
+double exact_years_se(int from, int to, const double (&l)[3]) {
+  const int m = (from + to) / 2;
+  const long double lm = m;
+  // [X'X | X'y | l_c], solved by Gauss-Jordan.
+  long double aug[3][5] = {{0, 0, 0, 0, l[0]},
+                           {0, 0, 0, 0, l[1] - lm * l[0]},
+                           {0, 0, 0, 0, l[2] - 2 * lm * l[1] + lm * lm * l[0]}};
+  for (int year = from; year <= to; ++year) {
+    const long double t = year - m, x[3] = {1, t, t * t};
+    for (int i = 0; i < 3; ++i) {
+      for (int j = 0; j < 3; ++j) aug[i][j] += x[i] * x[j];
+      aug[i][3] += x[i] * kYearsY[year - 1991];
+    }
+  }
+  const long double centred[3] = {aug[0][4], aug[1][4], aug[2][4]};
+  for (int k = 0; k < 3; ++k)
+    for (int i = 0; i < 3; ++i) {
+      const long double f = aug[i][k] / aug[k][k];
+      for (int j = 0; i != k && j < 5; ++j) aug[i][j] -= f * aug[k][j];
+    }
+  long double sse = 0, variance = 0;
+  for (int year = from; year <= to; ++year) {
+    const long double t = year - m;
+    const long double r = kYearsY[year - 1991] - (aug[0][3] / aug[0][0] + aug[1][3] / aug[1][1] * t +
+                                                  aug[2][3] / aug[2][2] * t * t);
+    sse += r * r;
+  }
+  for (int i = 0; i < 3; ++i) variance += centred[i] * aug[i][4] / aug[i][i];
+  return static_cast<double>(std::sqrt(sse / (to - from + 1 - 3) * variance));
+}
+
+// A term entered twice leaves one direction undetermined, the cross
+// products of a quadratic in calendar years are ill-conditioned, and
+// rounding must not pass for that direction: over three ranges of years,
+// each term entered twice, with G4 and without, the prediction at 2020 and
+// the three coefficients of the model written once keep its exact standard
+// errors to 1e-5 (over 1991-2020 R's lm gives 0.4310410643 and
+// 9.19566494525 for the prediction and b), while the doubled term alone is
+// refused.
+TEST_F(IllConditionedFit, FunctionsTheDataDetermineAreNotRefusedByRounding) {
+  EXPECT_NEAR(exact_years_se(1991, 2020, {1, 2020, 2020.0 * 2020}), 0.4310410643, 1e-10);
+  EXPECT_NEAR(exact_years_se(1991, 2020, {0, 1, 0}), 9.19566494525, 1e-9);
+  const char* const names[3] = {"a", "b", "c"};
+  const char* const powers[3] = {"", "*year", "*year**2"};
+  const double gradients[4][3] = {{1, 2020, 2020.0 * 2020}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  for (const auto& [from, to] : {std::pair{1991, 2020}, {1991, 2015}, {1996, 2020}})
+    for (int twice = 0; twice < 3; ++twice)
+      for (const char* g4 : {"", " g4"}) {
+        std::string parms, model, coefficient[3];
+        for (int i = 0; i < 3; ++i) {
+          const std::string name = names[i], term = name + powers[i], second = name + "2";
+          parms += " " + name + "=0" + (i == twice ? " " + second + "=0" : "");
+          model += (i ? " + " : "") + term + (i == twice ? " + " + second + powers[i] : "");
+          coefficient[i] = i == twice ? "(" + name + " + " + second + ")" : name;
+        }
+        const std::string program = std::string("proc ruva data=d") + g4 + "; parms" + parms + "; model y = " +
+                                    model + "; estimate 'fit' " + coefficient[0] + " + " + coefficient[1] +
+                                    "*2020 + " + coefficient[2] + "*2020**2; estimate 'a' " + coefficient[0] +
+                                    "; estimate 'b' " + coefficient[1] + "; estimate 'c' " + coefficient[2] +
+                                    "; estimate 'alone' " + names[twice] + ";";
+        SCOPED_TRACE(std::to_string(from) + "-" + std::to_string(to) + ": " + program);
+        json_.str("");
+        ASSERT_EQ(fit(years_csv(from, to), program), 0) << log_text();
+        const Json add = tables("AdditionalEstimates").back();
+        for (int f = 0; f < 4; ++f) {
+          ASSERT_TRUE(cell(add, f, "StandardError").is_number()) << f;
+          EXPECT_NEAR(number(add, f, "StandardError") / exact_years_se(from, to, gradients[f]), 1.0, 1e-5) << f;
+        }
+        EXPECT_TRUE(cell(add, 4, "StandardError").is_null());
+        EXPECT_NE(log_text().find("ESTIMATE 'alone' is not estimable"), std::string::npos);
+      }
 }
 
 }  // namespace

@@ -8,7 +8,10 @@ namespace {
 
 // A line that echoes a huge token (a megabyte-long name or string) is cut
 // in the middle: its start and its end, which says what is wrong, remain.
-constexpr std::size_t kLongestLine = 480;
+// A message is whole: its text (at most a few hundred characters) with the
+// values it names (a BY group's text of at most 255 bytes, names of 32,
+// numbers, labels and paths of ordinary length) stays far below the limit.
+constexpr std::size_t kLongestLine = 8192;
 constexpr std::size_t kKeptHead = 360;
 constexpr std::size_t kKeptTail = 100;
 
