@@ -283,7 +283,26 @@ std::string by_line(const std::vector<ByValue>& by, int linesize, char rule) {
          std::string(static_cast<std::size_t>(fill - fill / 2), rule);
 }
 
+namespace {
+// The item without the columns that only the other outputs show.
+OutputItem listed_columns(const OutputItem& item) {
+  OutputItem listed = item;
+  listed.columns.clear();
+  listed.rows.assign(item.rows.size(), {});
+  for (std::size_t i = 0; i < item.columns.size(); ++i) {
+    if (!item.columns[i].listed) continue;
+    listed.columns.push_back(item.columns[i]);
+    for (std::size_t r = 0; r < item.rows.size(); ++r)
+      if (i < item.rows[r].size()) listed.rows[r].push_back(item.rows[r][i]);
+  }
+  return listed;
+}
+}  // namespace
+
 void render_listing(const OutputItem& item, PrintFile& print) {
+  const auto listed = [](const ColumnSpec& c) { return c.listed; };
+  if (!std::all_of(item.columns.begin(), item.columns.end(), listed))
+    return render_listing(listed_columns(item), print);
   print.end_line(print.output());
   if (item.kind == "message") return render_message(item, print);
   if (item.kind == "factoid") return render_factoid(item, print);
