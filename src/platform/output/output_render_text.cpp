@@ -275,12 +275,19 @@ std::string by_text(const std::vector<ByValue>& by) {
   return text;
 }
 
-std::string by_line(const std::vector<ByValue>& by, int linesize, char rule) {
-  const std::string text = " " + visible_text(by_text(by)) + " ";
-  const int fill = linesize - columns(text);
-  if (fill < 2) return text.substr(1);
-  return std::string(static_cast<std::size_t>(fill / 2), rule) + text +
-         std::string(static_cast<std::size_t>(fill - fill / 2), rule);
+std::vector<std::string> by_lines(const std::vector<ByValue>& by, int linesize, char rule) {
+  constexpr int kRuleEnds = 8;  // a wrapped line keeps a blank and three rule characters at each end
+  const std::string all = visible_text(by_text(by));
+  const int width = columns(all) + 2 > linesize ? linesize - kRuleEnds : linesize - 2;
+  std::vector<std::string> lines;
+  for (const std::string& piece : wrap_text(all, width)) {
+    const int fill = linesize - columns(piece) - 2;
+    if (fill < 2) lines.push_back(piece);
+    else
+      lines.push_back(std::string(static_cast<std::size_t>(fill / 2), rule) + " " + piece + " " +
+                      std::string(static_cast<std::size_t>(fill - fill / 2), rule));
+  }
+  return lines;
 }
 
 namespace {
