@@ -120,7 +120,8 @@ class TableWriter {
   // Header groups over runs of columns that this panel shows whole: the text
   // centred over the run, its last line filled out with dashes to the run's
   // width, the groups' bottom lines level.
-  void write_spans(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids, int margin) {
+  void add_spans(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids,
+                 std::vector<std::string>* heading) {
     int panel_width = -kGap;
     std::vector<int> offsets;
     for (std::size_t i : ids) {
@@ -156,12 +157,14 @@ class TableWriter {
         used = p.offset + p.width;
       }
       while (!line.empty() && line.back() == ' ') line.pop_back();
-      print_.write_line(line, margin);
+      heading->push_back(line);
     }
   }
 
-  void write_headers(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids, int margin) {
-    write_spans(cols, ids, margin);
+  // The panel's whole heading, top line first.
+  std::vector<std::string> heading_lines(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids) {
+    std::vector<std::string> heading;
+    add_spans(cols, ids, &heading);
     std::size_t height = 0;
     for (std::size_t i : ids) height = std::max(height, cols[i].header.size());
     for (std::size_t h = 0; h < height; ++h) {
@@ -172,8 +175,17 @@ class TableWriter {
         if (k) line += std::string(kGap, ' ');
         append_aligned(line, h < skip ? "" : c.header[h - skip], c.width, c.left);
       }
-      print_.write_line(line, margin);
+      heading.push_back(line);
     }
+    return heading;
+  }
+
+  void write_lines(const std::vector<std::string>& lines, int margin) {
+    for (const std::string& line : lines) print_.write_line(line, margin);
+  }
+
+  int label_lines() const {
+    return item_.label.empty() ? 0 : static_cast<int>(wrap_text(item_.label, print_.linesize()).size()) + 1;
   }
 
   void write_panel(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids, bool headers,
@@ -182,14 +194,21 @@ class TableWriter {
     for (std::size_t i : ids) width += cols[i].width + kGap;
     const int margin = print_.centred_margin(width);
     const std::size_t rows = cols.empty() ? 0 : cols[ids.front()].cells.size();
-    print_.keep_together(std::min<int>(print_.pagesize() / 2, 6 + static_cast<int>(std::min<std::size_t>(rows, 3))));
+    const std::vector<std::string> heading = headers ? heading_lines(cols, ids) : std::vector<std::string>{};
+    // The title, the whole heading and a first row start on one page; a
+    // table continued on a new page repeats its title and heading there.
+    const int whole_heading = 1 + (first ? label_lines() : 0) + static_cast<int>(heading.size()) + (rows > 0);
+    print_.keep_together(std::max(whole_heading, std::min<int>(print_.pagesize() / 2,
+                                                               6 + static_cast<int>(std::min<std::size_t>(rows, 3)))));
+    const bool continued = !first && print_.at_page_top();
     print_.blank_lines(1);
-    if (first) write_label();
-    if (headers) write_headers(cols, ids, margin);
+    if (first || continued) write_label();
+    write_lines(heading, margin);
     for (std::size_t r = 0; r < rows; ++r) {
       if (print_.lines_left() <= 0) {
         print_.new_page();
-        if (headers) write_headers(cols, ids, margin);
+        write_label();
+        write_lines(heading, margin);
       }
       std::string line;
       for (std::size_t k = 0; k < ids.size(); ++k) {
