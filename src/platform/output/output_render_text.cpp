@@ -100,9 +100,27 @@ std::vector<std::vector<std::size_t>> panels(const std::vector<GridColumn>& cols
   return table_panels(widths, spans, linesize, kGap);
 }
 
+// The header groups over the columns `shown` (the item's, in order),
+// numbered among them; a group over a column left out is dropped.
+std::vector<HeaderSpan> shown_spans(const OutputItem& item, const std::vector<std::size_t>& shown) {
+  std::vector<HeaderSpan> spans;
+  for (HeaderSpan s : header_spans(item)) {
+    const auto first = std::find(shown.begin(), shown.end(), s.first);
+    const auto last = std::find(shown.begin(), shown.end(), s.last);
+    if (first == shown.end() || last == shown.end() || *last - *first != static_cast<std::size_t>(last - first))
+      continue;
+    s.first = static_cast<std::size_t>(first - shown.begin());
+    s.last = static_cast<std::size_t>(last - shown.begin());
+    spans.push_back(s);
+  }
+  return spans;
+}
+
 class TableWriter {
  public:
-  TableWriter(const OutputItem& item, PrintFile& print) : item_(item), print_(print), spans_(header_spans(item)) {}
+  // `shown`: the item's columns that the grid columns show, in order.
+  TableWriter(const OutputItem& item, PrintFile& print, const std::vector<std::size_t>& shown)
+      : item_(item), print_(print), spans_(shown_spans(item, shown)) {}
 
   void write(const std::vector<GridColumn>& cols, bool headers) {
     const auto groups = panels(cols, spans_, print_.linesize());
@@ -245,7 +263,7 @@ void render_factoid(const OutputItem& item, PrintFile& print) {
   }
   for (GridColumn* g : {&labels, &values})
     for (const std::string& c : g->cells) g->width = std::max(g->width, columns(c));
-  TableWriter(item, print).write({labels, values}, false);
+  TableWriter(item, print, {}).write({labels, values}, false);
 }
 
 void render_message(const OutputItem& item, PrintFile& print) {
@@ -309,38 +327,22 @@ std::vector<std::string> by_lines(const std::vector<ByValue>& by, int linesize, 
   return lines;
 }
 
-namespace {
-// The item without the columns that only the other outputs show.
-OutputItem listed_columns(const OutputItem& item) {
-  OutputItem listed = item;
-  listed.columns.clear();
-  listed.rows.assign(item.rows.size(), {});
-  for (std::size_t i = 0; i < item.columns.size(); ++i) {
-    if (!item.columns[i].listed) continue;
-    listed.columns.push_back(item.columns[i]);
-    for (std::size_t r = 0; r < item.rows.size(); ++r)
-      if (i < item.rows[r].size()) listed.rows[r].push_back(item.rows[r][i]);
-  }
-  return listed;
-}
-}  // namespace
-
 void render_listing(const OutputItem& item, PrintFile& print) {
-  const auto listed = [](const ColumnSpec& c) { return c.listed; };
-  if (!std::all_of(item.columns.begin(), item.columns.end(), listed))
-    return render_listing(listed_columns(item), print);
   print.end_line(print.output());
   if (item.kind == "message") return render_message(item, print);
   if (item.kind == "factoid") return render_factoid(item, print);
   std::vector<GridColumn> cols;
+  std::vector<std::size_t> shown;  // the item's columns that the listing shows
   const std::vector<bool> row_headers = row_header_columns(item);
   for (std::size_t i = 0; i < item.columns.size(); ++i) {
+    if (!item.columns[i].listed) continue;  // data for the other outputs only
+    shown.push_back(i);
     cols.push_back(grid_column(item.columns[i], item.rows, i, print.linesize()));
     cols.back().row_header = row_headers[i];
   }
   leave_room_beside_row_headers(&cols, print.linesize());
   for (GridColumn& c : cols) c.header = wrap_text(c.heading, c.width);
-  TableWriter(item, print).write(cols, true);
+  TableWriter(item, print, shown).write(cols, true);
 }
 
 }  // namespace platform
