@@ -161,6 +161,10 @@ inline constexpr std::int32_t kOutputWrongState = output_status(51);
 inline constexpr std::int32_t kOutputMissingParameter = output_status(52);
 inline constexpr std::int32_t kOutputSkipped = output_status(53);  // tolerated by zyolexit
 
+// A column's flag (define-column request): on, the listing leaves the
+// column out; the JSON, the report and the graphs still have it.
+inline constexpr int kTagNotListed = 2225;
+
 // Calls method `sel` of `obj`, starting from class table `sst` (null: the
 // object's own). Returns the method's status, or kWobNoMethod.
 std::int32_t wobmth(wobop obj, WOB_MA_TBL_STR* sst, std::int32_t sel, std::int32_t np,

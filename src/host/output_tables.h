@@ -35,7 +35,9 @@ struct TREE {
 //   g double (12), n double (8), s double (5, 2 decimals), p p-value,
 //   c text (9), t text (15), l text (30).
 wobop yoltab(YOLTAB* info, wobop yolman);
-int yolinsc(wobop data, xobskey colkeyn, const char* colname, const char* format, void* addr);
+// A column by format letter; one not `listed` only feeds the JSON, the
+// report and the graphs.
+int yolinsc(wobop data, xobskey colkeyn, const char* colname, const char* format, void* addr, bool listed = true);
 int yoladdf(wobop fact, xobskey label, const void* value, const char* format);
 
 // `v` holds n doubles; `wrk` room for n text objects; `name` n names.

@@ -40,14 +40,14 @@ int failed(int rc) {
   return rc;
 }
 
-int define_column(wobop table, char letter, xobskey label, const char* name, void* addr) {
+int define_column(wobop table, char letter, xobskey label, const char* name, void* addr, bool listed) {
   const char* fnam;
   int dec, type = 0, width = 0;
   if (!get_format(letter, &fnam, &dec, &type, &width)) {
     xebug("yolinsc: unknown format %c", letter);
     return 1;
   }
-  WOB_PARM_BLK_STR pb[6];
+  WOB_PARM_BLK_STR pb[7];
   int np = 0;
   if (letter == 'c' || letter == 'l' || letter == 't') {
     pb[np++] = wob_text(138, yoltxt(name, -1));
@@ -70,14 +70,15 @@ int define_column(wobop table, char letter, xobskey label, const char* name, voi
     pb[np++] = wob_cell(285, addr);
     pb[np++] = wob_int(103, type);
   }
+  if (!listed) pb[np++] = wob_flag(kTagNotListed, 1);
   const int rc = wobmth(table, nullptr, kDefineColumn, np, pb);
   return rc < 0 ? failed(rc) : 0;
 }
 
 }  // namespace
 
-int yolinsc(wobop data, xobskey colkeyn, const char* colname, const char* format, void* addr) {
-  return define_column(data, format ? format[0] : '\0', colkeyn, colname, addr);
+int yolinsc(wobop data, xobskey colkeyn, const char* colname, const char* format, void* addr, bool listed) {
+  return define_column(data, format ? format[0] : '\0', colkeyn, colname, addr, listed);
 }
 
 wobop yoltab(YOLTAB* info, wobop yolman) {

@@ -110,11 +110,16 @@ int determine_num_indep(RUVACOM* ctx) {
   return count;
 }
 
-int set_reqd_blcks(RUVACOM* ctx, int* flags) {
+int set_reqd_blcks(RUVACOM* ctx, int* flags, int* listed) {
+  int shown[kDiagBlocks] = {};
+  if (from_output(ctx, shown)) ctx->save_diag_flag = 1;
+  from_tables(ctx, shown);
+  if (listed) std::copy(shown, shown + kDiagBlocks, listed);
+  for (int k = 0; k < kDiagBlocks; ++k) flags[k] |= shown[k];
   from_graphs(ctx, flags);
-  if (from_output(ctx, flags)) ctx->save_diag_flag = 1;
-  from_tables(ctx, flags);
   from_bootstrap(ctx, flags);
+  // The listed table always shows the residual and the studentized residual.
+  if (ctx->save_diag_flag) flags[kRawBlock] = 1;
   int sum = 0;
   for (int k = 0; k < kDiagBlocks; ++k) sum += flags[k];
   if (sum > 0) flags[kCommonBlock] = flags[kQrBlock] = 1;

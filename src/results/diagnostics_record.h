@@ -129,8 +129,11 @@ inline std::int64_t diag_augmented(std::int64_t p) { return p + diag_packed(p); 
 // (graphs, OUTPUT options 19 to 23, the nonlinearity tables, the residual
 // bootstrap with JAC scaling) and sets `save_diag_flag` when an OUTPUT
 // statement needs them; with any block, the common and factor blocks too.
-// Returns the number of blocks marked before that forcing.
-int set_reqd_blcks(RUVACOM* ctx, int* flags);
+// `listed`, when given, marks the blocks whose columns the listing shows:
+// those OUTPUT and the tables need, not those only the graphs or the
+// bootstrap need, so that the listing is the same whatever outputs the
+// run writes. Returns the number of blocks marked before that forcing.
+int set_reqd_blcks(RUVACOM* ctx, int* flags, int* listed = nullptr);
 
 // Creates or refreshes `ruvadiag` and the required blocks for the current
 // BY group; a memory shortfall ends the step with 1016.

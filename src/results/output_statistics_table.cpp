@@ -36,11 +36,12 @@ constexpr double kSmallestComplement = 1.110223024625157e-16;
 
 bool present(double x) { return !wzmis(x) && std::isfinite(x); }
 
-// A text block (tag) of the symbol's label, else its name.
-WOB_PARM_BLK_STR symbol_text(int tag, const CMPSYM* sym) {
+// A text block (tag) of the symbol's label from a LABEL statement, else its
+// data-set variable's label, else its name.
+WOB_PARM_BLK_STR symbol_text(int tag, const RUVACOM* ctx, const CMPSYM* sym) {
   const char* label = nullptr;
   const int length = symbol_label(sym, &label);
-  return wob_text(tag, length > 0 ? yoltxt(label, length) : yoltxt(sym->name, sym->nameleng));
+  return wob_text(tag, length > 0 ? yoltxt(label, length) : text_of(symbol_texts(ctx, sym).label));
 }
 
 // The label of "Observed": the dependent variable's label, else its name.
@@ -61,7 +62,7 @@ bool id_columns(ResultTable* t, const RUVACOM* ctx) {
     const bool character = sym->type == '$';
     const std::string name = "id" + std::to_string(k + 1);
     WOB_PARM_BLK_STR blocks[5] = {wob_text(339, yoltxt(character ? "IDCharVariable" : "IDNumVariable", -1)),
-                                  wob_cell(285, sym->data), symbol_text(296, sym),
+                                  wob_cell(285, sym->data), symbol_text(296, ctx, sym),
                                   wob_text(138, yoltxt(name.c_str(), -1)),
                                   character ? wob_int(289, sym->length) : wob_int(337, 5)};
     ok = t->column(blocks, 5);
@@ -77,15 +78,21 @@ bool regressor_columns(ResultTable* t, const RUVACOM* ctx, const DiagRegressors*
     const CMPSYM* sym = r->used_regs->s[k];
     if (sym->dsvarno <= 0) continue;
     const std::string name = symbol_texts(ctx, sym).label;
-    WOB_PARM_BLK_STR blocks[6] = {wob_int(103, 5),        wob_text(339, yoltxt("Regressor", -1)),
+    WOB_PARM_BLK_STR blocks[7] = {wob_int(103, 5),        wob_text(339, yoltxt("Regressor", -1)),
                                   wob_cell(285, r->regressors[k]), wob_text(311, yoltxt("RegressorVar", -1)),
-                                  wob_int(287, 1),        wob_text(138, text_of(name))};
-    ok = t->column(blocks, 6);
+                                  wob_int(287, 1),        wob_text(138, text_of(name)),
+                                  wob_flag(kTagNotListed, 1)};
+    ok = t->column(blocks, 7);
   }
   return ok;
 }
 
-bool define(ResultTable* t, RUVACOM* ctx) {
+// The columns of the blocks required; those of a block not `listed` (and
+// the regressors and the dependent variable, which only the graphs use) are
+// left out of the listing, which shows the weight, the ID variables, the
+// residual and the studentized residual, then what OUTPUT and the tables
+// asked for.
+bool define(ResultTable* t, RUVACOM* ctx, const int* listed) {
   RUVADIAG* d = ctx->ruvadiag;
   const char* req = d->required;
   bool ok = t->column(kMsgObservation, "Observation", "i", &d->com_blck->obs_index) &&
@@ -93,23 +100,25 @@ bool define(ResultTable* t, RUVACOM* ctx) {
   if (DiagRaw* r = d->raw_resd_blck; ok && req[kRawBlock])
     ok = t->column(kMsgResidual, "Residual", "g", &r->residual) &&
          t->column(kMsgStudent, "StudentizedResidual", "g", &r->stu_residual) &&
-         t->column(kMsgExpectation, "ResidualExpectation", "g", &r->raw_expec);
+         t->column(kMsgExpectation, "ResidualExpectation", "g", &r->raw_expec, listed[kRawBlock]);
   if (DiagProjected* p = d->proj_resd_blck; ok && req[kProjectedBlock])
-    ok = t->column(kMsgProjected, "ProjectedResidual", "g", &p->proj_residual) &&
-         t->column(kMsgProjStudent, "StudentizedProjectedResidual", "g", &p->stu_proj_residual);
+    ok = t->column(kMsgProjected, "ProjectedResidual", "g", &p->proj_residual, listed[kProjectedBlock]) &&
+         t->column(kMsgProjStudent, "StudentizedProjectedResidual", "g", &p->stu_proj_residual,
+                   listed[kProjectedBlock]);
   if (DiagLeverage* l = d->lev_blck; ok && req[kLeverageBlock])
-    ok = t->column(kMsgTangent, "TangentLeverage", "g", &l->tan_leverage) &&
-         t->column(kMsgJacobian, "JacobianLeverage", "g", &l->jac_leverage);
+    ok = t->column(kMsgTangent, "TangentLeverage", "g", &l->tan_leverage, listed[kLeverageBlock]) &&
+         t->column(kMsgJacobian, "JacobianLeverage", "g", &l->jac_leverage, listed[kLeverageBlock]);
   if (ok && req[kCurvatureBlock])
-    ok = t->column(kMsgIntrinsic, "IntrinsicAcceleration", "g", &d->not_computed) &&
-         t->column(kMsgParameterEffects, "ParameterEffectsAcceleration", "g", &d->not_computed);
+    ok = t->column(kMsgIntrinsic, "IntrinsicAcceleration", "g", &d->not_computed, listed[kCurvatureBlock]) &&
+         t->column(kMsgParameterEffects, "ParameterEffectsAcceleration", "g", &d->not_computed,
+                   listed[kCurvatureBlock]);
   if (DiagInfluence* inf = d->inf_blck; ok && req[kInfluenceBlock])
-    ok = t->column(kMsgLmax, "LMAX", "g", &inf->curr_lmax);
+    ok = t->column(kMsgLmax, "LMAX", "g", &inf->curr_lmax, listed[kInfluenceBlock]);
   if (DiagRegressors* r = d->regs_blck; ok && r && req[kRegressorsBlock]) ok = regressor_columns(t, ctx, r);
   if (DiagDependent* dep = d->dep_blck; ok && req[kDependentBlock]) {
-    WOB_PARM_BLK_STR observed[4] = {wob_int(103, 5), wob_cell(285, &dep->observed), observed_label(ctx),
-                                    wob_text(138, yoltxt("Observed", -1))};
-    ok = t->column(kMsgPredicted, "Predicted", "g", &dep->predicted) && t->column(observed, 4);
+    WOB_PARM_BLK_STR observed[5] = {wob_int(103, 5), wob_cell(285, &dep->observed), observed_label(ctx),
+                                    wob_text(138, yoltxt("Observed", -1)), wob_flag(kTagNotListed, 1)};
+    ok = t->column(kMsgPredicted, "Predicted", "g", &dep->predicted, false) && t->column(observed, 5);
   }
   return ok;
 }
@@ -200,10 +209,10 @@ int save(RUVADIAG* d, const double* record) {
   return 1;
 }
 
-int table_pass(RUVACOM* ctx, xobskey* path) {
+int table_pass(RUVACOM* ctx, xobskey* path, const int* listed) {
   RUVADIAG* d = ctx->ruvadiag;
   ResultTable t(ctx->yolman);
-  if (!t.create_table("OutputStatistics", result_text(kMsgTitle)) || !define(&t, ctx) ||
+  if (!t.create_table("OutputStatistics", result_text(kMsgTitle)) || !define(&t, ctx, listed) ||
       !t.open_data("stat.ruva.OutputStatistics", ctx->save_diag_flag == 0, path))
     return t.status;
   const std::int64_t m = diag_augmented(ctx->nparm);
@@ -223,8 +232,8 @@ int table_pass(RUVACOM* ctx, xobskey* path) {
 }  // namespace
 
 int ruva_diag_statstable(RUVACOM* ctx, xobskey* path) {
-  int flags[kDiagBlocks] = {};
-  if (set_reqd_blcks(ctx, flags) >= 1) {
+  int flags[kDiagBlocks] = {}, listed[kDiagBlocks] = {};
+  if (set_reqd_blcks(ctx, flags, listed) >= 1) {
     alloc_memory(ctx, flags);
     if (DiagRegressors* r = ctx->ruvadiag->regs_blck; flags[kRegressorsBlock] && r->num_regressors > 0)
       cmplstg(r->used_regs, r->regressors, &ctx->globcmp);
@@ -232,7 +241,7 @@ int ruva_diag_statstable(RUVACOM* ctx, xobskey* path) {
   }
   if (!ctx->ruvadiag) return 0;
   if (ctx->save_diag_flag) open_saved_file(ctx);
-  const int rc = table_pass(ctx, path);
+  const int rc = table_pass(ctx, path, listed);
   if (ctx->ruvadiag->required[kCurvatureBlock] && ctx->ruvadiag->curv_blck) nonlinearity_measures(ctx);
   return rc;
 }

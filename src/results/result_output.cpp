@@ -70,9 +70,9 @@ bool ResultTable::create_factoid(const char* name, xobskey title, const char* te
   return true;
 }
 
-bool ResultTable::column(int label, const char* name, const char* letter, void* cell) {
+bool ResultTable::column(int label, const char* name, const char* letter, void* cell, bool listed) {
   if (!ok()) return false;
-  const int rc = yolinsc(data, result_text(label), name, letter, cell);
+  const int rc = yolinsc(data, result_text(label), name, letter, cell, listed);
   if (rc == 0) return true;
   status = rc;  // yolinsc has logged a failing status itself
   return false;

@@ -46,8 +46,9 @@ struct ResultTable {
   // Creates a data object that only feeds graphs: labelled through 296
   // when `label` is not null.
   bool create_data(const char* name, xobskey label);
-  // A column by format letter (`yolinsc`), or by explicit parameter blocks.
-  bool column(int label, const char* name, const char* letter, void* cell);
+  // A column by format letter (`yolinsc`; one not `listed` feeds the other
+  // outputs only), or by explicit parameter blocks.
+  bool column(int label, const char* name, const char* letter, void* cell, bool listed = true);
   bool column(WOB_PARM_BLK_STR* blocks, int count);
   // Sets a named attribute; its result is not examined.
   void attribute(const char* name, WOB_PARM_BLK_STR value);

@@ -73,10 +73,11 @@ TEST_F(TerminalTextTest, ANulInALabelIsKeptInEveryOutput) {
                     "  label a='A\0a';\n  bounds a < 19;\n  estimate 'E\0F' a*b;\n  output out=o j=j;\nrun;\n"s);
   ASSERT_EQ(run("--json r.json --html r.html fit.ruva"), 1) << read("log.txt");  // a=20 breaks the bound
   const std::string listing = read("listing.txt"), json = read("r.json"), html = read("r.html");
-  for (const std::string label : {"E\\x00F", "De\\x00mand", "A\\x00a"}) {
+  // The response's label heads the graphs' data, which the listing leaves out.
+  for (const std::string label : {"E\\x00F", "A\\x00a"})
     EXPECT_NE(listing.find(label), std::string::npos) << label << listing;
+  for (const std::string label : {"E\\x00F", "De\\x00mand", "A\\x00a"})
     EXPECT_NE(html.find(label + "<"), std::string::npos) << label;
-  }
   EXPECT_NE(json.find("\"E\\u0000F\""), std::string::npos);
   EXPECT_NE(json.find("\"De\\u0000mand\""), std::string::npos);
   EXPECT_NE(json.find("\"A\\u0000a\""), std::string::npos);

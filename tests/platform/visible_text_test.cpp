@@ -126,7 +126,7 @@ TEST(VisibleText, AccentedAndWideTextLinesUpInColumns) {
   }
   EXPECT_EQ(rows, 3u) << listing;
   EXPECT_NE(listing.find("\xC3\xA9t\xC3\xA9 \xC3\xA0 Z\xC3\xBCrich  4.071429"), std::string::npos) << listing;
-  const std::string by = by_line({{"city", Cell::of_text("Montr\xC3\xA9" "al"), "Montr\xC3\xA9" "al"}}, 64, '-');
+  const std::string by = by_lines({{"city", Cell::of_text("Montr\xC3\xA9" "al"), "Montr\xC3\xA9" "al"}}, 64, '-').at(0);
   EXPECT_EQ(display_width(by), 64u) << by;
   // A line longer than LINESIZE is cut at LINESIZE columns, not bytes.
   std::string long_line;
@@ -151,7 +151,7 @@ TEST(VisibleText, ListingColumnsAndTheByLineKeepTheirWidths) {
       EXPECT_EQ(display_width(line), end) << listing;
     }
   EXPECT_NE(listing.find("a\\x1B[2Jb"), std::string::npos) << listing;
-  const std::string by = by_line({{"state", Cell::of_text("x\x07y"), "x\x07y"}}, 64, '-');
+  const std::string by = by_lines({{"state", Cell::of_text("x\x07y"), "x\x07y"}}, 64, '-').at(0);
   EXPECT_EQ(by.size(), 64u);
   EXPECT_NE(by.find(" state=x\\x07y "), std::string::npos) << by;
 }

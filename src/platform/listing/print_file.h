@@ -53,6 +53,8 @@ class PrintFile {
   void new_page();
   // Starts a new page when fewer than `n` lines are left on this one.
   void keep_together(int n);
+  // Whether the next line is the first below a page's header.
+  bool at_page_top() const { return !page_open_ || body_lines_ == 0; }
   int lines_left() const;
   // The 1-based margin that centres a block of `length` columns.
   int centred_margin(int length) const;

@@ -50,6 +50,7 @@ struct ColumnSpec {
   int text_width = 0;       // tag 289: > 0 a fixed field, < 0 at most -n bytes to a NUL
   std::string format_name;  // tag 340: "PVALUE", "BEST8.", ...
   std::string role;         // tag 339: the template column
+  bool listed = true;       // kTagNotListed on: data for the graphs, left out of the listing
   const void* cell = nullptr;
   nlohmann::ordered_json extra = nlohmann::ordered_json::object();  // other tags
 };

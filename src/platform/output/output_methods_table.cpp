@@ -20,7 +20,7 @@ bool known_type(long long t) {
 std::int32_t read_column(Request& r, ColumnSpec* c) {
   long long type = 0, width = 0, decimals = -1, text_width = 0;
   std::string pair_name;
-  bool has_type = false;
+  bool has_type = false, unlisted = false;
   for (int i = 0; i < r.count(); ++i) {
     bool ok = true;
     switch (r.tag(i)) {
@@ -41,10 +41,12 @@ std::int32_t read_column(Request& r, ColumnSpec* c) {
       case 311: ok = r.text(i, &pair_name); break;
       case 287: c->extra[pair_name.empty() ? "287" : pair_name] = r.any(i); break;
       case 2224: c->extra["descriptor"] = true; break;
+      case kTagNotListed: ok = r.flag(i, &unlisted); break;
       default: c->extra[std::to_string(r.tag(i))] = r.any(i); break;
     }
     if (!ok) return refused(r, i);
   }
+  c->listed = !unlisted;
   c->width = static_cast<int>(width);
   c->decimals = static_cast<int>(decimals);
   c->text_width = static_cast<int>(text_width);

@@ -20,8 +20,9 @@ void render_listing(const OutputItem& item, PrintFile& print);
 std::string render_json(const OutputItem& item);
 // A BY group as the BY line names it: "name=value ...".
 std::string by_text(const std::vector<ByValue>& by);
-// The BY line: the BY group's text centred in a rule across the line.
-std::string by_line(const std::vector<ByValue>& by, int linesize, char rule);
+// The BY line: the BY group's text centred in a rule across the line,
+// wrapped over more lines when longer than the line, never cut.
+std::vector<std::string> by_lines(const std::vector<ByValue>& by, int linesize, char rule);
 // Breaks text into lines of at most `width` columns at blanks.
 std::vector<std::string> wrap_text(const std::string& text, int width);
 // The columns of the widest blank-separated word of `text`.

@@ -177,9 +177,27 @@ std::vector<std::string> row_lines(const std::vector<GridColumn>& cols,
   return lines;
 }
 
+// The header groups over the columns `shown` (the item's, in order),
+// numbered among them; a group over a column left out is dropped.
+std::vector<HeaderSpan> shown_spans(const OutputItem& item, const std::vector<std::size_t>& shown) {
+  std::vector<HeaderSpan> spans;
+  for (HeaderSpan s : header_spans(item)) {
+    const auto first = std::find(shown.begin(), shown.end(), s.first);
+    const auto last = std::find(shown.begin(), shown.end(), s.last);
+    if (first == shown.end() || last == shown.end() || *last - *first != static_cast<std::size_t>(last - first))
+      continue;
+    s.first = static_cast<std::size_t>(first - shown.begin());
+    s.last = static_cast<std::size_t>(last - shown.begin());
+    spans.push_back(s);
+  }
+  return spans;
+}
+
 class TableWriter {
  public:
-  TableWriter(const OutputItem& item, PrintFile& print) : item_(item), print_(print), spans_(header_spans(item)) {}
+  // `shown`: the item's columns that the grid columns show, in order.
+  TableWriter(const OutputItem& item, PrintFile& print, const std::vector<std::size_t>& shown)
+      : item_(item), print_(print), spans_(shown_spans(item, shown)) {}
 
   void write(const std::vector<GridColumn>& cols, bool headers) {
     const auto groups = panels(cols, spans_, print_.linesize());
@@ -197,7 +215,8 @@ class TableWriter {
   // Header groups over runs of columns that this panel shows whole: the text
   // centred over the run, its last line filled out with dashes to the run's
   // width, the groups' bottom lines level.
-  void write_spans(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids, int margin) {
+  void add_spans(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids,
+                 std::vector<std::string>* heading) {
     int panel_width = -kGap;
     std::vector<int> offsets;
     for (std::size_t i : ids) {
@@ -233,12 +252,14 @@ class TableWriter {
         used = p.offset + p.width;
       }
       while (!line.empty() && line.back() == ' ') line.pop_back();
-      print_.write_line(line, margin);
+      heading->push_back(line);
     }
   }
 
-  void write_headers(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids, int margin) {
-    write_spans(cols, ids, margin);
+  // The panel's whole heading, top line first.
+  std::vector<std::string> heading_lines(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids) {
+    std::vector<std::string> heading;
+    add_spans(cols, ids, &heading);
     std::size_t height = 0;
     for (std::size_t i : ids) height = std::max(height, cols[i].header.size());
     for (std::size_t h = 0; h < height; ++h) {
@@ -249,8 +270,17 @@ class TableWriter {
         if (k) line += std::string(kGap, ' ');
         append_aligned(line, h < skip ? "" : c.header[h - skip], c.width, c.left);
       }
-      print_.write_line(line, margin);
+      heading.push_back(line);
     }
+    return heading;
+  }
+
+  void write_lines(const std::vector<std::string>& lines, int margin) {
+    for (const std::string& line : lines) print_.write_line(line, margin);
+  }
+
+  int label_lines() const {
+    return item_.label.empty() ? 0 : static_cast<int>(wrap_text(item_.label, print_.linesize()).size()) + 1;
   }
 
   void write_panel(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids, bool headers,
@@ -259,15 +289,23 @@ class TableWriter {
     for (std::size_t i : ids) width += cols[i].width + kGap;
     const int margin = print_.centred_margin(width);
     const std::size_t rows = cols.empty() ? 0 : cols[ids.front()].cells.size();
-    print_.keep_together(std::min<int>(print_.pagesize() / 2, 6 + static_cast<int>(std::min<std::size_t>(rows, 3))));
+    const std::vector<std::string> heading = headers ? heading_lines(cols, ids) : std::vector<std::string>{};
+    // The title, the whole heading and a first row start on one page; a
+    // table continued on a new page repeats its title and heading there.
+    const int first_row = rows > 0 ? static_cast<int>(row_lines(cols, ids, 0).size()) : 0;
+    const int whole_heading = 1 + (first ? label_lines() : 0) + static_cast<int>(heading.size()) + first_row;
+    print_.keep_together(std::max(whole_heading, std::min<int>(print_.pagesize() / 2,
+                                                               6 + static_cast<int>(std::min<std::size_t>(rows, 3)))));
+    const bool continued = !first && print_.at_page_top();
     print_.blank_lines(1);
-    if (first) write_label();
-    if (headers) write_headers(cols, ids, margin);
+    if (first || continued) write_label();
+    write_lines(heading, margin);
     for (std::size_t r = 0; r < rows; ++r) {
       const std::vector<std::string> lines = row_lines(cols, ids, r);
       if (print_.lines_left() < static_cast<int>(lines.size())) {
         print_.new_page();
-        if (headers) write_headers(cols, ids, margin);
+        write_label();
+        write_lines(heading, margin);
       }
       for (const std::string& line : lines) print_.write_line(line, margin);
     }
@@ -298,7 +336,7 @@ void render_factoid(const OutputItem& item, PrintFile& print) {
   }
   for (GridColumn* g : {&labels, &values})
     for (const std::string& c : g->cells) g->width = std::max(g->width, columns(c));
-  TableWriter(item, print).write({labels, values}, false);
+  TableWriter(item, print, {}).write({labels, values}, false);
 }
 
 void render_message(const OutputItem& item, PrintFile& print) {
@@ -347,12 +385,19 @@ std::string by_text(const std::vector<ByValue>& by) {
   return text;
 }
 
-std::string by_line(const std::vector<ByValue>& by, int linesize, char rule) {
-  const std::string text = " " + visible_text(by_text(by)) + " ";
-  const int fill = linesize - columns(text);
-  if (fill < 2) return text.substr(1);
-  return std::string(static_cast<std::size_t>(fill / 2), rule) + text +
-         std::string(static_cast<std::size_t>(fill - fill / 2), rule);
+std::vector<std::string> by_lines(const std::vector<ByValue>& by, int linesize, char rule) {
+  constexpr int kRuleEnds = 8;  // a wrapped line keeps a blank and three rule characters at each end
+  const std::string all = visible_text(by_text(by));
+  const int width = columns(all) + 2 > linesize ? linesize - kRuleEnds : linesize - 2;
+  std::vector<std::string> lines;
+  for (const std::string& piece : wrap_text(all, width)) {
+    const int fill = linesize - columns(piece) - 2;
+    if (fill < 2) lines.push_back(piece);
+    else
+      lines.push_back(std::string(static_cast<std::size_t>(fill / 2), rule) + " " + piece + " " +
+                      std::string(static_cast<std::size_t>(fill - fill / 2), rule));
+  }
+  return lines;
 }
 
 void render_listing(const OutputItem& item, PrintFile& print) {
@@ -360,12 +405,16 @@ void render_listing(const OutputItem& item, PrintFile& print) {
   if (item.kind == "message") return render_message(item, print);
   if (item.kind == "factoid") return render_factoid(item, print);
   std::vector<GridColumn> cols;
+  std::vector<std::size_t> shown;  // the item's columns that the listing shows
   const std::vector<bool> row_headers = row_header_columns(item);
-  for (std::size_t i = 0; i < item.columns.size(); ++i)
+  for (std::size_t i = 0; i < item.columns.size(); ++i) {
+    if (!item.columns[i].listed) continue;  // data for the other outputs only
+    shown.push_back(i);
     cols.push_back(grid_column(item.columns[i], item.rows, i, print.linesize(), row_headers[i]));
+  }
   fit_beside_row_headers(&cols, print.linesize());
   for (GridColumn& c : cols) c.header = wrap_text(c.heading, c.width);
-  TableWriter(item, print).write(cols, true);
+  TableWriter(item, print, shown).write(cols, true);
 }
 
 }  // namespace platform

@@ -105,7 +105,8 @@ std::vector<std::string> OutputService::page_header() const {
   }
   if (!lines.empty()) lines.emplace_back();
   if (has_by_ && !by_.empty()) {
-    lines.push_back(by_line(by_, print_->linesize(), print_->rule_character()));
+    for (std::string& line : by_lines(by_, print_->linesize(), print_->rule_character()))
+      lines.push_back(std::move(line));
     lines.emplace_back();
   }
   return lines;
