@@ -25,13 +25,6 @@ InPlaceFile::Buffer::int_type InPlaceFile::Buffer::overflow(int_type c) {
   return result;
 }
 
-int InPlaceFile::Buffer::sync() {
-  errno = 0;
-  const int result = std::filebuf::sync();
-  keep_cause(result != 0);
-  return result;
-}
-
 void InPlaceFile::open(const std::string& file, std::ios::openmode mode) {
   if (buffer_.open(file, mode | std::ios::out))
     clear();

@@ -27,9 +27,9 @@ class InPlaceFile : public std::ostream {
     const std::string& failure() const { return failure_; }
 
    protected:
+    // Every write goes through these two (a flush through overflow).
     std::streamsize xsputn(const char* text, std::streamsize size) override;
     int_type overflow(int_type c) override;
-    int sync() override;
 
    private:
     // Keeps errno's text when `failed` and no failure is kept yet.
