@@ -86,14 +86,14 @@ std::string unwritable_in_place(const std::string& file) {
 // no file is refused: its open would make a file elsewhere, at the link's
 // end, where this check does not look. So is a link another user planted
 // (link_chain.h), which the kernel follows where its setting allows it.
+// Whether the name is a link is seen in one look, so that a file that
+// another run makes meanwhile is not taken for the end of a link.
 std::string in_place_refusal(const std::string& file) {
   if (std::string refusal = platform::ds::planted_link_refusal(file); !refusal.empty()) return refusal;
   struct stat st;
-  if (::stat(file.c_str(), &st) != 0) {
-    const int error = errno;
-    if (::lstat(file.c_str(), &st) != 0) return trial_refusal(file, platform::ds::AtLink::Follow);
-    return error == ENOENT ? "the file " + file + " is a link that leads to no file" : cannot_open(file, error);
-  }
+  if (::lstat(file.c_str(), &st) != 0) return trial_refusal(file, platform::ds::AtLink::Follow);
+  if (S_ISLNK(st.st_mode) && ::stat(file.c_str(), &st) != 0)
+    return errno == ENOENT ? "the file " + file + " is a link that leads to no file" : cannot_open(file, errno);
   if (S_ISREG(st.st_mode) && platform::ds::descriptor_named(file) < 0) return unwritable_in_place(file);
   return trial_refusal(file, platform::ds::AtLink::Follow);
 }
@@ -176,7 +176,7 @@ bool OutputFiles::open(const CommandLine& cmd, ProgramTexts& programs, std::ostr
   if (std::string why; !cmd.json.empty() && !json_file.open(cmd.json, &why))
     return refuse(log_default, kMsgCannotWriteWhy, std::string("JSON file"), why);
   const struct {
-    std::ofstream* stream;
+    InPlaceFile* stream;
     const std::string* file;
     const char* what;
   } files[] = {{&log_file, &cmd.log, "log file"}, {&listing_file, &cmd.listing, "listing file"}};

@@ -9,11 +9,11 @@
 // whole output instead of taking the check's open for an empty one.
 #pragma once
 
-#include <fstream>
 #include <iosfwd>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/in_place_file.h"
 #include "app/json_file.h"
 #include "app/program_file.h"
 
@@ -30,7 +30,7 @@ struct OutputFiles {
   // The guard reads the program files through `programs`.
   bool open(const CommandLine& cmd, ProgramTexts& programs, std::ostream& listing_default, std::ostream& log_default);
 
-  std::ofstream listing_file, log_file;
+  InPlaceFile listing_file, log_file;
   JsonFile json_file;
   std::ostream* listing = nullptr;
   std::ostream* log = nullptr;

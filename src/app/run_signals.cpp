@@ -1,6 +1,7 @@
 #include "app/run_signals.h"
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -54,11 +55,14 @@ void end_log(int signal) {
 
 // The run's stop (platform/run_stop.h): on the thread that took the
 // signal, or on the one whose hold held it off. With the default action
-// restored, the signal raised again and let through ends the process here.
+// restored, the signal raised again and let through ends the process here;
+// one whose action dumps core (SIGQUIT) dumps none, as the run has ended
+// in order, like one stopped by SIGTERM.
 void stop_run(int signal) {
   platform::close_log_for_stop();
   platform::ds::remove_temporaries();
   end_log(signal);
+  ::prctl(PR_SET_DUMPABLE, 0);
   struct sigaction default_action {};
   default_action.sa_handler = SIG_DFL;
   sigaction(signal, &default_action, nullptr);

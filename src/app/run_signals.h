@@ -1,11 +1,12 @@
-// The signals a run meets. Stopped by SIGINT, SIGTERM or SIGHUP, or by
-// SIGPIPE when the reader of its output has gone, it removes the temporary
-// files it is writing, ends its log with a line that names the signal, and
-// ends by the same signal, so that its status is the signal's own (128 plus
-// its number, in a shell); files under their final names are always whole,
-// so nothing else needs undoing. A signal that comes while a step's data
-// sets are put in place takes effect once all of them are
-// (platform/run_stop.h).
+// The signals a run meets. Stopped by SIGINT, SIGTERM, SIGHUP or SIGQUIT
+// (Ctrl-\ in a terminal), or by SIGPIPE when the reader of its output has
+// gone, it removes the temporary files it is writing, ends its log with a
+// line that names the signal, and ends by the same signal, so that its
+// status is the signal's own (128 plus its number, in a shell); files
+// under their final names are always whole, so nothing else needs undoing,
+// and no core file is left (SIGQUIT's own action would leave one). A
+// signal that comes while a step's data sets are put in place takes effect
+// once all of them are (platform/run_stop.h).
 // A write beyond the file-size limit fails with EFBIG and is reported like
 // any failed write, instead of SIGXFSZ ending the run.
 #pragma once
@@ -33,7 +34,7 @@ class RunSignals {
 
  private:
   int own_log_ = -1;  // the descriptor end_log_in opened, closed with the run
-  static constexpr std::array<int, 5> kSignals{SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ};
+  static constexpr std::array<int, 6> kSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ};
   std::array<struct sigaction, kSignals.size()> before_{};
 };
 

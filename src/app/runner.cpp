@@ -86,18 +86,29 @@ int show_parsed_step(platform::Host& host, const platform::StepSource& step, int
 constexpr int kMsgNotWrittenCompletely = 240;
 constexpr int kMsgLogNotWritten = 241;
 constexpr int kMsgNotWrittenCompletelyWhy = 242;
+constexpr int kMsgLogNotWrittenWhy = 243;
 
 // A listing cut short (a full disk) fails the run instead of passing for a
-// complete one: the ERROR sets the exit status.
-void check_written(std::ostream& out, const std::string& what, platform::Host& host) {
+// complete one: the ERROR sets the exit status, and gives the cause when
+// the listing is a file (`cause` is then its failure()).
+void check_written(std::ostream& out, const std::string& what, const std::string& cause, platform::Host& host) {
   out.flush();
-  if (!out) host.log_message(1, kMsgNotWrittenCompletely, what.c_str());
+  if (out) return;
+  if (cause.empty())
+    host.log_message(1, kMsgNotWrittenCompletely, what.c_str());
+  else
+    host.log_message(1, kMsgNotWrittenCompletelyWhy, what.c_str(), cause.c_str());
 }
 
-// A log file that fails goes on in the default log, which says so first.
-void fall_back_from_log_file(const std::string& log_file, std::ostream& log_default, platform::Host& host) {
-  const platform::Message* notice = host.messages().find(1, kMsgLogNotWritten);
-  if (notice) host.log().set_fallback(log_default, platform::format(notice->text.c_str(), log_file.c_str()));
+// A log file that fails goes on in the default log, which says so first,
+// with the cause.
+void fall_back_from_log_file(const std::string& log_file, const InPlaceFile& file, std::ostream& log_default,
+                             platform::Host& host) {
+  host.log().set_fallback(log_default, [log_file, &file] {
+    const std::string& cause = file.failure();
+    return cause.empty() ? platform::message_text(1, kMsgLogNotWritten, log_file.c_str())
+                         : platform::message_text(1, kMsgLogNotWrittenWhy, log_file.c_str(), cause.c_str());
+  });
 }
 
 }  // namespace
@@ -158,13 +169,14 @@ int run_with_files(const CommandLine& cmd, ProgramTexts& programs, OutputFiles& 
   platform::report::HtmlReport report({platform::report::kReportBudget, cmd.html, cmd.listing, cmd.graphs, cmd.json});
   platform::Host host({files.log, files.listing, cmd.json.empty() ? nullptr : &files.json_file.stream(),
                        platform::GraphSettings{cmd.graphs, cmd.html.empty() ? nullptr : &report}});
-  if (!cmd.log.empty()) fall_back_from_log_file(cmd.log, log_default, host);
+  if (!cmd.log.empty()) fall_back_from_log_file(cmd.log, files.log_file, log_default, host);
   std::vector<int> codes;
   // A setting in error has logged its ERROR, which sets the exit status;
   // no step runs.
   if (configure(cmd, host)) run_programs(cmd, programs, host, &codes);
   if (!cmd.html.empty()) write_report(cmd, report, host);
-  check_written(*files.listing, cmd.listing.empty() ? "listing" : "listing file " + cmd.listing, host);
+  check_written(*files.listing, cmd.listing.empty() ? "listing" : "listing file " + cmd.listing,
+                files.listing_file.failure(), host);
   // The JSON file takes its name now, whole, or leaves the earlier one.
   if (std::string why; !cmd.json.empty() && !files.json_file.close(&why))
     host.log_message(1, kMsgNotWrittenCompletelyWhy, ("JSON file " + cmd.json).c_str(), why.c_str());

@@ -43,8 +43,8 @@ class FailedWritesTest : public RuvaCommandTest {
 TEST_F(FailedWritesTest, ALogThatCannotBeWrittenGoesOnInTheDefaultLogAndFailsTheRun) {
   ASSERT_EQ(run_here("--log whole.log p.ruva"), 0);
   EXPECT_EQ(run_here("--log /dev/full p.ruva"), 2);
-  EXPECT_EQ(here_log_, "ERROR: The log file /dev/full could not be written completely; the rest of the log is "
-                       "written to standard error.\n" + read("whole.log"));
+  EXPECT_EQ(here_log_, "ERROR: The log file /dev/full could not be written completely: No space left on device; "
+                       "the rest of the log is written to standard error.\n" + read("whole.log"));
   // The default log itself: nowhere left to say so, but the status does.
   app::CommandLine cmd;
   std::string error;
@@ -158,6 +158,21 @@ TEST_F(FailedWritesTest, AJsonFileThatFailsLeavesTheEarlierOne) {
   EXPECT_EQ(hidden_files("."), 0);
   EXPECT_NE(here_log_.find("ERROR: The JSON file j.json could not be written completely: writing j.json failed: "
                            "File too large."), std::string::npos)
+      << here_log_;
+}
+
+// A listing file and a log file cut short by the file-size limit say why,
+// as the JSON file does: the listing (over 2 KB) in the log, the log (over
+// 100 bytes) in the default log.
+TEST_F(FailedWritesTest, AListingOrLogFileBeyondTheSizeLimitGivesTheCause) {
+  EXPECT_EQ(run_here_with_file_limit("--listing L2.lst --log l.log p.ruva", 2 << 10, SIG_IGN), 2);
+  EXPECT_NE(read("l.log").find("ERROR: The listing file L2.lst could not be written completely: File too large.\n"),
+            std::string::npos)
+      << read("l.log");
+  EXPECT_EQ(run_here_with_file_limit("--log l5.log p.ruva", 100, SIG_IGN), 2);
+  EXPECT_EQ(here_log_.rfind("ERROR: The log file l5.log could not be written completely: File too large; the rest of "
+                            "the log is written to standard error.\n", 0),
+            0u)
       << here_log_;
 }
 

@@ -63,4 +63,23 @@ TEST_F(OutputChecksTest, TheCheckBeforeTheFirstStepTouchesNoOutputsName) {
   EXPECT_EQ(touched["l.lst"].find_first_of("cd"), std::string::npos) << touched["l.lst"];
 }
 
+// Another run makes the listing file between two of this run's looks at
+// its name: strace makes the first `looks` of them miss a file that is
+// there all along, for every count of looks up to the run's own open of
+// the file. A file that appears so is never taken for the end of a link.
+TEST_F(OutputChecksTest, AListingMadeByAnotherRunDuringTheCheckIsNoDanglingLink) {
+  if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace cannot run here";
+  bool every_look_missed = false;
+  for (int looks = 1; looks <= 64 && !every_look_missed; ++looks) {
+    write("o.lst", "");
+    const std::string strace = "strace -f -qq -o st.txt -P o.lst -e trace=newfstatat,openat "
+                               "-e inject=newfstatat:error=ENOENT:when=1.." + std::to_string(looks) + " ";
+    ASSERT_EQ(run_after(strace, "--listing o.lst p.ruva"), 0) << looks << " looks missed:\n" << read("log.txt");
+    // A look that found the file ("= 0") comes only after the open.
+    const std::string trace = read("st.txt");
+    every_look_missed = trace.find(" = 0\n") > trace.find("O_CREAT");
+  }
+  EXPECT_TRUE(every_look_missed);
+}
+
 }  // namespace

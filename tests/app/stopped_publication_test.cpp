@@ -50,16 +50,26 @@ class StoppedPublicationTest : public RuvaCommandTest {
       for (const char* ending : {".csv", ".meta.json"}) n += read(file + ending) == "earlier\n";
     return n;
   }
-  // The run ended by SIGTERM with every file new or every file earlier,
+  // Whether the process `run` waits for a lock: a request that waits is
+  // listed in /proc/locks with "->" and its process.
+  static bool waits_for_a_lock(pid_t run) {
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);)
+      if (line.find("-> FLOCK") != std::string::npos && line.find(" " + std::to_string(run) + " ") != std::string::npos)
+        return true;
+    return false;
+  }
+  // The run ended by `signal` with every file new or every file earlier,
   // no temporary file left, and a log whose only ERROR is its last line.
-  void expect_stopped_whole(int status) {
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  void expect_stopped_whole(int status, int signal = SIGTERM) {
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
     const int earlier = earlier_files();
     EXPECT_TRUE(earlier == 0 || earlier == 8) << earlier << " of the 8 files are the earlier ones";
     for (const char* folder : {"a", "b"})
       for (const auto& entry : fs::directory_iterator(dir_ / folder))
         EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
-    const std::string log = read("s.log"), last = "ERROR: The run was stopped by signal SIGTERM.\n";
+    const std::string log = read("s.log");
+    const std::string last = "ERROR: The run was stopped by signal SIG" + std::string(sigabbrev_np(signal)) + ".\n";
     EXPECT_TRUE(log.ends_with(last) && log.find("ERROR") == log.size() - last.size()) << log;
     EXPECT_EQ(log.find("WARNING"), std::string::npos) << log;
   }
@@ -75,6 +85,21 @@ TEST_F(StoppedPublicationTest, ASignalBetweenTwoRenamesWaitsForTheStepsLastDataS
           &status, 0);
   expect_stopped_whole(status);
   EXPECT_EQ(earlier_files(), 0);
+}
+
+// SIGQUIT (Ctrl-\ in a terminal) is a stop like SIGTERM, and leaves no
+// core file though the run's limits let it dump one (a core file goes into
+// the folder the run works in, where the system puts it in a file).
+TEST_F(StoppedPublicationTest, SigquitWaitsForTheStepsLastDataSetAndLeavesNoCore) {
+  if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace cannot run here";
+  int status = 0;
+  waitpid(start_run({"sh", "-c", "ulimit -c \"$(ulimit -Hc)\" && exec \"$@\"", "sh", "strace", "-f", "-qq", "-o",
+                     "/dev/null", "-e", "trace=rename", "-e", "inject=rename:signal=SIGQUIT:when=3"}),
+          &status, 0);
+  expect_stopped_whole(status, SIGQUIT);
+  EXPECT_EQ(earlier_files(), 0);
+  for (const auto& entry : fs::directory_iterator(dir_))
+    EXPECT_NE(entry.path().filename().string().rfind("core", 0), 0u) << entry.path();
 }
 
 // strace sends SIGTERM as the log file opens (truncated): the signal waits
@@ -96,21 +121,37 @@ TEST_F(StoppedPublicationTest, ASignalWhileTheRunWaitsForAFoldersLockLeavesTheSt
   const int folder = ::open((dir_ / "b").c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_EQ(::flock(folder, LOCK_EX), 0);
   const pid_t child = start_run();
-  // A request that waits is listed in /proc/locks with "->" and its process.
-  auto waiting = [&] {
-    std::ifstream locks("/proc/locks");
-    for (std::string line; std::getline(locks, line);)
-      if (line.find("-> FLOCK") != std::string::npos && line.find(" " + std::to_string(child) + " ") != std::string::npos)
-        return true;
-    return false;
-  };
   int status = 0;
-  while (!waiting() && waitpid(child, &status, WNOHANG) == 0) usleep(1000);
-  ASSERT_TRUE(waiting()) << "the run ended without waiting for the lock";
+  while (!waits_for_a_lock(child) && waitpid(child, &status, WNOHANG) == 0) usleep(1000);
+  ASSERT_TRUE(waits_for_a_lock(child)) << "the run ended without waiting for the lock";
   kill(child, SIGTERM);
   ::close(folder);
   waitpid(child, &status, 0);
   expect_stopped_whole(status);
+}
+
+// A shared lock of b, as anyone who may read b can hold, keeps the run
+// from publishing there: the log says so once, and the run goes on when
+// the lock is let go.
+TEST_F(StoppedPublicationTest, ARunKeptWaitingForAFoldersLockSaysSoOnce) {
+  // Not inherited by the run, which would then hold the lock itself.
+  const int folder = ::open((dir_ / "b").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_EQ(::flock(folder, LOCK_SH), 0);
+  const pid_t child = start_run();
+  const std::string note = "NOTE: The run waits for another process's lock of the folder b, to read or write data "
+                           "sets there.\n";
+  int status = 0;
+  while (!waits_for_a_lock(child) && waitpid(child, &status, WNOHANG) == 0) usleep(1000);
+  ASSERT_TRUE(waits_for_a_lock(child)) << "the run ended without waiting for the lock";
+  // Said before the run began to wait.
+  EXPECT_NE(read("s.log").find(note), std::string::npos) << read("s.log");
+  EXPECT_EQ(earlier_files(), 8) << "data sets were put in place while the run waited";
+  ::close(folder);
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  const std::string log = read("s.log");
+  EXPECT_EQ(log.find(note), log.rfind(note)) << log;
+  EXPECT_EQ(earlier_files(), 0);
 }
 
 // Once a stop has begun, a line that another thread logs (a graph cut off

@@ -67,8 +67,9 @@ class RuvaCommandTest : public ::testing::Test {
   }
   // Starts the command with `args` in the test folder, run by `runner`
   // (a program and its arguments, such as strace) when one is given; its
-  // standard output and error go nowhere, and SIGTERM keeps its default
-  // action, as it would not in a background job. The process id.
+  // standard output and error go nowhere, and SIGTERM and SIGQUIT keep
+  // their default action, as they would not in a background job. The
+  // process id.
   pid_t start(const std::vector<std::string>& args, std::vector<std::string> runner = {}) {
     std::vector<std::string> words = std::move(runner);
     words.push_back((std::filesystem::path(RUVA_BINARY_DIR) / "ruva").string());
@@ -79,6 +80,7 @@ class RuvaCommandTest : public ::testing::Test {
     const pid_t child = fork();
     if (child == 0) {
       std::signal(SIGTERM, SIG_DFL);
+      std::signal(SIGQUIT, SIG_DFL);
       if (chdir(dir_.c_str()) == 0 && freopen("/dev/null", "w", stdout) && freopen("/dev/null", "w", stderr))
         execvp(argv[0], argv.data());
       _exit(127);

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <tuple>
 
+#include "platform/datasets/problem.h"
+
 namespace platform::ds {
 namespace {
 
@@ -18,12 +20,27 @@ int open_folder_of(const std::filesystem::path& file) {
   return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-// Waits for the lock; closes `fd` and gives -1 when it cannot be had.
-int locked(int fd, int operation) {
+// Anyone who may read a folder may hold its lock for as long as they like:
+// a run kept waiting says so, once, before it waits. A note that cannot be
+// logged (no memory left) is let go: the run waits all the same.
+void say_waiting(const std::filesystem::path& file) noexcept {
+  try {
+    log_problem({msg::kWaitsForLock, {file.has_parent_path() ? file.parent_path().string() : "."}});
+  } catch (...) {
+  }
+}
+
+// Takes the lock of the folder that holds `file`, open as `fd`, waiting
+// while another process holds it; closes `fd` and gives -1 when it cannot
+// be had.
+int locked(int fd, int operation, const std::filesystem::path& file) {
   if (fd < 0) return -1;
-  int rc;
-  do rc = ::flock(fd, operation);
-  while (rc != 0 && errno == EINTR);
+  int rc = ::flock(fd, operation | LOCK_NB);
+  if (rc != 0 && errno == EWOULDBLOCK) {
+    say_waiting(file);
+    do rc = ::flock(fd, operation);
+    while (rc != 0 && errno == EINTR);
+  }
   if (rc == 0) return fd;
   ::close(fd);
   return -1;
@@ -32,7 +49,7 @@ int locked(int fd, int operation) {
 }  // namespace
 
 FolderLock::FolderLock(const std::filesystem::path& file, Mode mode)
-    : fd_(locked(open_folder_of(file), mode == Mode::Exclusive ? LOCK_EX : LOCK_SH)) {}
+    : fd_(locked(open_folder_of(file), mode == Mode::Exclusive ? LOCK_EX : LOCK_SH, file)) {}
 
 FolderLock::~FolderLock() {
   if (fd_ >= 0) ::close(fd_);  // closing the descriptor releases the lock
@@ -43,6 +60,7 @@ FolderLocks::FolderLocks(const std::vector<std::filesystem::path>& files) {
     dev_t device;
     ino_t inode;
     int fd;
+    const std::filesystem::path* file;  // one that it holds
   };
   // Room made first: nothing may throw while a descriptor or a lock is
   // held only here.
@@ -58,13 +76,13 @@ FolderLocks::FolderLocks(const std::vector<std::filesystem::path>& files) {
     if (::fstat(fd, &st) != 0 || std::any_of(folders.begin(), folders.end(), same))
       ::close(fd);
     else
-      folders.push_back({st.st_dev, st.st_ino, fd});
+      folders.push_back({st.st_dev, st.st_ino, fd, &file});
   }
   std::sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) {
     return std::tie(a.device, a.inode) < std::tie(b.device, b.inode);
   });
   for (const Folder& folder : folders)
-    if (const int fd = locked(folder.fd, LOCK_EX); fd >= 0) fds_.push_back(fd);
+    if (const int fd = locked(folder.fd, LOCK_EX, *folder.file); fd >= 0) fds_.push_back(fd);
 }
 
 FolderLocks::~FolderLocks() {

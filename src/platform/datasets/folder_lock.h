@@ -5,7 +5,9 @@
 // run's description. The lock is the folder's own (flock on its
 // descriptor): nothing is left in the folder. Where it cannot be taken (a
 // folder that cannot be opened, a file system without locks) the files are
-// used without it.
+// used without it. A lock that another process holds is waited for, and
+// the log says once that the run waits, and for which folder: anyone who
+// may read a folder may hold its lock.
 #pragma once
 
 #include <filesystem>
@@ -16,7 +18,7 @@ namespace platform::ds {
 class FolderLock {
  public:
   enum class Mode { Shared, Exclusive };
-  // Waits for the lock of the folder that holds `file`.
+  // Takes the lock of the folder that holds `file`, waiting if need be.
   FolderLock(const std::filesystem::path& file, Mode mode);
   ~FolderLock();
   FolderLock(const FolderLock&) = delete;

@@ -53,6 +53,7 @@ inline constexpr int kCannotDefine = 220;
 inline constexpr int kOutputTwice = 221;
 inline constexpr int kNoVariable = 222;
 inline constexpr int kOlderDescription = 223;
+inline constexpr int kWaitsForLock = 224;
 inline constexpr int kNoDescription = 225;
 }  // namespace msg
 

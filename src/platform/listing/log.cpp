@@ -72,7 +72,7 @@ void Log::write(Severity severity, std::string_view text) {
   if (!*out_ && !failed_) divert(lines);
 }
 
-void Log::set_fallback(std::ostream& fallback, std::string notice) {
+void Log::set_fallback(std::ostream& fallback, std::function<std::string()> notice) {
   std::lock_guard lock(mutex_);
   fallback_ = &fallback;
   notice_ = std::move(notice);
@@ -84,7 +84,7 @@ void Log::divert(const std::string& failed_lines) {
   failed_ = true;
   if (!fallback_ || fallback_ == out_) return;
   out_ = fallback_;
-  *out_ << "ERROR: " << notice_ << '\n' << failed_lines;
+  *out_ << "ERROR: " << notice_() << '\n' << failed_lines;
   out_->flush();
 }
 

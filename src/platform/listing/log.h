@@ -28,8 +28,9 @@ class Log {
   // column 2: ...") name the file they are about; empty names none.
   void set_program_file(std::string file) { program_file_ = std::move(file); }
   // Where the log goes when its stream fails (a full disk): an ERROR line
-  // `notice` first, then the line that failed and every later one.
-  void set_fallback(std::ostream& fallback, std::string notice);
+  // `notice` first, made when the stream fails (so that it can give the
+  // cause), then the line that failed and every later one.
+  void set_fallback(std::ostream& fallback, std::function<std::string()> notice);
   // Whether a line could not be written where it was meant to go.
   bool failed() const { return failed_; }
 
@@ -41,7 +42,7 @@ class Log {
 
   std::ostream* out_;
   std::ostream* fallback_ = nullptr;
-  std::string notice_;
+  std::function<std::string()> notice_;
   bool failed_ = false;
   std::mutex mutex_;
   std::string program_file_;
