@@ -272,6 +272,33 @@ TEST_F(PuromycinFit, ActiveBoundsThatTogetherHoldTheUndeterminedDirectionsLeaveE
     }
 }
 
+// Under G4 Newton's steps from a = b keep a = b, so no step crosses the
+// bound a <= b: it holds at the solution all the same, and pins a - b.
+// CONVERGEPARM= judges the change between iterates; at the minimum the
+// step asks for a decrease below the rounding of the sum of squares, which
+// no trial can show, and the fit stays there. Both BY groups converge with
+// every parameter estimated; the untreated one is R's nls(rate ~
+// 2*a*conc/(K+conc), weights 1/(1+obs/10)) (port, tol 1e-14): a =
+// 78.7391517, K = 0.0440958051, weighted SS 625.227336968 on 9 degrees of
+// freedom.
+TEST_F(PuromycinFit, ABoundThatNoStepCrossedPinsItsDirectionAndTheFitConverges) {
+  ASSERT_EQ(fit(results_test::puromycin_by_state(),
+                "proc ruva data=d g4 method=newton convergeparm=1e-6; by state; parms a=100 b=100 K=0.05;"
+                " bounds a <= b; model rate = (a+b)*conc/(K+conc); _weight_ = 1/(1+_obs_/10);"),
+            0)
+      << log_text();
+  for (const auto& status : statuses()) EXPECT_EQ(status.first, 0) << status.second;
+  EXPECT_EQ(statuses().size(), 2u);
+  EXPECT_EQ(logged(62), 0) << log_text();
+  const Json pe = tables("ParameterEstimates").at(1), anova = tables("ANOVA").at(1);
+  EXPECT_GE(lre(number(pe, 0, "Estimate"), 78.7391517), 6.5);
+  EXPECT_NEAR(number(pe, 1, "Estimate"), number(pe, 0, "Estimate"), 1e-12 * number(pe, 0, "Estimate"));
+  EXPECT_GE(lre(number(pe, 2, "Estimate"), 0.0440958051), 6.0);
+  EXPECT_EQ(cell(pe, 3, "Parameter"), "Bound0");
+  EXPECT_GE(lre(number(anova, 1, "SS"), 625.227336968), 10.0);
+  EXPECT_EQ(cell(anova, 1, "DF"), 9);
+}
+
 // G4 decides which directions the data determine on the matrix scaled to
 // unit diagonal, so the units of a parameter do not matter. R's nls on
 // V*1e-2*conc/(K*1e2+conc): SSE 1195.449, V = 21268.36 (SE 694.7146),
