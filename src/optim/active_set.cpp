@@ -138,6 +138,23 @@ void join_violated(ZOPTGLOBAL* g) {
   mark_rows_independent(g, working_constraints(g));
 }
 
+void join_binding_inequalities(ZOPTGLOBAL* g) {
+  const ZOPTMARQU& mq = *g->state.marqu;
+  if (mq.ninequal == 0 || zngcon(g) != 0) return;
+  const int before = working_constraints(g);
+  for (int i = 0; i < mq.ninequal; ++i) {
+    CONSTRAINT* c = g->state.conp_i[i];
+    if (c->act != '1' && std::fabs(*c->val) <= g->opts.ceps) join_working_set(g, c);
+  }
+  if (working_constraints(g) == before) return;
+  zncmat(g);
+  // A row the working rows already span holds nothing more.
+  bool left = false;
+  for (int j = working_constraints(g) - 1; j >= before; --j)
+    if (mq.singrowsc[j] == '0') leave_working_set(g, j), left = true;
+  if (left) zncmat(g);
+}
+
 }  // namespace optim
 
 int zngcon(ZOPTGLOBAL* g) {

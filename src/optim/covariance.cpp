@@ -9,11 +9,13 @@
 // the multipliers' variances W. `zoptcv` leaves the whole inverse in
 // state.hes: rows n + r hold the constraint rows.
 //
-// By default K is swept: the free parameters with the scaled sweep inverse,
-// then the rest of K pivot by pivot. Under the Moore-Penrose option the
-// sweep would pseudo-invert H itself, which is not the constrained
-// covariance; then C = Z'(Z H Z')+ Z is formed directly, and the
-// constraint block from the right inverse Y of A (A Y = I):
+// By default K is swept, with H + A'RA in place of H (the same inverse but
+// for the constraint block, and definite on the directions the constraints
+// fix): the parameters with the scaled sweep inverse, then the independent
+// constraint rows pivot by pivot. Under the Moore-Penrose option the sweep
+// would pseudo-invert H itself, which is not the constrained covariance;
+// then C = Z'(Z H Z')+ Z is formed directly, and the constraint block from
+// the right inverse Y of A (A Y = I):
 // K^-1 = [C, (I - C H) Y; ., -Y'(H - H C H) Y].
 #include <algorithm>
 #include <cmath>
@@ -57,28 +59,67 @@ void bordered_matrix(ZOPTGLOBAL* g) {
     std::copy_n(mq.mat[r], n, st.hes + zisub(n + r, 0));
 }
 
-// A free row that H alone leaves singular may be determined once the
-// constraint rows are swept: the constraints can hold exactly the direction
-// H does not (a <= b active when only a + b enters the model). Its pivot
-// is then 1 / C_jj > 0, while for a direction that Z H Z' leaves
-// undetermined too it is rounding noise; the test is the first sweep's,
-// relative to the row's own diagonal.
-void sweep_after_constraints(ZOPTGLOBAL* g, int order, char* flags) {
+// The curvature along working row a, a'Ha / |a|^4 over the diagonal of H
+// (the trace's share when H has none there): the scale of the row's entry
+// in the constraint block of the inverse of K.
+double row_curvature(const ZOPTGLOBAL* g, int r) {
+  const double* a = g->state.marqu->mat[r];
   const double* h = g->state.marqu->savhes;
-  const double sing = g->state.swpi->sing;
-  for (int j = 0; j < nparms(g); ++j) {
-    if (flags[j] != '3') continue;
-    flags[j] = '0';
-    zsweep(g->state.hes, j, order, flags, g->mem.wrk1, sing * std::fabs(h[zisub(j, j)]));
+  const int n = nparms(g);
+  double norm = 0, weight = 0, trace = 0;
+  for (int j = 0; j < n; ++j) {
+    const double d = std::fabs(h[zisub(j, j)]);
+    norm += a[j] * a[j], weight += a[j] * a[j] * d, trace += d;
   }
+  if (!(norm > 0)) return 0;
+  if (!(weight > 0)) weight = trace > 0 ? trace / n * norm : norm;
+  return weight / (norm * norm);
 }
 
-// The sweep of K. The free parameters go first through the scaled sweep
-// inverse; then every row still unswept is swept with a two-sided
-// tolerance scaled to the constraint rows, whose pivots are of the order
-// of 1/H. A free row the first sweep found singular is left out of that
-// second pass, whose tolerance does not suit it, and swept last by its own
-// test. False when the matrix is out of the sweep's range.
+// H + A'RA, R = diag(rho_r) over the independent working rows r (the
+// factorisation's flags), keeps the parameter block and the constraint
+// rows' columns of the inverse of K while making H definite on every
+// direction the constraints fix: what it leaves singular is exactly what
+// Z H Z' does, whatever the number of active constraints, so the scaled
+// sweep decides dependence on the free directions alone (a <= b active when
+// only a + b enters the model leaves no direction undetermined). rho_r is
+// the row's curvature; the constraint block of the inverse comes out less
+// R. Sweeps the parameter rows of k (packed, order `order`, H in its
+// parameter block) so, the statuses from '0'; false out of the sweep's range.
+bool sweep_penalised(ZOPTGLOBAL* g, double* k, int order, double* rho) {
+  const ZOPTMARQU& mq = *g->state.marqu;
+  ZSWPN* swpi = g->state.swpi;
+  const int n = nparms(g);
+  for (int r = 0; r < working_constraints(g); ++r) {
+    rho[r] = mq.singrowsc[r] == '1' ? row_curvature(g, r) : 0;
+    const double* a = mq.mat[r];
+    for (int i = 0; i < n && rho[r] > 0; ++i)
+      for (int j = 0; j <= i; ++j) k[zisub(i, j)] += rho[r] * a[i] * a[j];
+  }
+  std::memset(swpi->sweepx, '0', static_cast<std::size_t>(order));
+  const char moorep = swpi->moorep;  // the caller's switch would pseudo-invert H itself
+  swpi->moorep = 0;
+  const int rc = zswpn(k, nullptr, n, order, swpi);
+  swpi->moorep = moorep;
+  return rc == 0;
+}
+
+// The multiplier's variance of working row r, its entry of the constraint
+// block negated, is 0 when below SINGULAR= of the row's curvature: what is
+// left there is rounding (a bound that holds only a direction the data
+// leave undetermined has a multiplier of 0 whatever the data).
+void settle_multiplier_variance(ZOPTGLOBAL* g, int r, double curvature) {
+  double& w = g->state.hes[zisub(nparms(g) + r, nparms(g) + r)];
+  if (std::fabs(w) <= g->state.swpi->sing * curvature) w = 0;
+}
+
+// The sweep of K with H + A'RA in its parameter block. The parameters go
+// first through the scaled sweep inverse, which leaves unswept those that
+// a direction the constraints leave free and the data do not determine
+// depends on; then the working rows the factorisation found independent,
+// with a two-sided tolerance scaled to the constraint rows, whose pivots
+// are of the order of 1/H. False when the matrix is out of the sweep's
+// range.
 bool sweep_bordered(ZOPTGLOBAL* g) {
   ZOPTSTATE& st = g->state;
   ZSWPN* swpi = st.swpi;
@@ -87,20 +128,17 @@ bool sweep_bordered(ZOPTGLOBAL* g) {
   bordered_matrix(g);
   double trace = 0;
   for (int i = 0; i < n; ++i) trace += st.hes[zisub(i, i)];
+  double* rho = g->mem.wrk3;
+  if (!sweep_penalised(g, st.hes, order, rho)) return false;
   char* flags = swpi->sweepx;
-  std::memset(flags, '0', static_cast<std::size_t>(order));
-  for (int j = 0; j < n; ++j)
-    if (!parameter_free(g, j)) flags[j] = '2';
-  const char moorep = swpi->moorep;  // the caller's switch would pseudo-invert H itself
-  swpi->moorep = 0;
-  const int rc = zswpn(st.hes, nullptr, n, order, swpi);
-  swpi->moorep = moorep;
-  if (rc != 0) return false;
-  for (int j = 0; j < n; ++j) flags[j] = flags[j] == '2' ? '0' : flags[j] == '0' ? '3' : flags[j];
-  const double scale = trace > kSqrtTiny ? 1 / trace : 1;
-  for (int r = 0; r < order; ++r)
-    if (flags[r] == '0') zsweep(st.hes, r, order, flags, g->mem.wrk1, -(scale * swpi->sing));
-  sweep_after_constraints(g, order, flags);
+  const double tolerance = -(trace > kSqrtTiny ? 1 / trace : 1) * swpi->sing;
+  for (int r = 0; r < working_constraints(g); ++r)
+    if (st.marqu->singrowsc[r] == '1') zsweep(st.hes, n + r, order, flags, g->mem.wrk1, tolerance);
+  for (int r = 0; r < working_constraints(g); ++r) {
+    if (flags[n + r] != '1') continue;
+    st.hes[zisub(n + r, n + r)] += rho[r];
+    settle_multiplier_variance(g, r, rho[r]);
+  }
   zero_fixed_rows(g);
   return true;
 }
@@ -176,21 +214,20 @@ void constraint_block(ZOPTGLOBAL* g) {
       right_inverse_column(g, s, v, w);
       st.hes[zisub(n + r, n + s)] = -zvdot11(w, residual, n);
     }
+    settle_multiplier_variance(g, r, row_curvature(g, r));
   }
 }
 
 // Status flags of the direct form: the constraint rows as the factorisation
-// found them; the parameters all swept but for as many free ones (the
-// last) as Z H Z' lacks in rank. As with any pseudo-inverse only the count
-// of unswept parameters means something.
-void pseudo_inverse_flags(ZOPTGLOBAL* g, int rank) {
+// found them; the parameters as the default's sweep of H + A'RA leaves
+// them, so that G4 names the dependent parameters the default names. Out of
+// the sweep's range, every parameter counts as estimated.
+void pseudo_inverse_flags(ZOPTGLOBAL* g) {
   const ZOPTMARQU& mq = *g->state.marqu;
   const int n = nparms(g);
   char* flags = g->state.swpi->sweepx;
-  std::memset(flags, '1', static_cast<std::size_t>(n));
-  int missing = n - mq.inumconstr - rank;
-  for (int j = n - 1; j >= 0 && missing > 0; --j)
-    if (parameter_free(g, j)) flags[j] = '0', --missing;
+  std::copy_n(mq.savhes, static_cast<long>(n) * (n + 1) / 2, g->mem.wrk1);
+  if (!sweep_penalised(g, g->mem.wrk1, n, g->mem.wrk3)) std::memset(flags, '1', static_cast<std::size_t>(n));
   std::copy_n(mq.singrowsc, working_constraints(g), flags + n);
 }
 
@@ -205,7 +242,7 @@ int zoptcv(ZOPTGLOBAL* g) {
   const int rank = g->opts.moorepenrose && k < n ? constrained_pseudo_inverse(g) : -1;
   if (rank >= 0) {
     constraint_block(g);
-    pseudo_inverse_flags(g, rank);
+    pseudo_inverse_flags(g);
     return 0;
   }
   if (!sweep_bordered(g)) return 1;

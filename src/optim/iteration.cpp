@@ -4,6 +4,7 @@
 // step succeeds.
 #include <cmath>
 
+#include "linalg/vector_kernels.h"
 #include "optim/optimiser_internal.h"
 #include "optim/optimiser_output.h"
 
@@ -64,9 +65,33 @@ int after_step(ZOPTGLOBAL* g) {
   return add_next_constraint(g) ? constraint_added(g) : 0;
 }
 
-int step_failed(ZOPTGLOBAL* g) {
+// Whether the step, taken whole, would lower the objective by less than
+// its rounding: g'delta (the gradient being half the objective's) against
+// the objective's last place. No trial can then show a decrease, and none
+// is needed: the start of the iteration is the minimum as far as the
+// objective can tell. A caller's test of the change between iterates
+// (CONVERGEPARM=, CONVERGEOBJ=) then judges a step of zero length; the
+// built-in test measures the step itself, which standing still would not
+// change, and keeps the failure.
+bool below_rounding(const ZOPTGLOBAL* g, double slope) {
+  return !(2 * std::fabs(slope) > kRoundoff * std::fabs(g->state.prevobj));
+}
+
+// The step stands at zero length: back at the start of the iteration with
+// its derivatives, for the convergence test to judge.
+int stand_still(ZOPTGLOBAL* g) {
+  g->state.fullsubiter = 1;
+  if (zoptobj(g) != 0) return recover(g);
+  return after_step(g);
+}
+
+int step_failed(ZOPTGLOBAL* g, double slope) {
   ZOPTSTATE& st = g->state;
   ZOPTMARQU& mq = *st.marqu;
+  if (mq.d_reason == 0 && g->funcs.usconv && below_rounding(g, slope)) {
+    copy_parms(st.parms, st.pparms, nparms(g));
+    return stand_still(g);
+  }
   if (g->opts.method == 'G' && mq.d_reason == 0) {
     note_switched_to_marquardt();
     g->opts.method = 'M';
@@ -87,8 +112,9 @@ int take_step(ZOPTGLOBAL* g) {
   st.prevnobs = st.nobs;
   st.marqu->prevcon = st.marqu->connorm;
   const Stepper step = g->opts.method == 'M' ? zoptmq : zoptspl;
+  const double slope = zinner(st.grad, st.marqu->delta, nparms(g));
   if (step_with_retake(g, step) == 0) return after_step(g);
-  return step_failed(g);
+  return step_failed(g, slope);
 }
 
 }  // namespace

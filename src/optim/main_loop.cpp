@@ -146,6 +146,7 @@ int zopt(ZOPTGLOBAL* g) {
   int rc = 0;
   if (!start_run(g, &rc)) {
     close_group(g);
+    if (rc == 0) join_binding_inequalities(g);
     return rc;
   }
   if (iterate(g) != 0) {
@@ -156,6 +157,7 @@ int zopt(ZOPTGLOBAL* g) {
     g->state.error = s_iterexceed;
     return 1;
   }
+  join_binding_inequalities(g);
   return 0;
 }
 

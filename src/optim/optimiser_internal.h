@@ -79,6 +79,11 @@ void leave_working_set(ZOPTGLOBAL* g, int position);
 void join_violated(ZOPTGLOBAL* g);
 // Marks the first `count` working rows independent.
 void mark_rows_independent(ZOPTGLOBAL* g, int count);
+// At the solution every inequality that holds there with equality joins,
+// factors and multipliers following: minimum-norm steps along a direction
+// the data leave undetermined can end on a bound between two parameters
+// (a <= b at a = b) that no step ever crossed, and it holds that direction.
+void join_binding_inequalities(ZOPTGLOBAL* g);
 
 // One objective evaluation as a sub-iteration (derivatives follow only when
 // `fullsubiter` is set); returns zoptobj's result.

@@ -4,7 +4,9 @@
 // AdditionalEstimates table; on request the covariance G V G' of the
 // estimates (ECOV), their correlations (ECORR) and the gradients (EDER).
 // An estimate the data do not determine (inverse_in_use.h,
-// determined_functions.h) has no standard error, test, limits or covariance.
+// determined_functions.h), or that has no variance for a reason of its own
+// or of the fit (variance_reasons.h), has no standard error, test, limits
+// or covariance, and a note says why.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -14,15 +16,14 @@
 #include "linalg/dense_products.h"
 #include "linalg/packed.h"
 #include "linalg/packed_matrix.h"
-#include "procedure/inverse_in_use.h"
 #include "procedure/result_phases.h"
 #include "procedure/step_memory.h"
 #include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
-#include "results/determined_functions.h"
 #include "results/expression_values.h"
 #include "results/pool_buffer.h"
 #include "results/result_output.h"
+#include "results/variance_reasons.h"
 
 namespace {
 
@@ -72,18 +73,36 @@ struct Matrices {
   const double* v;         // covariance of the parameters
   double* cov;             // of the estimates, with ECOV or ECORR
   double* corr;            // their correlations, with ECORR
-  const char* determined;  // per estimate: the data determine it
+  const char* with_error;  // per estimate: the data determine it and it has a variance
 };
 
-// Which estimates the data determine; a NOTE names each one they do not,
-// whose covariances with the others become missing.
-void mark_determined(RUVACOM* ctx, char* determined, double* cov) {
-  const int n = ctx->nesti, p = ctx->nparm;
-  for (int i = 0; i < n; ++i) determined[i] = estimable(ctx, ctx->gradesti + static_cast<long>(i) * p) ? 1 : 0;
-  confirm_determined(ctx, ctx->gradestr, ctx->gradeptr, n, determined);
+// Why estimate i has no standard error when the data determine it: its
+// own reason, else the fit's when its variance is missing; kNone when it
+// has one.
+NoVariance reason_without_variance(RUVACOM* ctx, int i, NoVariance own, const double* v) {
+  const double* g = ctx->gradesti + static_cast<long>(i) * ctx->nparm;
+  if (own != NoVariance::kNone || !wzmis(standard_error(g, v, ctx->nparm))) return own;
+  const NoVariance fit = fit_without_variance(ctx);
+  return fit != NoVariance::kNone ? fit : NoVariance::kNotPositive;
+}
+
+// Which estimates have a standard error; a NOTE names each one that does
+// not and why, and its covariances with the others become missing.
+void mark_standard_errors(RUVACOM* ctx, char* with_error, const char* underived, const double* v, double* cov) {
+  const int n = ctx->nesti;
+  PoolBuffer<NoVariance> reasons(n);
+  NoVariance* own = reasons.get();
+  if (!own) ruva_out_of_memory(static_cast<long>(sizeof(NoVariance)) * n);
+  mark_functions(ctx, ctx->gradestr, ctx->gradeptr, ctx->gradesti, underived, n, with_error, own);
   for (int i = 0; i < n; ++i) {
-    if (determined[i]) continue;
-    note_not_estimable(ctx, kMsgNotEstimable, ctx->estilab[i], ctx->estilen[i]);
+    if (!with_error[i]) {
+      note_not_estimable(ctx, kMsgNotEstimable, ctx->estilab[i], ctx->estilen[i]);
+    } else {
+      const NoVariance reason = reason_without_variance(ctx, i, own[i], v);
+      if (reason == NoVariance::kNone) continue;
+      with_error[i] = 0;
+      note_no_standard_error(ctx, reason, ctx->estilab[i], ctx->estilen[i]);
+    }
     for (int j = 0; cov && j < n; ++j) cov[zisub(i, j)] = missing_value();
   }
 }
@@ -95,7 +114,7 @@ bool estimate_row(ResultTable* t, RUVACOM* ctx, const STMT* s, int i, const Matr
   RUVA_TVAL& v = ctx->tval;
   v.estimate = *ctx->estiptr[i];
   if (ctx->pecorr) correlation_row(m.cov, i, m.corr);
-  v.sder = m.determined[i] ? standard_error(g, m.v, p) : missing_value();
+  v.sder = m.with_error[i] ? standard_error(g, m.v, p) : missing_value();
   v.alpha = statement_number(s, kAlphaSlot, ctx->alpha);
   v.dfe = statement_number(s, kDfSlot, ctx->estdf);
   ruvatval(&v);
@@ -148,14 +167,14 @@ int ruvaesti(RUVACOM* ctx) {
   if (!evaluate_expressions(ctx, "ESTIMATE")) return 1012;
   if (ctx->noprint || n < 1 || p < 1) return 0;
   PoolBuffer<double> v(static_cast<long>(p) * (p + 1) / 2), corr(static_cast<long>(n) * (n + 1) / 2);
-  PoolBuffer<char> determined(n);
-  if (!v.get() || !corr.get() || !determined.get())
-    ruva_out_of_memory(static_cast<long>(sizeof(double)) * (p * (p + 1) + n * (n + 1)) / 2 + n);
-  gradient_matrix(ctx, ctx->gradestr, ctx->gradeptr, n, ctx->gradesti);
+  PoolBuffer<char> with_error(n), underived(n);
+  if (!v.get() || !corr.get() || !with_error.get() || !underived.get())
+    ruva_out_of_memory(static_cast<long>(sizeof(double)) * (p * (p + 1) + n * (n + 1)) / 2 + 2 * n);
+  gradient_matrix(ctx, ctx->gradestr, ctx->gradeptr, n, ctx->gradesti, underived.get());
   parameter_covariance(ctx, v.get());
-  const Matrices m{v.get(), ctx->ecovmat ? ctx->ecovmat + 2 * n : nullptr, corr.get(), determined.get()};
+  const Matrices m{v.get(), ctx->ecovmat ? ctx->ecovmat + 2 * n : nullptr, corr.get(), with_error.get()};
   if (m.cov) zqform(v.get(), p, ctx->gradesti, n, m.cov, ctx->parmwork, 0);
-  mark_determined(ctx, determined.get(), m.cov);
+  mark_standard_errors(ctx, with_error.get(), underived.get(), v.get(), m.cov);
   print_table(ctx, m);
   if (ctx->pecov || ctx->pecorr || ctx->peder) print_matrices(ctx, m);
   return 0;

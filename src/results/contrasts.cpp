@@ -4,7 +4,10 @@
 // inverse by sweeping; rows that depend on earlier ones lose their pivot
 // and their degree of freedom. One row per statement in the Contrasts table.
 // A statement with a row the data do not determine (inverse_in_use.h,
-// determined_functions.h) has no test.
+// determined_functions.h) has no test. A row the active bounds hold fixed
+// has no variance, as a constant row has none: it loses its pivot. A note
+// says why a statement left without a degree of freedom, or with a missing
+// F, has no test (variance_reasons.h).
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -15,14 +18,13 @@
 #include "linalg/packed.h"
 #include "linalg/packed_matrix.h"
 #include "prob/t_f_beta.h"
-#include "procedure/inverse_in_use.h"
 #include "procedure/result_phases.h"
 #include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
-#include "results/determined_functions.h"
 #include "results/expression_values.h"
 #include "results/pool_buffer.h"
 #include "results/result_output.h"
+#include "results/variance_reasons.h"
 
 namespace {
 
@@ -78,14 +80,8 @@ void contrast_test(RUVACOM* ctx, const double* v, const double* gc, double* cons
   ctx->probf = p < 0 ? missing_value() : p;
 }
 
-// Which rows of all the contrasts the data determine.
-void mark_determined(RUVACOM* ctx, char* rows) {
-  for (int r = 0; r < ctx->contnt; ++r) rows[r] = estimable(ctx, ctx->gradcont + static_cast<long>(r) * ctx->nparm);
-  confirm_determined(ctx, ctx->gradcstr, ctx->gradcptr, ctx->contnt, rows);
-}
-
 // True when the data determine each of the k rows of contrast i (flags
-// from mark_determined); else a NOTE names the contrast.
+// from mark_functions); else a NOTE names the contrast.
 bool determined(RUVACOM* ctx, const char* rows, int k, int i) {
   for (int r = 0; r < k; ++r) {
     if (rows[r]) continue;
@@ -95,7 +91,49 @@ bool determined(RUVACOM* ctx, const char* rows, int k, int i) {
   return true;
 }
 
-void print_table(RUVACOM* ctx, const double* v, const char* rows_determined) {
+// The k gradient rows of a contrast from gc into g, those the active bounds
+// hold fixed (reasons from mark_functions) as zero rows.
+void rows_with_variance(const RUVACOM* ctx, const double* gc, const NoVariance* reasons, int k, double* g) {
+  const int p = ctx->nparm;
+  std::copy_n(gc, static_cast<long>(k) * p, g);
+  for (int r = 0; r < k; ++r)
+    if (reasons[r] == NoVariance::kFixedByBounds) std::fill_n(g + static_cast<long>(r) * p, p, 0.0);
+}
+
+// Why a contrast whose rows are all determined has no F test: the fit's
+// reason, else, with no degree of freedom left, its rows' (a row without
+// derivatives first, then one the bounds hold fixed); kNone when it has one.
+NoVariance reason_without_test(RUVACOM* ctx, const NoVariance* reasons, int k) {
+  if (!wzmis(ctx->fval) && ctx->ndf != 0) return NoVariance::kNone;
+  const NoVariance fit = fit_without_variance(ctx);
+  if (fit != NoVariance::kNone) return fit;
+  if (ctx->ndf != 0) return NoVariance::kNotPositive;
+  for (const NoVariance first : {NoVariance::kUnderived, NoVariance::kFixedByBounds})
+    if (std::find(reasons, reasons + k, first) != reasons + k) return first;
+  return std::find(reasons, reasons + k, NoVariance::kNone) != reasons + k ? NoVariance::kNotPositive
+                                                                          : NoVariance::kConstant;
+}
+
+struct Rows {
+  const char* determined;     // per row of all the contrasts: the data determine it
+  const NoVariance* reasons;  // per row: its own reason to have no variance
+  double* gradients;          // maxcontn rows of nparm: one contrast's rows with a variance
+};
+
+// The test of contrast i of k rows from `row` on, or its note.
+void test_contrast(RUVACOM* ctx, const double* v, const Rows& rows, int i, int row, int k) {
+  const double* gc = ctx->gradcont + static_cast<long>(row) * ctx->nparm;
+  rows_with_variance(ctx, gc, rows.reasons + row, k, rows.gradients);
+  contrast_test(ctx, v, rows.gradients, ctx->contptr + row, k);
+  if (!determined(ctx, rows.determined + row, k, i)) {
+    ctx->fval = ctx->probf = missing_value();
+    return;
+  }
+  const NoVariance reason = reason_without_test(ctx, rows.reasons + row, k);
+  if (reason != NoVariance::kNone) note_no_f_test(ctx, reason, ctx->contlab[i], ctx->contlen[i]);
+}
+
+void print_table(RUVACOM* ctx, const double* v, const Rows& rows) {
   ResultTable t(ctx->yolman);
   bool done = t.create_table("Contrasts", result_text(kMsgTitle)) && define(&t, ctx) &&
               t.open("Stat.RUVA.Contrasts", nullptr);
@@ -105,9 +143,7 @@ void print_table(RUVACOM* ctx, const double* v, const char* rows_determined) {
     const int k = ctx->contn[i];
     set_label(ctx, ctx->maxcname, ctx->contlab[i], ctx->contlen[i]);
     ctx->ddf = statement_number(s, kDfSlot, ctx->estdf);
-    const double* gc = ctx->gradcont + static_cast<long>(row) * ctx->nparm;
-    contrast_test(ctx, v, gc, ctx->contptr + row, k);
-    if (!determined(ctx, rows_determined + row, k, i)) ctx->fval = ctx->probf = missing_value();
+    test_contrast(ctx, v, rows, i, row, k);
     done = t.row();
     row += k;
     ++i;
@@ -122,12 +158,17 @@ int ruvacont(RUVACOM* ctx) {
   const int p = ctx->nparm;
   if (!evaluate_expressions(ctx, "CONTRAST")) return 1012;
   if (ctx->noprint || p < 1) return 0;
-  PoolBuffer<double> v(static_cast<long>(p) * (p + 1) / 2);
-  PoolBuffer<char> rows(std::max(ctx->contnt, 1));
-  if (!v.get() || !rows.get()) ruva_out_of_memory(static_cast<long>(sizeof(double)) * p * (p + 1) / 2 + ctx->contnt);
-  gradient_matrix(ctx, ctx->gradcstr, ctx->gradcptr, ctx->contnt, ctx->gradcont);
+  const int most = std::max(ctx->maxcontn, 1), all = std::max(ctx->contnt, 1);
+  PoolBuffer<double> v(static_cast<long>(p) * (p + 1) / 2), gradients(static_cast<long>(most) * p);
+  PoolBuffer<char> determined(all), underived(all);
+  PoolBuffer<NoVariance> reasons(all);
+  if (!v.get() || !gradients.get() || !determined.get() || !underived.get() || !reasons.get())
+    ruva_out_of_memory(static_cast<long>(sizeof(double)) * (p * (p + 1) / 2 + most * p) + 2 * all +
+                       static_cast<long>(sizeof(NoVariance)) * all);
+  gradient_matrix(ctx, ctx->gradcstr, ctx->gradcptr, ctx->contnt, ctx->gradcont, underived.get());
   parameter_covariance(ctx, v.get());
-  mark_determined(ctx, rows.get());
-  print_table(ctx, v.get(), rows.get());
+  mark_functions(ctx, ctx->gradcstr, ctx->gradcptr, ctx->gradcont, underived.get(), ctx->contnt, determined.get(),
+                 reasons.get());
+  print_table(ctx, v.get(), Rows{determined.get(), reasons.get(), gradients.get()});
   return 0;
 }

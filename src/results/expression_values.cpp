@@ -53,9 +53,11 @@ bool evaluate_expressions(RUVACOM* ctx, const char* kind) {
   return ok;
 }
 
-void gradient_matrix(const RUVACOM* ctx, const CMPDER* record, double* const* cells, int rows, double* g) {
+void gradient_matrix(const RUVACOM* ctx, const CMPDER* record, double* const* cells, int rows, double* g,
+                     char* underived) {
   const int p = ctx->nparm;
   std::memset(g, 0, sizeof(double) * static_cast<std::size_t>(rows) * static_cast<std::size_t>(p));
+  if (underived) std::memset(underived, 0, static_cast<std::size_t>(rows));
   for (int i = 0; i < rows; ++i) {
     double* row = g + static_cast<long>(i) * p;
     for (int k = 0; k < record->der.n; ++k) {
@@ -64,6 +66,7 @@ void gradient_matrix(const RUVACOM* ctx, const CMPDER* record, double* const* ce
       const double d = *cells[k];
       if (wzmis(d)) {
         std::memset(row, 0, sizeof(double) * static_cast<std::size_t>(p));
+        if (underived) underived[i] = 1;
         break;
       }
       row[j] = d;
@@ -97,11 +100,14 @@ bool label_column(ResultTable* t, RUVACOM* ctx, int width) {
   return t->column(pb, 5);
 }
 
-void note_not_estimable(RUVACOM* ctx, int message, const char* label, int length) {
-  // The message's text would end the label at a NUL byte: it is written as
-  // the log shows it.
+std::string logged_label(const char* label, int length) {
   std::string shown;
   for (int k = 0; label && k < length; ++k) shown += label[k] == '\0' ? std::string("\\x00") : std::string(1, label[k]);
+  return shown;
+}
+
+void note_not_estimable(RUVACOM* ctx, int message, const char* label, int length) {
+  const std::string shown = logged_label(label, length);
   xpmlog(kResultMessages, message, static_cast<int>(shown.size()), shown.c_str(), by_group_phrase(ctx).c_str());
 }
 

@@ -4,6 +4,8 @@
 // the parameters.
 #pragma once
 
+#include <string>
+
 struct RUVACOM;
 struct CMPDER;
 struct ResultTable;
@@ -18,8 +20,10 @@ bool evaluate_expressions(RUVACOM* ctx, const char* kind);
 bool run_expressions(RUVACOM* ctx);
 
 // The rows by nparm gradient matrix G (row-major) from the derivative
-// record and its value cells; a row with a missing derivative is all zero.
-void gradient_matrix(const RUVACOM* ctx, const CMPDER* record, double* const* cells, int rows, double* g);
+// record and its value cells; a row with a missing derivative is all zero,
+// and flagged 1 in `underived` (rows flags, 0 for the others) when given.
+void gradient_matrix(const RUVACOM* ctx, const CMPDER* record, double* const* cells, int rows, double* g,
+                     char* underived = nullptr);
 
 // V = mse C, packed of order nparm (C the inverse in use, inverse_in_use.h); all
 // missing when the fitted variance is.
@@ -37,6 +41,10 @@ double statement_number(const STMT* s, int slot, double otherwise);
 // text, and the label of the current row into it.
 bool label_column(ResultTable* t, RUVACOM* ctx, int width);
 void set_label(RUVACOM* ctx, int width, const char* text, int length);
+
+// An ESTIMATE or CONTRAST label as the log shows it: the message's text
+// would end it at a NUL byte, which is written \x00.
+std::string logged_label(const char* label, int length);
 
 // NOTE `message` (set 305) on the ESTIMATE or CONTRAST of that label, which
 // is not estimable, with the BY group's phrase.

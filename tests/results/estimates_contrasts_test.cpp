@@ -207,16 +207,24 @@ TEST_F(EstimatesTest, ProgramVariablesWithConstantsAreTheirExpressions) {
 }
 
 // sqrt(|K| - K) is 0 at K > 0, where its derivative 1/(2 sqrt(0)) cannot be
-// formed: that estimate has no standard error; the next is unaffected.
+// formed: that estimate has no standard error; the next is unaffected. A
+// note says why, as for an estimate of no parameter.
 TEST_F(EstimatesTest, AnEstimateWithoutADerivativeHasNoStandardError) {
   ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d; parms Vm=200 K=0.1; model rate = Vm*conc/(K+conc);"
-                                          " estimate 'root' sqrt(abs(K) - K); estimate 'half' Vm/2;"),
+                                          " estimate 'root' sqrt(abs(K) - K); estimate 'half' Vm/2; estimate 'c' 5;"),
             0)
       << log_text();
   const Json pe = table("ParameterEstimates"), add = table("AdditionalEstimates");
   EXPECT_EQ(number(add, 0, "Estimate"), 0);
   EXPECT_TRUE(cell(add, 0, "StandardError").is_null());
   EXPECT_NEAR(number(add, 1, "StandardError"), number(pe, 0, "StdErr") / 2, 1e-12 * number(pe, 0, "StdErr"));
+  EXPECT_TRUE(cell(add, 2, "StandardError").is_null());
+  EXPECT_NE(log_text().find("ESTIMATE 'root' has no standard error, t test or limits: " + message(1008)),
+            std::string::npos)
+      << log_text();
+  EXPECT_NE(log_text().find("ESTIMATE 'c' has no standard error, t test or limits: " + message(1006)),
+            std::string::npos);
+  EXPECT_EQ(logged(1002), 2);
 }
 
 // (a + b) conc / (K + conc) determines a + b but not a - b. With and
@@ -270,6 +278,44 @@ TEST_F(EstimatesTest, DependentParametersGiveTheReparametrisedFit) {
     EXPECT_NEAR(h, 2, 1e-9);
     EXPECT_NEAR(tangent, 2, 1e-9);
   }
+}
+
+// bounds a <= b, active at a = b in both states (weights 1/conc), holds
+// a - b at 0: in each BY group 'a-b' has no standard error and a note that
+// the bounds hold it, the CONTRAST of a - b alone no F test and a note, and
+// a - b drops out of a joint CONTRAST, whose F is that of a + b alone. a + b
+// has R's standard error (nls(rate ~ 2*a*conc/(K+conc), weights 1/conc),
+// port, tol 1e-14, times 2): 17.1732813 treated, 10.5640679 untreated.
+// Written a >= b the bound stays inactive: a - b is not estimable, in both
+// groups alike. (The start is off a <= b: the grid's warning, code 4.)
+TEST_F(EstimatesTest, AFunctionTheActiveBoundsHoldHasNoStandardErrorAndANoteInEveryGroup) {
+  const std::string program =
+      "proc ruva data=d; by state; parms a=100 b=50 K=0.05; _weight_ = 1/conc; model rate = (a+b)*conc/(K+conc);"
+      " estimate 'a-b' a-b; estimate 'a+b' a+b; contrast 'ab' a-b; contrast 'both' a+b-210, a-b;";
+  ASSERT_EQ(fit(results_test::puromycin_by_state(), program + " bounds a <= b;"), 4) << log_text();
+  const double se[2] = {17.1732813, 10.5640679};
+  for (int g : {0, 1}) {
+    SCOPED_TRACE(g);
+    const Json add = tables("AdditionalEstimates").at(g), con = tables("Contrasts").at(g);
+    for (const char* c : {"StandardError", "tValue", "Lower"}) EXPECT_TRUE(cell(add, 0, c).is_null()) << c;
+    EXPECT_NEAR(number(add, 1, "StandardError"), se[g], 1e-5 * se[g]);
+    EXPECT_EQ(cell(con, 0, "NumDF"), 0);
+    EXPECT_TRUE(cell(con, 0, "ProbF").is_null());
+    const double f = std::pow(number(add, 1, "Estimate") - 210, 2) / (se[g] * se[g]);
+    EXPECT_EQ(cell(con, 1, "NumDF"), 1);
+    EXPECT_NEAR(number(con, 1, "FValue"), f, 1e-5 * f);
+  }
+  for (const char* group : {"treated", "untreated"}) {
+    const std::string where = std::string(" in the BY group state=") + group + ": ";
+    EXPECT_NE(log_text().find("ESTIMATE 'a-b' has no standard error, t test or limits" + where + message(1004)),
+              std::string::npos)
+        << log_text();
+    EXPECT_NE(log_text().find("CONTRAST 'ab' has no F test" + where + message(1005)), std::string::npos);
+  }
+  EXPECT_EQ(logged(1002) + logged(1003), 4);
+  ASSERT_EQ(fit(results_test::puromycin_by_state(), program + " bounds a >= b;"), 0) << log_text();
+  EXPECT_EQ(logged(1000), 2);
+  EXPECT_EQ(logged(1002), 0);
 }
 
 // (a+b)*1e-2*conc/(K*1e2+conc) determines a + b and K only. a*b and

@@ -240,6 +240,65 @@ TEST_F(PuromycinFit, ABoundOnTheUndeterminedDirectionLeavesEveryParameterEstimat
   }
 }
 
+// a >= b and b >= c, active at a = b = c, hold together both directions
+// that (a+b+c)*conc/(K+conc) leaves undetermined; so do a <= b, b <= c and
+// c <= a, whose rows are dependent, from a = b = c. The fit is R's
+// nls(rate ~ 3*a*conc/(K+conc)) (port, tol 1e-14): a = 70.894580 with SE
+// 2.3157183, SE(K) 0.0082809490, SE(3a) 6.9471550, 10 degrees of freedom;
+// no parameter is dependent, with G4 or without. (The first start is off
+// the bounds: its grid warning gives the step code 4.)
+TEST_F(PuromycinFit, ActiveBoundsThatTogetherHoldTheUndeterminedDirectionsLeaveEveryParameterEstimated) {
+  const std::string model = " model rate = (a+b+c)*conc/(K+conc); estimate 'Vm' a+b+c;";
+  const struct {
+    const char* bounds;
+    int rc;
+  } cases[] = {{"parms a=50 b=60 c=70 K=0.05; bounds a >= b, b >= c;", 4},
+               {"parms a=70 b=70 c=70 K=0.05; bounds a <= b, b <= c, c <= a;", 0}};
+  for (const char* g4 : {"", " g4"})
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(g4) + c.bounds);
+      json_.str("");
+      ASSERT_EQ(fit(results_test::kPuromycin, std::string("proc ruva data=d") + g4 + "; " + c.bounds + model), c.rc)
+          << log_text();
+      const Json pe = table("ParameterEstimates"), add = table("AdditionalEstimates");
+      for (int i : {0, 1, 2}) {
+        EXPECT_GE(lre(number(pe, i, "Estimate"), 70.894580), 6.0) << i;
+        EXPECT_GE(lre(number(pe, i, "StdErr"), 2.3157183), 6.0) << i;
+      }
+      EXPECT_GE(lre(number(pe, 3, "StdErr"), 0.0082809490), 5.5);
+      EXPECT_GE(lre(number(add, 0, "StandardError"), 6.9471550), 6.0);
+      EXPECT_EQ(cell(table("ANOVA"), 1, "DF"), 10);
+      EXPECT_EQ(logged(62), 0) << log_text();
+    }
+}
+
+// Under G4 Newton's steps from a = b keep a = b, so no step crosses the
+// bound a <= b: it holds at the solution all the same, and pins a - b.
+// CONVERGEPARM= judges the change between iterates; at the minimum the
+// step asks for a decrease below the rounding of the sum of squares, which
+// no trial can show, and the fit stays there. Both BY groups converge with
+// every parameter estimated; the untreated one is R's nls(rate ~
+// 2*a*conc/(K+conc), weights 1/(1+obs/10)) (port, tol 1e-14): a =
+// 78.7391517, K = 0.0440958051, weighted SS 625.227336968 on 9 degrees of
+// freedom.
+TEST_F(PuromycinFit, ABoundThatNoStepCrossedPinsItsDirectionAndTheFitConverges) {
+  ASSERT_EQ(fit(results_test::puromycin_by_state(),
+                "proc ruva data=d g4 method=newton convergeparm=1e-6; by state; parms a=100 b=100 K=0.05;"
+                " bounds a <= b; model rate = (a+b)*conc/(K+conc); _weight_ = 1/(1+_obs_/10);"),
+            0)
+      << log_text();
+  for (const auto& status : statuses()) EXPECT_EQ(status.first, 0) << status.second;
+  EXPECT_EQ(statuses().size(), 2u);
+  EXPECT_EQ(logged(62), 0) << log_text();
+  const Json pe = tables("ParameterEstimates").at(1), anova = tables("ANOVA").at(1);
+  EXPECT_GE(lre(number(pe, 0, "Estimate"), 78.7391517), 6.5);
+  EXPECT_NEAR(number(pe, 1, "Estimate"), number(pe, 0, "Estimate"), 1e-12 * number(pe, 0, "Estimate"));
+  EXPECT_GE(lre(number(pe, 2, "Estimate"), 0.0440958051), 6.0);
+  EXPECT_EQ(cell(pe, 3, "Parameter"), "Bound0");
+  EXPECT_GE(lre(number(anova, 1, "SS"), 625.227336968), 10.0);
+  EXPECT_EQ(cell(anova, 1, "DF"), 9);
+}
+
 // G4 decides which directions the data determine on the matrix scaled to
 // unit diagonal, so the units of a parameter do not matter. R's nls on
 // V*1e-2*conc/(K*1e2+conc): SSE 1195.449, V = 21268.36 (SE 694.7146),
