@@ -54,7 +54,7 @@ NoVariance function_without_variance(RUVACOM* ctx, const double* g, bool underiv
   std::copy_n(g, p, free_part.get());
   zoptprv(ctx->zoptg, free_part.get(), p);
   const double along = zvenorm(p, 1, free_part.get()), size = zvenorm(p, 1, g);
-  return along > estimability_tolerance(ctx) * size ? NoVariance::kNone : NoVariance::kFixedByBounds;
+  return along > estimability_tolerance(ctx, 1.0) * size ? NoVariance::kNone : NoVariance::kFixedByBounds;
 }
 
 NoVariance fit_without_variance(const RUVACOM* ctx) {
