@@ -178,21 +178,21 @@ FitMetric fit_metric(RUVACOM* ctx, const std::vector<double>& xpx) {
 }
 
 // F's derivatives in the scaled determined parameters theta_j / s_j, as
-// loss_derivatives gives them: from the compiler's, or by differences.
+// loss_derivatives gives them: from the compiler's, or by differences where
+// there are none or they are not all finite (the derivative of sqrt(u) where
+// u is 0 with the parameters' derivative 0 is 0/0).
 LossDerivatives scaled_derivatives(RUVACOM* ctx, const std::vector<double>& estimates, const AtEstimates& a,
                                    const FitMetric& m) {
-  if (a.gradient.empty())
-    return loss_derivatives(ctx, estimates, m.determined, m.conditional, kStep, a.objective);
   LossDerivatives d;
-  d.bordered = restricted(a.curvature.data(), m.determined, a.gradient.data());
-  const int k = static_cast<int>(m.determined.size());
-  for (int i = 0; i <= k; ++i)
-    for (int j = 0; j <= i && j < k; ++j)
-      d.bordered[zisub(i, j)] *= (i < k ? m.conditional[i] : 1.0) * m.conditional[j];
-  for (const double v : d.bordered)
-    if (!std::isfinite(v)) return d;
-  d.formed = true;
-  return d;
+  if (!a.gradient.empty()) {
+    d.bordered = restricted(a.curvature.data(), m.determined, a.gradient.data());
+    const int k = static_cast<int>(m.determined.size());
+    for (int i = 0; i <= k; ++i)
+      for (int j = 0; j <= i && j < k; ++j)
+        d.bordered[zisub(i, j)] *= (i < k ? m.conditional[i] : 1.0) * m.conditional[j];
+    d.formed = std::all_of(d.bordered.begin(), d.bordered.end(), [](double v) { return std::isfinite(v); });
+  }
+  return d.formed ? d : loss_derivatives(ctx, estimates, m.determined, m.conditional, kStep, a.objective);
 }
 
 // The objective's Newton step in standard errors (infinite when its

@@ -208,9 +208,12 @@ const std::vector<LossCase> kLossCases = {
     {"puromycin", "", "Vm = 200 K = 0.05", "Vm = 200 Kk = 50", "K = Kk/1000;", kTreated + "_weight_ = 1;",
      "sqrt((rate-mu)**2 + 1)", std::nan(""), 12, 1015},
     // The same loss through a function the compiler cannot differentiate
-    // (PROBT in its degrees of freedom): judged by differences.
+    // (PROBT in its degrees of freedom), and with a term whose derivative is
+    // 0/0 where conc = 0.02: judged by differences.
     {"puromycin", "", "Vm = 200 K = 0.05", "Vm = 200 Kk = 50", "K = Kk/1000;", kTreated + "_weight_ = 1;",
      "sqrt((rate-mu)**2 + 1) + 0*probt(0.5, K + 5)", std::nan(""), 12, 1015},
+    {"puromycin", "", "Vm = 200 K = 0.05", "Vm = 200 Kk = 50", "K = Kk/1000;", kTreated + "_weight_ = 1;",
+     "sqrt((rate-mu)**2 + 1) + 1e-6*sqrt(Vm*(conc - 0.02))", std::nan(""), 12, 1015},
     // Started at the least-squares estimates, where -(rate-mu)**2 is at its
     // maximum.
     {"puromycin", "", "Vm = 212.683743 K = 0.0641212817", "Vm = 212.683743 Kk = 64.1212817", "K = Kk/1000;",
