@@ -241,7 +241,10 @@ bool Derivatives::needs(const std::vector<Site>& all) {
 
 bool Derivatives::on_demand(int n, int lo, int hi) const {
   const auto node = static_cast<std::size_t>(n);
-  if (hi < 0) return need1_[node][static_cast<std::size_t>(lo)] && !fit_need1_[node][static_cast<std::size_t>(lo)];
+  if (hi < 0) {
+    const auto bit = static_cast<std::size_t>(lo);
+    return need1_[node][bit] && !fit_need1_[node][bit];
+  }
   const auto pair = static_cast<std::size_t>(pair_index(lo, hi));
   return need2_[node][pair] && !fit_need2_[node][pair];
 }
