@@ -274,7 +274,7 @@ TEST_F(LossTest, TheCheckRunsTheProgramOnceOverEachGroup) {
   }
   ASSERT_EQ(runs[0].size(), 23u);
   ASSERT_EQ(runs[1].size(), 23u);
-  std::vector<double> more(23, 12.0), expected(23, 12.0);
+  std::vector<double> more(23), expected(23, 12.0);
   for (std::size_t i = 0; i < 23; ++i) more[i] = runs[1][i] - runs[0][i];
   std::fill(expected.begin() + 12, expected.end(), 23.0);
   EXPECT_EQ(more, expected);
