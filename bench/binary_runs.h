@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -77,5 +78,18 @@ inline ChildRun run_quietly(const std::string& bin, const std::vector<std::strin
 }
 
 inline void write_file(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
+
+// The processor time (user and system) of a run in milliseconds, or -1
+// when it failed.
+inline double cpu_milliseconds(const ChildRun& run, int highest_exit = 0) {
+  if (!run.succeeded(highest_exit)) return -1;
+  auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+  return ms(run.usage.ru_utime) + ms(run.usage.ru_stime);
+}
+
+inline double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
 
 }  // namespace binary_runs

@@ -2,7 +2,8 @@
 // first derivatives) and as program text, with the data they are fitted to:
 // - four parameters, b1 + b2 exp(-b3 x) + b4 x;
 // - ten parameters, a baseline and three Gaussian peaks;
-// - twenty parameters, a baseline, a slope and six Gaussian peaks.
+// - twenty parameters, a baseline, a slope and six Gaussian peaks;
+// - a Fourier series of H harmonics, 1 + 2H parameters.
 #pragma once
 
 #include <cmath>
@@ -85,6 +86,45 @@ struct GaussianPeaks {
       g[kBase + 3 * k + 1] = h;
       g[kBase + 3 * k + 2] = h * t;
       f += p[0] * e;
+    }
+    return f;
+  }
+};
+
+// c + sum over k = 1..H of a_k sin(k x) + b_k cos(k x): linear in its
+// parameters, from 2H calls of SIN and COS per observation.
+template <int Harmonics>
+struct FourierSeries {
+  static constexpr int kParms = 1 + 2 * Harmonics;
+  static std::vector<double> truth() {
+    std::vector<double> b = {1.0};
+    for (int k = 1; k <= Harmonics; ++k) {
+      b.push_back(0.5 / k);
+      b.push_back(0.3 / k);
+    }
+    return b;
+  }
+  static std::vector<double> start() { return std::vector<double>(kParms, 0.0); }
+  static std::string names() {
+    std::string s = "c";
+    for (int k = 1; k <= Harmonics; ++k) s += " a" + std::to_string(k) + " b" + std::to_string(k);
+    return s;
+  }
+  static std::string formula() {
+    std::string s = "c";
+    for (int k = 1; k <= Harmonics; ++k) {
+      const std::string i = std::to_string(k);
+      s += "\n   + a" + i + "*sin(" + i + "*x) + b" + i + "*cos(" + i + "*x)";
+    }
+    return s;
+  }
+  static double value(const double* b, double x, double* g) {
+    double f = b[0];
+    g[0] = 1;
+    for (int k = 1; k <= Harmonics; ++k) {
+      g[2 * k - 1] = std::sin(k * x);
+      g[2 * k] = std::cos(k * x);
+      f += b[2 * k - 1] * g[2 * k - 1] + b[2 * k] * g[2 * k];
     }
     return f;
   }

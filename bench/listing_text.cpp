@@ -41,7 +41,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using binary_runs::binary;
-using binary_runs::ChildRun;
+using binary_runs::median;
 using binary_runs::run_quietly;
 using binary_runs::write_file;
 
@@ -66,15 +66,7 @@ void write_inputs() {
 // /dev/null; the processor time of the run in milliseconds, or -1 when it
 // failed.
 double cpu_milliseconds(const std::string& bin, const std::vector<std::string>& args) {
-  const ChildRun run = run_quietly(bin, args, work_dir());
-  if (!run.succeeded(0)) return -1;
-  auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
-  return ms(run.usage.ru_utime) + ms(run.usage.ru_stime);
-}
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
+  return binary_runs::cpu_milliseconds(run_quietly(bin, args, work_dir()));
 }
 
 // The binary under test and the baseline run in turn, kRounds times.

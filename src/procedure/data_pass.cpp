@@ -17,6 +17,7 @@
 #include "linalg/vector_kernels.h"
 #include "procedure/data_pass.h"
 #include "procedure/data_pass_parts.h"
+#include "procedure/loss_terms.h"
 #include "procedure/model_run.h"
 #include "procedure/observation_values.h"
 #include "procedure/pass_memo.h"
@@ -102,6 +103,7 @@ struct Pass {
   bool last_sums;    // the last pass's sums and used-observation bitmap
   double limit_contribution;
   linalg::CrossProductBlock* cross;  // the cross products weighted like the observation
+  LossTerms* loss_terms;             // summed in this pass, or null
   // The pass's running sums, kept here while the observations come and
   // written to the context when they are done.
   mutable double sse = 0, sumwy2 = 0, sumw = 0, sumy = 0, sumy2 = 0, sumwsse = 0;
@@ -124,6 +126,7 @@ struct Pass {
         last_sums(sums),
         limit_contribution(kLargestContribution),
         cross(cross_products),
+        loss_terms(c->loss_terms && c->loss_terms->summing ? c->loss_terms : nullptr),
         keep_intercept(N > 0 && sums && !c->hougaard) {
     if (keep_intercept) std::copy(c->intcep, c->intcep + kKeptIntercept, intcep);
   }
@@ -267,9 +270,37 @@ struct Pass {
     take_derivatives(v);
     PassObservation ob;
     const Unused why = rc == 0 ? screen(v, &ob) : rc == 1 ? Unused::kDeleted : Unused::kRunFailed;
-    if (why == Unused::kNone) use(ob);
-    else note_unused(&ctx->unused, why, ctx->nobs);
+    if (why == Unused::kNone) {
+      use(ob);
+      if (loss_terms) add_loss_terms(v, ob);
+    } else {
+      note_unused(&ctx->unused, why, ctx->nobs);
+    }
     return rc < 3;
+  }
+
+  // A used observation's terms of the derivatives of the objective, the sum
+  // of w L: w L' + L w' and w L'' + w' L'^T + L' w'^T + L w''.
+  template <class Values>
+  void add_loss_terms(const Values& v, const PassObservation& ob) const {
+    const int n = order();
+    LossTerms& t = *loss_terms;
+    const bool weight_varies = t.weight1 != nullptr;
+    const double l = v.loss();
+    double* dl = t.scratch;
+    double* dw = t.scratch + n;
+    for (int i = 0; i < n; ++i) {
+      dl[i] = v.loss_first(i);
+      dw[i] = weight_varies ? v.weight_first(i) : 0.0;
+      t.gradient[i] += ob.w * dl[i] + l * dw[i];
+    }
+    long k = 0;
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j <= i; ++j, ++k) {
+        double h = ob.w * v.loss_second(k);
+        if (weight_varies) h += dw[i] * dl[j] + dl[i] * dw[j] + l * v.weight_second(k);
+        t.curvature[k] += h;
+      }
   }
 
   // The running sums into the context, at the end of the pass.
@@ -349,7 +380,7 @@ struct BlockReader {
 template <int N>
 void run_blocks(RUVACOM* ctx, const Pass<N>& pass) {
   static thread_local BlockColumns columns;
-  columns.find(ctx, pass.second);
+  columns.find(ctx, pass.second, pass.loss_terms);
   const CellValues cells{ctx};
   BlockReader reader{ctx};
   while (reader.more) {

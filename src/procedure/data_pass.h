@@ -26,6 +26,10 @@ long cross_products_at(RUVACOM* ctx, const double* point, double* xpx);
 // at `point` into *objective, by the same pass without derivatives, leaving
 // the context as it was. Returns the number of observations used.
 long objective_at(RUVACOM* ctx, const double* point, double* objective);
+// The pass of cross_products_at that also forms the objective and, when the
+// set-up made ctx->loss_terms, sums the derivatives of the objective's terms
+// there.
+long loss_terms_at(RUVACOM* ctx, const double* point, double* xpx, double* objective);
 
 // Projects the packed symmetric `hess` (order of the optimiser's parameter
 // count) onto the free directions of the active linear constraints.

@@ -8,24 +8,25 @@
 
 namespace {
 
-// The objective at the estimates moved by `a` steps in parameter i and `b`
-// steps in parameter j (j < 0: i alone).
+// The objective at the estimates moved by `a` steps in the moved parameter
+// i and `b` steps in the moved parameter j (j < 0: i alone).
 class NearbyObjective {
  public:
-  NearbyObjective(RUVACOM* ctx, const std::vector<double>& estimates, const std::vector<double>& scales,
-                  double step)
-      : ctx_(ctx), estimates_(estimates), scales_(scales), step_(step) {}
+  NearbyObjective(RUVACOM* ctx, const std::vector<double>& estimates, const std::vector<int>& moved,
+                  const std::vector<double>& scales, double step)
+      : ctx_(ctx), estimates_(estimates), moved_(moved), scales_(scales), step_(step) {}
 
   double at(int i, int a, int j = -1, int b = 0) const {
     std::vector<double> theta = estimates_;
-    theta[i] += a * step_ * scales_[i];
-    if (j >= 0) theta[j] += b * step_ * scales_[j];
+    theta[moved_[i]] += a * step_ * scales_[i];
+    if (j >= 0) theta[moved_[j]] += b * step_ * scales_[j];
     return objective_with_fit_observations(ctx_, theta);
   }
 
  private:
   RUVACOM* ctx_;
   const std::vector<double>& estimates_;
+  const std::vector<int>& moved_;
   const std::vector<double>& scales_;
   double step_;
 };
@@ -43,10 +44,10 @@ double objective_with_fit_observations(RUVACOM* ctx, const std::vector<double>& 
 // (f(+i) - 2 f0 + f(-i)) / h^2 and, across two parameters,
 // (f(+i+j) - f(+i) - f(+j) + 2 f0 - f(-i) - f(-j) + f(-i-j)) / 2h^2: all
 // exact for a quadratic objective.
-LossDerivatives loss_derivatives(RUVACOM* ctx, const std::vector<double>& estimates,
+LossDerivatives loss_derivatives(RUVACOM* ctx, const std::vector<double>& estimates, const std::vector<int>& moved,
                                  const std::vector<double>& scales, double step, double objective) {
-  const int n = ctx->nparm;
-  const NearbyObjective f(ctx, estimates, scales, step);
+  const int n = static_cast<int>(moved.size());
+  const NearbyObjective f(ctx, estimates, moved, scales, step);
   const double h2 = step * step;
   std::vector<double> up(n), down(n);
   LossDerivatives d;

@@ -11,13 +11,13 @@ struct RUVACOM;
 struct ZOPTGLOBAL;
 
 // After a converged fit with _LOSS_ and no active bound, before the last
-// pass: the objective's gradient and curvature at the estimates by central
-// differences (passes of the model program at nearby points) and the
-// Newton step they ask for. When that step is not small beside the
-// standard errors of the estimates, or the curvature has no minimum, a
-// WARNING names the group, the objective and the step's length, and points
-// to the weights (return code 4). A fit without standard errors (a
-// parameter the model does not depend on, no error degrees of freedom, a
-// zero error variance) is not judged. The context's pass results and
-// parameters are left as the fit left them.
+// pass: the objective's gradient and curvature at the estimates, from the
+// compiler's derivatives of the loss in one pass of the model program, and
+// the Newton step they ask for, among the parameters the fit determines
+// (those not linearly dependent on others). When that step is not small
+// beside the standard errors of the estimates, or the curvature has no
+// minimum, a WARNING names the group, the objective and the step's length,
+// and points to the weights (return code 4). A fit without standard errors
+// (no error degrees of freedom, a zero error variance) is not judged. The
+// context's pass results and parameters are left as the fit left them.
 void check_loss_stationarity(RUVACOM* ctx, ZOPTGLOBAL* g);

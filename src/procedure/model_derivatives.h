@@ -7,12 +7,17 @@
 struct RUVACOM;
 
 // Option codes of a derivative request: first derivatives, or second
-// derivatives of first derivatives made before.
+// derivatives of first derivatives made before; on demand, the same for a
+// check whose passes alone run their statements (which the request drops,
+// without a message, when the compiler cannot differentiate the program).
 inline constexpr int kDeriveFirst = 101;
 inline constexpr int kDeriveSecond = 201;
+inline constexpr int kDeriveFirstOnDemand = 102;
+inline constexpr int kDeriveSecondOnDemand = 202;
 
 // Derivatives of the `objectives` with respect to `wrt` into a new record
-// `*record`; false after a compile error (the compiler has reported it).
+// `*record`; false after a compile error (the compiler has reported it) or
+// a request on demand dropped.
 bool derive_model(RUVACOM* ctx, CMPDER** record, CMPLIST* objectives, CMPLIST* wrt, int option_code);
 // Derivatives of ESTIMATE or CONTRAST expressions with respect to the
 // parameters into a new record, and the symbols the expressions are built

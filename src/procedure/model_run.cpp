@@ -9,6 +9,7 @@
 #include "procedure/recovery.h"
 #include "procedure/step_memory.h"
 #include "procedure/group_name.h"
+#include "procedure/loss_terms.h"
 #include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
 
@@ -106,8 +107,8 @@ int run_program(RUVACOM* ctx) {
   int rc = 1;
   const bool completed = run_under_recovery(&ctx->exception_s.j_buf_cmp_set, [ctx, &rc] {
     int nerr = 0, nmiss = 0;
-    rc = cmprun(0, 0, 0, 1, 1, ctx->model == 0.0 ? 1 : 0, ctx->lastpass == 0 ? 1 : 0, ctx->lastpass,
-                &nerr, &nmiss, &ctx->globcmp);
+    rc = cmprun(0, 0, 0, 1, 1, derivative_level(ctx), ctx->lastpass == 0 ? 1 : 0, ctx->lastpass, &nerr, &nmiss,
+                &ctx->globcmp);
     // The compiler reports a run's abnormal end once per place; the
     // observation it met it for goes with that report.
     if (rc != 0 && cmppxrc(rc) != 0)
@@ -135,7 +136,7 @@ int nlexblk(RUVACOM* ctx) {
   // _OBS_ and _N_ count the observations: a program that reads them is run
   // observation by observation.
   double* const changing[] = {&ctx->obs, &ctx->un_};
-  return cmpbpas(ctx->model == 0.0 ? 1 : 0, changing, 2, &ctx->globcmp);
+  return cmpbpas(derivative_level(ctx), changing, 2, &ctx->globcmp);
 }
 
 int nlexec_block(RUVACOM* ctx, int i) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/services.h"
+#include "procedure/loss_terms.h"
 #include "procedure/procedure_context.h"
 
 // The values in the cells, after a run of the observation alone.
@@ -19,6 +20,10 @@ struct CellValues {
   double resid() const { return *ctx->resid; }
   double derivative(int i) const { return *ctx->derloc[i]; }
   double second(long k) const { return *ctx->hessptr[k]; }
+  double loss_first(int i) const { return *ctx->loss_terms->loss1[i]; }
+  double loss_second(long k) const { return *ctx->loss_terms->loss2[k]; }
+  double weight_first(int i) const { return *ctx->loss_terms->weight1[i]; }
+  double weight_second(long k) const { return *ctx->loss_terms->weight2[k]; }
 };
 
 // A value of every observation of a block: a column (stride 1) or one place
@@ -34,8 +39,9 @@ struct BlockPlace {
 struct BlockColumns {
   BlockPlace predicted, dependent, weight, wgtjpj, loss, resid;
   std::vector<BlockPlace> derivatives, seconds;
+  std::vector<BlockPlace> loss_firsts, loss_seconds, weight_firsts, weight_seconds;  // when loss terms are summed
 
-  void find(RUVACOM* ctx, bool second) {
+  void find(RUVACOM* ctx, bool second, const LossTerms* terms) {
     predicted = place(ctx, ctx->dephat);
     dependent = place(ctx, ctx->depval);
     weight = place(ctx, ctx->weight);
@@ -45,9 +51,19 @@ struct BlockColumns {
     derivatives.clear();
     seconds.clear();
     for (int i = 0; i < ctx->nparm; ++i) derivatives.push_back(place(ctx, ctx->derloc[i]));
+    const long packed = static_cast<long>(ctx->nparm) * (ctx->nparm + 1) / 2;
     if (second)
-      for (long k = 0; k < static_cast<long>(ctx->nparm) * (ctx->nparm + 1) / 2; ++k)
-        seconds.push_back(place(ctx, ctx->hessptr[k]));
+      for (long k = 0; k < packed; ++k) seconds.push_back(place(ctx, ctx->hessptr[k]));
+    places(ctx, terms ? terms->loss1 : nullptr, ctx->nparm, &loss_firsts);
+    places(ctx, terms ? terms->loss2 : nullptr, packed, &loss_seconds);
+    places(ctx, terms ? terms->weight1 : nullptr, ctx->nparm, &weight_firsts);
+    places(ctx, terms ? terms->weight2 : nullptr, packed, &weight_seconds);
+  }
+
+  // The places of `count` cells, none when `cells` is null.
+  static void places(RUVACOM* ctx, double* const* cells, long count, std::vector<BlockPlace>* out) {
+    out->clear();
+    for (long k = 0; cells && k < count; ++k) out->push_back(place(ctx, cells[k]));
   }
 
   static BlockPlace place(RUVACOM* ctx, const double* cell) {
@@ -69,4 +85,8 @@ struct BlockValues {
   double resid() const { return c->resid.at(row); }
   double derivative(int i) const { return c->derivatives[static_cast<std::size_t>(i)].at(row); }
   double second(long k) const { return c->seconds[static_cast<std::size_t>(k)].at(row); }
+  double loss_first(int i) const { return c->loss_firsts[static_cast<std::size_t>(i)].at(row); }
+  double loss_second(long k) const { return c->loss_seconds[static_cast<std::size_t>(k)].at(row); }
+  double weight_first(int i) const { return c->weight_firsts[static_cast<std::size_t>(i)].at(row); }
+  double weight_second(long k) const { return c->weight_seconds[static_cast<std::size_t>(k)].at(row); }
 };

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "procedure/data_pass.h"
+#include "procedure/loss_terms.h"
 #include "procedure/procedure_context.h"
 #include "results/pool_buffer.h"
 
@@ -71,4 +72,19 @@ long cross_products_at(RUVACOM* ctx, const double* point, double* xpx) {
 
 long objective_at(RUVACOM* ctx, const double* point, double* objective) {
   return ctx->nparm < 1 ? 0 : pass_at(ctx, point, nullptr, objective);
+}
+
+long loss_terms_at(RUVACOM* ctx, const double* point, double* xpx, double* objective) {
+  const int n = ctx->nparm;
+  if (n < 1) return 0;
+  LossTerms* t = ctx->loss_terms;
+  if (!t) return pass_at(ctx, point, xpx, objective);
+  std::fill_n(t->gradient, n, 0.0);
+  std::fill_n(t->curvature, static_cast<long>(n) * (n + 1) / 2, 0.0);
+  struct Summing {
+    LossTerms* t;
+    ~Summing() { t->summing = false; }
+  } summing{t};
+  t->summing = true;
+  return pass_at(ctx, point, xpx, objective);
 }

@@ -205,6 +205,7 @@ struct RUVACOM : RUVAPARSE {
   char cov_unavailable;                // the covariance of the estimates could not be formed
   char whole_inverse_kept;             // this group's results use whole_inverse, not xpx
   struct PassMemo* pass_memo;          // the sums of the grid's best pass, for the optimiser's first
+  struct LossTerms* loss_terms;        // the derivatives of _WEIGHT_ times _LOSS_ for its check, or null
   char bootCompStrt;                   // the bootstrap of this group's fit has started
   xobskey outputstats_path;            // the output-statistics table of the diagnostics
   RUVAPROFILE_CONTROL* ruvaprofile_control;

@@ -6,6 +6,7 @@
 #include "host/services.h"
 #include "linalg/packed.h"
 #include "procedure/bounds.h"
+#include "procedure/loss_terms.h"
 #include "procedure/model_derivatives.h"
 #include "procedure/proc_options.h"
 #include "procedure/step_memory.h"
@@ -233,6 +234,7 @@ int ruvaint(RUVACOM* ctx) {
   Setup s;
   if (set_up_parameters(ctx, &s) != 0 || set_up_program(ctx, &s) != 0) return 1;
   if (!bind_parameters(ctx, &s) || !estimate_and_contrast_derivatives(ctx)) return 1;
+  request_loss_derivatives(ctx);
   set_thread_count(ctx);
   bind_cells(ctx, &s);
   locate_derivatives(ctx);

@@ -54,6 +54,7 @@ class DerivativeTest : public compiler_test::CompilerTest {
       }
     }
     model_ = sym(dep);
+    if (before_generation_) before_generation_();
     const bool generated = cmpgen(&cmp_) == 0 && nretain_ == 0;
     if (generated && !data_.variables.empty()) cmppdv(&data_, &dataptr_, &cmp_);
     return generated;
@@ -180,6 +181,7 @@ class DerivativeTest : public compiler_test::CompilerTest {
   CMPDER first_{};
   CMPDER second_{};
   CMPSYM* model_ = nullptr;
+  std::function<void()> before_generation_;  // more requests, after the model's
 };
 
 }  // namespace derivative_test

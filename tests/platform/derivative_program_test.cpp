@@ -227,6 +227,46 @@ TEST_F(ProgramDerivatives, RunsForTheModelValueSkipTheDerivatives) {
   EXPECT_DOUBLE_EQ(gradient(0), 0.4 * value);
 }
 
+// A request on demand (options 102 and 202): its statements run only when a
+// run asks for every derivative (2); the fit's runs (1) leave its
+// derivatives missing and compute the model's. A request through a
+// function without a derivative is dropped without a message.
+TEST_F(ProgramDerivatives, RequestsOnDemandRunOnlyWhenARunAsksForThem) {
+  CMPDER first{}, second{}, dropped{};
+  before_generation_ = [&] {
+    CMPLIST loss{}, q{};
+    cmplst(&loss, sym("l"), &cmp_);
+    ASSERT_EQ(cmpder(&first, &loss, &parms_, 102, 'p', 1, 0, &cmp_), 0);
+    ASSERT_EQ(first.der.n, 2);
+    ASSERT_EQ(cmpder(&second, &first.der, &parms_, 202, 'p', 1, 0, &cmp_), 0);
+    cmplst(&q, sym("q"), &cmp_);
+    EXPECT_EQ(cmpder(&dropped, &q, &parms_, 102, 'p', 1, 0, &cmp_), 1);
+  };
+  ASSERT_TRUE(compile_model("parms a = 1 b = 1;\nm = a*exp(b*x);\nmodel y = m;\nl = (2 - m)**2*m;\n"
+                            "q = probt(0.5, a + 5);\n",
+                            false));
+  EXPECT_EQ(nretain_, 0);
+  EXPECT_EQ(log_text().find("PROBT"), std::string::npos) << log_text();
+  // l = 4m - 4m^2 + m^3: l' = 4 - 8m + 3m^2, l'' = 6m - 8; dm/da = e, dm/db = a x e.
+  const double a = 0.7, b = 1.3, x = 0.4, e = std::exp(b * x), m = a * e;
+  const double dl = 4 - 8 * m + 3 * m * m, d2l = 6 * m - 8, dm[2] = {e, a * x * e};
+  const double d2m[3] = {0, x * e, a * x * x * e};  // aa, ab, bb
+  for (int level : {1, 2}) {
+    model_at({a, b}, {x}, level);
+    EXPECT_DOUBLE_EQ(gradient(0), e);
+    for (int i = 0; i < 2; ++i) {
+      const double got = *cmp_cell(first.der.s[i]);
+      if (level == 1) EXPECT_TRUE(is_missing(got));
+      else EXPECT_NEAR(got, dl * dm[i], 1e-13);
+    }
+  }
+  ASSERT_EQ(second.der.n, 3);
+  for (int k = 0; k < 3; ++k) {
+    const int i = second.objindex[k], j = second.wrtindex[k];
+    EXPECT_NEAR(*cmp_cell(second.der.s[k]), d2l * dm[i] * dm[j] + dl * d2m[i + j], 1e-12) << i << j;
+  }
+}
+
 TEST_F(ProgramDerivatives, EstimateExpressionsHaveDerivativesAndInputs) {
   add("parms a = 1 b = 1;\n"
       "c = a*b;\n"

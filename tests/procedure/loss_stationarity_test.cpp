@@ -5,6 +5,7 @@
 // one observation to the next); weights that make the steps those of the
 // loss (deviances, a Huber loss) pass without a word, whatever the level
 // of the objective and the units of a parameter or of the loss.
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <map>
@@ -78,10 +79,11 @@ double newton_step_in_standard_errors(const std::vector<Observation>& data, cons
   return std::sqrt(quadratic / (ss / (n - 2)));
 }
 
-// The loss of the carrying program below, computed here observation by
-// observation: n counts the group's observations (RETAIN), t[1] sums conc
-// (a _TEMPORARY_ array), prev is the previous observation's conc (a
-// RETAIN variable assigned after it is read).
+// The loss of the carrying programs below, computed here observation by
+// observation: n counts the group's observations (RETAIN or CONTROL), t[1]
+// sums conc (a _TEMPORARY_ array), prev is the previous observation's conc
+// (a variable kept from one observation to the next, assigned after it is
+// read).
 double carrying_objective(const std::vector<Observation>& data, const std::string& state, double vm, double k) {
   double f = 0, sum = 0, prev = 0;
   int n = 0;
@@ -120,16 +122,21 @@ class LossTest : public EstimationTest {
 // NEWTON; under GAUSS the untreated fit finds no step that reduces the
 // loss) gets a warning, and the step return code 4. The objective in the
 // warning, from the check's own passes, is the loss at the estimates
-// computed here, and so is the Newton step, also for a program that
-// carries values between observations and weights them.
+// computed here, and so is the Newton step, also for programs that carry
+// values between observations and weight them, and one that forms its loss
+// in a LINK routine through an array of variables and a MAX.
 TEST_F(LossTest, ALossTheStepsDoNotMinimiseIsWarnedPerGroup) {
   const std::string loss = "_loss_ = sqrt((rate-mu)**2 + 1);";
   const std::string carrying =
       "retain n 0 prev 0; n = n + 1; array t[1] _temporary_ (0); t[1] = t[1] + conc; "
       "_weight_ = 1 + mod(n, 2); _loss_ = sqrt((rate-mu)**2 + 1) + 0.01*prev + 0.001*t[1]; prev = conc;";
+  const std::string jumping =
+      "control n 0 prev 0; n = n + 1; array t[1] _temporary_ (0); t[1] = t[1] + conc; array v[2] r q; "
+      "link terms; goto done; terms: v[1] = rate - mu; v[2] = sqrt(max(v[1]**2, 0) + 1); return; "
+      "done: _weight_ = 1 + mod(n, 2); _loss_ = v[2] + 0.01*prev + 0.001*t[1]; prev = conc;";
   const std::vector<Observation> data = observations(puromycin_text());
   for (const std::string method : {"gauss", "newton"})
-    for (const std::string& program : {loss, carrying}) {
+    for (const std::string& program : {loss, carrying, jumping}) {
       SCOPED_TRACE(method + ": " + program);
       EXPECT_EQ(run("proc ruva data=puromycin outest=est method=" + method +
                     "; by state; parms Vm = 200 K = 0.05; mu = Vm*conc/(K+conc); model rate = mu; " + program),
@@ -151,7 +158,7 @@ TEST_F(LossTest, ALossTheStepsDoNotMinimiseIsWarnedPerGroup) {
         }
         ASSERT_TRUE(warned.count(state)) << state << log_text();
         EXPECT_NEAR(warned.at(state).first, expected, 1e-8 * expected) << state;
-        const double step = newton_step_in_standard_errors(data, state, vm, k, program == carrying);
+        const double step = newton_step_in_standard_errors(data, state, vm, k, program != loss);
         EXPECT_NEAR(warned.at(state).second, step, 0.006 * step) << state;
       }
     }
@@ -200,6 +207,13 @@ const std::vector<LossCase> kLossCases = {
      "2*(t1 + t2)/_weight_", std::nan(""), 8, 0},
     {"puromycin", "", "Vm = 200 K = 0.05", "Vm = 200 Kk = 50", "K = Kk/1000;", kTreated + "_weight_ = 1;",
      "sqrt((rate-mu)**2 + 1)", std::nan(""), 12, 1015},
+    // The same loss through a function the compiler cannot differentiate
+    // (PROBT in its degrees of freedom), and with a term whose derivative is
+    // 0/0 where conc = 0.02: judged by differences.
+    {"puromycin", "", "Vm = 200 K = 0.05", "Vm = 200 Kk = 50", "K = Kk/1000;", kTreated + "_weight_ = 1;",
+     "sqrt((rate-mu)**2 + 1) + 0*probt(0.5, K + 5)", std::nan(""), 12, 1015},
+    {"puromycin", "", "Vm = 200 K = 0.05", "Vm = 200 Kk = 50", "K = Kk/1000;", kTreated + "_weight_ = 1;",
+     "sqrt((rate-mu)**2 + 1) + 1e-6*sqrt(Vm*(conc - 0.02))", std::nan(""), 12, 1015},
     // Started at the least-squares estimates, where -(rate-mu)**2 is at its
     // maximum.
     {"puromycin", "", "Vm = 212.683743 K = 0.0641212817", "Vm = 212.683743 Kk = 64.1212817", "K = Kk/1000;",
@@ -242,6 +256,53 @@ TEST_F(LossTest, TheVerdictDependsOnNeitherLevelNorUnits) {
       const double step = newton_step_in_standard_errors(puromycin, "treated", vm, k, false);
       EXPECT_NEAR(warnings()[""].second, step, 0.006 * step);
     }
+}
+
+// The check makes one pass of the model program over a BY group, whatever
+// the number of parameters: _N_, the count of the program's runs so far, is
+// the same in the output pass of a fit without _LOSS_ and of the same fit
+// with the squared residual as its loss, but for the observations of the
+// groups checked so far (12 treated, then 11 untreated).
+TEST_F(LossTest, TheCheckRunsTheProgramOnceOverEachGroup) {
+  std::vector<double> runs[2];
+  for (const std::string loss : {"", "_loss_ = (rate-mu)**2;"}) {
+    ASSERT_EQ(run("proc ruva data=puromycin; by state; parms Vm = 200 K = 0.05; runs = _N_; id runs; "
+                  "mu = Vm*conc/(K+conc); model rate = mu; " + loss + " output out=o p=p;"),
+              0)
+        << log_text();
+    for (const auto& row : read_rows("o")) runs[loss.empty() ? 0 : 1].push_back(number(row, "runs"));
+  }
+  ASSERT_EQ(runs[0].size(), 23u);
+  ASSERT_EQ(runs[1].size(), 23u);
+  std::vector<double> more(23), expected(23, 12.0);
+  for (std::size_t i = 0; i < 23; ++i) more[i] = runs[1][i] - runs[0][i];
+  std::fill(expected.begin() + 12, expected.end(), 23.0);
+  EXPECT_EQ(more, expected);
+}
+
+// In (a + b) conc/(K + conc) the data leave a - b undetermined: the fit
+// holds b, dependent on a, at its value, and the check judges the loss
+// along a and K alone. The Poisson deviance is at its minimum there
+// (13.86679338, scipy's Nelder-Mead on Vm = a + b and K), without a word;
+// the sqrt loss is not, by the Newton step of the model in Vm = a + b.
+TEST_F(LossTest, DirectionsTheDataLeaveUndeterminedAreNotJudged) {
+  const std::string model =
+      "proc ruva data=puromycin outest=est; where state = 'treated'; parms a = 100 b = 100 K = 0.05; "
+      "mu = (a + b)*conc/(K + conc); model rate = mu; ";
+  ASSERT_EQ(run(model + "_weight_ = 1/mu; _loss_ = 2*(rate*log(rate/mu) - (rate - mu))*mu;"), 0) << log_text();
+  EXPECT_EQ(logged(1015) + logged(1016), 0) << log_text();
+  auto finals = rows_of("est", "FINAL");
+  ASSERT_EQ(finals.size(), 1u);
+  EXPECT_NEAR(number(finals[0], "_SSE_"), 13.86679338, 1e-8);
+  ASSERT_EQ(run(model + "_loss_ = sqrt((rate-mu)**2 + 1);"), 4) << log_text();
+  EXPECT_EQ(logged(1016), 0) << log_text();
+  finals = rows_of("est", "FINAL");
+  ASSERT_EQ(finals.size(), 1u);
+  const double vm = number(finals[0], "a") + number(finals[0], "b");
+  const double step = newton_step_in_standard_errors(observations(puromycin_text()), "treated", vm,
+                                                     number(finals[0], "K"), false);
+  ASSERT_EQ(warnings().count(""), 1u) << log_text();
+  EXPECT_NEAR(warnings()[""].second, step, 0.006 * step);
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ class Planner {
   // run goes; one that would reach the run's limit of nested LINKs does not
   // qualify, nor does a run of more than kMaxSteps instructions (routines
   // that LINK routines many times over).
-  bool walk(bool derivatives) {
+  bool walk(int derivatives) {
     constexpr long kMaxSteps = 100000;
     int pc = p_.entry[0];
     std::vector<int> links;  // where each RETURN goes back to
@@ -81,7 +81,7 @@ class Planner {
           break;
         case Op::SkipDer:
           if (in.a <= pc) return false;
-          pc = derivatives ? pc + 1 : in.a;
+          pc = derivatives > in.b ? pc + 1 : in.a;
           break;
         default:
           if (!instruction(in)) return false;
@@ -283,7 +283,7 @@ class Planner {
 
 }  // namespace
 
-bool plan_block(const Program& p, bool derivatives, const BlockFrame& frame, BlockPlan* plan) {
+bool plan_block(const Program& p, int derivatives, const BlockFrame& frame, BlockPlan* plan) {
   *plan = BlockPlan{};
   Planner planner(p, frame, plan);
   if (!planner.walk(derivatives)) return false;

@@ -81,8 +81,8 @@ struct BlockFrame {
   bool operator==(const BlockFrame&) const = default;
 };
 
-// Plans segment 0 with or without its derivative statements; false when
-// the program does not qualify.
-bool plan_block(const Program& p, bool derivatives, const BlockFrame& frame, BlockPlan* plan);
+// Plans segment 0 with the derivative statements of a level
+// (RunOptions::derivatives); false when the program does not qualify.
+bool plan_block(const Program& p, int derivatives, const BlockFrame& frame, BlockPlan* plan);
 
 }  // namespace platform::compiler

@@ -17,8 +17,8 @@ inline bool finite(double v) { return __builtin_isfinite(v); }
 
 }  // namespace
 
-bool BlockRunner::start(bool derivatives) {
-  Cached& c = cached_[derivatives ? 1 : 0];
+bool BlockRunner::start(int derivatives) {
+  Cached& c = cached_[std::clamp(derivatives, kNoDerivatives, kAllDerivatives)];
   if (!c.made || !(c.frame == frame_)) {
     c.made = true;
     c.frame = frame_;
@@ -43,7 +43,9 @@ void BlockRunner::lay_out() {
   columns_ = storage_.data() + ((64 - address % 64) % 64) / sizeof(double);
   scalars_.assign(static_cast<std::size_t>(p.scalars), 0.0);
   bad_.assign(kCapacity, 0);
-  const BlockFrame& frame = cached_[plan_ == &cached_[1].plan ? 1 : 0].frame;
+  const Cached& cached = *std::find_if(std::begin(cached_), std::end(cached_),
+                                       [this](const Cached& c) { return &c.plan == plan_; });
+  const BlockFrame& frame = cached.frame;
   std::unordered_map<int, double*> places;
   for (std::size_t k = 0; k < frame.externals.size(); ++k) places.emplace(frame.externals[k], frame.places[k]);
   inputs_.clear();

@@ -34,10 +34,11 @@ class BlockRunner {
 
   // The description of the cells for the next start(), to be filled anew.
   BlockFrame& frame() { return frame_; }
-  // Prepares a pass: true when the program runs over blocks in it. The plan
-  // and the places are made again only when the frame or the derivative
-  // switch change.
-  bool start(bool derivatives);
+  // Prepares a pass with the derivative statements of a level
+  // (RunOptions::derivatives): true when the program runs over blocks in
+  // it. The plan and the places are made again only when the frame or the
+  // level change.
+  bool start(int derivatives);
   // Whether the last start() found the program runs over blocks.
   bool started() const { return plan_ != nullptr; }
   // A pass that does not run over blocks.
@@ -89,7 +90,7 @@ class BlockRunner {
 
   Executor& e_;
   BlockFrame frame_;
-  Cached cached_[2];                // without and with derivatives
+  Cached cached_[3];                // by level of derivatives
   const BlockPlan* plan_ = nullptr;
   const BlockPlan* laid_out_ = nullptr;  // the plan the places are made for
   std::vector<std::pair<char*, int>> texts_;  // the observed character storage

@@ -47,7 +47,7 @@ namespace platform::compiler {
   X(Loop, "goto a (loop)")                                       \
   X(Jf, "if not b goto a")                                       \
   X(Jt, "if b goto a")                                           \
-  X(SkipDer, "goto a unless derivatives are wanted")             \
+  X(SkipDer, "goto a unless derivatives above b are wanted")     \
   X(JfEq, "if not b=c goto a")                                   \
   X(JfNe, "if not b^=c goto a")                                  \
   X(JfLt, "if not b<c goto a")                                   \

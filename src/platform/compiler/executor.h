@@ -50,8 +50,15 @@ struct RunErrorRecord {
   std::string detail;  // the text of invalid numeric data
 };
 
+// Which derivative statements a run executes: none, those the fit asked
+// for, or those as well as the ones asked for on demand (statements a check
+// after the fit reads, which the fit's own runs skip).
+inline constexpr int kNoDerivatives = 0;
+inline constexpr int kFitDerivatives = 1;
+inline constexpr int kAllDerivatives = 2;
+
 struct RunOptions {
-  bool derivatives = true;    // derivative statements are wanted
+  int derivatives = kFitDerivatives;
   bool record_errors = true;  // keep each error's place for the error report
   bool put = true;            // PUT statements write to the log
 };

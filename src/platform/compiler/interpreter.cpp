@@ -85,7 +85,7 @@ int Executor::run(int segment, const RunOptions& options, RunCounts* counts) {
   end_site_ = -1;
   if (!errors_.empty()) errors_.clear();
   record_ = options.record_errors;
-  const bool derivatives = options.derivatives;
+  const int derivatives = options.derivatives;
   FloatingPointGuard guard;
   const Instr* ip = code + p.entry[segment];
   long loops = 0;
@@ -288,7 +288,7 @@ L_Jf:
 L_Jt:
   JUMP_IF(truth(c[ip->b]));
 L_SkipDer:
-  JUMP_IF(!derivatives);
+  JUMP_IF(derivatives <= ip->b);
 L_JfEq:
   JUMP_UNLESS(Eq, x == y);
 L_JfNe:

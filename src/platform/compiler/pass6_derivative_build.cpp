@@ -197,6 +197,10 @@ class Derivatives::BitLeaves : public Leaves {
   }
 
   void unsupported(const Expr& call, int argument) override {
+    if (d_.tentative_) {
+      d_.unsupported_ = true;
+      return;
+    }
     if (!reported_->insert({call.pos.line, call.pos.column}).second) return;
     c_.error(29, call.key.substr(0, call.key.find(':')).c_str(), argument, call.pos.line,
              call.pos.column);
@@ -235,11 +239,12 @@ StmtPtr assignment(ExprPtr target, ExprPtr value, language::SourcePos pos) {
   return a;
 }
 
-StmtPtr group(language::StmtList body, language::SourcePos pos) {
+StmtPtr group(language::StmtList body, language::SourcePos pos, bool on_demand = false) {
   auto g = std::make_unique<Stmt>();
   g->kind = StmtKind::Do;
   g->pos = pos;
   g->body = std::move(body);
+  g->on_demand = on_demand;
   return g;
 }
 
@@ -385,13 +390,19 @@ language::StmtList Derivatives::statements(const Site& site, std::vector<Branch>
     e->name = c_.arrays[static_cast<std::size_t>(c_.array_index.at(e->key))].name;
     return e;
   };
+  // The statements only requests on demand need come last, in a group of
+  // their own: they read the derivatives of what the value reads, never
+  // those the statements before them assign.
   auto branch_body = [&](Branch& b) {
-    language::StmtList out;
-    for (auto& [bit, e] : b.first)
-      if (ExprPtr t = target(bit, -1)) out.push_back(assignment(std::move(t), std::move(e), s.pos));
-    for (auto& [pq, e] : b.second)
-      if (ExprPtr t = target(pq.first, pq.second))
-        out.push_back(assignment(std::move(t), std::move(e), s.pos));
+    language::StmtList out, on_demand_only;
+    auto add = [&](int lo, int hi, ExprPtr& e) {
+      if (ExprPtr t = target(lo, hi))
+        (on_demand(site.node, lo, hi) ? on_demand_only : out)
+            .push_back(assignment(std::move(t), std::move(e), s.pos));
+    };
+    for (auto& [bit, e] : b.first) add(bit, -1, e);
+    for (auto& [pq, e] : b.second) add(pq.first, pq.second, e);
+    if (!on_demand_only.empty()) out.push_back(group(std::move(on_demand_only), s.pos, true));
     return out;
   };
   if (block.size() == 1) return branch_body(block[0]);

@@ -229,7 +229,27 @@ bool Derivatives::wrt_node(int n) const {
   return false;
 }
 
+// The needs of the requests not on demand, then of all of them.
 bool Derivatives::needs(const std::vector<Site>& all) {
+  if (!propagate_needs(all, false)) return false;
+  fit_need1_ = need1_;
+  fit_need2_ = need2_;
+  const bool any_on_demand =
+      std::any_of(requests_.begin(), requests_.end(), [](const Request& r) { return r.on_demand; });
+  return !any_on_demand || propagate_needs(all, true);
+}
+
+bool Derivatives::on_demand(int n, int lo, int hi) const {
+  const auto node = static_cast<std::size_t>(n);
+  if (hi < 0) {
+    const auto bit = static_cast<std::size_t>(lo);
+    return need1_[node][bit] && !fit_need1_[node][bit];
+  }
+  const auto pair = static_cast<std::size_t>(pair_index(lo, hi));
+  return need2_[node][pair] && !fit_need2_[node][pair];
+}
+
+bool Derivatives::propagate_needs(const std::vector<Site>& all, bool with_on_demand) {
   const std::size_t nbits = wrt_.size();
   need1_.assign(parent_.size(), std::vector<bool>(nbits, false));
   need2_.assign(parent_.size(), std::vector<bool>(nbits * (nbits + 1) / 2, false));
@@ -245,7 +265,8 @@ bool Derivatives::needs(const std::vector<Site>& all) {
           set_bit(need2_[static_cast<std::size_t>(n)], pair_index(std::min(p, q), std::max(p, q)));
     return changed;
   };
-  for (auto [id, bit] : requests_) {
+  for (const auto [id, bit, asked_on_demand] : requests_) {
+    if (asked_on_demand && !with_on_demand) continue;
     if (second_ids_.count(id)) {
       c_.error(30, c_.symbols.at(static_cast<std::size_t>(id)).name.c_str());
       return false;
@@ -467,17 +488,27 @@ CMPSYM* Derivatives::result(CMPSYM* objective, int bit) {
 }
 
 bool Derivatives::request(const std::vector<std::pair<CMPSYM*, CMPSYM*>>& pairs,
-                          std::vector<CMPSYM*>* out) {
+                          std::vector<CMPSYM*>* out, bool on_demand) {
   out->clear();
   if (c_.failed()) return false;
+  const std::size_t before = requests_.size();
   for (auto [objective, wrt] : pairs) {
     if (!objective || !wrt || objective->type == '$' || wrt->type == '$' || objective->kind == 'l')
       continue;
     auto [it, added] = bit_of_.emplace(wrt->id, static_cast<int>(wrt_.size()));
     if (added) wrt_.push_back(wrt->id);
-    requests_.emplace_back(objective->id, it->second);
+    requests_.push_back({objective->id, it->second, on_demand});
   }
-  if (!rebuild()) return false;
+  tentative_ = on_demand;
+  unsupported_ = false;
+  const bool built = rebuild();
+  tentative_ = false;
+  if (built && unsupported_) {
+    requests_.resize(before);
+    rebuild();
+    return false;
+  }
+  if (!built) return false;
   for (auto [objective, wrt] : pairs) {
     const bool usable =
         objective && wrt && objective->type != '$' && wrt->type != '$' && objective->kind != 'l';

@@ -17,6 +17,13 @@
 // Every request is kept: each new request rebuilds the derivative
 // statements of all requests so far from the program (the shared values
 // stay), so the statements exist once whatever the order of requests.
+//
+// A request on demand is for a check the runs of the fit do not need: the
+// statements only it needs are grouped after those of the other requests
+// at each assignment and run only when a run asks for every derivative
+// (RunOptions::derivatives). It is tentative: when a function it needs has
+// no derivative, it is dropped without a message and the statements are
+// those of the other requests, as before it.
 #pragma once
 
 #include <map>
@@ -36,8 +43,9 @@ class Derivatives {
   // The derivatives of objective o with respect to w for each pair (o, w):
   // a derivative symbol, a literal symbol, or null for zero. The
   // derivative of a first derivative "@v/@p" is the second derivative of v.
-  // False after a compile error.
-  bool request(const std::vector<std::pair<CMPSYM*, CMPSYM*>>& pairs, std::vector<CMPSYM*>* out);
+  // False after a compile error, or when a request on demand was dropped.
+  bool request(const std::vector<std::pair<CMPSYM*, CMPSYM*>>& pairs, std::vector<CMPSYM*>* out,
+               bool on_demand = false);
 
   // The first derivative symbol "@v/@p" behind s, as (v, p), if s is one.
   bool first_derivative_of(const CMPSYM* s, CMPSYM** base, CMPSYM** wrt) const;
@@ -57,6 +65,11 @@ class Derivatives {
 
   class BitLeaves;  // pass6_derivative_build.cpp
   struct Branch;
+  struct Request {
+    int objective;  // symbol id
+    int bit;
+    bool on_demand;
+  };
 
   bool rebuild();
   // pass6_derivative_build.cpp: the derivative statements of every site.
@@ -75,6 +88,9 @@ class Derivatives {
   void activity(const std::vector<Site>& all);
   void hoist(const std::vector<Site>& all);
   bool needs(const std::vector<Site>& all);
+  bool propagate_needs(const std::vector<Site>& all, bool with_on_demand);
+  // Whether the derivative of node n (first: hi < 0) is needed on demand only.
+  bool on_demand(int n, int lo, int hi) const;
   // A node holding a variable of differentiation: its derivatives are the
   // constants 0 and 1 (assignments to it are not differentiated).
   bool wrt_node(int n) const;
@@ -89,7 +105,7 @@ class Derivatives {
   Compiler& c_;
   std::vector<int> wrt_;                                   // bit -> symbol id
   std::unordered_map<int, int> bit_of_;                    // symbol id -> bit
-  std::vector<std::pair<int, int>> requests_;              // (objective symbol id, bit)
+  std::vector<Request> requests_;
   std::map<std::pair<int, int>, Symbol*> first_;           // (base id, bit)
   std::map<std::tuple<int, int, int>, Symbol*> second_;    // (base id, lo, hi)
   std::unordered_map<int, std::pair<int, int>> first_of_;  // derivative id -> (base id, bit)
@@ -100,6 +116,8 @@ class Derivatives {
   std::unordered_map<int, double> constant_;  // derivative id -> its constant
   std::unordered_map<int, std::vector<const language::Stmt*>> definitions_;
   int temps_ = 0;
+  bool tentative_ = false;    // a request on demand is being built
+  bool unsupported_ = false;  // and met a function without a derivative
 
   // Analysis state of one rebuild.
   std::vector<int> parent_;                // union-find over symbols and arrays
@@ -107,6 +125,8 @@ class Derivatives {
   std::vector<std::vector<bool>> active_;  // node -> bits it can depend on
   std::vector<std::vector<bool>> need1_;   // node -> bits of first derivatives wanted
   std::vector<std::vector<bool>> need2_;   // node -> pairs of second derivatives wanted
+  // The same for the requests not on demand.
+  std::vector<std::vector<bool>> fit_need1_, fit_need2_;
 };
 
 }  // namespace platform::compiler

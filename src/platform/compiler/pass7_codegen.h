@@ -40,6 +40,7 @@ class CodeGen {
   void assign(const language::Expr& target, const language::Expr& value);
   void assign_to_symbol(Symbol& s, const language::Expr& value);
   void derivative_block(const language::StmtList& list);
+  void on_demand_block(const language::StmtList& list);
   void if_statement(const language::Stmt& s);
   void do_iterative(const language::Stmt& s);
   int do_clause(const language::Stmt& s, const language::DoClause& clause, int body, int next,

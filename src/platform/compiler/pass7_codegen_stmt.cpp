@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "host/missing.h"
+#include "platform/compiler/executor.h"
 #include "platform/compiler/pass7_codegen.h"
 #include "platform/compiler/source_text.h"
 
@@ -27,6 +28,7 @@ void CodeGen::statement(const Stmt& s) {
     case StmtKind::If:
       return if_statement(s);
     case StmtKind::Do:
+      if (s.on_demand) return on_demand_block(s.body);
       return body(s.body);
     case StmtKind::DoIterative:
       return do_iterative(s);
@@ -126,6 +128,15 @@ void CodeGen::derivative_block(const language::StmtList& list) {
   if (!worth_skipping(list)) return body(list);
   const int skip = label();
   jump(Op::SkipDer, skip);
+  body(list);
+  place(skip);
+}
+
+// Derivative statements asked for on demand run only when the run asks for
+// every derivative.
+void CodeGen::on_demand_block(const language::StmtList& list) {
+  const int skip = label();
+  jump(Op::SkipDer, skip, kFitDerivatives);
   body(list);
   place(skip);
 }

@@ -123,7 +123,7 @@ int cmpbpas(int derivatives, double* const* changing, int nchanging, CMPGLOBAL* 
     r.stop();
     return 0;
   }
-  return r.start(derivatives != 0) ? BlockRunner::kCapacity : 0;
+  return r.start(derivatives) ? BlockRunner::kCapacity : 0;
 }
 
 int cmpbfill(int (*next)(void* arg), void* arg, CMPGLOBAL* cmp) {

@@ -11,6 +11,10 @@
 //   nnonzero   per variable of wrt, the number of its entries.
 // Entries come objective by objective, in the order of wrt. A derivative
 // that is zero has no entry.
+//
+// Options: 101 first derivatives, 201 second derivatives of first
+// derivatives made before; 102 and 202 the same on demand (see
+// pass6_derivatives.h).
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -68,7 +72,8 @@ int own_position(Derivatives& d, const CMPSYM* objective, const CMPLIST* wrt) {
   return -1;
 }
 
-// Asks for the derivatives and fills the record; 0, or 1 after an error.
+// Asks for the derivatives and fills the record; 0, or 1 after an error or
+// when a request on demand (option x02) was dropped.
 int fill(CMPDER* der, CMPLIST* obj, CMPLIST* wrt, int option, Compiler& c, CMPGLOBAL* cmp) {
   Derivatives& d = derivatives_of(c);
   std::vector<std::pair<CMPSYM*, CMPSYM*>> pairs;
@@ -82,7 +87,7 @@ int fill(CMPDER* der, CMPLIST* obj, CMPLIST* wrt, int option, Compiler& c, CMPGL
     }
   }
   std::vector<CMPSYM*> found;
-  if (!d.request(pairs, &found)) return 1;
+  if (!d.request(pairs, &found, option % 100 == 2)) return 1;
   *der = CMPDER{};
   const int entries =
       static_cast<int>(std::count_if(found.begin(), found.end(), [](CMPSYM* s) { return s; }));

@@ -1,6 +1,7 @@
 // Vector 148: starting a pass, running the program for one observation,
 // and the reports of a run: the run code, the run's errors with the
 // variables' values, and the places where missing values were generated.
+#include <algorithm>
 #include <set>
 #include <utility>
 
@@ -80,7 +81,7 @@ int cmprun(int /*entry*/, int /*reserved1*/, int /*reserved2*/, int count_missin
     return compiler::kRunAborted;
   }
   compiler::RunOptions options;
-  options.derivatives = derivatives != 0;
+  options.derivatives = std::clamp(derivatives, compiler::kNoDerivatives, compiler::kAllDerivatives);
   options.record_errors = lastpass == 1;
   options.put = notlast == 0 && lastpass != 2;
   compiler::RunCounts counts;

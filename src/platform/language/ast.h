@@ -286,6 +286,8 @@ struct Stmt {
   ExprList exprs;                   // Estimate, Contrast
   std::string source;               // the statement's text as written, labels included, for a
                                     // statement that begins its own ";"-ended piece of source
+  bool on_demand = false;           // Do: derivative statements the compiler added that run
+                                    //   only when a run asks for every derivative
 };
 
 // A step's program in statement order.

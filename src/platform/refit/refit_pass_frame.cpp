@@ -114,7 +114,7 @@ compiler::RunOptions Frame::Cells::start(const double* x, bool derivatives) {
   for (std::size_t j = 0; j < parms.size(); ++j)
     if (parms[j]) *parms[j] = x[j];
   compiler::RunOptions options;
-  options.derivatives = derivatives;
+  options.derivatives = derivatives ? compiler::kFitDerivatives : compiler::kNoDerivatives;
   options.record_errors = false;
   options.put = false;
   executor->start_pass();
@@ -344,7 +344,8 @@ bool Frame::block_pass(Cells& c, const Observations& obs, Order order, const com
 
 // Whether the pass of `c` runs over blocks (after c.start).
 bool Frame::blocks_run(Cells& c, const Observations& obs, bool derivatives) {
-  return c.blocks && c.objective && !obs.rows && compiler::block_runs_allowed() && c.blocks->start(derivatives);
+  return c.blocks && c.objective && !obs.rows && compiler::block_runs_allowed() &&
+         c.blocks->start(derivatives ? compiler::kFitDerivatives : compiler::kNoDerivatives);
 }
 
 }  // namespace platform::refit
