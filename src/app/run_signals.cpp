@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <new>
 #include <sstream>
 
 #include "platform/datasets/descriptor_name.h"
@@ -35,6 +36,9 @@ void make_stop_lines() {
     const std::string name = "SIG" + (abbreviation ? std::string(abbreviation) : std::to_string(signal));
     std::ostringstream line;
     platform::Log(line).error(platform::message_text(1, kMsgStoppedBySignal, name.c_str()));
+    // A string stream keeps a refused allocation to itself: the shortage
+    // is the run's, not a stop line silently left empty.
+    if (!line) throw std::bad_alloc();
     stop_lines[signal].size = line.str().copy(stop_lines[signal].text, sizeof stop_lines[signal].text);
   }
 }
