@@ -80,8 +80,9 @@ std::vector<Lines> number_rows(const Lines& lines, const std::string& title) {
   std::size_t i = 0;
   while (i < lines.size() && trimmed(lines[i]) != title) ++i;
   for (i += 2; i < lines.size() && !trimmed(lines[i]).empty(); ++i) {
+    const std::string first = first_word(lines[i]);
     char* end = nullptr;
-    std::strtod(first_word(lines[i]).c_str(), &end);
+    std::strtod(first.c_str(), &end);
     if (*end == '\0') rows.push_back(words(lines[i]));
   }
   return rows;
