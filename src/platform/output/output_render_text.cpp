@@ -61,10 +61,10 @@ GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cel
   for (const auto& row : rows) cells.push_back(index < row.size() ? &row[index] : &empty);
   GridColumn g;
   // Text that says which row a row is shows whole, whatever its format's width.
-  ColumnSpec spec = desc;
-  if (row_header) spec.text_width = std::numeric_limits<int>::max();
+  ColumnSpec format = desc;
+  if (row_header) format.text_width = std::numeric_limits<int>::max();
   // Widths are measured on the text as the listing shows it, escapes and all.
-  g.cells = format_cells(spec, cells);
+  g.cells = format_cells(format, cells);
   g.plain = true;
   for (std::string& c : g.cells)
     if (!plain_text(c)) {
