@@ -6,9 +6,8 @@ namespace platform::report {
 // blanks) breaks anywhere in the headings, the contents, titles and notes
 // rather than widen the page; in tables and their captions, long words
 // break where the markup allows (long_words.h), shorter words stay whole
-// and numbers never break. On a narrow
-// screen the body's margins shrink to leave the tables the room the panels
-// are cut for (page_panels.cpp).
+// and numbers never break. On a narrow screen the body's margins shrink to
+// leave the tables the room the panels are cut for (page_panels.cpp).
 const char* report_css() {
   return R"css(
 :root { color-scheme: light; }
