@@ -5,7 +5,8 @@
 // estimates, standard errors and Wald limits, its uncorrected analysis of
 // variance against closed forms and its correlation worked by hand, also
 // with Vm written as a + b under G4, in units far apart and nearly
-// collinear against R's nls; the tables in both the JSON stream and the
+// collinear against R's nls, and as a sum under bounds between its terms,
+// from outside them or on them; the tables in both the JSON stream and the
 // listing.
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fit_fixture.h"
@@ -297,6 +299,57 @@ TEST_F(PuromycinFit, ABoundThatNoStepCrossedPinsItsDirectionAndTheFitConverges) 
   EXPECT_EQ(cell(pe, 3, "Parameter"), "Bound0");
   EXPECT_GE(lre(number(anova, 1, "SS"), 625.227336968), 10.0);
   EXPECT_EQ(cell(anova, 1, "DF"), 9);
+}
+
+// From a start outside a <= b <= c <= d the feasibility phase lands on
+// a = b = c = d, where the bounds hold every direction but a + b + c + d,
+// the one the data determine. Under G4 every method reaches R's
+// nls(rate ~ 4*a*conc/(K+conc)): a = 53.1709354 with SE 1.7367878 (exact;
+// R's tolerance gives 1.7367888), 10 degrees of freedom; NEWTON's SE is
+// from the full Hessian, s^2 (J'J - sum r f'')^-1 in R: 1.7901670. (Every
+// grid point violates the bounds: the warning gives the step code 4.)
+TEST_F(PuromycinFit, G4FromAStartOutsideTheBoundsReachesTheMinimum) {
+  const std::pair<const char*, double> methods[] = {
+      {"gauss", 1.7367878}, {"newton", 1.7901670}, {"marquardt", 1.7367878}};
+  for (const auto& [method, se] : methods) {
+    SCOPED_TRACE(method);
+    json_.str("");
+    ASSERT_EQ(fit(results_test::kPuromycin, std::string("proc ruva data=d g4 method=") + method +
+                                                "; parms a=60 b=50 c=40 d=30 K=0.05; bounds a <= b, b <= c,"
+                                                " c <= d; model rate = (a+b+c+d)*conc/(K+conc);"),
+              4)
+        << log_text();
+    EXPECT_EQ(statuses().at(0).first, 2);
+    const Json pe = table("ParameterEstimates");
+    for (int i : {0, 1, 2, 3}) {
+      EXPECT_GE(lre(number(pe, i, "Estimate"), 53.1709354), 6.0) << i;
+      EXPECT_GE(lre(number(pe, i, "StdErr"), se), 5.5) << i;
+    }
+    EXPECT_EQ(cell(table("ANOVA"), 1, "DF"), 10);
+  }
+}
+
+// a <= b holds with equality at the start and the data determine only
+// a + b. Gauss-Newton's step moves a alone, across the bound: the bound
+// joins before any trial instead of halving the step down to its
+// tolerance, and its multiplier, zero but for rounding, never releases it.
+// Stopped by the change between iterates, the fit is R's weighted
+// nls(rate ~ Vm*conc/(K+conc)), weights 1/(1+obs/10): Vm = a + b =
+// 210.402890, K = 0.0610239570.
+TEST_F(PuromycinFit, GaussOnABoundItStartsOnStopsOnlyAtTheMinimum) {
+  for (const char* criterion : {"convergeparm=1e-6", "convergeobj=1e-8"}) {
+    SCOPED_TRACE(criterion);
+    json_.str("");
+    ASSERT_EQ(fit(results_test::kPuromycin, std::string("proc ruva data=d method=gauss ") + criterion +
+                                                "; parms a=100 b=100 K=0.05; bounds a <= b;"
+                                                " model rate = (a+b)*conc/(K+conc); _weight_ = 1/(1+_obs_/10);"),
+              0)
+        << log_text();
+    const Json pe = table("ParameterEstimates"), summary = table("EstSummary");
+    EXPECT_GE(lre(number(pe, 0, "Estimate") + number(pe, 1, "Estimate"), 210.402890), 6.5);
+    EXPECT_GE(lre(number(pe, 2, "Estimate"), 0.0610239570), 5.5);
+    for (const Json& row : summary["rows"]) EXPECT_NE(row[0].get<std::string>(), "Subiterations") << row;
+  }
 }
 
 // G4 decides which directions the data determine on the matrix scaled to
