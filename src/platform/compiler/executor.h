@@ -79,7 +79,9 @@ class Executor {
   // Start of a pass: retained variables take their initial values, every
   // other variable is missing, the counts of the pass are cleared.
   void start_pass();
-  // Before each observation: non-retained variables the program assigns are missing.
+  // Before each observation: non-retained variables the program assigns are
+  // missing; those only on-demand statements assign, after a run that
+  // executed them.
   void prepare_observation();
   // Runs a segment once; returns the run code (the interpreter, interpreter.cpp).
   int run(int segment, const RunOptions& options, RunCounts* counts);
@@ -140,6 +142,7 @@ class Executor {
   RunErrorRecord last_error_;
   int link_stack_[kLinkDepth] = {};
   bool record_ = true;
+  bool ran_on_demand_ = true;  // the on-demand statements ran since their cells were last reset
   int run_errors_ = 0;
   int run_missing_ = 0;
   int end_site_ = -1;
