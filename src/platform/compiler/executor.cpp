@@ -67,7 +67,6 @@ void Executor::prepare_observation() {
   for (const auto& [first, count] : program_->reset_runs) std::fill_n(c_ + first, count, missing);
   if (ran_on_demand_)
     for (const auto& [first, count] : program_->on_demand_reset_runs) std::fill_n(c_ + first, count, missing);
-  ran_on_demand_ = false;
   for (int s : program_->reset_slots)
     std::memset(slot(s), ' ', static_cast<std::size_t>(slot_len_[static_cast<std::size_t>(s)]));
 }
