@@ -159,7 +159,9 @@ bool OutputFiles::check(const CommandLine& cmd, ProgramTexts& programs, std::ost
         check_whole(cmd.json, "JSON file", AtLink::Follow, log_default) &&
         check_whole(cmd.html, "report", AtLink::Replace, log_default)))
     return false;
-  if (const std::string refused = unreplaceable_output(cmd, programs); !refused.empty()) {
+  std::string refused = unreplaceable_output(cmd, programs);
+  if (refused.empty()) refused = in_place_data_sets_.check(cmd, programs);
+  if (!refused.empty()) {
     platform::Log(log_default).error(refused);
     return false;
   }

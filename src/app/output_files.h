@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/in_place_data_sets.h"
 #include "app/in_place_file.h"
 #include "app/json_file.h"
 #include "app/program_file.h"
@@ -43,6 +44,7 @@ struct OutputFiles {
   bool hold_pipe(const std::string& file, const char* what, std::ostream& log_default);
 
   std::vector<int> held_pipes_;  // descriptors of named pipes, closed when the run ends
+  InPlaceDataSets in_place_data_sets_;  // holds the named pipes of data sets
 };
 
 }  // namespace app
