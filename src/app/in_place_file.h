@@ -1,10 +1,14 @@
-// The --listing and --log files, written in place as the run goes: a file
-// stream that keeps why its first failed write failed, so that the ERROR
-// which says the file is cut short can give the cause ("File too large").
+// The listing and the log as the run writes them in place: the --listing
+// and --log files, and the listing on standard output. A stream over a
+// descriptor that keeps why its first failed write failed, so that the
+// ERROR which says the output is cut short can give the cause ("File too
+// large", "No space left on device"), whether the output is named or the
+// shell sent standard output there. Its descriptor is the file's own, on
+// which the run holds the file (held_outputs.h).
 #pragma once
 
-#include <fstream>
 #include <ostream>
+#include <streambuf>
 #include <string>
 
 namespace app {
@@ -12,29 +16,49 @@ namespace app {
 class InPlaceFile : public std::ostream {
  public:
   InPlaceFile() : std::ostream(&buffer_) {}
+  ~InPlaceFile() override;
   InPlaceFile(const InPlaceFile&) = delete;
   InPlaceFile& operator=(const InPlaceFile&) = delete;
 
-  // As std::ofstream::open: the failbit is set when the file cannot be.
-  void open(const std::string& file, std::ios::openmode mode);
+  // Opens `file` to write after what it holds, made when missing; it is
+  // not truncated, for it may be another run's until this one holds it.
+  // The failbit is set, and errno says why, when it cannot be opened.
+  void open(const std::string& file);
+  // Writes on the process's descriptor `fd` (standard output), which stays
+  // open after the stream.
+  void attach(int fd);
+  // The descriptor written on; -1 before open or attach.
+  int descriptor() const { return buffer_.descriptor(); }
   // The system's words for the first failed write; empty while none has
-  // failed, or when the failure left no cause.
+  // failed.
   const std::string& failure() const { return buffer_.failure(); }
 
  private:
-  class Buffer : public std::filebuf {
+  class Buffer : public std::streambuf {
    public:
+    Buffer() { setp(space_, space_ + sizeof space_); }
+    // Writes on `fd` from now on, closing it at the end when `owned`. A
+    // terminal takes each line as it is written, as it would from stdio.
+    void set(int fd, bool owned);
+    // Passes on what is buffered and closes an owned descriptor.
+    void close();
+    int descriptor() const { return fd_; }
     const std::string& failure() const { return failure_; }
 
    protected:
-    // Every write goes through these two (a flush through overflow).
     std::streamsize xsputn(const char* text, std::streamsize size) override;
     int_type overflow(int_type c) override;
+    int sync() override;
 
    private:
-    // Keeps errno's text when `failed` and no failure is kept yet.
-    void keep_cause(bool failed);
+    // Writes what is buffered; false once a write has failed.
+    bool drain();
+
+    int fd_ = -1;
+    bool owned_ = false;
+    bool by_line_ = false;  // a terminal
     std::string failure_;
+    char space_[1 << 13];
   };
 
   Buffer buffer_;

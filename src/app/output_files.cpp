@@ -159,7 +159,9 @@ bool OutputFiles::check(const CommandLine& cmd, ProgramTexts& programs, std::ost
         check_whole(cmd.json, "JSON file", AtLink::Follow, log_default) &&
         check_whole(cmd.html, "report", AtLink::Replace, log_default)))
     return false;
-  if (const std::string refused = unreplaceable_output(cmd, programs); !refused.empty()) {
+  std::string refused = unreplaceable_output(cmd, programs);
+  if (refused.empty()) refused = in_place_data_sets_.check(cmd, programs);
+  if (!refused.empty()) {
     platform::Log(log_default).error(refused);
     return false;
   }
@@ -175,21 +177,28 @@ bool OutputFiles::open(const CommandLine& cmd, ProgramTexts& programs, std::ostr
   // cannot be made the other outputs are still as they were.
   if (std::string why; !cmd.json.empty() && !json_file.open(cmd.json, &why))
     return refuse(log_default, kMsgCannotWriteWhy, std::string("JSON file"), why);
-  const struct {
-    InPlaceFile* stream;
-    const std::string* file;
-    const char* what;
-  } files[] = {{&log_file, &cmd.log, "log file"}, {&listing_file, &cmd.listing, "listing file"}};
-  for (const auto& [stream, file, what] : files) {
-    if (file->empty()) continue;
-    // A stream of the process (/dev/stdout) is written on as it stands,
-    // without truncating the file behind it.
-    stream->open(*file, platform::ds::descriptor_named(*file) >= 0 ? std::ios::app : std::ios::out);
+  // Opened as they stand: another run may be writing them until this one
+  // holds them (held_outputs.h), and only then are they truncated (begin).
+  std::vector<HeldOutput> opened;
+  for (const HeldOutput& o : {HeldOutput{&log_file, cmd.log, "log file"},
+                              HeldOutput{&listing_file, cmd.listing, "listing file"}}) {
+    if (o.file.empty()) continue;
+    o.stream->open(o.file);
     // Only a file changed since its check fails here.
-    if (!*stream) return refuse(*log, kMsgCannotWriteWhy, std::string(what), cannot_open(*file, errno));
-    if (stream == &log_file) log = &log_file;
+    if (!*o.stream) return refuse(log_default, kMsgCannotWriteWhy, std::string(o.what), cannot_open(o.file, errno));
+    opened.push_back(o);
   }
-  if (!cmd.listing.empty()) listing = &listing_file;
+  held_ = hold_for_run(opened, log_default);
+  return true;
+}
+
+bool OutputFiles::begin(std::ostream& log_default) {
+  if (const std::string refused = truncate_held(held_); !refused.empty()) {
+    platform::Log(log_default).error(refused);
+    return false;
+  }
+  if (log_file.descriptor() >= 0) log = &log_file;
+  if (listing_file.descriptor() >= 0) listing = &listing_file;
   return true;
 }
 

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/held_outputs.h"
+#include "app/in_place_data_sets.h"
 #include "app/in_place_file.h"
 #include "app/json_file.h"
 #include "app/program_file.h"
@@ -25,10 +27,15 @@ struct OutputFiles {
   OutputFiles& operator=(const OutputFiles&) = delete;
   ~OutputFiles();
 
-  // Checks the outputs, makes the graphs folder and opens the files; false
-  // after an ERROR on `log_default`, and then no file has been written.
+  // Checks the outputs, makes the graphs folder, opens the files and holds
+  // the listing and log files for the run (held_outputs.h), waiting for
+  // another run that holds them; false after an ERROR on `log_default`,
+  // and then no file has been written.
   // The guard reads the program files through `programs`.
   bool open(const CommandLine& cmd, ProgramTexts& programs, std::ostream& listing_default, std::ostream& log_default);
+  // Empties the listing and log files the run holds and points `listing`
+  // and `log` at them; false after an ERROR on `log_default`.
+  bool begin(std::ostream& log_default);
 
   InPlaceFile listing_file, log_file;
   JsonFile json_file;
@@ -43,6 +50,8 @@ struct OutputFiles {
   bool hold_pipe(const std::string& file, const char* what, std::ostream& log_default);
 
   std::vector<int> held_pipes_;  // descriptors of named pipes, closed when the run ends
+  std::vector<HeldOutput> held_;  // the listing and log files the run holds
+  InPlaceDataSets in_place_data_sets_;  // holds the named pipes of data sets
 };
 
 }  // namespace app

@@ -76,8 +76,12 @@ bool WholeFile::open_in_place(std::string* why) {
   if (file_) return true;
   const int error = errno;
   if (fd >= 0) ::close(fd);
-  *why = error == ENXIO ? "no process reads the pipe " + target_.string()
-                        : "the file " + target_.string() + " cannot be opened for writing: " + std::strerror(error);
+  // ENXIO means no reader only for a pipe: elsewhere it is what the system
+  // says (/dev/tty without a terminal).
+  struct stat st;
+  const bool pipe = error == ENXIO && ::stat(target_.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
+  *why = pipe ? "no process reads the pipe " + target_.string()
+              : "the file " + target_.string() + " cannot be opened for writing: " + std::strerror(error);
   return false;
 }
 

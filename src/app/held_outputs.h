@@ -1,0 +1,38 @@
+// The listing and log files a run writes in place are held by the run, from
+// before it truncates them until it ends, so that each is one run's, whole,
+// however many runs name it at once: every run takes an exclusive lock
+// (flock) on the file's own descriptor before it truncates the file. A run
+// kept waiting says so, once for each file, on the default log (standard
+// error), for the log file may be the very file it waits for. The locks
+// are taken in one order (by device and inode), so that two runs that name
+// the same two files in other roles never wait in a circle, and all of
+// them before any file is truncated, so that a run stopped while it waits
+// has changed none. Only a regular file named as itself is held: a device,
+// a pipe or a stream of the process (/dev/stdout) is written as it stands.
+// Where the lock cannot be had (a file system without locks) the file is
+// written without it.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/in_place_file.h"
+
+namespace app {
+
+struct HeldOutput {
+  InPlaceFile* stream;  // open on the file
+  std::string file;     // as named
+  const char* what;     // "listing file"
+};
+
+// Of `outputs`, those the run holds, once it holds them; notes on `log`
+// each that it must wait for.
+std::vector<HeldOutput> hold_for_run(const std::vector<HeldOutput>& outputs, std::ostream& log);
+
+// Empties the `held` files, which the run then writes from their start;
+// the numbered message (set 1) that says why one cannot be, or empty.
+std::string truncate_held(const std::vector<HeldOutput>& held);
+
+}  // namespace app
