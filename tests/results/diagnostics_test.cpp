@@ -2,8 +2,9 @@
 // forms of a model linear in its parameters, a published local-influence
 // direction (also under a rescaled parameter), frequency weights against
 // replicated rows, the saved diagnostics of the OUTPUT data set when an
-// observation in the middle cannot be used or their file fails, and
-// Misra1a against dense references formed here.
+// observation in the middle cannot be used or their file fails, Misra1a
+// against dense references formed here, and the listed table: the columns
+// asked for, against its JSON, and nothing under NOPRINT.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
