@@ -104,10 +104,10 @@ TEST_F(ListingPagesTest, OutputStatisticsListsTheGuidesColumnsWhateverElseTheRun
   EXPECT_EQ(number_rows(all_lines(read("g.lst")), "Output Statistics"), table);
 
   // The weight, the residual and the studentized residual, then the
-  // leverages J= asks for; the JSON keeps the graphs' data too.
+  // Jacobian leverage J= asks for; the JSON keeps the tangential leverage
+  // and the graphs' data too.
   const nlohmann::json stats = named("r.json", "OutputStatistics");
-  const Lines shown = {"Observation", "Weight", "Residual", "StudentizedResidual", "TangentLeverage",
-                       "JacobianLeverage"};
+  const Lines shown = {"Observation", "Weight", "Residual", "StudentizedResidual", "JacobianLeverage"};
   std::vector<std::size_t> at;
   for (const std::string& name : shown)
     for (std::size_t k = 0; k < stats["columns"].size(); ++k)
