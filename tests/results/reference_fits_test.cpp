@@ -211,7 +211,8 @@ TEST_F(PuromycinFit, G4UnderAnActiveBoundFlagsTheDependentParameter) {
 // 2*a*conc/(K+conc)), a = 106.34179 with SE 3.4735731, SE(K) 0.0082809224,
 // SE(a+b) 6.9471462 on 10 degrees of freedom, and no parameter depends on
 // another. From a start where the bound stays inactive, and under G4,
-// a + b and K keep those standard errors.
+// a + b and K keep those standard errors. The bound's multiplier has a
+// standard error of 0, written as 0, not -0.
 TEST_F(PuromycinFit, ABoundOnTheUndeterminedDirectionLeavesEveryParameterEstimated) {
   const std::string model = "model rate = (a+b)*conc/(K+conc); estimate 'a+b' a+b; estimate 'K' K;";
   ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d; parms a=100 b=100 K=0.05; bounds a <= b; " + model), 0)
@@ -223,6 +224,8 @@ TEST_F(PuromycinFit, ABoundOnTheUndeterminedDirectionLeavesEveryParameterEstimat
   }
   EXPECT_GE(lre(number(pe, 2, "StdErr"), 0.0082809224), 5.5);
   EXPECT_EQ(cell(pe, 3, "Parameter"), "Bound0");
+  EXPECT_EQ(cell(pe, 3, "StdErr"), 0.0);
+  EXPECT_FALSE(std::signbit(number(pe, 3, "StdErr")));
   EXPECT_GE(lre(number(add, 0, "StandardError"), 6.9471462), 6.0);
   EXPECT_EQ(cell(add, 0, "DF"), 10);
   EXPECT_EQ(cell(table("ANOVA"), 1, "DF"), 10);
