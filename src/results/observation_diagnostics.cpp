@@ -40,13 +40,13 @@ struct Work {
 };
 
 double error_variance(RUVACOM* ctx) {
-  const double mse = error_mean_square(ctx, estimated_count(ctx));
+  const double mse = error_mean_square(ctx);
   return present(mse) && mse >= 0 ? mse : missing_value();
 }
 
 // The residual variance whatever SIGSQ= says; missing unless positive.
 double residual_variance(RUVACOM* ctx) {
-  const double var = residual_mean_square(ctx, estimated_count(ctx));
+  const double var = residual_mean_square(ctx);
   return present(var) && var > 0 ? var : missing_value();
 }
 

@@ -213,7 +213,8 @@ TEST_F(PuromycinFit, G4UnderAnActiveBoundFlagsTheDependentParameter) {
 // 2*a*conc/(K+conc)), a = 106.34179 with SE 3.4735731, SE(K) 0.0082809224,
 // SE(a+b) 6.9471462 on 10 degrees of freedom, and no parameter depends on
 // another. From a start where the bound stays inactive, and under G4,
-// a + b and K keep those standard errors.
+// a + b and K keep those standard errors. The bound's multiplier has a
+// standard error of 0, written as 0, not -0.
 TEST_F(PuromycinFit, ABoundOnTheUndeterminedDirectionLeavesEveryParameterEstimated) {
   const std::string model = "model rate = (a+b)*conc/(K+conc); estimate 'a+b' a+b; estimate 'K' K;";
   ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d; parms a=100 b=100 K=0.05; bounds a <= b; " + model), 0)
@@ -225,6 +226,8 @@ TEST_F(PuromycinFit, ABoundOnTheUndeterminedDirectionLeavesEveryParameterEstimat
   }
   EXPECT_GE(lre(number(pe, 2, "StdErr"), 0.0082809224), 5.5);
   EXPECT_EQ(cell(pe, 3, "Parameter"), "Bound0");
+  EXPECT_EQ(cell(pe, 3, "StdErr"), 0.0);
+  EXPECT_FALSE(std::signbit(number(pe, 3, "StdErr")));
   EXPECT_GE(lre(number(add, 0, "StandardError"), 6.9471462), 6.0);
   EXPECT_EQ(cell(add, 0, "DF"), 10);
   EXPECT_EQ(cell(table("ANOVA"), 1, "DF"), 10);
@@ -272,6 +275,65 @@ TEST_F(PuromycinFit, ActiveBoundsThatTogetherHoldTheUndeterminedDirectionsLeaveE
       EXPECT_EQ(cell(table("ANOVA"), 1, "DF"), 10);
       EXPECT_EQ(logged(62), 0) << log_text();
     }
+}
+
+// b <= c active at b = c holds b - c, but the data still leave a against
+// b + c undetermined: c is dependent, and b, which the bound holds to c, is
+// as undetermined, so neither has a standard error (none of rounding size)
+// and a carries Vm = a + b + c. The fit is R's nls(rate ~ Vm*conc/(K+conc))
+// (tol 1e-9): Vm = 212.68374 with SE 6.9471551, SE(K) 0.0082809495, on 2
+// and 10 degrees of freedom, with t tests and limits on 10; so with c >= b,
+// with Vm = a + b + 2c, and under G4 from starts where a <= b ends inactive
+// (the second start is off the bounds: its grid warning gives the step code
+// 4). The bound holds no direction the data determine: its multiplier and
+// that one's standard error are 0, written as 0, not -0. With K <= 0.05
+// active as well the fit is R's nls(rate ~ Vm*conc/(0.05+conc)): SE(Vm)
+// 4.6796137 on 1 and 11 degrees of freedom.
+TEST_F(PuromycinFit, ABoundBesideAnUndeterminedDirectionTakesNoDegreeOfFreedom) {
+  const struct {
+    const char *options, *start, *bounds, *vm;
+    int rc;
+  } cases[] = {{"", "a=40 b=80 c=80", "b <= c", "a+b+c", 0},
+               {"", "a=40 b=80 c=80", "c >= b", "a+b+c", 0},
+               {"", "a=40 b=80 c=80", "b <= c", "a+b+2*c", 0},
+               {" g4", "a=50 b=70 c=70", "a <= b, b <= c", "a+b+c", 0},
+               {" g4", "a=70 b=60 c=50", "a <= b, b <= c", "a+b+c", 4}};
+  for (const auto& c : cases) {
+    const std::string program = std::string("proc ruva data=d") + c.options + "; parms " + c.start +
+                                " K=0.05; bounds " + c.bounds + "; model rate = (" + c.vm +
+                                ")*conc/(K+conc); estimate 'Vm' " + c.vm + ";";
+    SCOPED_TRACE(program);
+    json_.str("");
+    ASSERT_EQ(fit(results_test::kPuromycin, program), c.rc) << log_text();
+    const Json anova = table("ANOVA"), pe = table("ParameterEstimates"), add = table("AdditionalEstimates");
+    EXPECT_EQ(cell(anova, 0, "DF"), 2);
+    EXPECT_EQ(cell(anova, 1, "DF"), 10);
+    EXPECT_GE(lre(number(add, 0, "Estimate"), 212.68374), 6.0);
+    EXPECT_GE(lre(number(add, 0, "StandardError"), 6.9471551), 5.0);
+    EXPECT_EQ(cell(add, 0, "DF"), 10);
+    const double half_width = number(add, 0, "Upper") - number(add, 0, "Estimate");
+    EXPECT_NEAR(half_width, results_test::kT10 * number(add, 0, "StandardError"), 1e-6);
+    EXPECT_TRUE(cell(pe, 1, "StdErr").is_null());
+    EXPECT_TRUE(cell(pe, 2, "StdErr").is_null());
+    const double k = number(pe, 3, "Estimate"), se = number(pe, 3, "StdErr");
+    EXPECT_GE(lre(k, 0.06412128), 5.0);
+    EXPECT_GE(lre(se, 0.0082809495), 5.0);
+    EXPECT_NEAR(number(pe, 3, "Probt") / results_test::t10_two_sided(k / se), 1, 1e-6);
+    const std::size_t bound = pe["rows"].size() - 1;
+    for (const char* column : {"Estimate", "StdErr"}) {
+      EXPECT_EQ(cell(pe, bound, column), 0.0) << column;
+      EXPECT_FALSE(std::signbit(number(pe, bound, column))) << column;
+    }
+    EXPECT_EQ(logged(62), 1) << log_text();
+  }
+  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d; parms a=40 b=80 c=80 K=0.04; bounds b <= c, K <= 0.05;"
+                                          " model rate = (a+b+c)*conc/(K+conc); estimate 'Vm' a+b+c;"),
+            0)
+      << log_text();
+  const Json add = tables("AdditionalEstimates").back();
+  EXPECT_GE(lre(number(add, 0, "StandardError"), 4.6796137), 6.0);
+  EXPECT_EQ(cell(tables("ANOVA").back(), 0, "DF"), 1);
+  EXPECT_EQ(cell(add, 0, "DF"), 11);
 }
 
 // Under G4 Newton's steps from a = b keep a = b, so no step crosses the
