@@ -3,8 +3,7 @@
 // table, one row per observation read, and the file of saved diagnostics
 // for the OUTPUT pass (saved_diagnostics.h). The table is listed when an
 // OUTPUT statement asked for these statistics and NOPRINT is off; otherwise
-// it only serves as data for the graphs and the JSON stream, and is not
-// made when graphics are off.
+// it only serves as data for the graphs, and is not made without them.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -243,9 +242,9 @@ int observation_rows(RUVACOM* ctx, ResultTable* t) {
 }
 
 int table_pass(RUVACOM* ctx, xobskey* path, const Listing& listing) {
-  // Not listed and without graphics nothing reads the table: only the saved
-  // diagnostics need the pass.
-  if (!listing.table && !ctx->yol_graphics_flag) return ctx->save_diag_flag ? observation_rows(ctx, nullptr) : 0;
+  // Not listed, only the graphs read the table: without them (no PLOTS=, or
+  // graphics off) only the saved diagnostics need the pass.
+  if (!listing.table && !ctx->graph_control) return ctx->save_diag_flag ? observation_rows(ctx, nullptr) : 0;
   ResultTable t(ctx->yolman);
   if (!t.create_table("OutputStatistics", result_text(kMsgTitle)) || !define(&t, ctx, listing) ||
       !t.open_data("stat.ruva.OutputStatistics", !listing.table, path))

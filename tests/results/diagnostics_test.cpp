@@ -464,7 +464,8 @@ std::vector<std::vector<std::string>> listed_rows(const std::string& listing) {
 // the column of each OUTPUT diagnostic asked for, and nothing else: not the
 // tangential leverage, the other projected residual, nor the accelerations
 // that BIAS and RUVAMEASURES add to the table without a value (the JSON
-// keeps them, missing). Under NOPRINT the table is graph data only.
+// keeps them, missing). Under NOPRINT the table is made only as the data of
+// a graph that reads it.
 TEST_F(DiagnosticsTest, TheListingShowsTheDiagnosticsAskedFor) {
   const std::pair<const char*, std::vector<std::string>> cases[] = {
       {"j=j", {"JacobianLeverage"}},
@@ -496,8 +497,11 @@ TEST_F(DiagnosticsTest, TheListingShowsTheDiagnosticsAskedFor) {
     EXPECT_EQ(listing_.str().find("cceleration"), std::string::npos);
   }
   listing_.str("");
+  const std::size_t made = tables("OutputStatistics").size();
   ASSERT_EQ(fit(decay_csv(), step(" noprint", "j=j")), 0) << log_text();
   EXPECT_EQ(listing_.str(), "");
+  EXPECT_EQ(tables("OutputStatistics").size(), made);
+  ASSERT_EQ(fit(decay_csv(), step(" noprint plots=residuals", "j=j")), 0) << log_text();
   EXPECT_EQ(tables("OutputStatistics").back()["type"], "data");
 }
 
