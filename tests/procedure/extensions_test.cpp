@@ -105,7 +105,7 @@ TEST_F(ExtensionsGraphicsTest, GraphsNeedTheOptimiser) {
 // diagnostics; nothing computes the accelerations yet, so the columns of
 // the OutputStatistics table hold missing values, not 0.
 TEST_F(ExtensionsGraphicsTest, AccelerationsAreMissingUntilSomethingComputesThem) {
-  ASSERT_EQ(step("", "bias"), 0) << log_text();
+  ASSERT_EQ(step("", "bias plots=residuals"), 0) << log_text();
   std::istringstream in(json_.str());
   int cells = 0;
   for (std::string line; std::getline(in, line);) {
