@@ -130,16 +130,20 @@ void project_onto_range(double* x, int n, const double* basis, int k, double* v,
     }
 }
 
-// The swept block of rank below n becomes D^-1/2 (P G P) D^-1/2, G and P
-// those of the scaled matrix. The record's inv holds the basis and V.
-void pseudo_inverse_of_swept_block(double* x, int n, ZSWPN* swpi, const double* d) {
+// The swept block of rank below n becomes D^-1/2 (P G P) D^-1/2, G (the
+// rows `kept` marks '1') and P (orthogonal to the null directions of the
+// rows `swept` leaves unswept) those of the scaled matrix. Returns the
+// number of null directions. The record's inv holds the basis and V.
+int pseudo_inverse_of_swept_block(double* x, int n, const char* swept, const char* kept, ZSWPN* swpi,
+                                  const double* d) {
   double* basis = swpi->inv;
   double* v = swpi->inv + static_cast<long>(swpi->n) * swpi->n;
-  const int k = null_basis(x, n, swpi->sweepx, d, basis);
-  scaled_generalised_inverse(x, n, swpi->sweepx, d);
+  const int k = null_basis(x, n, swept, d, basis);
+  scaled_generalised_inverse(x, n, kept, d);
   project_onto_range(x, n, basis, k, v, swpi->sweepwrk);
   for (int i = 0; i < n; ++i)
     for (int j = 0; j <= i; ++j) x[zisub(i, j)] /= d[i] * d[j];
+  return k;
 }
 
 // The border rows r (nest <= r < nest1), as they entered, become A+ a_r in
@@ -170,7 +174,7 @@ int pseudo_invert(double* x, int nest, int nest1, double t, ZSWPN* swpi) {
   const int rank = scaled_sweep(x, nest, nest1, t, swpi, d);
   if (rank == nest) return rank;
   std::copy_n(swpi->inv, border, border_rows);
-  pseudo_inverse_of_swept_block(x, nest, swpi, d);
+  pseudo_inverse_of_swept_block(x, nest, swpi->sweepx, swpi->sweepx, swpi, d);
   if (nest < nest1) carry_border_rows(x, nest, nest1, swpi);
   return rank;
 }
@@ -193,6 +197,13 @@ int zswpn_pseudo_inverse(double* xpx, int nest, int nest1, double t, zswpptr swp
 int moore_penrose(double* xpx, int n, zswpptr swpi) {
   if (!swpi || n <= 0 || n > swpi->n || !swpi->inv || !swpi->sweepwrk) return 0;
   return pseudo_invert(xpx, n, n, absolute_trace(xpx, n), swpi);
+}
+
+int minimum_norm_inverse(double* x, int n, const double* a, const char* swept, const char* kept,
+                         zswpptr swpi, double* scales) {
+  if (!swpi || n <= 0 || n > swpi->n || !swpi->inv || !swpi->sweepwrk) return -1;
+  unit_diagonal_scales(a, n, scales);
+  return pseudo_inverse_of_swept_block(x, n, swept, kept, swpi, scales);
 }
 
 int undetermined_directions(double* xpx, int n, zswpptr swpi, double* directions, double* scales) {

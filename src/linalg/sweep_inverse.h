@@ -55,6 +55,21 @@ int zswpn(double* xpx, char* singrows, int nest, int nest1, zswpptr swpi);
 // pseudo-inverse of S at the rank the sweep finds with pivots above `sing`
 // (by magnitude); returns that rank, 0 when the record has no room for it.
 int moore_penrose(double* xpx, int n, zswpptr swpi);
+// The minimum-norm form of a generalised inverse that a sweep leaves in the
+// leading n rows of x (packed, of any order from n): its inverse on the
+// rows `kept` marks '1' (the others count as zero rows) becomes
+// D^-1/2 P G P D^-1/2, G that inverse in the parameters scaled to unit
+// diagonal of the order-n packed matrix a (D its diagonal, the scales as
+// undetermined_directions takes them, into `scales`), P the projector
+// orthogonal to the null directions x holds between the rows `swept` marks
+// '1' and the others. When G is a generalised inverse of a matrix M whose
+// null space beyond those directions G's own rows already avoid (a
+// constrained inverse: M the Hessian on the directions the constraints
+// leave free), the result is the pseudo-inverse of M in the scaled
+// parameters. Returns the number of null directions, -1 (x unchanged)
+// when the record has no room for the projection.
+int minimum_norm_inverse(double* x, int n, const double* a, const char* swept, const char* kept,
+                         zswpptr swpi, double* scales);
 // The directions the order-n packed matrix A leaves undetermined, decided
 // as moore_penrose decides its rank: returns their number n - rank, or -1
 // when the record has no work space. The directions go to

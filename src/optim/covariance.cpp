@@ -6,33 +6,40 @@
 // the constrained covariance (before scaling by the variance estimate) is
 // C = Z'(Z H Z')^-1 Z, the parameter block of the inverse of the bordered
 // matrix K = [H A'; A 0]; the constraint block of that inverse, -W, gives
-// the multipliers' variances W. `zoptcv` leaves the whole inverse in
-// state.hes: rows n + r hold the constraint rows.
+// the multipliers' variances W. `zoptcv` leaves the inverse in state.hes:
+// rows n + r hold the constraint rows.
 //
-// By default K is swept, with H + A'RA in place of H (the same inverse but
-// for the constraint block, and definite on the directions the constraints
-// fix): the parameters with the scaled sweep inverse, then the independent
-// constraint rows pivot by pivot. Under the Moore-Penrose option the sweep
-// would pseudo-invert H itself, which is not the constrained covariance;
-// then C = Z'(Z H Z')+ Z is formed directly, and the constraint block from
-// the right inverse Y of A (A Y = I):
-// K^-1 = [C, (I - C H) Y; ., -Y'(H - H C H) Y].
+// K is swept, with H + A'RA in place of H (the same inverse but for the
+// constraint block, and definite on the directions the constraints fix):
+// the parameters with the scaled sweep inverse, then the independent
+// constraint rows pivot by pivot. The parameters the sweep leaves dependent
+// are flagged '0', and so are those the working constraints hold to them,
+// which are no more determined: what the flags leave, less the rank of the
+// working rows over it, is the number of directions the data and the
+// constraints determine.
 //
-// Either way the parameters the sweep leaves dependent are flagged '0', and
-// so are those the working constraints hold to them, which are no more
-// determined: what the flags leave, less the rank of the working rows over
-// it, is the number of directions the data and the constraints determine.
+// With dependent parameters the parameter block is then C0, the inverse on
+// the free directions with the dependent parameters held: a generalised
+// inverse of P H P, P the projector onto the free directions. Under the
+// Moore-Penrose option it becomes the pseudo-inverse of P H P in the
+// parameters scaled to unit diagonal, the minimum-norm solution the option
+// gives without constraints: C0 projected, in the scaled parameters, off
+// the directions the data leave undetermined. (The pseudo-inverse of
+// Z H Z' would measure the norm in the coordinates of Z, which turn with
+// the factorisation: b <= c beside a against b + c gave a the standard
+// error of a + b + c, with the wrong sign against the others.) Since
+// H C H = H C0 H, the functions the data determine and the multipliers'
+// variances keep the sweep's values; the constraint rows stay as the sweep
+// leaves them.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "host/services.h"
-#include "linalg/dense_products.h"
 #include "linalg/orthonormal_span.h"
 #include "linalg/packed.h"
 #include "linalg/vector_kernels.h"
-#include "optim/lq.h"
 #include "optim/optimiser_internal.h"
 
 namespace {
@@ -163,8 +170,9 @@ void settle_multiplier_variance(ZOPTGLOBAL* g, int r, double curvature) {
 // a direction the constraints leave free and the data do not determine
 // depends on; then the working rows the factorisation found independent,
 // with a two-sided tolerance scaled to the constraint rows, whose pivots
-// are of the order of 1/H. False when the matrix is out of the sweep's
-// range.
+// are of the order of 1/H. Under the Moore-Penrose option the parameter
+// block then takes the minimum norm, from the unswept rows' null
+// directions. False when the matrix is out of the sweep's range.
 bool sweep_bordered(ZOPTGLOBAL* g) {
   ZOPTSTATE& st = g->state;
   ZSWPN* swpi = st.swpi;
@@ -184,116 +192,22 @@ bool sweep_bordered(ZOPTGLOBAL* g) {
     st.hes[zisub(n + r, n + r)] += rho[r];
     settle_multiplier_variance(g, r, rho[r]);
   }
+  const std::vector<char> swept(flags, flags + n);
   mark_held_with_dependent(g, flags);
   zero_fixed_rows(g);
+  if (g->opts.moorepenrose && std::any_of(swept.begin(), swept.end(), [](char f) { return f != '1'; }))
+    minimum_norm_inverse(st.hes, n, st.marqu->savhes, swept.data(), flags, swpi, g->mem.wrk4);
   return true;
-}
-
-// y = H x over the parameter block of the saved Hessian.
-void hessian_times(const ZOPTGLOBAL* g, const double* x, double* y) {
-  const double* h = g->state.marqu->savhes;
-  for (int i = 0; i < nparms(g); ++i) y[i] = zvdots1(h + zisub(i, 0), i, x, nparms(g));
-}
-
-// y = C x over the parameter block of state.hes.
-void covariance_times(const ZOPTGLOBAL* g, const double* x, double* y) {
-  const double* c = g->state.hes;
-  for (int i = 0; i < nparms(g); ++i) y[i] = zvdots1(c + zisub(i, 0), i, x, nparms(g));
-}
-
-// Column r of the right inverse Y: the minimum-norm solution of A y = e_r.
-void right_inverse_column(ZOPTGLOBAL* g, int r, double* b, double* y) {
-  ZOPTMARQU& mq = *g->state.marqu;
-  const int m = working_constraints(g);
-  std::fill_n(b, m, 0.0);
-  b[r] = 1;
-  lqsolve(m, nparms(g), mq.fmat, y, b, mq.q, mq.beta, mq.singrowsc);
-}
-
-// C = Z'(Z H Z')+ Z in the parameter block; returns the rank of Z H Z',
-// or -1 (nothing changed) when it is 0 or the record has no room for it.
-int constrained_pseudo_inverse(ZOPTGLOBAL* g) {
-  ZOPTSTATE& st = g->state;
-  const ZOPTMARQU& mq = *st.marqu;
-  const int n = nparms(g);
-  const int m = n - mq.inumconstr;
-  double* projected = g->mem.wrk1;
-  double* column = g->mem.wrk3;
-  zqform(mq.savhes, n, mq.z[0], m, projected, g->mem.wrk3, 0);
-  const int rank = moore_penrose(projected, m, st.swpi);
-  if (rank == 0) return -1;
-  std::memset(st.hes, 0, static_cast<std::size_t>(g->mem.hesl));
-  for (int j = 0; j < n; ++j) {
-    for (int a = 0; a < m; ++a) column[a] = mq.z[a][j];
-    double* t = g->mem.wrk2;  // (Z H Z')+ Z e_j
-    for (int a = 0; a < m; ++a) t[a] = zvdots1(projected + zisub(a, 0), a, column, m);
-    for (int i = j; i < n; ++i) {
-      double sum = 0;
-      for (int a = 0; a < m; ++a) sum += mq.z[a][i] * t[a];
-      st.hes[zisub(i, j)] = sum;
-    }
-  }
-  zero_fixed_rows(g);
-  return rank;
-}
-
-// The constraint rows n + r of the inverse: (I - C H) y_r and -y_s'(H - H C H) y_r.
-void constraint_block(ZOPTGLOBAL* g) {
-  ZOPTSTATE& st = g->state;
-  const ZOPTMARQU& mq = *st.marqu;
-  const int n = nparms(g);
-  const long half = g->mem.siz2 / static_cast<long>(2 * sizeof(double));
-  double* y = g->mem.wrk4;
-  double* w = g->mem.wrk2;
-  double* residual = g->mem.wrk2 + half;
-  double* v = g->mem.wrk3;
-  for (int r = 0; r < working_constraints(g); ++r) {
-    if (mq.singrowsc[r] == '0') continue;
-    right_inverse_column(g, r, v, y);
-    hessian_times(g, y, w);
-    covariance_times(g, w, v);
-    for (int j = 0; j < n; ++j) st.hes[zisub(n + r, j)] = y[j] - v[j];
-    hessian_times(g, v, residual);
-    for (int j = 0; j < n; ++j) residual[j] = w[j] - residual[j];
-    for (int s = 0; s <= r; ++s) {
-      if (mq.singrowsc[s] == '0') continue;
-      right_inverse_column(g, s, v, w);
-      st.hes[zisub(n + r, n + s)] = -zvdot11(w, residual, n);
-    }
-    settle_multiplier_variance(g, r, row_curvature(g, r));
-  }
-}
-
-// Status flags of the direct form: the constraint rows as the factorisation
-// found them; the parameters as the default's sweep of H + A'RA leaves
-// them, so that G4 names the dependent parameters the default names. Out of
-// the sweep's range, every parameter counts as estimated.
-void pseudo_inverse_flags(ZOPTGLOBAL* g) {
-  const ZOPTMARQU& mq = *g->state.marqu;
-  const int n = nparms(g);
-  char* flags = g->state.swpi->sweepx;
-  std::copy_n(mq.savhes, static_cast<long>(n) * (n + 1) / 2, g->mem.wrk1);
-  if (!sweep_penalised(g, g->mem.wrk1, n, g->mem.wrk3)) std::memset(flags, '1', static_cast<std::size_t>(n));
-  mark_held_with_dependent(g, flags);
-  std::copy_n(mq.singrowsc, working_constraints(g), flags + n);
 }
 
 }  // namespace
 
 int zoptcv(ZOPTGLOBAL* g) {
   ZOPTMARQU& mq = *g->state.marqu;
-  const int n = nparms(g);
-  const int k = mq.inumconstr;
-  if (k == 0) return 0;
+  if (mq.inumconstr == 0) return 0;
   mq.sweepx = g->state.swpi->sweepx;
-  const int rank = g->opts.moorepenrose && k < n ? constrained_pseudo_inverse(g) : -1;
-  if (rank >= 0) {
-    constraint_block(g);
-    pseudo_inverse_flags(g);
-    return 0;
-  }
   if (!sweep_bordered(g)) return 1;
-  std::copy_n(g->state.swpi->sweepx + n, working_constraints(g), mq.singrowsc);
+  std::copy_n(g->state.swpi->sweepx + nparms(g), working_constraints(g), mq.singrowsc);
   return 0;
 }
 

@@ -283,12 +283,17 @@ TEST_F(PuromycinFit, ActiveBoundsThatTogetherHoldTheUndeterminedDirectionsLeaveE
 // and a carries Vm = a + b + c. The fit is R's nls(rate ~ Vm*conc/(K+conc))
 // (tol 1e-9): Vm = 212.68374 with SE 6.9471551, SE(K) 0.0082809495, on 2
 // and 10 degrees of freedom, with t tests and limits on 10; so with c >= b,
-// with Vm = a + b + 2c, and under G4 from a start where a <= b ends
-// inactive. Under G4 from a start off both bounds (its grid warning gives
-// the step code 4) the start is moved onto a = b = c, where both bounds
-// hold: then nothing is undetermined, and a, b and c each have the
-// standard error of Vm / 3, 2.3157184. The bound holds no direction the
-// data determine: its multiplier and that one's standard error are 0,
+// with Vm = a + b + 2c and 2a + b + c (a then carries Vm / 2), and under
+// G4, also from a start where a <= b ends inactive. Under G4 a has the
+// standard error of its share of Vm in the minimum-norm solution over the
+// free directions (a, s = b = c) scaled to unit diagonal: Vm / 3 for
+// a + b + c (norm a^2 + 2s^2), Vm / 6 for 2a + b + c (norm (2a)^2 + 2s^2),
+// as without the bound; a is Vm less a constant, so corr(a, K) is R's
+// corr(Vm, K), 0.7650835. Under G4 from a start off both bounds (its grid
+// warning gives the step code 4) the start is moved onto a = b = c, where
+// both bounds hold: then nothing is undetermined, and a, b and c each have
+// the standard error of Vm / 3, 2.3157184. The bound holds no direction
+// the data determine: its multiplier and that one's standard error are 0,
 // written as 0, not -0. With K <= 0.05
 // active as well the fit is R's nls(rate ~ Vm*conc/(0.05+conc)): SE(Vm)
 // 4.6796137 on 1 and 11 degrees of freedom.
@@ -297,11 +302,15 @@ TEST_F(PuromycinFit, ABoundBesideAnUndeterminedDirectionTakesNoDegreeOfFreedom) 
     const char *options, *start, *bounds, *vm;
     int rc;
     bool dependent;
-  } cases[] = {{"", "a=40 b=80 c=80", "b <= c", "a+b+c", 0, true},
-               {"", "a=40 b=80 c=80", "c >= b", "a+b+c", 0, true},
-               {"", "a=40 b=80 c=80", "b <= c", "a+b+2*c", 0, true},
-               {" g4", "a=50 b=70 c=70", "a <= b, b <= c", "a+b+c", 0, true},
-               {" g4", "a=70 b=60 c=50", "a <= b, b <= c", "a+b+c", 4, false}};
+    double share;  // SE(a) / SE(Vm)
+  } cases[] = {{"", "a=40 b=80 c=80", "b <= c", "a+b+c", 0, true, 1},
+               {"", "a=40 b=80 c=80", "c >= b", "a+b+c", 0, true, 1},
+               {"", "a=40 b=80 c=80", "b <= c", "a+b+2*c", 0, true, 1},
+               {"", "a=40 b=80 c=80", "b <= c", "2*a+b+c", 0, true, 1.0 / 2},
+               {" g4", "a=40 b=80 c=80", "b <= c", "a+b+c", 0, true, 1.0 / 3},
+               {" g4", "a=40 b=80 c=80", "b <= c", "2*a+b+c", 0, true, 1.0 / 6},
+               {" g4", "a=50 b=70 c=70", "a <= b, b <= c", "a+b+c", 0, true, 1.0 / 3},
+               {" g4", "a=70 b=60 c=50", "a <= b, b <= c", "a+b+c", 4, false, 1.0 / 3}};
   for (const auto& c : cases) {
     const std::string program = std::string("proc ruva data=d") + c.options + "; parms " + c.start +
                                 " K=0.05; bounds " + c.bounds + "; model rate = (" + c.vm +
@@ -321,6 +330,8 @@ TEST_F(PuromycinFit, ABoundBesideAnUndeterminedDirectionTakesNoDegreeOfFreedom) 
       if (c.dependent) EXPECT_TRUE(cell(pe, i, "StdErr").is_null());
       else EXPECT_GE(lre(number(pe, i, "StdErr"), 6.9471551 / 3), 5.0);
     }
+    EXPECT_GE(lre(number(pe, 0, "StdErr"), c.share * 6.9471551), 5.0);
+    EXPECT_GE(lre(table("CorrB")["rows"][0][4].get<double>(), 0.7650835), 5.0);
     const double k = number(pe, 3, "Estimate"), se = number(pe, 3, "StdErr");
     EXPECT_GE(lre(k, 0.06412128), 5.0);
     EXPECT_GE(lre(se, 0.0082809495), 5.0);
