@@ -27,8 +27,8 @@ class RuvaCommandTest : public ::testing::Test {
     // A parameterised test's name holds a '/', which must not make a subfolder.
     std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::replace(name.begin(), name.end(), '/', '_');
-    dir_ = std::filesystem::temp_directory_path() /
-           ("ruva_e2e_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" + name);
+    // The process's number keeps test programs run at once apart.
+    dir_ = std::filesystem::temp_directory_path() / ("ruva_e2e_" + std::to_string(::getpid()) + "_" + name);
     std::filesystem::create_directories(dir_);
   }
   ~RuvaCommandTest() override { std::filesystem::remove_all(dir_); }

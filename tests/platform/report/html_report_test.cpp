@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -282,7 +283,9 @@ TEST(ReportPage, WrittenOutputByOutputItEqualsThePageAssembledWhole) {
   for (const platform::OutputItem& item : items) report.add(item);
   const std::string expected = whole_page(items, "ruva report: a & b");
   EXPECT_EQ(report.page("ruva report: a & b"), expected);
-  const std::string file = (std::filesystem::temp_directory_path() / "ruva_report_whole_page.html").string();
+  const std::string file =
+      (std::filesystem::temp_directory_path() / ("ruva_report_whole_page_" + std::to_string(::getpid()) + ".html"))
+          .string();
   std::string why;
   ASSERT_TRUE(report.write(file, "ruva report: a & b", &why)) << why;
   std::ifstream in(file);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -76,9 +77,10 @@ TEST(ReportSpool, WithNoTemporaryFileThePageIsBuiltInMemoryTheSame) {
 }
 
 TEST(ReportSpool, ATemporaryFileThatCannotTakeThePageFailsTheReportWhole) {
-  const std::filesystem::path file = std::filesystem::temp_directory_path() / "ruva_report_spool_full.html";
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("ruva_report_spool_full_" + std::to_string(::getpid()) + ".html");
   EXPECT_EXIT(std::exit(write_past_file_limit(file)), ::testing::ExitedWithCode(0),
-              "writing .*ruva_report_spool_full.html failed: File too large");
+              "writing .*ruva_report_spool_full_[0-9]+\\.html failed: File too large");
 }
 
 // 0 when text still in the temporary file's buffer, which the file size
