@@ -13,23 +13,26 @@ void InPlaceFile::Buffer::keep_cause(bool failed) {
 
 std::streamsize InPlaceFile::Buffer::xsputn(const char* text, std::streamsize size) {
   errno = 0;
-  const std::streamsize written = std::filebuf::xsputn(text, size);
+  const std::streamsize written = stdio_filebuf::xsputn(text, size);
   keep_cause(written < size);
   return written;
 }
 
 InPlaceFile::Buffer::int_type InPlaceFile::Buffer::overflow(int_type c) {
   errno = 0;
-  const int_type result = std::filebuf::overflow(c);
+  const int_type result = stdio_filebuf::overflow(c);
   keep_cause(traits_type::eq_int_type(result, traits_type::eof()));
   return result;
 }
 
-void InPlaceFile::open(const std::string& file, std::ios::openmode mode) {
-  if (buffer_.open(file, mode | std::ios::out))
-    clear();
-  else
-    setstate(std::ios::failbit);
+void InPlaceFile::attach(int fd) {
+  buffer_ = std::make_unique<Buffer>(fd);
+  rdbuf(buffer_.get());
+}
+
+const std::string& InPlaceFile::failure() const {
+  static const std::string none;
+  return buffer_ ? buffer_->failure() : none;
 }
 
 }  // namespace app

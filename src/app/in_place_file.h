@@ -1,9 +1,12 @@
-// The --listing and --log files, written in place as the run goes: a file
-// stream that keeps why its first failed write failed, so that the ERROR
-// which says the file is cut short can give the cause ("File too large").
+// The --listing and --log files, written in place as the run goes: a
+// stream on a descriptor the run has opened and checked (output_files.h),
+// which keeps why its first failed write failed, so that the ERROR which
+// says the file is cut short can give the cause ("File too large").
 #pragma once
 
-#include <fstream>
+#include <ext/stdio_filebuf.h>
+
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -11,19 +14,22 @@ namespace app {
 
 class InPlaceFile : public std::ostream {
  public:
-  InPlaceFile() : std::ostream(&buffer_) {}
+  InPlaceFile() : std::ostream(nullptr) {}
   InPlaceFile(const InPlaceFile&) = delete;
   InPlaceFile& operator=(const InPlaceFile&) = delete;
 
-  // As std::ofstream::open: the failbit is set when the file cannot be.
-  void open(const std::string& file, std::ios::openmode mode);
+  // Writes into the open file `fd` from now on, and closes it at the end.
+  void attach(int fd);
+  // The descriptor written into, or -1 before attach.
+  int descriptor() { return buffer_ ? buffer_->fd() : -1; }
   // The system's words for the first failed write; empty while none has
   // failed, or when the failure left no cause.
-  const std::string& failure() const { return buffer_.failure(); }
+  const std::string& failure() const;
 
  private:
-  class Buffer : public std::filebuf {
+  class Buffer : public __gnu_cxx::stdio_filebuf<char> {
    public:
+    explicit Buffer(int fd) : stdio_filebuf(fd, std::ios::out) {}
     const std::string& failure() const { return failure_; }
 
    protected:
@@ -37,7 +43,7 @@ class InPlaceFile : public std::ostream {
     std::string failure_;
   };
 
-  Buffer buffer_;
+  std::unique_ptr<Buffer> buffer_;
 };
 
 }  // namespace app

@@ -3,7 +3,10 @@
 // is opened, so that a refused run has truncated, made or replaced nothing:
 // the guard (output_guard.h), then whether each can be written, found
 // without making, opening or removing an output's own name, which another
-// run may fill meanwhile; a refusal says why. A named
+// run may fill meanwhile; a refusal says why. The listing, the log and the
+// JSON file are then opened where the check's look found them
+// (resolved_path.h), and a file written in place is checked on its
+// descriptor before it is truncated or written. A named
 // pipe must have a reader: it is refused at once without one, and
 // otherwise held open until the run ends, so that its reader waits for the
 // whole output instead of taking the check's open for an empty one.
@@ -36,12 +39,18 @@ struct OutputFiles {
   std::ostream* log = nullptr;
 
  private:
-  bool check(const CommandLine& cmd, ProgramTexts& programs, std::ostream& log_default);
-  bool check_in_place(const std::string& file, const char* what, std::ostream& log_default);
-  bool check_whole(const std::string& file, const char* what, platform::ds::AtLink at_link, std::ostream& log_default);
-  bool check_graphs(const std::string& folder, std::ostream& log_default);
-  bool hold_pipe(const std::string& file, const char* what, std::ostream& log_default);
+  using Found = platform::ds::ResolvedPath;
 
+  bool check(const CommandLine& cmd, ProgramTexts& programs, std::ostream& log_default);
+  bool check_in_place(const std::string& file, const char* what, Found* found, std::ostream& log_default);
+  bool check_whole(const std::string& file, const char* what, platform::ds::AtLink at_link, Found* found,
+                   std::ostream& log_default);
+  bool check_graphs(const std::string& folder, std::ostream& log_default);
+  bool hold_pipe(const Found& found, const std::string& file, const char* what, std::ostream& log_default);
+  bool open_in_place(InPlaceFile& stream, Found found, const std::string& file, const char* what);
+
+  // The outputs as the check looked at them, for the opens that follow.
+  Found log_found_, listing_found_, json_found_;
   std::vector<int> held_pipes_;  // descriptors of named pipes, closed when the run ends
 };
 

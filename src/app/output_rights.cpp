@@ -1,12 +1,13 @@
 #include "app/output_rights.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <system_error>
 
 #include "app/output_guard.h"
-#include "platform/datasets/link_chain.h"
 #include "platform/datasets/replace_rights.h"
-#include "platform/datasets/whole_file.h"
+#include "platform/datasets/resolved_path.h"
 #include "platform/listing/message_catalog.h"
 
 namespace app {
@@ -32,19 +33,23 @@ bool is_graphs_folder(const fs::path& file, const std::string& graphs) {
 // found before the first step rather than once the step writes it: a link
 // on the way that is not followed; a folder where the name leads, which
 // takes no file, even the one the run makes (--graphs); no folder to hold
-// the file there, unless the run makes it; a file this user may not
-// replace. A device or a stream is written in place.
+// the file there, unless the run makes it; a new file among the system's
+// devices (/dev); a file this user may not replace. A device or a stream
+// is written in place.
 std::string data_set_refusal(const fs::path& name, const std::string& graphs) {
-  if (std::string refusal = platform::ds::planted_link_refusal(name); !refusal.empty()) return refusal;
-  const fs::path file = platform::ds::followed_link(name);
-  std::error_code ec;
-  if (fs::is_directory(file, ec)) return not_replaced(file, "it is a folder");
-  if (platform::ds::written_in_place(name)) return {};
+  const platform::ds::ResolvedPath found = platform::ds::resolve_path(name);
+  if (!found.refusal.empty()) return found.refusal;
+  const fs::path file = found.shown();
+  if (found.ok() && found.exists && S_ISDIR(found.status.st_mode)) return not_replaced(file, "it is a folder");
+  if (found.ok() && found.in_place()) return {};
   const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-  if (!fs::is_directory(folder, ec) && !is_graphs_folder(folder, graphs))
+  if (!found.ok() && !is_graphs_folder(folder, graphs))
     return "the file " + file.string() + " cannot be made: there is no folder " + folder.string();
   if (is_graphs_folder(file, graphs)) return not_replaced(file, "it is the folder --graphs " + graphs + ", which the run makes");
-  return not_replaced(file, platform::ds::replace_refusal(file));
+  if (found.ok() && platform::ds::holds_devices(found))
+    return "the file " + file.string() + " cannot be made: the folder " + folder.string() +
+           " holds the system's devices or processes";
+  return not_replaced(file, platform::ds::replace_refusal(found));
 }
 
 std::string unreplaceable_data_set(const CommandLine& cmd, ProgramTexts& programs) {
@@ -62,7 +67,9 @@ std::string unreplaceable_graph(const std::string& graphs) {
   for (fs::directory_iterator it(graphs, ec), end; !ec && it != end; it.increment(ec)) {
     const fs::path& file = it->path();
     if (!graph_file_name(file, graphs)) continue;
-    if (const std::string refusal = platform::ds::replace_refusal(file); !refusal.empty())
+    const platform::ds::ResolvedPath found = platform::ds::resolve_path(file, platform::ds::AtLink::Replace);
+    if (!found.refusal.empty()) return refused("graphs", found.refusal);
+    if (const std::string refusal = platform::ds::replace_refusal(found); !refusal.empty())
       return refused("graphs", not_replaced(file, refusal));
   }
   return {};

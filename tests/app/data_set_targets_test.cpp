@@ -6,6 +6,8 @@
 // given, never as an absolute path the run made up.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -136,6 +138,21 @@ TEST_F(DataSetTargetsTest, ADataSetAtADeviceOrAStreamIsWrittenInPlace) {
   const std::string piped = read("listing.txt");
   EXPECT_EQ(piped.substr(0, 23), "time,demand,p\n1,8.3,7.8");
   EXPECT_EQ(std::count(piped.begin(), piped.end(), '\n'), 7);
+}
+
+// A name among the system's devices (/dev) or processes (/proc) that is no
+// device or stream: the run makes no file there, data or description, and
+// says so before the first step.
+TEST_F(DataSetTargetsTest, ANewFileAmongTheDevicesIsRefusedBeforeTheFirstStep) {
+  const std::string absent = "/dev/ruva_absent_" + std::to_string(::getpid());
+  fs::create_symlink(absent, dir_ / "pred.csv");
+  EXPECT_EQ(run("prog.ruva"), 2);
+  EXPECT_EQ(read("log.txt"), "ERROR: The data set WORK.pred cannot be written: the file " + absent +
+                                 " cannot be made: the folder /dev holds the system's devices or processes.\n");
+  for (const std::string& made : {absent, absent + ".meta.json"}) {
+    EXPECT_FALSE(fs::exists(made)) << made;
+    fs::remove(made);
+  }
 }
 
 // Files in the current folder, and those reached through a link, are named

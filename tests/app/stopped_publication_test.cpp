@@ -80,8 +80,8 @@ class StoppedPublicationTest : public RuvaCommandTest {
 TEST_F(StoppedPublicationTest, ASignalBetweenTwoRenamesWaitsForTheStepsLastDataSet) {
   if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace cannot run here";
   int status = 0;
-  waitpid(start_run({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=rename", "-e",
-                     "inject=rename:signal=SIGTERM:when=3"}),
+  waitpid(start_run({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=renameat", "-e",
+                     "inject=renameat:signal=SIGTERM:when=3"}),
           &status, 0);
   expect_stopped_whole(status);
   EXPECT_EQ(earlier_files(), 0);
@@ -94,7 +94,7 @@ TEST_F(StoppedPublicationTest, SigquitWaitsForTheStepsLastDataSetAndLeavesNoCore
   if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace cannot run here";
   int status = 0;
   waitpid(start_run({"sh", "-c", "ulimit -c \"$(ulimit -Hc)\" && exec \"$@\"", "sh", "strace", "-f", "-qq", "-o",
-                     "/dev/null", "-e", "trace=rename", "-e", "inject=rename:signal=SIGQUIT:when=3"}),
+                     "/dev/null", "-e", "trace=renameat", "-e", "inject=renameat:signal=SIGQUIT:when=3"}),
           &status, 0);
   expect_stopped_whole(status, SIGQUIT);
   EXPECT_EQ(earlier_files(), 0);
@@ -114,6 +114,25 @@ TEST_F(StoppedPublicationTest, ASignalAsTheLogOpensIsNamedInIt) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
   EXPECT_EQ(read("s.log"), "ERROR: The run was stopped by signal SIGTERM.\n");
   EXPECT_EQ(earlier_files(), 8);
+}
+
+// The log swapped for a link once the run has opened it, and SIGTERM sent
+// then: the line that names the signal goes into the log the run opened,
+// not where the link leads.
+TEST_F(StoppedPublicationTest, TheStopLineGoesIntoTheLogTheRunOpened) {
+  if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace cannot run here";
+  write("secret", "secret\n");
+  bool swapped = false;
+  const int status = run_stopping_at(".", "--lib a=a --lib b=b --log s.log p.ruva", "s.log", [&](int, pid_t run) {
+    if (swapped || !fs::is_regular_file(dir_ / "s.log")) return;
+    fs::rename(dir_ / "s.log", dir_ / "opened.log");
+    fs::create_symlink("secret", dir_ / "s.log");
+    swapped = kill(run, SIGTERM) == 0;
+  });
+  ASSERT_TRUE(swapped);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(read("secret"), "secret\n");
+  EXPECT_EQ(read("opened.log"), "ERROR: The run was stopped by signal SIGTERM.\n");
 }
 
 // The run waits for b's lock, which the test holds, when SIGTERM comes.
