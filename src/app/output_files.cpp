@@ -57,26 +57,21 @@ mode_t protected_sticky_rights() {
   return level <= 0 ? 0 : level == 1 ? S_IWOTH : (S_IWOTH | S_IWGRP);
 }
 
-// Why the system would refuse this user's open that may make the existing
-// regular file `file` (status `st`) in the folder the look found, whatever
-// the file's mode (protected_sticky_rights).
-std::string sticky_refusal(const platform::ds::ResolvedPath& found, const struct stat& st) {
-  struct stat dir;
-  if (::fstat(found.folder.get(), &dir) == 0 && (dir.st_mode & S_ISVTX) && (dir.st_mode & protected_sticky_rights()) &&
-      st.st_uid != ::geteuid() && st.st_uid != dir.st_uid)
-    return "the folder " + found.shown_folder() +
-           " is sticky, and the file belongs neither to this user nor to the folder's owner";
-  return {};
-}
-
-// Why this user may not write the existing regular file `file` in place;
-// its folder need not take new files. Effective ids, as the open will be
-// checked with.
+// Why this user may not write the existing regular file that the look
+// `found` saw, named `file`, in place; its folder need not take new files.
+// Effective ids, as the open will be checked with.
 std::string unwritable_in_place(const platform::ds::ResolvedPath& found, const std::string& file) {
   const int nofollow = found.kernel_link ? 0 : AT_SYMLINK_NOFOLLOW;
   if (::faccessat(found.folder.get(), found.name.c_str(), W_OK, AT_EACCESS | nofollow) != 0)
     return cannot_open(file, std::strerror(errno));
-  return sticky_refusal(found, found.status);
+  // The open may make the file, and the system may refuse that whatever
+  // the file's mode (protected_sticky_rights).
+  struct stat dir;
+  if (::fstat(found.folder.get(), &dir) == 0 && (dir.st_mode & S_ISVTX) && (dir.st_mode & protected_sticky_rights()) &&
+      found.status.st_uid != ::geteuid() && found.status.st_uid != dir.st_uid)
+    return "the folder " + found.shown_folder() +
+           " is sticky, and the file belongs neither to this user nor to the folder's owner";
+  return {};
 }
 
 // Why the run could not write `file` in place (opened, truncated,

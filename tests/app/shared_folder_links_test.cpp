@@ -120,6 +120,8 @@ TEST_F(SharedFolderLinksTest, AnotherUsersLinkAtAnInputIsNotRead) {
     const char* message;
   } refused[] = {
       {"t/x.csv", "../closed/rsecret.csv", "x.ruva", "The data set WORK.x cannot be read from t/x.csv: the link t/x.csv"},
+      {"t/bod.meta.json", "../closed/secret", "prog.ruva",
+       "The data set WORK.bod cannot be read from t/bod.meta.json: the link t/bod.meta.json"},
       {"t/nd", "../closed", "--lib o=t/nd o.ruva", "The data set O.rsecret cannot be read from t/nd/rsecret.csv: the link t/nd"},
       {"t/p.ruva", "../closed/p.ruva", "t/p.ruva", "The program file t/p.ruva cannot be read: the link t/p.ruva"},
   };

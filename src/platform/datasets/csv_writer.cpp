@@ -68,7 +68,8 @@ bool CsvWriter::complete(const std::string& sidecar, std::string* why) {
   if (file_.in_place()) return true;
   // Beside the data file in the folder its look found: the names on the
   // way are not looked at again.
-  if (!sidecar_.open(sidecar_beside(file_.target()), why) || !sidecar_.write(sidecar, why) || !sidecar_.finish(true, why)) {
+  if (!sidecar_.open(sidecar_beside(file_.target()), why) || !sidecar_.write(sidecar, why) ||
+      !sidecar_.finish(true, why)) {
     abandon();
     return false;
   }

@@ -109,6 +109,10 @@ bool open_files(const std::string& name, const std::filesystem::path& csv, DataS
   }
   const ResolvedPath description = sidecar_beside(data);
   if (description.ok() && !description.exists) return true;
+  if (!description.refusal.empty()) {
+    *problem = {msg::kCannotRead, {name, description.shown().string(), description.refusal}};
+    return false;
+  }
   if (!files->description.open(description, &why)) {
     *problem = {msg::kBadDescription, {description.shown().string(), why}};
     return false;

@@ -41,12 +41,8 @@ bool WholeFile::open(ResolvedPath target, std::string* why) {
   target_ = std::move(target);
   shown_ = target_.shown().string();
   in_place_ = target_.ok() && target_.in_place();
-  if (!target_.refusal.empty()) {
-    *why = target_.refusal;
-    return false;
-  }
   if (!target_.ok()) {
-    *why = cannot_create(target_, target_.failure());
+    *why = target_.refusal.empty() ? cannot_create(target_, target_.failure()) : target_.refusal;
     return false;
   }
   if (in_place_) return open_in_place(why);
