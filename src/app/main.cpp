@@ -1,11 +1,13 @@
 // The ruva command.
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <iostream>
 #include <new>
 
 #include "app/command_line.h"
+#include "app/in_place_file.h"
 #include "app/runner.h"
 #include "platform/memory_reserve.h"
 
@@ -35,7 +37,11 @@ int run_command(int argc, char** argv) {
     std::cout << "ruva " RUVA_VERSION "\n";
     return 0;
   }
-  return app::run(cmd, std::cout, std::cerr);
+  // The listing on standard output keeps why a write failed, as a
+  // listing file does.
+  app::InPlaceFile standard_output;
+  standard_output.attach(STDOUT_FILENO);
+  return app::run(cmd, standard_output, std::cerr);
 }
 
 constexpr const char* kNoMemoryToStart = "ruva: there is not enough memory to start.\n";

@@ -151,7 +151,10 @@ bool OutputFiles::check(const CommandLine& cmd, ProgramTexts& programs, std::ost
         check_whole(cmd.json, "JSON file", AtLink::Follow, &json_found_, log_default) &&
         check_whole(cmd.html, "report", AtLink::Replace, &report, log_default)))
     return false;
-  if (const std::string refused = unreplaceable_output(cmd, programs); !refused.empty()) {
+  std::vector<InPlaceDataSet> in_place;
+  std::string refused = unreplaceable_output(cmd, programs, &in_place);
+  if (refused.empty()) refused = in_place_data_sets_.check(std::move(in_place));
+  if (!refused.empty()) {
     platform::Log(log_default).error(refused);
     return false;
   }
@@ -161,23 +164,23 @@ bool OutputFiles::check(const CommandLine& cmd, ProgramTexts& programs, std::ost
 // Opened where the check found it, not following a link at its name, and
 // only once the descriptor shows the file that was checked: made now, or
 // the very file looked at. A file that another run made since the look is
-// looked at and checked as the check would have. A regular file is then
-// truncated; a stream of the process (/dev/stdout) is written on as it
-// stands, without truncating the file behind it.
-bool OutputFiles::open_in_place(InPlaceFile& stream, Found found, const std::string& file, const char* what) {
-  const int flags = O_WRONLY | (found.stream >= 0 ? O_APPEND : 0);
+// looked at and checked as the check would have. Nothing is truncated
+// here: another run may be writing the file until this one holds it
+// (begin). Appending, as a stream of the process (/dev/stdout) is written
+// on: the file behind it keeps what it held.
+bool OutputFiles::open_in_place(InPlaceFile& stream, Found found, const std::string& file, const char* what,
+                                std::ostream& log_default) {
+  const int flags = O_WRONLY | O_APPEND;
   std::string why;
   int fd = platform::ds::open_found(found, flags, &why);
   if (fd < 0 && errno == EEXIST) {
     found = platform::ds::resolve_beside(found, found.name);
     if (why = in_place_refusal(found, file); !why.empty())
-      return refuse(*log, kMsgCannotWriteWhy, std::string(what), why);
+      return refuse(log_default, kMsgCannotWriteWhy, std::string(what), why);
     fd = platform::ds::open_found(found, flags, &why);
   }
-  if (fd < 0) return refuse(*log, kMsgCannotWriteWhy, std::string(what), cannot_open(file, why));
-  stream.attach(fd);
-  if (S_ISREG(found.status.st_mode) && found.exists && found.stream < 0 && ::ftruncate(fd, 0) != 0)
-    return refuse(*log, kMsgCannotWriteWhy, std::string(what), cannot_open(file, std::strerror(errno)));
+  if (fd < 0) return refuse(log_default, kMsgCannotWriteWhy, std::string(what), cannot_open(file, why));
+  stream.adopt(fd);
   return true;
 }
 
@@ -190,14 +193,32 @@ bool OutputFiles::open(const CommandLine& cmd, ProgramTexts& programs, std::ostr
   // cannot be made the other outputs are still as they were.
   if (std::string why; !cmd.json.empty() && !json_file.open(std::move(json_found_), &why))
     return refuse(log_default, kMsgCannotWriteWhy, std::string("JSON file"), why);
-  if (!cmd.log.empty()) {
-    if (!open_in_place(log_file, std::move(log_found_), cmd.log, "log file")) return false;
-    log = &log_file;
+  const struct {
+    InPlaceFile* stream;
+    Found* found;
+    const std::string* file;
+    const char* what;
+  } in_place[] = {{&log_file, &log_found_, &cmd.log, "log file"},
+                  {&listing_file, &listing_found_, &cmd.listing, "listing file"}};
+  std::vector<HeldOutput> files;
+  for (const auto& [stream, found, file, what] : in_place) {
+    if (file->empty()) continue;
+    // A stream of the process (/dev/stdout) is written on as it stands.
+    const bool stream_of_process = found->stream >= 0;
+    if (!open_in_place(*stream, std::move(*found), *file, what, log_default)) return false;
+    if (!stream_of_process) files.push_back({stream, *file, what});
   }
-  if (!cmd.listing.empty()) {
-    if (!open_in_place(listing_file, std::move(listing_found_), cmd.listing, "listing file")) return false;
-    listing = &listing_file;
+  held_ = hold_for_run(files, log_default);
+  return true;
+}
+
+bool OutputFiles::begin(std::ostream& log_default) {
+  if (const std::string refused = truncate_held(held_); !refused.empty()) {
+    platform::Log(log_default).error(refused);
+    return false;
   }
+  if (log_file.descriptor() >= 0) log = &log_file;
+  if (listing_file.descriptor() >= 0) listing = &listing_file;
   return true;
 }
 

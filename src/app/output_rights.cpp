@@ -1,7 +1,11 @@
 #include "app/output_rights.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -29,34 +33,50 @@ bool is_graphs_folder(const fs::path& file, const std::string& graphs) {
   return !graphs.empty() && same_file(file, graphs);
 }
 
-// Why the file or description `name` of a data set cannot be written,
-// found before the first step rather than once the step writes it: a link
-// on the way that is not followed; a folder where the name leads, which
-// takes no file, even the one the run makes (--graphs); no folder to hold
-// the file there, unless the run makes it; a new file among the system's
-// devices (/dev); a file this user may not replace. A device or a stream
-// is written in place.
-std::string data_set_refusal(const fs::path& name, const std::string& graphs) {
-  const platform::ds::ResolvedPath found = platform::ds::resolve_path(name);
+// Why no new file can be made in the folder where the look `found` ended,
+// which the run does not make (effective ids, as the open will be checked
+// with); empty when one can be, or the file exists.
+std::string unmakeable(const platform::ds::ResolvedPath& found) {
+  if (found.exists || ::faccessat(found.folder.get(), ".", W_OK | X_OK, AT_EACCESS) == 0) return {};
+  return "no file can be created in the folder " + found.shown_folder() + ": " + std::strerror(errno);
+}
+
+// Why the file or description of a data set, as the look `found` saw it,
+// cannot be written, found before the first step rather than once the
+// step writes it: a link on the way that is not followed; a folder where
+// the name leads, which takes no file, even the one the run makes
+// (--graphs); no folder to hold the file there, unless the run makes it,
+// or one that takes no new file; a new file among the system's devices
+// (/dev); a file this user may not replace. A device or a stream is
+// written in place (in_place_data_sets.h).
+std::string data_set_refusal(const platform::ds::ResolvedPath& found, const std::string& graphs) {
   if (!found.refusal.empty()) return found.refusal;
   const fs::path file = found.shown();
   if (found.ok() && found.exists && S_ISDIR(found.status.st_mode)) return not_replaced(file, "it is a folder");
   if (found.ok() && found.in_place()) return {};
   const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+  // Before the folder's check: g/. stops short of g, which the run makes.
+  if (is_graphs_folder(file, graphs)) return not_replaced(file, "it is the folder --graphs " + graphs + ", which the run makes");
   if (!found.ok() && !is_graphs_folder(folder, graphs))
     return "the file " + file.string() + " cannot be made: there is no folder " + folder.string();
-  if (is_graphs_folder(file, graphs)) return not_replaced(file, "it is the folder --graphs " + graphs + ", which the run makes");
   if (found.ok() && platform::ds::holds_devices(found))
     return "the file " + file.string() + " cannot be made: the folder " + folder.string() +
            " holds the system's devices or processes";
+  // The graphs folder is checked once the run has made it (output_files.h).
+  if (!is_graphs_folder(folder, graphs)) {
+    if (std::string refusal = unmakeable(found); !refusal.empty()) return refusal;
+  }
   return not_replaced(file, platform::ds::replace_refusal(found));
 }
 
-std::string unreplaceable_data_set(const CommandLine& cmd, ProgramTexts& programs) {
+std::string unreplaceable_data_set(const CommandLine& cmd, ProgramTexts& programs,
+                                   std::vector<InPlaceDataSet>* in_place) {
   for (const DataSetFile& f : data_set_files(cmd, programs)) {
     if (!f.written) continue;
-    if (const std::string why = data_set_refusal(f.path, cmd.graphs); !why.empty())
+    platform::ds::ResolvedPath found = platform::ds::resolve_path(f.path);
+    if (const std::string why = data_set_refusal(found, cmd.graphs); !why.empty())
       return refused("data set " + f.name, why);
+    if (found.ok() && found.in_place()) in_place->push_back({f.name, std::move(found)});
   }
   return {};
 }
@@ -77,8 +97,9 @@ std::string unreplaceable_graph(const std::string& graphs) {
 
 }  // namespace
 
-std::string unreplaceable_output(const CommandLine& cmd, ProgramTexts& programs) {
-  if (std::string message = unreplaceable_data_set(cmd, programs); !message.empty()) return message;
+std::string unreplaceable_output(const CommandLine& cmd, ProgramTexts& programs,
+                                 std::vector<InPlaceDataSet>* in_place) {
+  if (std::string message = unreplaceable_data_set(cmd, programs, in_place); !message.empty()) return message;
   return unreplaceable_graph(cmd.graphs);
 }
 

@@ -108,7 +108,9 @@ RunSignals::~RunSignals() {
 // A duplicate of the log's own descriptor: the line goes into the very
 // file the run has written its log to, after what its stream has written,
 // whatever has become of the log's name since; and the duplicate stays
-// open until the signals are restored, after the stream is closed.
+// open until the signals are restored, after the stream is closed. It
+// shares the run's lock of the log (held_outputs.h), so that no other run
+// takes the log before the line can no longer come.
 void RunSignals::end_log_in(int log_file) {
   make_stop_lines();
   int fd = STDERR_FILENO;

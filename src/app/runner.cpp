@@ -90,10 +90,12 @@ constexpr int kMsgLogNotWrittenWhy = 243;
 
 // A listing cut short (a full disk) fails the run instead of passing for a
 // complete one: the ERROR sets the exit status, and gives the cause when
-// the listing is a file (`cause` is then its failure()).
-void check_written(std::ostream& out, const std::string& what, const std::string& cause, platform::Host& host) {
+// the listing kept it (a file, or standard output: in_place_file.h).
+void check_written(std::ostream& out, const std::string& what, platform::Host& host) {
   out.flush();
   if (out) return;
+  const auto* file = dynamic_cast<const InPlaceFile*>(&out);
+  const std::string cause = file ? file->failure() : std::string();
   if (cause.empty())
     host.log_message(1, kMsgNotWrittenCompletely, what.c_str());
   else
@@ -175,8 +177,7 @@ int run_with_files(const CommandLine& cmd, ProgramTexts& programs, OutputFiles& 
   // no step runs.
   if (configure(cmd, host)) run_programs(cmd, programs, host, &codes);
   if (!cmd.html.empty()) write_report(cmd, report, host);
-  check_written(*files.listing, cmd.listing.empty() ? "listing" : "listing file " + cmd.listing,
-                files.listing_file.failure(), host);
+  check_written(*files.listing, cmd.listing.empty() ? "listing" : "listing file " + cmd.listing, host);
   // The JSON file takes its name now, whole, or leaves the earlier one.
   if (std::string why; !cmd.json.empty() && !files.json_file.close(&why))
     host.log_message(1, kMsgNotWrittenCompletelyWhy, ("JSON file " + cmd.json).c_str(), why.c_str());
@@ -201,11 +202,14 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
       platform::Log(log_default).error(unreadable);
       return 2;
     }
+    // Until the run holds its listing and log, which another run may be
+    // writing, a signal stops it at once and leaves them as they were.
+    if (!files.open(cmd, programs, listing_default, log_default)) return 2;
     {
-      // A signal while the outputs open waits until the log, truncated by
-      // then, can take the line that names it.
+      // From their truncation on, a signal waits until the log can take
+      // the line that names it.
       const platform::StopHold hold;
-      if (!files.open(cmd, programs, listing_default, log_default)) return 2;
+      if (!files.begin(log_default)) return 2;
       signals.end_log_in(cmd.log.empty() ? -1 : files.log_file.descriptor());
     }
     return run_with_files(cmd, programs, files, log_default);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "linalg/packed.h"
 #include "linalg/vector_kernels.h"
 #include "optim/lq.h"
 #include "optim/optimiser_internal.h"
@@ -83,14 +84,50 @@ double disagreement(const ZOPTGLOBAL* g) {
   return sum;
 }
 
+// The size of the gradient each multiplier estimate is formed from, which
+// sets its rounding: g for the first, g - pdamp H delta (the gradient
+// predicted at the end of the last step) for the second, whose rounding
+// follows |g| + pdamp |H||delta| even where the two nearly cancel.
+struct GradientScales {
+  double first, second;
+};
+
+GradientScales gradient_scales(const ZOPTGLOBAL* g) {
+  const ZOPTMARQU& mq = *g->state.marqu;
+  const int n = nparms(g);
+  double squares = 0;
+  for (int i = 0; i < n; ++i) {
+    double row = 0;
+    for (int k = 0; k < n; ++k) row += std::fabs(mq.savhes[zisub(i, k)] * mq.delta[k]);
+    squares += row * row;
+  }
+  const double size_g = zvenorm(n, 1, g->state.grad);
+  return {size_g, size_g + std::fabs(g->lnsrch.pdamp) * std::sqrt(squares)};
+}
+
+// A multiplier estimate as far as rounding lets it be told from zero: 0
+// when its share of the gradient, |lambda| |a_j|, is within the gradient's
+// rounding, n eps times its size. A bound on a direction the objective
+// does not depend on (a <= b where only a + b enters the model) has a
+// multiplier of exactly 0, which the factors deliver as +-1e-18 or so;
+// read as negative it would release the bound, and the next step would
+// run along the direction it held.
+double beyond_rounding(const ZOPTGLOBAL* g, int j, double estimate, double gradient_size) {
+  const int n = nparms(g);
+  const double share = std::fabs(estimate) * zvenorm(n, 1, g->state.marqu->mat[j]);
+  return share > n * kRoundoff * gradient_size ? estimate : 0.0;
+}
+
 // The active inequality with the most negative estimate among those whose
 // other estimate is negative too (the later one on ties); -1 when none.
 int drop_candidate(const ZOPTGLOBAL* g) {
   const ZOPTMARQU& mq = *g->state.marqu;
+  const GradientScales scales = gradient_scales(g);
   double lowest = 0;
   int chosen = -1;
   for (int j = mq.perm; j < working_constraints(g); ++j) {
-    const double first = mq.lagrange[j], second = mq.nlagr[j];
+    const double first = beyond_rounding(g, j, mq.lagrange[j], scales.first);
+    const double second = beyond_rounding(g, j, mq.nlagr[j], scales.second);
     if (second <= lowest && first < 0) lowest = second, chosen = j;
     if (first <= lowest && second < 0) lowest = first, chosen = j;
   }

@@ -17,12 +17,19 @@
 // then C = Z'(Z H Z')+ Z is formed directly, and the constraint block from
 // the right inverse Y of A (A Y = I):
 // K^-1 = [C, (I - C H) Y; ., -Y'(H - H C H) Y].
+//
+// Either way the parameters the sweep leaves dependent are flagged '0', and
+// so are those the working constraints hold to them, which are no more
+// determined: what the flags leave, less the rank of the working rows over
+// it, is the number of directions the data and the constraints determine.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "host/services.h"
 #include "linalg/dense_products.h"
+#include "linalg/orthonormal_span.h"
 #include "linalg/packed.h"
 #include "linalg/vector_kernels.h"
 #include "optim/lq.h"
@@ -39,6 +46,40 @@ bool parameter_free(const ZOPTGLOBAL* g, int j) {
   for (int i = 0; i < m; ++i)
     if (std::fabs(mq.z[i][j]) > kRoundoff) return true;
   return false;
+}
+
+// Parameter j's part on the free directions: column j of the null-space basis.
+std::vector<double> free_part(const ZOPTGLOBAL* g, int j) {
+  const ZOPTMARQU& mq = *g->state.marqu;
+  std::vector<double> v(static_cast<std::size_t>(nparms(g) - mq.inumconstr));
+  for (std::size_t i = 0; i < v.size(); ++i) v[i] = mq.z[i][j];
+  return v;
+}
+
+// With the parameters the sweep leaves dependent held where they are, the
+// working constraints may hold others too: those whose free part lies in
+// the span of the dependent ones' (to sqrt(SINGULAR=) of its length). Such a
+// parameter is no more determined than they are, and the inverse gives it
+// a variance of rounding size: (a+b+c)*conc/(K+conc) with b <= c active
+// leaves c dependent and b = c held with it, a carrying a + b + c. Flags
+// them '0' among the parameter flags; the parameters the constraints alone
+// fix keep theirs.
+void mark_held_with_dependent(ZOPTGLOBAL* g, char* flags) {
+  const int n = nparms(g);
+  const double tolerance = std::sqrt(std::max(g->state.swpi->sing, kRoundoff));
+  const int m = n - g->state.marqu->inumconstr;
+  linalg::OrthonormalSpan dependent(m);
+  for (int j = 0; j < n; ++j)
+    if (flags[j] != '1') {
+      const std::vector<double> v = free_part(g, j);
+      dependent.add(v.data(), tolerance * zvenorm(m, 1, v.data()));
+    }
+  if (dependent.size() == 0) return;
+  for (int j = 0; j < n; ++j) {
+    if (flags[j] != '1' || !parameter_free(g, j)) continue;
+    const std::vector<double> v = free_part(g, j);
+    if (dependent.outside(v.data()) <= tolerance * zvenorm(m, 1, v.data())) flags[j] = '0';
+  }
 }
 
 void zero_fixed_rows(ZOPTGLOBAL* g) {
@@ -106,11 +147,15 @@ bool sweep_penalised(ZOPTGLOBAL* g, double* k, int order, double* rho) {
 
 // The multiplier's variance of working row r, its entry of the constraint
 // block negated, is 0 when below SINGULAR= of the row's curvature: what is
-// left there is rounding (a bound that holds only a direction the data
-// leave undetermined has a multiplier of 0 whatever the data).
+// left there is rounding. A bound that holds only a direction the data
+// leave undetermined has a multiplier of 0 whatever the data (the gradient
+// lies in the range of H, and y'(H - HCH) vanishes with y'(H - HCH)y), so
+// its estimate, of the size of the fit's convergence, is 0 too.
 void settle_multiplier_variance(ZOPTGLOBAL* g, int r, double curvature) {
   double& w = g->state.hes[zisub(nparms(g) + r, nparms(g) + r)];
-  if (std::fabs(w) <= g->state.swpi->sing * curvature) w = 0;
+  if (std::fabs(w) > g->state.swpi->sing * curvature) return;
+  w = 0;
+  g->state.marqu->lagrange[r] = 0;
 }
 
 // The sweep of K with H + A'RA in its parameter block. The parameters go
@@ -139,6 +184,7 @@ bool sweep_bordered(ZOPTGLOBAL* g) {
     st.hes[zisub(n + r, n + r)] += rho[r];
     settle_multiplier_variance(g, r, rho[r]);
   }
+  mark_held_with_dependent(g, flags);
   zero_fixed_rows(g);
   return true;
 }
@@ -228,6 +274,7 @@ void pseudo_inverse_flags(ZOPTGLOBAL* g) {
   char* flags = g->state.swpi->sweepx;
   std::copy_n(mq.savhes, static_cast<long>(n) * (n + 1) / 2, g->mem.wrk1);
   if (!sweep_penalised(g, g->mem.wrk1, n, g->mem.wrk3)) std::memset(flags, '1', static_cast<std::size_t>(n));
+  mark_held_with_dependent(g, flags);
   std::copy_n(mq.singrowsc, working_constraints(g), flags + n);
 }
 

@@ -104,6 +104,45 @@ int step_failed(ZOPTGLOBAL* g, double slope) {
   return recover(g);
 }
 
+// The inequality outside the working set that holds with equality where
+// the step starts and that the whole step would carry furthest across; -1
+// when none. Along a linear inequality c(pparms - a delta) = c0 - a (grad c
+// . delta): from c0 = 0 every factor a search could try violates it, and
+// halving would only shrink the step, a pass over the data each time, to
+// the constraint's tolerance.
+int blocking_inequality(const ZOPTGLOBAL* g) {
+  const ZOPTSTATE& st = g->state;
+  const ZOPTMARQU& mq = *st.marqu;
+  const double ceps = g->opts.ceps;
+  int worst = -1;
+  double lowest = -ceps;
+  for (int i = 0; i < mq.ninequal; ++i) {
+    const CONSTRAINT* c = st.conp_i[i];
+    if (c->act == '1' || c->nc || !(std::fabs(*c->val) <= ceps)) continue;
+    double along = 0;
+    for (int k = 0; k < c->n; ++k) along += *c->mat[k] * mq.delta[st.pmap[c->cols[k]]];
+    const double end = *c->val - along;
+    if (end < lowest) lowest = end, worst = i;
+  }
+  return worst;
+}
+
+// A line-search step that starts on an inequality and heads across it
+// stops before its first trial, and the inequality joins the working set;
+// false when there is none or it cannot join. The values are taken afresh
+// where the step starts.
+bool stopped_where_it_starts(ZOPTGLOBAL* g) {
+  ZOPTMARQU& mq = *g->state.marqu;
+  if (g->opts.method == 'M' || g->lnsrch.maxsubiters <= 0 || mq.nact == mq.ninequal) return false;
+  if (zngcon(g) != 0) return false;
+  const int blocking = blocking_inequality(g);
+  if (blocking < 0) return false;
+  mq.next_act = blocking;
+  mq.d_reason = 1;
+  mq.failed = 1;
+  return add_next_constraint(g);
+}
+
 int take_step(ZOPTGLOBAL* g) {
   ZOPTSTATE& st = g->state;
   st.subiters = 0;  // the last iteration's count is already in totsubiters
@@ -113,6 +152,7 @@ int take_step(ZOPTGLOBAL* g) {
   st.marqu->prevcon = st.marqu->connorm;
   const Stepper step = g->opts.method == 'M' ? zoptmq : zoptspl;
   const double slope = zinner(st.grad, st.marqu->delta, nparms(g));
+  if (stopped_where_it_starts(g)) return constraint_added(g);
   if (step_with_retake(g, step) == 0) return after_step(g);
   return step_failed(g, slope);
 }

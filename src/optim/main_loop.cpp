@@ -61,6 +61,7 @@ bool start_run(ZOPTGLOBAL* g, int* rc) {
     *rc = 1;
     return false;
   }
+  st.marqu->d_reason = 0;  // it tells of the iterations' steps, not the feasibility phase's
   if (g->opts.itprint > 1) open_iteration_group(g, 0);
   st.totsubiters = st.subiters = 0;
   st.fullsubiter = 1;
@@ -162,7 +163,12 @@ int zopt(ZOPTGLOBAL* g) {
 }
 
 int converged(ZOPTGLOBAL* g) {
-  if (g->funcs.usconv) return g->funcs.usconv(g);
+  // A caller's test judges the change between iterates (CONVERGEPARM=,
+  // CONVERGEOBJ=). After a step that a constraint stopped, by halving to
+  // its edge or before any trial, that change measures the constraint, not
+  // the distance to the minimum: the step along the new working set is
+  // still to be taken.
+  if (g->funcs.usconv) return g->state.marqu->d_reason == 0 && g->funcs.usconv(g);
   ZOPTSTATE& st = g->state;
   ZOPTMARQU& mq = *st.marqu;
   // R measures the step along the working constraints only: a point off a

@@ -105,6 +105,36 @@ double full_step(ZOPTGLOBAL* g) {
   return std::fabs(zvdot11(mq.delta, lagrangian, n));
 }
 
+// The congruence Z H Z' rounds its entry (i, j) by up to about 2n eps
+// |z_i|'|H||z_j|. A direction the data leave undetermined, seen through the
+// rounded rows of Z, comes out as a row of such rounding: a diagonal of
+// 1e-31 beside curvatures of 1e6. The sweep judges a pivot against its own
+// diagonal, so it would take that rounding for curvature and send the step
+// along the direction without limit. A row that is rounding throughout
+// holds no curvature and becomes exactly zero.
+void clear_rounding_rows(ZOPTGLOBAL* g, double* projected, int m) {
+  const ZOPTMARQU& mq = *g->state.marqu;
+  const int n = nparms(g);
+  const double* hes = g->state.hes;
+  double* w = g->mem.wrk3;  // |H||z_i|
+  const double tolerance = 2.0 * n * kRoundoff;
+  for (int i = 0; i < m; ++i) {
+    for (int k = 0; k < n; ++k) {
+      double sum = 0;
+      for (int l = 0; l < n; ++l) sum += std::fabs(hes[zisub(k, l)] * mq.z[i][l]);
+      w[k] = sum;
+    }
+    bool rounding = true;
+    for (int j = 0; j < m && rounding; ++j) {
+      double bound = 0;
+      for (int k = 0; k < n; ++k) bound += std::fabs(mq.z[j][k]) * w[k];
+      rounding = std::fabs(projected[zisub(i, j)]) <= tolerance * bound;
+    }
+    if (rounding)
+      for (int j = 0; j < m; ++j) projected[zisub(i, j)] = 0.0;
+  }
+}
+
 // The projection applies with some but not all parameters fixed.
 bool projecting(const ZOPTGLOBAL* g) {
   const int c = g->state.marqu->inumconstr;
@@ -190,6 +220,7 @@ int znprjhe(ZOPTGLOBAL* g) {
   const int m = nparms(g) - g->state.marqu->inumconstr;
   double* projected = g->mem.wrk1;
   zqform(g->state.hes, nparms(g), g->state.marqu->z[0], m, projected, g->mem.wrk3, 0);
+  clear_rounding_rows(g, projected, m);
   std::copy_n(projected, static_cast<long>(m) * (m + 1) / 2, g->state.hes);
   reduced_gradient(g, m);
   return 1;

@@ -13,6 +13,7 @@
 #include "procedure/proc_options.h"
 #include "procedure/step_memory.h"
 #include "procedure/procedure_context.h"
+#include "results/anova.h"
 
 namespace {
 
@@ -20,6 +21,10 @@ constexpr double kPerfectFit = 1e-12;
 constexpr int kMsgNotPsd = 133;
 
 long packed_size(int n) { return static_cast<long>(n) * (n + 1) / 2; }
+// A weighted SSE over its degrees of freedom; missing below one.
+double over_df(double sumwsse, long df) {
+  return wzmis(sumwsse) || df < 1 ? special_missing_value() : sumwsse / static_cast<double>(df);
+}
 double& at(double* a, int i, int j) { return a[zisub(i, j)]; }
 
 // A perfect fit: a singular parameter unrelated to the estimated ones
@@ -46,7 +51,7 @@ void clear_unestimated(RUVACOM* ctx) {
 
 COV_CHECK_STATUS covariance_status(const RUVACOM* ctx, int ngood) {
   if (ctx->cov_unavailable || ngood < ctx->nparm) return COV_SING;
-  const double mse = error_mean_square(ctx, ngood);
+  const double mse = error_mean_square(ctx);
   if (wzmis(mse)) return COV_PSD;
   for (int i = 0; i < ctx->nparm; ++i) {
     const double d = ctx->xpx[zisub(i, i)];
@@ -87,25 +92,19 @@ int estimated_count(const RUVACOM* ctx) {
   return count;
 }
 
-double error_mean_square(const RUVACOM* ctx, int ngood) { return error_mean_square(ctx, ngood, ctx->sumwsse); }
+long error_df(const RUVACOM* ctx) { return anova_figures(anova_input(ctx, false)).error_df; }
+
+double residual_mean_square(const RUVACOM* ctx) { return over_df(ctx->sumwsse, error_df(ctx)); }
+
+double error_mean_square(const RUVACOM* ctx) {
+  return stmt_field(ctx->prochead, proc_opt::kSigsq) ? ctx->sigsq : residual_mean_square(ctx);
+}
 
 double error_mean_square(const RUVACOM* ctx, int ngood, double sumwsse) {
   if (stmt_field(ctx->prochead, proc_opt::kSigsq)) return ctx->sigsq;
-  return residual_mean_square(ctx, ngood, sumwsse);
-}
-
-long error_df(const RUVACOM* ctx, int ngood) {
   const ZOPTMARQU& mq = *ctx->zoptg->state.marqu;
   const int m = ctx->nodf ? 0 : mq.perm + mq.nact;
-  return ctx->iobs - ngood + m;
-}
-
-double residual_mean_square(const RUVACOM* ctx, int ngood) { return residual_mean_square(ctx, ngood, ctx->sumwsse); }
-
-double residual_mean_square(const RUVACOM* ctx, int ngood, double sumwsse) {
-  const long df = error_df(ctx, ngood);
-  if (wzmis(sumwsse) || df < 1) return special_missing_value();
-  return sumwsse / static_cast<double>(df);
+  return over_df(sumwsse, ctx->iobs - ngood + m);
 }
 
 double ModChol(int k, double* base, double tol) {

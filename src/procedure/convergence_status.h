@@ -18,19 +18,20 @@ void show_convergence_table(RUVACOM* ctx, int converged, bool warn);
 
 // The number of parameters estimated (status '1').
 int estimated_count(const RUVACOM* ctx);
-// The error degrees of freedom of the fit with `ngood` estimated parameters:
-// the observations used less those parameters, plus the active constraints
-// unless UNCORRECTEDDF.
-long error_df(const RUVACOM* ctx, int ngood);
-// The residual variance of the fit with `ngood` estimated parameters: the
-// weighted SSE over its degrees of freedom (missing below one degree of
-// freedom).
-double residual_mean_square(const RUVACOM* ctx, int ngood);
+// The error degrees of freedom of the fit, as its analysis of variance
+// has them: the observations used less the parameters estimated, with the
+// rank of the active constraints over those parameters given back unless
+// UNCORRECTEDDF.
+long error_df(const RUVACOM* ctx);
+// The residual variance of the fit: the weighted SSE over those degrees of
+// freedom (missing below one).
+double residual_mean_square(const RUVACOM* ctx);
 // The error variance: SIGSQ= when given, else the residual variance.
-double error_mean_square(const RUVACOM* ctx, int ngood);
-// The same two for a weighted SSE other than the last pass's (a pass away
-// from the fit's).
-double residual_mean_square(const RUVACOM* ctx, int ngood, double sumwsse);
+double error_mean_square(const RUVACOM* ctx);
+// The error variance for a weighted SSE other than the last pass's, before
+// the covariance settles which parameters are estimated: SIGSQ= when given,
+// else the SSE over the observations used less `ngood` parameters the data
+// determine, plus the active constraints unless UNCORRECTEDDF.
 double error_mean_square(const RUVACOM* ctx, int ngood, double sumwsse);
 
 // 1 when the parameter block of xpx is not positive semi-definite.

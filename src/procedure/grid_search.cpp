@@ -63,6 +63,7 @@ class BestPoints {
 // Point k in mixed radix, the first parameter varying fastest; parameters
 // without grid values keep theirs.
 void set_point(RUVACOM* ctx, long k) {
+  ctx->grid_point = static_cast<std::int32_t>(k + 1);
   for (int i = 0; i < ctx->nparm; ++i) {
     const RUVAPARMSTR& p = ctx->parms[i];
     if (p.npoint == 0) continue;

@@ -12,7 +12,7 @@ constexpr int kSelClose = 299, kSelRelease = 428, kSelTitles = 439, kSelNewSecti
 constexpr int kSelShowMessage = 358;
 constexpr int kMessageKind = 108;
 constexpr int kMsgDependent = 27, kMsgIterLabel = 48;
-constexpr int kMsgEstimationLabel = 52, kMsgGridLabel = 53;
+constexpr int kMsgEstimationLabel = 52, kMsgGridLabel = 53, kMsgPointLabel = 47;
 constexpr const char* kTemplate = "stat.ruva.IterHistory";
 
 wobop manager(const RUVACOM* ctx) { return static_cast<wobop>(ctx->yolman); }
@@ -61,12 +61,23 @@ bool create_table(RUVACOM* ctx, int type) {
   return true;
 }
 
+// The grid point's number: the listing starts every panel with it where
+// the parameters that vary leave no room beside them for the others.
+bool point_column(RUVACOM* ctx, wobop data) {
+  WOB_PARM_BLK_STR pb[7] = {wob_int(272, 6),       wob_int(270, 0),
+                            wob_text(138, yoltxt("Point", -1)), wob_text(296, yolmsg(305, kMsgPointLabel)),
+                            wob_cell(285, &ctx->grid_point),    wob_int(103, 3),
+                            wob_text(339, yoltxt("gridpoint", -1))};
+  return succeeded(ctx, wobmth(data, nullptr, kSelColumn, 7, pb));
+}
+
 bool define_columns(RUVACOM* ctx, int type) {
   auto* data = static_cast<wobop>(ctx->data);
   if (type == kHistoryEstimation && yolinsc(data, yolmsg(305, kMsgIterLabel), "Iter", "s", &ctx->iter) != 0) {
     ctx->outfailed = 1;
     return false;
   }
+  if (type != kHistoryEstimation && !point_column(ctx, data)) return false;
   for (int i = 0; i < ctx->nparm; ++i) {
     const xobskey name = yoltxt(ctx->pname[i], -1);
     WOB_PARM_BLK_STR pb[7] = {wob_int(272, 12),         wob_int(270, 89),      wob_text(138, name),

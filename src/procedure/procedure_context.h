@@ -142,6 +142,7 @@ struct RUVACOM : RUVAPARSE {
   std::int32_t nsave;      // best grid points kept
   std::int32_t nrank;      // BEST=, -1 when not given
   std::int32_t npoints;    // grid points
+  std::int32_t grid_point;  // the number, from 1, of the grid point in the parameters
   std::int32_t failed;     // the model run of the current observation ended with code 3 or more
   std::int32_t outfailed;  // an output request of the iteration history failed
   std::int32_t nerrmsg;    // run-error reports made in this BY group

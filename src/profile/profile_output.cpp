@@ -87,7 +87,7 @@ void define_unfilled_profile_output(RUVACOM* ctx) {
 // own error degrees of freedom.
 double reference_mse(const RUVACOM* ctx) {
   if (stmt_field(ctx->prochead, proc_opt::kSigsq)) return ctx->sigsq;
-  const long df = error_df(ctx, estimated_count(ctx));
+  const long df = error_df(ctx);
   const double s = ctx->ruvaprofile_control->ref.sumwsse;
   if (df < 1 || is_missing(s)) return special_missing_value();
   return s / static_cast<double>(df);

@@ -59,7 +59,7 @@ void reset_reference_values(RUVACOM* ctx, const QXPROF_RESULT* r) {
 
 void compute_std_for_prof_parms(RUVACOM* ctx) {
   RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
-  const double mse = error_mean_square(ctx, estimated_count(ctx));
+  const double mse = error_mean_square(ctx);
   for (int j = 0; j < prof->comp.prof_parms.n; ++j) {
     const int loc = prof->comp.prof_parm_loc[j];
     const double l = ctx->xpx[zisub(loc, loc)];

@@ -11,6 +11,7 @@
 #include "host/services.h"
 #include "linalg/packed.h"
 #include "prob/t_f_beta.h"
+#include "procedure/convergence_status.h"
 #include "procedure/data_pass.h"
 #include "procedure/inverse_in_use.h"
 #include "procedure/model_run.h"
@@ -18,7 +19,6 @@
 #include "profile/fit_curve_groups.h"
 #include "profile/graph_builders.h"
 #include "profile/graph_requests.h"
-#include "results/anova.h"
 #include "results/diagnostics_record.h"
 #include "results/result_output.h"
 
@@ -50,7 +50,7 @@ GridSettings grid_settings(const RUVACOM* ctx) {
   // The fit's error degrees of freedom, as OUTPUT's limits have them: a
   // dependent parameter, or one held by an active bound, does not count.
   // The result tables that record them come after the graphs.
-  const double df = static_cast<double>(anova_figures(anova_input(ctx, false)).error_df);
+  const double df = static_cast<double>(error_df(ctx));
   double q = 0;
   if (zqt(1 - ctx->alpha / 2, df, &q) == 0) g.t = q;
   return g;

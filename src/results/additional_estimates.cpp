@@ -93,7 +93,7 @@ void mark_standard_errors(RUVACOM* ctx, char* with_error, const char* underived,
   PoolBuffer<NoVariance> reasons(n);
   NoVariance* own = reasons.get();
   if (!own) ruva_out_of_memory(static_cast<long>(sizeof(NoVariance)) * n);
-  mark_functions(ctx, ctx->gradestr, ctx->gradeptr, ctx->gradesti, underived, n, with_error, own);
+  mark_functions(ctx, {ctx->gradestr, ctx->gradeptr, ctx->estiptr, ctx->gradesti, underived, n}, with_error, own);
   for (int i = 0; i < n; ++i) {
     if (!with_error[i]) {
       note_not_estimable(ctx, kMsgNotEstimable, ctx->estilab[i], ctx->estilen[i]);

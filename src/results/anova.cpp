@@ -5,11 +5,16 @@
 // positive.
 #include "results/anova.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "host/missing.h"
 #include "host/services.h"
+#include "linalg/orthonormal_span.h"
+#include "linalg/vector_kernels.h"
 #include "optim/optimiser.h"
 #include "prob/t_f_beta.h"
 #include "procedure/group_name.h"
@@ -33,22 +38,28 @@ void f_test(AnovaFigures* a) {
   if (p >= 0) a->p = p;
 }
 
-// An active constraint takes a degree of freedom from the model only when
-// all its parameters are estimated; one that pins a parameter on its own
-// leaves that parameter unestimated, which has counted already.
+// The active constraints take from the model the rank of their rows over
+// the estimated parameters: one that pins an estimated parameter takes a
+// degree of freedom; one among parameters that are not estimated (b <= c
+// with c dependent and b held with it) takes none, as do rows that others
+// already span. Each row is measured against its whole length.
 int constraints_on_estimated(const RUVACOM* ctx) {
   const ZOPTGLOBAL* g = ctx->zoptg;
   const ZOPTMARQU* mq = g ? g->state.marqu : nullptr;
-  if (!mq || !g->state.conp) return 0;
-  int count = 0;
+  if (!mq || !mq->mat || !mq->singrowsc) return 0;
+  const int n = ctx->nparm;
+  const double tolerance = std::sqrt(std::max(ctx->epsilon, DBL_EPSILON));
+  linalg::OrthonormalSpan rows(n);
+  std::vector<double> on_estimated(static_cast<std::size_t>(n));
   for (int k = 0; k < mq->perm + mq->nact; ++k) {
-    const CONSTRAINT* c = g->state.conp[k];
-    if (!c) continue;
-    bool all = c->n > 0;
-    for (int j = 0; j < c->n && all; ++j) all = ctx->parmdf[c->cols[j]] == '1';
-    count += all ? 1 : 0;
+    if (mq->singrowsc[k] != '1') continue;
+    const double* row = mq->mat[k];
+    const double length = zvenorm(n, 1, row);
+    if (!(length > 0)) continue;
+    for (int j = 0; j < n; ++j) on_estimated[j] = ctx->parmdf[j] == '1' ? row[j] / length : 0.0;
+    rows.add(on_estimated.data(), tolerance);
   }
-  return count;
+  return rows.size();
 }
 
 }  // namespace

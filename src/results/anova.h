@@ -13,7 +13,7 @@ struct AnovaInput {
   double epsilon = 0;  // SINGULAR=: sums below it count as 0
   long iobs = 0;       // observations used
   int estimated = 0;   // parameters estimated (status '1')
-  int constrained = 0; // active constraints among estimated parameters only
+  int constrained = 0; // rank of the active constraints' rows over the estimated parameters
   bool uncorrected_df = false;  // UNCORRECTEDDF: the constraints keep their degrees of freedom
   bool intercept = false;       // the model row is corrected for the mean
 };

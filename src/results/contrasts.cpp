@@ -18,6 +18,7 @@
 #include "linalg/packed.h"
 #include "linalg/packed_matrix.h"
 #include "prob/t_f_beta.h"
+#include "procedure/inverse_in_use.h"
 #include "procedure/result_phases.h"
 #include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
@@ -63,18 +64,24 @@ int generalised_inverse(RUVACOM* ctx, int k) {
   return rank;
 }
 
-// The F test of the k rows whose gradients start at gc.
-void contrast_test(RUVACOM* ctx, const double* v, const double* gc, double* const* values, int k) {
+// The F test of the k rows whose gradients start at gc. W = G C G' is
+// formed from the unscaled covariance C, so that its rank, the contrast's
+// degrees of freedom, does not hang on the error variance; then
+// F = L' W^- L / (mse ndf). Without a positive error variance, or with a
+// value that cannot be computed, there is no test: F and its p-value are
+// missing and the degrees of freedom stay those of the contrast.
+void contrast_test(RUVACOM* ctx, const double* c, const double* gc, double* const* values, int k) {
   ctx->ndf = 0;
-  ctx->fval = 0;
+  ctx->fval = missing_value();
   if (k >= 1) {
-    zqform(v, ctx->nparm, gc, k, ctx->contvar, ctx->parmwork, 0);
+    zqform(c, ctx->nparm, gc, k, ctx->contvar, ctx->parmwork, 0);
     for (int j = 0; j < k; ++j) ctx->contvec[j] = *values[j];
     ctx->ndf = generalised_inverse(ctx, k);
-    ctx->fval = zmxq1(ctx->contvec, ctx->contvar, k, 1);
-    if (ctx->ndf != 0) ctx->fval /= ctx->ndf;
+    const bool values_known = std::none_of(ctx->contvec, ctx->contvec + k, [](double v) { return wzmis(v); });
+    const double q = values_known ? zmxq1(ctx->contvec, ctx->contvar, k, 1) : missing_value();
+    const bool variance = !wzmis(ctx->mse) && ctx->mse > 0;
+    if (ctx->ndf != 0 && variance && !wzmis(q) && std::isfinite(q)) ctx->fval = q / ctx->mse / ctx->ndf;
   }
-  if (std::isnan(ctx->fval)) ctx->fval = missing_value();
   // Any negative result is a failure code of the probability function.
   const double p = wzmis(ctx->fval) ? -1.0 : zprbf(ctx->fval, ctx->ndf, ctx->ddf);
   ctx->probf = p < 0 ? missing_value() : p;
@@ -100,11 +107,13 @@ void rows_with_variance(const RUVACOM* ctx, const double* gc, const NoVariance* 
     if (reasons[r] == NoVariance::kFixedByBounds) std::fill_n(g + static_cast<long>(r) * p, p, 0.0);
 }
 
-// Why a contrast whose rows are all determined has no F test: the fit's
-// reason, else, with no degree of freedom left, its rows' (a row without
-// derivatives first, then one the bounds hold fixed); kNone when it has one.
+// Why a contrast whose rows are all determined has no F test: a row whose
+// value cannot be computed, the fit's reason, else, with no degree of
+// freedom left, its rows' (a row without derivatives first, then one the
+// bounds hold fixed); kNone when it has one.
 NoVariance reason_without_test(RUVACOM* ctx, const NoVariance* reasons, int k) {
   if (!wzmis(ctx->fval) && ctx->ndf != 0) return NoVariance::kNone;
+  if (std::find(reasons, reasons + k, NoVariance::kUncomputable) != reasons + k) return NoVariance::kUncomputable;
   const NoVariance fit = fit_without_variance(ctx);
   if (fit != NoVariance::kNone) return fit;
   if (ctx->ndf != 0) return NoVariance::kNotPositive;
@@ -121,10 +130,10 @@ struct Rows {
 };
 
 // The test of contrast i of k rows from `row` on, or its note.
-void test_contrast(RUVACOM* ctx, const double* v, const Rows& rows, int i, int row, int k) {
+void test_contrast(RUVACOM* ctx, const double* c, const Rows& rows, int i, int row, int k) {
   const double* gc = ctx->gradcont + static_cast<long>(row) * ctx->nparm;
   rows_with_variance(ctx, gc, rows.reasons + row, k, rows.gradients);
-  contrast_test(ctx, v, rows.gradients, ctx->contptr + row, k);
+  contrast_test(ctx, c, rows.gradients, ctx->contptr + row, k);
   if (!determined(ctx, rows.determined + row, k, i)) {
     ctx->fval = ctx->probf = missing_value();
     return;
@@ -133,7 +142,7 @@ void test_contrast(RUVACOM* ctx, const double* v, const Rows& rows, int i, int r
   if (reason != NoVariance::kNone) note_no_f_test(ctx, reason, ctx->contlab[i], ctx->contlen[i]);
 }
 
-void print_table(RUVACOM* ctx, const double* v, const Rows& rows) {
+void print_table(RUVACOM* ctx, const double* c, const Rows& rows) {
   ResultTable t(ctx->yolman);
   bool done = t.create_table("Contrasts", result_text(kMsgTitle)) && define(&t, ctx) &&
               t.open("Stat.RUVA.Contrasts", nullptr);
@@ -143,7 +152,7 @@ void print_table(RUVACOM* ctx, const double* v, const Rows& rows) {
     const int k = ctx->contn[i];
     set_label(ctx, ctx->maxcname, ctx->contlab[i], ctx->contlen[i]);
     ctx->ddf = statement_number(s, kDfSlot, ctx->estdf);
-    test_contrast(ctx, v, rows, i, row, k);
+    test_contrast(ctx, c, rows, i, row, k);
     done = t.row();
     row += k;
     ++i;
@@ -159,16 +168,15 @@ int ruvacont(RUVACOM* ctx) {
   if (!evaluate_expressions(ctx, "CONTRAST")) return 1012;
   if (ctx->noprint || p < 1) return 0;
   const int most = std::max(ctx->maxcontn, 1), all = std::max(ctx->contnt, 1);
-  PoolBuffer<double> v(static_cast<long>(p) * (p + 1) / 2), gradients(static_cast<long>(most) * p);
+  PoolBuffer<double> gradients(static_cast<long>(most) * p);
   PoolBuffer<char> determined(all), underived(all);
   PoolBuffer<NoVariance> reasons(all);
-  if (!v.get() || !gradients.get() || !determined.get() || !underived.get() || !reasons.get())
-    ruva_out_of_memory(static_cast<long>(sizeof(double)) * (p * (p + 1) / 2 + most * p) + 2 * all +
+  if (!gradients.get() || !determined.get() || !underived.get() || !reasons.get())
+    ruva_out_of_memory(static_cast<long>(sizeof(double)) * most * p + 2 * all +
                        static_cast<long>(sizeof(NoVariance)) * all);
   gradient_matrix(ctx, ctx->gradcstr, ctx->gradcptr, ctx->contnt, ctx->gradcont, underived.get());
-  parameter_covariance(ctx, v.get());
-  mark_functions(ctx, ctx->gradcstr, ctx->gradcptr, ctx->gradcont, underived.get(), ctx->contnt, determined.get(),
-                 reasons.get());
-  print_table(ctx, v.get(), Rows{determined.get(), reasons.get(), gradients.get()});
+  mark_functions(ctx, {ctx->gradcstr, ctx->gradcptr, ctx->contptr, ctx->gradcont, underived.get(), ctx->contnt},
+                 determined.get(), reasons.get());
+  print_table(ctx, inverse_in_use(ctx), Rows{determined.get(), reasons.get(), gradients.get()});
   return 0;
 }

@@ -2,7 +2,6 @@
 #include "results/diagnostics_record.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include "host/compiler_types.h"
 #include "host/missing.h"
@@ -13,6 +12,7 @@
 #include "procedure/step_memory.h"
 #include "procedure/procedure_context.h"
 #include "procedure/statement_lookup.h"
+#include "results/saved_diagnostics.h"
 
 namespace {
 
@@ -39,20 +39,15 @@ void from_graphs(const RUVACOM* ctx, int* flags) {
   if (panel || fit) flags[kDependentBlock] = 1;
 }
 
-// OUTPUT options 19 (RESEXPEC) to 23 (LMAX) and the block each needs.
+// The block each OUTPUT diagnostic needs, in the saved record's order.
 bool from_output(const RUVACOM* ctx, int* flags) {
-  constexpr int kFirst = 19;
-  constexpr DiagBlock kNeeds[] = {kRawBlock, kProjectedBlock, kProjectedBlock, kLeverageBlock, kInfluenceBlock};
-  bool any = false;
-  for (const STMT* s = ctx->prochead; s; s = s->next) {
-    if (!stmt_is(s, "OUTPUT")) continue;
-    for (int k = 0; k < static_cast<int>(std::size(kNeeds)); ++k)
-      if (stmt_field(s, kFirst + k)) {
-        flags[kNeeds[k]] = 1;
-        any = true;
-      }
-  }
-  return any;
+  constexpr DiagBlock kNeeds[kSavedDiagnostics] = {kRawBlock, kProjectedBlock, kProjectedBlock, kLeverageBlock,
+                                                   kInfluenceBlock};
+  bool given[kSavedDiagnostics] = {};
+  if (!output_diagnostics(ctx, given)) return false;
+  for (int k = 0; k < kSavedDiagnostics; ++k)
+    if (given[k]) flags[kNeeds[k]] = 1;
+  return true;
 }
 
 void from_tables(const RUVACOM* ctx, int* flags) {
@@ -110,16 +105,22 @@ int determine_num_indep(RUVACOM* ctx) {
   return count;
 }
 
-int set_reqd_blcks(RUVACOM* ctx, int* flags, int* listed) {
-  int shown[kDiagBlocks] = {};
-  if (from_output(ctx, shown)) ctx->save_diag_flag = 1;
-  from_tables(ctx, shown);
-  if (listed) std::copy(shown, shown + kDiagBlocks, listed);
-  for (int k = 0; k < kDiagBlocks; ++k) flags[k] |= shown[k];
+bool output_diagnostics(const RUVACOM* ctx, bool* given) {
+  constexpr int kFirst = 19;  // RESEXPEC=; LMAX= is 23
+  bool any = false;
+  for (const STMT* s = ctx->prochead; s; s = s->next) {
+    if (!stmt_is(s, "OUTPUT")) continue;
+    for (int k = 0; k < kSavedDiagnostics; ++k)
+      if (stmt_field(s, kFirst + k)) given[k] = any = true;
+  }
+  return any;
+}
+
+int set_reqd_blcks(RUVACOM* ctx, int* flags) {
   from_graphs(ctx, flags);
+  if (from_output(ctx, flags)) ctx->save_diag_flag = 1;
+  from_tables(ctx, flags);
   from_bootstrap(ctx, flags);
-  // The listed table always shows the residual and the studentized residual.
-  if (ctx->save_diag_flag) flags[kRawBlock] = 1;
   int sum = 0;
   for (int k = 0; k < kDiagBlocks; ++k) sum += flags[k];
   if (sum > 0) flags[kCommonBlock] = flags[kQrBlock] = 1;

@@ -118,6 +118,9 @@ struct RUVADIAG {
   DiagDependent* dep_blck;
   // Bound to the curvature accelerations, which nothing computes yet: missing.
   double not_computed;
+  // The residual expectation is wanted (RESEXPEC=, a graph); without it the
+  // raw block serves only the residuals the listing shows.
+  char raw_expectation;
 };
 
 // Packed sizes in 64-bit arithmetic: n(n+1)/2, and for p parameters the
@@ -129,11 +132,13 @@ inline std::int64_t diag_augmented(std::int64_t p) { return p + diag_packed(p); 
 // (graphs, OUTPUT options 19 to 23, the nonlinearity tables, the residual
 // bootstrap with JAC scaling) and sets `save_diag_flag` when an OUTPUT
 // statement needs them; with any block, the common and factor blocks too.
-// `listed`, when given, marks the blocks whose columns the listing shows:
-// those OUTPUT and the tables need, not those only the graphs or the
-// bootstrap need, so that the listing is the same whatever outputs the
-// run writes. Returns the number of blocks marked before that forcing.
-int set_reqd_blcks(RUVACOM* ctx, int* flags, int* listed = nullptr);
+// Returns the number of blocks marked before that forcing.
+int set_reqd_blcks(RUVACOM* ctx, int* flags);
+
+// Marks in given[0..kSavedDiagnostics) the OUTPUT diagnostics (options 19
+// to 23: RESEXPEC=, PROJRES=, PROJSTUDENT=, J=, LMAX=) that some OUTPUT
+// statement gives, in the saved record's order; true when any is given.
+bool output_diagnostics(const RUVACOM* ctx, bool* given);
 
 // Creates or refreshes `ruvadiag` and the required blocks for the current
 // BY group; a memory shortfall ends the step with 1016.

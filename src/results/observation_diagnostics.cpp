@@ -40,13 +40,13 @@ struct Work {
 };
 
 double error_variance(RUVACOM* ctx) {
-  const double mse = error_mean_square(ctx, estimated_count(ctx));
+  const double mse = error_mean_square(ctx);
   return present(mse) && mse >= 0 ? mse : missing_value();
 }
 
 // The residual variance whatever SIGSQ= says; missing unless positive.
 double residual_variance(RUVACOM* ctx) {
-  const double var = residual_mean_square(ctx, estimated_count(ctx));
+  const double var = residual_mean_square(ctx);
   return present(var) && var > 0 ? var : missing_value();
 }
 
@@ -146,7 +146,7 @@ void second_pass(RUVACOM* ctx) {
   RUVADIAG* d = ctx->ruvadiag;
   const int p = ctx->nparm, m = static_cast<int>(diag_augmented(p));
   const double mse = d->com_blck->mse;
-  DiagRaw* raw = d->required[kRawBlock] ? d->raw_resd_blck : nullptr;
+  DiagRaw* raw = d->required[kRawBlock] && d->raw_expectation ? d->raw_resd_blck : nullptr;
   DiagProjected* pr = d->required[kProjectedBlock] ? d->proj_resd_blck : nullptr;
   double ss = 0, trace = 0;
   long used = 0;

@@ -2,8 +2,9 @@
 // per-group quantities, then one more pass that fills the OutputStatistics
 // table, one row per observation read, and the file of saved diagnostics
 // for the OUTPUT pass (saved_diagnostics.h). The table is listed when an
-// OUTPUT statement asked for these statistics; otherwise it only serves as
-// data for other outputs.
+// OUTPUT statement asked for these statistics and NOPRINT is off; otherwise
+// it only serves as data for the graphs and the JSON stream, and is not
+// made when graphics are off.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -87,33 +88,49 @@ bool regressor_columns(ResultTable* t, const RUVACOM* ctx, const DiagRegressors*
   return ok;
 }
 
-// The columns of the blocks required; those of a block not `listed` (and
-// the regressors and the dependent variable, which only the graphs use) are
-// left out of the listing, which shows the weight, the ID variables, the
-// residual and the studentized residual, then what OUTPUT and the tables
-// asked for.
-bool define(ResultTable* t, RUVACOM* ctx, const int* listed) {
+// What the listing shows of the table: nothing under NOPRINT or without an
+// OUTPUT diagnostic; otherwise the weight, the ID variables, the residual,
+// the studentized residual and the column of each OUTPUT diagnostic given.
+struct Listing {
+  bool table = false;
+  bool given[kSavedDiagnostics] = {};  // RESEXPEC=, PROJRES=, PROJSTUDENT=, J=, LMAX=
+};
+
+Listing listing_of(const RUVACOM* ctx) {
+  Listing l;
+  l.table = output_diagnostics(ctx, l.given) && !ctx->noprint;
+  return l;
+}
+
+// The columns of the blocks required. The listing leaves out the columns
+// no OUTPUT diagnostic asked for: the tangential leverage (OUTPUT's H=),
+// the accelerations, which hold no value (nothing computes them per
+// observation), and the regressors and the dependent variable, which only
+// the graphs use. Such a column is made for the other outputs (the graphs,
+// the JSON stream, the report) only, so not at all when graphics are off.
+bool define(ResultTable* t, RUVACOM* ctx, const Listing& l) {
   RUVADIAG* d = ctx->ruvadiag;
   const char* req = d->required;
+  auto statistic = [&](int label, const char* name, double* cell, bool listed) {
+    return (!listed && !ctx->yol_graphics_flag) || t->column(label, name, "g", cell, listed);
+  };
   bool ok = t->column(kMsgObservation, "Observation", "i", &d->com_blck->obs_index) &&
             t->column(kMsgWeight, "Weight", "g", &d->com_blck->weight) && id_columns(t, ctx);
   if (DiagRaw* r = d->raw_resd_blck; ok && req[kRawBlock])
     ok = t->column(kMsgResidual, "Residual", "g", &r->residual) &&
          t->column(kMsgStudent, "StudentizedResidual", "g", &r->stu_residual) &&
-         t->column(kMsgExpectation, "ResidualExpectation", "g", &r->raw_expec, listed[kRawBlock]);
+         (!d->raw_expectation || statistic(kMsgExpectation, "ResidualExpectation", &r->raw_expec, l.given[0]));
   if (DiagProjected* p = d->proj_resd_blck; ok && req[kProjectedBlock])
-    ok = t->column(kMsgProjected, "ProjectedResidual", "g", &p->proj_residual, listed[kProjectedBlock]) &&
-         t->column(kMsgProjStudent, "StudentizedProjectedResidual", "g", &p->stu_proj_residual,
-                   listed[kProjectedBlock]);
-  if (DiagLeverage* l = d->lev_blck; ok && req[kLeverageBlock])
-    ok = t->column(kMsgTangent, "TangentLeverage", "g", &l->tan_leverage, listed[kLeverageBlock]) &&
-         t->column(kMsgJacobian, "JacobianLeverage", "g", &l->jac_leverage, listed[kLeverageBlock]);
+    ok = statistic(kMsgProjected, "ProjectedResidual", &p->proj_residual, l.given[1]) &&
+         statistic(kMsgProjStudent, "StudentizedProjectedResidual", &p->stu_proj_residual, l.given[2]);
+  if (DiagLeverage* lev = d->lev_blck; ok && req[kLeverageBlock])
+    ok = statistic(kMsgTangent, "TangentLeverage", &lev->tan_leverage, false) &&
+         statistic(kMsgJacobian, "JacobianLeverage", &lev->jac_leverage, l.given[3]);
   if (ok && req[kCurvatureBlock])
-    ok = t->column(kMsgIntrinsic, "IntrinsicAcceleration", "g", &d->not_computed, listed[kCurvatureBlock]) &&
-         t->column(kMsgParameterEffects, "ParameterEffectsAcceleration", "g", &d->not_computed,
-                   listed[kCurvatureBlock]);
+    ok = statistic(kMsgIntrinsic, "IntrinsicAcceleration", &d->not_computed, false) &&
+         statistic(kMsgParameterEffects, "ParameterEffectsAcceleration", &d->not_computed, false);
   if (DiagInfluence* inf = d->inf_blck; ok && req[kInfluenceBlock])
-    ok = t->column(kMsgLmax, "LMAX", "g", &inf->curr_lmax, listed[kInfluenceBlock]);
+    ok = statistic(kMsgLmax, "LMAX", &inf->curr_lmax, l.given[4]);
   if (DiagRegressors* r = d->regs_blck; ok && r && req[kRegressorsBlock]) ok = regressor_columns(t, ctx, r);
   if (DiagDependent* dep = d->dep_blck; ok && req[kDependentBlock]) {
     WOB_PARM_BLK_STR observed[5] = {wob_int(103, 5), wob_cell(285, &dep->observed), observed_label(ctx),
@@ -136,7 +153,7 @@ void raw_residuals(const RUVADIAG* d, const DiagObservation& o, const double* z,
   const double hw = zmxq1(const_cast<double*>(z), fit_c, p, 1) * o.w;
   if (present(o.e) && present(mse) && std::fabs(hw) < 1 && mse * (1 - hw) / o.w > 0)
     r->stu_residual = o.e / std::sqrt(mse * (1 - hw) / o.w);
-  if (!o.h_ok || !present(o.e) || !present(mse)) return;
+  if (!d->raw_expectation || !o.h_ok || !present(o.e) || !present(mse)) return;
   const double s = zmxins(const_cast<double*>(z) + p, C, p);
   r->raw_expec = zmxbi(const_cast<double*>(z), r->temp_raw_expec, C, p) - 0.5 * mse * s;
 }
@@ -209,22 +226,31 @@ int save(RUVADIAG* d, const double* record) {
   return 1;
 }
 
-int table_pass(RUVACOM* ctx, xobskey* path, const int* listed) {
-  RUVADIAG* d = ctx->ruvadiag;
-  ResultTable t(ctx->yolman);
-  if (!t.create_table("OutputStatistics", result_text(kMsgTitle)) || !define(&t, ctx, listed) ||
-      !t.open_data("stat.ruva.OutputStatistics", ctx->save_diag_flag == 0, path))
-    return t.status;
+// The pass over the observations: each one's blocks, its saved record and
+// its row of the table `t`, when there is one.
+int observation_rows(RUVACOM* ctx, ResultTable* t) {
   const std::int64_t m = diag_augmented(ctx->nparm);
   double* work = ruva_new_or_exit<double>(m + kSavedDiagnostics);
   double* record = work + m;
   int status = 0;
   observation_pass(ctx, [&](long i, bool ran) {
     populate(ctx, i, ran, work, record);
-    if (ctx->save_diag_flag) status = save(d, record);
-    t.row();
+    if (ctx->save_diag_flag) status = save(ctx->ruvadiag, record);
+    if (t) t->row();
   });
   ruva_free(work);
+  return status;
+}
+
+int table_pass(RUVACOM* ctx, xobskey* path, const Listing& listing) {
+  // Not listed and without graphics nothing reads the table: only the saved
+  // diagnostics need the pass.
+  if (!listing.table && !ctx->yol_graphics_flag) return ctx->save_diag_flag ? observation_rows(ctx, nullptr) : 0;
+  ResultTable t(ctx->yolman);
+  if (!t.create_table("OutputStatistics", result_text(kMsgTitle)) || !define(&t, ctx, listing) ||
+      !t.open_data("stat.ruva.OutputStatistics", !listing.table, path))
+    return t.status;
+  const int status = observation_rows(ctx, &t);
   t.finish(nullptr);
   return t.ok() ? status : t.status;
 }
@@ -232,16 +258,21 @@ int table_pass(RUVACOM* ctx, xobskey* path, const int* listed) {
 }  // namespace
 
 int ruva_diag_statstable(RUVACOM* ctx, xobskey* path) {
-  int flags[kDiagBlocks] = {}, listed[kDiagBlocks] = {};
-  if (set_reqd_blcks(ctx, flags, listed) >= 1) {
+  int flags[kDiagBlocks] = {};
+  const Listing listing = listing_of(ctx);
+  if (set_reqd_blcks(ctx, flags) >= 1) {
+    const bool expectation = flags[kRawBlock];
+    // The listed table always shows the residual and the studentized residual.
+    if (listing.table) flags[kRawBlock] = 1;
     alloc_memory(ctx, flags);
+    ctx->ruvadiag->raw_expectation = expectation;
     if (DiagRegressors* r = ctx->ruvadiag->regs_blck; flags[kRegressorsBlock] && r->num_regressors > 0)
       cmplstg(r->used_regs, r->regressors, &ctx->globcmp);
     intermediates(ctx);
   }
   if (!ctx->ruvadiag) return 0;
   if (ctx->save_diag_flag) open_saved_file(ctx);
-  const int rc = table_pass(ctx, path, listed);
+  const int rc = table_pass(ctx, path, listing);
   if (ctx->ruvadiag->required[kCurvatureBlock] && ctx->ruvadiag->curv_blck) nonlinearity_measures(ctx);
   return rc;
 }

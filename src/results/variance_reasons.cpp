@@ -24,6 +24,7 @@ constexpr int kMsgNoStandardError = 1002, kMsgNoFTest = 1003;
 // The texts of the reasons: an ESTIMATE's, then a CONTRAST's.
 int reason_text(NoVariance reason, bool contrast) {
   switch (reason) {
+    case NoVariance::kUncomputable: return contrast ? 1025 : 1024;
     case NoVariance::kFixedByBounds: return contrast ? 1005 : 1004;
     case NoVariance::kConstant: return contrast ? 1007 : 1006;
     case NoVariance::kUnderived: return contrast ? 1009 : 1008;
@@ -43,8 +44,9 @@ void note(RUVACOM* ctx, int message, NoVariance reason, bool contrast, const cha
 
 }  // namespace
 
-NoVariance function_without_variance(RUVACOM* ctx, const double* g, bool underived) {
+NoVariance function_without_variance(RUVACOM* ctx, double value, const double* g, bool underived) {
   const int p = ctx->nparm;
+  if (wzmis(value) || !std::isfinite(value)) return NoVariance::kUncomputable;
   if (underived) return NoVariance::kUnderived;
   if (std::all_of(g, g + p, [](double v) { return v == 0; })) return NoVariance::kConstant;
   const ZOPTGLOBAL* opt = ctx->zoptg;
@@ -63,16 +65,17 @@ NoVariance fit_without_variance(const RUVACOM* ctx) {
   return ctx->mse == 0 ? NoVariance::kExactFit : NoVariance::kNone;
 }
 
-void mark_functions(RUVACOM* ctx, const CMPDER* record, double* const* cells, const double* g, const char* underived,
-                    int rows, char* determined, NoVariance* reasons) {
-  auto fixed = [](NoVariance r) { return r == NoVariance::kFixedByBounds || r == NoVariance::kConstant; };
-  for (int i = 0; i < rows; ++i) {
-    const double* row = g + static_cast<long>(i) * ctx->nparm;
-    reasons[i] = function_without_variance(ctx, row, underived[i] != 0);
-    determined[i] = fixed(reasons[i]) || estimable(ctx, row) ? 1 : 0;
+void mark_functions(RUVACOM* ctx, const FunctionRows& f, char* determined, NoVariance* reasons) {
+  auto settled = [](NoVariance r) {
+    return r == NoVariance::kUncomputable || r == NoVariance::kFixedByBounds || r == NoVariance::kConstant;
+  };
+  for (int i = 0; i < f.rows; ++i) {
+    const double* row = f.g + static_cast<long>(i) * ctx->nparm;
+    reasons[i] = function_without_variance(ctx, *f.values[i], row, f.underived[i] != 0);
+    determined[i] = settled(reasons[i]) || estimable(ctx, row) ? 1 : 0;
   }
-  confirm_determined(ctx, record, cells, rows, determined);
-  for (int i = 0; i < rows; ++i) determined[i] = determined[i] || fixed(reasons[i]) ? 1 : 0;
+  confirm_determined(ctx, f.record, f.cells, f.rows, determined);
+  for (int i = 0; i < f.rows; ++i) determined[i] = determined[i] || settled(reasons[i]) ? 1 : 0;
 }
 
 void note_no_standard_error(RUVACOM* ctx, NoVariance reason, const char* label, int length) {

@@ -104,10 +104,10 @@ TEST_F(ListingPagesTest, OutputStatisticsListsTheGuidesColumnsWhateverElseTheRun
   EXPECT_EQ(number_rows(all_lines(read("g.lst")), "Output Statistics"), table);
 
   // The weight, the residual and the studentized residual, then the
-  // leverages J= asks for; the JSON keeps the graphs' data too.
+  // Jacobian leverage J= asks for; the JSON keeps the tangential leverage
+  // and the graphs' data too.
   const nlohmann::json stats = named("r.json", "OutputStatistics");
-  const Lines shown = {"Observation", "Weight", "Residual", "StudentizedResidual", "TangentLeverage",
-                       "JacobianLeverage"};
+  const Lines shown = {"Observation", "Weight", "Residual", "StudentizedResidual", "JacobianLeverage"};
   std::vector<std::size_t> at;
   for (const std::string& name : shown)
     for (std::size_t k = 0; k < stats["columns"].size(); ++k)
@@ -150,7 +150,8 @@ TEST_F(ListingPagesTest, ALongByLineIsWrappedWholeAndTellsTheGroupsApart) {
   EXPECT_EQ(by_lines, expected) << read("l.lst");
 }
 
-// Every page but the first starts, below the titles, with an output's title.
+// Every page but the first starts, below the titles and the BY line, with
+// an output's title.
 void expect_pages_start_with_titles(const std::string& listing, const std::vector<nlohmann::json>& outputs) {
   std::vector<std::string> labels, titles;
   for (const auto& j : outputs) {
@@ -160,7 +161,7 @@ void expect_pages_start_with_titles(const std::string& listing, const std::vecto
   const auto pages = pages_of(listing);
   for (std::size_t p = 1; p < pages.size(); ++p) {
     std::size_t top = 0;
-    while (top < pages[p].size() && (trimmed(pages[p][top]).empty() ||
+    while (top < pages[p].size() && (trimmed(pages[p][top]).empty() || pages[p][top].rfind("---", 0) == 0 ||
                                      std::count(titles.begin(), titles.end(), trimmed(pages[p][top]))))
       ++top;
     ASSERT_LT(top, pages[p].size());
@@ -215,6 +216,36 @@ TEST_F(ListingPagesTest, APageBreaksBeforeAHeadingAndAContinuedTableRepeatsTitle
     for (; i < page.size() && first_word(page[i]) == std::to_string(rows + 1); ++i) ++rows;
   }
   EXPECT_EQ(rows, named("r.json", "OutputStatistics")["rows"].size()) << read("l.lst");
+}
+
+// At PAGESIZE=15 to 20 no page starts inside a table: a note goes with
+// its table (the ANOVA's of a model without intercept, below a BY block of
+// four lines), and a heading taller than what is left of the page (one of
+// 120-character ESTIMATE labels over ECOV's columns) starts the table on a
+// new page, or, taller than a page, goes on with its title on every page.
+TEST_F(ListingPagesTest, ANoteAndAHeadingStayWithTheirTable) {
+  const std::string group = "enzyme preparation with puromycin added to the solution before the assay ";
+  std::string csv = "state,conc,rate\n";
+  for (const std::string state : {"treated ", "untreated "})
+    for (const char* row : {",0.02,76\n", ",0.06,97\n", ",0.22,159\n", ",1.10,207\n"})
+      csv += (state + group + group + group).substr(0, 200) + row;
+  write("b.csv", csv);
+  write("p.csv", kTreated);
+  const std::string label = "Predicted rate of the treated enzyme at a substrate concentration of one hundred micromoles in "
+                            "the solution at ";
+  write("by.ruva", std::string("proc ruva data=b;\n  by state;\n") + kModel + "run;\n");
+  write("ecov.ruva", "proc ruva data=p ecov;\n" + std::string(kModel) + "  estimate '" + label +
+                         "0.02' Vm*0.02/(K+0.02);\n  estimate '" + label + "0.50' Vm*0.5/(K+0.5);\nrun;\n");
+  for (const char* program : {"by.ruva", "ecov.ruva"})
+    for (int pagesize = 15; pagesize <= 20; ++pagesize) {
+      SCOPED_TRACE(std::string(program) + " at PAGESIZE=" + std::to_string(pagesize));
+      ASSERT_EQ(run("--listing l.lst --json r.json --option LINESIZE=64 --option PAGESIZE=" +
+                    std::to_string(pagesize) + " " + program),
+                0)
+          << read("log.txt");
+      expect_pages_start_with_titles(read("l.lst"), json("r.json"));
+      for (const Lines& page : pages_of(read("l.lst"))) EXPECT_LE(page.size(), std::size_t(pagesize));
+    }
 }
 
 }  // namespace

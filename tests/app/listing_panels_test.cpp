@@ -132,7 +132,8 @@ class ListingPanelsTest : public RuvaCommandTest {
 // An ID variable's label, one word longer than the line leaves beside the
 // observation's number: the heading breaks across its lines and loses no
 // character, and every row shows every value of its JSON row that the
-// listing carries (the regressor, Predicted and Observed are the graphs').
+// listing carries (the tangential leverage, the regressor, Predicted and
+// Observed are for the other outputs).
 TEST_F(ListingPanelsTest, NoValueIsLostUnderALongHeading) {
   const std::string word = "Substrate_concentration_in_millimoles_per_litre_of_the_solution";
   write("puro.csv", kTreated);
@@ -155,7 +156,7 @@ TEST_F(ListingPanelsTest, NoValueIsLostUnderALongHeading) {
       for (std::size_t c = 1; c < row.size(); ++c) {
         const std::string name = stats["columns"][c]["name"];
         if (name != "Weight" && name != "id1" && name != "Residual" && name != "StudentizedResidual" &&
-            name != "TangentLeverage" && name != "JacobianLeverage")
+            name != "JacobianLeverage")
           continue;
         const auto at = std::find_if(shown.begin(), shown.end(), [&](const std::string& t) {
           return shows(t, row[c].get<double>());
@@ -169,34 +170,85 @@ TEST_F(ListingPanelsTest, NoValueIsLostUnderALongHeading) {
   }
 }
 
-// Two parameters with long names at LINESIZE=64: every line of every panel
-// of the Grid Search shows the grid point it is, and each sum of squares
-// stands beside its point.
-TEST_F(ListingPanelsTest, EveryGridSearchPanelShowsItsPoints) {
+// The Grid Search at LINESIZE=64: every line of every panel starts with
+// what tells its grid point apart, and each sum of squares stands beside
+// its point. Two parameters with long names stand first; of eight, the
+// four that vary go first (the four constant ones are the same on every
+// row); where six vary, they cannot all stand beside the sum of squares,
+// and the grid point's number starts every panel.
+TEST_F(ListingPanelsTest, EveryGridSearchPanelTellsItsPointsApart) {
   write("bod.csv", kBod);
-  run_at("proc ruva data=bod; parms asymptote_of_the_demand_curve = 15 20 25"
-         " rate_constant_of_the_demand_curv = 0.3 0.5; model demand ="
-         " asymptote_of_the_demand_curve*(1 - exp(-rate_constant_of_the_demand_curv*time)); run;\n",
-         64);
-  std::vector<std::string> lines;
-  const json rows = output("Grid Search", &lines)["rows"];
-  ASSERT_EQ(rows.size(), 6u);
-  std::size_t k = 0;  // the data lines, row after row in each panel
-  std::vector<int> sums(rows.size());
-  for (const std::string& line : lines) {
-    const std::vector<std::string> w = words(line);
-    auto has = [&](double v) {
-      return std::any_of(w.begin(), w.end(), [&](const std::string& t) { return shows(t, v); });
-    };
-    const auto number = [](const std::string& t) { return shows(t, std::atof(t.c_str())); };
-    if (w.empty() || !std::all_of(w.begin(), w.end(), number)) continue;
-    const std::size_t r = k++ % rows.size();
-    for (std::size_t c = 0; c + 1 < rows[r].size(); ++c)
-      EXPECT_TRUE(has(rows[r][c].get<double>())) << line;
-    sums[r] += has(rows[r].back().get<double>());
+  std::string syn = "x,y\n";
+  for (int i = 1; i <= 30; ++i) syn += std::to_string(i / 10.0) + "," + std::to_string(1 + i / 7.0 + i % 3) + "\n";
+  write("syn.csv", syn);
+  const std::string terms = " model y = p0 + p1*x + p2*x*x + p3*sin(x) + p4*cos(2*x) + p5*x**3 + p6*exp(-x) + p7*x**4;";
+  const struct {
+    std::string program;
+    bool numbered;
+  } cases[] = {
+      {"proc ruva data=bod; parms asymptote_of_the_demand_curve = 15 20 25"
+       " rate_constant_of_the_demand_curv = 0.3 0.5; model demand ="
+       " asymptote_of_the_demand_curve*(1 - exp(-rate_constant_of_the_demand_curv*time)); run;\n",
+       false},
+      {"proc ruva data=syn; parms p0-p3 = 1 p4-p7 = 0.1 0.5;" + terms + " run;\n", false},
+      {"proc ruva data=syn; parms p0-p1 = 1 p2-p7 = 0.1 0.5;" + terms + " run;\n", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.program);
+    run_at(c.program, 64);
+    std::vector<std::string> lines;
+    const json table = output("Grid Search", &lines);
+    const json& rows = table["rows"];
+    // The parameters that vary, by their column in the JSON (the point's
+    // number is the first).
+    std::vector<std::size_t> varying;
+    for (std::size_t k = 1; k + 1 < table["columns"].size(); ++k)
+      if (std::any_of(rows.begin(), rows.end(), [&](const json& r) { return r[k] != rows[0][k]; }))
+        varying.push_back(k);
+    std::size_t n = 0;  // the data lines, row after row in each panel
+    std::vector<int> sums(rows.size());
+    for (const std::string& line : lines) {
+      const std::vector<std::string> w = words(line);
+      const auto number = [](const std::string& t) { return shows(t, std::atof(t.c_str())); };
+      if (w.empty() || !std::all_of(w.begin(), w.end(), number)) continue;
+      const std::size_t r = n++ % rows.size();
+      const json& row = rows[r];
+      if (c.numbered) {
+        EXPECT_EQ(w[0], row[0].dump()) << line;
+      } else {
+        ASSERT_GE(w.size(), varying.size()) << line;
+        for (std::size_t k = 0; k < varying.size(); ++k) EXPECT_TRUE(shows(w[k], row[varying[k]].get<double>())) << line;
+      }
+      sums[r] += shows(w.back(), row.back().get<double>());
+    }
+    EXPECT_EQ(n % rows.size(), 0u);
+    for (int shown : sums) EXPECT_EQ(shown, 1);
   }
-  EXPECT_EQ(k % rows.size(), 0u);
-  for (int shown : sums) EXPECT_GE(shown, 1);
+}
+
+// Parameter labels alike but for their end, longer than the line leaves
+// beside the parameter's name, read apart at LINESIZE=64 and 132: each
+// wraps over its row's lines. A label longer than 255 bytes is cut there,
+// with a note.
+TEST_F(ListingPanelsTest, AParametersLabelReadsWhole) {
+  write("bod.csv", kBod);
+  const std::string label =
+      "Biochemical oxygen demand of the river water sample at the end of the incubation in the dark at twenty degrees "
+      "Celsius ";
+  const std::string fit = "proc ruva data=bod; parms a = 20 b = 0.5; bounds a > 19.8, 0 < b < 5;"
+                          " model demand = a*(1 - exp(-b*time));";
+  for (int linesize : {64, 132}) {
+    run_at(fit + " label a = '" + label + "(mg/l)' b = '" + label + "(1/day)'; run;\n", linesize);
+    std::vector<std::string> lines;
+    ASSERT_FALSE(output("Parameter Estimates", &lines).is_null());
+    expect_rows_read_apart(lines, {label + "(mg/l)", label + "(1/day)"});
+  }
+  run_at(fit + " label a = '" + std::string(300, 'x') + "'; run;\n", 80);
+  std::vector<std::string> lines;
+  EXPECT_EQ(output("Parameter Estimates", &lines)["rows"][0].back(), std::string(255, 'x'));
+  EXPECT_NE(read("log.txt").find("NOTE: The label of a at line 1 column"), std::string::npos) << read("log.txt");
+  EXPECT_NE(read("log.txt").find("is 300 bytes long, longer than the 255 a label may have; it is cut there."),
+            std::string::npos);
 }
 
 // ESTIMATE and CONTRAST labels alike but for their end, at LINESIZE=80:

@@ -288,11 +288,12 @@ TEST_F(OutputFilesTest, AnOutputTheUserMayNotReplaceIsRefusedBeforeTheFirstStep)
   write("q.ruva", "proc ruva data=d plots=fit; parms a=1; model y = a*x; run;\n");
   write("qe.ruva", "proc ruva data=d outest=e; parms a=1; model y = a*x; run;\n");
   write("qc.ruva", "proc ruva data=d outest=c.e; parms a=1; model y = a*x; run;\n");
+  write("qn.ruva", "proc ruva data=d outest=new; parms a=1; model y = a*x; run;\n");
   for (const char* folder : {"t", "t/g", "c", "n", "s"}) fs::create_directories(dir_ / folder);
   for (const char* folder : {"t", "t/g", "s"}) fs::permissions(dir_ / folder, fs::perms(01777));
   fs::permissions(dir_ / "c", fs::perms(0755));
   for (const char* folder : {"n", "s"}) ASSERT_EQ(::chown((dir_ / folder).c_str(), 65534, 65534), 0);
-  fs::copy_file(dir_ / "d.csv", dir_ / "t/d.csv");
+  for (const char* folder : {"t", "c"}) fs::copy_file(dir_ / "d.csv", dir_ / folder / "d.csv");
   const char* old_files[] = {"t/r.html", "t/e.csv", "t/g/step1_FitPlot.svg", "c/e.csv", "n/r.html",
                              "t/l.log", "t/j.json", "c/l.lst", "n/l.lst", "s/l.log"};
   for (const char* file : old_files) {
@@ -312,6 +313,8 @@ TEST_F(OutputFilesTest, AnOutputTheUserMayNotReplaceIsRefusedBeforeTheFirstStep)
        "The report cannot be written: the file ../n/r.html may not be replaced: this user may not write it"},
       {"--work . ../qe.ruva", "t/e.csv", "The data set WORK.e cannot be written: the file "},
       {"--work . --lib c=../c ../qc.ruva", "c/e.csv", "may not be replaced: this user may not replace files in the folder "},
+      {"--work ../c ../qn.ruva", "c/e.csv",
+       "The data set WORK.new cannot be written: no file can be created in the folder ../c: Permission denied."},
       {"--graphs g ../q.ruva", "t/g/step1_FitPlot.svg",
        "The graphs cannot be written: the file g/step1_FitPlot.svg may not be replaced: the folder g is sticky"},
       {"--json j.json ../q.ruva", "t/j.json", "The JSON file cannot be written: the file j.json may not be replaced: " + sticky},

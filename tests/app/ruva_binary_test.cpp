@@ -57,9 +57,17 @@ TEST_F(RuvaBinaryTest, LogAndListingGoWhereTheyAreSent) {
   EXPECT_TRUE(fs::exists(dir_ / "run.lst"));
   EXPECT_NE(read("run.log").find("1: 0"), std::string::npos);
   EXPECT_EQ(run("--log /no/such/dir/run.log fit.ruva"), 2);
-  // A full disk cuts the listing short: an error, not a silent success.
+  // A full disk cuts the listing short: an error, not a silent success,
+  // with its cause whether the listing is named or sent there by the shell.
   EXPECT_EQ(run("--listing /dev/full fit.ruva"), 2);
-  EXPECT_NE(read("log.txt").find("could not be written completely"), std::string::npos) << read("log.txt");
+  EXPECT_NE(read("log.txt").find("ERROR: The listing file /dev/full could not be written completely: No space left on "
+                                 "device.\n"),
+            std::string::npos)
+      << read("log.txt");
+  EXPECT_EQ(run_after("{ ", "fit.ruva >/dev/full; }"), 2);
+  EXPECT_NE(read("log.txt").find("ERROR: The listing could not be written completely: No space left on device.\n"),
+            std::string::npos)
+      << read("log.txt");
   EXPECT_EQ(run("--json /dev/full fit.ruva"), 2);
 }
 

@@ -2,8 +2,9 @@
 // multiplier's sign and size from the problem's own gradient, an infeasible
 // start moved onto the constraints before the first objective, an equality
 // held at every evaluation, a working constraint released by its negative
-// multiplier, and the working set of a finished run not hiding a violated
-// bound from a later evaluation.
+// multiplier, the working set of a finished run not hiding a violated
+// bound from a later evaluation, and a step that starts on a bound and
+// heads across it.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -345,6 +346,41 @@ TEST_F(ConstraintStart, AConstraintWithANegativeMultiplierIsReleased) {
     EXPECT_NEAR(g->state.parms[1], 3, 1e-12) << method;
     EXPECT_EQ(g->state.marqu->nact, 0) << method;
   }
+}
+
+// y = (a + b) t with a <= b: the data determine a + b = sum t y / sum t^2 =
+// 28.5 / 14 alone. From a = b the sweep's step moves a only, across the
+// bound, so no factor of it is feasible: the bound joins before any trial
+// (the one sub-iteration is the zero step at the minimum, which finds no
+// decrease). A caller's test of the change between iterates, here without
+// minimum iterations, must not take that iteration, which did not move,
+// for convergence.
+TEST_F(ConstraintStart, AStepAcrossTheBoundItStartsOnJoinsItWithoutHalving) {
+  const std::vector<double> t = {1, 2, 3}, y = {2, 4.1, 6.1};
+  const lsq::Problem p = {"a+b", 2, 3, [&](const double* x, double* r, double* jac) {
+                            for (int i = 0; i < 3; ++i) {
+                              r[i] = y[i] - (x[0] + x[1]) * t[i];
+                              jac[2 * i] = jac[2 * i + 1] = -t[i];
+                            }
+                            return true;
+                          }};
+  static std::vector<double> last;
+  last.clear();
+  lsq::Fit fit(&p);
+  constraints::Linear bounds;
+  bounds.add({0, 1}, {-1, 1}, 0, true, "Bound0");
+  ZOPTGLOBAL* g = constrained(fit, bounds, "SH");
+  g->funcs.usconv = [](ZOPTGLOBAL* run) {
+    const std::vector<double> now(run->state.parms, run->state.parms + 2);
+    const bool same = now == last;
+    last = now;
+    return same ? 1 : 0;
+  };
+  ASSERT_EQ(lsq::run(g, {1.0, 1.0}), 0);
+  EXPECT_LE(g->state.totsubiters, 1);
+  EXPECT_NEAR(g->state.parms[0] + g->state.parms[1], 28.5 / 14, 1e-12);
+  EXPECT_EQ(g->state.parms[0], g->state.parms[1]);
+  EXPECT_EQ(g->state.marqu->nact, 1);
 }
 
 }  // namespace

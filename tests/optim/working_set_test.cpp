@@ -134,4 +134,22 @@ TEST_F(WorkingSetTest, ARepeatedBoundIsADependentRowTheStepLeavesOut) {
   EXPECT_NE(log_text().find("The working constraints are linearly dependent"), std::string::npos) << log_text();
 }
 
+// With x1 >= 0 alone working, lambda = g1 while g2 is the free direction's.
+// A first estimate of -1e-20 beside g2 = 5 is rounding, not a sign: the
+// bound holds. One of -1e-12 is far outside the rounding (about 1e-15)
+// and releases it.
+TEST_F(WorkingSetTest, AMultiplierWithinTheGradientsRoundingHoldsItsBound) {
+  ZOPTSTATE& st = g_->state;
+  for (const double g1 : {-1e-20, -1e-12}) {
+    st.conp[0] = st.conp_i[0];
+    st.conp_i[0]->act = '1';
+    st.marqu->nact = 1;
+    st.grad[0] = g1, st.grad[1] = 5;
+    ASSERT_EQ(zncmat(g_), 0);
+    st.r = 0;
+    zndelac(g_);
+    EXPECT_EQ(st.marqu->nact, g1 < -1e-15 ? 0 : 1) << g1;
+  }
+}
+
 }  // namespace

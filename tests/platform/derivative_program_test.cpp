@@ -169,6 +169,24 @@ TEST_F(ProgramDerivatives, SecondDerivativesComeOncePerPairInTheLowerTriangle) {
   EXPECT_EQ(second_.nnonzero[index_of("c")], 0);
 }
 
+// A value linear in the parameters (a sum built in a loop over an array of
+// them, in a LINK routine) has no second derivatives: only what is not
+// linear in them (exp of the sum) gets second derivatives, and those still
+// match differences of the program's values.
+TEST_F(ProgramDerivatives, SecondDerivativesOnlyWhereAValueIsNotLinear) {
+  ASSERT_TRUE(compile_model("parms a = 1 b = 1 c = 1;\narray bb{2} a b;\narray t{2} _temporary_;\n"
+                            "link terms;\nif eta < 50 then m = exp(eta); else m = .;\n"
+                            "model y = m*x + c*x;\nreturn;\n"
+                            "terms: t{1} = 1; t{2} = 2*x - 1;\n"
+                            "eta = 0; do k = 1 to 2; eta = eta + bb{k}*t{k}; end;\nreturn;\n"))
+      << log_text();
+  for (const char* name : {"@@eta/@a@a", "@@eta/@a@b", "@@eta/@b@b"}) EXPECT_EQ(sym(name), nullptr) << name;
+  EXPECT_NE(sym("@@m/@a@b"), nullptr);
+  EXPECT_EQ(second_.nnonzero[index_of("c")], 0);
+  for (double x : {0.2, 0.7})
+    expect_matches_differences({0.3, -0.4, 0.8}, {x}, "x=" + std::to_string(x));
+}
+
 TEST_F(ProgramDerivatives, ConstantDerivativesAreLiterals) {
   ASSERT_TRUE(compile_model("parms a = 1 b = 1;\nmodel y = a + b*x;\n"));
   ASSERT_NE(first_of("a"), nullptr);

@@ -2,8 +2,10 @@
 // positions, clipping at the line's end, centring and pages.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 
 #include "host/listing_titles.h"
@@ -136,6 +138,30 @@ TEST(LogTest, ContinuationLinesAreIndentedUnderTheText) {
   log.warning("first\nsecond");
   EXPECT_EQ(out.str(), "WARNING: first\n         second\n");
   EXPECT_EQ(log.warnings(), 1);
+}
+
+// The README and the guide give the length past which a log line is
+// shortened in the middle: a line of that many bytes is whole, one of a
+// byte more is not.
+TEST(LogTest, LinesPastTheLengthTheDocumentsGiveAreShortened) {
+  for (const char* document : {"README.md", "docs/guide.md"}) {
+    std::ifstream in(std::string(RUVA_SOURCE_DIR) + "/" + document);
+    std::stringstream read;
+    read << in.rdbuf();
+    const std::string text = read.str(), phrase = "Log lines longer than ";
+    const std::size_t at = text.find(phrase);
+    ASSERT_NE(at, std::string::npos) << document;
+    std::size_t limit = 0;  // as written, 8,192
+    for (std::size_t i = at + phrase.size(); std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == ','; ++i)
+      if (text[i] != ',') limit = 10 * limit + static_cast<std::size_t>(text[i] - '0');
+    std::ostringstream out;
+    platform::Log log(out);
+    log.note(std::string(limit, 'x'));
+    EXPECT_EQ(out.str(), "NOTE: " + std::string(limit, 'x') + "\n") << document;
+    out.str("");
+    log.note(std::string(limit + 1, 'x'));
+    EXPECT_NE(out.str().find("x ... x"), std::string::npos) << document << " gives " << limit;
+  }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The host's number renderings against printf and hand-worked fields.
+// The host's number renderings against printf (fixed notation, and E
+// notation over the whole range of doubles) and hand-worked fields.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -29,6 +30,18 @@ TEST(NumberFormatTest, FixedDecimalsAgreeWithPrintfWhereTheyFit) {
     if (e.find_first_not_of(" -0.") == std::string::npos && e.find('-') != std::string::npos)
       e.replace(e.find('-'), 1, " ");  // no sign on a value that rounds to zero
     EXPECT_EQ(field(v, 12, d), e) << v << " " << d;
+  }
+}
+
+TEST(NumberFormatTest, ENotationAgreesWithPrintfOverTheWholeRange) {
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> mantissa(-10, 10);
+  for (int i = 0; i < 500; ++i) {
+    const double v = mantissa(rng) * std::pow(10.0, static_cast<int>(rng() % 616) - 308);
+    const int d = 1 + static_cast<int>(rng() % 10);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%20.*E", d, v);
+    EXPECT_EQ(field(v, 20, -d), expected) << v << " " << d;
   }
 }
 

@@ -55,7 +55,8 @@ inline void fit_first_group_body() {
 
 class EstimationTest : public ProcedureTest {
  protected:
-  EstimationTest() : ProcedureTest(true) {}
+  // Graphics on (a JSON stream) unless `graphics` is false.
+  explicit EstimationTest(bool graphics = true) : ProcedureTest(graphics) {}
 
   // The rows of a CSV data set of the WORK folder.
   std::vector<Row> read_rows(const std::string& name) const { return read_csv(dir_ / (name + ".csv")); }

@@ -234,9 +234,10 @@ TEST_F(FitTest, OutestAndTheTableHoldTheGridTheIterationsAndTheFinalEstimates) {
     double sse = 0;
     for (int i = 1; i <= 4; ++i) sse += std::pow(y[i - 1] - (want[k][0] + want[k][1] * i / 10), 2);
     const auto& row = table[0]["rows"][k];
-    EXPECT_EQ(row[0].get<double>(), want[k][0]);
-    EXPECT_EQ(row[1].get<double>(), want[k][1]);
-    EXPECT_NEAR(row[2].get<double>(), sse, 1e-12 * sse);
+    EXPECT_EQ(row[0].get<int>(), k + 1);  // the point's number
+    EXPECT_EQ(row[1].get<double>(), want[k][0]);
+    EXPECT_EQ(row[2].get<double>(), want[k][1]);
+    EXPECT_NEAR(row[3].get<double>(), sse, 1e-12 * sse);
   }
   const auto iters = rows_of("est", "ITER");
   ASSERT_GE(iters.size(), 2u);

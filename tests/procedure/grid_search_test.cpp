@@ -17,7 +17,8 @@ class GridSearchTest : public EstimationTest {
  protected:
   GridSearchTest() { write_file("d.csv", "x,y\n1,2.1\n2,3.9\n3,6.2\n4,7.8\n"); }
 
-  // The rows of the (first) grid table: parameter values and SSE.
+  // The rows of the (first) grid table: the point's number, the parameter
+  // values and SSE.
   std::vector<std::vector<double>> grid_rows() const {
     std::vector<std::vector<double>> out;
     for (const auto& t : tables("IterHistory")) {
@@ -43,21 +44,18 @@ TEST_F(GridSearchTest, OfTwoEqualPointsTheEarlierStartsTheFit) {
   EXPECT_LT(number(rows_of("est", "FINAL")[0], "a"), 0);
 }
 
-// BEST=3 of 12 points: the three lowest, ascending, ties in point order.
-// a*a gives a = -1 and a = 1 the same SSE; b = 15, then b = 20 fit best.
+// BEST=3 of 12 points: the three lowest, ascending, ties in point order,
+// each with its number in the grid (a fastest). a*a gives a = -1 and a = 1
+// the same SSE; b = 15, then b = 20 fit best.
 TEST_F(GridSearchTest, BestPrintsTheBestPointsInAscendingOrder) {
   ASSERT_EQ(run("proc ruva data=d best=3; parms a = -1 1 3 b = 10 15 20 25; model y = a*a + b*x/10;"), 0)
       << log_text();
   const auto rows = grid_rows();
   ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[0][0], -1);
-  EXPECT_EQ(rows[0][1], 15);
-  EXPECT_EQ(rows[1][0], 1);
-  EXPECT_EQ(rows[1][1], 15);
-  EXPECT_EQ(rows[0][2], rows[1][2]);
-  EXPECT_EQ(rows[2][0], -1);
-  EXPECT_EQ(rows[2][1], 20);
-  EXPECT_LT(rows[1][2], rows[2][2]);
+  EXPECT_EQ(rows[0], (std::vector<double>{4, -1, 15, rows[0][3]}));
+  EXPECT_EQ(rows[1], (std::vector<double>{5, 1, 15, rows[0][3]}));
+  EXPECT_EQ(rows[2], (std::vector<double>{7, -1, 20, rows[2][3]}));
+  EXPECT_LT(rows[1][3], rows[2][3]);
 }
 
 TEST_F(GridSearchTest, BestZeroPrintsNoGridButStartsFromTheBestPoint) {

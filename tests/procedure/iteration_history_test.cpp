@@ -30,7 +30,7 @@ TEST_F(HistoryTest, MarquardtWithWeightsTitlesAndColumns) {
   ASSERT_EQ(t.size(), 2u);
   const auto& grid = t[0];
   EXPECT_EQ(grid["label"], message(53));
-  EXPECT_EQ(column_names(grid), (std::vector<std::string>{"a", "b", "SSE"}));
+  EXPECT_EQ(column_names(grid), (std::vector<std::string>{"Point", "a", "b", "SSE"}));
   EXPECT_EQ(grid["titles"][1], "Dependent Variable y");
   EXPECT_EQ(grid["titles"].size(), 2u);
   const auto& est = t[1];

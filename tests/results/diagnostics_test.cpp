@@ -2,9 +2,13 @@
 // forms of a model linear in its parameters, a published local-influence
 // direction (also under a rescaled parameter), frequency weights against
 // replicated rows, the saved diagnostics of the OUTPUT data set when an
-// observation in the middle cannot be used or their file fails, and
-// Misra1a against dense references formed here.
+// observation in the middle cannot be used or their file fails, Misra1a
+// against dense references formed here, and the listed table: the columns
+// asked for, against its JSON, and nothing under NOPRINT.
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -435,6 +439,97 @@ TEST_F(DiagnosticsTest, WithoutTheFileOfSavedDiagnosticsTheyStayMissing) {
   ASSERT_EQ(saved.size(), ref_saved.size());
   for (std::size_t i = 0; i < saved.size(); ++i)
     for (const char* name : kSaved) expect_near(number(saved[i], name), i == 2 ? NAN : number(ref_saved[i], name), 0, name);
+}
+
+// The rows of numbers of the listing's Output Statistics, each as its words.
+std::vector<std::vector<std::string>> listed_rows(const std::string& listing) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(listing.substr(std::min(listing.find("Output Statistics"), listing.size())));
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream words(line);
+    std::vector<std::string> w;
+    for (std::string word; words >> word;) w.push_back(word);
+    const bool numbers = !w.empty() && std::all_of(w.begin(), w.end(), [](const std::string& word) {
+      char* end = nullptr;
+      std::strtod(word.c_str(), &end);
+      return word == "." || *end == '\0';
+    });
+    if (numbers) rows.push_back(w);
+    else if (!rows.empty()) break;
+  }
+  return rows;
+}
+
+// The listing shows the weight, the residual, the studentized residual and
+// the column of each OUTPUT diagnostic asked for, and nothing else: not the
+// tangential leverage, the other projected residual, nor the accelerations
+// that BIAS and RUVAMEASURES add to the table without a value (the JSON
+// keeps them, missing). Under NOPRINT the table is graph data only.
+TEST_F(DiagnosticsTest, TheListingShowsTheDiagnosticsAskedFor) {
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"j=j", {"JacobianLeverage"}},
+      {"projres=pr", {"ProjectedResidual"}},
+      {"projstudent=ps", {"StudentizedProjectedResidual"}},
+      {"resexpec=re lmax=lm", {"ResidualExpectation", "LMAX"}}};
+  auto step = [](const std::string& options, const std::string& keywords) {
+    return "proc ruva data=d bias ruvameasures" + options +
+           "; parms a=2 k=0.2; model y = a*exp(-k*x); output out=o " + keywords + ";";
+  };
+  for (const auto& [keywords, asked] : cases) {
+    SCOPED_TRACE(keywords);
+    listing_.str("");
+    ASSERT_EQ(fit(decay_csv(), step("", keywords)), 0) << log_text();
+    const results_test::Json t = tables("OutputStatistics").back();
+    std::vector<std::string> shown = {"Observation", "Weight", "Residual", "StudentizedResidual"};
+    shown.insert(shown.end(), asked.begin(), asked.end());
+    const auto rows = listed_rows(listing_.str());
+    ASSERT_EQ(rows.size(), 6u) << listing_.str();
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      ASSERT_EQ(rows[r].size(), shown.size()) << listing_.str();
+      for (std::size_t c = 0; c < shown.size(); ++c) {
+        const results_test::Json v = cell(t, r, shown[c]);
+        if (v.is_null()) EXPECT_EQ(rows[r][c], ".") << shown[c];
+        else expect_near(std::stod(rows[r][c]), v.get<double>(), 1e-6, shown[c]);
+      }
+      EXPECT_TRUE(cell(t, r, "IntrinsicAcceleration").is_null());
+    }
+    EXPECT_EQ(listing_.str().find("cceleration"), std::string::npos);
+  }
+  listing_.str("");
+  ASSERT_EQ(fit(decay_csv(), step(" noprint", "j=j")), 0) << log_text();
+  EXPECT_EQ(listing_.str(), "");
+  EXPECT_EQ(tables("OutputStatistics").back()["type"], "data");
+}
+
+// Graphics off: nothing but the listing could read the table, so under
+// NOPRINT it is not made and the pass only saves the diagnostics. The OUTPUT
+// data sets are those of the listed run, for a program that carries a value
+// from one observation to the next and leaves early, over BY groups with
+// weights.
+class QuietDiagnosticsTest : public results_test::FitTest {
+ protected:
+  QuietDiagnosticsTest() : FitTest(false) {}
+};
+
+TEST_F(QuietDiagnosticsTest, NoprintListsNothingAndWritesTheSameDataSets) {
+  std::string csv = "g,x,y,w\n";
+  for (int g = 1; g <= 2; ++g)
+    for (int i = 0; i < 6; ++i)
+      csv += std::to_string(g) + "," + std::to_string(i + 1) + "," + std::to_string(kDecayY[i] + g) + "," +
+             std::to_string(i % 3 + 1) + "\n";
+  const std::string body = "; by g; parms a=2 k=0.2 c=1; retain prev 0; _weight_ = w; link m; model y = f; "
+                           "return; m: f = a*exp(-k*x) + c + 0.01*prev; prev = x; return; " +
+                           kOutput + " output out=q p=p h=h;";
+  ASSERT_EQ(fit(csv, "proc ruva data=d" + body), 0) << log_text();
+  ASSERT_EQ(listed_rows(listing_.str()).size(), 6u) << listing_.str();
+  const std::vector<Row> listed = read_rows("o"), listed_q = read_rows("q");
+  ASSERT_EQ(listed.size(), 12u);
+  for (const char* name : {"re", "pr", "ps", "j"}) EXPECT_FALSE(std::isnan(number(listed[9], name))) << name;
+  listing_.str("");
+  ASSERT_EQ(fit(csv, "proc ruva data=d noprint" + body), 0) << log_text();
+  EXPECT_EQ(listing_.str(), "");
+  EXPECT_EQ(read_rows("o"), listed);
+  EXPECT_EQ(read_rows("q"), listed_q);
 }
 
 // With 303 parameters the projection's cross products take m(m+1)/2

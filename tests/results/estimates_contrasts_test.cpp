@@ -153,7 +153,8 @@ TEST_F(EstimatesTest, NonlinearFunctionsFollowTheDeltaMethod) {
   EXPECT_EQ(eder["columns"][1]["name"], "Der Vm");
   EXPECT_EQ(eder["columns"][2]["name"], "Der K");
   // One row: F = t^2 of the estimate; the same row twice counts once; a
-  // joint test of two rows is the Wald F; no pivot at all leaves no test.
+  // joint test of two rows is the Wald F; no pivot at all leaves no test
+  // (F and its p-value missing).
   const double t = number(add, 1, "tValue");
   const double joint = wald_f({g[1], g[2]}, v, {vm * k - 13, std::log(k) + 2.7});
   const struct {
@@ -162,15 +163,17 @@ TEST_F(EstimatesTest, NonlinearFunctionsFollowTheDeltaMethod) {
   } want[4] = {{1, 10, t * t, number(add, 1, "Probt")},
                {1, 10, t * t, number(add, 1, "Probt")},
                {2, 10, joint, f10_probability(joint, 2)},
-               {0, 3, 0, std::nan("")}};
+               {0, 3, std::nan(""), std::nan("")}};
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(cell(con, i, "NumDF"), want[i].ndf) << i;
     EXPECT_EQ(cell(con, i, "DenDF"), want[i].ddf) << i;
-    EXPECT_NEAR(number(con, i, "FValue"), want[i].f, 1e-9 * want[i].f) << i;
-    if (std::isnan(want[i].p))
+    if (std::isnan(want[i].p)) {
+      EXPECT_TRUE(cell(con, i, "FValue").is_null()) << i;
       EXPECT_TRUE(cell(con, i, "ProbF").is_null()) << i;
-    else
+    } else {
+      EXPECT_NEAR(number(con, i, "FValue"), want[i].f, 1e-9 * want[i].f) << i;
       EXPECT_NEAR(number(con, i, "ProbF"), want[i].p, 1e-9 * want[i].p) << i;
+    }
   }
 }
 
@@ -443,6 +446,49 @@ TEST_F(EstimatesTest, LinearContrastsMatchTheClosedFormF) {
     EXPECT_NEAR(number(con, i, "FValue"), f, 1e-8 * f) << cases[i].text;
     EXPECT_NEAR(number(con, i, "ProbF"), f10_probability(f, q), 1e-8) << cases[i].text;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A function whose value cannot be computed at the estimates (log of a
+// negative number, a division by zero) has no standard error or F test,
+// whatever its derivatives, and the note says so.
+TEST_F(EstimatesTest, AFunctionWithoutAValueHasNoStandardErrorOrTest) {
+  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d; parms Vm=200 K=0.05; model rate = Vm*conc/(K+conc);"
+                                          " estimate 'logneg' log(K-1); estimate 'div0' 1/(Vm-Vm);"
+                                          " contrast 'cl' log(K-1), Vm-200;"),
+            0)
+      << log_text();
+  const Json add = table("AdditionalEstimates"), con = table("Contrasts");
+  for (int i : {0, 1}) EXPECT_TRUE(cell(add, i, "StandardError").is_null()) << i;
+  EXPECT_EQ(logged(1002), 2);
+  EXPECT_NE(log_text().find("ESTIMATE 'div0' has no standard error, t test or limits: " + message(1024)),
+            std::string::npos)
+      << log_text();
+  EXPECT_NE(log_text().find("CONTRAST 'cl' has no F test: " + message(1025)), std::string::npos);
+  EXPECT_EQ(cell(con, 0, "NumDF"), 2);
+  EXPECT_TRUE(cell(con, 0, "FValue").is_null());
+}
+
+// A contrast of an exact fit (group 1), or of a fit with no error degrees
+// of freedom (group 2), has no test: F and its p-value are missing, and its
+// degrees of freedom are the rank of its rows (a, b and a + b: 2), as they
+// are with a variance.
+TEST_F(EstimatesTest, AContrastWithoutAnErrorVarianceKeepsItsDegreesOfFreedom) {
+  ASSERT_EQ(fit("g,x,y\n1,1,2\n1,2,3\n1,3,4\n1,4,5\n2,1,2\n2,2,3.5\n",
+                "proc ruva data=d; by g; parms a=1 b=1; model y = a + b*x; contrast 'a' a; contrast 'ab' a, b, a+b;"),
+            0)
+      << log_text();
+  const auto groups = tables("Contrasts");
+  ASSERT_EQ(groups.size(), 2u) << log_text();
+  for (const Json& t : groups)
+    for (int i : {0, 1}) {
+      EXPECT_EQ(cell(t, i, "NumDF"), i + 1);
+      EXPECT_TRUE(cell(t, i, "FValue").is_null());
+      EXPECT_TRUE(cell(t, i, "ProbF").is_null());
+    }
 }
 
 }  // namespace

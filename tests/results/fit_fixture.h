@@ -41,6 +41,7 @@ inline constexpr double kT10 = 2.228138851986273;
 
 class FitTest : public procedure_test::EstimationTest {
  protected:
+  using EstimationTest::EstimationTest;
   using EstimationTest::number;
   // Runs `program` over `csv` as data set d; returns the step's code.
   int fit(const std::string& csv, const std::string& program) {

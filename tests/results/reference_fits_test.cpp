@@ -5,7 +5,8 @@
 // estimates, standard errors and Wald limits, its uncorrected analysis of
 // variance against closed forms and its correlation worked by hand, also
 // with Vm written as a + b under G4, in units far apart and nearly
-// collinear against R's nls; the tables in both the JSON stream and the
+// collinear against R's nls, and as a sum under bounds between its terms,
+// from outside them or on them; the tables in both the JSON stream and the
 // listing.
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fit_fixture.h"
@@ -211,7 +213,8 @@ TEST_F(PuromycinFit, G4UnderAnActiveBoundFlagsTheDependentParameter) {
 // 2*a*conc/(K+conc)), a = 106.34179 with SE 3.4735731, SE(K) 0.0082809224,
 // SE(a+b) 6.9471462 on 10 degrees of freedom, and no parameter depends on
 // another. From a start where the bound stays inactive, and under G4,
-// a + b and K keep those standard errors.
+// a + b and K keep those standard errors. The bound's multiplier has a
+// standard error of 0, written as 0, not -0.
 TEST_F(PuromycinFit, ABoundOnTheUndeterminedDirectionLeavesEveryParameterEstimated) {
   const std::string model = "model rate = (a+b)*conc/(K+conc); estimate 'a+b' a+b; estimate 'K' K;";
   ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d; parms a=100 b=100 K=0.05; bounds a <= b; " + model), 0)
@@ -223,6 +226,8 @@ TEST_F(PuromycinFit, ABoundOnTheUndeterminedDirectionLeavesEveryParameterEstimat
   }
   EXPECT_GE(lre(number(pe, 2, "StdErr"), 0.0082809224), 5.5);
   EXPECT_EQ(cell(pe, 3, "Parameter"), "Bound0");
+  EXPECT_EQ(cell(pe, 3, "StdErr"), 0.0);
+  EXPECT_FALSE(std::signbit(number(pe, 3, "StdErr")));
   EXPECT_GE(lre(number(add, 0, "StandardError"), 6.9471462), 6.0);
   EXPECT_EQ(cell(add, 0, "DF"), 10);
   EXPECT_EQ(cell(table("ANOVA"), 1, "DF"), 10);
@@ -272,6 +277,71 @@ TEST_F(PuromycinFit, ActiveBoundsThatTogetherHoldTheUndeterminedDirectionsLeaveE
     }
 }
 
+// b <= c active at b = c holds b - c, but the data still leave a against
+// b + c undetermined: c is dependent, and b, which the bound holds to c, is
+// as undetermined, so neither has a standard error (none of rounding size)
+// and a carries Vm = a + b + c. The fit is R's nls(rate ~ Vm*conc/(K+conc))
+// (tol 1e-9): Vm = 212.68374 with SE 6.9471551, SE(K) 0.0082809495, on 2
+// and 10 degrees of freedom, with t tests and limits on 10; so with c >= b,
+// with Vm = a + b + 2c, and under G4 from a start where a <= b ends
+// inactive. Under G4 from a start off both bounds (its grid warning gives
+// the step code 4) the start is moved onto a = b = c, where both bounds
+// hold: then nothing is undetermined, and a, b and c each have the
+// standard error of Vm / 3, 2.3157184. The bound holds no direction the
+// data determine: its multiplier and that one's standard error are 0,
+// written as 0, not -0. With K <= 0.05
+// active as well the fit is R's nls(rate ~ Vm*conc/(0.05+conc)): SE(Vm)
+// 4.6796137 on 1 and 11 degrees of freedom.
+TEST_F(PuromycinFit, ABoundBesideAnUndeterminedDirectionTakesNoDegreeOfFreedom) {
+  const struct {
+    const char *options, *start, *bounds, *vm;
+    int rc;
+    bool dependent;
+  } cases[] = {{"", "a=40 b=80 c=80", "b <= c", "a+b+c", 0, true},
+               {"", "a=40 b=80 c=80", "c >= b", "a+b+c", 0, true},
+               {"", "a=40 b=80 c=80", "b <= c", "a+b+2*c", 0, true},
+               {" g4", "a=50 b=70 c=70", "a <= b, b <= c", "a+b+c", 0, true},
+               {" g4", "a=70 b=60 c=50", "a <= b, b <= c", "a+b+c", 4, false}};
+  for (const auto& c : cases) {
+    const std::string program = std::string("proc ruva data=d") + c.options + "; parms " + c.start +
+                                " K=0.05; bounds " + c.bounds + "; model rate = (" + c.vm +
+                                ")*conc/(K+conc); estimate 'Vm' " + c.vm + ";";
+    SCOPED_TRACE(program);
+    json_.str("");
+    ASSERT_EQ(fit(results_test::kPuromycin, program), c.rc) << log_text();
+    const Json anova = table("ANOVA"), pe = table("ParameterEstimates"), add = table("AdditionalEstimates");
+    EXPECT_EQ(cell(anova, 0, "DF"), 2);
+    EXPECT_EQ(cell(anova, 1, "DF"), 10);
+    EXPECT_GE(lre(number(add, 0, "Estimate"), 212.68374), 6.0);
+    EXPECT_GE(lre(number(add, 0, "StandardError"), 6.9471551), 5.0);
+    EXPECT_EQ(cell(add, 0, "DF"), 10);
+    const double half_width = number(add, 0, "Upper") - number(add, 0, "Estimate");
+    EXPECT_NEAR(half_width, results_test::kT10 * number(add, 0, "StandardError"), 1e-6);
+    for (int i : {1, 2}) {
+      if (c.dependent) EXPECT_TRUE(cell(pe, i, "StdErr").is_null());
+      else EXPECT_GE(lre(number(pe, i, "StdErr"), 6.9471551 / 3), 5.0);
+    }
+    const double k = number(pe, 3, "Estimate"), se = number(pe, 3, "StdErr");
+    EXPECT_GE(lre(k, 0.06412128), 5.0);
+    EXPECT_GE(lre(se, 0.0082809495), 5.0);
+    EXPECT_NEAR(number(pe, 3, "Probt") / results_test::t10_two_sided(k / se), 1, 1e-6);
+    const std::size_t bound = pe["rows"].size() - 1;
+    for (const char* column : {"Estimate", "StdErr"}) {
+      EXPECT_EQ(cell(pe, bound, column), 0.0) << column;
+      EXPECT_FALSE(std::signbit(number(pe, bound, column))) << column;
+    }
+    EXPECT_EQ(logged(62), c.dependent ? 1 : 0) << log_text();
+  }
+  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d; parms a=40 b=80 c=80 K=0.04; bounds b <= c, K <= 0.05;"
+                                          " model rate = (a+b+c)*conc/(K+conc); estimate 'Vm' a+b+c;"),
+            0)
+      << log_text();
+  const Json add = tables("AdditionalEstimates").back();
+  EXPECT_GE(lre(number(add, 0, "StandardError"), 4.6796137), 6.0);
+  EXPECT_EQ(cell(tables("ANOVA").back(), 0, "DF"), 1);
+  EXPECT_EQ(cell(add, 0, "DF"), 11);
+}
+
 // Under G4 Newton's steps from a = b keep a = b, so no step crosses the
 // bound a <= b: it holds at the solution all the same, and pins a - b.
 // CONVERGEPARM= judges the change between iterates; at the minimum the
@@ -297,6 +367,57 @@ TEST_F(PuromycinFit, ABoundThatNoStepCrossedPinsItsDirectionAndTheFitConverges) 
   EXPECT_EQ(cell(pe, 3, "Parameter"), "Bound0");
   EXPECT_GE(lre(number(anova, 1, "SS"), 625.227336968), 10.0);
   EXPECT_EQ(cell(anova, 1, "DF"), 9);
+}
+
+// From a start outside a <= b <= c <= d the feasibility phase lands on
+// a = b = c = d, where the bounds hold every direction but a + b + c + d,
+// the one the data determine. Under G4 every method reaches R's
+// nls(rate ~ 4*a*conc/(K+conc)): a = 53.1709354 with SE 1.7367878 (exact;
+// R's tolerance gives 1.7367888), 10 degrees of freedom; NEWTON's SE is
+// from the full Hessian, s^2 (J'J - sum r f'')^-1 in R: 1.7901670. (Every
+// grid point violates the bounds: the warning gives the step code 4.)
+TEST_F(PuromycinFit, G4FromAStartOutsideTheBoundsReachesTheMinimum) {
+  const std::pair<const char*, double> methods[] = {
+      {"gauss", 1.7367878}, {"newton", 1.7901670}, {"marquardt", 1.7367878}};
+  for (const auto& [method, se] : methods) {
+    SCOPED_TRACE(method);
+    json_.str("");
+    ASSERT_EQ(fit(results_test::kPuromycin, std::string("proc ruva data=d g4 method=") + method +
+                                                "; parms a=60 b=50 c=40 d=30 K=0.05; bounds a <= b, b <= c,"
+                                                " c <= d; model rate = (a+b+c+d)*conc/(K+conc);"),
+              4)
+        << log_text();
+    EXPECT_EQ(statuses().at(0).first, 2);
+    const Json pe = table("ParameterEstimates");
+    for (int i : {0, 1, 2, 3}) {
+      EXPECT_GE(lre(number(pe, i, "Estimate"), 53.1709354), 6.0) << i;
+      EXPECT_GE(lre(number(pe, i, "StdErr"), se), 5.5) << i;
+    }
+    EXPECT_EQ(cell(table("ANOVA"), 1, "DF"), 10);
+  }
+}
+
+// a <= b holds with equality at the start and the data determine only
+// a + b. Gauss-Newton's step moves a alone, across the bound: the bound
+// joins before any trial instead of halving the step down to its
+// tolerance, and its multiplier, zero but for rounding, never releases it.
+// Stopped by the change between iterates, the fit is R's weighted
+// nls(rate ~ Vm*conc/(K+conc)), weights 1/(1+obs/10): Vm = a + b =
+// 210.402890, K = 0.0610239570.
+TEST_F(PuromycinFit, GaussOnABoundItStartsOnStopsOnlyAtTheMinimum) {
+  for (const char* criterion : {"convergeparm=1e-6", "convergeobj=1e-8"}) {
+    SCOPED_TRACE(criterion);
+    json_.str("");
+    ASSERT_EQ(fit(results_test::kPuromycin, std::string("proc ruva data=d method=gauss ") + criterion +
+                                                "; parms a=100 b=100 K=0.05; bounds a <= b;"
+                                                " model rate = (a+b)*conc/(K+conc); _weight_ = 1/(1+_obs_/10);"),
+              0)
+        << log_text();
+    const Json pe = table("ParameterEstimates"), summary = table("EstSummary");
+    EXPECT_GE(lre(number(pe, 0, "Estimate") + number(pe, 1, "Estimate"), 210.402890), 6.5);
+    EXPECT_GE(lre(number(pe, 2, "Estimate"), 0.0610239570), 5.5);
+    for (const Json& row : summary["rows"]) EXPECT_NE(row[0].get<std::string>(), "Subiterations") << row;
+  }
 }
 
 // G4 decides which directions the data determine on the matrix scaled to

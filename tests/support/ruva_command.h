@@ -125,6 +125,15 @@ class RuvaCommandTest : public ::testing::Test {
     }
     return 0;
   }
+  // Whether the process `run` waits for a lock: a request that waits is
+  // listed in /proc/locks with "->" and its process.
+  static bool waits_for_a_lock(pid_t run) {
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);)
+      if (line.find("-> FLOCK") != std::string::npos && line.find(" " + std::to_string(run) + " ") != std::string::npos)
+        return true;
+    return false;
+  }
   // Runs the command inside this process, in the test folder, and keeps its
   // listing and log in memory. For a test that limits what the run may do
   // (the size of the files it writes, say): a child process would keep the

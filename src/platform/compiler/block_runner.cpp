@@ -27,6 +27,7 @@ bool BlockRunner::start(int derivatives) {
   }
   plan_ = c.qualifies ? &c.plan : nullptr;
   if (!plan_) return false;
+  e_.runs_level(derivatives);
   if (laid_out_ != plan_) lay_out();
   // Variables the run may leave unassigned are missing, as at the start of
   // every run; the ones it assigns are set by take().

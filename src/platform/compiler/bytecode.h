@@ -176,7 +176,11 @@ struct Program {
   std::vector<CellInit> pass_inits;      // cmpexi(1): retained cells and their initial values
   std::vector<CharInit> pass_char_inits;
   std::vector<int> reset_cells;          // cmpexi(0): set to missing
-  std::vector<std::pair<int, int>> reset_runs;  // the same as runs of consecutive cells: first, count
+  // The same as runs of consecutive cells (first, count): those of the
+  // derivatives only on-demand statements assign apart, which nothing reads
+  // in a run that skips those statements.
+  std::vector<std::pair<int, int>> reset_runs;
+  std::vector<std::pair<int, int>> on_demand_reset_runs;
   std::vector<int> reset_slots;          // cmpexi(0): set to blanks
   std::vector<ExternalCell> externals;   // candidates; the executor checks their binding
   std::vector<StatementCode> statements;

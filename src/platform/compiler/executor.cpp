@@ -51,6 +51,7 @@ void Executor::start_pass() {
   std::fill(errors_by_site_.begin(), errors_by_site_.end(), 0);
   errors_.clear();
   for (int cell : program_->reset_cells) c_[cell] = missing_value();
+  ran_on_demand_ = false;
   for (int s : program_->reset_slots) std::memset(slot(s), ' ', static_cast<std::size_t>(slot_len_[static_cast<std::size_t>(s)]));
   for (const CellInit& init : program_->pass_inits) c_[init.cell] = init.value;
   for (const CharInit& init : program_->pass_char_inits)
@@ -64,6 +65,8 @@ void Executor::start_pass() {
 void Executor::prepare_observation() {
   const double missing = missing_value();
   for (const auto& [first, count] : program_->reset_runs) std::fill_n(c_ + first, count, missing);
+  if (ran_on_demand_)
+    for (const auto& [first, count] : program_->on_demand_reset_runs) std::fill_n(c_ + first, count, missing);
   for (int s : program_->reset_slots)
     std::memset(slot(s), ' ', static_cast<std::size_t>(slot_len_[static_cast<std::size_t>(s)]));
 }

@@ -79,8 +79,14 @@ class Executor {
   // Start of a pass: retained variables take their initial values, every
   // other variable is missing, the counts of the pass are cleared.
   void start_pass();
-  // Before each observation: non-retained variables the program assigns are missing.
+  // Before each observation: non-retained variables the program assigns are
+  // missing; those only on-demand statements assign, once a run of the pass
+  // executed them (nothing else reads them).
   void prepare_observation();
+  // The pass runs the derivative statements of this level (RunOptions::
+  // derivatives) from here; run() says so itself, the block runner's runs
+  // say it through this.
+  void runs_level(int derivatives) { ran_on_demand_ = ran_on_demand_ || derivatives > kFitDerivatives; }
   // Runs a segment once; returns the run code (the interpreter, interpreter.cpp).
   int run(int segment, const RunOptions& options, RunCounts* counts);
 
@@ -140,6 +146,7 @@ class Executor {
   RunErrorRecord last_error_;
   int link_stack_[kLinkDepth] = {};
   bool record_ = true;
+  bool ran_on_demand_ = true;  // the on-demand statements ran in this pass
   int run_errors_ = 0;
   int run_missing_ = 0;
   int end_site_ = -1;

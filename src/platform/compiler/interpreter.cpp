@@ -86,6 +86,7 @@ int Executor::run(int segment, const RunOptions& options, RunCounts* counts) {
   if (!errors_.empty()) errors_.clear();
   record_ = options.record_errors;
   const int derivatives = options.derivatives;
+  runs_level(derivatives);
   FloatingPointGuard guard;
   const Instr* ip = code + p.entry[segment];
   long loops = 0;

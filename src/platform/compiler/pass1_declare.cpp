@@ -3,9 +3,11 @@
 // with their flags and occurrences, and its declarations (PARMS, CONTROL,
 // RETAIN, ARRAY, LENGTH, LABEL, ATTRIB, FORMAT) are recorded.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "host/missing.h"
+#include "host/narrow_strings.h"
 #include "platform/compiler/compiler.h"
 #include "platform/compiler/functions.h"
 #include "platform/compiler/language_functions.h"
@@ -23,6 +25,10 @@ using language::StmtKind;
 
 constexpr int kMaxCharLength = 32767;
 constexpr int kDuplicateParameter = 140;  // a parameter named twice in PARMS
+// The longest label in bytes: the tables keep labels in 256-byte buffers
+// that end with a NUL.
+constexpr int kMaxLabel = 255;
+constexpr int kLabelCut = 31;
 
 // Literal value of an initial-value expression: a number (the parsers give
 // it with its sign) or a missing value.
@@ -263,6 +269,11 @@ void Declarer::lengths(Stmt& s) {
 
 void Declarer::attributes(Stmt& s) {
   for (auto& item : s.attribs) {
+    if (item.has_label && item.label.size() > static_cast<std::size_t>(kMaxLabel)) {
+      const int length = static_cast<int>(std::min<std::size_t>(item.label.size(), INT_MAX));
+      c_.note(kLabelCut, var_list_text(item.vars).c_str(), s.pos.line, s.pos.column, length, kMaxLabel);
+      item.label.resize(static_cast<std::size_t>(utf8_cut_length(item.label.data(), length, kMaxLabel)));
+    }
     for (Symbol* v : c_.expand(item.vars, true)) {
       if (item.has_label) v->label = item.label;
       if (!item.format.empty()) v->format = item.format;

@@ -166,7 +166,7 @@ class Derivatives::BitLeaves : public Leaves {
       const auto [base, p] = f->second;
       Symbol& b = c_.symbols.at(static_cast<std::size_t>(base));
       const int n = d_.node_of(b);
-      if (!d_.active(n, bit_) || !d_.active(n, p)) return dx::number(0);
+      if (!d_.active(n, bit_) || !d_.active(n, p) || !d_.curved(n, p, bit_)) return dx::number(0);
       Symbol* d = d_.second(b, std::min(p, bit_), std::max(p, bit_));
       return d ? dx::variable(*d, v.pos) : dx::number(0);
     }
@@ -183,7 +183,7 @@ class Derivatives::BitLeaves : public Leaves {
     if (f != d_.array_of_.end()) {
       const auto [k, p] = f->second;
       const int n = d_.find(d_.array_base_ + k);
-      if (!d_.active(n, bit_) || !d_.active(n, p)) return dx::number(0);
+      if (!d_.active(n, bit_) || !d_.active(n, p) || !d_.curved(n, p, bit_)) return dx::number(0);
       key = d_.derivative_array(k, std::min(p, bit_), std::max(p, bit_));
     } else {
       const int k = c_.array_index.at(ref.key);
@@ -392,17 +392,22 @@ language::StmtList Derivatives::statements(const Site& site, std::vector<Branch>
   };
   // The statements only requests on demand need come last, in a group of
   // their own: they read the derivatives of what the value reads, never
-  // those the statements before them assign.
+  // those the statements before them assign. There the values their first
+  // derivatives, and then their second derivatives, compute alike are
+  // computed once.
   auto branch_body = [&](Branch& b) {
-    language::StmtList out, on_demand_only;
+    language::StmtList out, on_demand_first, on_demand_second;
     auto add = [&](int lo, int hi, ExprPtr& e) {
       if (ExprPtr t = target(lo, hi))
-        (on_demand(site.node, lo, hi) ? on_demand_only : out)
+        (on_demand(site.node, lo, hi) ? hi < 0 ? on_demand_first : on_demand_second : out)
             .push_back(assignment(std::move(t), std::move(e), s.pos));
     };
     for (auto& [bit, e] : b.first) add(bit, -1, e);
     for (auto& [pq, e] : b.second) add(pq.first, pq.second, e);
-    if (!on_demand_only.empty()) out.push_back(group(std::move(on_demand_only), s.pos, true));
+    share_values(site, on_demand_first);
+    share_values(site, on_demand_second);
+    for (StmtPtr& st : on_demand_second) on_demand_first.push_back(std::move(st));
+    if (!on_demand_first.empty()) out.push_back(group(std::move(on_demand_first), s.pos, true));
     return out;
   };
   if (block.size() == 1) return branch_body(block[0]);

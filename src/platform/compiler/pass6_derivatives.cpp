@@ -260,7 +260,7 @@ bool Derivatives::propagate_needs(const std::vector<Site>& all, bool with_on_dem
     bool changed = false;
     if (active(n, p)) changed |= set_bit(need1_[static_cast<std::size_t>(n)], p);
     if (active(n, q)) changed |= set_bit(need1_[static_cast<std::size_t>(n)], q);
-    if (active(n, p) && active(n, q))
+    if (active(n, p) && active(n, q) && curved(n, p, q))
       changed |=
           set_bit(need2_[static_cast<std::size_t>(n)], pair_index(std::min(p, q), std::max(p, q)));
     return changed;
@@ -447,6 +447,7 @@ bool Derivatives::rebuild() {
   all = sites();
   for (Site& s : all) s.node = s.target ? node_of(*s.target) : find(array_base_ + s.array);
   activity(all);
+  curvature(all);
   if (!needs(all)) return false;
   make_symbols();
   if (c_.failed() || !build(all)) return false;

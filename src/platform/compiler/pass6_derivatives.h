@@ -6,7 +6,9 @@
 // derivative statements run on the same path as the values. Which variable
 // can depend on which variable of differentiation is a union over all
 // paths; derivatives that are zero are not computed, and those that are the
-// same constant on every path become literals.
+// same constant on every path become literals. Second derivatives are
+// computed only in the pairs of variables in which a value is not linear
+// (pass6_derivative_curvature.cpp).
 //
 // The derivative of `v` with respect to `p` is the symbol "@v/@p"; the
 // second derivative with respect to `p` and `q` is "@@v/@p@q" (one symbol
@@ -78,6 +80,8 @@ class Derivatives {
   void first_constants(const std::vector<Site>& all, std::vector<std::vector<Branch>>& blocks);
   void second_constants(const std::vector<Site>& all, std::vector<std::vector<Branch>>& blocks);
   language::StmtList statements(const Site& site, std::vector<Branch>& block);
+  // pass6_derivative_sharing.cpp: values the statements compute alike, once.
+  void share_values(const Site& site, language::StmtList& list);
   bool active(int node, int bit) const {
     return active_[static_cast<std::size_t>(node)][static_cast<std::size_t>(bit)];
   }
@@ -86,6 +90,10 @@ class Derivatives {
   int node_of(const Symbol& s) const { return find(s.pub.id); }
   int find(int n) const;
   void activity(const std::vector<Site>& all);
+  // pass6_derivative_curvature.cpp: the pairs in which each node is not linear.
+  void curvature(const std::vector<Site>& all);
+  // Whether node n's second derivative in bits p and q can be non-zero.
+  bool curved(int n, int p, int q) const;
   void hoist(const std::vector<Site>& all);
   bool needs(const std::vector<Site>& all);
   bool propagate_needs(const std::vector<Site>& all, bool with_on_demand);
@@ -123,6 +131,7 @@ class Derivatives {
   std::vector<int> parent_;                // union-find over symbols and arrays
   int array_base_ = 0;                     // node of array k is array_base_ + k
   std::vector<std::vector<bool>> active_;  // node -> bits it can depend on
+  std::vector<std::vector<bool>> curved_;  // node -> pairs in which it is not linear
   std::vector<std::vector<bool>> need1_;   // node -> bits of first derivatives wanted
   std::vector<std::vector<bool>> need2_;   // node -> pairs of second derivatives wanted
   // The same for the requests not on demand.

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -28,6 +29,8 @@ class CodeGen {
 
   const std::vector<std::pair<int, int>>& char_to_num_places() const { return c2n_places_; }
   const std::vector<std::pair<int, int>>& num_to_char_places() const { return n2c_places_; }
+  // The variables (symbol ids) that statements asked for on demand assign.
+  const std::set<int>& on_demand_targets() const { return on_demand_targets_; }
 
  private:
   struct Loop {
@@ -105,6 +108,7 @@ class CodeGen {
   std::map<std::string, int> literal_slots_;
   std::unordered_map<std::string, int> array_ids_;
   std::vector<std::pair<int, int>> c2n_places_, n2c_places_;
+  std::set<int> on_demand_targets_;
   // What type() and constant() found for inner nodes: code generation asks
   // about every node of a tree, which must not walk a chain a+b+c+... again
   // from each operator.

@@ -196,10 +196,24 @@ void CodeGen::finish() {
 
 namespace {
 
+// Consecutive cells as runs: first, count.
+std::vector<std::pair<int, int>> runs_of(std::vector<int> cells) {
+  std::sort(cells.begin(), cells.end());
+  std::vector<std::pair<int, int>> runs;
+  for (int cell : cells) {
+    if (!runs.empty() && runs.back().first + runs.back().second == cell)
+      ++runs.back().second;
+    else
+      runs.emplace_back(cell, 1);
+  }
+  return runs;
+}
+
 // What each pass and each observation set, and which cells may live outside.
-void fill_run_lists(Compiler& c, Program& p) {
+void fill_run_lists(Compiler& c, Program& p, const std::set<int>& on_demand) {
   std::unordered_map<int, int> slot_of;  // character symbol -> slot
   const std::set<int> overwritten = first_assignments(c);
+  std::vector<int> every_run_cells, on_demand_cells;
   for (std::size_t i = 0; i < c.symbols.size(); ++i) {
     Symbol& s = c.symbols.at(i);
     const CMPSYM& pub = s.pub;
@@ -222,15 +236,12 @@ void fill_run_lists(Compiler& c, Program& p) {
       p.pass_inits.push_back({s.cell, s.init_values.empty() ? missing_value() : s.init_values[0]});
     } else if (assigned && pub.dsvarno == 0 && own && !s.hidden && !overwritten.count(pub.id)) {
       p.reset_cells.push_back(s.cell);
+      (on_demand.count(pub.id) ? on_demand_cells : every_run_cells).push_back(s.cell);
     }
   }
   std::sort(p.reset_cells.begin(), p.reset_cells.end());
-  for (int cell : p.reset_cells) {
-    if (!p.reset_runs.empty() && p.reset_runs.back().first + p.reset_runs.back().second == cell)
-      ++p.reset_runs.back().second;
-    else
-      p.reset_runs.emplace_back(cell, 1);
-  }
+  p.reset_runs = runs_of(every_run_cells);
+  p.on_demand_reset_runs = runs_of(on_demand_cells);
   for (const Symbol* s : c.pdv) {
     if (s->hidden) continue;
     if (s->pub.type == '$') {
@@ -269,7 +280,7 @@ bool Compiler::generate() {
   for (int seg = 0; seg < kSegments; ++seg) gen.segment(seg);
   gen.finish();
   if (failed()) return false;
-  fill_run_lists(*this, *prog);
+  fill_run_lists(*this, *prog, gen.on_demand_targets());
   prog->ncells = cells.cells_used();
   prog->nchars = cells.chars_used();
   if (!gen.char_to_num_places().empty())

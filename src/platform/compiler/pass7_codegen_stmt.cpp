@@ -135,6 +135,9 @@ void CodeGen::derivative_block(const language::StmtList& list) {
 // Derivative statements asked for on demand run only when the run asks for
 // every derivative.
 void CodeGen::on_demand_block(const language::StmtList& list) {
+  for (const auto& s : list)
+    if (s->kind == StmtKind::Assign && s->target->kind == ExprKind::Variable)
+      on_demand_targets_.insert(c_.symbols.find(s->target->name)->pub.id);
   const int skip = label();
   jump(Op::SkipDer, skip, kFitDerivatives);
   body(list);

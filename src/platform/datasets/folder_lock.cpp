@@ -35,18 +35,22 @@ void say_waiting(const ResolvedPath& file) noexcept {
 // be had.
 int locked(int fd, int operation, const ResolvedPath& file) {
   if (fd < 0) return -1;
-  int rc = ::flock(fd, operation | LOCK_NB);
-  if (rc != 0 && errno == EWOULDBLOCK) {
-    say_waiting(file);
-    do rc = ::flock(fd, operation);
-    while (rc != 0 && errno == EINTR);
-  }
-  if (rc == 0) return fd;
+  if (lock_waiting(fd, operation, [&file] { say_waiting(file); })) return fd;
   ::close(fd);
   return -1;
 }
 
 }  // namespace
+
+bool lock_waiting(int fd, int operation, const std::function<void()>& say_waiting) {
+  int rc = ::flock(fd, operation | LOCK_NB);
+  if (rc != 0 && errno == EWOULDBLOCK) {
+    say_waiting();
+    do rc = ::flock(fd, operation);
+    while (rc != 0 && errno == EINTR);
+  }
+  return rc == 0;
+}
 
 FolderLock::FolderLock(const ResolvedPath& file, Mode mode)
     : fd_(locked(open_folder_of(file), mode == Mode::Exclusive ? LOCK_EX : LOCK_SH, file)) {}

@@ -10,11 +10,18 @@
 // may read a folder may hold its lock.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "platform/datasets/resolved_path.h"
 
 namespace platform::ds {
+
+// Takes the flock `operation` (LOCK_SH or LOCK_EX) of the open descriptor
+// `fd`, waiting while another process holds it once `say_waiting` has said
+// so: it is called only when the run must wait, and then once. False when
+// the lock cannot be had (a file system without locks).
+bool lock_waiting(int fd, int operation, const std::function<void()>& say_waiting);
 
 class FolderLock {
  public:

@@ -83,9 +83,12 @@ bool WholeFile::open_in_place(std::string* why) {
   if (file_) return true;
   const int error = errno;
   if (fd >= 0) ::close(fd);
-  *why = error == ENXIO ? "no process reads the pipe " + shown_
-                        : "the file " + shown_ + " cannot be opened for writing: " +
-                              (fd >= 0 ? std::string(std::strerror(error)) : reason);
+  // ENXIO means no reader only for a pipe: elsewhere it is what the system
+  // says (/dev/tty without a terminal).
+  const bool pipe = error == ENXIO && target_.exists && S_ISFIFO(target_.status.st_mode);
+  *why = pipe ? "no process reads the pipe " + shown_
+              : "the file " + shown_ + " cannot be opened for writing: " +
+                    (fd >= 0 ? std::string(std::strerror(error)) : reason);
   return false;
 }
 

@@ -1,9 +1,10 @@
 #include "platform/listing/number_format.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "host/missing.h"
 
@@ -13,24 +14,29 @@ namespace {
 constexpr int kMaxDecimals = 32;
 constexpr int kMaxSignificant = 15;  // digits a double always holds exactly
 
-std::string printf_double(const char* desc, int precision, double v) {
-  char buffer[400];
-  std::snprintf(buffer, sizeof buffer, desc, precision, v);
-  std::string s = buffer;
-  // A value that rounds to zero shows no sign.
-  if (s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);
+enum class Notation { Fixed, E };
+
+// `v` with `precision` decimals as printf's "%.*f" or "%.*E" writes it:
+// std::to_chars gives printf's digits without its cost. A value that rounds
+// to zero shows no sign.
+std::string decimal_text(Notation notation, int precision, double v) {
+  char buffer[400];  // "%.32f" of the largest double takes 343
+  const auto format = notation == Notation::Fixed ? std::chars_format::fixed : std::chars_format::scientific;
+  const char* end = std::to_chars(buffer, buffer + sizeof buffer, v, format, precision).ptr;
+  std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
+  if (text[0] == '-' && text.find_first_not_of("-0.") == std::string_view::npos) text.remove_prefix(1);
+  std::string s(text);
+  if (notation == Notation::E) std::replace(s.begin(), s.end(), 'e', 'E');
   return s;
 }
 
 // Digits shown after the first nonzero digit, the first one included.
-int significant_digits(const std::string& s) {
-  std::size_t e = s.find_first_of("Ee");
-  std::string mantissa = s.substr(0, e);
-  std::size_t first = mantissa.find_first_of("123456789");
-  if (first == std::string::npos) return 0;
+int significant_digits(std::string_view s) {
   int count = 0;
-  for (std::size_t i = first; i < mantissa.size(); ++i)
-    if (mantissa[i] >= '0' && mantissa[i] <= '9') ++count;
+  for (const char c : s) {
+    if (c == 'E' || c == 'e') break;
+    if ((c >= '1' && c <= '9') || (count > 0 && c == '0')) ++count;
+  }
   return count;
 }
 
@@ -47,7 +53,7 @@ void strip_trailing_zeros(std::string* s) {
 // Fixed notation with the most decimals (at most `most`) that fit.
 std::string widest_fixed(double v, int width, int most) {
   for (int d = std::min(most, kMaxDecimals); d >= 0; --d) {
-    std::string s = printf_double("%.*f", d, v);
+    std::string s = decimal_text(Notation::Fixed, d, v);
     if (static_cast<int>(s.size()) <= width && significant_digits(s) <= kMaxSignificant) return s;
   }
   return "";
@@ -58,7 +64,7 @@ std::string widest_fixed(double v, int width, int most) {
 std::string e_notation(double v, int width, int decimals) {
   int d = decimals >= 0 ? decimals : kMaxSignificant - 1;
   for (; d >= 0; --d) {
-    std::string s = printf_double("%.*E", d, v);
+    std::string s = decimal_text(Notation::E, d, v);
     if (static_cast<int>(s.size()) <= width) return s;
   }
   return "";
@@ -67,7 +73,7 @@ std::string e_notation(double v, int width, int decimals) {
 std::string best(double v, int width) {
   const double a = std::fabs(v);
   if (a < 1e15 && a == std::floor(a)) {
-    std::string s = printf_double("%.*f", 0, v);
+    std::string s = decimal_text(Notation::Fixed, 0, v);
     if (static_cast<int>(s.size()) <= width) return s;
   }
   std::string fixed = widest_fixed(v, width, kMaxSignificant);
@@ -135,7 +141,7 @@ int fixed_decimals(double value, int width) {
   int integer_digits = 1;
   if (a >= 1) {
     // Count the digits of the rounded integer part so that 9.9999 counts 2.
-    std::string s = printf_double("%.*f", 0, a);
+    std::string s = decimal_text(Notation::Fixed, 0, a);
     integer_digits = static_cast<int>(s.size());
   }
   if (integer_digits + 1 > width) return 99;

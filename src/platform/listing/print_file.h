@@ -5,6 +5,7 @@
 // A page break is a form feed at the start of the page's first line.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <ostream>
@@ -56,6 +57,8 @@ class PrintFile {
   // Whether the next line is the first below a page's header.
   bool at_page_top() const { return !page_open_ || body_lines_ == 0; }
   int lines_left() const;
+  // The lines a new page holds below its header.
+  int page_lines() const { return std::max(pagesize_ - header_lines(), 1); }
   // The 1-based margin that centres a block of `length` columns.
   int centred_margin(int length) const;
 

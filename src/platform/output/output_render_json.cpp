@@ -19,7 +19,9 @@ Json cell_json(const Cell& c) {
     case Cell::Number: break;
   }
   if (wzmis(c.number)) return nullptr;
-  return c.number;
+  // A negative zero (a multiplier of -0, the root of a variance of -0) is
+  // zero, as the listing shows it.
+  return c.number == 0 ? 0.0 : c.number;
 }
 
 const char* type_name(const ColumnSpec& column) {

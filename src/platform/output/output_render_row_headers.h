@@ -15,4 +15,9 @@ namespace platform {
 // One flag per column of the item: true for its row headers.
 std::vector<bool> row_header_columns(const OutputItem& item);
 
+// The column of the grid point's number in the grid search's table, which
+// says which row a row is where its parameters cannot; the item's column
+// count when there is none.
+std::size_t grid_point_column(const OutputItem& item);
+
 }  // namespace platform

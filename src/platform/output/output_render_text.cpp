@@ -14,6 +14,7 @@ namespace platform {
 namespace {
 
 constexpr int kGap = 2;  // blanks between columns
+constexpr int kNoteWidth = 40;  // notes wrap at no fewer columns
 
 struct GridColumn {
   std::string heading;              // the text over the column
@@ -24,7 +25,7 @@ struct GridColumn {
   bool left = false;        // left-aligned (text)
   bool plain = false;       // every cell printable ASCII, a column a byte
   bool row_header = false;  // starts every panel
-  bool wraps = false;       // text that says which row it is: wrapped, never cut
+  bool wraps = false;       // text: wrapped over the row's lines, never cut
 };
 
 // Widths here are terminal columns, as display_width counts them: text
@@ -73,7 +74,7 @@ GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cel
     }
   g.left = style_of(desc).kind == ColumnStyle::Text;
   g.row_header = row_header;
-  g.wraps = row_header && g.left;
+  g.wraps = g.left;
   if (!g.left) trim_common_blanks(&g.cells);
   for (const std::string& c : g.cells)
     g.field = std::max(g.field, g.plain ? static_cast<int>(c.size()) : columns(c));
@@ -126,7 +127,8 @@ void narrow_row_headers(std::vector<GridColumn>* cols, int linesize, Need need, 
 // line, down to their own heading's longest word (their cells wrap). Where
 // the values would still not fit, any gives up the width its heading holds
 // (the heading's words break), and the last ones still too wide show once,
-// as the others do. The others' headings break to fit beside them.
+// as the others do. The others' headings break to fit beside them, and
+// their texts wrap to the room left.
 void fit_beside_row_headers(std::vector<GridColumn>* cols, int linesize) {
   narrow_row_headers(
       cols, linesize,
@@ -141,7 +143,49 @@ void fit_beside_row_headers(std::vector<GridColumn>* cols, int linesize) {
     if (row_headers_width(*cols) + widest_other(*cols, value_width) > linesize) c->row_header = false;
   const int room = linesize - row_headers_width(*cols);
   for (GridColumn& c : *cols)
-    if (!c.row_header) c.width = std::min(c.width, std::max(c.field, room));
+    if (!c.row_header) c.width = std::min(c.width, std::max(c.wraps ? value_width(c) : c.field, room));
+}
+
+// Puts the row headers first, the others after them, each in their order.
+void row_headers_first(std::vector<GridColumn>* cols, std::vector<std::size_t>* shown) {
+  std::vector<std::size_t> order(cols->size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_partition(order.begin(), order.end(), [&](std::size_t i) { return (*cols)[i].row_header; });
+  std::vector<GridColumn> sorted;
+  std::vector<std::size_t> sorted_shown;
+  for (std::size_t i : order) {
+    sorted.push_back(std::move((*cols)[i]));
+    sorted_shown.push_back((*shown)[i]);
+  }
+  *cols = std::move(sorted);
+  *shown = std::move(sorted_shown);
+}
+
+// The grid search's rows are told apart by the parameters that vary where
+// those all stand beside each other column, first in every panel when the
+// table takes more than one; else by the grid point's number alone, which
+// then starts every panel. `at` is its column.
+void identify_grid_points(std::vector<GridColumn>* cols, std::vector<std::size_t>* shown, std::size_t at,
+                          int linesize) {
+  const auto offset = static_cast<std::ptrdiff_t>(at);
+  GridColumn number = std::move((*cols)[at]);
+  const std::size_t item_column = (*shown)[at];
+  cols->erase(cols->begin() + offset);
+  shown->erase(shown->begin() + offset);
+  int least = 0;  // the row headers at their values' width, their headings broken
+  int whole = -kGap;
+  for (const GridColumn& c : *cols) {
+    least += c.row_header ? value_width(c) + kGap : 0;
+    whole += c.width + kGap;
+  }
+  if (least + widest_other(*cols, value_width) <= linesize) {
+    if (whole > linesize) row_headers_first(cols, shown);
+    return;
+  }
+  for (GridColumn& c : *cols) c.row_header = false;
+  number.row_header = true;
+  cols->insert(cols->begin() + offset, std::move(number));
+  shown->insert(shown->begin() + offset, item_column);
 }
 
 // The panels of the listing: widths in columns, kGap blanks between them.
@@ -205,11 +249,13 @@ class TableWriter {
   }
 
  private:
+  // The title, and a blank line below it where the page has room for a
+  // line of the table after that.
   void write_label() {
     if (item_.label.empty()) return;
     for (const std::string& line : wrap_text(item_.label, print_.linesize()))
       print_.write_line(line, print_.centred_margin(columns(line)));
-    print_.blank_lines(1);
+    if (print_.lines_left() > 1) print_.blank_lines(1);
   }
 
   // Header groups over runs of columns that this panel shows whole: the text
@@ -275,12 +321,36 @@ class TableWriter {
     return heading;
   }
 
-  void write_lines(const std::vector<std::string>& lines, int margin) {
-    for (const std::string& line : lines) print_.write_line(line, margin);
-  }
-
   int label_lines() const {
     return item_.label.empty() ? 0 : static_cast<int>(wrap_text(item_.label, print_.linesize()).size()) + 1;
+  }
+
+  // A new page for the rest of the table, headed by its title unless the
+  // title alone fills a page.
+  void continue_on_new_page() {
+    print_.new_page();
+    if (label_lines() <= print_.page_lines()) write_label();
+  }
+
+  // One line of the table: a page that ends inside the table, even inside
+  // its heading, is followed by one that starts with its title.
+  void write_table_line(const std::string& line, int margin) {
+    if (print_.lines_left() < 1) continue_on_new_page();
+    print_.write_line(line, margin);
+  }
+
+  void write_heading(const std::vector<std::string>& heading, int margin) {
+    for (const std::string& line : heading) write_table_line(line, margin);
+  }
+
+  // The panel's lines from `above` its rows down to its last row, counted
+  // only while a page could hold them.
+  int lines_to_last_row(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids,
+                        std::size_t rows, int above) const {
+    int lines = above;
+    for (std::size_t r = 0; r < rows && lines <= print_.page_lines(); ++r)
+      lines += static_cast<int>(row_lines(cols, ids, r).size());
+    return lines;
   }
 
   void write_panel(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids, bool headers,
@@ -290,32 +360,49 @@ class TableWriter {
     const int margin = print_.centred_margin(width);
     const std::size_t rows = cols.empty() ? 0 : cols[ids.front()].cells.size();
     const std::vector<std::string> heading = headers ? heading_lines(cols, ids) : std::vector<std::string>{};
+    const std::vector<std::string> notes = first ? note_lines(width) : std::vector<std::string>{};
+    const int note_count = static_cast<int>(notes.size());
     // The title, the whole heading and a first row start on one page; a
     // table continued on a new page repeats its title and heading there.
+    // A table with notes that a page holds whole starts on the page that
+    // holds it with its notes.
+    const int above = 1 + (first ? label_lines() : 0) + static_cast<int>(heading.size());
     const int first_row = rows > 0 ? static_cast<int>(row_lines(cols, ids, 0).size()) : 0;
-    const int whole_heading = 1 + (first ? label_lines() : 0) + static_cast<int>(heading.size()) + first_row;
-    print_.keep_together(std::max(whole_heading, std::min<int>(print_.pagesize() / 2,
-                                                               6 + static_cast<int>(std::min<std::size_t>(rows, 3)))));
+    int keep = std::max(above + first_row,
+                        std::min<int>(print_.pagesize() / 2, 6 + static_cast<int>(std::min<std::size_t>(rows, 3))));
+    if (note_count > 0) {
+      const int whole = lines_to_last_row(cols, ids, rows, above) + note_count;
+      if (whole <= print_.page_lines()) keep = std::max(keep, whole);
+    }
+    print_.keep_together(keep);
     const bool continued = !first && print_.at_page_top();
     print_.blank_lines(1);
     if (first || continued) write_label();
-    write_lines(heading, margin);
+    write_heading(heading, margin);
+    // A heading that leaves a page no room for a row is not repeated.
+    const bool repeat_heading = label_lines() + static_cast<int>(heading.size()) < print_.page_lines();
     for (std::size_t r = 0; r < rows; ++r) {
       const std::vector<std::string> lines = row_lines(cols, ids, r);
-      if (print_.lines_left() < static_cast<int>(lines.size())) {
-        print_.new_page();
-        write_label();
-        write_lines(heading, margin);
+      // The notes go with the last row, on its page.
+      const int need = static_cast<int>(lines.size()) + (r + 1 == rows ? note_count : 0);
+      if (print_.lines_left() < need && !print_.at_page_top()) {
+        continue_on_new_page();
+        if (repeat_heading) write_heading(heading, margin);
       }
-      for (const std::string& line : lines) print_.write_line(line, margin);
+      for (const std::string& line : lines) write_table_line(line, margin);
     }
-    if (first) write_notes(width, margin);
+    for (const std::string& line : notes) write_table_line(line, note_margin(margin));
   }
 
-  void write_notes(int width, int margin) {
+  std::vector<std::string> note_lines(int width) const {
+    std::vector<std::string> lines;
     for (const std::string& note : item_.notes)
-      for (const std::string& line : wrap_text("Note: " + note, std::max(width, 40)))
-        print_.write_line(line, std::max(1, std::min(margin, print_.linesize() - 40 + 1)));
+      for (std::string& line : wrap_text("Note: " + note, std::max(width, kNoteWidth))) lines.push_back(std::move(line));
+    return lines;
+  }
+
+  int note_margin(int margin) const {
+    return std::max(1, std::min(margin, print_.linesize() - kNoteWidth + 1));
   }
 
   const OutputItem& item_;
@@ -407,11 +494,15 @@ void render_listing(const OutputItem& item, PrintFile& print) {
   std::vector<GridColumn> cols;
   std::vector<std::size_t> shown;  // the item's columns that the listing shows
   const std::vector<bool> row_headers = row_header_columns(item);
+  const std::size_t point = grid_point_column(item);
+  std::size_t identify_grid_points_at = 0;
   for (std::size_t i = 0; i < item.columns.size(); ++i) {
     if (!item.columns[i].listed) continue;  // data for the other outputs only
+    if (i == point) identify_grid_points_at = cols.size();
     shown.push_back(i);
     cols.push_back(grid_column(item.columns[i], item.rows, i, print.linesize(), row_headers[i]));
   }
+  if (point < item.columns.size()) identify_grid_points(&cols, &shown, identify_grid_points_at, print.linesize());
   fit_beside_row_headers(&cols, print.linesize());
   for (GridColumn& c : cols) c.header = wrap_text(c.heading, c.width);
   TableWriter(item, print, shown).write(cols, true);

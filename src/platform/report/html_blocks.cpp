@@ -5,6 +5,7 @@
 #include "platform/output/output_render_columns.h"
 #include "platform/output/output_render_header_spans.h"
 #include "platform/report/html_report.h"
+#include "platform/report/long_words.h"
 #include "platform/report/page_panels.h"
 
 namespace platform::report {
@@ -35,7 +36,7 @@ std::string header_group_row(const std::vector<HeaderSpan>& spans, const std::ve
     const std::size_t n = s.last - s.first + 1;
     if (first < k || first + n > ids.size() || ids[first + n - 1] != s.last) continue;
     if (first > k) h += blank(first - k);
-    h += "<th scope=\"colgroup\" class=\"group\" colspan=\"" + std::to_string(n) + "\">" + html_escape(s.text) + "</th>";
+    h += "<th scope=\"colgroup\" class=\"group\" colspan=\"" + std::to_string(n) + "\">" + breakable_html(s.text) + "</th>";
     k = first + n;
   }
   if (h.empty()) return {};
@@ -61,20 +62,20 @@ std::vector<std::vector<std::string>> table_cells(const OutputItem& item) {
 std::string panel_html(const OutputItem& item, const std::vector<std::vector<std::string>>& cells,
                        const std::vector<HeaderSpan>& spans, const std::vector<std::size_t>& ids,
                        const std::string& attributes, const std::string& caption) {
-  std::string h = "<table" + attributes + ">\n<caption>" + html_escape(caption) + "</caption>\n";
+  std::string h = "<table" + attributes + ">\n<caption>" + breakable_html(caption) + "</caption>\n";
   h += "<thead>" + header_group_row(spans, ids) + "<tr>";
   for (std::size_t c : ids) {
     const ColumnSpec& column = item.columns[c];
     h += std::string("<th scope=\"col\"") + (numeric(column) ? " class=\"num\"" : "") + ">" +
-         html_escape(column_heading(column)) + "</th>";
+         breakable_html(column_heading(column)) + "</th>";
   }
   h += "</tr></thead>\n<tbody>\n";
   for (std::size_t r = 0; r < item.rows.size(); ++r) {
     h += "<tr>";
     for (std::size_t c : ids) {
-      const bool head = c == 0 && !numeric(item.columns[c]);
-      h += std::string(head ? "<th scope=\"row\"" : "<td") + (numeric(item.columns[c]) ? " class=\"num\"" : "") + ">" +
-           html_escape(cells[c][r]) + (head ? "</th>" : "</td>");
+      const bool number = numeric(item.columns[c]), head = c == 0 && !number;
+      h += std::string(head ? "<th scope=\"row\"" : "<td") + (number ? " class=\"num\">" : ">") +
+           (number ? html_escape(cells[c][r]) : breakable_html(cells[c][r])) + (head ? "</th>" : "</td>");
     }
     h += "</tr>\n";
   }
@@ -96,14 +97,14 @@ std::string table_html(const OutputItem& item, const std::string& id) {
 }
 
 std::string factoid_html(const OutputItem& item, const std::string& id) {
-  std::string h = "<table id=\"" + id + "\" class=\"facts\">\n<caption>" + html_escape(output_caption(item)) +
+  std::string h = "<table id=\"" + id + "\" class=\"facts\">\n<caption>" + breakable_html(output_caption(item)) +
                   "</caption>\n<tbody>\n";
   for (std::size_t r = 0; r < item.rows.size(); ++r) {
     if (item.rows[r].size() < 2) continue;
     const ColumnSpec format = r < item.value_formats.size() ? item.value_formats[r] : ColumnSpec{};
     const std::string value = trimmed(format_cells(format, {&item.rows[r][1]}).front());
-    h += "<tr><th scope=\"row\">" + html_escape(item.rows[r][0].text) + "</th><td" +
-         (numeric(format) ? " class=\"num\"" : "") + ">" + html_escape(value) + "</td></tr>\n";
+    h += "<tr><th scope=\"row\">" + breakable_html(item.rows[r][0].text) + "</th><td" +
+         (numeric(format) ? " class=\"num\">" + html_escape(value) : ">" + breakable_html(value)) + "</td></tr>\n";
   }
   return h + "</tbody>\n</table>\n" + notes_html(item);
 }

@@ -7,6 +7,7 @@
 #include "platform/output/output_render_columns.h"
 #include "platform/output/output_render_panels.h"
 #include "platform/output/output_render_row_headers.h"
+#include "platform/report/long_words.h"
 
 namespace platform::report {
 namespace {
@@ -19,19 +20,42 @@ constexpr int kCellChar = 64;
 constexpr int kLabelChar = 70;
 // A cell's padding, 0.5 em on either side.
 constexpr int kPadding = 100;
-// The tables' width on the page. In print, A4 portrait less its 12 mm
-// margins is 703 px, 65.9 em of the 8 pt tables; Letter is wider. On the
-// screen the body's 70 rem hold 75 em of the 0.93 rem tables.
-constexpr int kPageWidth = 6400;
+// The tables' width on the page: that of an 800-pixel window, the
+// narrowest the report is laid out for. Less its scroll bar and the body's
+// 1 rem margins on a narrow screen, it holds 753 px, 50.6 em of the 0.93
+// rem tables. A4 portrait in print holds 65.9 em of the 8 pt tables, a
+// 1280-pixel window 75 em.
+constexpr int kPageWidth = 5000;
+// The characters a text column keeps room for when its long words wrap:
+// the browser gives it the room the others leave, at least a long word's
+// piece, so that a row's label reads over a few lines, not one per piece.
+constexpr int kWrappedText = 16;
 
-// The least width the browser can give the column: labels and texts wrap
-// at blanks, numbers do not wrap.
+// The least width the browser can give the column, or for text that wraps
+// the room it keeps: labels and texts wrap at blanks and within long
+// words, numbers do not wrap.
 int estimated_width(const ColumnSpec& column, const std::vector<std::string>& cells) {
   const bool text = style_of(column).kind == ColumnStyle::Text;
   int widest = 0;
   for (const std::string& c : cells)
-    widest = std::max(widest, text ? longest_word(c) : static_cast<int>(display_width(c)));
-  return std::max(widest * kCellChar, longest_word(column_heading(column)) * kLabelChar) + kPadding;
+    widest = std::max(widest, text ? std::min(longest_word(c), kWrappedText) : static_cast<int>(display_width(c)));
+  return std::max(widest * kCellChar, unbroken_width(column_heading(column)) * kLabelChar) + kPadding;
+}
+
+// Row headers start every panel; where they leave no room beside them for
+// the widest other column, the last of them show once, as the others do.
+void fit_beside_row_headers(std::vector<PanelColumn>* columns) {
+  int headers = 0, widest = 0;
+  for (const PanelColumn& c : *columns) {
+    if (c.row_header) headers += c.width;
+    else widest = std::max(widest, c.width);
+  }
+  for (auto c = columns->rbegin(); c != columns->rend() && headers + widest > kPageWidth; ++c)
+    if (c->row_header) {
+      c->row_header = false;
+      headers -= c->width;
+      widest = std::max(widest, c->width);
+    }
 }
 
 }  // namespace
@@ -43,6 +67,7 @@ std::vector<std::vector<std::size_t>> page_panels(const OutputItem& item,
   std::vector<PanelColumn> widths;
   for (std::size_t c = 0; c < item.columns.size(); ++c)
     widths.push_back({estimated_width(item.columns[c], cells[c]), row_headers[c]});
+  fit_beside_row_headers(&widths);
   return table_panels(widths, spans, kPageWidth, 0);
 }
 

@@ -5,7 +5,9 @@
 // The browser lays the table out; the report can only estimate its columns'
 // widths from their characters, at widths per character that the report's
 // fonts do not exceed for ordinary text, against the narrowest page the
-// style sheet sets: A4 portrait in print.
+// report is laid out for: an 800-pixel window (A4 portrait in print holds
+// more of the print's smaller type). Long words break (long_words.h),
+// numbers never do.
 #pragma once
 
 #include <cstddef>

@@ -3,8 +3,11 @@
 namespace platform::report {
 
 // A word longer than the page (a program's path, a BY value without
-// blanks) breaks anywhere in the headings, the contents, captions, titles
-// and notes rather than widen the page; in tables, numbers never break.
+// blanks) breaks anywhere in the headings, the contents, titles and notes
+// rather than widen the page; in tables and their captions, long words
+// break where the markup allows (long_words.h), shorter words stay whole
+// and numbers never break. On a narrow screen the body's margins shrink to
+// leave the tables the room the panels are cut for (page_panels.cpp).
 const char* report_css() {
   return R"css(
 :root { color-scheme: light; }
@@ -18,7 +21,7 @@ nav.toc h2 { border: none; margin: 0.5rem 0; font-size: 1.1rem; }
 nav.toc ol { margin: 0.2rem 0; padding-left: 1.4rem; }
 nav.toc li { margin: 0.1rem 0; }
 a { color: #0b5394; }
-h1, h2, h3, nav.toc, caption, .titles, figcaption, p.note, p.message { overflow-wrap: anywhere; }
+h1, h2, h3, nav.toc, .titles, figcaption, p.note, p.message { overflow-wrap: anywhere; }
 .titles { text-align: center; margin: 1rem 0 0.5rem; }
 .titles p { margin: 0.1rem 0; }
 .table-wrap { overflow-x: auto; max-width: 100%; }
@@ -35,6 +38,7 @@ thead td { border-bottom: none; }
 table.facts th { font-weight: normal; color: #333333; }
 p.note { color: #444444; font-size: 0.9rem; margin: 0.2rem 0 0.8rem; }
 p.message { font-family: "DejaVu Sans Mono", monospace; font-size: 0.9rem; margin: 0.8rem 0; }
+@media screen and (max-width: 56rem) { body { padding-left: 1rem; padding-right: 1rem; } }
 figure { margin: 1.5rem 0; }
 figure svg { max-width: 100%; height: auto; display: block; }
 figcaption { font-size: 0.9rem; color: #444444; margin-top: 0.3rem; }
