@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <tuple>
+#include <utility>
 
-#include "platform/datasets/descriptor_name.h"
 #include "platform/datasets/folder_lock.h"
 #include "platform/listing/log.h"
 #include "platform/listing/message_catalog.h"
@@ -32,22 +32,25 @@ std::vector<HeldOutput> hold_for_run(const std::vector<HeldOutput>& outputs, std
   std::vector<Located> files;
   for (const HeldOutput& o : outputs) {
     struct stat st;
-    if (platform::ds::descriptor_named(o.file) < 0 && ::fstat(o.stream->descriptor(), &st) == 0 &&
-        S_ISREG(st.st_mode))
-      files.push_back({o, st.st_dev, st.st_ino});
+    if (::fstat(o.stream->descriptor(), &st) == 0 && S_ISREG(st.st_mode)) files.push_back({o, st.st_dev, st.st_ino});
   }
   std::sort(files.begin(), files.end(), [](const Located& a, const Located& b) {
     return std::tie(a.device, a.inode) < std::tie(b.device, b.inode);
   });
   std::vector<HeldOutput> held;
+  bool said = false;
   for (std::size_t i = 0; i < files.size(); ++i) {
     const HeldOutput& o = files[i].output;
     held.push_back(o);
     // A second lock of one file, through another descriptor, would wait
     // for the first for ever.
     if (i > 0 && files[i].device == files[i - 1].device && files[i].inode == files[i - 1].inode) continue;
+    // The run that holds both files may let one go before the other (the
+    // log last, held for the line that names a stopping signal): the wait
+    // for the second is no news.
     platform::ds::lock_waiting(o.stream->descriptor(), LOCK_EX, [&] {
-      platform::Log(log).note(platform::message_text(1, kMsgWaitsForOutput, o.what, o.file.c_str()));
+      if (!std::exchange(said, true))
+        platform::Log(log).note(platform::message_text(1, kMsgWaitsForOutput, o.what, o.file.c_str()));
     });
   }
   return held;

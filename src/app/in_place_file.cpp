@@ -1,6 +1,5 @@
 #include "app/in_place_file.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -57,16 +56,9 @@ int InPlaceFile::Buffer::sync() { return drain() ? 0 : -1; }
 
 InPlaceFile::~InPlaceFile() { buffer_.close(); }
 
-void InPlaceFile::open(const std::string& file) {
-  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-  const int error = errno;
+void InPlaceFile::adopt(int fd) {
   buffer_.set(fd, true);
-  if (fd >= 0) {
-    clear();
-  } else {
-    setstate(std::ios::failbit);
-    errno = error;
-  }
+  clear();
 }
 
 void InPlaceFile::attach(int fd) {

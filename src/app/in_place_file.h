@@ -1,10 +1,11 @@
 // The listing and the log as the run writes them in place: the --listing
-// and --log files, and the listing on standard output. A stream over a
-// descriptor that keeps why its first failed write failed, so that the
-// ERROR which says the output is cut short can give the cause ("File too
-// large", "No space left on device"), whether the output is named or the
-// shell sent standard output there. Its descriptor is the file's own, on
-// which the run holds the file (held_outputs.h).
+// and --log files, opened where the check looked at them, and the listing
+// on standard output. A stream over a descriptor that keeps why its first
+// failed write failed, so that the ERROR which says the output is cut
+// short can give the cause ("File too large", "No space left on device"),
+// whether the output is named or the shell sent standard output there.
+// Its descriptor is the file's own, on which the run holds the file
+// (held_outputs.h) and writes the line that names a stopping signal.
 #pragma once
 
 #include <ostream>
@@ -20,14 +21,15 @@ class InPlaceFile : public std::ostream {
   InPlaceFile(const InPlaceFile&) = delete;
   InPlaceFile& operator=(const InPlaceFile&) = delete;
 
-  // Opens `file` to write after what it holds, made when missing; it is
-  // not truncated, for it may be another run's until this one holds it.
-  // The failbit is set, and errno says why, when it cannot be opened.
-  void open(const std::string& file);
+  // Writes on `fd`, a file the run has opened and checked
+  // (output_files.h), after what it holds, and closes it at the end. The
+  // file is not truncated here: it may be another run's until this one
+  // holds it.
+  void adopt(int fd);
   // Writes on the process's descriptor `fd` (standard output), which stays
   // open after the stream.
   void attach(int fd);
-  // The descriptor written on; -1 before open or attach.
+  // The descriptor written on; -1 before adopt or attach.
   int descriptor() const { return buffer_.descriptor(); }
   // The system's words for the first failed write; empty while none has
   // failed.

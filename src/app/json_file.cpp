@@ -22,7 +22,7 @@ int JsonFile::Buffer::sync() {
   return -1;
 }
 
-bool JsonFile::open(const std::string& file, std::string* why) { return file_.open(file, why); }
+bool JsonFile::open(platform::ds::ResolvedPath file, std::string* why) { return file_.open(std::move(file), why); }
 
 bool JsonFile::close(std::string* why) {
   if (!stream_.flush()) {

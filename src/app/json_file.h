@@ -20,9 +20,10 @@ class JsonFile {
   JsonFile(const JsonFile&) = delete;
   JsonFile& operator=(const JsonFile&) = delete;
 
-  // Creates the temporary file (or opens the target written in place);
-  // false with the reason when it cannot be.
-  bool open(const std::string& file, std::string* why);
+  // Creates the temporary file (or opens the target written in place)
+  // where the look at the target found it; false with the reason when it
+  // cannot be.
+  bool open(platform::ds::ResolvedPath file, std::string* why);
   // What the run writes; a failed write sets its badbit.
   std::ostream& stream() { return stream_; }
   // Ends the file: true when it was written whole and has taken its name;

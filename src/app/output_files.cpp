@@ -7,19 +7,15 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 #include "app/output_guard.h"
 #include "app/output_rights.h"
-#include "platform/datasets/descriptor_name.h"
-#include "platform/datasets/link_chain.h"
+#include "platform/datasets/resolved_path.h"
 #include "platform/datasets/whole_file.h"
 #include "platform/listing/log.h"
 
 namespace app {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr int kMsgPipeWithoutReader = 237;
 constexpr int kMsgCannotWriteWhy = 238;
@@ -32,22 +28,19 @@ bool refuse(std::ostream& log, int number, const Inserts&... inserts) {
   return false;
 }
 
-std::string cannot_open(const std::string& file, int error) {
-  return "the file " + file + " cannot be opened for writing: " + std::strerror(error);
+std::string cannot_open(const std::string& file, const std::string& why) {
+  return "the file " + file + " cannot be opened for writing: " + why;
 }
 
-// Why the run could not write `file`, found without making, opening or
-// removing that name, which another run may fill meanwhile: a file of the
-// run's own name is made in its folder and removed again (whole_file.h);
-// a device or a stream at the name is opened as it will be. A name that
-// cannot be reached (too long, or through a folder this user may not
-// search) is refused as its open would be.
-std::string trial_refusal(const std::string& file, platform::ds::AtLink at_link) {
-  struct stat st;
-  if (::lstat(file.c_str(), &st) != 0 && errno != ENOENT) return cannot_open(file, errno);
+// Why the run could not write the file looked at as `found`, found without
+// making, opening or removing its name, which another run may fill
+// meanwhile: a file of the run's own name is made in its folder and
+// removed again (whole_file.h); a device or a stream at the name is opened
+// as it will be.
+std::string trial_refusal(const platform::ds::ResolvedPath& found) {
   platform::ds::WholeFile trial;
   std::string why;
-  return trial.open(file, &why, at_link) ? std::string() : why;
+  return trial.open(found, &why) ? std::string() : why;
 }
 
 // The folder rights under which the system refuses an open that may make
@@ -64,38 +57,34 @@ mode_t protected_sticky_rights() {
   return level <= 0 ? 0 : level == 1 ? S_IWOTH : (S_IWOTH | S_IWGRP);
 }
 
-// Why this user may not write the existing regular file `file` in place;
-// its folder need not take new files.
-std::string unwritable_in_place(const std::string& file) {
-  // Effective ids, as the open will be checked with.
-  if (::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0) return cannot_open(file, errno);
+// Why this user may not write the existing regular file that the look
+// `found` saw, named `file`, in place; its folder need not take new files.
+// Effective ids, as the open will be checked with.
+std::string unwritable_in_place(const platform::ds::ResolvedPath& found, const std::string& file) {
+  const int nofollow = found.kernel_link ? 0 : AT_SYMLINK_NOFOLLOW;
+  if (::faccessat(found.folder.get(), found.name.c_str(), W_OK, AT_EACCESS | nofollow) != 0)
+    return cannot_open(file, std::strerror(errno));
   // The open may make the file, and the system may refuse that whatever
   // the file's mode (protected_sticky_rights).
-  const fs::path folder = platform::ds::followed_link(file).parent_path();
-  const std::string shown = folder.empty() ? std::string(".") : folder.string();
-  struct stat st, dir;
-  if (::stat(file.c_str(), &st) == 0 && ::stat(shown.c_str(), &dir) == 0 && (dir.st_mode & S_ISVTX) &&
-      (dir.st_mode & protected_sticky_rights()) && st.st_uid != ::geteuid() && st.st_uid != dir.st_uid)
-    return "the folder " + shown + " is sticky, and the file belongs neither to this user nor to the folder's owner";
+  struct stat dir;
+  if (::fstat(found.folder.get(), &dir) == 0 && (dir.st_mode & S_ISVTX) && (dir.st_mode & protected_sticky_rights()) &&
+      found.status.st_uid != ::geteuid() && found.status.st_uid != dir.st_uid)
+    return "the folder " + found.shown_folder() +
+           " is sticky, and the file belongs neither to this user nor to the folder's owner";
   return {};
 }
 
 // Why the run could not write `file` in place (opened, truncated,
-// written): an existing file must take this user's open, whatever its
-// folder; a new one needs a folder that takes files. A link that leads to
-// no file is refused: its open would make a file elsewhere, at the link's
-// end, where this check does not look. So is a link another user planted
-// (link_chain.h), which the kernel follows where its setting allows it.
-// Whether the name is a link is seen in one look, so that a file that
-// another run makes meanwhile is not taken for the end of a link.
-std::string in_place_refusal(const std::string& file) {
-  if (std::string refusal = platform::ds::planted_link_refusal(file); !refusal.empty()) return refusal;
-  struct stat st;
-  if (::lstat(file.c_str(), &st) != 0) return trial_refusal(file, platform::ds::AtLink::Follow);
-  if (S_ISLNK(st.st_mode) && ::stat(file.c_str(), &st) != 0)
-    return errno == ENOENT ? "the file " + file + " is a link that leads to no file" : cannot_open(file, errno);
-  if (S_ISREG(st.st_mode) && platform::ds::descriptor_named(file) < 0) return unwritable_in_place(file);
-  return trial_refusal(file, platform::ds::AtLink::Follow);
+// written), as the look `found` saw it: an existing file must take this
+// user's open, whatever its folder; a new one needs a folder that takes
+// files. A link that leads to no file is refused: its open would make a
+// file elsewhere, at the link's end. So is a link another user planted
+// (resolved_path.h), which the kernel follows where its setting allows it.
+std::string in_place_refusal(const platform::ds::ResolvedPath& found, const std::string& file) {
+  if (!found.refusal.empty()) return found.refusal;
+  if (found.ok() && !found.exists && found.linked) return "the file " + file + " is a link that leads to no file";
+  if (found.exists && S_ISREG(found.status.st_mode) && found.stream < 0) return unwritable_in_place(found, file);
+  return trial_refusal(found);
 }
 
 }  // namespace
@@ -104,23 +93,25 @@ OutputFiles::~OutputFiles() {
   for (int fd : held_pipes_) ::close(fd);
 }
 
-bool OutputFiles::hold_pipe(const std::string& file, const char* what, std::ostream& log_default) {
-  if (const std::string refusal = platform::ds::planted_link_refusal(file); !refusal.empty())
-    return refuse(log_default, kMsgCannotWriteWhy, std::string(what), refusal);
-  const int fd = ::open(file.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+bool OutputFiles::hold_pipe(const Found& found, const std::string& file, const char* what,
+                            std::ostream& log_default) {
+  std::string why;
+  const int fd = platform::ds::open_found(found, O_WRONLY | O_NONBLOCK, &why);
   if (fd < 0)
     return errno == ENXIO ? refuse(log_default, kMsgPipeWithoutReader, std::string(what), file)
-                          : refuse(log_default, kMsgCannotWriteWhy, std::string(what), cannot_open(file, errno));
+                          : refuse(log_default, kMsgCannotWriteWhy, std::string(what), cannot_open(file, why));
   held_pipes_.push_back(fd);
   return true;
 }
 
 // The listing and the log are written into their file as the run goes.
-bool OutputFiles::check_in_place(const std::string& file, const char* what, std::ostream& log_default) {
+bool OutputFiles::check_in_place(const std::string& file, const char* what, Found* found,
+                                 std::ostream& log_default) {
   if (file.empty()) return true;
-  struct stat st;
-  if (::stat(file.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) return hold_pipe(file, what, log_default);
-  const std::string why = in_place_refusal(file);
+  *found = platform::ds::resolve_path(file);
+  if (found->ok() && found->exists && S_ISFIFO(found->status.st_mode))
+    return hold_pipe(*found, file, what, log_default);
+  const std::string why = in_place_refusal(*found, file);
   return why.empty() || refuse(log_default, kMsgCannotWriteWhy, std::string(what), why);
 }
 
@@ -128,11 +119,12 @@ bool OutputFiles::check_in_place(const std::string& file, const char* what, std:
 // that takes the name at the end (whole_file.h): a trial one shows now
 // whether they can be, and leaves an earlier file as it was.
 bool OutputFiles::check_whole(const std::string& file, const char* what, platform::ds::AtLink at_link,
-                              std::ostream& log_default) {
+                              Found* found, std::ostream& log_default) {
   if (file.empty()) return true;
-  struct stat st;
-  if (::stat(file.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) return hold_pipe(file, what, log_default);
-  const std::string why = trial_refusal(file, at_link);
+  *found = platform::ds::resolve_path(file, at_link);
+  if (found->ok() && found->exists && S_ISFIFO(found->status.st_mode))
+    return hold_pipe(*found, file, what, log_default);
+  const std::string why = trial_refusal(*found);
   return why.empty() || refuse(log_default, kMsgCannotWriteWhy, std::string(what), why);
 }
 
@@ -140,13 +132,11 @@ bool OutputFiles::check_whole(const std::string& file, const char* what, platfor
 // must take new files.
 bool OutputFiles::check_graphs(const std::string& folder, std::ostream& log_default) {
   if (folder.empty()) return true;
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (!fs::is_directory(folder, ec)) return refuse(log_default, kMsgGraphsFolder, folder);
-  platform::ds::WholeFile trial;
-  std::string why;
-  return trial.open(fs::path(folder) / "step0_check.svg", &why) ||
-         refuse(log_default, kMsgCannotWriteWhy, std::string("graphs"), why);
+  const Found graphs = platform::ds::resolve_folder(folder, true);
+  if (!graphs.refusal.empty()) return refuse(log_default, kMsgCannotWriteWhy, std::string("graphs"), graphs.refusal);
+  if (!graphs.ok()) return refuse(log_default, kMsgGraphsFolder, folder);
+  const std::string why = trial_refusal(platform::ds::resolve_beside(graphs, "step0_check.svg"));
+  return why.empty() || refuse(log_default, kMsgCannotWriteWhy, std::string("graphs"), why);
 }
 
 bool OutputFiles::check(const CommandLine& cmd, ProgramTexts& programs, std::ostream& log_default) {
@@ -155,17 +145,43 @@ bool OutputFiles::check(const CommandLine& cmd, ProgramTexts& programs, std::ost
     return false;
   }
   using platform::ds::AtLink;
-  if (!(check_in_place(cmd.log, "log file", log_default) && check_in_place(cmd.listing, "listing file", log_default) &&
-        check_whole(cmd.json, "JSON file", AtLink::Follow, log_default) &&
-        check_whole(cmd.html, "report", AtLink::Replace, log_default)))
+  Found report;  // written at the end of the run, by its name
+  if (!(check_in_place(cmd.log, "log file", &log_found_, log_default) &&
+        check_in_place(cmd.listing, "listing file", &listing_found_, log_default) &&
+        check_whole(cmd.json, "JSON file", AtLink::Follow, &json_found_, log_default) &&
+        check_whole(cmd.html, "report", AtLink::Replace, &report, log_default)))
     return false;
-  std::string refused = unreplaceable_output(cmd, programs);
-  if (refused.empty()) refused = in_place_data_sets_.check(cmd, programs);
+  std::vector<InPlaceDataSet> in_place;
+  std::string refused = unreplaceable_output(cmd, programs, &in_place);
+  if (refused.empty()) refused = in_place_data_sets_.check(std::move(in_place));
   if (!refused.empty()) {
     platform::Log(log_default).error(refused);
     return false;
   }
   return check_graphs(cmd.graphs, log_default);
+}
+
+// Opened where the check found it, not following a link at its name, and
+// only once the descriptor shows the file that was checked: made now, or
+// the very file looked at. A file that another run made since the look is
+// looked at and checked as the check would have. Nothing is truncated
+// here: another run may be writing the file until this one holds it
+// (begin). Appending, as a stream of the process (/dev/stdout) is written
+// on: the file behind it keeps what it held.
+bool OutputFiles::open_in_place(InPlaceFile& stream, Found found, const std::string& file, const char* what,
+                                std::ostream& log_default) {
+  const int flags = O_WRONLY | O_APPEND;
+  std::string why;
+  int fd = platform::ds::open_found(found, flags, &why);
+  if (fd < 0 && errno == EEXIST) {
+    found = platform::ds::resolve_beside(found, found.name);
+    if (why = in_place_refusal(found, file); !why.empty())
+      return refuse(log_default, kMsgCannotWriteWhy, std::string(what), why);
+    fd = platform::ds::open_found(found, flags, &why);
+  }
+  if (fd < 0) return refuse(log_default, kMsgCannotWriteWhy, std::string(what), cannot_open(file, why));
+  stream.adopt(fd);
+  return true;
 }
 
 bool OutputFiles::open(const CommandLine& cmd, ProgramTexts& programs, std::ostream& listing_default,
@@ -175,20 +191,24 @@ bool OutputFiles::open(const CommandLine& cmd, ProgramTexts& programs, std::ostr
   if (!check(cmd, programs, log_default)) return false;
   // Opened first: its temporary file replaces nothing, so that if it
   // cannot be made the other outputs are still as they were.
-  if (std::string why; !cmd.json.empty() && !json_file.open(cmd.json, &why))
+  if (std::string why; !cmd.json.empty() && !json_file.open(std::move(json_found_), &why))
     return refuse(log_default, kMsgCannotWriteWhy, std::string("JSON file"), why);
-  // Opened as they stand: another run may be writing them until this one
-  // holds them (held_outputs.h), and only then are they truncated (begin).
-  std::vector<HeldOutput> opened;
-  for (const HeldOutput& o : {HeldOutput{&log_file, cmd.log, "log file"},
-                              HeldOutput{&listing_file, cmd.listing, "listing file"}}) {
-    if (o.file.empty()) continue;
-    o.stream->open(o.file);
-    // Only a file changed since its check fails here.
-    if (!*o.stream) return refuse(log_default, kMsgCannotWriteWhy, std::string(o.what), cannot_open(o.file, errno));
-    opened.push_back(o);
+  const struct {
+    InPlaceFile* stream;
+    Found* found;
+    const std::string* file;
+    const char* what;
+  } in_place[] = {{&log_file, &log_found_, &cmd.log, "log file"},
+                  {&listing_file, &listing_found_, &cmd.listing, "listing file"}};
+  std::vector<HeldOutput> files;
+  for (const auto& [stream, found, file, what] : in_place) {
+    if (file->empty()) continue;
+    // A stream of the process (/dev/stdout) is written on as it stands.
+    const bool stream_of_process = found->stream >= 0;
+    if (!open_in_place(*stream, std::move(*found), *file, what, log_default)) return false;
+    if (!stream_of_process) files.push_back({stream, *file, what});
   }
-  held_ = hold_for_run(opened, log_default);
+  held_ = hold_for_run(files, log_default);
   return true;
 }
 

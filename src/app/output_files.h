@@ -3,10 +3,14 @@
 // is opened, so that a refused run has truncated, made or replaced nothing:
 // the guard (output_guard.h), then whether each can be written, found
 // without making, opening or removing an output's own name, which another
-// run may fill meanwhile; a refusal says why. A named
-// pipe must have a reader: it is refused at once without one, and
-// otherwise held open until the run ends, so that its reader waits for the
-// whole output instead of taking the check's open for an empty one.
+// run may fill meanwhile; a refusal says why. The listing, the log and the
+// JSON file are then opened where the check's look found them
+// (resolved_path.h); the listing and log files are checked on their
+// descriptors to be the files looked at, then held for the run
+// (held_outputs.h), and only then truncated. A named pipe must have a
+// reader: it is refused at once without one, and otherwise held open
+// until the run ends, so that its reader waits for the whole output
+// instead of taking the check's open for an empty one.
 #pragma once
 
 #include <iosfwd>
@@ -43,12 +47,19 @@ struct OutputFiles {
   std::ostream* log = nullptr;
 
  private:
-  bool check(const CommandLine& cmd, ProgramTexts& programs, std::ostream& log_default);
-  bool check_in_place(const std::string& file, const char* what, std::ostream& log_default);
-  bool check_whole(const std::string& file, const char* what, platform::ds::AtLink at_link, std::ostream& log_default);
-  bool check_graphs(const std::string& folder, std::ostream& log_default);
-  bool hold_pipe(const std::string& file, const char* what, std::ostream& log_default);
+  using Found = platform::ds::ResolvedPath;
 
+  bool check(const CommandLine& cmd, ProgramTexts& programs, std::ostream& log_default);
+  bool check_in_place(const std::string& file, const char* what, Found* found, std::ostream& log_default);
+  bool check_whole(const std::string& file, const char* what, platform::ds::AtLink at_link, Found* found,
+                   std::ostream& log_default);
+  bool check_graphs(const std::string& folder, std::ostream& log_default);
+  bool hold_pipe(const Found& found, const std::string& file, const char* what, std::ostream& log_default);
+  bool open_in_place(InPlaceFile& stream, Found found, const std::string& file, const char* what,
+                     std::ostream& log_default);
+
+  // The outputs as the check looked at them, for the opens that follow.
+  Found log_found_, listing_found_, json_found_;
   std::vector<int> held_pipes_;  // descriptors of named pipes, closed when the run ends
   std::vector<HeldOutput> held_;  // the listing and log files the run holds
   InPlaceDataSets in_place_data_sets_;  // holds the named pipes of data sets

@@ -10,9 +10,8 @@
 #include <system_error>
 
 #include "app/output_guard.h"
-#include "platform/datasets/link_chain.h"
 #include "platform/datasets/replace_rights.h"
-#include "platform/datasets/whole_file.h"
+#include "platform/datasets/resolved_path.h"
 #include "platform/listing/message_catalog.h"
 
 namespace app {
@@ -34,44 +33,50 @@ bool is_graphs_folder(const fs::path& file, const std::string& graphs) {
   return !graphs.empty() && same_file(file, graphs);
 }
 
-// Why a new file cannot be made in `folder`, which the run does not make
-// (effective ids, as the open will be checked with); empty when it can be
-// or `file` exists.
-std::string unmakeable(const fs::path& file, const fs::path& folder) {
-  struct stat st;
-  if (::lstat(file.c_str(), &st) == 0 || ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return {};
-  return "no file can be created in the folder " + folder.string() + ": " + std::strerror(errno);
+// Why no new file can be made in the folder where the look `found` ended,
+// which the run does not make (effective ids, as the open will be checked
+// with); empty when one can be, or the file exists.
+std::string unmakeable(const platform::ds::ResolvedPath& found) {
+  if (found.exists || ::faccessat(found.folder.get(), ".", W_OK | X_OK, AT_EACCESS) == 0) return {};
+  return "no file can be created in the folder " + found.shown_folder() + ": " + std::strerror(errno);
 }
 
-// Why the file or description `name` of a data set cannot be written,
-// found before the first step rather than once the step writes it: a link
-// on the way that is not followed; a folder where the name leads, which
-// takes no file, even the one the run makes (--graphs); no folder to hold
-// the file there, unless the run makes it, or one that takes no new file;
-// a file this user may not replace. A device or a stream is written in
-// place (in_place_data_sets.h).
-std::string data_set_refusal(const fs::path& name, const std::string& graphs) {
-  if (std::string refusal = platform::ds::planted_link_refusal(name); !refusal.empty()) return refusal;
-  const fs::path file = platform::ds::followed_link(name);
-  std::error_code ec;
-  if (fs::is_directory(file, ec)) return not_replaced(file, "it is a folder");
-  if (platform::ds::written_in_place(name)) return {};
+// Why the file or description of a data set, as the look `found` saw it,
+// cannot be written, found before the first step rather than once the
+// step writes it: a link on the way that is not followed; a folder where
+// the name leads, which takes no file, even the one the run makes
+// (--graphs); no folder to hold the file there, unless the run makes it,
+// or one that takes no new file; a new file among the system's devices
+// (/dev); a file this user may not replace. A device or a stream is
+// written in place (in_place_data_sets.h).
+std::string data_set_refusal(const platform::ds::ResolvedPath& found, const std::string& graphs) {
+  if (!found.refusal.empty()) return found.refusal;
+  const fs::path file = found.shown();
+  if (found.ok() && found.exists && S_ISDIR(found.status.st_mode)) return not_replaced(file, "it is a folder");
+  if (found.ok() && found.in_place()) return {};
   const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-  if (!fs::is_directory(folder, ec) && !is_graphs_folder(folder, graphs))
-    return "the file " + file.string() + " cannot be made: there is no folder " + folder.string();
+  // Before the folder's check: g/. stops short of g, which the run makes.
   if (is_graphs_folder(file, graphs)) return not_replaced(file, "it is the folder --graphs " + graphs + ", which the run makes");
+  if (!found.ok() && !is_graphs_folder(folder, graphs))
+    return "the file " + file.string() + " cannot be made: there is no folder " + folder.string();
+  if (found.ok() && platform::ds::holds_devices(found))
+    return "the file " + file.string() + " cannot be made: the folder " + folder.string() +
+           " holds the system's devices or processes";
   // The graphs folder is checked once the run has made it (output_files.h).
   if (!is_graphs_folder(folder, graphs)) {
-    if (std::string refusal = unmakeable(file, folder); !refusal.empty()) return refusal;
+    if (std::string refusal = unmakeable(found); !refusal.empty()) return refusal;
   }
-  return not_replaced(file, platform::ds::replace_refusal(file));
+  return not_replaced(file, platform::ds::replace_refusal(found));
 }
 
-std::string unreplaceable_data_set(const CommandLine& cmd, ProgramTexts& programs) {
+std::string unreplaceable_data_set(const CommandLine& cmd, ProgramTexts& programs,
+                                   std::vector<InPlaceDataSet>* in_place) {
   for (const DataSetFile& f : data_set_files(cmd, programs)) {
     if (!f.written) continue;
-    if (const std::string why = data_set_refusal(f.path, cmd.graphs); !why.empty())
+    platform::ds::ResolvedPath found = platform::ds::resolve_path(f.path);
+    if (const std::string why = data_set_refusal(found, cmd.graphs); !why.empty())
       return refused("data set " + f.name, why);
+    if (found.ok() && found.in_place()) in_place->push_back({f.name, std::move(found)});
   }
   return {};
 }
@@ -82,7 +87,9 @@ std::string unreplaceable_graph(const std::string& graphs) {
   for (fs::directory_iterator it(graphs, ec), end; !ec && it != end; it.increment(ec)) {
     const fs::path& file = it->path();
     if (!graph_file_name(file, graphs)) continue;
-    if (const std::string refusal = platform::ds::replace_refusal(file); !refusal.empty())
+    const platform::ds::ResolvedPath found = platform::ds::resolve_path(file, platform::ds::AtLink::Replace);
+    if (!found.refusal.empty()) return refused("graphs", found.refusal);
+    if (const std::string refusal = platform::ds::replace_refusal(found); !refusal.empty())
       return refused("graphs", not_replaced(file, refusal));
   }
   return {};
@@ -90,8 +97,9 @@ std::string unreplaceable_graph(const std::string& graphs) {
 
 }  // namespace
 
-std::string unreplaceable_output(const CommandLine& cmd, ProgramTexts& programs) {
-  if (std::string message = unreplaceable_data_set(cmd, programs); !message.empty()) return message;
+std::string unreplaceable_output(const CommandLine& cmd, ProgramTexts& programs,
+                                 std::vector<InPlaceDataSet>* in_place) {
+  if (std::string message = unreplaceable_data_set(cmd, programs, in_place); !message.empty()) return message;
   return unreplaceable_graph(cmd.graphs);
 }
 

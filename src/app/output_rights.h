@@ -7,14 +7,18 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
+#include "app/in_place_data_sets.h"
 #include "app/program_file.h"
 
 namespace app {
 
 // The numbered message (set 1) that names the first such file and says
-// why it may not be replaced; empty when there is none.
-std::string unreplaceable_output(const CommandLine& cmd, ProgramTexts& programs);
+// why it may not be replaced; empty when there is none. The data sets
+// written in place are added to `in_place` as the check looked at them.
+std::string unreplaceable_output(const CommandLine& cmd, ProgramTexts& programs,
+                                 std::vector<InPlaceDataSet>* in_place);
 
 }  // namespace app

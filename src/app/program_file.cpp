@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "platform/datasets/resolved_path.h"
 #include "platform/listing/message_catalog.h"
 
 namespace app {
@@ -112,8 +113,13 @@ SplitResult split_program(const std::string& text, const std::string& file) {
 
 // Read with read(2), which reports a failed read (EIO, EISDIR) instead of
 // ending the file there or throwing; a failed allocation still throws.
-bool read_program_file(const std::string& path, std::string* text) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+// Reached as the outputs are (resolved_path.h): a link another user
+// planted on the way is not followed, and `refusal` says so.
+bool read_program_file(const std::string& path, std::string* text, std::string* refusal) {
+  const platform::ds::ResolvedPath found = platform::ds::resolve_path(path);
+  *refusal = found.refusal;
+  std::string why;
+  const int fd = found.ok() ? platform::ds::open_found(found, O_RDONLY, &why) : -1;
   if (fd < 0) return false;
   struct Closer {
     int fd;
@@ -129,9 +135,11 @@ bool read_program_file(const std::string& path, std::string* text) {
 }
 
 std::string ProgramTexts::read_all(const std::vector<std::string>& files) {
-  constexpr int kMsgCannotRead = 1, kMsgProgramIsFolder = 90;
+  constexpr int kMsgCannotRead = 1, kMsgProgramIsFolder = 90, kMsgCannotReadWhy = 91;
   for (const std::string& file : files) {
     if (text(file)) continue;
+    if (const auto refused = refusals_.find(file); refused != refusals_.end())
+      return platform::message_text(1, kMsgCannotReadWhy, file.c_str(), refused->second.c_str());
     std::error_code ec;
     const bool folder = std::filesystem::is_directory(file, ec);
     return platform::message_text(1, folder ? kMsgProgramIsFolder : kMsgCannotRead, file.c_str());
@@ -142,8 +150,9 @@ std::string ProgramTexts::read_all(const std::vector<std::string>& files) {
 const std::string* ProgramTexts::text(const std::string& file) {
   auto [at, added] = texts_.try_emplace(file);
   if (added) {
-    std::string text;
-    if (read_program_file(file, &text)) at->second = std::move(text);
+    std::string text, refusal;
+    if (read_program_file(file, &text, &refusal)) at->second = std::move(text);
+    else if (!refusal.empty()) refusals_[file] = std::move(refusal);
   }
   return at->second ? &*at->second : nullptr;
 }

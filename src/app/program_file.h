@@ -36,6 +36,7 @@ class ProgramTexts {
 
  private:
   std::map<std::string, std::optional<std::string>> texts_;
+  std::map<std::string, std::string> refusals_;  // why a file was not read, where the system does not say
 };
 
 }  // namespace app

@@ -9,7 +9,6 @@
 #include <new>
 #include <sstream>
 
-#include "platform/datasets/descriptor_name.h"
 #include "platform/datasets/temporary_files.h"
 #include "platform/listing/log.h"
 #include "platform/listing/message_catalog.h"
@@ -106,13 +105,16 @@ RunSignals::~RunSignals() {
   platform::set_stop_action(nullptr);
 }
 
-// A descriptor of its own, appending: it writes after whatever the log's
-// stream has written, and needs nothing of the stream's state. A log named
-// as a stream of the process (/dev/stderr) is written through that stream.
-void RunSignals::end_log_in(const std::string& log_file) {
+// A duplicate of the log's own descriptor: the line goes into the very
+// file the run has written its log to, after what its stream has written,
+// whatever has become of the log's name since; and the duplicate stays
+// open until the signals are restored, after the stream is closed. It
+// shares the run's lock of the log (held_outputs.h), so that no other run
+// takes the log before the line can no longer come.
+void RunSignals::end_log_in(int log_file) {
   make_stop_lines();
-  int fd = log_file.empty() ? STDERR_FILENO : platform::ds::descriptor_named(log_file);
-  if (fd < 0) fd = own_log_ = ::open(log_file.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
+  int fd = STDERR_FILENO;
+  if (log_file >= 0) fd = own_log_ = ::fcntl(log_file, F_DUPFD_CLOEXEC, 0);
   log_descriptor.store(fd);
 }
 

@@ -14,7 +14,6 @@
 #include <signal.h>
 
 #include <array>
-#include <string>
 
 namespace app {
 
@@ -28,12 +27,12 @@ class RunSignals {
   RunSignals& operator=(const RunSignals&) = delete;
 
   // From now on, once the outputs are open, a stopped run ends its log
-  // with an ERROR line: in the file `log_file`, or on standard error when
-  // it is empty.
-  void end_log_in(const std::string& log_file);
+  // with an ERROR line: through `log_file`, the descriptor of the log
+  // file the run has open, or on standard error when it is -1.
+  void end_log_in(int log_file);
 
  private:
-  int own_log_ = -1;  // the descriptor end_log_in opened, closed with the run
+  int own_log_ = -1;  // the log's descriptor as end_log_in took it, closed with the run
   static constexpr std::array<int, 6> kSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXFSZ};
   std::array<struct sigaction, kSignals.size()> before_{};
 };

@@ -210,7 +210,7 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
       // the line that names it.
       const platform::StopHold hold;
       if (!files.begin(log_default)) return 2;
-      signals.end_log_in(cmd.log);
+      signals.end_log_in(cmd.log.empty() ? -1 : files.log_file.descriptor());
     }
     return run_with_files(cmd, programs, files, log_default);
   } catch (const std::bad_alloc&) {

@@ -36,6 +36,8 @@ class Libraries {
   // the one existing file whose name differs only in case, else the
   // lower-case name (which need not exist).
   static std::filesystem::path find_file(const std::filesystem::path& dir, const std::string& name);
+  // The same name in the folder open as the descriptor `folder`.
+  static std::string find_name(int folder, const std::string& name);
   // The existing files in `dir` whose names match `name` without regard to
   // case, sorted.
   static std::vector<std::filesystem::path> files_named(const std::filesystem::path& dir,

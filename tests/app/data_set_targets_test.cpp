@@ -106,10 +106,15 @@ TEST_F(DataSetTargetsTest, ALinkIntoNoFolderIsRefusedBeforeTheFirstStep) {
   EXPECT_EQ(read("log.txt"), "ERROR: The data set WORK.pred cannot be written: the file nodir/x.csv cannot be made: "
                              "there is no folder nodir.\n");
   fs::remove(dir_ / "pred.csv");
-  for (const std::string to : {"g", "g/", "./g/."}) {
+  // The link's target is named without the separator and "." it ends in.
+  const struct {
+    const char* to;
+    const char* named;
+  } graphs_folder[] = {{"g", "g"}, {"g/", "g"}, {"./g/.", "./g"}};
+  for (const auto& [to, named] : graphs_folder) {
     fs::create_symlink(to, dir_ / "pred.csv");
     EXPECT_EQ(run("--graphs g prog.ruva"), 2) << to;
-    EXPECT_EQ(read("log.txt"), "ERROR: The data set WORK.pred cannot be written: the file " + to +
+    EXPECT_EQ(read("log.txt"), std::string("ERROR: The data set WORK.pred cannot be written: the file ") + named +
                                    " may not be replaced: it is the folder --graphs g, which the run makes.\n");
     EXPECT_FALSE(fs::exists(dir_ / "g")) << to;
     EXPECT_FALSE(fs::exists(dir_ / "est.csv")) << to;
@@ -144,22 +149,46 @@ TEST_F(DataSetTargetsTest, ADataSetAtADeviceOrAStreamIsWrittenInPlace) {
   EXPECT_EQ(std::count(piped.begin(), piped.end(), '\n'), 7);
 }
 
+// A name among the system's devices (/dev) or processes (/proc) that is no
+// device or stream, such as a descriptor of the process that is not open:
+// the run makes no file there, data or description, and says so before
+// the first step.
+TEST_F(DataSetTargetsTest, ANewFileAmongTheDevicesIsRefusedBeforeTheFirstStep) {
+  const std::string absent = "/dev/ruva_absent_" + std::to_string(::getpid());
+  const struct {
+    std::string to;
+    const char* prefix;  // before the command
+    const char* folder;
+  } refused[] = {{absent, "", "/dev"}, {"/proc/self/fd/9", "exec 9>&- && ", "/proc/self/fd"}};
+  for (const auto& c : refused) {
+    fs::create_symlink(c.to, dir_ / "pred.csv");
+    EXPECT_EQ(run_after(c.prefix, "prog.ruva"), 2) << c.to;
+    EXPECT_EQ(read("log.txt"), "ERROR: The data set WORK.pred cannot be written: the file " + c.to +
+                                   " cannot be made: the folder " + c.folder +
+                                   " holds the system's devices or processes.\n");
+    EXPECT_FALSE(fs::exists(dir_ / "est.csv")) << c.to;
+    fs::remove(dir_ / "pred.csv");
+  }
+  for (const std::string& made : {absent, absent + ".meta.json"}) {
+    EXPECT_FALSE(fs::exists(made)) << made;
+    fs::remove(made);
+  }
+}
+
 // A data set written in place is opened before the first step as its step
-// will open it: a pipe that no process reads, a descriptor of the process
-// that is not open and /dev/tty without a terminal (setsid) refuse the run
-// with what the system says; a pipe with a reader gets the data set once.
+// will open it: a pipe that no process reads and /dev/tty without a
+// terminal (setsid) refuse the run with what the system says; a pipe with
+// a reader gets the data set once.
 TEST_F(DataSetTargetsTest, ADataSetThatCannotBeOpenedInPlaceIsRefusedBeforeTheFirstStep) {
   ASSERT_EQ(::mkfifo((dir_ / "p.fifo").c_str(), 0600), 0);
   const bool setsid = std::system("setsid --version >/dev/null 2>&1") == 0;
-  const std::string cannot_open = "the file pred.csv cannot be opened for writing: ";
   const struct {
     const char* to;
     const char* prefix;  // before the command
     std::string why;
   } refused[] = {
-      {"p.fifo", "", "no process reads the pipe pred.csv"},
-      {"/proc/self/fd/9", "exec 9>&- && ", cannot_open + "No such file or directory"},
-      {"/dev/tty", setsid ? "setsid -w " : "", cannot_open + "No such device or address"},
+      {"p.fifo", "", "no process reads the pipe p.fifo"},
+      {"/dev/tty", setsid ? "setsid -w " : "", "the file /dev/tty cannot be opened for writing: No such device or address"},
   };
   for (const auto& c : refused) {
     if (std::string(c.to) == "/dev/tty" && !setsid) continue;

@@ -70,8 +70,8 @@ class StoppedPublicationTest : public RuvaCommandTest {
 TEST_F(StoppedPublicationTest, ASignalBetweenTwoRenamesWaitsForTheStepsLastDataSet) {
   if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace cannot run here";
   int status = 0;
-  waitpid(start_run({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=rename", "-e",
-                     "inject=rename:signal=SIGTERM:when=3"}),
+  waitpid(start_run({"strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=renameat", "-e",
+                     "inject=renameat:signal=SIGTERM:when=3"}),
           &status, 0);
   expect_stopped_whole(status);
   EXPECT_EQ(earlier_files(), 0);
@@ -84,7 +84,7 @@ TEST_F(StoppedPublicationTest, SigquitWaitsForTheStepsLastDataSetAndLeavesNoCore
   if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace cannot run here";
   int status = 0;
   waitpid(start_run({"sh", "-c", "ulimit -c \"$(ulimit -Hc)\" && exec \"$@\"", "sh", "strace", "-f", "-qq", "-o",
-                     "/dev/null", "-e", "trace=rename", "-e", "inject=rename:signal=SIGQUIT:when=3"}),
+                     "/dev/null", "-e", "trace=renameat", "-e", "inject=renameat:signal=SIGQUIT:when=3"}),
           &status, 0);
   expect_stopped_whole(status, SIGQUIT);
   EXPECT_EQ(earlier_files(), 0);
@@ -92,8 +92,8 @@ TEST_F(StoppedPublicationTest, SigquitWaitsForTheStepsLastDataSetAndLeavesNoCore
     EXPECT_NE(entry.path().filename().string().rfind("core", 0), 0u) << entry.path();
 }
 
-// strace sends SIGTERM as the log file opens, before the run holds it
-// (it may be another run's): the log stays as it was. Sent as the run
+// strace sends SIGTERM as the run takes the log file's lock, before it
+// truncates the log (it may be another run's): the log stays as it was. Sent as the run
 // truncates it, the signal waits until the log can take its line, so that
 // no log is left empty.
 TEST_F(StoppedPublicationTest, ASignalAsTheLogIsTruncatedIsNamedInIt) {
@@ -101,7 +101,7 @@ TEST_F(StoppedPublicationTest, ASignalAsTheLogIsTruncatedIsNamedInIt) {
   const struct {
     const char* call;
     const char* log;
-  } cases[] = {{"openat", "earlier\n"}, {"ftruncate", "ERROR: The run was stopped by signal SIGTERM.\n"}};
+  } cases[] = {{"flock", "earlier\n"}, {"ftruncate", "ERROR: The run was stopped by signal SIGTERM.\n"}};
   for (const auto& c : cases) {
     write("s.log", "earlier\n");
     int status = 0;
@@ -112,6 +112,27 @@ TEST_F(StoppedPublicationTest, ASignalAsTheLogIsTruncatedIsNamedInIt) {
     EXPECT_EQ(read("s.log"), c.log) << c.call;
     EXPECT_EQ(earlier_files(), 8) << c.call;
   }
+}
+
+// The log swapped for a link once the run has opened and truncated it,
+// and SIGTERM sent then: the line that names the signal goes into the log
+// the run opened, not where the link leads. (The log exists before the
+// run, so that strace knows its descriptor.)
+TEST_F(StoppedPublicationTest, TheStopLineGoesIntoTheLogTheRunOpened) {
+  if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace cannot run here";
+  write("secret", "secret\n");
+  write("s.log", "earlier\n");
+  bool swapped = false;
+  const int status = run_stopping_at(".", "--lib a=a --lib b=b --log s.log p.ruva", "s.log", [&](int, pid_t run) {
+    if (swapped || read("stops.txt").find("ftruncate(") == std::string::npos) return;
+    fs::rename(dir_ / "s.log", dir_ / "opened.log");
+    fs::create_symlink("secret", dir_ / "s.log");
+    swapped = kill(run, SIGTERM) == 0;
+  });
+  ASSERT_TRUE(swapped);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(read("secret"), "secret\n");
+  EXPECT_EQ(read("opened.log"), "ERROR: The run was stopped by signal SIGTERM.\n");
 }
 
 // The run waits for b's lock, which the test holds, when SIGTERM comes.

@@ -114,3 +114,33 @@ TEST_F(WholeFileTest, FailuresLeaveTheOldFileAndNoTemporaryFile) {
 }
 
 }  // namespace
+
+// The target is looked at once: its folder swapped for a link after the
+// open, the file still takes its name in the folder the open found.
+TEST_F(WholeFileTest, AFolderSwappedForALinkAfterTheOpenLeadsNoFileAway) {
+  fs::create_directories(dir_ / "sub");
+  fs::create_directories(dir_ / "elsewhere");
+  WholeFile file;
+  std::string why;
+  ASSERT_TRUE(file.open(dir_ / "sub/t.csv", &why)) << why;
+  fs::rename(dir_ / "sub", dir_ / "moved");
+  fs::create_symlink("elsewhere", dir_ / "sub");
+  ASSERT_TRUE(file.write("new", &why) && file.finish(true, &why) && file.commit(&why)) << why;
+  EXPECT_EQ(read(dir_ / "moved/t.csv"), "new");
+  EXPECT_TRUE(fs::is_empty(dir_ / "elsewhere"));
+}
+
+// A link to a folder on the way is named as written, one at the last name
+// as its target reads from the link's folder; a stream of the process is
+// told by the descriptor it reaches.
+TEST_F(WholeFileTest, TheLookNamesFilesAsTheLinksGiveThem) {
+  fs::create_directories(dir_ / "real/sub");
+  fs::create_symlink("real", dir_ / "wk");
+  fs::create_symlink("../x.csv", dir_ / "real/sub/l.csv");
+  const platform::ds::ResolvedPath through = platform::ds::resolve_path(dir_ / "wk/sub/l.csv");
+  EXPECT_EQ(through.shown(), dir_ / "wk/sub/../x.csv");
+  EXPECT_TRUE(through.ok() && through.linked && !through.exists);
+  EXPECT_EQ(through.folder_real, fs::canonical(dir_ / "real"));
+  EXPECT_EQ(platform::ds::resolve_path("/dev/stderr").stream, 2);
+  EXPECT_TRUE(platform::ds::resolve_path("/dev/stderr", platform::ds::AtLink::Replace).in_place());
+}

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -86,6 +87,43 @@ class RuvaCommandTest : public ::testing::Test {
       _exit(127);
     }
     return child;
+  }
+  // Runs the command with `args` in the subfolder `folder` under strace,
+  // which stops it after each of its calls that names `name` (as the run
+  // writes the name: strace matches the text); at the n-th stop, with the
+  // run stopped, `at_stop(n, run)` acts (`run` is the stopped process), and
+  // the run goes on. The status of strace, which ends as the run does.
+  int run_stopping_at(const std::string& folder, const std::string& args, const std::string& name,
+                      const std::function<void(int, pid_t)>& at_stop) {
+    const std::filesystem::path trace = dir_ / "stops.txt";
+    std::filesystem::remove(trace);
+    // The leak checker of a sanitizer build cannot run under ptrace.
+    const std::string script =
+        "cd '" + folder + "' && ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" exec \"$@\" " + args;
+    const pid_t tracer = start({}, {"sh", "-c", script, "sh", "strace", "-f", "-qq", "-o", trace.string(), "-P", name,
+                                    "-e", "trace=all", "-e", "inject=all:signal=SIGSTOP"});
+    int status = 0;
+    for (int stop = 1;; ++stop) {
+      pid_t stopped = 0;
+      while ((stopped = stopped_thread(trace, stop)) == 0 && waitpid(tracer, &status, WNOHANG) == 0) usleep(200);
+      if (stopped == 0) return status;
+      at_stop(stop, stopped);
+      kill(stopped, SIGCONT);
+    }
+  }
+  // The thread that the `stop`-th SIGSTOP of the trace `trace` has stopped,
+  // once it has; 0 until then.
+  static pid_t stopped_thread(const std::filesystem::path& trace, int stop) {
+    std::ifstream in(trace);
+    int seen = 0;
+    std::string pid;
+    for (std::string line; std::getline(in, line);) {
+      const std::string at = line.substr(0, line.find(' '));
+      if (seen < stop && line.find(" --- SIGSTOP {") != std::string::npos && ++seen == stop) pid = at;
+      else if (seen == stop && at == pid && line.find(" --- stopped by SIGSTOP ---") != std::string::npos)
+        return std::stoi(pid);
+    }
+    return 0;
   }
   // Whether the process `run` waits for a lock: a request that waits is
   // listed in /proc/locks with "->" and its process.

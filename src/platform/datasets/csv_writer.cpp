@@ -23,7 +23,6 @@ void append_text_field(std::string_view value, std::string* line) {
 
 bool CsvWriter::open(const std::filesystem::path& target, const std::vector<Variable>& variables,
                      std::string* why) {
-  target_ = target;
   if (!file_.open(target, why)) return false;
   line_.clear();
   for (std::size_t i = 0; i < variables.size(); ++i) {
@@ -67,7 +66,10 @@ bool CsvWriter::write_row(const std::vector<Variable>& variables, const unsigned
 bool CsvWriter::complete(const std::string& sidecar, std::string* why) {
   if (!file_.finish(true, why)) return false;
   if (file_.in_place()) return true;
-  if (!sidecar_.open(sidecar_path(target_), why) || !sidecar_.write(sidecar, why) || !sidecar_.finish(true, why)) {
+  // Beside the data file in the folder its look found: the names on the
+  // way are not looked at again.
+  if (!sidecar_.open(sidecar_beside(file_.target()), why) || !sidecar_.write(sidecar, why) ||
+      !sidecar_.finish(true, why)) {
     abandon();
     return false;
   }

@@ -35,11 +35,12 @@ class CsvWriter {
   // Whether the data go to a device or a stream, written in place and
   // without a description.
   bool in_place() const { return file_.in_place(); }
+  // The data file as its look found it (its folder is the one to lock).
+  const ResolvedPath& target() const { return file_.target(); }
 
  private:
   WholeFile file_;
   WholeFile sidecar_;
-  std::filesystem::path target_;
   std::string line_;
 };
 

@@ -27,6 +27,10 @@ int descriptor_number(const std::string& name) {
 
 }  // namespace
 
+int descriptor_in(const fs::path& folder, const std::string& name) {
+  return descriptor_folder(folder) ? descriptor_number(name) : -1;
+}
+
 int descriptor_named(const fs::path& path) {
   constexpr int kMostLinks = 40;  // as the kernel follows at most
   std::error_code ec;
@@ -36,7 +40,7 @@ int descriptor_named(const fs::path& path) {
   for (int links = 0; !ec && links < kMostLinks; ++links) {
     const fs::path folder = fs::canonical(at.parent_path(), ec);
     if (ec) return -1;
-    if (descriptor_folder(folder)) return descriptor_number(at.filename().string());
+    if (descriptor_folder(folder)) return descriptor_in(folder, at.filename().string());
     at = folder / at.filename();
     if (!fs::is_symlink(at, ec)) return -1;
     const fs::path target = fs::read_symlink(at, ec);

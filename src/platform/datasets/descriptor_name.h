@@ -6,11 +6,15 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace platform::ds {
 
 // The descriptor of this process that `path` reaches, or -1 when it names
 // a file by the file's own name.
 int descriptor_named(const std::filesystem::path& path);
+// The descriptor of this process that the entry `name` of the folder
+// `folder` (absolute, links resolved) is, or -1.
+int descriptor_in(const std::filesystem::path& folder, const std::string& name);
 
 }  // namespace platform::ds

@@ -14,18 +14,18 @@
 namespace platform::ds {
 namespace {
 
-// The folder that holds `file`, open for its lock; -1 when it cannot be.
-int open_folder_of(const std::filesystem::path& file) {
-  const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
-  return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// The folder that holds `file`, open for its lock (which a descriptor
+// that only locates it cannot take); -1 when it cannot be.
+int open_folder_of(const ResolvedPath& file) {
+  return ::openat(file.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
 // Anyone who may read a folder may hold its lock for as long as they like:
 // a run kept waiting says so, once, before it waits. A note that cannot be
 // logged (no memory left) is let go: the run waits all the same.
-void say_waiting(const std::filesystem::path& file) noexcept {
+void say_waiting(const ResolvedPath& file) noexcept {
   try {
-    log_problem({msg::kWaitsForLock, {file.has_parent_path() ? file.parent_path().string() : "."}});
+    log_problem({msg::kWaitsForLock, {file.shown_folder()}});
   } catch (...) {
   }
 }
@@ -33,7 +33,7 @@ void say_waiting(const std::filesystem::path& file) noexcept {
 // Takes the lock of the folder that holds `file`, open as `fd`, waiting
 // while another process holds it; closes `fd` and gives -1 when it cannot
 // be had.
-int locked(int fd, int operation, const std::filesystem::path& file) {
+int locked(int fd, int operation, const ResolvedPath& file) {
   if (fd < 0) return -1;
   if (lock_waiting(fd, operation, [&file] { say_waiting(file); })) return fd;
   ::close(fd);
@@ -52,27 +52,27 @@ bool lock_waiting(int fd, int operation, const std::function<void()>& say_waitin
   return rc == 0;
 }
 
-FolderLock::FolderLock(const std::filesystem::path& file, Mode mode)
+FolderLock::FolderLock(const ResolvedPath& file, Mode mode)
     : fd_(locked(open_folder_of(file), mode == Mode::Exclusive ? LOCK_EX : LOCK_SH, file)) {}
 
 FolderLock::~FolderLock() {
   if (fd_ >= 0) ::close(fd_);  // closing the descriptor releases the lock
 }
 
-FolderLocks::FolderLocks(const std::vector<std::filesystem::path>& files) {
+FolderLocks::FolderLocks(const std::vector<const ResolvedPath*>& files) {
   struct Folder {
     dev_t device;
     ino_t inode;
     int fd;
-    const std::filesystem::path* file;  // one that it holds
+    const ResolvedPath* file;  // one that it holds
   };
   // Room made first: nothing may throw while a descriptor or a lock is
   // held only here.
   std::vector<Folder> folders;
   folders.reserve(files.size());
   fds_.reserve(files.size());
-  for (const std::filesystem::path& file : files) {
-    const int fd = open_folder_of(file);
+  for (const ResolvedPath* file : files) {
+    const int fd = open_folder_of(*file);
     if (fd < 0) continue;
     struct stat st;
     auto same = [&st](const Folder& f) { return f.device == st.st_dev && f.inode == st.st_ino; };
@@ -80,7 +80,7 @@ FolderLocks::FolderLocks(const std::vector<std::filesystem::path>& files) {
     if (::fstat(fd, &st) != 0 || std::any_of(folders.begin(), folders.end(), same))
       ::close(fd);
     else
-      folders.push_back({st.st_dev, st.st_ino, fd, &file});
+      folders.push_back({st.st_dev, st.st_ino, fd, file});
   }
   std::sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) {
     return std::tie(a.device, a.inode) < std::tie(b.device, b.inode);

@@ -10,9 +10,10 @@
 // may read a folder may hold its lock.
 #pragma once
 
-#include <filesystem>
 #include <functional>
 #include <vector>
+
+#include "platform/datasets/resolved_path.h"
 
 namespace platform::ds {
 
@@ -25,8 +26,9 @@ bool lock_waiting(int fd, int operation, const std::function<void()>& say_waitin
 class FolderLock {
  public:
   enum class Mode { Shared, Exclusive };
-  // Takes the lock of the folder that holds `file`, waiting if need be.
-  FolderLock(const std::filesystem::path& file, Mode mode);
+  // Takes the lock of the folder that holds `file` (the folder its look
+  // found), waiting if need be.
+  FolderLock(const ResolvedPath& file, Mode mode);
   ~FolderLock();
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
@@ -41,7 +43,7 @@ class FolderLock {
 // that two runs that wait for each other's folders never wait in a circle.
 class FolderLocks {
  public:
-  explicit FolderLocks(const std::vector<std::filesystem::path>& files);
+  explicit FolderLocks(const std::vector<const ResolvedPath*>& files);
   ~FolderLocks();
   FolderLocks(const FolderLocks&) = delete;
   FolderLocks& operator=(const FolderLocks&) = delete;

@@ -1,6 +1,8 @@
 // The symbolic links that a name leads through, followed one by one as the
 // kernel would open it, whether the last file exists yet or not: a link
 // that dangles now names the file that writing through it would make.
+// For telling which names are one file (output_guard.h); what the run
+// reads and writes is reached by resolved_path.h.
 // Each hop is named as the link gives it, joined to the folder of the link
 // as it was named (sub/l.csv -> ../x.csv gives sub/../x.csv), so that a
 // message shows the names the user wrote rather than an absolute path.
@@ -20,14 +22,5 @@ std::vector<std::filesystem::path> link_chain(const std::filesystem::path& name)
 // What a data set's file name leads to: the end of its chain of links,
 // even a file yet to be made; else the name itself, as for links in a loop.
 std::filesystem::path followed_link(const std::filesystem::path& name);
-
-// Why a link in the chain at `name` is not followed (a clause naming it),
-// or empty. As the kernel's protected_symlinks has it, whatever that
-// setting says: a link in a sticky folder that anyone may write (/tmp) is
-// followed only when it belongs to this user or to the folder's owner, so
-// that no other user can plant one that leads the run's writes elsewhere.
-// The run renames its files onto the end of a chain it follows itself,
-// which the kernel cannot guard.
-std::string planted_link_refusal(const std::filesystem::path& name);
 
 }  // namespace platform::ds

@@ -31,12 +31,13 @@ MappedFile::~MappedFile() {
   if (size_ > 0 && data_ != copy_.data()) munmap(const_cast<char*>(data_), size_);
 }
 
-bool MappedFile::open(const std::filesystem::path& file, std::string* why) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    *why = std::strerror(errno);
+bool MappedFile::open(const ResolvedPath& file, std::string* why) {
+  if (!file.ok()) {
+    *why = file.failure();
     return false;
   }
+  const int fd = open_found(file, O_RDONLY, why);
+  if (fd < 0) return false;
   struct stat st {};
   bool ok = fstat(fd, &st) == 0;
   if (ok && S_ISREG(st.st_mode)) modified_ = std::int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec;

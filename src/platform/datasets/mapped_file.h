@@ -4,9 +4,10 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
+
+#include "platform/datasets/resolved_path.h"
 
 namespace platform::ds {
 
@@ -17,8 +18,9 @@ class MappedFile {
   MappedFile& operator=(const MappedFile&) = delete;
   ~MappedFile();
 
-  // Maps `file`; false with the reason in `why` when it cannot be read.
-  bool open(const std::filesystem::path& file, std::string* why);
+  // Maps `file`, the very file its look found; false with the reason in
+  // `why` when it cannot be read.
+  bool open(const ResolvedPath& file, std::string* why);
   std::string_view text() const { return {data_, size_}; }
   // When the file was last changed, in nanoseconds; 0 for a pipe or a device.
   std::int64_t modified() const { return modified_; }

@@ -24,6 +24,8 @@ class OutputDataSet : public DataSet {
   ~OutputDataSet() override;
 
   const std::filesystem::path& file() const { return file_; }
+  // The file as the writer's look found it, once its rows are begun.
+  const ResolvedPath& target() const { return writer_.target(); }
   std::string& type() { return type_; }  // 8 characters
   std::string& label() { return label_; }
 

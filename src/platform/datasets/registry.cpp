@@ -10,7 +10,7 @@
 #include "platform/datasets/problem.h"
 #include "platform/datasets/table_loader.h"
 #include "platform/datasets/utility_file.h"
-#include "platform/datasets/whole_file.h"
+#include "platform/datasets/resolved_path.h"
 #include "platform/host.h"
 #include "platform/libraries.h"
 #include "platform/run_stop.h"
@@ -130,8 +130,8 @@ void DataSets::end_outputs(bool step_failed) {
   // Every folder's lock first: a signal that comes while the run waits for
   // one still stops it with the data sets as they were. Then the renames,
   // all of them before a signal takes effect.
-  std::vector<std::filesystem::path> files;
-  for (const ds::OutputDataSet* out : held) files.push_back(ds::followed_link(out->file()));
+  std::vector<const ds::ResolvedPath*> files;
+  for (const ds::OutputDataSet* out : held) files.push_back(&out->target());
   const ds::FolderLocks locks(files);
   const StopHold hold;
   for (ds::OutputDataSet* out : held) {

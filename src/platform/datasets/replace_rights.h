@@ -7,15 +7,17 @@
 // open refuses a read-only one. Root (euid 0) may replace any file.
 #pragma once
 
-#include <filesystem>
 #include <string>
+
+#include "platform/datasets/resolved_path.h"
 
 namespace platform::ds {
 
 // Why this user may not replace `file` (a clause: "this user may not write
 // it"), or empty when it may, or when `file` is no regular file or link
 // (nothing there, or a device or pipe, written in place). A link is
-// replaced itself, so only its folder counts.
-std::string replace_refusal(const std::filesystem::path& file);
+// replaced itself, so only its folder counts. Asked of the file and the
+// folder the look found, not of their names.
+std::string replace_refusal(const ResolvedPath& file);
 
 }  // namespace platform::ds

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/datasets/whole_file.h"
+#include "platform/datasets/link_chain.h"
 #include "platform/json_teardown.h"
 #include "platform/libraries.h"
 
@@ -60,6 +60,11 @@ bool take_variable(const json& item, SidecarVariable* v, std::string* error) {
 std::filesystem::path sidecar_path(const std::filesystem::path& csv) {
   const std::filesystem::path data = followed_link(csv);
   return Libraries::find_file(data.parent_path(), data.stem().string() + ".meta.json");
+}
+
+ResolvedPath sidecar_beside(const ResolvedPath& data) {
+  const std::string stem = std::filesystem::path(data.name).stem().string();
+  return resolve_beside(data, Libraries::find_name(data.folder.get(), stem + ".meta.json"));
 }
 
 bool parse_sidecar(const std::string& text, Sidecar* out, std::string* error) {

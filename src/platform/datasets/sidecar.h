@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/datasets/resolved_path.h"
 #include "platform/datasets/table.h"
 
 namespace platform::ds {
@@ -35,6 +36,9 @@ struct Sidecar {
 // beside the file the name leads to: a CSV name that is a symbolic link is
 // described beside the link's target, where its data are written.
 std::filesystem::path sidecar_path(const std::filesystem::path& csv);
+// The description of the data set file `data` as its look found it: found
+// and looked at in the very folder that holds the data file.
+ResolvedPath sidecar_beside(const ResolvedPath& data);
 
 // Parses description text; false with the reason when it is not valid.
 bool parse_sidecar(const std::string& text, Sidecar* out, std::string* error);

@@ -9,7 +9,7 @@
 #include "platform/datasets/mapped_file.h"
 #include "platform/datasets/sidecar.h"
 #include "platform/datasets/value_text.h"
-#include "platform/datasets/whole_file.h"
+#include "platform/datasets/resolved_path.h"
 #include "platform/names.h"
 
 namespace platform::ds {
@@ -84,7 +84,10 @@ bool read_header(CsvReader& reader, const std::filesystem::path& file, Table* ta
 }
 
 // A data set's file and its description, opened together under the
-// folder's lock so that both come from one writer (folder_lock.h).
+// folder's lock so that both come from one writer (folder_lock.h). The
+// file's path is looked at once, and the description found in the folder
+// that look reached: links are followed only as outputs follow them
+// (resolved_path.h), and nothing is read through one that is not.
 struct DataSetFiles {
   MappedFile data;
   MappedFile description;
@@ -93,20 +96,28 @@ struct DataSetFiles {
 
 bool open_files(const std::string& name, const std::filesystem::path& csv, DataSetFiles* files,
                 Problem* problem) {
-  const FolderLock lock(followed_link(csv), FolderLock::Mode::Shared);
+  const ResolvedPath data = resolve_path(csv);
   std::string why;
-  if (!files->data.open(csv, &why)) {
+  if (!data.ok()) {
+    *problem = {msg::kCannotRead, {name, csv.string(), data.failure()}};
+    return false;
+  }
+  const FolderLock lock(data, FolderLock::Mode::Shared);
+  if (!files->data.open(data, &why)) {
     *problem = {msg::kCannotRead, {name, csv.string(), why}};
     return false;
   }
-  const std::filesystem::path path = sidecar_path(csv);
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return true;
-  if (!files->description.open(path, &why)) {
-    *problem = {msg::kBadDescription, {path.string(), why}};
+  const ResolvedPath description = sidecar_beside(data);
+  if (description.ok() && !description.exists) return true;
+  if (!description.refusal.empty()) {
+    *problem = {msg::kCannotRead, {name, description.shown().string(), description.refusal}};
     return false;
   }
-  files->description_path = path;
+  if (!files->description.open(description, &why)) {
+    *problem = {msg::kBadDescription, {description.shown().string(), why}};
+    return false;
+  }
+  files->description_path = description.shown();
   return true;
 }
 

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/datasets/descriptor_name.h"
 #include "platform/datasets/replace_rights.h"
 #include "platform/datasets/temporary_files.h"
 
@@ -18,46 +17,53 @@ namespace {
 // A short name of its own in the target's folder (.ruva-PID-N), not the
 // target's name with a suffix: any name the file system allows for the
 // target can then be written, even one at the longest a name may be.
-std::filesystem::path temporary_name(const std::filesystem::path& target) {
+std::string temporary_name() {
   static std::atomic<unsigned> counter{0};
-  return target.parent_path() / (".ruva-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
+  return ".ruva-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
 }
 
-std::string folder_of(const std::filesystem::path& target) {
-  return target.has_parent_path() ? target.parent_path().string() : std::string(".");
+std::string cannot_create(const ResolvedPath& target, const std::string& why) {
+  return "no file can be created in the folder " + target.shown_folder() + ": " + why;
 }
 
 }  // namespace
 
-bool written_in_place(const std::filesystem::path& target) {
-  struct stat st;
-  return (::stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) || descriptor_named(target) >= 0;
-}
+bool written_in_place(const std::filesystem::path& target) { return resolve_path(target).in_place(); }
 
 WholeFile::~WholeFile() { abandon(); }
 
 bool WholeFile::open(const std::filesystem::path& target, std::string* why, AtLink at_link) {
+  return open(resolve_path(target, at_link), why);
+}
+
+bool WholeFile::open(ResolvedPath target, std::string* why) {
   abandon();
-  target_ = target;
-  in_place_ = written_in_place(target);
-  if (at_link == AtLink::Follow || in_place_) {
-    if (std::string refusal = planted_link_refusal(target); !refusal.empty()) {
-      *why = std::move(refusal);
-      return false;
-    }
+  target_ = std::move(target);
+  shown_ = target_.shown().string();
+  in_place_ = target_.ok() && target_.in_place();
+  if (!target_.ok()) {
+    *why = target_.refusal.empty() ? cannot_create(target_, target_.failure()) : target_.refusal;
+    return false;
   }
   if (in_place_) return open_in_place(why);
-  if (at_link == AtLink::Follow) target_ = followed_link(target);
+  if (holds_devices(target_)) {
+    *why = cannot_create(target_, "it holds the system's devices or processes");
+    return false;
+  }
   // Refused now rather than at the commit, and over a file the user may
   // not write, which the rename alone would allow.
   if (const std::string refusal = replace_refusal(target_); !refusal.empty()) {
-    *why = "the file " + target_.string() + " may not be replaced: " + refusal;
+    *why = "the file " + shown_ + " may not be replaced: " + refusal;
     return false;
   }
-  temp_ = temporary_name(target_);
-  file_ = create_temporary(temp_.c_str(), &ticket_);
+  return create_temporary_file(why);
+}
+
+bool WholeFile::create_temporary_file(std::string* why) {
+  temp_ = temporary_name();
+  file_ = create_temporary(target_.folder.get(), temp_.c_str(), &ticket_);
   if (!file_) {
-    *why = "no file can be created in the folder " + folder_of(target_) + ": " + std::strerror(errno);
+    *why = cannot_create(target_, std::strerror(errno));
     temp_.clear();
     return false;
   }
@@ -71,27 +77,28 @@ bool WholeFile::open(const std::filesystem::path& target, std::string* why, AtLi
 // Appending, as a stream of the process does: /dev/stdout for a file the
 // shell appends to keeps what the file held.
 bool WholeFile::open_in_place(std::string* why) {
-  const int fd = ::open(target_.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
+  std::string reason;
+  const int fd = open_found(target_, O_WRONLY | O_APPEND | O_NONBLOCK, &reason);
   if (fd >= 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) file_ = ::fdopen(fd, "wb");
   if (file_) return true;
   const int error = errno;
   if (fd >= 0) ::close(fd);
   // ENXIO means no reader only for a pipe: elsewhere it is what the system
   // says (/dev/tty without a terminal).
-  struct stat st;
-  const bool pipe = error == ENXIO && ::stat(target_.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
-  *why = pipe ? "no process reads the pipe " + target_.string()
-              : "the file " + target_.string() + " cannot be opened for writing: " + std::strerror(error);
+  const bool pipe = error == ENXIO && target_.exists && S_ISFIFO(target_.status.st_mode);
+  *why = pipe ? "no process reads the pipe " + shown_
+              : "the file " + shown_ + " cannot be opened for writing: " +
+                    (fd >= 0 ? std::string(std::strerror(error)) : reason);
   return false;
 }
 
 bool WholeFile::write(std::string_view text, std::string* why) {
   if (!file_) {
-    *why = "the file " + target_.string() + " is not open";
+    *why = "the file " + shown_ + " is not open";
     return false;
   }
   if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::ferror(file_)) {
-    *why = "writing " + target_.string() + " failed: " + std::strerror(errno);
+    *why = "writing " + shown_ + " failed: " + std::strerror(errno);
     return false;
   }
   return true;
@@ -100,13 +107,13 @@ bool WholeFile::write(std::string_view text, std::string* why) {
 bool WholeFile::flush(std::string* why) {
   if (!write({}, why)) return false;  // not open, or an earlier write failed
   if (!temp_.empty() || std::fflush(file_) == 0) return true;
-  *why = "writing " + target_.string() + " failed: " + std::strerror(errno);
+  *why = "writing " + shown_ + " failed: " + std::strerror(errno);
   return false;
 }
 
 bool WholeFile::finish(bool durable, std::string* why) {
   if (!file_) {
-    *why = "the file " + target_.string() + " is not open";
+    *why = "the file " + shown_ + " is not open";
     return false;
   }
   // A device written in place has nothing to make durable.
@@ -117,7 +124,7 @@ bool WholeFile::finish(bool durable, std::string* why) {
   if (!closed && reason.empty()) reason = std::strerror(errno);
   file_ = nullptr;
   if (!flushed || !closed) {
-    *why = "writing " + target_.string() + " failed: " + reason;
+    *why = "writing " + shown_ + " failed: " + reason;
     abandon();
     return false;
   }
@@ -127,15 +134,15 @@ bool WholeFile::finish(bool durable, std::string* why) {
 
 bool WholeFile::commit(std::string* why) {
   if (!finished_) {
-    *why = "the file " + target_.string() + " is not complete";
+    *why = "the file " + shown_ + " is not complete";
     abandon();
     return false;
   }
   finished_ = false;
   if (temp_.empty()) return true;
-  if (!rename_temporary(temp_.c_str(), target_.c_str())) {
+  if (!rename_temporary(target_.folder.get(), temp_.c_str(), target_.name.c_str())) {
     const int error = errno;
-    *why = "the file " + target_.string() + " cannot be replaced: " + std::strerror(error);
+    *why = "the file " + shown_ + " cannot be replaced: " + std::strerror(error);
     abandon();
     return false;
   }
@@ -150,8 +157,7 @@ void WholeFile::abandon() {
   }
   finished_ = false;
   if (!temp_.empty()) {
-    std::error_code ec;
-    std::filesystem::remove(temp_, ec);
+    ::unlinkat(target_.folder.get(), temp_.c_str(), 0);
     forget_temporary();
   }
 }

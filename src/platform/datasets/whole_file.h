@@ -2,13 +2,16 @@
 // hidden temporary file beside the target (.ruva-PID-N), and only `commit` moves it to the
 // target's name, so that no reader sees half a file and a failed write
 // leaves the file it would have replaced as it was. A file destroyed
-// uncommitted removes its temporary file. A target that exists and is not
-// a regular file (/dev/null, a pipe), or that names one of the process's
-// streams (/dev/stdout), cannot be replaced, so it is written in place; a
-// pipe that no process reads fails at once instead of waiting for one. A
-// file this user may not replace (replace_rights.h), and a link another
-// user planted in a shared folder (planted_link_refusal), are refused at
-// the open.
+// uncommitted removes its temporary file. The target is looked at once
+// (resolved_path.h): the temporary file is made, renamed and removed in
+// the folder that look found, whatever becomes of the names on the way.
+// A target that exists and is not a regular file (/dev/null, a pipe), or
+// that names one of the process's streams (/dev/stdout), cannot be
+// replaced, so it is written in place; a pipe that no process reads fails
+// at once instead of waiting for one. A file this user may not replace
+// (replace_rights.h), a link another user planted in a shared folder, and
+// a new file among the system's devices or processes (/dev, /proc) are
+// refused at the open.
 // Data sets, their descriptions, graph files and the report are all
 // written this way.
 #pragma once
@@ -18,15 +21,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/datasets/link_chain.h"
+#include "platform/datasets/resolved_path.h"
 
 namespace platform::ds {
-
-// What becomes of a symbolic link at the target's name: data sets follow
-// it to the file it names (a library may be a link); graph files and the
-// report replace the link itself, so that a link planted where they go
-// never leads them over another file.
-enum class AtLink { Follow, Replace };
 
 // Whether `target` is written in place rather than replaced: it exists and
 // is no regular file (a device, a pipe), or it names a stream of the
@@ -42,6 +39,8 @@ class WholeFile {
 
   // Creates the temporary file for `target`; false with the reason.
   bool open(const std::filesystem::path& target, std::string* why, AtLink at_link = AtLink::Follow);
+  // The same for a target already looked at.
+  bool open(ResolvedPath target, std::string* why);
   // Appends `text`; false with the reason.
   bool write(std::string_view text, std::string* why);
   // Passes what is written so far on to a target written in place, so
@@ -58,15 +57,19 @@ class WholeFile {
   void abandon();
   // Whether the last open wrote the target in place (written_in_place).
   bool in_place() const { return in_place_; }
+  // The target, as the last open looked at it.
+  const ResolvedPath& target() const { return target_; }
 
  private:
   bool open_in_place(std::string* why);
+  bool create_temporary_file(std::string* why);
   // Stops tracking the temporary file, once it is removed or renamed.
   void forget_temporary();
 
   std::FILE* file_ = nullptr;
-  std::filesystem::path target_;
-  std::filesystem::path temp_;  // empty when written in place
+  ResolvedPath target_;
+  std::string shown_;  // the target as messages name it
+  std::string temp_;   // the temporary file's name in the target's folder; empty when written in place
   int ticket_ = -1;  // tracks temp_ for a run stopped by a signal (temporary_files.h)
   bool finished_ = false;
   bool in_place_ = false;
