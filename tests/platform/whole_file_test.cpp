@@ -4,6 +4,7 @@
 // file system allows is written.
 #include "platform/datasets/whole_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -144,3 +145,29 @@ TEST_F(WholeFileTest, TheLookNamesFilesAsTheLinksGiveThem) {
   EXPECT_EQ(platform::ds::resolve_path("/dev/stderr").stream, 2);
   EXPECT_TRUE(platform::ds::resolve_path("/dev/stderr", platform::ds::AtLink::Replace).in_place());
 }
+
+namespace {
+
+// A name that another process changes between the look and the open is
+// refused, and the reason says what happened to it.
+TEST_F(WholeFileTest, ANameChangedBetweenTheLookAndTheOpenSaysHow) {
+  using platform::ds::open_found;
+  using platform::ds::resolve_path;
+  std::string why;
+  const auto absent = resolve_path(dir_ / "made.lst");
+  std::ofstream(dir_ / "made.lst") << "";
+  EXPECT_EQ(open_found(absent, O_WRONLY, &why), -1);
+  EXPECT_EQ(why, "another process put a file there as the run made it");
+  const auto removed = resolve_path(dir_ / "made.lst");
+  fs::remove(dir_ / "made.lst");
+  EXPECT_EQ(open_found(removed, O_WRONLY, &why), -1);
+  EXPECT_EQ(why, "another process removed the file as the run opened it");
+  std::ofstream(dir_ / "made.lst") << "";
+  const auto linked = resolve_path(dir_ / "made.lst");
+  fs::remove(dir_ / "made.lst");
+  fs::create_symlink("elsewhere", dir_ / "made.lst");
+  EXPECT_EQ(open_found(linked, O_WRONLY, &why), -1);
+  EXPECT_EQ(why, "another process put a link there as the run opened it");
+}
+
+}  // namespace

@@ -224,13 +224,27 @@ ResolvedPath resolve_beside(const ResolvedPath& beside, const std::string& name)
   return walk(std::move(w), AtLink::Follow, Ends::AtFile);
 }
 
+namespace {
+
+// Why an open from the look failed: in words, where another process
+// changed the name between the look and the open; else the system's.
+std::string changed_since_look(const ResolvedPath& file, int flags, int error) {
+  if (error == EEXIST && (flags & O_EXCL)) return "another process put a file there as the run made it";
+  if (error == ENOENT && file.exists) return "another process removed the file as the run opened it";
+  if (error == ELOOP && file.exists && !file.kernel_link && !S_ISLNK(file.status.st_mode))
+    return "another process put a link there as the run opened it";
+  return std::strerror(error);
+}
+
+}  // namespace
+
 int open_found(const ResolvedPath& file, int flags, std::string* why) {
   if (!file.exists && (flags & O_ACCMODE) != O_RDONLY) flags |= O_CREAT | O_EXCL;
   flags |= O_CLOEXEC | (file.kernel_link ? 0 : O_NOFOLLOW);
   const int fd = ::openat(file.folder.get(), file.name.c_str(), flags, 0666);
   if (fd < 0) {
     const int error = errno;
-    *why = std::strerror(error);
+    *why = changed_since_look(file, flags, error);
     errno = error;
     return -1;
   }
