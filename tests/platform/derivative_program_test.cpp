@@ -109,6 +109,12 @@ TEST_F(ProgramDerivatives, FollowLoopsAndArrays) {
       "t1 = a*x; t2 = 5 + x;\n"
       "k = 1 + (x > 0.5);\n"
       "model y = b*t{k} + t{3}*a + b*x;\n",
+      // An array of a parameter and a variable the program assigns: the
+      // assigned element gets derivatives of its own.
+      "parms a = 1 b = 1;\n"
+      "array v{2} a z;\n"
+      "z = b*x**2 + a;\n"
+      "model y = v{1}*exp(-v{2}*x);\n",
   };
   for (const char* program : programs) {
     reset();

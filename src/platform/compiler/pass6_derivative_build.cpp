@@ -443,6 +443,9 @@ bool Derivatives::build(const std::vector<Site>& all) {
   for (std::size_t i = 0; i < all.size(); ++i) {
     const auto& n1 = need1_[static_cast<std::size_t>(all[i].node)];
     if (std::find(n1.begin(), n1.end(), true) == n1.end()) continue;
+    // An assignment to a variable of differentiation keeps its derivatives
+    // (a node may hold others too, through an array).
+    if (all[i].target && bit_of_.count(all[i].target->pub.id)) continue;
     blocks[i] = branches(all[i]);
     for (Branch& b : blocks[i])
       for (int bit = 0; bit < nbits; ++bit) {

@@ -224,9 +224,14 @@ void Derivatives::hoist(const std::vector<Site>& all) {
 }
 
 bool Derivatives::wrt_node(int n) const {
-  for (int id : wrt_)
-    if (find(id) == n) return true;
-  return false;
+  if (std::none_of(wrt_.begin(), wrt_.end(), [&](int id) { return find(id) == n; })) return false;
+  // An array that holds a variable the program assigns as well passes needs
+  // on to that variable's assignments.
+  for (std::size_t k = 0; k < c_.arrays.size(); ++k)
+    if (find(array_base_ + static_cast<int>(k)) == n)
+      for (const Symbol* e : c_.arrays[k].elements)
+        if (!bit_of_.count(e->pub.id)) return false;
+  return true;
 }
 
 // The needs of the requests not on demand, then of all of them.

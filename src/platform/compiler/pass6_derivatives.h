@@ -99,8 +99,8 @@ class Derivatives {
   bool propagate_needs(const std::vector<Site>& all, bool with_on_demand);
   // Whether the derivative of node n (first: hi < 0) is needed on demand only.
   bool on_demand(int n, int lo, int hi) const;
-  // A node holding a variable of differentiation: its derivatives are the
-  // constants 0 and 1 (assignments to it are not differentiated).
+  // A node of variables of differentiation alone: its derivatives are the
+  // constants 0 and 1 (assignments to them are not differentiated).
   bool wrt_node(int n) const;
   void make_symbols();
   void constant_derivatives(const std::vector<Site>& all);
