@@ -270,7 +270,7 @@ bool Derivatives::propagate_needs(const std::vector<Site>& all, bool with_on_dem
           set_bit(need2_[static_cast<std::size_t>(n)], pair_index(std::min(p, q), std::max(p, q)));
     return changed;
   };
-  for (const auto [id, bit, asked_on_demand] : requests_) {
+  for (const auto [id, bit, asked_on_demand, products] : requests_) {
     if (asked_on_demand && !with_on_demand) continue;
     if (second_ids_.count(id)) {
       c_.error(30, c_.symbols.at(static_cast<std::size_t>(id)).name.c_str());
@@ -454,6 +454,10 @@ bool Derivatives::rebuild() {
   activity(all);
   curvature(all);
   if (!needs(all)) return false;
+  if (!factor_terms(all)) {
+    unsupported_ = true;  // only a request for products asks to factor
+    return false;
+  }
   make_symbols();
   if (c_.failed() || !build(all)) return false;
   constant_derivatives(all);
@@ -509,7 +513,7 @@ bool Derivatives::request(const std::vector<std::pair<CMPSYM*, CMPSYM*>>& pairs,
   unsupported_ = false;
   const bool built = rebuild();
   tentative_ = false;
-  if (built && unsupported_) {
+  if (unsupported_) {
     requests_.resize(before);
     rebuild();
     return false;
