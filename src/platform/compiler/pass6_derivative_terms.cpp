@@ -17,10 +17,10 @@
 // in the order of the program, and no vector changes after a product that
 // refers to it was formed: the objective is factored only in a program
 // without loops and jumps (DO loops, GOTO, LINK), whose values it reads
-// are variables that are not retained (no arrays), and where each vector
-// a product refers to is assigned only before the assignment that forms
-// the product. Elsewhere the request is dropped, and the caller asks for
-// the second derivatives pair by pair.
+// are variables that are not retained (no array element that varies), and
+// where each vector a product refers to is assigned only before the
+// assignment that forms the product. Elsewhere the request is dropped, and
+// the caller asks for the second derivatives pair by pair.
 #include <algorithm>
 #include <functional>
 
@@ -34,7 +34,8 @@ using language::Expr;
 using language::ExprPtr;
 namespace dx = dexpr;
 
-// Beyond this many slots a node's products cost about what its pairs do.
+// Each slot costs a statement and up to two rank-one updates per
+// observation: a loss of many values that are not linear keeps its pairs.
 constexpr std::size_t kMostSlots = 16;
 
 // The partial derivative in one variable of the program: every other
