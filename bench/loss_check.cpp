@@ -38,6 +38,39 @@
 // The Fourier series are unchanged (1.8 and 2.0 times, against 1.7 and 2.0
 // with the binary before, in the same round).
 //
+// Then, before (the pairs' statements of the check, interpreted pair by pair
+// in each observation, also in a program without loops) and after (the
+// loss's curvature as a few products of first-derivative vectors where the
+// program has no loops and jumps, summed by the kernels of J'WJ: two for the
+// unrolled model, g_eta g_eta' and g_mu g_mu', one for the Fourier series;
+// the arrays and LINK routine keep the pairs), medians of 7, two rounds
+// each, the binaries in turn on the shared machine (its load between 3 and
+// 20, so the times vary by a third from round to round):
+//   Fourier 17     before 102 / 204 ms (2.0), 97 / 193 ms (2.0);
+//                  after 62 / 95 ms (1.5), 83 / 144 ms (1.7)
+//   Fourier 25     before 145 / 323 ms (2.2), 95 / 255 ms (2.7);
+//                  after 98 / 153 ms (1.6), 139 / 166 ms (1.2)
+//   array/LINK 25  before 1,201 / 1,445 ms (1.2), 826 / 973 ms (1.2);
+//                  after 728 / 892 ms (1.2), 719 / 917 ms (1.3)
+//   array/LINK 40  before 1,600 / 2,156 ms (1.3), 1,923 / 2,125 ms (1.1);
+//                  after 1,724 / 1,947 ms (1.1), 2,167 / 2,498 ms (1.2)
+//   unrolled 60    before 107 / 344 ms (3.2), 109 / 452 ms (4.2);
+//                  after 104 / 137 ms (1.3), 106 / 184 ms (1.7)
+// Instructions counted (callgrind, repeatable), without / with _LOSS_:
+//   Fourier 17     before 715 M / 1,308 M (1.83); after 715 M / 1,114 M (1.56)
+//   Fourier 25     before 1,001 M / 2,029 M (2.03); after 1,006 M / 1,603 M (1.59)
+//   unrolled 60    before 938 M / 2,845 M (3.03); after 938 M / 1,207 M (1.29)
+//   array/LINK 25  7,928 M without; with, before 9,380 M (1.18), after 9,388 M
+//   array/LINK 40  19,018 M without; with, before 22,578 M (1.19), after
+//                  22,610 M (the request for products, refused, costs one
+//                  more compile of the first derivatives: 0.1 per cent)
+// In the unrolled model the check's pass cost 1,480 M before (1,094 M of it
+// the interpreter running 3,660 pair statements per observation) and the
+// pair statements' compilation 305 M; the Fourier series' pass read 325
+// second derivatives per observation one by one. The check's pass is now
+// about one pass of the fit, plus one or two rank-one updates per
+// observation.
+//
 // The binary under test is the one beside this benchmark, or the one
 // RUVA_BINARY names.
 #include <benchmark/benchmark.h>

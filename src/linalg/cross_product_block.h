@@ -7,6 +7,7 @@
 // operation.
 #pragma once
 
+#include <algorithm>
 #include <vector>
 
 namespace linalg {
@@ -26,6 +27,16 @@ class CrossProductBlock {
   void start(int m);
   // Adds row v (m values) with weight w.
   void add(const double* v, double w) { push<0>(v, w); }
+  // Adds the product of row u (m values, the one weighted) and row v: each
+  // cell (i, j) of the triangle takes u_i v_j, so that two calls, (u, v)
+  // and (v, u), add u v' + v u'.
+  void add_product(const double* u, const double* v) {
+    if (count_ == kRows) flush();
+    const std::size_t at = static_cast<std::size_t>(count_) * static_cast<std::size_t>(padded_);
+    std::copy(v, v + m_, rows_.data() + at);
+    std::copy(u, u + m_, scaled_.data() + at);
+    ++count_;
+  }
   // add() for rows of M values, known when compiled (M equal to the order
   // given to start()), whose copy the compiler unrolls.
   template <int M>

@@ -85,6 +85,18 @@ void add_outer_product_of_order(double* __restrict a, const double* __restrict v
   }
 }
 
+// The curvature of the loss summed from its products, in a pass that sums
+// the loss's terms where the compiler factors them (kept from pass to pass
+// for its storage).
+linalg::CrossProductBlock& loss_curvature_sums() {
+  static thread_local linalg::CrossProductBlock sums;
+  return sums;
+}
+
+bool sums_loss_products(const RUVACOM* ctx) {
+  return ctx->loss_terms && ctx->loss_terms->summing && ctx->loss_terms->factored;
+}
+
 // Usual parameter counts have a pass of their own, whose loops over the
 // parameters the compiler unrolls.
 inline constexpr int kLargestFixedOrder = 8;
@@ -294,6 +306,10 @@ struct Pass {
       dw[i] = weight_varies ? v.weight_first(i) : 0.0;
       t.gradient[i] += ob.w * dl[i] + l * dw[i];
     }
+    if (t.factored) {
+      add_loss_products(v, ob, l, dl, dw);
+      return;
+    }
     long k = 0;
     for (int i = 0; i < n; ++i)
       for (int j = 0; j <= i; ++j, ++k) {
@@ -301,6 +317,40 @@ struct Pass {
         if (weight_varies) h += dw[i] * dl[j] + dl[i] * dw[j] + l * v.weight_second(k);
         t.curvature[k] += h;
       }
+  }
+
+  // The curvature w L'' + w' L'^T + L' w'^T + L w'' from the products of
+  // L'' and w'' (coefficient times u v' + v u', or u u') and L' and w'. A
+  // product with coefficient 0 adds nothing: it belongs to a path the run
+  // did not take, whose vectors were not computed (missing).
+  template <class Values>
+  void add_loss_products(const Values& v, const PassObservation& ob, double l, const double* dl,
+                         const double* dw) const {
+    const int n = order();
+    const LossTerms& t = *loss_terms;
+    linalg::CrossProductBlock& sums = loss_curvature_sums();
+    for (long k = 0; k < static_cast<long>(t.nvectors) * n; ++k) t.rows[k] = v.vector_value(k);
+    double* scaled = t.rows + static_cast<long>(t.nvectors) * n;
+    for (int k = 0; k < t.nproducts; ++k) {
+      const LossTerms::Product& p = t.products[k];
+      const double c = v.coefficient(k);
+      if (c == 0) continue;
+      const double f = (p.objective == 0 ? ob.w : l) * c;
+      const double* a = t.rows + static_cast<long>(p.left) * n;
+      const double* b = t.rows + static_cast<long>(p.right) * n;
+      if (p.left == p.right) {
+        sums.add(a, f);
+        continue;
+      }
+      for (int i = 0; i < n; ++i) scaled[i] = f * a[i];
+      sums.add_product(scaled, b);
+      for (int i = 0; i < n; ++i) scaled[i] = f * b[i];
+      sums.add_product(scaled, a);
+    }
+    if (t.weight1) {
+      sums.add_product(dw, dl);
+      sums.add_product(dl, dw);
+    }
   }
 
   // The running sums into the context, at the end of the pass.
@@ -437,8 +487,10 @@ void run_pass(RUVACOM* ctx, bool last_sums) {
   // without _WGTJPJ_); kept from pass to pass for its storage.
   static thread_local linalg::CrossProductBlock cross;
   if (ctx->do_der) cross.start(ctx->nparm + 1);
+  if (sums_loss_products(ctx)) loss_curvature_sums().start(ctx->nparm);
   run_observations(ctx, last_sums, &cross, std::make_integer_sequence<int, kLargestFixedOrder + 1>());
   finish_pass(ctx, &cross);
+  if (sums_loss_products(ctx)) loss_curvature_sums().finish(ctx->loss_terms->curvature);
 }
 
 }  // namespace

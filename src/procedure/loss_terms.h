@@ -16,6 +16,22 @@ struct LossTerms {
   double** loss2;
   double** weight1;
   double** weight2;
+  // Where the compiler factors the second derivatives (loss2 and weight2
+  // are then null, nproducts may be 0): the second derivatives of _LOSS_
+  // (objective 0) and of _WEIGHT_ (1) are sums of products, product k being
+  // coefficients[k] times u v' + v u' of the first-derivative vectors u =
+  // vectors[left] and v = vectors[right], or times u u' when left is right.
+  // vectors holds nvectors vectors of nparm cells one after the other.
+  struct Product {
+    int objective, left, right;
+  };
+  int nproducts;
+  Product* products;
+  double** coefficients;
+  int nvectors;
+  double** vectors;
+  bool factored;
+  double* rows;  // (nvectors + 1) nparm: one observation's vectors and a scaled one
   // The current pass adds each used observation's terms to the sums: the
   // objective's gradient (nparm) and curvature (packed).
   bool summing;

@@ -14,6 +14,9 @@ inline constexpr int kDeriveFirst = 101;
 inline constexpr int kDeriveSecond = 201;
 inline constexpr int kDeriveFirstOnDemand = 102;
 inline constexpr int kDeriveSecondOnDemand = 202;
+// On demand, the second derivatives of the objectives as products of first
+// derivative vectors, where the program factors so (compiler service 203).
+inline constexpr int kDeriveProductsOnDemand = 203;
 
 // Derivatives of the `objectives` with respect to `wrt` into a new record
 // `*record`; false after a compile error (the compiler has reported it) or

@@ -24,6 +24,8 @@ struct CellValues {
   double loss_second(long k) const { return *ctx->loss_terms->loss2[k]; }
   double weight_first(int i) const { return *ctx->loss_terms->weight1[i]; }
   double weight_second(long k) const { return *ctx->loss_terms->weight2[k]; }
+  double coefficient(int k) const { return *ctx->loss_terms->coefficients[k]; }
+  double vector_value(long k) const { return *ctx->loss_terms->vectors[k]; }
 };
 
 // A value of every observation of a block: a column (stride 1) or one place
@@ -40,6 +42,7 @@ struct BlockColumns {
   BlockPlace predicted, dependent, weight, wgtjpj, loss, resid;
   std::vector<BlockPlace> derivatives, seconds;
   std::vector<BlockPlace> loss_firsts, loss_seconds, weight_firsts, weight_seconds;  // when loss terms are summed
+  std::vector<BlockPlace> coefficients, vectors;                                    // factored, when summed
 
   void find(RUVACOM* ctx, bool second, const LossTerms* terms) {
     predicted = place(ctx, ctx->dephat);
@@ -58,6 +61,9 @@ struct BlockColumns {
     places(ctx, terms ? terms->loss2 : nullptr, packed, &loss_seconds);
     places(ctx, terms ? terms->weight1 : nullptr, ctx->nparm, &weight_firsts);
     places(ctx, terms ? terms->weight2 : nullptr, packed, &weight_seconds);
+    places(ctx, terms ? terms->coefficients : nullptr, terms ? terms->nproducts : 0, &coefficients);
+    places(ctx, terms ? terms->vectors : nullptr, terms ? static_cast<long>(terms->nvectors) * ctx->nparm : 0,
+           &vectors);
   }
 
   // The places of `count` cells, none when `cells` is null.
@@ -89,4 +95,6 @@ struct BlockValues {
   double loss_second(long k) const { return c->loss_seconds[static_cast<std::size_t>(k)].at(row); }
   double weight_first(int i) const { return c->weight_firsts[static_cast<std::size_t>(i)].at(row); }
   double weight_second(long k) const { return c->weight_seconds[static_cast<std::size_t>(k)].at(row); }
+  double coefficient(int k) const { return c->coefficients[static_cast<std::size_t>(k)].at(row); }
+  double vector_value(long k) const { return c->vectors[static_cast<std::size_t>(k)].at(row); }
 };

@@ -43,6 +43,8 @@ class ProgramDerivatives : public DerivativeTest {
     for (int i = 0; inputs && i < count; ++i) names.push_back(inputs[i]->name);
     return names;
   }
+
+  std::vector<double> curvature_of_l(const char* program, bool products, const std::vector<double>& b, double x);
 };
 
 TEST_F(ProgramDerivatives, FollowTheBranchesOfIfSelectGotoAndLink) {
@@ -109,6 +111,12 @@ TEST_F(ProgramDerivatives, FollowLoopsAndArrays) {
       "t1 = a*x; t2 = 5 + x;\n"
       "k = 1 + (x > 0.5);\n"
       "model y = b*t{k} + t{3}*a + b*x;\n",
+      // An array of a parameter and a variable the program assigns: the
+      // assigned element gets derivatives of its own.
+      "parms a = 1 b = 1;\n"
+      "array v{2} a z;\n"
+      "z = b*x**2 + a;\n"
+      "model y = v{1}*exp(-v{2}*x);\n",
   };
   for (const char* program : programs) {
     reset();
@@ -282,6 +290,94 @@ TEST_F(ProgramDerivatives, RequestsOnDemandRunOnlyWhenARunAsksForThem) {
   for (int k = 0; k < 3; ++k) {
     const int i = second.objindex[k], j = second.wrtindex[k];
     EXPECT_NEAR(*cmp_cell(second.der.s[k]), d2l * dm[i] * dm[j] + dl * d2m[i + j], 1e-12) << i << j;
+  }
+}
+
+// The second derivatives of l at b for observation x, packed, from the
+// products of a request for them (option 203) or pair by pair (102, then
+// 202); empty when the request for products is refused. The program runs
+// twice, so that a value kept from the observation before has one.
+std::vector<double> ProgramDerivatives::curvature_of_l(const char* program, bool products,
+                                                        const std::vector<double>& b, double x) {
+  reset();
+  CMPDER first{}, second{}, terms{};
+  bool refused = false;
+  before_generation_ = [&] {
+    CMPLIST l{}, vectors{};
+    cmplst(&l, sym("l"), &cmp_);
+    if (products && (refused = cmpder(&terms, &l, &parms_, 203, 'p', 1, 0, &cmp_) != 0)) return;
+    for (int k = 0; k < terms.der.n; ++k)
+      if (k % 3 && terms.wrtindex[k] < 0) cmplst(&vectors, terms.der.s[k], &cmp_);
+    ASSERT_EQ(cmpder(&first, products ? &vectors : &l, &parms_, 102, 'p', 1, 0, &cmp_), 0);
+    if (products) return;
+    CMPLIST g{};
+    for (int j = 0; j < parms_.n; ++j) cmplst(&g, cmplit("0", 1, &cmp_), &cmp_);
+    for (int k = 0; k < first.der.n; ++k) g.s[first.wrtindex[k]] = first.der.s[k];
+    ASSERT_EQ(cmpder(&second, &g, &parms_, 202, 'p', 1, 0, &cmp_), 0);
+  };
+  EXPECT_TRUE(compile_model(program, false)) << program << log_text();
+  if (refused) return {};
+  model_at(b, {x}, 2);
+  model_at(b, {x}, 2);
+  const std::size_t n = b.size();
+  std::vector<double> h(n * (n + 1) / 2, 0.0);
+  for (int k = 0; k < second.der.n; ++k) {
+    const int i = std::max(second.objindex[k], second.wrtindex[k]);
+    const int j = std::min(second.objindex[k], second.wrtindex[k]);
+    h[static_cast<std::size_t>(i * (i + 1) / 2 + j)] = *cmp_cell(second.der.s[k]);
+  }
+  auto vector_of = [&](int k) {  // entry k of the products' record
+    std::vector<double> v(n, 0.0);
+    if (terms.wrtindex[k] >= 0) v[static_cast<std::size_t>(terms.wrtindex[k])] = 1;
+    for (int e = 0; e < first.der.n; ++e)
+      if (first.obj.s[first.objindex[e]] == terms.der.s[k])
+        v[static_cast<std::size_t>(first.wrtindex[e])] = *cmp_cell(first.der.s[e]);
+    return v;
+  };
+  for (int t = 0; 3 * t < terms.der.n; ++t) {
+    const double c = *cmp_cell(terms.der.s[3 * t]);
+    if (c == 0) continue;  // a path the run did not take: its vectors may be missing
+    const std::vector<double> u = vector_of(3 * t + 1), v = vector_of(3 * t + 2);
+    const bool square = terms.der.s[3 * t + 1] == terms.der.s[3 * t + 2];
+    for (std::size_t i = 0, k = 0; i < n; ++i)
+      for (std::size_t j = 0; j <= i; ++j, ++k) h[k] += c * (square ? u[i] * u[j] : u[i] * v[j] + v[i] * u[j]);
+  }
+  return h;
+}
+
+// A loss of a program without loops and jumps has its second derivatives
+// as a few products of first-derivative vectors, equal to those made pair
+// by pair on every path (IF, SELECT, RETURN, the previous observation's
+// value, a CONTROL value, a value that adds to itself, a parameter read
+// directly and through values it sets). Loops, jumps, elements of arrays
+// that vary and retained values refuse the request, and the pairs are made
+// as before.
+TEST_F(ProgramDerivatives, SecondDerivativesOfALossAsProductsOfFirstDerivatives) {
+  const char* factored[] = {
+      "parms a = 1 b = 1 c = 1;\nm = a*exp(b*x);\nmodel y = m;\n"
+      "if x > 0.5 then l = (2 - m)**2*m + c*b*m; else l = log(m)*c**2;\n",
+      "parms a = 1 b = 1 c = 1;\narray t{2} _temporary_ (1 2);\neta = a + b*x*t{2} + c*x**2;\n"
+      "select; when (x < 0.5) mu = exp(eta); otherwise mu = 1/(1 + exp(-eta)); end;\n"
+      "model y = mu;\nretain p 0.5;\nr = x - mu;\nl = sqrt(r**2 + 1)*exp(c*x) + p*c;\np = x;\n",
+      "parms a = 1 b = 1 c = 1;\ncontrol k 2;\nm = a/(b + x);\nmodel y = m;\n"
+      "l = (2 - m)**2*m*k;\nif x > 0.5 then return;\nl = l + c*b*m;\n",
+  };
+  for (const char* program : factored)
+    for (double x : {0.3, 0.7}) {
+      const std::vector<double> products = curvature_of_l(program, true, {0.6, -0.4, 0.8}, x);
+      const std::vector<double> pairs = curvature_of_l(program, false, {0.6, -0.4, 0.8}, x);
+      ASSERT_EQ(products.size(), 6u) << program;
+      for (std::size_t k = 0; k < 6; ++k)
+        EXPECT_NEAR(products[k], pairs[k], 1e-13 * std::max(1.0, std::fabs(pairs[k]))) << program << x << " " << k;
+    }
+  const std::string model = "parms a = 1 b = 1 c = 1;\nmodel y = a*x + b + c;\n";
+  for (const std::string loss : {"s = 0; do i = 1 to 2; s = s + a**i; end; l = s*b;",
+                                  "link f; l = u*b; return; f: u = exp(a*c); return;",
+                                  "u = a*b; if x > 2 then goto e; u = exp(u); e: l = u*c;",
+                                  "array v{2} u w; u = a*b; w = c; l = v{1}*v{2};",
+                                  "retain u 0; u = a*b + u*0; l = u*c;"}) {
+    EXPECT_TRUE(curvature_of_l((model + loss).c_str(), true, {0.6, -0.4, 0.8}, 0.3).empty()) << loss;
+    EXPECT_EQ(curvature_of_l((model + loss).c_str(), false, {0.6, -0.4, 0.8}, 0.3).size(), 6u) << loss;
   }
 }
 

@@ -392,7 +392,8 @@ language::StmtList Derivatives::statements(const Site& site, std::vector<Branch>
   };
   // The statements only requests on demand need come last, in a group of
   // their own: they read the derivatives of what the value reads, never
-  // those the statements before them assign. There the values their first
+  // those the statements before them assign, and so do the coefficients of
+  // products (pass6_derivative_terms.cpp). There the values their first
   // derivatives, and then their second derivatives, compute alike are
   // computed once.
   auto branch_body = [&](Branch& b) {
@@ -404,6 +405,8 @@ language::StmtList Derivatives::statements(const Site& site, std::vector<Branch>
     };
     for (auto& [bit, e] : b.first) add(bit, -1, e);
     for (auto& [pq, e] : b.second) add(pq.first, pq.second, e);
+    for (auto& [coefficient, e] : term_values(site))
+      on_demand_first.push_back(assignment(dx::variable(*coefficient, s.pos), std::move(e), s.pos));
     share_values(site, on_demand_first);
     share_values(site, on_demand_second);
     for (StmtPtr& st : on_demand_second) on_demand_first.push_back(std::move(st));
@@ -443,6 +446,9 @@ bool Derivatives::build(const std::vector<Site>& all) {
   for (std::size_t i = 0; i < all.size(); ++i) {
     const auto& n1 = need1_[static_cast<std::size_t>(all[i].node)];
     if (std::find(n1.begin(), n1.end(), true) == n1.end()) continue;
+    // An assignment to a variable of differentiation keeps its derivatives
+    // (a node may hold others too, through an array).
+    if (all[i].target && bit_of_.count(all[i].target->pub.id)) continue;
     blocks[i] = branches(all[i]);
     for (Branch& b : blocks[i])
       for (int bit = 0; bit < nbits; ++bit) {

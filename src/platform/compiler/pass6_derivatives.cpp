@@ -224,9 +224,14 @@ void Derivatives::hoist(const std::vector<Site>& all) {
 }
 
 bool Derivatives::wrt_node(int n) const {
-  for (int id : wrt_)
-    if (find(id) == n) return true;
-  return false;
+  if (std::none_of(wrt_.begin(), wrt_.end(), [&](int id) { return find(id) == n; })) return false;
+  // An array that holds a variable the program assigns as well passes needs
+  // on to that variable's assignments.
+  for (std::size_t k = 0; k < c_.arrays.size(); ++k)
+    if (find(array_base_ + static_cast<int>(k)) == n)
+      for (const Symbol* e : c_.arrays[k].elements)
+        if (!bit_of_.count(e->pub.id)) return false;
+  return true;
 }
 
 // The needs of the requests not on demand, then of all of them.
@@ -265,7 +270,7 @@ bool Derivatives::propagate_needs(const std::vector<Site>& all, bool with_on_dem
           set_bit(need2_[static_cast<std::size_t>(n)], pair_index(std::min(p, q), std::max(p, q)));
     return changed;
   };
-  for (const auto [id, bit, asked_on_demand] : requests_) {
+  for (const auto [id, bit, asked_on_demand, products] : requests_) {
     if (asked_on_demand && !with_on_demand) continue;
     if (second_ids_.count(id)) {
       c_.error(30, c_.symbols.at(static_cast<std::size_t>(id)).name.c_str());
@@ -449,6 +454,10 @@ bool Derivatives::rebuild() {
   activity(all);
   curvature(all);
   if (!needs(all)) return false;
+  if (!factor_terms(all)) {
+    unsupported_ = true;  // only a request for products asks to factor
+    return false;
+  }
   make_symbols();
   if (c_.failed() || !build(all)) return false;
   constant_derivatives(all);
@@ -504,7 +513,7 @@ bool Derivatives::request(const std::vector<std::pair<CMPSYM*, CMPSYM*>>& pairs,
   unsupported_ = false;
   const bool built = rebuild();
   tentative_ = false;
-  if (built && unsupported_) {
+  if (unsupported_) {
     requests_.resize(before);
     rebuild();
     return false;

@@ -26,6 +26,12 @@
 // (RunOptions::derivatives). It is tentative: when a function it needs has
 // no derivative, it is dropped without a message and the statements are
 // those of the other requests, as before it.
+//
+// A request for products (request_terms) asks for an objective's second
+// derivatives without a statement per pair of variables: as a few
+// coefficients times products of first-derivative vectors
+// (pass6_derivative_terms.cpp), which a caller sums with the kernels of a
+// cross product.
 #pragma once
 
 #include <map>
@@ -49,6 +55,24 @@ class Derivatives {
   bool request(const std::vector<std::pair<CMPSYM*, CMPSYM*>>& pairs, std::vector<CMPSYM*>* out,
                bool on_demand = false);
 
+  // One product of the second derivatives of an objective: coefficient
+  // times (g_l g_r' + g_r g_l'), or times g_l g_l' when left is right,
+  // where g_x is the vector of first derivatives of x: of a variable of the
+  // program, or the unit vector of a variable of differentiation.
+  struct Term {
+    int objective;  // its index among the objectives asked for
+    CMPSYM* coefficient;
+    CMPSYM* left;
+    CMPSYM* right;
+  };
+  // On demand: the first derivatives of each objective with respect to each
+  // of `wrt`, and its second derivatives as products into *terms. False,
+  // with the request dropped, when the program's values do not factor so
+  // (loops, jumps, arrays, retained values, too many products) or after a
+  // compile error.
+  bool request_terms(const std::vector<CMPSYM*>& objectives, const std::vector<CMPSYM*>& wrt,
+                     std::vector<Term>* terms);
+
   // The first derivative symbol "@v/@p" behind s, as (v, p), if s is one.
   bool first_derivative_of(const CMPSYM* s, CMPSYM** base, CMPSYM** wrt) const;
   // The statements that assign a derivative symbol (for the listing).
@@ -71,6 +95,21 @@ class Derivatives {
     int objective;  // symbol id
     int bit;
     bool on_demand;
+    bool terms = false;  // its second derivatives as products, too
+  };
+  // pass6_derivative_terms.cpp: a vector of first derivatives is a node's
+  // (>= 0) or the unit vector of bit b (-1 - b); a slot is a pair of them,
+  // the smaller first.
+  using Slot = std::pair<int, int>;
+  struct Leaf {
+    const Symbol* symbol;       // a variable the value reads
+    int node;                   // its node
+    int vector;                 // its vector
+    language::ExprPtr partial;  // the value's partial derivative in it
+  };
+  struct SiteTerms {
+    std::vector<Leaf> leaves;                                  // those with a non-zero partial
+    std::vector<std::pair<Slot, language::ExprPtr>> seconds;  // non-zero second partials
   };
 
   bool rebuild();
@@ -82,6 +121,12 @@ class Derivatives {
   language::StmtList statements(const Site& site, std::vector<Branch>& block);
   // pass6_derivative_sharing.cpp: values the statements compute alike, once.
   void share_values(const Site& site, language::StmtList& list);
+  bool factor_terms(const std::vector<Site>& all);
+  bool term_sites(const std::vector<Site>& all, std::vector<int>* nodes);
+  bool site_partials(const Site& site, std::vector<int>* pending);
+  bool fill_slots(const std::vector<Site>& all, const std::vector<int>& nodes);
+  // The coefficients the assignment at `site` sets, with their values.
+  std::vector<std::pair<Symbol*, language::ExprPtr>> term_values(const Site& site);
   bool active(int node, int bit) const {
     return active_[static_cast<std::size_t>(node)][static_cast<std::size_t>(bit)];
   }
@@ -99,8 +144,8 @@ class Derivatives {
   bool propagate_needs(const std::vector<Site>& all, bool with_on_demand);
   // Whether the derivative of node n (first: hi < 0) is needed on demand only.
   bool on_demand(int n, int lo, int hi) const;
-  // A node holding a variable of differentiation: its derivatives are the
-  // constants 0 and 1 (assignments to it are not differentiated).
+  // A node of variables of differentiation alone: its derivatives are the
+  // constants 0 and 1 (assignments to them are not differentiated).
   bool wrt_node(int n) const;
   void make_symbols();
   void constant_derivatives(const std::vector<Site>& all);
@@ -136,6 +181,11 @@ class Derivatives {
   std::vector<std::vector<bool>> need2_;   // node -> pairs of second derivatives wanted
   // The same for the requests not on demand.
   std::vector<std::vector<bool>> fit_need1_, fit_need2_;
+  // The products of the requests for them: each assignment's part, the
+  // slots of each node, and the coefficient symbol of each (node, slot).
+  std::unordered_map<const language::Stmt*, SiteTerms> site_terms_;
+  std::map<int, std::set<Slot>> slots_;
+  std::map<std::pair<int, Slot>, Symbol*> coefficients_;
 };
 
 }  // namespace platform::compiler

@@ -14,7 +14,15 @@
 //
 // Options: 101 first derivatives, 201 second derivatives of first
 // derivatives made before; 102 and 202 the same on demand (see
-// pass6_derivatives.h).
+// pass6_derivatives.h); 203, on demand, the first derivatives of the
+// objectives and their second derivatives as products of first derivatives
+// (Derivatives::request_terms), refused (1) where the program does not
+// factor so. A 203 record's der holds three entries per product: its
+// coefficient, then the two variables whose first-derivative vectors it
+// multiplies (a variable of wrt standing for its unit vector); objindex is
+// the objective's, wrtindex the position in wrt of such a variable, else -1.
+// Its objectives' first derivatives are asked for with 102 (they run in the
+// same statements).
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -72,6 +80,22 @@ int own_position(Derivatives& d, const CMPSYM* objective, const CMPLIST* wrt) {
   return -1;
 }
 
+// An empty record of `entries` entries for the objectives and variables.
+bool start_record(CMPDER* der, CMPLIST* obj, CMPLIST* wrt, int entries, Compiler& c, CMPGLOBAL* cmp) {
+  *der = CMPDER{};
+  if (!copy_list(&der->obj, obj, cmp) || !copy_list(&der->wrt, wrt, cmp) ||
+      cmplsta(&der->der, std::max(entries, 1), cmp) != 0)
+    return false;
+  der->objindex = task_ints(entries);
+  der->wrtindex = task_ints(entries);
+  der->nnonzero = task_ints(wrt->n);
+  if (!der->objindex || !der->wrtindex || !der->nnonzero) {
+    c.out_of_memory(static_cast<long>(2 * entries + wrt->n) * 4);
+    return false;
+  }
+  return true;
+}
+
 // Asks for the derivatives and fills the record; 0, or 1 after an error or
 // when a request on demand (option x02) was dropped.
 int fill(CMPDER* der, CMPLIST* obj, CMPLIST* wrt, int option, Compiler& c, CMPGLOBAL* cmp) {
@@ -88,19 +112,9 @@ int fill(CMPDER* der, CMPLIST* obj, CMPLIST* wrt, int option, Compiler& c, CMPGL
   }
   std::vector<CMPSYM*> found;
   if (!d.request(pairs, &found, option % 100 == 2)) return 1;
-  *der = CMPDER{};
   const int entries =
       static_cast<int>(std::count_if(found.begin(), found.end(), [](CMPSYM* s) { return s; }));
-  if (!copy_list(&der->obj, obj, cmp) || !copy_list(&der->wrt, wrt, cmp) ||
-      cmplsta(&der->der, std::max(entries, 1), cmp) != 0)
-    return 1;
-  der->objindex = task_ints(entries);
-  der->wrtindex = task_ints(entries);
-  der->nnonzero = task_ints(wrt->n);
-  if (!der->objindex || !der->wrtindex || !der->nnonzero) {
-    c.out_of_memory(static_cast<long>(2 * entries + wrt->n) * 4);
-    return 1;
-  }
+  if (!start_record(der, obj, wrt, entries, c, cmp)) return 1;
   int k = 0;
   for (std::size_t e = 0; e < found.size(); ++e) {
     if (!found[e]) continue;
@@ -128,6 +142,30 @@ void print_definitions(Compiler& c, const CMPSYM* d, std::set<const CMPSYM*>* sh
     compiler::listing_line("      " + compiler::statement_text(*s));
 }
 
+int position(const CMPLIST* wrt, const CMPSYM* s) {
+  for (int j = 0; j < wrt->n; ++j)
+    if (wrt->s[j] == s) return j;
+  return -1;
+}
+
+// Option 203.
+int fill_terms(CMPDER* der, CMPLIST* obj, CMPLIST* wrt, Compiler& c, CMPGLOBAL* cmp) {
+  std::vector<Derivatives::Term> terms;
+  if (!derivatives_of(c).request_terms(std::vector<CMPSYM*>(obj->s, obj->s + obj->n),
+                                       std::vector<CMPSYM*>(wrt->s, wrt->s + wrt->n), &terms))
+    return 1;
+  if (!start_record(der, obj, wrt, 3 * static_cast<int>(terms.size()), c, cmp)) return 1;
+  int k = 0;
+  for (const Derivatives::Term& t : terms)
+    for (CMPSYM* s : {t.coefficient, t.left, t.right}) {
+      cmplst(&der->der, s, cmp);
+      der->objindex[k] = t.objective;
+      der->wrtindex[k] = s == t.coefficient ? -1 : position(wrt, s);
+      ++k;
+    }
+  return 0;
+}
+
 bool usable(CMPDER* der, CMPLIST* obj, CMPLIST* wrt) {
   return der && obj && wrt && (obj->n == 0 || obj->s) && (wrt->n == 0 || wrt->s);
 }
@@ -138,6 +176,7 @@ int cmpder(CMPDER* der, CMPLIST* obj, CMPLIST* wrt, int option, int /*kind*/, in
            int /*reserved2*/, CMPGLOBAL* cmp) {
   Compiler* c = compiler_of(cmp);
   if (!c || !usable(der, obj, wrt)) return 1;
+  if (option == 203) return fill_terms(der, obj, wrt, *c, cmp);
   return fill(der, obj, wrt, option, *c, cmp);
 }
 
