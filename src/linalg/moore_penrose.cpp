@@ -206,6 +206,22 @@ int minimum_norm_inverse(double* x, int n, const double* a, const char* swept, c
   return pseudo_inverse_of_swept_block(x, n, swept, kept, swpi, scales);
 }
 
+int minimum_norm_step(double* xpx, int n, const double* a, zswpptr swpi, double* step,
+                      double* scales) {
+  if (!swpi || n <= 0 || n > swpi->n || !swpi->inv || !swpi->sweepwrk) return -1;
+  if (scaled_sweep(xpx, n, n, absolute_trace(xpx, n), swpi, scales) == n) return 0;
+  unit_diagonal_scales(a, n, scales);
+  double* basis = swpi->inv;
+  const int count = null_basis(xpx, n, swpi->sweepx, scales, basis);
+  for (int i = 0; i < n; ++i) step[i] *= scales[i];
+  for (int b = 0; b < count; ++b) {
+    const double* direction = basis + static_cast<long>(b) * n;
+    zvxay11(step, direction, n, -zvdot11(step, direction, n));
+  }
+  for (int i = 0; i < n; ++i) step[i] /= scales[i];
+  return count;
+}
+
 int undetermined_directions(double* xpx, int n, zswpptr swpi, double* directions, double* scales) {
   if (!swpi || n <= 0 || n > swpi->n || !swpi->sweepwrk) return -1;
   const int rank = scaled_sweep(xpx, n, n, absolute_trace(xpx, n), swpi, scales);

@@ -70,6 +70,15 @@ int moore_penrose(double* xpx, int n, zswpptr swpi);
 // when the record has no room for the projection.
 int minimum_norm_inverse(double* x, int n, const double* a, const char* swept, const char* kept,
                          zswpptr swpi, double* scales);
+// The member of step + N of least norm in the parameters scaled to unit
+// diagonal of the order-n packed matrix a, N the directions the order-n
+// packed matrix xpx leaves undetermined, decided as undetermined_directions
+// decides them: step (n entries) loses its part along N in those scaled
+// parameters. xpx is overwritten, and so are the record's statuses and inv.
+// Returns the number of directions, -1 (step unchanged) when the record has
+// no room for them.
+int minimum_norm_step(double* xpx, int n, const double* a, zswpptr swpi, double* step,
+                      double* scales);
 // The directions the order-n packed matrix A leaves undetermined, decided
 // as moore_penrose decides its rank: returns their number n - rank, or -1
 // when the record has no work space. The directions go to

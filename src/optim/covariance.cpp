@@ -107,43 +107,16 @@ void bordered_matrix(ZOPTGLOBAL* g) {
     std::copy_n(mq.mat[r], n, st.hes + zisub(n + r, 0));
 }
 
-// The curvature along working row a, a'Ha / |a|^4 over the diagonal of H
-// (the trace's share when H has none there): the scale of the row's entry
-// in the constraint block of the inverse of K.
-double row_curvature(const ZOPTGLOBAL* g, int r) {
-  const double* a = g->state.marqu->mat[r];
-  const double* h = g->state.marqu->savhes;
-  const int n = nparms(g);
-  double norm = 0, weight = 0, trace = 0;
-  for (int j = 0; j < n; ++j) {
-    const double d = std::fabs(h[zisub(j, j)]);
-    norm += a[j] * a[j], weight += a[j] * a[j] * d, trace += d;
-  }
-  if (!(norm > 0)) return 0;
-  if (!(weight > 0)) weight = trace > 0 ? trace / n * norm : norm;
-  return weight / (norm * norm);
-}
-
-// H + A'RA, R = diag(rho_r) over the independent working rows r (the
-// factorisation's flags), keeps the parameter block and the constraint
-// rows' columns of the inverse of K while making H definite on every
-// direction the constraints fix: what it leaves singular is exactly what
-// Z H Z' does, whatever the number of active constraints, so the scaled
-// sweep decides dependence on the free directions alone (a <= b active when
-// only a + b enters the model leaves no direction undetermined). rho_r is
-// the row's curvature; the constraint block of the inverse comes out less
-// R. Sweeps the parameter rows of k (packed, order `order`, H in its
+// H + A'RA (penalise_working_rows) keeps the parameter block and the
+// constraint rows' columns of the inverse of K while making H definite on
+// every direction the constraints fix, so the sweep decides dependence on
+// the free directions alone; the constraint block of the inverse comes out
+// less R. Sweeps the parameter rows of k (packed, order `order`, H in its
 // parameter block) so, the statuses from '0'; false out of the sweep's range.
 bool sweep_penalised(ZOPTGLOBAL* g, double* k, int order, double* rho) {
-  const ZOPTMARQU& mq = *g->state.marqu;
   ZSWPN* swpi = g->state.swpi;
   const int n = nparms(g);
-  for (int r = 0; r < working_constraints(g); ++r) {
-    rho[r] = mq.singrowsc[r] == '1' ? row_curvature(g, r) : 0;
-    const double* a = mq.mat[r];
-    for (int i = 0; i < n && rho[r] > 0; ++i)
-      for (int j = 0; j <= i; ++j) k[zisub(i, j)] += rho[r] * a[i] * a[j];
-  }
+  penalise_working_rows(g, k, rho);
   std::memset(swpi->sweepx, '0', static_cast<std::size_t>(order));
   const char moorep = swpi->moorep;  // the caller's switch would pseudo-invert H itself
   swpi->moorep = 0;

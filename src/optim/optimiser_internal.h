@@ -85,6 +85,14 @@ void mark_rows_independent(ZOPTGLOBAL* g, int count);
 // (a <= b at a = b) that no step ever crossed, and it holds that direction.
 void join_binding_inequalities(ZOPTGLOBAL* g);
 
+// Adds A'RA to the parameter block of the packed k, which holds H there:
+// R = diag(rho_r) over the working rows the factorisation found
+// independent, rho_r the row's curvature (the saved Hessian's diagonal
+// along it), 0 for a dependent row; rho takes the weights. H + A'RA is
+// singular on exactly what the data leave undetermined among the
+// directions the working constraints leave free.
+void penalise_working_rows(ZOPTGLOBAL* g, double* k, double* rho);
+
 // One objective evaluation as a sub-iteration (derivatives follow only when
 // `fullsubiter` is set); returns zoptobj's result.
 int evaluate_subiteration(ZOPTGLOBAL* g);

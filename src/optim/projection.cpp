@@ -5,9 +5,12 @@
 // space and pk is the restoration step back onto the working constraints.
 // `znunprd` maps the swept reduced step back to all n parameters and
 // measures it (R, the relative parameter changes, the angle to the
-// gradient). Without working constraints the Hessian is used as it stands.
+// gradient); under the Moore-Penrose option it makes a step the data leave
+// undetermined the minimum-norm one in the parameters scaled to unit
+// diagonal. Without working constraints the Hessian is used as it stands.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "linalg/dense_products.h"
 #include "linalg/packed.h"
@@ -81,6 +84,28 @@ void step_angles(ZOPTGLOBAL* g) {
   }
 }
 
+// Under the Moore-Penrose option a singular Z H Z' leaves the step free
+// along the directions the data leave undetermined among those the working
+// constraints leave free, and its pseudo-inverse chooses among them by the
+// norm in the coordinates of Z, which turn with the factorisation (with
+// b <= c active and a against b + 2c undetermined, a moved against b and
+// c). The step, restoration included, becomes the member of least norm in
+// the parameters scaled to unit diagonal, as without constraints: it loses
+// its part along the null directions of H + A'RA, those the covariance
+// projects off. The step's row flags, which callers read, are kept.
+void minimum_norm_full_step(ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  const ZOPTMARQU& mq = *st.marqu;
+  if (!st.swpi->moorep || !mq.singular) return;
+  const int n = nparms(g);
+  double* penalised = g->mem.wrk1;
+  std::copy_n(mq.savhes, static_cast<long>(n) * (n + 1) / 2, penalised);
+  penalise_working_rows(g, penalised, g->mem.wrk3);
+  const std::vector<char> flags(st.swpi->sweepx, st.swpi->sweepx + n + 1);
+  minimum_norm_step(penalised, n, mq.savhes, st.swpi, mq.delta, g->mem.wrk4);
+  std::copy(flags.begin(), flags.end(), st.swpi->sweepx);
+}
+
 // The reduced step (delta[0..m-1]) mapped back to the n parameters, plus
 // the restoration step when one is in force; returns |delta . (g - A'lambda)|,
 // the step against the gradient of the Lagrangian.
@@ -97,6 +122,7 @@ double full_step(ZOPTGLOBAL* g) {
     mq.delta[k] = sum;
   }
   if (mq.ruvacon || mq.added_bound) zvxy111(mq.delta, mq.delta, mq.pk, n);
+  minimum_norm_full_step(g);
   zoptlg2(g);
   double* lagrangian = g->mem.wrk3;
   copy_parms(lagrangian, st.grad, n);

@@ -5,7 +5,9 @@
 // bordered matrix K = [H a'; a 0] by LAPACK's LU: its parameter block is
 // the constrained covariance Z (Z'H Z)^-1 Z', its constraint entry minus
 // the multiplier's variance factor. The sweep and the Moore-Penrose form
-// must both give it.
+// must both give it. Under the Moore-Penrose form the step on a working
+// constraint is the minimum-norm one in the scaled parameters, against
+// LAPACK's minimum-norm least squares.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -99,6 +101,58 @@ TEST_P(ConstrainedCovariance, IsTheParameterBlockOfTheBorderedInverse) {
     EXPECT_NEAR(v[1], -2, 1e-15);
     EXPECT_NEAR(v[2], 0, 1e-15);
   }
+}
+
+// y = d + (a + b + 2c) t with b = c held, fitted under G4 from x0: the data
+// leave a against b + 2c undetermined, so the step is the constrained
+// least-squares step of least norm in the parameters scaled to unit
+// diagonal of H = X'X (D its diagonal). Reference: with the free directions
+// as the columns of Z = [e_a, e_b + e_c, e_d], X Z = [t, 3t, 1] and
+// Z'DZ = W^2 = diag(tt, 5 tt, n) (tt the sum of t^2); the scaled step
+// s = W u is LAPACK's minimum-norm solution of X Z W^-1 s = r(x0), and the
+// step Z W^-1 s. On a linear model the first step reaches it and later
+// steps are of rounding size.
+TEST_F(HostTest, G4StepUnderAWorkingConstraintIsTheMinimumNormStepInTheScaledParameters) {
+  constexpr int kObs = 12;
+  std::vector<double> t(kObs), y(kObs);
+  double tt = 0;
+  for (int i = 0; i < kObs; ++i) {
+    t[i] = 0.5 * i + 1, y[i] = 3 + 40 * t[i] + 2 * std::sin(1.7 * i);
+    tt += t[i] * t[i];
+  }
+  const lsq::Problem problem{"sum", 4, kObs, [&](const double* p, double* r, double* jac) {
+                               for (int i = 0; i < kObs; ++i) {
+                                 const double row[4] = {t[i], t[i], 2 * t[i], 1};
+                                 r[i] = y[i];
+                                 for (int j = 0; j < 4; ++j)
+                                   r[i] -= row[j] * p[j], jac[4 * i + j] = -row[j];
+                               }
+                               return true;
+                             }};
+  const std::vector<double> x0 = {5, -2, -2, 1};
+  const double w[3] = {std::sqrt(tt), std::sqrt(5 * tt), std::sqrt(double{kObs})};
+  std::vector<double> xzw, r0;
+  for (int i = 0; i < kObs; ++i) {
+    xzw.insert(xzw.end(), {t[i] / w[0], 3 * t[i] / w[1], 1 / w[2]});
+    r0.push_back(y[i] - (x0[0] + x0[1] + 2 * x0[2]) * t[i] - x0[3]);
+  }
+  const std::vector<double> s = lapack::min_norm_solution(xzw, kObs, 3, r0, 1e-10);
+  ASSERT_EQ(s.size(), 3u);
+  const double expected[4] = {x0[0] + s[0] / w[0], x0[1] + s[1] / w[1], x0[2] + s[1] / w[1],
+                              x0[3] + s[2] / w[2]};
+
+  lsq::Fit fit(&problem);
+  constraints::Linear constraint;
+  constraint.add({1, 2}, {1, -1}, 0, false, "Equal");
+  lsq::Options o = lsq::method("SH", 1e-12);
+  o.moorepenrose = 1;
+  constraint.apply(o, fit);
+  ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+  ASSERT_NE(g, nullptr);
+  g->state.swpi->moorep = 1;  // as the procedure sets it under G4
+  ASSERT_EQ(lsq::run(g, x0), 0);
+  for (int j = 0; j < 4; ++j)
+    EXPECT_NEAR(g->state.parms[j], expected[j], 1e-9 * (std::fabs(expected[j]) + 1)) << j;
 }
 
 INSTANTIATE_TEST_SUITE_P(SweepAndMoorePenrose, ConstrainedCovariance, ::testing::Values(0, 1),

@@ -353,6 +353,59 @@ TEST_F(PuromycinFit, ABoundBesideAnUndeterminedDirectionTakesNoDegreeOfFreedom) 
   EXPECT_EQ(cell(add, 0, "DF"), 11);
 }
 
+// (a+b+2c)*conc/(K+conc) with c <= b active from a = b = c = 100: the data
+// leave a against s = b = c undetermined, and each G4 step is the one of
+// least norm over the free directions (a, s, K) in the parameters scaled
+// to unit diagonal. The model is linear in a, b and c, so the Hessian's
+// diagonal there (cross products or Newton's) is S, S and 4S: scaled, the
+// undetermined direction (3, -1, -1) is (3, -1, -2), and the step (da, ds,
+// 2 ds) orthogonal to it has 3 da = 5 ds. (Near the minimum the bound's
+// multiplier, of the size of the fit's convergence, may release it: the
+// steps then have da = db = 2 dc, orthogonal to (1, -1, 0) and (2, 0, -1)
+// scaled.) So 3a - 5s keeps its start, -200, and with a + 3s = Vm =
+// 212.68374 (R's nls, as above) every method ends at a = (5 Vm - 600)/14,
+// s = (3 Vm + 200)/14 but for the last steps' 1e-6; Vm and K keep their
+// standard errors.
+TEST_F(PuromycinFit, G4StepsUnderAnActiveBoundAreMinimumNormInTheScaledParameters) {
+  const double vm = 212.68374;
+  for (const char* method : {"gauss", "marquardt", "newton"}) {
+    SCOPED_TRACE(method);
+    json_.str("");
+    ASSERT_EQ(fit(results_test::kPuromycin,
+                  std::string("proc ruva data=d g4 method=") + method +
+                      "; parms a=100 b=100 c=100 K=0.05; bounds c <= b;"
+                      " model rate = (a+b+2*c)*conc/(K+conc); estimate 'Vm' a+b+2*c;"),
+              0)
+        << log_text();
+    const Json rows = table("IterHistory")["rows"];
+    ASSERT_GT(rows.size(), 3u);
+    auto on_bound = [&](std::size_t i) {
+      return std::fabs(rows[i][2].get<double>() - rows[i][3].get<double>()) < 1e-9;
+    };
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+      double d[3];
+      for (int j : {0, 1, 2})
+        d[j] = rows[i][j + 1].get<double>() - rows[i - 1][j + 1].get<double>();
+      const double tolerance = 1e-9 * std::fabs(d[0]) + 1e-9;
+      if (on_bound(i - 1) && on_bound(i)) {
+        EXPECT_NEAR(3 * d[0], 5 * d[1], tolerance) << i;
+      } else {
+        EXPECT_NEAR(d[0], d[1], tolerance) << i;
+        EXPECT_NEAR(d[1], 2 * d[2], tolerance) << i;
+      }
+    }
+    const Json pe = table("ParameterEstimates"), add = table("AdditionalEstimates");
+    EXPECT_GE(lre(number(pe, 0, "Estimate"), (5 * vm - 600) / 14), 5.5);
+    for (int i : {1, 2}) EXPECT_GE(lre(number(pe, i, "Estimate"), (3 * vm + 200) / 14), 5.5) << i;
+    EXPECT_GE(lre(number(add, 0, "Estimate"), vm), 6.0);
+    EXPECT_GE(lre(number(pe, 3, "Estimate"), 0.06412128), 5.0);
+    EXPECT_NEAR(number(table("ANOVA"), 1, "SS"), 1195.449, 5e-4);
+    if (std::string(method) == "newton") continue;  // its standard errors are the full Hessian's
+    EXPECT_GE(lre(number(add, 0, "StandardError"), 6.9471551), 5.0);
+    EXPECT_GE(lre(number(pe, 3, "StdErr"), 0.0082809495), 5.0);
+  }
+}
+
 // Under G4 Newton's steps from a = b keep a = b, so no step crosses the
 // bound a <= b: it holds at the solution all the same, and pins a - b.
 // CONVERGEPARM= judges the change between iterates; at the minimum the
