@@ -120,14 +120,22 @@ double beyond_rounding(const ZOPTGLOBAL* g, int j, double estimate, double gradi
 
 // The active inequality with the most negative estimate among those whose
 // other estimate is negative too (the later one on ties); -1 when none.
-int drop_candidate(const ZOPTGLOBAL* g) {
+// A row that would qualify and holds a direction the data leave
+// undetermined is judged by its multiplier along that direction, for both
+// estimates (the step's curvature there is nil, so the gradient predicted
+// after it has the same slope).
+int drop_candidate(ZOPTGLOBAL* g) {
   const ZOPTMARQU& mq = *g->state.marqu;
   const GradientScales scales = gradient_scales(g);
   double lowest = 0;
   int chosen = -1;
   for (int j = mq.perm; j < working_constraints(g); ++j) {
-    const double first = beyond_rounding(g, j, mq.lagrange[j], scales.first);
-    const double second = beyond_rounding(g, j, mq.nlagr[j], scales.second);
+    double first = beyond_rounding(g, j, mq.lagrange[j], scales.first);
+    double second = beyond_rounding(g, j, mq.nlagr[j], scales.second);
+    double held = 0;
+    if (std::min(first, second) < 0 && std::max(first, second) <= 0 &&
+        multiplier_along_held_direction(g, j, &held))
+      first = second = held;
     if (second <= lowest && first < 0) lowest = second, chosen = j;
     if (first <= lowest && second < 0) lowest = first, chosen = j;
   }

@@ -92,6 +92,18 @@ void join_binding_inequalities(ZOPTGLOBAL* g);
 // singular on exactly what the data leave undetermined among the
 // directions the working constraints leave free.
 void penalise_working_rows(ZOPTGLOBAL* g, double* k, double* rho);
+// Adds A'RA over every working row but `skip` (-1: every one), the rows
+// the factorisation found dependent included: they change no null
+// direction of H + A'RA, and without the skipped row one may hold what it
+// held.
+void penalise_rows_except(const ZOPTGLOBAL* g, double* k, int skip);
+// Whether working row r holds a direction the data leave undetermined
+// among those the other working rows leave free (H + A'RA has more null
+// directions without the row, as the sweep decides them); if so, its
+// multiplier: the objective's slope along the row's part in those
+// directions, per unit of the row's value, 0 within rounding. The
+// least-squares estimates are no measure of it.
+bool multiplier_along_held_direction(ZOPTGLOBAL* g, int r, double* multiplier);
 
 // One objective evaluation as a sub-iteration (derivatives follow only when
 // `fullsubiter` is set); returns zoptobj's result.

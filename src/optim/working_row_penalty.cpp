@@ -31,19 +31,28 @@ double row_curvature(const ZOPTGLOBAL* g, int r) {
   return weight / (norm * norm);
 }
 
+// k += rho a_r a_r' over the parameter block.
+void add_row_penalty(const ZOPTGLOBAL* g, double* k, int r, double rho) {
+  const double* a = g->state.marqu->mat[r];
+  for (int i = 0; i < nparms(g) && rho > 0; ++i)
+    for (int j = 0; j <= i; ++j) k[zisub(i, j)] += rho * a[i] * a[j];
+}
+
 }  // namespace
 
 namespace optim {
 
 void penalise_working_rows(ZOPTGLOBAL* g, double* k, double* rho) {
   const ZOPTMARQU& mq = *g->state.marqu;
-  const int n = nparms(g);
   for (int r = 0; r < working_constraints(g); ++r) {
     rho[r] = mq.singrowsc[r] == '1' ? row_curvature(g, r) : 0;
-    const double* a = mq.mat[r];
-    for (int i = 0; i < n && rho[r] > 0; ++i)
-      for (int j = 0; j <= i; ++j) k[zisub(i, j)] += rho[r] * a[i] * a[j];
+    add_row_penalty(g, k, r, rho[r]);
   }
+}
+
+void penalise_rows_except(const ZOPTGLOBAL* g, double* k, int skip) {
+  for (int r = 0; r < working_constraints(g); ++r)
+    if (r != skip) add_row_penalty(g, k, r, row_curvature(g, r));
 }
 
 }  // namespace optim

@@ -1,6 +1,7 @@
 // The working set's single decisions: when an addition waits, how a
 // constraint joins and where the parameters go, and which active
-// inequality the multiplier test drops.
+// inequality the multiplier test drops, also when it holds a direction the
+// data leave undetermined.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -149,6 +150,41 @@ TEST_F(WorkingSetTest, AMultiplierWithinTheGradientsRoundingHoldsItsBound) {
     st.r = 0;
     zndelac(g_);
     EXPECT_EQ(st.marqu->nact, g1 < -1e-15 ? 0 : 1) << g1;
+  }
+}
+
+// r = x1 + x2 + 2 x3 - 4 with x2 - x3 >= 0 active, a = (0, 1, -1): the
+// data see x1 + x2 + 2 x3 alone, and what the bound holds x1 makes up, so
+// its multiplier is 0 whatever the data. Short of the minimum, g = J'r =
+// s (1, 1, 2), the least-squares estimate a'g / a'a = -s/2 is the fit's
+// convergence error and must not release it. A gradient with a part -t a
+// along the flat direction the bound holds (no sum of squares has one) is
+// a multiplier of -t there, negative, and releases it.
+TEST_F(WorkingSetTest, ABoundBesideAnUndeterminedDirectionIsReleasedOnlyByTheSlopeAlongIt) {
+  const lsq::Problem sum = {"x1+x2+2x3", 3, 1, [](const double* x, double* r, double* jac) {
+                              r[0] = x[0] + x[1] + 2 * x[2] - 4;
+                              jac[0] = jac[1] = 1, jac[2] = 2;
+                              return true;
+                            }};
+  lsq::Fit fit(&sum);
+  constraints::Linear bound;
+  bound.add({1, 2}, {1, -1}, 0, true, "Bound0");
+  lsq::Options o;
+  bound.apply(o, fit);
+  ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+  ZOPTSTATE& st = g->state;
+  const double j[3] = {1, 1, 2}, s = 1e-3;
+  for (int a = 0; a < 3; ++a)
+    for (int b = 0; b <= a; ++b) st.marqu->savhes[zisub(a, b)] = j[a] * j[b];
+  for (const double t : {0.0, 1e-3}) {
+    st.conp[0] = st.conp_i[0];
+    st.conp_i[0]->act = '1';
+    st.marqu->nact = 1;
+    st.grad[0] = s, st.grad[1] = s - t, st.grad[2] = 2 * s + t;
+    ASSERT_EQ(zncmat(g), 0);
+    st.r = 0;
+    zndelac(g);
+    EXPECT_EQ(st.marqu->nact, t > 0 ? 0 : 1) << t;
   }
 }
 
