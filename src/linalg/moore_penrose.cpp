@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "host/missing.h"
 #include "linalg/constants.h"
@@ -48,14 +49,21 @@ void unit_diagonal_scales(const double* x, int n, double* d) {
   }
 }
 
-// The scales into d, then the sweep of the leading block by magnitude (so
-// that an indefinite Hessian keeps its negative directions), statuses
-// starting at '0'. Returns the rank.
-int scaled_sweep(double* x, int nest, int nest1, double t, ZSWPN* swpi, double* d) {
+// The scales into d, then the sweep of the leading block, statuses starting
+// at '0', with the sweep's tolerance `epsilon`: a positive one keeps only
+// positive pivots, as the default sweep does, a negative one judges them by
+// magnitude. Returns the rank.
+int scaled_sweep(double* x, int nest, int nest1, double t, ZSWPN* swpi, double* d, double epsilon) {
   static const tchar kNoOptions[] = "";
   unit_diagonal_scales(x, nest, d);
   std::fill_n(swpi->sweepx, nest, '0');
-  return sweep_leading_rows(x, nest, nest1, t, -std::fabs(swpi->sing), kNoOptions, swpi);
+  return sweep_leading_rows(x, nest, nest1, t, epsilon, kNoOptions, swpi);
+}
+
+// The sweep by magnitude, which finds the null directions of an indefinite
+// matrix too; returns the rank.
+int magnitude_sweep(double* x, int nest, int nest1, double t, ZSWPN* swpi, double* d) {
+  return scaled_sweep(x, nest, nest1, t, swpi, d, -std::fabs(swpi->sing));
 }
 
 // The entry c(s, u) of A_SS^-1 A_SN (S the swept rows) that the sweep
@@ -130,19 +138,28 @@ void project_onto_range(double* x, int n, const double* basis, int k, double* v,
     }
 }
 
+// The room after the basis in the record's inv: V of the projection, and
+// until then free.
+double* second_half(const ZSWPN* swpi) {
+  return swpi->inv + static_cast<long>(swpi->n) * swpi->n;
+}
+
 // The swept block of rank below n becomes D^-1/2 (P G P) D^-1/2, G (the
-// rows `kept` marks '1') and P (orthogonal to the null directions of the
-// rows `swept` leaves unswept) those of the scaled matrix. Returns the
-// number of null directions. The record's inv holds the basis and V.
-int pseudo_inverse_of_swept_block(double* x, int n, const char* swept, const char* kept, ZSWPN* swpi,
-                                  const double* d) {
-  double* basis = swpi->inv;
-  double* v = swpi->inv + static_cast<long>(swpi->n) * swpi->n;
-  const int k = null_basis(x, n, swept, d, basis);
+// rows `kept` marks '1') and P (orthogonal to the k null directions whose
+// basis the record's inv holds) those of the scaled matrix.
+void project_kept_rows(double* x, int n, const char* kept, int k, ZSWPN* swpi, const double* d) {
   scaled_generalised_inverse(x, n, kept, d);
-  project_onto_range(x, n, basis, k, v, swpi->sweepwrk);
+  project_onto_range(x, n, swpi->inv, k, second_half(swpi), swpi->sweepwrk);
   for (int i = 0; i < n; ++i)
     for (int j = 0; j <= i; ++j) x[zisub(i, j)] /= d[i] * d[j];
+}
+
+// As project_kept_rows, the null directions those of the rows `swept`
+// leaves unswept in x. Returns their number.
+int pseudo_inverse_of_swept_block(double* x, int n, const char* swept, const char* kept, ZSWPN* swpi,
+                                  const double* d) {
+  const int k = null_basis(x, n, swept, d, swpi->inv);
+  project_kept_rows(x, n, kept, k, swpi, d);
   return k;
 }
 
@@ -163,31 +180,52 @@ void carry_border_rows(double* x, int nest, int nest1, ZSWPN* swpi) {
       x[zisub(r, s)] -= zvdot11(saved + (r - nest) * nest, x + zisub(s, 0), nest);
 }
 
+// The null directions of the order-nest1 matrix `a` (swept in place by
+// magnitude) into the record's inv, the statuses of the sweep before kept;
+// their number.
+int null_directions_by_magnitude(double* a, int nest, int nest1, double t, ZSWPN* swpi, double* d) {
+  const std::vector<char> kept(swpi->sweepx, swpi->sweepx + nest);
+  magnitude_sweep(a, nest, nest1, t, swpi, d);
+  const int k = null_basis(a, nest, swpi->sweepx, d, swpi->inv);
+  std::copy(kept.begin(), kept.end(), swpi->sweepx);
+  return k;
+}
+
 // The pseudo-inverse of the leading block, the border rows carried; the
-// rank. The scales go after the sweep's step scratch, clear of its
-// reference diagonal; the border rows wait in inv while the block is swept.
-int pseudo_invert(double* x, int nest, int nest1, double t, ZSWPN* swpi) {
+// rank. The rows kept are those the sweep with tolerance `epsilon` takes.
+// With a positive one, as the default's, a row of negative curvature (a
+// Newton Hessian away from the minimum) is no more inverted than without
+// the pseudo-inverse, so that a step from it still descends; the null
+// directions are then the matrix's own, from a sweep by magnitude of a
+// copy, which for a positive semi-definite matrix is the same sweep. The
+// scales go after the sweep's step scratch, clear of its reference
+// diagonal; the border rows wait in inv, the copy in its second half.
+int pseudo_invert(double* x, int nest, int nest1, double t, ZSWPN* swpi, double epsilon) {
   double* d = swpi->sweepwrk + nest1;
   const long border = packed_size(nest1) - packed_size(nest);
   double* border_rows = x + packed_size(nest);
+  double* copy = second_half(swpi);
   std::copy_n(border_rows, border, swpi->inv);
-  const int rank = scaled_sweep(x, nest, nest1, t, swpi, d);
+  if (epsilon >= 0.0) std::copy_n(x, packed_size(nest1), copy);
+  const int rank = scaled_sweep(x, nest, nest1, t, swpi, d, epsilon);
   if (rank == nest) return rank;
   std::copy_n(swpi->inv, border, border_rows);
-  pseudo_inverse_of_swept_block(x, nest, swpi->sweepx, swpi->sweepx, swpi, d);
+  const int k = epsilon >= 0.0 ? null_directions_by_magnitude(copy, nest, nest1, t, swpi, d)
+                               : null_basis(x, nest, swpi->sweepx, d, swpi->inv);
+  project_kept_rows(x, nest, swpi->sweepx, k, swpi, d);
   if (nest < nest1) carry_border_rows(x, nest, nest1, swpi);
   return rank;
 }
 
 }  // namespace
 
-int zswpn_pseudo_inverse(double* xpx, int nest, int nest1, double t, zswpptr swpi) {
+int zswpn_pseudo_inverse(double* xpx, int nest, int nest1, double t, double epsilon, zswpptr swpi) {
   if (!swpi->inv || !swpi->sweepwrk) {
     // Nothing was changed; there is no room for the projection.
     swpi->rank = 0;
     return kSwpnNoPseudoInverse;
   }
-  swpi->rank = pseudo_invert(xpx, nest, nest1, t, swpi);
+  swpi->rank = pseudo_invert(xpx, nest, nest1, t, swpi, epsilon);
   // The pseudo-inverse has no log-determinant: det is not a number (1 for
   // the zero matrix, as the sweep gives).
   if (swpi->detflag) swpi->det = determinant_from_log(t == 0.0 ? 0.0 : special_missing_value());
@@ -196,7 +234,7 @@ int zswpn_pseudo_inverse(double* xpx, int nest, int nest1, double t, zswpptr swp
 
 int moore_penrose(double* xpx, int n, zswpptr swpi) {
   if (!swpi || n <= 0 || n > swpi->n || !swpi->inv || !swpi->sweepwrk) return 0;
-  return pseudo_invert(xpx, n, n, absolute_trace(xpx, n), swpi);
+  return pseudo_invert(xpx, n, n, absolute_trace(xpx, n), swpi, -std::fabs(swpi->sing));
 }
 
 int minimum_norm_inverse(double* x, int n, const double* a, const char* swept, const char* kept,
@@ -209,7 +247,7 @@ int minimum_norm_inverse(double* x, int n, const double* a, const char* swept, c
 int minimum_norm_step(double* xpx, int n, const double* a, zswpptr swpi, double* step,
                       double* scales) {
   if (!swpi || n <= 0 || n > swpi->n || !swpi->inv || !swpi->sweepwrk) return -1;
-  if (scaled_sweep(xpx, n, n, absolute_trace(xpx, n), swpi, scales) == n) return 0;
+  if (magnitude_sweep(xpx, n, n, absolute_trace(xpx, n), swpi, scales) == n) return 0;
   unit_diagonal_scales(a, n, scales);
   double* basis = swpi->inv;
   const int count = null_basis(xpx, n, swpi->sweepx, scales, basis);
@@ -224,7 +262,7 @@ int minimum_norm_step(double* xpx, int n, const double* a, zswpptr swpi, double*
 
 int undetermined_directions(double* xpx, int n, zswpptr swpi, double* directions, double* scales) {
   if (!swpi || n <= 0 || n > swpi->n || !swpi->sweepwrk) return -1;
-  const int rank = scaled_sweep(xpx, n, n, absolute_trace(xpx, n), swpi, scales);
+  const int rank = magnitude_sweep(xpx, n, n, absolute_trace(xpx, n), swpi, scales);
   null_basis(xpx, n, swpi->sweepx, scales, directions);
   return n - rank;
 }
@@ -233,7 +271,7 @@ double kept_rows_condition(const double* a, int n, zswpptr swpi, double* work) {
   if (!swpi || n <= 0 || n > swpi->n || !swpi->sweepwrk) return -1.0;
   std::copy_n(a, packed_size(n), work);
   double* d = swpi->sweepwrk + n;
-  scaled_sweep(work, n, n, absolute_trace(work, n), swpi, d);
+  magnitude_sweep(work, n, n, absolute_trace(work, n), swpi, d);
   // The kept rows have unit-diagonal scales d; the sweep left their
   // inverse in their block of `work`, in the units of A.
   const char* status = swpi->sweepx;

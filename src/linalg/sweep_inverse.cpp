@@ -52,23 +52,36 @@ void undo_trace_scaling(double* x, int nest, int nest1, double t, const char* st
   }
 }
 
-}  // namespace
-
-int zswpn(double* xpx, char* singrows, int nest, int nest1, zswpptr swpi) {
+// What every inversion does first: the orders' check, the debug print and
+// the range test; the absolute trace into t. 0 or kSwpnOutOfRange.
+int enter(double* xpx, int nest, int nest1, zswpptr swpi, double* t) {
   if (!swpi || nest1 > swpi->n || nest < 0 || nest > nest1) return kSwpnOutOfRange;
   print_entering_matrix(xpx, nest1, swpi);
-  const long count = static_cast<long>(nest1) * (nest1 + 1) / 2;
-  const double t = absolute_trace(xpx, nest1);
-  if (out_of_range(xpx, count, t)) {
+  *t = absolute_trace(xpx, nest1);
+  if (out_of_range(xpx, static_cast<long>(nest1) * (nest1 + 1) / 2, *t)) {
     swpi->rank = 0;
     return kSwpnOutOfRange;
   }
-  if (swpi->moorep) return zswpn_pseudo_inverse(xpx, nest, nest1, t, swpi);
+  return 0;
+}
+
+}  // namespace
+
+int zswpn(double* xpx, char* singrows, int nest, int nest1, zswpptr swpi) {
+  double t = 0.0;
+  if (const int rc = enter(xpx, nest, nest1, swpi, &t)) return rc;
+  if (swpi->moorep) return zswpn_pseudo_inverse(xpx, nest, nest1, t, -std::fabs(swpi->sing), swpi);
   if (singrows)
     for (int i = 0; i < nest; ++i)
       if (singrows[i] != '1') swpi->sweepx[i] = '2';
   swpi->rank = sweep_leading_rows(xpx, nest, nest1, t, swpi->sing, swpi->zsweepr, swpi);
   return 0;
+}
+
+int minimum_norm_sweep(double* xpx, int nest, int nest1, zswpptr swpi) {
+  double t = 0.0;
+  if (const int rc = enter(xpx, nest, nest1, swpi, &t)) return rc;
+  return zswpn_pseudo_inverse(xpx, nest, nest1, t, swpi->sing, swpi);
 }
 
 int sweep_leading_rows(double* xpx, int nest, int nest1, double t, double epsilon,

@@ -50,6 +50,17 @@ void zswpnfr(void* pool, zswpptr swpi);
 // null): nest flags, '1' meaning the row may be swept. Returns 0, or one of
 // the codes above (the matrix is then as it was and rank is 0).
 int zswpn(double* xpx, char* singrows, int nest, int nest1, zswpptr swpi);
+// zswpn's inverse of the rows the sweep without the Moore-Penrose flag
+// keeps (with a positive sing, those with positive pivots), made the
+// minimum-norm one as with the flag: projected off the matrix's own null
+// directions in the parameters scaled to unit diagonal. For a positive
+// semi-definite matrix it is zswpn's pseudo-inverse; where a Newton Hessian
+// curves down along a row away from the minimum, that row stays uninverted
+// as without the flag, so that a step on the border row still descends
+// (the pseudo-inverse proper would invert it, and the step may climb).
+// Ignores `moorep`; needs the record's Moore-Penrose storage. Returns as
+// zswpn does.
+int minimum_norm_sweep(double* xpx, int nest, int nest1, zswpptr swpi);
 // The generalised inverse D^-1/2 S+ D^-1/2 of the order-n packed matrix A,
 // S = D^-1/2 A D^-1/2 its scaled form (D the diagonal of A), S+ the
 // pseudo-inverse of S at the rank the sweep finds with pivots above `sing`

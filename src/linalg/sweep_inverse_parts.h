@@ -5,10 +5,11 @@
 #include "linalg/sweep_inverse.h"
 
 // The Moore-Penrose branch of zswpn (the trace t already taken): the
-// pseudo-inverse of moore_penrose for the leading block, the border rows
-// carried as a sweep would. Returns 0 or kSwpnNoPseudoInverse; sets rank
-// and, with detflag, det.
-int zswpn_pseudo_inverse(double* xpx, int nest, int nest1, double t, zswpptr swpi);
+// pseudo-inverse of the leading block on the rows the sweep with tolerance
+// `epsilon` keeps (negative: pivots judged by magnitude, moore_penrose's),
+// the border rows carried as a sweep would. Returns 0 or
+// kSwpnNoPseudoInverse; sets rank and, with detflag, det.
+int zswpn_pseudo_inverse(double* xpx, int nest, int nest1, double t, double epsilon, zswpptr swpi);
 
 // The sweep of zswpn on the order-nest1 packed matrix: scales it by its
 // absolute trace t, sweeps the leading nest rows with the ratio test against

@@ -26,9 +26,12 @@ bool inflate_diagonal(ZOPTGLOBAL* g, double lambda) {
 }
 
 // Under working constraints the ridged Hessian is projected again, with a
-// shorter restoration step.
+// shorter restoration step. The reduced gradient is that of the start of
+// the iteration, which the restored Hessian's border row holds: the first
+// trial is evaluated with its derivatives, which replaced state.grad.
 void project_ridged(ZOPTGLOBAL* g) {
   ZOPTMARQU& mq = *g->state.marqu;
+  copy_parms(g->state.grad, g->state.hes + border_row(nparms(g)), nparms(g));
   for (int i = 0; i < nparms(g); ++i) mq.pk[i] *= 0.7;
   get_yk(g, g->state.hes);
   znprjhe(g);

@@ -24,6 +24,10 @@ void fill_objective_corner(ZOPTGLOBAL* g) {
 }
 
 // Sweeps the m free rows; returns the rank (0 when nothing could be swept).
+// Under the Moore-Penrose option the step inverts the rows the default
+// inverts, made minimum-norm: a row along which a Newton Hessian curves
+// down away from the minimum, which the pseudo-inverse proper inverts,
+// would turn the step uphill.
 int sweep_free_rows(ZOPTGLOBAL* g, int m) {
   ZSWPN* swpi = g->state.swpi;
   swpi->sing = g->opts.sing;
@@ -31,7 +35,10 @@ int sweep_free_rows(ZOPTGLOBAL* g, int m) {
     swpi->rank = 0;
     return 0;
   }
-  if (zswpn(g->state.hes, g->state.marqu->singrows, m, m + 1, swpi) != 0) swpi->rank = 0;
+  double* hes = g->state.hes;
+  const int rc = swpi->moorep ? minimum_norm_sweep(hes, m, m + 1, swpi)
+                              : zswpn(hes, g->state.marqu->singrows, m, m + 1, swpi);
+  if (rc != 0) swpi->rank = 0;
   return swpi->rank;
 }
 

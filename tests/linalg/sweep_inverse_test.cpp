@@ -199,6 +199,30 @@ TEST_F(SweepInverseTest, MoorePenroseMarksTheDependentRowNotTheLast) {
   for (std::size_t k = 0; k < x.size(); ++k) EXPECT_NEAR(x[k], want[k], 1e-12 * std::fabs(want[0])) << k;
 }
 
+// A Newton Hessian away from the minimum: the data determine a + b and K
+// alone, and the curvature along K is negative (A = L'HL, L the map to
+// (a + b, K), H = [1 -2; -2 1]). minimum_norm_sweep keeps the rows the
+// default sweep keeps, a alone (K's pivot is then 1 - 4), its inverse
+// made minimum-norm along the null direction a - b: 1/4 over the a, b
+// block, 0 in K's row. The step on the gradient (1, 1, 5) is (1/2, 1/2,
+// 0), a descent. zswpn's pseudo-inverse proper keeps K: LAPACK's.
+TEST_F(SweepInverseTest, TheMinimumNormSweepInvertsOnlyTheRowsTheSweepKeeps) {
+  const Matrix full = {1, 1, -2, 1, 1, -2, -2, -2, 1};
+  ZSWPN* swpi = make(4, 1);
+  Matrix x = testmat::pack(full, 3);
+  x.insert(x.end(), {1, 1, 5, 10});
+  ASSERT_EQ(minimum_norm_sweep(x.data(), 3, 4, swpi), 0);
+  EXPECT_EQ(swpi->rank, 1);
+  EXPECT_EQ(std::string(swpi->sweepx, 3), "100");
+  const Matrix want = {0.25, 0.25, 0.25, 0, 0, 0, 0.5, 0.5, 0, 9};
+  for (std::size_t k = 0; k < x.size(); ++k) EXPECT_NEAR(x[k], want[k], 1e-15) << k;
+  Matrix mp = testmat::pack(full, 3);
+  ASSERT_EQ(invert(swpi, mp, 3, 3), 0);
+  EXPECT_EQ(swpi->rank, 2);
+  const Matrix proper = testmat::pack(lapack_pseudo_inverse(full, 3), 3);
+  for (std::size_t k = 0; k < mp.size(); ++k) EXPECT_NEAR(mp[k], proper[k], 1e-14) << k;
+}
+
 // The cross products of columns given as rows of `cols` (each of length m).
 Matrix cross_products(const std::vector<Matrix>& cols, int m) {
   const int n = static_cast<int>(cols.size());

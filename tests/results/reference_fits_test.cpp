@@ -503,6 +503,43 @@ TEST_F(PuromycinFit, G4FromAStartOutsideTheBoundsReachesTheMinimum) {
   }
 }
 
+// Far starts from which every fit stopped with "No step reduced the
+// objective": under G4 Newton's steps inverted the negative curvature of
+// the Hessian along K (a step that climbs), which the default does not
+// invert; Marquardt's retries under an active bound took the gradient of
+// the last rejected trial for that of the start. With G4 and without, each
+// ends at R's nls(rate ~ Vm*conc/(K+conc)) of its rows (port, tol 1e-14):
+// untreated Vm = 160.280054, K = 0.0477081966, SS 859.604294; treated
+// 212.68374, 0.06412128, 1195.44881. (A start outside c <= b makes every
+// grid point violate the bound: that warning gives the step code 4.)
+TEST_F(PuromycinFit, FarStartsReachTheMinimumWithG4AndWithout) {
+  const std::string sum = " model rate = (a+b+2*c)*conc/(K+conc); estimate 'Vm' a+b+2*c;";
+  const struct {
+    const char *state, *method, *parms;
+    std::string model;
+    int rc;
+  } cases[] = {
+      {"untreated", "newton", "a=50 b=20 c=20 K=0.05;", sum, 0},
+      {"treated", "newton", "Vm=50 K=0.05;", " model rate = Vm*conc/(K+conc); estimate 'Vm' Vm;", 0},
+      {"treated", "newton", "a=150 b=150 c=150 K=0.01; bounds c <= b;", sum, 0},
+      {"untreated", "marquardt", "a=100 b=100 c=100 K=0.5; bounds c <= b;", sum, 0},
+      {"treated", "marquardt", "a=20 b=20 c=150 K=0.2; bounds c <= b;", sum, 4}};
+  const struct { double vm, k, ss; } minimum[] = {{212.68374, 0.06412128, 1195.44881},
+                                                   {160.280054, 0.0477081966, 859.604294}};
+  for (const auto& c : cases)
+    for (const char* g4 : {"", " g4"}) {
+      const std::string program = std::string("proc ruva data=d method=") + c.method + g4 + "; where state='" +
+                                  c.state + "'; parms " + c.parms + c.model;
+      SCOPED_TRACE(program);
+      json_.str("");
+      ASSERT_EQ(fit(results_test::puromycin_by_state(), program), c.rc) << log_text();
+      const auto& want = minimum[c.state[0] == 'u'];
+      EXPECT_GE(lre(number(table("AdditionalEstimates"), 0, "Estimate"), want.vm), 6.0);
+      EXPECT_GE(lre(number(table("ParameterEstimates"), c.model == sum ? 3 : 1, "Estimate"), want.k), 5.0);
+      EXPECT_GE(lre(number(table("ANOVA"), 1, "SS"), want.ss), 8.0);
+    }
+}
+
 // a <= b holds with equality at the start and the data determine only
 // a + b. Gauss-Newton's step moves a alone, across the bound: the bound
 // joins before any trial instead of halving the step down to its
