@@ -5,12 +5,14 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "host/missing.h"
 #include "host/services.h"
 #include "optim/optimiser.h"
 #include "procedure/estimation_callbacks.h"
 #include "procedure/estimation_parts.h"
+#include "procedure/frozen_parameters.h"
 #include "procedure/group_name.h"
 #include "procedure/iteration_history.h"
 #include "procedure/loss_stationarity.h"
@@ -147,6 +149,16 @@ void relative_change_without_halving(RUVACOM* ctx, ZOPTGLOBAL* g) {
                 : special_missing_value();
 }
 
+// NEWTON's convergence measure covers only the parameters its last step
+// moved: one the step left out because the Hessian curves down along it
+// (not because the data leave it undetermined) was never judged, so the
+// fit stopped short of the minimum and has not converged.
+bool stopped_short_of_the_minimum(RUVACOM* ctx, ZOPTGLOBAL* g) {
+  const std::vector<int> frozen = frozen_parameters(ctx, g->state.marqu->savhes);
+  warn_frozen_parameters(ctx, frozen);
+  return !frozen.empty();
+}
+
 }  // namespace
 
 void note(RUVACOM* ctx, int number) {
@@ -170,8 +182,10 @@ void jovopt(RUVACOM* ctx) {
   if (g->funcs.usnest) ctx->usse = ctx->sse;
   if (!ctx->noitprint) jovprt(kHistoryEstimation, ctx);
   set_outest_status(ctx, kMsgIterating);
-  const int rc = zopt_under_recovery(ctx);
+  int rc = zopt_under_recovery(ctx);
   close_iteration_history(ctx, g);
+  const bool stopped_short = rc == 0 && stopped_short_of_the_minimum(ctx, g);
+  if (stopped_short) rc = 1;
   report_outcome(ctx, g, rc);
   if (rc == 0) check_loss_stationarity(ctx, g);
   ctx->exerror = rc == 0 ? 1 : 0;
@@ -181,7 +195,7 @@ void jovopt(RUVACOM* ctx) {
   run_last_pass(ctx);
   if (!stopped_for_too_few_observations(ctx, g, rc)) report_uncomputable_observations(ctx);
   ctx->sse = sse;
-  form_covariance(ctx);
+  form_covariance(ctx, !stopped_short);
   relative_change_without_halving(ctx, g);
   const COV_CHECK_STATUS cs = converge_tab(ctx, rc == 0 ? 1 : 0);
   hand_over_results(ctx, rc, cs);

@@ -1,16 +1,20 @@
 // After the optimiser: the matrices of the Hougaard skewness, the last data
 // pass with its used-observation bitmap, and the covariance of the
 // estimates.
+#include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "host/missing.h"
 #include "host/services.h"
 #include "linalg/packed.h"
+#include "linalg/sweep.h"
 #include "linalg/sweep_inverse.h"
 #include "optim/optimiser.h"
 #include "procedure/data_pass.h"
 #include "procedure/estimation_callbacks.h"
 #include "procedure/estimation_parts.h"
+#include "procedure/frozen_parameters.h"
 #include "procedure/group_name.h"
 #include "procedure/inverse_in_use.h"
 #include "procedure/pass_memo.h"
@@ -42,6 +46,35 @@ void clear_constrained_rows(RUVACOM* ctx) {
   for (int k = 0; k < mq.perm + mq.nact; ++k) {
     const int c = g->state.conp[k]->cols[0];
     for (int j = 0; j < ctx->nparm; ++j) ctx->xpx[zisub(c, j)] = 0.0;
+  }
+}
+
+// The parameters NEWTON's steps left where they were because the Hessian
+// is not positive definite along them are not linearly dependent: the data
+// determine them, and they count as estimated. The default sweep, like the
+// step's, left their rows out; they are swept as they stand, a negative
+// pivot included, as G4's inverse takes it, so that the covariance is the
+// inverse of the Hessian where the iterations stopped and its check says
+// that it is not positive semi-definite. A row with a negligible pivot
+// (the Hessian is flat along it) has no inverse: its covariance is
+// missing. `diag` is the Hessian's diagonal, the sweep's reference.
+void sweep_frozen_rows(RUVACOM* ctx, const std::vector<int>& frozen, std::vector<double> diag) {
+  const int n = ctx->nparm;
+  char* status = ctx->parmdf;
+  if (!ctx->zoptg->state.swpi->moorep) {
+    const std::vector<char> before(status, status + n);
+    for (int i = 0; i < n; ++i) status[i] = before[i] == '0' ? '2' : before[i];
+    for (int i : frozen) status[i] = before[i];
+    std::vector<double> work(static_cast<std::size_t>(n) + 1);
+    zsweepr(ctx->xpx, 0, n - 1, n + 1, status, diag.data(), work.data(), -std::fabs(ctx->zoptg->opts.sing),
+            nullptr, "  ", nullptr, 1);
+    for (int i = 0; i < n; ++i)
+      if (before[i] == '0' && status[i] == '2') status[i] = '0';
+  }
+  for (int i : frozen) {
+    if (status[i] == '1') continue;
+    for (int j = 0; j < n; ++j) ctx->xpx[zisub(i, j)] = special_missing_value();
+    status[i] = '1';
   }
 }
 
@@ -94,7 +127,7 @@ void run_last_pass(RUVACOM* ctx) {
   }
 }
 
-void form_covariance(RUVACOM* ctx) {
+void form_covariance(RUVACOM* ctx, bool warn_frozen) {
   ZOPTGLOBAL* g = ctx->zoptg;
   ZOPTMARQU& mq = *g->state.marqu;
   const int n = ctx->nparm;
@@ -113,8 +146,14 @@ void form_covariance(RUVACOM* ctx) {
       zoptprv(g, ctx->xpx2 + zisub(n, 0), n);
     }
   }
+  const std::vector<int> frozen = frozen_parameters(ctx, ctx->xpx);
+  std::vector<double> diag;
+  if (!frozen.empty())
+    for (int i = 0; i < n; ++i) diag.push_back(ctx->xpx[zisub(i, i)]);
   keep_inverted_matrix(ctx);
   if (mq.inumconstr < g->opts.num_parms) sweep_parameters(ctx);
+  if (!frozen.empty()) sweep_frozen_rows(ctx, frozen, diag);
+  if (warn_frozen) warn_frozen_parameters(ctx, frozen);
   if (mq.inumconstr == 0) return;
   // A failed constrained covariance is not available, rather than a matrix
   // of zeros that would pass for exact estimates.

@@ -13,8 +13,10 @@ void prepare_hougaard(RUVACOM* ctx);
 void run_last_pass(RUVACOM* ctx);
 // The inverse of the cross products (or the covariance under the active
 // constraints) into the parameter block of xpx, the cross products into
-// xpx2, the parameter statuses into parmdf.
-void form_covariance(RUVACOM* ctx);
+// xpx2, the parameter statuses into parmdf. Parameters NEWTON's steps left
+// where they were because the Hessian curves down along them count as
+// estimated; with `warn_frozen` a warning names them.
+void form_covariance(RUVACOM* ctx, bool warn_frozen);
 // The covariance of the estimates could not be formed: its elements become
 // missing (standard errors are not available), with a warning and return
 // code 4.

@@ -540,6 +540,51 @@ TEST_F(PuromycinFit, FarStartsReachTheMinimumWithG4AndWithout) {
     }
 }
 
+// NEWTON from Vm = 60, K = 0.2: the Hessian curves down along K, so the
+// step leaves K out and R, measured over Vm alone, is met at the first
+// iteration with K at its start, far from the minimum. That is neither
+// convergence nor dependence: a warning names K, the status is 3 and the
+// code 4, and K counts in the 10 error degrees of freedom, with G4 or
+// without. b of a + b, which the data leave undetermined, stays linearly
+// dependent beside the frozen K, and at the minimum. From good starts the
+// fits converge as before, at the minimum of the treated rows above.
+TEST_F(PuromycinFit, NewtonStoppedWhereTheHessianCurvesDownHasNotConverged) {
+  const std::string mm = " model rate = Vm*conc/(K+conc);", sum = " model rate = (a+b)*conc/(K+conc);";
+  const struct {
+    const char *options, *parms;
+    const std::string& model;
+    int rc, status;
+    bool frozen, dependent;
+  } cases[] = {{"", "Vm=60 K=0.2;", mm, 4, 3, true, false},
+               {" g4", "Vm=60 K=0.2;", mm, 4, 3, true, false},
+               {"", "a=30 b=30 K=0.2;", sum, 4, 3, true, true},
+               {"", "a=100 b=100 K=0.06;", sum, 0, 1, false, true},
+               {"", "Vm=200 K=0.05;", mm, 0, 0, false, false}};
+  for (const auto& c : cases) {
+    const std::string program = std::string("proc ruva data=d method=newton") + c.options +
+                                "; where state='treated'; parms " + c.parms + c.model;
+    SCOPED_TRACE(program);
+    json_.str("");
+    ASSERT_EQ(fit(results_test::puromycin_by_state(), program), c.rc) << log_text();
+    EXPECT_EQ(statuses().at(0).first, c.status);
+    EXPECT_EQ(logged(1062), c.frozen ? 1 : 0) << log_text();
+    EXPECT_EQ(log_text().find("definite along K where") != std::string::npos, c.frozen);
+    EXPECT_EQ(logged(62), c.dependent ? 1 : 0);
+    EXPECT_EQ(logged(20), c.rc == 0 ? 1 : 0);
+    const Json pe = table("ParameterEstimates");
+    const int k = &c.model == &sum ? 2 : 1;
+    EXPECT_EQ(cell(table("ANOVA"), 1, "DF"), 10);
+    if (c.frozen) {
+      EXPECT_EQ(number(pe, k, "Estimate"), 0.2);
+      continue;
+    }
+    const double vm = number(pe, 0, "Estimate") + (k == 2 ? number(pe, 1, "Estimate") : 0);
+    EXPECT_GE(lre(vm, 212.68374), 6.0);
+    EXPECT_GE(lre(number(pe, k, "Estimate"), 0.06412128), 5.0);
+    EXPECT_GE(lre(number(table("ANOVA"), 1, "SS"), 1195.44881), 8.0);
+  }
+}
+
 // a <= b holds with equality at the start and the data determine only
 // a + b. Gauss-Newton's step moves a alone, across the bound: the bound
 // joins before any trial instead of halving the step down to its
