@@ -66,6 +66,13 @@ TEST_F(ByGroupTest, TextOfTheCurrentGroup) {
   EXPECT_EQ(text_of(f), "s=b t=1.5");
   ASSERT_EQ(xbynext(f), 1);
   EXPECT_EQ(text_of(f), "s=a t=.");
+  // Numbers that 16 columns would show alike show whole.
+  write_file("v.csv", "t,x\n0.3,1\n0.30000000000000004,2\n123456789012345678,3\n");
+  XO_FILE* v = open_by("v", BySpec{{{"t"}}});
+  for (const char* shown : {"t=0.3", "t=0.30000000000000004", "t=123456789012345680"}) {
+    ASSERT_EQ(xbynext(v), 1);
+    EXPECT_EQ(text_of(v), shown);
+  }
   write_file("u.csv", "x\n1\n");
   XO_FILE* u = open_by("u", BySpec{});
   ASSERT_EQ(xbynext(u), 1);
