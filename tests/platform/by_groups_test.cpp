@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <regex>
 
 #include "dataset_fixture.h"
 #include "host/missing.h"
@@ -73,6 +74,16 @@ TEST_F(ByGroupTest, TextOfTheCurrentGroup) {
     ASSERT_EQ(xbynext(v), 1);
     EXPECT_EQ(text_of(v), shown);
   }
+  // A text too long for the record keeps its start and end, in whole
+  // characters and escapes.
+  std::string e_acute;
+  for (int i = 0; i < 200; ++i) e_acute += "\xC3\xA9";
+  write_file("w.csv", "t,x\n" + e_acute + std::string(40, '\x07') + "z,1\n");
+  XO_FILE* w = open_by("w", BySpec{{{"t"}}});
+  ASSERT_EQ(xbynext(w), 1);
+  const std::string shortened = text_of(w);
+  EXPECT_LE(shortened.size(), 255u);
+  EXPECT_TRUE(std::regex_match(shortened, std::regex("t=(\xC3\xA9)+ \\.\\.\\. (\\\\x07)+z"))) << shortened;
   write_file("u.csv", "x\n1\n");
   XO_FILE* u = open_by("u", BySpec{});
   ASSERT_EQ(xbynext(u), 1);

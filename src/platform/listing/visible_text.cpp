@@ -160,6 +160,20 @@ std::size_t display_width(std::string_view text) {
   return width;
 }
 
+std::string shortened_in_middle(std::string_view text, std::size_t longest, std::size_t head, std::size_t tail) {
+  if (text.size() <= longest) return std::string(text);
+  auto inside = [text](std::size_t at) {
+    if ((static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) return true;  // a UTF-8 continuation byte
+    for (std::size_t back = 1; back <= kEscapeLength - 1 && back <= at; ++back)
+      if (text[at - back] == '\\' && text[at - back + 1] == 'x') return true;
+    return false;
+  };
+  std::size_t end = std::min(head, text.size()), start = text.size() - std::min(tail, text.size());
+  while (end > 0 && end < text.size() && inside(end)) --end;
+  while (start < text.size() && inside(start)) ++start;
+  return std::string(text.substr(0, end)) + " ... " + std::string(text.substr(start));
+}
+
 std::string_view fit_width(std::string_view text, std::size_t width, std::size_t* columns_used) {
   // Printable ASCII takes a column a byte; past it each character is
   // measured, and a combining mark after the last column's character stays

@@ -41,6 +41,11 @@ std::string quoted_value_text(std::string_view text);
 // columns and the page's line count: they are escaped too.
 std::string one_line_text(std::string_view text);
 
+// `text` whole when it holds at most `longest` bytes, else its first `head`
+// and last `tail` bytes around " ... ", cut between characters and outside
+// a \xHH escape.
+std::string shortened_in_middle(std::string_view text, std::size_t longest, std::size_t head, std::size_t tail);
+
 // Whether the character takes two columns: East Asian wide or fullwidth
 // (Hangul, the CJK blocks, fullwidth forms) or an emoji.
 bool double_width(char32_t c);

@@ -76,9 +76,12 @@ int input_information(const InputDataSet& in, int item, void* value) {
     case kXoByGroupText: {
       auto* group = static_cast<XO_BYGROUP*>(value);
       // Shown as the log shows it, so that a NUL byte in a value does not
-      // end the text early.
-      const std::string text = visible_text(by_text(by_values(in)));
-      const std::size_t n = std::min(text.size(), sizeof group->text - 1);
+      // end the text early; a text too long for the record keeps its start
+      // and its end, whole characters, around " ... ".
+      constexpr std::size_t kLongest = sizeof group->text - 1, kTail = 100;
+      const std::string text =
+          shortened_in_middle(visible_text(by_text(by_values(in))), kLongest, kLongest - kTail - 5, kTail);
+      const std::size_t n = std::min(text.size(), kLongest);
       std::memcpy(group->text, text.data(), n);
       group->text[n] = '\0';
       return 0;
