@@ -10,6 +10,9 @@ std::string upper(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::toupper(c); });
   return s;
 }
+bool printable_ascii(const std::string& s) {
+  return std::all_of(s.begin(), s.end(), [](unsigned char c) { return c >= 0x20 && c < 0x7F; });
+}
 }  // namespace
 
 SystemOptions::SystemOptions() {
@@ -41,7 +44,11 @@ bool SystemOptions::set(const std::string& assignment, std::string* error) {
     it->second.value = on ? "1" : "0";
     return true;
   }
-  if (it == options_.end()) return fail("the system option " + name + " is not known");
+  if (it == options_.end()) {
+    const bool negated_switch = name.size() > 2 && name.compare(0, 2, "NO") == 0 &&
+                                options_.count(name.substr(2)) && options_.at(name.substr(2)).kind == Option::Switch;
+    return fail("the system option " + name + (negated_switch ? " takes no value" : " is not known"));
+  }
   std::string value = assignment.substr(eq + 1);
   Option& opt = it->second;
   if (opt.kind == Option::Integer) {
@@ -50,6 +57,10 @@ bool SystemOptions::set(const std::string& assignment, std::string* error) {
     if (value.empty() || *end || v < opt.min || v > opt.max)
       return fail(name + "=" + value + " is not an integer from " + std::to_string(opt.min) +
                   " to " + std::to_string(opt.max));
+  } else if (name == "FORMCHAR" && !printable_ascii(value)) {
+    // The rules repeat a character a byte a column; a byte of a longer
+    // UTF-8 character alone is no character at all.
+    return fail(name + "=" + value + " is not made of printable ASCII characters");
   } else if (opt.kind == Option::Switch) {
     std::string v = upper(value);
     if (v == "YES" || v == "1" || v == "ON") value = "1";

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "support/ruva_command.h"
 #include "support/straight_line.h"
@@ -54,6 +55,19 @@ TEST_F(GraphFilesTest, FitPlotLimitsAreTheClosedFormsAndRunsRepeatByteForByte) {
   ASSERT_EQ(run("--work . --graphs g2 --html r2.html fit.ruva"), 0);
   EXPECT_EQ(read("g2/step1_FitPlot.svg"), svg);
   EXPECT_EQ(read("r2.html"), read("r.html"));
+
+  // A file name longer than the line goes on over the next lines, whole.
+  const std::string folder = "graphs_in_a_folder_whose_name_is_longer_than_the_narrowest_line";
+  ASSERT_EQ(run("--work . --option LINESIZE=64 --graphs " + folder + " fit.ruva"), 0) << read("log.txt");
+  std::istringstream listing(read("listing.txt"));
+  std::string named;
+  bool naming = false;
+  for (std::string l; std::getline(listing, l);) {
+    EXPECT_LE(l.size(), 64u) << l;
+    naming = l.rfind("Graph FitPlot:", 0) == 0 || (naming && !l.empty());
+    if (naming) named += l;
+  }
+  EXPECT_EQ(named, "Graph FitPlot:" + folder + "/step1_FitPlot.svg");
 }
 
 TEST_F(GraphFilesTest, AnyBytesInLabelsByAndIdValuesGiveWellFormedPicturesAndAUtf8Report) {

@@ -51,6 +51,11 @@ TEST(SetOption, EveryBadPieceOfTheCommandLineIsNamed) {
       {{"--option", "NOBOGUS"}, "ERROR: --option NOBOGUS: the system option NOBOGUS is not known."},
       {{"--option", "bogus=1"}, "ERROR: --option bogus=1: the system option BOGUS is not known."},
       {{"--option", "CENTER=maybe"}, "ERROR: --option CENTER=maybe: CENTER=maybe is not YES or NO."},
+      {{"--option", "NOCENTER=1"}, "ERROR: --option NOCENTER=1: the system option NOCENTER takes no value."},
+      // A rule repeats its character a byte a column: box-drawing characters
+      // would be cut into bytes and push the BY line's text off the line.
+      {{"--option", "FORMCHAR=|\xE2\x94\x80"},
+       "ERROR: --option FORMCHAR=|\xE2\x94\x80: FORMCHAR=|\xE2\x94\x80 is not made of printable ASCII characters."},
       {{"--lib", "9in=/tmp"}, "ERROR: The library name 9in is not valid."},
       {{"--set", "=5"}, "ERROR: --set =5: needs NAME=VALUE."},
       {{"--set", "t.n=3", "--set", "t.n=2.5"}, "ERROR: --set t.n=2.5: the value must be a whole number."},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <regex>
 
 #include "dataset_fixture.h"
 #include "host/missing.h"
@@ -66,6 +67,23 @@ TEST_F(ByGroupTest, TextOfTheCurrentGroup) {
   EXPECT_EQ(text_of(f), "s=b t=1.5");
   ASSERT_EQ(xbynext(f), 1);
   EXPECT_EQ(text_of(f), "s=a t=.");
+  // Numbers that 16 columns would show alike show whole.
+  write_file("v.csv", "t,x\n0.3,1\n0.30000000000000004,2\n123456789012345678,3\n");
+  XO_FILE* v = open_by("v", BySpec{{{"t"}}});
+  for (const char* shown : {"t=0.3", "t=0.30000000000000004", "t=123456789012345680"}) {
+    ASSERT_EQ(xbynext(v), 1);
+    EXPECT_EQ(text_of(v), shown);
+  }
+  // A text too long for the record keeps its start and end, in whole
+  // characters and escapes.
+  std::string e_acute;
+  for (int i = 0; i < 200; ++i) e_acute += "\xC3\xA9";
+  write_file("w.csv", "t,x\n" + e_acute + std::string(40, '\x07') + "z,1\n");
+  XO_FILE* w = open_by("w", BySpec{{{"t"}}});
+  ASSERT_EQ(xbynext(w), 1);
+  const std::string shortened = text_of(w);
+  EXPECT_LE(shortened.size(), 255u);
+  EXPECT_TRUE(std::regex_match(shortened, std::regex("t=(\xC3\xA9)+ \\.\\.\\. (\\\\x07)+z"))) << shortened;
   write_file("u.csv", "x\n1\n");
   XO_FILE* u = open_by("u", BySpec{});
   ASSERT_EQ(xbynext(u), 1);

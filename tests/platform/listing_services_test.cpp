@@ -85,14 +85,17 @@ TEST_F(ListingServicesTest, CentringFormattedLinesAndMessageText) {
     xpmprn(1, 14, 8);
     xpm(1, 14, 0);
     xpoflsh();
+    xpmprn(235, 634);  // longer than the line: it goes on over the next, whole
   });
-  ASSERT_EQ(lines().size(), 6u);
+  ASSERT_EQ(lines().size(), 8u);
   EXPECT_EQ(lines()[0], std::string(28, ' ') + "centred");        // margin (64 - 7) / 2 + 1
   EXPECT_EQ(lines()[1], std::string(25, ' ') + "still centred");
   EXPECT_EQ(lines()[2], std::string(29, ' ') + "Z\xC3\xBCrich");   // six columns in seven bytes
   EXPECT_EQ(lines()[3], "left");
   EXPECT_EQ(lines()[4], "NOTE: The step ended with return code 8.");
   EXPECT_EQ(lines()[5], "The step ended with return code 0.");
+  EXPECT_EQ(lines()[6], "NOTE: The line-search step failed; the Marquardt method is used");
+  EXPECT_EQ(lines()[7], "from now on.");
 }
 
 TEST_F(ListingServicesTest, PagesStartWithAFormFeedAndKeepLinesTogether) {

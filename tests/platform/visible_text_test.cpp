@@ -140,20 +140,30 @@ TEST(VisibleText, AccentedAndWideTextLinesUpInColumns) {
 }
 
 TEST(VisibleText, ListingColumnsAndTheByLineKeepTheirWidths) {
-  const std::string listing = listing_of({"a\x1B[2Jb", "caf\xC3\xA9", "plain"}, 1.5);
+  // A tab or a newline in a value, which a log line may hold, would break
+  // a table's columns and rows: in a cell they are escaped as well.
+  const std::string listing = listing_of({"a\x1B[2Jb", "caf\xC3\xA9", "plain", "tab\there", "new\nline"}, 1.5);
   EXPECT_EQ(listing.find('\x1B'), std::string::npos) << listing;
+  EXPECT_EQ(listing.find('\t'), std::string::npos) << listing;
   // The numbers, right-aligned, end in one column in every row.
   std::istringstream lines(listing);
-  std::size_t end = 0;
+  std::size_t end = 0, rows = 0;
   for (std::string line; std::getline(lines, line);)
     if (line.find("1.5") != std::string::npos) {
       if (!end) end = display_width(line);
       EXPECT_EQ(display_width(line), end) << listing;
+      ++rows;
     }
+  EXPECT_EQ(rows, 5u) << listing;
   EXPECT_NE(listing.find("a\\x1B[2Jb"), std::string::npos) << listing;
-  const std::string by = by_lines({{"state", Cell::of_text("x\x07y"), "x\x07y"}}, 64, '-').at(0);
-  EXPECT_EQ(by.size(), 64u);
-  EXPECT_NE(by.find(" state=x\\x07y "), std::string::npos) << by;
+  EXPECT_NE(listing.find("tab\\x09here"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("new\\x0Aline"), std::string::npos) << listing;
+  for (const char* value : {"x\x07y", "x\ny"}) {
+    const std::vector<std::string> by = by_lines({{"state", Cell::of_text(value), value}}, 64, '-');
+    ASSERT_EQ(by.size(), 1u);
+    EXPECT_EQ(by[0].size(), 64u);
+    EXPECT_NE(by[0].find(" state=x\\x0"), std::string::npos) << by[0];
+  }
 }
 
 }  // namespace

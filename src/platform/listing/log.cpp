@@ -9,21 +9,12 @@ namespace {
 // A line that echoes a huge token (a megabyte-long name or string) is cut
 // in the middle: its start and its end, which says what is wrong, remain.
 // A message is whole: its text (at most a few hundred characters) with the
-// values it names (a BY group's text of at most 255 bytes, names of 32,
-// numbers, labels and paths of ordinary length) stays far below the limit.
+// values it names (a BY group's text of at most 255 bytes, itself shortened
+// in the middle past that, names of 32, numbers, labels and paths of
+// ordinary length) stays far below the limit.
 constexpr std::size_t kLongestLine = 8192;
 constexpr std::size_t kKeptHead = 360;
 constexpr std::size_t kKeptTail = 100;
-
-bool utf8_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-std::string shortened(std::string_view line) {
-  if (line.size() <= kLongestLine) return std::string(line);
-  std::size_t head = kKeptHead, tail = line.size() - kKeptTail;
-  while (head > 0 && utf8_continuation(line[head])) --head;
-  while (tail < line.size() && utf8_continuation(line[tail])) ++tail;
-  return std::string(line.substr(0, head)) + " ... " + std::string(line.substr(tail));
-}
 
 bool cites_a_line(std::string_view text) {
   return text.size() > 5 && text.substr(0, 5) == "Line " && text[5] >= '0' && text[5] <= '9';
@@ -62,7 +53,7 @@ void Log::write(Severity severity, std::string_view text) {
   while (true) {
     std::size_t nl = text.find('\n', start);
     std::string_view piece = text.substr(start, nl == std::string_view::npos ? nl : nl - start);
-    lines += (first ? prefix : indent.c_str()) + visible_text(shortened(piece)) + '\n';
+    lines += (first ? prefix : indent.c_str()) + visible_text(shortened_in_middle(piece, kLongestLine, kKeptHead, kKeptTail)) + '\n';
     first = false;
     if (nl == std::string_view::npos) break;
     start = nl + 1;

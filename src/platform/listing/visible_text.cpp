@@ -76,13 +76,17 @@ struct Unit {
   char32_t c;
 };
 
-Unit next_unit(std::string_view text, std::size_t i, bool escape_no_break_space) {
+// What a use of the text escapes beyond what every use does.
+enum class Extra { None, NoBreakSpace, LineBreaks };
+
+Unit next_unit(std::string_view text, std::size_t i, Extra extra = Extra::None) {
   Unit u{i, i, false, 0};
   u.c = decode_utf8(text, u.end);
   // decode_utf8 gives U+FFFD for a byte that starts no valid character
   // and moves on by that byte alone; U+FFFD written in UTF-8 takes three.
   const bool valid = !(u.c == kReplacementChar && u.end - u.start == 1);
-  u.escaped = !valid || shown_escaped(u.c) || (escape_no_break_space && u.c == kNoBreakSpace);
+  u.escaped = !valid || shown_escaped(u.c) || (extra == Extra::NoBreakSpace && u.c == kNoBreakSpace) ||
+              (extra == Extra::LineBreaks && (u.c == '\t' || u.c == '\n'));
   return u;
 }
 
@@ -100,13 +104,13 @@ void append_escape(std::string& out, unsigned char byte) {
   out += kHex[byte & 0xF];
 }
 
-std::string shown_text(std::string_view text, std::size_t limit, bool escape_no_break_space) {
+std::string shown_text(std::string_view text, std::size_t limit, Extra extra) {
   const std::size_t plain = plain_prefix(text);
   if (plain >= std::min(text.size(), limit)) return std::string(text.substr(0, limit));
   std::string out(text.substr(0, plain));
   out.reserve(std::min(text.size(), limit));
   for (std::size_t i = plain; i < text.size();) {
-    const Unit u = next_unit(text, i, escape_no_break_space);
+    const Unit u = next_unit(text, i, extra);
     const std::size_t bytes = u.end - u.start;
     i = u.end;
     if (!u.escaped) {
@@ -138,18 +142,36 @@ bool double_width(char32_t c) {
 
 bool plain_text(std::string_view text) { return plain_prefix(text) == text.size(); }
 
-std::string visible_text(std::string_view text, std::size_t limit) { return shown_text(text, limit, false); }
+std::string visible_text(std::string_view text, std::size_t limit) { return shown_text(text, limit, Extra::None); }
 
-std::string quoted_value_text(std::string_view text) { return shown_text(text, std::string_view::npos, true); }
+std::string quoted_value_text(std::string_view text) {
+  return shown_text(text, std::string_view::npos, Extra::NoBreakSpace);
+}
+
+std::string one_line_text(std::string_view text) { return shown_text(text, std::string_view::npos, Extra::LineBreaks); }
 
 std::size_t display_width(std::string_view text) {
   std::size_t width = plain_prefix(text);
   for (std::size_t i = width; i < text.size();) {
-    const Unit u = next_unit(text, i, false);
+    const Unit u = next_unit(text, i);
     width += columns(u);
     i = u.end;
   }
   return width;
+}
+
+std::string shortened_in_middle(std::string_view text, std::size_t longest, std::size_t head, std::size_t tail) {
+  if (text.size() <= longest) return std::string(text);
+  auto inside = [text](std::size_t at) {
+    if ((static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) return true;  // a UTF-8 continuation byte
+    for (std::size_t back = 1; back <= kEscapeLength - 1 && back <= at; ++back)
+      if (text[at - back] == '\\' && text[at - back + 1] == 'x') return true;
+    return false;
+  };
+  std::size_t end = std::min(head, text.size()), start = text.size() - std::min(tail, text.size());
+  while (end > 0 && end < text.size() && inside(end)) --end;
+  while (start < text.size() && inside(start)) ++start;
+  return std::string(text.substr(0, end)) + " ... " + std::string(text.substr(start));
 }
 
 std::string_view fit_width(std::string_view text, std::size_t width, std::size_t* columns_used) {
@@ -160,7 +182,7 @@ std::string_view fit_width(std::string_view text, std::size_t width, std::size_t
   std::size_t i = std::min(plain, width), used = i;
   if (plain <= width)
     while (i < text.size()) {
-      const Unit u = next_unit(text, i, false);
+      const Unit u = next_unit(text, i);
       if (used + columns(u) > width) break;
       used += columns(u);
       i = u.end;

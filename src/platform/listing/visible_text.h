@@ -36,6 +36,15 @@ std::string visible_text(std::string_view text, std::size_t limit = std::string_
 // The shown text of a value quoted in a message, where a no-break space
 // (U+00A0) would pass for a space: it is escaped too.
 std::string quoted_value_text(std::string_view text);
+// The shown text of a value laid out on one line of the listing (a table's
+// cell or heading, the BY line), where a tab or a newline would break the
+// columns and the page's line count: they are escaped too.
+std::string one_line_text(std::string_view text);
+
+// `text` whole when it holds at most `longest` bytes, else its first `head`
+// and last `tail` bytes around " ... ", cut between characters and outside
+// a \xHH escape.
+std::string shortened_in_middle(std::string_view text, std::size_t longest, std::size_t head, std::size_t tail);
 
 // Whether the character takes two columns: East Asian wide or fullwidth
 // (Hangul, the CJK blocks, fullwidth forms) or an emoji.

@@ -10,6 +10,7 @@
 #include "platform/graphs/graph_data.h"
 #include "platform/graphs/graph_renderer.h"
 #include "platform/host.h"
+#include "platform/output/output_render.h"
 #include "platform/output/output_service.h"
 #include "platform/listing/print_file.h"
 #include "platform/report/html_report.h"
@@ -128,11 +129,12 @@ void OutputService::draw_graph(OutputItem& item) {
   std::string why;
   item.svg = graphs::render_graph(request, [this](const std::string& key) { return table_at(key); }, &why);
   const std::string name = item.name.empty() ? "graph" : item.name;
-  // The graphs' lines stand apart from the table before them.
+  // The graphs' lines stand apart from the table before them; a file name
+  // longer than the line goes on over the next lines, never cut.
   auto listing_line = [this](const std::string& line) {
     if (!graph_lines_) print_->blank_lines(1);
     graph_lines_ = true;
-    print_->write_line(line);
+    for (const std::string& piece : wrap_text(line, print_->linesize())) print_->write_line(piece);
   };
   if (item.svg.empty()) {
     item.graph_note = "The graph " + name + " was not drawn: " + why + ".";

@@ -69,7 +69,7 @@ GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cel
   g.plain = true;
   for (std::string& c : g.cells)
     if (!plain_text(c)) {
-      c = visible_text(c);
+      c = one_line_text(c);
       g.plain = false;
     }
   g.left = style_of(desc).kind == ColumnStyle::Text;
@@ -78,7 +78,7 @@ GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cel
   if (!g.left) trim_common_blanks(&g.cells);
   for (const std::string& c : g.cells)
     g.field = std::max(g.field, g.plain ? static_cast<int>(c.size()) : columns(c));
-  g.heading = visible_text(column_heading(desc));
+  g.heading = one_line_text(column_heading(desc));
   g.width = std::min(std::max(g.field, longest_word(g.heading)), linesize);
   return g;
 }
@@ -415,11 +415,11 @@ void render_factoid(const OutputItem& item, PrintFile& print) {
   labels.left = values.left = true;
   labels.row_header = true;
   for (std::size_t r = 0; r < item.rows.size(); ++r) {
-    labels.cells.push_back(visible_text(item.rows[r][0].text));
+    labels.cells.push_back(one_line_text(item.rows[r][0].text));
     ColumnSpec format = r < item.value_formats.size() ? item.value_formats[r] : ColumnSpec{};
     std::string v = format_cells(format, {&item.rows[r][1]}).front();
     v.erase(0, v.find_first_not_of(' ') == std::string::npos ? v.size() : v.find_first_not_of(' '));
-    values.cells.push_back(visible_text(v));
+    values.cells.push_back(one_line_text(v));
   }
   for (GridColumn* g : {&labels, &values})
     for (const std::string& c : g->cells) g->width = std::max(g->width, columns(c));
@@ -474,7 +474,7 @@ std::string by_text(const std::vector<ByValue>& by) {
 
 std::vector<std::string> by_lines(const std::vector<ByValue>& by, int linesize, char rule) {
   constexpr int kRuleEnds = 8;  // a wrapped line keeps a blank and three rule characters at each end
-  const std::string all = visible_text(by_text(by));
+  const std::string all = one_line_text(by_text(by));
   const int width = columns(all) + 2 > linesize ? linesize - kRuleEnds : linesize - 2;
   std::vector<std::string> lines;
   for (const std::string& piece : wrap_text(all, width)) {

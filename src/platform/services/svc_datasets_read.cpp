@@ -1,5 +1,7 @@
 // Vector 212, reading: BY groups, observations and data-set information.
 #include <algorithm>
+#include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -34,6 +36,16 @@ int refuse_read(XO_PARMS* parms, int status) {
   return status;
 }
 
+// A numeric BY value in the best rendering of 16 columns, or in its
+// shortest exact form when that one reads back as another number: two
+// groups must not look alike (0.3 and 0.30000000000000004).
+std::string by_number_text(double x) {
+  std::string text = render_number(x, 16, 99);
+  if (std::strtod(text.c_str(), nullptr) == x) return text;
+  char exact[32];
+  return std::string(exact, std::to_chars(exact, exact + sizeof exact, x).ptr);
+}
+
 // The BY values of the current group, as the BY line shows them; none
 // without BY variables or before the first group.
 std::vector<ByValue> by_values(const InputDataSet& in) {
@@ -46,7 +58,7 @@ std::vector<ByValue> by_values(const InputDataSet& in) {
     if (v.type == ds::VarType::Numeric) {
       double x;
       std::memcpy(&x, record + v.offset, sizeof x);
-      values.push_back({v.name, Cell::of_number(x), is_missing(x) ? missing_mark(x) : render_number(x, 16, 99)});
+      values.push_back({v.name, Cell::of_number(x), is_missing(x) ? missing_mark(x) : by_number_text(x)});
     } else {
       std::string text(reinterpret_cast<const char*>(record + v.offset),
                        static_cast<std::size_t>(v.length));
@@ -64,9 +76,12 @@ int input_information(const InputDataSet& in, int item, void* value) {
     case kXoByGroupText: {
       auto* group = static_cast<XO_BYGROUP*>(value);
       // Shown as the log shows it, so that a NUL byte in a value does not
-      // end the text early.
-      const std::string text = visible_text(by_text(by_values(in)));
-      const std::size_t n = std::min(text.size(), sizeof group->text - 1);
+      // end the text early; a text too long for the record keeps its start
+      // and its end, whole characters, around " ... ".
+      constexpr std::size_t kLongest = sizeof group->text - 1, kTail = 100;
+      const std::string text =
+          shortened_in_middle(visible_text(by_text(by_values(in))), kLongest, kLongest - kTail - 5, kTail);
+      const std::size_t n = std::min(text.size(), kLongest);
       std::memcpy(group->text, text.data(), n);
       group->text[n] = '\0';
       return 0;

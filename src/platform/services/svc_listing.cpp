@@ -8,6 +8,7 @@
 #include "platform/host.h"
 #include "platform/listing/line_format.h"
 #include "platform/listing/number_format.h"
+#include "platform/output/output_render.h"
 #include "platform/services/service_impls.h"
 
 namespace platform::svc {
@@ -148,7 +149,7 @@ int xpmprn(int set, int number, va_list args) {
                        : m->severity == Severity::Error   ? "ERROR: "
                                                           : "";
   print_file().end_line(print_file().output());
-  print_file().write_line(prefix + text);
+  for (const std::string& line : wrap_text(prefix + text, print_file().linesize())) print_file().write_line(line);
   return 0;
 }
 
