@@ -64,9 +64,19 @@ void correlation_row(const double* s, int i, double* r) {
 }
 
 // sqrt(g' V g): missing only when the variance is missing or not positive.
+// sqrt(g'Vg), formed with g divided by its largest element and that
+// factor put back after the root, so that a gradient of 1e290 or 1e-300
+// gives the standard error a double holds rather than an overflow or a
+// variance that underflowed to 0.
 double standard_error(const double* g, const double* v, int p) {
-  const double var = zmxq1(const_cast<double*>(g), const_cast<double*>(v), p, 1);
-  return !wzmis(var) && var > 0 ? std::sqrt(var) : missing_value();
+  double largest = 0;
+  for (int j = 0; j < p; ++j) largest = std::max(largest, std::fabs(g[j]));
+  if (!(largest > 0) || !std::isfinite(largest)) return missing_value();
+  PoolBuffer<double> scaled(p);
+  if (!scaled.get()) ruva_out_of_memory(static_cast<long>(sizeof(double)) * p);
+  for (int j = 0; j < p; ++j) scaled.get()[j] = g[j] / largest;
+  const double var = zmxq1(scaled.get(), const_cast<double*>(v), p, 1);
+  return !wzmis(var) && var > 0 ? largest * std::sqrt(var) : missing_value();
 }
 
 struct Matrices {

@@ -177,6 +177,20 @@ TEST_F(EstimatesTest, NonlinearFunctionsFollowTheDeltaMethod) {
   }
 }
 
+// A gradient near the ends of the double range still gives the standard
+// error a double holds: sqrt(g'Vg) would overflow at 1e290 or underflow
+// to no variance at 1e-300.
+TEST_F(EstimatesTest, StandardErrorsHoldAtTheEndsOfTheDoubleRange) {
+  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d; parms Vm=200 K=0.1; model rate = Vm*conc/(K+conc);"
+                                           " estimate 'huge' Vm*1e290; estimate 'tiny' K*1e-300;"),
+            0)
+      << log_text();
+  const Json pe = table("ParameterEstimates"), add = table("AdditionalEstimates");
+  const std::vector<double> v = puromycin_covariance(number(pe, 0, "Estimate"), number(pe, 1, "Estimate"));
+  const double want[2] = {1e290 * std::sqrt(v[0]), 1e-300 * std::sqrt(v[2])};
+  for (int i = 0; i < 2; ++i) EXPECT_NEAR(number(add, i, "StandardError"), want[i], 1e-9 * want[i]) << i;
+}
+
 // Variables the program computes from the parameters and constants give
 // the delta-method results of the expressions written out, as a parameter
 // itself does, whether the parameters come from PARMS or from a PDATA= data
