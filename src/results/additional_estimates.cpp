@@ -64,19 +64,22 @@ void correlation_row(const double* s, int i, double* r) {
 }
 
 // sqrt(g' V g): missing only when the variance is missing or not positive.
-// sqrt(g'Vg), formed with g divided by its largest element and that
-// factor put back after the root, so that a gradient of 1e290 or 1e-300
-// gives the standard error a double holds rather than an overflow or a
-// variance that underflowed to 0.
+// sqrt(g'Vg), formed with g divided by the power of 2 nearest its largest
+// element and that factor put back after the root, so that a gradient of
+// 1e290 or 1e-300 gives the standard error a double holds rather than an
+// overflow or a variance that underflowed to 0. A power of 2 scales
+// exactly: every other standard error keeps its last bit.
 double standard_error(const double* g, const double* v, int p) {
   double largest = 0;
   for (int j = 0; j < p; ++j) largest = std::max(largest, std::fabs(g[j]));
   if (!(largest > 0) || !std::isfinite(largest)) return missing_value();
+  int exponent = 0;
+  std::frexp(largest, &exponent);
   PoolBuffer<double> scaled(p);
   if (!scaled.get()) ruva_out_of_memory(static_cast<long>(sizeof(double)) * p);
-  for (int j = 0; j < p; ++j) scaled.get()[j] = g[j] / largest;
+  for (int j = 0; j < p; ++j) scaled.get()[j] = std::ldexp(g[j], -exponent);
   const double var = zmxq1(scaled.get(), const_cast<double*>(v), p, 1);
-  return !wzmis(var) && var > 0 ? largest * std::sqrt(var) : missing_value();
+  return !wzmis(var) && var > 0 ? std::ldexp(std::sqrt(var), exponent) : missing_value();
 }
 
 struct Matrices {
