@@ -37,6 +37,8 @@ double pair_difference(const CMPSYM* left, const CMPSYM* right, bool* missing) {
   return r - l;
 }
 
+}  // namespace
+
 // The optimiser compares the objective with SINGULAR= times this scale.
 // The sum of squares counts as zero when the residuals are SINGULAR= of
 // the responses in norm: below SINGULAR=^2 times the weighted sum of
@@ -48,8 +50,6 @@ double zero_objective_scale(const RUVACOM* ctx) {
   const double s = ctx->epsilon * ctx->sumwy2;
   return !ctx->lossflag && !ctx->residflag && s > 0 && std::isfinite(s) ? s : 1.0;
 }
-
-}  // namespace
 
 int jovobj(ZOPTGLOBAL* g) {
   RUVACOM* ctx = context_of(g);
