@@ -145,11 +145,9 @@ COV_CHECK_STATUS converge_tab(RUVACOM* ctx, int converged) {
   // Without room for the check the covariance is not known to be usable.
   if (no_room && cs == COV_PSD) cs = COV_NOT_PSD;
   if (ctx->noprint) return cs;
-  double ss = ctx->sumwsse;
-  const double y2 = ctx->sumy2, eps = ctx->epsilon;
-  if (y2 < eps && std::fabs(ss) < eps) ss = 0;
-  const double d = y2 - ss;
-  const bool warn = !flagged && (ngood < n || (std::fabs(d) >= eps && d < 0));
+  // An error sum of squares beyond the uncorrected total, past rounding.
+  const bool above_total = anova_figures(anova_input(ctx, false)).model_ss < 0;
+  const bool warn = !flagged && (ngood < n || above_total);
   show_convergence_table(ctx, converged, warn);
   return cs;
 }
