@@ -11,6 +11,7 @@
 #include "optim/optimiser.h"
 #include "procedure/convergence_status.h"
 #include "procedure/data_set_rows.h"
+#include "procedure/estimation_callbacks.h"
 #include "procedure/proc_options.h"
 #include "procedure/procedure_context.h"
 #include "procedure/setup.h"
@@ -26,7 +27,6 @@ constexpr int kMsgTypeLabel = 130, kMsgParmLabel = 440, kMsgObsLabel = 441, kMsg
 constexpr int kMsgLstatLabel = 451, kMsgWstatLabel = 452;
 constexpr int kFixedVariables = 6;
 constexpr int kMaxLabel = 256;
-constexpr double kTiny = 1.110223024625157e-16;
 constexpr char kDataSetLabel[] = "RUVA PARAMETER PROFILES";
 
 int define_fixed(RUVACOM* ctx, const char* name, short type, int length, int label_msg, const void* cell) {
@@ -93,10 +93,15 @@ double reference_mse(const RUVACOM* ctx) {
   return s / static_cast<double>(df);
 }
 
+bool negligible_mean_square(const RUVACOM* ctx, double mse) {
+  const double df = static_cast<double>(std::max(error_df(ctx), 1L));
+  return is_missing(mse) || !(mse > 0) || mse * df < ctx->epsilon * zero_objective_scale(ctx);
+}
+
 double signed_root_pivot(const RUVACOM* ctx, const QXPROF_RESULT* r, int j, bool sign) {
   const RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
   const double s = *r->obj_val_ptr, s_ref = prof->ref.sumwsse, mse = reference_mse(ctx);
-  if (is_missing(s) || is_missing(s_ref) || is_missing(mse) || s < s_ref || mse < kTiny)
+  if (is_missing(s) || is_missing(s_ref) || is_missing(mse) || s < s_ref || negligible_mean_square(ctx, mse))
     return special_missing_value();
   const double x = std::sqrt((s - s_ref) / mse);
   const double theta = r->parm_array[prof->comp.prof_parm_loc[j]];
@@ -122,7 +127,7 @@ int write_to_dataset(RUVACOM* ctx, QXPROF_RESULT** res_h_h, int n_tasks, int p_i
     if (task_type == kTaskProfilePoint && !failed(r)) {
       const double theta = r->parm_array[prof->comp.prof_parm_loc[p_index]];
       row.w_stat = prof->comp.from[p_index] + i * prof->comp.by[p_index];
-      if (is_missing(theta) || prof->comp.se[p_index] < kTiny) row.w_stat = special_missing_value();
+      if (is_missing(theta) || !(prof->comp.se[p_index] > 0)) row.w_stat = special_missing_value();
       if (std::fabs(row.w_stat) < 0.0001) row.w_stat = row.l_stat = 0.0;
       else row.l_stat = signed_root_pivot(ctx, r, p_index, true);
     }

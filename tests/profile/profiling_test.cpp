@@ -164,13 +164,15 @@ TEST_F(ProfilingTest, LinearModelPivotsJackknifeAndThreads) {
 
 // Responses on a scale of 1e-9 (sums of squares near 1e-18): every refit
 // still iterates to its minimum, as the fit does, instead of taking its
-// start for a zero objective. The jackknife equals the closed form and the
+// start for a zero objective; the jackknife equals the closed form, the
 // bootstrap the unscaled one's, scaled, to the refits' convergence
-// criterion.
+// criterion. Nor is an error variance near 1e-19 taken for an exact fit:
+// the likelihood pivots of the straight line equal the Wald ones, and the
+// bootstrap correlations are those of the unscaled data.
 TEST_F(ProfilingTest, RefitsOfResponsesOnATinyScale) {
   const std::string program =
       "proc ruva data=d; by g; parms a=0 b=1; _weight_ = w; model y = a + b*x;"
-      " profile a / jackknife profdata=pd; bootstrap / seed=11 bootdata=bd;";
+      " profile a / all profdata=pd; bootstrap / seed=11 bootdata=bd bootcorr;";
   ASSERT_EQ(fit(line_csv(), program), 0) << log_text();
   const std::vector<Row> unscaled = read_rows("bd");
   constexpr double kScale = 1e-9;
@@ -187,6 +189,13 @@ TEST_F(ProfilingTest, RefitsOfResponsesOnATinyScale) {
     }
     EXPECT_EQ(i, f.deleted.size());
   }
+  const std::vector<Row> profile = rows_of("pd", "PROF");
+  EXPECT_EQ(profile.size(), 2u * 21);
+  for (const Row& r : profile) EXPECT_NEAR(number(r, "_LSTAT_"), number(r, "_WSTAT_"), 1e-6) << r.at("_WSTAT_");
+  const auto correlations = tables("BootstrapCorr");  // of both runs, by group
+  ASSERT_EQ(correlations.size(), 4u);
+  for (int group = 0; group < 2; ++group)
+    EXPECT_NEAR(number(correlations[2 + group], 0, "b"), number(correlations[group], 0, "b"), 1e-4) << group;
   const std::vector<Row> scaled = read_rows("bd");
   ASSERT_EQ(scaled.size(), unscaled.size());
   double worst = 0;  // relative to |a| + |b|
