@@ -151,7 +151,7 @@ int jovconv(ZOPTGLOBAL* g) {
     case 'S':
     case 'B':
       if (st.iters <= min_iter) return 0;
-      converged = std::fabs(st.objective - f0) / std::fabs(f0 + 1e-6) < ctx->criterion;
+      converged = relative_objective_change(st.objective, f0) < ctx->criterion;
       test_parameters = ctx->concrit == 'B' && converged;
       break;
     case 'P':
