@@ -1,5 +1,6 @@
 #include "procedure/convergence_status.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -8,6 +9,7 @@
 #include "linalg/packed.h"
 #include "linalg/vector_kernels.h"
 #include "optim/optimiser.h"
+#include "procedure/estimation_callbacks.h"
 #include "procedure/group_name.h"
 #include "procedure/inverse_in_use.h"
 #include "procedure/proc_options.h"
@@ -98,6 +100,11 @@ double residual_mean_square(const RUVACOM* ctx) { return over_df(ctx->sumwsse, e
 
 double error_mean_square(const RUVACOM* ctx) {
   return stmt_field(ctx->prochead, proc_opt::kSigsq) ? ctx->sigsq : residual_mean_square(ctx);
+}
+
+bool negligible_mean_square(const RUVACOM* ctx, double mse) {
+  const double df = static_cast<double>(std::max(error_df(ctx), 1L));
+  return is_missing(mse) || !(mse > 0) || mse * df < ctx->epsilon * zero_objective_scale(ctx);
 }
 
 double error_mean_square(const RUVACOM* ctx, int ngood, double sumwsse) {

@@ -11,7 +11,6 @@
 #include "optim/optimiser.h"
 #include "procedure/convergence_status.h"
 #include "procedure/data_set_rows.h"
-#include "procedure/estimation_callbacks.h"
 #include "procedure/proc_options.h"
 #include "procedure/procedure_context.h"
 #include "procedure/setup.h"
@@ -91,11 +90,6 @@ double reference_mse(const RUVACOM* ctx) {
   const double s = ctx->ruvaprofile_control->ref.sumwsse;
   if (df < 1 || is_missing(s)) return special_missing_value();
   return s / static_cast<double>(df);
-}
-
-bool negligible_mean_square(const RUVACOM* ctx, double mse) {
-  const double df = static_cast<double>(std::max(error_df(ctx), 1L));
-  return is_missing(mse) || !(mse > 0) || mse * df < ctx->epsilon * zero_objective_scale(ctx);
 }
 
 double signed_root_pivot(const RUVACOM* ctx, const QXPROF_RESULT* r, int j, bool sign) {

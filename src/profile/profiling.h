@@ -19,11 +19,6 @@ void define_unfilled_profile_output(RUVACOM* ctx);
 int write_to_dataset(RUVACOM* ctx, QXPROF_RESULT** res_h_h, int n_tasks, int p_index, int task_type);
 // S_ref / (iobs - nparm + active constraints), missing when that is not positive.
 double reference_mse(const RUVACOM* ctx);
-// Whether an error variance stands for an exact fit: missing, or the sum of
-// squares it makes over the error degrees of freedom below the fit's own
-// zero-objective threshold, SINGULAR= squared times the weighted sum of
-// squared responses, so that the test holds whatever the data's scale.
-bool negligible_mean_square(const RUVACOM* ctx, double mse);
 // sqrt((S - S_ref) / MSE_ref) of a profile refit, negative below the
 // reference value when `sign`; missing when not defined.
 double signed_root_pivot(const RUVACOM* ctx, const QXPROF_RESULT* r, int j, bool sign);
