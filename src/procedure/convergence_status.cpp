@@ -102,9 +102,11 @@ double error_mean_square(const RUVACOM* ctx) {
   return stmt_field(ctx->prochead, proc_opt::kSigsq) ? ctx->sigsq : residual_mean_square(ctx);
 }
 
-bool negligible_mean_square(const RUVACOM* ctx, double mse) {
-  const double df = static_cast<double>(std::max(error_df(ctx), 1L));
-  return is_missing(mse) || !(mse > 0) || mse * df < ctx->epsilon * zero_objective_scale(ctx);
+bool negligible_mean_square(const RUVACOM* ctx, double mse, double floor) {
+  if (is_missing(mse) || !(mse > 0)) return true;
+  const double scale = response_scale(ctx);
+  if (!(scale > 0)) return mse < floor;
+  return mse * static_cast<double>(std::max(error_df(ctx), 1L)) < ctx->epsilon * scale;
 }
 
 double error_mean_square(const RUVACOM* ctx, int ngood, double sumwsse) {

@@ -46,9 +46,14 @@ double pair_difference(const CMPSYM* left, const CMPSYM* right, bool* missing) {
 // six digits). Responses that are all zero (an implicit model), a sum that
 // overflows or is not positive (negative weights), a loss function or a
 // program's own residual give no such scale: the test stays absolute.
-double zero_objective_scale(const RUVACOM* ctx) {
+double response_scale(const RUVACOM* ctx) {
   const double s = ctx->epsilon * ctx->sumwy2;
-  return !ctx->lossflag && !ctx->residflag && s > 0 && std::isfinite(s) ? s : 1.0;
+  return !ctx->lossflag && !ctx->residflag && s > 0 && std::isfinite(s) ? s : 0.0;
+}
+
+double zero_objective_scale(const RUVACOM* ctx) {
+  const double s = response_scale(ctx);
+  return s > 0 ? s : 1.0;
 }
 
 int jovobj(ZOPTGLOBAL* g) {

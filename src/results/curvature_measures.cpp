@@ -28,6 +28,7 @@
 
 namespace {
 
+constexpr double kSmallestRadius = 1e-15;  // without a scale of the responses
 constexpr double kSmallestEstimate = 1.110223024625157e-16;
 constexpr int kMsgDependentParameters = 1060;
 
@@ -176,7 +177,7 @@ int nonlinearity_measures(RUVACOM* ctx) {
   const double s2 = d->com_blck->mse;
   // The measures are scaled by the radius: none for an exact fit.
   if (!wzmis(s2)) cv->std_radius = std::sqrt(p * s2);
-  if (negligible_mean_square(ctx, s2)) {
+  if (negligible_mean_square(ctx, s2, kSmallestRadius * kSmallestRadius / p)) {
     xpslog("Incorrect or missing standard radius");
     return 1;
   }
