@@ -162,6 +162,13 @@ int zopt(ZOPTGLOBAL* g) {
   return 0;
 }
 
+double relative_objective_change(double after, double before) {
+  const double change = std::fabs(after - before);
+  if (change == 0) return 0.0;
+  const double relative = change / std::fabs(before);
+  return std::isfinite(relative) ? relative : missing_value();
+}
+
 int converged(ZOPTGLOBAL* g) {
   // A caller's test judges the change between iterates (CONVERGEPARM=,
   // CONVERGEOBJ=). After a step that a constraint stopped, by halving to
@@ -189,7 +196,7 @@ int converged(ZOPTGLOBAL* g) {
     }
   }
   st.robj = st.iters >= 2 && std::fabs(st.objective) < kBig
-                ? std::fabs(st.objective - st.prevobj) / std::fabs(st.prevobj + 1e-6)
+                ? relative_objective_change(st.objective, st.prevobj)
                 : missing_value();
   st.kt = mq.nact == 0 ? 0 : kuhn_tucker(g);
   if (done && st.iters != 0) st.iters -= 1;

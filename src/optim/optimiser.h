@@ -276,6 +276,11 @@ int converged(ZOPTGLOBAL* g);
 int update_p(ZOPTGLOBAL* g);
 int update_ders(ZOPTGLOBAL* g);
 double kuhn_tucker(ZOPTGLOBAL* g);
+// The change of the objective over an iteration relative to where it
+// started, |after - before| / |before|, in the objective's own unit
+// whatever the data's scale: 0 when nothing changed, the missing value
+// from an objective of 0 to another or when either is not finite.
+double relative_objective_change(double after, double before);
 int znches(ZOPTGLOBAL* g);
 // The quasi-Newton update of the parameter block of state.hes; 0 or 1 (failed).
 int zoptqn(ZOPTGLOBAL* g);

@@ -1,5 +1,6 @@
 #include "procedure/convergence_status.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -8,6 +9,7 @@
 #include "linalg/packed.h"
 #include "linalg/vector_kernels.h"
 #include "optim/optimiser.h"
+#include "procedure/estimation_callbacks.h"
 #include "procedure/group_name.h"
 #include "procedure/inverse_in_use.h"
 #include "procedure/proc_options.h"
@@ -100,6 +102,13 @@ double error_mean_square(const RUVACOM* ctx) {
   return stmt_field(ctx->prochead, proc_opt::kSigsq) ? ctx->sigsq : residual_mean_square(ctx);
 }
 
+bool negligible_mean_square(const RUVACOM* ctx, double mse, double floor) {
+  if (is_missing(mse) || !(mse > 0)) return true;
+  const double scale = response_scale(ctx);
+  if (!(scale > 0)) return mse < floor;
+  return mse * static_cast<double>(std::max(error_df(ctx), 1L)) < ctx->epsilon * scale;
+}
+
 double error_mean_square(const RUVACOM* ctx, int ngood, double sumwsse) {
   if (stmt_field(ctx->prochead, proc_opt::kSigsq)) return ctx->sigsq;
   const ZOPTMARQU& mq = *ctx->zoptg->state.marqu;
@@ -145,11 +154,9 @@ COV_CHECK_STATUS converge_tab(RUVACOM* ctx, int converged) {
   // Without room for the check the covariance is not known to be usable.
   if (no_room && cs == COV_PSD) cs = COV_NOT_PSD;
   if (ctx->noprint) return cs;
-  double ss = ctx->sumwsse;
-  const double y2 = ctx->sumy2, eps = ctx->epsilon;
-  if (y2 < eps && std::fabs(ss) < eps) ss = 0;
-  const double d = y2 - ss;
-  const bool warn = !flagged && (ngood < n || (std::fabs(d) >= eps && d < 0));
+  // An error sum of squares beyond the uncorrected total, past rounding.
+  const bool above_total = anova_figures(anova_input(ctx, false)).model_ss < 0;
+  const bool warn = !flagged && (ngood < n || above_total);
   show_convergence_table(ctx, converged, warn);
   return cs;
 }

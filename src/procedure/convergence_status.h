@@ -28,6 +28,13 @@ long error_df(const RUVACOM* ctx);
 double residual_mean_square(const RUVACOM* ctx);
 // The error variance: SIGSQ= when given, else the residual variance.
 double error_mean_square(const RUVACOM* ctx);
+// Whether an error variance stands for an exact fit: missing, or the sum of
+// squares it makes over the error degrees of freedom below the fit's own
+// zero-objective threshold, SINGULAR= squared times the weighted sum of
+// squared responses, so that the test holds whatever the data's scale.
+// Where the responses give no scale (response_scale) the variance is
+// compared with `floor` instead.
+bool negligible_mean_square(const RUVACOM* ctx, double mse, double floor = 1.110223024625157e-16);
 // The error variance for a weighted SSE other than the last pass's, before
 // the covariance settles which parameters are estimated: SIGSQ= when given,
 // else the SSE over the observations used less `ngood` parameters the data

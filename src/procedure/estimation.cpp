@@ -145,7 +145,7 @@ void relative_change_without_halving(RUVACOM* ctx, ZOPTGLOBAL* g) {
   ZOPTSTATE& st = g->state;
   st.prevobj = ctx->prevobj;
   st.robj = st.iters >= 2 && std::fabs(st.objective) < kLargestObjective
-                ? std::fabs(st.objective - st.prevobj) / std::fabs(st.prevobj + 1e-6)
+                ? relative_objective_change(st.objective, st.prevobj)
                 : special_missing_value();
 }
 

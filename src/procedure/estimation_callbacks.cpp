@@ -37,6 +37,8 @@ double pair_difference(const CMPSYM* left, const CMPSYM* right, bool* missing) {
   return r - l;
 }
 
+}  // namespace
+
 // The optimiser compares the objective with SINGULAR= times this scale.
 // The sum of squares counts as zero when the residuals are SINGULAR= of
 // the responses in norm: below SINGULAR=^2 times the weighted sum of
@@ -44,12 +46,15 @@ double pair_difference(const CMPSYM* left, const CMPSYM* right, bool* missing) {
 // six digits). Responses that are all zero (an implicit model), a sum that
 // overflows or is not positive (negative weights), a loss function or a
 // program's own residual give no such scale: the test stays absolute.
-double zero_objective_scale(const RUVACOM* ctx) {
+double response_scale(const RUVACOM* ctx) {
   const double s = ctx->epsilon * ctx->sumwy2;
-  return !ctx->lossflag && !ctx->residflag && s > 0 && std::isfinite(s) ? s : 1.0;
+  return !ctx->lossflag && !ctx->residflag && s > 0 && std::isfinite(s) ? s : 0.0;
 }
 
-}  // namespace
+double zero_objective_scale(const RUVACOM* ctx) {
+  const double s = response_scale(ctx);
+  return s > 0 ? s : 1.0;
+}
 
 int jovobj(ZOPTGLOBAL* g) {
   RUVACOM* ctx = context_of(g);
@@ -151,7 +156,7 @@ int jovconv(ZOPTGLOBAL* g) {
     case 'S':
     case 'B':
       if (st.iters <= min_iter) return 0;
-      converged = std::fabs(st.objective - f0) / std::fabs(f0 + 1e-6) < ctx->criterion;
+      converged = relative_objective_change(st.objective, f0) < ctx->criterion;
       test_parameters = ctx->concrit == 'B' && converged;
       break;
     case 'P':

@@ -5,6 +5,15 @@
 #pragma once
 
 struct ZOPTGLOBAL;
+struct RUVACOM;
+
+// The scale of the zero-objective test: the optimiser takes an objective
+// below SINGULAR= times it for zero (see the definition).
+double zero_objective_scale(const RUVACOM* ctx);
+// That scale where the responses give one (SINGULAR= times the weighted sum
+// of squared responses), else 0: a loss, a program's own residual, all
+// responses zero.
+double response_scale(const RUVACOM* ctx);
 
 // A data pass at the current parameters: 1 when it used fewer observations
 // than the point the iteration started from (the point is rejected), else 0.

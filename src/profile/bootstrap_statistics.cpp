@@ -184,7 +184,7 @@ bool store_matrices(RUVACOM* ctx) {
       double& v = b->cov.dbl_ptr[zisub(r, k)];
       if (r == k)
         v = 1.0;
-      else if (std::fabs(sd[r]) < kTiny || std::fabs(sd[k]) < kTiny || sd[r] * sd[k] < kTiny)
+      else if (!(sd[r] * sd[k] > 0))
         v = special_missing_value();
       else
         v /= sd[r] * sd[k];

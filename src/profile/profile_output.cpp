@@ -26,7 +26,6 @@ constexpr int kMsgTypeLabel = 130, kMsgParmLabel = 440, kMsgObsLabel = 441, kMsg
 constexpr int kMsgLstatLabel = 451, kMsgWstatLabel = 452;
 constexpr int kFixedVariables = 6;
 constexpr int kMaxLabel = 256;
-constexpr double kTiny = 1.110223024625157e-16;
 constexpr char kDataSetLabel[] = "RUVA PARAMETER PROFILES";
 
 int define_fixed(RUVACOM* ctx, const char* name, short type, int length, int label_msg, const void* cell) {
@@ -96,7 +95,7 @@ double reference_mse(const RUVACOM* ctx) {
 double signed_root_pivot(const RUVACOM* ctx, const QXPROF_RESULT* r, int j, bool sign) {
   const RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
   const double s = *r->obj_val_ptr, s_ref = prof->ref.sumwsse, mse = reference_mse(ctx);
-  if (is_missing(s) || is_missing(s_ref) || is_missing(mse) || s < s_ref || mse < kTiny)
+  if (is_missing(s) || is_missing(s_ref) || is_missing(mse) || s < s_ref || negligible_mean_square(ctx, mse))
     return special_missing_value();
   const double x = std::sqrt((s - s_ref) / mse);
   const double theta = r->parm_array[prof->comp.prof_parm_loc[j]];
@@ -122,7 +121,7 @@ int write_to_dataset(RUVACOM* ctx, QXPROF_RESULT** res_h_h, int n_tasks, int p_i
     if (task_type == kTaskProfilePoint && !failed(r)) {
       const double theta = r->parm_array[prof->comp.prof_parm_loc[p_index]];
       row.w_stat = prof->comp.from[p_index] + i * prof->comp.by[p_index];
-      if (is_missing(theta) || prof->comp.se[p_index] < kTiny) row.w_stat = special_missing_value();
+      if (is_missing(theta) || !(prof->comp.se[p_index] > 0)) row.w_stat = special_missing_value();
       if (std::fabs(row.w_stat) < 0.0001) row.w_stat = row.l_stat = 0.0;
       else row.l_stat = signed_root_pivot(ctx, r, p_index, true);
     }

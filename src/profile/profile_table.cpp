@@ -16,7 +16,6 @@ namespace {
 
 constexpr int kMsgTitle = 450, kMsgObservation = 141, kMsgStatType = 455, kMsgLstat = 451, kMsgWstat = 452,
               kMsgX = 72, kMsgUpper = 445, kMsgLower = 446, kMsgChange = 453, kMsgValue = 456, kMsgRef = 457;
-constexpr double kTiny = 1.110223024625157e-16;
 
 double t_quantile(double p, double df) {
   double q = 0;
@@ -53,7 +52,7 @@ void profile_statistics(RUVACOM* ctx, const QXPROF_RESULT* r, int j) {
   auto& ref = prof->ref;
   const double b = prof->comp.prof_parm_best_vals[j], se = prof->comp.se[j];
   d.l_stat = signed_root_pivot(ctx, r, j, true);
-  d.w_stat = is_missing(d.parm_val) || se < kTiny ? special_missing_value() : (d.parm_val - b) / se;
+  d.w_stat = is_missing(d.parm_val) || !(se > 0) ? special_missing_value() : (d.parm_val - b) / se;
   d.x_value = signed_root_pivot(ctx, r, j, false);
   if (is_missing(d.x_value)) return;
   ref.show_tval99[j] |= d.x_value > ref.tval99, ref.show_tval95[j] |= d.x_value > ref.tval95;
@@ -75,7 +74,7 @@ void fill_row(RUVACOM* ctx, const QXPROF_RESULT* r, int i, int j, int task_type)
   if (r->qxznlo_rc < 0) return;
   d.parm_val = r->parm_array[prof->comp.prof_parm_loc[j]];
   if (task_type == kTaskProfilePoint) profile_statistics(ctx, r, j);
-  if (std::fabs(b) >= kTiny && !is_missing(d.parm_val)) d.parm_per_change = std::fabs((d.parm_val - b) / b) * 100;
+  if (b != 0 && !is_missing(d.parm_val)) d.parm_per_change = std::fabs((d.parm_val - b) / b) * 100;
 }
 
 }  // namespace

@@ -28,7 +28,6 @@ namespace {
 
 constexpr int kMsgNoMemory = 431, kMsgEngineFailed = 438, kMsgUnusedObs = 483, kMsgBetterFit = 425;
 constexpr int kMsgNotProfiled = 449, kMsgSeMissing = 454, kMsgSeZero = 458, kMsgSeTooLarge = 459;
-constexpr double kTiny = 1.110223024625157e-16;
 constexpr double kHuge = 1.3407807929943e154;
 constexpr int kQxprofBest = 2;
 
@@ -49,7 +48,7 @@ void reset_reference_values(RUVACOM* ctx, const QXPROF_RESULT* r) {
   ref.sumwsse = *r->obj_val_ptr;
   for (int i = 0; i < ctx->nparm; ++i) {
     const double old = ref.ref_best_parm_vals[i];
-    if (std::fabs(old) > kTiny && std::fabs((old - r->parm_array[i]) / old) * 100 > 5.0) {
+    if (old != 0 && std::fabs((old - r->parm_array[i]) / old) * 100 > 5.0) {
       xpmlog(305, kMsgBetterFit, by_group_phrase(ctx).c_str());
       break;
     }
@@ -79,7 +78,8 @@ int reason_not_profiled(const RUVACOM* ctx, int j) {
   if (is_missing(se) || is_missing(prof->comp.prof_parm_best_vals[j])) return kMsgSeMissing;
   for (int i = 0; i < ctx->nparm; ++i)
     if (is_missing(prof->ref.ref_best_parm_vals[i])) return kMsgSeMissing;
-  return se < kTiny ? kMsgSeZero : se > kHuge ? kMsgSeTooLarge : 0;
+  if (!(se > 0) || negligible_mean_square(ctx, error_mean_square(ctx))) return kMsgSeZero;
+  return se > kHuge ? kMsgSeTooLarge : 0;
 }
 
 // 1 when parameter j cannot be profiled in this BY group.

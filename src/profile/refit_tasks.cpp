@@ -6,6 +6,7 @@
 
 #include "host/missing.h"
 #include "host/services.h"
+#include "procedure/estimation_callbacks.h"
 #include "procedure/procedure_context.h"
 #include "procedure/step_memory.h"
 #include "profile/bootstrap.h"
@@ -33,7 +34,11 @@ void fill_common_opt_options(RUVACOM* ctx, QXPROF_TASK_DESC* t, std::int32_t id)
   o.maxf = 1250;
   o.atol = ctx->criterion;
   o.ftol = ctx->epsilon;
-  o.upti = o.aftl = o.gtol = o.agtl = special_missing_value();
+  // The fit's zero-objective test, in the absolute terms the engine takes:
+  // an absolute SINGULAR= would stop every refit of data on a small scale
+  // (a sum of squares below 1e-12) at its start.
+  o.aftl = ctx->epsilon * zero_objective_scale(ctx);
+  o.upti = o.gtol = o.agtl = special_missing_value();
   if (q.n_cons > 0) {
     t->constr_type = SYM_CONSTR;
     t->constr.sym = {q.n_cons, q.c_h_h};

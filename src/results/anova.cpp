@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr double kTinyWeightSum = 1e-20;
 constexpr int kMsgNegativeModelSS = 61;
 constexpr int kMsgSingular = 62;
 
@@ -62,14 +61,20 @@ int constraints_on_estimated(const RUVACOM* ctx) {
   return rows.size();
 }
 
+// Sums of squares below SINGULAR= times this scale are rounding and count
+// as 0: the weighted sum of squared responses, so that data in any unit
+// (responses of 1e-9, weights of 1e-20) keep their table; responses that
+// are all zero (an implicit model) give no scale and the test is absolute.
+double rounding_scale(double sumy2) { return sumy2 > 0 && std::isfinite(sumy2) ? sumy2 : 1.0; }
+
 }  // namespace
 
 AnovaFigures anova_figures(const AnovaInput& in) {
   AnovaFigures a;
-  const double eps = in.epsilon;
+  const double eps = in.epsilon * rounding_scale(in.sumy2);
   a.error_ss = in.sumy2 < eps && std::fabs(in.sumwsse) < eps ? 0.0 : in.sumwsse;
   a.uncorrected_ss = in.sumy2;
-  a.corrected_ss = std::fabs(in.sumw) > kTinyWeightSum ? in.sumy2 - in.sumy * (in.sumy / in.sumw) : 0.0;
+  a.corrected_ss = in.sumw > 0 ? in.sumy2 - in.sumy * (in.sumy / in.sumw) : 0.0;
   a.uncorrected_df = in.iobs;
   a.corrected_df = in.iobs - 1;
   const long m = in.uncorrected_df ? in.estimated : in.estimated - in.constrained;

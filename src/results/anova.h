@@ -10,7 +10,7 @@ struct AnovaInput {
   double sumy = 0;     // of weighted responses
   double sumy2 = 0;    // of weighted squared responses
   double sumwsse = 0;  // weighted error sum of squares
-  double epsilon = 0;  // SINGULAR=: sums below it count as 0
+  double epsilon = 0;  // SINGULAR=: sums below it times sumy2 count as 0
   long iobs = 0;       // observations used
   int estimated = 0;   // parameters estimated (status '1')
   int constrained = 0; // rank of the active constraints' rows over the estimated parameters

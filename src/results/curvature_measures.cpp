@@ -17,6 +17,7 @@
 #include "host/services.h"
 #include "linalg/packed.h"
 #include "prob/t_f_beta.h"
+#include "procedure/convergence_status.h"
 #include "procedure/group_name.h"
 #include "procedure/procedure_context.h"
 #include "results/anova.h"
@@ -27,7 +28,7 @@
 
 namespace {
 
-constexpr double kSmallestRadius = 1e-15;
+constexpr double kSmallestRadius = 1e-15;  // without a scale of the responses
 constexpr double kSmallestEstimate = 1.110223024625157e-16;
 constexpr int kMsgDependentParameters = 1060;
 
@@ -174,7 +175,9 @@ int nonlinearity_measures(RUVACOM* ctx) {
   const int p = ctx->nparm;
   set_to_missing(ctx, cv);
   const double s2 = d->com_blck->mse;
-  if (wzmis(s2) || (cv->std_radius = std::sqrt(p * s2)) < kSmallestRadius) {
+  // The measures are scaled by the radius: none for an exact fit.
+  if (!wzmis(s2)) cv->std_radius = std::sqrt(p * s2);
+  if (negligible_mean_square(ctx, s2, kSmallestRadius * kSmallestRadius / p)) {
     xpslog("Incorrect or missing standard radius");
     return 1;
   }

@@ -27,6 +27,7 @@
 namespace {
 
 constexpr double kSweepTolerance = 1.110223024625157e-9;
+constexpr double kPivotTolerance = 1.110223024625157e-12;
 
 bool present(double x) { return !wzmis(x) && std::isfinite(x); }
 
@@ -111,14 +112,18 @@ void compute_RL(RUVACOM* ctx) {
   RUVADIAG* d = ctx->ruvadiag;
   const int p = ctx->nparm;
   if (p <= 0) return;
-  Work u(static_cast<std::int64_t>(p) * p), scale(p), size(p), x(p), z(diag_augmented(p));
+  Work u(static_cast<std::int64_t>(p) * p), scale(p), size(p), x(p), z(diag_augmented(p)), column(p);
   std::fill(scale.v, scale.v + p, 1.0);
+  std::fill(column.v, column.v + p, 0.0);
   observation_pass(ctx, [&](long i, bool ran) {
     const DiagObservation o = diag_observation(ctx, ran, z.v);
     if (!o.ran || !o.d_ok || !o.weighted() || !diag_obs_used(d, i)) return;
     std::copy(z.v, z.v + p, x.v);
     double row_scale = o.w;
-    for (int j = 0; j < p; ++j) size.v[j] = std::max(size.v[j], 500 * std::sqrt(o.w) * std::fabs(x.v[j]));
+    for (int j = 0; j < p; ++j) {
+      size.v[j] = std::max(size.v[j], 500 * std::sqrt(o.w) * std::fabs(x.v[j]));
+      column.v[j] += o.w * x.v[j] * x.v[j];
+    }
     for (int k = 0; k < p; ++k)
       zgg(k, p, &scale.v[k], &row_scale, u.v + static_cast<std::int64_t>(k) * p, x.v, size.v[k], 0, 0, nullptr,
           nullptr);
@@ -131,7 +136,13 @@ void compute_RL(RUVACOM* ctx) {
   }
   move_tritosym(u.v, f->R, p, 0);
   std::copy(f->R, f->R + diag_packed(p), f->L);
-  f->usable = zinvlo(f->L, p, x.v, 1.110223024625157e-12) == 0;
+  // A pivot of R that is rounding beside the length of its column of
+  // derivatives leaves R singular, whatever the unit of the parameter or of
+  // the response.
+  f->usable = true;
+  for (int k = 0; k < p; ++k)
+    f->usable = f->usable && std::fabs(f->L[diag_packed(k + 1) - 1]) > kPivotTolerance * std::sqrt(column.v[k]);
+  f->usable = f->usable && zinvlo(f->L, p, x.v, 0) == 0;
 }
 
 // u = G Σ w e z in place of the sum.

@@ -26,13 +26,13 @@ const std::vector<Obs> kLine = {{1, 1, 2.1, 1},  {1, 2, 3.9, 2},   {1, 3, 6.2, 1
                                 {2, 2, -3.1, 3}, {2, 2.5, NAN, 1}, {2, 3, -4.9, 1},  {2, 4, -7.2, 1}, {2, 5, -8.8, 0.5},
                                 {2, 6, -11.3, 1}};
 
-std::string line_csv() {
+std::string line_csv(double scale = 1) {
   std::ostringstream out;
   out.precision(17);
   out << "g,x,y,w\n";
   for (const Obs& o : kLine) {
     out << o.g << ',' << o.x << ',';
-    (std::isnan(o.y) ? out << '.' : out << o.y) << ',' << o.w << '\n';
+    (std::isnan(o.y) ? out << '.' : out << o.y * scale) << ',' << o.w << '\n';
   }
   return out.str();
 }
@@ -160,6 +160,51 @@ TEST_F(ProfilingTest, LinearModelPivotsJackknifeAndThreads) {
       }
     }
   }
+}
+
+// Responses on a scale of 1e-9 (sums of squares near 1e-18): every refit
+// still iterates to its minimum, as the fit does, instead of taking its
+// start for a zero objective; the jackknife equals the closed form, the
+// bootstrap the unscaled one's, scaled, to the refits' convergence
+// criterion. Nor is an error variance near 1e-19 taken for an exact fit:
+// the likelihood pivots of the straight line equal the Wald ones, and the
+// bootstrap correlations are those of the unscaled data.
+TEST_F(ProfilingTest, RefitsOfResponsesOnATinyScale) {
+  const std::string program =
+      "proc ruva data=d; by g; parms a=0 b=1; _weight_ = w; model y = a + b*x;"
+      " profile a / all profdata=pd; bootstrap / seed=11 bootdata=bd bootcorr;";
+  ASSERT_EQ(fit(line_csv(), program), 0) << log_text();
+  const std::vector<Row> unscaled = read_rows("bd");
+  constexpr double kScale = 1e-9;
+  ASSERT_EQ(fit(line_csv(kScale), program), 0) << log_text();
+  for (int group = 1; group <= 2; ++group) {
+    const LineFit f = closed_form(group);
+    std::size_t i = 0;
+    for (const Row& r : rows_of("pd", "JACK")) {
+      if (r.at("g") != std::to_string(group)) continue;
+      ASSERT_LT(i, f.deleted.size());
+      EXPECT_NEAR(number(r, "a"), kScale * f.deleted[i].first, 1e-7 * kScale) << group << ' ' << i;
+      EXPECT_NEAR(number(r, "b"), kScale * f.deleted[i].second, 1e-7 * kScale) << group << ' ' << i;
+      ++i;
+    }
+    EXPECT_EQ(i, f.deleted.size());
+  }
+  const std::vector<Row> profile = rows_of("pd", "PROF");
+  EXPECT_EQ(profile.size(), 2u * 21);
+  for (const Row& r : profile) EXPECT_NEAR(number(r, "_LSTAT_"), number(r, "_WSTAT_"), 1e-6) << r.at("_WSTAT_");
+  const auto correlations = tables("BootstrapCorr");  // of both runs, by group
+  ASSERT_EQ(correlations.size(), 4u);
+  for (int group = 0; group < 2; ++group)
+    EXPECT_NEAR(number(correlations[2 + group], 0, "b"), number(correlations[group], 0, "b"), 1e-4) << group;
+  const std::vector<Row> scaled = read_rows("bd");
+  ASSERT_EQ(scaled.size(), unscaled.size());
+  double worst = 0;  // relative to |a| + |b|
+  for (std::size_t k = 0; k < scaled.size(); ++k) {
+    const double size = std::fabs(number(unscaled[k], "a")) + std::fabs(number(unscaled[k], "b"));
+    for (const std::string parm : {"a", "b"})
+      worst = std::max(worst, std::fabs(number(scaled[k], parm) / kScale - number(unscaled[k], parm)) / size);
+  }
+  EXPECT_LT(worst, 2e-5);
 }
 
 // A parameter on an active bound has no standard error and is not profiled

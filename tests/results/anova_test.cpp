@@ -90,12 +90,25 @@ TEST(AnovaFigures, ActiveConstraintsTakeDegreesOfFreedomUnlessUncorrected) {
   EXPECT_EQ(a.error_df, 2);
 }
 
+// Sums count as rounding against the weighted sum of squared responses:
+// the line in responses of 1e-9 (sums of squares near 1e-17) or weights of
+// 1e-21 keeps its table, scaled. Responses that are all zero give no scale:
+// there a sum below SINGULAR= counts as zero.
 TEST(AnovaFigures, NegligibleSumsCountAsZero) {
-  AnovaInput in = line(true);
-  in.sumw = 1e-21;
-  EXPECT_EQ(anova_figures(in).corrected_ss, 0.0);
-  in = line(false);
-  in.sumy2 = 1e-13;
+  const AnovaFigures plain = anova_figures(line(true));
+  for (const double y : {1.0, 1e-9})
+    for (const double w : {1.0, 1e-21}) {
+      AnovaInput in = line(true);
+      in.sumw *= w, in.sumy *= w * y, in.sumy2 *= w * y * y, in.sumwsse *= w * y * y;
+      const AnovaFigures a = anova_figures(in);
+      const double ss = w * y * y;
+      EXPECT_NEAR(a.corrected_ss, ss * plain.corrected_ss, 1e-14 * ss) << y << ' ' << w;
+      EXPECT_NEAR(a.error_ss, ss * plain.error_ss, 1e-14 * ss) << y << ' ' << w;
+      EXPECT_NEAR(a.model_ss, ss * plain.model_ss, 1e-14 * ss) << y << ' ' << w;
+      EXPECT_NEAR(a.f, plain.f, 1e-12) << y << ' ' << w;
+    }
+  AnovaInput in = line(false);
+  in.sumy = in.sumy2 = 0;
   in.sumwsse = 1e-13;
   const AnovaFigures a = anova_figures(in);
   EXPECT_EQ(a.error_ss, 0.0);

@@ -122,6 +122,28 @@ TEST_F(CurvatureTest, PuromycinMatchesPublishedFiguresAndABruteForceSearch) {
   EXPECT_GT(std::fabs(r.rms_pe - m.rms_pe), 1e-3);
 }
 
+// The measures do not depend on the unit of the response: in units of
+// 1e-20 (a standard radius near 1e-18) they are Puromycin's, and Box's
+// bias of vm scales with it.
+TEST_F(CurvatureTest, MeasuresOfResponsesOnATinyScale) {
+  std::string csv = "conc,rate\n";
+  char row[64];
+  for (int i = 0; i < 12; ++i) {
+    std::snprintf(row, sizeof row, "%.17g,%.17g\n", kConc[i], kRate[i] * 1e-20);
+    csv += row;
+  }
+  char exact[160];
+  std::snprintf(exact, sizeof exact, "parms vm=%.17g k=%.17g;", kVm * 1e-20, kK);
+  ASSERT_EQ(fit(csv, "proc ruva data=d bias ruvameasures maxiter=0; " + std::string(exact) + kMichaelisMenten), 0)
+      << log_text();
+  const Measures m = measures();
+  EXPECT_NEAR(m.rms_pe, 0.1047131689, 1e-9);
+  EXPECT_NEAR(m.rms_in, 0.04542251108, 1e-9);
+  EXPECT_NEAR(m.max_pe, 0.17234, 1e-5);
+  EXPECT_NEAR(estimates(0, "Bias"), 0.1900009406e-20, 1e-29);
+  EXPECT_NEAR(estimates(1, "PerBias"), 0.6902793304, 1e-9);
+}
+
 // The maximum-curvature search's callbacks, checked before each search
 // runs: at two directions away from the start one (where the objective
 // varies on the scale of the small components of h), the gradient of the

@@ -186,7 +186,8 @@ ZOPTGLOBAL* make_record(Arena& arena, Run& r, const QXPROF_NLO_U_OPT& o) {
   g->opts.linesearch = 'H';
   g->opts.atol = option(o.atol, kDefaultCriterion);
   g->opts.sing = option(o.ftol, kDefaultSingular);
-  g->opts.aftl = option(o.aftl, g->opts.sing);
+  // A zero-objective tolerance of 0 (one that underflowed) asks for no test.
+  g->opts.aftl = is_missing(o.aftl) || !(o.aftl >= 0) ? g->opts.sing : o.aftl;
   g->opts.maxiters = o.maxi > 0 ? o.maxi : kDefaultIterations;
   g->opts.maxsubiters = g->lnsrch.maxsubiters = kSubIterations;
   g->opts.userptr = &r;
