@@ -89,12 +89,6 @@ void tighten(ConstantLimits* limits, const CMPSYM* parm, const CMPLIST& left, co
   }
 }
 
-// A parameter of the PARMS statement or the parameter data set that is no
-// longer one of the fit's.
-bool dropped_parameter(const RUVACOM* ctx, const CMPSYM* s) {
-  return cmp_declared_parm(s) && get_parm_index(ctx->parmsym, s) < 0;
-}
-
 // Removes the pairs (left k, right k) that name a dropped parameter.
 void drop_pairs(const RUVACOM* ctx, CMPLIST* left, CMPLIST* right, const char* relation) {
   int kept = 0;

@@ -30,6 +30,10 @@ int get_parm_index(const CMPLIST* list, const CMPSYM* sym) {
   return -1;
 }
 
+bool dropped_parameter(const RUVACOM* ctx, const CMPSYM* s) {
+  return cmp_declared_parm(s) && get_parm_index(ctx->parmsym, s) < 0;
+}
+
 bool field_name(const STLIST* field, int i, const char** name, int* length) {
   return field && field->type == stfield::kNames && i < field->v.f.n &&
          zgetnmr(field->v.f.u.nlistx, i, name, length) == 0;

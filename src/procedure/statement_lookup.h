@@ -16,6 +16,11 @@ int FindStmt(const char* prefix, STMT** found);
 // The 0-based position of `sym` in `list`, or -1 (also for a null or empty list).
 int get_parm_index(const CMPLIST* list, const CMPSYM* sym);
 
+// Whether `s` is a parameter of the PARMS statement or the parameter data
+// set that is no longer one of the fit's: the model was found not to
+// depend on it (dropped with 305/65).
+bool dropped_parameter(const RUVACOM* ctx, const CMPSYM* s);
+
 // Name `i` of a name-list field: false when there is none.
 bool field_name(const STLIST* field, int i, const char** name, int* length);
 

@@ -7,6 +7,7 @@
 #include "host/services.h"
 #include "procedure/model_text.h"
 #include "procedure/procedure_context.h"
+#include "procedure/statement_lookup.h"
 #include "procedure/step_memory.h"
 #include "profile/refit_client.h"
 
@@ -18,15 +19,25 @@ bool is_dataset_var(const CMPSYM* s) {
   return s && s->dsvarno >= 1;
 }
 
-void add_if_dataset_var(RUVACOM* ctx, CMPSYM* s) {
-  if (is_dataset_var(s)) cmplstx(ctx->qxprof_block.vars, s, &ctx->globcmp);
+// What each record holds: the data set variables, and the parameters the
+// model was found not to depend on. The program may still read such a
+// parameter (d*0, or a condition), and the fit's pass reads the value the
+// fit left in it; the refits read that value from the record, so that they
+// run the program as the fit did and their estimates of the other
+// parameters are those of the model without it.
+bool is_record_var(const RUVACOM* ctx, const CMPSYM* s) {
+  return is_dataset_var(s) || (s && dropped_parameter(ctx, s));
+}
+
+void add_if_record_var(RUVACOM* ctx, CMPSYM* s) {
+  if (is_record_var(ctx, s)) cmplstx(ctx->qxprof_block.vars, s, &ctx->globcmp);
 }
 
 void add_inputs_of(RUVACOM* ctx, CMPSYM* s) {
   CMPGLOBAL* g = &ctx->globcmp;
   if (!s || cmpdeps(g, s, 0, 0, 0) <= 0) return;
   for (CMPSYM* d = cmpndep(g, s, nullptr, 0, 0); d; d = cmpndep(g, s, d, 0, 0))
-    add_if_dataset_var(ctx, d);
+    add_if_record_var(ctx, d);
 }
 
 // Each MODEL statement as the assignment of its right-hand side to the
@@ -84,10 +95,10 @@ int get_model_vars(RUVACOM* ctx) {
   q.computed_dep = is_dataset_var(dep) ? dep : cmpsymd(COMPUTED_DEP_NAME, 16, 'v', 'n', g);
   if (!q.computed_dep || cmplstx(q.vars, q.computed_dep, g) != 0) return 1;
   add_inputs_of(ctx, q.model_dep);
-  for (CMPSYM* s = cmplstv(g); s; s = s->next) add_if_dataset_var(ctx, s);
+  for (CMPSYM* s = cmplstv(g); s; s = s->next) add_if_record_var(ctx, s);
   if (ctx->weightflag) {
     CMPSYM* w = cmpsyms("_WEIGHT_", 8, g);
-    add_if_dataset_var(ctx, w);
+    add_if_record_var(ctx, w);
     add_inputs_of(ctx, w);
   }
   for (std::int32_t i = 0; i < n_control_vars(ctx); ++i) cmplstd(q.vars, ctx->control->s[i], g);
@@ -206,7 +217,7 @@ std::int32_t get_record_size(RUVACOM* ctx) {
   std::int32_t size = 0;
   for (std::int32_t i = 0; q.vars && i < q.vars->n; ++i) {
     const CMPSYM* s = q.vars->s[i];
-    if (is_dataset_var(s) && s != q.model_dep && s != q.computed_dep)
+    if (is_record_var(ctx, s) && s != q.model_dep && s != q.computed_dep)
       size += (value_size(s) + 7) / 8 * 8;
   }
   return size;

@@ -132,6 +132,51 @@ TEST_F(RefitProgramsTest, ReferenceRefitReturnsToTheFitOfEveryProgram) {
   }
 }
 
+// A parameter the model does not depend on is dropped from the fit, which
+// runs the program with the value it was given; the refits read that value
+// too (in a term times 0, in a condition), per BY group, weighted or not:
+// their rows are those of the program written without it, and the reference
+// refit returns to the fit's estimates.
+TEST_F(RefitProgramsTest, DroppedParameterKeepsItsValueInTheRefits) {
+  const std::string mm = "Vm*conc/(Km+conc)";
+  const std::string counter = "control k 0; k = k + 1; array a{3} (1 5 2); model rate = " + mm +
+                              " + 0.5*k + a{1 + mod(i, 3)}";
+  const std::string jumps = "if conc < 0.05 then goto small; model rate = " + mm +
+                            " + 0.05*sum(prev, 0); prev = rate; return; small: model rate = " + mm + " + 1;";
+  const std::pair<std::string, std::string> programs[] = {  // without u, with u
+      {counter + ";", counter + " + u*0;"},
+      {"retain prev; " + jumps, "retain prev; if u <= 0 then return; " + jumps},
+  };
+  for (const auto& [plain, with_u] : programs) {
+    for (const std::string weight : {"", "_weight_ = 1 / i; "}) {
+      SCOPED_TRACE(weight + with_u);
+      auto run = [&](const std::string& parms, const std::string& program) {
+        const int rc = fit(puromycin_with_index(false),
+                           "proc ruva data=d outest=est; by state; parms Vm=200 Km=0.05" + parms + "; " +
+                               weight + program +
+                               " profile Vm Km / all profdata=pd; bootstrap / seed=7 bootdata=bd;");
+        profdata = numbers("pd"), bootdata = numbers("bd");
+        return rc;
+      };
+      ASSERT_EQ(run("", plain), 0) << log_text();
+      const auto plain_prof = profdata, plain_boot = bootdata;
+      ASSERT_EQ(plain_boot.size(), 2000u);
+      ASSERT_EQ(run(" u=1", with_u), 4) << log_text();
+      EXPECT_NE(log_text().find("WARNING: The model does not depend on the parameter u"), std::string::npos);
+      expect_same(plain_prof, profdata);
+      expect_same(plain_boot, bootdata);
+      const std::vector<Row> fits = rows_of("est", "FINAL"), refs = rows_of("pd", "REF");
+      ASSERT_EQ(refs.size(), 2u);
+      // The reference refit may improve on the last digits of the fit,
+      // which stopped when R fell below 1e-5.
+      for (int g = 0; g < 2; ++g)
+        for (const auto& [column, tolerance] : {std::pair{"_SSE_", 1e-8}, {"Vm", 1e-4}, {"Km", 1e-4}})
+          EXPECT_NEAR(number(refs[g], column), number(fits[g], column), tolerance * number(fits[g], column))
+              << column;
+    }
+  }
+}
+
 // CONTROL values carried through an observation the fit did not use cannot
 // be refitted from the used observations alone: in that BY group a WARNING
 // says so and why, and neither profiling nor the bootstrap writes a row;
