@@ -204,16 +204,6 @@ std::string stream_at_written_data_set(const std::vector<Output>& outputs, const
   return {};
 }
 
-// The absolute path that writing through `p` would make, without the
-// trailing separator of a folder's name (g/, ./g/.); empty when it cannot
-// be found.
-fs::path made_path(const fs::path& p) {
-  std::error_code ec;
-  fs::path made = fs::weakly_canonical(fs::absolute(platform::ds::followed_link(p), ec), ec);
-  if (!made.has_filename()) made = made.parent_path();
-  return ec ? fs::path() : made;
-}
-
 }  // namespace
 
 bool same_file(const fs::path& a, const fs::path& b) {
@@ -221,7 +211,7 @@ bool same_file(const fs::path& a, const fs::path& b) {
   const bool a_exists = fs::exists(a, ec), b_exists = fs::exists(b, ec);
   if (a_exists != b_exists) return false;
   if (a_exists) return fs::equivalent(a, b, ec);
-  const fs::path pa = made_path(a), pb = made_path(b);
+  const fs::path pa = platform::ds::made_path(a), pb = platform::ds::made_path(b);
   return pa.empty() || pb.empty() ? a == b : pa == pb;
 }
 

@@ -6,6 +6,7 @@
 #include "platform/datasets/folder_lock.h"
 #include "platform/datasets/get_vector.h"
 #include "platform/datasets/input_data_set.h"
+#include "platform/datasets/link_chain.h"
 #include "platform/datasets/output_data_set.h"
 #include "platform/datasets/problem.h"
 #include "platform/datasets/table_loader.h"
@@ -23,10 +24,11 @@ constexpr int kNoSuchDataSet = 2;
 constexpr int kNoSuchLibrary = 3;
 constexpr int kNameNotValid = 4;
 
+// One key for every name of a file, of one yet to be made too: two
+// libraries of one folder, a link that dangles to another data set's name.
 std::string file_key(const std::filesystem::path& file) {
-  std::error_code ec;
-  std::filesystem::path canonical = std::filesystem::weakly_canonical(file, ec);
-  return (ec ? file : canonical).string();
+  const std::filesystem::path made = ds::made_path(file);
+  return (made.empty() ? file : made).string();
 }
 
 }  // namespace
