@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -267,6 +268,28 @@ TEST_F(OutputFilesTest, AGraphsFolderThatTakesNoFilesStopsTheRunOnce) {
       << read("log.txt");
   EXPECT_EQ(count("log.txt", "Return codes"), 0) << read("log.txt");
   EXPECT_FALSE(fs::exists(dir_ / "e.csv"));
+}
+
+// On a read-only file system even root may replace nothing: the refusal
+// gives the system's reason, not a right this user lacks.
+TEST_F(OutputFilesTest, AnOutputOnAReadOnlyFileSystemIsRefusedWithTheSystemsReason) {
+  fs::create_directories(dir_ / "ro");
+  const std::string ro = (dir_ / "ro").string();
+  if (std::system(("mount -t tmpfs -o size=64k tmpfs '" + ro + "' 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "mounting a file system needs root";
+  write("ro/e.csv", "old");
+  const bool read_only = std::system(("mount -o remount,ro '" + ro + "'").c_str()) == 0;
+  if (read_only) {
+    EXPECT_EQ(run("--work ro p.ruva"), 2);
+    EXPECT_NE(read("log.txt").find("ERROR: The data set WORK.e cannot be written: the file ro/e.csv may not be "
+                                   "replaced: Read-only file system."),
+              std::string::npos)
+        << read("log.txt");
+    EXPECT_EQ(run("--graphs ro/g p.ruva"), 2);
+    EXPECT_EQ(read("log.txt"), "ERROR: The graphs folder ro/g cannot be made: Read-only file system.\n");
+  }
+  std::system(("umount '" + ro + "'").c_str());
+  ASSERT_TRUE(read_only) << "the file system could not be made read-only";
 }
 
 // Run as another user (nobody): an existing output that user may not write,
