@@ -61,8 +61,10 @@ bool DataSets::resolve(const std::string& text, std::string* display, std::strin
 XO_FILE* DataSets::open_input(const std::string& text) {
   std::string display, file;
   if (!resolve(text, &display, &file)) return nullptr;
-  std::error_code ec;
-  if (!std::filesystem::exists(file, ec)) {
+  // Looked at name by name, as the load looks, so that a path longer than
+  // the system takes whole is found too; a link refused on the way is left
+  // to the load to name.
+  if (const ds::ResolvedPath found = ds::resolve_path(file); !found.exists && found.refusal.empty()) {
     Host::current().log_message(1, kNoSuchDataSet, display.c_str(), file.c_str());
     return nullptr;
   }
