@@ -11,6 +11,7 @@
 #include "app/program_file.h"
 #include "platform/datasets/descriptor_name.h"
 #include "platform/datasets/link_chain.h"
+#include "platform/datasets/resolved_path.h"
 #include "platform/datasets/sidecar.h"
 #include "platform/datasets/whole_file.h"
 #include "platform/language/step_data_sets.h"
@@ -204,9 +205,24 @@ std::string stream_at_written_data_set(const std::vector<Output>& outputs, const
   return {};
 }
 
+// Whether two looks found one file: the same file where both found one,
+// else the same name in the same folder, which writing would make.
+bool same_found(const platform::ds::ResolvedPath& a, const platform::ds::ResolvedPath& b) {
+  if (a.exists != b.exists) return false;
+  if (a.exists) return a.status.st_dev == b.status.st_dev && a.status.st_ino == b.status.st_ino;
+  struct stat folder_a, folder_b;
+  return a.name == b.name && ::fstat(a.folder.get(), &folder_a) == 0 && ::fstat(b.folder.get(), &folder_b) == 0 &&
+         folder_a.st_dev == folder_b.st_dev && folder_a.st_ino == folder_b.st_ino;
+}
+
 }  // namespace
 
 bool same_file(const fs::path& a, const fs::path& b) {
+  // Looked at name by name, as the run opens them, so that a path longer
+  // than the system takes whole compares too; by name where a walk stops
+  // short (a folder yet to be made, a link in a loop).
+  const platform::ds::ResolvedPath found_a = platform::ds::resolve_path(a), found_b = platform::ds::resolve_path(b);
+  if (found_a.ok() && found_b.ok()) return same_found(found_a, found_b);
   std::error_code ec;
   const bool a_exists = fs::exists(a, ec), b_exists = fs::exists(b, ec);
   if (a_exists != b_exists) return false;

@@ -7,6 +7,7 @@
 // user may not replace is refused before it too.
 #include <gtest/gtest.h>
 
+#include <limits.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -44,6 +45,11 @@ class OutputFilesTest : public RuvaCommandTest {
 };
 
 TEST_F(OutputFilesTest, AnOutputThatWouldOverwriteWhatTheRunUsesIsRefusedFirst) {
+  // A name longer than the system takes whole is compared name by name too.
+  std::string far = ".";
+  while (far.size() <= PATH_MAX) far += "/.";
+  const std::string far_args = "--log " + far + "/d.csv";
+  const std::string far_message = "--log names the file " + far + "/d.csv of the data set WORK.d, which the run reads.";
   const struct {
     const char* args;
     const char* message;
@@ -61,6 +67,7 @@ TEST_F(OutputFilesTest, AnOutputThatWouldOverwriteWhatTheRunUsesIsRefusedFirst) 
       {"--json nodir/x.json",
        "The JSON file cannot be written: no file can be created in the folder nodir: No such file or directory."},
       {"--graphs g2 --html nodir/r.html", "The report cannot be written: no file can be created in the folder nodir"},
+      {far_args.c_str(), far_message.c_str()},
   };
   for (const auto& c : refused) {
     // The listing is named first: a refusal must not have truncated it.
