@@ -171,6 +171,25 @@ TEST_F(WholeFileTest, ANameChangedBetweenTheLookAndTheOpenSaysHow) {
   EXPECT_EQ(why, "another process put a link there as the run opened it");
 }
 
+// A temporary file's name that a process of this number left behind
+// (killed outright, its number reused since) is passed over for the next.
+TEST_F(WholeFileTest, ATemporaryNameLeftByAKilledProcessIsPassedOver) {
+  const fs::path target = dir_ / "t.csv";
+  std::string why;
+  std::string taken;
+  {
+    WholeFile probe;
+    ASSERT_TRUE(probe.open(target, &why)) << why;
+    for (const auto& e : fs::directory_iterator(dir_)) taken = e.path().filename().string();
+  }
+  const std::string prefix = taken.substr(0, taken.rfind('-') + 1);
+  const int last = std::stoi(taken.substr(prefix.size()));
+  for (int n = last + 1; n <= last + 5; ++n) std::ofstream(dir_ / (prefix + std::to_string(n))) << "left";
+  ASSERT_TRUE(write_whole_file(target, "new", false, &why)) << why;
+  EXPECT_EQ(read(target), "new");
+  EXPECT_EQ(entries(), 6);
+}
+
 // A signal removes every temporary file, however many a run writes at once
 // (a step with hundreds of data sets and their descriptions): the stop is
 // made in a child, as it ends the process's temporary files for good.

@@ -60,8 +60,14 @@ bool WholeFile::open(ResolvedPath target, std::string* why) {
 }
 
 bool WholeFile::create_temporary_file(std::string* why) {
-  temp_ = temporary_name();
-  file_ = create_temporary(target_.folder.get(), temp_.c_str(), &ticket_);
+  // A name may be taken by a file that an earlier process of this number
+  // left when it was killed outright: the next name is tried.
+  constexpr int kMostNames = 100;
+  for (int tried = 1;; ++tried) {
+    temp_ = temporary_name();
+    file_ = create_temporary(target_.folder.get(), temp_.c_str(), &ticket_);
+    if (file_ || errno != EEXIST || tried == kMostNames) break;
+  }
   if (!file_) {
     *why = cannot_create(target_, std::strerror(errno));
     temp_.clear();
