@@ -106,6 +106,12 @@ TEST_F(DataSetTargetsTest, ALinkIntoNoFolderIsRefusedBeforeTheFirstStep) {
   EXPECT_EQ(read("log.txt"), "ERROR: The data set WORK.pred cannot be written: the file nodir/x.csv cannot be made: "
                              "there is no folder nodir.\n");
   fs::remove(dir_ / "pred.csv");
+  // A folder on the way that is none (a file) is no missing folder.
+  fs::create_symlink("prog.ruva/x.csv", dir_ / "pred.csv");
+  EXPECT_EQ(run("prog.ruva"), 2);
+  EXPECT_EQ(read("log.txt"), "ERROR: The data set WORK.pred cannot be written: the file prog.ruva/x.csv cannot be made: "
+                             "its folder prog.ruva cannot be reached: Not a directory.\n");
+  fs::remove(dir_ / "pred.csv");
   // The link's target is named without the separator and "." it ends in.
   const struct {
     const char* to;
