@@ -29,6 +29,9 @@ TEST_F(RuvaBinaryTest, TinyFitEndsWithStatusZero) {
   write("stray.ruva", "options ls=80;\n" + read("fit.ruva"));
   EXPECT_EQ(run("stray.ruva"), 1) << read("log.txt");
   EXPECT_NE(read("log.txt").find("WARNING: Line 1: text outside"), std::string::npos) << read("log.txt");
+  // A byte-order mark, as an editor may begin the file with, is no text.
+  write("bom.ruva", "\xEF\xBB\xBF" + read("fit.ruva"));
+  EXPECT_EQ(run("bom.ruva"), 0) << read("log.txt");
 }
 
 TEST_F(RuvaBinaryTest, ProblemsWithTheProgramGiveStatusTwo) {
