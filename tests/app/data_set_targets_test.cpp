@@ -153,6 +153,16 @@ TEST_F(DataSetTargetsTest, ADataSetAtADeviceOrAStreamIsWrittenInPlace) {
   const std::string piped = read("listing.txt");
   EXPECT_EQ(piped.substr(0, 23), "time,demand,p\n1,8.3,7.8");
   EXPECT_EQ(std::count(piped.begin(), piped.end(), '\n'), 7);
+  // A step that fails in its second BY group passes on none of the first's.
+  write("groups.csv", "g,time,demand\n1,1,8.3\n1,2,10.3\n1,3,19\n1,4,16\n2,5,15.6\n2,7,19.8\n");
+  write("fails.ruva", "proc ruva data=groups; by g; parms a=20 b=.5; model demand=a*(1-exp(-b*time)); "
+                      "if g = 2 then abort; output out=pred p=p; run;\n");
+  EXPECT_EQ(run_after("{ ", "--listing l.lst fails.ruva 2>err.txt; echo $? >rc.txt; } | cat"), 0);
+  EXPECT_EQ(read("rc.txt"), "2\n") << read("err.txt");
+  EXPECT_NE(read("err.txt").find("ERROR: The data set WORK.pred was not written because the step failed."),
+            std::string::npos)
+      << read("err.txt");
+  EXPECT_EQ(read("listing.txt"), "");
 }
 
 // A name among the system's devices (/dev) or processes (/proc) that is no

@@ -85,7 +85,9 @@ bool WholeFile::create_temporary_file(std::string* why) {
 bool WholeFile::open_in_place(std::string* why) {
   std::string reason;
   const int fd = open_found(target_, O_WRONLY | O_APPEND | O_NONBLOCK, &reason);
-  if (fd >= 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) file_ = ::fdopen(fd, "wb");
+  if (fd >= 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
+    file_ = hold_in_place_ ? std::tmpfile() : ::fdopen(fd, "wb");
+  if (file_ && hold_in_place_) held_target_ = fd;
   if (file_) return true;
   const int error = errno;
   if (fd >= 0) ::close(fd);
@@ -112,7 +114,7 @@ bool WholeFile::write(std::string_view text, std::string* why) {
 
 bool WholeFile::flush(std::string* why) {
   if (!write({}, why)) return false;  // not open, or an earlier write failed
-  if (!temp_.empty() || std::fflush(file_) == 0) return true;
+  if (!temp_.empty() || held_target_ >= 0 || std::fflush(file_) == 0) return true;
   *why = "writing " + shown_ + " failed: " + std::strerror(errno);
   return false;
 }
@@ -120,6 +122,15 @@ bool WholeFile::flush(std::string* why) {
 bool WholeFile::finish(bool durable, std::string* why) {
   if (!file_) {
     *why = "the file " + shown_ + " is not open";
+    return false;
+  }
+  if (held_target_ >= 0) {  // kept open for the commit
+    if (std::fflush(file_) == 0 && !std::ferror(file_)) {
+      finished_ = true;
+      return true;
+    }
+    *why = "writing " + shown_ + " failed: " + std::strerror(errno);
+    abandon();
     return false;
   }
   // A device written in place has nothing to make durable.
@@ -145,7 +156,7 @@ bool WholeFile::commit(std::string* why) {
     return false;
   }
   finished_ = false;
-  if (temp_.empty()) return true;
+  if (temp_.empty()) return held_target_ < 0 || pass_on_held(why);
   if (!rename_temporary(target_.folder.get(), temp_.c_str(), target_.name.c_str())) {
     const int error = errno;
     *why = "the file " + shown_ + " cannot be replaced: " + std::strerror(error);
@@ -156,10 +167,30 @@ bool WholeFile::commit(std::string* why) {
   return true;
 }
 
+bool WholeFile::pass_on_held(std::string* why) {
+  std::rewind(file_);
+  char buffer[1 << 16];
+  int error = 0;
+  for (std::size_t got; !error && (got = std::fread(buffer, 1, sizeof buffer, file_)) > 0;)
+    for (std::size_t done = 0; !error && done < got;) {
+      const ssize_t n = ::write(held_target_, buffer + done, got - done);
+      if (n >= 0) done += static_cast<std::size_t>(n);
+      else if (errno != EINTR) error = errno;
+    }
+  if (!error && std::ferror(file_)) error = errno ? errno : EIO;
+  abandon();
+  if (error) *why = "writing " + shown_ + " failed: " + std::strerror(error);
+  return !error;
+}
+
 void WholeFile::abandon() {
   if (file_) {
     std::fclose(file_);
     file_ = nullptr;
+  }
+  if (held_target_ >= 0) {
+    ::close(held_target_);
+    held_target_ = -1;
   }
   finished_ = false;
   if (!temp_.empty()) {
