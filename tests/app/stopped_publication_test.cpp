@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,6 +76,28 @@ TEST_F(StoppedPublicationTest, ASignalBetweenTwoRenamesWaitsForTheStepsLastDataS
           &status, 0);
   expect_stopped_whole(status);
   EXPECT_EQ(earlier_files(), 0);
+}
+
+// A data set written in place goes to its pipe before the files are put
+// in place, where a signal still stops the run: a reader that holds the
+// pipe open and reads nothing cannot keep SIGTERM, sent as the run blocks
+// on its second write to the pipe, from stopping it (strace kills the run
+// after 20 seconds otherwise).
+TEST_F(StoppedPublicationTest, AStalledPipeReaderCannotKeepASignalFromStoppingTheRun) {
+  if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace cannot run here";
+  fs::remove(dir_ / "a/boot.csv");
+  ASSERT_EQ(::mkfifo((dir_ / "a/boot.csv").c_str(), 0600), 0);
+  const int reader = ::open((dir_ / "a/boot.csv").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  write("p.ruva", "proc ruva data=puromycin; parms Vm=200 K=0.05; model rate = Vm*conc/(K+conc);\n"
+                  " bootstrap / seed=1 nsamples=3000 bootdata=a.boot; run;\n");
+  int status = 0;
+  waitpid(start_run({"timeout", "-s", "KILL", "20", "strace", "-f", "-qq", "-o", "/dev/null", "-P", "a/boot.csv",
+                     "-e", "trace=write", "-e", "inject=write:signal=SIGTERM:when=2"}),
+          &status, 0);
+  ::close(reader);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_TRUE(read("s.log").ends_with("ERROR: The run was stopped by signal SIGTERM.\n")) << read("s.log");
 }
 
 // SIGQUIT (Ctrl-\ in a terminal) is a stop like SIGTERM, and leaves no

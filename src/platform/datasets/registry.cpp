@@ -131,19 +131,28 @@ void DataSets::end_outputs(bool step_failed) {
     for (ds::OutputDataSet* out : held) out->discard();
     return;
   }
-  // Every folder's lock first: a signal that comes while the run waits for
-  // one still stops it with the data sets as they were. Then the renames,
-  // all of them before a signal takes effect.
-  std::vector<const ds::ResolvedPath*> files;
-  for (const ds::OutputDataSet* out : held) files.push_back(&out->target());
-  const ds::FolderLocks locks(files);
-  const StopHold hold;
-  for (ds::OutputDataSet* out : held) {
+  // Once one fails, the rest are discarded.
+  const auto put_in_place = [&step_failed](ds::OutputDataSet* out) {
     if (step_failed)
       out->discard();
     else
       step_failed = out->publish() != 0;
+  };
+  // Those written in place first, where a signal still stops the run at
+  // once: a pipe whose reader stalls would otherwise keep it from stopping.
+  std::vector<ds::OutputDataSet*> renamed;
+  for (ds::OutputDataSet* out : held) {
+    if (out->in_place()) put_in_place(out);
+    else renamed.push_back(out);
   }
+  // Every folder's lock first: a signal that comes while the run waits for
+  // one still stops it with the data sets as they were. Then the renames,
+  // all of them before a signal takes effect.
+  std::vector<const ds::ResolvedPath*> files;
+  for (const ds::OutputDataSet* out : renamed) files.push_back(&out->target());
+  const ds::FolderLocks locks(files);
+  const StopHold hold;
+  for (ds::OutputDataSet* out : renamed) put_in_place(out);
 }
 
 XV_VECTOR* DataSets::adopt(std::unique_ptr<ds::Vector> vector) {
