@@ -85,9 +85,13 @@ bool WholeFile::create_temporary_file(std::string* why) {
 bool WholeFile::open_in_place(std::string* why) {
   std::string reason;
   const int fd = open_found(target_, O_WRONLY | O_APPEND | O_NONBLOCK, &reason);
+  // A device (/dev/null, a terminal) feeds no reader that could take half
+  // a file for the whole: it is written as the text comes, held nowhere.
+  struct stat st;
+  const bool hold = hold_in_place_ && fd >= 0 && ::fstat(fd, &st) == 0 && !S_ISCHR(st.st_mode);
   if (fd >= 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
-    file_ = hold_in_place_ ? std::tmpfile() : ::fdopen(fd, "wb");
-  if (file_ && hold_in_place_) held_target_ = fd;
+    file_ = hold ? std::tmpfile() : ::fdopen(fd, "wb");
+  if (file_ && hold) held_target_ = fd;
   if (file_) return true;
   const int error = errno;
   if (fd >= 0) ::close(fd);

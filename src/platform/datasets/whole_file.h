@@ -37,10 +37,10 @@ class WholeFile {
   WholeFile(const WholeFile&) = delete;
   WholeFile& operator=(const WholeFile&) = delete;
 
-  // Makes a target written in place take the text only at the commit,
-  // held until then in a temporary file of the system's, so that nothing
-  // reaches a pipe or a device from what is never committed; asked before
-  // the open.
+  // Makes a target written in place other than a device (a pipe, a stream
+  // of the process) take the text only at the commit, held until then in a
+  // temporary file of the system's, so that no reader gets part of what is
+  // never committed; asked before the open.
   void hold_in_place_until_commit() { hold_in_place_ = true; }
   // Creates the temporary file for `target`; false with the reason.
   bool open(const std::filesystem::path& target, std::string* why, AtLink at_link = AtLink::Follow);
