@@ -100,6 +100,29 @@ TEST_F(StoppedPublicationTest, AStalledPipeReaderCannotKeepASignalFromStoppingTh
   EXPECT_TRUE(read("s.log").ends_with("ERROR: The run was stopped by signal SIGTERM.\n")) << read("s.log");
 }
 
+// A log on a pipe that its reader has filled and reads no more: the run,
+// stopped as it blocks on its first log line, ends without the line that
+// names the signal rather than wait for ever to write it.
+TEST_F(StoppedPublicationTest, AFullLogPipeCannotKeepASignalFromStoppingTheRun) {
+  if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace cannot run here";
+  const fs::path pipe = dir_ / "log.pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+  const int filler = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+  ASSERT_TRUE(reader >= 0 && filler >= 0);
+  const std::string block(4096, 'x');
+  while (::write(filler, block.data(), block.size()) > 0) {
+  }
+  ::close(filler);
+  int status = 0;
+  waitpid(start({"--log", "log.pipe", "p.ruva"}, {"timeout", "-s", "KILL", "20", "strace", "-f", "-qq", "-o",
+                                                  "/dev/null", "-P", "log.pipe", "-e", "trace=write", "-e",
+                                                  "inject=write:signal=SIGTERM:when=1"}),
+          &status, 0);
+  ::close(reader);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+}
+
 // SIGQUIT (Ctrl-\ in a terminal) is a stop like SIGTERM, and leaves no
 // core file though the run's limits let it dump one (a core file goes into
 // the folder the run works in, where the system puts it in a file).
