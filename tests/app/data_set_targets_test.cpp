@@ -163,6 +163,16 @@ TEST_F(DataSetTargetsTest, ADataSetAtADeviceOrAStreamIsWrittenInPlace) {
             std::string::npos)
       << read("err.txt");
   EXPECT_EQ(read("listing.txt"), "");
+  // A temporary folder too full to hold the rows is named as the cause.
+  if (std::system("unshare -m true 2>/dev/null") != 0) return;
+  EXPECT_EQ(run_after("{ unshare -m sh -c 'mount -t tmpfs -o size=4k tmpfs /tmp && head -c 8192 /dev/zero >/tmp/f 2>/dev/null; "
+                      "exec \"$0\" \"$@\"' ",
+                      "--listing l.lst prog.ruva 2>err.txt; echo $? >rc.txt; } | cat"),
+            0);
+  EXPECT_EQ(read("rc.txt"), "2\n") << read("err.txt");
+  EXPECT_NE(read("err.txt").find("in a temporary file until it is complete failed: No space left on device."),
+            std::string::npos)
+      << read("err.txt");
 }
 
 // A name among the system's devices (/dev) or processes (/proc) that is no

@@ -95,6 +95,10 @@ bool WholeFile::open_in_place(std::string* why) {
   if (file_) return true;
   const int error = errno;
   if (fd >= 0) ::close(fd);
+  if (fd >= 0 && hold) {
+    *why = held_text_failure(error);
+    return false;
+  }
   // ENXIO means no reader only for a pipe: elsewhere it is what the system
   // says (/dev/tty without a terminal).
   const bool pipe = error == ENXIO && target_.exists && S_ISFIFO(target_.status.st_mode);
@@ -110,7 +114,7 @@ bool WholeFile::write(std::string_view text, std::string* why) {
     return false;
   }
   if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::ferror(file_)) {
-    *why = "writing " + shown_ + " failed: " + std::strerror(errno);
+    *why = held_target_ >= 0 ? held_text_failure(errno) : "writing " + shown_ + " failed: " + std::strerror(errno);
     return false;
   }
   return true;
@@ -133,7 +137,7 @@ bool WholeFile::finish(bool durable, std::string* why) {
       finished_ = true;
       return true;
     }
-    *why = "writing " + shown_ + " failed: " + std::strerror(errno);
+    *why = held_text_failure(errno);
     abandon();
     return false;
   }
@@ -169,6 +173,11 @@ bool WholeFile::commit(std::string* why) {
   }
   forget_temporary();
   return true;
+}
+
+std::string WholeFile::held_text_failure(int error) const {
+  return "holding the text of " + shown_ + " in a temporary file until it is complete failed: " +
+         std::strerror(error);
 }
 
 bool WholeFile::pass_on_held(std::string* why) {

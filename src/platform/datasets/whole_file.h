@@ -70,6 +70,9 @@ class WholeFile {
   // Passes the text held for the target written in place on to it, then
   // closes both; false with the reason.
   bool pass_on_held(std::string* why);
+  // Why the temporary file that holds a target's text failed (a full
+  // temporary folder), which writing the target did not.
+  std::string held_text_failure(int error) const;
   bool create_temporary_file(std::string* why);
   // Stops tracking the temporary file, once it is removed or renamed.
   void forget_temporary();
