@@ -109,8 +109,9 @@ TEST_F(DataSetTargetsTest, ALinkIntoNoFolderIsRefusedBeforeTheFirstStep) {
   // A folder on the way that is none (a file) is no missing folder.
   fs::create_symlink("prog.ruva/x.csv", dir_ / "pred.csv");
   EXPECT_EQ(run("prog.ruva"), 2);
-  EXPECT_EQ(read("log.txt"), "ERROR: The data set WORK.pred cannot be written: the file prog.ruva/x.csv cannot be made: "
-                             "its folder prog.ruva cannot be reached: Not a directory.\n");
+  EXPECT_EQ(read("log.txt"),
+            "ERROR: The data set WORK.pred cannot be written: the file prog.ruva/x.csv cannot be "
+            "made: its folder prog.ruva cannot be reached: Not a directory.\n");
   fs::remove(dir_ / "pred.csv");
   // The link's target is named without the separator and "." it ends in.
   const struct {
@@ -165,8 +166,8 @@ TEST_F(DataSetTargetsTest, ADataSetAtADeviceOrAStreamIsWrittenInPlace) {
   EXPECT_EQ(read("listing.txt"), "");
   // A temporary folder too full to hold the rows is named as the cause.
   if (std::system("unshare -m true 2>/dev/null") != 0) return;
-  EXPECT_EQ(run_after("{ unshare -m sh -c 'mount -t tmpfs -o size=4k tmpfs /tmp && head -c 8192 /dev/zero >/tmp/f 2>/dev/null; "
-                      "exec \"$0\" \"$@\"' ",
+  EXPECT_EQ(run_after("{ unshare -m sh -c 'mount -t tmpfs -o size=4k tmpfs /tmp && "
+                      "head -c 8192 /dev/zero >/tmp/f 2>/dev/null; exec \"$0\" \"$@\"' ",
                       "--listing l.lst prog.ruva 2>err.txt; echo $? >rc.txt; } | cat"),
             0);
   EXPECT_EQ(read("rc.txt"), "2\n") << read("err.txt");

@@ -26,7 +26,8 @@ std::filesystem::path followed_link(const std::filesystem::path& name) {
 
 std::filesystem::path made_path(const std::filesystem::path& name) {
   std::error_code ec;
-  std::filesystem::path made = std::filesystem::weakly_canonical(std::filesystem::absolute(followed_link(name), ec), ec);
+  std::filesystem::path made =
+      std::filesystem::weakly_canonical(std::filesystem::absolute(followed_link(name), ec), ec);
   if (!made.has_filename()) made = made.parent_path();
   return ec ? std::filesystem::path() : made;
 }
