@@ -59,8 +59,7 @@ std::string data_set_refusal(const platform::ds::ResolvedPath& found, const std:
   if (is_graphs_folder(file, graphs)) return not_replaced(file, "it is the folder --graphs " + graphs + ", which the run makes");
   if (!found.ok() && !is_graphs_folder(folder, graphs))
     return "the file " + file.string() + " cannot be made: " +
-           (found.error == ENOENT ? "there is no folder " + folder.string()
-                                  : "its folder " + folder.string() + " cannot be reached: " + found.failure());
+           (found.error == ENOENT ? "there is no folder " + folder.string() : found.failure());
   if (found.ok() && platform::ds::holds_devices(found))
     return "the file " + file.string() + " cannot be made: the folder " + folder.string() +
            " holds the system's devices or processes";
