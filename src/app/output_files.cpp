@@ -134,7 +134,7 @@ bool OutputFiles::check_graphs(const std::string& folder, std::ostream& log_defa
   if (folder.empty()) return true;
   const Found graphs = platform::ds::resolve_folder(folder, true);
   if (!graphs.refusal.empty()) return refuse(log_default, kMsgCannotWriteWhy, std::string("graphs"), graphs.refusal);
-  if (!graphs.ok()) return refuse(log_default, kMsgGraphsFolder, folder);
+  if (!graphs.ok()) return refuse(log_default, kMsgGraphsFolder, folder, graphs.failure());
   const std::string why = trial_refusal(platform::ds::resolve_beside(graphs, "step0_check.svg"));
   return why.empty() || refuse(log_default, kMsgCannotWriteWhy, std::string("graphs"), why);
 }

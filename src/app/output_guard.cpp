@@ -11,6 +11,7 @@
 #include "app/program_file.h"
 #include "platform/datasets/descriptor_name.h"
 #include "platform/datasets/link_chain.h"
+#include "platform/datasets/resolved_path.h"
 #include "platform/datasets/sidecar.h"
 #include "platform/datasets/whole_file.h"
 #include "platform/language/step_data_sets.h"
@@ -204,24 +205,29 @@ std::string stream_at_written_data_set(const std::vector<Output>& outputs, const
   return {};
 }
 
-// The absolute path that writing through `p` would make, without the
-// trailing separator of a folder's name (g/, ./g/.); empty when it cannot
-// be found.
-fs::path made_path(const fs::path& p) {
-  std::error_code ec;
-  fs::path made = fs::weakly_canonical(fs::absolute(platform::ds::followed_link(p), ec), ec);
-  if (!made.has_filename()) made = made.parent_path();
-  return ec ? fs::path() : made;
+// Whether two looks found one file: the same file where both found one,
+// else the same name in the same folder, which writing would make.
+bool same_found(const platform::ds::ResolvedPath& a, const platform::ds::ResolvedPath& b) {
+  if (a.exists != b.exists) return false;
+  if (a.exists) return a.status.st_dev == b.status.st_dev && a.status.st_ino == b.status.st_ino;
+  struct stat folder_a, folder_b;
+  return a.name == b.name && ::fstat(a.folder.get(), &folder_a) == 0 && ::fstat(b.folder.get(), &folder_b) == 0 &&
+         folder_a.st_dev == folder_b.st_dev && folder_a.st_ino == folder_b.st_ino;
 }
 
 }  // namespace
 
 bool same_file(const fs::path& a, const fs::path& b) {
+  // Looked at name by name, as the run opens them, so that a path longer
+  // than the system takes whole compares too; by name where a walk stops
+  // short (a folder yet to be made, a link in a loop).
+  const platform::ds::ResolvedPath found_a = platform::ds::resolve_path(a), found_b = platform::ds::resolve_path(b);
+  if (found_a.ok() && found_b.ok()) return same_found(found_a, found_b);
   std::error_code ec;
   const bool a_exists = fs::exists(a, ec), b_exists = fs::exists(b, ec);
   if (a_exists != b_exists) return false;
   if (a_exists) return fs::equivalent(a, b, ec);
-  const fs::path pa = made_path(a), pb = made_path(b);
+  const fs::path pa = platform::ds::made_path(a), pb = platform::ds::made_path(b);
   return pa.empty() || pb.empty() ? a == b : pa == pb;
 }
 

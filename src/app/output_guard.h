@@ -34,9 +34,9 @@ struct DataSetFile {
 std::vector<DataSetFile> data_set_files(const CommandLine& cmd, ProgramTexts& programs);
 
 // Whether two paths name one file: the same file when both exist (links
-// and all), the same absolute path when neither does yet (g, g/ and ./g/.
-// alike), where a link that dangles names the file that writing through
-// it would make.
+// and all), the same name in the same folder when neither does yet (g, g/
+// and ./g/. alike), where a link that dangles names the file that writing
+// through it would make.
 bool same_file(const std::filesystem::path& a, const std::filesystem::path& b);
 
 // Whether `file` is named as the graph files in the folder `graphs` are

@@ -58,7 +58,8 @@ std::string data_set_refusal(const platform::ds::ResolvedPath& found, const std:
   // Before the folder's check: g/. stops short of g, which the run makes.
   if (is_graphs_folder(file, graphs)) return not_replaced(file, "it is the folder --graphs " + graphs + ", which the run makes");
   if (!found.ok() && !is_graphs_folder(folder, graphs))
-    return "the file " + file.string() + " cannot be made: there is no folder " + folder.string();
+    return "the file " + file.string() + " cannot be made: " +
+           (found.error == ENOENT ? "there is no folder " + folder.string() : found.failure());
   if (found.ok() && platform::ds::holds_devices(found))
     return "the file " + file.string() + " cannot be made: the folder " + folder.string() +
            " holds the system's devices or processes";

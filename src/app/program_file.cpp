@@ -151,8 +151,12 @@ const std::string* ProgramTexts::text(const std::string& file) {
   auto [at, added] = texts_.try_emplace(file);
   if (added) {
     std::string text, refusal;
-    if (read_program_file(file, &text, &refusal)) at->second = std::move(text);
-    else if (!refusal.empty()) refusals_[file] = std::move(refusal);
+    if (read_program_file(file, &text, &refusal)) {
+      // The UTF-8 byte-order mark some editors begin a file with is no
+      // part of the program, as it is no part of a data set.
+      if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+      at->second = std::move(text);
+    } else if (!refusal.empty()) refusals_[file] = std::move(refusal);
   }
   return at->second ? &*at->second : nullptr;
 }

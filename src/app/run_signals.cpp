@@ -1,6 +1,7 @@
 #include "app/run_signals.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -42,12 +43,18 @@ void make_stop_lines() {
   }
 }
 
-// Async-signal-safe: write(2) and sigaction(2). A log on a pipe whose
-// reader has gone fails the write instead of raising SIGPIPE, so that the
-// run still ends by its own signal.
+// Async-signal-safe: poll(2), write(2) and sigaction(2). A log on a pipe
+// whose reader has gone fails the write instead of raising SIGPIPE, so
+// that the run still ends by its own signal; one whose reader has stopped
+// reading, the pipe full, goes without the line rather than keep the run
+// from ending (the line is shorter than the pipe's atomic write, so room
+// for it is room for all of it).
 void end_log(int signal) {
+  constexpr int kWaitMilliseconds = 1000;
   const int fd = log_descriptor.load();
   if (fd < 0 || signal <= 0 || signal > kLastSignal) return;
+  pollfd ready{fd, POLLOUT, 0};
+  if (::poll(&ready, 1, kWaitMilliseconds) != 1 || !(ready.revents & POLLOUT)) return;
   struct sigaction ignore {}, before {};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGPIPE, &ignore, &before);

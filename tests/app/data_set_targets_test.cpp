@@ -106,6 +106,13 @@ TEST_F(DataSetTargetsTest, ALinkIntoNoFolderIsRefusedBeforeTheFirstStep) {
   EXPECT_EQ(read("log.txt"), "ERROR: The data set WORK.pred cannot be written: the file nodir/x.csv cannot be made: "
                              "there is no folder nodir.\n");
   fs::remove(dir_ / "pred.csv");
+  // A folder on the way that is none (a file) is no missing folder.
+  fs::create_symlink("prog.ruva/x.csv", dir_ / "pred.csv");
+  EXPECT_EQ(run("prog.ruva"), 2);
+  EXPECT_EQ(read("log.txt"),
+            "ERROR: The data set WORK.pred cannot be written: the file prog.ruva/x.csv cannot be "
+            "made: Not a directory.\n");
+  fs::remove(dir_ / "pred.csv");
   // The link's target is named without the separator and "." it ends in.
   const struct {
     const char* to;
@@ -147,6 +154,26 @@ TEST_F(DataSetTargetsTest, ADataSetAtADeviceOrAStreamIsWrittenInPlace) {
   const std::string piped = read("listing.txt");
   EXPECT_EQ(piped.substr(0, 23), "time,demand,p\n1,8.3,7.8");
   EXPECT_EQ(std::count(piped.begin(), piped.end(), '\n'), 7);
+  // A step that fails in its second BY group passes on none of the first's.
+  write("groups.csv", "g,time,demand\n1,1,8.3\n1,2,10.3\n1,3,19\n1,4,16\n2,5,15.6\n2,7,19.8\n");
+  write("fails.ruva", "proc ruva data=groups; by g; parms a=20 b=.5; model demand=a*(1-exp(-b*time)); "
+                      "if g = 2 then abort; output out=pred p=p; run;\n");
+  EXPECT_EQ(run_after("{ ", "--listing l.lst fails.ruva 2>err.txt; echo $? >rc.txt; } | cat"), 0);
+  EXPECT_EQ(read("rc.txt"), "2\n") << read("err.txt");
+  EXPECT_NE(read("err.txt").find("ERROR: The data set WORK.pred was not written because the step failed."),
+            std::string::npos)
+      << read("err.txt");
+  EXPECT_EQ(read("listing.txt"), "");
+  // A temporary folder too full to hold the rows is named as the cause.
+  if (std::system("unshare -m true 2>/dev/null") != 0) return;
+  EXPECT_EQ(run_after("{ unshare -m sh -c 'mount -t tmpfs -o size=4k tmpfs /tmp && "
+                      "head -c 8192 /dev/zero >/tmp/f 2>/dev/null; exec \"$0\" \"$@\"' ",
+                      "--listing l.lst prog.ruva 2>err.txt; echo $? >rc.txt; } | cat"),
+            0);
+  EXPECT_EQ(read("rc.txt"), "2\n") << read("err.txt");
+  EXPECT_NE(read("err.txt").find("in a temporary file until it is complete failed: No space left on device."),
+            std::string::npos)
+      << read("err.txt");
 }
 
 // A name among the system's devices (/dev) or processes (/proc) that is no

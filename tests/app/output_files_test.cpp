@@ -7,10 +7,12 @@
 // user may not replace is refused before it too.
 #include <gtest/gtest.h>
 
+#include <limits.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -43,6 +45,11 @@ class OutputFilesTest : public RuvaCommandTest {
 };
 
 TEST_F(OutputFilesTest, AnOutputThatWouldOverwriteWhatTheRunUsesIsRefusedFirst) {
+  // A name longer than the system takes whole is compared name by name too.
+  std::string far = ".";
+  while (far.size() <= PATH_MAX) far += "/.";
+  const std::string far_args = "--log " + far + "/d.csv";
+  const std::string far_message = "--log names the file " + far + "/d.csv of the data set WORK.d, which the run reads.";
   const struct {
     const char* args;
     const char* message;
@@ -60,6 +67,7 @@ TEST_F(OutputFilesTest, AnOutputThatWouldOverwriteWhatTheRunUsesIsRefusedFirst) 
       {"--json nodir/x.json",
        "The JSON file cannot be written: no file can be created in the folder nodir: No such file or directory."},
       {"--graphs g2 --html nodir/r.html", "The report cannot be written: no file can be created in the folder nodir"},
+      {far_args.c_str(), far_message.c_str()},
   };
   for (const auto& c : refused) {
     // The listing is named first: a refusal must not have truncated it.
@@ -267,6 +275,28 @@ TEST_F(OutputFilesTest, AGraphsFolderThatTakesNoFilesStopsTheRunOnce) {
       << read("log.txt");
   EXPECT_EQ(count("log.txt", "Return codes"), 0) << read("log.txt");
   EXPECT_FALSE(fs::exists(dir_ / "e.csv"));
+}
+
+// On a read-only file system even root may replace nothing: the refusal
+// gives the system's reason, not a right this user lacks.
+TEST_F(OutputFilesTest, AnOutputOnAReadOnlyFileSystemIsRefusedWithTheSystemsReason) {
+  fs::create_directories(dir_ / "ro");
+  const std::string ro = (dir_ / "ro").string();
+  if (std::system(("mount -t tmpfs -o size=64k tmpfs '" + ro + "' 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "mounting a file system needs root";
+  write("ro/e.csv", "old");
+  const bool read_only = std::system(("mount -o remount,ro '" + ro + "'").c_str()) == 0;
+  if (read_only) {
+    EXPECT_EQ(run("--work ro p.ruva"), 2);
+    EXPECT_NE(read("log.txt").find("ERROR: The data set WORK.e cannot be written: the file ro/e.csv may not be "
+                                   "replaced: Read-only file system."),
+              std::string::npos)
+        << read("log.txt");
+    EXPECT_EQ(run("--graphs ro/g p.ruva"), 2);
+    EXPECT_EQ(read("log.txt"), "ERROR: The graphs folder ro/g cannot be made: Read-only file system.\n");
+  }
+  std::system(("umount '" + ro + "'").c_str());
+  ASSERT_TRUE(read_only) << "the file system could not be made read-only";
 }
 
 // Run as another user (nobody): an existing output that user may not write,

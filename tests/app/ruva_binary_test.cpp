@@ -29,6 +29,9 @@ TEST_F(RuvaBinaryTest, TinyFitEndsWithStatusZero) {
   write("stray.ruva", "options ls=80;\n" + read("fit.ruva"));
   EXPECT_EQ(run("stray.ruva"), 1) << read("log.txt");
   EXPECT_NE(read("log.txt").find("WARNING: Line 1: text outside"), std::string::npos) << read("log.txt");
+  // A byte-order mark, as an editor may begin the file with, is no text.
+  write("bom.ruva", "\xEF\xBB\xBF" + read("fit.ruva"));
+  EXPECT_EQ(run("bom.ruva"), 0) << read("log.txt");
 }
 
 TEST_F(RuvaBinaryTest, ProblemsWithTheProgramGiveStatusTwo) {
@@ -142,7 +145,14 @@ TEST_F(RuvaBinaryTest, BadInputGetsOneClearMessage) {
       {fit + "output p=p;" + model, "p.ruva", "WARNING: The OUTPUT statement names no data set with OUT=", 1},
       {fit + "output out=o p=p; output out=o r=r;" + model, "p.ruva",
        "ERROR: The data set WORK.o is already open for output in this step.", 2},
+      // One new file by two names: a library of the current folder, a link
+      // that dangles to another data set's file.
+      {fit + "output out=l.o p=p; output out=o r=r;" + model, "--lib l=. p.ruva",
+       "ERROR: The data set WORK.o is already open for output in this step.", 2},
+      {fit + "output out=k p=p; output out=t r=r;" + model, "p.ruva",
+       "ERROR: The data set WORK.t is already open for output in this step.", 2},
   };
+  fs::create_symlink("t.csv", dir_ / "k.csv");
   for (const Case& c : cases) {
     write("p.ruva", c.program);
     EXPECT_EQ(run(c.args), c.status) << c.program.substr(0, 80) << "\n" << read("log.txt").substr(0, 2000);

@@ -59,7 +59,7 @@ TEST(SetOption, EveryBadPieceOfTheCommandLineIsNamed) {
       {{"--lib", "9in=/tmp"}, "ERROR: The library name 9in is not valid."},
       {{"--set", "=5"}, "ERROR: --set =5: needs NAME=VALUE."},
       {{"--set", "t.n=3", "--set", "t.n=2.5"}, "ERROR: --set t.n=2.5: the value must be a whole number."},
-      {{"--graphs", "/dev/null/g"}, "ERROR: The graphs folder /dev/null/g cannot be made."},
+      {{"--graphs", "/dev/null/g"}, "ERROR: The graphs folder /dev/null/g cannot be made: Not a directory."},
   };
   for (const auto& c : cases) {
     std::vector<const char*> argv{"ruva"};

@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,6 +76,51 @@ TEST_F(StoppedPublicationTest, ASignalBetweenTwoRenamesWaitsForTheStepsLastDataS
           &status, 0);
   expect_stopped_whole(status);
   EXPECT_EQ(earlier_files(), 0);
+}
+
+// A data set written in place goes to its pipe before the files are put
+// in place, where a signal still stops the run: a reader that holds the
+// pipe open and reads nothing cannot keep SIGTERM, sent as the run blocks
+// on its second write to the pipe, from stopping it (strace kills the run
+// after 20 seconds otherwise).
+TEST_F(StoppedPublicationTest, AStalledPipeReaderCannotKeepASignalFromStoppingTheRun) {
+  if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace cannot run here";
+  fs::remove(dir_ / "a/boot.csv");
+  ASSERT_EQ(::mkfifo((dir_ / "a/boot.csv").c_str(), 0600), 0);
+  const int reader = ::open((dir_ / "a/boot.csv").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  write("p.ruva", "proc ruva data=puromycin; parms Vm=200 K=0.05; model rate = Vm*conc/(K+conc);\n"
+                  " bootstrap / seed=1 nsamples=3000 bootdata=a.boot; run;\n");
+  int status = 0;
+  waitpid(start_run({"timeout", "-s", "KILL", "20", "strace", "-f", "-qq", "-o", "/dev/null", "-P", "a/boot.csv",
+                     "-e", "trace=write", "-e", "inject=write:signal=SIGTERM:when=2"}),
+          &status, 0);
+  ::close(reader);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_TRUE(read("s.log").ends_with("ERROR: The run was stopped by signal SIGTERM.\n")) << read("s.log");
+}
+
+// A log on a pipe that its reader has filled and reads no more: the run,
+// stopped as it blocks on its first log line, ends without the line that
+// names the signal rather than wait for ever to write it.
+TEST_F(StoppedPublicationTest, AFullLogPipeCannotKeepASignalFromStoppingTheRun) {
+  if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace cannot run here";
+  const fs::path pipe = dir_ / "log.pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+  const int filler = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+  ASSERT_TRUE(reader >= 0 && filler >= 0);
+  const std::string block(4096, 'x');
+  while (::write(filler, block.data(), block.size()) > 0) {
+  }
+  ::close(filler);
+  int status = 0;
+  waitpid(start({"--log", "log.pipe", "p.ruva"}, {"timeout", "-s", "KILL", "20", "strace", "-f", "-qq", "-o",
+                                                  "/dev/null", "-P", "log.pipe", "-e", "trace=write", "-e",
+                                                  "inject=write:signal=SIGTERM:when=1"}),
+          &status, 0);
+  ::close(reader);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
 }
 
 // SIGQUIT (Ctrl-\ in a terminal) is a stop like SIGTERM, and leaves no

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include <limits.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -193,6 +194,17 @@ TEST_F(InputTest, NamesResolveInLibrariesWithoutRegardToCase) {
   EXPECT_NE(log_text().find("The library NOLIB is not defined"), std::string::npos);
   EXPECT_EQ(open("9x"), nullptr);
   EXPECT_NE(log_text().find("The data set name \"9x\" is not valid"), std::string::npos);
+}
+
+// A name longer than the system's longest path is looked at name by name,
+// as outputs are, so a data set there is read, not said not to exist (here
+// a short folder named the long way).
+TEST_F(InputTest, ADataSetBeyondTheLongestPathIsRead) {
+  write_file("far.csv", "x\n1\n");
+  std::string far = dir_.string();
+  while (far.size() <= PATH_MAX) far += "/.";
+  ASSERT_TRUE(host().libraries().define("far", far));
+  EXPECT_NE(open("far.far"), nullptr) << log_text();
 }
 
 TEST_F(InputTest, AFileIsLoadedOncePerStep) {

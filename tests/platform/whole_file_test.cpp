@@ -3,6 +3,7 @@
 // followed and a device is written in place, and a name as long as the
 // file system allows is written.
 #include "platform/datasets/whole_file.h"
+#include "platform/datasets/temporary_files.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -168,6 +169,42 @@ TEST_F(WholeFileTest, ANameChangedBetweenTheLookAndTheOpenSaysHow) {
   fs::create_symlink("elsewhere", dir_ / "made.lst");
   EXPECT_EQ(open_found(linked, O_WRONLY, &why), -1);
   EXPECT_EQ(why, "another process put a link there as the run opened it");
+}
+
+// A temporary file's name that a process of this number left behind
+// (killed outright, its number reused since) is passed over for the next.
+TEST_F(WholeFileTest, ATemporaryNameLeftByAKilledProcessIsPassedOver) {
+  const fs::path target = dir_ / "t.csv";
+  std::string why;
+  std::string taken;
+  {
+    WholeFile probe;
+    ASSERT_TRUE(probe.open(target, &why)) << why;
+    for (const auto& e : fs::directory_iterator(dir_)) taken = e.path().filename().string();
+  }
+  const std::string prefix = taken.substr(0, taken.rfind('-') + 1);
+  const int last = std::stoi(taken.substr(prefix.size()));
+  for (int n = last + 1; n <= last + 5; ++n) std::ofstream(dir_ / (prefix + std::to_string(n))) << "left";
+  ASSERT_TRUE(write_whole_file(target, "new", false, &why)) << why;
+  EXPECT_EQ(read(target), "new");
+  EXPECT_EQ(entries(), 6);
+}
+
+// A signal removes every temporary file, however many a run writes at once
+// (a step with hundreds of data sets and their descriptions): the stop is
+// made in a child, as it ends the process's temporary files for good.
+TEST_F(WholeFileTest, AStopRemovesEveryTemporaryFileHoweverMany) {
+  const auto stop_with_files = [this](int count) {
+    const int folder = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; i < count; ++i) {
+      int ticket = -1;
+      if (!platform::ds::create_temporary(folder, (".t" + std::to_string(i)).c_str(), &ticket) || ticket < 0) return 1;
+    }
+    if (entries() != count) return 2;
+    platform::ds::remove_temporaries();
+    return entries() == 0 ? 0 : 3;
+  };
+  EXPECT_EXIT(std::_Exit(stop_with_files(600)), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

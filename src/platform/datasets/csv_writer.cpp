@@ -23,6 +23,9 @@ void append_text_field(std::string_view value, std::string* line) {
 
 bool CsvWriter::open(const std::filesystem::path& target, const std::vector<Variable>& variables,
                      std::string* why) {
+  // A device or a pipe takes the data set only when its step succeeds, as
+  // a file is put in place only then.
+  file_.hold_in_place_until_commit();
   if (!file_.open(target, why)) return false;
   line_.clear();
   for (std::size_t i = 0; i < variables.size(); ++i) {

@@ -24,4 +24,12 @@ std::filesystem::path followed_link(const std::filesystem::path& name) {
   return chain.empty() || std::filesystem::is_symlink(chain.back(), ec) ? name : chain.back();
 }
 
+std::filesystem::path made_path(const std::filesystem::path& name) {
+  std::error_code ec;
+  std::filesystem::path made =
+      std::filesystem::weakly_canonical(std::filesystem::absolute(followed_link(name), ec), ec);
+  if (!made.has_filename()) made = made.parent_path();
+  return ec ? std::filesystem::path() : made;
+}
+
 }  // namespace platform::ds

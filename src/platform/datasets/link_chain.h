@@ -23,4 +23,10 @@ std::vector<std::filesystem::path> link_chain(const std::filesystem::path& name)
 // even a file yet to be made; else the name itself, as for links in a loop.
 std::filesystem::path followed_link(const std::filesystem::path& name);
 
+// The absolute path that writing through `name` would make, by its
+// folders' real names and without the trailing separator of a folder's
+// name (g/, ./g/.), so that two names of one file yet to be made compare
+// equal; empty when it cannot be found.
+std::filesystem::path made_path(const std::filesystem::path& name);
+
 }  // namespace platform::ds

@@ -26,6 +26,8 @@ class OutputDataSet : public DataSet {
   const std::filesystem::path& file() const { return file_; }
   // The file as the writer's look found it, once its rows are begun.
   const ResolvedPath& target() const { return writer_.target(); }
+  // Whether it goes to a device, a pipe or a stream rather than a file.
+  bool in_place() const { return writer_.in_place(); }
   std::string& type() { return type_; }  // 8 characters
   std::string& label() { return label_; }
 

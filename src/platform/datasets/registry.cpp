@@ -6,6 +6,7 @@
 #include "platform/datasets/folder_lock.h"
 #include "platform/datasets/get_vector.h"
 #include "platform/datasets/input_data_set.h"
+#include "platform/datasets/link_chain.h"
 #include "platform/datasets/output_data_set.h"
 #include "platform/datasets/problem.h"
 #include "platform/datasets/table_loader.h"
@@ -23,10 +24,11 @@ constexpr int kNoSuchDataSet = 2;
 constexpr int kNoSuchLibrary = 3;
 constexpr int kNameNotValid = 4;
 
+// One key for every name of a file, of one yet to be made too: two
+// libraries of one folder, a link that dangles to another data set's name.
 std::string file_key(const std::filesystem::path& file) {
-  std::error_code ec;
-  std::filesystem::path canonical = std::filesystem::weakly_canonical(file, ec);
-  return (ec ? file : canonical).string();
+  const std::filesystem::path made = ds::made_path(file);
+  return (made.empty() ? file : made).string();
 }
 
 }  // namespace
@@ -59,8 +61,10 @@ bool DataSets::resolve(const std::string& text, std::string* display, std::strin
 XO_FILE* DataSets::open_input(const std::string& text) {
   std::string display, file;
   if (!resolve(text, &display, &file)) return nullptr;
-  std::error_code ec;
-  if (!std::filesystem::exists(file, ec)) {
+  // Looked at name by name, as the load looks, so that a path longer than
+  // the system takes whole is found too; a link refused on the way is left
+  // to the load to name.
+  if (const ds::ResolvedPath found = ds::resolve_path(file); !found.exists && found.refusal.empty()) {
     Host::current().log_message(1, kNoSuchDataSet, display.c_str(), file.c_str());
     return nullptr;
   }
@@ -127,19 +131,28 @@ void DataSets::end_outputs(bool step_failed) {
     for (ds::OutputDataSet* out : held) out->discard();
     return;
   }
-  // Every folder's lock first: a signal that comes while the run waits for
-  // one still stops it with the data sets as they were. Then the renames,
-  // all of them before a signal takes effect.
-  std::vector<const ds::ResolvedPath*> files;
-  for (const ds::OutputDataSet* out : held) files.push_back(&out->target());
-  const ds::FolderLocks locks(files);
-  const StopHold hold;
-  for (ds::OutputDataSet* out : held) {
+  // Once one fails, the rest are discarded.
+  const auto put_in_place = [&step_failed](ds::OutputDataSet* out) {
     if (step_failed)
       out->discard();
     else
       step_failed = out->publish() != 0;
+  };
+  // Those written in place first, where a signal still stops the run at
+  // once: a pipe whose reader stalls would otherwise keep it from stopping.
+  std::vector<ds::OutputDataSet*> renamed;
+  for (ds::OutputDataSet* out : held) {
+    if (out->in_place()) put_in_place(out);
+    else renamed.push_back(out);
   }
+  // Every folder's lock first: a signal that comes while the run waits for
+  // one still stops it with the data sets as they were. Then the renames,
+  // all of them before a signal takes effect.
+  std::vector<const ds::ResolvedPath*> files;
+  for (const ds::OutputDataSet* out : renamed) files.push_back(&out->target());
+  const ds::FolderLocks locks(files);
+  const StopHold hold;
+  for (ds::OutputDataSet* out : renamed) put_in_place(out);
 }
 
 XV_VECTOR* DataSets::adopt(std::unique_ptr<ds::Vector> vector) {

@@ -56,11 +56,12 @@ class DataSets {
 
   // Holds a completed output data set until the step ends.
   void hold(ds::OutputDataSet* completed) { completed_.push_back(completed); }
-  // The step's end for its output data sets: those held are published, in
-  // the order they were completed and under their folders' locks, unless
-  // the step failed (or fails on the way), when they are discarded with a
-  // message each. A signal that stops the run while they are published
-  // takes effect after the last.
+  // The step's end for its output data sets: those held are published,
+  // those written in place (a pipe, a device) first, then the files in the
+  // order they were completed and under their folders' locks, unless the
+  // step failed (or fails on the way), when they are discarded with a
+  // message each. A signal that stops the run while the files are put in
+  // place takes effect after the last.
   void end_outputs(bool step_failed);
 
   // Vectors and utility files made by the services; the registry owns them.

@@ -14,8 +14,11 @@
 namespace platform::ds {
 namespace {
 
-// More files than a run writes at once (its output data sets with their
-// descriptions, a graph file per thread, the report).
+// The files are kept in blocks of slots, one block after another: a step
+// may write hundreds of data sets, each with its description, at once, and
+// every such file must be in a slot for the signal handler to remove it.
+// A block is added when the others are full and never freed, so that the
+// handler can walk them without a lock.
 constexpr int kSlots = 256;
 
 // A file's name in its folder, with a descriptor of that folder of its own,
@@ -29,8 +32,31 @@ struct Temporary {
 // Each slot owns its file. Whoever exchanges a file out of its slot owns it
 // from then on: the owner frees it, the signal handler only unlinks it, so
 // the two never touch one file together.
-std::array<std::atomic<Temporary*>, kSlots> g_slots{};
+struct Block {
+  std::array<std::atomic<Temporary*>, kSlots> slots{};
+  std::atomic<Block*> next{nullptr};
+};
+Block g_first;
 static_assert(std::atomic<Temporary*>::is_always_lock_free, "the signal handler needs lock-free slots");
+static_assert(std::atomic<Block*>::is_always_lock_free, "the signal handler needs lock-free blocks");
+
+// The block after `block`, added when there is none.
+Block* next_block(Block* block) {
+  Block* next = block->next.load();
+  if (next) return next;
+  auto* added = new Block;
+  if (block->next.compare_exchange_strong(next, added)) return added;
+  delete added;  // another thread added one first
+  return next;
+}
+
+// The slot of `ticket`, or null when there is none.
+std::atomic<Temporary*>* slot_of(int ticket) {
+  if (ticket < 0) return nullptr;
+  Block* block = &g_first;
+  for (int skip = ticket / kSlots; block && skip > 0; --skip) block = block->next.load();
+  return block ? &block->slots[ticket % kSlots] : nullptr;
+}
 
 // A signal may be handled on one thread while another creates or renames
 // a file: the handler waits until neither is under way (new ones see
@@ -46,31 +72,52 @@ void free_temporary(Temporary* file) {
   delete file;
 }
 
+// Counts a creation or a renaming under way for as long as it lives, a
+// shortage of memory that ends it included.
+class UnderWay {
+ public:
+  UnderWay() { ++g_under_way; }
+  ~UnderWay() { --g_under_way; }
+  UnderWay(const UnderWay&) = delete;
+  UnderWay& operator=(const UnderWay&) = delete;
+};
+
+// Puts the file `name` of `folder` in a free slot: its ticket, or -1 with
+// errno set when no descriptor is left for its folder. A shortage of
+// memory throws, and tracks nothing.
 int track(int folder, const char* name) {
   const int own = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
   if (own < 0) return -1;
   const std::size_t length = std::strlen(name) + 1;
-  auto* file = new Temporary{own, new char[length]};
-  std::memcpy(file->name, name, length);
-  for (int i = 0; i < kSlots; ++i) {
-    Temporary* empty = nullptr;
-    if (g_slots[i].compare_exchange_strong(empty, file)) return i;
+  Temporary* file = nullptr;
+  try {
+    file = new Temporary{own, new char[length]};
+    std::memcpy(file->name, name, length);
+    int first = 0;
+    for (Block* block = &g_first;; block = next_block(block), first += kSlots)
+      for (int i = 0; i < kSlots; ++i) {
+        Temporary* empty = nullptr;
+        if (block->slots[i].compare_exchange_strong(empty, file)) return first + i;
+      }
+  } catch (...) {
+    if (file) free_temporary(file);
+    else ::close(own);
+    throw;
   }
-  free_temporary(file);
-  return -1;
 }
 
 }  // namespace
 
 std::FILE* create_temporary(int folder, const char* name, int* ticket) {
   *ticket = -1;
-  ++g_under_way;
+  const UnderWay under_way;
   std::FILE* file = nullptr;
   if (g_stopping) {
     errno = ECANCELED;
   } else {
+    // A file is made only once it is tracked, so that a signal finds it.
     *ticket = track(folder, name);
-    const int fd = ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = *ticket < 0 ? -1 : ::openat(folder, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 && !(file = ::fdopen(fd, "wb"))) {
       const int reason = errno;
       ::unlinkat(folder, name, 0);
@@ -84,33 +131,30 @@ std::FILE* create_temporary(int folder, const char* name, int* ticket) {
     }
     errno = reason;
   }
-  --g_under_way;
   return file;
 }
 
 void release_temporary(int ticket) {
-  if (ticket < 0 || ticket >= kSlots) return;
   // Null when the signal handler took the file: the run is ending, and the
   // file stays allocated.
-  free_temporary(g_slots[ticket].exchange(nullptr));
+  if (std::atomic<Temporary*>* slot = slot_of(ticket)) free_temporary(slot->exchange(nullptr));
 }
 
 bool rename_temporary(int folder, const char* name, const char* target) {
-  ++g_under_way;
-  bool renamed = false;
-  if (g_stopping) errno = ECANCELED;
-  else renamed = ::renameat(folder, name, folder, target) == 0;
-  const int reason = errno;
-  --g_under_way;
-  errno = reason;
-  return renamed;
+  const UnderWay under_way;
+  if (g_stopping) {
+    errno = ECANCELED;
+    return false;
+  }
+  return ::renameat(folder, name, folder, target) == 0;
 }
 
 void remove_temporaries() {
   g_stopping = true;
   wait_for_work_under_way(g_under_way);
-  for (std::atomic<Temporary*>& slot : g_slots)
-    if (const Temporary* file = slot.exchange(nullptr)) ::unlinkat(file->folder, file->name, 0);
+  for (Block* block = &g_first; block; block = block->next.load())
+    for (std::atomic<Temporary*>& slot : block->slots)
+      if (const Temporary* file = slot.exchange(nullptr)) ::unlinkat(file->folder, file->name, 0);
 }
 
 }  // namespace platform::ds

@@ -8,9 +8,9 @@
 namespace platform::ds {
 
 // Creates the file `name` (which must not exist) in the folder open as
-// `folder` for writing and tracks it; sets `ticket` to what releases it
-// (-1 when the table is full and the file goes untracked). Null with errno
-// set when it cannot be created, ECANCELED once the run is being stopped.
+// `folder` for writing and tracks it; sets `ticket` to what releases it.
+// Null with errno set when it cannot be created or tracked, ECANCELED once
+// the run is being stopped.
 std::FILE* create_temporary(int folder, const char* name, int* ticket);
 // Forgets the file of `ticket`; called once the file is removed or renamed.
 void release_temporary(int ticket);

@@ -60,8 +60,14 @@ bool WholeFile::open(ResolvedPath target, std::string* why) {
 }
 
 bool WholeFile::create_temporary_file(std::string* why) {
-  temp_ = temporary_name();
-  file_ = create_temporary(target_.folder.get(), temp_.c_str(), &ticket_);
+  // A name may be taken by a file that an earlier process of this number
+  // left when it was killed outright: the next name is tried.
+  constexpr int kMostNames = 100;
+  for (int tried = 1;; ++tried) {
+    temp_ = temporary_name();
+    file_ = create_temporary(target_.folder.get(), temp_.c_str(), &ticket_);
+    if (file_ || errno != EEXIST || tried == kMostNames) break;
+  }
   if (!file_) {
     *why = cannot_create(target_, std::strerror(errno));
     temp_.clear();
@@ -79,10 +85,20 @@ bool WholeFile::create_temporary_file(std::string* why) {
 bool WholeFile::open_in_place(std::string* why) {
   std::string reason;
   const int fd = open_found(target_, O_WRONLY | O_APPEND | O_NONBLOCK, &reason);
-  if (fd >= 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) file_ = ::fdopen(fd, "wb");
+  // A device (/dev/null, a terminal) feeds no reader that could take half
+  // a file for the whole: it is written as the text comes, held nowhere.
+  struct stat st;
+  const bool hold = hold_in_place_ && fd >= 0 && ::fstat(fd, &st) == 0 && !S_ISCHR(st.st_mode);
+  if (fd >= 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
+    file_ = hold ? std::tmpfile() : ::fdopen(fd, "wb");
+  if (file_ && hold) held_target_ = fd;
   if (file_) return true;
   const int error = errno;
   if (fd >= 0) ::close(fd);
+  if (fd >= 0 && hold) {
+    *why = held_text_failure(error);
+    return false;
+  }
   // ENXIO means no reader only for a pipe: elsewhere it is what the system
   // says (/dev/tty without a terminal).
   const bool pipe = error == ENXIO && target_.exists && S_ISFIFO(target_.status.st_mode);
@@ -98,7 +114,7 @@ bool WholeFile::write(std::string_view text, std::string* why) {
     return false;
   }
   if (std::fwrite(text.data(), 1, text.size(), file_) != text.size() || std::ferror(file_)) {
-    *why = "writing " + shown_ + " failed: " + std::strerror(errno);
+    *why = held_target_ >= 0 ? held_text_failure(errno) : "writing " + shown_ + " failed: " + std::strerror(errno);
     return false;
   }
   return true;
@@ -106,7 +122,7 @@ bool WholeFile::write(std::string_view text, std::string* why) {
 
 bool WholeFile::flush(std::string* why) {
   if (!write({}, why)) return false;  // not open, or an earlier write failed
-  if (!temp_.empty() || std::fflush(file_) == 0) return true;
+  if (!temp_.empty() || held_target_ >= 0 || std::fflush(file_) == 0) return true;
   *why = "writing " + shown_ + " failed: " + std::strerror(errno);
   return false;
 }
@@ -114,6 +130,15 @@ bool WholeFile::flush(std::string* why) {
 bool WholeFile::finish(bool durable, std::string* why) {
   if (!file_) {
     *why = "the file " + shown_ + " is not open";
+    return false;
+  }
+  if (held_target_ >= 0) {  // kept open for the commit
+    if (std::fflush(file_) == 0 && !std::ferror(file_)) {
+      finished_ = true;
+      return true;
+    }
+    *why = held_text_failure(errno);
+    abandon();
     return false;
   }
   // A device written in place has nothing to make durable.
@@ -139,7 +164,7 @@ bool WholeFile::commit(std::string* why) {
     return false;
   }
   finished_ = false;
-  if (temp_.empty()) return true;
+  if (temp_.empty()) return held_target_ < 0 || pass_on_held(why);
   if (!rename_temporary(target_.folder.get(), temp_.c_str(), target_.name.c_str())) {
     const int error = errno;
     *why = "the file " + shown_ + " cannot be replaced: " + std::strerror(error);
@@ -150,10 +175,35 @@ bool WholeFile::commit(std::string* why) {
   return true;
 }
 
+std::string WholeFile::held_text_failure(int error) const {
+  return "holding the text of " + shown_ + " in a temporary file until it is complete failed: " +
+         std::strerror(error);
+}
+
+bool WholeFile::pass_on_held(std::string* why) {
+  std::rewind(file_);
+  char buffer[1 << 16];
+  int error = 0;
+  for (std::size_t got; !error && (got = std::fread(buffer, 1, sizeof buffer, file_)) > 0;)
+    for (std::size_t done = 0; !error && done < got;) {
+      const ssize_t n = ::write(held_target_, buffer + done, got - done);
+      if (n >= 0) done += static_cast<std::size_t>(n);
+      else if (errno != EINTR) error = errno;
+    }
+  if (!error && std::ferror(file_)) error = errno ? errno : EIO;
+  abandon();
+  if (error) *why = "writing " + shown_ + " failed: " + std::strerror(error);
+  return !error;
+}
+
 void WholeFile::abandon() {
   if (file_) {
     std::fclose(file_);
     file_ = nullptr;
+  }
+  if (held_target_ >= 0) {
+    ::close(held_target_);
+    held_target_ = -1;
   }
   finished_ = false;
   if (!temp_.empty()) {

@@ -37,6 +37,11 @@ class WholeFile {
   WholeFile(const WholeFile&) = delete;
   WholeFile& operator=(const WholeFile&) = delete;
 
+  // Makes a target written in place other than a device (a pipe, a stream
+  // of the process) take the text only at the commit, held until then in a
+  // temporary file of the system's, so that no reader gets part of what is
+  // never committed; asked before the open.
+  void hold_in_place_until_commit() { hold_in_place_ = true; }
   // Creates the temporary file for `target`; false with the reason.
   bool open(const std::filesystem::path& target, std::string* why, AtLink at_link = AtLink::Follow);
   // The same for a target already looked at.
@@ -62,6 +67,12 @@ class WholeFile {
 
  private:
   bool open_in_place(std::string* why);
+  // Passes the text held for the target written in place on to it, then
+  // closes both; false with the reason.
+  bool pass_on_held(std::string* why);
+  // Why the temporary file that holds a target's text failed (a full
+  // temporary folder), which writing the target did not.
+  std::string held_text_failure(int error) const;
   bool create_temporary_file(std::string* why);
   // Stops tracking the temporary file, once it is removed or renamed.
   void forget_temporary();
@@ -73,6 +84,8 @@ class WholeFile {
   int ticket_ = -1;  // tracks temp_ for a run stopped by a signal (temporary_files.h)
   bool finished_ = false;
   bool in_place_ = false;
+  bool hold_in_place_ = false;
+  int held_target_ = -1;  // the target written in place, while `file_` holds its text
 };
 
 // Writes `text` as the whole of `target` (finish, then commit); false with
