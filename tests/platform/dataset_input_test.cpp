@@ -275,7 +275,8 @@ TEST_F(InputTest, DescriptionsThatDoNotFitTheDataAreErrors) {
   EXPECT_EQ(open("q"), nullptr);
   EXPECT_NE(log_text().find("names the variable c, which is not in"), std::string::npos);
   const std::pair<const char*, const char*> broken[] = {
-      {"{\"type\": ", ""},
+      {"{\"type\": ", "[json.exception"},  // the parser's code is not shown
+      {R"({"variables": [{"name": "b"}, {"name": "B"}]})", "it describes the variable B twice"},
       {"{\"type\": 1e999}", ""},
       {"[1]", "it must be a JSON object"},
       {R"({"label": 5})", "\"label\" must be a text"},
@@ -287,7 +288,10 @@ TEST_F(InputTest, DescriptionsThatDoNotFitTheDataAreErrors) {
     log_.str("");
     write_file("q.meta.json", text);
     EXPECT_EQ(open("q"), nullptr);
-    EXPECT_NE(log_text().find(std::string("q.meta.json is not valid: ") + why), std::string::npos) << text;
+    if (std::string(why).starts_with("[json"))
+      EXPECT_EQ(log_text().find(why), std::string::npos) << log_text();
+    else
+      EXPECT_NE(log_text().find(std::string("q.meta.json is not valid: ") + why), std::string::npos) << text;
   }
 }
 

@@ -5,6 +5,7 @@
 #include "platform/datasets/link_chain.h"
 #include "platform/json_teardown.h"
 #include "platform/libraries.h"
+#include "platform/names.h"
 
 namespace platform::ds {
 namespace {
@@ -55,6 +56,22 @@ bool take_variable(const json& item, SidecarVariable* v, std::string* error) {
   return true;
 }
 
+// The parser's words without its own code ("[json.exception.parse_error.101] "),
+// which means nothing to the reader of the log.
+std::string without_error_code(std::string what) {
+  if (what.starts_with("[json.exception.")) {
+    if (const std::size_t end = what.find("] "); end != std::string::npos) what.erase(0, end + 2);
+  }
+  return what;
+}
+
+// Names match without regard to case, as the variables they describe do.
+bool described_before(const std::vector<SidecarVariable>& variables, const std::string& name) {
+  for (const SidecarVariable& v : variables)
+    if (same_name(v.name, name)) return true;
+  return false;
+}
+
 }  // namespace
 
 std::filesystem::path sidecar_path(const std::filesystem::path& csv) {
@@ -73,7 +90,7 @@ bool parse_sidecar(const std::string& text, Sidecar* out, std::string* error) {
   try {
     doc = json::parse(text);
   } catch (const json::exception& e) {  // a syntax error, or a number beyond a double's range
-    *error = e.what();
+    *error = without_error_code(e.what());
     return false;
   }
   if (!doc.is_object()) {
@@ -92,6 +109,10 @@ bool parse_sidecar(const std::string& text, Sidecar* out, std::string* error) {
   for (const json& item : *vars) {
     SidecarVariable v;
     if (!take_variable(item, &v, error)) return false;
+    if (described_before(out->variables, v.name)) {
+      *error = "it describes the variable " + v.name + " twice";
+      return false;
+    }
     out->variables.push_back(std::move(v));
   }
   return true;
