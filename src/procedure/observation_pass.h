@@ -10,15 +10,23 @@
 #include "procedure/model_run.h"
 #include "procedure/procedure_context.h"
 
-template <class Each>
-void observation_pass(RUVACOM* ctx, Each each) {
+// `before` sees each observation's index with its values in the program's
+// variables as the data set holds them, before the program's statements run.
+template <class Before, class Each>
+void observation_pass(RUVACOM* ctx, Before before, Each each) {
   ctx->model = 0.0;
   xbyrwnd(ctx->fiddata, kXoGroupStart);
   nlexint();
   for (long i = 0; read_group_observation(ctx); ++i) {
     cmpexi(0, 0, 0, &ctx->globcmp);
     move_observation(ctx);
+    before(i);
     const int rc = nlexec(ctx);
     each(i, rc == 0 && !ctx->failed);
   }
+}
+
+template <class Each>
+void observation_pass(RUVACOM* ctx, Each each) {
+  observation_pass(ctx, [](long) {}, each);
 }

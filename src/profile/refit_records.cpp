@@ -97,13 +97,18 @@ int put_data_qxrec(RUVACOM* ctx, int kind) {
   QXREC_INSTANCE* inst = record_instance(ctx);
   std::vector<unsigned char> record(static_cast<std::size_t>(std::max(q.record_size, 1)));
   long k = 0;
-  observation_pass(ctx, [&](long i, bool ran) {
-    if (!ran || !used(ctx, i)) return;
-    pack_record(ctx, record.data());
-    inst->FactoryPtr->AddRecord(inst, q.qxrec_file_h, record.data());
-    if (k < std::max(ctx->iobs, 1L)) responses[k] = *ctx->depval;
-    ++k;
-  });
+  // The record takes the variables before the program runs: the refits run
+  // the program on it again, so a variable it changes in place (x = log(x))
+  // must reach them as the data set holds it. The response is the one the
+  // program leaves.
+  observation_pass(
+      ctx, [&](long) { pack_record(ctx, record.data()); },
+      [&](long i, bool ran) {
+        if (!ran || !used(ctx, i)) return;
+        inst->FactoryPtr->AddRecord(inst, q.qxrec_file_h, record.data());
+        if (k < std::max(ctx->iobs, 1L)) responses[k] = *ctx->depval;
+        ++k;
+      });
   return 0;
 }
 

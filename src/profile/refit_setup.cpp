@@ -92,7 +92,11 @@ int get_model_vars(RUVACOM* ctx) {
   if (!ctx->depsym || ctx->depsym->n < 1 || !(q.vars = ruva_new<CMPLIST>())) return 1;
   q.model_dep = ctx->depsym->s[0];
   CMPSYM* dep = ctx->inputdepsym && ctx->inputdepsym->n > 0 ? ctx->inputdepsym->s[0] : nullptr;
-  q.computed_dep = is_dataset_var(dep) ? dep : cmpsymd(COMPUTED_DEP_NAME, 16, 'v', 'n', g);
+  // A response the program assigns (y = log(y), or one it computes) reaches
+  // the refits as the fit's pass left it, in a variable of its own: the
+  // record keeps the data set's value for the program to read.
+  const bool as_read = is_dataset_var(dep) && !cmp_assigned(dep);
+  q.computed_dep = as_read ? dep : cmpsymd(COMPUTED_DEP_NAME, 16, 'v', 'n', g);
   if (!q.computed_dep || cmplstx(q.vars, q.computed_dep, g) != 0) return 1;
   add_inputs_of(ctx, q.model_dep);
   for (CMPSYM* s = cmplstv(g); s; s = s->next) add_if_record_var(ctx, s);
