@@ -29,7 +29,7 @@ int mark_violations(ZOPTGLOBAL* g, bool* missing) {
       *missing = true;
       return worst;
     }
-    if (c->act == '1' || !(v < -g->opts.ceps)) continue;
+    if (c->act == '1' || !(v < -tolerance(g, c))) continue;
     mq.boundv = 1;
     c->act = 'v';
     if (v < lowest) {
@@ -38,6 +38,29 @@ int mark_violations(ZOPTGLOBAL* g, bool* missing) {
     }
   }
   return worst;
+}
+
+// The largest term of a linear constraint's value a'x + b at the current
+// parameters, b included: the scale its value is computed to. A nonlinear
+// constraint, or one whose terms are not finite, keeps the absolute
+// tolerance.
+double constraint_size(const ZOPTGLOBAL* g, const CONSTRAINT* c) {
+  if (c->nc) return 1;
+  double linear = 0, largest = 0;
+  for (int k = 0; k < c->n; ++k) {
+    const double term = *c->mat[k] * g->state.parms[g->state.pmap[c->cols[k]]];
+    linear += term;
+    largest = std::max(largest, std::fabs(term));
+  }
+  const double size = std::max(largest, std::fabs(*c->val - linear));
+  return std::isfinite(size) ? size : 1;
+}
+
+void measure_sizes(ZOPTGLOBAL* g) {
+  const ZOPTMARQU& mq = *g->state.marqu;
+  for (int j = 0; j < mq.perm; ++j) g->state.conp[j]->size = constraint_size(g, g->state.conp[j]);
+  for (int i = 0; i < mq.ninequal; ++i)
+    g->state.conp_i[i]->size = constraint_size(g, g->state.conp_i[i]);
 }
 
 // Row j of the working matrix from the constraint's current coefficients;
@@ -189,7 +212,7 @@ void join_binding_inequalities(ZOPTGLOBAL* g) {
   const int before = working_constraints(g);
   for (int i = 0; i < mq.ninequal; ++i) {
     CONSTRAINT* c = g->state.conp_i[i];
-    if (c->act != '1' && std::fabs(*c->val) <= g->opts.ceps) join_working_set(g, c);
+    if (c->act != '1' && std::fabs(*c->val) <= tolerance(g, c)) join_working_set(g, c);
   }
   if (working_constraints(g) == before) return;
   zncmat(g);
@@ -200,12 +223,24 @@ void join_binding_inequalities(ZOPTGLOBAL* g) {
   if (left) zncmat(g);
 }
 
+double scaled_working_norm(const ZOPTGLOBAL* g, int p) {
+  double sum = 0;
+  for (int j = 0; j < working_constraints(g); ++j) {
+    const double value = std::fabs(g->state.con[j]);
+    if (value == 0) continue;
+    const double scaled = value / std::min(g->state.conp[j]->size, 1.0);
+    sum += p == 1 ? scaled : scaled * scaled;
+  }
+  return p == 1 ? sum : std::sqrt(sum);
+}
+
 }  // namespace optim
 
 int zngcon(ZOPTGLOBAL* g) {
   if (!g->funcs.uscon) return 0;
   const int rc = g->funcs.uscon(g);
   if (rc != 0) return rc;
+  measure_sizes(g);
   ZOPTSTATE& st = g->state;
   ZOPTMARQU& mq = *st.marqu;
   mq.boundv = 0;

@@ -30,6 +30,13 @@ double predicted_change(const ZOPTGLOBAL* g, const double* d) {
   return sum;
 }
 
+// The total violation V below the tolerance, each working value counted
+// against its own constraint's size (the values are those V was summed
+// from). V is huge where an inequality outside the working set is violated.
+bool negligible_violation(const ZOPTGLOBAL* g, double violation) {
+  return violation < kHuge && scaled_working_norm(g, 1) < g->opts.ceps;
+}
+
 bool all_independent(const ZOPTGLOBAL* g) {
   const ZOPTMARQU& mq = *g->state.marqu;
   return lq_rank(working_constraints(g), mq.singrowsc) == working_constraints(g);
@@ -87,10 +94,10 @@ Pass one_pass(ZOPTGLOBAL* g, int pass, double* violation) {
   std::fill_n(d, std::max(m, n), 0.0);
   if (m >= 1) {
     // Without factors (no Jacobian callback) the phase cannot move.
-    if (!mq.factored) return *violation < o.ceps ? Pass::kFeasible : Pass::kFailed;
+    if (!mq.factored) return negligible_violation(g, *violation) ? Pass::kFeasible : Pass::kFailed;
     lqsolve(m, n, mq.fmat, d, st.con, mq.q, mq.beta, mq.singrowsc);
   }
-  if (*violation < o.ceps) return Pass::kFeasible;
+  if (negligible_violation(g, *violation)) return Pass::kFeasible;
   const double change = predicted_change(g, d);
   if (o.debug) xpsout("Sum %g and oldobj %g", change, *violation);
   if (*violation != kHuge && change < 0.001 * *violation && all_independent(g))
@@ -105,7 +112,7 @@ Pass one_pass(ZOPTGLOBAL* g, int pass, double* violation) {
   adapt_working_set(g, found, violation);
   copy_parms(st.pparms, st.parms, n);
   if (zncmat(g) != 0) return Pass::kFailed;
-  if (*violation < o.ceps) return Pass::kFeasible;
+  if (negligible_violation(g, *violation)) return Pass::kFeasible;
   if (o.itprint > 1 || o.debug) report_feasibility_pass(g, d);
   return Pass::kGoOn;
 }

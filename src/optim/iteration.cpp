@@ -56,7 +56,7 @@ int after_step(ZOPTGLOBAL* g) {
   if (mq.added_bound) {
     mq.added_bound = 0;
     for (int j = mq.perm; j < mq.perm + mq.nact; ++j)
-      if (std::fabs(g->state.con[j]) > g->opts.ceps) mq.added_bound = 1;
+      if (std::fabs(g->state.con[j]) > tolerance(g, g->state.conp[j])) mq.added_bound = 1;
   }
   if (mq.d_reason == 0) {
     if (mq.nact > 0) zndelac(g);
@@ -113,16 +113,16 @@ int step_failed(ZOPTGLOBAL* g, double slope) {
 int blocking_inequality(const ZOPTGLOBAL* g) {
   const ZOPTSTATE& st = g->state;
   const ZOPTMARQU& mq = *st.marqu;
-  const double ceps = g->opts.ceps;
   int worst = -1;
-  double lowest = -ceps;
+  double lowest = 0;
   for (int i = 0; i < mq.ninequal; ++i) {
     const CONSTRAINT* c = st.conp_i[i];
+    const double ceps = tolerance(g, c);
     if (c->act == '1' || c->nc || !(std::fabs(*c->val) <= ceps)) continue;
     double along = 0;
     for (int k = 0; k < c->n; ++k) along += *c->mat[k] * mq.delta[st.pmap[c->cols[k]]];
     const double end = *c->val - along;
-    if (end < lowest) lowest = end, worst = i;
+    if (end < -ceps && (worst < 0 || end < lowest)) lowest = end, worst = i;
   }
   return worst;
 }

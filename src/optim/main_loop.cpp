@@ -182,7 +182,7 @@ int converged(ZOPTGLOBAL* g) {
   // curved working constraint is no candidate however small R is.
   const bool candidate = ((!wzmis(st.r) && st.r < g->opts.atol) ||
                           (negligible_objective(g, st.pr) && st.nobs > 0)) &&
-                         !(mq.connorm > g->opts.ceps);
+                         !(scaled_working_norm(g, 2) > g->opts.ceps);
   bool done = false;
   if (candidate && mq.nact == 0) {
     done = true;

@@ -45,7 +45,7 @@ struct ZOPTOPT {
   char* resid;            // name of the residual (objective) row
   int num_parms;          // n
   char** cnam;            // constraint names; not read
-  double ceps;            // constraint tolerance; default 1e-10
+  double ceps;            // constraint tolerance, times a constraint's size below 1; default 1e-10
   void* userptr;          // the caller's context
   double atol;            // tolerance on the relative-offset measure R
   double ftol, fto2, gtol, gto2, xtol;  // for the caller's own convergence test; not read
@@ -110,6 +110,8 @@ struct CONSTRAINT {
   char act;      // '1' working, '0' inactive, 'v' violated and not working
   NCONSTR* nc;   // nonlinear part, or null
   void* user;    // caller data
+  double size;   // the largest of the terms `val` was last computed from (1 with a
+                 // nonlinear part): the tolerance is ceps * min(size, 1)
 };
 
 // The nonlinear part of a constraint in compressed rows by parameter.

@@ -1,6 +1,7 @@
 // Helpers and limits shared by the files of the optimisation library.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -67,6 +68,18 @@ inline void mark_rows_sweepable(char* flags, int count) {
 // everything and would be taken as a point to keep; it counts as a failed
 // evaluation instead.
 inline bool objective_unusable(double value) { return !std::isfinite(value) && !wzmis(value); }
+
+// A constraint value within its tolerance of zero: ceps, and no more than
+// ceps relative to the constraint's size, so that a bound on parameters of
+// a small scale holds, and is judged active, as it would at unit scale.
+inline double tolerance(const ZOPTGLOBAL* g, const CONSTRAINT* c) {
+  return g->opts.ceps * std::min(c->size, 1.0);
+}
+// The working constraint values, each over its tolerance's scale min(size,
+// 1), in the 1-norm (p = 1) or the 2-norm (p = 2); infinite for a nonzero
+// value of a constraint of size 0. At sizes of 1 and more these are the
+// values' own norms, compared with ceps.
+double scaled_working_norm(const ZOPTGLOBAL* g, int p);
 
 // The working list of the active set: an inequality joins at its
 // end (false when it is working already or the list is full); the entry at

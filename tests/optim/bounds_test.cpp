@@ -21,8 +21,9 @@
 namespace {
 
 // A run of `fit` under the linear constraints `set`.
-ZOPTGLOBAL* constrained(lsq::Fit& fit, constraints::Linear& set, const char* method = "MH") {
-  lsq::Options o = lsq::method(method, 1e-8);
+ZOPTGLOBAL* constrained(lsq::Fit& fit, constraints::Linear& set, const char* method = "MH",
+                        double atol = 1e-8) {
+  lsq::Options o = lsq::method(method, atol);
   set.apply(o, fit);
   return lsq::make_run(step_pool(), &fit, o);
 }
@@ -118,7 +119,12 @@ TEST_P(BoundedFit, MisraEndsOnEitherBoundWithTheProblemsMultiplier) {
     constraints::Linear bounds;
     if (k.upper) bounds.upper(k.parameter, k.bound, "Bound0");
     else bounds.lower(k.parameter, k.bound, "Bound0");
-    ZOPTGLOBAL* g = constrained(fit, bounds, GetParam());
+    // A golden-section search ends within 0.001 of its bracket and resolves
+    // no step whose decrease is below the objective's rounding: here it
+    // reaches R < 1e-8 only by chance, from about half of the starts near
+    // this one, and R < 1e-7 from all of them.
+    const bool golden = GetParam()[1] == 'G';
+    ZOPTGLOBAL* g = constrained(fit, bounds, GetParam(), golden ? 1e-7 : 1e-8);
     ASSERT_EQ(lsq::run(g, {500, 1e-4}), 0) << "error " << g->state.error;
     const double b1 = k.parameter == 0 ? k.bound : data.best_b1(k.bound);
     const double b2 = k.parameter == 1 ? k.bound : data.best_b2(k.bound, 5.5e-4);

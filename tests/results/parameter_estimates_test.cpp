@@ -129,4 +129,41 @@ TEST_F(EstimatesTableTest, AnActiveBoundGetsARowWithItsMultiplier) {
   EXPECT_NEAR(number(t, 2, "Probt"), results_test::t10_two_sided(std::sqrt(10 * y / (1 - y))), 1e-12);
 }
 
+// The same Puromycin fits with conc, K and the bound scaled by 1e-8: a bound
+// holds, and is active or not, as at unit scale, with the estimates, their
+// standard errors and the multiplier's row scaled. K >= 0.07 binds (K =
+// 0.07 exactly); K >= 0.063 does not, where R's unconstrained nls gives K =
+// 0.0641212, SE 0.00828093.
+TEST_F(EstimatesTableTest, ABoundHoldsAndIsJudgedAsAtUnitScaleWhateverTheParametersScale) {
+  const auto estimates = [&](const char* scale, const std::string& k, const std::string& bound) {
+    json_.str("");
+    EXPECT_EQ(fit(results_test::kPuromycin, "proc ruva data=d; parms Vm=200 K=" + k + "; bounds K >= " + bound +
+                                                "; x = conc*" + scale + "; model rate = Vm*x/(K+x);"),
+              0)
+        << log_text();
+    return table("ParameterEstimates");
+  };
+  const auto expect_scaled = [&](const Json& small, const Json& unit, std::size_t row, double factor) {
+    for (const char* column : {"Estimate", "StdErr"}) {
+      const double expected = number(unit, row, column) * factor;
+      EXPECT_NEAR(number(small, row, column), expected, 1e-12 * std::fabs(expected)) << row << column;
+    }
+  };
+  const Json active = estimates("1", "0.09", "0.07"), active_small = estimates("1e-8", "9e-10", "7e-10");
+  ASSERT_EQ(active_small["rows"].size(), 3u);
+  EXPECT_EQ(number(active, 1, "Estimate"), 0.07);
+  EXPECT_EQ(number(active_small, 1, "Estimate"), 7e-10);
+  EXPECT_EQ(number(active_small, 1, "StdErr"), 0.0);
+  expect_scaled(active_small, active, 0, 1);
+  expect_scaled(active_small, active, 2, 1e8);  // the multiplier of a bound 1e-8 as large
+  EXPECT_NEAR(number(active_small, 2, "Probt"), number(active, 2, "Probt"), 1e-12);
+
+  const Json inactive = estimates("1e-8", "9e-10", "6.3e-10"), unit = estimates("1", "0.09", "0.063");
+  ASSERT_EQ(inactive["rows"].size(), 2u);
+  EXPECT_NEAR(number(inactive, 1, "Estimate"), 6.41212e-10, 2e-15);  // R: to its convergence
+  EXPECT_NEAR(number(inactive, 1, "StdErr"), 8.28093e-11, 1e-15);
+  expect_scaled(inactive, unit, 0, 1);
+  expect_scaled(inactive, unit, 1, 1e-8);
+}
+
 }  // namespace
