@@ -164,10 +164,11 @@ TEST_F(DataSetTargetsTest, ADataSetAtADeviceOrAStreamIsWrittenInPlace) {
             std::string::npos)
       << read("err.txt");
   EXPECT_EQ(read("listing.txt"), "");
-  // A temporary folder too full to hold the rows is named as the cause.
+  // A temporary folder (TMPDIR) too full to hold the rows is named as the cause.
   if (std::system("unshare -m true 2>/dev/null") != 0) return;
-  EXPECT_EQ(run_after("{ unshare -m sh -c 'mount -t tmpfs -o size=4k tmpfs /tmp && "
-                      "head -c 8192 /dev/zero >/tmp/f 2>/dev/null; exec \"$0\" \"$@\"' ",
+  fs::create_directory(dir_ / "small");
+  EXPECT_EQ(run_after("{ TMPDIR=$PWD/small unshare -m sh -c 'mount -t tmpfs -o size=4k tmpfs \"$TMPDIR\" && "
+                      "head -c 8192 /dev/zero >\"$TMPDIR/f\" 2>/dev/null; exec \"$0\" \"$@\"' ",
                       "--listing l.lst prog.ruva 2>err.txt; echo $? >rc.txt; } | cat"),
             0);
   EXPECT_EQ(read("rc.txt"), "2\n") << read("err.txt");

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/scratch_file.h"
+
 namespace {
 constexpr std::uint32_t kOpenMark = 0x5574696C;  // "Util"
 }  // namespace
@@ -33,7 +35,7 @@ int XC_FILE::check_length(int length) {
 
 // Moves the records held in memory to an unnamed temporary file.
 int XC_FILE::spill() {
-  spill_ = std::tmpfile();
+  spill_ = platform::scratch_file();
   if (!spill_) return kXcIoFailed;
   if (!memory_.empty() && std::fwrite(memory_.data(), 1, memory_.size(), spill_) != memory_.size())
     return kXcIoFailed;

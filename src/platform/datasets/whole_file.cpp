@@ -10,6 +10,7 @@
 
 #include "platform/datasets/replace_rights.h"
 #include "platform/datasets/temporary_files.h"
+#include "platform/scratch_file.h"
 
 namespace platform::ds {
 namespace {
@@ -90,7 +91,7 @@ bool WholeFile::open_in_place(std::string* why) {
   struct stat st;
   const bool hold = hold_in_place_ && fd >= 0 && ::fstat(fd, &st) == 0 && !S_ISCHR(st.st_mode);
   if (fd >= 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
-    file_ = hold ? std::tmpfile() : ::fdopen(fd, "wb");
+    file_ = hold ? platform::scratch_file() : ::fdopen(fd, "wb");
   if (file_ && hold) held_target_ = fd;
   if (file_) return true;
   const int error = errno;

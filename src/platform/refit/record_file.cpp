@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/scratch_file.h"
+
 namespace platform::refit {
 
 RecordFile::RecordFile(std::int32_t record_length, std::int64_t memory_limit)
@@ -34,7 +36,7 @@ int RecordFile::add(const void* record) {
     ++count_;
     return 0;
   }
-  if (!spill_ && !(spill_ = std::tmpfile())) return 1;
+  if (!spill_ && !(spill_ = platform::scratch_file())) return 1;
   if (!spill_is_at_end_ && std::fseek(spill_, 0, SEEK_END) != 0) return 1;
   spill_is_at_end_ = true;
   if (std::fwrite(record, 1, length_, spill_) != length_) return 1;

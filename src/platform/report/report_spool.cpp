@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/scratch_file.h"
+
 namespace platform::report {
 
-Spool::Spool() : file_(std::tmpfile()) {}
+Spool::Spool() : file_(platform::scratch_file()) {}
 
 Spool::~Spool() {
   if (file_) std::fclose(file_);
