@@ -448,6 +448,48 @@ TEST_F(PuromycinFit, ABoundBesideAnUndeterminedDirectionStaysActiveToTheMinimum)
   EXPECT_EQ(pe["rows"].size(), 5u) << "c <= b is the one bound left";
 }
 
+// a >= b violated at the start: the start-up correction lands on a = b,
+// where a - b is 0 or a unit in the last place of either sign: within its
+// tolerance the bound holds with equality (read as inside it, it would go
+// and leave b dependent), and it holds to the end, a and b each Vm / 2. With a and b a 1e8th as
+// large (the model scaled back by 1e8) the fit is the same, a and b and
+// their standard errors scaled by 1e-8, with the same Bound row and
+// degrees of freedom, whatever the method.
+TEST_F(PuromycinFit, ABoundBesideAnUndeterminedDirectionHoldsWhateverTheScaleOfItsParameters) {
+  for (const char* method : {"gauss", "marquardt", "newton"}) {
+    Json fits[2];
+    for (const int small : {0, 1}) {
+      const std::string program = std::string("proc ruva data=d method=") + method + "; parms " +
+                                  (small ? "a=0.6e-6 b=1.5e-6" : "a=60 b=150") +
+                                  " K=0.05; bounds a >= b; model rate = (a+b)*" + (small ? "1e8" : "1") +
+                                  "*conc/(K+conc);";
+      SCOPED_TRACE(program);
+      json_.str("");
+      ASSERT_EQ(fit(results_test::kPuromycin, program), 4) << log_text();  // the start violates a >= b
+      fits[small] = {table("ParameterEstimates"), table("ANOVA")};
+    }
+    const Json &unit = fits[0][0], &scaled = fits[1][0];
+    ASSERT_EQ(unit["rows"].size(), 4u) << "a >= b holds at the solution";
+    ASSERT_EQ(scaled["rows"].size(), 4u) << "a >= b holds at the solution";
+    EXPECT_EQ(cell(scaled, 3, "Parameter"), "Bound0");
+    EXPECT_EQ(cell(fits[1][1], 0, "DF"), cell(fits[0][1], 0, "DF"));
+    for (std::size_t i = 0; i < 3; ++i)
+      for (const char* column : {"Estimate", "StdErr"}) {
+        const double factor = i < 2 ? 1e-8 : 1;
+        EXPECT_NEAR(number(scaled, i, column), factor * number(unit, i, column),
+                    1e-9 * factor * std::fabs(number(unit, i, column)))
+            << i << " " << column;
+      }
+    EXPECT_GE(lre(number(unit, 0, "Estimate"), 212.68374 / 2), 6.0);
+  }
+  // At unit scale too: from a = 33.3, b = 177.7 the correction ends at a - b
+  // = 1.4e-14.
+  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d; parms a=33.3 b=177.7 K=0.05; bounds a >= b;"
+                                          " model rate = (a+b)*conc/(K+conc);"),
+            4);
+  EXPECT_EQ(tables("ParameterEstimates").back()["rows"].size(), 4u) << "a >= b holds at the solution";
+}
+
 // Under G4 Newton's steps from a = b keep a = b, so no step crosses the
 // bound a <= b: it holds at the solution all the same, and pins a - b.
 // CONVERGEPARM= judges the change between iterates; at the minimum the
