@@ -520,6 +520,8 @@ void Plot::point_label(double x, double y, const std::string& text) {
   if (!inside(x, y)) return;
   TextStyle t{options_.font - 2, Anchor::Start, FontWeight::Normal, colour::kMutedText};
   Point p{px(x) + options_.marker + 1, py(y) - options_.marker - 1};
+  // Below the marker where above it the label would cross the frame.
+  if (p.y - cap_height(t.size) < area_.y) p.y = py(y) + options_.marker + 1 + cap_height(t.size);
   if (p.x + text_width(text, t.size) > area_.x + area_.w) {
     t.anchor = Anchor::End;
     p.x = px(x) - options_.marker - 1;
