@@ -353,23 +353,29 @@ TEST_P(GraphFamilies, MarksAreTheDataSetsValues) {
 
 using GraphScales = RuvaCommandTest;
 
-// A response counted in 10^12: the contour levels carry the power of ten
-// themselves (no axis title does), and each bootstrap histogram maps a
-// value to the same pixel as the box plot that labels its axis.
+// A response counted in 10^12, one of them missing: the contour levels
+// carry the power of ten themselves (no axis title does), the contour plot
+// draws only the observations with a response, and each bootstrap
+// histogram maps a value to the same pixel as the box plot that labels
+// its axis.
 TEST_F(GraphScales, LevelsKeepTheirPowerOfTenAndTheBootstrapPlotsShareTheirAxis) {
   std::string csv = "dose,temp,y\n";
   double ylo = INFINITY, yhi = -INFINITY;
+  std::vector<double> doses, temps;
   for (int i = 1; i <= 6; ++i)
     for (int t : {10, 20, 30}) {
       const double y = (50 * std::exp(-0.3 * i) + 0.8 * t + 2 * std::sin(7.0 * i + t)) * 1e12;
-      ylo = std::min(ylo, y), yhi = std::max(yhi, y);
-      csv += std::to_string(i) + "," + std::to_string(t) + "," + std::to_string(y) + "\n";
+      const bool missing = i == 3 && t == 20;
+      if (!missing) ylo = std::min(ylo, y), yhi = std::max(yhi, y);
+      doses.push_back(missing ? NAN : i), temps.push_back(t);
+      csv += std::to_string(i) + "," + std::to_string(t) + "," + (missing ? "" : std::to_string(y)) + "\n";
     }
   write("d.csv", csv);
   write("f.ruva", "proc ruva data=d plots=fit(contleg);\n  parms a=5e13 b=0.3 c=8e11;\n"
                   "  model y = a*exp(-b*dose) + c*temp;\n  bootstrap / seed=1967;\nrun;\n");
   ASSERT_EQ(run("--work . --graphs g f.ruva"), 0) << read("log.txt");
   const std::string contour = read("g/step1_ContourFitPlot.svg");
+  expect_marks(PlotView(contour, -1, 0), "observed", doses, temps, "contour fit plot");
   const std::vector<double> legend = numbers_written(layer(contour, "colour-legend")),
                             lines = numbers_written(layer(contour, "contour-labels"));
   ASSERT_GE(legend.size(), 2u);

@@ -193,6 +193,10 @@ Observed observed_of(const GraphRequest& r, const GraphTable& stats) {
   const std::vector<bool> used = used_rows(stats);
   Observed o{kept(stats.values(r.text("_XVAR")), used), kept(stats.values(r.text("_YVAR")), used),
              kept(stats.values(r.text_or("_ZVAR", "Observed")), used), {}, false, 0, 0};
+  // An observation without a response was not fitted and has no colour:
+  // it is not drawn, rather than drawn in the lightest band's white.
+  for (std::size_t i = 0; i < o.z.size() && i < o.x.size(); ++i)
+    if (!std::isfinite(o.z[i])) o.x[i] = kNaN;
   o.present = present(o.x, o.y);
   const MarkPlan plan = mark_plan(o.present, 1);
   o.dense = plan.dense;
