@@ -156,6 +156,21 @@ TEST_F(GraphFilesTest, TheLeverageCutOffsLabelStaysInsideThePlotArea) {
   EXPECT_EQ(labels, 2);  // the tangential and the Jacobian leverage
 }
 
+// An exact fit: the residuals and the bootstrap estimates have no spread,
+// so no histogram draws a normal curve, and no legend names one.
+TEST_F(GraphFilesTest, AHistogramWithoutSpreadNamesNoNormalCurve) {
+  write("d.csv", "x,y\n1,2\n2,4\n3,6\n4,8\n5,10\n");
+  write("f.ruva", "proc ruva data=d plots=diagnostics(unpack);\n  parms a=1;\n  model y = a*x;\n"
+                  "  bootstrap / seed=3;\nrun;\n");
+  ASSERT_EQ(run("--work . --graphs g f.ruva"), 0) << read("log.txt");
+  for (const char* graph : {"RawResidualHistogram", "ProjectedResidualHistogram", "BootstrapHistPlot_a"}) {
+    const std::string svg = read(std::string("g/step1_") + graph + ".svg");
+    ASSERT_FALSE(layer(svg, "bars").empty()) << graph;
+    EXPECT_TRUE(layer(svg, "line", "normal").empty()) << graph;
+    EXPECT_EQ(svg.find("Normal density"), std::string::npos) << graph;
+  }
+}
+
 // LABELOBS numbers the two observations of high leverage, the higher at
 // the very top of each plot: every number stays inside its plot area (a
 // digit rises three quarters of an em above its baseline).
