@@ -393,6 +393,21 @@ TEST_F(GraphScales, LevelsKeepTheirPowerOfTenAndTheBootstrapPlotsShareTheirAxis)
   }
 }
 
+// An observation without a response is not fitted: the leverage plot
+// leaves it out of both rows, though OUTPUT writes its tangential leverage.
+TEST_F(GraphScales, TheLeveragePlotShowsOnlyTheFittedObservations) {
+  write("d.csv", "x,y\n1,2.85\n2,1.09\n3,\n4,-0.02\n5,3.57\n6,0.34\n");
+  write("f.ruva", "proc ruva data=d plots=diagnostics;\n  parms a=2 k=0.2;\n  model y = a*exp(-k*x);\n"
+                  "  output out=o h=h j=j;\nrun;\n");
+  ASSERT_EQ(run("--work . --graphs g f.ruva"), 0) << read("log.txt");
+  const DataSet o = read_csv(read("o.csv"));
+  ASSERT_TRUE(std::isfinite(o["h"][2]));
+  const std::vector<double> fitted = {1, 2, NAN, 4, 5, 6};
+  const std::string leverage = read("g/step1_LeveragePlot.svg");
+  expect_marks(PlotView(leverage, -1, 0), "#0", fitted, o["h"], "tangential leverage");
+  expect_marks(PlotView(leverage, -1, 1), "#1", fitted, o["j"], "Jacobian leverage");
+}
+
 // A model that uses a data-set variable besides its regressor: one curve
 // for each of its values, through the predictions of those observations,
 // however the program picks the curve; the same in every BY group and
