@@ -162,6 +162,19 @@ std::vector<double> where(const DataSet& d, const std::string& column,
   return out;
 }
 
+// The texts of a layer that read as numbers, in order (a title is none).
+std::vector<double> numbers_written(const std::string& layer_text) {
+  std::vector<double> out;
+  for (auto at = layer_text.find("<text"); at != std::string::npos; at = layer_text.find("<text", at + 1)) {
+    const auto from = layer_text.find('>', at) + 1;
+    const std::string label = layer_text.substr(from, layer_text.find("</text>", at) - from);
+    char* end = nullptr;
+    const double v = std::strtod(label.c_str(), &end);
+    if (*end == 0 && !label.empty()) out.push_back(v);
+  }
+  return out;
+}
+
 std::string read_file_at(const std::filesystem::path& path) {
   std::ifstream in(path);
   std::stringstream ss;
@@ -301,14 +314,7 @@ TEST_P(GraphFamilies, MarksAreTheDataSetsValues) {
   EXPECT_EQ(fit.text.find("Dose given (mg)") != std::string::npos, labelled);
   const std::string contour = svg("step3_ContourFitPlot");
   expect_marks(PlotView(contour, -1, 0), "observed", o3["dose"], o3["temp"], "contour fit plot");
-  std::vector<double> levels;
-  const std::string legend = layer(contour, "colour-legend");
-  for (auto at = legend.find("<text"); at != std::string::npos; at = legend.find("<text", at + 1)) {
-    const std::string label = legend.substr(legend.find('>', at) + 1, legend.find("</text>", at) - legend.find('>', at) - 1);
-    char* end = nullptr;
-    const double v = std::strtod(label.c_str(), &end);
-    if (*end == 0 && !label.empty()) levels.push_back(v);  // the title is no level
-  }
+  const std::vector<double> levels = numbers_written(layer(contour, "colour-legend"));
   ASSERT_GE(levels.size(), 2u);
   const auto [ylo, yhi] = std::minmax_element(o3["y"].begin(), o3["y"].end());
   EXPECT_LE(*std::min_element(levels.begin(), levels.end()), *ylo);
@@ -343,6 +349,63 @@ TEST_P(GraphFamilies, MarksAreTheDataSetsValues) {
   for (const auto& [x, y] : {std::pair{"a", "b"}, std::pair{"a", "c"}, std::pair{"b", "c"}})
     expect_marks(PlotView(svg(std::string("step3_BootstrapScatterPlot_") + x + "-" + y), -1, 0), "bootstrap", boot[x],
                  boot[y], std::string("bootstrap scatter plot of ") + y + " by " + x);
+}
+
+using GraphScales = RuvaCommandTest;
+
+// A response counted in 10^12, one of them missing: the contour levels
+// carry the power of ten themselves (no axis title does), the contour plot
+// draws only the observations with a response, and each bootstrap
+// histogram maps a value to the same pixel as the box plot that labels
+// its axis.
+TEST_F(GraphScales, LevelsKeepTheirPowerOfTenAndTheBootstrapPlotsShareTheirAxis) {
+  std::string csv = "dose,temp,y\n";
+  double ylo = INFINITY, yhi = -INFINITY;
+  std::vector<double> doses, temps;
+  for (int i = 1; i <= 6; ++i)
+    for (int t : {10, 20, 30}) {
+      const double y = (50 * std::exp(-0.3 * i) + 0.8 * t + 2 * std::sin(7.0 * i + t)) * 1e12;
+      const bool missing = i == 3 && t == 20;
+      if (!missing) ylo = std::min(ylo, y), yhi = std::max(yhi, y);
+      doses.push_back(missing ? NAN : i), temps.push_back(t);
+      csv += std::to_string(i) + "," + std::to_string(t) + "," + (missing ? "" : std::to_string(y)) + "\n";
+    }
+  write("d.csv", csv);
+  write("f.ruva", "proc ruva data=d plots=fit(contleg);\n  parms a=5e13 b=0.3 c=8e11;\n"
+                  "  model y = a*exp(-b*dose) + c*temp;\n  bootstrap / seed=1967;\nrun;\n");
+  ASSERT_EQ(run("--work . --graphs g f.ruva"), 0) << read("log.txt");
+  const std::string contour = read("g/step1_ContourFitPlot.svg");
+  expect_marks(PlotView(contour, -1, 0), "observed", doses, temps, "contour fit plot");
+  const std::vector<double> legend = numbers_written(layer(contour, "colour-legend")),
+                            lines = numbers_written(layer(contour, "contour-labels"));
+  ASSERT_GE(legend.size(), 2u);
+  EXPECT_LE(*std::min_element(legend.begin(), legend.end()), ylo);
+  EXPECT_GE(*std::max_element(legend.begin(), legend.end()), yhi);
+  ASSERT_GE(lines.size(), 2u);
+  for (double v : lines) EXPECT_NE(std::find(legend.begin(), legend.end(), v), legend.end()) << v;
+  for (const char* p : {"a", "b", "c"}) {
+    const std::string hist = read(std::string("g/step1_BootstrapHistPlot_") + p + ".svg");
+    const AxisRange bars = axis(hist, "x-axis", 0), box = axis(hist, "x-axis", 1);
+    EXPECT_EQ(bars.lo, box.lo) << p;
+    EXPECT_EQ(bars.hi, box.hi) << p;
+    EXPECT_NEAR(bars.p0, box.p0, 0.005) << p;
+    EXPECT_NEAR(bars.p1, box.p1, 0.005) << p;
+  }
+}
+
+// An observation without a response is not fitted: the leverage plot
+// leaves it out of both rows, though OUTPUT writes its tangential leverage.
+TEST_F(GraphScales, TheLeveragePlotShowsOnlyTheFittedObservations) {
+  write("d.csv", "x,y\n1,2.85\n2,1.09\n3,\n4,-0.02\n5,3.57\n6,0.34\n");
+  write("f.ruva", "proc ruva data=d plots=diagnostics;\n  parms a=2 k=0.2;\n  model y = a*exp(-k*x);\n"
+                  "  output out=o h=h j=j;\nrun;\n");
+  ASSERT_EQ(run("--work . --graphs g f.ruva"), 0) << read("log.txt");
+  const DataSet o = read_csv(read("o.csv"));
+  ASSERT_TRUE(std::isfinite(o["h"][2]));
+  const std::vector<double> fitted = {1, 2, NAN, 4, 5, 6};
+  const std::string leverage = read("g/step1_LeveragePlot.svg");
+  expect_marks(PlotView(leverage, -1, 0), "#0", fitted, o["h"], "tangential leverage");
+  expect_marks(PlotView(leverage, -1, 1), "#1", fitted, o["j"], "Jacobian leverage");
 }
 
 // A model that uses a data-set variable besides its regressor: one curve

@@ -156,6 +156,44 @@ TEST_F(GraphFilesTest, TheLeverageCutOffsLabelStaysInsideThePlotArea) {
   EXPECT_EQ(labels, 2);  // the tangential and the Jacobian leverage
 }
 
+// An exact fit: the residuals and the bootstrap estimates have no spread,
+// so no histogram draws a normal curve, and no legend names one.
+TEST_F(GraphFilesTest, AHistogramWithoutSpreadNamesNoNormalCurve) {
+  write("d.csv", "x,y\n1,2\n2,4\n3,6\n4,8\n5,10\n");
+  write("f.ruva", "proc ruva data=d plots=diagnostics(unpack);\n  parms a=1;\n  model y = a*x;\n"
+                  "  bootstrap / seed=3;\nrun;\n");
+  ASSERT_EQ(run("--work . --graphs g f.ruva"), 0) << read("log.txt");
+  for (const char* graph : {"RawResidualHistogram", "ProjectedResidualHistogram", "BootstrapHistPlot_a"}) {
+    const std::string svg = read(std::string("g/step1_") + graph + ".svg");
+    ASSERT_FALSE(layer(svg, "bars").empty()) << graph;
+    EXPECT_TRUE(layer(svg, "line", "normal").empty()) << graph;
+    EXPECT_EQ(svg.find("Normal density"), std::string::npos) << graph;
+  }
+}
+
+// LABELOBS numbers the two observations of high leverage, the higher at
+// the very top of each plot: every number stays inside its plot area (a
+// digit rises three quarters of an em above its baseline).
+TEST_F(GraphFilesTest, ObservationNumbersStayInsideThePlotArea) {
+  write("d.csv", "x,y\n1,1.1\n2,2.1\n3,2.9\n4,4.2\n5,5.1\n6,5.8\n7,7.1\n8,8\n30,29\n-20,-21\n");
+  write("f.ruva", "proc ruva data=d plots=diagnostics(labelobs);\n  parms a=0 b=1;\n  model y = a + b*x;\nrun;\n");
+  ASSERT_EQ(run("--work . --graphs g f.ruva"), 0) << read("log.txt");
+  const std::string svg = read("g/step1_LeveragePlot.svg");
+  // The numbers are the picture's only texts of 9 pixels, two per plot.
+  std::vector<std::string> numbers;
+  for (const std::string& text : elements(svg, "text"))
+    if (attribute(text, "font-size") == 9) numbers.push_back(text);
+  ASSERT_EQ(numbers.size(), 4u);
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    const AxisRange x = axis(svg, "x-axis", static_cast<int>(i / 2)), y = axis(svg, "y-axis", static_cast<int>(i / 2));
+    const double base = attribute(numbers[i], "y"), left = attribute(numbers[i], "x");
+    EXPECT_GE(base - 0.75 * 9, y.p1) << numbers[i];
+    EXPECT_LE(base, y.p0) << numbers[i];
+    EXPECT_GE(left, x.p0) << numbers[i];
+    EXPECT_LE(left, x.p1) << numbers[i];
+  }
+}
+
 // The graphs measure their text with the font's metrics carried in the
 // program: a machine without any font (fontconfig given a configuration
 // that lists none) writes the stored pictures of the graphs example byte

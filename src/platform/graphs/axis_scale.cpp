@@ -73,8 +73,9 @@ AxisScale nice_scale(double lo, double hi, int target, Extend extend, bool integ
   std::vector<double> ticks = ticks_in(axis_lo, axis_hi, step);
   // Too few ticks inside a padded range: a finer nice step.
   while (ticks.size() < 2 && extend != Extend::ToTicks && step > (hi - lo) * 1e-6) {
-    step = nice_number(step * 0.45, true);
-    if (integer && step < 1) break;
+    const double finer = nice_number(step * 0.45, true);
+    if (integer && finer < 1) break;
+    step = finer;
     ticks = ticks_in(axis_lo, axis_hi, step);
   }
   if (extend == Extend::ToTicks) {

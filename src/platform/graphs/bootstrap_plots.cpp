@@ -34,8 +34,8 @@ std::string draw_bootstrap_histogram(const GraphSources& s, std::string* why) {
   const std::string name = r.text("_PARMNAME");
   const SeriesStyle curve{colour::kVermillion, Marker::Circle, "", 1.5};
   const SeriesStyle mark{colour::kBlack, Marker::Circle, kDashed, 1.5};
-  std::vector<LegendEntry> legend = {{"Bootstrap estimates", LegendEntry::Fill, {}, kBarPaint},
-                                     {"Normal density", LegendEntry::Line, curve}};
+  std::vector<LegendEntry> legend = {{"Bootstrap estimates", LegendEntry::Fill, {}, kBarPaint}};
+  if (draws_normal_curve(m)) legend.push_back({"Normal density", LegendEntry::Line, curve});
   if (std::isfinite(estimate)) legend.push_back({"Estimate", LegendEntry::Line, mark});
 
   GraphPage page(r, kGraphWidth, 500);

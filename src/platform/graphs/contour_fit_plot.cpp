@@ -33,6 +33,18 @@ std::string band_colour(std::size_t band, const std::vector<double>& levels) {
   return ramp((static_cast<double>(band) + 0.5) / bands);
 }
 
+// A level as the reader must read it: where the levels' scale counts in a
+// power of ten, the power is written on the level itself (2.5E+12), for
+// neither the contour lines nor the colour legend has an axis title to
+// carry it.
+std::string level_label(double level, const AxisScale& scale) {
+  std::string text = tick_label(level, scale);
+  if (scale.exponent == 0 || text.find_first_not_of("-0.") == std::string::npos) return text;
+  char power[16];
+  std::snprintf(power, sizeof power, "E%+03d", scale.exponent);
+  return text + power;
+}
+
 void colour_legend(SvgDocument& svg, const Box& box, const std::vector<double>& levels, const AxisScale& scale,
                    const std::string& title) {
   svg.begin_layer("colour-legend");
@@ -48,7 +60,7 @@ void colour_legend(SvgDocument& svg, const Box& box, const std::vector<double>& 
   for (double level : levels) {
     const double y = top + h - (level - levels.front()) / span * h;
     svg.line({x + w, y}, {x + w + 3, y}, Paint{colour::kFrame, "", 0.8});
-    svg.text({x + w + 5, y + cap_height(10) / 2}, tick_label(level, scale), TextStyle{10});
+    svg.text({x + w + 5, y + cap_height(10) / 2}, level_label(level, scale), TextStyle{10});
   }
   svg.end_layer();
 }
@@ -135,7 +147,7 @@ void label_contours(Plot& plot, const SurfaceGrid& surface, const std::vector<do
   std::vector<Point> placed;
   plot.svg().begin_layer("contour-labels");
   for (std::size_t l = 1; l + 1 < levels.size(); ++l) {
-    const std::string text = tick_label(levels[l], scale);
+    const std::string text = level_label(levels[l], scale);
     const double half_w = text_width(text, kSize) / 2 + 2, half_h = cap_height(kSize) / 2 + 2;
     double best_room = -1;
     Point at{}, along{1, 0};
@@ -181,6 +193,10 @@ Observed observed_of(const GraphRequest& r, const GraphTable& stats) {
   const std::vector<bool> used = used_rows(stats);
   Observed o{kept(stats.values(r.text("_XVAR")), used), kept(stats.values(r.text("_YVAR")), used),
              kept(stats.values(r.text_or("_ZVAR", "Observed")), used), {}, false, 0, 0};
+  // An observation without a response was not fitted and has no colour:
+  // it is not drawn, rather than drawn in the lightest band's white.
+  for (std::size_t i = 0; i < o.z.size() && i < o.x.size(); ++i)
+    if (!std::isfinite(o.z[i])) o.x[i] = kNaN;
   o.present = present(o.x, o.y);
   const MarkPlan plan = mark_plan(o.present, 1);
   o.dense = plan.dense;

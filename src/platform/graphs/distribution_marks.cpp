@@ -21,8 +21,10 @@ void histogram_bars(Plot& plot, const Histogram& h, const std::string& name) {
   plot.bars(left, right, height, kBarPaint, name);
 }
 
+bool draws_normal_curve(const Moments& m) { return m.n >= 3 && m.sd > 0; }
+
 bool normal_curve(Plot& plot, const Histogram& h, const Moments& m, const SeriesStyle& style) {
-  if (m.n < 3 || !(m.sd > 0)) return false;
+  if (!draws_normal_curve(m)) return false;
   std::vector<double> xs, ys;
   const double lo = plot.xscale().lo, hi = plot.xscale().hi;
   constexpr double kRootTwoPi = 2.5066282746310002;

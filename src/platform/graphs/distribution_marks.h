@@ -15,6 +15,9 @@ inline const Paint kBarPaint{"#3A6F9A", "#A6C8E0", 0.6};
 double highest_percent(const Histogram& h);
 // The bars of `h` in percent of its values.
 void histogram_bars(Plot& plot, const Histogram& h, const std::string& name);
+// Whether values of moments `m` have a normal curve: three or more with a
+// spread, so that a legend names the curve only where it is drawn.
+bool draws_normal_curve(const Moments& m);
 // The normal density with the values' mean and standard deviation, scaled to
 // percent per bin of the histogram; returns false when it cannot be drawn.
 bool normal_curve(Plot& plot, const Histogram& h, const Moments& m, const SeriesStyle& style);

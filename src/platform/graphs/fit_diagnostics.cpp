@@ -129,7 +129,8 @@ void histogram_cell(SvgDocument& svg, const Box& box, const Cell& c, const char*
   const Moments m = moments(v);
   const SeriesStyle curve{colour::kVermillion, Marker::Circle, "", 1.5};
   std::vector<LegendEntry> legend;
-  if (!c.panel) legend = {{xtitle, LegendEntry::Fill, {}, kBarPaint}, {"Normal density", LegendEntry::Line, curve}};
+  if (!c.panel) legend = {{xtitle, LegendEntry::Fill, {}, kBarPaint}};
+  if (!c.panel && draws_normal_curve(m)) legend.push_back({"Normal density", LegendEntry::Line, curve});
   AxisSpec xa{xtitle, h.edges.front(), h.edges.back(), Extend::Pad};
   AxisSpec ya{c.text("_PER_LABEL", "_SHORT_PER_LABEL", nullptr, "Percent"), 0, highest_percent(h) * 1.08, Extend::None};
   // The normal curve's peak must fit too.

@@ -89,6 +89,13 @@ std::vector<bool> used_rows(const GraphTable& table) {
   return used;
 }
 
+std::vector<bool> fitted_rows(const GraphTable& table) {
+  std::vector<bool> used = used_rows(table);
+  if (const auto* e = table.column("Residual"))
+    for (std::size_t i = 0; i < table.rows; ++i) used[i] = used[i] && std::isfinite((*e)[i]);
+  return used;
+}
+
 std::size_t used_count(const std::vector<bool>& used) {
   return static_cast<std::size_t>(std::count(used.begin(), used.end(), true));
 }

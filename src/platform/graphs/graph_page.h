@@ -50,6 +50,10 @@ InsetLines inset_statistics(const GraphRequest& request);
 // Whether each row of the output-statistics table belongs to an observation
 // the fit used: a present, positive weight when the table has weights.
 std::vector<bool> used_rows(const GraphTable& table);
+// The rows used_rows() keeps that also have a residual: the observations
+// the fit used, leaving out those whose response or prediction is missing
+// (the tangential leverage is written for them too).
+std::vector<bool> fitted_rows(const GraphTable& table);
 // How many rows are used.
 std::size_t used_count(const std::vector<bool>& used);
 // The values of the rows marked in `keep`, NaN elsewhere.

@@ -86,7 +86,7 @@ std::string draw_leverage_plot(const GraphSources& s, std::string* why) {
   const GraphTable* t = s.output_statistics(why);
   if (!t) return {};
   const GraphRequest& r = s.request;
-  const std::vector<bool> used = used_rows(*t);
+  const std::vector<bool> used = fitted_rows(*t);
   const std::vector<double> obs = kept(t->values("Observation"), used);
   struct Row {
     const char* column;
@@ -153,7 +153,7 @@ std::string draw_local_influence_plot(const GraphSources& s, std::string* why) {
     return {};
   }
   const GraphRequest& r = s.request;
-  const std::vector<bool> used = used_rows(*t);
+  const std::vector<bool> used = fitted_rows(*t);
   const std::vector<double> obs = kept(t->values("Observation"), used);
   const std::vector<double> lmax = kept(t->values("LMAX"), used);
   // The direction of largest curvature has unit length: elements beyond

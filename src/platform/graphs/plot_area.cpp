@@ -298,8 +298,11 @@ void Plot::layout(const Box& outer) {
   const double left = options_.left_margin >= 0 ? options_.left_margin : left_band(yspec_, ys_, options_);
   const auto [xlo, xhi] = extent(xspec_);
   // The last tick label may stand out half its width past the data area.
+  // An axis with ticks but no labels (a histogram over the box plot that
+  // labels it) takes the same room and ticks as its labelled twin, so
+  // that both map a value to the same pixel.
   AxisScale guess = nice_scale(xlo, xhi, 5, xspec_.extend, xspec_.integer);
-  const double right = xspec_.labels && !guess.ticks.empty()
+  const double right = xspec_.ticks && !guess.ticks.empty()
                            ? std::max(10.0, text_width(tick_label(guess.ticks.back(), guess), options_.font) / 2 + 4)
                            : 10.0;
   const double beside =
@@ -309,7 +312,7 @@ void Plot::layout(const Box& outer) {
   for (int target = std::clamp(static_cast<int>(std::lround(w / 80)) + 1, 4, 8);; --target) {
     xs_ = nice_scale(xlo, xhi, target, xspec_.extend, xspec_.integer);
     const double need = (widest_label(xs_, options_.font) + 10) * static_cast<double>(xs_.ticks.size());
-    if (target <= 2 || !xspec_.labels || need <= w) break;
+    if (target <= 2 || !xspec_.ticks || need <= w) break;
   }
   area_ = {outer.x + left, outer.y + top, w, h};
 }
@@ -517,6 +520,8 @@ void Plot::point_label(double x, double y, const std::string& text) {
   if (!inside(x, y)) return;
   TextStyle t{options_.font - 2, Anchor::Start, FontWeight::Normal, colour::kMutedText};
   Point p{px(x) + options_.marker + 1, py(y) - options_.marker - 1};
+  // Below the marker where above it the label would cross the frame.
+  if (p.y - cap_height(t.size) < area_.y) p.y = py(y) + options_.marker + 1 + cap_height(t.size);
   if (p.x + text_width(text, t.size) > area_.x + area_.w) {
     t.anchor = Anchor::End;
     p.x = px(x) - options_.marker - 1;

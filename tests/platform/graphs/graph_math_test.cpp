@@ -46,6 +46,10 @@ TEST(AxisScaleTest, TicksAreNiceNumbersWithNoMoreDecimalsThanTheStepNeeds) {
   EXPECT_DOUBLE_EQ(nice_number(7.9, true), 5);
   // Whole numbers only: none lies between 1.2 and 1.8, so no tick.
   EXPECT_EQ(nice_scale(1.2, 1.8, 2, Extend::Pad, true).ticks, (std::vector<double>{}));
+  // One observation: its number is the one tick, written as a whole number.
+  const AxisScale one = nice_scale(1, 1, 5, Extend::Pad, true);
+  EXPECT_EQ(one.ticks, (std::vector<double>{1}));
+  EXPECT_EQ(tick_label(1, one), "1");
 }
 
 TEST(SampleStatisticsTest, QuantilesAndBoxesAgreeWithR) {
