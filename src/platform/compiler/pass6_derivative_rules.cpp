@@ -47,6 +47,12 @@ class Rules {
   static ExprPtr c(const Expr& e) { return dx::clone(e); }
   static ExprPtr num(double v) { return dx::number(v); }
   static ExprPtr fn(const char* key, ExprPtr a) { return dx::call(key, std::move(a)); }
+  static ExprPtr log_times(ExprPtr v, ExprPtr a) {
+    language::ExprList args;
+    args.push_back(std::move(v));
+    args.push_back(std::move(a));
+    return dx::call("LOG:TIMES", std::move(args));
+  }
 
   Leaves& leaves_;
 };
@@ -115,11 +121,12 @@ ExprPtr Rules::power(const Expr& e, const Expr* value) {
     if (dx::number_of(b, &k) && k == 2) return dx::mul(dx::mul(num(2), c(a)), std::move(da));
     return dx::mul(dx::mul(c(b), dx::pow(c(a), dx::sub(c(b), num(1)))), std::move(da));
   }
-  if (dx::is_zero(*da))  // a^b log(a) b'
-    return dx::mul(dx::mul(own(e, value), fn("LOG", c(a))), std::move(db));
-  // a^b (b' log(a) + b a' / a)
-  return dx::mul(own(e, value), dx::add(dx::mul(std::move(db), fn("LOG", c(a))),
-                                        dx::div(dx::mul(c(b), std::move(da)), c(a))));
+  // a^b log(a) b' + b a^(b-1) a', the first term zero at a = 0 (see
+  // LOG:TIMES) and the second without a division by a.
+  ExprPtr by_exponent = dx::mul(log_times(own(e, value), c(a)), std::move(db));
+  if (dx::is_zero(*da)) return by_exponent;
+  return dx::add(std::move(by_exponent),
+                 dx::mul(dx::mul(c(b), dx::pow(c(a), dx::sub(c(b), num(1)))), std::move(da)));
 }
 
 // PDF('NORMAL', x, mu, sigma) and CDF('NORMAL', x, mu, sigma): with
@@ -211,13 +218,18 @@ ExprPtr Rules::call(const Expr& e, const Expr* value) {
     }
     return total;
   }
-  if (k == "MOD" || k == "ATAN2" || k == "BETA") {
+  if (k == "MOD" || k == "ATAN2" || k == "BETA" || k == "LOG:TIMES") {
     const Expr& a = *e.args[0];
     const Expr& b = *e.args[1];
     ExprPtr da = d(a, nullptr), db = d(b, nullptr);
     if (dx::is_zero(*da) && dx::is_zero(*db)) return num(0);
     if (k == "MOD")
       return dx::sub(std::move(da), dx::mul(fn("INT", dx::div(c(a), c(b))), std::move(db)));
+    if (k == "LOG:TIMES") {  // a' log(b) + a b' / b
+      ExprPtr r = dx::is_zero(*da) ? std::move(da) : log_times(std::move(da), c(b));
+      if (dx::is_zero(*db)) return r;
+      return dx::add(std::move(r), dx::div(dx::mul(c(a), std::move(db)), c(b)));
+    }
     if (k == "ATAN2")  // (b a' - a b') / (a^2 + b^2), y = a, x = b
       return dx::div(dx::sub(dx::mul(c(b), std::move(da)), dx::mul(c(a), std::move(db))),
                      dx::add(dx::sqr(c(a)), dx::sqr(c(b))));
