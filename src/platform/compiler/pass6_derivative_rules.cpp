@@ -47,11 +47,19 @@ class Rules {
   static ExprPtr c(const Expr& e) { return dx::clone(e); }
   static ExprPtr num(double v) { return dx::number(v); }
   static ExprPtr fn(const char* key, ExprPtr a) { return dx::call(key, std::move(a)); }
-  static ExprPtr log_times(ExprPtr v, ExprPtr a) {
+  static ExprPtr call2(const char* key, ExprPtr a, ExprPtr b) {
     language::ExprList args;
-    args.push_back(std::move(v));
     args.push_back(std::move(a));
-    return dx::call("LOG:TIMES", std::move(args));
+    args.push_back(std::move(b));
+    return dx::call(key, std::move(args));
+  }
+  static ExprPtr log_times(ExprPtr v, ExprPtr a) { return call2("LOG:TIMES", std::move(v), std::move(a)); }
+  // k a^(k-1) a' for an exponent k that does not vary.
+  static ExprPtr power_slope(const Expr& a, const Expr& k, ExprPtr da) {
+    double v = 0;
+    if (dx::number_of(k, &v))
+      return dx::mul(dx::mul(c(k), dx::pow(c(a), dx::sub(c(k), num(1)))), std::move(da));
+    return dx::mul(call2("POWER:SLOPE", c(a), c(k)), std::move(da));
   }
 
   Leaves& leaves_;
@@ -119,7 +127,7 @@ ExprPtr Rules::power(const Expr& e, const Expr* value) {
   if (fixed_exponent) {  // b a^(b-1) a'
     double k = 0;
     if (dx::number_of(b, &k) && k == 2) return dx::mul(dx::mul(num(2), c(a)), std::move(da));
-    return dx::mul(dx::mul(c(b), dx::pow(c(a), dx::sub(c(b), num(1)))), std::move(da));
+    return power_slope(a, b, std::move(da));
   }
   // a^b log(a) b' + b a^(b-1) a', the first term zero at a = 0 (see
   // LOG:TIMES) and the second without a division by a.
@@ -218,7 +226,7 @@ ExprPtr Rules::call(const Expr& e, const Expr* value) {
     }
     return total;
   }
-  if (k == "MOD" || k == "ATAN2" || k == "BETA" || k == "LOG:TIMES") {
+  if (k == "MOD" || k == "ATAN2" || k == "BETA" || k == "LOG:TIMES" || k == "POWER:SLOPE") {
     const Expr& a = *e.args[0];
     const Expr& b = *e.args[1];
     ExprPtr da = d(a, nullptr), db = d(b, nullptr);
@@ -229,6 +237,14 @@ ExprPtr Rules::call(const Expr& e, const Expr* value) {
       ExprPtr r = dx::is_zero(*da) ? std::move(da) : log_times(std::move(da), c(b));
       if (dx::is_zero(*db)) return r;
       return dx::add(std::move(r), dx::div(dx::mul(c(a), std::move(db)), c(b)));
+    }
+    if (k == "POWER:SLOPE") {  // b (b-1) a^(b-2) a' + (a^(b-1) + b a^(b-1) log(a)) b'
+      ExprPtr r = dx::is_zero(*da) ? std::move(da)
+                                   : dx::mul(c(b), power_slope(a, *dx::sub(c(b), num(1)), std::move(da)));
+      if (dx::is_zero(*db)) return r;
+      auto lower = [&] { return dx::pow(c(a), dx::sub(c(b), num(1))); };
+      return dx::add(std::move(r), dx::mul(dx::add(lower(), dx::mul(c(b), log_times(lower(), c(a)))),
+                                           std::move(db)));
     }
     if (k == "ATAN2")  // (b a' - a b') / (a^2 + b^2), y = a, x = b
       return dx::div(dx::sub(dx::mul(c(b), std::move(da)), dx::mul(c(a), std::move(db))),
