@@ -38,6 +38,7 @@ class Rules {
  private:
   ExprPtr binary(const Expr& e, const Expr* value);
   ExprPtr call(const Expr& e, const Expr* value);
+  ExprPtr two_arguments(const Expr& e, const Expr* value);
   ExprPtr elementary(const Expr& e, const Expr* value);
   ExprPtr power(const Expr& e, const Expr* value);
   ExprPtr normal(const Expr& e, const Expr* value, bool density);
@@ -226,41 +227,46 @@ ExprPtr Rules::call(const Expr& e, const Expr* value) {
     }
     return total;
   }
-  if (k == "MOD" || k == "ATAN2" || k == "BETA" || k == "LOG:TIMES" || k == "POWER:SLOPE") {
-    const Expr& a = *e.args[0];
-    const Expr& b = *e.args[1];
-    ExprPtr da = d(a, nullptr), db = d(b, nullptr);
-    if (dx::is_zero(*da) && dx::is_zero(*db)) return num(0);
-    if (k == "MOD")
-      return dx::sub(std::move(da), dx::mul(fn("INT", dx::div(c(a), c(b))), std::move(db)));
-    if (k == "LOG:TIMES") {  // a' log(b) + a b' / b
-      ExprPtr r = dx::is_zero(*da) ? std::move(da) : log_times(std::move(da), c(b));
-      if (dx::is_zero(*db)) return r;
-      return dx::add(std::move(r), dx::div(dx::mul(c(a), std::move(db)), c(b)));
-    }
-    if (k == "POWER:SLOPE") {  // b (b-1) a^(b-2) a' + (a^(b-1) + b a^(b-1) log(a)) b'
-      ExprPtr r = dx::is_zero(*da) ? std::move(da)
-                                   : dx::mul(c(b), power_slope(a, *dx::sub(c(b), num(1)), std::move(da)));
-      if (dx::is_zero(*db)) return r;
-      auto lower = [&] { return dx::pow(c(a), dx::sub(c(b), num(1))); };
-      return dx::add(std::move(r), dx::mul(dx::add(lower(), dx::mul(c(b), log_times(lower(), c(a)))),
-                                           std::move(db)));
-    }
-    if (k == "ATAN2")  // (b a' - a b') / (a^2 + b^2), y = a, x = b
-      return dx::div(dx::sub(dx::mul(c(b), std::move(da)), dx::mul(c(a), std::move(db))),
-                     dx::add(dx::sqr(c(a)), dx::sqr(c(b))));
-    // B(a, b) ((psi(a) - psi(a+b)) a' + (psi(b) - psi(a+b)) b')
-    auto psi_sum = [&] { return fn("DIGAMMA", dx::add(c(a), c(b))); };
-    return dx::mul(own(e, value),
-                   dx::add(dx::mul(dx::sub(fn("DIGAMMA", c(a)), psi_sum()), std::move(da)),
-                           dx::mul(dx::sub(fn("DIGAMMA", c(b)), psi_sum()), std::move(db))));
-  }
+  if (k == "MOD" || k == "ATAN2" || k == "BETA" || k == "LOG:TIMES" || k == "POWER:SLOPE")
+    return two_arguments(e, value);
   if (e.args.size() != 1) {
     for (std::size_t i = 0; i < e.args.size(); ++i)
       if (!dx::is_zero(*d(*e.args[i], nullptr))) leaves_.unsupported(e, static_cast<int>(i) + 1);
     return num(0);
   }
   return elementary(e, value);
+}
+
+// The functions of two arguments a and b that may both vary.
+ExprPtr Rules::two_arguments(const Expr& e, const Expr* value) {
+  const std::string& k = e.key;
+  const Expr& a = *e.args[0];
+  const Expr& b = *e.args[1];
+  ExprPtr da = d(a, nullptr), db = d(b, nullptr);
+  if (dx::is_zero(*da) && dx::is_zero(*db)) return num(0);
+  if (k == "MOD")
+    return dx::sub(std::move(da), dx::mul(fn("INT", dx::div(c(a), c(b))), std::move(db)));
+  if (k == "LOG:TIMES") {  // a' log(b) + a b' / b
+    ExprPtr r = dx::is_zero(*da) ? std::move(da) : log_times(std::move(da), c(b));
+    if (dx::is_zero(*db)) return r;
+    return dx::add(std::move(r), dx::div(dx::mul(c(a), std::move(db)), c(b)));
+  }
+  if (k == "POWER:SLOPE") {  // b (b-1) a^(b-2) a' + (a^(b-1) + b a^(b-1) log(a)) b'
+    ExprPtr r = dx::is_zero(*da) ? std::move(da)
+                                 : dx::mul(c(b), power_slope(a, *dx::sub(c(b), num(1)), std::move(da)));
+    if (dx::is_zero(*db)) return r;
+    auto lower = [&] { return dx::pow(c(a), dx::sub(c(b), num(1))); };
+    return dx::add(std::move(r), dx::mul(dx::add(lower(), dx::mul(c(b), log_times(lower(), c(a)))),
+                                         std::move(db)));
+  }
+  if (k == "ATAN2")  // (b a' - a b') / (a^2 + b^2), y = a, x = b
+    return dx::div(dx::sub(dx::mul(c(b), std::move(da)), dx::mul(c(a), std::move(db))),
+                   dx::add(dx::sqr(c(a)), dx::sqr(c(b))));
+  // B(a, b) ((psi(a) - psi(a+b)) a' + (psi(b) - psi(a+b)) b')
+  auto psi_sum = [&] { return fn("DIGAMMA", dx::add(c(a), c(b))); };
+  return dx::mul(own(e, value),
+                 dx::add(dx::mul(dx::sub(fn("DIGAMMA", c(a)), psi_sum()), std::move(da)),
+                         dx::mul(dx::sub(fn("DIGAMMA", c(b)), psi_sum()), std::move(db))));
 }
 
 // The functions of one argument u: f'(u) u'.
