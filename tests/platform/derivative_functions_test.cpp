@@ -98,6 +98,22 @@ TEST_F(FunctionDerivatives, MatchRichardsonDifferencesOverTheGrid) {
   }
 }
 
+TEST_F(FunctionDerivatives, PowersOfZeroHaveZeroDerivatives) {
+  // 0**b is 0 for every b > 0, so at x = 0 every derivative is 0 (a power
+  // model with a dose of 0), not 0 * log(0); likewise (a*x)**(b+2), and
+  // (b*x)**k with k = 1 (as in a loop over powers) has no 0 * 0**-1.
+  data_.variables = {compiler_test::numeric("x", 1)};
+  ASSERT_TRUE(compile_model(
+      "parms a = 1 b = 1;\nk = 1 + x;\nmodel y = a*x**b + (a*x)**(b + 2) + (b*x)**k;\n"));
+  for (double b : {0.45, 1.2}) {
+    EXPECT_EQ(model_at({0.7, b}, {0.0}, 1), 0.0);
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(gradient(i), 0.0) << "b=" << b << " d/d" << i;
+      for (int j = 0; j <= i; ++j) EXPECT_EQ(hessian(i, j), 0.0) << "b=" << b << " d2/d" << i << j;
+    }
+  }
+}
+
 TEST_F(FunctionDerivatives, DigammaFamilyHasItsHigherDerivatives) {
   // The third and fourth derivatives of log-gamma, which the derivatives of
   // trigamma use, against series written out here: psi''(x) = -2 sum 1/(x+k)^3,

@@ -37,6 +37,12 @@ double f_sign(double x) { return std::isnan(x) ? x : (x > 0) - (x < 0); }
 double f_mod(double x, double y) { return y == 0 ? kNaN : std::fmod(x, y); }
 double f_atan2(double y, double x) { return std::atan2(y, x); }
 double f_missing(double x) { return is_missing(x) ? 1 : 0; }
+// v log(a) with v = a^b, the derivative of a^b in b: zero where v and a are
+// both zero (0^b with b > 0 is zero for every such b), not 0 times -infinity.
+double f_log_times(double v, double a) { return v == 0 && a == 0 ? 0 : v * std::log(a); }
+// k a^(k-1), the derivative of a^k in a: zero where k is zero, also at
+// a = 0 (so that the second derivative of a^1 is 0 there, not 0 * infinity).
+double f_power_slope(double a, double k) { return k == 0 ? 0 : k * std::pow(a, k - 1); }
 
 double f_probt(double x, double df) { return sp::t_cdf(x, df); }
 double f_tinv(double p, double df) { return sp::t_quantile(p, df); }
@@ -156,6 +162,10 @@ constexpr FunctionDef kFunctions[] = {
     // Used by generated derivatives only: a program cannot name them.
     {"@TETRAGAMMA", 1, 1, sp::tetragamma, nullptr, nullptr, false},
     {"@PENTAGAMMA", 1, 1, sp::pentagamma, nullptr, nullptr, false},
+    // LOG:TIMES(v, a) = v LOG(a); its notes name LOG.
+    {"LOG:TIMES", 2, 2, nullptr, f_log_times, nullptr, false},
+    // POWER:SLOPE(a, k) = k a**(k-1).
+    {"POWER:SLOPE", 2, 2, nullptr, f_power_slope, nullptr, false},
 };
 
 }  // namespace

@@ -38,6 +38,7 @@ class Rules {
  private:
   ExprPtr binary(const Expr& e, const Expr* value);
   ExprPtr call(const Expr& e, const Expr* value);
+  ExprPtr two_arguments(const Expr& e, const Expr* value);
   ExprPtr elementary(const Expr& e, const Expr* value);
   ExprPtr power(const Expr& e, const Expr* value);
   ExprPtr normal(const Expr& e, const Expr* value, bool density);
@@ -47,6 +48,20 @@ class Rules {
   static ExprPtr c(const Expr& e) { return dx::clone(e); }
   static ExprPtr num(double v) { return dx::number(v); }
   static ExprPtr fn(const char* key, ExprPtr a) { return dx::call(key, std::move(a)); }
+  static ExprPtr call2(const char* key, ExprPtr a, ExprPtr b) {
+    language::ExprList args;
+    args.push_back(std::move(a));
+    args.push_back(std::move(b));
+    return dx::call(key, std::move(args));
+  }
+  static ExprPtr log_times(ExprPtr v, ExprPtr a) { return call2("LOG:TIMES", std::move(v), std::move(a)); }
+  // k a^(k-1) a' for an exponent k that does not vary.
+  static ExprPtr power_slope(const Expr& a, const Expr& k, ExprPtr da) {
+    double v = 0;
+    if (dx::number_of(k, &v))
+      return dx::mul(dx::mul(c(k), dx::pow(c(a), dx::sub(c(k), num(1)))), std::move(da));
+    return dx::mul(call2("POWER:SLOPE", c(a), c(k)), std::move(da));
+  }
 
   Leaves& leaves_;
 };
@@ -113,13 +128,14 @@ ExprPtr Rules::power(const Expr& e, const Expr* value) {
   if (fixed_exponent) {  // b a^(b-1) a'
     double k = 0;
     if (dx::number_of(b, &k) && k == 2) return dx::mul(dx::mul(num(2), c(a)), std::move(da));
-    return dx::mul(dx::mul(c(b), dx::pow(c(a), dx::sub(c(b), num(1)))), std::move(da));
+    return power_slope(a, b, std::move(da));
   }
-  if (dx::is_zero(*da))  // a^b log(a) b'
-    return dx::mul(dx::mul(own(e, value), fn("LOG", c(a))), std::move(db));
-  // a^b (b' log(a) + b a' / a)
-  return dx::mul(own(e, value), dx::add(dx::mul(std::move(db), fn("LOG", c(a))),
-                                        dx::div(dx::mul(c(b), std::move(da)), c(a))));
+  // a^b log(a) b' + b a^(b-1) a', the first term zero at a = 0 (see
+  // LOG:TIMES) and the second without a division by a.
+  ExprPtr by_exponent = dx::mul(log_times(own(e, value), c(a)), std::move(db));
+  if (dx::is_zero(*da)) return by_exponent;
+  return dx::add(std::move(by_exponent),
+                 dx::mul(dx::mul(c(b), dx::pow(c(a), dx::sub(c(b), num(1)))), std::move(da)));
 }
 
 // PDF('NORMAL', x, mu, sigma) and CDF('NORMAL', x, mu, sigma): with
@@ -211,28 +227,46 @@ ExprPtr Rules::call(const Expr& e, const Expr* value) {
     }
     return total;
   }
-  if (k == "MOD" || k == "ATAN2" || k == "BETA") {
-    const Expr& a = *e.args[0];
-    const Expr& b = *e.args[1];
-    ExprPtr da = d(a, nullptr), db = d(b, nullptr);
-    if (dx::is_zero(*da) && dx::is_zero(*db)) return num(0);
-    if (k == "MOD")
-      return dx::sub(std::move(da), dx::mul(fn("INT", dx::div(c(a), c(b))), std::move(db)));
-    if (k == "ATAN2")  // (b a' - a b') / (a^2 + b^2), y = a, x = b
-      return dx::div(dx::sub(dx::mul(c(b), std::move(da)), dx::mul(c(a), std::move(db))),
-                     dx::add(dx::sqr(c(a)), dx::sqr(c(b))));
-    // B(a, b) ((psi(a) - psi(a+b)) a' + (psi(b) - psi(a+b)) b')
-    auto psi_sum = [&] { return fn("DIGAMMA", dx::add(c(a), c(b))); };
-    return dx::mul(own(e, value),
-                   dx::add(dx::mul(dx::sub(fn("DIGAMMA", c(a)), psi_sum()), std::move(da)),
-                           dx::mul(dx::sub(fn("DIGAMMA", c(b)), psi_sum()), std::move(db))));
-  }
+  if (k == "MOD" || k == "ATAN2" || k == "BETA" || k == "LOG:TIMES" || k == "POWER:SLOPE")
+    return two_arguments(e, value);
   if (e.args.size() != 1) {
     for (std::size_t i = 0; i < e.args.size(); ++i)
       if (!dx::is_zero(*d(*e.args[i], nullptr))) leaves_.unsupported(e, static_cast<int>(i) + 1);
     return num(0);
   }
   return elementary(e, value);
+}
+
+// The functions of two arguments a and b that may both vary.
+ExprPtr Rules::two_arguments(const Expr& e, const Expr* value) {
+  const std::string& k = e.key;
+  const Expr& a = *e.args[0];
+  const Expr& b = *e.args[1];
+  ExprPtr da = d(a, nullptr), db = d(b, nullptr);
+  if (dx::is_zero(*da) && dx::is_zero(*db)) return num(0);
+  if (k == "MOD")
+    return dx::sub(std::move(da), dx::mul(fn("INT", dx::div(c(a), c(b))), std::move(db)));
+  if (k == "LOG:TIMES") {  // a' log(b) + a b' / b
+    ExprPtr r = dx::is_zero(*da) ? std::move(da) : log_times(std::move(da), c(b));
+    if (dx::is_zero(*db)) return r;
+    return dx::add(std::move(r), dx::div(dx::mul(c(a), std::move(db)), c(b)));
+  }
+  if (k == "POWER:SLOPE") {  // b (b-1) a^(b-2) a' + (a^(b-1) + b a^(b-1) log(a)) b'
+    ExprPtr r = dx::is_zero(*da) ? std::move(da)
+                                 : dx::mul(c(b), power_slope(a, *dx::sub(c(b), num(1)), std::move(da)));
+    if (dx::is_zero(*db)) return r;
+    auto lower = [&] { return dx::pow(c(a), dx::sub(c(b), num(1))); };
+    return dx::add(std::move(r), dx::mul(dx::add(lower(), dx::mul(c(b), log_times(lower(), c(a)))),
+                                         std::move(db)));
+  }
+  if (k == "ATAN2")  // (b a' - a b') / (a^2 + b^2), y = a, x = b
+    return dx::div(dx::sub(dx::mul(c(b), std::move(da)), dx::mul(c(a), std::move(db))),
+                   dx::add(dx::sqr(c(a)), dx::sqr(c(b))));
+  // B(a, b) ((psi(a) - psi(a+b)) a' + (psi(b) - psi(a+b)) b')
+  auto psi_sum = [&] { return fn("DIGAMMA", dx::add(c(a), c(b))); };
+  return dx::mul(own(e, value),
+                 dx::add(dx::mul(dx::sub(fn("DIGAMMA", c(a)), psi_sum()), std::move(da)),
+                         dx::mul(dx::sub(fn("DIGAMMA", c(b)), psi_sum()), std::move(db))));
 }
 
 // The functions of one argument u: f'(u) u'.
