@@ -63,8 +63,8 @@ void correlation_row(const double* s, int i, double* r) {
   }
 }
 
-// sqrt(g' V g): missing only when the variance is missing or not positive.
-// sqrt(g'Vg), formed with g divided by the power of 2 nearest its largest
+// sqrt(g'Vg), missing only when the variance is missing or not positive,
+// formed with g divided by the power of 2 nearest its largest
 // element and that factor put back after the root, so that a gradient of
 // 1e290 or 1e-300 gives the standard error a double holds rather than an
 // overflow or a variance that underflowed to 0. A power of 2 scales
