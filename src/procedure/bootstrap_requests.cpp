@@ -5,8 +5,11 @@
 #include <climits>
 #include <new>
 
+#include "host/kernel_text_literals.h"
 #include "host/missing.h"
+#include "host/named_values.h"
 #include "host/services.h"
+#include "random/status_codes.h"
 #include "procedure/step_memory.h"
 #include "procedure/procedure_context.h"
 #include "procedure/setup.h"
@@ -25,6 +28,8 @@ constexpr double kSeedLimit = 9007199254740992.0;  // 2^53
 constexpr int kMsgSeedTooLarge = 481;
 constexpr int kMsgSeedNegative = 482;
 constexpr int kMsgSeedMapped = 992;
+constexpr int kMsgMethodUnknown = 993;
+constexpr int kMsgMethodUnavailable = 994;
 constexpr int kMsgResidualForWeighted = 502;
 constexpr int kMsgWildForUnweighted = 503;
 constexpr int kMsgTooManySamples = 804;
@@ -122,6 +127,17 @@ void note_seed_in_use(const MERSENNE_RAND& mr, double given) {
   xpmlog(305, kMsgSeedMapped, static_cast<double>(mr.InitialSeed), given, largest, mr.rng.zrng_name);
 }
 
+// A method named by OSENV.KOV_RNG_METHOD that the library does not know, or
+// that this build cannot draw with, leaves the stream on its default
+// method: the log says so rather than draw from another stream unannounced.
+void note_method_in_use(const MERSENNE_RAND& mr) {
+  const bool unknown = mr.Status == zrand_status::kUnknownMethod;
+  if (!unknown && mr.Status != zrand_status::kMethodUnavailable) return;
+  char name[256];
+  qxnrcget(qx_text(U"OSENV.KOV_RNG_METHOD"), 0, name, sizeof name);
+  xpmlog(305, unknown ? kMsgMethodUnknown : kMsgMethodUnavailable, name, mr.rng.zrng_name);
+}
+
 }  // namespace
 
 int process_bootstrap_stmts(RUVACOM* ctx) {
@@ -146,6 +162,7 @@ int process_bootstrap_stmts(RUVACOM* ctx) {
     read_outputs(ctx, b, s);
   }
   zmrsrnd(&b->comp.mr);
+  note_method_in_use(b->comp.mr);
   note_seed_in_use(b->comp.mr, given_seed);
   if (ctx->yol_graphics_flag && !b->plots.hist_box && !b->plots.scatter) b->plots.hist_box = 1;
   if (!b->ci.bc && !b->ci.perc && !b->ci.normal) b->ci.bc = 1;

@@ -1,6 +1,7 @@
 #include "random/seed_macros.h"
 
 #include <cmath>
+#include <string>
 
 #include "host/globals.h"
 #include "host/services.h"
@@ -27,6 +28,13 @@ void set_numeric_macro(MACRO_SCOPE* scope, const char* name, long value) {
   xjsympn(scope, name, 9, kNumericMacro, 0, static_cast<double>(value));
 }
 
+// The end seed of a 64-bit method is a hash of 64 bits, which a double would
+// round: it is given in full digits as text.
+void set_whole_number_macro(MACRO_SCOPE* scope, const char* name, long value) {
+  const std::string text = std::to_string(value);
+  xjsympc(scope, name, 9, text.data(), static_cast<int>(text.size()));
+}
+
 MACRO_SCOPE* macro_scope() {
   return xalanch(reinterpret_cast<void*>(task_record()[task::kSymbolTable]));
 }
@@ -41,7 +49,7 @@ void zranms(long* seed, int whichMacroVar) {
   }
   MACRO_SCOPE* scope = macro_scope();
   if (whichMacroVar == 2) {
-    set_numeric_macro(scope, "SYSRANEND", *seed);
+    set_whole_number_macro(scope, "SYSRANEND", *seed);
     return;
   }
   repair(seed);

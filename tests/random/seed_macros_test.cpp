@@ -34,6 +34,11 @@ TEST_F(SeedMacros, ZeroAndNegativeSeedsAreRepairedValidOnesKept) {
   long end = 4000000000L;
   zranms(&end, 2);
   EXPECT_EQ(macro("SYSRANEND"), "4000000000");
+  // The 64-bit end seed in full: MurmurHash3's fmix64(1967), which a double
+  // would round to 5934961738676105216.
+  end = 5934961738676104733L;
+  zranms(&end, 2);
+  EXPECT_EQ(macro("SYSRANEND"), "5934961738676104733");
 }
 
 TEST_F(SeedMacros, RepairAloneTouchesNoMacroVariable) {

@@ -11,6 +11,7 @@
 #include "platform/host.h"
 #include "platform/language/messages.h"
 #include "platform/parse_session.h"
+#include "platform/parse_traces.h"
 #include "platform/services/service_impls.h"
 #include "platform/statement_record_builder.h"
 
@@ -110,7 +111,9 @@ int cmppars(void* /*grammar*/, PROCSTR* procstr, int, int, int, int (*callback)(
   step.parse = lang::parse_step(source.text, source.first_line, hook);
   step.parsing = step.parse.get();
   if (step.tokens.empty()) build_host_tokens(step, *step.parse);
+  if (procstr && procstr->proc_syndebug == 1) log_syntax_trace(*step.parse);
   log_parse_errors(*step.parse);
+  if (procstr && procstr->proc_semdebug == 1) log_semantic_trace(*step.parse);
   if (info) {
     info->nparsed = static_cast<std::int32_t>(step.parse->segments.size());
     info->totparsed += info->nparsed;
