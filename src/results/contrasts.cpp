@@ -4,8 +4,9 @@
 // inverse by sweeping; rows that depend on earlier ones lose their pivot
 // and their degree of freedom. One row per statement in the Contrasts table.
 // A statement with a row the data do not determine (inverse_in_use.h,
-// determined_functions.h) has no test. A row the active bounds hold fixed
-// has no variance, as a constant row has none: it loses its pivot. A note
+// determined_functions.h) has no test, and that row no degree of freedom.
+// A row the active bounds hold fixed has no variance, as a constant row has
+// none: it loses its pivot. A note
 // says why a statement left without a degree of freedom, or with a missing
 // F, has no test (variance_reasons.h).
 #include <algorithm>
@@ -98,14 +99,7 @@ bool determined(RUVACOM* ctx, const char* rows, int k, int i) {
   return true;
 }
 
-// The k gradient rows of a contrast from gc into g, those the active bounds
-// hold fixed (reasons from mark_functions) as zero rows.
-void rows_with_variance(const RUVACOM* ctx, const double* gc, const NoVariance* reasons, int k, double* g) {
-  const int p = ctx->nparm;
-  std::copy_n(gc, static_cast<long>(k) * p, g);
-  for (int r = 0; r < k; ++r)
-    if (reasons[r] == NoVariance::kFixedByBounds) std::fill_n(g + static_cast<long>(r) * p, p, 0.0);
-}
+
 
 // Why a contrast whose rows are all determined has no F test: a row whose
 // value cannot be computed, the fit's reason, else, with no degree of
@@ -129,10 +123,24 @@ struct Rows {
   double* gradients;          // maxcontn rows of nparm: one contrast's rows with a variance
 };
 
+// The k gradient rows of a contrast from gc into g, those the active bounds
+// hold fixed (reasons from mark_functions) and those the data do not
+// determine as zero rows: neither counts in the degrees of freedom. An
+// undetermined row would otherwise count or not by the choice of inverse
+// (the variance of a - b is that of a under the default's, about zero
+// under G4's), although it is no more testable one way than the other.
+void rows_with_variance(const RUVACOM* ctx, const double* gc, const Rows& rows, int row, int k, double* g) {
+  const int p = ctx->nparm;
+  std::copy_n(gc, static_cast<long>(k) * p, g);
+  for (int r = 0; r < k; ++r)
+    if (rows.reasons[row + r] == NoVariance::kFixedByBounds || !rows.determined[row + r])
+      std::fill_n(g + static_cast<long>(r) * p, p, 0.0);
+}
+
 // The test of contrast i of k rows from `row` on, or its note.
 void test_contrast(RUVACOM* ctx, const double* c, const Rows& rows, int i, int row, int k) {
   const double* gc = ctx->gradcont + static_cast<long>(row) * ctx->nparm;
-  rows_with_variance(ctx, gc, rows.reasons + row, k, rows.gradients);
+  rows_with_variance(ctx, gc, rows, row, k, rows.gradients);
   contrast_test(ctx, c, rows.gradients, ctx->contptr + row, k);
   if (!determined(ctx, rows.determined + row, k, i)) {
     ctx->fval = ctx->probf = missing_value();

@@ -2,7 +2,7 @@
 // (jovouti) and filled per BY group by the OUTPUT pass (jovout). Every data
 // set holds the input variables, the ID variables the program computes, the
 // statistics its statement names, the parameters under the PARMS= names
-// and, when any OUTPUT statement has DER, the derivatives "DER_name". The
+// and, when its statement has DER, the derivatives "DER_name". The
 // statistics of all the data sets are bound to one shared output record,
 // except the ALPHA= limits (LCLM=, UCLM=, LCL=, UCL=): each data set has
 // them at its own statement's level, its ALPHA= or else the PROC

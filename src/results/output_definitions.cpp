@@ -129,15 +129,19 @@ int requested_count(const STMT* s) {
   return k;
 }
 
-// One statement's data set: 0, or nonzero when it cannot be defined.
-int define_data_set(RUVACOM* ctx, const STMT* s, int base_count, bool derivatives, OutputSet* set) {
+// One statement's data set: 0, or nonzero when it cannot be defined. Its
+// DER adds the derivatives to its own data set only, as its ALPHA= sets
+// its own limits.
+int define_data_set(RUVACOM* ctx, const STMT* s, int base_count, OutputSet* set) {
+  const bool derivatives = stmt_bit(s, kDerBit);
   const STLIST* out = stmt_field(s, kFieldOut);
   set->file = out ? out->v.fid : nullptr;
   if (!set->file) {
     xpmlog(305, kMsgNoOut);
     return 0;
   }
-  const int rc = xvputi(set->file, base_count + requested_count(s), 0, &set->list);
+  const int count = base_count + requested_count(s) + (derivatives ? ctx->nparm : 0);
+  const int rc = xvputi(set->file, count, 0, &set->list);
   if (!set->list) {
     xpmlog(305, kMsgNoLists);
     return 1;
@@ -180,13 +184,8 @@ int jovouti() {
   RUVACOM* ctx = ruva_context();
   int v = 0;
   xoinfo(ctx->fiddata, kXoVariables, &v);
-  bool derivatives = false;
   ctx->nout = 0;
-  for (const STMT* s = ctx->prochead; s; s = s->next) {
-    if (!is_output(s)) continue;
-    ++ctx->nout;
-    derivatives = derivatives || stmt_bit(s, kDerBit);
-  }
+  for (const STMT* s = ctx->prochead; s; s = s->next) ctx->nout += is_output(s) ? 1 : 0;
   if (ctx->nout == 0) return 0;
   ctx->outobsptr = ruva_new<double>(kOutputSlots);
   ctx->outsets = ruva_new<OutputSet>(ctx->nout);
@@ -194,13 +193,13 @@ int jovouti() {
     xpmlog(305, kMsgNoLists);
     return 1;
   }
-  const int base = v + (derivatives ? ctx->nparm : 0) + (ctx->id_vars ? ctx->id_vars->n : 0);
+  const int base = v + (ctx->id_vars ? ctx->id_vars->n : 0);
   int rc = 0;
   OutputSet* set = ctx->outsets;
   for (const STMT* s = ctx->prochead; s; s = s->next) {
     if (!is_output(s)) continue;
     set->alpha = statement_alpha(ctx, s);
-    if (const int r = define_data_set(ctx, s, base, derivatives, set++)) rc |= r;
+    if (const int r = define_data_set(ctx, s, base, set++)) rc |= r;
   }
   // The level of the first statement stands for the step's.
   ctx->outalpha = ctx->outsets[0].alpha;

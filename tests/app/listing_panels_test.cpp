@@ -290,4 +290,16 @@ TEST_F(ListingPanelsTest, RowsAlikeButForTheirEndReadApart) {
   expect_rows_read_apart(lines, ids);
 }
 
+// FORMCHAR= draws every rule: with '=' as its rule character the BY line
+// and the dashes under the limits' level are '='.
+TEST_F(ListingPanelsTest, HeaderGroupsUseTheRuleCharacterOfFormchar) {
+  write("puro.csv", "g,conc,rate\n1,0.02,76\n1,0.06,97\n1,0.22,159\n1,1.1,207\n");
+  write("p.ruva", std::string("proc ruva data=puro; by g; ") + kFit + " run;\n");
+  ASSERT_EQ(run("p.ruva --option 'FORMCHAR=|====|+|===+=|-/\\<>*'"), 0) << read("log.txt");
+  const std::string listing = read("listing.txt");
+  EXPECT_NE(listing.find("===Confidence Limits"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("= g=1 ="), std::string::npos) << listing;
+  EXPECT_EQ(listing.find("--"), std::string::npos) << listing;
+}
+
 }  // namespace

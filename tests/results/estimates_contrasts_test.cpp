@@ -505,4 +505,24 @@ TEST_F(EstimatesTest, AContrastWithoutAnErrorVarianceKeepsItsDegreesOfFreedom) {
     }
 }
 
+// On both states together (a+b)*conc/(K+conc) determines a + b and K only:
+// of L = [a+b; a-b] only the first row is testable, so Num DF is 1, and
+// a - b alone has none, whichever inverse the fit uses (the default's
+// gives a - b the variance of a, G4's about zero).
+TEST_F(EstimatesTest, AnUndeterminedRowHasNoDegreeOfFreedom) {
+  for (const std::string options : {"", " g4"}) {
+    SCOPED_TRACE(options);
+    json_.str("");
+    ASSERT_EQ(fit(results_test::puromycin_by_state(),
+                  "proc ruva data=d" + options + "; parms a=100 b=100 K=0.06; model rate = (a+b)*conc/(K+conc);"
+                                                 " contrast 'ab' a+b, a-b; contrast 'a-b' a-b;"),
+              0)
+        << log_text();
+    const Json con = table("Contrasts");
+    EXPECT_EQ(cell(con, 0, "NumDF"), 1);
+    EXPECT_EQ(cell(con, 1, "NumDF"), 0);
+    EXPECT_TRUE(cell(con, 0, "FValue").is_null());
+  }
+}
+
 }  // namespace

@@ -168,6 +168,24 @@ TEST_F(OutputDataSetTest, AnOutputAlphaOutsideTheOpenIntervalIsIgnored) {
   }
 }
 
+// DER acts on its own statement's data set, as ALPHA= does: oc has the
+// derivatives of a + b x1 + c x2 (1, x1, x2), oa and ob have none.
+TEST_F(OutputDataSetTest, DerivativesGoToTheDataSetOfTheirStatement) {
+  ASSERT_EQ(fit(data_csv(), "proc ruva data=d; parms a=0 b=0 c=0; model y = a + b*x1 + c*x2; output out=oa"
+                            " lclm=l / alpha=0.5; output out=ob lclm=l; output out=oc r=r / der;"),
+            0)
+      << log_text();
+  for (const char* name : {"oa", "ob", "oc"}) {
+    const std::vector<Row> rows = read_rows(name);
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(kN)) << name;
+    EXPECT_EQ(rows[3].count("DER_b"), name == std::string("oc") ? 1u : 0u) << name;
+  }
+  const Row oc = read_rows("oc")[3];
+  EXPECT_EQ(number(oc, "DER_a"), 1);
+  EXPECT_EQ(number(oc, "DER_b"), kData[3].x1);
+  EXPECT_EQ(number(oc, "DER_c"), kData[3].x2);
+}
+
 // ID lists expand over the variables of the data set and the program, in
 // their order: _ALL_, ranges and prefixes, never the parameters or the
 // model's own symbols; a list that matches nothing is an error.

@@ -259,8 +259,8 @@ class TableWriter {
   }
 
   // Header groups over runs of columns that this panel shows whole: the text
-  // centred over the run, its last line filled out with dashes to the run's
-  // width, the groups' bottom lines level.
+  // centred over the run, its last line filled out to the run's width with
+  // the listing's rule character (FORMCHAR=), the groups' bottom lines level.
   void add_spans(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids,
                  std::vector<std::string>* heading) {
     int panel_width = -kGap;
@@ -293,7 +293,7 @@ class TableWriter {
         if (h < skip || p.offset < used) continue;
         const std::string& text = p.lines[h - skip];
         const int left = (p.width - columns(text)) / 2;
-        const char fill = h + 1 == height ? '-' : ' ';
+        const char fill = h + 1 == height ? print_.rule_character() : ' ';
         line += repeated(p.offset - used) + repeated(left, fill) + text + repeated(p.width - left - columns(text), fill);
         used = p.offset + p.width;
       }
