@@ -248,4 +248,63 @@ TEST_F(ListingPagesTest, ANoteAndAHeadingStayWithTheirTable) {
     }
 }
 
+// The rows of the table titled `title` on each page, below the title down
+// to the first blank line, where `is_row` says a line starts a row; each
+// page's first row must have a line that `is_names` holds for above it.
+template <class IsRow, class IsNames>
+std::size_t rows_below_names(const std::string& listing, const std::string& title, IsRow is_row, IsNames is_names) {
+  std::size_t rows = 0;
+  for (const Lines& page : pages_of(listing)) {
+    std::size_t i = 0;
+    while (i < page.size() && trimmed(page[i]) != title) ++i;
+    bool named = false, first = true;
+    for (i += 2; i < page.size() && !trimmed(page[i]).empty(); ++i) {
+      if (!is_row(page[i])) {
+        named = named || is_names(page[i]);
+        continue;
+      }
+      EXPECT_TRUE(named || !first) << "rows without their columns' names above them:\n" << listing;
+      first = false;
+      ++rows;
+    }
+  }
+  return rows;
+}
+
+// A heading too tall for a page with a row, of a 140-character label on an
+// ID variable or of 120-character ESTIMATE labels over ECOV's columns,
+// leaves on every page that holds rows its last lines, with the names.
+TEST_F(ListingPagesTest, EveryPageOfRowsShowsTheColumnsNames) {
+  std::string csv = "site,conc,rate\n", label;
+  for (int i = 0; i < 20; ++i) csv += "S" + std::to_string(i) + "," + std::to_string(0.05 * (i + 1)) + "," +
+                                      std::to_string(200 * (i + 1) / (i + 2)) + "\n";
+  while (label.size() < 140) label += "Station that recorded the sample, by its code in the field register ";
+  label.resize(140);
+  write("s.csv", csv);
+  write("p.csv", kTreated);
+  write("id.ruva", "proc ruva data=s;\n  id site;\n  label site='" + label + "';\n" + kModel +
+                       "  output out=o r=r j=j;\nrun;\n");
+  const std::string estimate = "Predicted rate of the treated enzyme at a substrate concentration of one hundred "
+                               "micromoles in the solution at ";
+  write("ecov.ruva", "proc ruva data=p ecov;\n" + std::string(kModel) + "  estimate '" + estimate +
+                         "0.02' Vm*0.02/(K+0.02);\n  estimate '" + estimate + "0.50' Vm*0.5/(K+0.5);\nrun;\n");
+  for (int pagesize = 15; pagesize <= 18; ++pagesize) {
+    SCOPED_TRACE("PAGESIZE=" + std::to_string(pagesize));
+    const std::string options = "--listing l.lst --option PAGESIZE=" + std::to_string(pagesize);
+    ASSERT_EQ(run(options + " id.ruva"), 0) << read("log.txt");
+    EXPECT_EQ(rows_below_names(
+                  read("l.lst"), "Output Statistics",
+                  [](const std::string& line) { return !first_word(line).empty() && std::isdigit(first_word(line)[0]); },
+                  [](const std::string& line) { return first_word(line) == "Observation"; }),
+              20u);
+    // One panel for each column; a panel that starts below another has no title.
+    ASSERT_EQ(run(options + " --option LINESIZE=64 ecov.ruva"), 0) << read("log.txt");
+    EXPECT_GE(rows_below_names(
+                  read("l.lst"), "Approximate Covariance Matrix of Additional Estimates",
+                  [](const std::string& line) { return line.rfind("Predicted rate", 0) == 0; },
+                  [](const std::string& line) { return trimmed(line).rfind("at 0.", 0) == 0; }),
+              2u);
+  }
+}
+
 }  // namespace

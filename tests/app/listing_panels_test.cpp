@@ -229,7 +229,7 @@ TEST_F(ListingPanelsTest, EveryGridSearchPanelTellsItsPointsApart) {
 // Parameter labels alike but for their end, longer than the line leaves
 // beside the parameter's name, read apart at LINESIZE=64 and 132: each
 // wraps over its row's lines. A label longer than 255 bytes is cut there,
-// with a note.
+// with a note that says where the label stands.
 TEST_F(ListingPanelsTest, AParametersLabelReadsWhole) {
   write("bod.csv", kBod);
   const std::string label =
@@ -243,10 +243,14 @@ TEST_F(ListingPanelsTest, AParametersLabelReadsWhole) {
     ASSERT_FALSE(output("Parameter Estimates", &lines).is_null());
     expect_rows_read_apart(lines, {label + "(mg/l)", label + "(1/day)"});
   }
-  run_at(fit + " label a = '" + std::string(300, 'x') + "'; run;\n", 80);
+  // The note places the label it cuts, not the statement.
+  const std::string before = fit + " label a = 'Asymptote' b = ";
+  run_at(before + "'" + std::string(300, 'x') + "'; run;\n", 80);
   std::vector<std::string> lines;
-  EXPECT_EQ(output("Parameter Estimates", &lines)["rows"][0].back(), std::string(255, 'x'));
-  EXPECT_NE(read("log.txt").find("NOTE: The label of a at line 1 column"), std::string::npos) << read("log.txt");
+  EXPECT_EQ(output("Parameter Estimates", &lines)["rows"][1].back(), std::string(255, 'x'));
+  EXPECT_NE(read("log.txt").find("NOTE: The label of b at line 1 column " + std::to_string(before.size() + 1) + " "),
+            std::string::npos)
+      << read("log.txt");
   EXPECT_NE(read("log.txt").find("is 300 bytes long, longer than the 255 a label may have; it is cut there."),
             std::string::npos);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Loads an HTML file in headless Chromium through chromedriver and reports
 console errors, requests for anything but the file itself and inline data,
-whether the screenshot is blank, and the boxes wider than the page (any
+whether the screenshot is blank, the tables split into panels whose rows
+cannot be told apart, and the boxes wider than the page (any
 table's box, or the page itself, that scrolls sideways) in a 1280-pixel
 and an 800 by 900-pixel window and in print on A4 paper. Prints one JSON
 object.
@@ -50,6 +51,26 @@ for (const box of document.querySelectorAll('.table-wrap, table'))
   if (box.scrollWidth > box.clientWidth)
     wide.push([box.id || (box.querySelector('table') || {}).id || box.className, box.scrollWidth, box.clientWidth]);
 return wide;
+"""
+# The tables split into panels whose rows cannot be told apart: each panel
+# must start with the same columns, the row headers, and those must tell
+# apart every two rows that differ anywhere in the table.
+UNIDENTIFIED = """
+const bad = [];
+const text = cell => cell.textContent.trim();
+for (const wrap of document.querySelectorAll('.table-wrap')) {
+  const panels = [...wrap.querySelectorAll('table')];
+  if (panels.length < 2) continue;
+  const heads = panels.map(t => [...t.querySelectorAll('thead tr:last-child th')].map(text));
+  let shared = 0;
+  while (heads.every(h => shared < h.length && h[shared] === heads[0][shared])) ++shared;
+  const rows = panels.map(t => [...t.querySelectorAll('tbody tr')].map(r => [...r.cells].map(text)));
+  const whole = rows[0].map((_, i) => JSON.stringify(rows.map(p => p[i])));
+  const named = rows[0].map(r => JSON.stringify(r.slice(0, shared)));
+  if (!shared || new Set(named).size < new Set(whole).size)
+    bad.push([panels[0].id, heads.map(h => h[0]), new Set(named).size, new Set(whole).size]);
+}
+return bad;
 """
 # A4 portrait less the print style sheet's 12 mm margins, in CSS pixels
 # (96 to the inch); Letter is wider.
@@ -133,6 +154,7 @@ def main():
             console = call(port, "POST", f"/session/{session}/se/log", {"type": "browser"})
             network = call(port, "POST", f"/session/{session}/se/log", {"type": "performance"})
             shot = base64.b64decode(call(port, "GET", f"/session/{session}/screenshot"))
+            unidentified = call(port, "POST", f"/session/{session}/execute/sync", {"script": UNIDENTIFIED, "args": []})
             wide_on_screen = call(port, "POST", f"/session/{session}/execute/sync", {"script": OVERFLOW, "args": []})
             call(port, "POST", f"/session/{session}/window/rect", {"width": 800, "height": 900})
             wide_at_800 = call(port, "POST", f"/session/{session}/execute/sync", {"script": OVERFLOW, "args": []})
@@ -157,11 +179,11 @@ def main():
             if network_url or (from_page and not url.startswith(("file://", "data:"))):
                 requests.append(url)
     rows = png_distinct_rows(shot)
-    result = {"console_errors": errors, "external_requests": requests, "distinct_rows": rows,
+    result = {"console_errors": errors, "external_requests": requests, "distinct_rows": rows, "unidentified_rows": unidentified,
               "wide_on_screen": wide_on_screen, "wide_at_800": wide_at_800, "wide_in_print": wide_in_print}
     print(json.dumps(result))
     fits = not wide_on_screen and not wide_at_800 and not wide_in_print
-    return 0 if not errors and not requests and rows > 20 and fits else 1
+    return 0 if not errors and not requests and rows > 20 and fits and not unidentified else 1
 
 
 if __name__ == "__main__":

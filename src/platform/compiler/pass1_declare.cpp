@@ -271,7 +271,8 @@ void Declarer::attributes(Stmt& s) {
   for (auto& item : s.attribs) {
     if (item.has_label && item.label.size() > static_cast<std::size_t>(kMaxLabel)) {
       const int length = static_cast<int>(std::min<std::size_t>(item.label.size(), INT_MAX));
-      c_.note(kLabelCut, var_list_text(item.vars).c_str(), s.pos.line, s.pos.column, length, kMaxLabel);
+      c_.note(kLabelCut, var_list_text(item.vars).c_str(), item.label_pos.line, item.label_pos.column, length,
+              kMaxLabel);
       item.label.resize(static_cast<std::size_t>(utf8_cut_length(item.label.data(), length, kMaxLabel)));
     }
     for (Symbol* v : c_.expand(item.vars, true)) {

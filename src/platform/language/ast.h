@@ -222,6 +222,7 @@ struct AttribItem {
   VarList vars;
   std::string label;    // LABEL=
   bool has_label = false;
+  SourcePos label_pos;  // where the label's quoted text starts
   std::string format;   // FORMAT= or the FORMAT statement's format, as written
   bool is_char = false; // LENGTH=$n
   int length = 0;       // LENGTH=, 0 when not given

@@ -572,6 +572,7 @@ StmtPtr ProgramParser::parse_label(const Token& first, StmtKind) {
     in_.expect("=");
     const Token& t = in_.peek();
     if (t.kind != TokenKind::String) in_.fail_expected("a quoted label");
+    item.label_pos = t.pos;
     item.label = in_.next().value;
     item.has_label = true;
     s->attribs.push_back(std::move(item));
@@ -591,6 +592,7 @@ StmtPtr ProgramParser::parse_attrib(const Token& first, StmtKind) {
       in_.next();
       if (opt.is("LABEL")) {
         if (in_.peek().kind != TokenKind::String) in_.fail_expected("a quoted label");
+        item.label_pos = in_.peek().pos;
         item.label = in_.next().value;
         item.has_label = true;
       } else if (opt.is("FORMAT")) {

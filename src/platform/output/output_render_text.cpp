@@ -343,6 +343,26 @@ class TableWriter {
     for (const std::string& line : heading) write_table_line(line, margin);
   }
 
+  // The rest of the panel on a new page, from a row of `row` lines: under
+  // its title the heading, or where the page cannot hold it whole above the
+  // row its last lines, as many as hold whole the headings of the columns
+  // that fit there, at least one: no page shows rows without the columns'
+  // names, and a heading too tall for a page takes no more room than the
+  // others need.
+  void continue_rows(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids,
+                     const std::vector<std::string>& heading, int margin, int row) {
+    continue_on_new_page();
+    const auto room = static_cast<std::size_t>(std::max(print_.lines_left() - row, 1));
+    std::size_t lines = heading.size();
+    if (lines > room) {
+      lines = 1;
+      for (std::size_t i : ids)
+        if (cols[i].header.size() <= room) lines = std::max(lines, cols[i].header.size());
+    }
+    for (std::size_t h = heading.size() - std::min(heading.size(), lines); h < heading.size(); ++h)
+      write_table_line(heading[h], margin);
+  }
+
   // The panel's lines from `above` its rows down to its last row, counted
   // only while a page could hold them.
   int lines_to_last_row(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids,
@@ -379,16 +399,11 @@ class TableWriter {
     print_.blank_lines(1);
     if (first || continued) write_label();
     write_heading(heading, margin);
-    // A heading that leaves a page no room for a row is not repeated.
-    const bool repeat_heading = label_lines() + static_cast<int>(heading.size()) < print_.page_lines();
     for (std::size_t r = 0; r < rows; ++r) {
       const std::vector<std::string> lines = row_lines(cols, ids, r);
       // The notes go with the last row, on its page.
       const int need = static_cast<int>(lines.size()) + (r + 1 == rows ? note_count : 0);
-      if (print_.lines_left() < need && !print_.at_page_top()) {
-        continue_on_new_page();
-        if (repeat_heading) write_heading(heading, margin);
-      }
+      if (print_.lines_left() < need && !print_.at_page_top()) continue_rows(cols, ids, heading, margin, need);
       for (const std::string& line : lines) write_table_line(line, margin);
     }
     for (const std::string& line : notes) write_table_line(line, note_margin(margin));

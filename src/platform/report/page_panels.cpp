@@ -42,20 +42,32 @@ int estimated_width(const ColumnSpec& column, const std::vector<std::string>& ce
   return std::max(widest * kCellChar, unbroken_width(column_heading(column)) * kLabelChar) + kPadding;
 }
 
-// Row headers start every panel; where they leave no room beside them for
-// the widest other column, the last of them show once, as the others do.
-void fit_beside_row_headers(std::vector<PanelColumn>* columns) {
+// Whether the row headers leave room beside them for the widest other column.
+bool room_beside_row_headers(const std::vector<PanelColumn>& columns) {
   int headers = 0, widest = 0;
-  for (const PanelColumn& c : *columns) {
+  for (const PanelColumn& c : columns) {
     if (c.row_header) headers += c.width;
     else widest = std::max(widest, c.width);
   }
-  for (auto c = columns->rbegin(); c != columns->rend() && headers + widest > kPageWidth; ++c)
-    if (c->row_header) {
-      c->row_header = false;
-      headers -= c->width;
-      widest = std::max(widest, c->width);
-    }
+  return headers + widest <= kPageWidth;
+}
+
+// Row headers start every panel; where they leave no room beside them for
+// the widest other column, the last of them show once, as the others do.
+void fit_beside_row_headers(std::vector<PanelColumn>* columns) {
+  for (auto c = columns->rbegin(); c != columns->rend() && !room_beside_row_headers(*columns); ++c)
+    c->row_header = false;
+}
+
+// The grid search's rows are told apart by the point's number, which the
+// report always shows, so it starts every panel; the parameters that vary
+// join it there only where they all fit beside the widest other column, as
+// the listing has them all or none: some of them alone would show rows
+// that look alike.
+void identify_grid_points(std::vector<PanelColumn>* columns, std::size_t point) {
+  (*columns)[point].row_header = true;
+  if (room_beside_row_headers(*columns)) return;
+  for (std::size_t c = 0; c < columns->size(); ++c) (*columns)[c].row_header = c == point;
 }
 
 }  // namespace
@@ -67,6 +79,7 @@ std::vector<std::vector<std::size_t>> page_panels(const OutputItem& item,
   std::vector<PanelColumn> widths;
   for (std::size_t c = 0; c < item.columns.size(); ++c)
     widths.push_back({estimated_width(item.columns[c], cells[c]), row_headers[c]});
+  if (const std::size_t point = grid_point_column(item); point < widths.size()) identify_grid_points(&widths, point);
   fit_beside_row_headers(&widths);
   return table_panels(widths, spans, kPageWidth, 0);
 }

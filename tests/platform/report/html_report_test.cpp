@@ -80,7 +80,8 @@ using ReportPages = RuvaCommandTest;
 // value of 110 characters in the contents and its heading, an ID value of
 // 200 characters in its cells, and 32-character parameter names heading the
 // Grid Search, whose eight row labels would leave no room for the sum of
-// squares: the last of them show once, as the listing shows them.
+// squares: the point's number starts each panel and they show once, as the
+// listing shows them.
 TEST_F(ReportPages, WideTablesComeInPanelsThatFitTheWindowAndThePrintedPage) {
   const std::filesystem::path examples = std::filesystem::path(RUVA_SOURCE_DIR) / "examples";
   const std::string folder = "programs_kept_in_a_folder_whose_name_runs_on_and_on_without_any_blank_or_hyphen_in_it";
@@ -145,6 +146,35 @@ TEST_F(ReportPages, WideTablesComeInPanelsThatFitTheWindowAndThePrintedPage) {
   EXPECT_GE(occurrences(grid_panels, "<caption>"), 2);
   EXPECT_EQ(occurrences(grid_panels, "<th scope=\"col\" class=\"num\">p7_named"), 1);
   EXPECT_EQ(occurrences(grid_panels, ">Sum of Squares</th>"), 1);
+
+  std::string result;
+  const int code = browser_check((dir_ / "r.html").string(), &result);
+  if (code == 77) GTEST_SKIP() << "No browser to load the report in (tools/deps.sh installs chromium): " << result;
+  EXPECT_EQ(code, 0) << result;
+}
+
+// A grid of seven parameters whose values leave no room for the sum of
+// squares beside them all: the point's number starts every panel, where
+// some of the parameters alone would show 64 distinct sets for 128 rows.
+// The browser checks that each panel's leading columns tell its rows apart.
+TEST_F(ReportPages, EveryPanelOfAWideGridStartsWithItsPoint) {
+  std::string points = "x,y\n";
+  for (int i = 0; i < 12; ++i) points += std::to_string(i / 4.0) + "," + std::to_string(1 + i / 3.0 + (i % 3) / 10.0) + "\n";
+  write("points.csv", points);
+  std::string parms, model = "0";
+  for (int p = 1; p <= 7; ++p) {
+    parms += " p" + std::to_string(p) + " = -1.5 2.5";
+    model += " + p" + std::to_string(p) + "*x**" + std::to_string(p - 1) + "/" + std::to_string(p * p);
+  }
+  write("grid.ruva", "proc ruva data=points; parms" + parms + ";\n  model y = " + model + ";\nrun;\n");
+  ASSERT_EQ(run("--work . --html r.html grid.ruva"), 0) << read("log.txt");
+  const std::string page = read("r.html");
+  const std::size_t grid = page.find("<caption>Grid Search</caption>");
+  ASSERT_NE(grid, std::string::npos);
+  const std::string grid_panels = page.substr(grid, page.find("</div>", grid) - grid);
+  const int panels = occurrences(grid_panels, "<caption>");
+  EXPECT_GE(panels, 2);
+  EXPECT_EQ(occurrences(grid_panels, "<tr><th scope=\"col\" class=\"num\">Point</th>"), panels);
 
   std::string result;
   const int code = browser_check((dir_ / "r.html").string(), &result);
