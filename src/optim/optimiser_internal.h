@@ -81,6 +81,18 @@ inline double tolerance(const ZOPTGLOBAL* g, const CONSTRAINT* c) {
 // values' own norms, compared with ceps.
 double scaled_working_norm(const ZOPTGLOBAL* g, int p);
 
+// A start that violates inequalities moved to the nearest point that
+// satisfies every constraint, when all are linear; the inequalities holding
+// there with their multipliers in force join the working set. False, with
+// the parameters where they were, when the constraints are not all linear,
+// contradict each other or the point is not reached.
+bool start_from_nearest_point(ZOPTGLOBAL* g);
+
+// Adds a constraint's current coefficients into its row (n entries, in the
+// order of state.pmap); false when one is missing or not finite. Repeated
+// columns add up.
+bool fill_row(ZOPTGLOBAL* g, const CONSTRAINT* c, double* row);
+
 // The working list of the active set: an inequality joins at its
 // end (false when it is working already or the list is full); the entry at
 // a position leaves, the later entries and their values moving down. Both
