@@ -164,8 +164,8 @@ int check_constraints(ZOPTGLOBAL* g, double** mat, int /*np*/, int nc) {
 namespace {
 
 // The start-up: from a start that violates inequalities, the nearest point
-// that satisfies every constraint when they are linear, else the
-// violated inequalities join and the correction passes move onto them.
+// that satisfies every constraint when they are linear; inequalities
+// violated there join, and the correction passes move onto them.
 int start_feasible(ZOPTGLOBAL* g) {
   ZOPTSTATE& st = g->state;
   ZOPTMARQU& mq = *st.marqu;
@@ -176,7 +176,10 @@ int start_feasible(ZOPTGLOBAL* g) {
   mq.nact = 0;
   if (cobj(g) == kHuge && !mq.boundv) return 0;
   if (mq.boundv) {
-    if (!start_from_nearest_point(g)) join_violated(g);
+    // What rounding leaves of the violations at the nearest point, the
+    // passes below correct.
+    if (start_from_nearest_point(g)) cobj(g);
+    if (mq.boundv) join_violated(g);
     if (cobj(g) == kHuge) return 0;
   }
   if (zncmat(g) != 0) return 0;

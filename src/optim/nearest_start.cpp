@@ -2,7 +2,6 @@
 // satisfies them all, found exactly (optim/nearest_feasible.h): for the
 // start-up of a run (`start_from_nearest_point`) and for a caller that
 // wants the point before any run (`zoptnear`).
-#include <cmath>
 #include <vector>
 
 #include "optim/nearest_feasible.h"
@@ -31,17 +30,6 @@ bool linear_set(ZOPTGLOBAL* g, LinearSet* set, std::vector<CONSTRAINT*>* order) 
   return true;
 }
 
-// Whether every constraint holds at the parameters, freshly evaluated.
-bool all_hold(ZOPTGLOBAL* g) {
-  const ZOPTMARQU& mq = *g->state.marqu;
-  if (zngcon(g) != 0) return false;
-  for (int j = 0; j < mq.perm; ++j)
-    if (!(std::fabs(*g->state.conp[j]->val) <= tolerance(g, g->state.conp[j]))) return false;
-  for (int i = 0; i < mq.ninequal; ++i)
-    if (!(*g->state.conp_i[i]->val >= -tolerance(g, g->state.conp_i[i]))) return false;
-  return true;
-}
-
 // Moves the parameters to the nearest point of the constraints, each read
 // as linear from its value and coefficients at the parameters; the
 // inequalities holding there with multipliers in force go to `holding`.
@@ -61,27 +49,13 @@ Nearest move_to_nearest(ZOPTGLOBAL* g, std::vector<CONSTRAINT*>* holding) {
   return found;
 }
 
-// The nearest point, kept only where the constraints, evaluated there by
-// the caller, hold (a constraint whose coefficients change with the
-// parameters is not linear, though declared without a nonlinear part).
-Nearest reach_nearest(ZOPTGLOBAL* g, std::vector<CONSTRAINT*>* holding) {
-  const int n = nparms(g);
-  const std::vector<double> start(g->state.parms, g->state.parms + n);
-  const Nearest found = move_to_nearest(g, holding);
-  if (found != Nearest::kFound || all_hold(g)) return found;
-  copy_parms(g->state.parms, start.data(), n);
-  zngcon(g);
-  holding->clear();
-  return Nearest::kUndecided;
-}
-
 }  // namespace
 
 namespace optim {
 
 bool start_from_nearest_point(ZOPTGLOBAL* g) {
   std::vector<CONSTRAINT*> holding;
-  if (reach_nearest(g, &holding) != Nearest::kFound) return false;
+  if (move_to_nearest(g, &holding) != Nearest::kFound) return false;
   for (CONSTRAINT* c : holding) join_working_set(g, c);
   mark_rows_independent(g, working_constraints(g));
   return true;
@@ -91,7 +65,7 @@ bool start_from_nearest_point(ZOPTGLOBAL* g) {
 
 int zoptnear(ZOPTGLOBAL* g) {
   std::vector<CONSTRAINT*> holding;
-  switch (reach_nearest(g, &holding)) {
+  switch (move_to_nearest(g, &holding)) {
     case Nearest::kFound: return 0;
     case Nearest::kNone: return 1;
     default: return 2;

@@ -82,10 +82,12 @@ inline double tolerance(const ZOPTGLOBAL* g, const CONSTRAINT* c) {
 double scaled_working_norm(const ZOPTGLOBAL* g, int p);
 
 // A start that violates inequalities moved to the nearest point that
-// satisfies every constraint, when all are linear; the inequalities holding
-// there with their multipliers in force join the working set. False, with
-// the parameters where they were, when the constraints are not all linear,
-// contradict each other or the point is not reached.
+// satisfies every constraint, each read as linear from its value and
+// coefficients at the start; the inequalities holding there with their
+// multipliers in force join the working set. False, with the parameters
+// where they were, when a constraint has a nonlinear part or cannot be
+// evaluated, the constraints contradict each other, or the method did not
+// finish.
 bool start_from_nearest_point(ZOPTGLOBAL* g);
 
 // Adds a constraint's current coefficients into its row (n entries, in the
