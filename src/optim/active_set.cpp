@@ -63,17 +63,6 @@ void measure_sizes(ZOPTGLOBAL* g) {
     g->state.conp_i[i]->size = constraint_size(g, g->state.conp_i[i]);
 }
 
-// Row j of the working matrix from the constraint's current coefficients;
-// false when one is missing or not finite. Repeated columns add up.
-bool fill_row(ZOPTGLOBAL* g, const CONSTRAINT* c, double* row) {
-  for (int k = 0; k < c->n; ++k) {
-    const double v = *c->mat[k];
-    if (!std::isfinite(v)) return false;
-    row[g->state.pmap[c->cols[k]]] += v;
-  }
-  return true;
-}
-
 // The derivatives at the current point, and the factors and multipliers there.
 void refresh_at_point(ZOPTGLOBAL* g) {
   znches(g);
@@ -168,6 +157,15 @@ int drop_candidate(ZOPTGLOBAL* g) {
 }  // namespace
 
 namespace optim {
+
+bool fill_row(ZOPTGLOBAL* g, const CONSTRAINT* c, double* row) {
+  for (int k = 0; k < c->n; ++k) {
+    const double v = *c->mat[k];
+    if (!std::isfinite(v)) return false;
+    row[g->state.pmap[c->cols[k]]] += v;
+  }
+  return true;
+}
 
 bool join_working_set(ZOPTGLOBAL* g, CONSTRAINT* c) {
   ZOPTSTATE& st = g->state;

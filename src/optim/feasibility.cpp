@@ -3,7 +3,10 @@
 // iteration on c(x) = 0 over the working constraints moves the parameters
 // onto them. Each pass solves A d = c for the minimum-norm correction d
 // from the LQ factors and searches along -d with the run's line search,
-// scoring points by the total violation V = sum |c_i| (`cobj`).
+// scoring points by the total violation V = sum |c_i| (`cobj`). A start
+// outside linear constraints is first moved to the nearest point that
+// satisfies them all (nearest_start.cpp), which the passes then only
+// confirm.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -158,7 +161,12 @@ int check_constraints(ZOPTGLOBAL* g, double** mat, int /*np*/, int nc) {
   return moved;
 }
 
-int zoptfes(ZOPTGLOBAL* g) {
+namespace {
+
+// The start-up: from a start that violates inequalities, the nearest point
+// that satisfies every constraint when they are linear; inequalities
+// violated there join, and the correction passes move onto them.
+int start_feasible(ZOPTGLOBAL* g) {
   ZOPTSTATE& st = g->state;
   ZOPTMARQU& mq = *st.marqu;
   const int n = nparms(g);
@@ -168,7 +176,10 @@ int zoptfes(ZOPTGLOBAL* g) {
   mq.nact = 0;
   if (cobj(g) == kHuge && !mq.boundv) return 0;
   if (mq.boundv) {
-    join_violated(g);
+    // What rounding leaves of the violations at the nearest point, the
+    // passes below correct.
+    if (start_from_nearest_point(g)) cobj(g);
+    if (mq.boundv) join_violated(g);
     if (cobj(g) == kHuge) return 0;
   }
   if (zncmat(g) != 0) return 0;
@@ -180,6 +191,17 @@ int zoptfes(ZOPTGLOBAL* g) {
     copy_parms(st.pparms, st.parms, n);
   }
   return feasable(g);
+}
+
+}  // namespace
+
+// Without a feasible start no inequality holds where the run stops.
+int zoptfes(ZOPTGLOBAL* g) {
+  if (start_feasible(g)) return 1;
+  ZOPTMARQU& mq = *g->state.marqu;
+  while (mq.nact > 0) leave_working_set(g, working_constraints(g) - 1);
+  mq.inumconstr = 0;
+  return 0;
 }
 
 int feasable(ZOPTGLOBAL* g) {

@@ -349,6 +349,12 @@ void znaddac(int cstr, ZOPTGLOBAL* g);
 void zndelac(ZOPTGLOBAL* g);
 double rel_changep(ZOPTGLOBAL* g);
 int zoptfes(ZOPTGLOBAL* g);
+// Moves state.parms to the nearest point that satisfies every constraint,
+// each read as linear from its value and coefficients there: 0 done
+// (nothing moves from a point that satisfies them), 1 no point satisfies
+// them, 2 undecided (a constraint with a nonlinear part or that cannot be
+// evaluated).
+int zoptnear(ZOPTGLOBAL* g);
 int feasable(ZOPTGLOBAL* g);
 int check_constraints(ZOPTGLOBAL* g, double** mat, int np, int nc);
 double cobj(void* g);

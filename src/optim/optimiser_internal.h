@@ -81,6 +81,20 @@ inline double tolerance(const ZOPTGLOBAL* g, const CONSTRAINT* c) {
 // values' own norms, compared with ceps.
 double scaled_working_norm(const ZOPTGLOBAL* g, int p);
 
+// A start that violates inequalities moved to the nearest point that
+// satisfies every constraint, each read as linear from its value and
+// coefficients at the start; the inequalities holding there with their
+// multipliers in force join the working set. False, with the parameters
+// where they were, when a constraint has a nonlinear part or cannot be
+// evaluated, the constraints contradict each other, or the method did not
+// finish.
+bool start_from_nearest_point(ZOPTGLOBAL* g);
+
+// Adds a constraint's current coefficients into its row (n entries, in the
+// order of state.pmap); false when one is missing or not finite. Repeated
+// columns add up.
+bool fill_row(ZOPTGLOBAL* g, const CONSTRAINT* c, double* row);
+
 // The working list of the active set: an inequality joins at its
 // end (false when it is working already or the list is full); the entry at
 // a position leaves, the later entries and their values moving down. Both

@@ -2,6 +2,7 @@
 // the procedure's callbacks, runs the optimiser under its recovery point,
 // reports why it stopped, writes the final OUTEST row, and hands over to the
 // last data pass, the covariance, the convergence status and the results.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -182,7 +183,12 @@ void jovopt(RUVACOM* ctx) {
   if (g->funcs.usnest) ctx->usse = ctx->sse;
   if (!ctx->noitprint) jovprt(kHistoryEstimation, ctx);
   set_outest_status(ctx, kMsgIterating);
+  const std::vector<double> start(ctx->parm, ctx->parm + ctx->nparm);
   int rc = zopt_under_recovery(ctx);
+  // Bounds that contradict each other stop the run before any objective:
+  // the estimates shown are the start.
+  const bool no_feasible_start = rc != 0 && g->state.error == s_nofeas;
+  if (no_feasible_start) std::copy(start.begin(), start.end(), ctx->parm);
   close_iteration_history(ctx, g);
   const bool stopped_short = rc == 0 && stopped_short_of_the_minimum(ctx, g);
   if (stopped_short) rc = 1;
@@ -194,7 +200,9 @@ void jovopt(RUVACOM* ctx) {
   if (ctx->hougaard) prepare_hougaard(ctx);
   run_last_pass(ctx);
   if (!stopped_for_too_few_observations(ctx, g, rc)) report_uncomputable_observations(ctx);
-  ctx->sse = sse;
+  // The objective of the summary is the one at the estimates shown.
+  if (no_feasible_start) g->state.objective = ctx->sse;
+  else ctx->sse = sse;
   form_covariance(ctx, !stopped_short);
   relative_change_without_halving(ctx, g);
   const COV_CHECK_STATUS cs = converge_tab(ctx, rc == 0 ? 1 : 0);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cfloat>
 #include <cstdint>
+#include <vector>
 
 #include "host/missing.h"
 #include "host/services.h"
@@ -24,7 +25,7 @@
 namespace {
 
 constexpr int kMsgElapsed = 7, kMsgNoStorage = 8, kMsgSomeInfeasible = 15, kMsgNoUsablePoint = 19;
-constexpr int kMsgAllInfeasible = 76, kMsgGridRow = 77, kMsgResponsesTooSmall = 980;
+constexpr int kMsgAllInfeasible = 76, kMsgGridRow = 77, kMsgStartInfeasible = 81, kMsgResponsesTooSmall = 980;
 constexpr int kSelRow = 329;
 
 // One kept grid point.
@@ -160,8 +161,32 @@ void reporting_pass(RUVACOM* ctx) {
   }
 }
 
-// No point was kept: 1 skips the group's estimation, 0 starts it from the
-// last point.
+// No point gave an objective: the group is not fitted (1), and the pass at
+// the current point reports why.
+int no_usable_point(RUVACOM* ctx) {
+  xpmlog(305, kMsgNoUsablePoint, group_name(ctx).c_str());
+  reporting_pass(ctx);
+  report_unused_observations(ctx);
+  return 1;
+}
+
+// Every point violates the BOUNDS. When they admit a point, the one nearest
+// the last point must give an objective (points outside the bounds are
+// never evaluated); the estimation then starts from the last point, which
+// the optimiser moves there. Bounds that no point satisfies are left to the
+// estimation, which stops and says so.
+int start_inside_bounds(RUVACOM* ctx) {
+  const std::vector<double> last(ctx->parm, ctx->parm + ctx->nparm);
+  if (zoptnear(ctx->zoptg) != 0) return 0;
+  const double sse = ctx->sse;
+  if (ruvass(ctx) <= 0 || wzmis(ctx->sse)) return no_usable_point(ctx);
+  ctx->sse = sse;
+  std::copy(last.begin(), last.end(), ctx->parm);
+  xpmlog(305, ctx->npoints > 1 ? kMsgAllInfeasible : kMsgStartInfeasible, by_group_phrase(ctx).c_str());
+  return 0;
+}
+
+// No point was kept: 1 skips the group's estimation, 0 starts it.
 int no_point_kept(RUVACOM* ctx, const Scan& scan) {
   if (ctx->nsave == 1 && ctx->nrank == -1) ctx->sse = special_missing_value();
   if (ctx->npoints > 1) {
@@ -170,14 +195,7 @@ int no_point_kept(RUVACOM* ctx, const Scan& scan) {
   }
   close_history(ctx);
   ruva_raise_rc(ctx, 4);
-  if (scan.anywarn) {
-    xpmlog(305, kMsgAllInfeasible, by_group_phrase(ctx).c_str());
-    return 0;
-  }
-  xpmlog(305, kMsgNoUsablePoint, group_name(ctx).c_str());
-  reporting_pass(ctx);
-  report_unused_observations(ctx);
-  return 1;
+  return scan.anywarn ? start_inside_bounds(ctx) : no_usable_point(ctx);
 }
 
 // Responses whose weighted squares sum to less than the smallest normal
