@@ -147,7 +147,7 @@ TEST_F(StoppedPublicationTest, ASignalAsTheLogIsTruncatedIsNamedInIt) {
   const struct {
     const char* call;
     const char* log;
-  } cases[] = {{"flock", "earlier\n"}, {"ftruncate", "ERROR: The run was stopped by signal SIGTERM.\n"}};
+  } cases[] = {{"fcntl", "earlier\n"}, {"ftruncate", "ERROR: The run was stopped by signal SIGTERM.\n"}};
   for (const auto& c : cases) {
     write("s.log", "earlier\n");
     int status = 0;

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <tuple>
+#include <utility>
 
 #include "platform/datasets/problem.h"
 
@@ -50,6 +52,23 @@ bool lock_waiting(int fd, int operation, const std::function<void()>& say_waitin
     while (rc != 0 && errno == EINTR);
   }
   return rc == 0;
+}
+
+bool write_lock_waiting(int fd, const std::function<void()>& say_waiting) {
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;  // from 0 to the end, however far the file grows
+  for (bool said = false;;) {
+    if (::fcntl(fd, F_OFD_SETLK, &whole) == 0) return true;
+    if (errno != EAGAIN && errno != EACCES && errno != EINTR) return false;
+    struct flock held = whole;
+    if (::fcntl(fd, F_OFD_GETLK, &held) != 0 || held.l_type == F_RDLCK) return false;
+    if (held.l_type == F_WRLCK && !std::exchange(said, true)) say_waiting();
+    // Polled rather than waited for in the kernel: a reader who took a read
+    // lock as the writer let go would keep a waiting request there for ever.
+    const timespec pause{0, 20'000'000};
+    ::nanosleep(&pause, nullptr);
+  }
 }
 
 FolderLock::FolderLock(const ResolvedPath& file, Mode mode)

@@ -23,6 +23,16 @@ namespace platform::ds {
 // the lock cannot be had (a file system without locks).
 bool lock_waiting(int fd, int operation, const std::function<void()>& say_waiting);
 
+// Takes a write lock of the whole file open for writing as `fd` (an open
+// file description's lock, which a descriptor open only for reading cannot
+// take), waiting while another writer holds one once `say_waiting` has
+// said so, as lock_waiting does. A process that may only read the file can
+// still hold a read lock on it, but never for a run that writes it, which
+// takes write locks alone: the file is then written without the lock
+// rather than waited for, so that no reader can stall the run. False when
+// the lock is not had.
+bool write_lock_waiting(int fd, const std::function<void()>& say_waiting);
+
 class FolderLock {
  public:
   enum class Mode { Shared, Exclusive };
