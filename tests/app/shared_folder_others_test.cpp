@@ -1,12 +1,14 @@
 // Other users can neither stall nor steer a run in a folder they share
 // with it: names planted at the run's temporary names, a reader's lock on
-// the listing or log, another user's description in a sticky folder, a
-// named pipe that no process writes at an input, and /dev bound elsewhere.
+// the listing, the log or a data sets' folder, another user's description
+// in a sticky folder, a named pipe that no process writes at an input, and
+// /dev bound elsewhere.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mount.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -78,6 +80,34 @@ TEST_F(SharedFolderOthersTest, AReadersLockOfTheListingOrLogDoesNotStallTheRun) 
   EXPECT_NE(read("l.log").find("NOTE: Return codes by step: 1: 0."), std::string::npos) << read("l.log");
   EXPECT_NE(read("l.lst").find("Parameter Estimates"), std::string::npos);
   EXPECT_EQ(read("log.txt"), "");
+}
+
+// Another user, who may read the folder r but not write it, locks it as
+// anyone who may read it can: the run reads and writes its data sets
+// there all the same, after a moment, and says not that it waits.
+TEST_F(SharedFolderOthersTest, AReadersLockOfADataSetsFolderDoesNotStallTheRun) {
+  if (::geteuid() != 0) GTEST_SKIP() << "another user's process is started by root";
+  fs::create_directories(dir_ / "r");
+  fs::permissions(dir_ / "r", fs::perms(0755));
+  write("r/bod.csv", kBod);
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t holder = fork();
+  if (holder == 0) {
+    const int folder = ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0
+                           ? ::open((dir_ / "r").c_str(), O_RDONLY | O_DIRECTORY)
+                           : -1;
+    if (folder >= 0 && ::flock(folder, LOCK_EX) == 0 && ::write(ready[1], "1", 1) == 1) ::pause();
+    _exit(1);
+  }
+  char locked = 0;
+  ASSERT_EQ(::read(ready[0], &locked, 1), 1);
+  const int status = run("--work r prog.ruva", 20);
+  ::kill(holder, SIGKILL);
+  ::waitpid(holder, nullptr, 0);
+  EXPECT_EQ(status, 0) << read("log.txt");
+  EXPECT_EQ(read("log.txt").find("waits for another process's lock"), std::string::npos) << read("log.txt");
+  EXPECT_TRUE(fs::exists(dir_ / "r/pred.csv"));
 }
 
 // Another user's description beside root's data set in a sticky folder is
