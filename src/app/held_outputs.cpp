@@ -1,6 +1,5 @@
 #include "app/held_outputs.h"
 
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,7 +47,7 @@ std::vector<HeldOutput> hold_for_run(const std::vector<HeldOutput>& outputs, std
     // The run that holds both files may let one go before the other (the
     // log last, held for the line that names a stopping signal): the wait
     // for the second is no news.
-    platform::ds::lock_waiting(o.stream->descriptor(), LOCK_EX, [&] {
+    platform::ds::write_lock_waiting(o.stream->descriptor(), [&] {
       if (!std::exchange(said, true))
         platform::Log(log).note(platform::message_text(1, kMsgWaitsForOutput, o.what, o.file.c_str()));
     });

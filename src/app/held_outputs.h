@@ -1,7 +1,9 @@
 // The listing and log files a run writes in place are held by the run, from
 // before it truncates them until it ends, so that each is one run's, whole,
-// however many runs name it at once: every run takes an exclusive lock
-// (flock) on the file's own descriptor before it truncates the file. A run
+// however many runs name it at once: every run takes a write lock (an open
+// file description's, which only a descriptor open for writing can take)
+// on the file's own descriptor before it truncates the file, so that a
+// process that may only read the file cannot keep the run waiting. A run
 // kept waiting says so once, naming the first file it waits for, on the
 // default log (standard error), for the log file may be the very file it
 // waits for. The locks are taken in one order (by device and inode), so
@@ -10,9 +12,9 @@
 // stopped while it waits has changed none. Only a regular file is held: a
 // device or a pipe is written as it stands, and so is a stream of the
 // process (/dev/stdout), which the caller leaves out. Where the lock
-// cannot be had (a file system without locks) the file is written without
-// it. The log's lock lasts as long as the run's stop line may still be
-// written into it (run_signals.h).
+// cannot be had (a file system without locks, a reader's read lock on the
+// file) the file is written without it. The log's lock lasts as long as
+// the run's stop line may still be written into it (run_signals.h).
 #pragma once
 
 #include <ostream>

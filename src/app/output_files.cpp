@@ -153,6 +153,7 @@ bool OutputFiles::check(const CommandLine& cmd, ProgramTexts& programs, std::ost
     return false;
   std::vector<InPlaceDataSet> in_place;
   std::string refused = unreplaceable_output(cmd, programs, &in_place);
+  if (refused.empty()) refused = unreadable_pipe(cmd, programs, &held_pipes_);
   if (refused.empty()) refused = in_place_data_sets_.check(std::move(in_place));
   if (!refused.empty()) {
     platform::Log(log_default).error(refused);

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "app/output_guard.h"
+#include "platform/datasets/input_open.h"
 #include "platform/datasets/replace_rights.h"
 #include "platform/datasets/resolved_path.h"
 #include "platform/listing/message_catalog.h"
@@ -19,6 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr int kMsgCannotReadFrom = 200;
 constexpr int kMsgCannotWriteWhy = 238;
 
 std::string refused(const std::string& what, const std::string& why) {
@@ -102,6 +104,20 @@ std::string unreplaceable_output(const CommandLine& cmd, ProgramTexts& programs,
                                  std::vector<InPlaceDataSet>* in_place) {
   if (std::string message = unreplaceable_data_set(cmd, programs, in_place); !message.empty()) return message;
   return unreplaceable_graph(cmd.graphs);
+}
+
+std::string unreadable_pipe(const CommandLine& cmd, ProgramTexts& programs, std::vector<int>* held) {
+  for (const DataSetFile& f : data_set_files(cmd, programs)) {
+    if (f.written) continue;
+    const platform::ds::ResolvedPath found = platform::ds::resolve_path(f.path);
+    if (!found.ok() || !found.exists || !S_ISFIFO(found.status.st_mode)) continue;
+    std::string why;
+    const int fd = platform::ds::open_for_reading(found, &why);
+    if (fd >= 0) held->push_back(fd);
+    else if (why == platform::ds::kNoWriter)
+      return platform::message_text(1, kMsgCannotReadFrom, f.name.c_str(), f.path.c_str(), why.c_str());
+  }
+  return {};
 }
 
 }  // namespace app

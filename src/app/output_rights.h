@@ -21,4 +21,13 @@ namespace app {
 std::string unreplaceable_output(const CommandLine& cmd, ProgramTexts& programs,
                                  std::vector<InPlaceDataSet>* in_place);
 
+// The numbered message (set 1) that names the first file or description of
+// a data set the steps read that is a named pipe no process writes
+// (input_open.h), whose read would wait for ever; empty when there is
+// none. The named pipes that have a writer are left open, their
+// descriptors added to `held` for the run to close when it ends, so that
+// their writer, which the check's open let go on, is never left without a
+// reader before the step reads them.
+std::string unreadable_pipe(const CommandLine& cmd, ProgramTexts& programs, std::vector<int>* held);
+
 }  // namespace app

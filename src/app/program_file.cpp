@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "platform/datasets/input_open.h"
 #include "platform/datasets/resolved_path.h"
 #include "platform/listing/message_catalog.h"
 
@@ -114,12 +115,14 @@ SplitResult split_program(const std::string& text, const std::string& file) {
 // Read with read(2), which reports a failed read (EIO, EISDIR) instead of
 // ending the file there or throwing; a failed allocation still throws.
 // Reached as the outputs are (resolved_path.h): a link another user
-// planted on the way is not followed, and `refusal` says so.
+// planted on the way is not followed, and `refusal` says so, as it says
+// that a named pipe has no writer (input_open.h).
 bool read_program_file(const std::string& path, std::string* text, std::string* refusal) {
   const platform::ds::ResolvedPath found = platform::ds::resolve_path(path);
   *refusal = found.refusal;
   std::string why;
-  const int fd = found.ok() ? platform::ds::open_found(found, O_RDONLY, &why) : -1;
+  const int fd = found.ok() ? platform::ds::open_for_reading(found, &why) : -1;
+  if (fd < 0 && why == platform::ds::kNoWriter) *refusal = why;
   if (fd < 0) return false;
   struct Closer {
     int fd;

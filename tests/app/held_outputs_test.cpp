@@ -3,12 +3,11 @@
 // one that must wait for the other says so, once. The race is placed:
 // strace stops the first run (SIGSTOP) as it writes its first step's
 // listing, the second starts then, and the first goes on only once the
-// second waits for its lock (/proc/locks). A run stopped while it waits
+// second says that it waits for its lock. A run stopped while it waits
 // has changed neither file.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,6 +29,11 @@ class HeldOutputsTest : public RuvaCommandTest {
     for (int i = 0; i < 5; ++i) five_steps += "proc ruva data=d; parms a=1; model y = a*x; run;\n";
     write("a.ruva", five_steps);
     write("b.ruva", "proc ruva data=d; parms a=3; model y = a*x; run;\n");
+  }
+  // Whether the run whose standard error goes to `err` has said that it
+  // waits for another run's lock.
+  bool says_it_waits(const std::string& err) {
+    return read(err).find("NOTE: The run waits for another process's lock of the ") != std::string::npos;
   }
   static int count(const std::string& text, const std::string& part) {
     int n = 0;
@@ -60,8 +64,8 @@ TEST_F(HeldOutputsTest, ARunWaitsForTheListingAndLogAnotherRunWrites) {
   args = outputs;
   args.push_back("b.ruva");
   const pid_t second = start(args, {"sh", "-c", "exec \"$@\" 2>b.err", "sh"});
-  while (!waits_for_a_lock(second) && waitpid(second, &status, WNOHANG) == 0) usleep(1000);
-  EXPECT_TRUE(waits_for_a_lock(second)) << "the second run did not wait";
+  while (!says_it_waits("b.err") && waitpid(second, &status, WNOHANG) == 0) usleep(1000);
+  EXPECT_TRUE(says_it_waits("b.err")) << "the second run did not wait";
   EXPECT_EQ(read("l.lst"), begun) << "the second run wrote over the first run's listing";
   while (waitpid(first, &status, WNOHANG) == 0) {
     kill(first, SIGCONT);  // stopped again at each step's first write
@@ -77,17 +81,21 @@ TEST_F(HeldOutputsTest, ARunWaitsForTheListingAndLogAnotherRunWrites) {
   EXPECT_NE(read("b.err").find(", to write it whole.\n"), std::string::npos) << read("b.err");
 }
 
-// The test holds the log (a shared lock, as any reader may take): a run
-// stopped while it waits for it leaves both files as they were.
+// The test holds the log as a writer does (a write lock, which only a
+// descriptor open for writing can take): a run stopped while it waits for
+// it leaves both files as they were.
 TEST_F(HeldOutputsTest, ARunStoppedWhileItWaitsLeavesTheFilesAsTheyWere) {
   write("l.lst", "earlier\n");
   write("l.log", "earlier\n");
-  const int held = ::open((dir_ / "l.log").c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_EQ(::flock(held, LOCK_SH), 0);
-  const pid_t run = start({"--listing", "l.lst", "--log", "l.log", "b.ruva"});
+  const int held = ::open((dir_ / "l.log").c_str(), O_WRONLY | O_CLOEXEC);
+  struct flock write_lock {};
+  write_lock.l_type = F_WRLCK;
+  write_lock.l_whence = SEEK_SET;
+  ASSERT_EQ(::fcntl(held, F_OFD_SETLK, &write_lock), 0);
+  const pid_t run = start({"--listing", "l.lst", "--log", "l.log", "b.ruva"}, {"sh", "-c", "exec \"$@\" 2>w.err", "sh"});
   int status = 0;
-  while (!waits_for_a_lock(run) && waitpid(run, &status, WNOHANG) == 0) usleep(1000);
-  ASSERT_TRUE(waits_for_a_lock(run)) << "the run ended without waiting for the lock";
+  while (!says_it_waits("w.err") && waitpid(run, &status, WNOHANG) == 0) usleep(1000);
+  ASSERT_TRUE(says_it_waits("w.err")) << "the run ended without waiting for the lock";
   kill(run, SIGTERM);
   waitpid(run, &status, 0);
   ::close(held);

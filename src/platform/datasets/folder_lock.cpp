@@ -7,8 +7,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <tuple>
+#include <utility>
 
+#include "platform/datasets/lock_holders.h"
 #include "platform/datasets/problem.h"
 
 namespace platform::ds {
@@ -20,9 +23,9 @@ int open_folder_of(const ResolvedPath& file) {
   return ::openat(file.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-// Anyone who may read a folder may hold its lock for as long as they like:
-// a run kept waiting says so, once, before it waits. A note that cannot be
-// logged (no memory left) is let go: the run waits all the same.
+// A process that may write a folder may hold its lock for as long as it
+// likes: a run kept waiting says so, once, before it waits. A note that
+// cannot be logged (no memory left) is let go: the run waits all the same.
 void say_waiting(const ResolvedPath& file) noexcept {
   try {
     log_problem({msg::kWaitsForLock, {file.shown_folder()}});
@@ -43,13 +46,37 @@ int locked(int fd, int operation, const ResolvedPath& file) {
 }  // namespace
 
 bool lock_waiting(int fd, int operation, const std::function<void()>& say_waiting) {
-  int rc = ::flock(fd, operation | LOCK_NB);
-  if (rc != 0 && errno == EWOULDBLOCK) {
-    say_waiting();
-    do rc = ::flock(fd, operation);
-    while (rc != 0 && errno == EINTR);
+  struct stat folder;
+  if (::fstat(fd, &folder) != 0) return false;
+  constexpr int kStepMs = 20, kReaderMs = 1000;
+  const timespec step{0, kStepMs * 1'000'000L};
+  // Polled rather than waited for in the kernel, so that a reader who
+  // takes the lock as a writer lets it go keeps no waiting request there.
+  for (int waited = 0, said = 0;; waited += kStepMs) {
+    if (::flock(fd, operation | LOCK_NB) == 0) return true;
+    if (errno != EWOULDBLOCK && errno != EINTR) return false;
+    const bool writer = writer_holds_lock(folder);
+    if (!writer && waited >= kReaderMs) return false;
+    if (writer && !std::exchange(said, 1)) say_waiting();
+    ::nanosleep(&step, nullptr);
   }
-  return rc == 0;
+}
+
+bool write_lock_waiting(int fd, const std::function<void()>& say_waiting) {
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;  // from 0 to the end, however far the file grows
+  for (bool said = false;;) {
+    if (::fcntl(fd, F_OFD_SETLK, &whole) == 0) return true;
+    if (errno != EAGAIN && errno != EACCES && errno != EINTR) return false;
+    struct flock held = whole;
+    if (::fcntl(fd, F_OFD_GETLK, &held) != 0 || held.l_type == F_RDLCK) return false;
+    if (held.l_type == F_WRLCK && !std::exchange(said, true)) say_waiting();
+    // Polled rather than waited for in the kernel: a reader who took a read
+    // lock as the writer let go would keep a waiting request there for ever.
+    const timespec pause{0, 20'000'000};
+    ::nanosleep(&pause, nullptr);
+  }
 }
 
 FolderLock::FolderLock(const ResolvedPath& file, Mode mode)

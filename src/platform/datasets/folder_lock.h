@@ -5,9 +5,12 @@
 // run's description. The lock is the folder's own (flock on its
 // descriptor): nothing is left in the folder. Where it cannot be taken (a
 // folder that cannot be opened, a file system without locks) the files are
-// used without it. A lock that another process holds is waited for, and
-// the log says once that the run waits, and for which folder: anyone who
-// may read a folder may hold its lock.
+// used without it. A lock that another process that may write the folder
+// holds is waited for, and the log says once that the run waits, and for
+// which folder. Anyone who may read a folder may lock it too: a lock held
+// only by processes that may not write the folder (lock_holders.h) is
+// waited for a second at most, as long as a run that reads data sets there
+// holds it, and then passed by, so that no reader can stall the run.
 #pragma once
 
 #include <functional>
@@ -17,11 +20,22 @@
 
 namespace platform::ds {
 
-// Takes the flock `operation` (LOCK_SH or LOCK_EX) of the open descriptor
-// `fd`, waiting while another process holds it once `say_waiting` has said
-// so: it is called only when the run must wait, and then once. False when
-// the lock cannot be had (a file system without locks).
+// Takes the flock `operation` (LOCK_SH or LOCK_EX) of the folder open as
+// `fd`, waiting while a process that may write the folder holds it once
+// `say_waiting` has said so: it is called only when the run must wait, and
+// then once. False when the lock cannot be had (a file system without
+// locks), or is held only by readers of the folder for a second.
 bool lock_waiting(int fd, int operation, const std::function<void()>& say_waiting);
+
+// Takes a write lock of the whole file open for writing as `fd` (an open
+// file description's lock, which a descriptor open only for reading cannot
+// take), waiting while another writer holds one once `say_waiting` has
+// said so, as lock_waiting does. A process that may only read the file can
+// still hold a read lock on it, but never for a run that writes it, which
+// takes write locks alone: the file is then written without the lock
+// rather than waited for, so that no reader can stall the run. False when
+// the lock is not had.
+bool write_lock_waiting(int fd, const std::function<void()>& say_waiting);
 
 class FolderLock {
  public:

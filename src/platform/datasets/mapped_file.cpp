@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/datasets/input_open.h"
+
 namespace platform::ds {
 
 bool MappedFile::read_stream(int fd, std::string* why) {
@@ -36,7 +38,7 @@ bool MappedFile::open(const ResolvedPath& file, std::string* why) {
     *why = file.failure();
     return false;
   }
-  const int fd = open_found(file, O_RDONLY, why);
+  const int fd = open_for_reading(file, why);
   if (fd < 0) return false;
   struct stat st {};
   bool ok = fstat(fd, &st) == 0;

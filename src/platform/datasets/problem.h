@@ -55,6 +55,7 @@ inline constexpr int kNoVariable = 222;
 inline constexpr int kOlderDescription = 223;
 inline constexpr int kWaitsForLock = 224;
 inline constexpr int kNoDescription = 225;
+inline constexpr int kForeignDescription = 226;
 }  // namespace msg
 
 }  // namespace platform::ds

@@ -81,6 +81,9 @@ XO_FILE* DataSets::open_input(const std::string& text) {
       ds::log_problem({ds::msg::kRowNames, {display, table->row_name_column}});
     if (!table->older_description.empty())
       ds::log_problem({ds::msg::kOlderDescription, {table->older_description.string(), file}});
+    if (!table->foreign_description.empty())
+      ds::log_problem({ds::msg::kForeignDescription,
+                       {table->foreign_description.string(), table->foreign_description_folder, file}});
   }
   if (auto out = outputs_.find(file_key(file)); out != outputs_.end())
     ds::DataSet::output(out->second)->replaces_input(display);

@@ -260,11 +260,15 @@ int open_found(const ResolvedPath& file, int flags, std::string* why) {
 
 bool holds_devices(const ResolvedPath& file) {
   if (on_proc(file.folder.get())) return true;
+  // Judged by the folder's file system, not by its path: /dev bound
+  // elsewhere (mount --bind /dev X) holds the same devices under another
+  // name. Only where /dev is no file system of its own does its path tell.
+  struct stat here, dev, root;
+  if (::fstat(file.folder.get(), &here) != 0 || ::stat("/dev", &dev) != 0 || here.st_dev != dev.st_dev) return false;
+  if (::stat("/", &root) != 0 || root.st_dev != dev.st_dev) return true;
   const fs::path devices = "/dev";
   const auto ends = std::mismatch(devices.begin(), devices.end(), file.folder_real.begin(), file.folder_real.end());
-  struct stat here, dev;
-  return ends.first == devices.end() && ::fstat(file.folder.get(), &here) == 0 && ::stat("/dev", &dev) == 0 &&
-         here.st_dev == dev.st_dev;
+  return ends.first == devices.end();
 }
 
 }  // namespace platform::ds

@@ -78,8 +78,9 @@ ResolvedPath resolve_folder(const std::filesystem::path& path, bool make);
 // another process put something there since.
 int open_found(const ResolvedPath& file, int flags, std::string* why);
 
-// Whether the folder holds the system's devices (/dev) or processes
-// (/proc), where the run makes no file of its own.
+// Whether the folder holds the system's devices (the file system of /dev,
+// wherever it is mounted) or processes (/proc), where the run makes no
+// file of its own.
 bool holds_devices(const ResolvedPath& file);
 
 }  // namespace platform::ds

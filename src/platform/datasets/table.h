@@ -47,6 +47,10 @@ struct Table {
   // The description when it is older than the file (the data were changed
   // after it was written); empty otherwise.
   std::filesystem::path older_description;
+  // The description that was not applied, being another user's in a
+  // sticky folder (table_loader.h), and that folder; empty otherwise.
+  std::filesystem::path foreign_description;
+  std::string foreign_description_folder;
 
   const unsigned char* record(std::int64_t row) const {
     return reinterpret_cast<const unsigned char*>(storage.data()) +

@@ -1,5 +1,8 @@
 #include "platform/datasets/table_loader.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <unordered_set>
@@ -92,7 +95,21 @@ struct DataSetFiles {
   MappedFile data;
   MappedFile description;
   std::filesystem::path description_path;  // empty when there is none
+  std::filesystem::path foreign;           // a description not applied (foreign_description)
+  std::string foreign_folder;              // the sticky folder that holds it
 };
+
+// Whether `description` stands in a sticky folder that anyone may write
+// and belongs neither to this user, nor to the folder's owner, nor to the
+// owner of the data set file `data`: there any user may have put it, to
+// change how the data are read and what the run's outputs carry.
+bool foreign_description(const ResolvedPath& data, const ResolvedPath& description) {
+  struct stat folder;
+  if (::fstat(description.folder.get(), &folder) != 0) return false;
+  const bool shared = (folder.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH);
+  const uid_t owner = description.status.st_uid;
+  return shared && owner != ::geteuid() && owner != folder.st_uid && owner != data.status.st_uid;
+}
 
 bool open_files(const std::string& name, const std::filesystem::path& csv, DataSetFiles* files,
                 Problem* problem) {
@@ -112,6 +129,11 @@ bool open_files(const std::string& name, const std::filesystem::path& csv, DataS
   if (!description.refusal.empty()) {
     *problem = {msg::kCannotRead, {name, description.shown().string(), description.refusal}};
     return false;
+  }
+  if (foreign_description(data, description)) {
+    files->foreign = description.shown();
+    files->foreign_folder = description.shown_folder();
+    return true;
   }
   if (!files->description.open(description, &why)) {
     *problem = {msg::kBadDescription, {description.shown().string(), why}};
@@ -328,6 +350,8 @@ std::unique_ptr<Table> load_table(const std::string& name, const std::filesystem
   table->file = csv;
   DataSetFiles files;
   if (!open_files(name, csv, &files, problem)) return nullptr;
+  table->foreign_description = files.foreign;
+  table->foreign_description_folder = files.foreign_folder;
   const std::string_view text = files.data.text();
   CsvReader reader(text);
   if (!read_header(reader, csv, table.get(), problem)) return nullptr;

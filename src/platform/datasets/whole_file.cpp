@@ -1,12 +1,15 @@
 #include "platform/datasets/whole_file.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <ctime>
 
 #include "platform/datasets/replace_rights.h"
 #include "platform/datasets/temporary_files.h"
@@ -15,12 +18,25 @@
 namespace platform::ds {
 namespace {
 
-// A short name of its own in the target's folder (.ruva-PID-N), not the
-// target's name with a suffix: any name the file system allows for the
-// target can then be written, even one at the longest a name may be.
+// A short name of its own in the target's folder (.ruva- and 16 random
+// hexadecimal digits), not the target's name with a suffix: any name the
+// file system allows for the target can then be written, even one at the
+// longest a name may be. Random rather than counted, so that no other user
+// of a shared folder can foresee the names and take them first.
 std::string temporary_name() {
-  static std::atomic<unsigned> counter{0};
-  return ".ruva-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+  std::uint64_t bits = 0;
+  if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
+    // No entropy to be had yet (early at boot): the clock and a counter,
+    // still out of another user's sight to the nanosecond.
+    static std::atomic<std::uint64_t> counter{0};
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    bits = (static_cast<std::uint64_t>(now.tv_nsec) << 20) ^ static_cast<std::uint64_t>(now.tv_sec) ^
+           (++counter << 44) ^ static_cast<std::uint64_t>(::getpid());
+  }
+  char digits[17];
+  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(bits));
+  return std::string(".ruva-") + digits;
 }
 
 std::string cannot_create(const ResolvedPath& target, const std::string& why) {
@@ -61,8 +77,8 @@ bool WholeFile::open(ResolvedPath target, std::string* why) {
 }
 
 bool WholeFile::create_temporary_file(std::string* why) {
-  // A name may be taken by a file that an earlier process of this number
-  // left when it was killed outright: the next name is tried.
+  // A name may be taken by a file that an earlier process left when it was
+  // killed outright: another name is tried.
   constexpr int kMostNames = 100;
   for (int tried = 1;; ++tried) {
     temp_ = temporary_name();

@@ -1,5 +1,5 @@
 // A file that appears whole or not at all: what is written goes to a
-// hidden temporary file beside the target (.ruva-PID-N), and only `commit` moves it to the
+// hidden temporary file beside the target (.ruva-RANDOM), and only `commit` moves it to the
 // target's name, so that no reader sees half a file and a failed write
 // leaves the file it would have replaced as it was. A file destroyed
 // uncommitted removes its temporary file. The target is looked at once
