@@ -175,9 +175,9 @@ namespace {
 using namespace optim;
 
 // At a point the test accepts, an active inequality whose multipliers say
-// it holds the objective back from a lower value leaves the working set,
-// and the step along the directions it frees is taken before the fit may
-// end. True when one left.
+// that moving off it lowers the objective leaves the working set, and the
+// step along the directions it frees is taken before the fit may end. True
+// when one left.
 bool released_at_candidate(ZOPTGLOBAL* g) {
   ZOPTMARQU& mq = *g->state.marqu;
   if (mq.nact == 0) return false;

@@ -1,5 +1,6 @@
 #include "procedure/gradient_offset.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -8,7 +9,9 @@
 #include "host/services.h"
 #include "linalg/packed.h"
 #include "linalg/sweep.h"
+#include "linalg/vector_kernels.h"
 #include "optim/optimiser.h"
+#include "procedure/data_pass.h"
 #include "procedure/group_name.h"
 #include "procedure/iteration_history.h"
 #include "procedure/procedure_context.h"
@@ -17,70 +20,78 @@ namespace {
 
 constexpr int kMsgOffsetNotMet = 1063;
 
-// The free directions: the rows of the orthogonal factor past the
-// independent working rows, or the parameters themselves.
-std::vector<std::vector<double>> free_directions(ZOPTGLOBAL* g) {
-  const int n = g->opts.num_parms;
+// [Z H Z'  Z g; g'Z'  F] packed, of order m + 1: H the cross products, g
+// the gradient and F the objective's reference quantity pr, Z the rows of
+// the orthogonal factor past the independent working rows (the directions
+// the working constraints leave free), or the identity without them.
+std::vector<double> reduced_bordered(RUVACOM* ctx, int* m) {
+  ZOPTGLOBAL* g = ctx->zoptg;
   const ZOPTMARQU& mq = *g->state.marqu;
-  std::vector<std::vector<double>> z;
-  if (mq.inumconstr > 0) {
+  const int n = ctx->nparm;
+  const double* h = ctx->xpx;
+  const double* grad = g->state.grad;
+  *m = n - mq.inumconstr;
+  std::vector<double> x(static_cast<std::size_t>(*m + 1) * (*m + 2) / 2, 0.0);
+  if (mq.inumconstr == 0) {
+    std::copy(h, h + static_cast<long>(n) * (n + 1) / 2, x.begin());
+    std::copy(grad, grad + n, x.begin() + zisub(n, 0));
+  } else {
     computeQ(g);
-    for (int i = mq.inumconstr; i < n; ++i) z.emplace_back(mq.Q[i], mq.Q[i] + n);
-    return z;
+    const double* const* z = mq.Q + mq.inumconstr;
+    std::vector<double> hz(n);
+    for (int b = 0; b < *m; ++b) {
+      for (int i = 0; i < n; ++i) hz[i] = zvdots1(h + zisub(i, 0), i, z[b], n);
+      for (int a = b; a < *m; ++a) x[zisub(a, b)] = zvdot11(z[a], hz.data(), n);
+      x[zisub(*m, b)] = zvdot11(z[b], grad, n);
+    }
   }
-  for (int i = 0; i < n; ++i) {
-    z.emplace_back(static_cast<std::size_t>(n), 0.0);
-    z.back()[i] = 1;
+  x[zisub(*m, *m)] = g->state.pr;
+  return x;
+}
+
+// Scales rows and columns 0..m-1 of the packed order-(m+1) x to a unit
+// diagonal, so that a parameter of extreme scale is swept by the same test
+// as the others; a row with no positive diagonal is zeroed.
+void unit_diagonal(std::vector<double>* x, int m) {
+  std::vector<double> scale(m);
+  for (int a = 0; a < m; ++a) {
+    const double d = (*x)[zisub(a, a)];
+    scale[a] = d > 0 && std::isfinite(d) ? 1 / std::sqrt(d) : 0.0;
   }
-  return z;
+  for (int a = 0; a < m; ++a) {
+    for (int b = 0; b <= a; ++b) (*x)[zisub(a, b)] *= scale[a] * scale[b];
+    (*x)[zisub(m, a)] *= scale[a];
+  }
 }
 
 }  // namespace
 
 double cross_product_offset(RUVACOM* ctx) {
-  ZOPTGLOBAL* g = ctx->zoptg;
-  const int n = ctx->nparm;
-  const double pr = g->state.pr;
-  if (n < 1 || !(pr > 0) || !std::isfinite(pr)) return missing_value();
-  const std::vector<std::vector<double>> z = free_directions(g);
-  const int m = static_cast<int>(z.size());
-  // [Z H Z'  Z g; g'Z'  F], each row scaled to a unit diagonal so that a
-  // parameter of extreme scale is swept by the same test as the others.
-  std::vector<double> zg(m, 0.0), x(static_cast<std::size_t>(m + 1) * (m + 2) / 2, 0.0);
-  for (int a = 0; a < m; ++a) {
-    for (int i = 0; i < n; ++i) zg[a] += z[a][i] * g->state.grad[i];
-    for (int b = 0; b <= a; ++b) {
-      double s = 0;
-      for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) s += z[a][i] * ctx->xpx2[zisub(i, j)] * z[b][j];
-      x[zisub(a, b)] = s;
-    }
-  }
-  std::vector<double> scale(m);
-  for (int a = 0; a < m; ++a) {
-    const double d = x[zisub(a, a)];
-    scale[a] = d > 0 && std::isfinite(d) ? 1 / std::sqrt(d) : 0.0;
-  }
-  for (int a = 0; a < m; ++a) {
-    for (int b = 0; b <= a; ++b) x[zisub(a, b)] *= scale[a] * scale[b];
-    x[zisub(m, a)] = zg[a] * scale[a];
-  }
-  x[zisub(m, m)] = pr;
+  const double pr = ctx->zoptg->state.pr;
+  if (ctx->nparm < 1 || !(pr > 0) || !std::isfinite(pr)) return missing_value();
+  int m = 0;
+  std::vector<double> x = reduced_bordered(ctx, &m);
+  unit_diagonal(&x, m);
+  const std::vector<double> zg(x.begin() + zisub(m, 0), x.begin() + zisub(m, 0) + m);
   std::string status(static_cast<std::size_t>(m + 1), '0');
   std::vector<double> diag(m + 1, 1.0), work(m + 1);
   if (m > 0)
-    zsweepr(x.data(), 0, m - 1, m + 1, status.data(), diag.data(), work.data(), g->opts.sing, nullptr,
-            "  ", nullptr, 1);
+    zsweepr(x.data(), 0, m - 1, m + 1, status.data(), diag.data(), work.data(), ctx->zoptg->opts.sing,
+            nullptr, "  ", nullptr, 1);
   // The swept border row holds (Z H Z')^-1 Z g on the swept rows.
   double gd = 0;
   for (int a = 0; a < m; ++a)
-    if (status[a] == '1') gd += zg[a] * scale[a] * x[zisub(m, a)];
+    if (status[a] == '1') gd += zg[a] * x[zisub(m, a)];
   const double r = std::sqrt(std::fabs(gd) / pr);
   return std::isfinite(r) ? std::min(r, 1.0) : missing_value();
 }
 
 bool gradient_stopped_off_the_minimum(RUVACOM* ctx) {
   if (ctx->method != 'A' || ctx->concrit != 'R') return false;
+  // A pass with derivatives puts the cross products at the stop into xpx:
+  // the optimiser's refreshes of the identity may have left it in xpx2.
+  ctx->do_der = 1;
+  ruvass(ctx);
   const double r = cross_product_offset(ctx);
   if (wzmis(r) || r < ctx->zoptg->opts.atol) return false;
   if (!ctx->noprint) show_note(ctx, yolmsgs(305, kMsgOffsetNotMet, "", r));

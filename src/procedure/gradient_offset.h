@@ -12,8 +12,9 @@ struct RUVACOM;
 
 // The relative offset sqrt(g'(J'WJ)^-1 g / F) at the point where the
 // optimiser stopped, over the directions the working constraints leave
-// free: the R that METHOD=GAUSS computes there. Missing when it cannot be
-// formed.
+// free: the R that METHOD=GAUSS computes there. J'WJ is read from the
+// parameter block of xpx, which a data pass with derivatives at that point
+// must have formed. Missing when it cannot be formed.
 double cross_product_offset(RUVACOM* ctx);
 
 // Whether a GRADIENT fit that the optimiser called converged under the
