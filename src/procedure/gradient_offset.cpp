@@ -87,13 +87,16 @@ double cross_product_offset(RUVACOM* ctx) {
 }
 
 bool gradient_stopped_off_the_minimum(RUVACOM* ctx) {
+  const ZOPTGLOBAL* g = ctx->zoptg;
   if (ctx->method != 'A' || ctx->concrit != 'R') return false;
+  // A fit whose objective counts as zero has converged whatever R says.
+  if (g->state.pr < g->opts.aftl * g->state.objscale) return false;
   // A pass with derivatives puts the cross products at the stop into xpx:
   // the optimiser's refreshes of the identity may have left it in xpx2.
   ctx->do_der = 1;
   ruvass(ctx);
   const double r = cross_product_offset(ctx);
-  if (wzmis(r) || r < ctx->zoptg->opts.atol) return false;
+  if (wzmis(r) || r < g->opts.atol) return false;
   if (!ctx->noprint) show_note(ctx, yolmsgs(305, kMsgOffsetNotMet, "", r));
   xpmlog(305, kMsgOffsetNotMet, by_group_phrase(ctx).c_str(), r);
   ruva_raise_rc(ctx, 4);
