@@ -76,8 +76,8 @@ double cross_product_offset(RUVACOM* ctx) {
   std::string status(static_cast<std::size_t>(m + 1), '0');
   std::vector<double> diag(m + 1, 1.0), work(m + 1);
   if (m > 0)
-    zsweepr(x.data(), 0, m - 1, m + 1, status.data(), diag.data(), work.data(), ctx->zoptg->opts.sing,
-            nullptr, "  ", nullptr, 1);
+    zsweepr(x.data(), 0, m - 1, m + 1, status.data(), diag.data(), work.data(),
+            ctx->zoptg->opts.sing, nullptr, "  ", nullptr, 1);
   // The swept border row holds (Z H Z')^-1 Z g on the swept rows.
   double gd = 0;
   for (int a = 0; a < m; ++a)
