@@ -2,7 +2,9 @@
 // the start of the iteration, the refresh of derivatives at the new point,
 // the working-set changes a constraint asks for, and the recovery when no
 // step succeeds.
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "linalg/vector_kernels.h"
 #include "optim/optimiser_internal.h"
@@ -160,7 +162,10 @@ int take_step(ZOPTGLOBAL* g) {
 }  // namespace
 
 int update_p(ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  const std::vector<double> start(st.parms, st.parms + nparms(g));
   const int rc = take_step(g);
-  g->state.totsubiters += g->state.subiters;
+  st.totsubiters += st.subiters;
+  st.stood_still = std::equal(start.begin(), start.end(), st.parms);
   return rc;
 }

@@ -17,6 +17,7 @@ void reset_transient_state(ZOPTGLOBAL* g) {
   st.r = st.robj = st.ppc = st.rpc = missing_value();
   st.theta = st.phi = missing_value();
   st.kt = 0;
+  st.stood_still = 0;
   st.worstp = st.worstr = -1;
   st.rankxpx = 0;
   mq.ridgeflag = mq.boundv = mq.d_reason = mq.added_bound = mq.next_act = 0;
@@ -169,36 +170,67 @@ double relative_objective_change(double after, double before) {
   return std::isfinite(relative) ? relative : missing_value();
 }
 
-int converged(ZOPTGLOBAL* g) {
-  // A caller's test judges the change between iterates (CONVERGEPARM=,
-  // CONVERGEOBJ=). After a step that a constraint stopped, by halving to
-  // its edge or before any trial, that change measures the constraint, not
-  // the distance to the minimum: the step along the new working set is
-  // still to be taken.
-  if (g->funcs.usconv) return g->state.marqu->d_reason == 0 && g->funcs.usconv(g);
-  ZOPTSTATE& st = g->state;
-  ZOPTMARQU& mq = *st.marqu;
-  // R measures the step along the working constraints only: a point off a
-  // curved working constraint is no candidate however small R is.
+namespace {
+
+using namespace optim;
+
+// At a point the test accepts, an active inequality whose multipliers say
+// that moving off it lowers the objective leaves the working set, and the
+// step along the directions it frees is taken before the fit may end. True
+// when one left.
+bool released_at_candidate(ZOPTGLOBAL* g) {
+  ZOPTMARQU& mq = *g->state.marqu;
+  if (mq.nact == 0) return false;
+  const int before = mq.nact;
+  zndelac(g);
+  if (mq.nact >= before) return false;
+  restore_hessian(g);
+  next_step(g);
+  return true;
+}
+
+// The built-in test: the relative offset R of the step along the working
+// constraints (a point off a curved working constraint is no candidate
+// however small R is), or a negligible objective.
+bool offset_converged(ZOPTGLOBAL* g) {
+  const ZOPTSTATE& st = g->state;
   const bool candidate = ((!wzmis(st.r) && st.r < g->opts.atol) ||
                           (negligible_objective(g, st.pr) && st.nobs > 0)) &&
                          !(scaled_working_norm(g, 2) > g->opts.ceps);
-  bool done = false;
-  if (candidate && mq.nact == 0) {
-    done = true;
-  } else if (candidate) {
-    const int before = mq.nact;
-    zndelac(g);
-    done = mq.nact >= before;
-    if (!done) {
-      restore_hessian(g);
-      next_step(g);
-    }
-  }
-  st.robj = st.iters >= 2 && std::fabs(st.objective) < kBig
+  return candidate && !released_at_candidate(g);
+}
+
+// A caller's test judges the change between iterates (CONVERGEPARM=,
+// CONVERGEOBJ=). After a step that a constraint stopped, by halving to its
+// edge or before any trial, that change measures the constraint, not the
+// distance to the minimum: the step along the new working set is still to
+// be taken. The caller lowers the iteration count when it accepts; a
+// release undoes that.
+bool callers_test_converged(ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  if (st.marqu->d_reason != 0) return false;
+  const int iters = st.iters;
+  if (!g->funcs.usconv(g)) return false;
+  if (!released_at_candidate(g)) return true;
+  st.iters = iters;
+  return false;
+}
+
+}  // namespace
+
+int converged(ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  ZOPTMARQU& mq = *st.marqu;
+  // An iteration that left every parameter where it was changed nothing
+  // between iterates, which says nothing of the distance to the minimum:
+  // the point itself is judged, by its relative offset.
+  const bool callers = g->funcs.usconv && !st.stood_still;
+  const int iters = st.iters;
+  const bool done = callers ? callers_test_converged(g) : offset_converged(g);
+  st.robj = iters >= 2 && std::fabs(st.objective) < kBig
                 ? relative_objective_change(st.objective, st.prevobj)
                 : missing_value();
   st.kt = mq.nact == 0 ? 0 : kuhn_tucker(g);
-  if (done && st.iters != 0) st.iters -= 1;
+  if (done && !callers && st.iters != 0) st.iters -= 1;
   return done;
 }

@@ -76,12 +76,15 @@ int not_improved(ZOPTGLOBAL* g) {
   return evaluate_subiteration(g) != 0 || !improved(g);
 }
 
+// Each failed trial counts the retry that would follow it; the last one
+// found none, so the count is the retries taken, as a line search counts
+// its halvings.
 void print_error(ZOPTGLOBAL* g) {
   ZOPTSTATE& st = g->state;
   ZOPTMARQU& mq = *st.marqu;
+  st.subiters -= 1;
   if (g->opts.printerror) {
     mq.lambda /= 10;
-    st.subiters -= 1;
     note_marquardt_failed(st.subiters, mq.lambda);
   }
   mq.failed = 1;

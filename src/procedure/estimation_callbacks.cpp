@@ -145,36 +145,39 @@ int jovitd(ZOPTGLOBAL* g) {
   return 0;
 }
 
+namespace {
+
+// Whether no parameter moved by more than CONVERGEPARM= relative to its
+// value at the previous test (absolutely from 0); the values are then kept
+// for the next test, whatever the outcome.
+bool parameters_settled(RUVACOM* ctx, const ZOPTGLOBAL* g) {
+  const int np = g->opts.num_parms;
+  bool settled = true;
+  for (int i = 0; i < np && settled; ++i) {
+    const double d = ctx->parmlast[i] != 0.0 ? ctx->parmlast[i] : 1.0;
+    settled = !(std::fabs((g->state.parms[i] - ctx->parmlast[i]) / d) > ctx->criter2);
+  }
+  std::memcpy(ctx->parmlast, g->state.parms, sizeof(double) * static_cast<std::size_t>(np));
+  return settled;
+}
+
+}  // namespace
+
+// With both criteria the parameter test runs at every test, so that it
+// compares with the iterate just before, not with the last one at which
+// the objective's change was small.
 int jovconv(ZOPTGLOBAL* g) {
   RUVACOM* ctx = context_of(g);
   ZOPTSTATE& st = g->state;
+  const char crit = ctx->concrit;
+  if (crit != 'S' && crit != 'P' && crit != 'B') return 0;
   const double f0 = ctx->stephalve ? st.prevobj : ctx->prevobj;
   const int min_iter = ctx->boundslist && st.marqu->nact != 0 ? 2 : 1;
-  bool converged = false;
-  bool test_parameters = false;
-  switch (ctx->concrit) {
-    case 'S':
-    case 'B':
-      if (st.iters <= min_iter) return 0;
-      converged = relative_objective_change(st.objective, f0) < ctx->criterion;
-      test_parameters = ctx->concrit == 'B' && converged;
-      break;
-    case 'P':
-      test_parameters = true;
-      break;
-    default:
-      return 0;
-  }
-  if (test_parameters) {
-    const int np = g->opts.num_parms;
-    int i = 0;
-    for (; i < np; ++i) {
-      const double d = ctx->parmlast[i] != 0.0 ? ctx->parmlast[i] : 1.0;
-      if (std::fabs((st.parms[i] - ctx->parmlast[i]) / d) > ctx->criter2) break;
-    }
-    if (st.iters > min_iter) converged = i == np;
-    std::memcpy(ctx->parmlast, st.parms, sizeof(double) * static_cast<std::size_t>(np));
-  }
+  const bool counted = st.iters > min_iter;
+  const bool objective =
+      crit == 'P' || (counted && relative_objective_change(st.objective, f0) < ctx->criterion);
+  const bool parameters = crit == 'S' || parameters_settled(ctx, g);
+  const bool converged = counted && objective && parameters;
   if (converged && st.iters != 0) st.iters -= 1;
   return converged ? 1 : 0;
 }

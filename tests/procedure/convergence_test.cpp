@@ -304,6 +304,96 @@ TEST_F(ConvergenceTest, CheckEigValsTellsAnIndefiniteMatrix) {
   EXPECT_EQ(logged(133), 0);
 }
 
+// BOD (six observations of oxygen demand by time). Its least-squares
+// minimum, from R's nls (tol = 1e-9, start a = 19, b = 0.5).
+class BodTest : public EstimationTest {
+ protected:
+  BodTest() { write_file("bod.csv", "time,demand\n1,8.3\n2,10.3\n3,19\n4,16\n5,15.6\n7,19.8\n"); }
+  static constexpr double kA = 19.142575309842, kB = 0.531091374558, kSse = 25.9902672819;
+  static constexpr const char* kModel = " model demand = a*(1-exp(-b*time));";
+  // A fact of the last Estimation Summary.
+  nlohmann::json fact(const std::string& label) const {
+    const auto summaries = tables("EstSummary");
+    for (const auto& row : summaries.back()["rows"])
+      if (row[0] == label) return row[1];
+    return nullptr;
+  }
+};
+
+// From a start below b >= 0.125 the first step runs along the bound to
+// a = 39.35, whose multiplier (-174) says it should be released. The next
+// step, below the objective's rounding, leaves the parameters where they
+// are: no change between iterates, yet no convergence. Every criterion
+// and method reaches the minimum, with the set-up's warning (status 2).
+TEST_F(BodTest, AnIterationThatDidNotMoveIsNoConvergence) {
+  for (const char* method : {"gauss", "newton", "marquardt"})
+    for (const char* criterion : {"convergeparm=1e-6", "convergeobj=1e-8", ""}) {
+      const std::string how = std::string(method) + " " + criterion;
+      ASSERT_EQ(run("proc ruva data=bod outest=est method=" + how +
+                    "; parms a=17.89 b=0.0646; bounds b >= 0.125;" + kModel),
+                4)
+          << log_text();
+      EXPECT_EQ(statuses().back().first, 2) << how;
+      const Row final = rows_of("est", "FINAL").at(0);
+      EXPECT_NEAR(number(final, "a"), kA, 1e-4) << how;
+      EXPECT_NEAR(number(final, "b"), kB, 1e-5) << how;
+      EXPECT_NEAR(number(final, "_SSE_"), kSse, 1e-6) << how;
+    }
+}
+
+// At b of 25 and more exp(-b*time) vanishes on the data, and so does the
+// gradient in b, while a reaches its best value for that b (SSE 107.21,
+// not the minimum 25.99). GRADIENT's own measure is then below CONVERGE=;
+// the relative offset there, sqrt(r'P r / r'r) with P the projection on
+// the columns of J (0.6911957 by R's qr at a = 14.8333, b = 50, 40 or 25),
+// is not: no convergence, as GAUSS reports. With a held at 10 by its
+// bound, the offset along b alone: |r'J_b| / sqrt(J_b'J_b r'r) = 0.108085.
+TEST_F(BodTest, GradientStoppedOnAPlateauHasNotConverged) {
+  const std::pair<const char*, const char*> fits[] = {{"a=20 b=50;", "0.691196"},
+                                                      {"a=5 b=40;", "0.691196"},
+                                                      {"a=16 b=25;", "0.691196"},
+                                                      {"a=9 b=50; bounds a <= 10;", "0.108085"}};
+  for (const auto& [start, offset] : fits) {
+    ASSERT_EQ(run(std::string("proc ruva data=bod method=gradient; parms ") + start + kModel), 4) << log_text();
+    EXPECT_EQ(statuses().back().first, 3) << start;
+    EXPECT_EQ(logged(1063), 1) << start;
+    EXPECT_NE(log_text().find(std::string("R there is ") + offset + ","), std::string::npos) << log_text();
+    EXPECT_GT(fact("Objective").get<double>(), kSse + 80) << start;
+  }
+}
+
+// The iteration at which CONVERGEOBJ=, CONVERGEPARM= or both (recomputed
+// from the ITER rows) stop the fit, and the relative change of the
+// objective there in the Estimation Summary.
+TEST_F(BodTest, CallersCriteriaStopWhereTheyHoldAndShowTheObjectsChange) {
+  for (const char* criteria : {"convergeobj=0.1 convergeparm=0.1", "convergeobj=0.1", "convergeparm=0.1"}) {
+    const std::string c = criteria;
+    ASSERT_EQ(run("proc ruva data=bod outest=est " + c + "; parms a=10 b=3;" + kModel), 0) << log_text();
+    const auto iters = rows_of("est", "ITER");
+    auto change = [&](std::size_t i, const char* v) {
+      return std::fabs(number(iters[i], v) / number(iters[i - 1], v) - 1);
+    };
+    const int k = first_iteration(iters, [&](std::size_t i) {
+      const bool objective = c.find("obj") == std::string::npos || change(i, "_SSE_") < 0.1;
+      const bool parms = c.find("parm") == std::string::npos || (change(i, "a") < 0.1 && change(i, "b") < 0.1);
+      return objective && parms;
+    });
+    ASSERT_EQ(k, static_cast<int>(iters.size()) - 1) << c;
+    EXPECT_NEAR(fact("Object").get<double>(), change(k, "_SSE_"), 1e-9) << c;
+  }
+}
+
+// An iteration that finds no step (the plateau at b = 50) counts its
+// retries: MAXSUBIT= of them, by step halving or by Marquardt's ridge.
+TEST_F(BodTest, AnIterationWithoutAStepCountsMaxsubitRetries) {
+  for (const char* method : {"marquardt", "gauss"})
+    for (int k : {1, 2, 5}) {
+      run(std::string("proc ruva data=bod method=") + method + " maxsubit=" + std::to_string(k) +
+          "; parms a=20 b=50;" + kModel);
+      EXPECT_EQ(fact("Subiterations"), k) << method << k;
+    }
+}
+
 // Row by row the factor of a positive definite matrix, and the first
 // clearly negative pivot of an indefinite one.
 TEST(ModifiedCholesky, FactorsRowByRowAndStopsAtANegativePivot) {
