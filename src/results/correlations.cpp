@@ -1,7 +1,6 @@
 // CorrB: the covariance of the estimates scaled to unit diagonal.
 #include "results/correlations.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "host/missing.h"
@@ -33,6 +32,12 @@ double scale_of(const RUVACOM* ctx, int i, const double* scale) {
   return d;
 }
 
+// A correlation beyond 1 by rounding is 1; one beyond by more shows as it
+// is (C is then no covariance).
+double within_one(double r) {
+  return std::fabs(r) > 1.0 && std::fabs(r) <= 1.0 + kRoundingBeyondOne ? std::copysign(1.0, r) : r;
+}
+
 }  // namespace
 
 void correlation_matrix(const RUVACOM* ctx, double* corr, double* scale) {
@@ -43,7 +48,7 @@ void correlation_matrix(const RUVACOM* ctx, double* corr, double* scale) {
     for (int j = 0; j <= i; ++j) {
       double& r = corr[zisub(i, j)];
       if (scale[i] <= 0 || scale[j] <= 0 || no_variance) r = special_missing_value();
-      else r = i == j ? 1.0 : std::clamp(scale[j] * scale[i] * ctx->xpx[zisub(i, j)], -1.0, 1.0);
+      else r = i == j ? 1.0 : within_one(scale[j] * scale[i] * ctx->xpx[zisub(i, j)]);
     }
   }
 }

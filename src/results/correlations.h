@@ -8,7 +8,7 @@ struct RUVACOM;
 // parameter, one with no positive variance (or, under G4, one whose
 // correlation with an earlier parameter exceeds 1 in magnitude by more
 // than rounding) has a missing row and column; the diagonal of the others
-// is 1, and a correlation beyond 1 by rounding is 1. Everything is missing
+// is 1, and a correlation beyond 1 by no more than rounding is 1. Everything is missing
 // when the fitted variance is. `scale` holds nparm doubles of scratch.
 void correlation_matrix(const RUVACOM* ctx, double* corr, double* scale);
 
