@@ -280,9 +280,9 @@ TEST_F(PuromycinFit, ActiveBoundsThatTogetherHoldTheUndeterminedDirectionsLeaveE
 // Under G4, a <= b, b <= c and c <= d active at a = b = c = d hold the
 // three directions (a+b+c+d)*conc/(K+conc) leaves undetermined: a to d are
 // each Vm / 4 of R's nls(rate ~ Vm*conc/(K+conc)) (SE(Vm) 6.9471553,
-// corr(Vm, K) 0.76508371) and move together. Every parameter with a
-// standard error has its correlations: 1 among a to d (never beyond, by
-// rounding), corr(Vm, K) with K.
+// corr(Vm, K) 0.76508371; numpy's pinv of J'J agrees) and move together.
+// Every parameter with a standard error has its correlations: 1 among a to
+// d (never beyond, by rounding), corr(Vm, K) with K.
 TEST_F(PuromycinFit, ParametersTiedByActiveBoundsCorrelateOneUnderG4) {
   ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d g4; parms a=66.928 b=66.928 c=66.928 d=66.928 K=0.05;"
                                           " bounds a <= b, b <= c, c <= d; model rate=(a+b+c+d)*conc/(K+conc);"),
