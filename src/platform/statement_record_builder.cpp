@@ -27,8 +27,10 @@ void copy_blank_padded(char* out, std::size_t width, const std::string& text) {
   std::memcpy(out, text.data(), std::min(width, text.size()));
 }
 
-XO_FILE* open_dataset(const language::FieldValue& f, DataSets& data_sets) {
-  XO_FILE* file = f.mode == 2 ? data_sets.open_output(f.text) : data_sets.open_input(f.text);
+// The refits of every PROFILE statement go to one PROFDATA= data set, so
+// the statements that name the same one share it.
+XO_FILE* open_dataset(const language::FieldValue& f, bool shared, DataSets& data_sets) {
+  XO_FILE* file = f.mode == 2 ? data_sets.open_output(f.text, shared) : data_sets.open_input(f.text);
   if (!file) throw DataSetFailed{};
   return file;
 }
@@ -48,13 +50,13 @@ void apply_by(const std::vector<language::ProcStatement>& statements, const STMT
   }
 }
 
-void fill_field(STLIST& out, const language::FieldValue& f, Pool& pool, DataSets& data_sets) {
+void fill_field(STLIST& out, const language::FieldValue& f, bool shared, Pool& pool, DataSets& data_sets) {
   out.type = f.type;
   out.mode = f.mode;
   switch (f.type) {
     case stfield::kNumber: out.v.fval = f.number; break;
     case stfield::kKeyword: copy_blank_padded(out.v.nval, sizeof out.v.nval, f.keyword); break;
-    case stfield::kDataset: out.v.fid = open_dataset(f, data_sets); break;
+    case stfield::kDataset: out.v.fid = open_dataset(f, shared, data_sets); break;
     case stfield::kNames:
       out.v.f.n = static_cast<std::int32_t>(f.names.size());
       out.v.f.u.nlistx = build_name_list(f.names, pool);
@@ -92,7 +94,8 @@ STMT* build_one(const language::ProcStatement& st, Pool& pool, DataSets& data_se
   if (!st.fields.empty()) nfld = std::max(nfld, st.fields.rbegin()->first + 1);
   s->nfld = nfld;
   s->fld = allocate<STLIST>(pool, static_cast<std::size_t>(nfld));
-  for (const auto& [k, f] : st.fields) fill_field(s->fld[k], f, pool, data_sets);
+  const bool shared = st.keyword == "PROFILE";
+  for (const auto& [k, f] : st.fields) fill_field(s->fld[k], f, shared, pool, data_sets);
   return s;
 }
 

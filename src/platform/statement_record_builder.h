@@ -22,7 +22,8 @@ enum class RecordsResult {
 
 // The records in statement order, linked, in `head` (null for an empty
 // list). The data sets the statements name are opened, for reading or for
-// writing, and the DATA= data set gets the BY statement's variables.
+// writing (a PROFDATA= data set that several PROFILE statements name,
+// once), and the DATA= data set gets the BY statement's variables.
 RecordsResult build_stmt_records(const std::vector<language::ProcStatement>& statements, Pool& pool,
                                  DataSets& data_sets, STMT** head);
 

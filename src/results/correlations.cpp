@@ -14,17 +14,28 @@
 namespace {
 
 constexpr int kMsgCorrelationTitle = 45, kMsgBootstrapMatrix = 494;
+// How far rounding may carry a correlation of parameters that move together
+// (those a generalised inverse or active bounds tie) beyond 1 in magnitude.
+constexpr double kRoundingBeyondOne = 1.5e-8;
 
-// 1/sqrt(C(i,i)), or 0 when the parameter has no positive variance or,
-// under G4, a correlation beyond 1 with an earlier parameter.
+// 1/sqrt(C(i,i)), or 0 when the parameter is singular (as in the COVB
+// rows) or has no positive variance or, under G4, a correlation beyond 1
+// with an earlier parameter by more than rounding (then C is no covariance
+// along that parameter).
 double scale_of(const RUVACOM* ctx, int i, const double* scale) {
   const double* c = ctx->xpx;
   const double cii = c[zisub(i, i)];
-  double d = cii > 0 ? 1.0 / std::sqrt(cii) : 0.0;
+  double d = cii > 0 && ctx->parmdf[i] != '0' ? 1.0 / std::sqrt(cii) : 0.0;
   if (ctx->g4 && d > 0)
     for (int j = 0; j < i; ++j)
-      if (std::fabs(scale[j] * d * c[zisub(i, j)]) > 1.0) d = 0.0;
+      if (std::fabs(scale[j] * d * c[zisub(i, j)]) > 1.0 + kRoundingBeyondOne) d = 0.0;
   return d;
+}
+
+// A correlation beyond 1 by rounding is 1; one beyond by more shows as it
+// is (C is then no covariance).
+double within_one(double r) {
+  return std::fabs(r) > 1.0 && std::fabs(r) <= 1.0 + kRoundingBeyondOne ? std::copysign(1.0, r) : r;
 }
 
 }  // namespace
@@ -37,7 +48,7 @@ void correlation_matrix(const RUVACOM* ctx, double* corr, double* scale) {
     for (int j = 0; j <= i; ++j) {
       double& r = corr[zisub(i, j)];
       if (scale[i] <= 0 || scale[j] <= 0 || no_variance) r = special_missing_value();
-      else r = i == j ? 1.0 : scale[j] * scale[i] * ctx->xpx[zisub(i, j)];
+      else r = i == j ? 1.0 : within_one(scale[j] * scale[i] * ctx->xpx[zisub(i, j)]);
     }
   }
 }

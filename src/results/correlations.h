@@ -4,11 +4,12 @@
 
 struct RUVACOM;
 
-// The packed correlation matrix of order nparm from C in `xpx`: a parameter
-// with no positive variance (or, under G4, one whose correlation with an
-// earlier parameter would exceed 1 in magnitude) has a missing row and
-// column; the diagonal of the others is 1. Everything is missing when the
-// fitted variance is. `scale` holds nparm doubles of scratch.
+// The packed correlation matrix of order nparm from C in `xpx`: a singular
+// parameter, one with no positive variance (or, under G4, one whose
+// correlation with an earlier parameter exceeds 1 in magnitude by more
+// than rounding) has a missing row and column; the diagonal of the others
+// is 1, and a correlation beyond 1 by no more than rounding is 1. Everything is missing
+// when the fitted variance is. `scale` holds nparm doubles of scratch.
 void correlation_matrix(const RUVACOM* ctx, double* corr, double* scale);
 
 // Prints CorrB from the packed correlation matrix; returns 0 or the

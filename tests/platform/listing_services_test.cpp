@@ -30,11 +30,12 @@ TEST_F(ListingServicesTest, TabsFieldsAndDecimalCodes) {
     xpoflsh();
     xps("%*s|", 3, "abcdef");                   // counted text: at most 3 bytes
     xps("%.89f|", 0.25);                        // a precision over 32 is a code
+    xps("%6.2f|%g|", -0.0, -0.0);               // zero has no sign
     xpoflsh();
   });
   ASSERT_EQ(lines().size(), 2u);
   EXPECT_EQ(lines()[0], "ab         cd |    0.667     . -4 x 5");
-  EXPECT_EQ(lines()[1], "abc|0.25|");
+  EXPECT_EQ(lines()[1], "abc|0.25|  0.00|0|");
 }
 
 // The rest of printf: a negative width from the arguments aligns left;

@@ -66,6 +66,7 @@ TEST(NumberFormatTest, ENotationCodesAndWidestFixed) {
   EXPECT_EQ(field(12345.678, 12, -3), "   1.235E+04");
   EXPECT_EQ(field(2.5, 8, 98), "2.500000");
   EXPECT_EQ(field(1e-12, 8, 98), "1.00E-12");
+  EXPECT_EQ(field(-0.0, 12, -3), "   0.000E+00");  // zero has no sign
 }
 
 TEST(NumberFormatTest, MissingValuesShowTheirMarksAndNaNIsAValue) {

@@ -162,6 +162,29 @@ TEST_F(ProfilingTest, LinearModelPivotsJackknifeAndThreads) {
   }
 }
 
+// Two PROFILE statements naming one PROFDATA= data set write their refits
+// to it, the profile of a and the jackknife of both (the closed-form
+// deletion estimates); another option naming it is still refused.
+TEST_F(ProfilingTest, StatementsNamingOneProfileDataSetShareIt) {
+  ASSERT_EQ(fit(line_csv(), "proc ruva data=d; by g; parms a=0 b=1; _weight_ = w; model y = a + b*x;"
+                            " profile a / range=-1 to 1 by 1 profdata=pd; profile / jackknife profdata=pd;"),
+            0)
+      << log_text();
+  EXPECT_EQ(rows_of("pd", "REF").size(), 2u);
+  EXPECT_EQ(rows_of("pd", "PROF").size(), 2u * 3);
+  const std::vector<Row> jack = rows_of("pd", "JACK");
+  std::size_t at = 0;
+  for (int group = 1; group <= 2; ++group)
+    for (const auto& [a, b] : closed_form(group).deleted) {
+      ASSERT_LT(at, jack.size());
+      EXPECT_NEAR(number(jack[at], "a"), a, 1e-7) << at;
+      EXPECT_NEAR(number(jack[at++], "b"), b, 1e-7);
+    }
+  EXPECT_EQ(at, jack.size());
+  EXPECT_EQ(fit(line_csv(), "proc ruva data=d outest=pd; parms a=0 b=1; model y = a + b*x; profile a / profdata=pd;"),
+            3000);
+}
+
 // Responses on a scale of 1e-9 (sums of squares near 1e-18): every refit
 // still iterates to its minimum, as the fit does, instead of taking its
 // start for a zero objective; the jackknife equals the closed form, the

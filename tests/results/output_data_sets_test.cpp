@@ -334,4 +334,18 @@ TEST_F(OutputDataSetTest, RoundingNegativeLeverageAndSavedDiagnostics) {
   }
 }
 
+// y = 1 + x fits exactly: the error variance is 0, and so is every
+// covariance, the negative ones of the inverse (cov(a, b) < 0) included:
+// written 0, not -0.
+TEST_F(OutputDataSetTest, ZerosOfAnExactFitAreWrittenWithoutASign) {
+  ASSERT_EQ(fit("x,y\n1,2\n2,3\n3,4\n4,5\n", "proc ruva data=d outest=est; parms a=0 b=0; model y=a+b*x;"), 0)
+      << log_text();
+  int covb = 0;
+  for (const Row& r : rows_of("est", "COVB")) {
+    ++covb;
+    for (const char* parm : {"a", "b"}) EXPECT_EQ(r.at(parm), "0") << r.at("_NAME_") << ' ' << parm;
+  }
+  EXPECT_EQ(covb, 2);
+}
+
 }  // namespace

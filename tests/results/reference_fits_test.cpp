@@ -277,6 +277,31 @@ TEST_F(PuromycinFit, ActiveBoundsThatTogetherHoldTheUndeterminedDirectionsLeaveE
     }
 }
 
+// Under G4, a <= b, b <= c and c <= d active at a = b = c = d hold the
+// three directions (a+b+c+d)*conc/(K+conc) leaves undetermined: a to d are
+// each Vm / 4 of R's nls(rate ~ Vm*conc/(K+conc)) (SE(Vm) 6.9471553,
+// corr(Vm, K) 0.76508371; numpy's pinv of J'J agrees) and move together.
+// Every parameter with a standard error has its correlations: 1 among a to
+// d (never beyond, by rounding), corr(Vm, K) with K.
+TEST_F(PuromycinFit, ParametersTiedByActiveBoundsCorrelateOneUnderG4) {
+  ASSERT_EQ(fit(results_test::kPuromycin, "proc ruva data=d g4; parms a=66.928 b=66.928 c=66.928 d=66.928 K=0.05;"
+                                          " bounds a <= b, b <= c, c <= d; model rate=(a+b+c+d)*conc/(K+conc);"),
+            0)
+      << log_text();
+  const Json pe = table("ParameterEstimates"), corr = table("CorrB");
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_GE(lre(number(pe, i, "StdErr"), 6.9471553 / 4), 5.0);
+    for (int j = 0; j < 4; ++j) {
+      const double r = corr["rows"][i][1 + j].get<double>();
+      EXPECT_LE(r, 1.0);
+      EXPECT_NEAR(r, 1.0, 1e-9) << j;
+    }
+    EXPECT_GE(lre(corr["rows"][i][5].get<double>(), 0.76508371), 5.0);
+    EXPECT_GE(lre(corr["rows"][4][1 + i].get<double>(), 0.76508371), 5.0);
+  }
+}
+
 // b <= c active at b = c holds b - c, but the data still leave a against
 // b + c undetermined: c is dependent, and b, which the bound holds to c, is
 // as undetermined, so neither has a standard error (none of rounding size)

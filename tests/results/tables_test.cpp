@@ -157,8 +157,10 @@ TEST_F(TablesTest, SummaryNamesTheParameterOfTheLargestChangeAndZeroesUnderGener
 TEST(CorrelationMatrix, MissingRowsForNoVarianceAndUnderG4ForCorrelationsBeyondOne) {
   auto ctx = std::make_unique<RUVACOM>();
   std::vector<double> xpx(zisub(3, 3) + 1, 0.0), corr(6), scale(3);
+  char status[] = "111";
   ctx->nparm = 3;
   ctx->xpx = xpx.data();
+  ctx->parmdf = status;
   ctx->mse = 2;
   xpx[zisub(0, 0)] = 4;
   xpx[zisub(1, 1)] = 1;
@@ -174,6 +176,14 @@ TEST(CorrelationMatrix, MissingRowsForNoVarianceAndUnderG4ForCorrelationsBeyondO
   EXPECT_EQ(corr[zisub(0, 0)], 1.0);
   EXPECT_TRUE(is_special_missing(corr[zisub(1, 0)]));
   EXPECT_TRUE(is_special_missing(corr[zisub(1, 1)]));
+  // Beyond 1 by rounding only (parameters tied together) is 1, under G4
+  // too; a singular parameter has no correlations, as no COVB row.
+  xpx[zisub(1, 0)] = 2 * (1 + 1e-13);
+  correlation_matrix(ctx.get(), corr.data(), scale.data());
+  EXPECT_EQ(corr[zisub(1, 0)], 1.0);
+  status[1] = '0';
+  correlation_matrix(ctx.get(), corr.data(), scale.data());
+  EXPECT_TRUE(is_special_missing(corr[zisub(1, 0)]));
   ctx->mse = special_missing_value();
   correlation_matrix(ctx.get(), corr.data(), scale.data());
   EXPECT_TRUE(is_special_missing(corr[zisub(0, 0)]));

@@ -91,14 +91,16 @@ XO_FILE* DataSets::open_input(const std::string& text) {
   return data_sets_.back()->handle();
 }
 
-XO_FILE* DataSets::open_output(const std::string& text) {
+XO_FILE* DataSets::open_output(const std::string& text, bool shared) {
   std::string display, file;
   if (!resolve(text, &display, &file)) return nullptr;
   std::string key = file_key(file);
-  if (outputs_.count(key)) {
+  if (auto open = outputs_.find(key); open != outputs_.end()) {
+    if (shared && shared_outputs_.count(key)) return open->second;
     ds::log_problem({ds::msg::kOutputTwice, {display}});
     return nullptr;
   }
+  if (shared) shared_outputs_.insert(key);
   auto out = std::make_unique<ds::OutputDataSet>(display, file);
   // The input's own name: a link at the output's name may lead to it.
   if (auto in = tables_.find(key); in != tables_.end()) out->replaces_input(in->second->name);

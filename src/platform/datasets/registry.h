@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,8 +47,10 @@ class DataSets {
   // message when it does not exist or cannot be read.
   XO_FILE* open_input(const std::string& name);
   // Opens a data set for output; null after a message when the name is not
-  // valid or the data set is already open for output in this step.
-  XO_FILE* open_output(const std::string& name);
+  // valid or the data set is already open for output in this step. A data
+  // set opened `shared` (one that several statements of a kind name for
+  // one output) is the same handle when opened shared again.
+  XO_FILE* open_output(const std::string& name, bool shared = false);
   // Sets the BY variables of an input data set; false after a message when
   // one is not in it.
   bool set_by(XO_FILE* input, const BySpec& by);
@@ -76,6 +79,7 @@ class DataSets {
   const Libraries& libraries_;
   std::map<std::string, std::shared_ptr<const ds::Table>> tables_;  // by file
   std::map<std::string, XO_FILE*> outputs_;                         // by file
+  std::set<std::string> shared_outputs_;                            // files opened shared
   std::vector<std::unique_ptr<ds::DataSet>> data_sets_;
   std::vector<ds::OutputDataSet*> completed_;  // held until the step ends
   std::vector<std::unique_ptr<ds::Vector>> vectors_;

@@ -81,7 +81,9 @@ char* write_number(double value, char* out) {
     *out++ = '.';
     return out;
   }
-  return std::to_chars(out, out + kNumberTextSize, value).ptr;
+  // A negative zero (a product with a zero, a multiplier of a bound that
+  // holds nothing) is zero: it reads back as the same number.
+  return std::to_chars(out, out + kNumberTextSize, value == 0 ? 0.0 : value).ptr;
 }
 
 std::string number_text(double value) {

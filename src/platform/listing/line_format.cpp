@@ -112,7 +112,7 @@ std::string double_conversion(const Conversion& s, va_list& args) {
   const double v = va_arg(args, double);
   const bool left = s.flags.find('-') != std::string::npos;
   const bool host_code = s.code_precision || (s.has_precision && s.precision > 32);
-  if (!host_code && !wzmis(v)) return one(spec_text(s, true), v);
+  if (!host_code && !wzmis(v)) return one(spec_text(s, true), v == 0 ? 0.0 : v);  // -0 prints as 0
   if (!s.code_precision) code = s.has_precision ? s.precision : 99;
   const int width = s.has_width && s.width > 0 ? s.width : 12;
   std::string text = wzmis(v) ? missing_mark(v) : render_number(v, width, static_cast<int>(code));

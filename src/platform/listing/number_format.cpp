@@ -18,11 +18,11 @@ enum class Notation { Fixed, E };
 
 // `v` with `precision` decimals as printf's "%.*f" or "%.*E" writes it:
 // std::to_chars gives printf's digits without its cost. A value that rounds
-// to zero shows no sign.
+// to zero, -0 among them, shows no sign.
 std::string decimal_text(Notation notation, int precision, double v) {
   char buffer[400];  // "%.32f" of the largest double takes 343
   const auto format = notation == Notation::Fixed ? std::chars_format::fixed : std::chars_format::scientific;
-  const char* end = std::to_chars(buffer, buffer + sizeof buffer, v, format, precision).ptr;
+  const char* end = std::to_chars(buffer, buffer + sizeof buffer, v == 0 ? 0.0 : v, format, precision).ptr;
   std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
   if (text[0] == '-' && text.find_first_not_of("-0.") == std::string_view::npos) text.remove_prefix(1);
   std::string s(text);
