@@ -654,14 +654,16 @@ TEST_F(PuromycinFit, NewtonUnderAnActiveBoundStoppedWhereTheHessianCurvesDownHas
     }
 }
 
-// NEWTON over both states, weighted by 1/(1 + obs/10) or not, under four
-// sets of bounds, from K = 0.05, 0.2 and 1, with G4 and without: a fit
-// that says it converged is at the minimum under its bounds, which R's
+// NEWTON over both states, weighted by 1/(1 + obs/10) or not, under five
+// sets of bounds, from K = 0.05, 0.2, 0.5 and 1, with G4 and without: a
+// fit that says it converged is at the minimum under its bounds, which R's
 // nls(rate ~ Vm*conc/(K+conc)) (default algorithm, tol 1e-8) gives: free
-// (a <= b, on a + b, holds no direction of the minimum; K >= 0.01 does not
-// bind), and with Vm = 150 or K = 0.1 fixed where Vm <= 150 or K >= 0.1
-// binds. The others say why they stopped (K = 0.05 starts outside
-// K >= 0.1: a warning, and the fit goes on from inside).
+// (a <= b, on a + b, holds no direction of the minimum; K >= 0.01 and
+// K <= 0.5 do not bind), and with Vm = 150 or K = 0.1 fixed where Vm <= 150
+// or K >= 0.1 binds. The others say why they stopped. (A start outside a
+// bound gets a warning, and the fit goes on from the bound. From K = 0.5
+// the steps leave K where it is: K <= 0.5 holds with equality there, yet
+// its multiplier says that it holds nothing back.)
 TEST_F(PuromycinFit, NewtonUnderBoundsConvergesOnlyAtTheMinimum) {
   // SSE at R's minimum: treated, treated weighted, untreated, untreated weighted.
   const double free_[4] = {1195.44881444, 904.26786007, 859.604293779, 625.227336968};
@@ -674,11 +676,12 @@ TEST_F(PuromycinFit, NewtonUnderBoundsConvergesOnlyAtTheMinimum) {
   } sets[] = {{sum, "; bounds a <= b; model rate = (a+b)*conc/(K+conc);", free_},
               {sum, "; bounds a <= b, K >= 0.1; model rate = (a+b)*conc/(K+conc);", k01},
               {"Vm=140 K=", "; bounds Vm <= 150, K >= 0.01;" + mm, vm150},
-              {"Vm=200 K=", "; bounds K >= 0.1;" + mm, k01}};
+              {"Vm=200 K=", "; bounds K >= 0.1;" + mm, k01},
+              {"Vm=200 K=", "; bounds K <= 0.5;" + mm, free_}};
   int converged = 0, stopped = 0, off = 0;
   for (const auto& set : sets)
     for (int rows = 0; rows < 4; ++rows)
-      for (const char* k : {"0.05", "0.2", "1"})
+      for (const char* k : {"0.05", "0.2", "0.5", "1"})
         for (const char* g4 : {"", " g4"}) {
           const std::string program = std::string("proc ruva data=d method=newton") + g4 + "; where state='" +
                                       (rows < 2 ? "treated" : "untreated") + "'; parms " + set.parms + k +
