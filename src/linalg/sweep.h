@@ -29,6 +29,14 @@ int zsweepr(double* x, int k0, int kn, int n, char* df, double* diag, double* wo
             double epsilon, double* logdet, const tchar* options, SweepControlPtr control,
             int numThreads);
 
+// Sweeps, of the leading n rows of the order-`order` packed matrix x, those
+// `rows` lists whose status is '0', as zsweepr chooses them with negative
+// pivots qualifying by magnitude (beside |epsilon| of diag); the other
+// statuses come back as they were. For rows a positive-pivot sweep left
+// out that are to be inverted as they stand. Returns how many it swept.
+int zsweep_listed_rows(double* x, int n, int order, char* df, const int* rows, int count, double* diag,
+                       double epsilon);
+
 // Sweeps at most `limit` pivots of the order-n packed matrix x on this
 // thread, chosen as zsweepr chooses them (largest x(i,i)/|diag[i]| first,
 // near-ties to the lower index, by magnitude so that an indefinite matrix

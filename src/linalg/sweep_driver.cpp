@@ -1,6 +1,7 @@
 // The pivoting sweep driver.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "host/globals.h"
 #include "host/narrow_strings.h"
@@ -137,4 +138,19 @@ int zsweepr(double* x, int k0, int kn, int n, char* df, double* diag, double* wo
 
 int zsweep_leading(double* x, int n, char* df, const double* diag, double* work, int limit) {
   return sweep_passes(x, 0, n - 1, n, df, diag, work, -kTinyNormal, nullptr, nullptr, limit);
+}
+
+int zsweep_listed_rows(double* x, int n, int order, char* df, const int* rows, int count, double* diag,
+                       double epsilon) {
+  std::vector<char> held(df, df + n);
+  for (int i = 0; i < n; ++i)
+    if (df[i] == '0') df[i] = '2';
+  for (int k = 0; k < count; ++k)
+    if (rows[k] >= 0 && rows[k] < n && held[rows[k]] == '0') df[rows[k]] = '0';
+  std::vector<double> work(static_cast<std::size_t>(order) + 1);
+  const int swept = zsweepr(x, 0, n - 1, order, df, diag, work.data(), -std::fabs(epsilon), nullptr, "  ",
+                            nullptr, 1);
+  for (int i = 0; i < n; ++i)
+    if (df[i] == '2') df[i] = held[i];
+  return swept;
 }

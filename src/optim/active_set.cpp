@@ -219,6 +219,16 @@ void join_binding_inequalities(ZOPTGLOBAL* g) {
   for (int j = working_constraints(g) - 1; j >= before; --j)
     if (mq.singrowsc[j] == '0') leave_working_set(g, j), left = true;
   if (left) zncmat(g);
+  // Nor does one that a release would let go: moving into it lowers the
+  // objective. A NEWTON step leaves out a parameter along which the
+  // Hessian curves down, so its iterations can stop on such a bound, and
+  // held there the parameter would pass for fixed by it.
+  zoptlg2(g);
+  for (int j; (j = drop_candidate(g)) >= before;) {
+    leave_working_set(g, j);
+    zncmat(g);
+    zoptlg2(g);
+  }
 }
 
 double scaled_working_norm(const ZOPTGLOBAL* g, int p) {

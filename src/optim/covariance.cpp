@@ -39,6 +39,7 @@
 #include "host/services.h"
 #include "linalg/orthonormal_span.h"
 #include "linalg/packed.h"
+#include "linalg/sweep.h"
 #include "linalg/vector_kernels.h"
 #include "optim/optimiser_internal.h"
 
@@ -112,11 +113,14 @@ void bordered_matrix(ZOPTGLOBAL* g) {
 // every direction the constraints fix, so the sweep decides dependence on
 // the free directions alone; the constraint block of the inverse comes out
 // less R. Sweeps the parameter rows of k (packed, order `order`, H in its
-// parameter block) so, the statuses from '0'; false out of the sweep's range.
-bool sweep_penalised(ZOPTGLOBAL* g, double* k, int order, double* rho) {
+// parameter block) so, the statuses from '0'; false out of the sweep's
+// range. `diag` receives the penalised diagonal the sweep started from.
+bool sweep_penalised(ZOPTGLOBAL* g, double* k, int order, double* rho, std::vector<double>* diag) {
   ZSWPN* swpi = g->state.swpi;
   const int n = nparms(g);
   penalise_working_rows(g, k, rho);
+  diag->resize(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) (*diag)[i] = k[zisub(i, i)];
   std::memset(swpi->sweepx, '0', static_cast<std::size_t>(order));
   const char moorep = swpi->moorep;  // the caller's switch would pseudo-invert H itself
   swpi->moorep = 0;
@@ -145,8 +149,9 @@ void settle_multiplier_variance(ZOPTGLOBAL* g, int r, double curvature) {
 // with a two-sided tolerance scaled to the constraint rows, whose pivots
 // are of the order of 1/H. Under the Moore-Penrose option the parameter
 // block then takes the minimum norm, from the unswept rows' null
-// directions. False when the matrix is out of the sweep's range.
-bool sweep_bordered(ZOPTGLOBAL* g) {
+// directions. The rows `indefinite` names may pivot on a negative value.
+// False when the matrix is out of the sweep's range.
+bool sweep_bordered(ZOPTGLOBAL* g, const int* indefinite, int count) {
   ZOPTSTATE& st = g->state;
   ZSWPN* swpi = st.swpi;
   const int n = nparms(g);
@@ -155,7 +160,14 @@ bool sweep_bordered(ZOPTGLOBAL* g) {
   double trace = 0;
   for (int i = 0; i < n; ++i) trace += st.hes[zisub(i, i)];
   double* rho = g->mem.wrk3;
-  if (!sweep_penalised(g, st.hes, order, rho)) return false;
+  std::vector<double> diag;
+  if (!sweep_penalised(g, st.hes, order, rho, &diag)) return false;
+  // NEWTON can stop where the Hessian curves down along free directions
+  // the data determine; the caller names the parameters they move. Their
+  // rows, which the sweep left out as if dependent, are swept as they
+  // stand, so that the covariance is the inverse where the iterations
+  // stopped and its check finds it indefinite.
+  if (count > 0) zsweep_listed_rows(st.hes, n, order, swpi->sweepx, indefinite, count, diag.data(), swpi->sing);
   char* flags = swpi->sweepx;
   const double tolerance = -(trace > kSqrtTiny ? 1 / trace : 1) * swpi->sing;
   for (int r = 0; r < working_constraints(g); ++r)
@@ -175,11 +187,11 @@ bool sweep_bordered(ZOPTGLOBAL* g) {
 
 }  // namespace
 
-int zoptcv(ZOPTGLOBAL* g) {
+int zoptcv(ZOPTGLOBAL* g, const int* indefinite, int count) {
   ZOPTMARQU& mq = *g->state.marqu;
   if (mq.inumconstr == 0) return 0;
   mq.sweepx = g->state.swpi->sweepx;
-  if (!sweep_bordered(g)) return 1;
+  if (!sweep_bordered(g, indefinite, count)) return 1;
   std::copy_n(g->state.swpi->sweepx + nparms(g), working_constraints(g), mq.singrowsc);
   return 0;
 }

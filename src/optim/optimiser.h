@@ -327,6 +327,10 @@ int zoptdlt(ZOPTGLOBAL* g, int print);
 int znunprd(ZOPTGLOBAL* g);
 int znprjhs(ZOPTGLOBAL* g);
 int znprjhe(ZOPTGLOBAL* g);
+// Factors the working rows afresh and points ZOPTMARQU.z at the m rows of
+// Q that span their null space; returns m, or 0 when the working rows fix
+// no parameter or every one (z is then left alone).
+int null_space_basis(ZOPTGLOBAL* g);
 // Adds the Lagrangian's second-order term of the nonlinear working
 // constraints to the projected Hessian when it stays diagonally dominant.
 void check_hes(ZOPTGLOBAL* g);
@@ -359,7 +363,10 @@ int zoptnear(ZOPTGLOBAL* g);
 int feasable(ZOPTGLOBAL* g);
 int check_constraints(ZOPTGLOBAL* g, double** mat, int np, int nc);
 double cobj(void* g);
-int zoptcv(ZOPTGLOBAL* g);
+// The covariance under the working constraints; the `count` parameters
+// `indefinite` lists may take a negative pivot (NEWTON stopped where the
+// Hessian curves down along a free direction that moves them).
+int zoptcv(ZOPTGLOBAL* g, const int* indefinite = nullptr, int count = 0);
 void zoptprv(ZOPTGLOBAL* g, double* vec, int n);
 
 // The iteration table.

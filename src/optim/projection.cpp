@@ -226,17 +226,23 @@ void correct_saved_hessian(ZOPTGLOBAL* g) {
 
 }  // namespace
 
-int znprjhs(ZOPTGLOBAL* g) {
-  if (!projecting(g)) return 0;
+int null_space_basis(ZOPTGLOBAL* g) {
   ZOPTMARQU& mq = *g->state.marqu;
   if (zncmat(g) != 0 || !projecting(g)) return 0;
   const int m = nparms(g) - mq.inumconstr;
   computeQ(g);
   for (int i = 0; i < m; ++i) mq.z[i] = mq.Q[mq.inumconstr + i];
+  return m;
+}
+
+int znprjhs(ZOPTGLOBAL* g) {
+  if (!projecting(g)) return 0;
+  const int m = null_space_basis(g);
+  if (m == 0) return 0;
   znprjhe(g);
   check_hes(g);
   get_pk(g);
-  get_yk(g, mq.savhes);
+  get_yk(g, g->state.marqu->savhes);
   reduced_gradient(g, m);
   return 1;
 }

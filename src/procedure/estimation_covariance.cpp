@@ -55,26 +55,22 @@ void clear_constrained_rows(RUVACOM* ctx) {
 // step's, left their rows out; they are swept as they stand, a negative
 // pivot included, as G4's inverse takes it, so that the covariance is the
 // inverse of the Hessian where the iterations stopped and its check says
-// that it is not positive semi-definite. A row with a negligible pivot
-// (the Hessian is flat along it) has no inverse: its covariance is
-// missing. `diag` is the Hessian's diagonal, the sweep's reference.
+// that it is not positive semi-definite. `diag` is the Hessian's diagonal,
+// the sweep's reference.
 void sweep_frozen_rows(RUVACOM* ctx, const std::vector<int>& frozen, std::vector<double> diag) {
-  const int n = ctx->nparm;
-  char* status = ctx->parmdf;
-  if (!ctx->zoptg->state.swpi->moorep) {
-    const std::vector<char> before(status, status + n);
-    for (int i = 0; i < n; ++i) status[i] = before[i] == '0' ? '2' : before[i];
-    for (int i : frozen) status[i] = before[i];
-    std::vector<double> work(static_cast<std::size_t>(n) + 1);
-    zsweepr(ctx->xpx, 0, n - 1, n + 1, status, diag.data(), work.data(), -std::fabs(ctx->zoptg->opts.sing),
-            nullptr, "  ", nullptr, 1);
-    for (int i = 0; i < n; ++i)
-      if (before[i] == '0' && status[i] == '2') status[i] = '0';
-  }
+  if (ctx->zoptg->state.swpi->moorep) return;
+  zsweep_listed_rows(ctx->xpx, ctx->nparm, ctx->nparm + 1, ctx->parmdf, frozen.data(),
+                     static_cast<int>(frozen.size()), diag.data(), ctx->zoptg->opts.sing);
+}
+
+// A frozen row the sweep could not take, its pivot negligible (the Hessian
+// is flat along it), has no inverse: its covariance is missing, and it
+// still counts as estimated.
+void mark_flat_frozen_rows(RUVACOM* ctx, const std::vector<int>& frozen) {
   for (int i : frozen) {
-    if (status[i] == '1') continue;
-    for (int j = 0; j < n; ++j) ctx->xpx[zisub(i, j)] = special_missing_value();
-    status[i] = '1';
+    if (ctx->parmdf[i] == '1') continue;
+    for (int j = 0; j < ctx->nparm; ++j) ctx->xpx[zisub(i, j)] = special_missing_value();
+    ctx->parmdf[i] = '1';
   }
 }
 
@@ -146,20 +142,26 @@ void form_covariance(RUVACOM* ctx, bool warn_frozen) {
       zoptprv(g, ctx->xpx2 + zisub(n, 0), n);
     }
   }
-  const std::vector<int> frozen = frozen_parameters(ctx, ctx->xpx);
+  // Under active constraints the Hessian is judged on the free directions,
+  // from its unprojected copy.
+  const std::vector<int> frozen = frozen_parameters(ctx, mq.inumconstr == 0 ? ctx->xpx : mq.savhes);
   std::vector<double> diag;
   if (!frozen.empty())
     for (int i = 0; i < n; ++i) diag.push_back(ctx->xpx[zisub(i, i)]);
   keep_inverted_matrix(ctx);
   if (mq.inumconstr < g->opts.num_parms) sweep_parameters(ctx);
-  if (!frozen.empty()) sweep_frozen_rows(ctx, frozen, diag);
   if (warn_frozen) warn_frozen_parameters(ctx, frozen);
-  if (mq.inumconstr == 0) return;
+  if (mq.inumconstr == 0) {
+    if (!frozen.empty()) sweep_frozen_rows(ctx, frozen, diag);
+    mark_flat_frozen_rows(ctx, frozen);
+    return;
+  }
   // A failed constrained covariance is not available, rather than a matrix
   // of zeros that would pass for exact estimates.
-  if (zoptcv(g) != 0) {
+  if (zoptcv(g, frozen.data(), static_cast<int>(frozen.size())) != 0) {
     mark_covariance_unavailable(ctx);
     return;
   }
   if (mq.sweepx != ctx->parmdf) std::memmove(ctx->parmdf, mq.sweepx, static_cast<std::size_t>(n));
+  mark_flat_frozen_rows(ctx, frozen);
 }

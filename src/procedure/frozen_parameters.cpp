@@ -4,6 +4,8 @@
 #include <string>
 
 #include "host/services.h"
+#include "linalg/constants.h"
+#include "linalg/dense_products.h"
 #include "linalg/packed.h"
 #include "linalg/sweep.h"
 #include "optim/optimiser.h"
@@ -15,14 +17,12 @@ namespace {
 
 constexpr int kMsgFrozen = 1062;
 
-// The parameter block of the packed `a` plus, when given, that of `b`,
-// scaled to diagonal entries of magnitude 1 (0 where the diagonal is 0).
+// The parameter block of the packed `a` scaled to diagonal entries of
+// magnitude 1 (0 where the diagonal is 0).
 // The sweep's ratio test, a pivot beside its own diagonal, is unchanged,
 // and no element of a matrix of extreme scale overflows in the sweep.
-std::vector<double> unit_diagonal_block(const double* a, const double* b, int n, std::vector<double>* diag) {
+std::vector<double> unit_diagonal_block(const double* a, int n, std::vector<double>* diag) {
   std::vector<double> x(a, a + static_cast<long>(n) * (n + 1) / 2);
-  if (b)
-    for (std::size_t k = 0; k < x.size(); ++k) x[k] += b[k];
   std::vector<double> scale(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) {
     const double d = std::fabs(x[zisub(i, i)]);
@@ -44,21 +44,18 @@ void sweep_open_rows(std::vector<double>* a, int n, std::string* status, std::ve
   zsweepr(a->data(), 0, n - 1, n, status->data(), diag->data(), work.data(), sing, nullptr, "  ", nullptr, 1);
 }
 
-}  // namespace
-
-std::vector<int> frozen_parameters(const RUVACOM* ctx, const double* hessian) {
-  const int n = ctx->nparm;
-  const ZOPTGLOBAL* g = ctx->zoptg;
-  if (ctx->method != 'W' || n < 1 || !g || g->state.marqu->inumconstr != 0) return {};
-  const double sing = g->opts.sing;
+// The rows of the order-n packed blocks `hessian` and `jwj` (its J'WJ)
+// that the Hessian's sweep leaves out while J'WJ determines them given the
+// rows the Hessian keeps.
+std::vector<int> frozen_rows(const double* hessian, const double* jwj, int n, double sing) {
   std::vector<double> diag;
-  std::vector<double> h = unit_diagonal_block(hessian, nullptr, n, &diag);
+  std::vector<double> h = unit_diagonal_block(hessian, n, &diag);
   std::string kept(static_cast<std::size_t>(n), '0');
   sweep_open_rows(&h, n, &kept, &diag, sing);
   if (kept.find('0') == std::string::npos) return {};
   // J'WJ: the rows the Hessian keeps first, then whichever of the others
   // it still determines given them.
-  std::vector<double> jj = unit_diagonal_block(hessian, ctx->hessian2, n, &diag);
+  std::vector<double> jj = unit_diagonal_block(jwj, n, &diag);
   std::string status(kept);
   for (char& s : status) s = s == '1' ? '0' : '2';
   sweep_open_rows(&jj, n, &status, &diag, sing);
@@ -69,6 +66,50 @@ std::vector<int> frozen_parameters(const RUVACOM* ctx, const double* hessian) {
   for (int i = 0; i < n; ++i)
     if (kept[i] != '1' && status[i] == '1') frozen.push_back(i);
   return frozen;
+}
+
+// The packed parameter block of `hessian` plus `curvature` (when given).
+std::vector<double> parameter_block(const double* hessian, const double* curvature, int n) {
+  std::vector<double> x(hessian, hessian + static_cast<long>(n) * (n + 1) / 2);
+  if (curvature)
+    for (std::size_t k = 0; k < x.size(); ++k) x[k] += curvature[k];
+  return x;
+}
+
+// With constraints in the working set the steps are taken on the free
+// directions, the rows of the null-space basis Z: the Hessian is judged as
+// the step's sweep sees it, Z H Z', and so is J'WJ. The basis is formed
+// afresh, as bounds that bind where the iterations stop join the working
+// set after the last step. A frozen direction names the parameters it
+// moves.
+std::vector<int> frozen_on_free_directions(const RUVACOM* ctx, const double* hessian) {
+  const int n = ctx->nparm;
+  ZOPTGLOBAL* g = ctx->zoptg;
+  const int m = null_space_basis(g);
+  if (m < 1) return {};
+  const ZOPTMARQU& mq = *g->state.marqu;
+  std::vector<double> work(static_cast<std::size_t>(n));
+  std::vector<double> h(static_cast<std::size_t>(m) * (m + 1) / 2), jwj(h.size());
+  zqform(hessian, n, mq.z[0], m, h.data(), work.data(), 0);
+  zqform(parameter_block(hessian, ctx->hessian2, n).data(), n, mq.z[0], m, jwj.data(), work.data(), 0);
+  std::vector<char> moved(static_cast<std::size_t>(n), 0);
+  for (int i : frozen_rows(h.data(), jwj.data(), m, g->opts.sing))
+    for (int j = 0; j < n; ++j)
+      if (std::fabs(mq.z[i][j]) > linalg::kRoundoff) moved[j] = 1;
+  std::vector<int> frozen;
+  for (int j = 0; j < n; ++j)
+    if (moved[j]) frozen.push_back(j);
+  return frozen;
+}
+
+}  // namespace
+
+std::vector<int> frozen_parameters(const RUVACOM* ctx, const double* hessian) {
+  const int n = ctx->nparm;
+  const ZOPTGLOBAL* g = ctx->zoptg;
+  if (ctx->method != 'W' || n < 1 || !g) return {};
+  if (g->state.marqu->inumconstr != 0) return frozen_on_free_directions(ctx, hessian);
+  return frozen_rows(hessian, parameter_block(hessian, ctx->hessian2, n).data(), n, g->opts.sing);
 }
 
 void warn_frozen_parameters(RUVACOM* ctx, const std::vector<int>& frozen) {

@@ -18,8 +18,11 @@ struct RUVACOM;
 // does, keeping only rows with positive pivots) while J'WJ determines
 // them given the rows the sweep keeps. J'WJ is `hessian` plus the
 // curvature terms the same pass summed (ctx->hessian2), so `hessian` must
-// come from the latest pass with derivatives. Empty unless METHOD=NEWTON
-// with no constraint in the optimiser's working set.
+// come from the latest pass with derivatives. With constraints in the
+// optimiser's working set both are judged, as the step is, on the free
+// directions its null-space basis spans, and a frozen direction gives the
+// parameters it moves; `hessian` is then the unprojected one. Empty unless
+// METHOD=NEWTON.
 std::vector<int> frozen_parameters(const RUVACOM* ctx, const double* hessian);
 
 // The WARNING that names them and says why, in the listing and the log;

@@ -31,8 +31,9 @@ std::vector<double> observations(std::vector<double>* t) {
   return y;
 }
 
-// The inverse of K = [H a'; a 0] with H = X'X.
-std::vector<double> bordered_inverse(const std::vector<double>& t, const std::vector<double>& a) {
+// The inverse of K = [H a'; a 0] with H = X'X, `shift11` added to H's (1, 1).
+std::vector<double> bordered_inverse(const std::vector<double>& t, const std::vector<double>& a,
+                                     double shift11 = 0) {
   const int order = kParms + 1;
   const std::vector<double> x = lsq::quadratic_design(t);
   std::vector<double> k(order * order, 0.0);
@@ -41,6 +42,7 @@ std::vector<double> bordered_inverse(const std::vector<double>& t, const std::ve
       for (int j = 0; j < kParms; ++j) k[i * order + j] += x[3 * r + i] * x[3 * r + j];
     k[i * order + kParms] = k[kParms * order + i] = a[i];
   }
+  k[order + 1] += shift11;
   return lapack::symmetric_inverse(k, order);
 }
 
@@ -153,6 +155,51 @@ TEST_F(HostTest, G4StepUnderAWorkingConstraintIsTheMinimumNormStepInTheScaledPar
   ASSERT_EQ(lsq::run(g, x0), 0);
   for (int j = 0; j < 4; ++j)
     EXPECT_NEAR(g->state.parms[j], expected[j], 1e-9 * (std::fabs(expected[j]) + 1)) << j;
+}
+
+// A Newton fit can stop where the Hessian curves down along a free
+// direction: with b2 <= 0.03 active and H's (1, 1) lowered below
+// H10^2 / H00, H is indefinite on the free b0, b1. The sweep, positive
+// pivots only, leaves b1 out as if dependent; named as indefinite it is
+// swept as it stands, and the covariance is again the parameter block of
+// the inverse of K = [H a'; a 0], by LAPACK's LU.
+TEST_F(HostTest, ConstrainedCovarianceInvertsARowNamedIndefinite) {
+  std::vector<double> t;
+  const lsq::Problem problem = lsq::quadratic(t, observations(&t));
+  const std::vector<double> a = {0, 0, -1};
+  for (const bool named : {false, true}) {
+    SCOPED_TRACE(named);
+    lsq::Fit fit(&problem);
+    constraints::Linear constraint;
+    constraint.add({2}, {-1}, 0.03, true, "Bound0");
+    lsq::Options o;
+    o.atol = 1e-9;
+    constraint.apply(o, fit);
+    ZOPTGLOBAL* g = lsq::make_run(step_pool(), &fit, o);
+    ASSERT_EQ(lsq::run(g, {0, 0, 0}), 0);
+    lsq::hessian_cb(g);
+    lsq::gradient_cb(g);
+    double* hes = g->state.hes;
+    // H11 becomes (H10^2 / H00 - H11) / 2: the pivot of b1 after b0 is
+    // then -(H10^2 / H00 + H11) / 2.
+    const double h10 = hes[zisub(1, 0)], h11 = hes[zisub(1, 1)];
+    const double shift = (h10 * h10 / hes[zisub(0, 0)] - h11) / 2 - h11;
+    hes[zisub(1, 1)] += shift;
+    std::copy_n(hes, g->mem.hesl / 8, g->state.marqu->savhes);
+    znprjhs(g);
+    const int indefinite[] = {1};
+    ASSERT_EQ(zoptcv(g, named ? indefinite : nullptr, named ? 1 : 0), 0);
+    EXPECT_EQ(std::string(g->state.marqu->sweepx, kParms), named ? "111" : "101");
+    if (!named) continue;
+    const std::vector<double> inverse = bordered_inverse(t, a, shift);
+    ASSERT_EQ(inverse.size(), 16u);
+    for (int i = 0; i < kParms; ++i)
+      for (int j = 0; j <= i; ++j) {
+        const double expected = inverse[i * 4 + j];
+        EXPECT_NEAR(hes[zisub(i, j)], expected, 1e-9 * (std::fabs(expected) + 1e-3)) << i << "," << j;
+      }
+    EXPECT_LT(hes[zisub(1, 1)], 0) << "the covariance is indefinite";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(SweepAndMoorePenrose, ConstrainedCovariance, ::testing::Values(0, 1),

@@ -652,6 +652,82 @@ TEST_F(PuromycinFit, NewtonStoppedWhereTheHessianCurvesDownHasNotConverged) {
   }
 }
 
+// The same under a bound: NEWTON from a = b = 100, K = 1 on the untreated
+// rows, a <= b active. The step, taken on the directions the bound leaves
+// free (a + b and K), leaves K out where the Hessian curves down along it,
+// and R is met with K at its start: SSE 30290.40 against R's minimum
+// 859.604294 (below). Judged on those free directions as without bounds,
+// the fit has not converged: K is named, not called linearly dependent,
+// and counts in the 9 error degrees of freedom (11 observations, 3
+// parameters, the bound adds one), with G4 or without, as Vm = a + b does
+// without the bound.
+TEST_F(PuromycinFit, NewtonUnderAnActiveBoundStoppedWhereTheHessianCurvesDownHasNotConverged) {
+  const std::string rows = "; where state='untreated'; parms ";
+  for (const char* g4 : {"", " g4"})
+    for (const char* fit_ : {"a=100 b=100 K=1; bounds a <= b; model rate = (a+b)*conc/(K+conc);",
+                             "Vm=200 K=1; model rate = Vm*conc/(K+conc);"}) {
+      const std::string program = std::string("proc ruva data=d method=newton") + g4 + rows + fit_;
+      SCOPED_TRACE(program);
+      json_.str("");
+      ASSERT_EQ(fit(results_test::puromycin_by_state(), program), 4) << log_text();
+      EXPECT_EQ(statuses().at(0).first, 3);
+      EXPECT_EQ(logged(1062), 1) << log_text();
+      EXPECT_NE(log_text().find("definite along K where"), std::string::npos);
+      EXPECT_EQ(logged(62), 0) << log_text();
+      EXPECT_EQ(cell(table("ANOVA"), 1, "DF"), 9);
+      EXPECT_LT(lre(number(table("ANOVA"), 1, "SS"), 859.604294), 1.0);
+    }
+}
+
+// NEWTON over both states, weighted by 1/(1 + obs/10) or not, under five
+// sets of bounds, from K = 0.05, 0.2, 0.5 and 1, with G4 and without: a
+// fit that says it converged is at the minimum under its bounds, which R's
+// nls(rate ~ Vm*conc/(K+conc)) (default algorithm, tol 1e-8) gives: free
+// (a <= b, on a + b, holds no direction of the minimum; K >= 0.01 and
+// K <= 0.5 do not bind), and with Vm = 150 or K = 0.1 fixed where Vm <= 150
+// or K >= 0.1 binds. The others say why they stopped. (A start outside a
+// bound gets a warning, and the fit goes on from the bound. From K = 0.5
+// the steps leave K where it is: K <= 0.5 holds with equality there, yet
+// its multiplier says that it holds nothing back.)
+TEST_F(PuromycinFit, NewtonUnderBoundsConvergesOnlyAtTheMinimum) {
+  // SSE at R's minimum: treated, treated weighted, untreated, untreated weighted.
+  const double free_[4] = {1195.44881444, 904.26786007, 859.604293779, 625.227336968};
+  const double vm150[4] = {13505.2405695, 6944.90355247, 1093.3598159, 694.700918198};
+  const double k01[4] = {2566.17729774, 1991.5037548, 2780.37530441, 2156.31446446};
+  const std::string sum = "a=100 b=100 K=", mm = " model rate = Vm*conc/(K+conc);";
+  const struct {
+    std::string parms, rest;
+    const double* sse;
+  } sets[] = {{sum, "; bounds a <= b; model rate = (a+b)*conc/(K+conc);", free_},
+              {sum, "; bounds a <= b, K >= 0.1; model rate = (a+b)*conc/(K+conc);", k01},
+              {"Vm=140 K=", "; bounds Vm <= 150, K >= 0.01;" + mm, vm150},
+              {"Vm=200 K=", "; bounds K >= 0.1;" + mm, k01},
+              {"Vm=200 K=", "; bounds K <= 0.5;" + mm, free_}};
+  int converged = 0, stopped = 0, off = 0;
+  for (const auto& set : sets)
+    for (int rows = 0; rows < 4; ++rows)
+      for (const char* k : {"0.05", "0.2", "0.5", "1"})
+        for (const char* g4 : {"", " g4"}) {
+          const std::string program = std::string("proc ruva data=d method=newton") + g4 + "; where state='" +
+                                      (rows < 2 ? "treated" : "untreated") + "'; parms " + set.parms + k +
+                                      set.rest + (rows % 2 ? " _weight_ = 1/(1+_obs_/10);" : "");
+          json_.str("");
+          fit(results_test::puromycin_by_state(), program);
+          const double sse = number(table("ANOVA"), 1, "SS");
+          if (statuses().at(0).first == 3) {
+            ++stopped;
+            EXPECT_TRUE(logged(1062) == 1 || logged(9) == 1) << program << log_text();
+          } else {
+            ++converged;
+            off += lre(sse, set.sse[rows]) < 8.0;
+            EXPECT_GE(lre(sse, set.sse[rows]), 8.0) << program;
+          }
+        }
+  EXPECT_EQ(off, 0);
+  EXPECT_GT(converged, 20);
+  EXPECT_GT(stopped, 20);
+}
+
 // a <= b holds with equality at the start and the data determine only
 // a + b. Gauss-Newton's step moves a alone, across the bound: the bound
 // joins before any trial instead of halving the step down to its
