@@ -43,7 +43,8 @@ struct Walk {
 };
 
 // Queues the names of `text` before those still to go; an absolute text
-// starts again from the root.
+// starts again from the root. A trailing separator is kept as an empty
+// name: the name before it must be a folder (j.json/ names no file).
 bool queue_front(Walk* w, const fs::path& text, bool silent) {
   if (text.is_absolute()) {
     w->folder = Descriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -52,8 +53,7 @@ bool queue_front(Walk* w, const fs::path& text, bool silent) {
     if (!w->folder) return false;
   }
   std::vector<Name> names;
-  for (const fs::path& name : text.relative_path())
-    if (!name.empty()) names.push_back({name.string(), silent});
+  for (const fs::path& name : text.relative_path()) names.push_back({name.string(), silent});
   w->names.insert(w->names.begin(), names.begin(), names.end());
   return true;
 }
@@ -157,6 +157,8 @@ ResolvedPath walk(Walk w, AtLink at_last, Ends ends) {
     const Name name = std::move(w.names.front());
     w.names.pop_front();
     const bool last = w.names.empty() && ends == Ends::AtFile;
+    if (name.text.empty()) continue;  // a trailing separator, after a folder entered
+    const bool folder_named = !w.names.empty() && w.names.front().text.empty();
     if (name.text == "." || name.text == "..") {
       Descriptor up(name.text == ".." ? ::openat(w.folder.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC)
                                       : ::fcntl(w.folder.get(), F_DUPFD_CLOEXEC, 0));
@@ -166,6 +168,8 @@ ResolvedPath walk(Walk w, AtLink at_last, Ends ends) {
     }
     Descriptor at(::openat(w.folder.get(), name.text.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     if (!at && errno == ENOENT && last) return found(std::move(w), name.text);
+    // A file's name with a trailing separator, as the system takes it.
+    if (!at && errno == ENOENT && folder_named && ends == Ends::AtFile) return stopped(std::move(w), name, ENOTDIR);
     if (!at && errno == ENOENT && ends == Ends::AtMadeFolder && ++w.links <= kMostLinks &&
         (::mkdirat(w.folder.get(), name.text.c_str(), 0777) == 0 || errno == EEXIST)) {
       w.names.push_front(name);  // looked at again, as made
