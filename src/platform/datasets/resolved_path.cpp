@@ -245,7 +245,12 @@ namespace {
 // Why an open from the look failed: in words, where another process
 // changed the name between the look and the open; else the system's.
 std::string changed_since_look(const ResolvedPath& file, int flags, int error) {
-  if (error == EEXIST && (flags & O_EXCL)) return "another process put a file there as the run made it";
+  if (error == EEXIST && (flags & O_EXCL)) {
+    struct stat now;
+    const bool link = ::fstatat(file.folder.get(), file.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISLNK(now.st_mode);
+    return std::string("another process put ") + (link ? "a link" : "a file") + " there as the run made it";
+  }
   if (error == ENOENT && file.exists) return "another process removed the file as the run opened it";
   if (error == ELOOP && file.exists && !file.kernel_link && !S_ISLNK(file.status.st_mode))
     return "another process put a link there as the run opened it";
