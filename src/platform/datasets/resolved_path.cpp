@@ -257,8 +257,6 @@ std::string changed_since_look(const ResolvedPath& file, int flags, int error) {
   return std::strerror(error);
 }
 
-}  // namespace
-
 // The stream of the process that `file` reaches, duplicated: opening its
 // link in /proc again would fail for a socket (No such device or address)
 // and check anew the rights to a pipe or file that another user made and
@@ -277,6 +275,8 @@ int duplicate_stream(const ResolvedPath& file, std::string* why) {
   }
   return fd;
 }
+
+}  // namespace
 
 int open_found(const ResolvedPath& file, int flags, std::string* why) {
   const bool writes = (flags & O_ACCMODE) != O_RDONLY;
