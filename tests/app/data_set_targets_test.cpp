@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "support/ruva_command.h"
@@ -252,6 +253,37 @@ TEST_F(DataSetTargetsTest, MessagesNameDataSetFilesAsGiven) {
   EXPECT_NE(log.find("ERROR: The data set WORK.nothere does not exist (looked for nothere.csv).\n"), std::string::npos)
       << log;
   EXPECT_NE(log.find("ERROR: The description sub/real.meta.json is not valid: "), std::string::npos) << log;
+}
+
+// A description that another process replaces by a link as the run opens
+// it is not read, and the ERROR says so rather than call it invalid:
+// strace stops the run after each call that names it, and the link is put
+// there at the last stop after a look at the name (O_PATH), before the
+// open that reads it.
+TEST_F(DataSetTargetsTest, ADescriptionReplacedByALinkAsItIsOpenedIsNotRead) {
+  if (std::system("strace -o /dev/null true >/dev/null 2>&1") != 0) GTEST_SKIP() << "strace cannot run here";
+  write("p.ruva", "proc ruva data=bod; parms a=20 b=.5; model demand=a*(1-exp(-b*time)); run;\n");
+  write("bod.meta.json", R"({"label": "described"})");
+  write("other.json", R"({"label": "elsewhere"})");
+  const auto stopped_after_look = [&] {
+    std::ifstream trace(dir_ / "stops.txt");
+    std::string call;
+    for (std::string line; std::getline(trace, line);)
+      if (line.find(" --- ") == std::string::npos) call = line;
+    return call.find("O_PATH") != std::string::npos;
+  };
+  int last_look = 0;
+  run_stopping_at(dir_.string(), "--log l.log p.ruva", "bod.meta.json", [&](int stop, pid_t) {
+    if (stopped_after_look()) last_look = stop;
+  });
+  ASSERT_GT(last_look, 0);
+  run_stopping_at(dir_.string(), "--log l.log p.ruva", "bod.meta.json", [&](int stop, pid_t) {
+    if (stop != last_look) return;
+    fs::create_symlink("other.json", dir_ / "link");
+    fs::rename(dir_ / "link", dir_ / "bod.meta.json");
+  });
+  EXPECT_EQ(read("l.log"), "ERROR: The data set WORK.bod cannot be read from bod.meta.json: another process put a "
+                           "link there as the run opened it.\nNOTE: Return codes by step: 1: 3000.\n");
 }
 
 }  // namespace

@@ -75,6 +75,26 @@ TEST_F(FailedWritesTest, AClosedStandardOutputLendsItsNumberToNoFile) {
 
 // Files over 12 KB cannot be written, and SIGXFSZ keeps its default action,
 // which would end the process.
+// A data set that cannot be begun says why once: neither its rows nor the
+// step that its failure failed say it again. Here it is led to standard
+// output, held until the step ends in a temporary folder that is not there.
+TEST_F(FailedWritesTest, ADataSetThatCannotBeBegunSaysWhyOnce) {
+  for (const char* program : {"proc ruva data=d outest=e; parms a=1; model y = a*x; run;\n",
+                              "proc ruva data=d; parms a=1; model y = a*x; profile a / profdata=e; run;\n"}) {
+    write("e.ruva", program);
+    fs::remove(dir_ / "e.csv");
+    fs::create_symlink("/dev/stdout", dir_ / "e.csv");
+    EXPECT_EQ(run_after("{ TMPDIR=/nonexistent ", "--listing l.lst e.ruva 2>err.txt; } | cat"), 0);
+    const std::string log = read("err.txt");
+    EXPECT_NE(log.find("ERROR: The data set WORK.e was not written: holding the text of /dev/stdout in a temporary "
+                       "file until it is complete failed: No such file or directory.\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("WORK.e"), log.rfind("WORK.e")) << program << log;
+    EXPECT_TRUE(log.ends_with("NOTE: Return codes by step: 1: 1016.\n")) << log;
+  }
+}
+
 TEST_F(FailedWritesTest, AFileBeyondTheSizeLimitIsAFailedWrite) {
   write("g.ruva", "proc ruva data=d plots=all; parms a=1; model y = a*x; run;\n");
   const int status = run_here_with_file_limit("--graphs g g.ruva", 12 << 10, SIG_DFL);

@@ -277,6 +277,31 @@ TEST_F(OutputFilesTest, AGraphsFolderThatTakesNoFilesStopsTheRunOnce) {
   EXPECT_FALSE(fs::exists(dir_ / "e.csv"));
 }
 
+// A name with a trailing separator names a folder, as the system takes
+// it: an output so named makes or replaces no file of the name before it,
+// nor does a data set whose link ends so; all are refused, as a file is
+// where a folder is asked for ("Not a directory").
+TEST_F(OutputFilesTest, ANameWithATrailingSeparatorNamesNoFile) {
+  write("n.ruva", "proc ruva data=d; parms a=1; model y = a*x; run;\n");
+  const std::string refused = " cannot be written: no file can be created in the folder out: Not a directory.\n";
+  const std::pair<const char*, const char*> outputs[] = {
+      {"--json", "The JSON file"}, {"--log", "The log file"}, {"--listing", "The listing file"}, {"--html", "The report"}};
+  for (const auto& [option, what] : outputs)
+    for (const bool earlier : {false, true}) {
+      fs::remove(dir_ / "out");
+      if (earlier) write("out", "earlier");
+      EXPECT_EQ(run(std::string(option) + " out/ n.ruva"), 2) << option;
+      EXPECT_EQ(read("log.txt"), "ERROR: " + std::string(what) + refused) << option;
+      EXPECT_EQ(fs::exists(dir_ / "out") ? read("out") : "none", earlier ? "earlier" : "none") << option;
+    }
+  write("e.ruva", "proc ruva data=d outest=e; parms a=1; model y = a*x; run;\n");
+  fs::create_symlink("nodir/", dir_ / "e.csv");
+  EXPECT_EQ(run("e.ruva"), 2);
+  EXPECT_EQ(read("log.txt"), "ERROR: The data set WORK.e cannot be written: the file nodir cannot be made: Not a "
+                             "directory.\n");
+  EXPECT_FALSE(fs::exists(dir_ / "nodir"));
+}
+
 // On a read-only file system even root may replace nothing: the refusal
 // gives the system's reason, not a right this user lacks.
 TEST_F(OutputFilesTest, AnOutputOnAReadOnlyFileSystemIsRefusedWithTheSystemsReason) {

@@ -1,18 +1,23 @@
 // Outputs that are streams rather than files: the listing's standard
 // output and the log's standard error, by whatever name, take no other
-// output; a named pipe gets the whole output once, or is refused at once
-// when no process reads it, never waited on.
+// output, and are written on as they stand, a socket or another user's
+// pipe too; a named pipe gets the whole output once, or is refused at
+// once when no process reads it, never waited on.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/ruva_command.h"
 
@@ -109,6 +114,96 @@ TEST_F(OutputStreamsTest, AProgramFromAPipeIsReadOnce) {
     writer.join();
     EXPECT_NE(read("listing.txt").find("Parameter Estimates"), std::string::npos) << outputs;
   }
+}
+
+// What the command wrote on its standard output and error, and its exit
+// status.
+struct Streams {
+  int status = -1;
+  std::string out, err;
+};
+
+class StreamOutputsTest : public OutputStreamsTest {
+ protected:
+  // Runs the command in the test folder, after `runner` (setpriv ...)
+  // when one is given, its standard output and error each the end of a
+  // socket pair, as a service manager hands them over, or else of a pipe
+  // this process made; both are read to their end.
+  Streams run_on(const std::vector<std::string>& args, bool sockets, std::vector<std::string> runner = {}) {
+    int out[2], err[2];
+    const bool made = sockets ? ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, out) == 0 &&
+                                    ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, err) == 0
+                              : ::pipe2(out, O_CLOEXEC) == 0 && ::pipe2(err, O_CLOEXEC) == 0;
+    if (!made) return {};
+    const pid_t child = start(args, std::move(runner), out[1], err[1]);
+    ::close(out[1]);
+    ::close(err[1]);
+    Streams got;
+    got.out = read_to_end_of_file(out[0]);
+    got.err = read_to_end_of_file(err[0]);
+    ::close(out[0]);
+    ::close(err[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    got.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return got;
+  }
+};
+
+constexpr char kDone[] = "NOTE: Return codes by step: 1: 0.\n";
+
+// A socket (standard output and error under a service manager) cannot be
+// opened again through /proc: the run writes on the descriptor it has,
+// by any name of it, and a data set led there too.
+TEST_F(StreamOutputsTest, AStreamIsWrittenOnAsItStands) {
+  const char* const names[][2] = {{"--log", "/dev/stderr"},    {"--log", "/dev/fd/2"},
+                                  {"--log", "/proc/self/fd/2"}, {"--listing", "/dev/stdout"},
+                                  {"--listing", "/dev/fd/1"}};
+  for (const auto& [option, name] : names) {
+    const Streams got = run_on({option, name, "p.ruva"}, true);
+    EXPECT_EQ(got.status, 0) << name << "\n" << got.err;
+    EXPECT_NE(got.out.find("Parameter Estimates"), std::string::npos) << name;
+    EXPECT_TRUE(got.err.ends_with(kDone)) << name << "\n" << got.err;
+  }
+  const Streams json = run_on({"--json", "/dev/stdout", "--listing", "l.lst", "p.ruva"}, true);
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_EQ(json.out.rfind("{\"type\":\"table\"", 0), 0u) << json.out;
+  // The fit of y = a*x has a = sum(xy)/sum(xx) = 59.7/30 = 1.99.
+  write("o.ruva", "proc ruva data=d; parms a=1; model y = a*x; output out=o p=p; run;\n");
+  fs::create_symlink("/dev/stdout", dir_ / "o.csv");
+  const Streams rows = run_on({"--listing", "l.lst", "o.ruva"}, true);
+  EXPECT_EQ(rows.status, 0) << rows.err;
+  EXPECT_EQ(rows.out.rfind("x,y,p\n1,2.1,1.99", 0), 0u) << rows.out;
+  EXPECT_EQ(std::count(rows.out.begin(), rows.out.end(), '\n'), 5) << rows.out;
+  // A stream open for reading only is no output, and the file behind it
+  // is left as it was.
+  write("in.txt", "input\n");
+  EXPECT_EQ(run("--log /dev/stdin p.ruva <in.txt"), 2);
+  EXPECT_EQ(read("log.txt"), "ERROR: The log file cannot be written: the file /dev/stdin cannot be opened for "
+                             "writing: it is open for reading only.\n");
+  EXPECT_EQ(read("in.txt"), "input\n");
+}
+
+// Another user's run into pipes root made and handed it, which that user
+// may not open again through /proc.
+TEST_F(StreamOutputsTest, AnotherUsersRunWritesOnThePipesItWasHanded) {
+  if (::geteuid() != 0 || std::system("setpriv --version >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "running as another user needs root and setpriv";
+  // A build instrumented for coverage writes its counts under a folder of
+  // that user's.
+  fs::create_directories(dir_ / "counts");
+  ASSERT_EQ(::chown((dir_ / "counts").c_str(), 65534, 65534), 0);
+  const std::vector<std::string> nobody = {"env", "GCOV_PREFIX=" + (dir_ / "counts").string(), "setpriv",
+                                           "--reuid=65534", "--regid=65534", "--clear-groups"};
+  const Streams got = run_on({"--listing", "/dev/stdout", "--log", "/dev/stderr", "p.ruva"}, false, nobody);
+  EXPECT_EQ(got.status, 0) << got.err;
+  EXPECT_NE(got.out.find("Parameter Estimates"), std::string::npos);
+  EXPECT_TRUE(got.err.ends_with(kDone)) << got.err;
+  write("o.ruva", "proc ruva data=d; parms a=1; model y = a*x; output out=o p=p; run;\n");
+  fs::create_symlink("/dev/stdout", dir_ / "o.csv");
+  const Streams rows = run_on({"--listing", "/dev/null", "--log", "/dev/fd/2", "o.ruva"}, false, nobody);
+  EXPECT_EQ(rows.status, 0) << rows.err;
+  EXPECT_EQ(rows.out.rfind("x,y,p\n1,2.1,1.99", 0), 0u) << rows.out;
 }
 
 }  // namespace

@@ -159,6 +159,10 @@ TEST_F(WholeFileTest, ANameChangedBetweenTheLookAndTheOpenSaysHow) {
   std::ofstream(dir_ / "made.lst") << "";
   EXPECT_EQ(open_found(absent, O_WRONLY, &why), -1);
   EXPECT_EQ(why, "another process put a file there as the run made it");
+  const auto absent_too = resolve_path(dir_ / "made.log");
+  fs::create_symlink("made.lst", dir_ / "made.log");
+  EXPECT_EQ(open_found(absent_too, O_WRONLY, &why), -1);
+  EXPECT_EQ(why, "another process put a link there as the run made it");
   const auto removed = resolve_path(dir_ / "made.lst");
   fs::remove(dir_ / "made.lst");
   EXPECT_EQ(open_found(removed, O_WRONLY, &why), -1);

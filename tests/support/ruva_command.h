@@ -68,10 +68,11 @@ class RuvaCommandTest : public ::testing::Test {
   }
   // Starts the command with `args` in the test folder, run by `runner`
   // (a program and its arguments, such as strace) when one is given; its
-  // standard output and error go nowhere, and SIGTERM and SIGQUIT keep
-  // their default action, as they would not in a background job. The
-  // process id.
-  pid_t start(const std::vector<std::string>& args, std::vector<std::string> runner = {}) {
+  // standard output and error go to the descriptors `out` and `err` when
+  // given, else nowhere, and SIGTERM and SIGQUIT keep their default
+  // action, as they would not in a background job. The process id.
+  pid_t start(const std::vector<std::string>& args, std::vector<std::string> runner = {}, int out = -1,
+              int err = -1) {
     std::vector<std::string> words = std::move(runner);
     words.push_back((std::filesystem::path(RUVA_BINARY_DIR) / "ruva").string());
     words.insert(words.end(), args.begin(), args.end());
@@ -82,8 +83,9 @@ class RuvaCommandTest : public ::testing::Test {
     if (child == 0) {
       std::signal(SIGTERM, SIG_DFL);
       std::signal(SIGQUIT, SIG_DFL);
-      if (chdir(dir_.c_str()) == 0 && freopen("/dev/null", "w", stdout) && freopen("/dev/null", "w", stderr))
-        execvp(argv[0], argv.data());
+      const bool streams = out >= 0 ? dup2(out, 1) == 1 && dup2(err, 2) == 2
+                                    : freopen("/dev/null", "w", stdout) && freopen("/dev/null", "w", stderr);
+      if (chdir(dir_.c_str()) == 0 && streams) execvp(argv[0], argv.data());
       _exit(127);
     }
     return child;

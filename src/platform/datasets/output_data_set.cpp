@@ -72,7 +72,8 @@ int OutputDataSet::finish() {
   if (Host::current().return_code_floor() > kWarningCode) {
     writer_.abandon();
     writing_ = false;
-    log_problem({msg::kStepFailedNotWritten, {name()}});
+    // One whose own failure failed the step has said why already.
+    if (!failure_logged_) log_problem({msg::kStepFailedNotWritten, {name()}});
     return kXoWriteFailed;
   }
   std::string why;

@@ -54,8 +54,9 @@ class OutputDataSet : public DataSet {
   // The file is also the step's input `input` (WORK.bod), which is read
   // whole before this replaces it; the log says so when it does.
   void replaces_input(std::string input) { replaced_input_ = std::move(input); }
-  // True the first time only: a data set's failed rows are reported once.
-  bool first_row_report() { return !std::exchange(row_failure_reported_, true); }
+  // True the first time only: a data set's failed rows are reported once,
+  // and not at all once the data set has said why it is not written.
+  bool first_row_report() { return !failure_logged_ && !std::exchange(row_failure_reported_, true); }
 
  private:
   static int write_operation(XO_PARMS* parms);

@@ -39,10 +39,12 @@ struct Walk {
   std::deque<Name> names;
   int links = 0;        // followed, or folders made, so far: bounded as the kernel bounds links
   bool linked = false;  // a link at the last name was followed
+  fs::path device_link;  // the first link at the last name followed among the devices (/dev/stdout)
 };
 
 // Queues the names of `text` before those still to go; an absolute text
-// starts again from the root.
+// starts again from the root. A trailing separator is kept as an empty
+// name: the name before it must be a folder (j.json/ names no file).
 bool queue_front(Walk* w, const fs::path& text, bool silent) {
   if (text.is_absolute()) {
     w->folder = Descriptor(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -51,8 +53,7 @@ bool queue_front(Walk* w, const fs::path& text, bool silent) {
     if (!w->folder) return false;
   }
   std::vector<Name> names;
-  for (const fs::path& name : text.relative_path())
-    if (!name.empty()) names.push_back({name.string(), silent});
+  for (const fs::path& name : text.relative_path()) names.push_back({name.string(), silent});
   w->names.insert(w->names.begin(), names.begin(), names.end());
   return true;
 }
@@ -64,6 +65,12 @@ void enter(Walk* w, const Name& name, Descriptor folder) {
   w->trail /= name.text;
   if (w->real.empty() || name.text == ".") return;
   w->real = name.text == ".." ? w->real.parent_path() : w->real / name.text;
+}
+
+// Whether the absolute folder `real` is /dev or a folder in it.
+bool among_devices(const fs::path& real) {
+  const fs::path devices = "/dev";
+  return std::mismatch(devices.begin(), devices.end(), real.begin(), real.end()).first == devices.end();
 }
 
 bool on_proc(int folder) {
@@ -102,6 +109,9 @@ ResolvedPath found(Walk w, std::string name) {
   out.name = std::move(name);
   out.linked = w.linked;
   if (!out.folder_real.empty()) out.stream = descriptor_in(out.folder_real, out.name);
+  // The system's name of a stream (/dev/stderr), not the link in /proc
+  // (/proc/self/fd/2) that it leads to.
+  if (out.stream >= 0) out.stream_shown = std::move(w.device_link);
   return out;
 }
 
@@ -147,6 +157,8 @@ ResolvedPath walk(Walk w, AtLink at_last, Ends ends) {
     const Name name = std::move(w.names.front());
     w.names.pop_front();
     const bool last = w.names.empty() && ends == Ends::AtFile;
+    if (name.text.empty()) continue;  // a trailing separator, after a folder entered
+    const bool folder_named = !w.names.empty() && w.names.front().text.empty();
     if (name.text == "." || name.text == "..") {
       Descriptor up(name.text == ".." ? ::openat(w.folder.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC)
                                       : ::fcntl(w.folder.get(), F_DUPFD_CLOEXEC, 0));
@@ -156,6 +168,8 @@ ResolvedPath walk(Walk w, AtLink at_last, Ends ends) {
     }
     Descriptor at(::openat(w.folder.get(), name.text.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     if (!at && errno == ENOENT && last) return found(std::move(w), name.text);
+    // A file's name with a trailing separator, as the system takes it.
+    if (!at && errno == ENOENT && folder_named && ends == Ends::AtFile) return stopped(std::move(w), name, ENOTDIR);
     if (!at && errno == ENOENT && ends == Ends::AtMadeFolder && ++w.links <= kMostLinks &&
         (::mkdirat(w.folder.get(), name.text.c_str(), 0777) == 0 || errno == EEXIST)) {
       w.names.push_front(name);  // looked at again, as made
@@ -172,6 +186,8 @@ ResolvedPath walk(Walk w, AtLink at_last, Ends ends) {
       // A link to a folder on the way is named as written; one at the last
       // name leads to the file, named as the link gives it.
       if (!last && !name.silent) w.shown /= name.text;
+      if (last && w.device_link.empty() && among_devices(w.real))
+        w.device_link = (name.silent ? w.trail : w.shown) / name.text;
       if (!queue_front(&w, link_text(at.get()), !last)) return stopped(std::move(w), name, errno);
       w.linked = w.linked || last;
       continue;
@@ -229,19 +245,49 @@ namespace {
 // Why an open from the look failed: in words, where another process
 // changed the name between the look and the open; else the system's.
 std::string changed_since_look(const ResolvedPath& file, int flags, int error) {
-  if (error == EEXIST && (flags & O_EXCL)) return "another process put a file there as the run made it";
+  if (error == EEXIST && (flags & O_EXCL)) {
+    struct stat now;
+    const bool link = ::fstatat(file.folder.get(), file.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISLNK(now.st_mode);
+    return std::string("another process put ") + (link ? "a link" : "a file") + " there as the run made it";
+  }
   if (error == ENOENT && file.exists) return "another process removed the file as the run opened it";
   if (error == ELOOP && file.exists && !file.kernel_link && !S_ISLNK(file.status.st_mode))
     return "another process put a link there as the run opened it";
   return std::strerror(error);
 }
 
+// The stream of the process that `file` reaches, duplicated: opening its
+// link in /proc again would fail for a socket (No such device or address)
+// and check anew the rights to a pipe or file that another user made and
+// handed to the process. -1 with `why` when it is not open for writing.
+int duplicate_stream(const ResolvedPath& file, std::string* why) {
+  const int fd = ::fcntl(file.stream, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) {
+    *why = std::strerror(errno);
+    return -1;
+  }
+  if ((::fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDONLY) {
+    ::close(fd);
+    *why = "it is open for reading only";
+    errno = EBADF;
+    return -1;
+  }
+  return fd;
+}
+
 }  // namespace
 
 int open_found(const ResolvedPath& file, int flags, std::string* why) {
-  if (!file.exists && (flags & O_ACCMODE) != O_RDONLY) flags |= O_CREAT | O_EXCL;
-  flags |= O_CLOEXEC | (file.kernel_link ? 0 : O_NOFOLLOW);
-  const int fd = ::openat(file.folder.get(), file.name.c_str(), flags, 0666);
+  const bool writes = (flags & O_ACCMODE) != O_RDONLY;
+  int fd = -1;
+  if (file.exists && file.stream >= 0 && writes) {
+    if ((fd = duplicate_stream(file, why)) < 0) return -1;
+  } else {
+    if (!file.exists && writes) flags |= O_CREAT | O_EXCL;
+    flags |= O_CLOEXEC | (file.kernel_link ? 0 : O_NOFOLLOW);
+    fd = ::openat(file.folder.get(), file.name.c_str(), flags, 0666);
+  }
   if (fd < 0) {
     const int error = errno;
     *why = changed_since_look(file, flags, error);

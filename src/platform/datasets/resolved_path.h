@@ -45,13 +45,18 @@ struct ResolvedPath {
   bool linked = false;                 // reached through a link at the path's last name
   bool kernel_link = false;            // a link of /proc that only an open follows (/proc/self/fd/1)
   int stream = -1;                     // the descriptor of this process it reaches (/dev/stdout), or -1
+  std::filesystem::path stream_shown;  // such a stream as the user named it (/dev/stderr), where the walk
+                                       // went on through the system's link into /proc; else empty
   int error = 0;                       // why the walk stopped short (errno), or 0
   std::string refusal;                 // the link on the way that is not followed, or empty
 
   bool ok() const { return error == 0 && refusal.empty(); }
   // The file as messages name it; the folder itself for a path that ends
   // at one ("g/.").
-  std::filesystem::path shown() const { return name.empty() || name == "." ? folder_shown : folder_shown / name; }
+  std::filesystem::path shown() const {
+    if (!stream_shown.empty()) return stream_shown;
+    return name.empty() || name == "." ? folder_shown : folder_shown / name;
+  }
   std::string shown_folder() const { return folder_shown.empty() ? std::string(".") : folder_shown.string(); }
   // Why the walk stopped short: the refusal, or the system's words.
   std::string failure() const;
@@ -75,7 +80,10 @@ ResolvedPath resolve_folder(const std::filesystem::path& path, bool make);
 // following a link at its name (a kernel link aside): -1 with `why` (a
 // clause) unless it is the very file that was looked at. Where nothing
 // was, a file is made (for writing), and -1 with errno EEXIST means that
-// another process put something there since.
+// another process put something there since. A stream of the process
+// (/dev/stdout) opened for writing is written on as it stands: the
+// result is a duplicate of its descriptor, which must be open for
+// writing, and `flags` leave the stream's own as they are.
 int open_found(const ResolvedPath& file, int flags, std::string* why);
 
 // Whether the folder holds the system's devices (the file system of /dev,

@@ -135,8 +135,10 @@ bool open_files(const std::string& name, const std::filesystem::path& csv, DataS
     files->foreign_folder = description.shown_folder();
     return true;
   }
+  // One that cannot be opened (a folder, a link another process put there
+  // meanwhile) is not read, which says nothing of what it holds.
   if (!files->description.open(description, &why)) {
-    *problem = {msg::kBadDescription, {description.shown().string(), why}};
+    *problem = {msg::kCannotRead, {name, description.shown().string(), why}};
     return false;
   }
   files->description_path = description.shown();

@@ -106,8 +106,11 @@ bool WholeFile::open_in_place(std::string* why) {
   // a file for the whole: it is written as the text comes, held nowhere.
   struct stat st;
   const bool hold = hold_in_place_ && fd >= 0 && ::fstat(fd, &st) == 0 && !S_ISCHR(st.st_mode);
-  if (fd >= 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0)
-    file_ = hold ? platform::scratch_file() : ::fdopen(fd, "wb");
+  // A stream of the process is a duplicate that shares its flags with
+  // whoever handed the stream over: they are left as they stand.
+  const bool blocking =
+      fd >= 0 && (target_.stream >= 0 || ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0);
+  if (blocking) file_ = hold ? platform::scratch_file() : ::fdopen(fd, "wb");
   if (file_ && hold) held_target_ = fd;
   if (file_) return true;
   const int error = errno;
