@@ -3,6 +3,7 @@
 // the working-set changes a constraint asks for, and the recovery when no
 // step succeeds.
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <vector>
 
@@ -161,11 +162,34 @@ int take_step(ZOPTGLOBAL* g) {
 
 }  // namespace
 
+namespace {
+
+std::vector<const CONSTRAINT*> working_set(const ZOPTGLOBAL* g) {
+  const CONSTRAINT* const* set = g->state.conp;
+  return std::vector<const CONSTRAINT*>(set, set + working_constraints(g));
+}
+
+// Whether some parameter moved by more than rounding: a step of a last-place
+// unit or two is what a step of zero leaves.
+bool moved(const std::vector<double>& start, const double* parms) {
+  for (std::size_t j = 0; j < start.size(); ++j)
+    if (std::fabs(parms[j] - start[j]) > 4 * DBL_EPSILON * std::fabs(start[j]) ||
+        (start[j] == 0 && parms[j] != 0))
+      return true;
+  return false;
+}
+
+}  // namespace
+
 int update_p(ZOPTGLOBAL* g) {
   ZOPTSTATE& st = g->state;
   const std::vector<double> start(st.parms, st.parms + nparms(g));
+  const std::vector<const CONSTRAINT*> set_before = working_set(g);
   const int rc = take_step(g);
   st.totsubiters += st.subiters;
-  st.stood_still = std::equal(start.begin(), start.end(), st.parms);
+  // The change between iterates tells of the distance to the minimum only
+  // when the iteration moved, and moved on the working set it ends with: a
+  // bound released or added leaves the step along the new set to be taken.
+  st.change_uninformative = !moved(start, st.parms) || working_set(g) != set_before;
   return rc;
 }

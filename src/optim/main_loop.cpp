@@ -17,7 +17,7 @@ void reset_transient_state(ZOPTGLOBAL* g) {
   st.r = st.robj = st.ppc = st.rpc = missing_value();
   st.theta = st.phi = missing_value();
   st.kt = 0;
-  st.stood_still = 0;
+  st.change_uninformative = 0;
   st.worstp = st.worstr = -1;
   st.rankxpx = 0;
   mq.ridgeflag = mq.boundv = mq.d_reason = mq.added_bound = mq.next_act = 0;
@@ -221,10 +221,11 @@ bool callers_test_converged(ZOPTGLOBAL* g) {
 int converged(ZOPTGLOBAL* g) {
   ZOPTSTATE& st = g->state;
   ZOPTMARQU& mq = *st.marqu;
-  // An iteration that left every parameter where it was changed nothing
-  // between iterates, which says nothing of the distance to the minimum:
-  // the point itself is judged, by its relative offset.
-  const bool callers = g->funcs.usconv && !st.stood_still;
+  // An iteration that left every parameter where it was, or that ended on
+  // another working set, says nothing by its change between iterates of
+  // the distance to the minimum: the point itself is judged, by its
+  // relative offset.
+  const bool callers = g->funcs.usconv && !st.change_uninformative;
   const int iters = st.iters;
   const bool done = callers ? callers_test_converged(g) : offset_converged(g);
   st.robj = iters >= 2 && std::fabs(st.objective) < kBig

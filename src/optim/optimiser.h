@@ -155,7 +155,7 @@ struct ZOPTSTATE {
   CONSTRAINT** conp_i;  // all inequalities
   int max_conp_i;       // their capacity
   int iters;            // completed iterations (less the converged pass)
-  int stood_still;      // nonzero when the last iteration left every parameter where it was
+  int change_uninformative;  // the last iteration stood still (to rounding) or changed the working set
   int subiters;         // sub-iterations of the current iteration
   int totsubiters;      // their sum over the run
   int ridge;            // nonzero while a ridged step is in force

@@ -341,6 +341,19 @@ TEST_F(BodTest, AnIterationThatDidNotMoveIsNoConvergence) {
     }
 }
 
+// From starts above b <= c, c above the minimum's b, the start is moved
+// onto the bound, which an iteration releases while it moves the
+// parameters by no more than rounding: that change between iterates says
+// nothing of the step along the freed direction, still to be taken.
+TEST_F(BodTest, AnIterationThatReleasesABoundIsNoConvergence) {
+  for (const char* fit : {"method=marquardt convergeobj=1e-8; parms a=35.76 b=0.8339; bounds b <= 0.5886;",
+                          "method=marquardt convergeobj=1e-8; parms a=39.05 b=2.548; bounds b <= 1.092;",
+                          "method=newton convergeparm=1e-6; parms a=22.75 b=1.526; bounds b <= 0.8925;"}) {
+    run(std::string("proc ruva data=bod outest=est ") + fit + kModel);
+    EXPECT_NEAR(number(rows_of("est", "FINAL").at(0), "_SSE_"), kSse, 1e-6) << fit;
+  }
+}
+
 // At b of 25 and more exp(-b*time) vanishes on the data, and so does the
 // gradient in b, while a reaches its best value for that b (SSE 107.21,
 // not the minimum 25.99). GRADIENT's own measure is then below CONVERGE=;
