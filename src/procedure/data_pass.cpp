@@ -391,7 +391,12 @@ void finish_pass(RUVACOM* ctx, linalg::CrossProductBlock* cross) {
   const double* border = ctx->xpx + zisub(n, 0);
   for (int i = 0; i < n; ++i) ctx->gradient[i] = border[i];
   if (!newton(ctx)) return;
-  if (ctx->hougaard) std::memcpy(ctx->xpx2, ctx->xpx, sizeof(double) * static_cast<std::size_t>(packed_size(n)));
+  // J'WJ is kept whole: formed again as the Hessian plus the second-derivative
+  // terms it loses what they cancel, all of it where a parameter's
+  // derivatives nearly vanish on the data while its curvature does not.
+  const std::size_t bytes = sizeof(double) * static_cast<std::size_t>(packed_size(n));
+  std::memcpy(ctx->jwj, ctx->xpx, bytes);
+  if (ctx->hougaard) std::memcpy(ctx->xpx2, ctx->xpx, bytes);
   for (long k = 0; k < packed_size(n); ++k) ctx->xpx[k] -= ctx->hessian2[k];
 }
 

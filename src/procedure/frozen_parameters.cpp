@@ -68,14 +68,6 @@ std::vector<int> frozen_rows(const double* hessian, const double* jwj, int n, do
   return frozen;
 }
 
-// The packed parameter block of `hessian` plus `curvature` (when given).
-std::vector<double> parameter_block(const double* hessian, const double* curvature, int n) {
-  std::vector<double> x(hessian, hessian + static_cast<long>(n) * (n + 1) / 2);
-  if (curvature)
-    for (std::size_t k = 0; k < x.size(); ++k) x[k] += curvature[k];
-  return x;
-}
-
 // With constraints in the working set the steps are taken on the free
 // directions, the rows of the null-space basis Z: the Hessian is judged as
 // the step's sweep sees it, Z H Z', and so is J'WJ. The basis is formed
@@ -91,7 +83,7 @@ std::vector<int> frozen_on_free_directions(const RUVACOM* ctx, const double* hes
   std::vector<double> work(static_cast<std::size_t>(n));
   std::vector<double> h(static_cast<std::size_t>(m) * (m + 1) / 2), jwj(h.size());
   zqform(hessian, n, mq.z[0], m, h.data(), work.data(), 0);
-  zqform(parameter_block(hessian, ctx->hessian2, n).data(), n, mq.z[0], m, jwj.data(), work.data(), 0);
+  zqform(ctx->jwj, n, mq.z[0], m, jwj.data(), work.data(), 0);
   std::vector<char> moved(static_cast<std::size_t>(n), 0);
   for (int i : frozen_rows(h.data(), jwj.data(), m, g->opts.sing))
     for (int j = 0; j < n; ++j)
@@ -109,7 +101,7 @@ std::vector<int> frozen_parameters(const RUVACOM* ctx, const double* hessian) {
   const ZOPTGLOBAL* g = ctx->zoptg;
   if (ctx->method != 'W' || n < 1 || !g) return {};
   if (g->state.marqu->inumconstr != 0) return frozen_on_free_directions(ctx, hessian);
-  return frozen_rows(hessian, parameter_block(hessian, ctx->hessian2, n).data(), n, g->opts.sing);
+  return frozen_rows(hessian, ctx->jwj, n, g->opts.sing);
 }
 
 void warn_frozen_parameters(RUVACOM* ctx, const std::vector<int>& frozen) {

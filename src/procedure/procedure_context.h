@@ -92,6 +92,7 @@ struct RUVACOM : RUVAPARSE {
   double** hessptr;   // the program's second-derivative cells, packed
   double* hessian;    // second derivatives of one observation
   double* hessian2;   // accumulated second-derivative terms
+  double* jwj;        // NEWTON: the last pass's J'WJ, kept whole before the second-derivative terms come off
   double* gradient;
   double* dudparm;
   double* dudeval;

@@ -55,6 +55,7 @@ void allocate_arrays(RUVACOM* ctx, Setup* s) {
   ctx->hessian = ruva_new_or_exit<double>(packed);
   ctx->hessloc = ruva_new_or_exit<double*>(packed);
   ctx->hessian2 = ruva_new_or_exit<double>(packed);
+  ctx->jwj = ruva_new_or_exit<double>(packed);
   ctx->swept = ruva_new_or_exit<char>(n);
   ctx->xpx2 = ruva_new_or_exit<double>(packed);
   ctx->inverted = ruva_new_or_exit<double>(packed);

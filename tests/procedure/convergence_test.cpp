@@ -375,6 +375,18 @@ TEST_F(BodTest, GradientStoppedOnAPlateauHasNotConverged) {
   }
 }
 
+// NEWTON stops on the same plateau with b left where it is: the Hessian
+// curves down along b by the residuals' weight on its second derivatives,
+// while b's derivatives (some 1e-21) all but vanish from J'WJ. J'WJ formed
+// again as the Hessian plus those terms lost them to cancellation, and b
+// passed for undetermined in a converged fit.
+TEST_F(BodTest, NewtonStoppedOnAPlateauHasNotConverged) {
+  ASSERT_EQ(run(std::string("proc ruva data=bod method=newton; parms a=20 b=50;") + kModel), 4) << log_text();
+  EXPECT_EQ(statuses().back().first, 3);
+  EXPECT_EQ(logged(1062), 1);
+  EXPECT_GT(fact("Objective").get<double>(), kSse + 80);
+}
+
 // The iteration at which CONVERGEOBJ=, CONVERGEPARM= or both (recomputed
 // from the ITER rows) stop the fit, and the relative change of the
 // objective there in the Estimation Summary.
