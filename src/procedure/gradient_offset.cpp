@@ -88,7 +88,9 @@ double cross_product_offset(RUVACOM* ctx) {
 
 bool gradient_stopped_off_the_minimum(RUVACOM* ctx) {
   const ZOPTGLOBAL* g = ctx->zoptg;
-  if (ctx->method != 'A' || ctx->concrit != 'R') return false;
+  // CONVERGEOBJ= and CONVERGEPARM= too stop GRADIENT where its steps are
+  // short, which says as little of the distance to the minimum.
+  if (ctx->method != 'A') return false;
   // A fit whose objective counts as zero has converged whatever R says.
   if (g->state.pr < g->opts.aftl * g->state.objscale) return false;
   // A pass with derivatives puts the cross products at the stop into xpx:
@@ -96,7 +98,7 @@ bool gradient_stopped_off_the_minimum(RUVACOM* ctx) {
   ctx->do_der = 1;
   ruvass(ctx);
   const double r = cross_product_offset(ctx);
-  if (wzmis(r) || r < g->opts.atol) return false;
+  if (wzmis(r) || r < ctx->offset_criterion) return false;
   if (!ctx->noprint) show_note(ctx, yolmsgs(305, kMsgOffsetNotMet, "", r));
   xpmlog(305, kMsgOffsetNotMet, by_group_phrase(ctx).c_str(), r);
   ruva_raise_rc(ctx, 4);

@@ -17,7 +17,7 @@ struct RUVACOM;
 // must have formed. Missing when it cannot be formed.
 double cross_product_offset(RUVACOM* ctx);
 
-// Whether a GRADIENT fit that the optimiser called converged under the
-// default criterion stopped where the relative offset is not below
-// CONVERGE=; if so, a WARNING gives it (return code 4).
+// Whether a GRADIENT fit that the optimiser called converged, under any
+// criterion, stopped where the relative offset is not below CONVERGE= (or
+// its default); if so, a WARNING gives it (return code 4).
 bool gradient_stopped_off_the_minimum(RUVACOM* ctx);

@@ -84,6 +84,7 @@ void read_method(RUVACOM* ctx) {
 
 // 'R': CONVERGE= alone; 'S' objective change; 'P' parameter change; 'B' both.
 void read_convergence(RUVACOM* ctx) {
+  ctx->offset_criterion = is_missing(ctx->criterion) ? kDefaultCriterion : ctx->criterion;
   if (const STLIST* obj = slot(ctx, kConvergeObj)) {
     ctx->concrit = 'S';
     ctx->criterion = obj->v.fval;
