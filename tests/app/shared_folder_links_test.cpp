@@ -16,19 +16,19 @@
 #include <string>
 
 #include "support/ruva_command.h"
+#include "support/shared_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kBod[] = "time,demand\n1,8.3\n2,10.3\n3,19\n4,16\n5,15.6\n7,19.8\n";
-constexpr uid_t kNobody = 65534;
+using shared_folder::kBod;
+using shared_folder::kNobody;
 
 class SharedFolderLinksTest : public RuvaCommandTest {
  protected:
   SharedFolderLinksTest() {
-    write("prog.ruva", "proc ruva data=bod outest=est; parms a=20 b=.5; model demand=a*(1-exp(-b*time)); "
-                       "output out=pred p=p; run;\n");
+    write("prog.ruva", shared_folder::kProgram);
     for (const char* folder : {"t", "u", "closed"}) fs::create_directories(dir_ / folder);
     for (const char* folder : {"t", "u"}) {
       fs::permissions(dir_ / folder, fs::perms(01777));
