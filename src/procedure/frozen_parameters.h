@@ -16,9 +16,9 @@ struct RUVACOM;
 // The parameters, by index, that the sweep of the parameter block of the
 // packed Hessian `hessian` leaves out at SINGULAR= (as the step's sweep
 // does, keeping only rows with positive pivots) while J'WJ determines
-// them given the rows the sweep keeps. J'WJ is `hessian` plus the
-// curvature terms the same pass summed (ctx->hessian2), so `hessian` must
-// come from the latest pass with derivatives. With constraints in the
+// them given the rows the sweep keeps. J'WJ is the one the latest pass
+// with derivatives kept whole (ctx->jwj), so `hessian` must come from that
+// pass. With constraints in the
 // optimiser's working set both are judged, as the step is, on the free
 // directions its null-space basis spans, and a frozen direction gives the
 // parameters it moves; `hessian` is then the unprojected one. Empty unless

@@ -7,6 +7,7 @@
 
 #include "host/missing.h"
 #include "host/services.h"
+#include "linalg/dense_products.h"
 #include "linalg/packed.h"
 #include "linalg/sweep.h"
 #include "linalg/vector_kernels.h"
@@ -37,13 +38,12 @@ std::vector<double> reduced_bordered(RUVACOM* ctx, int* m) {
     std::copy(grad, grad + n, x.begin() + zisub(n, 0));
   } else {
     computeQ(g);
-    const double* const* z = mq.Q + mq.inumconstr;
-    std::vector<double> hz(n);
-    for (int b = 0; b < *m; ++b) {
-      for (int i = 0; i < n; ++i) hz[i] = zvdots1(h + zisub(i, 0), i, z[b], n);
-      for (int a = b; a < *m; ++a) x[zisub(a, b)] = zvdot11(z[a], hz.data(), n);
-      x[zisub(*m, b)] = zvdot11(z[b], grad, n);
-    }
+    // Rows inumconstr.. of Q, contiguous; none when the constraints fix
+    // every parameter.
+    const double* z = *m > 0 ? mq.Q[mq.inumconstr] : nullptr;
+    std::vector<double> work(static_cast<std::size_t>(n));
+    if (z) zqform(h, n, z, *m, x.data(), work.data(), 0);
+    for (int b = 0; b < *m; ++b) x[zisub(*m, b)] = zvdot11(z + static_cast<long>(b) * n, grad, n);
   }
   x[zisub(*m, *m)] = g->state.pr;
   return x;

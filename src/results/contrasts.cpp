@@ -99,8 +99,6 @@ bool determined(RUVACOM* ctx, const char* rows, int k, int i) {
   return true;
 }
 
-
-
 // Why a contrast whose rows are all determined has no F test: a row whose
 // value cannot be computed, the fit's reason, else, with no degree of
 // freedom left, its rows' (a row without derivatives first, then one the

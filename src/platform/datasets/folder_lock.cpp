@@ -43,22 +43,28 @@ int locked(int fd, int operation, const ResolvedPath& file) {
   return -1;
 }
 
+// The pause between two tries of a lock that is held.
+constexpr int kPollStepMs = 20;
+void pause_before_retry() {
+  const timespec step{0, kPollStepMs * 1'000'000L};
+  ::nanosleep(&step, nullptr);
+}
+
 }  // namespace
 
 bool lock_waiting(int fd, int operation, const std::function<void()>& say_waiting) {
   struct stat folder;
   if (::fstat(fd, &folder) != 0) return false;
-  constexpr int kStepMs = 20, kReaderMs = 1000;
-  const timespec step{0, kStepMs * 1'000'000L};
+  constexpr int kReaderMs = 1000;
   // Polled rather than waited for in the kernel, so that a reader who
   // takes the lock as a writer lets it go keeps no waiting request there.
-  for (int waited = 0, said = 0;; waited += kStepMs) {
+  for (int waited = 0, said = 0;; waited += kPollStepMs) {
     if (::flock(fd, operation | LOCK_NB) == 0) return true;
     if (errno != EWOULDBLOCK && errno != EINTR) return false;
     const bool writer = writer_holds_lock(folder);
     if (!writer && waited >= kReaderMs) return false;
     if (writer && !std::exchange(said, 1)) say_waiting();
-    ::nanosleep(&step, nullptr);
+    pause_before_retry();
   }
 }
 
@@ -74,8 +80,7 @@ bool write_lock_waiting(int fd, const std::function<void()>& say_waiting) {
     if (held.l_type == F_WRLCK && !std::exchange(said, true)) say_waiting();
     // Polled rather than waited for in the kernel: a reader who took a read
     // lock as the writer let go would keep a waiting request there for ever.
-    const timespec pause{0, 20'000'000};
-    ::nanosleep(&pause, nullptr);
+    pause_before_retry();
   }
 }
 

@@ -312,9 +312,7 @@ bool holds_devices(const ResolvedPath& file) {
   struct stat here, dev, root;
   if (::fstat(file.folder.get(), &here) != 0 || ::stat("/dev", &dev) != 0 || here.st_dev != dev.st_dev) return false;
   if (::stat("/", &root) != 0 || root.st_dev != dev.st_dev) return true;
-  const fs::path devices = "/dev";
-  const auto ends = std::mismatch(devices.begin(), devices.end(), file.folder_real.begin(), file.folder_real.end());
-  return ends.first == devices.end();
+  return among_devices(file.folder_real);
 }
 
 }  // namespace platform::ds
