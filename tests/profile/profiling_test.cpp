@@ -134,6 +134,8 @@ TEST_F(ProfilingTest, LinearModelPivotsJackknifeAndThreads) {
   // The last run's tables, per group: profiles of a and b, then their jackknife.
   const auto all = tables("ProfileJackknifeOutputStatistics");
   ASSERT_EQ(all.size(), 16u);
+  // The percentage change is absolute, and its label (the jackknife plot's axis) says so.
+  EXPECT_EQ(all[0]["columns"][7]["label"], "Absolute percentage change of the parameter");
   for (int group = 1; group <= 2; ++group) {
     const LineFit f = closed_form(group);
     for (int k = 0; k < 4; ++k) {
