@@ -251,6 +251,9 @@ struct QXPROF_RESULT {
 // and the end meets the default criterion (R below 1e-5) as the optimiser's
 // own convergence test judges it.
 inline constexpr std::int32_t QXPROF_RC_PRECISION_LIMIT = 2;
+// qxznlo_rc of a task whose constraints no point satisfies (a profile value
+// beyond the BOUNDS): it stops before its first objective.
+inline constexpr std::int32_t QXPROF_RC_NO_FEASIBLE_POINT = -1;
 
 // Nonzero results of wait_until_done: a task of the batch failed in a way
 // no refit result can say (it threw), and the batch was stopped; its

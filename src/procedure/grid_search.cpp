@@ -21,11 +21,13 @@
 #include "procedure/procedure_context.h"
 #include "procedure/step_phases.h"
 #include "procedure/starting_values.h"
+#include "procedure/unused_observations.h"
 
 namespace {
 
 constexpr int kMsgElapsed = 7, kMsgNoStorage = 8, kMsgSomeInfeasible = 15, kMsgNoUsablePoint = 19;
 constexpr int kMsgAllInfeasible = 76, kMsgGridRow = 77, kMsgStartInfeasible = 81, kMsgResponsesTooSmall = 980;
+constexpr int kMsgNoneFeasible = 1027;
 constexpr int kSelRow = 329;
 
 // One kept grid point.
@@ -99,6 +101,7 @@ bool add_row(RUVACOM* ctx) {
 struct Scan {
   bool anywarn = false;
   int warn = 0;
+  long infeasible = 0;  // points that violate the BOUNDS
   double best_sumwy2 = 0;  // the best point's sum of w y^2
   long best_nonzero_y = 0;  // and its count of nonzero responses
 };
@@ -116,6 +119,7 @@ bool scan_points(RUVACOM* ctx, BestPoints* best, Scan* scan) {
       ctx->sse = special_missing_value();
     }
     scan->anywarn = scan->anywarn || scan->warn;
+    scan->infeasible += scan->warn;
     if (ctx->outestptr && ctx->npoints > 1) {
       set_outest_status(ctx, kMsgGridRow);
       write_outest_row(ctx, nullptr);
@@ -161,41 +165,62 @@ void reporting_pass(RUVACOM* ctx) {
   }
 }
 
+// Says that points of the grid violate the BOUNDS and were not evaluated:
+// in the log and, unless NOPRINT, under the grid.
+void report_infeasible_points(RUVACOM* ctx, const Scan& scan) {
+  const bool all = scan.infeasible == ctx->npoints;
+  xpmlog(305, all ? kMsgNoneFeasible : kMsgSomeInfeasible, by_group_phrase(ctx).c_str());
+  ruva_raise_rc(ctx, 4);
+  if (!ctx->noprint) show_note(ctx, yolmsgs(305, all ? kMsgNoneFeasible : kMsgSomeInfeasible, ""));
+}
+
 // No point gave an objective: the group is not fitted (1), and the pass at
 // the current point reports why.
-int no_usable_point(RUVACOM* ctx) {
+int no_usable_point(RUVACOM* ctx, const Scan& scan) {
+  if (scan.anywarn && ctx->npoints > 1) report_infeasible_points(ctx, scan);
   xpmlog(305, kMsgNoUsablePoint, group_name(ctx).c_str());
   reporting_pass(ctx);
   report_unused_observations(ctx);
   return 1;
 }
 
-// Every point violates the BOUNDS. When they admit a point, the one nearest
-// the last point must give an objective (points outside the bounds are
-// never evaluated); the estimation then starts from the last point, which
-// the optimiser moves there. Bounds that no point satisfies are left to the
-// estimation, which stops and says so.
-int start_inside_bounds(RUVACOM* ctx) {
-  const std::vector<double> last(ctx->parm, ctx->parm + ctx->nparm);
-  if (zoptnear(ctx->zoptg) != 0) return 0;
+// True when no observation read has a dependent value, which no parameter
+// value can change: the pass at the current point tells.
+bool no_dependent_value(RUVACOM* ctx) {
   const double sse = ctx->sse;
-  if (ruvass(ctx) <= 0 || wzmis(ctx->sse)) return no_usable_point(ctx);
+  const long used = ruvass(ctx);
+  ctx->sse = sse;
+  return used <= 0 && ctx->unused.count[static_cast<int>(Unused::kDependent)] == ctx->nobs;
+}
+
+// No point that was kept satisfies the BOUNDS. When they admit a point, the
+// one nearest the last point must give an objective (points outside the
+// bounds are never evaluated); the estimation then starts from the last
+// point, which the optimiser moves there. Bounds that no point satisfies
+// are left to the estimation, which stops and says so, unless no
+// observation has a dependent value: that group is not fitted.
+int start_inside_bounds(RUVACOM* ctx, const Scan& scan) {
+  const std::vector<double> last(ctx->parm, ctx->parm + ctx->nparm);
+  if (zoptnear(ctx->zoptg) != 0) return no_dependent_value(ctx) ? no_usable_point(ctx, scan) : 0;
+  const double sse = ctx->sse;
+  if (ruvass(ctx) <= 0 || wzmis(ctx->sse)) return no_usable_point(ctx, scan);
   ctx->sse = sse;
   std::copy(last.begin(), last.end(), ctx->parm);
   xpmlog(305, ctx->npoints > 1 ? kMsgAllInfeasible : kMsgStartInfeasible, by_group_phrase(ctx).c_str());
   return 0;
 }
 
-// No point was kept: 1 skips the group's estimation, 0 starts it.
+// No point was kept: 1 skips the group's estimation, 0 starts it. A grid
+// printed in full already shows every point, the last one included.
 int no_point_kept(RUVACOM* ctx, const Scan& scan) {
   if (ctx->nsave == 1 && ctx->nrank == -1) ctx->sse = special_missing_value();
-  if (ctx->npoints > 1) {
+  if (ctx->npoints > 1 && ctx->nrank != -1) {
     jovprt(scan.warn + kHistoryGrid, ctx);
     if (!add_row(ctx)) return 1;
   }
   close_history(ctx);
   ruva_raise_rc(ctx, 4);
-  return scan.anywarn ? start_inside_bounds(ctx) : no_usable_point(ctx);
+  return scan.anywarn ? start_inside_bounds(ctx, scan) : no_usable_point(ctx, scan);
 }
 
 // Responses whose weighted squares sum to less than the smallest normal
@@ -258,11 +283,7 @@ int jovgrid(RUVACOM* ctx) {
   if (close_history(ctx) != 0) return 1;
   if (responses_too_small(ctx, scan)) return 1;
   const double t1 = ztime();
-  if (scan.anywarn) {
-    xpmlog(305, kMsgSomeInfeasible, by_group_phrase(ctx).c_str());
-    ruva_raise_rc(ctx, 4);
-    if (!ctx->noprint) show_note(ctx, yolmsgs(305, kMsgSomeInfeasible, ""));
-  }
+  if (scan.anywarn) report_infeasible_points(ctx, scan);
   report_elapsed(ctx, t0, t1);
   return 0;
 }

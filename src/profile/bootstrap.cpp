@@ -67,14 +67,17 @@ bool prepare_observations(RUVACOM* ctx, BootRun* run) {
 // first sample records the seed the stream started from (SYSRANDOM: the
 // seed given when the method takes it as it is, else the one it was mapped
 // to, or the automatic one), so that SEED= set to it repeats the group's
-// samples; the others record the stream's end seed (SYSRANEND).
+// samples; the others record the stream's end seed (SYSRANEND). A seed is
+// read as the signed number the macro variables give and rounded to the
+// nearest double, which holds a 64-bit method's end seed to 16 digits.
 void draw_batch(RUVA_BOOTSTRAP_CONTROL* b, BootRun* run, int start, int k) {
   MERSENNE_RAND& mr = b->comp.mr;
   const std::int64_t per_task = static_cast<std::int64_t>(run->factor) * run->input.n;
   run->uniforms.resize(static_cast<std::size_t>(per_task * k));
   run->seeds.resize(static_cast<std::size_t>(k));
   for (int t = 0; t < k; ++t) {
-    run->seeds[t] = static_cast<double>(start == 0 && t == 0 ? mr.InitialSeed : mr.finalSeed);
+    const std::uint64_t seed = start == 0 && t == 0 ? mr.InitialSeed : mr.finalSeed;
+    run->seeds[t] = static_cast<double>(static_cast<std::int64_t>(seed));
     mr.NBuffer = per_task;
     mr.VBuffer = run->uniforms.data() + per_task * t;
     mr.FillTheBufferUNIFORM(&mr);

@@ -115,6 +115,7 @@ int write_to_dataset(RUVACOM* ctx, QXPROF_RESULT** res_h_h, int n_tasks, int p_i
   }
   for (int i = 0; i < n_tasks; ++i) {
     const QXPROF_RESULT* r = res_h_h[i];
+    if (beyond_bounds(r, task_type)) continue;
     row.sse = refit_row_lost(r) ? special_missing_value() : *r->obj_val_ptr;
     row.obs_index = task_type == kTaskJackknife ? static_cast<double>(used_obs_number(ctx, i)) : missing_value();
     row.l_stat = row.w_stat = missing_value();

@@ -10,6 +10,7 @@
 #include "procedure/procedure_context.h"
 #include "profile/profiling.h"
 #include "profile/refit_client.h"
+#include "profile/refit_outcomes.h"
 #include "results/result_output.h"
 
 namespace {
@@ -86,6 +87,7 @@ int write_to_table(RUVACOM* ctx, QXPROF_RESULT** res_h_h, int n_tasks, int p_ind
   if (define(&t, prof) &&
       t.open_data("stat.ruva.ProfileJackknifeOutputStatistics", true, &prof->graph.path_store[p_index])) {
     for (int i = 0; i < n_tasks && t.ok(); ++i) {
+      if (beyond_bounds(res_h_h[i], task_type)) continue;
       fill_row(ctx, res_h_h[i], i, p_index, task_type);
       t.row();
     }

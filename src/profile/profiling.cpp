@@ -124,8 +124,8 @@ struct GroupTally {
 };
 
 // The batch's refits counted into the group's tally; the kind's own tally.
-RefitTally counted(std::vector<QXPROF_RESULT*>& results, RefitTally* all) {
-  const RefitTally t = tally_of(results.data(), static_cast<int>(results.size()));
+RefitTally counted(std::vector<QXPROF_RESULT*>& results, int kind, RefitTally* all) {
+  const RefitTally t = tally_of(results.data(), static_cast<int>(results.size()), kind);
   *all += t;
   return t;
 }
@@ -134,7 +134,7 @@ bool reference_refit(RUVACOM* ctx, RefitTally* all) {
   std::vector<QXPROF_RESULT*> results = run_refit_batch(ctx, 1, 0, -1, kTaskReference);
   if (!results.empty()) reset_reference_values(ctx, results[0]);
   if (!write_batch(ctx, results, -1, kTaskReference)) return false;
-  counted(results, all);
+  counted(results, kTaskReference, all);
   return true;
 }
 
@@ -150,7 +150,7 @@ bool profiles(RUVACOM* ctx, RefitTally* all) {
     std::vector<QXPROF_RESULT*> results;
     if (n > 0) results = run_refit_batch(ctx, n, 0, j, kTaskProfilePoint);
     if (!write_batch(ctx, results, j, kTaskProfilePoint)) return false;
-    log_profile_losses(ctx, j, counted(results, all));
+    log_profile_losses(ctx, j, counted(results, kTaskProfilePoint, all));
   }
   if (ctx->yol_graphics_flag) produce_t_cc_plots(ctx);
   return true;
@@ -161,7 +161,7 @@ bool jackknife(RUVACOM* ctx, RefitTally* all) {
   std::vector<QXPROF_RESULT*> results;
   if (n > 0) results = run_refit_batch(ctx, n, 0, -1, kTaskJackknife);
   if (!write_batch(ctx, results, -1, kTaskJackknife)) return false;
-  log_jackknife_losses(ctx, counted(results, all));
+  log_jackknife_losses(ctx, counted(results, kTaskJackknife, all));
   const RUVAPROFILE_CONTROL* prof = ctx->ruvaprofile_control;
   for (int j = 0; j < prof->comp.prof_parms.n; ++j)
     if (prof->graph.jackknife_flag[prof->comp.prof_parm_loc[j]]) {

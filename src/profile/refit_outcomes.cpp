@@ -6,13 +6,15 @@
 #include "host/services.h"
 #include "procedure/group_name.h"
 #include "procedure/procedure_context.h"
+#include "profile/refit_client.h"
 
 namespace {
 
 constexpr int kMsgProfileLost = 426, kMsgProfileLostMany = 427, kMsgProfileLostAll = 428,
               kMsgJackknifeLost = 429, kMsgSamplesLost = 430, kMsgSamplesLostMany = 433,
               kMsgReferenceLost = 442, kMsgLimitProfiling = 443, kMsgLimitBootstrap = 444,
-              kMsgJackknifeLostMany = 1020, kMsgJackknifeLostAll = 1021, kMsgReferenceLostAll = 1022;
+              kMsgJackknifeLostMany = 1020, kMsgJackknifeLostAll = 1021, kMsgReferenceLostAll = 1022,
+              kMsgProfileBeyondBounds = 1028;
 
 // How much of a kind's refits failed. Past a tenth the statistics rest on
 // too few of them to go without a warning.
@@ -46,9 +48,16 @@ RefitTally& RefitTally::operator+=(const RefitTally& other) {
 
 bool refit_row_lost(const QXPROF_RESULT* r) { return r->qxznlo_rc < 0 || r->n_cont_obs < 1; }
 
-RefitTally tally_of(QXPROF_RESULT* const* results, int n) {
+bool beyond_bounds(const QXPROF_RESULT* r, int task_type) {
+  return task_type == kTaskProfilePoint && r->qxznlo_rc == QXPROF_RC_NO_FEASIBLE_POINT;
+}
+
+RefitTally tally_of(QXPROF_RESULT* const* results, int n, int task_type) {
   RefitTally t;
-  for (int i = 0; i < n; ++i) t.add(results[i], refit_row_lost(results[i]));
+  for (int i = 0; i < n; ++i) {
+    if (beyond_bounds(results[i], task_type)) ++t.beyond;
+    else t.add(results[i], refit_row_lost(results[i]));
+  }
   return t;
 }
 
@@ -62,11 +71,12 @@ void log_reference_loss(RUVACOM* ctx, const RefitTally& reference, const RefitTa
 }
 
 void log_profile_losses(RUVACOM* ctx, int j, const RefitTally& t) {
-  const Loss loss = loss_of(t);
-  if (loss == Loss::kNone) return;
   const CMPSYM* p = ctx->parmsym->s[ctx->ruvaprofile_control->comp.prof_parm_loc[j]];
   const int length = static_cast<int>(p->nameleng);
   const std::string by = by_group_phrase(ctx);
+  if (t.beyond > 0) xpmlog(305, kMsgProfileBeyondBounds, t.beyond, t.beyond + t.tasks, length, p->name, by.c_str());
+  const Loss loss = loss_of(t);
+  if (loss == Loss::kNone) return;
   if (loss == Loss::kAll)
     xpmlog(305, kMsgProfileLostAll, t.tasks, length, p->name, by.c_str());
   else if (loss == Loss::kMany)

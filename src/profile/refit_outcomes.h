@@ -11,6 +11,7 @@
 struct RUVACOM;
 
 struct RefitTally {
+  int beyond = 0;        // profile values beyond the BOUNDS: no refit, no row
   int tasks = 0;         // refits run
   int lost = 0;          // of them failed: their rows lose the sum of squares
   int at_limit = 0;      // counted converged at the limit of precision
@@ -23,13 +24,19 @@ struct RefitTally {
 // Whether a reference, profile or jackknife refit's row has a missing sum of
 // squares (the refit failed, or no observation entered its objective).
 bool refit_row_lost(const QXPROF_RESULT* r);
-// The tally of a batch, lost rows judged by refit_row_lost.
-RefitTally tally_of(QXPROF_RESULT* const* results, int n);
+// Whether the refit of a profile value found no point that keeps the BOUNDS
+// with the parameter held there: the value lies beyond them, which is no
+// failed refit, and it has no row. (The other refits start from estimates
+// that keep the bounds.)
+bool beyond_bounds(const QXPROF_RESULT* r, int task_type);
+// The tally of a batch of one kind, lost rows judged by refit_row_lost.
+RefitTally tally_of(QXPROF_RESULT* const* results, int n, int task_type);
 
 // The log lines after each kind of refit, written only when some refit of
 // the kind failed; a WARNING (return code 4) when a profile, the jackknife
 // or the bootstrap lost more than 10 per cent of its refits, and when the
-// reference refit failed and none of the `later` refits converged.
+// reference refit failed and none of the `later` refits converged. A
+// profile's values beyond the BOUNDS get a note of their own.
 void log_reference_loss(RUVACOM* ctx, const RefitTally& reference, const RefitTally& later);
 void log_profile_losses(RUVACOM* ctx, int j, const RefitTally& t);
 void log_jackknife_losses(RUVACOM* ctx, const RefitTally& t);

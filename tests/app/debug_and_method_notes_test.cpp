@@ -1,6 +1,7 @@
 // What the log says at the user's request or on the user's behalf: the
 // parser's traces of DEBUG=SYN and DEBUG=SEM, and the random-number method
 // the bootstrap draws with when the one named is not to be had.
+#include <sstream>
 #include <string>
 
 #include "support/ruva_command.h"
@@ -39,6 +40,22 @@ TEST_F(LogRequests, TheMethodDrawnWithIsTheOneNamedOrTheLogSaysSo) {
   EXPECT_EQ(run("--set OSENV.KOV_RNG_METHOD=MT64 p.ruva"), 0);
   EXPECT_FALSE(logged("random-number method \""));
   EXPECT_TRUE(logged("NOTE: The macro variable SYSRANEND is set to 5934961738676104733.\n"));
+}
+
+// fmix64 of the seed 1 has its top bit set: SYSRANEND is -5451962507482445012,
+// and BOOTDATA= _SEED_ holds that value rounded to a double.
+TEST_F(LogRequests, TheSeedOfASampleIsTheEndSeedRoundedToADouble) {
+  write("b.ruva", "proc ruva data=d;\n parms b=1;\n model y=b*x;\n bootstrap / seed=1 bootdata=bd;\nrun;\n");
+  ASSERT_EQ(run("--set OSENV.KOV_RNG_METHOD=MT64 b.ruva"), 0);
+  EXPECT_TRUE(logged("NOTE: The macro variable SYSRANEND is set to -5451962507482445012.\n")) << read("log.txt");
+  std::istringstream rows(read("bd.csv"));
+  std::string line;
+  for (int k = 0; k < 3; ++k) std::getline(rows, line);  // the names, sample 1, sample 2
+  std::istringstream cells(line);
+  std::string index, seed;
+  std::getline(cells, index, ',');
+  std::getline(cells, seed, ',');
+  EXPECT_EQ(std::stod(seed), static_cast<double>(-5451962507482445012LL)) << line;
 }
 
 }  // namespace

@@ -252,6 +252,17 @@ TEST_F(FitTest, OutestAndTheTableHoldTheGridTheIterationsAndTheFinalEstimates) {
   EXPECT_EQ(final[0].at("_SSE_"), iters.back().at("_SSE_"));
 }
 
+// In the passes after the fit _ITER_ is the missing value of a value not
+// computed: MISSING() tells it, and PUT shows it as ".", not as a letter.
+TEST_F(FitTest, AfterTheFitIterIsMissingAndShowsAsADot) {
+  write_file("d.csv", "x,y\n1,2.9\n2,5.1\n");
+  ASSERT_EQ(run("proc ruva data=d; parms b = 1; model y = b*x;"
+                " if _obs_ = 1 and missing(_iter_) then put 'after the fit' _iter_=;"),
+            0)
+      << log_text();
+  EXPECT_NE(log_text().find("after the fit _iter_=.\n"), std::string::npos) << log_text();
+}
+
 // A fit stopped by MAXITER=: the last row keeps the ITER type and the last
 // iteration number, unless SAVE asks for a FINAL row.
 TEST_F(FitTest, AFailedFitEndsWithAnIterRowUnlessSaveIsGiven) {

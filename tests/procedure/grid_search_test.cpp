@@ -3,6 +3,7 @@
 // best points in ascending SSE, points that violate the bounds are not
 // evaluated, a grid without any usable point skips the group's fit, a grid
 // whose table cannot be held ends the step.
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -31,6 +32,10 @@ class GridSearchTest : public EstimationTest {
       break;
     }
     return out;
+  }
+  long grid_tables() const {
+    const auto all = tables("IterHistory");
+    return std::count_if(all.begin(), all.end(), [&](const auto& t) { return t["label"] == message(53); });
   }
 };
 
@@ -94,6 +99,25 @@ TEST_F(GridSearchTest, AGridWithoutAnyUsablePointSkipsTheFit) {
   EXPECT_TRUE(rows_of("est", "ITER").empty());
   EXPECT_EQ(rows_of("est", "GRID").size(), 2u);
   EXPECT_TRUE(statuses().empty());
+}
+
+// With no dependent value in the data no point gives an objective: bounds
+// that contradict each other leave no fit to try, and a grid whose other
+// points violate the bounds is printed once, its infeasible points named.
+TEST_F(GridSearchTest, DataWithoutAResponseGetNoFitWhateverTheBounds) {
+  write_file("d.csv", "x,y\n1,\n2,\n3,\n4,\n");
+  ASSERT_EQ(run("proc ruva data=d outest=est; parms a=1 b=21; bounds a < b, b < a; model y=a*x+b;"), 4)
+      << log_text();
+  EXPECT_EQ(logged(19), 1);
+  EXPECT_EQ(logged(926), 1);  // y is missing in every observation
+  EXPECT_TRUE(rows_of("est", "ITER").empty());
+  EXPECT_TRUE(tables("ParameterEstimates").empty());
+
+  ASSERT_EQ(run("proc ruva data=d; parms b=19 20 21 22; bounds b < 20.5; model y=b*x;"), 4) << log_text();
+  EXPECT_EQ(grid_tables(), 1);
+  EXPECT_EQ(grid_rows().size(), 4u);
+  EXPECT_EQ(logged(15), 1);
+  EXPECT_EQ(logged(19), 1);
 }
 
 // Without BEST= the table of 10^9 points (hundreds of gigabytes) cannot be

@@ -134,6 +134,8 @@ TEST_F(ProfilingTest, LinearModelPivotsJackknifeAndThreads) {
   // The last run's tables, per group: profiles of a and b, then their jackknife.
   const auto all = tables("ProfileJackknifeOutputStatistics");
   ASSERT_EQ(all.size(), 16u);
+  // The percentage change is absolute, and its label (the jackknife plot's axis) says so.
+  EXPECT_EQ(all[0]["columns"][7]["label"], "Absolute percentage change of the parameter");
   for (int group = 1; group <= 2; ++group) {
     const LineFit f = closed_form(group);
     for (int k = 0; k < 4; ++k) {
@@ -300,6 +302,26 @@ TEST_F(ProfilingTest, ABoundBetweenTwoParametersHoldsInEveryRefit) {
     ++jack;
   }
   EXPECT_EQ(jack, 7);
+}
+
+// Tree 3 of R's Orange data: nls gives Asym = 158.829417422 with standard
+// error 15.0851242610, so of the values -4 to 4 by 0.5 standard errors
+// those from +3 on lie beyond Asym <= 200. They are not refitted and have
+// no rows (a note, no warning); at +2.5 nls with Asym held at 196.542228074
+// leaves a sum of squares of 253.637134118.
+TEST_F(ProfilingTest, ProfileValuesBeyondABoundHaveNoRows) {
+  const std::string tree3 = "age,circumference\n118,30\n484,51\n664,75\n1004,108\n1231,115\n1372,139\n1582,140\n";
+  ASSERT_EQ(fit(tree3, "proc ruva data=d; parms Asym=170 xmid=700 scal=350; bounds 0 < Asym <= 200;"
+                       " model circumference = Asym/(1 + exp((xmid - age)/scal));"
+                       " profile Asym / range=-4 to 4 by 0.5 profdata=pd;"),
+            0)
+      << log_text();
+  EXPECT_EQ(logged(1028), 1) << log_text();
+  const std::vector<Row> rows = rows_of("pd", "PROF");
+  ASSERT_EQ(rows.size(), 14u);
+  EXPECT_EQ(rows.back().at("_WSTAT_"), "2.5");
+  EXPECT_NEAR(number(rows.back(), "Asym"), 196.542228074, 1e-6 * 196.5);
+  EXPECT_NEAR(number(rows.back(), "_SSE_"), 253.637134118, 1e-5 * 253.6);
 }
 
 // With SIGSQ= both pivots measure in its unit: for a straight line they agree.

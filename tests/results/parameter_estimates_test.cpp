@@ -129,6 +129,19 @@ TEST_F(EstimatesTableTest, AnActiveBoundGetsARowWithItsMultiplier) {
   EXPECT_NEAR(number(t, 2, "Probt"), results_test::t10_two_sided(std::sqrt(10 * y / (1 - y))), 1e-12);
 }
 
+// z = a x + b x^2 fits z = 0 exactly: every standard error is 0, yet the
+// correlations come from (X'X)^-1 alone, -S3 / sqrt(S2 S4) with Sk the sum
+// of x^k, as they tend to while the error variance shrinks.
+TEST_F(EstimatesTableTest, AnExactFitKeepsTheCorrelationsOfItsCrossProducts) {
+  ASSERT_EQ(fit("x,z\n1,0\n2,0\n3,0\n4,0\n", "proc ruva data=d; parms a=0 b=0; model z = a*x + b*x*x;"), 0)
+      << log_text();
+  const Json t = table("ParameterEstimates"), c = table("CorrB");
+  EXPECT_EQ(cell(t, 0, "StdErr"), 0.0);
+  EXPECT_EQ(cell(t, 1, "StdErr"), 0.0);
+  const double s2 = 30, s3 = 100, s4 = 354;
+  EXPECT_NEAR(c["rows"][0][2].get<double>(), -s3 / std::sqrt(s2 * s4), 1e-12);
+}
+
 // The same Puromycin fits with conc, K and the bound scaled by 1e-8: a bound
 // holds, and is active or not, as at unit scale, with the estimates, their
 // standard errors and the multiplier's row scaled. K >= 0.07 binds (K =

@@ -10,12 +10,15 @@
 namespace platform::compiler {
 namespace {
 
+// ".", "._" or ".A" to ".Z"; any other missing value, such as the special
+// one of a value not computed, shows as ".".
 std::string missing_text(double value) {
   const int rank = missing_rank(value);
   const int dot = static_cast<int>((kMissingBits >> 40) & 0xFF);
   const int underscore = static_cast<int>((kMissingUnderscoreBits >> 40) & 0xFF);
-  if (rank == dot || !is_missing(value)) return ".";
+  if (!is_missing(value)) return ".";
   if (rank == underscore) return "._";
+  if (rank <= dot || rank > dot + 26) return ".";
   return std::string(".") + static_cast<char>('A' + rank - dot - 1);
 }
 

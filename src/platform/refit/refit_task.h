@@ -20,7 +20,7 @@
 namespace platform::refit {
 
 // Result codes below 0.
-inline constexpr int kTaskNoFeasibleStart = -1, kTaskNoDecrease = -2, kTaskNoStep = -3,
+inline constexpr int kTaskNoFeasibleStart = QXPROF_RC_NO_FEASIBLE_POINT, kTaskNoDecrease = -2, kTaskNoStep = -3,
                      kTaskIterationLimit = -4, kTaskNotComputable = -5, kTaskFunctionLimit = -6,
                      kTaskCallbackFailed = -7, kTaskSetupFailed = -8, kTaskStopped = -9;
 
