@@ -64,4 +64,37 @@ TEST_F(CovarianceEdges, ParametersHeldByARelationAndAConstantBound) {
   }
 }
 
+// The bounds leave Vm alone free and the model is linear in it: with the
+// others at their estimates, SE(Vm) = sqrt(SSE / 22 / sum x^2), x =
+// conc/(K + dK t + conc), on 23 - 4 + 3 error DF. NEWTON's Hessian curves
+// down along dK, which the bounds fix; its standard errors equal GAUSS's.
+TEST_F(CovarianceEdges, NewtonKeepsTheOnlyFreeParameterEstimated) {
+  const auto data = leading_columns("puromycin");
+  const std::string csv = results_test::example_data("puromycin");
+  for (const char* method : {"gauss", "newton", "newton g4"}) {
+    SCOPED_TRACE(method);
+    json_.str("");
+    ASSERT_EQ(fit(csv, std::string("proc ruva data=d method=") + method +
+                           "; parms Vm=155.9 dV=83.08 K=0.077277 dK=0.038981;"
+                           " bounds Vm <= 176.9, dV > 61.03, K < 0.05247, dK <= dV, dV <= dK;"
+                           " t = (state = 'treated'); model rate = (Vm + dV*t)*conc/(K + dK*t + conc);"),
+              4)
+        << log_text();
+    const Json pe = table("ParameterEstimates"), anova = table("ANOVA");
+    const double k = number(pe, 2, "Estimate"), dk = number(pe, 3, "Estimate");
+    double sum = 0;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      const double t = i < 12 ? 1 : 0, x = data[i].first / (k + dk * t + data[i].first);
+      sum += x * x;
+    }
+    const double sse = number(anova, 1, "SS"), se = std::sqrt(sse / 22 / sum);
+    EXPECT_NEAR(se, 46.8342, 1e-4);
+    EXPECT_NEAR(number(pe, 0, "StdErr"), se, 1e-8 * se);
+    EXPECT_FALSE(cell(pe, 0, "tValue").is_null());
+    for (int i : {1, 2, 3}) EXPECT_EQ(cell(pe, i, "StdErr"), 0.0) << i;
+    EXPECT_EQ(cell(anova, 1, "DF"), 22);
+    EXPECT_EQ(logged(kMsgDependent), 0) << log_text();
+  }
+}
+
 }  // namespace
