@@ -97,4 +97,26 @@ TEST_F(CovarianceEdges, NewtonKeepsTheOnlyFreeParameterEstimated) {
   }
 }
 
+// At b = 700 the derivative along b underflows: only b is undetermined, and
+// G4 fits a as the default does, a = mean(demand) with SE sd/sqrt(6), as
+// R's lm(demand ~ 1): 14.83333, 1.890444.
+TEST_F(CovarianceEdges, G4BesideAnUnderflowingDerivativeFitsAsTheDefault) {
+  double sum = 0, squares = 0;
+  for (const auto& [time, demand] : leading_columns("bod")) sum += demand, squares += demand * demand;
+  const double mean = sum / 6, se = std::sqrt((squares - 6 * mean * mean) / 5 / 6);
+  EXPECT_NEAR(se, 1.890444, 1e-6);
+  for (const char* g4 : {"", " g4"}) {
+    SCOPED_TRACE(g4);
+    json_.str("");
+    ASSERT_EQ(fit(results_test::example_data("bod"),
+                  std::string("proc ruva data=d") + g4 + "; parms a=15 b=700; model demand = a*(1-exp(-b*time));"),
+              0)
+        << log_text();
+    const Json pe = table("ParameterEstimates");
+    EXPECT_NEAR(number(pe, 0, "Estimate"), mean, 1e-9 * mean);
+    EXPECT_NEAR(number(pe, 0, "StdErr"), se, 1e-9 * se);
+    EXPECT_TRUE(cell(pe, 1, "StdErr").is_null());
+  }
+}
+
 }  // namespace
