@@ -35,6 +35,34 @@ class CovarianceEdges : public results_test::FitTest {
   }
 };
 
+// NEWTON from this start stops after one step with xmid and scal where they
+// started; R's inverse of the full Hessian there (deriv3) gives the
+// standard errors below and puts every correlation beyond 1 (1.000155,
+// 25.71158, 14.44657): none can be formed, with G4 or without, and a note
+// names the pairs.
+TEST_F(CovarianceEdges, NoCorrelationBeyondOneWhereTheHessianCurvesDown) {
+  for (const char* g4 : {"", " g4"}) {
+    SCOPED_TRACE(g4);
+    json_.str("");
+    ASSERT_EQ(fit(results_test::example_data("dnase"),
+                  std::string("proc ruva data=d method=newton") + g4 +
+                      "; where run = 1; parms Asym=1 xmid=0 scal=2;"
+                      " model density = Asym / (1 + exp((xmid - log(conc))/scal)); _weight_ = 1/density;"),
+              4);
+    const Json pe = table("ParameterEstimates"), corr = table("CorrB");
+    const double se[3] = {0.23790425195, 1.49088055292, 0.03682404356};
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_NEAR(number(pe, i, "StdErr"), se[i], 1e-7 * se[i]) << i;
+      for (int j = 0; j < 3; ++j)
+        if (i == j) EXPECT_EQ(corr["rows"][i][1 + j], 1.0);
+        else EXPECT_TRUE(corr["rows"][i][1 + j].is_null()) << i << j;
+    }
+    EXPECT_EQ(logged(kMsgNotPsd), 1);
+    EXPECT_EQ(logged(kMsgUnformed), 1);
+    EXPECT_NE(log_text().find("Asym with xmid, Asym with scal, xmid with scal"), std::string::npos) << log_text();
+  }
+}
+
 // xmid <= scal and scal >= c, both active, hold xmid and scal at c: both
 // have a standard error of 0 and no t test, and Asym those of R's
 // lm(density ~ f - 1), f the logistic with xmid = scal = c, on 15 DF.
