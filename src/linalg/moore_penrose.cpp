@@ -31,8 +31,12 @@ long packed_size(int n) {
 // The scale that brings each row to unit diagonal, sqrt|a_ii|, into d. A
 // row whose diagonal is negligible beside the trace (a parameter the model
 // does not use) is no pivot of the sweep; its scale makes its largest entry
-// against the other rows 1 (1 for a zero row), so that its scaled entries
-// do not depend on its units either.
+// against the other rows 1, so that its scaled entries do not depend on its
+// units either. A row whose entries are all below sqrt(tiny) times the
+// trace, as in a positive semi-definite matrix with such a diagonal, is a
+// zero row but for rounding (a derivative that underflows leaves one): its
+// scale is 1, its null direction its own axis. Scaled to unit entries, its
+// rounding would pass for a dependence on the other rows.
 void unit_diagonal_scales(const double* x, int n, double* d) {
   const double trace = absolute_trace(x, n);
   auto pivot = [&](int i) {
@@ -42,10 +46,13 @@ void unit_diagonal_scales(const double* x, int n, double* d) {
   for (int i = 0; i < n; ++i) d[i] = pivot(i) ? std::sqrt(std::fabs(x[zisub(i, i)])) : 0.0;
   for (int i = 0; i < n; ++i) {
     if (pivot(i)) continue;
-    double largest = 0.0;
-    for (int j = 0; j < n; ++j)
-      if (pivot(j)) largest = std::max(largest, std::fabs(x[zisub(i, j)]) / d[j]);
-    d[i] = largest > 0.0 ? largest : 1.0;
+    double largest = 0.0, largest_entry = 0.0;
+    for (int j = 0; j < n; ++j) {
+      if (!pivot(j)) continue;
+      largest = std::max(largest, std::fabs(x[zisub(i, j)]) / d[j]);
+      largest_entry = std::max(largest_entry, std::fabs(x[zisub(i, j)]));
+    }
+    d[i] = largest > 0.0 && largest_entry > linalg::kSqrtTiny * trace ? largest : 1.0;
   }
 }
 

@@ -52,7 +52,7 @@ bool parameter_free(const ZOPTGLOBAL* g, int j) {
   const ZOPTMARQU& mq = *g->state.marqu;
   const int m = nparms(g) - mq.inumconstr;
   for (int i = 0; i < m; ++i)
-    if (std::fabs(mq.z[i][j]) > kRoundoff) return true;
+    if (basis_moves(mq.z[i][j])) return true;
   return false;
 }
 
@@ -78,7 +78,7 @@ void mark_held_with_dependent(ZOPTGLOBAL* g, char* flags) {
   const int m = n - g->state.marqu->inumconstr;
   linalg::OrthonormalSpan dependent(m);
   for (int j = 0; j < n; ++j)
-    if (flags[j] != '1') {
+    if (flags[j] != '1' && parameter_free(g, j)) {
       const std::vector<double> v = free_part(g, j);
       dependent.add(v.data(), tolerance * zvenorm(m, 1, v.data()));
     }
@@ -108,17 +108,20 @@ void bordered_matrix(ZOPTGLOBAL* g) {
     std::copy_n(mq.mat[r], n, st.hes + zisub(n + r, 0));
 }
 
-// H + A'RA (penalise_working_rows) keeps the parameter block and the
-// constraint rows' columns of the inverse of K while making H definite on
-// every direction the constraints fix, so the sweep decides dependence on
-// the free directions alone; the constraint block of the inverse comes out
-// less R. Sweeps the parameter rows of k (packed, order `order`, H in its
-// parameter block) so, the statuses from '0'; false out of the sweep's
-// range. `diag` receives the penalised diagonal the sweep started from.
-bool sweep_penalised(ZOPTGLOBAL* g, double* k, int order, double* rho, std::vector<double>* diag) {
+// H + A'RA (penalise_working_rows, R scaled by `scale`) keeps the
+// parameter block and the constraint rows' columns of the inverse of K
+// while making H definite on every direction the constraints fix, so the
+// sweep decides dependence on the free directions alone; the constraint
+// block of the inverse comes out less R. Sweeps the parameter rows of K,
+// formed afresh in state.hes, so, the statuses from '0'; false out of the
+// sweep's range. `diag` receives the penalised diagonal the sweep started
+// from.
+bool sweep_penalised(ZOPTGLOBAL* g, int order, double scale, double* rho, std::vector<double>* diag) {
   ZSWPN* swpi = g->state.swpi;
+  double* k = g->state.hes;
   const int n = nparms(g);
-  penalise_working_rows(g, k, rho);
+  bordered_matrix(g);
+  penalise_working_rows(g, k, rho, scale);
   diag->resize(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) (*diag)[i] = k[zisub(i, i)];
   std::memset(swpi->sweepx, '0', static_cast<std::size_t>(order));
@@ -127,6 +130,41 @@ bool sweep_penalised(ZOPTGLOBAL* g, double* k, int order, double* rho, std::vect
   const int rc = zswpn(k, nullptr, n, order, swpi);
   swpi->moorep = moorep;
   return rc == 0;
+}
+
+// Whether the sweep left out a parameter row on a clearly negative pivot.
+bool negative_pivot(const ZOPTGLOBAL* g, const std::vector<double>& diag) {
+  for (int i = 0; i < nparms(g); ++i)
+    if (g->state.swpi->sweepx[i] == '0' &&
+        g->state.hes[zisub(i, i)] < -g->state.swpi->sing * std::fabs(diag[i]))
+      return true;
+  return false;
+}
+
+int unswept_rows(const ZOPTGLOBAL* g) {
+  return static_cast<int>(std::count(g->state.swpi->sweepx, g->state.swpi->sweepx + nparms(g), '0'));
+}
+
+// NEWTON's Hessian may curve down along directions the working constraints
+// fix, more than a penalty on the scale of its diagonal outweighs: the
+// sweep would then leave out a parameter the constraints hold, or one they
+// leave free, as if the data did not determine it. After a clearly
+// negative pivot the penalty rises tenfold at a time, to 1e12 times, and
+// the least that leaves fewest rows out is swept. Negative curvature along
+// the free directions no penalty removes (the caller names the parameters
+// it moves), nor a direction the data leave undetermined.
+bool sweep_penalised_definite(ZOPTGLOBAL* g, int order, double* rho, std::vector<double>* diag,
+                              double* scale) {
+  *scale = 1;
+  if (!sweep_penalised(g, order, 1, rho, diag)) return false;
+  if (!negative_pivot(g, *diag)) return true;
+  int fewest = unswept_rows(g);
+  for (double s = 10; s <= 1e12; s *= 10) {
+    if (!sweep_penalised(g, order, s, rho, diag)) break;
+    const int count = unswept_rows(g);
+    if (count < fewest) fewest = count, *scale = s;
+  }
+  return sweep_penalised(g, order, *scale, rho, diag);
 }
 
 // The multiplier's variance of working row r, its entry of the constraint
@@ -156,12 +194,12 @@ bool sweep_bordered(ZOPTGLOBAL* g, const int* indefinite, int count) {
   ZSWPN* swpi = st.swpi;
   const int n = nparms(g);
   const int order = n + working_constraints(g);
-  bordered_matrix(g);
   double trace = 0;
-  for (int i = 0; i < n; ++i) trace += st.hes[zisub(i, i)];
+  for (int i = 0; i < n; ++i) trace += g->state.marqu->savhes[zisub(i, i)];
   double* rho = g->mem.wrk3;
   std::vector<double> diag;
-  if (!sweep_penalised(g, st.hes, order, rho, &diag)) return false;
+  double scale = 1;
+  if (!sweep_penalised_definite(g, order, rho, &diag, &scale)) return false;
   // NEWTON can stop where the Hessian curves down along free directions
   // the data determine; the caller names the parameters they move. Their
   // rows, which the sweep left out as if dependent, are swept as they
@@ -175,7 +213,7 @@ bool sweep_bordered(ZOPTGLOBAL* g, const int* indefinite, int count) {
   for (int r = 0; r < working_constraints(g); ++r) {
     if (flags[n + r] != '1') continue;
     st.hes[zisub(n + r, n + r)] += rho[r];
-    settle_multiplier_variance(g, r, rho[r]);
+    settle_multiplier_variance(g, r, rho[r] / scale);
   }
   const std::vector<char> swept(flags, flags + n);
   mark_held_with_dependent(g, flags);

@@ -16,6 +16,8 @@
 // then abandoned and the next `zopt` starts from a clean transient state.
 #pragma once
 
+#include <cmath>
+
 #include "linalg/sweep_inverse.h"
 
 struct WOB_OBJ_STR;  // a host output object (the output service's layout)
@@ -331,6 +333,12 @@ int znprjhe(ZOPTGLOBAL* g);
 // Q that span their null space; returns m, or 0 when the working rows fix
 // no parameter or every one (z is then left alone).
 int null_space_basis(ZOPTGLOBAL* g);
+// Whether a component of a null-space basis vector moves its parameter.
+// The working rows have unit coefficients, so a parameter they leave free
+// has components of order 1/n, and one they fix only the factorisation's
+// rounding, a few units of 1e-16: the bar is the root of the machine
+// epsilon, 2^-26.
+inline bool basis_moves(double component) { return std::fabs(component) > 0x1p-26; }
 // Adds the Lagrangian's second-order term of the nonlinear working
 // constraints to the projected Hessian when it stays diagonally dominant.
 void check_hes(ZOPTGLOBAL* g);

@@ -117,8 +117,8 @@ void join_binding_inequalities(ZOPTGLOBAL* g);
 // independent, rho_r the row's curvature (the saved Hessian's diagonal
 // along it), 0 for a dependent row; rho takes the weights. H + A'RA is
 // singular on exactly what the data leave undetermined among the
-// directions the working constraints leave free.
-void penalise_working_rows(ZOPTGLOBAL* g, double* k, double* rho);
+// directions the working constraints leave free. `scale` multiplies R.
+void penalise_working_rows(ZOPTGLOBAL* g, double* k, double* rho, double scale = 1);
 // Adds A'RA over every working row but `skip` (-1: every one), the rows
 // the factorisation found dependent included: they change no null
 // direction of H + A'RA, and without the skipped row one may hold what it

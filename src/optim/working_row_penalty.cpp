@@ -42,10 +42,10 @@ void add_row_penalty(const ZOPTGLOBAL* g, double* k, int r, double rho) {
 
 namespace optim {
 
-void penalise_working_rows(ZOPTGLOBAL* g, double* k, double* rho) {
+void penalise_working_rows(ZOPTGLOBAL* g, double* k, double* rho, double scale) {
   const ZOPTMARQU& mq = *g->state.marqu;
   for (int r = 0; r < working_constraints(g); ++r) {
-    rho[r] = mq.singrowsc[r] == '1' ? row_curvature(g, r) : 0;
+    rho[r] = mq.singrowsc[r] == '1' ? scale * row_curvature(g, r) : 0;
     add_row_penalty(g, k, r, rho[r]);
   }
 }

@@ -87,7 +87,7 @@ std::vector<int> frozen_on_free_directions(const RUVACOM* ctx, const double* hes
   std::vector<char> moved(static_cast<std::size_t>(n), 0);
   for (int i : frozen_rows(h.data(), jwj.data(), m, g->opts.sing))
     for (int j = 0; j < n; ++j)
-      if (std::fabs(mq.z[i][j]) > linalg::kRoundoff) moved[j] = 1;
+      if (basis_moves(mq.z[i][j])) moved[j] = 1;
   std::vector<int> frozen;
   for (int j = 0; j < n; ++j)
     if (moved[j]) frozen.push_back(j);

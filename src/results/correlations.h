@@ -5,12 +5,18 @@
 struct RUVACOM;
 
 // The packed correlation matrix of order nparm from C in `xpx`: a singular
-// parameter, one with no positive variance (or, under G4, one whose
-// correlation with an earlier parameter exceeds 1 in magnitude by more
-// than rounding) has a missing row and column; the diagonal of the others
-// is 1, and a correlation beyond 1 by no more than rounding is 1. Everything is missing
-// when the fitted variance is. `scale` holds nparm doubles of scratch.
+// parameter or one with no positive variance has a missing row and
+// column; the diagonal of the others is 1, and a correlation beyond 1 by
+// no more than rounding is 1. A pair that C puts further beyond 1 (C not
+// positive semi-definite) has no correlation: it is missing, with G4 or
+// without. Everything is missing when the fitted variance is. `scale`
+// receives nparm scale factors.
 void correlation_matrix(const RUVACOM* ctx, double* corr, double* scale);
+
+// The note, in the listing and the log, that names the pairs whose
+// correlation cannot be formed, from the scale factors of
+// correlation_matrix; nothing when there are none.
+void note_unformed_correlations(RUVACOM* ctx, const double* scale);
 
 // Prints CorrB from the packed correlation matrix; returns 0 or the
 // failing output status.

@@ -78,6 +78,7 @@ void correlations(RUVACOM* ctx, double* corr, const double* corr_cov_boot) {
   if (!scale.get()) ruva_out_of_memory(static_cast<long>(sizeof(double)) * ctx->nparm);
   correlation_matrix(ctx, corr, scale.get());
   check(ctx, print_correlations(ctx, corr));
+  note_unformed_correlations(ctx, scale.get());
   check(ctx, print_bootstrap_matrices(ctx, corr_cov_boot));
 }
 

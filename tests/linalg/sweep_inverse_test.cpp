@@ -249,7 +249,10 @@ Matrix scaled_pseudo_inverse(const Matrix& a, int n) {
 //   rank 2 (the unscaled singular values are 1e28 apart);
 // - u, u + 1e-4 w, 1e6 v: nearly collinear but the smallest scaled pivot is
 //   above SINGULAR=, so the sweep and G4 both invert it in full;
-// - u, 0, v: a parameter the model does not use has a zero row.
+// - u, 0, v: a parameter the model does not use has a zero row;
+// - u, 1e-305 e1, v: a derivative that underflows leaves a row that is zero
+//   but for cross products at the underflow's edge (its square is 0): it is
+//   the zero row, not a repeat of u scaled to unit entries.
 // The directions left undetermined are those of S's null space.
 TEST_F(SweepInverseTest, MoorePenroseDecidesTheRankOnTheScaledMatrix) {
   const Matrix u = {1, 2, 3, 4, 5, 6}, v = {2, -1, 0, 1, 3, -2}, w = {1, -1, 1, -1, 1, 1};
@@ -262,7 +265,8 @@ TEST_F(SweepInverseTest, MoorePenroseDecidesTheRankOnTheScaledMatrix) {
     const char* sweepx;
   } cases[] = {{{u, times(u, 1e-6), times(v, 1e8)}, 2, "101"},
                {{u, near, times(v, 1e6)}, 3, "111"},
-               {{u, Matrix(6, 0.0), v}, 2, "101"}};
+               {{u, Matrix(6, 0.0), v}, 2, "101"},
+               {{u, {1e-305, 0, 0, 0, 0, 0}, v}, 2, "101"}};
   ZSWPN* swpi = make(3, 1);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sweepx);

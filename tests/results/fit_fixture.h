@@ -21,13 +21,16 @@ inline const char* const kPuromycin =
 inline const double kConc[12] = {0.02, 0.02, 0.06, 0.06, 0.11, 0.11, 0.22, 0.22, 0.56, 0.56, 1.10, 1.10};
 inline const double kRate[12] = {76, 47, 97, 107, 123, 139, 159, 152, 191, 201, 207, 200};
 
-// Puromycin in both states (variable state, treated first), as the example has it.
-inline std::string puromycin_by_state() {
-  std::ifstream in(std::string(RUVA_SOURCE_DIR) + "/examples/puromycin.csv");
+// The text of the data set examples/NAME.csv.
+inline std::string example_data(const std::string& name) {
+  std::ifstream in(std::string(RUVA_SOURCE_DIR) + "/examples/" + name + ".csv");
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
 }
+
+// Puromycin in both states (variable state, treated first), as the example has it.
+inline std::string puromycin_by_state() { return example_data("puromycin"); }
 
 // Two-sided p of t on 10 degrees of freedom, in closed form (even df).
 inline double t10_two_sided(double t) {

@@ -154,7 +154,9 @@ TEST_F(TablesTest, SummaryNamesTheParameterOfTheLargestChangeAndZeroesUnderGener
 }
 
 // --- The correlation matrix from a hand-made inverse.
-TEST(CorrelationMatrix, MissingRowsForNoVarianceAndUnderG4ForCorrelationsBeyondOne) {
+// A pair that C puts beyond 1 has no correlation, with G4 or without; the
+// two keep their diagonals and their other correlations.
+TEST(CorrelationMatrix, MissingRowsForNoVarianceAndMissingPairsBeyondOne) {
   auto ctx = std::make_unique<RUVACOM>();
   std::vector<double> xpx(zisub(3, 3) + 1, 0.0), corr(6), scale(3);
   char status[] = "111";
@@ -164,18 +166,17 @@ TEST(CorrelationMatrix, MissingRowsForNoVarianceAndUnderG4ForCorrelationsBeyondO
   ctx->mse = 2;
   xpx[zisub(0, 0)] = 4;
   xpx[zisub(1, 1)] = 1;
-  xpx[zisub(1, 0)] = 3;  // correlation 1.5: impossible, as from a generalised inverse
+  xpx[zisub(1, 0)] = 3;  // correlation 1.5: C is not positive semi-definite
   xpx[zisub(2, 2)] = 0;
-  correlation_matrix(ctx.get(), corr.data(), scale.data());
-  EXPECT_EQ(corr[zisub(0, 0)], 1.0);
-  EXPECT_EQ(corr[zisub(1, 0)], 1.5);
-  EXPECT_TRUE(is_special_missing(corr[zisub(2, 2)]));
-  EXPECT_TRUE(is_special_missing(corr[zisub(2, 0)]));
-  ctx->g4 = 1;
-  correlation_matrix(ctx.get(), corr.data(), scale.data());
-  EXPECT_EQ(corr[zisub(0, 0)], 1.0);
-  EXPECT_TRUE(is_special_missing(corr[zisub(1, 0)]));
-  EXPECT_TRUE(is_special_missing(corr[zisub(1, 1)]));
+  for (int g4 : {0, 1}) {
+    ctx->g4 = g4;
+    correlation_matrix(ctx.get(), corr.data(), scale.data());
+    EXPECT_EQ(corr[zisub(0, 0)], 1.0);
+    EXPECT_EQ(corr[zisub(1, 1)], 1.0);
+    EXPECT_TRUE(is_special_missing(corr[zisub(1, 0)]));
+    EXPECT_TRUE(is_special_missing(corr[zisub(2, 2)]));
+    EXPECT_TRUE(is_special_missing(corr[zisub(2, 0)]));
+  }
   // Beyond 1 by rounding only (parameters tied together) is 1, under G4
   // too; a singular parameter has no correlations, as no COVB row.
   xpx[zisub(1, 0)] = 2 * (1 + 1e-13);
