@@ -13,6 +13,9 @@
 
 inline constexpr std::int32_t QXREC_NRECS = 1;   // FValueGet: the record count (int64)
 inline constexpr std::int32_t QXREC_RECLEN = 2;  // FValueGet: the record length in bytes (int64)
+// FValueGet: the error number (int64) of the first write of records that
+// failed, 0 when none has.
+inline constexpr std::int32_t QXREC_WRITE_ERROR = 3;
 inline constexpr std::uint64_t QXREC_BUF_SIZE = 134217728;
 
 struct QXREC_PARMS {

@@ -127,7 +127,14 @@ bool keep_batch(RUVACOM* ctx, BootRun* run, const std::vector<QXPROF_RESULT*>& r
   return true;
 }
 
-// 0, or the message that says why the samples are not all there.
+// The converged samples are not all on their file: why, with the system's reason.
+int samples_not_kept(RUVACOM* ctx) {
+  xpmlog(305, kMsgSamplesNotKept, by_group_phrase(ctx).c_str(), converged_samples_failure(ctx).c_str());
+  return kSaidAlready;
+}
+
+// 0, or the message that says why the samples are not all there
+// (kSaidAlready when it was logged).
 int refit_samples(RUVACOM* ctx, BootRun* run) {
   RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
   zmrsNoteUse(&b->comp.mr, &b->comp.used);
@@ -136,9 +143,9 @@ int refit_samples(RUVACOM* ctx, BootRun* run) {
     draw_batch(b, run, start, k);
     const std::vector<QXPROF_RESULT*> results = run_refit_batch(ctx, k, start, -1, kTaskBootstrap);
     if (results.empty()) return kMsgEngineFailed;
-    if (!keep_batch(ctx, run, results, start)) return kMsgSamplesNotKept;
+    if (!keep_batch(ctx, run, results, start)) return samples_not_kept(ctx);
   }
-  return 0;
+  return converged_samples_readable(ctx) ? 0 : samples_not_kept(ctx);
 }
 
 // The run's reasons to skip: 0 to go on.
@@ -163,7 +170,7 @@ int run_bootstrap(RUVACOM* ctx, BootRun* run) {
   if (!ctx->qxprof_block.qxrec_file_h && put_data_qxrec(ctx, kRefitBootstrap) != 0) return kMsgEngineFailed;
   const FitCheck check = check_refits_reproduce_fit(ctx);
   if (check != FitCheck::kReproduced) return check == FitCheck::kNotReproduced ? kNotRefitted : kMsgEngineFailed;
-  if (prepare_boot_qxrec_file(ctx) != 0) return kMsgSamplesNotKept;
+  if (prepare_boot_qxrec_file(ctx) != 0) return kSaidAlready;
   b->comp.n_act_failed_tasks = 0;
   if (b->ci.bc) std::fill(b->ci.lower_than_ref_ct, b->ci.lower_than_ref_ct + ctx->nparm, 0.0);
   if (const int why = refit_samples(ctx, run)) return why;

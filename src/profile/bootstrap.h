@@ -2,6 +2,7 @@
 // statistics, its data set and the refit tasks.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "host/ext_refit_engine_qxprof.h"
@@ -34,6 +35,15 @@ int computed_vars_cb_for_bootstrap(QXPROF_COMP_VARS_CB_ARGS* args);
 int prepare_boot_qxrec_file(RUVACOM* ctx);
 int add_converged_sample(RUVACOM* ctx);
 void release_boot_run_objects(RUVACOM* ctx);
+// The number of samples on the file; converged sample k (0-based) loaded
+// into the sample record buffer, false when there is none.
+std::int64_t converged_count(RUVACOM* ctx);
+bool load_converged(RUVACOM* ctx, std::int64_t k);
+// Whether the samples added can all be read back: the last ones may still
+// wait to be written out. And why the file could not take them: the
+// system's reason ("No space left on device").
+bool converged_samples_readable(RUVACOM* ctx);
+std::string converged_samples_failure(const RUVACOM* ctx);
 
 // The table over the converged-sample file, its estimate columns marked as
 // the statistics' columns, and the statistics instance: 0, or 1 when an

@@ -68,28 +68,6 @@ void define_unfilled_bootstrap_output(RUVACOM* ctx) {
   init_for_bootstrap_output(ctx);
 }
 
-namespace {
-
-QXREC_INSTANCE* records(const RUVACOM* ctx) { return static_cast<QXREC_INSTANCE*>(ctx->insts.qxrec_inst_h); }
-
-// Loads converged sample record k into the sample record buffer; false when
-// there is none.
-bool load_converged(RUVACOM* ctx, std::int64_t k) {
-  RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
-  QXREC_INSTANCE* inst = records(ctx);
-  auto* file = static_cast<QXREC_FILE*>(b->comp.boot_success_file_h);
-  return inst && file && inst->FactoryPtr->LoadRecord &&
-         inst->FactoryPtr->LoadRecord(inst, file, k, b->comp.single_boot_record) == 0;
-}
-
-std::int64_t converged_count(RUVACOM* ctx) {
-  auto* file = static_cast<QXREC_FILE*>(ctx->ruvabootstrap_control->comp.boot_success_file_h);
-  std::int64_t n = 0;
-  return file && file->FValueGet && file->FValueGet(file, QXREC_NRECS, &n, 0) == 0 ? n : 0;
-}
-
-}  // namespace
-
 int write_to_dataset(RUVACOM* ctx) {
   RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
   if (!b->data.fid || !b->comp.p_out_xv) return 1;

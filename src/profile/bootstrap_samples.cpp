@@ -3,6 +3,7 @@
 // the rest to a temporary file, so that a run of any length holds at most
 // that part; and the release of the run's extension objects.
 #include <algorithm>
+#include <cstring>
 
 #include "host/ext_column_statistics_qxbstat.h"
 #include "host/ext_refit_engine_qxprof.h"
@@ -52,6 +53,32 @@ int prepare_boot_qxrec_file(RUVACOM* ctx) {
 int add_converged_sample(RUVACOM* ctx) {
   QXREC_INSTANCE* inst = records(ctx);
   return inst->FactoryPtr->AddRecord(inst, converged_file(ctx), ctx->ruvabootstrap_control->comp.single_boot_record);
+}
+
+std::int64_t converged_count(RUVACOM* ctx) {
+  QXREC_FILE* file = converged_file(ctx);
+  std::int64_t n = 0;
+  return file && file->FValueGet && file->FValueGet(file, QXREC_NRECS, &n, 0) == 0 ? n : 0;
+}
+
+bool load_converged(RUVACOM* ctx, std::int64_t k) {
+  QXREC_INSTANCE* inst = records(ctx);
+  QXREC_FILE* file = converged_file(ctx);
+  return inst && file && inst->FactoryPtr->LoadRecord &&
+         inst->FactoryPtr->LoadRecord(inst, file, k, ctx->ruvabootstrap_control->comp.single_boot_record) == 0;
+}
+
+bool converged_samples_readable(RUVACOM* ctx) {
+  const std::int64_t n = converged_count(ctx);
+  return n == 0 || load_converged(ctx, n - 1);
+}
+
+std::string converged_samples_failure(const RUVACOM* ctx) {
+  QXREC_FILE* file = converged_file(ctx);
+  std::int64_t error = 0;
+  if (!file || file->FValueGet(file, QXREC_WRITE_ERROR, &error, 0) != 0 || error == 0)
+    return "its records could not be read back";
+  return std::strerror(static_cast<int>(error));
 }
 
 void release_boot_run_objects(RUVACOM* ctx) {

@@ -95,6 +95,20 @@ TEST_F(FailedWritesTest, ADataSetThatCannotBeBegunSaysWhyOnce) {
   }
 }
 
+// A data set file that gives out part way loses the whole data set: one
+// ERROR says so with the system's reason, and names no row (the row at
+// which the file gave out has nothing to do with the cause). Here the
+// BOOTDATA= rows go past 16 KB.
+TEST_F(FailedWritesTest, ADataSetThatGivesOutPartWaySaysWhyOnce) {
+  write("b.ruva", "proc ruva data=d noprint; parms a=1; model y = a*x; bootstrap / seed=1 bootdata=bd; run;\n");
+  EXPECT_EQ(run_here_with_file_limit("b.ruva", 16 << 10, SIG_IGN), 2);
+  EXPECT_NE(here_log_.find("ERROR: The data set WORK.bd was not written: writing bd.csv failed: File too large.\n"),
+            std::string::npos)
+      << here_log_;
+  EXPECT_EQ(here_log_.find("WORK.bd"), here_log_.rfind("WORK.bd")) << here_log_;
+  EXPECT_TRUE(here_log_.ends_with("NOTE: Return codes by step: 1: 1016.\n")) << here_log_;
+}
+
 TEST_F(FailedWritesTest, AFileBeyondTheSizeLimitIsAFailedWrite) {
   write("g.ruva", "proc ruva data=d plots=all; parms a=1; model y = a*x; run;\n");
   const int status = run_here_with_file_limit("--graphs g g.ruva", 12 << 10, SIG_DFL);

@@ -221,7 +221,8 @@ TEST_F(OutputFilesTest, FilesThatFailLeaveNothingBehindAndAreNamedOnce) {
 
 // Converged bootstrap samples beyond 1 MB are kept in a file; when that
 // file cannot be written (files over 64 KB fail here), the bootstrap has no
-// results: one ERROR says why and the step ends with 1012.
+// results: one ERROR says why, with the system's reason, and the step ends
+// with 1012.
 TEST_F(OutputFilesTest, SamplesThatCannotBeKeptLeaveTheBootstrapWithoutResults) {
   write("d.csv", "conc,rate\n0.02,76\n0.02,47\n0.06,97\n0.06,107\n0.11,123\n0.11,139\n0.22,159\n0.22,152\n"
                  "0.56,191\n0.56,201\n1.10,207\n1.10,200\n");
@@ -231,7 +232,7 @@ TEST_F(OutputFilesTest, SamplesThatCannotBeKeptLeaveTheBootstrapWithoutResults) 
   keep_captured();
   EXPECT_EQ(status, 2) << read("log.txt");
   EXPECT_EQ(count("log.txt", "ERROR: The bootstrap results are missing: the record file of the converged samples "
-                             "could not be written."),
+                             "could not be written: File too large."),
             1);
   EXPECT_EQ(count("log.txt", "ERROR"), 1);
   EXPECT_EQ(count("log.txt", "Return codes by step: 1: 1012."), 1) << read("log.txt");

@@ -17,6 +17,7 @@
 
 #include "dataset_fixture.h"
 #include "host/missing.h"
+#include "platform/datasets/sidecar.h"
 #include "platform/datasets/table_loader.h"
 
 namespace {
@@ -167,6 +168,21 @@ TEST_F(InputTest, DescriptionFixesTypesLengthsAndLabels) {
   int nvars = 0;
   EXPECT_EQ(xoinfo(f, 95, &nvars), 0);
   EXPECT_EQ(nvars, 2);
+}
+
+// A data set written back from what was read reads back the same: the
+// writer leaves the label's trailing blanks out, so the reader must too.
+TEST_F(InputTest, ADataSetLabelReadsBackAsItIsWrittenBack) {
+  write_file("d.csv", "x\n1\n");
+  write_file("d.meta.json", R"({"label": "Doses given  "})");
+  platform::ds::Problem problem;
+  const auto table = platform::ds::load_table("WORK.D", dir_ / "d.csv", &problem);
+  ASSERT_NE(table, nullptr);
+  platform::ds::Sidecar back;
+  std::string why;
+  ASSERT_TRUE(platform::ds::parse_sidecar(
+      platform::ds::sidecar_text(table->variables, table->type, table->label), &back, &why));
+  EXPECT_EQ(back.label, table->label);
 }
 
 TEST_F(InputTest, NamesResolveInLibrariesWithoutRegardToCase) {

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <set>
 
-#include "host/missing.h"
 #include "host/statement_records.h"
 #include "platform/language/messages.h"
 #include "platform/language/step_parser.h"
@@ -229,11 +228,45 @@ TEST(OptionMap, KeywordsAreCaseBlindAndDollarKeywordsAreMatchedWithoutTheDollar)
          {19, 20}, {{4, "0.001"}, {26, "2"}, {15, "3"}, {16, "ARMGOLD"}}});
 }
 
-TEST(OptionMap, NumbersAcceptDatesSignsAndMissing) {
+TEST(OptionMap, NumbersAcceptDatesAndSigns) {
   check({"proc ruva df='02jan1960'd sigsq=+3", {}, {{27, "1"}, {14, "3"}}});
-  auto parsed = lang::parse_step("proc ruva; bootstrap / seed=.;", 1);
-  ASSERT_TRUE(parsed->errors.empty());
-  EXPECT_TRUE(is_missing(parsed->statements[1].fields.at(2).number));
+}
+
+// A missing value would read as the option left out: it is refused, with
+// the option's range where it has one.
+TEST(OptionMap, AMissingValueWhereAnOptionTakesANumberIsRefused) {
+  struct M { const char* text; const char* option; const char* range; } cases[] = {
+      {"proc ruva best=.", "BEST", "0 to 10000"},          {"proc ruva maxiter=.", "MAXITER", "0 to 32000"},
+      {"proc ruva iter=.A", "MAXITER", "0 to 32000"},      {"proc ruva converge=._", "CONVERGE", "0 to 1"},
+      {"proc ruva singular=.", "SINGULAR", "0 to 1"},      {"proc ruva tau=.", "TAU", "0 to 1"},
+      {"proc ruva rho=.", "RHO", "0 to 10000"},            {"proc ruva sigsq=.", "SIGSQ", "0 to 32000"},
+      {"proc ruva maxsubit=.", "STEP", "0 to 10000"},      {"proc ruva convergeobj=.", "CONVERGEOBJ", "0 to 1"},
+      {"proc ruva convergeparm=.", "CONVERGEPARM", "0 to 1"}, {"proc ruva epsilon=.", "EPSILON", "0 to 1"},
+      {"proc ruva alpha=.", "ALPHA", "0 to 1"},            {"proc ruva df=.", "DF", "at least 0"},
+      {"proc ruva zeta=.", "ZETA", nullptr},               {"proc ruva nthreads=.", "NTHREADS", nullptr},
+      {"proc ruva; output out=o / alpha=.", "ALPHA", "0 to 1"},
+      {"proc ruva; bootstrap / nsamples=.", "NSAMPLES", nullptr},
+      {"proc ruva; bootstrap / seed=.", "SEED", nullptr},
+      {"proc ruva; profile a / range=. to 2 by .", "RANGE", nullptr},
+      {"proc ruva; profile a / range=-2 to .Z by 0.1", "RANGE", nullptr},
+      {"proc ruva; profile a / range=-2 to 2 by .", "RANGE", nullptr},
+      {"proc ruva; estimate 'e' a / alpha=.", "ALPHA", "0 to 1"},
+      {"proc ruva; estimate 'e' a / df=.", "DF", "at least 0"},
+      {"proc ruva; contrast 'c' a / df=.", "DF", "at least 0"},
+  };
+  for (const M& c : cases) {
+    auto parsed = lang::parse_step(std::string(c.text) + ";", 1);
+    ASSERT_EQ(parsed->errors.size(), 1u) << c.text;
+    const lang::ParseError& e = parsed->errors[0];
+    if (c.range) {
+      EXPECT_EQ(e.message, lang::msg::kOutOfRange) << c.text;
+      EXPECT_EQ(e.inserts[1], c.option) << c.text;
+      EXPECT_EQ(e.inserts[2], c.range) << c.text;
+    } else {
+      EXPECT_EQ(e.message, lang::msg::kMissingNumber) << c.text;
+      EXPECT_EQ(e.inserts[0], c.option) << c.text;
+    }
+  }
 }
 
 TEST(OptionMap, RangeViolationsNameTheOptionTheValueAndTheRange) {

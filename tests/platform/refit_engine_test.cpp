@@ -5,10 +5,14 @@
 // definitions, a model that reads no input, and a record file that spills.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <thread>
 
@@ -295,6 +299,32 @@ TEST(RecordFile, KeepsItsMemoryLimitAndSpills) {
   EXPECT_EQ(empty.add(nullptr), 0);
   EXPECT_EQ(empty.load(0, nullptr), 0);
   EXPECT_NE(empty.load(1, nullptr), 0);
+}
+
+// A spill file that cannot be written gives the system's reason, whether
+// an append fills the stream's buffer or a read needs the records still in
+// it (files over 1000 bytes fail here; the buffer holds more).
+TEST(RecordFile, ASpillThatCannotBeWrittenKeepsTheSystemsReason) {
+  rlimit before;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit small = before;
+  small.rlim_cur = 1000;
+  auto* const handler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const double r = 1;
+  platform::refit::RecordFile appended(8, 8), read(8, 8);
+  int added = 0;
+  while (added < 100000 && appended.add(&r) == 0) ++added;
+  for (int i = 0; i < 200; ++i) read.add(&r);
+  double back = 0;
+  const int loaded = read.load(199, &back);
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_LT(added, 100000);
+  EXPECT_EQ(appended.write_error(), EFBIG);
+  EXPECT_EQ(read.count(), 200);  // all held in the buffer
+  EXPECT_NE(loaded, 0);
+  EXPECT_EQ(read.write_error(), EFBIG);
 }
 
 }  // namespace

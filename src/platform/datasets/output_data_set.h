@@ -57,12 +57,12 @@ class OutputDataSet : public DataSet {
   // True the first time only: a data set's failed rows are reported once,
   // and not at all once the data set has said why it is not written.
   bool first_row_report() { return !failure_logged_ && !std::exchange(row_failure_reported_, true); }
+  // Logs why the data set was not written, once, and fails the step.
+  int report_failure();
 
  private:
   static int write_operation(XO_PARMS* parms);
   void fail(std::string why);
-  // Logs why the data set was not written, once, and fails the step.
-  int report_failure();
 
   std::filesystem::path file_;
   std::string type_ = "        ";

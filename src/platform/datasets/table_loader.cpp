@@ -162,7 +162,9 @@ bool apply_description(const DataSetFiles& files, Table* table, std::vector<Colu
   const std::int64_t described = files.description.modified(), changed = files.data.modified();
   if (described && changed && described < changed) table->older_description = path;
   if (side.type) table->type = (*side.type + "        ").substr(0, 8);
-  if (side.label) table->label = *side.label;
+  // The label fills a blank-padded field, as a text value does: trailing
+  // blanks are no part of it, and the writer leaves them out.
+  if (side.label) table->label = trailing_blanks_removed(*side.label);
   for (const SidecarVariable& sv : side.variables) {
     int i = table->find(sv.name);
     if (i < 0) {

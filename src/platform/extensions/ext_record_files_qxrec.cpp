@@ -38,6 +38,10 @@ int value_get(QXREC_FILE* f, std::int32_t id, void* value, std::int32_t) {
     *static_cast<std::int64_t*>(value) = static_cast<std::int64_t>(records_of(f).record_length());
     return 0;
   }
+  if (id == QXREC_WRITE_ERROR) {
+    *static_cast<std::int64_t*>(value) = records_of(f).write_error();
+    return 0;
+  }
   return 1;
 }
 

@@ -32,6 +32,7 @@ inline constexpr int kTooManyModels = 723;     // more than 50 MODEL statements
 inline constexpr int kBadValueRange = 724;     // PARMS TO/BY that never ends
 inline constexpr int kNotAllowedHere = 725;    // a name where a variable is needed
 inline constexpr int kParmsWithoutParameters = 726;  // PARMS with neither names nor PDATA=
+inline constexpr int kMissingNumber = 727;     // a missing value for an option without a range
 
 // Statement limits, in the compiler's set.
 inline constexpr int kCompilerSet = 148;

@@ -203,7 +203,7 @@ void ProcedureParser::parse_range(const OptionSpec& desc, ProcStatement& st, con
     FieldValue f;
     f.type = stfield::kNumber;
     f.pos = at.pos;
-    f.number = parse_number(nullptr, at);
+    f.number = parse_number(&desc, at);
     st.fields[k] = f;
   };
   field(desc.field);
@@ -212,7 +212,8 @@ void ProcedureParser::parse_range(const OptionSpec& desc, ProcStatement& st, con
 }
 
 // A number: optionally signed; a date, time or datetime literal; or a
-// missing value. Checked against the option's range.
+// missing value, except as the value of option `desc`, whose range it is
+// checked against.
 double ProcedureParser::parse_number(const OptionSpec* desc, const Token& option) {
   const Token& sign = in_.peek();
   double s = 1;
@@ -236,8 +237,13 @@ double ProcedureParser::parse_number(const OptionSpec* desc, const Token& option
     default: in_.fail_expected("a number");
   }
   in_.next();
-  if (desc && !is_missing(v) &&
-      ((desc->low != kNoBound && v < desc->low) || (desc->high != kNoBound && v > desc->high))) {
+  if (!desc) return v;
+  // A missing value would read as the option left out.
+  const bool ranged = desc->low != kNoBound || desc->high != kNoBound;
+  if (is_missing(v) && !ranged)
+    in_.fail_at(option, msg::kMissingNumber, {option_name(*desc), std::string(t.spell)});
+  const bool below = desc->low != kNoBound && v < desc->low, above = desc->high != kNoBound && v > desc->high;
+  if (is_missing(v) || below || above) {
     std::string written = (s < 0 ? "-" : "") + std::string(t.spell);
     in_.fail_at(option, msg::kOutOfRange, {written, option_name(*desc), range_text(*desc)});
   }

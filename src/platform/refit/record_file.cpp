@@ -1,6 +1,7 @@
 #include "platform/refit/record_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -36,12 +37,17 @@ int RecordFile::add(const void* record) {
     ++count_;
     return 0;
   }
-  if (!spill_ && !(spill_ = platform::scratch_file())) return 1;
-  if (!spill_is_at_end_ && std::fseek(spill_, 0, SEEK_END) != 0) return 1;
+  if (!spill_ && !(spill_ = platform::scratch_file())) return write_failed();
+  if (!spill_is_at_end_ && std::fseek(spill_, 0, SEEK_END) != 0) return write_failed();
   spill_is_at_end_ = true;
-  if (std::fwrite(record, 1, length_, spill_) != length_) return 1;
+  if (std::fwrite(record, 1, length_, spill_) != length_) return write_failed();
   ++count_;
   return 0;
+}
+
+int RecordFile::write_failed() {
+  if (write_error_ == 0) write_error_ = errno;
+  return 1;
 }
 
 int RecordFile::load(std::int64_t index, void* buffer) {
@@ -53,6 +59,9 @@ int RecordFile::load(std::int64_t index, void* buffer) {
     return 0;
   }
   const auto offset = static_cast<long long>(index - in_memory_) * static_cast<long long>(length_);
+  // The records added last may wait in the stream's buffer: writing them
+  // out can fail as any write does.
+  if (spill_is_at_end_ && std::fflush(spill_) != 0) return write_failed();
   // Reading on from the last read needs no seek, so that a pass over the
   // records in order reads the spill file through its buffer.
   if (spill_is_at_end_ || offset != read_at_) {

@@ -20,8 +20,12 @@ class RecordFile {
   // 0, or 1 when the spill file cannot be made or written (a record of no
   // length may be null).
   int add(const void* record);
-  // 0, or 1 when there is no record `index`.
+  // 0, or 1 when there is no record `index` or the records added last
+  // cannot be written out to be read.
   int load(std::int64_t index, void* buffer);
+  // The error number of the first write to the spill file that failed, 0
+  // when none has.
+  int write_error() const { return write_error_; }
 
   std::int64_t count() const { return count_; }
   std::size_t record_length() const { return length_; }
@@ -37,6 +41,8 @@ class RecordFile {
   std::FILE* spill_ = nullptr;
   bool spill_is_at_end_ = true;  // no read since the last append
   long long read_at_ = -1;       // spill offset after the last read, -1 when unknown
+  int write_error_ = 0;
+  int write_failed();  // keeps errno as the write error; 1
 };
 
 }  // namespace platform::refit

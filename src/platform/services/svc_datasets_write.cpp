@@ -80,10 +80,12 @@ int xofprc(XO_PARMS* parms, int status, int /*severity*/) {
   if (name.empty()) name = "(not a data set)";
   if (status == 0) status = kXoBadState;  // reported for the error flag alone
   if (ds::OutputDataSet* out = parms ? DataSet::output(parms->file) : nullptr) {
-    if (out->first_row_report()) {
-      std::string why = out->failure().empty() ? status_text(status) : out->failure();
-      ds::log_problem({ds::msg::kWriteFailed, {std::to_string(out->rows() + 1), name, why}});
-    }
+    // A file that cannot take a row loses the whole data set, not the row
+    // at which the file gave out: that is said once, now.
+    if (!out->failure().empty())
+      out->report_failure();
+    else if (out->first_row_report())
+      ds::log_problem({ds::msg::kWriteFailed, {std::to_string(out->rows() + 1), name, status_text(status)}});
     return status;
   }
   ds::log_problem({ds::msg::kReadFailed, {name, status_text(status)}});
