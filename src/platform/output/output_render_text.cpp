@@ -56,7 +56,7 @@ void trim_common_blanks(std::vector<std::string>* cells) {
 }
 
 GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cell>>& rows,
-                       std::size_t index, int linesize, bool row_header) {
+                       std::size_t index, int linesize, bool row_header, const std::vector<const Cell*>* peers) {
   std::vector<const Cell*> cells;
   static const Cell empty = Cell::of_text("");
   for (const auto& row : rows) cells.push_back(index < row.size() ? &row[index] : &empty);
@@ -65,7 +65,7 @@ GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cel
   ColumnSpec format = desc;
   if (row_header) format.text_width = std::numeric_limits<int>::max();
   // Widths are measured on the text as the listing shows it, escapes and all.
-  g.cells = format_cells(format, cells);
+  g.cells = format_cells(format, cells, peers);
   g.plain = true;
   for (std::string& c : g.cells)
     if (!plain_text(c)) {
@@ -510,12 +510,14 @@ void render_listing(const OutputItem& item, PrintFile& print) {
   std::vector<std::size_t> shown;  // the item's columns that the listing shows
   const std::vector<bool> row_headers = row_header_columns(item);
   const std::size_t point = grid_point_column(item);
+  const std::vector<const Cell*> shared = shared_decimal_cells(item);
   std::size_t identify_grid_points_at = 0;
   for (std::size_t i = 0; i < item.columns.size(); ++i) {
     if (!item.columns[i].listed) continue;  // data for the other outputs only
     if (i == point) identify_grid_points_at = cols.size();
     shown.push_back(i);
-    cols.push_back(grid_column(item.columns[i], item.rows, i, print.linesize(), row_headers[i]));
+    cols.push_back(grid_column(item.columns[i], item.rows, i, print.linesize(), row_headers[i],
+                               shared.empty() ? nullptr : &shared));
   }
   if (point < item.columns.size()) identify_grid_points(&cols, &shown, identify_grid_points_at, print.linesize());
   fit_beside_row_headers(&cols, print.linesize());
