@@ -111,6 +111,20 @@ TEST(HeaderSpans, AnAttributeWithoutItsColumnsDrawsNothing) {
   EXPECT_NE(all.find("Kind 0"), std::string::npos) << all;
 }
 
+// A group's text one column narrower than its columns gets no rule: a rule
+// shows on both sides of the text or not at all.
+TEST(HeaderSpans, ARuleNeverTouchesTheText) {
+  OutputItem item = estimates_with_limits(1);
+  for (const char* text : {"Percentile Bootstrap 95% Confidence Limits", "Kind 0 95% Confidence Limits"}) {
+    item.attributes["ciheader"] = text;
+    for (const std::string& line : listing_lines(item, 80)) {
+      std::istringstream groups(std::regex_replace(line, std::regex("  +"), "\n"));
+      for (std::string g; std::getline(groups, g);)
+        if (!g.empty()) EXPECT_EQ(g.front() == '-', g.back() == '-') << line;
+    }
+  }
+}
+
 // A wide table of `kRows` rows under `templ`: the row headers `heads` (a
 // name, a role, a text cell or an integer one), then numeric columns whose
 // every cell is unique: 1000 times the column's number plus the row's.

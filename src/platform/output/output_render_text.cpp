@@ -260,7 +260,8 @@ class TableWriter {
 
   // Header groups over runs of columns that this panel shows whole: the text
   // centred over the run, its last line filled out to the run's width with
-  // the listing's rule character (FORMCHAR=), the groups' bottom lines level.
+  // the listing's rule character (FORMCHAR=) where that leaves some on each
+  // side, the groups' bottom lines level.
   void add_spans(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids,
                  std::vector<std::string>* heading) {
     int panel_width = -kGap;
@@ -293,7 +294,8 @@ class TableWriter {
         if (h < skip || p.offset < used) continue;
         const std::string& text = p.lines[h - skip];
         const int left = (p.width - columns(text)) / 2;
-        const char fill = h + 1 == height ? print_.rule_character() : ' ';
+        // A rule shows on both sides of the text or not at all.
+        const char fill = h + 1 == height && left > 0 ? print_.rule_character() : ' ';
         line += repeated(p.offset - used) + repeated(left, fill) + text + repeated(p.width - left - columns(text), fill);
         used = p.offset + p.width;
       }
@@ -490,7 +492,11 @@ std::string by_text(const std::vector<ByValue>& by) {
 std::vector<std::string> by_lines(const std::vector<ByValue>& by, int linesize, char rule) {
   constexpr int kRuleEnds = 8;  // a wrapped line keeps a blank and three rule characters at each end
   const std::string all = one_line_text(by_text(by));
-  const int width = columns(all) + 2 > linesize ? linesize - kRuleEnds : linesize - 2;
+  int width = columns(all) + 2 > linesize ? linesize - kRuleEnds : linesize - 2;
+  // Lines of even length: as narrow as the same number of lines allows, so
+  // that a value broken inside a word leaves no letter alone on a line.
+  const std::size_t count = wrap_text(all, width).size();
+  while (count > 1 && width > 1 && wrap_text(all, width - 1).size() == count) --width;
   std::vector<std::string> lines;
   for (const std::string& piece : wrap_text(all, width)) {
     const int fill = linesize - columns(piece) - 2;
