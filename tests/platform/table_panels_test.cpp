@@ -250,6 +250,30 @@ TEST(RowHeaders, EveryPanelOfTheReportShowsWhichRowItIs) {
   }
 }
 
+// Labels of 120 characters wrap over a few lines of their rows so that each
+// estimate stands in one panel with all its values, not one value a panel.
+TEST(RowHeaders, LongLabelsWrapSoThatOnePanelHoldsEveryValue) {
+  std::string label;
+  while (label.size() < 110) label += "word" + std::to_string(label.size()) + " ";
+  const OutputItem item = wide_table("Stat.RUVA.AdditionalEstimates", {{"Label", "", label}}, 8);
+  const auto lines = listing_lines(item, 132);
+  std::string all;
+  for (const std::string& line : lines) all += line + "\n";
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.find("Label") != std::string::npos; }), 1)
+      << all;
+  for (int r = 1; r <= kRows; ++r) {
+    const auto row = std::find_if(lines.begin(), lines.end(), [&](const std::string& l) {
+      return l.find(" 1000" + std::to_string(r)) != std::string::npos || l.find(" 100" + std::to_string(r)) != std::string::npos;
+    });
+    ASSERT_NE(row, lines.end()) << all;
+    EXPECT_NE(row->find("800" + std::to_string(r)), std::string::npos) << all;
+    // The label's words follow one another over at most four lines.
+    std::string words;
+    for (auto l = row; l != lines.end() && l - row < 4; ++l) words += l->substr(0, l->find("  ")) + " ";
+    EXPECT_NE(words.find(label + std::to_string(r)), std::string::npos) << all;
+  }
+}
+
 // The row names of a matrix stand under its corner text, blank or not, in
 // the report as in the listing.
 TEST(RowHeaders, AMatrixRowNamesStandUnderItsCornerText) {

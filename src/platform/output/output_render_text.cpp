@@ -237,6 +237,39 @@ std::vector<HeaderSpan> shown_spans(const OutputItem& item, const std::vector<st
   return spans;
 }
 
+// A text row header wraps over this many lines at most to save panels.
+constexpr int kFewLines = 4;
+
+// The least width of a row header that narrows to save panels: its text
+// on a few lines, its words whole.
+int few_lines_width(const GridColumn& c) {
+  int least = std::max({longest_word(c.heading), value_width(c), (c.field + kFewLines - 1) / kFewLines});
+  for (const std::string& cell : c.cells) least = std::max(least, longest_word(cell));
+  return least;
+}
+
+// Text row headers wrap over a few lines where that lets fewer panels hold
+// the other columns (an estimate and its limits side by side): they narrow,
+// the widest first, and only as far as the fewest panels need.
+void narrow_to_save_panels(std::vector<GridColumn>* cols, const std::vector<HeaderSpan>& spans, int linesize) {
+  auto count = [&] { return panels(*cols, spans, linesize).size(); };
+  const std::size_t now = count();
+  std::vector<int> widths, least;
+  for (GridColumn& c : *cols) {
+    widths.push_back(c.width);
+    least.push_back(c.row_header && c.wraps ? std::min(c.width, few_lines_width(c)) : c.width);
+    c.width = least.back();
+  }
+  const std::size_t fewest = count();
+  for (std::size_t i = 0; i < cols->size(); ++i) (*cols)[i].width = widths[i];
+  while (fewest < now && count() > fewest) {
+    std::size_t wide = cols->size();
+    for (std::size_t i = 0; i < cols->size(); ++i)
+      if ((*cols)[i].width > least[i] && (wide == cols->size() || (*cols)[i].width > (*cols)[wide].width)) wide = i;
+    --(*cols)[wide].width;
+  }
+}
+
 class TableWriter {
  public:
   // `shown`: the item's columns that the grid columns show, in order.
@@ -527,6 +560,7 @@ void render_listing(const OutputItem& item, PrintFile& print) {
   }
   if (point < item.columns.size()) identify_grid_points(&cols, &shown, identify_grid_points_at, print.linesize());
   fit_beside_row_headers(&cols, print.linesize());
+  narrow_to_save_panels(&cols, shown_spans(item, shown), print.linesize());
   for (GridColumn& c : cols) c.header = wrap_text(c.heading, c.width);
   TableWriter(item, print, shown).write(cols, true);
 }
