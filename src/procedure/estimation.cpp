@@ -77,9 +77,13 @@ void reset_run_state(RUVACOM* ctx, ZOPTGLOBAL* g) {
   std::memcpy(ctx->parmlast, ctx->parm, sizeof(double) * static_cast<std::size_t>(ctx->nparm));
 }
 
-void close_iteration_history(RUVACOM* ctx, ZOPTGLOBAL* g) {
+// A run that stopped before its first row still shows the state it stopped
+// at: one that found no step, with an ITER row of OUTEST=, and one whose
+// start is already the answer, as iteration 0 (OUTEST= keeps its rows).
+void close_iteration_history(RUVACOM* ctx, ZOPTGLOBAL* g, int rc) {
   if (ctx->noitprint || !ctx->data) return;
   if (g->state.error == s_nodelta) jovitp(g);
+  else if (rc == 0 && g->state.iters == 0) add_history_row(ctx);
   close_history(ctx);
   g->opts.output = nullptr;
 }
@@ -190,7 +194,7 @@ void jovopt(RUVACOM* ctx) {
   // the estimates shown are the start.
   const bool no_feasible_start = rc != 0 && g->state.error == s_nofeas;
   if (no_feasible_start) std::copy(start.begin(), start.end(), ctx->parm);
-  close_iteration_history(ctx, g);
+  close_iteration_history(ctx, g, rc);
   const bool stopped_short = rc == 0 && stopped_short_of_the_minimum(ctx, g);
   if (stopped_short || (rc == 0 && gradient_stopped_off_the_minimum(ctx))) rc = 1;
   report_outcome(ctx, g, rc);

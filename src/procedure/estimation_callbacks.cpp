@@ -5,18 +5,16 @@
 #include <cstring>
 
 #include "host/missing.h"
-#include "host/object_methods.h"
 #include "linalg/packed.h"
 #include "optim/optimiser.h"
 #include "procedure/bounds.h"
 #include "procedure/data_pass.h"
+#include "procedure/iteration_history.h"
 #include "procedure/outest_data_set.h"
 #include "procedure/pass_memo.h"
 #include "procedure/procedure_context.h"
 
 namespace {
-
-constexpr int kSelRow = 329;
 
 RUVACOM* context_of(const ZOPTGLOBAL* g) { return static_cast<RUVACOM*>(g->opts.userptr); }
 
@@ -135,7 +133,7 @@ int jovgetc(ZOPTGLOBAL* g) {
 
 int jovitp(ZOPTGLOBAL* g) {
   RUVACOM* ctx = context_of(g);
-  if (ctx->data) wobmth(static_cast<wobop>(ctx->data), nullptr, kSelRow, 0, nullptr);
+  add_history_row(ctx);
   return jovitd(g);
 }
 

@@ -8,7 +8,7 @@
 namespace {
 
 constexpr int kSelCreate = 147, kSelColumn = 338, kSelEndDefinition = 298, kSelOpenOutput = 422;
-constexpr int kSelClose = 299, kSelRelease = 428, kSelTitles = 439, kSelNewSection = 435;
+constexpr int kSelRow = 329, kSelClose = 299, kSelRelease = 428, kSelTitles = 439, kSelNewSection = 435;
 constexpr int kSelShowMessage = 358;
 constexpr int kMessageKind = 108;
 constexpr int kMsgDependent = 27, kMsgIterLabel = 48;
@@ -101,6 +101,10 @@ bool open_output(RUVACOM* ctx) {
 }
 
 }  // namespace
+
+void add_history_row(RUVACOM* ctx) {
+  if (ctx->data) wobmth(static_cast<wobop>(ctx->data), nullptr, kSelRow, 0, nullptr);
+}
 
 int close_history(RUVACOM* ctx) {
   if (!ctx->data) return 0;

@@ -17,6 +17,9 @@ inline constexpr int kHistoryGrid = 2;
 // NOITPRINT. A failing request is reported and sets `outfailed`.
 void jovprt(int type, RUVACOM* ctx);
 
+// Adds a row of the fields' current values to the open table, if any.
+void add_history_row(RUVACOM* ctx);
+
 // Closes the open table and releases its output object; 0 or the failing
 // status (reported). Nothing when no table is open.
 int close_history(RUVACOM* ctx);

@@ -111,6 +111,20 @@ TEST(HeaderSpans, AnAttributeWithoutItsColumnsDrawsNothing) {
   EXPECT_NE(all.find("Kind 0"), std::string::npos) << all;
 }
 
+// A group's text one column narrower than its columns gets no rule: a rule
+// shows on both sides of the text or not at all.
+TEST(HeaderSpans, ARuleNeverTouchesTheText) {
+  OutputItem item = estimates_with_limits(1);
+  for (const char* text : {"Percentile Bootstrap 95% Confidence Limits", "Kind 0 95% Confidence Limits"}) {
+    item.attributes["ciheader"] = text;
+    for (const std::string& line : listing_lines(item, 80)) {
+      std::istringstream groups(std::regex_replace(line, std::regex("  +"), "\n"));
+      for (std::string g; std::getline(groups, g);)
+        if (!g.empty()) EXPECT_EQ(g.front() == '-', g.back() == '-') << line;
+    }
+  }
+}
+
 // A wide table of `kRows` rows under `templ`: the row headers `heads` (a
 // name, a role, a text cell or an integer one), then numeric columns whose
 // every cell is unique: 1000 times the column's number plus the row's.
@@ -233,6 +247,30 @@ TEST(RowHeaders, EveryPanelOfTheReportShowsWhichRowItIs) {
     EXPECT_GE(panels, 2);
     for (const auto& [heading, count] : headings)
       EXPECT_EQ(count, std::count(c.heads.begin(), c.heads.end(), heading) ? panels : 1) << heading;
+  }
+}
+
+// Labels of 120 characters wrap over a few lines of their rows so that each
+// estimate stands in one panel with all its values, not one value a panel.
+TEST(RowHeaders, LongLabelsWrapSoThatOnePanelHoldsEveryValue) {
+  std::string label;
+  while (label.size() < 110) label += "word" + std::to_string(label.size()) + " ";
+  const OutputItem item = wide_table("Stat.RUVA.AdditionalEstimates", {{"Label", "", label}}, 8);
+  const auto lines = listing_lines(item, 132);
+  std::string all;
+  for (const std::string& line : lines) all += line + "\n";
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.find("Label") != std::string::npos; }), 1)
+      << all;
+  for (int r = 1; r <= kRows; ++r) {
+    const auto row = std::find_if(lines.begin(), lines.end(), [&](const std::string& l) {
+      return l.find(" 1000" + std::to_string(r)) != std::string::npos || l.find(" 100" + std::to_string(r)) != std::string::npos;
+    });
+    ASSERT_NE(row, lines.end()) << all;
+    EXPECT_NE(row->find("800" + std::to_string(r)), std::string::npos) << all;
+    // The label's words follow one another over at most four lines.
+    std::string words;
+    for (auto l = row; l != lines.end() && l - row < 4; ++l) words += l->substr(0, l->find("  ")) + " ";
+    EXPECT_NE(words.find(label + std::to_string(r)), std::string::npos) << all;
   }
 }
 

@@ -166,5 +166,24 @@ TEST(VisibleText, ListingColumnsAndTheByLineKeepTheirWidths) {
   }
 }
 
+// A BY value too long for a line, one word, breaks into pieces of nearly
+// even length, none a letter alone, that give back the whole value in order.
+TEST(VisibleTextTest, ALongByValueBreaksIntoEvenPieces) {
+  for (std::size_t n = 50; n <= 240; n += 7) {
+    const std::string value = "Long" + std::string(n, 'x');
+    std::string joined;
+    std::size_t shortest = 1000, longest = 0;
+    const std::vector<std::string> lines = by_lines({{"g", Cell::of_text(value), value}}, 64, '-');
+    for (const std::string& line : lines) {
+      const std::size_t from = line.find_first_not_of("- "), to = line.find_last_not_of("- ");
+      joined += line.substr(from, to + 1 - from);
+      shortest = std::min(shortest, to + 1 - from);
+      longest = std::max(longest, to + 1 - from);
+    }
+    EXPECT_EQ(joined, "g=" + value);
+    EXPECT_LT(longest - shortest, lines.size()) << n;
+  }
+}
+
 }  // namespace
 }  // namespace platform

@@ -63,6 +63,17 @@ TEST_F(HistoryTest, TheObjectiveLabelFollowsWeightsAndLoss) {
   }
 }
 
+// A start that fits exactly, with a parameter the model does not depend
+// on, gives no step to take: the table still shows it as iteration 0.
+TEST_F(HistoryTest, AStartThatIsTheAnswerIsShownAsIterationZero) {
+  write_file("e.csv", "x,y\n1,3\n2,5\n3,7\n4,9\n");
+  ASSERT_EQ(run("proc ruva data=e; parms c=1; model y = c*x - c*x + 2*x + 1;"), 0) << log_text();
+  const auto t = tables("IterHistory");
+  ASSERT_EQ(t.size(), 1u);
+  ASSERT_EQ(t[0]["rows"].size(), 1u);
+  EXPECT_EQ(t[0]["rows"][0], nlohmann::json::parse("[0, 1, 0]"));
+}
+
 // A failing output request leaves the table as far as it was built, with
 // the host's message (an error: return code 8), and nothing is released
 // that was never opened. The grid search gives up the group when a row

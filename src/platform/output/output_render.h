@@ -21,7 +21,7 @@ std::string render_json(const OutputItem& item);
 // A BY group as the BY line names it: "name=value ...".
 std::string by_text(const std::vector<ByValue>& by);
 // The BY line: the BY group's text centred in a rule across the line,
-// wrapped over more lines when longer than the line, never cut.
+// wrapped over lines of even length when longer than the line, never cut.
 std::vector<std::string> by_lines(const std::vector<ByValue>& by, int linesize, char rule);
 // Breaks text into lines of at most `width` columns at blanks.
 std::vector<std::string> wrap_text(const std::string& text, int width);

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <string_view>
 
 #include "host/missing.h"
 #include "platform/listing/number_format.h"
@@ -32,6 +35,29 @@ bool starts_with(const std::string& s, const char* prefix) { return s.rfind(pref
 
 int integer_digits(double a) { return a < 1 ? 1 : static_cast<int>(std::floor(std::log10(a))) + 1; }
 
+// Significant digits an automatic column shows of each value, at most.
+int significant_digits(int width) { return std::clamp(width - 3, 1, kSignificant); }
+
+// `v` to its first `significant` digits: the power of ten of the first,
+// and the decimals that show them less their trailing zeros (0.0398229804
+// needs 8 with 7 digits, 2.5 needs one).
+struct Digits {
+  int exponent, decimals;
+};
+Digits digits_of(double v, int significant) {
+  char buffer[40];
+  const char* end = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(v), std::chars_format::scientific,
+                                  significant - 1).ptr;
+  const std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
+  const std::size_t e = text.find('e');
+  int exponent = 0;
+  std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), end, exponent);
+  std::string_view mantissa = text.substr(0, e);
+  while (mantissa.size() > 1 && (mantissa.back() == '0' || mantissa.back() == '.')) mantissa.remove_suffix(1);
+  const int digits = static_cast<int>(mantissa.size()) - (mantissa.size() > 1 ? 1 : 0);
+  return {exponent, std::max(0, digits - 1 - exponent)};
+}
+
 // The decimals every value of an automatic column shares.
 int column_decimals(const std::vector<double>& values, int width, bool* whole) {
   *whole = true;
@@ -42,11 +68,36 @@ int column_decimals(const std::vector<double>& values, int width, bool* whole) {
   }
   if (*whole) return 0;
   const int cap = width - 2 - integer_digits(maxabs);
-  const int significant = std::clamp(width - 3, 1, kSignificant);
+  const int significant = significant_digits(width);
   int wanted = 0;
   for (double v : values)
     if (v != 0) wanted = std::max(wanted, significant - static_cast<int>(std::floor(std::log10(std::fabs(v)))) - 1);
   return std::clamp(wanted, 0, std::max(cap, 0));
+}
+
+// The decimal code of a value of an automatic column: the column's shared
+// decimals where they show the value's significant digits; else (a value
+// far smaller than the column's largest) the decimals that do where its
+// magnitude leaves room for them in the width, or E notation, so that
+// values of one size look alike.
+int value_code(double v, int width, int shared) {
+  if (v == 0 || wzmis(v) || !std::isfinite(v)) return shared;
+  const int significant = significant_digits(width);
+  // Cheap bound first: the shared decimals give the digits of most values.
+  if (shared >= significant - static_cast<int>(std::floor(std::log10(std::fabs(v))))) return shared;
+  const Digits d = digits_of(v, significant);
+  if (d.decimals <= shared) return shared;
+  // Fixed notation with all `significant` digits, trailing zeros or not.
+  const int fixed = (v < 0) + std::max(d.exponent + 1, 1) + 1 + (significant - 1 - d.exponent);
+  return fixed <= width ? d.decimals : -(significant - 1);
+}
+
+double number(const Cell* c) { return c->kind == Cell::Integer ? static_cast<double>(c->integer) : c->number; }
+
+// Two cells that hold the same number, missing values by their pattern.
+bool same_number(const Cell* a, const Cell* b) {
+  const double x = number(a), y = number(b);
+  return std::memcmp(&x, &y, sizeof x) == 0;
 }
 
 std::string text_cell(const Cell& c) {
@@ -105,7 +156,8 @@ std::string format_text(const ColumnSpec& column) {
   return "BEST" + w + ".";
 }
 
-std::vector<std::string> format_cells(const ColumnSpec& column, const std::vector<const Cell*>& cells) {
+std::vector<std::string> format_cells(const ColumnSpec& column, const std::vector<const Cell*>& cells,
+                                      const std::vector<const Cell*>* peers) {
   const ColumnStyle s = style_of(column);
   std::vector<std::string> out;
   out.reserve(cells.size());
@@ -119,31 +171,40 @@ std::vector<std::string> format_cells(const ColumnSpec& column, const std::vecto
     }
     return out;
   }
-  auto number = [](const Cell* c) { return c->kind == Cell::Integer ? static_cast<double>(c->integer) : c->number; };
   int decimals = s.decimals;
   bool whole = false;
   if (s.kind == ColumnStyle::Number && decimals < 0) {
     std::vector<double> present;
-    for (const Cell* c : cells)
+    for (const Cell* c : peers ? *peers : cells)
       if (!wzmis(number(c)) && std::isfinite(number(c))) present.push_back(number(c));
     decimals = column_decimals(present, s.width, &whole);
   }
   for (const Cell* c : cells) {
     const double v = number(c);
     std::string field;
-    if (s.kind == ColumnStyle::PValue) {
-      field = pvalue_field(v, s.width, s.decimals);
-    } else {
-      int code = decimals;
-      // A value the column's decimals would show with under two digits.
-      if (s.decimals < 0 && !whole && v != 0 && !wzmis(v) && std::isfinite(v) && std::fabs(v) < 1 &&
-          decimals + static_cast<int>(std::floor(std::log10(std::fabs(v)))) + 1 < 2)
-        code = 99;
-      format_number(v, s.width, code, &field);
-    }
+    if (s.kind == ColumnStyle::PValue) field = pvalue_field(v, s.width, s.decimals);
+    else format_number(v, s.width, s.decimals < 0 && !whole ? value_code(v, s.width, decimals) : decimals, &field);
     out.push_back(field);
   }
   return out;
+}
+
+std::vector<const Cell*> shared_decimal_cells(const OutputItem& item) {
+  if (item.kind != "matrix") return {};
+  std::vector<std::size_t> numbers;  // the columns of values
+  for (std::size_t k = 0; k < item.columns.size(); ++k)
+    if (style_of(item.columns[k]).kind == ColumnStyle::Number) numbers.push_back(k);
+  const std::size_t n = numbers.size();
+  if (n < 2 || item.rows.size() != n) return {};
+  std::vector<const Cell*> cells;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (item.rows[i].size() < item.columns.size()) return {};
+    for (std::size_t j = 0; j < n; ++j) cells.push_back(&item.rows[i][numbers[j]]);
+  }
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j < i; ++j)
+      if (!same_number(cells[i * n + j], cells[j * n + i])) return {};
+  return cells;
 }
 
 }  // namespace platform

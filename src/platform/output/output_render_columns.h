@@ -4,10 +4,12 @@
 //
 // Numbers with decimals 0 to 32 show that many; with 89 or none given the
 // decimals are chosen for the whole column so that every value shows up to
-// seven significant digits with the decimal points aligned, whole numbers
-// show without decimals, and a value too small for the column's decimals
-// shows in E notation. Columns named Prob... without a format name of their
-// own show p-values ("<.0001"), as the result templates ask.
+// seven significant digits with the decimal points aligned, and whole
+// numbers show without decimals. A value whose digits the column's
+// decimals would cut (one far smaller than the column's largest) shows
+// with decimals of its own, or in E notation where those do not fit.
+// Columns named Prob... without a format name of their own show p-values
+// ("<.0001"), as the result templates ask.
 #pragma once
 
 #include <string>
@@ -31,7 +33,14 @@ std::string column_heading(const ColumnSpec& column);
 // The column's format as text: "12.4", "BEST12.", "PVALUE6.4", "$9.", "6."
 std::string format_text(const ColumnSpec& column);
 // Every value of a column as the listing shows it: numbers right-aligned in
-// the style's width, texts without trailing blanks.
-std::vector<std::string> format_cells(const ColumnSpec& column, const std::vector<const Cell*>& cells);
+// the style's width, texts without trailing blanks. `peers`, when given,
+// are the values that choose an automatic column's shared decimals in
+// place of its own.
+std::vector<std::string> format_cells(const ColumnSpec& column, const std::vector<const Cell*>& cells,
+                                      const std::vector<const Cell*>* peers = nullptr);
+// The values whose columns share their decimals: every value of a
+// symmetric matrix, so that both copies of a value look alike; none where
+// each column chooses its own.
+std::vector<const Cell*> shared_decimal_cells(const OutputItem& item);
 
 }  // namespace platform

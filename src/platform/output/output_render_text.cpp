@@ -56,7 +56,7 @@ void trim_common_blanks(std::vector<std::string>* cells) {
 }
 
 GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cell>>& rows,
-                       std::size_t index, int linesize, bool row_header) {
+                       std::size_t index, int linesize, bool row_header, const std::vector<const Cell*>* peers) {
   std::vector<const Cell*> cells;
   static const Cell empty = Cell::of_text("");
   for (const auto& row : rows) cells.push_back(index < row.size() ? &row[index] : &empty);
@@ -65,7 +65,7 @@ GridColumn grid_column(const ColumnSpec& desc, const std::vector<std::vector<Cel
   ColumnSpec format = desc;
   if (row_header) format.text_width = std::numeric_limits<int>::max();
   // Widths are measured on the text as the listing shows it, escapes and all.
-  g.cells = format_cells(format, cells);
+  g.cells = format_cells(format, cells, peers);
   g.plain = true;
   for (std::string& c : g.cells)
     if (!plain_text(c)) {
@@ -237,6 +237,39 @@ std::vector<HeaderSpan> shown_spans(const OutputItem& item, const std::vector<st
   return spans;
 }
 
+// A text row header wraps over this many lines at most to save panels.
+constexpr int kFewLines = 4;
+
+// The least width of a row header that narrows to save panels: its text
+// on a few lines, its words whole.
+int few_lines_width(const GridColumn& c) {
+  int least = std::max({longest_word(c.heading), value_width(c), (c.field + kFewLines - 1) / kFewLines});
+  for (const std::string& cell : c.cells) least = std::max(least, longest_word(cell));
+  return least;
+}
+
+// Text row headers wrap over a few lines where that lets fewer panels hold
+// the other columns (an estimate and its limits side by side): they narrow,
+// the widest first, and only as far as the fewest panels need.
+void narrow_to_save_panels(std::vector<GridColumn>* cols, const std::vector<HeaderSpan>& spans, int linesize) {
+  auto count = [&] { return panels(*cols, spans, linesize).size(); };
+  const std::size_t now = count();
+  std::vector<int> widths, least;
+  for (GridColumn& c : *cols) {
+    widths.push_back(c.width);
+    least.push_back(c.row_header && c.wraps ? std::min(c.width, few_lines_width(c)) : c.width);
+    c.width = least.back();
+  }
+  const std::size_t fewest = count();
+  for (std::size_t i = 0; i < cols->size(); ++i) (*cols)[i].width = widths[i];
+  while (fewest < now && count() > fewest) {
+    std::size_t wide = cols->size();
+    for (std::size_t i = 0; i < cols->size(); ++i)
+      if ((*cols)[i].width > least[i] && (wide == cols->size() || (*cols)[i].width > (*cols)[wide].width)) wide = i;
+    --(*cols)[wide].width;
+  }
+}
+
 class TableWriter {
  public:
   // `shown`: the item's columns that the grid columns show, in order.
@@ -260,7 +293,8 @@ class TableWriter {
 
   // Header groups over runs of columns that this panel shows whole: the text
   // centred over the run, its last line filled out to the run's width with
-  // the listing's rule character (FORMCHAR=), the groups' bottom lines level.
+  // the listing's rule character (FORMCHAR=) where that leaves some on each
+  // side, the groups' bottom lines level.
   void add_spans(const std::vector<GridColumn>& cols, const std::vector<std::size_t>& ids,
                  std::vector<std::string>* heading) {
     int panel_width = -kGap;
@@ -293,7 +327,8 @@ class TableWriter {
         if (h < skip || p.offset < used) continue;
         const std::string& text = p.lines[h - skip];
         const int left = (p.width - columns(text)) / 2;
-        const char fill = h + 1 == height ? print_.rule_character() : ' ';
+        // A rule shows on both sides of the text or not at all.
+        const char fill = h + 1 == height && left > 0 ? print_.rule_character() : ' ';
         line += repeated(p.offset - used) + repeated(left, fill) + text + repeated(p.width - left - columns(text), fill);
         used = p.offset + p.width;
       }
@@ -490,7 +525,11 @@ std::string by_text(const std::vector<ByValue>& by) {
 std::vector<std::string> by_lines(const std::vector<ByValue>& by, int linesize, char rule) {
   constexpr int kRuleEnds = 8;  // a wrapped line keeps a blank and three rule characters at each end
   const std::string all = one_line_text(by_text(by));
-  const int width = columns(all) + 2 > linesize ? linesize - kRuleEnds : linesize - 2;
+  int width = columns(all) + 2 > linesize ? linesize - kRuleEnds : linesize - 2;
+  // Lines of even length: as narrow as the same number of lines allows, so
+  // that a value broken inside a word leaves no letter alone on a line.
+  const std::size_t count = wrap_text(all, width).size();
+  while (count > 1 && width > 1 && wrap_text(all, width - 1).size() == count) --width;
   std::vector<std::string> lines;
   for (const std::string& piece : wrap_text(all, width)) {
     const int fill = linesize - columns(piece) - 2;
@@ -510,15 +549,18 @@ void render_listing(const OutputItem& item, PrintFile& print) {
   std::vector<std::size_t> shown;  // the item's columns that the listing shows
   const std::vector<bool> row_headers = row_header_columns(item);
   const std::size_t point = grid_point_column(item);
+  const std::vector<const Cell*> shared = shared_decimal_cells(item);
   std::size_t identify_grid_points_at = 0;
   for (std::size_t i = 0; i < item.columns.size(); ++i) {
     if (!item.columns[i].listed) continue;  // data for the other outputs only
     if (i == point) identify_grid_points_at = cols.size();
     shown.push_back(i);
-    cols.push_back(grid_column(item.columns[i], item.rows, i, print.linesize(), row_headers[i]));
+    cols.push_back(grid_column(item.columns[i], item.rows, i, print.linesize(), row_headers[i],
+                               shared.empty() ? nullptr : &shared));
   }
   if (point < item.columns.size()) identify_grid_points(&cols, &shown, identify_grid_points_at, print.linesize());
   fit_beside_row_headers(&cols, print.linesize());
+  narrow_to_save_panels(&cols, shown_spans(item, shown), print.linesize());
   for (GridColumn& c : cols) c.header = wrap_text(c.heading, c.width);
   TableWriter(item, print, shown).write(cols, true);
 }

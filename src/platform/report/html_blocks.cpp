@@ -47,12 +47,13 @@ std::string header_group_row(const std::vector<HeaderSpan>& spans, const std::ve
 // Each column's cells as the listing shows them, blank where a row lacks it.
 std::vector<std::vector<std::string>> table_cells(const OutputItem& item) {
   std::vector<std::vector<std::string>> cells(item.columns.size(), std::vector<std::string>(item.rows.size()));
+  const std::vector<const Cell*> shared = shared_decimal_cells(item);
   for (std::size_t c = 0; c < item.columns.size(); ++c) {
     std::vector<const Cell*> column;
     for (const auto& row : item.rows)
       if (c < row.size()) column.push_back(&row[c]);
     if (column.size() < item.rows.size()) continue;
-    const std::vector<std::string> shown = format_cells(item.columns[c], column);
+    const std::vector<std::string> shown = format_cells(item.columns[c], column, shared.empty() ? nullptr : &shared);
     for (std::size_t r = 0; r < shown.size(); ++r) cells[c][r] = trimmed(shown[r]);
   }
   return cells;
