@@ -245,6 +245,8 @@ struct ZOPTMARQU {
   int ridgeflag;       // nonzero while `ridge` computes a step
   double* correction;  // the feasibility phase's correction step (max(n, C)), kept apart
                        // from the work vectors so that its debug table shows it intact
+  double* crossing;    // the last trial point of the current step that violated an
+  int crossed;         // inequality (n), and whether it holds one
 };
 
 // The quasi-Newton record, hung on state.quasi at its first use.

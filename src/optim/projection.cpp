@@ -106,6 +106,30 @@ void minimum_norm_full_step(ZOPTGLOBAL* g) {
   std::copy(flags.begin(), flags.end(), st.swpi->sweepx);
 }
 
+// The step moves the working rows by what the restoration step asks, A
+// delta = A pk (nothing without one), whatever its part in their null
+// space: delta loses the least change that puts it there. The rows of Z
+// are orthogonal to the working rows only to rounding, which a step of
+// 1e16 along them turns into a move of a bound's parameter of order 1, and
+// the minimum-norm choice among the directions a NEWTON Hessian leaves
+// undetermined, made with the working rows penalised, may lean across a
+// row along which that Hessian curves down.
+void hold_working_rows(ZOPTGLOBAL* g, bool restoring) {
+  ZOPTMARQU& mq = *g->state.marqu;
+  const int n = nparms(g);
+  const int rows = working_constraints(g);
+  double* target = g->mem.wrk2;
+  double* residual = target + rows;
+  double* change = g->mem.wrk4;
+  for (int j = 0; j < rows; ++j) {
+    target[j] = restoring ? zvdot11(mq.mat[j], mq.pk, n) : 0.0;
+    residual[j] = zvdot11(mq.mat[j], mq.delta, n) - target[j];
+  }
+  lqsolve(rows, n, mq.fmat, change, residual, mq.q, mq.beta, mq.singrowsc);
+  zvxay11(mq.delta, change, n, -1.0);
+  settle_working_rows(g, mq.delta, target);
+}
+
 // The reduced step (delta[0..m-1]) mapped back to the n parameters, plus
 // the restoration step when one is in force; returns |delta . (g - A'lambda)|,
 // the step against the gradient of the Lagrangian.
@@ -121,8 +145,10 @@ double full_step(ZOPTGLOBAL* g) {
     for (int i = 0; i < m; ++i) sum += mq.z[i][k] * reduced[i];
     mq.delta[k] = sum;
   }
-  if (mq.ruvacon || mq.added_bound) zvxy111(mq.delta, mq.delta, mq.pk, n);
+  const bool restoring = mq.ruvacon || mq.added_bound;
+  if (restoring) zvxy111(mq.delta, mq.delta, mq.pk, n);
   minimum_norm_full_step(g);
+  hold_working_rows(g, restoring);
   zoptlg2(g);
   double* lagrangian = g->mem.wrk3;
   copy_parms(lagrangian, st.grad, n);
