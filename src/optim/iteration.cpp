@@ -190,6 +190,7 @@ int update_p(ZOPTGLOBAL* g) {
   const std::vector<const CONSTRAINT*> set_before = working_set(g);
   const int rc = take_step(g);
   st.totsubiters += st.subiters;
+  if (rc == 0) retrospective_change(g, start.data());
   // The change between iterates tells of the distance to the minimum only
   // when the iteration moved, and moved on the working set it ends with: a
   // bound released or added leaves the step along the new set to be taken.

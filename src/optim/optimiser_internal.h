@@ -146,6 +146,10 @@ void put_on_working_set(ZOPTGLOBAL* g);
 // chain's first parameter where no row of one parameter anchors it).
 void settle_working_rows(const ZOPTGLOBAL* g, double* x, const double* b);
 
+// RPC: the largest relative change the iteration from `start` made,
+// |x_i - start_i| / (|start_i| + 1e-6), with its parameter.
+void retrospective_change(ZOPTGLOBAL* g, const double* start);
+
 // One objective evaluation as a sub-iteration (derivatives follow only when
 // `fullsubiter` is set); returns zoptobj's result.
 int evaluate_subiteration(ZOPTGLOBAL* g);

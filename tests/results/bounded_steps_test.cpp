@@ -2,8 +2,8 @@
 // and upper=, or a reparametrisation for a bound between parameters): no
 // step leaves a bound, no iteration ends above the objective it started
 // from, a parameter that reaches its bound is put on it and the fit
-// converges there, and estimates, objective and active rows belong
-// together.
+// converges there, estimates, objective and active rows belong together,
+// and PPC and RPC measure the step the bounds allow and the change made.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -127,8 +127,9 @@ TEST_F(BoundedSteps, AParameterThatReachesItsBoundIsPutOnIt) {
 // it holds at the end, at R's minimum with b = a - d, d >= 0:
 // SSE 1.56258483701, a = b = 1.11578892. A diverging start under
 // dK = dV (two rows, one dependent) and Vm > 161.5 ends inside its bound
-// (R: SSE 4819.42585936, Vm = 194.126). GRADIENT with golden sections
-// reports the objective of the point it shows.
+// (R: SSE 4819.42585936, Vm = 194.126), noting the dependent rows at most
+// once. GRADIENT with golden sections reports the objective of the point
+// it shows.
 TEST_F(BoundedSteps, EstimatesObjectiveAndActiveRowsBelongTogether) {
   fit(kRational, "proc ruva data=d convergeparm=1e-6; parms a=0.441 b=1.577e14 c=6.764e13; bounds c > 0, b <= a;"
                  " model y = (a+b*x)/(1+c*x);");
@@ -142,6 +143,10 @@ TEST_F(BoundedSteps, EstimatesObjectiveAndActiveRowsBelongTogether) {
       " t = (state = 'treated'); model rate = (Vm + dV*t)*conc/(K + dK*t + conc);");
   EXPECT_GT(estimate(0), 161.5);
   EXPECT_LT(relative(sse(), 4819.42585936), 1e-6);
+  int notes = 0;
+  for (std::size_t at = 0; (at = log_text().find("are linearly dependent; the dep", at)) != std::string::npos; ++at)
+    ++notes;
+  EXPECT_LE(notes, 1);
 
   json_.str("");
   fit(kGolden, "proc ruva data=d method=gradient smethod=golden outest=oe; parms Vm=61.29261 K=0.0042589;"
@@ -150,6 +155,23 @@ TEST_F(BoundedSteps, EstimatesObjectiveAndActiveRowsBelongTogether) {
   const auto rows = read_rows("oe");
   ASSERT_FALSE(rows.empty());
   EXPECT_LT(relative(number(rows.back(), "_SSE_"), sse()), 1e-12);
+}
+
+// One iteration each: K <= 0.05 stops the next step of K at the bound, so
+// PPC is the way left to it, (0.05 - K1)/(K1 + 1e-6); RPC is the change
+// the iteration made, |x1 - x0|/(|x0| + 1e-6), also where halving cut the
+// proposed step of b = 3 by two thirds.
+TEST_F(BoundedSteps, PpcIsTheStepTheBoundsAllowAndRpcTheChangeMade) {
+  fit(results_test::kPuromycin,
+      "proc ruva data=d maxiter=1; parms Vm=212 K=0.03; bounds K <= 0.05; model rate = Vm*conc/(K+conc);");
+  const double k1 = iterates("K").at(1);
+  EXPECT_LT(relative(summary("PPC(K)"), (0.05 - k1) / (k1 + 1e-6)), 1e-5);
+  EXPECT_LT(relative(summary("RPC(K)"), (k1 - 0.03) / (0.03 + 1e-6)), 1e-5);
+
+  json_.str("");
+  fit(kBod, "proc ruva data=d maxiter=1; parms a=10 b=3; model demand = a*(1 - exp(-b*time));");
+  const double b1 = iterates("b").at(1);
+  EXPECT_LT(relative(summary("RPC(b)"), (3 - b1) / (3 + 1e-6)), 1e-5);
 }
 
 // Fits over both Michaelis-Menten bounds that bind and one that does not,
