@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "linalg/packed.h"
 #include "linalg/vector_kernels.h"
@@ -152,6 +153,76 @@ int drop_candidate(ZOPTGLOBAL* g) {
     if (first <= lowest && second < 0) lowest = first, chosen = j;
   }
   return chosen;
+}
+
+// After an evaluation: whether it failed or ended above the start of the
+// iteration.
+bool worse_than_start(ZOPTGLOBAL* g) {
+  const ZOPTSTATE& st = g->state;
+  return g->state.marqu->failed || st.nobs < st.prevnobs || st.objective > st.prevobj;
+}
+
+// Evaluates the objective at the parameters put on the working set.
+void evaluate_on_working_set(ZOPTGLOBAL* g) {
+  put_on_working_set(g);
+  g->state.marqu->failed = evaluate_subiteration(g) != 0;
+}
+
+// The change of a linear constraint's value from one point to another.
+double linear_change(const ZOPTGLOBAL* g, const CONSTRAINT* c, const double* from, const double* to) {
+  double sum = 0;
+  for (int k = 0; k < c->n; ++k) {
+    const int j = g->state.pmap[c->cols[k]];
+    sum += *c->mat[k] * (to[j] - from[j]);
+  }
+  return sum;
+}
+
+// To where the path of the step, from its start to its trial that crossed
+// the constraint, meets the constraint; false when the step made no such
+// trial. The step descends from its start.
+bool to_where_the_step_crossed(ZOPTGLOBAL* g, const CONSTRAINT* c) {
+  ZOPTSTATE& st = g->state;
+  const ZOPTMARQU& mq = *st.marqu;
+  if (!mq.crossed || c->nc) return false;
+  const double at_start = *c->val + linear_change(g, c, st.parms, st.pparms);
+  const double at_trial = *c->val + linear_change(g, c, st.parms, mq.crossing);
+  if (!(at_trial < 0 && at_start > at_trial)) return false;
+  const double s = std::max(at_start, 0.0) / (at_start - at_trial);
+  for (int j = 0; j < nparms(g); ++j) st.parms[j] = st.pparms[j] + s * (mq.crossing[j] - st.pparms[j]);
+  evaluate_on_working_set(g);
+  return true;
+}
+
+// From the nearest point of the working set with the constraint (the
+// point `at` put on it), one step of the iteration's own kind along it,
+// which must end below the start of the iteration; false when it does not.
+// Where the data leave directions undetermined (a + b + c + d alone enters
+// the model) the step that ran into the bound moves along them without
+// limit, while along the bound the step is determined.
+bool step_along_from_nearest_point(ZOPTGLOBAL* g, const std::vector<double>& at) {
+  ZOPTSTATE& st = g->state;
+  ZOPTMARQU& mq = *st.marqu;
+  copy_parms(st.parms, at.data(), nparms(g));
+  evaluate_on_working_set(g);
+  if (mq.failed || update_ders(g) != 0 || next_step(g) != 0) return false;
+  // The step control starts afresh on the new working set, as after any
+  // addition; a step that fails leaves it as the iteration's own step did.
+  const double lambda = mq.lambda, damp = g->lnsrch.damp, pdamp = g->lnsrch.pdamp;
+  mq.lambda = 1;
+  g->lnsrch.damp = g->lnsrch.pdamp = 1;
+  const int subiters = st.subiters;
+  st.objective = st.prevobj;  // the search's reference: the start of the iteration
+  const bool stepped = (g->opts.method == 'M' ? zoptmq(g) : zoptspl(g)) == 0 && !worse_than_start(g);
+  st.subiters += subiters;
+  if (!stepped) mq.lambda = lambda, g->lnsrch.damp = damp, g->lnsrch.pdamp = pdamp;
+  return stepped;
+}
+
+int working_position(const ZOPTGLOBAL* g, const CONSTRAINT* c) {
+  int j = working_constraints(g) - 1;
+  while (j > 0 && g->state.conp[j] != c) --j;
+  return j;
 }
 
 }  // namespace
@@ -304,22 +375,31 @@ void znaddac(int cstr, ZOPTGLOBAL* g) {
   ZOPTSTATE& st = g->state;
   ZOPTMARQU& mq = *st.marqu;
   const int n = nparms(g);
-  if (postpone_addition(g) || cstr < 0 || cstr >= mq.ninequal) return;
+  if (postpone_addition(g) || cstr < 0 || cstr >= mq.ninequal || zngcon(g) != 0) return;
   CONSTRAINT* c = st.conp_i[cstr];
+  // Within its tolerance the inequality holds already: putting the point
+  // on it corrects rounding, whatever that does to the objective.
+  const bool holds = std::fabs(*c->val) <= tolerance(g, c);
+  const int added_before = mq.added_bound;
   if (!join_working_set(g, c)) return;
   mq.added_bound = 1;
-  copy_parms(g->mem.wrk4, st.parms, n);
-  // Onto the working constraints, then judge the point reached.
+  const std::vector<double> reached(st.parms, st.parms + n);
+  // Onto the working constraints, then judge the point reached. The
+  // constraint holds only where it is met: at its nearest point, where
+  // the step's path meets it, or after a step along it, whichever first
+  // improves on the start of the iteration.
   zncmat(g);
   mq.fesflag = 1;
   feasable(g);
-  mq.failed = evaluate_subiteration(g) != 0;
-  if (g->lnsrch.maxsubiters > 0 &&
-      (mq.failed || st.nobs < st.prevnobs || st.objective > st.prevobj)) {
-    // The correction alone made the point worse. Back to the step's point;
-    // the constraint stays, and the restoration step brings the parameters
-    // onto it together with the next step along it.
-    copy_parms(st.parms, g->mem.wrk4, n);
+  evaluate_on_working_set(g);
+  if (g->lnsrch.maxsubiters > 0 && !holds && worse_than_start(g) &&
+      (c->nc || !(to_where_the_step_crossed(g, c) && !worse_than_start(g))) &&
+      (c->nc || !step_along_from_nearest_point(g, reached))) {
+    copy_parms(st.parms, reached.data(), n);
+    if (!c->nc) {
+      leave_working_set(g, working_position(g, c));
+      mq.added_bound = added_before;
+    }
     mq.failed = evaluate_subiteration(g) != 0;
   }
   refresh_at_point(g);

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "host/services.h"
+#include "linalg/vector_kernels.h"
 #include "optim/lq.h"
 #include "optim/optimiser_internal.h"
 #include "optim/optimiser_output.h"
@@ -203,6 +204,25 @@ int zoptfes(ZOPTGLOBAL* g) {
   mq.inumconstr = 0;
   return 0;
 }
+
+namespace optim {
+
+void put_on_working_set(ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  ZOPTMARQU& mq = *st.marqu;
+  const int n = nparms(g);
+  const int m = working_constraints(g);
+  if (mq.ruvacon || m == 0 || zngcon(g) != 0 || zncmat(g) != 0 || !mq.factored) return;
+  // The rows' constant parts, coefficients times parameters less value.
+  double* constants = g->mem.wrk2;
+  for (int j = 0; j < m; ++j) constants[j] = zvdot11(mq.mat[j], st.parms, n) - st.con[j];
+  double* d = mq.correction;
+  lqsolve(m, n, mq.fmat, d, st.con, mq.q, mq.beta, mq.singrowsc);
+  zvxay11(st.parms, d, n, -1.0);
+  settle_working_rows(g, st.parms, constants);
+}
+
+}  // namespace optim
 
 int feasable(ZOPTGLOBAL* g) {
   ZOPTSTATE& st = g->state;

@@ -54,13 +54,15 @@ bool add_next_constraint(ZOPTGLOBAL* g) {
   return mq.nact > before;
 }
 
+// The next step restores every active inequality that is off its value of
+// zero, not only one just added: the parameters drift off a bound between
+// two of them by the rounding of their own updates, which far from the
+// bound's scale (a <= b near 1e13, later near 1) exceeds its tolerance.
 int after_step(ZOPTGLOBAL* g) {
   ZOPTMARQU& mq = *g->state.marqu;
-  if (mq.added_bound) {
-    mq.added_bound = 0;
-    for (int j = mq.perm; j < mq.perm + mq.nact; ++j)
-      if (std::fabs(g->state.con[j]) > tolerance(g, g->state.conp[j])) mq.added_bound = 1;
-  }
+  mq.added_bound = 0;
+  for (int j = mq.perm; j < mq.perm + mq.nact; ++j)
+    if (std::fabs(g->state.con[j]) > tolerance(g, g->state.conp[j])) mq.added_bound = 1;
   if (mq.d_reason == 0) {
     if (mq.nact > 0) zndelac(g);
     return 0;
@@ -149,6 +151,7 @@ bool stopped_where_it_starts(ZOPTGLOBAL* g) {
 int take_step(ZOPTGLOBAL* g) {
   ZOPTSTATE& st = g->state;
   st.subiters = 0;  // the last iteration's count is already in totsubiters
+  st.marqu->crossed = 0;
   if (update_objective(g) != 0) return 1;
   st.prevobj = st.objective;
   st.prevnobs = st.nobs;
@@ -187,6 +190,7 @@ int update_p(ZOPTGLOBAL* g) {
   const std::vector<const CONSTRAINT*> set_before = working_set(g);
   const int rc = take_step(g);
   st.totsubiters += st.subiters;
+  if (rc == 0) retrospective_change(g, start.data());
   // The change between iterates tells of the distance to the minimum only
   // when the iteration moved, and moved on the working set it ends with: a
   // bound released or added leaves the step along the new set to be taken.

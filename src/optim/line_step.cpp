@@ -24,7 +24,7 @@ double objective(void* user) {
   if (rc != 0) return kHuge;
   if (st.nobs != st.prevnobs) return st.nobs > st.prevnobs ? -kHuge : kHuge;
   if (negligible_objective(g, std::fabs(st.objective))) return -kHuge;
-  if (mq.connorm < mq.prevcon && st.subiters > 2 && 0.9 * st.objective < st.prevobj) return -kHuge;
+  if (st.subiters > 2 && restores_curved_constraints(g)) return -kHuge;
   return st.objective;
 }
 

@@ -21,7 +21,7 @@ void reset_transient_state(ZOPTGLOBAL* g) {
   st.worstp = st.worstr = -1;
   st.rankxpx = 0;
   mq.ridgeflag = mq.boundv = mq.d_reason = mq.added_bound = mq.next_act = 0;
-  mq.failed = mq.singular = 0;
+  mq.failed = mq.singular = mq.crossed = mq.dependent_noted = 0;
   mq.connorm = mq.prevcon = 0;
   LINESRCH& ls = g->lnsrch;
   ls.oldobj = ls.currobj = 0;

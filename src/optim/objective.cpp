@@ -60,11 +60,15 @@ int evaluate_subiteration(ZOPTGLOBAL* g) {
 
 bool improved(const ZOPTGLOBAL* g) {
   const ZOPTSTATE& st = g->state;
-  const ZOPTMARQU& mq = *st.marqu;
   if (negligible_objective(g, std::fabs(st.objective))) return true;
   if (st.nobs != st.prevnobs) return st.nobs > st.prevnobs;
-  if (st.objective < st.prevobj) return true;
-  return mq.connorm < mq.prevcon && st.subiters >= 2 && 0.9 * st.objective < st.prevobj;
+  return st.objective < st.prevobj || restores_curved_constraints(g);
+}
+
+bool restores_curved_constraints(const ZOPTGLOBAL* g) {
+  const ZOPTSTATE& st = g->state;
+  const ZOPTMARQU& mq = *st.marqu;
+  return mq.ruvacon && mq.connorm < mq.prevcon && st.subiters >= 2 && 0.9 * st.objective < st.prevobj;
 }
 
 }  // namespace optim
@@ -79,7 +83,11 @@ int zoptobj(ZOPTGLOBAL* g) {
     if (!working_sum_of_squares(g, &sum)) return 1;
     penalty = mq.penalty * sum;
     mq.connorm = zvenorm(working_constraints(g), 1, st.con);
-    if (mq.boundv) return 2;
+    if (mq.boundv) {
+      copy_parms(mq.crossing, st.parms, nparms(g));
+      mq.crossed = 1;
+      return 2;
+    }
   }
   const int rc = g->funcs.usobj(g);
   if (rc != 0) return rc;

@@ -135,7 +135,8 @@ struct ZOPTSTATE {
   double pr;            // reference quantity of the convergence tests (grad[n])
   double r;             // relative-offset measure R; missing when no step was possible
   double theta, phi;    // angle of step and gradient (degrees) and slope measure
-  double ppc, rpc;      // largest relative parameter change of this and the previous step
+  double ppc, rpc;      // largest relative parameter change the step prospects (as far as
+                        // the bounds let it go) and the last iteration made
   double robj;          // relative objective change
   double objscale;      // the caller's scale of the objective: it counts as zero when
                         // |objective| < aftl * objscale; zoptsu sets 1 (an absolute test)
@@ -247,6 +248,9 @@ struct ZOPTMARQU {
   int ridgeflag;       // nonzero while `ridge` computes a step
   double* correction;  // the feasibility phase's correction step (max(n, C)), kept apart
                        // from the work vectors so that its debug table shows it intact
+  double* crossing;    // the last trial point of the current step that violated an
+  int crossed;         // inequality (n), and whether it holds one
+  int dependent_noted;  // the run has logged that working rows are dependent
 };
 
 // The quasi-Newton record, hung on state.quasi at its first use.

@@ -132,11 +132,35 @@ void penalise_rows_except(const ZOPTGLOBAL* g, double* k, int skip);
 // least-squares estimates are no measure of it.
 bool multiplier_along_held_direction(ZOPTGLOBAL* g, int r, double* multiplier);
 
+// Moves the parameters exactly onto the linear working constraints, by the
+// least change that zeroes their values: the correction the feasibility
+// phase searches along, taken whole and whatever the values' size. A bound
+// that the parameters reach is held with equality, not within its
+// tolerance. Nothing moves under a constraint with a nonlinear part.
+void put_on_working_set(ZOPTGLOBAL* g);
+
+// Sets the entries of x (n) that working rows of one or two parameters
+// fix so that those rows, coefficients times x, equal b (one entry per
+// working row) exactly: a row of one parameter sets it, a row of two the
+// one not yet set from the other, along chains of such rows (from a
+// chain's first parameter where no row of one parameter anchors it).
+void settle_working_rows(const ZOPTGLOBAL* g, double* x, const double* b);
+
+// RPC: the largest relative change the iteration from `start` made,
+// |x_i - start_i| / (|start_i| + 1e-6), with its parameter.
+void retrospective_change(ZOPTGLOBAL* g, const double* start);
+
 // One objective evaluation as a sub-iteration (derivatives follow only when
 // `fullsubiter` is set); returns zoptobj's result.
 int evaluate_subiteration(ZOPTGLOBAL* g);
 // The Marquardt improvement rule for a successfully evaluated point.
 bool improved(const ZOPTGLOBAL* g);
+// A trial point that brings constraints with a nonlinear part back towards
+// their working values may raise the objective a little (up to a ninth,
+// from the second retry on): on a curved constraint the restoration step
+// costs what the step along it gains. Linear working constraints hold with
+// equality, so with them alone only a lower objective is progress.
+bool restores_curved_constraints(const ZOPTGLOBAL* g);
 // Resets everything a previous run, ended normally or abandoned, may have
 // left behind (flags, counters, step statistics, the line-search hooks).
 void reset_transient_state(ZOPTGLOBAL* g);

@@ -36,22 +36,46 @@ void relative_offset(ZOPTGLOBAL* g, double gd) {
   st.r = r;
 }
 
-// The largest relative parameter change; the previous one moves to rpc.
-void parameter_change(ZOPTGLOBAL* g) {
-  ZOPTSTATE& st = g->state;
-  const double* delta = st.marqu->delta;
-  st.rpc = st.ppc;
-  st.worstr = st.worstp;
-  st.ppc = 0;
-  st.worstp = 0;
+// The largest of |factor change_i| / (|base_i| + 1e-6) into *value and its
+// index into *index (the first on ties; 0 when every change is 0); below
+// 1e-12 it is 0.
+void largest_relative_change(const ZOPTGLOBAL* g, const double* change, double factor,
+                             const double* base, double* value, int* index) {
+  *value = 0;
+  *index = 0;
   for (int i = 0; i < nparms(g); ++i) {
-    const double change = std::fabs(delta[i]) / (std::fabs(st.parms[i]) + 1e-6);
-    if (change > st.ppc) {
-      st.ppc = change;
-      st.worstp = i;
+    const double relative = std::fabs(factor * change[i]) / (std::fabs(base[i]) + 1e-6);
+    if (relative > *value) {
+      *value = relative;
+      *index = i;
     }
   }
-  if (st.ppc < 1e-12) st.ppc = 0;
+  if (*value < 1e-12) *value = 0;
+}
+
+// The share of the step, from 0 to 1, that the inequalities outside the
+// working set let it take: where the first of them that it crosses holds
+// with equality. The values are taken afresh where the step starts.
+double share_the_bounds_allow(ZOPTGLOBAL* g) {
+  const ZOPTSTATE& st = g->state;
+  const ZOPTMARQU& mq = *st.marqu;
+  if (mq.ninequal == 0 || !g->funcs.uscon || g->funcs.uscon(g) != 0) return 1;
+  double share = 1;
+  for (int i = 0; i < mq.ninequal; ++i) {
+    const CONSTRAINT* c = st.conp_i[i];
+    if (c->act == '1' || c->nc || wzmis(*c->val)) continue;
+    double along = 0;
+    for (int k = 0; k < c->n; ++k) along += *c->mat[k] * mq.delta[st.pmap[c->cols[k]]];
+    if (along > 0) share = std::min(share, std::max(*c->val, 0.0) / along);
+  }
+  return share;
+}
+
+// The largest relative parameter change the step prospects, as far as the
+// bounds let it go.
+void parameter_change(ZOPTGLOBAL* g) {
+  ZOPTSTATE& st = g->state;
+  largest_relative_change(g, st.marqu->delta, share_the_bounds_allow(g), st.parms, &st.ppc, &st.worstp);
   if (!wzmis(st.r) && st.r < 1e-12) st.r = 0;
 }
 
@@ -106,6 +130,30 @@ void minimum_norm_full_step(ZOPTGLOBAL* g) {
   std::copy(flags.begin(), flags.end(), st.swpi->sweepx);
 }
 
+// The step moves the working rows by what the restoration step asks, A
+// delta = A pk (nothing without one), whatever its part in their null
+// space: delta loses the least change that puts it there. The rows of Z
+// are orthogonal to the working rows only to rounding, which a step of
+// 1e16 along them turns into a move of a bound's parameter of order 1, and
+// the minimum-norm choice among the directions a NEWTON Hessian leaves
+// undetermined, made with the working rows penalised, may lean across a
+// row along which that Hessian curves down.
+void hold_working_rows(ZOPTGLOBAL* g, bool restoring) {
+  ZOPTMARQU& mq = *g->state.marqu;
+  const int n = nparms(g);
+  const int rows = working_constraints(g);
+  double* target = g->mem.wrk2;
+  double* residual = target + rows;
+  double* change = g->mem.wrk4;
+  for (int j = 0; j < rows; ++j) {
+    target[j] = restoring ? zvdot11(mq.mat[j], mq.pk, n) : 0.0;
+    residual[j] = zvdot11(mq.mat[j], mq.delta, n) - target[j];
+  }
+  lqsolve(rows, n, mq.fmat, change, residual, mq.q, mq.beta, mq.singrowsc);
+  zvxay11(mq.delta, change, n, -1.0);
+  settle_working_rows(g, mq.delta, target);
+}
+
 // The reduced step (delta[0..m-1]) mapped back to the n parameters, plus
 // the restoration step when one is in force; returns |delta . (g - A'lambda)|,
 // the step against the gradient of the Lagrangian.
@@ -121,8 +169,10 @@ double full_step(ZOPTGLOBAL* g) {
     for (int i = 0; i < m; ++i) sum += mq.z[i][k] * reduced[i];
     mq.delta[k] = sum;
   }
-  if (mq.ruvacon || mq.added_bound) zvxy111(mq.delta, mq.delta, mq.pk, n);
+  const bool restoring = mq.ruvacon || mq.added_bound;
+  if (restoring) zvxy111(mq.delta, mq.delta, mq.pk, n);
   minimum_norm_full_step(g);
+  hold_working_rows(g, restoring);
   zoptlg2(g);
   double* lagrangian = g->mem.wrk3;
   copy_parms(lagrangian, st.grad, n);
@@ -226,6 +276,18 @@ void correct_saved_hessian(ZOPTGLOBAL* g) {
 
 }  // namespace
 
+namespace optim {
+
+void retrospective_change(ZOPTGLOBAL* g, const double* start) {
+  ZOPTSTATE& st = g->state;
+  const int n = nparms(g);
+  std::vector<double> change(st.parms, st.parms + n);
+  zvxay11(change.data(), start, n, -1.0);
+  largest_relative_change(g, change.data(), 1.0, start, &st.rpc, &st.worstr);
+}
+
+}  // namespace optim
+
 int null_space_basis(ZOPTGLOBAL* g) {
   ZOPTMARQU& mq = *g->state.marqu;
   if (zncmat(g) != 0 || !projecting(g)) return 0;
@@ -298,7 +360,11 @@ int get_pk(ZOPTGLOBAL* g) {
   if (o.itprint > 1 || o.debug)
     report_parameter_vector(g, mq.pk, "wyv.model.pvec", 675, "ParmChange");
   mq.inumconstr = lq_rank(m, mq.singrowsc);
-  if (o.itprint && mq.inumconstr < m) log_dependent_constraints(g);
+  // Once a run: the step is formed afresh at every iteration.
+  if (o.itprint && mq.inumconstr < m && !mq.dependent_noted) {
+    log_dependent_constraints(g);
+    mq.dependent_noted = 1;
+  }
   return 1;
 }
 

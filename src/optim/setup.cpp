@@ -92,7 +92,7 @@ bool allocate_constraints(ZOPTGLOBAL* g, int n, int c) {
     return false;
   if (!(mq.z = take<double*>(g, n)) || !(mq.pk = take<double>(g, std::max(n, c))) ||
       !(mq.yk = take<double>(g, n)) || !(g->state.pmap = take<int>(g, n)) ||
-      !(mq.correction = take<double>(g, std::max(n, c))))
+      !(mq.correction = take<double>(g, std::max(n, c))) || !(mq.crossing = take<double>(g, n)))
     return false;
   for (int i = 0; i < n; ++i) g->state.pmap[i] = i;
   return true;
