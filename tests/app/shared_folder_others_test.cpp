@@ -3,11 +3,13 @@
 // the listing, the log or a data sets' folder, which neither stalls the
 // run nor lets runs write one file together, another user's lock of a
 // sticky folder, another user's description in a sticky folder, a named
-// pipe that no process writes at an input, and /dev bound elsewhere.
+// pipe that no process writes at an input, or one that its writer keeps
+// open, and /dev bound elsewhere.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <grp.h>
 #include <sys/stat.h>
@@ -208,6 +210,32 @@ TEST_F(SharedFolderOthersTest, AnotherUsersLockOfADataSetsFolderKeepsTheRunASeco
     EXPECT_EQ(log.find("waits for another process's lock"), std::string::npos) << log;
     EXPECT_TRUE(fs::exists(dir_ / folder / "pred.csv")) << folder;
   }
+}
+
+// A named pipe read as a data set, whose writer keeps it open after its
+// rows, keeps its run waiting, but not another run that writes data sets
+// in the same folder: the pipe is not read under the folder's lock.
+TEST_F(SharedFolderOthersTest, AnInputPipeKeptOpenStallsNoOtherRun) {
+  write("x.ruva",
+        "proc ruva data=x; parms a=20 b=.5; model demand=a*(1-exp(-b*time)); output out=xp p=p; "
+        "run;\n");
+  ASSERT_EQ(::mkfifo((dir_ / "t/x.csv").c_str(), 0600), 0);
+  const int reader = ::open((dir_ / "t/x.csv").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  const int writer = ::open((dir_ / "t/x.csv").c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_EQ(::write(writer, kBod, sizeof kBod - 1), static_cast<ssize_t>(sizeof kBod - 1));
+  const pid_t waiting = start({"--work", "t", "x.ruva"});
+  // Until the run has taken the rows, and waits for the end of the pipe.
+  int status = 0;
+  bool ended = false;
+  for (int unread = 1; ::ioctl(writer, FIONREAD, &unread) == 0 && unread > 0 &&
+                       !(ended = ::waitpid(waiting, &status, WNOHANG) != 0);)
+    usleep(1000);
+  ::close(reader);
+  EXPECT_EQ(run("--work t prog.ruva", 20), 0) << read("log.txt");
+  ::close(writer);
+  if (!ended) ::waitpid(waiting, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_NE(read("t/xp.csv").find("7,19.8,"), std::string::npos) << read("t/xp.csv");
 }
 
 // Another user's description beside root's data set in a sticky folder is
