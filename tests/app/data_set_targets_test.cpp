@@ -139,13 +139,20 @@ TEST_F(DataSetTargetsTest, ADataSetAtADeviceOrAStreamIsWrittenInPlace) {
   const std::string note = "NOTE: The file pred.csv of the data set WORK.pred is a device or a stream: it is written "
                            "in place, without a description.\n";
   const bool described_before = fs::exists("/dev/null.meta.json");
+  // A device takes both data sets of the step.
   fs::create_symlink("/dev/null", dir_ / "pred.csv");
+  fs::create_symlink("/dev/null", dir_ / "est.csv");
   EXPECT_EQ(run("prog.ruva"), 0) << read("log.txt");
   EXPECT_NE(read("log.txt").find("NOTE: The data set WORK.pred has 6 observations and 3 variables.\n" + note),
             std::string::npos)
       << read("log.txt");
+  EXPECT_NE(read("log.txt").find(
+                "NOTE: The file est.csv of the data set WORK.est is a device or a stream"),
+            std::string::npos)
+      << read("log.txt");
   EXPECT_EQ(fs::exists("/dev/null.meta.json"), described_before);
-  EXPECT_TRUE(fs::exists(dir_ / "est.meta.json"));
+  EXPECT_FALSE(fs::exists(dir_ / "est.meta.json"));
+  fs::remove(dir_ / "est.csv");
   // Standard output a pipe: the data go down it.
   fs::remove(dir_ / "pred.csv");
   fs::create_symlink("/dev/stdout", dir_ / "pred.csv");
