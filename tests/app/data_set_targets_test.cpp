@@ -185,18 +185,21 @@ TEST_F(DataSetTargetsTest, ADataSetAtADeviceOrAStreamIsWrittenInPlace) {
       << read("err.txt");
 }
 
-// A name among the system's devices (/dev) or processes (/proc) that is no
-// device or stream, such as a descriptor of the process that is not open:
-// the run makes no file there, data or description, and says so before
-// the first step.
+// A name among the system's devices (/dev, /sys) or processes (/proc) that
+// is no device or stream, such as a descriptor of the process that is not
+// open: the run makes no file there, data or description, and says so
+// before the first step.
 TEST_F(DataSetTargetsTest, ANewFileAmongTheDevicesIsRefusedBeforeTheFirstStep) {
   const std::string absent = "/dev/ruva_absent_" + std::to_string(::getpid());
   const struct {
     std::string to;
     const char* prefix;  // before the command
     const char* folder;
-  } refused[] = {{absent, "", "/dev"}, {"/proc/self/fd/9", "exec 9>&- && ", "/proc/self/fd"}};
+  } refused[] = {{absent, "", "/dev"},
+                 {"/proc/self/fd/9", "exec 9>&- && ", "/proc/self/fd"},
+                 {"/sys/kernel/ruva_absent_" + std::to_string(::getpid()), "", "/sys/kernel"}};
   for (const auto& c : refused) {
+    if (!fs::is_directory(c.folder)) continue;  // no /sys mounted here
     fs::create_symlink(c.to, dir_ / "pred.csv");
     EXPECT_EQ(run_after(c.prefix, "prog.ruva"), 2) << c.to;
     EXPECT_EQ(read("log.txt"), "ERROR: The data set WORK.pred cannot be written: the file " + c.to +
