@@ -1,26 +1,16 @@
 // The ruva command.
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <iostream>
 #include <new>
 
 #include "app/command_line.h"
 #include "app/in_place_file.h"
 #include "app/runner.h"
+#include "platform/datasets/descriptor_name.h"
 #include "platform/memory_reserve.h"
 
 namespace {
-
-// A standard stream closed by the caller (>&-) would lend its number to
-// the first file the run opens, and the listing or the log meant for it
-// would go into that file. /dev/null opened for reading holds the number
-// instead: a write there fails, and is reported as any failed write.
-void hold_closed_standard_streams() {
-  for (int fd = 0; fd <= 2; ++fd)
-    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) ::open("/dev/null", O_RDONLY);
-}
 
 int run_command(int argc, char** argv) {
   app::CommandLine cmd;
@@ -49,7 +39,7 @@ constexpr const char* kNoMemoryToStart = "ruva: there is not enough memory to st
 }  // namespace
 
 int main(int argc, char** argv) {
-  hold_closed_standard_streams();
+  platform::ds::hold_closed_standard_streams();
   // Without the reserve, a failed allocation could not even raise its
   // exception (its object is allocated too), and the process would end in
   // std::terminate: a start without room for it stops here instead.

@@ -185,8 +185,9 @@ bool OutputFiles::open_in_place(InPlaceFile& stream, Found found, const std::str
   return true;
 }
 
-bool OutputFiles::open(const CommandLine& cmd, ProgramTexts& programs, std::ostream& listing_default,
-                       std::ostream& log_default) {
+bool OutputFiles::open(const CommandLine& cmd, ProgramTexts& programs,
+                       std::ostream& listing_default, std::ostream& log_default,
+                       std::vector<platform::ds::RunLock>* run_locks) {
   listing = &listing_default;
   log = &log_default;
   if (!check(cmd, programs, log_default)) return false;
@@ -201,6 +202,7 @@ bool OutputFiles::open(const CommandLine& cmd, ProgramTexts& programs, std::ostr
     const char* what;
   } in_place[] = {{&log_file, &log_found_, &cmd.log, "log file"},
                   {&listing_file, &listing_found_, &cmd.listing, "listing file"}};
+  log_on_standard_error_ = cmd.log.empty() || log_found_.stream == STDERR_FILENO;
   std::vector<HeldOutput> files;
   for (const auto& [stream, found, file, what] : in_place) {
     if (file->empty()) continue;
@@ -210,16 +212,20 @@ bool OutputFiles::open(const CommandLine& cmd, ProgramTexts& programs, std::ostr
     if (!stream_of_process) files.push_back({stream, *file, what});
   }
   held_ = hold_for_run(files, log_default);
+  *run_locks = std::move(held_.locks);
   return true;
 }
 
 bool OutputFiles::begin(std::ostream& log_default) {
-  if (const std::string refused = truncate_held(held_); !refused.empty()) {
+  if (const std::string refused = truncate_held(held_.files); !refused.empty()) {
     platform::Log(log_default).error(refused);
     return false;
   }
   if (log_file.descriptor() >= 0) log = &log_file;
   if (listing_file.descriptor() >= 0) listing = &listing_file;
+  // A wait was said on standard error as the run waited.
+  if (!held_.waited.empty() && !log_on_standard_error_) platform::Log(*log).note(held_.waited);
+  for (const std::string& note : held_.passed_by) platform::Log(*log).note(note);
   return true;
 }
 

@@ -34,11 +34,14 @@ struct OutputFiles {
   // Checks the outputs, makes the graphs folder, opens the files and holds
   // the listing and log files for the run (held_outputs.h), waiting for
   // another run that holds them; false after an ERROR on `log_default`,
-  // and then no file has been written.
+  // and then no file has been written. The user's own locks of the files
+  // go to `run_locks`, to be let go when the run has ended.
   // The guard reads the program files through `programs`.
-  bool open(const CommandLine& cmd, ProgramTexts& programs, std::ostream& listing_default, std::ostream& log_default);
-  // Empties the listing and log files the run holds and points `listing`
-  // and `log` at them; false after an ERROR on `log_default`.
+  bool open(const CommandLine& cmd, ProgramTexts& programs, std::ostream& listing_default,
+            std::ostream& log_default, std::vector<platform::ds::RunLock>* run_locks);
+  // Empties the listing and log files the run holds, points `listing` and
+  // `log` at them, and notes in the log how the run took them; false after
+  // an ERROR on `log_default`.
   bool begin(std::ostream& log_default);
 
   InPlaceFile listing_file, log_file;
@@ -61,7 +64,8 @@ struct OutputFiles {
   // The outputs as the check looked at them, for the opens that follow.
   Found log_found_, listing_found_, json_found_;
   std::vector<int> held_pipes_;  // descriptors of named pipes, closed when the run ends
-  std::vector<HeldOutput> held_;  // the listing and log files the run holds
+  Holds held_;                   // the listing and log files the run holds
+  bool log_on_standard_error_ = true;
   InPlaceDataSets in_place_data_sets_;  // holds the named pipes of data sets
 };
 

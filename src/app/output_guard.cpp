@@ -188,18 +188,31 @@ std::string written_program(const std::vector<UsedFile>& used, const std::vector
   return {};
 }
 
-// The message for a default stream (the listing on standard output, the
-// log on standard error) that the shell sent into the file of a data set a
-// step writes, which would replace it and take the stream's lines along;
-// empty when there is none.
+// Whether the data set file `path` reaches the stream that the output `o`
+// writes (the listing on standard output, --json /dev/stdout): its
+// descriptor by any name, or the file, pipe or socket behind it. A device
+// (/dev/null, a terminal) may take several outputs.
+bool reaches_stream(const Output& o, const fs::path& path) {
+  if (platform::ds::descriptor_named(path) == o.descriptor) return true;
+  const std::optional<struct stat> st = status_of(path);
+  return st && o.status && !S_ISCHR(st->st_mode) && !S_ISBLK(st->st_mode) &&
+         st->st_dev == o.status->st_dev && st->st_ino == o.status->st_ino;
+}
+
+// The message for a stream that an output writes (the listing on standard
+// output, the log on standard error, an output named /dev/stdout) which a
+// data set a step writes would reach too, or replace when the shell sent
+// the stream into its file; empty when there is none.
 std::string stream_at_written_data_set(const std::vector<Output>& outputs, const std::vector<UsedFile>& used) {
   for (const Output& o : outputs) {
-    if (!o.file.empty() || !regular(o)) continue;
+    if (o.descriptor < 0) continue;
     for (const UsedFile& u : used) {
-      const std::optional<struct stat> st = status_of(u.path);
-      if (std::string_view(u.use) == "writes" && st && st->st_dev == o.status->st_dev && st->st_ino == o.status->st_ino)
-        return platform::message_text(1, kMsgStreamIsDataSet, ("T" + o.option.substr(1)).c_str(), u.path.c_str(),
-                                      u.name.c_str());
+      if (std::string_view(u.use) != "writes" || !reaches_stream(o, u.path)) continue;
+      if (!o.file.empty())
+        return platform::message_text(1, u.message, o.option.c_str(), u.path.c_str(),
+                                      u.name.c_str(), u.use);
+      return platform::message_text(1, kMsgStreamIsDataSet, ("T" + o.option.substr(1)).c_str(),
+                                    u.path.c_str(), u.name.c_str());
     }
   }
   return {};

@@ -8,6 +8,7 @@
 #include "app/output_files.h"
 #include "app/program_file.h"
 #include "app/run_signals.h"
+#include "platform/datasets/run_lock.h"
 #include "platform/host.h"
 #include "platform/kernel/kernel_state.h"
 #include "platform/listing/log.h"
@@ -192,6 +193,10 @@ int run_with_files(const CommandLine& cmd, ProgramTexts& programs, OutputFiles& 
 
 int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log_default) {
   platform::arm_memory_reserve();
+  // The user's own locks of the listing and log files, let go last: the
+  // signals keep a descriptor of the log, for the line that names a
+  // stopping signal, until the run has ended (run_signals.h).
+  std::vector<platform::ds::RunLock> run_locks;
   RunSignals signals;
   ProgramTexts programs;
   OutputFiles files;
@@ -204,7 +209,7 @@ int run(const CommandLine& cmd, std::ostream& listing_default, std::ostream& log
     }
     // Until the run holds its listing and log, which another run may be
     // writing, a signal stops it at once and leaves them as they were.
-    if (!files.open(cmd, programs, listing_default, log_default)) return 2;
+    if (!files.open(cmd, programs, listing_default, log_default, &run_locks)) return 2;
     {
       // From their truncation on, a signal waits until the log can take
       // the line that names it.

@@ -139,13 +139,20 @@ TEST_F(DataSetTargetsTest, ADataSetAtADeviceOrAStreamIsWrittenInPlace) {
   const std::string note = "NOTE: The file pred.csv of the data set WORK.pred is a device or a stream: it is written "
                            "in place, without a description.\n";
   const bool described_before = fs::exists("/dev/null.meta.json");
+  // A device takes both data sets of the step.
   fs::create_symlink("/dev/null", dir_ / "pred.csv");
+  fs::create_symlink("/dev/null", dir_ / "est.csv");
   EXPECT_EQ(run("prog.ruva"), 0) << read("log.txt");
   EXPECT_NE(read("log.txt").find("NOTE: The data set WORK.pred has 6 observations and 3 variables.\n" + note),
             std::string::npos)
       << read("log.txt");
+  EXPECT_NE(read("log.txt").find(
+                "NOTE: The file est.csv of the data set WORK.est is a device or a stream"),
+            std::string::npos)
+      << read("log.txt");
   EXPECT_EQ(fs::exists("/dev/null.meta.json"), described_before);
-  EXPECT_TRUE(fs::exists(dir_ / "est.meta.json"));
+  EXPECT_FALSE(fs::exists(dir_ / "est.meta.json"));
+  fs::remove(dir_ / "est.csv");
   // Standard output a pipe: the data go down it.
   fs::remove(dir_ / "pred.csv");
   fs::create_symlink("/dev/stdout", dir_ / "pred.csv");
@@ -178,18 +185,21 @@ TEST_F(DataSetTargetsTest, ADataSetAtADeviceOrAStreamIsWrittenInPlace) {
       << read("err.txt");
 }
 
-// A name among the system's devices (/dev) or processes (/proc) that is no
-// device or stream, such as a descriptor of the process that is not open:
-// the run makes no file there, data or description, and says so before
-// the first step.
+// A name among the system's devices (/dev, /sys) or processes (/proc) that
+// is no device or stream, such as a descriptor of the process that is not
+// open: the run makes no file there, data or description, and says so
+// before the first step.
 TEST_F(DataSetTargetsTest, ANewFileAmongTheDevicesIsRefusedBeforeTheFirstStep) {
   const std::string absent = "/dev/ruva_absent_" + std::to_string(::getpid());
   const struct {
     std::string to;
     const char* prefix;  // before the command
     const char* folder;
-  } refused[] = {{absent, "", "/dev"}, {"/proc/self/fd/9", "exec 9>&- && ", "/proc/self/fd"}};
+  } refused[] = {{absent, "", "/dev"},
+                 {"/proc/self/fd/9", "exec 9>&- && ", "/proc/self/fd"},
+                 {"/sys/kernel/ruva_absent_" + std::to_string(::getpid()), "", "/sys/kernel"}};
   for (const auto& c : refused) {
+    if (!fs::is_directory(c.folder)) continue;  // no /sys mounted here
     fs::create_symlink(c.to, dir_ / "pred.csv");
     EXPECT_EQ(run_after(c.prefix, "prog.ruva"), 2) << c.to;
     EXPECT_EQ(read("log.txt"), "ERROR: The data set WORK.pred cannot be written: the file " + c.to +

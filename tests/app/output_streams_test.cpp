@@ -154,7 +154,8 @@ constexpr char kDone[] = "NOTE: Return codes by step: 1: 0.\n";
 
 // A socket (standard output and error under a service manager) cannot be
 // opened again through /proc: the run writes on the descriptor it has,
-// by any name of it, and a data set led there too.
+// by any name of it, and a data set led there too, unless the listing
+// is there.
 TEST_F(StreamOutputsTest, AStreamIsWrittenOnAsItStands) {
   const char* const names[][2] = {{"--log", "/dev/stderr"},    {"--log", "/dev/fd/2"},
                                   {"--log", "/proc/self/fd/2"}, {"--listing", "/dev/stdout"},
@@ -175,13 +176,27 @@ TEST_F(StreamOutputsTest, AStreamIsWrittenOnAsItStands) {
   EXPECT_EQ(rows.status, 0) << rows.err;
   EXPECT_EQ(rows.out.rfind("x,y,p\n1,2.1,1.99", 0), 0u) << rows.out;
   EXPECT_EQ(std::count(rows.out.begin(), rows.out.end(), '\n'), 5) << rows.out;
-  // A stream open for reading only is no output, and the file behind it
-  // is left as it was.
+  // Not while the listing is there, on a socket or a pipe.
+  for (const bool sockets : {true, false}) {
+    const Streams refused = run_on({"o.ruva"}, sockets);
+    EXPECT_EQ(refused.status, 2) << sockets;
+    EXPECT_EQ(refused.out, "") << sockets;
+    EXPECT_EQ(
+        refused.err,
+        "ERROR: The listing on standard output is the file o.csv of the data set WORK.o, which "
+        "the run writes.\n");
+  }
+  // A stream open for reading only, or closed, is no output, and the file
+  // behind it is left as it was.
   write("in.txt", "input\n");
   EXPECT_EQ(run("--log /dev/stdin p.ruva <in.txt"), 2);
   EXPECT_EQ(read("log.txt"), "ERROR: The log file cannot be written: the file /dev/stdin cannot be opened for "
                              "writing: it is open for reading only.\n");
   EXPECT_EQ(read("in.txt"), "input\n");
+  EXPECT_EQ(run_after("sh -c 'exec \"$0\" \"$@\" >&-' ", "--listing /dev/stdout p.ruva"), 2);
+  EXPECT_EQ(read("log.txt"),
+            "ERROR: The listing file cannot be written: the file /dev/stdout cannot be opened for "
+            "writing: standard output is closed.\n");
 }
 
 // Another user's run into pipes root made and handed it, which that user

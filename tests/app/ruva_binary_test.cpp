@@ -148,9 +148,9 @@ TEST_F(RuvaBinaryTest, BadInputGetsOneClearMessage) {
       // One new file by two names: a library of the current folder, a link
       // that dangles to another data set's file.
       {fit + "output out=l.o p=p; output out=o r=r;" + model, "--lib l=. p.ruva",
-       "ERROR: The data set WORK.o is already open for output in this step.", 2},
+       "ERROR: The data sets L.o and WORK.o of this step lead to one file, o.csv.", 2},
       {fit + "output out=k p=p; output out=t r=r;" + model, "p.ruva",
-       "ERROR: The data set WORK.t is already open for output in this step.", 2},
+       "ERROR: The data sets WORK.k and WORK.t of this step lead to one file, t.csv.", 2},
   };
   fs::create_symlink("t.csv", dir_ / "k.csv");
   for (const Case& c : cases) {

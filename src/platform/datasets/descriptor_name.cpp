@@ -1,7 +1,9 @@
 #include "platform/datasets/descriptor_name.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
 #include <string>
 
@@ -25,7 +27,20 @@ int descriptor_number(const std::string& name) {
   return ec == std::errc() && end == name.data() + name.size() && !name.empty() ? fd : -1;
 }
 
+constexpr const char* kStandardStreams[] = {"standard input", "standard output", "standard error"};
+bool closed_at_start[3] = {};
+
 }  // namespace
+
+void hold_closed_standard_streams() {
+  for (int fd = 0; fd <= 2; ++fd)
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+      closed_at_start[fd] = ::open("/dev/null", O_RDONLY) == fd;
+}
+
+const char* closed_standard_stream(int fd) {
+  return fd >= 0 && fd <= 2 && closed_at_start[fd] ? kStandardStreams[fd] : nullptr;
+}
 
 int descriptor_in(const fs::path& folder, const std::string& name) {
   return descriptor_folder(folder) ? descriptor_number(name) : -1;

@@ -10,6 +10,16 @@
 
 namespace platform::ds {
 
+// Holds each standard stream (0 to 2) that the caller closed (>&-) with
+// /dev/null open for reading only, so that the first file the run opens
+// does not take its number, and with it the output meant for the stream:
+// a write there fails, and is reported as any failed write. Called before
+// the run opens anything.
+void hold_closed_standard_streams();
+// The standard stream `fd` ("standard output") when the caller closed it;
+// null when it is open, or no standard stream.
+const char* closed_standard_stream(int fd);
+
 // The descriptor of this process that `path` reaches, or -1 when it names
 // a file by the file's own name.
 int descriptor_named(const std::filesystem::path& path);

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <map>
+#include <mutex>
 #include <tuple>
 #include <utility>
 
@@ -23,9 +25,8 @@ int open_folder_of(const ResolvedPath& file) {
   return ::openat(file.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-// A process that may write a folder may hold its lock for as long as it
-// likes: a run kept waiting says so, once, before it waits. A note that
-// cannot be logged (no memory left) is let go: the run waits all the same.
+// Notes on the folder that holds `file`. One that cannot be logged (no
+// memory left) is let go: the run goes on all the same.
 void say_waiting(const ResolvedPath& file) noexcept {
   try {
     log_problem({msg::kWaitsForLock, {file.shown_folder()}});
@@ -33,12 +34,33 @@ void say_waiting(const ResolvedPath& file) noexcept {
   }
 }
 
-// Takes the lock of the folder that holds `file`, open as `fd`, waiting
-// while another process holds it; closes `fd` and gives -1 when it cannot
-// be had.
-int locked(int fd, int operation, const ResolvedPath& file) {
+// The folder's own lock passed by; `own` whether the user's own is held.
+void say_passed_by(const ResolvedPath& file, bool own) noexcept {
+  try {
+    log_problem({msg::kPassesByFolderLock, {file.shown_folder()}});
+    if (!own)
+      log_problem({msg::kRunsNotKeptApart,
+                   {"the data sets of the folder " + file.shown_folder(), lock_folder_problem()}});
+  } catch (...) {
+  }
+}
+
+// Takes this user's lock (into `run_lock`) and the folder's own lock of the
+// folder that holds `file`, open as `fd`, waiting while another run, or a
+// process that may write the folder, holds either; closes `fd` and gives
+// -1 when the folder's own cannot be had, or is passed by.
+int locked(int fd, int operation, const ResolvedPath& file, RunLock* run_lock) {
   if (fd < 0) return -1;
-  if (lock_waiting(fd, operation, [&file] { say_waiting(file); })) return fd;
+  bool said = false;
+  const auto say_once = [&] {
+    if (!std::exchange(said, true)) say_waiting(file);
+  };
+  struct stat folder;
+  const bool own =
+      ::fstat(fd, &folder) == 0 && run_lock->take(folder, operation == LOCK_EX, say_once);
+  const Locked lock = lock_waiting(fd, operation, say_once);
+  if (lock == Locked::Held) return fd;
+  if (lock == Locked::PassedBy) say_passed_by(file, own);
   ::close(fd);
   return -1;
 }
@@ -50,42 +72,83 @@ void pause_before_retry() {
   ::nanosleep(&step, nullptr);
 }
 
-}  // namespace
+// How long the run may still wait for others' locks of one file or
+// folder: a second in all over the run, so that a reader who holds the
+// lock as the run goes keeps it waiting once, not at each step, and the
+// log says once that the run passes the lock by.
+struct OthersWait {
+  int left_ms = 1000;
+  bool passed_by = false;
+};
 
-bool lock_waiting(int fd, int operation, const std::function<void()>& say_waiting) {
-  struct stat folder;
-  if (::fstat(fd, &folder) != 0) return false;
-  constexpr int kReaderMs = 1000;
-  // Polled rather than waited for in the kernel, so that a reader who
-  // takes the lock as a writer lets it go keeps no waiting request there.
-  for (int waited = 0, said = 0;; waited += kPollStepMs) {
-    if (::flock(fd, operation | LOCK_NB) == 0) return true;
-    if (errno != EWOULDBLOCK && errno != EINTR) return false;
-    const bool writer = writer_holds_lock(folder);
-    if (!writer && waited >= kReaderMs) return false;
-    if (writer && !std::exchange(said, 1)) say_waiting();
+// The run's wait for others' locks of the file or folder `of`; null when
+// there is no memory left to track it.
+OthersWait* others_wait(const struct stat& of) noexcept {
+  static std::mutex mutex;
+  static std::map<std::pair<dev_t, ino_t>, OthersWait> waits;
+  const std::lock_guard<std::mutex> hold(mutex);
+  try {
+    return &waits[{of.st_dev, of.st_ino}];
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+// Tries `try_lock` (0 when it took the lock, else errno) on the file or
+// folder `of` until it takes it: for as long as `writer_holds` says a
+// writer holds it, once `say_waiting` has said so, and while only others
+// hold it for what is left of their second. Polled rather than waited for
+// in the kernel, so that a reader who takes the lock as the run's holder
+// lets it go keeps no waiting request there for ever.
+Locked poll_lock(const struct stat& of, const std::function<int()>& try_lock,
+                 const std::function<bool()>& writer_holds,
+                 const std::function<void()>& say_waiting) {
+  OthersWait untracked;
+  OthersWait* const wait = others_wait(of);
+  OthersWait& others = wait ? *wait : untracked;
+  for (bool said = false;;) {
+    const int error = try_lock();
+    if (error == 0) return Locked::Held;
+    if (error != EWOULDBLOCK && error != EACCES && error != EINTR) return Locked::Without;
+    if (writer_holds()) {
+      if (!std::exchange(said, true)) say_waiting();
+    } else if (others.left_ms <= 0) {
+      return std::exchange(others.passed_by, true) ? Locked::Without : Locked::PassedBy;
+    } else {
+      others.left_ms -= kPollStepMs;
+    }
     pause_before_retry();
   }
 }
 
-bool write_lock_waiting(int fd, const std::function<void()>& say_waiting) {
+}  // namespace
+
+Locked lock_waiting(int fd, int operation, const std::function<void()>& say_waiting) {
+  struct stat folder;
+  if (::fstat(fd, &folder) != 0) return Locked::Without;
+  return poll_lock(
+      folder, [&] { return ::flock(fd, operation | LOCK_NB) == 0 ? 0 : errno; },
+      [&] { return writer_holds_lock(folder); }, say_waiting);
+}
+
+Locked write_lock_waiting(int fd, const std::function<void()>& say_waiting) {
+  struct stat file;
+  if (::fstat(fd, &file) != 0) return Locked::Without;
   struct flock whole {};
   whole.l_type = F_WRLCK;
   whole.l_whence = SEEK_SET;  // from 0 to the end, however far the file grows
-  for (bool said = false;;) {
-    if (::fcntl(fd, F_OFD_SETLK, &whole) == 0) return true;
-    if (errno != EAGAIN && errno != EACCES && errno != EINTR) return false;
+  const auto writer_holds = [&] {
     struct flock held = whole;
-    if (::fcntl(fd, F_OFD_GETLK, &held) != 0 || held.l_type == F_RDLCK) return false;
-    if (held.l_type == F_WRLCK && !std::exchange(said, true)) say_waiting();
-    // Polled rather than waited for in the kernel: a reader who took a read
-    // lock as the writer let go would keep a waiting request there for ever.
-    pause_before_retry();
-  }
+    return ::fcntl(fd, F_OFD_GETLK, &held) == 0 && held.l_type == F_WRLCK;
+  };
+  return poll_lock(
+      file, [&] { return ::fcntl(fd, F_OFD_SETLK, &whole) == 0 ? 0 : errno; }, writer_holds,
+      say_waiting);
 }
 
 FolderLock::FolderLock(const ResolvedPath& file, Mode mode)
-    : fd_(locked(open_folder_of(file), mode == Mode::Exclusive ? LOCK_EX : LOCK_SH, file)) {}
+    : fd_(locked(open_folder_of(file), mode == Mode::Exclusive ? LOCK_EX : LOCK_SH, file,
+                 &run_lock_)) {}
 
 FolderLock::~FolderLock() {
   if (fd_ >= 0) ::close(fd_);  // closing the descriptor releases the lock
@@ -102,6 +165,7 @@ FolderLocks::FolderLocks(const std::vector<const ResolvedPath*>& files) {
   // held only here.
   std::vector<Folder> folders;
   folders.reserve(files.size());
+  run_locks_.reserve(files.size());
   fds_.reserve(files.size());
   for (const ResolvedPath* file : files) {
     const int fd = open_folder_of(*file);
@@ -118,7 +182,9 @@ FolderLocks::FolderLocks(const std::vector<const ResolvedPath*>& files) {
     return std::tie(a.device, a.inode) < std::tie(b.device, b.inode);
   });
   for (const Folder& folder : folders)
-    if (const int fd = locked(folder.fd, LOCK_EX, *folder.file); fd >= 0) fds_.push_back(fd);
+    if (const int fd = locked(folder.fd, LOCK_EX, *folder.file, &run_locks_.emplace_back());
+        fd >= 0)
+      fds_.push_back(fd);
 }
 
 FolderLocks::~FolderLocks() {

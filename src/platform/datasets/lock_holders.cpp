@@ -1,6 +1,7 @@
 #include "platform/datasets/lock_holders.h"
 
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -36,8 +37,12 @@ bool ids_of(const std::string& pid, Ids* ids) {
   return uid && gid;
 }
 
+// In a sticky folder (/tmp) only root, the folder's owner and this user
+// may replace this user's data sets there.
 bool may_write(const Ids& ids, const struct stat& folder) {
   if (ids.uid == 0) return true;
+  if ((folder.st_mode & S_ISVTX) && ids.uid != folder.st_uid && ids.uid != ::geteuid())
+    return false;
   if (ids.uid == folder.st_uid) return folder.st_mode & S_IWUSR;
   const bool member = ids.gid == folder.st_gid ||
                       std::find(ids.groups.begin(), ids.groups.end(), folder.st_gid) != ids.groups.end();

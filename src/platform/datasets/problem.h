@@ -56,6 +56,9 @@ inline constexpr int kOlderDescription = 223;
 inline constexpr int kWaitsForLock = 224;
 inline constexpr int kNoDescription = 225;
 inline constexpr int kForeignDescription = 226;
+inline constexpr int kPassesByFolderLock = 227;
+inline constexpr int kRunsNotKeptApart = 228;
+inline constexpr int kOneFileTwice = 229;
 }  // namespace msg
 
 }  // namespace platform::ds

@@ -1,5 +1,7 @@
 #include "platform/datasets/registry.h"
 
+#include <sys/stat.h>
+
 #include <system_error>
 #include <utility>
 
@@ -14,6 +16,7 @@
 #include "platform/datasets/resolved_path.h"
 #include "platform/host.h"
 #include "platform/libraries.h"
+#include "platform/names.h"
 #include "platform/run_stop.h"
 
 namespace platform {
@@ -95,9 +98,17 @@ XO_FILE* DataSets::open_output(const std::string& text, bool shared) {
   std::string display, file;
   if (!resolve(text, &display, &file)) return nullptr;
   std::string key = file_key(file);
+  // A device (/dev/null) takes every data set led to it, each its own.
+  if (const ds::ResolvedPath found = ds::resolve_path(file);
+      found.exists && (S_ISCHR(found.status.st_mode) || S_ISBLK(found.status.st_mode)))
+    key += "\n" + upper_case(display);
   if (auto open = outputs_.find(key); open != outputs_.end()) {
     if (shared && shared_outputs_.count(key)) return open->second;
-    ds::log_problem({ds::msg::kOutputTwice, {display}});
+    const std::string first = ds::DataSet::from(open->second)->name();
+    if (same_name(first, display))
+      ds::log_problem({ds::msg::kOutputTwice, {display}});
+    else
+      ds::log_problem({ds::msg::kOneFileTwice, {first, display, ds::followed_link(file).string()}});
     return nullptr;
   }
   if (shared) shared_outputs_.insert(key);

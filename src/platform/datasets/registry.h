@@ -47,9 +47,11 @@ class DataSets {
   // message when it does not exist or cannot be read.
   XO_FILE* open_input(const std::string& name);
   // Opens a data set for output; null after a message when the name is not
-  // valid or the data set is already open for output in this step. A data
-  // set opened `shared` (one that several statements of a kind name for
-  // one output) is the same handle when opened shared again.
+  // valid, or the data set, or another that leads to its file, is already
+  // open for output in this step (a device, such as /dev/null, takes any
+  // number of them). A data set opened `shared` (one that several
+  // statements of a kind name for one output) is the same handle when
+  // opened shared again.
   XO_FILE* open_output(const std::string& name, bool shared = false);
   // Sets the BY variables of an input data set; false after a message when
   // one is not in it.

@@ -78,6 +78,28 @@ bool on_proc(int folder) {
   return ::fstatfs(folder, &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
 }
 
+// Whether the folder is on a file system of the kernel's objects (/proc,
+// /sys and those mounted in it), whose files are the system's settings.
+bool on_kernel_objects(int folder) {
+  struct statfs fs;
+  if (::fstatfs(folder, &fs) != 0) return false;
+  switch (fs.f_type) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case PSTOREFS_MAGIC:
+    case EFIVARFS_MAGIC:
+    case BPF_FS_MAGIC:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Why the link `name` (status `link`) in the walk's folder is not
 // followed, or empty.
 std::string planted_link_refusal(const Walk& w, const Name& name, const struct stat& link) {
@@ -262,6 +284,11 @@ std::string changed_since_look(const ResolvedPath& file, int flags, int error) {
 // and check anew the rights to a pipe or file that another user made and
 // handed to the process. -1 with `why` when it is not open for writing.
 int duplicate_stream(const ResolvedPath& file, std::string* why) {
+  if (const char* closed = closed_standard_stream(file.stream)) {
+    *why = std::string(closed) + " is closed";
+    errno = EBADF;
+    return -1;
+  }
   const int fd = ::fcntl(file.stream, F_DUPFD_CLOEXEC, 0);
   if (fd < 0) {
     *why = std::strerror(errno);
@@ -305,7 +332,7 @@ int open_found(const ResolvedPath& file, int flags, std::string* why) {
 }
 
 bool holds_devices(const ResolvedPath& file) {
-  if (on_proc(file.folder.get())) return true;
+  if (on_kernel_objects(file.folder.get())) return true;
   // Judged by the folder's file system, not by its path: /dev bound
   // elsewhere (mount --bind /dev X) holds the same devices under another
   // name. Only where /dev is no file system of its own does its path tell.

@@ -87,8 +87,8 @@ ResolvedPath resolve_folder(const std::filesystem::path& path, bool make);
 int open_found(const ResolvedPath& file, int flags, std::string* why);
 
 // Whether the folder holds the system's devices (the file system of /dev,
-// wherever it is mounted) or processes (/proc), where the run makes no
-// file of its own.
+// wherever it is mounted, and /sys with those mounted in it) or processes
+// (/proc), where the run makes no file of its own.
 bool holds_devices(const ResolvedPath& file);
 
 }  // namespace platform::ds

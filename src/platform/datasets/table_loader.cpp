@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <unordered_set>
 
 #include "platform/datasets/csv_reader.h"
@@ -87,9 +88,10 @@ bool read_header(CsvReader& reader, const std::filesystem::path& file, Table* ta
 }
 
 // A data set's file and its description, opened together under the
-// folder's lock so that both come from one writer (folder_lock.h). The
-// file's path is looked at once, and the description found in the folder
-// that look reached: links are followed only as outputs follow them
+// folder's lock so that both come from one writer (folder_lock.h); a pipe
+// or a device, which no writer replaces, outside it. The file's path is
+// looked at once, and the description found in the folder that look
+// reached: links are followed only as outputs follow them
 // (resolved_path.h), and nothing is read through one that is not.
 struct DataSetFiles {
   MappedFile data;
@@ -111,6 +113,12 @@ bool foreign_description(const ResolvedPath& data, const ResolvedPath& descripti
   return shared && owner != ::geteuid() && owner != folder.st_uid && owner != data.status.st_uid;
 }
 
+// Whether the look `found` saw a file that is read as a stream (a pipe, a
+// device) rather than mapped.
+bool streamed(const ResolvedPath& found) {
+  return found.exists && !S_ISREG(found.status.st_mode) && !S_ISDIR(found.status.st_mode);
+}
+
 bool open_files(const std::string& name, const std::filesystem::path& csv, DataSetFiles* files,
                 Problem* problem) {
   const ResolvedPath data = resolve_path(csv);
@@ -119,8 +127,17 @@ bool open_files(const std::string& name, const std::filesystem::path& csv, DataS
     *problem = {msg::kCannotRead, {name, csv.string(), data.failure()}};
     return false;
   }
-  const FolderLock lock(data, FolderLock::Mode::Shared);
-  if (!files->data.open(data, &why)) {
+  // A pipe or a device is read outside the lock (the data before it is
+  // taken, a description once it is let go): its writer may keep it open
+  // long after its text, and the runs that write data sets in the folder
+  // would wait all that time.
+  const bool data_streams = streamed(data);
+  if (data_streams && !files->data.open(data, &why)) {
+    *problem = {msg::kCannotRead, {name, csv.string(), why}};
+    return false;
+  }
+  std::optional<FolderLock> lock(std::in_place, data, FolderLock::Mode::Shared);
+  if (!data_streams && !files->data.open(data, &why)) {
     *problem = {msg::kCannotRead, {name, csv.string(), why}};
     return false;
   }
@@ -135,6 +152,7 @@ bool open_files(const std::string& name, const std::filesystem::path& csv, DataS
     files->foreign_folder = description.shown_folder();
     return true;
   }
+  if (streamed(description)) lock.reset();
   // One that cannot be opened (a folder, a link another process put there
   // meanwhile) is not read, which says nothing of what it holds.
   if (!files->description.open(description, &why)) {

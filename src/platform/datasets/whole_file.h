@@ -10,7 +10,7 @@
 // replaced, so it is written in place; a pipe that no process reads fails
 // at once instead of waiting for one. A file this user may not replace
 // (replace_rights.h), a link another user planted in a shared folder, and
-// a new file among the system's devices or processes (/dev, /proc) are
+// a new file among the system's devices or processes (/dev, /sys, /proc) are
 // refused at the open.
 // Data sets, their descriptions, graph files and the report are all
 // written this way.
