@@ -142,7 +142,8 @@ TEST(MemoryRefusalTest, JsonValuesAreBuiltRenderedAndDestroyedOrThrowWhenShort) 
   item.extra["file"] = "g/fit.svg";
   expect_every_refusal_thrown([&] {
     const platform::OutputItem copy = item;
-    platform::render_json(copy);
+    std::ostringstream json;
+    platform::write_json(copy, json);
     platform::DataObject table;
     table.attributes["a"] = 1;
     platform::graphs::GraphRequest graph;
