@@ -4,6 +4,7 @@
 #include "host/missing.h"
 #include "host/services.h"
 #include "host/object_methods.h"
+#include "host/output_tables.h"
 #include "procedure/graph_control.h"
 #include "procedure/proc_options.h"
 #include "procedure/step_memory.h"
@@ -20,6 +21,7 @@ constexpr int kDefaultMaxsubit = 30;
 constexpr int kMsgAlphaRange = 14;
 constexpr int kMsgDudReplaced = 85;
 constexpr int kMsgMaxsubitZero = 134;
+constexpr int kMsgNoTablesForJson = 511;
 constexpr int kGraphicsAttribute = 1334;
 constexpr int kGetAttributes = 2;
 
@@ -114,6 +116,8 @@ void read_run_switches(RUVACOM* ctx) {
   ctx->g4 = (flag(ctx, kG4) || flag(ctx, kG4Singular)) ? 1 : 0;
   ctx->se = flag(ctx, kSe);
   ctx->noprint = flag(ctx, kNoprint);
+  // The JSON file holds the step's outputs: the log says why it has none.
+  if (ctx->noprint && yolqbit(nullptr, kYolJson)) xpmlog(305, kMsgNoTablesForJson);
   ctx->noitprint = flag(ctx, kNoitprint);
   ctx->boxs_bias_flag = flag(ctx, kBias);
   ctx->ruvameasures_table_flag = flag(ctx, kMeasures);

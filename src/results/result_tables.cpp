@@ -22,7 +22,7 @@
 namespace {
 
 constexpr int kMsgNoCorrelationMemory = 43;
-constexpr int kMsgBootstrapLimits = 497;
+constexpr int kMsgBootstrapLimits = 497, kMsgBootstrapLimitsNotShown = 510;
 constexpr int kTitleSettings = 439;
 
 void end_step(const RUVACOM* ctx) { xexit(ctx->nby != 0 ? 120 : 1020, 0); }
@@ -63,7 +63,8 @@ Inference settle_variance(RUVACOM* ctx, const AnovaFigures& a) {
   inf.t_quantile = zqt(1 - ctx->alpha / 2, static_cast<double>(a.error_df), &q) == 0 ? q : special_missing_value();
   const RUVA_BOOTSTRAP_CONTROL* b = ctx->ruvabootstrap_control;
   if (b && b->boot_to_be_done && (b->ci.bc || b->ci.perc || b->ci.normal))
-    xpmlog(kResultMessages, kMsgBootstrapLimits, by_group_phrase(ctx).c_str());
+    xpmlog(kResultMessages, ctx->noprint ? kMsgBootstrapLimitsNotShown : kMsgBootstrapLimits,
+           by_group_phrase(ctx).c_str());
   return inf;
 }
 

@@ -46,4 +46,33 @@ TEST(JsonOptionTest, AJsonFileThatCannotBeWrittenEndsTheRun) {
       << log.str();
 }
 
+// NOPRINT makes no tables: the log says that the JSON file holds none of
+// the step's, and that the bootstrap limits are not shown.
+TEST(JsonOptionTest, ANoprintStepSaysWhatTheJsonFileAndTheListingLack) {
+  const fs::path dir = temp_dir();
+  fs::copy_file(fs::path(RUVA_SOURCE_DIR) / "examples/puromycin.csv", dir / "puromycin.csv",
+                fs::copy_options::overwrite_existing);
+  std::ofstream(dir / "np.ruva") << "proc ruva data=puromycin noprint;\n  by state;\n  parms Vm=200 K=0.05;\n"
+                                    "  model rate = Vm*conc/(K+conc);\n  bootstrap / seed=1;\nrun;\n";
+  app::CommandLine cmd;
+  cmd.work = dir.string();
+  cmd.programs = {(dir / "np.ruva").string()};
+  cmd.json = (dir / "np.json").string();
+  std::ostringstream listing, log;
+  EXPECT_EQ(app::run(cmd, listing, log), 0) << log.str();
+  std::stringstream json;
+  json << std::ifstream(dir / "np.json").rdbuf();
+  EXPECT_EQ(json.str().find("\"type\":\"table\""), std::string::npos);
+  EXPECT_NE(log.str().find("NOTE: With NOPRINT the step makes no tables: the JSON file gets only its graphs and "
+                           "their data.\n"),
+            std::string::npos)
+      << log.str();
+  EXPECT_NE(log.str().find("NOTE: The bootstrap confidence limits in the BY group state=untreated are not shown: "
+                           "NOPRINT prints no table.\n"),
+            std::string::npos)
+      << log.str();
+  EXPECT_EQ(log.str().find("shown in the Parameter Estimates table"), std::string::npos) << log.str();
+  fs::remove_all(dir);
+}
+
 }  // namespace

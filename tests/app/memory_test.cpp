@@ -37,6 +37,7 @@
 #include "platform/threads/large_stack.h"
 #include "support/output_fixture.h"
 #include "support/ruva_command.h"
+#include "support/sanitized.h"
 
 namespace {
 
@@ -87,17 +88,6 @@ void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(bl
 namespace {
 
 namespace fs = std::filesystem;
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define RUVA_TEST_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(RUVA_TEST_ASAN)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
 
 // Runs `body` in a child process; its exit status, or -signal.
 int in_child(const std::function<int()>& body) {
@@ -152,7 +142,8 @@ TEST(MemoryRefusalTest, JsonValuesAreBuiltRenderedAndDestroyedOrThrowWhenShort) 
   item.extra["file"] = "g/fit.svg";
   expect_every_refusal_thrown([&] {
     const platform::OutputItem copy = item;
-    platform::render_json(copy);
+    std::ostringstream json;
+    platform::write_json(copy, json);
     platform::DataObject table;
     table.attributes["a"] = 1;
     platform::graphs::GraphRequest graph;

@@ -5,10 +5,6 @@
 
 namespace platform {
 
-namespace {
-bool integer_type(int type) { return type == kTypeByte || type == kTypeInt || type == kTypeLong; }
-}  // namespace
-
 bool DataObject::numeric() const {
   return std::all_of(columns.begin(), columns.end(),
                      [](const ColumnSpec& c) { return c.data_type == kTypeDouble || integer_type(c.data_type); });

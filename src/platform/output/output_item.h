@@ -32,6 +32,8 @@ inline constexpr int kTypeDouble = 5;
 inline constexpr int kTypeChars = 6;
 inline constexpr int kTypeTextObject = 66;
 
+inline bool integer_type(int type) { return type == kTypeByte || type == kTypeInt || type == kTypeLong; }
+
 // A column: what it shows and where its value is read. Like the item
 // below, it takes its JSON value apart when it goes (json_teardown.h).
 struct ColumnSpec {

@@ -76,7 +76,7 @@ std::int32_t open_view(WOB_OBJ_STR* obj, void* mcoh, std::int32_t id, std::int32
   view->groups = service.groups();
   view->start = o.data->shown;
   o.data->shown = o.data->row_count();
-  if (o.data_output && !service.json_stream() && o.data->views.empty() && o.data->row_count() == 0 && o.data->numeric())
+  if (o.data_output && o.data->views.empty() && o.data->row_count() == 0 && o.data->numeric())
     o.data->keep_numbers();
   view->path_key = service.register_view(view);
   o.data->views.push_back(view);

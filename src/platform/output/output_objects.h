@@ -57,9 +57,9 @@ struct DataObject : HostObject {
   std::string name, label, title, template_path;
   std::vector<ColumnSpec> columns;
   std::vector<std::vector<Cell>> rows;
-  // Graph data that nothing but the graphs reads (one output object, no
-  // JSON stream, numeric columns) keep their rows as doubles by column, as
-  // the columns hold them: a seventh of the room of cells.
+  // Graph data that nothing but the graphs and the JSON stream reads (one
+  // output object, numeric columns) keep their rows as doubles by column,
+  // as the columns hold them: a seventh of the room of cells.
   bool graph_only = false;
   std::vector<std::vector<double>> numbers;
   std::size_t number_rows = 0;

@@ -4,6 +4,7 @@
 // notes below) and one JSON object.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,14 @@ namespace platform {
 class PrintFile;
 
 void render_listing(const OutputItem& item, PrintFile& print);
-// The JSON object of an output, on one line.
-std::string render_json(const OutputItem& item);
+// Rows [first, last) of a table kept as numbers by column.
+struct NumberRows {
+  const std::vector<std::vector<double>>* columns = nullptr;
+  std::size_t first = 0, last = 0;
+};
+// Writes the JSON object of an output on one line, without its end of
+// line; its rows are those of `numbers` when given, else the item's.
+void write_json(const OutputItem& item, std::ostream& out, const NumberRows* numbers = nullptr);
 // A BY group as the BY line names it: "name=value ...".
 std::string by_text(const std::vector<ByValue>& by);
 // The BY line: the BY group's text centred in a rule across the line,

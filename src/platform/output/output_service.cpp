@@ -1,6 +1,7 @@
 #include "platform/output/output_service.h"
 
 #include <algorithm>
+#include <iterator>
 #include <unordered_set>
 
 #include "platform/graphs/graph_data.h"
@@ -112,7 +113,7 @@ std::vector<std::string> OutputService::page_header() const {
   return lines;
 }
 
-void OutputService::emit(OutputItem item, bool in_listing) {
+void OutputService::emit(OutputItem item, bool in_listing, const NumberRows* numbers) {
   item.step = step_;
   item.titles = titles_;
   item.has_by = has_by_;
@@ -127,7 +128,8 @@ void OutputService::emit(OutputItem item, bool in_listing) {
   if (graphs_.report && item.kind != "data" && graphs_.report->add(item))
     Host::current().log().note(graphs_.report->log_note());
   if (json_) {
-    *json_ << render_json(item) << '\n';
+    write_json(item, *json_, numbers);
+    *json_ << '\n';
     json_->flush();
   }
 }
@@ -148,22 +150,37 @@ void OutputService::emit_view(ViewObject* view) {
   item.label = data->label.empty() ? data->title : data->label;
   item.columns = data->columns;
   const std::size_t start = std::min(view->start, view->end);
-  // Rows kept as numbers are graph data, which nothing renders.
-  if (!data->graph_only)
-    item.rows.assign(data->rows.begin() + static_cast<long>(start), data->rows.begin() + static_cast<long>(view->end));
+  // Rows kept as numbers are graph data, which only the JSON stream shows:
+  // it reads them where they are.
+  const NumberRows numbers{&data->numbers, start, view->end};
+  if (!data->graph_only) {
+    const auto first = data->rows.begin() + static_cast<long>(start);
+    const auto last = data->rows.begin() + static_cast<long>(view->end);
+    // Rows that nothing reads again move into the output, so that a long
+    // table is not held twice.
+    if (drawing() || rows_shown_elsewhere(view)) item.rows.assign(first, last);
+    else item.rows.assign(std::make_move_iterator(first), std::make_move_iterator(last));
+  }
   item.notes = view->notes;
   item.groups = view->groups;
   item.attributes = data->attributes;
   if (!view->path_key.empty()) item.extra["path"] = view->path_key;
-  emit(std::move(item), !view->data_output);
+  emit(std::move(item), !view->data_output, data->graph_only ? &numbers : nullptr);
+}
+
+bool OutputService::rows_shown_elsewhere(const ViewObject* view) const {
+  return std::any_of(view->data->views.begin(), view->data->views.end(), [view](const ViewObject* other) {
+    return other != view && !other->released && other->start < view->end;
+  });
 }
 
 void OutputService::release_view(ViewObject* view) {
   view->released = true;
   end_rows(view);
-  if (drawing()) keep_table(view);
   // Graph data go to the JSON stream only: without one they need no copy.
+  // The graphs take rows kept as numbers after the stream has shown them.
   if (!view->data_output || json_) emit_view(view);
+  if (drawing()) keep_table(view);
   drop_taken_rows(view->data);
 }
 

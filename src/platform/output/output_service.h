@@ -16,6 +16,7 @@
 
 #include "platform/output/output_object_classes.h"
 #include "platform/output/output_objects.h"
+#include "platform/output/output_render.h"
 
 namespace platform {
 
@@ -84,7 +85,6 @@ class OutputService {
   // last two draw them.
   bool graphics() const { return json_ != nullptr || drawing(); }
   bool drawing() const { return !graphs_.folder.empty() || graphs_.report != nullptr; }
-  bool json_stream() const { return json_ != nullptr; }
 
   // The store of tables behind graphs: every output object opened gets a
   // path key; a graph finds the rows under the keys of its path.
@@ -102,8 +102,9 @@ class OutputService {
   // the step has a path of its own for the graphs that refer to it.
   std::string next_path_key(const std::string& name) { return name + "#" + std::to_string(++path_counts_[name]); }
 
-  // Renders a finished output on the listing and the JSON stream.
-  void emit(OutputItem item, bool in_listing = true);
+  // Renders a finished output on the listing and the JSON stream, which
+  // takes the rows of `numbers` when they are given.
+  void emit(OutputItem item, bool in_listing = true, const NumberRows* numbers = nullptr);
   // A view's table, when it is released or when the step ends.
   void emit_view(ViewObject* view);
   // Releases an output object: its table is emitted, kept as graph data
@@ -127,6 +128,8 @@ class OutputService {
   void end_by_group();
   // Ends an output object's rows where its table stands.
   void end_rows(ViewObject* view);
+  // Whether an output object not yet released shows some of `view`'s rows.
+  bool rows_shown_elsewhere(const ViewObject* view) const;
   // Keeps a released output object's table for the graphs of its BY group.
   void keep_table(ViewObject* view);
   // Drops the rows of `data` that every output object has taken.

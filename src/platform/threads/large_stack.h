@@ -21,7 +21,10 @@ inline constexpr std::size_t kParseStackBytes = std::size_t{64} << 20;
 
 // Runs `work` on a thread whose stack is `bytes` large and waits for it to
 // finish; an exception `work` throws is thrown again here. When no such
-// thread can be made, `work` runs on the calling thread.
+// thread can be made, `work` runs on the calling thread. Under a limit of
+// address space, a stack larger than kParseStackBytes takes a 32nd of the
+// limit when that is less (but at least 8 MB), and threads share one
+// allocator arena from then on.
 void run_with_stack(std::size_t bytes, const std::function<void()>& work);
 
 }  // namespace platform
