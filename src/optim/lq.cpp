@@ -113,21 +113,25 @@ void lq_backsolve(int r, double** mat, const double* w, double* lambda, const ch
   }
 }
 
+void explicit_q(int r, int c, const double* q, const double* beta, const char* singrows,
+                double** Q) {
+  for (int i = 0; i < c; ++i) {
+    std::fill_n(Q[i], c, 0.0);
+    Q[i][i] = 1;
+  }
+  // Q = H_last ... H_0: each reflection applied from the right, last first.
+  int pivot = lq_rank(r, singrows);
+  for (int k = r - 1; k >= 0; --k) {
+    if (!independent(singrows, k)) continue;
+    --pivot;
+    const double* v = q + householder_offset(pivot, c);
+    for (int i = 0; i < c; ++i) reflect(Q[i] + pivot, v, c - pivot, beta[k]);
+  }
+}
+
 int computeQ(ZOPTGLOBAL* g) {
   const ZOPTMARQU& mq = *g->state.marqu;
-  const int n = optim::nparms(g);
-  double** Q = mq.Q;
-  std::fill_n(Q[0], static_cast<long>(n) * n, 0.0);
-  for (int i = 0; i < n; ++i) Q[i][i] = 1;
-  const int m = optim::working_constraints(g);
-  if (m < 1) return 1;
-  // Q = H_last ... H_0: each reflection applied from the right, last first.
-  int pivot = lq_rank(m, mq.singrowsc);
-  for (int k = m - 1; k >= 0; --k) {
-    if (!independent(mq.singrowsc, k)) continue;
-    --pivot;
-    const double* v = mq.q + householder_offset(pivot, n);
-    for (int i = 0; i < n; ++i) reflect(Q[i] + pivot, v, n - pivot, mq.beta[k]);
-  }
+  explicit_q(std::max(optim::working_constraints(g), 0), optim::nparms(g), mq.q, mq.beta,
+             mq.singrowsc, mq.Q);
   return 1;
 }

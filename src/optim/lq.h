@@ -50,5 +50,10 @@ int pre(int r, int c, double* q, double* g, double* beta, char* singrows);
 // rows (dependent rows get 0); w is Q g as left by `pre`.
 void lq_backsolve(int r, double** mat, const double* w, double* lambda, const char* singrows);
 
+// Q (c rows of c) explicitly from the factors of r rows: its rows past the
+// independent ones span the null space of A.
+void explicit_q(int r, int c, const double* q, const double* beta, const char* singrows,
+                double** Q);
+
 // The number of independent rows among the first r flags.
 int lq_rank(int r, const char* singrows);

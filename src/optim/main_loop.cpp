@@ -190,13 +190,13 @@ bool released_at_candidate(ZOPTGLOBAL* g) {
 }
 
 // The built-in test: the relative offset R of the step along the working
-// constraints (a point off a curved working constraint is no candidate
-// however small R is), or a negligible objective.
-bool offset_converged(ZOPTGLOBAL* g) {
+// constraints below `atol` (a point off a curved working constraint is no
+// candidate however small R is), or a negligible objective.
+bool offset_converged(ZOPTGLOBAL* g, double atol) {
   const ZOPTSTATE& st = g->state;
-  const bool candidate = ((!wzmis(st.r) && st.r < g->opts.atol) ||
-                          (negligible_objective(g, st.pr) && st.nobs > 0)) &&
-                         !(scaled_working_norm(g, 2) > g->opts.ceps);
+  const bool candidate =
+      ((!wzmis(st.r) && st.r < atol) || (negligible_objective(g, st.pr) && st.nobs > 0)) &&
+      !(scaled_working_norm(g, 2) > g->opts.ceps);
   return candidate && !released_at_candidate(g);
 }
 
@@ -224,10 +224,13 @@ int converged(ZOPTGLOBAL* g) {
   // An iteration that left every parameter where it was, or that ended on
   // another working set, says nothing by its change between iterates of
   // the distance to the minimum: the point itself is judged, by its
-  // relative offset.
+  // relative offset against the caller's tolerance for R (offset_atol),
+  // not against the criterion of its test, which bounds a change.
   const bool callers = g->funcs.usconv && !st.change_uninformative;
+  const double atol =
+      g->funcs.usconv && g->opts.offset_atol > 0 ? g->opts.offset_atol : g->opts.atol;
   const int iters = st.iters;
-  const bool done = callers ? callers_test_converged(g) : offset_converged(g);
+  const bool done = callers ? callers_test_converged(g) : offset_converged(g, atol);
   st.robj = iters >= 2 && std::fabs(st.objective) < kBig
                 ? relative_objective_change(st.objective, st.prevobj)
                 : missing_value();

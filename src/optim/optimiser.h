@@ -50,6 +50,7 @@ struct ZOPTOPT {
   double ceps;            // constraint tolerance, times a constraint's size below 1; default 1e-10
   void* userptr;          // the caller's context
   double atol;            // tolerance on the relative-offset measure R
+  double offset_atol;     // the same where a caller's test cannot judge the iteration (0: atol)
   double ftol, fto2, gtol, gto2, xtol;  // for the caller's own convergence test; not read
   double aftl;            // tolerance of the zero-objective test on the objective and on pr (see objscale)
   double agtl, axtl;      // not read

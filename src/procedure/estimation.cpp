@@ -14,7 +14,6 @@
 #include "procedure/estimation_callbacks.h"
 #include "procedure/estimation_parts.h"
 #include "procedure/frozen_parameters.h"
-#include "procedure/gradient_offset.h"
 #include "procedure/group_name.h"
 #include "procedure/iteration_history.h"
 #include "procedure/loss_stationarity.h"
@@ -22,6 +21,7 @@
 #include "procedure/recovery.h"
 #include "procedure/procedure_context.h"
 #include "procedure/step_phases.h"
+#include "procedure/stop_offset.h"
 
 namespace {
 
@@ -196,7 +196,7 @@ void jovopt(RUVACOM* ctx) {
   if (no_feasible_start) std::copy(start.begin(), start.end(), ctx->parm);
   close_iteration_history(ctx, g, rc);
   const bool stopped_short = rc == 0 && stopped_short_of_the_minimum(ctx, g);
-  if (stopped_short || (rc == 0 && gradient_stopped_off_the_minimum(ctx))) rc = 1;
+  if (stopped_short || (rc == 0 && stopped_off_the_minimum(ctx))) rc = 1;
   report_outcome(ctx, g, rc);
   if (rc == 0) check_loss_stationarity(ctx, g);
   ctx->exerror = rc == 0 ? 1 : 0;

@@ -102,6 +102,7 @@ void set_options(RUVACOM* ctx, ZOPTGLOBAL* g) {
   o.maxiters = ctx->maxiter;
   o.maxsubiters = g->lnsrch.maxsubiters = ctx->nstep;
   o.atol = ctx->criterion;
+  o.offset_atol = ctx->offset_criterion;
   o.sing = ctx->epsilon;
   o.aftl = ctx->epsilon;
   o.yolman = static_cast<WOB_OBJ_STR*>(ctx->yolman);

@@ -67,7 +67,7 @@ struct RUVACOM : RUVAPARSE {
   double bepsilon;   // EPSILON=
   double criterion;  // convergence criterion (CONVERGE= or CONVERGEOBJ=)
   double criter2;    // CONVERGEPARM=
-  double offset_criterion;  // CONVERGE= or its default: the relative offset a GRADIENT fit must reach
+  double offset_criterion;  // CONVERGE= or its default: the relative offset every fit must reach
   double dep;
   double model;      // _MODEL_: 1 the program runs for the model value only, 0 derivatives too
   double one;        // 1.0: stands in for an absent weight, loss or residual

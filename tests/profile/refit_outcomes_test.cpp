@@ -266,17 +266,20 @@ TEST_F(RefitOutcomesTest, RealFailuresStayFailuresUnderTightCriteria) {
   }
 }
 
-// A fit stopped early by a loose criterion: the reference refit finds the
-// minimum, more than 5 per cent away, and becomes the reference (note 425).
+// A fit stopped early by a loose criterion (b = 0.4389 at SSE 38.85, where
+// a step would still lower it by a third, which CONVERGEOBJ=0.5 accepts):
+// the reference refit, with R below 0.5, moves b more than 5 per cent,
+// towards the minimum, and becomes the reference (note 425).
 TEST_F(RefitOutcomesTest, ReferenceRefitThatMovesTheEstimatesIsNoted) {
-  ASSERT_EQ(fit(kBod, "proc ruva data=d convergeobj=3e-3; parms a=48.7 b=1.33; model demand = a*(1-exp(-b*time));"
-                          " profile / jackknife profdata=pd;"),
+  ASSERT_EQ(fit(kBod,
+                "proc ruva data=d convergeobj=0.5; parms a=48.7 b=1.33;"
+                " model demand = a*(1-exp(-b*time)); profile / jackknife profdata=pd;"),
             0)
       << log_text();
   EXPECT_EQ(logged(425), 1);
   const Row ref = read_rows("pd").front();
-  EXPECT_NEAR(number(ref, "a"), 19.142575, 1e-3);  // the least-squares estimates
-  EXPECT_NEAR(number(ref, "b"), 0.531091, 1e-4);
+  EXPECT_NEAR(number(ref, "a"), 19.142575, 0.2);  // the least-squares estimates
+  EXPECT_NEAR(number(ref, "b"), 0.531091, 1e-3);
 }
 
 // A response the program computes is bootstrapped from the text without the
