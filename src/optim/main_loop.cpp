@@ -238,3 +238,7 @@ int converged(ZOPTGLOBAL* g) {
   if (done && !callers && st.iters != 0) st.iters -= 1;
   return done;
 }
+
+int passes_offset_test(ZOPTGLOBAL* g, double atol) {
+  return offset_converged(g, atol) ? 1 : 0;
+}

@@ -283,6 +283,13 @@ int zoptobj(ZOPTGLOBAL* g);
 int update_objective(ZOPTGLOBAL* g);
 int next_step(ZOPTGLOBAL* g);
 int converged(ZOPTGLOBAL* g);
+// The built-in test alone at criterion `atol`, whatever test the run uses,
+// for a point where the steps stopped (no step reduced the objective): R
+// below atol or a negligible objective, the working constraints met, and
+// no active inequality whose multiplier asks to leave it (one that does
+// is dropped from the working set, as at a candidate of the run). Nonzero
+// when it passes.
+int passes_offset_test(ZOPTGLOBAL* g, double atol);
 int update_p(ZOPTGLOBAL* g);
 int update_ders(ZOPTGLOBAL* g);
 double kuhn_tucker(ZOPTGLOBAL* g);

@@ -97,6 +97,9 @@ bool sums_loss_products(const RUVACOM* ctx) {
   return ctx->loss_terms && ctx->loss_terms->summing && ctx->loss_terms->factored;
 }
 
+// Kept out of the observation's path, which only a pass at the stop takes.
+[[gnu::cold, gnu::noinline]] void hand_row(PassRows* rows, const double* row, double w) { rows->add(row, w); }
+
 // Usual parameter counts have a pass of their own, whose loops over the
 // parameters the compiler unrolls.
 inline constexpr int kLargestFixedOrder = 8;
@@ -126,8 +129,9 @@ struct Pass {
   static constexpr int kKeptIntercept = N > 0 ? N + 1 : 1;
   mutable double intcep[kKeptIntercept] = {};
   bool keep_intercept;
+  PassRows* rows;  // also takes each row of the cross products, or null
 
-  Pass(RUVACOM* c, bool sums, linalg::CrossProductBlock* cross_products)
+  Pass(RUVACOM* c, bool sums, linalg::CrossProductBlock* cross_products, PassRows* pass_rows)
       : ctx(c),
         nparm(c->nparm),
         derivatives(c->model == 0.0),
@@ -139,7 +143,8 @@ struct Pass {
         limit_contribution(kLargestContribution),
         cross(cross_products),
         loss_terms(c->loss_terms && c->loss_terms->summing ? c->loss_terms : nullptr),
-        keep_intercept(N > 0 && sums && !c->hougaard) {
+        keep_intercept(N > 0 && sums && !c->hougaard),
+        rows(pass_rows) {
     if (keep_intercept) std::copy(c->intcep, c->intcep + kKeptIntercept, intcep);
   }
 
@@ -262,6 +267,7 @@ struct Pass {
     const int n = order();
     double* der = ctx->der;
     der[n] = -ob.r;
+    if (rows) [[unlikely]] hand_row(rows, der, ctx->wgtjpjflag ? ob.u : ob.w);
     if (!ctx->wgtjpjflag) {
       if constexpr (N > 0) cross->add_row<N + 1>(der, ob.w);
       else cross->add(der, ob.w);
@@ -461,8 +467,8 @@ void run_blocks(RUVACOM* ctx, const Pass<N>& pass) {
 }
 
 template <int N>
-void run_observations(RUVACOM* ctx, bool last_sums, linalg::CrossProductBlock* cross) {
-  const Pass<N> pass(ctx, last_sums, cross);
+void run_observations(RUVACOM* ctx, bool last_sums, linalg::CrossProductBlock* cross, PassRows* rows) {
+  const Pass<N> pass(ctx, last_sums, cross, rows);
   if (nlexblk(ctx) > 0) {
     run_blocks(ctx, pass);
   } else {
@@ -478,32 +484,34 @@ void run_observations(RUVACOM* ctx, bool last_sums, linalg::CrossProductBlock* c
 
 // The observations through the pass of the parameter count.
 template <int... N>
-void run_observations(RUVACOM* ctx, bool last_sums, linalg::CrossProductBlock* cross,
+void run_observations(RUVACOM* ctx, bool last_sums, linalg::CrossProductBlock* cross, PassRows* rows,
                       std::integer_sequence<int, N...>) {
-  using Run = void (*)(RUVACOM*, bool, linalg::CrossProductBlock*);
+  using Run = void (*)(RUVACOM*, bool, linalg::CrossProductBlock*, PassRows*);
   static constexpr Run kRuns[] = {&run_observations<N>...};
   const int n = ctx->nparm;
-  kRuns[n >= 1 && n <= kLargestFixedOrder ? n : 0](ctx, last_sums, cross);
+  kRuns[n >= 1 && n <= kLargestFixedOrder ? n : 0](ctx, last_sums, cross, rows);
 }
 
-void run_pass(RUVACOM* ctx, bool last_sums) {
+void run_pass(RUVACOM* ctx, bool last_sums, PassRows* rows = nullptr) {
   start_pass(ctx, last_sums);
   // The pass's cross products weighted like the observation (all of them
   // without _WGTJPJ_); kept from pass to pass for its storage.
   static thread_local linalg::CrossProductBlock cross;
   if (ctx->do_der) cross.start(ctx->nparm + 1);
   if (sums_loss_products(ctx)) loss_curvature_sums().start(ctx->nparm);
-  run_observations(ctx, last_sums, &cross, std::make_integer_sequence<int, kLargestFixedOrder + 1>());
+  run_observations(ctx, last_sums, &cross, rows, std::make_integer_sequence<int, kLargestFixedOrder + 1>());
   finish_pass(ctx, &cross);
   if (sums_loss_products(ctx)) loss_curvature_sums().finish(ctx->loss_terms->curvature);
 }
 
 }  // namespace
 
-long ruvass(RUVACOM* ctx) {
+long ruvass(RUVACOM* ctx) { return ruvass_with_rows(ctx, nullptr); }
+
+long ruvass_with_rows(RUVACOM* ctx, PassRows* rows) {
   // A pass that may stand for the last pass forms its sums as well.
   const bool last_sums = ctx->lastpass || may_stand_for_last_pass(ctx);
-  run_pass(ctx, last_sums);
+  run_pass(ctx, last_sums, rows);
   note_latest_pass(ctx, last_sums && !ctx->lastpass);
   return ctx->iobs;
 }

@@ -12,6 +12,22 @@ struct RUVACOM;
 // corner sum w r^2, r = y - f.
 long ruvass(RUVACOM* ctx);
 
+// Takes the rows of the cross products one used observation at a time: the
+// derivatives d and -r (nparm + 1 values), with the weight the cross
+// products give the row.
+class PassRows {
+ public:
+  virtual void add(const double* row, double weight) = 0;
+
+ protected:
+  ~PassRows() = default;
+};
+
+// ruvass, also handing each row of the cross products to `rows` when it
+// forms them (for a factor of the rows themselves, which keeps directions
+// that the sums of their products lose to rounding).
+long ruvass_with_rows(RUVACOM* ctx, PassRows* rows);
+
 // The same pass at a point other than the fit's (the checks after the fit):
 // it forms no last-pass sums and is not kept to stand for another pass.
 long pass_off_the_fit(RUVACOM* ctx);

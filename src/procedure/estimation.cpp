@@ -195,8 +195,16 @@ void jovopt(RUVACOM* ctx) {
   const bool no_feasible_start = rc != 0 && g->state.error == s_nofeas;
   if (no_feasible_start) std::copy(start.begin(), start.end(), ctx->parm);
   close_iteration_history(ctx, g, rc);
+  // A point where no step reduced the objective has been judged by its
+  // offset already.
+  const bool at_precision =
+      rc != 0 && !no_feasible_start && at_minimum_where_no_step_reduced(ctx, start.data());
+  if (at_precision) {
+    g->state.iters -= 1;  // as for any stop where no step reduced the objective
+    rc = 0;
+  }
   const bool stopped_short = rc == 0 && stopped_short_of_the_minimum(ctx, g);
-  if (stopped_short || (rc == 0 && stopped_off_the_minimum(ctx))) rc = 1;
+  if (stopped_short || (rc == 0 && !at_precision && stopped_off_the_minimum(ctx, start.data()))) rc = 1;
   report_outcome(ctx, g, rc);
   if (rc == 0) check_loss_stationarity(ctx, g);
   ctx->exerror = rc == 0 ? 1 : 0;

@@ -149,6 +149,13 @@ void note_latest_pass(RUVACOM* ctx, bool formed_last_sums) {
     keep(ctx, &memo->latest, ctx->iobs);
 }
 
+const double* latest_pass_products(RUVACOM* ctx) {
+  const PassMemo* memo = ctx->pass_memo;
+  if (!memo || !memo->latest.valid) return nullptr;
+  const std::size_t bytes = sizeof(double) * static_cast<std::size_t>(ctx->nparm);
+  return std::memcmp(memo->latest.parms, ctx->parm, bytes) == 0 ? memo->latest.xpx : nullptr;
+}
+
 bool recall_last_pass(RUVACOM* ctx) {
   PassMemo* memo = ctx->pass_memo;
   return memo && restore(ctx, &memo->latest, !ctx->hougaard);

@@ -48,6 +48,9 @@ bool may_stand_for_last_pass(RUVACOM* ctx);
 // pass's sums and generated no missing value and no error (the last pass
 // reports those); forgets the latest pass otherwise.
 void note_latest_pass(RUVACOM* ctx, bool formed_last_sums);
+// The bordered cross products of the latest pass when it was made at the
+// current parameters, left for the last pass; null otherwise.
+const double* latest_pass_products(RUVACOM* ctx);
 // In place of the last pass: true with the latest pass's results restored
 // when it was made at the current parameters.
 bool recall_last_pass(RUVACOM* ctx);

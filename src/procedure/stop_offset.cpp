@@ -8,13 +8,13 @@
 #include "host/missing.h"
 #include "host/services.h"
 #include "linalg/constants.h"
-#include "linalg/dense_products.h"
 #include "linalg/packed.h"
-#include "linalg/sweep.h"
 #include "linalg/vector_kernels.h"
 #include "optim/lq.h"
 #include "optim/optimiser.h"
 #include "procedure/data_pass.h"
+#include "procedure/offset_measures.h"
+#include "procedure/pass_memo.h"
 #include "procedure/group_name.h"
 #include "procedure/iteration_history.h"
 #include "procedure/procedure_context.h"
@@ -22,6 +22,13 @@
 namespace {
 
 constexpr int kMsgGradientOffsetNotMet = 1063, kMsgOffsetNotMet = 1064, kMsgVanishing = 1065;
+constexpr int kMsgVanished = 1066, kMsgAtPrecision = 1067;
+// The relative offset that judges a stop where no step reduced the objective
+// when CONVERGE= is not finer.
+constexpr double kDefaultCriterion = 1e-5;
+// The smallest relative offset whose step the objective can show: the
+// square root of 64 units of rounding.
+constexpr double kResolvableOffset = 1.1920928955078125e-07;
 // The optimiser takes an R below this for 0.
 constexpr double kNegligibleOffset = 1e-12;
 // The offset below which a point passes CONVERGEOBJ= and CONVERGEPARM=.
@@ -86,39 +93,20 @@ std::vector<double> free_directions(RUVACOM* ctx, const std::vector<double>& sca
   return basis;
 }
 
-// [Z H Z'  Z g; g'Z'  F] packed, of order m + 1, in the scaled parameters:
-// H = J'WJ, g the gradient, F the objective's reference quantity pr, Z the
-// m rows of `z`.
-std::vector<double> reduced_bordered(const RUVACOM* ctx, const std::vector<double>& scale,
-                                     const std::vector<double>& z, int m) {
-  const int n = ctx->nparm;
-  const double* jwj = cross_products(ctx);
-  std::vector<double> h(jwj, jwj + static_cast<long>(n) * (n + 1) / 2);
-  std::vector<double> grad(static_cast<std::size_t>(n)), work(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i) {
-    grad[i] = ctx->zoptg->state.grad[i] * scale[i];
-    for (int j = 0; j <= i; ++j) h[zisub(i, j)] *= scale[i] * scale[j];
-  }
-  std::vector<double> x(static_cast<std::size_t>(m + 1) * (m + 2) / 2, 0.0);
-  if (m > 0) zqform(h.data(), n, z.data(), m, x.data(), work.data(), 0);
-  for (int b = 0; b < m; ++b)
-    x[zisub(m, b)] = zvdot11(z.data() + static_cast<long>(b) * n, grad.data(), n);
-  x[zisub(m, m)] = ctx->zoptg->state.pr;
-  return x;
-}
-
-// Adds to `names` the parameters that row `row` of z moves.
-void add_moved(const std::vector<double>& z, int row, int n, std::vector<char>* names) {
+// Adds to `names` the parameters that the scaled direction w (n entries)
+// moves by more than a thousandth of its largest part.
+void add_moved(const double* w, int n, std::vector<char>* names) {
+  double largest = 0;
+  for (int j = 0; j < n; ++j) largest = std::max(largest, std::fabs(w[j]));
   for (int j = 0; j < n; ++j)
-    if (std::fabs(z[static_cast<long>(row) * n + j]) > linalg::kRoundoff) (*names)[j] = 1;
+    if (std::fabs(w[j]) > 1e-3 * largest) (*names)[j] = 1;
 }
 
 // The free parameters whose columns of derivatives are negligible beside
 // the longest: below the square root of SINGULAR= of its length.
-void add_vanishing_columns(const RUVACOM* ctx, const std::vector<double>& z, int m,
+void add_vanishing_columns(const RUVACOM* ctx, const double* h, const std::vector<double>& z, int m,
                            std::vector<char>* names) {
   const int n = ctx->nparm;
-  const double* h = cross_products(ctx);
   double longest = 0;
   for (int j = 0; j < n; ++j) longest = std::max(longest, h[zisub(j, j)]);
   for (int j = 0; j < n; ++j) {
@@ -136,13 +124,31 @@ std::vector<int> indices(const std::vector<char>& marked) {
   return out;
 }
 
+std::string names_of(const RUVACOM* ctx, const std::vector<int>& params);
+
 std::string vanishing_phrase(const RUVACOM* ctx, const std::vector<int>& params) {
   if (params.empty()) return "";
-  std::string names;
-  for (int i : params) names += (names.empty() ? "" : ", ") + std::string(ctx->pname[i]);
+  const std::string names = names_of(ctx, params);
   std::vector<char> text(names.size() + 512);
   xpmstr(text.data(), static_cast<int>(text.size()), 305, kMsgVanishing, names.c_str());
   return std::string(" ") + text.data();
+}
+
+// The offset CONVERGE= (or its default) asks, judging R itself. NEWTON's steps stop on
+// R formed from the Hessian, which differs from J'WJ by the residuals'
+// curvature: where they reach the minimum the offset is within a few times
+// that R (a plateau or a limit stands orders of magnitude above), so it is
+// held to ten times CONVERGE=.
+double converge_offset(const RUVACOM* ctx, const double*) {
+  return ctx->offset_criterion * (ctx->method == 'W' ? kNewtonMetric : 1.0);
+}
+
+// Where no step reduced the objective, the step still to take would lower
+// it by R^2 of itself: an R below the square root of a few dozen units of
+// rounding changes the objective by less than the rounding of its sum, so
+// that no criterion finer than that can be seen to be met.
+double resolvable_offset(const RUVACOM* ctx, const double* h) {
+  return std::max(converge_offset(ctx, h), kResolvableOffset);
 }
 
 // The relative offset the fit must be below. CONVERGE= (or its default)
@@ -158,19 +164,14 @@ std::string vanishing_phrase(const RUVACOM* ctx, const std::vector<int>& params)
 // test then measures the change absolutely). With both, a point is
 // refused only when the step breaks both. GRADIENT's steps are short
 // however far the minimum is, so that its changes say nothing of the
-// distance: CONVERGE= alone judges it. NEWTON's steps stop on R formed
-// from the Hessian, which differs from J'WJ by the residuals' curvature:
-// where they reach the minimum the offset is within a few times that R
-// (a plateau or a limit stands orders of magnitude above), so it is held
-// to ten times CONVERGE=.
-double required_offset(const RUVACOM* ctx) {
-  const double converge = ctx->offset_criterion * (ctx->method == 'W' ? kNewtonMetric : 1.0);
+// distance: CONVERGE= alone judges it.
+double required_offset(const RUVACOM* ctx, const double* h) {
+  const double converge = converge_offset(ctx, h);
   const bool callers = ctx->concrit == 'S' || ctx->concrit == 'P' || ctx->concrit == 'B';
   if (!callers || ctx->method == 'A') return converge;
   const double objective = ctx->concrit == 'P' ? 0.0 : std::sqrt(ctx->criterion);
   double parameters = 0;
   if (ctx->concrit != 'S') {
-    const double* h = cross_products(ctx);
     double reach = 0;
     for (int j = 0; j < ctx->nparm; ++j)
       reach += (ctx->parm[j] != 0 ? std::fabs(ctx->parm[j]) : 1.0) *
@@ -187,14 +188,14 @@ double required_offset(const RUVACOM* ctx) {
 // back afterwards.
 class PassAtTheStop {
  public:
-  explicit PassAtTheStop(RUVACOM* ctx)
+  PassAtTheStop(RUVACOM* ctx, PassRows* rows)
       : ctx_(ctx),
         packed_(static_cast<long>(ctx->nparm + 1) * (ctx->nparm + 2) / 2),
         sse_(ctx->sse) {
     for (double* a : arrays()) saved_.emplace_back(a, a + packed_);
     gradient_.assign(ctx->gradient, ctx->gradient + ctx->nparm + 1);
     ctx->do_der = 1;
-    ruvass(ctx);
+    ruvass_with_rows(ctx, rows);
   }
   PassAtTheStop(const PassAtTheStop&) = delete;
   PassAtTheStop& operator=(const PassAtTheStop&) = delete;
@@ -214,70 +215,146 @@ class PassAtTheStop {
   std::vector<double> gradient_;
 };
 
-}  // namespace
+// J'WJ at the stop (packed, order nparm): the latest pass's, kept for the
+// last pass, when it was made at the stop; else that of a pass made now.
+std::vector<double> products_at_stop(RUVACOM* ctx) {
+  const long packed = static_cast<long>(ctx->nparm) * (ctx->nparm + 1) / 2;
+  if (ctx->method != 'W')
+    if (const double* kept = latest_pass_products(ctx)) return {kept, kept + packed};
+  const PassAtTheStop pass(ctx, nullptr);
+  const double* h = cross_products(ctx);
+  return {h, h + packed};
+}
 
-StopOffset offset_at_stop(RUVACOM* ctx, double criterion) {
-  StopOffset out{missing_value(), {}};
+// The free parameters whose columns of derivatives are all zero at the stop
+// though they were not at `start`: the iterations took the model where
+// those parameters no longer matter (a term exp(-k*x) whose k ran off to
+// where it underflows), a limit rather than a minimum.
+std::vector<int> vanished_since_start(RUVACOM* ctx, const double* h, const std::vector<double>& z, int m,
+                                      const double* start) {
+  const int n = ctx->nparm;
+  std::vector<int> zero;
+  for (int j = 0; j < n; ++j) {
+    double free = 0;
+    for (int a = 0; a < m; ++a) free += std::fabs(z[static_cast<long>(a) * n + j]);
+    if (h[zisub(j, j)] == 0 && free > linalg::kRoundoff) zero.push_back(j);
+  }
+  if (zero.empty() || !start) return {};
+  std::vector<double> at_start(static_cast<std::size_t>(n + 1) * (n + 2) / 2);
+  if (cross_products_at(ctx, start, at_start.data()) <= 0) return {};
+  std::vector<int> vanished;
+  for (int j : zero)
+    if (at_start[zisub(j, j)] > 0) vanished.push_back(j);
+  return vanished;
+}
+
+// What the point where the iterations stopped is: its relative offset over
+// the free directions and the parameters named with it, and the
+// parameters whose derivatives vanished on the way there.
+struct StopPoint {
+  StopOffset offset{missing_value(), {}};
+  std::vector<int> vanished;
+  double criterion = 0;  // the offset the point must be below
+};
+
+// The offset a point must be below, from J'WJ at the point.
+using Criterion = double (*)(const RUVACOM*, const double*);
+
+// The share of the objective along the free directions: from J'WJ where
+// it resolves every direction that holds a gradient, else from a factor of
+// the rows of a pass made now.
+FreeShare free_share(RUVACOM* ctx, const std::vector<double>& h, const std::vector<double>& scale,
+                     const std::vector<double>& z, int m, double criterion) {
+  const ZOPTGLOBAL* g = ctx->zoptg;
+  const int n = ctx->nparm;
+  const double pr = g->state.pr, sing = g->opts.sing;
+  const long nobs = g->state.nobs;
+  FreeShare share = share_from_products(h.data(), scale, z, n, m, g->state.grad, pr, sing, nobs);
+  if (share.moved.empty()) return share;
+  RowFactor rows(n);
+  { const PassAtTheStop pass(ctx, &rows); }
+  return share_from_rows(rows.triangle(), scale, z, n, m, g->state.grad, pr, sing, criterion, nobs);
+}
+
+StopPoint judge_stop(RUVACOM* ctx, const double* start, Criterion required) {
+  StopPoint out;
   const ZOPTGLOBAL* g = ctx->zoptg;
   const double pr = g->state.pr;
   const int n = ctx->nparm;
   if (n < 1 || !(pr > 0) || !std::isfinite(pr)) return out;
-  const std::vector<double> scale = column_scales(cross_products(ctx), n);
+  const std::vector<double> h = products_at_stop(ctx);
+  out.criterion = required(ctx, h.data());
+  const std::vector<double> scale = column_scales(h.data(), n);
   int m = 0;
   const std::vector<double> z = free_directions(ctx, scale, &m);
   if (m < 0) return out;
-  std::vector<double> x = reduced_bordered(ctx, scale, z, m);
-  const std::vector<double> zg(x.begin() + zisub(m, 0), x.begin() + zisub(m, 0) + m);
-  std::string status(static_cast<std::size_t>(m + 1), '0');
-  std::vector<double> diag(m + 1, 1.0), work(m + 1);
-  if (m > 0)
-    zsweepr(x.data(), 0, m - 1, m + 1, status.data(), diag.data(), work.data(), g->opts.sing,
-            nullptr, "  ", nullptr, 1);
-  // Each direction is judged against the unit of a scaled column, not its
-  // own length: one along which the derivatives cancel exactly (a - b where
-  // only a + b counts) has a length of rounding, which its own scale would
-  // blow up. The swept border row then holds (Z H Z')^-1 Z g on the swept
-  // rows, and on the others the gradient the swept ones leave, over a pivot
-  // of at most SINGULAR=.
-  const double pivot_bound = std::max(g->opts.sing, linalg::kRoundoff);
-  double gd = 0, unresolved = 0;
   std::vector<char> names(static_cast<std::size_t>(n), 0);
-  for (int a = 0; a < m; ++a) {
-    const double border = x[zisub(m, a)];
-    if (status[a] == '1') {
-      gd += zg[a] * border;
-      continue;
-    }
-    const double share = border * border / pivot_bound;
-    unresolved = std::max(unresolved, share);
-    if (!(std::sqrt(share / pr) < criterion)) add_moved(z, a, n, &names);
+  add_vanishing_columns(ctx, h.data(), z, m, &names);
+  out.vanished = vanished_since_start(ctx, h.data(), z, m, start);
+  double share = 0;
+  if (m > 0) {
+    const FreeShare free = free_share(ctx, h, scale, z, m, out.criterion);
+    if (wzmis(free.share)) return out;
+    share = free.share;
+    for (std::size_t at = 0; at < free.moved.size(); at += static_cast<std::size_t>(n))
+      add_moved(free.moved.data() + at, n, &names);
   }
-  const double r = std::sqrt((std::fabs(gd) + unresolved) / pr);
-  out.r = std::isfinite(r) ? std::min(r, 1.0) : missing_value();
-  add_vanishing_columns(ctx, z, m, &names);
-  out.vanishing = indices(names);
+  const double r = std::sqrt(share / pr);
+  out.offset = {std::isfinite(r) ? std::min(r, 1.0) : missing_value(), indices(names)};
   return out;
 }
 
-bool stopped_off_the_minimum(RUVACOM* ctx) {
+std::string names_of(const RUVACOM* ctx, const std::vector<int>& params) {
+  std::string names;
+  for (int i : params) names += (names.empty() ? "" : ", ") + std::string(ctx->pname[i]);
+  return names;
+}
+
+// A fit whose objective counts as zero has converged whatever R says.
+bool negligible_objective(const RUVACOM* ctx) {
   const ZOPTGLOBAL* g = ctx->zoptg;
-  // A fit whose objective counts as zero has converged whatever R says.
-  if (g->state.pr < g->opts.aftl * g->state.objscale) return false;
-  // A pass with derivatives puts the cross products at the stop into xpx
-  // (the optimiser leaves them swept there, GRADIENT the identity).
-  StopOffset offset;
-  double criterion = 0;
-  {
-    const PassAtTheStop pass(ctx);
-    criterion = required_offset(ctx);
-    offset = offset_at_stop(ctx, criterion);
+  return g->state.pr < g->opts.aftl * g->state.objscale;
+}
+
+}  // namespace
+
+bool stopped_off_the_minimum(RUVACOM* ctx, const double* start) {
+  if (negligible_objective(ctx)) return false;
+  const StopPoint stop = judge_stop(ctx, start, required_offset);
+  const std::string where = by_group_phrase(ctx);
+  if (!stop.vanished.empty()) {
+    const std::string names = names_of(ctx, stop.vanished);
+    if (!ctx->noprint) show_note(ctx, yolmsgs(305, kMsgVanished, names.c_str(), ""));
+    xpmlog(305, kMsgVanished, names.c_str(), where.c_str());
+    ruva_raise_rc(ctx, 4);
+    return true;
   }
-  if (wzmis(offset.r) || offset.r < criterion || offset.r < kNegligibleOffset) return false;
-  const std::string vanishing = vanishing_phrase(ctx, offset.vanishing);
+  const double r = stop.offset.r, criterion = stop.criterion;
+  if (wzmis(r) || r < criterion || r < kNegligibleOffset) return false;
   const int message = ctx->method == 'A' ? kMsgGradientOffsetNotMet : kMsgOffsetNotMet;
-  if (!ctx->noprint)
-    show_note(ctx, yolmsgs(305, message, "", offset.r, criterion, vanishing.c_str()));
-  xpmlog(305, message, by_group_phrase(ctx).c_str(), offset.r, criterion, vanishing.c_str());
+  const std::string vanishing = vanishing_phrase(ctx, stop.offset.vanishing);
+  if (!ctx->noprint) show_note(ctx, yolmsgs(305, message, "", r, criterion, vanishing.c_str()));
+  xpmlog(305, message, where.c_str(), r, criterion, vanishing.c_str());
   ruva_raise_rc(ctx, 4);
+  return true;
+}
+
+bool at_minimum_where_no_step_reduced(RUVACOM* ctx, const double* start) {
+  ZOPTGLOBAL* g = ctx->zoptg;
+  // The optimiser's own R stays near the square root of the rounding there
+  // (about 1e-8): its test, which also asks that no active bound be left,
+  // takes the default criterion when CONVERGE= is finer, and the offset
+  // judges the point by CONVERGE= itself, or by the least the objective can
+  // show where that is finer.
+  const double atol = std::max(ctx->offset_criterion, kDefaultCriterion);
+  if (g->state.error != s_nodecr || !passes_offset_test(g, atol)) return false;
+  if (!negligible_objective(ctx)) {
+    const StopPoint stop = judge_stop(ctx, start, resolvable_offset);
+    const double r = stop.offset.r, criterion = stop.criterion;
+    if (!stop.vanished.empty() || wzmis(r) || !(r < criterion)) return false;
+    if (!ctx->noprint) show_note(ctx, yolmsgs(305, kMsgAtPrecision, "", r, criterion));
+    xpmlog(305, kMsgAtPrecision, by_group_phrase(ctx).c_str(), r, criterion);
+  }
+  g->state.error = s_ok;
   return true;
 }

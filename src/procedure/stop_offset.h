@@ -8,11 +8,10 @@
 // large b) gets no step component, or is lost to rounding where the free
 // directions mix it with another parameter, and GRADIENT's R is the length
 // of the gradient itself. Scaled, such a column still spans its direction.
-// A direction the scaled cross products still cannot resolve at SINGULAR=
-// (a model at a limit where it degenerates, such as Vm*conc/(K+conc) as a
-// line through the origin for K far above conc) counts with at least its
-// squared gradient over SINGULAR=, a lower bound of its share of the
-// offset: exactly dependent parameters have no gradient there.
+// J'WJ is taken from a factor of the derivative rows themselves, which
+// resolves directions the sums of products lose to rounding (a model at a
+// limit where it degenerates, such as Vm*conc/(K+conc) as a line through
+// the origin for K far above conc).
 #pragma once
 
 #include <vector>
@@ -24,18 +23,19 @@ struct StopOffset {
   std::vector<int> vanishing;  // parameters whose derivatives, or a combination's, nearly vanish
 };
 
-// The relative offset at the point where the optimiser stopped. J'WJ is
-// read from the pass the caller last made with derivatives at that point.
-// The parameters named are those whose columns of derivatives are below
-// the square root of SINGULAR= of the longest, and those moved by an
-// unresolved direction whose share alone reaches `criterion`.
-StopOffset offset_at_stop(RUVACOM* ctx, double criterion);
-
 // Whether a fit that the optimiser called converged, under any criterion
 // and method, stopped where the relative offset is not below what the
 // criterion allows (CONVERGE= or its default, ten times that for NEWTON;
 // with CONVERGEOBJ= or CONVERGEPARM= also 0.01 or what they accept of the
-// step still to take, except for GRADIENT);
-// if so, a WARNING gives it and names the parameters whose derivatives
-// nearly vanish (return code 4).
-bool stopped_off_the_minimum(RUVACOM* ctx);
+// step still to take, except for GRADIENT), or where the derivatives of a
+// free parameter vanish though they did not at `start` (the estimates the
+// iterations began from); if so, a WARNING gives it and names the
+// parameters whose derivatives nearly vanish (return code 4).
+bool stopped_off_the_minimum(RUVACOM* ctx, const double* start);
+
+// Whether the point where the optimiser found no step that reduced the
+// objective is a minimum to the precision of the objective: the optimiser's
+// test passes there (at CONVERGE= or, when that is finer, its default) and
+// the relative offset is below CONVERGE= (ten times that for NEWTON), as a
+// NOTE then says. The optimiser's error is then cleared.
+bool at_minimum_where_no_step_reduced(RUVACOM* ctx, const double* start);

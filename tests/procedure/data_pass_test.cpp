@@ -13,6 +13,7 @@
 #include "optim/lapack.h"
 #include "platform/compiler/api.h"
 #include "procedure/data_pass.h"
+#include "procedure/offset_measures.h"
 #include "procedure/step_memory.h"
 #include "estimation_fixture.h"
 
@@ -368,6 +369,46 @@ TEST_F(DataPassTest, FitsOfManyParametersMatchLapack) {
         EXPECT_NEAR(est[k][2].get<double>(), se, 1e-9 * se) << k;
       }
     }
+  }
+}
+
+std::vector<double> g_pass_products, g_factor_products;
+
+// A plain pass, then one that also hands its rows to a factor: the
+// factor's R'R and the second pass's sums, both against the first pass's.
+void rows_body() {
+  RUVACOM* ctx = procedure_test::begin_step(2);
+  if (xbynext(ctx->fiddata) <= 0) xexit(1012, 0);
+  for (std::size_t i = 0; i < g_parms.size(); ++i) ctx->parm[i] = g_parms[i];
+  ctx->do_der = 1;
+  const int n = ctx->nparm;
+  ruvass(ctx);
+  g_pass_products.assign(ctx->xpx, ctx->xpx + zisub(n, n) + 1);
+  RowFactor factor(n);
+  ruvass_with_rows(ctx, &factor);
+  EXPECT_EQ(std::vector<double>(ctx->xpx, ctx->xpx + zisub(n, n) + 1), g_pass_products);
+  const std::vector<double> r = factor.triangle();
+  g_factor_products.assign(static_cast<std::size_t>(n) * (n + 1) / 2, 0.0);
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j <= i; ++j)
+      for (int k = 0; k <= j; ++k) g_factor_products[zisub(i, j)] += r[k * n + i] * r[k * n + j];
+  inspect_and_exit(ctx);
+}
+
+// The rows a pass hands on make the cross products it sums, for programs
+// that carry values from one observation to the next, leave early, jump,
+// keep arrays or weight their rows.
+TEST_F(DataPassTest, TheRowsOfAPassMakeItsCrossProducts) {
+  for (const char* statements :
+       {"retain s 0; s = s + 1; w = 1 + 0*s;", "retain prev 1; w = prev; prev = x;", "control k 1; w = k;",
+        "link m; return; m: w = 1/x; return;", "w = 1; goto l; w = 0; l: w = w + x;",
+        "array t[2] t1-t2; t[1] = x; t[2] = 2; w = t[2];", "_wgtjpj_ = 1/x; w = 1;"}) {
+    SCOPED_TRACE(statements);
+    const std::string program =
+        std::string("proc ruva data=d; parms a=1 b=1; ") + statements + " _weight_ = w; model y = a*exp(-b*x);";
+    ASSERT_EQ(run_and_inspect(program, rows_body, [](RUVACOM*) {}), 0) << log_text();
+    for (int k = 0; k < 3; ++k)
+      EXPECT_NEAR(g_factor_products[k], g_pass_products[k], 1e-13 * std::fabs(g_pass_products[k])) << k;
   }
 }
 

@@ -208,14 +208,8 @@ ZOPTGLOBAL* make_record(Arena& arena, Run& r, const QXPROF_NLO_U_OPT& o) {
 // one: R below it (or a negligible objective), no working constraint
 // violated, and no active bound whose multiplier asks to leave it.
 bool at_precision_limit(ZOPTGLOBAL* g) {
-  if (g->state.error != s_nodecr || !(g->opts.atol < kDefaultCriterion)) return false;
-  const double asked = g->opts.atol;
-  const int iters = g->state.iters;
-  g->opts.atol = kDefaultCriterion;
-  const bool done = converged(g) != 0;
-  g->opts.atol = asked;
-  g->state.iters = iters;
-  return done;
+  return g->state.error == s_nodecr && g->opts.atol < kDefaultCriterion &&
+         passes_offset_test(g, kDefaultCriterion) != 0;
 }
 
 int result_code(ZOPTGLOBAL* g, int rc) {
