@@ -194,10 +194,8 @@ bool released_at_candidate(ZOPTGLOBAL* g) {
 // candidate however small R is), or a negligible objective.
 bool offset_converged(ZOPTGLOBAL* g, double atol) {
   const ZOPTSTATE& st = g->state;
-  const bool candidate =
-      ((!wzmis(st.r) && st.r < atol) || (negligible_objective(g, st.pr) && st.nobs > 0)) &&
-      !(scaled_working_norm(g, 2) > g->opts.ceps);
-  return candidate && !released_at_candidate(g);
+  const bool small = (!wzmis(st.r) && st.r < atol) || (negligible_objective(g, st.pr) && st.nobs > 0);
+  return small && stays_on_working_set(g) != 0;
 }
 
 // A caller's test judges the change between iterates (CONVERGEPARM=,
@@ -241,4 +239,8 @@ int converged(ZOPTGLOBAL* g) {
 
 int passes_offset_test(ZOPTGLOBAL* g, double atol) {
   return offset_converged(g, atol) ? 1 : 0;
+}
+
+int stays_on_working_set(ZOPTGLOBAL* g) {
+  return !(scaled_working_norm(g, 2) > g->opts.ceps) && !released_at_candidate(g) ? 1 : 0;
 }

@@ -290,6 +290,10 @@ int converged(ZOPTGLOBAL* g);
 // is dropped from the working set, as at a candidate of the run). Nonzero
 // when it passes.
 int passes_offset_test(ZOPTGLOBAL* g, double atol);
+// The working-set part of that test: the working constraints met and no
+// active inequality whose multiplier asks to leave it (one that does is
+// dropped). Nonzero when it passes.
+int stays_on_working_set(ZOPTGLOBAL* g);
 int update_p(ZOPTGLOBAL* g);
 int update_ders(ZOPTGLOBAL* g);
 double kuhn_tucker(ZOPTGLOBAL* g);

@@ -23,9 +23,6 @@ namespace {
 
 constexpr int kMsgGradientOffsetNotMet = 1063, kMsgOffsetNotMet = 1064, kMsgVanishing = 1065;
 constexpr int kMsgVanished = 1066, kMsgAtPrecision = 1067;
-// The relative offset that judges a stop where no step reduced the objective
-// when CONVERGE= is not finer.
-constexpr double kDefaultCriterion = 1e-5;
 // The smallest relative offset whose step the objective can show: the
 // square root of 64 units of rounding.
 constexpr double kResolvableOffset = 1.1920928955078125e-07;
@@ -143,16 +140,17 @@ double converge_offset(const RUVACOM* ctx, const double*) {
   return ctx->offset_criterion * (ctx->method == 'W' ? kNewtonMetric : 1.0);
 }
 
-// Where no step reduced the objective, the step still to take would lower
-// it by R^2 of itself: an R below the square root of a few dozen units of
-// rounding changes the objective by less than the rounding of its sum, so
-// that no criterion finer than that can be seen to be met.
+// The step still to take would lower the objective by R^2 of itself: an R
+// below the square root of a few dozen units of rounding changes it by
+// less than the rounding of its sum, so that no criterion finer than that
+// can be seen to be met (where no step reduced the objective, or where the
+// optimiser's own R, formed otherwise, met a finer CONVERGE=).
 double resolvable_offset(const RUVACOM* ctx, const double* h) {
   return std::max(converge_offset(ctx, h), kResolvableOffset);
 }
 
-// The relative offset the fit must be below. CONVERGE= (or its default)
-// judges R itself. CONVERGEOBJ= and CONVERGEPARM= judge the change the
+// The relative offset the fit must be below. CONVERGE= (or its default, or
+// the least the objective can show) judges R itself. CONVERGEOBJ= and CONVERGEPARM= judge the change the
 // last iteration made, which slow steps keep small short of the minimum
 // as well: a point passes them where R is below 0.01 (the objective
 // within a ten-thousandth of its minimum along the step; steps that still
@@ -166,7 +164,7 @@ double resolvable_offset(const RUVACOM* ctx, const double* h) {
 // however far the minimum is, so that its changes say nothing of the
 // distance: CONVERGE= alone judges it.
 double required_offset(const RUVACOM* ctx, const double* h) {
-  const double converge = converge_offset(ctx, h);
+  const double converge = resolvable_offset(ctx, h);
   const bool callers = ctx->concrit == 'S' || ctx->concrit == 'P' || ctx->concrit == 'B';
   if (!callers || ctx->method == 'A') return converge;
   const double objective = ctx->concrit == 'P' ? 0.0 : std::sqrt(ctx->criterion);
@@ -342,12 +340,11 @@ bool stopped_off_the_minimum(RUVACOM* ctx, const double* start) {
 bool at_minimum_where_no_step_reduced(RUVACOM* ctx, const double* start) {
   ZOPTGLOBAL* g = ctx->zoptg;
   // The optimiser's own R stays near the square root of the rounding there
-  // (about 1e-8): its test, which also asks that no active bound be left,
-  // takes the default criterion when CONVERGE= is finer, and the offset
+  // (about 1e-8), and GRADIENT's is no relative offset at all: the offset
   // judges the point by CONVERGE= itself, or by the least the objective can
-  // show where that is finer.
-  const double atol = std::max(ctx->offset_criterion, kDefaultCriterion);
-  if (g->state.error != s_nodecr || !passes_offset_test(g, atol)) return false;
+  // show where that is finer; the optimiser's test adds that no working
+  // constraint is broken and no active bound asks to be left.
+  if (g->state.error != s_nodecr || !stays_on_working_set(g)) return false;
   if (!negligible_objective(ctx)) {
     const StopPoint stop = judge_stop(ctx, start, resolvable_offset);
     const double r = stop.offset.r, criterion = stop.criterion;
