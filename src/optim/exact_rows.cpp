@@ -8,6 +8,8 @@
 // both are exact.
 #include <vector>
 
+#include "linalg/vector_kernels.h"
+#include "optim/lq.h"
 #include "optim/optimiser_internal.h"
 
 namespace {
@@ -61,6 +63,14 @@ void settle_working_rows(const ZOPTGLOBAL* g, double* x, const double* b) {
     set[st.pmap[st.conp[unanchored]->cols[0]]] = 1;
     more = true;
   }
+}
+
+void remove_row_residual(const ZOPTGLOBAL* g, double* x, double* residual, const double* b, double* change) {
+  const ZOPTMARQU& mq = *g->state.marqu;
+  const int n = nparms(g);
+  lqsolve(working_constraints(g), n, mq.fmat, change, residual, mq.q, mq.beta, mq.singrowsc);
+  zvxay11(x, change, n, -1.0);
+  settle_working_rows(g, x, b);
 }
 
 }  // namespace optim

@@ -216,10 +216,7 @@ void put_on_working_set(ZOPTGLOBAL* g) {
   // The rows' constant parts, coefficients times parameters less value.
   double* constants = g->mem.wrk2;
   for (int j = 0; j < m; ++j) constants[j] = zvdot11(mq.mat[j], st.parms, n) - st.con[j];
-  double* d = mq.correction;
-  lqsolve(m, n, mq.fmat, d, st.con, mq.q, mq.beta, mq.singrowsc);
-  zvxay11(st.parms, d, n, -1.0);
-  settle_working_rows(g, st.parms, constants);
+  remove_row_residual(g, st.parms, st.con, constants, mq.correction);
 }
 
 }  // namespace optim

@@ -146,6 +146,11 @@ void put_on_working_set(ZOPTGLOBAL* g);
 // chain's first parameter where no row of one parameter anchors it).
 void settle_working_rows(const ZOPTGLOBAL* g, double* x, const double* b);
 
+// Takes from x (n) the least change that zeroes `residual` (the working
+// rows times x, less b; one entry per row), by the factors of the rows,
+// into `change`, then settles the rows of one or two parameters at b.
+void remove_row_residual(const ZOPTGLOBAL* g, double* x, double* residual, const double* b, double* change);
+
 // RPC: the largest relative change the iteration from `start` made,
 // |x_i - start_i| / (|start_i| + 1e-6), with its parameter.
 void retrospective_change(ZOPTGLOBAL* g, const double* start);

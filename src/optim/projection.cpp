@@ -149,9 +149,7 @@ void hold_working_rows(ZOPTGLOBAL* g, bool restoring) {
     target[j] = restoring ? zvdot11(mq.mat[j], mq.pk, n) : 0.0;
     residual[j] = zvdot11(mq.mat[j], mq.delta, n) - target[j];
   }
-  lqsolve(rows, n, mq.fmat, change, residual, mq.q, mq.beta, mq.singrowsc);
-  zvxay11(mq.delta, change, n, -1.0);
-  settle_working_rows(g, mq.delta, target);
+  remove_row_residual(g, mq.delta, residual, target, change);
 }
 
 // The reduced step (delta[0..m-1]) mapped back to the n parameters, plus

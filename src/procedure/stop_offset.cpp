@@ -90,6 +90,13 @@ std::vector<double> free_directions(RUVACOM* ctx, const std::vector<double>& sca
   return basis;
 }
 
+// Whether the free directions z (m rows of n) move parameter j.
+bool moves(const std::vector<double>& z, int m, int n, int j) {
+  double part = 0;
+  for (int a = 0; a < m; ++a) part += std::fabs(z[static_cast<long>(a) * n + j]);
+  return part > linalg::kRoundoff;
+}
+
 // Adds to `names` the parameters that the scaled direction w (n entries)
 // moves by more than a thousandth of its largest part.
 void add_moved(const double* w, int n, std::vector<char>* names) {
@@ -107,10 +114,8 @@ void add_vanishing_columns(const RUVACOM* ctx, const double* h, const std::vecto
   double longest = 0;
   for (int j = 0; j < n; ++j) longest = std::max(longest, h[zisub(j, j)]);
   for (int j = 0; j < n; ++j) {
-    double free = 0;
-    for (int a = 0; a < m; ++a) free += std::fabs(z[static_cast<long>(a) * n + j]);
     const double d = h[zisub(j, j)];
-    if (d > 0 && d <= ctx->zoptg->opts.sing * longest && free > linalg::kRoundoff) (*names)[j] = 1;
+    if (d > 0 && d <= ctx->zoptg->opts.sing * longest && moves(z, m, n, j)) (*names)[j] = 1;
   }
 }
 
@@ -121,7 +126,11 @@ std::vector<int> indices(const std::vector<char>& marked) {
   return out;
 }
 
-std::string names_of(const RUVACOM* ctx, const std::vector<int>& params);
+std::string names_of(const RUVACOM* ctx, const std::vector<int>& params) {
+  std::string names;
+  for (int i : params) names += (names.empty() ? "" : ", ") + std::string(ctx->pname[i]);
+  return names;
+}
 
 std::string vanishing_phrase(const RUVACOM* ctx, const std::vector<int>& params) {
   if (params.empty()) return "";
@@ -232,11 +241,8 @@ std::vector<int> vanished_since_start(RUVACOM* ctx, const double* h, const std::
                                       const double* start) {
   const int n = ctx->nparm;
   std::vector<int> zero;
-  for (int j = 0; j < n; ++j) {
-    double free = 0;
-    for (int a = 0; a < m; ++a) free += std::fabs(z[static_cast<long>(a) * n + j]);
-    if (h[zisub(j, j)] == 0 && free > linalg::kRoundoff) zero.push_back(j);
-  }
+  for (int j = 0; j < n; ++j)
+    if (h[zisub(j, j)] == 0 && moves(z, m, n, j)) zero.push_back(j);
   if (zero.empty() || !start) return {};
   std::vector<double> at_start(static_cast<std::size_t>(n + 1) * (n + 2) / 2);
   if (cross_products_at(ctx, start, at_start.data()) <= 0) return {};
@@ -245,6 +251,13 @@ std::vector<int> vanished_since_start(RUVACOM* ctx, const double* h, const std::
     if (at_start[zisub(j, j)] > 0) vanished.push_back(j);
   return vanished;
 }
+
+// The relative offset, at most 1 (missing when it cannot be formed), and
+// the parameters whose derivatives, or a combination's, nearly vanish.
+struct StopOffset {
+  double r;
+  std::vector<int> vanishing;
+};
 
 // What the point where the iterations stopped is: its relative offset over
 // the free directions and the parameters named with it, and the
@@ -300,12 +313,6 @@ StopPoint judge_stop(RUVACOM* ctx, const double* start, Criterion required) {
   const double r = std::sqrt(share / pr);
   out.offset = {std::isfinite(r) ? std::min(r, 1.0) : missing_value(), indices(names)};
   return out;
-}
-
-std::string names_of(const RUVACOM* ctx, const std::vector<int>& params) {
-  std::string names;
-  for (int i : params) names += (names.empty() ? "" : ", ") + std::string(ctx->pname[i]);
-  return names;
 }
 
 // A fit whose objective counts as zero has converged whatever R says.

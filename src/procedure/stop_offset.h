@@ -14,14 +14,7 @@
 // the origin for K far above conc).
 #pragma once
 
-#include <vector>
-
 struct RUVACOM;
-
-struct StopOffset {
-  double r;                    // the relative offset, at most 1; missing when it cannot be formed
-  std::vector<int> vanishing;  // parameters whose derivatives, or a combination's, nearly vanish
-};
 
 // Whether a fit that the optimiser called converged, under any criterion
 // and method, stopped where the relative offset is not below what the
